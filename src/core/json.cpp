@@ -1,0 +1,464 @@
+#include "core/json.h"
+
+#include "core/decimal.h"
+#include "core/errors.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+namespace qm {
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at p (valid = true), or of the
+// longest ill-formed prefix to replace as one unit (valid = false); at least 1.
+size_t utf8Sequence(const unsigned char* p, size_t n, bool& valid)
+{
+    unsigned char b = p[0];
+    valid = true;
+    if (b < 0x80)
+        return 1;
+    size_t need;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        need = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        need = 3;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        need = 4;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        valid = false;
+        return 1;
+    }
+    for (size_t i = 1; i < need; ++i) {
+        if (i >= n || p[i] < lo || p[i] > hi) {
+            valid = false;
+            return i;
+        }
+        lo = 0x80;
+        hi = 0xBF;
+    }
+    return need;
+}
+
+void writeString(std::string& out, std::string_view s)
+{
+    static const char hex[] = "0123456789abcdef";
+    out += '"';
+    auto p = reinterpret_cast<const unsigned char*>(s.data());
+    size_t n = s.size();
+    for (size_t i = 0; i < n;) {
+        unsigned char c = p[i];
+        if (c >= 0x80) {
+            bool valid;
+            size_t len = utf8Sequence(p + i, n - i, valid);
+            if (valid)
+                out.append(s.data() + i, len);
+            else
+                out += "\xEF\xBF\xBD";
+            i += len;
+            continue;
+        }
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+        ++i;
+    }
+    out += '"';
+}
+
+void newline(std::string& out, int indent, int depth)
+{
+    out += '\n';
+    out.append(size_t(indent) * size_t(depth), ' ');
+}
+
+void write(std::string& out, const Json& node, int indent, int depth)
+{
+    switch (node.type()) {
+    case Json::value_t::null:
+    case Json::value_t::discarded:
+        out += "null";
+        break;
+    case Json::value_t::boolean:
+        out += node.get<bool>() ? "true" : "false";
+        break;
+    case Json::value_t::number_integer:
+        out += std::to_string(node.get<int64_t>());
+        break;
+    case Json::value_t::number_unsigned:
+        out += std::to_string(node.get<uint64_t>());
+        break;
+    case Json::value_t::number_float: {
+        double v = node.get<double>();
+        out += std::isfinite(v) ? shortestDouble(v) : "null";
+        break;
+    }
+    case Json::value_t::string:
+        writeString(out, node.get_ref<const std::string&>());
+        break;
+    case Json::value_t::binary:
+        // Not produced by this program; written as its bytes' array form.
+        write(out, Json(node.get_binary()), indent, depth);
+        break;
+    case Json::value_t::array: {
+        out += '[';
+        bool first = true;
+        for (const auto& item : node) {
+            if (!first)
+                out += ',';
+            first = false;
+            if (indent >= 0)
+                newline(out, indent, depth + 1);
+            write(out, item, indent, depth + 1);
+        }
+        if (indent >= 0 && !first)
+            newline(out, indent, depth);
+        out += ']';
+        break;
+    }
+    case Json::value_t::object: {
+        out += '{';
+        bool first = true;
+        for (const auto& [key, value] : node.items()) {
+            if (!first)
+                out += ',';
+            first = false;
+            if (indent >= 0)
+                newline(out, indent, depth + 1);
+            writeString(out, key);
+            out += indent >= 0 ? ": " : ":";
+            write(out, value, indent, depth + 1);
+        }
+        if (indent >= 0 && !first)
+            newline(out, indent, depth);
+        out += '}';
+        break;
+    }
+    }
+}
+
+}  // namespace
+
+std::string repairUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    auto p = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t i = 0; i < text.size();) {
+        bool valid;
+        size_t len = utf8Sequence(p + i, text.size() - i, valid);
+        if (valid)
+            out.append(text.data() + i, len);
+        else
+            out += "\xEF\xBF\xBD";
+        i += len;
+    }
+    return out;
+}
+
+std::string dumpJson(const Json& node, int indent)
+{
+    std::string out;
+    write(out, node, indent, 0);
+    return out;
+}
+
+namespace {
+
+class Parser {
+public:
+    explicit Parser(std::string_view text) : s_(text) { }
+
+    Json document()
+    {
+        skipBlanks();
+        Json v = value(0);
+        skipBlanks();
+        if (i_ != s_.size())
+            fail("unexpected text after the value");
+        return v;
+    }
+
+private:
+    static constexpr int kMaxDepth = 512;
+
+    [[noreturn]] void fail(const char* why)
+    {
+        throw ValueError("invalid JSON at offset " + std::to_string(i_) + ": " + why);
+    }
+
+    void skipBlanks()
+    {
+        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\n' || s_[i_] == '\r'))
+            ++i_;
+    }
+
+    bool literal(std::string_view word)
+    {
+        if (s_.substr(i_, word.size()) != word)
+            return false;
+        i_ += word.size();
+        return true;
+    }
+
+    Json value(int depth)
+    {
+        if (depth > kMaxDepth)
+            fail("nested too deeply");
+        if (i_ >= s_.size())
+            fail("unexpected end");
+        char c = s_[i_];
+        if (c == '{')
+            return object(depth);
+        if (c == '[')
+            return array(depth);
+        if (c == '"')
+            return Json(string());
+        if (c == '-' || (c >= '0' && c <= '9'))
+            return number();
+        if (literal("true"))
+            return Json(true);
+        if (literal("false"))
+            return Json(false);
+        if (literal("null"))
+            return Json(nullptr);
+        fail("unexpected character");
+    }
+
+    Json object(int depth)
+    {
+        Json obj = Json::object();
+        ++i_;
+        skipBlanks();
+        if (i_ < s_.size() && s_[i_] == '}') {
+            ++i_;
+            return obj;
+        }
+        for (;;) {
+            skipBlanks();
+            if (i_ >= s_.size() || s_[i_] != '"')
+                fail("expected a member name");
+            std::string key = string();
+            skipBlanks();
+            if (i_ >= s_.size() || s_[i_] != ':')
+                fail("expected ':'");
+            ++i_;
+            skipBlanks();
+            obj[key] = value(depth + 1);
+            skipBlanks();
+            if (i_ < s_.size() && s_[i_] == ',') {
+                ++i_;
+                continue;
+            }
+            if (i_ < s_.size() && s_[i_] == '}') {
+                ++i_;
+                return obj;
+            }
+            fail("expected ',' or '}'");
+        }
+    }
+
+    Json array(int depth)
+    {
+        Json arr = Json::array();
+        ++i_;
+        skipBlanks();
+        if (i_ < s_.size() && s_[i_] == ']') {
+            ++i_;
+            return arr;
+        }
+        for (;;) {
+            skipBlanks();
+            arr.push_back(value(depth + 1));
+            skipBlanks();
+            if (i_ < s_.size() && s_[i_] == ',') {
+                ++i_;
+                continue;
+            }
+            if (i_ < s_.size() && s_[i_] == ']') {
+                ++i_;
+                return arr;
+            }
+            fail("expected ',' or ']'");
+        }
+    }
+
+    int hex4()
+    {
+        if (s_.size() - i_ < 4)
+            fail("bad \\u escape");
+        int v = 0;
+        for (int k = 0; k < 4; ++k) {
+            char c = s_[i_++];
+            int d = c >= '0' && c <= '9' ? c - '0'
+                : c >= 'a' && c <= 'f'   ? c - 'a' + 10
+                : c >= 'A' && c <= 'F'   ? c - 'A' + 10
+                                         : -1;
+            if (d < 0)
+                fail("bad \\u escape");
+            v = v * 16 + d;
+        }
+        return v;
+    }
+
+    static void appendUtf8(std::string& out, uint32_t cp)
+    {
+        if (cp < 0x80) {
+            out += char(cp);
+        } else if (cp < 0x800) {
+            out += char(0xC0 | (cp >> 6));
+            out += char(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += char(0xE0 | (cp >> 12));
+            out += char(0x80 | ((cp >> 6) & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        } else {
+            out += char(0xF0 | (cp >> 18));
+            out += char(0x80 | ((cp >> 12) & 0x3F));
+            out += char(0x80 | ((cp >> 6) & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        }
+    }
+
+    std::string string()
+    {
+        ++i_;  // the opening quote
+        std::string out;
+        auto p = reinterpret_cast<const unsigned char*>(s_.data());
+        for (;;) {
+            if (i_ >= s_.size())
+                fail("unterminated text");
+            unsigned char c = p[i_];
+            if (c == '"') {
+                ++i_;
+                return out;
+            }
+            if (c < 0x20)
+                fail("control character in text");
+            if (c >= 0x80) {
+                bool valid;
+                size_t len = utf8Sequence(p + i_, s_.size() - i_, valid);
+                if (valid)
+                    out.append(s_.data() + i_, len);
+                else
+                    out += "\xEF\xBF\xBD";
+                i_ += len;
+                continue;
+            }
+            ++i_;
+            if (c != '\\') {
+                out += char(c);
+                continue;
+            }
+            if (i_ >= s_.size())
+                fail("unterminated text");
+            char e = s_[i_++];
+            switch (e) {
+            case '"': out += '"'; break;
+            case '\\': out += '\\'; break;
+            case '/': out += '/'; break;
+            case 'b': out += '\b'; break;
+            case 'f': out += '\f'; break;
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case 't': out += '\t'; break;
+            case 'u': {
+                uint32_t cp = uint32_t(hex4());
+                if (cp >= 0xD800 && cp <= 0xDBFF && s_.substr(i_, 2) == "\\u") {
+                    size_t save = i_;
+                    i_ += 2;
+                    uint32_t lo = uint32_t(hex4());
+                    if (lo >= 0xDC00 && lo <= 0xDFFF)
+                        cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+                    else
+                        i_ = save;  // read the next escape on its own
+                }
+                if (cp >= 0xD800 && cp <= 0xDFFF)
+                    cp = 0xFFFD;
+                appendUtf8(out, cp);
+                break;
+            }
+            default:
+                fail("bad escape");
+            }
+        }
+    }
+
+    Json number()
+    {
+        size_t start = i_;
+        auto digit = [&] { return i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '9'; };
+        if (s_[i_] == '-')
+            ++i_;
+        if (!digit())
+            fail("bad number");
+        if (s_[i_] == '0')
+            ++i_;
+        else
+            while (digit())
+                ++i_;
+        bool integral = true;
+        if (i_ < s_.size() && s_[i_] == '.') {
+            integral = false;
+            ++i_;
+            if (!digit())
+                fail("bad number");
+            while (digit())
+                ++i_;
+        }
+        if (i_ < s_.size() && (s_[i_] == 'e' || s_[i_] == 'E')) {
+            integral = false;
+            ++i_;
+            if (i_ < s_.size() && (s_[i_] == '+' || s_[i_] == '-'))
+                ++i_;
+            if (!digit())
+                fail("bad number");
+            while (digit())
+                ++i_;
+        }
+        std::string_view text = s_.substr(start, i_ - start);
+        if (integral) {
+            const char* end = text.data() + text.size();
+            int64_t v;
+            if (std::from_chars(text.data(), end, v).ec == std::errc())
+                return Json(v);
+            uint64_t u;
+            if (text[0] != '-' && std::from_chars(text.data(), end, u).ec == std::errc())
+                return Json(u);
+        }
+        return Json(decimalToDouble(text));
+    }
+
+    std::string_view s_;
+    size_t i_ = 0;
+};
+
+}  // namespace
+
+Json parseJson(std::string_view text) { return Parser(text).document(); }
+
+}  // namespace qm

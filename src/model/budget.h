@@ -1,0 +1,156 @@
+#pragma once
+// The budget document: its records, their JSON form and the lookups by id and
+// by name. Records are plain values; the document is shared by reference.
+#include "core/json.h"
+#include "model/dates.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+struct Account {
+    int64_t id = 0;
+    std::string name;
+    std::string account_type;  // empty when not set
+    std::string color;         // #rrggbb or empty
+    int32_t display_order = -1;
+    std::string mask;          // kept and written back unchanged
+};
+
+struct Category {
+    int64_t id = 0;
+    std::string name;
+    std::string color;  // #rrggbb or empty (then a default colour is drawn)
+    bool hidden = false;
+    int64_t icon_id = 0;
+};
+
+struct CustomIcon {
+    int64_t id = 0;
+    std::string name;
+    std::string url;  // an image address or "builtin:" + icon key
+    bool is_default = false;
+};
+
+struct Transaction {
+    int64_t id = 0;
+    Date start_date;
+    bool has_end_date = false;
+    Date end_date;
+    double amount = 0;
+    std::string description;
+    std::string category;             // the category's name
+    std::string account;              // the account's name
+    std::string transfer_to_account;  // the destination account's name; empty = not a transfer
+    bool is_recurring = false;
+    std::string recurring_period;     // rule text; empty for a one-off
+    bool pay_on_business_day = false;
+    bool pay_early = false;
+    int64_t icon_id = 0;
+    bool is_adjustment = false;
+    bool is_demo = false;
+};
+
+// A change to one occurrence of a transaction.
+struct TransactionAdjustment {
+    int64_t id = 0;
+    int64_t transaction_id = 0;
+    Date original_date;  // the occurrence date it replaces, after the business-day shift
+    Date new_date;
+    bool has_amount = false;
+    double amount = 0;
+    bool is_paid = false;
+    bool is_deleted = false;
+    bool is_demo = false;
+};
+
+// A balance anchor: the known end-of-day balance of an account on a date.
+struct RunningTotalAdjustment {
+    int64_t id = 0;
+    int64_t account_id = 0;  // 0 = the all-accounts total
+    Date date;
+    double amount = 0;
+    bool is_demo = false;
+};
+
+struct User {
+    int64_t selected_account_id = 0;
+    int64_t default_account_id = 0;
+    std::string theme_preference = "system";  // "light", "dark" or "system"
+    bool has_completed_tour = false;
+    std::string first_name;
+    std::string last_name;
+    std::string email;
+    std::string calendar_token;
+    bool two_factor_enabled = false;
+    std::string pending_email;
+    bool is_verified = false;
+    std::string avatar;
+    std::string gravatar_hash;
+};
+
+struct Budget {
+    std::vector<Account> accounts;
+    std::vector<Category> categories;
+    std::vector<CustomIcon> icons;
+    std::vector<Transaction> transactions;
+    std::vector<TransactionAdjustment> transaction_adjustments;
+    std::vector<RunningTotalAdjustment> running_total_adjustments;
+    User user;
+};
+
+using BudgetPtr = std::shared_ptr<Budget>;
+
+BudgetPtr newBudget();
+// Never fails on content: whatever is missing or unreadable takes its default.
+BudgetPtr budgetFromJson(const Json& node);
+Json budgetToJson(const Budget& budget);
+
+Account accountFromJson(const Json& node);
+Category categoryFromJson(const Json& node);
+CustomIcon iconFromJson(const Json& node);
+Transaction transactionFromJson(const Json& node);
+TransactionAdjustment adjustmentFromJson(const Json& node);
+RunningTotalAdjustment anchorFromJson(const Json& node);
+User userFromJson(const Json& node);
+
+Json accountToJson(const Account& a);
+Json categoryToJson(const Category& c);
+Json iconToJson(const CustomIcon& i);
+Json transactionToJson(const Transaction& t);
+Json adjustmentToJson(const TransactionAdjustment& a);
+Json anchorToJson(const RunningTotalAdjustment& r);
+Json userToJson(const User& u);
+
+// The null rules of the writers.
+Json dateToJson(Date d);
+Json jsonStrOrNull(const std::string& text);
+Json jsonIdOrNull(int64_t id);
+
+// Member readers: a missing key, a null or a value of another kind gives the
+// default. jsonFloat never yields NaN or an infinity: such values, and
+// numbers too large for a double, keep the default.
+int64_t jsonInt(const Json& obj, std::string_view key);
+std::string jsonStr(const Json& obj, std::string_view key);
+bool jsonBool(const Json& obj, std::string_view key);
+double jsonFloat(const Json& obj, std::string_view key, double fallback = 0);
+// found is false (and the date all zero) unless the member is an ISO date text.
+Date jsonDate(const Json& obj, std::string_view key, bool& found);
+
+// Indexes into the budget's lists, or -1.
+int findTransaction(const Budget& b, int64_t id);
+int findCategory(const Budget& b, int64_t id);
+int findAccount(const Budget& b, int64_t id);
+int findAdjustment(const Budget& b, int64_t id);
+int findIcon(const Budget& b, int64_t id);
+int findCategoryByName(const Budget& b, std::string_view name);
+int findAccountByName(const Budget& b, std::string_view name);
+
+bool isTransfer(const Transaction& t);
+bool isHexColor(std::string_view text);
+
+}  // namespace qm

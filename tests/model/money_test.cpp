@@ -1,0 +1,103 @@
+#include "model/money.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace qm;
+
+TEST(Money, RoundCentsJudgesTheExactValue)
+{
+    struct { double x, want; } cases[] = {
+        {2.675, 2.67},      // 2.675 is stored a little below the half
+        {-0.005, -0.01},    // stored a little beyond it
+        {0.125, 0.13},      // an exact half: away from zero
+        {-0.125, -0.13},
+        {1.005, 1.0},
+        {1.015, 1.01},
+        {0, 0},
+        {1e300, 1e300},
+        {-4503599627370497.0, -4503599627370497.0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(roundCents(c.x), c.want) << c.x;
+    EXPECT_TRUE(std::isnan(roundCents(NAN)));
+}
+
+TEST(Money, Formats)
+{
+    struct { double x; const char* money; const char* plain; const char* signed_; } cases[] = {
+        {0, "$0.00", "0.00", "+$0.00"},
+        {-0.004, "$0.00", "0.00", "+$0.00"},
+        {-0.005, "-$0.01", "0.01", "\u2212$0.01"},
+        {1000, "$1,000.00", "1000.00", "+$1,000.00"},
+        {-1234.5, "-$1,234.50", "1234.50", "\u2212$1,234.50"},
+        {1234567.891, "$1,234,567.89", "1234567.89", "+$1,234,567.89"},
+        {0.5, "$0.50", "0.50", "+$0.50"},
+        {-3, "-$3.00", "3.00", "\u2212$3.00"},
+        {2.675, "$2.67", "2.67", "+$2.67"},
+        {999999.995, "$999,999.99", "999999.99", "+$999,999.99"},
+        {999999.996, "$1,000,000.00", "1000000.00", "+$1,000,000.00"},
+        // Amounts too large for integer cents saturate instead of overflowing.
+        {1e300, "$92,233,720,368,547,758.07", "92233720368547758.07", "+$92,233,720,368,547,758.07"},
+        {-INFINITY, "-$92,233,720,368,547,758.07", "92233720368547758.07", "\u2212$92,233,720,368,547,758.07"},
+        {NAN, "$0.00", "0.00", "+$0.00"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(formatMoney(c.x), c.money) << c.x;
+        EXPECT_EQ(formatAmountPlain(c.x), c.plain) << c.x;
+        EXPECT_EQ(formatMoneySigned(c.x), c.signed_) << c.x;
+    }
+    EXPECT_EQ(groupThousands("1234567"), "1,234,567");
+    EXPECT_EQ(groupThousands("123456"), "123,456");
+    EXPECT_EQ(groupThousands("999"), "999");
+    EXPECT_EQ(groupThousands(""), "");
+}
+
+TEST(Money, CompactForm)
+{
+    struct { double x; const char* want; } cases[] = {
+        {12345, "$12k"}, {15500, "$16k"}, {1500, "$1.5k"}, {1000, "$1.0k"}, {1250, "$1.3k"},
+        {1350, "$1.4k"}, {9999.96, "$10.0k"}, {999.4, "$999"}, {999.6, "$1000"}, {0.4, "$0"},
+        {-0.4, "$0"}, {-0.6, "\u2212$1"}, {-0.5, "$1"}, {-2500, "\u2212$2.5k"}, {2.5, "$3"},
+        {1e300, "$9223372036854775807k"}, {NAN, "$0"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatMoneyCompact(c.x), c.want) << c.x;
+}
+
+TEST(Money, ParseMoney)
+{
+    struct { const char* text; double want; } good[] = {
+        {" $1,234.56\t", 1234.56}, {"-$12.50", -12.5}, {"\u2212$1,200", -1200}, {"$-5", -5},
+        {".5", 0.5}, {"5.", 5}, {"1_000", 1000}, {"1e3", 1000}, {"+7", 7}, {"1E-2", 0.01},
+        {"999999999999.99", 999999999999.99}, {"-999999999999.99", -999999999999.99},
+        {"1$2", 12}, {"0", 0}, {"1e-400", 0},
+    };
+    for (const auto& g : good) {
+        double v = -1;
+        EXPECT_TRUE(parseMoney(g.text, v)) << g.text;
+        EXPECT_EQ(v, g.want) << g.text;
+    }
+    const char* bad[] = {"", "   ", "abc", "1000000000000", "1e12", "-1e12", "nan", "inf", "-Infinity",
+        "$ 12", "12-", "1__0", "_1", "1_", "1_.5", "1._5", ".", "e5", "1e", "0x10", "1.2.3",
+        "\xd9\xa1", "１", "--1", "1e999", "1 2", "\u22121\u2212"};
+    for (const char* text : bad) {
+        double v = 42;
+        EXPECT_FALSE(parseMoney(text, v)) << text;
+        EXPECT_EQ(v, 42);
+    }
+}
+
+TEST(Money, FloatTextGrammar)
+{
+    double v;
+    ASSERT_TRUE(parseFloatText("nan", v));
+    EXPECT_TRUE(std::isnan(v));
+    ASSERT_TRUE(parseFloatText("-INF", v));
+    EXPECT_EQ(v, -INFINITY);
+    ASSERT_TRUE(parseFloatText("1e999", v));
+    EXPECT_EQ(v, INFINITY);
+    for (const char* no : {" 1", "1 ", "1,5", "$1", "", "+", "in f"})
+        EXPECT_FALSE(parseFloatText(no, v)) << no;
+}
