@@ -96,6 +96,25 @@ constexpr ReverseTable reversed = makeReverseTable();
     return v;
 }
 
+void storedBlock(BitReader& r, InflateOutput& out) {
+    // The partial byte after the header is padding.
+    r.pos -= r.bits / 8;
+    r.buf = 0;
+    r.bits = 0;
+    int64_t size = static_cast<int64_t>(r.data.size());
+    if (r.pos + 4 > size) throw ValueError("truncated stored block");
+    const uint8_t* p = r.data.data() + r.pos;
+    int64_t len = p[0] | (p[1] << 8);
+    r.pos += 4;
+    if (r.pos + len > size) throw ValueError("truncated stored block");
+    if (out.count + len > static_cast<int64_t>(out.bytes.size())) growOutput(out, out.count + len);
+    if (len) std::memcpy(out.bytes.data() + out.count, r.data.data() + r.pos, static_cast<size_t>(len));
+    out.count += len;
+    r.pos += len;
+}
+
+}  // namespace
+
 void buildFixedTables(HuffmanTable& lit, HuffmanTable& dist) {
     int32_t lengths[288];
     for (int s = 0; s < 288; s++) lengths[s] = fixedLiteralLength(s);
@@ -104,7 +123,6 @@ void buildFixedTables(HuffmanTable& lit, HuffmanTable& dist) {
     buildHuffman(dist, std::span<const int32_t>(lengths, 30));
 }
 
-// Reads a dynamic block's header and builds its two codes.
 void readDynamicTables(BitReader& r, HuffmanTable& lit, HuffmanTable& dist, HuffmanTable& lengthCode) {
     int32_t hlit = static_cast<int32_t>(getBits(r, 5)) + 257;
     int32_t hdist = static_cast<int32_t>(getBits(r, 5)) + 1;
@@ -141,25 +159,6 @@ void readDynamicTables(BitReader& r, HuffmanTable& lit, HuffmanTable& dist, Huff
     buildHuffman(lit, std::span<const int32_t>(lengths, static_cast<size_t>(hlit)));
     buildHuffman(dist, std::span<const int32_t>(lengths + hlit, static_cast<size_t>(hdist)));
 }
-
-void storedBlock(BitReader& r, InflateOutput& out) {
-    // The partial byte after the header is padding.
-    r.pos -= r.bits / 8;
-    r.buf = 0;
-    r.bits = 0;
-    int64_t size = static_cast<int64_t>(r.data.size());
-    if (r.pos + 4 > size) throw ValueError("truncated stored block");
-    const uint8_t* p = r.data.data() + r.pos;
-    int64_t len = p[0] | (p[1] << 8);
-    r.pos += 4;
-    if (r.pos + len > size) throw ValueError("truncated stored block");
-    if (out.count + len > static_cast<int64_t>(out.bytes.size())) growOutput(out, out.count + len);
-    if (len) std::memcpy(out.bytes.data() + out.count, r.data.data() + r.pos, static_cast<size_t>(len));
-    out.count += len;
-    r.pos += len;
-}
-
-}  // namespace
 
 void refill(BitReader& r) { refillBits(r.data, r.pos, r.buf, r.bits); }
 

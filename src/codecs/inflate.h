@@ -55,6 +55,10 @@ void buildHuffman(HuffmanTable& table, std::span<const int32_t> lengths);
 int32_t decodeSym(BitReader& reader, const HuffmanTable& table);
 uint32_t getBits(BitReader& reader, int32_t n);  // 0 <= n <= 31
 void refill(BitReader& reader);
+// The fixed codes of block type 1, and the codes a dynamic block's header
+// describes (`lengthCode` is scratch for the code-length code).
+void buildFixedTables(HuffmanTable& lit, HuffmanTable& dist);
+void readDynamicTables(BitReader& reader, HuffmanTable& lit, HuffmanTable& dist, HuffmanTable& lengthCode);
 void inflateBlock(BitReader& reader, InflateOutput& out, const HuffmanTable& lit, const HuffmanTable& dist);
 // Makes room for `needed` bytes, growing geometrically but never past the limit.
 void growOutput(InflateOutput& out, int64_t needed);
