@@ -67,17 +67,8 @@ Fe sub(const Fe& a, const Fe& b) {
 
 Fe neg(const Fe& a) { return sub(feSmall(0), a); }
 
-Fe mul(const Fe& a, const Fe& b) {
-    const std::uint64_t *x = a.v, *y = b.v;
-    // Limbs that wrap past 2^255 come back times 19.
-    std::uint64_t y19[5];
-    for (int i = 0; i < 5; ++i) y19[i] = 19 * y[i];
-    u128 r[5];
-    r[0] = u128(x[0]) * y[0] + u128(x[1]) * y19[4] + u128(x[2]) * y19[3] + u128(x[3]) * y19[2] + u128(x[4]) * y19[1];
-    r[1] = u128(x[0]) * y[1] + u128(x[1]) * y[0] + u128(x[2]) * y19[4] + u128(x[3]) * y19[3] + u128(x[4]) * y19[2];
-    r[2] = u128(x[0]) * y[2] + u128(x[1]) * y[1] + u128(x[2]) * y[0] + u128(x[3]) * y19[4] + u128(x[4]) * y19[3];
-    r[3] = u128(x[0]) * y[3] + u128(x[1]) * y[2] + u128(x[2]) * y[1] + u128(x[3]) * y[0] + u128(x[4]) * y19[4];
-    r[4] = u128(x[0]) * y[4] + u128(x[1]) * y[3] + u128(x[2]) * y[2] + u128(x[3]) * y[1] + u128(x[4]) * y[0];
+// Folds the five wide column sums of a product back into limbs.
+Fe reduceWide(u128 r[5]) {
     Fe out;
     for (int i = 0; i < 4; ++i) {
         r[i + 1] += r[i] >> 51;
@@ -90,31 +81,71 @@ Fe mul(const Fe& a, const Fe& b) {
     return out;
 }
 
-Fe sq(const Fe& a) { return mul(a, a); }
-
-// a^e for a 256-bit exponent given as 32 little-endian bytes.
-Fe pow(const Fe& a, const Bytes32& e) {
-    Fe r = feSmall(1);
-    for (int bit = 255; bit >= 0; --bit) {
-        r = sq(r);
-        if (e[bit / 8] >> (bit % 8) & 1) r = mul(r, a);
-    }
-    return r;
+Fe mul(const Fe& a, const Fe& b) {
+    const std::uint64_t *x = a.v, *y = b.v;
+    // Limbs that wrap past 2^255 come back times 19.
+    std::uint64_t y19[5];
+    for (int i = 0; i < 5; ++i) y19[i] = 19 * y[i];
+    u128 r[5];
+    r[0] = u128(x[0]) * y[0] + u128(x[1]) * y19[4] + u128(x[2]) * y19[3] + u128(x[3]) * y19[2] + u128(x[4]) * y19[1];
+    r[1] = u128(x[0]) * y[1] + u128(x[1]) * y[0] + u128(x[2]) * y19[4] + u128(x[3]) * y19[3] + u128(x[4]) * y19[2];
+    r[2] = u128(x[0]) * y[2] + u128(x[1]) * y[1] + u128(x[2]) * y[0] + u128(x[3]) * y19[4] + u128(x[4]) * y19[3];
+    r[3] = u128(x[0]) * y[3] + u128(x[1]) * y[2] + u128(x[2]) * y[1] + u128(x[3]) * y[0] + u128(x[4]) * y19[4];
+    r[4] = u128(x[0]) * y[4] + u128(x[1]) * y[3] + u128(x[2]) * y[2] + u128(x[3]) * y[1] + u128(x[4]) * y[0];
+    return reduceWide(r);
 }
 
-// Exponents p - 2 (inversion), (p - 5) / 8 (square roots) and (p - 1) / 4
-// (the square root of -1), as little-endian bytes.
-constexpr Bytes32 pMinus2 = {0xeb, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
-                             0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
-                             0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x7f};
-constexpr Bytes32 pMinus5Over8 = {0xfd, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
-                                  0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
-                                  0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x0f};
-constexpr Bytes32 pMinus1Over4 = {0xfb, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
-                                  0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
-                                  0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x1f};
+// mul(a, a) with each cross product computed once and doubled.
+Fe sq(const Fe& a) {
+    const std::uint64_t* x = a.v;
+    std::uint64_t twoX0 = 2 * x[0], twoX1 = 2 * x[1], twoX2 = 2 * x[2], twoX3 = 2 * x[3];
+    std::uint64_t x3Times19 = 19 * x[3], x4Times19 = 19 * x[4];
+    u128 r[5];
+    r[0] = u128(x[0]) * x[0] + u128(twoX1) * x4Times19 + u128(twoX2) * x3Times19;
+    r[1] = u128(twoX0) * x[1] + u128(twoX2) * x4Times19 + u128(x[3]) * x3Times19;
+    r[2] = u128(twoX0) * x[2] + u128(x[1]) * x[1] + u128(twoX3) * x4Times19;
+    r[3] = u128(twoX0) * x[3] + u128(twoX1) * x[2] + u128(x[4]) * x4Times19;
+    r[4] = u128(twoX0) * x[4] + u128(twoX1) * x[3] + u128(x[2]) * x[2];
+    return reduceWide(r);
+}
 
-Fe invert(const Fe& a) { return pow(a, pMinus2); }
+Fe sqTimes(Fe a, int times) {
+    while (times-- > 0) a = sq(a);
+    return a;
+}
+
+// The three powers the curve needs share one addition chain: a^(2^250 - 1)
+// in 249 squarings and 9 multiplications, plus a^11 along the way.
+struct Pow250 {
+    Fe a11, a2_250m1;
+};
+
+Pow250 pow250(const Fe& a) {
+    Fe a2 = sq(a);
+    Fe a9 = mul(sqTimes(a2, 2), a);
+    Fe a11 = mul(a9, a2);
+    Fe e5 = mul(sq(a11), a9);  // a^(2^5 - 1)
+    Fe e10 = mul(sqTimes(e5, 5), e5);
+    Fe e20 = mul(sqTimes(e10, 10), e10);
+    Fe e40 = mul(sqTimes(e20, 20), e20);
+    Fe e50 = mul(sqTimes(e40, 10), e10);
+    Fe e100 = mul(sqTimes(e50, 50), e50);
+    Fe e200 = mul(sqTimes(e100, 100), e100);
+    Fe e250 = mul(sqTimes(e200, 50), e50);
+    return Pow250{a11, e250};
+}
+
+// a^(p - 2) = a^(2^255 - 21), the inverse.
+Fe invert(const Fe& a) {
+    Pow250 t = pow250(a);
+    return mul(sqTimes(t.a2_250m1, 5), t.a11);
+}
+
+// a^((p - 5) / 8) = a^(2^252 - 3), for square roots.
+Fe powPMinus5Over8(const Fe& a) { return mul(sqTimes(pow250(a).a2_250m1, 2), a); }
+
+// a^((p - 1) / 4) = a^(2^253 - 5); for a = 2 that is a square root of -1.
+Fe powPMinus1Over4(const Fe& a) { return mul(sqTimes(pow250(a).a2_250m1, 3), mul(sq(a), a)); }
 
 // Bits 0..254 of 32 little-endian bytes; bit 255 is ignored.
 Fe fromBytes(const std::uint8_t* s) {
@@ -220,7 +251,7 @@ std::optional<Point> decode(const std::uint8_t* s, const Fe& d, const Fe& sqrtM1
     Fe v = add(mul(d, y2), one);
     Fe v3 = mul(sq(v), v);
     Fe v7 = mul(sq(v3), v);
-    Fe x = mul(mul(u, v3), pow(mul(u, v7), pMinus5Over8));
+    Fe x = mul(mul(u, v3), powPMinus5Over8(mul(u, v7)));
     Fe vx2 = mul(v, sq(x));
     if (!equal(vx2, u)) {
         if (!equal(vx2, neg(u))) return std::nullopt;  // x^2 = u/v has no root
@@ -236,7 +267,7 @@ const Constants& constants() {
         Constants k;
         k.d = mul(neg(feSmall(121665)), invert(feSmall(121666)));
         k.d2 = add(k.d, k.d);
-        k.sqrtM1 = pow(feSmall(2), pMinus1Over4);
+        k.sqrtM1 = powPMinus1Over4(feSmall(2));
         // The base point has y = 4/5 and an even x.
         Bytes32 by = toBytes(mul(feSmall(4), invert(feSmall(5))));
         Point b = *decode(by.data(), k.d, k.sqrtM1);

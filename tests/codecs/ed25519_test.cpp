@@ -83,20 +83,32 @@ TEST(Ed25519, WrongLengthsAreRejected) {
     }
 }
 
-// S = L and S + L satisfy the verification equation modulo L, but only a
-// canonical S (below L) is accepted.
+// The neutral element (y = 1) as key and as R: [S]B = R + [k]A holds for S = 0.
+const Bytes neutral = fromHex("0100000000000000000000000000000000000000000000000000000000000000");
+
+Bytes withS(const Bytes& signature, const Bytes& s) {
+    Bytes out(signature.begin(), signature.begin() + 32);
+    out.insert(out.end(), s.begin(), s.end());
+    return out;
+}
+
+// S + L satisfies the verification equation modulo L whenever S does, and
+// S = L does wherever S = 0 does; only a canonical S (below L) is accepted.
 TEST(Ed25519, ScalarAtOrAboveTheGroupOrderIsRejected) {
     Bytes key = fromHex(rfc[0].key), signature = fromHex(rfc[0].signature);
-    Bytes sPlusL = signature, sIsL = signature;
+    Bytes sPlusL(32);
     unsigned carry = 0;
     for (int i = 0; i < 32; ++i) {
         carry += unsigned(signature[32 + i]) + groupOrder[i];
-        sPlusL[32 + i] = std::uint8_t(carry);
+        sPlusL[i] = std::uint8_t(carry);
         carry >>= 8;
-        sIsL[32 + i] = groupOrder[i];
     }
-    EXPECT_FALSE(verify({}, sPlusL, key));
-    EXPECT_FALSE(verify({}, sIsL, key));
+    EXPECT_FALSE(verify({}, withS(signature, sPlusL), key));
+
+    Bytes zeroS = neutral;
+    zeroS.resize(64);
+    EXPECT_TRUE(verify({}, zeroS, neutral));
+    EXPECT_FALSE(verify({}, withS(zeroS, groupOrder), neutral));
 }
 
 TEST(Ed25519, NonCanonicalOrOffCurveKeysAreRejected) {
@@ -112,11 +124,11 @@ TEST(Ed25519, NonCanonicalOrOffCurveKeysAreRejected) {
         // y = 2: x^2 = (y^2 - 1) / (d y^2 + 1) has no root
         "0200000000000000000000000000000000000000000000000000000000000000",
     };
-    // S = 0 with R the neutral element satisfies [S]B = R + [k]A for the
-    // neutral key, so only the key's decoding can refuse these.
-    Bytes signature = fromHex("0100000000000000000000000000000000000000000000000000000000000000");
+    // With R the neutral element and S = 0 the equation holds for the neutral
+    // key (and for y = p + 1 or a signed x = 0, read leniently as that key),
+    // so only the key's decoding can refuse these.
+    Bytes signature = neutral;
     signature.resize(64);
-    EXPECT_TRUE(verify({}, signature, fromHex("0100000000000000000000000000000000000000000000000000000000000000")));
     for (const char* key : keys) EXPECT_FALSE(verify({}, signature, fromHex(key))) << key;
 }
 

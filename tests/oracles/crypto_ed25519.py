@@ -237,11 +237,15 @@ for i in range(12):
         crafted.append((msg, r_enc + (h * a % L).to_bytes(32, "little"), key))
 
 # Keys: y from p upwards (non-canonical), both signs; y = 1 and y = p - 1 with
-# the sign set (x = 0); random y, about half without a square root.
-for y in list(range(p, 2**255)) + [0, 1, p - 1, 2, 3, 4]:
+# the sign set (x = 0); small y, some without a square root. The signature
+# (R neutral, S = 0) holds for the neutral key and for any key read
+# leniently as it, and for other small-order keys with some hashes.
+for y in list(range(p, 2**255)) + [0, 1, p - 1] + list(range(2, 20)):
     for sign in (0, 1):
         key = (y | sign << 255).to_bytes(32, "little")
         crafted.append((b"", rng.randbytes(32) + bytes(32), key))
+        for msg in (b"", b"a", b"b", b"c"):
+            crafted.append((msg, encode(identity) + bytes(32), key))
 for i in range(60):
     crafted.append((rng.randbytes(3), rng.randbytes(64), rng.randbytes(32)))
 for i in range(20):
