@@ -50,7 +50,11 @@ inline int32_t distanceSymbol(int32_t distance) {
 
 struct DeflateState {
     int32_t head[1 << hashBits];
-    int32_t prev[windowSize];
+    // The hash chain: for position p (slot p & 0x7FFF), how far back the
+    // previous position with the same hash lies, 0 when there is none within
+    // the window. Distances keep the table at 64 KiB, small enough to stay in
+    // cache while chains are walked.
+    uint16_t prev[windowSize];
     int32_t maxChain = 0, niceLength = 0;
     bool lazy = false;
     std::vector<int32_t> tokens;
@@ -66,10 +70,18 @@ inline uint32_t hashAt(const uint8_t* p) {
     return (v * 0x9E3779B1u) >> (32 - hashBits);
 }
 
-inline void insertHash(DeflateState& s, const uint8_t* data, int64_t p) {
-    uint32_t h = hashAt(data + p);
-    s.prev[p & (windowSize - 1)] = s.head[h];
+inline void link(DeflateState& s, uint32_t h, int64_t p) {
+    int64_t back = p - s.head[h];
+    s.prev[p & (windowSize - 1)] = static_cast<uint16_t>(s.head[h] >= 0 && back <= windowSize ? back : 0);
     s.head[h] = static_cast<int32_t>(p);
+}
+
+inline void insertHash(DeflateState& s, const uint8_t* data, int64_t p) { link(s, hashAt(data + p), p); }
+
+inline uint32_t load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
 }
 
 inline uint64_t load64(const uint8_t* p) {
@@ -78,9 +90,8 @@ inline uint64_t load64(const uint8_t* p) {
     return v;
 }
 
-// How many bytes of a and b agree, given that the first does, up to maxLen.
-inline int32_t matchLength(const uint8_t* a, const uint8_t* b, int32_t maxLen) {
-    int32_t n = 1;
+// How many bytes of a and b agree, given that the first n do, up to maxLen.
+inline int32_t matchLength(const uint8_t* a, const uint8_t* b, int32_t n, int32_t maxLen) {
     while (n + 8 <= maxLen) {
         uint64_t diff = load64(a + n) ^ load64(b + n);
         if (diff) {
@@ -98,30 +109,48 @@ struct Match {
 };
 
 // Walks the hash chain of p for the longest earlier match, then enters p.
-inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64_t p) {
+// Only a match longer than `atLeast` is of use to the caller (it holds one that
+// long already), so candidates that cannot beat it are skipped unexamined; as
+// long as atLeast is below the nice length, the walk stops at the same
+// candidate and finds the same match as a walk that starts from nothing.
+inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64_t p, int32_t atLeast) {
     int32_t maxLen = static_cast<int32_t>(std::min<int64_t>(size - p, maxMatch));
     uint32_t h = hashAt(data + p);
     int32_t c = s.head[h];
     int32_t tries = s.maxChain;
-    int32_t best = 0, bestDist = 0;
+    int32_t best = atLeast, bestDist = 0;
     const uint8_t* cur = data + p;
+    if (best >= maxLen) tries = 0;
+    uint32_t first4 = best >= 3 ? load32(cur) : 0;
     while (c >= 0 && p - c <= windowSize && tries > 0) {
         const uint8_t* m = data + c;
-        if (m[best] == cur[best] && m[0] == cur[0]) {
-            int32_t len = matchLength(m, cur, maxLen);
+        if (best >= 3) {
+            // Bytes 0-3 and best-3..best must all agree for a longer match.
+            if (load32(m + best - 3) == load32(cur + best - 3) && load32(m) == first4) {
+                int32_t len = matchLength(m, cur, 4, maxLen);
+                if (len > best) {
+                    best = len;
+                    bestDist = static_cast<int32_t>(p - c);
+                    if (len >= maxLen || len >= s.niceLength) break;
+                }
+            }
+        } else if (m[best] == cur[best] && m[0] == cur[0]) {
+            int32_t len = matchLength(m, cur, 1, maxLen);
             if (len > best) {
                 best = len;
                 bestDist = static_cast<int32_t>(p - c);
                 if (len >= maxLen || len >= s.niceLength) break;
+                if (best >= 3) first4 = load32(cur);
             }
         }
-        c = s.prev[c & (windowSize - 1)];
+        uint16_t back = s.prev[c & (windowSize - 1)];
+        if (!back) break;
+        c -= back;
         tries--;
     }
-    s.prev[p & (windowSize - 1)] = s.head[h];
-    s.head[h] = static_cast<int32_t>(p);
+    link(s, h, p);
     // A 3-byte match far back costs more than its three literals.
-    if (best < 3 || (best == 3 && bestDist > 4096)) return {};
+    if (best <= atLeast || best < 3 || (best == 3 && bestDist > 4096)) return {};
     return {best, bestDist};
 }
 
@@ -338,7 +367,6 @@ std::vector<uint8_t> deflateData(std::span<const uint8_t> input, int32_t level, 
         return std::move(s->writer.bytes);
     }
     std::fill(std::begin(s->head), std::end(s->head), -1);
-    std::fill(std::begin(s->prev), std::end(s->prev), 0);
     std::fill(std::begin(s->litFreq), std::end(s->litFreq), 0);
     std::fill(std::begin(s->distFreq), std::end(s->distFreq), 0);
     s->maxChain = levelTable[level].maxChain;
@@ -354,7 +382,9 @@ std::vector<uint8_t> deflateData(std::span<const uint8_t> input, int32_t level, 
                      static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX)));
             mark = p + 65536;
         }
-        Match cur = p + 3 <= size ? findMatch(*s, data, size, p) : Match{};
+        // Searching past a pending match only asks whether p has a longer one.
+        int32_t atLeast = pending.length < s->niceLength ? pending.length : 0;
+        Match cur = p + 3 <= size ? findMatch(*s, data, size, p, atLeast) : Match{};
         if (pending.length) {
             if (cur.length > pending.length) {
                 emitLiteral(*s, data, data[p - 1]);
