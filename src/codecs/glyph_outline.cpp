@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "codecs/cff.h"
 #include "codecs/ttf.h"
 
 namespace qm {
@@ -284,7 +285,13 @@ const GlyphOutline& glyphOutline(Font& font, int32_t glyph)
         return it->second;
     GlyphOutline& g = it->second;
     try {
-        if (font.hasGlyf) {
+        if (font.cff) {
+            for (const CffContour& c : cffGlyphContours(*font.cff, glyph)) {
+                Contour& contour = g.contours.emplace_back(c.size());
+                for (size_t i = 0; i < c.size(); ++i)
+                    contour[i] = {c[i].x, c[i].y, uint8_t(c[i].control ? 0 : 1), uint8_t(c[i].control ? 1 : 0)};
+            }
+        } else if (font.hasGlyf) {
             GlyfDecoder decoder(font);
             decoder.append(glyph, 0, g.contours);
         }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "codecs/cff.h"
 #include "codecs/cmap.h"
+#include "codecs/woff.h"
 
 namespace qm {
 
@@ -113,6 +115,17 @@ static void applyOs2Metrics(Font& font, FontData data)
     }
 }
 
+static void readCffOutlines(Font& font)
+{
+    const TableRange* table = findTable(font, "CFF ");
+    bool isCff2 = !table;
+    if (isCff2)
+        table = findTable(font, "CFF2");
+    font.cff = parseCff(font.data, table->offset, table->length, isCff2, static_cast<int32_t>(font.unitsPerEm));
+    if (font.numGlyphs < 1)
+        font.numGlyphs = cffGlyphCount(*font.cff);
+}
+
 FontRef parseTrueType(FontData bytes, int32_t faceIndex)
 {
     if (bytes.size() < 12)
@@ -121,11 +134,16 @@ FontRef parseTrueType(FontData bytes, int32_t faceIndex)
         throw ValueError("WOFF2 fonts are not supported");
 
     auto font = std::make_shared<Font>();
-    font->data = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
+    if (startsWith(bytes, "wOFF"))
+        font->data = std::make_shared<const std::vector<uint8_t>>(woffToSfnt(bytes));
+    else
+        font->data = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
     FontData data = fontData(*font);
 
     readTableDirectory(*font, data, faceIndex);
     readMetrics(*font, data);
+    if (!font->hasGlyf)
+        readCffOutlines(*font);
     applyOs2Metrics(*font, data);
     parseCmap(*font);
     return font;

@@ -193,7 +193,7 @@ std::pair<Bytes, Bytes> glyfLoca(const std::vector<Bytes>& glyphs)
     Bytes glyf, loca;
     for (const Bytes& g : glyphs) {
         loca.u32(uint32_t(glyf.size()));
-        glyf.append(g).pad4();
+        glyf.append(g);
     }
     loca.u32(uint32_t(glyf.size()));
     return {glyf, loca};
