@@ -12,6 +12,8 @@ namespace qm {
 namespace {
 
 using Bytes32 = std::array<std::uint8_t, 32>;
+// Column sums of a field product need 128 bits, which g++ and clang give on
+// 64-bit targets.
 using u128 = unsigned __int128;
 
 std::uint64_t load64(const std::uint8_t* p) {
