@@ -87,8 +87,9 @@ template <class H>
 inline void round(typename H::Word a, typename H::Word b, typename H::Word c, typename H::Word& d,
                   typename H::Word e, typename H::Word f, typename H::Word g, typename H::Word& h,
                   typename H::Word kw) {
-    typename H::Word t1 = h + H::bigSigma1(e) + ((e & f) ^ (~e & g)) + kw;
-    typename H::Word t2 = H::bigSigma0(a) + ((a & b) ^ (a & c) ^ (b & c));
+    // Choose and majority, each written with one operation fewer.
+    typename H::Word t1 = h + H::bigSigma1(e) + (((f ^ g) & e) ^ g) + kw;
+    typename H::Word t2 = H::bigSigma0(a) + ((a & (b | c)) | (b & c));
     d += t1;
     h = t1 + t2;
 }
@@ -97,22 +98,36 @@ template <class H>
 void compress(typename H::Word state[8], const std::uint8_t* blocks, std::size_t count) {
     using Word = typename H::Word;
     constexpr std::size_t blockSize = 16 * sizeof(Word);
-    Word w[H::rounds];
+    Word w[16];
     for (; count > 0; --count, blocks += blockSize) {
         for (int i = 0; i < 16; ++i) w[i] = H::load(blocks + i * sizeof(Word));
-        for (int i = 16; i < H::rounds; ++i)
-            w[i] = H::smallSigma1(w[i - 2]) + w[i - 7] + H::smallSigma0(w[i - 15]) + w[i - 16];
         Word a = state[0], b = state[1], c = state[2], d = state[3];
         Word e = state[4], f = state[5], g = state[6], h = state[7];
-        for (int i = 0; i < H::rounds; i += 8) {
-            round<H>(a, b, c, d, e, f, g, h, H::k[i] + w[i]);
-            round<H>(h, a, b, c, d, e, f, g, H::k[i + 1] + w[i + 1]);
-            round<H>(g, h, a, b, c, d, e, f, H::k[i + 2] + w[i + 2]);
-            round<H>(f, g, h, a, b, c, d, e, H::k[i + 3] + w[i + 3]);
-            round<H>(e, f, g, h, a, b, c, d, H::k[i + 4] + w[i + 4]);
-            round<H>(d, e, f, g, h, a, b, c, H::k[i + 5] + w[i + 5]);
-            round<H>(c, d, e, f, g, h, a, b, H::k[i + 6] + w[i + 6]);
-            round<H>(b, c, d, e, f, g, h, a, H::k[i + 7] + w[i + 7]);
+        // The schedule lives in a ring of 16 words, each replaced just
+        // before the round that needs it.
+        for (int i = 0; i < H::rounds; i += 16) {
+            if (i > 0) {
+#pragma GCC unroll 16
+                for (int j = 0; j < 16; ++j)
+                    w[j] += H::smallSigma1(w[(j + 14) & 15]) + w[(j + 9) & 15] + H::smallSigma0(w[(j + 1) & 15]);
+            }
+            const Word* k = H::k + i;
+            round<H>(a, b, c, d, e, f, g, h, k[0] + w[0]);
+            round<H>(h, a, b, c, d, e, f, g, k[1] + w[1]);
+            round<H>(g, h, a, b, c, d, e, f, k[2] + w[2]);
+            round<H>(f, g, h, a, b, c, d, e, k[3] + w[3]);
+            round<H>(e, f, g, h, a, b, c, d, k[4] + w[4]);
+            round<H>(d, e, f, g, h, a, b, c, k[5] + w[5]);
+            round<H>(c, d, e, f, g, h, a, b, k[6] + w[6]);
+            round<H>(b, c, d, e, f, g, h, a, k[7] + w[7]);
+            round<H>(a, b, c, d, e, f, g, h, k[8] + w[8]);
+            round<H>(h, a, b, c, d, e, f, g, k[9] + w[9]);
+            round<H>(g, h, a, b, c, d, e, f, k[10] + w[10]);
+            round<H>(f, g, h, a, b, c, d, e, k[11] + w[11]);
+            round<H>(e, f, g, h, a, b, c, d, k[12] + w[12]);
+            round<H>(d, e, f, g, h, a, b, c, k[13] + w[13]);
+            round<H>(c, d, e, f, g, h, a, b, k[14] + w[14]);
+            round<H>(b, c, d, e, f, g, h, a, k[15] + w[15]);
         }
         state[0] += a, state[1] += b, state[2] += c, state[3] += d;
         state[4] += e, state[5] += f, state[6] += g, state[7] += h;
