@@ -191,6 +191,15 @@ TEST(Rasterizer, CurvesFlattenIntoLines)
     addQuadratic(curved, 1, 6, 4, 1, 7, 6);
     quadraticByHand(byHand, 3, 1, 6, 4, 1, 7, 6);
     EXPECT_TRUE(sameCells(curved, byHand));
+    // Segment counts across the range: ceil(sqrt(0.5 sqrt(3 dd))) with dd = (2h)^2.
+    for (double h : {0.3, 0.5, 1.0, 2.0, 8.0 / 3, 5.0, 13.5, 40.0, 200.0, 400.0}) {
+        double dd = 4 * h * h;
+        int n = std::min(32, int(std::ceil(std::sqrt(0.5 * std::sqrt(3 * dd)))));
+        Rasterizer got = newRasterizer(8, 8), want = newRasterizer(8, 8);
+        addQuadratic(got, 1, 7, 4, 7 - h, 7, 7);
+        quadraticByHand(want, n, 1, 7, 4, 7 - h, 7, 7);
+        EXPECT_TRUE(sameCells(got, want)) << h;
+    }
     // A very curved one is never split into more than 32 lines.
     Rasterizer wild = newRasterizer(8, 8), wildByHand = newRasterizer(8, 8);
     addQuadratic(wild, 0, 0, 1e6, -1e6, 8, 8);
