@@ -1,5 +1,6 @@
 #include "model/budget.h"
 
+#include "core/ascii.h"
 #include "model/money.h"
 
 #include <cmath>
@@ -104,10 +105,7 @@ bool jsonBool(const Json& obj, std::string_view key)
     if (m->is_number_integer())  // signed or unsigned
         return m->is_number_unsigned() ? m->get<uint64_t>() != 0 : m->get<int64_t>() != 0;
     if (m->is_string()) {
-        std::string s = m->get<std::string>();
-        for (char& c : s)
-            if (c >= 'A' && c <= 'Z')
-                c = char(c - 'A' + 'a');
+        std::string s = asciiLower(m->get_ref<const std::string&>());
         return s == "1" || s == "on" || s == "yes" || s == "true";
     }
     return false;

@@ -1,5 +1,6 @@
 #include "model/dates.h"
 
+#include "core/ascii.h"
 #include "core/errors.h"
 
 #include <cstdio>
@@ -31,11 +32,6 @@ const char* const kMonthNames[12] = {"January", "February", "March", "April", "M
 const char* const kWeekdayNames[7] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday",
     "Saturday", "Sunday"};
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // A whole field of ASCII digits with an optional leading sign.
 bool parseField(std::string_view s, int32_t& out)
 {
@@ -49,7 +45,7 @@ bool parseField(std::string_view s, int32_t& out)
         return false;
     int32_t v = 0;
     for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9')
+        if (!isAsciiDigit(s[i]))
             return false;
         v = v * 10 + (s[i] - '0');
     }
@@ -233,11 +229,7 @@ std::string ordinalSuffix(int64_t n)
 
 Date parseIso(std::string_view text)
 {
-    std::string_view t = text;
-    while (!t.empty() && isBlank(t.front()))
-        t.remove_prefix(1);
-    while (!t.empty() && isBlank(t.back()))
-        t.remove_suffix(1);
+    std::string_view t = trimAsciiBlanks(text);
     Date d;
     if (t.size() < 10 || t[4] != '-' || t[7] != '-' || !parseField(t.substr(0, 4), d.year)
         || !parseField(t.substr(5, 2), d.month) || !parseField(t.substr(8, 2), d.day))

@@ -1,5 +1,6 @@
 #include "model/money.h"
 
+#include "core/ascii.h"
 #include "core/decimal.h"
 
 #include <cmath>
@@ -20,37 +21,16 @@ int64_t toInt64(double v)
     return static_cast<int64_t>(v);
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool equalsLower(std::string_view s, std::string_view lower)
-{
-    if (s.size() != lower.size())
-        return false;
-    for (size_t i = 0; i < s.size(); ++i) {
-        char c = s[i];
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-        if (c != lower[i])
-            return false;
-    }
-    return true;
-}
-
 // Digits with single "_" between them; appends the digits to out.
 bool digitPart(std::string_view s, size_t& i, std::string& out)
 {
-    if (i >= s.size() || !isDigit(s[i]))
+    if (i >= s.size() || !isAsciiDigit(s[i]))
         return false;
     out += s[i++];
     while (i < s.size()) {
-        if (isDigit(s[i])) {
+        if (isAsciiDigit(s[i])) {
             out += s[i++];
-        } else if (s[i] == '_' && i + 1 < s.size() && isDigit(s[i + 1])) {
+        } else if (s[i] == '_' && i + 1 < s.size() && isAsciiDigit(s[i + 1])) {
             out += s[i + 1];
             i += 2;
         } else {
@@ -154,11 +134,11 @@ bool parseFloatText(std::string_view s, double& out)
         ++i;
     }
     std::string_view rest = s.substr(i);
-    if (equalsLower(rest, "inf") || equalsLower(rest, "infinity")) {
+    if (asciiLower(rest) == "inf" || asciiLower(rest) == "infinity") {
         out = negative ? -HUGE_VAL : HUGE_VAL;
         return true;
     }
-    if (equalsLower(rest, "nan")) {
+    if (asciiLower(rest) == "nan") {
         out = std::nan("");
         return true;
     }
@@ -189,10 +169,7 @@ bool parseFloatText(std::string_view s, double& out)
 
 bool parseMoney(std::string_view text, double& out)
 {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
+    text = trimAsciiBlanks(text);
     std::string t;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == ',' || text[i] == '$')
