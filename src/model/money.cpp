@@ -9,18 +9,6 @@ namespace qm {
 
 namespace {
 
-// Saturating conversion of an integral double; NaN gives 0.
-int64_t toInt64(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    if (v >= 9223372036854775807.0)
-        return INT64_MAX;
-    if (v <= -9223372036854775808.0)
-        return INT64_MIN;
-    return static_cast<int64_t>(v);
-}
-
 // Digits with single "_" between them; appends the digits to out.
 bool digitPart(std::string_view s, size_t& i, std::string& out)
 {
@@ -48,38 +36,73 @@ std::string twoDigits(int64_t v)
 
 std::string formatCents(double x, bool grouped)
 {
-    int64_t c = toInt64(roundCentsCount(std::fabs(x)));
+    int64_t c = roundCentsCount(std::fabs(x));
     int64_t units = c / 100;
     std::string digits = std::to_string(units);
     return (grouped ? groupThousands(digits) : digits) + "." + twoDigits(c - units * 100);
+}
+
+// The nearest integer to the exact value p + residual as whole + adjust: for
+// |p| below 2^52 the residual only breaks a tie; above, p is already a whole
+// number and the residual itself is rounded.
+void splitRound(double p, double residual, double& whole, double& adjust)
+{
+    adjust = 0;
+    if (!std::isfinite(p)) {
+        whole = p;
+        return;
+    }
+    bool large = std::fabs(p) >= 4503599627370496.0;  // 2^52
+    double v = large ? residual : p;
+    double f = std::floor(v);
+    double diff = v - f;
+    bool up = diff > 0.5 || (diff == 0.5 && (large ? p > 0 : residual > 0 || (residual == 0 && p > 0)));
+    double n = diff < 0.5 ? f : (up ? f + 1 : f);
+    if (large) {
+        whole = p;
+        adjust = n;
+    } else {
+        whole = n;
+    }
 }
 
 }  // namespace
 
 double roundHalfAway(double p, double residual)
 {
-    if (!std::isfinite(p) || std::fabs(p) >= 4503599627370496.0)  // 2^52: already integral
-        return p;
-    double f = std::floor(p);
-    double diff = p - f;
-    if (diff < 0.5)
-        return f;
-    if (diff > 0.5)
-        return f + 1;
-    if (residual > 0)
-        return f + 1;
-    if (residual < 0)
-        return f;
-    return p < 0 ? f : f + 1;
+    double whole, adjust;
+    splitRound(p, residual, whole, adjust);
+    return whole + adjust;
 }
 
-double roundCentsCount(double x)
+int64_t roundHalfAwayInt64(double p, double residual)
+{
+    if (std::isnan(p))
+        return 0;
+    double whole, adjust;
+    splitRound(p, residual, whole, adjust);
+    if (whole >= 9223372036854775808.0)
+        return INT64_MAX;
+    if (whole < -9223372036854775808.0)
+        return INT64_MIN;
+    // |adjust| is at most half a unit in the last place of whole, 1024.
+    int64_t sum;
+    if (__builtin_add_overflow(static_cast<int64_t>(whole), static_cast<int64_t>(adjust), &sum))
+        return adjust > 0 ? INT64_MAX : INT64_MIN;
+    return sum;
+}
+
+int64_t roundCentsCount(double x)
 {
     double p = x * 100;
-    return roundHalfAway(p, std::fma(x, 100, -p));
+    return roundHalfAwayInt64(p, std::fma(x, 100, -p));
 }
 
-double roundCents(double x) { return roundCentsCount(x) / 100; }
+double roundCents(double x)
+{
+    double p = x * 100;
+    return roundHalfAway(p, std::fma(x, 100, -p)) / 100;
+}
 
 std::string groupThousands(std::string_view digits)
 {
@@ -112,15 +135,16 @@ std::string formatMoneyCompact(double x)
 {
     double a = std::fabs(x);
     std::string body;
+    // The residual a - q * d is exact; divided by d it is the quotient's.
     if (a >= 10000) {
         double q = a / 1000;
-        body = std::to_string(toInt64(roundHalfAway(q, std::fma(-q, 1000, a)))) + "k";
+        body = std::to_string(roundHalfAwayInt64(q, std::fma(-q, 1000, a) / 1000)) + "k";
     } else if (a >= 1000) {
         double q = a / 100;
-        int64_t tenths = toInt64(roundHalfAway(q, std::fma(-q, 100, a)));
+        int64_t tenths = roundHalfAwayInt64(q, std::fma(-q, 100, a) / 100);
         body = std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "k";
     } else {
-        body = std::to_string(toInt64(roundHalfAway(a)));
+        body = std::to_string(roundHalfAwayInt64(a));
     }
     return (x < -0.5 ? "\u2212$" : "$") + body;
 }

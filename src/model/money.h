@@ -8,12 +8,14 @@
 
 namespace qm {
 
-// Rounds the integer-or-half-way p (an inexact scaled amount) to the nearest
-// integer, halves away from zero; residual is exact value minus p (from fma)
-// and decides a tie.
+// The nearest integer to the exact value p + residual, halves away from
+// zero, where p is a rounded product or quotient and residual the error that
+// fma recovers (a - q * d for a quotient, divided by d). As a double, or as
+// an integer that saturates at the int64 limits (NaN gives 0).
 double roundHalfAway(double p, double residual = 0);
-// x * 100 rounded to a whole number of cents, judged on the exact product.
-double roundCentsCount(double x);
+int64_t roundHalfAwayInt64(double p, double residual = 0);
+// x in whole cents, and x rounded to cents.
+int64_t roundCentsCount(double x);
 double roundCents(double x);
 
 std::string groupThousands(std::string_view digits);
