@@ -121,7 +121,7 @@ inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64
     int32_t best = atLeast, bestDist = 0;
     const uint8_t* cur = data + p;
     if (best >= maxLen) tries = 0;
-    uint32_t first4 = best >= 3 ? load32(cur) : 0;
+    uint32_t first4 = best >= 3 && best < maxLen ? load32(cur) : 0;
     while (c >= 0 && p - c <= windowSize && tries > 0) {
         const uint8_t* m = data + c;
         if (best >= 3) {

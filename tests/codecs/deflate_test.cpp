@@ -106,7 +106,7 @@ TEST(Deflate, ExactBytes) {
 
 TEST(Deflate, RoundTripsAtEveryLevelAndRepeats) {
     std::vector<std::vector<uint8_t>> inputs = {
-        {}, bytes("a"), bytes("ab"), bytes("abcabcabc"), wordyText(300000, 1), randomBytes(70000, 2),
+        {}, bytes("a"), bytes("ab"), bytes("abcabcabc"), bytes("abcd-abcd"), wordyText(300000, 1), randomBytes(70000, 2),
         std::vector<uint8_t>(100000, 'z'),
     };
     auto mixed = wordyText(50000, 3);
@@ -126,8 +126,8 @@ TEST(Deflate, RoundTripsAtEveryLevelAndRepeats) {
         }
     }
     // Out-of-range levels act as the nearest one.
-    EXPECT_EQ(deflateData(inputs[4], -5, {}), deflateData(inputs[4], 0, {}));
-    EXPECT_EQ(deflateData(inputs[4], 12, {}), deflateData(inputs[4], 9, {}));
+    EXPECT_EQ(deflateData(inputs[5], -5, {}), deflateData(inputs[5], 0, {}));
+    EXPECT_EQ(deflateData(inputs[5], 12, {}), deflateData(inputs[5], 9, {}));
 }
 
 TEST(Deflate, StoredBlocks) {

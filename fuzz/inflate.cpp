@@ -1,0 +1,144 @@
+// Differential check of inflate against zlib on arbitrary raw streams, and a
+// round trip of the input through deflate at a level picked from the input.
+//
+// Where zlib accepts a stream we must produce the same bytes. Where only we
+// accept, the reason must be one of inflate's deliberate leniencies: NLEN not
+// compared, incomplete codes or more than 286/30 code lengths accepted, or
+// zeros assumed past the end (then zlib, given those zeros, must agree).
+//
+// zlib is opened at run time so that nothing but this target depends on it.
+#include <dlfcn.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "codecs/deflate.h"
+#include "codecs/inflate.h"
+#include "core/errors.h"
+
+namespace {
+
+constexpr int64_t outputLimit = 1 << 24;
+
+struct Zlib {
+    decltype(&::inflateInit2_) init;
+    decltype(&::inflate) run;
+    decltype(&::inflateEnd) end;
+};
+
+const Zlib& zlib() {
+    static const Zlib z = [] {
+        void* lib = dlopen("libz.so.1", RTLD_NOW);
+        if (!lib) {
+            std::fprintf(stderr, "could not load: libz.so.1\n");
+            std::abort();
+        }
+        return Zlib{reinterpret_cast<decltype(&::inflateInit2_)>(dlsym(lib, "inflateInit2_")),
+                    reinterpret_cast<decltype(&::inflate)>(dlsym(lib, "inflate")),
+                    reinterpret_cast<decltype(&::inflateEnd)>(dlsym(lib, "inflateEnd"))};
+    }();
+    return z;
+}
+
+struct Outcome {
+    bool ok = false;
+    bool needsInput = false;  // zlib only: the stream ended early
+    std::string message;
+    std::vector<uint8_t> bytes;
+};
+
+Outcome zlibInflate(const uint8_t* data, size_t size) {
+    const Zlib& z = zlib();
+    z_stream s{};
+    z.init(&s, -15, ZLIB_VERSION, static_cast<int>(sizeof s));
+    Outcome o;
+    std::vector<uint8_t> buf(1 << 16);
+    s.next_in = const_cast<uint8_t*>(data);
+    s.avail_in = static_cast<uInt>(size);
+    for (;;) {
+        s.next_out = buf.data();
+        s.avail_out = static_cast<uInt>(buf.size());
+        int rc = z.run(&s, Z_NO_FLUSH);
+        o.bytes.insert(o.bytes.end(), buf.data(), buf.data() + (buf.size() - s.avail_out));
+        if (rc == Z_STREAM_END) {
+            o.ok = true;
+            break;
+        }
+        if (rc == Z_OK && s.avail_out == 0 && o.bytes.size() <= static_cast<size_t>(outputLimit)) continue;
+        if (rc == Z_BUF_ERROR || (rc == Z_OK && s.avail_in == 0)) o.needsInput = true;
+        o.message = s.msg ? s.msg : "";
+        break;
+    }
+    z.end(&s);
+    return o;
+}
+
+Outcome ours(const uint8_t* data, size_t size) {
+    Outcome o;
+    try {
+        o.bytes = qm::inflate({data, size}, false, {}, 0, outputLimit);
+        o.ok = true;
+    } catch (const qm::ValueError& e) {
+        o.message = e.what();
+    }
+    return o;
+}
+
+[[noreturn]] void fail(const char* what, const Outcome& mine, const Outcome& theirs) {
+    std::fprintf(stderr, "%s: ours %s '%s' (%zu bytes), zlib %s '%s' (%zu bytes)\n", what, mine.ok ? "ok" : "failed",
+                 mine.message.c_str(), mine.bytes.size(), theirs.ok ? "ok" : "failed", theirs.message.c_str(),
+                 theirs.bytes.size());
+    std::abort();
+}
+
+bool lenient(const std::string& zlibMessage) {
+    static const char* allowed[] = {"invalid stored block lengths", "too many length or distance symbols",
+                                    "invalid code lengths set", "invalid literal/lengths set",
+                                    "invalid distances set"};
+    for (const char* a : allowed)
+        if (zlibMessage == a) return true;
+    return false;
+}
+
+void differential(const uint8_t* data, size_t size) {
+    Outcome mine = ours(data, size);
+    Outcome theirs = zlibInflate(data, size);
+    if (theirs.ok) {
+        if (theirs.bytes.size() > static_cast<size_t>(outputLimit)) return;
+        if (!mine.ok || mine.bytes != theirs.bytes) fail("zlib accepts, we differ", mine, theirs);
+        return;
+    }
+    if (!mine.ok) return;
+    if (theirs.needsInput) {
+        // We read zeros past the end; so must zlib, then.
+        std::vector<uint8_t> padded(data, data + size);
+        padded.resize(size + 17, 0);
+        Outcome again = zlibInflate(padded.data(), padded.size());
+        if (again.ok ? again.bytes != mine.bytes : !lenient(again.message)) fail("past the end", mine, again);
+        return;
+    }
+    if (!lenient(theirs.message)) fail("we accept what zlib rejects", mine, theirs);
+}
+
+void roundTrip(const uint8_t* data, size_t size) {
+    int level = size ? data[0] % 10 : 6;
+    std::vector<uint8_t> packed = qm::deflateData({data, size}, level, {});
+    Outcome back = ours(packed.data(), packed.size());
+    Outcome theirs = zlibInflate(packed.data(), packed.size());
+    std::vector<uint8_t> original(data, data + size);
+    if (!back.ok || back.bytes != original || !theirs.ok || theirs.bytes != original)
+        fail("deflate round trip", back, theirs);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    differential(data, size);
+    roundTrip(data, size);
+    return 0;
+}
