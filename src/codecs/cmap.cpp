@@ -1,5 +1,7 @@
 #include "codecs/cmap.h"
 
+#include <algorithm>
+
 #include "codecs/ttf.h"
 
 namespace qm {
@@ -10,6 +12,10 @@ namespace {
 // bounds the map a hostile format 12 or 13 subtable can build.
 constexpr int64_t kLastCodePoint = 0x10FFFF;
 constexpr int64_t kMaxGroupSpan = 65536;
+// Segments and groups may overlap, so a small hostile table could make
+// reading it take billions of steps; no real map visits more codes than
+// Unicode has.
+constexpr int64_t kMaxCodesVisited = kLastCodePoint + 1;
 
 int subtableScore(int platform, int encoding, int format)
 {
@@ -27,6 +33,14 @@ int subtableScore(int platform, int encoding, int format)
 struct CmapBuilder {
     FontData data;
     std::unordered_map<int32_t, int32_t>& map;
+    int64_t budget = kMaxCodesVisited;
+
+    // Takes count codes from the budget; false once it is spent.
+    bool visit(int64_t count)
+    {
+        budget -= std::max<int64_t>(count, 0);
+        return budget >= 0;
+    }
 
     void set(int64_t code, int64_t glyph)
     {
@@ -56,6 +70,8 @@ struct CmapBuilder {
             int64_t delta = fontU16(data, deltas + 2 * i);
             int64_t rangePos = ranges + 2 * i;
             int64_t rangeOffset = fontU16(data, rangePos);
+            if (!visit(end - start + 1))
+                return;
             for (int64_t c = start; c <= end; ++c) {
                 if (c == 0xFFFF)
                     break;
@@ -97,6 +113,8 @@ struct CmapBuilder {
             int64_t start = fontU32(data, g), end = fontU32(data, g + 4), glyph = fontU32(data, g + 8);
             if (end - start > kMaxGroupSpan)
                 continue;
+            if (!visit(end - start + 1))
+                return;
             for (int64_t c = start; c <= end && c <= kLastCodePoint; ++c)
                 set(c, glyph + (c - start));
         }
@@ -112,6 +130,8 @@ struct CmapBuilder {
             int64_t start = fontU32(data, g), end = fontU32(data, g + 4), glyph = fontU32(data, g + 8);
             if (glyph == 0 || end - start > kMaxGroupSpan)
                 continue;
+            if (!visit(end - start + 1))
+                return;
             for (int64_t c = start; c <= end && c <= kLastCodePoint; ++c)
                 set(c, glyph);
         }

@@ -1,6 +1,7 @@
 #include "codecs/glyph_outline.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -31,27 +32,34 @@ Point2 cubicTangent(const OutlinePoint& p0, const OutlinePoint& p1, const Outlin
             w0 * (p1.y - p0.y) + w1 * (p2.y - p1.y) + w2 * (p3.y - p2.y)};
 }
 
+namespace {
+
+std::pair<int32_t, int32_t> locaRangeIn(FontData data, const Font& font, const TableRange& glyf,
+                                        const TableRange& loca, int32_t glyph)
+{
+    int64_t start, end;
+    if (font.indexToLocFormat == 0) {
+        start = 2 * int64_t{fontU16(data, loca.offset + 2 * int64_t{glyph})};
+        end = 2 * int64_t{fontU16(data, loca.offset + 2 * int64_t{glyph} + 2)};
+    } else {
+        start = fontU32(data, loca.offset + 4 * int64_t{glyph});
+        end = fontU32(data, loca.offset + 4 * int64_t{glyph} + 4);
+    }
+    // Offsets out of order or past the data would hand callers a range they
+    // cannot read; such a glyph is treated as blank.
+    int64_t at = glyf.offset + start;
+    if (end < start || !fontRangeInside(data, at, end - start))
+        return {0, 0};
+    return {static_cast<int32_t>(at), static_cast<int32_t>(end - start)};
+}
+
+}  // namespace
+
 std::pair<int32_t, int32_t> locaRange(const Font& font, int32_t glyph)
 {
     if (!font.hasGlyf || glyph < 0)
         return {0, 0};
-    const TableRange* glyf = findTable(font, "glyf");
-    const TableRange* loca = findTable(font, "loca");
-    FontData data = fontData(font);
-    int64_t start, end;
-    if (font.indexToLocFormat == 0) {
-        start = 2 * int64_t{fontU16(data, loca->offset + 2 * int64_t{glyph})};
-        end = 2 * int64_t{fontU16(data, loca->offset + 2 * int64_t{glyph} + 2)};
-    } else {
-        start = fontU32(data, loca->offset + 4 * int64_t{glyph});
-        end = fontU32(data, loca->offset + 4 * int64_t{glyph} + 4);
-    }
-    // Offsets out of order or past the data would hand callers a range they
-    // cannot read; such a glyph is treated as blank.
-    int64_t at = glyf->offset + start;
-    if (end < start || !fontRangeInside(data, at, end - start))
-        return {0, 0};
-    return {static_cast<int32_t>(at), static_cast<int32_t>(end - start)};
+    return locaRangeIn(fontData(font), font, *findTable(font, "glyf"), *findTable(font, "loca"), glyph);
 }
 
 namespace {
@@ -60,11 +68,19 @@ constexpr int kMaxDepth = 8;
 // Composites may share and nest components, so a hostile font can make one
 // outline expand exponentially; these bound the work of a single outline far
 // above anything a real glyph needs.
-constexpr int kMaxComponents = 4096;
-constexpr int64_t kMaxPoints = int64_t{1} << 20;
+constexpr int kMaxComponents = 1024;
+constexpr int64_t kMaxPoints = int64_t{1} << 17;
 
 // Per-glyph working arrays, kept between glyphs so decoding allocates only
 // the contours it returns.
+// Bytes of the x and y coordinates of a point with these flags.
+constexpr std::array<uint8_t, 256> kCoordBytes = [] {
+    std::array<uint8_t, 256> t{};
+    for (int f = 0; f < 256; ++f)
+        t[f] = uint8_t(((f & 2) ? 1 : (f & 16) ? 0 : 2) + ((f & 4) ? 1 : (f & 32) ? 0 : 2));
+    return t;
+}();
+
 struct GlyfScratch {
     std::vector<uint8_t> flags;
     std::vector<uint16_t> ends;
@@ -73,10 +89,14 @@ struct GlyfScratch {
 };
 
 struct GlyfDecoder {
-    GlyfDecoder(const Font& f) : font(f), data(fontData(f)) {}
+    GlyfDecoder(const Font& f)
+        : font(f), data(fontData(f)), glyf(*findTable(f, "glyf")), loca(*findTable(f, "loca"))
+    {
+    }
 
     const Font& font;
     FontData data;
+    TableRange glyf, loca;
     int components = 0;
     int64_t points = 0;
     GlyfScratch& scratch = tls;
@@ -97,7 +117,7 @@ void GlyfDecoder::append(int32_t glyph, int depth, Contours& out)
 {
     if (depth > kMaxDepth || glyph < 0 || glyph >= std::max(font.numGlyphs, 1))
         return;
-    auto [start, length] = locaRange(font, glyph);
+    auto [start, length] = locaRangeIn(data, font, glyf, loca, glyph);
     if (length < 1)
         return;
     int numContours = fontI16(data, start);
@@ -123,21 +143,26 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
         return;
     points += n;
 
+    // Flags first; they also tell how many coordinate bytes follow, so the
+    // coordinates need one bounds check instead of one per point.
     const int64_t size = static_cast<int64_t>(data.size());
     flags.resize(n);
+    int64_t coordBytes = 0;
     for (int64_t i = 0; i < n;) {
         if (pos >= size)
             throwFontReadError();
         uint8_t f = d[pos++];
-        flags[i++] = f;
+        int64_t count = 1;
         if (f & 8) {
             if (pos >= size)
                 throwFontReadError();
-            int64_t repeat = std::min<int64_t>(d[pos++], n - i);
-            std::fill_n(flags.begin() + i, repeat, f);
-            i += repeat;
+            count += std::min<int64_t>(d[pos++], n - i - 1);
         }
+        for (int64_t end = i + count; i < end; ++i)
+            flags[i] = f;
+        coordBytes += count * kCoordBytes[f];
     }
+    checkFontRange(data, pos, coordBytes);
 
     xs.resize(n);
     ys.resize(n);
@@ -145,13 +170,9 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     for (int64_t i = 0; i < n; ++i) {
         uint8_t f = flags[i];
         if (f & 2) {
-            if (pos >= size)
-                throwFontReadError();
             x += (f & 16) ? d[pos] : -int32_t{d[pos]};
             pos += 1;
         } else if (!(f & 16)) {
-            if (pos + 2 > size)
-                throwFontReadError();
             x += static_cast<int16_t>(d[pos] << 8 | d[pos + 1]);
             pos += 2;
         }
@@ -161,13 +182,9 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     for (int64_t i = 0; i < n; ++i) {
         uint8_t f = flags[i];
         if (f & 4) {
-            if (pos >= size)
-                throwFontReadError();
             y += (f & 32) ? d[pos] : -int32_t{d[pos]};
             pos += 1;
         } else if (!(f & 32)) {
-            if (pos + 2 > size)
-                throwFontReadError();
             y += static_cast<int16_t>(d[pos] << 8 | d[pos + 1]);
             pos += 2;
         }
@@ -273,6 +290,8 @@ void GlyfDecoder::appendComposite(int64_t start, int depth, Contours& out)
 Contours parseGlyf(const Font& font, int32_t glyph, int depth)
 {
     Contours out;
+    if (!font.hasGlyf)
+        return out;
     GlyfDecoder decoder(font);
     decoder.append(glyph, depth, out);
     return out;

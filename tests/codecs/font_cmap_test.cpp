@@ -161,3 +161,12 @@ TEST(CharacterMap, DamagedSubtablesFailTheLoad)
     EXPECT_TRUE(parseTrueType(ttfFont({simpleGlyph({})}))->cmap.empty());
     EXPECT_TRUE(fontWithCmap({})->cmap.empty());
 }
+
+TEST(CharacterMap, OverlappingGroupsCannotStallTheLoad)
+{
+    // 2000 groups over the same 65,537 codes would take 131 million steps.
+    std::vector<Group> groups(2000, {0, 65536, 1});
+    FontRef font = fontWithCmap({{3, 10, format12(groups)}});
+    EXPECT_EQ(glyphIndex(*font, 65), 66);
+    EXPECT_EQ(font->cmap.size(), 65537u);
+}

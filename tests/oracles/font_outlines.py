@@ -14,15 +14,14 @@ fail = _fontlib.Failures()
 FT_FLAGS = freetype.FT_LOAD_NO_SCALE | freetype.FT_LOAD_NO_HINTING
 
 
-def fonttools_glyph(font, glyf, hmtx, name):
+def fonttools_contours(glyf, name):
     glyph = glyf[name]
     coords, ends, flags = glyph.getCoordinates(glyf)
     contours, start = [], 0
     for end in ends:
         contours.append([(float(coords[i][0]), float(coords[i][1]), flags[i] & 1) for i in range(start, end + 1)])
         start = end + 1
-    advance, lsb = hmtx[name]
-    return float(advance), float(lsb), contours
+    return contours
 
 
 def bounds(contours):
@@ -43,17 +42,24 @@ def freetype_contours(face, gid):
     return contours
 
 
+# The faces of a collection may share one glyf table: decode it once.
+reference_cache = {}
+
 for label, path, face_index in _fontlib.all_fonts(source_dir):
     ours = _fontlib.dump(build_dir, path, face_index)
     font = TTFont(path, fontNumber=face_index, lazy=True)
     order = font.getGlyphOrder()
     glyf, hmtx = font["glyf"], font["hmtx"].metrics
     face = freetype.Face(path, face_index)
+    shared = reference_cache.setdefault((path, font.reader.tables["glyf"].offset), {})
     if len(ours.glyphs) != len(order):
         fail(f"{label}: {len(ours.glyphs)} glyphs, fontTools {len(order)}")
     for gid, name in enumerate(order[:len(ours.glyphs)]):
         advance, lsb, box, contours = ours.glyphs[gid]
-        t_adv, t_lsb, t_contours = fonttools_glyph(font, glyf, hmtx, name)
+        if gid not in shared:
+            shared[gid] = fonttools_contours(glyf, name)
+        t_contours = shared[gid]
+        t_adv, t_lsb = (float(v) for v in hmtx[name])
         if (advance, lsb) != (t_adv, t_lsb):
             fail(f"{label} glyph {gid}: metrics {(advance, lsb)} fontTools {(t_adv, t_lsb)}")
         if contours != t_contours:
