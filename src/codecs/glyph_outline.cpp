@@ -71,8 +71,6 @@ constexpr int kMaxDepth = 8;
 constexpr int kMaxComponents = 1024;
 constexpr int64_t kMaxPoints = int64_t{1} << 17;
 
-// Per-glyph working arrays, kept between glyphs so decoding allocates only
-// the contours it returns.
 // Bytes of the x and y coordinates of a point with these flags.
 constexpr std::array<uint8_t, 256> kCoordBytes = [] {
     std::array<uint8_t, 256> t{};
@@ -81,6 +79,8 @@ constexpr std::array<uint8_t, 256> kCoordBytes = [] {
     return t;
 }();
 
+// Per-glyph working arrays, kept between glyphs so decoding allocates only
+// the contours it returns.
 struct GlyfScratch {
     std::vector<uint8_t> flags;
     std::vector<uint16_t> ends;
@@ -99,19 +99,18 @@ struct GlyfDecoder {
     TableRange glyf, loca;
     int components = 0;
     int64_t points = 0;
-    GlyfScratch& scratch = tls;
+    static thread_local GlyfScratch scratch;
     std::vector<uint8_t>& flags = scratch.flags;
     std::vector<uint16_t>& ends = scratch.ends;
     std::vector<int32_t>& xs = scratch.xs;
     std::vector<int32_t>& ys = scratch.ys;
-    static thread_local GlyfScratch tls;
 
     void append(int32_t glyph, int depth, Contours& out);
     void appendSimple(int64_t start, int numContours, Contours& out);
     void appendComposite(int64_t start, int depth, Contours& out);
 };
 
-thread_local GlyfScratch GlyfDecoder::tls;
+thread_local GlyfScratch GlyfDecoder::scratch;
 
 void GlyfDecoder::append(int32_t glyph, int depth, Contours& out)
 {
@@ -191,6 +190,9 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
         ys[i] = y;
     }
 
+    size_t room = out.size() + numContours;
+    if (out.capacity() < room)
+        out.reserve(std::max(room, 2 * out.capacity()));
     int64_t prevEnd = -1;
     for (int k = 0; k < numContours; ++k) {
         int64_t from = prevEnd + 1, e = ends[k];
