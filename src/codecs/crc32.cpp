@@ -10,10 +10,10 @@ namespace qm {
 
 namespace {
 
-// Slicing by eight: row k advances a CRC over a byte followed by k zero bytes,
-// so eight bytes fold in with eight independent lookups. Built by the compiler:
+// Slicing: row k advances a CRC over a byte followed by k zero bytes, so
+// sixteen bytes fold in with sixteen independent lookups. Built by the compiler:
 // there is nothing to fill at start-up and nothing to race on.
-using CrcTables = std::array<std::array<uint32_t, 256>, 8>;
+using CrcTables = std::array<std::array<uint32_t, 256>, 16>;
 
 constexpr CrcTables makeCrcTables() {
     CrcTables t{};
@@ -22,7 +22,7 @@ constexpr CrcTables makeCrcTables() {
         for (int k = 0; k < 8; k++) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
         t[0][n] = c;
     }
-    for (int row = 1; row < 8; row++)
+    for (int row = 1; row < 16; row++)
         for (uint32_t n = 0; n < 256; n++)
             t[row][n] = (t[row - 1][n] >> 8) ^ t[0][t[row - 1][n] & 0xFF];
     return t;
@@ -37,19 +37,22 @@ uint32_t crc32Update(uint32_t crc, std::span<const uint8_t> data) {
     size_t n = data.size();
     uint32_t c = ~crc;
     const auto& t = crcTables;
-    while (n >= 8) {
-        uint32_t lo, hi;
-        std::memcpy(&lo, p, 4);
-        std::memcpy(&hi, p + 4, 4);
-        if constexpr (std::endian::native == std::endian::big) {
-            lo = __builtin_bswap32(lo);
-            hi = __builtin_bswap32(hi);
-        }
-        lo ^= c;
-        c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
-            t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
-        p += 8;
-        n -= 8;
+    // Sixteen bytes a round: the chain from one CRC value to the next is no
+    // longer than for eight, so twice the bytes pass per unit of latency.
+    auto load = [](const uint8_t* q) {
+        uint64_t v;
+        std::memcpy(&v, q, 8);
+        if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+        return v;
+    };
+    while (n >= 16) {
+        uint64_t a = load(p) ^ c, b = load(p + 8);
+        c = t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^ t[12][(a >> 24) & 0xFF] ^
+            t[11][(a >> 32) & 0xFF] ^ t[10][(a >> 40) & 0xFF] ^ t[9][(a >> 48) & 0xFF] ^ t[8][a >> 56] ^
+            t[7][b & 0xFF] ^ t[6][(b >> 8) & 0xFF] ^ t[5][(b >> 16) & 0xFF] ^ t[4][(b >> 24) & 0xFF] ^
+            t[3][(b >> 32) & 0xFF] ^ t[2][(b >> 40) & 0xFF] ^ t[1][(b >> 48) & 0xFF] ^ t[0][b >> 56];
+        p += 16;
+        n -= 16;
     }
     while (n--) c = (c >> 8) ^ t[0][(c ^ *p++) & 0xFF];
     return ~c;

@@ -51,9 +51,9 @@ inline int32_t distanceSymbol(int32_t distance) {
 struct DeflateState {
     int32_t head[1 << hashBits];
     // The hash chain: for position p (slot p & 0x7FFF), how far back the
-    // previous position with the same hash lies, 0 when there is none within
-    // the window. Distances keep the table at 64 KiB, small enough to stay in
-    // cache while chains are walked.
+    // previous position with the same hash lies; noLink when there is none
+    // within the window, a step that always leaves it. Distances keep the
+    // table at 64 KiB, small enough to stay in cache while chains are walked.
     uint16_t prev[windowSize];
     int32_t maxChain = 0, niceLength = 0;
     bool lazy = false;
@@ -70,9 +70,11 @@ inline uint32_t hashAt(const uint8_t* p) {
     return (v * 0x9E3779B1u) >> (32 - hashBits);
 }
 
+constexpr uint16_t noLink = 0xFFFF;
+
 inline void link(DeflateState& s, uint32_t h, int64_t p) {
     int64_t back = p - s.head[h];
-    s.prev[p & (windowSize - 1)] = static_cast<uint16_t>(s.head[h] >= 0 && back <= windowSize ? back : 0);
+    s.prev[p & (windowSize - 1)] = static_cast<uint16_t>(s.head[h] >= 0 && back <= windowSize ? back : noLink);
     s.head[h] = static_cast<int32_t>(p);
 }
 
@@ -117,36 +119,42 @@ inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64
     int32_t maxLen = static_cast<int32_t>(std::min<int64_t>(size - p, maxMatch));
     uint32_t h = hashAt(data + p);
     int32_t c = s.head[h];
-    int32_t tries = s.maxChain;
+    // Candidates below `limit` are out of the window (or c is -1: none).
+    int32_t limit = static_cast<int32_t>(std::max<int64_t>(p - windowSize, 0));
+    int32_t tries = atLeast >= maxLen ? 0 : s.maxChain;
     int32_t best = atLeast, bestDist = 0;
     const uint8_t* cur = data + p;
-    if (best >= maxLen) tries = 0;
-    uint32_t first4 = best >= 3 && best < maxLen ? load32(cur) : 0;
-    while (c >= 0 && p - c <= windowSize && tries > 0) {
+    auto next = [&] {
+        c -= s.prev[c & (windowSize - 1)];
+        tries--;
+    };
+    // Until a 3-byte match is known, any candidate starting like p is tried.
+    for (; best < 3 && c >= limit && tries > 0; next()) {
         const uint8_t* m = data + c;
-        if (best >= 3) {
-            // Bytes 0-3 and best-3..best must all agree for a longer match.
-            if (load32(m + best - 3) == load32(cur + best - 3) && load32(m) == first4) {
-                int32_t len = matchLength(m, cur, 4, maxLen);
-                if (len > best) {
-                    best = len;
-                    bestDist = static_cast<int32_t>(p - c);
-                    if (len >= maxLen || len >= s.niceLength) break;
-                }
-            }
-        } else if (m[best] == cur[best] && m[0] == cur[0]) {
+        if (m[best] == cur[best] && m[0] == cur[0]) {
             int32_t len = matchLength(m, cur, 1, maxLen);
             if (len > best) {
                 best = len;
                 bestDist = static_cast<int32_t>(p - c);
-                if (len >= maxLen || len >= s.niceLength) break;
-                if (best >= 3) first4 = load32(cur);
+                if (len >= maxLen || len >= s.niceLength) tries = 0;
             }
         }
-        uint16_t back = s.prev[c & (windowSize - 1)];
-        if (!back) break;
-        c -= back;
-        tries--;
+    }
+    if (best >= 3 && best < maxLen && tries > 0) {
+        // A longer match must agree in bytes 0-3 and in best-3..best.
+        uint32_t first4 = load32(cur);
+        uint32_t last4 = load32(cur + best - 3);
+        for (; c >= limit && tries > 0; next()) {
+            const uint8_t* m = data + c;
+            if (load32(m + best - 3) != last4 || load32(m) != first4) continue;
+            int32_t len = matchLength(m, cur, 4, maxLen);
+            if (len > best) {
+                best = len;
+                bestDist = static_cast<int32_t>(p - c);
+                if (len >= maxLen || len >= s.niceLength) break;
+                last4 = load32(cur + best - 3);
+            }
+        }
     }
     link(s, h, p);
     // A 3-byte match far back costs more than its three literals.

@@ -252,18 +252,21 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
         int64_t distance = distBase[dsym] + takeBits(data, pos, buf, bits, distExtra[dsym]);
         if (distance > n) throw ValueError("distance too far");
 
-        if (n + length + 8 > room) {
+        if (n + length + 16 > room) {
             if (n + length > room) makeRoom(n + length);
-        } else if (distance >= 8) {
-            // Eight bytes at a time; the slack past the match is overwritten later.
+        } else {
+            // Eight bytes at a time from a source at least eight bytes back;
+            // the slack written past the match is overwritten later. A short
+            // period is first laid out to a multiple of itself of 8 or more.
             uint8_t* d = o + n;
-            const uint8_t* s = d - distance;
             uint8_t* end = d + length;
-            do {
-                std::memcpy(d, s, 8);
-                d += 8;
-                s += 8;
-            } while (d < end);
+            int64_t step = distance;
+            if (distance < 8) {
+                step = distance * ((8 + distance - 1) / distance);
+                for (int64_t i = 0; i < step; i++) d[i] = d[i - distance];
+                d += step;
+            }
+            for (; d < end; d += 8) std::memcpy(d, d - step, 8);
             n += length;
             continue;
         }

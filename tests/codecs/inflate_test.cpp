@@ -255,6 +255,18 @@ TEST(Crc32, KnownValuesAndRanges) {
     EXPECT_EQ(crc32(digits, 3, 4), crc32(bytes("4567")));
     EXPECT_EQ(crc32Update(crc32(bytes("1234")), bytes("56789")), 0xCBF43926u);
     EXPECT_THROW(crc32(digits, 5, 5), ValueError);
+
+    // Every length around the 16-byte rounds against the bit-at-a-time definition.
+    std::vector<uint8_t> data(1000);
+    for (size_t i = 0; i < data.size(); i++) data[i] = static_cast<uint8_t>(i * 131 + (i >> 3));
+    for (size_t n : {0, 1, 7, 8, 15, 16, 17, 31, 32, 33, 100, 1000}) {
+        uint32_t c = 0xFFFFFFFF;
+        for (size_t i = 0; i < n; i++) {
+            c ^= data[i];
+            for (int k = 0; k < 8; k++) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+        }
+        EXPECT_EQ(crc32(data, 0, static_cast<int64_t>(n)), ~c) << n;
+    }
     EXPECT_THROW(crc32(digits, 10), ValueError);
 }
 
