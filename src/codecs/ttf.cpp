@@ -5,6 +5,8 @@
 
 #include "codecs/cff.h"
 #include "codecs/cmap.h"
+#include "codecs/font_names.h"
+#include "codecs/kerning.h"
 #include "codecs/woff.h"
 
 namespace qm {
@@ -146,6 +148,11 @@ FontRef parseTrueType(FontData bytes, int32_t faceIndex)
         readCffOutlines(*font);
     applyOs2Metrics(*font, data);
     parseCmap(*font);
+    readKernTable(*font);
+    // Only CFF-outline fonts fall back to GPOS pair kerning.
+    if (font->cff && font->kernPairs.empty())
+        readGposKerning(*font);
+    readNames(*font);
     return font;
 }
 
