@@ -235,7 +235,7 @@ CffDict readDict(const CffFont& font, CffRange range, std::span<const int32_t> r
     int64_t pos = range.start;
     while (pos < range.end) {
         uint8_t b0 = r.u8(pos);
-        if (b0 <= 27 && b0 != 28) {
+        if (b0 <= 27) {
             int32_t key = b0;
             ++pos;
             if (b0 == 12)
