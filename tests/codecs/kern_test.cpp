@@ -214,6 +214,8 @@ TEST(GposKerning, SumsLookupsAndTakesTheFirstSubtable)
     EXPECT_EQ(kerning(*font, A, o), -10);
     EXPECT_EQ(kerning(*font, V, A), 0);
     EXPECT_EQ(font->kerningCache.size(), 4u);
+    // TrueType-outline fonts take no kerning from GPOS by themselves.
+    EXPECT_EQ(kerning(*load({{"GPOS", gposTable({{"kern", {0}}}, {{2, {av50}}})}}), A, V), 0);
     // The kern table is not consulted once GPOS pairs are in use.
     font->kernPairs[glyphPairKey(V, A)] = -99;
     EXPECT_EQ(kerning(*font, V, A), 0);
