@@ -1,0 +1,56 @@
+#pragma once
+// The change journal: every change made on this device, kept until the web
+// service acknowledges it. Coalescing keeps it short, but never touches an
+// operation that a request in flight has already carried.
+#include "core/json.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qm {
+
+struct LocalStore;
+
+enum OpKind : uint8_t {
+    opCreate = 0,
+    opUpdate = 1,
+    opDelete = 2,
+};
+
+enum Entity : uint8_t {
+    entTransaction = 0,
+    entAdjustment = 1,  // a TransactionAdjustment
+    entAnchor = 2,      // a RunningTotalAdjustment
+    entAccount = 3,
+    entCategory = 4,
+    entPrefs = 5,       // the User record; icons are never journaled
+};
+
+using JsonPtr = std::shared_ptr<const Json>;
+
+struct JournalOp {
+    int32_t seq = 0;
+    OpKind op = opDelete;
+    Entity entity = entPrefs;
+    int64_t id = 0;
+    JsonPtr data;  // the record after the change; none for a delete
+    double at = 0; // Unix seconds when recorded or last rewritten
+};
+
+std::string opKindName(OpKind kind);
+std::string entityName(Entity entity);
+
+// Never fails on content except a "seq" outside int32 (ValueError).
+JournalOp opFromJson(const Json& node);
+// The stored form: "seq", "op", "entity", "id", "data", "at".
+Json opToJson(const JournalOp& op);
+
+// Records a change and marks the store changed. data is the record's JSON
+// after the change; null (for a delete) means none.
+void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json data = nullptr);
+
+// Unix time in seconds, with fraction, from the real-time clock.
+double unixNow();
+
+}  // namespace qm

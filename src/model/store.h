@@ -1,0 +1,65 @@
+#pragma once
+// The open budget and its folder: "data.json" holds the document plus a
+// "meta" object, "journal.json" the changes the web service has not yet
+// acknowledged. The store never saves by itself; a save replaces each file
+// whole, so a crash leaves the old or the new content, never a mixture.
+#include "model/budget.h"
+#include "model/journal.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+struct LocalStore {
+    std::string folder;  // "" = never written
+    BudgetPtr budget;
+    std::vector<JournalOp> journal;  // oldest first
+    int64_t next_local = -1;         // ids made here count down from -1
+    int32_t next_seq = 1;
+    bool dirty = false;
+    double last_sync = 0;  // Unix seconds of the last snapshot installed; 0 = never
+    std::string etag;
+    int32_t change_count = 0;  // never reset
+    // The highest seq a sync request in flight carries; 0 when none is. Not
+    // stored: a request never outlives the process that built it.
+    int32_t sent_up_to = 0;
+};
+
+using LocalStorePtr = std::shared_ptr<LocalStore>;
+
+LocalStorePtr newLocalStore(std::string folder);
+// Missing files give an empty budget or journal; a file that cannot be read
+// raises IOError, content that is not JSON (or a seq outside int32) ValueError.
+LocalStorePtr openStore(const std::string& folder);
+// Writes both files, even when nothing changed; raises IOError on failure,
+// leaving the store dirty.
+void saveStore(LocalStore& store);
+
+std::string dataPath(const LocalStore& store);
+std::string journalPath(const LocalStore& store);
+std::string storeDataJson(const LocalStore& store);
+std::string storeJournalJson(const LocalStore& store);
+
+// dirty := true and change_count += 1.
+void markDirty(LocalStore& store);
+// Gives next_local and moves it one down.
+int64_t nextLocalId(LocalStore& store);
+size_t pendingOpCount(const LocalStore& store);
+
+// A sync request is about to carry every op up to the newest: coalescing
+// leaves those ops alone until clearSentMark. Gives that newest seq (0 when
+// the journal is empty).
+int32_t markSent(LocalStore& store);
+// The reply has been applied or the request failed.
+void clearSentMark(LocalStore& store);
+
+// Writes text to path + ".tmp", flushes it to the disk, moves it over path
+// (copying when a rename is impossible) and flushes the folder, so that
+// after a crash path holds either its old or its new content. Raises IOError.
+void writeFileAtomic(const std::string& path, std::string_view text);
+
+}  // namespace qm
