@@ -1,6 +1,7 @@
 #include "model/store.h"
 
 #include "core/errors.h"
+#include "model/builtins.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -65,9 +66,8 @@ void writeDurably(const std::string& path, std::string_view text)
 
 void syncFolder(const std::string& path)
 {
-    std::string folder = fs::path(path).parent_path().string();
-    if (folder.empty())
-        folder = ".";
+    fs::path parent = fs::path(path).parent_path();
+    const std::string folder = parent.empty() ? fs::path(".").string() : parent.string();
     Fd f {::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (f.fd < 0)
         raiseErrno("Cannot open folder", folder);
@@ -171,6 +171,22 @@ LocalStorePtr openStore(const std::string& folder)
     lowerBelow(next, b.transaction_adjustments);
     lowerBelow(next, b.running_total_adjustments);
     return store;
+}
+
+void seedStore(LocalStore& store)
+{
+    Budget& b = *store.budget;
+    bool fresh = b.categories.empty() && b.accounts.empty();
+    if (!fresh && !b.icons.empty())
+        return;
+    addDefaultRecords(b, [&] { return nextLocalId(store); });
+    if (fresh) {
+        for (const Category& c : b.categories)
+            appendOp(store, opCreate, entCategory, c.id, categoryToJson(c));
+        for (const Account& a : b.accounts)
+            appendOp(store, opCreate, entAccount, a.id, accountToJson(a));
+    }
+    markDirty(store);
 }
 
 std::string storeDataJson(const LocalStore& store)

@@ -35,6 +35,9 @@ LocalStorePtr newLocalStore(std::string folder);
 // Missing files give an empty budget or journal; a file that cannot be read
 // raises IOError, content that is not JSON (or a seq outside int32) ValueError.
 LocalStorePtr openStore(const std::string& folder);
+// Adds the built-in records to a budget that lacks them; a budget without
+// categories and accounts also journals the new ones.
+void seedStore(LocalStore& store);
 // Writes both files, even when nothing changed; raises IOError on failure,
 // leaving the store dirty.
 void saveStore(LocalStore& store);

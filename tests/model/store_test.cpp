@@ -273,3 +273,43 @@ TEST(Store, KilledWhileSavingLeavesOldOrNewFiles)
     }
     EXPECT_GT(lastCount, 0);
 }
+
+TEST(Store, SeedGivesBuiltInsLocalIdsAndJournalsCategoriesAndAccounts)
+{
+    LocalStorePtr s = newLocalStore("");
+    seedStore(*s);
+    Budget& b = *s->budget;
+    ASSERT_EQ(b.categories.size(), 11u);
+    ASSERT_EQ(b.accounts.size(), 7u);
+    ASSERT_EQ(b.icons.size(), 17u);
+    EXPECT_EQ(b.categories.front().id, -1);
+    EXPECT_EQ(b.categories.back().id, -11);
+    EXPECT_EQ(b.accounts.front().id, -12);
+    EXPECT_EQ(b.accounts.back().id, -18);
+    EXPECT_EQ(b.icons.front().id, -19);
+    EXPECT_EQ(b.icons.back().id, -35);
+    EXPECT_EQ(s->next_local, -36);
+    ASSERT_EQ(s->journal.size(), 18u);
+    for (size_t i = 0; i < 18; ++i) {
+        const JournalOp& op = s->journal[i];
+        EXPECT_EQ(op.seq, int32_t(i + 1));
+        EXPECT_EQ(op.op, opCreate);
+        EXPECT_EQ(op.entity, i < 11 ? entCategory : entAccount);
+        EXPECT_EQ(op.id, -int64_t(i) - 1);
+        EXPECT_EQ(*op.data, i < 11 ? categoryToJson(b.categories[i]) : accountToJson(b.accounts[i - 11]));
+    }
+    EXPECT_TRUE(s->dirty);
+
+    // A budget that has its own records only gains the icons, unjournaled.
+    b.icons.clear();
+    s->journal.clear();
+    int changes = s->change_count;
+    seedStore(*s);
+    EXPECT_EQ(b.icons.size(), 17u);
+    EXPECT_EQ(b.categories.size(), 11u);
+    EXPECT_TRUE(s->journal.empty());
+    EXPECT_EQ(s->change_count, changes + 1);
+    seedStore(*s);  // complete: nothing happens
+    EXPECT_EQ(s->change_count, changes + 1);
+    EXPECT_EQ(b.icons.size(), 17u);
+}
