@@ -1,0 +1,127 @@
+#include "model/adjustments.h"
+
+#include <functional>
+
+namespace qm {
+
+namespace {
+
+// The adjustment an occurrence setter changes: the one named by id, else the
+// first (or last) for this transaction and original date; -1 when none.
+int findOccurrence(const Budget& b, int64_t transactionId, Date original, int64_t adjustmentId, bool last)
+{
+    if (adjustmentId != 0) {
+        int i = findAdjustment(b, adjustmentId);
+        if (i >= 0)
+            return i;
+    }
+    int found = -1;
+    for (size_t i = 0; i < b.transaction_adjustments.size(); ++i) {
+        const TransactionAdjustment& a = b.transaction_adjustments[i];
+        if (a.transaction_id == transactionId && a.original_date == original) {
+            found = int(i);
+            if (!last)
+                break;
+        }
+    }
+    return found;
+}
+
+void journalUpdate(LocalStore& store, const TransactionAdjustment& a)
+{
+    appendOp(store, opUpdate, entAdjustment, a.id, adjustmentToJson(a));
+}
+
+// change alters an existing adjustment; fresh fills the fields of a new one
+// (create false: leave the occurrence without an adjustment).
+bool changeOccurrence(LocalStore& store, int64_t transactionId, Date original, int64_t adjustmentId, bool last,
+    const std::function<void(TransactionAdjustment&)>& change, bool create)
+{
+    Budget& b = *store.budget;
+    if (findTransaction(b, transactionId) < 0)
+        return false;
+    int i = findOccurrence(b, transactionId, original, adjustmentId, last);
+    if (i >= 0) {
+        change(b.transaction_adjustments[size_t(i)]);
+        journalUpdate(store, b.transaction_adjustments[size_t(i)]);
+    } else if (create) {
+        TransactionAdjustment a;
+        a.transaction_id = transactionId;
+        a.original_date = a.new_date = original;
+        change(a);
+        putAdjustment(store, a);
+    }
+    return true;
+}
+
+}  // namespace
+
+Date originalDateOf(const LocalStore& store, Date date, int64_t adjustmentId)
+{
+    if (adjustmentId == 0)
+        return date;
+    int i = findAdjustment(*store.budget, adjustmentId);
+    return i < 0 ? date : store.budget->transaction_adjustments[size_t(i)].original_date;
+}
+
+int64_t putAdjustment(LocalStore& store, TransactionAdjustment a)
+{
+    auto& list = store.budget->transaction_adjustments;
+    for (auto& existing : list) {
+        if (existing.transaction_id == a.transaction_id && existing.original_date == a.original_date) {
+            a.id = existing.id;
+            existing = a;
+            journalUpdate(store, existing);
+            return a.id;
+        }
+    }
+    a.id = nextLocalId(store);
+    list.push_back(a);
+    appendOp(store, opCreate, entAdjustment, a.id, adjustmentToJson(a));
+    return a.id;
+}
+
+bool setOccurrenceDate(LocalStore& store, int64_t transactionId, Date original, Date newDate, int64_t adjustmentId)
+{
+    return changeOccurrence(store, transactionId, original, adjustmentId, false,
+        [&](TransactionAdjustment& a) { a.new_date = newDate; }, true);
+}
+
+bool setOccurrencePaid(LocalStore& store, int64_t transactionId, Date original, bool paid, int64_t adjustmentId)
+{
+    return changeOccurrence(store, transactionId, original, adjustmentId, false,
+        [&](TransactionAdjustment& a) { a.is_paid = paid; }, true);
+}
+
+bool setOccurrenceAmount(
+    LocalStore& store, int64_t transactionId, Date original, double amount, bool hasAmount, int64_t adjustmentId)
+{
+    return changeOccurrence(store, transactionId, original, adjustmentId, true,
+        [&](TransactionAdjustment& a) {
+            a.has_amount = hasAmount;
+            a.amount = hasAmount ? amount : 0;
+        },
+        hasAmount);
+}
+
+bool deleteOccurrence(LocalStore& store, int64_t transactionId, Date original, int64_t adjustmentId)
+{
+    Budget& b = *store.budget;
+    if (findTransaction(b, transactionId) < 0)
+        return false;
+    int i = adjustmentId != 0 ? findAdjustment(b, adjustmentId) : -1;
+    if (i >= 0) {
+        b.transaction_adjustments[size_t(i)].is_deleted = true;
+        journalUpdate(store, b.transaction_adjustments[size_t(i)]);
+        return true;
+    }
+    // Replacing every field drops the occurrence's own amount and paid mark.
+    TransactionAdjustment a;
+    a.transaction_id = transactionId;
+    a.original_date = a.new_date = original;
+    a.is_deleted = true;
+    putAdjustment(store, a);
+    return true;
+}
+
+}  // namespace qm

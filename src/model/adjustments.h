@@ -1,0 +1,24 @@
+#pragma once
+// Changes to one occurrence of a transaction, kept as a TransactionAdjustment
+// keyed by the transaction's id and the occurrence's original date (the date
+// the series produces, before any move). The booleans are false only when the
+// transaction does not exist.
+#include "model/store.h"
+
+#include <cstdint>
+
+namespace qm {
+
+// The adjustment's original date when adjustmentId names one, else date.
+Date originalDateOf(const LocalStore& store, Date date, int64_t adjustmentId);
+// Replaces the occurrence's adjustment (all fields but its id) or adds a, and
+// gives the id.
+int64_t putAdjustment(LocalStore& store, TransactionAdjustment a);
+
+bool setOccurrenceDate(LocalStore& store, int64_t transactionId, Date original, Date newDate, int64_t adjustmentId);
+bool setOccurrencePaid(LocalStore& store, int64_t transactionId, Date original, bool paid, int64_t adjustmentId);
+bool setOccurrenceAmount(
+    LocalStore& store, int64_t transactionId, Date original, double amount, bool hasAmount, int64_t adjustmentId);
+bool deleteOccurrence(LocalStore& store, int64_t transactionId, Date original, int64_t adjustmentId);
+
+}  // namespace qm
