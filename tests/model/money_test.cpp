@@ -24,6 +24,21 @@ TEST(Money, RoundCentsJudgesTheExactValue)
     EXPECT_TRUE(std::isnan(roundCents(NAN)));
 }
 
+TEST(Money, RoundHalfAwayUsesTheResidualAndSaturates)
+{
+    struct { double p, residual; int64_t want; } cases[] = {
+        {2.5, 0, 3}, {-2.5, 0, -3}, {2.5, -1e-17, 2}, {-2.5, 1e-17, -2}, {2.4999, 0, 2},
+        {4503599627370496.0, 0.5, 4503599627370497}, {4503599627370496.0, -0.5, 4503599627370496},
+        {-4503599627370496.0, -0.5, -4503599627370497}, {1e17, -4, 99999999999999996},
+        {9223372036854774784.0, 1024, INT64_MAX}, {-9223372036854775808.0, -1, INT64_MIN},
+        {1e19, 0, INT64_MAX}, {-1e19, 0, INT64_MIN}, {NAN, 0, 0}, {INFINITY, 0, INT64_MAX},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(roundHalfAwayInt64(c.p, c.residual), c.want) << c.p << " " << c.residual;
+    EXPECT_EQ(roundHalfAway(-0.5), -1.0);
+    EXPECT_EQ(roundCentsCount(-0.005), -1);
+}
+
 TEST(Money, Formats)
 {
     struct { double x; const char* money; const char* plain; const char* signed_; } cases[] = {
