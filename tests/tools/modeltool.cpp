@@ -23,7 +23,7 @@ namespace {
 int usage()
 {
     std::cerr << "usage: modeltool dates FIRST LAST | datearith | parseiso | money | parsemoney |"
-                 " budget FILE | colors | icons\n";
+                 " budget FILE | json | colors | icons\n";
     return 2;
 }
 
@@ -97,6 +97,15 @@ int main(int argc, char** argv)
         std::stringstream ss;
         ss << f.rdbuf();
         out = dumpJson(budgetToJson(*budgetFromJson(parseJson(ss.str())))) + "\n";
+    } else if (cmd == "json") {
+        // Each line one JSON text (escaped newlines only): its compact form, or "error".
+        while (std::getline(std::cin, line)) {
+            try {
+                out += dumpJson(parseJson(line)) + "\n";
+            } catch (const ValueError&) {
+                out += "error\n";
+            }
+        }
     } else if (cmd == "colors") {
         Budget empty;
         while (std::getline(std::cin, line))
