@@ -49,7 +49,7 @@ inline int32_t distanceSymbol(int32_t distance) {
 }
 
 struct DeflateState {
-    int32_t head[1 << hashBits];
+    int32_t head[1 << hashBits];  // the latest position of each hash, or noPosition
     // The hash chain: for position p (slot p & 0x7FFF), how far back the
     // previous position with the same hash lies; noLink when there is none
     // within the window, a step that always leaves it. Distances keep the
@@ -65,8 +65,20 @@ struct DeflateState {
     BitWriter writer;
 };
 
-inline uint32_t hashAt(const uint8_t* p) {
-    uint32_t v = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+// Far enough below every position that it is never within the window.
+constexpr int32_t noPosition = -(1 << 20);
+
+// The hash of the three bytes at p; needs p + 3 <= size.
+inline uint32_t hashAt(const uint8_t* data, int64_t p, int64_t size) {
+    const uint8_t* b = data + p;
+    uint32_t v;
+    if (p + 4 <= size) {
+        std::memcpy(&v, b, 4);
+        if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+        v >>= 8;
+    } else {
+        v = (uint32_t{b[0]} << 16) | (uint32_t{b[1]} << 8) | b[2];
+    }
     return (v * 0x9E3779B1u) >> (32 - hashBits);
 }
 
@@ -74,11 +86,13 @@ constexpr uint16_t noLink = 0xFFFF;
 
 inline void link(DeflateState& s, uint32_t h, int64_t p) {
     int64_t back = p - s.head[h];
-    s.prev[p & (windowSize - 1)] = static_cast<uint16_t>(s.head[h] >= 0 && back <= windowSize ? back : noLink);
+    s.prev[p & (windowSize - 1)] = static_cast<uint16_t>(back <= windowSize ? back : noLink);
     s.head[h] = static_cast<int32_t>(p);
 }
 
-inline void insertHash(DeflateState& s, const uint8_t* data, int64_t p) { link(s, hashAt(data + p), p); }
+inline void insertHash(DeflateState& s, const uint8_t* data, int64_t size, int64_t p) {
+    link(s, hashAt(data, p, size), p);
+}
 
 inline uint32_t load32(const uint8_t* p) {
     uint32_t v;
@@ -117,7 +131,7 @@ struct Match {
 // candidate and finds the same match as a walk that starts from nothing.
 inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64_t p, int32_t atLeast) {
     int32_t maxLen = static_cast<int32_t>(std::min<int64_t>(size - p, maxMatch));
-    uint32_t h = hashAt(data + p);
+    uint32_t h = hashAt(data, p, size);
     int32_t c = s.head[h];
     // Candidates below `limit` are out of the window (or c is -1: none).
     int32_t limit = static_cast<int32_t>(std::max<int64_t>(p - windowSize, 0));
@@ -232,16 +246,21 @@ const FixedCodes& fixedCodes() {
 
 void writeBlockData(BitWriter& w, const std::vector<int32_t>& tokens, const int32_t* litLens, const uint32_t* litCodes,
                     const int32_t* distLens, const uint32_t* distCodes) {
-    // Bits gather in a local accumulator and leave 32 at a time.
+    // Bits gather in a local accumulator and leave 32 at a time, straight into
+    // room made for the longest codes (48 bits a token).
     uint64_t acc = w.acc;
     int32_t pending = w.pending;
+    size_t start = w.bytes.size();
+    w.bytes.resize(start + tokens.size() * 6 + 16);
+    uint8_t* out = w.bytes.data() + start;
     auto put = [&](uint32_t value, int32_t n) {
         acc |= static_cast<uint64_t>(value) << pending;
         pending += n;
         if (pending >= 32) {
-            uint8_t b[4] = {static_cast<uint8_t>(acc), static_cast<uint8_t>(acc >> 8), static_cast<uint8_t>(acc >> 16),
-                            static_cast<uint8_t>(acc >> 24)};
-            w.bytes.insert(w.bytes.end(), b, b + 4);
+            uint32_t low = static_cast<uint32_t>(acc);
+            if constexpr (std::endian::native == std::endian::big) low = __builtin_bswap32(low);
+            std::memcpy(out, &low, 4);
+            out += 4;
             acc >>= 32;
             pending -= 32;
         }
@@ -261,6 +280,7 @@ void writeBlockData(BitWriter& w, const std::vector<int32_t>& tokens, const int3
         put(static_cast<uint32_t>(distance - distBase[ds]), distExtra[ds]);
     }
     put(litCodes[256], litLens[256]);
+    w.bytes.resize(static_cast<size_t>(out - w.bytes.data()));
     w.acc = acc;
     w.pending = pending;
 }
@@ -359,7 +379,7 @@ inline void emitMatch(DeflateState& s, const uint8_t* data, Match m) {
 // Enters the positions a match covers, skipping the last two bytes of input.
 inline void insertRange(DeflateState& s, const uint8_t* data, int64_t size, int64_t from, int64_t to) {
     to = std::min(to, size - 3);
-    for (int64_t q = from; q <= to; q++) insertHash(s, data, q);
+    for (int64_t q = from; q <= to; q++) insertHash(s, data, size, q);
 }
 
 }  // namespace
@@ -374,7 +394,7 @@ std::vector<uint8_t> deflateData(std::span<const uint8_t> input, int32_t level, 
         storedBlocks(s->writer, data, 0, size, true);
         return std::move(s->writer.bytes);
     }
-    std::fill(std::begin(s->head), std::end(s->head), -1);
+    std::fill(std::begin(s->head), std::end(s->head), noPosition);
     std::fill(std::begin(s->litFreq), std::end(s->litFreq), 0);
     std::fill(std::begin(s->distFreq), std::end(s->distFreq), 0);
     s->maxChain = levelTable[level].maxChain;
