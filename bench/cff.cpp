@@ -3,7 +3,6 @@
 // in font units).
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -11,6 +10,8 @@
 #include <vector>
 
 #include "codecs/cff.h"
+#include "codecs/ttf.h"
+#include "core/errors.h"
 
 #ifdef QM_HAVE_FREETYPE2
 #include <ft2build.h>
@@ -29,33 +30,21 @@ const Case kCases[] = {
     {"cff2_all_glyphs", std::string(QM_SOURCE_DIR) + "/third_party/fonts/pango/Cantarell-VF.otf"},
 };
 
-std::shared_ptr<std::vector<uint8_t>> readFile(const std::string& path)
+std::vector<uint8_t> readFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return std::make_shared<std::vector<uint8_t>>(std::istreambuf_iterator<char>(in),
-                                                  std::istreambuf_iterator<char>());
-}
-
-std::shared_ptr<qm::CffFont> loadCff(const std::string& path)
-{
-    auto data = readFile(path);
-    const auto& f = *data;
-    auto u16 = [&](size_t p) { return f.at(p) << 8 | f.at(p + 1); };
-    auto u32 = [&](size_t p) { return int32_t(uint32_t(u16(p)) << 16 | u16(p + 2)); };
-    for (int i = 0; i < u16(4); ++i) {
-        const uint8_t* tag = &f[12 + 16 * i];
-        bool cff2 = std::memcmp(tag, "CFF2", 4) == 0;
-        if (cff2 || std::memcmp(tag, "CFF ", 4) == 0)
-            return qm::parseCff(data, u32(12 + 16 * i + 8), u32(12 + 16 * i + 12), cff2, 1000);
-    }
-    return nullptr;
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void ours(benchmark::State& state, const Case* c)
 {
-    auto font = loadCff(c->path);
+    std::shared_ptr<qm::CffFont> font;
+    try {
+        font = qm::parseTrueType(readFile(c->path))->cff;
+    } catch (const qm::ValueError&) {
+    }
     if (!font) {
-        state.SkipWithError("no CFF table");
+        state.SkipWithError("no CFF outlines");
         return;
     }
     const int32_t glyphs = qm::cffGlyphCount(*font);
@@ -71,7 +60,7 @@ void freetype(benchmark::State& state, const Case* c)
     FT_Library lib;
     FT_Face face;
     auto data = readFile(c->path);
-    if (FT_Init_FreeType(&lib) || FT_New_Memory_Face(lib, data->data(), FT_Long(data->size()), 0, &face)) {
+    if (FT_Init_FreeType(&lib) || FT_New_Memory_Face(lib, data.data(), FT_Long(data.size()), 0, &face)) {
         state.SkipWithError("FreeType cannot open the font");
         return;
     }

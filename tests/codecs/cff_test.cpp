@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 
 #include "codecs/charstring.h"
+#include "codecs/ttf.h"
 #include "core/errors.h"
 
 using namespace qm;
@@ -128,30 +128,15 @@ std::string describe(const std::vector<CffContour>& contours)
     return out;
 }
 
-std::vector<uint8_t> readFile(const std::string& path)
+// The CFF table of a font file, read through the font reader.
+std::shared_ptr<CffFont> loadTable(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     EXPECT_TRUE(in) << path;
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-// (offset, length) of a table in an sfnt, or (0, 0).
-std::pair<int32_t, int32_t> sfntTable(const std::vector<uint8_t>& f, const char* tag)
-{
-    auto u16 = [&](size_t p) { return f[p] << 8 | f[p + 1]; };
-    auto u32 = [&](size_t p) { return int32_t(uint32_t(u16(p)) << 16 | u16(p + 2)); };
-    for (int i = 0; i < u16(4); ++i)
-        if (std::memcmp(&f[12 + 16 * i], tag, 4) == 0)
-            return {u32(12 + 16 * i + 8), u32(12 + 16 * i + 12)};
-    return {0, 0};
-}
-
-std::shared_ptr<CffFont> loadTable(const std::string& path, int32_t unitsPerEm = 1000)
-{
-    auto data = std::make_shared<std::vector<uint8_t>>(readFile(path));
-    bool cff2 = sfntTable(*data, "CFF2").second > 0;
-    auto [offset, length] = sfntTable(*data, cff2 ? "CFF2" : "CFF ");
-    return parseCff(data, offset, length, cff2, unitsPerEm);
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    FontRef font = parseTrueType(bytes);
+    EXPECT_TRUE(font->cff) << path;
+    return font->cff;
 }
 
 const std::string kCantarell = "/usr/share/fonts/opentype/cantarell/Cantarell-Regular.otf";
