@@ -95,12 +95,31 @@ void readGposKerning(Font& font)
     }
 }
 
+// Coverage and ClassDef tables of format 2 share their layout: a count at
+// + 2, then sorted (start, end, value) records from + 4. The record holding
+// the glyph, or -1.
+static int64_t findGlyphRange(FontData data, int64_t table, int32_t glyph)
+{
+    int64_t lo = 0, hi = fontU16(data, table + 2);
+    while (lo < hi) {
+        int64_t mid = (lo + hi) / 2;
+        int64_t rec = table + 4 + 6 * mid;
+        if (glyph < fontU16(data, rec))
+            hi = mid;
+        else if (glyph > fontU16(data, rec + 2))
+            lo = mid + 1;
+        else
+            return rec;
+    }
+    return -1;
+}
+
 int32_t coverageIndex(const Font& font, int64_t coverage, int32_t glyph)
 {
     FontData data = fontData(font);
     uint16_t format = fontU16(data, coverage);
-    int64_t lo = 0, hi = fontU16(data, coverage + 2);
     if (format == 1) {
+        int64_t lo = 0, hi = fontU16(data, coverage + 2);
         while (lo < hi) {
             int64_t mid = (lo + hi) / 2;
             int32_t id = fontU16(data, coverage + 4 + 2 * mid);
@@ -112,17 +131,8 @@ int32_t coverageIndex(const Font& font, int64_t coverage, int32_t glyph)
                 hi = mid;
         }
     } else if (format == 2) {
-        while (lo < hi) {
-            int64_t mid = (lo + hi) / 2;
-            int64_t rec = coverage + 4 + 6 * mid;
-            int32_t start = fontU16(data, rec), end = fontU16(data, rec + 2);
-            if (glyph < start)
-                hi = mid;
-            else if (glyph > end)
-                lo = mid + 1;
-            else
-                return fontU16(data, rec + 4) + glyph - start;
-        }
+        if (int64_t rec = findGlyphRange(data, coverage, glyph); rec >= 0)
+            return fontU16(data, rec + 4) + glyph - fontU16(data, rec);
     }
     return -1;
 }
@@ -136,18 +146,8 @@ int32_t classOf(const Font& font, int64_t classDef, int32_t glyph)
         if (glyph >= start && glyph < start + count)
             return fontU16(data, classDef + 6 + 2 * int64_t{glyph - start});
     } else if (format == 2) {
-        int64_t lo = 0, hi = fontU16(data, classDef + 2);
-        while (lo < hi) {
-            int64_t mid = (lo + hi) / 2;
-            int64_t rec = classDef + 4 + 6 * mid;
-            int32_t start = fontU16(data, rec), end = fontU16(data, rec + 2);
-            if (glyph < start)
-                hi = mid;
-            else if (glyph > end)
-                lo = mid + 1;
-            else
-                return fontU16(data, rec + 4);
-        }
+        if (int64_t rec = findGlyphRange(data, classDef, glyph); rec >= 0)
+            return fontU16(data, rec + 4);
     }
     return 0;
 }
