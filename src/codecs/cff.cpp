@@ -132,23 +132,36 @@ void readFdSelect(CffFont& font, int64_t pos)
     }
     if (format != 3 && format != 4)
         throwCffError(("unknown FDSelect format " + std::to_string(format)).c_str());
-    // Ranges: (first glyph, font DICT), closed by the next range's first glyph
-    // or the sentinel. Each glyph is filled at most once, so ranges that run
-    // backwards cannot multiply the work.
+    // Ranges: (first glyph, font DICT), each closed by the next range's first
+    // glyph or the sentinel; a later range overrides an earlier one. Ranges
+    // that run backwards could make plain filling rewrite the same glyphs
+    // again and again, so the ranges are applied last to first, each filling
+    // only glyphs still unset, found by skip links: every glyph is set once.
     const bool wide = format == 4;
     const int glyphSize = wide ? 4 : 2;
     const int64_t recordSize = wide ? 6 : 3;
-    int64_t count = wide ? r.u32(pos + 1) : r.u16(pos + 1);
-    int64_t records = pos + 1 + glyphSize;
-    int64_t filled = 0;
-    for (int64_t i = 0; i < count; ++i) {
+    const int64_t count = wide ? r.u32(pos + 1) : r.u16(pos + 1);
+    const int64_t records = pos + 1 + glyphSize;
+    r.check(records, count * recordSize + glyphSize);
+    std::vector<int32_t> unset(size_t(glyphs) + 1);  // the first unset glyph at or after g
+    for (size_t g = 0; g < unset.size(); ++g)
+        unset[g] = int32_t(g);
+    auto firstUnset = [&](int64_t g) {
+        while (unset[g] != g) {
+            unset[g] = unset[unset[g]];
+            g = unset[g];
+        }
+        return g;
+    };
+    for (int64_t i = count - 1; i >= 0; --i) {
         int64_t rec = records + i * recordSize;
-        int64_t first = r.uint(rec, glyphSize);
+        int64_t first = std::min<int64_t>(r.uint(rec, glyphSize), glyphs);
         int32_t fd = wide ? r.u16(rec + 4) : r.u8(rec + 2);
         int64_t next = std::min<int64_t>(r.uint(rec + recordSize, glyphSize), glyphs);
-        for (int64_t g = std::max(first, filled); g < next; ++g)
+        for (int64_t g = firstUnset(first); g < next; g = firstUnset(g + 1)) {
             font.fdSelect[g] = fd;
-        filled = std::max(filled, next);
+            unset[g] = int32_t(g + 1);
+        }
     }
 }
 

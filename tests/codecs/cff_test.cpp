@@ -419,6 +419,32 @@ TEST(CffTable, StructureErrors)
     EXPECT_EQ(parseError(bigIndexCff2, true), "CFF: index too large");
 }
 
+TEST(CffTable, FdSelectRanges)
+{
+    // Five glyphs, three font DICTs without Private DICTs.
+    auto fdSelectOf = [](std::vector<uint8_t> fdSelect) {
+        std::vector<uint8_t> glyphs = index16({{14}, {14}, {14}, {14}, {14}});
+        std::vector<uint8_t> fdArray = index16({{}, {}, {}});
+        auto top = [](int at) { return concat({num32(at), {12, 36}, num32(at), {12, 37}}); };
+        int start = int(cffTable(top(0), {}, 0).size());
+        int fdArrayAt = start + int(glyphs.size());
+        int fdSelectAt = fdArrayAt + int(fdArray.size());
+        std::vector<uint8_t> topDict = concat({num32(fdArrayAt), {12, 36}, num32(fdSelectAt), {12, 37}});
+        auto table = std::make_shared<std::vector<uint8_t>>(
+            cffTable(topDict, concat({glyphs, fdArray, fdSelect}), start));
+        return parseCff(table, 0, int32_t(table->size()), false, 1000)->fdSelect;
+    };
+    using Fds = std::vector<int32_t>;
+    EXPECT_EQ(fdSelectOf({0, 2, 1, 0, 2, 1}), (Fds{2, 1, 0, 2, 1}));
+    // Format 3: (0, 0), (3, 1), (1, 2), sentinel 5. The backwards range is
+    // empty and the last one overrides glyphs 1 and 2.
+    EXPECT_EQ(fdSelectOf({3, 0, 3, 0, 0, 0, 0, 3, 1, 0, 1, 2, 0, 5}), (Fds{0, 2, 2, 2, 2}));
+    // Format 4 with a sentinel past the glyphs.
+    EXPECT_EQ(fdSelectOf({4, 0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 0, 0, 9}), (Fds{1, 1, 0, 0, 0}));
+    // Ranges cut off by the end of the table.
+    EXPECT_THROW(fdSelectOf({3, 0, 3, 0, 0, 0}), CffError);
+}
+
 TEST(CffTable, Cff2DictBlend)
 {
     // CFF2 Top DICT: a blend in a DICT needs its count and enough operands.
