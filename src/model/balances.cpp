@@ -39,16 +39,14 @@ double balanceAt(const Budget& b, Date date, int64_t accountId)
     // Every transaction, one-offs included, goes through the expansion, so a
     // one-off's adjustments count here exactly as in the ledger and calendar.
     AdjustmentIndex index = indexAdjustments(b.transaction_adjustments, start, date);
-    std::vector<Occurrence> occurrences;
     const bool allAccounts = scopeId == 0;
     for (const Transaction& t : b.transactions) {
         if (!allAccounts && !involvesAccount(t, scopeName))
             continue;
         if (allAccounts && isTransfer(t))
             continue;  // contributes zero whatever its occurrences
-        expandIndexed(t, index, occurrences);
-        for (const Occurrence& o : occurrences)
-            balance += amountForAccount(t, o.amount, scopeName);
+        // The signed amount rule, which for one transaction is a fixed sign.
+        balance = addOccurrenceAmounts(t, index, balance, amountForAccount(t, 1, scopeName));
     }
     return balance;
 }

@@ -3,7 +3,9 @@
 #include "model/recurrence.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
+#include <memory>
 #include <unordered_set>
 
 namespace qm {
@@ -17,27 +19,42 @@ constexpr int kMaxSteps = 20000;
 // into a hash set so that a daily series does not rescan it at every date.
 class TakenDays {
 public:
+    bool empty() const { return m_small.empty(); }
     void add(int32_t n)
     {
-        if (!m_big.empty()) {
-            m_big.insert(n);
-            return;
-        }
         m_small.push_back(n);
-        if (m_small.size() > 16)
-            m_big.insert(m_small.begin(), m_small.end());
+        if (m_big)
+            m_big->insert(n);
+        else if (m_small.size() > 16)
+            m_big = std::make_unique<std::unordered_set<int32_t>>(m_small.begin(), m_small.end());
     }
     bool contains(int32_t n) const
     {
-        if (!m_big.empty())
-            return m_big.count(n) != 0;
+        if (m_big)
+            return m_big->count(n) != 0;
         return std::find(m_small.begin(), m_small.end(), n) != m_small.end();
     }
 
 private:
     std::vector<int32_t> m_small;
-    std::unordered_set<int32_t> m_big;
+    std::unique_ptr<std::unordered_set<int32_t>> m_big;
 };
+
+bool isCanonical(Date d)
+{
+    return d.month >= 1 && d.month <= 12 && d.day >= 1 && (d.day <= 28 || d.day <= daysInMonth(d.year, d.month));
+}
+
+// Field order is day order for real calendar dates, and far cheaper to
+// compare than day numbers; anything else goes through its day number.
+int64_t fieldKey(Date d) { return int64_t(d.year) * 512 + d.month * 32 + d.day; }
+
+bool dateBefore(Date a, Date b)
+{
+    if (isCanonical(a) && isCanonical(b))
+        return fieldKey(a) < fieldKey(b);
+    return dateCmp(a, b) < 0;
+}
 
 int weekdayOfDayNumber(int64_t n) { return static_cast<int>((n % 7 + 10) % 7); }
 
@@ -52,89 +69,95 @@ int shiftDays(const Transaction& t, int64_t n)
     return t.pay_early ? 4 - wd : 7 - wd;
 }
 
-// The walk over t's series, appending the dates that land in fromN..toN.
-void walkSeries(const Transaction& t, const TakenDays& taken, int64_t fromN, int64_t toN,
-    std::vector<Occurrence>& out)
+// The walk over t's series. Each date that lands in the range and is not
+// taken goes to found(day number, date), the date being null when the caller
+// must make it from the day number (so that callers who only add amounts
+// never pay for it).
+template<class Found>
+void walkSeries(const Transaction& t, const TakenDays& taken, const DayRange& range, Found&& found)
 {
-    SeriesStep step = seriesStep(t.recurring_period);
+    const int64_t fromN = range.fromN, toN = range.toN;
+    const SeriesStep step = seriesStep(t.recurring_period);
     // Two days past the range, so that a weekend date just after it can move
     // back into it.
     const int64_t limit = toN + 2;
     const int64_t endN = t.has_end_date ? dayNumber(t.end_date) : std::numeric_limits<int64_t>::max();
-    const bool fixedDays = step.kind == SeriesStep::ssDays && step.count > 0;
-    Date cur = t.start_date;
-    int64_t curN = dayNumber(cur);
+    int64_t curN = dayNumber(t.start_date);
     int64_t steps = 0;
-
-    // A series of whole days reaches its first date that can land in the range
-    // (a shift moves a date by at most two days) in one jump; every date it
-    // skips would have fallen before the range.
-    if (fixedDays && curN < fromN - 2) {
-        int64_t i = (fromN - 2 - curN + step.count - 1) / step.count;
-        int64_t n = curN + i * step.count;
-        if (i > kMaxSteps || n > endN || n > std::numeric_limits<int32_t>::max())
+    // unshifted is the date with day number at, or null.
+    auto emit = [&](int64_t at, const Date* unshifted) {
+        int delta = shiftDays(t, at);
+        int64_t s = at + delta;
+        if (s < fromN || s > toN || (!taken.empty() && taken.contains(static_cast<int32_t>(s))))
             return;
-        cur = fromDayNumber(static_cast<int32_t>(n));
-        curN = n;
-        steps = i;
+        found(s, delta == 0 ? unshifted : nullptr);
+    };
+
+    if (step.kind == SeriesStep::ssDays && step.count > 0) {
+        // A series of whole days reaches its first date that can land in the
+        // range (a shift moves a date by at most two days) in one jump: every
+        // date it skips would have fallen before the range.
+        const int64_t k = step.count;
+        if (curN < fromN - 2) {
+            steps = (fromN - 2 - curN + k - 1) / k;
+            curN += steps * k;
+            if (steps > kMaxSteps || curN > endN || curN > std::numeric_limits<int32_t>::max())
+                return;
+        }
+        for (;; curN += k) {
+            if (curN > limit)
+                return;
+            emit(curN, steps == 0 ? &t.start_date : nullptr);
+            int64_t nextN = curN + k;
+            if (nextN > std::numeric_limits<int32_t>::max() || nextN > endN || ++steps > kMaxSteps)
+                return;
+        }
     }
 
+    Date cur = t.start_date;
     for (;;) {
         if (curN > limit)
             return;
-        int delta = shiftDays(t, curN);
-        int64_t s = curN + delta;
-        if (fromN <= s && s <= toN && !taken.contains(static_cast<int32_t>(s)))
-            out.push_back({delta == 0 ? cur : fromDayNumber(static_cast<int32_t>(s)), false, t.amount, 0});
-        Date next;
-        int64_t nextN;
-        if (fixedDays) {
-            nextN = curN + step.count;
-            if (nextN > std::numeric_limits<int32_t>::max())
-                return;
-            next = fromDayNumber(static_cast<int32_t>(nextN));
-        } else {
-            next = advanceSeries(step, cur);
-            nextN = dayNumber(next);
-        }
-        if (nextN <= curN || nextN > endN || ++steps > kMaxSteps)
+        emit(curN, &cur);
+        int32_t nextN = 0;
+        Date next = advanceSeries(step, cur, &nextN);
+        if (sameDate(next, cur) || nextN <= curN || nextN > endN || ++steps > kMaxSteps)
             return;
         cur = next;
         curN = nextN;
     }
 }
 
+// Expects a range with from <= to.
 void expandAdjusted(const Transaction& t, std::span<const TransactionAdjustment* const> adjustments,
-    Date from, Date to, std::vector<Occurrence>& out)
+    const DayRange& range, std::vector<Occurrence>& out)
 {
     out.clear();
-    const int64_t fromN = dayNumber(from), toN = dayNumber(to);
-    if (fromN > toN)
-        return;
     TakenDays taken;
     for (const TransactionAdjustment* a : adjustments) {
-        int64_t n = dayNumber(a->new_date);
-        if (!a->is_deleted && fromN <= n && n <= toN)
+        if (!a->is_deleted && range.contains(a->new_date))
             out.push_back({a->new_date, a->is_paid, a->has_amount ? a->amount : t.amount, a->id});
-        int64_t o = dayNumber(a->original_date);
-        if (fromN <= o && o <= toN)
-            taken.add(static_cast<int32_t>(o));
+        if (range.contains(a->original_date))
+            taken.add(dayNumber(a->original_date));
     }
     const size_t adjusted = out.size();
 
-    if (t.is_recurring) {
-        walkSeries(t, taken, fromN, toN, out);
-    } else {
-        int64_t n = dayNumber(t.start_date);
-        if (fromN <= n && n <= toN && !taken.contains(static_cast<int32_t>(n)))
-            out.push_back({t.start_date, false, t.amount, 0});
-    }
+    if (t.is_recurring)
+        walkSeries(t, taken, range, [&](int64_t n, const Date* d) {
+            out.push_back({d ? *d : fromDayNumber(static_cast<int32_t>(n)), false, t.amount, 0});
+        });
+    else if (range.contains(t.start_date) && (taken.empty() || !taken.contains(dayNumber(t.start_date))))
+        out.push_back({t.start_date, false, t.amount, 0});
 
     // Generated dates come out in order already (the shift never reorders
-    // them), so only adjustment occurrences make a sort necessary.
-    if (adjusted > 0 && out.size() > 1)
-        std::stable_sort(out.begin(), out.end(),
-            [](const Occurrence& a, const Occurrence& b) { return dateCmp(a.date, b.date) < 0; });
+    // them), so only the adjustments' occurrences need sorting, then a
+    // stable merge that keeps them first on a shared date.
+    if (adjusted == 0)
+        return;
+    auto before = [](const Occurrence& a, const Occurrence& b) { return dateBefore(a.date, b.date); };
+    auto middle = out.begin() + std::ptrdiff_t(adjusted);
+    std::stable_sort(out.begin(), middle, before);
+    std::inplace_merge(out.begin(), middle, out.end(), before);
 }
 
 std::vector<const TransactionAdjustment*> adjustmentsOf(
@@ -147,13 +170,39 @@ std::vector<const TransactionAdjustment*> adjustmentsOf(
     return mine;
 }
 
+uint64_t idBit(int64_t id, int shift) { return (uint64_t(id) * 0x9E3779B97F4A7C15ull) >> shift; }
+
 }  // namespace
+
+DayRange dayRange(Date from, Date to)
+{
+    DayRange r;
+    r.fromN = dayNumber(from);
+    r.toN = dayNumber(to);
+    if (r.fromN <= r.toN) {
+        r.fromKey = fieldKey(fromDayNumber(int32_t(r.fromN)));
+        r.toKey = fieldKey(fromDayNumber(int32_t(r.toN)));
+    }
+    return r;
+}
+
+bool DayRange::contains(Date d) const
+{
+    if (isCanonical(d)) {
+        int64_t k = fieldKey(d);
+        return fromKey <= k && k <= toKey;
+    }
+    int64_t n = dayNumber(d);
+    return fromN <= n && n <= toN;
+}
 
 std::vector<Occurrence> expandOccurrences(const Transaction& t,
     std::span<const TransactionAdjustment> adjustments, Date from, Date to)
 {
     std::vector<Occurrence> out;
-    expandAdjusted(t, adjustmentsOf(adjustments, t.id), from, to, out);
+    DayRange range = dayRange(from, to);
+    if (range.fromN <= range.toN)
+        expandAdjusted(t, adjustmentsOf(adjustments, t.id), range, out);
     return out;
 }
 
@@ -164,35 +213,71 @@ std::vector<Occurrence> occurrencesInRange(const Budget& b, const Transaction& t
 
 std::span<const TransactionAdjustment* const> AdjustmentIndex::of(int64_t transactionId) const
 {
+    uint64_t bit = idBit(transactionId, present_shift);
+    if (!(present[bit >> 6] >> (bit & 63) & 1))
+        return {};
     auto range = std::equal_range(ids.begin(), ids.end(), transactionId);
     return {adjustments.data() + (range.first - ids.begin()), size_t(range.second - range.first)};
 }
 
 AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustments, Date from, Date to)
 {
-    AdjustmentIndex index{from, to, {}, {}};
-    const int64_t fromN = dayNumber(from), toN = dayNumber(to);
-    std::vector<std::pair<int64_t, size_t>> keys;
-    for (size_t i = 0; i < adjustments.size(); ++i) {
-        const TransactionAdjustment& a = adjustments[i];
-        int64_t o = dayNumber(a.original_date), n = dayNumber(a.new_date);
-        if ((fromN <= o && o <= toN) || (!a.is_deleted && fromN <= n && n <= toN))
-            keys.emplace_back(a.transaction_id, i);
+    AdjustmentIndex index;
+    index.range = dayRange(from, to);
+    if (index.range.fromN <= index.range.toN) {
+        std::vector<std::pair<int64_t, size_t>> keys;
+        for (size_t i = 0; i < adjustments.size(); ++i) {
+            const TransactionAdjustment& a = adjustments[i];
+            if (index.range.contains(a.original_date) || (!a.is_deleted && index.range.contains(a.new_date)))
+                keys.emplace_back(a.transaction_id, i);
+        }
+        std::sort(keys.begin(), keys.end());
+        index.ids.reserve(keys.size());
+        index.adjustments.reserve(keys.size());
+        for (const auto& [id, i] : keys) {
+            index.ids.push_back(id);
+            index.adjustments.push_back(&adjustments[i]);
+        }
     }
-    std::sort(keys.begin(), keys.end());
-    index.ids.reserve(keys.size());
-    index.adjustments.reserve(keys.size());
-    for (const auto& [id, i] : keys) {
-        index.ids.push_back(id);
-        index.adjustments.push_back(&adjustments[i]);
+    // About eight bits per adjustment: most transactions have none in the
+    // range and are turned away without a search.
+    int bits = std::max(6, int(std::bit_width(index.ids.size() * 8)));
+    index.present_shift = 64 - bits;
+    index.present.assign(size_t(1) << (bits - 6), 0);
+    for (int64_t id : index.ids) {
+        uint64_t bit = idBit(id, index.present_shift);
+        index.present[bit >> 6] |= uint64_t(1) << (bit & 63);
     }
     return index;
 }
 
 void expandIndexed(const Transaction& t, const AdjustmentIndex& index, std::vector<Occurrence>& out)
 {
-    expandAdjusted(t, index.ids.empty() ? std::span<const TransactionAdjustment* const>() : index.of(t.id),
-        index.from, index.to, out);
+    out.clear();
+    if (index.range.fromN <= index.range.toN)
+        expandAdjusted(t, index.of(t.id), index.range, out);
+}
+
+double addOccurrenceAmounts(const Transaction& t, const AdjustmentIndex& index, double total, double sign)
+{
+    const DayRange& range = index.range;
+    if (range.fromN > range.toN)
+        return total;
+    std::span<const TransactionAdjustment* const> mine = index.of(t.id);
+    if (!mine.empty()) {
+        thread_local std::vector<Occurrence> list;
+        expandAdjusted(t, mine, range, list);
+        for (const Occurrence& o : list)
+            total += sign * o.amount;
+        return total;
+    }
+    // Without adjustments every occurrence carries t's amount and the walk
+    // yields them in date order already.
+    if (t.is_recurring)
+        walkSeries(t, TakenDays(), range, [&](int64_t, const Date*) { total += sign * t.amount; });
+    else if (range.contains(t.start_date))
+        total += sign * t.amount;
+    return total;
 }
 
 }  // namespace qm

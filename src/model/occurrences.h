@@ -25,14 +25,28 @@ std::vector<Occurrence> expandOccurrences(const Transaction& t,
     std::span<const TransactionAdjustment> adjustments, Date from, Date to);
 std::vector<Occurrence> occurrencesInRange(const Budget& b, const Transaction& t, Date from, Date to);
 
+// The days from..to. Comparing a real calendar date with the ends by its
+// fields costs far less than computing its day number.
+struct DayRange {
+    int64_t fromN = 0;  // day numbers of the ends; fromN > toN when empty
+    int64_t toN = -1;
+    int64_t fromKey = 0;  // the ends' fields packed in order
+    int64_t toKey = -1;
+
+    bool contains(Date d) const;
+};
+
+DayRange dayRange(Date from, Date to);
+
 // A budget's adjustments grouped by transaction, in list order within each,
 // keeping only those that can act on from..to. Expanding many transactions
 // over one range through it costs one pass over the adjustments in all.
 struct AdjustmentIndex {
-    Date from;
-    Date to;
+    DayRange range;
     std::vector<int64_t> ids;  // ascending; ids[i] owns adjustments[i]
     std::vector<const TransactionAdjustment*> adjustments;
+    std::vector<uint64_t> present;  // a bit per hashed id, to skip the search
+    int present_shift = 58;
 
     std::span<const TransactionAdjustment* const> of(int64_t transactionId) const;
 };
@@ -41,5 +55,8 @@ AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustme
 // occurrencesInRange over the index's range, appended to out (which is
 // cleared first, so one buffer serves a whole loop).
 void expandIndexed(const Transaction& t, const AdjustmentIndex& index, std::vector<Occurrence>& out);
+// total plus sign (1 or -1) times the amount of each of those occurrences,
+// added in their order, without building the list.
+double addOccurrenceAmounts(const Transaction& t, const AdjustmentIndex& index, double total, double sign);
 
 }  // namespace qm

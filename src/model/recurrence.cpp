@@ -3,6 +3,7 @@
 #include "core/errors.h"
 
 #include <array>
+#include <charconv>
 #include <limits>
 
 namespace qm {
@@ -37,28 +38,13 @@ Pieces splitRule(std::string_view text)
 // rather than wrapped.
 bool pieceInt(std::string_view s, int32_t& out)
 {
-    size_t i = 0;
-    bool negative = false;
-    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-        negative = s[0] == '-';
-        i = 1;
-    }
-    if (i == s.size())
-        return false;
-    int64_t v = 0;
-    for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9')
-            return false;
-        v = v * 10 + (s[i] - '0');
-        if (v > int64_t(std::numeric_limits<int32_t>::max()) + 1)
+    if (!s.empty() && s[0] == '+') {
+        s.remove_prefix(1);
+        if (!s.empty() && s[0] == '-')
             return false;
     }
-    if (negative)
-        v = -v;
-    if (v > std::numeric_limits<int32_t>::max())
-        return false;
-    out = static_cast<int32_t>(v);
-    return true;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && end == s.data() + s.size();
 }
 
 // A piece read as an integer; anything else counts as 1.
@@ -293,7 +279,7 @@ SeriesStep seriesStep(std::string_view text)
     return s;
 }
 
-Date advanceSeries(const SeriesStep& step, Date d)
+Date advanceSeries(const SeriesStep& step, Date d, int32_t* dayOut)
 {
     try {
         Date next;
@@ -301,7 +287,9 @@ Date advanceSeries(const SeriesStep& step, Date d)
             return d;
         // Callers compare day numbers, so a date without one ends the series
         // here instead of failing later.
-        (void)dayNumber(next);
+        int32_t n = dayNumber(next);
+        if (dayOut)
+            *dayOut = n;
         return next;
     } catch (const ValueError&) {
         return d;

@@ -58,7 +58,8 @@ struct SeriesStep {
 };
 
 SeriesStep seriesStep(std::string_view text);
-// nextOccurrence over a prepared rule.
-Date advanceSeries(const SeriesStep& step, Date d);
+// nextOccurrence over a prepared rule. When the series advances and dayOut
+// is given, it receives the next date's day number.
+Date advanceSeries(const SeriesStep& step, Date d, int32_t* dayOut = nullptr);
 
 }  // namespace qm
