@@ -2,10 +2,12 @@
 
 #include "core/errors.h"
 #include "model/adjustments.h"
+#include "model/occurrences.h"
 #include "store_helpers.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 using namespace qm;
@@ -215,6 +217,9 @@ TEST(TransactionEdits, StartMoveNamesTheShiftedOccurrenceAndKeepsItsAdjustment)
     s = storeWith(o);
     ASSERT_TRUE(updateTransaction(*s, 5, e, false, {}, false).ok);
     EXPECT_EQ(s->budget->transaction_adjustments[0].original_date, d("2024-06-03"));
+    auto june = occurrencesInRange(*s->budget, s->budget->transactions[0], d("2024-06-01"), d("2024-06-30"));
+    ASSERT_EQ(june.size(), 1u);  // moved, not doubled
+    EXPECT_EQ(june[0].date, d("2024-06-05"));
     Transaction single = one("2024-06-01");
     single.pay_on_business_day = true;
     s = storeWith(single);
@@ -326,4 +331,50 @@ TEST(TransactionEdits, DeleteCopyAndDemoData)
     EXPECT_EQ(b.running_total_adjustments.size(), 1u);
     EXPECT_EQ(journalSummary(*s), (Lines {"create transaction -1", "create transaction -2", "delete adjustment 8",
                                       "delete transaction 5", "delete adjustment 9", "delete anchor 20"}));
+}
+
+// Splitting a series at any occurrence must neither lose nor repeat one: the
+// two series together give the dates the single series gave.
+TEST(TransactionEdits, SplitKeepsEveryOccurrence)
+{
+    struct Row {
+        const char* rule;
+        const char* start;
+        bool business;
+        bool early;
+    };
+    const Row rows[] = {
+        {"nth_1_months", "2025-01-31", false, false},
+        {"nth_2_weeks", "2025-01-04", true, false},
+        {"dom_last_every", "2025-01-31", true, true},
+        {"specific_5_friday_every", "2025-01-03", false, false},
+        {"dom_1_every", "2024-06-01", true, false},
+    };
+    for (const Row& r : rows) {
+        Transaction o = series(r.start, r.rule);
+        o.pay_on_business_day = r.business;
+        o.pay_early = r.early;
+        const Date from = subDays(o.start_date, 5), to = addDays(o.start_date, 400);
+        LocalStorePtr whole = storeWith(o);
+        std::vector<Date> expected;
+        for (const Occurrence& occ : occurrencesInRange(*whole->budget, whole->budget->transactions[0], from, to))
+            expected.push_back(occ.date);
+        ASSERT_GT(expected.size(), 5u);
+        for (size_t k = 1; k < 5; ++k) {
+            SCOPED_TRACE(std::string(r.rule) + " split at " + formatIso(expected[k]));
+            LocalStorePtr s = storeWith(o);
+            EditResult res = updateTransaction(*s, 5, o, true, expected[k], true);
+            ASSERT_TRUE(res.ok) << res.error;
+            const Budget& b = *s->budget;
+            ASSERT_EQ(b.transactions.size(), 2u);
+            std::vector<Date> got;
+            for (const Transaction& t : b.transactions)
+                for (const Occurrence& occ : occurrencesInRange(b, t, from, to)) {
+                    EXPECT_EQ(dateLess(occ.date, expected[k]), t.id == 5) << formatIso(occ.date);
+                    got.push_back(occ.date);
+                }
+            std::sort(got.begin(), got.end(), dateLess);
+            EXPECT_EQ(got, expected);
+        }
+    }
 }
