@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <unordered_map>
 
 namespace qm {
 
@@ -252,6 +253,11 @@ private:
     Json object(int depth)
     {
         Json obj = Json::object();
+        // The ordered map looks keys up one by one; large objects get a hash
+        // index so that reading stays linear. A repeated key keeps its first
+        // place and its last value.
+        auto& members = static_cast<Json::object_t::Container&>(obj.get_ref<Json::object_t&>());
+        std::unordered_map<std::string, size_t> index;
         ++i_;
         skipBlanks();
         if (i_ < s_.size() && s_[i_] == '}') {
@@ -268,7 +274,27 @@ private:
                 fail("expected ':'");
             ++i_;
             skipBlanks();
-            obj[key] = value(depth + 1);
+            Json v = value(depth + 1);
+            size_t at = members.size();
+            if (members.size() <= 16) {
+                for (size_t k = 0; k < members.size(); ++k)
+                    if (members[k].first == key)
+                        at = k;
+            } else {
+                if (index.empty())
+                    for (size_t k = 0; k < members.size(); ++k)
+                        index.emplace(members[k].first, k);
+                auto it = index.find(key);
+                if (it != index.end())
+                    at = it->second;
+            }
+            if (at < members.size()) {
+                members[at].second = std::move(v);
+            } else {
+                members.emplace_back(std::move(key), std::move(v));
+                if (!index.empty())
+                    index.emplace(members.back().first, at);
+            }
             skipBlanks();
             if (i_ < s_.size() && s_[i_] == ',') {
                 ++i_;

@@ -80,6 +80,23 @@ TEST(Json, Reads)
     EXPECT_TRUE(parseJson("[1.0]")[0].is_number_float());
 }
 
+TEST(Json, LargeObjectsKeepOrderAndLastValues)
+{
+    std::string text = "{";
+    for (int i = 0; i < 200000; ++i)
+        text += "\"k" + std::to_string(i % 100000) + "\":" + std::to_string(i) + ",";
+    text += "\"k5\":-1}";
+    Json j = parseJson(text);
+    ASSERT_EQ(j.size(), 100000u);
+    auto it = j.begin();
+    EXPECT_EQ(it.key(), "k0");
+    EXPECT_EQ(*it, 100000);
+    EXPECT_EQ(std::next(it, 5).key(), "k5");
+    EXPECT_EQ(j["k5"], -1);
+    EXPECT_EQ(j["k99999"], 199999);
+    EXPECT_EQ(dumpJson(parseJson(R"({"a":1,"b":2,"a":3})")), R"({"a":3,"b":2})");
+}
+
 TEST(Json, RefusesWhatIsNotJson)
 {
     const char* bad[] = {"", " ", "{", "[1,]", "{\"a\" 1}", "{\"a\":1,}", "01", "1.", ".5", "-",
