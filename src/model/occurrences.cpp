@@ -213,6 +213,8 @@ std::vector<Occurrence> occurrencesInRange(const Budget& b, const Transaction& t
 
 std::span<const TransactionAdjustment* const> AdjustmentIndex::of(int64_t transactionId) const
 {
+    if (present.empty())
+        return {};
     uint64_t bit = idBit(transactionId, present_shift);
     if (!(present[bit >> 6] >> (bit & 63) & 1))
         return {};

@@ -40,7 +40,8 @@ DayRange dayRange(Date from, Date to);
 
 // A budget's adjustments grouped by transaction, in list order within each,
 // keeping only those that can act on from..to. Expanding many transactions
-// over one range through it costs one pass over the adjustments in all.
+// over one range through it costs one pass over the adjustments in all. It
+// points into the list it was made from, which must outlive it.
 struct AdjustmentIndex {
     DayRange range;
     std::vector<int64_t> ids;  // ascending; ids[i] owns adjustments[i]

@@ -195,6 +195,27 @@ TEST(Occurrences, Adjustments)
     EXPECT_EQ(dates(occurrencesInRange(b, once, iso("2024-06-01"), iso("2024-06-30"))), "2024-06-20 2024-06-21");
 }
 
+// Dates built in code need not be real calendar dates; they count by their
+// day numbers (30 February is 1 March in 2024), as everywhere else.
+TEST(Occurrences, DatesOutsideTheCalendarCountByDayNumber)
+{
+    Transaction once = series(3, "", "2024-01-01");
+    once.is_recurring = false;
+    once.start_date = Date{2024, 2, 30};
+    EXPECT_EQ(expand(once, {}, "2024-03-01", "2024-03-01"), "2024-02-30");
+    EXPECT_EQ(expand(once, {}, "2024-02-28", "2024-02-29"), "");
+    TransactionAdjustment a = adjustment(1, 3, "2024-03-01", "2024-03-01");
+    a.new_date = Date{2024, 13, 1};
+    EXPECT_EQ(expand(once, {a}, "2024-12-31", "2025-01-01"), "2024-13-01");
+    EXPECT_EQ(expand(once, {a}, "2024-02-01", "2024-03-31"), "");  // its original is taken
+    const std::vector<TransactionAdjustment> list{a};
+    AdjustmentIndex index = indexAdjustments(list, iso("2025-01-01"), iso("2025-01-01"));
+    std::vector<Occurrence> out;
+    expandIndexed(once, index, out);
+    EXPECT_EQ(dates(out), "2024-13-01");
+    EXPECT_TRUE(AdjustmentIndex().of(3).empty());
+}
+
 // The fast paths (parsing once, the index, the jump of day and week series
 // to the range) must give exactly what the plain walk gives.
 TEST(Occurrences, AgreesWithTheLiteralWalk)
