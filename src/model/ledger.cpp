@@ -1,0 +1,258 @@
+#include "model/ledger.h"
+
+#include "core/ascii.h"
+#include "model/balances.h"
+#include "model/builtins.h"
+#include "model/money.h"
+#include "model/occurrences.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_set>
+
+namespace qm {
+
+bool AccountScope::contains(const Transaction& t) const { return allAccounts() || involvesAccount(t, name); }
+
+double AccountScope::displaySign(const Transaction& t) const
+{
+    return amountForAccount(t, 1, name) < 0 ? -1 : 1;
+}
+
+AccountScope resolveScope(const Budget& b, int64_t accountId)
+{
+    AccountScope scope;
+    scope.id = validAccountId(b, accountId);
+    if (scope.id != 0)
+        scope.name = accountNameById(b, scope.id);
+    return scope;
+}
+
+namespace {
+
+// Four decimals of a quotient, rounded on its exact value: the quotient's
+// and the scaling's errors are carried into the tie-break.
+double roundShare(double part, double whole)
+{
+    double q = part / whole;
+    double qr = std::fma(-q, whole, part) / whole;
+    double s = q * 10000;
+    double sr = std::fma(q, 10000, -s) + qr * 10000;
+    return roundHalfAway(s, sr) / 10000;
+}
+
+}  // namespace
+
+Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Date reference)
+{
+    const AccountScope scope = resolveScope(b, accountId);
+    Ledger ledger;
+    ledger.from = from;
+    ledger.to = to;
+    ledger.accountId = scope.id;
+    double running = balanceAt(b, subDays(from, 1), scope.id);
+    ledger.openingBalance = roundCents(running);
+
+    const int32_t fromN = dayNumber(from), toN = dayNumber(to);
+    if (fromN > toN)
+        return ledger;
+    const size_t count = size_t(int64_t(toN) - fromN + 1);
+    ledger.days.resize(count);
+
+    // Each transaction is expanded once over the whole range; its entries
+    // go straight into their day, so a day keeps the transactions' order.
+    const CategoryIndex colors = categoryIndex(b);
+    const AdjustmentIndex adjustments = indexAdjustments(b.transaction_adjustments, from, to);
+    std::vector<Occurrence> occurrences;
+    for (const Transaction& t : b.transactions) {
+        if (!scope.contains(t))
+            continue;
+        expandIndexed(t, adjustments, occurrences);
+        if (occurrences.empty())
+            continue;
+        const double sign = scope.displaySign(t);
+        const double rule = amountForAccount(t, 1, scope.name);
+        const std::string color = categoryColor(colors, t.category);
+        for (const Occurrence& o : occurrences) {
+            LedgerEntry e;
+            e.transaction = t;
+            e.date = o.date;
+            e.amount = sign * o.amount;
+            e.baseAmount = sign * t.amount;
+            e.signedAmount = rule * o.amount;
+            e.isPaid = o.is_paid;
+            e.adjustmentId = o.adjustment_id;
+            e.color = color;
+            ledger.days[size_t(dayNumber(o.date) - fromN)].entries.push_back(std::move(e));
+        }
+    }
+
+    // The last anchor of a day in list order is the one that day shows.
+    std::vector<const RunningTotalAdjustment*> anchors(count, nullptr);
+    for (const RunningTotalAdjustment& r : b.running_total_adjustments) {
+        if (r.account_id != scope.id || !adjustments.range.contains(r.date))
+            continue;
+        anchors[size_t(dayNumber(r.date) - fromN)] = &r;
+    }
+
+    const int32_t referenceN = dayNumber(reference);
+    double totalIncome = 0, totalExpense = 0;
+    for (size_t i = 0; i < count; ++i) {
+        DayRow& day = ledger.days[i];
+        const int32_t n = fromN + int32_t(i);
+        day.date = fromDayNumber(n);
+        day.dayOfMonth = day.date.day;
+        day.isReference = n == referenceN;
+        double income = 0, expense = 0;
+        for (const LedgerEntry& e : day.entries) {
+            if (e.signedAmount > 0)
+                income += e.signedAmount;
+            else if (e.signedAmount < 0)
+                expense -= e.signedAmount;
+        }
+        totalIncome += income;
+        totalExpense += expense;
+        day.startBalance = roundCents(running);
+        running = running + income - expense;
+        day.computedBalance = roundCents(running);
+        if (anchors[i]) {
+            running = anchors[i]->amount;
+            day.anchored = true;
+        }
+        day.endBalance = day.balance = roundCents(running);
+        day.income = roundCents(income);
+        day.expense = roundCents(expense);
+        day.net = roundCents(day.income - day.expense);
+    }
+    ledger.totalIncome = roundCents(totalIncome);
+    ledger.totalExpense = roundCents(totalExpense);
+    ledger.net = roundCents(ledger.totalIncome - ledger.totalExpense);
+    return ledger;
+}
+
+DayRow dayLedger(const Budget& b, Date date, int64_t accountId, Date reference)
+{
+    Ledger ledger = accountLedger(b, date, date, accountId, reference);
+    return std::move(ledger.days.front());
+}
+
+MonthGrid monthGrid(int32_t year, int32_t month)
+{
+    Date first = firstOfMonth(year, month);
+    int offset = (weekday(first) + 1) % 7;
+    return {subDays(first, offset), offset + daysInMonth(year, month) < 36 ? 5 : 6};
+}
+
+std::vector<std::vector<DayRow>> monthLedger(const Budget& b, int32_t year, int32_t month, int64_t accountId,
+    Date reference)
+{
+    MonthGrid grid = monthGrid(year, month);
+    Ledger ledger = accountLedger(b, grid.start, addDays(grid.start, 7 * grid.weeks - 1), accountId, reference);
+    std::vector<std::vector<DayRow>> weeks(size_t(grid.weeks));
+    for (size_t i = 0; i < ledger.days.size(); ++i) {
+        DayRow& day = ledger.days[i];
+        day.inMonth = day.date.year == year && day.date.month == month;
+        weeks[i / 7].push_back(std::move(day));
+    }
+    return weeks;
+}
+
+BalanceSummary balanceSummary(const Budget& b, Date from, Date to, int64_t accountId, Date reference)
+{
+    const Ledger ledger = accountLedger(b, from, to, accountId, reference);
+    BalanceSummary s;
+    s.opening = ledger.openingBalance;
+    s.income = ledger.totalIncome;
+    s.expense = ledger.totalExpense;
+    s.net = roundCents(s.income - s.expense);
+    if (ledger.days.empty()) {
+        s.closing = s.opening;
+    } else {
+        s.closing = ledger.days.back().balance;
+        s.lowest = s.highest = ledger.days.front().balance;
+        double sum = 0, incomeToDate = 0, expenseToDate = 0;
+        for (const DayRow& day : ledger.days) {
+            if (day.balance < s.lowest)
+                s.lowest = day.balance;
+            if (day.balance > s.highest)
+                s.highest = day.balance;
+            sum += day.balance;
+            if (dateLessEq(day.date, reference)) {
+                incomeToDate += day.income;
+                expenseToDate += day.expense;
+            }
+        }
+        s.average = roundCents(sum / double(ledger.days.size()));
+        s.incomeToDate = roundCents(incomeToDate);
+        s.expenseToDate = roundCents(expenseToDate);
+    }
+    if (reference.year == from.year && reference.month == from.month && dateLessEq(reference, to)) {
+        s.hasCurrent = true;
+        s.current = roundCents(balanceAt(b, reference, ledger.accountId));
+    }
+    if (s.expense > 0) {
+        s.hasSpentShare = true;
+        s.spentShare = roundShare(s.expenseToDate, s.expense);
+    }
+    return s;
+}
+
+std::vector<BalancePoint> balanceSeries(const Budget& b, Date from, Date to, int64_t accountId, Date reference)
+{
+    const Ledger ledger = accountLedger(b, from, to, accountId, reference);
+    std::vector<BalancePoint> points;
+    points.reserve(ledger.days.size());
+    for (const DayRow& day : ledger.days)
+        points.push_back({day.date, day.balance});
+    return points;
+}
+
+std::vector<Account> accountsInOrder(const Budget& b)
+{
+    std::vector<Account> accounts = b.accounts;
+    // A negative position means none: compared unsigned, it sorts last.
+    std::stable_sort(accounts.begin(), accounts.end(), [](const Account& x, const Account& y) {
+        uint32_t a = uint32_t(x.display_order), c = uint32_t(y.display_order);
+        return a != c ? a < c : x.name < y.name;
+    });
+    return accounts;
+}
+
+std::vector<AccountSummary> accountSummaries(const Budget& b, Date date)
+{
+    std::unordered_set<int64_t> anchored;
+    for (const RunningTotalAdjustment& r : b.running_total_adjustments)
+        anchored.insert(r.account_id);
+    std::vector<AccountSummary> out;
+    out.reserve(b.accounts.size());
+    for (Account& a : accountsInOrder(b)) {
+        AccountSummary s;
+        MonthEndBalances balances = monthEndBalances(b, a.id, date);
+        s.balance = balances.balance;
+        s.monthEnd = balances.monthEnd;
+        s.noAnchor = anchored.count(a.id) == 0;
+        s.isDefault = a.id == b.user.default_account_id;
+        s.account = std::move(a);
+        out.push_back(std::move(s));
+    }
+    return out;
+}
+
+CategoryIndex categoryIndex(const Budget& b)
+{
+    CategoryIndex index;
+    index.reserve(b.categories.size());
+    // The id picks the fallback colour, as everywhere a category name is
+    // drawn, so a category keeps one colour across the program.
+    for (const Category& c : b.categories)
+        index[asciiLower(c.name)] = c.color.empty() ? defaultCategoryColor(c.name, c.id) : c.color;
+    return index;
+}
+
+std::string categoryColor(const CategoryIndex& index, std::string_view category)
+{
+    auto it = index.find(asciiLower(category));
+    return it == index.end() ? std::string() : it->second;
+}
+
+}  // namespace qm

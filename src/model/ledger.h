@@ -1,0 +1,124 @@
+#pragma once
+// The plan of one account (or of all accounts) laid out day by day: what
+// falls on each day, what comes in and goes out, and the balance at the start
+// and end of every day with the balance anchors applied. The calendar, the
+// period figures and the balance chart are all cut from one such ledger.
+// Results are plain values owned by the caller.
+#include "model/budget.h"
+#include "model/dates.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace qm {
+
+// Which balances a figure is about: one account, or all accounts (id 0,
+// also for an id that no account has). Transactions name their accounts, so
+// membership is decided by name.
+struct AccountScope {
+    int64_t id = 0;
+    std::string name;  // empty for all accounts
+
+    bool allAccounts() const { return id == 0; }
+    bool contains(const Transaction& t) const;
+    // Receiving side of a transfer, seen from an account: amounts flip sign.
+    double displaySign(const Transaction& t) const;
+};
+
+AccountScope resolveScope(const Budget& b, int64_t accountId);
+
+struct LedgerEntry {
+    Transaction transaction;
+    Date date;
+    double amount = 0;        // the occurrence's, negated on a transfer's receiving side
+    double baseAmount = 0;    // the transaction's, with the same negation
+    double signedAmount = 0;  // the change to the scope's balance
+    bool isPaid = false;
+    int64_t adjustmentId = 0;
+    std::string color;  // empty when the category is unknown
+};
+
+struct DayRow {
+    Date date;
+    int32_t dayOfMonth = 0;
+    bool isReference = false;
+    bool inMonth = false;  // set by monthLedger only
+    std::vector<LedgerEntry> entries;
+    double startBalance = 0;
+    double income = 0;
+    double expense = 0;  // positive
+    double net = 0;
+    double endBalance = 0;  // the anchor's amount on an anchored day
+    double balance = 0;     // same as endBalance
+    bool anchored = false;
+    double computedBalance = 0;  // the plan's end balance before the anchor
+};
+
+struct Ledger {
+    Date from;
+    Date to;
+    int64_t accountId = 0;
+    double openingBalance = 0;
+    std::vector<DayRow> days;
+    double totalIncome = 0;
+    double totalExpense = 0;
+    double net = 0;
+};
+
+struct BalanceSummary {
+    double opening = 0;
+    double closing = 0;
+    bool hasCurrent = false;
+    double current = 0;
+    double lowest = 0;
+    double highest = 0;
+    double average = 0;
+    double income = 0;
+    double expense = 0;
+    double net = 0;
+    double incomeToDate = 0;
+    double expenseToDate = 0;
+    bool hasSpentShare = false;
+    double spentShare = 0;  // a fraction with four decimals
+};
+
+struct BalancePoint {
+    Date date;
+    double balance = 0;
+};
+
+struct MonthGrid {
+    Date start;  // the Sunday on or before the 1st
+    int32_t weeks = 5;
+};
+
+struct AccountSummary {
+    Account account;
+    double balance = 0;
+    double monthEnd = 0;
+    bool noAnchor = false;
+    bool isDefault = false;
+};
+
+// Lower-cased category name to colour.
+using CategoryIndex = std::unordered_map<std::string, std::string>;
+
+// Running balances are carried unrounded; every stored figure is in cents.
+Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
+DayRow dayLedger(const Budget& b, Date date, int64_t accountId, Date reference);
+// Always 5 or 6 weeks, so that a month view keeps its height.
+MonthGrid monthGrid(int32_t year, int32_t month);
+std::vector<std::vector<DayRow>> monthLedger(const Budget& b, int32_t year, int32_t month, int64_t accountId,
+    Date reference);
+BalanceSummary balanceSummary(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
+std::vector<BalancePoint> balanceSeries(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
+std::vector<AccountSummary> accountSummaries(const Budget& b, Date date);
+std::vector<Account> accountsInOrder(const Budget& b);
+CategoryIndex categoryIndex(const Budget& b);
+// The colour of a category name in the index, or "".
+std::string categoryColor(const CategoryIndex& index, std::string_view category);
+
+}  // namespace qm

@@ -1,0 +1,85 @@
+#pragma once
+// The row sets behind the search and reports pages: occurrences matching a
+// filter, a report range's rows with a running balance, their totals by
+// category or account, and what is left of each recurring transaction.
+// Account scopes and signs follow the balances; results are plain values.
+#include "model/budget.h"
+#include "model/dates.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qm {
+
+struct SearchFilter {
+    std::string text;
+    int64_t accountId = 0;  // 0 (or no such account) = all accounts
+    std::string category;   // exact name; empty = any
+    bool hasMin = false;
+    bool hasMax = false;
+    double minAmount = 0;  // inclusive bounds on the hit's amount
+    double maxAmount = 0;
+    int32_t paid = 0;     // 0 any, 1 paid only, 2 unpaid only
+    int32_t changed = 0;  // 0 any, 1 amount differs from the transaction's, 2 equals it
+    Date from;
+    Date to;
+};
+
+struct SearchHit {
+    Transaction transaction;
+    int64_t adjustmentId = 0;
+    Date date;
+    double amount = 0;      // negated on a transfer's receiving side
+    double baseAmount = 0;  // the transaction's, likewise
+    std::string color;
+    bool isPaid = false;
+};
+
+inline constexpr const char* kStartingBalance = "Starting Balance";
+inline constexpr const char* kBalanceAdjustment = "Balance Adjustment";
+inline constexpr const char* kClosingBalance = "Closing Balance";
+
+struct ReportRow {
+    Date date;
+    std::string description;  // the label in balance rows
+    std::string category;
+    std::string account;
+    std::string transferTo;
+    bool counted = false;
+    double amount = 0;
+    bool changed = false;
+    double baseAmount = 0;
+    double runningBalance = 0;  // after this row, in cents
+    bool isBalanceRow = false;
+    // Order within a date: 0 the starting row, 1 transactions, 2 balance
+    // adjustments and the closing row. An anchor is the balance at the end
+    // of its day, so its row follows the day's transactions.
+    int32_t rowOrder = 0;
+    double anchorAmount = 0;
+};
+
+struct GroupTotal {
+    double income = 0;
+    double expense = 0;  // positive
+    int32_t count = 0;
+};
+
+// Groups in the order their names first appear.
+using GroupTotals = std::vector<std::pair<std::string, GroupTotal>>;
+
+struct RecurringRow {
+    Transaction transaction;
+    int32_t remaining = -1;  // occurrences left through the end date; -1 without one
+    double remainingTotal = 0;
+};
+
+// Nearest to the reference date first; equally near, earlier first.
+std::vector<SearchHit> searchOccurrences(const Budget& b, const SearchFilter& filter, Date reference);
+std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t accountId);
+GroupTotals groupTotals(const std::vector<ReportRow>& rows, bool byAccount);
+std::vector<RecurringRow> recurringRows(const Budget& b, Date from);
+std::vector<Category> categoriesByName(const Budget& b);
+
+}  // namespace qm
