@@ -2,7 +2,9 @@
 // and 16x its size, so that the growth of each cost with the budget shows.
 #include "heavy_budget.h"
 #include "model/balances.h"
+#include "model/ledger.h"
 #include "model/occurrences.h"
+#include "model/reports.h"
 
 #include <benchmark/benchmark.h>
 
@@ -56,6 +58,81 @@ void expandMonth(benchmark::State& state)
     state.counters["occurrences"] = double(count);
 }
 
+// What one calendar frame asks for: the month grid of the current month,
+// the header's balances and the account switcher's list.
+void monthLedgerOf(benchmark::State& state, int64_t accountId)
+{
+    const Budget& b = budgetAt(int(state.range(0)));
+    const Date today = bench::heavyToday();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(monthLedger(b, today.year, today.month, accountId, today));
+}
+
+void monthLedgerOneAccount(benchmark::State& state) { monthLedgerOf(state, 1); }
+void monthLedgerAllAccounts(benchmark::State& state) { monthLedgerOf(state, 0); }
+
+void monthEndBalancesToday(benchmark::State& state)
+{
+    const Budget& b = budgetAt(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(monthEndBalances(b, 1, bench::heavyToday()));
+}
+
+void accountSummariesToday(benchmark::State& state)
+{
+    const Budget& b = budgetAt(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(accountSummaries(b, bench::heavyToday()));
+}
+
+void calendarFrame(benchmark::State& state)
+{
+    const Budget& b = budgetAt(int(state.range(0)));
+    const Date today = bench::heavyToday();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(monthLedger(b, today.year, today.month, 1, today));
+        benchmark::DoNotOptimize(monthEndBalances(b, 1, today));
+        benchmark::DoNotOptimize(accountSummaries(b, today));
+    }
+}
+
+void balanceSeriesYear(benchmark::State& state)
+{
+    const Budget& b = budgetAt(int(state.range(0)));
+    const Date today = bench::heavyToday();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(balanceSeries(b, subDays(today, 364), today, 1, today));
+}
+
+void searchEverything(benchmark::State& state)
+{
+    const Budget& b = budgetAt(int(state.range(0)));
+    const Date today = bench::heavyToday();
+    SearchFilter filter;
+    filter.from = addYears(today, -1);
+    filter.to = addYears(today, 1);
+    size_t hits = 0;
+    for (auto _ : state) {
+        std::vector<SearchHit> found = searchOccurrences(b, filter, today);
+        hits = found.size();
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["hits"] = double(hits);
+}
+
+void reportYear(benchmark::State& state)
+{
+    const Budget& b = budgetAt(int(state.range(0)));
+    const Date today = bench::heavyToday();
+    size_t rows = 0;
+    for (auto _ : state) {
+        std::vector<ReportRow> found = reportRows(b, subDays(today, 364), today, 0);
+        rows = found.size();
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["rows"] = double(rows);
+}
+
 void scales(benchmark::internal::Benchmark* b)
 {
     b->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMicrosecond);
@@ -64,6 +141,14 @@ void scales(benchmark::internal::Benchmark* b)
 BENCHMARK(balanceOneAccount)->Name("qm/balanceAt_one_account")->Apply(scales);
 BENCHMARK(balanceAllAccounts)->Name("qm/balanceAt_all_accounts")->Apply(scales);
 BENCHMARK(expandMonth)->Name("qm/expand_month_every_transaction")->Apply(scales);
+BENCHMARK(monthLedgerOneAccount)->Name("qm/monthLedger_one_account")->Apply(scales);
+BENCHMARK(monthLedgerAllAccounts)->Name("qm/monthLedger_all_accounts")->Apply(scales);
+BENCHMARK(monthEndBalancesToday)->Name("qm/monthEndBalances")->Apply(scales);
+BENCHMARK(accountSummariesToday)->Name("qm/accountSummaries")->Apply(scales);
+BENCHMARK(calendarFrame)->Name("qm/calendar_frame")->Apply(scales);
+BENCHMARK(balanceSeriesYear)->Name("qm/balanceSeries_year")->Apply(scales);
+BENCHMARK(searchEverything)->Name("qm/searchOccurrences_two_years")->Apply(scales);
+BENCHMARK(reportYear)->Name("qm/reportRows_year")->Apply(scales);
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace qm {
@@ -42,6 +43,113 @@ double roundShare(double part, double whole)
 }
 
 }  // namespace
+
+void balancesAt(const Budget& b, std::vector<BalanceQuery>& queries)
+{
+    struct Pending {
+        size_t query;
+        AccountScope scope;
+        int32_t startN, targetN;
+    };
+    std::unordered_map<int64_t, std::vector<const RunningTotalAdjustment*>> anchorsOf;
+    for (const RunningTotalAdjustment& r : b.running_total_adjustments)
+        anchorsOf[r.account_id].push_back(&r);
+
+    // Each query starts where balanceAt would: on its anchor, or at the
+    // first day counted when it has none.
+    std::vector<Pending> pending;
+    int32_t fromN = 0, toN = 0;
+    for (size_t i = 0; i < queries.size(); ++i) {
+        BalanceQuery& q = queries[i];
+        AccountScope scope = resolveScope(b, q.accountId);
+        if (scope.allAccounts()) {
+            q.balance = balanceAt(b, q.date, q.accountId);
+            continue;
+        }
+        const int32_t target = dayNumber(q.date);
+        const RunningTotalAdjustment* anchor = nullptr;
+        int32_t anchorN = 0;
+        bool exact = false;
+        for (const RunningTotalAdjustment* r : anchorsOf[scope.id]) {
+            int32_t n = dayNumber(r->date);
+            if (n == target) {
+                q.balance = r->amount;
+                exact = true;
+                break;
+            }
+            if (n < target && (!anchor || n > anchorN)) {
+                anchor = r;
+                anchorN = n;
+            }
+        }
+        if (exact)
+            continue;
+        q.balance = anchor ? anchor->amount : 0;
+        const int32_t start = anchor ? anchorN + 1 : dayNumber(Date{2000, 1, 1});
+        if (target < start)
+            continue;
+        fromN = pending.empty() ? start : std::min(fromN, start);
+        toN = pending.empty() ? target : std::max(toN, target);
+        pending.push_back({i, std::move(scope), start, target});
+    }
+    if (pending.empty())
+        return;
+
+    // Each transaction is expanded once, over the days that the queries of
+    // its accounts need; the index covers every query's days.
+    struct Group {
+        std::vector<const Pending*> queries;
+        int32_t fromN = 0, toN = 0;
+    };
+    std::unordered_map<std::string_view, Group> byName;
+    for (const Pending& p : pending) {
+        Group& g = byName[p.scope.name];
+        g.fromN = g.queries.empty() ? p.startN : std::min(g.fromN, p.startN);
+        g.toN = g.queries.empty() ? p.targetN : std::max(g.toN, p.targetN);
+        g.queries.push_back(&p);
+    }
+    std::unordered_map<const Group*, DayRange> ranges;
+    for (const auto& [name, g] : byName)
+        ranges[&g] = dayRange(fromDayNumber(g.fromN), fromDayNumber(g.toN));
+    AdjustmentIndex adjustments = indexAdjustments(b.transaction_adjustments, fromDayNumber(fromN), fromDayNumber(toN));
+    std::vector<Occurrence> occurrences;
+    std::vector<int32_t> days;
+    for (const Transaction& t : b.transactions) {
+        auto paying = byName.find(t.account);
+        auto receiving = isTransfer(t) && t.transfer_to_account != t.account ? byName.find(t.transfer_to_account)
+                                                                             : byName.end();
+        const Group* first = paying != byName.end() ? &paying->second : nullptr;
+        const Group* second = receiving != byName.end() ? &receiving->second : nullptr;
+        if (!first && !second)
+            continue;
+        if (first && second)
+            adjustments.range = dayRange(fromDayNumber(std::min(first->fromN, second->fromN)),
+                fromDayNumber(std::max(first->toN, second->toN)));
+        else
+            adjustments.range = ranges[first ? first : second];
+        // The index holds every adjustment that can act on the whole span,
+        // so a narrower range sees all of its own.
+        expandIndexed(t, adjustments, occurrences);
+        if (occurrences.empty())
+            continue;
+        days.clear();
+        for (const Occurrence& o : occurrences)
+            days.push_back(dayNumber(o.date));
+        // Added in the transactions' and the occurrences' order, as
+        // balanceAt adds them, so that the sums agree to the last bit.
+        for (const Group* g : {first, second}) {
+            if (!g)
+                continue;
+            for (const Pending* p : g->queries) {
+                const double sign = amountForAccount(t, 1, p->scope.name);
+                double& balance = queries[p->query].balance;
+                for (size_t k = 0; k < occurrences.size(); ++k)
+                    if (days[k] >= p->startN && days[k] <= p->targetN)
+                        balance += sign * occurrences[k].amount;
+            }
+        }
+    }
+}
 
 Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Date reference)
 {
@@ -223,13 +331,22 @@ std::vector<AccountSummary> accountSummaries(const Budget& b, Date date)
     std::unordered_set<int64_t> anchored;
     for (const RunningTotalAdjustment& r : b.running_total_adjustments)
         anchored.insert(r.account_id);
+    std::vector<Account> accounts = accountsInOrder(b);
+    std::vector<BalanceQuery> queries;
+    queries.reserve(2 * accounts.size());
+    const Date monthEnd = lastDayOfMonth(date.year, date.month);
+    for (const Account& a : accounts) {
+        queries.push_back({a.id, date, 0});
+        queries.push_back({a.id, monthEnd, 0});
+    }
+    balancesAt(b, queries);
+
     std::vector<AccountSummary> out;
-    out.reserve(b.accounts.size());
-    for (Account& a : accountsInOrder(b)) {
+    out.reserve(accounts.size());
+    for (Account& a : accounts) {
         AccountSummary s;
-        MonthEndBalances balances = monthEndBalances(b, a.id, date);
-        s.balance = balances.balance;
-        s.monthEnd = balances.monthEnd;
+        s.balance = roundCents(queries[2 * out.size()].balance);
+        s.monthEnd = roundCents(queries[2 * out.size() + 1].balance);
         s.noAnchor = anchored.count(a.id) == 0;
         s.isDefault = a.id == b.user.default_account_id;
         s.account = std::move(a);

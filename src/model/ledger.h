@@ -103,6 +103,17 @@ struct AccountSummary {
     bool isDefault = false;
 };
 
+// One end-of-day balance to find (accountId as for balanceAt).
+struct BalanceQuery {
+    int64_t accountId = 0;
+    Date date;
+    double balance = 0;  // the answer, unrounded
+};
+
+// Fills every query's balance with what balanceAt gives for it, bit for bit,
+// expanding each transaction once for all of them instead of once per query.
+void balancesAt(const Budget& b, std::vector<BalanceQuery>& queries);
+
 // Lower-cased category name to colour.
 using CategoryIndex = std::unordered_map<std::string, std::string>;
 

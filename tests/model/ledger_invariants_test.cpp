@@ -72,4 +72,32 @@ TEST(LedgerInvariants, RandomBudgets)
     }
 }
 
+TEST(LedgerInvariants, BatchedBalancesAgreeWithBalanceAt)
+{
+    for (uint32_t seed = 1; seed <= 120; ++seed) {
+        SCOPED_TRACE(seed);
+        Budget b = randomBudget(seed);
+        if (seed % 4 == 0)
+            b.accounts.push_back(account(5, "A"));  // a second account of one name
+        std::vector<BalanceQuery> queries;
+        queries.push_back({1, iso("1999-12-31"), 0});
+        for (int i = 0; i < 12; ++i)
+            queries.push_back({int64_t((seed + i) % 6), addDays(iso("2023-11-01"), (seed * 37 + i * 61) % 700), 0});
+        for (const RunningTotalAdjustment& r : b.running_total_adjustments)
+            queries.push_back({r.account_id, r.date, 0});
+        balancesAt(b, queries);
+        for (const BalanceQuery& q : queries)
+            EXPECT_EQ(q.balance, balanceAt(b, q.date, q.accountId)) << q.accountId << " " << formatIso(q.date);
+
+        const Date day = addDays(iso("2024-01-01"), seed * 3 % 500);
+        std::vector<AccountSummary> summaries = accountSummaries(b, day);
+        ASSERT_EQ(summaries.size(), b.accounts.size());
+        for (const AccountSummary& s : summaries) {
+            MonthEndBalances want = monthEndBalances(b, s.account.id, day);
+            EXPECT_EQ(s.balance, want.balance) << s.account.name;
+            EXPECT_EQ(s.monthEnd, want.monthEnd) << s.account.name;
+        }
+    }
+}
+
 }  // namespace
