@@ -1,0 +1,214 @@
+#include "model/sync.h"
+
+#include <algorithm>
+
+namespace qm {
+
+namespace {
+
+// An id mapping as a hash table: firstWins keeps the first pair of an old
+// id (a lookup that stops at the first match), otherwise the last.
+class IdMap {
+public:
+    IdMap(const std::vector<IdPair>& pairs, bool firstWins)
+    {
+        m_map.reserve(pairs.size());
+        for (const IdPair& p : pairs) {
+            if (firstWins)
+                m_map.try_emplace(p.oldId, p.newId);
+            else
+                m_map.insert_or_assign(p.oldId, p.newId);
+        }
+    }
+    IdMap() = default;
+
+    void add(int64_t oldId, int64_t newId) { m_map.try_emplace(oldId, newId); }
+    int64_t operator()(int64_t id) const
+    {
+        auto it = m_map.find(id);
+        return it == m_map.end() ? id : it->second;
+    }
+    bool find(int64_t id, int64_t& out) const
+    {
+        auto it = m_map.find(id);
+        if (it == m_map.end())
+            return false;
+        out = it->second;
+        return true;
+    }
+
+private:
+    std::unordered_map<int64_t, int64_t> m_map;
+};
+
+template<typename Record>
+void remapIds(std::vector<Record>& records, const IdMap& map)
+{
+    for (Record& r : records)
+        r.id = map(r.id);
+}
+
+}  // namespace
+
+Json journalToJson(const LocalStore& store)
+{
+    std::unordered_map<int64_t, const std::string*> iconNames;
+    for (const CustomIcon& icon : store.budget->icons)
+        iconNames.insert_or_assign(icon.id, &icon.name);  // the last icon of an id wins
+
+    Json out = Json::array();
+    for (const JournalOp& op : store.journal) {
+        Json data = op.data ? *op.data : Json(nullptr);
+        if ((op.entity == entTransaction || op.entity == entCategory) && data.is_object()) {
+            auto icon = data.find("icon_id");
+            if (icon != data.end() && icon->is_number_integer()) {
+                auto named = iconNames.find(icon->get<int64_t>());
+                if (named != iconNames.end())
+                    data["icon_name"] = *named->second;
+            }
+        }
+        Json item = Json::object();
+        item["seq"] = op.seq;
+        item["op"] = opKindName(op.op);
+        item["entity"] = entityName(op.entity);
+        item["id"] = op.id;
+        item["data"] = std::move(data);
+        out.push_back(std::move(item));
+    }
+    return out;
+}
+
+void opsAfter(LocalStore& store, int32_t seq)
+{
+    std::erase_if(store.journal, [&](const JournalOp& op) { return op.seq <= seq; });
+    markDirty(store);
+}
+
+int64_t remapId(int64_t id, const std::vector<IdPair>& mapping)
+{
+    for (const IdPair& p : mapping)
+        if (p.oldId == id)
+            return p.newId;
+    return id;
+}
+
+void remapDataIds(LocalStore& store, Entity entity, const std::vector<IdPair>& mapping)
+{
+    if (mapping.empty())
+        return;
+    const IdMap map(mapping, true);
+    Budget& b = *store.budget;
+    switch (entity) {
+    case entTransaction:
+        remapIds(b.transactions, map);
+        for (TransactionAdjustment& a : b.transaction_adjustments)
+            a.transaction_id = map(a.transaction_id);
+        break;
+    case entAdjustment:
+        remapIds(b.transaction_adjustments, map);
+        break;
+    case entAnchor:
+        remapIds(b.running_total_adjustments, map);
+        break;
+    case entAccount:
+        remapIds(b.accounts, map);
+        for (RunningTotalAdjustment& r : b.running_total_adjustments)
+            r.account_id = map(r.account_id);
+        b.user.selected_account_id = map(b.user.selected_account_id);
+        b.user.default_account_id = map(b.user.default_account_id);
+        break;
+    case entCategory:
+        remapIds(b.categories, map);
+        break;
+    case entPrefs:
+        break;
+    }
+    for (JournalOp& op : store.journal)
+        if (op.entity == entity)
+            op.id = map(op.id);
+    markDirty(store);
+}
+
+void replaceBudget(LocalStore& store, BudgetPtr budget, std::string etag)
+{
+    store.budget = std::move(budget);
+    store.etag = std::move(etag);
+    store.last_sync = unixNow();
+    markDirty(store);
+}
+
+bool hasRealData(const LocalStore& store)
+{
+    const Budget& b = *store.budget;
+    for (const Transaction& t : b.transactions)
+        if (!t.is_demo)
+            return true;
+    for (const RunningTotalAdjustment& r : b.running_total_adjustments)
+        if (!r.is_demo)
+            return true;
+    return false;
+}
+
+void rekeyForUpload(LocalStore& store)
+{
+    Budget& b = *store.budget;
+    store.journal.clear();
+    store.next_seq = 1;
+    // The journal the mark referred to is gone.
+    clearSentMark(store);
+
+    // New ids count down from below every id that stays, so that a kept
+    // local id and a new one can never meet in one list.
+    int64_t counter = -1;
+    auto lowest = [&](const auto& records) {
+        for (const auto& r : records)
+            if (r.id <= 0)
+                counter = std::min(counter, r.id - 1);
+    };
+    lowest(b.accounts);
+    lowest(b.categories);
+    lowest(b.icons);
+    lowest(b.transactions);
+    lowest(b.transaction_adjustments);
+    lowest(b.running_total_adjustments);
+
+    IdMap accounts, transactions;
+    auto rekey = [&](auto& records, IdMap* pairs) {
+        for (auto& r : records) {
+            if (r.id <= 0)
+                continue;
+            if (pairs)
+                pairs->add(r.id, counter);
+            r.id = counter--;
+        }
+    };
+    rekey(b.accounts, &accounts);
+    rekey(b.categories, nullptr);
+    rekey(b.transactions, &transactions);
+    rekey(b.transaction_adjustments, nullptr);
+    rekey(b.running_total_adjustments, nullptr);
+
+    for (TransactionAdjustment& a : b.transaction_adjustments)
+        a.transaction_id = transactions(a.transaction_id);
+    for (RunningTotalAdjustment& r : b.running_total_adjustments)
+        r.account_id = accounts(r.account_id);
+    b.user.selected_account_id = accounts(b.user.selected_account_id);
+    b.user.default_account_id = accounts(b.user.default_account_id);
+    store.next_local = counter;
+
+    for (const Account& a : b.accounts)
+        appendOp(store, opCreate, entAccount, a.id, accountToJson(a));
+    for (const Category& c : b.categories)
+        appendOp(store, opCreate, entCategory, c.id, categoryToJson(c));
+    for (const Transaction& t : b.transactions)
+        appendOp(store, opCreate, entTransaction, t.id, transactionToJson(t));
+    for (const TransactionAdjustment& a : b.transaction_adjustments)
+        appendOp(store, opCreate, entAdjustment, a.id, adjustmentToJson(a));
+    for (const RunningTotalAdjustment& r : b.running_total_adjustments)
+        appendOp(store, opCreate, entAnchor, r.id, anchorToJson(r));
+    appendOp(store, opUpdate, entPrefs, 0, userToJson(b.user));
+    store.etag.clear();
+    markDirty(store);
+}
+
+}  // namespace qm

@@ -1,0 +1,246 @@
+#include "model/sync.h"
+
+#include "ledger_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+using namespace qm;
+using namespace qm::testing;
+
+namespace {
+
+LocalStorePtr storeWith(Budget b)
+{
+    LocalStorePtr s = newLocalStore("");
+    *s->budget = std::move(b);
+    return s;
+}
+
+std::vector<int32_t> seqs(const LocalStore& s)
+{
+    std::vector<int32_t> out;
+    for (const JournalOp& op : s.journal)
+        out.push_back(op.seq);
+    return out;
+}
+
+TEST(Sync, OpsAfterDropsAcknowledgedOps)
+{
+    LocalStorePtr s = storeWith({});
+    for (int64_t id : {-1, -2, -3})
+        appendOp(*s, opCreate, entAccount, id, Json::object());
+    opsAfter(*s, 0);
+    EXPECT_EQ(seqs(*s), (std::vector<int32_t>{1, 2, 3}));
+    const int32_t changes = s->change_count;
+    opsAfter(*s, 2);
+    EXPECT_EQ(seqs(*s), (std::vector<int32_t>{3}));
+    EXPECT_EQ(s->change_count, changes + 1);
+    opsAfter(*s, 3);
+    EXPECT_TRUE(s->journal.empty());
+}
+
+TEST(Sync, RemapIdTakesTheFirstPair)
+{
+    std::vector<IdPair> pairs = {{-3, 17}, {-4, 20}, {-3, 99}};
+    EXPECT_EQ(remapId(-3, pairs), 17);
+    EXPECT_EQ(remapId(-4, pairs), 20);
+    EXPECT_EQ(remapId(5, pairs), 5);
+    EXPECT_EQ(remapId(-3, {}), -3);
+}
+
+TEST(Sync, RemapAccountsChangesReferencesNotNamesOrOpData)
+{
+    Budget b;
+    b.accounts = {account(-3, "Wallet"), account(-4, "Other")};
+    b.transactions = {oneOff(-1, "2024-01-01", 5, "Wallet")};
+    b.running_total_adjustments = {anchor(-5, -3, "2024-01-01", 10), anchor(-6, -4, "2024-01-01", 10)};
+    b.user.selected_account_id = -3;
+    b.user.default_account_id = -4;
+    LocalStorePtr s = storeWith(b);
+    appendOp(*s, opCreate, entAccount, -3, accountToJson(b.accounts[0]));
+    appendOp(*s, opCreate, entTransaction, -3, Json::object());  // same id, another entity
+    appendOp(*s, opUpdate, entAccount, -4, accountToJson(b.accounts[1]));
+
+    const int32_t changes = s->change_count;
+    remapDataIds(*s, entAccount, {});
+    EXPECT_EQ(s->change_count, changes);
+
+    remapDataIds(*s, entAccount, {{-3, 17}, {-3, 18}});
+    const Budget& after = *s->budget;
+    EXPECT_EQ(after.accounts[0].id, 17);
+    EXPECT_EQ(after.accounts[1].id, -4);
+    EXPECT_EQ(after.running_total_adjustments[0].account_id, 17);
+    EXPECT_EQ(after.running_total_adjustments[1].account_id, -4);
+    EXPECT_EQ(after.user.selected_account_id, 17);
+    EXPECT_EQ(after.user.default_account_id, -4);
+    EXPECT_EQ(after.transactions[0].account, "Wallet");
+    EXPECT_EQ(s->journal[0].id, 17);
+    EXPECT_EQ((*s->journal[0].data)["id"], -3);  // the data is as it was sent
+    EXPECT_EQ(s->journal[1].id, -3);
+    EXPECT_EQ(s->journal[2].id, -4);
+    EXPECT_EQ(s->change_count, changes + 1);
+}
+
+TEST(Sync, RemapEachEntity)
+{
+    Budget b;
+    b.accounts = {account(-1, "A")};
+    b.categories = {Category{-1, "C", "", false, 0}};
+    b.transactions = {oneOff(-1, "2024-01-01", 5, "A")};
+    b.transaction_adjustments = {adjustment(-1, -1, "2024-01-01", "2024-01-02", false, 0)};
+    b.running_total_adjustments = {anchor(-1, -1, "2024-01-01", 10)};
+    for (Entity e : {entTransaction, entAdjustment, entAnchor, entAccount, entCategory, entPrefs}) {
+        SCOPED_TRACE(entityName(e));
+        LocalStorePtr s = storeWith(b);
+        remapDataIds(*s, e, {{-1, 40}});
+        const Budget& r = *s->budget;
+        EXPECT_EQ(r.transactions[0].id, e == entTransaction ? 40 : -1);
+        EXPECT_EQ(r.transaction_adjustments[0].transaction_id, e == entTransaction ? 40 : -1);
+        EXPECT_EQ(r.transaction_adjustments[0].id, e == entAdjustment ? 40 : -1);
+        EXPECT_EQ(r.running_total_adjustments[0].id, e == entAnchor ? 40 : -1);
+        EXPECT_EQ(r.running_total_adjustments[0].account_id, e == entAccount ? 40 : -1);
+        EXPECT_EQ(r.accounts[0].id, e == entAccount ? 40 : -1);
+        EXPECT_EQ(r.categories[0].id, e == entCategory ? 40 : -1);
+    }
+}
+
+TEST(Sync, UploadFormMatchesGoldenFile)
+{
+    Budget b;
+    b.icons = {CustomIcon{4, "first", "builtin:cart", false}, CustomIcon{4, "Cart", "builtin:cart", true},
+        CustomIcon{5, "Car", "builtin:car", true}};
+    LocalStorePtr s = storeWith(b);
+    Transaction t = oneOff(-7, "2024-02-03", -12.5, "Checking", "", "Groceries");
+    t.icon_id = 4;
+    appendOp(*s, opCreate, entTransaction, -7, transactionToJson(t));
+    appendOp(*s, opCreate, entCategory, -2, categoryToJson(Category{-2, "Fuel", "#123456", false, 5}));
+    appendOp(*s, opCreate, entCategory, -3, categoryToJson(Category{-3, "Plain", "", true, 0}));
+    Json accountData = accountToJson(account(-4, "Cash", 2));
+    accountData["icon_id"] = 5;  // only transactions and categories name their icon
+    appendOp(*s, opUpdate, entAccount, -4, accountData);
+    appendOp(*s, opDelete, entAnchor, 12);
+    appendOp(*s, opUpdate, entPrefs, 0, userToJson(b.user));
+    const Json before = opToJson(s->journal[0]);
+
+    const std::string got = dumpJson(journalToJson(*s), 1) + "\n";
+    std::ifstream in(std::string(QM_SOURCE_DIR) + "/tests/model/data/journal_upload.json", std::ios::binary);
+    std::stringstream want;
+    want << in.rdbuf();
+    EXPECT_EQ(got, want.str());
+    EXPECT_EQ(opToJson(s->journal[0]), before);  // the journal itself is untouched
+}
+
+TEST(Sync, HasRealData)
+{
+    Budget b;
+    b.accounts = {account(1, "A")};
+    b.categories = {Category{1, "C", "", false, 0}};
+    b.transaction_adjustments = {adjustment(1, 1, "2024-01-01", "2024-01-01", false, 0)};
+    EXPECT_FALSE(hasRealData(*storeWith(b)));
+    Transaction demo = oneOff(1, "2024-01-01", 1, "A");
+    demo.is_demo = true;
+    b.transactions = {demo};
+    RunningTotalAdjustment demoAnchor = anchor(1, 1, "2024-01-01", 1);
+    demoAnchor.is_demo = true;
+    b.running_total_adjustments = {demoAnchor};
+    EXPECT_FALSE(hasRealData(*storeWith(b)));
+    b.running_total_adjustments.push_back(anchor(2, 1, "2024-01-02", 1));
+    EXPECT_TRUE(hasRealData(*storeWith(b)));
+    b.running_total_adjustments.clear();
+    b.transactions.push_back(oneOff(2, "2024-01-01", 1, "A"));
+    EXPECT_TRUE(hasRealData(*storeWith(b)));
+}
+
+TEST(Sync, ReplaceBudgetKeepsTheJournal)
+{
+    LocalStorePtr s = storeWith({});
+    s->next_local = -9;
+    appendOp(*s, opCreate, entAccount, -1, Json::object());
+    BudgetPtr snapshot = newBudget();
+    snapshot->accounts = {account(3, "Server")};
+    replaceBudget(*s, snapshot, "v7");
+    EXPECT_EQ(s->budget, snapshot);
+    EXPECT_EQ(s->etag, "v7");
+    EXPECT_GT(s->last_sync, 1.7e9);
+    EXPECT_EQ(s->journal.size(), 1u);
+    EXPECT_EQ(s->next_local, -9);
+    EXPECT_EQ(s->next_seq, 2);
+    EXPECT_TRUE(s->dirty);
+}
+
+TEST(Sync, RekeyGivesLocalIdsAndJournalsEverything)
+{
+    Budget b;
+    b.accounts = {account(1, "A"), account(2, "B")};
+    b.transactions = {oneOff(9, "2024-01-01", 1, "A")};
+    b.user.selected_account_id = 2;
+    LocalStorePtr s = storeWith(b);
+    s->etag = "old";
+    appendOp(*s, opDelete, entAccount, 77);
+    rekeyForUpload(*s);
+    EXPECT_EQ(s->budget->accounts[0].id, -1);
+    EXPECT_EQ(s->budget->accounts[1].id, -2);
+    EXPECT_EQ(s->budget->transactions[0].id, -3);
+    EXPECT_EQ(s->budget->user.selected_account_id, -2);
+    EXPECT_EQ(s->next_local, -4);
+    EXPECT_EQ(seqs(*s), (std::vector<int32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(s->journal[3].op, opUpdate);
+    EXPECT_EQ(s->journal[3].entity, entPrefs);
+    EXPECT_EQ(s->journal[2].entity, entTransaction);
+    EXPECT_EQ((*s->journal[2].data)["id"], -3);
+    EXPECT_EQ(s->etag, "");
+    EXPECT_EQ(s->next_seq, 5);
+}
+
+TEST(Sync, RekeyOfMixedIdsLeavesEveryIdUnique)
+{
+    Budget b;
+    b.accounts = {account(5, "A"), account(-1, "B"), account(6, "C")};
+    b.categories = {Category{-2, "X", "", false, 0}, Category{3, "Y", "", false, 0}};
+    b.icons = {CustomIcon{-6, "I", "builtin:tune", true}};
+    b.transactions = {oneOff(7, "2024-01-01", 1, "A"), oneOff(-4, "2024-01-01", 1, "B"), oneOff(0, "2024-01-01", 1, "C")};
+    b.transaction_adjustments = {adjustment(8, 7, "2024-01-01", "2024-01-01", false, 0),
+        adjustment(-3, -4, "2024-01-01", "2024-01-01", false, 0)};
+    b.running_total_adjustments = {anchor(2, 5, "2024-01-01", 1), anchor(-5, 6, "2024-01-01", 1),
+        anchor(4, 0, "2024-01-01", 1)};
+    b.user.default_account_id = 6;
+    LocalStorePtr s = storeWith(b);
+    rekeyForUpload(*s);
+    const Budget& r = *s->budget;
+
+    std::set<int64_t> seen;
+    size_t count = 0;
+    auto collect = [&](const auto& records) {
+        for (const auto& x : records) {
+            EXPECT_LE(x.id, 0);
+            seen.insert(x.id);
+            ++count;
+        }
+    };
+    collect(r.accounts);
+    collect(r.categories);
+    collect(r.icons);
+    collect(r.transactions);
+    collect(r.transaction_adjustments);
+    collect(r.running_total_adjustments);
+    EXPECT_EQ(seen.size(), count);
+    EXPECT_LT(s->next_local, *seen.begin());
+
+    // Kept ids stay; references follow their records.
+    EXPECT_EQ(r.accounts[1].id, -1);
+    EXPECT_EQ(r.transactions[1].id, -4);
+    EXPECT_EQ(r.transactions[2].id, 0);
+    EXPECT_EQ(r.transaction_adjustments[0].transaction_id, r.transactions[0].id);
+    EXPECT_EQ(r.transaction_adjustments[1].transaction_id, -4);
+    EXPECT_EQ(r.running_total_adjustments[0].account_id, r.accounts[0].id);
+    EXPECT_EQ(r.running_total_adjustments[1].account_id, r.accounts[2].id);
+    EXPECT_EQ(r.running_total_adjustments[2].account_id, 0);
+    EXPECT_EQ(r.user.default_account_id, r.accounts[2].id);
+    EXPECT_EQ(s->journal.size(), 3u + 2 + 3 + 2 + 3 + 1);
+}
+
+}  // namespace
