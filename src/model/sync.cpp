@@ -1,6 +1,12 @@
 #include "model/sync.h"
 
+#include "core/ascii.h"
+#include "model/adjustments.h"
+#include "model/record_edits.h"
+
 #include <algorithm>
+#include <limits>
+#include <unordered_set>
 
 namespace qm {
 
@@ -209,6 +215,91 @@ void rekeyForUpload(LocalStore& store)
     appendOp(store, opUpdate, entPrefs, 0, userToJson(b.user));
     store.etag.clear();
     markDirty(store);
+}
+
+MergeCounts mergeBudget(LocalStore& store, const Budget& other)
+{
+    Budget& b = *store.budget;
+    MergeCounts counts;
+
+    // Names are looked up by hash so that a large budget merges in linear
+    // time; the first account of a name is the one findAccountByName gives.
+    std::unordered_map<std::string, int64_t> accountIds;
+    int32_t order = 0;
+    for (const Account& a : b.accounts) {
+        accountIds.try_emplace(a.name, a.id);
+        if (a.display_order < std::numeric_limits<int32_t>::max())
+            order = std::max(order, a.display_order + 1);
+    }
+    std::vector<IdPair> accountPairs;
+    for (const Account& a : other.accounts) {
+        std::string name(trimAsciiBlanks(a.name));
+        if (name.empty())
+            continue;
+        auto [it, added] = accountIds.try_emplace(name, 0);
+        if (added) {
+            Account copy = a;
+            copy.id = nextLocalId(store);
+            copy.name = name;
+            copy.display_order = order;
+            if (order < std::numeric_limits<int32_t>::max())
+                ++order;
+            b.accounts.push_back(copy);
+            appendOp(store, opCreate, entAccount, copy.id, accountToJson(copy));
+            it->second = copy.id;
+            counts.accountsAdded += 1;
+        }
+        accountPairs.push_back({a.id, it->second});
+    }
+
+    std::unordered_set<std::string> categoryNames;
+    for (const Category& c : b.categories)
+        categoryNames.insert(c.name);
+    for (const Category& c : other.categories) {
+        std::string name(trimAsciiBlanks(c.name));
+        if (name.empty() || !categoryNames.insert(name).second)
+            continue;
+        Category copy = c;
+        copy.id = nextLocalId(store);
+        copy.name = name;
+        b.categories.push_back(copy);
+        appendOp(store, opCreate, entCategory, copy.id, categoryToJson(copy));
+        counts.categoriesAdded += 1;
+    }
+
+    std::vector<IdPair> transactionPairs;
+    for (const Transaction& t : other.transactions) {
+        if (t.is_demo || trimAsciiBlanks(t.description).empty())
+            continue;
+        Transaction copy = t;
+        copy.id = nextLocalId(store);
+        b.transactions.push_back(copy);
+        appendOp(store, opCreate, entTransaction, copy.id, transactionToJson(copy));
+        transactionPairs.push_back({t.id, copy.id});
+        counts.transactionsAdded += 1;
+    }
+
+    const IdMap transactions(transactionPairs, false);
+    for (const TransactionAdjustment& a : other.transaction_adjustments) {
+        int64_t id = 0;
+        if (a.is_demo || !transactions.find(a.transaction_id, id))
+            continue;
+        TransactionAdjustment copy = a;
+        copy.id = 0;
+        copy.transaction_id = id;
+        putAdjustment(store, copy);
+    }
+
+    const IdMap accounts(accountPairs, false);
+    for (const RunningTotalAdjustment& r : other.running_total_adjustments) {
+        int64_t id = 0;
+        if (r.is_demo || (r.account_id != 0 && !accounts.find(r.account_id, id)))
+            continue;
+        setAnchor(store, r.date, r.amount, id);
+        counts.anchorsSet += 1;
+    }
+    markDirty(store);
+    return counts;
 }
 
 }  // namespace qm

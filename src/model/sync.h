@@ -43,5 +43,9 @@ bool hasRealData(const LocalStore& store);
 // Gives every server id a fresh local id and journals the whole budget as
 // new. The store must then be saved and reopened before anything is added.
 void rekeyForUpload(LocalStore& store);
+// Adds other's accounts and categories that the store lacks by name, its
+// transactions, adjustments and anchors (demonstration records left out),
+// each with a new local id and a journal op.
+MergeCounts mergeBudget(LocalStore& store, const Budget& other);
 
 }  // namespace qm

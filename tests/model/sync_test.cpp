@@ -243,4 +243,70 @@ TEST(Sync, RekeyOfMixedIdsLeavesEveryIdUnique)
     EXPECT_EQ(s->journal.size(), 3u + 2 + 3 + 2 + 3 + 1);
 }
 
+TEST(Sync, MergeAddsWhatTheStoreLacks)
+{
+    Budget mine;
+    mine.accounts = {account(1, "Checking", 3), account(2, "Savings", -1)};
+    mine.categories = {Category{1, "Food", "", false, 0}};
+    mine.running_total_adjustments = {anchor(1, 1, "2024-05-01", 1)};
+    LocalStorePtr s = storeWith(mine);
+    s->next_local = -10;
+
+    Budget other;
+    other.accounts = {account(50, "  Checking\t"), account(51, "Travel", 0), account(52, " "), account(53, "Travel")};
+    other.categories = {Category{60, " Food ", "", false, 0}, Category{61, " Fun", "#00ff00", true, 4},
+        Category{62, "", "", false, 0}};
+    Transaction demo = oneOff(70, "2024-01-01", 1, "Checking");
+    demo.is_demo = true;
+    Transaction blank = oneOff(71, "2024-01-01", 1, "Checking");
+    blank.description = " \n";
+    other.transactions = {oneOff(72, "2024-01-01", -5, "Travel"), demo, blank, oneOff(72, "2024-02-01", 7, "Checking")};
+    TransactionAdjustment demoAdjustment = adjustment(82, 72, "2024-02-01", "2024-02-03", false, 0);
+    demoAdjustment.is_demo = true;
+    other.transaction_adjustments = {adjustment(80, 72, "2024-02-01", "2024-02-02", true, 9), demoAdjustment,
+        adjustment(81, 70, "2024-01-01", "2024-01-02", false, 0)};
+    other.running_total_adjustments = {anchor(90, 50, "2024-05-01", 250), anchor(91, 0, "2024-05-01", 3),
+        anchor(92, 53, "2024-06-01", 4), anchor(93, 99, "2024-06-01", 5)};
+
+    MergeCounts c = mergeBudget(*s, other);
+    EXPECT_EQ(c.accountsAdded, 1);
+    EXPECT_EQ(c.categoriesAdded, 1);
+    EXPECT_EQ(c.transactionsAdded, 2);
+    EXPECT_EQ(c.anchorsSet, 3);
+    const Budget& r = *s->budget;
+
+    ASSERT_EQ(r.accounts.size(), 3u);
+    EXPECT_EQ(r.accounts[2].id, -10);
+    EXPECT_EQ(r.accounts[2].name, "Travel");
+    EXPECT_EQ(r.accounts[2].display_order, 4);
+    ASSERT_EQ(r.categories.size(), 2u);
+    EXPECT_EQ(r.categories[1].name, "Fun");
+    EXPECT_EQ(r.categories[1].color, "#00ff00");
+    EXPECT_TRUE(r.categories[1].hidden);
+    EXPECT_EQ(r.categories[1].icon_id, 4);
+    ASSERT_EQ(r.transactions.size(), 2u);
+    EXPECT_EQ(r.transactions[0].id, -12);
+    EXPECT_EQ(r.transactions[1].id, -13);
+
+    // The adjustment follows the last transaction of its old id.
+    ASSERT_EQ(r.transaction_adjustments.size(), 1u);
+    EXPECT_EQ(r.transaction_adjustments[0].transaction_id, -13);
+    EXPECT_EQ(r.transaction_adjustments[0].amount, 9);
+
+    // The spaced "Checking" anchors the existing account (an update of its
+    // anchor there); Travel's anchor goes to the added account.
+    ASSERT_EQ(r.running_total_adjustments.size(), 3u);
+    EXPECT_EQ(r.running_total_adjustments[0].amount, 250);
+    EXPECT_EQ(r.running_total_adjustments[1].account_id, 0);
+    EXPECT_EQ(r.running_total_adjustments[2].account_id, -10);
+
+    std::vector<std::string> ops;
+    for (const JournalOp& op : s->journal)
+        ops.push_back(opKindName(op.op) + " " + entityName(op.entity) + " " + std::to_string(op.id));
+    EXPECT_EQ(ops, (std::vector<std::string>{"create account -10", "create category -11", "create transaction -12",
+        "create transaction -13", "create adjustment -14", "update anchor 1", "create anchor -15",
+        "create anchor -16"}));
+    EXPECT_TRUE(s->dirty);
+}
+
 }  // namespace
