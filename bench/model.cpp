@@ -5,6 +5,7 @@
 #include "model/ledger.h"
 #include "model/occurrences.h"
 #include "model/reports.h"
+#include "model/sync.h"
 
 #include <benchmark/benchmark.h>
 
@@ -133,6 +134,50 @@ void reportYear(benchmark::State& state)
     state.counters["rows"] = double(rows);
 }
 
+// The service's ids for 35,000 transactions, applied back and forth.
+void remapTransactions(benchmark::State& state)
+{
+    LocalStorePtr store = newLocalStore("");
+    *store->budget = budgetAt(int(state.range(0)));
+    std::vector<IdPair> there, back;
+    for (int64_t id = 1; id <= 35000; ++id) {
+        there.push_back({id, id + 1000000000});
+        back.push_back({id + 1000000000, id});
+    }
+    bool forth = true;
+    for (auto _ : state) {
+        remapDataIds(*store, entTransaction, forth ? there : back);
+        forth = !forth;
+    }
+}
+
+// A device's budget of 5,000 transactions (with their adjustments and
+// anchors) merged into the account's budget.
+void mergeDeviceBudget(benchmark::State& state)
+{
+    const Budget& target = budgetAt(int(state.range(0)));
+    const Budget& source = budgetAt(1);
+    Budget other;
+    other.accounts = source.accounts;
+    other.categories = source.categories;
+    other.transactions.assign(source.transactions.begin(), source.transactions.begin() + 5000);
+    for (const TransactionAdjustment& a : source.transaction_adjustments)
+        if (a.transaction_id <= 5000)
+            other.transaction_adjustments.push_back(a);
+    other.running_total_adjustments = source.running_total_adjustments;
+    for (auto _ : state) {
+        state.PauseTiming();
+        LocalStorePtr store = newLocalStore("");
+        *store->budget = target;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(mergeBudget(*store, other));
+        state.PauseTiming();
+        store.reset();
+        state.ResumeTiming();
+    }
+    state.counters["adjustments"] = double(other.transaction_adjustments.size());
+}
+
 void scales(benchmark::internal::Benchmark* b)
 {
     b->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMicrosecond);
@@ -149,6 +194,8 @@ BENCHMARK(calendarFrame)->Name("qm/calendar_frame")->Apply(scales);
 BENCHMARK(balanceSeriesYear)->Name("qm/balanceSeries_year")->Apply(scales);
 BENCHMARK(searchEverything)->Name("qm/searchOccurrences_two_years")->Apply(scales);
 BENCHMARK(reportYear)->Name("qm/reportRows_year")->Apply(scales);
+BENCHMARK(remapTransactions)->Name("qm/remapDataIds_35000_pairs")->Apply(scales);
+BENCHMARK(mergeDeviceBudget)->Name("qm/mergeBudget_5000_transactions")->Apply(scales);
 
 }  // namespace
 

@@ -44,6 +44,36 @@ double roundShare(double part, double whole)
 
 }  // namespace
 
+namespace {
+
+// Where balanceAt begins for a target day: an anchor on the day is the
+// answer (exact); otherwise the base and the first day whose amounts count.
+struct BalanceStart {
+    bool exact = false;
+    double base = 0;
+    int32_t startN = 0;
+};
+
+BalanceStart balanceStart(const std::vector<const RunningTotalAdjustment*>& scopeAnchors, int32_t target)
+{
+    const RunningTotalAdjustment* anchor = nullptr;
+    int32_t anchorN = 0;
+    for (const RunningTotalAdjustment* r : scopeAnchors) {
+        int32_t n = dayNumber(r->date);
+        if (n == target)
+            return {true, r->amount, target};
+        if (n < target && (!anchor || n > anchorN)) {
+            anchor = r;
+            anchorN = n;
+        }
+    }
+    if (anchor)
+        return {false, anchor->amount, anchorN + 1};
+    return {false, 0, dayNumber(Date{2000, 1, 1})};
+}
+
+}  // namespace
+
 void balancesAt(const Budget& b, std::vector<BalanceQuery>& queries)
 {
     struct Pending {
@@ -67,26 +97,10 @@ void balancesAt(const Budget& b, std::vector<BalanceQuery>& queries)
             continue;
         }
         const int32_t target = dayNumber(q.date);
-        const RunningTotalAdjustment* anchor = nullptr;
-        int32_t anchorN = 0;
-        bool exact = false;
-        for (const RunningTotalAdjustment* r : anchorsOf[scope.id]) {
-            int32_t n = dayNumber(r->date);
-            if (n == target) {
-                q.balance = r->amount;
-                exact = true;
-                break;
-            }
-            if (n < target && (!anchor || n > anchorN)) {
-                anchor = r;
-                anchorN = n;
-            }
-        }
-        if (exact)
-            continue;
-        q.balance = anchor ? anchor->amount : 0;
-        const int32_t start = anchor ? anchorN + 1 : dayNumber(Date{2000, 1, 1});
-        if (target < start)
+        const BalanceStart begin = balanceStart(anchorsOf[scope.id], target);
+        q.balance = begin.base;
+        const int32_t start = begin.startN;
+        if (begin.exact || target < start)
             continue;
         fromN = pending.empty() ? start : std::min(fromN, start);
         toN = pending.empty() ? target : std::max(toN, target);
@@ -158,19 +172,31 @@ Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Dat
     ledger.from = from;
     ledger.to = to;
     ledger.accountId = scope.id;
-    double running = balanceAt(b, subDays(from, 1), scope.id);
-    ledger.openingBalance = roundCents(running);
 
+    std::vector<const RunningTotalAdjustment*> scopeAnchors;
+    for (const RunningTotalAdjustment& r : b.running_total_adjustments)
+        if (r.account_id == scope.id)
+            scopeAnchors.push_back(&r);
     const int32_t fromN = dayNumber(from), toN = dayNumber(to);
-    if (fromN > toN)
+    const BalanceStart opening = balanceStart(scopeAnchors, fromN - 1);
+    // The opening balance's days are expanded with the range's, which spares
+    // a second walk of every series; a long stretch without an anchor costs
+    // less walked by balanceAt than expanded day by day.
+    const bool joined = fromN <= toN && !opening.exact && opening.startN < fromN && fromN - opening.startN <= 400;
+    const bool settled = opening.exact || opening.startN >= fromN;  // nothing to add
+    double running = settled || joined ? opening.base : balanceAt(b, subDays(from, 1), scope.id);
+    if (fromN > toN) {
+        ledger.openingBalance = roundCents(running);
         return ledger;
+    }
     const size_t count = size_t(int64_t(toN) - fromN + 1);
     ledger.days.resize(count);
 
     // Each transaction is expanded once over the whole range; its entries
     // go straight into their day, so a day keeps the transactions' order.
     const CategoryIndex colors = categoryIndex(b);
-    const AdjustmentIndex adjustments = indexAdjustments(b.transaction_adjustments, from, to);
+    const AdjustmentIndex adjustments
+        = indexAdjustments(b.transaction_adjustments, joined ? fromDayNumber(opening.startN) : from, to);
     std::vector<Occurrence> occurrences;
     for (const Transaction& t : b.transactions) {
         if (!scope.contains(t))
@@ -180,8 +206,19 @@ Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Dat
             continue;
         const double sign = scope.displaySign(t);
         const double rule = amountForAccount(t, 1, scope.name);
-        const std::string color = categoryColor(colors, t.category);
+        std::string color;
+        bool colored = false;
         for (const Occurrence& o : occurrences) {
+            const int32_t n = dayNumber(o.date);
+            if (n < fromN) {
+                // Summed in balanceAt's order, so the opening agrees to the bit.
+                running += rule * o.amount;
+                continue;
+            }
+            if (!colored) {
+                color = categoryColor(colors, t.category);
+                colored = true;
+            }
             LedgerEntry e;
             e.transaction = t;
             e.date = o.date;
@@ -191,16 +228,17 @@ Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Dat
             e.isPaid = o.is_paid;
             e.adjustmentId = o.adjustment_id;
             e.color = color;
-            ledger.days[size_t(dayNumber(o.date) - fromN)].entries.push_back(std::move(e));
+            ledger.days[size_t(n - fromN)].entries.push_back(std::move(e));
         }
     }
+    ledger.openingBalance = roundCents(running);
 
     // The last anchor of a day in list order is the one that day shows.
     std::vector<const RunningTotalAdjustment*> anchors(count, nullptr);
     for (const RunningTotalAdjustment& r : b.running_total_adjustments) {
-        if (r.account_id != scope.id || !adjustments.range.contains(r.date))
-            continue;
-        anchors[size_t(dayNumber(r.date) - fromN)] = &r;
+        const int32_t n = dayNumber(r.date);
+        if (r.account_id == scope.id && n >= fromN && n <= toN)
+            anchors[size_t(n - fromN)] = &r;
     }
 
     const int32_t referenceN = dayNumber(reference);
