@@ -27,6 +27,9 @@ int32_t checked32(int64_t v)
     return static_cast<int32_t>(v);
 }
 
+// Day 0 was a Thursday.
+int weekdayOfDayNumber(int32_t n) { return (n % 7 + 10) % 7; }
+
 const char* const kMonthNames[12] = {"January", "February", "March", "April", "May", "June",
     "July", "August", "September", "October", "November", "December"};
 const char* const kWeekdayNames[7] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday",
@@ -147,11 +150,7 @@ Date addYears(Date d, int64_t n)
     return Date{year, d.month, d.day < dim ? d.day : dim};
 }
 
-int weekday(Date d)
-{
-    int r = dayNumber(d) % 7;
-    return (r + 10) % 7;
-}
+int weekday(Date d) { return weekdayOfDayNumber(dayNumber(d)); }
 
 Date startOfWeek(Date d) { return subDays(d, (weekday(d) + 1) % 7); }
 
@@ -159,12 +158,25 @@ Date nthWeekdayOfMonth(int32_t year, int32_t month, int wd, int32_t n)
 {
     if (wd < 0 || wd > 6)
         throw ValueError("weekday out of range");
+    // Series of weekday rules call this for every month they pass, so a
+    // result inside the month is made from its fields rather than from a
+    // day number; the checks stay those of addDays.
+    const bool realMonth = month >= 1 && month <= 12;
     if (n < 0) {
         Date last = lastDayOfMonth(year, month);
-        return subDays(last, (weekday(last) - wd + 7) % 7);
+        int32_t lastN = dayNumber(last);
+        int back = (weekdayOfDayNumber(lastN) - wd + 7) % 7;
+        int32_t resultN = checked32(int64_t(lastN) - back);
+        return realMonth ? Date{year, month, last.day - back} : fromDayNumber(resultN);
     }
-    Date first = firstOfMonth(year, month);
-    return addDays(first, (wd - weekday(first) + 7) % 7 + (int64_t(n) - 1) * 7);
+    int32_t firstN = dayNumber(firstOfMonth(year, month));
+    int64_t ahead = (wd - weekdayOfDayNumber(firstN) + 7) % 7 + (int64_t(n) - 1) * 7;
+    if (ahead > std::numeric_limits<int32_t>::max() * 2LL)
+        throw ValueError("date out of range");
+    int32_t resultN = checked32(int64_t(firstN) + ahead);
+    if (realMonth && ahead >= 0 && ahead < daysInMonth(year, month))
+        return Date{year, month, static_cast<int32_t>(1 + ahead)};
+    return fromDayNumber(resultN);
 }
 
 bool sameDate(Date a, Date b) { return a.year == b.year && a.month == b.month && a.day == b.day; }

@@ -1,5 +1,6 @@
 #include "model/occurrences.h"
 
+#include "core/errors.h"
 #include "model/recurrence.h"
 
 #include <algorithm>
@@ -115,6 +116,29 @@ void walkSeries(const Transaction& t, const TakenDays& taken, const DayRange& ra
     }
 
     Date cur = t.start_date;
+    // Month and year series walk from their start, but the dates more than
+    // two days before the range can never land in it, so they are passed by
+    // their fields alone, without the day number each date below costs.
+    // Field order is day order only for real calendar dates.
+    if (isCanonical(cur) && fromN - 2 > std::numeric_limits<int32_t>::min()) {
+        const int64_t lowKey = fieldKey(fromDayNumber(static_cast<int32_t>(fromN - 2)));
+        const int64_t endKey = t.has_end_date ? fieldKey(fromDayNumber(static_cast<int32_t>(endN)))
+                                              : std::numeric_limits<int64_t>::max();
+        try {
+            Date next;
+            while (fieldKey(cur) < lowKey && stepSeries(step, cur, next)) {
+                const int64_t key = fieldKey(next);
+                // The walk below takes this step again and decides it.
+                if (key >= lowKey || key <= fieldKey(cur) || !isCanonical(next))
+                    break;
+                if (key > endKey || ++steps > kMaxSteps)
+                    return;
+                cur = next;
+            }
+        } catch (const ValueError&) {
+        }
+        curN = dayNumber(cur);
+    }
     for (;;) {
         if (curN > limit)
             return;

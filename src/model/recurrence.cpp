@@ -71,58 +71,6 @@ bool plusOne(int32_t v, int32_t& out)
     return true;
 }
 
-// One step of a prepared series; false when it cannot advance. Date
-// arithmetic that leaves the range raises ValueError, caught by the caller.
-bool stepOnce(const SeriesStep& s, Date d, Date& next)
-{
-    switch (s.kind) {
-    case SeriesStep::ssNone:
-        return false;
-    case SeriesStep::ssDays:
-        next = addDays(d, s.count);
-        return true;
-    case SeriesStep::ssMonths:
-        next = addMonths(d, s.count);
-        return true;
-    case SeriesStep::ssYears:
-        next = addYears(d, s.count);
-        return true;
-    case SeriesStep::ssDomEvery: {
-        int32_t year = d.year, month = 1;
-        if (d.month == 12) {
-            if (!plusOne(d.year, year))
-                return false;
-        } else if (!plusOne(d.month, month)) {
-            return false;
-        }
-        next = clampedDay(s.lastDay, s.day, year, month);
-        return true;
-    }
-    case SeriesStep::ssDomMonth: {
-        next = clampedDay(s.lastDay, s.day, d.year, s.month);
-        if (dateLessEq(next, d)) {
-            int32_t year;
-            if (!plusOne(d.year, year))
-                return false;
-            next = clampedDay(s.lastDay, s.day, year, s.month);
-        }
-        return true;
-    }
-    case SeriesStep::ssSpecific: {
-        Date n = addMonths(d, 1);
-        int32_t year = n.year, month = n.month;
-        if (s.month != 0) {
-            month = s.month;
-            if (s.month < n.month && !plusOne(n.year, year))
-                return false;
-        }
-        next = nthWeekdayOfMonth(year, month, s.weekday, s.position);
-        return true;
-    }
-    }
-    return false;
-}
-
 }  // namespace
 
 RecurrenceRule parseRule(std::string_view text)
@@ -279,11 +227,61 @@ SeriesStep seriesStep(std::string_view text)
     return s;
 }
 
+bool stepSeries(const SeriesStep& s, Date d, Date& next)
+{
+    switch (s.kind) {
+    case SeriesStep::ssNone:
+        return false;
+    case SeriesStep::ssDays:
+        next = addDays(d, s.count);
+        return true;
+    case SeriesStep::ssMonths:
+        next = addMonths(d, s.count);
+        return true;
+    case SeriesStep::ssYears:
+        next = addYears(d, s.count);
+        return true;
+    case SeriesStep::ssDomEvery: {
+        int32_t year = d.year, month = 1;
+        if (d.month == 12) {
+            if (!plusOne(d.year, year))
+                return false;
+        } else if (!plusOne(d.month, month)) {
+            return false;
+        }
+        next = clampedDay(s.lastDay, s.day, year, month);
+        return true;
+    }
+    case SeriesStep::ssDomMonth: {
+        next = clampedDay(s.lastDay, s.day, d.year, s.month);
+        if (dateLessEq(next, d)) {
+            int32_t year;
+            if (!plusOne(d.year, year))
+                return false;
+            next = clampedDay(s.lastDay, s.day, year, s.month);
+        }
+        return true;
+    }
+    case SeriesStep::ssSpecific: {
+        Date n = addMonths(d, 1);
+        int32_t year = n.year, month = n.month;
+        if (s.month != 0) {
+            month = s.month;
+            if (s.month < n.month && !plusOne(n.year, year))
+                return false;
+        }
+        next = nthWeekdayOfMonth(year, month, s.weekday, s.position);
+        return true;
+    }
+    }
+    return false;
+}
+
 Date advanceSeries(const SeriesStep& step, Date d, int32_t* dayOut)
 {
     try {
         Date next;
-        if (!stepOnce(step, d, next))
+        if (!stepSeries(step, d, next))
             return d;
         // Callers compare day numbers, so a date without one ends the series
         // here instead of failing later.

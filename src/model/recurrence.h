@@ -61,5 +61,8 @@ SeriesStep seriesStep(std::string_view text);
 // nextOccurrence over a prepared rule. When the series advances and dayOut
 // is given, it receives the next date's day number.
 Date advanceSeries(const SeriesStep& step, Date d, int32_t* dayOut = nullptr);
+// One step of a prepared series, without the day number: false when it
+// cannot advance. Date arithmetic that leaves the range raises ValueError.
+bool stepSeries(const SeriesStep& step, Date d, Date& next);
 
 }  // namespace qm

@@ -277,3 +277,48 @@ TEST(Occurrences, AgreesWithTheLiteralWalk)
         ASSERT_EQ(dates(indexed), dates(want));
     }
 }
+
+// Month and year series pass the dates long before the range without
+// walking them date by date; what they pass must match the literal walk:
+// the day clamp that repeated month steps carry along (31st, 30th, 29th,
+// 28th), fifth weekdays that spill into the next month, end dates and the
+// step bound near the range, and starts that are not calendar dates.
+TEST(Occurrences, MonthSeriesFarFromTheirStartAgreeWithTheLiteralWalk)
+{
+    std::mt19937 rng(20261209);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const char* weekdays[] = {"monday", "tuesday", "wednesday", "thursday", "friday", "saturday", "sunday"};
+    for (int round = 0; round < 3000; ++round) {
+        Transaction t = series(1, "", "2000-01-01");
+        std::string month = pick(0, 2) ? "every" : std::to_string(pick(1, 12));
+        switch (pick(0, 4)) {
+        case 0: t.recurring_period = "nth_" + std::to_string(pick(-1, 25)) + "_months"; break;
+        case 1: t.recurring_period = "nth_" + std::to_string(pick(0, 5)) + "_years"; break;
+        case 2: t.recurring_period = "dom_" + (pick(0, 3) ? std::to_string(pick(27, 32)) : "last") + "_" + month; break;
+        default:
+            t.recurring_period = "specific_" + (pick(0, 3) ? std::to_string(pick(4, 5)) : "last") + "_"
+                + weekdays[pick(0, 6)] + "_" + month;
+        }
+        // Late month days, leap and century years, and now and then a date
+        // the calendar does not have.
+        t.start_date = Date{pick(1596, 2404), pick(1, 12), pick(26, 31)};
+        if (pick(0, 19) == 0)
+            t.start_date = Date{pick(1990, 2010), pick(0, 13), pick(-1, 33)};
+        else if (t.start_date.day > daysInMonth(t.start_date.year, t.start_date.month))
+            t.start_date.day = daysInMonth(t.start_date.year, t.start_date.month);
+        // Most ranges lie years after the start; a few lie where a monthly
+        // series reaches its step bound.
+        int32_t startN = dayNumber(t.start_date);
+        int32_t fromN = startN + (pick(0, 40) ? pick(-40, 80 * 366) : pick(20000 * 30, 20000 * 31 + 60));
+        Date from = fromDayNumber(fromN), to = fromDayNumber(fromN + pick(0, 100));
+        t.has_end_date = pick(0, 2) == 0;
+        t.end_date = fromDayNumber(fromN + pick(-70, 150));
+        t.pay_on_business_day = pick(0, 1);
+        t.pay_early = pick(0, 1);
+        std::vector<TransactionAdjustment> adjs;
+        std::vector<Occurrence> want = literalExpansion(t, adjs, from, to);
+        ASSERT_EQ(dates(expandOccurrences(t, adjs, from, to)), dates(want))
+            << t.recurring_period << " from " << formatIso(t.start_date) << " range " << formatIso(from) << ".."
+            << formatIso(to) << (t.has_end_date ? " end " + formatIso(t.end_date) : "");
+    }
+}
