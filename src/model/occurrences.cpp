@@ -70,6 +70,27 @@ int shiftDays(const Transaction& t, int64_t n)
     return t.pay_early ? 4 - wd : 7 - wd;
 }
 
+// Moves cur, a real calendar date from year 0 on, and its step count along a
+// series that moves the given months per step, as far as it goes while
+// staying in months before lowMonth. False when the series ends on the way
+// (past its end or its step bound), which can only be before the range.
+bool jumpMonths(const SeriesStep& step, int64_t months, int64_t lowMonth, int64_t endKey, Date& cur, int64_t& steps)
+{
+    const int64_t at = int64_t(cur.year) * 12 + cur.month - 1;
+    const int64_t n = (lowMonth - at) / months - 1;
+    if (n <= 0)
+        return true;
+    if (steps + n > kMaxSteps)
+        return false;
+    const int64_t to = at + n * months;
+    Date jumped = seriesDateIn(step, cur, static_cast<int32_t>(to / 12), static_cast<int32_t>(to % 12 + 1));
+    if (fieldKey(jumped) > endKey)
+        return false;
+    cur = jumped;
+    steps += n;
+    return true;
+}
+
 // The walk over t's series. Each date that lands in the range and is not
 // taken goes to found(day number, date), the date being null when the caller
 // must make it from the day number (so that callers who only add amounts
@@ -121,11 +142,18 @@ void walkSeries(const Transaction& t, const TakenDays& taken, const DayRange& ra
     // their fields alone, without the day number each date below costs.
     // Field order is day order only for real calendar dates.
     if (isCanonical(cur) && fromN - 2 > std::numeric_limits<int32_t>::min()) {
-        const int64_t lowKey = fieldKey(fromDayNumber(static_cast<int32_t>(fromN - 2)));
         const int64_t endKey = t.has_end_date ? fieldKey(fromDayNumber(static_cast<int32_t>(endN)))
                                               : std::numeric_limits<int64_t>::max();
+        const Date low = fromDayNumber(static_cast<int32_t>(fromN - 2));
+        const int64_t lowKey = fieldKey(low);
+        const int64_t lowMonth = int64_t(low.year) * 12 + low.month - 1;
         try {
             Date next;
+            // Where every step moves the same number of months, all steps
+            // but the last one or two before the range go in one jump.
+            if (int64_t months = cur.year >= 0 ? monthsPerStep(step, cur, false) : 0)
+                if (!jumpMonths(step, months, lowMonth, endKey, cur, steps))
+                    return;
             while (fieldKey(cur) < lowKey && stepSeries(step, cur, next)) {
                 const int64_t key = fieldKey(next);
                 // The walk below takes this step again and decides it.
@@ -134,6 +162,9 @@ void walkSeries(const Transaction& t, const TakenDays& taken, const DayRange& ra
                 if (key > endKey || ++steps > kMaxSteps)
                     return;
                 cur = next;
+                if (int64_t months = cur.year >= 0 ? monthsPerStep(step, cur, true) : 0)
+                    if (!jumpMonths(step, months, lowMonth, endKey, cur, steps))
+                        return;
             }
         } catch (const ValueError&) {
         }
@@ -152,27 +183,42 @@ void walkSeries(const Transaction& t, const TakenDays& taken, const DayRange& ra
     }
 }
 
-// Expects a range with from <= to.
-void expandAdjusted(const Transaction& t, std::span<const TransactionAdjustment* const> adjustments,
-    const DayRange& range, std::vector<Occurrence>& out)
+double adjustedAmount(const Transaction& t, const TransactionAdjustment& a) { return a.has_amount ? a.amount : t.amount; }
+
+// t's occurrences in the range (from <= to), as items the two makers build:
+// first those of the adjustments, in list order, then the generated ones,
+// in date order. Returns how many came from adjustments.
+template<class Item, class FromAdjustment, class Generated>
+size_t collectOccurrences(const Transaction& t, std::span<const TransactionAdjustment* const> adjustments,
+    const DayRange& range, std::vector<Item>& out, FromAdjustment&& fromAdjustment, Generated&& generated)
 {
     out.clear();
     TakenDays taken;
     for (const TransactionAdjustment* a : adjustments) {
         if (!a->is_deleted && range.contains(a->new_date))
-            out.push_back({a->new_date, a->is_paid, a->has_amount ? a->amount : t.amount, a->id});
+            out.push_back(fromAdjustment(*a));
         if (range.contains(a->original_date))
             taken.add(dayNumber(a->original_date));
     }
     const size_t adjusted = out.size();
+    if (t.is_recurring) {
+        walkSeries(t, taken, range, [&](int64_t n, const Date* d) { out.push_back(generated(n, d)); });
+    } else if (range.contains(t.start_date)) {
+        int32_t n = dayNumber(t.start_date);
+        if (taken.empty() || !taken.contains(n))
+            out.push_back(generated(n, &t.start_date));
+    }
+    return adjusted;
+}
 
-    if (t.is_recurring)
-        walkSeries(t, taken, range, [&](int64_t n, const Date* d) {
-            out.push_back({d ? *d : fromDayNumber(static_cast<int32_t>(n)), false, t.amount, 0});
+void expandAdjusted(const Transaction& t, std::span<const TransactionAdjustment* const> adjustments,
+    const DayRange& range, std::vector<Occurrence>& out)
+{
+    const size_t adjusted = collectOccurrences(t, adjustments, range, out,
+        [&](const TransactionAdjustment& a) { return Occurrence{a.new_date, a.is_paid, adjustedAmount(t, a), a.id}; },
+        [&](int64_t n, const Date* d) {
+            return Occurrence{d ? *d : fromDayNumber(static_cast<int32_t>(n)), false, t.amount, 0};
         });
-    else if (range.contains(t.start_date) && (taken.empty() || !taken.contains(dayNumber(t.start_date))))
-        out.push_back({t.start_date, false, t.amount, 0});
-
     // Generated dates come out in order already (the shift never reorders
     // them), so only the adjustments' occurrences need sorting, then a
     // stable merge that keeps them first on a shared date.
@@ -180,8 +226,32 @@ void expandAdjusted(const Transaction& t, std::span<const TransactionAdjustment*
         return;
     auto before = [](const Occurrence& a, const Occurrence& b) { return dateBefore(a.date, b.date); };
     auto middle = out.begin() + std::ptrdiff_t(adjusted);
-    std::stable_sort(out.begin(), middle, before);
+    if (adjusted > 1)
+        std::stable_sort(out.begin(), middle, before);
     std::inplace_merge(out.begin(), middle, out.end(), before);
+}
+
+// The sum over expandAdjusted's list in its order, the same figure to the
+// last bit, from day numbers alone: a balance never needs the dates.
+double addAdjustedAmounts(const Transaction& t, std::span<const TransactionAdjustment* const> adjustments,
+    const DayRange& range, double total, double sign)
+{
+    struct DayAmount {
+        int64_t n;
+        double amount;
+    };
+    thread_local std::vector<DayAmount> items;
+    const size_t adjusted = collectOccurrences(t, adjustments, range, items,
+        [&](const TransactionAdjustment& a) { return DayAmount{dayNumber(a.new_date), adjustedAmount(t, a)}; },
+        [&](int64_t n, const Date*) { return DayAmount{n, t.amount}; });
+    if (adjusted > 1)
+        std::stable_sort(items.begin(), items.begin() + std::ptrdiff_t(adjusted),
+            [](const DayAmount& a, const DayAmount& b) { return a.n < b.n; });
+    for (size_t i = 0, j = adjusted; i < adjusted || j < items.size();) {
+        bool adjustment = j == items.size() || (i < adjusted && items[i].n <= items[j].n);
+        total += sign * items[adjustment ? i++ : j++].amount;
+    }
+    return total;
 }
 
 std::vector<const TransactionAdjustment*> adjustmentsOf(
@@ -290,13 +360,8 @@ double addOccurrenceAmounts(const Transaction& t, const AdjustmentIndex& index, 
     if (range.fromN > range.toN)
         return total;
     std::span<const TransactionAdjustment* const> mine = index.of(t.id);
-    if (!mine.empty()) {
-        thread_local std::vector<Occurrence> list;
-        expandAdjusted(t, mine, range, list);
-        for (const Occurrence& o : list)
-            total += sign * o.amount;
-        return total;
-    }
+    if (!mine.empty())
+        return addAdjustedAmounts(t, mine, range, total, sign);
     // Without adjustments every occurrence carries t's amount and the walk
     // yields them in date order already.
     if (t.is_recurring)

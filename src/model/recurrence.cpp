@@ -277,6 +277,42 @@ bool stepSeries(const SeriesStep& s, Date d, Date& next)
     return false;
 }
 
+int64_t monthsPerStep(const SeriesStep& s, Date d, bool stepped)
+{
+    switch (s.kind) {
+    case SeriesStep::ssMonths:
+        return s.count >= 1 && d.day <= 28 ? s.count : 0;  // a day every month has is never clamped
+    case SeriesStep::ssYears:
+        return s.count >= 1 && d.day <= 28 ? 12 * s.count : 0;
+    case SeriesStep::ssDomEvery:
+        return stepped ? 1 : 0;
+    case SeriesStep::ssDomMonth:
+        return stepped ? 12 : 0;
+    case SeriesStep::ssSpecific:
+        // A fifth weekday may spill into the next month, which moves the
+        // month the next step starts from.
+        return stepped && s.position != 5 ? (s.month != 0 ? 12 : 1) : 0;
+    default:
+        return 0;
+    }
+}
+
+Date seriesDateIn(const SeriesStep& s, Date d, int32_t year, int32_t month)
+{
+    switch (s.kind) {
+    case SeriesStep::ssMonths:
+    case SeriesStep::ssYears:
+        return Date{year, month, d.day};
+    case SeriesStep::ssDomEvery:
+    case SeriesStep::ssDomMonth:
+        return clampedDay(s.lastDay, s.day, year, month);
+    case SeriesStep::ssSpecific:
+        return nthWeekdayOfMonth(year, month, s.weekday, s.position);
+    default:
+        return d;
+    }
+}
+
 Date advanceSeries(const SeriesStep& step, Date d, int32_t* dayOut)
 {
     try {

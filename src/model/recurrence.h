@@ -64,5 +64,11 @@ Date advanceSeries(const SeriesStep& step, Date d, int32_t* dayOut = nullptr);
 // One step of a prepared series, without the day number: false when it
 // cannot advance. Date arithmetic that leaves the range raises ValueError.
 bool stepSeries(const SeriesStep& step, Date d, Date& next);
+// When every later step of the series from d (reached by a step when
+// stepped, a real calendar date from year 0 on) moves the same number of
+// months and lands on a date fixed by its month alone, that number (else 0).
+// seriesDateIn gives the date such a step lands on in a month.
+int64_t monthsPerStep(const SeriesStep& step, Date d, bool stepped);
+Date seriesDateIn(const SeriesStep& step, Date d, int32_t year, int32_t month);
 
 }  // namespace qm
