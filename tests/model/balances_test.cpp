@@ -215,3 +215,43 @@ TEST(Balances, AgreesWithPlainSums)
         }
     }
 }
+
+// Adjustments crowding the dates of short series, with amounts whose sum
+// depends on the order of adding: the balance must equal the sum over the
+// expansion in its own order, to the last bit.
+TEST(Balances, AddsInTheExpansionsOrder)
+{
+    std::mt19937 rng(1209);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const char* rules[] = {"nth_1_days", "nth_3_days", "nth_1_weeks", "specific_5_friday_every", "dom_31_every"};
+    for (int round = 0; round < 60; ++round) {
+        Budget b;
+        b.accounts = {account(1, "A")};
+        for (int i = 0; i < 5; ++i) {
+            Transaction t = monthly(i + 1, "2024-01-01", pick(-99999, 99999) / 100.0 + 1e-7, "A");
+            t.recurring_period = rules[i];
+            t.start_date = fromDayNumber(dayNumber(iso("2023-12-01")) + pick(0, 60));
+            t.pay_on_business_day = pick(0, 1);
+            b.transactions.push_back(t);
+        }
+        const int32_t base = dayNumber(iso("2024-02-01"));
+        for (int i = 0; i < 40; ++i) {
+            TransactionAdjustment a;
+            a.id = i + 1;
+            a.transaction_id = pick(1, 5);
+            a.original_date = fromDayNumber(base + pick(0, 20));
+            a.new_date = fromDayNumber(base + pick(0, 20));
+            a.is_deleted = pick(0, 4) == 0;
+            a.has_amount = pick(0, 3) != 0;
+            a.amount = pick(-99999, 99999) / 100.0 + 3e-9;
+            b.transaction_adjustments.push_back(a);
+        }
+        Date day = fromDayNumber(base + pick(0, 25));
+        double want = 0;
+        for (const Transaction& t : b.transactions)
+            for (const Occurrence& o : occurrencesInRange(b, t, iso("2000-01-01"), day))
+                want += o.amount;
+        ASSERT_EQ(balanceAt(b, day, 1), want) << formatIso(day);
+        ASSERT_EQ(balanceAt(b, day, 0), want) << formatIso(day);
+    }
+}
