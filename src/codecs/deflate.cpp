@@ -55,6 +55,20 @@ struct DeflateState {
     // within the window, a step that always leaves it. Distances keep the
     // table at 64 KiB, small enough to stay in cache while chains are walked.
     uint16_t prev[windowSize];
+    // Once a match is long, only candidates agreeing in their first
+    // longPrefix bytes can beat it. A second chain links just those (and hash
+    // collisions), so the walk skips the rest without touching them. It must
+    // stop where the walk of the first chain would have run out of tries:
+    // each position's rank is one more than that of the previous position of
+    // its hash (modulo 2^16, more than a window holds), so the tries between
+    // two positions of a chain are a subtraction.
+    bool longChains = false;
+    struct LongLink {
+        uint16_t back;  // as in prev, for the long hash
+        uint16_t rank;
+    };
+    LongLink longPrev[windowSize];  // side by side: one cache line serves both
+    int32_t longHead[1 << hashBits];
     int32_t maxChain = 0, niceLength = 0;
     bool lazy = false;
     std::vector<int32_t> tokens;
@@ -82,18 +96,6 @@ inline uint32_t hashAt(const uint8_t* data, int64_t p, int64_t size) {
     return (v * 0x9E3779B1u) >> (32 - hashBits);
 }
 
-constexpr uint16_t noLink = 0xFFFF;
-
-inline void link(DeflateState& s, uint32_t h, int64_t p) {
-    int64_t back = p - s.head[h];
-    s.prev[p & (windowSize - 1)] = static_cast<uint16_t>(back <= windowSize ? back : noLink);
-    s.head[h] = static_cast<int32_t>(p);
-}
-
-inline void insertHash(DeflateState& s, const uint8_t* data, int64_t size, int64_t p) {
-    link(s, hashAt(data, p, size), p);
-}
-
 inline uint32_t load32(const uint8_t* p) {
     uint32_t v;
     std::memcpy(&v, p, 4);
@@ -104,6 +106,39 @@ inline uint64_t load64(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, 8);
     return v;
+}
+
+constexpr int32_t longPrefix = 6;
+
+// The hash of the longPrefix bytes at p; reads eight, so needs p + 8 <= size.
+inline uint32_t longHashAt(const uint8_t* data, int64_t p) {
+    uint64_t v = load64(data + p) << (64 - 8 * longPrefix);
+    return static_cast<uint32_t>((v * 0x9E3779B97F4A7C15u) >> (64 - hashBits));
+}
+
+constexpr uint16_t noLink = 0xFFFF;
+
+inline uint16_t linkTo(int32_t previous, int64_t p) {
+    int64_t back = p - previous;
+    return static_cast<uint16_t>(back <= windowSize ? back : noLink);
+}
+
+inline void link(DeflateState& s, const uint8_t* data, int64_t size, uint32_t h, int64_t p) {
+    int64_t slot = p & (windowSize - 1);
+    int32_t previous = s.head[h];
+    s.prev[slot] = linkTo(previous, p);
+    s.head[h] = static_cast<int32_t>(p);
+    if (!s.longChains) return;
+    s.longPrev[slot].rank = static_cast<uint16_t>(s.longPrev[previous & (windowSize - 1)].rank + 1);
+    // Searches this close to the end keep to the first chain.
+    if (p + 8 > size) return;
+    uint32_t lh = longHashAt(data, p);
+    s.longPrev[slot].back = linkTo(s.longHead[lh], p);
+    s.longHead[lh] = static_cast<int32_t>(p);
+}
+
+inline void insertHash(DeflateState& s, const uint8_t* data, int64_t size, int64_t p) {
+    link(s, data, size, hashAt(data, p, size), p);
 }
 
 // How many bytes of a and b agree, given that the first n do, up to maxLen.
@@ -158,19 +193,46 @@ inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64
         // A longer match must agree in bytes 0-3 and in best-3..best.
         uint32_t first4 = load32(cur);
         uint32_t last4 = load32(cur + best - 3);
-        for (; c >= limit && tries > 0; next()) {
+        bool done = false;
+        bool useLong = s.longChains && p + 8 <= size;
+        for (; c >= limit && tries > 0 && !(useLong && best >= longPrefix - 1); next()) {
             const uint8_t* m = data + c;
             if (load32(m + best - 3) != last4 || load32(m) != first4) continue;
             int32_t len = matchLength(m, cur, 4, maxLen);
             if (len > best) {
                 best = len;
                 bestDist = static_cast<int32_t>(p - c);
-                if (len >= maxLen || len >= s.niceLength) break;
+                if (len >= maxLen || len >= s.niceLength) {
+                    done = true;
+                    break;
+                }
                 last4 = load32(cur + best - 3);
             }
         }
+        if (!done && c >= limit && tries > 0 && useLong) {
+            // c is the next candidate of the first chain, with `tries` left.
+            // Long-chain entries after it are hash collisions: every one that
+            // agreed in longPrefix bytes was examined and would have made best longer.
+            uint16_t startRank = s.longPrev[c & (windowSize - 1)].rank;
+            int32_t k = s.longHead[longHashAt(data, p)];
+            while (k > c) k -= s.longPrev[k & (windowSize - 1)].back;
+            for (; k >= limit; k -= s.longPrev[k & (windowSize - 1)].back) {
+                const uint8_t* m = data + k;
+                if (load32(m) != first4) continue;
+                // Agreeing in four bytes, k shares p's hash, so the ranks compare.
+                if (static_cast<uint16_t>(startRank - s.longPrev[k & (windowSize - 1)].rank) >= tries) break;
+                if (load32(m + best - 3) != last4) continue;
+                int32_t len = matchLength(m, cur, 4, maxLen);
+                if (len > best) {
+                    best = len;
+                    bestDist = static_cast<int32_t>(p - k);
+                    if (len >= maxLen || len >= s.niceLength) break;
+                    last4 = load32(cur + best - 3);
+                }
+            }
+        }
     }
-    link(s, h, p);
+    link(s, data, size, h, p);
     // A 3-byte match far back costs more than its three literals.
     if (best <= atLeast || best < 3 || (best == 3 && bestDist > 4096)) return {};
     return {best, bestDist};
@@ -395,11 +457,13 @@ std::vector<uint8_t> deflateData(std::span<const uint8_t> input, int32_t level, 
         return std::move(s->writer.bytes);
     }
     std::fill(std::begin(s->head), std::end(s->head), noPosition);
+    std::fill(std::begin(s->longHead), std::end(s->longHead), noPosition);
     std::fill(std::begin(s->litFreq), std::end(s->litFreq), 0);
     std::fill(std::begin(s->distFreq), std::end(s->distFreq), 0);
     s->maxChain = levelTable[level].maxChain;
     s->niceLength = levelTable[level].niceLength;
     s->lazy = levelTable[level].lazy;
+    s->longChains = s->lazy;
     s->tokens.reserve(maxBlock + 1);
 
     Match pending;
