@@ -96,6 +96,9 @@ constexpr ReverseTable reversed = makeReverseTable();
     return v;
 }
 
+// Thrown when an output that stops at its limit is full.
+struct OutputFull {};
+
 void storedBlock(BitReader& r, InflateOutput& out) {
     // The partial byte after the header is padding.
     r.pos -= r.bits / 8;
@@ -107,10 +110,13 @@ void storedBlock(BitReader& r, InflateOutput& out) {
     int64_t len = p[0] | (p[1] << 8);
     r.pos += 4;
     if (r.pos + len > size) throw ValueError("truncated stored block");
-    if (out.count + len > static_cast<int64_t>(out.bytes.size())) growOutput(out, out.count + len);
-    if (len) std::memcpy(out.bytes.data() + out.count, r.data.data() + r.pos, static_cast<size_t>(len));
-    out.count += len;
+    int64_t take = len;
+    if (out.stopAtLimit) take = std::min(len, out.limit - out.count);
+    if (out.count + take > static_cast<int64_t>(out.bytes.size())) growOutput(out, out.count + take);
+    if (take) std::memcpy(out.bytes.data() + out.count, r.data.data() + r.pos, static_cast<size_t>(take));
+    out.count += take;
     r.pos += len;
+    if (take < len) throw OutputFull{};
 }
 
 }  // namespace
@@ -210,7 +216,10 @@ void buildHuffman(HuffmanTable& t, std::span<const int32_t> lengths) {
 void growOutput(InflateOutput& out, int64_t needed) {
     int64_t room = static_cast<int64_t>(out.bytes.size());
     if (needed <= room) return;
-    if (needed > out.limit) throw ValueError("inflated data exceeds the size limit");
+    if (needed > out.limit) {
+        if (out.stopAtLimit) throw OutputFull{};
+        throw ValueError("inflated data exceeds the size limit");
+    }
     int64_t grown = std::max(needed, room < 32768 ? int64_t{65536} : room * 2);
     out.bytes.resize(static_cast<size_t>(std::min(grown, out.limit)));
 }
@@ -287,11 +296,11 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
     out.count = n;
 }
 
-std::vector<uint8_t> inflate(std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress,
-                             int32_t sizeHint, int64_t limit) {
+namespace {
+
+void inflateInto(std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress, int32_t sizeHint,
+                 InflateOutput& out) {
     if (data.empty()) throw ValueError("empty deflate stream");
-    InflateOutput out;
-    out.limit = std::max<int64_t>(limit, 0);
     out.bytes.resize(static_cast<size_t>(std::min<int64_t>(std::max(sizeHint, 0), out.limit)));
     BitReader r{data, zlib ? 2 : 0, 0, 0};
 
@@ -328,7 +337,32 @@ std::vector<uint8_t> inflate(std::span<const uint8_t> data, bool zlib, const Pro
                 throw ValueError("bad block type");
         }
     }
+}
+
+}  // namespace
+
+std::vector<uint8_t> inflate(std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress,
+                             int32_t sizeHint, int64_t limit) {
+    InflateOutput out;
+    out.limit = std::max<int64_t>(limit, 0);
+    inflateInto(data, zlib, progress, sizeHint, out);
     out.bytes.resize(static_cast<size_t>(out.count));
+    return std::move(out.bytes);
+}
+
+std::vector<uint8_t> inflatePrefix(std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress,
+                                   int32_t sizeHint, int64_t limit) {
+    limit = std::max<int64_t>(limit, 0);
+    InflateOutput out;
+    // Room for one longest match past the limit: when even that does not fit,
+    // everything up to the limit has been written, so stopping loses nothing.
+    out.limit = limit + 258;
+    out.stopAtLimit = true;
+    try {
+        inflateInto(data, zlib, progress, sizeHint, out);
+    } catch (const OutputFull&) {
+    }
+    out.bytes.resize(static_cast<size_t>(std::min(out.count, limit)));
     return std::move(out.bytes);
 }
 

@@ -39,6 +39,7 @@ struct InflateOutput {
     std::vector<uint8_t> bytes;  // its size is the room; cut to `count` at the end
     int64_t count = 0;
     int64_t limit = 0;
+    bool stopAtLimit = false;  // reaching the limit ends decoding instead of failing
 };
 
 // Decodes one DEFLATE stream up to its final block, ignoring anything after it.
@@ -48,6 +49,13 @@ struct InflateOutput {
 // `progress` passes through.
 std::vector<uint8_t> inflate(std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress,
                              int32_t sizeHint, int64_t limit);
+
+// Decodes only the first `limit` bytes of a stream and ignores the rest, for
+// formats whose readers know how much they need and must tolerate data beyond
+// it. The stream up to that point must be valid; nothing past it is decoded,
+// so nothing past it can fail.
+std::vector<uint8_t> inflatePrefix(std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress,
+                                   int32_t sizeHint, int64_t limit);
 
 // Fills `table` from per-symbol code lengths (0 = no code). Incomplete codes are
 // accepted; over-subscribed ones and lengths above 15 raise ValueError.

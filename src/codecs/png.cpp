@@ -347,7 +347,7 @@ ImagePtr decodeRows(const PngHeader& h, const DecodeSetup& s, std::span<const ui
             progress(int32_t(int64_t(done) * 800 / std::max(total, 1)), 1000);
         };
     uint64_t hint = std::min({s.expected, (uint64_t(compressed.size()) + 1) * kMaxInflateRatio, uint64_t(INT32_MAX)});
-    std::vector<uint8_t> raw = inflate(compressed, true, inflateProgress, int32_t(hint), int64_t(s.expected));
+    std::vector<uint8_t> raw = inflatePrefix(compressed, true, inflateProgress, int32_t(hint), int64_t(s.expected));
 
     ImagePtr image = newImage(int32_t(s.width), int32_t(s.height), 4);
     const PixelFormat format = pixelFormat(h);

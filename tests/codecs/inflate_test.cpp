@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "codecs/crc32.h"
@@ -231,6 +232,27 @@ TEST(Inflate, OutputLimit) {
     auto big = bomb(4'200'000);
     EXPECT_LT(big.size(), 1'100'000u);
     EXPECT_EQ(errorOf(big, false, 1 << 20), "inflated data exceeds the size limit");
+}
+
+TEST(Inflate, PrefixIsExactlyTheFirstBytesWhateverFollows) {
+    std::vector<uint8_t> input;
+    for (int i = 0; i < 200000; i++) input.push_back(static_cast<uint8_t>((i * 7919) % 251 % (i % 97 + 1)));
+    const int64_t n = static_cast<int64_t>(input.size());
+    for (int level : {0, 1, 6, 9}) {
+        std::vector<uint8_t> stream = deflateData(input, level, {});
+        for (int64_t limit : {int64_t{0}, int64_t{1}, int64_t{257}, int64_t{258}, int64_t{65535}, int64_t{65536},
+                              int64_t{100001}, n - 1, n, n + 1000}) {
+            SCOPED_TRACE("level " + std::to_string(level) + " limit " + std::to_string(limit));
+            std::vector<uint8_t> got = inflatePrefix(stream, false, {}, 0, limit);
+            int64_t want = std::min(limit, n);
+            ASSERT_EQ(static_cast<int64_t>(got.size()), want);
+            EXPECT_TRUE(std::equal(got.begin(), got.end(), input.begin()));
+        }
+    }
+    // A bomb costs only what was asked for.
+    EXPECT_EQ(inflatePrefix(bomb(4'200'000), false, {}, 0, 1 << 20).size(), size_t{1} << 20);
+    // What comes before the limit must still be valid.
+    EXPECT_THROW(inflatePrefix(fromHex("07"), false, {}, 0, 100), ValueError);
 }
 
 TEST(Inflate, ProgressOncePerBlockBeforeItsHeader) {

@@ -108,6 +108,14 @@ TEST(Png, ConvertsEveryKindOfSampleToRgba)
     }
 }
 
+TEST(Png, DataBeyondTheImageIsIgnored)
+{
+    PngSpec spec{2, 1, 8, 2, 0, {}, {}, {0, 1, 2, 3, 4, 5, 6}};
+    PngSpec longer = spec;
+    longer.raw.resize(100000, 0xAB);
+    EXPECT_EQ(decodePng(makePng(longer))->pixels, decodePng(makePng(spec))->pixels);
+}
+
 TEST(Png, IgnoresChunkCrcsAndSignatureTail)
 {
     PngSpec spec{2, 1, 8, 2, 0, {}, {}, {0, 1, 2, 3, 4, 5, 6}};
