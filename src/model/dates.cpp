@@ -89,6 +89,16 @@ Date lastDayOfMonth(Date d) { return lastDayOfMonth(d.year, d.month); }
 
 int32_t dayNumber(Date d)
 {
+    // Every walk over dates lands here; real months of positive years need
+    // none of the floor corrections below.
+    if (d.year > 0 && d.month >= 1 && d.month <= 12) {
+        const bool early = d.month <= 2;
+        const uint32_t y = uint32_t(d.year) - (early ? 1 : 0);
+        const uint32_t era = y / 400, yoe = y - era * 400;
+        const uint32_t doy = (153 * uint32_t(early ? d.month + 9 : d.month - 3) + 2) / 5;
+        const int64_t doe = int64_t(yoe * 365 + yoe / 4 - yoe / 100 + doy) + int64_t(d.day) - 1;
+        return checked32(int64_t(era) * 146097 + doe - 719468);
+    }
     int64_t y = d.year;
     if (d.month <= 2)
         --y;
