@@ -66,17 +66,27 @@ Date originalDateOf(const LocalStore& store, Date date, int64_t adjustmentId)
 
 int64_t putAdjustment(LocalStore& store, TransactionAdjustment a)
 {
-    auto& list = store.budget->transaction_adjustments;
-    for (auto& existing : list) {
-        if (existing.transaction_id == a.transaction_id && existing.original_date == a.original_date) {
-            a.id = existing.id;
-            existing = a;
-            journalUpdate(store, existing);
-            return a.id;
-        }
+    const auto& list = store.budget->transaction_adjustments;
+    for (size_t i = 0; i < list.size(); i++) {
+        if (list[i].transaction_id == a.transaction_id && list[i].original_date == a.original_date)
+            return replaceAdjustment(store, i, std::move(a));
     }
+    return addAdjustment(store, std::move(a));
+}
+
+int64_t replaceAdjustment(LocalStore& store, size_t index, TransactionAdjustment a)
+{
+    TransactionAdjustment& existing = store.budget->transaction_adjustments[index];
+    a.id = existing.id;
+    existing = std::move(a);
+    journalUpdate(store, existing);
+    return existing.id;
+}
+
+int64_t addAdjustment(LocalStore& store, TransactionAdjustment a)
+{
     a.id = nextLocalId(store);
-    list.push_back(a);
+    store.budget->transaction_adjustments.push_back(a);
     appendOp(store, opCreate, entAdjustment, a.id, adjustmentToJson(a));
     return a.id;
 }

@@ -14,6 +14,12 @@ Date originalDateOf(const LocalStore& store, Date date, int64_t adjustmentId);
 // Replaces the occurrence's adjustment (all fields but its id) or adds a, and
 // gives the id.
 int64_t putAdjustment(LocalStore& store, TransactionAdjustment a);
+// Adds a as a new adjustment without looking for one to replace; for callers
+// that know the occurrence has none yet. Gives the new id.
+int64_t addAdjustment(LocalStore& store, TransactionAdjustment a);
+// Replaces the adjustment at index of the budget's list with a, keeping its id,
+// for callers that found the occurrence's adjustment themselves. Gives the id.
+int64_t replaceAdjustment(LocalStore& store, size_t index, TransactionAdjustment a);
 
 bool setOccurrenceDate(LocalStore& store, int64_t transactionId, Date original, Date newDate, int64_t adjustmentId);
 bool setOccurrencePaid(LocalStore& store, int64_t transactionId, Date original, bool paid, int64_t adjustmentId);

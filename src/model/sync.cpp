@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace qm {
@@ -279,7 +281,19 @@ MergeCounts mergeBudget(LocalStore& store, const Budget& other)
         counts.transactionsAdded += 1;
     }
 
+    // The adjustments go to transactions made just above, which no adjustment
+    // of the open budget can name: only one added here can already hold the
+    // same occurrence, so a map of those keeps the merge linear.
     const IdMap transactions(transactionPairs, false);
+    using Occurrence = std::tuple<int64_t, int32_t, int32_t, int32_t>;
+    struct OccurrenceHash {
+        size_t operator()(const Occurrence& k) const
+        {
+            auto [id, y, m, d] = k;
+            return std::hash<int64_t>()(id * 1000003 ^ (int64_t(y) << 16 ^ int64_t(m) << 8 ^ d));
+        }
+    };
+    std::unordered_map<Occurrence, size_t, OccurrenceHash> adjusted;
     for (const TransactionAdjustment& a : other.transaction_adjustments) {
         int64_t id = 0;
         if (a.is_demo || !transactions.find(a.transaction_id, id))
@@ -287,7 +301,14 @@ MergeCounts mergeBudget(LocalStore& store, const Budget& other)
         TransactionAdjustment copy = a;
         copy.id = 0;
         copy.transaction_id = id;
-        putAdjustment(store, copy);
+        const Date& d = a.original_date;
+        auto [it, added] = adjusted.try_emplace(Occurrence {id, d.year, d.month, d.day}, 0);
+        if (added) {
+            addAdjustment(store, std::move(copy));
+            it->second = b.transaction_adjustments.size() - 1;
+        } else {
+            replaceAdjustment(store, it->second, std::move(copy));
+        }
     }
 
     const IdMap accounts(accountPairs, false);

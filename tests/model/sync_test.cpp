@@ -309,4 +309,29 @@ TEST(Sync, MergeAddsWhatTheStoreLacks)
     EXPECT_TRUE(s->dirty);
 }
 
+TEST(Sync, MergeKeepsOneAdjustmentPerOccurrence)
+{
+    Budget mine;
+    mine.accounts = {account(1, "Checking", 0)};
+    LocalStorePtr s = storeWith(mine);
+    s->next_local = -10;
+
+    Budget other;
+    other.transactions = {oneOff(72, "2024-02-01", 7, "Checking"), oneOff(73, "2024-02-01", 8, "Checking")};
+    other.transaction_adjustments = {adjustment(80, 72, "2024-02-01", "2024-02-02", true, 9),
+        adjustment(81, 73, "2024-02-01", "2024-02-03", true, 10),
+        adjustment(82, 72, "2024-02-01", "2024-02-04", true, 11, true)};
+    mergeBudget(*s, other);
+
+    // The later adjustment of the same occurrence replaces the earlier one.
+    const auto& list = s->budget->transaction_adjustments;
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].transaction_id, -10);
+    EXPECT_EQ(list[0].amount, 11);
+    EXPECT_TRUE(list[0].is_paid);
+    EXPECT_EQ(formatIso(list[0].new_date), "2024-02-04");
+    EXPECT_EQ(list[1].transaction_id, -11);
+    EXPECT_EQ(list[1].amount, 10);
+}
+
 }  // namespace
