@@ -15,7 +15,7 @@ enum class BuiltinFont {
     monoSemiBold,
 };
 
-// The font file's bytes; empty in a build made without the font files.
+// The font file's bytes.
 std::span<const uint8_t> builtinFontFile(BuiltinFont font);
 
 }  // namespace qm
