@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "codecs/cff.h"
-#include "codecs/ttf.h"
+#include "codecs/font/cff.h"
+#include "codecs/font/font.h"
 #include "core/errors.h"
 
 #ifdef QM_HAVE_FREETYPE2

@@ -1,6 +1,6 @@
 // SHA-256, SHA-512 and Ed25519 verification beside libsodium and OpenSSL.
-#include "codecs/ed25519.h"
-#include "codecs/sha2.h"
+#include "codecs/crypto/ed25519.h"
+#include "codecs/crypto/sha2.h"
 
 #include <benchmark/benchmark.h>
 

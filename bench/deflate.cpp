@@ -1,8 +1,8 @@
 // Inflate, deflate at levels 1, 6 and 9, CRC-32 and Adler-32 beside zlib and
 // libdeflate on the same inputs. Compressed sizes show as the "bytes" counter.
-#include "codecs/crc32.h"
-#include "codecs/deflate.h"
-#include "codecs/inflate.h"
+#include "codecs/compress/crc32.h"
+#include "codecs/compress/deflate.h"
+#include "codecs/compress/inflate.h"
 
 #include <benchmark/benchmark.h>
 

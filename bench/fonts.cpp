@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "codecs/builtin_fonts.h"
-#include "codecs/ttf.h"
-#include "codecs/woff.h"
+#include "codecs/font/builtin_fonts.h"
+#include "codecs/font/font.h"
+#include "codecs/font/woff.h"
 
 #ifdef QM_HAVE_FREETYPE2
 #include <ft2build.h>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/png.h"
+#include "codecs/image/png.h"
 
 #ifdef QM_HAVE_LIBPNG
 #include <png.h>

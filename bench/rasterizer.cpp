@@ -1,7 +1,7 @@
 // Glyph coverage masks at UI and display sizes: our rasteriser beside
 // FreeType's anti-aliased renderer and stb_truetype's, each rendering the
 // same DejaVu Sans glyphs from outlines prepared before timing.
-#include "platform/rasterizer.h"
+#include "platform/render/rasterizer.h"
 
 #include <benchmark/benchmark.h>
 

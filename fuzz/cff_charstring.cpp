@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "codecs/cff.h"
+#include "codecs/font/cff.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

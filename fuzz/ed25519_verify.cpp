@@ -2,7 +2,7 @@
 // one control byte, then the key, the signature and the message. A control
 // byte below 224 gives the real sizes (32 and 64) so that most runs reach the
 // curve arithmetic; the others shorten or lengthen the key and signature.
-#include "codecs/ed25519.h"
+#include "codecs/crypto/ed25519.h"
 
 #include <cstddef>
 #include <cstdint>

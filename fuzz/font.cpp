@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codecs/cmap.h"
-#include "codecs/glyph_data.h"
-#include "codecs/ttf.h"
+#include "codecs/font/cmap.h"
+#include "codecs/font/glyph_data.h"
+#include "codecs/font/font.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

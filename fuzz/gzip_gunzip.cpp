@@ -1,5 +1,5 @@
 // gunzip on arbitrary bytes: a ValueError or the data, nothing else.
-#include "codecs/gzip.h"
+#include "codecs/archive/gzip.h"
 #include "core/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "codecs/deflate.h"
-#include "codecs/inflate.h"
+#include "codecs/compress/deflate.h"
+#include "codecs/compress/inflate.h"
 #include "core/errors.h"
 
 namespace {

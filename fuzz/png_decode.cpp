@@ -3,7 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "codecs/png.h"
+#include "codecs/image/png.h"
 #include "core/errors.h"
 
 namespace {

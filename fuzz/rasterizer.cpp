@@ -1,7 +1,7 @@
 // Feeds arbitrary edges to the rasteriser, non-finite and huge coordinates
 // included, and converts under both fill rules. Every input must finish in
 // bounded time without touching memory outside the mask.
-#include "platform/rasterizer.h"
+#include "platform/render/rasterizer.h"
 
 #include <cmath>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "codecs/tar.h"
+#include "codecs/archive/tar.h"
 #include "core/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

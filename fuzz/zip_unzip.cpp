@@ -1,6 +1,6 @@
 // unzipBytes on arbitrary bytes: a ValueError or a table, with progress that
 // never runs backwards or past its total.
-#include "codecs/zip.h"
+#include "codecs/archive/zip.h"
 #include "core/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

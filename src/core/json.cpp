@@ -2,6 +2,7 @@
 
 #include "core/decimal.h"
 #include "core/errors.h"
+#include "core/utf8.h"
 
 #include <charconv>
 #include <cmath>
@@ -12,45 +13,6 @@ namespace qm {
 
 namespace {
 
-// Length of the well-formed UTF-8 sequence at p (valid = true), or of the
-// longest ill-formed prefix to replace as one unit (valid = false); at least 1.
-size_t utf8Sequence(const unsigned char* p, size_t n, bool& valid)
-{
-    unsigned char b = p[0];
-    valid = true;
-    if (b < 0x80)
-        return 1;
-    size_t need;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-        need = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        need = 3;
-        if (b == 0xE0)
-            lo = 0xA0;
-        else if (b == 0xED)
-            hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        need = 4;
-        if (b == 0xF0)
-            lo = 0x90;
-        else if (b == 0xF4)
-            hi = 0x8F;
-    } else {
-        valid = false;
-        return 1;
-    }
-    for (size_t i = 1; i < need; ++i) {
-        if (i >= n || p[i] < lo || p[i] > hi) {
-            valid = false;
-            return i;
-        }
-        lo = 0x80;
-        hi = 0xBF;
-    }
-    return need;
-}
-
 void writeString(std::string& out, std::string_view s)
 {
     static const char hex[] = "0123456789abcdef";
@@ -60,13 +22,12 @@ void writeString(std::string& out, std::string_view s)
     for (size_t i = 0; i < n;) {
         unsigned char c = p[i];
         if (c >= 0x80) {
-            bool valid;
-            size_t len = utf8Sequence(p + i, n - i, valid);
-            if (valid)
-                out.append(s.data() + i, len);
+            Utf8Step step = decodeUtf8(s, i);
+            if (step.valid)
+                out.append(s.data() + i, step.length);
             else
                 out += "\xEF\xBF\xBD";
-            i += len;
+            i += step.length;
             continue;
         }
         switch (c) {
@@ -163,23 +124,6 @@ void write(std::string& out, const Json& node, int indent, int depth)
 }
 
 }  // namespace
-
-std::string repairUtf8(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    auto p = reinterpret_cast<const unsigned char*>(text.data());
-    for (size_t i = 0; i < text.size();) {
-        bool valid;
-        size_t len = utf8Sequence(p + i, text.size() - i, valid);
-        if (valid)
-            out.append(text.data() + i, len);
-        else
-            out += "\xEF\xBF\xBD";
-        i += len;
-    }
-    return out;
-}
 
 std::string dumpJson(const Json& node, int indent)
 {
@@ -351,25 +295,6 @@ private:
         return v;
     }
 
-    static void appendUtf8(std::string& out, uint32_t cp)
-    {
-        if (cp < 0x80) {
-            out += char(cp);
-        } else if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        } else {
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        }
-    }
-
     std::string string()
     {
         ++i_;  // the opening quote
@@ -386,13 +311,12 @@ private:
             if (c < 0x20)
                 fail("control character in text");
             if (c >= 0x80) {
-                bool valid;
-                size_t len = utf8Sequence(p + i_, s_.size() - i_, valid);
-                if (valid)
-                    out.append(s_.data() + i_, len);
+                Utf8Step step = decodeUtf8(s_, i_);
+                if (step.valid)
+                    out.append(s_.data() + i_, step.length);
                 else
                     out += "\xEF\xBF\xBD";
-                i_ += len;
+                i_ += step.length;
                 continue;
             }
             ++i_;

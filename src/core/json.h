@@ -21,7 +21,5 @@ std::string dumpJson(const Json& node, int indent = -1);
 // infinity (which the member readers refuse), so one bad amount never makes
 // a whole document unreadable.
 Json parseJson(std::string_view text);
-// text with every ill-formed UTF-8 sequence replaced by U+FFFD.
-std::string repairUtf8(std::string_view text);
 
 }  // namespace qm

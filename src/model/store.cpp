@@ -1,6 +1,7 @@
 #include "model/store.h"
 
 #include "core/errors.h"
+#include "core/files.h"
 #include "model/builtins.h"
 
 #include <algorithm>
@@ -16,91 +17,6 @@ namespace qm {
 namespace fs = std::filesystem;
 
 namespace {
-
-[[noreturn]] void raiseErrno(const std::string& what, const std::string& path)
-{
-    throw IOError(what + " " + path + ": " + std::strerror(errno));
-}
-
-// Closes the descriptor on every path out.
-struct Fd {
-    int fd = -1;
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    // A failed close can be the first report of a failed write.
-    void close(const std::string& path)
-    {
-        int f = fd;
-        fd = -1;
-        if (::close(f) != 0)
-            raiseErrno("Cannot write", path);
-    }
-};
-
-void writeAll(int fd, std::string_view text, const std::string& path)
-{
-    while (!text.empty()) {
-        ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            raiseErrno("Cannot write", path);
-        }
-        text.remove_prefix(size_t(n));
-    }
-}
-
-void writeDurably(const std::string& path, std::string_view text)
-{
-    Fd f {::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
-    if (f.fd < 0)
-        raiseErrno("Cannot create", path);
-    writeAll(f.fd, text, path);
-    if (::fsync(f.fd) != 0)
-        raiseErrno("Cannot write", path);
-    f.close(path);
-}
-
-void syncFolder(const std::string& path)
-{
-    fs::path parent = fs::path(path).parent_path();
-    const std::string folder = parent.empty() ? fs::path(".").string() : parent.string();
-    Fd f {::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (f.fd < 0)
-        raiseErrno("Cannot open folder", folder);
-    // Some file systems cannot sync a folder; the rename itself stands.
-    if (::fsync(f.fd) != 0 && errno != EINVAL && errno != ENOTSUP)
-        raiseErrno("Cannot sync folder", folder);
-}
-
-bool isRegularFile(const std::string& path)
-{
-    std::error_code ec;
-    return fs::is_regular_file(path, ec);
-}
-
-std::string readFile(const std::string& path)
-{
-    Fd f {::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (f.fd < 0)
-        raiseErrno("Cannot read", path);
-    std::string text;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(f.fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            raiseErrno("Cannot read", path);
-        }
-        if (n == 0)
-            return text;
-        text.append(buf, size_t(n));
-    }
-}
 
 std::string joinPath(const std::string& folder, const char* name) { return (fs::path(folder) / name).string(); }
 
@@ -249,18 +165,5 @@ int32_t markSent(LocalStore& store)
 }
 
 void clearSentMark(LocalStore& store) { store.sent_up_to = 0; }
-
-void writeFileAtomic(const std::string& path, std::string_view text)
-{
-    std::string tmp = path + ".tmp";
-    writeDurably(tmp, text);
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        if (errno != EXDEV)
-            raiseErrno("Cannot replace", path);
-        writeDurably(path, text);
-        ::unlink(tmp.c_str());
-    }
-    syncFolder(path);
-}
 
 }  // namespace qm

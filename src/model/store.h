@@ -60,9 +60,5 @@ int32_t markSent(LocalStore& store);
 // The reply has been applied or the request failed.
 void clearSentMark(LocalStore& store);
 
-// Writes text to path + ".tmp", flushes it to the disk, moves it over path
-// (copying when a rename is impossible) and flushes the folder, so that
-// after a crash path holds either its old or its new content. Raises IOError.
-void writeFileAtomic(const std::string& path, std::string_view text);
 
 }  // namespace qm

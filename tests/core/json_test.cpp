@@ -1,6 +1,7 @@
 #include "core/decimal.h"
 #include "core/errors.h"
 #include "core/json.h"
+#include "core/utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "model/store.h"
+#include "core/files.h"
 
 #include "core/errors.h"
 #include "store_helpers.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "codecs/gzip.h"
-#include "codecs/tar.h"
-#include "codecs/zip.h"
-#include "codecs/zip_writer.h"
+#include "codecs/archive/gzip.h"
+#include "codecs/archive/tar.h"
+#include "codecs/archive/zip.h"
+#include "codecs/archive/zip_writer.h"
 #include "core/errors.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <vector>
 
-#include "codecs/glyph_outline.h"
-#include "codecs/ttf.h"
+#include "codecs/font/glyph_outline.h"
+#include "codecs/font/font.h"
 #include "core/errors.h"
 
 int main(int argc, char** argv)

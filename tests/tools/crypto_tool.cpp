@@ -6,8 +6,8 @@
 //                                          Monte Carlo test
 //   verify MSGHEX SIGHEX KEYHEX       -> 1 or 0
 // An empty hex field is written as "-".
-#include "codecs/ed25519.h"
-#include "codecs/sha2.h"
+#include "codecs/crypto/ed25519.h"
+#include "codecs/crypto/sha2.h"
 
 #include <cstdint>
 #include <fstream>

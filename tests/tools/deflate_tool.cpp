@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "codecs/crc32.h"
-#include "codecs/deflate.h"
-#include "codecs/inflate.h"
+#include "codecs/compress/crc32.h"
+#include "codecs/compress/deflate.h"
+#include "codecs/compress/inflate.h"
 
 namespace {
 

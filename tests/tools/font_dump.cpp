@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "codecs/cmap.h"
-#include "codecs/glyph_data.h"
-#include "codecs/ttf.h"
+#include "codecs/font/cmap.h"
+#include "codecs/font/glyph_data.h"
+#include "codecs/font/font.h"
 
 static std::vector<uint8_t> readFile(const char* path)
 {

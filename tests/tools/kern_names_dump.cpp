@@ -11,8 +11,8 @@
 #include <map>
 #include <vector>
 
-#include "codecs/kerning.h"
-#include "codecs/ttf.h"
+#include "codecs/font/kerning.h"
+#include "codecs/font/font.h"
 #include "core/errors.h"
 
 int main(int argc, char** argv)

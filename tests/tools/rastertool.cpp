@@ -6,7 +6,7 @@
 //   C x0 y0 ... x3 y3   cubic
 //   end [evenodd|P]     print the mask as one line of hex bytes: non-zero
 //                       winding with power P (default 1), or even-odd
-#include "platform/rasterizer.h"
+#include "platform/render/rasterizer.h"
 
 #include <cstdio>
 #include <iostream>

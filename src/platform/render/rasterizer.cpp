@@ -1,0 +1,282 @@
+#include "platform/render/rasterizer.h"
+
+#include "core/errors.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace qm {
+
+Rasterizer newRasterizer(int32_t width, int32_t height)
+{
+    int64_t cells = static_cast<int64_t>(width) * height;
+    if (cells > std::numeric_limits<int32_t>::max() || cells < std::numeric_limits<int32_t>::min())
+        throw ValueError("rasterizer size overflows");
+    if (width < 0 || height < 0)
+        throw ValueError("rasterizer size is negative");
+    Rasterizer r;
+    r.width = width;
+    r.height = height;
+    r.accumulation.assign(static_cast<size_t>(cells) + 1, 0.0f);
+    return r;
+}
+
+void clearRasterizer(Rasterizer& r)
+{
+    std::fill(r.accumulation.begin(), r.accumulation.end(), 0.0f);
+}
+
+void addLine(Rasterizer& r, double x0, double y0, double x1, double y1)
+{
+    if (!(y0 < y1) && !(y0 > y1))
+        return; // horizontal, or a NaN
+    // Ordered top to bottom without branching: up and down edges alternate
+    // along every contour, which no branch predictor guesses well.
+    const bool down = y0 < y1;
+    const double direction = std::copysign(1.0, y1 - y0);
+    const double top = std::min(y0, y1), bottom = std::max(y0, y1);
+    const double xTop = down ? x0 : x1, xBottom = down ? x1 : x0;
+    x0 = xTop;
+    x1 = xBottom;
+    y0 = top;
+    y1 = bottom;
+    // Rows are bounded in floating point first, so infinite or huge
+    // coordinates never reach an integer conversion; for values in
+    // [0, height) truncation is the floor.
+    const double heightF = static_cast<double>(r.height);
+    if (!(y0 < heightF) || !(y1 > 0))
+        return;
+    int64_t firstRow = y0 > 0 ? static_cast<int64_t>(y0) : 0;
+    int64_t rowEnd = r.height;
+    if (y1 < heightF) {
+        rowEnd = static_cast<int64_t>(y1);
+        if (static_cast<double>(rowEnd) < y1)
+            ++rowEnd;
+    }
+
+    double dxdy = (x1 - x0) / (y1 - y0);
+    // The edge's x at y = 0 when it starts above the mask; a vertical edge
+    // keeps its x even when it starts infinitely far up.
+    double x = y0 < 0 && dxdy != 0 ? x0 - y0 * dxdy : x0;
+    // Area per unit of x that the edge adds in a row where it spans several
+    // cells: the same for every row unless clipping at the left edge
+    // shortens the span. Worked out on first need (steep edges never do).
+    double slopeArea = 0;
+    const int64_t width = r.width;
+    const double widthF = static_cast<double>(width);
+    float* cells = r.accumulation.data();
+
+    for (int64_t y = firstRow; y < rowEnd; ++y) {
+        double yf = static_cast<double>(y);
+        double dy = std::min(yf + 1.0, y1) - std::max(yf, y0);
+        double xnext = x + dxdy * dy;
+        double d = dy * direction;
+        double xl = std::min(x, xnext);
+        double xr = std::max(x, xnext);
+        bool clipped = !(xl > 0);
+        if (clipped)
+            xl = 0; // left of the mask, or NaN
+        if (!(xr > 0))
+            xr = 0;
+        x = xnext;
+        if (xl >= widthF)
+            continue;
+
+        // Contributions at or beyond the width belong to pixels right of the
+        // mask and are dropped; they must not spill into the next row.
+        float* row = cells + y * width;
+        auto add = [&](int64_t c, double v) {
+            if (c < width)
+                row[c] += static_cast<float>(v);
+        };
+        // xl lies in [0, width): truncation is its floor.
+        int64_t xli = static_cast<int64_t>(xl);
+        double xlf = static_cast<double>(xli);
+        if (xr <= xlf + 1) {
+            double m = (xl + xr) * 0.5 - xlf;
+            row[xli] += static_cast<float>(d - d * m);
+            add(xli + 1, d * m);
+            continue;
+        }
+        // Past width + 2 only dropped cells move, so the end is capped before
+        // it becomes an integer.
+        int64_t xri;
+        double f1;
+        if (xr < widthF + 2) {
+            xri = static_cast<int64_t>(xr);
+            if (static_cast<double>(xri) < xr)
+                ++xri;
+            f1 = xr - static_cast<double>(xri) + 1;
+        } else {
+            xri = width + 2;
+            f1 = 0;
+        }
+        // d / (xr - xl): the area the edge adds per unit of x in this row.
+        double ds;
+        if (clipped) {
+            ds = d / (xr - xl);
+        } else {
+            if (slopeArea == 0)
+                slopeArea = direction / std::fabs(dxdy);
+            ds = slopeArea;
+        }
+        double f0 = xl - xlf;
+        double da0 = 0.5 * ds * (1 - f0) * (1 - f0);
+        double dam = 0.5 * ds * f1 * f1;
+        row[xli] += static_cast<float>(da0);
+        if (xri == xli + 2) {
+            add(xli + 1, d - da0 - dam);
+        } else {
+            double da1 = ds * (1.5 - f0);
+            add(xli + 1, da1 - da0);
+            float step = static_cast<float>(ds);
+            int64_t last = std::min(xri - 2, width - 1);
+            for (int64_t c = xli + 2; c <= last; ++c)
+                row[c] += step;
+            double da2 = da1 + static_cast<double>(xri - xli - 3) * ds;
+            add(xri - 1, d - da2 - dam);
+        }
+        add(xri, dam);
+    }
+}
+
+void addQuadratic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2)
+{
+    double ddx = x0 - 2 * x1 + x2;
+    double ddy = y0 - 2 * y1 + y2;
+    double dd = ddx * ddx + ddy * ddy;
+    if (dd < 0.333) {
+        addLine(r, x0, y0, x2, y2);
+        return;
+    }
+    // n = ceil(sqrt(0.5 sqrt(3 dd))) limited to 1..32, found as the least n
+    // with 4 n^4 >= 3 dd: no square roots or rounding calls per curve.
+    const double target = 3 * dd;
+    int n = 1;
+    while (n < 32 && 4.0 * n * n * n * n < target)
+        ++n;
+    double px = x0, py = y0;
+    for (int i = 1; i <= n; ++i) {
+        double t = static_cast<double>(i) / n;
+        double u = 1 - t;
+        double qx = u * u * x0 + 2 * u * t * x1 + t * t * x2;
+        double qy = u * u * y0 + 2 * u * t * y1 + t * t * y2;
+        addLine(r, px, py, qx, qy);
+        px = qx;
+        py = qy;
+    }
+}
+
+void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2, double x3,
+              double y3)
+{
+    double px = x0, py = y0;
+    for (int i = 1; i <= 16; ++i) {
+        double t = i * 0.0625;
+        double u = 1 - t;
+        double b0 = u * u * u, b1 = 3 * u * u * t, b2 = 3 * u * t * t, b3 = t * t * t;
+        double qx = b0 * x0 + b1 * x1 + b2 * x2 + b3 * x3;
+        double qy = b0 * y0 + b1 * y1 + b2 * y2 + b3 * y3;
+        addLine(r, px, py, qx, qy);
+        px = qx;
+        py = qy;
+    }
+}
+
+namespace {
+
+uint8_t toByte(double c)
+{
+    return static_cast<uint8_t>(c * 255 + 0.5);
+}
+
+// Runs fn(runningSum) -> byte over every pixel, the sum restarting per row.
+template <typename Fn>
+std::vector<uint8_t> convert(const Rasterizer& r, Fn fn)
+{
+    size_t width = static_cast<size_t>(r.width);
+    std::vector<uint8_t> out(width * static_cast<size_t>(r.height));
+    const float* cells = r.accumulation.data();
+    for (size_t base = 0; base < out.size(); base += width) {
+        float sum = 0.0f;
+        for (size_t i = base; i < base + width; ++i) {
+            sum += cells[i];
+            out[i] = fn(sum);
+        }
+    }
+    return out;
+}
+
+// The non-zero rule without a power curve, the one every glyph takes. The
+// running sums go through a small float buffer first: clamping a stored
+// value stays branch-free (a branch per pixel would be mispredicted along
+// every edge), and the byte conversion of a whole buffer vectorises.
+std::vector<uint8_t> convertLinear(const Rasterizer& r)
+{
+    constexpr size_t rows = 4, chunk = 64;
+    const size_t width = static_cast<size_t>(r.width);
+    const size_t height = static_cast<size_t>(r.height);
+    std::vector<uint8_t> out(width * height);
+    const float* cells = r.accumulation.data();
+    float clamped[rows][chunk];
+    for (size_t y = 0; y < height; y += rows) {
+        const size_t n = std::min(rows, height - y);
+        float sums[rows] = {};
+        for (size_t x0 = 0; x0 < width; x0 += chunk) {
+            const size_t m = std::min(chunk, width - x0);
+            if (n == rows) {
+                const float* c = cells + y * width + x0;
+                for (size_t i = 0; i < m; ++i) {
+                    for (size_t k = 0; k < rows; ++k) {
+                        sums[k] += c[k * width + i];
+                        float a = std::fabs(sums[k]);
+                        clamped[k][i] = a < 1.0f ? a : 1.0f; // a NaN sum counts as covered
+                    }
+                }
+            } else {
+                for (size_t k = 0; k < n; ++k) {
+                    const float* c = cells + (y + k) * width + x0;
+                    for (size_t i = 0; i < m; ++i) {
+                        sums[k] += c[i];
+                        float a = std::fabs(sums[k]);
+                        clamped[k][i] = a < 1.0f ? a : 1.0f;
+                    }
+                }
+            }
+            for (size_t k = 0; k < n; ++k) {
+                uint8_t* o = out.data() + (y + k) * width + x0;
+                for (size_t i = 0; i < m; ++i)
+                    o[i] = static_cast<uint8_t>(static_cast<int32_t>(static_cast<double>(clamped[k][i]) * 255 + 0.5));
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> coverageToAlphaGamma(const Rasterizer& r, double power)
+{
+    if (power == 1.0)
+        return convertLinear(r);
+    return convert(r, [power](float sum) {
+        float a = std::fabs(sum);
+        double c = std::pow(static_cast<double>(a < 1.0f ? a : 1.0f), power);
+        return toByte(c <= 1.0 ? c : 1.0); // also bounds a NaN or infinite power
+    });
+}
+
+std::vector<uint8_t> coverageToAlpha(const Rasterizer& r)
+{
+    return convert(r, [](float sum) {
+        double v = std::fmod(std::fabs(static_cast<double>(sum)), 2.0);
+        if (v > 1)
+            v = 2 - v;
+        if (!(v >= 0))
+            v = 1; // an infinite or NaN sum, as in the non-zero rule
+        return toByte(std::min(v, 1.0));
+    });
+}
+
+}  // namespace qm
