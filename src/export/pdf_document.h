@@ -122,6 +122,13 @@ using PdfDocumentRef = std::shared_ptr<PdfDocument>;
 // Raises ValueError when `regular` is empty.
 PdfDocumentRef newPdfDocument(const FontRef& regular, const FontRef& bold);
 
+// Drops the caller's reference; the last one frees the pages and releases the
+// fonts and pictures.
+inline void freePdfDocument(PdfDocumentRef& doc)
+{
+    doc.reset();
+}
+
 // Appends an empty page and returns its index.
 int32_t addPdfPage(PdfDocument& doc, double widthMm, double heightMm);
 
