@@ -9,6 +9,7 @@
 #include <X11/Xatom.h>
 #include <X11/cursorfont.h>
 #include <dlfcn.h>
+#include <langinfo.h>
 
 #include <algorithm>
 #include <chrono>
@@ -84,6 +85,12 @@ Atom atom(Display* display, const char* name)
     return x11.XInternAtom(display, name, False);
 }
 
+bool localeIsUtf8()
+{
+    std::string_view codeset = nl_langinfo(CODESET);
+    return codeset == "UTF-8" || codeset == "utf8";
+}
+
 X11Window* windowFor(Display* display, Window id, X11Window& fallback)
 {
     for (const X11WindowRef& w : windowList)
@@ -106,6 +113,9 @@ void queueKeyText(X11Window& w, XKeyEvent& key, uint8_t modifiers)
         utf8 = true;
     } else {
         count = x11.XLookupString(&key, buffer, 63, &keysym, nullptr);
+        // Latin-1 in principle, but Xlib follows the locale's encoding, so a
+        // UTF-8 locale gets UTF-8 bytes.
+        utf8 = localeIsUtf8();
     }
     if (count < 1 || (key.state & (ControlMask | Mod1Mask)))
         return;
