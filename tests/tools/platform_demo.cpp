@@ -23,7 +23,7 @@
 #include "platform/app_window.h"
 #include "platform/render/gl_entry_points.h"
 #include "platform/render/primitives.h"
-#include "platform/x11/x11_libs.h"
+#include "platform/x11/x11_start.h"
 #include "platform/x11/x11_window.h"
 #include "platform/x11/x11_window_internal.h"
 

@@ -1,4 +1,5 @@
 #include "platform/x11/x11_libs.h"
+#include "platform/x11/x11_start.h"
 
 #include <dlfcn.h>
 

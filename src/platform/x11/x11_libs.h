@@ -40,14 +40,4 @@ struct X11Api {
 // Filled by loadX11Libraries.
 extern X11Api x11;
 
-// Opens libX11 and libGL and resolves every function above. A library that
-// does not open or a function that is missing ends the process with status 1
-// after one line on standard error ("could not load: libX11.so(.6|)",
-// "could not import: XOpenDisplay").
-void loadX11Libraries();
-
-// What the program does before anything else: a write into a closed pipe
-// fails with EPIPE instead of killing it, then the libraries are loaded.
-void startPlatform();
-
 }  // namespace qm

@@ -4,6 +4,7 @@
 #include "core/utf8.h"
 #include "platform/keys.h"
 #include "platform/render/gl_entry_points.h"
+#include "platform/x11/x11_libs.h"
 #include "platform/x11/x11_window_internal.h"
 
 #include <X11/Xatom.h>

@@ -13,27 +13,35 @@
 #include "platform/cursor.h"
 #include "platform/events.h"
 #include "platform/gestures.h"
-#include "platform/x11/x11_libs.h"
+
+// Xlib's own record types, named without including Xlib (whose macros
+// would leak into every includer).
+struct _XDisplay;
+struct _XIM;
+struct _XIC;
+struct __GLXcontextRec;
 
 namespace qm {
 
+using X11Id = unsigned long; // XID: windows, atoms, colormaps, cursors
+
 struct X11Window {
-    Display* display = nullptr;
+    _XDisplay* display = nullptr;
     int32_t screen = 0;
-    Window window = 0;
-    GLXContext context = nullptr;
-    Visual* visual = nullptr;
+    X11Id window = 0;
+    __GLXcontextRec* context = nullptr;
+    void* visual = nullptr; // Visual*
     int32_t depth = 0;
-    Colormap colormap = 0;
-    XIM inputMethod = nullptr;
-    XIC inputContext = nullptr;
-    Atom wmDeleteWindow = 0, clipboardAtom = 0, utf8StringAtom = 0, targetsAtom = 0, transferAtom = 0, incrAtom = 0;
+    X11Id colormap = 0;
+    _XIM* inputMethod = nullptr;
+    _XIC* inputContext = nullptr;
+    X11Id wmDeleteWindow = 0, clipboardAtom = 0, utf8StringAtom = 0, targetsAtom = 0, transferAtom = 0, incrAtom = 0;
     int32_t width = 0; // pixels
     int32_t height = 0;
     double scale = 1.0;
     uint8_t closeRequested = 0;
     std::vector<WindowEvent> queue;
-    std::map<uint8_t, Cursor> cursorCache;
+    std::map<uint8_t, X11Id> cursorCache;
     std::string clipboardText;
     GestureRecognizer gestures;
 };
