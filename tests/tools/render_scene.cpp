@@ -4,6 +4,7 @@
 // line per exactness check ("ok NAME" or "FAIL NAME ...").
 //
 //   render_scene OUT.png
+//   render_scene --flush-timing   prints flushRenderer times on this driver
 #include "codecs/font/builtin_fonts.h"
 #include "codecs/font/cmap.h"
 #include "codecs/image/png.h"
@@ -16,6 +17,8 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -126,15 +129,40 @@ FontRef dejaVu()
     return parseTrueType(FontData(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
 
+// Median time of flushRenderer (waiting for the GPU) over frames of n quads.
+void flushTiming()
+{
+    RendererRef r = newRenderer();
+    for (int quads : {2000, 10000}) {
+        std::vector<double> times;
+        for (int frame = 0; frame < 30; ++frame) {
+            beginRendererFrame(*r, kWidth, kHeight);
+            for (int i = 0; i < quads; ++i)
+                fillRoundRect(*r, {double(i * 7 % 600), double(i * 13 % 440), 30, 20}, 5, rgba(0.2, 0.4, 0.6, 0.5));
+            auto start = std::chrono::steady_clock::now();
+            flushRenderer(*r);
+            uint8_t pixel[4]; // waits for the drawing (glFinish trips llvmpipe's pbuffer path)
+            qm::glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+            times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("flushRenderer %d quads: median %.2f ms\n", quads, times[times.size() / 2]);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: render_scene OUT.png\n");
+        std::fprintf(stderr, "usage: render_scene OUT.png | --flush-timing\n");
         return 2;
     }
     makeContext();
+    if (std::string(argv[1]) == "--flush-timing") {
+        flushTiming();
+        return 0;
+    }
     RendererRef r = newRenderer();
     GlyphAtlasRef plex = newGlyphAtlas(parseTrueType(builtinFontFile(BuiltinFont::sansRegular)), 1024);
     GlyphAtlasRef kerned = newGlyphAtlas(dejaVu(), 1024);
