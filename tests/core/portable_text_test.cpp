@@ -3,13 +3,14 @@
 #include <gtest/gtest.h>
 
 using namespace qm;
+using namespace std::string_literals;
 
 TEST(PortableText, DropsWhatFilesCannotHoldAndRepairsTheRest)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"plain text", "plain text"},
         {"tab\tline\nreturn\r", "tab\tline\nreturn\r"},
-        {std::string("nul\0bell\x07" "esc\x1B" "del\x7F", 16), "nulbellescdel\x7F"},
+        {"nul\0bell\x07" "esc\x1B" "del\x7F"s, "nulbellescdel\x7F"},
         {"\xEF\xBF\xBE\xEF\xBF\xBF\xEF\xBF\xBD", "\xEF\xBF\xBD"},           // U+FFFE, U+FFFF go; U+FFFD stays
         {"\xC3\xA9\xF0\x9F\x92\xB0", "\xC3\xA9\xF0\x9F\x92\xB0"},           // well-formed text is kept
         {"a\xFF" "b", "a\xEF\xBF\xBD" "b"},                                   // a stray byte
