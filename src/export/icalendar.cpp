@@ -139,7 +139,9 @@ std::string foldICalLine(std::string_view line)
 
 std::string calendarName(std::string_view ownerLabel)
 {
-    return ownerLabel.empty() ? std::string("Quenmark") : std::string(ownerLabel) + "'s Quenmark";
+    std::string name(ownerLabel);
+    name += ownerLabel.empty() ? "Quenmark" : "'s Quenmark";
+    return name;
 }
 
 std::string writeICalendar(const Budget& budget, Date first, Date last, std::string_view ownerLabel,
@@ -147,7 +149,8 @@ std::string writeICalendar(const Budget& budget, Date first, Date last, std::str
 {
     const std::string stamp = icalTimestamp(clock ? clock() : systemSeconds());
     const std::string name = escapeICalText(calendarName(ownerLabel));
-    const std::string at = "@" + std::string(domain);
+    std::string at = "@";
+    at += domain;
     std::string out;
     auto line = [&out](std::string_view text) { appendFolded(out, text); };
     line("BEGIN:VCALENDAR");

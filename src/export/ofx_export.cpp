@@ -71,7 +71,9 @@ std::string ofxAmount(double amount)
     if (!std::isfinite(amount))
         return "0.00";
     // The sign follows the rounded cents, so -0 and -0.001 are plain 0.00.
-    return (roundCentsCount(amount) < 0 ? "-" : "") + formatAmountPlain(amount);
+    std::string text = roundCentsCount(amount) < 0 ? "-" : "";
+    text += formatAmountPlain(amount);
+    return text;
 }
 
 std::string writeOfx(const Budget& budget, Date first, Date last, std::string_view serverTime)
