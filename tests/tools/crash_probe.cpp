@@ -122,9 +122,9 @@ int runStress(unsigned seed)
 
 // Rewrites both files with values that all follow from one counter, so a
 // reader can tell a whole file from a mixed one.
-int runWriter()
+int runWriter(int start)
 {
-    for (int n = 0;; ++n) {
+    for (int n = start;; ++n) {
         qm::Settings s;
         s.syncMinutes = n;
         s.lastDir = "dir-" + std::to_string(n);
@@ -136,7 +136,7 @@ int runWriter()
         session.user_id = n;
         session.display_name = std::string(size_t(n % 50), 'n');
         qm::saveSession(session);
-        if (n == 0)
+        if (n == start)
             std::fputs("ready\n", stdout), std::fflush(stdout);
     }
 }
@@ -174,10 +174,10 @@ int main(int argc, char** argv)
         return runCase(argv[2], argv[3]);
     if (mode == "stress" && argc == 3)
         return runStress(unsigned(std::strtoul(argv[2], nullptr, 10)));
-    if (mode == "writer")
-        return runWriter();
+    if (mode == "writer" && argc == 3)
+        return runWriter(std::atoi(argv[2]));
     if (mode == "render")
         return runRender();
-    std::fputs("usage: crash_probe case NAME main|worker | stress SEED | writer | render\n", stderr);
+    std::fputs("usage: crash_probe case NAME main|worker | stress SEED | writer START | render\n", stderr);
     return 2;
 }
