@@ -203,6 +203,7 @@ TEST(CrashReport, WrittenOwnerOnlyAndFailureIsFalse)
     std::string path = crashReportPath(tmp / "cfg/crash-reports", 12);
     ASSERT_TRUE(writeCrashReport(path, fullRecord()));
     EXPECT_EQ(testing::fileMode(path), 0600u);
+    EXPECT_EQ(testing::fileMode(tmp / "cfg/crash-reports"), 0700u);
     EXPECT_EQ(parseJson(readFile(path))["stack"], "a\nb");
     testing::writeText(tmp / "file", "x");
     EXPECT_FALSE(writeCrashReport(crashReportPath(tmp / "file/crash-reports", 12), fullRecord()));
