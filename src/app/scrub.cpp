@@ -94,14 +94,21 @@ size_t nextBoundary(std::string_view t, size_t from)
     return from;
 }
 
-std::string replaceHome(std::string text, std::string_view spelling)
+// Every occurrence becomes "~"; the search goes on after it, so the result
+// is as if each replacement were made in place and searched from the byte
+// after the "~".
+std::string replaceHome(const std::string& text, std::string_view spelling)
 {
-    size_t p = findNoCase(text, spelling, 0);
-    while (p != std::string::npos) {
-        text.replace(p, spelling.size(), "~");
-        p = findNoCase(text, spelling, p + 1);
+    std::string out;
+    size_t copied = 0;
+    for (size_t p = findNoCase(text, spelling, 0); p != std::string::npos;
+         p = findNoCase(text, spelling, p + spelling.size())) {
+        out.append(text, copied, p - copied);
+        out += '~';
+        copied = p + spelling.size();
     }
-    return text;
+    out.append(text, copied, std::string::npos);
+    return out;
 }
 
 }  // namespace
@@ -235,9 +242,9 @@ std::string scrubText(std::string_view text)
         for (char& c : backward)
             if (c == '/')
                 c = '\\';
-        t = replaceHome(std::move(t), id.home);
-        t = replaceHome(std::move(t), forward);
-        t = replaceHome(std::move(t), backward);
+        t = replaceHome(t, id.home);
+        t = replaceHome(t, forward);
+        t = replaceHome(t, backward);
     }
     t = scrubEmails(t);
     t = scrubPaths(t);
