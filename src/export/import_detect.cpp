@@ -36,6 +36,7 @@ constexpr double kMatchScore = 0.45;
 constexpr double kDuplicateScore = 0.75;
 constexpr int64_t kMaxDayDistance = 7;
 constexpr int64_t kOccurrenceWindow = 45;
+constexpr uint32_t kNone = 0xFFFFFFFFu;
 
 std::string asciiUpper(std::string_view s)
 {
@@ -98,6 +99,11 @@ struct PreparedTransaction {
     std::span<const TransactionAdjustment> adjustments;
 };
 
+struct ByTransaction {
+    bool operator()(const TransactionAdjustment& a, int64_t id) const { return a.transaction_id < id; }
+    bool operator()(int64_t id, const TransactionAdjustment& a) const { return id < a.transaction_id; }
+};
+
 }  // namespace
 
 double similarityRatio(size_t matches, size_t total)
@@ -122,12 +128,14 @@ BlockMatcher::Block BlockMatcher::longestBlock(const Ranges& r)
         uint32_t* curLen = m_runLength[cur].data();
         uint64_t* curRow = m_runRow[cur].data();
         const auto c = static_cast<unsigned char>(m_a[i]);
-        const uint32_t* first = m_positions.data() + m_offsets[c];
-        const uint32_t* last = m_positions.data() + m_offsets[c + 1];
-        if (r.blo > 0)
-            first = std::lower_bound(first, last, uint32_t(r.blo));
-        for (const uint32_t* p = first; p != last && *p < r.bhi; ++p) {
-            const uint32_t j = *p;
+        if (m_firstCall[c] != m_call)
+            continue;
+        uint32_t j = m_first[c];
+        // Positions before the range are passed over; the chain ends at kNone,
+        // above every position.
+        while (j < r.blo)
+            j = m_next[j];
+        for (; j < r.bhi; j = m_next[j]) {
             const uint32_t k = (j > r.blo && prevRow[j] == m_row - 1 ? prevLen[j] : 0) + 1;
             curLen[j + 1] = k;
             curRow[j + 1] = m_row;
@@ -147,18 +155,13 @@ size_t BlockMatcher::matchingBytes(std::string_view a, std::string_view b)
         return 0;
     m_a = a;
     m_b = b;
-    // b's positions grouped by byte, ascending within each group.
-    m_offsets.assign(257, 0);
-    for (char ch : b)
-        ++m_offsets[static_cast<unsigned char>(ch) + 1];
-    for (size_t c = 0; c < 256; ++c)
-        m_offsets[c + 1] += m_offsets[c];
-    m_positions.resize(b.size());
-    {
-        std::array<uint32_t, 256> fill;
-        std::copy(m_offsets.begin(), m_offsets.begin() + 256, fill.begin());
-        for (size_t j = 0; j < b.size(); ++j)
-            m_positions[fill[static_cast<unsigned char>(b[j])]++] = uint32_t(j);
+    ++m_call;
+    m_next.resize(b.size());
+    for (size_t j = b.size(); j-- > 0;) {
+        const auto c = static_cast<unsigned char>(b[j]);
+        m_next[j] = m_firstCall[c] == m_call ? m_first[c] : kNone;
+        m_first[c] = uint32_t(j);
+        m_firstCall[c] = m_call;
     }
     for (int p = 0; p < 2; ++p) {
         if (m_runLength[p].size() < b.size() + 1) {
@@ -320,8 +323,9 @@ void markImportDuplicates(std::vector<ImportRow>& rows, const Budget& budget)
                 p.byteCounts.emplace_back(uint8_t(c), counts[c]);
         p.expands = t.is_recurring && !t.recurring_period.empty();
         if (p.expands) {
-            auto range = std::ranges::equal_range(adjustments, t.id, {}, &TransactionAdjustment::transaction_id);
-            p.adjustments = {adjustments.data() + (range.begin() - adjustments.begin()), range.size()};
+            auto range = std::equal_range(adjustments.begin(), adjustments.end(), t.id, ByTransaction{});
+            p.adjustments = {adjustments.data() + (range.first - adjustments.begin()),
+                size_t(range.second - range.first)};
         } else {
             p.startDay = dayNumberOf(t.start_date);
         }

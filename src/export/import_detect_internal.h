@@ -25,8 +25,12 @@ private:
     Block longestBlock(const Ranges& r);
 
     std::string_view m_a, m_b;
-    std::vector<uint32_t> m_offsets;    // positions of byte c in b: m_positions[m_offsets[c]..m_offsets[c+1])
-    std::vector<uint32_t> m_positions;
+    // b's positions of each byte, ascending, as chains: m_first[c] starts the
+    // chain of byte c when m_firstCall[c] is this call's number.
+    uint32_t m_first[256] = {};
+    uint64_t m_firstCall[256] = {};
+    uint64_t m_call = 0;
+    std::vector<uint32_t> m_next;  // the next position of the same byte, or kNone
     std::vector<uint32_t> m_runLength[2];  // by parity of row: run ending at b position j, at index j + 1
     std::vector<uint64_t> m_runRow[2];     // the row that wrote that entry
     uint64_t m_row = 0;
