@@ -199,6 +199,8 @@ CurlRun runCurl(const std::string& program, const std::vector<std::string>& args
         check(::posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0));
     check(::posix_spawn_file_actions_adddup2(&setup.actions, outWrite.get(), 1));
     check(::posix_spawn_file_actions_adddup2(&setup.actions, outWrite.get(), 2));
+    // Descriptors this process inherited without close-on-exec stay out of curl too.
+    check(::posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3));
     // The child starts with default signal handling (SIGPIPE included, which
     // this process ignores) and nothing blocked, whatever this thread has.
     sigset_t all, none;
