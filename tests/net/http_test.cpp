@@ -344,7 +344,8 @@ TEST(HttpProcess, OneCallsChildNeverHoldsAnothersPipes)
     fake.mode("slowread");
     HttpResult first;
     std::thread poster([&] { first = httpPost(url, std::string(1 << 15, 'a'), "application/json", 30000, {}); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int i = 0; i < 1000 && !fake.ran(); ++i)  // the first child has read its mode once it recorded itself
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     fake.mode("sleep");
     HttpCancel cancel;
     std::thread sleeper([&] { httpGet(url, 60000, &cancel); });
