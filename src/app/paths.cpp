@@ -1,6 +1,6 @@
 #include "app/paths.h"
 
-#include "app/service_origin.h"
+#include "core/service_host.h"
 #include "app/settings.h"
 
 #include <cstdlib>
@@ -92,7 +92,7 @@ std::string serverBaseUrl(const Settings& settings)
         return std::string(stripSlashes(env));
     if (!settings.server.empty())
         return std::string(stripSlashes(settings.server));
-    return std::string(kDefaultServiceOrigin);
+    return std::string(builtInServerUrl);
 }
 
 }  // namespace qm

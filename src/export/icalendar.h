@@ -1,6 +1,7 @@
 #pragma once
 // The plan around today as an iCalendar file of all-day events, and the
 // address of the calendar feed that the web service serves for a user.
+#include "core/service_host.h"
 #include "model/budget.h"
 #include "model/dates.h"
 
@@ -14,7 +15,7 @@ namespace qm {
 // The host named in PRODID and in every UID. It stands in for the service's
 // own domain, which the export layer cannot see; callers that know the
 // service host pass theirs.
-inline constexpr std::string_view kCalendarDomain = "quenmark.example";
+inline constexpr std::string_view kCalendarDomain = serviceLabel;
 
 // Seconds since 1970-01-01 UTC; the default reads the system clock.
 using ICalClock = std::function<int64_t()>;

@@ -2,7 +2,7 @@
 
 #include "core/errors.h"
 #include "net/api_internal.h"
-#include "net/service_host.h"
+#include "core/service_host.h"
 
 namespace qm {
 

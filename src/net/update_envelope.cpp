@@ -5,7 +5,7 @@
 #include "core/ascii.h"
 #include "core/base64.h"
 #include "core/errors.h"
-#include "net/service_host.h"
+#include "core/service_host.h"
 
 #include <limits>
 #include <span>

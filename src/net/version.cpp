@@ -1,7 +1,7 @@
 #include "net/version.h"
 
 #include "core/ascii.h"
-#include "net/service_host.h"
+#include "core/service_host.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "app/paths.h"
 
 #include "app/env_helpers.h"
-#include "app/service_origin.h"
+#include "core/service_host.h"
 #include "app/settings.h"
 
 #include <filesystem>
@@ -84,7 +84,7 @@ TEST(Paths, ServerAddressLosesOnlySlashes)
         {std::nullopt, "http://localhost:8080//", "http://localhost:8080"},
         {"", "http://localhost:8080//", "http://localhost:8080"},
         {" https://a.example/ ", "", " https://a.example/ "},
-        {std::nullopt, "", std::string(kDefaultServiceOrigin)},
+        {std::nullopt, "", std::string(builtInServerUrl)},
     };
     for (const Case& c : cases) {
         ScopedEnv env;
@@ -93,9 +93,9 @@ TEST(Paths, ServerAddressLosesOnlySlashes)
         s.server = c.setting;
         EXPECT_EQ(serverBaseUrl(s), c.url) << c.setting;
     }
-    EXPECT_TRUE(kDefaultServiceOrigin.starts_with("https://"));
-    EXPECT_FALSE(kDefaultServiceOrigin.ends_with("/"));
-    EXPECT_TRUE(kDefaultServiceOrigin.ends_with(kServiceHostName));
+    EXPECT_TRUE(builtInServerUrl.starts_with("https://"));
+    EXPECT_FALSE(builtInServerUrl.ends_with("/"));
+    EXPECT_TRUE(builtInServerUrl.ends_with(serviceLabel));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Reply and manifest reading; signatures and picking are checked against
 // openssl's signer in tests/oracles/net_update.py.
 #include "codecs/crypto/sha2.h"
-#include "net/service_host.h"
+#include "core/service_host.h"
 #include "net/update_envelope.h"
 
 #include <gtest/gtest.h>
