@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "platform/platform_window_internal.h"
+#include "platform/wayland/wl_window.h"
 #include "platform/x11/x11_window.h"
 
 #include <sys/stat.h>
@@ -13,7 +14,14 @@ namespace qm {
 
 namespace {
 
-WaylandOpener waylandOpener;
+PlatformWindowRef openWaylandWindow(const std::string& title, int32_t width, int32_t height, bool maximised)
+{
+    auto w = std::make_shared<PlatformWindow>();
+    w->wayland = createWlWindow(title, width, height, maximised);
+    return w;
+}
+
+WaylandOpener waylandOpener = openWaylandWindow;
 
 std::string envOrEmpty(const char* name)
 {
@@ -25,7 +33,7 @@ std::string envOrEmpty(const char* name)
 
 void setWaylandOpener(WaylandOpener opener)
 {
-    waylandOpener = std::move(opener);
+    waylandOpener = opener ? std::move(opener) : WaylandOpener(openWaylandWindow);
 }
 
 bool waylandAvailable()
@@ -68,32 +76,41 @@ PlatformWindowRef newFakePlatformWindow()
     return w;
 }
 
-// The Wayland back end adds its branch in front of each of these.
 
 int32_t width(const PlatformWindow& w)
 {
+    if (w.wayland)
+        return w.wayland->bufferWidth;
     return w.fake ? w.fake->width : w.x11->width;
 }
 
 int32_t height(const PlatformWindow& w)
 {
+    if (w.wayland)
+        return w.wayland->bufferHeight;
     return w.fake ? w.fake->height : w.x11->height;
 }
 
 double scale(const PlatformWindow& w)
 {
+    if (w.wayland)
+        return w.wayland->scale;
     return w.fake ? w.fake->scale : w.x11->scale;
 }
 
 void setScrollHitTest(PlatformWindow& w, ScrollHitTest hitTest)
 {
-    if (w.x11)
+    if (w.wayland)
+        setWlScrollHitTest(*w.wayland, std::move(hitTest));
+    else if (w.x11)
         setScrollHitTest(*w.x11, std::move(hitTest));
 }
 
-void setDecorationFont(PlatformWindow&, FontRef)
+void setDecorationFont(PlatformWindow& w, FontRef font)
 {
-    // Only Wayland windows draw their own title bars.
+    // Only Wayland windows draw their own title bars; the font serves them all.
+    if (w.wayland)
+        setWlDecorationFont(std::move(font));
 }
 
 void setIcon(PlatformWindow& w, int32_t width, int32_t height, const std::vector<uint8_t>& rgba)
@@ -104,7 +121,9 @@ void setIcon(PlatformWindow& w, int32_t width, int32_t height, const std::vector
 
 void setDarkTitleBar(PlatformWindow& w, bool dark)
 {
-    if (w.fake)
+    if (w.wayland)
+        setWlDarkTitleBar(*w.wayland, dark);
+    else if (w.fake)
         w.fake->dark = dark;
     else
         x11SetDarkTitleBar(*w.x11, dark);
@@ -112,7 +131,9 @@ void setDarkTitleBar(PlatformWindow& w, bool dark)
 
 void setClipboardText(PlatformWindow& w, const std::string& text)
 {
-    if (w.fake)
+    if (w.wayland)
+        setWlClipboardText(text);
+    else if (w.fake)
         w.fake->clipboard = text;
     else
         x11SetClipboardText(*w.x11, text);
@@ -120,12 +141,16 @@ void setClipboardText(PlatformWindow& w, const std::string& text)
 
 std::string getClipboardText(PlatformWindow& w)
 {
+    if (w.wayland)
+        return getWlClipboardText();
     return w.fake ? w.fake->clipboard : x11GetClipboardText(*w.x11);
 }
 
 void setCursor(PlatformWindow& w, CursorKind kind)
 {
-    if (w.fake)
+    if (w.wayland)
+        setWlCursor(*w.wayland, kind);
+    else if (w.fake)
         w.fake->cursors.push_back(kind);
     else
         x11SetCursor(*w.x11, kind);
@@ -133,6 +158,8 @@ void setCursor(PlatformWindow& w, CursorKind kind)
 
 std::vector<WindowEvent> pollEvents(PlatformWindow& w)
 {
+    if (w.wayland)
+        return pollWlEvents(*w.wayland);
     if (w.fake) {
         std::vector<WindowEvent> out;
         out.swap(w.fake->pending);
@@ -143,7 +170,9 @@ std::vector<WindowEvent> pollEvents(PlatformWindow& w)
 
 void activate(PlatformWindow& w)
 {
-    if (w.fake)
+    if (w.wayland)
+        activateWlWindow(*w.wayland);
+    else if (w.fake)
         ++w.fake->activations;
     else
         x11Activate(*w.x11);
@@ -151,12 +180,16 @@ void activate(PlatformWindow& w)
 
 bool closeRequested(const PlatformWindow& w)
 {
+    if (w.wayland)
+        return w.wayland->closeRequested;
     return w.fake ? w.fake->closeRequested : w.x11->closeRequested != 0;
 }
 
 void setCloseRequested(PlatformWindow& w, bool requested)
 {
-    if (w.fake)
+    if (w.wayland)
+        w.wayland->closeRequested = requested;
+    else if (w.fake)
         w.fake->closeRequested = requested;
     else
         w.x11->closeRequested = requested ? 1 : 0;
@@ -164,7 +197,9 @@ void setCloseRequested(PlatformWindow& w, bool requested)
 
 void swapBuffers(PlatformWindow& w)
 {
-    if (w.fake)
+    if (w.wayland)
+        swapWlBuffers(*w.wayland);
+    else if (w.fake)
         ++w.fake->swaps;
     else
         x11SwapBuffers(*w.x11);
@@ -172,7 +207,9 @@ void swapBuffers(PlatformWindow& w)
 
 void close(PlatformWindow& w)
 {
-    if (w.fake)
+    if (w.wayland)
+        closeWlWindow(*w.wayland);
+    else if (w.fake)
         w.fake->closed = true;
     else
         x11Close(*w.x11);

@@ -15,7 +15,9 @@
 //   quit              close the window and exit
 // Options: --title T, --size WxH, --maximised, --dark, --light, --icon,
 // --no-im (key text without the input method), --bad-gl-version (ask the
-// GLX attribs call for 9.9).
+// GLX attribs call for 9.9), --exit-on-close (close the window and exit 0
+// once the close request is seen), --no-wayland-lib (the Wayland client
+// library cannot be opened).
 #include "codecs/font/builtin_fonts.h"
 #include "codecs/image/png.h"
 #include "core/files.h"
@@ -23,10 +25,13 @@
 #include "platform/app_window.h"
 #include "platform/render/gl_entry_points.h"
 #include "platform/render/primitives.h"
+#include "platform/wayland/wl_libs.h"
+#include "platform/wayland/wl_window.h"
 #include "platform/x11/x11_start.h"
 #include "platform/x11/x11_window.h"
 #include "platform/x11/x11_window_internal.h"
 
+#include <dlfcn.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -101,7 +106,7 @@ Json eventJson(const WindowEvent& e)
 Json stateJson(const AppWindow& w)
 {
     Json j;
-    j["backend"] = w.platform->x11 ? "x11" : "wayland";
+    j["backend"] = w.platform->wayland ? "wayland" : "x11";
     j["window"] = w.platform->x11 ? uint64_t(w.platform->x11->window) : 0;
     j["width"] = w.width;
     j["height"] = w.height;
@@ -164,7 +169,7 @@ int main(int argc, char** argv)
     startPlatform();
     std::string title = "Quenmark demo";
     int32_t width = 640, height = 400;
-    bool maximised = false, icon = false;
+    bool maximised = false, icon = false, exitOnClose = false;
     int dark = -1;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -182,6 +187,15 @@ int main(int argc, char** argv)
             x11TestSeams.noInputMethod = true;
         else if (a == "--bad-gl-version")
             x11TestSeams.badContextVersion = true;
+        else if (a == "--exit-on-close")
+            exitOnClose = true;
+        else if (a == "--no-wayland-lib")
+            setWaylandResolver({[](const char* soname) -> void* {
+                                    if (std::string(soname) == "libwayland-client.so.0")
+                                        return nullptr;
+                                    return dlopen(soname, RTLD_NOW | RTLD_GLOBAL);
+                                },
+                                [](void* library, const char* symbol) { return dlsym(library, symbol); }});
         else {
             std::fprintf(stderr, "platform_demo: unknown option %s\n", a.c_str());
             return 2;
@@ -201,7 +215,9 @@ int main(int argc, char** argv)
         setWindowIcon(*window, 2, 1, {255, 0, 0, 255, 0, 128, 255, 128});
     }
     RendererRef renderer = newRenderer();
-    GlyphAtlasRef font = newGlyphAtlas(parseTrueType(builtinFontFile(BuiltinFont::sansRegular)), 1024);
+    FontRef sans = parseTrueType(builtinFontFile(BuiltinFont::sansRegular));
+    setDecorationFont(*window, sans);
+    GlyphAtlasRef font = newGlyphAtlas(sans, 1024);
     emit(stateJson(*window));
 
     std::string input;
@@ -212,6 +228,10 @@ int main(int argc, char** argv)
         if (window->closeRequested && !closeReported) {
             closeReported = true;
             emit(Json{{"close", true}});
+            if (exitOnClose) {
+                closeWindow(*window);
+                return 0;
+            }
         }
         drawScene(*renderer, font, window->width, window->height);
         for (std::string line; !(line = readLine(input, inputEnded)).empty();) {

@@ -232,6 +232,13 @@ GlyphBitmap renderGlyphBitmap(Font& font, int32_t glyph, int32_t pixelSize, doub
     return out;
 }
 
+void addGlyphContours(Rasterizer& raster, const GlyphOutline& outline, double scale, double xOffset, double yOffset)
+{
+    Walker walker{raster, scale, xOffset, yOffset};
+    for (const Contour& contour : outline.contours)
+        walker.contour(contour);
+}
+
 GlyphEntry rasterizeGlyph(GlyphAtlas& atlas, int32_t glyph, int32_t pixelSize)
 {
     GlyphBitmap bitmap = renderGlyphBitmap(*atlas.font, glyph, pixelSize, atlas.coveragePower);

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "codecs/font/font.h"
+#include "codecs/font/glyph_outline.h"
+#include "platform/render/rasterizer.h"
 
 namespace qm {
 
@@ -20,5 +22,9 @@ struct GlyphBitmap {
 // Renders a glyph at a pixel size: contours walked into lines and quadratics
 // (cubics split into quadratics), filled with non-zero winding.
 GlyphBitmap renderGlyphBitmap(Font& font, int32_t glyph, int32_t pixelSize, double coveragePower);
+
+// Adds a glyph's contours to a rasteriser the way renderGlyphBitmap walks
+// them, with font point (x, y) at (x * scale - xOffset, -y * scale - yOffset).
+void addGlyphContours(Rasterizer& raster, const GlyphOutline& outline, double scale, double xOffset, double yOffset);
 
 }  // namespace qm

@@ -1,0 +1,88 @@
+"""The Wayland window under sway headless, run as nobody: server-side
+decorations, a grim capture of the window equal to the demo's frame, and
+the output scale going to 1.5 (integer output scale 2)."""
+import json
+import os
+import subprocess
+import sys
+import time
+
+import numpy as np
+from PIL import Image
+
+sys.path.insert(0, os.path.dirname(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "xvfb"))
+from _demo import Demo  # noqa: E402
+from _images import rgb  # noqa: E402
+from _wayland import sway  # noqa: E402
+
+failures = []
+
+
+def check(name, ok, detail=""):
+    print(("ok " if ok else "FAIL ") + name + (f": {detail}" if detail and not ok else ""))
+    if not ok:
+        failures.append(name)
+
+
+def window_rect(s, pid):
+    def walk(node):
+        if node.get("pid") == pid:
+            return node["rect"]
+        for child in node.get("nodes", []) + node.get("floating_nodes", []):
+            found = walk(child)
+            if found:
+                return found
+        return None
+    return walk(json.loads(s.msg("-t", "get_tree")))
+
+
+def capture(s, rect, path, scale=None):
+    geometry = f"{rect['x']},{rect['y']} {rect['width']}x{rect['height']}"
+    args = ["grim", "-g", geometry] + (["-s", str(scale)] if scale else []) + [path]
+    subprocess.run(args, env=s.env, timeout=30, capture_output=True)
+    return rgb(path)
+
+
+def main():
+    build = sys.argv[1]
+    with sway("default_border none\nfor_window [title=\".*\"] floating enable\n") as s:
+        demo = Demo(build, s.env)
+        check("backend is wayland", demo.state["backend"] == "wayland", demo.state)
+        time.sleep(0.5)
+        rect = window_rect(s, demo.proc.pid)
+        check("window in the tree", rect is not None)
+        saved = os.path.join(s.rt, "demo.png")
+        demo.command("save " + saved, "saved")
+        shot = capture(s, rect, os.path.join(s.rt, "shot.png"))
+        frame = rgb(saved)
+        check("server-side decorations: the capture is the demo's frame",
+              shot.shape == frame.shape and np.array_equal(shot, frame), (shot.shape, frame.shape))
+
+        demo.take_events()
+        s.msg("output", "HEADLESS-1", "scale", "1.5")
+        demo.settle(1.0)
+        events = [e for e in demo.take_events() if e["kind"] in ("weScaleChanged", "weResize")]
+        kinds = [(e["kind"], e["scale"], e["width"], e["height"]) for e in events]
+        check("scale 2, then a resize of twice the size",
+              kinds[:2] == [("weScaleChanged", 2.0, 0, 0), ("weResize", 0.0, 1280, 800)], kinds)
+        # The smaller logical output would cut the floating window off.
+        s.msg(f"[pid={demo.proc.pid}]", "move", "position", "0", "0")
+        time.sleep(0.5)
+        rect = window_rect(s, demo.proc.pid)
+        demo.command("save " + saved, "saved")
+        frame = rgb(saved)
+        shot = capture(s, rect, os.path.join(s.rt, "shot2.png"), scale=2)
+        same = shot.shape == frame.shape
+        mean = float(np.abs(shot - frame).mean()) if same else -1
+        # sway draws the buffer at 1.5 and grim scales the picture back to 2.
+        check("the capture at scale 2 matches the demo's frame", same and mean < 6, (shot.shape, frame.shape, mean))
+        code, err = demo.quit()
+        check("quit exits 0", code == 0, (code, err))
+    if failures:
+        print("FAILED:", ", ".join(failures))
+        sys.exit(1)
+
+
+if __name__ == "__main__":
+    main()
