@@ -694,11 +694,13 @@ void parseLeaf(MarkdownTree& tree, MarkdownNode* node, const ReferenceMap& refer
             size_t nl = rows.find('\n');
             std::string_view line = rows.substr(0, nl);
             MarkdownNode* row = tree.newNode(mkTableRow);
+            row->open = false;
             row->isHeader = header;
             header = false;
             std::vector<std::string> cells = splitTableRow(line);
             for (size_t c = 0; c < columns; ++c) {
                 MarkdownNode* cell = tree.newNode(mkTableCell);
+                cell->open = false;
                 if (c < cells.size())
                     parseText(tree, cell, cells[c], references, extendedAutolinks);
                 appendChild(row, cell);
