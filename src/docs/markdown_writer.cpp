@@ -271,6 +271,11 @@ std::vector<MarkPiece> markPieces(const RichDoc& doc, const RichCells& cells, bo
                           uint8_t(norm[i] & kSpanMarks)});
         i = j;
     }
+    // A "!" of text right before a link would make the link an image.
+    for (size_t p = 0; p + 1 < pieces.size(); ++p)
+        if (pieces[p].lastChar == '!' && pieces[p + 1].firstChar == '[' && !pieces[p].text.empty() &&
+            pieces[p].text.back() == '!')
+            pieces[p].text.insert(pieces[p].text.size() - 1, "\\");
     return pieces;
 }
 
@@ -328,10 +333,14 @@ std::string writeInlines(const RichDoc& doc, const RichCells& cells, bool inTabl
     std::vector<size_t> byEnd(spans.size()), byStart(spans.size());
     for (size_t i = 0; i < spans.size(); ++i)
         byEnd[i] = byStart[i] = i;
+    // Spans over the same pieces close in the reverse of their opening order,
+    // so that "~~*a*~~" does not come out as "~~*a~~*".
     std::stable_sort(byEnd.begin(), byEnd.end(), [&](size_t x, size_t y) {
         if (spans[x].endPiece != spans[y].endPiece)
             return spans[x].endPiece < spans[y].endPiece;
-        return spans[x].startPiece > spans[y].startPiece;
+        if (spans[x].startPiece != spans[y].startPiece)
+            return spans[x].startPiece > spans[y].startPiece;
+        return x > y;
     });
     std::stable_sort(byStart.begin(), byStart.end(), [&](size_t x, size_t y) {
         if (spans[x].startPiece != spans[y].startPiece)

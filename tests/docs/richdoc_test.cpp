@@ -150,6 +150,8 @@ TEST(RichDoc, Writer)
              {"``` a`b\n```", "\\`\\`\\` a\\`b\n\n```\n\n```\n"},
              {"&#9;a&#9;", "&#9;a&#9;\n"},
              {"a &amp;nbsp;", "a \\&nbsp;\n"},
+             {"\\![foo](u)", "\\![foo](u)\n"},  // a "!" before a link must not make an image
+             {"<del>*foo*</del>", "~~*foo*~~\n"},     // marks over the same text nest
          })
         EXPECT_EQ(roundTrip(c.md), c.written) << c.md;
 
