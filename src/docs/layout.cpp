@@ -75,7 +75,7 @@ void measureUpTo(const LayoutMetrics& metrics, StyledRun& run, double limit)
             run.width = run.advances.back();
             return;
         }
-        if (run.advances.back() > limit) {
+        if (!(run.advances.back() <= limit)) {  // a NaN width counts as too wide
             run.partial = true;
             run.width = HUGE_VAL;
             return;
@@ -84,25 +84,28 @@ void measureUpTo(const LayoutMetrics& metrics, StyledRun& run, double limit)
     }
 }
 
-// A run of the cells [from, to) of `run` (offsets relative to the run).
+// A run of the cells [from, to) of `run` (offsets relative to the run). Only
+// the cells up to the cut are decoded, so cutting a long run line by line
+// stays linear.
 StyledRun subRun(const StyledRun& run, size_t from, size_t to)
 {
-    StyledRun r = run;
-    size_t byteFrom = 0, byteTo = 0, i = 0, cell = 0;
-    for (; i < run.text.size() && cell < to; ++cell) {
-        if (cell == from)
-            byteFrom = i;
-        i += decodeUtf8(run.text, i).length;
-    }
-    byteTo = i;
-    if (from >= to)
-        byteFrom = byteTo;
+    auto skipCells = [&](size_t byte, size_t cells) {
+        for (; cells > 0 && byte < run.text.size(); --cells)
+            byte += decodeUtf8(run.text, byte).length;
+        return byte;
+    };
+    const size_t byteFrom = skipCells(0, from);
+    const size_t byteTo = to >= cellCount(run) ? run.text.size() : skipCells(byteFrom, to - from);
+    StyledRun r;
     r.text = run.text.substr(byteFrom, byteTo - byteFrom);
     r.start = run.start + int32_t(from);
     r.end = run.start + int32_t(to);
-    r.advances.clear();
-    r.width = 0;
-    r.partial = false;
+    r.style = run.style;
+    r.size = run.size;
+    r.colour = run.colour;
+    r.marks = run.marks;
+    r.link = run.link;
+    r.isSpace = run.isSpace;
     return r;
 }
 
@@ -213,9 +216,9 @@ std::vector<WorkLine> wrapRunsIntoLines(const LayoutMetrics& metrics, std::vecto
         n = std::max<size_t>(n, 1);
         const size_t cells = cellCount(run);
         if (n >= cells) {
+            // A single character wider than the line: it has no rest to carry over.
             appendRunToLine(run, line, tab);
             advance();
-            newLine();
             continue;
         }
         StyledRun head = subRun(run, 0, n);
@@ -329,7 +332,8 @@ std::vector<StyledRun> cellsToRuns(const LayoutMetrics& metrics, const RichDoc& 
         const bool space = isSpaceCode(c.codePoint);
         const int32_t link = pre ? 0 : c.link;
         size_t j = i + 1;
-        while (j < n) {
+        // A U+FFFC that is no image stays a run of its own.
+        while (j < n && !(!pre && c.codePoint == kObjectReplacementChar)) {
             const RichCell& d = cells[j];
             if (d.codePoint == 10)
                 break;
