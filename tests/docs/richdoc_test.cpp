@@ -77,6 +77,10 @@ TEST(RichDoc, Conversion)
     EXPECT_FALSE(nested->blocks[0]->markers[0].emitted);
     EXPECT_FALSE(nested->blocks[0]->markers[1].emitted);
 
+    // A broken sequence in a code block keeps the line feed after it.
+    auto broken = markdownToRichDoc("```\n\xE2\x82\nx\n```");
+    EXPECT_EQ(broken->blocks[0]->cells, (RichCells{{0xFFFD, 0, 0}, {10, 0, 0}, {'x', 0, 0}}));
+
     RichCells bytes;
     utf8ToCells(std::string("\xC3", 1), 0, 0, bytes);
     utf8ToCells("\x9F", 0, 0, bytes);
