@@ -463,7 +463,7 @@ bool MarkdownParser::parseListMarker(MarkdownNode* container, ListData& data)
         markerLength = 1;
     } else {
         size_t d = i;
-        int32_t value = 0;
+        int64_t value = 0;  // ten digits are read to tell that nine is the most
         while (d < line.size() && d - i < 10 && line[d] >= '0' && line[d] <= '9') {
             value = value * 10 + (line[d] - '0');
             ++d;
@@ -474,7 +474,7 @@ bool MarkdownParser::parseListMarker(MarkdownNode* container, ListData& data)
         if (container->kind == mkParagraph && !(digits == 1 && line[i] == '1'))
             return false;
         data.ordered = true;
-        data.start = value;
+        data.start = int32_t(value);
         data.delimiter = line[d];
         markerLength = digits + 1;
     }

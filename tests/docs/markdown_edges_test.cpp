@@ -64,6 +64,8 @@ TEST(MarkdownEdges, Blocks)
         {"1) a\n2. b", "<ol>\n<li>a</li>\n</ol>\n<ol start=\"2\">\n<li>b</li>\n</ol>\n"},
         {"- a\n* b", "<ul>\n<li>a</li>\n</ul>\n<ul>\n<li>b</li>\n</ul>\n"},
         {"1234567890. x", "<p>1234567890. x</p>\n"},
+        {"9999999999) x", "<p>9999999999) x</p>\n"},
+        {"999999999) x", "<ol start=\"999999999\">\n<li>x</li>\n</ol>\n"},
         {"````\na\n```\n````", "<pre><code>a\n```\n</code></pre>\n"},
         {"  ```\n   a\n  b\n  ```", "<pre><code> a\nb\n</code></pre>\n"},
         {"``` a`b\n```", "<p>``` a`b</p>\n<pre><code></code></pre>\n"},
