@@ -86,7 +86,10 @@ std::string pdfDestination(int32_t pageIndex, double targetYMm, const PdfWriter&
 {
     const int32_t last = static_cast<int32_t>(w.pageObjects.size()) - 1;
     const int32_t p = std::clamp(pageIndex, 0, std::max(last, 0));
-    std::string out = "[" + ref(w.pageObjects[size_t(p)]) + " /XYZ 0 ";
+    // Appended piece by piece: GCC 12 at -O3 warns falsely on "[" + std::string.
+    std::string out = "[";
+    out += ref(w.pageObjects[size_t(p)]);
+    out += " /XYZ 0 ";
     appendPdfNumber(out, (w.doc->pages[size_t(p)].height - targetYMm) * kPdfPointsPerMm);
     out += " null]";
     return out;

@@ -58,16 +58,15 @@ void padTo4(std::vector<uint8_t>& v)
 
 void appendBe32(std::vector<uint8_t>& v, uint32_t x)
 {
-    uint8_t b[4];
-    storeBe32(b, x);
-    v.insert(v.end(), b, b + 4);
+    // Byte by byte: GCC 12 at -O3 misreads a 4-byte range insert as an overflow.
+    for (int shift = 24; shift >= 0; shift -= 8)
+        v.push_back(uint8_t(x >> shift));
 }
 
 void appendBe16(std::vector<uint8_t>& v, uint16_t x)
 {
-    uint8_t b[2];
-    storeBe16(b, x);
-    v.insert(v.end(), b, b + 2);
+    v.push_back(uint8_t(x >> 8));
+    v.push_back(uint8_t(x));
 }
 
 }  // namespace
