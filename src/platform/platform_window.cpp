@@ -1,0 +1,181 @@
+#include "platform/platform_window.h"
+
+#include "core/errors.h"
+#include "platform/platform_window_internal.h"
+#include "platform/x11/x11_window.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace qm {
+
+namespace {
+
+WaylandOpener waylandOpener;
+
+std::string envOrEmpty(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+}  // namespace
+
+void setWaylandOpener(WaylandOpener opener)
+{
+    waylandOpener = std::move(opener);
+}
+
+bool waylandAvailable()
+{
+    if (!envOrEmpty("WAYLAND_DISPLAY").empty())
+        return true;
+    if (envOrEmpty("XDG_SESSION_TYPE") != "wayland")
+        return false;
+    std::string socket = envOrEmpty("XDG_RUNTIME_DIR") + "/wayland-0";
+    struct stat info;
+    return stat(socket.c_str(), &info) == 0;
+}
+
+PlatformWindowRef newPlatformWindow(const std::string& title, int32_t width, int32_t height, bool maximised)
+{
+    std::string choice = envOrEmpty("QUENMRK_BACKEND");
+    for (char& c : choice)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    if (choice != "x11" && (choice == "wayland" || waylandAvailable())) {
+        try {
+            if (!waylandOpener)
+                throw OSError("Wayland back end not built");
+            return waylandOpener(title, width, height, maximised);
+        } catch (const OSError& e) {
+            if (choice == "wayland" || envOrEmpty("DISPLAY").empty())
+                throw;
+            std::fprintf(stderr, "Quenmark: Wayland not used (%s), using X11\n", e.what());
+        }
+    }
+    auto w = std::make_shared<PlatformWindow>();
+    w->x11 = createX11Window(title, width, height, maximised);
+    return w;
+}
+
+PlatformWindowRef newFakePlatformWindow()
+{
+    auto w = std::make_shared<PlatformWindow>();
+    w->fake = std::make_shared<FakePlatformWindow>();
+    return w;
+}
+
+// The Wayland back end adds its branch in front of each of these.
+
+int32_t width(const PlatformWindow& w)
+{
+    return w.fake ? w.fake->width : w.x11->width;
+}
+
+int32_t height(const PlatformWindow& w)
+{
+    return w.fake ? w.fake->height : w.x11->height;
+}
+
+double scale(const PlatformWindow& w)
+{
+    return w.fake ? w.fake->scale : w.x11->scale;
+}
+
+void setScrollHitTest(PlatformWindow& w, ScrollHitTest hitTest)
+{
+    if (w.x11)
+        setScrollHitTest(*w.x11, std::move(hitTest));
+}
+
+void setDecorationFont(PlatformWindow&, FontRef)
+{
+    // Only Wayland windows draw their own title bars.
+}
+
+void setIcon(PlatformWindow& w, int32_t width, int32_t height, const std::vector<uint8_t>& rgba)
+{
+    if (w.x11)
+        x11SetIcon(*w.x11, width, height, rgba);
+}
+
+void setDarkTitleBar(PlatformWindow& w, bool dark)
+{
+    if (w.fake)
+        w.fake->dark = dark;
+    else
+        x11SetDarkTitleBar(*w.x11, dark);
+}
+
+void setClipboardText(PlatformWindow& w, const std::string& text)
+{
+    if (w.fake)
+        w.fake->clipboard = text;
+    else
+        x11SetClipboardText(*w.x11, text);
+}
+
+std::string getClipboardText(PlatformWindow& w)
+{
+    return w.fake ? w.fake->clipboard : x11GetClipboardText(*w.x11);
+}
+
+void setCursor(PlatformWindow& w, CursorKind kind)
+{
+    if (w.fake)
+        w.fake->cursors.push_back(kind);
+    else
+        x11SetCursor(*w.x11, kind);
+}
+
+std::vector<WindowEvent> pollEvents(PlatformWindow& w)
+{
+    if (w.fake) {
+        std::vector<WindowEvent> out;
+        out.swap(w.fake->pending);
+        return out;
+    }
+    return x11PollEvents(*w.x11);
+}
+
+void activate(PlatformWindow& w)
+{
+    if (w.fake)
+        ++w.fake->activations;
+    else
+        x11Activate(*w.x11);
+}
+
+bool closeRequested(const PlatformWindow& w)
+{
+    return w.fake ? w.fake->closeRequested : w.x11->closeRequested != 0;
+}
+
+void setCloseRequested(PlatformWindow& w, bool requested)
+{
+    if (w.fake)
+        w.fake->closeRequested = requested;
+    else
+        w.x11->closeRequested = requested ? 1 : 0;
+}
+
+void swapBuffers(PlatformWindow& w)
+{
+    if (w.fake)
+        ++w.fake->swaps;
+    else
+        x11SwapBuffers(*w.x11);
+}
+
+void close(PlatformWindow& w)
+{
+    if (w.fake)
+        w.fake->closed = true;
+    else
+        x11Close(*w.x11);
+}
+
+}  // namespace qm
