@@ -1,6 +1,7 @@
 #include "app/picture_cache.h"
 
 #include "app/picture_cache_internal.h"
+#include "app/paths.h"
 #include "app/svg.h"
 #include "codecs/crypto/sha2.h"
 #include "codecs/image/png.h"
@@ -239,6 +240,14 @@ void store(PictureCache& cache, PictureKind kind, const std::string& key, bool o
 }
 
 }  // namespace
+
+PictureCache newPictureCache(const Settings& settings)
+{
+    PictureCache cache;
+    cache.configDir = configDir();
+    cache.serverBaseUrl = serverBaseUrl(settings);
+    return cache;
+}
 
 std::string avatarKey(bool signedIn, const User& user)
 {

@@ -68,6 +68,11 @@ struct PictureCache {
     std::unordered_map<std::string, PictureEntry> icons;
 };
 
+struct Settings;
+
+// A cache over the configuration folder and the service address of the settings.
+PictureCache newPictureCache(const Settings& settings);
+
 // The avatar's cache key: empty unless signed in; the user's avatar text,
 // else "g:" and the gravatar hash, else empty.
 std::string avatarKey(bool signedIn, const User& user);
