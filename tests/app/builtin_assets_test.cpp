@@ -29,7 +29,7 @@ TEST(BuiltinFonts, FacesAtlasesAndPitch)
     EXPECT_EQ(set.sans400->font, set.sansRegular);
     EXPECT_EQ(set.sans600->font, set.sansSemiBold);  // the decoration title font
     EXPECT_EQ(set.mono0->font, set.monoRegular);
-    EXPECT_EQ(set.sansSemiBold->fullName, "IBM Plex Sans SemiBold");
+    EXPECT_EQ(set.sansSemiBold->fullName, "IBM Plex Sans SmBld");
     // Every character of a line advances alike in the mono faces, not in the sans ones.
     const std::string line = "il WM.0,@|_ $19.95";
     for (const GlyphAtlasRef& atlas : atlases) {
