@@ -75,24 +75,30 @@ std::string cacheFileName(const std::string& key)
     return sha256Hex(key).substr(0, 24) + ".png";
 }
 
-// The size a PNG header declares, read before anything is decoded.
-std::optional<std::pair<uint32_t, uint32_t>> declaredPngSize(std::string_view bytes)
+// Whether every header the bytes could hold declares a picture within the
+// side, read before anything is decoded. The decoder takes a later header
+// chunk over the first, so each "IHDR" anywhere in the bytes is checked.
+bool pngWithinSide(std::string_view bytes, uint32_t side)
 {
     static constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    if (bytes.size() < 24 || !std::equal(kSignature, kSignature + 8, reinterpret_cast<const uint8_t*>(bytes.data())) ||
-        bytes.substr(12, 4) != "IHDR")
-        return std::nullopt;
     const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
-    return std::make_pair(loadBe32(p + 16), loadBe32(p + 20));
+    if (bytes.size() < 24 || !std::equal(kSignature, kSignature + 8, p) || bytes.substr(12, 4) != "IHDR")
+        return false;
+    for (size_t at = bytes.find("IHDR", 12); at != std::string_view::npos; at = bytes.find("IHDR", at + 4)) {
+        if (at + 12 > bytes.size())
+            return false;
+        uint32_t width = loadBe32(p + at + 4), height = loadBe32(p + at + 8);
+        if (width == 0 || height == 0 || width > side || height > side)
+            return false;
+    }
+    return true;
 }
 
 // Decodes a PNG no larger than maxSide on either side (and than the GL
 // limit), as RGBA; null for anything else.
 ImagePtr decodeBoundedPng(PictureCache& cache, std::string_view bytes, int32_t maxSide)
 {
-    auto size = declaredPngSize(bytes);
-    const uint32_t limit = static_cast<uint32_t>(std::min(maxSide, maxTextureSide(cache)));
-    if (!size || size->first == 0 || size->second == 0 || size->first > limit || size->second > limit)
+    if (!pngWithinSide(bytes, static_cast<uint32_t>(std::min(maxSide, maxTextureSide(cache)))))
         return nullptr;
     ImagePtr image =
         decodePng(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));

@@ -280,6 +280,7 @@ TEST_F(CacheFixture, HostileDownloadsFailWithoutTakingTheProgramDown)
     const std::pair<const char*, std::string> cases[] = {
         {"PNG declaring 8192 x 16384", pngHeader(8192, 16384)},
         {"PNG declaring 2049 x 1", pngHeader(2049, 1)},
+        {"PNG with a second, huge header", pngHeader(5, 5).insert(33, std::string("\0\0\0\x0dIHDR\0\0\x20\0\0\0\x40\0\x08\x06\0\0\0\0\0\0\0", 25))},
         {"100,000-deep nest", deep},
         {"billion laughs", laughs},
         {"coordinates 1e308", "<svg width='24' height='24'><path d='M0 0L1e308 0 1e308 1e308z'/></svg>"},
