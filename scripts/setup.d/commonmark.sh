@@ -8,7 +8,7 @@ dest="$root/third_party/commonmark"
 if [ ! -s "$dest/spec.txt" ]; then
   tmp=$(mktemp -d)
   trap 'rm -rf "$tmp"' EXIT
-  (cd "$tmp" && npm pack --silent commonmark-spec@0.31.2 >/dev/null)
+  (cd "$tmp" && npm pack --silent --ignore-scripts commonmark-spec@0.31.2 >/dev/null)
   tar -xzf "$tmp"/commonmark-spec-*.tgz -C "$tmp"
   mkdir -p "$dest"
   cp "$tmp/package/spec.txt" "$dest/spec.txt"
