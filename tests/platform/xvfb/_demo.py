@@ -9,10 +9,12 @@ import time
 
 
 class Demo:
-    def __init__(self, build, env, args=(), extra_env=None):
+    def __init__(self, build, env, args=(), extra_env=None, stderr=subprocess.PIPE):
+        """stderr: a file to take the demo's standard error instead of a pipe
+        (for long output such as a protocol trace, which would fill a pipe)."""
         env = dict(env, ASAN_OPTIONS="detect_leaks=0", **(extra_env or {}))
         self.proc = subprocess.Popen([os.path.join(build, "tools", "platform_demo"), *args], env=env,
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=stderr,
                                      text=True, encoding="utf-8")
         self.lines = queue.Queue()
         self.events = []
@@ -67,4 +69,4 @@ class Demo:
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait()
-        return self.proc.returncode, self.proc.stderr.read()
+        return self.proc.returncode, self.proc.stderr.read() if self.proc.stderr else ""
