@@ -87,7 +87,9 @@ double scale(const PlatformWindow& w)
 
 void setScrollHitTest(PlatformWindow& w, ScrollHitTest hitTest)
 {
-    if (w.x11)
+    if (w.fake)
+        w.fake->hitTest = std::move(hitTest);
+    else if (w.x11)
         setScrollHitTest(*w.x11, std::move(hitTest));
 }
 
