@@ -1,0 +1,198 @@
+// Shows every widget of the UI toolkit in a real window, page by page, for
+// screenshots and input scripts under Xvfb.
+//   ui_gallery PAGE      PAGE: labels, icons, forms or dialogs
+// It honours the shell's automation switches (read through the toolkit's
+// switch reader): QUENMRK_WINDOW, QUENMRK_THEME, QUENMRK_SHOT,
+// QUENMRK_TEST_FRAMES, QUENMRK_TEST_CLICK, QUENMRK_TEST_WHEEL, and the
+// window's QUENMRK_SCALE. Standard output: one JSON object a line for every
+// action the page reports ({"action": ...}, {"commit": ...}), then the
+// widgets of the last frame ({"widgets": [{"label", "rect"}...]}) and
+// {"frames": N} at the end.
+#include "codecs/font/builtin_fonts.h"
+#include "codecs/image/png.h"
+#include "core/json.h"
+#include "platform/app_window.h"
+#include "platform/render/gl_entry_points.h"
+#include "platform/x11/x11_start.h"
+#include "ui/button.h"
+#include "ui/checkbox.h"
+#include "ui/context.h"
+#include "ui/env_switches.h"
+#include "ui/icons.h"
+#include "ui/input.h"
+#include "ui/label.h"
+#include "ui/layout.h"
+#include "ui/tooltip.h"
+#include "ui/widget_id.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+namespace qm {
+std::vector<std::string>& pendingActions();
+}
+
+namespace {
+
+using namespace qm;
+
+void emit(const Json& j)
+{
+    std::string line = j.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+struct Gallery {
+    bool remember = true;
+    bool notify = false;
+    bool disabledOn = true;
+    bool disabledOff = false;
+    bool wrapInRow = false;
+    int clicks = 0;
+};
+
+void heading(UiContext& ctx, const char* text)
+{
+    textBlock(ctx, text, 0, 0, 1, 1);
+}
+
+void labelsPage(UiContext& ctx, Gallery& g)
+{
+    Rect view{0, 0, ctx.viewWidth, ctx.viewHeight};
+    double pad = dp(ctx, 16);
+    pushLayout(ctx, {pad, pad, view.w - 2 * pad, view.h - 2 * pad});
+    heading(ctx, "Labels and links");
+    textBlock(ctx, "A plain label in the body text colour.", 0, 0, 0, 0);
+    textBlock(ctx, "A secondary label, and a tertiary one below.", 0, 0, 1, 0);
+    textBlock(ctx, "Tertiary text.", 0, 0, 2, 0);
+    std::string link = textBlock(ctx, "Read the user guide or visit the web site.", 0, 0, 0, 0,
+                                 {{"user guide", "#guide"}, {"web site", "https://example.org"}});
+    if (!link.empty())
+        emit(Json{{"link", link}});
+    link = wrappedLabel(ctx,
+                        "A paragraph that wraps to the width of the page. Plans made today show on the calendar "
+                        "tomorrow; the help pages explain how balances are carried from one month to the next.",
+                        0, 0, {{"help pages", "#help"}});
+    if (!link.empty())
+        emit(Json{{"link", link}});
+
+    heading(ctx, "Check boxes");
+    beginRow(ctx, smallRowHeight(ctx), {-1, -1, -1, -1});
+    checkbox(ctx, "Remember me", g.remember, false, true);
+    checkbox(ctx, "Notify", g.notify, false, true);
+    checkbox(ctx, "Disabled on", g.disabledOn, true, true);
+    checkbox(ctx, "Disabled off", g.disabledOff, true, true);
+    endRow(ctx);
+
+    heading(ctx, "Buttons");
+    const char* styles[] = {"Normal", "Primary", "Quiet", "Danger"};
+    for (uint8_t style = 0; style < 4; ++style) {
+        beginRow(ctx, rowHeight(ctx), {-1, -1, -1, -1});
+        std::string name = styles[style];
+        if (iconButton(ctx, name, style, icNone, 0, false))
+            ++g.clicks;
+        iconButton(ctx, name + " icon", style, icSave, 0, false);
+        iconButton(ctx, name + " disabled", style, icNone, 0, true);
+        Rect r = nextLayoutRect(ctx, 0, 0);
+        drawButton(ctx, widgetId(ctx, name + " active"), name + " active", r, style, icCheck, false, true);
+        endRow(ctx);
+    }
+    beginRow(ctx, rowHeight(ctx), {rowHeight(ctx), rowHeight(ctx), -1});
+    plainIconButton(ctx, widgetId(ctx, "close"), icClose, nextLayoutRect(ctx, 0, 0), "Close", false, false);
+    plainIconButton(ctx, widgetId(ctx, "settings"), icSettings, nextLayoutRect(ctx, 0, 0), "Settings", true, false);
+    textBlock(ctx, "Icon-only buttons with tooltips", 0, 0, 1, 0);
+    endRow(ctx);
+    popLayout(ctx);
+}
+
+void iconsPage(UiContext& ctx)
+{
+    double pad = dp(ctx, 16), cell = dp(ctx, 80), icon = dp(ctx, 28);
+    int columns = std::max(1, int((ctx.viewWidth - 2 * pad) / cell));
+    Color ink = ctx.theme.base[slotText];
+    for (int k = 1; k < kIconKinds; ++k) {
+        int i = k - 1;
+        double x = pad + (i % columns) * cell, y = pad + (i / columns) * dp(ctx, 58);
+        drawIcon(*ctx.renderer, IconKind(k), {x + (cell - icon) / 2, y, icon, icon}, ink, 1.0);
+        uiDrawText(ctx, std::string(iconName(IconKind(k))).substr(2), {x, y + icon + dp(ctx, 2), cell, dp(ctx, 16)},
+                   ctx.theme.base[slotTextSecondary], 0.5, smallFontSize(ctx) - dp(ctx, 2), 0);
+    }
+}
+
+ImagePtr readFramebuffer(int32_t width, int32_t height)
+{
+    ImagePtr image = newImage(width, height, 4);
+    qm::glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    qm::glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image->pixels.data());
+    flipVertical(*image);
+    for (size_t i = 3; i < image->pixels.size(); i += 4)
+        image->pixels[i] = 255;
+    return image;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string page = argc > 1 ? argv[1] : "labels";
+    AutomationSwitches sw = readAutomationSwitches();
+    startPlatform();
+    AppWindowRef window;
+    try {
+        window = newAppWindow("ui gallery", sw.windowWidth, sw.windowHeight, false);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ui_gallery: %s\n", e.what());
+        return 1;
+    }
+    auto atlas = [](BuiltinFont f) { return newGlyphAtlas(parseTrueType(builtinFontFile(f)), 1024); };
+    RendererRef renderer = newRenderer();
+    UiContextRef ctx = newUiContext(window, renderer, atlas(BuiltinFont::sansRegular), atlas(BuiltinFont::sansSemiBold));
+    if (sw.theme == "dark")
+        fillDarkTheme(ctx->theme);
+    ctx->recorder = std::make_unique<WidgetRecorder>();
+    Gallery g;
+    size_t actionsSeen = 0;
+    int frames = 0;
+    for (;;) {
+        std::vector<WindowEvent> events = pollEvents(*window);
+        std::vector<WindowEvent> injected = automationEvents(sw, frames, ctx->viewWidth, ctx->viewHeight);
+        events.insert(events.end(), injected.begin(), injected.end());
+        for (const WindowEvent& e : events)
+            feedEvent(*ctx, e);
+        if (window->closeRequested)
+            break;
+        Color bg = ctx->theme.base[slotBackground];
+        qm::glViewport(0, 0, window->width, window->height);
+        qm::glClearColor(bg.r, bg.g, bg.b, 1);
+        qm::glClear(GL_COLOR_BUFFER_BIT);
+        beginFrame(*ctx, 1.0 / 60);
+        if (page == "icons")
+            iconsPage(*ctx);
+        else
+            labelsPage(*ctx, g);
+        drawTooltip(*ctx);
+        endFrame(*ctx);
+        ++frames;
+        for (; actionsSeen < pendingActions().size(); ++actionsSeen)
+            emit(Json{{"action", pendingActions()[actionsSeen]}});
+        if (!sw.shotPath.empty() && frames >= sw.shotFrames) {
+            savePng(*readFramebuffer(window->width, window->height), sw.shotPath);
+            break;
+        }
+        swapBuffers(*window);
+        if (sw.shotPath.empty() && sw.testFrames > 0 && frames >= sw.testFrames)
+            break;
+        usleep(10000);
+    }
+    Json widgets = Json::array();
+    for (const WidgetRecord& w : ctx->recorder->records)
+        widgets.push_back(Json{{"label", w.label}, {"rect", {w.rect.x, w.rect.y, w.rect.w, w.rect.h}}});
+    emit(Json{{"widgets", widgets}});
+    emit(Json{{"frames", frames}});
+    closeWindow(*window);
+    return 0;
+}
