@@ -18,6 +18,16 @@ std::string intPart(double v)
     return std::to_string(int64_t(v));
 }
 
+// Appends rather than chaining operator+, which trips a false -Wrestrict in
+// GCC 12's optimiser.
+std::string concat(std::initializer_list<std::string_view> parts)
+{
+    std::string out;
+    for (std::string_view p : parts)
+        out.append(p);
+    return out;
+}
+
 }  // namespace
 
 Color textColor(const UiContext& ctx, int colorIndex)
@@ -64,7 +74,7 @@ std::string drawLinkedLine(UiContext& ctx, std::string_view line, double x, doub
         if (!found)
             break;
         double w = textWidth(atlas, found->label, size);
-        std::string idText = "link" + std::string(linePrefix) + found->label;
+        std::string idText = concat({"link", linePrefix, found->label});
         int64_t id = widgetIdIndexed(ctx, idText, int64_t(best));
         InteractResult res = interact(ctx, id, {x, baseline - a, w, a - d}, 1);
         renderText(r, ctx.font, found->label, x, baseline, size, accent);
@@ -128,7 +138,7 @@ std::string wrappedLabel(UiContext& ctx, std::string_view text, int colorIndex, 
                 }
             }
         }
-        std::string prefix = "w" + intPart(rect.y) + "." + std::to_string(i);
+        std::string prefix = concat({"w", intPart(rect.y), ".", std::to_string(i)});
         std::string clicked = drawLinkedLine(ctx, line, rect.x, baseline, s, color, lineSpans, prefix);
         if (!clicked.empty())
             result = clicked;
@@ -170,7 +180,7 @@ std::string textBlock(UiContext& ctx, std::string_view text, double width, doubl
         double baseline = rect.y + (rect.h - (a - d)) * 0.5 + a;
         pushClip(*ctx.renderer, rect);
         std::string clicked =
-            drawLinkedLine(ctx, text, rect.x, baseline, size, color, links, "l" + intPart(rect.y));
+            drawLinkedLine(ctx, text, rect.x, baseline, size, color, links, concat({"l", intPart(rect.y)}));
         popClip(*ctx.renderer);
         ctx.lastWidgetRect = rect;
         return clicked;

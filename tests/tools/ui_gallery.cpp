@@ -12,7 +12,9 @@
 #include "codecs/image/png.h"
 #include "core/json.h"
 #include "platform/app_window.h"
+#include "platform/keys.h"
 #include "platform/render/gl_entry_points.h"
+#include "platform/render/primitives.h"
 #include "platform/x11/x11_start.h"
 #include "ui/button.h"
 #include "ui/checkbox.h"
@@ -22,6 +24,10 @@
 #include "ui/input.h"
 #include "ui/label.h"
 #include "ui/layout.h"
+#include "ui/menu.h"
+#include "ui/scroll_area.h"
+#include "ui/text_input.h"
+#include "ui/widget_state.h"
 #include "ui/tooltip.h"
 #include "ui/widget_id.h"
 
@@ -47,6 +53,10 @@ void emit(const Json& j)
 }
 
 struct Gallery {
+    std::string description;
+    std::string password = "p\xC3\xA4ssword";
+    std::string disabled = "Read only";
+    std::string amount = "12.50";
     bool remember = true;
     bool notify = false;
     bool disabledOn = true;
@@ -123,6 +133,72 @@ void iconsPage(UiContext& ctx)
     }
 }
 
+void commit(const char* field, TextEditResult r, const std::string& text)
+{
+    if (r != editNone)
+        emit(Json{{"commit", field}, {"text", text}, {"result", int(r)}});
+}
+
+void formsPage(UiContext& ctx, Gallery& g)
+{
+    double pad = dp(ctx, 16);
+    double half = (ctx.viewWidth - 3 * pad) / 2;
+    pushLayout(ctx, {pad, pad, half, ctx.viewHeight - 2 * pad});
+    heading(ctx, "Text fields");
+    commit("Description", textInput(ctx, "Description", g.description, "What is it for?", 0, false, false),
+           g.description);
+    commit("Password", textInput(ctx, "Password", g.password, "Password", 0, false, true), g.password);
+    commit("Disabled", textInput(ctx, "Disabled", g.disabled, "", 0, true, false), g.disabled);
+    Rect amountRect = nextLayoutRect(ctx, rowHeight(ctx), dp(ctx, 160));
+    commit("Amount", textEdit(ctx, widgetId(ctx, "Amount"), g.amount, amountRect, "0.00", false, true, false), g.amount);
+    heading(ctx, "Progress");
+    progressBar(ctx, 0.3, "Uploading 3 of 10");
+    progressBar(ctx, 1.0, "Done");
+    progressBar(ctx, -1, "");
+    heading(ctx, "Context menu");
+    Rect target = nextLayoutRect(ctx, dp(ctx, 60), 0);
+    fillRoundRect(*ctx.renderer, target, cornerRadius(ctx), ctx.theme.base[slotBackgroundDeep]);
+    uiDrawText(ctx, "Right-click here", target, ctx.theme.base[slotTextSecondary], 0.5, 0, 0);
+    if (ctx.buttonsPressed[3] && ctx.popupId == 0 && rectContains(target, ctx.pointerX, ctx.pointerY))
+        openContextMenu(ctx, "gallery", ctx.pointerX, ctx.pointerY);
+    if (contextMenu(ctx, "gallery", 0)) {
+        if (menuEntry(ctx, "Rename", "F2", true, icText))
+            emit(Json{{"menu", "Rename"}});
+        if (menuEntry(ctx, "Duplicate", "Ctrl+D", true, icCopy))
+            emit(Json{{"menu", "Duplicate"}});
+        menuSeparator(ctx);
+        menuEntry(ctx, "Delete", "Del", false, icDelete);
+        endMenu(ctx);
+    }
+    popLayout(ctx);
+
+    Rect outer{2 * pad + half, pad, half, ctx.viewHeight - 2 * pad};
+    beginScrollArea(ctx, "outer", outer, ctx.theme.base[slotSurface], true);
+    indent(ctx, dp(ctx, 8));
+    for (int i = 0; i < 6; ++i)
+        textBlock(ctx, "Outer row " + std::to_string(i + 1), 0, 0, 0, 0);
+    Rect innerRect = nextLayoutRect(ctx, dp(ctx, 160), availableWidth(ctx) - dp(ctx, 8));
+    beginScrollArea(ctx, "inner", innerRect, ctx.theme.base[slotBackgroundAlt], true);
+    indent(ctx, dp(ctx, 8));
+    for (int i = 0; i < 20; ++i)
+        textBlock(ctx, "Inner row " + std::to_string(i + 1), 0, 0, 1, 0);
+    endScrollArea(ctx, "inner");
+    for (int i = 6; i < 30; ++i)
+        textBlock(ctx, "Outer row " + std::to_string(i + 1), 0, 0, 0, 0);
+    endScrollArea(ctx, "outer");
+}
+
+double scrollOffset(UiContext& ctx, const std::vector<const char*>& path)
+{
+    std::vector<int64_t> saved = ctx.idStack;
+    ctx.idStack.clear();
+    for (size_t i = 0; i + 1 < path.size(); ++i)
+        pushId(ctx, std::string("scroll") + path[i]);
+    double offset = scrollState(ctx, widgetId(ctx, std::string("scroll") + path.back()))->offset;
+    ctx.idStack = saved;
+    return offset;
+}
+
 ImagePtr readFramebuffer(int32_t width, int32_t height)
 {
     ImagePtr image = newImage(width, height, 4);
@@ -170,13 +246,23 @@ int main(int argc, char** argv)
         qm::glClearColor(bg.r, bg.g, bg.b, 1);
         qm::glClear(GL_COLOR_BUFFER_BIT);
         beginFrame(*ctx, 1.0 / 60);
+        if (keyPressed(*ctx, uint8_t(keyA + ('q' - 'a')), modControl, true))
+            break;
         if (page == "icons")
             iconsPage(*ctx);
+        else if (page == "forms")
+            formsPage(*ctx, g);
         else
             labelsPage(*ctx, g);
         drawTooltip(*ctx);
         endFrame(*ctx);
         ++frames;
+        if (frames == 3) {
+            Json widgets = Json::array();
+            for (const WidgetRecord& w : ctx->recorder->records)
+                widgets.push_back(Json{{"label", w.label}, {"rect", {w.rect.x, w.rect.y, w.rect.w, w.rect.h}}});
+            emit(Json{{"layout", widgets}});
+        }
         for (; actionsSeen < pendingActions().size(); ++actionsSeen)
             emit(Json{{"action", pendingActions()[actionsSeen]}});
         if (!sw.shotPath.empty() && frames >= sw.shotFrames) {
@@ -192,6 +278,8 @@ int main(int argc, char** argv)
     for (const WidgetRecord& w : ctx->recorder->records)
         widgets.push_back(Json{{"label", w.label}, {"rect", {w.rect.x, w.rect.y, w.rect.w, w.rect.h}}});
     emit(Json{{"widgets", widgets}});
+    if (page == "forms")
+        emit(Json{{"scroll", {{"outer", scrollOffset(*ctx, {"outer"})}, {"inner", scrollOffset(*ctx, {"outer", "inner"})}}}});
     emit(Json{{"frames", frames}});
     closeWindow(*window);
     return 0;

@@ -61,3 +61,71 @@ def hex_rgb(value):
 
 def close(a, b, tolerance=2):
     return all(abs(p - q) <= tolerance for p, q in zip(a, b))
+
+
+class LiveGallery:
+    """A gallery left running: its JSON lines are collected in a thread, and
+    xdotool drives the pointer and keyboard over its window."""
+
+    def __init__(self, build, env, page, extra=None):
+        import queue
+        import threading
+        self.env = env
+        e = dict(env, ASAN_OPTIONS="detect_leaks=0", **(extra or {}))
+        self.proc = subprocess.Popen([os.path.join(build, "tools", "ui_gallery"), page], env=e,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, encoding="utf-8")
+        self.lines = queue.Queue()
+        self.seen = []
+        threading.Thread(target=self._read, daemon=True).start()
+        layout = self.wait(lambda j: "layout" in j, 60)
+        self.rects = {w["label"]: w["rect"] for w in (layout or {}).get("layout", [])}
+
+    def _read(self):
+        for line in self.proc.stdout:
+            line = line.strip()
+            if line.startswith("{"):
+                self.lines.put(json.loads(line))
+        self.lines.put(None)
+
+    def wait(self, match, timeout=10):
+        import queue
+        import time
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            try:
+                item = self.lines.get(timeout=max(0.01, end - time.monotonic()))
+            except queue.Empty:
+                break
+            if item is None:
+                return None
+            self.seen.append(item)
+            if match(item):
+                return item
+        return None
+
+    def xdo(self, *args):
+        import time
+        subprocess.run(["xdotool", *args], env=self.env, check=True)
+        time.sleep(0.25)
+
+    def click(self, label, button="1", dx=None):
+        x, y, w, h = self.rects[label]
+        self.xdo("mousemove", str(int(x + (dx if dx is not None else w / 2))), str(int(y + h / 2)))
+        self.xdo("click", button)
+
+    def quit(self):
+        self.xdo("key", "ctrl+q")
+        try:
+            out, err = self.proc.communicate(timeout=20)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            out, err = self.proc.communicate()
+        for line in out.splitlines():
+            line = line.strip()
+            if line.startswith("{"):
+                self.seen.append(json.loads(line))
+        while not self.lines.empty():
+            item = self.lines.get()
+            if item is not None:
+                self.seen.append(item)
+        return self.proc.returncode
