@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qm {
@@ -112,6 +113,79 @@ void writeFileAtomic(const std::string& path, std::string_view bytes)
         ::unlink(tmp.c_str());
     }
     syncFolderOf(path);
+}
+
+namespace {
+
+// The file a chain of symbolic links ends at (which need not exist yet).
+std::string followLinks(std::string path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::error_code ec;
+        fs::path target = fs::read_symlink(path, ec);
+        if (ec)
+            return path;
+        path = target.is_absolute() ? target.string() : (fs::path(path).parent_path() / target).string();
+    }
+    errno = ELOOP;
+    raiseErrno("Cannot follow", path);
+}
+
+// Writes a file that others must never read, not even for a moment: it is
+// restricted before the first byte goes in.
+void writePrivately(const std::string& path, std::string_view bytes, unsigned mode, int flags)
+{
+    Fd f {::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | flags, mode_t(mode))};
+    if (f.fd < 0)
+        raiseErrno("Cannot create", path);
+    if (::fchmod(f.fd, mode_t(mode)) != 0)
+        raiseErrno("Cannot restrict", path);
+    writeAll(f.fd, bytes, path);
+    if (::fsync(f.fd) != 0)
+        raiseErrno("Cannot write", path);
+    f.close(path);
+}
+
+}  // namespace
+
+void writeFileAtomic(const std::string& path, std::string_view bytes, const AtomicWriteOptions& options)
+{
+    const std::string target = options.keepSymlink ? followLinks(path) : path;
+    const std::string tmp = target + ".tmp";
+    auto writeTo = [&](const std::string& file, bool fresh) {
+        if (!options.privateMode) {
+            writeFileDurably(file, bytes);
+        } else if (fresh) {
+            if (::unlink(file.c_str()) != 0 && errno != ENOENT)
+                raiseErrno("Cannot replace", file);
+            writePrivately(file, bytes, *options.privateMode, O_EXCL);
+        } else {
+            writePrivately(file, bytes, *options.privateMode, O_TRUNC);
+        }
+    };
+    try {
+        writeTo(tmp, true);
+    } catch (...) {
+        // A half-written secret must not stay behind.
+        if (options.privateMode)
+            ::unlink(tmp.c_str());
+        throw;
+    }
+    if (::rename(tmp.c_str(), target.c_str()) != 0) {
+        int err = errno;
+        if (err != EXDEV) {
+            if (options.privateMode)
+                ::unlink(tmp.c_str());
+            errno = err;
+            raiseErrno("Cannot replace", target);
+        }
+        ::unlink(tmp.c_str());
+        writeTo(target, false);
+    }
+    syncFolderOf(target);
 }
 
 }  // namespace qm

@@ -1,0 +1,297 @@
+#include "app/scrub.h"
+
+#include "core/ascii.h"
+
+#include <array>
+#include <cstdlib>
+
+namespace qm {
+
+namespace {
+
+ScrubIdentity identity;
+
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isWordChar(char c)
+{
+    return isLetter(c) || isAsciiDigit(c) || c == '_' || c == '-';
+}
+
+bool isBoundary(char c)
+{
+    switch (c) {
+    case '\t': case '\n': case '\r': case ' ': case '"': case '\'': case '(': case ')':
+    case ',': case ';': case '<': case '>': case '[': case ']': case '|':
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isLocalChar(char c)
+{
+    return isLetter(c) || isAsciiDigit(c) || c == '%' || c == '+' || c == '-' || c == '.' || c == '_';
+}
+
+bool isDomainChar(char c)
+{
+    return isLetter(c) || isAsciiDigit(c) || c == '-' || c == '.';
+}
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+// The first place at or after `from` where `needle` occurs, ignoring ASCII case.
+size_t findNoCase(std::string_view hay, std::string_view needle, size_t from)
+{
+    if (needle.empty() || needle.size() > hay.size())
+        return std::string_view::npos;
+    for (size_t i = from; i + needle.size() <= hay.size(); ++i) {
+        size_t k = 0;
+        while (k < needle.size() && lower(hay[i + k]) == lower(needle[k]))
+            ++k;
+        if (k == needle.size())
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+constexpr std::array<std::string_view, 35> kKeptExtensions = {
+    "quenmrk", "quenmrkclip", "quenmrkclips", "quenmrktools", "quenmrkjob", "quenmrkcrash", "svg", "dxf", "lbrn2",
+    "stl", "obj", "3mf", "png", "jpg", "jpeg", "gif", "tif", "tiff", "webp", "bmp", "gcode", "nc", "ngc", "tap",
+    "cnc", "txt", "pdf", "ttf", "otf", "ttc", "woff", "woff2", "json", "csv", "zip",
+};
+
+// 0 when no path starts at `a`; otherwise the kind of path (drive, network or
+// home, absolute).
+int pathStartKind(std::string_view t, size_t a)
+{
+    if (a > 0 && !isBoundary(t[a - 1]) && t[a - 1] != '=' && t[a - 1] != ':')
+        return 0;
+    auto at = [&](size_t i) { return i < t.size() ? t[i] : '\0'; };
+    if (isLetter(at(a)) && at(a + 1) == ':' && (at(a + 2) == '/' || at(a + 2) == '\\'))
+        return 3;
+    if ((at(a) == '\\' && at(a + 1) == '\\') || (at(a) == '~' && (at(a + 1) == '/' || at(a + 1) == '\\')))
+        return 2;
+    if (at(a) == '/' && a + 1 < t.size() && isWordChar(t[a + 1])) {
+        for (size_t i = a + 1; i < t.size() && !isBoundary(t[i]); ++i)
+            if (t[i] == '/')
+                return 1;
+    }
+    return 0;
+}
+
+size_t nextBoundary(std::string_view t, size_t from)
+{
+    while (from < t.size() && !isBoundary(t[from]))
+        ++from;
+    return from;
+}
+
+// Every occurrence becomes "~"; the search goes on after it, so the result
+// is as if each replacement were made in place and searched from the byte
+// after the "~".
+std::string replaceHome(const std::string& text, std::string_view spelling)
+{
+    std::string out;
+    size_t copied = 0;
+    for (size_t p = findNoCase(text, spelling, 0); p != std::string::npos;
+         p = findNoCase(text, spelling, p + spelling.size())) {
+        out.append(text, copied, p - copied);
+        out += '~';
+        copied = p + spelling.size();
+    }
+    out.append(text, copied, std::string::npos);
+    return out;
+}
+
+}  // namespace
+
+void setScrubIdentity(ScrubIdentity id)
+{
+    identity = std::move(id);
+}
+
+const ScrubIdentity& scrubIdentity()
+{
+    return identity;
+}
+
+ScrubIdentity scrubIdentityFromEnvironment()
+{
+    ScrubIdentity id;
+    const char* home = std::getenv("HOME");
+    id.home = std::string(home ? home : "") + "/";
+    while (!id.home.empty() && (id.home.back() == '/' || id.home.back() == '\\'))
+        id.home.pop_back();
+    // An empty USERNAME must not hide the login name in USER.
+    const char* user = std::getenv("USERNAME");
+    if (!user || !*user)
+        user = std::getenv("USER");
+    id.user = user ? user : "";
+    id.host = hostName();
+    return id;
+}
+
+std::string scrubEmails(std::string_view t)
+{
+    std::string out;
+    size_t a = 0;
+    for (;;) {
+        size_t at = t.find('@', a);
+        if (at == std::string_view::npos) {
+            out.append(t.substr(a));
+            return out;
+        }
+        size_t start = at;
+        while (start > a && isLocalChar(t[start - 1]))
+            --start;
+        size_t e = at + 1;
+        bool dot = false;
+        while (e < t.size() && isDomainChar(t[e])) {
+            dot = dot || t[e] == '.';
+            ++e;
+        }
+        if (start < at && e > at + 1 && dot) {
+            out.append(t.substr(a, start - a));
+            out += "<email>";
+        } else {
+            out.append(t.substr(a, e - a));
+        }
+        a = e;
+    }
+}
+
+std::string keptExtension(std::string_view path)
+{
+    size_t slash = path.find_last_of("/\\");
+    std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    size_t dot = last.rfind('.');
+    if (dot == std::string_view::npos || dot == 0)
+        return {};
+    std::string ext = asciiLower(last.substr(dot + 1));
+    for (std::string_view kept : kKeptExtensions)
+        if (ext == kept)
+            return "." + ext;
+    return {};
+}
+
+std::string scrubPaths(std::string_view t)
+{
+    std::string out;
+    size_t a = 0;
+    while (a < t.size()) {
+        if (pathStartKind(t, a) != 0) {
+            size_t end = nextBoundary(t, a + 1);
+            std::string_view path = t.substr(a, end - a);
+            out += path.front() == '~' ? "~/<path>" : "<path>";
+            out += keptExtension(path);
+            a = end;
+        } else if (isWordChar(t[a]) && (a == 0 || isBoundary(t[a - 1]))) {
+            size_t end = nextBoundary(t, a);
+            std::string_view word = t.substr(a, end - a);
+            std::string ext = keptExtension(word);
+            if (!ext.empty() && ext.size() < word.size() && word.front() != '<')
+                out += "<file>" + ext;
+            else
+                out.append(word);
+            a = end;
+        } else {
+            out += t[a++];
+        }
+    }
+    return out;
+}
+
+std::string replaceAsWord(std::string_view t, std::string_view word, std::string_view replacement)
+{
+    if (word.size() <= 2)
+        return std::string(t);
+    std::string out;
+    size_t copied = 0;
+    size_t p = findNoCase(t, word, 0);
+    while (p != std::string_view::npos) {
+        size_t end = p + word.size();
+        bool alone = (p == 0 || !isWordChar(t[p - 1])) && (end >= t.size() || !isWordChar(t[end]));
+        if (alone) {
+            out.append(t.substr(copied, p - copied));
+            out += replacement;
+            copied = end;
+        }
+        p = findNoCase(t, word, end);
+    }
+    out.append(t.substr(copied));
+    return out;
+}
+
+std::string scrubText(std::string_view text)
+{
+    std::string t(text);
+    const ScrubIdentity& id = identity;
+    if (id.home.size() > 2) {
+        std::string forward = id.home, backward = id.home;
+        for (char& c : forward)
+            if (c == '\\')
+                c = '/';
+        for (char& c : backward)
+            if (c == '/')
+                c = '\\';
+        t = replaceHome(t, id.home);
+        t = replaceHome(t, forward);
+        t = replaceHome(t, backward);
+    }
+    t = scrubEmails(t);
+    t = scrubPaths(t);
+    t = replaceAsWord(t, id.user, "<user>");
+    t = replaceAsWord(t, id.host, "<computer>");
+    return t;
+}
+
+std::string trimStack(std::string_view stack)
+{
+    static constexpr std::array<std::string_view, 4> markers = {"/src/", "\\src\\", "/lib/", "\\lib\\"};
+    std::string out;
+    size_t i = 0;
+    for (;;) {
+        size_t end = stack.find_first_of("\r\n", i);
+        std::string_view line = stack.substr(i, end == std::string_view::npos ? std::string_view::npos : end - i);
+        std::string kept(line);
+        for (std::string_view marker : markers) {
+            size_t m = line.find(marker);
+            if (m == std::string_view::npos)
+                continue;
+            size_t blank = line.substr(0, m).find_last_of(" \t");
+            size_t t = blank == std::string_view::npos ? 0 : blank + 1;
+            kept = std::string(line.substr(0, t));
+            kept.append(line.substr(m + 1));
+            break;
+        }
+        if (!out.empty())
+            out += '\n';
+        out += kept;
+        if (end == std::string_view::npos)
+            return out;
+        i = end + (stack[end] == '\r' && end + 1 < stack.size() && stack[end + 1] == '\n' ? 2 : 1);
+    }
+}
+
+CrashRecord scrubCrashRecord(const CrashRecord& record)
+{
+    CrashRecord r = record;
+    r.message = scrubText(r.message);
+    r.stack = scrubText(trimStack(r.stack));
+    r.gpu = scrubText(r.gpu);
+    for (std::string& entry : r.trail)
+        entry = scrubText(entry);
+    for (auto& pair : r.context)
+        pair.second = scrubText(pair.second);
+    return r;
+}
+
+}  // namespace qm

@@ -1,0 +1,38 @@
+#pragma once
+// Cleaning of crash texts: a report may leave the machine, so the home
+// folder, e-mail addresses, paths, file names, the login name and the
+// computer's name are replaced by placeholders, and stack frames lose the
+// absolute part of their source paths. Pure byte-string transformations:
+// non-ASCII bytes are never letters, digits or boundaries.
+#include "app/crash_report.h"
+
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+struct ScrubIdentity {
+    std::string home;  // without trailing separators
+    std::string user;
+    std::string host;
+};
+
+// Set once when the crash handlers are installed.
+void setScrubIdentity(ScrubIdentity identity);
+const ScrubIdentity& scrubIdentity();
+// HOME, USERNAME (else USER) and hostName() as the handlers take them.
+ScrubIdentity scrubIdentityFromEnvironment();
+
+std::string scrubText(std::string_view text);
+std::string scrubEmails(std::string_view text);
+std::string scrubPaths(std::string_view text);
+// Replaces the word where it stands alone, ignoring ASCII case; words of two
+// bytes or fewer are left alone.
+std::string replaceAsWord(std::string_view text, std::string_view word, std::string_view replacement);
+// "." and the lower-cased extension when it is one worth keeping, else "".
+std::string keptExtension(std::string_view path);
+std::string trimStack(std::string_view stack);
+
+CrashRecord scrubCrashRecord(const CrashRecord& record);
+
+}  // namespace qm

@@ -1,0 +1,365 @@
+#include "export/xlsx.h"
+
+#include "codecs/archive/zip_writer.h"
+#include "core/portable_text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <string_view>
+
+namespace qm {
+
+namespace {
+
+constexpr std::string_view kXmlDecl = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)";
+constexpr std::string_view kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+constexpr std::string_view kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+constexpr std::string_view kPackageRelNs = "http://schemas.openxmlformats.org/package/2006/relationships";
+constexpr std::string_view kContentTypesNs = "http://schemas.openxmlformats.org/package/2006/content-types";
+constexpr std::string_view kWorksheetType =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+constexpr double kDefaultWidth = 14;
+
+// Escapes the five markup characters. A carriage return goes as a character
+// reference: XML readers turn a literal one into a line feed.
+void appendEscaped(std::string& out, std::string_view text)
+{
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        case '\r': out += "&#13;"; break;
+        default: out += c;
+        }
+    }
+}
+
+void appendText(std::string& out, std::string_view text)
+{
+    if (isPortableText(text))
+        appendEscaped(out, text);
+    else
+        appendEscaped(out, portableText(text));
+}
+
+void appendNumber(std::string& out, double value)
+{
+    if (!std::isfinite(value)) {
+        out += '0';
+        return;
+    }
+    // Fixed notation of the largest double takes 309 digits before the point.
+    char buf[400];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
+    if (ec != std::errc()) {
+        out += '0';
+        return;
+    }
+    char* p = end;
+    while (p[-1] == '0')
+        --p;
+    if (p[-1] == '.')
+        --p;
+    std::string_view digits(buf, size_t(p - buf));
+    // A tiny negative value rounds to "-0", which is plain zero.
+    out += digits == "-0" ? std::string_view("0") : digits;
+}
+
+void appendInt(std::string& out, int64_t n)
+{
+    char buf[24];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, n);
+    out.append(buf, end);
+}
+
+void appendColumnLetters(std::string& out, int32_t index)
+{
+    char buf[8];
+    char* p = buf + sizeof buf;
+    int64_t i = index < 0 ? 0 : index;
+    for (;;) {
+        *--p = char('A' + i % 26);
+        if (i < 26)
+            break;
+        i = i / 26 - 1;
+    }
+    out.append(p, buf + sizeof buf);
+}
+
+int32_t colourIndex(const std::vector<std::string>& colours, const std::string& colour)
+{
+    for (size_t j = 0; j < colours.size(); ++j)
+        if (colours[j] == colour)
+            return int32_t(j);
+    return -1;
+}
+
+std::vector<uint8_t> bytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+}  // namespace
+
+XlsxCell xlsxText(std::string text, bool bold, bool header)
+{
+    XlsxCell c;
+    c.kind = xcText;
+    c.text = std::move(text);
+    c.bold = bold;
+    c.header = header;
+    return c;
+}
+
+XlsxCell xlsxNumberCell(double value, bool bold)
+{
+    XlsxCell c;
+    c.kind = xcNumber;
+    c.value = value;
+    c.bold = bold;
+    return c;
+}
+
+XlsxCell xlsxMoney(double value, bool bold, std::string colour)
+{
+    XlsxCell c;
+    c.kind = xcMoney;
+    c.value = value;
+    c.bold = bold;
+    c.colour = std::move(colour);
+    return c;
+}
+
+std::string xlsxNumber(double value)
+{
+    std::string out;
+    appendNumber(out, value);
+    return out;
+}
+
+std::string columnLetters(int32_t index)
+{
+    std::string out;
+    appendColumnLetters(out, index);
+    return out;
+}
+
+std::vector<std::string> xlsxColours(const std::vector<XlsxSheet>& sheets)
+{
+    std::vector<std::string> colours;
+    for (const XlsxSheet& sheet : sheets)
+        for (const XlsxRow& row : sheet.rows)
+            for (const XlsxCell& cell : row)
+                if (cell.kind == xcMoney && !cell.colour.empty() && colourIndex(colours, cell.colour) < 0)
+                    colours.push_back(cell.colour);
+    return colours;
+}
+
+int32_t xlsxStyleIndex(const XlsxCell& cell, const std::vector<std::string>& colours)
+{
+    int32_t bold = cell.bold ? 1 : 0;
+    switch (cell.kind) {
+    case xcNumber:
+        return 2 + bold;
+    case xcMoney: {
+        int32_t j = cell.colour.empty() ? -1 : colourIndex(colours, cell.colour);
+        return (j >= 0 ? 7 + 2 * j : 4) + bold;
+    }
+    default:
+        return cell.header ? 6 : bold;
+    }
+}
+
+std::string worksheetXml(const std::vector<XlsxRow>& rows, const std::vector<double>& widths,
+                         const std::vector<std::string>& colours)
+{
+    std::string out;
+    size_t cells = 0;
+    size_t columns = 0;
+    for (const XlsxRow& row : rows) {
+        cells += row.size();
+        columns = std::max(columns, row.size());
+    }
+    out.reserve(256 + rows.size() * 16 + cells * 48);
+    out += kXmlDecl;
+    out += "<worksheet xmlns=\"";
+    out += kMainNs;
+    out += "\">";
+    if (columns > 0) {
+        out += "<cols>";
+        for (size_t i = 1; i <= columns; ++i) {
+            out += "<col min=\"";
+            appendInt(out, int64_t(i));
+            out += "\" max=\"";
+            appendInt(out, int64_t(i));
+            out += "\" width=\"";
+            appendNumber(out, i <= widths.size() ? widths[i - 1] : kDefaultWidth);
+            out += "\" customWidth=\"1\"/>";
+        }
+        out += "</cols>";
+    }
+    out += "<sheetData>";
+    // The last colour looked up is usually the next one asked for.
+    const std::string* lastColour = nullptr;
+    int32_t lastIndex = -1;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const int64_t rowNumber = int64_t(r) + 1;
+        out += "<row r=\"";
+        appendInt(out, rowNumber);
+        out += "\">";
+        const XlsxRow& row = rows[r];
+        for (size_t col = 0; col < row.size(); ++col) {
+            const XlsxCell& cell = row[col];
+            out += "<c r=\"";
+            appendColumnLetters(out, int32_t(std::min<size_t>(col, INT32_MAX)));
+            appendInt(out, rowNumber);
+            int32_t style;
+            if (cell.kind == xcMoney && !cell.colour.empty()) {
+                if (!lastColour || *lastColour != cell.colour) {
+                    lastColour = &cell.colour;
+                    lastIndex = colourIndex(colours, cell.colour);
+                }
+                style = (lastIndex >= 0 ? 7 + 2 * lastIndex : 4) + (cell.bold ? 1 : 0);
+            } else {
+                style = xlsxStyleIndex(cell, colours);
+            }
+            if (cell.kind == xcNumber || cell.kind == xcMoney) {
+                out += "\" s=\"";
+                appendInt(out, style);
+                out += "\"><v>";
+                appendNumber(out, cell.value);
+                out += "</v></c>";
+            } else {
+                out += "\" t=\"inlineStr\" s=\"";
+                appendInt(out, style);
+                out += "\"><is><t xml:space=\"preserve\">";
+                appendText(out, cell.text);
+                out += "</t></is></c>";
+            }
+        }
+        out += "</row>";
+    }
+    out += "</sheetData></worksheet>";
+    return out;
+}
+
+std::string stylesXml(const std::vector<std::string>& colours)
+{
+    const int64_t n = int64_t(colours.size());
+    std::string out;
+    out += kXmlDecl;
+    out += "<styleSheet xmlns=\"";
+    out += kMainNs;
+    out += "\">";
+    out += "<numFmts count=\"1\"><numFmt numFmtId=\"164\" "
+           "formatCode=\"&quot;$&quot;#,##0.00;[Red]\\-&quot;$&quot;#,##0.00\"/></numFmts>";
+    out += "<fonts count=\"";
+    appendInt(out, 3 + 2 * n);
+    out += "\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font>"
+           "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/></font>"
+           "<font><b/><sz val=\"11\"/><color rgb=\"FFFFFFFF\"/><name val=\"Calibri\"/></font>";
+    for (const std::string& colour : colours) {
+        for (int bold = 0; bold < 2; ++bold) {
+            out += bold ? "<font><b/>" : "<font>";
+            out += "<sz val=\"11\"/><color rgb=\"";
+            appendText(out, colour);
+            out += "\"/><name val=\"Calibri\"/></font>";
+        }
+    }
+    out += "</fonts>";
+    out += "<fills count=\"3\"><fill><patternFill patternType=\"none\"/></fill>"
+           "<fill><patternFill patternType=\"gray125\"/></fill>"
+           "<fill><patternFill patternType=\"solid\"><fgColor rgb=\"FF2A68B7\"/><bgColor indexed=\"64\"/>"
+           "</patternFill></fill></fills>";
+    out += "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>";
+    out += "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>";
+    out += "<cellXfs count=\"";
+    appendInt(out, 7 + 2 * n);
+    out += "\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
+           "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" applyFont=\"1\"/>"
+           "<xf numFmtId=\"4\" fontId=\"0\" fillId=\"0\" borderId=\"0\" applyNumberFormat=\"1\"/>"
+           "<xf numFmtId=\"4\" fontId=\"1\" fillId=\"0\" borderId=\"0\" applyNumberFormat=\"1\" applyFont=\"1\"/>"
+           "<xf numFmtId=\"164\" fontId=\"0\" fillId=\"0\" borderId=\"0\" applyNumberFormat=\"1\"/>"
+           "<xf numFmtId=\"164\" fontId=\"1\" fillId=\"0\" borderId=\"0\" applyNumberFormat=\"1\" applyFont=\"1\"/>"
+           "<xf numFmtId=\"0\" fontId=\"2\" fillId=\"2\" borderId=\"0\" applyFont=\"1\" applyFill=\"1\"/>";
+    for (int64_t j = 0; j < 2 * n; ++j) {
+        out += "<xf numFmtId=\"164\" fontId=\"";
+        appendInt(out, 3 + j);
+        out += "\" fillId=\"0\" borderId=\"0\" applyNumberFormat=\"1\" applyFont=\"1\"/>";
+    }
+    out += "</cellXfs>";
+    out += "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>";
+    out += "</styleSheet>";
+    return out;
+}
+
+std::vector<uint8_t> writeXlsx(const std::vector<XlsxSheet>& sheets)
+{
+    const std::vector<std::string> colours = xlsxColours(sheets);
+    std::vector<ZipEntry> entries;
+    entries.reserve(sheets.size() + 5);
+
+    std::string types;
+    types += kXmlDecl;
+    types += "<Types xmlns=\"";
+    types += kContentTypesNs;
+    types += "\"><Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+             "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+             "<Override PartName=\"/xl/workbook.xml\" "
+             "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+             "<Override PartName=\"/xl/styles.xml\" "
+             "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>";
+
+    std::string workbook;
+    workbook += kXmlDecl;
+    workbook += "<workbook xmlns=\"";
+    workbook += kMainNs;
+    workbook += "\" xmlns:r=\"";
+    workbook += kRelNs;
+    workbook += "\"><sheets>";
+
+    std::string rels;
+    rels += kXmlDecl;
+    rels += "<Relationships xmlns=\"";
+    rels += kPackageRelNs;
+    rels += "\"><Relationship Id=\"rIdS\" Type=\"";
+    rels += kRelNs;
+    rels += "/styles\" Target=\"styles.xml\"/>";
+
+    for (size_t k = 0; k < sheets.size(); ++k) {
+        const std::string i = std::to_string(k + 1);
+        types += "<Override PartName=\"/xl/worksheets/sheet" + i + ".xml\" ContentType=\"";
+        types += kWorksheetType;
+        types += "\"/>";
+        workbook += "<sheet name=\"";
+        appendText(workbook, sheets[k].name);
+        workbook += "\" sheetId=\"" + i + "\" r:id=\"rId" + i + "\"/>";
+        rels += "<Relationship Id=\"rId" + i + "\" Type=\"";
+        rels += kRelNs;
+        rels += "/worksheet\" Target=\"worksheets/sheet" + i + ".xml\"/>";
+        entries.push_back({"xl/worksheets/sheet" + i + ".xml",
+                           bytesOf(worksheetXml(sheets[k].rows, sheets[k].widths, colours))});
+    }
+    types += "</Types>";
+    workbook += "</sheets></workbook>";
+    rels += "</Relationships>";
+
+    std::string rootRels;
+    rootRels += kXmlDecl;
+    rootRels += "<Relationships xmlns=\"";
+    rootRels += kPackageRelNs;
+    rootRels += "\"><Relationship Id=\"rId1\" Type=\"";
+    rootRels += kRelNs;
+    rootRels += "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
+
+    entries.push_back({"[Content_Types].xml", bytesOf(types)});
+    entries.push_back({"_rels/.rels", bytesOf(rootRels)});
+    entries.push_back({"xl/workbook.xml", bytesOf(workbook)});
+    entries.push_back({"xl/_rels/workbook.xml.rels", bytesOf(rels)});
+    entries.push_back({"xl/styles.xml", bytesOf(stylesXml(colours))});
+    return zipFiles(entries, 6);
+}
+
+}  // namespace qm

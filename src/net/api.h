@@ -1,0 +1,95 @@
+#pragma once
+// Calls of the web service's JSON API: one HTTPS POST of a JSON object below
+// "/api/v1/" per call, its answer turned into an ApiResult with a stable
+// error code and a message fit to show. performRequest runs one queued job
+// (an account call, a sync or a picture download) on the worker thread; it
+// touches no application state.
+#include "core/json.h"
+#include "net/http.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace qm {
+
+struct ApiResult {
+    bool ok = false;               // a 2xx status with a JSON object as body
+    std::int32_t status = 0;       // 0 when the service was not reached
+    bool transportFailed = false;  // curl failed to run or to reach the service
+    std::string message;           // what to show when ok is false
+    std::string code;              // machine-readable error code, possibly empty
+    std::optional<Json> reply;     // the parsed answer when it was JSON
+};
+
+enum RequestCategory : std::uint8_t {
+    rcSync = 0,
+    rcAccount = 1,
+    rcPicture = 2,
+};
+
+// The account calls; the numbers are shared with the pages and the pump.
+enum AccountRequestKind : std::uint8_t {
+    akMe = 0,
+    akLogin = 1,
+    akSignup = 2,
+    akForgotPassword = 3,
+    akLoginWithCode = 4,
+    akResendVerification = 5,
+    akProfile = 6,
+    akEmail = 7,
+    akPassword = 8,
+    akTheme = 9,
+    akTwoFactorSetup = 10,
+    akTwoFactorEnable = 11,
+    akTwoFactorDisable = 12,
+    akDeleteAccount = 13,
+    akCalendarToken = 14,
+    akLogout = 15,
+    akCheckVerified = 16,
+    akAvatarUpload = 17,
+    akAvatarDelete = 18,
+    akCalendarTokenOff = 19,
+};
+
+// Body parameters of an account call, sent in this order.
+using RequestParams = std::vector<std::pair<std::string, std::string>>;
+
+struct NetRequest {
+    RequestCategory category = rcAccount;
+    std::string server;  // the base address; for rcPicture the picture's full URL
+    std::string token;   // empty when signed out
+    AccountRequestKind kind = akMe;
+    RequestParams params;     // rcPicture: a "post" key marks a download by POST
+    std::optional<Json> ops;  // rcSync: the journal operations
+    std::string etag;         // rcSync: the local copy's tag; rcPicture: the cache key
+    std::int32_t highestSeq = 0;
+};
+
+struct NetReply {
+    RequestCategory category = rcAccount;
+    AccountRequestKind kind = akMe;
+    ApiResult result;  // for a picture only `ok` is set
+    std::int32_t highestSeq = 0;
+    std::int32_t opCount = 0;
+    std::string pictureKey;
+    std::string pictureData;
+    bool pictureByPost = false;
+};
+
+// The device name every account call carries.
+inline constexpr std::string_view deviceName = "linux Quenmark";
+
+// The path below "/api/v1/" of an account call.
+std::string_view accountRequestPath(AccountRequestKind kind);
+
+// POSTs `body` (an object, or none for {}) with "token" added when signed in.
+ApiResult callApi(std::string_view server, std::string_view path, const std::optional<Json>& body,
+                  std::string_view token, int timeoutMs, const HttpCancel* cancel = nullptr);
+
+NetReply performRequest(const NetRequest& request, const HttpCancel* cancel = nullptr);
+
+}  // namespace qm

@@ -1,0 +1,76 @@
+// The time limits and bodies that each kind of job hands to curl, seen by the
+// recording curl. What the service receives is checked in net_https.py.
+#include "core/json.h"
+#include "net/api.h"
+#include "net/fake_curl_helpers.h"
+
+#include <gtest/gtest.h>
+
+namespace qm {
+namespace {
+
+std::string limitOf(const std::vector<std::string>& args)
+{
+    for (std::size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == "--max-time")
+            return args[i + 1];
+    return "";
+}
+
+TEST(ApiRequests, EachJobUsesItsLimitAndBody)
+{
+    test::FakeCurl fake;
+    fake.answer("{\"ok\":true}\n200");
+
+    NetRequest account;
+    account.category = rcAccount;
+    account.server = "https://svc.example";
+    account.kind = akLogin;
+    account.params = {{"email", "a@b.example"}, {"password", "pw"}};
+    NetReply r = performRequest(account);
+    EXPECT_TRUE(r.result.ok);
+    EXPECT_EQ(limitOf(fake.arguments()), "30");
+    EXPECT_EQ(fake.arguments().back(), "https://svc.example/api/v1/auth/login");
+    EXPECT_EQ(parseJson(fake.input()), parseJson(R"({"email":"a@b.example","password":"pw","device_name":"linux Quenmark"})"));
+
+    NetRequest sync;
+    sync.category = rcSync;
+    sync.server = "https://svc.example";
+    sync.token = "tok";
+    sync.ops = Json::array({Json{{"seq", 1}}});
+    sync.etag = "e1";
+    sync.highestSeq = 1;
+    r = performRequest(sync);
+    EXPECT_EQ(limitOf(fake.arguments()), "60");
+    EXPECT_EQ(fake.arguments().back(), "https://svc.example/api/v1/sync");
+    EXPECT_EQ(parseJson(fake.input()), parseJson(R"({"ops":[{"seq":1}],"etag":"e1","token":"tok"})"));
+    EXPECT_EQ(r.opCount, 1);
+
+    NetRequest avatar;
+    avatar.category = rcPicture;
+    avatar.server = "https://svc.example/api/v1/me/avatar";
+    avatar.token = "tok";
+    avatar.params = {{"post", "1"}};
+    avatar.etag = "key";
+    fake.answer("PNGDATA\n\n200");
+    r = performRequest(avatar);
+    EXPECT_EQ(limitOf(fake.arguments()), "20");
+    EXPECT_EQ(fake.arguments()[7], "POST");
+    EXPECT_EQ(fake.input(), R"({"token":"tok"})");
+    EXPECT_TRUE(r.result.ok);
+    EXPECT_EQ(r.pictureData, "PNGDATA\n");
+    EXPECT_EQ(r.pictureKey, "key");
+
+    NetRequest icon;
+    icon.category = rcPicture;
+    icon.server = "https://svc.example/icons/3.png";
+    fake.answer("ICON\n404");
+    r = performRequest(icon);
+    EXPECT_EQ(limitOf(fake.arguments()), "20");
+    EXPECT_EQ(fake.arguments()[4], "-L");
+    EXPECT_FALSE(r.result.ok);
+    EXPECT_EQ(r.pictureData, "");
+}
+
+}  // namespace
+}  // namespace qm

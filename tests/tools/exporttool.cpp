@@ -1,0 +1,88 @@
+// Test tool for the export oracle checks.
+//   exporttool xlsx SPEC.json OUT        a workbook described in JSON (texts in hex)
+//   exporttool ofx BUDGET.json FROM TO SERVERTIME OUT
+//   exporttool ics BUDGET.json FROM TO LABEL EPOCH_SECONDS OUT
+// SPEC: {"sheets": [{"name": HEX, "widths": [..], "rows": [[CELL, ..], ..]}]},
+// CELL: {"k": 0 text | 1 number | 2 money, "t": HEX, "v": number, "b": bold,
+// "h": header, "c": colour}. Budgets are data.json budget objects.
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "core/files.h"
+#include "core/json.h"
+#include "export/icalendar.h"
+#include "export/ofx_export.h"
+#include "export/xlsx.h"
+#include "model/budget.h"
+
+namespace {
+
+std::string unhex(const std::string& hex)
+{
+    std::string out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+qm::XlsxCell cellFrom(const qm::Json& j)
+{
+    qm::XlsxCell c;
+    c.kind = uint8_t(j.value("k", 0));
+    c.text = unhex(j.value("t", std::string()));
+    c.value = j.value("v", 0.0);
+    c.bold = j.value("b", false);
+    c.header = j.value("h", false);
+    c.colour = j.value("c", std::string());
+    return c;
+}
+
+std::vector<qm::XlsxSheet> sheetsFrom(const qm::Json& spec)
+{
+    std::vector<qm::XlsxSheet> sheets;
+    for (const qm::Json& s : spec.at("sheets")) {
+        qm::XlsxSheet sheet;
+        sheet.name = unhex(s.value("name", std::string()));
+        for (const qm::Json& w : s.value("widths", qm::Json::array()))
+            sheet.widths.push_back(w.get<double>());
+        for (const qm::Json& r : s.value("rows", qm::Json::array())) {
+            qm::XlsxRow row;
+            for (const qm::Json& c : r)
+                row.push_back(cellFrom(c));
+            sheet.rows.push_back(std::move(row));
+        }
+        sheets.push_back(std::move(sheet));
+    }
+    return sheets;
+}
+
+qm::BudgetPtr budgetFrom(const std::string& path) { return qm::budgetFromJson(qm::parseJson(qm::readFile(path))); }
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 3 && args[0] == "xlsx") {
+        std::vector<uint8_t> bytes = qm::writeXlsx(sheetsFrom(qm::parseJson(qm::readFile(args[1]))));
+        qm::writeFileDurably(args[2], std::string(bytes.begin(), bytes.end()));
+        return 0;
+    }
+    if (args.size() == 6 && args[0] == "ofx") {
+        qm::BudgetPtr b = budgetFrom(args[1]);
+        qm::writeFileDurably(args[5], qm::writeOfx(*b, qm::parseIso(args[2]), qm::parseIso(args[3]), args[4]));
+        return 0;
+    }
+    if (args.size() == 7 && args[0] == "ics") {
+        qm::BudgetPtr b = budgetFrom(args[1]);
+        int64_t epoch = std::atoll(args[5].c_str());
+        std::string text = qm::writeICalendar(*b, qm::parseIso(args[2]), qm::parseIso(args[3]), args[4],
+                                              qm::kCalendarDomain, [epoch] { return epoch; });
+        qm::writeFileDurably(args[6], text);
+        return 0;
+    }
+    std::cerr << "usage: exporttool xlsx SPEC OUT | ofx BUDGET FROM TO TIME OUT | ics BUDGET FROM TO LABEL EPOCH OUT\n";
+    return 2;
+}

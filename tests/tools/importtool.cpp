@@ -1,0 +1,57 @@
+// Test-only driver of the statement import for the oracle scripts.
+//   importtool parse FILE     one JSON object per row of the statement
+//   importtool similarity     stdin: lines "HEX HEX" (two byte strings);
+//                             stdout: the similarity of each, 17 digits
+#include "core/files.h"
+#include "core/json.h"
+#include "export/import_detect.h"
+#include "export/ofx_import.h"
+#include "model/dates.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+using namespace qm;
+
+namespace {
+
+std::string fromHex(const std::string& hex)
+{
+    std::string out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string cmd = argc > 1 ? argv[1] : "";
+    if (cmd == "parse" && argc == 3) {
+        for (const ImportRow& row : parseOfx(readFile(argv[2]))) {
+            Json j = Json::object();
+            j["date"] = formatIso(row.date);
+            j["amount"] = row.amount;
+            j["fitid"] = row.fitId;
+            j["description"] = row.description;
+            std::cout << dumpJson(j) << "\n";
+        }
+        return 0;
+    }
+    if (cmd == "similarity") {
+        std::string line;
+        char buf[64];
+        while (std::getline(std::cin, line)) {
+            size_t space = line.find(' ');
+            std::string a = fromHex(line.substr(0, space));
+            std::string b = space == std::string::npos ? "" : fromHex(line.substr(space + 1));
+            std::snprintf(buf, sizeof buf, "%.17g\n", descriptionSimilarity(a, b));
+            std::cout << buf;
+        }
+        return 0;
+    }
+    std::cerr << "usage: importtool parse FILE | similarity\n";
+    return 2;
+}
