@@ -1,7 +1,7 @@
 #include "ui/button.h"
 
 #include "platform/render/primitives.h"
-#include "ui/action_log.h"
+#include "ui/trail.h"
 #include "ui/layout.h"
 #include "ui/tooltip.h"
 #include "ui/widget_id.h"
@@ -109,7 +109,7 @@ bool drawButton(UiContext& ctx, int64_t id, std::string_view label, const Rect& 
     if (res.hovered && !disabled)
         ctx.cursorShape = curArrow;
     if (res.clicked)
-        recordAction("Button: " + (label.empty() ? std::string(iconName(icon)) : std::string(label)));
+        addTrail("Button: " + (label.empty() ? std::string(iconName(icon)) : std::string(label)));
     return res.clicked;
 }
 

@@ -1,7 +1,7 @@
 #include "ui/checkbox.h"
 
 #include "platform/render/primitives.h"
-#include "ui/action_log.h"
+#include "ui/trail.h"
 #include "ui/icons.h"
 #include "ui/layout.h"
 #include "ui/tooltip.h"
@@ -73,7 +73,7 @@ bool checkbox(UiContext& ctx, std::string_view label, bool& value, bool disabled
 
     if (res.clicked) {
         value = !value;
-        recordAction("Tick box: " + std::string(label) + (value ? " (on)" : " (off)"));
+        addTrail("Tick box: " + std::string(label) + (value ? " (on)" : " (off)"));
         return true;
     }
     return false;

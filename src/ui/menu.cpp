@@ -1,7 +1,7 @@
 #include "ui/menu.h"
 
 #include "platform/render/primitives.h"
-#include "ui/action_log.h"
+#include "ui/trail.h"
 #include "ui/hit_test.h"
 #include "ui/input.h"
 #include "ui/layout.h"
@@ -122,7 +122,7 @@ bool menuEntry(UiContext& ctx, std::string_view label, std::string_view shortcut
     }
     ctx.menuContentWidth = std::max(ctx.menuContentWidth, width);
     if (res.clicked) {
-        recordAction("Menu: " + std::string(label));
+        addTrail("Menu: " + std::string(label));
         closePopup(ctx);
         return true;
     }

@@ -29,6 +29,7 @@
 #include "ui/text_input.h"
 #include "ui/widget_state.h"
 #include "ui/tooltip.h"
+#include "ui/trail.h"
 #include "ui/widget_id.h"
 
 #include <unistd.h>
@@ -36,9 +37,6 @@
 #include <cstdio>
 #include <string>
 
-namespace qm {
-std::vector<std::string>& pendingActions();
-}
 
 namespace {
 
@@ -231,7 +229,7 @@ int main(int argc, char** argv)
         fillDarkTheme(ctx->theme);
     ctx->recorder = std::make_unique<WidgetRecorder>();
     Gallery g;
-    size_t actionsSeen = 0;
+    int32_t actionsSeen = trailVersion();
     int frames = 0;
     for (;;) {
         std::vector<WindowEvent> events = pollEvents(*window);
@@ -263,8 +261,10 @@ int main(int argc, char** argv)
                 widgets.push_back(Json{{"label", w.label}, {"rect", {w.rect.x, w.rect.y, w.rect.w, w.rect.h}}});
             emit(Json{{"layout", widgets}});
         }
-        for (; actionsSeen < pendingActions().size(); ++actionsSeen)
-            emit(Json{{"action", pendingActions()[actionsSeen]}});
+        if (trailVersion() != actionsSeen) {
+            actionsSeen = trailVersion();
+            emit(Json{{"action", actionTrail().back()}});
+        }
         if (!sw.shotPath.empty() && frames >= sw.shotFrames) {
             savePng(*readFramebuffer(window->width, window->height), sw.shotPath);
             break;

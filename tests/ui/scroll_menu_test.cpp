@@ -3,6 +3,7 @@
 #include "ui/scroll_area.h"
 
 #include "ui/hit_test.h"
+#include "ui/trail.h"
 #include "ui/layout.h"
 #include "ui/widget_id.h"
 #include "ui_harness.h"
@@ -10,9 +11,6 @@
 #include <gtest/gtest.h>
 
 namespace qm {
-
-std::vector<std::string>& pendingActions();
-
 namespace {
 
 using testing::Shape;
@@ -218,7 +216,7 @@ TEST(Menu, SpacingDisabledEntriesAndTrail)
     m.frame();
     EXPECT_TRUE(m.chosen.at(2));
     EXPECT_FALSE(isPopupOpen(*m.h.ctx, widgetId(*m.h.ctx, "ctxm")));
-    EXPECT_EQ(pendingActions().back(), "Menu: Entry 2");
+    EXPECT_EQ(actionTrail().back(), "Menu: Entry 2");
 }
 
 TEST(Menu, OverflowStripsScrollAtFourteenRowsASecond)

@@ -3,6 +3,7 @@
 #include "ui/checkbox.h"
 #include "ui/label.h"
 #include "ui/layout.h"
+#include "ui/trail.h"
 #include "ui/tooltip.h"
 #include "ui/widget_id.h"
 
@@ -12,9 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace qm {
-
-std::vector<std::string>& pendingActions();
-
 namespace {
 
 using testing::Shape;
@@ -24,7 +22,8 @@ using testing::sameColor;
 
 std::string lastAction()
 {
-    return pendingActions().empty() ? "" : pendingActions().back();
+    std::vector<std::string> trail = actionTrail();
+    return trail.empty() ? "" : trail.back();
 }
 
 TEST(Links, TargetTexts)
@@ -267,7 +266,6 @@ TEST(Button, WrapOrEllipsisByHeightAndTrail)
     EXPECT_LT(shortQuads, tallQuads); // cut with an ellipsis vs every letter on two lines
     EXPECT_GE(textLines().size(), 2u);
 
-    pendingActions().clear();
     h.click(10, 10);
     bool clicked = false;
     h.frame([&] { clicked = drawButton(*h.ctx, 2, "", {0, 0, 32, 32}, buttonQuiet, icClose, false, false); });
