@@ -18,9 +18,11 @@
 #include "platform/x11/x11_start.h"
 #include "ui/button.h"
 #include "ui/checkbox.h"
+#include "ui/combo_box.h"
 #include "ui/context.h"
 #include "ui/env_switches.h"
 #include "ui/icons.h"
+#include "ui/hit_test.h"
 #include "ui/input.h"
 #include "ui/label.h"
 #include "ui/layout.h"
@@ -28,6 +30,8 @@
 #include "ui/scroll_area.h"
 #include "ui/text_input.h"
 #include "ui/widget_state.h"
+#include "ui/window.h"
+#include "ui/wrap.h"
 #include "ui/tooltip.h"
 #include "ui/trail.h"
 #include "ui/widget_id.h"
@@ -35,6 +39,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 
@@ -61,6 +66,13 @@ struct Gallery {
     bool disabledOff = false;
     bool wrapInRow = false;
     int clicks = 0;
+    // Dialogs page.
+    WindowState form, message, resizable;
+    std::string formDescription = "Groceries";
+    std::string formAmount = "42.00";
+    int32_t repeat = 2, theme = -1, category = 5, bottom = 0;
+    bool formReminder = true;
+    int64_t formFieldId = 0;
 };
 
 void heading(UiContext& ctx, const char* text)
@@ -186,6 +198,100 @@ void formsPage(UiContext& ctx, Gallery& g)
     endScrollArea(ctx, "outer");
 }
 
+const std::vector<std::string> kRepeats = {"Once", "Every day", "Every week", "Every two weeks", "Every month",
+                                           "Every year"};
+const std::vector<std::string> kThemes = {"Light", "Dark", "Follow the system"};
+
+std::vector<std::string> categories()
+{
+    std::vector<std::string> out;
+    for (const char* c : {"Groceries", "Rent", "Utilities", "Transport", "Insurance", "Eating out", "Health",
+                          "Clothing", "Gifts", "Holidays", "Savings", "Salary", "Interest", "Fees", "Other"})
+        out.push_back(c);
+    return out;
+}
+
+void openForm(UiContext& ctx, Gallery& g)
+{
+    (void)ctx;
+    g.form.open = true;
+    g.form.focusOnOpen = "Description";
+}
+
+void dialogsPage(UiContext& ctx, Gallery& g)
+{
+    double pad = dp(ctx, 16);
+    pushLayout(ctx, {pad, pad, ctx.viewWidth - 2 * pad, ctx.viewHeight - 2 * pad});
+    heading(ctx, "Windows and dialogs");
+    beginRow(ctx, rowHeight(ctx), {-1, -1, -1});
+    if (iconButton(ctx, "Open form", buttonPrimary, icNew, 0, false))
+        openForm(ctx, g);
+    if (iconButton(ctx, "Message", buttonNormal, icInfo, 0, false))
+        g.message.open = true;
+    if (iconButton(ctx, "Resizable", buttonNormal, icPanelFloat, 0, false))
+        g.resizable.open = true;
+    endRow(ctx);
+    heading(ctx, "Combo boxes");
+    beginRow(ctx, rowHeight(ctx), {-1, -1, -1});
+    Rect a = nextLayoutRect(ctx, 0, 0);
+    if (comboBox(ctx, widgetId(ctx, "Theme"), g.theme, kThemes, a, false))
+        emit(Json{{"combo", "Theme"}, {"index", g.theme}});
+    Rect b = nextLayoutRect(ctx, 0, 0);
+    static const std::vector<std::string> cats = categories();
+    if (comboBox(ctx, widgetId(ctx, "Category"), g.category, cats, b, false))
+        emit(Json{{"combo", "Category"}, {"index", g.category}});
+    Rect c = nextLayoutRect(ctx, 0, 0);
+    comboBox(ctx, widgetId(ctx, "Locked"), g.repeat, kRepeats, c, true);
+    endRow(ctx);
+    textBlock(ctx, "A list near the bottom of the view opens above its bar:", 0, 0, 1, 0);
+    Rect low{pad, ctx.viewHeight - pad - rowHeight(ctx), dp(ctx, 220), rowHeight(ctx)};
+    comboBox(ctx, widgetId(ctx, "Bottom"), g.bottom, kRepeats, low, false);
+    popLayout(ctx);
+
+    if (beginWindow(ctx, "resizable", "Resizable window", g.resizable, dp(ctx, 360), dp(ctx, 260), false, true, true,
+                    false)) {
+        wrappedLabel(ctx, "Drag the title to move this window and the grip at its bottom right to resize it.", 1, 0);
+        endWindow(ctx);
+    }
+    double fh = fitWindowHeight(ctx, g.form, dp(ctx, 520));
+    if (beginWindow(ctx, "form", "New transaction", g.form, dp(ctx, 460), fh, true, true, false, true)) {
+        textBlock(ctx, "Description", 0, 0, 1, 0);
+        TextEditResult r = textInput(ctx, "Description", g.formDescription, "What is it for?", 0, false, false);
+        g.formFieldId = ctx.lastWidgetId;
+        commit("Description", r, g.formDescription);
+        textBlock(ctx, "Amount", 0, 0, 1, 0);
+        commit("Amount", textInput(ctx, "Amount", g.formAmount, "0.00", 0, false, false), g.formAmount);
+        textBlock(ctx, "Repeat", 0, 0, 1, 0);
+        Rect combo = nextLayoutRect(ctx, rowHeight(ctx), 0);
+        comboBox(ctx, widgetId(ctx, "Repeat"), g.repeat, kRepeats, combo, false);
+        checkbox(ctx, "Remind me the day before", g.formReminder, false, true);
+        windowFooter(ctx, 0);
+        beginRow(ctx, rowHeight(ctx), {-1, dp(ctx, 100), dp(ctx, 100)});
+        skipRowCell(ctx);
+        if (iconButton(ctx, "Cancel", buttonNormal, icNone, 0, false))
+            g.form.open = false;
+        if (iconButton(ctx, "Save", buttonPrimary, icNone, 0, false)) {
+            g.form.open = false;
+            emit(Json{{"saved", g.formDescription}});
+        }
+        endRow(ctx);
+        endWindow(ctx);
+    }
+    if (beginWindow(ctx, "message", "Delete transaction", g.message, dp(ctx, 380),
+                    fitWindowHeight(ctx, g.message, dp(ctx, 300)), true, true, false, true)) {
+        wrappedLabel(ctx, "Delete \"Groceries\" and every later occurrence? This cannot be undone.", 0, 0);
+        windowFooter(ctx, 0);
+        beginRow(ctx, rowHeight(ctx), {-1, dp(ctx, 100), dp(ctx, 100)});
+        skipRowCell(ctx);
+        if (iconButton(ctx, "Keep", buttonNormal, icNone, 0, false))
+            g.message.open = false;
+        if (iconButton(ctx, "Delete", buttonDanger, icDelete, 0, false))
+            g.message.open = false;
+        endRow(ctx);
+        endWindow(ctx);
+    }
+}
+
 double scrollOffset(UiContext& ctx, const std::vector<const char*>& path)
 {
     std::vector<int64_t> saved = ctx.idStack;
@@ -229,6 +335,13 @@ int main(int argc, char** argv)
         fillDarkTheme(ctx->theme);
     ctx->recorder = std::make_unique<WidgetRecorder>();
     Gallery g;
+    // QUENMRK_OPEN opens a dialog or a list as if the user had asked.
+    const char* openSwitch = std::getenv("QUENMRK_OPEN");
+    std::string opening = openSwitch ? openSwitch : "";
+    if (opening == "form")
+        openForm(*ctx, g);
+    g.message.open = opening == "message";
+    g.resizable.open = opening == "resizable";
     int32_t actionsSeen = trailVersion();
     int frames = 0;
     for (;;) {
@@ -244,12 +357,16 @@ int main(int argc, char** argv)
         qm::glClearColor(bg.r, bg.g, bg.b, 1);
         qm::glClear(GL_COLOR_BUFFER_BIT);
         beginFrame(*ctx, 1.0 / 60);
+        if (opening == "list" && frames == 1)
+            openPopup(*ctx, widgetId(*ctx, "Category"), {});
         if (keyPressed(*ctx, uint8_t(keyA + ('q' - 'a')), modControl, true))
             break;
         if (page == "icons")
             iconsPage(*ctx);
         else if (page == "forms")
             formsPage(*ctx, g);
+        else if (page == "dialogs")
+            dialogsPage(*ctx, g);
         else
             labelsPage(*ctx, g);
         drawTooltip(*ctx);
@@ -278,6 +395,11 @@ int main(int argc, char** argv)
     for (const WidgetRecord& w : ctx->recorder->records)
         widgets.push_back(Json{{"label", w.label}, {"rect", {w.rect.x, w.rect.y, w.rect.w, w.rect.h}}});
     emit(Json{{"widgets", widgets}});
+    if (page == "dialogs") {
+        std::shared_ptr<TextEditState> field = textEditState(*ctx, g.formFieldId);
+        emit(Json{{"formField", {{"bound", g.formDescription}, {"buffer", field->buffer}, {"editing", field->editing},
+                                 {"open", g.form.open}}}});
+    }
     if (page == "forms")
         emit(Json{{"scroll", {{"outer", scrollOffset(*ctx, {"outer"})}, {"inner", scrollOffset(*ctx, {"outer", "inner"})}}}});
     emit(Json{{"frames", frames}});

@@ -7,3 +7,7 @@ foreach(script IN LISTS ui_xvfb_scripts)
     set_tests_properties(xvfb_${name} PROPERTIES TIMEOUT 300)
   endif()
 endforeach()
+
+# A context over the fake window through hundreds of frames of dialogs, lists
+# and menus; LeakSanitizer fails it on any leak.
+add_test(NAME ui_lifecycle COMMAND ui_lifecycle 300)
