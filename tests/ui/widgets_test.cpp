@@ -82,13 +82,19 @@ TEST(Links, GluedLabelStaysWholeLongLabelSplitsRepeatsGetTwoIds)
 
     // A label wider than the line may wrap: two links, one target.
     std::vector<LinkSpan> wide = {{"a very long link label that cannot fit", "https://x.example"}};
-    h.frame([&] {
+    auto drawWide = [&] {
         pushLayout(*h.ctx, {0, 0, 150, 400});
-        wrappedLabel(*h.ctx, "See a very long link label that cannot fit here", 0, 0, wide);
+        result = wrappedLabel(*h.ctx, "See a very long link label that cannot fit here", 0, 0, wide);
         popLayout(*h.ctx);
-    });
+    };
+    h.frame(drawWide);
     links = linkRecords(h);
-    EXPECT_GE(links.size(), 2u);
+    ASSERT_GE(links.size(), 2u);
+    EXPECT_GT(links[1].rect.y, links[0].rect.y); // on the next line
+    Rect tail = links.back().rect;
+    h.click(tail.x + 2, tail.y + tail.h / 2);
+    h.frame(drawWide);
+    EXPECT_EQ(result, "https://x.example");
 }
 
 TEST(Links, EarliestOccurrenceWinsTieGoesToFirstSpan)
