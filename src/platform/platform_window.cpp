@@ -102,6 +102,8 @@ void setScrollHitTest(PlatformWindow& w, ScrollHitTest hitTest)
 {
     if (w.wayland)
         setWlScrollHitTest(*w.wayland, std::move(hitTest));
+    else if (w.fake)
+        w.fake->hitTest = std::move(hitTest);
     else if (w.x11)
         setScrollHitTest(*w.x11, std::move(hitTest));
 }

@@ -21,6 +21,7 @@ struct FakePlatformWindow {
     int32_t swaps = 0;
     bool closed = false;
     bool dark = false;
+    ScrollHitTest hitTest; // the query the UI installed
 };
 
 PlatformWindowRef newFakePlatformWindow();

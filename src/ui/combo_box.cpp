@@ -1,0 +1,133 @@
+#include "ui/combo_box.h"
+
+#include "platform/render/primitives.h"
+#include "ui/hit_test.h"
+#include "ui/icons.h"
+#include "ui/layout.h"
+#include "ui/text_edit.h"
+#include "ui/tooltip.h"
+#include "ui/trail.h"
+#include "ui/widget_id.h"
+
+#include <algorithm>
+
+namespace qm {
+
+namespace {
+
+constexpr int kVisibleRows = 12;
+
+}  // namespace
+
+void comboScrollbar(UiContext& ctx, int64_t comboId, ScrollState& st, const Rect& t, double contentHeight)
+{
+    double s = ctx.scale;
+    double maxOffset = contentHeight - t.h;
+    double ratio = maxOffset > 0 ? st.offset / maxOffset : 0;
+    double thumbH = std::max(t.h / contentHeight * t.h, 20 * s);
+    Rect thumb{t.x + 2 * s, t.y + (t.h - thumbH) * ratio, t.w - 4 * s, thumbH};
+    int64_t id = widgetIdIndexed(ctx, "cmbbar", int64_t(uint64_t(comboId) & 0x7FFFFFFFu));
+    InteractResult res = interact(ctx, id, thumb, 1);
+    if (res.pressed) {
+        st.dragging = true;
+        st.dragStartY = ctx.pointerY;
+        st.dragStartOffset = st.offset;
+    }
+    double top = std::max(maxOffset, 0.0);
+    if (res.held && st.dragging)
+        st.offset = std::clamp((ctx.pointerY - st.dragStartY) / std::max(t.h - thumbH, 1.0) * top + st.dragStartOffset,
+                               0.0, top);
+    else if (!res.held)
+        st.dragging = false;
+    fillRect(*ctx.renderer, t, ctx.theme.derived[18]);
+    fillRoundRect(*ctx.renderer, thumb, t.w * 0.5 - 2 * s,
+                  res.hovered || res.held ? ctx.theme.base[slotTextTertiary] : ctx.theme.derived[19]);
+}
+
+bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<std::string>& items, const Rect& rect,
+              bool disabled)
+{
+    Theme t = ctx.theme;
+    Renderer& r = *ctx.renderer;
+    double s = ctx.scale;
+    int32_t count = int32_t(items.size());
+    InteractResult bar;
+    if (!disabled)
+        bar = interact(ctx, id, rect, 1);
+    bool open = isPopupOpen(ctx, id);
+    drawFieldFrame(ctx, rect, bar.hovered, open, disabled);
+    std::string text = selected >= 0 && selected < count ? items[size_t(selected)] : std::string();
+    std::string shown = ellipsize(ctx, text, rect.w - 30 * s, 0);
+    uiDrawText(ctx, shown, {rect.x + 6 * s, rect.y, rect.w - 30 * s, rect.h},
+               disabled ? t.base[slotTextTertiary] : t.base[slotText], 0, 0, 0);
+    if (shown != text && !open)
+        tooltip(ctx, text, rect);
+    double chevron = 16 * s;
+    drawIcon(r, icChevronDown, {rect.x + rect.w - chevron - 4 * s, rect.y + (rect.h - chevron) * 0.5, chevron, chevron},
+             t.base[slotTextSecondary], 1.0);
+
+    bool openedNow = false;
+    if (bar.clicked) {
+        if (open) {
+            closePopup(ctx);
+        } else {
+            openPopup(ctx, id, rect);
+            openedNow = true;
+        }
+    }
+    bool changed = false;
+    if (!isPopupOpen(ctx, id))
+        return false;
+
+    double rowH = smallRowHeight(ctx);
+    double listH = std::min(count, kVisibleRows) * rowH + 8 * s;
+    double barW = count > kVisibleRows ? t.metrics[11] * s : 0;
+    Rect popup{rect.x, 0, std::max(rect.w, 120 * s), listH};
+    double below = rect.y + rect.h + 2 * s;
+    popup.y = below + listH > ctx.viewHeight ? std::max(rect.y - listH - 2 * s, 2 * s) : below;
+    setPopupRect(ctx, popup);
+    int32_t previousLayer = beginOverlay(ctx, popup);
+    double radius = cornerRadius(ctx);
+    drawShadowRect(r, popup, radius, 10 * s, withAlpha(t.base[slotShadowSoft], 0.18));
+    fillRoundRect(r, popup, radius, t.base[slotRaised]);
+    strokeRoundRect(r, popup, radius, 1, t.base[slotBorder]);
+
+    std::shared_ptr<ScrollState> st = scrollState(ctx, id);
+    double maxOffset = count > kVisibleRows ? (count - kVisibleRows) * rowH : 0;
+    if (openedNow && selected >= 0)
+        st->offset = std::clamp(selected * rowH - 5.5 * rowH, 0.0, maxOffset);
+    st->offset = std::clamp(st->offset, 0.0, maxOffset);
+    if (count > kVisibleRows) {
+        // The wheel moves the list as it moves a scroll area.
+        st->offset -= wheelScroll(ctx, id, popup, 2 * rowH, 2 * s + barW);
+        st->offset = std::clamp(st->offset, 0.0, maxOffset);
+    }
+    pushClip(r, {popup.x + 1, popup.y + 1, popup.w - 2, popup.h - 2});
+    for (int32_t i = 0; i < count; ++i) {
+        Rect row{popup.x + 3 * s, popup.y + 4 * s - st->offset + i * rowH, popup.w - 6 * s - barW, rowH};
+        if (row.y + row.h <= popup.y || row.y >= popup.y + popup.h)
+            continue;
+        InteractResult res = interact(ctx, widgetIdIndexed(ctx, "cmbitem", i), row, 1);
+        if (res.hovered)
+            fillRoundRect(r, row, 3 * s, t.base[slotHover]);
+        if (i == selected)
+            fillRoundRect(r, row, 3 * s, t.base[slotAccentBackground]);
+        uiDrawText(ctx, items[size_t(i)], {row.x + 6 * s, row.y, row.w - 8 * s, row.h}, t.base[slotText], 0, 0, 0);
+        if (res.clicked) {
+            if (i != selected) {
+                selected = i;
+                addTrail("List: " + items[size_t(i)]);
+                changed = true;
+            }
+            closePopup(ctx);
+        }
+    }
+    popClip(r);
+    if (count > kVisibleRows)
+        comboScrollbar(ctx, id, *st, {popup.x + popup.w - barW - 2 * s, popup.y + 4 * s, barW, listH - 8 * s},
+                       count * rowH);
+    endOverlay(ctx, previousLayer);
+    return changed;
+}
+
+}  // namespace qm

@@ -1,0 +1,156 @@
+#include "ui/menu.h"
+
+#include "platform/render/primitives.h"
+#include "ui/trail.h"
+#include "ui/hit_test.h"
+#include "ui/input.h"
+#include "ui/layout.h"
+#include "ui/tooltip.h"
+#include "ui/widget_id.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+namespace qm {
+
+void openContextMenu(UiContext& ctx, std::string_view name, double x, double y)
+{
+    openPopup(ctx, widgetId(ctx, "ctx" + std::string(name)), {x, y, 1, 1});
+}
+
+bool contextMenu(UiContext& ctx, std::string_view name, double width)
+{
+    return beginMenu(ctx, widgetId(ctx, "ctx" + std::string(name)), width, "ctxitems" + std::string(name));
+}
+
+bool beginMenu(UiContext& ctx, int64_t popupId, double width, std::string_view scope)
+{
+    if (!isPopupOpen(ctx, popupId))
+        return false;
+    std::shared_ptr<PopupState> ps = popupState(ctx, popupId);
+    double s = ctx.scale;
+    double w = width > 0 ? width : 200 * s;
+    if (!std::isnan(ps->contentWidth))
+        w = std::max(w, ps->contentWidth);
+    double contentH = ps->contentHeight > 0 ? ps->contentHeight : 60 * s;
+    const Rect& anchor = ctx.popupAnchor;
+    double x = anchor.x + w > ctx.viewWidth ? ctx.viewWidth - w - 2 * s : anchor.x;
+    double maxH = std::max(60 * s, ctx.viewHeight - 4 * s);
+    double h = std::min(contentH, maxH);
+    double y = h + anchor.y > ctx.viewHeight ? std::max(2 * s, ctx.viewHeight - h - 2 * s) : anchor.y;
+    beginMenuPanel(ctx, {x, y, w, h}, contentH, scope);
+    return true;
+}
+
+void beginMenuPanel(UiContext& ctx, const Rect& rect, double contentH, std::string_view scope)
+{
+    Renderer& r = *ctx.renderer;
+    const Theme& t = ctx.theme;
+    double s = ctx.scale;
+    setPopupRect(ctx, rect);
+    ctx.menuContentWidth = 0;
+    beginOverlay(ctx, rect);
+    double radius = cornerRadius(ctx);
+    drawShadowRect(r, rect, radius, 12 * s, withAlpha(t.base[slotShadowSoft], 0.2));
+    fillRoundRect(r, rect, radius, t.derived[16]);
+    strokeRoundRect(r, rect, radius, 1, t.derived[17]);
+    endOverlayLayout(ctx);
+    ctx.menuOverflow = contentH > rect.h + 0.5;
+    double contentTop;
+    if (ctx.menuOverflow) {
+        double strip = 18 * s;
+        ctx.menuBodyRect = {rect.x, rect.y + strip, rect.w, rect.h - 2 * strip};
+        double maxScroll = std::max(0.0, contentH - ctx.menuBodyRect.h);
+        ctx.menuScroll -= wheelScroll(ctx, ctx.popupId, ctx.menuBodyRect, 2 * smallRowHeight(ctx), 0);
+        double speed = smallRowHeight(ctx) * 14 * std::max(ctx.dt, 1.0 / 120);
+        if (ctx.buttonsDown[1])
+            speed *= 3;
+        double px = ctx.pointerX, py = ctx.pointerY;
+        if (px >= rect.x && px < rect.x + rect.w) {
+            if (py >= rect.y && py < rect.y + strip && ctx.menuScroll > 0) {
+                ctx.menuScroll -= speed;
+                ctx.layoutChanged = true;
+            } else if (py >= rect.y + rect.h - strip && py < rect.y + rect.h && ctx.menuScroll < maxScroll) {
+                ctx.menuScroll += speed;
+                ctx.layoutChanged = true;
+            }
+        }
+        ctx.menuScroll = std::clamp(ctx.menuScroll, 0.0, maxScroll);
+        double arrow = 14 * s;
+        Color up = ctx.menuScroll > 0 ? t.derived[5] : t.derived[7];
+        Color down = ctx.menuScroll < maxScroll ? t.derived[5] : t.derived[7];
+        drawIcon(r, icChevronUp, {rect.x + (rect.w - arrow) / 2, rect.y + (strip - arrow) / 2, arrow, arrow}, up, 1);
+        drawIcon(r, icChevronDown,
+                 {rect.x + (rect.w - arrow) / 2, rect.y + rect.h - strip + (strip - arrow) / 2, arrow, arrow}, down, 1);
+        pushClip(r, ctx.menuBodyRect);
+        contentTop = ctx.menuBodyRect.y + 4 * s - ctx.menuScroll;
+    } else {
+        contentTop = rect.y + 4 * s;
+    }
+    pushLayout(ctx, {rect.x + 4 * s, contentTop, rect.w - 8 * s, 1e9});
+    pushId(ctx, scope);
+}
+
+bool menuEntry(UiContext& ctx, std::string_view label, std::string_view shortcut, bool enabled, IconKind icon)
+{
+    const Theme& t = ctx.theme;
+    double s = ctx.scale;
+    int64_t id = widgetId(ctx, "mi" + std::string(label));
+    Rect rect = nextLayoutRect(ctx, smallRowHeight(ctx) + 2 * s, 0);
+    setLayoutCursor(ctx, layoutCursor(ctx) - (spacing(ctx) - s));
+    InteractResult res;
+    if (enabled && (!ctx.menuOverflow || rectContains(ctx.menuBodyRect, ctx.pointerX, ctx.pointerY))) {
+        res = interact(ctx, id, rect, 1);
+        if (res.hovered)
+            fillRoundRect(*ctx.renderer, rect, 3 * s, t.derived[13]);
+    } else {
+        ctx.lastWidgetRect = rect; // a disabled entry is still the last widget drawn
+        ctx.lastWidgetId = id;
+    }
+    if (icon != icNone) {
+        double side = 16 * s;
+        drawIcon(*ctx.renderer, icon, {rect.x + 4 * s, rect.y + (rect.h - side) / 2, side, side},
+                 enabled ? t.derived[6] : t.derived[7], 1);
+    }
+    uiDrawText(ctx, label, {rect.x + 26 * s, rect.y, rect.w - 30 * s, rect.h}, enabled ? t.derived[5] : t.derived[7],
+               0, 0, 0);
+    double width = 26 * s + uiTextWidth(ctx, label, 0, 0) + 14 * s;
+    if (!shortcut.empty()) {
+        uiDrawText(ctx, shortcut, {rect.x, rect.y, rect.w - 10 * s, rect.h}, t.derived[6], 1, smallFontSize(ctx), 0);
+        width += 18 * s + uiTextWidth(ctx, shortcut, smallFontSize(ctx), 0);
+    }
+    ctx.menuContentWidth = std::max(ctx.menuContentWidth, width);
+    if (res.clicked) {
+        addTrail("Menu: " + std::string(label));
+        closePopup(ctx);
+        return true;
+    }
+    return false;
+}
+
+void menuSeparator(UiContext& ctx)
+{
+    double s = ctx.scale;
+    Rect rect = nextLayoutRect(ctx, 7 * s, 0);
+    setLayoutCursor(ctx, layoutCursor(ctx) - (spacing(ctx) - s));
+    fillRect(*ctx.renderer, {rect.x + 4 * s, rect.y + rect.h * 0.5, rect.w - 8 * s, 1}, ctx.theme.derived[2]);
+}
+
+void endPopup(UiContext& ctx)
+{
+    popId(ctx);
+    LayoutFrame content = popLayout(ctx);
+    if (ctx.menuOverflow) {
+        popClip(*ctx.renderer);
+        ctx.menuOverflow = false;
+    }
+    if (ctx.popupId != 0) {
+        std::shared_ptr<PopupState> ps = popupState(ctx, ctx.popupId);
+        ps->contentHeight = content.bottom - content.y + 8 * ctx.scale;
+        ps->contentWidth = 8 * ctx.scale + ctx.menuContentWidth;
+    }
+    setLayer(*ctx.renderer, std::max(0, currentLayer(*ctx.renderer) - 1));
+}
+
+}  // namespace qm

@@ -1,0 +1,147 @@
+#include "ui/tooltip.h"
+
+#include "core/utf8.h"
+#include "platform/render/primitives.h"
+#include "ui/input.h"
+#include "ui/text_measure.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace qm {
+
+namespace {
+
+// One code point of ellipsize's walk: an ill-formed lead byte stands for
+// U+FFFD, any other ill-formed byte for the code point of its value.
+Utf8Step ellipsisStep(std::string_view text, size_t at)
+{
+    Utf8Step step = decodeUtf8(text, at);
+    if (step.valid)
+        return step;
+    uint8_t b = uint8_t(text[at]);
+    bool lead = b >= 0xC2 && b <= 0xF4;
+    return {lead ? kReplacementChar : b, 1, false};
+}
+
+}  // namespace
+
+const GlyphAtlasRef& uiFont(const UiContext& ctx, int font)
+{
+    return font == 1 && ctx.font2 ? ctx.font2 : ctx.font;
+}
+
+void setTooltip(UiContext& ctx, std::string_view text)
+{
+    if (!text.empty() && ctx.lastWidgetId != 0 && ctx.lastWidgetId == ctx.hotIdLast) {
+        ctx.tooltipText = std::string(text);
+        ctx.tooltipRect = ctx.lastWidgetRect;
+    }
+}
+
+void tooltip(UiContext& ctx, std::string_view text, const Rect& rect)
+{
+    if (!text.empty() && rectContains(rect, ctx.pointerX, ctx.pointerY)) {
+        if (!(ctx.tooltipCandidateRect == rect && ctx.tooltipCandidateText == text)) {
+            ctx.tooltipCandidateRect = rect;
+            ctx.tooltipCandidateText = std::string(text);
+            ctx.tooltipCandidateStart = ctx.time;
+        }
+        if (ctx.time - ctx.tooltipCandidateStart > kTooltipDelay) {
+            ctx.tooltipText = std::string(text);
+            ctx.tooltipRect = rect;
+        }
+    } else if (ctx.tooltipCandidateRect == rect) {
+        ctx.tooltipCandidateText.clear();
+    }
+}
+
+void drawTooltip(UiContext& ctx)
+{
+    bool anchored = ctx.hotIdLast == ctx.lastWidgetId || rectContains(ctx.tooltipRect, ctx.pointerX, ctx.pointerY);
+    if (!ctx.tooltipText.empty() && anchored && ctx.time - ctx.hoverStart > kTooltipDelay && !ctx.buttonsDown[1]) {
+        Renderer& r = *ctx.renderer;
+        int32_t layer = currentLayer(r);
+        setLayer(r, 10);
+        double size = smallFontSize(ctx) + 1;
+        std::vector<std::string_view> lines;
+        std::string_view rest = ctx.tooltipText;
+        for (;;) {
+            size_t nl = rest.find('\n');
+            lines.push_back(rest.substr(0, nl));
+            if (nl == std::string_view::npos)
+                break;
+            rest.remove_prefix(nl + 1);
+        }
+        double widest = 0;
+        for (std::string_view line : lines)
+            widest = std::max(widest, uiTextWidth(ctx, line, size, 0));
+        double width = widest + dp(ctx, 16);
+        double lineH = dp(ctx, 17);
+        double height = lines.size() == 1 ? dp(ctx, 22) : double(lines.size()) * lineH + dp(ctx, 10);
+        double x = ctx.pointerX + dp(ctx, 12);
+        if (x + width > ctx.viewWidth)
+            x = std::max(dp(ctx, 4), ctx.viewWidth - width - dp(ctx, 4));
+        double y = ctx.pointerY + dp(ctx, 18);
+        if (y + height > ctx.viewHeight)
+            y = ctx.pointerY - height - dp(ctx, 6);
+        Rect box{x, y, width, height};
+        drawShadowRect(r, box, cornerRadius(ctx), dp(ctx, 6), withAlpha(ctx.theme.base[slotShadowSoft], 0.2));
+        fillRoundRect(r, box, cornerRadius(ctx), ctx.theme.derived[23]);
+        Color ink = ctx.theme.derived[24];
+        if (lines.size() == 1) {
+            uiDrawText(ctx, lines[0], box, ink, 0.5, size, 0);
+        } else {
+            for (size_t k = 0; k < lines.size(); ++k) {
+                Rect line{x + dp(ctx, 8), y + dp(ctx, 5) + double(k) * lineH, width - dp(ctx, 16), lineH};
+                uiDrawText(ctx, lines[k], line, ink, 0.5, size, 0);
+            }
+        }
+        ctx.tooltipShown = ctx.tooltipText;
+        setLayer(r, layer);
+    }
+    ctx.tooltipText.clear();
+}
+
+std::string ellipsize(UiContext& ctx, std::string_view text, double maxWidth, double size)
+{
+    if (size <= 0)
+        size = fontSize(ctx);
+    GlyphAtlas& atlas = *ctx.font;
+    if (textWidth(atlas, text, size) <= maxWidth)
+        return std::string(text);
+    static constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
+    double ellipsisWidth = textWidth(atlas, kEllipsis, size);
+    // The prefix grows a code point at a time; its width is kept running
+    // rather than measured afresh for every candidate.
+    std::string prefix;
+    RunningWidth width(atlas, size);
+    for (size_t at = 0; at < text.size();) {
+        Utf8Step step = ellipsisStep(text, at);
+        RunningWidth next = width;
+        next.add(step.codePoint);
+        if (next.total + ellipsisWidth > maxWidth)
+            break;
+        width = next;
+        appendUtf8(prefix, step.codePoint);
+        at += step.length;
+    }
+    return prefix + std::string(kEllipsis);
+}
+
+void uiDrawText(UiContext& ctx, std::string_view text, const Rect& rect, Color color, double align, double size,
+                int font)
+{
+    if (size <= 0)
+        size = fontSize(ctx);
+    drawTextInRect(*ctx.renderer, uiFont(ctx, font), text, rect, size, color, align);
+}
+
+double uiTextWidth(UiContext& ctx, std::string_view text, double size, int font)
+{
+    if (size <= 0)
+        size = fontSize(ctx);
+    return textWidth(*uiFont(ctx, font), text, size);
+}
+
+}  // namespace qm
