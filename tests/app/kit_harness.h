@@ -36,3 +36,13 @@ std::vector<Shape> texturesIn(const std::vector<Shape>& shapes, const Rect& rect
 bool inside(const Rect& outer, const Rect& inner, double slack = 0.5);
 
 }  // namespace qm::testing
+
+namespace qm::testing {
+
+// The GL texture of the first glyph quad drawn inside rect in the last frame;
+// 0 when none. Tells the weight a text was drawn with.
+uint32_t glyphTextureIn(const Renderer& r, const Rect& rect);
+// The records of the last frame whose label starts with prefix.
+std::vector<WidgetRecord> recordsStarting(const UiHarness& h, const std::string& prefix);
+
+}  // namespace qm::testing

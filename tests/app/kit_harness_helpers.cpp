@@ -80,3 +80,29 @@ std::vector<Shape> texturesIn(const std::vector<Shape>& shapes, const Rect& rect
 }
 
 }  // namespace qm::testing
+
+namespace qm::testing {
+
+uint32_t glyphTextureIn(const Renderer& r, const Rect& rect)
+{
+    for (const auto& layer : r.layers)
+        for (const DrawCommand& c : layer)
+            for (int32_t i = c.first; i < c.first + c.count; ++i) {
+                const Vertex& v = r.vertices[size_t(i)];
+                if (int(v.q[2]) == modeText && v.pos[0] >= rect.x && v.pos[0] <= rect.x + rect.w &&
+                    v.pos[1] >= rect.y && v.pos[1] <= rect.y + rect.h)
+                    return c.texture;
+            }
+    return 0;
+}
+
+std::vector<WidgetRecord> recordsStarting(const UiHarness& h, const std::string& prefix)
+{
+    std::vector<WidgetRecord> out;
+    for (const WidgetRecord& w : h.ctx->recorder->records)
+        if (w.label.rfind(prefix, 0) == 0)
+            out.push_back(w);
+    return out;
+}
+
+}  // namespace qm::testing
