@@ -3,6 +3,7 @@
 // today, or anywhere in the 32-bit range) and the transaction's flags; the
 // rest is the rule text. Nothing may crash or hang, and the expansion's
 // answer must be sorted and inside its range.
+#include "core/bytes.h"
 #include "core/errors.h"
 #include "model/occurrences.h"
 #include "model/recurrence.h"
@@ -18,9 +19,7 @@ namespace {
 
 int32_t read32(const uint8_t* p)
 {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return static_cast<int32_t>(v);
+    return static_cast<int32_t>(qm::loadLe32(p));
 }
 
 }  // namespace

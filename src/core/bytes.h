@@ -1,8 +1,8 @@
 #pragma once
 // Loads and stores of fixed-width integers at any address, each named by its
 // byte order: file formats mix big-endian (fonts, PNG, SHA-2) and
-// little-endian (zip, deflate, Ed25519) fields, and a bare "load32" invites
-// reading one as the other.
+// little-endian (zip, deflate, Ed25519) fields, and a load whose name leaves
+// the order out invites reading one as the other.
 #include <bit>
 #include <cstdint>
 #include <cstring>

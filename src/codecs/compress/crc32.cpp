@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "core/errors.h"
 
 namespace qm {
@@ -39,14 +40,8 @@ uint32_t crc32Update(uint32_t crc, std::span<const uint8_t> data) {
     const auto& t = crcTables;
     // Sixteen bytes a round: the chain from one CRC value to the next is no
     // longer than for eight, so twice the bytes pass per unit of latency.
-    auto load = [](const uint8_t* q) {
-        uint64_t v;
-        std::memcpy(&v, q, 8);
-        if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
-        return v;
-    };
     while (n >= 16) {
-        uint64_t a = load(p) ^ c, b = load(p + 8);
+        uint64_t a = loadLe64(p) ^ c, b = loadLe64(p + 8);
         c = t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^ t[12][(a >> 24) & 0xFF] ^
             t[11][(a >> 32) & 0xFF] ^ t[10][(a >> 40) & 0xFF] ^ t[9][(a >> 48) & 0xFF] ^ t[8][a >> 56] ^
             t[7][b & 0xFF] ^ t[6][(b >> 8) & 0xFF] ^ t[5][(b >> 16) & 0xFF] ^ t[4][(b >> 24) & 0xFF] ^

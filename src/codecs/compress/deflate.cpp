@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "codecs/compress/deflate_tables.h"
+#include "core/bytes.h"
 
 namespace qm {
 
@@ -87,32 +88,18 @@ inline uint32_t hashAt(const uint8_t* data, int64_t p, int64_t size) {
     const uint8_t* b = data + p;
     uint32_t v;
     if (p + 4 <= size) {
-        std::memcpy(&v, b, 4);
-        if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
-        v >>= 8;
+        v = loadBe32(b) >> 8;
     } else {
         v = (uint32_t{b[0]} << 16) | (uint32_t{b[1]} << 8) | b[2];
     }
     return (v * 0x9E3779B1u) >> (32 - hashBits);
 }
 
-inline uint32_t load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-inline uint64_t load64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
-
 constexpr int32_t longPrefix = 6;
 
 // The hash of the longPrefix bytes at p; reads eight, so needs p + 8 <= size.
 inline uint32_t longHashAt(const uint8_t* data, int64_t p) {
-    uint64_t v = load64(data + p) << (64 - 8 * longPrefix);
+    uint64_t v = loadLe64(data + p) << (64 - 8 * longPrefix);
     return static_cast<uint32_t>((v * 0x9E3779B97F4A7C15u) >> (64 - hashBits));
 }
 
@@ -144,11 +131,8 @@ inline void insertHash(DeflateState& s, const uint8_t* data, int64_t size, int64
 // How many bytes of a and b agree, given that the first n do, up to maxLen.
 inline int32_t matchLength(const uint8_t* a, const uint8_t* b, int32_t n, int32_t maxLen) {
     while (n + 8 <= maxLen) {
-        uint64_t diff = load64(a + n) ^ load64(b + n);
-        if (diff) {
-            if constexpr (std::endian::native == std::endian::little) return n + std::countr_zero(diff) / 8;
-            else return n + std::countl_zero(diff) / 8;
-        }
+        uint64_t diff = loadLe64(a + n) ^ loadLe64(b + n);
+        if (diff) return n + std::countr_zero(diff) / 8;
         n += 8;
     }
     while (n < maxLen && a[n] == b[n]) n++;
@@ -191,13 +175,13 @@ inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64
     }
     if (best >= 3 && best < maxLen && tries > 0) {
         // A longer match must agree in bytes 0-3 and in best-3..best.
-        uint32_t first4 = load32(cur);
-        uint32_t last4 = load32(cur + best - 3);
+        uint32_t first4 = loadLe32(cur);
+        uint32_t last4 = loadLe32(cur + best - 3);
         bool done = false;
         bool useLong = s.longChains && p + 8 <= size;
         for (; c >= limit && tries > 0 && !(useLong && best >= longPrefix - 1); next()) {
             const uint8_t* m = data + c;
-            if (load32(m + best - 3) != last4 || load32(m) != first4) continue;
+            if (loadLe32(m + best - 3) != last4 || loadLe32(m) != first4) continue;
             int32_t len = matchLength(m, cur, 4, maxLen);
             if (len > best) {
                 best = len;
@@ -206,7 +190,7 @@ inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64
                     done = true;
                     break;
                 }
-                last4 = load32(cur + best - 3);
+                last4 = loadLe32(cur + best - 3);
             }
         }
         if (!done && c >= limit && tries > 0 && useLong) {
@@ -218,16 +202,16 @@ inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64
             while (k > c) k -= s.longPrev[k & (windowSize - 1)].back;
             for (; k >= limit; k -= s.longPrev[k & (windowSize - 1)].back) {
                 const uint8_t* m = data + k;
-                if (load32(m) != first4) continue;
+                if (loadLe32(m) != first4) continue;
                 // Agreeing in four bytes, k shares p's hash, so the ranks compare.
                 if (static_cast<uint16_t>(startRank - s.longPrev[k & (windowSize - 1)].rank) >= tries) break;
-                if (load32(m + best - 3) != last4) continue;
+                if (loadLe32(m + best - 3) != last4) continue;
                 int32_t len = matchLength(m, cur, 4, maxLen);
                 if (len > best) {
                     best = len;
                     bestDist = static_cast<int32_t>(p - k);
                     if (len >= maxLen || len >= s.niceLength) break;
-                    last4 = load32(cur + best - 3);
+                    last4 = loadLe32(cur + best - 3);
                 }
             }
         }
@@ -319,9 +303,7 @@ void writeBlockData(BitWriter& w, const std::vector<int32_t>& tokens, const int3
         acc |= static_cast<uint64_t>(value) << pending;
         pending += n;
         if (pending >= 32) {
-            uint32_t low = static_cast<uint32_t>(acc);
-            if constexpr (std::endian::native == std::endian::big) low = __builtin_bswap32(low);
-            std::memcpy(out, &low, 4);
+            storeLe32(out, static_cast<uint32_t>(acc));
             out += 4;
             acc >>= 32;
             pending -= 32;

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "codecs/compress/deflate_tables.h"
+#include "core/bytes.h"
 #include "core/errors.h"
 
 namespace qm {
@@ -16,13 +17,6 @@ using namespace deflate_tables;
 
 constexpr int fastBits = 10;
 constexpr int maxSymbols = 320;
-
-inline uint64_t loadLe64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
-    return v;
-}
 
 // Tops the buffer up to more than 56 bits. Away from the end one unaligned load
 // does it: the bits loaded beyond the count are the next byte's, which the next
@@ -107,7 +101,7 @@ void storedBlock(BitReader& r, InflateOutput& out) {
     int64_t size = static_cast<int64_t>(r.data.size());
     if (r.pos + 4 > size) throw ValueError("truncated stored block");
     const uint8_t* p = r.data.data() + r.pos;
-    int64_t len = p[0] | (p[1] << 8);
+    int64_t len = loadLe16(p);
     r.pos += 4;
     if (r.pos + len > size) throw ValueError("truncated stored block");
     int64_t take = len;
@@ -218,7 +212,7 @@ void growOutput(InflateOutput& out, int64_t needed) {
     if (needed <= room) return;
     if (needed > out.limit) {
         if (out.stopAtLimit) throw OutputFull{};
-        throw ValueError("inflated data exceeds the size limit");
+        throw InflateLimitError("inflated data exceeds the size limit");
     }
     int64_t grown = std::max(needed, room < 32768 ? int64_t{65536} : room * 2);
     out.bytes.resize(static_cast<size_t>(std::min(grown, out.limit)));

@@ -12,8 +12,16 @@
 #include <vector>
 
 #include "codecs/compress/progress.h"
+#include "core/errors.h"
 
 namespace qm {
+
+// A stream that would produce more bytes than the caller allowed. Readers of
+// containers that declare their members' sizes treat it as a member that does
+// not match its declaration.
+struct InflateLimitError : ValueError {
+    using ValueError::ValueError;
+};
 
 // Inflate's input: bits are taken least significant first from a 64-bit buffer.
 struct BitReader {
@@ -44,8 +52,8 @@ struct InflateOutput {
 
 // Decodes one DEFLATE stream up to its final block, ignoring anything after it.
 // `sizeHint` is the expected output size (0 if unknown); `limit` is the most
-// bytes the output may have: a stream that would produce more raises ValueError
-// before that memory is taken. Failures raise ValueError; an exception from
+// bytes the output may have: a stream that would produce more raises
+// InflateLimitError before that memory is taken. Failures raise ValueError; an exception from
 // `progress` passes through.
 std::vector<uint8_t> inflate(std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress,
                              int32_t sizeHint, int64_t limit);

@@ -1,6 +1,7 @@
 #include "codecs/crypto/ed25519.h"
 
 #include "codecs/crypto/sha2.h"
+#include "core/bytes.h"
 
 #include <array>
 #include <cstdlib>
@@ -15,16 +16,6 @@ using Bytes32 = std::array<std::uint8_t, 32>;
 // Column sums of a field product need 128 bits, which g++ and clang give on
 // 64-bit targets.
 using u128 = unsigned __int128;
-
-std::uint64_t load64(const std::uint8_t* p) {
-    std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
-    return v;
-}
-
-void store64(std::uint64_t v, std::uint8_t* p) {
-    for (int i = 0; i < 8; ++i) p[i] = std::uint8_t(v >> (8 * i));
-}
 
 // ---------------------------------------------------------------------------
 // Field arithmetic modulo p = 2^255 - 19.
@@ -151,8 +142,8 @@ Fe powPMinus1Over4(const Fe& a) { return mul(sqTimes(pow250(a).a2_250m1, 3), mul
 
 // Bits 0..254 of 32 little-endian bytes; bit 255 is ignored.
 Fe fromBytes(const std::uint8_t* s) {
-    return Fe{{load64(s) & mask51, load64(s + 6) >> 3 & mask51, load64(s + 12) >> 6 & mask51,
-               load64(s + 19) >> 1 & mask51, load64(s + 24) >> 12 & mask51}};
+    return Fe{{loadLe64(s) & mask51, loadLe64(s + 6) >> 3 & mask51, loadLe64(s + 12) >> 6 & mask51,
+               loadLe64(s + 19) >> 1 & mask51, loadLe64(s + 24) >> 12 & mask51}};
 }
 
 // The canonical value (below p) as 32 little-endian bytes.
@@ -169,10 +160,10 @@ Bytes32 toBytes(const Fe& a) {
     }
     t.v[4] &= mask51;
     Bytes32 out;
-    store64(t.v[0] | t.v[1] << 51, out.data());
-    store64(t.v[1] >> 13 | t.v[2] << 38, out.data() + 8);
-    store64(t.v[2] >> 26 | t.v[3] << 25, out.data() + 16);
-    store64(t.v[3] >> 39 | t.v[4] << 12, out.data() + 24);
+    storeLe64(out.data(), t.v[0] | t.v[1] << 51);
+    storeLe64(out.data() + 8, t.v[1] >> 13 | t.v[2] << 38);
+    storeLe64(out.data() + 16, t.v[2] >> 26 | t.v[3] << 25);
+    storeLe64(out.data() + 24, t.v[3] >> 39 | t.v[4] << 12);
     return out;
 }
 
@@ -302,7 +293,7 @@ bool lessThanL(const std::uint8_t* s) {
 // brings it back.
 Bytes32 reduceModL(const std::uint8_t* h) {
     std::uint64_t l[4], r[4] = {};
-    for (int i = 0; i < 4; ++i) l[i] = load64(groupOrder.data() + 8 * i);
+    for (int i = 0; i < 4; ++i) l[i] = loadLe64(groupOrder.data() + 8 * i);
     for (int bit = 511; bit >= 0; --bit) {
         for (int i = 3; i > 0; --i) r[i] = r[i] << 1 | r[i - 1] >> 63;
         r[0] = r[0] << 1 | (h[bit / 8] >> (bit % 8) & 1);
@@ -321,7 +312,7 @@ Bytes32 reduceModL(const std::uint8_t* h) {
         }
     }
     Bytes32 out;
-    for (int i = 0; i < 4; ++i) store64(r[i], out.data() + 8 * i);
+    for (int i = 0; i < 4; ++i) storeLe64(out.data() + 8 * i, r[i]);
     return out;
 }
 
@@ -329,7 +320,7 @@ Bytes32 reduceModL(const std::uint8_t* h) {
 // digit zero or odd with magnitude below 2^(width-1), and any two non-zero
 // digits at least `width` places apart.
 std::array<std::int8_t, 256> signedDigits(const std::uint8_t* s, int width) {
-    std::uint64_t k[5] = {load64(s), load64(s + 8), load64(s + 16), load64(s + 24), 0};
+    std::uint64_t k[5] = {loadLe64(s), loadLe64(s + 8), loadLe64(s + 16), loadLe64(s + 24), 0};
     std::array<std::int8_t, 256> digits{};
     const std::int64_t window = std::int64_t(1) << width;
     for (int i = 0; i < 256; ++i) {

@@ -1,5 +1,6 @@
 #include "codecs/crypto/sha2.h"
 
+#include "core/bytes.h"
 #include "core/errors.h"
 
 #include <bit>
@@ -8,18 +9,12 @@
 namespace qm {
 namespace {
 
-std::uint32_t load32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
-}
-
-std::uint64_t load64(const std::uint8_t* p) {
-    return std::uint64_t(load32(p)) << 32 | load32(p + 4);
-}
-
 template <class Word>
 void storeBigEndian(Word w, std::uint8_t* out) {
-    for (std::size_t i = 0; i < sizeof(Word); ++i)
-        out[i] = std::uint8_t(w >> (8 * (sizeof(Word) - 1 - i)));
+    if constexpr (sizeof(Word) == 4)
+        storeBe32(out, w);
+    else
+        storeBe64(out, w);
 }
 
 constexpr std::uint32_t k256[64] = {
@@ -60,7 +55,7 @@ struct Sha256 {
     static constexpr const Word* k = k256;
     static constexpr Word init[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                      0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    static Word load(const std::uint8_t* p) { return load32(p); }
+    static Word load(const std::uint8_t* p) { return loadBe32(p); }
     static Word bigSigma0(Word x) { return std::rotr(x, 2) ^ std::rotr(x, 13) ^ std::rotr(x, 22); }
     static Word bigSigma1(Word x) { return std::rotr(x, 6) ^ std::rotr(x, 11) ^ std::rotr(x, 25); }
     static Word smallSigma0(Word x) { return std::rotr(x, 7) ^ std::rotr(x, 18) ^ (x >> 3); }
@@ -74,7 +69,7 @@ struct Sha512 {
     static constexpr Word init[8] = {0x6a09e667f3bcc908, 0xbb67ae8584caa73b, 0x3c6ef372fe94f82b,
                                      0xa54ff53a5f1d36f1, 0x510e527fade682d1, 0x9b05688c2b3e6c1f,
                                      0x1f83d9abfb41bd6b, 0x5be0cd19137e2179};
-    static Word load(const std::uint8_t* p) { return load64(p); }
+    static Word load(const std::uint8_t* p) { return loadBe64(p); }
     static Word bigSigma0(Word x) { return std::rotr(x, 28) ^ std::rotr(x, 34) ^ std::rotr(x, 39); }
     static Word bigSigma1(Word x) { return std::rotr(x, 14) ^ std::rotr(x, 18) ^ std::rotr(x, 41); }
     static Word smallSigma0(Word x) { return std::rotr(x, 1) ^ std::rotr(x, 8) ^ (x >> 7); }

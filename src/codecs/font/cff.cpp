@@ -7,6 +7,7 @@
 
 #include "codecs/font/charstring.h"
 #include "core/errors.h"
+#include "core/bytes.h"
 
 namespace qm {
 
@@ -38,8 +39,16 @@ struct TableReader {
         return v;
     }
     uint8_t u8(int64_t pos) const { return static_cast<uint8_t>(uint(pos, 1)); }
-    uint16_t u16(int64_t pos) const { return static_cast<uint16_t>(uint(pos, 2)); }
-    uint32_t u32(int64_t pos) const { return uint(pos, 4); }
+    uint16_t u16(int64_t pos) const
+    {
+        check(pos, 2);
+        return loadBe16(&bytes[pos]);
+    }
+    uint32_t u32(int64_t pos) const
+    {
+        check(pos, 4);
+        return loadBe32(&bytes[pos]);
+    }
 };
 
 TableReader readerOf(const CffFont& font)

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "core/errors.h"
+#include "core/bytes.h"
 
 namespace qm {
 
@@ -174,8 +175,7 @@ void runCharstring(const CffFont& font, PathBuilder& b, CffRange range, const st
                 pos += 2;
             } else {
                 fits(pos, 5);
-                uint32_t raw = uint32_t(bytes[pos + 1]) << 24 | uint32_t(bytes[pos + 2]) << 16 |
-                               uint32_t(bytes[pos + 3]) << 8 | bytes[pos + 4];
+                uint32_t raw = loadBe32(&bytes[pos + 1]);
                 value = int32_t(raw) / 65536.0;
                 pos += 5;
             }
@@ -184,7 +184,7 @@ void runCharstring(const CffFont& font, PathBuilder& b, CffRange range, const st
         }
         if (v == 28) {
             fits(pos, 3);
-            push(b, int16_t(bytes[pos + 1] << 8 | bytes[pos + 2]), limit);
+            push(b, int16_t(loadBe16(&bytes[pos + 1])), limit);
             pos += 3;
             continue;
         }

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "core/errors.h"
+#include "core/bytes.h"
 
 namespace qm {
 
@@ -39,7 +40,7 @@ inline uint8_t fontU8(FontData data, int64_t pos)
 inline uint16_t fontU16(FontData data, int64_t pos)
 {
     checkFontRange(data, pos, 2);
-    return static_cast<uint16_t>(data[pos] << 8 | data[pos + 1]);
+    return loadBe16(&data[pos]);
 }
 
 inline int16_t fontI16(FontData data, int64_t pos)
@@ -51,8 +52,7 @@ inline int16_t fontI16(FontData data, int64_t pos)
 inline int32_t fontU32(FontData data, int64_t pos)
 {
     checkFontRange(data, pos, 4);
-    uint32_t v = uint32_t{data[pos]} << 24 | uint32_t{data[pos + 1]} << 16 |
-                 uint32_t{data[pos + 2]} << 8 | data[pos + 3];
+    uint32_t v = loadBe32(&data[pos]);
     return static_cast<int32_t>(v >= kFontU32Limit ? kFontU32Limit : v);
 }
 
@@ -60,8 +60,7 @@ inline int32_t fontU32(FontData data, int64_t pos)
 inline uint32_t fontTag(FontData data, int64_t pos)
 {
     checkFontRange(data, pos, 4);
-    return uint32_t{data[pos]} << 24 | uint32_t{data[pos + 1]} << 16 | uint32_t{data[pos + 2]} << 8 |
-           data[pos + 3];
+    return loadBe32(&data[pos]);
 }
 
 constexpr uint32_t makeTag(const char (&s)[5])

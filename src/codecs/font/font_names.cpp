@@ -2,6 +2,7 @@
 
 #include "codecs/font/font.h"
 #include "core/utf8.h"
+#include "core/bytes.h"
 
 namespace qm {
 
@@ -27,7 +28,7 @@ std::string utf16beToUtf8(std::span<const uint8_t> bytes)
 {
     std::string out;
     const size_t units = bytes.size() / 2;
-    auto unit = [&](size_t i) { return uint32_t(bytes[2 * i] << 8 | bytes[2 * i + 1]); };
+    auto unit = [&](size_t i) { return uint32_t(loadBe16(&bytes[2 * i])); };
     for (size_t i = 0; i < units; ++i) {
         uint32_t u = unit(i);
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
@@ -53,7 +54,7 @@ FontNames readNameTable(std::span<const uint8_t> bytes)
     FontNames names;
     if (bytes.size() < 6)
         return names;
-    auto u16 = [&](size_t p) { return uint32_t(bytes[p] << 8 | bytes[p + 1]); };
+    auto u16 = [&](size_t p) { return uint32_t(loadBe16(&bytes[p])); };
     const size_t count = u16(2), stringOffset = u16(4);
     std::string* slots[5] = {nullptr, &names.family, &names.subfamily, nullptr, &names.full};
     int ranks[5] = {};

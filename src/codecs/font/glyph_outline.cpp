@@ -7,6 +7,7 @@
 
 #include "codecs/font/cff.h"
 #include "codecs/font/font.h"
+#include "core/bytes.h"
 
 namespace qm {
 
@@ -135,9 +136,9 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     const uint8_t* d = data.data();
     ends.resize(numContours);
     for (int k = 0; k < numContours; ++k, pos += 2)
-        ends[k] = static_cast<uint16_t>(d[pos] << 8 | d[pos + 1]);
+        ends[k] = loadBe16(d + pos);
     int64_t n = int64_t{ends[numContours - 1]} + 1;
-    pos += 2 + (d[pos] << 8 | d[pos + 1]);
+    pos += 2 + loadBe16(d + pos);
     if (points + n > kMaxPoints)
         return;
     points += n;
@@ -172,7 +173,7 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
             x += (f & 16) ? d[pos] : -int32_t{d[pos]};
             pos += 1;
         } else if (!(f & 16)) {
-            x += static_cast<int16_t>(d[pos] << 8 | d[pos + 1]);
+            x += static_cast<int16_t>(loadBe16(d + pos));
             pos += 2;
         }
         xs[i] = x;
@@ -184,7 +185,7 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
             y += (f & 32) ? d[pos] : -int32_t{d[pos]};
             pos += 1;
         } else if (!(f & 32)) {
-            y += static_cast<int16_t>(d[pos] << 8 | d[pos + 1]);
+            y += static_cast<int16_t>(loadBe16(d + pos));
             pos += 2;
         }
         ys[i] = y;

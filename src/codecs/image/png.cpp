@@ -10,6 +10,7 @@
 #include "codecs/compress/crc32.h"
 #include "codecs/compress/deflate.h"
 #include "codecs/compress/inflate.h"
+#include "core/bytes.h"
 #include "core/errors.h"
 #include "core/files.h"
 
@@ -24,20 +25,10 @@ constexpr uint64_t kMaxPixels = 134217728;
 // two bits. It bounds the first allocation by what the data could produce.
 constexpr uint64_t kMaxInflateRatio = 1032;
 
-uint32_t be32(const uint8_t* p)
-{
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
-uint16_t be16(const uint8_t* p)
-{
-    return uint16_t(p[0] << 8 | p[1]);
-}
-
 void putBe32(std::vector<uint8_t>& out, uint32_t v)
 {
-    uint8_t b[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-    out.insert(out.end(), b, b + 4);
+    out.resize(out.size() + 4);
+    storeBe32(out.data() + out.size() - 4, v);
 }
 
 struct Pass {
@@ -72,7 +63,7 @@ PngHeader readChunks(std::span<const uint8_t> bytes)
     PngHeader h;
     size_t pos = 8;
     while (bytes.size() - pos >= 8) {
-        uint32_t length = std::min(be32(&bytes[pos]), 1u << 30);
+        uint32_t length = std::min(loadBe32(&bytes[pos]), 1u << 30);
         const uint8_t* type = &bytes[pos + 4];
         if (length > bytes.size() - pos - 8)
             break;
@@ -81,8 +72,8 @@ PngHeader readChunks(std::span<const uint8_t> bytes)
             if (length < 13)
                 throw ValueError("bad PNG header");
             h.seen = true;
-            h.width = std::min(be32(&data[0]), kDimensionClamp);
-            h.height = std::min(be32(&data[4]), kDimensionClamp);
+            h.width = std::min(loadBe32(&data[0]), kDimensionClamp);
+            h.height = std::min(loadBe32(&data[4]), kDimensionClamp);
             h.depth = data[8];
             h.colourType = data[9];
             h.interlace = data[12];
@@ -208,7 +199,7 @@ void convertRow(const PixelFormat& f, const uint8_t* row, uint32_t count, uint8_
     case 0:
         for (uint32_t x = 0; x < count; x++, out += step, row += 2) {
             out[0] = out[1] = out[2] = row[0];
-            out[3] = key && be16(row) == f.key[0] ? 0 : 255;
+            out[3] = key && loadBe16(row) == f.key[0] ? 0 : 255;
         }
         return;
     case 2:
@@ -216,7 +207,7 @@ void convertRow(const PixelFormat& f, const uint8_t* row, uint32_t count, uint8_
             out[0] = row[0];
             out[1] = row[2];
             out[2] = row[4];
-            out[3] = key && be16(row) == f.key[0] && be16(row + 2) == f.key[1] && be16(row + 4) == f.key[2] ? 0 : 255;
+            out[3] = key && loadBe16(row) == f.key[0] && loadBe16(row + 2) == f.key[1] && loadBe16(row + 4) == f.key[2] ? 0 : 255;
         }
         return;
     case 4:
@@ -252,12 +243,12 @@ PixelFormat pixelFormat(const PngHeader& h)
         }
     } else if (h.colourType == 0 && t.size() >= 2) {
         f.hasKey = true;
-        f.key[0] = be16(&t[0]);
+        f.key[0] = loadBe16(&t[0]);
     } else if (h.colourType == 2 && t.size() >= 6) {
         f.hasKey = true;
-        f.key[0] = be16(&t[0]);
-        f.key[1] = be16(&t[2]);
-        f.key[2] = be16(&t[4]);
+        f.key[0] = loadBe16(&t[0]);
+        f.key[1] = loadBe16(&t[2]);
+        f.key[2] = loadBe16(&t[4]);
     }
     return f;
 }

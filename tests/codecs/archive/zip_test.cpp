@@ -8,6 +8,7 @@
 #include "codecs/compress/deflate.h"
 #include "codecs/archive/zip.h"
 #include "codecs/archive/zip_writer.h"
+#include "core/bytes.h"
 #include "core/errors.h"
 
 using namespace qm;
@@ -23,12 +24,12 @@ Bytes bytesOf(std::string_view text)
 
 uint32_t le32(const Bytes& b, size_t at)
 {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+    return loadLe32(&b[at]);
 }
 
 uint16_t le16(const Bytes& b, size_t at)
 {
-    return uint16_t(b[at] | b[at + 1] << 8);
+    return loadLe16(&b[at]);
 }
 
 void set32(Bytes& b, size_t at, uint32_t v)

@@ -227,6 +227,8 @@ TEST(Inflate, OutputLimit) {
     EXPECT_EQ(inflate(small, false, {}, 0, 258001).size(), 258001u);
     EXPECT_EQ(errorOf(small, false, 258000), "inflated data exceeds the size limit");
     EXPECT_EQ(errorOf(small, false, 0), "inflated data exceeds the size limit");
+    // Container readers tell this failure from damage by its type.
+    EXPECT_THROW(inflate(small, false, {}, 0, 258000), InflateLimitError);
 
     // About a megabyte that would become a gigabyte stops at the limit.
     auto big = bomb(4'200'000);
