@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "core/json.h"
 #include "model/budget.h"
+#include "model/budget_json.h"
 #include "model/dates.h"
 #include "model/money.h"
 
@@ -17,10 +18,8 @@ using namespace qm;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    double amount;
-    parseMoney(text, amount);
-    Date d;
-    if (tryParseIso(text, d) && !isValidDate(d.year, d.month, d.day))
+    parseMoney(text);
+    if (std::optional<Date> d = tryParseIso(text); d && !isValidDate(d->year, d->month, d->day))
         std::abort();
 
     Json tree;

@@ -261,13 +261,12 @@ Date parseIso(std::string_view text)
     return d;
 }
 
-bool tryParseIso(std::string_view text, Date& out)
+std::optional<Date> tryParseIso(std::string_view text)
 {
     try {
-        out = parseIso(text);
-        return true;
+        return parseIso(text);
     } catch (const ValueError&) {
-        return false;
+        return std::nullopt;
     }
 }
 

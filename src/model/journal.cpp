@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "model/budget.h"
+#include "model/budget_json.h"
 #include "model/store.h"
 
 #include <algorithm>

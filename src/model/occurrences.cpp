@@ -7,6 +7,7 @@
 #include <bit>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <unordered_set>
 
 namespace qm {
@@ -148,13 +149,16 @@ void walkSeries(const Transaction& t, const TakenDays& taken, const DayRange& ra
         const int64_t lowKey = fieldKey(low);
         const int64_t lowMonth = int64_t(low.year) * 12 + low.month - 1;
         try {
-            Date next;
             // Where every step moves the same number of months, all steps
             // but the last one or two before the range go in one jump.
             if (int64_t months = cur.year >= 0 ? monthsPerStep(step, cur, false) : 0)
                 if (!jumpMonths(step, months, lowMonth, endKey, cur, steps))
                     return;
-            while (fieldKey(cur) < lowKey && stepSeries(step, cur, next)) {
+            while (fieldKey(cur) < lowKey) {
+                std::optional<Date> stepped = stepSeries(step, cur);
+                if (!stepped)
+                    break;
+                const Date next = *stepped;
                 const int64_t key = fieldKey(next);
                 // The walk below takes this step again and decides it.
                 if (key >= lowKey || key <= fieldKey(cur) || !isCanonical(next))

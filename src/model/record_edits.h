@@ -19,13 +19,13 @@ inline constexpr std::array<std::string_view, 7> accountTypeKeys = {
 bool isAccountType(std::string_view text);
 
 EditResult addCategory(LocalStore& store, std::string_view name, std::string_view color, int64_t iconId);
-EditStatus updateCategory(
+EditResult updateCategory(
     LocalStore& store, int64_t id, std::string_view name, std::string_view color, int64_t iconId, bool hidden);
 bool deleteCategory(LocalStore& store, int64_t id);
 
 EditResult addAccount(LocalStore& store, std::string_view name, std::string_view type);
 // An empty name keeps the current one; an empty type is stored empty.
-EditStatus updateAccount(LocalStore& store, int64_t id, std::string_view name, std::string_view type);
+EditResult updateAccount(LocalStore& store, int64_t id, std::string_view name, std::string_view type);
 // The account's transactions are kept, without its name.
 bool deleteAccount(LocalStore& store, int64_t id);
 // An id that names no account stores 0.

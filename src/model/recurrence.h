@@ -10,6 +10,7 @@
 #include "model/dates.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,7 +42,8 @@ std::string monthLabel(std::string_view month);
 // advance (a malformed rule, or a step that would leave the date range).
 Date nextOccurrence(const Transaction& t, Date d);
 Date dayOfMonthIn(std::string_view day, int32_t year, int32_t month);
-int parseWeekday(std::string_view text);
+// 0 = "monday" .. 6 = "sunday", lower case only.
+std::optional<int> parseWeekday(std::string_view text);
 Date businessDayShift(const Transaction& t, Date d);
 
 // A rule text read once the way nextOccurrence reads it, so that walking a
@@ -61,9 +63,9 @@ SeriesStep seriesStep(std::string_view text);
 // nextOccurrence over a prepared rule. When the series advances and dayOut
 // is given, it receives the next date's day number.
 Date advanceSeries(const SeriesStep& step, Date d, int32_t* dayOut = nullptr);
-// One step of a prepared series, without the day number: false when it
+// One step of a prepared series, without the day number: nothing when it
 // cannot advance. Date arithmetic that leaves the range raises ValueError.
-bool stepSeries(const SeriesStep& step, Date d, Date& next);
+std::optional<Date> stepSeries(const SeriesStep& step, Date d);
 // When every later step of the series from d (reached by a step when
 // stepped, a real calendar date from year 0 on) moves the same number of
 // months and lands on a date fixed by its month alone, that number (else 0).

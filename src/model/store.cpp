@@ -1,5 +1,6 @@
 #include "model/store.h"
 
+#include "model/budget_json.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "model/builtins.h"

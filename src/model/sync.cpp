@@ -1,5 +1,6 @@
 #include "model/sync.h"
 
+#include "model/budget_json.h"
 #include "core/ascii.h"
 #include "model/adjustments.h"
 #include "model/record_edits.h"

@@ -1,4 +1,5 @@
 #include "model/adjustments.h"
+#include "model/budget_json.h"
 
 #include <gtest/gtest.h>
 
@@ -51,8 +52,8 @@ std::vector<std::string> summary(const LocalStore& s)
         out.push_back(opKindName(op.op) + " " + std::to_string(op.id));
         EXPECT_EQ(op.entity, entAdjustment);
         if (op.op != opDelete) {
-            int i = findAdjustment(*s.budget, op.id);
-            EXPECT_TRUE(i >= 0 && *op.data == adjustmentToJson(s.budget->transaction_adjustments[size_t(i)]));
+            std::optional<size_t> i = findAdjustment(*s.budget, op.id);
+            EXPECT_TRUE(i.has_value() && *op.data == adjustmentToJson(s.budget->transaction_adjustments[*i]));
         }
     }
     return out;

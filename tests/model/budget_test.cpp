@@ -1,4 +1,5 @@
 #include "model/budget.h"
+#include "model/budget_json.h"
 
 #include <gtest/gtest.h>
 
@@ -60,10 +61,7 @@ TEST(Budget, MemberReaders)
     EXPECT_EQ(jsonFloat(j, "under", 4), 0.0);
     EXPECT_EQ(jsonFloat(j, "n", 4), 4.0);
     EXPECT_EQ(jsonFloat(j, "b", 4), 4.0);
-    bool found = true;
-    Date d = jsonDate(j, "t", found);
-    EXPECT_FALSE(found);
-    EXPECT_TRUE(sameDate(d, Date{}));
+    EXPECT_FALSE(jsonDate(j, "t").has_value());
 
     struct { const char* json; bool want; } bools[] = {
         {"true", true}, {"1", true}, {"-3", true}, {"\"Yes\"", true}, {"\"on\"", true},
@@ -189,16 +187,16 @@ TEST(Budget, Lookups)
     category(7, "Groceries");
     b->icons.emplace_back();
     b->transactions.push_back({});
-    EXPECT_EQ(findAccount(*b, 0), -1);
-    EXPECT_EQ(findIcon(*b, 0), -1);
-    EXPECT_EQ(findAccount(*b, 5), 1);
-    EXPECT_EQ(findCategory(*b, 0), 0);
-    EXPECT_EQ(findTransaction(*b, 0), 0);
-    EXPECT_EQ(findAdjustment(*b, 0), -1);
-    EXPECT_EQ(findCategoryByName(*b, "Groceries"), 0);
-    EXPECT_EQ(findCategoryByName(*b, "groceries"), -1);
-    EXPECT_EQ(findAccountByName(*b, "Checking "), -1);
-    EXPECT_EQ(findAccountByName(*b, "Checking"), 1);
+    EXPECT_EQ(findAccount(*b, 0), std::nullopt);
+    EXPECT_EQ(findIcon(*b, 0), std::nullopt);
+    EXPECT_EQ(findAccount(*b, 5), 1u);
+    EXPECT_EQ(findCategory(*b, 0), 0u);
+    EXPECT_EQ(findTransaction(*b, 0), 0u);
+    EXPECT_EQ(findAdjustment(*b, 0), std::nullopt);
+    EXPECT_EQ(findCategoryByName(*b, "Groceries"), 0u);
+    EXPECT_EQ(findCategoryByName(*b, "groceries"), std::nullopt);
+    EXPECT_EQ(findAccountByName(*b, "Checking "), std::nullopt);
+    EXPECT_EQ(findAccountByName(*b, "Checking"), 1u);
 }
 
 TEST(Budget, Predicates)

@@ -139,12 +139,11 @@ TEST(Dates, ParseIso)
         } catch (const ValueError& e) {
             EXPECT_EQ(std::string(e.what()), b.message);
         }
-        Date d;
-        EXPECT_FALSE(tryParseIso(b.text, d));
+        EXPECT_FALSE(tryParseIso(b.text).has_value());
     }
-    Date d;
-    EXPECT_TRUE(tryParseIso("2024-02-29", d));
-    EXPECT_TRUE(sameDate(d, date(2024, 2, 29)));
+    std::optional<Date> d = tryParseIso("2024-02-29");
+    ASSERT_TRUE(d.has_value());
+    EXPECT_TRUE(sameDate(*d, date(2024, 2, 29)));
 }
 
 TEST(Dates, TodayComesFromTheLocalClock)

@@ -1,4 +1,5 @@
 #include "model/adjustments.h"
+#include "model/budget_json.h"
 #include "model/record_edits.h"
 #include "model/transaction_edits.h"
 
@@ -72,10 +73,10 @@ struct Editor {
         case 3: {
             int64_t id = idOf(b.transactions);
             Transaction e = transaction();
-            int i = findTransaction(b, id);
-            if (i >= 0 && coin())
-                e.start_date = b.transactions[size_t(i)].start_date;
-            Date occurrence = i >= 0 ? addMonths(b.transactions[size_t(i)].start_date, pick(4)) : day();
+            std::optional<size_t> i = findTransaction(b, id);
+            if (i.has_value() && coin())
+                e.start_date = b.transactions[*i].start_date;
+            Date occurrence = i.has_value() ? addMonths(b.transactions[*i].start_date, pick(4)) : day();
             updateTransaction(*s, id, e, coin(), occurrence, coin());
             break;
         }

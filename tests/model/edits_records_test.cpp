@@ -1,4 +1,5 @@
 #include "model/record_edits.h"
+#include "model/budget_json.h"
 
 #include "model/money.h"
 
@@ -46,13 +47,11 @@ LocalStorePtr fixture()
     return s;
 }
 
-EditStatus status(const EditResult& r) { return {r.ok, r.error}; }
-
 }  // namespace
 
 TEST(RecordEdits, RefusalsComeInCheckOrderAndChangeNothing)
 {
-    using Edit = std::function<EditStatus(LocalStore&)>;
+    using Edit = std::function<EditResult(LocalStore&)>;
     const std::string long51(51, 'x');
     std::string accented;  // 26 characters, 52 bytes
     for (int i = 0; i < 26; ++i)
@@ -63,23 +62,23 @@ TEST(RecordEdits, RefusalsComeInCheckOrderAndChangeNothing)
         std::string message;
     };
     const Row rows[] = {
-        {"add category without name", [](LocalStore& s) { return status(addCategory(s, "", "", 0)); },
+        {"add category without name", [](LocalStore& s) { return addCategory(s, "", "", 0); },
             "A category needs a name"},
-        {"add category of blanks", [](LocalStore& s) { return status(addCategory(s, " \t\n\v\f\r", "", 0)); },
+        {"add category of blanks", [](LocalStore& s) { return addCategory(s, " \t\n\v\f\r", "", 0); },
             "A category needs a name"},
-        {"name before colour", [](LocalStore& s) { return status(addCategory(s, " ", "bad", 0)); },
+        {"name before colour", [](LocalStore& s) { return addCategory(s, " ", "bad", 0); },
             "A category needs a name"},
-        {"51 bytes", [&](LocalStore& s) { return status(addCategory(s, long51, "", 0)); },
+        {"51 bytes", [&](LocalStore& s) { return addCategory(s, long51, "", 0); },
             "A category name is at most 50 characters"},
-        {"bytes, not characters", [&](LocalStore& s) { return status(addCategory(s, accented, "", 0)); },
+        {"bytes, not characters", [&](LocalStore& s) { return addCategory(s, accented, "", 0); },
             "A category name is at most 50 characters"},
-        {"length before duplicate", [&](LocalStore& s) { return status(addCategory(s, long51, "nope", 0)); },
+        {"length before duplicate", [&](LocalStore& s) { return addCategory(s, long51, "nope", 0); },
             "A category name is at most 50 characters"},
-        {"trimmed duplicate", [](LocalStore& s) { return status(addCategory(s, "  Food\t", "", 0)); },
+        {"trimmed duplicate", [](LocalStore& s) { return addCategory(s, "  Food\t", "", 0); },
             "You already have a category called Food"},
-        {"duplicate before colour", [](LocalStore& s) { return status(addCategory(s, "Food", "#12345g", 0)); },
+        {"duplicate before colour", [](LocalStore& s) { return addCategory(s, "Food", "#12345g", 0); },
             "You already have a category called Food"},
-        {"colour with a non-hex digit", [](LocalStore& s) { return status(addCategory(s, "Fun", "#12345g", 0)); },
+        {"colour with a non-hex digit", [](LocalStore& s) { return addCategory(s, "Fun", "#12345g", 0); },
             "Invalid color (expected #RRGGBB)"},
         {"update of no category", [](LocalStore& s) { return updateCategory(s, 99, "", "bad", 0, false); },
             "No such category"},
@@ -89,11 +88,11 @@ TEST(RecordEdits, RefusalsComeInCheckOrderAndChangeNothing)
             "Invalid color (expected #RRGGBB)"},
         {"rename onto another category", [](LocalStore& s) { return updateCategory(s, 1, " Rent ", "", 0, false); },
             "You already have a category called Rent"},
-        {"add account without name", [](LocalStore& s) { return status(addAccount(s, "  ", "cash")); },
+        {"add account without name", [](LocalStore& s) { return addAccount(s, "  ", "cash"); },
             "An account needs a name"},
-        {"account name too long", [&](LocalStore& s) { return status(addAccount(s, long51, "cash")); },
+        {"account name too long", [&](LocalStore& s) { return addAccount(s, long51, "cash"); },
             "Account name is too long"},
-        {"account duplicate", [](LocalStore& s) { return status(addAccount(s, " Checking ", "cash")); },
+        {"account duplicate", [](LocalStore& s) { return addAccount(s, " Checking ", "cash"); },
             "You already have an account with that name"},
         {"update of no account", [](LocalStore& s) { return updateAccount(s, 99, "x", "Bad"); }, "No such account"},
         {"type before name", [&](LocalStore& s) { return updateAccount(s, 10, long51, "Savings"); },
@@ -107,7 +106,7 @@ TEST(RecordEdits, RefusalsComeInCheckOrderAndChangeNothing)
         SCOPED_TRACE(r.name);
         LocalStorePtr s = fixture();
         Json before = budgetToJson(*s->budget);
-        EditStatus st = r.edit(*s);
+        EditResult st = r.edit(*s);
         EXPECT_FALSE(st.ok);
         EXPECT_EQ(st.error, r.message);
         EXPECT_EQ(budgetToJson(*s->budget), before);

@@ -1,4 +1,5 @@
 #include "model/transaction_edits.h"
+#include "model/budget_json.h"
 
 #include "core/errors.h"
 #include "model/adjustments.h"

@@ -159,8 +159,8 @@ TEST(Recurrence, DayOfMonthAndWeekdays)
     EXPECT_EQ(formatIso(dayOfMonthIn("abc", 2024, 4)), "2024-04-01");
     EXPECT_EQ(parseWeekday("monday"), 0);
     EXPECT_EQ(parseWeekday("sunday"), 6);
-    EXPECT_EQ(parseWeekday("Sunday"), -1);
-    EXPECT_EQ(parseWeekday(""), -1);
+    EXPECT_EQ(parseWeekday("Sunday"), std::nullopt);
+    EXPECT_EQ(parseWeekday(""), std::nullopt);
 }
 
 TEST(Recurrence, BusinessDayShift)

@@ -1,4 +1,5 @@
 #include "model/store.h"
+#include "model/budget_json.h"
 #include "core/files.h"
 
 #include "core/errors.h"

@@ -1,4 +1,5 @@
 #include "model/sync.h"
+#include "model/budget_json.h"
 
 #include "ledger_fixtures.h"
 

@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "core/json.h"
 #include "model/budget.h"
+#include "model/budget_json.h"
 #include "model/builtins.h"
 #include "model/dates.h"
 #include "model/money.h"
@@ -89,8 +90,8 @@ int main(int argc, char** argv)
         }
     } else if (cmd == "parsemoney") {
         while (std::getline(std::cin, line)) {
-            double v;
-            out += parseMoney(line, v) ? "ok " + shortestDouble(v) + "\n" : "fail\n";
+            std::optional<double> v = parseMoney(line);
+            out += v ? "ok " + shortestDouble(*v) + "\n" : "fail\n";
         }
     } else if (cmd == "budget" && argc == 3) {
         std::ifstream f(argv[2], std::ios::binary);
