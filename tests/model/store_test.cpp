@@ -38,6 +38,17 @@ Transaction tx(int64_t id, const char* description)
     return t;
 }
 
+// Whether code holding a store of type S may change its budget.
+template <typename S>
+concept budgetWritableThrough = requires(S& store) {
+    store.budget->transactions.push_back(Transaction{});
+    store.budget->user.theme_preference = "dark";
+};
+
+// A reader handed a const store cannot write to the budget, not even by accident.
+static_assert(!budgetWritableThrough<const LocalStore>);
+static_assert(budgetWritableThrough<LocalStore>);
+
 }  // namespace
 
 TEST(Store, OpenReadsMetaWithDefaults)

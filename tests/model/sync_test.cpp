@@ -164,7 +164,7 @@ TEST(Sync, ReplaceBudgetKeepsTheJournal)
     BudgetPtr snapshot = newBudget();
     snapshot->accounts = {account(3, "Server")};
     replaceBudget(*s, snapshot, "v7");
-    EXPECT_EQ(s->budget, snapshot);
+    EXPECT_EQ(s->budget.get(), snapshot.get());
     EXPECT_EQ(s->etag, "v7");
     EXPECT_GT(s->last_sync, 1.7e9);
     EXPECT_EQ(s->journal.size(), 1u);
