@@ -61,7 +61,7 @@ struct Transaction {
 struct TransactionAdjustment {
     int64_t id = 0;
     int64_t transaction_id = 0;
-    Date original_date;  // the occurrence date it replaces, after the business-day shift
+    Date original_date;  // which occurrence: its series date once weekends are shifted
     Date new_date;
     bool has_amount = false;
     double amount = 0;

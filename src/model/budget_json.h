@@ -36,8 +36,8 @@ Json dateToJson(Date d);
 Json jsonStrOrNull(const std::string& text);
 Json jsonIdOrNull(int64_t id);
 
-// Member readers: a missing key, a null or a value of another kind gives the
-// default. jsonFloat never yields NaN or an infinity: such values, and
+// Member readers: when the key is absent, null, or holds the wrong JSON type,
+// the reader answers its default. jsonFloat never yields NaN or an infinity: such values, and
 // numbers too large for a double, keep the default.
 int64_t jsonInt(const Json& obj, std::string_view key);
 std::string jsonStr(const Json& obj, std::string_view key);

@@ -54,8 +54,9 @@ inline constexpr std::array<NamedIcon, 17> defaultIcons = {{
 inline constexpr std::string_view builtinIconPrefix = "builtin:";
 inline constexpr std::string_view fallbackIconKey = "tune";
 
-// Seeds each of the category, account and icon lists that is empty; nextId
-// is called once per record, categories first, then accounts, then icons.
+// Fills whichever of the category, account and icon lists are empty. Ids come
+// from nextId, one call for each new record, in the order categories,
+// accounts, icons.
 void addDefaultRecords(Budget& budget, const std::function<int64_t()>& nextId);
 // The built-in colour of a category name (ASCII case ignored), else the
 // palette entry fallbackIndex mod 10.

@@ -59,7 +59,6 @@ bool parseField(std::string_view s, int32_t& out)
 }  // namespace
 
 Date date(int32_t year, int32_t month, int32_t day) { return Date{year, month, day}; }
-Date initDate(int32_t year, int32_t month, int32_t day) { return Date{year, month, day}; }
 Date firstOfMonth(int32_t year, int32_t month) { return Date{year, month, 1}; }
 
 bool isLeapYear(int32_t year)

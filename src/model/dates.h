@@ -17,7 +17,6 @@ struct Date {
 };
 
 Date date(int32_t year, int32_t month, int32_t day);
-Date initDate(int32_t year, int32_t month, int32_t day);
 Date firstOfMonth(int32_t year, int32_t month);
 
 bool isLeapYear(int32_t year);

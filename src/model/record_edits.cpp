@@ -39,12 +39,12 @@ void renameInTransactions(LocalStore& store, std::string_view from, std::string_
     }
 }
 
-}  // namespace
-
 bool isAccountType(std::string_view text)
 {
     return std::find(accountTypeKeys.begin(), accountTypeKeys.end(), text) != accountTypeKeys.end();
 }
+
+}  // namespace
 
 EditResult addCategory(LocalStore& store, std::string_view name, std::string_view color, int64_t iconId)
 {

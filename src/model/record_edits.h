@@ -16,8 +16,6 @@ namespace qm {
 inline constexpr std::array<std::string_view, 7> accountTypeKeys = {
     "checking", "savings", "credit", "loan", "cash", "investment", "other"};
 
-bool isAccountType(std::string_view text);
-
 EditResult addCategory(LocalStore& store, std::string_view name, std::string_view color, int64_t iconId);
 EditResult updateCategory(
     LocalStore& store, int64_t id, std::string_view name, std::string_view color, int64_t iconId, bool hidden);
@@ -32,7 +30,8 @@ bool deleteAccount(LocalStore& store, int64_t id);
 void setSelectedAccount(LocalStore& store, int64_t id);
 void setDefaultAccount(LocalStore& store, int64_t id);
 
-// The end-of-day balance of an account (0 = all accounts) on a date.
+// Pins what an account holds (accountId 0: all of them together) when a day
+// closes.
 void setAnchor(LocalStore& store, Date date, double amount, int64_t accountId);
 bool removeAnchor(LocalStore& store, Date date, int64_t accountId);
 // Anchors in cents for each existing account of the pairs (id, amount).

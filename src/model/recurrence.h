@@ -1,7 +1,7 @@
 #pragma once
-// Recurrence rules: the recurring_period text of a transaction, its parsed
-// form for the transaction form, its English wording, the step from one date
-// of a series to the next, and the move of a date off a weekend.
+// Recurrence rules: a transaction's recurring_period text, the fields the
+// transaction form edits it through, the sentence that describes it, how a
+// series advances date by date, and how a date falling on a weekend moves.
 //
 // Rule text is pieces joined by "_": "nth_<n>_<unit>", "dom_<day>_<month>",
 // "specific_<position>_<weekday>_<month>". Nothing here rejects a malformed

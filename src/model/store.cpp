@@ -29,6 +29,10 @@ void lowerBelow(int64_t& next, const List& list)
             next = record.id - 1;
 }
 
+std::string dataPath(const LocalStore& store) { return joinPath(store.folder, "data.json"); }
+
+std::string journalPath(const LocalStore& store) { return joinPath(store.folder, "journal.json"); }
+
 }  // namespace
 
 LocalStorePtr newLocalStore(std::string folder)
@@ -38,10 +42,6 @@ LocalStorePtr newLocalStore(std::string folder)
     store->budget = newBudget();
     return store;
 }
-
-std::string dataPath(const LocalStore& store) { return joinPath(store.folder, "data.json"); }
-
-std::string journalPath(const LocalStore& store) { return joinPath(store.folder, "journal.json"); }
 
 LocalStorePtr openStore(const std::string& folder)
 {

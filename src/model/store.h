@@ -46,8 +46,6 @@ void seedStore(LocalStore& store);
 // leaving the store dirty.
 void saveStore(LocalStore& store);
 
-std::string dataPath(const LocalStore& store);
-std::string journalPath(const LocalStore& store);
 std::string storeDataJson(const LocalStore& store);
 std::string storeJournalJson(const LocalStore& store);
 

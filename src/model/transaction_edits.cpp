@@ -1,4 +1,5 @@
 #include "model/transaction_edits.h"
+#include "model/transaction_edits_internal.h"
 
 #include "model/budget_json.h"
 #include "core/ascii.h"
@@ -23,8 +24,7 @@ void journalTransaction(LocalStore& store, OpKind kind, const Transaction& t)
     appendOp(store, kind, entTransaction, t.id, transactionToJson(t));
 }
 
-}  // namespace
-
+// "" or the message refusing t; a valid transfer's amount is made negative.
 std::string checkTransfer(Transaction& t)
 {
     if (!isTransfer(t))
@@ -36,6 +36,8 @@ std::string checkTransfer(Transaction& t)
     t.amount = -std::abs(t.amount);
     return "";
 }
+
+}  // namespace
 
 EditResult addTransaction(LocalStore& store, Transaction t)
 {

@@ -234,7 +234,7 @@ void touchMotion(GestureRecognizer& g, int32_t id, double x, double y, bool atPo
     g.pendingReevaluation = !atPoll;
     bool twoFingerScroll = g.state == gestureScrolling && g.scrollFingers == 2;
     if (!atPoll && (g.state == gestureTwoFinger || twoFingerScroll))
-        return; // evaluated once per poll from the latest positions
+        return; // judged at the poll, on where the fingers are by then
 
     switch (g.state) {
     case gesturePendingTap:
@@ -294,7 +294,7 @@ void touchUp(GestureRecognizer& g, int32_t id, double x, double y, double time)
                 g.lastTapX = g.startX;
                 g.lastTapY = g.startY;
             }
-            // The UI sees the button down for one frame.
+            // The release waits for the next poll, so the press lasts a frame.
             g.deferred.push_back(pointerEvent(weMouseUp, g.startX, g.startY, 1));
             g.pendingLeave = 3;
         }

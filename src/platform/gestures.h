@@ -1,9 +1,12 @@
 #pragma once
-// Turns raw touches into the pointer events the UI already understands: a
-// tap is a left click, a long press a right click, a drag a left-button drag,
-// a quick second tap a double click, a vertical pan over a scrollable area a
-// weTouchScroll stream with inertia, and two fingers a middle-button drag
-// whose pinch gives zoom steps (weScroll) and whose twist gives weRotate.
+// A touch recogniser, so the toolkit never deals with fingers: it translates
+// them into the mouse-style events it already handles. Short touches click
+// with the left button and held ones with the right; two short touches close
+// together double-click; a moving finger drags with the left button, except
+// that an up-or-down swipe where something scrolls becomes weTouchScroll
+// events that coast on after release. With two fingers down the middle
+// button drags, spreading or closing them zooms by weScroll steps and
+// turning them emits weRotate.
 // Every window embeds one recogniser; its back end feeds it touches with a
 // monotonic time in seconds and collects its events once per poll.
 #include "platform/events.h"
@@ -15,8 +18,8 @@
 
 namespace qm {
 
-// Answers whether a vertical pan starting at (x, y), or a two-finger touch
-// centred there, should scroll the UI. Installed by the UI toolkit.
+// Tells the recogniser whether the UI can scroll under (x, y), where an
+// up-or-down swipe began or between two fingers. Installed by the UI toolkit.
 using ScrollHitTest = std::function<bool(double x, double y)>;
 
 enum GestureState : uint8_t {

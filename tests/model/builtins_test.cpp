@@ -74,7 +74,7 @@ TEST(Builtins, CategoryColours)
         {"Pets", "#ad7b3d"}, {"Kids", "#8160a5"}, {"", "#378450"},
         {"Books", "#2e828b"},  // in the budget without a colour: palette by its id
         {"Mine", "#123456"},
-        {"Groceries", "#868d95"},  // a built-in name that is not in the budget is hashed
+        {"Groceries", "#868d95"},  // known built-in name, absent from this budget: colour by hash
     };
     for (const auto& c : cases)
         EXPECT_EQ(categoryNameColor(b, c.name), c.want) << c.name;

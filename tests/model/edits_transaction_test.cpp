@@ -1,4 +1,5 @@
 #include "model/transaction_edits.h"
+#include "model/transaction_edits_internal.h"
 #include "model/budget_json.h"
 
 #include "core/errors.h"
@@ -297,7 +298,7 @@ TEST(TransactionEdits, ThisAndFollowingSplitsTheSeries)
 
 TEST(TransactionEdits, DeleteCopyAndDemoData)
 {
-    // A record created and deleted before any sync leaves no trace.
+    // Adding then deleting with no sync in between leaves an empty journal.
     LocalStorePtr s = newLocalStore("");
     int64_t id = addTransaction(*s, series("2025-01-15")).id;
     setOccurrencePaid(*s, id, d("2025-02-15"), true, 0);

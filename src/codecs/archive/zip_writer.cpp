@@ -68,7 +68,7 @@ std::vector<uint8_t> zipFiles(std::span<const ZipEntry> entries, int32_t default
             ProgressCallback entryProgress;
             if (progress)
                 entryProgress = [&](int32_t done, int32_t) { reportProgress(progress, base + done, total); };
-            deflated = deflateRawCb(entry.data, level, entryProgress);
+            deflated = deflateData(entry.data, level, entryProgress);
             deflate = deflated.size() < entry.data.size();
             if (!deflate)
                 std::vector<uint8_t>().swap(deflated);

@@ -1,4 +1,5 @@
 #include "codecs/compress/deflate.h"
+#include "codecs/compress/deflate_internal.h"
 
 #include <algorithm>
 #include <bit>
@@ -492,10 +493,6 @@ std::vector<uint8_t> deflateData(std::span<const uint8_t> input, int32_t level, 
     return std::move(s->writer.bytes);
 }
 
-std::vector<uint8_t> deflateRawCb(std::span<const uint8_t> data, int32_t level, const ProgressCallback& progress) {
-    return deflateData(data, level, progress);
-}
-
 std::vector<uint8_t> zlibStream(std::span<const uint8_t> data, int32_t level) {
     level = std::clamp(level, 0, 9);
     // FLEVEL 0-3 with FCHECK making the two bytes a multiple of 31.
@@ -506,14 +503,9 @@ std::vector<uint8_t> zlibStream(std::span<const uint8_t> data, int32_t level) {
     out.push_back(0x78);
     out.push_back(flags);
     out.insert(out.end(), body.begin(), body.end());
-    uint32_t a = adler32(data);
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(a >> shift));
+    out.resize(out.size() + 4);
+    storeBe32(out.data() + out.size() - 4, adler32(data));
     return out;
-}
-
-std::string zlibCompress(std::string_view data, int32_t level) {
-    auto out = zlibStream({reinterpret_cast<const uint8_t*>(data.data()), data.size()}, level);
-    return {out.begin(), out.end()};
 }
 
 std::vector<int32_t> huffmanCodeLengths(std::span<const int32_t> freq, int32_t maxLen) {

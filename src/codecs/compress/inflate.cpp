@@ -1,4 +1,5 @@
 #include "codecs/compress/inflate.h"
+#include "codecs/compress/inflate_internal.h"
 
 #include <algorithm>
 #include <bit>
@@ -93,6 +94,9 @@ constexpr ReverseTable reversed = makeReverseTable();
 // Thrown when an output that stops at its limit is full.
 struct OutputFull {};
 
+// Makes room for `needed` bytes, growing geometrically but never past the limit.
+void growOutput(InflateOutput& out, int64_t needed);
+
 void storedBlock(BitReader& r, InflateOutput& out) {
     // The partial byte after the header is padding.
     r.pos -= r.bits / 8;
@@ -160,7 +164,11 @@ void readDynamicTables(BitReader& r, HuffmanTable& lit, HuffmanTable& dist, Huff
     buildHuffman(dist, std::span<const int32_t>(lengths + hlit, static_cast<size_t>(hdist)));
 }
 
+namespace {
+
 void refill(BitReader& r) { refillBits(r.data, r.pos, r.buf, r.bits); }
+
+}  // namespace
 
 uint32_t getBits(BitReader& r, int32_t n) { return takeBits(r.data, r.pos, r.buf, r.bits, n); }
 
@@ -206,6 +214,8 @@ void buildHuffman(HuffmanTable& t, std::span<const int32_t> lengths) {
         }
     }
 }
+
+namespace {
 
 void growOutput(InflateOutput& out, int64_t needed) {
     int64_t room = static_cast<int64_t>(out.bytes.size());
@@ -289,8 +299,6 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
     r.bits = bits;
     out.count = n;
 }
-
-namespace {
 
 void inflateInto(std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress, int32_t sizeHint,
                  InflateOutput& out) {

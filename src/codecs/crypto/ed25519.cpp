@@ -172,8 +172,8 @@ bool isZero(const Fe& a) { return toBytes(a) == Bytes32{}; }
 bool isNegative(const Fe& a) { return toBytes(a)[0] & 1; }
 
 // ---------------------------------------------------------------------------
-// Points of -x^2 + y^2 = 1 + d x^2 y^2 in extended coordinates: x = X/Z,
-// y = Y/Z, T = XY/Z.
+// Curve points held as (X, Y, Z, T) with affine x = X/Z, y = Y/Z and the
+// extra T = XY/Z that makes additions cheaper (twisted Edwards form, a = -1).
 
 struct Point {
     Fe X, Y, Z, T;
@@ -288,9 +288,10 @@ bool lessThanL(const std::uint8_t* s) {
     return false;
 }
 
-// The 64-byte little-endian number `h` modulo L, by long division one bit at
-// a time: the remainder stays below L, so after each shift one subtraction
-// brings it back.
+// Reduces the 64-byte little-endian `h` modulo L with schoolbook binary
+// division: bits enter the remainder from the top one by one, and since the
+// remainder was below L before the shift, a single conditional subtraction
+// restores that.
 Bytes32 reduceModL(const std::uint8_t* h) {
     std::uint64_t l[4], r[4] = {};
     for (int i = 0; i < 4; ++i) l[i] = loadLe64(groupOrder.data() + 8 * i);

@@ -1,6 +1,7 @@
 #pragma once
-// A parsed font: a plain sfnt (TrueType glyf/loca or CFF/CFF2 outlines), one
-// face of a TrueType collection, or a WOFF 1.0 file converted to an sfnt.
+// A loaded typeface. It may come from a bare sfnt whose outlines are quadratic
+// (glyf/loca) or cubic (CFF, CFF2), from a single member of a collection file,
+// or from a WOFF 1.0 wrapper unpacked back into an sfnt.
 // Immutable after loading except for the outline and kerning caches, which
 // fill as glyphs and pairs are asked for; so one Font is used by one thread.
 #include <cstdint>

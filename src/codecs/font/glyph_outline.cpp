@@ -1,4 +1,5 @@
 #include "codecs/font/glyph_outline.h"
+#include "codecs/font/glyph_outline_internal.h"
 
 #include <algorithm>
 #include <array>
@@ -10,6 +11,10 @@
 #include "core/bytes.h"
 
 namespace qm {
+
+// The contours of a glyf glyph; depth counts composite nesting from 0.
+Contours parseGlyf(const Font& font, int32_t glyph, int depth = 0);
+
 
 OutlinePoint newOutlinePoint(double x, double y, uint8_t onCurve, uint8_t cubic)
 {

@@ -150,8 +150,8 @@ void addQuadratic(Rasterizer& r, double x0, double y0, double x1, double y1, dou
         addLine(r, x0, y0, x2, y2);
         return;
     }
-    // n = ceil(sqrt(0.5 sqrt(3 dd))) limited to 1..32, found as the least n
-    // with 4 n^4 >= 3 dd: no square roots or rounding calls per curve.
+    // The segment count: the smallest n in 1..32 with 4 n^4 >= 3 dd, which
+    // equals the usual ceiling of a nested square root without computing one.
     const double target = 3 * dd;
     int n = 1;
     while (n < 32 && 4.0 * n * n * n * n < target)

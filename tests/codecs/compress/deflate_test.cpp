@@ -1,4 +1,5 @@
 #include "codecs/compress/deflate.h"
+#include "codecs/compress/deflate_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 
 #include "codecs/compress/deflate_tables.h"
 #include "codecs/compress/inflate.h"
+#include "codecs/compress/inflate_internal.h"
 
 namespace qm {
 namespace {
@@ -95,7 +97,6 @@ TEST(Deflate, ExactBytes) {
     for (int level = 1; level <= 9; level++) EXPECT_EQ(hex(deflateData({}, level, {})), "0300") << level;
     EXPECT_EQ(hex(zlibStream({}, 6)), "789c030000000001");
     auto abc = bytes("abc");
-    EXPECT_EQ(zlibCompress("abc", 9), std::string(reinterpret_cast<const char*>(zlibStream(abc, 9).data()), zlibStream(abc, 9).size()));
     struct { int level; uint8_t flags; } headers[] = {{-5, 0x01}, {0, 0x01}, {1, 0x01}, {2, 0x5E}, {5, 0x5E}, {6, 0x9C}, {7, 0xDA}, {12, 0xDA}};
     for (auto h : headers) {
         auto z = zlibStream(abc, h.level);
@@ -209,7 +210,7 @@ TEST(Deflate, Progress) {
     calls.clear();
     deflateData(in, 0, [&](int32_t done, int32_t total) { calls.emplace_back(done, total); });
     EXPECT_TRUE(calls.empty());
-    EXPECT_THROW(deflateRawCb(in, 1, [](int32_t, int32_t) { throw std::runtime_error("stop"); }), std::runtime_error);
+    EXPECT_THROW(deflateData(in, 1, [](int32_t, int32_t) { throw std::runtime_error("stop"); }), std::runtime_error);
 }
 
 double kraft(const std::vector<int32_t>& lens) {

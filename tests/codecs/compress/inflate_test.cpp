@@ -1,4 +1,5 @@
 #include "codecs/compress/inflate.h"
+#include "codecs/compress/inflate_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 
 #include "codecs/compress/crc32.h"
 #include "codecs/compress/deflate.h"
+#include "codecs/compress/deflate_internal.h"
 #include "core/errors.h"
 
 namespace qm {

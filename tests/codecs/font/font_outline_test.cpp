@@ -6,6 +6,7 @@
 #include "codecs/font/cmap.h"
 #include "codecs/font/glyph_data.h"
 #include "codecs/font/font.h"
+#include "codecs/font/glyph_outline_internal.h"
 
 using namespace qm;
 using namespace qm::test;

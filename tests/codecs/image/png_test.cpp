@@ -1,4 +1,5 @@
 #include "codecs/image/png.h"
+#include "codecs/image/png_internal.h"
 
 #include <gtest/gtest.h>
 

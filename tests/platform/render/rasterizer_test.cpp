@@ -200,7 +200,7 @@ TEST(Rasterizer, CurvesFlattenIntoLines)
         quadraticByHand(want, n, 1, 7, 4, 7 - h, 7, 7);
         EXPECT_TRUE(sameCells(got, want)) << h;
     }
-    // A very curved one is never split into more than 32 lines.
+    // However sharp the bend, the curve is cut into at most 32 segments.
     Rasterizer wild = newRasterizer(8, 8), wildByHand = newRasterizer(8, 8);
     addQuadratic(wild, 0, 0, 1e6, -1e6, 8, 8);
     quadraticByHand(wildByHand, 32, 0, 0, 1e6, -1e6, 8, 8);
