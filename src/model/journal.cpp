@@ -74,6 +74,11 @@ Json opToJson(const JournalOp& op)
     return j;
 }
 
+void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id)
+{
+    appendOp(store, kind, entity, id, Json(nullptr));
+}
+
 void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json json)
 {
     JsonPtr data = json.is_null() ? nullptr : std::make_shared<const Json>(std::move(json));

@@ -2,7 +2,7 @@
 // The change journal: every change made on this device, kept until the web
 // service acknowledges it. Coalescing keeps it short, but never touches an
 // operation that a request in flight has already carried.
-#include "core/json.h"
+#include "core/json_fwd.h"
 
 #include <cstdint>
 #include <memory>
@@ -47,8 +47,9 @@ JournalOp opFromJson(const Json& node);
 Json opToJson(const JournalOp& op);
 
 // Records a change and marks the store changed. data is the record's JSON
-// after the change; null (for a delete) means none.
-void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json data = nullptr);
+// after the change; a null document, or none (for a delete), means no data.
+void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id);
+void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json data);
 
 // Unix time in seconds, with fraction, from the real-time clock.
 double unixNow();

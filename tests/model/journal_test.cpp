@@ -1,4 +1,5 @@
 #include "model/journal.h"
+#include "core/json.h"
 #include "model/store.h"
 
 #include "core/errors.h"

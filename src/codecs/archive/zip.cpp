@@ -1,8 +1,6 @@
 #include "codecs/archive/zip.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -10,6 +8,7 @@
 #include "codecs/compress/inflate.h"
 #include "codecs/archive/zip_format.h"
 #include "core/errors.h"
+#include "core/files.h"
 
 namespace qm {
 
@@ -136,19 +135,8 @@ ZipContents unzipBytes(std::span<const uint8_t> bytes, const ProgressCallback& p
 
 ZipContents unzipFile(const std::string& path, const ProgressCallback& progress)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        throw IOError("cannot read " + path + ": " + std::strerror(errno));
-    std::vector<uint8_t> bytes;
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    bool failed = std::ferror(file);
-    std::fclose(file);
-    if (failed)
-        throw IOError("cannot read " + path);
-    return unzipBytes(bytes, progress);
+    const std::string bytes = readFile(path);
+    return unzipBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, progress);
 }
 
 }  // namespace qm
