@@ -39,10 +39,10 @@ std::vector<SearchHit> searchOccurrences(const Budget& b, const SearchFilter& fi
             const double amount = sign * o.amount;
             if ((filter.hasMin && filter.minAmount > amount) || (filter.hasMax && amount > filter.maxAmount))
                 continue;
-            if ((filter.paid == 1 && !o.is_paid) || (filter.paid == 2 && o.is_paid))
+            if ((filter.paid == SearchFilter::Paid::paidOnly && !o.is_paid) || (filter.paid == SearchFilter::Paid::unpaidOnly && o.is_paid))
                 continue;
             const bool same = o.amount == t.amount;
-            if ((filter.changed == 1 && same) || (filter.changed == 2 && !same))
+            if ((filter.changed == SearchFilter::Changed::changedOnly && same) || (filter.changed == SearchFilter::Changed::unchangedOnly && !same))
                 continue;
             if (!colored) {
                 color = categoryColor(colors, t.category);
@@ -190,7 +190,7 @@ std::vector<RecurringRow> recurringRows(const Budget& b, Date from)
         r.transaction = t;
         if (t.has_end_date) {
             r.remaining = int32_t(expandOccurrences(t, adjustmentsOf[t.id], from, t.end_date).size());
-            r.remainingTotal = roundCents(r.remaining * t.amount);
+            r.remainingTotal = roundCents(*r.remaining * t.amount);
         }
         rows.push_back(std::move(r));
     }

@@ -49,7 +49,7 @@ bool isUsablePath(std::string_view path)
 
 }  // namespace
 
-int32_t hexDigitValue(char c)
+std::optional<int32_t> hexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -57,7 +57,7 @@ int32_t hexDigitValue(char c)
         return c - 'a' + 10;
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
-    return -1;
+    return std::nullopt;
 }
 
 std::string percentDecode(std::string_view text)
@@ -66,10 +66,10 @@ std::string percentDecode(std::string_view text)
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            int32_t high = hexDigitValue(text[i + 1]);
-            int32_t low = hexDigitValue(text[i + 2]);
-            if (high >= 0 && low >= 0) {
-                out.push_back(static_cast<char>(high * 16 + low));
+            std::optional<int32_t> high = hexDigitValue(text[i + 1]);
+            std::optional<int32_t> low = hexDigitValue(text[i + 2]);
+            if (high && low) {
+                out.push_back(static_cast<char>(*high * 16 + *low));
                 i += 2;
                 continue;
             }

@@ -61,11 +61,11 @@ TEST(Search, TextScopeAndFilters)
         {"unknown account is all", [](SearchFilter& f) { f.accountId = 99; }, {1, 5, 3, 4, 2, 4, 4}},
         {"min", [](SearchFilter& f) { f.hasMin = true, f.minAmount = -12; }, {5, 3, 2}},
         {"max", [](SearchFilter& f) { f.hasMax = true, f.maxAmount = -100; }, {4, 4, 4}},
-        {"paid", [](SearchFilter& f) { f.paid = 1; }, {4}},
-        {"unpaid", [](SearchFilter& f) { f.paid = 2; }, {1, 5, 3, 2, 4, 4}},
-        {"changed", [](SearchFilter& f) { f.changed = 1; }, {4}},
-        {"changed on the receiving side", [](SearchFilter& f) { f.changed = 1, f.accountId = 2; }, {4}},
-        {"unchanged", [](SearchFilter& f) { f.changed = 2; }, {1, 5, 3, 2, 4, 4}},
+        {"paid", [](SearchFilter& f) { f.paid = SearchFilter::Paid::paidOnly; }, {4}},
+        {"unpaid", [](SearchFilter& f) { f.paid = SearchFilter::Paid::unpaidOnly; }, {1, 5, 3, 2, 4, 4}},
+        {"changed", [](SearchFilter& f) { f.changed = SearchFilter::Changed::changedOnly; }, {4}},
+        {"changed on the receiving side", [](SearchFilter& f) { f.changed = SearchFilter::Changed::changedOnly, f.accountId = 2; }, {4}},
+        {"unchanged", [](SearchFilter& f) { f.changed = SearchFilter::Changed::unchangedOnly; }, {1, 5, 3, 2, 4, 4}},
         {"received transfers flip sign", [](SearchFilter& f) { f.accountId = 2, f.hasMin = true; }, {4, 4, 4}},
     };
     for (const Case& c : cases) {
@@ -221,7 +221,7 @@ TEST(Report, RecurringRowsCountWhatIsLeft)
     EXPECT_EQ(rows[0].remaining, 6);  // Jun, Aug (moved), Sep .. Dec; Jul removed
     EXPECT_EQ(rows[0].remainingTotal, -59.94);
     EXPECT_EQ(rows[1].transaction.id, 3);
-    EXPECT_EQ(rows[1].remaining, -1);
+    EXPECT_EQ(rows[1].remaining, std::nullopt);
     EXPECT_EQ(rows[1].remainingTotal, 0);
     EXPECT_EQ(rows[2].remaining, 0);
     EXPECT_EQ(rows[2].remainingTotal, 0);

@@ -48,7 +48,7 @@ TEST(UriList, PercentDecodeAndHexDigits)
     for (char c : std::string("09afAF"))
         EXPECT_EQ(hexDigitValue(c), std::stoi(std::string(1, c), nullptr, 16));
     for (char c : std::string("gG/:@`% \0", 9))
-        EXPECT_EQ(hexDigitValue(c), -1);
+        EXPECT_EQ(hexDigitValue(c), std::nullopt);
 }
 
 TEST(UriList, UnquoteAndAbsolutePaths)

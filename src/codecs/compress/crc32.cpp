@@ -53,12 +53,14 @@ uint32_t crc32Update(uint32_t crc, std::span<const uint8_t> data) {
     return ~c;
 }
 
-uint32_t crc32(std::span<const uint8_t> data, int64_t start, int64_t count) {
+uint32_t crc32(std::span<const uint8_t> data, int64_t start, std::optional<int64_t> count) {
     int64_t size = static_cast<int64_t>(data.size());
-    if (count == -1 && start >= 0 && start <= size) count = size - start;
-    if (start < 0 || count < 0 || start > size || count > size - start)
+    if (start < 0 || start > size)
         throw ValueError("crc32 range outside the data");
-    return crc32Update(0, data.subspan(static_cast<size_t>(start), static_cast<size_t>(count)));
+    int64_t n = count.value_or(size - start);
+    if (n < 0 || n > size - start)
+        throw ValueError("crc32 range outside the data");
+    return crc32Update(0, data.subspan(static_cast<size_t>(start), static_cast<size_t>(n)));
 }
 
 }  // namespace qm
