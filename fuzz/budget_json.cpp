@@ -1,10 +1,10 @@
 // Any byte string: the JSON reader either refuses it with ValueError or gives
 // a tree whose written form reads back to the same text; the budget reader
 // never fails on a tree and its output settles after one round trip.
+#include "model/budget_json.h"
 #include "core/errors.h"
 #include "core/json.h"
 #include "model/budget.h"
-#include "model/budget_json.h"
 #include "model/dates.h"
 #include "model/money.h"
 

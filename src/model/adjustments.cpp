@@ -10,7 +10,8 @@ namespace {
 
 // The adjustment an occurrence setter changes: the one named by id, else the
 // first (or last) for this transaction and original date.
-std::optional<size_t> findOccurrence(const Budget& b, int64_t transactionId, Date original, int64_t adjustmentId, bool last)
+std::optional<size_t> findOccurrence(
+    const Budget& b, int64_t transactionId, Date original, int64_t adjustmentId, bool last)
 {
     if (adjustmentId != 0) {
         if (std::optional<size_t> i = findAdjustment(b, adjustmentId))
@@ -94,20 +95,22 @@ int64_t addAdjustment(LocalStore& store, TransactionAdjustment a)
 
 bool setOccurrenceDate(LocalStore& store, int64_t transactionId, Date original, Date newDate, int64_t adjustmentId)
 {
-    return changeOccurrence(store, transactionId, original, adjustmentId, false,
-        [&](TransactionAdjustment& a) { a.new_date = newDate; }, true);
+    return changeOccurrence(
+        store, transactionId, original, adjustmentId, false, [&](TransactionAdjustment& a) { a.new_date = newDate; },
+        true);
 }
 
 bool setOccurrencePaid(LocalStore& store, int64_t transactionId, Date original, bool paid, int64_t adjustmentId)
 {
-    return changeOccurrence(store, transactionId, original, adjustmentId, false,
-        [&](TransactionAdjustment& a) { a.is_paid = paid; }, true);
+    return changeOccurrence(
+        store, transactionId, original, adjustmentId, false, [&](TransactionAdjustment& a) { a.is_paid = paid; }, true);
 }
 
 bool setOccurrenceAmount(
     LocalStore& store, int64_t transactionId, Date original, double amount, bool hasAmount, int64_t adjustmentId)
 {
-    return changeOccurrence(store, transactionId, original, adjustmentId, true,
+    return changeOccurrence(
+        store, transactionId, original, adjustmentId, true,
         [&](TransactionAdjustment& a) {
             a.has_amount = hasAmount;
             a.amount = hasAmount ? amount : 0;

@@ -29,9 +29,15 @@ BudgetPtr newBudget() { return std::make_shared<Budget>(); }
 std::optional<size_t> findTransaction(const Budget& b, int64_t id) { return findById(b.transactions, id); }
 std::optional<size_t> findCategory(const Budget& b, int64_t id) { return findById(b.categories, id); }
 std::optional<size_t> findAdjustment(const Budget& b, int64_t id) { return findById(b.transaction_adjustments, id); }
-std::optional<size_t> findAccount(const Budget& b, int64_t id) { return id == 0 ? std::nullopt : findById(b.accounts, id); }
+std::optional<size_t> findAccount(const Budget& b, int64_t id)
+{
+    return id == 0 ? std::nullopt : findById(b.accounts, id);
+}
 std::optional<size_t> findIcon(const Budget& b, int64_t id) { return id == 0 ? std::nullopt : findById(b.icons, id); }
-std::optional<size_t> findCategoryByName(const Budget& b, std::string_view name) { return findByName(b.categories, name); }
+std::optional<size_t> findCategoryByName(const Budget& b, std::string_view name)
+{
+    return findByName(b.categories, name);
+}
 std::optional<size_t> findAccountByName(const Budget& b, std::string_view name) { return findByName(b.accounts, name); }
 
 bool isTransfer(const Transaction& t) { return !t.transfer_to_account.empty(); }

@@ -20,7 +20,7 @@ struct Account {
     std::string account_type;  // empty when not set
     std::string color;         // #rrggbb or empty
     int32_t display_order = -1;
-    std::string mask;          // kept and written back unchanged
+    std::string mask;  // kept and written back unchanged
 };
 
 struct Category {
@@ -49,7 +49,7 @@ struct Transaction {
     std::string account;              // the account's name
     std::string transfer_to_account;  // the destination account's name; empty = not a transfer
     bool is_recurring = false;
-    std::string recurring_period;     // rule text; empty for a one-off
+    std::string recurring_period;  // rule text; empty for a one-off
     bool pay_on_business_day = false;
     bool pay_early = false;
     int64_t icon_id = 0;

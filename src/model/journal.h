@@ -24,7 +24,7 @@ enum Entity : uint8_t {
     entAnchor = 2,      // a RunningTotalAdjustment
     entAccount = 3,
     entCategory = 4,
-    entPrefs = 5,       // the User record; icons are never journaled
+    entPrefs = 5,  // the User record; icons are never journaled
 };
 
 using JsonPtr = std::shared_ptr<const Json>;
@@ -34,8 +34,8 @@ struct JournalOp {
     OpKind op = opDelete;
     Entity entity = entPrefs;
     int64_t id = 0;
-    JsonPtr data;  // the record after the change; none for a delete
-    double at = 0; // Unix seconds when recorded or last rewritten
+    JsonPtr data;   // the record after the change; none for a delete
+    double at = 0;  // Unix seconds when recorded or last rewritten
 };
 
 std::string opKindName(OpKind kind);

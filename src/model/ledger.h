@@ -123,8 +123,8 @@ Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Dat
 DayRow dayLedger(const Budget& b, Date date, int64_t accountId, Date reference);
 // Always 5 or 6 weeks, so that a month view keeps its height.
 MonthGrid monthGrid(int32_t year, int32_t month);
-std::vector<std::vector<DayRow>> monthLedger(const Budget& b, int32_t year, int32_t month, int64_t accountId,
-    Date reference);
+std::vector<std::vector<DayRow>> monthLedger(
+    const Budget& b, int32_t year, int32_t month, int64_t accountId, Date reference);
 BalanceSummary balanceSummary(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
 std::vector<BalancePoint> balanceSeries(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
 std::vector<AccountSummary> accountSummaries(const Budget& b, Date date);

@@ -126,10 +126,7 @@ std::string formatMoney(double x)
     return (x < -0.004999 ? "-$" : "$") + formatAmount(x);
 }
 
-std::string formatMoneySigned(double x)
-{
-    return (x < -0.004999 ? "\u2212$" : "+$") + formatAmount(x);
-}
+std::string formatMoneySigned(double x) { return (x < -0.004999 ? "\u2212$" : "+$") + formatAmount(x); }
 
 std::string formatMoneyCompact(double x)
 {

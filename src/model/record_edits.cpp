@@ -1,7 +1,7 @@
 #include "model/record_edits.h"
 
-#include "model/budget_json.h"
 #include "core/ascii.h"
+#include "model/budget_json.h"
 #include "model/money.h"
 
 #include <algorithm>

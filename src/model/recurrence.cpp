@@ -23,7 +23,8 @@ Pieces splitRule(std::string_view text)
     size_t begin = 0;
     for (;;) {
         size_t end = text.find('_', begin);
-        std::string_view piece = text.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
+        std::string_view piece =
+            text.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
         if (p.count < p.at.size())
             p.at[p.count] = piece;
         ++p.count;
@@ -93,8 +94,7 @@ RecurrenceRule parseRule(std::string_view text)
             if (r.n < 1)
                 r.n = 1;
         }
-        if (p.count > 2
-            && (p.at[2] == "months" || p.at[2] == "weeks" || p.at[2] == "years" || p.at[2] == "days"))
+        if (p.count > 2 && (p.at[2] == "months" || p.at[2] == "weeks" || p.at[2] == "years" || p.at[2] == "days"))
             r.unit = p.at[2];
     } else if (head == "dom") {
         r.kind = rkDom;
@@ -165,8 +165,8 @@ Date dayOfMonthIn(std::string_view day, int32_t year, int32_t month)
 
 std::optional<int> parseWeekday(std::string_view text)
 {
-    static constexpr std::string_view names[7] = {"monday", "tuesday", "wednesday", "thursday",
-        "friday", "saturday", "sunday"};
+    static constexpr std::string_view names[7] = {
+        "monday", "tuesday", "wednesday", "thursday", "friday", "saturday", "sunday"};
     for (int i = 0; i < 7; ++i)
         if (text == names[i])
             return i;
@@ -326,10 +326,7 @@ Date advanceSeries(const SeriesStep& step, Date d, int32_t* dayOut)
     }
 }
 
-Date nextOccurrence(const Transaction& t, Date d)
-{
-    return advanceSeries(seriesStep(t.recurring_period), d);
-}
+Date nextOccurrence(const Transaction& t, Date d) { return advanceSeries(seriesStep(t.recurring_period), d); }
 
 Date businessDayShift(const Transaction& t, Date d)
 {

@@ -51,12 +51,12 @@ Date businessDayShift(const Transaction& t, Date d);
 struct SeriesStep {
     enum Kind : uint8_t { ssNone, ssDays, ssMonths, ssYears, ssDomEvery, ssDomMonth, ssSpecific };
     Kind kind = ssNone;
-    int64_t count = 0;      // days (weeks already times 7), months or years per step
-    bool lastDay = false;   // dom: "last"
-    int32_t day = 1;        // dom: the day's integer
-    int32_t month = 0;      // dom, specific: 1..12, or 0 for every month
-    int32_t position = 1;   // specific: 1..5, or -1 for the last
-    int weekday = 0;        // specific: 0 = Monday
+    int64_t count = 0;     // days (weeks already times 7), months or years per step
+    bool lastDay = false;  // dom: "last"
+    int32_t day = 1;       // dom: the day's integer
+    int32_t month = 0;     // dom, specific: 1..12, or 0 for every month
+    int32_t position = 1;  // specific: 1..5, or -1 for the last
+    int weekday = 0;       // specific: 0 = Monday
 };
 
 SeriesStep seriesStep(std::string_view text);

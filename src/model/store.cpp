@@ -1,8 +1,8 @@
 #include "model/store.h"
 
-#include "model/budget_json.h"
 #include "core/errors.h"
 #include "core/files.h"
+#include "model/budget_json.h"
 #include "model/builtins.h"
 
 #include <algorithm>
@@ -58,8 +58,9 @@ LocalStorePtr openStore(const std::string& folder)
             auto seq = meta->find("next_seq");
             if (seq != meta->end() && seq->is_number_integer()) {
                 int64_t v = jsonInt(*meta, "next_seq");
-                if (seq->is_number_unsigned() ? seq->get<uint64_t>() > uint64_t(std::numeric_limits<int32_t>::max())
-                                              : v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+                if (seq->is_number_unsigned()
+                        ? seq->get<uint64_t>() > uint64_t(std::numeric_limits<int32_t>::max())
+                        : v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
                     throw ValueError("next_seq out of range");
                 store->next_seq = int32_t(v);
             }

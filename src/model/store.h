@@ -62,5 +62,4 @@ int32_t markSent(LocalStore& store);
 // The reply has been applied or the request failed.
 void clearSentMark(LocalStore& store);
 
-
 }  // namespace qm

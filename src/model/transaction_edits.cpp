@@ -1,10 +1,10 @@
 #include "model/transaction_edits.h"
 #include "model/transaction_edits_internal.h"
 
-#include "model/budget_json.h"
 #include "core/ascii.h"
 #include "core/errors.h"
 #include "model/adjustments.h"
+#include "model/budget_json.h"
 #include "model/recurrence.h"
 
 #include <algorithm>
@@ -116,7 +116,7 @@ SplitResult splitSeries(LocalStore& store, size_t index, Transaction e, Date d, 
     if (!dateLess(businessDayShift(o, o.start_date), orig))
         return {true, "", false, 0};
 
-    const SplitResult notFound {false, "Could not find that occurrence in the series", false, 0};
+    const SplitResult notFound{false, "Could not find that occurrence in the series", false, 0};
     Date prev = o.start_date;
     Date cur = nextOccurrence(o, prev);
     int steps = 1;

@@ -15,15 +15,9 @@ std::string_view strip(std::string_view s, std::string_view chars)
     return s.substr(first, last - first + 1);
 }
 
-bool isAsciiLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -36,16 +30,10 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-bool startsWithFileScheme(std::string_view s)
-{
-    return s.size() >= 5 && equalsIgnoringCase(s.substr(0, 5), "file:");
-}
+bool startsWithFileScheme(std::string_view s) { return s.size() >= 5 && equalsIgnoringCase(s.substr(0, 5), "file:"); }
 
 // A path with a NUL byte would be cut short by every file API it reaches.
-bool isUsablePath(std::string_view path)
-{
-    return isAbsolutePath(path) && path.find('\0') == std::string_view::npos;
-}
+bool isUsablePath(std::string_view path) { return isAbsolutePath(path) && path.find('\0') == std::string_view::npos; }
 
 }  // namespace
 

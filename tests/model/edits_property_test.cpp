@@ -50,8 +50,8 @@ struct Editor {
         if (pick(4) == 0)
             t.transfer_to_account = nameOf(b.accounts);
         t.is_recurring = coin();
-        static const char* rules[] = {"nth_1_months", "nth_2_weeks", "dom_last_every", "specific_1_monday_every",
-            "nth_0_days", "dom_31_2"};
+        static const char* rules[] = {
+            "nth_1_months", "nth_2_weeks", "dom_last_every", "specific_1_monday_every", "nth_0_days", "dom_31_2"};
         t.recurring_period = rules[pick(6)];
         t.pay_on_business_day = coin();
         t.pay_early = coin();
@@ -170,7 +170,7 @@ TEST(EditsProperty, RandomEditsSurviveSaveAndReopen)
     TempFolder dir;
     LocalStorePtr s = newLocalStore(dir.path);
     seedStore(*s);
-    Editor editor {s.get(), std::mt19937(20251209)};
+    Editor editor{s.get(), std::mt19937(20251209)};
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE(round);
         for (int i = 0; i < 30; ++i)

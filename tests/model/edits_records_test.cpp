@@ -1,5 +1,5 @@
-#include "model/record_edits.h"
 #include "model/budget_json.h"
+#include "model/record_edits.h"
 
 #include "model/money.h"
 
@@ -66,8 +66,7 @@ TEST(RecordEdits, RefusalsComeInCheckOrderAndChangeNothing)
             "A category needs a name"},
         {"add category of blanks", [](LocalStore& s) { return addCategory(s, " \t\n\v\f\r", "", 0); },
             "A category needs a name"},
-        {"name before colour", [](LocalStore& s) { return addCategory(s, " ", "bad", 0); },
-            "A category needs a name"},
+        {"name before colour", [](LocalStore& s) { return addCategory(s, " ", "bad", 0); }, "A category needs a name"},
         {"51 bytes", [&](LocalStore& s) { return addCategory(s, long51, "", 0); },
             "A category name is at most 50 characters"},
         {"bytes, not characters", [&](LocalStore& s) { return addCategory(s, accented, "", 0); },
@@ -142,9 +141,9 @@ TEST(RecordEdits, Categories)
     EXPECT_FALSE(deleteCategory(*s, 2));
     EXPECT_EQ(b.transactions[1].category, "");
     EXPECT_EQ(b.categories.size(), 3u);
-    EXPECT_EQ(journalSummary(*s), (Lines {"create category -1", "create category -2", "update category 1",
-                                      "update transaction 100", "update transaction 102", "update transaction 101",
-                                      "delete category 2"}));
+    EXPECT_EQ(journalSummary(*s),
+        (Lines{"create category -1", "create category -2", "update category 1", "update transaction 100",
+            "update transaction 102", "update transaction 101", "delete category 2"}));
 }
 
 TEST(RecordEdits, AccountsRenameAndDeleteThroughTransactions)
@@ -160,7 +159,7 @@ TEST(RecordEdits, AccountsRenameAndDeleteThroughTransactions)
     EXPECT_TRUE(updateAccount(*s, 10, "", "savings").ok);
     EXPECT_EQ(accountToJson(b.accounts[0]), accountToJson({10, "Checking", "savings", "", 0, ""}));
     EXPECT_EQ(journalSummary(*s),
-        (Lines {"update transaction 101", "update transaction 102", "update account 11", "update account 10"}));
+        (Lines{"update transaction 101", "update transaction 102", "update account 11", "update account 10"}));
 
     s->journal.clear();
     EXPECT_TRUE(deleteAccount(*s, 10));
@@ -172,8 +171,9 @@ TEST(RecordEdits, AccountsRenameAndDeleteThroughTransactions)
     EXPECT_EQ(b.user.selected_account_id, 0);
     EXPECT_EQ(b.user.default_account_id, 11);
     EXPECT_EQ(b.running_total_adjustments.size(), 2u);
-    EXPECT_EQ(journalSummary(*s), (Lines {"update transaction 100", "update transaction 101", "delete anchor 200",
-                                      "delete account 10", "update prefs 0"}));
+    EXPECT_EQ(journalSummary(*s),
+        (Lines{"update transaction 100", "update transaction 101", "delete anchor 200", "delete account 10",
+            "update prefs 0"}));
 }
 
 TEST(RecordEdits, NewAccountsOrderAfterTheOthers)
@@ -191,7 +191,7 @@ TEST(RecordEdits, NewAccountsOrderAfterTheOthers)
         ASSERT_TRUE(res.ok);
         EXPECT_EQ(s->budget->accounts.back().display_order, r.expected);
         EXPECT_EQ(s->budget->accounts.back().account_type, "anything");
-        EXPECT_EQ(journalSummary(*s), (Lines {"create account -1"}));
+        EXPECT_EQ(journalSummary(*s), (Lines{"create account -1"}));
     }
 }
 
@@ -212,7 +212,7 @@ TEST(RecordEdits, AnchorsAndBalances)
 
     EXPECT_TRUE(removeAnchor(*s, feb1, 99));
     EXPECT_FALSE(removeAnchor(*s, feb1, 99));
-    EXPECT_EQ(journalSummary(*s), (Lines {"update anchor 202", "create anchor -2", "create anchor -3"}))
+    EXPECT_EQ(journalSummary(*s), (Lines{"update anchor 202", "create anchor -2", "create anchor -3"}))
         << "the create and delete of anchor -1 cancel out";
 }
 
@@ -233,6 +233,6 @@ TEST(RecordEdits, Preferences)
     EXPECT_EQ(u.theme_preference, "dark");
     EXPECT_TRUE(u.has_completed_tour);
     savePrefs(*s);
-    EXPECT_EQ(journalSummary(*s), (Lines {"update prefs 0"}));
+    EXPECT_EQ(journalSummary(*s), (Lines{"update prefs 0"}));
     EXPECT_EQ(s->change_count, 5);
 }

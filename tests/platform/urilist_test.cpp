@@ -29,8 +29,8 @@ TEST(UriList, FileUrlToPath)
         {"file:///tmp/%zz%4a%4A", "/tmp/%zzJJ"},
         {"file:///%2Fetc", "//etc"},
         {"file:", ""},
-        {"file:relative", ""},            // names no absolute path
-        {"file:///tmp/a%00b", ""},        // a NUL byte would cut the path short
+        {"file:relative", ""},      // names no absolute path
+        {"file:///tmp/a%00b", ""},  // a NUL byte would cut the path short
         {"file:///tmp/%E2%82%AC", "/tmp/\xE2\x82\xAC"},
     };
     for (const Case& c : cases)

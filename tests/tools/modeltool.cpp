@@ -70,8 +70,8 @@ int main(int argc, char** argv)
             long long n;
             in >> iso >> n;
             Date d = parseIso(iso);
-            out += formatIso(addMonths(d, n)) + " " + formatIso(addYears(d, n)) + " "
-                + formatIso(addDays(d, n)) + " " + formatIso(startOfWeek(d)) + "\n";
+            out += formatIso(addMonths(d, n)) + " " + formatIso(addYears(d, n)) + " " + formatIso(addDays(d, n)) + " "
+                + formatIso(startOfWeek(d)) + "\n";
         }
     } else if (cmd == "parseiso") {
         while (std::getline(std::cin, line)) {
@@ -84,9 +84,8 @@ int main(int argc, char** argv)
     } else if (cmd == "money") {
         while (std::getline(std::cin, line)) {
             double x = readDouble(line);
-            out += shortestDouble(roundCents(x)) + "\t" + formatAmount(x) + "\t" + formatAmountPlain(x)
-                + "\t" + formatMoney(x) + "\t" + formatMoneySigned(x) + "\t" + formatMoneyCompact(x)
-                + "\n";
+            out += shortestDouble(roundCents(x)) + "\t" + formatAmount(x) + "\t" + formatAmountPlain(x) + "\t"
+                + formatMoney(x) + "\t" + formatMoneySigned(x) + "\t" + formatMoneyCompact(x) + "\n";
         }
     } else if (cmd == "parsemoney") {
         while (std::getline(std::cin, line)) {

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "codecs/compress/inflate.h"
-#include "core/errors.h"
 #include "core/bytes.h"
+#include "core/errors.h"
 
 namespace qm {
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "codecs/archive/zip_format.h"
 #include "codecs/compress/crc32.h"
 #include "codecs/compress/inflate.h"
-#include "codecs/archive/zip_format.h"
 #include "core/errors.h"
 #include "core/files.h"
 
@@ -63,7 +63,8 @@ ZipContents unzipBytes(std::span<const uint8_t> bytes, const ProgressCallback& p
             if (n - pos < kCentralSize || loadLe32(&bytes[pos]) != kCentralSignature)
                 break;
             total += std::max<uint32_t>(loadLe32(&bytes[pos + 24]), 1);
-            pos += kCentralSize + size_t(loadLe16(&bytes[pos + 28])) + loadLe16(&bytes[pos + 30]) + loadLe16(&bytes[pos + 32]);
+            pos += kCentralSize + size_t(loadLe16(&bytes[pos + 28])) + loadLe16(&bytes[pos + 30])
+                + loadLe16(&bytes[pos + 32]);
             if (pos > n)
                 break;
         }

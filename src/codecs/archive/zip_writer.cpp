@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <ctime>
 
+#include "codecs/archive/zip_format.h"
 #include "codecs/compress/crc32.h"
 #include "codecs/compress/deflate.h"
-#include "codecs/archive/zip_format.h"
 #include "core/errors.h"
 
 namespace qm {
@@ -42,7 +42,7 @@ DosDateTime dosDateTime()
 }
 
 std::vector<uint8_t> zipFiles(std::span<const ZipEntry> entries, int32_t defaultLevel, std::span<const int32_t> levels,
-                              const ProgressCallback& progress)
+    const ProgressCallback& progress)
 {
     if (entries.size() > kMaxEntries)
         throw ValueError("too many zip entries");

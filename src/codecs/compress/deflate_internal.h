@@ -15,7 +15,7 @@ struct BitWriter {
 };
 
 void writeBits(BitWriter& w, uint32_t value, int32_t n);  // n <= 32
-void flushBits(BitWriter& w);                               // pads to a whole byte
+void flushBits(BitWriter& w);                             // pads to a whole byte
 
 // Length-limited Huffman code lengths for the frequencies; symbols with no
 // frequency get 0, and a code always has at least two codes. Requires

@@ -28,14 +28,14 @@ struct InflateLimitError : ValueError {
 // bytes the output may have: a stream that would produce more raises
 // InflateLimitError before that memory is taken. Failures raise ValueError; an exception from
 // `progress` passes through.
-std::vector<uint8_t> inflate(std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress,
-                             int32_t sizeHint, int64_t limit);
+std::vector<uint8_t> inflate(
+    std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress, int32_t sizeHint, int64_t limit);
 
 // Decodes only the first `limit` bytes of a stream and ignores the rest, for
 // formats whose readers know how much they need and must tolerate data beyond
 // it. The stream up to that point must be valid; nothing past it is decoded,
 // so nothing past it can fail.
-std::vector<uint8_t> inflatePrefix(std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress,
-                                   int32_t sizeHint, int64_t limit);
+std::vector<uint8_t> inflatePrefix(
+    std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress, int32_t sizeHint, int64_t limit);
 
 }  // namespace qm

@@ -20,12 +20,12 @@ struct BitReader {
 // A canonical Huffman code: codes of up to 10 bits resolve with one lookup in
 // `fast`; longer ones search the per-length ranges.
 struct HuffmanTable {
-    uint16_t fast[1024];     // (length << 9) | symbol, 0 where no short code applies
+    uint16_t fast[1024];  // (length << 9) | symbol, 0 where no short code applies
     int32_t firstCode[17];
     int32_t firstSymbol[17];
-    int32_t maxCode[18];     // end of each length's codes, left-aligned to 16 bits
+    int32_t maxCode[18];  // end of each length's codes, left-aligned to 16 bits
     uint8_t size[320];
-    uint16_t value[320];     // symbols sorted by code length, then by symbol
+    uint16_t value[320];  // symbols sorted by code length, then by symbol
 };
 
 // The bytes produced so far; they are also the match history.

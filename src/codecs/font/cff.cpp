@@ -6,8 +6,8 @@
 #include <string>
 
 #include "codecs/font/charstring.h"
-#include "core/errors.h"
 #include "core/bytes.h"
+#include "core/errors.h"
 
 namespace qm {
 
@@ -51,10 +51,7 @@ struct TableReader {
     }
 };
 
-TableReader readerOf(const CffFont& font)
-{
-    return TableReader{font.data->data(), font.tableStart, font.tableEnd};
-}
+TableReader readerOf(const CffFont& font) { return TableReader{font.data->data(), font.tableStart, font.tableEnd}; }
 
 // A real operand: nibbles 0-9 digits, a ".", b "E", c "E-", d unused, e "-",
 // f end. Text that is not a number reads as 0.
@@ -186,10 +183,7 @@ int64_t clampedInt(double v)
     return static_cast<int64_t>(v);
 }
 
-void throwCffError(const char* reason)
-{
-    throw CffError(std::string("CFF: ") + reason);
-}
+void throwCffError(const char* reason) { throw CffError(std::string("CFF: ") + reason); }
 
 int64_t blendedSize(int64_t size, int64_t n, int32_t vsindex, std::span<const int32_t> regionCounts)
 {
@@ -299,8 +293,8 @@ CffDict readDict(const CffFont& font, CffRange range, std::span<const int32_t> r
     return dict;
 }
 
-std::shared_ptr<CffFont> parseCff(std::shared_ptr<const std::vector<uint8_t>> data, int32_t offset,
-                                  int32_t length, bool isCff2, int32_t unitsPerEm)
+std::shared_ptr<CffFont> parseCff(
+    std::shared_ptr<const std::vector<uint8_t>> data, int32_t offset, int32_t length, bool isCff2, int32_t unitsPerEm)
 {
     auto font = std::make_shared<CffFont>();
     const int64_t dataSize = int64_t(data->size());
@@ -367,10 +361,7 @@ std::shared_ptr<CffFont> parseCff(std::shared_ptr<const std::vector<uint8_t>> da
     return font;
 }
 
-int32_t cffGlyphCount(const CffFont& font)
-{
-    return int32_t(font.charStrings.size());
-}
+int32_t cffGlyphCount(const CffFont& font) { return int32_t(font.charStrings.size()); }
 
 std::vector<CffContour> cffGlyphContours(const CffFont& font, int32_t glyph)
 {

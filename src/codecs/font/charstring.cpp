@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "core/errors.h"
 #include "core/bytes.h"
+#include "core/errors.h"
 
 namespace qm {
 
@@ -78,10 +78,7 @@ int32_t skipWidth(PathBuilder& b, bool isCff2, bool hasWidth)
     return !isCff2 && hasWidth ? 1 : 0;
 }
 
-void addPoint(PathBuilder& b, double x, double y, uint8_t control)
-{
-    b.open.push_back(CffPoint{x, y, control});
-}
+void addPoint(PathBuilder& b, double x, double y, uint8_t control) { b.open.push_back(CffPoint{x, y, control}); }
 
 }  // namespace
 
@@ -140,8 +137,8 @@ void curveTo(PathBuilder& b, double dx1, double dy1, double dx2, double dy2, dou
     addPoint(b, b.x, b.y, 0);
 }
 
-void runCharstring(const CffFont& font, PathBuilder& b, CffRange range, const std::vector<CffRange>& localSubrs,
-                   int depth)
+void runCharstring(
+    const CffFont& font, PathBuilder& b, CffRange range, const std::vector<CffRange>& localSubrs, int depth)
 {
     if (depth > kCharstringMaxDepth)
         throwCffError("subroutines nested too deep");
@@ -349,9 +346,9 @@ void runCharstring(const CffFont& font, PathBuilder& b, CffRange range, const st
                 continue;
             }
             double r = op == opAdd ? lhs + rhs
-                     : op == opSub ? lhs - rhs
-                     : op == opMul ? lhs * rhs
-                     : rhs == 0    ? 0
+                : op == opSub      ? lhs - rhs
+                : op == opMul      ? lhs * rhs
+                : rhs == 0         ? 0
                                    : lhs / rhs;
             s[n - 2] = r;
             b.stackSize = n - 1;

@@ -30,10 +30,7 @@ struct FontTable {
 };
 
 // Kerning maps are keyed by the glyph pair packed into one integer.
-inline uint64_t glyphPairKey(int32_t left, int32_t right)
-{
-    return uint64_t(uint32_t(left)) << 32 | uint32_t(right);
-}
+inline uint64_t glyphPairKey(int32_t left, int32_t right) { return uint64_t(uint32_t(left)) << 32 | uint32_t(right); }
 
 struct Font {
     // The sfnt bytes: the file, the converted WOFF, or the whole collection
@@ -64,17 +61,11 @@ struct Font {
 
 using FontRef = std::shared_ptr<Font>;
 
-inline FontData fontData(const Font& font)
-{
-    return FontData(*font.data);
-}
+inline FontData fontData(const Font& font) { return FontData(*font.data); }
 
 // The table with this tag, or null.
 const TableRange* findTable(const Font& font, uint32_t tag);
-inline const TableRange* findTable(const Font& font, const char (&tag)[5])
-{
-    return findTable(font, makeTag(tag));
-}
+inline const TableRange* findTable(const Font& font, const char (&tag)[5]) { return findTable(font, makeTag(tag)); }
 
 // Reads a font file; faceIndex picks the face of a collection (0 otherwise).
 // Raises ValueError (CffError for a damaged CFF table, IndexError for a read

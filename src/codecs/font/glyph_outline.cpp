@@ -15,33 +15,29 @@ namespace qm {
 // The contours of a glyf glyph; depth counts composite nesting from 0.
 Contours parseGlyf(const Font& font, int32_t glyph, int depth = 0);
 
+OutlinePoint newOutlinePoint(double x, double y, uint8_t onCurve, uint8_t cubic) { return {x, y, onCurve, cubic}; }
 
-OutlinePoint newOutlinePoint(double x, double y, uint8_t onCurve, uint8_t cubic)
-{
-    return {x, y, onCurve, cubic};
-}
-
-Point2 cubicPoint(const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2,
-                  const OutlinePoint& p3, double t)
+Point2 cubicPoint(
+    const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2, const OutlinePoint& p3, double t)
 {
     double u = 1 - t;
     double w0 = u * u * u, w1 = 3 * u * u * t, w2 = 3 * u * t * t, w3 = t * t * t;
     return {w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y};
 }
 
-Point2 cubicTangent(const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2,
-                    const OutlinePoint& p3, double t)
+Point2 cubicTangent(
+    const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2, const OutlinePoint& p3, double t)
 {
     double u = 1 - t;
     double w0 = 3 * u * u, w1 = 6 * u * t, w2 = 3 * t * t;
     return {w0 * (p1.x - p0.x) + w1 * (p2.x - p1.x) + w2 * (p3.x - p2.x),
-            w0 * (p1.y - p0.y) + w1 * (p2.y - p1.y) + w2 * (p3.y - p2.y)};
+        w0 * (p1.y - p0.y) + w1 * (p2.y - p1.y) + w2 * (p3.y - p2.y)};
 }
 
 namespace {
 
-std::pair<int32_t, int32_t> locaRangeIn(FontData data, const Font& font, const TableRange& glyf,
-                                        const TableRange& loca, int32_t glyph)
+std::pair<int32_t, int32_t> locaRangeIn(
+    FontData data, const Font& font, const TableRange& glyf, const TableRange& loca, int32_t glyph)
 {
     int64_t start, end;
     if (font.indexToLocFormat == 0) {
@@ -96,7 +92,10 @@ struct GlyfScratch {
 
 struct GlyfDecoder {
     GlyfDecoder(const Font& f)
-        : font(f), data(fontData(f)), glyf(*findTable(f, "glyf")), loca(*findTable(f, "loca"))
+        : font(f)
+        , data(fontData(f))
+        , glyf(*findTable(f, "glyf"))
+        , loca(*findTable(f, "loca"))
     {
     }
 
@@ -334,10 +333,14 @@ const GlyphOutline& glyphOutline(Font& font, int32_t glyph)
         for (const OutlinePoint& p : c) {
             any = true;
             // Comparisons with NaN are false, so NaN leaves the bounds alone.
-            if (p.x < x0) x0 = p.x;
-            if (p.x > x1) x1 = p.x;
-            if (p.y < y0) y0 = p.y;
-            if (p.y > y1) y1 = p.y;
+            if (p.x < x0)
+                x0 = p.x;
+            if (p.x > x1)
+                x1 = p.x;
+            if (p.y < y0)
+                y0 = p.y;
+            if (p.y > y1)
+                y1 = p.y;
         }
     if (any) {
         g.xMin = x0;

@@ -153,10 +153,7 @@ int32_t classOf(const Font& font, int64_t classDef, int32_t glyph)
     return 0;
 }
 
-int32_t valueRecordSize(uint16_t valueFormat)
-{
-    return 2 * std::popcount(unsigned(valueFormat & 0xFF));
-}
+int32_t valueRecordSize(uint16_t valueFormat) { return 2 * std::popcount(unsigned(valueFormat & 0xFF)); }
 
 double valueXAdvance(const Font& font, int64_t record, uint16_t valueFormat)
 {

@@ -2,8 +2,8 @@
 #include "codecs/image/png_internal.h"
 
 #include <algorithm>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -36,8 +36,8 @@ struct Pass {
     uint32_t x0, y0, dx, dy;
 };
 
-constexpr Pass kInterlacedPasses[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                       {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+constexpr Pass kInterlacedPasses[7] = {
+    {0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
 constexpr Pass kSinglePass[1] = {{0, 0, 1, 1}};
 
 std::span<const Pass> adam7Passes(bool interlaced)
@@ -208,7 +208,9 @@ void convertRow(const PixelFormat& f, const uint8_t* row, uint32_t count, uint8_
             out[0] = row[0];
             out[1] = row[2];
             out[2] = row[4];
-            out[3] = key && loadBe16(row) == f.key[0] && loadBe16(row + 2) == f.key[1] && loadBe16(row + 4) == f.key[2] ? 0 : 255;
+            out[3] = key && loadBe16(row) == f.key[0] && loadBe16(row + 2) == f.key[1] && loadBe16(row + 4) == f.key[2]
+                ? 0
+                : 255;
         }
         return;
     case 4:
@@ -331,8 +333,8 @@ struct DecodeSetup {
     size_t maxRowBytes;
 };
 
-ImagePtr decodeRows(const PngHeader& h, const DecodeSetup& s, std::span<const uint8_t> compressed,
-                    const ProgressCallback& progress)
+ImagePtr decodeRows(
+    const PngHeader& h, const DecodeSetup& s, std::span<const uint8_t> compressed, const ProgressCallback& progress)
 {
     ProgressCallback inflateProgress;
     if (progress)
@@ -425,8 +427,8 @@ ImagePtr decodePng(std::span<const uint8_t> bytes, const ProgressCallback& progr
     PngHeader h = readChunks(bytes);
     if (!h.seen)
         throw ValueError("PNG without a header");
-    if (h.width < 1 || h.width > kMaxDimension || h.height < 1 || h.height > kMaxDimension ||
-        uint64_t(h.width) * h.height > kMaxPixels)
+    if (h.width < 1 || h.width > kMaxDimension || h.height < 1 || h.height > kMaxDimension
+        || uint64_t(h.width) * h.height > kMaxPixels)
         throw ValueError(sizeMessage(h.width, h.height));
     if (h.interlace > 1)
         throw ValueError("bad PNG interlace method");
@@ -487,8 +489,8 @@ std::vector<uint8_t> encodePng(const Image& image, bool compress)
 {
     if (image.channels < 1 || image.channels > 4)
         throw ValueError("unsupported PNG channel count " + std::to_string(image.channels));
-    if (image.width < 0 || image.height < 0 ||
-        image.pixels.size() < size_t(image.width) * size_t(image.height) * size_t(image.channels))
+    if (image.width < 0 || image.height < 0
+        || image.pixels.size() < size_t(image.width) * size_t(image.height) * size_t(image.channels))
         throw ValueError("image pixels do not match its size");
     static constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     static constexpr uint8_t kColourType[5] = {0, 0, 4, 2, 6};

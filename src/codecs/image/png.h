@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "codecs/image/image.h"
 #include "codecs/compress/progress.h"
+#include "codecs/image/image.h"
 
 namespace qm {
 
