@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cctype>
+#include <optional>
 
 namespace qm {
 
@@ -85,10 +86,9 @@ bool dateField(KitApp& app, std::string_view name, Date& date, const Rect& rect,
     TextEditResult res = textEdit(ui, textId, text, box, kDatePlaceholder, disabled, false, false);
     bool changed = false;
     if (res == editFocusLost || res == editEnter) {
-        Date parsed;
-        if (tryParseIso(text, parsed)) {
-            changed = !sameDate(parsed, date);
-            date = parsed;
+        if (std::optional<Date> parsed = tryParseIso(text)) {
+            changed = !sameDate(*parsed, date);
+            date = *parsed;
         } else {
             showError(app, std::string(kDateError));
         }
@@ -111,13 +111,13 @@ bool optionalDateField(KitApp& app, std::string_view name, Date& date, bool& has
     TextEditResult res = textEdit(ui, textId, text, box, kDatePlaceholder, disabled, false, false);
     bool changed = false;
     if (res == editFocusLost || res == editEnter) {
-        Date parsed;
+        std::optional<Date> parsed;
         if (trimmed(text).empty()) {
             changed = hasDate;
             hasDate = false;
-        } else if (tryParseIso(text, parsed)) {
-            changed = !hasDate || !sameDate(parsed, date);
-            date = parsed;
+        } else if ((parsed = tryParseIso(text))) {
+            changed = !hasDate || !sameDate(*parsed, date);
+            date = *parsed;
             hasDate = true;
         } else {
             showError(app, std::string(kDateError));
