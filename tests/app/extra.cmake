@@ -1,2 +1,12 @@
 # The widget kit's tests drive the toolkit's headless harness.
 target_sources(qm_app_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/ui/ui_harness_helpers.cpp)
+
+# The kit's gallery under a private Xvfb server.
+file(GLOB kit_xvfb_scripts CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/app/xvfb/*.py)
+foreach(script IN LISTS kit_xvfb_scripts)
+  get_filename_component(name ${script} NAME_WE)
+  if(NOT name MATCHES "^_")
+    add_test(NAME xvfb_${name} COMMAND /usr/bin/python3 ${script} ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+    set_tests_properties(xvfb_${name} PROPERTIES TIMEOUT 300)
+  endif()
+endforeach()
