@@ -8,7 +8,7 @@
 #include "codecs/compress/deflate.h"
 #include "export/pdf_content.h"
 #include "export/pdf_font.h"
-#include "export/pdf_utf8.h"
+#include "core/unicode.h"
 
 namespace qm {
 
