@@ -27,10 +27,7 @@ std::string named(std::string_view prefix, std::string_view name)
     return s;
 }
 
-int32_t monthIndex(Date d)
-{
-    return d.year * 12 + d.month - 1;
-}
+int32_t monthIndex(Date d) { return d.year * 12 + d.month - 1; }
 
 std::string_view trimmed(std::string_view s)
 {
@@ -63,15 +60,12 @@ void drawIdleDate(KitApp& app, const Rect& box, std::string_view text, bool plac
     const Theme& t = ui.theme;
     double in = scaled(app, 2);
     fillRoundRect(*ui.renderer, {box.x + in, box.y + in, box.w - 2 * in, box.h - 2 * in}, scaled(app, 6),
-                  disabled ? t.derived[0] : t.derived[1]);
+        disabled ? t.derived[0] : t.derived[1]);
     Color ink = disabled || placeholder ? t.base[slotTextTertiary] : t.base[slotText];
     drawText(app, text, {box.x + scaled(app, 8), box.y, box.w - scaled(app, 12), box.h}, scaled(app, 13), ink, 0, 400);
 }
 
-bool boxIdle(UiContext& ui, int64_t id)
-{
-    return !textEditState(ui, id)->editing && !isFocused(ui, id);
-}
+bool boxIdle(UiContext& ui, int64_t id) { return !textEditState(ui, id)->editing && !isFocused(ui, id); }
 
 }  // namespace
 
@@ -102,7 +96,7 @@ bool dateField(KitApp& app, std::string_view name, Date& date, const Rect& rect,
 }
 
 bool optionalDateField(KitApp& app, std::string_view name, Date& date, bool& hasDate, const Rect& rect,
-                       std::string_view placeholder, bool disabled)
+    std::string_view placeholder, bool disabled)
 {
     UiContext& ui = kitUi(app);
     Rect box{rect.x, rect.y, rect.w - scaled(app, 36) - (hasDate ? scaled(app, 28) : 0), rect.h};
@@ -123,10 +117,9 @@ bool optionalDateField(KitApp& app, std::string_view name, Date& date, bool& has
             showError(app, std::string(kDateError));
         }
     }
-    if (hasDate &&
-        iconOnlyButton(app, named("dateclr", name), "close",
-                       {box.x + box.w + scaled(app, 2), rect.y, scaled(app, 26), rect.h}, "Clear the date", false,
-                       disabled)) {
+    if (hasDate
+        && iconOnlyButton(app, named("dateclr", name), "close",
+            {box.x + box.w + scaled(app, 2), rect.y, scaled(app, 26), rect.h}, "Clear the date", false, disabled)) {
         hasDate = false;
         changed = true;
     }
@@ -164,11 +157,11 @@ bool datePickerMonth(KitApp& app, std::string_view name, Date& date, const Rect&
     Rect header{panel.x + scaled(app, 8), panel.y + scaled(app, 8), panel.w - scaled(app, 16), scaled(app, 28)};
     double arrow = scaled(app, 28);
     Date first = firstOfMonth(year, month);
-    if (iconOnlyButton(app, named("cp-prev", name), "chevron_left", {header.x, header.y, arrow, arrow}, "", false,
-                       false))
+    if (iconOnlyButton(
+            app, named("cp-prev", name), "chevron_left", {header.x, header.y, arrow, arrow}, "", false, false))
         st->shownMonth = monthIndex(addMonths(first, -1));
     if (iconOnlyButton(app, named("cp-next", name), "chevron_right",
-                       {header.x + header.w - arrow, header.y, arrow, arrow}, "", false, false))
+            {header.x + header.w - arrow, header.y, arrow, arrow}, "", false, false))
         st->shownMonth = monthIndex(addMonths(first, 1));
     drawText(app, monthName(month) + " " + std::to_string(year), header, scaled(app, 13), t.base[slotText], 0.5, 600);
 
@@ -177,7 +170,7 @@ bool datePickerMonth(KitApp& app, std::string_view name, Date& date, const Rect&
     double x0 = panel.x + scaled(app, 8);
     for (size_t k = 0; k < kHeads.size(); ++k)
         drawText(app, kHeads[k], {x0 + double(k) * c, headY, c, scaled(app, 18)}, scaled(app, 10.5),
-                 t.base[slotTextTertiary], 0.5, 600);
+            t.base[slotTextTertiary], 0.5, 600);
 
     double top = headY + scaled(app, 20);
     MonthGrid grid = monthGrid(year, month);

@@ -17,7 +17,7 @@ bool dateField(KitApp& app, std::string_view name, Date& date, const Rect& rect,
 // caller's last date, which seeds the grid's month. True when the date or
 // its presence changed.
 bool optionalDateField(KitApp& app, std::string_view name, Date& date, bool& hasDate, const Rect& rect,
-                       std::string_view placeholder, bool disabled);
+    std::string_view placeholder, bool disabled);
 // The grid popover of the field called name, while its popup is open; true
 // when a day was picked. The fields call it every frame.
 bool datePickerMonth(KitApp& app, std::string_view name, Date& date, const Rect& anchor);

@@ -22,12 +22,11 @@ void captionValue(KitApp& app, const Rect& rect, std::string_view caption, std::
 {
     sectionCaption(app, caption, {rect.x, rect.y, rect.w, scaled(app, 14)}, 0);
     Color ink = color.a > 0 ? color : kitUi(app).theme.base[slotText];
-    drawTextWith(app, value, {rect.x, rect.y + scaled(app, 15), rect.w, scaled(app, 22)}, scaled(app, 14.5), ink, 0,
-                 1);
+    drawTextWith(app, value, {rect.x, rect.y + scaled(app, 15), rect.w, scaled(app, 22)}, scaled(app, 14.5), ink, 0, 1);
 }
 
 void infoCard(KitApp& app, const Rect& rect, std::string_view caption, std::string_view value, Color color,
-              bool highlighted, bool large)
+    bool highlighted, bool large)
 {
     UiContext& ui = kitUi(app);
     Renderer& r = *ui.renderer;
@@ -44,7 +43,7 @@ void infoCard(KitApp& app, const Rect& rect, std::string_view caption, std::stri
     sectionCaption(app, caption, {rect.x + p, rect.y + p - scaled(app, 2), rect.w - 2 * p, scaled(app, 14)}, 0);
     Color ink = color.a > 0 ? color : t.base[slotText];
     drawTextWith(app, value, {rect.x + p, rect.y + p + scaled(app, 14), rect.w - 2 * p, scaled(app, 24)},
-                 scaled(app, large ? 18 : 14.5), ink, 0, 1);
+        scaled(app, large ? 18 : 14.5), ink, 0, 1);
 }
 
 double statusPill(KitApp& app, std::string_view text, std::string_view status, const Rect& rect)

@@ -15,7 +15,7 @@ void layoutCaption(KitApp& app, std::string_view text);
 // An alpha 0 colour means the text colour.
 void captionValue(KitApp& app, const Rect& rect, std::string_view caption, std::string_view value, Color color);
 void infoCard(KitApp& app, const Rect& rect, std::string_view caption, std::string_view value, Color color,
-              bool highlighted, bool large);
+    bool highlighted, bool large);
 // "adjusted" and "paid" (exactly) have their own colours. Returns the pill's
 // width in pixels.
 double statusPill(KitApp& app, std::string_view text, std::string_view status, const Rect& rect);

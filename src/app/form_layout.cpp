@@ -45,15 +45,9 @@ std::vector<Rect> formColumns(KitApp& app, int32_t count, double height, double 
     return out;
 }
 
-void beginLayoutInRect(KitApp& app, const Rect& rect)
-{
-    pushLayout(kitUi(app), rect);
-}
+void beginLayoutInRect(KitApp& app, const Rect& rect) { pushLayout(kitUi(app), rect); }
 
-void endLayoutInRect(KitApp& app)
-{
-    endOverlayLayout(kitUi(app));
-}
+void endLayoutInRect(KitApp& app) { endOverlayLayout(kitUi(app)); }
 
 DialogSize dialogSize(KitApp& app, double width, double height)
 {

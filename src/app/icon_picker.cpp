@@ -42,10 +42,7 @@ std::string_view categoryName(const KitApp& app, int64_t categoryId)
     return {};
 }
 
-Rect inset(const Rect& r, double d)
-{
-    return {r.x + d, r.y + d, r.w - 2 * d, r.h - 2 * d};
-}
+Rect inset(const Rect& r, double d) { return {r.x + d, r.y + d, r.w - 2 * d, r.h - 2 * d}; }
 
 }  // namespace
 
@@ -65,8 +62,8 @@ void drawIconRef(KitApp& app, int64_t iconId, std::string_view fallbackIcon, con
         if (pic.texture && pic.width > 0 && pic.height > 0) {
             double k = std::min(rect.w / pic.width, rect.h / pic.height);
             double w = pic.width * k, h = pic.height * k;
-            drawTextureRect(r, *pic.texture, {rect.x + (rect.w - w) / 2, rect.y + (rect.h - h) / 2, w, h}, tint, 0, 0,
-                            1, 1);
+            drawTextureRect(
+                r, *pic.texture, {rect.x + (rect.w - w) / 2, rect.y + (rect.h - h) / 2, w, h}, tint, 0, 0, 1, 1);
             return;
         }
     }
@@ -80,8 +77,7 @@ void iconBadge(KitApp& app, int64_t iconId, std::string_view iconName, Color col
     Rect square{rect.x + (rect.w - d) / 2, rect.y + (rect.h - d) / 2, d, d};
     fillRoundRect(*ui.renderer, square, 0.32 * d, withOverlayAlpha(ui.theme, color));
     double inner = std::round(0.62 * d);
-    drawIconRef(app, iconId, iconName,
-                {square.x + (d - inner) / 2, square.y + (d - inner) / 2, inner, inner}, color);
+    drawIconRef(app, iconId, iconName, {square.x + (d - inner) / 2, square.y + (d - inner) / 2, inner, inner}, color);
 }
 
 bool iconPicker(KitApp& app, std::string_view name, int64_t& iconId, int64_t categoryId, const Rect& rect)
@@ -110,8 +106,8 @@ bool iconPicker(KitApp& app, std::string_view name, int64_t& iconId, int64_t cat
     drawText(app, elideText(app, label, room, size, 400), {x, rect.y, room, rect.h}, size, t.base[slotText], 0, 400);
     double chevron = scaled(app, 16);
     drawAppIcon(r, "chevron_down",
-                {rect.x + rect.w - scaled(app, 8) - chevron, rect.y + (rect.h - chevron) / 2, chevron, chevron},
-                t.base[slotTextTertiary]);
+        {rect.x + rect.w - scaled(app, 8) - chevron, rect.y + (rect.h - chevron) / 2, chevron, chevron},
+        t.base[slotTextTertiary]);
     if (res.clicked) {
         if (open)
             closePopup(ui);

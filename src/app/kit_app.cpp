@@ -33,7 +33,7 @@ const GlyphAtlasRef& slotAtlas(const KitApp& app, int32_t slot)
 }
 
 void drawWithAtlas(KitApp& app, const GlyphAtlasRef& atlas, std::string_view text, const Rect& rect, double size,
-                   Color color, double align)
+    Color color, double align)
 {
     if (text.empty() || size <= 0)
         return;
@@ -50,7 +50,10 @@ std::optional<Color> parseSixHex(std::string_view text)
         return std::nullopt;
     int32_t v = 0;
     for (char c : text.substr(1)) {
-        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        int d = c >= '0' && c <= '9' ? c - '0'
+            : c >= 'a' && c <= 'f'   ? c - 'a' + 10
+            : c >= 'A' && c <= 'F'   ? c - 'A' + 10
+                                     : -1;
         if (d < 0)
             return std::nullopt;
         v = v * 16 + d;
@@ -63,13 +66,10 @@ constexpr std::array<std::string_view, 10> kStandardCategoryColors = {
 
 }  // namespace
 
-double scaled(const KitApp& app, double length)
-{
-    return length * app.ui->scale;
-}
+double scaled(const KitApp& app, double length) { return length * app.ui->scale; }
 
-void drawText(KitApp& app, std::string_view text, const Rect& rect, double size, Color color, double align,
-              int32_t weight)
+void drawText(
+    KitApp& app, std::string_view text, const Rect& rect, double size, Color color, double align, int32_t weight)
 {
     drawWithAtlas(app, weightAtlas(app, weight), text, rect, size, color, align);
 }
@@ -81,8 +81,8 @@ double measureText(KitApp& app, std::string_view text, double size, int32_t weig
     return textWidth(*weightAtlas(app, weight), text, size);
 }
 
-void drawTextWith(KitApp& app, std::string_view text, const Rect& rect, double size, Color color, double align,
-                  int32_t slot)
+void drawTextWith(
+    KitApp& app, std::string_view text, const Rect& rect, double size, Color color, double align, int32_t slot)
 {
     drawWithAtlas(app, slotAtlas(app, slot), text, rect, size, color, align);
 }

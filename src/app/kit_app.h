@@ -33,22 +33,19 @@ struct KitApp {
     std::function<void(const std::string&)> showError;
 };
 
-inline UiContext& kitUi(KitApp& app)
-{
-    return *app.ui;
-}
+inline UiContext& kitUi(KitApp& app) { return *app.ui; }
 
 // dp to pixels at the context's scale.
 double scaled(const KitApp& app, double length);
 
 // Text by weight (400, 500, 600, 700; any other draws regular), aligned in a
 // rectangle and centred vertically on the face's ascent and descent.
-void drawText(KitApp& app, std::string_view text, const Rect& rect, double size, Color color, double align,
-              int32_t weight);
+void drawText(
+    KitApp& app, std::string_view text, const Rect& rect, double size, Color color, double align, int32_t weight);
 double measureText(KitApp& app, std::string_view text, double size, int32_t weight);
 // The same with font slot 0 or 1, the two monospaced faces.
-void drawTextWith(KitApp& app, std::string_view text, const Rect& rect, double size, Color color, double align,
-                  int32_t slot);
+void drawTextWith(
+    KitApp& app, std::string_view text, const Rect& rect, double size, Color color, double align, int32_t slot);
 // The text cut at a character boundary with an ellipsis so that it fits;
 // empty when not even one character and the ellipsis fit.
 std::string elideText(KitApp& app, std::string_view text, double maxWidth, double size, int32_t weight);

@@ -9,7 +9,7 @@
 
 namespace qm {
 
-TextEditResult amountField(KitApp& app, std::string_view id, std::string& text, const Rect& rect,
-                           std::string_view placeholder, bool disabled);
+TextEditResult amountField(
+    KitApp& app, std::string_view id, std::string& text, const Rect& rect, std::string_view placeholder, bool disabled);
 
 }  // namespace qm

@@ -55,7 +55,7 @@ void endPopover(KitApp& app, int32_t previousLayer)
 }
 
 bool menuItem(KitApp& app, std::string_view id, std::string_view label, const Rect& rect, bool selected,
-              std::string_view detail, const LeadingDrawing& leading, bool danger)
+    std::string_view detail, const LeadingDrawing& leading, bool danger)
 {
     UiContext& ui = kitUi(app);
     Renderer& r = *ui.renderer;
@@ -81,7 +81,7 @@ bool menuItem(KitApp& app, std::string_view id, std::string_view label, const Re
         drawText(app, shown, {x, rect.y + scaled(app, 4), w, rect.h / 2}, size, ink, 0, 500);
         double small = scaled(app, 11);
         drawText(app, elideText(app, detail, w, small, 400), {x, rect.y + rect.h / 2 - scaled(app, 2), w, rect.h / 2},
-                 small, t.base[slotTextTertiary], 0, 400);
+            small, t.base[slotTextTertiary], 0, 400);
     }
     if (res.hovered)
         ui.cursorShape = curHand;

@@ -25,7 +25,7 @@ using LeadingDrawing = std::function<void(const Rect& box)>;
 // One entry of a popover menu; true when clicked. Closing the popup is the
 // caller's business.
 bool menuItem(KitApp& app, std::string_view id, std::string_view label, const Rect& rect, bool selected,
-              std::string_view detail = {}, const LeadingDrawing& leading = {}, bool danger = false);
+    std::string_view detail = {}, const LeadingDrawing& leading = {}, bool danger = false);
 void drawDivider(KitApp& app, double x0, double x1, double y, Color color);
 
 }  // namespace qm

@@ -27,8 +27,8 @@ std::string named(std::string_view prefix, std::string_view name)
 }  // namespace
 
 SelectResult selectField(KitApp& app, std::string_view name, std::string_view currentLabel,
-                         const std::vector<SelectOption>& options, int32_t selected, const Rect& rect,
-                         std::string_view noneLabel, std::string_view actionLabel, Color dot, bool disabled)
+    const std::vector<SelectOption>& options, int32_t selected, const Rect& rect, std::string_view noneLabel,
+    std::string_view actionLabel, Color dot, bool disabled)
 {
     UiContext& ui = kitUi(app);
     Renderer& r = *ui.renderer;
@@ -48,10 +48,10 @@ SelectResult selectField(KitApp& app, std::string_view name, std::string_view cu
     double size = scaled(app, 13);
     double room = rect.x + rect.w - x - scaled(app, 28);
     drawText(app, elideText(app, currentLabel, room, size, 400), {x, rect.y, room, rect.h}, size,
-             disabled ? t.base[slotTextTertiary] : t.base[slotText], 0, 400);
+        disabled ? t.base[slotTextTertiary] : t.base[slotText], 0, 400);
     double chevron = scaled(app, 16);
     drawAppIcon(r, "chevron_down", {rect.x + rect.w - scaled(app, 8) - chevron, cy - chevron / 2, chevron, chevron},
-                t.base[slotTextTertiary]);
+        t.base[slotTextTertiary]);
     if (res.clicked && !disabled) {
         if (open)
             closePopup(ui);
@@ -69,8 +69,8 @@ SelectResult selectField(KitApp& app, std::string_view name, std::string_view cu
     int32_t previous = beginPopover(app, panel);
 
     std::string area = named("pick", name);
-    beginScrollArea(ui, area, {panel.x + pad, panel.y + pad, panel.w - 2 * pad, panel.h - 2 * pad - foot},
-                    colorTransparent, false);
+    beginScrollArea(
+        ui, area, {panel.x + pad, panel.y + pad, panel.w - 2 * pad, panel.h - 2 * pad - foot}, colorTransparent, false);
     const LayoutFrame& content = currentLayout(ui);
     double y = content.cursorY, w = content.w - scaled(app, 4);
     if (hasNone) {
@@ -95,7 +95,7 @@ SelectResult selectField(KitApp& app, std::string_view name, std::string_view cu
             };
         }
         if (menuItem(app, entryPrefix + std::to_string(i), o.label, {content.x, y, w, e}, int32_t(i) == selected,
-                     o.detail, leading)) {
+                o.detail, leading)) {
             result = {true, int32_t(i), false};
             closePopup(ui);
         }
@@ -114,9 +114,8 @@ SelectResult selectField(KitApp& app, std::string_view name, std::string_view cu
     if (!actionLabel.empty()) {
         double bottom = panel.y + panel.h;
         drawDivider(app, panel.x + pad, panel.x + panel.w - pad, bottom - foot, t.base[slotShadeStrong]);
-        if (button(app, named("pm", name), actionLabel, {panel.x + pad, bottom - scaled(app, 34), panel.w - 2 * pad,
-                                                         scaled(app, 28)},
-                   "link", "", false)) {
+        if (button(app, named("pm", name), actionLabel,
+                {panel.x + pad, bottom - scaled(app, 34), panel.w - 2 * pad, scaled(app, 28)}, "link", "", false)) {
             result = {true, selected, true};
             closePopup(ui);
         }

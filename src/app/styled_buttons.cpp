@@ -22,11 +22,15 @@ StyleColors styleColors(const Theme& t, std::string_view style, bool active, boo
     const auto& b = t.base;
     StyleColors c;
     if (style == "primary")
-        c = {disabled ? b[slotBackgroundDeep] : active ? b[slotAccentHover] : b[slotAccent], colorTransparent,
-             colorWhite};
+        c = {disabled    ? b[slotBackgroundDeep]
+                : active ? b[slotAccentHover]
+                         : b[slotAccent],
+            colorTransparent, colorWhite};
     else if (style == "danger")
-        c = {disabled ? b[slotBackgroundDeep] : active ? b[slotDangerStrong] : b[slotDanger], colorTransparent,
-             colorWhite};
+        c = {disabled    ? b[slotBackgroundDeep]
+                : active ? b[slotDangerStrong]
+                         : b[slotDanger],
+            colorTransparent, colorWhite};
     else if (style == "ghost")
         c = {active ? b[slotHover] : colorTransparent, colorTransparent, b[slotText]};
     else if (style == "ghost-danger")
@@ -43,7 +47,7 @@ StyleColors styleColors(const Theme& t, std::string_view style, bool active, boo
 }  // namespace
 
 bool button(KitApp& app, std::string_view id, std::string_view label, const Rect& rect, std::string_view style,
-            std::string_view icon, bool disabled, double fontSize)
+    std::string_view icon, bool disabled, double fontSize)
 {
     UiContext& ui = kitUi(app);
     Renderer& r = *ui.renderer;
@@ -78,8 +82,8 @@ bool button(KitApp& app, std::string_view id, std::string_view label, const Rect
     return res.clicked && !disabled;
 }
 
-bool flowButton(KitApp& app, std::string_view id, std::string_view label, std::string_view style,
-                std::string_view icon, double width, bool disabled)
+bool flowButton(KitApp& app, std::string_view id, std::string_view label, std::string_view style, std::string_view icon,
+    double width, bool disabled)
 {
     UiContext& ui = kitUi(app);
     double w = width;
@@ -94,7 +98,7 @@ bool flowButton(KitApp& app, std::string_view id, std::string_view label, std::s
 }
 
 bool iconOnlyButton(KitApp& app, std::string_view id, std::string_view icon, const Rect& rect,
-                    std::string_view tooltipText, bool accent, bool disabled, Color tint)
+    std::string_view tooltipText, bool accent, bool disabled, Color tint)
 {
     UiContext& ui = kitUi(app);
     Renderer& r = *ui.renderer;
@@ -125,8 +129,8 @@ bool iconOnlyButton(KitApp& app, std::string_view id, std::string_view icon, con
     return res.clicked && !disabled;
 }
 
-bool segmentedControl(KitApp& app, std::string_view id, int32_t& selected, const std::vector<std::string>& labels,
-                      const Rect& rect)
+bool segmentedControl(
+    KitApp& app, std::string_view id, int32_t& selected, const std::vector<std::string>& labels, const Rect& rect)
 {
     UiContext& ui = kitUi(app);
     Renderer& r = *ui.renderer;
@@ -137,7 +141,7 @@ bool segmentedControl(KitApp& app, std::string_view id, int32_t& selected, const
     double b = scaled(app, 3), radius = scaled(app, 7);
     double segW = (rect.w - 2 * b) / double(labels.size());
     bool changed = false;
-    int32_t shown = selected; // every segment of this frame draws the selection it started with
+    int32_t shown = selected;  // every segment of this frame draws the selection it started with
     for (size_t i = 0; i < labels.size(); ++i) {
         Rect seg{rect.x + b + double(i) * segW, rect.y + b, segW, rect.h - 2 * b};
         InteractResult res = interact(ui, widgetIdIndexed(ui, id, int64_t(i)), seg, 1);
@@ -148,8 +152,8 @@ bool segmentedControl(KitApp& app, std::string_view id, int32_t& selected, const
         } else if (res.hovered) {
             fillRoundRect(r, seg, radius, t.base[slotHover]);
         }
-        drawText(app, labels[i], seg, scaled(app, 12.5), isSelected ? t.base[slotText] : t.base[slotTextSecondary],
-                 0.5, 600);
+        drawText(app, labels[i], seg, scaled(app, 12.5), isSelected ? t.base[slotText] : t.base[slotTextSecondary], 0.5,
+            600);
         if (res.clicked && !isSelected) {
             selected = int32_t(i);
             changed = true;

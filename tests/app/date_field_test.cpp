@@ -78,8 +78,8 @@ TEST(DateField, TypedDates)
         if (!c.changed) {
             EXPECT_EQ(rig.results, (std::vector<bool>{false, false}));
         }
-        EXPECT_EQ(rig.k.errors, c.error ? std::vector<std::string>{"Dates are written as YYYY-MM-DD"}
-                                        : std::vector<std::string>{});
+        EXPECT_EQ(rig.k.errors,
+            c.error ? std::vector<std::string>{"Dates are written as YYYY-MM-DD"} : std::vector<std::string>{});
     }
 }
 
@@ -131,7 +131,7 @@ TEST(OptionalDateField, ClearButtonMakesTheDateAbsent)
     rig.frame();
     EXPECT_FALSE(rig.has);
     EXPECT_TRUE(rig.changedOnce());
-    EXPECT_EQ(rig.k.h.widget("dateclrd"), nullptr); // gone with the date
+    EXPECT_EQ(rig.k.h.widget("dateclrd"), nullptr);  // gone with the date
 }
 
 struct GridRig : DateRig {
@@ -155,8 +155,8 @@ TEST(DatePicker, WeeksOfTheGrid)
         size_t cells;
         Date first;
     } cases[] = {
-        {date(2025, 3, 10), 42, date(2025, 2, 23)}, // 1st on a Saturday, 31 days
-        {date(2026, 2, 14), 35, date(2026, 2, 1)},  // 1st on a Sunday, 28 days
+        {date(2025, 3, 10), 42, date(2025, 2, 23)},  // 1st on a Saturday, 31 days
+        {date(2026, 2, 14), 35, date(2026, 2, 1)},   // 1st on a Sunday, 28 days
         {date(2025, 6, 1), 35, date(2025, 6, 1)},
     };
     for (const Case& c : cases) {
@@ -177,7 +177,7 @@ TEST(DatePicker, ArrowsMoveTheMonthAndNeighbouringDaysArePicked)
     rig.frame();
     rig.frame();
     std::vector<WidgetRecord> cells = rig.cells();
-    ASSERT_EQ(cells.size(), 35u); // April 2025 starts on a Tuesday
+    ASSERT_EQ(cells.size(), 35u);  // April 2025 starts on a Tuesday
     EXPECT_EQ(cells[0].label, "cpdd#" + std::to_string(dayNumber(date(2025, 3, 30))));
     Rect prev = rig.k.h.rectOf("cp-prevd");
     for (int i = 0; i < 2; ++i) {
@@ -186,7 +186,7 @@ TEST(DatePicker, ArrowsMoveTheMonthAndNeighbouringDaysArePicked)
     }
     rig.frame();
     cells = rig.cells();
-    ASSERT_EQ(cells.size(), 35u); // February 2025
+    ASSERT_EQ(cells.size(), 35u);  // February 2025
     EXPECT_EQ(cells[0].label, "cpdd#" + std::to_string(dayNumber(date(2025, 1, 26))));
 
     // 28 January, a day of the neighbouring month, is drawn in textTertiary and can be picked.
@@ -207,7 +207,7 @@ TEST(DatePicker, ArrowsMoveTheMonthAndNeighbouringDaysArePicked)
 TEST(DatePicker, ChosenTodayIsAFilledCircleWithAWhiteSemiboldNumber)
 {
     for (bool darkTheme : {false, true}) {
-        GridRig rig(date(2025, 3, 12)); // the harness's today
+        GridRig rig(date(2025, 3, 12));  // the harness's today
         if (darkTheme) {
             rig.k.dark();
             rig.frame();

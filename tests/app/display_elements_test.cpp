@@ -22,11 +22,9 @@ TEST(StatusPill, ColoursByExactStatusWord)
     struct Case {
         const char* status;
         int fill, text;
-    } cases[] = {{"paid", slotSuccessBackground, slotSuccess},
-                 {"adjusted", slotWarningBackground, slotWarning},
-                 {"Paid", slotBackgroundDeep, slotTextSecondary},
-                 {"paid ", slotBackgroundDeep, slotTextSecondary},
-                 {"", slotBackgroundDeep, slotTextSecondary}};
+    } cases[] = {{"paid", slotSuccessBackground, slotSuccess}, {"adjusted", slotWarningBackground, slotWarning},
+        {"Paid", slotBackgroundDeep, slotTextSecondary}, {"paid ", slotBackgroundDeep, slotTextSecondary},
+        {"", slotBackgroundDeep, slotTextSecondary}};
     for (bool darkTheme : {false, true}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string("'") + c.status + "'" + (darkTheme ? " dark" : ""));
@@ -110,7 +108,7 @@ TEST(InfoCard, HighlightedAndPlain)
         for (const Shape& g : glyphs)
             EXPECT_TRUE(testing::sameColor(g.color, t.base[slotText]));
         EXPECT_EQ(testing::glyphTextureIn(*k.h.renderer, {value.x, value.y + 4, value.w, value.h - 4}),
-                  testing::kitFonts().mono1->texture->name);
+            testing::kitFonts().mono1->texture->name);
     }
 }
 
@@ -131,10 +129,8 @@ TEST(Avatar, InitialsOnAnAccentDisc)
         const char* last;
         const char* email;
         const char* initials;
-    } cases[] = {{"", "", "", "Q"},
-                 {"ada", "lovelace", "", "AL"},
-                 {"", "", "zoe@example.org", "Z"},
-                 {"\xC3\xA9mile", "", "x@y.z", "\xC3\xA9"}};
+    } cases[] = {{"", "", "", "Q"}, {"ada", "lovelace", "", "AL"}, {"", "", "zoe@example.org", "Z"},
+        {"\xC3\xA9mile", "", "x@y.z", "\xC3\xA9"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.initials);
         KitHarness k;
@@ -154,7 +150,7 @@ TEST(Avatar, InitialsOnAnAccentDisc)
     EXPECT_NEAR(d[0].rect.y, 100, 1e-6);
     EXPECT_TRUE(testing::sameColor(d[0].color, k.h.ctx->theme.base[slotAccent]));
     std::vector<Shape> glyphs = testing::glyphsIn(shapes, rect);
-    ASSERT_EQ(glyphs.size(), 1u); // "Q"
+    ASSERT_EQ(glyphs.size(), 1u);  // "Q"
     EXPECT_TRUE(testing::sameColor(glyphs[0].color, colorWhite));
 }
 
@@ -165,7 +161,7 @@ TEST(Avatar, PictureWhenTheCacheHasIt)
     k.app.avatarKey = "g:abc";
     Rect rect{10, 10, 60, 40};
     k.frame([&] { drawAvatar(k.app, rect, 32); });
-    EXPECT_EQ(discs(k.h.shapes()).size(), 1u); // initials until it arrives
+    EXPECT_EQ(discs(k.h.shapes()).size(), 1u);  // initials until it arrives
     Image img{8, 8, 4, std::vector<uint8_t>(8 * 8 * 4, 255)};
     std::vector<uint8_t> png = encodePng(img, false);
     storeAvatar(k.pictures, "g:abc", true, std::string(png.begin(), png.end()));

@@ -2,12 +2,12 @@
 #include "app/form_layout.h"
 #include "app/money_field.h"
 
+#include "platform/keys.h"
 #include "ui/layout.h"
 #include "ui/theme.h"
 #include "ui/widget_id.h"
 #include "ui/window.h"
 #include "ui/wrap.h"
-#include "platform/keys.h"
 
 #include "kit_harness.h"
 
@@ -27,8 +27,8 @@ TEST(FormColumns, StackedOnCompactColumnsOtherwise)
         bool compact, allowStack;
         int32_t count;
         double scale;
-    } cases[] = {{true, true, 3, 1}, {false, true, 3, 1}, {true, false, 3, 1}, {true, true, 1, 1},
-                 {true, true, 3, 2}, {false, false, 2, 2}, {false, false, 0, 1}};
+    } cases[] = {{true, true, 3, 1}, {false, true, 3, 1}, {true, false, 3, 1}, {true, true, 1, 1}, {true, true, 3, 2},
+        {false, false, 2, 2}, {false, false, 0, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.compact << c.allowStack << c.count << " x" << c.scale);
         KitHarness k(1000, 800, c.scale);
@@ -107,7 +107,7 @@ TEST(DialogSize, CompactAndWide)
     } cases[] = {
         {false, 1, 1000, 800, {400, 300}},
         {false, 2, 2000, 1600, {800, 600}},
-        {true, 2, 700, 1200, {700 - 16, 300}}, // the height stays in pixels: at most 300
+        {true, 2, 700, 1200, {700 - 16, 300}},  // the height stays in pixels: at most 300
         {true, 1, 360, 250, {352, 250 - 16}},
     };
     for (const Case& c : cases) {
@@ -150,7 +150,7 @@ TEST(FooterNote, NarrowNoteNotDrawnThreeLinesSetTheHeight)
     {
         FooterRig rig;
         for (int i = 0; i < 2; ++i)
-            rig.draw(note, 200, 220); // leaves less than 40 dp
+            rig.draw(note, 200, 220);  // leaves less than 40 dp
         EXPECT_EQ(rig.st.footerHeight, 2 * 8 + 32);
         EXPECT_TRUE(testing::glyphsIn(rig.k.h.shapes(), rig.footer).empty());
         EXPECT_EQ(rig.buttonsY, rig.footer.y);
@@ -185,8 +185,8 @@ TEST(AmountField, SelectsAllOnFocusAndDrawsTheDollar)
     std::vector<Shape> dollar = testing::glyphsIn(k.h.shapes(), {rect.x, rect.y, 18 + 8, rect.h});
     ASSERT_EQ(dollar.size(), 1u);
     EXPECT_TRUE(testing::sameColor(dollar[0].color, k.h.ctx->theme.base[slotTextSecondary]));
-    EXPECT_EQ(testing::glyphTextureIn(*k.h.renderer, {rect.x, rect.y, 20, rect.h}),
-              testing::kitFonts().mono0->texture->name);
+    EXPECT_EQ(
+        testing::glyphTextureIn(*k.h.renderer, {rect.x, rect.y, 20, rect.h}), testing::kitFonts().mono0->texture->name);
 
     // A focus from Tab or the program selects everything; typing replaces it.
     int64_t id = widgetId(*k.h.ctx, "amt");

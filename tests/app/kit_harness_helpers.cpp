@@ -17,7 +17,8 @@ const FontSet& kitFonts()
     return *fonts;
 }
 
-KitHarness::KitHarness(int32_t width, int32_t height, double scale) : h(width, height, scale)
+KitHarness::KitHarness(int32_t width, int32_t height, double scale)
+    : h(width, height, scale)
 {
     const FontSet& f = kitFonts();
     h.ctx->font = f.sans400;
@@ -39,24 +40,21 @@ KitHarness::KitHarness(int32_t width, int32_t height, double scale) : h(width, h
     app.showError = [this](const std::string& text) { errors.push_back(text); };
 }
 
-void KitHarness::dark()
-{
-    fillDarkTheme(h.ctx->theme);
-}
+void KitHarness::dark() { fillDarkTheme(h.ctx->theme); }
 
 bool inside(const Rect& outer, const Rect& inner, double slack)
 {
-    return inner.x >= outer.x - slack && inner.y >= outer.y - slack && inner.x + inner.w <= outer.x + outer.w + slack &&
-           inner.y + inner.h <= outer.y + outer.h + slack;
+    return inner.x >= outer.x - slack && inner.y >= outer.y - slack && inner.x + inner.w <= outer.x + outer.w + slack
+        && inner.y + inner.h <= outer.y + outer.h + slack;
 }
 
 std::vector<Color> fillsOn(const std::vector<Shape>& shapes, const Rect& rect, double tolerance)
 {
     std::vector<Color> out;
     for (const Shape& s : shapes)
-        if ((s.mode == modeFlat || s.mode == modeRoundRect) && std::fabs(s.rect.x - rect.x) < tolerance &&
-            std::fabs(s.rect.y - rect.y) < tolerance && std::fabs(s.rect.w - rect.w) < tolerance &&
-            std::fabs(s.rect.h - rect.h) < tolerance)
+        if ((s.mode == modeFlat || s.mode == modeRoundRect) && std::fabs(s.rect.x - rect.x) < tolerance
+            && std::fabs(s.rect.y - rect.y) < tolerance && std::fabs(s.rect.w - rect.w) < tolerance
+            && std::fabs(s.rect.h - rect.h) < tolerance)
             out.push_back(s.color);
     return out;
 }
@@ -89,8 +87,8 @@ uint32_t glyphTextureIn(const Renderer& r, const Rect& rect)
         for (const DrawCommand& c : layer)
             for (int32_t i = c.first; i < c.first + c.count; ++i) {
                 const Vertex& v = r.vertices[size_t(i)];
-                if (int(v.q[2]) == modeText && v.pos[0] >= rect.x && v.pos[0] <= rect.x + rect.w &&
-                    v.pos[1] >= rect.y && v.pos[1] <= rect.y + rect.h)
+                if (int(v.q[2]) == modeText && v.pos[0] >= rect.x && v.pos[0] <= rect.x + rect.w && v.pos[1] >= rect.y
+                    && v.pos[1] <= rect.y + rect.h)
                     return c.texture;
             }
     return 0;

@@ -34,8 +34,7 @@ TEST(PlacePopover, Table)
         {"above when asked", 1, {100, 300, 80, 30}, 200, 150, false, true, {100, 144, 200, 150}},
         {"no room either way", 1, {100, 200, 80, 30}, 200, 400, false, false, {100, 194, 200, 400}},
         {"cut to the view less 12", 1, {100, 10, 80, 30}, 200, 900, false, false, {100, 6, 200, 588}},
-        {"rounded halves away from zero", 1, {100.5, 100.25, 80, 30}, 200.5, 150.5, false, false,
-         {101, 136, 201, 151}},
+        {"rounded halves away from zero", 1, {100.5, 100.25, 80, 30}, 200.5, 150.5, false, false, {101, 136, 201, 151}},
         {"scale 2 margins", 2, {100, 100, 80, 30}, 200, 150, false, false, {100, 142, 200, 150}},
     };
     for (const Case& c : cases) {
@@ -80,9 +79,9 @@ TEST(MenuItem, SelectedWinsOverHoverAndClicks)
     Rect rect{50, 50, 220, 34};
     struct Case {
         bool selected, hover;
-        int fill; // -1 none
+        int fill;  // -1 none
     } cases[] = {{false, false, -1}, {false, true, slotHover}, {true, false, slotAccentBackground},
-                 {true, true, slotAccentBackground}};
+        {true, true, slotAccentBackground}};
     for (const Case& c : cases) {
         KitHarness k2;
         if (c.hover)
@@ -101,7 +100,8 @@ TEST(MenuItem, SelectedWinsOverHoverAndClicks)
     int clicks = 0;
     k.h.click(rect.x + 5, rect.y + 5);
     k.h.frames(2, [&] {
-        clicks += menuItem(k.app, "m", "Delete", rect, false, "detail", [&](const Rect& b) { box = b; }, true);
+        clicks += menuItem(
+            k.app, "m", "Delete", rect, false, "detail", [&](const Rect& b) { box = b; }, true);
     });
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(box, (Rect{60, 50, 22, 34}));

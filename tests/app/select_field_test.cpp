@@ -40,12 +40,16 @@ struct SelectRig {
     bool disabled = false;
     std::vector<SelectResult> results;
 
-    explicit SelectRig(std::vector<SelectOption> o) : options(std::move(o)) { k.h.recordWidgets(); }
+    explicit SelectRig(std::vector<SelectOption> o)
+        : options(std::move(o))
+    {
+        k.h.recordWidgets();
+    }
     void frame()
     {
         k.frame([&] {
-            results.push_back(selectField(k.app, "s", "Current", options, selected, kField, none, action,
-                                          colorTransparent, disabled));
+            results.push_back(selectField(
+                k.app, "s", "Current", options, selected, kField, none, action, colorTransparent, disabled));
         });
     }
     void open()
@@ -155,11 +159,11 @@ TEST(SelectField, BadgesAndDotsLeadTheEntries)
     rig.open();
     std::vector<Shape> shapes = rig.k.h.shapes();
     Rect e0 = rig.k.h.rectOf("pis0"), e1 = rig.k.h.rectOf("pis1");
-    EXPECT_EQ(testing::texturesIn(shapes, e0).size(), 1u); // the badge's icon
+    EXPECT_EQ(testing::texturesIn(shapes, e0).size(), 1u);  // the badge's icon
     int dots = 0;
     for (const Shape& s : shapes)
-        if (s.mode == modeRoundRect && testing::inside(e1, s.bounds, 2) && std::abs(s.rect.w - 10) < 0.01 &&
-            testing::sameColor(s.color, options[1].color))
+        if (s.mode == modeRoundRect && testing::inside(e1, s.bounds, 2) && std::abs(s.rect.w - 10) < 0.01
+            && testing::sameColor(s.color, options[1].color))
             ++dots;
     EXPECT_EQ(dots, 1);
 }
@@ -247,7 +251,7 @@ TEST(IconPicker, CustomIconIsTuneUntilItsPictureArrives)
     k.frame(draw);
     std::vector<Shape> quads = testing::texturesIn(k.h.shapes(), rect);
     ASSERT_EQ(quads.size(), 1u);
-    EXPECT_EQ(quads[0].bounds.w, 40); // the square built-in icon
+    EXPECT_EQ(quads[0].bounds.w, 40);  // the square built-in icon
     auto fetches = takePendingIconUrls(k.pictures);
     ASSERT_EQ(fetches.size(), 1u);
     EXPECT_EQ(fetches[0].first, url);
@@ -256,7 +260,7 @@ TEST(IconPicker, CustomIconIsTuneUntilItsPictureArrives)
     k.frame(draw);
     quads = testing::texturesIn(k.h.shapes(), rect);
     ASSERT_EQ(quads.size(), 1u);
-    EXPECT_EQ(quads[0].bounds.w, 40); // scaled to fit, kept in proportion
+    EXPECT_EQ(quads[0].bounds.w, 40);  // scaled to fit, kept in proportion
     EXPECT_EQ(quads[0].bounds.h, 20);
     EXPECT_EQ(quads[0].bounds.y, 110);
     bool fromPicture = false;

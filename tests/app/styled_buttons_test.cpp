@@ -17,11 +17,11 @@
 namespace qm {
 namespace {
 
-using testing::KitHarness;
-using testing::Shape;
 using testing::fillsOn;
 using testing::glyphsIn;
+using testing::KitHarness;
 using testing::sameColor;
+using testing::Shape;
 
 const Rect kButton{100, 100, 160, 34};
 
@@ -37,7 +37,7 @@ TEST(StyledButton, StylesTableIdleAndHovered)
 {
     struct Case {
         const char* style;
-        int idleFill, hotFill; // slot, -1 none, -2 white
+        int idleFill, hotFill;  // slot, -1 none, -2 white
         int border;
         int text;
     } cases[] = {
@@ -106,7 +106,7 @@ TEST(StyledButton, DisabledLookNeverReacts)
             ASSERT_EQ(fills.size(), 1u);
             EXPECT_TRUE(sameColor(fills[0], t.base[slotBackgroundDeep]));
         } else if (std::string(style) == "ghost") {
-            EXPECT_TRUE(fills.empty()); // the inactive look, though the pointer is over it
+            EXPECT_TRUE(fills.empty());  // the inactive look, though the pointer is over it
         } else {
             ASSERT_EQ(fills.size(), 1u);
             EXPECT_TRUE(sameColor(fills[0], t.base[slotSurface]));
@@ -237,12 +237,15 @@ TEST(IconOnlyButton, Looks)
     Color tint = hexColor(0x336699, 1);
     struct Case {
         bool accent, disabled, hover, tinted;
-        int fill; // -1 none
-        int ink;  // -2 white, -3 the tint
+        int fill;  // -1 none
+        int ink;   // -2 white, -3 the tint
     } cases[] = {
-        {true, false, false, false, slotAccent, -2},     {true, false, true, false, slotAccentHover, -2},
-        {true, true, false, false, slotAccent, slotTextTertiary}, {false, false, false, false, -1, slotTextSecondary},
-        {false, false, true, true, slotHover, -3},        {false, true, true, true, -1, slotTextTertiary},
+        {true, false, false, false, slotAccent, -2},
+        {true, false, true, false, slotAccentHover, -2},
+        {true, true, false, false, slotAccent, slotTextTertiary},
+        {false, false, false, false, -1, slotTextSecondary},
+        {false, false, true, true, slotHover, -3},
+        {false, true, true, true, -1, slotTextTertiary},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(std::vector<bool>{c.accent, c.disabled, c.hover, c.tinted}));
@@ -250,8 +253,8 @@ TEST(IconOnlyButton, Looks)
         if (c.hover)
             k2.h.move(rect.x + 3, rect.y + 3);
         k2.h.frames(2, [&] {
-            iconOnlyButton(k2.app, "i", "today", rect, "Pick a date", c.accent, c.disabled,
-                           c.tinted ? tint : colorTransparent);
+            iconOnlyButton(
+                k2.app, "i", "today", rect, "Pick a date", c.accent, c.disabled, c.tinted ? tint : colorTransparent);
         });
         std::vector<Shape> shapes = k2.h.shapes();
         std::vector<Color> fills = fillsOn(shapes, rect);

@@ -71,9 +71,8 @@ Budget galleryBudget()
 std::vector<SelectOption> accountOptions()
 {
     return {{"Checking", "Main account", hexColor(0x4378ad, 1), "", 0, 1},
-            {"Savings", "", hexColor(0x378450, 1), "", 0, 2},
-            {"Credit card", "Due on the 5th", {}, "", 0, 3},
-            {"Groceries", "", hexColor(0x378450, 1), "cart", 11, 4}};
+        {"Savings", "", hexColor(0x378450, 1), "", 0, 2}, {"Credit card", "Due on the 5th", {}, "", 0, 3},
+        {"Groceries", "", hexColor(0x378450, 1), "cart", 11, 4}};
 }
 
 void drawPage(KitApp& app, Gallery& g, bool withDialog)
@@ -102,7 +101,7 @@ void drawPage(KitApp& app, Gallery& g, bool withDialog)
     double third = (row.w - 16 * s) / 3;
     button(app, "kb-disabled", "Disabled", {row.x, row.y, third, row.h}, "primary", "check", true);
     button(app, "kb-long", "A label far too long for its button", {row.x + third + 8 * s, row.y, third * 0.7, row.h},
-           "secondary", "upload", false);
+        "secondary", "upload", false);
     double ix = row.x + 2 * third + 16 * s;
     if (compact) {
         row = nextLayoutRect(ui, 34 * s, 0);
@@ -111,8 +110,8 @@ void drawPage(KitApp& app, Gallery& g, bool withDialog)
     iconOnlyButton(app, "kb-icon", "settings", {ix, row.y, 34 * s, 34 * s}, "Settings", false, false);
     iconOnlyButton(app, "kb-accent", "add", {ix + 40 * s, row.y, 34 * s, 34 * s}, "Add", true, false);
     iconOnlyButton(app, "kb-icon-off", "delete", {ix + 80 * s, row.y, 34 * s, 34 * s}, "", false, true);
-    iconOnlyButton(app, "kb-tint", "savings", {ix + 120 * s, row.y, 34 * s, 34 * s}, "", false, false,
-                   hexColor(0xa55d96, 1));
+    iconOnlyButton(
+        app, "kb-tint", "savings", {ix + 120 * s, row.y, 34 * s, 34 * s}, "", false, false, hexColor(0xa55d96, 1));
     Rect seg = nextLayoutRect(ui, 34 * s, std::min(page.w, 320 * s));
     segmentedControl(app, "kb-view", g.view, {"Month", "Week", "Day"}, seg);
 
@@ -120,7 +119,7 @@ void drawPage(KitApp& app, Gallery& g, bool withDialog)
     std::vector<Rect> cols = formColumns(app, 3, 0, 12, true);
     auto labelled = [&](const Rect& c, const char* label) {
         drawText(app, compact ? upperAscii(label) : std::string(label), {c.x, c.y, c.w, 18 * s},
-                 (compact ? 11 : 12) * s, ui.theme.base[slotTextSecondary], 0, 600);
+            (compact ? 11 : 12) * s, ui.theme.base[slotTextSecondary], 0, 600);
         return Rect{c.x, c.y + 22 * s, c.w, c.h - 22 * s};
     };
     dateField(app, "start", g.start, labelled(cols[0], "Start date"), false);
@@ -129,15 +128,14 @@ void drawPage(KitApp& app, Gallery& g, bool withDialog)
     cols = formColumns(app, 3, 0, 12, true);
     std::vector<SelectOption> options = accountOptions();
     SelectResult sel = selectField(app, "account", options[size_t(g.account)].label, options, g.account,
-                                   labelled(cols[0], "Account"), "No account", "Manage accounts",
-                                   options[size_t(g.account)].color, false);
+        labelled(cols[0], "Account"), "No account", "Manage accounts", options[size_t(g.account)].color, false);
     if (sel.changed && sel.index >= 0)
         g.account = sel.index;
     iconPicker(app, "cat", g.icon, 1, labelled(cols[1], "Icon"));
     amountField(app, "kb-amount", g.amount, labelled(cols[2], "Amount"), "0.00", false);
     fieldLabel(app, "Disabled select");
-    selectField(app, "off", "Nothing to choose", {}, -1, nextLayoutRect(ui, 32 * s, std::min(page.w, 260 * s)),
-                "", "", colorTransparent, true);
+    selectField(app, "off", "Nothing to choose", {}, -1, nextLayoutRect(ui, 32 * s, std::min(page.w, 260 * s)), "", "",
+        colorTransparent, true);
     checkField(app, "Repeat every month until the end date", g.repeat, false);
 
     layoutCaption(app, "Display");
@@ -145,9 +143,8 @@ void drawPage(KitApp& app, Gallery& g, bool withDialog)
     double cw = (cards.w - 16 * s) / 3;
     infoCard(app, {cards.x, cards.y, cw, cards.h}, "Balance today", "$2,480.15", colorTransparent, false, true);
     infoCard(app, {cards.x + cw + 8 * s, cards.y, cw, cards.h}, "Lowest", "-$120.00", ui.theme.base[slotDanger], true,
-             false);
-    captionValue(app, {cards.x + 2 * (cw + 8 * s), cards.y + 8 * s, cw, 40 * s}, "Spent", "$812.40",
-                 colorTransparent);
+        false);
+    captionValue(app, {cards.x + 2 * (cw + 8 * s), cards.y + 8 * s, cw, 40 * s}, "Spent", "$812.40", colorTransparent);
     Rect pills = nextLayoutRect(ui, 24 * s, 0);
     double px = pills.x;
     px += statusPill(app, "PAID", "paid", {px, pills.y, 100 * s, pills.h}) + 8 * s;
@@ -169,15 +166,14 @@ void drawPage(KitApp& app, Gallery& g, bool withDialog)
     DialogSize size = dialogSize(app, 380, 170);
     g.dialog.open = true;
     if (!g.dialog.positioned) {
-        g.dialog.rect = {ui.viewWidth - size.width - 8 * s, ui.viewHeight - size.height - 8 * s, size.width,
-                         size.height};
+        g.dialog.rect = {
+            ui.viewWidth - size.width - 8 * s, ui.viewHeight - size.height - 8 * s, size.width, size.height};
         g.dialog.positioned = true;
     }
-    if (beginWindow(ui, "kb-dialog", "Footer note", g.dialog, size.width / s, size.height / s, false, true, false,
-                    false)) {
+    if (beginWindow(
+            ui, "kb-dialog", "Footer note", g.dialog, size.width / s, size.height / s, false, true, false, false)) {
         sectionCaption(app, "A dialog body", nextLayoutRect(ui, 16 * s, 0), 0);
-        footerNote(app, "Changes are saved on this device and sent with the next sync.", colorTransparent, 0,
-                   150 * s);
+        footerNote(app, "Changes are saved on this device and sent with the next sync.", colorTransparent, 0, 150 * s);
         beginRow(ui, 34 * s, {-1, 70 * s, 70 * s});
         skipRowCell(ui);
         flowButton(app, "kb-cancel", "Cancel", "secondary", "", 0, false);
