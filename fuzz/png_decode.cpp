@@ -1,5 +1,6 @@
 // decodePng on arbitrary bytes: a ValueError or an image, nothing else. A
 // decoded image must survive encoding and decoding again unchanged.
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -9,25 +10,24 @@
 
 namespace {
 
-// Legal but huge images only cost time here (the output alone may be 512 MB);
-// their handling is the same code as for small ones.
-bool declaresHugeImage(const uint8_t* data, size_t size)
+// Images up to this size make the full round trip; larger ones (the decoder
+// accepts up to its own cap, and short data is filled in, so a few bytes can
+// declare one) go through it by a band of their first rows.
+constexpr uint64_t kRoundTripPixels = uint64_t(1) << 22;
+
+void expectRoundTrip(const qm::Image& image)
 {
-    for (size_t i = 0; i + 12 <= size; i++) {
-        if (std::memcmp(data + i, "IHDR", 4) != 0)
-            continue;
-        if (uint64_t(qm::loadBe32(data + i + 4)) * qm::loadBe32(data + i + 8) > (1u << 22))
-            return true;
+    for (bool compress : {false, true}) {
+        qm::ImagePtr again = qm::decodePng(qm::encodePng(image, compress));
+        if (again->pixels != image.pixels)
+            __builtin_trap();
     }
-    return false;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (declaresHugeImage(data, size))
-        return -1;
     qm::ImagePtr image;
     int32_t last = -1;
     try {
@@ -41,10 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (image->channels != 4 || image->pixels.size() != size_t(image->width) * image->height * 4)
         __builtin_trap();
-    for (bool compress : {false, true}) {
-        qm::ImagePtr again = qm::decodePng(qm::encodePng(*image, compress));
-        if (again->pixels != image->pixels)
-            __builtin_trap();
+    if (uint64_t(image->width) * image->height <= kRoundTripPixels) {
+        expectRoundTrip(*image);
+    } else {
+        qm::Image band;
+        band.width = image->width;
+        band.height = int32_t(std::max<uint64_t>(1, kRoundTripPixels / uint64_t(image->width)));
+        band.channels = 4;
+        band.pixels.assign(
+            image->pixels.begin(), image->pixels.begin() + ptrdiff_t(size_t(band.width) * band.height * 4));
+        expectRoundTrip(band);
     }
     return 0;
 }

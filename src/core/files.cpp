@@ -2,10 +2,16 @@
 
 #include "core/errors.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -102,19 +108,6 @@ std::string readFile(const std::string& path)
     }
 }
 
-void writeFileAtomic(const std::string& path, std::string_view bytes)
-{
-    std::string tmp = path + ".tmp";
-    writeFileDurably(tmp, bytes);
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        if (errno != EXDEV)
-            raiseErrno("Cannot replace", path);
-        writeFileDurably(path, bytes);
-        ::unlink(tmp.c_str());
-    }
-    syncFolderOf(path);
-}
-
 namespace {
 
 // The file a chain of symbolic links ends at (which need not exist yet).
@@ -138,7 +131,7 @@ std::string followLinks(std::string path)
 // restricted before the first byte goes in.
 void writePrivately(const std::string& path, std::string_view bytes, unsigned mode, int flags)
 {
-    Fd f {::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | flags, mode_t(mode))};
+    Fd f{::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | flags, mode_t(mode))};
     if (f.fd < 0)
         raiseErrno("Cannot create", path);
     if (::fchmod(f.fd, mode_t(mode)) != 0)
@@ -149,43 +142,224 @@ void writePrivately(const std::string& path, std::string_view bytes, unsigned mo
     f.close(path);
 }
 
+constexpr size_t kTagLength = 16;
+
+// Sixteen hex digits that no other writer, in this process or another, is
+// likely to pick at the same moment; O_EXCL settles the rest.
+std::string randomTag()
+{
+    static std::atomic<uint64_t> counter{0};
+    thread_local std::mt19937_64 rng = [] {
+        std::seed_seq seed{uint64_t(std::random_device{}()), uint64_t(::getpid()),
+            uint64_t(std::chrono::steady_clock::now().time_since_epoch().count())};
+        return std::mt19937_64(seed);
+    }();
+    uint64_t v = rng() ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+    char buf[kTagLength + 1];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+std::string taggedName(const std::string& path, const std::string& tag, const char* suffix)
+{
+    return path + "." + tag + suffix;
+}
+
+// The permission bits of an existing regular file.
+std::optional<unsigned> modeOf(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return unsigned(st.st_mode & 07777);
+}
+
+// Creates `file`, which must not exist yet, with exactly `mode` when one is
+// given (else what the umask leaves of 0666), and writes and syncs it. On
+// any failure the file is gone again.
+void writeNewFile(const std::string& file, std::string_view bytes, std::optional<unsigned> mode)
+{
+    Fd f{::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode.value_or(0666)))};
+    if (f.fd < 0)
+        raiseErrno("Cannot create", file);
+    try {
+        // Set before the first byte, so a narrower mode is never widened
+        // even for a moment.
+        if (mode && ::fchmod(f.fd, mode_t(*mode)) != 0)
+            raiseErrno("Cannot restrict", file);
+        writeAll(f.fd, bytes, file);
+        if (::fsync(f.fd) != 0)
+            raiseErrno("Cannot write", file);
+        f.close(file);
+    } catch (...) {
+        ::unlink(file.c_str());
+        throw;
+    }
+}
+
+// A temporary of its own beside `path`, written and synced; gives its name.
+std::string writeTemporary(const std::string& path, std::string_view bytes, std::optional<unsigned> mode)
+{
+    for (int attempt = 0;; ++attempt) {
+        std::string tmp = taggedName(path, randomTag(), ".tmp");
+        try {
+            writeNewFile(tmp, bytes, mode);
+            return tmp;
+        } catch (const IOError&) {
+            struct stat st;
+            if (attempt >= 8 || ::lstat(tmp.c_str(), &st) != 0)
+                throw;  // not a clash of names
+        }
+    }
+}
+
+bool isHexTag(std::string_view text)
+{
+    if (text.size() != kTagLength)
+        return false;
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    return true;
+}
+
+// The tag of `name` when it is `target` "." tag `suffix`.
+std::optional<std::string_view> tagOf(std::string_view name, std::string_view target, std::string_view suffix)
+{
+    if (name.size() != target.size() + 1 + kTagLength + suffix.size() || name.substr(0, target.size()) != target
+        || name[target.size()] != '.' || name.substr(name.size() - suffix.size()) != suffix)
+        return std::nullopt;
+    std::string_view tag = name.substr(target.size() + 1, kTagLength);
+    return isHexTag(tag) ? std::optional(tag) : std::nullopt;
+}
+
 }  // namespace
+
+bool isTemporaryOf(std::string_view name, std::string_view target)
+{
+    // "<target>.tmp" is the single name older versions used.
+    if (name.size() == target.size() + 4 && name.substr(0, target.size()) == target
+        && name.substr(target.size()) == ".tmp")
+        return true;
+    return tagOf(name, target, ".tmp").has_value();
+}
+
+void writeFileAtomic(const std::string& path, std::string_view bytes)
+{
+    writeFileAtomic(path, bytes, AtomicWriteOptions{});
+}
 
 void writeFileAtomic(const std::string& path, std::string_view bytes, const AtomicWriteOptions& options)
 {
     const std::string target = options.keepSymlink ? followLinks(path) : path;
-    const std::string tmp = target + ".tmp";
-    auto writeTo = [&](const std::string& file, bool fresh) {
-        if (!options.privateMode) {
-            writeFileDurably(file, bytes);
-        } else if (fresh) {
-            if (::unlink(file.c_str()) != 0 && errno != ENOENT)
-                raiseErrno("Cannot replace", file);
-            writePrivately(file, bytes, *options.privateMode, O_EXCL);
-        } else {
-            writePrivately(file, bytes, *options.privateMode, O_TRUNC);
-        }
-    };
-    try {
-        writeTo(tmp, true);
-    } catch (...) {
-        // A half-written secret must not stay behind.
-        if (options.privateMode)
-            ::unlink(tmp.c_str());
-        throw;
-    }
+    const std::optional<unsigned> mode = options.privateMode ? options.privateMode : modeOf(target);
+    const std::string tmp = writeTemporary(target, bytes, mode);
     if (::rename(tmp.c_str(), target.c_str()) != 0) {
         int err = errno;
+        ::unlink(tmp.c_str());
         if (err != EXDEV) {
-            if (options.privateMode)
-                ::unlink(tmp.c_str());
             errno = err;
             raiseErrno("Cannot replace", target);
         }
-        ::unlink(tmp.c_str());
-        writeTo(target, false);
+        if (options.privateMode)
+            writePrivately(target, bytes, *options.privateMode, O_TRUNC);
+        else
+            writeFileDurably(target, bytes);
     }
+    // What a write cut short under the old fixed name may have left.
+    ::unlink((target + ".tmp").c_str());
     syncFolderOf(target);
+}
+
+// Every file gets a temporary under one tag. Renaming the last file's
+// temporary to "<last>.<tag>.next" is the point of no return: from then on
+// the new set wins, and whoever opens the folder next finishes the renames
+// that a kill left undone.
+void writeFilesTogether(const std::vector<std::pair<std::string, std::string_view>>& files)
+{
+    if (files.empty())
+        return;
+    std::vector<std::string> tmps;
+    auto removeAll = [&] {
+        for (const std::string& tmp : tmps)
+            ::unlink(tmp.c_str());
+    };
+    const std::string tag = randomTag();
+    try {
+        for (const auto& [path, bytes] : files) {
+            tmps.push_back(taggedName(path, tag, ".tmp"));
+            writeNewFile(tmps.back(), bytes, modeOf(path));
+        }
+        syncFolderOf(files.front().first);
+    } catch (...) {
+        removeAll();
+        throw;
+    }
+    const std::string& last = files.back().first;
+    const std::string marker = taggedName(last, tag, ".next");
+    if (::rename(tmps.back().c_str(), marker.c_str()) != 0) {
+        int err = errno;
+        removeAll();
+        errno = err;
+        raiseErrno("Cannot replace", last);
+    }
+    tmps.back() = marker;
+    syncFolderOf(last);
+    for (size_t i = 0; i + 1 < files.size(); ++i) {
+        if (::rename(tmps[i].c_str(), files[i].first.c_str()) != 0) {
+            int err = errno;
+            // Nothing has been replaced yet, so the old set can still stand.
+            if (i == 0)
+                removeAll();
+            errno = err;
+            raiseErrno("Cannot replace", files[i].first);
+        }
+    }
+    if (::rename(marker.c_str(), last.c_str()) != 0)
+        raiseErrno("Cannot replace", last);
+    syncFolderOf(last);
+}
+
+void finishInterruptedWrites(const std::vector<std::string>& paths)
+{
+    if (paths.empty())
+        return;
+    const fs::path folder = fs::path(paths.back()).parent_path();
+    std::error_code ec;
+    std::vector<std::pair<fs::file_time_type, std::string>> markers;
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder.empty() ? "." : folder, ec))
+        names.push_back(entry.path().filename().string());
+    if (ec)
+        return;  // no folder, nothing to finish
+    const std::string last = fs::path(paths.back()).filename().string();
+    for (const std::string& name : names) {
+        if (std::optional<std::string_view> tag = tagOf(name, last, ".next")) {
+            std::error_code tec;
+            markers.emplace_back(fs::last_write_time(folder / name, tec), std::string(*tag));
+        }
+    }
+    // Normally at most one; should several be there, the newest lands last.
+    std::sort(markers.begin(), markers.end());
+    for (const auto& [when, tag] : markers) {
+        for (size_t i = 0; i + 1 < paths.size(); ++i) {
+            const std::string tmp = taggedName(paths[i], tag, ".tmp");
+            struct stat st;
+            if (::lstat(tmp.c_str(), &st) == 0 && ::rename(tmp.c_str(), paths[i].c_str()) != 0)
+                raiseErrno("Cannot replace", paths[i]);
+        }
+        const std::string marker = taggedName(paths.back(), tag, ".next");
+        if (::rename(marker.c_str(), paths.back().c_str()) != 0)
+            raiseErrno("Cannot replace", paths.back());
+    }
+    if (!markers.empty())
+        syncFolderOf(paths.back());
+    for (const std::string& path : paths) {
+        const std::string base = fs::path(path).filename().string();
+        for (const std::string& name : names)
+            if (isTemporaryOf(name, base))
+                ::unlink((folder / name).c_str());
+    }
 }
 
 }  // namespace qm

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace qm {
 
@@ -23,15 +25,32 @@ struct AtomicWriteOptions {
 // The whole file's bytes.
 std::string readFile(const std::string& path);
 
-// Writes `bytes` to a temporary file beside `path`, syncs it, renames it over
-// `path` and syncs the folder. Across file systems (rename gives EXDEV) the
-// file is written in place instead.
+// Writes `bytes` to a temporary file of its own beside `path` (a unique name,
+// so two processes never share one), syncs it, renames it over `path` and
+// syncs the folder. The file keeps the mode it had; a failed write leaves no
+// temporary behind. Across file systems (rename gives EXDEV) the file is
+// written in place instead.
 void writeFileAtomic(const std::string& path, std::string_view bytes);
 void writeFileAtomic(const std::string& path, std::string_view bytes, const AtomicWriteOptions& options);
 
 // Writes the file in place and syncs it; for files nobody reads while they
 // are written.
 void writeFileDurably(const std::string& path, std::string_view bytes);
+
+// Replaces several files of one folder as one change: after a kill at any
+// instant the folder holds either every old file or, once
+// finishInterruptedWrites has run on the same list, every new one. Raises
+// IOError; a failure before the last step leaves every old file.
+void writeFilesTogether(const std::vector<std::pair<std::string, std::string_view>>& files);
+
+// Completes a writeFilesTogether of these paths that a kill cut short after
+// its point of no return, and removes the temporary files that interrupted
+// writes of them left. Raises IOError when a file cannot be put in place.
+void finishInterruptedWrites(const std::vector<std::string>& paths);
+
+// Whether `name` (a bare file name) is one of the temporary names the writers
+// here give to files beside the file named `target`.
+bool isTemporaryOf(std::string_view name, std::string_view target);
 
 // Syncs the folder holding `path`, so that a rename in it survives a crash.
 void syncFolderOf(const std::string& path);

@@ -5,33 +5,47 @@
 
 namespace qm {
 
+bool AccountScope::contains(const Transaction& t) const { return allAccounts() || involvesAccount(t, name); }
+
+double AccountScope::signedAmount(const Transaction& t, double amount) const
+{
+    if (!isTransfer(t))
+        return amount;
+    if (allAccounts())
+        return 0;
+    return t.transfer_to_account == name ? -amount : amount;
+}
+
+double AccountScope::displaySign(const Transaction& t) const { return signedAmount(t, 1) < 0 ? -1 : 1; }
+
+AccountScope resolveScope(const Budget& b, int64_t accountId)
+{
+    AccountScope scope;
+    if (std::optional<size_t> i = findAccount(b, accountId)) {
+        scope.id = accountId;
+        scope.name = b.accounts[*i].name;
+    }
+    return scope;
+}
+
 double balanceAt(const Budget& b, Date date, int64_t accountId)
 {
-    int64_t scopeId = 0;
-    std::string_view scopeName;
-    if (accountId != 0) {
-        std::optional<size_t> i = findAccount(b, accountId);
-        if (i.has_value()) {
-            scopeId = accountId;
-            scopeName = b.accounts[*i].name;
-        }
-    }
-
+    const AccountScope scope = resolveScope(b, accountId);
     const int32_t target = dayNumber(date);
     const RunningTotalAdjustment* anchor = nullptr;
     int32_t anchorDay = 0;
     for (const RunningTotalAdjustment& r : b.running_total_adjustments) {
-        if (r.account_id != scopeId)
+        if (r.account_id != scope.id)
             continue;
         int32_t n = dayNumber(r.date);
-        if (n == target)
-            return r.amount;
-        if (n < target && (!anchor || n > anchorDay)) {
+        if (n <= target && (!anchor || n >= anchorDay)) {
             anchor = &r;
             anchorDay = n;
         }
     }
-    Date start = anchor ? addDays(anchor->date, 1) : Date{2000, 1, 1};
+    if (anchor && anchorDay == target)
+        return anchor->amount;
+    Date start = anchor ? addDays(anchor->date, 1) : kFirstCountedDay;
     double balance = anchor ? anchor->amount : 0;
     if (dateLess(date, start))
         return balance;
@@ -39,14 +53,13 @@ double balanceAt(const Budget& b, Date date, int64_t accountId)
     // Every transaction, one-offs included, goes through the expansion, so a
     // one-off's adjustments count here exactly as in the ledger and calendar.
     AdjustmentIndex index = indexAdjustments(b.transaction_adjustments, start, date);
-    const bool allAccounts = scopeId == 0;
     for (const Transaction& t : b.transactions) {
-        if (!allAccounts && !involvesAccount(t, scopeName))
+        if (!scope.contains(t))
             continue;
-        if (allAccounts && isTransfer(t))
+        if (scope.allAccounts() && isTransfer(t))
             continue;  // contributes zero whatever its occurrences
         // The signed amount rule, which for one transaction is a fixed sign.
-        balance = addOccurrenceAmounts(t, index, balance, amountForAccount(t, 1, scopeName));
+        balance = addOccurrenceAmounts(t, index, balance, scope.signedAmount(t, 1));
     }
     return balance;
 }
@@ -70,7 +83,7 @@ std::string accountNameById(const Budget& b, int64_t accountId)
 
 bool involvesAccount(const Transaction& t, std::string_view accountName)
 {
-    return t.account == accountName || t.transfer_to_account == accountName;
+    return t.account == accountName || (isTransfer(t) && t.transfer_to_account == accountName);
 }
 
 double amountForAccount(const Transaction& t, double amount, std::string_view accountName)

@@ -120,7 +120,14 @@ std::optional<Date> jsonDate(const Json& obj, std::string_view key)
     const Json* m = member(obj, key);
     if (!m || !m->is_string())
         return std::nullopt;
-    return tryParseIso(m->get_ref<const std::string&>());
+    // Only years of four digits are written in a form that reads back as
+    // the same date ("-025" would be saved as "-0025", which the reader
+    // takes apart differently), so any other year is as unreadable as a
+    // malformed date.
+    std::optional<Date> d = tryParseIso(m->get_ref<const std::string&>());
+    if (d && (d->year < 1 || d->year > 9999))
+        return std::nullopt;
+    return d;
 }
 
 Json dateToJson(Date d) { return Json(formatIso(d)); }

@@ -43,7 +43,7 @@ int64_t jsonInt(const Json& obj, std::string_view key);
 std::string jsonStr(const Json& obj, std::string_view key);
 bool jsonBool(const Json& obj, std::string_view key);
 double jsonFloat(const Json& obj, std::string_view key, double fallback = 0);
-// Nothing unless the member is an ISO date text.
+// Nothing unless the member is an ISO date text with a year from 1 to 9999.
 std::optional<Date> jsonDate(const Json& obj, std::string_view key);
 
 }  // namespace qm

@@ -13,60 +13,35 @@
 
 namespace qm {
 
-bool AccountScope::contains(const Transaction& t) const { return allAccounts() || involvesAccount(t, name); }
-
-double AccountScope::displaySign(const Transaction& t) const { return amountForAccount(t, 1, name) < 0 ? -1 : 1; }
-
-AccountScope resolveScope(const Budget& b, int64_t accountId)
-{
-    AccountScope scope;
-    scope.id = validAccountId(b, accountId);
-    if (scope.id != 0)
-        scope.name = accountNameById(b, scope.id);
-    return scope;
-}
-
-namespace {
-
-// Four decimals of a quotient, rounded on its exact value: the quotient's
-// and the scaling's errors are carried into the tie-break.
-double roundShare(double part, double whole)
-{
-    double q = part / whole;
-    double qr = std::fma(-q, whole, part) / whole;
-    double s = q * 10000;
-    double sr = std::fma(q, 10000, -s) + qr * 10000;
-    return roundHalfAway(s, sr) / 10000;
-}
-
-}  // namespace
-
 namespace {
 
 // Where balanceAt begins for a target day: an anchor on the day is the
 // answer (exact); otherwise the base and the first day whose amounts count.
 struct BalanceStart {
     bool exact = false;
+    bool anchored = false;  // an anchor on or before the day: every later amount counts
     double base = 0;
     int32_t startN = 0;
 };
 
 BalanceStart balanceStart(const std::vector<const RunningTotalAdjustment*>& scopeAnchors, int32_t target)
 {
+    // As in balanceAt: the latest anchor on or before the day, the last in
+    // the list among several on one day.
     const RunningTotalAdjustment* anchor = nullptr;
     int32_t anchorN = 0;
     for (const RunningTotalAdjustment* r : scopeAnchors) {
         int32_t n = dayNumber(r->date);
-        if (n == target)
-            return {true, r->amount, target};
-        if (n < target && (!anchor || n > anchorN)) {
+        if (n <= target && (!anchor || n >= anchorN)) {
             anchor = r;
             anchorN = n;
         }
     }
+    if (anchor && anchorN == target)
+        return {true, true, anchor->amount, target};
     if (anchor)
-        return {false, anchor->amount, anchorN + 1};
-    return {false, 0, dayNumber(Date{2000, 1, 1})};
+        return {false, true, anchor->amount, anchorN + 1};
+    return {false, false, 0, dayNumber(kFirstCountedDay)};
 }
 
 }  // namespace
@@ -152,7 +127,7 @@ void balancesAt(const Budget& b, std::vector<BalanceQuery>& queries)
             if (!g)
                 continue;
             for (const Pending* p : g->queries) {
-                const double sign = amountForAccount(t, 1, p->scope.name);
+                const double sign = p->scope.signedAmount(t, 1);
                 double& balance = queries[p->query].balance;
                 for (size_t k = 0; k < occurrences.size(); ++k)
                     if (days[k] >= p->startN && days[k] <= p->targetN)
@@ -202,7 +177,7 @@ Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Dat
         if (occurrences.empty())
             continue;
         const double sign = scope.displaySign(t);
-        const double rule = amountForAccount(t, 1, scope.name);
+        const double rule = scope.signedAmount(t, 1);
         std::string color;
         bool colored = false;
         for (const Occurrence& o : occurrences) {
@@ -238,6 +213,11 @@ Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Dat
             anchors[size_t(n - fromN)] = &r;
     }
 
+    // Until the scope's first anchor, balanceAt counts nothing dated before
+    // its first counted day; the days' own figures still show what falls on
+    // them.
+    const int32_t firstCountedN = dayNumber(kFirstCountedDay);
+    bool counting = opening.anchored;
     const int32_t referenceN = dayNumber(reference);
     double totalIncome = 0, totalExpense = 0;
     for (size_t i = 0; i < count; ++i) {
@@ -256,11 +236,14 @@ Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Dat
         totalIncome += income;
         totalExpense += expense;
         day.startBalance = roundCents(running);
-        running = running + income - expense;
+        counting = counting || n >= firstCountedN;
+        if (counting)
+            running = running + income - expense;
         day.computedBalance = roundCents(running);
         if (anchors[i]) {
             running = anchors[i]->amount;
             day.anchored = true;
+            counting = true;
         }
         day.endBalance = day.balance = roundCents(running);
         day.income = roundCents(income);
@@ -335,7 +318,10 @@ BalanceSummary balanceSummary(const Budget& b, Date from, Date to, int64_t accou
     }
     if (s.expense > 0) {
         s.hasSpentShare = true;
-        s.spentShare = roundShare(s.expenseToDate, s.expense);
+        // Divided, scaled and rounded as plain doubles: 0.03 of 0.32 gives
+        // 0.0938, the share a person works out, not the 0.0937 of rounding
+        // the exact quotient.
+        s.spentShare = std::round(s.expenseToDate / s.expense * 10000) / 10000;
     }
     return s;
 }

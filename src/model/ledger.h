@@ -5,6 +5,7 @@
 // honoured. The calendar, the
 // period figures and the balance chart are all cut from one such ledger.
 // Results are plain values owned by the caller.
+#include "model/balances.h"
 #include "model/budget.h"
 #include "model/dates.h"
 
@@ -15,21 +16,6 @@
 #include <vector>
 
 namespace qm {
-
-// Which balances a figure is about: one account, or all accounts (id 0,
-// also for an id that no account has). Transactions name their accounts, so
-// membership is decided by name.
-struct AccountScope {
-    int64_t id = 0;
-    std::string name;  // empty for all accounts
-
-    bool allAccounts() const { return id == 0; }
-    bool contains(const Transaction& t) const;
-    // Receiving side of a transfer, seen from an account: amounts flip sign.
-    double displaySign(const Transaction& t) const;
-};
-
-AccountScope resolveScope(const Budget& b, int64_t accountId);
 
 struct LedgerEntry {
     Transaction transaction;

@@ -124,14 +124,23 @@ std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t a
     for (size_t i = 0; i < rows.size(); ++i)
         keys[i] = {int64_t(dayNumber(rows[i].date)) * 4 + rows[i].rowOrder, i};
     std::stable_sort(keys.begin(), keys.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    // Until the scope's first anchor nothing dated before the first counted
+    // day changes the balance, as in balanceAt.
+    const int32_t firstCountedN = dayNumber(kFirstCountedDay);
+    bool counting = dayNumber(from) >= firstCountedN;
+    for (const RunningTotalAdjustment& anchor : b.running_total_adjustments)
+        counting = counting || (anchor.account_id == scope.id && dateLessEq(anchor.date, before));
     std::vector<ReportRow> sorted;
     sorted.reserve(rows.size() + 1);
     for (const auto& key : keys) {
         ReportRow& r = rows[key.second];
-        if (!r.isBalanceRow)
-            running += r.amount;
-        else if (r.description == kBalanceAdjustment)
+        if (!r.isBalanceRow) {
+            if (counting || dayNumber(r.date) >= firstCountedN)
+                running += r.amount;
+        } else if (r.description == kBalanceAdjustment) {
             running = r.anchorAmount;
+            counting = true;
+        }
         r.runningBalance = roundCents(running);
         sorted.push_back(std::move(r));
     }

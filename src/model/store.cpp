@@ -24,14 +24,48 @@ std::string joinPath(const std::string& folder, const char* name) { return (fs::
 template <typename List>
 void lowerBelow(int64_t& next, const List& list)
 {
+    // INT64_MIN has nothing below it: next_local stays there, and the next
+    // nextLocalId raises the overflow error instead of handing it out again.
     for (const auto& record : list)
         if (record.id < 0 && record.id <= next)
-            next = record.id - 1;
+            next = record.id == std::numeric_limits<int64_t>::min() ? record.id : record.id - 1;
+}
+
+// The members of data.json that this program reads and writes itself.
+constexpr const char* kListKeys[] = {
+    "accounts", "categories", "icons", "transactions", "transaction_adjustments", "running_total_adjustments"};
+
+bool isKnownKey(std::string_view key)
+{
+    for (const char* k : kListKeys)
+        if (key == k)
+            return true;
+    return key == "user" || key == "meta";
+}
+
+// A file that parses but is not a budget must not open as an empty one: the
+// next save would overwrite whatever it holds.
+void checkDataShape(const Json& doc)
+{
+    if (!doc.is_object())
+        throw StoreShapeError("data.json does not hold a budget: its top level is not an object");
+    for (const char* key : kListKeys) {
+        auto it = doc.find(key);
+        if (it != doc.end() && !it->is_null() && !it->is_array())
+            throw StoreShapeError(std::string("data.json is damaged: \"") + key + "\" is not a list");
+    }
+    auto user = doc.find("user");
+    if (user != doc.end() && !user->is_null() && !user->is_object())
+        throw StoreShapeError("data.json is damaged: \"user\" is not an object");
 }
 
 std::string dataPath(const LocalStore& store) { return joinPath(store.folder, "data.json"); }
 
 std::string journalPath(const LocalStore& store) { return joinPath(store.folder, "journal.json"); }
+
+// The journal comes first: the data file is the one whose replacement
+// completes a save.
+std::vector<std::string> storePaths(const LocalStore& store) { return {journalPath(store), dataPath(store)}; }
 
 }  // namespace
 
@@ -46,11 +80,22 @@ LocalStorePtr newLocalStore(std::string folder)
 LocalStorePtr openStore(const std::string& folder)
 {
     LocalStorePtr store = newLocalStore(folder);
+    // A save that a kill interrupted after its point of no return is
+    // completed first, so that both files come from one save.
+    if (!folder.empty())
+        finishInterruptedWrites(storePaths(*store));
     std::string path = dataPath(*store);
     if (isRegularFile(path)) {
         Json doc = parseJson(readFile(path));
+        checkDataShape(doc);
         store->budget = budgetFromJson(doc);
-        auto meta = doc.is_object() ? doc.find("meta") : doc.end();
+        Json unknown = Json::object();
+        for (auto it = doc.begin(); it != doc.end(); ++it)
+            if (!isKnownKey(it.key()))
+                unknown[it.key()] = it.value();
+        if (!unknown.empty())
+            store->unknown_members = std::make_shared<const Json>(std::move(unknown));
+        auto meta = doc.find("meta");
         if (meta != doc.end() && meta->is_object()) {
             auto next = meta->find("next_local");
             if (next != meta->end() && next->is_number_integer())
@@ -73,10 +118,20 @@ LocalStorePtr openStore(const std::string& folder)
     path = journalPath(*store);
     if (isRegularFile(path)) {
         Json doc = parseJson(readFile(path));
-        if (doc.is_array())
-            for (const auto& item : doc)
-                store->journal.push_back(opFromJson(item));
+        if (!doc.is_array())
+            throw StoreShapeError("journal.json is damaged: its top level is not a list of changes");
+        for (const auto& item : doc) {
+            if (!item.is_object())
+                throw StoreShapeError("journal.json is damaged: a change is not an object");
+            store->journal.push_back(opFromJson(item));
+        }
     }
+    // A new op must never take a seq the journal already holds: the
+    // acknowledgement of a sync drops ops by seq. At the int32 maximum
+    // appendOp raises the overflow error.
+    for (const JournalOp& op : store->journal)
+        if (op.seq >= store->next_seq)
+            store->next_seq = op.seq == std::numeric_limits<int32_t>::max() ? op.seq : op.seq + 1;
     // Ids handed out from here on must never meet one already in the budget.
     int64_t& next = store->next_local;
     if (next >= 0)
@@ -115,7 +170,12 @@ std::string storeDataJson(const LocalStore& store)
     meta["next_seq"] = store.next_seq;
     meta["last_sync"] = store.last_sync;
     meta["etag"] = store.etag;
-    doc.erase("meta");
+    // Members this program does not know (a misspelt key, say) go back as
+    // they came, so that a save never drops what is under them.
+    if (store.unknown_members)
+        for (auto it = store.unknown_members->begin(); it != store.unknown_members->end(); ++it)
+            if (!isKnownKey(it.key()))
+                doc[it.key()] = it.value();
     doc["meta"] = std::move(meta);
     return dumpJson(doc);
 }
@@ -136,8 +196,11 @@ void saveStore(LocalStore& store)
     fs::create_directories(store.folder, ec);
     if (ec)
         throw IOError("Cannot create folder " + store.folder + ": " + ec.message());
-    writeFileAtomic(dataPath(store), storeDataJson(store));
-    writeFileAtomic(journalPath(store), storeJournalJson(store));
+    const std::string journal = storeJournalJson(store);
+    const std::string data = storeDataJson(store);
+    // One change of both files: an op never goes missing from the journal
+    // while the budget already holds its record.
+    writeFilesTogether({{journalPath(store), journal}, {dataPath(store), data}});
     store.dirty = false;
 }
 

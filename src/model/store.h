@@ -1,8 +1,11 @@
 #pragma once
 // The open budget and its folder: "data.json" holds the document plus a
 // "meta" object, "journal.json" the changes the web service has not yet
-// acknowledged. The store never saves by itself; a save replaces each file
-// whole, so a crash leaves the old or the new content, never a mixture.
+// acknowledged. The store never saves by itself; a save replaces both files
+// as one change, so a crash leaves the old pair or the new pair, never a
+// mixture, and an opening completes a save that was past its point of no
+// return.
+#include "core/errors.h"
 #include "model/budget.h"
 #include "model/journal.h"
 
@@ -31,13 +34,24 @@ struct LocalStore {
     // The highest seq a sync request in flight carries; 0 when none is. Not
     // stored: a request never outlives the process that built it.
     int32_t sent_up_to = 0;
+    // Top-level members of data.json that the program does not know, kept
+    // to be written back unchanged; none when there were none.
+    JsonPtr unknown_members;
+};
+
+// data.json or journal.json parses but does not have the shape of a budget
+// or a journal; the files are left untouched.
+struct StoreShapeError : ValueError {
+    using ValueError::ValueError;
 };
 
 using LocalStorePtr = std::shared_ptr<LocalStore>;
 
 LocalStorePtr newLocalStore(std::string folder);
 // Missing files give an empty budget or journal; a file that cannot be read
-// raises IOError, content that is not JSON (or a seq outside int32) ValueError.
+// raises IOError, content that is not JSON (or a seq outside int32) ValueError,
+// JSON of another shape StoreShapeError. Finishes an interrupted save and
+// removes temporaries that earlier saves left.
 LocalStorePtr openStore(const std::string& folder);
 // Adds the built-in records to a budget that lacks them; a budget without
 // categories and accounts also journals the new ones.

@@ -161,25 +161,39 @@ bool hasRealData(const LocalStore& store)
 void rekeyForUpload(LocalStore& store)
 {
     Budget& b = *store.budget;
+
+    // New ids count down from below every id that stays, so that a kept
+    // local id and a new one can never meet in one list. Worked out before
+    // anything changes: a budget with no room below its lowest id is left
+    // as it was.
+    int64_t lowestKept = 0;
+    uint64_t toRekey = 0;
+    auto scan = [&](const auto& records, bool rekeyed) {
+        for (const auto& r : records) {
+            if (r.id <= 0)
+                lowestKept = std::min(lowestKept, r.id);
+            else if (rekeyed)
+                ++toRekey;
+        }
+    };
+    scan(b.accounts, true);
+    scan(b.categories, true);
+    scan(b.icons, false);  // icons keep their ids
+    scan(b.transactions, true);
+    scan(b.transaction_adjustments, true);
+    scan(b.running_total_adjustments, true);
+    // Ids from lowestKept - 1 down to lowestKept - toRekey, and next_local one
+    // below them, must all stay within int64 (next_local may reach its
+    // lowest value, where nextLocalId refuses).
+    const uint64_t room = uint64_t(lowestKept) - uint64_t(std::numeric_limits<int64_t>::min());
+    if (room < toRekey + 1 && toRekey > 0)
+        throw ValueError("local id overflow");
+    int64_t counter = room == 0 ? lowestKept : lowestKept - 1;
+
     store.journal.clear();
     store.next_seq = 1;
     // The journal the mark referred to is gone.
     clearSentMark(store);
-
-    // New ids count down from below every id that stays, so that a kept
-    // local id and a new one can never meet in one list.
-    int64_t counter = -1;
-    auto lowest = [&](const auto& records) {
-        for (const auto& r : records)
-            if (r.id <= 0)
-                counter = std::min(counter, r.id - 1);
-    };
-    lowest(b.accounts);
-    lowest(b.categories);
-    lowest(b.icons);
-    lowest(b.transactions);
-    lowest(b.transaction_adjustments);
-    lowest(b.running_total_adjustments);
 
     IdMap accounts, transactions;
     auto rekey = [&](auto& records, IdMap* pairs) {

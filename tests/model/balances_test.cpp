@@ -99,8 +99,8 @@ TEST(Balances, Anchors)
     Budget b = sample();
     b.running_total_adjustments = {anchor(1, "2024-01-05", 50), anchor(1, "2024-01-05", 60),
         anchor(1, "2024-01-09", 500), anchor(0, "2024-01-31", 7), anchor(1, "2024-01-03", 1)};
-    EXPECT_EQ(at(b, "2024-01-05", 1), 50);  // on the day: the first wins, same-day amounts ignored
-    EXPECT_EQ(at(b, "2024-01-07", 1), 50);
+    EXPECT_EQ(at(b, "2024-01-05", 1), 60);  // on the day: the last wins, same-day amounts ignored
+    EXPECT_EQ(at(b, "2024-01-07", 1), 60);
     EXPECT_EQ(at(b, "2024-01-10", 1), 400);  // the day after the latest anchor
     EXPECT_EQ(at(b, "2024-01-04", 1), 1);
     EXPECT_EQ(at(b, "2024-01-10", 2), 100);  // other accounts' anchors do not count

@@ -4,6 +4,7 @@
 #include "model/balances.h"
 #include "model/ledger.h"
 #include "model/money.h"
+#include "model/occurrences.h"
 #include "model/reports.h"
 
 #include <gtest/gtest.h>
@@ -100,4 +101,127 @@ TEST(LedgerInvariants, BatchedBalancesAgreeWithBalanceAt)
     }
 }
 
+// A budget around `base` (which may lie before 2000, or decades ahead) with
+// series running for years, adjustments and anchors placed on the series'
+// own dates, anchors for all accounts and sometimes an account whose name
+// is empty.
+Budget wideBudget(uint32_t seed, Date base)
+{
+    std::mt19937 rng(seed * 7919u);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const char* rules[] = {"nth_1_days", "nth_5_days", "nth_1_weeks", "nth_1_months", "dom_last_every",
+        "specific_1_monday_every", "nth_1_years", "dom_31_every"};
+    Budget b;
+    b.accounts = {account(1, "A", 0), account(2, "B", 1), account(3, seed % 3 == 0 ? "" : "C", 2)};
+    const char* names[] = {"A", "B", b.accounts[2].name.c_str()};
+    const int count = pick(3, 10);
+    for (int i = 0; i < count; ++i) {
+        Transaction t;
+        t.id = i + 1;
+        t.start_date = addDays(base, pick(-200, 900));
+        t.amount = pick(-40000, 25000) / 100.0;
+        t.account = names[pick(0, 2)];
+        if (pick(0, 4) == 0)
+            t.transfer_to_account = names[pick(0, 2)];
+        t.description = "W" + std::to_string(i);
+        if (pick(0, 2) > 0) {
+            t.is_recurring = true;
+            t.recurring_period = rules[pick(0, 7)];
+            t.pay_on_business_day = pick(0, 3) == 0;
+            if (pick(0, 2) == 0) {
+                t.has_end_date = true;
+                t.end_date = addDays(t.start_date, pick(30, 1500));
+            }
+        }
+        b.transactions.push_back(t);
+    }
+    // Dates the series really fall on, for adjustments and anchors.
+    std::vector<std::pair<int64_t, Date>> dates;
+    for (const Transaction& t : b.transactions)
+        for (const Occurrence& o : expandOccurrences(t, {}, addDays(base, -200), addDays(base, 1500)))
+            dates.emplace_back(t.id, o.date);
+    for (int i = 0, n = dates.empty() ? 0 : pick(0, 6); i < n; ++i) {
+        const auto& [id, day] = dates[size_t(pick(0, int(dates.size()) - 1))];
+        TransactionAdjustment a;
+        a.id = 100 + i;
+        a.transaction_id = id;
+        a.original_date = day;
+        a.new_date = addDays(day, pick(-2, 2));
+        a.has_amount = pick(0, 1) == 1;
+        a.amount = pick(-9000, 9000) / 100.0;
+        a.is_deleted = pick(0, 4) == 0;
+        b.transaction_adjustments.push_back(a);
+    }
+    for (int i = 0, n = pick(0, 6); i < n; ++i) {
+        RunningTotalAdjustment r;
+        r.id = 200 + i;
+        r.account_id = pick(0, 3);
+        if (i > 0 && pick(0, 3) == 0)
+            r.date = b.running_total_adjustments.back().date;  // two on one day
+        else if (!dates.empty() && pick(0, 1))
+            r.date = dates[size_t(pick(0, int(dates.size()) - 1))].second;
+        else
+            r.date = addDays(base, pick(-100, 1200));
+        r.amount = pick(-50000, 50000) / 100.0;
+        b.running_total_adjustments.push_back(r);
+    }
+    return b;
+}
+
 }  // namespace
+
+// Ranges that cross the first counted day, span several years or lie far
+// ahead: on every day the ledger, the report, the batch and balanceAt give
+// one figure, whatever anchors and adjustments fall on series dates.
+TEST(LedgerInvariants, AgreesWithBalanceAtAcrossYears)
+{
+    struct Span {
+        const char* base;
+        const char* from;
+        int days;
+    };
+    const Span spans[] = {
+        {"1999-10-01", "1999-11-15", 120}, {"2000-06-01", "2000-02-01", 1200}, {"2041-03-01", "2041-01-01", 900}};
+    for (uint32_t seed = 1; seed <= 45; ++seed) {
+        const Span& span = spans[seed % 3];
+        SCOPED_TRACE(std::to_string(seed) + " " + span.from);
+        const Budget b = wideBudget(seed, iso(span.base));
+        const Date from = iso(span.from), to = addDays(from, span.days - 1);
+        const Date reference = addDays(from, int32_t(seed * 13 % span.days));
+        for (int64_t scopeId : {0, 1, 2, 3}) {
+            const Ledger l = accountLedger(b, from, to, scopeId, reference);
+            ASSERT_EQ(l.days.size(), size_t(span.days));
+            EXPECT_EQ(l.openingBalance, roundCents(balanceAt(b, subDays(from, 1), scopeId)));
+            // The report's running balance at the end of each of its days.
+            std::map<int32_t, double> reportEnd;
+            for (const ReportRow& r : reportRows(b, from, to, scopeId))
+                if (r.description != kClosingBalance)
+                    reportEnd[dayNumber(r.date)] = r.runningBalance;
+            std::vector<BalanceQuery> queries;
+            double reportRunning = l.openingBalance;
+            for (size_t i = 0; i < l.days.size(); ++i) {
+                const DayRow& day = l.days[i];
+                auto it = reportEnd.find(dayNumber(day.date));
+                if (it != reportEnd.end())
+                    reportRunning = it->second;
+                EXPECT_EQ(reportRunning, day.balance) << "report " << formatIso(day.date) << " scope " << scopeId;
+                if (i % 17 == 0 || day.anchored || i + 1 == l.days.size() || day.date.year == 2000)
+                    queries.push_back({scopeId, day.date, 0});
+            }
+            std::vector<BalanceQuery> batch = queries;
+            balancesAt(b, batch);
+            for (size_t k = 0; k < queries.size(); ++k) {
+                const Date day = queries[k].date;
+                const double want = roundCents(balanceAt(b, day, scopeId));
+                EXPECT_EQ(l.days[size_t(dayNumber(day) - dayNumber(from))].balance, want)
+                    << formatIso(day) << " scope " << scopeId;
+                EXPECT_EQ(roundCents(batch[k].balance), want) << "batch " << formatIso(day) << " scope " << scopeId;
+            }
+        }
+        for (const AccountSummary& s : accountSummaries(b, reference)) {
+            const MonthEndBalances want = monthEndBalances(b, s.account.id, reference);
+            EXPECT_EQ(s.balance, want.balance);
+            EXPECT_EQ(s.monthEnd, want.monthEnd);
+        }
+    }
+}

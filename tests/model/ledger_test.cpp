@@ -67,10 +67,11 @@ TEST(Ledger, AnchorAppliesAtTheEndOfItsDay)
     EXPECT_EQ(l.totalIncome, 105);
     EXPECT_EQ(l.totalExpense, 30);
     EXPECT_EQ(l.net, 75);
-    // Two anchors on one day: the ledger shows the later, balanceAt the earlier.
+    // Two anchors on one day: the later in the list holds, in the ledger and
+    // in balanceAt alike.
     EXPECT_EQ(l.days[3].endBalance, 9);
     EXPECT_EQ(l.days[3].computedBalance, 505);
-    EXPECT_EQ(balanceAt(b, iso("2024-05-04"), 1), 7);
+    EXPECT_EQ(balanceAt(b, iso("2024-05-04"), 1), 9);
 }
 
 TEST(Ledger, RoundsStoredFiguresButCarriesTheRunningBalance)

@@ -73,9 +73,11 @@ def j_float(o, k):
 
 
 def j_date(o, k):
+    # A stored date reads only with a four-digit year (1..9999): others
+    # would not be written back in a form that reads as the same date.
     v = o.get(k) if isinstance(o, dict) else None
     r = parse_iso(v) if isinstance(v, str) else "no"
-    return (r, True) if isinstance(r, tuple) else ((0, 0, 0), False)
+    return (r, True) if isinstance(r, tuple) and 1 <= r[0] <= 9999 else ((0, 0, 0), False)
 
 
 def or_null(s):

@@ -1,5 +1,6 @@
 #include "codecs/archive/tar.h"
 
+#include <optional>
 #include <string>
 
 #include "core/errors.h"
@@ -33,6 +34,34 @@ uint64_t octalSize(const uint8_t* header)
     return value;
 }
 
+// The "path" record of a pax extended header, if it has a readable one.
+// Records are "<length> <key>=<value>\n", the length counting the whole
+// record.
+std::optional<std::string> paxPath(std::span<const uint8_t> data)
+{
+    std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    std::optional<std::string> path;
+    while (!text.empty()) {
+        size_t space = text.find(' ');
+        if (space == std::string_view::npos || space == 0 || space > 20)
+            break;
+        uint64_t length = 0;
+        for (char c : text.substr(0, space)) {
+            if (c < '0' || c > '9')
+                return path;
+            length = length * 10 + uint64_t(c - '0');
+        }
+        if (length <= space + 1 || length > text.size() || text[length - 1] != '\n')
+            break;
+        std::string_view record = text.substr(space + 1, length - space - 2);
+        size_t equals = record.find('=');
+        if (equals != std::string_view::npos && record.substr(0, equals) == "path")
+            path = std::string(record.substr(equals + 1));
+        text.remove_prefix(length);
+    }
+    return path;
+}
+
 bool endsWith(const std::string& name, std::string_view suffix)
 {
     return name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
@@ -44,22 +73,39 @@ std::vector<uint8_t> tarFile(std::span<const uint8_t> bytes, std::string_view su
 {
     const uint64_t n = bytes.size();
     uint64_t offset = 0;
+    // A long path comes in an entry of its own before the member it names.
+    std::optional<std::string> longName;
     while (offset + kBlock <= n) {
         const uint8_t* header = &bytes[offset];
         std::string_view name = field(header, 0, 100);
         if (name.empty())
             break;
         std::string_view prefix = field(header, 345, 155);
-        std::string fullName = prefix.empty() ? std::string(name) : std::string(prefix) + "/" + std::string(name);
         uint64_t size = octalSize(header);
         uint8_t type = header[156];
-        if ((type == '0' || type == 0) && endsWith(fullName, suffix)) {
-            if (size > n - offset - kBlock)
-                throw ValueError("truncated tar member " + fullName);
-            auto start = bytes.begin() + ptrdiff_t(offset + kBlock);
-            return std::vector<uint8_t>(start, start + ptrdiff_t(size));
-        }
+        const bool whole = size <= n - offset - kBlock;
+        const std::span<const uint8_t> contents = whole ? bytes.subspan(offset + kBlock, size) : bytes.subspan(0, 0);
         offset += kBlock + (size + kBlock - 1) / kBlock * kBlock;
+        if (type == 'x' || type == 'L') {
+            if (!whole)
+                break;
+            if (type == 'L') {
+                std::string_view text(reinterpret_cast<const char*>(contents.data()), contents.size());
+                longName = std::string(text.substr(0, text.find('\0')));
+            } else if (std::optional<std::string> path = paxPath(contents)) {
+                longName = std::move(path);
+            }
+            continue;
+        }
+        std::string fullName = longName ? std::move(*longName)
+            : prefix.empty()            ? std::string(name)
+                                        : std::string(prefix) + "/" + std::string(name);
+        longName.reset();
+        if ((type == '0' || type == 0) && endsWith(fullName, suffix)) {
+            if (!whole)
+                throw ValueError("truncated tar member " + fullName);
+            return std::vector<uint8_t>(contents.begin(), contents.end());
+        }
     }
     throw ValueError("the archive has no " + std::string(suffix));
 }

@@ -45,14 +45,23 @@ struct Member {
 
 }  // namespace
 
-ZipContents unzipBytes(std::span<const uint8_t> bytes, const ProgressCallback& progress)
+ZipContents unzipBytes(std::span<const uint8_t> bytes, const ProgressCallback& progress, int64_t totalLimit)
 {
     const size_t n = bytes.size();
     if (n <= 21)
         throw ValueError("not a zip file");
     size_t end = findEndRecord(bytes);
-    if (end >= 20 && loadLe32(&bytes[end - 20]) == kZip64LocatorSignature)
-        throw ValueError("zip64 archives are not supported");
+    // A zip64 locator alone does not make the classic fields wrong: a writer
+    // that streams from a pipe adds one whatever the sizes. Only a saturated
+    // field means the real value lives in the zip64 record.
+    if (end >= 20 && loadLe32(&bytes[end - 20]) == kZip64LocatorSignature) {
+        for (size_t at : {4, 6, 8, 10})
+            if (loadLe16(&bytes[end + at]) == 0xFFFF)
+                throw ValueError("zip64 archives are not supported");
+        for (size_t at : {12, 16})
+            if (loadLe32(&bytes[end + at]) == kZip64Marker)
+                throw ValueError("zip64 archives are not supported");
+    }
     const uint32_t count = loadLe16(&bytes[end + 10]);
     const uint32_t directory = loadLe32(&bytes[end + 16]);
 
@@ -102,6 +111,11 @@ ZipContents unzipBytes(std::span<const uint8_t> bytes, const ProgressCallback& p
             throw ValueError("truncated zip entry " + m.name);
         std::span<const uint8_t> stored = bytes.subspan(start, m.compressedSize);
 
+        // Checked before anything is unpacked: many directory records can
+        // point at one large member, and each copy counts.
+        if (int64_t(m.size) > totalLimit)
+            throw ZipLimitError("zip archive unpacks to more than the limit at entry " + m.name);
+        totalLimit -= int64_t(m.size);
         const int64_t weight = std::max<uint32_t>(m.size, 1);
         std::vector<uint8_t> contents;
         if (m.method == 8) {
@@ -134,10 +148,10 @@ ZipContents unzipBytes(std::span<const uint8_t> bytes, const ProgressCallback& p
     return result;
 }
 
-ZipContents unzipFile(const std::string& path, const ProgressCallback& progress)
+ZipContents unzipFile(const std::string& path, const ProgressCallback& progress, int64_t totalLimit)
 {
     const std::string bytes = readFile(path);
-    return unzipBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, progress);
+    return unzipBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, progress, totalLimit);
 }
 
 }  // namespace qm

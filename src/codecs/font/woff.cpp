@@ -84,7 +84,14 @@ std::vector<uint8_t> woffToSfnt(FontData bytes)
         if (e.compLength >= e.origLength) {
             out.insert(out.end(), stored.begin(), stored.begin() + e.origLength);
         } else {
-            std::vector<uint8_t> table = inflate(stored, true, {}, int32_t(e.origLength), e.origLength);
+            std::vector<uint8_t> table;
+            try {
+                table = inflate(stored, true, {}, int32_t(e.origLength), e.origLength);
+            } catch (const InflateLimitError&) {
+                // More data than the directory states is a table that does
+                // not match it, like one with less.
+                throw ValueError("damaged WOFF table");
+            }
             if (int64_t(table.size()) != e.origLength)
                 throw ValueError("damaged WOFF table");
             out.insert(out.end(), table.begin(), table.end());

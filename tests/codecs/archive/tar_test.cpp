@@ -68,6 +68,51 @@ TEST(Tar, FindsTheFirstRegularFileBySuffix)
     EXPECT_EQ(found(tar, "missing"), "error: the archive has no missing");
 }
 
+// Long paths: a pax extended header's "path" record and a GNU long-name
+// member name the member after them, and neither is a member of its own.
+// Before, the truncated ustar name was matched and the name-carrying
+// entries could be taken for the file.
+TEST(Tar, LongNamesNameTheMemberThatFollows)
+{
+    const std::string longPath = std::string(120, 'd') + "/bin/app";
+    auto pax = [](const std::string& key, const std::string& value) {
+        std::string record = " " + key + "=" + value + "\n";
+        size_t length = record.size() + 1;
+        while (std::to_string(length).size() + record.size() != length)
+            ++length;
+        return std::to_string(length) + record;
+    };
+    struct Row {
+        const char* name;
+        Bytes tar;
+        const char* suffix;
+        std::string want;
+    };
+    const Row rows[] = {
+        {"pax path",
+            tarOf({{"PaxHeaders/app", "", 'x', pax("mtime", "1.5") + pax("path", longPath)},
+                {std::string(100, 'd'), "", '0', "the app"}}),
+            "/bin/app", "the app"},
+        {"pax path replaces the ustar name and prefix",
+            tarOf({{"PaxHeaders/x", "", 'x', pax("path", "new/name")}, {"old/bin/app", "", '0', "renamed"},
+                {"z/bin/app", "", '0', "later"}}),
+            "/bin/app", "later"},
+        {"GNU long name",
+            tarOf({{"././@LongLink", "", 'L', longPath + std::string(1, '\0')},
+                {std::string(100, 'd'), "", '0', "gnu app"}}),
+            "/bin/app", "gnu app"},
+        {"the name holder is no member", tarOf({{"././@LongLink", "", 'L', "x/bin/app"}, {"d", "", '5', ""}}),
+            "/bin/app", "error: the archive has no /bin/app"},
+        {"a global header names nothing",
+            tarOf({{"pax_global_header", "", 'g', pax("path", "g/bin/app")}, {"plain", "", '0', "p"}}), "/bin/app",
+            "error: the archive has no /bin/app"},
+        {"a long name is used once",
+            tarOf({{"././@LongLink", "", 'L', "first/bin/app"}, {"a", "", '0', "A"}, {"b", "", '0', "B"}}), "b", "B"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(found(r.tar, r.suffix), r.want) << r.name;
+}
+
 TEST(Tar, RefusesUnreadableAndShortArchives)
 {
     EXPECT_EQ(found(Bytes(2048, 0), "x"), "error: the archive has no x");

@@ -218,6 +218,27 @@ TEST(Unzip, DirectoriesEmptyArchivesAndRepeatedNames)
     EXPECT_EQ(twice, (ZipContents{{"n", bytesOf("2")}}));
 }
 
+// Directory records that all point at one member's data: each copy counts
+// against the one limit the caller gives for the whole archive.
+TEST(Unzip, MembersShareOneTotalLimit)
+{
+    const Bytes one = zipFiles(std::vector<ZipEntry>{{"big", Bytes(1000, 'z')}});
+    const Record r = directory(one)[0];
+    const size_t recordSize = 46 + r.name.size();
+    Bytes zip(one.begin(), one.begin() + long(r.at));
+    for (int i = 0; i < 5; ++i)
+        zip.insert(zip.end(), one.begin() + long(r.at), one.begin() + long(r.at + recordSize));
+    Bytes end(one.end() - 22, one.end());
+    set16(end, 8, 5);
+    set16(end, 10, 5);
+    set32(end, 12, uint32_t(5 * recordSize));
+    zip.insert(zip.end(), end.begin(), end.end());
+
+    EXPECT_EQ(unzipBytes(zip, {}, 5000).at("big"), Bytes(1000, 'z'));
+    EXPECT_THROW(unzipBytes(zip, {}, 4999), ZipLimitError);
+    EXPECT_THROW(unzipBytes(one, {}, 999), ZipLimitError);
+}
+
 TEST(Unzip, RefusesDamagedArchivesWithTheirMessages)
 {
     const Bytes stored = zipFiles(std::vector<ZipEntry>{{"a.txt", bytesOf("some text")}});
@@ -253,12 +274,23 @@ TEST(Unzip, RefusesDamagedArchivesWithTheirMessages)
     for (const auto& [zip, message] : cases)
         EXPECT_EQ(failure(zip), message);
 
-    // A zip64 end locator before the end record.
+    // A zip64 end locator before the end record: read from the classic fields
+    // while they hold the values (what a writer streaming from a pipe
+    // leaves), refused once one of them is saturated.
     Bytes zip64 = stored;
     Bytes locator(20, 0);
     set32(locator, 0, 0x07064B50);
     zip64.insert(zip64.end() - 22, locator.begin(), locator.end());
-    EXPECT_EQ(failure(zip64), "zip64 archives are not supported");
+    EXPECT_EQ(failure(zip64), "(unpacked)");
+    const size_t zip64End = zip64.size() - 22;
+    for (auto [at, wide] : {std::pair{10, false}, {8, false}, {12, true}, {16, true}}) {
+        Bytes saturated = zip64;
+        if (wide)
+            set32(saturated, zip64End + size_t(at), 0xFFFFFFFF);
+        else
+            set16(saturated, zip64End + size_t(at), 0xFFFF);
+        EXPECT_EQ(failure(saturated), "zip64 archives are not supported") << at;
+    }
 }
 
 TEST(Unzip, ProgressWeighsMembersBySize)

@@ -107,6 +107,8 @@ TEST(Woff, RefusesDamagedFiles)
     Bytes good = makeWoff({{"zzzz", pattern(), true}});
     Bytes tooLong = good;  // claims 17 more bytes than the stream inflates to
     tooLong[44 + 12 + 3] += 17;
+    Bytes tooShort = good;  // claims 20 bytes fewer than the stream inflates to
+    tooShort[44 + 12 + 3] -= 20;
     Bytes pastEnd = good;
     pastEnd[44 + 8 + 2] = 0x7F;
     Bytes huge = makeWoff({{"head", Bytes(10, 0), false}});
@@ -125,6 +127,7 @@ TEST(Woff, RefusesDamagedFiles)
     EXPECT_EQ(woffError(noTables), "damaged WOFF font");
     EXPECT_EQ(woffError(cutDirectory), "damaged WOFF font");
     EXPECT_EQ(woffError(tooLong), "damaged WOFF table");
+    EXPECT_EQ(woffError(tooShort), "damaged WOFF table");
     EXPECT_EQ(woffError(pastEnd), "damaged WOFF table");
     EXPECT_EQ(woffError(huge), "damaged WOFF table");
     EXPECT_EQ(woffError(hugeTotal), "damaged WOFF font");

@@ -1,0 +1,212 @@
+#include "core/files.h"
+
+#include "core/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Folder {
+    std::string path;
+    Folder()
+    {
+        std::string tmpl = (fs::temp_directory_path() / "qm-files-XXXXXX").string();
+        if (!mkdtemp(tmpl.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path = tmpl;
+    }
+    ~Folder()
+    {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    std::string file(const std::string& name) const { return path + "/" + name; }
+    std::set<std::string> names() const
+    {
+        std::set<std::string> out;
+        for (const auto& e : fs::directory_iterator(path))
+            out.insert(e.path().filename().string());
+        return out;
+    }
+};
+
+void put(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+unsigned modeOf(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0;
+}
+
+// Runs `body` in a child process and gives its exit status.
+template <typename Body>
+int inChild(Body body)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        body();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Each row failed before temporaries had names of their own: the writer
+// used "<file>.tmp", left it behind when a step failed, and gave the new
+// file the umask's mode instead of the old file's.
+TEST(Files, AtomicWriteFaults)
+{
+    {
+        SCOPED_TRACE("a folder squatting on the old fixed temporary name does not stop a save");
+        Folder dir;
+        fs::create_directory(dir.file("a.json.tmp"));
+        writeFileAtomic(dir.file("a.json"), "new");
+        EXPECT_EQ(readFile(dir.file("a.json")), "new");
+    }
+    {
+        SCOPED_TRACE("a failed rename leaves no temporary");
+        Folder dir;
+        fs::create_directories(dir.file("taken/x"));  // a non-empty folder cannot be renamed over
+        EXPECT_THROW(writeFileAtomic(dir.file("taken"), "x"), IOError);
+        EXPECT_EQ(dir.names(), std::set<std::string>{"taken"});
+    }
+    {
+        SCOPED_TRACE("a write cut short by a full disk leaves no temporary and the old file");
+        Folder dir;
+        put(dir.file("a.json"), "old");
+        int status = inChild([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{8, 8};  // room for 8 bytes only: the write fails with EFBIG
+            setrlimit(RLIMIT_FSIZE, &limit);
+            try {
+                writeFileAtomic(dir.file("a.json"), std::string(100, 'x'));
+            } catch (const IOError&) {
+                _exit(3);
+            }
+            _exit(0);
+        });
+        EXPECT_EQ(status, 3);
+        EXPECT_EQ(readFile(dir.file("a.json")), "old");
+        EXPECT_EQ(dir.names(), std::set<std::string>{"a.json"});
+    }
+    for (unsigned mode : {0600u, 0640u, 0664u}) {
+        SCOPED_TRACE("the file keeps its mode " + std::to_string(mode));
+        Folder dir;
+        put(dir.file("data.json"), "{}");
+        ::chmod(dir.file("data.json").c_str(), mode);
+        writeFileAtomic(dir.file("data.json"), "{\"a\":1}");
+        EXPECT_EQ(modeOf(dir.file("data.json")), mode);
+    }
+}
+
+// Two processes saving one file: each save lands whole, and neither leaves
+// a temporary (with one shared name, one process renamed the other's
+// half-written file into place or found it gone).
+TEST(Files, TwoWritersOfOneFileNeverTearIt)
+{
+    Folder dir;
+    const std::string path = dir.file("data.json");
+    const std::string a(40000, 'a'), b(30000, 'b');
+    auto writer = [&](const std::string& text) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            int failures = 0;
+            for (int i = 0; i < 150; ++i) {
+                try {
+                    writeFileAtomic(path, text);
+                } catch (const IOError&) {
+                    ++failures;
+                }
+            }
+            _exit(failures == 0 ? 0 : 1);
+        }
+        return pid;
+    };
+    pid_t first = writer(a);
+    pid_t second = writer(b);
+    int s1 = 0, s2 = 0;
+    waitpid(first, &s1, 0);
+    waitpid(second, &s2, 0);
+    EXPECT_TRUE(WIFEXITED(s1) && WEXITSTATUS(s1) == 0);
+    EXPECT_TRUE(WIFEXITED(s2) && WEXITSTATUS(s2) == 0);
+    const std::string end = readFile(path);
+    EXPECT_TRUE(end == a || end == b) << end.size();
+    EXPECT_EQ(dir.names(), std::set<std::string>{"data.json"});
+}
+
+TEST(Files, TemporaryNames)
+{
+    struct Row {
+        const char* name;
+        bool temporary;
+    };
+    const Row rows[] = {{"data.json.tmp", true}, {"data.json.0123456789abcdef.tmp", true},
+        {"data.json.0123456789abcdef.next", false},  // a commit in progress, not rubbish
+        {"data.json.0123456789ABCDEF.tmp", false}, {"data.json.0123.tmp", false}, {"data.json", false},
+        {"journal.json.0123456789abcdef.tmp", false}, {"data.json.x0123456789abcdef.tmp", false}};
+    for (const Row& r : rows)
+        EXPECT_EQ(isTemporaryOf(r.name, "data.json"), r.temporary) << r.name;
+}
+
+// The states a kill can leave writeFilesTogether in, and what the next
+// opening makes of them: the old pair or the new pair, never a mixture.
+TEST(Files, InterruptedGroupWriteIsFinishedOrForgotten)
+{
+    const std::string tag = "00000000000000aa";
+    struct Row {
+        const char* name;
+        std::vector<std::string> files;  // present besides the two old files
+        const char* journal;
+        const char* data;
+    };
+    const Row rows[] = {
+        {"temporaries written, not committed", {"journal.json." + tag + ".tmp", "data.json." + tag + ".tmp"}, "old j",
+            "old d"},
+        {"committed, nothing renamed", {"journal.json." + tag + ".tmp", "data.json." + tag + ".next"}, "new j",
+            "new d"},
+        {"committed, journal renamed", {"data.json." + tag + ".next"}, "new j", "new d"},
+        {"stray temporaries of older saves", {"data.json.tmp", "journal.json.1111111111111111.tmp"}, "old j", "old d"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Folder dir;
+        const bool journalRenamed = std::string(r.name) == "committed, journal renamed";
+        put(dir.file("journal.json"), journalRenamed ? "new j" : "old j");
+        put(dir.file("data.json"), "old d");
+        for (const std::string& f : r.files)
+            put(dir.file(f), f.rfind("journal", 0) == 0 ? "new j" : "new d");
+        put(dir.file("settings.json.0123456789abcdef.tmp"), "not ours");
+        finishInterruptedWrites({dir.file("journal.json"), dir.file("data.json")});
+        EXPECT_EQ(readFile(dir.file("journal.json")), r.journal);
+        EXPECT_EQ(readFile(dir.file("data.json")), r.data);
+        EXPECT_EQ(
+            dir.names(), (std::set<std::string>{"data.json", "journal.json", "settings.json.0123456789abcdef.tmp"}));
+    }
+    Folder dir;
+    put(dir.file("data.json"), "{}");
+    ::chmod(dir.file("data.json").c_str(), 0600);
+    writeFilesTogether({{dir.file("journal.json"), "j"}, {dir.file("data.json"), "d"}});
+    EXPECT_EQ(modeOf(dir.file("data.json")), 0600u);
+    EXPECT_EQ(readFile(dir.file("journal.json")), "j");
+    EXPECT_EQ(readFile(dir.file("data.json")), "d");
+    EXPECT_EQ(dir.names(), (std::set<std::string>{"data.json", "journal.json"}));
+    finishInterruptedWrites({dir.file("journal.json"), dir.file("absent/data.json")});  // no such folder: nothing
+}
+
+}  // namespace
+}  // namespace qm
