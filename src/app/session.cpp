@@ -85,8 +85,12 @@ void deleteSession()
 {
     const std::string path = sessionPath();
     ::unlink(path.c_str());
-    // A save cut short may have left the token in its temporary file.
-    ::unlink((path + ".tmp").c_str());
+    // A save cut short may have left the token in a temporary file beside it.
+    std::error_code ec;
+    const std::filesystem::path file(path);
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), ec))
+        if (isTemporaryOf(entry.path().filename().string(), file.filename().string()))
+            std::filesystem::remove(entry.path(), ec);
 }
 
 }  // namespace qm
