@@ -111,7 +111,7 @@ def compare_font(tool, path, full):
                 mask, xo, yo = np.zeros((1, 1), dtype=np.int32), rx, ry
             a, b = aligned(mask, xo, yo, ref_mask, rx, ry)
             diff = np.abs(a - b)
-            inked = a.size  # the union of both boxes
+            inked = max(a.size, 25)  # the union of both boxes, at least 5 x 5
             glyph_sum, glyph_max = int(diff.sum()), int(diff.max())
             glyph_mean = glyph_sum / max(inked, 1)
             total += glyph_sum

@@ -128,7 +128,8 @@ def emit(script, segments, ox, oy):
 
 def stats(a, b):
     diff = np.abs(a - b)
-    inked = a[PAD:-PAD, PAD:-PAD].size
+    # Marks of a pixel or two make a mean meaningless: at least a 5 x 5 box.
+    inked = max(a[PAD:-PAD, PAD:-PAD].size, 25)
     return int(diff.max()), diff.sum() / inked, int(diff.sum()), inked
 
 
