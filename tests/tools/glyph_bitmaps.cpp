@@ -4,6 +4,8 @@
 // (offsets from the pen and baseline, y down; "-" for no bitmap).
 //
 //   glyph_bitmaps FONT SIZE[,SIZE...] < code points, one decimal a line
+//   glyph_bitmaps FONT SIZE[,SIZE...] glyphs < glyph indices, one a line
+// (a collection's first face; the first column is then the glyph index)
 #include "codecs/font/cmap.h"
 #include "codecs/font/font.h"
 #include "core/files.h"
@@ -17,8 +19,9 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: glyph_bitmaps FONT SIZES < CODEPOINTS\n");
+    bool byIndex = argc == 4 && std::string(argv[3]) == "glyphs";
+    if (argc != 3 && !byIndex) {
+        std::fprintf(stderr, "usage: glyph_bitmaps FONT SIZES [glyphs] < CODEPOINTS\n");
         return 2;
     }
     std::string bytes = qm::readFile(argv[1]);
@@ -29,7 +32,7 @@ int main(int argc, char** argv)
         sizes.push_back(std::stoi(item));
     static const char* digits = "0123456789abcdef";
     for (int32_t cp; std::cin >> cp;) {
-        int32_t glyph = qm::glyphIndex(*font, cp);
+        int32_t glyph = byIndex ? cp : qm::glyphIndex(*font, cp);
         for (int size : sizes) {
             qm::GlyphBitmap b = qm::renderGlyphBitmap(*font, glyph, size, 1.0);
             std::string hex;
@@ -38,7 +41,7 @@ int main(int argc, char** argv)
                 hex.push_back(digits[v & 15]);
             }
             std::printf("%d %d %d %d %g %g %.9g %s\n", cp, size, b.width, b.height, b.xOffset, b.yOffset, b.advance,
-                        hex.empty() ? "-" : hex.c_str());
+                hex.empty() ? "-" : hex.c_str());
         }
     }
     return 0;

@@ -47,6 +47,10 @@ struct Font {
     std::unordered_map<int32_t, int32_t> cmap;
     std::unordered_map<uint64_t, double> kernPairs;  // glyphPairKey -> font units
     std::unordered_map<int32_t, GlyphOutline> outlineCache;
+    // Bytes the cached outlines hold, and the most they may hold: a font with
+    // many huge glyphs empties the cache instead of growing it without end.
+    size_t outlineCacheBytes = 0;
+    size_t outlineCacheLimit = size_t{32} << 20;
     std::string familyName;
     std::string subfamilyName;
     std::string fullName;

@@ -39,6 +39,11 @@ namespace {
 std::pair<int32_t, int32_t> locaRangeIn(
     FontData data, const Font& font, const TableRange& glyf, const TableRange& loca, int32_t glyph)
 {
+    // Glyphs past the loca table's last entry are blank, whatever numGlyphs
+    // claims: reading on would take the next table's bytes as offsets.
+    const int64_t entry = font.indexToLocFormat == 0 ? 2 : 4;
+    if ((int64_t{glyph} + 2) * entry > loca.length)
+        return {0, 0};
     int64_t start, end;
     if (font.indexToLocFormat == 0) {
         start = 2 * int64_t{fontU16(data, loca.offset + 2 * int64_t{glyph})};
@@ -86,8 +91,6 @@ constexpr std::array<uint8_t, 256> kCoordBytes = [] {
 struct GlyfScratch {
     std::vector<uint8_t> flags;
     std::vector<uint16_t> ends;
-    std::vector<int32_t> xs;
-    std::vector<int32_t> ys;
 };
 
 struct GlyfDecoder {
@@ -107,8 +110,6 @@ struct GlyfDecoder {
     static thread_local GlyfScratch scratch;
     std::vector<uint8_t>& flags = scratch.flags;
     std::vector<uint16_t>& ends = scratch.ends;
-    std::vector<int32_t>& xs = scratch.xs;
-    std::vector<int32_t>& ys = scratch.ys;
 
     void append(int32_t glyph, int depth, Contours& out);
     void appendSimple(int64_t start, int numContours, Contours& out);
@@ -141,6 +142,13 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     ends.resize(numContours);
     for (int k = 0; k < numContours; ++k, pos += 2)
         ends[k] = loadBe16(d + pos);
+    // End points that do not strictly increase would hand out the same points
+    // again and again (a few bytes of them can name a billion points); such a
+    // glyph is damaged and draws nothing. The last end point sets the count,
+    // so every end then lies below it.
+    for (int k = 1; k < numContours; ++k)
+        if (ends[k] <= ends[k - 1])
+            return;
     int64_t n = int64_t{ends[numContours - 1]} + 1;
     pos += 2 + loadBe16(d + pos);
     if (points + n > kMaxPoints)
@@ -168,8 +176,9 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     }
     checkFontRange(data, pos, coordBytes);
 
-    xs.resize(n);
-    ys.resize(n);
+    const size_t base = out.points.size();
+    out.points.resize(base + n);
+    OutlinePoint* p = out.points.data() + base;
     int32_t x = 0;
     for (int64_t i = 0; i < n; ++i) {
         uint8_t f = flags[i];
@@ -180,7 +189,9 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
             x += static_cast<int16_t>(loadBe16(d + pos));
             pos += 2;
         }
-        xs[i] = x;
+        p[i].x = x;
+        p[i].onCurve = f & 1;
+        p[i].cubic = 0;
     }
     int32_t y = 0;
     for (int64_t i = 0; i < n; ++i) {
@@ -192,37 +203,17 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
             y += static_cast<int16_t>(loadBe16(d + pos));
             pos += 2;
         }
-        ys[i] = y;
+        p[i].y = y;
     }
-
-    size_t room = out.size() + numContours;
-    if (out.capacity() < room)
-        out.reserve(std::max(room, 2 * out.capacity()));
-    int64_t prevEnd = -1;
-    for (int k = 0; k < numContours; ++k) {
-        int64_t from = prevEnd + 1, e = ends[k];
-        prevEnd = e;
-        if (e < from || e >= n)
-            continue;
-        Contour& contour = out.emplace_back(e - from + 1);
-        for (int64_t i = from; i <= e; ++i)
-            contour[i - from] = {double(xs[i]), double(ys[i]), uint8_t(flags[i] & 1), 0};
-    }
+    if (out.ends.capacity() < out.ends.size() + numContours)
+        out.ends.reserve(std::max(out.ends.size() + numContours, 2 * out.ends.capacity()));
+    for (int k = 0; k < numContours; ++k)
+        out.ends.push_back(static_cast<uint32_t>(base + ends[k] + 1));
 }
 
-// Point index within the contours [from, to), counted across them.
-const OutlinePoint* pointAt(const Contours& contours, size_t from, size_t to, int64_t index)
-{
-    for (size_t c = from; c < to; ++c) {
-        if (index < static_cast<int64_t>(contours[c].size()))
-            return &contours[c][index];
-        index -= contours[c].size();
-    }
-    return nullptr;
-}
 void GlyfDecoder::appendComposite(int64_t start, int depth, Contours& out)
 {
-    const size_t own = out.size();
+    const size_t own = out.points.size();
     int64_t pos = start + 10;
     for (;;) {
         uint16_t flags = fontU16(data, pos);
@@ -256,36 +247,31 @@ void GlyfDecoder::appendComposite(int64_t start, int depth, Contours& out)
         }
 
         if (++components <= kMaxComponents) {
-            size_t first = out.size();
+            const size_t first = out.points.size();
             append(component, depth + 1, out);
+            std::span<OutlinePoint> added = std::span<OutlinePoint>(out.points).subspan(first);
             bool linear = a != 1 || b != 0 || c != 0 || d != 1;
             if (linear)
-                for (size_t k = first; k < out.size(); ++k)
-                    for (OutlinePoint& p : out[k]) {
-                        double px = p.x, py = p.y;
-                        p.x = a * px + c * py;
-                        p.y = b * px + d * py;
-                    }
+                for (OutlinePoint& p : added) {
+                    double px = p.x, py = p.y;
+                    p.x = a * px + c * py;
+                    p.y = b * px + d * py;
+                }
             double dx = 0, dy = 0;
             if (xy) {
                 dx = arg1;
                 dy = arg2;
-            } else {
-                // Point numbers: move the component so that its point arg2 lands
-                // on point arg1 of the glyph built so far.
-                const OutlinePoint* parent = pointAt(out, own, first, arg1);
-                const OutlinePoint* child = pointAt(out, first, out.size(), arg2);
-                if (parent && child) {
-                    dx = parent->x - child->x;
-                    dy = parent->y - child->y;
-                }
+            } else if (own + size_t(arg1) < first && size_t(arg2) < added.size()) {
+                // Point numbers: move the component so that its point arg2
+                // lands on point arg1 of the glyph built so far.
+                dx = out.points[own + arg1].x - added[arg2].x;
+                dy = out.points[own + arg1].y - added[arg2].y;
             }
             if (dx != 0 || dy != 0)
-                for (size_t k = first; k < out.size(); ++k)
-                    for (OutlinePoint& p : out[k]) {
-                        p.x += dx;
-                        p.y += dy;
-                    }
+                for (OutlinePoint& p : added) {
+                    p.x += dx;
+                    p.y += dy;
+                }
         }
         if (!(flags & 0x20))
             break;
@@ -304,51 +290,79 @@ Contours parseGlyf(const Font& font, int32_t glyph, int depth)
     return out;
 }
 
-const GlyphOutline& glyphOutline(Font& font, int32_t glyph)
+namespace {
+
+// What an entry of the outline cache costs, roughly: its points and ends and
+// the map node around the outline.
+size_t cachedBytes(const GlyphOutline& g)
 {
-    auto [it, inserted] = font.outlineCache.try_emplace(glyph);
-    if (!inserted)
-        return it->second;
-    GlyphOutline& g = it->second;
-    try {
-        if (font.cff) {
-            for (const CffContour& c : cffGlyphContours(*font.cff, glyph)) {
-                Contour& contour = g.contours.emplace_back(c.size());
-                for (size_t i = 0; i < c.size(); ++i)
-                    contour[i] = {c[i].x, c[i].y, uint8_t(c[i].control ? 0 : 1), uint8_t(c[i].control ? 1 : 0)};
-            }
-        } else if (font.hasGlyf) {
-            GlyfDecoder decoder(font);
-            decoder.append(glyph, 0, g.contours);
+    return sizeof(GlyphOutline) + 64 + g.contours.points.capacity() * sizeof(OutlinePoint)
+        + g.contours.ends.capacity() * sizeof(uint32_t);
+}
+
+GlyphOutline decodeOutline(Font& font, int32_t glyph)
+{
+    GlyphOutline g;
+    if (font.cff) {
+        std::vector<CffContour> contours = cffGlyphContours(*font.cff, glyph);
+        size_t total = 0;
+        for (const CffContour& c : contours)
+            total += c.size();
+        g.contours.points.reserve(total);
+        g.contours.ends.reserve(contours.size());
+        for (const CffContour& c : contours) {
+            if (c.empty())
+                continue;
+            for (const CffPoint& p : c)
+                g.contours.points.push_back({p.x, p.y, uint8_t(p.control ? 0 : 1), uint8_t(p.control ? 1 : 0)});
+            g.contours.ends.push_back(static_cast<uint32_t>(g.contours.points.size()));
         }
-        std::tie(g.advance, g.lsb) = hmtxMetrics(font, glyph);
-    } catch (...) {
-        font.outlineCache.erase(it);
-        throw;
+    } else if (font.hasGlyf) {
+        GlyfDecoder decoder(font);
+        decoder.append(glyph, 0, g.contours);
     }
+    std::tie(g.advance, g.lsb) = hmtxMetrics(font, glyph);
     double inf = std::numeric_limits<double>::infinity();
     double x0 = inf, y0 = inf, x1 = -inf, y1 = -inf;
-    bool any = false;
-    for (const Contour& c : g.contours)
-        for (const OutlinePoint& p : c) {
-            any = true;
-            // Comparisons with NaN are false, so NaN leaves the bounds alone.
-            if (p.x < x0)
-                x0 = p.x;
-            if (p.x > x1)
-                x1 = p.x;
-            if (p.y < y0)
-                y0 = p.y;
-            if (p.y > y1)
-                y1 = p.y;
-        }
-    if (any) {
+    for (const OutlinePoint& p : g.contours.points) {
+        // Comparisons with NaN are false, so NaN leaves the bounds alone.
+        if (p.x < x0)
+            x0 = p.x;
+        if (p.x > x1)
+            x1 = p.x;
+        if (p.y < y0)
+            y0 = p.y;
+        if (p.y > y1)
+            y1 = p.y;
+    }
+    if (!g.contours.points.empty()) {
         g.xMin = x0;
         g.yMin = y0;
         g.xMax = x1;
         g.yMax = y1;
     }
     return g;
+}
+
+}  // namespace
+
+const GlyphOutline& glyphOutline(Font& font, int32_t glyph)
+{
+    auto it = font.outlineCache.find(glyph);
+    if (it != font.outlineCache.end())
+        return it->second;
+    GlyphOutline g = decodeOutline(font, glyph);
+    size_t bytes = cachedBytes(g);
+    if (font.outlineCacheBytes + bytes > font.outlineCacheLimit)
+        clearOutlineCache(font);
+    font.outlineCacheBytes += bytes;
+    return font.outlineCache.emplace(glyph, std::move(g)).first->second;
+}
+
+void clearOutlineCache(Font& font)
+{
+    font.outlineCache.clear();
+    font.outlineCacheBytes = 0;
 }
 
 }  // namespace qm

@@ -2,7 +2,9 @@
 // Glyph outlines in font units (y up): contours of points, with the glyph's
 // horizontal metrics and bounds, computed once per glyph and kept in the
 // Font's outline cache.
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -22,8 +24,39 @@ struct OutlinePoint {
 // TrueType contours keep consecutive off-curve points as they are (quadratic
 // B-spline control points); CFF contours have exactly two cubic control
 // points between on-curve points.
-using Contour = std::vector<OutlinePoint>;
-using Contours = std::vector<Contour>;
+using Contour = std::span<const OutlinePoint>;
+
+// The contours of a glyph back to back in one array, so an outline costs the
+// same few allocations however many contours it has. Contour k holds the
+// points from ends[k - 1] (0 for the first) up to, not including, ends[k];
+// no contour is empty.
+struct Contours {
+    std::vector<OutlinePoint> points;
+    std::vector<uint32_t> ends;
+
+    size_t size() const { return ends.size(); }
+    bool empty() const { return ends.empty(); }
+    size_t startOf(size_t k) const { return k == 0 ? 0 : ends[k - 1]; }
+    Contour operator[](size_t k) const { return Contour(points).subspan(startOf(k), ends[k] - startOf(k)); }
+    std::span<OutlinePoint> operator[](size_t k)
+    {
+        return std::span<OutlinePoint>(points).subspan(startOf(k), ends[k] - startOf(k));
+    }
+
+    struct Iterator {
+        const Contours* contours;
+        size_t k;
+        Contour operator*() const { return (*contours)[k]; }
+        Iterator& operator++()
+        {
+            ++k;
+            return *this;
+        }
+        bool operator==(const Iterator& other) const { return k == other.k; }
+    };
+    Iterator begin() const { return {this, 0}; }
+    Iterator end() const { return {this, ends.size()}; }
+};
 
 struct GlyphOutline {
     Contours contours;
@@ -41,8 +74,12 @@ struct Point2 {
 };
 
 // The cached outline of a glyph, decoding it on first use. The reference stays
-// valid as long as the Font does; copy it to change it.
+// valid until the next call for another glyph of the same Font (the cache is
+// bounded and may drop older entries then); copy it to keep or change it.
 const GlyphOutline& glyphOutline(Font& font, int32_t glyph);
+
+// Empties the Font's outline cache.
+void clearOutlineCache(Font& font);
 
 // (absolute offset, length) of a glyph's glyf data, always inside the font
 // data: (0, 0) without glyf/loca or for a glyph outside the loca table.

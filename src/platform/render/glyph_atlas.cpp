@@ -22,11 +22,9 @@ namespace {
 constexpr int32_t kFallbackMaxSide = 16384;
 constexpr double kMaxBitmapSide = 4096;
 
-uint64_t cacheKey(int32_t glyph, int32_t size)
-{
-    return uint64_t(uint32_t(glyph)) << 32 | uint32_t(size);
-}
+uint64_t cacheKey(int32_t glyph, int32_t size) { return uint64_t(uint32_t(glyph)) << 32 | uint32_t(size); }
 
+// Walks contours into the rasteriser, font units mapped to mask pixels.
 struct Walker {
     Rasterizer& raster;
     double scale, xOffset, yOffset;
@@ -41,93 +39,70 @@ struct Walker {
         addQuadratic(raster, bx(ax), by(ay), bx(cx), by(cy), bx(ex), by(ey));
     }
 
-    // A cubic as a few quadratics: the error estimate is taken in font units,
-    // so the piece count does not depend on the pixel size.
+    // Cubics are flattened in pixels, so their pieces follow the size drawn.
     void cubic(const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2, const OutlinePoint& p3)
     {
-        double ex = p3.x - 3 * p2.x + 3 * p1.x - p0.x;
-        double ey = p3.y - 3 * p2.y + 3 * p1.y - p0.y;
-        double err = std::sqrt(ex * ex + ey * ey) * 0.0481125;
-        int n = 16;
-        for (int i = 1; i <= 15; ++i) {
-            if (err / (double(i) * i * i) <= 0.02) {
-                n = i;
-                break;
-            }
-        }
-        for (int l = 1; l <= n; ++l) {
-            double t0 = double(l - 1) / n, t1 = double(l) / n, d = (t1 - t0) / 3;
-            Point2 a = cubicPoint(p0, p1, p2, p3, t0);
-            Point2 b = l == n ? Point2{p3.x, p3.y} : cubicPoint(p0, p1, p2, p3, t1);
-            Point2 da = cubicTangent(p0, p1, p2, p3, t0);
-            Point2 db = cubicTangent(p0, p1, p2, p3, t1);
-            double c1x = a.x + d * da.x, c1y = a.y + d * da.y;
-            double c2x = b.x - d * db.x, c2y = b.y - d * db.y;
-            double qx = (3 * (c1x + c2x) - a.x - b.x) / 4;
-            double qy = (3 * (c1y + c2y) - a.y - b.y) / 4;
-            quad(a.x, a.y, qx, qy, b.x, b.y);
-        }
+        addCubic(raster, bx(p0.x), by(p0.y), bx(p1.x), by(p1.y), bx(p2.x), by(p2.y), bx(p3.x), by(p3.y));
     }
 
-    void contour(const Contour& c)
+    // A contour starts at its first on-curve point and goes round to it
+    // again. One without any on-curve point starts and ends halfway between
+    // its first two points. at(k) is the k-th point of that closed walk.
+    void contour(Contour c)
     {
-        size_t n = c.size();
+        const size_t n = c.size();
         if (n == 0)
             return;
-        std::vector<OutlinePoint> list;
-        list.reserve(n + 2);
-        size_t first = n;
-        for (size_t i = 0; i < n; ++i) {
-            if (c[i].onCurve) {
-                first = i;
-                break;
-            }
-        }
-        if (first < n) {
-            for (size_t k = 0; k <= n; ++k)
-                list.push_back(c[(first + k) % n]);
-        } else {
-            OutlinePoint mid = c[0];
+        size_t first = 0;
+        while (first < n && !c[first].onCurve)
+            ++first;
+        OutlinePoint mid = c[0];
+        size_t len = n + 1;
+        if (first == n) {
             if (n >= 2) {
                 mid.x = (c[0].x + c[1].x) / 2;
                 mid.y = (c[0].y + c[1].y) / 2;
             }
             mid.onCurve = 1;
             mid.cubic = 0;
-            list.push_back(mid);
-            for (size_t i = 1; i < n; ++i)
-                list.push_back(c[i]);
-            list.push_back(c[0]);
-            list.push_back(mid);
+            len = n + 2;
         }
-        size_t len = list.size();
-        OutlinePoint cur = list[0];
+        auto at = [&](size_t k) -> const OutlinePoint& {
+            if (first < n) {
+                size_t i = first + k;
+                return c[i < n ? i : i - n];
+            }
+            if (k == 0 || k == n + 1)
+                return mid;
+            return c[k < n ? k : 0];
+        };
+        OutlinePoint cur = at(0);
         size_t i = 0;
         while (i + 1 < len) {
-            const OutlinePoint& next = list[i + 1];
+            const OutlinePoint& next = at(i + 1);
             if (next.onCurve) {
                 line(cur, next);
                 cur = next;
                 i += 1;
             } else if (next.cubic) {
-                const OutlinePoint& c2 = list[(i + 2) % len];
-                const OutlinePoint& end = i + 3 < len ? list[i + 3] : list[len - 1];
+                const OutlinePoint& c2 = at((i + 2) % len);
+                const OutlinePoint& end = i + 3 < len ? at(i + 3) : at(len - 1);
                 cubic(cur, next, c2, end);
                 cur = end;
                 i += 3;
             } else {
-                const OutlinePoint& after = i + 2 < len ? list[i + 2] : list[0];
+                const OutlinePoint& after = i + 2 < len ? at(i + 2) : at(0);
                 if (after.onCurve) {
                     quad(cur.x, cur.y, next.x, next.y, after.x, after.y);
                     cur = after;
                     i += 2;
                 } else {
-                    OutlinePoint mid = next;
-                    mid.x = (next.x + after.x) / 2;
-                    mid.y = (next.y + after.y) / 2;
-                    mid.onCurve = 1;
-                    quad(cur.x, cur.y, next.x, next.y, mid.x, mid.y);
-                    cur = mid;
+                    OutlinePoint half = next;
+                    half.x = (next.x + after.x) / 2;
+                    half.y = (next.y + after.y) / 2;
+                    half.onCurve = 1;
+                    quad(cur.x, cur.y, next.x, next.y, half.x, half.y);
+                    cur = half;
                     i += 1;
                 }
             }
@@ -224,9 +199,19 @@ GlyphBitmap renderGlyphBitmap(Font& font, int32_t glyph, int32_t pixelSize, doub
     out.yOffset = top - 1;
     out.width = int32_t(w);
     out.height = int32_t(h);
-    Rasterizer raster = newRasterizer(out.width, out.height);
+    // One buffer serves every glyph up to display sizes that this thread
+    // draws: at text sizes its allocation would cost as much as the drawing.
+    // Larger glyphs get their own, so the kept one stays small.
+    constexpr size_t kKeptCells = size_t{1} << 16;
+    static thread_local Rasterizer kept;
+    Rasterizer large;
+    const size_t cells = size_t(out.width) * size_t(out.height);
+    Rasterizer& raster = cells <= kKeptCells ? kept : large;
+    raster.width = out.width;
+    raster.height = out.height;
+    raster.accumulation.assign(cells + 1, 0.0f);
     Walker walker{raster, s, out.xOffset, out.yOffset};
-    for (const Contour& contour : outline->contours)
+    for (Contour contour : outline->contours)
         walker.contour(contour);
     out.pixels = coverageToAlphaGamma(raster, coveragePower);
     return out;
@@ -235,7 +220,7 @@ GlyphBitmap renderGlyphBitmap(Font& font, int32_t glyph, int32_t pixelSize, doub
 void addGlyphContours(Rasterizer& raster, const GlyphOutline& outline, double scale, double xOffset, double yOffset)
 {
     Walker walker{raster, scale, xOffset, yOffset};
-    for (const Contour& contour : outline.contours)
+    for (Contour contour : outline.contours)
         walker.contour(contour);
 }
 
@@ -251,7 +236,7 @@ GlyphEntry rasterizeGlyph(GlyphAtlas& atlas, int32_t glyph, int32_t pixelSize)
         return entry;
     int32_t ceiling = ceilingSide(atlas);
     if (bw + 2 > ceiling || bh + 2 > ceiling)
-        return entry; // would not fit even an empty atlas
+        return entry;  // would not fit even an empty atlas
     if (atlas.cursorX + bw + 1 > atlas.width) {
         atlas.cursorX = 1;
         atlas.cursorY += atlas.shelfHeight + 1;
@@ -265,7 +250,7 @@ GlyphEntry rasterizeGlyph(GlyphAtlas& atlas, int32_t glyph, int32_t pixelSize)
     }
     for (int32_t row = 0; row < bh; ++row) {
         std::memcpy(&atlas.pixels[size_t(atlas.cursorY + row) * size_t(atlas.width) + size_t(atlas.cursorX)],
-                    &bitmap.pixels[size_t(row) * size_t(bw)], size_t(bw));
+            &bitmap.pixels[size_t(row) * size_t(bw)], size_t(bw));
     }
     updateTexture(*atlas.texture, atlas.cursorX, atlas.cursorY, bw, bh, bitmap.pixels.data(), GL_UNSIGNED_BYTE);
     float side = float(atlas.width);
@@ -363,15 +348,9 @@ int32_t textOffsetAt(GlyphAtlas& atlas, std::string_view text, double size, doub
     return int32_t(text.size());
 }
 
-double ascent(const GlyphAtlas& atlas, double size)
-{
-    return size / atlas.font->unitsPerEm * atlas.font->ascent;
-}
+double ascent(const GlyphAtlas& atlas, double size) { return size / atlas.font->unitsPerEm * atlas.font->ascent; }
 
-double descent(const GlyphAtlas& atlas, double size)
-{
-    return size / atlas.font->unitsPerEm * atlas.font->descent;
-}
+double descent(const GlyphAtlas& atlas, double size) { return size / atlas.font->unitsPerEm * atlas.font->descent; }
 
 double lineHeight(const GlyphAtlas& atlas, double size)
 {

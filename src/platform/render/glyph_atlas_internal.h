@@ -11,7 +11,7 @@ namespace qm {
 
 // One glyph's coverage bitmap before packing, with a transparent border.
 struct GlyphBitmap {
-    int32_t width = 0; // 0 without a bitmap
+    int32_t width = 0;  // 0 without a bitmap
     int32_t height = 0;
     double xOffset = 0;
     double yOffset = 0;
@@ -19,8 +19,8 @@ struct GlyphBitmap {
     std::vector<uint8_t> pixels;
 };
 
-// Renders a glyph at a pixel size: contours walked into lines and quadratics
-// (cubics split into quadratics), filled with non-zero winding.
+// Renders a glyph at a pixel size: contours walked into lines, quadratics and
+// cubics, filled with non-zero winding.
 GlyphBitmap renderGlyphBitmap(Font& font, int32_t glyph, int32_t pixelSize, double coveragePower);
 
 // Adds a glyph's contours to a rasteriser the way renderGlyphBitmap walks

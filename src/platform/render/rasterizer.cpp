@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 namespace qm {
@@ -44,6 +45,31 @@ void addLine(Rasterizer& r, double x0, double y0, double x1, double y1)
     const double heightF = static_cast<double>(r.height);
     if (!(y0 < heightF) || !(y1 > 0))
         return;
+    const int64_t width = r.width;
+    const double widthF = static_cast<double>(width);
+    float* cells = r.accumulation.data();
+
+    // Flattened curves at text sizes are mostly short edges inside one cell
+    // of one row; they take the one-cell step of the row loop below without
+    // its setup.
+    if (y0 >= 0) {
+        const int64_t row = static_cast<int64_t>(y0);
+        const double xl = std::min(x0, x1), xr = std::max(x0, x1);
+        if (y1 <= static_cast<double>(row + 1) && xl >= 0 && xr < widthF) {
+            const int64_t xli = static_cast<int64_t>(xl);
+            const double xlf = static_cast<double>(xli);
+            if (xr <= xlf + 1) {
+                const double d = (y1 - y0) * direction;
+                const double m = (xl + xr) * 0.5 - xlf;
+                float* cell = cells + row * width + xli;
+                cell[0] += static_cast<float>(d - d * m);
+                if (xli + 1 < width)
+                    cell[1] += static_cast<float>(d * m);
+                return;
+            }
+        }
+    }
+
     int64_t firstRow = y0 > 0 ? static_cast<int64_t>(y0) : 0;
     int64_t rowEnd = r.height;
     if (y1 < heightF) {
@@ -60,9 +86,6 @@ void addLine(Rasterizer& r, double x0, double y0, double x1, double y1)
     // cells: the same for every row unless clipping at the left edge
     // shortens the span. Worked out on first need (steep edges never do).
     double slopeArea = 0;
-    const int64_t width = r.width;
-    const double widthF = static_cast<double>(width);
-    float* cells = r.accumulation.data();
 
     for (int64_t y = firstRow; y < rowEnd; ++y) {
         double yf = static_cast<double>(y);
@@ -138,23 +161,56 @@ void addLine(Rasterizer& r, double x0, double y0, double x1, double y1)
     }
 }
 
+namespace {
+
+// Flattened curves stay within 1/16 pixel of the true curve. Cutting a curve
+// at n equal steps of t leaves each chord at most h^2/8 * max|B''| away from
+// it (h = 1/n); that bound gives the counts below. The cap only binds for
+// curves thousands of pixels across, where the error stays below a pixel.
+constexpr int kMaxCurveSegments = 256;
+
+// The smallest n >= 1 with k / n^2 <= 1/16, capped; NaN or infinite input
+// gives the cap.
+int segmentsFor(double k)
+{
+    if (!(k > 1.0 / 16))
+        return 1;  // also a NaN, whose lines add nothing anyway
+    if (!(k < 1.0 / 16 * kMaxCurveSegments * kMaxCurveSegments))
+        return kMaxCurveSegments;
+    return int(std::ceil(std::sqrt(16 * k)));
+}
+
+// Curves whose control points all lie above, below or right of the mask add
+// nothing, whatever their size: their hull contains them.
+bool outsideMask(const Rasterizer& r, std::initializer_list<double> xs, std::initializer_list<double> ys)
+{
+    const double h = r.height, w = r.width;
+    bool above = true, below = true, right = true;
+    for (double y : ys) {
+        above = above && y <= 0;
+        below = below && y >= h;
+    }
+    for (double x : xs)
+        right = right && x >= w;
+    return above || below || right;
+}
+
+}  // namespace
+
 void addQuadratic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2)
 {
+    if (outsideMask(r, {x0, x1, x2}, {y0, y1, y2}))
+        return;
+    // Each of n chords lies at most |P0 - 2 P1 + P2| / (4 n^2) off the curve.
     double ddx = x0 - 2 * x1 + x2;
     double ddy = y0 - 2 * y1 + y2;
-    double dd = ddx * ddx + ddy * ddy;
-    if (dd < 0.333) {
+    int n = segmentsFor(std::sqrt(ddx * ddx + ddy * ddy) / 4);
+    if (n == 1) {
         addLine(r, x0, y0, x2, y2);
         return;
     }
-    // The segment count: the smallest n in 1..32 with 4 n^4 >= 3 dd, which
-    // equals the usual ceiling of a nested square root without computing one.
-    const double target = 3 * dd;
-    int n = 1;
-    while (n < 32 && 4.0 * n * n * n * n < target)
-        ++n;
     double px = x0, py = y0;
-    for (int i = 1; i <= n; ++i) {
+    for (int i = 1; i < n; ++i) {
         double t = static_cast<double>(i) / n;
         double u = 1 - t;
         double qx = u * u * x0 + 2 * u * t * x1 + t * t * x2;
@@ -163,13 +219,23 @@ void addQuadratic(Rasterizer& r, double x0, double y0, double x1, double y1, dou
         px = qx;
         py = qy;
     }
+    addLine(r, px, py, x2, y2);
 }
 
 void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3)
 {
+    if (outsideMask(r, {x0, x1, x2, x3}, {y0, y1, y2, y3}))
+        return;
+    // B'' runs linearly between 6 (P0 - 2 P1 + P2) and 6 (P1 - 2 P2 + P3), so
+    // each of n chords lies at most 3 M / (4 n^2) off the curve, M the larger
+    // of the two second differences.
+    double ax = x0 - 2 * x1 + x2, ay = y0 - 2 * y1 + y2;
+    double bx = x1 - 2 * x2 + x3, by = y1 - 2 * y2 + y3;
+    double m = std::sqrt(std::max(ax * ax + ay * ay, bx * bx + by * by));
+    int n = segmentsFor(0.75 * m);
     double px = x0, py = y0;
-    for (int i = 1; i <= 16; ++i) {
-        double t = i * 0.0625;
+    for (int i = 1; i < n; ++i) {
+        double t = static_cast<double>(i) / n;
         double u = 1 - t;
         double b0 = u * u * u, b1 = 3 * u * u * t, b2 = 3 * u * t * t, b3 = t * t * t;
         double qx = b0 * x0 + b1 * x1 + b2 * x2 + b3 * x3;
@@ -178,6 +244,7 @@ void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double 
         px = qx;
         py = qy;
     }
+    addLine(r, px, py, x3, y3);
 }
 
 namespace {

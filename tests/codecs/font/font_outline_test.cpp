@@ -1,12 +1,36 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cmath>
+#include <functional>
 
 #include "codecs/font/cmap.h"
 #include "codecs/font/font.h"
 #include "codecs/font/font_test_helpers.h"
 #include "codecs/font/glyph_data.h"
 #include "codecs/font/glyph_outline_internal.h"
+#include "core/errors.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QM_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QM_UNDER_ASAN 1
+#endif
+#endif
+
+#ifdef QM_UNDER_ASAN
+// The sanitizer runtime's allocator hooks (GCC ships no header for them).
+extern "C" {
+size_t __sanitizer_get_allocated_size(const volatile void* p);
+int __sanitizer_install_malloc_and_free_hooks(
+    void (*malloc_hook)(const volatile void*, size_t), void (*free_hook)(const volatile void*));
+}
+#endif
 
 using namespace qm;
 using namespace qm::test;
@@ -63,16 +87,129 @@ TEST(GlyphOutlines, DecodesSimpleGlyphs)
     EXPECT_TRUE(glyphOutline(*font, -1).contours.empty());
 }
 
-TEST(GlyphOutlines, LeavesOutContoursWithBadEndPoints)
+// Runs fn in a child process whose memory is held to 512 MB, and tells
+// whether it finished normally. Address space cannot be limited under
+// AddressSanitizer, which reserves terabytes of it for its shadow; there the
+// child instead tracks the largest amount of heap it ever held.
+namespace {
+
+#ifdef QM_UNDER_ASAN
+std::atomic<int64_t> heapNow{0}, heapPeak{0};
+void countMalloc(const volatile void*, size_t size)
 {
-    // Ends 1, 0, 5, 2: the second runs backwards; the third ends past the point
-    // count (3, from the last end); the fourth is points 6..2, backwards too.
-    Bytes body;
-    for (int i = 0; i < 3; ++i)
-        body.u8(0x01 | 0x02 | 0x10 | 0x04 | 0x20);
-    body.u8(1).u8(2).u8(3).u8(4).u8(5).u8(6);
-    FontRef font = parseTrueType(ttfFont({rawSimpleGlyph({1, 0, 5, 2}, body)}));
-    EXPECT_EQ(pointsOf(glyphOutline(*font, 0)), (Pts{{{1, 4, 1}, {3, 9, 1}}}));
+    int64_t now = heapNow += int64_t(size);
+    int64_t peak = heapPeak.load();
+    while (now > peak && !heapPeak.compare_exchange_weak(peak, now)) {
+    }
+}
+void countFree(const volatile void* p) { heapNow -= int64_t(__sanitizer_get_allocated_size(p)); }
+#endif
+
+constexpr int64_t kMemoryCap = int64_t{512} << 20;
+
+bool withinMemoryCap(const std::function<void()>& fn)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+#ifdef QM_UNDER_ASAN
+        __sanitizer_install_malloc_and_free_hooks(countMalloc, countFree);
+        fn();
+        _exit(heapPeak.load() <= kMemoryCap ? 0 : 3);
+#else
+        rlimit limit{rlim_t(kMemoryCap), rlim_t(kMemoryCap)};
+        setrlimit(RLIMIT_AS, &limit);
+        fn();
+        _exit(0);
+#endif
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+TEST(GlyphOutlines, HostileGlyphsDrawBlankWithinBoundedMemory)
+{
+    // 2,001 contours whose end points go 65534, 0, 65534, 0, ...: 65,535
+    // points of "same as before" coordinates in a few hundred bytes, which
+    // contours read again and again would turn into 65 million points.
+    std::vector<int> seesaw;
+    for (int k = 0; k < 2001; ++k)
+        seesaw.push_back(k % 2 ? 0 : 65534);
+    Bytes sameFlags;
+    for (int left = 65535; left > 0; left -= 256)
+        sameFlags.u8(0x01 | 0x08 | 0x10 | 0x20).u8(std::min(left, 256) - 1);
+    Bytes three;
+    for (int i = 0; i < 4; ++i)
+        three.u8(0x01 | 0x02 | 0x10 | 0x04 | 0x20);
+    three.u8(1).u8(2).u8(3).u8(4).u8(5).u8(6).u8(7).u8(8);
+
+    // numGlyphs far past the loca table, whose glyf bytes would then be read
+    // as offsets (loca comes before glyf here).
+    auto [glyf, loca] = glyfLoca({triangle(), triangle()});
+    Bytes pastLoca = makeSfnt({{"head", headTable()}, {"hhea", hheaTable(800, -200, 0, 1)}, {"maxp", maxpTable(60000)},
+        {"hmtx", hmtxTable({{500, 0}})}, {"loca", loca}, {"glyf", glyf}});
+
+    struct Case {
+        const char* name;
+        Bytes font;
+        std::vector<int32_t> glyphs;
+    } cases[] = {
+        {"end points going back", ttfFont({rawSimpleGlyph(seesaw, sameFlags)}), {0}},
+        {"end points decreasing once", ttfFont({rawSimpleGlyph({1, 0, 3}, three)}), {0}},
+        {"end points repeating", ttfFont({rawSimpleGlyph({1, 1, 3}, three)}), {0}},
+        {"end point past the point count", ttfFont({rawSimpleGlyph({10, 3}, three)}), {0}},
+        {"numGlyphs past loca", pastLoca, {2, 3, 4, 100, 59999}},
+    };
+    for (const Case& c : cases) {
+        bool blank = withinMemoryCap([&] {
+            FontRef font = parseTrueType(c.font);
+            for (int32_t g : c.glyphs) {
+                try {
+                    if (!glyphOutline(*font, g).contours.empty())
+                        _exit(4);
+                } catch (const ValueError&) {
+                }
+            }
+        });
+        EXPECT_TRUE(blank) << c.name;
+    }
+
+    // A composite that repeats itself stays as the composite rules draw it:
+    // bounded by the nesting depth and the component count.
+    FontRef font = parseTrueType(ttfFont({triangle(), compositeGlyph({{kXY, 0, 0, 0, {}}, {kXY, 1, 0, 10, {}}})}));
+    EXPECT_EQ(glyphOutline(*font, 1).contours.size(), 8u);
+    std::vector<Component> many(255, {kXY, 1, 0, 0, {}});
+    many.push_back({kXY, 0, 0, 0, {}});
+    Bytes bombFont = ttfFont({triangle(), compositeGlyph(many)});
+    EXPECT_TRUE(withinMemoryCap([&] {
+        FontRef bomb = parseTrueType(bombFont);
+        if (glyphOutline(*bomb, 1).contours.points.size() > (size_t{1} << 17))
+            _exit(4);
+    }));
+    // Still the glyphs before the damage draw.
+    EXPECT_EQ(glyphOutline(*parseTrueType(pastLoca), 1).contours.size(), 1u);
+}
+
+TEST(GlyphOutlines, CacheStaysWithinItsLimit)
+{
+    std::vector<Bytes> glyphs;
+    for (int i = 0; i < 64; ++i)
+        glyphs.push_back(simpleGlyph({{{0, 0}, {100, i}, {50, 80, false}}}));
+    FontRef font = parseTrueType(ttfFont(glyphs));
+    font->outlineCacheLimit = 4096;
+    for (int round = 0; round < 2; ++round)
+        for (int32_t g = 0; g < 64; ++g) {
+            const GlyphOutline& o = glyphOutline(*font, g);
+            EXPECT_EQ(o.contours[0][1].y, g);
+            EXPECT_LE(font->outlineCacheBytes, font->outlineCacheLimit);
+        }
+    EXPECT_LT(font->outlineCache.size(), 64u);
+    EXPECT_GT(font->outlineCache.size(), 0u);
+    clearOutlineCache(*font);
+    EXPECT_EQ(font->outlineCacheBytes, 0u);
+    EXPECT_TRUE(font->outlineCache.empty());
 }
 
 TEST(GlyphOutlines, PlacesCompositeComponents)
@@ -144,11 +281,10 @@ TEST(GlyphOutlines, DamagedLocaGivesBlankGlyphs)
     EXPECT_EQ(glyphDataRange(*font, 2), std::make_pair(0, 0));
     EXPECT_EQ(glyphOutline(*font, 0).contours.size(), 1u);
 
-    // A loca entry past the end of the font data (loca is the last table).
-    tables[2].bytes = maxpTable(60000);
-    std::swap(tables[4], tables[5]);
-    FontRef cut = parseTrueType(makeSfnt(tables));
-    EXPECT_THROW(glyphOutline(*cut, 50000), IndexError);
+    // Glyph data that claims more points than the font holds: glyf is the
+    // last table, so its flags run past the end of the data.
+    FontRef cut = parseTrueType(ttfFont({rawSimpleGlyph({199}, Bytes{1, 1, 1})}));
+    EXPECT_THROW(glyphOutline(*cut, 0), IndexError);
 }
 
 TEST(GlyphOutlines, CachesEachGlyphOnce)

@@ -2,11 +2,16 @@
 
 #include "codecs/font/cmap.h"
 #include "codecs/font/kerning.h"
+#include "codecs/image/png.h"
+#include "core/files.h"
+#include "platform/render/glyph_atlas_internal.h"
 #include "platform/render/primitives.h"
 #include "render_helpers.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -51,8 +56,8 @@ TEST_F(AtlasTest, GlyphsPackOnShelvesAndShareRoundedSizes)
     int32_t t = glyphOf(*atlas, 'T'), o = glyphOf(*atlas, 'o');
     double units = kerning(*atlas->font, t, o);
     ASSERT_NE(units, 0.0) << "DejaVu Sans kerns T o";
-    EXPECT_NEAR(textWidth(*atlas, "To", 13.4) - textWidth(*atlas, "To", 12.6), units * (13.4 - 12.6) / atlas->font->unitsPerEm,
-                1e-12);
+    EXPECT_NEAR(textWidth(*atlas, "To", 13.4) - textWidth(*atlas, "To", 12.6),
+        units * (13.4 - 12.6) / atlas->font->unitsPerEm, 1e-12);
 
     // A space has an advance and no bitmap, and is cached ready.
     const GlyphEntry& space = getGlyph(*atlas, glyphOf(*atlas, ' '), 13);
@@ -66,7 +71,7 @@ TEST_F(AtlasTest, GrowthHalvesCoordinatesAndKeepsPixels)
     auto atlas = newGlyphAtlas(testing::dejaVuSans(), 1024);
     GlyphEntry a = getGlyph(*atlas, glyphOf(*atlas, 'A'), 48);
     std::vector<uint8_t> before(atlas->pixels.begin(), atlas->pixels.begin() + 1024 * 60);
-    atlas->cursorY = 1000; // little room left below the shelf
+    atlas->cursorY = 1000;  // little room left below the shelf
     GlyphEntry w = getGlyph(*atlas, glyphOf(*atlas, 'W'), 48);
     EXPECT_EQ(atlas->width, 2048);
     EXPECT_EQ(atlas->height, 2048);
@@ -122,7 +127,7 @@ TEST_F(AtlasTest, QueuedQuadsKeepTheTextureTheyWereMadeWith)
     beginRendererFrame(*r, 800, 600);
     renderText(*r, atlas, "a", 10, 30, 16, colorWhite);
     uint32_t oldName = atlas->texture->name;
-    renderText(*r, atlas, "WM@", 10, 90, 48, colorWhite); // grows mid-frame
+    renderText(*r, atlas, "WM@", 10, 90, 48, colorWhite);  // grows mid-frame
     ASSERT_NE(atlas->texture->name, oldName);
     mockgl::state.calls.clear();
     flushRenderer(*r);
@@ -160,7 +165,7 @@ TEST_F(AtlasTest, MeasuredWidthIsDrawnWidth)
             for (int i = 0; i < n; ++i)
                 appendUtf8(text, alphabet[rng() % alphabet.size()]);
             if (trial % 10 == 9)
-                text.push_back(char(0xC3)); // a cut-off sequence
+                text.push_back(char(0xC3));  // a cut-off sequence
             double size = 8 + (rng() % 400) / 10.0;
             double x = (rng() % 1000) / 7.0;
             beginRendererFrame(*r, 800, 600);
@@ -191,8 +196,67 @@ TEST_F(AtlasTest, CaretOffsets)
     EXPECT_EQ(textOffsetAt(*atlas, text, 16, 1000), 3);
     EXPECT_EQ(textOffsetAt(*atlas, "", 16, 5), 0);
     EXPECT_EQ(textWidth(*atlas, "", 16), 0);
-    EXPECT_NEAR(lineHeight(*atlas, 16), ascent(*atlas, 16) - descent(*atlas, 16) + atlas->font->lineGap * 16 / atlas->font->unitsPerEm, 1e-9);
+    EXPECT_NEAR(lineHeight(*atlas, 16),
+        ascent(*atlas, 16) - descent(*atlas, 16) + atlas->font->lineGap * 16 / atlas->font->unitsPerEm, 1e-9);
     EXPECT_LT(descent(*atlas, 16), 0);
+}
+
+// A line of text at 13 px as the atlas draws it, black on white, against a
+// golden picture reviewed by eye beside FreeType's rendering of the same
+// line. QM_UPDATE_GOLDEN=1 writes the pictures instead.
+ImagePtr textLine(Font& font, std::string_view text)
+{
+    const int32_t size = 13, width = 560, height = 20;
+    ImagePtr image = newImage(width, height, 4);
+    std::vector<int32_t> ink(size_t(width) * height, 0);
+    double pen = 2, baseline = std::round(font.ascent * size / font.unitsPerEm) + 2;
+    int32_t previous = 0;
+    for (size_t at = 0; at < text.size();) {
+        Utf8Step step = decodeUtf8(text, at);
+        at += step.length;
+        int32_t glyph = glyphIndex(font, int32_t(step.codePoint));
+        if (previous != 0)
+            pen += kerning(font, previous, glyph) * size / font.unitsPerEm;
+        GlyphBitmap b = renderGlyphBitmap(font, glyph, size, 1.0);
+        int32_t left = int32_t(std::lround(pen + b.xOffset)), top = int32_t(baseline + b.yOffset);
+        for (int32_t y = 0; y < b.height; ++y)
+            for (int32_t x = 0; x < b.width; ++x) {
+                int32_t px = left + x, py = top + y;
+                if (px >= 0 && px < width && py >= 0 && py < height)
+                    ink[size_t(py) * width + px] += b.pixels[size_t(y) * b.width + x];
+            }
+        pen += b.advance;
+        previous = glyph;
+    }
+    for (size_t i = 0; i < ink.size(); ++i) {
+        uint8_t v = uint8_t(255 - std::min(ink[i], 255));
+        image->pixels[i * 4] = image->pixels[i * 4 + 1] = image->pixels[i * 4 + 2] = v;
+        image->pixels[i * 4 + 3] = 255;
+    }
+    return image;
+}
+
+TEST(GlyphGoldens, TextLinesAt13Pixels)
+{
+    const std::string text = "Budget for March: $1,234.56 - Rent, Groceries & Savings (gjpqy) 0123456789";
+    struct Case {
+        const char* name;
+        FontRef font;
+    } cases[] = {
+        {"text_13px_plex_sans.png", testing::plexSans()}, {"text_13px_dejavu_sans.png", testing::dejaVuSans()}};
+    for (const Case& c : cases) {
+        ImagePtr image = textLine(*c.font, text);
+        std::string path = std::string(QM_SOURCE_DIR) + "/tests/golden/" + c.name;
+        if (std::getenv("QM_UPDATE_GOLDEN")) {
+            savePng(*image, path);
+            continue;
+        }
+        std::string bytes = readFile(path);
+        ImagePtr golden = decodePng({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+        ASSERT_EQ(golden->width, image->width) << c.name;
+        ASSERT_EQ(golden->height, image->height) << c.name;
+        EXPECT_TRUE(golden->pixels == image->pixels) << c.name;
+    }
 }
 
 }  // namespace
