@@ -8,22 +8,12 @@ namespace {
 
 void checkTree(const qm::MarkdownNode* root)
 {
-    const qm::MarkdownNode* n = root;
-    for (;;) {
+    for (const qm::MarkdownNode* n = root; n; n = qm::nextInSubtree(root, n)) {
         if (n->open && n->kind <= qm::mkTableCell)
             __builtin_trap();
         for (const qm::MarkdownNode* c = n->firstChild; c; c = c->next)
             if (c->parent != n || (c->next && c->next->prev != c))
                 __builtin_trap();
-        if (n->firstChild) {
-            n = n->firstChild;
-            continue;
-        }
-        while (n != root && !n->next)
-            n = n->parent;
-        if (n == root)
-            return;
-        n = n->next;
     }
 }
 

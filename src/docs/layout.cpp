@@ -17,7 +17,10 @@ bool isSpaceCode(int32_t cp) { return cp == 32 || cp == 9; }
 
 struct Em {
     double em;
-    explicit Em(const LayoutMetrics& m) : em(m.baseSize * m.scale) {}
+    explicit Em(const LayoutMetrics& m)
+        : em(m.baseSize * m.scale)
+    {
+    }
     double operator()(double f) const { return f * em; }
 };
 
@@ -134,8 +137,8 @@ void appendRunToLine(StyledRun run, WorkLine& line, double tab)
     line.runs.push_back(std::move(run));
 }
 
-std::vector<WorkLine> wrapRunsIntoLines(const LayoutMetrics& metrics, std::vector<StyledRun> runs, double width,
-                                        double size, BlockStyle style)
+std::vector<WorkLine> wrapRunsIntoLines(
+    const LayoutMetrics& metrics, std::vector<StyledRun> runs, double width, double size, BlockStyle style)
 {
     const double limit = width + 0.01;
     for (auto& r : runs)
@@ -259,7 +262,7 @@ uint8_t fontStyleCode(uint8_t marks, bool forceBold)
 double scaledSize(const LayoutMetrics& metrics, double factor) { return metrics.baseSize * factor * metrics.scale; }
 
 std::vector<StyledRun> cellsToRuns(const LayoutMetrics& metrics, const RichDoc& document, const RichCells& cells,
-                                   double size, BlockStyle style, double availableWidth)
+    double size, BlockStyle style, double availableWidth)
 {
     const Em em(metrics);
     const bool pre = style.preformatted;
@@ -279,8 +282,8 @@ std::vector<StyledRun> cellsToRuns(const LayoutMetrics& metrics, const RichDoc& 
             ++i;
             continue;
         }
-        const bool image = !pre && c.codePoint == kObjectReplacementChar && c.link >= 1 &&
-                           size_t(c.link) <= document.links.size() && document.links[size_t(c.link) - 1].isImage;
+        const bool image = !pre && c.codePoint == kObjectReplacementChar && c.link >= 1
+            && size_t(c.link) <= document.links.size() && document.links[size_t(c.link) - 1].isImage;
         if (image) {
             const RichLink& l = document.links[size_t(c.link) - 1];
             run.end = int32_t(i + 1);
@@ -388,8 +391,7 @@ void measureRun(const LayoutMetrics& metrics, StyledRun& run)
 }
 
 std::vector<TextLine> layoutTextBlock(const LayoutMetrics& metrics, const RichDoc& document, const RichCells& cells,
-                                      double size, BlockStyle style, CellPosition position, double leftX, double width,
-                                      TableAlignment alignment)
+    double size, BlockStyle style, CellPosition position, double leftX, double width, TableAlignment alignment)
 {
     const Em em(metrics);
     std::vector<WorkLine> work =
@@ -511,12 +513,18 @@ double blockIndent(const LayoutMetrics& metrics, const RichBlock& block)
 double headingSizeFactor(int32_t level)
 {
     switch (level) {
-    case 1: return 1.85;
-    case 2: return 1.5;
-    case 3: return 1.25;
-    case 4: return 1.1;
-    case 5: return 1.0;
-    default: return 0.92;
+    case 1:
+        return 1.85;
+    case 2:
+        return 1.5;
+    case 3:
+        return 1.25;
+    case 4:
+        return 1.1;
+    case 5:
+        return 1.0;
+    default:
+        return 0.92;
     }
 }
 
@@ -530,9 +538,9 @@ int calloutKind(const RichBlock& block)
     }
     std::u32string cps = decodeUtf8LenientAll(text);
     auto space = [](char32_t c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == 0x85 || c == 0xA0 ||
-               c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-               c == 0x205F || c == 0x3000;
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == 0x85 || c == 0xA0
+            || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F
+            || c == 0x3000;
     };
     while (!cps.empty() && space(cps.front()))
         cps.erase(cps.begin());
@@ -560,9 +568,19 @@ int calloutKind(const RichBlock& block)
 
 namespace {
 
-LaidOutLine laidOut(const TextLine& t)
+LaidOutLine laidOut(const TextLine& t) { return {t.position, t.xPositions, t.top, t.bottom, t.isLast}; }
+
+// Adds a text line to a band, `dy` below the band's top.
+void placeLine(LaidOutBlock& band, const TextLine& l, double dy)
 {
-    return {t.position, t.xPositions, t.top, t.bottom, t.isLast};
+    for (PlacedItem item : l.items) {
+        item.y += dy;
+        band.items.push_back(std::move(item));
+    }
+    LaidOutLine ll = laidOut(l);
+    ll.top += dy;
+    ll.bottom += dy;
+    band.lines.push_back(std::move(ll));
 }
 
 void shiftBand(LaidOutBlock& band, double dy)
@@ -595,7 +613,7 @@ PlacedItem rectItem(double x, double y, double w, double h, uint8_t colour)
 }
 
 void layoutTable(const LayoutMetrics& metrics, const RichDoc& doc, const RichBlock& block, int32_t k, double left,
-                 double cw, std::vector<LaidOutBlock>& bands)
+    double cw, std::vector<LaidOutBlock>& bands)
 {
     const Em em(metrics);
     if (block.rows.empty() || block.rows[0].empty())
@@ -640,8 +658,7 @@ void layoutTable(const LayoutMetrics& metrics, const RichDoc& doc, const RichBlo
         for (size_t c = 0; c < columns; ++c) {
             const TableAlignment a = c < block.alignments.size() ? block.alignments[c] : taNone;
             cellLines[c] = layoutTextBlock(metrics, doc, cellAt(r, c), metrics.baseSize, BlockStyle{r == 0, 0, false},
-                                           CellPosition{k, int32_t(r), int32_t(c), 0}, x + em(0.5),
-                                           std::max(widths[c] - em(1), em(1)), a);
+                CellPosition{k, int32_t(r), int32_t(c), 0}, x + em(0.5), std::max(widths[c] - em(1), em(1)), a);
             double h = 0;
             for (const auto& l : cellLines[c])
                 h += l.advance;
@@ -656,14 +673,7 @@ void layoutTable(const LayoutMetrics& metrics, const RichDoc& doc, const RichBlo
         for (size_t c = 0; c < columns; ++c) {
             double dy = em(0.3);
             for (const auto& l : cellLines[c]) {
-                for (PlacedItem item : l.items) {
-                    item.y += dy;
-                    band.items.push_back(std::move(item));
-                }
-                LaidOutLine ll = laidOut(l);
-                ll.top += dy;
-                ll.bottom += dy;
-                band.lines.push_back(std::move(ll));
+                placeLine(band, l, dy);
                 dy += l.advance;
             }
         }
@@ -687,18 +697,23 @@ struct CalloutColours {
 CalloutColours calloutColours(int kind)
 {
     switch (kind) {
-    case 2: return {12, 13, 13};
-    case 3: return {15, 14, 16};
-    case 4: return {17, 11, 11};
-    case 1: return {12, 5, 2};
-    default: return {12, 5, 0};
+    case 2:
+        return {12, 13, 13};
+    case 3:
+        return {15, 14, 16};
+    case 4:
+        return {17, 11, 11};
+    case 1:
+        return {12, 5, 2};
+    default:
+        return {12, 5, 0};
     }
 }
 
 }  // namespace
 
-DocLayout layoutDocument(const RichDoc& doc, const LayoutMetrics& metrics, double width,
-                         const std::vector<HelpBox>& boxes)
+DocLayout layoutDocument(
+    const RichDoc& doc, const LayoutMetrics& metrics, double width, const std::vector<HelpBox>& boxes)
 {
     const Em em(metrics);
     const double W = width;
@@ -725,8 +740,8 @@ DocLayout layoutDocument(const RichDoc& doc, const LayoutMetrics& metrics, doubl
         double s = 0;
         if (k > 0) {
             s = em(0.55);
-            if (!block.markers.empty() && prev && !prev->markers.empty() && block.kind == rbParagraph &&
-                prev->kind == rbParagraph && !block.markers.back().emitted)
+            if (!block.markers.empty() && prev && !prev->markers.empty() && block.kind == rbParagraph
+                && prev->kind == rbParagraph && !block.markers.back().emitted)
                 s = em(0.18);
             if (block.kind == rbHeading)
                 s = block.level <= 2 ? em(1.0) : em(0.8);
@@ -768,21 +783,20 @@ DocLayout layoutDocument(const RichDoc& doc, const LayoutMetrics& metrics, doubl
                 LaidOutBlock band;
                 band.blockIndex = int32_t(k);
                 band.height = l.advance;
-                band.items = l.items;
-                band.lines.push_back(laidOut(l));
+                placeLine(band, l, 0);
                 bands.push_back(std::move(band));
             }
         };
         const CellPosition pos{int32_t(k), 0, 0, 0};
         switch (block.kind) {
         case rbParagraph:
-            textBands(layoutTextBlock(metrics, doc, block.cells, metrics.baseSize, BlockStyle{}, pos, left, cw, taNone));
+            textBands(
+                layoutTextBlock(metrics, doc, block.cells, metrics.baseSize, BlockStyle{}, pos, left, cw, taNone));
             break;
         case rbHeading: {
             const double size = metrics.baseSize * headingSizeFactor(block.level);
             textBands(layoutTextBlock(metrics, doc, block.cells, size,
-                                      BlockStyle{true, uint8_t(block.level == 6 ? 1 : 0), false}, pos, left, cw,
-                                      taNone));
+                BlockStyle{true, uint8_t(block.level == 6 ? 1 : 0), false}, pos, left, cw, taNone));
             if (block.level <= 2 && !bands.empty()) {
                 LaidOutBlock& last = bands.back();
                 last.height += em(0.3);
@@ -795,8 +809,7 @@ DocLayout layoutDocument(const RichDoc& doc, const LayoutMetrics& metrics, doubl
             const bool code = block.kind == rbCode;
             const double p = em(0.6);
             auto lines = layoutTextBlock(metrics, doc, block.cells, 0.9 * metrics.baseSize,
-                                         BlockStyle{false, uint8_t(code ? 3 : 9), true}, pos, left + p,
-                                         std::max(cw - 2 * p, em(2)), taNone);
+                BlockStyle{false, uint8_t(code ? 3 : 9), true}, pos, left + p, std::max(cw - 2 * p, em(2)), taNone);
             for (size_t i = 0; i < lines.size(); ++i) {
                 const TextLine& l = lines[i];
                 LaidOutBlock band;
@@ -805,14 +818,7 @@ DocLayout layoutDocument(const RichDoc& doc, const LayoutMetrics& metrics, doubl
                 const double bottomPad = i + 1 == lines.size() ? 0.7 * p : 0;
                 band.height = l.advance + topPad + bottomPad;
                 band.items.push_back(rectItem(left, 0, cw, band.height, code ? 4 : 8));
-                for (PlacedItem item : l.items) {
-                    item.y += topPad;
-                    band.items.push_back(std::move(item));
-                }
-                LaidOutLine ll = laidOut(l);
-                ll.top += topPad;
-                ll.bottom += topPad;
-                band.lines.push_back(std::move(ll));
+                placeLine(band, l, topPad);
                 bands.push_back(std::move(band));
             }
             if (!block.fenceLabel.empty() && !bands.empty()) {

@@ -81,8 +81,8 @@ struct MarkdownNode {
     int32_t markerOffset = 0;
     int32_t padding = 0;
     int32_t startLine = 0;
-    int32_t nesting = 0;   // block quotes and list items from the document down to here
-    int32_t tableRows = 0; // rows gathered so far by a table
+    int32_t nesting = 0;    // block quotes and list items from the document down to here
+    int32_t tableRows = 0;  // rows gathered so far by a table
 
     const std::string& destination() const;
     const std::string& title() const;
@@ -101,6 +101,19 @@ std::shared_ptr<MarkdownNode> parseMarkdown(std::string_view text, bool extended
 void appendChild(MarkdownNode* parent, MarkdownNode* child);
 void insertAfter(MarkdownNode* node, MarkdownNode* sibling);
 void unlinkNode(MarkdownNode* node);
+
+// The node after `n` in document order within the subtree of `root`, or null
+// once the walk is over; with `descend` false the children of `n` are
+// skipped. A loop instead of recursion, since trees may be very deep.
+template <typename Node>
+Node* nextInSubtree(const MarkdownNode* root, Node* n, bool descend = true)
+{
+    if (descend && n->firstChild)
+        return n->firstChild;
+    while (n != root && !n->next)
+        n = n->parent;
+    return n == root ? nullptr : n->next;
+}
 
 // The text of a node without markup: literals of text, code and inline HTML,
 // a space per soft break, a line feed per hard break.

@@ -15,7 +15,16 @@ bool isCandidateStop(char c) { return c == '\t' || c == '\n' || c == '\r' || c =
 bool isTrimmedPunctuation(char c)
 {
     switch (c) {
-    case '!': case '"': case '\'': case '*': case ',': case '.': case ':': case '?': case '_': case '~':
+    case '!':
+    case '"':
+    case '\'':
+    case '*':
+    case ',':
+    case '.':
+    case ':':
+    case '?':
+    case '_':
+    case '~':
         return true;
     default:
         return false;
@@ -27,7 +36,9 @@ bool isAsciiAlnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= '
 // Running counts of "(" and ")" over a text.
 struct ParenCounts {
     std::vector<uint32_t> open, close;  // counts in text[0, i)
-    explicit ParenCounts(std::string_view text) : open(text.size() + 1), close(text.size() + 1)
+    explicit ParenCounts(std::string_view text)
+        : open(text.size() + 1)
+        , close(text.size() + 1)
     {
         for (size_t i = 0; i < text.size(); ++i) {
             open[i + 1] = open[i] + (text[i] == '(');
@@ -80,14 +91,18 @@ struct LinkMatch {
 struct LiteralIndex {
     std::string_view text;
     ParenCounts parens;
-    std::vector<uint32_t> candidateEnd;  // first stop at or after i
-    std::vector<uint32_t> domainEnd;     // first '#', '/', '?' or stop at or after i
-    std::vector<int64_t> lastDot;        // last '.' before i, or -1
-    std::vector<int64_t> lastUnderscore; // last '_' before i, or -1
+    std::vector<uint32_t> candidateEnd;   // first stop at or after i
+    std::vector<uint32_t> domainEnd;      // first '#', '/', '?' or stop at or after i
+    std::vector<int64_t> lastDot;         // last '.' before i, or -1
+    std::vector<int64_t> lastUnderscore;  // last '_' before i, or -1
 
     explicit LiteralIndex(std::string_view t)
-        : text(t), parens(t), candidateEnd(t.size() + 1), domainEnd(t.size() + 1), lastDot(t.size() + 1),
-          lastUnderscore(t.size() + 1)
+        : text(t)
+        , parens(t)
+        , candidateEnd(t.size() + 1)
+        , domainEnd(t.size() + 1)
+        , lastDot(t.size() + 1)
+        , lastUnderscore(t.size() + 1)
     {
         const size_t n = t.size();
         candidateEnd[n] = domainEnd[n] = uint32_t(n);
@@ -109,8 +124,8 @@ std::optional<LinkMatch> findLink(std::string_view text)
     for (size_t a = 0; a + 4 <= text.size(); ++a) {
         if (a > 0) {
             const char before = text[a - 1];
-            if (!(before == '\t' || before == '\n' || before == ' ' || before == '(' || before == '*' ||
-                  before == '_' || before == '~'))
+            if (!(before == '\t' || before == '\n' || before == ' ' || before == '(' || before == '*' || before == '_'
+                    || before == '~'))
                 continue;
         }
         std::string_view rest = text.substr(a);
@@ -157,10 +172,9 @@ size_t autolinkTrimLength(std::string_view candidate)
 
 void linkifyText(MarkdownTree& tree, MarkdownNode* root)
 {
-    MarkdownNode* n = root;
-    for (;;) {
-        bool descend = n == root || !(n->kind == mkCode || n->kind == mkLink || n->kind == mkImage ||
-                                      n->kind == mkHtmlInline);
+    for (MarkdownNode* n = root; n;) {
+        bool descend =
+            n == root || !(n->kind == mkCode || n->kind == mkLink || n->kind == mkImage || n->kind == mkHtmlInline);
         if (n->kind == mkText) {
             if (auto m = findLink(n->literal)) {
                 const std::string literal = std::move(n->literal);
@@ -187,15 +201,7 @@ void linkifyText(MarkdownTree& tree, MarkdownNode* root)
                 descend = false;
             }
         }
-        if (descend && n->firstChild) {
-            n = n->firstChild;
-            continue;
-        }
-        while (n != root && !n->next)
-            n = n->parent;
-        if (n == root)
-            return;
-        n = n->next;
+        n = nextInSubtree(root, n, descend);
     }
 }
 

@@ -68,6 +68,7 @@ std::string plainText(const MarkdownNode* node)
     std::string out;
     const MarkdownNode* n = node;
     while (n) {
+        bool descend = false;
         switch (n->kind) {
         case mkText:
         case mkCode:
@@ -81,16 +82,9 @@ std::string plainText(const MarkdownNode* node)
             out += '\n';
             break;
         default:
-            if (n->firstChild) {
-                n = n->firstChild;
-                continue;
-            }
+            descend = true;
         }
-        while (n != node && !n->next)
-            n = n->parent;
-        if (n == node)
-            break;
-        n = n->next;
+        n = nextInSubtree(node, n, descend);
     }
     return out;
 }
@@ -627,8 +621,8 @@ int MarkdownParser::openBlocks(MarkdownNode* container)
         ListData data;
         if (parseListMarker(container, data)) {
             closeUnmatchedBlocks();
-            if (tip->kind != mkList || tip->ordered != data.ordered || tip->delimiter != data.delimiter ||
-                tip->bulletChar != data.bulletChar) {
+            if (tip->kind != mkList || tip->ordered != data.ordered || tip->delimiter != data.delimiter
+                || tip->bulletChar != data.bulletChar) {
                 MarkdownNode* list = addChild(mkList);
                 list->ordered = data.ordered;
                 list->start = data.start;
@@ -655,8 +649,7 @@ int MarkdownParser::openBlocks(MarkdownNode* container)
             size_t nl = content.rfind('\n');
             size_t headerStart = nl == std::string_view::npos ? 0 : nl + 1;
             std::string_view header = content.substr(headerStart);
-            if (countTableCells(header) == alignments->size() &&
-                alignments->size() <= size_t(kMaxTableCells)) {
+            if (countTableCells(header) == alignments->size() && alignments->size() <= size_t(kMaxTableCells)) {
                 closeUnmatchedBlocks();
                 MarkdownNode* parent = container->parent;
                 MarkdownNode* table = tree->newNode(mkTable);
@@ -745,9 +738,9 @@ void MarkdownParser::processLine(std::string_view text)
     if (blank && container->lastChild)
         container->lastChild->lastLineBlank = true;
     const MarkdownNodeKind k = container->kind;
-    const bool lastLineBlank =
-        blank && !(k == mkBlockQuote || (k == mkCodeBlock && container->fenced) ||
-                   (k == mkListItem && !container->firstChild && container->startLine == lineNumber));
+    const bool lastLineBlank = blank
+        && !(k == mkBlockQuote || (k == mkCodeBlock && container->fenced)
+            || (k == mkListItem && !container->firstChild && container->startLine == lineNumber));
     for (MarkdownNode* n = container; n; n = n->parent)
         n->lastLineBlank = lastLineBlank;
 
@@ -765,8 +758,8 @@ void MarkdownParser::processLine(std::string_view text)
         }
     } else if (acceptsLines(k)) {
         addBlockLine();
-        if (k == mkHtmlBlock && container->htmlBlockType >= 1 && container->htmlBlockType <= 5 &&
-            htmlBlockEnds(container->htmlBlockType, line.substr(offset)))
+        if (k == mkHtmlBlock && container->htmlBlockType >= 1 && container->htmlBlockType <= 5
+            && htmlBlockEnds(container->htmlBlockType, line.substr(offset)))
             closeBlock(container);
     } else if (offset < line.size() && !blank) {
         addChild(mkParagraph);

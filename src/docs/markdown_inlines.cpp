@@ -38,7 +38,17 @@ struct Bracket {
 bool isSpecial(unsigned char c)
 {
     switch (c) {
-    case '\n': case '!': case '&': case '*': case '<': case '[': case '\\': case ']': case '_': case '`': case '~':
+    case '\n':
+    case '!':
+    case '&':
+    case '*':
+    case '<':
+    case '[':
+    case '\\':
+    case ']':
+    case '_':
+    case '`':
+    case '~':
         return true;
     default:
         return false;
@@ -69,7 +79,9 @@ struct InlineParser {
     bool noCommentEnd = false, noProcessingEnd = false, noCdataEnd = false, noDeclarationEnd = false;
 
     InlineParser(MarkdownTree& t, std::string_view s, const ReferenceMap& refs)
-        : tree(t), subject(s), references(refs)
+        : tree(t)
+        , subject(s)
+        , references(refs)
     {
     }
 
@@ -230,8 +242,8 @@ void InlineParser::handleBackticks(MarkdownNode* container)
     for (char& ch : content)
         if (ch == '\n')
             ch = ' ';
-    if (content.size() >= 2 && content.front() == ' ' && content.back() == ' ' &&
-        content.find_first_not_of(' ') != std::string::npos)
+    if (content.size() >= 2 && content.front() == ' ' && content.back() == ' '
+        && content.find_first_not_of(' ') != std::string::npos)
         content = content.substr(1, content.size() - 2);
     MarkdownNode* code = add(container, mkCode);
     code->literal = std::move(content);
@@ -302,8 +314,8 @@ size_t InlineParser::scanAutolinkUri(size_t at) const
     if (i >= subject.size() || !isAsciiLetter(subject[i]))
         return 0;
     size_t s = i + 1;
-    while (s < subject.size() && s - i < 33 &&
-           (isAsciiAlnum(subject[s]) || subject[s] == '+' || subject[s] == '.' || subject[s] == '-'))
+    while (s < subject.size() && s - i < 33
+        && (isAsciiAlnum(subject[s]) || subject[s] == '+' || subject[s] == '.' || subject[s] == '-'))
         ++s;
     const size_t schemeLength = s - i;
     if (schemeLength < 2 || schemeLength > 32 || peek(s) != ':')
@@ -584,8 +596,8 @@ void InlineParser::processEmphasis(Delimiter* stackBottom)
                 if (c == '~') {
                     match = opener->numDelims == closer->numDelims;
                 } else {
-                    const bool oddMatch = (closer->canOpen || opener->canClose) && closer->origDelims % 3 != 0 &&
-                                          (opener->origDelims + closer->origDelims) % 3 == 0;
+                    const bool oddMatch = (closer->canOpen || opener->canClose) && closer->origDelims % 3 != 0
+                        && (opener->origDelims + closer->origDelims) % 3 == 0;
                     match = !oddMatch;
                 }
                 if (match) {
@@ -640,26 +652,8 @@ void InlineParser::processEmphasis(Delimiter* stackBottom)
         removeDelimiter(delimiters);
 }
 
-template <typename F>
-void walkSubtree(MarkdownNode* root, F&& visit)
-{
-    MarkdownNode* n = root;
-    for (;;) {
-        visit(n);
-        if (n->firstChild) {
-            n = n->firstChild;
-            continue;
-        }
-        while (n != root && !n->next)
-            n = n->parent;
-        if (n == root)
-            return;
-        n = n->next;
-    }
-}
-
 void parseText(MarkdownTree& tree, MarkdownNode* container, std::string_view text, const ReferenceMap& references,
-               bool extendedAutolinks)
+    bool extendedAutolinks)
 {
     {
         InlineParser p(tree, text, references);
@@ -713,10 +707,10 @@ void parseLeaf(MarkdownTree& tree, MarkdownNode* node, const ReferenceMap& refer
         return;
     }
     std::string_view text = content;
-    if (node->kind == mkParagraph && node->parent && node->parent->kind == mkListItem &&
-        node->parent->firstChild == node && text.size() >= 3 && text[0] == '[' && text[2] == ']' &&
-        (text[1] == ' ' || text[1] == 'x' || text[1] == 'X') &&
-        (text.size() == 3 || text[3] == ' ' || text[3] == '\t' || text[3] == '\n')) {
+    if (node->kind == mkParagraph && node->parent && node->parent->kind == mkListItem
+        && node->parent->firstChild == node && text.size() >= 3 && text[0] == '[' && text[2] == ']'
+        && (text[1] == ' ' || text[1] == 'x' || text[1] == 'X')
+        && (text.size() == 3 || text[3] == ' ' || text[3] == '\t' || text[3] == '\n')) {
         node->parent->taskState = text[1] == ' ' ? 0 : 1;
         text.remove_prefix(text.size() == 3 ? 3 : 4);
     }
@@ -727,7 +721,7 @@ void parseLeaf(MarkdownTree& tree, MarkdownNode* node, const ReferenceMap& refer
 
 void mergeTextNodes(MarkdownNode* root)
 {
-    walkSubtree(root, [](MarkdownNode* n) {
+    for (MarkdownNode* n = root; n; n = nextInSubtree(root, n)) {
         for (MarkdownNode* c = n->firstChild; c;) {
             if (c->kind == mkText) {
                 while (c->next && c->next->kind == mkText) {
@@ -743,28 +737,19 @@ void mergeTextNodes(MarkdownNode* root)
             }
             c = c->next;
         }
-    });
+    }
 }
 
 void parseInlines(MarkdownTree& tree, MarkdownNode* document, const ReferenceMap& references, bool extendedAutolinks)
 {
-    MarkdownNode* n = document;
-    for (;;) {
+    for (MarkdownNode* n = document; n;) {
         const MarkdownNodeKind k = n->kind;
         const bool container = k == mkDocument || k == mkBlockQuote || k == mkList || k == mkListItem;
         if (k == mkParagraph || k == mkHeading || k == mkTable)
             parseLeaf(tree, n, references, extendedAutolinks);
         else
             n->content.clear();
-        if (container && n->firstChild) {
-            n = n->firstChild;
-            continue;
-        }
-        while (n != document && !n->next)
-            n = n->parent;
-        if (n == document)
-            return;
-        n = n->next;
+        n = nextInSubtree(document, n, container);
     }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
-// Text pieces the file writers share: zero-padded numbers, compact dates and
-// XML escaping.
+// Text pieces the file writers share: zero-padded numbers, trimmed decimals,
+// compact dates and XML escaping.
 #include "model/dates.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,6 +23,33 @@ inline void appendZeroPadded(std::string& out, int64_t value, size_t width)
     out += digits;
 }
 
+// `value` rounded to `decimals` places in fixed notation, without trailing
+// zeros or a bare point. Readers of numbers in files want no exponents, no
+// "nan" and no "-0", so what is not finite, and a tiny negative value that
+// rounds to "-0", is written as 0.
+inline void appendTrimmedDecimal(std::string& out, double value, int decimals)
+{
+    if (!std::isfinite(value)) {
+        out += '0';
+        return;
+    }
+    // Fixed notation of the largest double takes 309 digits before the point.
+    char buf[400];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    if (ec != std::errc()) {
+        out += '0';
+        return;
+    }
+    if (decimals > 0) {
+        while (end[-1] == '0')
+            --end;
+        if (end[-1] == '.')
+            --end;
+    }
+    const std::string_view digits(buf, size_t(end - buf));
+    out += digits == "-0" ? std::string_view("0") : digits;
+}
+
 // YYYYMMDD, as OFX and iCalendar write dates.
 inline void appendCompactDate(std::string& out, Date d)
 {
@@ -36,18 +65,29 @@ inline void appendXmlEscaped(std::string& out, std::string_view text, bool crAsR
 {
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&apos;";
+            break;
         case '\r':
             if (crAsReference)
                 out += "&#13;";
             else
                 out += c;
             break;
-        default: out += c;
+        default:
+            out += c;
         }
     }
 }

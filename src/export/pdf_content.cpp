@@ -1,11 +1,10 @@
 #include "export/pdf_content.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 
 #include "codecs/font/kerning.h"
 #include "core/unicode.h"
+#include "export/export_text.h"
 
 namespace qm {
 
@@ -18,29 +17,7 @@ std::vector<int32_t> PdfGlyphSet::sorted() const
     return out;
 }
 
-void appendPdfNumber(std::string& out, double x)
-{
-    if (!std::isfinite(x)) {
-        out += '0';
-        return;
-    }
-    char buf[400];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, 3);
-    if (ec != std::errc()) {
-        out += '0';
-        return;
-    }
-    // Always three decimals here: drop trailing zeros, then a bare point.
-    while (end[-1] == '0')
-        --end;
-    if (end[-1] == '.')
-        --end;
-    if (end - buf == 2 && buf[0] == '-' && buf[1] == '0') {
-        out += '0';
-        return;
-    }
-    out.append(buf, end);
-}
+void appendPdfNumber(std::string& out, double x) { appendTrimmedDecimal(out, x, 3); }
 
 std::string pdfNumber(double x)
 {
@@ -87,10 +64,7 @@ std::string pdfPointText(double xMm, double yMm, const PdfPage& page)
 }
 
 // Lines and paths are never thinner than 0.05 mm, so hairlines still print.
-static double strokeWidth(double lineWidthMm)
-{
-    return (lineWidthMm > 0.05 ? lineWidthMm : 0.05) * kPdfPointsPerMm;
-}
+static double strokeWidth(double lineWidthMm) { return (lineWidthMm > 0.05 ? lineWidthMm : 0.05) * kPdfPointsPerMm; }
 
 static void appendHex4(std::string& out, uint32_t v)
 {
@@ -100,7 +74,7 @@ static void appendHex4(std::string& out, uint32_t v)
 }
 
 void pdfShowText(std::string& out, const PdfDocument& doc, const PdfOp& op, double pageHeight,
-                 std::string_view fontName, PdfGlyphSets& glyphsUsed)
+    std::string_view fontName, PdfGlyphSets& glyphsUsed)
 {
     Font& font = *pdfFontForStyle(doc, op.style);
     PdfGlyphSet& used = glyphsUsed[op.style < kPdfFontStyleCount ? op.style : 0];
@@ -226,15 +200,15 @@ static void appendPicture(std::string& out, const PdfOp& op, double pageHeight, 
     out += " Do Q\n";
 }
 
-std::string pdfPageContent(const PdfDocument& doc, const PdfPage& page, PdfGlyphSets& glyphsUsed,
-                           const PdfPictureNames& pictureNames)
+std::string pdfPageContent(
+    const PdfDocument& doc, const PdfPage& page, PdfGlyphSets& glyphsUsed, const PdfPictureNames& pictureNames)
 {
     std::string out;
     for (const PdfOp& op : page.ops) {
         switch (op.kind) {
         case pokText:
-            pdfShowText(out, doc, op, page.height, kPdfFontNames[op.style < kPdfFontStyleCount ? op.style : 0],
-                        glyphsUsed);
+            pdfShowText(
+                out, doc, op, page.height, kPdfFontNames[op.style < kPdfFontStyleCount ? op.style : 0], glyphsUsed);
             break;
         case pokLine:
             appendLine(out, op, page.height);

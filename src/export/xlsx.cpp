@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
-#include <cmath>
 #include <string_view>
 
 namespace qm {
@@ -19,8 +18,7 @@ constexpr std::string_view kMainNs = "http://schemas.openxmlformats.org/spreadsh
 constexpr std::string_view kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 constexpr std::string_view kPackageRelNs = "http://schemas.openxmlformats.org/package/2006/relationships";
 constexpr std::string_view kContentTypesNs = "http://schemas.openxmlformats.org/package/2006/content-types";
-constexpr std::string_view kWorksheetType =
-    "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+constexpr std::string_view kWorksheetType = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
 constexpr double kDefaultWidth = 14;
 
 void appendEscaped(std::string& out, std::string_view text) { appendXmlEscaped(out, text, true); }
@@ -33,28 +31,7 @@ void appendText(std::string& out, std::string_view text)
         appendEscaped(out, portableText(text));
 }
 
-void appendNumber(std::string& out, double value)
-{
-    if (!std::isfinite(value)) {
-        out += '0';
-        return;
-    }
-    // Fixed notation of the largest double takes 309 digits before the point.
-    char buf[400];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
-    if (ec != std::errc()) {
-        out += '0';
-        return;
-    }
-    char* p = end;
-    while (p[-1] == '0')
-        --p;
-    if (p[-1] == '.')
-        --p;
-    std::string_view digits(buf, size_t(p - buf));
-    // A tiny negative value rounds to "-0", which is plain zero.
-    out += digits == "-0" ? std::string_view("0") : digits;
-}
+void appendNumber(std::string& out, double value) { appendTrimmedDecimal(out, value, 6); }
 
 void appendInt(std::string& out, int64_t n)
 {
@@ -158,8 +135,8 @@ int32_t xlsxStyleIndex(const XlsxCell& cell, const std::vector<std::string>& col
     }
 }
 
-std::string worksheetXml(const std::vector<XlsxRow>& rows, const std::vector<double>& widths,
-                         const std::vector<std::string>& colours)
+std::string worksheetXml(
+    const std::vector<XlsxRow>& rows, const std::vector<double>& widths, const std::vector<std::string>& colours)
 {
     std::string out;
     size_t cells = 0;
@@ -325,8 +302,8 @@ std::vector<uint8_t> writeXlsx(const std::vector<XlsxSheet>& sheets)
         rels += "<Relationship Id=\"rId" + i + "\" Type=\"";
         rels += kRelNs;
         rels += "/worksheet\" Target=\"worksheets/sheet" + i + ".xml\"/>";
-        entries.push_back({"xl/worksheets/sheet" + i + ".xml",
-                           bytesOf(worksheetXml(sheets[k].rows, sheets[k].widths, colours))});
+        entries.push_back(
+            {"xl/worksheets/sheet" + i + ".xml", bytesOf(worksheetXml(sheets[k].rows, sheets[k].widths, colours))});
     }
     types += "</Types>";
     workbook += "</sheets></workbook>";

@@ -26,21 +26,18 @@ constexpr std::string_view noCurlGet = "The curl command is not installed.";
 constexpr std::string_view noCurlDownload =
     "The curl command is not installed, so Quenmark cannot download the update.";
 
-HttpResult failure(std::string text)
-{
-    return HttpResult{false, 0, std::move(text)};
-}
+HttpResult failure(std::string text) { return HttpResult{false, 0, std::move(text)}; }
 
-std::string errnoText(int error)
-{
-    return std::strerror(error);
-}
+std::string errnoText(int error) { return std::strerror(error); }
 
 // A descriptor closed when it goes out of scope.
 class Fd {
 public:
     Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
+    explicit Fd(int fd)
+        : m_fd(fd)
+    {
+    }
     ~Fd() { reset(); }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -184,7 +181,7 @@ void check(int error)
 // exactly its three standard streams, and no curl of another thread keeps
 // this one's pipes open.
 CurlRun runCurl(const std::string& program, const std::vector<std::string>& args,
-                const std::optional<std::string_view>& input, const HttpCancel* cancel)
+    const std::optional<std::string_view>& input, const HttpCancel* cancel)
 {
     ignoreSigpipe();
     Fd outRead, outWrite, inRead, inWrite;
@@ -289,10 +286,7 @@ CurlRun runCurl(const std::string& program, const std::vector<std::string>& args
     return run;
 }
 
-std::string exitMessage(int exitCode)
-{
-    return "curl exited with code " + std::to_string(exitCode);
-}
+std::string exitMessage(int exitCode) { return "curl exited with code " + std::to_string(exitCode); }
 
 // A status text of digits only that fits an int32; anything else is 0.
 std::int32_t readStatus(std::string_view text)
@@ -351,21 +345,18 @@ std::optional<HttpsUrl> splitHttpsUrl(std::string_view url)
     return HttpsUrl{std::string(rest.substr(0, slash)), std::string(rest.substr(slash))};
 }
 
-int curlTimeLimit(int timeoutMs)
-{
-    return timeoutMs < 2000 ? 1 : timeoutMs / 1000;
-}
+int curlTimeLimit(int timeoutMs) { return timeoutMs < 2000 ? 1 : timeoutMs / 1000; }
 
 // Besides the fixed order, every command restricts curl to https (redirects
 // included: an https address must never lead to plain http) and turns off
 // its URL globbing, which would otherwise expand "{a,b}" or "[1-3]" in an
 // address into several requests with their outputs joined.
-std::vector<std::string> curlPostArguments(std::string_view url, std::string_view contentType, int timeoutMs,
-                                           const std::string& headerFile)
+std::vector<std::string> curlPostArguments(
+    std::string_view url, std::string_view contentType, int timeoutMs, const std::string& headerFile)
 {
     std::vector<std::string> args = {"-sS", "--proto", "=https", "--globoff", "--max-time",
-                                     std::to_string(curlTimeLimit(timeoutMs)), "-X", "POST", "-H",
-                                     "Content-Type: " + std::string(contentType), "-H", "Accept: application/json"};
+        std::to_string(curlTimeLimit(timeoutMs)), "-X", "POST", "-H", "Content-Type: " + std::string(contentType), "-H",
+        "Accept: application/json"};
     if (!headerFile.empty()) {
         args.push_back("-H");
         args.push_back("@" + headerFile);
@@ -378,14 +369,14 @@ std::vector<std::string> curlPostArguments(std::string_view url, std::string_vie
 
 std::vector<std::string> curlGetArguments(std::string_view url, int timeoutMs)
 {
-    return {"-sS", "--proto", "=https", "--globoff", "-L", "--max-time", std::to_string(curlTimeLimit(timeoutMs)),
-            "-H", "Accept: application/json", "-A", "Quenmark", "-w", "\n%{http_code}", std::string(url)};
+    return {"-sS", "--proto", "=https", "--globoff", "-L", "--max-time", std::to_string(curlTimeLimit(timeoutMs)), "-H",
+        "Accept: application/json", "-A", "Quenmark", "-w", "\n%{http_code}", std::string(url)};
 }
 
 std::vector<std::string> curlDownloadArguments(std::string_view url, const std::string& targetPath)
 {
-    return {"-sS", "--proto", "=https", "--globoff", "-L", "--max-time", "1800", "-A", "Quenmark", "-o",
-            targetPath, "-w", "%{http_code}", std::string(url)};
+    return {"-sS", "--proto", "=https", "--globoff", "-L", "--max-time", "1800", "-A", "Quenmark", "-o", targetPath,
+        "-w", "%{http_code}", std::string(url)};
 }
 
 HttpResult readTransferOutput(std::string_view output, int exitCode)
@@ -410,8 +401,8 @@ DownloadOutcome readDownloadOutput(std::string_view output, int exitCode)
     std::string_view statusText = text.size() > 3 ? text.substr(text.size() - 3) : text;
     std::int32_t status = readStatus(statusText);
     if (exitCode != 0 || status == 0) {
-        std::string message = text.size() < 4 ? exitMessage(exitCode)
-                                               : std::string(trimAsciiBlanks(text.substr(0, text.size() - 3)));
+        std::string message =
+            text.size() < 4 ? exitMessage(exitCode) : std::string(trimAsciiBlanks(text.substr(0, text.size() - 3)));
         return {failure(std::move(message)), true};
     }
     return {HttpResult{true, status, ""}, status != 200};
@@ -429,7 +420,8 @@ std::optional<std::string> findCurl()
         if (!dir.empty()) {
             std::string candidate = std::string(dir) + "/curl";
             struct stat info;
-            if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+            if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode)
+                && ::access(candidate.c_str(), X_OK) == 0)
                 return candidate;
         }
         if (colon == std::string_view::npos)
@@ -438,60 +430,72 @@ std::optional<std::string> findCurl()
     }
 }
 
-HttpResult httpPost(std::string_view url, std::string_view body, std::string_view contentType, int timeoutMs,
-                    const std::vector<std::string>& extraHeaders, const HttpCancel* cancel)
+namespace {
+
+// What a transfer checks before it starts a child: an https address, a curl
+// to run and a token not yet cancelled. Exactly one of the two is set.
+struct TransferStart {
+    std::string curl;
+    std::optional<HttpResult> refusal;
+};
+
+TransferStart startTransfer(std::string_view url, std::string_view noCurl, const HttpCancel* cancel)
 {
     if (!splitHttpsUrl(url))
-        return failure("Not an https:// address: " + std::string(url));
+        return {{}, failure("Not an https:// address: " + std::string(url))};
     std::optional<std::string> curl = findCurl();
     if (!curl)
-        return failure(std::string(noCurlPost));
+        return {{}, failure(std::string(noCurl))};
     if (cancel && cancel->cancelled())
-        return failure(std::string(httpCancelledMessage));
+        return {{}, failure(std::string(httpCancelledMessage))};
+    return {std::move(*curl), std::nullopt};
+}
+
+// A transfer whose answer is curl's report: `run` starts curl (given its
+// path) and waits for it.
+template <typename Run>
+HttpResult runTransfer(std::string_view url, std::string_view noCurl, const HttpCancel* cancel, Run&& run)
+{
+    TransferStart start = startTransfer(url, noCurl, cancel);
+    if (start.refusal)
+        return std::move(*start.refusal);
     try {
-        RemovedFile headers;
-        if (!extraHeaders.empty())
-            writeHeaderFile(headers, extraHeaders);
-        CurlRun run = runCurl(*curl, curlPostArguments(url, contentType, timeoutMs, headers.path), body, cancel);
-        if (run.cancelled)
+        CurlRun result = run(start.curl);
+        if (result.cancelled)
             return failure(std::string(httpCancelledMessage));
-        return readTransferOutput(run.output, run.exitCode);
+        return readTransferOutput(result.output, result.exitCode);
     } catch (const std::exception& e) {
         return failure(e.what());
     }
+}
+
+}  // namespace
+
+HttpResult httpPost(std::string_view url, std::string_view body, std::string_view contentType, int timeoutMs,
+    const std::vector<std::string>& extraHeaders, const HttpCancel* cancel)
+{
+    return runTransfer(url, noCurlPost, cancel, [&](const std::string& curl) {
+        RemovedFile headers;
+        if (!extraHeaders.empty())
+            writeHeaderFile(headers, extraHeaders);
+        return runCurl(curl, curlPostArguments(url, contentType, timeoutMs, headers.path), body, cancel);
+    });
 }
 
 HttpResult httpGet(std::string_view url, int timeoutMs, const HttpCancel* cancel)
 {
-    if (!splitHttpsUrl(url))
-        return failure("Not an https:// address: " + std::string(url));
-    std::optional<std::string> curl = findCurl();
-    if (!curl)
-        return failure(std::string(noCurlGet));
-    if (cancel && cancel->cancelled())
-        return failure(std::string(httpCancelledMessage));
-    try {
-        CurlRun run = runCurl(*curl, curlGetArguments(url, timeoutMs), std::nullopt, cancel);
-        if (run.cancelled)
-            return failure(std::string(httpCancelledMessage));
-        return readTransferOutput(run.output, run.exitCode);
-    } catch (const std::exception& e) {
-        return failure(e.what());
-    }
+    return runTransfer(url, noCurlGet, cancel,
+        [&](const std::string& curl) { return runCurl(curl, curlGetArguments(url, timeoutMs), std::nullopt, cancel); });
 }
 
 HttpResult httpDownload(std::string_view url, const std::string& targetPath, const HttpCancel* cancel)
 {
-    if (!splitHttpsUrl(url))
-        return failure("Not an https:// address: " + std::string(url));
-    std::optional<std::string> curl = findCurl();
-    if (!curl)
-        return failure(std::string(noCurlDownload));
-    if (cancel && cancel->cancelled())
-        return failure(std::string(httpCancelledMessage));
+    TransferStart start = startTransfer(url, noCurlDownload, cancel);
+    if (start.refusal)
+        return std::move(*start.refusal);
     DownloadOutcome outcome;
     try {
-        CurlRun run = runCurl(*curl, curlDownloadArguments(url, targetPath), std::nullopt, cancel);
+        CurlRun run = runCurl(start.curl, curlDownloadArguments(url, targetPath), std::nullopt, cancel);
         if (run.cancelled)
             outcome = {failure(std::string(httpCancelledMessage)), true};
         else

@@ -22,19 +22,9 @@ std::string repeat(std::string_view s, size_t n)
 size_t countKind(const MarkdownNode* root, MarkdownNodeKind kind)
 {
     size_t count = 0;
-    const MarkdownNode* n = root;
-    for (;;) {
+    for (const MarkdownNode* n = root; n; n = nextInSubtree(root, n))
         count += n->kind == kind;
-        if (n->firstChild) {
-            n = n->firstChild;
-            continue;
-        }
-        while (n != root && !n->next)
-            n = n->parent;
-        if (n == root)
-            return count;
-        n = n->next;
-    }
+    return count;
 }
 
 // Depth of the chain of first children of the given kinds below `n`.
@@ -142,7 +132,9 @@ TEST(MarkdownPathological, CodeHtmlAutolinks)
     EXPECT_EQ(link->next->literal.size(), 100000u);
 
     std::string nul("a\0b\0", 4);
-    EXPECT_EQ(textOf(nul), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(textOf(nul),
+        "a\xEF\xBF\xBD"
+        "b\xEF\xBF\xBD");
 }
 
 }  // namespace

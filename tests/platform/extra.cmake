@@ -1,20 +1,6 @@
 # Scripts that start their own Xvfb server and drive test programs in it.
-file(GLOB xvfb_scripts CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/platform/xvfb/*.py)
-foreach(script IN LISTS xvfb_scripts)
-  get_filename_component(name ${script} NAME_WE)
-  if(NOT name MATCHES "^_")
-    add_test(NAME xvfb_${name} COMMAND /usr/bin/python3 ${script} ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
-    set_tests_properties(xvfb_${name} PROPERTIES TIMEOUT 300)
-  endif()
-endforeach()
+qm_script_tests(xvfb ${CMAKE_CURRENT_SOURCE_DIR}/platform/xvfb 300)
 
 # Scripts that start their own headless Wayland compositors (weston, and
 # sway as nobody) and drive the demo program in them.
-file(GLOB compositor_scripts CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/platform/compositor/*.py)
-foreach(script IN LISTS compositor_scripts)
-  get_filename_component(name ${script} NAME_WE)
-  if(NOT name MATCHES "^_")
-    add_test(NAME compositor_${name} COMMAND /usr/bin/python3 ${script} ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
-    set_tests_properties(compositor_${name} PROPERTIES TIMEOUT 300)
-  endif()
-endforeach()
+qm_script_tests(compositor ${CMAKE_CURRENT_SOURCE_DIR}/platform/compositor 300)

@@ -15,24 +15,17 @@
 #include "export/icalendar.h"
 #include "export/ofx_export.h"
 #include "export/xlsx.h"
+#include "hex_text.h"
 #include "model/budget.h"
 #include "model/budget_json.h"
 
 namespace {
 
-std::string unhex(const std::string& hex)
-{
-    std::string out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out += char(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return out;
-}
-
 qm::XlsxCell cellFrom(const qm::Json& j)
 {
     qm::XlsxCell c;
     c.kind = uint8_t(j.value("k", 0));
-    c.text = unhex(j.value("t", std::string()));
+    c.text = qm::testing_hex::fromHex(j.value("t", std::string()));
     c.value = j.value("v", 0.0);
     c.bold = j.value("b", false);
     c.header = j.value("h", false);
@@ -45,7 +38,7 @@ std::vector<qm::XlsxSheet> sheetsFrom(const qm::Json& spec)
     std::vector<qm::XlsxSheet> sheets;
     for (const qm::Json& s : spec.at("sheets")) {
         qm::XlsxSheet sheet;
-        sheet.name = unhex(s.value("name", std::string()));
+        sheet.name = qm::testing_hex::fromHex(s.value("name", std::string()));
         for (const qm::Json& w : s.value("widths", qm::Json::array()))
             sheet.widths.push_back(w.get<double>());
         for (const qm::Json& r : s.value("rows", qm::Json::array())) {
@@ -79,8 +72,8 @@ int main(int argc, char** argv)
     if (args.size() == 7 && args[0] == "ics") {
         qm::BudgetPtr b = budgetFrom(args[1]);
         int64_t epoch = std::atoll(args[5].c_str());
-        std::string text = qm::writeICalendar(*b, qm::parseIso(args[2]), qm::parseIso(args[3]), args[4],
-                                              qm::kCalendarDomain, [epoch] { return epoch; });
+        std::string text = qm::writeICalendar(
+            *b, qm::parseIso(args[2]), qm::parseIso(args[3]), args[4], qm::kCalendarDomain, [epoch] { return epoch; });
         qm::writeFileDurably(args[6], text);
         return 0;
     }

@@ -6,6 +6,7 @@
 #include "core/json.h"
 #include "export/import_detect.h"
 #include "export/ofx_import.h"
+#include "hex_text.h"
 #include "model/dates.h"
 
 #include <cstdio>
@@ -13,18 +14,7 @@
 #include <string>
 
 using namespace qm;
-
-namespace {
-
-std::string fromHex(const std::string& hex)
-{
-    std::string out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out += char(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return out;
-}
-
-}  // namespace
+using testing_hex::fromHex;
 
 int main(int argc, char** argv)
 {

@@ -12,6 +12,7 @@
 // Texts that may hold any bytes are given in hex where noted.
 #include "core/base64.h"
 #include "core/json.h"
+#include "hex_text.h"
 #include "net/api.h"
 #include "net/http.h"
 #include "net/qr.h"
@@ -30,32 +31,12 @@
 #include <unistd.h>
 
 using namespace qm;
+using testing_hex::fromHex;
+using testing_hex::toHex;
 
 namespace {
 
-std::string toHex(std::string_view bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (char c : bytes) {
-        out += digits[std::uint8_t(c) >> 4];
-        out += digits[std::uint8_t(c) & 15];
-    }
-    return out;
-}
-
-std::string fromHex(std::string_view hex)
-{
-    std::string out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        out += char(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
-    return out;
-}
-
-Json httpJson(const HttpResult& r)
-{
-    return Json{{"ok", r.ok}, {"status", r.status}, {"text", r.text}};
-}
+Json httpJson(const HttpResult& r) { return Json{{"ok", r.ok}, {"status", r.status}, {"text", r.text}}; }
 
 int openFds()
 {
@@ -91,19 +72,19 @@ std::vector<std::string> keysOf(const Json& cmd)
 
 Json envelopeJson(const UpdateEnvelope& e)
 {
-    return Json{{"version", e.version}, {"manifest", e.manifest}, {"signature", toHex(e.signature)},
-                {"base", e.base}, {"notes_url", e.notes_url}};
+    return Json{{"version", e.version}, {"manifest", e.manifest}, {"signature", toHex(e.signature)}, {"base", e.base},
+        {"notes_url", e.notes_url}};
 }
 
 Json run(const Json& cmd)
 {
     std::string op = cmd.at("op");
     if (op == "post") {
-        std::string body = cmd.contains("bodySize") ? std::string(cmd["bodySize"].get<std::size_t>(), 'q')
-                                                    : cmd.value("body", "");
+        std::string body =
+            cmd.contains("bodySize") ? std::string(cmd["bodySize"].get<std::size_t>(), 'q') : cmd.value("body", "");
         std::vector<std::string> headers = cmd.value("headers", std::vector<std::string>());
         return httpJson(httpPost(cmd.at("url").get<std::string>(), body, cmd.value("type", "application/json"),
-                                 cmd.value("timeout", 30000), headers));
+            cmd.value("timeout", 30000), headers));
     }
     if (op == "get")
         return httpJson(httpGet(cmd.at("url").get<std::string>(), cmd.value("timeout", 20000)));
@@ -122,7 +103,7 @@ Json run(const Json& cmd)
             if (cmd.contains("body") && !cmd["body"].is_null())
                 body = cmd["body"];
             result = callApi(cmd.at("server").get<std::string>(), cmd.at("path").get<std::string>(), body,
-                             cmd.value("token", ""), cmd.value("timeout", 30000));
+                cmd.value("token", ""), cmd.value("timeout", 30000));
         } else {
             NetRequest request;
             request.category = RequestCategory(cmd.value("category", 1));
@@ -175,7 +156,7 @@ Json run(const Json& cmd)
         poster.join();
         loader.join();
         return Json{{"posts", posts.load()}, {"downloads", downloads.load()}, {"fdsBefore", fdsBefore},
-                    {"fdsAfter", openFds()}, {"children", children()}};
+            {"fdsAfter", openFds()}, {"children", children()}};
     }
     if (op == "cancel") {
         HttpCancel cancel;
@@ -206,13 +187,13 @@ Json run(const Json& cmd)
     if (op == "reply") {
         UpdateReply reply = parseUpdateReply(cmd.at("body").get<std::string>());
         Json out{{"ok", reply.ok}, {"error", reply.error}, {"current", envelopeJson(reply.current)},
-                 {"major", envelopeJson(reply.major)}};
+            {"major", envelopeJson(reply.major)}};
         std::optional<ManifestFile> asset =
             pickUpdateAsset(reply.current, keysOf(cmd), InstallKind(cmd.value("installKind", int(ikDeb))));
         out["found"] = asset.has_value();
         if (asset)
-            out["asset"] = Json{{"os", asset->os}, {"arch", asset->arch}, {"kind", asset->kind},
-                                {"file", asset->file}, {"size", asset->size}, {"sha256", asset->sha256}};
+            out["asset"] = Json{{"os", asset->os}, {"arch", asset->arch}, {"kind", asset->kind}, {"file", asset->file},
+                {"size", asset->size}, {"sha256", asset->sha256}};
         return out;
     }
     if (op == "qr") {
@@ -226,8 +207,8 @@ Json run(const Json& cmd)
                 row += char('0' + qrModule(code, x, y));
             rows.push_back(row);
         }
-        return Json{{"size", code.size}, {"mask", version == 0 ? qrChosenMask(data) : cmd.value("mask", 0)},
-                    {"rows", rows}};
+        return Json{
+            {"size", code.size}, {"mask", version == 0 ? qrChosenMask(data) : cmd.value("mask", 0)}, {"rows", rows}};
     }
     return Json{{"error", "unknown op"}};
 }

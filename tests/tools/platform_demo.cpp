@@ -30,6 +30,7 @@
 #include "platform/x11/x11_start.h"
 #include "platform/x11/x11_window.h"
 #include "platform/x11/x11_window_internal.h"
+#include "window_capture.h"
 
 #include <dlfcn.h>
 #include <poll.h>
@@ -47,31 +48,46 @@ using namespace qm;
 const char* kindName(uint8_t kind)
 {
     switch (kind) {
-    case weClose: return "weClose";
-    case weResize: return "weResize";
-    case weMouseMove: return "weMouseMove";
-    case weMouseDown: return "weMouseDown";
-    case weMouseUp: return "weMouseUp";
-    case weDoubleClick: return "weDoubleClick";
-    case weScroll: return "weScroll";
-    case weKeyDown: return "weKeyDown";
-    case weKeyUp: return "weKeyUp";
-    case weText: return "weText";
-    case weFocusIn: return "weFocusIn";
-    case weFocusOut: return "weFocusOut";
-    case weMouseLeave: return "weMouseLeave";
-    case weFileDrop: return "weFileDrop";
-    case weScaleChanged: return "weScaleChanged";
-    case weTouchScroll: return "weTouchScroll";
-    case weRotate: return "weRotate";
-    default: return "unknown";
+    case weClose:
+        return "weClose";
+    case weResize:
+        return "weResize";
+    case weMouseMove:
+        return "weMouseMove";
+    case weMouseDown:
+        return "weMouseDown";
+    case weMouseUp:
+        return "weMouseUp";
+    case weDoubleClick:
+        return "weDoubleClick";
+    case weScroll:
+        return "weScroll";
+    case weKeyDown:
+        return "weKeyDown";
+    case weKeyUp:
+        return "weKeyUp";
+    case weText:
+        return "weText";
+    case weFocusIn:
+        return "weFocusIn";
+    case weFocusOut:
+        return "weFocusOut";
+    case weMouseLeave:
+        return "weMouseLeave";
+    case weFileDrop:
+        return "weFileDrop";
+    case weScaleChanged:
+        return "weScaleChanged";
+    case weTouchScroll:
+        return "weTouchScroll";
+    case weRotate:
+        return "weRotate";
+    default:
+        return "unknown";
     }
 }
 
-double now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 void emit(const Json& j)
 {
@@ -129,17 +145,6 @@ void drawScene(Renderer& r, const GlyphAtlasRef& font, int32_t width, int32_t he
     flushRenderer(r);
 }
 
-ImagePtr readFramebuffer(int32_t width, int32_t height)
-{
-    ImagePtr image = newImage(width, height, 4);
-    qm::glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    qm::glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image->pixels.data());
-    flipVertical(*image);
-    for (size_t i = 3; i < image->pixels.size(); i += 4)
-        image->pixels[i] = 255; // the window shows no alpha
-    return image;
-}
-
 std::string readLine(std::string& buffer, bool& ended)
 {
     for (;;) {
@@ -195,7 +200,7 @@ int main(int argc, char** argv)
                                         return nullptr;
                                     return dlopen(soname, RTLD_NOW | RTLD_GLOBAL);
                                 },
-                                [](void* library, const char* symbol) { return dlsym(library, symbol); }});
+                [](void* library, const char* symbol) { return dlsym(library, symbol); }});
         else {
             std::fprintf(stderr, "platform_demo: unknown option %s\n", a.c_str());
             return 2;
@@ -250,7 +255,7 @@ int main(int argc, char** argv)
                 setCursor(*window, CursorKind(std::stoi(arg)));
                 emit(Json{{"cursor", std::stoi(arg)}});
             } else if (command == "save") {
-                savePng(*readFramebuffer(window->width, window->height), arg);
+                savePng(*testing_capture::readWindowFramebuffer(window->width, window->height), arg);
                 emit(Json{{"saved", arg}});
             } else if (command == "info") {
                 emit(stateJson(*window));

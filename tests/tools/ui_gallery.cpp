@@ -21,27 +21,27 @@
 #include "ui/combo_box.h"
 #include "ui/context.h"
 #include "ui/env_switches.h"
-#include "ui/icons.h"
 #include "ui/hit_test.h"
+#include "ui/icons.h"
 #include "ui/input.h"
 #include "ui/label.h"
 #include "ui/layout.h"
 #include "ui/menu.h"
 #include "ui/scroll_area.h"
 #include "ui/text_input.h"
-#include "ui/widget_state.h"
-#include "ui/window.h"
-#include "ui/wrap.h"
 #include "ui/tooltip.h"
 #include "ui/trail.h"
 #include "ui/widget_id.h"
+#include "ui/widget_state.h"
+#include "ui/window.h"
+#include "ui/wrap.h"
+#include "window_capture.h"
 
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
 
 namespace {
 
@@ -75,10 +75,7 @@ struct Gallery {
     int64_t formFieldId = 0;
 };
 
-void heading(UiContext& ctx, const char* text)
-{
-    textBlock(ctx, text, 0, 0, 1, 1);
-}
+void heading(UiContext& ctx, const char* text) { textBlock(ctx, text, 0, 0, 1, 1); }
 
 void labelsPage(UiContext& ctx, Gallery& g)
 {
@@ -90,13 +87,13 @@ void labelsPage(UiContext& ctx, Gallery& g)
     textBlock(ctx, "A secondary label, and a tertiary one below.", 0, 0, 1, 0);
     textBlock(ctx, "Tertiary text.", 0, 0, 2, 0);
     std::string link = textBlock(ctx, "Read the user guide or visit the web site.", 0, 0, 0, 0,
-                                 {{"user guide", "#guide"}, {"web site", "https://example.org"}});
+        {{"user guide", "#guide"}, {"web site", "https://example.org"}});
     if (!link.empty())
         emit(Json{{"link", link}});
     link = wrappedLabel(ctx,
-                        "A paragraph that wraps to the width of the page. Plans made today show on the calendar "
-                        "tomorrow; the help pages explain how balances are carried from one month to the next.",
-                        0, 0, {{"help pages", "#help"}});
+        "A paragraph that wraps to the width of the page. Plans made today show on the calendar "
+        "tomorrow; the help pages explain how balances are carried from one month to the next.",
+        0, 0, {{"help pages", "#help"}});
     if (!link.empty())
         emit(Json{{"link", link}});
 
@@ -139,7 +136,7 @@ void iconsPage(UiContext& ctx)
         double x = pad + (i % columns) * cell, y = pad + (i / columns) * dp(ctx, 58);
         drawIcon(*ctx.renderer, IconKind(k), {x + (cell - icon) / 2, y, icon, icon}, ink, 1.0);
         uiDrawText(ctx, std::string(iconName(IconKind(k))).substr(2), {x, y + icon + dp(ctx, 2), cell, dp(ctx, 16)},
-                   ctx.theme.base[slotTextSecondary], 0.5, smallFontSize(ctx) - dp(ctx, 2), 0);
+            ctx.theme.base[slotTextSecondary], 0.5, smallFontSize(ctx) - dp(ctx, 2), 0);
     }
 }
 
@@ -155,12 +152,13 @@ void formsPage(UiContext& ctx, Gallery& g)
     double half = (ctx.viewWidth - 3 * pad) / 2;
     pushLayout(ctx, {pad, pad, half, ctx.viewHeight - 2 * pad});
     heading(ctx, "Text fields");
-    commit("Description", textInput(ctx, "Description", g.description, "What is it for?", 0, false, false),
-           g.description);
+    commit(
+        "Description", textInput(ctx, "Description", g.description, "What is it for?", 0, false, false), g.description);
     commit("Password", textInput(ctx, "Password", g.password, "Password", 0, false, true), g.password);
     commit("Disabled", textInput(ctx, "Disabled", g.disabled, "", 0, true, false), g.disabled);
     Rect amountRect = nextLayoutRect(ctx, rowHeight(ctx), dp(ctx, 160));
-    commit("Amount", textEdit(ctx, widgetId(ctx, "Amount"), g.amount, amountRect, "0.00", false, true, false), g.amount);
+    commit(
+        "Amount", textEdit(ctx, widgetId(ctx, "Amount"), g.amount, amountRect, "0.00", false, true, false), g.amount);
     heading(ctx, "Progress");
     progressBar(ctx, 0.3, "Uploading 3 of 10");
     progressBar(ctx, 1.0, "Done");
@@ -198,15 +196,15 @@ void formsPage(UiContext& ctx, Gallery& g)
     endScrollArea(ctx, "outer");
 }
 
-const std::vector<std::string> kRepeats = {"Once", "Every day", "Every week", "Every two weeks", "Every month",
-                                           "Every year"};
+const std::vector<std::string> kRepeats = {
+    "Once", "Every day", "Every week", "Every two weeks", "Every month", "Every year"};
 const std::vector<std::string> kThemes = {"Light", "Dark", "Follow the system"};
 
 std::vector<std::string> categories()
 {
     std::vector<std::string> out;
     for (const char* c : {"Groceries", "Rent", "Utilities", "Transport", "Insurance", "Eating out", "Health",
-                          "Clothing", "Gifts", "Holidays", "Savings", "Salary", "Interest", "Fees", "Other"})
+             "Clothing", "Gifts", "Holidays", "Savings", "Salary", "Interest", "Fees", "Other"})
         out.push_back(c);
     return out;
 }
@@ -248,8 +246,8 @@ void dialogsPage(UiContext& ctx, Gallery& g)
     comboBox(ctx, widgetId(ctx, "Bottom"), g.bottom, kRepeats, low, false);
     popLayout(ctx);
 
-    if (beginWindow(ctx, "resizable", "Resizable window", g.resizable, dp(ctx, 360), dp(ctx, 260), false, true, true,
-                    false)) {
+    if (beginWindow(
+            ctx, "resizable", "Resizable window", g.resizable, dp(ctx, 360), dp(ctx, 260), false, true, true, false)) {
         wrappedLabel(ctx, "Drag the title to move this window and the grip at its bottom right to resize it.", 1, 0);
         endWindow(ctx);
     }
@@ -278,7 +276,7 @@ void dialogsPage(UiContext& ctx, Gallery& g)
         endWindow(ctx);
     }
     if (beginWindow(ctx, "message", "Delete transaction", g.message, dp(ctx, 380),
-                    fitWindowHeight(ctx, g.message, dp(ctx, 300)), true, true, false, true)) {
+            fitWindowHeight(ctx, g.message, dp(ctx, 300)), true, true, false, true)) {
         wrappedLabel(ctx, "Delete \"Groceries\" and every later occurrence? This cannot be undone.", 0, 0);
         windowFooter(ctx, 0);
         beginRow(ctx, rowHeight(ctx), {-1, dp(ctx, 100), dp(ctx, 100)});
@@ -303,17 +301,6 @@ double scrollOffset(UiContext& ctx, const std::vector<const char*>& path)
     return offset;
 }
 
-ImagePtr readFramebuffer(int32_t width, int32_t height)
-{
-    ImagePtr image = newImage(width, height, 4);
-    qm::glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    qm::glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image->pixels.data());
-    flipVertical(*image);
-    for (size_t i = 3; i < image->pixels.size(); i += 4)
-        image->pixels[i] = 255;
-    return image;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -330,7 +317,8 @@ int main(int argc, char** argv)
     }
     auto atlas = [](BuiltinFont f) { return newGlyphAtlas(parseTrueType(builtinFontFile(f)), 1024); };
     RendererRef renderer = newRenderer();
-    UiContextRef ctx = newUiContext(window, renderer, atlas(BuiltinFont::sansRegular), atlas(BuiltinFont::sansSemiBold));
+    UiContextRef ctx =
+        newUiContext(window, renderer, atlas(BuiltinFont::sansRegular), atlas(BuiltinFont::sansSemiBold));
     if (sw.theme == "dark")
         fillDarkTheme(ctx->theme);
     ctx->recorder = std::make_unique<WidgetRecorder>();
@@ -383,7 +371,7 @@ int main(int argc, char** argv)
             emit(Json{{"action", actionTrail().back()}});
         }
         if (!sw.shotPath.empty() && frames >= sw.shotFrames) {
-            savePng(*readFramebuffer(window->width, window->height), sw.shotPath);
+            savePng(*testing_capture::readWindowFramebuffer(window->width, window->height), sw.shotPath);
             break;
         }
         swapBuffers(*window);
@@ -397,11 +385,13 @@ int main(int argc, char** argv)
     emit(Json{{"widgets", widgets}});
     if (page == "dialogs") {
         std::shared_ptr<TextEditState> field = textEditState(*ctx, g.formFieldId);
-        emit(Json{{"formField", {{"bound", g.formDescription}, {"buffer", field->buffer}, {"editing", field->editing},
-                                 {"open", g.form.open}}}});
+        emit(Json{{"formField",
+            {{"bound", g.formDescription}, {"buffer", field->buffer}, {"editing", field->editing},
+                {"open", g.form.open}}}});
     }
     if (page == "forms")
-        emit(Json{{"scroll", {{"outer", scrollOffset(*ctx, {"outer"})}, {"inner", scrollOffset(*ctx, {"outer", "inner"})}}}});
+        emit(Json{
+            {"scroll", {{"outer", scrollOffset(*ctx, {"outer"})}, {"inner", scrollOffset(*ctx, {"outer", "inner"})}}}});
     emit(Json{{"frames", frames}});
     closeWindow(*window);
     return 0;

@@ -2,11 +2,16 @@
 them again by their process id: weston (as the current user) and sway (as
 nobody, since it refuses to run as root)."""
 import contextlib
+import json
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "xvfb"))
+from _procs import stop  # noqa: E402
 
 
 def _wait_socket(rt, name, proc, timeout=20):
@@ -18,16 +23,6 @@ def _wait_socket(rt, name, proc, timeout=20):
             return False
         time.sleep(0.05)
     return False
-
-
-def _stop(proc):
-    if proc.poll() is None:
-        proc.terminate()
-        try:
-            proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
 
 
 def client_env(rt, socket, extra=None):
@@ -56,7 +51,7 @@ def weston():
             raise RuntimeError("weston did not start")
         yield Weston(rt, proc)
     finally:
-        _stop(proc)
+        stop(proc)
         log.close()
         shutil.rmtree(rt, ignore_errors=True)
 
@@ -70,6 +65,18 @@ class Sway:
         out = subprocess.run(["swaymsg", *args], env=dict(self.env, SWAYSOCK=self.swaysock()),
                              capture_output=True, text=True, timeout=30)
         return out.stdout
+
+    def window_rect(self, pid):
+        """The layout rectangle of the window of process `pid`, or None."""
+        def walk(node):
+            if node.get("pid") == pid:
+                return node["rect"]
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                found = walk(child)
+                if found:
+                    return found
+            return None
+        return walk(json.loads(self.msg("-t", "get_tree")))
 
     def swaysock(self):
         for name in os.listdir(self.rt):
@@ -99,6 +106,6 @@ def sway(config=""):
             time.sleep(0.05)
         yield s
     finally:
-        _stop(proc)
+        stop(proc)
         log.close()
         shutil.rmtree(rt, ignore_errors=True)

@@ -8,17 +8,11 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "xvfb"))
+from _checks import check, finish  # noqa: E402
 from _wayland import sway  # noqa: E402
 from _xvfb import xvfb  # noqa: E402
 
 FALLBACK = "Quenmark: Wayland not used (cannot connect to the Wayland compositor), using X11"
-failures = []
-
-
-def check(name, ok, detail=""):
-    print(("ok " if ok else "FAIL ") + name + (f": {detail}" if detail and not ok else ""))
-    if not ok:
-        failures.append(name)
 
 
 def run_demo(build, env, args=()):
@@ -71,9 +65,7 @@ def main():
         for name, env, args, expected in rows:
             got = run_demo(build, env, args)
             check(name, got == expected, f"got {got}, expected {expected}")
-    if failures:
-        print("FAILED:", ", ".join(failures))
-        sys.exit(1)
+    finish()
 
 
 if __name__ == "__main__":

@@ -9,17 +9,11 @@ import time
 
 sys.path.insert(0, os.path.dirname(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "xvfb"))
+from _checks import check, finish  # noqa: E402
 from _demo import Demo  # noqa: E402
 from _wayland import sway  # noqa: E402
 
-failures = []
 KEYS = ("weKeyDown", "weKeyUp", "weText")
-
-
-def check(name, ok, detail=""):
-    print(("ok " if ok else "FAIL ") + name + (f": {detail}" if detail and not ok else ""))
-    if not ok:
-        failures.append(name)
 
 
 def typed(s, demo, *args, settle=0.6):
@@ -89,9 +83,7 @@ def main():
         check("3 MB from wl-copy reaches the demo", answer is not None and got == big, len(got))
         code, err = demo.quit()
         check("quit exits 0", code == 0, (code, err))
-    if failures:
-        print("FAILED:", ", ".join(failures))
-        sys.exit(1)
+    finish()
 
 
 if __name__ == "__main__":

@@ -14,17 +14,11 @@ import threading
 
 sys.path.insert(0, os.path.dirname(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "xvfb"))
+from _checks import check, finish  # noqa: E402
 from _demo import Demo  # noqa: E402
 from _wayland import sway  # noqa: E402
 
-failures = []
 POINTER = ("weMouseMove", "weMouseDown", "weMouseUp", "weScroll", "weMouseLeave")
-
-
-def check(name, ok, detail=""):
-    print(("ok " if ok else "FAIL ") + name + (f": {detail}" if detail and not ok else ""))
-    if not ok:
-        failures.append(name)
 
 
 class VirtualPointer:
@@ -67,18 +61,6 @@ class VirtualPointer:
             self.proc.wait()
 
 
-def window_rect(s, pid):
-    def walk(node):
-        if node.get("pid") == pid:
-            return node["rect"]
-        for child in node.get("nodes", []) + node.get("floating_nodes", []):
-            found = walk(child)
-            if found:
-                return found
-        return None
-    return walk(json.loads(s.msg("-t", "get_tree")))
-
-
 def layout(s):
     """The output's rectangle in the layout (there is one output)."""
     return json.loads(s.msg("-t", "get_outputs"))[0]["rect"]
@@ -92,7 +74,7 @@ def pointer_events(demo, settle=0.3):
 def move_to(s, demo, vp, x, y):
     """Moves the pointer to (x, y) in the window's logical coordinates and
     returns the pointer events that follow."""
-    rect, out = window_rect(s, demo.proc.pid), layout(s)
+    rect, out = s.window_rect(demo.proc.pid), layout(s)
     demo.take_events()
     vp.send(f"abs {rect['x'] + x - out['x']} {rect['y'] + y - out['y']} {out['width']} {out['height']} frame")
     return pointer_events(demo)
@@ -191,9 +173,7 @@ def main():
             code, _ = demo.quit()
             check("quit exits 0", code == 0, code)
         check_releases(trace_path)
-    if failures:
-        print("FAILED:", ", ".join(failures))
-        sys.exit(1)
+    finish()
 
 
 if __name__ == "__main__":

@@ -1,7 +1,6 @@
 """The Wayland window under sway headless, run as nobody: server-side
 decorations, a grim capture of the window equal to the demo's frame, and
 the output scale going to 1.5 (integer output scale 2)."""
-import json
 import os
 import subprocess
 import sys
@@ -12,29 +11,10 @@ from PIL import Image
 
 sys.path.insert(0, os.path.dirname(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "xvfb"))
+from _checks import check, finish  # noqa: E402
 from _demo import Demo  # noqa: E402
 from _images import rgb  # noqa: E402
 from _wayland import sway  # noqa: E402
-
-failures = []
-
-
-def check(name, ok, detail=""):
-    print(("ok " if ok else "FAIL ") + name + (f": {detail}" if detail and not ok else ""))
-    if not ok:
-        failures.append(name)
-
-
-def window_rect(s, pid):
-    def walk(node):
-        if node.get("pid") == pid:
-            return node["rect"]
-        for child in node.get("nodes", []) + node.get("floating_nodes", []):
-            found = walk(child)
-            if found:
-                return found
-        return None
-    return walk(json.loads(s.msg("-t", "get_tree")))
 
 
 def capture(s, rect, path, scale=None):
@@ -50,7 +30,7 @@ def main():
         demo = Demo(build, s.env)
         check("backend is wayland", demo.state["backend"] == "wayland", demo.state)
         time.sleep(0.5)
-        rect = window_rect(s, demo.proc.pid)
+        rect = s.window_rect(demo.proc.pid)
         check("window in the tree", rect is not None)
         saved = os.path.join(s.rt, "demo.png")
         demo.command("save " + saved, "saved")
@@ -69,7 +49,7 @@ def main():
         # The smaller logical output would cut the floating window off.
         s.msg(f"[pid={demo.proc.pid}]", "move", "position", "0", "0")
         time.sleep(0.5)
-        rect = window_rect(s, demo.proc.pid)
+        rect = s.window_rect(demo.proc.pid)
         demo.command("save " + saved, "saved")
         frame = rgb(saved)
         shot = capture(s, rect, os.path.join(s.rt, "shot2.png"), scale=2)
@@ -79,9 +59,7 @@ def main():
         check("the capture at scale 2 matches the demo's frame", same and mean < 6, (shot.shape, frame.shape, mean))
         code, err = demo.quit()
         check("quit exits 0", code == 0, (code, err))
-    if failures:
-        print("FAILED:", ", ".join(failures))
-        sys.exit(1)
+    finish()
 
 
 if __name__ == "__main__":

@@ -14,17 +14,10 @@ import numpy as np
 
 sys.path.insert(0, os.path.dirname(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "xvfb"))
+from _checks import check, finish  # noqa: E402
 from _demo import Demo  # noqa: E402
 from _images import find, rgb  # noqa: E402
 from _wayland import weston  # noqa: E402
-
-failures = []
-
-
-def check(name, ok, detail=""):
-    print(("ok " if ok else "FAIL ") + name + (f": {detail}" if detail and not ok else ""))
-    if not ok:
-        failures.append(name)
 
 
 def shm_files(rt):
@@ -91,9 +84,7 @@ def main():
         test_capture(build, source, w)
     test_lost_connection(build)
     test_no_link(build)
-    if failures:
-        print("FAILED:", ", ".join(failures))
-        sys.exit(1)
+    finish()
 
 
 if __name__ == "__main__":

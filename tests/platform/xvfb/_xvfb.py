@@ -5,6 +5,8 @@ import os
 import subprocess
 import tempfile
 
+from _procs import stop
+
 
 @contextlib.contextmanager
 def xvfb(size="1280x900x24"):
@@ -22,12 +24,7 @@ def xvfb(size="1280x900x24"):
         env.pop("WAYLAND_DISPLAY", None)
         yield env
     finally:
-        server.terminate()
-        try:
-            server.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            server.kill()
-            server.wait()
+        stop(server)
 
 
 def temp_dir():

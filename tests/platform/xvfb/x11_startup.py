@@ -7,15 +7,8 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(__file__))
+from _checks import check, finish  # noqa: E402
 from _xvfb import temp_dir  # noqa: E402
-
-failures = []
-
-
-def check(name, ok, detail=""):
-    print(("ok " if ok else "FAIL ") + name + (f": {detail}" if detail and not ok else ""))
-    if not ok:
-        failures.append(name)
 
 
 def x11_functions(source):
@@ -58,7 +51,8 @@ def main():
                                  capture_output=True, text=True, timeout=60)
             check("libGL that will not load", run.returncode == 1 and run.stderr == "could not load: libGL.so(.1|)\n",
                   f"{run.returncode} {run.stderr!r}")
-    return 1 if failures else 0
+    finish()
+    return 0
 
 
 if __name__ == "__main__":

@@ -9,17 +9,11 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(__file__))
+from _checks import check, finish  # noqa: E402
 from _demo import Demo  # noqa: E402
 from _xvfb import temp_dir, xvfb  # noqa: E402
 
 FIELDS = ("kind", "x", "y", "button", "dx", "dy", "key", "modifiers", "repeat", "codepoint", "width", "height")
-failures = []
-
-
-def check(name, ok, detail=""):
-    print(("ok " if ok else "FAIL ") + name + (f": {detail}" if detail and not ok else ""))
-    if not ok:
-        failures.append(name)
 
 
 def run(env, *cmd, **kw):
@@ -265,8 +259,8 @@ def main():
         test_properties(build, env)
         test_scale(build, env)
         test_context_fallback(build, env, tmp)
-    print(f"{len(failures)} failed" if failures else "all passed")
-    return 1 if failures else 0
+    finish()
+    return 0
 
 
 if __name__ == "__main__":

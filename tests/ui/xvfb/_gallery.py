@@ -6,22 +6,9 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "platform", "xvfb"))
+from _checks import check, failures, finish  # noqa: E402,F401
+from _procs import JsonLineChild  # noqa: E402
 from _xvfb import temp_dir, xvfb  # noqa: E402,F401
-
-failures = []
-
-
-def check(name, ok, detail=""):
-    print(("ok   " if ok else "FAIL ") + name + ("" if ok else "  " + str(detail)))
-    if not ok:
-        failures.append(name)
-
-
-def finish():
-    if failures:
-        print(f"{len(failures)} check(s) failed")
-        sys.exit(1)
-    print("all checks passed")
 
 
 def parse(stdout):
@@ -63,45 +50,20 @@ def close(a, b, tolerance=2):
     return all(abs(p - q) <= tolerance for p, q in zip(a, b))
 
 
-class LiveGallery:
+class LiveGallery(JsonLineChild):
     """A gallery left running: its JSON lines are collected in a thread, and
     xdotool drives the pointer and keyboard over its window."""
 
     def __init__(self, build, env, page, extra=None):
-        import queue
-        import threading
         self.env = env
-        e = dict(env, ASAN_OPTIONS="detect_leaks=0", **(extra or {}))
-        self.proc = subprocess.Popen([os.path.join(build, "tools", "ui_gallery"), page], env=e,
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, encoding="utf-8")
-        self.lines = queue.Queue()
         self.seen = []
-        threading.Thread(target=self._read, daemon=True).start()
+        e = dict(env, ASAN_OPTIONS="detect_leaks=0", **(extra or {}))
+        super().__init__([os.path.join(build, "tools", "ui_gallery"), page], e)
         layout = self.wait(lambda j: "layout" in j, 60)
         self.rects = {w["label"]: w["rect"] for w in (layout or {}).get("layout", [])}
 
-    def _read(self):
-        for line in self.proc.stdout:
-            line = line.strip()
-            if line.startswith("{"):
-                self.lines.put(json.loads(line))
-        self.lines.put(None)
-
-    def wait(self, match, timeout=10):
-        import queue
-        import time
-        end = time.monotonic() + timeout
-        while time.monotonic() < end:
-            try:
-                item = self.lines.get(timeout=max(0.01, end - time.monotonic()))
-            except queue.Empty:
-                break
-            if item is None:
-                return None
-            self.seen.append(item)
-            if match(item):
-                return item
-        return None
+    def keep(self, item):
+        self.seen.append(item)
 
     def xdo(self, *args):
         import time
