@@ -104,8 +104,12 @@ BENCHMARK_CAPTURE(qmOutlines, "plex_all_glyphs", 1)->Name("qm/plex_all_glyphs")-
 BENCHMARK(qmCachedOutlines)->Name("qm/plex_all_glyphs_cached")->Unit(benchmark::kMicrosecond);
 BENCHMARK(qmLoad)->Name("qm/plex_load_woff")->Unit(benchmark::kMicrosecond);
 #ifdef QM_HAVE_FREETYPE2
-BENCHMARK_CAPTURE(freetypeOutlines, "dejavu_all_glyphs", 0)->Name("freetype/dejavu_all_glyphs")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(freetypeOutlines, "plex_all_glyphs", 1)->Name("freetype/plex_all_glyphs")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(freetypeOutlines, "dejavu_all_glyphs", 0)
+    ->Name("freetype/dejavu_all_glyphs")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(freetypeOutlines, "plex_all_glyphs", 1)
+    ->Name("freetype/plex_all_glyphs")
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(freetypeLoad)->Name("freetype/plex_load_woff")->Unit(benchmark::kMicrosecond);
 #endif
 

@@ -20,7 +20,10 @@ inline Date heavyToday() { return Date{2026, 6, 15}; }
 // distributions.
 class HeavyRandom {
 public:
-    explicit HeavyRandom(uint64_t seed) : m_state(seed) {}
+    explicit HeavyRandom(uint64_t seed)
+        : m_state(seed)
+    {
+    }
     uint64_t next()
     {
         uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
@@ -36,13 +39,13 @@ private:
     uint64_t m_state;
 };
 
-inline const char* const kHeavyAccounts[7] = {"Checking", "Savings", "Credit Card", "Cash", "Brokerage",
-    "Joint", "Travel"};
+inline const char* const kHeavyAccounts[7] = {
+    "Checking", "Savings", "Credit Card", "Cash", "Brokerage", "Joint", "Travel"};
 
 inline std::string heavyRule(HeavyRandom& r)
 {
-    static const char* const weekdays[] = {"monday", "tuesday", "wednesday", "thursday", "friday",
-        "saturday", "sunday"};
+    static const char* const weekdays[] = {
+        "monday", "tuesday", "wednesday", "thursday", "friday", "saturday", "sunday"};
     auto month = [&] { return r.chance(80) ? std::string("every") : std::to_string(r.range(1, 12)); };
     switch (r.range(0, 5)) {
     case 0:

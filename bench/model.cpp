@@ -178,10 +178,7 @@ void mergeDeviceBudget(benchmark::State& state)
     state.counters["adjustments"] = double(other.transaction_adjustments.size());
 }
 
-void scales(benchmark::internal::Benchmark* b)
-{
-    b->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMicrosecond);
-}
+void scales(benchmark::internal::Benchmark* b) { b->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMicrosecond); }
 
 BENCHMARK(balanceOneAccount)->Name("qm/balanceAt_one_account")->Apply(scales);
 BENCHMARK(balanceAllAccounts)->Name("qm/balanceAt_all_accounts")->Apply(scales);

@@ -35,7 +35,8 @@ Bytes photoPixels(int width, int height, int channels, int bytesPerSample)
     for (int y = 0; y < height; y++) {
         for (int x = 0; x < width; x++) {
             for (int c = 0; c < channels; c++) {
-                double v = 128 + 60 * std::sin(x * 0.011 + c) * std::cos(y * 0.017 - c) + 30 * std::sin((x + y) * 0.003);
+                double v =
+                    128 + 60 * std::sin(x * 0.011 + c) * std::cos(y * 0.017 - c) + 30 * std::sin((x + y) * 0.003);
                 int sample = std::clamp(int(v) + int(random() % 9) - 4, 0, 255);
                 if (c == 3)
                     sample = std::clamp(200 + int(random() % 56), 0, 255);
@@ -82,7 +83,7 @@ void appendBytes(png_structp png, png_bytep data, png_size_t length)
 
 // libpng's own writing; level -1 and filters 0 keep its defaults.
 Bytes libpngEncode(const Bytes& pixels, int width, int height, int colourType, int depth, bool interlace,
-                   const Bytes& palette = {}, int level = -1, int filters = 0)
+    const Bytes& palette = {}, int level = -1, int filters = 0)
 {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -91,7 +92,7 @@ Bytes libpngEncode(const Bytes& pixels, int width, int height, int colourType, i
         std::abort();
     png_set_write_fn(png, &out, appendBytes, nullptr);
     png_set_IHDR(png, info, width, height, depth, colourType, interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!palette.empty())
         png_set_PLTE(png, info, reinterpret_cast<png_const_colorp>(palette.data()), int(palette.size() / 3));
     if (level >= 0)
@@ -162,20 +163,20 @@ const std::vector<Case>& cases()
     static std::vector<Case> all = [] {
         std::vector<Case> out;
 #ifdef QM_HAVE_LIBPNG
-        out.push_back({"photo_rgb", libpngEncode(photoPixels(1920, 1080, 3, 1), 1920, 1080, PNG_COLOR_TYPE_RGB, 8, false),
-                       1920 * 1080});
+        out.push_back({"photo_rgb",
+            libpngEncode(photoPixels(1920, 1080, 3, 1), 1920, 1080, PNG_COLOR_TYPE_RGB, 8, false), 1920 * 1080});
         out.push_back({"icon_rgba", libpngEncode(photoPixels(256, 256, 4, 1), 256, 256, PNG_COLOR_TYPE_RGBA, 8, false),
-                       256 * 256});
+            256 * 256});
         out.push_back({"photo_interlaced",
-                       libpngEncode(photoPixels(1920, 1080, 3, 1), 1920, 1080, PNG_COLOR_TYPE_RGB, 8, true), 1920 * 1080});
+            libpngEncode(photoPixels(1920, 1080, 3, 1), 1920, 1080, PNG_COLOR_TYPE_RGB, 8, true), 1920 * 1080});
         Bytes palette;
         for (int i = 0; i < 256; i++)
             palette.insert(palette.end(), {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)});
         Bytes indices = photoPixels(1920, 1080, 1, 1);
-        out.push_back({"palette", libpngEncode(indices, 1920, 1080, PNG_COLOR_TYPE_PALETTE, 8, false, palette),
-                       1920 * 1080});
-        out.push_back({"rgba16", libpngEncode(photoPixels(960, 540, 4, 2), 960, 540, PNG_COLOR_TYPE_RGBA, 16, false),
-                       960 * 540});
+        out.push_back(
+            {"palette", libpngEncode(indices, 1920, 1080, PNG_COLOR_TYPE_PALETTE, 8, false, palette), 1920 * 1080});
+        out.push_back(
+            {"rgba16", libpngEncode(photoPixels(960, 540, 4, 2), 960, 540, PNG_COLOR_TYPE_RGBA, 16, false), 960 * 540});
 #else
         qm::Image photo{1920, 1080, 3, photoPixels(1920, 1080, 3, 1)};
         out.push_back({"photo_rgb", qm::encodePng(photo, true), 1920 * 1080});
@@ -272,7 +273,8 @@ int registerAll()
         benchmark::RegisterBenchmark(("spng/decode_" + c.name).c_str(), spngDecodeBench, c)
             ->Unit(benchmark::kMillisecond);
 #endif
-        benchmark::RegisterBenchmark(("stb/decode_" + c.name).c_str(), stbDecodeBench, c)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("stb/decode_" + c.name).c_str(), stbDecodeBench, c)
+            ->Unit(benchmark::kMillisecond);
     }
     benchmark::RegisterBenchmark("qm/encode_screenshot", qmEncode)->Unit(benchmark::kMillisecond);
 #ifdef QM_HAVE_LIBPNG

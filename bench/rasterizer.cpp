@@ -36,14 +36,14 @@ std::vector<unsigned char> readFont()
 #ifdef QM_HAVE_FREETYPE2
 
 struct Segment {
-    int kind; // 1 line, 2 quadratic, 3 cubic
+    int kind;  // 1 line, 2 quadratic, 3 cubic
     double p[8];
 };
 
 struct PreparedGlyph {
     int width = 0, height = 0;
-    std::vector<Segment> segments; // mask pixels, y down, contours closed
-    FT_Outline outline{};          // moved so the mask's bottom left is the origin
+    std::vector<Segment> segments;  // mask pixels, y down, contours closed
+    FT_Outline outline{};           // moved so the mask's bottom left is the origin
 };
 
 struct Decomposer {

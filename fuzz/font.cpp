@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "codecs/font/cmap.h"
-#include "codecs/font/glyph_data.h"
 #include "codecs/font/font.h"
+#include "codecs/font/glyph_data.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -31,7 +31,8 @@ struct Zlib {
     decltype(&::inflateEnd) end;
 };
 
-const Zlib& zlib() {
+const Zlib& zlib()
+{
     static const Zlib z = [] {
         void* lib = dlopen("libz.so.1", RTLD_NOW);
         if (!lib) {
@@ -39,8 +40,8 @@ const Zlib& zlib() {
             std::abort();
         }
         return Zlib{reinterpret_cast<decltype(&::inflateInit2_)>(dlsym(lib, "inflateInit2_")),
-                    reinterpret_cast<decltype(&::inflate)>(dlsym(lib, "inflate")),
-                    reinterpret_cast<decltype(&::inflateEnd)>(dlsym(lib, "inflateEnd"))};
+            reinterpret_cast<decltype(&::inflate)>(dlsym(lib, "inflate")),
+            reinterpret_cast<decltype(&::inflateEnd)>(dlsym(lib, "inflateEnd"))};
     }();
     return z;
 }
@@ -52,7 +53,8 @@ struct Outcome {
     std::vector<uint8_t> bytes;
 };
 
-Outcome zlibInflate(const uint8_t* data, size_t size) {
+Outcome zlibInflate(const uint8_t* data, size_t size)
+{
     const Zlib& z = zlib();
     z_stream s{};
     z.init(&s, -15, ZLIB_VERSION, static_cast<int>(sizeof s));
@@ -69,8 +71,10 @@ Outcome zlibInflate(const uint8_t* data, size_t size) {
             o.ok = true;
             break;
         }
-        if (rc == Z_OK && s.avail_out == 0 && o.bytes.size() <= static_cast<size_t>(outputLimit)) continue;
-        if (rc == Z_BUF_ERROR || (rc == Z_OK && s.avail_in == 0)) o.needsInput = true;
+        if (rc == Z_OK && s.avail_out == 0 && o.bytes.size() <= static_cast<size_t>(outputLimit))
+            continue;
+        if (rc == Z_BUF_ERROR || (rc == Z_OK && s.avail_in == 0))
+            o.needsInput = true;
         o.message = s.msg ? s.msg : "";
         break;
     }
@@ -78,7 +82,8 @@ Outcome zlibInflate(const uint8_t* data, size_t size) {
     return o;
 }
 
-Outcome ours(const uint8_t* data, size_t size) {
+Outcome ours(const uint8_t* data, size_t size)
+{
     Outcome o;
     try {
         o.bytes = qm::inflate({data, size}, false, {}, 0, outputLimit);
@@ -89,43 +94,52 @@ Outcome ours(const uint8_t* data, size_t size) {
     return o;
 }
 
-[[noreturn]] void fail(const char* what, const Outcome& mine, const Outcome& theirs) {
+[[noreturn]] void fail(const char* what, const Outcome& mine, const Outcome& theirs)
+{
     std::fprintf(stderr, "%s: ours %s '%s' (%zu bytes), zlib %s '%s' (%zu bytes)\n", what, mine.ok ? "ok" : "failed",
-                 mine.message.c_str(), mine.bytes.size(), theirs.ok ? "ok" : "failed", theirs.message.c_str(),
-                 theirs.bytes.size());
+        mine.message.c_str(), mine.bytes.size(), theirs.ok ? "ok" : "failed", theirs.message.c_str(),
+        theirs.bytes.size());
     std::abort();
 }
 
-bool lenient(const std::string& zlibMessage) {
+bool lenient(const std::string& zlibMessage)
+{
     static const char* allowed[] = {"invalid stored block lengths", "too many length or distance symbols",
-                                    "invalid code lengths set", "invalid literal/lengths set",
-                                    "invalid distances set"};
+        "invalid code lengths set", "invalid literal/lengths set", "invalid distances set"};
     for (const char* a : allowed)
-        if (zlibMessage == a) return true;
+        if (zlibMessage == a)
+            return true;
     return false;
 }
 
-void differential(const uint8_t* data, size_t size) {
+void differential(const uint8_t* data, size_t size)
+{
     Outcome mine = ours(data, size);
     Outcome theirs = zlibInflate(data, size);
     if (theirs.ok) {
-        if (theirs.bytes.size() > static_cast<size_t>(outputLimit)) return;
-        if (!mine.ok || mine.bytes != theirs.bytes) fail("zlib accepts, we differ", mine, theirs);
+        if (theirs.bytes.size() > static_cast<size_t>(outputLimit))
+            return;
+        if (!mine.ok || mine.bytes != theirs.bytes)
+            fail("zlib accepts, we differ", mine, theirs);
         return;
     }
-    if (!mine.ok) return;
+    if (!mine.ok)
+        return;
     if (theirs.needsInput) {
         // We read zeros past the end; so must zlib, then.
         std::vector<uint8_t> padded(data, data + size);
         padded.resize(size + 17, 0);
         Outcome again = zlibInflate(padded.data(), padded.size());
-        if (again.ok ? again.bytes != mine.bytes : !lenient(again.message)) fail("past the end", mine, again);
+        if (again.ok ? again.bytes != mine.bytes : !lenient(again.message))
+            fail("past the end", mine, again);
         return;
     }
-    if (!lenient(theirs.message)) fail("we accept what zlib rejects", mine, theirs);
+    if (!lenient(theirs.message))
+        fail("we accept what zlib rejects", mine, theirs);
 }
 
-void roundTrip(const uint8_t* data, size_t size) {
+void roundTrip(const uint8_t* data, size_t size)
+{
     int level = size ? data[0] % 10 : 6;
     std::vector<uint8_t> packed = qm::deflateData({data, size}, level, {});
     Outcome back = ours(packed.data(), packed.size());
@@ -137,7 +151,8 @@ void roundTrip(const uint8_t* data, size_t size) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     differential(data, size);
     roundTrip(data, size);
     return 0;

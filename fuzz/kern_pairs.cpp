@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codecs/font/kerning.h"
 #include "codecs/font/font.h"
+#include "codecs/font/kerning.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

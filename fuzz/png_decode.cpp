@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "codecs/image/png.h"
+#include "core/bytes.h"
 #include "core/errors.h"
 
 namespace {
@@ -15,10 +16,7 @@ bool declaresHugeImage(const uint8_t* data, size_t size)
     for (size_t i = 0; i + 12 <= size; i++) {
         if (std::memcmp(data + i, "IHDR", 4) != 0)
             continue;
-        auto be32 = [&](size_t at) {
-            return uint32_t(data[at]) << 24 | uint32_t(data[at + 1]) << 16 | uint32_t(data[at + 2]) << 8 | data[at + 3];
-        };
-        if (uint64_t(be32(i + 4)) * be32(i + 8) > (1u << 22))
+        if (uint64_t(qm::loadBe32(data + i + 4)) * qm::loadBe32(data + i + 8) > (1u << 22))
             return true;
     }
     return false;

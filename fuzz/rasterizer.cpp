@@ -70,10 +70,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (int i = 0; i < count; ++i)
             c[i] = coordinate(in, span);
         switch (op) {
-        case 0: qm::addLine(r, c[0], c[1], c[2], c[3]); break;
-        case 1: qm::addQuadratic(r, c[0], c[1], c[2], c[3], c[4], c[5]); break;
-        case 2: qm::addCubic(r, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]); break;
-        default: qm::clearRasterizer(r); break;
+        case 0:
+            qm::addLine(r, c[0], c[1], c[2], c[3]);
+            break;
+        case 1:
+            qm::addQuadratic(r, c[0], c[1], c[2], c[3], c[4], c[5]);
+            break;
+        case 2:
+            qm::addCubic(r, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
+            break;
+        default:
+            qm::clearRasterizer(r);
+            break;
         }
     }
     static const double powers[] = {1.0, 0.5, 2.2, 0.0, -1.0, std::numeric_limits<double>::quiet_NaN()};

@@ -3,9 +3,10 @@
 // today, or anywhere in the 32-bit range) and the transaction's flags; the
 // rest is the rule text. Nothing may crash or hang, and the expansion's
 // answer must be sorted and inside its range.
+#include "model/recurrence.h"
+#include "core/bytes.h"
 #include "core/errors.h"
 #include "model/occurrences.h"
-#include "model/recurrence.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,12 +17,7 @@
 
 namespace {
 
-int32_t read32(const uint8_t* p)
-{
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return static_cast<int32_t>(v);
-}
+int32_t read32(const uint8_t* p) { return static_cast<int32_t>(qm::loadLe32(p)); }
 
 }  // namespace
 
@@ -50,9 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     t.has_end_date = flags & 8;
     const bool wild = flags & 16;
     const int32_t near = dayNumber(Date{2024, 1, 1});
-    auto day = [&](const uint8_t* p) {
-        return wild ? read32(p) : near + static_cast<int16_t>(p[0] | p[1] << 8);
-    };
+    auto day = [&](const uint8_t* p) { return wild ? read32(p) : near + static_cast<int16_t>(p[0] | p[1] << 8); };
     try {
         // Any fields at all for the single step.
         Date raw{read32(data + 4), read32(data + 8), read32(data + 12)};

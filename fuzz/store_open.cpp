@@ -24,7 +24,8 @@ std::string makeFolder()
 
 void put(const std::string& path, const uint8_t* data, size_t size)
 {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), std::streamsize(size));
 }
 
 }  // namespace
@@ -50,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     store->folder = out;
     qm::saveStore(*store);
     qm::LocalStorePtr back = qm::openStore(out);
-    if (qm::storeDataJson(*back) != qm::storeDataJson(*store) || qm::storeJournalJson(*back) != qm::storeJournalJson(*store))
+    if (qm::storeDataJson(*back) != qm::storeDataJson(*store)
+        || qm::storeJournalJson(*back) != qm::storeJournalJson(*store))
         std::abort();
     return 0;
 }

@@ -11,11 +11,14 @@ missing=0
 for f in "${files[@]}"; do [ -s "$dest/$f" ] || missing=1; done
 [ "$missing" = 0 ] && exit 0
 
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 chmod 755 "$tmp"
 (cd "$tmp" && apt-get download -qq pango1.0-tests 2>/dev/null) || {
-  apt-get -o DPkg::Lock::Timeout=600 update -qq
+  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
   (cd "$tmp" && apt-get download -qq pango1.0-tests)
 }
 dpkg -x "$tmp"/pango1.0-tests_*.deb "$tmp/x"

@@ -6,7 +6,7 @@
 
 namespace qm {
 
-// Space, tab, line feed, vertical tab, form feed, carriage return.
+// The ASCII blanks: 0x20 and the controls 0x09 through 0x0D.
 constexpr bool isAsciiBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';

@@ -1,8 +1,8 @@
 #pragma once
 // Loads and stores of fixed-width integers at any address, each named by its
 // byte order: file formats mix big-endian (fonts, PNG, SHA-2) and
-// little-endian (zip, deflate, Ed25519) fields, and a bare "load32" invites
-// reading one as the other.
+// little-endian (zip, deflate, Ed25519) fields, and a load whose name leaves
+// the order out invites reading one as the other.
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -57,11 +57,35 @@ inline uint16_t loadBe16(const void* p) { return bytes_detail::fromBe(bytes_deta
 inline uint32_t loadBe32(const void* p) { return bytes_detail::fromBe(bytes_detail::loadNative<uint32_t>(p)); }
 inline uint64_t loadBe64(const void* p) { return bytes_detail::fromBe(bytes_detail::loadNative<uint64_t>(p)); }
 
-inline void storeLe16(void* p, uint16_t v) { v = bytes_detail::fromLe(v); std::memcpy(p, &v, sizeof v); }
-inline void storeLe32(void* p, uint32_t v) { v = bytes_detail::fromLe(v); std::memcpy(p, &v, sizeof v); }
-inline void storeLe64(void* p, uint64_t v) { v = bytes_detail::fromLe(v); std::memcpy(p, &v, sizeof v); }
-inline void storeBe16(void* p, uint16_t v) { v = bytes_detail::fromBe(v); std::memcpy(p, &v, sizeof v); }
-inline void storeBe32(void* p, uint32_t v) { v = bytes_detail::fromBe(v); std::memcpy(p, &v, sizeof v); }
-inline void storeBe64(void* p, uint64_t v) { v = bytes_detail::fromBe(v); std::memcpy(p, &v, sizeof v); }
+inline void storeLe16(void* p, uint16_t v)
+{
+    v = bytes_detail::fromLe(v);
+    std::memcpy(p, &v, sizeof v);
+}
+inline void storeLe32(void* p, uint32_t v)
+{
+    v = bytes_detail::fromLe(v);
+    std::memcpy(p, &v, sizeof v);
+}
+inline void storeLe64(void* p, uint64_t v)
+{
+    v = bytes_detail::fromLe(v);
+    std::memcpy(p, &v, sizeof v);
+}
+inline void storeBe16(void* p, uint16_t v)
+{
+    v = bytes_detail::fromBe(v);
+    std::memcpy(p, &v, sizeof v);
+}
+inline void storeBe32(void* p, uint32_t v)
+{
+    v = bytes_detail::fromBe(v);
+    std::memcpy(p, &v, sizeof v);
+}
+inline void storeBe64(void* p, uint64_t v)
+{
+    v = bytes_detail::fromBe(v);
+    std::memcpy(p, &v, sizeof v);
+}
 
 }  // namespace qm

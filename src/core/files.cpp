@@ -55,7 +55,7 @@ void writeAll(int fd, std::string_view text, const std::string& path)
 
 void writeFileDurably(const std::string& path, std::string_view bytes)
 {
-    Fd f {::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+    Fd f{::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
     if (f.fd < 0)
         raiseErrno("Cannot create", path);
     writeAll(f.fd, bytes, path);
@@ -68,7 +68,7 @@ void syncFolderOf(const std::string& path)
 {
     fs::path parent = fs::path(path).parent_path();
     const std::string folder = parent.empty() ? fs::path(".").string() : parent.string();
-    Fd f {::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    Fd f{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (f.fd < 0)
         raiseErrno("Cannot open folder", folder);
     // Some file systems cannot sync a folder; the rename itself stands.
@@ -84,7 +84,7 @@ bool isRegularFile(const std::string& path)
 
 std::string readFile(const std::string& path)
 {
-    Fd f {::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (f.fd < 0)
         raiseErrno("Cannot read", path);
     std::string text;

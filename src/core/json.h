@@ -3,14 +3,14 @@
 // rely on it. Writing is total: invalid UTF-8 in a text is replaced with
 // U+FFFD, doubles take their shortest round-trip form whatever the C locale,
 // and a NaN or infinity is written as null, so the output is always strict JSON.
+#include "core/json_fwd.h"
+
 #include <nlohmann/json.hpp>
 
 #include <string>
 #include <string_view>
 
 namespace qm {
-
-using Json = nlohmann::ordered_json;
 
 // Compact (no blanks outside texts) when indent is negative; otherwise one
 // member per line, indented by that many spaces a level.

@@ -1,5 +1,7 @@
 #include "model/adjustments.h"
 
+#include "model/budget_json.h"
+
 #include <functional>
 
 namespace qm {
@@ -7,19 +9,19 @@ namespace qm {
 namespace {
 
 // The adjustment an occurrence setter changes: the one named by id, else the
-// first (or last) for this transaction and original date; -1 when none.
-int findOccurrence(const Budget& b, int64_t transactionId, Date original, int64_t adjustmentId, bool last)
+// first (or last) for this transaction and original date.
+std::optional<size_t> findOccurrence(
+    const Budget& b, int64_t transactionId, Date original, int64_t adjustmentId, bool last)
 {
     if (adjustmentId != 0) {
-        int i = findAdjustment(b, adjustmentId);
-        if (i >= 0)
+        if (std::optional<size_t> i = findAdjustment(b, adjustmentId))
             return i;
     }
-    int found = -1;
+    std::optional<size_t> found;
     for (size_t i = 0; i < b.transaction_adjustments.size(); ++i) {
         const TransactionAdjustment& a = b.transaction_adjustments[i];
         if (a.transaction_id == transactionId && a.original_date == original) {
-            found = int(i);
+            found = i;
             if (!last)
                 break;
         }
@@ -38,12 +40,12 @@ bool changeOccurrence(LocalStore& store, int64_t transactionId, Date original, i
     const std::function<void(TransactionAdjustment&)>& change, bool create)
 {
     Budget& b = *store.budget;
-    if (findTransaction(b, transactionId) < 0)
+    if (!findTransaction(b, transactionId))
         return false;
-    int i = findOccurrence(b, transactionId, original, adjustmentId, last);
-    if (i >= 0) {
-        change(b.transaction_adjustments[size_t(i)]);
-        journalUpdate(store, b.transaction_adjustments[size_t(i)]);
+    std::optional<size_t> i = findOccurrence(b, transactionId, original, adjustmentId, last);
+    if (i.has_value()) {
+        change(b.transaction_adjustments[*i]);
+        journalUpdate(store, b.transaction_adjustments[*i]);
     } else if (create) {
         TransactionAdjustment a;
         a.transaction_id = transactionId;
@@ -60,8 +62,8 @@ Date originalDateOf(const LocalStore& store, Date date, int64_t adjustmentId)
 {
     if (adjustmentId == 0)
         return date;
-    int i = findAdjustment(*store.budget, adjustmentId);
-    return i < 0 ? date : store.budget->transaction_adjustments[size_t(i)].original_date;
+    std::optional<size_t> i = findAdjustment(*store.budget, adjustmentId);
+    return i ? store.budget->transaction_adjustments[*i].original_date : date;
 }
 
 int64_t putAdjustment(LocalStore& store, TransactionAdjustment a)
@@ -93,20 +95,22 @@ int64_t addAdjustment(LocalStore& store, TransactionAdjustment a)
 
 bool setOccurrenceDate(LocalStore& store, int64_t transactionId, Date original, Date newDate, int64_t adjustmentId)
 {
-    return changeOccurrence(store, transactionId, original, adjustmentId, false,
-        [&](TransactionAdjustment& a) { a.new_date = newDate; }, true);
+    return changeOccurrence(
+        store, transactionId, original, adjustmentId, false, [&](TransactionAdjustment& a) { a.new_date = newDate; },
+        true);
 }
 
 bool setOccurrencePaid(LocalStore& store, int64_t transactionId, Date original, bool paid, int64_t adjustmentId)
 {
-    return changeOccurrence(store, transactionId, original, adjustmentId, false,
-        [&](TransactionAdjustment& a) { a.is_paid = paid; }, true);
+    return changeOccurrence(
+        store, transactionId, original, adjustmentId, false, [&](TransactionAdjustment& a) { a.is_paid = paid; }, true);
 }
 
 bool setOccurrenceAmount(
     LocalStore& store, int64_t transactionId, Date original, double amount, bool hasAmount, int64_t adjustmentId)
 {
-    return changeOccurrence(store, transactionId, original, adjustmentId, true,
+    return changeOccurrence(
+        store, transactionId, original, adjustmentId, true,
         [&](TransactionAdjustment& a) {
             a.has_amount = hasAmount;
             a.amount = hasAmount ? amount : 0;
@@ -117,12 +121,12 @@ bool setOccurrenceAmount(
 bool deleteOccurrence(LocalStore& store, int64_t transactionId, Date original, int64_t adjustmentId)
 {
     Budget& b = *store.budget;
-    if (findTransaction(b, transactionId) < 0)
+    if (!findTransaction(b, transactionId))
         return false;
-    int i = adjustmentId != 0 ? findAdjustment(b, adjustmentId) : -1;
-    if (i >= 0) {
-        b.transaction_adjustments[size_t(i)].is_deleted = true;
-        journalUpdate(store, b.transaction_adjustments[size_t(i)]);
+    std::optional<size_t> i = adjustmentId != 0 ? findAdjustment(b, adjustmentId) : std::nullopt;
+    if (i.has_value()) {
+        b.transaction_adjustments[*i].is_deleted = true;
+        journalUpdate(store, b.transaction_adjustments[*i]);
         return true;
     }
     // Replacing every field drops the occurrence's own amount and paid mark.

@@ -1,8 +1,8 @@
 #pragma once
-// Changes to one occurrence of a transaction, kept as a TransactionAdjustment
-// keyed by the transaction's id and the occurrence's original date (the date
-// the series produces, before any move). The booleans are false only when the
-// transaction does not exist.
+// Edits that touch a single occurrence of a transaction. Each is stored as a
+// TransactionAdjustment found again by two things: the owning transaction's
+// id and the date its series gives that occurrence before the user moved it.
+// The functions answering bool say false only for an unknown transaction.
 #include "model/store.h"
 
 #include <cstdint>

@@ -10,10 +10,10 @@ double balanceAt(const Budget& b, Date date, int64_t accountId)
     int64_t scopeId = 0;
     std::string_view scopeName;
     if (accountId != 0) {
-        int i = findAccount(b, accountId);
-        if (i >= 0) {
+        std::optional<size_t> i = findAccount(b, accountId);
+        if (i.has_value()) {
             scopeId = accountId;
-            scopeName = b.accounts[size_t(i)].name;
+            scopeName = b.accounts[*i].name;
         }
     }
 
@@ -59,13 +59,13 @@ MonthEndBalances monthEndBalances(const Budget& b, int64_t accountId, Date date)
 
 int64_t validAccountId(const Budget& b, int64_t accountId)
 {
-    return findAccount(b, accountId) >= 0 ? accountId : 0;
+    return findAccount(b, accountId).has_value() ? accountId : 0;
 }
 
 std::string accountNameById(const Budget& b, int64_t accountId)
 {
-    int i = findAccount(b, accountId);
-    return i >= 0 ? b.accounts[size_t(i)].name : std::string();
+    std::optional<size_t> i = findAccount(b, accountId);
+    return i.has_value() ? b.accounts[*i].name : std::string();
 }
 
 bool involvesAccount(const Transaction& t, std::string_view accountName)

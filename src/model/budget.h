@@ -1,11 +1,13 @@
 #pragma once
-// The budget document: its records, their JSON form and the lookups by id and
-// by name. Records are plain values; the document is shared by reference.
-#include "core/json.h"
+// The budget document: its records and the lookups by id and by name. Records
+// are plain values; the document is shared by reference. Their JSON form is in
+// model/budget_json.h.
 #include "model/dates.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +20,7 @@ struct Account {
     std::string account_type;  // empty when not set
     std::string color;         // #rrggbb or empty
     int32_t display_order = -1;
-    std::string mask;          // kept and written back unchanged
+    std::string mask;  // kept and written back unchanged
 };
 
 struct Category {
@@ -47,7 +49,7 @@ struct Transaction {
     std::string account;              // the account's name
     std::string transfer_to_account;  // the destination account's name; empty = not a transfer
     bool is_recurring = false;
-    std::string recurring_period;     // rule text; empty for a one-off
+    std::string recurring_period;  // rule text; empty for a one-off
     bool pay_on_business_day = false;
     bool pay_early = false;
     int64_t icon_id = 0;
@@ -59,7 +61,7 @@ struct Transaction {
 struct TransactionAdjustment {
     int64_t id = 0;
     int64_t transaction_id = 0;
-    Date original_date;  // the occurrence date it replaces, after the business-day shift
+    Date original_date;  // which occurrence: its series date once weekends are shifted
     Date new_date;
     bool has_amount = false;
     double amount = 0;
@@ -106,49 +108,15 @@ struct Budget {
 using BudgetPtr = std::shared_ptr<Budget>;
 
 BudgetPtr newBudget();
-// Never fails on content: whatever is missing or unreadable takes its default.
-BudgetPtr budgetFromJson(const Json& node);
-Json budgetToJson(const Budget& budget);
 
-Account accountFromJson(const Json& node);
-Category categoryFromJson(const Json& node);
-CustomIcon iconFromJson(const Json& node);
-Transaction transactionFromJson(const Json& node);
-TransactionAdjustment adjustmentFromJson(const Json& node);
-RunningTotalAdjustment anchorFromJson(const Json& node);
-User userFromJson(const Json& node);
-
-Json accountToJson(const Account& a);
-Json categoryToJson(const Category& c);
-Json iconToJson(const CustomIcon& i);
-Json transactionToJson(const Transaction& t);
-Json adjustmentToJson(const TransactionAdjustment& a);
-Json anchorToJson(const RunningTotalAdjustment& r);
-Json userToJson(const User& u);
-
-// The null rules of the writers.
-Json dateToJson(Date d);
-Json jsonStrOrNull(const std::string& text);
-Json jsonIdOrNull(int64_t id);
-
-// Member readers: a missing key, a null or a value of another kind gives the
-// default. jsonFloat never yields NaN or an infinity: such values, and
-// numbers too large for a double, keep the default.
-int64_t jsonInt(const Json& obj, std::string_view key);
-std::string jsonStr(const Json& obj, std::string_view key);
-bool jsonBool(const Json& obj, std::string_view key);
-double jsonFloat(const Json& obj, std::string_view key, double fallback = 0);
-// found is false (and the date all zero) unless the member is an ISO date text.
-Date jsonDate(const Json& obj, std::string_view key, bool& found);
-
-// Indexes into the budget's lists, or -1.
-int findTransaction(const Budget& b, int64_t id);
-int findCategory(const Budget& b, int64_t id);
-int findAccount(const Budget& b, int64_t id);
-int findAdjustment(const Budget& b, int64_t id);
-int findIcon(const Budget& b, int64_t id);
-int findCategoryByName(const Budget& b, std::string_view name);
-int findAccountByName(const Budget& b, std::string_view name);
+// Indexes into the budget's lists. Id 0 names no account and no icon.
+std::optional<size_t> findTransaction(const Budget& b, int64_t id);
+std::optional<size_t> findCategory(const Budget& b, int64_t id);
+std::optional<size_t> findAccount(const Budget& b, int64_t id);
+std::optional<size_t> findAdjustment(const Budget& b, int64_t id);
+std::optional<size_t> findIcon(const Budget& b, int64_t id);
+std::optional<size_t> findCategoryByName(const Budget& b, std::string_view name);
+std::optional<size_t> findAccountByName(const Budget& b, std::string_view name);
 
 bool isTransfer(const Transaction& t);
 bool isHexColor(std::string_view text);

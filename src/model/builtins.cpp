@@ -79,9 +79,9 @@ std::string defaultCategoryColor(std::string_view name, int64_t fallbackIndex)
 
 std::string categoryNameColor(const Budget& budget, std::string_view name)
 {
-    int i = findCategoryByName(budget, name);
-    if (i >= 0) {
-        const Category& c = budget.categories[size_t(i)];
+    std::optional<size_t> i = findCategoryByName(budget, name);
+    if (i.has_value()) {
+        const Category& c = budget.categories[*i];
         return c.color.empty() ? defaultCategoryColor(name, c.id) : c.color;
     }
     // A stable colour for a name that is no category, so it looks the same
@@ -104,10 +104,10 @@ std::string guessIconKey(std::string_view text)
 
 std::string transactionIconKey(const Budget& budget, const Transaction& t)
 {
-    int i = findIcon(budget, t.icon_id);
-    if (i < 0)
+    std::optional<size_t> i = findIcon(budget, t.icon_id);
+    if (!i)
         return guessIconKey(t.category);
-    const std::string& url = budget.icons[size_t(i)].url;
+    const std::string& url = budget.icons[*i].url;
     if (url.compare(0, builtinIconPrefix.size(), builtinIconPrefix) == 0)
         return url.substr(builtinIconPrefix.size());
     return url;

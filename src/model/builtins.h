@@ -36,26 +36,23 @@ inline constexpr std::array<NamedColor, 11> defaultCategories = {{
 }};
 
 inline constexpr std::array<std::string_view, 10> categoryPalette = {
-    "#378450", "#ad6351", "#ad7b3d", "#4378ad", "#2e828b",
-    "#8160a5", "#a55d96", "#368c74", "#657b3d", "#868d95"};
+    "#378450", "#ad6351", "#ad7b3d", "#4378ad", "#2e828b", "#8160a5", "#a55d96", "#368c74", "#657b3d", "#868d95"};
 
 inline constexpr std::array<std::string_view, 7> defaultAccounts = {
     "Checking", "Savings", "Credit Card", "Cash", "Investment", "Emergency Fund", "Retirement"};
 
-inline constexpr std::array<NamedIcon, 17> defaultIcons = {{
-    {"Dining", "food"}, {"Groceries", "cart"}, {"Shopping", "bag"}, {"Coffee", "coffee"},
-    {"Home", "home"}, {"Car", "car"}, {"Utilities", "bolt"}, {"Phone", "phone"},
-    {"Subscription", "music"}, {"Travel", "plane"}, {"Health", "heart"},
-    {"Fitness", "fitness"}, {"Education", "school"}, {"Gifts", "gift"},
-    {"Income", "wallet"}, {"Savings", "savings"}, {"Other", "tune"},
-}};
+inline constexpr std::array<NamedIcon, 17> defaultIcons = {{{"Dining", "food"}, {"Groceries", "cart"},
+    {"Shopping", "bag"}, {"Coffee", "coffee"}, {"Home", "home"}, {"Car", "car"}, {"Utilities", "bolt"},
+    {"Phone", "phone"}, {"Subscription", "music"}, {"Travel", "plane"}, {"Health", "heart"}, {"Fitness", "fitness"},
+    {"Education", "school"}, {"Gifts", "gift"}, {"Income", "wallet"}, {"Savings", "savings"}, {"Other", "tune"}}};
 
 // The url of a built-in icon is this prefix followed by its key.
 inline constexpr std::string_view builtinIconPrefix = "builtin:";
 inline constexpr std::string_view fallbackIconKey = "tune";
 
-// Seeds each of the category, account and icon lists that is empty; nextId
-// is called once per record, categories first, then accounts, then icons.
+// Fills whichever of the category, account and icon lists are empty. Ids come
+// from nextId, one call for each new record, in the order categories,
+// accounts, icons.
 void addDefaultRecords(Budget& budget, const std::function<int64_t()>& nextId);
 // The built-in colour of a category name (ASCII case ignored), else the
 // palette entry fallbackIndex mod 10.

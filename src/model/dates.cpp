@@ -30,10 +30,9 @@ int32_t checked32(int64_t v)
 // Day 0 was a Thursday.
 int weekdayOfDayNumber(int32_t n) { return (n % 7 + 10) % 7; }
 
-const char* const kMonthNames[12] = {"January", "February", "March", "April", "May", "June",
-    "July", "August", "September", "October", "November", "December"};
-const char* const kWeekdayNames[7] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday",
-    "Saturday", "Sunday"};
+const char* const kMonthNames[12] = {"January", "February", "March", "April", "May", "June", "July", "August",
+    "September", "October", "November", "December"};
+const char* const kWeekdayNames[7] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
 
 // A whole field of ASCII digits with an optional leading sign.
 bool parseField(std::string_view s, int32_t& out)
@@ -59,18 +58,20 @@ bool parseField(std::string_view s, int32_t& out)
 }  // namespace
 
 Date date(int32_t year, int32_t month, int32_t day) { return Date{year, month, day}; }
-Date initDate(int32_t year, int32_t month, int32_t day) { return Date{year, month, day}; }
 Date firstOfMonth(int32_t year, int32_t month) { return Date{year, month, 1}; }
 
-bool isLeapYear(int32_t year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
+bool isLeapYear(int32_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int32_t daysInMonth(int32_t year, int32_t month)
 {
     switch (month) {
-    case 1: case 3: case 5: case 7: case 8: case 10: case 12:
+    case 1:
+    case 3:
+    case 5:
+    case 7:
+    case 8:
+    case 10:
+    case 12:
         return 31;
     case 2:
         return isLeapYear(year) ? 29 : 28;
@@ -203,8 +204,8 @@ std::string formatIso(Date d)
 {
     char buf[40];
     int64_t y = d.year;
-    std::snprintf(buf, sizeof buf, "%s%04lld-%02d-%02d", y < 0 ? "-" : "",
-        static_cast<long long>(y < 0 ? -y : y), d.month, d.day);
+    std::snprintf(buf, sizeof buf, "%s%04lld-%02d-%02d", y < 0 ? "-" : "", static_cast<long long>(y < 0 ? -y : y),
+        d.month, d.day);
     return buf;
 }
 
@@ -261,13 +262,12 @@ Date parseIso(std::string_view text)
     return d;
 }
 
-bool tryParseIso(std::string_view text, Date& out)
+std::optional<Date> tryParseIso(std::string_view text)
 {
     try {
-        out = parseIso(text);
-        return true;
+        return parseIso(text);
     } catch (const ValueError&) {
-        return false;
+        return std::nullopt;
     }
 }
 

@@ -4,6 +4,7 @@
 // runs in 64 bits and raises ValueError when a result leaves the 32-bit range.
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,6 @@ struct Date {
 };
 
 Date date(int32_t year, int32_t month, int32_t day);
-Date initDate(int32_t year, int32_t month, int32_t day);
 Date firstOfMonth(int32_t year, int32_t month);
 
 bool isLeapYear(int32_t year);
@@ -61,7 +61,7 @@ std::string weekdayName(int weekday);
 std::string ordinalSuffix(int64_t n);
 
 Date parseIso(std::string_view text);
-bool tryParseIso(std::string_view text, Date& out);
+std::optional<Date> tryParseIso(std::string_view text);
 
 Date today();
 Date dateFromDateTime(const std::tm& t);

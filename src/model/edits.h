@@ -10,15 +10,11 @@
 
 namespace qm {
 
+// The one answer of every edit the user asks for.
 struct EditResult {
     bool ok = false;
     std::string error;  // "" when ok
     int64_t id = 0;     // the added or updated record; 0 when not ok
-};
-
-struct EditStatus {
-    bool ok = false;
-    std::string error;
 };
 
 inline EditResult editFailed(std::string message) { return {false, std::move(message), 0}; }

@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "model/budget.h"
+#include "model/budget_json.h"
 #include "model/store.h"
 
 #include <algorithm>
@@ -36,9 +37,8 @@ JournalOp opFromJson(const Json& node)
         return op;
     auto seq = node.find("seq");
     if (seq != node.end() && seq->is_number_integer()) {
-        bool fits = seq->is_number_unsigned()
-            ? seq->get<uint64_t>() <= uint64_t(std::numeric_limits<int32_t>::max())
-            : seq->get<int64_t>() >= std::numeric_limits<int32_t>::min()
+        bool fits = seq->is_number_unsigned() ? seq->get<uint64_t>() <= uint64_t(std::numeric_limits<int32_t>::max())
+                                              : seq->get<int64_t>() >= std::numeric_limits<int32_t>::min()
                 && seq->get<int64_t>() <= std::numeric_limits<int32_t>::max();
         if (!fits)
             throw ValueError("journal op seq out of range");
@@ -71,6 +71,11 @@ Json opToJson(const JournalOp& op)
     j["data"] = op.data ? *op.data : Json(nullptr);
     j["at"] = op.at;
     return j;
+}
+
+void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id)
+{
+    appendOp(store, kind, entity, id, Json(nullptr));
 }
 
 void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json json)
@@ -106,7 +111,7 @@ void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json js
     }
     if (store.next_seq == std::numeric_limits<int32_t>::max())
         throw ValueError("journal seq overflow");
-    journal.push_back(JournalOp {store.next_seq, kind, entity, id, std::move(data), unixNow()});
+    journal.push_back(JournalOp{store.next_seq, kind, entity, id, std::move(data), unixNow()});
     ++store.next_seq;
     markDirty(store);
 }

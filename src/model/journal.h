@@ -2,7 +2,7 @@
 // The change journal: every change made on this device, kept until the web
 // service acknowledges it. Coalescing keeps it short, but never touches an
 // operation that a request in flight has already carried.
-#include "core/json.h"
+#include "core/json_fwd.h"
 
 #include <cstdint>
 #include <memory>
@@ -24,7 +24,7 @@ enum Entity : uint8_t {
     entAnchor = 2,      // a RunningTotalAdjustment
     entAccount = 3,
     entCategory = 4,
-    entPrefs = 5,       // the User record; icons are never journaled
+    entPrefs = 5,  // the User record; icons are never journaled
 };
 
 using JsonPtr = std::shared_ptr<const Json>;
@@ -34,8 +34,8 @@ struct JournalOp {
     OpKind op = opDelete;
     Entity entity = entPrefs;
     int64_t id = 0;
-    JsonPtr data;  // the record after the change; none for a delete
-    double at = 0; // Unix seconds when recorded or last rewritten
+    JsonPtr data;   // the record after the change; none for a delete
+    double at = 0;  // Unix seconds when recorded or last rewritten
 };
 
 std::string opKindName(OpKind kind);
@@ -47,8 +47,9 @@ JournalOp opFromJson(const Json& node);
 Json opToJson(const JournalOp& op);
 
 // Records a change and marks the store changed. data is the record's JSON
-// after the change; null (for a delete) means none.
-void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json data = nullptr);
+// after the change; a null document, or none (for a delete), means no data.
+void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id);
+void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json data);
 
 // Unix time in seconds, with fraction, from the real-time clock.
 double unixNow();

@@ -15,10 +15,7 @@ namespace qm {
 
 bool AccountScope::contains(const Transaction& t) const { return allAccounts() || involvesAccount(t, name); }
 
-double AccountScope::displaySign(const Transaction& t) const
-{
-    return amountForAccount(t, 1, name) < 0 ? -1 : 1;
-}
+double AccountScope::displaySign(const Transaction& t) const { return amountForAccount(t, 1, name) < 0 ? -1 : 1; }
 
 AccountScope resolveScope(const Budget& b, int64_t accountId)
 {
@@ -130,15 +127,15 @@ void balancesAt(const Budget& b, std::vector<BalanceQuery>& queries)
     std::vector<int32_t> days;
     for (const Transaction& t : b.transactions) {
         auto paying = byName.find(t.account);
-        auto receiving = isTransfer(t) && t.transfer_to_account != t.account ? byName.find(t.transfer_to_account)
-                                                                             : byName.end();
+        auto receiving =
+            isTransfer(t) && t.transfer_to_account != t.account ? byName.find(t.transfer_to_account) : byName.end();
         const Group* first = paying != byName.end() ? &paying->second : nullptr;
         const Group* second = receiving != byName.end() ? &receiving->second : nullptr;
         if (!first && !second)
             continue;
         if (first && second)
-            adjustments.range = dayRange(fromDayNumber(std::min(first->fromN, second->fromN)),
-                fromDayNumber(std::max(first->toN, second->toN)));
+            adjustments.range = dayRange(
+                fromDayNumber(std::min(first->fromN, second->fromN)), fromDayNumber(std::max(first->toN, second->toN)));
         else
             adjustments.range = ranges[first ? first : second];
         // The index holds every adjustment that can act on the whole span,
@@ -195,8 +192,8 @@ Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Dat
     // Each transaction is expanded once over the whole range; its entries
     // go straight into their day, so a day keeps the transactions' order.
     const CategoryIndex colors = categoryIndex(b);
-    const AdjustmentIndex adjustments
-        = indexAdjustments(b.transaction_adjustments, joined ? fromDayNumber(opening.startN) : from, to);
+    const AdjustmentIndex adjustments =
+        indexAdjustments(b.transaction_adjustments, joined ? fromDayNumber(opening.startN) : from, to);
     std::vector<Occurrence> occurrences;
     for (const Transaction& t : b.transactions) {
         if (!scope.contains(t))
@@ -289,8 +286,8 @@ MonthGrid monthGrid(int32_t year, int32_t month)
     return {subDays(first, offset), offset + daysInMonth(year, month) < 36 ? 5 : 6};
 }
 
-std::vector<std::vector<DayRow>> monthLedger(const Budget& b, int32_t year, int32_t month, int64_t accountId,
-    Date reference)
+std::vector<std::vector<DayRow>> monthLedger(
+    const Budget& b, int32_t year, int32_t month, int64_t accountId, Date reference)
 {
     MonthGrid grid = monthGrid(year, month);
     Ledger ledger = accountLedger(b, grid.start, addDays(grid.start, 7 * grid.weeks - 1), accountId, reference);

@@ -1,7 +1,8 @@
 #pragma once
-// The plan of one account (or of all accounts) laid out day by day: what
-// falls on each day, what comes in and goes out, and the balance at the start
-// and end of every day with the balance anchors applied. The calendar, the
+// One account's plan, or every account's together, unrolled into days: the
+// occurrences dated on a day, the money received and spent that day, and the
+// opening and closing balance of each day once the balance anchors are
+// honoured. The calendar, the
 // period figures and the balance chart are all cut from one such ledger.
 // Results are plain values owned by the caller.
 #include "model/budget.h"
@@ -122,8 +123,8 @@ Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Dat
 DayRow dayLedger(const Budget& b, Date date, int64_t accountId, Date reference);
 // Always 5 or 6 weeks, so that a month view keeps its height.
 MonthGrid monthGrid(int32_t year, int32_t month);
-std::vector<std::vector<DayRow>> monthLedger(const Budget& b, int32_t year, int32_t month, int64_t accountId,
-    Date reference);
+std::vector<std::vector<DayRow>> monthLedger(
+    const Budget& b, int32_t year, int32_t month, int64_t accountId, Date reference);
 BalanceSummary balanceSummary(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
 std::vector<BalancePoint> balanceSeries(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
 std::vector<AccountSummary> accountSummaries(const Budget& b, Date date);

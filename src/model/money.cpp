@@ -126,10 +126,7 @@ std::string formatMoney(double x)
     return (x < -0.004999 ? "-$" : "$") + formatAmount(x);
 }
 
-std::string formatMoneySigned(double x)
-{
-    return (x < -0.004999 ? "\u2212$" : "+$") + formatAmount(x);
-}
+std::string formatMoneySigned(double x) { return (x < -0.004999 ? "\u2212$" : "+$") + formatAmount(x); }
 
 std::string formatMoneyCompact(double x)
 {
@@ -149,7 +146,7 @@ std::string formatMoneyCompact(double x)
     return (x < -0.5 ? "\u2212$" : "$") + body;
 }
 
-bool parseFloatText(std::string_view s, double& out)
+std::optional<double> parseFloatText(std::string_view s)
 {
     size_t i = 0;
     bool negative = false;
@@ -159,12 +156,10 @@ bool parseFloatText(std::string_view s, double& out)
     }
     std::string_view rest = s.substr(i);
     if (asciiLower(rest) == "inf" || asciiLower(rest) == "infinity") {
-        out = negative ? -HUGE_VAL : HUGE_VAL;
-        return true;
+        return negative ? -HUGE_VAL : HUGE_VAL;
     }
     if (asciiLower(rest) == "nan") {
-        out = std::nan("");
-        return true;
+        return std::nan("");
     }
     std::string clean;
     bool intDigits = digitPart(s, i, clean);
@@ -175,23 +170,22 @@ bool parseFloatText(std::string_view s, double& out)
         fracDigits = digitPart(s, i, clean);
     }
     if (!intDigits && !fracDigits)
-        return false;
+        return std::nullopt;
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         clean += 'e';
         ++i;
         if (i < s.size() && (s[i] == '+' || s[i] == '-'))
             clean += s[i++];
         if (!digitPart(s, i, clean))
-            return false;
+            return std::nullopt;
     }
     if (i != s.size())
-        return false;
+        return std::nullopt;
     double v = decimalToDouble(clean);
-    out = negative ? -v : v;
-    return true;
+    return negative ? -v : v;
 }
 
-bool parseMoney(std::string_view text, double& out)
+std::optional<double> parseMoney(std::string_view text)
 {
     text = trimAsciiBlanks(text);
     std::string t;
@@ -205,11 +199,10 @@ bool parseMoney(std::string_view text, double& out)
         }
         t += text[i];
     }
-    double v;
-    if (t.empty() || !parseFloatText(t, v) || std::isnan(v) || !(std::fabs(v) < 1e12))
-        return false;
-    out = v;
-    return true;
+    std::optional<double> v = t.empty() ? std::nullopt : parseFloatText(t);
+    if (!v || std::isnan(*v) || !(std::fabs(*v) < 1e12))
+        return std::nullopt;
+    return v;
 }
 
 }  // namespace qm

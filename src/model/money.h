@@ -3,6 +3,7 @@
 // roundHalfAway so that ties are judged on the exact value, never on a
 // product that floating point already rounded.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,9 +29,9 @@ std::string formatMoneySigned(double x);
 // The whole text as a number: optional sign, digits ("_" between digits) with
 // an optional fraction and exponent, or inf, infinity, nan in any case.
 // ASCII only, no blanks. Too large a magnitude gives an infinity.
-bool parseFloatText(std::string_view text, double& out);
+std::optional<double> parseFloatText(std::string_view text);
 // An amount typed by the user: blanks around, "," and "$" anywhere, and
 // U+2212 for minus are allowed; fails for NaN and magnitudes from 1e12.
-bool parseMoney(std::string_view text, double& out);
+std::optional<double> parseMoney(std::string_view text);
 
 }  // namespace qm

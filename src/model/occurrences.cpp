@@ -7,6 +7,7 @@
 #include <bit>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <unordered_set>
 
 namespace qm {
@@ -95,7 +96,7 @@ bool jumpMonths(const SeriesStep& step, int64_t months, int64_t lowMonth, int64_
 // taken goes to found(day number, date), the date being null when the caller
 // must make it from the day number (so that callers who only add amounts
 // never pay for it).
-template<class Found>
+template <class Found>
 void walkSeries(const Transaction& t, const TakenDays& taken, const DayRange& range, Found&& found)
 {
     const int64_t fromN = range.fromN, toN = range.toN;
@@ -142,19 +143,22 @@ void walkSeries(const Transaction& t, const TakenDays& taken, const DayRange& ra
     // their fields alone, without the day number each date below costs.
     // Field order is day order only for real calendar dates.
     if (isCanonical(cur) && fromN - 2 > std::numeric_limits<int32_t>::min()) {
-        const int64_t endKey = t.has_end_date ? fieldKey(fromDayNumber(static_cast<int32_t>(endN)))
-                                              : std::numeric_limits<int64_t>::max();
+        const int64_t endKey =
+            t.has_end_date ? fieldKey(fromDayNumber(static_cast<int32_t>(endN))) : std::numeric_limits<int64_t>::max();
         const Date low = fromDayNumber(static_cast<int32_t>(fromN - 2));
         const int64_t lowKey = fieldKey(low);
         const int64_t lowMonth = int64_t(low.year) * 12 + low.month - 1;
         try {
-            Date next;
             // Where every step moves the same number of months, all steps
             // but the last one or two before the range go in one jump.
             if (int64_t months = cur.year >= 0 ? monthsPerStep(step, cur, false) : 0)
                 if (!jumpMonths(step, months, lowMonth, endKey, cur, steps))
                     return;
-            while (fieldKey(cur) < lowKey && stepSeries(step, cur, next)) {
+            while (fieldKey(cur) < lowKey) {
+                std::optional<Date> stepped = stepSeries(step, cur);
+                if (!stepped)
+                    break;
+                const Date next = *stepped;
                 const int64_t key = fieldKey(next);
                 // The walk below takes this step again and decides it.
                 if (key >= lowKey || key <= fieldKey(cur) || !isCanonical(next))
@@ -183,12 +187,15 @@ void walkSeries(const Transaction& t, const TakenDays& taken, const DayRange& ra
     }
 }
 
-double adjustedAmount(const Transaction& t, const TransactionAdjustment& a) { return a.has_amount ? a.amount : t.amount; }
+double adjustedAmount(const Transaction& t, const TransactionAdjustment& a)
+{
+    return a.has_amount ? a.amount : t.amount;
+}
 
 // t's occurrences in the range (from <= to), as items the two makers build:
 // first those of the adjustments, in list order, then the generated ones,
 // in date order. Returns how many came from adjustments.
-template<class Item, class FromAdjustment, class Generated>
+template <class Item, class FromAdjustment, class Generated>
 size_t collectOccurrences(const Transaction& t, std::span<const TransactionAdjustment* const> adjustments,
     const DayRange& range, std::vector<Item>& out, FromAdjustment&& fromAdjustment, Generated&& generated)
 {
@@ -214,8 +221,11 @@ size_t collectOccurrences(const Transaction& t, std::span<const TransactionAdjus
 void expandAdjusted(const Transaction& t, std::span<const TransactionAdjustment* const> adjustments,
     const DayRange& range, std::vector<Occurrence>& out)
 {
-    const size_t adjusted = collectOccurrences(t, adjustments, range, out,
-        [&](const TransactionAdjustment& a) { return Occurrence{a.new_date, a.is_paid, adjustedAmount(t, a), a.id}; },
+    const size_t adjusted = collectOccurrences(
+        t, adjustments, range, out,
+        [&](const TransactionAdjustment& a) {
+            return Occurrence{a.new_date, a.is_paid, adjustedAmount(t, a), a.id};
+        },
         [&](int64_t n, const Date* d) {
             return Occurrence{d ? *d : fromDayNumber(static_cast<int32_t>(n)), false, t.amount, 0};
         });
@@ -241,9 +251,14 @@ double addAdjustedAmounts(const Transaction& t, std::span<const TransactionAdjus
         double amount;
     };
     thread_local std::vector<DayAmount> items;
-    const size_t adjusted = collectOccurrences(t, adjustments, range, items,
-        [&](const TransactionAdjustment& a) { return DayAmount{dayNumber(a.new_date), adjustedAmount(t, a)}; },
-        [&](int64_t n, const Date*) { return DayAmount{n, t.amount}; });
+    const size_t adjusted = collectOccurrences(
+        t, adjustments, range, items,
+        [&](const TransactionAdjustment& a) {
+            return DayAmount{dayNumber(a.new_date), adjustedAmount(t, a)};
+        },
+        [&](int64_t n, const Date*) {
+            return DayAmount{n, t.amount};
+        });
     if (adjusted > 1)
         std::stable_sort(items.begin(), items.begin() + std::ptrdiff_t(adjusted),
             [](const DayAmount& a, const DayAmount& b) { return a.n < b.n; });
@@ -254,8 +269,7 @@ double addAdjustedAmounts(const Transaction& t, std::span<const TransactionAdjus
     return total;
 }
 
-std::vector<const TransactionAdjustment*> adjustmentsOf(
-    std::span<const TransactionAdjustment> adjustments, int64_t id)
+std::vector<const TransactionAdjustment*> adjustmentsOf(std::span<const TransactionAdjustment> adjustments, int64_t id)
 {
     std::vector<const TransactionAdjustment*> mine;
     for (const TransactionAdjustment& a : adjustments)
@@ -290,8 +304,8 @@ bool DayRange::contains(Date d) const
     return fromN <= n && n <= toN;
 }
 
-std::vector<Occurrence> expandOccurrences(const Transaction& t,
-    std::span<const TransactionAdjustment> adjustments, Date from, Date to)
+std::vector<Occurrence> expandOccurrences(
+    const Transaction& t, std::span<const TransactionAdjustment> adjustments, Date from, Date to)
 {
     std::vector<Occurrence> out;
     DayRange range = dayRange(from, to);

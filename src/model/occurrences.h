@@ -21,8 +21,8 @@ struct Occurrence {
 // Occurrences of t dated from..to (both included), sorted by date; on one
 // date the adjustments' occurrences come first, in list order. Adjustments of
 // other transactions are ignored.
-std::vector<Occurrence> expandOccurrences(const Transaction& t,
-    std::span<const TransactionAdjustment> adjustments, Date from, Date to);
+std::vector<Occurrence> expandOccurrences(
+    const Transaction& t, std::span<const TransactionAdjustment> adjustments, Date from, Date to);
 std::vector<Occurrence> occurrencesInRange(const Budget& b, const Transaction& t, Date from, Date to);
 
 // The days from..to. Comparing a real calendar date with the ends by its

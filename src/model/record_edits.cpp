@@ -1,6 +1,7 @@
 #include "model/record_edits.h"
 
 #include "core/ascii.h"
+#include "model/budget_json.h"
 #include "model/money.h"
 
 #include <algorithm>
@@ -38,12 +39,12 @@ void renameInTransactions(LocalStore& store, std::string_view from, std::string_
     }
 }
 
-}  // namespace
-
 bool isAccountType(std::string_view text)
 {
     return std::find(accountTypeKeys.begin(), accountTypeKeys.end(), text) != accountTypeKeys.end();
 }
+
+}  // namespace
 
 EditResult addCategory(LocalStore& store, std::string_view name, std::string_view color, int64_t iconId)
 {
@@ -53,7 +54,7 @@ EditResult addCategory(LocalStore& store, std::string_view name, std::string_vie
         return editFailed("A category needs a name");
     if (trimmed.size() > maxNameBytes)
         return editFailed("A category name is at most 50 characters");
-    if (findCategoryByName(b, trimmed) >= 0)
+    if (findCategoryByName(b, trimmed).has_value())
         return editFailed(duplicateCategory + trimmed);
     if (!validColor(color))
         return editFailed(badColor);
@@ -67,41 +68,41 @@ EditResult addCategory(LocalStore& store, std::string_view name, std::string_vie
     return {true, "", c.id};
 }
 
-EditStatus updateCategory(
+EditResult updateCategory(
     LocalStore& store, int64_t id, std::string_view name, std::string_view color, int64_t iconId, bool hidden)
 {
     Budget& b = *store.budget;
-    int index = findCategory(b, id);
-    if (index < 0)
-        return {false, "No such category"};
+    std::optional<size_t> index = findCategory(b, id);
+    if (!index)
+        return editFailed("No such category");
     std::string trimmed(trimAsciiBlanks(name));
     if (trimmed.empty())
-        return {false, "A category needs a name"};
+        return editFailed("A category needs a name");
     if (!validColor(color))
-        return {false, badColor};
-    std::string current = b.categories[size_t(index)].name;
+        return editFailed(badColor);
+    std::string current = b.categories[*index].name;
     if (trimmed != current) {
-        if (findCategoryByName(b, trimmed) >= 0)
-            return {false, duplicateCategory + trimmed};
+        if (findCategoryByName(b, trimmed).has_value())
+            return editFailed(duplicateCategory + trimmed);
         renameInTransactions(store, current, trimmed, {&Transaction::category});
     }
-    Category& c = b.categories[size_t(index)];
+    Category& c = b.categories[*index];
     c.name = trimmed;
     c.color = color;
     c.icon_id = iconId;
     c.hidden = hidden;
     appendOp(store, opUpdate, entCategory, id, categoryToJson(c));
-    return {true, ""};
+    return {true, "", id};
 }
 
 bool deleteCategory(LocalStore& store, int64_t id)
 {
     Budget& b = *store.budget;
-    int index = findCategory(b, id);
-    if (index < 0)
+    std::optional<size_t> index = findCategory(b, id);
+    if (!index)
         return false;
-    renameInTransactions(store, b.categories[size_t(index)].name, "", {&Transaction::category});
-    b.categories.erase(b.categories.begin() + index);
+    renameInTransactions(store, b.categories[*index].name, "", {&Transaction::category});
+    b.categories.erase(b.categories.begin() + std::ptrdiff_t(*index));
     appendOp(store, opDelete, entCategory, id);
     return true;
 }
@@ -114,7 +115,7 @@ EditResult addAccount(LocalStore& store, std::string_view name, std::string_view
         return editFailed("An account needs a name");
     if (trimmed.size() > maxNameBytes)
         return editFailed(longAccountName);
-    if (findAccountByName(b, trimmed) >= 0)
+    if (findAccountByName(b, trimmed).has_value())
         return editFailed(duplicateAccount);
     Account a;
     a.id = nextLocalId(store);
@@ -130,38 +131,38 @@ EditResult addAccount(LocalStore& store, std::string_view name, std::string_view
     return {true, "", a.id};
 }
 
-EditStatus updateAccount(LocalStore& store, int64_t id, std::string_view name, std::string_view type)
+EditResult updateAccount(LocalStore& store, int64_t id, std::string_view name, std::string_view type)
 {
     Budget& b = *store.budget;
-    int index = findAccount(b, id);
-    if (index < 0)
-        return {false, "No such account"};
+    std::optional<size_t> index = findAccount(b, id);
+    if (!index)
+        return editFailed("No such account");
     if (!type.empty() && !isAccountType(type))
-        return {false, "Unknown account type"};
+        return editFailed("Unknown account type");
     std::string trimmed(trimAsciiBlanks(name));
     if (trimmed.size() > maxNameBytes)
-        return {false, longAccountName};
-    std::string current = b.accounts[size_t(index)].name;
+        return editFailed(longAccountName);
+    std::string current = b.accounts[*index].name;
     if (!trimmed.empty() && trimmed != current) {
-        if (findAccountByName(b, trimmed) >= 0)
-            return {false, duplicateAccount};
+        if (findAccountByName(b, trimmed).has_value())
+            return editFailed(duplicateAccount);
         renameInTransactions(store, current, trimmed, {&Transaction::account, &Transaction::transfer_to_account});
-        b.accounts[size_t(index)].name = trimmed;
+        b.accounts[*index].name = trimmed;
     }
-    Account& a = b.accounts[size_t(index)];
+    Account& a = b.accounts[*index];
     a.account_type = type;
     appendOp(store, opUpdate, entAccount, id, accountToJson(a));
-    return {true, ""};
+    return {true, "", id};
 }
 
 bool deleteAccount(LocalStore& store, int64_t id)
 {
     Budget& b = *store.budget;
-    int index = findAccount(b, id);
-    if (index < 0)
+    std::optional<size_t> index = findAccount(b, id);
+    if (!index)
         return false;
     renameInTransactions(
-        store, b.accounts[size_t(index)].name, "", {&Transaction::account, &Transaction::transfer_to_account});
+        store, b.accounts[*index].name, "", {&Transaction::account, &Transaction::transfer_to_account});
     removeRecords(store, b.running_total_adjustments, entAnchor,
         [&](const RunningTotalAdjustment& r) { return r.account_id == id; });
     User& u = b.user;
@@ -169,7 +170,7 @@ bool deleteAccount(LocalStore& store, int64_t id)
         u.selected_account_id = 0;
     if (u.default_account_id == id)
         u.default_account_id = 0;
-    b.accounts.erase(b.accounts.begin() + index);
+    b.accounts.erase(b.accounts.begin() + std::ptrdiff_t(*index));
     appendOp(store, opDelete, entAccount, id);
     savePrefs(store);
     return true;
@@ -177,13 +178,13 @@ bool deleteAccount(LocalStore& store, int64_t id)
 
 void setSelectedAccount(LocalStore& store, int64_t id)
 {
-    store.budget->user.selected_account_id = findAccount(*store.budget, id) >= 0 ? id : 0;
+    store.budget->user.selected_account_id = findAccount(*store.budget, id).has_value() ? id : 0;
     savePrefs(store);
 }
 
 void setDefaultAccount(LocalStore& store, int64_t id)
 {
-    store.budget->user.default_account_id = findAccount(*store.budget, id) >= 0 ? id : 0;
+    store.budget->user.default_account_id = findAccount(*store.budget, id).has_value() ? id : 0;
     savePrefs(store);
 }
 
@@ -218,7 +219,7 @@ bool removeAnchor(LocalStore& store, Date date, int64_t accountId)
 void setAccountBalances(LocalStore& store, const std::vector<std::pair<int64_t, double>>& balances, Date date)
 {
     for (const auto& [id, amount] : balances)
-        if (id != 0 && findAccount(*store.budget, id) >= 0)
+        if (id != 0 && findAccount(*store.budget, id).has_value())
             setAnchor(store, date, roundCents(amount), id);
 }
 

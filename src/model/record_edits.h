@@ -16,23 +16,22 @@ namespace qm {
 inline constexpr std::array<std::string_view, 7> accountTypeKeys = {
     "checking", "savings", "credit", "loan", "cash", "investment", "other"};
 
-bool isAccountType(std::string_view text);
-
 EditResult addCategory(LocalStore& store, std::string_view name, std::string_view color, int64_t iconId);
-EditStatus updateCategory(
+EditResult updateCategory(
     LocalStore& store, int64_t id, std::string_view name, std::string_view color, int64_t iconId, bool hidden);
 bool deleteCategory(LocalStore& store, int64_t id);
 
 EditResult addAccount(LocalStore& store, std::string_view name, std::string_view type);
 // An empty name keeps the current one; an empty type is stored empty.
-EditStatus updateAccount(LocalStore& store, int64_t id, std::string_view name, std::string_view type);
+EditResult updateAccount(LocalStore& store, int64_t id, std::string_view name, std::string_view type);
 // The account's transactions are kept, without its name.
 bool deleteAccount(LocalStore& store, int64_t id);
 // An id that names no account stores 0.
 void setSelectedAccount(LocalStore& store, int64_t id);
 void setDefaultAccount(LocalStore& store, int64_t id);
 
-// The end-of-day balance of an account (0 = all accounts) on a date.
+// Pins what an account holds (accountId 0: all of them together) when a day
+// closes.
 void setAnchor(LocalStore& store, Date date, double amount, int64_t accountId);
 bool removeAnchor(LocalStore& store, Date date, int64_t accountId);
 // Anchors in cents for each existing account of the pairs (id, amount).

@@ -23,7 +23,8 @@ Pieces splitRule(std::string_view text)
     size_t begin = 0;
     for (;;) {
         size_t end = text.find('_', begin);
-        std::string_view piece = text.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
+        std::string_view piece =
+            text.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
         if (p.count < p.at.size())
             p.at[p.count] = piece;
         ++p.count;
@@ -93,8 +94,7 @@ RecurrenceRule parseRule(std::string_view text)
             if (r.n < 1)
                 r.n = 1;
         }
-        if (p.count > 2
-            && (p.at[2] == "months" || p.at[2] == "weeks" || p.at[2] == "years" || p.at[2] == "days"))
+        if (p.count > 2 && (p.at[2] == "months" || p.at[2] == "weeks" || p.at[2] == "years" || p.at[2] == "days"))
             r.unit = p.at[2];
     } else if (head == "dom") {
         r.kind = rkDom;
@@ -163,14 +163,14 @@ Date dayOfMonthIn(std::string_view day, int32_t year, int32_t month)
     return clampedDay(day == "last", intOr1(day), year, month);
 }
 
-int parseWeekday(std::string_view text)
+std::optional<int> parseWeekday(std::string_view text)
 {
-    static constexpr std::string_view names[7] = {"monday", "tuesday", "wednesday", "thursday",
-        "friday", "saturday", "sunday"};
+    static constexpr std::string_view names[7] = {
+        "monday", "tuesday", "wednesday", "thursday", "friday", "saturday", "sunday"};
     for (int i = 0; i < 7; ++i)
         if (text == names[i])
             return i;
-    return -1;
+    return std::nullopt;
 }
 
 SeriesStep seriesStep(std::string_view text)
@@ -208,9 +208,10 @@ SeriesStep seriesStep(std::string_view text)
     } else if (head == "specific") {
         if (p.count < 4)
             return s;
-        s.weekday = parseWeekday(p.at[2]);
-        if (s.weekday < 0)
+        std::optional<int> weekday = parseWeekday(p.at[2]);
+        if (!weekday)
             return s;
+        s.weekday = *weekday;
         if (p.at[3] != "every") {
             s.month = intOr1(p.at[3]);
             if (s.month < 1 || s.month > 12)
@@ -227,40 +228,36 @@ SeriesStep seriesStep(std::string_view text)
     return s;
 }
 
-bool stepSeries(const SeriesStep& s, Date d, Date& next)
+std::optional<Date> stepSeries(const SeriesStep& s, Date d)
 {
     switch (s.kind) {
     case SeriesStep::ssNone:
-        return false;
+        return std::nullopt;
     case SeriesStep::ssDays:
-        next = addDays(d, s.count);
-        return true;
+        return addDays(d, s.count);
     case SeriesStep::ssMonths:
-        next = addMonths(d, s.count);
-        return true;
+        return addMonths(d, s.count);
     case SeriesStep::ssYears:
-        next = addYears(d, s.count);
-        return true;
+        return addYears(d, s.count);
     case SeriesStep::ssDomEvery: {
         int32_t year = d.year, month = 1;
         if (d.month == 12) {
             if (!plusOne(d.year, year))
-                return false;
+                return std::nullopt;
         } else if (!plusOne(d.month, month)) {
-            return false;
+            return std::nullopt;
         }
-        next = clampedDay(s.lastDay, s.day, year, month);
-        return true;
+        return clampedDay(s.lastDay, s.day, year, month);
     }
     case SeriesStep::ssDomMonth: {
-        next = clampedDay(s.lastDay, s.day, d.year, s.month);
+        Date next = clampedDay(s.lastDay, s.day, d.year, s.month);
         if (dateLessEq(next, d)) {
             int32_t year;
             if (!plusOne(d.year, year))
-                return false;
+                return std::nullopt;
             next = clampedDay(s.lastDay, s.day, year, s.month);
         }
-        return true;
+        return next;
     }
     case SeriesStep::ssSpecific: {
         Date n = addMonths(d, 1);
@@ -268,13 +265,12 @@ bool stepSeries(const SeriesStep& s, Date d, Date& next)
         if (s.month != 0) {
             month = s.month;
             if (s.month < n.month && !plusOne(n.year, year))
-                return false;
+                return std::nullopt;
         }
-        next = nthWeekdayOfMonth(year, month, s.weekday, s.position);
-        return true;
+        return nthWeekdayOfMonth(year, month, s.weekday, s.position);
     }
     }
-    return false;
+    return std::nullopt;
 }
 
 int64_t monthsPerStep(const SeriesStep& s, Date d, bool stepped)
@@ -316,24 +312,21 @@ Date seriesDateIn(const SeriesStep& s, Date d, int32_t year, int32_t month)
 Date advanceSeries(const SeriesStep& step, Date d, int32_t* dayOut)
 {
     try {
-        Date next;
-        if (!stepSeries(step, d, next))
+        std::optional<Date> next = stepSeries(step, d);
+        if (!next)
             return d;
         // Callers compare day numbers, so a date without one ends the series
         // here instead of failing later.
-        int32_t n = dayNumber(next);
+        int32_t n = dayNumber(*next);
         if (dayOut)
             *dayOut = n;
-        return next;
+        return *next;
     } catch (const ValueError&) {
         return d;
     }
 }
 
-Date nextOccurrence(const Transaction& t, Date d)
-{
-    return advanceSeries(seriesStep(t.recurring_period), d);
-}
+Date nextOccurrence(const Transaction& t, Date d) { return advanceSeries(seriesStep(t.recurring_period), d); }
 
 Date businessDayShift(const Transaction& t, Date d)
 {

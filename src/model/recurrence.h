@@ -1,7 +1,7 @@
 #pragma once
-// Recurrence rules: the recurring_period text of a transaction, its parsed
-// form for the transaction form, its English wording, the step from one date
-// of a series to the next, and the move of a date off a weekend.
+// Recurrence rules: a transaction's recurring_period text, the fields the
+// transaction form edits it through, the sentence that describes it, how a
+// series advances date by date, and how a date falling on a weekend moves.
 //
 // Rule text is pieces joined by "_": "nth_<n>_<unit>", "dom_<day>_<month>",
 // "specific_<position>_<weekday>_<month>". Nothing here rejects a malformed
@@ -10,6 +10,7 @@
 #include "model/dates.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,7 +42,8 @@ std::string monthLabel(std::string_view month);
 // advance (a malformed rule, or a step that would leave the date range).
 Date nextOccurrence(const Transaction& t, Date d);
 Date dayOfMonthIn(std::string_view day, int32_t year, int32_t month);
-int parseWeekday(std::string_view text);
+// 0 = "monday" .. 6 = "sunday", lower case only.
+std::optional<int> parseWeekday(std::string_view text);
 Date businessDayShift(const Transaction& t, Date d);
 
 // A rule text read once the way nextOccurrence reads it, so that walking a
@@ -49,21 +51,21 @@ Date businessDayShift(const Transaction& t, Date d);
 struct SeriesStep {
     enum Kind : uint8_t { ssNone, ssDays, ssMonths, ssYears, ssDomEvery, ssDomMonth, ssSpecific };
     Kind kind = ssNone;
-    int64_t count = 0;      // days (weeks already times 7), months or years per step
-    bool lastDay = false;   // dom: "last"
-    int32_t day = 1;        // dom: the day's integer
-    int32_t month = 0;      // dom, specific: 1..12, or 0 for every month
-    int32_t position = 1;   // specific: 1..5, or -1 for the last
-    int weekday = 0;        // specific: 0 = Monday
+    int64_t count = 0;     // days (weeks already times 7), months or years per step
+    bool lastDay = false;  // dom: "last"
+    int32_t day = 1;       // dom: the day's integer
+    int32_t month = 0;     // dom, specific: 1..12, or 0 for every month
+    int32_t position = 1;  // specific: 1..5, or -1 for the last
+    int weekday = 0;       // specific: 0 = Monday
 };
 
 SeriesStep seriesStep(std::string_view text);
 // nextOccurrence over a prepared rule. When the series advances and dayOut
 // is given, it receives the next date's day number.
 Date advanceSeries(const SeriesStep& step, Date d, int32_t* dayOut = nullptr);
-// One step of a prepared series, without the day number: false when it
+// One step of a prepared series, without the day number: nothing when it
 // cannot advance. Date arithmetic that leaves the range raises ValueError.
-bool stepSeries(const SeriesStep& step, Date d, Date& next);
+std::optional<Date> stepSeries(const SeriesStep& step, Date d);
 // When every later step of the series from d (reached by a step when
 // stepped, a real calendar date from year 0 on) moves the same number of
 // months and lands on a date fixed by its month alone, that number (else 0).

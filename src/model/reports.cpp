@@ -39,10 +39,12 @@ std::vector<SearchHit> searchOccurrences(const Budget& b, const SearchFilter& fi
             const double amount = sign * o.amount;
             if ((filter.hasMin && filter.minAmount > amount) || (filter.hasMax && amount > filter.maxAmount))
                 continue;
-            if ((filter.paid == 1 && !o.is_paid) || (filter.paid == 2 && o.is_paid))
+            if ((filter.paid == SearchFilter::Paid::paidOnly && !o.is_paid)
+                || (filter.paid == SearchFilter::Paid::unpaidOnly && o.is_paid))
                 continue;
             const bool same = o.amount == t.amount;
-            if ((filter.changed == 1 && same) || (filter.changed == 2 && !same))
+            if ((filter.changed == SearchFilter::Changed::changedOnly && same)
+                || (filter.changed == SearchFilter::Changed::unchangedOnly && !same))
                 continue;
             if (!colored) {
                 color = categoryColor(colors, t.category);
@@ -121,8 +123,7 @@ std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t a
     std::vector<std::pair<int64_t, size_t>> keys(rows.size());
     for (size_t i = 0; i < rows.size(); ++i)
         keys[i] = {int64_t(dayNumber(rows[i].date)) * 4 + rows[i].rowOrder, i};
-    std::stable_sort(keys.begin(), keys.end(),
-        [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::stable_sort(keys.begin(), keys.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
     std::vector<ReportRow> sorted;
     sorted.reserve(rows.size() + 1);
     for (const auto& key : keys) {
@@ -190,7 +191,7 @@ std::vector<RecurringRow> recurringRows(const Budget& b, Date from)
         r.transaction = t;
         if (t.has_end_date) {
             r.remaining = int32_t(expandOccurrences(t, adjustmentsOf[t.id], from, t.end_date).size());
-            r.remainingTotal = roundCents(r.remaining * t.amount);
+            r.remainingTotal = roundCents(*r.remaining * t.amount);
         }
         rows.push_back(std::move(r));
     }
@@ -200,8 +201,8 @@ std::vector<RecurringRow> recurringRows(const Budget& b, Date from)
 std::vector<Category> categoriesByName(const Budget& b)
 {
     std::vector<Category> categories = b.categories;
-    std::stable_sort(categories.begin(), categories.end(),
-        [](const Category& x, const Category& y) { return x.name < y.name; });
+    std::stable_sort(
+        categories.begin(), categories.end(), [](const Category& x, const Category& y) { return x.name < y.name; });
     return categories;
 }
 

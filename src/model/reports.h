@@ -7,6 +7,7 @@
 #include "model/dates.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,8 +22,11 @@ struct SearchFilter {
     bool hasMax = false;
     double minAmount = 0;  // inclusive bounds on the hit's amount
     double maxAmount = 0;
-    int32_t paid = 0;     // 0 any, 1 paid only, 2 unpaid only
-    int32_t changed = 0;  // 0 any, 1 amount differs from the transaction's, 2 equals it
+    enum class Paid : uint8_t { any, paidOnly, unpaidOnly };
+    // changedOnly: the hit's amount differs from its transaction's.
+    enum class Changed : uint8_t { any, changedOnly, unchangedOnly };
+    Paid paid = Paid::any;
+    Changed changed = Changed::any;
     Date from;
     Date to;
 };
@@ -71,7 +75,7 @@ using GroupTotals = std::vector<std::pair<std::string, GroupTotal>>;
 
 struct RecurringRow {
     Transaction transaction;
-    int32_t remaining = -1;  // occurrences left through the end date; -1 without one
+    std::optional<int32_t> remaining;  // occurrences left through the end date; none without one
     double remainingTotal = 0;
 };
 

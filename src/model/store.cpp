@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/files.h"
+#include "model/budget_json.h"
 #include "model/builtins.h"
 
 #include <algorithm>
@@ -28,6 +29,10 @@ void lowerBelow(int64_t& next, const List& list)
             next = record.id - 1;
 }
 
+std::string dataPath(const LocalStore& store) { return joinPath(store.folder, "data.json"); }
+
+std::string journalPath(const LocalStore& store) { return joinPath(store.folder, "journal.json"); }
+
 }  // namespace
 
 LocalStorePtr newLocalStore(std::string folder)
@@ -37,10 +42,6 @@ LocalStorePtr newLocalStore(std::string folder)
     store->budget = newBudget();
     return store;
 }
-
-std::string dataPath(const LocalStore& store) { return joinPath(store.folder, "data.json"); }
-
-std::string journalPath(const LocalStore& store) { return joinPath(store.folder, "journal.json"); }
 
 LocalStorePtr openStore(const std::string& folder)
 {
@@ -57,8 +58,9 @@ LocalStorePtr openStore(const std::string& folder)
             auto seq = meta->find("next_seq");
             if (seq != meta->end() && seq->is_number_integer()) {
                 int64_t v = jsonInt(*meta, "next_seq");
-                if (seq->is_number_unsigned() ? seq->get<uint64_t>() > uint64_t(std::numeric_limits<int32_t>::max())
-                                              : v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+                if (seq->is_number_unsigned()
+                        ? seq->get<uint64_t>() > uint64_t(std::numeric_limits<int32_t>::max())
+                        : v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
                     throw ValueError("next_seq out of range");
                 store->next_seq = int32_t(v);
             }

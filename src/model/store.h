@@ -7,6 +7,7 @@
 #include "model/journal.h"
 
 #include <cstdint>
+#include <experimental/propagate_const>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,7 +17,10 @@ namespace qm {
 
 struct LocalStore {
     std::string folder;  // "" = never written
-    BudgetPtr budget;
+    // Through a const store the budget is const too, so code that was handed
+    // a const LocalStore& (every reader) cannot change it by accident; only
+    // the edit, sync and store functions take the store mutable.
+    std::experimental::propagate_const<BudgetPtr> budget;
     std::vector<JournalOp> journal;  // oldest first
     int64_t next_local = -1;         // ids made here count down from -1
     int32_t next_seq = 1;
@@ -42,8 +46,6 @@ void seedStore(LocalStore& store);
 // leaving the store dirty.
 void saveStore(LocalStore& store);
 
-std::string dataPath(const LocalStore& store);
-std::string journalPath(const LocalStore& store);
 std::string storeDataJson(const LocalStore& store);
 std::string storeJournalJson(const LocalStore& store);
 
@@ -59,6 +61,5 @@ size_t pendingOpCount(const LocalStore& store);
 int32_t markSent(LocalStore& store);
 // The reply has been applied or the request failed.
 void clearSentMark(LocalStore& store);
-
 
 }  // namespace qm

@@ -2,6 +2,7 @@
 
 #include "core/ascii.h"
 #include "model/adjustments.h"
+#include "model/budget_json.h"
 #include "model/record_edits.h"
 
 #include <algorithm>
@@ -49,7 +50,7 @@ private:
     std::unordered_map<int64_t, int64_t> m_map;
 };
 
-template<typename Record>
+template <typename Record>
 void remapIds(std::vector<Record>& records, const IdMap& map)
 {
     for (Record& r : records)
@@ -302,7 +303,7 @@ MergeCounts mergeBudget(LocalStore& store, const Budget& other)
         copy.id = 0;
         copy.transaction_id = id;
         const Date& d = a.original_date;
-        auto [it, added] = adjusted.try_emplace(Occurrence {id, d.year, d.month, d.day}, 0);
+        auto [it, added] = adjusted.try_emplace(Occurrence{id, d.year, d.month, d.day}, 0);
         if (added) {
             addAdjustment(store, std::move(copy));
             it->second = b.transaction_adjustments.size() - 1;

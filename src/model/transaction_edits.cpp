@@ -1,8 +1,10 @@
 #include "model/transaction_edits.h"
+#include "model/transaction_edits_internal.h"
 
 #include "core/ascii.h"
 #include "core/errors.h"
 #include "model/adjustments.h"
+#include "model/budget_json.h"
 #include "model/recurrence.h"
 
 #include <algorithm>
@@ -22,8 +24,7 @@ void journalTransaction(LocalStore& store, OpKind kind, const Transaction& t)
     appendOp(store, kind, entTransaction, t.id, transactionToJson(t));
 }
 
-}  // namespace
-
+// "" or the message refusing t; a valid transfer's amount is made negative.
 std::string checkTransfer(Transaction& t)
 {
     if (!isTransfer(t))
@@ -35,6 +36,8 @@ std::string checkTransfer(Transaction& t)
     t.amount = -std::abs(t.amount);
     return "";
 }
+
+}  // namespace
 
 EditResult addTransaction(LocalStore& store, Transaction t)
 {
@@ -55,12 +58,12 @@ EditResult updateTransaction(
     LocalStore& store, int64_t id, Transaction e, bool thisAndFollowing, Date d, bool occurrenceGiven)
 {
     Budget& b = *store.budget;
-    int index = findTransaction(b, id);
-    if (index < 0)
+    std::optional<size_t> index = findTransaction(b, id);
+    if (!index)
         return editFailed("No such transaction");
-    Transaction o = b.transactions[size_t(index)];
+    Transaction o = b.transactions[*index];
     if (thisAndFollowing && occurrenceGiven && o.is_recurring) {
-        SplitResult r = splitSeries(store, size_t(index), e, d, e.start_date, !sameDate(e.start_date, o.start_date));
+        SplitResult r = splitSeries(store, *index, e, d, e.start_date, !sameDate(e.start_date, o.start_date));
         if (!r.ok)
             return editFailed(r.error);
         if (r.split)
@@ -90,7 +93,7 @@ EditResult updateTransaction(
         return editFailed(needDescription);
     if (std::string message = checkTransfer(u); !message.empty())
         return editFailed(message);
-    b.transactions[size_t(index)] = u;
+    b.transactions[*index] = u;
     journalTransaction(store, opUpdate, u);
     return {true, "", id};
 }
@@ -113,7 +116,7 @@ SplitResult splitSeries(LocalStore& store, size_t index, Transaction e, Date d, 
     if (!dateLess(businessDayShift(o, o.start_date), orig))
         return {true, "", false, 0};
 
-    const SplitResult notFound {false, "Could not find that occurrence in the series", false, 0};
+    const SplitResult notFound{false, "Could not find that occurrence in the series", false, 0};
     Date prev = o.start_date;
     Date cur = nextOccurrence(o, prev);
     int steps = 1;
@@ -162,12 +165,12 @@ SplitResult splitSeries(LocalStore& store, size_t index, Transaction e, Date d, 
 bool deleteTransaction(LocalStore& store, int64_t id)
 {
     Budget& b = *store.budget;
-    int index = findTransaction(b, id);
-    if (index < 0)
+    std::optional<size_t> index = findTransaction(b, id);
+    if (!index)
         return false;
     removeRecords(store, b.transaction_adjustments, entAdjustment,
         [&](const TransactionAdjustment& a) { return a.transaction_id == id; });
-    b.transactions.erase(b.transactions.begin() + index);
+    b.transactions.erase(b.transactions.begin() + std::ptrdiff_t(*index));
     appendOp(store, opDelete, entTransaction, id);
     return true;
 }
@@ -175,10 +178,10 @@ bool deleteTransaction(LocalStore& store, int64_t id)
 int64_t copyTransactionTo(LocalStore& store, int64_t id, Date date, bool useDate)
 {
     Budget& b = *store.budget;
-    int index = findTransaction(b, id);
-    if (index < 0)
+    std::optional<size_t> index = findTransaction(b, id);
+    if (!index)
         return 0;
-    Transaction t = b.transactions[size_t(index)];
+    Transaction t = b.transactions[*index];
     t.id = nextLocalId(store);
     t.is_demo = false;
     if (useDate)

@@ -8,16 +8,16 @@ namespace qm {
 
 namespace {
 
-constexpr double tapSlop = 12;          // pixels a finger may wander and still tap
+constexpr double tapSlop = 12;  // pixels a finger may wander and still tap
 constexpr double doubleTapDistance = 30;
 constexpr double doubleTapInterval = 0.35;
 constexpr double longPressDelay = 0.55;
-constexpr double flingStartSpeed = 150; // pixels per second
+constexpr double flingStartSpeed = 150;  // pixels per second
 constexpr double flingStopSpeed = 20;
 constexpr double flingCatchSpeed = 75;
-constexpr double flingDecay = 0.4;      // seconds
-constexpr double rotateThreshold = 0.2; // radians
-constexpr double zoomStep = 0.13976194237515863; // ln(1.15): one step per 15 % of finger distance
+constexpr double flingDecay = 0.4;                // seconds
+constexpr double rotateThreshold = 0.2;           // radians
+constexpr double zoomStep = 0.13976194237515863;  // ln(1.15): one step per 15 % of finger distance
 
 WindowEvent pointerEvent(uint8_t kind, double x, double y, uint8_t button = 0)
 {
@@ -187,7 +187,7 @@ void touchDown(GestureRecognizer& g, int32_t id, double x, double y, double time
         return;
     }
     if (g.touches.size() != 2)
-        return; // further fingers are tracked but change nothing
+        return;  // further fingers are tracked but change nothing
 
     Centroid c = touchCentroid(g);
     if (g.state == gesturePendingTap && g.hitTest && g.hitTest(c.x, c.y)) {
@@ -234,7 +234,7 @@ void touchMotion(GestureRecognizer& g, int32_t id, double x, double y, bool atPo
     g.pendingReevaluation = !atPoll;
     bool twoFingerScroll = g.state == gestureScrolling && g.scrollFingers == 2;
     if (!atPoll && (g.state == gestureTwoFinger || twoFingerScroll))
-        return; // evaluated once per poll from the latest positions
+        return;  // judged at the poll, on where the fingers are by then
 
     switch (g.state) {
     case gesturePendingTap:
@@ -294,7 +294,7 @@ void touchUp(GestureRecognizer& g, int32_t id, double x, double y, double time)
                 g.lastTapX = g.startX;
                 g.lastTapY = g.startY;
             }
-            // The UI sees the button down for one frame.
+            // The release waits for the next poll, so the press lasts a frame.
             g.deferred.push_back(pointerEvent(weMouseUp, g.startX, g.startY, 1));
             g.pendingLeave = 3;
         }
@@ -324,7 +324,7 @@ void touchUp(GestureRecognizer& g, int32_t id, double x, double y, double time)
         break;
     case gestureTwoFinger:
         if (id != g.fingerA && id != g.fingerB)
-            break; // a third finger changes nothing
+            break;  // a third finger changes nothing
         g.queue.push_back(pointerEvent(weMouseUp, g.centroidX, g.centroidY, 2));
         g.state = gestureEnded;
         break;

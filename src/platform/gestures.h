@@ -1,9 +1,12 @@
 #pragma once
-// Turns raw touches into the pointer events the UI already understands: a
-// tap is a left click, a long press a right click, a drag a left-button drag,
-// a quick second tap a double click, a vertical pan over a scrollable area a
-// weTouchScroll stream with inertia, and two fingers a middle-button drag
-// whose pinch gives zoom steps (weScroll) and whose twist gives weRotate.
+// A touch recogniser, so the toolkit never deals with fingers: it translates
+// them into the mouse-style events it already handles. Short touches click
+// with the left button and held ones with the right; two short touches close
+// together double-click; a moving finger drags with the left button, except
+// that an up-or-down swipe where something scrolls becomes weTouchScroll
+// events that coast on after release. With two fingers down the middle
+// button drags, spreading or closing them zooms by weScroll steps and
+// turning them emits weRotate.
 // Every window embeds one recogniser; its back end feeds it touches with a
 // monotonic time in seconds and collects its events once per poll.
 #include "platform/events.h"
@@ -15,8 +18,8 @@
 
 namespace qm {
 
-// Answers whether a vertical pan starting at (x, y), or a two-finger touch
-// centred there, should scroll the UI. Installed by the UI toolkit.
+// Tells the recogniser whether the UI can scroll under (x, y), where an
+// up-or-down swipe began or between two fingers. Installed by the UI toolkit.
 using ScrollHitTest = std::function<bool(double x, double y)>;
 
 enum GestureState : uint8_t {
@@ -25,7 +28,7 @@ enum GestureState : uint8_t {
     gestureDragging = 2,
     gestureScrolling = 3,
     gestureTwoFinger = 4,
-    gestureEnded = 5, // waiting for every finger to lift
+    gestureEnded = 5,  // waiting for every finger to lift
 };
 
 struct TouchPoint {
@@ -35,41 +38,41 @@ struct TouchPoint {
 };
 
 struct GestureRecognizer {
-    double scale = 1.0;              // the window's UI scale; multiplies every distance threshold
-    std::vector<TouchPoint> touches; // fingers that are down, in the order they went down
-    int32_t primary = -1;            // first finger of the current gesture
+    double scale = 1.0;               // the window's UI scale; multiplies every distance threshold
+    std::vector<TouchPoint> touches;  // fingers that are down, in the order they went down
+    int32_t primary = -1;             // first finger of the current gesture
     uint8_t state = gestureIdle;
     double startX = 0, startY = 0, startTime = 0;
 
     // Two-finger gesture.
     double centroidX = 0, centroidY = 0;
-    double lastDistance = 0; // finger distance at the last zoom step
+    double lastDistance = 0;  // finger distance at the last zoom step
     int32_t fingerA = -1, fingerB = -1;
     double lastAngle = 0;
-    double rotationSum = 0; // rotation gathered before rotating starts
+    double rotationSum = 0;  // rotation gathered before rotating starts
     uint8_t rotating = 0;
 
-    std::vector<WindowEvent> queue;    // handed over at the next poll
-    std::vector<WindowEvent> deferred; // handed over one poll later
+    std::vector<WindowEvent> queue;     // handed over at the next poll
+    std::vector<WindowEvent> deferred;  // handed over one poll later
     ScrollHitTest hitTest;
 
     // Scrolling and inertia.
-    double anchorX = 0, anchorY = 0; // reported with every weTouchScroll of the gesture
+    double anchorX = 0, anchorY = 0;  // reported with every weTouchScroll of the gesture
     double lastScrollY = 0;
     int32_t scrollFingers = 0;
     double lastScrollTime = 0;
-    double scrollVelocity = 0; // smoothed, pixels per second
-    double flingVelocity = 0;  // remaining inertia; 0 = none
+    double scrollVelocity = 0;  // smoothed, pixels per second
+    double flingVelocity = 0;   // remaining inertia; 0 = none
     double flingTime = 0;
-    uint8_t caughtFling = 0; // this touch stopped inertia and never clicks
+    uint8_t caughtFling = 0;  // this touch stopped inertia and never clicks
 
     int32_t lastMovedId = 0;
     uint8_t pendingReevaluation = 0;
-    double lastTapTime = -1; // -1: no single tap to pair with
+    double lastTapTime = -1;  // -1: no single tap to pair with
     double lastTapX = 0, lastTapY = 0;
-    int32_t leaveCountdown = 0; // polls until weMouseLeave
-    int32_t pendingLeave = 0;   // countdown that starts when the last finger lifts
-    uint8_t downThisPoll = 0;   // a drag's press was queued since the last poll
+    int32_t leaveCountdown = 0;  // polls until weMouseLeave
+    int32_t pendingLeave = 0;    // countdown that starts when the last finger lifts
+    uint8_t downThisPoll = 0;    // a drag's press was queued since the last poll
 };
 
 void touchDown(GestureRecognizer& g, int32_t id, double x, double y, double time);

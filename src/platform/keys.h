@@ -7,11 +7,11 @@ namespace qm {
 
 enum KeyCode : uint8_t {
     keyUnknown = 0,
-    keyA = 1, // letters run keyA..keyZ = 1..26
+    keyA = 1,  // letters run keyA..keyZ = 1..26
     keyZ = 26,
-    key0 = 27, // digits run key0..key9 = 27..36
+    key0 = 27,  // digits run key0..key9 = 27..36
     key9 = 36,
-    keyF1 = 37, // F1..F12 = 37..48
+    keyF1 = 37,  // F1..F12 = 37..48
     keyF12 = 48,
     keyEscape = 49,
     keyEnter = 50,
@@ -46,7 +46,7 @@ enum KeyCode : uint8_t {
     keyComma = 79,
     keyPeriod = 80,
     keySlash = 81,
-    keyKp0 = 82, // keypad digits 82..91
+    keyKp0 = 82,  // keypad digits 82..91
     keyKp9 = 91,
     keyKpAdd = 92,
     keyKpSubtract = 93,

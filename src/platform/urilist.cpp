@@ -15,15 +15,9 @@ std::string_view strip(std::string_view s, std::string_view chars)
     return s.substr(first, last - first + 1);
 }
 
-bool isAsciiLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -36,20 +30,14 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-bool startsWithFileScheme(std::string_view s)
-{
-    return s.size() >= 5 && equalsIgnoringCase(s.substr(0, 5), "file:");
-}
+bool startsWithFileScheme(std::string_view s) { return s.size() >= 5 && equalsIgnoringCase(s.substr(0, 5), "file:"); }
 
 // A path with a NUL byte would be cut short by every file API it reaches.
-bool isUsablePath(std::string_view path)
-{
-    return isAbsolutePath(path) && path.find('\0') == std::string_view::npos;
-}
+bool isUsablePath(std::string_view path) { return isAbsolutePath(path) && path.find('\0') == std::string_view::npos; }
 
 }  // namespace
 
-int32_t hexDigitValue(char c)
+std::optional<int32_t> hexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -57,7 +45,7 @@ int32_t hexDigitValue(char c)
         return c - 'a' + 10;
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
-    return -1;
+    return std::nullopt;
 }
 
 std::string percentDecode(std::string_view text)
@@ -66,10 +54,10 @@ std::string percentDecode(std::string_view text)
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            int32_t high = hexDigitValue(text[i + 1]);
-            int32_t low = hexDigitValue(text[i + 2]);
-            if (high >= 0 && low >= 0) {
-                out.push_back(static_cast<char>(high * 16 + low));
+            std::optional<int32_t> high = hexDigitValue(text[i + 1]);
+            std::optional<int32_t> low = hexDigitValue(text[i + 2]);
+            if (high && low) {
+                out.push_back(static_cast<char>(*high * 16 + *low));
                 i += 2;
                 continue;
             }

@@ -2,6 +2,7 @@
 // Decoding of dropped files offered as a text/uri-list payload: local file
 // URLs and bare absolute paths become paths; anything else spoils the drop.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +25,7 @@ std::string unquote(std::string_view text);
 
 bool isAbsolutePath(std::string_view path);
 
-// 0-15 for a hexadecimal digit of either case, -1 otherwise.
-int32_t hexDigitValue(char c);
+// 0-15 for a hexadecimal digit of either case; nothing for another character.
+std::optional<int32_t> hexDigitValue(char c);
 
 }  // namespace qm

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 // Callers catch one base type for a whole family of failures.
-TEST(Errors, FontFailuresAreValueErrors) {
+TEST(Errors, FontFailuresAreValueErrors)
+{
     EXPECT_THROW(throw qm::CffError("CFF: bad charstring"), qm::ValueError);
     EXPECT_THROW(throw qm::IndexError("index error"), qm::ValueError);
     try {

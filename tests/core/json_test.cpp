@@ -20,7 +20,9 @@ TEST(Json, WritesCompactStrictTextInMemberOrder)
     j["s"] = "q\"\\\n\x01\x7f/";
     EXPECT_EQ(dumpJson(j),
         R"({"z":1,"a":[null,true,-5,18446744073709551615,0.1,3.0,1e+300,-0.0],"nan":null,)"
-        R"("inf":null,"s":"q\"\\\n\u0001)" "\x7f" R"(/"})");
+        R"("inf":null,"s":"q\"\\\n\u0001)"
+        "\x7f"
+        R"(/"})");
     EXPECT_EQ(dumpJson(Json::object()), "{}");
     EXPECT_EQ(dumpJson(Json::array(), 2), "[]");
     EXPECT_EQ(dumpJson(parseJson(R"({"a":[1,{}],"b":{"c":null}})"), 2),
@@ -29,14 +31,16 @@ TEST(Json, WritesCompactStrictTextInMemberOrder)
 
 TEST(Json, InvalidUtf8IsReplacedNotThrown)
 {
-    struct { const char* in; const char* out; } cases[] = {
-        {"ok \xc3\xa9 \xf0\x9f\x98\x80", "ok \xc3\xa9 \xf0\x9f\x98\x80"},
-        {"\xff", "\xef\xbf\xbd"},
-        {"a\xc3", "a\xef\xbf\xbd"},                   // truncated
-        {"\xe0\x80\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},  // overlong
-        {"\xed\xa0\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},  // surrogate
+    struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"ok \xc3\xa9 \xf0\x9f\x98\x80", "ok \xc3\xa9 \xf0\x9f\x98\x80"}, {"\xff", "\xef\xbf\xbd"},
+        {"a\xc3", "a\xef\xbf\xbd"},                                                // truncated
+        {"\xe0\x80\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},                  // overlong
+        {"\xed\xa0\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},                  // surrogate
         {"\xf4\x90\x80\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},  // above U+10FFFF
-        {"\xe2\x88x", "\xef\xbf\xbdx"},               // one unit for a broken sequence
+        {"\xe2\x88x", "\xef\xbf\xbdx"},                                            // one unit for a broken sequence
     };
     for (const auto& c : cases) {
         EXPECT_EQ(repairUtf8(c.in), c.out) << c.in;
@@ -54,10 +58,11 @@ TEST(Json, DoublesAreShortestAndIgnoreTheLocale)
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
     std::string saved = previous ? previous : "C";
     bool switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
-    struct { double v; const char* text; } cases[] = {
-        {0.1, "0.1"}, {2.675, "2.675"}, {-0.1 - 0.2, "-0.30000000000000004"}, {100, "100.0"},
-        {1e21, "1e+21"}, {5e-324, "5e-324"}, {1.7976931348623157e308, "1.7976931348623157e+308"},
-        {123456.789, "123456.789"}};
+    struct {
+        double v;
+        const char* text;
+    } cases[] = {{0.1, "0.1"}, {2.675, "2.675"}, {-0.1 - 0.2, "-0.30000000000000004"}, {100, "100.0"}, {1e21, "1e+21"},
+        {5e-324, "5e-324"}, {1.7976931348623157e308, "1.7976931348623157e+308"}, {123456.789, "123456.789"}};
     for (const auto& c : cases) {
         EXPECT_EQ(shortestDouble(c.v), c.text);
         EXPECT_EQ(parseJson(c.text).get<double>(), c.v);
@@ -72,9 +77,10 @@ TEST(Json, Reads)
     Json j = parseJson(" {\"b\":1,\"a\":[-9223372036854775808,18446744073709551615,"
                        "18446744073709551616,1e999,-1e999,1e-999,0.5E+1],\"b\":2,"
                        "\"s\":\"\\u00e9\\ud83d\\ude00\\ud800x\\/\\t\"} ");
-    EXPECT_EQ(dumpJson(j), "{\"b\":2,\"a\":[-9223372036854775808,18446744073709551615,"
-                           "18446744073709551616.0,null,null,0.0,5.0],\"s\":\"\xc3\xa9\xf0\x9f\x98\x80"
-                           "\xef\xbf\xbdx/\\t\"}");
+    EXPECT_EQ(dumpJson(j),
+        "{\"b\":2,\"a\":[-9223372036854775808,18446744073709551615,"
+        "18446744073709551616.0,null,null,0.0,5.0],\"s\":\"\xc3\xa9\xf0\x9f\x98\x80"
+        "\xef\xbf\xbdx/\\t\"}");
     EXPECT_TRUE(j["a"][0].is_number_integer());
     EXPECT_TRUE(j["a"][1].is_number_unsigned());
     EXPECT_TRUE(std::isinf(j["a"][3].get<double>()));
@@ -100,9 +106,8 @@ TEST(Json, LargeObjectsKeepOrderAndLastValues)
 
 TEST(Json, RefusesWhatIsNotJson)
 {
-    const char* bad[] = {"", " ", "{", "[1,]", "{\"a\" 1}", "{\"a\":1,}", "01", "1.", ".5", "-",
-        "+1", "1e", "NaN", "nan", "Infinity", "tru", "'a'", "\"a\nb\"", "\"\\x\"", "\"\\u12\"",
-        "[1] x", "{\"a\":1}}", "\"abc"};
+    const char* bad[] = {"", " ", "{", "[1,]", "{\"a\" 1}", "{\"a\":1,}", "01", "1.", ".5", "-", "+1", "1e", "NaN",
+        "nan", "Infinity", "tru", "'a'", "\"a\nb\"", "\"\\x\"", "\"\\u12\"", "[1] x", "{\"a\":1}}", "\"abc"};
     for (const char* text : bad)
         EXPECT_THROW(parseJson(text), ValueError) << text;
     std::string deep(100000, '[');

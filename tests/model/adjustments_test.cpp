@@ -1,4 +1,5 @@
 #include "model/adjustments.h"
+#include "model/budget_json.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,8 @@ const Date mar1 = date(2025, 3, 1);
 const Date mar4 = date(2025, 3, 4);
 const Date mar9 = date(2025, 3, 9);
 
-TransactionAdjustment adj(int64_t id, Date original, Date moved, bool hasAmount = false, double amount = 0, bool paid = false)
+TransactionAdjustment adj(
+    int64_t id, Date original, Date moved, bool hasAmount = false, double amount = 0, bool paid = false)
 {
     TransactionAdjustment a;
     a.id = id;
@@ -51,8 +53,8 @@ std::vector<std::string> summary(const LocalStore& s)
         out.push_back(opKindName(op.op) + " " + std::to_string(op.id));
         EXPECT_EQ(op.entity, entAdjustment);
         if (op.op != opDelete) {
-            int i = findAdjustment(*s.budget, op.id);
-            EXPECT_TRUE(i >= 0 && *op.data == adjustmentToJson(s.budget->transaction_adjustments[size_t(i)]));
+            std::optional<size_t> i = findAdjustment(*s.budget, op.id);
+            EXPECT_TRUE(i.has_value() && *op.data == adjustmentToJson(s.budget->transaction_adjustments[*i]));
         }
     }
     return out;
@@ -84,7 +86,9 @@ TEST(Adjustments, OccurrenceSetters)
         {"move an unadjusted occurrence", {}, [](LocalStore& s) { return setOccurrenceDate(s, 5, mar1, mar4, 0); },
             {"-1 t5 2025-03-01>2025-03-04", "create -1"}},
         {"move again by id rewrites the pending create", {},
-            [](LocalStore& s) { return setOccurrenceDate(s, 5, mar1, mar4, 0) && setOccurrenceDate(s, 5, mar4, mar9, -1); },
+            [](LocalStore& s) {
+                return setOccurrenceDate(s, 5, mar1, mar4, 0) && setOccurrenceDate(s, 5, mar4, mar9, -1);
+            },
             {"-1 t5 2025-03-01>2025-03-09", "create -1"}},
         {"move found by original date keeps the rest", {adj(8, mar1, mar1, true, 12.5, true)},
             [](LocalStore& s) { return setOccurrenceDate(s, 5, mar1, mar4, 0); },
@@ -106,7 +110,9 @@ TEST(Adjustments, OccurrenceSetters)
             [](LocalStore& s) { return setOccurrenceAmount(s, 5, mar1, 3, false, 0); },
             {"8 t5 2025-03-01>2025-03-04 paid", "update 8"}},
         {"the amount goes to the last match, the date to the first", {adj(8, mar1, mar1), adj(9, mar1, mar1)},
-            [](LocalStore& s) { return setOccurrenceAmount(s, 5, mar1, 2, true, 0) && setOccurrenceDate(s, 5, mar1, mar4, 0); },
+            [](LocalStore& s) {
+                return setOccurrenceAmount(s, 5, mar1, 2, true, 0) && setOccurrenceDate(s, 5, mar1, mar4, 0);
+            },
             {"8 t5 2025-03-01>2025-03-04", "9 t5 2025-03-01>2025-03-01 amount 2", "update 9", "update 8"}},
         {"delete by id only marks it", {adj(8, mar1, mar4, true, 40, true)},
             [](LocalStore& s) { return deleteOccurrence(s, 5, mar1, 8); },
@@ -139,7 +145,7 @@ TEST(Adjustments, PutReplacesAllButTheIdAndOriginalDateOfResolves)
     TransactionAdjustment a = adj(0, mar1, mar9);
     a.is_demo = true;
     EXPECT_EQ(putAdjustment(*s, a), 8);
-    EXPECT_EQ(summary(*s), (std::vector<std::string> {"8 t5 2025-03-01>2025-03-09", "update 8"}));
+    EXPECT_EQ(summary(*s), (std::vector<std::string>{"8 t5 2025-03-01>2025-03-09", "update 8"}));
     EXPECT_TRUE(s->budget->transaction_adjustments[0].is_demo);
     EXPECT_EQ(putAdjustment(*s, adj(77, mar4, mar4)), -1);  // a new record never keeps the id it came with
 

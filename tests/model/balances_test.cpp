@@ -73,13 +73,9 @@ TEST(Balances, ScopesAndTransfers)
         int64_t account;
         double want;
     } cases[] = {
-        {"1999-12-31", 0, 0},
-        {"2024-01-04", 1, 1000},
-        {"2024-01-10", 1, 1000 - 400.25 - 100},
-        {"2024-01-10", 2, 100},
+        {"1999-12-31", 0, 0}, {"2024-01-04", 1, 1000}, {"2024-01-10", 1, 1000 - 400.25 - 100}, {"2024-01-10", 2, 100},
         {"2024-01-10", 0, 1000 - 400.25},  // the transfer moves nothing in total
-        {"2024-02-29", 2, 200 - 30},
-        {"2024-02-29", 0, 2 * (1000 - 400.25) - 30},
+        {"2024-02-29", 2, 200 - 30}, {"2024-02-29", 0, 2 * (1000 - 400.25) - 30},
         {"2024-02-29", 99, 2 * (1000 - 400.25) - 30},  // an unknown account is all accounts
     };
     for (const Case& c : cases)
@@ -159,8 +155,8 @@ TEST(Balances, AgreesWithPlainSums)
     std::mt19937 rng(77);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     const char* names[] = {"A", "B", "C"};
-    const char* rules[] = {"nth_1_days", "nth_2_weeks", "nth_1_months", "dom_last_every", "specific_2_friday_every",
-        "nth_1_years"};
+    const char* rules[] = {
+        "nth_1_days", "nth_2_weeks", "nth_1_months", "dom_last_every", "specific_2_friday_every", "nth_1_years"};
     for (int round = 0; round < 40; ++round) {
         Budget b;
         b.accounts = {account(1, "A"), account(2, "B"), account(3, "C")};

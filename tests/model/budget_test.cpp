@@ -1,4 +1,5 @@
 #include "model/budget.h"
+#include "model/budget_json.h"
 
 #include <gtest/gtest.h>
 
@@ -60,19 +61,16 @@ TEST(Budget, MemberReaders)
     EXPECT_EQ(jsonFloat(j, "under", 4), 0.0);
     EXPECT_EQ(jsonFloat(j, "n", 4), 4.0);
     EXPECT_EQ(jsonFloat(j, "b", 4), 4.0);
-    bool found = true;
-    Date d = jsonDate(j, "t", found);
-    EXPECT_FALSE(found);
-    EXPECT_TRUE(sameDate(d, Date{}));
+    EXPECT_FALSE(jsonDate(j, "t").has_value());
 
-    struct { const char* json; bool want; } bools[] = {
-        {"true", true}, {"1", true}, {"-3", true}, {"\"Yes\"", true}, {"\"on\"", true},
-        {"\"1\"", true}, {"\"TRUE\"", true}, {"\"y\"", false}, {"0.0", false}, {"1.0", false},
-        {"\"no\"", false}, {"0", false}, {"false", false}, {"null", false}, {"[1]", false},
-        {"{}", false}, {"\" yes\"", false}};
+    struct {
+        const char* json;
+        bool want;
+    } bools[] = {{"true", true}, {"1", true}, {"-3", true}, {"\"Yes\"", true}, {"\"on\"", true}, {"\"1\"", true},
+        {"\"TRUE\"", true}, {"\"y\"", false}, {"0.0", false}, {"1.0", false}, {"\"no\"", false}, {"0", false},
+        {"false", false}, {"null", false}, {"[1]", false}, {"{}", false}, {"\" yes\"", false}};
     for (const auto& c : bools)
-        EXPECT_EQ(jsonBool(obj((std::string(R"({"is_paid":)") + c.json + "}").c_str()), "is_paid"), c.want)
-            << c.json;
+        EXPECT_EQ(jsonBool(obj((std::string(R"({"is_paid":)") + c.json + "}").c_str()), "is_paid"), c.want) << c.json;
 }
 
 TEST(Budget, RecordRules)
@@ -144,7 +142,8 @@ TEST(Budget, WrittenDocumentReadsBack)
     t.pay_on_business_day = t.pay_early = t.is_adjustment = t.is_demo = true;
     t.icon_id = 4;
     b.transactions.push_back(t);
-    b.transaction_adjustments.push_back({2, 1 << 20, date(2024, 2, 29), date(2024, 3, 1), true, 1e-7, true, true, true});
+    b.transaction_adjustments.push_back(
+        {2, 1 << 20, date(2024, 2, 29), date(2024, 3, 1), true, 1e-7, true, true, true});
     b.running_total_adjustments.push_back({3, -3, date(2024, 1, 1), 1234567.891, true});
     b.user.selected_account_id = -3;
     b.user.theme_preference = "dark";
@@ -189,16 +188,16 @@ TEST(Budget, Lookups)
     category(7, "Groceries");
     b->icons.emplace_back();
     b->transactions.push_back({});
-    EXPECT_EQ(findAccount(*b, 0), -1);
-    EXPECT_EQ(findIcon(*b, 0), -1);
-    EXPECT_EQ(findAccount(*b, 5), 1);
-    EXPECT_EQ(findCategory(*b, 0), 0);
-    EXPECT_EQ(findTransaction(*b, 0), 0);
-    EXPECT_EQ(findAdjustment(*b, 0), -1);
-    EXPECT_EQ(findCategoryByName(*b, "Groceries"), 0);
-    EXPECT_EQ(findCategoryByName(*b, "groceries"), -1);
-    EXPECT_EQ(findAccountByName(*b, "Checking "), -1);
-    EXPECT_EQ(findAccountByName(*b, "Checking"), 1);
+    EXPECT_EQ(findAccount(*b, 0), std::nullopt);
+    EXPECT_EQ(findIcon(*b, 0), std::nullopt);
+    EXPECT_EQ(findAccount(*b, 5), 1u);
+    EXPECT_EQ(findCategory(*b, 0), 0u);
+    EXPECT_EQ(findTransaction(*b, 0), 0u);
+    EXPECT_EQ(findAdjustment(*b, 0), std::nullopt);
+    EXPECT_EQ(findCategoryByName(*b, "Groceries"), 0u);
+    EXPECT_EQ(findCategoryByName(*b, "groceries"), std::nullopt);
+    EXPECT_EQ(findAccountByName(*b, "Checking "), std::nullopt);
+    EXPECT_EQ(findAccountByName(*b, "Checking"), 1u);
 }
 
 TEST(Budget, Predicates)

@@ -70,11 +70,15 @@ TEST(Builtins, CategoryColours)
     b.categories.emplace_back();
     b.categories[1].name = "Mine";
     b.categories[1].color = "#123456";
-    struct { const char* name; const char* want; } cases[] = {
+    struct {
+        const char* name;
+        const char* want;
+    } cases[] = {
         {"Pets", "#ad7b3d"}, {"Kids", "#8160a5"}, {"", "#378450"},
         {"Books", "#2e828b"},  // in the budget without a colour: palette by its id
         {"Mine", "#123456"},
-        {"Groceries", "#868d95"},  // a built-in name that is not in the budget is hashed
+        {"Groceries", "#868d95"}  // known built-in name, absent from this budget: colour by hash  // known built-in
+                                  // name, absent from this budget: colour by hash
     };
     for (const auto& c : cases)
         EXPECT_EQ(categoryNameColor(b, c.name), c.want) << c.name;
@@ -82,13 +86,14 @@ TEST(Builtins, CategoryColours)
 
 TEST(Builtins, IconKeys)
 {
-    struct { const char* text; const char* key; } cases[] = {
-        {"Weekly groceries", "cart"}, {"Phone bill", "bolt"}, {"Cell phone", "phone"},
-        {"Car insurance", "car"}, {"Paycheck", "wallet"}, {"Taxes", "tune"}, {"", "tune"},
-        {"RESTAURANT", "food"}, {"Gym", "fitness"}, {"Amazon", "bag"}, {"Tuition", "school"},
-        {"Charity", "gift"}, {"Flight", "plane"}, {"Dental", "heart"}, {"Netflix", "music"},
-        {"Emergency", "savings"}, {"Mortgage", "home"}, {"Caf\xc3\xa9 latte", "tune"},
-    };
+    struct {
+        const char* text;
+        const char* key;
+    } cases[] = {{"Weekly groceries", "cart"}, {"Phone bill", "bolt"}, {"Cell phone", "phone"},
+        {"Car insurance", "car"}, {"Paycheck", "wallet"}, {"Taxes", "tune"}, {"", "tune"}, {"RESTAURANT", "food"},
+        {"Gym", "fitness"}, {"Amazon", "bag"}, {"Tuition", "school"}, {"Charity", "gift"}, {"Flight", "plane"},
+        {"Dental", "heart"}, {"Netflix", "music"}, {"Emergency", "savings"}, {"Mortgage", "home"},
+        {"Caf\xc3\xa9 latte", "tune"}};
     for (const auto& c : cases)
         EXPECT_EQ(guessIconKey(c.text), c.key) << c.text;
 

@@ -1,4 +1,5 @@
 #include "model/adjustments.h"
+#include "model/budget_json.h"
 #include "model/record_edits.h"
 #include "model/transaction_edits.h"
 
@@ -49,8 +50,8 @@ struct Editor {
         if (pick(4) == 0)
             t.transfer_to_account = nameOf(b.accounts);
         t.is_recurring = coin();
-        static const char* rules[] = {"nth_1_months", "nth_2_weeks", "dom_last_every", "specific_1_monday_every",
-            "nth_0_days", "dom_31_2"};
+        static const char* rules[] = {
+            "nth_1_months", "nth_2_weeks", "dom_last_every", "specific_1_monday_every", "nth_0_days", "dom_31_2"};
         t.recurring_period = rules[pick(6)];
         t.pay_on_business_day = coin();
         t.pay_early = coin();
@@ -72,10 +73,10 @@ struct Editor {
         case 3: {
             int64_t id = idOf(b.transactions);
             Transaction e = transaction();
-            int i = findTransaction(b, id);
-            if (i >= 0 && coin())
-                e.start_date = b.transactions[size_t(i)].start_date;
-            Date occurrence = i >= 0 ? addMonths(b.transactions[size_t(i)].start_date, pick(4)) : day();
+            std::optional<size_t> i = findTransaction(b, id);
+            if (i.has_value() && coin())
+                e.start_date = b.transactions[*i].start_date;
+            Date occurrence = i.has_value() ? addMonths(b.transactions[*i].start_date, pick(4)) : day();
             updateTransaction(*s, id, e, coin(), occurrence, coin());
             break;
         }
@@ -169,7 +170,7 @@ TEST(EditsProperty, RandomEditsSurviveSaveAndReopen)
     TempFolder dir;
     LocalStorePtr s = newLocalStore(dir.path);
     seedStore(*s);
-    Editor editor {s.get(), std::mt19937(20251209)};
+    Editor editor{s.get(), std::mt19937(20251209)};
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE(round);
         for (int i = 0; i < 30; ++i)

@@ -1,3 +1,4 @@
+#include "model/budget_json.h"
 #include "model/record_edits.h"
 
 #include "model/money.h"
@@ -46,13 +47,11 @@ LocalStorePtr fixture()
     return s;
 }
 
-EditStatus status(const EditResult& r) { return {r.ok, r.error}; }
-
 }  // namespace
 
 TEST(RecordEdits, RefusalsComeInCheckOrderAndChangeNothing)
 {
-    using Edit = std::function<EditStatus(LocalStore&)>;
+    using Edit = std::function<EditResult(LocalStore&)>;
     const std::string long51(51, 'x');
     std::string accented;  // 26 characters, 52 bytes
     for (int i = 0; i < 26; ++i)
@@ -63,23 +62,22 @@ TEST(RecordEdits, RefusalsComeInCheckOrderAndChangeNothing)
         std::string message;
     };
     const Row rows[] = {
-        {"add category without name", [](LocalStore& s) { return status(addCategory(s, "", "", 0)); },
+        {"add category without name", [](LocalStore& s) { return addCategory(s, "", "", 0); },
             "A category needs a name"},
-        {"add category of blanks", [](LocalStore& s) { return status(addCategory(s, " \t\n\v\f\r", "", 0)); },
+        {"add category of blanks", [](LocalStore& s) { return addCategory(s, " \t\n\v\f\r", "", 0); },
             "A category needs a name"},
-        {"name before colour", [](LocalStore& s) { return status(addCategory(s, " ", "bad", 0)); },
-            "A category needs a name"},
-        {"51 bytes", [&](LocalStore& s) { return status(addCategory(s, long51, "", 0)); },
+        {"name before colour", [](LocalStore& s) { return addCategory(s, " ", "bad", 0); }, "A category needs a name"},
+        {"51 bytes", [&](LocalStore& s) { return addCategory(s, long51, "", 0); },
             "A category name is at most 50 characters"},
-        {"bytes, not characters", [&](LocalStore& s) { return status(addCategory(s, accented, "", 0)); },
+        {"bytes, not characters", [&](LocalStore& s) { return addCategory(s, accented, "", 0); },
             "A category name is at most 50 characters"},
-        {"length before duplicate", [&](LocalStore& s) { return status(addCategory(s, long51, "nope", 0)); },
+        {"length before duplicate", [&](LocalStore& s) { return addCategory(s, long51, "nope", 0); },
             "A category name is at most 50 characters"},
-        {"trimmed duplicate", [](LocalStore& s) { return status(addCategory(s, "  Food\t", "", 0)); },
+        {"trimmed duplicate", [](LocalStore& s) { return addCategory(s, "  Food\t", "", 0); },
             "You already have a category called Food"},
-        {"duplicate before colour", [](LocalStore& s) { return status(addCategory(s, "Food", "#12345g", 0)); },
+        {"duplicate before colour", [](LocalStore& s) { return addCategory(s, "Food", "#12345g", 0); },
             "You already have a category called Food"},
-        {"colour with a non-hex digit", [](LocalStore& s) { return status(addCategory(s, "Fun", "#12345g", 0)); },
+        {"colour with a non-hex digit", [](LocalStore& s) { return addCategory(s, "Fun", "#12345g", 0); },
             "Invalid color (expected #RRGGBB)"},
         {"update of no category", [](LocalStore& s) { return updateCategory(s, 99, "", "bad", 0, false); },
             "No such category"},
@@ -89,11 +87,11 @@ TEST(RecordEdits, RefusalsComeInCheckOrderAndChangeNothing)
             "Invalid color (expected #RRGGBB)"},
         {"rename onto another category", [](LocalStore& s) { return updateCategory(s, 1, " Rent ", "", 0, false); },
             "You already have a category called Rent"},
-        {"add account without name", [](LocalStore& s) { return status(addAccount(s, "  ", "cash")); },
+        {"add account without name", [](LocalStore& s) { return addAccount(s, "  ", "cash"); },
             "An account needs a name"},
-        {"account name too long", [&](LocalStore& s) { return status(addAccount(s, long51, "cash")); },
+        {"account name too long", [&](LocalStore& s) { return addAccount(s, long51, "cash"); },
             "Account name is too long"},
-        {"account duplicate", [](LocalStore& s) { return status(addAccount(s, " Checking ", "cash")); },
+        {"account duplicate", [](LocalStore& s) { return addAccount(s, " Checking ", "cash"); },
             "You already have an account with that name"},
         {"update of no account", [](LocalStore& s) { return updateAccount(s, 99, "x", "Bad"); }, "No such account"},
         {"type before name", [&](LocalStore& s) { return updateAccount(s, 10, long51, "Savings"); },
@@ -107,7 +105,7 @@ TEST(RecordEdits, RefusalsComeInCheckOrderAndChangeNothing)
         SCOPED_TRACE(r.name);
         LocalStorePtr s = fixture();
         Json before = budgetToJson(*s->budget);
-        EditStatus st = r.edit(*s);
+        EditResult st = r.edit(*s);
         EXPECT_FALSE(st.ok);
         EXPECT_EQ(st.error, r.message);
         EXPECT_EQ(budgetToJson(*s->budget), before);
@@ -143,9 +141,9 @@ TEST(RecordEdits, Categories)
     EXPECT_FALSE(deleteCategory(*s, 2));
     EXPECT_EQ(b.transactions[1].category, "");
     EXPECT_EQ(b.categories.size(), 3u);
-    EXPECT_EQ(journalSummary(*s), (Lines {"create category -1", "create category -2", "update category 1",
-                                      "update transaction 100", "update transaction 102", "update transaction 101",
-                                      "delete category 2"}));
+    EXPECT_EQ(journalSummary(*s),
+        (Lines{"create category -1", "create category -2", "update category 1", "update transaction 100",
+            "update transaction 102", "update transaction 101", "delete category 2"}));
 }
 
 TEST(RecordEdits, AccountsRenameAndDeleteThroughTransactions)
@@ -161,7 +159,7 @@ TEST(RecordEdits, AccountsRenameAndDeleteThroughTransactions)
     EXPECT_TRUE(updateAccount(*s, 10, "", "savings").ok);
     EXPECT_EQ(accountToJson(b.accounts[0]), accountToJson({10, "Checking", "savings", "", 0, ""}));
     EXPECT_EQ(journalSummary(*s),
-        (Lines {"update transaction 101", "update transaction 102", "update account 11", "update account 10"}));
+        (Lines{"update transaction 101", "update transaction 102", "update account 11", "update account 10"}));
 
     s->journal.clear();
     EXPECT_TRUE(deleteAccount(*s, 10));
@@ -173,8 +171,9 @@ TEST(RecordEdits, AccountsRenameAndDeleteThroughTransactions)
     EXPECT_EQ(b.user.selected_account_id, 0);
     EXPECT_EQ(b.user.default_account_id, 11);
     EXPECT_EQ(b.running_total_adjustments.size(), 2u);
-    EXPECT_EQ(journalSummary(*s), (Lines {"update transaction 100", "update transaction 101", "delete anchor 200",
-                                      "delete account 10", "update prefs 0"}));
+    EXPECT_EQ(journalSummary(*s),
+        (Lines{"update transaction 100", "update transaction 101", "delete anchor 200", "delete account 10",
+            "update prefs 0"}));
 }
 
 TEST(RecordEdits, NewAccountsOrderAfterTheOthers)
@@ -192,7 +191,7 @@ TEST(RecordEdits, NewAccountsOrderAfterTheOthers)
         ASSERT_TRUE(res.ok);
         EXPECT_EQ(s->budget->accounts.back().display_order, r.expected);
         EXPECT_EQ(s->budget->accounts.back().account_type, "anything");
-        EXPECT_EQ(journalSummary(*s), (Lines {"create account -1"}));
+        EXPECT_EQ(journalSummary(*s), (Lines{"create account -1"}));
     }
 }
 
@@ -213,7 +212,7 @@ TEST(RecordEdits, AnchorsAndBalances)
 
     EXPECT_TRUE(removeAnchor(*s, feb1, 99));
     EXPECT_FALSE(removeAnchor(*s, feb1, 99));
-    EXPECT_EQ(journalSummary(*s), (Lines {"update anchor 202", "create anchor -2", "create anchor -3"}))
+    EXPECT_EQ(journalSummary(*s), (Lines{"update anchor 202", "create anchor -2", "create anchor -3"}))
         << "the create and delete of anchor -1 cancel out";
 }
 
@@ -234,6 +233,6 @@ TEST(RecordEdits, Preferences)
     EXPECT_EQ(u.theme_preference, "dark");
     EXPECT_TRUE(u.has_completed_tour);
     savePrefs(*s);
-    EXPECT_EQ(journalSummary(*s), (Lines {"update prefs 0"}));
+    EXPECT_EQ(journalSummary(*s), (Lines{"update prefs 0"}));
     EXPECT_EQ(s->change_count, 5);
 }

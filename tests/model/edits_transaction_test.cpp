@@ -1,4 +1,6 @@
+#include "model/budget_json.h"
 #include "model/transaction_edits.h"
+#include "model/transaction_edits_internal.h"
 
 #include "core/errors.h"
 #include "model/adjustments.h"
@@ -93,13 +95,16 @@ TEST(TransactionEdits, RefusalsComeInCheckOrder)
             "Transfers need a source account", {}},
         {"transfer to itself", [](LocalStore& s) { return addTransaction(s, transfer("Cash", "Cash", 5)); },
             "Transfer source and destination must be different accounts", {}},
-        {"update of nothing", [](LocalStore& s) { return updateTransaction(s, 99, one("2025-01-01"), false, {}, false); },
+        {"update of nothing",
+            [](LocalStore& s) { return updateTransaction(s, 99, one("2025-01-01"), false, {}, false); },
             "No such transaction", {}},
         {"update without description keeps the start move",
             [](LocalStore& s) { return updateTransaction(s, 5, one("2025-01-20", 1, ""), false, {}, false); },
             "A description is needed", {"create adjustment -1"}},
         {"update to a bad transfer",
-            [&](LocalStore& s) { return updateTransaction(s, 5, edited(transfer("Cash", "Cash", 1)), false, {}, false); },
+            [&](LocalStore& s) {
+                return updateTransaction(s, 5, edited(transfer("Cash", "Cash", 1)), false, {}, false);
+            },
             "Transfer source and destination must be different accounts", {}},
         {"split onto the last kept date",
             [&](LocalStore& s) {
@@ -163,7 +168,7 @@ TEST(TransactionEdits, AddStoresTheRecordAsGiven)
     want.recurring_period = "";
     want.is_demo = false;
     EXPECT_EQ(transactionToJson(b.transactions[2]), transactionToJson(want));
-    EXPECT_EQ(journalSummary(*s), (Lines {"create transaction -1", "create transaction -2", "create transaction -3"}));
+    EXPECT_EQ(journalSummary(*s), (Lines{"create transaction -1", "create transaction -2", "create transaction -3"}));
 }
 
 TEST(TransactionEdits, UpdateTakesTheFormFieldsAndMovesTheStartOccurrence)
@@ -192,7 +197,7 @@ TEST(TransactionEdits, UpdateTakesTheFormFieldsAndMovesTheStartOccurrence)
     ASSERT_EQ(s->budget->transaction_adjustments.size(), 1u);
     TransactionAdjustment moved = adjustment(-1, "2025-01-15", "2025-01-17");
     EXPECT_EQ(adjustmentToJson(s->budget->transaction_adjustments[0]), adjustmentToJson(moved));
-    EXPECT_EQ(journalSummary(*s), (Lines {"create adjustment -1", "update transaction 5"}));
+    EXPECT_EQ(journalSummary(*s), (Lines{"create adjustment -1", "update transaction 5"}));
 }
 
 TEST(TransactionEdits, StartMoveNamesTheShiftedOccurrenceAndKeepsItsAdjustment)
@@ -238,7 +243,7 @@ TEST(TransactionEdits, ThisAndFollowingSplitsTheSeries)
         const char* newStart;  // the form's start date
         bool split;
         const char* oldEnd;
-        const char* start;  // of the new series
+        const char* start;       // of the new series
         int64_t owner8, owner9;  // the series adjustments 8 and 9 then belong to
         Lines journal;
     };
@@ -250,8 +255,8 @@ TEST(TransactionEdits, ThisAndFollowingSplitsTheSeries)
         return l;
     };
     const Row rows[] = {
-        {"second occurrence", series("2025-01-15"), "2025-02-15", "2025-01-15", true, "2025-01-15", "2025-02-15", -1, -1,
-            plus(splitOps, {"update adjustment 8", "update adjustment 9"})},
+        {"second occurrence", series("2025-01-15"), "2025-02-15", "2025-01-15", true, "2025-01-15", "2025-02-15", -1,
+            -1, plus(splitOps, {"update adjustment 8", "update adjustment 9"})},
         {"moved occurrence splits where the series made it", series("2025-01-15"), "2025-03-20", "2025-01-15", true,
             "2025-02-15", "2025-03-15", 5, -1, plus(splitOps, {"update adjustment 9"})},
         {"new start after the last kept date", series("2025-01-15"), "2025-03-15", "2025-02-16", true, "2025-02-15",
@@ -265,7 +270,8 @@ TEST(TransactionEdits, ThisAndFollowingSplitsTheSeries)
         SCOPED_TRACE(r.name);
         LocalStorePtr s = storeWith(r.stored);
         Budget& b = *s->budget;
-        b.transaction_adjustments = {adjustment(8, "2025-02-15", "2025-02-15"), adjustment(9, "2025-03-15", "2025-03-20")};
+        b.transaction_adjustments = {
+            adjustment(8, "2025-02-15", "2025-02-15"), adjustment(9, "2025-03-15", "2025-03-20")};
         Transaction e = r.stored;
         e.amount = -950;
         e.start_date = d(r.newStart);
@@ -296,13 +302,13 @@ TEST(TransactionEdits, ThisAndFollowingSplitsTheSeries)
 
 TEST(TransactionEdits, DeleteCopyAndDemoData)
 {
-    // A record created and deleted before any sync leaves no trace.
+    // Adding then deleting with no sync in between leaves an empty journal.
     LocalStorePtr s = newLocalStore("");
     int64_t id = addTransaction(*s, series("2025-01-15")).id;
     setOccurrencePaid(*s, id, d("2025-02-15"), true, 0);
     EXPECT_TRUE(deleteTransaction(*s, id));
     EXPECT_FALSE(deleteTransaction(*s, id));
-    EXPECT_EQ(journalSummary(*s), Lines {});
+    EXPECT_EQ(journalSummary(*s), Lines{});
     EXPECT_TRUE(s->budget->transactions.empty() && s->budget->transaction_adjustments.empty());
 
     s = storeWith(series("2025-01-15"));
@@ -329,8 +335,9 @@ TEST(TransactionEdits, DeleteCopyAndDemoData)
     EXPECT_EQ(b.transactions.size(), 2u);
     EXPECT_TRUE(b.transaction_adjustments.empty());
     EXPECT_EQ(b.running_total_adjustments.size(), 1u);
-    EXPECT_EQ(journalSummary(*s), (Lines {"create transaction -1", "create transaction -2", "delete adjustment 8",
-                                      "delete transaction 5", "delete adjustment 9", "delete anchor 20"}));
+    EXPECT_EQ(journalSummary(*s),
+        (Lines{"create transaction -1", "create transaction -2", "delete adjustment 8", "delete transaction 5",
+            "delete adjustment 9", "delete anchor 20"}));
 }
 
 // Splitting a series at any occurrence must neither lose nor repeat one: the

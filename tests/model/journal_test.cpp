@@ -1,3 +1,4 @@
+#include "core/json.h"
 #include "model/journal.h"
 #include "model/store.h"
 
@@ -22,8 +23,8 @@ struct Step {
 };
 
 Step ap(OpKind k, Entity e, int64_t id) { return {Append, k, e, id}; }
-const Step mark {Mark};
-const Step clear {Clear};
+const Step mark{Mark};
+const Step clear{Clear};
 
 // seq, kind, entity, id and the number of the step whose data the op carries
 // (0 for none).
@@ -74,38 +75,44 @@ TEST(Journal, AppendCoalescesUnlessTheOpIsInFlight)
         {"update rewrites pending create", {ap(opCreate, entAccount, -5), ap(opUpdate, entAccount, -5)},
             {{1, opCreate, entAccount, -5, 2}}, 2},
         {"local create, update, delete leave nothing",
-            {ap(opCreate, entTransaction, -2), ap(opUpdate, entTransaction, -2), ap(opDelete, entTransaction, -2)},
-            {}, 2},
+            {ap(opCreate, entTransaction, -2), ap(opUpdate, entTransaction, -2), ap(opDelete, entTransaction, -2)}, {},
+            2},
         {"delete of server record is appended", {ap(opUpdate, entCategory, 42), ap(opDelete, entCategory, 42)},
             {{1, opUpdate, entCategory, 42, 1}, {2, opDelete, entCategory, 42, 0}}, 3},
         {"delete of acknowledged local create is appended",
             {ap(opUpdate, entTransaction, -9), ap(opDelete, entTransaction, -9)},
             {{1, opUpdate, entTransaction, -9, 1}, {2, opDelete, entTransaction, -9, 0}}, 3},
-        {"prefs updates merge", {ap(opUpdate, entPrefs, 0), ap(opUpdate, entPrefs, 0)},
-            {{1, opUpdate, entPrefs, 0, 2}}, 2},
+        {"prefs updates merge", {ap(opUpdate, entPrefs, 0), ap(opUpdate, entPrefs, 0)}, {{1, opUpdate, entPrefs, 0, 2}},
+            2},
         {"only the deleted record's ops go",
             {ap(opCreate, entTransaction, -1), ap(opCreate, entTransaction, -2), ap(opUpdate, entTransaction, -1),
                 ap(opDelete, entTransaction, -1)},
             {{2, opCreate, entTransaction, -2, 2}}, 3},
         {"same id of another entity is another record",
             {ap(opCreate, entAccount, -1), ap(opUpdate, entCategory, -1), ap(opDelete, entCategory, -1)},
-            {{1, opCreate, entAccount, -1, 1}, {2, opUpdate, entCategory, -1, 2}, {3, opDelete, entCategory, -1, 0}}, 4},
+            {{1, opCreate, entAccount, -1, 1}, {2, opUpdate, entCategory, -1, 2}, {3, opDelete, entCategory, -1, 0}},
+            4},
         {"create then delete of server id keeps both", {ap(opCreate, entAnchor, 7), ap(opDelete, entAnchor, 7)},
             {{1, opCreate, entAnchor, 7, 1}, {2, opDelete, entAnchor, 7, 0}}, 3},
         // A request in flight carries every op up to the mark.
-        {"update after sent create is appended", {ap(opCreate, entTransaction, -1), mark, ap(opUpdate, entTransaction, -1)},
+        {"update after sent create is appended",
+            {ap(opCreate, entTransaction, -1), mark, ap(opUpdate, entTransaction, -1)},
             {{1, opCreate, entTransaction, -1, 1}, {2, opUpdate, entTransaction, -1, 3}}, 3},
         {"unsent update is still rewritten",
-            {ap(opCreate, entTransaction, -1), mark, ap(opUpdate, entTransaction, -1), ap(opUpdate, entTransaction, -1)},
+            {ap(opCreate, entTransaction, -1), mark, ap(opUpdate, entTransaction, -1),
+                ap(opUpdate, entTransaction, -1)},
             {{1, opCreate, entTransaction, -1, 1}, {2, opUpdate, entTransaction, -1, 4}}, 3},
         {"delete after sent create is appended",
-            {ap(opCreate, entTransaction, -1), ap(opUpdate, entTransaction, -1), mark, ap(opDelete, entTransaction, -1)},
+            {ap(opCreate, entTransaction, -1), ap(opUpdate, entTransaction, -1), mark,
+                ap(opDelete, entTransaction, -1)},
             {{1, opCreate, entTransaction, -1, 2}, {2, opDelete, entTransaction, -1, 0}}, 3},
         {"delete drops only unsent ops of a sent record",
-            {ap(opCreate, entTransaction, -1), mark, ap(opUpdate, entTransaction, -1), ap(opDelete, entTransaction, -1)},
+            {ap(opCreate, entTransaction, -1), mark, ap(opUpdate, entTransaction, -1),
+                ap(opDelete, entTransaction, -1)},
             {{1, opCreate, entTransaction, -1, 1}, {3, opDelete, entTransaction, -1, 0}}, 4},
         {"record created after the mark still vanishes",
-            {ap(opCreate, entTransaction, -1), mark, ap(opCreate, entTransaction, -2), ap(opDelete, entTransaction, -2)},
+            {ap(opCreate, entTransaction, -1), mark, ap(opCreate, entTransaction, -2),
+                ap(opDelete, entTransaction, -2)},
             {{1, opCreate, entTransaction, -1, 1}}, 3},
         {"sent prefs update is not rewritten", {ap(opUpdate, entPrefs, 0), mark, ap(opUpdate, entPrefs, 0)},
             {{1, opUpdate, entPrefs, 0, 1}, {2, opUpdate, entPrefs, 0, 3}}, 3},
@@ -185,8 +192,8 @@ TEST(Journal, ReadsStoredOpsWithDefaults)
             12.5, R"({"a":1})"},
         {R"({"op":"update","entity":"adjustment","at":7,"data":[1]})", 0, opUpdate, entAdjustment, 0, 7, "[1]"},
         {R"({"op":"remove","entity":"thing"})", 0, opDelete, entPrefs, 0, 0, nullptr},
-        {R"({"op":"Create","entity":"Transaction","id":"4","seq":1.0,"data":null,"at":"1"})", 0, opDelete, entPrefs, 0, 0,
-            nullptr},
+        {R"({"op":"Create","entity":"Transaction","id":"4","seq":1.0,"data":null,"at":"1"})", 0, opDelete, entPrefs, 0,
+            0, nullptr},
         {R"({"seq":-2147483648,"id":9223372036854775807,"entity":"category","data":false})", INT32_MIN, opDelete,
             entCategory, INT64_MAX, 0, "false"},
         {R"({"entity":"anchor","op":"delete","id":18446744073709551615})", 0, opDelete, entAnchor, 0, 0, nullptr},

@@ -21,8 +21,8 @@ inline Account account(int64_t id, const char* name, int32_t order = -1)
     return a;
 }
 
-inline Transaction oneOff(int64_t id, const char* day, double amount, const char* account, const char* to = "",
-    const char* category = "")
+inline Transaction oneOff(
+    int64_t id, const char* day, double amount, const char* account, const char* to = "", const char* category = "")
 {
     Transaction t;
     t.id = id;
@@ -35,8 +35,8 @@ inline Transaction oneOff(int64_t id, const char* day, double amount, const char
     return t;
 }
 
-inline Transaction series(int64_t id, const char* start, const char* rule, double amount, const char* account,
-    const char* to = "")
+inline Transaction series(
+    int64_t id, const char* start, const char* rule, double amount, const char* account, const char* to = "")
 {
     Transaction t = oneOff(id, start, amount, account, to);
     t.is_recurring = true;
@@ -79,8 +79,8 @@ inline Budget randomBudget(uint32_t seed)
     std::mt19937 rng(seed);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     const char* names[] = {"A", "B", "C"};
-    const char* rules[] = {"nth_1_days", "nth_3_days", "nth_1_weeks", "nth_2_weeks", "nth_1_months",
-        "dom_last_every", "dom_15_every", "specific_2_friday_every", "specific_last_monday_every", "nth_1_years"};
+    const char* rules[] = {"nth_1_days", "nth_3_days", "nth_1_weeks", "nth_2_weeks", "nth_1_months", "dom_last_every",
+        "dom_15_every", "specific_2_friday_every", "specific_last_monday_every", "nth_1_years"};
     const Date base = iso("2024-01-01");
     auto day = [&](int lo, int hi) { return addDays(base, pick(lo, hi)); };
     auto amount = [&] { return pick(-50000, 30000) / 100.0; };

@@ -26,9 +26,7 @@ TEST(Ledger, TransferSeenFromEachScope)
         int64_t scope;
         double amount, signedAmount, income, expense;
     } cases[] = {
-        {1, -50, -50, 0, 50},
-        {2, 50, 50, 50, 0},
-        {0, -50, 0, 0, 0},
+        {1, -50, -50, 0, 50}, {2, 50, 50, 50, 0}, {0, -50, 0, 0, 0},
         {77, -50, 0, 0, 0},  // no such account: all accounts
     };
     for (const Case& c : cases) {
@@ -50,8 +48,8 @@ TEST(Ledger, TransferSeenFromEachScope)
 TEST(Ledger, AnchorAppliesAtTheEndOfItsDay)
 {
     Budget b = twoAccounts();
-    b.transactions = {oneOff(1, "2024-05-02", 100, "A"), oneOff(2, "2024-05-02", -30, "A"),
-        oneOff(3, "2024-05-03", 5, "A")};
+    b.transactions = {
+        oneOff(1, "2024-05-02", 100, "A"), oneOff(2, "2024-05-02", -30, "A"), oneOff(3, "2024-05-03", 5, "A")};
     b.running_total_adjustments = {anchor(1, 1, "2024-05-02", 500), anchor(2, 1, "2024-05-04", 7),
         anchor(3, 1, "2024-05-04", 9), anchor(4, 0, "2024-05-03", 1e6)};
     Ledger l = accountLedger(b, iso("2024-05-01"), iso("2024-05-04"), 1, iso("2024-05-03"));
@@ -115,8 +113,8 @@ TEST(Ledger, EmptyRangeKeepsTheOpeningBalance)
 TEST(Ledger, BalanceSummaryFigures)
 {
     Budget b = twoAccounts();
-    b.transactions = {oneOff(1, "2024-06-01", 1000, "A"), oneOff(2, "2024-06-03", -100, "A"),
-        oneOff(3, "2024-06-20", -200, "A")};
+    b.transactions = {
+        oneOff(1, "2024-06-01", 1000, "A"), oneOff(2, "2024-06-03", -100, "A"), oneOff(3, "2024-06-20", -200, "A")};
     BalanceSummary s = balanceSummary(b, iso("2024-06-01"), iso("2024-06-30"), 1, iso("2024-06-10"));
     EXPECT_EQ(s.opening, 0);
     EXPECT_EQ(s.closing, 700);
@@ -208,8 +206,8 @@ TEST(MonthGrid, MonthLedgerMarksTheMonthsDays)
 TEST(Accounts, OrderedByPositionThenName)
 {
     Budget b;
-    b.accounts = {account(1, "Two", 2), account(2, "None", -1), account(3, "Zero", 0), account(4, "B", 1),
-        account(5, "A", 1)};
+    b.accounts = {
+        account(1, "Two", 2), account(2, "None", -1), account(3, "Zero", 0), account(4, "B", 1), account(5, "A", 1)};
     b.user.default_account_id = 4;
     b.transactions = {oneOff(1, "2024-03-01", 10.25, "B"), oneOff(2, "2024-03-20", 5, "B")};
     b.running_total_adjustments = {anchor(1, 3, "2024-01-01", 12)};

@@ -8,10 +8,12 @@ using namespace qm;
 
 TEST(Money, RoundCentsJudgesTheExactValue)
 {
-    struct { double x, want; } cases[] = {
-        {2.675, 2.67},      // 2.675 is stored a little below the half
-        {-0.005, -0.01},    // stored a little beyond it
-        {0.125, 0.13},      // an exact half: away from zero
+    struct {
+        double x, want;
+    } cases[] = {
+        {2.675, 2.67},    // 2.675 is stored a little below the half
+        {-0.005, -0.01},  // stored a little beyond it
+        {0.125, 0.13},    // an exact half: away from zero
         {-0.125, -0.13},
         {1.005, 1.0},
         {1.015, 1.01},
@@ -26,13 +28,14 @@ TEST(Money, RoundCentsJudgesTheExactValue)
 
 TEST(Money, RoundHalfAwayUsesTheResidualAndSaturates)
 {
-    struct { double p, residual; int64_t want; } cases[] = {
-        {2.5, 0, 3}, {-2.5, 0, -3}, {2.5, -1e-17, 2}, {-2.5, 1e-17, -2}, {2.4999, 0, 2},
+    struct {
+        double p, residual;
+        int64_t want;
+    } cases[] = {{2.5, 0, 3}, {-2.5, 0, -3}, {2.5, -1e-17, 2}, {-2.5, 1e-17, -2}, {2.4999, 0, 2},
         {4503599627370496.0, 0.5, 4503599627370497}, {4503599627370496.0, -0.5, 4503599627370496},
         {-4503599627370496.0, -0.5, -4503599627370497}, {1e17, -4, 99999999999999996},
-        {9223372036854774784.0, 1024, INT64_MAX}, {-9223372036854775808.0, -1, INT64_MIN},
-        {1e19, 0, INT64_MAX}, {-1e19, 0, INT64_MIN}, {NAN, 0, 0}, {INFINITY, 0, INT64_MAX},
-    };
+        {9223372036854774784.0, 1024, INT64_MAX}, {-9223372036854775808.0, -1, INT64_MIN}, {1e19, 0, INT64_MAX},
+        {-1e19, 0, INT64_MIN}, {NAN, 0, 0}, {INFINITY, 0, INT64_MAX}};
     for (const auto& c : cases)
         EXPECT_EQ(roundHalfAwayInt64(c.p, c.residual), c.want) << c.p << " " << c.residual;
     EXPECT_EQ(roundHalfAway(-0.5), -1.0);
@@ -41,7 +44,12 @@ TEST(Money, RoundHalfAwayUsesTheResidualAndSaturates)
 
 TEST(Money, Formats)
 {
-    struct { double x; const char* money; const char* plain; const char* signed_; } cases[] = {
+    struct {
+        double x;
+        const char* money;
+        const char* plain;
+        const char* signed_;
+    } cases[] = {
         {0, "$0.00", "0.00", "+$0.00"},
         {-0.004, "$0.00", "0.00", "+$0.00"},
         {-0.005, "-$0.01", "0.01", "\u2212$0.01"},
@@ -71,48 +79,44 @@ TEST(Money, Formats)
 
 TEST(Money, CompactForm)
 {
-    struct { double x; const char* want; } cases[] = {
-        {12345, "$12k"}, {15500, "$16k"}, {1500, "$1.5k"}, {1000, "$1.0k"}, {1250, "$1.3k"},
-        {1350, "$1.4k"}, {9999.96, "$10.0k"}, {999.4, "$999"}, {999.6, "$1000"}, {0.4, "$0"},
-        {-0.4, "$0"}, {-0.6, "\u2212$1"}, {-0.5, "$1"}, {-2500, "\u2212$2.5k"}, {2.5, "$3"},
-        {1e300, "$9223372036854775807k"}, {NAN, "$0"},
-    };
+    struct {
+        double x;
+        const char* want;
+    } cases[] = {{12345, "$12k"}, {15500, "$16k"}, {1500, "$1.5k"}, {1000, "$1.0k"}, {1250, "$1.3k"}, {1350, "$1.4k"},
+        {9999.96, "$10.0k"}, {999.4, "$999"}, {999.6, "$1000"}, {0.4, "$0"}, {-0.4, "$0"}, {-0.6, "\u2212$1"},
+        {-0.5, "$1"}, {-2500, "\u2212$2.5k"}, {2.5, "$3"}, {1e300, "$9223372036854775807k"}, {NAN, "$0"}};
     for (const auto& c : cases)
         EXPECT_EQ(formatMoneyCompact(c.x), c.want) << c.x;
 }
 
 TEST(Money, ParseMoney)
 {
-    struct { const char* text; double want; } good[] = {
-        {" $1,234.56\t", 1234.56}, {"-$12.50", -12.5}, {"\u2212$1,200", -1200}, {"$-5", -5},
-        {".5", 0.5}, {"5.", 5}, {"1_000", 1000}, {"1e3", 1000}, {"+7", 7}, {"1E-2", 0.01},
-        {"999999999999.99", 999999999999.99}, {"-999999999999.99", -999999999999.99},
-        {"1$2", 12}, {"0", 0}, {"1e-400", 0},
-    };
+    struct {
+        const char* text;
+        double want;
+    } good[] = {{" $1,234.56\t", 1234.56}, {"-$12.50", -12.5}, {"\u2212$1,200", -1200}, {"$-5", -5}, {".5", 0.5},
+        {"5.", 5}, {"1_000", 1000}, {"1e3", 1000}, {"+7", 7}, {"1E-2", 0.01}, {"999999999999.99", 999999999999.99},
+        {"-999999999999.99", -999999999999.99}, {"1$2", 12}, {"0", 0}, {"1e-400", 0}};
     for (const auto& g : good) {
-        double v = -1;
-        EXPECT_TRUE(parseMoney(g.text, v)) << g.text;
-        EXPECT_EQ(v, g.want) << g.text;
+        std::optional<double> v = parseMoney(g.text);
+        ASSERT_TRUE(v.has_value()) << g.text;
+        EXPECT_EQ(*v, g.want) << g.text;
     }
-    const char* bad[] = {"", "   ", "abc", "1000000000000", "1e12", "-1e12", "nan", "inf", "-Infinity",
-        "$ 12", "12-", "1__0", "_1", "1_", "1_.5", "1._5", ".", "e5", "1e", "0x10", "1.2.3",
-        "\xd9\xa1", "１", "--1", "1e999", "1 2", "\u22121\u2212"};
+    const char* bad[] = {"", "   ", "abc", "1000000000000", "1e12", "-1e12", "nan", "inf", "-Infinity", "$ 12", "12-",
+        "1__0", "_1", "1_", "1_.5", "1._5", ".", "e5", "1e", "0x10", "1.2.3", "\xd9\xa1", "１", "--1", "1e999", "1 2",
+        "\u22121\u2212"};
     for (const char* text : bad) {
-        double v = 42;
-        EXPECT_FALSE(parseMoney(text, v)) << text;
-        EXPECT_EQ(v, 42);
+        EXPECT_EQ(parseMoney(text), std::nullopt) << text;
     }
 }
 
 TEST(Money, FloatTextGrammar)
 {
-    double v;
-    ASSERT_TRUE(parseFloatText("nan", v));
-    EXPECT_TRUE(std::isnan(v));
-    ASSERT_TRUE(parseFloatText("-INF", v));
-    EXPECT_EQ(v, -INFINITY);
-    ASSERT_TRUE(parseFloatText("1e999", v));
-    EXPECT_EQ(v, INFINITY);
+    std::optional<double> v = parseFloatText("nan");
+    ASSERT_TRUE(v.has_value());
+    EXPECT_TRUE(std::isnan(*v));
+    EXPECT_EQ(parseFloatText("-INF"), -INFINITY);
+    EXPECT_EQ(parseFloatText("1e999"), INFINITY);
     for (const char* no : {" 1", "1 ", "1,5", "$1", "", "+", "in f"})
-        EXPECT_FALSE(parseFloatText(no, v)) << no;
+        EXPECT_EQ(parseFloatText(no), std::nullopt) << no;
 }

@@ -24,8 +24,7 @@ Transaction series(int64_t id, const char* rule, const char* start, double amoun
     return t;
 }
 
-TransactionAdjustment adjustment(int64_t id, int64_t tx, const char* original, const char* moved,
-    bool deleted = false)
+TransactionAdjustment adjustment(int64_t id, int64_t tx, const char* original, const char* moved, bool deleted = false)
 {
     TransactionAdjustment a;
     a.id = id;
@@ -44,16 +43,16 @@ std::string dates(const std::vector<Occurrence>& list)
     return s;
 }
 
-std::string expand(const Transaction& t, const std::vector<TransactionAdjustment>& adjustments, const char* from,
-    const char* to)
+std::string expand(
+    const Transaction& t, const std::vector<TransactionAdjustment>& adjustments, const char* from, const char* to)
 {
     return dates(expandOccurrences(t, adjustments, iso(from), iso(to)));
 }
 
 // The expansion exactly as the plain algorithm reads: walk every date from
 // the series start, scan the adjustments at every date, sort at the end.
-std::vector<Occurrence> literalExpansion(const Transaction& t, const std::vector<TransactionAdjustment>& adjs,
-    Date from, Date to)
+std::vector<Occurrence> literalExpansion(
+    const Transaction& t, const std::vector<TransactionAdjustment>& adjs, Date from, Date to)
 {
     std::vector<Occurrence> out;
     for (const TransactionAdjustment& a : adjs)
@@ -79,7 +78,8 @@ std::vector<Occurrence> literalExpansion(const Transaction& t, const std::vector
     } else if (dateLessEq(from, t.start_date) && dateLessEq(t.start_date, to) && !taken(t.start_date)) {
         out.push_back({t.start_date, false, t.amount, 0});
     }
-    std::stable_sort(out.begin(), out.end(), [](const Occurrence& a, const Occurrence& b) { return dateCmp(a.date, b.date) < 0; });
+    std::stable_sort(
+        out.begin(), out.end(), [](const Occurrence& a, const Occurrence& b) { return dateCmp(a.date, b.date) < 0; });
     return out;
 }
 
@@ -136,8 +136,7 @@ TEST(Occurrences, BusinessDaysAndTheTwoDaysPastTheRange)
     // Daily with the shift piles a weekend onto its Friday (or Monday).
     t.recurring_period = "nth_1_days";
     t.pay_early = true;
-    EXPECT_EQ(expand(t, {}, "2024-06-06", "2024-06-10"),
-        "2024-06-06 2024-06-07 2024-06-07 2024-06-07 2024-06-10");
+    EXPECT_EQ(expand(t, {}, "2024-06-06", "2024-06-10"), "2024-06-06 2024-06-07 2024-06-07 2024-06-07 2024-06-10");
 
     Transaction once = t;
     once.is_recurring = false;
@@ -151,14 +150,15 @@ TEST(Occurrences, Adjustments)
     t.pay_on_business_day = true;
     t.pay_early = true;
     // Removes by the shifted date only.
-    EXPECT_EQ(expand(t, {adjustment(1, 7, "2024-05-31", "2024-05-31", true)}, "2024-05-01", "2024-07-31"),
-        "2024-07-01");
+    EXPECT_EQ(
+        expand(t, {adjustment(1, 7, "2024-05-31", "2024-05-31", true)}, "2024-05-01", "2024-07-31"), "2024-07-01");
     EXPECT_EQ(expand(t, {adjustment(1, 7, "2024-06-01", "2024-06-01", true)}, "2024-05-01", "2024-07-31"),
         "2024-05-31 2024-07-01");
     // A move out of the range still removes the original in it; other
     // transactions' adjustments change nothing.
-    EXPECT_EQ(expand(t, {adjustment(1, 7, "2024-07-01", "2024-09-15"), adjustment(2, 8, "2024-05-31", "2024-05-31", true)},
-                  "2024-05-01", "2024-07-31"),
+    EXPECT_EQ(
+        expand(t, {adjustment(1, 7, "2024-07-01", "2024-09-15"), adjustment(2, 8, "2024-05-31", "2024-05-31", true)},
+            "2024-05-01", "2024-07-31"),
         "2024-05-31");
 
     TransactionAdjustment paid = adjustment(3, 7, "2024-07-01", "2024-07-01");
@@ -166,7 +166,8 @@ TEST(Occurrences, Adjustments)
     TransactionAdjustment repriced = adjustment(4, 7, "2024-08-01", "2024-07-01");
     repriced.has_amount = true;
     repriced.amount = -99.5;
-    std::vector<Occurrence> got = expandOccurrences(t, std::vector{paid, repriced}, iso("2024-06-15"), iso("2024-08-31"));
+    std::vector<Occurrence> got =
+        expandOccurrences(t, std::vector{paid, repriced}, iso("2024-06-15"), iso("2024-08-31"));
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(formatIso(got[0].date), "2024-07-01");
     EXPECT_TRUE(got[0].is_paid);
@@ -191,7 +192,8 @@ TEST(Occurrences, Adjustments)
     once.is_recurring = false;
     once.start_date = iso("2024-06-02");
     Budget b;
-    b.transaction_adjustments = {adjustment(1, 7, "2024-06-02", "2024-06-20"), adjustment(2, 7, "2024-06-02", "2024-06-21")};
+    b.transaction_adjustments = {
+        adjustment(1, 7, "2024-06-02", "2024-06-20"), adjustment(2, 7, "2024-06-02", "2024-06-21")};
     EXPECT_EQ(dates(occurrencesInRange(b, once, iso("2024-06-01"), iso("2024-06-30"))), "2024-06-20 2024-06-21");
 }
 
@@ -231,12 +233,26 @@ TEST(Occurrences, AgreesWithTheLiteralWalk)
         t.start_date = fromDayNumber(base + pick(0, 30000));
         std::string n = std::to_string(pick(-1, 12));
         switch (pick(0, 6)) {
-        case 0: case 1: t.recurring_period = "nth_" + n + "_days"; break;
-        case 2: t.recurring_period = "nth_" + n + "_weeks"; break;
-        case 3: t.recurring_period = "nth_" + n + (pick(0, 1) ? "_months" : "_years"); break;
-        case 4: t.recurring_period = "dom_" + (pick(0, 4) ? std::to_string(pick(0, 32)) : "last") + "_" + (pick(0, 1) ? "every" : n); break;
-        case 5: t.recurring_period = "specific_" + (pick(0, 4) ? std::to_string(pick(0, 6)) : "last") + "_" + weekdays[pick(0, 7)] + "_" + (pick(0, 1) ? "every" : n); break;
-        default: t.recurring_period = pick(0, 1) ? "nth_3" : "monthly";
+        case 0:
+        case 1:
+            t.recurring_period = "nth_" + n + "_days";
+            break;
+        case 2:
+            t.recurring_period = "nth_" + n + "_weeks";
+            break;
+        case 3:
+            t.recurring_period = "nth_" + n + (pick(0, 1) ? "_months" : "_years");
+            break;
+        case 4:
+            t.recurring_period =
+                "dom_" + (pick(0, 4) ? std::to_string(pick(0, 32)) : "last") + "_" + (pick(0, 1) ? "every" : n);
+            break;
+        case 5:
+            t.recurring_period = "specific_" + (pick(0, 4) ? std::to_string(pick(0, 6)) : "last") + "_"
+                + weekdays[pick(0, 7)] + "_" + (pick(0, 1) ? "every" : n);
+            break;
+        default:
+            t.recurring_period = pick(0, 1) ? "nth_3" : "monthly";
         }
         t.has_end_date = pick(0, 2) == 0;
         t.end_date = addDays(t.start_date, pick(-100, 20000));
@@ -253,7 +269,7 @@ TEST(Occurrences, AgreesWithTheLiteralWalk)
             a.id = k;
             a.transaction_id = pick(1, 3);
             a.original_date = !plain.empty() && pick(0, 2) ? plain[size_t(pick(0, int(plain.size()) - 1))].date
-                                                          : addDays(from, pick(-5, 405));
+                                                           : addDays(from, pick(-5, 405));
             a.new_date = addDays(a.original_date, pick(-30, 30));
             a.is_deleted = pick(0, 3) == 0;
             a.has_amount = pick(0, 1);
@@ -292,9 +308,15 @@ TEST(Occurrences, MonthSeriesFarFromTheirStartAgreeWithTheLiteralWalk)
         Transaction t = series(1, "", "2000-01-01");
         std::string month = pick(0, 2) ? "every" : std::to_string(pick(1, 12));
         switch (pick(0, 4)) {
-        case 0: t.recurring_period = "nth_" + std::to_string(pick(-1, 25)) + "_months"; break;
-        case 1: t.recurring_period = "nth_" + std::to_string(pick(0, 5)) + "_years"; break;
-        case 2: t.recurring_period = "dom_" + (pick(0, 3) ? std::to_string(pick(27, 32)) : "last") + "_" + month; break;
+        case 0:
+            t.recurring_period = "nth_" + std::to_string(pick(-1, 25)) + "_months";
+            break;
+        case 1:
+            t.recurring_period = "nth_" + std::to_string(pick(0, 5)) + "_years";
+            break;
+        case 2:
+            t.recurring_period = "dom_" + (pick(0, 3) ? std::to_string(pick(27, 32)) : "last") + "_" + month;
+            break;
         default:
             t.recurring_period = "specific_" + (pick(0, 3) ? std::to_string(pick(4, 5)) : "last") + "_"
                 + weekdays[pick(0, 6)] + "_" + month;

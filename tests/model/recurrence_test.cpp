@@ -16,10 +16,7 @@ Transaction series(const char* rule, bool businessDay = false, bool early = fals
     return t;
 }
 
-std::string next(const char* rule, const char* from)
-{
-    return formatIso(nextOccurrence(series(rule), parseIso(from)));
-}
+std::string next(const char* rule, const char* from) { return formatIso(nextOccurrence(series(rule), parseIso(from))); }
 
 }  // namespace
 
@@ -60,8 +57,8 @@ TEST(Recurrence, ParseFallsBackPieceByPiece)
         EXPECT_EQ(r.weekday, c.weekday) << c.text;
         EXPECT_EQ(r.month, c.month) << c.text;
     }
-    for (const char* text : {"nth_1_weeks", "nth_3_months", "nth_12_years", "dom_15_every", "dom_last_every",
-             "dom_1_3", "specific_2_monday_every", "specific_last_friday_12", ""})
+    for (const char* text : {"nth_1_weeks", "nth_3_months", "nth_12_years", "dom_15_every", "dom_last_every", "dom_1_3",
+             "specific_2_monday_every", "specific_last_friday_12", ""})
         EXPECT_EQ(ruleToText(parseRule(text)), text);
 }
 
@@ -109,7 +106,7 @@ TEST(Recurrence, NextOccurrence)
         {"nth_2_weeks", "2024-12-25", "2025-01-08"},
         {"nth_3_days", "2024-02-28", "2024-03-02"},
         {"nth_1_years", "2024-02-29", "2025-02-28"},
-        {"nth_x_days", "2024-02-28", "2024-02-29"},  // unreadable step counts as 1
+        {"nth_x_days", "2024-02-28", "2024-02-29"},   // unreadable step counts as 1
         {"nth_-1_days", "2024-02-28", "2024-02-27"},  // not raised: the walk ends on it
         {"dom_31_every", "2024-01-31", "2024-02-29"},
         {"dom_31_every", "2024-02-29", "2024-03-31"},  // no drift
@@ -132,17 +129,17 @@ TEST(Recurrence, NextOccurrence)
     for (const Case& c : cases)
         EXPECT_EQ(next(c.rule, c.from), c.want) << c.rule << " " << c.from;
 
-    for (const char* stuck : {"nth_0_days", "nth_2", "nth_2_fortnights", "specific_2_monday",
-             "specific_2_funday_every", "specific_2_Monday_every", "specific_2_monday_13", "dom_1_0",
-             "dom_1_13", "weekly", "", "nth_2147483647_weeks"})
+    for (const char* stuck : {"nth_0_days", "nth_2", "nth_2_fortnights", "specific_2_monday", "specific_2_funday_every",
+             "specific_2_Monday_every", "specific_2_monday_13", "dom_1_0", "dom_1_13", "weekly", "",
+             "nth_2147483647_weeks"})
         EXPECT_EQ(next(stuck, "2024-01-15"), "2024-01-15") << stuck;
 }
 
 TEST(Recurrence, StepsThatLeaveTheDateRangeEndTheSeries)
 {
     const Date farFuture = fromDayNumber(INT32_MAX - 3);
-    for (const char* rule : {"nth_1_years", "nth_2147483647_months", "nth_7_days", "dom_1_every",
-             "dom_1_1", "specific_1_monday_every", "specific_last_friday_3", "nth_2147483647_years"})
+    for (const char* rule : {"nth_1_years", "nth_2147483647_months", "nth_7_days", "dom_1_every", "dom_1_1",
+             "specific_1_monday_every", "specific_last_friday_3", "nth_2147483647_years"})
         EXPECT_TRUE(sameDate(nextOccurrence(series(rule), farFuture), farFuture)) << rule;
     const Date beyond{INT32_MAX, 12, 31};  // has no day number at all
     for (const char* rule : {"nth_1_days", "dom_1_every", "dom_1_6", "specific_1_monday_every"})
@@ -159,8 +156,8 @@ TEST(Recurrence, DayOfMonthAndWeekdays)
     EXPECT_EQ(formatIso(dayOfMonthIn("abc", 2024, 4)), "2024-04-01");
     EXPECT_EQ(parseWeekday("monday"), 0);
     EXPECT_EQ(parseWeekday("sunday"), 6);
-    EXPECT_EQ(parseWeekday("Sunday"), -1);
-    EXPECT_EQ(parseWeekday(""), -1);
+    EXPECT_EQ(parseWeekday("Sunday"), std::nullopt);
+    EXPECT_EQ(parseWeekday(""), std::nullopt);
 }
 
 TEST(Recurrence, BusinessDayShift)

@@ -61,11 +61,12 @@ TEST(Search, TextScopeAndFilters)
         {"unknown account is all", [](SearchFilter& f) { f.accountId = 99; }, {1, 5, 3, 4, 2, 4, 4}},
         {"min", [](SearchFilter& f) { f.hasMin = true, f.minAmount = -12; }, {5, 3, 2}},
         {"max", [](SearchFilter& f) { f.hasMax = true, f.maxAmount = -100; }, {4, 4, 4}},
-        {"paid", [](SearchFilter& f) { f.paid = 1; }, {4}},
-        {"unpaid", [](SearchFilter& f) { f.paid = 2; }, {1, 5, 3, 2, 4, 4}},
-        {"changed", [](SearchFilter& f) { f.changed = 1; }, {4}},
-        {"changed on the receiving side", [](SearchFilter& f) { f.changed = 1, f.accountId = 2; }, {4}},
-        {"unchanged", [](SearchFilter& f) { f.changed = 2; }, {1, 5, 3, 2, 4, 4}},
+        {"paid", [](SearchFilter& f) { f.paid = SearchFilter::Paid::paidOnly; }, {4}},
+        {"unpaid", [](SearchFilter& f) { f.paid = SearchFilter::Paid::unpaidOnly; }, {1, 5, 3, 2, 4, 4}},
+        {"changed", [](SearchFilter& f) { f.changed = SearchFilter::Changed::changedOnly; }, {4}},
+        {"changed on the receiving side",
+            [](SearchFilter& f) { f.changed = SearchFilter::Changed::changedOnly, f.accountId = 2; }, {4}},
+        {"unchanged", [](SearchFilter& f) { f.changed = SearchFilter::Changed::unchangedOnly; }, {1, 5, 3, 2, 4, 4}},
         {"received transfers flip sign", [](SearchFilter& f) { f.accountId = 2, f.hasMin = true; }, {4, 4, 4}},
     };
     for (const Case& c : cases) {
@@ -86,8 +87,8 @@ TEST(Search, NearestFirstThenEarlier)
     for (const SearchHit& h : hits)
         dates.push_back(formatIso(h.date));
     // Two hits on the reference date keep list order; 8th before 12th.
-    std::vector<std::string> want = {"2024-03-10", "2024-03-10", "2024-03-08", "2024-03-08", "2024-03-12",
-        "2024-03-15", "2024-03-01"};
+    std::vector<std::string> want = {
+        "2024-03-10", "2024-03-10", "2024-03-08", "2024-03-08", "2024-03-12", "2024-03-15", "2024-03-01"};
     EXPECT_EQ(dates, want);
     const SearchHit& moved = hits[3];
     EXPECT_EQ(moved.adjustmentId, 1);
@@ -109,8 +110,8 @@ std::vector<std::string> describe(const std::vector<ReportRow>& rows)
     std::vector<std::string> out;
     for (const ReportRow& r : rows) {
         char line[160];
-        std::snprintf(line, sizeof line, "%s %s %g %g", formatIso(r.date).c_str(), r.description.c_str(),
-            r.amount, r.runningBalance);
+        std::snprintf(line, sizeof line, "%s %s %g %g", formatIso(r.date).c_str(), r.description.c_str(), r.amount,
+            r.runningBalance);
         out.push_back(line);
     }
     return out;
@@ -122,7 +123,8 @@ TEST(Report, EmptyRangeHasOnlyTheBalanceRows)
     b.accounts = {account(1, "A")};
     b.transactions = {oneOff(1, "2024-01-01", 10.004, "A")};
     std::vector<ReportRow> rows = reportRows(b, iso("2024-02-01"), iso("2024-02-29"), 1);
-    EXPECT_EQ(describe(rows), (std::vector<std::string>{"2024-01-31 Starting Balance 0 10", "2024-02-29 Closing Balance 0 10"}));
+    EXPECT_EQ(describe(rows),
+        (std::vector<std::string>{"2024-01-31 Starting Balance 0 10", "2024-02-29 Closing Balance 0 10"}));
     EXPECT_TRUE(rows[0].counted && rows[0].isBalanceRow);
     EXPECT_EQ(rows[0].rowOrder, 0);
     EXPECT_FALSE(rows[1].counted);
@@ -139,14 +141,15 @@ TEST(Report, AnchorsFollowTheirDaysTransactions)
     b.transaction_adjustments = {adjustment(1, 3, "2024-01-10", "2024-01-10", true, 25)};
     b.running_total_adjustments = {anchor(1, 1, "2024-01-10", 500), anchor(2, 0, "2024-01-11", 7)};
     std::vector<ReportRow> rows = reportRows(b, iso("2024-01-06"), iso("2024-01-31"), 1);
-    EXPECT_EQ(describe(rows), (std::vector<std::string>{
-        "2024-01-05 Starting Balance 0 100",
-        "2024-01-10 T2 -30 70",
-        "2024-01-10 T3 25 95",
-        "2024-01-10 Balance Adjustment 0 500",
-        "2024-01-12 T4 40 540",  // A receives B's transfer
-        "2024-01-31 Closing Balance 0 540",
-    }));
+    EXPECT_EQ(describe(rows),
+        (std::vector<std::string>{
+            "2024-01-05 Starting Balance 0 100",
+            "2024-01-10 T2 -30 70",
+            "2024-01-10 T3 25 95",
+            "2024-01-10 Balance Adjustment 0 500",
+            "2024-01-12 T4 40 540",  // A receives B's transfer
+            "2024-01-31 Closing Balance 0 540",
+        }));
     EXPECT_TRUE(rows[2].changed);
     EXPECT_EQ(rows[2].baseAmount, 20);
     EXPECT_FALSE(rows[1].changed);
@@ -160,14 +163,15 @@ TEST(Report, AnchorsFollowTheirDaysTransactions)
 
     // All accounts: no transfer rows, only the all-accounts anchor.
     rows = reportRows(b, iso("2024-01-06"), iso("2024-01-31"), 0);
-    EXPECT_EQ(describe(rows), (std::vector<std::string>{
-        "2024-01-05 Starting Balance 0 100",
-        "2024-01-10 T2 -30 70",
-        "2024-01-10 T3 25 95",
-        "2024-01-11 Balance Adjustment 0 7",
-        "2024-01-12 T5 1 8",
-        "2024-01-31 Closing Balance 0 8",
-    }));
+    EXPECT_EQ(describe(rows),
+        (std::vector<std::string>{
+            "2024-01-05 Starting Balance 0 100",
+            "2024-01-10 T2 -30 70",
+            "2024-01-10 T3 25 95",
+            "2024-01-11 Balance Adjustment 0 7",
+            "2024-01-12 T5 1 8",
+            "2024-01-31 Closing Balance 0 8",
+        }));
 
     GroupTotals byCategory = groupTotals(rows, false);
     ASSERT_EQ(byCategory.size(), 2u);
@@ -221,7 +225,7 @@ TEST(Report, RecurringRowsCountWhatIsLeft)
     EXPECT_EQ(rows[0].remaining, 6);  // Jun, Aug (moved), Sep .. Dec; Jul removed
     EXPECT_EQ(rows[0].remainingTotal, -59.94);
     EXPECT_EQ(rows[1].transaction.id, 3);
-    EXPECT_EQ(rows[1].remaining, -1);
+    EXPECT_EQ(rows[1].remaining, std::nullopt);
     EXPECT_EQ(rows[1].remainingTotal, 0);
     EXPECT_EQ(rows[2].remaining, 0);
     EXPECT_EQ(rows[2].remainingTotal, 0);

@@ -1,4 +1,5 @@
 #include "store_helpers.h"
+#include "model/budget_json.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -31,15 +32,15 @@ std::vector<std::string> journalSummary(const LocalStore& store)
         if (op.op == opDelete)
             continue;
         Json now;
-        int i = -1;
+        std::optional<size_t> i;
         switch (op.entity) {
         case entTransaction:
-            if ((i = findTransaction(b, op.id)) >= 0)
-                now = transactionToJson(b.transactions[size_t(i)]);
+            if ((i = findTransaction(b, op.id)))
+                now = transactionToJson(b.transactions[*i]);
             break;
         case entAdjustment:
-            if ((i = findAdjustment(b, op.id)) >= 0)
-                now = adjustmentToJson(b.transaction_adjustments[size_t(i)]);
+            if ((i = findAdjustment(b, op.id)))
+                now = adjustmentToJson(b.transaction_adjustments[*i]);
             break;
         case entAnchor:
             for (const auto& r : b.running_total_adjustments)
@@ -47,12 +48,12 @@ std::vector<std::string> journalSummary(const LocalStore& store)
                     now = anchorToJson(r);
             break;
         case entAccount:
-            if ((i = findAccount(b, op.id)) >= 0)
-                now = accountToJson(b.accounts[size_t(i)]);
+            if ((i = findAccount(b, op.id)))
+                now = accountToJson(b.accounts[*i]);
             break;
         case entCategory:
-            if ((i = findCategory(b, op.id)) >= 0)
-                now = categoryToJson(b.categories[size_t(i)]);
+            if ((i = findCategory(b, op.id)))
+                now = categoryToJson(b.categories[*i]);
             break;
         case entPrefs:
             now = userToJson(b.user);
@@ -72,9 +73,6 @@ std::string readText(const std::string& path)
     return s.str();
 }
 
-void writeText(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
+void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 }  // namespace qm::test

@@ -1,5 +1,6 @@
-#include "model/store.h"
 #include "core/files.h"
+#include "model/budget_json.h"
+#include "model/store.h"
 
 #include "core/errors.h"
 #include "store_helpers.h"
@@ -37,6 +38,18 @@ Transaction tx(int64_t id, const char* description)
     return t;
 }
 
+// Whether code holding a store of type S may change its budget.
+template <typename S>
+concept budgetWritableThrough = requires(S& store)
+{
+    store.budget->transactions.push_back(Transaction{});
+    store.budget->user.theme_preference = "dark";
+};
+
+// A reader handed a const store cannot write to the budget, not even by accident.
+static_assert(!budgetWritableThrough<const LocalStore>);
+static_assert(budgetWritableThrough<LocalStore>);
+
 }  // namespace
 
 TEST(Store, OpenReadsMetaWithDefaults)
@@ -50,22 +63,19 @@ TEST(Store, OpenReadsMetaWithDefaults)
         const char* etag;
     };
     const std::string withTx7 = R"({"transactions":[{"id":-7,"start_date":"2025-01-01"}],"meta":{"next_local":-3}})";
-    const Row rows[] = {
-        {"lowered below local ids", withTx7, -8, 1, 0, ""},
+    const Row rows[] = {{"lowered below local ids", withTx7, -8, 1, 0, ""},
         {"positive next_local reset", withMeta(R"({"next_local":5})"), -1, 1, 0, ""},
-        {"all fields", withMeta(R"({"next_local":-40,"next_seq":19,"last_sync":1700000000.25,"etag":"W/\"a\""})"), -40, 19,
-            1700000000.25, "W/\"a\""},
+        {"all fields", withMeta(R"({"next_local":-40,"next_seq":19,"last_sync":1700000000.25,"etag":"W/\"a\""})"), -40,
+            19, 1700000000.25, "W/\"a\""},
         {"integer last_sync", withMeta(R"({"last_sync":17})"), -1, 1, 17, ""},
         {"mistyped members", withMeta(R"({"next_local":"-9","next_seq":2.0,"last_sync":"5","etag":7})"), -1, 1, 0, ""},
-        {"no meta", emptyBudget, -1, 1, 0, ""},
-        {"null meta", withMeta("null"), -1, 1, 0, ""},
+        {"no meta", emptyBudget, -1, 1, 0, ""}, {"null meta", withMeta("null"), -1, 1, 0, ""},
         {"meta not an object", withMeta("[1]"), -1, 1, 0, ""},
         {"every list lowers",
             R"({"accounts":[{"id":-2}],"categories":[{"id":-9}],"icons":[{"id":-4}],)"
             R"("transaction_adjustments":[{"id":-11}],"running_total_adjustments":[{"id":-10}],"meta":{"next_local":-5}})",
             -12, 1, 0, ""},
-        {"huge next_local", withMeta(R"({"next_local":18446744073709551615})"), -1, 1, 0, ""},
-    };
+        {"huge next_local", withMeta(R"({"next_local":18446744073709551615})"), -1, 1, 0, ""}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         TempFolder dir;
@@ -160,7 +170,7 @@ TEST(Store, SaveWritesCompactFilesAndReopens)
     std::vector<std::string> keys;
     for (auto it = ops[0].begin(); it != ops[0].end(); ++it)
         keys.push_back(it.key());
-    EXPECT_EQ(keys, (std::vector<std::string> {"seq", "op", "entity", "id", "data", "at"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"seq", "op", "entity", "id", "data", "at"}));
     EXPECT_EQ(journal.substr(0, 46), R"([{"seq":1,"op":"create","entity":"transaction")");
 
     LocalStorePtr back = openStore(folder);

@@ -1,3 +1,4 @@
+#include "model/budget_json.h"
 #include "model/sync.h"
 
 #include "ledger_fixtures.h"
@@ -163,7 +164,7 @@ TEST(Sync, ReplaceBudgetKeepsTheJournal)
     BudgetPtr snapshot = newBudget();
     snapshot->accounts = {account(3, "Server")};
     replaceBudget(*s, snapshot, "v7");
-    EXPECT_EQ(s->budget, snapshot);
+    EXPECT_EQ(s->budget.get(), snapshot.get());
     EXPECT_EQ(s->etag, "v7");
     EXPECT_GT(s->last_sync, 1.7e9);
     EXPECT_EQ(s->journal.size(), 1u);
@@ -202,11 +203,12 @@ TEST(Sync, RekeyOfMixedIdsLeavesEveryIdUnique)
     b.accounts = {account(5, "A"), account(-1, "B"), account(6, "C")};
     b.categories = {Category{-2, "X", "", false, 0}, Category{3, "Y", "", false, 0}};
     b.icons = {CustomIcon{-6, "I", "builtin:tune", true}};
-    b.transactions = {oneOff(7, "2024-01-01", 1, "A"), oneOff(-4, "2024-01-01", 1, "B"), oneOff(0, "2024-01-01", 1, "C")};
+    b.transactions = {
+        oneOff(7, "2024-01-01", 1, "A"), oneOff(-4, "2024-01-01", 1, "B"), oneOff(0, "2024-01-01", 1, "C")};
     b.transaction_adjustments = {adjustment(8, 7, "2024-01-01", "2024-01-01", false, 0),
         adjustment(-3, -4, "2024-01-01", "2024-01-01", false, 0)};
-    b.running_total_adjustments = {anchor(2, 5, "2024-01-01", 1), anchor(-5, 6, "2024-01-01", 1),
-        anchor(4, 0, "2024-01-01", 1)};
+    b.running_total_adjustments = {
+        anchor(2, 5, "2024-01-01", 1), anchor(-5, 6, "2024-01-01", 1), anchor(4, 0, "2024-01-01", 1)};
     b.user.default_account_id = 6;
     LocalStorePtr s = storeWith(b);
     rekeyForUpload(*s);
@@ -254,8 +256,8 @@ TEST(Sync, MergeAddsWhatTheStoreLacks)
 
     Budget other;
     other.accounts = {account(50, "  Checking\t"), account(51, "Travel", 0), account(52, " "), account(53, "Travel")};
-    other.categories = {Category{60, " Food ", "", false, 0}, Category{61, " Fun", "#00ff00", true, 4},
-        Category{62, "", "", false, 0}};
+    other.categories = {
+        Category{60, " Food ", "", false, 0}, Category{61, " Fun", "#00ff00", true, 4}, Category{62, "", "", false, 0}};
     Transaction demo = oneOff(70, "2024-01-01", 1, "Checking");
     demo.is_demo = true;
     Transaction blank = oneOff(71, "2024-01-01", 1, "Checking");
@@ -303,9 +305,10 @@ TEST(Sync, MergeAddsWhatTheStoreLacks)
     std::vector<std::string> ops;
     for (const JournalOp& op : s->journal)
         ops.push_back(opKindName(op.op) + " " + entityName(op.entity) + " " + std::to_string(op.id));
-    EXPECT_EQ(ops, (std::vector<std::string>{"create account -10", "create category -11", "create transaction -12",
-        "create transaction -13", "create adjustment -14", "update anchor 1", "create anchor -15",
-        "create anchor -16"}));
+    EXPECT_EQ(ops,
+        (std::vector<std::string>{"create account -10", "create category -11", "create transaction -12",
+            "create transaction -13", "create adjustment -14", "update anchor 1", "create anchor -15",
+            "create anchor -16"}));
     EXPECT_TRUE(s->dirty);
 }
 

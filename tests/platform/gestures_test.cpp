@@ -24,15 +24,24 @@ std::string describe(const WindowEvent& e)
     std::string at = "(" + num(e.x) + "," + num(e.y) + ")";
     std::string touch = e.fromTouch ? "" : "!";
     switch (e.kind) {
-    case weMouseMove: return touch + "move" + at;
-    case weMouseDown: return touch + "down" + std::to_string(e.button) + at;
-    case weMouseUp: return touch + "up" + std::to_string(e.button) + at;
-    case weDoubleClick: return touch + "double" + std::to_string(e.button) + at;
-    case weMouseLeave: return "leave";
-    case weScroll: return "zoom" + at + num(e.dy);
-    case weTouchScroll: return "pan" + at + num(e.dy) + (e.repeat ? "" : " first");
-    case weRotate: return "rotate" + at + num(e.dx) + (e.repeat ? "" : " first");
-    default: return "kind" + std::to_string(e.kind);
+    case weMouseMove:
+        return touch + "move" + at;
+    case weMouseDown:
+        return touch + "down" + std::to_string(e.button) + at;
+    case weMouseUp:
+        return touch + "up" + std::to_string(e.button) + at;
+    case weDoubleClick:
+        return touch + "double" + std::to_string(e.button) + at;
+    case weMouseLeave:
+        return "leave";
+    case weScroll:
+        return "zoom" + at + num(e.dy);
+    case weTouchScroll:
+        return "pan" + at + num(e.dy) + (e.repeat ? "" : " first");
+    case weRotate:
+        return "rotate" + at + num(e.dx) + (e.repeat ? "" : " first");
+    default:
+        return "kind" + std::to_string(e.kind);
     }
 }
 
@@ -75,11 +84,11 @@ TEST(Gestures, TapHoldsTheButtonForOnePollAndLeavesThreePollsLater)
     Touchscreen t;
     t.down(1, 10, 20);
     EXPECT_EQ(t.poll(), (Events{"move(10,20)"}));
-    t.move(1, 15, 25); // within the slop
+    t.move(1, 15, 25);  // within the slop
     t.up(1, 16, 26, 0.05);
     EXPECT_EQ(t.poll(), (Events{"move(10,20)", "down1(10,20)"}));
     EXPECT_EQ(t.poll(), (Events{"up1(10,20)"}));
-    EXPECT_EQ(t.pollsUntilLeave(), 1); // third poll after the lift
+    EXPECT_EQ(t.pollsUntilLeave(), 1);  // third poll after the lift
     EXPECT_EQ(t.g.state, gestureIdle);
     EXPECT_EQ(t.g.primary, -1);
 }
@@ -87,7 +96,7 @@ TEST(Gestures, TapHoldsTheButtonForOnePollAndLeavesThreePollsLater)
 TEST(Gestures, DoubleTapThenAThirdTapStartsOver)
 {
     Touchscreen t;
-    t.g.scale = 2; // thresholds scale: 20 px apart is within 30 x 2
+    t.g.scale = 2;  // thresholds scale: 20 px apart is within 30 x 2
     t.tap(100, 100);
     t.poll();
     t.poll();
@@ -103,13 +112,15 @@ TEST(Gestures, DoubleTapThenAThirdTapStartsOver)
     slow.tap(100, 100);
     slow.now += 0.4;
     slow.tap(100, 100);
-    EXPECT_EQ(slow.poll(), (Events{"move(100,100)", "move(100,100)", "down1(100,100)", "move(100,100)",
-                                   "move(100,100)", "down1(100,100)"}));
+    EXPECT_EQ(slow.poll(),
+        (Events{
+            "move(100,100)", "move(100,100)", "down1(100,100)", "move(100,100)", "move(100,100)", "down1(100,100)"}));
     Touchscreen far;
     far.tap(100, 100);
     far.tap(100, 131);
-    EXPECT_EQ(far.poll(), (Events{"move(100,100)", "move(100,100)", "down1(100,100)", "move(100,131)",
-                                  "move(100,131)", "down1(100,131)"}));
+    EXPECT_EQ(far.poll(),
+        (Events{
+            "move(100,100)", "move(100,100)", "down1(100,100)", "move(100,131)", "move(100,131)", "down1(100,131)"}));
 }
 
 TEST(Gestures, FirstTapNearTheOriginIsNotADoubleTap)
@@ -153,8 +164,8 @@ TEST(Gestures, DragStartsAtTheTouchDownPoint)
         t.move(1, 60, 60);
         // The poll repeats the last raw motion from the stored position.
         std::string second = "move(" + num(c.toX + 1) + "," + num(c.toY + 1) + ")";
-        EXPECT_EQ(t.poll(), (Events{"move(" + num(c.toX) + "," + num(c.toY) + ")", second, second, "move(60,60)",
-                                    "move(60,60)"}));
+        EXPECT_EQ(t.poll(),
+            (Events{"move(" + num(c.toX) + "," + num(c.toY) + ")", second, second, "move(60,60)", "move(60,60)"}));
         t.up(1, 70, 70);
         EXPECT_EQ(t.poll(), (Events{"move(70,70)", "up1(70,70)"}));
         EXPECT_EQ(t.pollsUntilLeave(), 1);
@@ -169,7 +180,7 @@ TEST(Gestures, QuickDragReleasesAfterThePress)
     t.up(1, 60, 0);
     EXPECT_EQ(t.poll(), (Events{"move(0,0)", "move(0,0)", "down1(0,0)"}));
     EXPECT_EQ(t.poll(), (Events{"move(50,0)", "move(60,0)", "up1(60,0)"}));
-    EXPECT_EQ(t.pollsUntilLeave(), 1); // three polls after the lift
+    EXPECT_EQ(t.pollsUntilLeave(), 1);  // three polls after the lift
 }
 
 TEST(Gestures, VerticalPanScrollsWithInertiaAndATouchCatchesIt)
@@ -181,7 +192,7 @@ TEST(Gestures, VerticalPanScrollsWithInertiaAndATouchCatchesIt)
         return true;
     };
     t.down(1, 50, 100);
-    t.move(1, 50, 130, 0.1); // the first 12 px only break the tap
+    t.move(1, 50, 130, 0.1);  // the first 12 px only break the tap
     t.move(1, 50, 160, 0.02);
     EXPECT_EQ(asked, (std::vector<std::pair<double, double>>{{50, 100}}));
     EXPECT_EQ(t.poll(0.005), (Events{"move(50,100)", "pan(50,100)0 first", "pan(50,100)18", "pan(50,100)30"}));
@@ -190,20 +201,20 @@ TEST(Gestures, VerticalPanScrollsWithInertiaAndATouchCatchesIt)
     EXPECT_DOUBLE_EQ(t.g.flingVelocity, 1500);
 
     // Inertia: dy = v x dt with dt capped at 50 ms, v decaying by e^(-dt/0.4).
-    EXPECT_EQ(t.poll(0.01), (Events{"pan(50,100)30"})); // dt since the last scroll step: 0.02
+    EXPECT_EQ(t.poll(0.01), (Events{"pan(50,100)30"}));  // dt since the last scroll step: 0.02
     double v = 1500 * std::exp(-0.02 / 0.4);
     EXPECT_DOUBLE_EQ(t.g.flingVelocity, v);
     EXPECT_EQ(t.poll(0.2), (Events{"pan(50,100)" + [&] {
-                                       char b[32];
-                                       std::snprintf(b, sizeof b, "%.4g", v * 0.05);
-                                       return std::string(b);
-                                   }()}));
+        char b[32];
+        std::snprintf(b, sizeof b, "%.4g", v * 0.05);
+        return std::string(b);
+    }()}));
 
     t.down(2, 10, 10);
     EXPECT_TRUE(t.g.caughtFling);
     EXPECT_EQ(t.g.flingVelocity, 0);
     t.up(2, 10, 10, 0.05);
-    EXPECT_EQ(t.poll(), (Events{"move(10,10)", "leave"})); // no click, leave one poll later
+    EXPECT_EQ(t.poll(), (Events{"move(10,10)", "leave"}));  // no click, leave one poll later
 }
 
 TEST(Gestures, PanEndsWithoutFlingWhenSlowOrStale)
@@ -217,7 +228,7 @@ TEST(Gestures, PanEndsWithoutFlingWhenSlowOrStale)
         t.up(1, 0, pause ? -60 : -21, pause);
         EXPECT_EQ(t.g.flingVelocity, 0) << pause;
         t.poll();
-        EXPECT_EQ(t.pollsUntilLeave(), 0); // a scroll sends no leave
+        EXPECT_EQ(t.pollsUntilLeave(), 0);  // a scroll sends no leave
     }
 }
 
@@ -230,7 +241,7 @@ TEST(Gestures, PinchGivesZoomStepsAndTheMiddleButton)
         EXPECT_EQ(t.poll(), (Events{"move(100,100)", "move(150,100)", "down2(150,100)"}));
         double bx = 100 + 100 * factor;
         t.move(2, 150, 100);
-        t.move(2, bx, 100); // only the latest position counts, once per poll
+        t.move(2, bx, 100);  // only the latest position counts, once per poll
         Events e = t.poll();
         ASSERT_EQ(e.size(), 2u);
         EXPECT_EQ(e[1].substr(e[1].find(')') + 1), factor > 1 ? "1" : "-1");
@@ -262,7 +273,7 @@ TEST(Gestures, TwistRotatesBeyondTheThreshold)
     EXPECT_EQ(turnTo(0.15), Events{});
     EXPECT_EQ(turnTo(0.3), Events{"0.1 first"});
     EXPECT_EQ(turnTo(0.25), Events{"-0.05"});
-    EXPECT_EQ(turnTo(0.25), Events{}); // no turn, no event
+    EXPECT_EQ(turnTo(0.25), Events{});  // no turn, no event
     // Across the -pi/pi seam the step stays small.
     t.move(1, 200, 100);
     t.move(2, 100, 100.0001);
@@ -283,7 +294,7 @@ TEST(Gestures, TwoFingersOverAScrollAreaPan)
     t.move(2, 140, 80);
     EXPECT_EQ(t.poll(0.1), (Events{"move(100,100)", "pan(120,100)0 first", "pan(120,100)-15"}));
     EXPECT_DOUBLE_EQ(t.g.scrollVelocity, -15 / 0.1);
-    t.up(2, 140, 80); // either finger ends it; -150 px/s at once is a fling
+    t.up(2, 140, 80);  // either finger ends it; -150 px/s at once is a fling
     EXPECT_DOUBLE_EQ(t.g.flingVelocity, -150);
     t.up(1, 100, 90);
     EXPECT_EQ(t.poll(0.05), (Events{"pan(120,100)-7.5"}));
@@ -319,7 +330,7 @@ TEST(Gestures, CancelReleasesWhatIsHeld)
     EXPECT_EQ(drag.poll(), (Events{"move(30,0)", "move(30,0)", "move(35,5)", "up1(35,5)"}));
     EXPECT_EQ(drag.g.state, gestureIdle);
     EXPECT_TRUE(drag.g.touches.empty());
-    drag.move(1, 50, 50); // forgotten fingers are ignored
+    drag.move(1, 50, 50);  // forgotten fingers are ignored
     drag.up(1, 50, 50);
     EXPECT_EQ(drag.poll(), Events{});
 

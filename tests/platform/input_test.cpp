@@ -13,19 +13,16 @@ TEST(Keys, KeysymTable)
         uint32_t keysym;
         uint8_t code;
     };
-    const Case cases[] = {
-        {0x61, 1},    {0x41, 1},    {0x7A, 26},   {0x5A, 26},   {0x30, 27},   {0x39, 36},   {0xFFBE, 37},
-        {0xFFC9, 48}, {0xFFCA, 0},  {0xFF1B, 49}, {0xFF0D, 50}, {0xFF09, 51}, {0xFE20, 51}, {0xFF08, 52},
-        {0xFFFF, 53}, {0xFF63, 54}, {0xFF9E, 54}, {0xFF50, 55}, {0xFF57, 56}, {0xFF55, 57}, {0xFF56, 58},
-        {0xFF51, 59}, {0xFF53, 60}, {0xFF52, 61}, {0xFF54, 62}, {0x20, 63},   {0xFFE1, 64}, {0xFFE2, 64},
-        {0xFFE3, 65}, {0xFFE4, 65}, {0xFFE9, 66}, {0xFFEA, 66}, {0xFFEB, 67}, {0xFFEC, 67}, {0xFFE5, 68},
-        {0xFF61, 69}, {0xFF13, 70}, {0x2D, 71},   {0x3D, 72},   {0x5B, 73},   {0x5D, 74},   {0x5C, 75},
-        {0x3B, 76},   {0x27, 77},   {0x60, 78},   {0x2C, 79},   {0x2E, 80},   {0x2F, 81},   {0xFFB0, 82},
-        {0xFFB9, 91}, {0xFFAB, 92}, {0xFFAD, 93}, {0xFFAA, 94}, {0xFFAF, 95}, {0xFFAE, 96}, {0xFFAC, 96},
+    const Case cases[] = {{0x61, 1}, {0x41, 1}, {0x7A, 26}, {0x5A, 26}, {0x30, 27}, {0x39, 36}, {0xFFBE, 37},
+        {0xFFC9, 48}, {0xFFCA, 0}, {0xFF1B, 49}, {0xFF0D, 50}, {0xFF09, 51}, {0xFE20, 51}, {0xFF08, 52}, {0xFFFF, 53},
+        {0xFF63, 54}, {0xFF9E, 54}, {0xFF50, 55}, {0xFF57, 56}, {0xFF55, 57}, {0xFF56, 58}, {0xFF51, 59}, {0xFF53, 60},
+        {0xFF52, 61}, {0xFF54, 62}, {0x20, 63}, {0xFFE1, 64}, {0xFFE2, 64}, {0xFFE3, 65}, {0xFFE4, 65}, {0xFFE9, 66},
+        {0xFFEA, 66}, {0xFFEB, 67}, {0xFFEC, 67}, {0xFFE5, 68}, {0xFF61, 69}, {0xFF13, 70}, {0x2D, 71}, {0x3D, 72},
+        {0x5B, 73}, {0x5D, 74}, {0x5C, 75}, {0x3B, 76}, {0x27, 77}, {0x60, 78}, {0x2C, 79}, {0x2E, 80}, {0x2F, 81},
+        {0xFFB0, 82}, {0xFFB9, 91}, {0xFFAB, 92}, {0xFFAD, 93}, {0xFFAA, 94}, {0xFFAF, 95}, {0xFFAE, 96}, {0xFFAC, 96},
         {0xFF8D, 97},
         // Unknown: keypad navigation other than KP_Insert, neighbours of the ranges, wide keysyms.
-        {0xFF95, 0},  {0xFF9F, 0},  {0x40, 0},    {0x7B, 0},    {0x2F + 0x100, 0}, {0x1000061, 0}, {0, 0},
-    };
+        {0xFF95, 0}, {0xFF9F, 0}, {0x40, 0}, {0x7B, 0}, {0x2F + 0x100, 0}, {0x1000061, 0}, {0, 0}};
     for (const Case& c : cases)
         EXPECT_EQ(keysymToKeyCode(c.keysym), c.code) << std::hex << c.keysym;
 }
@@ -52,8 +49,8 @@ TEST(Keys, ControlCharactersAreNotText)
 
 TEST(Cursor, KindNames)
 {
-    const char* names[] = {"curArrow",  "curIBeam",  "curCrosshair", "curHand",     "curSizeWE", "curSizeNS",
-                           "curSizeAll", "curSizeNWSE", "curSizeNESW", "curWait", "curNone"};
+    const char* names[] = {"curArrow", "curIBeam", "curCrosshair", "curHand", "curSizeWE", "curSizeNS", "curSizeAll",
+        "curSizeNWSE", "curSizeNESW", "curWait", "curNone"};
     for (uint8_t k = 0; k <= curNone; ++k)
         EXPECT_EQ(cursorKindName(k), names[k]);
     EXPECT_EQ(cursorKindName(11), "");

@@ -29,8 +29,8 @@ TEST(UriList, FileUrlToPath)
         {"file:///tmp/%zz%4a%4A", "/tmp/%zzJJ"},
         {"file:///%2Fetc", "//etc"},
         {"file:", ""},
-        {"file:relative", ""},            // names no absolute path
-        {"file:///tmp/a%00b", ""},        // a NUL byte would cut the path short
+        {"file:relative", ""},      // names no absolute path
+        {"file:///tmp/a%00b", ""},  // a NUL byte would cut the path short
         {"file:///tmp/%E2%82%AC", "/tmp/\xE2\x82\xAC"},
     };
     for (const Case& c : cases)
@@ -48,7 +48,7 @@ TEST(UriList, PercentDecodeAndHexDigits)
     for (char c : std::string("09afAF"))
         EXPECT_EQ(hexDigitValue(c), std::stoi(std::string(1, c), nullptr, 16));
     for (char c : std::string("gG/:@`% \0", 9))
-        EXPECT_EQ(hexDigitValue(c), -1);
+        EXPECT_EQ(hexDigitValue(c), std::nullopt);
 }
 
 TEST(UriList, UnquoteAndAbsolutePaths)

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <vector>
 
-#include "codecs/font/glyph_outline.h"
 #include "codecs/font/font.h"
+#include "codecs/font/glyph_outline.h"
 #include "core/errors.h"
 
 int main(int argc, char** argv)

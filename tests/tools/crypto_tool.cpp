@@ -20,14 +20,18 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes fromHex(const std::string& hex) {
+Bytes fromHex(const std::string& hex)
+{
     Bytes out;
-    if (hex == "-") return out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(std::uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    if (hex == "-")
+        return out;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(std::uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return out;
 }
 
-std::string toHex(const Bytes& bytes) {
+std::string toHex(const Bytes& bytes)
+{
     static const char digits[] = "0123456789abcdef";
     std::string out;
     for (std::uint8_t b : bytes) {
@@ -37,7 +41,8 @@ std::string toHex(const Bytes& bytes) {
     return out;
 }
 
-Bytes readFile(const std::string& path) {
+Bytes readFile(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     Bytes bytes(std::size_t(in.tellg()));
     in.seekg(0);
@@ -47,7 +52,8 @@ Bytes readFile(const std::string& path) {
 
 // M_i = MD_(i-3) || MD_(i-2) || MD_(i-1), MD_i = H(M_i), 1000 steps per
 // checkpoint, each checkpoint seeding the next.
-void monte(Bytes seed, Bytes (*hash)(std::span<const std::uint8_t>)) {
+void monte(Bytes seed, Bytes (*hash)(std::span<const std::uint8_t>))
+{
     for (int j = 0; j < 100; ++j) {
         Bytes md[3] = {seed, seed, seed};
         Bytes message;
@@ -66,7 +72,8 @@ void monte(Bytes seed, Bytes (*hash)(std::span<const std::uint8_t>)) {
 
 }  // namespace
 
-int main() {
+int main()
+{
     Bytes (*sha256)(std::span<const std::uint8_t>) = qm::sha256;
     Bytes (*sha512)(std::span<const std::uint8_t>) = qm::sha512;
     std::string line;
@@ -74,13 +81,20 @@ int main() {
         std::istringstream in(line);
         std::string command, a, b, c;
         in >> command >> a >> b >> c;
-        if (command == "sha256") std::cout << toHex(sha256(fromHex(a))) << '\n';
-        else if (command == "sha512") std::cout << toHex(sha512(fromHex(a))) << '\n';
-        else if (command == "sha256file") std::cout << toHex(sha256(readFile(a))) << '\n';
-        else if (command == "sha512file") std::cout << toHex(sha512(readFile(a))) << '\n';
-        else if (command == "monte256") monte(fromHex(a), sha256);
-        else if (command == "monte512") monte(fromHex(a), sha512);
-        else if (command == "verify") std::cout << qm::ed25519Verify(fromHex(a), fromHex(b), fromHex(c)) << '\n';
+        if (command == "sha256")
+            std::cout << toHex(sha256(fromHex(a))) << '\n';
+        else if (command == "sha512")
+            std::cout << toHex(sha512(fromHex(a))) << '\n';
+        else if (command == "sha256file")
+            std::cout << toHex(sha256(readFile(a))) << '\n';
+        else if (command == "sha512file")
+            std::cout << toHex(sha512(readFile(a))) << '\n';
+        else if (command == "monte256")
+            monte(fromHex(a), sha256);
+        else if (command == "monte512")
+            monte(fromHex(a), sha512);
+        else if (command == "verify")
+            std::cout << qm::ed25519Verify(fromHex(a), fromHex(b), fromHex(c)) << '\n';
         else {
             std::cerr << "unknown command: " << command << '\n';
             return 2;

@@ -14,17 +14,20 @@
 
 namespace {
 
-std::vector<uint8_t> readFile(const char* path) {
+std::vector<uint8_t> readFile(const char* path)
+{
     std::ifstream f(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
-void writeFile(const char* path, const std::vector<uint8_t>& data) {
+void writeFile(const char* path, const std::vector<uint8_t>& data)
+{
     std::ofstream f(path, std::ios::binary);
     f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
-std::vector<uint8_t> hex(uint32_t v) {
+std::vector<uint8_t> hex(uint32_t v)
+{
     char s[9];
     std::snprintf(s, sizeof s, "%08x", v);
     return {s, s + 8};
@@ -32,7 +35,8 @@ std::vector<uint8_t> hex(uint32_t v) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc < 5 || argc % 2 == 0) {
         std::fprintf(stderr, "usage: deflate_tool op arg in out [in out ...]\n");
         return 2;
@@ -43,12 +47,18 @@ int main(int argc, char** argv) {
         auto in = readFile(argv[i]);
         try {
             std::vector<uint8_t> out;
-            if (op == "inflate") out = qm::inflate(in, arg == "zlib", {}, 0, int64_t{1} << 32);
-            else if (op == "deflate") out = qm::deflateData(in, std::stoi(arg), {});
-            else if (op == "zlib") out = qm::zlibStream(in, std::stoi(arg));
-            else if (op == "crc32") out = hex(qm::crc32(in));
-            else if (op == "adler32") out = hex(qm::adler32(in));
-            else return 2;
+            if (op == "inflate")
+                out = qm::inflate(in, arg == "zlib", {}, 0, int64_t{1} << 32);
+            else if (op == "deflate")
+                out = qm::deflateData(in, std::stoi(arg), {});
+            else if (op == "zlib")
+                out = qm::zlibStream(in, std::stoi(arg));
+            else if (op == "crc32")
+                out = hex(qm::crc32(in));
+            else if (op == "adler32")
+                out = hex(qm::adler32(in));
+            else
+                return 2;
             writeFile(argv[i + 1], out);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s: %s\n", argv[i], e.what());

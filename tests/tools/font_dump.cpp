@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "codecs/font/cmap.h"
-#include "codecs/font/glyph_data.h"
 #include "codecs/font/font.h"
+#include "codecs/font/glyph_data.h"
 
 static std::vector<uint8_t> readFile(const char* path)
 {
@@ -46,15 +46,15 @@ int main(int argc, char** argv)
     auto font = qm::parseTrueType(bytes, std::stoi(argv[2]));
     FILE* out = std::fopen(argv[3], "w");
     std::fprintf(out, "metrics %.17g %.17g %.17g %.17g %d %d\n", font->unitsPerEm, font->ascent, font->descent,
-                 font->lineGap, font->numGlyphs, qm::faceCount(bytes));
+        font->lineGap, font->numGlyphs, qm::faceCount(bytes));
     std::map<int32_t, int32_t> cmap(font->cmap.begin(), font->cmap.end());
     for (auto [c, g] : cmap)
         if (qm::glyphIndex(*font, c) == g)
             std::fprintf(out, "cmap %d %d\n", c, g);
     for (int32_t g = 0; g < font->numGlyphs; ++g) {
         const qm::GlyphOutline& o = qm::glyphOutline(*font, g);
-        std::fprintf(out, "glyph %d %.17g %.17g %.17g %.17g %.17g %.17g %zu\n", g, o.advance, o.lsb, o.xMin,
-                     o.yMin, o.xMax, o.yMax, o.contours.size());
+        std::fprintf(out, "glyph %d %.17g %.17g %.17g %.17g %.17g %.17g %zu\n", g, o.advance, o.lsb, o.xMin, o.yMin,
+            o.xMax, o.yMax, o.contours.size());
         for (const qm::Contour& c : o.contours) {
             std::fprintf(out, "c");
             for (const qm::OutlinePoint& p : c)

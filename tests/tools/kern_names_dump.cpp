@@ -11,8 +11,8 @@
 #include <map>
 #include <vector>
 
-#include "codecs/font/kerning.h"
 #include "codecs/font/font.h"
+#include "codecs/font/kerning.h"
 #include "core/errors.h"
 
 int main(int argc, char** argv)
@@ -37,7 +37,7 @@ int main(int argc, char** argv)
         return 0;
     }
     std::printf("family %s\nsubfamily %s\nfull %s\n", font->familyName.c_str(), font->subfamilyName.c_str(),
-                font->fullName.c_str());
+        font->fullName.c_str());
     std::printf("bold %d\nitalic %d\n", int(font->bold), int(font->italic));
     std::printf("gpos %zu %zu\n", font->gposPairSubtables.size(), font->gposLookupEnds.size());
     std::map<std::pair<int, int>, double> pairs;

@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "core/json.h"
 #include "model/budget.h"
+#include "model/budget_json.h"
 #include "model/builtins.h"
 #include "model/dates.h"
 #include "model/money.h"
@@ -69,8 +70,8 @@ int main(int argc, char** argv)
             long long n;
             in >> iso >> n;
             Date d = parseIso(iso);
-            out += formatIso(addMonths(d, n)) + " " + formatIso(addYears(d, n)) + " "
-                + formatIso(addDays(d, n)) + " " + formatIso(startOfWeek(d)) + "\n";
+            out += formatIso(addMonths(d, n)) + " " + formatIso(addYears(d, n)) + " " + formatIso(addDays(d, n)) + " "
+                + formatIso(startOfWeek(d)) + "\n";
         }
     } else if (cmd == "parseiso") {
         while (std::getline(std::cin, line)) {
@@ -83,14 +84,13 @@ int main(int argc, char** argv)
     } else if (cmd == "money") {
         while (std::getline(std::cin, line)) {
             double x = readDouble(line);
-            out += shortestDouble(roundCents(x)) + "\t" + formatAmount(x) + "\t" + formatAmountPlain(x)
-                + "\t" + formatMoney(x) + "\t" + formatMoneySigned(x) + "\t" + formatMoneyCompact(x)
-                + "\n";
+            out += shortestDouble(roundCents(x)) + "\t" + formatAmount(x) + "\t" + formatAmountPlain(x) + "\t"
+                + formatMoney(x) + "\t" + formatMoneySigned(x) + "\t" + formatMoneyCompact(x) + "\n";
         }
     } else if (cmd == "parsemoney") {
         while (std::getline(std::cin, line)) {
-            double v;
-            out += parseMoney(line, v) ? "ok " + shortestDouble(v) + "\n" : "fail\n";
+            std::optional<double> v = parseMoney(line);
+            out += v ? "ok " + shortestDouble(*v) + "\n" : "fail\n";
         }
     } else if (cmd == "budget" && argc == 3) {
         std::ifstream f(argv[2], std::ios::binary);

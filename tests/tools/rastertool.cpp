@@ -41,8 +41,9 @@ int main()
         } else if (op == "end") {
             std::string mode;
             in >> mode;
-            std::vector<uint8_t> mask =
-                mode == "evenodd" ? qm::coverageToAlpha(r) : qm::coverageToAlphaGamma(r, mode.empty() ? 1.0 : std::stod(mode));
+            std::vector<uint8_t> mask = mode == "evenodd"
+                ? qm::coverageToAlpha(r)
+                : qm::coverageToAlphaGamma(r, mode.empty() ? 1.0 : std::stod(mode));
             static const char* digits = "0123456789abcdef";
             std::string hex;
             hex.reserve(mask.size() * 2 + 1);

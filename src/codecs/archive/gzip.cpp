@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codecs/compress/inflate.h"
+#include "core/bytes.h"
 #include "core/errors.h"
 
 namespace qm {
@@ -26,7 +27,7 @@ std::vector<uint8_t> gunzip(std::span<const uint8_t> bytes)
     const uint8_t flags = bytes[3];
     size_t pos = 10;
     if (flags & kFlagExtra)
-        pos = 12 + size_t(bytes[10] | bytes[11] << 8);
+        pos = 12 + size_t(loadLe16(&bytes[10]));
     for (uint8_t field : {kFlagName, kFlagComment}) {
         if (!(flags & field))
             continue;

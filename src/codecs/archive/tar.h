@@ -7,8 +7,9 @@
 
 namespace qm {
 
-// The contents of the first regular member whose full name (prefix "/" name)
-// ends with suffix. Other entry types are skipped by their size.
+// Bytes of the earliest plain file in the archive whose path (prefix, "/",
+// name) has `suffix` as its tail. Links, folders and other entries are
+// stepped over using their recorded size.
 std::vector<uint8_t> tarFile(std::span<const uint8_t> bytes, std::string_view suffix);
 
 }  // namespace qm

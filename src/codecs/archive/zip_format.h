@@ -1,11 +1,12 @@
 #pragma once
-// Little-endian fields and record signatures shared by the zip reader and
+// Record signatures, sizes and little-endian field appenders shared by the zip reader and
 // writer.
 #include <climits>
 #include <cstdint>
 #include <vector>
 
 #include "codecs/compress/progress.h"
+#include "core/bytes.h"
 
 namespace qm::zipformat {
 
@@ -17,26 +18,16 @@ constexpr size_t kLocalSize = 30;
 constexpr size_t kCentralSize = 46;
 constexpr size_t kEndSize = 22;
 
-inline uint16_t le16(const uint8_t* p)
+inline void putLe16(std::vector<uint8_t>& out, uint32_t v)
 {
-    return uint16_t(p[0] | p[1] << 8);
+    out.resize(out.size() + 2);
+    storeLe16(out.data() + out.size() - 2, uint16_t(v));
 }
 
-inline uint32_t le32(const uint8_t* p)
+inline void putLe32(std::vector<uint8_t>& out, uint32_t v)
 {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-inline void put16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-inline void put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
+    out.resize(out.size() + 4);
+    storeLe32(out.data() + out.size() - 4, v);
 }
 
 // Progress counts bytes of member data; archives whose members add up to more

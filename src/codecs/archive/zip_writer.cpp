@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <ctime>
 
+#include "codecs/archive/zip_format.h"
 #include "codecs/compress/crc32.h"
 #include "codecs/compress/deflate.h"
-#include "codecs/archive/zip_format.h"
 #include "core/errors.h"
 
 namespace qm {
@@ -42,7 +42,7 @@ DosDateTime dosDateTime()
 }
 
 std::vector<uint8_t> zipFiles(std::span<const ZipEntry> entries, int32_t defaultLevel, std::span<const int32_t> levels,
-                              const ProgressCallback& progress)
+    const ProgressCallback& progress)
 {
     if (entries.size() > kMaxEntries)
         throw ValueError("too many zip entries");
@@ -68,7 +68,7 @@ std::vector<uint8_t> zipFiles(std::span<const ZipEntry> entries, int32_t default
             ProgressCallback entryProgress;
             if (progress)
                 entryProgress = [&](int32_t done, int32_t) { reportProgress(progress, base + done, total); };
-            deflated = deflateRawCb(entry.data, level, entryProgress);
+            deflated = deflateData(entry.data, level, entryProgress);
             deflate = deflated.size() < entry.data.size();
             if (!deflate)
                 std::vector<uint8_t>().swap(deflated);
@@ -79,30 +79,30 @@ std::vector<uint8_t> zipFiles(std::span<const ZipEntry> entries, int32_t default
 
         // Bytes 4..29 of the local record reappear unchanged in the directory.
         std::vector<uint8_t> common;
-        put16(common, 20);
-        put16(common, 0);
-        put16(common, deflate ? 8 : 0);
-        put16(common, stamp.time);
-        put16(common, stamp.date);
-        put32(common, crc32(entry.data));
-        put32(common, uint32_t(payload.size()));
-        put32(common, uint32_t(entry.data.size()));
-        put16(common, uint32_t(entry.name.size()));
-        put16(common, 0);
+        putLe16(common, 20);
+        putLe16(common, 0);
+        putLe16(common, deflate ? 8 : 0);
+        putLe16(common, stamp.time);
+        putLe16(common, stamp.date);
+        putLe32(common, crc32(entry.data));
+        putLe32(common, uint32_t(payload.size()));
+        putLe32(common, uint32_t(entry.data.size()));
+        putLe16(common, uint32_t(entry.name.size()));
+        putLe16(common, 0);
 
-        put32(out, kLocalSignature);
+        putLe32(out, kLocalSignature);
         out.insert(out.end(), common.begin(), common.end());
         out.insert(out.end(), entry.name.begin(), entry.name.end());
         out.insert(out.end(), payload.begin(), payload.end());
 
-        put32(directory, kCentralSignature);
-        put16(directory, 20);
+        putLe32(directory, kCentralSignature);
+        putLe16(directory, 20);
         directory.insert(directory.end(), common.begin(), common.end());
-        put16(directory, 0);
-        put16(directory, 0);
-        put16(directory, 0);
-        put32(directory, 0);
-        put32(directory, uint32_t(offset));
+        putLe16(directory, 0);
+        putLe16(directory, 0);
+        putLe16(directory, 0);
+        putLe32(directory, 0);
+        putLe32(directory, uint32_t(offset));
         directory.insert(directory.end(), entry.name.begin(), entry.name.end());
 
         base += int64_t(std::max<size_t>(entry.data.size(), 1));
@@ -112,14 +112,14 @@ std::vector<uint8_t> zipFiles(std::span<const ZipEntry> entries, int32_t default
     const uint64_t directoryOffset = out.size();
     checkFits(directoryOffset + directory.size() + kEndSize);
     out.insert(out.end(), directory.begin(), directory.end());
-    put32(out, kEndSignature);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, uint32_t(entries.size()));
-    put16(out, uint32_t(entries.size()));
-    put32(out, uint32_t(directory.size()));
-    put32(out, uint32_t(directoryOffset));
-    put16(out, 0);
+    putLe32(out, kEndSignature);
+    putLe16(out, 0);
+    putLe16(out, 0);
+    putLe16(out, uint32_t(entries.size()));
+    putLe16(out, uint32_t(entries.size()));
+    putLe32(out, uint32_t(directory.size()));
+    putLe32(out, uint32_t(directoryOffset));
+    putLe16(out, 0);
     return out;
 }
 

@@ -28,6 +28,6 @@ DosDateTime dosDateTime();
 // bytes, there are more than 65,535 entries or the archive would reach 4 GiB,
 // which the format's fields cannot describe.
 std::vector<uint8_t> zipFiles(std::span<const ZipEntry> entries, int32_t defaultLevel = 6,
-                              std::span<const int32_t> levels = {}, const ProgressCallback& progress = {});
+    std::span<const int32_t> levels = {}, const ProgressCallback& progress = {});
 
 }  // namespace qm

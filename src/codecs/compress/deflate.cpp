@@ -1,4 +1,5 @@
 #include "codecs/compress/deflate.h"
+#include "codecs/compress/deflate_internal.h"
 
 #include <algorithm>
 #include <bit>
@@ -7,6 +8,7 @@
 #include <stdexcept>
 
 #include "codecs/compress/deflate_tables.h"
+#include "core/bytes.h"
 
 namespace qm {
 
@@ -23,15 +25,15 @@ struct LevelParams {
     int32_t maxChain, niceLength;
     bool lazy;
 };
-constexpr LevelParams levelTable[10] = {{0, 0, false},    {4, 8, false},    {8, 16, false},  {16, 32, false},
-                                        {32, 32, true},   {64, 64, true},   {128, 128, true}, {256, 258, true},
-                                        {1024, 258, true}, {4096, 258, true}};
+constexpr LevelParams levelTable[10] = {{0, 0, false}, {4, 8, false}, {8, 16, false}, {16, 32, false}, {32, 32, true},
+    {64, 64, true}, {128, 128, true}, {256, 258, true}, {1024, 258, true}, {4096, 258, true}};
 
 // Length symbol index (0..28) of each match length - 3.
 struct LengthCodes {
     uint8_t v[256];
 };
-constexpr LengthCodes makeLengthCodes() {
+constexpr LengthCodes makeLengthCodes()
+{
     LengthCodes t{};
     for (int code = 0; code < 29; code++)
         for (int len = lengthBase[code]; len < (code == 28 ? 259 : lengthBase[code + 1]); len++)
@@ -41,9 +43,11 @@ constexpr LengthCodes makeLengthCodes() {
 }
 constexpr LengthCodes lengthCodes = makeLengthCodes();
 
-inline int32_t distanceSymbol(int32_t distance) {
+inline int32_t distanceSymbol(int32_t distance)
+{
     uint32_t x = static_cast<uint32_t>(distance - 1);
-    if (x <= 3) return static_cast<int32_t>(x);
+    if (x <= 3)
+        return static_cast<int32_t>(x);
     int h = 31 - std::countl_zero(x);
     return 2 * h + static_cast<int32_t>((x >> (h - 1)) & 1);
 }
@@ -83,75 +87,68 @@ struct DeflateState {
 constexpr int32_t noPosition = -(1 << 20);
 
 // The hash of the three bytes at p; needs p + 3 <= size.
-inline uint32_t hashAt(const uint8_t* data, int64_t p, int64_t size) {
+inline uint32_t hashAt(const uint8_t* data, int64_t p, int64_t size)
+{
     const uint8_t* b = data + p;
     uint32_t v;
     if (p + 4 <= size) {
-        std::memcpy(&v, b, 4);
-        if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
-        v >>= 8;
+        v = loadBe32(b) >> 8;
     } else {
         v = (uint32_t{b[0]} << 16) | (uint32_t{b[1]} << 8) | b[2];
     }
     return (v * 0x9E3779B1u) >> (32 - hashBits);
 }
 
-inline uint32_t load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-inline uint64_t load64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
-
 constexpr int32_t longPrefix = 6;
 
 // The hash of the longPrefix bytes at p; reads eight, so needs p + 8 <= size.
-inline uint32_t longHashAt(const uint8_t* data, int64_t p) {
-    uint64_t v = load64(data + p) << (64 - 8 * longPrefix);
+inline uint32_t longHashAt(const uint8_t* data, int64_t p)
+{
+    uint64_t v = loadLe64(data + p) << (64 - 8 * longPrefix);
     return static_cast<uint32_t>((v * 0x9E3779B97F4A7C15u) >> (64 - hashBits));
 }
 
 constexpr uint16_t noLink = 0xFFFF;
 
-inline uint16_t linkTo(int32_t previous, int64_t p) {
+inline uint16_t linkTo(int32_t previous, int64_t p)
+{
     int64_t back = p - previous;
     return static_cast<uint16_t>(back <= windowSize ? back : noLink);
 }
 
-inline void link(DeflateState& s, const uint8_t* data, int64_t size, uint32_t h, int64_t p) {
+inline void link(DeflateState& s, const uint8_t* data, int64_t size, uint32_t h, int64_t p)
+{
     int64_t slot = p & (windowSize - 1);
     int32_t previous = s.head[h];
     s.prev[slot] = linkTo(previous, p);
     s.head[h] = static_cast<int32_t>(p);
-    if (!s.longChains) return;
+    if (!s.longChains)
+        return;
     s.longPrev[slot].rank = static_cast<uint16_t>(s.longPrev[previous & (windowSize - 1)].rank + 1);
     // Searches this close to the end keep to the first chain.
-    if (p + 8 > size) return;
+    if (p + 8 > size)
+        return;
     uint32_t lh = longHashAt(data, p);
     s.longPrev[slot].back = linkTo(s.longHead[lh], p);
     s.longHead[lh] = static_cast<int32_t>(p);
 }
 
-inline void insertHash(DeflateState& s, const uint8_t* data, int64_t size, int64_t p) {
+inline void insertHash(DeflateState& s, const uint8_t* data, int64_t size, int64_t p)
+{
     link(s, data, size, hashAt(data, p, size), p);
 }
 
 // How many bytes of a and b agree, given that the first n do, up to maxLen.
-inline int32_t matchLength(const uint8_t* a, const uint8_t* b, int32_t n, int32_t maxLen) {
+inline int32_t matchLength(const uint8_t* a, const uint8_t* b, int32_t n, int32_t maxLen)
+{
     while (n + 8 <= maxLen) {
-        uint64_t diff = load64(a + n) ^ load64(b + n);
-        if (diff) {
-            if constexpr (std::endian::native == std::endian::little) return n + std::countr_zero(diff) / 8;
-            else return n + std::countl_zero(diff) / 8;
-        }
+        uint64_t diff = loadLe64(a + n) ^ loadLe64(b + n);
+        if (diff)
+            return n + std::countr_zero(diff) / 8;
         n += 8;
     }
-    while (n < maxLen && a[n] == b[n]) n++;
+    while (n < maxLen && a[n] == b[n])
+        n++;
     return n;
 }
 
@@ -164,7 +161,8 @@ struct Match {
 // long already), so candidates that cannot beat it are skipped unexamined; as
 // long as atLeast is below the nice length, the walk stops at the same
 // candidate and finds the same match as a walk that starts from nothing.
-inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64_t p, int32_t atLeast) {
+inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64_t p, int32_t atLeast)
+{
     int32_t maxLen = static_cast<int32_t>(std::min<int64_t>(size - p, maxMatch));
     uint32_t h = hashAt(data, p, size);
     int32_t c = s.head[h];
@@ -185,19 +183,21 @@ inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64
             if (len > best) {
                 best = len;
                 bestDist = static_cast<int32_t>(p - c);
-                if (len >= maxLen || len >= s.niceLength) tries = 0;
+                if (len >= maxLen || len >= s.niceLength)
+                    tries = 0;
             }
         }
     }
     if (best >= 3 && best < maxLen && tries > 0) {
         // A longer match must agree in bytes 0-3 and in best-3..best.
-        uint32_t first4 = load32(cur);
-        uint32_t last4 = load32(cur + best - 3);
+        uint32_t first4 = loadLe32(cur);
+        uint32_t last4 = loadLe32(cur + best - 3);
         bool done = false;
         bool useLong = s.longChains && p + 8 <= size;
         for (; c >= limit && tries > 0 && !(useLong && best >= longPrefix - 1); next()) {
             const uint8_t* m = data + c;
-            if (load32(m + best - 3) != last4 || load32(m) != first4) continue;
+            if (loadLe32(m + best - 3) != last4 || loadLe32(m) != first4)
+                continue;
             int32_t len = matchLength(m, cur, 4, maxLen);
             if (len > best) {
                 best = len;
@@ -206,7 +206,7 @@ inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64
                     done = true;
                     break;
                 }
-                last4 = load32(cur + best - 3);
+                last4 = loadLe32(cur + best - 3);
             }
         }
         if (!done && c >= limit && tries > 0 && useLong) {
@@ -215,30 +215,37 @@ inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64
             // agreed in longPrefix bytes was examined and would have made best longer.
             uint16_t startRank = s.longPrev[c & (windowSize - 1)].rank;
             int32_t k = s.longHead[longHashAt(data, p)];
-            while (k > c) k -= s.longPrev[k & (windowSize - 1)].back;
+            while (k > c)
+                k -= s.longPrev[k & (windowSize - 1)].back;
             for (; k >= limit; k -= s.longPrev[k & (windowSize - 1)].back) {
                 const uint8_t* m = data + k;
-                if (load32(m) != first4) continue;
+                if (loadLe32(m) != first4)
+                    continue;
                 // Agreeing in four bytes, k shares p's hash, so the ranks compare.
-                if (static_cast<uint16_t>(startRank - s.longPrev[k & (windowSize - 1)].rank) >= tries) break;
-                if (load32(m + best - 3) != last4) continue;
+                if (static_cast<uint16_t>(startRank - s.longPrev[k & (windowSize - 1)].rank) >= tries)
+                    break;
+                if (loadLe32(m + best - 3) != last4)
+                    continue;
                 int32_t len = matchLength(m, cur, 4, maxLen);
                 if (len > best) {
                     best = len;
                     bestDist = static_cast<int32_t>(p - k);
-                    if (len >= maxLen || len >= s.niceLength) break;
-                    last4 = load32(cur + best - 3);
+                    if (len >= maxLen || len >= s.niceLength)
+                        break;
+                    last4 = loadLe32(cur + best - 3);
                 }
             }
         }
     }
     link(s, data, size, h, p);
     // A 3-byte match far back costs more than its three literals.
-    if (best <= atLeast || best < 3 || (best == 3 && bestDist > 4096)) return {};
+    if (best <= atLeast || best < 3 || (best == 3 && bestDist > 4096))
+        return {};
     return {best, bestDist};
 }
 
-void storedBlocks(BitWriter& w, const uint8_t* data, int64_t start, int64_t n, bool final) {
+void storedBlocks(BitWriter& w, const uint8_t* data, int64_t start, int64_t n, bool final)
+{
     do {
         int64_t chunk = std::min<int64_t>(n, maxBlock);
         n -= chunk;
@@ -246,8 +253,9 @@ void storedBlocks(BitWriter& w, const uint8_t* data, int64_t start, int64_t n, b
         writeBits(w, 0, 2);
         flushBits(w);
         uint32_t len = static_cast<uint32_t>(chunk);
-        w.bytes.insert(w.bytes.end(), {static_cast<uint8_t>(len), static_cast<uint8_t>(len >> 8),
-                                       static_cast<uint8_t>(~len), static_cast<uint8_t>(~len >> 8)});
+        w.bytes.insert(w.bytes.end(),
+            {static_cast<uint8_t>(len), static_cast<uint8_t>(len >> 8), static_cast<uint8_t>(~len),
+                static_cast<uint8_t>(~len >> 8)});
         w.bytes.insert(w.bytes.end(), data + start, data + start + chunk);
         start += chunk;
     } while (n > 0);
@@ -258,14 +266,16 @@ struct Run {
 };
 
 // The code-length sequence as symbols 0-18 with their repeat counts.
-std::vector<Run> codeLengthRuns(const std::vector<int32_t>& lens) {
+std::vector<Run> codeLengthRuns(const std::vector<int32_t>& lens)
+{
     std::vector<Run> runs;
     int32_t previous = -1;
     size_t n = lens.size();
     for (size_t i = 0; i < n;) {
         int32_t c = lens[i];
         size_t f = 1;
-        while (i + f < n && lens[i + f] == c) f++;
+        while (i + f < n && lens[i + f] == c)
+            f++;
         size_t cover = 1;
         if (c == 0 && f >= 11) {
             cover = std::min<size_t>(f, 138);
@@ -292,10 +302,12 @@ struct FixedCodes {
     uint32_t litCodes[288];
     uint32_t distCodes[30];
 };
-const FixedCodes& fixedCodes() {
+const FixedCodes& fixedCodes()
+{
     static const FixedCodes codes = [] {
         FixedCodes f{};
-        for (int s = 0; s < 288; s++) f.litLens[s] = fixedLiteralLength(s);
+        for (int s = 0; s < 288; s++)
+            f.litLens[s] = fixedLiteralLength(s);
         auto lit = canonicalCodes(f.litLens);
         std::copy(lit.begin(), lit.end(), f.litCodes);
         std::vector<int32_t> distLens(30, fixedDistanceLength);
@@ -307,7 +319,8 @@ const FixedCodes& fixedCodes() {
 }
 
 void writeBlockData(BitWriter& w, const std::vector<int32_t>& tokens, const int32_t* litLens, const uint32_t* litCodes,
-                    const int32_t* distLens, const uint32_t* distCodes) {
+    const int32_t* distLens, const uint32_t* distCodes)
+{
     // Bits gather in a local accumulator and leave 32 at a time, straight into
     // room made for the longest codes (48 bits a token).
     uint64_t acc = w.acc;
@@ -319,9 +332,7 @@ void writeBlockData(BitWriter& w, const std::vector<int32_t>& tokens, const int3
         acc |= static_cast<uint64_t>(value) << pending;
         pending += n;
         if (pending >= 32) {
-            uint32_t low = static_cast<uint32_t>(acc);
-            if constexpr (std::endian::native == std::endian::big) low = __builtin_bswap32(low);
-            std::memcpy(out, &low, 4);
+            storeLe32(out, static_cast<uint32_t>(acc));
             out += 4;
             acc >>= 32;
             pending -= 32;
@@ -347,12 +358,14 @@ void writeBlockData(BitWriter& w, const std::vector<int32_t>& tokens, const int3
     w.pending = pending;
 }
 
-void writeBlock(DeflateState& s, const uint8_t* data, bool final) {
+void writeBlock(DeflateState& s, const uint8_t* data, bool final)
+{
     s.litFreq[256] += 1;
     std::vector<int32_t> litLens = huffmanCodeLengths(s.litFreq, 15);
     std::vector<int32_t> distLens = huffmanCodeLengths(s.distFreq, 15);
     int32_t hlit = 286;
-    while (hlit > 257 && litLens[static_cast<size_t>(hlit - 1)] == 0) hlit--;
+    while (hlit > 257 && litLens[static_cast<size_t>(hlit - 1)] == 0)
+        hlit--;
     int32_t hdist = 1;
     for (int i = 29; i >= 1; i--)
         if (distLens[static_cast<size_t>(i)]) {
@@ -364,15 +377,18 @@ void writeBlock(DeflateState& s, const uint8_t* data, bool final) {
     lengths.insert(lengths.end(), distLens.begin(), distLens.begin() + hdist);
     std::vector<Run> runs = codeLengthRuns(lengths);
     int32_t runFreq[19] = {};
-    for (Run r : runs) runFreq[r.symbol]++;
+    for (Run r : runs)
+        runFreq[r.symbol]++;
     std::vector<int32_t> clLens = huffmanCodeLengths(runFreq, 7);
     int32_t hclen = 19;
-    while (hclen > 4 && clLens[codeLengthOrder[hclen - 1]] == 0) hclen--;
+    while (hclen > 4 && clLens[codeLengthOrder[hclen - 1]] == 0)
+        hclen--;
 
     const FixedCodes& fixed = fixedCodes();
     int64_t dynamicCost = 17 + 3 * hclen + s.extraBits;
     int64_t fixedCost = 3 + s.extraBits;
-    for (Run r : runs) dynamicCost += clLens[r.symbol] + runExtraBits(r.symbol);
+    for (Run r : runs)
+        dynamicCost += clLens[r.symbol] + runExtraBits(r.symbol);
     for (int i = 0; i < 286; i++) {
         dynamicCost += int64_t{s.litFreq[i]} * litLens[static_cast<size_t>(i)];
         fixedCost += int64_t{s.litFreq[i]} * fixed.litLens[i];
@@ -392,8 +408,8 @@ void writeBlock(DeflateState& s, const uint8_t* data, bool final) {
     } else if (fixedCost <= dynamicCost) {
         writeBits(w, final, 1);
         writeBits(w, 1, 2);
-        static const int32_t fixedDistLens[30] = {5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5,
-                                                  5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5};
+        static const int32_t fixedDistLens[30] = {
+            5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5};
         writeBlockData(w, s.tokens, fixed.litLens, fixed.litCodes, fixedDistLens, fixed.distCodes);
     } else {
         writeBits(w, final, 1);
@@ -401,11 +417,13 @@ void writeBlock(DeflateState& s, const uint8_t* data, bool final) {
         writeBits(w, static_cast<uint32_t>(hlit - 257), 5);
         writeBits(w, static_cast<uint32_t>(hdist - 1), 5);
         writeBits(w, static_cast<uint32_t>(hclen - 4), 4);
-        for (int i = 0; i < hclen; i++) writeBits(w, static_cast<uint32_t>(clLens[codeLengthOrder[i]]), 3);
+        for (int i = 0; i < hclen; i++)
+            writeBits(w, static_cast<uint32_t>(clLens[codeLengthOrder[i]]), 3);
         std::vector<uint32_t> clCodes = canonicalCodes(clLens);
         for (Run r : runs) {
             writeBits(w, clCodes[r.symbol], clLens[r.symbol]);
-            if (int extra = runExtraBits(r.symbol)) writeBits(w, r.extra, extra);
+            if (int extra = runExtraBits(r.symbol))
+                writeBits(w, r.extra, extra);
         }
         std::vector<uint32_t> litCodes = canonicalCodes(litLens);
         std::vector<uint32_t> distCodes = canonicalCodes(distLens);
@@ -419,17 +437,21 @@ void writeBlock(DeflateState& s, const uint8_t* data, bool final) {
     s.blockStart = s.blockEnd;
 }
 
-inline void emitLiteral(DeflateState& s, const uint8_t* data, uint8_t byte) {
-    if (s.blockEnd - s.blockStart + 1 > maxBlock) writeBlock(s, data, false);
+inline void emitLiteral(DeflateState& s, const uint8_t* data, uint8_t byte)
+{
+    if (s.blockEnd - s.blockStart + 1 > maxBlock)
+        writeBlock(s, data, false);
     s.tokens.push_back(byte);
     s.litFreq[byte]++;
     s.blockEnd++;
 }
 
-inline void emitMatch(DeflateState& s, const uint8_t* data, Match m) {
-    if (s.blockEnd + m.length - s.blockStart > maxBlock) writeBlock(s, data, false);
-    s.tokens.push_back(static_cast<int32_t>(0x80000000u | static_cast<uint32_t>(m.length - 3) << 16 |
-                                            static_cast<uint32_t>(m.distance - 1)));
+inline void emitMatch(DeflateState& s, const uint8_t* data, Match m)
+{
+    if (s.blockEnd + m.length - s.blockStart > maxBlock)
+        writeBlock(s, data, false);
+    s.tokens.push_back(static_cast<int32_t>(
+        0x80000000u | static_cast<uint32_t>(m.length - 3) << 16 | static_cast<uint32_t>(m.distance - 1)));
     int32_t lc = lengthCodes.v[m.length - 3];
     int32_t ds = distanceSymbol(m.distance);
     s.litFreq[257 + lc]++;
@@ -439,14 +461,17 @@ inline void emitMatch(DeflateState& s, const uint8_t* data, Match m) {
 }
 
 // Enters the positions a match covers, skipping the last two bytes of input.
-inline void insertRange(DeflateState& s, const uint8_t* data, int64_t size, int64_t from, int64_t to) {
+inline void insertRange(DeflateState& s, const uint8_t* data, int64_t size, int64_t from, int64_t to)
+{
     to = std::min(to, size - 3);
-    for (int64_t q = from; q <= to; q++) insertHash(s, data, size, q);
+    for (int64_t q = from; q <= to; q++)
+        insertHash(s, data, size, q);
 }
 
 }  // namespace
 
-std::vector<uint8_t> deflateData(std::span<const uint8_t> input, int32_t level, const ProgressCallback& progress) {
+std::vector<uint8_t> deflateData(std::span<const uint8_t> input, int32_t level, const ProgressCallback& progress)
+{
     level = std::clamp(level, 0, 9);
     const uint8_t* data = input.data();
     int64_t size = static_cast<int64_t>(input.size());
@@ -471,7 +496,7 @@ std::vector<uint8_t> deflateData(std::span<const uint8_t> input, int32_t level, 
     for (int64_t p = 0; p < size;) {
         if (progress && p >= mark) {
             progress(static_cast<int32_t>(std::min<int64_t>(p, INT32_MAX)),
-                     static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX)));
+                static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX)));
             mark = p + 65536;
         }
         // Searching past a pending match only asks whether p has a longer one.
@@ -501,20 +526,18 @@ std::vector<uint8_t> deflateData(std::span<const uint8_t> input, int32_t level, 
             p += cur.length;
         }
     }
-    if (pending.length) emitMatch(*s, data, pending);
+    if (pending.length)
+        emitMatch(*s, data, pending);
     writeBlock(*s, data, true);
     flushBits(s->writer);
     if (progress)
         progress(static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX)),
-                 static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX)));
+            static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX)));
     return std::move(s->writer.bytes);
 }
 
-std::vector<uint8_t> deflateRawCb(std::span<const uint8_t> data, int32_t level, const ProgressCallback& progress) {
-    return deflateData(data, level, progress);
-}
-
-std::vector<uint8_t> zlibStream(std::span<const uint8_t> data, int32_t level) {
+std::vector<uint8_t> zlibStream(std::span<const uint8_t> data, int32_t level)
+{
     level = std::clamp(level, 0, 9);
     // FLEVEL 0-3 with FCHECK making the two bytes a multiple of 31.
     uint8_t flags = level <= 1 ? 0x01 : level <= 5 ? 0x5E : level == 6 ? 0x9C : 0xDA;
@@ -524,17 +547,13 @@ std::vector<uint8_t> zlibStream(std::span<const uint8_t> data, int32_t level) {
     out.push_back(0x78);
     out.push_back(flags);
     out.insert(out.end(), body.begin(), body.end());
-    uint32_t a = adler32(data);
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(a >> shift));
+    out.resize(out.size() + 4);
+    storeBe32(out.data() + out.size() - 4, adler32(data));
     return out;
 }
 
-std::string zlibCompress(std::string_view data, int32_t level) {
-    auto out = zlibStream({reinterpret_cast<const uint8_t*>(data.data()), data.size()}, level);
-    return {out.begin(), out.end()};
-}
-
-std::vector<int32_t> huffmanCodeLengths(std::span<const int32_t> freq, int32_t maxLen) {
+std::vector<int32_t> huffmanCodeLengths(std::span<const int32_t> freq, int32_t maxLen)
+{
     if (maxLen < 1 || maxLen > 15 || freq.size() > (size_t{1} << maxLen))
         throw std::logic_error("huffmanCodeLengths: alphabet too large for the code length limit");
     size_t size = freq.size();
@@ -545,15 +564,17 @@ std::vector<int32_t> huffmanCodeLengths(std::span<const int32_t> freq, int32_t m
     };
     std::vector<Leaf> leaves;
     for (size_t s = 0; s < size; s++)
-        if (freq[s] > 0) leaves.push_back({freq[s], static_cast<int32_t>(s)});
-    std::sort(leaves.begin(), leaves.end(), [](const Leaf& a, const Leaf& b) {
-        return a.weight != b.weight ? a.weight < b.weight : a.symbol < b.symbol;
-    });
+        if (freq[s] > 0)
+            leaves.push_back({freq[s], static_cast<int32_t>(s)});
+    std::sort(leaves.begin(), leaves.end(),
+        [](const Leaf& a, const Leaf& b) { return a.weight != b.weight ? a.weight < b.weight : a.symbol < b.symbol; });
     if (leaves.size() <= 1) {
         // A code needs two codes; the lowest free symbols make up the count.
-        if (leaves.size() == 1) lens[static_cast<size_t>(leaves[0].symbol)] = 1;
+        if (leaves.size() == 1)
+            lens[static_cast<size_t>(leaves[0].symbol)] = 1;
         for (size_t s = 0, missing = 2 - leaves.size(); s < size && missing; s++)
-            if (!lens[s]) lens[s] = 1, missing--;
+            if (!lens[s])
+                lens[s] = 1, missing--;
         return lens;
     }
 
@@ -564,7 +585,8 @@ std::vector<int32_t> huffmanCodeLengths(std::span<const int32_t> freq, int32_t m
     std::vector<int32_t> nodeParent(n - 1, -1), leafParent(n, -1);
     size_t nextLeaf = 0, nextNode = 0;
     auto take = [&](int32_t parent) -> int64_t {
-        if (nextLeaf < n && (nextNode >= static_cast<size_t>(parent) || leaves[nextLeaf].weight <= nodeWeight[nextNode])) {
+        if (nextLeaf < n
+            && (nextNode >= static_cast<size_t>(parent) || leaves[nextLeaf].weight <= nodeWeight[nextNode])) {
             leafParent[nextLeaf] = parent;
             return leaves[nextLeaf++].weight;
         }
@@ -589,20 +611,25 @@ std::vector<int32_t> huffmanCodeLengths(std::span<const int32_t> freq, int32_t m
         return d;
     };
     for (size_t k = n - 1; k-- > 0;)
-        if (nodeParent[k] >= 0) nodeDepth[k] = depthBelow(nodeParent[k]);
-    for (size_t i = 0; i < n; i++) leafDepth[i] = depthBelow(leafParent[i]);
+        if (nodeParent[k] >= 0)
+            nodeDepth[k] = depthBelow(nodeParent[k]);
+    for (size_t i = 0; i < n; i++)
+        leafDepth[i] = depthBelow(leafParent[i]);
 
     if (!overflow) {
-        for (size_t i = 0; i < n; i++) lens[static_cast<size_t>(leaves[i].symbol)] = leafDepth[i];
+        for (size_t i = 0; i < n; i++)
+            lens[static_cast<size_t>(leaves[i].symbol)] = leafDepth[i];
         return lens;
     }
     // Too deep: move leaves up from the deepest level in pairs, the way the
     // classic deflate encoders do, then give the longest codes to the rarest.
     int32_t count[16] = {};
-    for (size_t i = 0; i < n; i++) count[leafDepth[i]]++;
+    for (size_t i = 0; i < n; i++)
+        count[leafDepth[i]]++;
     while (overflow > 0) {
         int32_t bits = maxLen - 1;
-        while (count[bits] == 0) bits--;
+        while (count[bits] == 0)
+            bits--;
         count[bits]--;
         count[bits + 1] += 2;
         count[maxLen]--;
@@ -610,21 +637,25 @@ std::vector<int32_t> huffmanCodeLengths(std::span<const int32_t> freq, int32_t m
     }
     size_t i = 0;
     for (int32_t len = maxLen; len >= 1; len--)
-        for (int32_t k = 0; k < count[len]; k++) lens[static_cast<size_t>(leaves[i++].symbol)] = len;
+        for (int32_t k = 0; k < count[len]; k++)
+            lens[static_cast<size_t>(leaves[i++].symbol)] = len;
     return lens;
 }
 
-void writeBits(BitWriter& w, uint32_t value, int32_t n) {
+void writeBits(BitWriter& w, uint32_t value, int32_t n)
+{
     w.acc |= static_cast<uint64_t>(value) << w.pending;
     w.pending += n;
     if (w.pending >= 32) {
-        for (int i = 0; i < 4; i++) w.bytes.push_back(static_cast<uint8_t>(w.acc >> (8 * i)));
+        for (int i = 0; i < 4; i++)
+            w.bytes.push_back(static_cast<uint8_t>(w.acc >> (8 * i)));
         w.acc >>= 32;
         w.pending -= 32;
     }
 }
 
-void flushBits(BitWriter& w) {
+void flushBits(BitWriter& w)
+{
     for (; w.pending > 0; w.pending -= 8) {
         w.bytes.push_back(static_cast<uint8_t>(w.acc));
         w.acc >>= 8;
@@ -633,9 +664,11 @@ void flushBits(BitWriter& w) {
     w.pending = 0;
 }
 
-std::vector<uint32_t> canonicalCodes(std::span<const int32_t> lengths) {
+std::vector<uint32_t> canonicalCodes(std::span<const int32_t> lengths)
+{
     int32_t count[16] = {};
-    for (int32_t len : lengths) count[len]++;
+    for (int32_t len : lengths)
+        count[len]++;
     count[0] = 0;
     uint32_t next[16] = {};
     uint32_t code = 0;
@@ -646,15 +679,18 @@ std::vector<uint32_t> canonicalCodes(std::span<const int32_t> lengths) {
     std::vector<uint32_t> codes(lengths.size());
     for (size_t s = 0; s < lengths.size(); s++) {
         int32_t len = lengths[s];
-        if (!len) continue;
+        if (!len)
+            continue;
         uint32_t c = next[len]++, rev = 0;
-        for (int i = 0; i < len; i++) rev |= ((c >> i) & 1) << (len - 1 - i);
+        for (int i = 0; i < len; i++)
+            rev |= ((c >> i) & 1) << (len - 1 - i);
         codes[s] = rev;
     }
     return codes;
 }
 
-uint32_t adler32(std::span<const uint8_t> data) {
+uint32_t adler32(std::span<const uint8_t> data)
+{
     constexpr uint32_t mod = 65521;
     uint32_t a = 1, b = 0;
     const uint8_t* p = data.data();
@@ -664,10 +700,14 @@ uint32_t adler32(std::span<const uint8_t> data) {
         size_t chunk = std::min<size_t>(n, 5552);
         n -= chunk;
         for (; chunk >= 4; chunk -= 4, p += 4) {
-            a += p[0]; b += a;
-            a += p[1]; b += a;
-            a += p[2]; b += a;
-            a += p[3]; b += a;
+            a += p[0];
+            b += a;
+            a += p[1];
+            b += a;
+            a += p[2];
+            b += a;
+            a += p[3];
+            b += a;
         }
         for (; chunk; chunk--) {
             a += *p++;

@@ -1,6 +1,7 @@
 #include "codecs/crypto/ed25519.h"
 
 #include "codecs/crypto/sha2.h"
+#include "core/bytes.h"
 
 #include <array>
 #include <cstdlib>
@@ -16,16 +17,6 @@ using Bytes32 = std::array<std::uint8_t, 32>;
 // 64-bit targets.
 using u128 = unsigned __int128;
 
-std::uint64_t load64(const std::uint8_t* p) {
-    std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
-    return v;
-}
-
-void store64(std::uint64_t v, std::uint8_t* p) {
-    for (int i = 0; i < 8; ++i) p[i] = std::uint8_t(v >> (8 * i));
-}
-
 // ---------------------------------------------------------------------------
 // Field arithmetic modulo p = 2^255 - 19.
 //
@@ -40,7 +31,8 @@ struct Fe {
 
 constexpr std::uint64_t mask51 = (std::uint64_t(1) << 51) - 1;
 
-Fe carry(Fe a) {
+Fe carry(Fe a)
+{
     for (int i = 0; i < 4; ++i) {
         a.v[i + 1] += a.v[i] >> 51;
         a.v[i] &= mask51;
@@ -52,25 +44,30 @@ Fe carry(Fe a) {
 
 Fe feSmall(std::uint64_t n) { return Fe{{n, 0, 0, 0, 0}}; }
 
-Fe add(const Fe& a, const Fe& b) {
+Fe add(const Fe& a, const Fe& b)
+{
     Fe r;
-    for (int i = 0; i < 5; ++i) r.v[i] = a.v[i] + b.v[i];
+    for (int i = 0; i < 5; ++i)
+        r.v[i] = a.v[i] + b.v[i];
     return carry(r);
 }
 
 // a - b computed as a + 2p - b so that no limb goes below zero.
-Fe sub(const Fe& a, const Fe& b) {
+Fe sub(const Fe& a, const Fe& b)
+{
     constexpr std::uint64_t twoP0 = 2 * (mask51 - 18), twoP = 2 * mask51;
     Fe r;
     r.v[0] = a.v[0] + twoP0 - b.v[0];
-    for (int i = 1; i < 5; ++i) r.v[i] = a.v[i] + twoP - b.v[i];
+    for (int i = 1; i < 5; ++i)
+        r.v[i] = a.v[i] + twoP - b.v[i];
     return carry(r);
 }
 
 Fe neg(const Fe& a) { return sub(feSmall(0), a); }
 
 // Folds the five wide column sums of a product back into limbs.
-Fe reduceWide(u128 r[5]) {
+Fe reduceWide(u128 r[5])
+{
     Fe out;
     for (int i = 0; i < 4; ++i) {
         r[i + 1] += r[i] >> 51;
@@ -83,11 +80,13 @@ Fe reduceWide(u128 r[5]) {
     return out;
 }
 
-Fe mul(const Fe& a, const Fe& b) {
+Fe mul(const Fe& a, const Fe& b)
+{
     const std::uint64_t *x = a.v, *y = b.v;
     // Limbs that wrap past 2^255 come back times 19.
     std::uint64_t y19[5];
-    for (int i = 0; i < 5; ++i) y19[i] = 19 * y[i];
+    for (int i = 0; i < 5; ++i)
+        y19[i] = 19 * y[i];
     u128 r[5];
     r[0] = u128(x[0]) * y[0] + u128(x[1]) * y19[4] + u128(x[2]) * y19[3] + u128(x[3]) * y19[2] + u128(x[4]) * y19[1];
     r[1] = u128(x[0]) * y[1] + u128(x[1]) * y[0] + u128(x[2]) * y19[4] + u128(x[3]) * y19[3] + u128(x[4]) * y19[2];
@@ -98,7 +97,8 @@ Fe mul(const Fe& a, const Fe& b) {
 }
 
 // mul(a, a) with each cross product computed once and doubled.
-Fe sq(const Fe& a) {
+Fe sq(const Fe& a)
+{
     const std::uint64_t* x = a.v;
     std::uint64_t twoX0 = 2 * x[0], twoX1 = 2 * x[1], twoX2 = 2 * x[2], twoX3 = 2 * x[3];
     std::uint64_t x3Times19 = 19 * x[3], x4Times19 = 19 * x[4];
@@ -111,8 +111,10 @@ Fe sq(const Fe& a) {
     return reduceWide(r);
 }
 
-Fe sqTimes(Fe a, int times) {
-    while (times-- > 0) a = sq(a);
+Fe sqTimes(Fe a, int times)
+{
+    while (times-- > 0)
+        a = sq(a);
     return a;
 }
 
@@ -122,7 +124,8 @@ struct Pow250 {
     Fe a11, a2_250m1;
 };
 
-Pow250 pow250(const Fe& a) {
+Pow250 pow250(const Fe& a)
+{
     Fe a2 = sq(a);
     Fe a9 = mul(sqTimes(a2, 2), a);
     Fe a11 = mul(a9, a2);
@@ -138,7 +141,8 @@ Pow250 pow250(const Fe& a) {
 }
 
 // a^(p - 2) = a^(2^255 - 21), the inverse.
-Fe invert(const Fe& a) {
+Fe invert(const Fe& a)
+{
     Pow250 t = pow250(a);
     return mul(sqTimes(t.a2_250m1, 5), t.a11);
 }
@@ -150,18 +154,21 @@ Fe powPMinus5Over8(const Fe& a) { return mul(sqTimes(pow250(a).a2_250m1, 2), a);
 Fe powPMinus1Over4(const Fe& a) { return mul(sqTimes(pow250(a).a2_250m1, 3), mul(sq(a), a)); }
 
 // Bits 0..254 of 32 little-endian bytes; bit 255 is ignored.
-Fe fromBytes(const std::uint8_t* s) {
-    return Fe{{load64(s) & mask51, load64(s + 6) >> 3 & mask51, load64(s + 12) >> 6 & mask51,
-               load64(s + 19) >> 1 & mask51, load64(s + 24) >> 12 & mask51}};
+Fe fromBytes(const std::uint8_t* s)
+{
+    return Fe{{loadLe64(s) & mask51, loadLe64(s + 6) >> 3 & mask51, loadLe64(s + 12) >> 6 & mask51,
+        loadLe64(s + 19) >> 1 & mask51, loadLe64(s + 24) >> 12 & mask51}};
 }
 
 // The canonical value (below p) as 32 little-endian bytes.
-Bytes32 toBytes(const Fe& a) {
+Bytes32 toBytes(const Fe& a)
+{
     Fe t = carry(carry(a));  // now below 2^255 + 38, so below 2p
     // t >= p exactly when t + 19 reaches 2^255; then subtract p by adding 19
     // and dropping bit 255.
     std::uint64_t q = (t.v[0] + 19) >> 51;
-    for (int i = 1; i < 5; ++i) q = (t.v[i] + q) >> 51;
+    for (int i = 1; i < 5; ++i)
+        q = (t.v[i] + q) >> 51;
     t.v[0] += 19 * q;
     for (int i = 0; i < 4; ++i) {
         t.v[i + 1] += t.v[i] >> 51;
@@ -169,10 +176,10 @@ Bytes32 toBytes(const Fe& a) {
     }
     t.v[4] &= mask51;
     Bytes32 out;
-    store64(t.v[0] | t.v[1] << 51, out.data());
-    store64(t.v[1] >> 13 | t.v[2] << 38, out.data() + 8);
-    store64(t.v[2] >> 26 | t.v[3] << 25, out.data() + 16);
-    store64(t.v[3] >> 39 | t.v[4] << 12, out.data() + 24);
+    storeLe64(out.data(), t.v[0] | t.v[1] << 51);
+    storeLe64(out.data() + 8, t.v[1] >> 13 | t.v[2] << 38);
+    storeLe64(out.data() + 16, t.v[2] >> 26 | t.v[3] << 25);
+    storeLe64(out.data() + 24, t.v[3] >> 39 | t.v[4] << 12);
     return out;
 }
 
@@ -181,8 +188,8 @@ bool isZero(const Fe& a) { return toBytes(a) == Bytes32{}; }
 bool isNegative(const Fe& a) { return toBytes(a)[0] & 1; }
 
 // ---------------------------------------------------------------------------
-// Points of -x^2 + y^2 = 1 + d x^2 y^2 in extended coordinates: x = X/Z,
-// y = Y/Z, T = XY/Z.
+// Curve points held as (X, Y, Z, T) with affine x = X/Z, y = Y/Z and the
+// extra T = XY/Z that makes additions cheaper (twisted Edwards form, a = -1).
 
 struct Point {
     Fe X, Y, Z, T;
@@ -201,26 +208,28 @@ struct Constants {
 
 Point identity() { return Point{feSmall(0), feSmall(1), feSmall(1), feSmall(0)}; }
 
-Cached toCached(const Point& p, const Fe& d2) {
-    return Cached{add(p.Y, p.X), sub(p.Y, p.X), p.Z, mul(p.T, d2)};
-}
+Cached toCached(const Point& p, const Fe& d2) { return Cached{add(p.Y, p.X), sub(p.Y, p.X), p.Z, mul(p.T, d2)}; }
 
-Point fromParts(const Fe& e, const Fe& f, const Fe& g, const Fe& h) {
+Point fromParts(const Fe& e, const Fe& f, const Fe& g, const Fe& h)
+{
     return Point{mul(e, f), mul(g, h), mul(f, g), mul(e, h)};
 }
 
 // p + q; with `negate`, p - q (the negation of (x, y) is (-x, y), which swaps
 // Y + X with Y - X and negates T).
-Point add(const Point& p, const Cached& q, bool negate = false) {
+Point add(const Point& p, const Cached& q, bool negate = false)
+{
     Fe a = mul(sub(p.Y, p.X), negate ? q.yPlusX : q.yMinusX);
     Fe b = mul(add(p.Y, p.X), negate ? q.yMinusX : q.yPlusX);
     Fe c = mul(p.T, q.t2d);
     Fe d = mul(add(p.Z, p.Z), q.Z);
-    if (negate) c = neg(c);
+    if (negate)
+        c = neg(c);
     return fromParts(sub(b, a), sub(d, c), add(d, c), add(b, a));
 }
 
-Point dbl(const Point& p) {
+Point dbl(const Point& p)
+{
     Fe a = sq(p.X), b = sq(p.Y), c = sq(p.Z);
     c = add(c, c);
     Fe h = add(a, b);
@@ -230,23 +239,27 @@ Point dbl(const Point& p) {
     return fromParts(e, f, g, h);
 }
 
-Bytes32 encode(const Point& p) {
+Bytes32 encode(const Point& p)
+{
     Fe zInv = invert(p.Z);
     Bytes32 out = toBytes(mul(p.Y, zInv));
-    if (isNegative(mul(p.X, zInv))) out[31] |= 0x80;
+    if (isNegative(mul(p.X, zInv)))
+        out[31] |= 0x80;
     return out;
 }
 
 // Accepts exactly the canonical encodings of curve points: y below p, an x
 // that exists, and no sign bit on x = 0. So every accepted encoding is what
 // encode() gives for the decoded point.
-std::optional<Point> decode(const std::uint8_t* s, const Fe& d, const Fe& sqrtM1) {
+std::optional<Point> decode(const std::uint8_t* s, const Fe& d, const Fe& sqrtM1)
+{
     Bytes32 yBytes;
     std::memcpy(yBytes.data(), s, 32);
     const bool sign = yBytes[31] >> 7;
     yBytes[31] &= 0x7f;
     Fe y = fromBytes(yBytes.data());
-    if (toBytes(y) != yBytes) return std::nullopt;  // y >= p
+    if (toBytes(y) != yBytes)
+        return std::nullopt;  // y >= p
     Fe one = feSmall(1);
     Fe y2 = sq(y);
     Fe u = sub(y2, one);
@@ -256,15 +269,19 @@ std::optional<Point> decode(const std::uint8_t* s, const Fe& d, const Fe& sqrtM1
     Fe x = mul(mul(u, v3), powPMinus5Over8(mul(u, v7)));
     Fe vx2 = mul(v, sq(x));
     if (!equal(vx2, u)) {
-        if (!equal(vx2, neg(u))) return std::nullopt;  // x^2 = u/v has no root
+        if (!equal(vx2, neg(u)))
+            return std::nullopt;  // x^2 = u/v has no root
         x = mul(x, sqrtM1);
     }
-    if (isZero(x) && sign) return std::nullopt;
-    if (isNegative(x) != sign) x = neg(x);
+    if (isZero(x) && sign)
+        return std::nullopt;
+    if (isNegative(x) != sign)
+        x = neg(x);
     return Point{x, y, one, mul(x, y)};
 }
 
-const Constants& constants() {
+const Constants& constants()
+{
     static const Constants c = [] {
         Constants k;
         k.d = mul(neg(feSmall(121665)), invert(feSmall(121666)));
@@ -287,24 +304,29 @@ const Constants& constants() {
 // ---------------------------------------------------------------------------
 // Scalars modulo the group order L = 2^252 + 27742317777372353535851937790883648493.
 
-constexpr Bytes32 groupOrder = {0xed, 0xd3, 0xf5, 0x5c, 0x1a, 0x63, 0x12, 0x58, 0xd6, 0x9c, 0xf7,
-                                0xa2, 0xde, 0xf9, 0xde, 0x14, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10};
+constexpr Bytes32 groupOrder = {0xed, 0xd3, 0xf5, 0x5c, 0x1a, 0x63, 0x12, 0x58, 0xd6, 0x9c, 0xf7, 0xa2, 0xde, 0xf9,
+    0xde, 0x14, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10};
 
-bool lessThanL(const std::uint8_t* s) {
+bool lessThanL(const std::uint8_t* s)
+{
     for (int i = 31; i >= 0; --i)
-        if (s[i] != groupOrder[i]) return s[i] < groupOrder[i];
+        if (s[i] != groupOrder[i])
+            return s[i] < groupOrder[i];
     return false;
 }
 
-// The 64-byte little-endian number `h` modulo L, by long division one bit at
-// a time: the remainder stays below L, so after each shift one subtraction
-// brings it back.
-Bytes32 reduceModL(const std::uint8_t* h) {
+// Reduces the 64-byte little-endian `h` modulo L with schoolbook binary
+// division: bits enter the remainder from the top one by one, and since the
+// remainder was below L before the shift, a single conditional subtraction
+// restores that.
+Bytes32 reduceModL(const std::uint8_t* h)
+{
     std::uint64_t l[4], r[4] = {};
-    for (int i = 0; i < 4; ++i) l[i] = load64(groupOrder.data() + 8 * i);
+    for (int i = 0; i < 4; ++i)
+        l[i] = loadLe64(groupOrder.data() + 8 * i);
     for (int bit = 511; bit >= 0; --bit) {
-        for (int i = 3; i > 0; --i) r[i] = r[i] << 1 | r[i - 1] >> 63;
+        for (int i = 3; i > 0; --i)
+            r[i] = r[i] << 1 | r[i - 1] >> 63;
         r[0] = r[0] << 1 | (h[bit / 8] >> (bit % 8) & 1);
         bool below = false;
         for (int i = 3; i >= 0; --i)
@@ -312,7 +334,8 @@ Bytes32 reduceModL(const std::uint8_t* h) {
                 below = r[i] < l[i];
                 break;
             }
-        if (below) continue;
+        if (below)
+            continue;
         std::uint64_t borrow = 0;
         for (int i = 0; i < 4; ++i) {
             std::uint64_t t = r[i] - l[i] - borrow;
@@ -321,21 +344,24 @@ Bytes32 reduceModL(const std::uint8_t* h) {
         }
     }
     Bytes32 out;
-    for (int i = 0; i < 4; ++i) store64(r[i], out.data() + 8 * i);
+    for (int i = 0; i < 4; ++i)
+        storeLe64(out.data() + 8 * i, r[i]);
     return out;
 }
 
 // The scalar (below 2^253) as signed digits: s = sum of digits[i] 2^i, each
 // digit zero or odd with magnitude below 2^(width-1), and any two non-zero
 // digits at least `width` places apart.
-std::array<std::int8_t, 256> signedDigits(const std::uint8_t* s, int width) {
-    std::uint64_t k[5] = {load64(s), load64(s + 8), load64(s + 16), load64(s + 24), 0};
+std::array<std::int8_t, 256> signedDigits(const std::uint8_t* s, int width)
+{
+    std::uint64_t k[5] = {loadLe64(s), loadLe64(s + 8), loadLe64(s + 16), loadLe64(s + 24), 0};
     std::array<std::int8_t, 256> digits{};
     const std::int64_t window = std::int64_t(1) << width;
     for (int i = 0; i < 256; ++i) {
         if (k[0] & 1) {
             std::int64_t digit = std::int64_t(k[0] & (window - 1));
-            if (digit >= window / 2) digit -= window;
+            if (digit >= window / 2)
+                digit -= window;
             digits[i] = std::int8_t(digit);
             if (digit > 0) {
                 k[0] -= std::uint64_t(digit);  // the low bits equal digit: no borrow
@@ -347,7 +373,8 @@ std::array<std::int8_t, 256> signedDigits(const std::uint8_t* s, int width) {
                 }
             }
         }
-        for (int w = 0; w < 4; ++w) k[w] = k[w] >> 1 | k[w + 1] << 63;
+        for (int w = 0; w < 4; ++w)
+            k[w] = k[w] >> 1 | k[w + 1] << 63;
         k[4] >>= 1;
     }
     return digits;
@@ -355,7 +382,8 @@ std::array<std::int8_t, 256> signedDigits(const std::uint8_t* s, int width) {
 
 // [s]B - [k]A with one shared chain of doublings. Neither scalar is secret,
 // so the running time may depend on them; it is bounded all the same.
-Point doubleScalarMul(const std::uint8_t* s, const std::uint8_t* k, const Point& a) {
+Point doubleScalarMul(const std::uint8_t* s, const std::uint8_t* k, const Point& a)
+{
     const Constants& c = constants();
     auto sDigits = signedDigits(s, 8);
     auto kDigits = signedDigits(k, 5);
@@ -369,12 +397,15 @@ Point doubleScalarMul(const std::uint8_t* s, const std::uint8_t* k, const Point&
     }
 
     int top = 255;
-    while (top >= 0 && sDigits[top] == 0 && kDigits[top] == 0) --top;
+    while (top >= 0 && sDigits[top] == 0 && kDigits[top] == 0)
+        --top;
     Point r = identity();
     for (int i = top; i >= 0; --i) {
         r = dbl(r);
-        if (int digit = sDigits[i]) r = add(r, c.baseMultiples[std::abs(digit) / 2], digit < 0);
-        if (int digit = kDigits[i]) r = add(r, aMultiples[std::abs(digit) / 2], digit > 0);
+        if (int digit = sDigits[i])
+            r = add(r, c.baseMultiples[std::abs(digit) / 2], digit < 0);
+        if (int digit = kDigits[i])
+            r = add(r, aMultiples[std::abs(digit) / 2], digit > 0);
     }
     return r;
 }
@@ -382,19 +413,24 @@ Point doubleScalarMul(const std::uint8_t* s, const std::uint8_t* k, const Point&
 }  // namespace
 
 bool ed25519Verify(std::span<const std::uint8_t> message, std::span<const std::uint8_t> signature,
-                   std::span<const std::uint8_t> publicKey) {
-    if (signature.size() != 64 || publicKey.size() != 32) return false;
+    std::span<const std::uint8_t> publicKey)
+{
+    if (signature.size() != 64 || publicKey.size() != 32)
+        return false;
     const std::uint8_t* rBytes = signature.data();
     const std::uint8_t* s = signature.data() + 32;
-    if (!lessThanL(s)) return false;
+    if (!lessThanL(s))
+        return false;
     const Constants& c = constants();
     std::optional<Point> a = decode(publicKey.data(), c.d, c.sqrtM1);
-    if (!a) return false;
+    if (!a)
+        return false;
 
     std::vector<std::uint8_t> hashed(64 + message.size());
     std::memcpy(hashed.data(), rBytes, 32);
     std::memcpy(hashed.data() + 32, publicKey.data(), 32);
-    if (!message.empty()) std::memcpy(hashed.data() + 64, message.data(), message.size());
+    if (!message.empty())
+        std::memcpy(hashed.data() + 64, message.data(), message.size());
     Bytes32 k = reduceModL(sha512(hashed).data());
 
     // [S]B = R + [k]A holds exactly when [S]B - [k]A encodes to R's bytes.

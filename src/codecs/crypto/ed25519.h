@@ -10,6 +10,6 @@ namespace qm {
 // message. Every malformed input (wrong lengths, a non-canonical S or point
 // encoding, a point off the curve) is answered false, never raised.
 bool ed25519Verify(std::span<const std::uint8_t> message, std::span<const std::uint8_t> signature,
-                   std::span<const std::uint8_t> publicKey);
+    std::span<const std::uint8_t> publicKey);
 
 }  // namespace qm

@@ -14,7 +14,7 @@ namespace qm {
 std::vector<std::uint8_t> sha256(std::span<const std::uint8_t> bytes, std::int64_t length);
 std::vector<std::uint8_t> sha256(std::span<const std::uint8_t> bytes);
 
-// The SHA-256 digest as 64 lower-case hexadecimal characters.
+// sha256 spelt out in hex, lower case, two digits a byte.
 std::string sha256Hex(std::span<const std::uint8_t> bytes);
 std::string sha256Hex(std::string_view bytes);
 

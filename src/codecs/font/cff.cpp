@@ -6,6 +6,7 @@
 #include <string>
 
 #include "codecs/font/charstring.h"
+#include "core/bytes.h"
 #include "core/errors.h"
 
 namespace qm {
@@ -38,14 +39,19 @@ struct TableReader {
         return v;
     }
     uint8_t u8(int64_t pos) const { return static_cast<uint8_t>(uint(pos, 1)); }
-    uint16_t u16(int64_t pos) const { return static_cast<uint16_t>(uint(pos, 2)); }
-    uint32_t u32(int64_t pos) const { return uint(pos, 4); }
+    uint16_t u16(int64_t pos) const
+    {
+        check(pos, 2);
+        return loadBe16(&bytes[pos]);
+    }
+    uint32_t u32(int64_t pos) const
+    {
+        check(pos, 4);
+        return loadBe32(&bytes[pos]);
+    }
 };
 
-TableReader readerOf(const CffFont& font)
-{
-    return TableReader{font.data->data(), font.tableStart, font.tableEnd};
-}
+TableReader readerOf(const CffFont& font) { return TableReader{font.data->data(), font.tableStart, font.tableEnd}; }
 
 // A real operand: nibbles 0-9 digits, a ".", b "E", c "E-", d unused, e "-",
 // f end. Text that is not a number reads as 0.
@@ -177,10 +183,7 @@ int64_t clampedInt(double v)
     return static_cast<int64_t>(v);
 }
 
-void throwCffError(const char* reason)
-{
-    throw CffError(std::string("CFF: ") + reason);
-}
+void throwCffError(const char* reason) { throw CffError(std::string("CFF: ") + reason); }
 
 int64_t blendedSize(int64_t size, int64_t n, int32_t vsindex, std::span<const int32_t> regionCounts)
 {
@@ -290,8 +293,8 @@ CffDict readDict(const CffFont& font, CffRange range, std::span<const int32_t> r
     return dict;
 }
 
-std::shared_ptr<CffFont> parseCff(std::shared_ptr<const std::vector<uint8_t>> data, int32_t offset,
-                                  int32_t length, bool isCff2, int32_t unitsPerEm)
+std::shared_ptr<CffFont> parseCff(
+    std::shared_ptr<const std::vector<uint8_t>> data, int32_t offset, int32_t length, bool isCff2, int32_t unitsPerEm)
 {
     auto font = std::make_shared<CffFont>();
     const int64_t dataSize = int64_t(data->size());
@@ -358,10 +361,7 @@ std::shared_ptr<CffFont> parseCff(std::shared_ptr<const std::vector<uint8_t>> da
     return font;
 }
 
-int32_t cffGlyphCount(const CffFont& font)
-{
-    return int32_t(font.charStrings.size());
-}
+int32_t cffGlyphCount(const CffFont& font) { return int32_t(font.charStrings.size()); }
 
 std::vector<CffContour> cffGlyphContours(const CffFont& font, int32_t glyph)
 {

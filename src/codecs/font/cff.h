@@ -22,7 +22,7 @@ struct CffFont {
     int32_t tableStart = 0;
     int32_t tableEnd = 0;
     bool isCff2 = false;
-    std::vector<CffRange> charStrings;            // one per glyph
+    std::vector<CffRange> charStrings;  // one per glyph
     std::vector<CffRange> globalSubrs;
     std::vector<std::vector<CffRange>> localSubrs;  // per font DICT
     std::vector<int32_t> fdVsindex;                 // per font DICT
@@ -41,8 +41,8 @@ using CffContour = std::vector<CffPoint>;
 
 // Reads the table at [offset, offset + length) of data. Raises CffError for a
 // damaged table structure.
-std::shared_ptr<CffFont> parseCff(std::shared_ptr<const std::vector<uint8_t>> data, int32_t offset,
-                                  int32_t length, bool isCff2, int32_t unitsPerEm);
+std::shared_ptr<CffFont> parseCff(
+    std::shared_ptr<const std::vector<uint8_t>> data, int32_t offset, int32_t length, bool isCff2, int32_t unitsPerEm);
 
 // The closed contours of a glyph, scaled to font units. Empty for a glyph
 // outside the CharStrings or one whose charstring fails: a damaged glyph

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/bytes.h"
 #include "core/errors.h"
 
 namespace qm {
@@ -77,10 +78,7 @@ int32_t skipWidth(PathBuilder& b, bool isCff2, bool hasWidth)
     return !isCff2 && hasWidth ? 1 : 0;
 }
 
-void addPoint(PathBuilder& b, double x, double y, uint8_t control)
-{
-    b.open.push_back(CffPoint{x, y, control});
-}
+void addPoint(PathBuilder& b, double x, double y, uint8_t control) { b.open.push_back(CffPoint{x, y, control}); }
 
 }  // namespace
 
@@ -139,8 +137,8 @@ void curveTo(PathBuilder& b, double dx1, double dy1, double dx2, double dy2, dou
     addPoint(b, b.x, b.y, 0);
 }
 
-void runCharstring(const CffFont& font, PathBuilder& b, CffRange range, const std::vector<CffRange>& localSubrs,
-                   int depth)
+void runCharstring(
+    const CffFont& font, PathBuilder& b, CffRange range, const std::vector<CffRange>& localSubrs, int depth)
 {
     if (depth > kCharstringMaxDepth)
         throwCffError("subroutines nested too deep");
@@ -174,8 +172,7 @@ void runCharstring(const CffFont& font, PathBuilder& b, CffRange range, const st
                 pos += 2;
             } else {
                 fits(pos, 5);
-                uint32_t raw = uint32_t(bytes[pos + 1]) << 24 | uint32_t(bytes[pos + 2]) << 16 |
-                               uint32_t(bytes[pos + 3]) << 8 | bytes[pos + 4];
+                uint32_t raw = loadBe32(&bytes[pos + 1]);
                 value = int32_t(raw) / 65536.0;
                 pos += 5;
             }
@@ -184,7 +181,7 @@ void runCharstring(const CffFont& font, PathBuilder& b, CffRange range, const st
         }
         if (v == 28) {
             fits(pos, 3);
-            push(b, int16_t(bytes[pos + 1] << 8 | bytes[pos + 2]), limit);
+            push(b, int16_t(loadBe16(&bytes[pos + 1])), limit);
             pos += 3;
             continue;
         }
@@ -349,9 +346,9 @@ void runCharstring(const CffFont& font, PathBuilder& b, CffRange range, const st
                 continue;
             }
             double r = op == opAdd ? lhs + rhs
-                     : op == opSub ? lhs - rhs
-                     : op == opMul ? lhs * rhs
-                     : rhs == 0    ? 0
+                : op == opSub      ? lhs - rhs
+                : op == opMul      ? lhs * rhs
+                : rhs == 0         ? 0
                                    : lhs / rhs;
             s[n - 2] = r;
             b.stackSize = n - 1;

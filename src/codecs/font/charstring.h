@@ -32,8 +32,8 @@ struct PathBuilder {
 };
 
 // Runs one charstring or subroutine (depth 0 for the glyph's own) into b.
-void runCharstring(const CffFont& font, PathBuilder& b, CffRange range,
-                   const std::vector<CffRange>& localSubrs, int depth);
+void runCharstring(
+    const CffFont& font, PathBuilder& b, CffRange range, const std::vector<CffRange>& localSubrs, int depth);
 
 // Path steps, relative to the current point.
 void moveTo(PathBuilder& b, double dx, double dy);

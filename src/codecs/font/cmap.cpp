@@ -170,13 +170,26 @@ void parseCmap(Font& font)
 
     CmapBuilder b{data, font.cmap};
     switch (chosenFormat) {
-    case 0: b.format0(chosen); break;
-    case 4: b.format4(chosen); break;
-    case 6: b.format6(chosen); break;
-    case 10: b.format10(chosen); break;
-    case 12: b.format12(chosen); break;
-    case 13: b.format13(chosen); break;
-    default: break;
+    case 0:
+        b.format0(chosen);
+        break;
+    case 4:
+        b.format4(chosen);
+        break;
+    case 6:
+        b.format6(chosen);
+        break;
+    case 10:
+        b.format10(chosen);
+        break;
+    case 12:
+        b.format12(chosen);
+        break;
+    case 13:
+        b.format13(chosen);
+        break;
+    default:
+        break;
     }
 
     // Symbol fonts put their characters in the private area at U+F000; text

@@ -11,10 +11,7 @@
 
 namespace qm {
 
-void throwFontReadError()
-{
-    throw IndexError("read outside the font data");
-}
+void throwFontReadError() { throw IndexError("read outside the font data"); }
 
 const TableRange* findTable(const Font& font, uint32_t tag)
 {
@@ -58,8 +55,8 @@ static void readTableDirectory(Font& font, FontData data, int32_t faceIndex)
         int32_t length = fontU32(data, rec + 12);
         if (!fontRangeInside(data, offset, length))
             continue;
-        auto same = std::find_if(font.tables.begin(), font.tables.end(),
-                                 [&](const FontTable& t) { return t.tag == tag; });
+        auto same =
+            std::find_if(font.tables.begin(), font.tables.end(), [&](const FontTable& t) { return t.tag == tag; });
         if (same != font.tables.end())
             same->range = {offset, length};
         else
@@ -173,9 +170,6 @@ std::pair<double, double> hmtxMetrics(const Font& font, int32_t glyph)
     return {advance, fontI16(data, h + lsbAt)};
 }
 
-double advanceWidth(const Font& font, int32_t glyph)
-{
-    return hmtxMetrics(font, glyph).first;
-}
+double advanceWidth(const Font& font, int32_t glyph) { return hmtxMetrics(font, glyph).first; }
 
 }  // namespace qm

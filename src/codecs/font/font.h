@@ -1,6 +1,7 @@
 #pragma once
-// A parsed font: a plain sfnt (TrueType glyf/loca or CFF/CFF2 outlines), one
-// face of a TrueType collection, or a WOFF 1.0 file converted to an sfnt.
+// A loaded typeface. It may come from a bare sfnt whose outlines are quadratic
+// (glyf/loca) or cubic (CFF, CFF2), from a single member of a collection file,
+// or from a WOFF 1.0 wrapper unpacked back into an sfnt.
 // Immutable after loading except for the outline and kerning caches, which
 // fill as glyphs and pairs are asked for; so one Font is used by one thread.
 #include <cstdint>
@@ -29,10 +30,7 @@ struct FontTable {
 };
 
 // Kerning maps are keyed by the glyph pair packed into one integer.
-inline uint64_t glyphPairKey(int32_t left, int32_t right)
-{
-    return uint64_t(uint32_t(left)) << 32 | uint32_t(right);
-}
+inline uint64_t glyphPairKey(int32_t left, int32_t right) { return uint64_t(uint32_t(left)) << 32 | uint32_t(right); }
 
 struct Font {
     // The sfnt bytes: the file, the converted WOFF, or the whole collection
@@ -63,17 +61,11 @@ struct Font {
 
 using FontRef = std::shared_ptr<Font>;
 
-inline FontData fontData(const Font& font)
-{
-    return FontData(*font.data);
-}
+inline FontData fontData(const Font& font) { return FontData(*font.data); }
 
 // The table with this tag, or null.
 const TableRange* findTable(const Font& font, uint32_t tag);
-inline const TableRange* findTable(const Font& font, const char (&tag)[5])
-{
-    return findTable(font, makeTag(tag));
-}
+inline const TableRange* findTable(const Font& font, const char (&tag)[5]) { return findTable(font, makeTag(tag)); }
 
 // Reads a font file; faceIndex picks the face of a collection (0 otherwise).
 // Raises ValueError (CffError for a damaged CFF table, IndexError for a read

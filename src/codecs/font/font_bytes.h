@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 
+#include "core/bytes.h"
 #include "core/errors.h"
 
 namespace qm {
@@ -20,8 +21,8 @@ inline constexpr int64_t kFontU32Limit = int64_t{1} << 30;
 
 inline bool fontRangeInside(FontData data, int64_t pos, int64_t size)
 {
-    return pos >= 0 && size >= 0 && pos <= static_cast<int64_t>(data.size()) &&
-           size <= static_cast<int64_t>(data.size()) - pos;
+    return pos >= 0 && size >= 0 && pos <= static_cast<int64_t>(data.size())
+        && size <= static_cast<int64_t>(data.size()) - pos;
 }
 
 inline void checkFontRange(FontData data, int64_t pos, int64_t size)
@@ -39,20 +40,16 @@ inline uint8_t fontU8(FontData data, int64_t pos)
 inline uint16_t fontU16(FontData data, int64_t pos)
 {
     checkFontRange(data, pos, 2);
-    return static_cast<uint16_t>(data[pos] << 8 | data[pos + 1]);
+    return loadBe16(&data[pos]);
 }
 
-inline int16_t fontI16(FontData data, int64_t pos)
-{
-    return static_cast<int16_t>(fontU16(data, pos));
-}
+inline int16_t fontI16(FontData data, int64_t pos) { return static_cast<int16_t>(fontU16(data, pos)); }
 
 // A 32-bit unsigned value, saturated at 2^30.
 inline int32_t fontU32(FontData data, int64_t pos)
 {
     checkFontRange(data, pos, 4);
-    uint32_t v = uint32_t{data[pos]} << 24 | uint32_t{data[pos + 1]} << 16 |
-                 uint32_t{data[pos + 2]} << 8 | data[pos + 3];
+    uint32_t v = loadBe32(&data[pos]);
     return static_cast<int32_t>(v >= kFontU32Limit ? kFontU32Limit : v);
 }
 
@@ -60,14 +57,13 @@ inline int32_t fontU32(FontData data, int64_t pos)
 inline uint32_t fontTag(FontData data, int64_t pos)
 {
     checkFontRange(data, pos, 4);
-    return uint32_t{data[pos]} << 24 | uint32_t{data[pos + 1]} << 16 | uint32_t{data[pos + 2]} << 8 |
-           data[pos + 3];
+    return loadBe32(&data[pos]);
 }
 
 constexpr uint32_t makeTag(const char (&s)[5])
 {
-    return uint32_t(uint8_t(s[0])) << 24 | uint32_t(uint8_t(s[1])) << 16 | uint32_t(uint8_t(s[2])) << 8 |
-           uint32_t(uint8_t(s[3]));
+    return uint32_t(uint8_t(s[0])) << 24 | uint32_t(uint8_t(s[1])) << 16 | uint32_t(uint8_t(s[2])) << 8
+        | uint32_t(uint8_t(s[3]));
 }
 
 }  // namespace qm

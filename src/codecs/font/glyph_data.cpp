@@ -4,10 +4,7 @@
 
 namespace qm {
 
-int32_t glyphCount(const Font& font)
-{
-    return font.numGlyphs;
-}
+int32_t glyphCount(const Font& font) { return font.numGlyphs; }
 
 std::pair<int32_t, int32_t> glyphDataRange(const Font& font, int32_t glyph)
 {
@@ -40,10 +37,7 @@ std::vector<int32_t> compositeComponents(const Font& font, int32_t glyph)
     return out;
 }
 
-FontData fontBytes(const Font& font)
-{
-    return fontData(font);
-}
+FontData fontBytes(const Font& font) { return fontData(font); }
 
 std::pair<int32_t, int32_t> tableRange(const Font& font, const char (&tag)[5])
 {
@@ -55,8 +49,7 @@ std::array<int32_t, 4> fontBoundingBox(const Font& font)
 {
     FontData data = fontData(font);
     int64_t head = findTable(font, "head")->offset;
-    return {fontI16(data, head + 36), fontI16(data, head + 38), fontI16(data, head + 40),
-            fontI16(data, head + 42)};
+    return {fontI16(data, head + 36), fontI16(data, head + 38), fontI16(data, head + 40), fontI16(data, head + 42)};
 }
 
 }  // namespace qm

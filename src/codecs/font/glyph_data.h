@@ -19,8 +19,9 @@ int32_t glyphCount(const Font& font);
 // outside the font or a font without glyf/loca.
 std::pair<int32_t, int32_t> glyphDataRange(const Font& font, int32_t glyph);
 
-// The direct components of a composite glyph, in order, repeats kept; empty for
-// a simple glyph. Components of components are not followed.
+// Glyph ids that a composite glyph references at its own level, as listed (a
+// glyph used twice appears twice). Nested composites are not expanded, and a
+// glyph with its own contours gives an empty list.
 std::vector<int32_t> compositeComponents(const Font& font, int32_t glyph);
 
 // The sfnt bytes (a converted WOFF, or the whole collection).

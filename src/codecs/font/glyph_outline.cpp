@@ -1,4 +1,5 @@
 #include "codecs/font/glyph_outline.h"
+#include "codecs/font/glyph_outline_internal.h"
 
 #include <algorithm>
 #include <array>
@@ -7,35 +8,36 @@
 
 #include "codecs/font/cff.h"
 #include "codecs/font/font.h"
+#include "core/bytes.h"
 
 namespace qm {
 
-OutlinePoint newOutlinePoint(double x, double y, uint8_t onCurve, uint8_t cubic)
-{
-    return {x, y, onCurve, cubic};
-}
+// The contours of a glyf glyph; depth counts composite nesting from 0.
+Contours parseGlyf(const Font& font, int32_t glyph, int depth = 0);
 
-Point2 cubicPoint(const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2,
-                  const OutlinePoint& p3, double t)
+OutlinePoint newOutlinePoint(double x, double y, uint8_t onCurve, uint8_t cubic) { return {x, y, onCurve, cubic}; }
+
+Point2 cubicPoint(
+    const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2, const OutlinePoint& p3, double t)
 {
     double u = 1 - t;
     double w0 = u * u * u, w1 = 3 * u * u * t, w2 = 3 * u * t * t, w3 = t * t * t;
     return {w0 * p0.x + w1 * p1.x + w2 * p2.x + w3 * p3.x, w0 * p0.y + w1 * p1.y + w2 * p2.y + w3 * p3.y};
 }
 
-Point2 cubicTangent(const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2,
-                    const OutlinePoint& p3, double t)
+Point2 cubicTangent(
+    const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2, const OutlinePoint& p3, double t)
 {
     double u = 1 - t;
     double w0 = 3 * u * u, w1 = 6 * u * t, w2 = 3 * t * t;
     return {w0 * (p1.x - p0.x) + w1 * (p2.x - p1.x) + w2 * (p3.x - p2.x),
-            w0 * (p1.y - p0.y) + w1 * (p2.y - p1.y) + w2 * (p3.y - p2.y)};
+        w0 * (p1.y - p0.y) + w1 * (p2.y - p1.y) + w2 * (p3.y - p2.y)};
 }
 
 namespace {
 
-std::pair<int32_t, int32_t> locaRangeIn(FontData data, const Font& font, const TableRange& glyf,
-                                        const TableRange& loca, int32_t glyph)
+std::pair<int32_t, int32_t> locaRangeIn(
+    FontData data, const Font& font, const TableRange& glyf, const TableRange& loca, int32_t glyph)
 {
     int64_t start, end;
     if (font.indexToLocFormat == 0) {
@@ -90,7 +92,10 @@ struct GlyfScratch {
 
 struct GlyfDecoder {
     GlyfDecoder(const Font& f)
-        : font(f), data(fontData(f)), glyf(*findTable(f, "glyf")), loca(*findTable(f, "loca"))
+        : font(f)
+        , data(fontData(f))
+        , glyf(*findTable(f, "glyf"))
+        , loca(*findTable(f, "loca"))
     {
     }
 
@@ -135,9 +140,9 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     const uint8_t* d = data.data();
     ends.resize(numContours);
     for (int k = 0; k < numContours; ++k, pos += 2)
-        ends[k] = static_cast<uint16_t>(d[pos] << 8 | d[pos + 1]);
+        ends[k] = loadBe16(d + pos);
     int64_t n = int64_t{ends[numContours - 1]} + 1;
-    pos += 2 + (d[pos] << 8 | d[pos + 1]);
+    pos += 2 + loadBe16(d + pos);
     if (points + n > kMaxPoints)
         return;
     points += n;
@@ -172,7 +177,7 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
             x += (f & 16) ? d[pos] : -int32_t{d[pos]};
             pos += 1;
         } else if (!(f & 16)) {
-            x += static_cast<int16_t>(d[pos] << 8 | d[pos + 1]);
+            x += static_cast<int16_t>(loadBe16(d + pos));
             pos += 2;
         }
         xs[i] = x;
@@ -184,7 +189,7 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
             y += (f & 32) ? d[pos] : -int32_t{d[pos]};
             pos += 1;
         } else if (!(f & 32)) {
-            y += static_cast<int16_t>(d[pos] << 8 | d[pos + 1]);
+            y += static_cast<int16_t>(loadBe16(d + pos));
             pos += 2;
         }
         ys[i] = y;
@@ -328,10 +333,14 @@ const GlyphOutline& glyphOutline(Font& font, int32_t glyph)
         for (const OutlinePoint& p : c) {
             any = true;
             // Comparisons with NaN are false, so NaN leaves the bounds alone.
-            if (p.x < x0) x0 = p.x;
-            if (p.x > x1) x1 = p.x;
-            if (p.y < y0) y0 = p.y;
-            if (p.y > y1) y1 = p.y;
+            if (p.x < x0)
+                x0 = p.x;
+            if (p.x > x1)
+                x1 = p.x;
+            if (p.y < y0)
+                y0 = p.y;
+            if (p.y > y1)
+                y1 = p.y;
         }
     if (any) {
         g.xMin = x0;

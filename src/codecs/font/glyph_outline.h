@@ -17,7 +17,8 @@ struct OutlinePoint {
     uint8_t cubic = 0;
 };
 
-// Closed contours: the edge from the last point back to the first is implied.
+// Every contour is closed: nothing stores the segment that returns to its
+// start point.
 // TrueType contours keep consecutive off-curve points as they are (quadratic
 // B-spline control points); CFF contours have exactly two cubic control
 // points between on-curve points.
@@ -43,19 +44,8 @@ struct Point2 {
 // valid as long as the Font does; copy it to change it.
 const GlyphOutline& glyphOutline(Font& font, int32_t glyph);
 
-// The contours of a glyf glyph; depth counts composite nesting from 0.
-Contours parseGlyf(const Font& font, int32_t glyph, int depth = 0);
-
 // (absolute offset, length) of a glyph's glyf data, always inside the font
 // data: (0, 0) without glyf/loca or for a glyph outside the loca table.
 std::pair<int32_t, int32_t> locaRange(const Font& font, int32_t glyph);
-
-OutlinePoint newOutlinePoint(double x, double y, uint8_t onCurve, uint8_t cubic);
-
-// The cubic Bezier through p0..p3 at t, and its derivative.
-Point2 cubicPoint(const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2,
-                  const OutlinePoint& p3, double t);
-Point2 cubicTangent(const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2,
-                    const OutlinePoint& p3, double t);
 
 }  // namespace qm

@@ -1,4 +1,5 @@
 #include "codecs/font/kerning.h"
+#include "codecs/font/kerning_internal.h"
 
 #include <algorithm>
 #include <bit>
@@ -114,7 +115,7 @@ static int64_t findGlyphRange(FontData data, int64_t table, int32_t glyph)
     return -1;
 }
 
-int32_t coverageIndex(const Font& font, int64_t coverage, int32_t glyph)
+std::optional<int32_t> coverageIndex(const Font& font, int64_t coverage, int32_t glyph)
 {
     FontData data = fontData(font);
     uint16_t format = fontU16(data, coverage);
@@ -134,7 +135,7 @@ int32_t coverageIndex(const Font& font, int64_t coverage, int32_t glyph)
         if (int64_t rec = findGlyphRange(data, coverage, glyph); rec >= 0)
             return fontU16(data, rec + 4) + glyph - fontU16(data, rec);
     }
-    return -1;
+    return std::nullopt;
 }
 
 int32_t classOf(const Font& font, int64_t classDef, int32_t glyph)
@@ -152,10 +153,7 @@ int32_t classOf(const Font& font, int64_t classDef, int32_t glyph)
     return 0;
 }
 
-int32_t valueRecordSize(uint16_t valueFormat)
-{
-    return 2 * std::popcount(unsigned(valueFormat & 0xFF));
-}
+int32_t valueRecordSize(uint16_t valueFormat) { return 2 * std::popcount(unsigned(valueFormat & 0xFF)); }
 
 double valueXAdvance(const Font& font, int64_t record, uint16_t valueFormat)
 {
@@ -164,20 +162,21 @@ double valueXAdvance(const Font& font, int64_t record, uint16_t valueFormat)
     return fontI16(fontData(font), record + 2 * std::popcount(unsigned(valueFormat & 3)));
 }
 
-std::pair<bool, double> pairAdjustment(const Font& font, int64_t subtable, int32_t left, int32_t right)
+std::optional<double> pairAdjustment(const Font& font, int64_t subtable, int32_t left, int32_t right)
 {
     FontData data = fontData(font);
     uint16_t format = fontU16(data, subtable);
     if (format != 1 && format != 2)
-        return {false, 0};
-    int32_t covered = coverageIndex(font, subtable + fontU16(data, subtable + 2), left);
-    if (covered < 0)
-        return {false, 0};
+        return std::nullopt;
+    std::optional<int32_t> coveredAt = coverageIndex(font, subtable + fontU16(data, subtable + 2), left);
+    if (!coveredAt)
+        return std::nullopt;
+    const int32_t covered = *coveredAt;
     uint16_t format1 = fontU16(data, subtable + 4), format2 = fontU16(data, subtable + 6);
     const int64_t size1 = valueRecordSize(format1), size2 = valueRecordSize(format2);
     if (format == 1) {
         if (covered >= fontU16(data, subtable + 8))
-            return {false, 0};
+            return std::nullopt;
         int64_t pairSet = subtable + fontU16(data, subtable + 10 + 2 * int64_t{covered});
         const int64_t recordSize = 2 + size1 + size2;
         int64_t lo = 0, hi = fontU16(data, pairSet);
@@ -186,22 +185,22 @@ std::pair<bool, double> pairAdjustment(const Font& font, int64_t subtable, int32
             int64_t rec = pairSet + 2 + recordSize * mid;
             int32_t second = fontU16(data, rec);
             if (second == right)
-                return {true, valueXAdvance(font, rec + 2, format1)};
+                return valueXAdvance(font, rec + 2, format1);
             if (second < right)
                 lo = mid + 1;
             else
                 hi = mid;
         }
-        return {false, 0};
+        return std::nullopt;
     }
     // A class past the class counts would index bytes outside the matrix.
     int32_t class1 = classOf(font, subtable + fontU16(data, subtable + 8), left);
     int32_t class2 = classOf(font, subtable + fontU16(data, subtable + 10), right);
     int64_t class1Count = fontU16(data, subtable + 12), class2Count = fontU16(data, subtable + 14);
     if (class1 >= class1Count || class2 >= class2Count)
-        return {false, 0};
+        return std::nullopt;
     int64_t rec = subtable + 16 + (class1 * class2Count + class2) * (size1 + size2);
-    return {true, valueXAdvance(font, rec, format1)};
+    return valueXAdvance(font, rec, format1);
 }
 
 double kerning(Font& font, int32_t left, int32_t right)
@@ -217,13 +216,13 @@ double kerning(Font& font, int32_t left, int32_t right)
     size_t first = 0;
     for (int32_t end : font.gposLookupEnds) {
         for (size_t s = first; s < size_t(end); ++s) {
-            std::pair<bool, double> found{false, 0};
+            std::optional<double> found;
             try {
                 found = pairAdjustment(font, font.gposPairSubtables[s], left, right);
             } catch (const ValueError&) {
             }
-            if (found.first) {
-                sum += found.second;
+            if (found) {
+                sum += *found;
                 break;
             }
         }

@@ -25,10 +25,7 @@ void putU32(std::vector<uint8_t>& out, int64_t at, uint32_t v)
     putU16(out, at + 2, v & 0xFFFF);
 }
 
-uint32_t rawU32(FontData data, int64_t pos)
-{
-    return uint32_t(fontU16(data, pos)) << 16 | fontU16(data, pos + 2);
-}
+uint32_t rawU32(FontData data, int64_t pos) { return uint32_t(fontU16(data, pos)) << 16 | fontU16(data, pos + 2); }
 
 }  // namespace
 

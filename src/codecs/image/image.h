@@ -6,8 +6,8 @@
 
 namespace qm {
 
-// Rows from the top, pixels left to right, each pixel's channels in order
-// (decoded PNGs: red, green, blue, alpha, not premultiplied).
+// Pixels stored top row first and left to right within a row, with a pixel's
+// channels adjacent (a decoded PNG gives straight, not premultiplied, RGBA).
 struct Image {
     int32_t width = 0;
     int32_t height = 0;

@@ -1,8 +1,9 @@
 #include "codecs/image/png.h"
+#include "codecs/image/png_internal.h"
 
 #include <algorithm>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -10,6 +11,7 @@
 #include "codecs/compress/crc32.h"
 #include "codecs/compress/deflate.h"
 #include "codecs/compress/inflate.h"
+#include "core/bytes.h"
 #include "core/errors.h"
 #include "core/files.h"
 
@@ -24,28 +26,18 @@ constexpr uint64_t kMaxPixels = 134217728;
 // two bits. It bounds the first allocation by what the data could produce.
 constexpr uint64_t kMaxInflateRatio = 1032;
 
-uint32_t be32(const uint8_t* p)
-{
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
-uint16_t be16(const uint8_t* p)
-{
-    return uint16_t(p[0] << 8 | p[1]);
-}
-
 void putBe32(std::vector<uint8_t>& out, uint32_t v)
 {
-    uint8_t b[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-    out.insert(out.end(), b, b + 4);
+    out.resize(out.size() + 4);
+    storeBe32(out.data() + out.size() - 4, v);
 }
 
 struct Pass {
     uint32_t x0, y0, dx, dy;
 };
 
-constexpr Pass kInterlacedPasses[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                       {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+constexpr Pass kInterlacedPasses[7] = {
+    {0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
 constexpr Pass kSinglePass[1] = {{0, 0, 1, 1}};
 
 std::span<const Pass> adam7Passes(bool interlaced)
@@ -72,7 +64,7 @@ PngHeader readChunks(std::span<const uint8_t> bytes)
     PngHeader h;
     size_t pos = 8;
     while (bytes.size() - pos >= 8) {
-        uint32_t length = std::min(be32(&bytes[pos]), 1u << 30);
+        uint32_t length = std::min(loadBe32(&bytes[pos]), 1u << 30);
         const uint8_t* type = &bytes[pos + 4];
         if (length > bytes.size() - pos - 8)
             break;
@@ -81,8 +73,8 @@ PngHeader readChunks(std::span<const uint8_t> bytes)
             if (length < 13)
                 throw ValueError("bad PNG header");
             h.seen = true;
-            h.width = std::min(be32(&data[0]), kDimensionClamp);
-            h.height = std::min(be32(&data[4]), kDimensionClamp);
+            h.width = std::min(loadBe32(&data[0]), kDimensionClamp);
+            h.height = std::min(loadBe32(&data[4]), kDimensionClamp);
             h.depth = data[8];
             h.colourType = data[9];
             h.interlace = data[12];
@@ -208,7 +200,7 @@ void convertRow(const PixelFormat& f, const uint8_t* row, uint32_t count, uint8_
     case 0:
         for (uint32_t x = 0; x < count; x++, out += step, row += 2) {
             out[0] = out[1] = out[2] = row[0];
-            out[3] = key && be16(row) == f.key[0] ? 0 : 255;
+            out[3] = key && loadBe16(row) == f.key[0] ? 0 : 255;
         }
         return;
     case 2:
@@ -216,7 +208,9 @@ void convertRow(const PixelFormat& f, const uint8_t* row, uint32_t count, uint8_
             out[0] = row[0];
             out[1] = row[2];
             out[2] = row[4];
-            out[3] = key && be16(row) == f.key[0] && be16(row + 2) == f.key[1] && be16(row + 4) == f.key[2] ? 0 : 255;
+            out[3] = key && loadBe16(row) == f.key[0] && loadBe16(row + 2) == f.key[1] && loadBe16(row + 4) == f.key[2]
+                ? 0
+                : 255;
         }
         return;
     case 4:
@@ -252,12 +246,12 @@ PixelFormat pixelFormat(const PngHeader& h)
         }
     } else if (h.colourType == 0 && t.size() >= 2) {
         f.hasKey = true;
-        f.key[0] = be16(&t[0]);
+        f.key[0] = loadBe16(&t[0]);
     } else if (h.colourType == 2 && t.size() >= 6) {
         f.hasKey = true;
-        f.key[0] = be16(&t[0]);
-        f.key[1] = be16(&t[2]);
-        f.key[2] = be16(&t[4]);
+        f.key[0] = loadBe16(&t[0]);
+        f.key[1] = loadBe16(&t[2]);
+        f.key[2] = loadBe16(&t[4]);
     }
     return f;
 }
@@ -339,8 +333,8 @@ struct DecodeSetup {
     size_t maxRowBytes;
 };
 
-ImagePtr decodeRows(const PngHeader& h, const DecodeSetup& s, std::span<const uint8_t> compressed,
-                    const ProgressCallback& progress)
+ImagePtr decodeRows(
+    const PngHeader& h, const DecodeSetup& s, std::span<const uint8_t> compressed, const ProgressCallback& progress)
 {
     ProgressCallback inflateProgress;
     if (progress)
@@ -433,8 +427,8 @@ ImagePtr decodePng(std::span<const uint8_t> bytes, const ProgressCallback& progr
     PngHeader h = readChunks(bytes);
     if (!h.seen)
         throw ValueError("PNG without a header");
-    if (h.width < 1 || h.width > kMaxDimension || h.height < 1 || h.height > kMaxDimension ||
-        uint64_t(h.width) * h.height > kMaxPixels)
+    if (h.width < 1 || h.width > kMaxDimension || h.height < 1 || h.height > kMaxDimension
+        || uint64_t(h.width) * h.height > kMaxPixels)
         throw ValueError(sizeMessage(h.width, h.height));
     if (h.interlace > 1)
         throw ValueError("bad PNG interlace method");
@@ -495,8 +489,8 @@ std::vector<uint8_t> encodePng(const Image& image, bool compress)
 {
     if (image.channels < 1 || image.channels > 4)
         throw ValueError("unsupported PNG channel count " + std::to_string(image.channels));
-    if (image.width < 0 || image.height < 0 ||
-        image.pixels.size() < size_t(image.width) * size_t(image.height) * size_t(image.channels))
+    if (image.width < 0 || image.height < 0
+        || image.pixels.size() < size_t(image.width) * size_t(image.height) * size_t(image.channels))
         throw ValueError("image pixels do not match its size");
     static constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     static constexpr uint8_t kColourType[5] = {0, 0, 4, 2, 6};

@@ -22,15 +22,12 @@ Rasterizer newRasterizer(int32_t width, int32_t height)
     return r;
 }
 
-void clearRasterizer(Rasterizer& r)
-{
-    std::fill(r.accumulation.begin(), r.accumulation.end(), 0.0f);
-}
+void clearRasterizer(Rasterizer& r) { std::fill(r.accumulation.begin(), r.accumulation.end(), 0.0f); }
 
 void addLine(Rasterizer& r, double x0, double y0, double x1, double y1)
 {
     if (!(y0 < y1) && !(y0 > y1))
-        return; // horizontal, or a NaN
+        return;  // horizontal, or a NaN
     // Ordered top to bottom without branching: up and down edges alternate
     // along every contour, which no branch predictor guesses well.
     const bool down = y0 < y1;
@@ -76,7 +73,7 @@ void addLine(Rasterizer& r, double x0, double y0, double x1, double y1)
         double xr = std::max(x, xnext);
         bool clipped = !(xl > 0);
         if (clipped)
-            xl = 0; // left of the mask, or NaN
+            xl = 0;  // left of the mask, or NaN
         if (!(xr > 0))
             xr = 0;
         x = xnext;
@@ -150,8 +147,8 @@ void addQuadratic(Rasterizer& r, double x0, double y0, double x1, double y1, dou
         addLine(r, x0, y0, x2, y2);
         return;
     }
-    // n = ceil(sqrt(0.5 sqrt(3 dd))) limited to 1..32, found as the least n
-    // with 4 n^4 >= 3 dd: no square roots or rounding calls per curve.
+    // The segment count: the smallest n in 1..32 with 4 n^4 >= 3 dd, which
+    // equals the usual ceiling of a nested square root without computing one.
     const double target = 3 * dd;
     int n = 1;
     while (n < 32 && 4.0 * n * n * n * n < target)
@@ -168,8 +165,7 @@ void addQuadratic(Rasterizer& r, double x0, double y0, double x1, double y1, dou
     }
 }
 
-void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2, double x3,
-              double y3)
+void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3)
 {
     double px = x0, py = y0;
     for (int i = 1; i <= 16; ++i) {
@@ -186,10 +182,7 @@ void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double 
 
 namespace {
 
-uint8_t toByte(double c)
-{
-    return static_cast<uint8_t>(c * 255 + 0.5);
-}
+uint8_t toByte(double c) { return static_cast<uint8_t>(c * 255 + 0.5); }
 
 // Runs fn(runningSum) -> byte over every pixel, the sum restarting per row.
 template <typename Fn>
@@ -231,7 +224,7 @@ std::vector<uint8_t> convertLinear(const Rasterizer& r)
                     for (size_t k = 0; k < rows; ++k) {
                         sums[k] += c[k * width + i];
                         float a = std::fabs(sums[k]);
-                        clamped[k][i] = a < 1.0f ? a : 1.0f; // a NaN sum counts as covered
+                        clamped[k][i] = a < 1.0f ? a : 1.0f;  // a NaN sum counts as covered
                     }
                 }
             } else {
@@ -263,7 +256,7 @@ std::vector<uint8_t> coverageToAlphaGamma(const Rasterizer& r, double power)
     return convert(r, [power](float sum) {
         float a = std::fabs(sum);
         double c = std::pow(static_cast<double>(a < 1.0f ? a : 1.0f), power);
-        return toByte(c <= 1.0 ? c : 1.0); // also bounds a NaN or infinite power
+        return toByte(c <= 1.0 ? c : 1.0);  // also bounds a NaN or infinite power
     });
 }
 
@@ -274,7 +267,7 @@ std::vector<uint8_t> coverageToAlpha(const Rasterizer& r)
         if (v > 1)
             v = 2 - v;
         if (!(v >= 0))
-            v = 1; // an infinite or NaN sum, as in the non-zero rule
+            v = 1;  // an infinite or NaN sum, as in the non-zero rule
         return toByte(std::min(v, 1.0));
     });
 }

@@ -26,8 +26,7 @@ void clearRasterizer(Rasterizer& r);
 // mask add nothing; parts left of column 0 count as lying on it.
 void addLine(Rasterizer& r, double x0, double y0, double x1, double y1);
 void addQuadratic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2);
-void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2, double x3,
-              double y3);
+void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3);
 
 // Non-zero winding: min(|sum|, 1) raised to power (skipped for 1.0), as bytes.
 std::vector<uint8_t> coverageToAlphaGamma(const Rasterizer& r, double power);

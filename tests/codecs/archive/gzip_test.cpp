@@ -59,10 +59,25 @@ TEST(Gunzip, RefusesWhatIsNotGzip)
     Bytes brokenBody = gzipOf(0, {});
     brokenBody[10] = 0x07;  // block type 3
     const std::pair<Bytes, std::string> cases[] = {
-        {[] { Bytes b = gzipOf(0, {}); b.resize(17); return b; }(), "not a gzip file"},
+        {[] {
+             Bytes b = gzipOf(0, {});
+             b.resize(17);
+             return b;
+         }(),
+            "not a gzip file"},
         {gzipOf(0, {}, {}), "(fine)"},
-        {[] { Bytes b = gzipOf(0, {}); b[2] = 7; return b; }(), "not a gzip file"},
-        {[] { Bytes b = gzipOf(0, {}); b[1] = 0; return b; }(), "not a gzip file"},
+        {[] {
+             Bytes b = gzipOf(0, {});
+             b[2] = 7;
+             return b;
+         }(),
+            "not a gzip file"},
+        {[] {
+             Bytes b = gzipOf(0, {});
+             b[1] = 0;
+             return b;
+         }(),
+            "not a gzip file"},
         {noNameEnd, "a damaged gzip file"},
         {extraPastEnd, "a damaged gzip file"},
         {crcPastEnd, "a damaged gzip file"},

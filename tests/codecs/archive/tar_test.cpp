@@ -56,10 +56,9 @@ std::string found(const Bytes& tar, std::string_view suffix)
 TEST(Tar, FindsTheFirstRegularFileBySuffix)
 {
     Bytes tar = tarOf({
-        {"c.txt", "a/b", '5', ""},                 // a directory that ends in the suffix
-        {"pax", "", 'x', std::string(700, 'p')},   // extended header: skipped by size
-        {"c.txt", "a/b", '0', "from prefix"},
-        {"other/b/c.txt", "", '\0', "second"},
+        {"c.txt", "a/b", '5', ""},                // a directory that ends in the suffix
+        {"pax", "", 'x', std::string(700, 'p')},  // extended header: skipped by size
+        {"c.txt", "a/b", '0', "from prefix"}, {"other/b/c.txt", "", '\0', "second"},
         {"plain", "", '0', "no prefix", " 11 \0"},  // blanks and zeros stripped
     });
     EXPECT_EQ(found(tar, "b/c.txt"), "from prefix");
@@ -76,7 +75,7 @@ TEST(Tar, RefusesUnreadableAndShortArchives)
     EXPECT_EQ(found(tarOf({{"a", "", '0', "", "12x4"}}), "a"), "error: invalid oct integer: 12x4");
     EXPECT_EQ(found(tarOf({{"a", "", '0', "", "  "}}), "a"), "error: invalid oct integer: ");
     EXPECT_EQ(found(tarOf({{"a", "", '0', "", std::string("\x80\0\0\0\0\0\0\0\0\0\1\0", 12)}}), "a"),
-              "error: invalid oct integer: \x80");  // a message ends at its first zero byte
+        "error: invalid oct integer: \x80");  // a message ends at its first zero byte
 
     // A member whose contents run past the end of the data.
     Bytes cut = tarOf({{"big", "", '0', std::string(2000, 'b')}});

@@ -21,15 +21,26 @@ struct Op {
 struct Tok {
     bool isOp;
     double value;
-    Tok(double v) : isOp(false), value(v) {}
-    Tok(int v) : isOp(false), value(v) {}
-    Tok(Op op) : isOp(true), value(op.code) {}
+    Tok(double v)
+        : isOp(false)
+        , value(v)
+    {
+    }
+    Tok(int v)
+        : isOp(false)
+        , value(v)
+    {
+    }
+    Tok(Op op)
+        : isOp(true)
+        , value(op.code)
+    {
+    }
 };
-constexpr Op hstem{1}, vstem{3}, vmoveto{4}, rlineto{5}, hlineto{6}, rrcurveto{8}, callsubr{10},
-    ret{11}, endchar{14}, vsindex{15}, blend{16}, hintmask{19}, rmoveto{21}, hmoveto{22},
-    rcurveline{24}, rlinecurve{25}, vvcurveto{26}, hhcurveto{27}, callgsubr{29}, vhcurveto{30},
-    hvcurveto{31}, add{1210}, sub{1211}, divOp{1212}, mul{1224}, sqrtOp{1226}, dupOp{1227}, exch{1228},
-    dropOp{1218}, neg{1214}, hflex{1234}, flex{1235}, hflex1{1236}, flex1{1237};
+constexpr Op hstem{1}, vstem{3}, vmoveto{4}, rlineto{5}, hlineto{6}, rrcurveto{8}, callsubr{10}, ret{11}, endchar{14},
+    vsindex{15}, blend{16}, hintmask{19}, rmoveto{21}, hmoveto{22}, rcurveline{24}, rlinecurve{25}, vvcurveto{26},
+    hhcurveto{27}, callgsubr{29}, vhcurveto{30}, hvcurveto{31}, add{1210}, sub{1211}, divOp{1212}, mul{1224},
+    sqrtOp{1226}, dupOp{1227}, exch{1228}, dropOp{1218}, neg{1214}, hflex{1234}, flex{1235}, hflex1{1236}, flex1{1237};
 
 std::vector<uint8_t> cs(std::initializer_list<Tok> toks)
 {
@@ -47,8 +58,8 @@ std::vector<uint8_t> cs(std::initializer_list<Tok> toks)
             out.insert(out.end(), {28, uint8_t(code >> 8 & 255), uint8_t(code & 255)});
         } else {
             uint32_t fixed = uint32_t(int32_t(t.value * 65536));
-            out.insert(out.end(), {255, uint8_t(fixed >> 24), uint8_t(fixed >> 16), uint8_t(fixed >> 8),
-                                   uint8_t(fixed)});
+            out.insert(
+                out.end(), {255, uint8_t(fixed >> 24), uint8_t(fixed >> 16), uint8_t(fixed >> 8), uint8_t(fixed)});
         }
     }
     return out;
@@ -154,64 +165,62 @@ TEST(CffCharstring, DrawsPaths)
     };
     const Case cases[] = {
         {"rmoveto with a width drops it", cs({500, 10, 20, rmoveto, 5, 0, rlineto, 0, 5, rlineto, endchar}),
-         "10,20 15,20 15,25"},
+            "10,20 15,20 15,25"},
         {"rmoveto without width moves by both", cs({10, 20, rmoveto, 5, 0, 0, 5, rlineto, endchar}),
-         "10,20 15,20 15,25"},
-        {"closing onto the start drops the last point",
-         cs({0, 0, rmoveto, 10, 0, 0, 10, -10, -10, rlineto, endchar}), "0,0 10,0 10,10"},
+            "10,20 15,20 15,25"},
+        {"closing onto the start drops the last point", cs({0, 0, rmoveto, 10, 0, 0, 10, -10, -10, rlineto, endchar}),
+            "0,0 10,0 10,10"},
         {"moveto after moveto leaves no contour", cs({5, hmoveto, 7, vmoveto, 10, 0, 0, 10, rlineto, endchar}),
-         "5,7 15,7 15,17"},
+            "5,7 15,7 15,17"},
         {"hmoveto with width", cs({300, 5, hmoveto, 10, 10, hlineto, endchar}), "5,0 15,0 15,10"},
         {"hlineto alternates", cs({0, 0, rmoveto, 10, 20, 30, hlineto, endchar}), "0,0 10,0 10,20 40,20"},
-        {"rrcurveto",
-         cs({0, 0, rmoveto, 1, 2, 3, 4, 5, 6, rrcurveto, endchar}), "0,0 c:1,2 c:4,6 9,12"},
-        {"rcurveline", cs({0, 0, rmoveto, 1, 2, 3, 4, 5, 6, 7, 8, rcurveline, endchar}),
-         "0,0 c:1,2 c:4,6 9,12 16,20"},
+        {"rrcurveto", cs({0, 0, rmoveto, 1, 2, 3, 4, 5, 6, rrcurveto, endchar}), "0,0 c:1,2 c:4,6 9,12"},
+        {"rcurveline", cs({0, 0, rmoveto, 1, 2, 3, 4, 5, 6, 7, 8, rcurveline, endchar}), "0,0 c:1,2 c:4,6 9,12 16,20"},
         {"rlinecurve", cs({0, 0, rmoveto, 7, 8, 1, 2, 3, 4, 5, 6, rlinecurve, endchar}),
-         "0,0 7,8 c:8,10 c:11,14 16,20"},
+            "0,0 7,8 c:8,10 c:11,14 16,20"},
         {"vvcurveto with a leading dx", cs({0, 0, rmoveto, 9, 1, 2, 3, 4, vvcurveto, endchar}),
-         "0,0 c:9,1 c:11,4 11,8"},
+            "0,0 c:9,1 c:11,4 11,8"},
         {"hhcurveto with a leading dy", cs({0, 0, rmoveto, 9, 1, 2, 3, 4, hhcurveto, endchar}),
-         "0,0 c:1,9 c:3,12 7,12"},
-        {"hvcurveto with a final dy", cs({0, 0, rmoveto, 1, 2, 3, 4, 5, hvcurveto, endchar}),
-         "0,0 c:1,0 c:3,3 8,7"},
+            "0,0 c:1,9 c:3,12 7,12"},
+        {"hvcurveto with a final dy", cs({0, 0, rmoveto, 1, 2, 3, 4, 5, hvcurveto, endchar}), "0,0 c:1,0 c:3,3 8,7"},
         {"vhcurveto alternates", cs({0, 0, rmoveto, 1, 2, 3, 4, 5, 6, 7, 8, vhcurveto, endchar}),
-         "0,0 c:0,1 c:2,4 6,4 c:11,4 c:17,11 17,19"},
+            "0,0 c:0,1 c:2,4 6,4 c:11,4 c:17,11 17,19"},
         {"hflex returns to the start y", cs({0, 0, rmoveto, 1, 2, 3, 4, 5, 6, 7, hflex, endchar}),
-         "0,0 c:1,0 c:3,3 7,3 c:12,3 c:18,0 25,0"},
+            "0,0 c:1,0 c:3,3 7,3 c:12,3 c:18,0 25,0"},
         {"flex", cs({0, 0, rmoveto, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 50, flex, endchar}),
-         "0,0 c:1,1 c:2,2 3,3 c:4,4 c:5,5 6,6"},
+            "0,0 c:1,1 c:2,2 3,3 c:4,4 c:5,5 6,6"},
         {"hflex1", cs({0, 0, rmoveto, 1, 2, 3, 4, 5, 6, 7, 8, 9, hflex1, endchar}),
-         "0,0 c:1,2 c:4,6 9,6 c:15,6 c:22,14 31,0"},
+            "0,0 c:1,2 c:4,6 9,6 c:15,6 c:22,14 31,0"},
         {"flex1 ends horizontally", cs({0, 0, rmoveto, 10, 1, 10, 1, 10, 1, 10, 1, 10, 1, 7, flex1, endchar}),
-         "0,0 c:10,1 c:20,2 30,3 c:40,4 c:50,5 57,0"},
+            "0,0 c:10,1 c:20,2 30,3 c:40,4 c:50,5 57,0"},
         {"flex1 ends vertically", cs({0, 0, rmoveto, 1, 10, 1, 10, 1, 10, 1, 10, 1, 10, 7, flex1, endchar}),
-         "0,0 c:1,10 c:2,20 3,30 c:4,40 c:5,50 0,57"},
-        {"arithmetic", cs({0, 0, rmoveto, 6, 4, sub, 3, 7, exch, divOp, 2, 3, mul, dupOp, add, 9, sqrtOp, neg,
-                           8, dropOp, rlineto, 4, 0, rlineto, endchar}),
-         "0,0 2,2.33333 14,-0.666667 18,-0.666667"},
+            "0,0 c:1,10 c:2,20 3,30 c:4,40 c:5,50 0,57"},
+        {"arithmetic",
+            cs({0, 0, rmoveto, 6, 4, sub, 3, 7, exch, divOp, 2, 3, mul, dupOp, add, 9, sqrtOp, neg, 8, dropOp, rlineto,
+                4, 0, rlineto, endchar}),
+            "0,0 2,2.33333 14,-0.666667 18,-0.666667"},
         {"division by zero gives zero", cs({0, 0, rmoveto, 5, 0, divOp, 3, rlineto, 1, 1, rlineto, endchar}),
-         "0,0 0,3 1,4"},
+            "0,0 0,3 1,4"},
         {"fixed-point operands", cs({0, 0, rmoveto, 1.5, 0.25, rlineto, 0, 1, rlineto, endchar}),
-         "0,0 1.5,0.25 1.5,1.25"},
+            "0,0 1.5,0.25 1.5,1.25"},
         {"hintmask after 3 stems skips 1 byte",
-         concat({cs({10, 20, 30, 40, hstem, 50, 60, vstem, hintmask}), {0xff}, cs({0, 0, rmoveto, 5, 5, rlineto, 1, 0,
-                 rlineto, endchar})}),
-         "0,0 5,5 6,5"},
+            concat({cs({10, 20, 30, 40, hstem, 50, 60, vstem, hintmask}), {0xff},
+                cs({0, 0, rmoveto, 5, 5, rlineto, 1, 0, rlineto, endchar})}),
+            "0,0 5,5 6,5"},
         {"hintmask after 9 stems skips 2 bytes",
-         concat({cs({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, hstem, 1, 1, vstem, hintmask}), {0xff, 0xff},
-                 cs({0, 0, rmoveto, 5, 5, rlineto, 1, 0, rlineto, endchar})}),
-         "0,0 5,5 6,5"},
+            concat({cs({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, hstem, 1, 1, vstem, hintmask}), {0xff, 0xff},
+                cs({0, 0, rmoveto, 5, 5, rlineto, 1, 0, rlineto, endchar})}),
+            "0,0 5,5 6,5"},
         {"a width before the implicit stems of hintmask",
-         concat({cs({700, 1, 2, 3, 4, hstem, 5, 6, hintmask}), {0x80}, cs({0, 0, rmoveto, 5, 5, rlineto, 1, 0,
-                 rlineto, endchar})}),
-         "0,0 5,5 6,5"},
+            concat({cs({700, 1, 2, 3, 4, hstem, 5, 6, hintmask}), {0x80},
+                cs({0, 0, rmoveto, 5, 5, rlineto, 1, 0, rlineto, endchar})}),
+            "0,0 5,5 6,5"},
         {"endchar ends the glyph", cs({0, 0, rmoveto, 5, 5, rlineto, 1, 0, rlineto, endchar, 9, 9, rlineto}),
-         "0,0 5,5 6,5"},
+            "0,0 5,5 6,5"},
         {"two contours", cs({0, 0, rmoveto, 5, 0, 0, 5, rlineto, 10, 10, rmoveto, 1, 0, 0, 1, rlineto, endchar}),
-         "0,0 5,0 5,5 | 15,15 16,15 16,16"},
+            "0,0 5,0 5,5 | 15,15 16,15 16,16"},
         {"a line without a moveto starts at the current point", cs({3, 4, rlineto, 1, 0, rlineto, endchar}),
-         "0,0 3,4 4,4"},
+            "0,0 3,4 4,4"},
     };
     for (const Case& c : cases) {
         CharstringFont f;
@@ -227,7 +236,7 @@ TEST(CffCharstring, Subroutines)
     f.locals = {cs({5, 0, rlineto, ret})};
     f.globals = {cs({0, 0, rmoveto, ret}), cs({-107, callsubr, 0, 5, ret})};
     f.glyphs = {cs({-107, callgsubr, -106, callgsubr, rlineto, endchar}), cs({-108, callsubr, endchar}),
-                cs({0, 0, rmoveto, 5, 0, rlineto, -107, callsubr, 0, 9, rlineto})};
+        cs({0, 0, rmoveto, 5, 0, rlineto, -107, callsubr, 0, 9, rlineto})};
     EXPECT_EQ(describe(contoursOf(f, 0)), "0,0 5,0 5,5");
     // Index -1 after the bias: out of range, and only the glyph is lost.
     EXPECT_EQ(contoursOf(f, 1).size(), 0u);
@@ -315,9 +324,8 @@ TEST(CffCharstring, Cff2BlendsAndRunsToTheEnd)
     // Count 1 over 1, 2, 3 with 2 regions keeps 1; with vsindex 1 (one region)
     // 4 5 1 blend keeps 4. No width is taken from a CFF2 charstring, and
     // endchar does not end it.
-    f.glyphs = {cs({7, 1, 2, 3, 1, blend, rmoveto, 1, vsindex, 4, 5, 1, blend, 0, rlineto, endchar, 0, 6,
-                    rlineto}),
-                cs({3, 10, 20, rmoveto})};
+    f.glyphs = {cs({7, 1, 2, 3, 1, blend, rmoveto, 1, vsindex, 4, 5, 1, blend, 0, rlineto, endchar, 0, 6, rlineto}),
+        cs({3, 10, 20, rmoveto})};
     EXPECT_EQ(describe(contoursOf(f, 0)), "7,1 11,1 11,7");
     EXPECT_EQ(errorOf(f), "");
     // Blend counts that are negative fail the glyph.
@@ -337,7 +345,9 @@ std::vector<uint8_t> index16(const std::vector<std::vector<uint8_t>>& items)
         return out;
     out.push_back(4);
     uint32_t off = 1;
-    auto put = [&](uint32_t v) { out.insert(out.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}); };
+    auto put = [&](uint32_t v) {
+        out.insert(out.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
+    };
     put(off);
     for (const auto& it : items)
         put(off += uint32_t(it.size()));
@@ -346,13 +356,9 @@ std::vector<uint8_t> index16(const std::vector<std::vector<uint8_t>>& items)
     return out;
 }
 
-std::vector<uint8_t> num32(int32_t v)
-{
-    return {29, uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-}
+std::vector<uint8_t> num32(int32_t v) { return {29, uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}; }
 
-std::vector<uint8_t> cffTable(const std::vector<uint8_t>& topExtra, const std::vector<uint8_t>& tail,
-                              int charStringsAt)
+std::vector<uint8_t> cffTable(const std::vector<uint8_t>& topExtra, const std::vector<uint8_t>& tail, int charStringsAt)
 {
     std::vector<uint8_t> top = concat({num32(charStringsAt), {17}, topExtra});
     return concat({{1, 0, 4, 4}, index16({{'x'}}), index16({top}), index16({}), index16({}), tail});
@@ -387,7 +393,7 @@ TEST(CffTable, StructureErrors)
         int fdArrayAt = int(start + glyphs.size());
         int fdSelectAt = int(fdArrayAt + fdArray.size());
         return cffTable(concat({num32(fdArrayAt), {12, 36}, num32(fdSelectAt), {12, 37}}),
-                        concat({glyphs, fdArray, {format, 1}}), int(start));
+            concat({glyphs, fdArray, {format, 1}}), int(start));
     };
     EXPECT_EQ(parseError(withFdSelect(0)), "");
     struct Case {
@@ -396,7 +402,8 @@ TEST(CffTable, StructureErrors)
         const char* message;
     };
     std::vector<uint8_t> noTop = concat({header, index16({{'x'}}), index16({})});
-    std::vector<uint8_t> noCharStrings = concat({header, index16({{'x'}}), index16({{139, 18}}), index16({}), index16({})});
+    std::vector<uint8_t> noCharStrings =
+        concat({header, index16({{'x'}}), index16({{139, 18}}), index16({}), index16({})});
     std::vector<uint8_t> badOffSize = concat({header, {0, 1, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}});
     std::vector<uint8_t> bigIndexCff2 = {2, 0, 5, 0, 0, 0x00, 0x0f, 0x42, 0x41, 1};
     std::vector<uint8_t> decreasing = concat({header, {0, 2, 1, 1, 3, 2, 'a', 'b'}});
@@ -430,8 +437,8 @@ TEST(CffTable, FdSelectRanges)
         int fdArrayAt = start + int(glyphs.size());
         int fdSelectAt = fdArrayAt + int(fdArray.size());
         std::vector<uint8_t> topDict = concat({num32(fdArrayAt), {12, 36}, num32(fdSelectAt), {12, 37}});
-        auto table = std::make_shared<std::vector<uint8_t>>(
-            cffTable(topDict, concat({glyphs, fdArray, fdSelect}), start));
+        auto table =
+            std::make_shared<std::vector<uint8_t>>(cffTable(topDict, concat({glyphs, fdArray, fdSelect}), start));
         return parseCff(table, 0, int32_t(table->size()), false, 1000)->fdSelect;
     };
     using Fds = std::vector<int32_t>;
@@ -464,8 +471,8 @@ TEST(CffTable, DictOperands)
 {
     // i16, i32, real (-2.5E-3 and 1.25E2), one- and two-byte integers, and
     // reserved bytes 31 and 255 skipped.
-    std::vector<uint8_t> bytes = {28, 0xff, 0x9c, 29, 0, 1, 0, 0, 30, 0xe2, 0xa5, 0xc3, 0xff,
-                                  30, 0x1a, 0x25, 0xb2, 0xff, 31, 255, 32, 246, 247, 0, 251, 0, 12, 7, 30, 0xab, 0xff, 4};
+    std::vector<uint8_t> bytes = {28, 0xff, 0x9c, 29, 0, 1, 0, 0, 30, 0xe2, 0xa5, 0xc3, 0xff, 30, 0x1a, 0x25, 0xb2,
+        0xff, 31, 255, 32, 246, 247, 0, 251, 0, 12, 7, 30, 0xab, 0xff, 4};
     CffFont font;
     font.data = std::make_shared<std::vector<uint8_t>>(bytes);
     font.tableEnd = int32_t(bytes.size());

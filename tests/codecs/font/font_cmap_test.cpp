@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "codecs/font/cmap.h"
-#include "codecs/font/font_test_helpers.h"
 #include "codecs/font/font.h"
+#include "codecs/font/font_test_helpers.h"
 
 using namespace qm;
 using namespace qm::test;
@@ -87,7 +87,8 @@ TEST(CharacterMap, PrefersTheBestSubtable)
         {"(0,4) format 12 over (0,3) format 4", {{0, 3, mapsAto9}, {0, 4, full12}}, 11},
         {"first of equal scores", {{3, 1, mapsAto7}, {3, 1, mapsAto9}}, 7},
         {"(3,0) format 4 when nothing scores", {{3, 0, mapsAto9}}, 9},
-        {"(3,1) format 12 scores 0, below format 0", {{3, 1, full12}, {1, 0, Bytes().u16(0).u16(262).u16(0).append(Bytes(256, 3))}}, 3},
+        {"(3,1) format 12 scores 0, below format 0",
+            {{3, 1, full12}, {1, 0, Bytes().u16(0).u16(262).u16(0).append(Bytes(256, 3))}}, 3},
     };
     for (const Case& c : cases)
         EXPECT_EQ(glyphIndex(*fontWithCmap(c.subs), 65), c.glyphOfA) << c.name;
@@ -108,7 +109,8 @@ TEST(CharacterMap, DecodesEveryFormat)
     EXPECT_EQ(glyphIndex(*font, 100), 0);
     EXPECT_EQ(font->cmap.size(), 5u);
 
-    FontRef f12 = fontWithCmap({{3, 10, format12({{0x10000, 0x10010, 100}, {0x20000, 0x20000 + 70000, 5}, {48, 49, 0}})}});
+    FontRef f12 =
+        fontWithCmap({{3, 10, format12({{0x10000, 0x10010, 100}, {0x20000, 0x20000 + 70000, 5}, {48, 49, 0}})}});
     EXPECT_EQ(glyphIndex(*f12, 0x10000), 100);
     EXPECT_EQ(glyphIndex(*f12, 0x10010), 116);
     EXPECT_EQ(glyphIndex(*f12, 0x20001), 0);
@@ -117,12 +119,9 @@ TEST(CharacterMap, DecodesEveryFormat)
 
     Bytes f13 = format12({{0x2600, 0x2602, 9}, {0x2700, 0x2701, 0}}, 13);
     f13.resize(f13.size() - 4);  // the last group is cut off by the end of the font
-    FontRef g13 = parseTrueType(makeSfnt({{"head", headTable()},
-                                          {"hhea", hheaTable(800, -200, 0, 1)},
-                                          {"hmtx", hmtxTable({{500, 0}})},
-                                          {"loca", Bytes().u32(0).u32(0)},
-                                          {"glyf", Bytes()},
-                                          {"cmap", cmapTable({{0, 6, f13}})}}));
+    FontRef g13 = parseTrueType(
+        makeSfnt({{"head", headTable()}, {"hhea", hheaTable(800, -200, 0, 1)}, {"hmtx", hmtxTable({{500, 0}})},
+            {"loca", Bytes().u32(0).u32(0)}, {"glyf", Bytes()}, {"cmap", cmapTable({{0, 6, f13}})}}));
     EXPECT_EQ(glyphIndex(*g13, 0x2601), 9);
     EXPECT_EQ(g13->cmap.size(), 3u);
 
@@ -150,12 +149,8 @@ TEST(CharacterMap, DamagedSubtablesFailTheLoad)
     Bytes cut = format4({{65, 67, 1, 0}, {0xFFFF, 0xFFFF, 1, 0}});
     Bytes table = cmapTable({{3, 1, cut}});
     table.resize(table.size() - 6);  // idDelta and idRangeOffset arrays cut short
-    Bytes font = makeSfnt({{"head", headTable()},
-                           {"hhea", hheaTable(800, -200, 0, 1)},
-                           {"hmtx", hmtxTable({{500, 0}})},
-                           {"loca", Bytes().u32(0).u32(0)},
-                           {"glyf", Bytes()},
-                           {"cmap", table}});
+    Bytes font = makeSfnt({{"head", headTable()}, {"hhea", hheaTable(800, -200, 0, 1)}, {"hmtx", hmtxTable({{500, 0}})},
+        {"loca", Bytes().u32(0).u32(0)}, {"glyf", Bytes()}, {"cmap", table}});
     EXPECT_THROW(parseTrueType(font), IndexError);
     // No cmap, or one without subtables, maps nothing.
     EXPECT_TRUE(parseTrueType(ttfFont({simpleGlyph({})}))->cmap.empty());

@@ -2,9 +2,9 @@
 
 #include "codecs/font/builtin_fonts.h"
 #include "codecs/font/cmap.h"
+#include "codecs/font/font.h"
 #include "codecs/font/font_test_helpers.h"
 #include "codecs/font/glyph_data.h"
-#include "codecs/font/font.h"
 
 using namespace qm;
 using namespace qm::test;
@@ -12,8 +12,8 @@ using namespace qm::test;
 TEST(GlyphData, AnswersForSubsetting)
 {
     Bytes square = simpleGlyph({{{0, 0}, {10, 0}, {10, 10}}});
-    Bytes composite = compositeGlyph({{3, 5, 1, 2, {}}, {2 | 8, 7, 0, 0, {0x4000}}, {2 | 0x40, 5, 0, 0, {1, 2}},
-                                      {2 | 0x80, 6, 0, 0, {1, 2, 3, 4}}});
+    Bytes composite = compositeGlyph(
+        {{3, 5, 1, 2, {}}, {2 | 8, 7, 0, 0, {0x4000}}, {2 | 0x40, 5, 0, 0, {1, 2}}, {2 | 0x80, 6, 0, 0, {1, 2, 3, 4}}});
     // The same composite cut inside its last component header.
     Bytes cut = composite;
     cut.resize(composite.size() - 14 + 2);

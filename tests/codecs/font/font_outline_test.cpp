@@ -2,10 +2,11 @@
 
 #include <cmath>
 
-#include "codecs/font/font_test_helpers.h"
 #include "codecs/font/cmap.h"
-#include "codecs/font/glyph_data.h"
 #include "codecs/font/font.h"
+#include "codecs/font/font_test_helpers.h"
+#include "codecs/font/glyph_data.h"
+#include "codecs/font/glyph_outline_internal.h"
 
 using namespace qm;
 using namespace qm::test;
@@ -14,10 +15,7 @@ namespace {
 
 constexpr int kWords = 1, kXY = 2, kScale = 8, kXYScale = 0x40, kTwoByTwo = 0x80;
 
-Bytes triangle()
-{
-    return simpleGlyph({{{0, 0}, {100, 0}, {50, 80, false}}});
-}
+Bytes triangle() { return simpleGlyph({{{0, 0}, {100, 0}, {50, 80, false}}}); }
 
 // (x, y, onCurve) of every point, contour by contour.
 std::vector<std::vector<std::tuple<double, double, int>>> pointsOf(const GlyphOutline& o)
@@ -41,13 +39,13 @@ TEST(GlyphOutlines, DecodesSimpleGlyphs)
     // "same as before", and two contours.
     Bytes body;
     body.u8(0x01 | 0x02 | 0x10 | 0x04 | 0x20 | 0x08).u8(1);  // 2 points: +x byte, +y byte
-    body.u8(0x00 | 0x02 | 0x04);                               // -x byte, -y byte, off-curve
-    body.u8(0x01 | 0x10 | 0x20);                               // x and y unchanged
-    body.u8(0x01);                                             // 16-bit deltas
-    body.u8(10).u8(20).u8(5);                                  // x bytes
-    body.u16(-1000 & 0xFFFF);                                  // x word
-    body.u8(7).u8(8).u8(3);                                    // y bytes
-    body.u16(300);                                             // y word
+    body.u8(0x00 | 0x02 | 0x04);                             // -x byte, -y byte, off-curve
+    body.u8(0x01 | 0x10 | 0x20);                             // x and y unchanged
+    body.u8(0x01);                                           // 16-bit deltas
+    body.u8(10).u8(20).u8(5);                                // x bytes
+    body.u16(-1000 & 0xFFFF);                                // x word
+    body.u8(7).u8(8).u8(3);                                  // y bytes
+    body.u16(300);                                           // y word
     Bytes glyph = rawSimpleGlyph({2, 4}, body);
     FontRef font = parseTrueType(ttfFont({simpleGlyph({}), glyph}));
     const GlyphOutline& o = glyphOutline(*font, 1);
@@ -61,7 +59,7 @@ TEST(GlyphOutlines, DecodesSimpleGlyphs)
     EXPECT_TRUE(blank.contours.empty());
     EXPECT_EQ(std::make_tuple(blank.xMin, blank.yMin, blank.xMax, blank.yMax), std::make_tuple(0.0, 0.0, 0.0, 0.0));
     EXPECT_EQ(blank.advance, 500);
-    EXPECT_TRUE(glyphOutline(*font, 2).contours.empty());   // numGlyphs
+    EXPECT_TRUE(glyphOutline(*font, 2).contours.empty());  // numGlyphs
     EXPECT_TRUE(glyphOutline(*font, -1).contours.empty());
 }
 
@@ -85,17 +83,20 @@ TEST(GlyphOutlines, PlacesCompositeComponents)
         Pts want;
     } cases[] = {
         {"byte offsets", {{kXY, 0, 10, -5 & 0xFF, {}}}, {{{10, -5, 1}, {110, -5, 1}, {60, 75, 0}}}},
-        {"word offsets", {{kXY | kWords, 0, 1000, -300 & 0xFFFF, {}}}, {{{1000, -300, 1}, {1100, -300, 1}, {1050, -220, 0}}}},
+        {"word offsets", {{kXY | kWords, 0, 1000, -300 & 0xFFFF, {}}},
+            {{{1000, -300, 1}, {1100, -300, 1}, {1050, -220, 0}}}},
         {"scale 0.5 then offset", {{kXY | kScale, 0, 100, 0, {0x2000}}}, {{{100, 0, 1}, {150, 0, 1}, {125, 40, 0}}}},
-        {"x and y scale", {{kXY | kXYScale, 0, 0, 0, {0x8000 /* -2 */, 0x4000}}}, {{{0, 0, 1}, {-200, 0, 1}, {-100, 80, 0}}}},
-        {"two by two (swap x, y)", {{kXY | kTwoByTwo, 0, 0, 0, {0, 0x4000, 0x4000, 0}}}, {{{0, 0, 1}, {0, 100, 1}, {80, 50, 0}}}},
+        {"x and y scale", {{kXY | kXYScale, 0, 0, 0, {0x8000 /* -2 */, 0x4000}}},
+            {{{0, 0, 1}, {-200, 0, 1}, {-100, 80, 0}}}},
+        {"two by two (swap x, y)", {{kXY | kTwoByTwo, 0, 0, 0, {0, 0x4000, 0x4000, 0}}},
+            {{{0, 0, 1}, {0, 100, 1}, {80, 50, 0}}}},
         {"two components", {{kXY, 0, 0, 0, {}}, {kXY | kWords, 0, 200, 0, {}}},
-         {{{0, 0, 1}, {100, 0, 1}, {50, 80, 0}}, {{200, 0, 1}, {300, 0, 1}, {250, 80, 0}}}},
+            {{{0, 0, 1}, {100, 0, 1}, {50, 80, 0}}, {{200, 0, 1}, {300, 0, 1}, {250, 80, 0}}}},
         // Point numbers: the second copy's point 0 lands on the first's point 2.
         {"matched points", {{kXY, 0, 0, 0, {}}, {0, 0, 2, 0, {}}},
-         {{{0, 0, 1}, {100, 0, 1}, {50, 80, 0}}, {{50, 80, 1}, {150, 80, 1}, {100, 160, 0}}}},
+            {{{0, 0, 1}, {100, 0, 1}, {50, 80, 0}}, {{50, 80, 1}, {150, 80, 1}, {100, 160, 0}}}},
         {"matched points out of range", {{kXY, 0, 0, 0, {}}, {0, 0, 9, 0, {}}},
-         {{{0, 0, 1}, {100, 0, 1}, {50, 80, 0}}, {{0, 0, 1}, {100, 0, 1}, {50, 80, 0}}}},
+            {{{0, 0, 1}, {100, 0, 1}, {50, 80, 0}}, {{0, 0, 1}, {100, 0, 1}, {50, 80, 0}}}},
     };
     for (const Case& c : cases) {
         FontRef font = parseTrueType(ttfFont({triangle(), compositeGlyph(c.components)}));
@@ -103,7 +104,8 @@ TEST(GlyphOutlines, PlacesCompositeComponents)
     }
 
     // A component point (200, 200) under scale 0.5 and offset (100, 0).
-    FontRef font = parseTrueType(ttfFont({simpleGlyph({{{200, 200}}}), compositeGlyph({{kXY | kScale, 0, 100, 0, {0x2000}}})}));
+    FontRef font =
+        parseTrueType(ttfFont({simpleGlyph({{{200, 200}}}), compositeGlyph({{kXY | kScale, 0, 100, 0, {0x2000}}})}));
     EXPECT_EQ(pointsOf(glyphOutline(*font, 1)), (Pts{{{200, 100, 1}}}));
 }
 
@@ -128,7 +130,7 @@ TEST(GlyphOutlines, DamagedLocaGivesBlankGlyphs)
 {
     auto [glyf, loca] = glyfLoca({triangle(), triangle()});
     std::vector<Table> tables = {{"head", headTable()}, {"hhea", hheaTable(800, -200, 0, 1)}, {"maxp", maxpTable(3)},
-                                 {"hmtx", hmtxTable({{500, 0}})}, {"loca", loca}, {"glyf", glyf}};
+        {"hmtx", hmtxTable({{500, 0}})}, {"loca", loca}, {"glyf", glyf}};
     // Glyph 1 ends before it starts; glyph 2 runs far past the data; the loca
     // entry after glyph 2 lies past the table but inside the font.
     loca[8] = 0, loca[9] = 0, loca[10] = 0, loca[11] = 1;

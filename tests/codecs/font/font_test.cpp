@@ -1,18 +1,15 @@
 #include <gtest/gtest.h>
 
+#include "codecs/font/font.h"
 #include "codecs/font/font_test_helpers.h"
 #include "codecs/font/glyph_data.h"
-#include "codecs/font/font.h"
 
 using namespace qm;
 using namespace qm::test;
 
 namespace {
 
-Bytes square()
-{
-    return simpleGlyph({{{0, 0}, {100, 0}, {100, 100}, {0, 100}}});
-}
+Bytes square() { return simpleGlyph({{{0, 0}, {100, 0}, {100, 100}, {0, 100}}}); }
 
 std::string errorOf(const Bytes& bytes, int face = 0)
 {
@@ -28,7 +25,7 @@ std::vector<Table> baseTables(int numberOfHMetrics = 1, Bytes hmtx = hmtxTable({
 {
     auto [glyf, loca] = glyfLoca({square()});
     return {{"head", headTable()}, {"hhea", hheaTable(800, -200, 90, numberOfHMetrics)}, {"maxp", maxpTable(1)},
-            {"hmtx", hmtx},        {"loca", loca},                                      {"glyf", glyf}};
+        {"hmtx", hmtx}, {"loca", loca}, {"glyf", glyf}};
 }
 
 std::vector<Table> without(std::vector<Table> tables, const std::string& tag)
@@ -73,7 +70,7 @@ TEST(FontReader, RefusesWhatItCannotRead)
         {"short head", makeSfnt(with(baseTables(), "head", Bytes(53, 0))), 0, "damaged font file"},
         {"short hhea", makeSfnt(with(baseTables(), "hhea", Bytes(35, 0))), 0, "damaged font file"},
         {"glyf without loca", makeSfnt(without(baseTables(), "loca")), 0,
-         "the font has no outlines Quenmark can draw (bitmap or colour glyphs only)"},
+            "the font has no outlines Quenmark can draw (bitmap or colour glyphs only)"},
         {"no metrics", makeSfnt(baseTables(0)), 0, "damaged font file (horizontal metrics)"},
         {"hmtx too short", makeSfnt(baseTables(2)), 0, "damaged font file (horizontal metrics)"},
         {"collection face 2", makeCollection({baseTables(), baseTables()}), 2, "the collection has no face 2"},
@@ -132,12 +129,8 @@ TEST(FontReader, HorizontalMetricsPastTheArrayStayInsideTheTable)
 {
     // Three glyphs, two long metrics, one trailing bearing.
     auto [glyf, loca] = glyfLoca({square(), square(), square()});
-    Bytes font = makeSfnt({{"head", headTable()},
-                           {"hhea", hheaTable(800, -200, 0, 2)},
-                           {"maxp", maxpTable(3)},
-                           {"hmtx", hmtxTable({{500, 10}, {600, 20}}, {30})},
-                           {"loca", loca},
-                           {"glyf", glyf}});
+    Bytes font = makeSfnt({{"head", headTable()}, {"hhea", hheaTable(800, -200, 0, 2)}, {"maxp", maxpTable(3)},
+        {"hmtx", hmtxTable({{500, 10}, {600, 20}}, {30})}, {"loca", loca}, {"glyf", glyf}});
     FontRef f = parseTrueType(font);
     using M = std::pair<double, double>;
     EXPECT_EQ(hmtxMetrics(*f, 0), M(500, 10));

@@ -105,10 +105,7 @@ Bytes hheaTable(int ascent, int descent, int lineGap, int numberOfHMetrics)
     return b.u16(numberOfHMetrics);
 }
 
-Bytes maxpTable(int numGlyphs)
-{
-    return Bytes().u32(0x00005000).u16(numGlyphs);
-}
+Bytes maxpTable(int numGlyphs) { return Bytes().u32(0x00005000).u16(numGlyphs); }
 
 Bytes hmtxTable(const std::vector<std::pair<int, int>>& metrics, const std::vector<int>& extraLsbs)
 {
@@ -120,8 +117,8 @@ Bytes hmtxTable(const std::vector<std::pair<int, int>>& metrics, const std::vect
     return b;
 }
 
-Bytes os2Table(int length, int fsSelection, int typoAscender, int typoDescender, int typoLineGap, int winAscent,
-               int winDescent)
+Bytes os2Table(
+    int length, int fsSelection, int typoAscender, int typoDescender, int typoLineGap, int winAscent, int winDescent)
 {
     Bytes b(78, 0);
     auto put = [&](size_t at, int v) {

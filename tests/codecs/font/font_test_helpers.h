@@ -32,8 +32,8 @@ Bytes headTable(int unitsPerEm = 1000, int indexToLocFormat = 1);
 Bytes hheaTable(int ascent, int descent, int lineGap, int numberOfHMetrics);
 Bytes maxpTable(int numGlyphs);
 Bytes hmtxTable(const std::vector<std::pair<int, int>>& metrics, const std::vector<int>& extraLsbs = {});
-Bytes os2Table(int length, int fsSelection, int typoAscender, int typoDescender, int typoLineGap, int winAscent,
-               int winDescent);
+Bytes os2Table(
+    int length, int fsSelection, int typoAscender, int typoDescender, int typoLineGap, int winAscent, int winDescent);
 
 struct Pt {
     int x, y;

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "codecs/font/font_test_helpers.h"
 #include "codecs/font/font.h"
+#include "codecs/font/font_test_helpers.h"
 
 using namespace qm;
 using qm::test::Bytes;
@@ -35,10 +35,7 @@ Bytes nameTable(const std::vector<NameRecord>& records)
     return out.append(strings);
 }
 
-Bytes mac(const std::string& text)
-{
-    return Bytes(text.begin(), text.end());
-}
+Bytes mac(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 }  // namespace
 
@@ -52,14 +49,14 @@ TEST(FontNames, RankingPrefersWindowsUsEnglish)
     const Case cases[] = {
         {"Windows US English over Macintosh", {{1, 0, 0, 1, mac("Mac")}, {3, 1, 0x409, 1, utf16("Win")}}, "Win"},
         {"Macintosh after Windows does not replace it", {{3, 1, 0x409, 1, utf16("Win")}, {1, 0, 0, 1, mac("Mac")}},
-         "Win"},
+            "Win"},
         {"another Windows language replaces Macintosh, US English replaces it in turn",
-         {{1, 0, 0, 1, mac("Mac")}, {3, 1, 0x407, 1, utf16("De")}, {3, 1, 0x409, 1, utf16("Us")}}, "Us"},
+            {{1, 0, 0, 1, mac("Mac")}, {3, 1, 0x407, 1, utf16("De")}, {3, 1, 0x409, 1, utf16("Us")}}, "Us"},
         {"equal ranks keep the first", {{3, 1, 0x407, 1, utf16("De")}, {0, 3, 0, 1, utf16("Uni")}}, "De"},
         {"Unicode platform over Macintosh", {{1, 0, 0, 1, mac("Mac")}, {0, 4, 0, 1, utf16("Uni")}}, "Uni"},
         {"Windows encoding 10", {{3, 10, 0x409, 1, utf16("Ucs4")}}, "Ucs4"},
         {"Windows symbol encoding and Macintosh Japanese are skipped",
-         {{3, 0, 0x409, 1, utf16("Sym")}, {1, 1, 0, 1, mac("Jp")}}, ""},
+            {{3, 0, 0x409, 1, utf16("Sym")}, {1, 1, 0, 1, mac("Jp")}}, ""},
         {"an empty text is skipped", {{1, 0, 0, 1, mac("Mac")}, {3, 1, 0x409, 1, Bytes()}}, "Mac"},
         {"Macintosh Roman becomes UTF-8", {{1, 0, 0, 1, mac("Caf\x8e \xdb")}}, "Caf\xc3\xa9 \xe2\x82\xac"},
     };
@@ -99,12 +96,12 @@ TEST(FontNames, Utf16ToUtf8)
     };
     const Case cases[] = {
         {{0, 'A', 0x00, 0xE9, 0x20, 0xAC}, "A\xc3\xa9\xe2\x82\xac"},
-        {{0xD8, 0x3D, 0xDE, 0x00}, "\xf0\x9f\x98\x80"},               // U+1F600
-        {{0xD8, 0x3D, 0, 'x'}, "\xef\xbf\xbdx"},                      // lone high surrogate
-        {{0xDE, 0x00, 0, 'x'}, "\xef\xbf\xbdx"},                      // lone low surrogate
-        {{0, 'x', 0xDB, 0xFF}, "x\xef\xbf\xbd"},                      // high surrogate at the end
-        {{0, 'x', 0}, "x"},                                          // odd byte dropped
-        {{0xDB, 0xFF, 0xDF, 0xFF}, "\xf4\x8f\xbf\xbf"},               // U+10FFFF
+        {{0xD8, 0x3D, 0xDE, 0x00}, "\xf0\x9f\x98\x80"},  // U+1F600
+        {{0xD8, 0x3D, 0, 'x'}, "\xef\xbf\xbdx"},         // lone high surrogate
+        {{0xDE, 0x00, 0, 'x'}, "\xef\xbf\xbdx"},         // lone low surrogate
+        {{0, 'x', 0xDB, 0xFF}, "x\xef\xbf\xbd"},         // high surrogate at the end
+        {{0, 'x', 0}, "x"},                              // odd byte dropped
+        {{0xDB, 0xFF, 0xDF, 0xFF}, "\xf4\x8f\xbf\xbf"},  // U+10FFFF
     };
     for (const Case& c : cases)
         EXPECT_EQ(utf16beToUtf8(c.in), c.out);
@@ -129,9 +126,9 @@ TEST(FontNames, StyleFlags)
         {"fsSelection bit 5 is bold", {{"name", names}, {"OS/2", os2(78, 0x20)}}, true, false, "Fam"},
         {"fsSelection bit 0 is italic", {{"name", names}, {"OS/2", os2(64, 0x01)}}, false, true, "Fam"},
         {"an OS/2 of 63 bytes falls back to macStyle", {{"name", names}, {"OS/2", os2(63, 0x21)}, {"head", head(2)}},
-         false, true, "Fam"},
+            false, true, "Fam"},
         {"macStyle adds to fsSelection", {{"name", names}, {"OS/2", os2(78, 0x20)}, {"head", head(2)}}, true, true,
-         "Fam"},
+            "Fam"},
         {"macStyle bit 0 is bold", {{"name", names}, {"head", head(1)}}, true, false, "Fam"},
         {"no name table: nothing", {{"OS/2", os2(78, 0x21)}, {"head", head(3)}}, false, false, ""},
     };

@@ -1,4 +1,5 @@
 #include "codecs/image/png.h"
+#include "codecs/image/png_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -164,11 +165,11 @@ TEST(Png, InterlacedPassesFillEveryPixel)
     //   7 7 7
     //   5 6 5
     Bytes raw = {
-        0, 11,          // pass 1: (0,0)
-        0, 44,          // pass 4: (2,0)
-        0, 51, 53,      // pass 5: (0,2), (2,2)
-        0, 61, 0, 62,   // pass 6: (1,0), (1,2)
-        0, 71, 72, 73,  // pass 7: row 1
+        0, 11,         // pass 1: (0,0)
+        0, 44,         // pass 4: (2,0)
+        0, 51, 53,     // pass 5: (0,2), (2,2)
+        0, 61, 0, 62,  // pass 6: (1,0), (1,2)
+        0, 71, 72, 73  // pass 7: row 1  // pass 7: row 1
     };
     ImagePtr image = decodePng(makePng({3, 3, 8, 0, 1, {}, {}, raw}));
     const uint8_t expected[9] = {11, 61, 44, 71, 72, 73, 51, 62, 53};
@@ -275,10 +276,10 @@ TEST(Png, EncodesAndDecodesEveryChannelCount)
             ASSERT_EQ(back->height, 3);
             for (int i = 0; i < 15; i++) {
                 const uint8_t* p = &image->pixels[size_t(i) * channels];
-                Bytes expected = channels == 1   ? Bytes{p[0], p[0], p[0], 255}
-                                 : channels == 2 ? Bytes{p[0], p[0], p[0], p[1]}
-                                 : channels == 3 ? Bytes{p[0], p[1], p[2], 255}
-                                                 : Bytes{p[0], p[1], p[2], p[3]};
+                Bytes expected = channels == 1 ? Bytes{p[0], p[0], p[0], 255}
+                    : channels == 2            ? Bytes{p[0], p[0], p[0], p[1]}
+                    : channels == 3            ? Bytes{p[0], p[1], p[2], 255}
+                                               : Bytes{p[0], p[1], p[2], p[3]};
                 EXPECT_EQ(pixel(*back, i % 5, i / 5), expected);
             }
         }
@@ -321,7 +322,9 @@ TEST(Png, ReportsProgressToTheEnd)
     for (int y = 0; y < 130; y++)
         raw.insert(raw.end(), {0, uint8_t(y)});
     std::vector<std::pair<int64_t, int64_t>> calls;
-    decodePng(makePng({1, 130, 8, 0, 0, {}, {}, raw}), [&](int64_t done, int64_t total) { calls.push_back({done, total}); });
+    decodePng(makePng({1, 130, 8, 0, 0, {}, {}, raw}), [&](int64_t done, int64_t total) {
+        calls.push_back({done, total});
+    });
     ASSERT_GE(calls.size(), 3u);
     for (size_t i = 1; i < calls.size(); i++)
         EXPECT_LE(calls[i - 1].first, calls[i].first);

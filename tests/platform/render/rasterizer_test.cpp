@@ -60,7 +60,7 @@ TEST(Rasterizer, WorkedExamples)
 {
     Rasterizer r = newRasterizer(4, 3);
     addLine(r, 0, 1, 3, 1);
-    EXPECT_EQ(r.accumulation, std::vector<float>(13, 0.0f)); // horizontal edges add nothing
+    EXPECT_EQ(r.accumulation, std::vector<float>(13, 0.0f));  // horizontal edges add nothing
 
     // clang-format off
     EXPECT_EQ(rectMask(4, 4, 1, 1, 3, 3), (Mask{
@@ -157,7 +157,7 @@ TEST(Rasterizer, NonFiniteAndHugeCoordinates)
         }
     }
     for (uint8_t v : coverageToAlphaGamma(r, 1.0))
-        (void)v; // only needs to finish without undefined behaviour
+        (void)v;  // only needs to finish without undefined behaviour
     EXPECT_EQ(coverageToAlpha(r).size(), 64u);
 
     // A NaN y adds nothing.
@@ -200,7 +200,7 @@ TEST(Rasterizer, CurvesFlattenIntoLines)
         quadraticByHand(want, n, 1, 7, 4, 7 - h, 7, 7);
         EXPECT_TRUE(sameCells(got, want)) << h;
     }
-    // A very curved one is never split into more than 32 lines.
+    // However sharp the bend, the curve is cut into at most 32 segments.
     Rasterizer wild = newRasterizer(8, 8), wildByHand = newRasterizer(8, 8);
     addQuadratic(wild, 0, 0, 1e6, -1e6, 8, 8);
     quadraticByHand(wildByHand, 32, 0, 0, 1e6, -1e6, 8, 8);
