@@ -1,6 +1,9 @@
 #include "app/app_text.h"
 
 #include "app/app_text_internal.h"
+
+#include <algorithm>
+
 #include "core/ascii.h"
 #include "model/builtins.h"
 #include "platform/render/glyph_atlas.h"
@@ -120,7 +123,8 @@ Color amountColor(const AppState& state, double amount, double warnBelow)
     const Theme& t = state.ui->theme;
     if (amount < -0.004)
         return t.base[slotDanger];
-    if (amount < warnBelow)
+    // What is left below zero is less than half a cent: it reads as zero.
+    if (std::max(amount, 0.0) < warnBelow)
         return t.base[slotWarning];
     return t.base[slotText];
 }

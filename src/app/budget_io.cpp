@@ -60,20 +60,28 @@ void openBudget(AppState& state, const std::string& id)
 
 void saveBudget(AppState& state)
 {
+    trySaveBudget(state);
+}
+
+std::optional<std::string> trySaveBudget(AppState& state)
+{
+    std::optional<std::string> failure;
     if (!state.budgetReadFailure.empty() || state.store->folder.empty()) {
-        showError(state, "Could not save the budget: " +
-                             (state.budgetReadFailure.empty() ? std::string("no folder") : state.budgetReadFailure));
+        failure = state.budgetReadFailure.empty() ? std::string("the budget has no folder") : state.budgetReadFailure;
     } else {
         try {
             saveStore(*state.store);
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception& e) {
-            showError(state, std::string("Could not save the budget: ") + e.what());
+            failure = e.what();
         }
     }
+    if (failure)
+        showError(state, "Could not save the budget: " + *failure);
     state.hasUnsentChanges = !state.store->journal.empty();
     state.redrawRequested = true;
+    return failure;
 }
 
 void showToast(AppState& state, const std::string& text, uint8_t kind, double seconds)

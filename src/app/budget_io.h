@@ -3,6 +3,7 @@
 // happened. A budget whose files cannot be read never locks the user out
 // and is never overwritten: it is replaced by an empty stand-in that is
 // never written, and the user is told so.
+#include <optional>
 #include <string>
 
 #include "app/app_state.h"
@@ -18,6 +19,8 @@ void openBudget(AppState& state, const std::string& id);
 
 // Writes the open store; a failure becomes an error toast, never a raise.
 void saveBudget(AppState& state);
+// The same, also giving the failure's text (the toast is shown all the same).
+std::optional<std::string> trySaveBudget(AppState& state);
 
 void showToast(AppState& state, const std::string& text, uint8_t kind, double seconds);
 void showSuccess(AppState& state, const std::string& text);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/budget_json.h"
 #include "model/journal.h"
 #include "model/transaction_edits.h"
 

@@ -131,8 +131,8 @@ std::string accountFilterLabel(const AppState& state, int64_t accountId)
 {
     if (accountId == 0)
         return "All accounts";
-    int at = findAccount(*state.store->budget, accountId);
-    return at < 0 ? "All accounts" : state.store->budget->accounts[size_t(at)].name;
+    std::optional<size_t> at = findAccount(*state.store->budget, accountId);
+    return at ? state.store->budget->accounts[*at].name : "All accounts";
 }
 
 bool showsAccountBadge(const AppState& state, const Transaction& transaction)

@@ -47,7 +47,8 @@ std::string pdfStreamObject(const PdfDocument& doc, std::string_view entries, st
     std::string packed;
     bool deflated = false;
     if (data.size() > 64 && doc.compress) {
-        packed = zlibCompress(data, 6);
+        std::vector<uint8_t> z = zlibStream({reinterpret_cast<const uint8_t*>(data.data()), data.size()}, 6);
+        packed.assign(z.begin(), z.end());
         deflated = packed.size() < data.size();
     }
     const std::string_view body = deflated ? std::string_view(packed) : data;
