@@ -5,6 +5,8 @@
 #include "platform/render/mock_gl.h"
 #include "ui/input.h"
 
+#include <cstring>
+
 namespace qm::testing {
 
 AppHarness::AppHarness(int32_t width, int32_t height)
@@ -22,6 +24,11 @@ AppHarness::AppHarness(int32_t width, int32_t height)
         .set("QUENMRK_SERVER", std::nullopt);
     mockgl::install();
     mockgl::state.recording = false;
+    glClearColor = [](GLfloat, GLfloat, GLfloat, GLfloat) {};
+    glClear = [](GLbitfield) {};
+    glReadPixels = [](GLint, GLint, GLsizei w, GLsizei h, GLenum, GLenum, void* out) {
+        std::memset(out, 0x7f, size_t(w) * size_t(h) * 4);
+    };
     PlatformWindowRef platform = newFakePlatformWindow();
     fake = platform->fake;
     fake->width = width;
