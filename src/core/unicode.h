@@ -28,6 +28,18 @@ LenientUtf8Step decodeUtf8Lenient(std::string_view text, size_t at);
 // Every code point of `text` through decodeUtf8Lenient.
 std::u32string decodeUtf8LenientAll(std::string_view text);
 
+// Calls fn(codePoint) for each code point of `text` through decodeUtf8Lenient,
+// without building a string of them.
+template <typename Fn>
+void forEachLenientCodePoint(std::string_view text, Fn&& fn)
+{
+    for (size_t at = 0; at < text.size();) {
+        LenientUtf8Step step = decodeUtf8Lenient(text, at);
+        fn(step.codePoint);
+        at += step.length;
+    }
+}
+
 // The simple (one to one) lower-case mapping; `cp` itself when it has none.
 uint32_t simpleLowerCase(uint32_t cp);
 

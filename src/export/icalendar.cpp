@@ -1,6 +1,7 @@
 #include "export/icalendar.h"
 
 #include "core/portable_text.h"
+#include "export/export_text.h"
 #include "model/money.h"
 #include "model/occurrences.h"
 
@@ -15,16 +16,6 @@ namespace {
 constexpr size_t kMaxLineBytes = 75;
 
 bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-void appendPadded(std::string& out, int64_t value, size_t width)
-{
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    if (value < 0)
-        out += '-';
-    if (digits.size() < width)
-        out.append(width - digits.size(), '0');
-    out += digits;
-}
 
 // Appends the line folded, each physical line ended by CR LF.
 void appendFolded(std::string& out, std::string_view line)
@@ -106,9 +97,7 @@ std::string escapeICalText(std::string_view text)
 std::string icalDate(Date d)
 {
     std::string out;
-    appendPadded(out, d.year, 4);
-    appendPadded(out, d.month, 2);
-    appendPadded(out, d.day, 2);
+    appendCompactDate(out, d);
     return out;
 }
 
@@ -122,9 +111,9 @@ std::string icalTimestamp(int64_t secondsUtc)
     }
     std::string out = icalDate(addDays(fromDayNumber(0), days));
     out += 'T';
-    appendPadded(out, rest / 3600, 2);
-    appendPadded(out, rest / 60 % 60, 2);
-    appendPadded(out, rest % 60, 2);
+    appendZeroPadded(out, rest / 3600, 2);
+    appendZeroPadded(out, rest / 60 % 60, 2);
+    appendZeroPadded(out, rest % 60, 2);
     out += 'Z';
     return out;
 }

@@ -1,6 +1,7 @@
 #include "export/ofx_export.h"
 
 #include "core/portable_text.h"
+#include "export/export_text.h"
 #include "model/money.h"
 #include "model/occurrences.h"
 
@@ -12,22 +13,10 @@ namespace qm {
 
 namespace {
 
-void appendPadded(std::string& out, int64_t value, size_t width)
-{
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    if (value < 0)
-        out += '-';
-    if (digits.size() < width)
-        out.append(width - digits.size(), '0');
-    out += digits;
-}
-
 std::string ofxDate(Date d)
 {
     std::string out;
-    appendPadded(out, d.year, 4);
-    appendPadded(out, d.month, 2);
-    appendPadded(out, d.day, 2);
+    appendCompactDate(out, d);
     return out;
 }
 
@@ -53,16 +42,7 @@ std::string escapeXmlText(std::string_view text)
     std::string clean = portableText(text);
     std::string out;
     out.reserve(clean.size());
-    for (char c : clean) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default: out += c;
-        }
-    }
+    appendXmlEscaped(out, clean, false);
     return out;
 }
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "codecs/font/kerning.h"
-#include "export/pdf_utf8.h"
+#include "core/unicode.h"
 
 namespace qm {
 

@@ -5,7 +5,7 @@
 #include "codecs/image/image.h"
 #include "core/errors.h"
 #include "core/utf8.h"
-#include "export/pdf_utf8.h"
+#include "core/unicode.h"
 
 namespace qm {
 
@@ -237,7 +237,7 @@ std::string fitPdfText(const PdfDocument& doc, std::string_view text, double max
     const int32_t ellipsis = pdfGlyphFor(walk.font, 0x2026);
     std::string prefix;
     for (size_t at = 0; at < text.size();) {
-        LenientUtf8Step step = decodeLenientUtf8(text, at);
+        LenientUtf8Step step = decodeUtf8Lenient(text, at);
         // A surrogate comes back re-encoded as U+FFFD; measure what is written.
         const uint32_t cp = step.codePoint >= 0xD800 && step.codePoint <= 0xDFFF ? kReplacementChar : step.codePoint;
         const int32_t g = pdfGlyphFor(walk.font, cp);

@@ -8,7 +8,7 @@
 #include "codecs/compress/deflate.h"
 #include "export/pdf_content.h"
 #include "export/pdf_font.h"
-#include "export/pdf_utf8.h"
+#include "core/unicode.h"
 
 namespace qm {
 
@@ -47,7 +47,8 @@ std::string pdfStreamObject(const PdfDocument& doc, std::string_view entries, st
     std::string packed;
     bool deflated = false;
     if (data.size() > 64 && doc.compress) {
-        std::vector<uint8_t> z = zlibStream({reinterpret_cast<const uint8_t*>(data.data()), data.size()}, 6);
+        const std::vector<uint8_t> z =
+            zlibStream(std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size()), 6);
         packed.assign(z.begin(), z.end());
         deflated = packed.size() < data.size();
     }

@@ -2,6 +2,7 @@
 
 #include "codecs/archive/zip_writer.h"
 #include "core/portable_text.h"
+#include "export/export_text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -22,22 +23,7 @@ constexpr std::string_view kWorksheetType =
     "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
 constexpr double kDefaultWidth = 14;
 
-// Escapes the five markup characters. A carriage return goes as a character
-// reference: XML readers turn a literal one into a line feed.
-void appendEscaped(std::string& out, std::string_view text)
-{
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        case '\r': out += "&#13;"; break;
-        default: out += c;
-        }
-    }
-}
+void appendEscaped(std::string& out, std::string_view text) { appendXmlEscaped(out, text, true); }
 
 void appendText(std::string& out, std::string_view text)
 {

@@ -17,6 +17,7 @@ struct PopupState {
     double contentHeight = 0;
     double contentWidth = 0;
     uint8_t clipboardHasText = 0; // sampled when a text menu opens
+    int32_t shownMonth = 0;       // a month picker's year * 12 + month - 1; 0 or less: not chosen yet
 };
 
 struct ScrollState {

@@ -1,4 +1,7 @@
-# The program itself started under a private Xvfb server.
+# The widget kit's tests drive the toolkit's headless harness.
+target_sources(qm_app_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/ui/ui_harness_helpers.cpp)
+
+# The kit's gallery and the program itself under a private Xvfb server.
 file(GLOB app_xvfb_scripts CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/app/xvfb/*.py)
 foreach(script IN LISTS app_xvfb_scripts)
   get_filename_component(name ${script} NAME_WE)

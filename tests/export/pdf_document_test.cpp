@@ -5,7 +5,7 @@
 #include "core/utf8.h"
 #include "export/pdf_document.h"
 #include "export/pdf_test_helpers.h"
-#include "export/pdf_utf8.h"
+#include "core/unicode.h"
 
 using namespace qm;
 using namespace qm::test;
@@ -164,7 +164,7 @@ TEST(PdfDocument, FitTextMatchesMeasuringEachCandidate)
             return std::string(text);
         std::string prefix;
         for (size_t at = 0; at < text.size();) {
-            LenientUtf8Step step = decodeLenientUtf8(text, at);
+            LenientUtf8Step step = decodeUtf8Lenient(text, at);
             std::string candidate = prefix;
             appendUtf8(candidate, step.codePoint);
             if (pdfTextWidth(*doc, candidate + "\xE2\x80\xA6", 7.5, pfsRegular) > maxWidth)

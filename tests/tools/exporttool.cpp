@@ -16,6 +16,7 @@
 #include "export/ofx_export.h"
 #include "export/xlsx.h"
 #include "model/budget.h"
+#include "model/budget_json.h"
 
 namespace {
 

@@ -4,13 +4,9 @@
 // and exits non-zero on any failure.
 #include "app/icon_textures.h"
 #include "app/icon_textures_internal.h"
+#include "glx_pbuffer.h"
 #include "platform/render/gl_entry_points.h"
 #include "platform/render/primitives.h"
-
-#include <GL/glxtokens.h>
-#include <X11/Xlib.h>
-
-#include <dlfcn.h>
 
 #include <cmath>
 #include <cstdio>
@@ -22,77 +18,11 @@ namespace {
 
 using namespace qm;
 
-using GLXFBConfig = struct GLXFBConfigRec*;
-using GLXContext = struct GLXContextRec*;
-using GLXPbuffer = XID;
-
 constexpr int kWidth = 128;
 constexpr int kHeight = 96;
 
-struct Glx {
-    Display* (*openDisplay)(const char*);
-    int (*defaultScreen)(Display*);
-    int (*closeDisplay)(Display*);
-    int (*xFree)(void*);
-    GLXFBConfig* (*chooseFbConfig)(Display*, int, const int*, int*);
-    GLXPbuffer (*createPbuffer)(Display*, GLXFBConfig, const int*);
-    int (*makeContextCurrent)(Display*, GLXPbuffer, GLXPbuffer, GLXContext);
-    GlProc (*getProcAddress)(const unsigned char*);
-    GLXContext (*createContextAttribs)(Display*, GLXFBConfig, GLXContext, int, const int*);
-};
-
-template <typename F>
-void bind(void* lib, const char* name, F& out)
-{
-    void* sym = lib ? dlsym(lib, name) : nullptr;
-    if (!sym) {
-        std::fprintf(stderr, "could not import: %s\n", name);
-        std::exit(1);
-    }
-    out = reinterpret_cast<F>(sym);
-}
-
 // A current core-profile 3.3 context on a pbuffer of the scene's size.
-void makeContext()
-{
-    void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_GLOBAL);
-    void* gl = dlopen("libGL.so.1", RTLD_NOW | RTLD_GLOBAL);
-    Glx g{};
-    bind(x11, "XOpenDisplay", g.openDisplay);
-    bind(x11, "XDefaultScreen", g.defaultScreen);
-    bind(x11, "XCloseDisplay", g.closeDisplay);
-    bind(x11, "XFree", g.xFree);
-    bind(gl, "glXChooseFBConfig", g.chooseFbConfig);
-    bind(gl, "glXCreatePbuffer", g.createPbuffer);
-    bind(gl, "glXMakeContextCurrent", g.makeContextCurrent);
-    bind(gl, "glXGetProcAddressARB", g.getProcAddress);
-    g.createContextAttribs = reinterpret_cast<decltype(g.createContextAttribs)>(
-        g.getProcAddress(reinterpret_cast<const unsigned char*>("glXCreateContextAttribsARB")));
-    Display* display = g.openDisplay(nullptr);
-    if (!display || !g.createContextAttribs) {
-        std::fprintf(stderr, "icon_textures_gl: no X display with GLX\n");
-        std::exit(1);
-    }
-    const int configAttribs[] = {GLX_DRAWABLE_TYPE, GLX_PBUFFER_BIT, GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_RED_SIZE, 8,
-                                 GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8, GLX_ALPHA_SIZE, 8, 0};
-    int count = 0;
-    GLXFBConfig* configs = g.chooseFbConfig(display, g.defaultScreen(display), configAttribs, &count);
-    if (!configs || count == 0) {
-        std::fprintf(stderr, "icon_textures_gl: no pbuffer config\n");
-        std::exit(1);
-    }
-    GLXFBConfig config = configs[0];
-    g.xFree(configs);
-    const int pbufferAttribs[] = {GLX_PBUFFER_WIDTH, kWidth, GLX_PBUFFER_HEIGHT, kHeight, 0};
-    GLXPbuffer pbuffer = g.createPbuffer(display, config, pbufferAttribs);
-    const int contextAttribs[] = {0x2091, 3, 0x2092, 3, 0x9126, 1, 0}; // 3.3 core
-    GLXContext context = g.createContextAttribs(display, config, nullptr, 1, contextAttribs);
-    if (!context || !g.makeContextCurrent(display, pbuffer, pbuffer, context)) {
-        std::fprintf(stderr, "icon_textures_gl: no 3.3 core context\n");
-        std::exit(1);
-    }
-    loadGlEntryPoints([&](const char* name) { return g.getProcAddress(reinterpret_cast<const unsigned char*>(name)); });
-}
+void makeContext() { testing_glx::makePbufferContext("icon_textures_gl", kWidth, kHeight); }
 
 int failures = 0;
 

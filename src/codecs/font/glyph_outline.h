@@ -48,4 +48,11 @@ const GlyphOutline& glyphOutline(Font& font, int32_t glyph);
 // data: (0, 0) without glyf/loca or for a glyph outside the loca table.
 std::pair<int32_t, int32_t> locaRange(const Font& font, int32_t glyph);
 
+// The cubic Bezier through p0..p3 at t, and its derivative: the glyph
+// rasteriser flattens CFF curves with them.
+Point2 cubicPoint(
+    const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2, const OutlinePoint& p3, double t);
+Point2 cubicTangent(
+    const OutlinePoint& p0, const OutlinePoint& p1, const OutlinePoint& p2, const OutlinePoint& p3, double t);
+
 }  // namespace qm

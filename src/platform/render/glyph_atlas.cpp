@@ -2,7 +2,6 @@
 
 #include "codecs/font/cmap.h"
 #include "codecs/font/glyph_outline.h"
-#include "codecs/font/glyph_outline_internal.h"
 #include "codecs/font/kerning.h"
 #include "core/errors.h"
 #include "core/utf8.h"

@@ -1,0 +1,15 @@
+#pragma once
+// An amount typed as text behind a "$" prefix. The caller parses the text;
+// a focus that arrives selects everything, so typing replaces the amount.
+#include <string>
+#include <string_view>
+
+#include "app/kit_app.h"
+#include "ui/text_edit.h"
+
+namespace qm {
+
+TextEditResult amountField(
+    KitApp& app, std::string_view id, std::string& text, const Rect& rect, std::string_view placeholder, bool disabled);
+
+}  // namespace qm
