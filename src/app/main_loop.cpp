@@ -1,4 +1,5 @@
 #include "app/main_loop.h"
+#include "app/main_loop_internal.h"
 
 #include <time.h>
 #include <unistd.h>
@@ -147,6 +148,18 @@ std::optional<std::string> runExportSwitch(AppState& state, const std::string& k
     return outcome.reason.empty() ? std::string("nothing was written") : outcome.reason;
 }
 
+void clearFrame(AppState& state)
+{
+    AppWindow& w = *state.window;
+    const Color& bg = state.ui->theme.base[slotBackground];
+    glViewport(0, 0, framebufferWidth(w), framebufferHeight(w));
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(bg.r, bg.g, bg.b, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+}  // namespace
+
 void dispatchEvent(AppState& state, const WindowEvent& e)
 {
     switch (e.kind) {
@@ -181,18 +194,6 @@ void dispatchEvent(AppState& state, const WindowEvent& e)
         break;
     }
 }
-
-void clearFrame(AppState& state)
-{
-    AppWindow& w = *state.window;
-    const Color& bg = state.ui->theme.base[slotBackground];
-    glViewport(0, 0, framebufferWidth(w), framebufferHeight(w));
-    glDisable(GL_SCISSOR_TEST);
-    glClearColor(bg.r, bg.g, bg.b, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-}
-
-}  // namespace
 
 WindowRequest parseWindowRequest(const std::string& value)
 {

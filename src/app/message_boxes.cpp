@@ -3,8 +3,9 @@
 #include <algorithm>
 
 #include "app/app_text.h"
+#include "app/kit_bridge.h"
+#include "app/styled_buttons.h"
 #include "app/theme_apply.h"
-#include "ui/button.h"
 #include "ui/label.h"
 #include "ui/layout.h"
 #include "ui/widget_id.h"
@@ -13,14 +14,6 @@
 namespace qm {
 
 namespace {
-
-bool boxButton(AppState& state, std::string_view id, std::string_view label, std::string_view style)
-{
-    UiContext& ui = *state.ui;
-    Rect rect = nextLayoutRect(ui, scaled(state, 34), 0);
-    uint8_t look = style == "primary" ? buttonPrimary : style == "danger" ? buttonDanger : buttonNormal;
-    return drawButton(ui, widgetId(ui, id), label, rect, look, IconKind{}, false, false);
-}
 
 Rect boxSize(const AppState& state, double width, double height)
 {
@@ -36,6 +29,7 @@ void drawMessageBoxes(AppState& state)
 {
     UiContext& ui = *state.ui;
     state.pendingConfirmedAction.clear();
+    KitApp kit = kitApp(state);
 
     if (state.messageWindow && state.messageWindow->open) {
         Rect size = boxSize(state, 440, 190);
@@ -45,7 +39,7 @@ void drawMessageBoxes(AppState& state)
             windowFooter(ui, 0);
             beginRow(ui, rowHeight(ui), {-1, scaled(state, 100)});
             textBlock(ui, "", 0, 0, 0, 0);
-            if (boxButton(state, "qmmsg-ok", "OK", "primary"))
+            if (flowButton(kit, "qmmsg-ok", "OK", "primary", "", 0, false))
                 state.messageWindow->open = false;
             endRow(ui);
             endWindow(ui);
@@ -65,9 +59,10 @@ void drawMessageBoxes(AppState& state)
                                       scaled(state, 100));
             beginRow(ui, rowHeight(ui), {-1, cancel, confirm});
             textBlock(ui, "", 0, 0, 0, 0);
-            if (boxButton(state, "qmconfirm-no", state.cancelLabel, "secondary"))
+            if (flowButton(kit, "qmconfirm-no", state.cancelLabel, "secondary", "", 0, false))
                 state.confirmWindow->open = false;
-            if (boxButton(state, "qmconfirm-yes", state.confirmLabel, state.confirmDanger ? "danger" : "primary")) {
+            if (flowButton(kit, "qmconfirm-yes", state.confirmLabel, state.confirmDanger ? "danger" : "primary", "",
+                           0, false)) {
                 state.confirmWindow->open = false;
                 state.pendingConfirmedAction = state.confirmAction;
             }

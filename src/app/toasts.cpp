@@ -1,4 +1,5 @@
 #include "app/toasts.h"
+#include "app/toasts_internal.h"
 
 #include <algorithm>
 
@@ -11,13 +12,6 @@
 
 namespace qm {
 
-namespace {
-
-struct ToastStyle {
-    uint8_t slot;
-    const char* icon;
-};
-
 ToastStyle toastStyle(uint8_t kind)
 {
     switch (kind) {
@@ -29,8 +23,6 @@ ToastStyle toastStyle(uint8_t kind)
         return {slotAccent, "info"};
     }
 }
-
-}  // namespace
 
 void drawToasts(AppState& state)
 {
