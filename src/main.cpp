@@ -1,7 +1,12 @@
-#include <cstdio>
+// The program: the shell with the pages and services that exist so far.
+#include "app/crash_handlers.h"
+#include "app/main_loop.h"
+#include "app/placeholder_pages.h"
 
 int main()
 {
-    std::fputs("quenmrk: the window is not built yet; only the libraries and their tests run.\n", stderr);
-    return 1;
+    return qm::runGuarded([] {
+        qm::setPageTable(qm::placeholderPageTable());
+        return qm::appMain();
+    });
 }

@@ -1,0 +1,28 @@
+#pragma once
+// The account state pages share: who is signed in, the one pending request
+// to the web service, the sync status texts, the welcome form, the
+// confirmation box's contents and the labels naming the budget's owner.
+#include <map>
+#include <string>
+
+#include "app/app_state.h"
+
+namespace qm {
+
+// The web service's domain as the sync texts name it.
+inline constexpr const char* kServiceHost = "quenmark.app";
+
+bool isSignedIn(const AppState& state);
+// Replaces a request already pending.
+void queueAccountRequest(AppState& state, uint8_t kind, const std::map<std::string, std::string>& params);
+void requestSyncAndRedraw(AppState& state);
+std::string syncStatusText(const AppState& state);
+// A fresh form in that mode; keepEmail carries the typed address over.
+void setWelcomeMode(AppState& state, int32_t mode, bool keepEmail);
+void openWelcomePage(AppState& state, int32_t mode);
+void showConfirm(AppState& state, const std::string& title, const std::string& message, const std::string& actionId,
+                 const std::string& confirmLabel, const std::string& cancelLabel, bool danger);
+std::string budgetOwnerLabel(const AppState& state);
+std::string userInitials(const AppState& state);
+
+}  // namespace qm

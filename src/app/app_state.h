@@ -1,0 +1,250 @@
+#pragma once
+// Everything the running application knows, in one record handed to every
+// page, dialog and pump. Pages keep nothing of their own between frames:
+// what must outlive a frame lives here. Members are declared in the order
+// they are built, so the compiler destroys them last to first: the file
+// dialog goes first and the window last.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/fonts.h"
+#include "app/session.h"
+#include "app/settings.h"
+#include "model/dates.h"
+#include "model/store.h"
+#include "platform/app_window.h"
+#include "platform/render/renderer.h"
+#include "platform/render/texture.h"
+#include "ui/context.h"
+#include "ui/widget_state.h"
+
+namespace qm {
+
+enum PageKind : uint8_t {
+    pageCalendar = 0,
+    pageSearch = 1,
+    pageReports = 2,
+    pageImport = 3,
+    pageHelp = 4,
+    pageAccount = 5,
+    pageWelcome = 6,
+};
+
+enum CalendarView : uint8_t {
+    viewMonth = 0,
+    viewWeek = 1,
+    viewDay = 2,
+};
+
+enum ToastKind : uint8_t {
+    toastInfo = 0,
+    toastSuccess = 1,
+    toastError = 2,
+};
+
+enum SyncState : uint8_t {
+    syncLocalOnly = 0,
+    syncIdle = 1,
+    syncBusy = 2,
+    syncOffline = 3,
+    syncFailed = 4,
+    syncUnverified = 5,
+};
+
+enum WelcomeMode : int32_t {
+    welcomeStart = 0,
+    welcomeSignIn = 1,
+    welcomeSignUp = 2,
+    welcomeReset = 3,
+    welcomeCode = 4,
+    welcomeVerify = 5,
+};
+
+enum FileDialogPurpose : int32_t {
+    fileNone = 0,
+    fileImport = 1,
+    fileOfxExport = 2,
+    fileCalendarExport = 3,
+    fileReportPdf = 4,
+    fileReportSheet = 5,
+    fileProfilePhoto = 6,
+};
+
+struct Toast {
+    std::string text;
+    uint8_t kind = toastInfo; // any value other than 1 and 2 reads as info
+    double expiry = 0;        // seconds on the UI clock
+};
+
+// One occurrence of a transaction, kept across frames.
+struct OccurrenceRef {
+    int64_t transactionId = 0;
+    int64_t adjustmentId = 0; // 0 when the occurrence is not adjusted
+    Date date;
+    bool valid = false;
+
+    bool operator==(const OccurrenceRef&) const = default;
+};
+
+struct YearMonth {
+    int32_t year = 0;
+    int32_t month = 0;
+
+    bool operator==(const YearMonth&) const = default;
+};
+
+// The one request waiting for the network pump.
+struct AccountRequest {
+    bool pending = false;
+    uint8_t kind = 0; // an account request kind of the network code; 0 is never sent from here
+    std::map<std::string, std::string> params;
+};
+
+struct WelcomeForm {
+    int32_t mode = welcomeStart;
+    std::string email;
+    std::string password;
+    std::string firstName;
+    std::string lastName;
+    std::string code;
+    std::string focusRequest; // widget id the page focuses when it first draws the form
+};
+
+// Blocks owned by the pages and services of other subsystems. The shell
+// only carries them; each owner defines its record and makes it on first use.
+struct CalendarPageState;
+struct TxFormState;
+struct EditDialogsState;
+struct DragState;
+struct NetworkPageState;
+struct SearchPageState;
+struct ReportPageState;
+struct HelpViewState;
+struct AccountPageState;
+struct UpdaterState;
+struct FileDialogState;
+
+struct AppState {
+    AppWindowRef window;
+    UiContextRef ui;
+    RendererRef renderer;
+    FontSet fonts;
+    TextureRef windowIcon; // null when it could not be made
+    bool splashActive = false;
+    double splashStart = -1.0;
+    Settings settings;
+    Session session;
+    LocalStorePtr store;
+    std::string budgetId;
+    // Set when the open budget's files could not be read: its store is an
+    // empty stand-in that is never written, and every save reports this.
+    std::string budgetReadFailure;
+    uint8_t page = pageCalendar;
+    uint8_t previousPage = pageCalendar;
+    bool compact = false;
+    bool phoneLandscape = false;
+    bool redrawRequested = false;
+    bool quitRequested = false;
+    Date todayDate;
+    YearMonth shownMonth;
+    Date selectedDate;
+    uint8_t view = viewMonth;
+    OccurrenceRef selectedOccurrence;
+    Date focusedDay;
+    bool focusedDayValid = false;
+    std::shared_ptr<CalendarPageState> calendarPage;
+    std::vector<Toast> toasts;
+    uint8_t syncState = syncLocalOnly;
+    std::string lastSyncError;
+    bool hasUnsentChanges = false;
+    bool online = true;
+
+    std::shared_ptr<WindowState> messageWindow;
+    std::string messageTitle;
+    std::string messageText;
+
+    std::shared_ptr<WindowState> confirmWindow;
+    std::string confirmTitle;
+    std::string confirmMessage;
+    std::string confirmLabel;
+    std::string cancelLabel;
+    std::string confirmAction;
+    bool confirmDanger = false;
+
+    std::string pendingConfirmedAction;
+    int32_t tourStep = -1;
+    std::map<std::string, Rect> tourAnchors;
+    int32_t framesOnPage = 0;
+
+    std::shared_ptr<WindowState> txFormWindow;
+    bool txFormRepeat = false;
+    std::string txFormError;
+    std::shared_ptr<TxFormState> txForm;
+
+    std::shared_ptr<WindowState> balanceWindow;
+    std::shared_ptr<WindowState> adjustWindow;
+    std::shared_ptr<WindowState> moveWindow;
+    std::shared_ptr<WindowState> deleteRecurringWindow;
+    std::shared_ptr<WindowState> mergeWindow;
+    int32_t mergeTransactions = 0;
+    int32_t mergeAdjustments = 0;
+    std::shared_ptr<WindowState> categoriesWindow;
+    std::string categoriesError;
+    std::shared_ptr<WindowState> accountsWindow;
+    std::shared_ptr<EditDialogsState> dialogs;
+    bool dragInProgress = false;
+    std::shared_ptr<DragState> drag;
+
+    bool syncNowRequested = false;
+    bool networkFlag = false;
+    bool termsDue = false;
+    std::shared_ptr<NetworkPageState> network;
+
+    bool searchDirty = true;
+    std::shared_ptr<SearchPageState> search;
+
+    Date reportFrom;
+    Date reportTo;
+    int64_t reportCacheKey = 0;
+    Date ofxFrom;
+    Date ofxTo;
+    std::shared_ptr<ReportPageState> reports;
+
+    std::shared_ptr<HelpViewState> helpView;
+
+    bool accountFieldsFilled = false;
+    std::shared_ptr<AccountPageState> accountPage;
+
+    WelcomeForm welcome;
+    AccountRequest request;
+    std::shared_ptr<UpdaterState> updater;
+
+    std::shared_ptr<WindowState> fileDialogWindow;
+    int32_t fileDialogPurpose = fileNone;
+    std::string fileDialogResult;
+    bool nativeDialogOpen = false;
+    std::shared_ptr<FileDialogState> fileDialog;
+
+    AppState() = default;
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+};
+
+// Closures handed to the window or the toolkit hold it weakly, so the last
+// of these references destroys it.
+using AppStateRef = std::shared_ptr<AppState>;
+
+// Builds the state for the window: drawing objects, preferences, theme,
+// the budget, the first page, the terms check, the splash decision and the
+// first save. Failures other than an unreadable budget propagate.
+AppStateRef newAppState(AppWindowRef window);
+
+void requestAppRedraw(AppState& state);
+
+// The UI clock: seconds of frame time since the context was made.
+double uiClock(const AppState& state);
+
+}  // namespace qm

@@ -1,0 +1,32 @@
+#pragma once
+// Opening and saving the one open budget, and the toasts that report what
+// happened. A budget whose files cannot be read never locks the user out
+// and is never overwritten: it is replaced by an empty stand-in that is
+// never written, and the user is told so.
+#include <optional>
+#include <string>
+
+#include "app/app_state.h"
+
+namespace qm {
+
+inline constexpr double kSuccessToastSeconds = 4.0;
+inline constexpr double kErrorToastSeconds = 6.0;
+
+// Makes the budget with that id ("local" or a user id) the open one, resets
+// the calendar to today and applies the profile's theme.
+void openBudget(AppState& state, const std::string& id);
+
+// Writes the open store; a failure becomes an error toast, never a raise.
+void saveBudget(AppState& state);
+// The same, also giving the failure's text (the toast is shown all the same).
+std::optional<std::string> trySaveBudget(AppState& state);
+
+void showToast(AppState& state, const std::string& text, uint8_t kind, double seconds);
+void showSuccess(AppState& state, const std::string& text);
+void showError(AppState& state, const std::string& text);
+
+// Opens the message box with that title and text.
+void showMessage(AppState& state, const std::string& title, const std::string& text);
+
+}  // namespace qm

@@ -1,0 +1,143 @@
+#include "app/frame.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+#include "app/message_boxes.h"
+#include "app/navigation.h"
+#include "app/page_table.h"
+#include "app/splash.h"
+#include "app/toasts.h"
+#include "ui/tooltip.h"
+
+namespace qm {
+
+LayoutFlags layoutFlags(double logicalWidth, double logicalHeight, bool phone)
+{
+    LayoutFlags f;
+    f.compact = phone || logicalWidth < 640;
+    f.phoneLandscape = phone && 13 * logicalHeight <= 9 * logicalWidth && logicalHeight <= 620;
+    return f;
+}
+
+void drawPage(AppState& state, const Rect& content)
+{
+    const PageTable& pages = pageTable();
+    const std::function<void(AppState&, const Rect&)>* draw = &pages.drawCalendarPage;
+    switch (state.page) {
+    case pageSearch:
+        draw = &pages.drawSearchPage;
+        break;
+    case pageReports:
+        draw = &pages.drawReportsPage;
+        break;
+    case pageImport:
+        draw = &pages.drawImportPage;
+        break;
+    case pageHelp:
+        draw = &pages.drawHelpPage;
+        break;
+    case pageAccount:
+        draw = &pages.drawAccountPage;
+        break;
+    case pageWelcome:
+        draw = &pages.drawWelcomePage;
+        break;
+    default:
+        break;
+    }
+    if (*draw)
+        (*draw)(state, content);
+}
+
+void handleFileDialogResult(AppState& state, const std::string& path)
+{
+    const PageTable& pages = pageTable();
+    switch (state.fileDialogPurpose) {
+    case fileImport:
+        if (pages.loadImportFile) {
+            pages.loadImportFile(state, path);
+            showPage(state, pageImport);
+        }
+        break;
+    case fileOfxExport:
+        if (pages.exportOfxFile)
+            pages.exportOfxFile(state, path);
+        break;
+    case fileCalendarExport:
+        if (pages.exportCalendarFile)
+            pages.exportCalendarFile(state, path);
+        break;
+    case fileReportPdf:
+    case fileReportSheet:
+        if (pages.exportReportFile)
+            pages.exportReportFile(state, path, state.fileDialogPurpose);
+        break;
+    case fileProfilePhoto:
+        if (pages.handleAccountPhoto)
+            pages.handleAccountPhoto(state, path);
+        break;
+    default:
+        break;
+    }
+}
+
+void drawFrame(AppState& state, double dt)
+{
+    UiContextRef ui = state.ui;
+    double zoom = state.settings.uiScale;
+    if (ui->zoom != zoom || std::isnan(ui->zoom) || std::isnan(zoom))
+        ui->zoom = zoom;
+    beginFrame(*ui, dt);
+    state.todayDate = today();
+    const char* phone = std::getenv("QUENMRK_PHONE");
+    double scale = ui->scale > 0 ? ui->scale : 1.0;
+    LayoutFlags flags = layoutFlags(ui->viewWidth / scale, ui->viewHeight / scale, phone && *phone);
+    state.compact = flags.compact;
+    state.phoneLandscape = flags.phoneLandscape;
+    const Color& surface = ui->theme.base[slotSurface];
+    updateIfChanged(*state.window, surface.r, surface.g, surface.b);
+
+    const PageTable& pages = pageTable();
+    if (pages.pumpNetwork)
+        pages.pumpNetwork(state);
+    if (pages.pollUpdater)
+        pages.pollUpdater(state);
+    if (pages.runConfirmedAction && !state.pendingConfirmedAction.empty())
+        pages.runConfirmedAction(state);
+    state.tourAnchors.clear();
+
+    if (state.termsDue) {
+        if (pages.drawLegalPage)
+            pages.drawLegalPage(state, {0, 0, ui->viewWidth, ui->viewHeight});
+    } else {
+        Rect content{0, 0, ui->viewWidth, ui->viewHeight};
+        if (state.page != pageWelcome && pages.drawHeaderBar)
+            content = pages.drawHeaderBar(state);
+        drawPage(state, content);
+        if (pages.drawTour)
+            pages.drawTour(state);
+        if (pages.drawTransactionForm)
+            pages.drawTransactionForm(state);
+        if (pages.drawDialogs)
+            pages.drawDialogs(state);
+        // Without a file dialog a path set by the loop is still handed on.
+        std::string chosen = pages.drawFileDialog ? pages.drawFileDialog(state) : std::exchange(state.fileDialogResult, {});
+        if (!chosen.empty())
+            handleFileDialogResult(state, chosen);
+        if (pages.drawUpdateDialog) {
+            std::string answer = pages.drawUpdateDialog(state);
+            if (answer == "quit" || answer == "restart")
+                state.quitRequested = true;
+        }
+    }
+    drawMessageBoxes(state);
+    drawToasts(state);
+    drawTooltip(*ui);
+    drawSplash(state);
+    endFrame(*ui);
+    state.framesOnPage += 1;
+}
+
+}  // namespace qm

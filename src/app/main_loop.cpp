@@ -1,0 +1,429 @@
+#include "app/main_loop.h"
+#include "app/main_loop_internal.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "app/account_state.h"
+#include "app/app_version.h"
+#include "app/budget_io.h"
+#include "app/crash_handlers.h"
+#include "app/demo_data.h"
+#include "app/frame.h"
+#include "app/icon_textures.h"
+#include "app/instance_lock.h"
+#include "app/navigation.h"
+#include "app/page_table.h"
+#include "app/paths.h"
+#include "app/theme_apply.h"
+#include "app/widget_list.h"
+#include "codecs/image/image.h"
+#include "codecs/image/png.h"
+#include "core/ascii.h"
+#include "model/transaction_edits.h"
+#include "platform/render/gl_entry_points.h"
+#include "platform/x11/x11_start.h"
+#include "ui/env_switches.h"
+#include "ui/hit_test.h"
+#include "ui/input.h"
+#include "ui/trail.h"
+
+namespace qm {
+
+namespace {
+
+int64_t monotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+std::string envText(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+void sleepMs(int ms)
+{
+    usleep(useconds_t(ms) * 1000);
+}
+
+bool endsWith(const std::string& text, std::string_view tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::optional<uint8_t> pageFromSwitch(const std::string& value)
+{
+    static const std::pair<const char*, uint8_t> pages[] = {
+        {"calendar", pageCalendar}, {"search", pageSearch}, {"reports", pageReports}, {"import", pageImport},
+        {"help", pageHelp},         {"account", pageAccount}, {"sync", pageAccount},   {"welcome", pageWelcome}};
+    for (const auto& [name, page] : pages)
+        if (value == name)
+            return page;
+    return std::nullopt;
+}
+
+void openFromSwitch(AppState& state, const std::string& which)
+{
+    const PageTable& pages = pageTable();
+    auto addForm = [&](int32_t kind) {
+        if (pages.openAddTransaction)
+            pages.openAddTransaction(state, kind, state.todayDate);
+    };
+    if (which == "txform") {
+        addForm(0);
+    } else if (which == "txform-repeat") {
+        addForm(0);
+        state.txFormRepeat = true;
+    } else if (which == "transfer") {
+        addForm(2);
+    } else if (which == "txform-error") {
+        addForm(0);
+        state.txFormError = "A description is needed.";
+    } else if (which == "txform-error2") {
+        addForm(0);
+        state.txFormError = "The end date is before the start date, so no occurrence would ever fall on the "
+                            "calendar: pick a later end date or clear it.";
+    } else if (which == "categories" || which == "categories-error") {
+        if (pages.openManageCategories)
+            pages.openManageCategories(state);
+        if (which == "categories-error")
+            state.categoriesError = "You already have a category called Groceries";
+    } else if (which == "accounts") {
+        if (pages.openManageAccounts)
+            pages.openManageAccounts(state);
+    } else if (which == "balance") {
+        if (pages.openSetRunningBalance)
+            pages.openSetRunningBalance(state, state.todayDate);
+    } else if (which == "merge") {
+        state.mergeTransactions = 14;
+        state.mergeAdjustments = 2;
+        state.mergeWindow->open = true;
+        state.redrawRequested = true;
+    }
+}
+
+// The headless export: two frames to settle the reports page, then the
+// file. Gives the failure's reason, or nothing when the file was written.
+std::optional<std::string> runExportSwitch(AppState& state, const std::string& kind, const std::string& path)
+{
+    Date t = state.todayDate;
+    state.reportFrom = firstOfMonth(t.year, t.month);
+    state.reportTo = lastDayOfMonth(t.year, t.month);
+    state.ofxFrom = state.reportFrom;
+    state.ofxTo = addMonths(state.reportFrom, 3);
+    drawFrame(state, 0.016);
+    showPage(state, pageReports);
+    drawFrame(state, 0.016);
+    const PageTable& pages = pageTable();
+    ExportOutcome outcome;
+    if (kind == "xlsx" || kind == "pdf") {
+        if (pages.exportReportFile)
+            outcome = pages.exportReportFile(state, path, kind == "pdf" ? fileReportPdf : fileReportSheet);
+        else
+            outcome.reason = "the reports are not available";
+    } else if (kind == "ofx") {
+        if (pages.exportOfxFile)
+            outcome = pages.exportOfxFile(state, path);
+        else
+            outcome.reason = "the OFX export is not available";
+    } else if (kind == "ics") {
+        if (pages.exportCalendarFile)
+            outcome = pages.exportCalendarFile(state, path);
+        else
+            outcome.reason = "the calendar export is not available";
+    } else {
+        outcome.reason = "unknown export kind \"" + kind + "\"";
+    }
+    if (outcome.written)
+        return std::nullopt;
+    return outcome.reason.empty() ? std::string("nothing was written") : outcome.reason;
+}
+
+void clearFrame(AppState& state)
+{
+    AppWindow& w = *state.window;
+    const Color& bg = state.ui->theme.base[slotBackground];
+    glViewport(0, 0, framebufferWidth(w), framebufferHeight(w));
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(bg.r, bg.g, bg.b, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+}  // namespace
+
+void dispatchEvent(AppState& state, const WindowEvent& e)
+{
+    switch (e.kind) {
+    case weMouseDown:
+    case weMouseUp:
+    case weDoubleClick:
+    case weScroll:
+    case weKeyDown:
+    case weText:
+        if (!state.splashActive)
+            feedEvent(*state.ui, e);
+        break;
+    case weFileDrop:
+    case weFileOpen:
+        if (endsWith(asciiLower(e.text), ".ofx") || endsWith(asciiLower(e.text), ".qfx")) {
+            state.fileDialogPurpose = fileImport;
+            state.fileDialogResult = e.text;
+            state.redrawRequested = true;
+        }
+        break;
+    case weDialogResult:
+        state.nativeDialogOpen = false;
+        if (!e.text.empty())
+            state.fileDialogResult = e.text;
+        break;
+    case weSaveRequest:
+        saveBudget(state);
+        state.syncNowRequested = true;
+        break;
+    default:
+        feedEvent(*state.ui, e);
+        break;
+    }
+}
+
+WindowRequest parseWindowRequest(const std::string& value)
+{
+    WindowRequest request;
+    if (value.find('x') == std::string::npos)
+        return request;
+    auto piece = [&](size_t index) -> std::optional<int32_t> {
+        size_t start = 0;
+        for (size_t i = 0; i < index; ++i) {
+            start = value.find('x', start);
+            if (start == std::string::npos)
+                return std::nullopt;
+            ++start;
+        }
+        size_t end = value.find('x', start);
+        std::optional<int32_t> n = parseWholeNumber(value.substr(start, end - start));
+        if (!n || *n <= 0)
+            return std::nullopt;
+        return std::min(*n, kMaxWindowSide);
+    };
+    std::optional<int32_t> w = piece(0);
+    if (!w)
+        return request;
+    request.width = *w;
+    std::optional<int32_t> h = piece(1);
+    if (!h)
+        return request;
+    request.height = *h;
+    request.maximised = false;
+    return request;
+}
+
+bool shouldDraw(const PacingInput& in)
+{
+    bool needed = in.dirtyFrames > 0 || in.redrawRequested || in.dragInProgress || in.widgetHeld || in.toastsShown ||
+                  in.syncing;
+    return needed || in.shotPending || in.splashActive || in.nowNs - in.lastFrameNs >= kIdleFrameNs;
+}
+
+PacingInput pacingInput(const AppState& state, int32_t dirtyFrames, bool shotPending, int64_t nowNs,
+                        int64_t lastFrameNs)
+{
+    PacingInput in;
+    in.dirtyFrames = dirtyFrames;
+    in.redrawRequested = state.redrawRequested || state.ui->redrawRequested || state.window->redrawCounter > 0;
+    in.dragInProgress = state.dragInProgress;
+    in.widgetHeld = state.ui->activeId != 0;
+    in.toastsShown = !state.toasts.empty();
+    in.syncing = state.syncState == syncBusy;
+    in.shotPending = shotPending;
+    in.splashActive = state.splashActive;
+    in.nowNs = nowNs;
+    in.lastFrameNs = lastFrameNs;
+    return in;
+}
+
+void saveScreenshot(AppState& state, const std::string& path)
+{
+    AppWindow& w = *state.window;
+    ImagePtr image = newImage(framebufferWidth(w), framebufferHeight(w), 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, image->width, image->height, GL_RGBA, GL_UNSIGNED_BYTE, image->pixels.data());
+    flipVertical(*image);
+    savePng(*image, path);
+}
+
+int runMainLoop(AppState& state)
+{
+    AutomationSwitches sw = readAutomationSwitches();
+    std::optional<std::string> failure;
+
+    std::string theme = envText("QUENMRK_THEME");
+    if (theme == "dark" || theme == "light") {
+        state.settings.themeMode = theme == "dark" ? themeDark : themeLight;
+        applyTheme(state, true);
+    }
+    if (!envText("QUENMRK_DEMO").empty()) {
+        removeDemoData(*state.store);
+        loadDemoData(*state.store, state.todayDate.year, state.todayDate.month, state.todayDate.day);
+        showPage(state, pageCalendar);
+    }
+    if (std::optional<uint8_t> page = pageFromSwitch(envText("QUENMRK_PAGE")))
+        showPage(state, *page);
+    std::string welcome = envText("QUENMRK_WELCOME");
+    if (!welcome.empty())
+        openWelcomePage(state, parseWholeNumber(welcome).value_or(0));
+    std::string tour = envText("QUENMRK_TOUR");
+    if (!tour.empty()) {
+        startTour(state);
+        std::optional<int32_t> step = parseWholeNumber(tour);
+        state.tourStep = step && *step >= 0 ? *step : 0;
+    }
+    std::string exportSwitch = envText("QUENMRK_EXPORT");
+    size_t colon = exportSwitch.find(':');
+    if (colon != std::string::npos) {
+        failure = runExportSwitch(state, exportSwitch.substr(0, colon), exportSwitch.substr(colon + 1));
+        if (failure)
+            failure = "Quenmark: export failed: " + *failure;
+        state.quitRequested = true;
+    }
+    std::string view = envText("QUENMRK_VIEW");
+    if (view == "month" || view == "week" || view == "day") {
+        state.view = view == "month" ? viewMonth : view == "week" ? viewWeek : viewDay;
+        state.redrawRequested = true;
+    }
+    const PageTable& pages = pageTable();
+    if (pages.noopUpdaterHook)
+        pages.noopUpdaterHook(state);
+    if (sw.shotPath.empty() && envText("QUENMRK_DEMO").empty() && pages.autoCheckForUpdates)
+        pages.autoCheckForUpdates(state);
+    std::string auth = envText("QUENMRK_TEST_AUTH");
+    if (!auth.empty()) {
+        state.welcome.email = envText("QUENMRK_TEST_EMAIL");
+        state.welcome.password = envText("QUENMRK_TEST_PASSWORD");
+        queueAccountRequest(state, auth == "signup" ? 2 : 1,
+                            {{"email", state.welcome.email},
+                             {"password", state.welcome.password},
+                             {"first_name", "Test"},
+                             {"last_name", "Run"}});
+    }
+    std::string avatar = envText("QUENMRK_TEST_AVATAR");
+    if (!avatar.empty()) {
+        state.fileDialogPurpose = fileProfilePhoto;
+        state.fileDialogResult = avatar;
+    }
+    openFromSwitch(state, envText("QUENMRK_OPEN"));
+
+    std::string widgetListPath = envText("QUENMRK_TEST_WIDGETS");
+    if (!widgetListPath.empty() && !state.ui->recorder)
+        state.ui->recorder = std::make_unique<WidgetRecorder>();
+
+    int32_t dirtyFrames = 3;
+    int64_t lastFrameTime = monotonicNs();
+    int64_t lastThemeCheck = lastFrameTime;
+    AppWindow& window = *state.window;
+    while (!state.quitRequested) {
+        std::vector<WindowEvent> events = pollEvents(window);
+        std::vector<WindowEvent> injected =
+            automationEvents(sw, state.framesOnPage, state.ui->viewWidth, state.ui->viewHeight);
+        events.insert(events.end(), injected.begin(), injected.end());
+        for (const WindowEvent& e : events)
+            dispatchEvent(state, e);
+        if (window.closeRequested) {
+            window.closeRequested = 0;
+            state.quitRequested = true;
+        }
+        if (isMinimised(window)) {
+            sleepMs(30);
+            continue;
+        }
+        int64_t now = monotonicNs();
+        if (!events.empty())
+            dirtyFrames = 3;
+        if (state.settings.themeMode == themeSystem && now - lastThemeCheck >= 2'000'000'000) {
+            applyTheme(state, false);
+            lastThemeCheck = now;
+        }
+        if (!shouldDraw(pacingInput(state, dirtyFrames, !sw.shotPath.empty(), now, lastFrameTime))) {
+            sleepMs(4);
+            continue;
+        }
+        if (dirtyFrames > 0)
+            --dirtyFrames;
+        state.redrawRequested = false;
+        window.redrawCounter = 0;
+        double dt = double(now - lastFrameTime) * 1e-9;
+        clearFrame(state);
+        drawFrame(state, std::min(dt, 0.1));
+        if (state.ui->layoutChanged)
+            state.redrawRequested = true;
+        if (!widgetListPath.empty())
+            writeWidgetList(widgetListPath, *state.ui, state.framesOnPage);
+        if (!sw.shotPath.empty() && state.framesOnPage >= sw.shotFrames) {
+            try {
+                saveScreenshot(state, sw.shotPath);
+            } catch (const std::bad_alloc&) {
+                throw;
+            } catch (const std::exception& e) {
+                failure = std::string("Quenmark: could not write the screenshot: ") + e.what();
+            }
+            state.quitRequested = true;
+        }
+        if (sw.testFrames > 0) {
+            if (state.framesOnPage >= sw.testFrames)
+                state.quitRequested = true;
+            state.redrawRequested = true;
+            sleepMs(25);
+        }
+        swapBuffers(window);
+        lastFrameTime = now;
+    }
+
+    if (std::optional<std::string> error = trySaveBudget(state))
+        std::fprintf(stderr, "Quenmark: could not save the budget: %s\n", error->c_str());
+    state.settings.view = calendarViewName(state.view);
+    saveSettings(state);
+    if (pages.stopWorkers)
+        pages.stopWorkers(state);
+    if (pages.joinWorkers)
+        pages.joinWorkers(state);
+    if (pages.runPendingInstaller)
+        pages.runPendingInstaller(state);
+    if (failure) {
+        std::fprintf(stderr, "%s\n", failure->c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int appMain()
+{
+    std::string folder = configDir();
+    installCrashHandlers(folder, std::string(kAppVersion));
+    InstanceLock lock = acquireInstanceLock(folder, 3.0);
+    if (lock.outcome == LockOutcome::busy) {
+        std::fprintf(stderr, "Quenmark: another copy of the program is using %s\n", folder.c_str());
+        return 1;
+    }
+    WindowRequest size = parseWindowRequest(envText("QUENMRK_WINDOW"));
+    startPlatform();
+    AppWindowRef window = newAppWindow("Quenmark", size.width, size.height, size.maximised);
+    AppStateRef state = newAppState(window);
+    int status = runMainLoop(*state);
+    closeWindow(*window);
+    state.reset();
+    window.reset();
+    releaseIconTextures();
+    freeTrail();
+    releaseInstanceLock(lock);
+    return status;
+}
+
+}  // namespace qm

@@ -1,0 +1,12 @@
+#pragma once
+// Steps of the loop that tests drive one at a time.
+#include "app/app_state.h"
+#include "platform/events.h"
+
+namespace qm {
+
+// One window event by its kind: to the UI, to the file dialog's result, a
+// save request, or dropped while the splash shows.
+void dispatchEvent(AppState& state, const WindowEvent& e);
+
+}  // namespace qm

@@ -1,0 +1,75 @@
+#include "app/message_boxes.h"
+
+#include <algorithm>
+
+#include "app/app_text.h"
+#include "app/kit_bridge.h"
+#include "app/styled_buttons.h"
+#include "app/theme_apply.h"
+#include "ui/label.h"
+#include "ui/layout.h"
+#include "ui/widget_id.h"
+#include "ui/window.h"
+
+namespace qm {
+
+namespace {
+
+Rect boxSize(const AppState& state, double width, double height)
+{
+    const UiContext& ui = *state.ui;
+    if (state.compact)
+        return {0, 0, ui.viewWidth - scaled(state, 8), std::min(height, ui.viewHeight - scaled(state, 16))};
+    return {0, 0, scaled(state, width), scaled(state, height)};
+}
+
+}  // namespace
+
+void drawMessageBoxes(AppState& state)
+{
+    UiContext& ui = *state.ui;
+    state.pendingConfirmedAction.clear();
+    KitApp kit = kitApp(state);
+
+    if (state.messageWindow && state.messageWindow->open) {
+        Rect size = boxSize(state, 440, 190);
+        if (beginWindow(ui, "qmmsg", state.messageTitle, *state.messageWindow, size.w, size.h, true, true, false,
+                        true)) {
+            wrappedLabel(ui, state.messageText, 0, 0);
+            windowFooter(ui, 0);
+            beginRow(ui, rowHeight(ui), {-1, scaled(state, 100)});
+            textBlock(ui, "", 0, 0, 0, 0);
+            if (flowButton(kit, "qmmsg-ok", "OK", "primary", "", 0, false))
+                state.messageWindow->open = false;
+            endRow(ui);
+            endWindow(ui);
+        }
+    }
+
+    if (state.confirmWindow && state.confirmWindow->open) {
+        Rect size = boxSize(state, 460, 200);
+        if (beginWindow(ui, "qmconfirm", state.confirmTitle, *state.confirmWindow, size.w, size.h, true, true, false,
+                        true)) {
+            wrappedLabel(ui, state.confirmMessage, 0, 0);
+            windowFooter(ui, 0);
+            double labelSize = scaled(state, 13);
+            double cancel = std::max(measureText(state, state.cancelLabel, labelSize, 600) + scaled(state, 32),
+                                     scaled(state, 90));
+            double confirm = std::max(measureText(state, state.confirmLabel, labelSize, 600) + scaled(state, 32),
+                                      scaled(state, 100));
+            beginRow(ui, rowHeight(ui), {-1, cancel, confirm});
+            textBlock(ui, "", 0, 0, 0, 0);
+            if (flowButton(kit, "qmconfirm-no", state.cancelLabel, "secondary", "", 0, false))
+                state.confirmWindow->open = false;
+            if (flowButton(kit, "qmconfirm-yes", state.confirmLabel, state.confirmDanger ? "danger" : "primary", "",
+                           0, false)) {
+                state.confirmWindow->open = false;
+                state.pendingConfirmedAction = state.confirmAction;
+            }
+            endRow(ui);
+            endWindow(ui);
+        }
+    }
+}
+
+}  // namespace qm

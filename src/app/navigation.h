@@ -1,0 +1,35 @@
+#pragma once
+// Moving the calendar and changing what is selected: the shown month, the
+// current day, the selected occurrence, the page, the tour's anchors and the
+// account filter. Each keeps the dependent fields consistent and asks for a
+// redraw.
+#include <string>
+
+#include "app/app_state.h"
+#include "model/ledger.h"
+
+namespace qm {
+
+void selectDate(AppState& state, int32_t year, int32_t month, int32_t day);
+void selectDay(AppState& state, int32_t year, int32_t month, int32_t day);
+// The selected day keeps its number, clamped to the month's length.
+void showMonth(AppState& state, int32_t year, int32_t month);
+void goToToday(AppState& state);
+// n months, weeks or days by the current view.
+void shiftCalendar(AppState& state, int32_t n);
+std::string monthTitle(const AppState& state);
+OccurrenceRef occurrenceKey(const LedgerEntry& entry);
+void selectOccurrence(AppState& state, const LedgerEntry& entry);
+std::string calendarViewName(uint8_t view);
+std::string pageKindName(uint8_t page);
+// Shows the page and restarts the count of frames on it.
+void showPage(AppState& state, uint8_t page);
+// True only in the first frame drawn on that page.
+bool isPageActive(const AppState& state, uint8_t page);
+void startTour(AppState& state);
+void registerTourAnchor(AppState& state, const std::string& name, const Rect& rect);
+int64_t selectedAccountId(const AppState& state);
+std::string accountFilterLabel(const AppState& state, int64_t accountId);
+bool showsAccountBadge(const AppState& state, const Transaction& transaction);
+
+}  // namespace qm

@@ -1,0 +1,25 @@
+#include "app/page_table.h"
+
+namespace qm {
+
+namespace {
+
+PageTable& table()
+{
+    static PageTable t;
+    return t;
+}
+
+}  // namespace
+
+void setPageTable(PageTable t)
+{
+    table() = std::move(t);
+}
+
+const PageTable& pageTable()
+{
+    return table();
+}
+
+}  // namespace qm

@@ -1,0 +1,71 @@
+#pragma once
+// The pages, dialogs and services the frame calls but the shell may not
+// link: the calendar and editing pages, help, reports and export, account,
+// sync and updates. The program fills this table once at start (main.cpp)
+// before it builds the state; an entry left empty does nothing and gives
+// the neutral answer, so the shell runs before those subsystems exist.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/app_state.h"
+
+namespace qm {
+
+// What an export did: written is false with a reason when it wrote nothing.
+struct ExportOutcome {
+    bool written = false;
+    std::string reason;
+};
+
+struct PageTable {
+    // Returns the content rectangle below the header bar.
+    std::function<Rect(AppState&)> drawHeaderBar;
+    std::function<void(AppState&, const Rect&)> drawCalendarPage;
+    std::function<void(AppState&, const Rect&)> drawSearchPage;
+    std::function<void(AppState&, const Rect&)> drawReportsPage;
+    std::function<void(AppState&, const Rect&)> drawImportPage;
+    std::function<void(AppState&, const Rect&)> drawHelpPage;
+    std::function<void(AppState&, const Rect&)> drawAccountPage;
+    std::function<void(AppState&, const Rect&)> drawWelcomePage;
+    std::function<void(AppState&, const Rect&)> drawLegalPage;
+    std::function<void(AppState&)> drawTour;
+    std::function<void(AppState&)> drawTransactionForm;
+    std::function<void(AppState&)> drawDialogs;
+    std::function<void(AppState&)> runConfirmedAction;
+    // Returns (and clears) a chosen path, empty when none this frame.
+    std::function<std::string(AppState&)> drawFileDialog;
+    // "quit" or "restart" end the program.
+    std::function<std::string(AppState&)> drawUpdateDialog;
+
+    std::function<void(AppState&, int32_t kind, Date date)> openAddTransaction;
+    std::function<void(AppState&)> openManageCategories;
+    std::function<void(AppState&)> openManageAccounts;
+    std::function<void(AppState&, Date date)> openSetRunningBalance;
+
+    // Raises when the file cannot be read or parsed.
+    std::function<void(AppState&, const std::string& path)> loadImportFile;
+    std::function<ExportOutcome(AppState&, const std::string& path, int32_t purpose)> exportReportFile;
+    std::function<ExportOutcome(AppState&, const std::string& path)> exportOfxFile;
+    std::function<ExportOutcome(AppState&, const std::string& path)> exportCalendarFile;
+
+    std::function<void(AppState&)> initNetwork;
+    std::function<void(AppState&)> initSyncSchedule;
+    std::function<void(AppState&)> pumpNetwork;
+    std::function<void(AppState&)> pollUpdater;
+    std::function<void(AppState&)> decideLegalPage;
+    std::function<void(AppState&)> noopUpdaterHook;
+    std::function<void(AppState&)> autoCheckForUpdates;
+    std::function<void(AppState&, const std::string& path)> handleAccountPhoto;
+    // Tells the network and updater workers to stop; joinWorkers then waits
+    // for them. Both run at shutdown before the state is released.
+    std::function<void(AppState&)> stopWorkers;
+    std::function<void(AppState&)> joinWorkers;
+    std::function<void(AppState&)> runPendingInstaller;
+};
+
+// Replaces the whole table.
+void setPageTable(PageTable table);
+const PageTable& pageTable();
+
+}  // namespace qm

@@ -1,0 +1,157 @@
+#include "app/placeholder_pages.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "app/budget_io.h"
+#include "app/navigation.h"
+#include "app/theme_apply.h"
+#include "core/files.h"
+#include "platform/render/primitives.h"
+#include "ui/button.h"
+#include "ui/label.h"
+#include "ui/tooltip.h"
+#include "ui/widget_id.h"
+
+namespace qm {
+
+namespace {
+
+// QUENMRK_STUB_LOG set: the stand-in page reports the presses and releases
+// it sees, with the frame count, so tests can check injected input.
+bool stubLogging()
+{
+    const char* v = std::getenv("QUENMRK_STUB_LOG");
+    return v && *v;
+}
+
+int& stubClicks()
+{
+    static int clicks = 0;
+    return clicks;
+}
+
+void stubPage(AppState& state, const Rect& content)
+{
+    UiContext& ui = *state.ui;
+    const Theme& t = ui.theme;
+    Rect title{content.x + scaled(state, 24), content.y + scaled(state, 24), content.w - scaled(state, 48),
+               scaled(state, 28)};
+    uiDrawText(ui, pageKindName(state.page) + " (stand-in page)", title, t.base[slotText], 0, 0, 1);
+    Rect rect{title.x, title.y + scaled(state, 40), scaled(state, 160), scaled(state, 34)};
+    if (drawButton(ui, widgetId(ui, "stub-button"), "Stand-in button", rect, buttonPrimary, IconKind{}, false, false))
+        ++stubClicks();
+    if (stubClicks() > 0) {
+        Rect mark{rect.x + rect.w + scaled(state, 16), rect.y, rect.h, rect.h};
+        fillRoundRect(*state.renderer, mark, scaled(state, 6), t.base[slotSuccess]);
+        Rect text{mark.x + mark.w + scaled(state, 10), rect.y, scaled(state, 240), rect.h};
+        uiDrawText(ui, "Clicked " + std::to_string(stubClicks()), text, t.base[slotText], 0, 0, 0);
+    }
+    if (stubLogging()) {
+        if (state.framesOnPage == 0)
+            std::fprintf(stderr, "stub: page %s\n", pageKindName(state.page).c_str());
+        if (ui.buttonsPressed[1])
+            std::fprintf(stderr, "stub: press %g,%g frame %d\n", ui.pointerX, ui.pointerY, state.framesOnPage);
+        if (ui.buttonsReleased[1])
+            std::fprintf(stderr, "stub: release %g,%g frame %d\n", ui.pointerX, ui.pointerY, state.framesOnPage);
+        if (ui.pointerX != ui.lastPointerX || ui.pointerY != ui.lastPointerY)
+            std::fprintf(stderr, "stub: move %g,%g frame %d\n", ui.pointerX, ui.pointerY, state.framesOnPage);
+    }
+}
+
+Rect stubHeaderBar(AppState& state)
+{
+    UiContext& ui = *state.ui;
+    double h = scaled(state, 52);
+    fillRect(*state.renderer, {0, 0, ui.viewWidth, h}, ui.theme.base[slotSurface]);
+    fillRect(*state.renderer, {0, h - 1, ui.viewWidth, 1}, ui.theme.base[slotBorder]);
+    uiDrawText(ui, "Quenmark", {scaled(state, 16), 0, scaled(state, 200), h}, ui.theme.base[slotText], 0, 0, 1);
+    return {0, h, ui.viewWidth, std::max(0.0, ui.viewHeight - h)};
+}
+
+ExportOutcome stubExport(AppState& state, const std::string& path, const std::string& what)
+{
+    try {
+        writeFileAtomic(path, "Quenmark stand-in " + what + " export\n");
+    } catch (const IOError& e) {
+        showError(state, std::string("Could not save the file: ") + e.what());
+        return {false, e.what()};
+    }
+    size_t slash = path.rfind('/');
+    showToast(state, "Saved " + path.substr(slash == std::string::npos ? 0 : slash + 1), toastInfo, 4.0);
+    return {true, {}};
+}
+
+// A worker that stands in for the network thread: it keeps busy until told
+// to stop, so shutdown has a live thread to stop and join.
+struct StubWorker {
+    std::mutex lock;
+    std::thread thread;
+    std::atomic<bool> stop{false};
+};
+
+StubWorker& stubWorker()
+{
+    static StubWorker worker;
+    return worker;
+}
+
+void startStubWorker(AppState&)
+{
+    const char* v = std::getenv("QUENMRK_STUB_WORKER");
+    if (!v || !*v)
+        return;
+    StubWorker& w = stubWorker();
+    std::lock_guard<std::mutex> guard(w.lock);
+    if (w.thread.joinable())
+        return;
+    w.stop = false;
+    w.thread = std::thread([&w] {
+        volatile uint64_t sink = 0;
+        while (!w.stop.load()) {
+            for (int i = 0; i < 100000; ++i)
+                sink = sink + uint64_t(i);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+}
+
+}  // namespace
+
+PageTable placeholderPageTable()
+{
+    PageTable t;
+    t.drawHeaderBar = stubHeaderBar;
+    t.drawCalendarPage = stubPage;
+    t.drawSearchPage = stubPage;
+    t.drawReportsPage = stubPage;
+    t.drawImportPage = stubPage;
+    t.drawHelpPage = stubPage;
+    t.drawAccountPage = stubPage;
+    t.drawWelcomePage = stubPage;
+    t.drawLegalPage = stubPage;
+    t.exportReportFile = [](AppState& s, const std::string& path, int32_t purpose) {
+        return stubExport(s, path, purpose == fileReportPdf ? "PDF" : "spreadsheet");
+    };
+    t.exportOfxFile = [](AppState& s, const std::string& path) { return stubExport(s, path, "OFX"); };
+    t.exportCalendarFile = [](AppState& s, const std::string& path) { return stubExport(s, path, "calendar"); };
+    t.loadImportFile = [](AppState& s, const std::string& path) {
+        if (stubLogging())
+            std::fprintf(stderr, "stub: import %s purpose %d\n", path.c_str(), s.fileDialogPurpose);
+    };
+    t.initNetwork = startStubWorker;
+    t.stopWorkers = [](AppState&) { stubWorker().stop = true; };
+    t.joinWorkers = [](AppState&) {
+        StubWorker& w = stubWorker();
+        std::lock_guard<std::mutex> guard(w.lock);
+        if (w.thread.joinable())
+            w.thread.join();
+    };
+    return t;
+}
+
+}  // namespace qm

@@ -1,0 +1,37 @@
+#pragma once
+// The light, dark or desktop-following theme turned into the toolkit's
+// palette and the window's title bar, and the UI scale every dp size of the
+// shell goes through.
+#include <functional>
+
+#include "app/app_state.h"
+
+namespace qm {
+
+enum ThemeMode : int32_t {
+    themeLight = 0,
+    themeDark = 1,
+    themeSystem = 2,
+};
+
+// Resolves the themeMode setting (clamped to 0..2) and installs the palette.
+// Without force an unchanged result changes nothing and asks for no redraw.
+void applyTheme(AppState& state, bool force);
+
+// The themeMode setting from the open budget's user profile ("dark",
+// "light", anything else follows the desktop), then applyTheme unforced.
+void applyProfileTheme(AppState& state);
+
+void saveSettings(AppState& state);
+
+// length times the UI context's current scale.
+double scaled(const AppState& state, double length);
+
+// Whether the desktop prefers a dark theme. The default asks gsettings and
+// gives up after about a second (a hung query counts as not dark), then
+// reads GTK_THEME. Tests replace it; an empty function restores the default.
+using DesktopThemeQuery = std::function<bool()>;
+void setDesktopThemeQuery(DesktopThemeQuery query);
+bool desktopPrefersDark();
+
+}  // namespace qm

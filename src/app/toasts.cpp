@@ -1,0 +1,69 @@
+#include "app/toasts.h"
+#include "app/toasts_internal.h"
+
+#include <algorithm>
+
+#include "app/icon_textures.h"
+#include "app/theme_apply.h"
+#include "platform/render/glyph_atlas.h"
+#include "platform/render/primitives.h"
+#include "ui/hit_test.h"
+#include "ui/wrap.h"
+
+namespace qm {
+
+ToastStyle toastStyle(uint8_t kind)
+{
+    switch (kind) {
+    case toastSuccess:
+        return {slotSuccess, "check_circle"};
+    case toastError:
+        return {slotDanger, "warning"};
+    default:
+        return {slotAccent, "info"};
+    }
+}
+
+void drawToasts(AppState& state)
+{
+    UiContext& ui = *state.ui;
+    std::erase_if(state.toasts, [&](const Toast& t) { return t.expiry <= ui.time; });
+    if (state.toasts.empty())
+        return;
+    requestUiRedraw(ui);
+    Renderer& r = *state.renderer;
+    int32_t previousLayer = currentLayer(r);
+    setLayer(r, previousLayer + 4);
+    const Theme& theme = ui.theme;
+    double w = std::min(scaled(state, 360), ui.viewWidth - scaled(state, 24));
+    double cursor = ui.viewHeight - scaled(state, 20);
+    double size = scaled(state, 13);
+    double line = lineHeight(*ui.font, size);
+    double radius = scaled(state, 10);
+    for (auto it = state.toasts.rbegin(); it != state.toasts.rend(); ++it) {
+        std::vector<std::string> lines = wrapText(ui, it->text, w - scaled(state, 52), size);
+        double h = std::max(scaled(state, 44), double(lines.size()) * line + scaled(state, 20));
+        double x = state.compact ? (ui.viewWidth - w) / 2 : ui.viewWidth - w - scaled(state, 20);
+        double y = cursor - h;
+        cursor = y;
+        Rect card{x, y, w, h};
+        drawShadowRect(r, card, radius, scaled(state, 14), withAlpha(theme.base[slotShadowSoft], 0.3));
+        fillRoundRect(r, card, radius, theme.base[slotRaised]);
+        strokeRoundRect(r, card, radius, 1, theme.base[slotBorder]);
+        ToastStyle style = toastStyle(it->kind);
+        Color accent = theme.base[style.slot];
+        fillRoundRect(r, {x, y, scaled(state, 4), h}, scaled(state, 2), accent);
+        double icon = scaled(state, 18);
+        drawAppIcon(r, style.icon, {x + scaled(state, 14), y + (h - icon) / 2, icon, icon}, accent);
+        double baseline = y + scaled(state, 10) + ascent(*ui.font, size);
+        for (const std::string& text : lines) {
+            renderText(r, ui.font, text, x + scaled(state, 40), baseline, size, theme.base[slotText]);
+            baseline += line;
+        }
+        addOverlayRect(ui, card);
+        cursor -= scaled(state, 8);
+    }
+    setLayer(r, previousLayer);
+}
+
+}  // namespace qm

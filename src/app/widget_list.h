@@ -1,0 +1,17 @@
+#pragma once
+// For automation (QUENMRK_TEST_WIDGETS): after every drawn frame, the
+// widgets that reached interact and the windows of that frame, each by its
+// id text, rectangle and draw layer, written as JSON so that a test can
+// click a widget by id instead of by coordinates.
+#include <string>
+
+#include "core/json.h"
+#include "ui/context.h"
+
+namespace qm {
+
+Json widgetListJson(const UiContext& ui, int32_t framesOnPage);
+// Atomic, so a reader never sees half a list; failures are dropped.
+void writeWidgetList(const std::string& path, const UiContext& ui, int32_t framesOnPage);
+
+}  // namespace qm
