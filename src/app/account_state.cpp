@@ -44,7 +44,7 @@ void requestSyncAndRedraw(AppState& state)
 
 std::string syncStatusText(const AppState& state)
 {
-    std::string host = kServiceHost;
+    const std::string host(serviceLabel);
     switch (state.syncState) {
     case syncLocalOnly:
         return "The budget is kept on this device only. Sign in to keep it on " + host + " and on your other devices.";

@@ -6,11 +6,9 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "core/service_host.h"
 
 namespace qm {
-
-// The web service's domain as the sync texts name it.
-inline constexpr const char* kServiceHost = "quenmark.app";
 
 bool isSignedIn(const AppState& state);
 // Replaces a request already pending.

@@ -241,7 +241,7 @@ TEST(AccountState, SyncTexts)
         std::string error;
         std::string text;
     };
-    const std::string host = kServiceHost;
+    const std::string host(serviceLabel);
     const Case cases[] = {
         {0, false, "", "The budget is kept on this device only. Sign in to keep it on " + host +
                            " and on your other devices."},
