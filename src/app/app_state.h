@@ -126,6 +126,7 @@ struct HelpViewState;
 struct AccountPageState;
 struct UpdaterState;
 struct FileDialogState;
+struct PictureCache;
 
 struct AppState {
     AppWindowRef window;
@@ -133,6 +134,8 @@ struct AppState {
     RendererRef renderer;
     FontSet fonts;
     TextureRef windowIcon; // null when it could not be made
+    // Downloaded avatars and custom icon pictures; null draws the fallbacks.
+    std::shared_ptr<PictureCache> pictures;
     bool splashActive = false;
     double splashStart = -1.0;
     Settings settings;

@@ -1,5 +1,9 @@
 #include "app/date_field.h"
 
+#include "app/app_text.h"
+#include "app/budget_io.h"
+#include "app/theme_apply.h"
+
 #include "app/popover.h"
 #include "app/styled_buttons.h"
 #include "model/ledger.h"
@@ -39,10 +43,10 @@ std::string_view trimmed(std::string_view s)
 }
 
 // The calendar button: opens the grid on the date's month, or closes it.
-void calendarButton(KitApp& app, std::string_view name, const Date& date, const Rect& rect, bool disabled)
+void calendarButton(AppState& state, std::string_view name, const Date& date, const Rect& rect, bool disabled)
 {
-    UiContext& ui = kitUi(app);
-    if (!iconOnlyButton(app, named("datebtn", name), "today", rect, "Pick a date", false, disabled))
+    UiContext& ui = *state.ui;
+    if (!iconOnlyButton(state, named("datebtn", name), "today", rect, "Pick a date", false, disabled))
         return;
     int64_t popup = widgetId(ui, named("calpop", name));
     if (isPopupOpen(ui, popup)) {
@@ -54,25 +58,26 @@ void calendarButton(KitApp& app, std::string_view name, const Date& date, const 
 }
 
 // Covers the idle box with the friendly form of the date, or a placeholder.
-void drawIdleDate(KitApp& app, const Rect& box, std::string_view text, bool placeholder, bool disabled)
+void drawIdleDate(AppState& state, const Rect& box, std::string_view text, bool placeholder, bool disabled)
 {
-    UiContext& ui = kitUi(app);
+    UiContext& ui = *state.ui;
     const Theme& t = ui.theme;
-    double in = scaled(app, 2);
-    fillRoundRect(*ui.renderer, {box.x + in, box.y + in, box.w - 2 * in, box.h - 2 * in}, scaled(app, 6),
+    double in = scaled(state, 2);
+    fillRoundRect(*ui.renderer, {box.x + in, box.y + in, box.w - 2 * in, box.h - 2 * in}, scaled(state, 6),
         disabled ? t.derived[0] : t.derived[1]);
     Color ink = disabled || placeholder ? t.base[slotTextTertiary] : t.base[slotText];
-    drawText(app, text, {box.x + scaled(app, 8), box.y, box.w - scaled(app, 12), box.h}, scaled(app, 13), ink, 0, 400);
+    drawText(state, text, {box.x + scaled(state, 8), box.y, box.w - scaled(state, 12), box.h}, scaled(state, 13), ink,
+        0, 400);
 }
 
 bool boxIdle(UiContext& ui, int64_t id) { return !textEditState(ui, id)->editing && !isFocused(ui, id); }
 
 }  // namespace
 
-bool dateField(KitApp& app, std::string_view name, Date& date, const Rect& rect, bool disabled)
+bool dateField(AppState& state, std::string_view name, Date& date, const Rect& rect, bool disabled)
 {
-    UiContext& ui = kitUi(app);
-    Rect box{rect.x, rect.y, rect.w - scaled(app, 36), rect.h};
+    UiContext& ui = *state.ui;
+    Rect box{rect.x, rect.y, rect.w - scaled(state, 36), rect.h};
     int64_t textId = widgetId(ui, named("datetext", name));
     // The bound text is the stored date: the edit buffer differs from it
     // exactly when the user typed something, which is what gets committed.
@@ -84,22 +89,22 @@ bool dateField(KitApp& app, std::string_view name, Date& date, const Rect& rect,
             changed = !sameDate(*parsed, date);
             date = *parsed;
         } else {
-            showError(app, std::string(kDateError));
+            showError(state, std::string(kDateError));
         }
     }
-    calendarButton(app, name, date, {box.x + box.w + scaled(app, 4), rect.y, scaled(app, 32), rect.h}, disabled);
-    if (datePickerMonth(app, name, date, rect))
+    calendarButton(state, name, date, {box.x + box.w + scaled(state, 4), rect.y, scaled(state, 32), rect.h}, disabled);
+    if (datePickerMonth(state, name, date, rect))
         changed = true;
     if (boxIdle(ui, textId))
-        drawIdleDate(app, box, shortDate(date), false, disabled);
+        drawIdleDate(state, box, shortDate(date), false, disabled);
     return changed;
 }
 
-bool optionalDateField(KitApp& app, std::string_view name, Date& date, bool& hasDate, const Rect& rect,
+bool optionalDateField(AppState& state, std::string_view name, Date& date, bool& hasDate, const Rect& rect,
     std::string_view placeholder, bool disabled)
 {
-    UiContext& ui = kitUi(app);
-    Rect box{rect.x, rect.y, rect.w - scaled(app, 36) - (hasDate ? scaled(app, 28) : 0), rect.h};
+    UiContext& ui = *state.ui;
+    Rect box{rect.x, rect.y, rect.w - scaled(state, 36) - (hasDate ? scaled(state, 28) : 0), rect.h};
     int64_t textId = widgetId(ui, named("datetext", name));
     std::string text = hasDate ? formatIso(date) : std::string();
     TextEditResult res = textEdit(ui, textId, text, box, kDatePlaceholder, disabled, false, false);
@@ -114,32 +119,33 @@ bool optionalDateField(KitApp& app, std::string_view name, Date& date, bool& has
             date = *parsed;
             hasDate = true;
         } else {
-            showError(app, std::string(kDateError));
+            showError(state, std::string(kDateError));
         }
     }
     if (hasDate
-        && iconOnlyButton(app, named("dateclr", name), "close",
-            {box.x + box.w + scaled(app, 2), rect.y, scaled(app, 26), rect.h}, "Clear the date", false, disabled)) {
+        && iconOnlyButton(state, named("dateclr", name), "close",
+            {box.x + box.w + scaled(state, 2), rect.y, scaled(state, 26), rect.h}, "Clear the date", false, disabled)) {
         hasDate = false;
         changed = true;
     }
-    calendarButton(app, name, date, {rect.x + rect.w - scaled(app, 32), rect.y, scaled(app, 32), rect.h}, disabled);
-    if (datePickerMonth(app, name, date, rect)) {
+    calendarButton(
+        state, name, date, {rect.x + rect.w - scaled(state, 32), rect.y, scaled(state, 32), rect.h}, disabled);
+    if (datePickerMonth(state, name, date, rect)) {
         hasDate = true;
         changed = true;
     }
     if (boxIdle(ui, textId)) {
         if (hasDate)
-            drawIdleDate(app, box, shortDate(date), false, disabled);
+            drawIdleDate(state, box, shortDate(date), false, disabled);
         else
-            drawIdleDate(app, box, placeholder, true, disabled);
+            drawIdleDate(state, box, placeholder, true, disabled);
     }
     return changed;
 }
 
-bool datePickerMonth(KitApp& app, std::string_view name, Date& date, const Rect& anchor)
+bool datePickerMonth(AppState& state, std::string_view name, Date& date, const Rect& anchor)
 {
-    UiContext& ui = kitUi(app);
+    UiContext& ui = *state.ui;
     int64_t popup = widgetId(ui, named("calpop", name));
     if (!isPopupOpen(ui, popup))
         return false;
@@ -150,29 +156,30 @@ bool datePickerMonth(KitApp& app, std::string_view name, Date& date, const Rect&
         st->shownMonth = monthIndex(date);
     int32_t year = st->shownMonth / 12, month = st->shownMonth - 12 * year + 1;
 
-    double c = scaled(app, 32);
-    Rect panel = placePopover(app, anchor, scaled(app, 16) + 7 * c, 7 * c + scaled(app, 50), false, false);
-    int32_t previous = beginPopover(app, panel);
+    double c = scaled(state, 32);
+    Rect panel = placePopover(state, anchor, scaled(state, 16) + 7 * c, 7 * c + scaled(state, 50), false, false);
+    int32_t previous = beginPopover(state, panel);
 
-    Rect header{panel.x + scaled(app, 8), panel.y + scaled(app, 8), panel.w - scaled(app, 16), scaled(app, 28)};
-    double arrow = scaled(app, 28);
+    Rect header{panel.x + scaled(state, 8), panel.y + scaled(state, 8), panel.w - scaled(state, 16), scaled(state, 28)};
+    double arrow = scaled(state, 28);
     Date first = firstOfMonth(year, month);
     if (iconOnlyButton(
-            app, named("cp-prev", name), "chevron_left", {header.x, header.y, arrow, arrow}, "", false, false))
+            state, named("cp-prev", name), "chevron_left", {header.x, header.y, arrow, arrow}, "", false, false))
         st->shownMonth = monthIndex(addMonths(first, -1));
-    if (iconOnlyButton(app, named("cp-next", name), "chevron_right",
+    if (iconOnlyButton(state, named("cp-next", name), "chevron_right",
             {header.x + header.w - arrow, header.y, arrow, arrow}, "", false, false))
         st->shownMonth = monthIndex(addMonths(first, 1));
-    drawText(app, monthName(month) + " " + std::to_string(year), header, scaled(app, 13), t.base[slotText], 0.5, 600);
+    drawText(
+        state, monthName(month) + " " + std::to_string(year), header, scaled(state, 13), t.base[slotText], 0.5, 600);
 
     static constexpr std::array<std::string_view, 7> kHeads = {"S", "M", "T", "W", "T", "F", "S"};
-    double headY = header.y + header.h + scaled(app, 4);
-    double x0 = panel.x + scaled(app, 8);
+    double headY = header.y + header.h + scaled(state, 4);
+    double x0 = panel.x + scaled(state, 8);
     for (size_t k = 0; k < kHeads.size(); ++k)
-        drawText(app, kHeads[k], {x0 + double(k) * c, headY, c, scaled(app, 18)}, scaled(app, 10.5),
+        drawText(state, kHeads[k], {x0 + double(k) * c, headY, c, scaled(state, 18)}, scaled(state, 10.5),
             t.base[slotTextTertiary], 0.5, 600);
 
-    double top = headY + scaled(app, 20);
+    double top = headY + scaled(state, 20);
     MonthGrid grid = monthGrid(year, month);
     std::string cellId = named("cpd", name);
     bool picked = false;
@@ -183,7 +190,7 @@ bool datePickerMonth(KitApp& app, std::string_view name, Date& date, const Rect&
             InteractResult res = interact(ui, widgetIdIndexed(ui, cellId, dayNumber(day)), cell, 1);
             double cx = cell.x + c / 2, cy = cell.y + c / 2, radius = 0.42 * c;
             bool chosen = sameDate(day, date);
-            bool isToday = sameDate(day, app.todayDate);
+            bool isToday = sameDate(day, state.todayDate);
             if (chosen)
                 fillCircle(r, cx, cy, radius, t.base[slotAccent]);
             else if (res.hovered)
@@ -191,7 +198,7 @@ bool datePickerMonth(KitApp& app, std::string_view name, Date& date, const Rect&
             else if (isToday)
                 strokeCircle(r, cx, cy, radius, 1, t.base[slotAccent]);
             Color ink = chosen ? colorWhite : day.month == month ? t.base[slotText] : t.base[slotTextTertiary];
-            drawText(app, std::to_string(day.day), cell, scaled(app, 12), ink, 0.5, isToday ? 600 : 400);
+            drawText(state, std::to_string(day.day), cell, scaled(state, 12), ink, 0.5, isToday ? 600 : 400);
             if (res.clicked) {
                 date = day;
                 closePopup(ui);
@@ -199,7 +206,7 @@ bool datePickerMonth(KitApp& app, std::string_view name, Date& date, const Rect&
             }
         }
     }
-    endPopover(app, previous);
+    endPopover(state, previous);
     return picked;
 }
 

@@ -7,19 +7,19 @@
 #include <string>
 #include <string_view>
 
-#include "app/kit_app.h"
+#include "app/app_state.h"
 
 namespace qm {
 
 // True in the frame the date changed.
-bool dateField(KitApp& app, std::string_view name, Date& date, const Rect& rect, bool disabled);
+bool dateField(AppState& state, std::string_view name, Date& date, const Rect& rect, bool disabled);
 // For a date that may be absent. While hasDate is false, date still holds the
 // caller's last date, which seeds the grid's month. True when the date or
 // its presence changed.
-bool optionalDateField(KitApp& app, std::string_view name, Date& date, bool& hasDate, const Rect& rect,
+bool optionalDateField(AppState& state, std::string_view name, Date& date, bool& hasDate, const Rect& rect,
     std::string_view placeholder, bool disabled);
 // The grid popover of the field called name, while its popup is open; true
 // when a day was picked. The fields call it every frame.
-bool datePickerMonth(KitApp& app, std::string_view name, Date& date, const Rect& anchor);
+bool datePickerMonth(AppState& state, std::string_view name, Date& date, const Rect& anchor);
 
 }  // namespace qm

@@ -4,24 +4,24 @@
 // pills, filled circles and the signed-in user's avatar. They only draw.
 #include <string_view>
 
-#include "app/kit_app.h"
+#include "app/app_state.h"
 
 namespace qm {
 
 // align: 0 left, 0.5 centre, 1 right.
-void sectionCaption(KitApp& app, std::string_view text, const Rect& rect, double align);
+void sectionCaption(AppState& state, std::string_view text, const Rect& rect, double align);
 // A 16 dp caption line from the current layout frame.
-void layoutCaption(KitApp& app, std::string_view text);
+void layoutCaption(AppState& state, std::string_view text);
 // An alpha 0 colour means the text colour.
-void captionValue(KitApp& app, const Rect& rect, std::string_view caption, std::string_view value, Color color);
-void infoCard(KitApp& app, const Rect& rect, std::string_view caption, std::string_view value, Color color,
+void captionValue(AppState& state, const Rect& rect, std::string_view caption, std::string_view value, Color color);
+void infoCard(AppState& state, const Rect& rect, std::string_view caption, std::string_view value, Color color,
     bool highlighted, bool large);
 // "adjusted" and "paid" (exactly) have their own colours. Returns the pill's
 // width in pixels.
-double statusPill(KitApp& app, std::string_view text, std::string_view status, const Rect& rect);
-void fillCircleAt(KitApp& app, double cx, double cy, double radius, Color color);
+double statusPill(AppState& state, std::string_view text, std::string_view status, const Rect& rect);
+void fillCircleAt(AppState& state, double cx, double cy, double radius, Color color);
 // The avatar picture, or the initials on an accent disc; diameter <= 0 means
 // the rectangle's shorter side.
-void drawAvatar(KitApp& app, const Rect& rect, double diameter);
+void drawAvatar(AppState& state, const Rect& rect, double diameter);
 
 }  // namespace qm

@@ -1,5 +1,9 @@
 #include "app/form_layout.h"
 
+#include "app/app_text.h"
+#include "app/theme_apply.h"
+#include "core/ascii.h"
+
 #include "ui/checkbox.h"
 #include "ui/layout.h"
 #include "ui/window.h"
@@ -10,28 +14,28 @@
 
 namespace qm {
 
-void fieldLabel(KitApp& app, std::string_view text)
+void fieldLabel(AppState& state, std::string_view text)
 {
-    UiContext& ui = kitUi(app);
-    Rect r = nextLayoutRect(ui, scaled(app, 18), 0);
+    UiContext& ui = *state.ui;
+    Rect r = nextLayoutRect(ui, scaled(state, 18), 0);
     Color ink = ui.theme.base[slotTextSecondary];
-    if (app.compact)
-        drawText(app, upperAscii(text), r, scaled(app, 11), ink, 0, 600);
+    if (state.compact)
+        drawText(state, asciiUpper(text), r, scaled(state, 11), ink, 0, 600);
     else
-        drawText(app, text, r, scaled(app, 12), ink, 0, 600);
-    currentLayout(ui).cursorY -= scaled(app, 4);
+        drawText(state, text, r, scaled(state, 12), ink, 0, 600);
+    currentLayout(ui).cursorY -= scaled(state, 4);
 }
 
-std::vector<Rect> formColumns(KitApp& app, int32_t count, double height, double gap, bool allowStack)
+std::vector<Rect> formColumns(AppState& state, int32_t count, double height, double gap, bool allowStack)
 {
-    UiContext& ui = kitUi(app);
-    double h = height > 0 ? height : rowHeight(ui) + scaled(app, 22);
-    double g = scaled(app, gap);
+    UiContext& ui = *state.ui;
+    double h = height > 0 ? height : rowHeight(ui) + scaled(state, 22);
+    double g = scaled(state, gap);
     std::vector<Rect> out;
-    if (count > 1 && app.compact && allowStack) {
+    if (count > 1 && state.compact && allowStack) {
         for (int32_t i = 0; i < count; ++i) {
             if (i > 0)
-                addSpace(ui, scaled(app, 6));
+                addSpace(ui, scaled(state, 6));
             out.push_back(nextLayoutRect(ui, h, 0));
         }
         return out;
@@ -45,28 +49,28 @@ std::vector<Rect> formColumns(KitApp& app, int32_t count, double height, double 
     return out;
 }
 
-void beginLayoutInRect(KitApp& app, const Rect& rect) { pushLayout(kitUi(app), rect); }
+void beginLayoutInRect(AppState& state, const Rect& rect) { pushLayout(*state.ui, rect); }
 
-void endLayoutInRect(KitApp& app) { endOverlayLayout(kitUi(app)); }
+void endLayoutInRect(AppState& state) { endOverlayLayout(*state.ui); }
 
-DialogSize dialogSize(KitApp& app, double width, double height)
+DialogSize dialogSize(AppState& state, double width, double height)
 {
-    const UiContext& ui = kitUi(app);
-    if (app.compact)
-        return {ui.viewWidth - scaled(app, 8), std::min(height, ui.viewHeight - scaled(app, 16))};
-    return {scaled(app, width), scaled(app, height)};
+    const UiContext& ui = *state.ui;
+    if (state.compact)
+        return {ui.viewWidth - scaled(state, 8), std::min(height, ui.viewHeight - scaled(state, 16))};
+    return {scaled(state, width), scaled(state, height)};
 }
 
-void footerNote(KitApp& app, std::string_view note, Color color, double leftReserve, double rightReserve)
+void footerNote(AppState& state, std::string_view note, Color color, double leftReserve, double rightReserve)
 {
-    UiContext& ui = kitUi(app);
-    double g = leftReserve > 0 ? scaled(app, 12) : 0;
-    double m = currentLayout(ui).w - (leftReserve + g) - rightReserve - scaled(app, 12);
-    double size = scaled(app, 12.5);
+    UiContext& ui = *state.ui;
+    double g = leftReserve > 0 ? scaled(state, 12) : 0;
+    double m = currentLayout(ui).w - (leftReserve + g) - rightReserve - scaled(state, 12);
+    double size = scaled(state, 12.5);
     std::vector<std::string> lines;
-    if (!note.empty() && m > scaled(app, 40))
+    if (!note.empty() && m > scaled(state, 40))
         lines = wrapText(ui, note, m, size);
-    double t = scaled(app, 16), sp = spacing(ui), control = rowHeight(ui);
+    double t = scaled(state, 16), sp = spacing(ui), control = rowHeight(ui);
     double text = double(lines.size()) * t;
     double H = std::max(2 * sp + text, 2 * sp + control);
     windowFooter(ui, H);
@@ -75,15 +79,15 @@ void footerNote(KitApp& app, std::string_view note, Color color, double leftRese
     double y = y0 + (H - 2 * sp - text) / 2;
     Color ink = color.a > 0 ? color : ui.theme.base[slotTextSecondary];
     for (const std::string& line : lines) {
-        drawText(app, line, {x0 + leftReserve + g, y, m, t}, size, ink, 0, 500);
+        drawText(state, line, {x0 + leftReserve + g, y, m, t}, size, ink, 0, 500);
         y += t;
     }
     footer.cursorY = y0 + (H - 2 * sp - control) / 2;
 }
 
-bool checkField(KitApp& app, std::string_view label, bool& value, bool disabled)
+bool checkField(AppState& state, std::string_view label, bool& value, bool disabled)
 {
-    return checkbox(kitUi(app), label, value, disabled, true);
+    return checkbox(*state.ui, label, value, disabled, true);
 }
 
 }  // namespace qm

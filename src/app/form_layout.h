@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/kit_app.h"
+#include "app/app_state.h"
 
 namespace qm {
 
@@ -17,21 +17,21 @@ struct DialogSize {
 };
 
 // A label line; on the compact layout upper-cased at a smaller size.
-void fieldLabel(KitApp& app, std::string_view text);
+void fieldLabel(AppState& state, std::string_view text);
 // The next form row split into count columns; height <= 0 means a field and
 // its label. gap in dp. On the compact layout, with allowStack, the columns
 // are full-width rows one below the other.
-std::vector<Rect> formColumns(KitApp& app, int32_t count, double height, double gap, bool allowStack);
-void beginLayoutInRect(KitApp& app, const Rect& rect);
-void endLayoutInRect(KitApp& app);
+std::vector<Rect> formColumns(AppState& state, int32_t count, double height, double gap, bool allowStack);
+void beginLayoutInRect(AppState& state, const Rect& rect);
+void endLayoutInRect(AppState& state);
 // Pixels from dp; on the compact layout the window's width and, as given in
 // pixels, a height capped by the window's.
-DialogSize dialogSize(KitApp& app, double width, double height);
+DialogSize dialogSize(AppState& state, double width, double height);
 // Opens the current window's footer with the note wrapped beside reserves
 // (pixels) for the buttons, and centres the caller's button row in it. An
 // alpha 0 colour means textSecondary.
-void footerNote(KitApp& app, std::string_view note, Color color, double leftReserve, double rightReserve);
+void footerNote(AppState& state, std::string_view note, Color color, double leftReserve, double rightReserve);
 // True when the flag was toggled. The label may wrap.
-bool checkField(KitApp& app, std::string_view label, bool& value, bool disabled);
+bool checkField(AppState& state, std::string_view label, bool& value, bool disabled);
 
 }  // namespace qm

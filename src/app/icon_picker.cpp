@@ -1,5 +1,8 @@
 #include "app/icon_picker.h"
 
+#include "app/app_text.h"
+#include "app/theme_apply.h"
+
 #include "app/icon_textures.h"
 #include "app/picture_cache.h"
 #include "app/popover.h"
@@ -25,18 +28,18 @@ std::string named(std::string_view prefix, std::string_view name)
     return s;
 }
 
-const CustomIcon* iconById(const KitApp& app, int64_t id)
+const CustomIcon* iconById(const AppState& state, int64_t id)
 {
-    if (!app.budget)
+    if (!state.store)
         return nullptr;
-    std::optional<size_t> at = findIcon(*app.budget, id);
-    return at ? &app.budget->icons[*at] : nullptr;
+    std::optional<size_t> at = findIcon(*state.store->budget, id);
+    return at ? &state.store->budget->icons[*at] : nullptr;
 }
 
-std::string_view categoryName(const KitApp& app, int64_t categoryId)
+std::string_view categoryName(const AppState& state, int64_t categoryId)
 {
-    if (app.budget)
-        for (const Category& c : app.budget->categories)
+    if (state.store)
+        for (const Category& c : state.store->budget->categories)
             if (c.id == categoryId)
                 return c.name;
     return {};
@@ -53,12 +56,12 @@ std::string builtinIconName(const CustomIcon& icon)
     return "tune";
 }
 
-void drawIconRef(KitApp& app, int64_t iconId, std::string_view fallbackIcon, const Rect& rect, Color tint)
+void drawIconRef(AppState& state, int64_t iconId, std::string_view fallbackIcon, const Rect& rect, Color tint)
 {
-    Renderer& r = *kitUi(app).renderer;
-    const CustomIcon* icon = iconById(app, iconId);
-    if (icon && app.pictures && isCustomIconRef(icon->url)) {
-        PictureTexture pic = customIconTexture(*app.pictures, icon->url);
+    Renderer& r = *state.ui->renderer;
+    const CustomIcon* icon = iconById(state, iconId);
+    if (icon && state.pictures && isCustomIconRef(icon->url)) {
+        PictureTexture pic = customIconTexture(*state.pictures, icon->url);
         if (pic.texture && pic.width > 0 && pic.height > 0) {
             double k = std::min(rect.w / pic.width, rect.h / pic.height);
             double w = pic.width * k, h = pic.height * k;
@@ -70,43 +73,44 @@ void drawIconRef(KitApp& app, int64_t iconId, std::string_view fallbackIcon, con
     drawAppIcon(r, fallbackIcon, rect, tint);
 }
 
-void iconBadge(KitApp& app, int64_t iconId, std::string_view iconName, Color color, const Rect& rect)
+void iconBadge(AppState& state, int64_t iconId, std::string_view iconName, Color color, const Rect& rect)
 {
-    UiContext& ui = kitUi(app);
+    UiContext& ui = *state.ui;
     double d = std::min(rect.w, rect.h);
     Rect square{rect.x + (rect.w - d) / 2, rect.y + (rect.h - d) / 2, d, d};
     fillRoundRect(*ui.renderer, square, 0.32 * d, withOverlayAlpha(ui.theme, color));
     double inner = std::round(0.62 * d);
-    drawIconRef(app, iconId, iconName, {square.x + (d - inner) / 2, square.y + (d - inner) / 2, inner, inner}, color);
+    drawIconRef(state, iconId, iconName, {square.x + (d - inner) / 2, square.y + (d - inner) / 2, inner, inner}, color);
 }
 
-bool iconPicker(KitApp& app, std::string_view name, int64_t& iconId, int64_t categoryId, const Rect& rect)
+bool iconPicker(AppState& state, std::string_view name, int64_t& iconId, int64_t categoryId, const Rect& rect)
 {
-    UiContext& ui = kitUi(app);
+    UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
     Theme t = ui.theme;
     int64_t id = widgetId(ui, named("iconpick", name));
     InteractResult res = interact(ui, id, rect, 1);
     bool open = isPopupOpen(ui, id);
     drawFieldFrame(ui, rect, res.hovered, open, false);
-    Color c = categoryColor(app, categoryName(app, categoryId));
-    double badge = scaled(app, 22);
-    Rect square{rect.x + scaled(app, 6), rect.y + (rect.h - badge) / 2, badge, badge};
+    Color c = categoryColor(state, categoryName(state, categoryId));
+    double badge = scaled(state, 22);
+    Rect square{rect.x + scaled(state, 6), rect.y + (rect.h - badge) / 2, badge, badge};
     std::string label;
-    if (const CustomIcon* icon = iconById(app, iconId)) {
-        iconBadge(app, icon->id, builtinIconName(*icon), c, square);
+    if (const CustomIcon* icon = iconById(state, iconId)) {
+        iconBadge(state, icon->id, builtinIconName(*icon), c, square);
         label = icon->name;
     } else {
-        fillRoundRect(r, square, scaled(app, 7), t.base[slotBackgroundDeep]);
-        drawNoneSign(r, inset(square, scaled(app, 4)), t.base[slotTextTertiary]);
+        fillRoundRect(r, square, scaled(state, 7), t.base[slotBackgroundDeep]);
+        drawNoneSign(r, inset(square, scaled(state, 4)), t.base[slotTextTertiary]);
         label = "Category default";
     }
-    double x = square.x + square.w + scaled(app, 8), size = scaled(app, 13);
-    double room = rect.x + rect.w - scaled(app, 28) - x;
-    drawText(app, elideText(app, label, room, size, 400), {x, rect.y, room, rect.h}, size, t.base[slotText], 0, 400);
-    double chevron = scaled(app, 16);
+    double x = square.x + square.w + scaled(state, 8), size = scaled(state, 13);
+    double room = rect.x + rect.w - scaled(state, 28) - x;
+    drawText(
+        state, elideText(state, label, room, size, 400), {x, rect.y, room, rect.h}, size, t.base[slotText], 0, 400);
+    double chevron = scaled(state, 16);
     drawAppIcon(r, "chevron_down",
-        {rect.x + rect.w - scaled(app, 8) - chevron, rect.y + (rect.h - chevron) / 2, chevron, chevron},
+        {rect.x + rect.w - scaled(state, 8) - chevron, rect.y + (rect.h - chevron) / 2, chevron, chevron},
         t.base[slotTextTertiary]);
     if (res.clicked) {
         if (open)
@@ -118,24 +122,24 @@ bool iconPicker(KitApp& app, std::string_view name, int64_t& iconId, int64_t cat
         return false;
 
     static const std::vector<CustomIcon> kNoIcons;
-    const std::vector<CustomIcon>& icons = app.budget ? app.budget->icons : kNoIcons;
-    double s = scaled(app, 44), pad = scaled(app, 8);
+    const std::vector<CustomIcon>& icons = state.store ? state.store->budget->icons : kNoIcons;
+    double s = scaled(state, 44), pad = scaled(state, 8);
     size_t n = icons.size();
-    Rect panel = placePopover(app, rect, 6 * s + 2 * pad, double((n + 6) / 6) * s + 2 * pad, false, false);
-    int32_t previous = beginPopover(app, panel);
+    Rect panel = placePopover(state, rect, 6 * s + 2 * pad, double((n + 6) / 6) * s + 2 * pad, false, false);
+    int32_t previous = beginPopover(state, panel);
     auto cellAt = [&](size_t k) {
         return Rect{panel.x + pad + double(k % 6) * s, panel.y + pad + double(k / 6) * s, s, s};
     };
     bool changed = false;
-    double radius = scaled(app, 8);
+    double radius = scaled(state, 8);
 
     Rect none = cellAt(0);
     InteractResult noneRes = interact(ui, widgetId(ui, named("ic", name) + "none"), none, 1);
     if (iconId == 0)
-        fillRoundRect(r, inset(none, scaled(app, 3)), radius, t.base[slotAccentBackground]);
+        fillRoundRect(r, inset(none, scaled(state, 3)), radius, t.base[slotAccentBackground]);
     else if (noneRes.hovered)
-        fillRoundRect(r, inset(none, scaled(app, 3)), radius, t.base[slotHover]);
-    drawNoneSign(r, inset(none, scaled(app, 13)), t.base[slotTextTertiary]);
+        fillRoundRect(r, inset(none, scaled(state, 3)), radius, t.base[slotHover]);
+    drawNoneSign(r, inset(none, scaled(state, 13)), t.base[slotTextTertiary]);
     if (noneRes.hovered)
         setTooltip(ui, "No icon (category default)");
     if (noneRes.clicked) {
@@ -150,10 +154,10 @@ bool iconPicker(KitApp& app, std::string_view name, int64_t& iconId, int64_t cat
         Rect cell = cellAt(k);
         InteractResult cellRes = interact(ui, widgetIdIndexed(ui, cellPrefix, int64_t(k)), cell, 1);
         if (icon.id == iconId)
-            fillRoundRect(r, inset(cell, scaled(app, 3)), radius, t.base[slotAccentBackground]);
+            fillRoundRect(r, inset(cell, scaled(state, 3)), radius, t.base[slotAccentBackground]);
         else if (cellRes.hovered)
-            fillRoundRect(r, inset(cell, scaled(app, 3)), radius, t.base[slotHover]);
-        drawIconRef(app, icon.id, builtinIconName(icon), inset(cell, scaled(app, 12)), c);
+            fillRoundRect(r, inset(cell, scaled(state, 3)), radius, t.base[slotHover]);
+        drawIconRef(state, icon.id, builtinIconName(icon), inset(cell, scaled(state, 12)), c);
         if (cellRes.hovered)
             setTooltip(ui, icon.name);
         if (cellRes.clicked) {
@@ -162,7 +166,7 @@ bool iconPicker(KitApp& app, std::string_view name, int64_t& iconId, int64_t cat
             closePopup(ui);
         }
     }
-    endPopover(app, previous);
+    endPopover(state, previous);
     return changed;
 }
 

@@ -6,19 +6,19 @@
 #include <string>
 #include <string_view>
 
-#include "app/kit_app.h"
+#include "app/app_state.h"
 
 namespace qm {
 
 // True when the icon id changed; 0 means no icon (the category's default).
 // The category (by id) gives the tint.
-bool iconPicker(KitApp& app, std::string_view name, int64_t& iconId, int64_t categoryId, const Rect& rect);
+bool iconPicker(AppState& state, std::string_view name, int64_t& iconId, int64_t categoryId, const Rect& rect);
 // The budget icon's picture when it is a custom one and has arrived; the
 // named built-in icon otherwise.
-void drawIconRef(KitApp& app, int64_t iconId, std::string_view fallbackIcon, const Rect& rect, Color tint);
+void drawIconRef(AppState& state, int64_t iconId, std::string_view fallbackIcon, const Rect& rect, Color tint);
 // A square of the rectangle's shorter side tinted with the colour at the
 // theme's overlay alpha, the icon on it in the full colour.
-void iconBadge(KitApp& app, int64_t iconId, std::string_view iconName, Color color, const Rect& rect);
+void iconBadge(AppState& state, int64_t iconId, std::string_view iconName, Color color, const Rect& rect);
 // The built-in name a budget icon is drawn with while (or instead of) its
 // picture: the text after "builtin:", else "tune".
 std::string builtinIconName(const CustomIcon& icon);

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "app/app_text.h"
-#include "app/kit_bridge.h"
 #include "app/styled_buttons.h"
 #include "app/theme_apply.h"
 #include "ui/label.h"
@@ -29,7 +28,6 @@ void drawMessageBoxes(AppState& state)
 {
     UiContext& ui = *state.ui;
     state.pendingConfirmedAction.clear();
-    KitApp kit = kitApp(state);
 
     if (state.messageWindow && state.messageWindow->open) {
         Rect size = boxSize(state, 440, 190);
@@ -39,7 +37,7 @@ void drawMessageBoxes(AppState& state)
             windowFooter(ui, 0);
             beginRow(ui, rowHeight(ui), {-1, scaled(state, 100)});
             textBlock(ui, "", 0, 0, 0, 0);
-            if (flowButton(kit, "qmmsg-ok", "OK", "primary", "", 0, false))
+            if (flowButton(state, "qmmsg-ok", "OK", "primary", "", 0, false))
                 state.messageWindow->open = false;
             endRow(ui);
             endWindow(ui);
@@ -59,9 +57,9 @@ void drawMessageBoxes(AppState& state)
                                       scaled(state, 100));
             beginRow(ui, rowHeight(ui), {-1, cancel, confirm});
             textBlock(ui, "", 0, 0, 0, 0);
-            if (flowButton(kit, "qmconfirm-no", state.cancelLabel, "secondary", "", 0, false))
+            if (flowButton(state, "qmconfirm-no", state.cancelLabel, "secondary", "", 0, false))
                 state.confirmWindow->open = false;
-            if (flowButton(kit, "qmconfirm-yes", state.confirmLabel, state.confirmDanger ? "danger" : "primary", "",
+            if (flowButton(state, "qmconfirm-yes", state.confirmLabel, state.confirmDanger ? "danger" : "primary", "",
                            0, false)) {
                 state.confirmWindow->open = false;
                 state.pendingConfirmedAction = state.confirmAction;

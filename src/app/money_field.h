@@ -4,12 +4,12 @@
 #include <string>
 #include <string_view>
 
-#include "app/kit_app.h"
+#include "app/app_state.h"
 #include "ui/text_edit.h"
 
 namespace qm {
 
-TextEditResult amountField(
-    KitApp& app, std::string_view id, std::string& text, const Rect& rect, std::string_view placeholder, bool disabled);
+TextEditResult amountField(AppState& state, std::string_view id, std::string& text, const Rect& rect,
+    std::string_view placeholder, bool disabled);
 
 }  // namespace qm

@@ -7,25 +7,25 @@
 #include <functional>
 #include <string_view>
 
-#include "app/kit_app.h"
+#include "app/app_state.h"
 
 namespace qm {
 
 // Where a width x height panel goes beside the anchor: below it unless asked
 // or forced above, kept 6 dp inside the view, cut to the view's height less
 // 12 dp, every side rounded to whole pixels. The width is never reduced.
-Rect placePopover(KitApp& app, const Rect& anchor, double width, double height, bool alignRight, bool above);
+Rect placePopover(AppState& state, const Rect& anchor, double width, double height, bool alignRight, bool above);
 // Returns the draw layer to hand back to endPopover in the same frame.
-int32_t beginPopover(KitApp& app, const Rect& rect);
-void endPopover(KitApp& app, int32_t previousLayer);
+int32_t beginPopover(AppState& state, const Rect& rect);
+void endPopover(AppState& state, int32_t previousLayer);
 
 // Draws into the box at an entry's left (x, y, width, height).
 using LeadingDrawing = std::function<void(const Rect& box)>;
 
 // One entry of a popover menu; true when clicked. Closing the popup is the
 // caller's business.
-bool menuItem(KitApp& app, std::string_view id, std::string_view label, const Rect& rect, bool selected,
+bool menuItem(AppState& state, std::string_view id, std::string_view label, const Rect& rect, bool selected,
     std::string_view detail = {}, const LeadingDrawing& leading = {}, bool danger = false);
-void drawDivider(KitApp& app, double x0, double x1, double y, Color color);
+void drawDivider(AppState& state, double x0, double x1, double y, Color color);
 
 }  // namespace qm

@@ -1,5 +1,8 @@
 #include "app/select_field.h"
 
+#include "app/app_text.h"
+#include "app/theme_apply.h"
+
 #include "app/icon_picker.h"
 #include "app/icon_textures.h"
 #include "app/popover.h"
@@ -26,11 +29,11 @@ std::string named(std::string_view prefix, std::string_view name)
 
 }  // namespace
 
-SelectResult selectField(KitApp& app, std::string_view name, std::string_view currentLabel,
+SelectResult selectField(AppState& state, std::string_view name, std::string_view currentLabel,
     const std::vector<SelectOption>& options, int32_t selected, const Rect& rect, std::string_view noneLabel,
     std::string_view actionLabel, Color dot, bool disabled)
 {
-    UiContext& ui = kitUi(app);
+    UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
     Theme t = ui.theme;
     SelectResult result{false, selected, false};
@@ -40,17 +43,17 @@ SelectResult selectField(KitApp& app, std::string_view name, std::string_view cu
         res = interact(ui, id, rect, 1);
     bool open = isPopupOpen(ui, id);
     drawFieldFrame(ui, rect, res.hovered, open, disabled);
-    double x = rect.x + scaled(app, 10), cy = rect.y + rect.h / 2;
+    double x = rect.x + scaled(state, 10), cy = rect.y + rect.h / 2;
     if (dot.a > 0) {
-        fillCircle(r, x + scaled(app, 5), cy, scaled(app, 5), dot);
-        x += scaled(app, 16);
+        fillCircle(r, x + scaled(state, 5), cy, scaled(state, 5), dot);
+        x += scaled(state, 16);
     }
-    double size = scaled(app, 13);
-    double room = rect.x + rect.w - x - scaled(app, 28);
-    drawText(app, elideText(app, currentLabel, room, size, 400), {x, rect.y, room, rect.h}, size,
+    double size = scaled(state, 13);
+    double room = rect.x + rect.w - x - scaled(state, 28);
+    drawText(state, elideText(state, currentLabel, room, size, 400), {x, rect.y, room, rect.h}, size,
         disabled ? t.base[slotTextTertiary] : t.base[slotText], 0, 400);
-    double chevron = scaled(app, 16);
-    drawAppIcon(r, "chevron_down", {rect.x + rect.w - scaled(app, 8) - chevron, cy - chevron / 2, chevron, chevron},
+    double chevron = scaled(state, 16);
+    drawAppIcon(r, "chevron_down", {rect.x + rect.w - scaled(state, 8) - chevron, cy - chevron / 2, chevron, chevron},
         t.base[slotTextTertiary]);
     if (res.clicked && !disabled) {
         if (open)
@@ -61,20 +64,20 @@ SelectResult selectField(KitApp& app, std::string_view name, std::string_view cu
     if (disabled || !isPopupOpen(ui, id))
         return result;
 
-    double e = scaled(app, 34), foot = actionLabel.empty() ? 0 : scaled(app, 38), pad = scaled(app, 8);
+    double e = scaled(state, 34), foot = actionLabel.empty() ? 0 : scaled(state, 38), pad = scaled(state, 8);
     bool hasNone = !noneLabel.empty();
     size_t n = options.size() + (hasNone ? 1 : 0);
-    double height = double(std::min<size_t>(n, 8)) * e + scaled(app, 16) + foot;
-    Rect panel = placePopover(app, rect, std::max(scaled(app, 240), rect.w), height, false, false);
-    int32_t previous = beginPopover(app, panel);
+    double height = double(std::min<size_t>(n, 8)) * e + scaled(state, 16) + foot;
+    Rect panel = placePopover(state, rect, std::max(scaled(state, 240), rect.w), height, false, false);
+    int32_t previous = beginPopover(state, panel);
 
     std::string area = named("pick", name);
     beginScrollArea(
         ui, area, {panel.x + pad, panel.y + pad, panel.w - 2 * pad, panel.h - 2 * pad - foot}, colorTransparent, false);
     const LayoutFrame& content = currentLayout(ui);
-    double y = content.cursorY, w = content.w - scaled(app, 4);
+    double y = content.cursorY, w = content.w - scaled(state, 4);
     if (hasNone) {
-        if (menuItem(app, named("pn", name), noneLabel, {content.x, y, w, e}, selected < 0)) {
+        if (menuItem(state, named("pn", name), noneLabel, {content.x, y, w, e}, selected < 0)) {
             result = {true, -1, false};
             closePopup(ui);
         }
@@ -85,16 +88,16 @@ SelectResult selectField(KitApp& app, std::string_view name, std::string_view cu
         const SelectOption& o = options[i];
         LeadingDrawing leading;
         if (!o.icon.empty()) {
-            leading = [&app, &o](const Rect& box) {
-                double side = scaled(app, 22);
-                iconBadge(app, o.iconId, o.icon, o.color, {box.x, box.y + (box.h - side) / 2, side, side});
+            leading = [&state, &o](const Rect& box) {
+                double side = scaled(state, 22);
+                iconBadge(state, o.iconId, o.icon, o.color, {box.x, box.y + (box.h - side) / 2, side, side});
             };
         } else if (o.color.a > 0) {
-            leading = [&app, &o](const Rect& box) {
-                fillCircle(*kitUi(app).renderer, box.x + scaled(app, 6), box.y + box.h / 2, scaled(app, 5), o.color);
+            leading = [&state, &o](const Rect& box) {
+                fillCircle(*state.ui->renderer, box.x + scaled(state, 6), box.y + box.h / 2, scaled(state, 5), o.color);
             };
         }
-        if (menuItem(app, entryPrefix + std::to_string(i), o.label, {content.x, y, w, e}, int32_t(i) == selected,
+        if (menuItem(state, entryPrefix + std::to_string(i), o.label, {content.x, y, w, e}, int32_t(i) == selected,
                 o.detail, leading)) {
             result = {true, int32_t(i), false};
             closePopup(ui);
@@ -107,20 +110,20 @@ SelectResult selectField(KitApp& app, std::string_view name, std::string_view cu
     std::shared_ptr<ScrollState> scroll = scrollState(ui, widgetId(ui, "scroll" + area));
     double overflow = scroll->contentHeight - scroll->rect.h;
     if (overflow > 0) {
-        double d = wheelScroll(ui, id, scroll->rect, scaled(app, 40), t.metrics[11] * ui.scale);
+        double d = wheelScroll(ui, id, scroll->rect, scaled(state, 40), t.metrics[11] * ui.scale);
         scroll->offset = std::clamp(scroll->offset - d, 0.0, overflow);
     }
 
     if (!actionLabel.empty()) {
         double bottom = panel.y + panel.h;
-        drawDivider(app, panel.x + pad, panel.x + panel.w - pad, bottom - foot, t.base[slotShadeStrong]);
-        if (button(app, named("pm", name), actionLabel,
-                {panel.x + pad, bottom - scaled(app, 34), panel.w - 2 * pad, scaled(app, 28)}, "link", "", false)) {
+        drawDivider(state, panel.x + pad, panel.x + panel.w - pad, bottom - foot, t.base[slotShadeStrong]);
+        if (button(state, named("pm", name), actionLabel,
+                {panel.x + pad, bottom - scaled(state, 34), panel.w - 2 * pad, scaled(state, 28)}, "link", "", false)) {
             result = {true, selected, true};
             closePopup(ui);
         }
     }
-    endPopover(app, previous);
+    endPopover(state, previous);
     return result;
 }
 

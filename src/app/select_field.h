@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/kit_app.h"
+#include "app/app_state.h"
 
 namespace qm {
 
@@ -30,7 +30,7 @@ struct SelectResult {
 
 // An empty noneLabel gives no none entry, an empty actionLabel no action
 // link; the dot is drawn in the closed field when its alpha is above 0.
-SelectResult selectField(KitApp& app, std::string_view name, std::string_view currentLabel,
+SelectResult selectField(AppState& state, std::string_view name, std::string_view currentLabel,
     const std::vector<SelectOption>& options, int32_t selected, const Rect& rect, std::string_view noneLabel,
     std::string_view actionLabel, Color dot, bool disabled);
 

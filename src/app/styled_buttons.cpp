@@ -1,5 +1,8 @@
 #include "app/styled_buttons.h"
 
+#include "app/app_text.h"
+#include "app/theme_apply.h"
+
 #include "app/icon_textures.h"
 #include "platform/cursor.h"
 #include "platform/render/primitives.h"
@@ -46,10 +49,10 @@ StyleColors styleColors(const Theme& t, std::string_view style, bool active, boo
 
 }  // namespace
 
-bool button(KitApp& app, std::string_view id, std::string_view label, const Rect& rect, std::string_view style,
+bool button(AppState& state, std::string_view id, std::string_view label, const Rect& rect, std::string_view style,
     std::string_view icon, bool disabled, double fontSize)
 {
-    UiContext& ui = kitUi(app);
+    UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
     Theme t = ui.theme;
     int64_t wid = widgetId(ui, id);
@@ -58,49 +61,50 @@ bool button(KitApp& app, std::string_view id, std::string_view label, const Rect
         res = interact(ui, wid, rect, 1);
     bool active = res.hovered || res.held;
     StyleColors c = styleColors(t, style, active, disabled);
-    double radius = scaled(app, 9);
+    double radius = scaled(state, 9);
     if (c.fill.a > 0)
         fillRoundRect(r, rect, radius, c.fill);
     if (c.border.a > 0)
         strokeRoundRect(r, rect, radius, 1, c.border);
 
-    double size = fontSize > 0 ? fontSize : scaled(app, 13);
-    double iconSize = scaled(app, 15), gap = scaled(app, 6);
-    double labelWidth = measureText(app, label, size, 600);
+    double size = fontSize > 0 ? fontSize : scaled(state, 13);
+    double iconSize = scaled(state, 15), gap = scaled(state, 6);
+    double labelWidth = measureText(state, label, size, 600);
     double content = labelWidth + (icon.empty() ? 0 : gap + iconSize);
-    double x = rect.x + std::max(scaled(app, 6), (rect.w - content) / 2);
+    double x = rect.x + std::max(scaled(state, 6), (rect.w - content) / 2);
     if (!icon.empty()) {
         drawAppIcon(r, icon, {x, rect.y + (rect.h - iconSize) / 2, iconSize, iconSize}, c.text);
         x += iconSize + gap;
     }
     if (style == "link" && res.hovered)
-        fillRect(r, {x, rect.y + rect.h - scaled(app, 7), labelWidth, 1}, c.text);
-    double room = rect.x + rect.w - x - scaled(app, 6);
-    drawText(app, elideText(app, label, room, size, 600), {x, rect.y, room, rect.h}, size, c.text, 0, 600);
+        fillRect(r, {x, rect.y + rect.h - scaled(state, 7), labelWidth, 1}, c.text);
+    double room = rect.x + rect.w - x - scaled(state, 6);
+    drawText(state, elideText(state, label, room, size, 600), {x, rect.y, room, rect.h}, size, c.text, 0, 600);
     if (res.hovered)
         ui.cursorShape = curHand;
     return res.clicked && !disabled;
 }
 
-bool flowButton(KitApp& app, std::string_view id, std::string_view label, std::string_view style, std::string_view icon,
-    double width, bool disabled)
+bool flowButton(AppState& state, std::string_view id, std::string_view label, std::string_view style,
+    std::string_view icon, double width, bool disabled)
 {
-    UiContext& ui = kitUi(app);
+    UiContext& ui = *state.ui;
     double w = width;
     if (w <= 0) {
         if (currentLayout(ui).kind == 0)
-            w = measureText(app, label, scaled(app, 13), 600) + scaled(app, 28) + (icon.empty() ? 0 : scaled(app, 22));
+            w = measureText(state, label, scaled(state, 13), 600) + scaled(state, 28)
+                + (icon.empty() ? 0 : scaled(state, 22));
         else
             w = 0;
     }
-    Rect rect = nextLayoutRect(ui, scaled(app, 34), w);
-    return button(app, id, label, rect, style, icon, disabled, 0);
+    Rect rect = nextLayoutRect(ui, scaled(state, 34), w);
+    return button(state, id, label, rect, style, icon, disabled, 0);
 }
 
-bool iconOnlyButton(KitApp& app, std::string_view id, std::string_view icon, const Rect& rect,
+bool iconOnlyButton(AppState& state, std::string_view id, std::string_view icon, const Rect& rect,
     std::string_view tooltipText, bool accent, bool disabled, Color tint)
 {
-    UiContext& ui = kitUi(app);
+    UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
     Theme t = ui.theme;
     int64_t wid = widgetId(ui, id);
@@ -112,7 +116,7 @@ bool iconOnlyButton(KitApp& app, std::string_view id, std::string_view icon, con
         res = interact(ui, wid, rect, 1);
     }
     bool active = res.hovered || res.held;
-    double radius = scaled(app, 8);
+    double radius = scaled(state, 8);
     Color ink;
     if (accent) {
         fillRoundRect(r, rect, radius, active ? t.base[slotAccentHover] : t.base[slotAccent]);
@@ -130,15 +134,15 @@ bool iconOnlyButton(KitApp& app, std::string_view id, std::string_view icon, con
 }
 
 bool segmentedControl(
-    KitApp& app, std::string_view id, int32_t& selected, const std::vector<std::string>& labels, const Rect& rect)
+    AppState& state, std::string_view id, int32_t& selected, const std::vector<std::string>& labels, const Rect& rect)
 {
-    UiContext& ui = kitUi(app);
+    UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
     Theme t = ui.theme;
-    fillRoundRect(r, rect, scaled(app, 9), t.base[slotBackgroundDeep]);
+    fillRoundRect(r, rect, scaled(state, 9), t.base[slotBackgroundDeep]);
     if (labels.empty())
         return false;
-    double b = scaled(app, 3), radius = scaled(app, 7);
+    double b = scaled(state, 3), radius = scaled(state, 7);
     double segW = (rect.w - 2 * b) / double(labels.size());
     bool changed = false;
     int32_t shown = selected;  // every segment of this frame draws the selection it started with
@@ -147,13 +151,13 @@ bool segmentedControl(
         InteractResult res = interact(ui, widgetIdIndexed(ui, id, int64_t(i)), seg, 1);
         bool isSelected = int32_t(i) == shown;
         if (isSelected) {
-            drawShadowRect(r, seg, radius, scaled(app, 4), withAlpha(t.base[slotShadowSoft], 0.12));
+            drawShadowRect(r, seg, radius, scaled(state, 4), withAlpha(t.base[slotShadowSoft], 0.12));
             fillRoundRect(r, seg, radius, t.base[slotSurface]);
         } else if (res.hovered) {
             fillRoundRect(r, seg, radius, t.base[slotHover]);
         }
-        drawText(app, labels[i], seg, scaled(app, 12.5), isSelected ? t.base[slotText] : t.base[slotTextSecondary], 0.5,
-            600);
+        drawText(state, labels[i], seg, scaled(state, 12.5), isSelected ? t.base[slotText] : t.base[slotTextSecondary],
+            0.5, 600);
         if (res.clicked && !isSelected) {
             selected = int32_t(i);
             changed = true;

@@ -9,23 +9,23 @@
 #include <string_view>
 #include <vector>
 
-#include "app/kit_app.h"
+#include "app/app_state.h"
 
 namespace qm {
 
 // fontSize in pixels; 0 or less means 13 dp. True when clicked and enabled.
-bool button(KitApp& app, std::string_view id, std::string_view label, const Rect& rect, std::string_view style,
+bool button(AppState& state, std::string_view id, std::string_view label, const Rect& rect, std::string_view style,
     std::string_view icon, bool disabled, double fontSize = 0);
 // 34 dp high from the layout. width > 0 is used as is; otherwise a column
 // sizes the button to its label and a row decides.
-bool flowButton(KitApp& app, std::string_view id, std::string_view label, std::string_view style, std::string_view icon,
-    double width, bool disabled);
+bool flowButton(AppState& state, std::string_view id, std::string_view label, std::string_view style,
+    std::string_view icon, double width, bool disabled);
 // tint is used for the plain look's icon when its alpha is above 0.
-bool iconOnlyButton(KitApp& app, std::string_view id, std::string_view icon, const Rect& rect,
+bool iconOnlyButton(AppState& state, std::string_view id, std::string_view icon, const Rect& rect,
     std::string_view tooltipText, bool accent, bool disabled, Color tint = colorTransparent);
 // True when a segment other than the selected one was clicked; selected
 // then names it.
 bool segmentedControl(
-    KitApp& app, std::string_view id, int32_t& selected, const std::vector<std::string>& labels, const Rect& rect);
+    AppState& state, std::string_view id, int32_t& selected, const std::vector<std::string>& labels, const Rect& rect);
 
 }  // namespace qm

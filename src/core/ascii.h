@@ -32,4 +32,13 @@ inline std::string asciiLower(std::string_view s)
     return out;
 }
 
+inline std::string asciiUpper(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    return out;
+}
+
 }  // namespace qm

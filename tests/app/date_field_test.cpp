@@ -28,8 +28,8 @@ struct DateRig {
     void frame()
     {
         k.frame([&] {
-            bool r = optional ? optionalDateField(k.app, "d", value, has, kField, "No end", false)
-                              : dateField(k.app, "d", value, kField, false);
+            bool r = optional ? optionalDateField(k.state, "d", value, has, kField, "No end", false)
+                              : dateField(k.state, "d", value, kField, false);
             results.push_back(r);
         });
     }
@@ -78,7 +78,7 @@ TEST(DateField, TypedDates)
         if (!c.changed) {
             EXPECT_EQ(rig.results, (std::vector<bool>{false, false}));
         }
-        EXPECT_EQ(rig.k.errors,
+        EXPECT_EQ(rig.k.errors(),
             c.error ? std::vector<std::string>{"Dates are written as YYYY-MM-DD"} : std::vector<std::string>{});
     }
 }
@@ -94,7 +94,7 @@ TEST(DateField, EnterOnUnchangedTextReturnsFalse)
     rig.frame();
     EXPECT_EQ(rig.results, std::vector<bool>{false});
     EXPECT_TRUE(sameDate(rig.value, date(2024, 12, 25)));
-    EXPECT_TRUE(rig.k.errors.empty());
+    EXPECT_TRUE(rig.k.errors().empty());
 }
 
 TEST(OptionalDateField, ClearingTheTextThenAgain)
@@ -113,7 +113,7 @@ TEST(OptionalDateField, ClearingTheTextThenAgain)
     EXPECT_TRUE(rig.has);
     EXPECT_TRUE(sameDate(rig.value, date(2026, 1, 31)));
     EXPECT_TRUE(rig.changedOnce());
-    EXPECT_TRUE(rig.k.errors.empty());
+    EXPECT_TRUE(rig.k.errors().empty());
 }
 
 TEST(OptionalDateField, ClearButtonMakesTheDateAbsent)

@@ -1,7 +1,12 @@
 // Captions, pills, cards, circles and the avatar, by their drawn shapes.
 #include "app/display_elements.h"
 
+#include "app/app_text.h"
+
+#include "app/account_state.h"
+
 #include "codecs/image/png.h"
+#include "core/ascii.h"
 #include "ui/layout.h"
 #include "ui/theme.h"
 
@@ -34,8 +39,8 @@ TEST(StatusPill, ColoursByExactStatusWord)
             const Theme& t = k.h.ctx->theme;
             Rect rect{20, 20, 200, 30};
             double w = 0;
-            k.frame([&] { w = statusPill(k.app, "PAID", c.status, rect); });
-            EXPECT_NEAR(w, measureText(k.app, "PAID", 9.5, 700) + 14, 1e-9);
+            k.frame([&] { w = statusPill(k.state, "PAID", c.status, rect); });
+            EXPECT_NEAR(w, measureText(k.state, "PAID", 9.5, 700) + 14, 1e-9);
             std::vector<Color> fills = testing::fillsOn(k.h.shapes(), {20, 27, w, 16});
             ASSERT_EQ(fills.size(), 1u);
             EXPECT_TRUE(testing::sameColor(fills[0], t.base[size_t(c.fill)]));
@@ -54,13 +59,13 @@ TEST(SectionCaption, UpperCasesAsciiOnly)
         const char* out;
     } cases[] = {{"Balance today", "BALANCE TODAY"}, {"caf\xC3\xA9 & co 2", "CAF\xC3\xA9 & CO 2"}, {"", ""}};
     for (const Case& c : cases)
-        EXPECT_EQ(upperAscii(c.in), c.out);
+        EXPECT_EQ(asciiUpper(c.in), c.out);
     KitHarness k;
     k.h.recordWidgets();
     double after = 0;
     k.frame([&] {
         pushLayout(*k.h.ctx, {10, 10, 300, 300});
-        layoutCaption(k.app, "Balance today");
+        layoutCaption(k.state, "Balance today");
         after = layoutCursor(*k.h.ctx);
         popLayout(*k.h.ctx);
     });
@@ -71,7 +76,7 @@ TEST(SectionCaption, UpperCasesAsciiOnly)
         EXPECT_TRUE(testing::sameColor(g.color, k.h.ctx->theme.base[slotTextTertiary]));
     EXPECT_EQ(testing::glyphTextureIn(*k.h.renderer, {10, 10, 300, 16}), testing::kitFonts().sans600->texture->name);
     // Right-aligned: the last glyph ends at the right edge.
-    k.frame([&] { sectionCaption(k.app, "Total", {10, 10, 300, 16}, 1); });
+    k.frame([&] { sectionCaption(k.state, "Total", {10, 10, 300, 16}, 1); });
     glyphs = testing::glyphsIn(k.h.shapes(), {10, 10, 300, 16});
     ASSERT_EQ(glyphs.size(), 5u);
     EXPECT_NEAR(glyphs.back().bounds.x + glyphs.back().bounds.w, 310, 2.5);
@@ -84,7 +89,7 @@ TEST(InfoCard, HighlightedAndPlain)
         KitHarness k;
         const Theme& t = k.h.ctx->theme;
         Rect rect{30, 30, 220, 80};
-        k.frame([&] { infoCard(k.app, rect, "Income", "$1,200.00", colorTransparent, highlighted, true); });
+        k.frame([&] { infoCard(k.state, rect, "Income", "$1,200.00", colorTransparent, highlighted, true); });
         std::vector<Shape> shapes = k.h.shapes();
         std::vector<Color> fills = testing::fillsOn(shapes, rect);
         if (highlighted) {
@@ -136,12 +141,12 @@ TEST(Avatar, InitialsOnAnAccentDisc)
         KitHarness k;
         k.budget.user.first_name = c.first;
         k.budget.user.last_name = c.last;
-        k.app.sessionEmail = c.email;
-        EXPECT_EQ(userInitials(k.app), c.initials);
+        k.state.session.email = c.email;
+        EXPECT_EQ(userInitials(k.state), c.initials);
     }
     KitHarness k;
     Rect rect{100, 100, 40, 30};
-    k.frame([&] { drawAvatar(k.app, rect, 0); });
+    k.frame([&] { drawAvatar(k.state, rect, 0); });
     std::vector<Shape> shapes = k.h.shapes();
     std::vector<Shape> d = discs(shapes);
     ASSERT_EQ(d.size(), 1u);
@@ -158,14 +163,15 @@ TEST(Avatar, PictureWhenTheCacheHasIt)
 {
     KitHarness k;
     k.pictures.configDir = ::testing::TempDir() + "kit_avatar_" + std::to_string(::getpid());
-    k.app.avatarKey = "g:abc";
+    k.state.session.token = "t";
+    k.budget.user.gravatar_hash = "abc";
     Rect rect{10, 10, 60, 40};
-    k.frame([&] { drawAvatar(k.app, rect, 32); });
+    k.frame([&] { drawAvatar(k.state, rect, 32); });
     EXPECT_EQ(discs(k.h.shapes()).size(), 1u);  // initials until it arrives
     Image img{8, 8, 4, std::vector<uint8_t>(8 * 8 * 4, 255)};
     std::vector<uint8_t> png = encodePng(img, false);
     storeAvatar(k.pictures, "g:abc", true, std::string(png.begin(), png.end()));
-    k.frame([&] { drawAvatar(k.app, rect, 32); });
+    k.frame([&] { drawAvatar(k.state, rect, 32); });
     std::vector<Shape> shapes = k.h.shapes();
     EXPECT_TRUE(discs(shapes).empty());
     std::vector<Shape> quads = testing::texturesIn(shapes, rect);
@@ -180,8 +186,8 @@ TEST(CaptionValue, CaptionAboveValue)
     Color c = hexColor(0xaa3333, 1);
     Rect rect{10, 10, 300, 80};
     k.frame([&] {
-        captionValue(k.app, rect, "Spent", "$12.00", c);
-        fillCircleAt(k.app, 400, 300, 5, c);
+        captionValue(k.state, rect, "Spent", "$12.00", c);
+        fillCircleAt(k.state, 400, 300, 5, c);
     });
     std::vector<Shape> shapes = k.h.shapes();
     for (const Shape& g : testing::glyphsIn(shapes, {10, 10 + 30, 300, 44}))

@@ -1,5 +1,7 @@
 // Form rows, labels, dialog sizes, footers with notes and the money field.
 #include "app/form_layout.h"
+
+#include "app/app_text.h"
 #include "app/money_field.h"
 
 #include "platform/keys.h"
@@ -32,12 +34,12 @@ TEST(FormColumns, StackedOnCompactColumnsOtherwise)
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.compact << c.allowStack << c.count << " x" << c.scale);
         KitHarness k(1000, 800, c.scale);
-        k.app.compact = c.compact;
+        k.state.compact = c.compact;
         std::vector<Rect> cols;
         double after = 0;
         k.frame([&] {
             pushLayout(*k.h.ctx, {10, 20, 600, 700});
-            cols = formColumns(k.app, c.count, 0, 12, c.allowStack);
+            cols = formColumns(k.state, c.count, 0, 12, c.allowStack);
             after = layoutCursor(*k.h.ctx);
             popLayout(*k.h.ctx);
         });
@@ -67,11 +69,11 @@ TEST(FieldLabel, UpperCasedOnCompactAndPullsTheFieldUp)
 {
     for (bool compact : {false, true}) {
         KitHarness k;
-        k.app.compact = compact;
+        k.state.compact = compact;
         double cursor = 0;
         k.frame([&] {
             pushLayout(*k.h.ctx, {10, 10, 300, 300});
-            fieldLabel(k.app, "Amount");
+            fieldLabel(k.state, "Amount");
             cursor = layoutCursor(*k.h.ctx);
             popLayout(*k.h.ctx);
         });
@@ -82,7 +84,7 @@ TEST(FieldLabel, UpperCasedOnCompactAndPullsTheFieldUp)
             EXPECT_TRUE(testing::sameColor(g.color, k.h.ctx->theme.base[slotTextSecondary]));
         // "AMOUNT" at 11 dp is as wide as measured in that size, "Amount" at 12 dp.
         double w = glyphs.back().bounds.x + glyphs.back().bounds.w - glyphs.front().bounds.x;
-        double want = compact ? measureText(k.app, "AMOUNT", 11, 600) : measureText(k.app, "Amount", 12, 600);
+        double want = compact ? measureText(k.state, "AMOUNT", 11, 600) : measureText(k.state, "Amount", 12, 600);
         EXPECT_NEAR(w, want, 3.5);
         // Capitals stand as tall as the first letter; "mount" is shorter than "A".
         double lo = 1e9, hi = 0;
@@ -112,9 +114,9 @@ TEST(DialogSize, CompactAndWide)
     };
     for (const Case& c : cases) {
         KitHarness k(c.vw, c.vh, c.scale);
-        k.app.compact = c.compact;
+        k.state.compact = c.compact;
         DialogSize got;
-        k.frame([&] { got = dialogSize(k.app, 400, 300); });
+        k.frame([&] { got = dialogSize(k.state, 400, 300); });
         EXPECT_NEAR(got.width, c.want.width, 1e-9);
         EXPECT_NEAR(got.height, c.want.height, 1e-9);
         if (c.compact) {
@@ -134,7 +136,7 @@ struct FooterRig {
         st.open = true;
         k.frame([&] {
             if (beginWindow(*k.h.ctx, "dlg", "Title", st, 500, 400, true, true, false, true)) {
-                footerNote(k.app, note, colorTransparent, leftReserve, rightReserve);
+                footerNote(k.state, note, colorTransparent, leftReserve, rightReserve);
                 const LayoutFrame& f = currentLayout(*k.h.ctx);
                 footer = {f.x, f.y, f.w, f.h};
                 buttonsY = f.cursorY;
@@ -179,7 +181,7 @@ TEST(AmountField, SelectsAllOnFocusAndDrawsTheDollar)
     std::string text = "12.50";
     Rect rect{50, 50, 160, 32};
     TextEditResult last = editNone;
-    auto draw = [&] { last = amountField(k.app, "amt", text, rect, "0.00", false); };
+    auto draw = [&] { last = amountField(k.state, "amt", text, rect, "0.00", false); };
     k.frame(draw);
     // The "$" sits left of the box in the first mono face, textSecondary.
     std::vector<Shape> dollar = testing::glyphsIn(k.h.shapes(), {rect.x, rect.y, 18 + 8, rect.h});

@@ -1,11 +1,12 @@
 #pragma once
-// The widget kit over the toolkit's headless harness: the built-in font set,
-// a budget, a picture cache with a fake upload, and the error toasts shown.
+// The widget kit over the toolkit's headless harness: an application state
+// on the harness's context with the built-in font set, an unsaved budget and
+// a picture cache with a fake upload.
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/kit_app.h"
+#include "app/app_state.h"
 #include "app/picture_cache.h"
 #include "ui/ui_harness.h"
 
@@ -16,15 +17,16 @@ const FontSet& kitFonts();
 
 struct KitHarness {
     UiHarness h;
-    Budget budget;
-    PictureCache pictures;
-    KitApp app;
-    std::vector<std::string> errors;
+    AppState state;
+    Budget& budget;
+    PictureCache& pictures;
 
     explicit KitHarness(int32_t width = 800, int32_t height = 600, double scale = 1.0);
     void dark();
     void frame(const std::function<void()>& widgets = {}) { h.frame(widgets); }
     double dp(double v) const { return v * h.ctx->scale; }
+    // The texts of the error toasts shown so far.
+    std::vector<std::string> errors() const;
 };
 
 // Colours of the flat and rounded fills lying exactly on rect (no outlines).

@@ -17,12 +17,29 @@ const FontSet& kitFonts()
     return *fonts;
 }
 
+namespace {
+
+AppState& fillState(AppState& state, const UiHarness& h)
+{
+    state.window = h.window;
+    state.ui = h.ctx;
+    state.renderer = h.renderer;
+    state.fonts = kitFonts();
+    state.store = newLocalStore("");
+    state.pictures = std::make_shared<PictureCache>();
+    state.todayDate = date(2025, 3, 12);
+    return state;
+}
+
+}  // namespace
+
 KitHarness::KitHarness(int32_t width, int32_t height, double scale)
     : h(width, height, scale)
+    , budget(*fillState(state, h).store->budget)
+    , pictures(*state.pictures)
 {
-    const FontSet& f = kitFonts();
-    h.ctx->font = f.sans400;
-    h.ctx->font2 = f.sans600;
+    h.ctx->font = state.fonts.sans400;
+    h.ctx->font2 = state.fonts.sans600;
     pictures.upload = [](const Image& img) {
         auto t = std::make_shared<Texture>();
         t->width = img.width;
@@ -32,12 +49,15 @@ KitHarness::KitHarness(int32_t width, int32_t height, double scale)
     };
     pictures.release = [](Texture&) {};
     pictures.now = [] { return 1000.0; };
-    app.ui = h.ctx.get();
-    app.fonts = &f;
-    app.todayDate = date(2025, 3, 12);
-    app.budget = &budget;
-    app.pictures = &pictures;
-    app.showError = [this](const std::string& text) { errors.push_back(text); };
+}
+
+std::vector<std::string> KitHarness::errors() const
+{
+    std::vector<std::string> out;
+    for (const Toast& t : state.toasts)
+        if (t.kind == toastError)
+            out.push_back(t.text);
+    return out;
 }
 
 void KitHarness::dark() { fillDarkTheme(h.ctx->theme); }

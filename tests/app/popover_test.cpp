@@ -41,7 +41,7 @@ TEST(PlacePopover, Table)
         SCOPED_TRACE(c.what);
         KitHarness k(800, 600, c.scale);
         Rect got;
-        k.frame([&] { got = placePopover(k.app, c.anchor, c.w, c.h, c.alignRight, c.above); });
+        k.frame([&] { got = placePopover(k.state, c.anchor, c.w, c.h, c.alignRight, c.above); });
         EXPECT_EQ(got, c.want) << got.x << "," << got.y << " " << got.w << "x" << got.h;
     }
 }
@@ -55,11 +55,11 @@ TEST(Popover, FrameLayerLayoutAndClip)
     Rect content, clip;
     k.frame([&] {
         before = currentLayer(*k.h.renderer);
-        int32_t previous = beginPopover(k.app, panel);
+        int32_t previous = beginPopover(k.state, panel);
         inside = currentLayer(*k.h.renderer);
         content = layoutRect(*k.h.ctx);
         clip = currentClip(*k.h.renderer);
-        endPopover(k.app, previous);
+        endPopover(k.state, previous);
         after = currentLayer(*k.h.renderer);
     });
     EXPECT_EQ(inside, before + 1);
@@ -86,7 +86,7 @@ TEST(MenuItem, SelectedWinsOverHoverAndClicks)
         KitHarness k2;
         if (c.hover)
             k2.h.move(rect.x + 5, rect.y + 5);
-        k2.h.frames(2, [&] { menuItem(k2.app, "m", "Groceries", rect, c.selected); });
+        k2.h.frames(2, [&] { menuItem(k2.state, "m", "Groceries", rect, c.selected); });
         std::vector<Color> fills = testing::fillsOn(k2.h.shapes(), rect);
         if (c.fill < 0) {
             EXPECT_TRUE(fills.empty());
@@ -101,7 +101,7 @@ TEST(MenuItem, SelectedWinsOverHoverAndClicks)
     k.h.click(rect.x + 5, rect.y + 5);
     k.h.frames(2, [&] {
         clicks += menuItem(
-            k.app, "m", "Delete", rect, false, "detail", [&](const Rect& b) { box = b; }, true);
+            k.state, "m", "Delete", rect, false, "detail", [&](const Rect& b) { box = b; }, true);
     });
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(box, (Rect{60, 50, 22, 34}));
@@ -120,7 +120,7 @@ TEST(Divider, AtLeastOnePixel)
     for (double scale : {0.5, 1.0, 2.5}) {
         KitHarness k(800, 600, scale);
         Color c = k.h.ctx->theme.base[slotShadeStrong];
-        k.frame([&] { drawDivider(k.app, 10, 110, 20.6, c); });
+        k.frame([&] { drawDivider(k.state, 10, 110, 20.6, c); });
         std::vector<Shape> s = k.h.shapes();
         ASSERT_EQ(s.size(), 1u);
         EXPECT_EQ(s[0].bounds, (Rect{10, 21, 100, std::max(1.0, scale)}));

@@ -49,7 +49,7 @@ struct SelectRig {
     {
         k.frame([&] {
             results.push_back(selectField(
-                k.app, "s", "Current", options, selected, kField, none, action, colorTransparent, disabled));
+                k.state, "s", "Current", options, selected, kField, none, action, colorTransparent, disabled));
         });
     }
     void open()
@@ -188,7 +188,7 @@ TEST(IconPicker, RowsOfThePopover)
         k.h.recordWidgets();
         addIcons(k.budget, c.icons);
         int64_t icon = 0;
-        auto draw = [&] { iconPicker(k.app, "p", icon, 5, kField); };
+        auto draw = [&] { iconPicker(k.state, "p", icon, 5, kField); };
         k.frame(draw);
         k.h.click(kField.x + 20, kField.y + 10);
         k.h.frames(2, draw);
@@ -206,7 +206,7 @@ TEST(IconPicker, PickAndNone)
     addIcons(k.budget, 3);
     int64_t icon = 0;
     std::vector<bool> results;
-    auto draw = [&] { results.push_back(iconPicker(k.app, "p", icon, 5, kField)); };
+    auto draw = [&] { results.push_back(iconPicker(k.state, "p", icon, 5, kField)); };
     k.frame(draw);
     k.h.click(kField.x + 20, kField.y + 10);
     k.h.frames(2, draw);
@@ -247,7 +247,7 @@ TEST(IconPicker, CustomIconIsTuneUntilItsPictureArrives)
     const std::string url = "https://example.org/cart.png";
     k.budget.icons.push_back({42, "Cart", url});
     Rect rect{100, 100, 40, 40};
-    auto draw = [&] { drawIconRef(k.app, 42, "tune", rect, colorWhite); };
+    auto draw = [&] { drawIconRef(k.state, 42, "tune", rect, colorWhite); };
     k.frame(draw);
     std::vector<Shape> quads = testing::texturesIn(k.h.shapes(), rect);
     ASSERT_EQ(quads.size(), 1u);
@@ -275,7 +275,7 @@ TEST(IconBadge, RoundedSquareOfTheShorterSide)
     KitHarness k;
     Color c = hexColor(0x4378ad, 1);
     Rect rect{10, 10, 60, 40};
-    k.frame([&] { iconBadge(k.app, 0, "home", c, rect); });
+    k.frame([&] { iconBadge(k.state, 0, "home", c, rect); });
     std::vector<Shape> shapes = k.h.shapes();
     std::vector<Color> fills = testing::fillsOn(shapes, {20, 10, 40, 40});
     ASSERT_EQ(fills.size(), 1u);

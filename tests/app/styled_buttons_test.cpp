@@ -2,6 +2,8 @@
 // harness's read-back of the drawn shapes.
 #include "app/styled_buttons.h"
 
+#include "app/app_text.h"
+
 #include "core/utf8.h"
 #include "platform/cursor.h"
 #include "ui/layout.h"
@@ -61,7 +63,7 @@ TEST(StyledButton, StylesTableIdleAndHovered)
             for (bool hot : {false, true}) {
                 if (hot)
                     k.h.move(kButton.x + 20, kButton.y + 10);
-                k.h.frames(2, [&] { button(k.app, "b", "Save", kButton, c.style, "", false); });
+                k.h.frames(2, [&] { button(k.state, "b", "Save", kButton, c.style, "", false); });
                 std::vector<Shape> shapes = k.h.shapes();
                 std::vector<Color> fills = fillsOn(shapes, kButton);
                 int want = hot ? c.hotFill : c.idleFill;
@@ -94,9 +96,9 @@ TEST(StyledButton, DisabledLookNeverReacts)
         const Theme& t = k.h.ctx->theme;
         bool clicked = false;
         k.h.move(kButton.x + 20, kButton.y + 10);
-        k.h.frame([&] { clicked |= button(k.app, "b", "Save", kButton, style, "add", true); });
+        k.h.frame([&] { clicked |= button(k.state, "b", "Save", kButton, style, "add", true); });
         k.h.click(kButton.x + 20, kButton.y + 10);
-        k.h.frames(2, [&] { clicked |= button(k.app, "b", "Save", kButton, style, "add", true); });
+        k.h.frames(2, [&] { clicked |= button(k.state, "b", "Save", kButton, style, "add", true); });
         EXPECT_FALSE(clicked);
         EXPECT_NE(k.h.ctx->cursorShape, curHand);
         std::vector<Shape> shapes = k.h.shapes();
@@ -124,10 +126,10 @@ TEST(StyledButton, ClickReturnsTrueOnceAndSetsTheHand)
     KitHarness k;
     int clicks = 0;
     k.h.move(kButton.x + 5, kButton.y + 5);
-    k.h.frames(2, [&] { clicks += button(k.app, "b", "Go", kButton, "primary", "", false); });
+    k.h.frames(2, [&] { clicks += button(k.state, "b", "Go", kButton, "primary", "", false); });
     EXPECT_EQ(k.h.ctx->cursorShape, curHand);
     k.h.click(kButton.x + 5, kButton.y + 5);
-    k.h.frames(3, [&] { clicks += button(k.app, "b", "Go", kButton, "primary", "", false); });
+    k.h.frames(3, [&] { clicks += button(k.state, "b", "Go", kButton, "primary", "", false); });
     EXPECT_EQ(clicks, 1);
 }
 
@@ -138,14 +140,14 @@ TEST(StyledButton, LongLabelElidedFromSixDp)
         KitHarness k(800, 600, scale);
         Rect rect{50, 50, 90 * scale, 34 * scale};
         const std::string label = "A label far too long for this button";
-        k.h.frame([&] { button(k.app, "b", label, rect, "secondary", "add", false); });
+        k.h.frame([&] { button(k.state, "b", label, rect, "secondary", "add", false); });
         std::vector<Shape> shapes = k.h.shapes();
         std::vector<Shape> icons = testing::texturesIn(shapes, rect);
         ASSERT_EQ(icons.size(), 1u);
         EXPECT_NEAR(icons[0].bounds.x, rect.x + 6 * scale, 0.01);
         double textX = rect.x + 6 * scale + 15 * scale + 6 * scale;
         double room = rect.x + rect.w - textX - 6 * scale;
-        std::string elided = elideText(k.app, label, room, 13 * scale, 600);
+        std::string elided = elideText(k.state, label, room, 13 * scale, 600);
         ASSERT_NE(elided, label);
         EXPECT_EQ(elided.substr(elided.size() - 3), "\xE2\x80\xA6");
         std::vector<Shape> glyphs = glyphsIn(shapes, rect);
@@ -161,10 +163,10 @@ TEST(StyledButton, LongLabelElidedFromSixDp)
 TEST(StyledButton, ShortLabelCentred)
 {
     KitHarness k;
-    k.h.frame([&] { button(k.app, "b", "OK", kButton, "", "", false); });
+    k.h.frame([&] { button(k.state, "b", "OK", kButton, "", "", false); });
     std::vector<Shape> glyphs = glyphsIn(k.h.shapes(), kButton);
     ASSERT_EQ(glyphs.size(), 2u);
-    double w = measureText(k.app, "OK", 13, 600);
+    double w = measureText(k.state, "OK", 13, 600);
     double left = glyphs[0].bounds.x, right = glyphs[1].bounds.x + glyphs[1].bounds.w;
     EXPECT_NEAR(left + (right - left) / 2, kButton.x + kButton.w / 2, 2.0);
     EXPECT_NEAR(right - left, w, 3.0);
@@ -187,14 +189,14 @@ TEST(StyledButton, LinkUnderlinedOnlyWhenHoveredAsWideAsTheWholeLabel)
         KitHarness k;
         const std::string label = "Manage categories";
         Rect rect = elided ? Rect{100, 100, 70, 28} : Rect{100, 100, 200, 28};
-        auto draw = [&] { button(k.app, "l", label, rect, "link", "", false); };
+        auto draw = [&] { button(k.state, "l", label, rect, "link", "", false); };
         k.h.frame(draw);
         EXPECT_TRUE(underlines(k.h.shapes()).empty());
         k.h.move(rect.x + 20, rect.y + 5);
         k.h.frames(2, draw);
         std::vector<Shape> lines = underlines(k.h.shapes());
         ASSERT_EQ(lines.size(), 1u);
-        double full = measureText(k.app, label, 13, 600);
+        double full = measureText(k.state, label, 13, 600);
         EXPECT_NEAR(lines[0].bounds.w, full, 1e-3);
         EXPECT_NEAR(lines[0].bounds.y, rect.y + rect.h - 7, 1e-3);
         EXPECT_TRUE(sameColor(lines[0].color, k.h.ctx->theme.base[slotLink]));
@@ -209,19 +211,19 @@ TEST(StyledButton, FlowButtonWidths)
     Rect plain, withIcon, given, inRow;
     k.h.frame([&] {
         pushLayout(*k.h.ctx, {10, 10, 500, 400});
-        flowButton(k.app, "a", "Import", "", "", 0, false);
+        flowButton(k.state, "a", "Import", "", "", 0, false);
         plain = k.h.ctx->lastWidgetRect;
-        flowButton(k.app, "b", "Import", "", "upload", 0, false);
+        flowButton(k.state, "b", "Import", "", "upload", 0, false);
         withIcon = k.h.ctx->lastWidgetRect;
-        flowButton(k.app, "c", "Import", "", "", 77, false);
+        flowButton(k.state, "c", "Import", "", "", 77, false);
         given = k.h.ctx->lastWidgetRect;
         beginRow(*k.h.ctx, 34, {120, -1});
-        flowButton(k.app, "d", "Import", "", "", 0, false);
+        flowButton(k.state, "d", "Import", "", "", 0, false);
         inRow = k.h.ctx->lastWidgetRect;
         endRow(*k.h.ctx);
         popLayout(*k.h.ctx);
     });
-    double label = measureText(k.app, "Import", 13, 600);
+    double label = measureText(k.state, "Import", 13, 600);
     EXPECT_NEAR(plain.w, label + 28, 1e-9);
     EXPECT_NEAR(withIcon.w, label + 28 + 22, 1e-9);
     EXPECT_EQ(plain.h, 34);
@@ -254,7 +256,7 @@ TEST(IconOnlyButton, Looks)
             k2.h.move(rect.x + 3, rect.y + 3);
         k2.h.frames(2, [&] {
             iconOnlyButton(
-                k2.app, "i", "today", rect, "Pick a date", c.accent, c.disabled, c.tinted ? tint : colorTransparent);
+                k2.state, "i", "today", rect, "Pick a date", c.accent, c.disabled, c.tinted ? tint : colorTransparent);
         });
         std::vector<Shape> shapes = k2.h.shapes();
         std::vector<Color> fills = fillsOn(shapes, rect);
@@ -281,7 +283,7 @@ TEST(SegmentedControl, ClicksAndLooks)
     std::vector<std::string> labels = {"Month", "Week", "Day"};
     int32_t selected = 1;
     std::vector<bool> results;
-    auto draw = [&] { results.push_back(segmentedControl(k.app, "view", selected, labels, rect)); };
+    auto draw = [&] { results.push_back(segmentedControl(k.state, "view", selected, labels, rect)); };
     double segW = (306 - 6) / 3.0;
     auto segCentre = [&](int i) { return std::pair{rect.x + 3 + segW * (i + 0.5), rect.y + 18}; };
 
@@ -324,7 +326,7 @@ TEST(SegmentedControl, EmptyListDrawsOnlyTheBackground)
     int32_t selected = 0;
     bool changed = true;
     k.h.click(40, 30);
-    k.h.frames(2, [&] { changed = segmentedControl(k.app, "none", selected, {}, rect); });
+    k.h.frames(2, [&] { changed = segmentedControl(k.state, "none", selected, {}, rect); });
     EXPECT_FALSE(changed);
     std::vector<Shape> shapes = k.h.shapes();
     ASSERT_EQ(shapes.size(), 1u);

@@ -5,18 +5,21 @@
 // It honours QUENMRK_WINDOW, QUENMRK_THEME, QUENMRK_SHOT, QUENMRK_TEST_FRAMES
 // and the window's QUENMRK_SCALE. Standard output: the widgets of the last
 // frame as one JSON line ({"widgets": [{"label", "rect"}...]}).
+#include "app/app_state.h"
+#include "app/app_text.h"
 #include "app/date_field.h"
 #include "app/display_elements.h"
 #include "app/fonts.h"
 #include "app/form_layout.h"
 #include "app/icon_picker.h"
 #include "app/icon_textures.h"
-#include "app/kit_app.h"
 #include "app/money_field.h"
 #include "app/popover.h"
 #include "app/select_field.h"
 #include "app/styled_buttons.h"
+#include "app/theme_apply.h"
 #include "codecs/image/png.h"
+#include "core/ascii.h"
 #include "core/json.h"
 #include "platform/app_window.h"
 #include "platform/render/gl_entry_points.h"
@@ -75,16 +78,16 @@ std::vector<SelectOption> accountOptions()
         {"Groceries", "", hexColor(0x378450, 1), "cart", 11, 4}};
 }
 
-void drawPage(KitApp& app, Gallery& g, bool withDialog)
+void drawPage(AppState& state, Gallery& g, bool withDialog)
 {
-    UiContext& ui = kitUi(app);
+    UiContext& ui = *state.ui;
     double s = ui.scale;
     double pad = 16 * s;
     pushLayout(ui, {pad, pad, ui.viewWidth - 2 * pad, ui.viewHeight - 2 * pad});
     const Rect page = layoutRect(ui);
-    bool compact = app.compact;
+    bool compact = state.compact;
 
-    layoutCaption(app, "Buttons");
+    layoutCaption(state, "Buttons");
     static const char* styles[] = {"primary", "secondary", "danger", "ghost", "ghost-danger", "link"};
     int perRow = compact ? 3 : 6;
     double bw = (page.w - (perRow - 1) * 8 * s) / perRow;
@@ -95,75 +98,76 @@ void drawPage(KitApp& app, Gallery& g, bool withDialog)
         Rect b{page.x + (i % perRow) * (bw + 8 * s), line.y, bw, 34 * s};
         std::string label = styles[i];
         label[0] = char(label[0] - 'a' + 'A');
-        button(app, std::string("kb-") + styles[i], label, b, styles[i], i == 0 ? "add" : "", false);
+        button(state, std::string("kb-") + styles[i], label, b, styles[i], i == 0 ? "add" : "", false);
     }
     Rect row = nextLayoutRect(ui, 34 * s, 0);
     double third = (row.w - 16 * s) / 3;
-    button(app, "kb-disabled", "Disabled", {row.x, row.y, third, row.h}, "primary", "check", true);
-    button(app, "kb-long", "A label far too long for its button", {row.x + third + 8 * s, row.y, third * 0.7, row.h},
+    button(state, "kb-disabled", "Disabled", {row.x, row.y, third, row.h}, "primary", "check", true);
+    button(state, "kb-long", "A label far too long for its button", {row.x + third + 8 * s, row.y, third * 0.7, row.h},
         "secondary", "upload", false);
     double ix = row.x + 2 * third + 16 * s;
     if (compact) {
         row = nextLayoutRect(ui, 34 * s, 0);
         ix = row.x;
     }
-    iconOnlyButton(app, "kb-icon", "settings", {ix, row.y, 34 * s, 34 * s}, "Settings", false, false);
-    iconOnlyButton(app, "kb-accent", "add", {ix + 40 * s, row.y, 34 * s, 34 * s}, "Add", true, false);
-    iconOnlyButton(app, "kb-icon-off", "delete", {ix + 80 * s, row.y, 34 * s, 34 * s}, "", false, true);
+    iconOnlyButton(state, "kb-icon", "settings", {ix, row.y, 34 * s, 34 * s}, "Settings", false, false);
+    iconOnlyButton(state, "kb-accent", "add", {ix + 40 * s, row.y, 34 * s, 34 * s}, "Add", true, false);
+    iconOnlyButton(state, "kb-icon-off", "delete", {ix + 80 * s, row.y, 34 * s, 34 * s}, "", false, true);
     iconOnlyButton(
-        app, "kb-tint", "savings", {ix + 120 * s, row.y, 34 * s, 34 * s}, "", false, false, hexColor(0xa55d96, 1));
+        state, "kb-tint", "savings", {ix + 120 * s, row.y, 34 * s, 34 * s}, "", false, false, hexColor(0xa55d96, 1));
     Rect seg = nextLayoutRect(ui, 34 * s, std::min(page.w, 320 * s));
-    segmentedControl(app, "kb-view", g.view, {"Month", "Week", "Day"}, seg);
+    segmentedControl(state, "kb-view", g.view, {"Month", "Week", "Day"}, seg);
 
-    layoutCaption(app, "Fields");
-    std::vector<Rect> cols = formColumns(app, 3, 0, 12, true);
+    layoutCaption(state, "Fields");
+    std::vector<Rect> cols = formColumns(state, 3, 0, 12, true);
     auto labelled = [&](const Rect& c, const char* label) {
-        drawText(app, compact ? upperAscii(label) : std::string(label), {c.x, c.y, c.w, 18 * s},
+        drawText(state, compact ? asciiUpper(label) : std::string(label), {c.x, c.y, c.w, 18 * s},
             (compact ? 11 : 12) * s, ui.theme.base[slotTextSecondary], 0, 600);
         return Rect{c.x, c.y + 22 * s, c.w, c.h - 22 * s};
     };
-    dateField(app, "start", g.start, labelled(cols[0], "Start date"), false);
-    optionalDateField(app, "end", g.end, g.hasEnd, labelled(cols[1], "End date"), "No end", false);
-    optionalDateField(app, "noend", g.noEnd, g.hasNoEnd, labelled(cols[2], "Until"), "Forever", false);
-    cols = formColumns(app, 3, 0, 12, true);
+    dateField(state, "start", g.start, labelled(cols[0], "Start date"), false);
+    optionalDateField(state, "end", g.end, g.hasEnd, labelled(cols[1], "End date"), "No end", false);
+    optionalDateField(state, "noend", g.noEnd, g.hasNoEnd, labelled(cols[2], "Until"), "Forever", false);
+    cols = formColumns(state, 3, 0, 12, true);
     std::vector<SelectOption> options = accountOptions();
-    SelectResult sel = selectField(app, "account", options[size_t(g.account)].label, options, g.account,
+    SelectResult sel = selectField(state, "account", options[size_t(g.account)].label, options, g.account,
         labelled(cols[0], "Account"), "No account", "Manage accounts", options[size_t(g.account)].color, false);
     if (sel.changed && sel.index >= 0)
         g.account = sel.index;
-    iconPicker(app, "cat", g.icon, 1, labelled(cols[1], "Icon"));
-    amountField(app, "kb-amount", g.amount, labelled(cols[2], "Amount"), "0.00", false);
-    fieldLabel(app, "Disabled select");
-    selectField(app, "off", "Nothing to choose", {}, -1, nextLayoutRect(ui, 32 * s, std::min(page.w, 260 * s)), "", "",
-        colorTransparent, true);
-    checkField(app, "Repeat every month until the end date", g.repeat, false);
+    iconPicker(state, "cat", g.icon, 1, labelled(cols[1], "Icon"));
+    amountField(state, "kb-amount", g.amount, labelled(cols[2], "Amount"), "0.00", false);
+    fieldLabel(state, "Disabled select");
+    selectField(state, "off", "Nothing to choose", {}, -1, nextLayoutRect(ui, 32 * s, std::min(page.w, 260 * s)), "",
+        "", colorTransparent, true);
+    checkField(state, "Repeat every month until the end date", g.repeat, false);
 
-    layoutCaption(app, "Display");
+    layoutCaption(state, "Display");
     Rect cards = nextLayoutRect(ui, 80 * s, 0);
     double cw = (cards.w - 16 * s) / 3;
-    infoCard(app, {cards.x, cards.y, cw, cards.h}, "Balance today", "$2,480.15", colorTransparent, false, true);
-    infoCard(app, {cards.x + cw + 8 * s, cards.y, cw, cards.h}, "Lowest", "-$120.00", ui.theme.base[slotDanger], true,
+    infoCard(state, {cards.x, cards.y, cw, cards.h}, "Balance today", "$2,480.15", colorTransparent, false, true);
+    infoCard(state, {cards.x + cw + 8 * s, cards.y, cw, cards.h}, "Lowest", "-$120.00", ui.theme.base[slotDanger], true,
         false);
-    captionValue(app, {cards.x + 2 * (cw + 8 * s), cards.y + 8 * s, cw, 40 * s}, "Spent", "$812.40", colorTransparent);
+    captionValue(
+        state, {cards.x + 2 * (cw + 8 * s), cards.y + 8 * s, cw, 40 * s}, "Spent", "$812.40", colorTransparent);
     Rect pills = nextLayoutRect(ui, 24 * s, 0);
     double px = pills.x;
-    px += statusPill(app, "PAID", "paid", {px, pills.y, 100 * s, pills.h}) + 8 * s;
-    px += statusPill(app, "ADJUSTED", "adjusted", {px, pills.y, 100 * s, pills.h}) + 8 * s;
-    px += statusPill(app, "Paid", "Paid", {px, pills.y, 100 * s, pills.h}) + 16 * s;
-    drawAvatar(app, {px, pills.y - 8 * s, 40 * s, 30 * s}, 0);
-    fillCircleAt(app, px + 60 * s, pills.y + 12 * s, 6 * s, ui.theme.base[slotSuccess]);
+    px += statusPill(state, "PAID", "paid", {px, pills.y, 100 * s, pills.h}) + 8 * s;
+    px += statusPill(state, "ADJUSTED", "adjusted", {px, pills.y, 100 * s, pills.h}) + 8 * s;
+    px += statusPill(state, "Paid", "Paid", {px, pills.y, 100 * s, pills.h}) + 16 * s;
+    drawAvatar(state, {px, pills.y - 8 * s, 40 * s, 30 * s}, 0);
+    fillCircleAt(state, px + 60 * s, pills.y + 12 * s, 6 * s, ui.theme.base[slotSuccess]);
     Rect menu = nextLayoutRect(ui, 34 * s, std::min(page.w, 280 * s));
-    menuItem(app, "kb-menu", "Groceries", menu, true, "", [&](const Rect& box) {
-        iconBadge(app, 11, "cart", hexColor(0x378450, 1), {box.x, box.y + (box.h - 22 * s) / 2, 22 * s, 22 * s});
+    menuItem(state, "kb-menu", "Groceries", menu, true, "", [&](const Rect& box) {
+        iconBadge(state, 11, "cart", hexColor(0x378450, 1), {box.x, box.y + (box.h - 22 * s) / 2, 22 * s, 22 * s});
     });
     Rect menu2 = nextLayoutRect(ui, 40 * s, std::min(page.w, 280 * s));
-    menuItem(app, "kb-menu2", "Delete account", menu2, false, "Removes every transaction", {}, true);
-    drawDivider(app, menu2.x, menu2.x + menu2.w, menu2.y + menu2.h + 2 * s, ui.theme.base[slotShadeStrong]);
+    menuItem(state, "kb-menu2", "Delete account", menu2, false, "Removes every transaction", {}, true);
+    drawDivider(state, menu2.x, menu2.x + menu2.w, menu2.y + menu2.h + 2 * s, ui.theme.base[slotShadeStrong]);
     popLayout(ui);
 
     if (!withDialog)
         return;
-    DialogSize size = dialogSize(app, 380, 170);
+    DialogSize size = dialogSize(state, 380, 170);
     g.dialog.open = true;
     if (!g.dialog.positioned) {
         g.dialog.rect = {
@@ -172,12 +176,13 @@ void drawPage(KitApp& app, Gallery& g, bool withDialog)
     }
     if (beginWindow(
             ui, "kb-dialog", "Footer note", g.dialog, size.width / s, size.height / s, false, true, false, false)) {
-        sectionCaption(app, "A dialog body", nextLayoutRect(ui, 16 * s, 0), 0);
-        footerNote(app, "Changes are saved on this device and sent with the next sync.", colorTransparent, 0, 150 * s);
+        sectionCaption(state, "A dialog body", nextLayoutRect(ui, 16 * s, 0), 0);
+        footerNote(
+            state, "Changes are saved on this device and sent with the next sync.", colorTransparent, 0, 150 * s);
         beginRow(ui, 34 * s, {-1, 70 * s, 70 * s});
         skipRowCell(ui);
-        flowButton(app, "kb-cancel", "Cancel", "secondary", "", 0, false);
-        flowButton(app, "kb-ok", "OK", "primary", "", 0, false);
+        flowButton(state, "kb-cancel", "Cancel", "secondary", "", 0, false);
+        flowButton(state, "kb-ok", "OK", "primary", "", 0, false);
         endRow(ui);
         endWindow(ui);
     }
@@ -217,12 +222,15 @@ int main(int argc, char** argv)
     ctx->recorder = std::make_unique<WidgetRecorder>();
     Gallery g;
     g.budget = galleryBudget();
-    KitApp app;
-    app.ui = ctx.get();
-    app.fonts = &fonts;
-    app.todayDate = date(2025, 3, 12);
-    app.compact = layout == "compact";
-    app.budget = &g.budget;
+    AppState state;
+    state.window = window;
+    state.ui = ctx;
+    state.renderer = renderer;
+    state.fonts = fonts;
+    state.todayDate = date(2025, 3, 12);
+    state.compact = layout == "compact";
+    state.store = newLocalStore("");
+    *state.store->budget = g.budget;
     int frames = 0;
     int shotAt = sw.shotFrames > 0 ? sw.shotFrames : 3;
     for (;;) {
@@ -243,7 +251,7 @@ int main(int argc, char** argv)
             else if (opening == "icons")
                 openPopup(*ctx, widgetId(*ctx, "iconpickcat"), {});
         }
-        drawPage(app, g, opening == "dialog");
+        drawPage(state, g, opening == "dialog");
         drawTooltip(*ctx);
         endFrame(*ctx);
         ++frames;
