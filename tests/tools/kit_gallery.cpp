@@ -43,7 +43,6 @@ namespace {
 using namespace qm;
 
 struct Gallery {
-    Budget budget;
     int32_t view = 0;
     Date start = date(2025, 3, 12);
     Date end = date(2025, 6, 30);
@@ -221,7 +220,6 @@ int main(int argc, char** argv)
         fillDarkTheme(ctx->theme);
     ctx->recorder = std::make_unique<WidgetRecorder>();
     Gallery g;
-    g.budget = galleryBudget();
     AppState state;
     state.window = window;
     state.ui = ctx;
@@ -230,7 +228,7 @@ int main(int argc, char** argv)
     state.todayDate = date(2025, 3, 12);
     state.compact = layout == "compact";
     state.store = newLocalStore("");
-    *state.store->budget = g.budget;
+    *state.store->budget = galleryBudget();
     int frames = 0;
     int shotAt = sw.shotFrames > 0 ? sw.shotFrames : 3;
     for (;;) {
