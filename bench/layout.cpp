@@ -30,7 +30,7 @@ qm::LayoutMetrics fakeMetrics()
     qm::LayoutMetrics m;
     m.measureText = [](std::string_view t, uint8_t, double size) { return double(qm::utf8Length(t)) * size * 0.5; };
     m.prefixWidths = [](std::string_view t, const std::vector<size_t>& ends, uint8_t, double size,
-                        std::vector<double>& out) {
+                         std::vector<double>& out) {
         out.clear();
         size_t chars = 0, at = 0;
         for (size_t e : ends) {
@@ -69,7 +69,7 @@ qm::LayoutMetrics plexMetrics()
     qm::LayoutMetrics m;
     m.measureText = [widths](std::string_view t, uint8_t, double size) { return widths(t, nullptr, size, nullptr); };
     m.prefixWidths = [widths](std::string_view t, const std::vector<size_t>& ends, uint8_t, double size,
-                              std::vector<double>& out) {
+                         std::vector<double>& out) {
         out.clear();
         widths(t, &ends, size, &out);
     };
@@ -92,26 +92,28 @@ int registerAll()
     static const auto tokenDoc = qm::markdownToRichDoc(std::string(100000, 'x'));
     static const qm::LayoutMetrics fake = fakeMetrics();
     static const qm::LayoutMetrics plex = plexMetrics();
-    benchmark::RegisterBenchmark("qm/spec_widths_fake", [](benchmark::State& s) { layoutAtWidths(s, fake, *specDoc); })
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("qm/spec_widths_plex", [](benchmark::State& s) { layoutAtWidths(s, plex, *specDoc); })
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("qm/token_widths_fake", [](benchmark::State& s) { layoutAtWidths(s, fake, *tokenDoc); })
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("qm/token_widths_plex", [](benchmark::State& s) { layoutAtWidths(s, plex, *tokenDoc); })
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("qm/spec_widths_fake", [](benchmark::State& s) {
+        layoutAtWidths(s, fake, *specDoc);
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("qm/spec_widths_plex", [](benchmark::State& s) {
+        layoutAtWidths(s, plex, *specDoc);
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("qm/token_widths_fake", [](benchmark::State& s) {
+        layoutAtWidths(s, fake, *tokenDoc);
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("qm/token_widths_plex", [](benchmark::State& s) {
+        layoutAtWidths(s, plex, *tokenDoc);
+    })->Unit(benchmark::kMillisecond);
     static const std::string page = spec.substr(0, spec.find('\n', 50000) + 1);
     for (int scale : {1, 4, 16}) {
         std::string text;
         for (int i = 0; i < scale; ++i)
             text += page;
         auto doc = qm::markdownToRichDoc(text);
-        benchmark::RegisterBenchmark(("qm/page50k_plex_x" + std::to_string(scale)).c_str(),
-                                     [doc](benchmark::State& s) {
-                                         for (auto _ : s)
-                                             benchmark::DoNotOptimize(qm::layoutDocument(*doc, plex, 600, {}));
-                                     })
-            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("qm/page50k_plex_x" + std::to_string(scale)).c_str(), [doc](benchmark::State& s) {
+            for (auto _ : s)
+                benchmark::DoNotOptimize(qm::layoutDocument(*doc, plex, 600, {}));
+        })->Unit(benchmark::kMillisecond);
     }
     return 0;
 }

@@ -71,13 +71,13 @@ std::vector<Input> inputs()
         {"list_stars", [](size_t n) { return repeat("* ", n) + "a"; }, 5000},
         {"table_alternating", [](size_t n) { return repeat("a|b\n-|-|-\n", n); }, 5000},
         {"backticks",
-         [](size_t n) {
-             std::string s;
-             for (size_t i = 1; i <= n; ++i)
-                 s += std::string(1, 'e').append(i, '`');
-             return s;
-         },
-         600},
+            [](size_t n) {
+                std::string s;
+                for (size_t i = 1; i <= n; ++i)
+                    s += std::string(1, 'e').append(i, '`');
+                return s;
+            },
+            600},
         {"comments", [](size_t n) { return std::string("</").append(repeat("<!--", n)); }, 25000},
         {"autolink_www", [](size_t n) { return repeat("(www.a_", n); }, 25000},
         {"autolink_parens", [](size_t n) { return std::string("http://a").append(repeat(")", n)); }, 25000},
@@ -153,25 +153,30 @@ void md4cParse(benchmark::State& state, const std::string& text, int times)
 int registerAll()
 {
     static const std::string spec = specText();
-    benchmark::RegisterBenchmark("qm/spec_x50", [](benchmark::State& s) { qmParse(s, spec, 50); })
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("qm/spec_x50", [](benchmark::State& s) {
+        qmParse(s, spec, 50);
+    })->Unit(benchmark::kMillisecond);
 #ifdef QM_HAVE_LIBCMARK
-    benchmark::RegisterBenchmark("cmark/spec_x50", [](benchmark::State& s) { cmarkParse(s, spec, 50); })
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("cmark/spec_x50", [](benchmark::State& s) {
+        cmarkParse(s, spec, 50);
+    })->Unit(benchmark::kMillisecond);
 #endif
 #ifdef QM_HAVE_MD4C
-    benchmark::RegisterBenchmark("md4c/spec_x50", [](benchmark::State& s) { md4cParse(s, spec, 50); })
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("md4c/spec_x50", [](benchmark::State& s) {
+        md4cParse(s, spec, 50);
+    })->Unit(benchmark::kMillisecond);
 #endif
     static const std::vector<Input> all = inputs();
     for (const Input& in : all) {
         for (size_t scale : {1, 2, 4}) {
             auto text = std::make_shared<std::string>(in.make(in.base * scale));
             std::string name = in.name + "_x" + std::to_string(scale);
-            benchmark::RegisterBenchmark(("qm/" + name).c_str(), [text](benchmark::State& s) { qmParse(s, *text, 1); })
-                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("qm/" + name).c_str(), [text](benchmark::State& s) {
+                qmParse(s, *text, 1);
+            })->Unit(benchmark::kMillisecond);
 #ifdef QM_HAVE_LIBCMARK
-            benchmark::RegisterBenchmark(("cmark/" + name).c_str(), [text](benchmark::State& s) { cmarkCapped(s, *text); })
+            benchmark::RegisterBenchmark(
+                ("cmark/" + name).c_str(), [text](benchmark::State& s) { cmarkCapped(s, *text); })
                 ->UseManualTime()
                 ->Iterations(1)
                 ->Unit(benchmark::kMillisecond);

@@ -1,8 +1,8 @@
 // Statement import: duplicate marking of a statement against a budget, the
 // description similarity beside Python's difflib (when the build finds an
 // embeddable Python), and reading a large generated statement.
-#include "export/import_detect.h"
 #include "export/ofx_import.h"
+#include "export/import_detect.h"
 #include "model/budget.h"
 #include "model/dates.h"
 
@@ -22,13 +22,12 @@ using namespace qm;
 
 namespace {
 
-const char* const kMerchants[] = {"STARBUCKS STORE", "AMAZON MKTPLACE PMTS", "AMZN DIGITAL", "SHELL OIL",
-    "CHEVRON", "WHOLEFDS MKT", "TRADER JOE'S", "SAFEWAY", "TARGET", "WALGREENS", "CVS PHARMACY", "UBER TRIP",
-    "LYFT RIDE", "NETFLIX.COM", "SPOTIFY USA", "COMCAST CABLE", "PG&E WEB ONLINE", "AT&T PAYMENT", "VERIZON WRLS",
-    "CITY OF SEATTLE UTIL", "GEICO AUTO", "STATE FARM INSURANCE", "PLANET FITNESS", "APPLE.COM/BILL",
-    "GOOGLE *YOUTUBE", "CHIPOTLE", "MCDONALD'S", "PANERA BREAD", "HOME DEPOT", "LOWE'S", "COSTCO WHSE", "IKEA",
-    "DELTA AIR", "MARRIOTT", "AIRBNB", "VENMO PAYMENT", "ZELLE TO J SMITH", "PAYROLL ACME CORP", "IRS TREAS 310",
-    "CHASE CREDIT CRD AUTOPAY"};
+const char* const kMerchants[] = {"STARBUCKS STORE", "AMAZON MKTPLACE PMTS", "AMZN DIGITAL", "SHELL OIL", "CHEVRON",
+    "WHOLEFDS MKT", "TRADER JOE'S", "SAFEWAY", "TARGET", "WALGREENS", "CVS PHARMACY", "UBER TRIP", "LYFT RIDE",
+    "NETFLIX.COM", "SPOTIFY USA", "COMCAST CABLE", "PG&E WEB ONLINE", "AT&T PAYMENT", "VERIZON WRLS",
+    "CITY OF SEATTLE UTIL", "GEICO AUTO", "STATE FARM INSURANCE", "PLANET FITNESS", "APPLE.COM/BILL", "GOOGLE *YOUTUBE",
+    "CHIPOTLE", "MCDONALD'S", "PANERA BREAD", "HOME DEPOT", "LOWE'S", "COSTCO WHSE", "IKEA", "DELTA AIR", "MARRIOTT",
+    "AIRBNB", "VENMO PAYMENT", "ZELLE TO J SMITH", "PAYROLL ACME CORP", "IRS TREAS 310", "CHASE CREDIT CRD AUTOPAY"};
 const char* const kPrefixes[] = {"", "", "POS DEBIT ", "DEBIT CARD PURCHASE ", "ACH ", "CHECKCARD ", "RECURRING "};
 const char* const kPlaces[] = {"", " SEATTLE WA", " NEW YORK NY", " SAN JOSE CA", " AUSTIN TX", " 800-555-0199"};
 
@@ -104,7 +103,11 @@ void markDuplicates(benchmark::State& state)
     }
     state.counters["marked"] = double(marked);
 }
-BENCHMARK(markDuplicates)->Name("qm/mark_duplicates")->Args({500, 500})->Args({2000, 1500})->Args({5000, 2000})
+BENCHMARK(markDuplicates)
+    ->Name("qm/mark_duplicates")
+    ->Args({500, 500})
+    ->Args({2000, 1500})
+    ->Args({5000, 2000})
     ->Unit(benchmark::kMillisecond);
 
 // Pairs of bank descriptions, as the duplicate pass compares them.
@@ -142,15 +145,16 @@ void similarityDifflib(benchmark::State& state)
     const auto pairs = descriptionPairs();
     PyObject* list = PyList_New(Py_ssize_t(pairs.size()));
     for (size_t i = 0; i < pairs.size(); ++i)
-        PyList_SET_ITEM(list, Py_ssize_t(i), Py_BuildValue("(y#y#)", pairs[i].first.data(),
-            Py_ssize_t(pairs[i].first.size()), pairs[i].second.data(), Py_ssize_t(pairs[i].second.size())));
+        PyList_SET_ITEM(list, Py_ssize_t(i),
+            Py_BuildValue("(y#y#)", pairs[i].first.data(), Py_ssize_t(pairs[i].first.size()), pairs[i].second.data(),
+                Py_ssize_t(pairs[i].second.size())));
     PyObject* globals = PyDict_New();
     PyDict_SetItemString(globals, "__builtins__", PyEval_GetBuiltins());
-    PyObject* done = PyRun_String(
-        "import difflib\n"
-        "def run(pairs):\n"
-        "    return sum(difflib.SequenceMatcher(None, a, b, autojunk=False).ratio() for a, b in pairs)\n",
-        Py_file_input, globals, globals);
+    PyObject* done =
+        PyRun_String("import difflib\n"
+                     "def run(pairs):\n"
+                     "    return sum(difflib.SequenceMatcher(None, a, b, autojunk=False).ratio() for a, b in pairs)\n",
+            Py_file_input, globals, globals);
     PyObject* run = done ? PyDict_GetItemString(globals, "run") : nullptr;
     if (!run) {
         PyErr_Print();
@@ -180,15 +184,16 @@ std::string makeStatement(size_t n)
     char buf[160];
     for (size_t i = 0; i < n; ++i) {
         Date d = addDays(date(2020, 1, 1), int64_t(g.pick(1800)));
-        std::snprintf(buf, sizeof buf, "<DTPOSTED>%04d%02d%02d120000.000[-5:EST]\n<TRNAMT>%.2f\n<FITID>%zu\n",
-            d.year, d.month, d.day, g.amount(), 9000000 + i);
+        std::snprintf(buf, sizeof buf, "<DTPOSTED>%04d%02d%02d120000.000[-5:EST]\n<TRNAMT>%.2f\n<FITID>%zu\n", d.year,
+            d.month, d.day, g.amount(), 9000000 + i);
         s += "<STMTTRN>\n<TRNTYPE>DEBIT\n";
         s += buf;
-        s += "<DTUSER>" + std::string(buf + 10, 8) + "\n<REFNUM>REF" + std::to_string(70000000 + i) +
-             "\n<SIC>5411\n<PAYEEID>" + std::to_string(g.pick(100000)) + "\n<NAME>" + g.description() +
-             "\n<MEMO>POS PURCHASE CARD ENDING 1234 &amp; AUTH " + std::to_string(g.pick(1000000)) +
-             " TERMINAL " + std::to_string(g.pick(10000)) + "\n<CURRENCY>\n<CURRATE>1.0\n<CURSYM>USD\n"
-             "</CURRENCY>\n</STMTTRN>\n";
+        s += "<DTUSER>" + std::string(buf + 10, 8) + "\n<REFNUM>REF" + std::to_string(70000000 + i)
+            + "\n<SIC>5411\n<PAYEEID>" + std::to_string(g.pick(100000)) + "\n<NAME>" + g.description()
+            + "\n<MEMO>POS PURCHASE CARD ENDING 1234 &amp; AUTH " + std::to_string(g.pick(1000000)) + " TERMINAL "
+            + std::to_string(g.pick(10000))
+            + "\n<CURRENCY>\n<CURRATE>1.0\n<CURSYM>USD\n"
+              "</CURRENCY>\n</STMTTRN>\n";
     }
     return s + "</BANKTRANLIST>\n</STMTRS>\n</STMTTRNRS>\n</BANKMSGSRSV1>\n</OFX>\n";
 }
@@ -203,8 +208,14 @@ void parseStatement(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations() * text.size()));
     state.SetComplexityN(int64_t(text.size()));
 }
-BENCHMARK(parseStatement)->Name("qm/parse_ofx")->Arg(5000)->Arg(12500)->Arg(25000)->Arg(50000)
-    ->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond);
+BENCHMARK(parseStatement)
+    ->Name("qm/parse_ofx")
+    ->Arg(5000)
+    ->Arg(12500)
+    ->Arg(25000)
+    ->Arg(50000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

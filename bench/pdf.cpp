@@ -33,10 +33,10 @@ using Row = std::vector<std::string>;
 std::vector<Row> makeRows()
 {
     const char* payees[] = {"Groceries at the corner market", "Rent", "Electricity and heating \xE2\x80\x93 winter",
-                            "Caf\xC3\xA9 Ren\xC3\xA9", "Salary", "Transfer to savings account for the holidays",
-                            "Phone", "Insurance (car, home and travel)"};
-    const char* categories[] = {"Food", "Housing", "Utilities", "Dining out", "Income", "Savings", "Phone",
-                                "Insurance"};
+        "Caf\xC3\xA9 Ren\xC3\xA9", "Salary", "Transfer to savings account for the holidays", "Phone",
+        "Insurance (car, home and travel)"};
+    const char* categories[] = {
+        "Food", "Housing", "Utilities", "Dining out", "Income", "Savings", "Phone", "Insurance"};
     const char* accounts[] = {"Checking", "Credit card", "Savings"};
     std::vector<Row> rows;
     double balance = 2500;
@@ -47,8 +47,8 @@ std::vector<Row> makeRows()
         std::snprintf(date, sizeof date, "%04d-%02d-%02d", 2024 + i / 3650, i / 300 % 12 + 1, i % 28 + 1);
         std::snprintf(amt, sizeof amt, "$%.2f", amount);
         std::snprintf(bal, sizeof bal, "$%.2f", balance);
-        rows.push_back({date, std::string(payees[i % 8]) + " #" + std::to_string(i), categories[i % 8],
-                        accounts[i % 3], amt, bal});
+        rows.push_back({date, std::string(payees[i % 8]) + " #" + std::to_string(i), categories[i % 8], accounts[i % 3],
+            amt, bal});
     }
     return rows;
 }
@@ -79,7 +79,7 @@ PdfDocumentRef buildReport(const std::vector<Row>& rows, const FontRef& regular,
         double x = 16.5;
         for (int c = 0; c < 6; ++c) {
             pdfText(*doc, page, x, y, fitPdfText(*doc, rows[r][size_t(c)], kWidths[c] - 2, 7.5, pfsRegular), 7.5,
-                    pfsRegular, pdfRgb(0.1, 0.1, 0.1));
+                pfsRegular, pdfRgb(0.1, 0.1, 0.1));
             x += kWidths[c] + 1.5;
         }
         pdfLine(*doc, page, 15, y + 1.8, 209, y + 1.8, 0.1, pdfRgb(0.8, 0.8, 0.8), false);
@@ -125,8 +125,8 @@ void reportlabReport(benchmark::State& state)
                 f << row[c] << (c + 1 < row.size() ? "\t" : "\n");
         }
     }
-    const std::string cmd = "/usr/bin/python3 " QM_SOURCE_DIR "/bench/pdf_reportlab.py " + rowsPath + " " + outPath +
-                            " 1";
+    const std::string cmd =
+        "/usr/bin/python3 " QM_SOURCE_DIR "/bench/pdf_reportlab.py " + rowsPath + " " + outPath + " 1";
     double bytes = 0;
     for (auto _ : state) {
         FILE* p = popen(cmd.c_str(), "r");

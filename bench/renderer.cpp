@@ -70,12 +70,24 @@ void BM_MixedFrame(benchmark::State& state)
         for (int i = 0; i < 5000; ++i) {
             double x = (i * 37) % 1200, y = (i * 53) % 800;
             switch (i % 6) {
-            case 0: fillRect(r, {x, y, 40, 20}, c); break;
-            case 1: fillRoundRect(r, {x, y, 40, 20}, 6, c); break;
-            case 2: strokeRoundRect(r, {x, y, 40, 20}, 6, 1, c); break;
-            case 3: drawLine(r, x, y, x + 30, y + 10, 1.5, c); break;
-            case 4: drawShadowRect(r, {x, y, 40, 20}, 6, 8, c); break;
-            default: fillCircle(r, x, y, 8, c); break;
+            case 0:
+                fillRect(r, {x, y, 40, 20}, c);
+                break;
+            case 1:
+                fillRoundRect(r, {x, y, 40, 20}, 6, c);
+                break;
+            case 2:
+                strokeRoundRect(r, {x, y, 40, 20}, 6, 1, c);
+                break;
+            case 3:
+                drawLine(r, x, y, x + 30, y + 10, 1.5, c);
+                break;
+            case 4:
+                drawShadowRect(r, {x, y, 40, 20}, 6, 8, c);
+                break;
+            default:
+                fillCircle(r, x, y, 8, c);
+                break;
             }
             if (i % 125 == 0 && glyphs < 2000) {
                 pushClip(r, {x, y, 300, 30});

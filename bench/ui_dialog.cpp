@@ -66,7 +66,7 @@ struct Scene {
         for (int i = 0; i < 20; ++i)
             items.push_back("Item number " + std::to_string(i));
         static const char* words[] = {"the", "budget", "shows", "every", "planned", "payment", "on", "its", "day",
-                                      "and", "carries", "balances", "forward"};
+            "and", "carries", "balances", "forward"};
         for (int i = 0; i < 60; ++i) {
             if (i)
                 paragraph += ' ';
@@ -96,13 +96,13 @@ struct Scene {
             }
             for (int i = 0; i < 3; ++i)
                 comboBox(c, widgetId(c, "combo" + std::to_string(i)), combos[size_t(i)], items,
-                         nextLayoutRect(c, rowHeight(c), 0), false);
+                    nextLayoutRect(c, rowHeight(c), 0), false);
             windowFooter(c, 0);
             for (int row = 0; row < 4; ++row) {
                 beginRow(c, rowHeight(c), {-1, -1, -1, -1, -1});
                 for (int i = 0; i < 5; ++i)
-                    iconButton(c, "Button " + std::to_string(row * 5 + i), uint8_t(i % 4), i == 2 ? icSave : icNone,
-                               0, false);
+                    iconButton(
+                        c, "Button " + std::to_string(row * 5 + i), uint8_t(i % 4), i == 2 ? icSave : icNone, 0, false);
                 endRow(c);
             }
             endWindow(c);
@@ -117,7 +117,7 @@ void dialogFrame(benchmark::State& state)
 {
     Scene scene;
     for (int i = 0; i < 5; ++i)
-        scene.frame(); // placement, measurement, the list opened, glyphs cached
+        scene.frame();  // placement, measurement, the list opened, glyphs cached
     for (auto _ : state)
         scene.frame();
     state.counters["vertices"] = double(scene.renderer->lastVertexCount);

@@ -34,7 +34,7 @@ UiContext& context()
 std::string words(int n)
 {
     static const char* pool[] = {"budget", "plan", "the", "monthly", "rent", "of", "groceries", "12.50", "savings",
-                                 "account", "transfer", "a", "calendar", "shows", "every", "day"};
+        "account", "transfer", "a", "calendar", "shows", "every", "day"};
     std::string out;
     for (int i = 0; i < n; ++i) {
         if (i)
@@ -50,7 +50,7 @@ void wrap(benchmark::State& state)
     UiContext& ctx = context();
     std::string text = words(int(state.range(0)));
     double width = state.range(1) > 0 ? double(state.range(1)) : 1e12;
-    textWidth(*ctx.font, text, 13); // glyphs cached before timing
+    textWidth(*ctx.font, text, 13);  // glyphs cached before timing
     for (auto _ : state) {
         auto lines = Fast ? wrapText(ctx, text, width, 13) : wrapTextLiteral(ctx, text, width, 13);
         benchmark::DoNotOptimize(lines);

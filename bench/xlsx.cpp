@@ -3,8 +3,8 @@
 // its own interpreter and times only its own writing (no start-up, no reading
 // of the cells), which the benchmark takes as the iteration's time. Both
 // report the file's size as the counter "bytes".
-#include "core/json.h"
 #include "export/xlsx.h"
+#include "core/json.h"
 
 #include <benchmark/benchmark.h>
 
@@ -28,8 +28,8 @@ const char* kGreen = "FF21763C";
 const std::vector<XlsxSheet>& sheets()
 {
     static const std::vector<XlsxSheet> made = [] {
-        const char* words[] = {"Rent", "Groceries", "Salary", "Coffee & cake", "Electricity", "Insurance",
-                               "Gym", "Caf\u00e9 cr\u00e8me", "Savings transfer", "Phone"};
+        const char* words[] = {"Rent", "Groceries", "Salary", "Coffee & cake", "Electricity", "Insurance", "Gym",
+            "Caf\u00e9 cr\u00e8me", "Savings transfer", "Phone"};
         const char* categories[] = {"Housing", "Food", "Income", "Utilities", "Health", ""};
         std::vector<XlsxSheet> out;
         for (int s = 0; s < kSheets; ++s) {
@@ -37,8 +37,8 @@ const std::vector<XlsxSheet>& sheets()
             sheet.name = "Sheet " + std::to_string(s + 1);
             sheet.widths = {12, 40, 18, 18, 14, 16};
             sheet.rows.push_back({xlsxText("Date", false, true), xlsxText("Description", false, true),
-                                  xlsxText("Category", false, true), xlsxText("Account", false, true),
-                                  xlsxText("Amount", false, true), xlsxText("Running Total", false, true)});
+                xlsxText("Category", false, true), xlsxText("Account", false, true), xlsxText("Amount", false, true),
+                xlsxText("Running Total", false, true)});
             double total = 1000;
             for (int r = 1; r < kRowsPerSheet; ++r) {
                 int i = s * kRowsPerSheet + r;
@@ -46,9 +46,10 @@ const std::vector<XlsxSheet>& sheets()
                 total += amount;
                 char date[16];
                 std::snprintf(date, sizeof date, "2024-%02d-%02d", 1 + i % 12, 1 + i % 28);
-                sheet.rows.push_back({xlsxText(date), xlsxText(std::string(words[i % 10]) + " " + std::to_string(i % 97)),
-                                      xlsxText(categories[i % 6]), xlsxText(i % 3 ? "Checking" : "Credit card"),
-                                      xlsxMoney(amount, false, amount < 0 ? kRed : kGreen), xlsxMoney(total)});
+                sheet.rows.push_back(
+                    {xlsxText(date), xlsxText(std::string(words[i % 10]) + " " + std::to_string(i % 97)),
+                        xlsxText(categories[i % 6]), xlsxText(i % 3 ? "Checking" : "Credit card"),
+                        xlsxMoney(amount, false, amount < 0 ? kRed : kGreen), xlsxMoney(total)});
             }
             out.push_back(std::move(sheet));
         }

@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     sheet.widths = {12.5};
     for (size_t i = 0; i < pieces.size(); ++i)
         sheet.rows.push_back({qm::xlsxText(pieces[i], i % 2 == 1, i % 3 == 2), qm::xlsxMoney(-1, false, piece(i + 1)),
-                              qm::xlsxNumberCell(double(i) / 7)});
+            qm::xlsxNumberCell(double(i) / 7)});
     for (const auto& [name, part] : qm::unzipBytes(qm::writeXlsx({sheet})))
         requireWellFormed(std::string_view(reinterpret_cast<const char*>(part.data()), part.size()));
     return 0;

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (t.ok ? (t.status <= 0 || exitCode != 0) : (t.status != 0 || t.text.empty()))
         std::abort();
     DownloadOutcome d = readDownloadOutput(output, exitCode);
-    if (d.result.ok ? (d.result.status <= 0 || !d.result.text.empty()) : (d.result.status != 0 || d.result.text.empty()))
+    if (d.result.ok ? (d.result.status <= 0 || !d.result.text.empty())
+                    : (d.result.status != 0 || d.result.text.empty()))
         std::abort();
     if (d.removeTarget != (!d.result.ok || d.result.status != 200))
         std::abort();

@@ -1,9 +1,9 @@
 // Any byte string as a bank statement: the reader never fails, every row has
 // a real date, valid UTF-8 texts and a finite amount below the money limit,
 // the rows come sorted, and both detection passes take whatever it gives.
+#include "export/ofx_import.h"
 #include "core/utf8.h"
 #include "export/import_detect.h"
-#include "export/ofx_import.h"
 #include "model/dates.h"
 
 #include <cmath>
@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     detectRecurringPatterns(rows);
     markImportDuplicates(rows, fixedBudget());
     ImportCounts counts = countImportRows(rows);
-    if (size_t(counts.total) != rows.size() ||
-        counts.newCount + counts.possibleDuplicates + counts.duplicates != counts.total)
+    if (size_t(counts.total) != rows.size()
+        || counts.newCount + counts.possibleDuplicates + counts.duplicates != counts.total)
         std::abort();
     return 0;
 }

@@ -12,12 +12,18 @@ namespace {
 double weirdWidth(uint8_t mode, size_t chars)
 {
     switch (mode % 6) {
-    case 0: return 7.0 * double(chars);
-    case 1: return 0;
-    case 2: return -3.0 * double(chars);
-    case 3: return 1e300;
-    case 4: return std::numeric_limits<double>::quiet_NaN();
-    default: return double(chars % 5) - 1;
+    case 0:
+        return 7.0 * double(chars);
+    case 1:
+        return 0;
+    case 2:
+        return -3.0 * double(chars);
+    case 3:
+        return 1e300;
+    case 4:
+        return std::numeric_limits<double>::quiet_NaN();
+    default:
+        return double(chars % 5) - 1;
     }
 }
 
@@ -42,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         m.imageSize = [mode](std::string_view) { return qm::ImageSize{weirdWidth(mode, 100), 50}; };
     if (onePass)
         m.prefixWidths = [mode](std::string_view, const std::vector<size_t>& ends, uint8_t, double,
-                                std::vector<double>& out) {
+                             std::vector<double>& out) {
             out.clear();
             for (size_t e : ends)
                 out.push_back(weirdWidth(mode, e));

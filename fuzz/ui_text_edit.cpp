@@ -97,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             e.dy = (arg % 5) - 2;
             break;
         case 6:
-            f.platform->fake->clipboard = std::string(reinterpret_cast<const char*>(data + i), std::min<size_t>(arg % 8, size - i));
+            f.platform->fake->clipboard =
+                std::string(reinterpret_cast<const char*>(data + i), std::min<size_t>(arg % 8, size - i));
             continue;
         default:
             frame();

@@ -23,10 +23,7 @@ std::string initial(std::string_view text)
 
 }  // namespace
 
-bool isSignedIn(const AppState& state)
-{
-    return !state.session.token.empty();
-}
+bool isSignedIn(const AppState& state) { return !state.session.token.empty(); }
 
 void queueAccountRequest(AppState& state, uint8_t kind, const std::map<std::string, std::string>& params)
 {
@@ -110,7 +107,7 @@ void openWelcomePage(AppState& state, int32_t mode)
 }
 
 void showConfirm(AppState& state, const std::string& title, const std::string& message, const std::string& actionId,
-                 const std::string& confirmLabel, const std::string& cancelLabel, bool danger)
+    const std::string& confirmLabel, const std::string& cancelLabel, bool danger)
 {
     state.confirmTitle = title;
     state.confirmMessage = message;

@@ -19,7 +19,7 @@ std::string syncStatusText(const AppState& state);
 void setWelcomeMode(AppState& state, int32_t mode, bool keepEmail);
 void openWelcomePage(AppState& state, int32_t mode);
 void showConfirm(AppState& state, const std::string& title, const std::string& message, const std::string& actionId,
-                 const std::string& confirmLabel, const std::string& cancelLabel, bool danger);
+    const std::string& confirmLabel, const std::string& cancelLabel, bool danger);
 std::string budgetOwnerLabel(const AppState& state);
 std::string userInitials(const AppState& state);
 

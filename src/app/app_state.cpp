@@ -10,15 +10,9 @@
 
 namespace qm {
 
-void requestAppRedraw(AppState& state)
-{
-    state.redrawRequested = true;
-}
+void requestAppRedraw(AppState& state) { state.redrawRequested = true; }
 
-double uiClock(const AppState& state)
-{
-    return state.ui ? state.ui->time : 0.0;
-}
+double uiClock(const AppState& state) { return state.ui ? state.ui->time : 0.0; }
 
 AppStateRef newAppState(AppWindowRef window)
 {
@@ -38,8 +32,8 @@ AppStateRef newAppState(AppWindowRef window)
     state->todayDate = today();
 
     for (auto* slot : {&state->messageWindow, &state->confirmWindow, &state->txFormWindow, &state->balanceWindow,
-                       &state->adjustWindow, &state->moveWindow, &state->deleteRecurringWindow, &state->mergeWindow,
-                       &state->categoriesWindow, &state->accountsWindow, &state->fileDialogWindow})
+             &state->adjustWindow, &state->moveWindow, &state->deleteRecurringWindow, &state->mergeWindow,
+             &state->categoriesWindow, &state->accountsWindow, &state->fileDialogWindow})
         *slot = std::make_shared<WindowState>();
 
     const PageTable& pages = pageTable();

@@ -75,14 +75,14 @@ enum FileDialogPurpose : int32_t {
 
 struct Toast {
     std::string text;
-    uint8_t kind = toastInfo; // any value other than 1 and 2 reads as info
-    double expiry = 0;        // seconds on the UI clock
+    uint8_t kind = toastInfo;  // any value other than 1 and 2 reads as info
+    double expiry = 0;         // seconds on the UI clock
 };
 
 // One occurrence of a transaction, kept across frames.
 struct OccurrenceRef {
     int64_t transactionId = 0;
-    int64_t adjustmentId = 0; // 0 when the occurrence is not adjusted
+    int64_t adjustmentId = 0;  // 0 when the occurrence is not adjusted
     Date date;
     bool valid = false;
 
@@ -99,7 +99,7 @@ struct YearMonth {
 // The one request waiting for the network pump.
 struct AccountRequest {
     bool pending = false;
-    uint8_t kind = 0; // an account request kind of the network code; 0 is never sent from here
+    uint8_t kind = 0;  // an account request kind of the network code; 0 is never sent from here
     std::map<std::string, std::string> params;
 };
 
@@ -110,7 +110,7 @@ struct WelcomeForm {
     std::string firstName;
     std::string lastName;
     std::string code;
-    std::string focusRequest; // widget id the page focuses when it first draws the form
+    std::string focusRequest;  // widget id the page focuses when it first draws the form
 };
 
 // Blocks owned by the pages and services of other subsystems. The shell
@@ -133,7 +133,7 @@ struct AppState {
     UiContextRef ui;
     RendererRef renderer;
     FontSet fonts;
-    TextureRef windowIcon; // null when it could not be made
+    TextureRef windowIcon;  // null when it could not be made
     // Downloaded avatars and custom icon pictures; null draws the fallbacks.
     std::shared_ptr<PictureCache> pictures;
     bool splashActive = false;

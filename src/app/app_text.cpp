@@ -15,8 +15,8 @@ namespace {
 
 constexpr std::string_view kEllipsis = "\u2026";
 
-constexpr std::string_view kStandardCategoryColors[10] = {"#378450", "#ad6351", "#ad7b3d", "#4378ad", "#2e828b",
-                                                           "#8160a5", "#a55d96", "#368c74", "#657b3d", "#868d95"};
+constexpr std::string_view kStandardCategoryColors[10] = {
+    "#378450", "#ad6351", "#ad7b3d", "#4378ad", "#2e828b", "#8160a5", "#a55d96", "#368c74", "#657b3d", "#868d95"};
 
 int hexDigit(char c)
 {
@@ -30,7 +30,7 @@ int hexDigit(char c)
 }
 
 void placeText(AppState& state, const GlyphAtlasRef& atlas, std::string_view text, const Rect& rect, double size,
-               Color color, double align)
+    Color color, double align)
 {
     double w = textWidth(*atlas, text, size);
     double up = ascent(*atlas, size);
@@ -61,8 +61,8 @@ const GlyphAtlasRef& atlasForSlot(const AppState& state, int32_t slot)
     return slot == 1 ? state.fonts.mono1 : state.fonts.mono0;
 }
 
-void drawText(AppState& state, std::string_view text, const Rect& rect, double size, Color color, double align,
-              int32_t weight)
+void drawText(
+    AppState& state, std::string_view text, const Rect& rect, double size, Color color, double align, int32_t weight)
 {
     placeText(state, atlasForWeight(state, weight), text, rect, size, color, align);
 }
@@ -72,8 +72,8 @@ double measureText(const AppState& state, std::string_view text, double size, in
     return textWidth(*atlasForWeight(state, weight), text, size);
 }
 
-void drawTextWith(AppState& state, std::string_view text, const Rect& rect, double size, Color color, double align,
-                  int32_t slot)
+void drawTextWith(
+    AppState& state, std::string_view text, const Rect& rect, double size, Color color, double align, int32_t slot)
 {
     placeText(state, atlasForSlot(state, slot), text, rect, size, color, align);
 }

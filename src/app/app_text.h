@@ -17,11 +17,11 @@ const GlyphAtlasRef& atlasForSlot(const AppState& state, int32_t slot);
 
 // One line, aligned horizontally by align (0 left, 0.5 centre, 1 right) and
 // centred vertically on the face's ascent and descent; never clipped.
-void drawText(AppState& state, std::string_view text, const Rect& rect, double size, Color color, double align,
-              int32_t weight);
+void drawText(
+    AppState& state, std::string_view text, const Rect& rect, double size, Color color, double align, int32_t weight);
 double measureText(const AppState& state, std::string_view text, double size, int32_t weight);
-void drawTextWith(AppState& state, std::string_view text, const Rect& rect, double size, Color color, double align,
-                  int32_t slot);
+void drawTextWith(
+    AppState& state, std::string_view text, const Rect& rect, double size, Color color, double align, int32_t slot);
 double measureTextWith(const AppState& state, std::string_view text, double size, int32_t slot);
 // Draws from a baseline point; returns the advance.
 double drawTextAt(AppState& state, std::string_view text, double x, double y, double size, Color color, int32_t slot);

@@ -16,9 +16,6 @@ std::string versionText(std::string_view version)
     return out;
 }
 
-std::string appVersionText()
-{
-    return versionText(kAppVersion);
-}
+std::string appVersionText() { return versionText(kAppVersion); }
 
 }  // namespace qm

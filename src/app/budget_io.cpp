@@ -35,8 +35,8 @@ void openBudget(AppState& state, const std::string& id)
         state.store = standInStore();
         state.budgetReadFailure = e.what();
         showMessage(state, "The budget could not be opened",
-                    "The budget in " + folder + " could not be read: " + state.budgetReadFailure +
-                        ". Its files were left unchanged. Changes made now are not saved.");
+            "The budget in " + folder + " could not be read: " + state.budgetReadFailure
+                + ". Its files were left unchanged. Changes made now are not saved.");
     }
     state.settings.lastBudget = id;
     writeSettings(state.settings);
@@ -58,10 +58,7 @@ void openBudget(AppState& state, const std::string& id)
     state.redrawRequested = true;
 }
 
-void saveBudget(AppState& state)
-{
-    trySaveBudget(state);
-}
+void saveBudget(AppState& state) { trySaveBudget(state); }
 
 std::optional<std::string> trySaveBudget(AppState& state)
 {
@@ -95,10 +92,7 @@ void showSuccess(AppState& state, const std::string& text)
     showToast(state, text, toastSuccess, kSuccessToastSeconds);
 }
 
-void showError(AppState& state, const std::string& text)
-{
-    showToast(state, text, toastError, kErrorToastSeconds);
-}
+void showError(AppState& state, const std::string& text) { showToast(state, text, toastError, kErrorToastSeconds); }
 
 void showMessage(AppState& state, const std::string& title, const std::string& text)
 {

@@ -33,13 +33,13 @@ CrashRecord baseRecord;
 // The signal report is swapped in whole; a handler that has started may be
 // writing the old text, so once any handler has entered, replaced texts are
 // never freed (the process is ending anyway).
-std::atomic<const std::string*> preparedReport {nullptr};
-std::atomic<int> handlersEntered {0};
+std::atomic<const std::string*> preparedReport{nullptr};
+std::atomic<int> handlersEntered{0};
 // At most one report per process, even when two threads fail at once.
-std::atomic<bool> reportWritten {false};
+std::atomic<bool> reportWritten{false};
 // Set once that one report is complete: a second failing thread waits for it
 // before its own re-raise ends the process, or the report would be cut off.
-std::atomic<bool> reportDone {false};
+std::atomic<bool> reportDone{false};
 
 static_assert(std::atomic<const std::string*>::is_always_lock_free);
 static_assert(std::atomic<int>::is_always_lock_free);
@@ -49,7 +49,8 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 // failed again: it will never finish.
 void awaitReport()
 {
-    for (long spins = 0; spins < 400000000L && !reportDone.load(); ++spins) { }
+    for (long spins = 0; spins < 400000000L && !reportDone.load(); ++spins) {
+    }
 }
 
 struct SignalText {
@@ -59,7 +60,10 @@ struct SignalText {
     std::string_view line;  // for standard error, whole so one write() keeps it unmixed
 };
 
-#define QM_SIGNAL_TEXT(sig, name, message) {sig, name, message, "Quenmark: " name ": " message "\n"}
+#define QM_SIGNAL_TEXT(sig, name, message)                                                                             \
+    {                                                                                                                  \
+        sig, name, message, "Quenmark: " name ": " message "\n"                                                        \
+    }
 constexpr SignalText kSignals[] = {
     QM_SIGNAL_TEXT(SIGSEGV, "SIGSEGV", "Illegal storage access (attempt to read from nil?)"),
     QM_SIGNAL_TEXT(SIGABRT, "SIGABRT", "Abnormal termination"),
@@ -143,7 +147,7 @@ FailureDescription describeSafely(std::exception_ptr failure, bool stackHere)
     try {
         return describeFailure(failure, stackHere);
     } catch (...) {
-        return FailureDescription {"unknown", "", ""};
+        return FailureDescription{"unknown", "", ""};
     }
 }
 

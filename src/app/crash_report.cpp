@@ -32,10 +32,7 @@ bool exists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0;
 }
 
-std::string twoDigits(int n)
-{
-    return std::string(1, char('0' + n / 10 % 10)) + char('0' + n % 10);
-}
+std::string twoDigits(int n) { return std::string(1, char('0' + n / 10 % 10)) + char('0' + n % 10); }
 
 }  // namespace
 
@@ -58,7 +55,7 @@ std::string_view buildArch()
 
 std::string makeReportId()
 {
-    timespec wall {}, cpu {};
+    timespec wall{}, cpu{};
     ::clock_gettime(CLOCK_REALTIME, &wall);
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
     std::string temp;
@@ -94,10 +91,7 @@ std::string hostNameFrom(const std::string& hostnamePath)
     }
 }
 
-std::string hostName()
-{
-    return hostNameFrom("/etc/hostname");
-}
+std::string hostName() { return hostNameFrom("/etc/hostname"); }
 
 std::string osVersionTextFrom(const std::string& osReleasePath, const std::string& kernelPath)
 {
@@ -131,14 +125,11 @@ std::string osVersionTextFrom(const std::string& osReleasePath, const std::strin
     }
 }
 
-std::string osVersionText()
-{
-    return osVersionTextFrom("/etc/os-release", "/proc/sys/kernel/osrelease");
-}
+std::string osVersionText() { return osVersionTextFrom("/etc/os-release", "/proc/sys/kernel/osrelease"); }
 
 std::string localTimeText(std::time_t when)
 {
-    std::tm tm {};
+    std::tm tm{};
     if (!::localtime_r(&when, &tm))
         return {};
     std::string out = std::to_string(tm.tm_year + 1900);
@@ -203,10 +194,7 @@ Json buildCrashReport(const CrashRecord& r)
     return j;
 }
 
-std::string renderCrashReport(const CrashRecord& record)
-{
-    return dumpJson(buildCrashReport(record), 2) + "\n";
-}
+std::string renderCrashReport(const CrashRecord& record) { return dumpJson(buildCrashReport(record), 2) + "\n"; }
 
 bool writeCrashReport(const std::string& path, const CrashRecord& record)
 {

@@ -11,13 +11,13 @@ namespace qm {
 namespace {
 
 struct DemoTransaction {
-    int32_t day; // 0 = the reference day
+    int32_t day;  // 0 = the reference day
     double amount;
     const char* description;
     const char* category;
     const char* account;
     const char* iconName;
-    const char* period; // empty for a one-off
+    const char* period;  // empty for a one-off
     bool businessDay;
     bool early;
 };
@@ -27,7 +27,7 @@ constexpr DemoTransaction kDemoTransactions[] = {
     {1, -1200.00, "Rent", "Rent/Mortgage", "Checking", "Home", "nth_1_months", false, false},
     {10, -145.00, "Electric Bill", "Utilities", "Checking", "Utilities", "nth_1_months", false, false},
     {15, -15.99, "Streaming Subscription", "Subscriptions", "Credit Card", "Subscription", "nth_1_months", false,
-     false},
+        false},
     {6, -85.00, "Groceries", "Groceries", "Checking", "Groceries", "nth_1_weeks", false, false},
     {4, -54.20, "Coffee Shop", "Entertainment", "Credit Card", "Coffee", "", false, false},
     {22, -210.00, "Car Insurance", "Insurance", "Checking", "Car", "", false, false},

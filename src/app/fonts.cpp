@@ -6,10 +6,7 @@ namespace qm {
 
 namespace {
 
-FontRef parseBuiltin(BuiltinFont face)
-{
-    return parseTrueType(FontData(builtinFontFile(face)));
-}
+FontRef parseBuiltin(BuiltinFont face) { return parseTrueType(FontData(builtinFontFile(face))); }
 
 }  // namespace
 

@@ -123,7 +123,8 @@ void drawFrame(AppState& state, double dt)
         if (pages.drawDialogs)
             pages.drawDialogs(state);
         // Without a file dialog a path set by the loop is still handed on.
-        std::string chosen = pages.drawFileDialog ? pages.drawFileDialog(state) : std::exchange(state.fileDialogResult, {});
+        std::string chosen =
+            pages.drawFileDialog ? pages.drawFileDialog(state) : std::exchange(state.fileDialogResult, {});
         if (!chosen.empty())
             handleFileDialogResult(state, chosen);
         if (pages.drawUpdateDialog) {

@@ -17,10 +17,7 @@ std::unordered_map<std::string, TextureRef>& iconTextureCache()
     return cache;
 }
 
-double iconSide(const Rect& rect)
-{
-    return std::isnan(rect.h) ? rect.w : std::min(rect.w, rect.h);
-}
+double iconSide(const Rect& rect) { return std::isnan(rect.h) ? rect.w : std::min(rect.w, rect.h); }
 
 int32_t iconPixelSize(double side)
 {

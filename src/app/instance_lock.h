@@ -10,14 +10,14 @@ namespace qm {
 inline constexpr const char* kInstanceLockName = "instance.lock";
 
 enum class LockOutcome {
-    held,       // this process holds the lock
-    busy,       // another process kept it through every retry
-    unlockable, // the folder cannot hold a lock file: run without one
+    held,        // this process holds the lock
+    busy,        // another process kept it through every retry
+    unlockable,  // the folder cannot hold a lock file: run without one
 };
 
 struct InstanceLock {
     LockOutcome outcome = LockOutcome::unlockable;
-    int fd = -1; // open while held; close-on-exec, so children never inherit it
+    int fd = -1;  // open while held; close-on-exec, so children never inherit it
 };
 
 // Creates the folder when missing. Retries for up to waitSeconds while

@@ -50,10 +50,7 @@ std::string envText(const char* name)
     return v ? v : "";
 }
 
-void sleepMs(int ms)
-{
-    usleep(useconds_t(ms) * 1000);
-}
+void sleepMs(int ms) { usleep(useconds_t(ms) * 1000); }
 
 bool endsWith(const std::string& text, std::string_view tail)
 {
@@ -62,9 +59,9 @@ bool endsWith(const std::string& text, std::string_view tail)
 
 std::optional<uint8_t> pageFromSwitch(const std::string& value)
 {
-    static const std::pair<const char*, uint8_t> pages[] = {
-        {"calendar", pageCalendar}, {"search", pageSearch}, {"reports", pageReports}, {"import", pageImport},
-        {"help", pageHelp},         {"account", pageAccount}, {"sync", pageAccount},   {"welcome", pageWelcome}};
+    static const std::pair<const char*, uint8_t> pages[] = {{"calendar", pageCalendar}, {"search", pageSearch},
+        {"reports", pageReports}, {"import", pageImport}, {"help", pageHelp}, {"account", pageAccount},
+        {"sync", pageAccount}, {"welcome", pageWelcome}};
     for (const auto& [name, page] : pages)
         if (value == name)
             return page;
@@ -228,13 +225,13 @@ WindowRequest parseWindowRequest(const std::string& value)
 
 bool shouldDraw(const PacingInput& in)
 {
-    bool needed = in.dirtyFrames > 0 || in.redrawRequested || in.dragInProgress || in.widgetHeld || in.toastsShown ||
-                  in.syncing;
+    bool needed =
+        in.dirtyFrames > 0 || in.redrawRequested || in.dragInProgress || in.widgetHeld || in.toastsShown || in.syncing;
     return needed || in.shotPending || in.splashActive || in.nowNs - in.lastFrameNs >= kIdleFrameNs;
 }
 
-PacingInput pacingInput(const AppState& state, int32_t dirtyFrames, bool shotPending, int64_t nowNs,
-                        int64_t lastFrameNs)
+PacingInput pacingInput(
+    const AppState& state, int32_t dirtyFrames, bool shotPending, int64_t nowNs, int64_t lastFrameNs)
 {
     PacingInput in;
     in.dirtyFrames = dirtyFrames;
@@ -309,10 +306,8 @@ int runMainLoop(AppState& state)
         state.welcome.email = envText("QUENMRK_TEST_EMAIL");
         state.welcome.password = envText("QUENMRK_TEST_PASSWORD");
         queueAccountRequest(state, auth == "signup" ? 2 : 1,
-                            {{"email", state.welcome.email},
-                             {"password", state.welcome.password},
-                             {"first_name", "Test"},
-                             {"last_name", "Run"}});
+            {{"email", state.welcome.email}, {"password", state.welcome.password}, {"first_name", "Test"},
+                {"last_name", "Run"}});
     }
     std::string avatar = envText("QUENMRK_TEST_AVATAR");
     if (!avatar.empty()) {

@@ -40,8 +40,8 @@ inline constexpr int64_t kIdleFrameNs = 66'000'000;
 
 // Draw when something changed, something animates, or 66 ms have passed.
 bool shouldDraw(const PacingInput& in);
-PacingInput pacingInput(const AppState& state, int32_t dirtyFrames, bool shotPending, int64_t nowNs,
-                        int64_t lastFrameNs);
+PacingInput pacingInput(
+    const AppState& state, int32_t dirtyFrames, bool shotPending, int64_t nowNs, int64_t lastFrameNs);
 
 // Applies the start-up switches, runs the loop and the shutdown saves.
 // Returns the exit status: 1 when a headless export or the screenshot

@@ -31,8 +31,8 @@ void drawMessageBoxes(AppState& state)
 
     if (state.messageWindow && state.messageWindow->open) {
         Rect size = boxSize(state, 440, 190);
-        if (beginWindow(ui, "qmmsg", state.messageTitle, *state.messageWindow, size.w, size.h, true, true, false,
-                        true)) {
+        if (beginWindow(
+                ui, "qmmsg", state.messageTitle, *state.messageWindow, size.w, size.h, true, true, false, true)) {
             wrappedLabel(ui, state.messageText, 0, 0);
             windowFooter(ui, 0);
             beginRow(ui, rowHeight(ui), {-1, scaled(state, 100)});
@@ -46,21 +46,21 @@ void drawMessageBoxes(AppState& state)
 
     if (state.confirmWindow && state.confirmWindow->open) {
         Rect size = boxSize(state, 460, 200);
-        if (beginWindow(ui, "qmconfirm", state.confirmTitle, *state.confirmWindow, size.w, size.h, true, true, false,
-                        true)) {
+        if (beginWindow(
+                ui, "qmconfirm", state.confirmTitle, *state.confirmWindow, size.w, size.h, true, true, false, true)) {
             wrappedLabel(ui, state.confirmMessage, 0, 0);
             windowFooter(ui, 0);
             double labelSize = scaled(state, 13);
-            double cancel = std::max(measureText(state, state.cancelLabel, labelSize, 600) + scaled(state, 32),
-                                     scaled(state, 90));
-            double confirm = std::max(measureText(state, state.confirmLabel, labelSize, 600) + scaled(state, 32),
-                                      scaled(state, 100));
+            double cancel =
+                std::max(measureText(state, state.cancelLabel, labelSize, 600) + scaled(state, 32), scaled(state, 90));
+            double confirm = std::max(
+                measureText(state, state.confirmLabel, labelSize, 600) + scaled(state, 32), scaled(state, 100));
             beginRow(ui, rowHeight(ui), {-1, cancel, confirm});
             textBlock(ui, "", 0, 0, 0, 0);
             if (flowButton(state, "qmconfirm-no", state.cancelLabel, "secondary", "", 0, false))
                 state.confirmWindow->open = false;
             if (flowButton(state, "qmconfirm-yes", state.confirmLabel, state.confirmDanger ? "danger" : "primary", "",
-                           0, false)) {
+                    0, false)) {
                 state.confirmWindow->open = false;
                 state.pendingConfirmedAction = state.confirmAction;
             }

@@ -101,10 +101,7 @@ void showPage(AppState& state, uint8_t page)
     state.redrawRequested = true;
 }
 
-bool isPageActive(const AppState& state, uint8_t page)
-{
-    return state.page == page && state.framesOnPage == 0;
-}
+bool isPageActive(const AppState& state, uint8_t page) { return state.page == page && state.framesOnPage == 0; }
 
 void startTour(AppState& state)
 {

@@ -12,14 +12,8 @@ PageTable& table()
 
 }  // namespace
 
-void setPageTable(PageTable t)
-{
-    table() = std::move(t);
-}
+void setPageTable(PageTable t) { table() = std::move(t); }
 
-const PageTable& pageTable()
-{
-    return table();
-}
+const PageTable& pageTable() { return table(); }
 
 }  // namespace qm

@@ -10,25 +10,16 @@
 
 namespace qm {
 
-Affine newAffine(double a, double b, double c, double d, double e, double f)
-{
-    return Affine{a, b, c, d, e, f};
-}
+Affine newAffine(double a, double b, double c, double d, double e, double f) { return Affine{a, b, c, d, e, f}; }
 
-Affine identityAffine()
-{
-    return Affine{};
-}
+Affine identityAffine() { return Affine{}; }
 
-Affine scaleAffine(double s)
-{
-    return Affine{s, 0, 0, s, 0, 0};
-}
+Affine scaleAffine(double s) { return Affine{s, 0, 0, s, 0, 0}; }
 
 Affine mulAffine(const Affine& m, const Affine& n)
 {
-    return Affine{m.a * n.a + m.c * n.b,       m.b * n.a + m.d * n.b,       m.a * n.c + m.c * n.d,
-                  m.b * n.c + m.d * n.d,       m.a * n.e + m.c * n.f + m.e, m.b * n.e + m.d * n.f + m.f};
+    return Affine{m.a * n.a + m.c * n.b, m.b * n.a + m.d * n.b, m.a * n.c + m.c * n.d, m.b * n.c + m.d * n.d,
+        m.a * n.e + m.c * n.f + m.e, m.b * n.e + m.d * n.f + m.f};
 }
 
 PathPoint applyAffine(const Affine& m, double x, double y)
@@ -45,7 +36,7 @@ std::optional<std::string_view> builtinIconPath(std::string_view name)
 {
     auto table = builtinIconPaths();
     auto it = std::lower_bound(table.begin(), table.end(), name,
-                               [](const BuiltinIconPath& entry, std::string_view key) { return entry.name < key; });
+        [](const BuiltinIconPath& entry, std::string_view key) { return entry.name < key; });
     if (it == table.end() || it->name != name)
         return std::nullopt;
     return it->pathData;
@@ -53,20 +44,11 @@ std::optional<std::string_view> builtinIconPath(std::string_view name)
 
 namespace {
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool isLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
+bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-bool startsNumber(char c)
-{
-    return c == '+' || c == '-' || c == '.' || isDigit(c);
-}
+bool startsNumber(char c) { return c == '+' || c == '-' || c == '.' || isDigit(c); }
 
 }  // namespace
 
@@ -276,13 +258,30 @@ void walkPath(std::string_view text, const Affine& m, Sink& sink)
         const bool relative = letter >= 'a';
         size_t count = 0;
         switch (op) {
-        case 'M': case 'L': case 'T': count = 2; break;
-        case 'H': case 'V': count = 1; break;
-        case 'C': count = 6; break;
-        case 'S': case 'Q': count = 4; break;
-        case 'A': count = 7; break;
-        case 'Z': count = 0; break;
-        default: continue;  // unknown: skipped with its numbers
+        case 'M':
+        case 'L':
+        case 'T':
+            count = 2;
+            break;
+        case 'H':
+        case 'V':
+            count = 1;
+            break;
+        case 'C':
+            count = 6;
+            break;
+        case 'S':
+        case 'Q':
+            count = 4;
+            break;
+        case 'A':
+            count = 7;
+            break;
+        case 'Z':
+            count = 0;
+            break;
+        default:
+            continue;  // unknown: skipped with its numbers
         }
         const std::vector<double>& v = command.numbers;
         if (op == 'Z') {
@@ -304,10 +303,18 @@ void walkPath(std::string_view text, const Affine& m, Sink& sink)
                     lineTo(at(0));
                 }
                 break;
-            case 'L': lineTo(at(0)); break;
-            case 'H': lineTo(PathPoint{v[i] + ox, current.y}); break;
-            case 'V': lineTo(PathPoint{current.x, v[i] + oy}); break;
-            case 'C': cubicTo(at(0), at(2), at(4)); break;
+            case 'L':
+                lineTo(at(0));
+                break;
+            case 'H':
+                lineTo(PathPoint{v[i] + ox, current.y});
+                break;
+            case 'V':
+                lineTo(PathPoint{current.x, v[i] + oy});
+                break;
+            case 'C':
+                cubicTo(at(0), at(2), at(4));
+                break;
             case 'S': {
                 PathPoint c1 = current;
                 if (previous == 'C' || previous == 'S')
@@ -315,7 +322,9 @@ void walkPath(std::string_view text, const Affine& m, Sink& sink)
                 cubicTo(c1, at(0), at(2));
                 break;
             }
-            case 'Q': quadraticTo(at(0), at(2)); break;
+            case 'Q':
+                quadraticTo(at(0), at(2));
+                break;
             case 'T': {
                 PathPoint c = current;
                 if (previous == 'Q' || previous == 'T')
@@ -325,8 +334,8 @@ void walkPath(std::string_view text, const Affine& m, Sink& sink)
             }
             case 'A': {
                 PathPoint end{v[i + 5] + ox, v[i + 6] + oy};
-                auto pieces = arcToCubics(current.x, current.y, v[i], v[i + 1], v[i + 2], v[i + 3] != 0,
-                                          v[i + 4] != 0, end.x, end.y);
+                auto pieces = arcToCubics(
+                    current.x, current.y, v[i], v[i + 1], v[i + 2], v[i + 3] != 0, v[i + 4] != 0, end.x, end.y);
                 for (const CubicSegment& s : pieces)
                     cubicTo(s.control1, s.control2, s.end);
                 current = end;
@@ -363,15 +372,15 @@ EllipsePoint ellipsePoint(const ArcEllipse& e, double theta)
 {
     double cosT = std::cos(theta), sinT = std::sin(theta);
     EllipsePoint p;
-    p.point = PathPoint{e.cx + e.rx * e.cosPhi * cosT - e.ry * e.sinPhi * sinT,
-                        e.cy + e.rx * e.sinPhi * cosT + e.ry * e.cosPhi * sinT};
-    p.derivative = PathPoint{-e.rx * e.cosPhi * sinT - e.ry * e.sinPhi * cosT,
-                             -e.rx * e.sinPhi * sinT + e.ry * e.cosPhi * cosT};
+    p.point = PathPoint{
+        e.cx + e.rx * e.cosPhi * cosT - e.ry * e.sinPhi * sinT, e.cy + e.rx * e.sinPhi * cosT + e.ry * e.cosPhi * sinT};
+    p.derivative =
+        PathPoint{-e.rx * e.cosPhi * sinT - e.ry * e.sinPhi * cosT, -e.rx * e.sinPhi * sinT + e.ry * e.cosPhi * cosT};
     return p;
 }
 
-std::vector<CubicSegment> arcToCubics(double x1, double y1, double rx, double ry, double rotationDegrees,
-                                      bool largeArc, bool sweep, double x2, double y2)
+std::vector<CubicSegment> arcToCubics(
+    double x1, double y1, double rx, double ry, double rotationDegrees, bool largeArc, bool sweep, double x2, double y2)
 {
     if (x1 == x2 && y1 == y2)
         return {};
@@ -392,14 +401,14 @@ std::vector<CubicSegment> arcToCubics(double x1, double y1, double rx, double ry
         ry *= root;
     }
     const double rx2 = rx * rx, ry2 = ry * ry;
-    double s = std::sqrt(std::max(0.0, rx2 * ry2 - rx2 * y1p * y1p - ry2 * x1p * x1p) /
-                         (rx2 * y1p * y1p + ry2 * x1p * x1p + 1e-12));
+    double s = std::sqrt(
+        std::max(0.0, rx2 * ry2 - rx2 * y1p * y1p - ry2 * x1p * x1p) / (rx2 * y1p * y1p + ry2 * x1p * x1p + 1e-12));
     if (largeArc == sweep)
         s = -s;
     const double cxp = s * rx * y1p / ry;
     const double cyp = -s * ry * x1p / rx;
-    ArcEllipse ellipse{cosPhi * cxp - sinPhi * cyp + (x1 + x2) / 2, sinPhi * cxp + cosPhi * cyp + (y1 + y2) / 2,
-                       rx, ry, cosPhi, sinPhi};
+    ArcEllipse ellipse{cosPhi * cxp - sinPhi * cyp + (x1 + x2) / 2, sinPhi * cxp + cosPhi * cyp + (y1 + y2) / 2, rx, ry,
+        cosPhi, sinPhi};
     const double ux = (x1p - cxp) / rx, uy = (y1p - cyp) / ry;
     const double vx = (-x1p - cxp) / rx, vy = (-y1p - cyp) / ry;
     double theta = vectorAngle(1, 0, ux, uy);
@@ -422,9 +431,9 @@ std::vector<CubicSegment> arcToCubics(double x1, double y1, double rx, double ry
     EllipsePoint from = ellipsePoint(ellipse, theta);
     for (int i = 0; i < n; ++i) {
         EllipsePoint to = ellipsePoint(ellipse, theta + step * (i + 1));
-        segments.push_back(CubicSegment{
-            PathPoint{from.point.x + k * from.derivative.x, from.point.y + k * from.derivative.y},
-            PathPoint{to.point.x - k * to.derivative.x, to.point.y - k * to.derivative.y}, to.point});
+        segments.push_back(
+            CubicSegment{PathPoint{from.point.x + k * from.derivative.x, from.point.y + k * from.derivative.y},
+                PathPoint{to.point.x - k * to.derivative.x, to.point.y - k * to.derivative.y}, to.point});
         from = to;
     }
     return segments;

@@ -83,8 +83,8 @@ EllipsePoint ellipsePoint(const ArcEllipse& ellipse, double theta);
 // The SVG endpoint arc as cubics of at most a quarter turn each; empty when
 // the end is the start, one straight segment when a radius is 0 or the arc
 // cannot be worked out in finite numbers.
-std::vector<CubicSegment> arcToCubics(double x1, double y1, double rx, double ry, double rotationDegrees,
-                                      bool largeArc, bool sweep, double x2, double y2);
+std::vector<CubicSegment> arcToCubics(double x1, double y1, double rx, double ry, double rotationDegrees, bool largeArc,
+    bool sweep, double x2, double y2);
 
 // Adds the outline of the path data, mapped through the transform, to the
 // rasteriser. Every subpath is closed as a filled shape needs. A path in

@@ -1,7 +1,7 @@
 #include "app/paths.h"
 
-#include "core/service_host.h"
 #include "app/settings.h"
+#include "core/service_host.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -59,20 +59,11 @@ std::string configDir()
     return joinPath(joinPath(homeFolder(), ".config"), "quenmrk");
 }
 
-std::string settingsPath()
-{
-    return joinPath(configDir(), "settings.json");
-}
+std::string settingsPath() { return joinPath(configDir(), "settings.json"); }
 
-std::string sessionPath()
-{
-    return joinPath(configDir(), "session.json");
-}
+std::string sessionPath() { return joinPath(configDir(), "session.json"); }
 
-std::string budgetFolder(std::string_view budgetId)
-{
-    return joinPath(joinPath(configDir(), "budgets"), budgetId);
-}
+std::string budgetFolder(std::string_view budgetId) { return joinPath(joinPath(configDir(), "budgets"), budgetId); }
 
 std::string documentsDir()
 {

@@ -1,7 +1,7 @@
 #include "app/picture_cache.h"
 
-#include "app/picture_cache_internal.h"
 #include "app/paths.h"
+#include "app/picture_cache_internal.h"
 #include "app/svg.h"
 #include "codecs/crypto/sha2.h"
 #include "codecs/image/png.h"
@@ -53,7 +53,7 @@ void releaseTexture(PictureCache& cache, const TextureRef& texture)
 }
 
 void storeEntry(PictureCache& cache, std::unordered_map<std::string, PictureEntry>& table, const std::string& key,
-                PictureEntry entry)
+    PictureEntry entry)
 {
     auto it = table.find(key);
     if (it == table.end()) {
@@ -65,15 +65,9 @@ void storeEntry(PictureCache& cache, std::unordered_map<std::string, PictureEntr
     it->second = std::move(entry);
 }
 
-bool startsWith(std::string_view s, std::string_view prefix)
-{
-    return s.substr(0, prefix.size()) == prefix;
-}
+bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-std::string cacheFileName(const std::string& key)
-{
-    return sha256Hex(key).substr(0, 24) + ".png";
-}
+std::string cacheFileName(const std::string& key) { return sha256Hex(key).substr(0, 24) + ".png"; }
 
 // Whether every header the bytes could hold declares a picture within the
 // side, read before anything is decoded. The decoder takes a later header
@@ -100,8 +94,7 @@ ImagePtr decodeBoundedPng(PictureCache& cache, std::string_view bytes, int32_t m
 {
     if (!pngWithinSide(bytes, static_cast<uint32_t>(std::min(maxSide, maxTextureSide(cache)))))
         return nullptr;
-    ImagePtr image =
-        decodePng(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    ImagePtr image = decodePng(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     if (!image || image->channels != 4 || image->width <= 0 || image->height <= 0)
         return nullptr;
     return image;
@@ -111,8 +104,7 @@ TextureRef uploadImage(PictureCache& cache, const Image& image)
 {
     if (cache.upload)
         return cache.upload(image);
-    return newTexture(image.width, image.height, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels.data(), true,
-                      true);
+    return newTexture(image.width, image.height, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels.data(), true, true);
 }
 
 PictureTexture uploadPicture(PictureCache& cache, const Image& image)
@@ -144,8 +136,8 @@ PictureTexture absorbingFailures(Fn fn)
 std::optional<std::string> readCacheFile(const std::string& path)
 {
     struct stat info;
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0 ||
-        static_cast<uint64_t>(info.st_size) > kMaxPictureBytes)
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0
+        || static_cast<uint64_t>(info.st_size) > kMaxPictureBytes)
         return std::nullopt;
     try {
         return readFile(path);
@@ -209,7 +201,8 @@ PictureTexture lookUp(PictureCache& cache, PictureKind kind, const std::string& 
     PictureEntry& entry = it->second;
     const double age = nowSeconds(cache) - entry.time;
     switch (entry.state) {
-    case psLoaded: return PictureTexture{entry.texture, entry.width, entry.height};
+    case psLoaded:
+        return PictureTexture{entry.texture, entry.width, entry.height};
     case psFailed:
         if (age > kFailedRetrySeconds)
             entry.state = psWanted;
@@ -219,7 +212,8 @@ PictureTexture lookUp(PictureCache& cache, PictureKind kind, const std::string& 
             entry.state = psWanted;
         break;
     case psWanted:
-    case psRequested: break;
+    case psRequested:
+        break;
     }
     return {};
 }
@@ -266,10 +260,7 @@ std::string avatarKey(bool signedIn, const User& user)
     return {};
 }
 
-bool isCustomIconRef(std::string_view reference)
-{
-    return !reference.empty() && !startsWith(reference, "builtin:");
-}
+bool isCustomIconRef(std::string_view reference) { return !reference.empty() && !startsWith(reference, "builtin:"); }
 
 std::string avatarPath(const PictureCache& cache, const std::string& key)
 {

@@ -22,8 +22,8 @@ enum PictureState : uint8_t {
     psWanted = 0,     // to be fetched
     psRequested = 1,  // handed to the network pump
     psLoaded = 2,
-    psFailed = 3,     // download or decoding failed; retried after 120 s
-    psNone = 4,       // the service has no avatar; asked again after 3600 s
+    psFailed = 3,  // download or decoding failed; retried after 120 s
+    psNone = 4,    // the service has no avatar; asked again after 3600 s
 };
 
 struct PictureEntry {

@@ -39,8 +39,8 @@ void stubPage(AppState& state, const Rect& content)
 {
     UiContext& ui = *state.ui;
     const Theme& t = ui.theme;
-    Rect title{content.x + scaled(state, 24), content.y + scaled(state, 24), content.w - scaled(state, 48),
-               scaled(state, 28)};
+    Rect title{
+        content.x + scaled(state, 24), content.y + scaled(state, 24), content.w - scaled(state, 48), scaled(state, 28)};
     uiDrawText(ui, pageKindName(state.page) + " (stand-in page)", title, t.base[slotText], 0, 0, 1);
     Rect rect{title.x, title.y + scaled(state, 40), scaled(state, 160), scaled(state, 34)};
     if (drawButton(ui, widgetId(ui, "stub-button"), "Stand-in button", rect, buttonPrimary, IconKind{}, false, false))

@@ -11,21 +11,28 @@ namespace {
 
 ScrubIdentity identity;
 
-bool isLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-bool isWordChar(char c)
-{
-    return isLetter(c) || isAsciiDigit(c) || c == '_' || c == '-';
-}
+bool isWordChar(char c) { return isLetter(c) || isAsciiDigit(c) || c == '_' || c == '-'; }
 
 bool isBoundary(char c)
 {
     switch (c) {
-    case '\t': case '\n': case '\r': case ' ': case '"': case '\'': case '(': case ')':
-    case ',': case ';': case '<': case '>': case '[': case ']': case '|':
+    case '\t':
+    case '\n':
+    case '\r':
+    case ' ':
+    case '"':
+    case '\'':
+    case '(':
+    case ')':
+    case ',':
+    case ';':
+    case '<':
+    case '>':
+    case '[':
+    case ']':
+    case '|':
         return true;
     default:
         return false;
@@ -37,15 +44,9 @@ bool isLocalChar(char c)
     return isLetter(c) || isAsciiDigit(c) || c == '%' || c == '+' || c == '-' || c == '.' || c == '_';
 }
 
-bool isDomainChar(char c)
-{
-    return isLetter(c) || isAsciiDigit(c) || c == '-' || c == '.';
-}
+bool isDomainChar(char c) { return isLetter(c) || isAsciiDigit(c) || c == '-' || c == '.'; }
 
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
+char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 // The first place at or after `from` where `needle` occurs, ignoring ASCII case.
 size_t findNoCase(std::string_view hay, std::string_view needle, size_t from)
@@ -63,9 +64,41 @@ size_t findNoCase(std::string_view hay, std::string_view needle, size_t from)
 }
 
 constexpr std::array<std::string_view, 35> kKeptExtensions = {
-    "quenmrk", "quenmrkclip", "quenmrkclips", "quenmrktools", "quenmrkjob", "quenmrkcrash", "svg", "dxf", "lbrn2",
-    "stl", "obj", "3mf", "png", "jpg", "jpeg", "gif", "tif", "tiff", "webp", "bmp", "gcode", "nc", "ngc", "tap",
-    "cnc", "txt", "pdf", "ttf", "otf", "ttc", "woff", "woff2", "json", "csv", "zip",
+    "quenmrk",
+    "quenmrkclip",
+    "quenmrkclips",
+    "quenmrktools",
+    "quenmrkjob",
+    "quenmrkcrash",
+    "svg",
+    "dxf",
+    "lbrn2",
+    "stl",
+    "obj",
+    "3mf",
+    "png",
+    "jpg",
+    "jpeg",
+    "gif",
+    "tif",
+    "tiff",
+    "webp",
+    "bmp",
+    "gcode",
+    "nc",
+    "ngc",
+    "tap",
+    "cnc",
+    "txt",
+    "pdf",
+    "ttf",
+    "otf",
+    "ttc",
+    "woff",
+    "woff2",
+    "json",
+    "csv",
+    "zip",
 };
 
 // 0 when no path starts at `a`; otherwise the kind of path (drive, network or
@@ -113,15 +146,9 @@ std::string replaceHome(const std::string& text, std::string_view spelling)
 
 }  // namespace
 
-void setScrubIdentity(ScrubIdentity id)
-{
-    identity = std::move(id);
-}
+void setScrubIdentity(ScrubIdentity id) { identity = std::move(id); }
 
-const ScrubIdentity& scrubIdentity()
-{
-    return identity;
-}
+const ScrubIdentity& scrubIdentity() { return identity; }
 
 ScrubIdentity scrubIdentityFromEnvironment()
 {

@@ -58,13 +58,13 @@ Session loadSession()
         const std::string path = sessionPath();
         struct stat st;
         if (!isRegularFile(path) || ::stat(path.c_str(), &st) != 0 || st.st_size > kMaxSessionBytes)
-            return Session {};
+            return Session{};
         std::string text = readFile(path);
         if (text.size() > size_t(kMaxSessionBytes))
-            return Session {};
+            return Session{};
         return sessionFromJson(parseJson(text));
     } catch (const std::exception&) {
-        return Session {};
+        return Session{};
     }
 }
 

@@ -67,10 +67,7 @@ std::optional<std::string> stringMember(const Json& node, const char* key)
 
 }  // namespace
 
-Settings defaultSettings()
-{
-    return Settings {};
-}
+Settings defaultSettings() { return Settings{}; }
 
 void settingsFromJson(const Json& node, Settings& s)
 {
@@ -123,10 +120,7 @@ Json settingsToJson(const Settings& s)
     return j;
 }
 
-std::string renderSettings(const Settings& settings)
-{
-    return dumpJson(settingsToJson(settings), 2);
-}
+std::string renderSettings(const Settings& settings) { return dumpJson(settingsToJson(settings), 2); }
 
 Settings loadSettings()
 {

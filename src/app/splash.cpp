@@ -26,7 +26,7 @@ bool splashWanted(const SplashEnv& env)
         return false;
     // Injected input would be dropped while the splash shows.
     for (const char* name : {"QUENMRK_SHOT", "QUENMRK_EXPORT", "QUENMRK_TEST_FRAMES", "QUENMRK_TEST_AUTH",
-                             "QUENMRK_TEST_CLICK", "QUENMRK_TEST_WHEEL"})
+             "QUENMRK_TEST_CLICK", "QUENMRK_TEST_WHEEL"})
         if (!read(name).empty())
             return false;
     return true;
@@ -38,10 +38,7 @@ void splashEnabled(AppState& state)
     state.splashStart = -1.0;
 }
 
-double easeOutQuart(double t)
-{
-    return 1 - std::pow(1 - std::clamp(t, 0.0, 1.0), 4);
-}
+double easeOutQuart(double t) { return 1 - std::pow(1 - std::clamp(t, 0.0, 1.0), 4); }
 
 void drawSplash(AppState& state)
 {

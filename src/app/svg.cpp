@@ -12,10 +12,7 @@ namespace qm {
 
 namespace {
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 std::string_view strip(std::string_view s, bool commas = false)
 {
@@ -27,16 +24,12 @@ std::string_view strip(std::string_view s, bool commas = false)
     return s;
 }
 
-bool startsNumber(char c)
-{
-    return c == '+' || c == '-' || c == '.' || (c >= '0' && c <= '9');
-}
+bool startsNumber(char c) { return c == '+' || c == '-' || c == '.' || (c >= '0' && c <= '9'); }
 
 bool isSkipped(std::string_view tag)
 {
-    static constexpr std::string_view kSkipped[] = {
-        "defs",    "mask",     "desc",     "title",          "style",         "symbol",
-        "marker",  "pattern",  "clipPath", "metadata",       "linearGradient", "radialGradient"};
+    static constexpr std::string_view kSkipped[] = {"defs", "mask", "desc", "title", "style", "symbol", "marker",
+        "pattern", "clipPath", "metadata", "linearGradient", "radialGradient"};
     return std::find(std::begin(kSkipped), std::end(kSkipped), tag) != std::end(kSkipped);
 }
 
@@ -188,8 +181,7 @@ bool withinBounds(const pugi::xml_node& root)
     return true;
 }
 
-void rasterizeShape(const std::string& path, const Affine& transform, const pugi::xml_node& node,
-                    SvgCanvas& canvas)
+void rasterizeShape(const std::string& path, const Affine& transform, const pugi::xml_node& node, SvgCanvas& canvas)
 {
     if (++canvas.shapes > kSvgMaxShapes)
         throw SvgTooComplex("SVG has too many shapes");
@@ -287,8 +279,8 @@ std::string shapeToPath(const pugi::xml_node& node)
         return ellipsePath(numberAttr(node, "cx", 0), numberAttr(node, "cy", 0), r, r);
     }
     if (tag == "ellipse")
-        return ellipsePath(numberAttr(node, "cx", 0), numberAttr(node, "cy", 0), numberAttr(node, "rx", 0),
-                           numberAttr(node, "ry", 0));
+        return ellipsePath(
+            numberAttr(node, "cx", 0), numberAttr(node, "cy", 0), numberAttr(node, "rx", 0), numberAttr(node, "ry", 0));
     if (tag == "polyline")
         return polygonPath(node, false);
     if (tag == "polygon")
@@ -306,8 +298,8 @@ SvgCanvas newSvgCanvas(int32_t side)
     return canvas;
 }
 
-void renderSvgElement(const pugi::xml_node& node, const Affine& parent, const std::string& parentFill,
-                      SvgCanvas& canvas)
+void renderSvgElement(
+    const pugi::xml_node& node, const Affine& parent, const std::string& parentFill, SvgCanvas& canvas)
 {
     if (node.type() != pugi::node_element || isSkipped(node.name()))
         return;

@@ -10,7 +10,7 @@ namespace qm {
 
 // Documents beyond these bounds are refused whole: the pictures come from the
 // network, and a hostile one must cost bounded time and memory.
-inline constexpr int32_t kSvgMaxDepth = 64;          // nested elements, the root counting 1
+inline constexpr int32_t kSvgMaxDepth = 64;  // nested elements, the root counting 1
 inline constexpr int32_t kSvgMaxElements = 10000;
 inline constexpr int32_t kSvgMaxShapes = 1000;       // shapes that reach the rasteriser
 inline constexpr int64_t kSvgMaxSegments = 1000000;  // lines the rasteriser is handed in all

@@ -25,15 +25,14 @@ struct SvgCanvas {
     bool drawn = false;          // some shape reached the rasteriser
     int32_t shapes = 0;
     int64_t segmentBudget = 0;
-    Rasterizer rasterizer;       // reused shape by shape, cleared between
+    Rasterizer rasterizer;  // reused shape by shape, cleared between
 };
 
 SvgCanvas newSvgCanvas(int32_t side);
 
 // Renders the node and its descendants with the parent's transform and fill.
 // Raises SvgTooComplex when the shape or segment bounds are passed.
-void renderSvgElement(const pugi::xml_node& node, const Affine& transform, const std::string& fill,
-                      SvgCanvas& canvas);
+void renderSvgElement(const pugi::xml_node& node, const Affine& transform, const std::string& fill, SvgCanvas& canvas);
 
 // Path data for path, rect, circle, ellipse, polyline and polygon; empty for
 // any other element and for a shape with a number that is not finite.

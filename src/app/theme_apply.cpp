@@ -94,10 +94,7 @@ std::optional<std::string> captureUntil(const std::vector<std::string>& argv, in
 
 }  // namespace
 
-void setDesktopThemeQuery(DesktopThemeQuery query)
-{
-    themeQuery() = std::move(query);
-}
+void setDesktopThemeQuery(DesktopThemeQuery query) { themeQuery() = std::move(query); }
 
 bool desktopPrefersDark()
 {
@@ -141,14 +138,8 @@ void applyProfileTheme(AppState& state)
     applyTheme(state, false);
 }
 
-void saveSettings(AppState& state)
-{
-    writeSettings(state.settings);
-}
+void saveSettings(AppState& state) { writeSettings(state.settings); }
 
-double scaled(const AppState& state, double length)
-{
-    return length * state.ui->scale;
-}
+double scaled(const AppState& state, double length) { return length * state.ui->scale; }
 
 }  // namespace qm

@@ -6,10 +6,7 @@ namespace qm {
 
 namespace {
 
-Json rectJson(const Rect& r)
-{
-    return Json::array({r.x, r.y, r.w, r.h});
-}
+Json rectJson(const Rect& r) { return Json::array({r.x, r.y, r.w, r.h}); }
 
 }  // namespace
 
@@ -22,9 +19,7 @@ Json widgetListJson(const UiContext& ui, int32_t framesOnPage)
         for (const WindowRect& w : ui.windowRects) {
             auto label = ui.recorder->labels.find(w.windowId);
             widgets.push_back({{"id", label == ui.recorder->labels.end() ? std::string() : label->second},
-                               {"rect", rectJson(w.rect)},
-                               {"layer", w.layer},
-                               {"window", true}});
+                {"rect", rectJson(w.rect)}, {"layer", w.layer}, {"window", true}});
         }
     }
     return {{"framesOnPage", framesOnPage}, {"widgets", std::move(widgets)}};

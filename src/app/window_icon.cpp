@@ -22,8 +22,8 @@ namespace qm {
 
 std::span<const uint8_t> windowIconPng()
 {
-    return std::span<const uint8_t>(qm_window_icon_png,
-                                    static_cast<size_t>(qm_window_icon_png_end - qm_window_icon_png));
+    return std::span<const uint8_t>(
+        qm_window_icon_png, static_cast<size_t>(qm_window_icon_png_end - qm_window_icon_png));
 }
 
 ImagePtr decodeWindowIcon(std::span<const uint8_t> png)
@@ -43,8 +43,8 @@ TextureRef loadWindowIcon(AppWindow& window)
     if (!image)
         return nullptr;
     try {
-        TextureRef texture = newTexture(image->width, image->height, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE,
-                                        image->pixels.data(), true, true);
+        TextureRef texture = newTexture(
+            image->width, image->height, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, image->pixels.data(), true, true);
         setWindowIcon(window, image->width, image->height, image->pixels);
         return texture;
     } catch (const std::exception&) {

@@ -4,12 +4,14 @@
 
 namespace qm {
 
-Error::Error(const std::string& what) : std::runtime_error(what)
+Error::Error(const std::string& what)
+    : std::runtime_error(what)
 {
     record();
 }
 
-Error::Error(const char* what) : std::runtime_error(what)
+Error::Error(const char* what)
+    : std::runtime_error(what)
 {
     record();
 }

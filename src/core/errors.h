@@ -18,7 +18,7 @@ struct Error : std::runtime_error {
 
 private:
     void record();
-    std::array<void*, 32> frames_ {};
+    std::array<void*, 32> frames_{};
     int depth_ = 0;
 };
 

@@ -60,7 +60,7 @@ uint32_t simpleLowerCase(uint32_t cp)
     if (cp < 0x80)
         return cp >= 'A' && cp <= 'Z' ? cp + 32 : cp;
     auto it = std::lower_bound(std::begin(kLowerPairs), std::end(kLowerPairs), cp,
-                               [](const uint32_t(&pair)[2], uint32_t v) { return pair[0] < v; });
+        [](const uint32_t(&pair)[2], uint32_t v) { return pair[0] < v; });
     if (it != std::end(kLowerPairs) && (*it)[0] == cp)
         return (*it)[1];
     return cp;
@@ -92,7 +92,7 @@ bool isUnicodeLetter(uint32_t cp)
     if (cp < 0x80)
         return (cp | 32) >= 'a' && (cp | 32) <= 'z';
     auto it = std::upper_bound(std::begin(kLetterRanges), std::end(kLetterRanges), cp,
-                               [](uint32_t v, const uint32_t(&range)[2]) { return v < range[0]; });
+        [](uint32_t v, const uint32_t(&range)[2]) { return v < range[0]; });
     if (it == std::begin(kLetterRanges))
         return false;
     --it;

@@ -79,7 +79,7 @@ std::string makeSearchSnippet(std::string_view body, std::string_view bodyLower,
 }
 
 std::vector<HelpSearchHit> searchHelp(const std::vector<HelpSearchEntry>& entries, std::string_view query,
-                                      int32_t maximum, const std::function<bool()>& cancel)
+    int32_t maximum, const std::function<bool()>& cancel)
 {
     const std::vector<std::string> words = splitSearchWords(query);
     std::vector<HelpSearchHit> hits;

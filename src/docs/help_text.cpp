@@ -109,8 +109,8 @@ StrippedAnchors stripHeadingAnchors(std::string_view text)
         while (lead + hashes < line.size() && line[lead + hashes] == '#')
             ++hashes;
         const size_t after = lead + hashes;
-        const bool heading = lead < 4 && hashes >= 1 && hashes <= 6 &&
-                             (after == line.size() || line[after] == ' ' || line[after] == '\t');
+        const bool heading = lead < 4 && hashes >= 1 && hashes <= 6
+            && (after == line.size() || line[after] == ' ' || line[after] == '\t');
         if (!heading) {
             lines.emplace_back(line);
             continue;
@@ -180,8 +180,8 @@ HelpBoxes parseHelpBoxes(std::string_view text)
     std::vector<size_t> open;
     for (auto& block : result.doc->blocks) {
         const std::string marker = block->kind == rbHtml ? std::string(trimAsciiBlanks(cellsText(block->cells))) : "";
-        if (marker.size() >= kBoxOpen.size() + 3 && marker.compare(0, kBoxOpen.size(), kBoxOpen) == 0 &&
-            marker.compare(marker.size() - 3, 3, "-->") == 0) {
+        if (marker.size() >= kBoxOpen.size() + 3 && marker.compare(0, kBoxOpen.size(), kBoxOpen) == 0
+            && marker.compare(marker.size() - 3, 3, "-->") == 0) {
             std::string_view inner =
                 trimAsciiBlanks(std::string_view(marker).substr(kBoxOpen.size(), marker.size() - 3 - kBoxOpen.size()));
             const size_t space = inner.find(' ');
@@ -218,8 +218,8 @@ std::string resolveHelpLink(std::string_view target)
 {
     if (target.empty())
         return {};
-    if (target.find("://") != std::string_view::npos || target.front() == '#' || target.substr(0, 7) == "mailto:" ||
-        target.substr(0, 5) == "help:")
+    if (target.find("://") != std::string_view::npos || target.front() == '#' || target.substr(0, 7) == "mailto:"
+        || target.substr(0, 5) == "help:")
         return std::string(target);
     if (target.substr(0, 2) == "./")
         target.remove_prefix(2);

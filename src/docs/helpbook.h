@@ -61,8 +61,8 @@ struct NamedText {
 };
 
 struct HelpDirectory {
-    std::vector<NamedText> pages;            // file name, text
-    std::vector<NamedText> resources;        // relative path, path on disk
+    std::vector<NamedText> pages;      // file name, text
+    std::vector<NamedText> resources;  // relative path, path on disk
 };
 
 // Reads QUENMRK_HELP's folder when it names one, else the compiled-in pages.
@@ -111,7 +111,7 @@ struct HelpSearchHit {
 };
 std::vector<std::string> splitSearchWords(std::string_view query);
 std::vector<HelpSearchHit> searchHelp(const std::vector<HelpSearchEntry>& entries, std::string_view query,
-                                      int32_t maximum, const std::function<bool()>& cancel = {});
+    int32_t maximum, const std::function<bool()>& cancel = {});
 std::string makeSearchSnippet(std::string_view body, std::string_view bodyLower, std::string_view word, int32_t width);
 std::vector<HelpSearchHit> searchHelpBook(const HelpBook* book, std::string_view query, int32_t maximum);
 

@@ -29,7 +29,7 @@ struct LayoutMetrics {
     // must equal measureText of that prefix. Without it every prefix is
     // measured on its own.
     std::function<void(std::string_view text, const std::vector<size_t>& ends, uint8_t style, double size,
-                       std::vector<double>& widths)>
+        std::vector<double>& widths)>
         prefixWidths;
 };
 
@@ -130,13 +130,12 @@ struct HelpBox {
 uint8_t fontStyleCode(uint8_t marks, bool forceBold);
 double scaledSize(const LayoutMetrics& metrics, double factor);
 std::vector<StyledRun> cellsToRuns(const LayoutMetrics& metrics, const RichDoc& document, const RichCells& cells,
-                                   double size, BlockStyle style, double availableWidth);
+    double size, BlockStyle style, double availableWidth);
 void measureRun(const LayoutMetrics& metrics, StyledRun& run);
 std::vector<TextLine> layoutTextBlock(const LayoutMetrics& metrics, const RichDoc& document, const RichCells& cells,
-                                      double size, BlockStyle style, CellPosition position, double leftX, double width,
-                                      TableAlignment alignment);
-DocLayout layoutDocument(const RichDoc& document, const LayoutMetrics& metrics, double width,
-                         const std::vector<HelpBox>& boxes);
+    double size, BlockStyle style, CellPosition position, double leftX, double width, TableAlignment alignment);
+DocLayout layoutDocument(
+    const RichDoc& document, const LayoutMetrics& metrics, double width, const std::vector<HelpBox>& boxes);
 double blockIndent(const LayoutMetrics& metrics, const RichBlock& block);
 double headingSizeFactor(int32_t level);
 int calloutKind(const RichBlock& block);

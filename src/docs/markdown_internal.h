@@ -15,8 +15,7 @@ using ReferenceMap = std::unordered_map<std::string, std::shared_ptr<const LinkR
 
 constexpr bool isAsciiPunctuation(unsigned char c)
 {
-    return (c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
-           (c >= 0x7B && c <= 0x7E);
+    return (c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) || (c >= 0x7B && c <= 0x7E);
 }
 
 bool isPunctuationChar(uint32_t cp);
@@ -51,8 +50,7 @@ size_t countTableCells(std::string_view line);
 std::optional<std::vector<TableAlignment>> parseTableDelimiterRow(std::string_view line);
 
 // Inline phase.
-void parseInlines(MarkdownTree& tree, MarkdownNode* document, const ReferenceMap& references,
-                  bool extendedAutolinks);
+void parseInlines(MarkdownTree& tree, MarkdownNode* document, const ReferenceMap& references, bool extendedAutolinks);
 void mergeTextNodes(MarkdownNode* node);
 void linkifyText(MarkdownTree& tree, MarkdownNode* node);
 size_t autolinkTrimLength(std::string_view candidate);

@@ -39,7 +39,7 @@ std::string_view trimLineBlanks(std::string_view s)
 std::string_view lookupEntity(std::string_view name)
 {
     auto it = std::lower_bound(std::begin(kEntities), std::end(kEntities), name,
-                               [](const EntityEntry& e, std::string_view n) { return std::string_view(e.name) < n; });
+        [](const EntityEntry& e, std::string_view n) { return std::string_view(e.name) < n; });
     if (it != std::end(kEntities) && std::string_view(it->name) == name)
         return it->text;
     return {};
@@ -47,8 +47,8 @@ std::string_view lookupEntity(std::string_view name)
 
 bool isMarkdownWhitespace(uint32_t cp)
 {
-    return cp == '\t' || cp == '\n' || cp == '\f' || cp == '\r' || cp == ' ' || cp == 0xA0 || cp == 0x1680 ||
-           (cp >= 0x2000 && cp <= 0x200A) || cp == 0x202F || cp == 0x205F || cp == 0x3000;
+    return cp == '\t' || cp == '\n' || cp == '\f' || cp == '\r' || cp == ' ' || cp == 0xA0 || cp == 0x1680
+        || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x202F || cp == 0x205F || cp == 0x3000;
 }
 
 bool isPunctuationChar(uint32_t cp)
@@ -56,16 +56,32 @@ bool isPunctuationChar(uint32_t cp)
     if (cp < 0x80)
         return isAsciiPunctuation(static_cast<unsigned char>(cp));
     if (cp >= 0xA1 && cp <= 0xBF)
-        return cp != 0xAA && cp != 0xB2 && cp != 0xB3 && cp != 0xB5 && cp != 0xB9 && cp != 0xBA && cp != 0xBC &&
-               cp != 0xBD && cp != 0xBE;
+        return cp != 0xAA && cp != 0xB2 && cp != 0xB3 && cp != 0xB5 && cp != 0xB9 && cp != 0xBA && cp != 0xBC
+            && cp != 0xBD && cp != 0xBE;
     if (cp >= 0x2100 && cp <= 0x214F)
-        return cp != 0x2102 && cp != 0x2107 && cp != 0x210A && cp != 0x2115 && cp != 0x2124 && cp != 0x2126 &&
-               cp != 0x2128 && cp != 0x212D;
+        return cp != 0x2102 && cp != 0x2107 && cp != 0x210A && cp != 0x2115 && cp != 0x2124 && cp != 0x2126
+            && cp != 0x2128 && cp != 0x212D;
     static constexpr uint32_t ranges[][2] = {
-        {0xD7, 0xD7},       {0xF7, 0xF7},       {0x589, 0x58A},     {0x5BE, 0x5C6},     {0x60C, 0x61F},
-        {0x66A, 0x66D},     {0x6D4, 0x6D4},     {0x964, 0x965},     {0x970, 0x970},     {0xE4F, 0xE5B},
-        {0x2010, 0x2027},   {0x2030, 0x205E},   {0x20A0, 0x20C0},   {0x2190, 0x2BFF},   {0x2E00, 0x2E5D},
-        {0x3001, 0x303F},   {0xFE30, 0xFE4F},   {0xFF01, 0xFF0F},   {0xFF1A, 0xFF20},   {0xFF3B, 0xFF40},
+        {0xD7, 0xD7},
+        {0xF7, 0xF7},
+        {0x589, 0x58A},
+        {0x5BE, 0x5C6},
+        {0x60C, 0x61F},
+        {0x66A, 0x66D},
+        {0x6D4, 0x6D4},
+        {0x964, 0x965},
+        {0x970, 0x970},
+        {0xE4F, 0xE5B},
+        {0x2010, 0x2027},
+        {0x2030, 0x205E},
+        {0x20A0, 0x20C0},
+        {0x2190, 0x2BFF},
+        {0x2E00, 0x2E5D},
+        {0x3001, 0x303F},
+        {0xFE30, 0xFE4F},
+        {0xFF01, 0xFF0F},
+        {0xFF1A, 0xFF20},
+        {0xFF3B, 0xFF40},
         {0xFF5B, 0xFF65},
     };
     for (const auto& r : ranges)
@@ -263,7 +279,7 @@ size_t parseReferenceDefinition(std::string_view text, size_t pos, ReferenceMap&
         return 0;
     if (!references.count(key))
         references.emplace(std::move(key),
-                           std::make_shared<const LinkReference>(LinkReference{std::move(dest.value), std::move(title)}));
+            std::make_shared<const LinkReference>(LinkReference{std::move(dest.value), std::move(title)}));
     if (p < n)
         ++p;  // the line feed
     return p - pos;
@@ -347,13 +363,12 @@ std::string unescapeString(std::string_view text)
 
 bool isHtmlBlockTag(std::string_view name)
 {
-    static constexpr std::string_view tags[] = {
-        "address", "article", "aside", "base", "basefont", "blockquote", "body", "caption", "center", "col",
-        "colgroup", "dd", "details", "dialog", "dir", "div", "dl", "dt", "fieldset", "figcaption", "figure",
-        "footer", "form", "frame", "frameset", "h1", "h2", "h3", "h4", "h5", "h6", "head", "header", "hr", "html",
-        "iframe", "legend", "li", "link", "main", "menu", "menuitem", "nav", "noframes", "ol", "optgroup",
-        "option", "p", "param", "search", "section", "summary", "table", "tbody", "td", "tfoot", "th", "thead",
-        "title", "tr", "track", "ul"};
+    static constexpr std::string_view tags[] = {"address", "article", "aside", "base", "basefont", "blockquote", "body",
+        "caption", "center", "col", "colgroup", "dd", "details", "dialog", "dir", "div", "dl", "dt", "fieldset",
+        "figcaption", "figure", "footer", "form", "frame", "frameset", "h1", "h2", "h3", "h4", "h5", "h6", "head",
+        "header", "hr", "html", "iframe", "legend", "li", "link", "main", "menu", "menuitem", "nav", "noframes", "ol",
+        "optgroup", "option", "p", "param", "search", "section", "summary", "table", "tbody", "td", "tfoot", "th",
+        "thead", "title", "tr", "track", "ul"};
     return std::binary_search(std::begin(tags), std::end(tags), name);
 }
 
@@ -485,9 +500,7 @@ int htmlBlockStart(std::string_view line, bool inParagraph)
         return 0;
     // Only the first few bytes decide conditions 1 to 6; condition 7 scans the line itself.
     std::string lower = asciiLowerPrefix(line, 16);
-    auto endsName = [&](size_t at) {
-        return at >= line.size() || isTagWhitespace(line[at]) || line[at] == '>';
-    };
+    auto endsName = [&](size_t at) { return at >= line.size() || isTagWhitespace(line[at]) || line[at] == '>'; };
     for (std::string_view tag : {"script", "pre", "textarea", "style"})
         if (startsWithLower(lower, 1, tag) && endsName(1 + tag.size()))
             return 1;
@@ -506,8 +519,8 @@ int htmlBlockStart(std::string_view line, bool inParagraph)
             ++end;
         if (end > at && end - at <= 10) {
             std::string name = asciiLowerPrefix(line.substr(at, end - at), 16);
-            if (isHtmlBlockTag(name) &&
-                (endsName(end) || (line.size() >= end + 2 && line[end] == '/' && line[end + 1] == '>')))
+            if (isHtmlBlockTag(name)
+                && (endsName(end) || (line.size() >= end + 2 && line[end] == '/' && line[end + 1] == '>')))
                 return 6;
         }
     }
@@ -528,8 +541,8 @@ bool htmlBlockEnds(int condition, std::string_view line)
 {
     switch (condition) {
     case 1:
-        return findLowerCase(line, "</script>") || findLowerCase(line, "</pre>") ||
-               findLowerCase(line, "</textarea>") || findLowerCase(line, "</style>");
+        return findLowerCase(line, "</script>") || findLowerCase(line, "</pre>") || findLowerCase(line, "</textarea>")
+            || findLowerCase(line, "</style>");
     case 2:
         return line.find("-->") != std::string_view::npos;
     case 3:

@@ -28,9 +28,9 @@ constexpr uint8_t kSpanMarks = rmStrong | rmEmphasis | rmStrikethrough;
 
 bool isUnicodeSpace(uint32_t c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == 0x85 || c == 0xA0 ||
-           c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-           c == 0x205F || c == 0x3000;
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == 0x85 || c == 0xA0
+        || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F
+        || c == 0x3000;
 }
 
 std::string_view trimUnicodeSpace(std::string_view s)
@@ -64,9 +64,10 @@ std::string cellsToUtf8(const RichCells& cells, size_t from, size_t to)
 
 bool isWriterPunctuation(int32_t c)
 {
-    return (c >= 0 && c < 128 && ((c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
-                                  (c >= 0x7B && c <= 0x7E))) ||
-           (c >= 0xA1 && c <= 0xBF) || (c >= 0x2010 && c <= 0x205E);
+    return (c >= 0 && c < 128
+               && ((c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60)
+                   || (c >= 0x7B && c <= 0x7E)))
+        || (c >= 0xA1 && c <= 0xBF) || (c >= 0x2010 && c <= 0x205E);
 }
 
 bool isWriterSpace(int32_t c) { return c == ' ' || c == '\t' || c == '\n'; }
@@ -207,9 +208,9 @@ std::vector<MarkPiece> markPieces(const RichDoc& doc, const RichCells& cells, bo
         if (linked) {
             const RichLink& l = doc.links[size_t(c.link) - 1];
             if (l.isImage) {
-                pieces.push_back({"![" + escapeMarkdownText(l.alt, inTable) + "](" + writeLinkDestination(l.destination) +
-                                      writeLinkTitle(l.title) + ")",
-                                  '!', ')', uint8_t(norm[i] & kSpanMarks)});
+                pieces.push_back({"![" + escapeMarkdownText(l.alt, inTable) + "](" + writeLinkDestination(l.destination)
+                        + writeLinkTitle(l.title) + ")",
+                    '!', ')', uint8_t(norm[i] & kSpanMarks)});
                 ++i;
                 continue;
             }
@@ -224,9 +225,9 @@ std::vector<MarkPiece> markPieces(const RichDoc& doc, const RichCells& cells, bo
                 ic.link = 0;
                 ic.marks = uint8_t(ic.marks & ~common);
             }
-            pieces.push_back({"[" + writeInlines(doc, inner, inTable) + "](" + writeLinkDestination(l.destination) +
-                                  writeLinkTitle(l.title) + ")",
-                              '[', ')', common});
+            pieces.push_back({"[" + writeInlines(doc, inner, inTable) + "](" + writeLinkDestination(l.destination)
+                    + writeLinkTitle(l.title) + ")",
+                '[', ')', common});
             i = j;
             continue;
         }
@@ -262,19 +263,19 @@ std::vector<MarkPiece> markPieces(const RichDoc& doc, const RichCells& cells, bo
             continue;
         }
         size_t j = i + 1;
-        while (j < n && cells[j].link == 0 && !(cells[j].marks & (rmCode | rmRawHtml)) && cells[j].codePoint != 10 &&
-               norm[j] == norm[i])
+        while (j < n && cells[j].link == 0 && !(cells[j].marks & (rmCode | rmRawHtml)) && cells[j].codePoint != 10
+            && norm[j] == norm[i])
             ++j;
         // Links that name no entry are written as plain text too.
         std::string text = cellsToUtf8(cells, i, j);
         pieces.push_back({escapeMarkdownText(text, inTable), cells[i].codePoint, cells[j - 1].codePoint,
-                          uint8_t(norm[i] & kSpanMarks)});
+            uint8_t(norm[i] & kSpanMarks)});
         i = j;
     }
     // A "!" of text right before a link would make the link an image.
     for (size_t p = 0; p + 1 < pieces.size(); ++p)
-        if (pieces[p].lastChar == '!' && pieces[p + 1].firstChar == '[' && !pieces[p].text.empty() &&
-            pieces[p].text.back() == '!')
+        if (pieces[p].lastChar == '!' && pieces[p + 1].firstChar == '[' && !pieces[p].text.empty()
+            && pieces[p].text.back() == '!')
             pieces[p].text.insert(pieces[p].text.size() - 1, "\\");
     return pieces;
 }
@@ -324,10 +325,12 @@ std::string writeInlines(const RichDoc& doc, const RichCells& cells, bool inTabl
     for (auto& s : spans) {
         const int32_t c = pieces[size_t(s.startPiece)].firstChar;
         const int32_t b = s.startPiece > 0 ? pieces[size_t(s.startPiece - 1)].lastChar : ' ';
-        const bool canOpen = !isWriterSpace(c) && (!isWriterPunctuation(c) || isWriterSpace(b) || isWriterPunctuation(b));
+        const bool canOpen =
+            !isWriterSpace(c) && (!isWriterPunctuation(c) || isWriterSpace(b) || isWriterPunctuation(b));
         const int32_t t = pieces[size_t(s.endPiece - 1)].lastChar;
         const int32_t a = s.endPiece < count ? pieces[size_t(s.endPiece)].firstChar : ' ';
-        const bool canClose = !isWriterSpace(t) && (!isWriterPunctuation(t) || isWriterSpace(a) || isWriterPunctuation(a));
+        const bool canClose =
+            !isWriterSpace(t) && (!isWriterPunctuation(t) || isWriterSpace(a) || isWriterPunctuation(a));
         s.asHtml = !(canOpen && canClose);
     }
     std::vector<size_t> byEnd(spans.size()), byStart(spans.size());
@@ -434,8 +437,8 @@ std::vector<std::string> blockLines(const RichDoc& doc, const RichBlock& block, 
             lines[0] = "&nbsp;";
             placeholder = true;
         }
-        if (!block.markers.empty() && block.markers.back().kind != lmTask && !block.markers.back().emitted &&
-            lines[0].size() >= 3 && lines[0][0] == '[' && lines[0][2] == ']')
+        if (!block.markers.empty() && block.markers.back().kind != lmTask && !block.markers.back().emitted
+            && lines[0].size() >= 3 && lines[0][0] == '[' && lines[0][2] == ']')
             lines[0] = "\\" + lines[0];
         break;
     }
@@ -540,10 +543,8 @@ std::string richDocToMarkdown(const RichDoc& doc)
         }
 
         if (previous) {
-            const bool tight = !markers.empty() && !markers.back().emitted &&
-                               previous->quoteDepth == block.quoteDepth &&
-                               (previous->kind == rbParagraph || previous->kind == rbHeading) &&
-                               continuesList(*previous, block);
+            const bool tight = !markers.empty() && !markers.back().emitted && previous->quoteDepth == block.quoteDepth
+                && (previous->kind == rbParagraph || previous->kind == rbHeading) && continuesList(*previous, block);
             if (!tight) {
                 out += std::string(size_t(std::max(0, std::min(previous->quoteDepth, block.quoteDepth))), '>');
                 out += '\n';

@@ -42,15 +42,9 @@ size_t richCellCount(const RichDoc& document, size_t block, int32_t row, int32_t
     return richCellValid(document, block, row, column) ? richCells(document, block, row, column).size() : 0;
 }
 
-std::shared_ptr<RichBlock> cloneRichBlock(const RichBlock& block)
-{
-    return std::make_shared<RichBlock>(block);
-}
+std::shared_ptr<RichBlock> cloneRichBlock(const RichBlock& block) { return std::make_shared<RichBlock>(block); }
 
-bool markerKindsMatch(ListMarkerKind a, ListMarkerKind b)
-{
-    return a == b || (a != lmOrdered && b != lmOrdered);
-}
+bool markerKindsMatch(ListMarkerKind a, ListMarkerKind b) { return a == b || (a != lmOrdered && b != lmOrdered); }
 
 bool continuesList(const RichBlock& a, const RichBlock& b)
 {
@@ -138,14 +132,22 @@ struct TagEffect {
 const TagEffect* inlineTagEffect(std::string_view literal)
 {
     static constexpr TagEffect effects[] = {
-        {"<b>", rmStrong, 0, false},           {"<strong>", rmStrong, 0, false},
-        {"</b>", 0, rmStrong, false},          {"</strong>", 0, rmStrong, false},
-        {"<i>", rmEmphasis, 0, false},         {"<em>", rmEmphasis, 0, false},
-        {"</i>", 0, rmEmphasis, false},        {"</em>", 0, rmEmphasis, false},
-        {"<s>", rmStrikethrough, 0, false},    {"<del>", rmStrikethrough, 0, false},
-        {"<strike>", rmStrikethrough, 0, false}, {"</s>", 0, rmStrikethrough, false},
-        {"</del>", 0, rmStrikethrough, false}, {"</strike>", 0, rmStrikethrough, false},
-        {"<br>", 0, 0, true},                  {"<br/>", 0, 0, true},
+        {"<b>", rmStrong, 0, false},
+        {"<strong>", rmStrong, 0, false},
+        {"</b>", 0, rmStrong, false},
+        {"</strong>", 0, rmStrong, false},
+        {"<i>", rmEmphasis, 0, false},
+        {"<em>", rmEmphasis, 0, false},
+        {"</i>", 0, rmEmphasis, false},
+        {"</em>", 0, rmEmphasis, false},
+        {"<s>", rmStrikethrough, 0, false},
+        {"<del>", rmStrikethrough, 0, false},
+        {"<strike>", rmStrikethrough, 0, false},
+        {"</s>", 0, rmStrikethrough, false},
+        {"</del>", 0, rmStrikethrough, false},
+        {"</strike>", 0, rmStrikethrough, false},
+        {"<br>", 0, 0, true},
+        {"<br/>", 0, 0, true},
         {"<br />", 0, 0, true},
     };
     if (literal.size() > 9)
@@ -313,8 +315,8 @@ struct BlockBuilder {
                     markers.resize(entry);  // drop this item's marker
                     markEmitted();          // after the item, the list's context is emitted
                 }
-                if (!stack.empty() && (stack.back().node->kind == mkBlockQuote ||
-                                       stack.back().node->kind == mkListItem))
+                if (!stack.empty()
+                    && (stack.back().node->kind == mkBlockQuote || stack.back().node->kind == mkListItem))
                     markEmitted();  // after each child of a quote or item
                 continue;
             }

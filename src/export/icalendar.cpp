@@ -79,16 +79,25 @@ std::string escapeICalText(std::string_view text)
     for (size_t i = 0; i < clean.size(); ++i) {
         char c = clean[i];
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case ';': out += "\\;"; break;
-        case ',': out += "\\,"; break;
-        case '\n': out += "\\n"; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case ';':
+            out += "\\;";
+            break;
+        case ',':
+            out += "\\,";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
         case '\r':
             out += "\\n";
             if (i + 1 < clean.size() && clean[i + 1] == '\n')
                 ++i;
             break;
-        default: out += c;
+        default:
+            out += c;
         }
     }
     return out;
@@ -134,7 +143,7 @@ std::string calendarName(std::string_view ownerLabel)
 }
 
 std::string writeICalendar(const Budget& budget, Date first, Date last, std::string_view ownerLabel,
-                           std::string_view domain, const ICalClock& clock)
+    std::string_view domain, const ICalClock& clock)
 {
     const std::string stamp = icalTimestamp(clock ? clock() : systemSeconds());
     const std::string name = escapeICalText(calendarName(ownerLabel));
@@ -187,8 +196,8 @@ std::string calendarFeedUrl(std::string_view baseUrl, std::string_view token)
     url += "/ical/feed/";
     for (char ch : token) {
         auto c = static_cast<unsigned char>(ch);
-        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                     c == '.' || c == '_' || c == '~';
+        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
+            || c == '_' || c == '~';
         if (plain) {
             url += char(c);
         } else {

@@ -48,7 +48,7 @@ std::string calendarName(std::string_view ownerLabel);
 // The whole file: header, one event per occurrence from first to last in
 // transaction order, then by date; every line folded and ended by CR LF.
 std::string writeICalendar(const Budget& budget, Date first, Date last, std::string_view ownerLabel,
-                           std::string_view domain = kCalendarDomain, const ICalClock& clock = systemSeconds);
+    std::string_view domain = kCalendarDomain, const ICalClock& clock = systemSeconds);
 
 // baseUrl (trailing slashes dropped) + "/ical/feed/" + token + ".ics"; empty
 // when there is no token. Bytes of the token that an address cannot carry

@@ -58,14 +58,13 @@ std::optional<int64_t> dayNumberOf(Date d)
 
 // The series only reach day arithmetic's limits on dates no statement or
 // budget holds; such a transaction is compared by its start date.
-std::vector<Date> candidateDates(const Transaction& t, std::span<const TransactionAdjustment> adjustments,
-    Date rowDate)
+std::vector<Date> candidateDates(const Transaction& t, std::span<const TransactionAdjustment> adjustments, Date rowDate)
 {
     std::vector<Date> dates;
     if (t.is_recurring && !t.recurring_period.empty()) {
         try {
-            for (const Occurrence& o : expandOccurrences(t, adjustments, subDays(rowDate, kOccurrenceWindow),
-                     addDays(rowDate, kOccurrenceWindow)))
+            for (const Occurrence& o : expandOccurrences(
+                     t, adjustments, subDays(rowDate, kOccurrenceWindow), addDays(rowDate, kOccurrenceWindow)))
                 dates.push_back(o.date);
         } catch (const ValueError&) {
             dates.clear();
@@ -237,8 +236,8 @@ void detectRecurringPatterns(std::vector<ImportRow>& rows)
     for (std::vector<size_t>& group : groups) {
         if (group.size() < 2)
             continue;
-        std::stable_sort(group.begin(), group.end(),
-            [&](size_t x, size_t y) { return dateCmp(rows[x].date, rows[y].date) < 0; });
+        std::stable_sort(
+            group.begin(), group.end(), [&](size_t x, size_t y) { return dateCmp(rows[x].date, rows[y].date) < 0; });
 
         std::optional<double> largest, smallest;
         for (size_t i : group) {
@@ -305,8 +304,8 @@ void markImportDuplicates(std::vector<ImportRow>& rows, const Budget& budget)
     // Each transaction's adjustments, kept in budget order, without scanning
     // the whole list for every expansion.
     std::vector<TransactionAdjustment> adjustments = budget.transaction_adjustments;
-    std::stable_sort(adjustments.begin(), adjustments.end(),
-        [](const TransactionAdjustment& x, const TransactionAdjustment& y) {
+    std::stable_sort(
+        adjustments.begin(), adjustments.end(), [](const TransactionAdjustment& x, const TransactionAdjustment& y) {
             return x.transaction_id < y.transaction_id;
         });
 
@@ -324,8 +323,8 @@ void markImportDuplicates(std::vector<ImportRow>& rows, const Budget& budget)
         p.expands = t.is_recurring && !t.recurring_period.empty();
         if (p.expands) {
             auto range = std::equal_range(adjustments.begin(), adjustments.end(), t.id, ByTransaction{});
-            p.adjustments = {adjustments.data() + (range.first - adjustments.begin()),
-                size_t(range.second - range.first)};
+            p.adjustments = {
+                adjustments.data() + (range.first - adjustments.begin()), size_t(range.second - range.first)};
         } else {
             p.startDay = dayNumberOf(t.start_date);
         }

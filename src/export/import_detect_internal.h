@@ -30,7 +30,7 @@ private:
     uint32_t m_first[256] = {};
     uint64_t m_firstCall[256] = {};
     uint64_t m_call = 0;
-    std::vector<uint32_t> m_next;  // the next position of the same byte, or kNone
+    std::vector<uint32_t> m_next;          // the next position of the same byte, or kNone
     std::vector<uint32_t> m_runLength[2];  // by parity of row: run ending at b position j, at index j + 1
     std::vector<uint64_t> m_runRow[2];     // the row that wrote that entry
     uint64_t m_row = 0;

@@ -31,7 +31,7 @@ std::vector<OfxExportEntry> collectEntries(const Budget& budget, Date first, Dat
             entries.push_back({o.date, o.amount, t.description});
     }
     std::stable_sort(entries.begin(), entries.end(),
-                     [](const OfxExportEntry& a, const OfxExportEntry& b) { return dateLess(a.date, b.date); });
+        [](const OfxExportEntry& a, const OfxExportEntry& b) { return dateLess(a.date, b.date); });
     return entries;
 }
 

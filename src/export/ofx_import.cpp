@@ -111,10 +111,38 @@ void finish(const OpenTransaction& t, std::vector<ImportRow>& rows)
 
 // Windows-1252 at 0x80..0x9f; the rest of the upper half is Latin-1.
 constexpr uint16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC,
+    0x0081,
+    0x201A,
+    0x0192,
+    0x201E,
+    0x2026,
+    0x2020,
+    0x2021,
+    0x02C6,
+    0x2030,
+    0x0160,
+    0x2039,
+    0x0152,
+    0x008D,
+    0x017D,
+    0x008F,
+    0x0090,
+    0x2018,
+    0x2019,
+    0x201C,
+    0x201D,
+    0x2022,
+    0x2013,
+    0x2014,
+    0x02DC,
+    0x2122,
+    0x0161,
+    0x203A,
+    0x0153,
+    0x009D,
+    0x017E,
+    0x0178,
 };
 
 }  // namespace
@@ -260,8 +288,8 @@ std::vector<ImportRow> parseOfx(std::string_view input)
     if (open)
         finish(t, rows);
 
-    std::stable_sort(rows.begin(), rows.end(),
-        [](const ImportRow& a, const ImportRow& b) { return dateCmp(a.date, b.date) < 0; });
+    std::stable_sort(
+        rows.begin(), rows.end(), [](const ImportRow& a, const ImportRow& b) { return dateCmp(a.date, b.date) < 0; });
     return rows;
 }
 

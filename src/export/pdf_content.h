@@ -50,10 +50,10 @@ std::string pdfPointText(double xMm, double yMm, const PdfPage& page);
 
 // Appends the snippet of a text operation.
 void pdfShowText(std::string& out, const PdfDocument& doc, const PdfOp& op, double pageHeight,
-                 std::string_view fontName, PdfGlyphSets& glyphsUsed);
+    std::string_view fontName, PdfGlyphSets& glyphsUsed);
 
 // The content of one page: its operations' snippets in order.
-std::string pdfPageContent(const PdfDocument& doc, const PdfPage& page, PdfGlyphSets& glyphsUsed,
-                           const PdfPictureNames& pictureNames);
+std::string pdfPageContent(
+    const PdfDocument& doc, const PdfPage& page, PdfGlyphSets& glyphsUsed, const PdfPictureNames& pictureNames);
 
 }  // namespace qm

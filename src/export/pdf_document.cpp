@@ -4,8 +4,8 @@
 #include "codecs/font/kerning.h"
 #include "codecs/image/image.h"
 #include "core/errors.h"
-#include "core/utf8.h"
 #include "core/unicode.h"
+#include "core/utf8.h"
 
 namespace qm {
 
@@ -33,7 +33,7 @@ static PdfPage& pageAt(PdfDocument& doc, int32_t page)
 }
 
 void pdfText(PdfDocument& doc, int32_t page, double x, double y, std::string_view text, double sizePt,
-             PdfFontStyle style, PdfColor colour)
+    PdfFontStyle style, PdfColor colour)
 {
     PdfPage& p = pageAt(doc, page);
     if (text.empty())
@@ -50,7 +50,7 @@ void pdfText(PdfDocument& doc, int32_t page, double x, double y, std::string_vie
 }
 
 void pdfRect(PdfDocument& doc, int32_t page, double x, double y, double w, double h, bool fill, PdfColor colour,
-             double lineWidthMm)
+    double lineWidthMm)
 {
     PdfOp op;
     op.kind = pokRect;
@@ -65,7 +65,7 @@ void pdfRect(PdfDocument& doc, int32_t page, double x, double y, double w, doubl
 }
 
 void pdfLine(PdfDocument& doc, int32_t page, double x1, double y1, double x2, double y2, double lineWidthMm,
-             PdfColor colour, bool dashed)
+    PdfColor colour, bool dashed)
 {
     PdfOp op;
     op.kind = pokLine;
@@ -80,7 +80,7 @@ void pdfLine(PdfDocument& doc, int32_t page, double x1, double y1, double x2, do
 }
 
 void pdfPath(PdfDocument& doc, int32_t page, std::vector<PdfPoint> points, bool fill, bool closed, PdfColor colour,
-             double lineWidthMm)
+    double lineWidthMm)
 {
     PdfOp op;
     op.kind = pokPath;
@@ -107,15 +107,9 @@ void pdfImage(PdfDocument& doc, int32_t page, double x, double y, double w, doub
     p.ops.push_back(std::move(op));
 }
 
-void pdfLink(PdfDocument& doc, int32_t page, const PdfLink& link)
-{
-    pageAt(doc, page).links.push_back(link);
-}
+void pdfLink(PdfDocument& doc, int32_t page, const PdfLink& link) { pageAt(doc, page).links.push_back(link); }
 
-void pdfOutlineItem(PdfDocument& doc, const PdfOutlineItem& item)
-{
-    doc.outline.push_back(item);
-}
+void pdfOutlineItem(PdfDocument& doc, const PdfOutlineItem& item) { doc.outline.push_back(item); }
 
 PdfImageRef newPdfImage(const Image& image)
 {
@@ -216,7 +210,7 @@ double pdfTextWidth(const PdfDocument& doc, std::string_view text, double sizePt
 }
 
 void drawPdfAlignedText(PdfDocument& doc, int32_t page, double x, double y, double width, std::string_view text,
-                        double sizePt, PdfAlign align, PdfFontStyle style, PdfColor colour)
+    double sizePt, PdfAlign align, PdfFontStyle style, PdfColor colour)
 {
     const double tw = pdfTextWidth(doc, text, sizePt, style);
     if (align == paCenter)
@@ -226,8 +220,8 @@ void drawPdfAlignedText(PdfDocument& doc, int32_t page, double x, double y, doub
     pdfText(doc, page, x, y, text, sizePt, style, colour);
 }
 
-std::string fitPdfText(const PdfDocument& doc, std::string_view text, double maxWidthMm, double sizePt,
-                       PdfFontStyle style)
+std::string fitPdfText(
+    const PdfDocument& doc, std::string_view text, double maxWidthMm, double sizePt, PdfFontStyle style)
 {
     if (pdfTextWidth(doc, text, sizePt, style) <= maxWidthMm)
         return std::string(text);

@@ -50,8 +50,8 @@ struct PdfColor {
 struct PdfImage {
     int32_t width = 0;
     int32_t height = 0;
-    std::string rgb;    // 3 bytes a pixel, rows from the top
-    std::string alpha;  // 1 byte a pixel; any other length means opaque
+    std::string rgb;      // 3 bytes a pixel, rows from the top
+    std::string alpha;    // 1 byte a pixel; any other length means opaque
     int32_t imageId = 0;  // given by the first serialisation that meets it
 };
 using PdfImageRef = std::shared_ptr<PdfImage>;
@@ -124,32 +124,26 @@ PdfDocumentRef newPdfDocument(const FontRef& regular, const FontRef& bold);
 
 // Drops the caller's reference; the last one frees the pages and releases the
 // fonts and pictures.
-inline void freePdfDocument(PdfDocumentRef& doc)
-{
-    doc.reset();
-}
+inline void freePdfDocument(PdfDocumentRef& doc) { doc.reset(); }
 
 // Appends an empty page and returns its index.
 int32_t addPdfPage(PdfDocument& doc, double widthMm, double heightMm);
 
-inline PdfColor pdfRgb(double r, double g, double b)
-{
-    return {r, g, b};
-}
+inline PdfColor pdfRgb(double r, double g, double b) { return {r, g, b}; }
 
 // The drawing operations below raise IndexError for a page index that
 // addPdfPage did not return.
 
 // Nothing for an empty text; y is the baseline.
 void pdfText(PdfDocument& doc, int32_t page, double x, double y, std::string_view text, double sizePt,
-             PdfFontStyle style, PdfColor colour);
+    PdfFontStyle style, PdfColor colour);
 void pdfRect(PdfDocument& doc, int32_t page, double x, double y, double w, double h, bool fill, PdfColor colour,
-             double lineWidthMm);
+    double lineWidthMm);
 void pdfLine(PdfDocument& doc, int32_t page, double x1, double y1, double x2, double y2, double lineWidthMm,
-             PdfColor colour, bool dashed);
+    PdfColor colour, bool dashed);
 // A polyline through the points; filled, or stroked (closed when asked).
 void pdfPath(PdfDocument& doc, int32_t page, std::vector<PdfPoint> points, bool fill, bool closed, PdfColor colour,
-             double lineWidthMm);
+    double lineWidthMm);
 // Nothing for an empty picture reference.
 void pdfImage(PdfDocument& doc, int32_t page, double x, double y, double w, double h, const PdfImageRef& image);
 void pdfLink(PdfDocument& doc, int32_t page, const PdfLink& link);
@@ -167,19 +161,16 @@ const FontRef& pdfFontForStyle(const PdfDocument& doc, PdfFontStyle style);
 // cannot be written as the two-byte code text is shown with.
 int32_t pdfGlyphFor(const Font& font, uint32_t codePoint);
 
-inline double pointsToMm(double pt)
-{
-    return pt / kPdfPointsPerMm;
-}
+inline double pointsToMm(double pt) { return pt / kPdfPointsPerMm; }
 
 double pdfTextWidth(const PdfDocument& doc, std::string_view text, double sizePt, PdfFontStyle style);
 
 void drawPdfAlignedText(PdfDocument& doc, int32_t page, double x, double y, double width, std::string_view text,
-                        double sizePt, PdfAlign align, PdfFontStyle style, PdfColor colour);
+    double sizePt, PdfAlign align, PdfFontStyle style, PdfColor colour);
 
 // The text unchanged when it fits; otherwise the longest prefix of whole code
 // points that fits with a trailing "…" (just "…" when none does).
-std::string fitPdfText(const PdfDocument& doc, std::string_view text, double maxWidthMm, double sizePt,
-                       PdfFontStyle style);
+std::string fitPdfText(
+    const PdfDocument& doc, std::string_view text, double maxWidthMm, double sizePt, PdfFontStyle style);
 
 }  // namespace qm

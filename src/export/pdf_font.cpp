@@ -20,22 +20,13 @@ void appendHex(std::string& out, uint32_t v, int digits)
 }
 
 // Units of the font scaled to the 1000-unit glyph space.
-std::string scaled(double v, const Font& font)
-{
-    return pdfNumber(v * 1000 / font.unitsPerEm);
-}
+std::string scaled(double v, const Font& font) { return pdfNumber(v * 1000 / font.unitsPerEm); }
 
-bool isScalarValue(int32_t cp)
-{
-    return cp >= 0 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
-}
+bool isScalarValue(int32_t cp) { return cp >= 0 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF); }
 
 }  // namespace
 
-std::string pdfGlyphWidth(double advance, const Font& font)
-{
-    return scaled(advance, font);
-}
+std::string pdfGlyphWidth(double advance, const Font& font) { return scaled(advance, font); }
 
 std::string pdfBaseFontName(const Font& font, std::string_view tag, bool italic)
 {
@@ -80,11 +71,10 @@ std::string toUnicodeCMap(const Font& font, std::span<const int32_t> glyphs)
         if (int32_t cp = smallest[g]; cp >= 0)
             entries.emplace_back(g, cp);
 
-    std::string out =
-        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-        "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+    std::string out = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                      "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                      "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                      "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
     for (size_t start = 0; start < entries.size(); start += 100) {
         const size_t end = std::min(entries.size(), start + 100);
         out += std::to_string(end - start);
@@ -108,8 +98,8 @@ std::string toUnicodeCMap(const Font& font, std::span<const int32_t> glyphs)
     return out;
 }
 
-int32_t embedPdfFont(PdfWriter& w, Font& font, std::span<const int32_t> glyphs, std::string_view tag, bool italic,
-                     bool fixedPitch)
+int32_t embedPdfFont(
+    PdfWriter& w, Font& font, std::span<const int32_t> glyphs, std::string_view tag, bool italic, bool fixedPitch)
 {
     // Only ids a two-byte code can name were drawn.
     std::vector<int32_t> list;
@@ -127,13 +117,11 @@ int32_t embedPdfFont(PdfWriter& w, Font& font, std::span<const int32_t> glyphs, 
     const std::string name = pdfBaseFontName(font, tag, italic);
     const int flags = 4 + (italic ? 64 : 0) + (fixedPitch ? 1 : 0);
     const std::array<int32_t, 4> box = fontBoundingBox(font);
-    std::string descriptor = "<< /Type /FontDescriptor /FontName /" + name + " /Flags " + std::to_string(flags) +
-                             " /FontBBox [" + scaled(box[0], font) + " " + scaled(box[1], font) + " " +
-                             scaled(box[2], font) + " " + scaled(box[3], font) + "] /ItalicAngle " +
-                             (italic ? "-11" : "0") + " /Ascent " + scaled(font.ascent, font) + " /Descent " +
-                             scaled(font.descent, font) + " /CapHeight " + scaled(font.ascent * 0.72, font) +
-                             " /StemV " + (font.bold ? "120" : "80") + " /FontFile2 " + std::to_string(fontFile) +
-                             " 0 R >>";
+    std::string descriptor = "<< /Type /FontDescriptor /FontName /" + name + " /Flags " + std::to_string(flags)
+        + " /FontBBox [" + scaled(box[0], font) + " " + scaled(box[1], font) + " " + scaled(box[2], font) + " "
+        + scaled(box[3], font) + "] /ItalicAngle " + (italic ? "-11" : "0") + " /Ascent " + scaled(font.ascent, font)
+        + " /Descent " + scaled(font.descent, font) + " /CapHeight " + scaled(font.ascent * 0.72, font) + " /StemV "
+        + (font.bold ? "120" : "80") + " /FontFile2 " + std::to_string(fontFile) + " 0 R >>";
     const int32_t descriptorObject = pdfAddObject(w, std::move(descriptor));
 
     std::string widths = "[";
@@ -144,15 +132,15 @@ int32_t embedPdfFont(PdfWriter& w, Font& font, std::span<const int32_t> glyphs, 
         widths += "] ";
     }
     widths += "]";
-    const int32_t cidFont = pdfAddObject(
-        w, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
-               " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor " +
-               std::to_string(descriptorObject) + " 0 R /DW 1000 /W " + widths + " /CIDToGIDMap /Identity >>");
+    const int32_t cidFont = pdfAddObject(w,
+        "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name
+            + " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor "
+            + std::to_string(descriptorObject) + " 0 R /DW 1000 /W " + widths + " /CIDToGIDMap /Identity >>");
 
     const int32_t toUnicode = pdfAddObject(w, pdfStreamObject(*w.doc, "", toUnicodeCMap(font, list)));
-    return pdfAddObject(w, "<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
-                               " /Encoding /Identity-H /DescendantFonts [" + std::to_string(cidFont) +
-                               " 0 R] /ToUnicode " + std::to_string(toUnicode) + " 0 R >>");
+    return pdfAddObject(w,
+        "<< /Type /Font /Subtype /Type0 /BaseFont /" + name + " /Encoding /Identity-H /DescendantFonts ["
+            + std::to_string(cidFont) + " 0 R] /ToUnicode " + std::to_string(toUnicode) + " 0 R >>");
 }
 
 }  // namespace qm

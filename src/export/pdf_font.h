@@ -13,13 +13,13 @@
 namespace qm {
 
 // The six-letter subset tag of each PdfFontStyle.
-inline constexpr std::string_view kPdfSubsetTags[kPdfFontStyleCount] = {"TAVEKR", "TAVEKB", "TAVEKI", "TAVEKJ",
-                                                                        "TAVEKM"};
+inline constexpr std::string_view kPdfSubsetTags[kPdfFontStyleCount] = {
+    "TAVEKR", "TAVEKB", "TAVEKI", "TAVEKJ", "TAVEKM"};
 
 // Appends the font program, descriptor, CID font, ToUnicode stream and Type0
 // font; returns the Type0 font's object number. Font failures propagate.
-int32_t embedPdfFont(PdfWriter& w, Font& font, std::span<const int32_t> glyphs, std::string_view tag, bool italic,
-                     bool fixedPitch);
+int32_t embedPdfFont(
+    PdfWriter& w, Font& font, std::span<const int32_t> glyphs, std::string_view tag, bool italic, bool fixedPitch);
 
 // The ToUnicode CMap of the glyphs (ascending): each glyph that some code
 // point reaches maps to the smallest such code point.

@@ -6,9 +6,9 @@
 #include <unordered_map>
 
 #include "codecs/compress/deflate.h"
+#include "core/unicode.h"
 #include "export/pdf_content.h"
 #include "export/pdf_font.h"
-#include "core/unicode.h"
 
 namespace qm {
 
@@ -32,15 +32,9 @@ int32_t pdfAddObject(PdfWriter& w, std::string body)
     return static_cast<int32_t>(w.objects.size());
 }
 
-void pdfSetObject(PdfWriter& w, int32_t number, std::string body)
-{
-    w.objects[size_t(number - 1)] = std::move(body);
-}
+void pdfSetObject(PdfWriter& w, int32_t number, std::string body) { w.objects[size_t(number - 1)] = std::move(body); }
 
-static std::string ref(int32_t number)
-{
-    return std::to_string(number) + " 0 R";
-}
+static std::string ref(int32_t number) { return std::to_string(number) + " 0 R"; }
 
 std::string pdfStreamObject(const PdfDocument& doc, std::string_view entries, std::string_view data)
 {
@@ -73,15 +67,16 @@ int32_t pdfImageObject(PdfWriter& w, const PdfImage& picture)
     const uint64_t pixels = uint64_t(std::max(picture.width, 0)) * uint64_t(std::max(picture.height, 0));
     std::string mask;
     if (picture.alpha.size() == pixels) {
-        const int32_t m = pdfAddObject(
-            w, pdfStreamObject(*w.doc, "/Type /XObject /Subtype /Image" + size + " /ColorSpace /DeviceGray /BitsPerComponent 8",
-                               picture.alpha));
+        const int32_t m = pdfAddObject(w,
+            pdfStreamObject(*w.doc,
+                "/Type /XObject /Subtype /Image" + size + " /ColorSpace /DeviceGray /BitsPerComponent 8",
+                picture.alpha));
         mask = " /SMask " + ref(m);
     }
-    return pdfAddObject(w, pdfStreamObject(*w.doc,
-                                           "/Type /XObject /Subtype /Image" + size +
-                                               " /ColorSpace /DeviceRGB /BitsPerComponent 8" + mask,
-                                           picture.rgb));
+    return pdfAddObject(w,
+        pdfStreamObject(*w.doc,
+            "/Type /XObject /Subtype /Image" + size + " /ColorSpace /DeviceRGB /BitsPerComponent 8" + mask,
+            picture.rgb));
 }
 
 std::string pdfDestination(int32_t pageIndex, double targetYMm, const PdfWriter& w)
@@ -199,8 +194,8 @@ void writeOutline(PdfWriter& w, const PdfDocument& doc)
     };
     for (size_t i = 0; i < n; ++i) {
         const PdfOutlineItem& item = doc.outline[i];
-        std::string body = "<< /Title " + pdfTextString(item.title) + " /Parent " + pdfRef(parent[i], w) +
-                           " /Dest " + pdfDestination(item.targetPage, item.targetY, w);
+        std::string body = "<< /Title " + pdfTextString(item.title) + " /Parent " + pdfRef(parent[i], w) + " /Dest "
+            + pdfDestination(item.targetPage, item.targetY, w);
         const std::vector<int32_t>& siblings = siblingsOf(i);
         const size_t at = size_t(std::find(siblings.begin(), siblings.end(), int32_t(i)) - siblings.begin());
         if (at > 0)
@@ -208,14 +203,14 @@ void writeOutline(PdfWriter& w, const PdfDocument& doc)
         if (at + 1 < siblings.size())
             body += " /Next " + pdfRef(siblings[at + 1], w);
         if (!children[i].empty())
-            body += " /First " + pdfRef(children[i].front(), w) + " /Last " + pdfRef(children[i].back(), w) +
-                    " /Count -" + std::to_string(children[i].size());
+            body += " /First " + pdfRef(children[i].front(), w) + " /Last " + pdfRef(children[i].back(), w)
+                + " /Count -" + std::to_string(children[i].size());
         body += " >>";
         pdfSetObject(w, w.outlineObjects[i], std::move(body));
     }
     pdfSetObject(w, w.outlineRoot,
-                 "<< /Type /Outlines /First " + pdfRef(top.front(), w) + " /Last " + pdfRef(top.back(), w) +
-                     " /Count " + std::to_string(top.size()) + " >>");
+        "<< /Type /Outlines /First " + pdfRef(top.front(), w) + " /Last " + pdfRef(top.back(), w) + " /Count "
+            + std::to_string(top.size()) + " >>");
 }
 
 std::string creationDate(const PdfDateTime& t)
@@ -250,8 +245,8 @@ std::string assembleFile(const PdfWriter& w)
         std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
         out += entry;
     }
-    out += "trailer\n<< /Size " + std::to_string(n + 1) + " /Root 1 0 R /Info " + std::to_string(n) +
-           " 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    out += "trailer\n<< /Size " + std::to_string(n + 1) + " /Root 1 0 R /Info " + std::to_string(n)
+        + " 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
     return out;
 }
 
@@ -270,7 +265,8 @@ std::string serializePdf(PdfDocument& doc, const PdfClock& clock)
     PdfGlyphSets glyphsUsed;
     std::vector<int32_t> contents;
     for (const PdfPage& page : doc.pages) {
-        contents.push_back(pdfAddObject(w, pdfStreamObject(doc, "", pdfPageContent(doc, page, glyphsUsed, pictureNames))));
+        contents.push_back(
+            pdfAddObject(w, pdfStreamObject(doc, "", pdfPageContent(doc, page, glyphsUsed, pictureNames))));
         w.pageObjects.push_back(pdfReserveObject(w));
     }
 
@@ -283,8 +279,8 @@ std::string serializePdf(PdfDocument& doc, const PdfClock& clock)
             glyphsUsed[s].insert(0);
         }
         const FontRef& font = pdfFontForStyle(doc, style);
-        const bool italic = (style == pfsItalic || style == pfsBoldItalic) && font != doc.fonts[pfsRegular] &&
-                            font != doc.fonts[pfsBold];
+        const bool italic = (style == pfsItalic || style == pfsBoldItalic) && font != doc.fonts[pfsRegular]
+            && font != doc.fonts[pfsBold];
         const bool fixedPitch = style == pfsExtra && doc.fonts[pfsExtra] != nullptr;
         const std::vector<int32_t> glyphs = glyphsUsed[s].sorted();
         const int32_t type0 = embedPdfFont(w, *font, glyphs, kPdfSubsetTags[s], italic, fixedPitch);
@@ -335,19 +331,20 @@ std::string serializePdf(PdfDocument& doc, const PdfClock& clock)
     std::string kids;
     for (int32_t page : w.pageObjects)
         kids += ref(page) + " ";
-    pdfSetObject(w, pageTree, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(doc.pages.size()) + " >>");
+    pdfSetObject(
+        w, pageTree, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(doc.pages.size()) + " >>");
 
     const bool withOutline = !doc.outline.empty() && !doc.pages.empty();
     if (withOutline)
         writeOutline(w, doc);
     pdfSetObject(w, catalog,
-                 "<< /Type /Catalog /Pages " + ref(pageTree) +
-                     (withOutline ? " /Outlines " + ref(w.outlineRoot) + " /PageMode /UseOutlines" : "") + " >>");
+        "<< /Type /Catalog /Pages " + ref(pageTree)
+            + (withOutline ? " /Outlines " + ref(w.outlineRoot) + " /PageMode /UseOutlines" : "") + " >>");
 
-    pdfAddObject(w, "<< /Title " + pdfTextString(doc.title) + " /Author " + pdfTextString(doc.author) +
-                        " /Subject " + pdfTextString(doc.subject) + " /Producer " + pdfTextString("Quenmark") +
-                        " /Creator " + pdfTextString("Quenmark") + " /CreationDate (D:" + creationDate(clock()) +
-                        ") >>");
+    pdfAddObject(w,
+        "<< /Title " + pdfTextString(doc.title) + " /Author " + pdfTextString(doc.author) + " /Subject "
+            + pdfTextString(doc.subject) + " /Producer " + pdfTextString("Quenmark") + " /Creator "
+            + pdfTextString("Quenmark") + " /CreationDate (D:" + creationDate(clock()) + ") >>");
     return assembleFile(w);
 }
 

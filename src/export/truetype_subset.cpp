@@ -51,10 +51,7 @@ struct OutTable {
     std::vector<uint8_t> bytes;
 };
 
-void padTo4(std::vector<uint8_t>& v)
-{
-    v.resize((v.size() + 3) / 4 * 4, 0);
-}
+void padTo4(std::vector<uint8_t>& v) { v.resize((v.size() + 3) / 4 * 4, 0); }
 
 void appendBe32(std::vector<uint8_t>& v, uint32_t x)
 {
@@ -103,8 +100,8 @@ std::vector<uint8_t> subsetTrueTypeFont(const Font& font, std::span<const int32_
 
     std::vector<OutTable> tables;
     tables.push_back(std::move(head));
-    for (uint32_t tag : {makeTag("cvt "), makeTag("fpgm"), makeTag("prep"), makeTag("hhea"), makeTag("hmtx"),
-                         makeTag("maxp")}) {
+    for (uint32_t tag :
+        {makeTag("cvt "), makeTag("fpgm"), makeTag("prep"), makeTag("hhea"), makeTag("hmtx"), makeTag("maxp")}) {
         const TableRange* t = findTable(font, tag);
         if (t && t->length > 0 && fontRangeInside(data, t->offset, t->length))
             tables.push_back({tag, {data.begin() + t->offset, data.begin() + t->offset + t->length}});

@@ -13,8 +13,8 @@ enum XlsxCellKind : uint8_t { xcText = 0, xcNumber = 1, xcMoney = 2 };
 // A value-initialised cell is an empty text cell.
 struct XlsxCell {
     uint8_t kind = xcText;
-    std::string text;    // xcText
-    double value = 0;    // xcNumber, xcMoney
+    std::string text;  // xcText
+    double value = 0;  // xcNumber, xcMoney
     bool bold = false;
     bool header = false;  // white bold on blue; text cells only
     std::string colour;   // xcMoney font colour, ARGB hex ("FFBD3838"); empty for none
@@ -24,7 +24,7 @@ using XlsxRow = std::vector<XlsxCell>;
 
 struct XlsxSheet {
     std::string name;
-    std::vector<XlsxRow> rows;  // a row may be empty
+    std::vector<XlsxRow> rows;   // a row may be empty
     std::vector<double> widths;  // column i in character units; missing ones are 14
 };
 
@@ -45,8 +45,8 @@ std::vector<std::string> xlsxColours(const std::vector<XlsxSheet>& sheets);
 // The cell style index of a cell under that colour list.
 int32_t xlsxStyleIndex(const XlsxCell& cell, const std::vector<std::string>& colours);
 
-std::string worksheetXml(const std::vector<XlsxRow>& rows, const std::vector<double>& widths,
-                         const std::vector<std::string>& colours);
+std::string worksheetXml(
+    const std::vector<XlsxRow>& rows, const std::vector<double>& widths, const std::vector<std::string>& colours);
 std::string stylesXml(const std::vector<std::string>& colours);
 
 // The whole package. Raises ValueError only when the zip format cannot hold

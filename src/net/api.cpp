@@ -1,8 +1,8 @@
 #include "net/api.h"
 
 #include "core/errors.h"
-#include "net/api_internal.h"
 #include "core/service_host.h"
+#include "net/api_internal.h"
 
 namespace qm {
 
@@ -12,14 +12,12 @@ constexpr int accountTimeoutMs = 30000;
 constexpr int syncTimeoutMs = 60000;
 constexpr int pictureTimeoutMs = 20000;
 
-std::string answered(std::int32_t status)
-{
-    return std::string(serviceLabel) + " answered " + std::to_string(status);
-}
+std::string answered(std::int32_t status) { return std::string(serviceLabel) + " answered " + std::to_string(status); }
 
 std::string noApiMessage(std::string_view server)
 {
-    return "This server does not have the app API yet (" + std::string(server) + "/api/v1). The site needs its app update";
+    return "This server does not have the app API yet (" + std::string(server)
+        + "/api/v1). The site needs its app update";
 }
 
 std::string stringMember(const Json& object, const char* key)
@@ -33,26 +31,46 @@ std::string stringMember(const Json& object, const char* key)
 std::string_view accountRequestPath(AccountRequestKind kind)
 {
     switch (kind) {
-    case akMe: return "me";
-    case akLogin: return "auth/login";
-    case akSignup: return "auth/signup";
-    case akForgotPassword: return "auth/forgot-password";
-    case akLoginWithCode: return "auth/login";
-    case akResendVerification: return "auth/resend-verification";
-    case akProfile: return "me/profile";
-    case akEmail: return "me/email";
-    case akPassword: return "me/password";
-    case akTheme: return "me/theme";
-    case akTwoFactorSetup: return "me/2fa/setup";
-    case akTwoFactorEnable: return "me/2fa/enable";
-    case akTwoFactorDisable: return "me/2fa/disable";
-    case akDeleteAccount: return "me/delete";
-    case akCalendarToken: return "me/calendar-token";
-    case akLogout: return "auth/logout";
-    case akCheckVerified: return "me";
-    case akAvatarUpload: return "me/avatar/upload";
-    case akAvatarDelete: return "me/avatar/delete";
-    case akCalendarTokenOff: return "me/calendar-token/off";
+    case akMe:
+        return "me";
+    case akLogin:
+        return "auth/login";
+    case akSignup:
+        return "auth/signup";
+    case akForgotPassword:
+        return "auth/forgot-password";
+    case akLoginWithCode:
+        return "auth/login";
+    case akResendVerification:
+        return "auth/resend-verification";
+    case akProfile:
+        return "me/profile";
+    case akEmail:
+        return "me/email";
+    case akPassword:
+        return "me/password";
+    case akTheme:
+        return "me/theme";
+    case akTwoFactorSetup:
+        return "me/2fa/setup";
+    case akTwoFactorEnable:
+        return "me/2fa/enable";
+    case akTwoFactorDisable:
+        return "me/2fa/disable";
+    case akDeleteAccount:
+        return "me/delete";
+    case akCalendarToken:
+        return "me/calendar-token";
+    case akLogout:
+        return "auth/logout";
+    case akCheckVerified:
+        return "me";
+    case akAvatarUpload:
+        return "me/avatar/upload";
+    case akAvatarDelete:
+        return "me/avatar/delete";
+    case akCalendarTokenOff:
+        return "me/calendar-token/off";
     }
     return "me";
 }
@@ -104,7 +122,7 @@ ApiResult readApiAnswer(std::string_view server, const HttpResult& http)
 }
 
 ApiResult callApi(std::string_view server, std::string_view path, const std::optional<Json>& body,
-                  std::string_view token, int timeoutMs, const HttpCancel* cancel)
+    std::string_view token, int timeoutMs, const HttpCancel* cancel)
 {
     Json payload = body ? *body : Json::object();
     if (!payload.is_object())
@@ -130,8 +148,8 @@ NetReply performRequest(const NetRequest& request, const HttpCancel* cancel)
         body["device_name"] = std::string(deviceName);
         if (request.kind == akDeleteAccount)
             body["confirm"] = "DELETE";
-        reply.result = callApi(request.server, accountRequestPath(request.kind), body, request.token,
-                               accountTimeoutMs, cancel);
+        reply.result =
+            callApi(request.server, accountRequestPath(request.kind), body, request.token, accountTimeoutMs, cancel);
         break;
     }
     case rcSync: {
@@ -151,7 +169,8 @@ NetReply performRequest(const NetRequest& request, const HttpCancel* cancel)
         if (byPost) {
             Json body = Json::object();
             body["token"] = request.token;
-            HttpResult http = httpPost(request.server, dumpJson(body), "application/json", pictureTimeoutMs, {}, cancel);
+            HttpResult http =
+                httpPost(request.server, dumpJson(body), "application/json", pictureTimeoutMs, {}, cancel);
             reply.result.ok = http.ok && (http.status == 200 || http.status == 204);
             if (http.ok && http.status == 200)
                 reply.pictureData = std::move(http.text);

@@ -88,7 +88,7 @@ std::string_view accountRequestPath(AccountRequestKind kind);
 
 // POSTs `body` (an object, or none for {}) with "token" added when signed in.
 ApiResult callApi(std::string_view server, std::string_view path, const std::optional<Json>& body,
-                  std::string_view token, int timeoutMs, const HttpCancel* cancel = nullptr);
+    std::string_view token, int timeoutMs, const HttpCancel* cancel = nullptr);
 
 NetReply performRequest(const NetRequest& request, const HttpCancel* cancel = nullptr);
 

@@ -56,7 +56,7 @@ inline constexpr std::string_view httpCancelledMessage = "The request was cancel
 // POSTs `body` byte for byte. `extraHeaders` are whole header lines; they reach
 // curl through a private file, never the command line.
 HttpResult httpPost(std::string_view url, std::string_view body, std::string_view contentType, int timeoutMs,
-                    const std::vector<std::string>& extraHeaders, const HttpCancel* cancel = nullptr);
+    const std::vector<std::string>& extraHeaders, const HttpCancel* cancel = nullptr);
 
 // GETs the address, following redirects (to https only).
 HttpResult httpGet(std::string_view url, int timeoutMs, const HttpCancel* cancel = nullptr);

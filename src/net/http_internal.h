@@ -12,8 +12,8 @@ namespace qm {
 int curlTimeLimit(int timeoutMs);
 
 // The arguments after the program name.
-std::vector<std::string> curlPostArguments(std::string_view url, std::string_view contentType, int timeoutMs,
-                                           const std::string& headerFile);
+std::vector<std::string> curlPostArguments(
+    std::string_view url, std::string_view contentType, int timeoutMs, const std::string& headerFile);
 std::vector<std::string> curlGetArguments(std::string_view url, int timeoutMs);
 std::vector<std::string> curlDownloadArguments(std::string_view url, const std::string& targetPath);
 

@@ -21,14 +21,22 @@ enum InstallKind : std::uint8_t {
 constexpr std::string_view installKindName(InstallKind kind)
 {
     switch (kind) {
-    case ikNone: return "";
-    case ikExe: return "exe";
-    case ikMsi: return "msi";
-    case ikZip: return "zip";
-    case ikAppImage: return "appimage";
-    case ikTar: return "tar";
-    case ikDeb: return "deb";
-    case ikRpm: return "rpm";
+    case ikNone:
+        return "";
+    case ikExe:
+        return "exe";
+    case ikMsi:
+        return "msi";
+    case ikZip:
+        return "zip";
+    case ikAppImage:
+        return "appimage";
+    case ikTar:
+        return "tar";
+    case ikDeb:
+        return "deb";
+    case ikRpm:
+        return "rpm";
     }
     return "";
 }

@@ -11,7 +11,7 @@ namespace qm {
 namespace {
 
 struct LevelM {
-    int shortData;   // data codewords of a short block
+    int shortData;  // data codewords of a short block
     int blocks;
     int ecPerBlock;
     int longBlocks;  // the last blocks, one data codeword longer
@@ -34,8 +34,17 @@ constexpr std::array<LevelM, 11> levelM = {{
 
 // Centre rows and columns of the alignment patterns.
 constexpr std::array<std::array<int, 3>, 11> alignment = {{
-    {0, 0, 0}, {0, 0, 0}, {6, 18, 0}, {6, 22, 0}, {6, 26, 0}, {6, 30, 0},
-    {6, 34, 0}, {6, 22, 38}, {6, 24, 42}, {6, 26, 46}, {6, 28, 50},
+    {0, 0, 0},
+    {0, 0, 0},
+    {6, 18, 0},
+    {6, 22, 0},
+    {6, 26, 0},
+    {6, 30, 0},
+    {6, 34, 0},
+    {6, 22, 38},
+    {6, 24, 42},
+    {6, 26, 46},
+    {6, 28, 50},
 }};
 
 // GF(256) with x^8 + x^4 + x^3 + x^2 + 1.
@@ -85,10 +94,7 @@ std::vector<std::uint8_t> errorCorrection(const std::uint8_t* data, int count, i
     return remainder;
 }
 
-int countBits(int version)
-{
-    return version <= 9 ? 8 : 16;
-}
+int countBits(int version) { return version <= 9 ? 8 : 16; }
 
 std::vector<std::uint8_t> dataCodewords(std::string_view text, int version)
 {
@@ -121,7 +127,8 @@ std::vector<std::uint8_t> interleavedCodewords(std::string_view text, int versio
     std::size_t offset = 0;
     for (int b = 0; b < m.blocks; ++b) {
         int length = m.shortData + (b >= m.blocks - m.longBlocks ? 1 : 0);
-        blocks.emplace_back(data.begin() + std::ptrdiff_t(offset), data.begin() + std::ptrdiff_t(offset + std::size_t(length)));
+        blocks.emplace_back(
+            data.begin() + std::ptrdiff_t(offset), data.begin() + std::ptrdiff_t(offset + std::size_t(length)));
         ecc.push_back(errorCorrection(blocks.back().data(), length, m.ecPerBlock));
         offset += std::size_t(length);
     }
@@ -143,7 +150,12 @@ struct Grid {
     std::vector<std::uint8_t> dark;
     std::vector<std::uint8_t> function;
 
-    explicit Grid(int n) : size(n), dark(std::size_t(n * n), 0), function(std::size_t(n * n), 0) {}
+    explicit Grid(int n)
+        : size(n)
+        , dark(std::size_t(n * n), 0)
+        , function(std::size_t(n * n), 0)
+    {
+    }
     std::size_t at(int x, int y) const { return std::size_t(y * size + x); }
     void set(int x, int y, bool isDark)
     {
@@ -263,14 +275,22 @@ bool maskCondition(int mask, int row, int col)
 {
     int i = row, j = col;
     switch (mask) {
-    case 0: return (i + j) % 2 == 0;
-    case 1: return i % 2 == 0;
-    case 2: return j % 3 == 0;
-    case 3: return (i + j) % 3 == 0;
-    case 4: return (i / 2 + j / 3) % 2 == 0;
-    case 5: return (i * j) % 2 + (i * j) % 3 == 0;
-    case 6: return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
-    default: return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
+    case 0:
+        return (i + j) % 2 == 0;
+    case 1:
+        return i % 2 == 0;
+    case 2:
+        return j % 3 == 0;
+    case 3:
+        return (i + j) % 3 == 0;
+    case 4:
+        return (i / 2 + j / 3) % 2 == 0;
+    case 5:
+        return (i * j) % 2 + (i * j) % 3 == 0;
+    case 6:
+        return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
+    default:
+        return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
     }
 }
 
@@ -293,7 +313,7 @@ Grid unmaskedSymbol(std::string_view text, int version)
 }
 
 // Penalty of one line of modules read through `get(k)`, k = 0 .. n - 1.
-template<typename Get>
+template <typename Get>
 int linePenalty(int n, Get get)
 {
     int score = 0;

@@ -98,8 +98,8 @@ UpdateReply parseUpdateReply(std::string_view body)
     return reply;
 }
 
-bool verifyManifestSignature(std::string_view manifest, std::string_view signature,
-                             const std::vector<std::string>& keys)
+bool verifyManifestSignature(
+    std::string_view manifest, std::string_view signature, const std::vector<std::string>& keys)
 {
     if (signature.size() != 64)
         return false;
@@ -151,7 +151,7 @@ UpdateManifest parseManifest(std::string_view text)
             bool isUnsigned = size->is_number_unsigned();
             if (isUnsigned ? size->get<std::uint64_t>() <= std::uint64_t(std::numeric_limits<std::int32_t>::max())
                            : (size->get<std::int64_t>() >= 0
-                              && size->get<std::int64_t>() <= std::numeric_limits<std::int32_t>::max()))
+                               && size->get<std::int64_t>() <= std::numeric_limits<std::int32_t>::max()))
                 file.size = std::int32_t(size->get<std::int64_t>());
         }
         file.sha256 = asciiLower(stringMember(item, "sha256"));
@@ -160,8 +160,8 @@ UpdateManifest parseManifest(std::string_view text)
     return manifest;
 }
 
-std::optional<ManifestFile> pickUpdateAsset(const UpdateEnvelope& envelope, const std::vector<std::string>& keys,
-                                            InstallKind kind)
+std::optional<ManifestFile> pickUpdateAsset(
+    const UpdateEnvelope& envelope, const std::vector<std::string>& keys, InstallKind kind)
 {
     if (kind == ikNone)
         return std::nullopt;

@@ -52,15 +52,15 @@ UpdateEnvelope parseUpdateEnvelope(const Json& object);
 
 // Whether one of `keys` signed the manifest, as received or (for a text
 // without carriage returns) with CR LF line ends.
-bool verifyManifestSignature(std::string_view manifest, std::string_view signature,
-                             const std::vector<std::string>& keys);
+bool verifyManifestSignature(
+    std::string_view manifest, std::string_view signature, const std::vector<std::string>& keys);
 
 UpdateManifest parseManifest(std::string_view text);
 
 // The package for an installation of `kind` on this machine, from a manifest
 // that one of `keys` signed and that names the envelope's version.
-std::optional<ManifestFile> pickUpdateAsset(const UpdateEnvelope& envelope, const std::vector<std::string>& keys,
-                                            InstallKind kind);
+std::optional<ManifestFile> pickUpdateAsset(
+    const UpdateEnvelope& envelope, const std::vector<std::string>& keys, InstallKind kind);
 
 bool fileSha256Matches(std::string_view bytes, const ManifestFile& entry);
 

@@ -24,10 +24,7 @@ std::int64_t readPiece(std::string_view piece)
     return value;
 }
 
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 int compareSuffixes(std::string_view a, std::string_view b)
 {
@@ -97,10 +94,7 @@ int compareVersions(std::string_view a, std::string_view b)
     return compareSuffixes(x.suffix, y.suffix);
 }
 
-bool isNewerVersion(std::string_view version)
-{
-    return !version.empty() && compareVersions(version, appVersion) > 0;
-}
+bool isNewerVersion(std::string_view version) { return !version.empty() && compareVersions(version, appVersion) > 0; }
 
 std::string displayVersion(std::string_view text)
 {

@@ -15,10 +15,7 @@ namespace qm {
 
 namespace {
 
-PlatformWindow& platformOf(AppWindow& w)
-{
-    return w.owner ? *w.owner->platform : *w.platform;
-}
+PlatformWindow& platformOf(AppWindow& w) { return w.owner ? *w.owner->platform : *w.platform; }
 
 // The program's exit status, -1 when it could not start.
 int runProgram(const std::vector<std::string>& argv)
@@ -56,25 +53,16 @@ AppWindowRef newAppWindowOn(PlatformWindowRef platform, const std::string& title
     return w;
 }
 
-void setScrollHitTest(AppWindow& w, ScrollHitTest hitTest)
-{
-    setScrollHitTest(*w.platform, std::move(hitTest));
-}
+void setScrollHitTest(AppWindow& w, ScrollHitTest hitTest) { setScrollHitTest(*w.platform, std::move(hitTest)); }
 
-void setDecorationFont(AppWindow& w, FontRef font)
-{
-    setDecorationFont(*w.platform, std::move(font));
-}
+void setDecorationFont(AppWindow& w, FontRef font) { setDecorationFont(*w.platform, std::move(font)); }
 
 void setWindowIcon(AppWindow& w, int32_t width, int32_t height, const std::vector<uint8_t>& rgba)
 {
     setIcon(*w.platform, width, height, rgba);
 }
 
-void setDarkTitleBar(AppWindow& w, bool dark)
-{
-    setDarkTitleBar(*w.platform, dark);
-}
+void setDarkTitleBar(AppWindow& w, bool dark) { setDarkTitleBar(*w.platform, dark); }
 
 bool updateIfChanged(AppWindow& w, double r, double g, double b)
 {
@@ -106,34 +94,17 @@ bool openUrl(const std::string& url)
     return false;
 }
 
-void setClipboardText(AppWindow& w, const std::string& text)
-{
-    setClipboardText(platformOf(w), text);
-}
+void setClipboardText(AppWindow& w, const std::string& text) { setClipboardText(platformOf(w), text); }
 
-std::string getClipboardText(AppWindow& w)
-{
-    return getClipboardText(platformOf(w));
-}
+std::string getClipboardText(AppWindow& w) { return getClipboardText(platformOf(w)); }
 
-bool hasAsyncFileDialog()
-{
-    return false;
-}
+bool hasAsyncFileDialog() { return false; }
 
-void startAsyncFileDialog()
-{
-}
+void startAsyncFileDialog() { }
 
-bool hasNativeFileDialog()
-{
-    return false;
-}
+bool hasNativeFileDialog() { return false; }
 
-std::string runNativeFileDialog()
-{
-    return "";
-}
+std::string runNativeFileDialog() { return ""; }
 
 void requestRedraw(AppWindow& w)
 {
@@ -225,19 +196,10 @@ std::vector<WindowEvent> pollEvents(AppWindow& w)
     return events;
 }
 
-bool isMinimised(const AppWindow& w)
-{
-    return w.width < 2 || w.height < 2;
-}
+bool isMinimised(const AppWindow& w) { return w.width < 2 || w.height < 2; }
 
-void swapBuffers(AppWindow& w)
-{
-    swapBuffers(*w.platform);
-}
+void swapBuffers(AppWindow& w) { swapBuffers(*w.platform); }
 
-void closeWindow(AppWindow& w)
-{
-    close(*w.platform);
-}
+void closeWindow(AppWindow& w) { close(*w.platform); }
 
 }  // namespace qm

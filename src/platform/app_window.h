@@ -15,7 +15,7 @@ namespace qm {
 
 struct AppWindow {
     PlatformWindowRef platform;
-    int32_t width = 0; // pixels
+    int32_t width = 0;  // pixels
     int32_t height = 0;
     double scale = 1.0;
     uint8_t closeRequested = 0;
@@ -24,8 +24,8 @@ struct AppWindow {
     uint8_t focused = 1;
     CursorKind cursor = curArrow;
     std::string title;
-    std::shared_ptr<AppWindow> owner; // its clipboard is used
-    std::shared_ptr<AppWindow> modal; // takes this window's input while set
+    std::shared_ptr<AppWindow> owner;  // its clipboard is used
+    std::shared_ptr<AppWindow> modal;  // takes this window's input while set
     int32_t redrawCounter = 0;
     std::array<double, 3> backgroundColor{};
 };

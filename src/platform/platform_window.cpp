@@ -76,7 +76,6 @@ PlatformWindowRef newFakePlatformWindow()
     return w;
 }
 
-
 int32_t width(const PlatformWindow& w)
 {
     if (w.wayland)

@@ -23,7 +23,7 @@ struct FakePlatformWindow;
 struct PlatformWindow {
     std::shared_ptr<X11Window> x11;
     std::shared_ptr<WlWindow> wayland;
-    std::shared_ptr<FakePlatformWindow> fake; // tests only
+    std::shared_ptr<FakePlatformWindow> fake;  // tests only
 };
 
 using PlatformWindowRef = std::shared_ptr<PlatformWindow>;

@@ -14,14 +14,14 @@ struct FakePlatformWindow {
     int32_t height = 600;
     double scale = 1.0;
     bool closeRequested = false;
-    std::vector<WindowEvent> pending; // returned by the next poll
-    std::vector<CursorKind> cursors;  // every setCursor
+    std::vector<WindowEvent> pending;  // returned by the next poll
+    std::vector<CursorKind> cursors;   // every setCursor
     std::string clipboard;
     int32_t activations = 0;
     int32_t swaps = 0;
     bool closed = false;
     bool dark = false;
-    ScrollHitTest hitTest; // the query the UI installed
+    ScrollHitTest hitTest;  // the query the UI installed
 };
 
 PlatformWindowRef newFakePlatformWindow();

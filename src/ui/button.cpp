@@ -1,9 +1,9 @@
 #include "ui/button.h"
 
 #include "platform/render/primitives.h"
-#include "ui/trail.h"
 #include "ui/layout.h"
 #include "ui/tooltip.h"
+#include "ui/trail.h"
 #include "ui/widget_id.h"
 #include "ui/wrap.h"
 
@@ -25,7 +25,7 @@ ButtonColors buttonColors(const Theme& t, uint8_t style, bool hovered, bool held
     if (disabled) {
         if (style == buttonQuiet)
             return {active ? b[slotAccentBackground] : colorTransparent, active ? b[slotBorder] : colorTransparent,
-                    b[slotTextTertiary]};
+                b[slotTextTertiary]};
         return {b[slotBackground], b[slotBorder], b[slotTextTertiary]};
     }
     switch (style) {
@@ -51,7 +51,7 @@ ButtonColors buttonColors(const Theme& t, uint8_t style, bool hovered, bool held
 }  // namespace
 
 bool drawButton(UiContext& ctx, int64_t id, std::string_view label, const Rect& rect, uint8_t style, IconKind icon,
-                bool disabled, bool active)
+    bool disabled, bool active)
 {
     Theme t = ctx.theme;
     Renderer& r = *ctx.renderer;
@@ -140,7 +140,7 @@ bool iconButton(UiContext& ctx, std::string_view label, uint8_t style, IconKind 
 }
 
 bool plainIconButton(UiContext& ctx, int64_t id, IconKind icon, const Rect& rect, std::string_view tooltipText,
-                     bool active, bool disabled)
+    bool active, bool disabled)
 {
     bool clicked = drawButton(ctx, id, "", rect, buttonQuiet, icon, disabled, active);
     if (!tooltipText.empty())

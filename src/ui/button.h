@@ -17,9 +17,9 @@ enum ButtonStyle : uint8_t {
 };
 
 bool drawButton(UiContext& ctx, int64_t id, std::string_view label, const Rect& rect, uint8_t style, IconKind icon,
-                bool disabled, bool active);
+    bool disabled, bool active);
 bool iconButton(UiContext& ctx, std::string_view label, uint8_t style, IconKind icon, double width, bool disabled);
 bool plainIconButton(UiContext& ctx, int64_t id, IconKind icon, const Rect& rect, std::string_view tooltipText,
-                     bool active, bool disabled);
+    bool active, bool disabled);
 
 }  // namespace qm

@@ -1,10 +1,10 @@
 #include "ui/checkbox.h"
 
 #include "platform/render/primitives.h"
-#include "ui/trail.h"
 #include "ui/icons.h"
 #include "ui/layout.h"
 #include "ui/tooltip.h"
+#include "ui/trail.h"
 #include "ui/widget_id.h"
 #include "ui/wrap.h"
 
@@ -48,10 +48,10 @@ bool checkbox(UiContext& ctx, std::string_view label, bool& value, bool disabled
     Rect boxRect{rect.x, rect.y + (bandH - box) * 0.5, box, box};
     double radius = dp(ctx, 3);
     if (value) {
-        Color fill = disabled   ? t.base[slotTextTertiary]
-                     : res.held ? t.base[slotAccentPressed]
-                     : res.hovered ? t.base[slotAccentHover]
-                                   : t.base[slotAccent];
+        Color fill = disabled ? t.base[slotTextTertiary]
+            : res.held        ? t.base[slotAccentPressed]
+            : res.hovered     ? t.base[slotAccentHover]
+                              : t.base[slotAccent];
         fillRoundRect(r, boxRect, radius, fill);
         double inset = dp(ctx, 1);
         drawIcon(r, icCheck, {boxRect.x + inset, boxRect.y + inset, box - 2 * inset, box - 2 * inset}, colorWhite, 1);

@@ -35,17 +35,17 @@ void comboScrollbar(UiContext& ctx, int64_t comboId, ScrollState& st, const Rect
     }
     double top = std::max(maxOffset, 0.0);
     if (res.held && st.dragging)
-        st.offset = std::clamp((ctx.pointerY - st.dragStartY) / std::max(t.h - thumbH, 1.0) * top + st.dragStartOffset,
-                               0.0, top);
+        st.offset = std::clamp(
+            (ctx.pointerY - st.dragStartY) / std::max(t.h - thumbH, 1.0) * top + st.dragStartOffset, 0.0, top);
     else if (!res.held)
         st.dragging = false;
     fillRect(*ctx.renderer, t, ctx.theme.derived[18]);
     fillRoundRect(*ctx.renderer, thumb, t.w * 0.5 - 2 * s,
-                  res.hovered || res.held ? ctx.theme.base[slotTextTertiary] : ctx.theme.derived[19]);
+        res.hovered || res.held ? ctx.theme.base[slotTextTertiary] : ctx.theme.derived[19]);
 }
 
 bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<std::string>& items, const Rect& rect,
-              bool disabled)
+    bool disabled)
 {
     Theme t = ctx.theme;
     Renderer& r = *ctx.renderer;
@@ -59,12 +59,12 @@ bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<s
     std::string text = selected >= 0 && selected < count ? items[size_t(selected)] : std::string();
     std::string shown = ellipsize(ctx, text, rect.w - 30 * s, 0);
     uiDrawText(ctx, shown, {rect.x + 6 * s, rect.y, rect.w - 30 * s, rect.h},
-               disabled ? t.base[slotTextTertiary] : t.base[slotText], 0, 0, 0);
+        disabled ? t.base[slotTextTertiary] : t.base[slotText], 0, 0, 0);
     if (shown != text && !open)
         tooltip(ctx, text, rect);
     double chevron = 16 * s;
     drawIcon(r, icChevronDown, {rect.x + rect.w - chevron - 4 * s, rect.y + (rect.h - chevron) * 0.5, chevron, chevron},
-             t.base[slotTextSecondary], 1.0);
+        t.base[slotTextSecondary], 1.0);
 
     bool openedNow = false;
     if (bar.clicked) {
@@ -124,8 +124,8 @@ bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<s
     }
     popClip(r);
     if (count > kVisibleRows)
-        comboScrollbar(ctx, id, *st, {popup.x + popup.w - barW - 2 * s, popup.y + 4 * s, barW, listH - 8 * s},
-                       count * rowH);
+        comboScrollbar(
+            ctx, id, *st, {popup.x + popup.w - barW - 2 * s, popup.y + 4 * s, barW, listH - 8 * s}, count * rowH);
     endOverlay(ctx, previousLayer);
     return changed;
 }

@@ -12,7 +12,7 @@ namespace qm {
 // True when the user picked an item other than the selected one (the index
 // is already updated).
 bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<std::string>& items, const Rect& rect,
-              bool disabled);
+    bool disabled);
 void comboScrollbar(UiContext& ctx, int64_t comboId, ScrollState& state, const Rect& track, double contentHeight);
 
 }  // namespace qm

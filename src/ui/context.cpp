@@ -151,9 +151,9 @@ void endFrame(UiContext& ctx)
         live = false;
     } else if (std::find(ctx.focusables.begin(), ctx.focusables.end(), ctx.focusId) != ctx.focusables.end()) {
         live = true;
-    } else if (std::find(ctx.focusablesLast.begin(), ctx.focusablesLast.end(), ctx.focusId) !=
-               ctx.focusablesLast.end()) {
-        ctx.focusId = 0; // the focused widget stopped being drawn
+    } else if (std::find(ctx.focusablesLast.begin(), ctx.focusablesLast.end(), ctx.focusId)
+        != ctx.focusablesLast.end()) {
+        ctx.focusId = 0;  // the focused widget stopped being drawn
         live = false;
     } else {
         live = true;
@@ -198,10 +198,7 @@ void endFrame(UiContext& ctx)
 
 namespace {
 
-double metric(const UiContext& ctx, size_t i)
-{
-    return std::round(ctx.theme.metrics[i] * ctx.scale);
-}
+double metric(const UiContext& ctx, size_t i) { return std::round(ctx.theme.metrics[i] * ctx.scale); }
 
 }  // namespace
 
@@ -213,9 +210,6 @@ double spacing(const UiContext& ctx) { return metric(ctx, 6); }
 double metricPx7(const UiContext& ctx) { return metric(ctx, 7); }
 double cornerRadius(const UiContext& ctx) { return ctx.theme.metrics[5] * ctx.scale; }
 
-void requestUiRedraw(UiContext& ctx)
-{
-    ctx.redrawRequested = true;
-}
+void requestUiRedraw(UiContext& ctx) { ctx.redrawRequested = true; }
 
 }  // namespace qm

@@ -50,7 +50,7 @@ struct ScrollRegion {
 struct LayoutFrame {
     double x = 0, y = 0, w = 0, h = 0;
     double cursorY = 0;
-    uint8_t kind = 0; // 0 column, 1 row
+    uint8_t kind = 0;  // 0 column, 1 row
     double rowY = 0;
     double rowHeight = 0;
     double rowX = 0;
@@ -94,7 +94,7 @@ struct WidgetRecord {
 };
 
 struct WidgetRecorder {
-    std::unordered_map<int64_t, std::string> labels; // every label hashed while recording
+    std::unordered_map<int64_t, std::string> labels;  // every label hashed while recording
     std::vector<WidgetRecord> records;                // this frame's, in drawing order
 };
 
@@ -203,7 +203,7 @@ double rowHeight(const UiContext& ctx);
 double smallRowHeight(const UiContext& ctx);
 double spacing(const UiContext& ctx);
 double metricPx7(const UiContext& ctx);
-double cornerRadius(const UiContext& ctx); // not rounded
+double cornerRadius(const UiContext& ctx);  // not rounded
 // dp times the scale, unrounded.
 inline double dp(const UiContext& ctx, double v) { return v * ctx.scale; }
 

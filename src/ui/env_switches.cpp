@@ -1,6 +1,5 @@
 #include "ui/env_switches.h"
 
-
 #include <charconv>
 #include <cstdlib>
 
@@ -121,8 +120,8 @@ AutomationSwitches readAutomationSwitches(const EnvReader& reader)
     return s;
 }
 
-std::vector<WindowEvent> automationEvents(AutomationSwitches& s, int32_t framesOnPage, double viewWidth,
-                                          double viewHeight)
+std::vector<WindowEvent> automationEvents(
+    AutomationSwitches& s, int32_t framesOnPage, double viewWidth, double viewHeight)
 {
     std::vector<WindowEvent> out;
     if (s.wheelSteps > 0 && framesOnPage >= 5) {

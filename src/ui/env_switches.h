@@ -18,14 +18,14 @@ struct AutomationSwitches {
     int32_t windowWidth = 1280;
     int32_t windowHeight = 820;
     bool windowMaximised = true;
-    std::string theme; // "dark", "light" or anything else (ignored)
+    std::string theme;  // "dark", "light" or anything else (ignored)
     std::string shotPath;
-    int32_t shotFrames = 3;  // QUENMRK_TEST_FRAMES when above 0
-    int32_t testFrames = -1; // -1 when unset or not a whole number
+    int32_t shotFrames = 3;   // QUENMRK_TEST_FRAMES when above 0
+    int32_t testFrames = -1;  // -1 when unset or not a whole number
     int32_t wheelSteps = 0;
     std::pair<double, double> wheelPoint{-1, -1};
     std::vector<std::pair<double, double>> clickPoints;
-    std::optional<double> scale; // QUENMRK_SCALE when a positive number
+    std::optional<double> scale;  // QUENMRK_SCALE when a positive number
 };
 
 using EnvReader = std::function<std::optional<std::string>(const char* name)>;
@@ -43,7 +43,7 @@ std::optional<int32_t> parseWholeNumber(const std::string& text);
 // The events automation adds in a turn, given the frames drawn on the page:
 // one wheel step a frame from frame 5 on, and clicks that take two frames
 // each, eight frames apart. Consumes what it injects.
-std::vector<WindowEvent> automationEvents(AutomationSwitches& s, int32_t framesOnPage, double viewWidth,
-                                          double viewHeight);
+std::vector<WindowEvent> automationEvents(
+    AutomationSwitches& s, int32_t framesOnPage, double viewWidth, double viewHeight);
 
 }  // namespace qm

@@ -12,25 +12,13 @@ constexpr uint64_t k0 = 0xc3a5c85c97cb3127ULL;
 constexpr uint64_t k1 = 0xb492b66fbe98f273ULL;
 constexpr uint64_t k2 = 0x9ae16a3b2f90404fULL;
 
-uint64_t fetch64(const uint8_t* p)
-{
-    return loadLe64(p);
-}
+uint64_t fetch64(const uint8_t* p) { return loadLe64(p); }
 
-uint64_t fetch32(const uint8_t* p)
-{
-    return loadLe32(p);
-}
+uint64_t fetch32(const uint8_t* p) { return loadLe32(p); }
 
-uint64_t rotate(uint64_t v, int shift)
-{
-    return shift == 0 ? v : (v >> shift) | (v << (64 - shift));
-}
+uint64_t rotate(uint64_t v, int shift) { return shift == 0 ? v : (v >> shift) | (v << (64 - shift)); }
 
-uint64_t shiftMix(uint64_t v)
-{
-    return v ^ (v >> 47);
-}
+uint64_t shiftMix(uint64_t v) { return v ^ (v >> 47); }
 
 uint64_t hashLen16(uint64_t u, uint64_t v, uint64_t mul)
 {
@@ -149,8 +137,8 @@ uint64_t fingerprint64(std::string_view bytes)
     v = weakHashLen32WithSeeds(s, v.second * mul, x + w.first);
     w = weakHashLen32WithSeeds(s + 32, z + w.second, y + fetch64(s + 16));
     std::swap(z, x);
-    return hashLen16(hashLen16(v.first, w.first, mul) + shiftMix(y) * k0 + z, hashLen16(v.second, w.second, mul) + x,
-                     mul);
+    return hashLen16(
+        hashLen16(v.first, w.first, mul) + shiftMix(y) * k0 + z, hashLen16(v.second, w.second, mul) + x, mul);
 }
 
 }  // namespace qm

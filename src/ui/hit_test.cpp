@@ -26,20 +26,11 @@ bool hitTest(const UiContext& ctx, const Rect& rect, double x, double y)
     return true;
 }
 
-bool mouseIn(const UiContext& ctx, const Rect& rect)
-{
-    return hitTest(ctx, rect, ctx.pointerX, ctx.pointerY);
-}
+bool mouseIn(const UiContext& ctx, const Rect& rect) { return hitTest(ctx, rect, ctx.pointerX, ctx.pointerY); }
 
-Rect uiClip(const UiContext& ctx)
-{
-    return currentClip(*ctx.renderer);
-}
+Rect uiClip(const UiContext& ctx) { return currentClip(*ctx.renderer); }
 
-void addOverlayRect(UiContext& ctx, const Rect& rect)
-{
-    ctx.overlays.push_back({rect, currentLayer(*ctx.renderer)});
-}
+void addOverlayRect(UiContext& ctx, const Rect& rect) { ctx.overlays.push_back({rect, currentLayer(*ctx.renderer)}); }
 
 void openPopup(UiContext& ctx, int64_t id, const Rect& anchor)
 {
@@ -57,15 +48,9 @@ void setPopupRect(UiContext& ctx, const Rect& rect)
     ctx.popupLayer = currentLayer(*ctx.renderer) + 1;
 }
 
-bool isPopupOpen(const UiContext& ctx, int64_t id)
-{
-    return ctx.popupId == id;
-}
+bool isPopupOpen(const UiContext& ctx, int64_t id) { return ctx.popupId == id; }
 
-void closePopup(UiContext& ctx)
-{
-    ctx.popupId = 0;
-}
+void closePopup(UiContext& ctx) { ctx.popupId = 0; }
 
 double wheelScroll(UiContext& ctx, int64_t id, const Rect& rect, double step, double barWidth)
 {

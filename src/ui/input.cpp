@@ -12,22 +12,16 @@ namespace {
 constexpr double kPointerGone = -1000000;
 constexpr double kDoubleClickSeconds = 0.35;
 
-bool validButton(uint8_t b)
-{
-    return b < 6;
-}
+bool validButton(uint8_t b) { return b < 6; }
 
-bool validKey(uint8_t k)
-{
-    return k < 98;
-}
+bool validKey(uint8_t k) { return k < 98; }
 
 void notePress(UiContext& ctx, uint8_t b)
 {
     double dx = ctx.pointerX - ctx.lastPressX, dy = ctx.pointerY - ctx.lastPressY;
     if (ctx.time - ctx.lastPressTime[b] < kDoubleClickSeconds && std::hypot(dx, dy) < 4 * ctx.scale) {
         ctx.doubleClicked[b] = true;
-        ctx.lastPressTime[b] = 0; // a third press starts a new pair
+        ctx.lastPressTime[b] = 0;  // a third press starts a new pair
     } else {
         ctx.lastPressTime[b] = ctx.time;
     }
@@ -37,10 +31,7 @@ void notePress(UiContext& ctx, uint8_t b)
 
 }  // namespace
 
-bool rectContains(const Rect& r, double x, double y)
-{
-    return x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h;
-}
+bool rectContains(const Rect& r, double x, double y) { return x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h; }
 
 void feedEvent(UiContext& ctx, const WindowEvent& e)
 {
@@ -153,15 +144,9 @@ void consumeKey(UiContext& ctx, uint8_t key)
     std::erase_if(ctx.keyPresses, [key](const KeyPress& k) { return k.key == key; });
 }
 
-bool ctrlDown(const UiContext& ctx)
-{
-    return (ctx.modifiers & modControl) || ctx.keysHeld[keyControl];
-}
+bool ctrlDown(const UiContext& ctx) { return (ctx.modifiers & modControl) || ctx.keysHeld[keyControl]; }
 
-bool shiftDown(const UiContext& ctx)
-{
-    return (ctx.modifiers & modShift) || ctx.keysHeld[keyShift];
-}
+bool shiftDown(const UiContext& ctx) { return (ctx.modifiers & modShift) || ctx.keysHeld[keyShift]; }
 
 bool pointerWantsUi(const UiContext& ctx, double x, double y)
 {
@@ -175,8 +160,8 @@ bool pointerWantsUi(const UiContext& ctx, double x, double y)
         for (const ScrollRegion& other : ctx.scrollRegionsLast) {
             if (&other == &region || !rectContains(other.rect, x, y))
                 continue;
-            if ((other.kind == regionBlocksAtLayer && other.layer >= region.layer) ||
-                (other.kind != regionBlocksAtLayer && other.kind != regionScrollable))
+            if ((other.kind == regionBlocksAtLayer && other.layer >= region.layer)
+                || (other.kind != regionBlocksAtLayer && other.kind != regionScrollable))
                 covered = true;
         }
         if (!covered)

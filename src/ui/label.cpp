@@ -13,10 +13,7 @@ namespace qm {
 
 namespace {
 
-std::string intPart(double v)
-{
-    return std::to_string(int64_t(v));
-}
+std::string intPart(double v) { return std::to_string(int64_t(v)); }
 
 // Appends rather than chaining operator+, which trips a false -Wrestrict in
 // GCC 12's optimiser.
@@ -47,7 +44,7 @@ std::string linkTarget(std::string_view target)
 }
 
 std::string drawLinkedLine(UiContext& ctx, std::string_view line, double x, double baseline, double size, Color color,
-                           const std::vector<LinkSpan>& links, std::string_view linePrefix)
+    const std::vector<LinkSpan>& links, std::string_view linePrefix)
 {
     if (line.empty())
         return {};
@@ -91,8 +88,8 @@ std::string drawLinkedLine(UiContext& ctx, std::string_view line, double x, doub
     return result;
 }
 
-std::string wrappedLabel(UiContext& ctx, std::string_view text, int colorIndex, double size,
-                         const std::vector<LinkSpan>& links)
+std::string wrappedLabel(
+    UiContext& ctx, std::string_view text, int colorIndex, double size, const std::vector<LinkSpan>& links)
 {
     double s = size > 0 ? size : fontSize(ctx);
     GlyphAtlas& atlas = *ctx.font;
@@ -148,7 +145,7 @@ std::string wrappedLabel(UiContext& ctx, std::string_view text, int colorIndex, 
 }
 
 std::string textBlock(UiContext& ctx, std::string_view text, double width, double align, int colorIndex, int font,
-                      const std::vector<LinkSpan>& links)
+    const std::vector<LinkSpan>& links)
 {
     LayoutFrame& f = currentLayout(ctx);
     if (text.empty() && f.kind == 1 && (f.overflow || (f.stacked && f.column == 0))) {
@@ -166,8 +163,8 @@ std::string textBlock(UiContext& ctx, std::string_view text, double width, doubl
             double lh = lineHeight(*uiFont(ctx, font), fontSize(ctx));
             Rect rect = nextLayoutRect(ctx, std::max(double(lines.size()) * lh + dp(ctx, 4), smallRowHeight(ctx)), 0);
             for (size_t i = 0; i < lines.size(); ++i)
-                uiDrawText(ctx, lines[i], {rect.x, rect.y + dp(ctx, 2) + double(i) * lh, rect.w, lh}, color, align, 0,
-                           font);
+                uiDrawText(
+                    ctx, lines[i], {rect.x, rect.y + dp(ctx, 2) + double(i) * lh, rect.w, lh}, color, align, 0, font);
             ctx.lastWidgetRect = rect;
             return {};
         }

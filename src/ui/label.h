@@ -11,17 +11,17 @@
 namespace qm {
 
 struct LinkSpan {
-    std::string label;  // the text drawn as a link wherever it occurs
-    std::string target; // what a click returns
+    std::string label;   // the text drawn as a link wherever it occurs
+    std::string target;  // what a click returns
 };
 
 // colorIndex picks derived slot 5 + index (0 text, 1 secondary, 2 tertiary).
 std::string textBlock(UiContext& ctx, std::string_view text, double width, double align, int colorIndex, int font,
-                      const std::vector<LinkSpan>& links = {});
-std::string wrappedLabel(UiContext& ctx, std::string_view text, int colorIndex, double size,
-                         const std::vector<LinkSpan>& links = {});
+    const std::vector<LinkSpan>& links = {});
+std::string wrappedLabel(
+    UiContext& ctx, std::string_view text, int colorIndex, double size, const std::vector<LinkSpan>& links = {});
 std::string drawLinkedLine(UiContext& ctx, std::string_view line, double x, double baseline, double size, Color color,
-                           const std::vector<LinkSpan>& links, std::string_view linePrefix);
+    const std::vector<LinkSpan>& links, std::string_view linePrefix);
 // The hover text of a target: an address as itself, "#name" as the name,
 // anything else (a folder) as "Open the folder".
 std::string linkTarget(std::string_view target);

@@ -54,10 +54,7 @@ LayoutFrame endOverlayLayout(UiContext& ctx)
     return f;
 }
 
-LayoutFrame& currentLayout(UiContext& ctx)
-{
-    return ctx.layoutStack.back();
-}
+LayoutFrame& currentLayout(UiContext& ctx) { return ctx.layoutStack.back(); }
 
 Rect layoutRect(UiContext& ctx)
 {
@@ -139,15 +136,9 @@ double availableWidth(UiContext& ctx)
     return f.w;
 }
 
-double layoutCursor(UiContext& ctx)
-{
-    return currentLayout(ctx).cursorY;
-}
+double layoutCursor(UiContext& ctx) { return currentLayout(ctx).cursorY; }
 
-void setLayoutCursor(UiContext& ctx, double y)
-{
-    currentLayout(ctx).cursorY = y;
-}
+void setLayoutCursor(UiContext& ctx, double y) { currentLayout(ctx).cursorY = y; }
 
 void extendLayout(UiContext& ctx, double y)
 {
@@ -162,15 +153,9 @@ void indent(UiContext& ctx, double amount)
     f.w -= amount;
 }
 
-void unindent(UiContext& ctx, double amount)
-{
-    indent(ctx, -amount);
-}
+void unindent(UiContext& ctx, double amount) { indent(ctx, -amount); }
 
-bool topWindowNarrow(const UiContext& ctx)
-{
-    return !ctx.windowStack.empty() && ctx.windowStack.back().squeezed;
-}
+bool topWindowNarrow(const UiContext& ctx) { return !ctx.windowStack.empty() && ctx.windowStack.back().squeezed; }
 
 bool rowOverflows(UiContext& ctx)
 {
@@ -235,7 +220,7 @@ void beginRow(UiContext& ctx, double height, const std::vector<double>& widths)
             double x = f.x;
             for (size_t j = 0; j < it->second.size(); ++j) {
                 double avail = j < f.columnWidths.size() && f.columnWidths[j] > 0 ? f.columnWidths[j]
-                                                                                 : std::max(0.0, f.x + f.w - x);
+                                                                                  : std::max(0.0, f.x + f.w - x);
                 if (it->second[j] > avail + 0.5) {
                     f.overflow = true;
                     f.stacked = false;

@@ -1,11 +1,11 @@
 #include "ui/menu.h"
 
 #include "platform/render/primitives.h"
-#include "ui/trail.h"
 #include "ui/hit_test.h"
 #include "ui/input.h"
 #include "ui/layout.h"
 #include "ui/tooltip.h"
+#include "ui/trail.h"
 #include "ui/widget_id.h"
 
 #include <algorithm>
@@ -82,7 +82,7 @@ void beginMenuPanel(UiContext& ctx, const Rect& rect, double contentH, std::stri
         Color down = ctx.menuScroll < maxScroll ? t.derived[5] : t.derived[7];
         drawIcon(r, icChevronUp, {rect.x + (rect.w - arrow) / 2, rect.y + (strip - arrow) / 2, arrow, arrow}, up, 1);
         drawIcon(r, icChevronDown,
-                 {rect.x + (rect.w - arrow) / 2, rect.y + rect.h - strip + (strip - arrow) / 2, arrow, arrow}, down, 1);
+            {rect.x + (rect.w - arrow) / 2, rect.y + rect.h - strip + (strip - arrow) / 2, arrow, arrow}, down, 1);
         pushClip(r, ctx.menuBodyRect);
         contentTop = ctx.menuBodyRect.y + 4 * s - ctx.menuScroll;
     } else {
@@ -105,16 +105,16 @@ bool menuEntry(UiContext& ctx, std::string_view label, std::string_view shortcut
         if (res.hovered)
             fillRoundRect(*ctx.renderer, rect, 3 * s, t.derived[13]);
     } else {
-        ctx.lastWidgetRect = rect; // a disabled entry is still the last widget drawn
+        ctx.lastWidgetRect = rect;  // a disabled entry is still the last widget drawn
         ctx.lastWidgetId = id;
     }
     if (icon != icNone) {
         double side = 16 * s;
         drawIcon(*ctx.renderer, icon, {rect.x + 4 * s, rect.y + (rect.h - side) / 2, side, side},
-                 enabled ? t.derived[6] : t.derived[7], 1);
+            enabled ? t.derived[6] : t.derived[7], 1);
     }
-    uiDrawText(ctx, label, {rect.x + 26 * s, rect.y, rect.w - 30 * s, rect.h}, enabled ? t.derived[5] : t.derived[7],
-               0, 0, 0);
+    uiDrawText(
+        ctx, label, {rect.x + 26 * s, rect.y, rect.w - 30 * s, rect.h}, enabled ? t.derived[5] : t.derived[7], 0, 0, 0);
     double width = 26 * s + uiTextWidth(ctx, label, 0, 0) + 14 * s;
     if (!shortcut.empty()) {
         uiDrawText(ctx, shortcut, {rect.x, rect.y, rect.w - 10 * s, rect.h}, t.derived[6], 1, smallFontSize(ctx), 0);

@@ -13,10 +13,7 @@ namespace qm {
 
 namespace {
 
-std::string prefixed(const char* prefix, std::string_view name)
-{
-    return std::string(prefix) + std::string(name);
-}
+std::string prefixed(const char* prefix, std::string_view name) { return std::string(prefix) + std::string(name); }
 
 }  // namespace
 
@@ -42,8 +39,8 @@ Rect beginScrollArea(UiContext& ctx, std::string_view name, const Rect& rect, Co
         Rect track{rect.x + rect.w - barW, rect.y, barW, rect.h};
         double ratio = viewH / st->contentHeight * viewH;
         double thumbH = std::isnan(ratio) ? 24 * ctx.scale : std::max(ratio, 24 * ctx.scale);
-        Rect thumb{track.x + 2 * ctx.scale, rect.y + st->offset / maxOffset * (rect.h - thumbH), barW - 4 * ctx.scale,
-                   thumbH};
+        Rect thumb{
+            track.x + 2 * ctx.scale, rect.y + st->offset / maxOffset * (rect.h - thumbH), barW - 4 * ctx.scale, thumbH};
         InteractResult res = interact(ctx, widgetId(ctx, prefixed("scrollbar", name)), thumb, 1);
         if (res.pressed) {
             st->dragging = true;
@@ -54,14 +51,14 @@ Rect beginScrollArea(UiContext& ctx, std::string_view name, const Rect& rect, Co
             double range = rect.h - thumbH;
             if (!(range > 1))
                 range = 1;
-            st->offset = std::clamp((ctx.pointerY - st->dragStartY) / range * maxOffset + st->dragStartOffset, 0.0,
-                                    maxOffset);
+            st->offset =
+                std::clamp((ctx.pointerY - st->dragStartY) / range * maxOffset + st->dragStartOffset, 0.0, maxOffset);
         } else if (!res.held) {
             st->dragging = false;
         }
         fillRect(r, track, ctx.theme.derived[18]);
         fillRoundRect(r, thumb, 0.5 * barW - 2 * ctx.scale,
-                      res.held || res.hovered ? ctx.theme.derived[20] : ctx.theme.derived[19]);
+            res.held || res.hovered ? ctx.theme.derived[20] : ctx.theme.derived[19]);
     }
     st->rect = rect;
     pushClip(r, {rect.x, rect.y, rect.w - barW, rect.h});

@@ -17,25 +17,13 @@ namespace qm {
 
 namespace {
 
-bool isContinuation(char c)
-{
-    return (uint8_t(c) & 0xC0) == 0x80;
-}
+bool isContinuation(char c) { return (uint8_t(c) & 0xC0) == 0x80; }
 
-constexpr uint8_t letterKey(char c)
-{
-    return uint8_t(keyA + (c - 'a'));
-}
+constexpr uint8_t letterKey(char c) { return uint8_t(keyA + (c - 'a')); }
 
-int32_t len(const std::string& s)
-{
-    return int32_t(s.size());
-}
+int32_t len(const std::string& s) { return int32_t(s.size()); }
 
-std::string shownText(const std::string& s, bool masked)
-{
-    return masked ? std::string(s.size(), '*') : s;
-}
+std::string shownText(const std::string& s, bool masked) { return masked ? std::string(s.size(), '*') : s; }
 
 // The caret offset under the pointer. A masked field measures the stars it
 // shows and lands on the start of the character the offset falls in.
@@ -65,10 +53,7 @@ void paste(UiContext& ctx, TextEditState& st)
     insertText(st, text);
 }
 
-bool hasSelection(const TextEditState& st)
-{
-    return st.caret != st.anchor;
-}
+bool hasSelection(const TextEditState& st) { return st.caret != st.anchor; }
 
 }  // namespace
 
@@ -148,7 +133,7 @@ void drawFieldFrame(UiContext& ctx, const Rect& rect, bool hovered, bool focused
 }
 
 TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rect& rect, std::string_view placeholder,
-                        bool disabled, bool selectAllOnClick, bool masked)
+    bool disabled, bool selectAllOnClick, bool masked)
 {
     std::shared_ptr<TextEditState> state = textEditState(ctx, id);
     TextEditState& st = *state;
@@ -171,7 +156,7 @@ TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rec
     }
     ctx.lastWidgetRect = rect;
     ctx.lastWidgetId = id;
-    addFocusable(ctx, id); // in the Tab order even when disabled
+    addFocusable(ctx, id);  // in the Tab order even when disabled
     if (focused && ctx.focusVisibleFrames > 0)
         revealInScrollArea(ctx, rect);
 
@@ -295,7 +280,7 @@ TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rec
                     copySelection(ctx, st);
                     deleteSelection(st);
                 } else if (shift && hasSelection(st)) {
-                    deleteSelection(st); // a password is removed, not copied
+                    deleteSelection(st);  // a password is removed, not copied
                 } else if (hasSelection(st)) {
                     deleteSelection(st);
                 } else if (st.caret < len(st.buffer)) {

@@ -12,13 +12,13 @@ namespace qm {
 
 enum TextEditResult : uint8_t {
     editNone = 0,
-    editFocusLost = 1, // the changed buffer was written to the bound text
+    editFocusLost = 1,  // the changed buffer was written to the bound text
     editEnter = 2,
-    editEscape = 3, // the edit was dropped
+    editEscape = 3,  // the edit was dropped
 };
 
 TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rect& rect, std::string_view placeholder,
-                        bool disabled, bool selectAllOnClick, bool masked);
+    bool disabled, bool selectAllOnClick, bool masked);
 void drawFieldFrame(UiContext& ctx, const Rect& rect, bool hovered, bool focused, bool disabled);
 
 }  // namespace qm

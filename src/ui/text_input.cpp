@@ -11,7 +11,7 @@
 namespace qm {
 
 TextEditResult textInput(UiContext& ctx, std::string_view label, std::string& text, std::string_view placeholder,
-                         double width, bool disabled, bool masked)
+    double width, bool disabled, bool masked)
 {
     Rect rect = nextLayoutRect(ctx, rowHeight(ctx), width);
     int64_t id = widgetId(ctx, label);

@@ -5,7 +5,12 @@
 
 namespace qm {
 
-RunningWidth::RunningWidth(GlyphAtlas& a, double s) : atlas(&a), size(s), pixelSize(atlasPixelSize(s)) {}
+RunningWidth::RunningWidth(GlyphAtlas& a, double s)
+    : atlas(&a)
+    , size(s)
+    , pixelSize(atlasPixelSize(s))
+{
+}
 
 void RunningWidth::add(uint32_t codePoint)
 {

@@ -13,7 +13,7 @@ struct RunningWidth {
     GlyphAtlas* atlas = nullptr;
     double size = 0;
     int32_t pixelSize = 0;
-    int32_t previous = 0; // glyph of the last code point, 0 at the start
+    int32_t previous = 0;  // glyph of the last code point, 0 at the start
     double total = 0;
 
     RunningWidth(GlyphAtlas& a, double s);

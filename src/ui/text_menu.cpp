@@ -19,8 +19,8 @@ void openTextMenu(UiContext& ctx, int64_t fieldId)
     ctx.buttonsPressed[3] = false;
 }
 
-uint8_t textContextMenu(UiContext& ctx, int64_t fieldId, bool hasSelection, bool hasText, bool editable,
-                        bool copyAllowed)
+uint8_t textContextMenu(
+    UiContext& ctx, int64_t fieldId, bool hasSelection, bool hasText, bool editable, bool copyAllowed)
 {
     int64_t id = textMenuId(ctx, fieldId);
     if (!beginMenu(ctx, id, 190 * ctx.scale, "textmenuitems"))

@@ -19,7 +19,7 @@ int64_t textMenuId(UiContext& ctx, int64_t fieldId);
 // Opens at the pointer, notes whether the clipboard holds text, and hides
 // the right press from widgets drawn later.
 void openTextMenu(UiContext& ctx, int64_t fieldId);
-uint8_t textContextMenu(UiContext& ctx, int64_t fieldId, bool hasSelection, bool hasText, bool editable,
-                        bool copyAllowed);
+uint8_t textContextMenu(
+    UiContext& ctx, int64_t fieldId, bool hasSelection, bool hasText, bool editable, bool copyAllowed);
 
 }  // namespace qm

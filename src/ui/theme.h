@@ -57,7 +57,7 @@ struct Theme {
     Color overlayTint{};
     Color neutralMid{};
     std::array<Color, kThemeDerivedSlots> derived{};
-    std::array<double, kThemeMetrics> metrics{}; // dp
+    std::array<double, kThemeMetrics> metrics{};  // dp
 };
 
 void fillLightTheme(Theme& t);

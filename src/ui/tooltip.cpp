@@ -26,10 +26,7 @@ Utf8Step ellipsisStep(std::string_view text, size_t at)
 
 }  // namespace
 
-const GlyphAtlasRef& uiFont(const UiContext& ctx, int font)
-{
-    return font == 1 && ctx.font2 ? ctx.font2 : ctx.font;
-}
+const GlyphAtlasRef& uiFont(const UiContext& ctx, int font) { return font == 1 && ctx.font2 ? ctx.font2 : ctx.font; }
 
 void setTooltip(UiContext& ctx, std::string_view text)
 {
@@ -129,8 +126,8 @@ std::string ellipsize(UiContext& ctx, std::string_view text, double maxWidth, do
     return prefix + std::string(kEllipsis);
 }
 
-void uiDrawText(UiContext& ctx, std::string_view text, const Rect& rect, Color color, double align, double size,
-                int font)
+void uiDrawText(
+    UiContext& ctx, std::string_view text, const Rect& rect, Color color, double align, double size, int font)
 {
     if (size <= 0)
         size = fontSize(ctx);

@@ -19,8 +19,8 @@ void drawTooltip(UiContext& ctx);
 
 std::string ellipsize(UiContext& ctx, std::string_view text, double maxWidth, double size);
 // size <= 0 means fontSize; font 0 is the text face, 1 the second face.
-void uiDrawText(UiContext& ctx, std::string_view text, const Rect& rect, Color color, double align, double size,
-                int font);
+void uiDrawText(
+    UiContext& ctx, std::string_view text, const Rect& rect, Color color, double align, double size, int font);
 double uiTextWidth(UiContext& ctx, std::string_view text, double size, int font);
 const GlyphAtlasRef& uiFont(const UiContext& ctx, int font);
 

@@ -12,7 +12,7 @@ namespace {
 std::mutex trailLock;
 std::vector<std::string> entries;
 uint32_t additions = 0;
-std::atomic<TrailChangedHook> changedHook {nullptr};
+std::atomic<TrailChangedHook> changedHook{nullptr};
 
 }  // namespace
 
@@ -46,10 +46,7 @@ int32_t trailVersion()
     return int32_t(additions);
 }
 
-void setTrailChangedHook(TrailChangedHook hook)
-{
-    changedHook.store(hook);
-}
+void setTrailChangedHook(TrailChangedHook hook) { changedHook.store(hook); }
 
 void freeTrail()
 {

@@ -20,8 +20,8 @@ void record(UiContext& ctx, int64_t id, const Rect& rect, bool focusable)
     if (!ctx.recorder)
         return;
     auto it = ctx.recorder->labels.find(id);
-    ctx.recorder->records.push_back(
-        {id, it == ctx.recorder->labels.end() ? std::string() : it->second, rect, currentLayer(*ctx.renderer), focusable});
+    ctx.recorder->records.push_back({id, it == ctx.recorder->labels.end() ? std::string() : it->second, rect,
+        currentLayer(*ctx.renderer), focusable});
 }
 
 }  // namespace
@@ -53,10 +53,7 @@ int64_t widgetIdIndexed(UiContext& ctx, std::string_view label, int64_t n)
     return widgetId(ctx, text);
 }
 
-void pushId(UiContext& ctx, std::string_view label)
-{
-    ctx.idStack.push_back(widgetId(ctx, label));
-}
+void pushId(UiContext& ctx, std::string_view label) { ctx.idStack.push_back(widgetId(ctx, label)); }
 
 void popId(UiContext& ctx)
 {
@@ -114,10 +111,7 @@ void setActive(UiContext& ctx, int64_t id)
     ctx.activeLayer = currentLayer(*ctx.renderer);
 }
 
-bool isFocused(const UiContext& ctx, int64_t id)
-{
-    return id != 0 && ctx.focusId == id;
-}
+bool isFocused(const UiContext& ctx, int64_t id) { return id != 0 && ctx.focusId == id; }
 
 void setFocus(UiContext& ctx, int64_t id)
 {

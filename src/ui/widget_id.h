@@ -11,10 +11,10 @@
 namespace qm {
 
 struct InteractResult {
-    bool hovered = false; // over it, and no other widget is held
-    bool pressed = false; // hovered and the button went down this frame
-    bool held = false;    // it took the press and the button is still down
-    bool clicked = false; // released this frame over it after taking the press
+    bool hovered = false;  // over it, and no other widget is held
+    bool pressed = false;  // hovered and the button went down this frame
+    bool held = false;     // it took the press and the button is still down
+    bool clicked = false;  // released this frame over it after taking the press
 };
 
 int64_t widgetId(UiContext& ctx, std::string_view label);

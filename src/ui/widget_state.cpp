@@ -20,24 +20,12 @@ std::shared_ptr<K> getOrCreate(UiContext& ctx, int64_t id)
 
 }  // namespace
 
-std::shared_ptr<PopupState> popupState(UiContext& ctx, int64_t id)
-{
-    return getOrCreate<PopupState>(ctx, id);
-}
+std::shared_ptr<PopupState> popupState(UiContext& ctx, int64_t id) { return getOrCreate<PopupState>(ctx, id); }
 
-std::shared_ptr<ScrollState> scrollState(UiContext& ctx, int64_t id)
-{
-    return getOrCreate<ScrollState>(ctx, id);
-}
+std::shared_ptr<ScrollState> scrollState(UiContext& ctx, int64_t id) { return getOrCreate<ScrollState>(ctx, id); }
 
-std::shared_ptr<TextEditState> textEditState(UiContext& ctx, int64_t id)
-{
-    return getOrCreate<TextEditState>(ctx, id);
-}
+std::shared_ptr<TextEditState> textEditState(UiContext& ctx, int64_t id) { return getOrCreate<TextEditState>(ctx, id); }
 
-std::shared_ptr<WindowState> windowState(UiContext& ctx, int64_t id)
-{
-    return getOrCreate<WindowState>(ctx, id);
-}
+std::shared_ptr<WindowState> windowState(UiContext& ctx, int64_t id) { return getOrCreate<WindowState>(ctx, id); }
 
 }  // namespace qm

@@ -16,8 +16,8 @@ struct UiContext;
 struct PopupState {
     double contentHeight = 0;
     double contentWidth = 0;
-    uint8_t clipboardHasText = 0; // sampled when a text menu opens
-    int32_t shownMonth = 0;       // a month picker's year * 12 + month - 1; 0 or less: not chosen yet
+    uint8_t clipboardHasText = 0;  // sampled when a text menu opens
+    int32_t shownMonth = 0;        // a month picker's year * 12 + month - 1; 0 or less: not chosen yet
 };
 
 struct ScrollState {
@@ -58,7 +58,7 @@ struct WindowState {
     double footerHeight = 0;
     std::string focusOnOpen;
     int32_t lastFrame = 0;
-    uint8_t dragKind = 0; // 1 title bar, 2 grip
+    uint8_t dragKind = 0;  // 1 title bar, 2 grip
 };
 
 struct WidgetState {

@@ -26,20 +26,14 @@ std::string named(const char* prefix, std::string_view name)
     return s;
 }
 
-double centredX(double viewW, double w)
-{
-    return std::round((viewW - w) * 0.5);
-}
+double centredX(double viewW, double w) { return std::round((viewW - w) * 0.5); }
 
-double centredY(double viewH, double h)
-{
-    return std::round((viewH - h) * 0.4);
-}
+double centredY(double viewH, double h) { return std::round((viewH - h) * 0.4); }
 
 }  // namespace
 
 bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, WindowState& st, double width,
-                 double height, bool modal, bool closeButton, bool resizable, bool dimBackdrop)
+    double height, bool modal, bool closeButton, bool resizable, bool dimBackdrop)
 {
     if (!st.open)
         return false;
@@ -151,7 +145,7 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
     ctx.windowRects.push_back({rc, currentLayer(r), id});
     ctx.currentWindowId = id;
     if (first) {
-        pushClip(r, Rect{0, 0, 0, 0}); // measured, not shown, in the first frame
+        pushClip(r, Rect{0, 0, 0, 0});  // measured, not shown, in the first frame
         frame.firstFrameClip = true;
     }
 
@@ -188,10 +182,10 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
             st.dragOffsetY = rc.y + rc.h - ctx.pointerY;
         }
         if (grip.held) {
-            rc.w = std::clamp(ctx.pointerX + st.dragOffsetX - rc.x, std::max(width * 0.5, dp(200)),
-                              std::max(vw - rc.x, dp(200)));
-            rc.h = std::clamp(ctx.pointerY + st.dragOffsetY - rc.y, std::max(height * 0.5, dp(120)),
-                              std::max(vh - rc.y, dp(120)));
+            rc.w = std::clamp(
+                ctx.pointerX + st.dragOffsetX - rc.x, std::max(width * 0.5, dp(200)), std::max(vw - rc.x, dp(200)));
+            rc.h = std::clamp(
+                ctx.pointerY + st.dragOffsetY - rc.y, std::max(height * 0.5, dp(120)), std::max(vh - rc.y, dp(120)));
         }
         if (grip.hovered || grip.held)
             ctx.cursorShape = curSizeNWSE;
@@ -206,13 +200,12 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
             st.open = false;
     }
 
-    if (modal && keyPressed(ctx, keyEscape, 0, true) &&
-        (ctx.modalWindowIdLast == 0 || ctx.modalWindowIdLast == id)) {
+    if (modal && keyPressed(ctx, keyEscape, 0, true) && (ctx.modalWindowIdLast == 0 || ctx.modalWindowIdLast == id)) {
         st.open = false;
         consumeKey(ctx, keyEscape);
     }
 
-    popLayout(ctx); // the overlay's own frame
+    popLayout(ctx);  // the overlay's own frame
     frame.contentRect = {rc.x + p, rc.y + titleH + p, rc.w - 2 * p, 0};
     frame.bodyHeight = std::max(rc.h - titleH - 2 * p - st.footerHeight, dp(20));
     frame.contentRect.h = frame.bodyHeight;
@@ -273,8 +266,8 @@ void windowFooter(UiContext& ctx, double height)
     double p = metricPx7(ctx), titleH = 32 * ctx.scale;
     double bandTop = frame.contentRect.y + (frame.windowRect.h - titleH - 2 * p) - d;
     if (frame.contentOverflows)
-        fillRect(*ctx.renderer, {frame.contentRect.x, bandTop, frame.contentRect.w, 1},
-                 ctx.theme.base[slotShadeStrong]);
+        fillRect(
+            *ctx.renderer, {frame.contentRect.x, bandTop, frame.contentRect.w, 1}, ctx.theme.base[slotShadeStrong]);
     pushLayout(ctx, {frame.contentRect.x, bandTop + spacing(ctx), frame.contentRect.w, d - spacing(ctx)});
     pushId(ctx, named("scrollwin", frame.name));
     frame.footerStarted = true;
@@ -295,8 +288,7 @@ void endWindow(UiContext& ctx)
         popId(ctx);
         LayoutFrame footer = popLayout(ctx);
         bool measure = st.squeezed || ctx.rowsBegun > st.footerRowMark;
-        st.footerMeasured =
-            measure ? std::ceil(std::max(footer.cursorY, footer.bottom) + spacing(ctx) - footer.y) : 0;
+        st.footerMeasured = measure ? std::ceil(std::max(footer.cursorY, footer.bottom) + spacing(ctx) - footer.y) : 0;
     } else {
         scrollWindow(ctx, frame);
         st.footerHeight = 0;

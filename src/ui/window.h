@@ -11,7 +11,7 @@ namespace qm {
 
 // False when nothing is shown this frame (then no endWindow).
 bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, WindowState& state, double width,
-                 double height, bool modal, bool closeButton, bool resizable, bool dimBackdrop);
+    double height, bool modal, bool closeButton, bool resizable, bool dimBackdrop);
 void endWindow(UiContext& ctx);
 // Ends the scrolled body and starts the button band at the bottom; height
 // <= 0 asks for two spacings and a row.

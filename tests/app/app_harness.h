@@ -27,7 +27,7 @@ struct AppHarness {
 
     std::string configDir() const { return dir / "config/quenmrk"; }
     std::string budgetDir(const std::string& id) const { return configDir() + "/budgets/" + id; }
-    AppState& start(); // newAppState over the fake window
+    AppState& start();  // newAppState over the fake window
     AppState& operator*() { return *state; }
     AppState* operator->() { return state.get(); }
 

@@ -52,15 +52,9 @@ AppState& AppHarness::start()
     return *state;
 }
 
-void AppHarness::feed(const WindowEvent& e)
-{
-    feedEvent(*state->ui, e);
-}
+void AppHarness::feed(const WindowEvent& e) { feedEvent(*state->ui, e); }
 
-void AppHarness::frame(double dt)
-{
-    drawFrame(*state, dt);
-}
+void AppHarness::frame(double dt) { drawFrame(*state, dt); }
 
 void AppHarness::frames(int n, double dt)
 {

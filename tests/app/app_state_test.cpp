@@ -29,7 +29,7 @@ TEST(AppStateCreation, FirstStartOpensLocalAndShowsWelcomeThenCalendar)
     EXPECT_TRUE(isRegularFile(h.budgetDir("local") + "/journal.json"));
     EXPECT_EQ(s.tourStep, -1);
     EXPECT_EQ(s.settings.lastBudget, "local");
-    EXPECT_FALSE(s.store->budget->accounts.empty()); // seeded
+    EXPECT_FALSE(s.store->budget->accounts.empty());  // seeded
     h.state.reset();
     AppState& again = h.start();
     EXPECT_EQ(again.page, pageCalendar);
@@ -65,7 +65,7 @@ FileStamp stamp(const std::string& path)
 {
     FileStamp f;
     f.bytes = readFile(path);
-    struct stat st {};
+    struct stat st { };
     stat(path.c_str(), &st);
     f.mtime = st.st_mtim;
     return f;
@@ -170,8 +170,8 @@ TEST(Theme, ModesForceAndTheDesktopQuery)
         bool desktop;
         bool dark;
     };
-    const Case cases[] = {{0, true, false}, {1, false, true}, {2, true, true}, {2, false, false},
-                          {7, true, true},  {-1, true, false}};
+    const Case cases[] = {
+        {0, true, false}, {1, false, true}, {2, true, true}, {2, false, false}, {7, true, true}, {-1, true, false}};
     for (const Case& c : cases) {
         AppHarness h;
         AppState& s = h.start();
@@ -196,7 +196,7 @@ TEST(Theme, UnchangedResultDoesNothingUnlessForced)
     s.redrawRequested = false;
     s.ui->theme.name = "marked";
     applyTheme(s, false);
-    EXPECT_EQ(h.desktopQueries, queries + 1); // each check still asks
+    EXPECT_EQ(h.desktopQueries, queries + 1);  // each check still asks
     EXPECT_FALSE(s.redrawRequested);
     EXPECT_EQ(s.ui->theme.name, "marked");
     applyTheme(s, true);
@@ -243,8 +243,8 @@ TEST(AccountState, SyncTexts)
     };
     const std::string host(serviceLabel);
     const Case cases[] = {
-        {0, false, "", "The budget is kept on this device only. Sign in to keep it on " + host +
-                           " and on your other devices."},
+        {0, false, "",
+            "The budget is kept on this device only. Sign in to keep it on " + host + " and on your other devices."},
         {1, true, "", "Changes made here are sent when there is a connection. Click to sync now."},
         {1, false, "", "Up to date with " + host + ". Click to sync now."},
         {2, false, "", "Talking to " + host + "\xE2\x80\xA6"},
@@ -271,7 +271,7 @@ TEST(AccountState, WelcomeFocusAndPreviousPage)
         std::string focus;
     };
     for (const Case& c : {Case{1, "me@x.y", "wl-pw"}, Case{1, "", "wl-email"}, Case{2, "", "wl-first"},
-                          Case{3, "", "wl-email"}, Case{4, "", "wl-code"}, Case{0, "", ""}, Case{5, "", ""}}) {
+             Case{3, "", "wl-email"}, Case{4, "", "wl-code"}, Case{0, "", ""}, Case{5, "", ""}}) {
         s.welcome.email = c.email;
         s.welcome.password = "secret";
         setWelcomeMode(s, c.mode, true);

@@ -68,14 +68,14 @@ TEST(CrashReport, MembersInOrderAndEmptyOnesLeftOut)
 {
     Json full = buildCrashReport(fullRecord());
     EXPECT_EQ(keysOf(full),
-        std::vector<std::string>({"format", "format_version", "id", "app_version", "os", "os_version", "arch",
-            "install", "gpu", "started", "time", "context", "trail", "kind", "error_type", "message", "stack",
-            "description", "email"}));
+        std::vector<std::string>(
+            {"format", "format_version", "id", "app_version", "os", "os_version", "arch", "install", "gpu", "started",
+                "time", "context", "trail", "kind", "error_type", "message", "stack", "description", "email"}));
     EXPECT_EQ(full["format"], "quenmrk-crash-report");
     EXPECT_EQ(full["format_version"], 1);
     EXPECT_EQ(dumpJson(full["context"]), "{\"b\":\"3\",\"a\":\"2\"}");
 
-    Json bare = buildCrashReport(CrashRecord {});
+    Json bare = buildCrashReport(CrashRecord{});
     EXPECT_EQ(keysOf(bare),
         std::vector<std::string>({"format", "format_version", "id", "app_version", "os", "os_version", "arch",
             "install", "gpu", "started", "context", "trail"}));

@@ -33,9 +33,8 @@ struct CallLog {
     {
         PageTable t;
         auto note = [this](const char* name) { return [this, name](AppState&) { calls.push_back(name); }; };
-        auto page = [this](const char* name) {
-            return [this, name](AppState&, const Rect&) { calls.push_back(name); };
-        };
+        auto page = [this](
+                        const char* name) { return [this, name](AppState&, const Rect&) { calls.push_back(name); }; };
         t.drawHeaderBar = [this](AppState& s) {
             calls.push_back("header");
             return Rect{0, 40, s.ui->viewWidth, s.ui->viewHeight - 40};
@@ -115,7 +114,7 @@ TEST_F(FrameTest, WhileTermsAreDueOnlyOverlaysAreDrawn)
     std::vector<std::string> expected{"pump", "updater", "legal"};
     EXPECT_EQ(log.calls, expected);
     EXPECT_NE(widget("qmmsg-ok"), nullptr);
-    EXPECT_FALSE(h->ui->overlays.empty()); // the toast card among them
+    EXPECT_FALSE(h->ui->overlays.empty());  // the toast card among them
 }
 
 TEST_F(FrameTest, ConfirmedActionRunsAtTheStartOfTheNextFrame)
@@ -130,7 +129,7 @@ TEST_F(FrameTest, ConfirmedActionRunsAtTheStartOfTheNextFrame)
     log.calls.clear();
     h.frame();
     ASSERT_EQ(log.confirmed, std::vector<std::string>{"delete-tx"});
-    EXPECT_EQ(log.calls[2], "confirmed"); // after the pumps, before any page
+    EXPECT_EQ(log.calls[2], "confirmed");  // after the pumps, before any page
     EXPECT_EQ(h->pendingConfirmedAction, "");
     h.frame();
     EXPECT_EQ(log.confirmed.size(), 1u);
@@ -174,7 +173,7 @@ TEST_F(FrameTest, BothBoxesAtOnceMessageFirst)
     EXPECT_GE(yes->rect.w, scaled(*h, 100) - 0.5);
     clickWidget("qmmsg-ok");
     h.frame();
-    EXPECT_TRUE(h->messageWindow->open); // the confirmation box on top takes the click
+    EXPECT_TRUE(h->messageWindow->open);  // the confirmation box on top takes the click
     clickWidget("qmconfirm-no");
     h.frames(2);
     clickWidget("qmmsg-ok");
@@ -191,7 +190,7 @@ TEST_F(FrameTest, ToastsStackNewestLowestAndExpireWithoutInput)
     ASSERT_EQ(h->toasts.size(), 2u);
     const std::vector<OverlayRect>& cards = h->ui->overlays;
     ASSERT_EQ(cards.size(), 2u);
-    EXPECT_GT(cards[0].rect.y, cards[1].rect.y); // newest drawn first, lowest
+    EXPECT_GT(cards[0].rect.y, cards[1].rect.y);  // newest drawn first, lowest
     EXPECT_DOUBLE_EQ(cards[0].rect.h, scaled(*h, 44));
     EXPECT_DOUBLE_EQ(cards[0].rect.x + cards[0].rect.w, h->ui->viewWidth - scaled(*h, 20));
     EXPECT_TRUE(h->ui->redrawRequested || h->window->redrawCounter >= 0);
@@ -231,7 +230,7 @@ TEST_F(FrameTest, DroppedStatementsStartAnImportOthersDoNothing)
     h.frame();
     EXPECT_EQ(log.imported, "/tmp/STATEMENT.QFX");
     EXPECT_EQ(h->page, pageImport);
-    EXPECT_EQ(h->framesOnPage, 1); // restarted in the frame, which then counts itself
+    EXPECT_EQ(h->framesOnPage, 1);  // restarted in the frame, which then counts itself
 }
 
 TEST_F(FrameTest, SplashDropsPressesButNotMoves)
@@ -309,9 +308,15 @@ TEST(StartSwitches, WindowSize)
         bool maximised;
     };
     const Case cases[] = {
-        {"", 1280, 820, true},          {"1024x768", 1024, 768, false}, {"1024", 1280, 820, true},
-        {"x", 1280, 820, true},         {"1024xabc", 1024, 820, true},  {"800x600x5", 800, 600, false},
-        {"0x600", 1280, 820, true},     {"-5x600", 1280, 820, true},    {"900x0", 900, 820, true},
+        {"", 1280, 820, true},
+        {"1024x768", 1024, 768, false},
+        {"1024", 1280, 820, true},
+        {"x", 1280, 820, true},
+        {"1024xabc", 1024, 820, true},
+        {"800x600x5", 800, 600, false},
+        {"0x600", 1280, 820, true},
+        {"-5x600", 1280, 820, true},
+        {"900x0", 900, 820, true},
         {"99999x20000", 16384, 16384, false},
     };
     for (const Case& c : cases) {

@@ -90,7 +90,7 @@ TEST(Flatten, EdgeCasesOfThePathData)
     EXPECT_EQ(maskOf("M0 0C0 4 4 8 8 8S16 12 16 16z"), maskOf("M0 0C0 4 4 8 8 8C12 8 16 12 16 16z"));
     EXPECT_EQ(maskOf("M2 2Q10 2 10 10T18 18z"), maskOf("M2 2Q10 2 10 10Q10 18 18 18z"));
     EXPECT_EQ(maskOf("M2 2L10 2T18 18z"), maskOf("M2 2L10 2Q10 2 18 18z"));
-    EXPECT_EQ(maskOf("M2 2 h8 Y 1 2 3 v8z"), maskOf("M2 2h8v8z"));  // unknown letters skipped
+    EXPECT_EQ(maskOf("M2 2 h8 Y 1 2 3 v8z"), maskOf("M2 2h8v8z"));       // unknown letters skipped
     EXPECT_EQ(maskOf("M2 2L10 2L10 10L2"), maskOf("M2 2L10 2L10 10z"));  // incomplete group ignored
     // A filled subpath left open is closed, as a fill needs.
     EXPECT_EQ(maskOf("M2 2h4v4h-4M10 10h4v4h-4"), maskOf("M2 2h4v4h-4zM10 10h4v4h-4z"));
@@ -159,7 +159,7 @@ TEST(Arc, CubicsFollowTheEllipse)
             continue;
         PathPoint a = ellipsePoint(e, theta).point, b = ellipsePoint(e, theta + delta).point;
         auto cubics = arcToCubics(a.x, a.y, e.rx, e.ry, phi * 180 / std::numbers::pi,
-                                  std::fabs(delta) > std::numbers::pi, delta > 0, b.x, b.y);
+            std::fabs(delta) > std::numbers::pi, delta > 0, b.x, b.y);
         ASSERT_FALSE(cubics.empty());
         ASSERT_LE(cubics.size(), 4u);
         EXPECT_NEAR(cubics.back().end.x, b.x, 1e-6);
@@ -168,10 +168,10 @@ TEST(Arc, CubicsFollowTheEllipse)
         for (const CubicSegment& c : cubics) {
             for (int i = 0; i <= 32; ++i) {
                 double t = i / 32.0, u = 1 - t;
-                double x = u * u * u * start.x + 3 * u * u * t * c.control1.x + 3 * u * t * t * c.control2.x +
-                           t * t * t * c.end.x;
-                double y = u * u * u * start.y + 3 * u * u * t * c.control1.y + 3 * u * t * t * c.control2.y +
-                           t * t * t * c.end.y;
+                double x = u * u * u * start.x + 3 * u * u * t * c.control1.x + 3 * u * t * t * c.control2.x
+                    + t * t * t * c.end.x;
+                double y = u * u * u * start.y + 3 * u * u * t * c.control1.y + 3 * u * t * t * c.control2.y
+                    + t * t * t * c.end.y;
                 // Into the ellipse's own frame, where it is the unit circle scaled.
                 double dx = x - e.cx, dy = y - e.cy;
                 double ex = (e.cosPhi * dx + e.sinPhi * dy) / e.rx;

@@ -1,8 +1,8 @@
 #include "app/paths.h"
 
 #include "app/env_helpers.h"
-#include "core/service_host.h"
 #include "app/settings.h"
+#include "core/service_host.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

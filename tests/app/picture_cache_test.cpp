@@ -31,8 +31,9 @@ constexpr bool kSanitized = false;
 // A cache over a fresh folder, a settable clock and textures that are only
 // records, so that no GL context is needed.
 struct CacheFixture : ::testing::Test {
-    fs::path dir = fs::temp_directory_path() / ("qm-pictures-" + std::to_string(::getpid()) + "-" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::path dir = fs::temp_directory_path()
+        / ("qm-pictures-" + std::to_string(::getpid()) + "-"
+            + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     double clock = 1000000;
     int uploads = 0;
     int releases = 0;
@@ -85,7 +86,8 @@ std::string png(int32_t w, int32_t h, uint8_t r = 200, uint8_t a = 255)
     return std::string(bytes.begin(), bytes.end());
 }
 
-const std::string kSvg = "  \n<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 24 24'><path d='M2 2h20v20H2z'/></svg>";
+const std::string kSvg =
+    "  \n<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 24 24'><path d='M2 2h20v20H2z'/></svg>";
 
 TEST_F(CacheFixture, KeysReferencesAndUrls)
 {
@@ -280,11 +282,13 @@ TEST_F(CacheFixture, HostileDownloadsFailWithoutTakingTheProgramDown)
     const std::pair<const char*, std::string> cases[] = {
         {"PNG declaring 8192 x 16384", pngHeader(8192, 16384)},
         {"PNG declaring 2049 x 1", pngHeader(2049, 1)},
-        {"PNG with a second, huge header", pngHeader(5, 5).insert(33, std::string("\0\0\0\x0dIHDR\0\0\x20\0\0\0\x40\0\x08\x06\0\0\0\0\0\0\0", 25))},
+        {"PNG with a second, huge header",
+            pngHeader(5, 5).insert(33, std::string("\0\0\0\x0dIHDR\0\0\x20\0\0\0\x40\0\x08\x06\0\0\0\0\0\0\0", 25))},
         {"100,000-deep nest", deep},
         {"billion laughs", laughs},
         {"coordinates 1e308", "<svg width='24' height='24'><path d='M0 0L1e308 0 1e308 1e308z'/></svg>"},
-        {"coordinates NaN", "<svg width='24' height='24'><path d='M0 0L-nan 0 5 NaN'/><rect width='nan' height='4'/></svg>"},
+        {"coordinates NaN",
+            "<svg width='24' height='24'><path d='M0 0L-nan 0 5 NaN'/><rect width='nan' height='4'/></svg>"},
         {"50 MB body", std::string(50 << 20, '<')},
         {"a million tiny rects", rects},
     };

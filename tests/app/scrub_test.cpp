@@ -42,7 +42,9 @@ TEST_F(Scrub, TextTable)
         {" =/etc/app/conf.json", " =<path>.json"},
         {"Ann. and ann", "<user>. and <user>"},
         {"annotate ann_lee ann-x", "annotate ann_lee ann-x"},
-        {"\xc3\xa9" "ann\xc3\xa9", "\xc3\xa9<user>\xc3\xa9"},
+        {"\xc3\xa9"
+         "ann\xc3\xa9",
+            "\xc3\xa9<user>\xc3\xa9"},
         {"on box7: ok", "on <computer>: ok"},
         {"box7s", "box7s"},
     };

@@ -24,7 +24,10 @@ struct SessionFile : ::testing::Test {
 // Sets the umask for one test and puts the old one back.
 struct ScopedUmask {
     mode_t old;
-    explicit ScopedUmask(mode_t mask) : old(::umask(mask)) { }
+    explicit ScopedUmask(mode_t mask)
+        : old(::umask(mask))
+    {
+    }
     ~ScopedUmask() { ::umask(old); }
 };
 
@@ -91,7 +94,7 @@ TEST_F(SessionFile, WrongTypesReadAsTheirDefaults)
         EXPECT_EQ(loadSession(), c.expected) << c.text;
     }
     std::filesystem::remove(sessionPath());
-    EXPECT_EQ(loadSession(), Session {});
+    EXPECT_EQ(loadSession(), Session{});
 }
 
 TEST_F(SessionFile, SymbolicLinkStaysAndItsTargetBecomesOwnerOnly)
@@ -121,7 +124,7 @@ TEST_F(SessionFile, DeleteRemovesTheFileAndAnyLeftover)
     deleteSession();
     EXPECT_FALSE(std::filesystem::exists(sessionPath()));
     EXPECT_FALSE(std::filesystem::exists(sessionPath() + ".tmp"));
-    EXPECT_EQ(loadSession(), Session {});
+    EXPECT_EQ(loadSession(), Session{});
 }
 
 }  // namespace

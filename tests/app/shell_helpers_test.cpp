@@ -104,7 +104,9 @@ TEST(TextHelpers, ElisionCutsBetweenCharactersWithFewMeasurements)
         {"hello", 49, "hel" + e},
         {"h", 5, ""},
         {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 30, "\xC3\xA9\xC3\xA9" + e},
-        {"a\xF0\x9F\x98\x80" "bc", 25, "a" + e},
+        {"a\xF0\x9F\x98\x80"
+         "bc",
+            25, "a" + e},
         {"ab", 10, ""},
     };
     for (const Case& c : cases)
@@ -264,7 +266,7 @@ TEST(Splash, EndsAfterItsTimeHoweverSlowTheFrames)
     EXPECT_GE(r.layers.size(), 31u);
     for (int i = 0; i < 4; ++i)
         h.frame(0.5);
-    EXPECT_TRUE(s.splashActive); // 2.0 s after the first frame
+    EXPECT_TRUE(s.splashActive);  // 2.0 s after the first frame
     h.frame(0.5);
     EXPECT_FALSE(s.splashActive);
     EXPECT_TRUE(s.redrawRequested);

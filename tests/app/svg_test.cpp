@@ -37,10 +37,10 @@ TEST(SvgDocument, SizeAndViewBox)
         EXPECT_EQ(wide[y * 64 + 30], (y >= 16 && y < 48) ? 255 : 0) << y;
     // Three numbers are no view box: width and height serve.
     EXPECT_EQ(renderSvgMask(svg(R"(<path d="M2 2h4v4h-4z"/>)", R"(width="24" height="24" viewBox="0 0 48")"), 64),
-              rasterizePath("M2 2h4v4h-4z", 64));
+        rasterizePath("M2 2h4v4h-4z", 64));
     // A view box away from the origin moves the picture back into the square.
     EXPECT_EQ(renderSvgMask(svg(R"(<path d="M12 12h4v4h-4z"/>)", R"(viewBox="10 10 24 24")"), 64),
-              rasterizePath("M2 2h4v4h-4z", 64));
+        rasterizePath("M2 2h4v4h-4z", 64));
     EXPECT_TRUE(renderSvgMask(svg(R"(<rect width="4" height="4"/>)", R"(viewBox="0 0 -4 4")"), 64).empty());
     EXPECT_TRUE(renderSvgMask(svg(R"(<rect width="4" height="4"/>)"), 0).empty());
 }
@@ -94,16 +94,17 @@ TEST(SvgDocument, OverlapsKeepTheLargerCoverage)
 {
     // Edges at x = 2.5: column 2 half covered, once or twice.
     auto once = renderSvgMask(svg(R"(<rect x="2.5" y="2" width="4" height="4"/>)"), 24);
-    auto twice = renderSvgMask(svg(R"(<rect x="2.5" y="2" width="4" height="4"/><rect x="2.5" y="2" width="4" height="4"/>)"), 24);
+    auto twice = renderSvgMask(
+        svg(R"(<rect x="2.5" y="2" width="4" height="4"/><rect x="2.5" y="2" width="4" height="4"/>)"), 24);
     ASSERT_FALSE(once.empty());
     EXPECT_EQ(once[3 * 24 + 2], 128);
     EXPECT_EQ(twice, once);
     const std::string squares = "M2 2h20v20h-20zM8 8h8v8h-8z";
     auto hole = renderSvgMask(svg("<path fill-rule='evenodd' d='" + squares + "'/>"), 24);
     auto noHoleGroup = renderSvgMask(svg("<g fill-rule='evenodd'><path d='" + squares + "'/></g>"), 24);
-    auto separate = renderSvgMask(
-        svg("<g fill-rule='evenodd'><rect x='2' y='2' width='20' height='20'/>"
-            "<rect x='8' y='8' width='8' height='8' fill-rule='evenodd'/></g>"), 24);
+    auto separate = renderSvgMask(svg("<g fill-rule='evenodd'><rect x='2' y='2' width='20' height='20'/>"
+                                      "<rect x='8' y='8' width='8' height='8' fill-rule='evenodd'/></g>"),
+        24);
     EXPECT_EQ(hole[12 * 24 + 12], 0);
     EXPECT_EQ(hole[4 * 24 + 4], 255);
     EXPECT_EQ(noHoleGroup[12 * 24 + 12], 255);
@@ -119,11 +120,11 @@ TEST(SvgShapes, PathText)
     const Case cases[] = {
         {R"(<rect x="1" y="2" width="10" height="6"/>)", "M1 2h10v6h-10z"},
         {R"(<rect x="1" y="2" width="10" height="6" rx="2" ry="1"/>)",
-         "M3 2h6a2 1 0 0 1 2 1v4a2 1 0 0 1 -2 1h-6a2 1 0 0 1 -2 -1v-4a2 1 0 0 1 2 -1z"},
+            "M3 2h6a2 1 0 0 1 2 1v4a2 1 0 0 1 -2 1h-6a2 1 0 0 1 -2 -1v-4a2 1 0 0 1 2 -1z"},
         {R"(<rect width="10" height="6" rx="4"/>)",
-         "M4 0h2a4 3 0 0 1 4 3v0a4 3 0 0 1 -4 3h-2a4 3 0 0 1 -4 -3v-0a4 3 0 0 1 4 -3z"},
+            "M4 0h2a4 3 0 0 1 4 3v0a4 3 0 0 1 -4 3h-2a4 3 0 0 1 -4 -3v-0a4 3 0 0 1 4 -3z"},
         {R"(<rect width="10" height="6" ry="9"/>)",
-         "M5 0h0a5 3 0 0 1 5 3v0a5 3 0 0 1 -5 3h-0a5 3 0 0 1 -5 -3v-0a5 3 0 0 1 5 -3z"},
+            "M5 0h0a5 3 0 0 1 5 3v0a5 3 0 0 1 -5 3h-0a5 3 0 0 1 -5 -3v-0a5 3 0 0 1 5 -3z"},
         {R"(<rect width="0" height="6"/>)", ""},
         {R"(<rect width="10" height="6" rx="0"/>)", "M0 0h10v6h-10z"},
         {R"(<circle cx="5" cy="5" r="2"/>)", "M3 5a2 2 0 1 0 4 0a2 2 0 1 0 -4 0z"},
@@ -142,9 +143,9 @@ TEST(SvgShapes, PathText)
     }
     // Only rx: ry follows it, and both clamp to half the sides.
     EXPECT_EQ(renderSvgMask(svg(R"(<rect x="2" y="2" width="16" height="10" rx="4"/>)"), 48),
-              renderSvgMask(svg(R"(<rect x="2" y="2" width="16" height="10" rx="4" ry="4"/>)"), 48));
+        renderSvgMask(svg(R"(<rect x="2" y="2" width="16" height="10" rx="4" ry="4"/>)"), 48));
     EXPECT_EQ(renderSvgMask(svg(R"(<rect x="2" y="2" width="16" height="16" rx="50"/>)"), 48),
-              renderSvgMask(svg(R"(<circle cx="10" cy="10" r="8"/>)"), 48));
+        renderSvgMask(svg(R"(<circle cx="10" cy="10" r="8"/>)"), 48));
 }
 
 TEST(SvgAttributes, NumbersStylesAndTransforms)
@@ -153,7 +154,8 @@ TEST(SvgAttributes, NumbersStylesAndTransforms)
     EXPECT_EQ(parseNumberList("0.5.5"), (std::vector<double>{0.5, 0.5}));
     EXPECT_EQ(parseNumberList("10px, -3e1 nan inf"), (std::vector<double>{10, -30}));
     pugi::xml_document doc;
-    auto node = firstChild(doc, R"(<r a=" 64px" b="100%" c="px" d="" style="fill :  red ; stroke:x;bad;fill:blue" fill="  "/>)");
+    auto node = firstChild(
+        doc, R"(<r a=" 64px" b="100%" c="px" d="" style="fill :  red ; stroke:x;bad;fill:blue" fill="  "/>)");
     EXPECT_EQ(numberAttr(node, "a", 7), 64);
     EXPECT_EQ(numberAttr(node, "b", 7), 100);
     EXPECT_EQ(numberAttr(node, "c", 7), 7);

@@ -8,8 +8,13 @@ namespace {
 TEST(Base64, Rfc4648VectorsRoundTrip)
 {
     const std::pair<const char*, const char*> vectors[] = {
-        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
     };
     for (const auto& [plain, coded] : vectors) {
         EXPECT_EQ(encodeBase64(plain), coded);
@@ -24,8 +29,8 @@ TEST(Base64, Rfc4648VectorsRoundTrip)
 
 TEST(Base64, RefusesAnythingButTheCanonicalForm)
 {
-    for (const char* bad : {"Zg", "Zg=", "Zg===", "Z===", "====", "Zh==", "Zm9=", "Zm 9v", "Zm9v\n", "Zm-v", "Zm_v",
-                            "Z=g=", "Zg==Zg=="})
+    for (const char* bad :
+        {"Zg", "Zg=", "Zg===", "Z===", "====", "Zh==", "Zm9=", "Zm 9v", "Zm9v\n", "Zm-v", "Zm_v", "Z=g=", "Zg==Zg=="})
         EXPECT_FALSE(decodeBase64(bad).has_value()) << bad;
 }
 

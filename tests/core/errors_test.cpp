@@ -16,7 +16,8 @@ TEST(Errors, FontFailuresAreValueErrors)
 
 // A failure remembers where it was raised, for reports written after the
 // stack has unwound; it stays a std::runtime_error for generic catches.
-TEST(Errors, RememberWhereTheyWereRaised) {
+TEST(Errors, RememberWhereTheyWereRaised)
+{
     try {
         throw qm::IOError("Cannot write x");
     } catch (const std::runtime_error& e) {

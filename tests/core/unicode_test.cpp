@@ -13,16 +13,20 @@ TEST(Unicode, LenientDecoding)
     };
     const std::vector<Case> cases = {
         {"a\xC3\xA9", U"a\u00E9"},
-        {"\xC3", U"\uFFFD"},                        // truncated at the end
-        {"\xC3" "A", U"\uFFFDA"},                   // truncated before ASCII: the ASCII survives
-        {"\xE2\x82", U"\uFFFD\u0082"},               // too few bytes left: one byte consumed
-        {"\xE2\x82\n", U"\uFFFD\n"},                // a line feed inside a form survives
-        {"\xE2\x82" "a\n", U"\uFFFDa\n"},           // non-continuation inside: resume at it
-        {"\xF8\x88\x80\x80\x80", U"\uFFFD"},        // 5-byte form above U+10FFFF
-        {"\xFD\xBF\xBF\xBF\xBF\xBF", U"\uFFFD"},    // 6-byte form
-        {"\xF4\x90\x80\x80", U"\uFFFD"},            // just above U+10FFFF
-        {"\xC0\x80", std::u32string(1, 0)},        // overlong forms are accepted
-        {"\x9F", U"\u009F"},                        // lone continuation byte
+        {"\xC3", U"\uFFFD"},  // truncated at the end
+        {"\xC3"
+         "A",
+            U"\uFFFDA"},                // truncated before ASCII: the ASCII survives
+        {"\xE2\x82", U"\uFFFD\u0082"},  // too few bytes left: one byte consumed
+        {"\xE2\x82\n", U"\uFFFD\n"},    // a line feed inside a form survives
+        {"\xE2\x82"
+         "a\n",
+            U"\uFFFDa\n"},                        // non-continuation inside: resume at it
+        {"\xF8\x88\x80\x80\x80", U"\uFFFD"},      // 5-byte form above U+10FFFF
+        {"\xFD\xBF\xBF\xBF\xBF\xBF", U"\uFFFD"},  // 6-byte form
+        {"\xF4\x90\x80\x80", U"\uFFFD"},          // just above U+10FFFF
+        {"\xC0\x80", std::u32string(1, 0)},       // overlong forms are accepted
+        {"\x9F", U"\u009F"},                      // lone continuation byte
         {"\xFE\xFF", U"\u00FE\u00FF"},
         {"\xF0\x9F\x98\x80", U"\U0001F600"},
     };

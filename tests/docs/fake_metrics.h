@@ -27,8 +27,8 @@ inline double fakeAdvance(char32_t cp, uint8_t style, double size)
 }
 
 // `onePass` decides whether the prefix-width callback is offered.
-inline LayoutMetrics fakeMetrics(std::shared_ptr<FakeMetricsState> state, bool kerning, bool onePass,
-                                 double baseSize = 10, double scale = 1)
+inline LayoutMetrics fakeMetrics(
+    std::shared_ptr<FakeMetricsState> state, bool kerning, bool onePass, double baseSize = 10, double scale = 1)
 {
     if (kerning)
         state->kerning = {{{'A', 'V'}, -1.5}, {{'T', 'o'}, -1.0}, {{'a', 'b'}, -0.5}};
@@ -53,7 +53,7 @@ inline LayoutMetrics fakeMetrics(std::shared_ptr<FakeMetricsState> state, bool k
     m.descent = [](uint8_t, double size) { return 0.2 * size; };
     if (onePass)
         m.prefixWidths = [state](std::string_view text, const std::vector<size_t>& ends, uint8_t style, double size,
-                                 std::vector<double>& widths) {
+                             std::vector<double>& widths) {
             widths.clear();
             double w = 0;
             char32_t prev = 0;

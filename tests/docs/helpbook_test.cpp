@@ -48,7 +48,10 @@ TEST(HelpText, AnchorListsAndDefaultIds)
              {"Step 2: Add", "step-2"},
              {"Adding & editing", "adding-editing"},
              {"?!", ""},
-             {"\xC3\x9C" "ber uns", "\xC3\xBC" "ber-uns"},
+             {"\xC3\x9C"
+              "ber uns",
+                 "\xC3\xBC"
+                 "ber-uns"},
          })
         EXPECT_EQ(headingAnchorId(c.title), c.id) << c.title;
 
@@ -85,10 +88,9 @@ TEST(HelpText, BoxesLinksAndPlainText)
         const char* target;
         const char* resolved;
     };
-    for (const Link& l : std::vector<Link>{
-             {"", ""}, {"https://a.b/c", "https://a.b/c"}, {"#x", "#x"}, {"mailto:a@b", "mailto:a@b"},
-             {"help:p.md", "help:p.md"}, {"a.md", "help:a.md"}, {"./img/a.png", "help:img/a.png"},
-             {"02-calendar.md#views", "help:02-calendar.md#views"}})
+    for (const Link& l : std::vector<Link>{{"", ""}, {"https://a.b/c", "https://a.b/c"}, {"#x", "#x"},
+             {"mailto:a@b", "mailto:a@b"}, {"help:p.md", "help:p.md"}, {"a.md", "help:a.md"},
+             {"./img/a.png", "help:img/a.png"}, {"02-calendar.md#views", "help:02-calendar.md#views"}})
         EXPECT_EQ(resolveHelpLink(l.target), l.resolved) << l.target;
 
     auto doc = markdownToRichDoc("a|b\n-|-\n\n***\n\nx ![i](p.png) y\\\nz");
@@ -156,8 +158,9 @@ struct TempDir {
     {
         char name[] = "/tmp/qmhelpXXXXXX";
         path = mkdtemp(name);
-        fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
+        fs::permissions(path,
+            fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read
+                | fs::perms::others_exec);
     }
     ~TempDir() { fs::remove_all(path); }
     void write(const std::string& rel, const std::string& text) const
@@ -258,9 +261,8 @@ TEST(HelpFolder, PagesResourcesAndFallbacks)
 
 TEST(HelpBook, SectionsTitlesAndDuplicateIds)
 {
-    auto book = buildHelpBook({{"p.md", "intro\n\n## Two\n\nbody\n\n# One\n\n> # quoted\n\n# Two\n\nmore"},
-                               {"none.md", "no headings"}},
-                              {});
+    auto book = buildHelpBook(
+        {{"p.md", "intro\n\n## Two\n\nbody\n\n# One\n\n> # quoted\n\n# Two\n\nmore"}, {"none.md", "no headings"}}, {});
     EXPECT_EQ(book->pages[0].title, "One");
     ASSERT_EQ(book->sections.size(), 3u);
     EXPECT_EQ(book->sections[1].bodyText, "quoted");
@@ -282,30 +284,29 @@ TEST(HelpPages, MatchTheBookTable)
     const std::vector<Expected> table = {
         {"01-getting-started.md", {{1, "Getting started"}, {2, "Working offline"}}, {}},
         {"02-calendar.md",
-         {{1, "The calendar"}, {2, "Views and navigation"}, {2, "What each day shows"}, {2, "The summary strip"}},
-         {"tip"}},
+            {{1, "The calendar"}, {2, "Views and navigation"}, {2, "What each day shows"}, {2, "The summary strip"}},
+            {"tip"}},
         {"03-accounts.md", {{1, "Accounts"}, {2, "Give each account a starting balance"}}, {"note"}},
         {"04-transactions.md",
-         {{1, "Adding & editing transactions"}, {2, "Ways to add"}, {2, "The transaction form"},
-          {1, "Recurring transactions"}, {2, "Extra options"}, {1, "Changing a single occurrence"}},
-         {}},
+            {{1, "Adding & editing transactions"}, {2, "Ways to add"}, {2, "The transaction form"},
+                {1, "Recurring transactions"}, {2, "Extra options"}, {1, "Changing a single occurrence"}},
+            {}},
         {"05-balance.md",
-         {{1, "Running balance & anchors"}, {1, "Clipboard & keyboard shortcuts"}, {2, "Keyboard shortcuts"}},
-         {"note"}},
+            {{1, "Running balance & anchors"}, {1, "Clipboard & keyboard shortcuts"}, {2, "Keyboard shortcuts"}},
+            {"note"}},
         {"06-search-reports.md",
-         {{1, "Search"}, {1, "Reports"}, {1, "Calendar Sync (iCal)"}, {1, "Import & export"},
-          {2, "Import from OFX / QFX"}, {2, "Export to OFX"}},
-         {}},
+            {{1, "Search"}, {1, "Reports"}, {1, "Calendar Sync (iCal)"}, {1, "Import & export"},
+                {2, "Import from OFX / QFX"}, {2, "Export to OFX"}},
+            {}},
         {"07-account.md",
-         {{1, "Appearance"}, {1, "Your account"}, {1, "Security"}, {1, "Terms and privacy"}, {1, "Need more help?"}},
-         {}},
+            {{1, "Appearance"}, {1, "Your account"}, {1, "Security"}, {1, "Terms and privacy"}, {1, "Need more help?"}},
+            {}},
     };
-    const std::vector<std::vector<std::string>> anchors = {
-        {"getting-started"}, {"offline"}, {"calendar"}, {"views"}, {"day-cells"}, {"summary"}, {"accounts"},
-        {"starting-balance"}, {"transactions"}, {"adding"}, {"form"}, {"recurring"}, {"recurring-options"},
-        {"occurrences"}, {"balance-anchors"}, {"clipboard"}, {"shortcuts"}, {"search"}, {"reports"},
-        {"calendar-sync"}, {"import-export"}, {"import"}, {"export"}, {"appearance"}, {"account"}, {"security"},
-        {"legal"}, {"more-help"}, {"terms", "eula"}};
+    const std::vector<std::vector<std::string>> anchors = {{"getting-started"}, {"offline"}, {"calendar"}, {"views"},
+        {"day-cells"}, {"summary"}, {"accounts"}, {"starting-balance"}, {"transactions"}, {"adding"}, {"form"},
+        {"recurring"}, {"recurring-options"}, {"occurrences"}, {"balance-anchors"}, {"clipboard"}, {"shortcuts"},
+        {"search"}, {"reports"}, {"calendar-sync"}, {"import-export"}, {"import"}, {"export"}, {"appearance"},
+        {"account"}, {"security"}, {"legal"}, {"more-help"}, {"terms", "eula"}};
     ASSERT_EQ(book->pages.size(), 9u);
     size_t s = 0;
     for (size_t p = 0; p < table.size(); ++p) {

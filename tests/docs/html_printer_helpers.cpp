@@ -12,11 +12,20 @@ void escapeHtml(std::string& out, std::string_view s)
 {
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
 }
@@ -86,10 +95,14 @@ void children(std::string& out, const MarkdownNode* n)
 const char* alignAttribute(TableAlignment a)
 {
     switch (a) {
-    case taLeft: return " align=\"left\"";
-    case taCenter: return " align=\"center\"";
-    case taRight: return " align=\"right\"";
-    default: return "";
+    case taLeft:
+        return " align=\"left\"";
+    case taCenter:
+        return " align=\"center\"";
+    case taRight:
+        return " align=\"right\"";
+    default:
+        return "";
     }
 }
 

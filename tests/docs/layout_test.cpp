@@ -220,9 +220,9 @@ TEST(Layout, TablesQuotesCalloutsAndBoxes)
 // Random Markdown from a few constructs.
 std::string randomMarkdown(std::mt19937& rng)
 {
-    static const std::vector<std::string> words = {
-        "a", "word", "longer", "**bold**", "*it*", "`code`", "[link](u)", "![img](i.png)", "~~gone~~",
-        "AVATAR", "Tokyo", "abababab", "http://example.com/path", std::string(300, 'x'), "\t", "<b>x</b>"};
+    static const std::vector<std::string> words = {"a", "word", "longer", "**bold**", "*it*", "`code`", "[link](u)",
+        "![img](i.png)", "~~gone~~", "AVATAR", "Tokyo", "abababab", "http://example.com/path", std::string(300, 'x'),
+        "\t", "<b>x</b>"};
     static const std::vector<std::string> starts = {"", "", "", "- ", "1. ", "> ", "# ", "- [ ] ", "> - "};
     std::string md;
     int blocks = int(rng() % 8) + 1;
@@ -277,10 +277,10 @@ TEST(Layout, InvariantsOnRandomDocuments)
         auto doc = markdownToRichDoc(md);
         const double width = 60 + double(rng() % 700);
         const bool kerning = rng() % 2;
-        DocLayout onePass = layoutDocument(*doc, fakeMetrics(std::make_shared<FakeMetricsState>(), kerning, true),
-                                           width, {});
-        DocLayout literal = layoutDocument(*doc, fakeMetrics(std::make_shared<FakeMetricsState>(), kerning, false),
-                                           width, {});
+        DocLayout onePass =
+            layoutDocument(*doc, fakeMetrics(std::make_shared<FakeMetricsState>(), kerning, true), width, {});
+        DocLayout literal =
+            layoutDocument(*doc, fakeMetrics(std::make_shared<FakeMetricsState>(), kerning, false), width, {});
         SCOPED_TRACE(md);
         expectSameLayouts(onePass, literal);
 
@@ -306,7 +306,8 @@ TEST(Layout, InvariantsOnRandomDocuments)
             EXPECT_TRUE(lines.back()->isLast);
             for (size_t i = 0; i < lines.size(); ++i) {
                 const int32_t from = lines[i]->position.firstCell;
-                const int32_t to = i + 1 < lines.size() ? lines[i + 1]->position.firstCell : int32_t(block.cells.size());
+                const int32_t to =
+                    i + 1 < lines.size() ? lines[i + 1]->position.firstCell : int32_t(block.cells.size());
                 ASSERT_LE(from, to);
                 size_t visible = 0;
                 for (int32_t c = from; c < to; ++c) {

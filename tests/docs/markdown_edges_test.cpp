@@ -36,7 +36,9 @@ TEST(MarkdownEdges, ParseEntry)
         {"&AMP; &amp; &NotEqualTilde; &amp", "<p>&amp; &amp; \xE2\x89\x82\xCC\xB8 &amp;amp</p>\n"},
         {"&#0; &#12345678; &#x1234567; &#X41;", "<p>\xEF\xBF\xBD &amp;#12345678; &amp;#x1234567; A</p>\n"},
     });
-    EXPECT_EQ(html(std::string_view("a\0b", 3)), "<p>a\xEF\xBF\xBD" "b</p>\n");
+    EXPECT_EQ(html(std::string_view("a\0b", 3)),
+        "<p>a\xEF\xBF\xBD"
+        "b</p>\n");
     // Alternative text of an image: words of text, emphasis and code.
     auto doc = parseMarkdown("![one *two* `three`](x.png)", true);
     const MarkdownNode* image = doc->firstChild->firstChild;
@@ -80,17 +82,19 @@ TEST(MarkdownEdges, Blocks)
 TEST(MarkdownEdges, Tables)
 {
     checkCases({
-        {"a|b\n-|-\nc|d\n\ne", "<table>\n<thead>\n<tr>\n<th>a</th>\n<th>b</th>\n</tr>\n</thead>\n<tbody>\n<tr>\n"
-                               "<td>c</td>\n<td>d</td>\n</tr>\n</tbody>\n</table>\n<p>e</p>\n"},
+        {"a|b\n-|-\nc|d\n\ne",
+            "<table>\n<thead>\n<tr>\n<th>a</th>\n<th>b</th>\n</tr>\n</thead>\n<tbody>\n<tr>\n"
+            "<td>c</td>\n<td>d</td>\n</tr>\n</tbody>\n</table>\n<p>e</p>\n"},
         // A block start ends the table; any other line is a row, pipe or not.
-        {"a|b\n-|-\n> q", "<table>\n<thead>\n<tr>\n<th>a</th>\n<th>b</th>\n</tr>\n</thead>\n</table>\n"
-                          "<blockquote>\n<p>q</p>\n</blockquote>\n"},
+        {"a|b\n-|-\n> q",
+            "<table>\n<thead>\n<tr>\n<th>a</th>\n<th>b</th>\n</tr>\n</thead>\n</table>\n"
+            "<blockquote>\n<p>q</p>\n</blockquote>\n"},
         {"a\n-|-", "<p>a\n-|-</p>\n"},  // one header cell, two columns
         {"a|b\n- | -", "<p>a|b</p>\n<ul>\n<li>| -</li>\n</ul>\n"},
         {"a|b\n|- | -", "<table>\n<thead>\n<tr>\n<th>a</th>\n<th>b</th>\n</tr>\n</thead>\n</table>\n"},
         {"a|b|c\n-|-|-\nx\ny|z|w|v",
-         "<table>\n<thead>\n<tr>\n<th>a</th>\n<th>b</th>\n<th>c</th>\n</tr>\n</thead>\n<tbody>\n<tr>\n<td>x</td>\n"
-         "<td></td>\n<td></td>\n</tr>\n<tr>\n<td>y</td>\n<td>z</td>\n<td>w</td>\n</tr>\n</tbody>\n</table>\n"},
+            "<table>\n<thead>\n<tr>\n<th>a</th>\n<th>b</th>\n<th>c</th>\n</tr>\n</thead>\n<tbody>\n<tr>\n<td>x</td>\n"
+            "<td></td>\n<td></td>\n</tr>\n<tr>\n<td>y</td>\n<td>z</td>\n<td>w</td>\n</tr>\n</tbody>\n</table>\n"},
         {"[r]: /u\na|b\n-|-", "<table>\n<thead>\n<tr>\n<th>a</th>\n<th>b</th>\n</tr>\n</thead>\n</table>\n"},
     });
     struct Split {
@@ -120,24 +124,11 @@ TEST(MarkdownEdges, HtmlBlocks)
         int condition;
     };
     for (const Start& s : std::vector<Start>{
-             {"<div>", true, 6},
-             {"<span>", false, 7},
-             {"<span>", true, 0},
-             {"<DIV class=\"x\">", true, 6},
-             {"<divx>", false, 7},
-             {"<divx>", true, 0},
-             {"<scriptx>", true, 0},
-             {"<script>", true, 1},
-             {"<pre", true, 1},
-             {"<!-- c -->", true, 2},
-             {"<?php", true, 3},
-             {"<!DOCTYPE html>", true, 4},
-             {"<![CDATA[", true, 5},
-             {"<![cdata[", true, 0},
-             {"</div>", true, 6},
-             {"<br/>", true, 0},
-             {"<hr/>", true, 6},
-             {"<textarea>", false, 1},  // raw-text names meet condition 1 first, and 7 too
+             {"<div>", true, 6}, {"<span>", false, 7}, {"<span>", true, 0}, {"<DIV class=\"x\">", true, 6},
+             {"<divx>", false, 7}, {"<divx>", true, 0}, {"<scriptx>", true, 0}, {"<script>", true, 1},
+             {"<pre", true, 1}, {"<!-- c -->", true, 2}, {"<?php", true, 3}, {"<!DOCTYPE html>", true, 4},
+             {"<![CDATA[", true, 5}, {"<![cdata[", true, 0}, {"</div>", true, 6}, {"<br/>", true, 0},
+             {"<hr/>", true, 6}, {"<textarea>", false, 1},  // raw-text names meet condition 1 first, and 7 too
          })
         EXPECT_EQ(htmlBlockStart(s.line, s.inParagraph), s.condition) << s.line;
     checkCases({
@@ -169,7 +160,9 @@ TEST(MarkdownEdges, ReferencesAndScanners)
     EXPECT_EQ(parseLinkTitle("\"a", 0).consumed, -1);
 
     EXPECT_EQ(normalizeLinkLabel("  Foo \n\t BAR "), "foo bar");
-    EXPECT_EQ(normalizeLinkLabel("Stra\xC3\x9F" "e"), normalizeLinkLabel("STRASSE"));
+    EXPECT_EQ(normalizeLinkLabel("Stra\xC3\x9F"
+                                 "e"),
+        normalizeLinkLabel("STRASSE"));
     EXPECT_EQ(normalizeLinkLabel("\xE1\xBA\x9E"), "ss");
     EXPECT_NE(normalizeLinkLabel("\xCF\x82"), normalizeLinkLabel("\xCF\x83"));  // final sigma is not sigma
 
@@ -179,7 +172,9 @@ TEST(MarkdownEdges, ReferencesAndScanners)
         {"[a]: /u\n'title' x\n\n[a]", "<p>'title' x</p>\n<p><a href=\"/u\">a</a></p>\n"},
         {"[a]: /u 'title' x\n\n[a]", "<p>[a]: /u 'title' x</p>\n<p>[a]</p>\n"},
         {"[Foo  Bar]: /first\n[foo bar]: /second\n\n[FOO BAR]", "<p><a href=\"/first\">FOO BAR</a></p>\n"},
-        {"[Stra\xC3\x9F" "e]: /s\n\n[STRASSE]", "<p><a href=\"/s\">STRASSE</a></p>\n"},
+        {"[Stra\xC3\x9F"
+         "e]: /s\n\n[STRASSE]",
+            "<p><a href=\"/s\">STRASSE</a></p>\n"},
     });
     EXPECT_EQ(parseEntity("&#12345678;", 0).consumed, 0u);
     EXPECT_EQ(parseEntity("&#x1234567;", 0).consumed, 0u);
@@ -241,12 +236,14 @@ TEST(MarkdownEdges, ExtendedAutolinks)
         {"see www.", "<p>see www.</p>\n"},
         {"xwww.a.com", "<p>xwww.a.com</p>\n"},
         {"(www.a.com) *www.b.com* _www.c.com_ ~www.d.com~",
-         "<p>(<a href=\"http://www.a.com\">www.a.com</a>) <em><a href=\"http://www.b.com\">www.b.com</a></em> "
-         "<em><a href=\"http://www.c.com\">www.c.com</a></em> <del><a href=\"http://www.d.com\">www.d.com</a></del></p>\n"},
+            "<p>(<a href=\"http://www.a.com\">www.a.com</a>) <em><a href=\"http://www.b.com\">www.b.com</a></em> "
+            "<em><a href=\"http://www.c.com\">www.c.com</a></em> <del><a "
+            "href=\"http://www.d.com\">www.d.com</a></del></p>\n"},
         {"`www.a.com` <b title=\"www.a.com\"> [x](www.b.com) a@b.com",
-         "<p><code>www.a.com</code> <b title=\"www.a.com\"> <a href=\"www.b.com\">x</a> a@b.com</p>\n"},
+            "<p><code>www.a.com</code> <b title=\"www.a.com\"> <a href=\"www.b.com\">x</a> a@b.com</p>\n"},
         {"WWW.A.COM HTTP://A.COM", "<p>WWW.A.COM HTTP://A.COM</p>\n"},
-        {"www.a.com www.b.com", "<p><a href=\"http://www.a.com\">www.a.com</a> <a href=\"http://www.b.com\">www.b.com</a></p>\n"},
+        {"www.a.com www.b.com",
+            "<p><a href=\"http://www.a.com\">www.a.com</a> <a href=\"http://www.b.com\">www.b.com</a></p>\n"},
     });
     EXPECT_EQ(html("www.a.com", false), "<p>www.a.com</p>\n");
     EXPECT_EQ(autolinkTrimLength("http://a.com/x).,"), 3u);

@@ -60,8 +60,8 @@ TEST(MarkdownSpec, GitHubExtensionExamples)
     for (auto ex : examples) {
         if (ex.extension.empty() || ex.extension == "tagfilter")
             continue;
-        if (ex.extension == "autolink" && ex.markdown.find('@') != std::string::npos &&
-            ex.markdown.find("www.") == std::string::npos && ex.markdown.find("http") == std::string::npos)
+        if (ex.extension == "autolink" && ex.markdown.find('@') != std::string::npos
+            && ex.markdown.find("www.") == std::string::npos && ex.markdown.find("http") == std::string::npos)
             continue;  // bare e-mail addresses only
         if (ex.extension == "autolink") {
             const std::string ftp = "<a href=\"ftp://foo.bar.baz\">ftp://foo.bar.baz</a>";

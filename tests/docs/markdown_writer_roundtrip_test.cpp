@@ -26,8 +26,8 @@ std::string signature(const RichDoc& d)
         }
     };
     for (const auto& b : d.blocks) {
-        s += "[" + std::to_string(b->kind) + " q" + std::to_string(b->quoteDepth) + " m" +
-             std::to_string(b->markers.size()) + "] ";
+        s += "[" + std::to_string(b->kind) + " q" + std::to_string(b->quoteDepth) + " m"
+            + std::to_string(b->markers.size()) + "] ";
         cells(b->cells);
         for (const auto& row : b->rows) {
             s += "| ";
@@ -54,18 +54,33 @@ TEST(MarkdownWriter, RoundTripOfEveryExample)
     // Lossy by design, each for the reason given.
     const std::set<int> lossy = {
         // Lines of code that hold only whitespace are written empty.
-        112, 129,
+        112,
+        129,
         // A block keeps its quote depth and list markers but not their order:
         // quote prefixes are written before list indentation, so a quote
         // inside a list item comes back around the item's text.
-        254, 263, 286, 287, 288, 290, 320, 321,
+        254,
+        263,
+        286,
+        287,
+        288,
+        290,
+        320,
+        321,
         // An item whose first child is a list writes only the innermost marker.
-        298, 299,
+        298,
+        299,
         // A space between emphasised text and an emphasised link loses the
         // emphasis: marks never start or end on whitespace next to a link.
-        404, 419, 422, 433, 519, 533,
+        404,
+        419,
+        422,
+        433,
+        519,
+        533,
         // Spaces at the edges of a paragraph line are dropped.
-        642, 10653,
+        642,
+        10653,
     };
     int checked = 0;
     for (const auto& ex : all) {

@@ -124,38 +124,22 @@ TEST(RichDoc, Writer)
         const char* written;
     };
     for (const Case& c : std::vector<Case>{
-             {"", ""},
-             {"a\n\n<p></p>\n\nb", "a\n\n<p></p>\n\nb\n"},
-             {"a\n\nb", "a\n\nb\n"},
-             {"> a\n>\n> b", "> a\n>\n> b\n"},
-             {"> a\n\nb", "> a\n\nb\n"},
-             {"- a\n- b", "- a\n- b\n"},
+             {"", ""}, {"a\n\n<p></p>\n\nb", "a\n\n<p></p>\n\nb\n"}, {"a\n\nb", "a\n\nb\n"},
+             {"> a\n>\n> b", "> a\n>\n> b\n"}, {"> a\n\nb", "> a\n\nb\n"}, {"- a\n- b", "- a\n- b\n"},
              {"- ```\n  x\n  ```\n- b", "- ```\n  x\n  ```\n\n- b\n"},
              {"3. a\n4) b", "3. a\n4. b\n"},  // delimiters are not kept
-             {"3. a\n4. b", "3. a\n4. b\n"},
-             {"- [x] a", "- [x] a\n"},
-             {"- \\[x\\] a", "- \\[x\\] a\n"},
-             {"- [x](u)", "- \\[x](u)\n"},
-             {"1\\. a", "1\\. a\n"},
-             {"\\# \\+ \\- \\= \\|", "\\# + - = |\n"},
-             {"# a \\#", "# a \\#\n"},
-             {"# a<br>b", "# a b\n"},
-             {"a<em>(b)</em>", "a<em>(b)</em>\n"},
-             {"a *b* c", "a *b* c\n"},
-             {"**[t](u)**", "**[t](u)**\n"},
-             {"[a **b**](u)", "[a **b**](u)\n"},
-             {"[a](<b c>) [d](<e(>)", "[a](<b c>) [d](<e(>)\n"},
-             {"[a](u \"q\\\"\")", "[a](u \"q\\\"\")\n"},
-             {"``a`b``", "``a`b``\n"},
-             {"`` `a ``", "`` `a ``\n"},
+             {"3. a\n4. b", "3. a\n4. b\n"}, {"- [x] a", "- [x] a\n"}, {"- \\[x\\] a", "- \\[x\\] a\n"},
+             {"- [x](u)", "- \\[x](u)\n"}, {"1\\. a", "1\\. a\n"}, {"\\# \\+ \\- \\= \\|", "\\# + - = |\n"},
+             {"# a \\#", "# a \\#\n"}, {"# a<br>b", "# a b\n"}, {"a<em>(b)</em>", "a<em>(b)</em>\n"},
+             {"a *b* c", "a *b* c\n"}, {"**[t](u)**", "**[t](u)**\n"}, {"[a **b**](u)", "[a **b**](u)\n"},
+             {"[a](<b c>) [d](<e(>)", "[a](<b c>) [d](<e(>)\n"}, {"[a](u \"q\\\"\")", "[a](u \"q\\\"\")\n"},
+             {"``a`b``", "``a`b``\n"}, {"`` `a ``", "`` `a ``\n"},
              {"a|b\n-|-\n`\\|`|c<br>d", "| a | b |\n| --- | --- |\n| `\\|` | c d |\n"},
-             {"a|b\n-|-\nc", "| a | b |\n| --- | --- |\n| c |  |\n"},
-             {"````\n```\n````", "````\n```\n````\n"},
-             {"``` a`b\n```", "\\`\\`\\` a\\`b\n\n```\n\n```\n"},
-             {"&#9;a&#9;", "&#9;a&#9;\n"},
+             {"a|b\n-|-\nc", "| a | b |\n| --- | --- |\n| c |  |\n"}, {"````\n```\n````", "````\n```\n````\n"},
+             {"``` a`b\n```", "\\`\\`\\` a\\`b\n\n```\n\n```\n"}, {"&#9;a&#9;", "&#9;a&#9;\n"},
              {"a &amp;nbsp;", "a \\&nbsp;\n"},
-             {"\\![foo](u)", "\\![foo](u)\n"},  // a "!" before a link must not make an image
-             {"<del>*foo*</del>", "~~*foo*~~\n"},     // marks over the same text nest
+             {"\\![foo](u)", "\\![foo](u)\n"},     // a "!" before a link must not make an image
+             {"<del>*foo*</del>", "~~*foo*~~\n"},  // marks over the same text nest
          })
         EXPECT_EQ(roundTrip(c.md), c.written) << c.md;
 

@@ -23,9 +23,9 @@ std::string ics(const Budget& b, const char* from, const char* to, const char* l
 
 std::string header(const std::string& name)
 {
-    return "BEGIN:VCALENDAR\r\nPRODID:-//Quenmark//host.example//\r\nVERSION:2.0\r\nNAME:" + name +
-           "\r\nX-WR-CALNAME:" + name +
-           "\r\nX-WR-CALDESC:Quenmark Transactions\r\nX-WR-TIMEZONE:UTC\r\nCALSCALE:GREGORIAN\r\nMETHOD:PUBLISH\r\n";
+    return "BEGIN:VCALENDAR\r\nPRODID:-//Quenmark//host.example//\r\nVERSION:2.0\r\nNAME:" + name
+        + "\r\nX-WR-CALNAME:" + name
+        + "\r\nX-WR-CALDESC:Quenmark Transactions\r\nX-WR-TIMEZONE:UTC\r\nCALSCALE:GREGORIAN\r\nMETHOD:PUBLISH\r\n";
 }
 
 std::string unfold(const std::string& text)
@@ -135,7 +135,7 @@ TEST(ICalendar, EmptyBudgetGivesTheTenCalendarLines)
     EXPECT_EQ(ics(Budget{}, "2024-02-01", "2024-08-31"), header("Ada Lovelace's Quenmark") + "END:VCALENDAR\r\n");
     EXPECT_EQ(ics(Budget{}, "2024-02-01", "2024-08-31", ""), header("Quenmark") + "END:VCALENDAR\r\n");
     EXPECT_EQ(ics(Budget{}, "2024-02-01", "2024-08-31", "O'Brien, Pat; \\x"),
-              header("O'Brien\\, Pat\\; \\\\x's Quenmark") + "END:VCALENDAR\r\n");
+        header("O'Brien\\, Pat\\; \\\\x's Quenmark") + "END:VCALENDAR\r\n");
 }
 
 TEST(ICalendar, EventsCarryTheirDetailsInTransactionOrder)
@@ -157,20 +157,21 @@ TEST(ICalendar, EventsCarryTheirDetailsInTransactionOrder)
     std::string body = unfold(text);
     const std::string rentDetails = "DESCRIPTION:Amount: \xF0\x9F\x92\xB8 $1\\,234.50\\nStatus: \xE2\x8F\xB3 Pending"
                                     "\\nCategory: Housing\\nAccount: Checking\\nRecurring Transaction\r\n";
-    std::string expected = header("Ada Lovelace's Quenmark") +
-        "BEGIN:VEVENT\r\nSUMMARY:Rent\\, flat\\; \\\\ \"home\"\r\n"
-        "DESCRIPTION:Amount: \xF0\x9F\x92\xB0 $2\\,500.00\\nStatus: \xE2\x9C\x85 Paid"
-        "\\nCategory: Housing\\nAccount: Checking\\nRecurring Transaction\r\n"
-        "DTSTART;VALUE=DATE:20241230\r\nDTEND;VALUE=DATE:20241231\r\n"
-        "UID:-4-2024-12-30@host.example\r\nDTSTAMP:20240131T174502Z\r\nCOLOR:#28a745\r\nEND:VEVENT\r\n"
-        "BEGIN:VEVENT\r\nSUMMARY:Rent\\, flat\\; \\\\ \"home\"\r\n" + rentDetails +
-        "DTSTART;VALUE=DATE:20250130\r\nDTEND;VALUE=DATE:20250131\r\n"
-        "UID:-4-2025-01-30@host.example\r\nDTSTAMP:20240131T174502Z\r\nCOLOR:#dc3545\r\nEND:VEVENT\r\n"
-        "BEGIN:VEVENT\r\nSUMMARY:Zero\r\n"
-        "DESCRIPTION:Amount: \xF0\x9F\x92\xB8 $0.00\\nStatus: \xE2\x8F\xB3 Pending\r\n"
-        "DTSTART;VALUE=DATE:20241231\r\nDTEND;VALUE=DATE:20250101\r\n"
-        "UID:17-2024-12-31@host.example\r\nDTSTAMP:20240131T174502Z\r\nCOLOR:#dc3545\r\nEND:VEVENT\r\n"
-        "END:VCALENDAR\r\n";
+    std::string expected = header("Ada Lovelace's Quenmark")
+        + "BEGIN:VEVENT\r\nSUMMARY:Rent\\, flat\\; \\\\ \"home\"\r\n"
+          "DESCRIPTION:Amount: \xF0\x9F\x92\xB0 $2\\,500.00\\nStatus: \xE2\x9C\x85 Paid"
+          "\\nCategory: Housing\\nAccount: Checking\\nRecurring Transaction\r\n"
+          "DTSTART;VALUE=DATE:20241230\r\nDTEND;VALUE=DATE:20241231\r\n"
+          "UID:-4-2024-12-30@host.example\r\nDTSTAMP:20240131T174502Z\r\nCOLOR:#28a745\r\nEND:VEVENT\r\n"
+          "BEGIN:VEVENT\r\nSUMMARY:Rent\\, flat\\; \\\\ \"home\"\r\n"
+        + rentDetails
+        + "DTSTART;VALUE=DATE:20250130\r\nDTEND;VALUE=DATE:20250131\r\n"
+          "UID:-4-2025-01-30@host.example\r\nDTSTAMP:20240131T174502Z\r\nCOLOR:#dc3545\r\nEND:VEVENT\r\n"
+          "BEGIN:VEVENT\r\nSUMMARY:Zero\r\n"
+          "DESCRIPTION:Amount: \xF0\x9F\x92\xB8 $0.00\\nStatus: \xE2\x8F\xB3 Pending\r\n"
+          "DTSTART;VALUE=DATE:20241231\r\nDTEND;VALUE=DATE:20250101\r\n"
+          "UID:17-2024-12-31@host.example\r\nDTSTAMP:20240131T174502Z\r\nCOLOR:#dc3545\r\nEND:VEVENT\r\n"
+          "END:VCALENDAR\r\n";
     EXPECT_EQ(body, expected);
 }
 

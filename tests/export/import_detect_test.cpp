@@ -106,9 +106,18 @@ void markDuplicatesLiterally(std::vector<ImportRow>& rows, const Budget& budget)
 
 TEST(ImportDetect, GroupKeysKeepTheLettersOfEachWord)
 {
-    struct { const char* text; const char* key; } cases[] = {
-        {"Gym.Club 4421", "GYM CLUB"}, {"GYM CLUB", "GYM CLUB"}, {"AB12CD", "ABCD"}, {"1234 #99", ""}, {"", ""},
-        {"  netflix.com  *  ", "NETFLIX COM"}, {"Caf\xc3\xa9 Bar", "CAF BAR"}, {"x-1-y", "X Y"},
+    struct {
+        const char* text;
+        const char* key;
+    } cases[] = {
+        {"Gym.Club 4421", "GYM CLUB"},
+        {"GYM CLUB", "GYM CLUB"},
+        {"AB12CD", "ABCD"},
+        {"1234 #99", ""},
+        {"", ""},
+        {"  netflix.com  *  ", "NETFLIX COM"},
+        {"Caf\xc3\xa9 Bar", "CAF BAR"},
+        {"x-1-y", "X Y"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(recurringGroupKey(c.text), c.key) << c.text;
@@ -120,7 +129,7 @@ TEST(ImportDetect, SeriesNeedCloseAmountsAndARegularKnownInterval)
         const char* what;
         std::vector<int> gaps;  // days between consecutive rows
         std::vector<double> amounts;
-        const char* period;     // nullptr: no series
+        const char* period;  // nullptr: no series
         const char* label;
     };
     const Case cases[] = {
@@ -167,9 +176,14 @@ TEST(ImportDetect, SeriesAreNumberedByTheirFirstRow)
 {
     Date d = date(2024, 1, 1);
     std::vector<ImportRow> rows = {
-        row(d, -9, "1234"), row(addDays(d, 1), -50, "Water Co"), row(addDays(d, 2), -15, "NETFLIX.COM"),
-        row(addDays(d, 3), -5, "Corner shop"), row(addDays(d, 4), -5, "Corner shop #2"),
-        row(addDays(d, 9), -9, "5678"), row(addDays(d, 32), -15.5, "Netflix com"), row(addDays(d, 92), -51, "WATER CO"),
+        row(d, -9, "1234"),
+        row(addDays(d, 1), -50, "Water Co"),
+        row(addDays(d, 2), -15, "NETFLIX.COM"),
+        row(addDays(d, 3), -5, "Corner shop"),
+        row(addDays(d, 4), -5, "Corner shop #2"),
+        row(addDays(d, 9), -9, "5678"),
+        row(addDays(d, 32), -15.5, "Netflix com"),
+        row(addDays(d, 92), -51, "WATER CO"),
     };
     detectRecurringPatterns(rows);
     std::vector<int32_t> groups;
@@ -230,7 +244,7 @@ TEST(ImportDetect, DuplicatesMatchTheBestAndEarliestTransaction)
     auto budget = newBudget();
     budget->transactions = {
         oneOff(1, addDays(day, 2), -30, "Gas station"),
-        oneOff(2, addDays(day, -2), -30, "GAS STATION"),  // the same score: the earlier one wins
+        oneOff(2, addDays(day, -2), -30, "GAS STATION"),                       // the same score: the earlier one wins
         recurring(3, date(2023, 1, 2), -12, "Gym membership", "nth_1_weeks"),  // Mondays
         recurring(4, addDays(day, 1), -99, "Insurance", "nth_1_months"),
         recurring(5, addDays(day, -1), -40, "Phone bill", "nth_1_months"),
@@ -311,11 +325,15 @@ TEST(ImportDetect, ThousandsOfBlocksFitInASmallStack)
     pthread_attr_init(&attr);
     ASSERT_EQ(pthread_attr_setstacksize(&attr, 64 * 1024), 0);
     pthread_t thread;
-    ASSERT_EQ(pthread_create(&thread, &attr, [](void* p) -> void* {
-        auto* j = static_cast<Job*>(p);
-        j->result = descriptionSimilarity(j->a, j->b);
-        return nullptr;
-    }, &job), 0);
+    ASSERT_EQ(pthread_create(
+                  &thread, &attr,
+                  [](void* p) -> void* {
+                      auto* j = static_cast<Job*>(p);
+                      j->result = descriptionSimilarity(j->a, j->b);
+                      return nullptr;
+                  },
+                  &job),
+        0);
     pthread_join(thread, nullptr);
     pthread_attr_destroy(&attr);
     EXPECT_EQ(job.result, 2.0 * double(2 * kWords) / double(job.a.size() + job.b.size()));
@@ -328,8 +346,8 @@ TEST(ImportDetect, FastDuplicatePassAgreesWithTheLiteralOne)
 {
     std::mt19937_64 rng(77);
     auto pick = [&](size_t n) { return size_t(rng() % n); };
-    const char* words[] = {"AMAZON", "Amazon", "MKTP", "NETFLIX", "Netflix.com", "SHELL", "OIL", "GYM", "CLUB",
-        "POS", "ACH", "PAYROLL", "#1234", "*", "Coffee", "shop", "CARD", "1234", "STARBUCKS", "caf\xc3\xa9", ""};
+    const char* words[] = {"AMAZON", "Amazon", "MKTP", "NETFLIX", "Netflix.com", "SHELL", "OIL", "GYM", "CLUB", "POS",
+        "ACH", "PAYROLL", "#1234", "*", "Coffee", "shop", "CARD", "1234", "STARBUCKS", "caf\xc3\xa9", ""};
     const char* periods[] = {"nth_1_weeks", "nth_2_weeks", "nth_1_months", "dom_last_every", "nth_1_days",
         "specific_-1_friday_every", "", "bogus"};
     const double amounts[] = {-4.5, -12, -15.99, -20, -64.3, -100, 1500, 0};
@@ -350,8 +368,9 @@ TEST(ImportDetect, FastDuplicatePassAgreesWithTheLiteralOne)
         const size_t nTx = 1 + pick(80);
         for (size_t k = 0; k < nTx; ++k) {
             Date start = addDays(base, int64_t(pick(400)) - 60);
-            Transaction t = pick(3) ? oneOff(int64_t(pick(nTx)) + 1, start, amount(), text())
-                                    : recurring(int64_t(k) + 1, start, amount(), text(), periods[pick(std::size(periods))]);
+            Transaction t = pick(3)
+                ? oneOff(int64_t(pick(nTx)) + 1, start, amount(), text())
+                : recurring(int64_t(k) + 1, start, amount(), text(), periods[pick(std::size(periods))]);
             if (t.is_recurring && pick(4) == 0) {
                 t.has_end_date = true;
                 t.end_date = addDays(start, int64_t(pick(200)));
@@ -371,8 +390,8 @@ TEST(ImportDetect, FastDuplicatePassAgreesWithTheLiteralOne)
             TransactionAdjustment a;
             a.id = int64_t(k);
             a.transaction_id = pick(5) ? t.id : int64_t(pick(nTx)) + 1;
-            a.original_date = !dates.empty() && pick(5) ? dates[pick(dates.size())].date
-                                                        : addDays(base, int64_t(pick(400)) - 60);
+            a.original_date =
+                !dates.empty() && pick(5) ? dates[pick(dates.size())].date : addDays(base, int64_t(pick(400)) - 60);
             a.new_date = addDays(a.original_date, int64_t(pick(15)) - 7);
             a.is_deleted = pick(4) == 0;
             a.has_amount = pick(2) == 0;

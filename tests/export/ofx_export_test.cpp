@@ -37,20 +37,19 @@ const char* kHead =
     "        <BANKTRANLIST>\n"
     "          <DTSTART>20240201</DTSTART>\n"
     "          <DTEND>20240229</DTEND>\n";
-const char* kTail =
-    "        </BANKTRANLIST>\n"
-    "      </STMTRS>\n"
-    "    </STMTTRNRS>\n"
-    "  </BANKMSGSRSV1>\n"
-    "</OFX>";
+const char* kTail = "        </BANKTRANLIST>\n"
+                    "      </STMTRS>\n"
+                    "    </STMTTRNRS>\n"
+                    "  </BANKMSGSRSV1>\n"
+                    "</OFX>";
 
 Date d(const char* s) { return parseIso(s); }
 
 std::string entry(const char* type, const char* date, const char* amount, int fitid, const char* name)
 {
-    return std::string("          <STMTTRN>\n            <TRNTYPE>") + type + "</TRNTYPE>\n            <DTPOSTED>" +
-           date + "</DTPOSTED>\n            <TRNAMT>" + amount + "</TRNAMT>\n            <FITID>" +
-           std::to_string(fitid) + "</FITID>\n            <NAME>" + name + "</NAME>\n          </STMTTRN>\n";
+    return std::string("          <STMTTRN>\n            <TRNTYPE>") + type + "</TRNTYPE>\n            <DTPOSTED>"
+        + date + "</DTPOSTED>\n            <TRNAMT>" + amount + "</TRNAMT>\n            <FITID>" + std::to_string(fitid)
+        + "</FITID>\n            <NAME>" + name + "</NAME>\n          </STMTTRN>\n";
 }
 
 bool wellFormed(const std::string& xml)
@@ -88,13 +87,12 @@ TEST(OfxExport, EntriesSortByDateKeepingTransactionOrderAndNumberAcrossTheFile)
     moved.amount = -99.999;
     b.transaction_adjustments.push_back(moved);
     std::string text = writeOfx(b, d("2024-02-01"), d("2024-02-29"), "20240131174502");
-    std::string expected = std::string(kHead) +
-        entry("DEBIT", "20240201", "-12.50", 1, "Rent &amp; &quot;fees&quot; &lt;net&gt;") +
-        entry("CREDIT", "20240201", "0.00", 2, "Zero") +
-        entry("CREDIT", "20240210", "0.00", 3, "Negative zero") +
-        entry("CREDIT", "20240215", "1500.00", 4, "Pay&apos;check") +
-        entry("DEBIT", "20240220", "-100.00", 5, "Rent &amp; &quot;fees&quot; &lt;net&gt;") +
-        entry("DEBIT", "20240229", "-12.50", 6, "Rent &amp; &quot;fees&quot; &lt;net&gt;") + kTail;
+    std::string expected = std::string(kHead)
+        + entry("DEBIT", "20240201", "-12.50", 1, "Rent &amp; &quot;fees&quot; &lt;net&gt;")
+        + entry("CREDIT", "20240201", "0.00", 2, "Zero") + entry("CREDIT", "20240210", "0.00", 3, "Negative zero")
+        + entry("CREDIT", "20240215", "1500.00", 4, "Pay&apos;check")
+        + entry("DEBIT", "20240220", "-100.00", 5, "Rent &amp; &quot;fees&quot; &lt;net&gt;")
+        + entry("DEBIT", "20240229", "-12.50", 6, "Rent &amp; &quot;fees&quot; &lt;net&gt;") + kTail;
     EXPECT_EQ(text, expected);
     EXPECT_EQ(text.back(), '>');
     EXPECT_TRUE(wellFormed(text));
@@ -103,8 +101,15 @@ TEST(OfxExport, EntriesSortByDateKeepingTransactionOrderAndNumberAcrossTheFile)
 TEST(OfxExport, AmountsHaveTwoDecimalsAndNoGrouping)
 {
     const std::pair<double, const char*> cases[] = {
-        {-12.5, "-12.50"}, {1500, "1500.00"}, {0, "0.00"}, {-0.0, "0.00"}, {-0.001, "0.00"},
-        {1234567.891, "1234567.89"}, {0.005, "0.01"}, {-0.005, "-0.01"}, {std::nan(""), "0.00"},
+        {-12.5, "-12.50"},
+        {1500, "1500.00"},
+        {0, "0.00"},
+        {-0.0, "0.00"},
+        {-0.001, "0.00"},
+        {1234567.891, "1234567.89"},
+        {0.005, "0.01"},
+        {-0.005, "-0.01"},
+        {std::nan(""), "0.00"},
         {INFINITY, "0.00"},
     };
     for (auto [value, text] : cases)
@@ -119,7 +124,9 @@ TEST(OfxExport, DescriptionsAreEscapedCleanedAndNeverShortened)
         {"tab\tbell\x07nul", "tab\tbellnul"},
         {"bad \xFF byte", "bad \xEF\xBF\xBD byte"},
         {"caf\xC3\xA9 \xF0\x9F\x98\x80", "caf\xC3\xA9 \xF0\x9F\x98\x80"},
-        {"non\xEF\xBF\xBF" "char", "nonchar"},
+        {"non\xEF\xBF\xBF"
+         "char",
+            "nonchar"},
     };
     for (auto [in, out] : cases)
         EXPECT_EQ(escapeXmlText(in), out) << in;

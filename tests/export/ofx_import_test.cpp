@@ -23,8 +23,10 @@ struct Row {
 std::string sgml(const std::string& transactions)
 {
     return "OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\nCHARSET:1252\n\n<OFX>\n<BANKMSGSRSV1>\n<STMTTRNRS>\n<STMTRS>\n"
-           "<BANKTRANLIST>\n<DTSTART>20240101\n" + transactions + "</BANKTRANLIST>\n<LEDGERBAL>\n<BALAMT>10.00\n"
-           "<DTASOF>20240301\n</LEDGERBAL>\n</STMTRS>\n</STMTTRNRS>\n</BANKMSGSRSV1>\n</OFX>\n";
+           "<BANKTRANLIST>\n<DTSTART>20240101\n"
+        + transactions
+        + "</BANKTRANLIST>\n<LEDGERBAL>\n<BALAMT>10.00\n"
+          "<DTASOF>20240301\n</LEDGERBAL>\n</STMTRS>\n</STMTTRNRS>\n</BANKMSGSRSV1>\n</OFX>\n";
 }
 
 // One SGML transaction with leaf elements unclosed; empty fields are left out.
@@ -72,27 +74,26 @@ TEST(OfxImport, StatementsGiveTheirRows)
             coffeeRows},
         {"the same statement in XML form", kXmlStatement, coffeeRows},
         {"NAME and MEMO that differ only in case, one of them, or neither",
-            sgml(tx("20240102", "-1", "ACME", "acme") + tx("20240103", "-2", "", "Only memo") +
-                 tx("20240104", "-3") + tx("20240105", "-4", "Caf\xc3\xa9", "CAF\xc3\x89")),
+            sgml(tx("20240102", "-1", "ACME", "acme") + tx("20240103", "-2", "", "Only memo") + tx("20240104", "-3")
+                + tx("20240105", "-4", "Caf\xc3\xa9", "CAF\xc3\x89")),
             {{"2024-01-02", -1, "", "ACME"}, {"2024-01-03", -2, "", "Only memo"}, {"2024-01-04", -3, "", "Unknown"},
                 {"2024-01-05", -4, "", "Caf\xc3\xa9 - CAF\xc3\x89"}}},
         {"comma decimals, and a thousands separator that does not parse",
             sgml(tx("20240102", "-12,50", "a") + tx("20240103", "1,234.56", "b") + tx("20240104", " +7 ", "c")),
             {{"2024-01-02", -12.5, "", "a"}, {"2024-01-03", 0, "", "b"}, {"2024-01-04", 7, "", "c"}}},
         {"wild amounts count as 0",
-            sgml(tx("20240101", "1e999", "a") + tx("20240102", "inf", "b") + tx("20240103", "nan", "c") +
-                 tx("20240104", "0x10", "d") + tx("20240105", "1 000", "e") + tx("20240106", "1e12", "f") +
-                 tx("20240107", "-999999999999.99", "g")),
+            sgml(tx("20240101", "1e999", "a") + tx("20240102", "inf", "b") + tx("20240103", "nan", "c")
+                + tx("20240104", "0x10", "d") + tx("20240105", "1 000", "e") + tx("20240106", "1e12", "f")
+                + tx("20240107", "-999999999999.99", "g")),
             {{"2024-01-01", 0, "", "a"}, {"2024-01-02", 0, "", "b"}, {"2024-01-03", 0, "", "c"},
                 {"2024-01-04", 0, "", "d"}, {"2024-01-05", 0, "", "e"}, {"2024-01-06", 0, "", "f"},
                 {"2024-01-07", -999999999999.99, "", "g"}}},
         {"dates that are not dates drop their transaction",
-            sgml(tx("20240230", "-1", "30 February") + tx("2024-01-15", "-2", "ISO") + tx("2024011", "-3", "seven") +
-                 tx("00000101", "-4", "year 0") + tx("2024 115", "-5", "blank") + tx("20240229", "-6", "leap day") +
-                 tx("  19991231235959[+2]  ", "-7", "time and zone") + tx("", "-8", "no date")),
+            sgml(tx("20240230", "-1", "30 February") + tx("2024-01-15", "-2", "ISO") + tx("2024011", "-3", "seven")
+                + tx("00000101", "-4", "year 0") + tx("2024 115", "-5", "blank") + tx("20240229", "-6", "leap day")
+                + tx("  19991231235959[+2]  ", "-7", "time and zone") + tx("", "-8", "no date")),
             {{"1999-12-31", -7, "", "time and zone"}, {"2024-02-29", -6, "", "leap day"}}},
-        {"lower-case tags",
-            "<ofx><stmttrn><dtposted>20240110<trnamt>3.5<name>lower</stmttrn></ofx>",
+        {"lower-case tags", "<ofx><stmttrn><dtposted>20240110<trnamt>3.5<name>lower</stmttrn></ofx>",
             {{"2024-01-10", 3.5, "", "lower"}}},
         {"tags before <OFX> are never read; a later element replaces an earlier one",
             "<STMTTRN><DTPOSTED>20200101<NAME>prolog</STMTTRN>\n<OFX><STMTTRN><DTPOSTED>20240101<NAME>first"
@@ -102,27 +103,26 @@ TEST(OfxImport, StatementsGiveTheirRows)
             "<STMTTRN><DTPOSTED>20240101<NAME>one</STMTTRN><STMTTRN><DTPOSTED>20240102<NAME>two",
             {{"2024-01-01", 0, "", "one"}, {"2024-01-02", 0, "", "two"}}},
         {"equal dates keep file order",
-            sgml(tx("20240105", "1", "c") + tx("20240101", "2", "a") + tx("20240105", "3", "d") +
-                 tx("20240101", "4", "b")),
+            sgml(tx("20240105", "1", "c") + tx("20240101", "2", "a") + tx("20240105", "3", "d")
+                + tx("20240101", "4", "b")),
             {{"2024-01-01", 2, "", "a"}, {"2024-01-01", 4, "", "b"}, {"2024-01-05", 1, "", "c"},
                 {"2024-01-05", 3, "", "d"}}},
         {"escaped entities are decoded once",
-            sgml(tx("20240101", "-1", "A&amp;B", "&amp;lt;") + tx("20240102", "-2", "K&L &lt;b&gt; &#38; &quot;&apos;")),
+            sgml(
+                tx("20240101", "-1", "A&amp;B", "&amp;lt;") + tx("20240102", "-2", "K&L &lt;b&gt; &#38; &quot;&apos;")),
             {{"2024-01-01", -1, "", "A&B - &lt;"}, {"2024-01-02", -2, "", "K&L <b> &#38; \"'"}}},
         {"elements outside transactions and tags with attributes are ignored",
             "<OFX><NAME>bank<DTPOSTED>20240101<STMTTRN><DTPOSTED>20240102<NAME id=\"1\">attr"
             "<MEMO>m</STMTTRN><NAME>after</OFX>",
             {{"2024-01-02", 0, "", "m"}}},
-        {"a missing > ends the scan with what was read",
-            "<OFX><STMTTRN><DTPOSTED>20240101<TRNAMT>-9<NAME>cut <MEMO",
+        {"a missing > ends the scan with what was read", "<OFX><STMTTRN><DTPOSTED>20240101<TRNAMT>-9<NAME>cut <MEMO",
             {{"2024-01-01", -9, "", "cut"}}},
         {"comments, declarations and empty tags are skipped",
             "<OFX><!-- <STMTTRN> --><STMTTRN><DTPOSTED>20240101 <!-- posted --><><  ><TRNAMT>-1 <!-- $1 -->"
             "</STMTTRN></OFX>",
             {{"2024-01-01", -1, "", "Unknown"}}},
         {"no transactions at all", "", {}},
-        {"Windows-1252 statement",
-            sgml(tx("20240203", "-12,50", "Caf\xe9 M\xfcller", "Cr\xe8me \x80 \x81")),
+        {"Windows-1252 statement", sgml(tx("20240203", "-12,50", "Caf\xe9 M\xfcller", "Cr\xe8me \x80 \x81")),
             {{"2024-02-03", -12.5, "", "Caf\xc3\xa9 M\xc3\xbcller - Cr\xc3\xa8me \xe2\x82\xac \xc2\x81"}}},
     };
     for (const Case& c : cases) {
@@ -144,12 +144,41 @@ TEST(OfxImport, StatementsGiveTheirRows)
 
 TEST(OfxImport, AmountsAreDecimalNumbersBelowTheMoneyLimit)
 {
-    struct { const char* text; double want; } cases[] = {
-        {"-12.50", -12.5}, {"-12,50", -12.5}, {"+3", 3}, {".5", 0.5}, {"5.", 5}, {"-,25", -0.25}, {"1E2", 100},
-        {"1e-2", 0.01}, {"999999999999.99", 999999999999.99}, {"1e-400", 0},
-        {"1e12", 0}, {"-1e12", 0}, {"1e999", 0}, {"1e300", 0}, {"inf", 0}, {"-Infinity", 0}, {"nan", 0},
-        {"0x10", 0}, {"1 000", 0}, {"- 5", 0}, {"1,234.56", 0}, {"1e", 0}, {"e5", 0}, {".", 0}, {"", 0},
-        {"+", 0}, {"--1", 0}, {"1.2.3", 0}, {"$5", 0}, {"5-", 0}, {"1_000", 0},
+    struct {
+        const char* text;
+        double want;
+    } cases[] = {
+        {"-12.50", -12.5},
+        {"-12,50", -12.5},
+        {"+3", 3},
+        {".5", 0.5},
+        {"5.", 5},
+        {"-,25", -0.25},
+        {"1E2", 100},
+        {"1e-2", 0.01},
+        {"999999999999.99", 999999999999.99},
+        {"1e-400", 0},
+        {"1e12", 0},
+        {"-1e12", 0},
+        {"1e999", 0},
+        {"1e300", 0},
+        {"inf", 0},
+        {"-Infinity", 0},
+        {"nan", 0},
+        {"0x10", 0},
+        {"1 000", 0},
+        {"- 5", 0},
+        {"1,234.56", 0},
+        {"1e", 0},
+        {"e5", 0},
+        {".", 0},
+        {"", 0},
+        {"+", 0},
+        {"--1", 0},
+        {"1.2.3", 0},
+        {"$5", 0},
+        {"5-", 0},
+        {"1_000", 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseOfxAmount(c.text), c.want) << c.text;

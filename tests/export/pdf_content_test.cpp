@@ -25,10 +25,7 @@ struct Fixture {
     PdfGlyphSets used;
     int32_t page = addPdfPage(*doc, 215.9, 279.4);
 
-    std::string content(const PdfPictureNames& names = {})
-    {
-        return pdfPageContent(*doc, doc->pages[0], used, names);
-    }
+    std::string content(const PdfPictureNames& names = {}) { return pdfPageContent(*doc, doc->pages[0], used, names); }
 };
 
 }  // namespace
@@ -37,10 +34,23 @@ TEST(PdfContent, Numbers)
 {
     const double inf = std::numeric_limits<double>::infinity();
     const std::pair<double, const char*> cases[] = {
-        {12, "12"},       {2.5, "2.5"},          {0.14173, "0.142"},   {612.0, "612"},   {-0.0004, "0"},
-        {-0.0, "0"},      {-2.25, "-2.25"},      {0.0005, "0.001"},    {1e-9, "0"},      {123456789.125, "123456789.125"},
-        {1e20, "100000000000000000000"},         {std::nan(""), "0"},  {inf, "0"},       {-inf, "0"},
-        {0.14173228346456695, "0.142"},          {-1.5, "-1.5"},       {100, "100"},
+        {12, "12"},
+        {2.5, "2.5"},
+        {0.14173, "0.142"},
+        {612.0, "612"},
+        {-0.0004, "0"},
+        {-0.0, "0"},
+        {-2.25, "-2.25"},
+        {0.0005, "0.001"},
+        {1e-9, "0"},
+        {123456789.125, "123456789.125"},
+        {1e20, "100000000000000000000"},
+        {std::nan(""), "0"},
+        {inf, "0"},
+        {-inf, "0"},
+        {0.14173228346456695, "0.142"},
+        {-1.5, "-1.5"},
+        {100, "100"},
     };
     for (auto [x, text] : cases)
         EXPECT_EQ(pdfNumber(x), text) << x;
@@ -82,33 +92,41 @@ TEST(PdfContent, Snippets)
     const Case cases[] = {
         {"line of width 0", line, "q 0.5 0.25 1 RG 0.142 w 1 J 28.346 735.307 m 85.039 735.307 l S Q\n"},
         {"line of 0.5 mm", with(line, [](PdfOp& o) { o.lineWidth = 0.5; }),
-         "q 0.5 0.25 1 RG 1.417 w 1 J 28.346 735.307 m 85.039 735.307 l S Q\n"},
+            "q 0.5 0.25 1 RG 1.417 w 1 J 28.346 735.307 m 85.039 735.307 l S Q\n"},
         {"dashed line", with(line, [](PdfOp& o) { o.dashed = true; }),
-         "q 0.5 0.25 1 RG 0.142 w 1 J [2 2] 0 d 28.346 735.307 m 85.039 735.307 l S Q\n"},
+            "q 0.5 0.25 1 RG 0.142 w 1 J [2 2] 0 d 28.346 735.307 m 85.039 735.307 l S Q\n"},
         {"NaN width", with(line, [](PdfOp& o) { o.lineWidth = std::nan(""); }),
-         "q 0.5 0.25 1 RG 0.142 w 1 J 28.346 735.307 m 85.039 735.307 l S Q\n"},
+            "q 0.5 0.25 1 RG 0.142 w 1 J 28.346 735.307 m 85.039 735.307 l S Q\n"},
         {"filled rectangle", with(rect, [](PdfOp& o) { o.fill = true; }),
-         "q 0.5 0.25 1 rg 28.346 621.921 85.039 113.386 re f Q\n"},
+            "q 0.5 0.25 1 rg 28.346 621.921 85.039 113.386 re f Q\n"},
         {"outlined rectangle", with(rect, [](PdfOp& o) { o.lineWidth = 0.01; }),
-         "q 0.5 0.25 1 RG 0.028 w 28.346 621.921 85.039 113.386 re S Q\n"},
+            "q 0.5 0.25 1 RG 0.028 w 28.346 621.921 85.039 113.386 re S Q\n"},
         {"both", with(rect, [](PdfOp& o) { o.fill = true, o.lineWidth = 1; }),
-         "q 0.5 0.25 1 rg 28.346 621.921 85.039 113.386 re f Q\n"
-         "q 0.5 0.25 1 RG 2.835 w 28.346 621.921 85.039 113.386 re S Q\n"},
+            "q 0.5 0.25 1 rg 28.346 621.921 85.039 113.386 re f Q\n"
+            "q 0.5 0.25 1 RG 2.835 w 28.346 621.921 85.039 113.386 re S Q\n"},
         {"neither", rect, ""},
         {"open path", path,
-         "q 0.5 0.25 1 RG 0.5 0.25 1 rg 0.142 w 1 J 1 j 28.346 735.307 m 85.039 735.307 l 85.039 678.614 l S Q\n"},
+            "q 0.5 0.25 1 RG 0.5 0.25 1 rg 0.142 w 1 J 1 j 28.346 735.307 m 85.039 735.307 l 85.039 678.614 l S Q\n"},
         {"closed path", with(path, [](PdfOp& o) { o.closed = true; }),
-         "q 0.5 0.25 1 RG 0.5 0.25 1 rg 0.142 w 1 J 1 j 28.346 735.307 m 85.039 735.307 l 85.039 678.614 l s Q\n"},
+            "q 0.5 0.25 1 RG 0.5 0.25 1 rg 0.142 w 1 J 1 j 28.346 735.307 m 85.039 735.307 l 85.039 678.614 l s Q\n"},
         {"filled path", with(path, [](PdfOp& o) { o.fill = true; }),
-         "q 0.5 0.25 1 RG 0.5 0.25 1 rg 0.142 w 1 J 1 j 28.346 735.307 m 85.039 735.307 l 85.039 678.614 l f Q\n"},
+            "q 0.5 0.25 1 RG 0.5 0.25 1 rg 0.142 w 1 J 1 j 28.346 735.307 m 85.039 735.307 l 85.039 678.614 l f Q\n"},
         {"filled, stroked path", with(path, [](PdfOp& o) { o.fill = true, o.lineWidth = 0.2; }),
-         "q 0.5 0.25 1 RG 0.5 0.25 1 rg 0.567 w 1 J 1 j 28.346 735.307 m 85.039 735.307 l 85.039 678.614 l b Q\n"},
+            "q 0.5 0.25 1 RG 0.5 0.25 1 rg 0.567 w 1 J 1 j 28.346 735.307 m 85.039 735.307 l 85.039 678.614 l b Q\n"},
         {"path without points", with(op(pokPath, 0, 0, 0, 0), [](PdfOp& o) { o.fill = true; }),
-         "q 0.5 0.25 1 RG 0.5 0.25 1 rg 0.142 w 1 J 1 j f Q\n"},
-        {"picture", with(op(pokImage, 10, 20, 30, 40), [](PdfOp& o) { o.image = std::make_shared<PdfImage>(PdfImage{1, 1, "abc", "", 3}); }),
-         "q 85.039 0 0 113.386 28.346 621.921 cm /Im3 Do Q\n"},
-        {"picture without a name", with(op(pokImage, 10, 20, 30, 40), [](PdfOp& o) { o.image = std::make_shared<PdfImage>(PdfImage{1, 1, "abc", "", 4}); }),
-         ""},
+            "q 0.5 0.25 1 RG 0.5 0.25 1 rg 0.142 w 1 J 1 j f Q\n"},
+        {"picture",
+            with(op(pokImage, 10, 20, 30, 40),
+                [](PdfOp& o) {
+                    o.image = std::make_shared<PdfImage>(PdfImage{1, 1, "abc", "", 3});
+                }),
+            "q 85.039 0 0 113.386 28.346 621.921 cm /Im3 Do Q\n"},
+        {"picture without a name",
+            with(op(pokImage, 10, 20, 30, 40),
+                [](PdfOp& o) {
+                    o.image = std::make_shared<PdfImage>(PdfImage{1, 1, "abc", "", 4});
+                }),
+            ""},
         {"no picture", op(pokImage, 10, 20, 30, 40), ""},
     };
     for (const Case& c : cases) {

@@ -2,10 +2,10 @@
 
 #include <random>
 
+#include "core/unicode.h"
 #include "core/utf8.h"
 #include "export/pdf_document.h"
 #include "export/pdf_test_helpers.h"
-#include "core/unicode.h"
 
 using namespace qm;
 using namespace qm::test;
@@ -39,17 +39,22 @@ TEST(PdfUtf8, LenientDecoding)
         std::vector<uint32_t> cps;
     };
     const Case cases[] = {
-        {"Ab", {'A', 'b'}},
-        {"\xC3\xA9\xE2\x80\xA6\xF0\x9F\x98\x80", {0xE9, 0x2026, 0x1F600}},
-        {"A\xC3", {'A', 0xFFFD}},                    // cut short at the end: the lead byte alone
-        {"\xE2\x80", {0xFFFD, 0x80}},                // ... and the continuation stands for itself
-        {"\xC3" "A", {0xFFFD, 'A'}},                 // a broken sequence keeps what follows
-        {"\xE2\x80" "AB", {0xFFFD, 'A', 'B'}},
+        {"Ab", {'A', 'b'}}, {"\xC3\xA9\xE2\x80\xA6\xF0\x9F\x98\x80", {0xE9, 0x2026, 0x1F600}},
+        {"A\xC3", {'A', 0xFFFD}},      // cut short at the end: the lead byte alone
+        {"\xE2\x80", {0xFFFD, 0x80}},  // ... and the continuation stands for itself
+        {"\xC3"
+         "A",
+            {0xFFFD, 'A'}},  // a broken sequence keeps what follows
+        {"\xE2\x80"
+         "AB",
+            {0xFFFD, 'A', 'B'}},
         {"\x80\xBF\xFE\xFF", {0x80, 0xBF, 0xFE, 0xFF}},  // stray bytes
-        {"\xF8\x80\x80\x80\x80", {0}},               // 5-byte form
-        {"\xF4\x90\x80\x80" "z", {0xFFFD, 'z'}},     // above U+10FFFF
-        {"\xFD\xBF\xBF\xBF\xBF\xBF", {0xFFFD}},      // 6-byte form above U+10FFFF
-        {"\xC0\x80", {0}},                           // overlong forms are read as they are
+        {"\xF8\x80\x80\x80\x80", {0}},                   // 5-byte form
+        {"\xF4\x90\x80\x80"
+         "z",
+            {0xFFFD, 'z'}},                      // above U+10FFFF
+        {"\xFD\xBF\xBF\xBF\xBF\xBF", {0xFFFD}},  // 6-byte form above U+10FFFF
+        {"\xC0\x80", {0}},                       // overlong forms are read as they are
     };
     for (const Case& c : cases)
         EXPECT_EQ(decodeAll(c.text), c.cps) << testing::PrintToString(c.text);
@@ -151,8 +156,16 @@ TEST(PdfDocument, FitText)
     EXPECT_EQ(fit("xxxx", 1060), "x" + ell);
     // Never cuts inside a character; stray and cut bytes come back re-encoded.
     EXPECT_EQ(fit("\xC3\xA9\xC3\xA9\xC3\xA9", 700 + 700 + 500), "\xC3\xA9\xC3\xA9" + ell);
-    EXPECT_EQ(fit("\x80" "A\xC3" "BB", 100 + 500), "\xC2\x80" "A" + ell);
-    EXPECT_EQ(fit("A\xC3" "BBBBB", 100 + 400 + 500), "A\xEF\xBF\xBD" + ell);
+    EXPECT_EQ(fit("\x80"
+                  "A\xC3"
+                  "BB",
+                  100 + 500),
+        "\xC2\x80"
+        "A" + ell);
+    EXPECT_EQ(fit("A\xC3"
+                  "BBBBB",
+                  100 + 400 + 500),
+        "A\xEF\xBF\xBD" + ell);
 }
 
 // The running sum gives what measuring every candidate again would.
@@ -175,7 +188,7 @@ TEST(PdfDocument, FitTextMatchesMeasuringEachCandidate)
         return prefix + "\xE2\x80\xA6";
     };
     const std::string alphabet[] = {"A", "V", "W", "a", "T", "o", "y", ".", " ", "\xC3\xA9", "\xE2\x80\x93",
-                                    "\xE2\x82\xAC", "\xE6\xBC\xA2", "\x80", "\xC3", "L", "'", "1"};
+        "\xE2\x82\xAC", "\xE6\xBC\xA2", "\x80", "\xC3", "L", "'", "1"};
     std::mt19937 rng(7);
     for (int i = 0; i < 400; ++i) {
         std::string text;

@@ -23,7 +23,7 @@ TEST(PdfFont, ToUnicodeMaps)
     font->cmap = {{0x20, 3}, {0xA0, 3}, {0x41, 0x24}, {0x1F600, 7}, {0xD800, 8}};
     const std::vector<int32_t> glyphs = {0, 3, 7, 8, 0x24};
     EXPECT_EQ(toUnicodeCMap(*font, glyphs),
-              kHeader + "3 beginbfchar\n<0003> <0020>\n<0007> <D83DDE00>\n<0024> <0041>\nendbfchar\n" + kTrailer);
+        kHeader + "3 beginbfchar\n<0003> <0020>\n<0007> <D83DDE00>\n<0024> <0041>\nendbfchar\n" + kTrailer);
     EXPECT_EQ(toUnicodeCMap(*font, std::vector<int32_t>{0}), kHeader + kTrailer);
 
     font->cmap.clear();
@@ -57,7 +57,8 @@ TEST(PdfFont, NamesFlagsAndWidths)
     };
     const Case cases[] = {
         {"Sans Text", false, false, false, "TAVEKR+SansText", "/Flags 4 /FontBBox [-8 -128 500 450] /ItalicAngle 0 "},
-        {"Sans", true, true, false, "TAVEKR+Sans-Bold-Oblique", "/Flags 68 /FontBBox [-8 -128 500 450] /ItalicAngle -11 "},
+        {"Sans", true, true, false, "TAVEKR+Sans-Bold-Oblique",
+            "/Flags 68 /FontBBox [-8 -128 500 450] /ItalicAngle -11 "},
         {"Mono", false, false, true, "TAVEKR+Mono", "/Flags 5 /FontBBox [-8 -128 500 450] /ItalicAngle 0 "},
         {"A(b)/c#\xC3\xA9", false, false, false, "TAVEKR+A#28b#29#2Fc#23#C3#A9", "/Flags 4 "},
     };
@@ -75,13 +76,15 @@ TEST(PdfFont, NamesFlagsAndWidths)
         const std::string& descriptor = w.objects[1];
         EXPECT_EQ(descriptor.rfind("<< /Type /FontDescriptor /FontName /" + c.name + " " + c.flags, 0), 0u)
             << descriptor;
-        EXPECT_TRUE(descriptor.ends_with(std::string(" /Ascent 400 /Descent -100 /CapHeight 288 /StemV ") +
-                                         (c.bold ? "120" : "80") + " /FontFile2 1 0 R >>"))
+        EXPECT_TRUE(descriptor.ends_with(std::string(" /Ascent 400 /Descent -100 /CapHeight 288 /StemV ")
+            + (c.bold ? "120" : "80") + " /FontFile2 1 0 R >>"))
             << descriptor;
-        EXPECT_EQ(w.objects[2], "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + c.name +
-                                    " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
-                                    "/FontDescriptor 2 0 R /DW 1000 /W [0 [500] 36 [722] ] /CIDToGIDMap /Identity >>");
-        EXPECT_EQ(w.objects[4], "<< /Type /Font /Subtype /Type0 /BaseFont /" + c.name +
-                                    " /Encoding /Identity-H /DescendantFonts [3 0 R] /ToUnicode 4 0 R >>");
+        EXPECT_EQ(w.objects[2],
+            "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + c.name
+                + " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
+                  "/FontDescriptor 2 0 R /DW 1000 /W [0 [500] 36 [722] ] /CIDToGIDMap /Identity >>");
+        EXPECT_EQ(w.objects[4],
+            "<< /Type /Font /Subtype /Type0 /BaseFont /" + c.name
+                + " /Encoding /Identity-H /DescendantFonts [3 0 R] /ToUnicode 4 0 R >>");
     }
 }

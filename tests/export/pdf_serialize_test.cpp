@@ -11,10 +11,7 @@ using namespace qm::test;
 
 namespace {
 
-PdfDateTime fixedClock()
-{
-    return {2024, 3, 9, 7, 5, 30};
-}
+PdfDateTime fixedClock() { return {2024, 3, 9, 7, 5, 30}; }
 
 FontSpec spec()
 {
@@ -60,7 +57,7 @@ TEST(PdfSerialize, StreamObjects)
         c = char(rng());
     EXPECT_EQ(pdfStreamObject(doc, "", ""), "<< /Length 0 >>\nstream\n\nendstream");
     EXPECT_EQ(pdfStreamObject(doc, "", std::string(64, 'a')),
-              "<< /Length 64 >>\nstream\n" + std::string(64, 'a') + "\nendstream");  // 64 bytes: never deflated
+        "<< /Length 64 >>\nstream\n" + std::string(64, 'a') + "\nendstream");  // 64 bytes: never deflated
     const std::string packed = pdfStreamObject(doc, "/Length1 65", repetitive);
     ASSERT_EQ(packed.rfind("<</Length1 65 /Filter /FlateDecode /Length ", 0), 0u) << packed;
     const size_t data = packed.find("stream\n") + 7;
@@ -77,10 +74,14 @@ TEST(PdfSerialize, StreamObjects)
 TEST(PdfSerialize, Strings)
 {
     EXPECT_EQ(pdfTextString(""), "<FEFF>");
-    EXPECT_EQ(pdfTextString("Financial Report"), "<FEFF00460069006E0061006E006300690061006C0020005200650070006F00720074>");
+    EXPECT_EQ(
+        pdfTextString("Financial Report"), "<FEFF00460069006E0061006E006300690061006C0020005200650070006F00720074>");
     EXPECT_EQ(pdfTextString("\xC3\xA9\xF0\x9F\x98\x80"), "<FEFF00E9D83DDE00>");
     // Above U+10FFFF and broken sequences read as U+FFFD; what follows survives.
-    EXPECT_EQ(pdfTextString("\xFD\xBF\xBF\xBF\xBF\xBF" "A\xC3" "B"), "<FEFFFFFD0041FFFD0042>");
+    EXPECT_EQ(pdfTextString("\xFD\xBF\xBF\xBF\xBF\xBF"
+                            "A\xC3"
+                            "B"),
+        "<FEFFFFFD0041FFFD0042>");
     EXPECT_EQ(pdfLiteralString("https://x.org/a(b)\\c\n\xC3\xA9"), "(https://x.org/a\\(b\\)\\\\c)");
 }
 
@@ -97,15 +98,18 @@ TEST(PdfSerialize, EmptyPageEmbedsRegularAndBoldWithNotdef)
     EXPECT_EQ(obj[0], "<< /Type /Catalog /Pages 2 0 R >>");
     EXPECT_EQ(obj[1], "<< /Type /Pages /Kids [4 0 R ] /Count 1 >>");
     EXPECT_EQ(obj[2], "<< /Length 0 >>\nstream\n\nendstream");
-    EXPECT_EQ(obj[3], "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 9 0 R /F2 14 0 R "
-                      ">> /ProcSet [/PDF /Text /ImageC] >> /Contents 3 0 R >>");
+    EXPECT_EQ(obj[3],
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 9 0 R /F2 14 0 R "
+        ">> /ProcSet [/PDF /Text /ImageC] >> /Contents 3 0 R >>");
     EXPECT_EQ(obj[6].substr(obj[6].find("/W ")), "/W [0 [500] ] /CIDToGIDMap /Identity >>");
     EXPECT_EQ(obj[7].find("beginbfchar"), std::string::npos);  // nothing maps to .notdef
-    EXPECT_EQ(obj[13].substr(0, obj[13].find(" /Encoding")), "<< /Type /Font /Subtype /Type0 /BaseFont /TAVEKB+TestSans");
-    EXPECT_EQ(obj.back(), "<< /Title <FEFF00460069006E0061006E006300690061006C0020005200650070006F00720074> /Author "
-                          "<FEFF005100750065006E006D00610072006B> /Subject <FEFF> /Producer "
-                          "<FEFF005100750065006E006D00610072006B> /Creator <FEFF005100750065006E006D00610072006B> "
-                          "/CreationDate (D:20240309070530) >>");
+    EXPECT_EQ(
+        obj[13].substr(0, obj[13].find(" /Encoding")), "<< /Type /Font /Subtype /Type0 /BaseFont /TAVEKB+TestSans");
+    EXPECT_EQ(obj.back(),
+        "<< /Title <FEFF00460069006E0061006E006300690061006C0020005200650070006F00720074> /Author "
+        "<FEFF005100750065006E006D00610072006B> /Subject <FEFF> /Producer "
+        "<FEFF005100750065006E006D00610072006B> /Creator <FEFF005100750065006E006D00610072006B> "
+        "/CreationDate (D:20240309070530) >>");
     EXPECT_TRUE(file.find("trailer\n<< /Size 16 /Root 1 0 R /Info 15 0 R >>\nstartxref\n") != std::string::npos);
     // Whole files repeat byte for byte.
     EXPECT_EQ(serializePdf(*doc, fixedClock), file);
@@ -137,10 +141,10 @@ TEST(PdfSerialize, TypicalReportNumbering)
         EXPECT_EQ(obj[size_t(first + 5 * f + 1)].rfind("<< /Type /Font /Subtype /CIDFontType2", 0), 0u);
         EXPECT_EQ(obj[size_t(first + 5 * f + 3)].rfind("<< /Type /Font /Subtype /Type0", 0), 0u);
     }
-    const std::string fonts = "/Font << /F1 " + std::to_string(first + 4) + " 0 R /F2 " + std::to_string(first + 9) +
-                              " 0 R /F5 " + std::to_string(first + 14) + " 0 R >>";
+    const std::string fonts = "/Font << /F1 " + std::to_string(first + 4) + " 0 R /F2 " + std::to_string(first + 9)
+        + " 0 R /F5 " + std::to_string(first + 14) + " 0 R >>";
     EXPECT_NE(obj[3].find(fonts), std::string::npos) << obj[3];
-    EXPECT_NE(obj[5].find(fonts), std::string::npos);  // one resource text for every page
+    EXPECT_NE(obj[5].find(fonts), std::string::npos);                 // one resource text for every page
     EXPECT_NE(obj[first + 10].find("/Flags 5 "), std::string::npos);  // extra: fixed pitch
     EXPECT_NE(obj[first + 11].find("/W [2 [500] ]"), std::string::npos);
     EXPECT_EQ(obj.back().rfind("<< /Title <FEFF> /Author", 0), 0u);
@@ -159,17 +163,19 @@ TEST(PdfSerialize, LinksAndOutline)
     const std::vector<std::string> obj = objectsOf(serializePdf(*doc, fixedClock));
     // 1, 2, content 3, page 4, content 5, page 6, fonts 7..16, annotations 17, 18, outline 19..23, info 24.
     ASSERT_EQ(obj.size(), 24u);
-    EXPECT_EQ(obj[16], "<< /Type /Annot /Subtype /Link /Rect [28.346 721.134 113.386 735.307] /Border [0 0 0] "
-                       "/Dest [6 0 R /XYZ 0 425.197 null] >>");
-    EXPECT_EQ(obj[17], "<< /Type /Annot /Subtype /Link /Rect [28.346 692.787 113.386 706.961] /Border [0 0 0] "
-                       "/A << /S /URI /URI (https://example.com/\\(x\\)) >> >>");
+    EXPECT_EQ(obj[16],
+        "<< /Type /Annot /Subtype /Link /Rect [28.346 721.134 113.386 735.307] /Border [0 0 0] "
+        "/Dest [6 0 R /XYZ 0 425.197 null] >>");
+    EXPECT_EQ(obj[17],
+        "<< /Type /Annot /Subtype /Link /Rect [28.346 692.787 113.386 706.961] /Border [0 0 0] "
+        "/A << /S /URI /URI (https://example.com/\\(x\\)) >> >>");
     EXPECT_NE(obj[3].find(" /Contents 3 0 R /Annots [17 0 R 18 0 R ] >>"), std::string::npos);
     EXPECT_EQ(obj[5].find("/Annots"), std::string::npos);
     EXPECT_EQ(obj[0], "<< /Type /Catalog /Pages 2 0 R /Outlines 19 0 R /PageMode /UseOutlines >>");
     EXPECT_EQ(obj[18], "<< /Type /Outlines /First 20 0 R /Last 23 0 R /Count 2 >>");
     const std::string dest = " /Dest [6 0 R /XYZ 0 538.583 null]";
-    EXPECT_EQ(obj[19], "<< /Title <FEFF004F006E0065> /Parent 19 0 R" + dest +
-                           " /Next 23 0 R /First 21 0 R /Last 22 0 R /Count -2 >>");
+    EXPECT_EQ(obj[19],
+        "<< /Title <FEFF004F006E0065> /Parent 19 0 R" + dest + " /Next 23 0 R /First 21 0 R /Last 22 0 R /Count -2 >>");
     EXPECT_EQ(obj[20], "<< /Title <FEFF004F006E0065002E0061> /Parent 20 0 R" + dest + " /Next 22 0 R >>");
     EXPECT_EQ(obj[21], "<< /Title <FEFF004F006E0065002E0062> /Parent 20 0 R" + dest + " /Prev 21 0 R >>");
     EXPECT_EQ(obj[22], "<< /Title <FEFF00540077006F> /Parent 19 0 R" + dest + " /Prev 20 0 R >>");
@@ -196,10 +202,13 @@ TEST(PdfSerialize, PicturesKeepDistinctIdsAcrossSerialisations)
     pdfImage(*doc, 0, 5, 6, 7, 8, broken);
     std::vector<std::string> obj = objectsOf(serializePdf(*doc, fixedClock));
     EXPECT_EQ(first->imageId, 1);
-    EXPECT_EQ(obj[2], "<</Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8 "
-                      "/Length 2 >>\nstream\n\x10\x20\nendstream");
+    EXPECT_EQ(obj[2],
+        "<</Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8 "
+        "/Length 2 >>\nstream\n\x10\x20\nendstream");
     EXPECT_EQ(obj[3].rfind("<</Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceRGB "
-                           "/BitsPerComponent 8 /SMask 3 0 R /Length 6 >>", 0), 0u);
+                           "/BitsPerComponent 8 /SMask 3 0 R /Length 6 >>",
+                  0),
+        0u);
     EXPECT_NE(obj[5].find("/XObject << /Im1 4 0 R >>"), std::string::npos);
     EXPECT_EQ(broken->imageId, 0);
 

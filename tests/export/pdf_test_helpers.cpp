@@ -161,9 +161,6 @@ FontRef systemFont(const std::string& file)
     return parseTrueType(FontData(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
 
-FontRef plexRegular()
-{
-    return parseTrueType(builtinFontFile(BuiltinFont::sansRegular));
-}
+FontRef plexRegular() { return parseTrueType(builtinFontFile(BuiltinFont::sansRegular)); }
 
 }  // namespace qm::test

@@ -14,12 +14,12 @@ namespace qm::test {
 struct FontSpec {
     int unitsPerEm = 1000;
     int numGlyphs = 64;
-    int advance = 500;                        // every glyph's advance
-    std::map<int, int> advances;              // glyph -> advance, overriding
-    std::map<int, int> cmap;                  // code point (BMP) -> glyph
-    std::map<std::pair<int, int>, int> kern;  // (left, right) -> value
+    int advance = 500;                           // every glyph's advance
+    std::map<int, int> advances;                 // glyph -> advance, overriding
+    std::map<int, int> cmap;                     // code point (BMP) -> glyph
+    std::map<std::pair<int, int>, int> kern;     // (left, right) -> value
     std::map<int, std::vector<uint8_t>> glyphs;  // glyph -> glyf bytes
-    bool hinting = false;                     // adds cvt, fpgm and prep
+    bool hinting = false;                        // adds cvt, fpgm and prep
 };
 
 // The sfnt file of the spec.

@@ -41,7 +41,7 @@ FontSpec compositeSpec(bool hinting)
     spec.numGlyphs = 8;
     spec.hinting = hinting;
     spec.glyphs = {{0, simpleGlyph(50)}, {1, simpleGlyph(100)}, {2, simpleGlyph(200)}, {3, simpleGlyph(300)},
-                   {4, compositeGlyph({1, 5})}, {5, compositeGlyph({2, 5})}, {6, compositeGlyph({4})}};
+        {4, compositeGlyph({1, 5})}, {5, compositeGlyph({2, 5})}, {6, compositeGlyph({4})}};
     return spec;
 }
 
@@ -88,9 +88,9 @@ TEST(TrueTypeSubset, LayoutAndGlyphs)
             EXPECT_EQ(r.checksum, sfntTableChecksum(data)) << r.tag;
         }
         EXPECT_EQ(expectOffset, out.size());
-        EXPECT_EQ(tags, hinting ? std::vector<std::string>({"cvt ", "fpgm", "glyf", "head", "hhea", "hmtx", "loca",
-                                                            "maxp", "prep"})
-                                : std::vector<std::string>({"glyf", "head", "hhea", "hmtx", "loca", "maxp"}));
+        EXPECT_EQ(tags,
+            hinting ? std::vector<std::string>({"cvt ", "fpgm", "glyf", "head", "hhea", "hmtx", "loca", "maxp", "prep"})
+                    : std::vector<std::string>({"glyf", "head", "hhea", "hmtx", "loca", "maxp"}));
         EXPECT_EQ(sfntTableChecksum(out), 0xB1B0AFBAu);
         EXPECT_EQ(loadBe16(tableOf(out, "head").data() + 50), 1);
         EXPECT_EQ(tableOf(out, "fpgm"), hinting ? std::vector<uint8_t>({0xB0, 0x01}) : std::vector<uint8_t>());

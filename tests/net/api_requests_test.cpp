@@ -31,7 +31,8 @@ TEST(ApiRequests, EachJobUsesItsLimitAndBody)
     EXPECT_TRUE(r.result.ok);
     EXPECT_EQ(limitOf(fake.arguments()), "30");
     EXPECT_EQ(fake.arguments().back(), "https://svc.example/api/v1/auth/login");
-    EXPECT_EQ(parseJson(fake.input()), parseJson(R"({"email":"a@b.example","password":"pw","device_name":"linux Quenmark"})"));
+    EXPECT_EQ(parseJson(fake.input()),
+        parseJson(R"({"email":"a@b.example","password":"pw","device_name":"linux Quenmark"})"));
 
     NetRequest sync;
     sync.category = rcSync;

@@ -10,7 +10,8 @@ namespace qm {
 namespace {
 
 const std::string server = "https://svc.example";
-const std::string noApi = "This server does not have the app API yet (https://svc.example/api/v1). The site needs its app update";
+const std::string noApi =
+    "This server does not have the app API yet (https://svc.example/api/v1). The site needs its app update";
 
 TEST(ApiAnswer, MappingTable)
 {
@@ -29,16 +30,17 @@ TEST(ApiAnswer, MappingTable)
         {{true, 204, R"({})"}, true, 204, false, "", "", true},
         {{true, 200, "[1]"}, false, 200, false, "", "The answer from quenmark.example was not understood (200).", true},
         {{true, 200, ""}, false, 200, false, "", "The answer from quenmark.example was not understood (200).", false},
-        {{true, 302, "<html>"}, false, 302, false, "", "The answer from quenmark.example was not understood (302).", false},
+        {{true, 302, "<html>"}, false, 302, false, "", "The answer from quenmark.example was not understood (302).",
+            false},
         {{true, 404, "<html>"}, false, 404, false, "no_api", noApi + ".", false},
         {{true, 429, "slow"}, false, 429, false, "", "Too many attempts: try again in a minute.", false},
         {{true, 500, "oops"}, false, 500, false, "", "quenmark.example answered 500. Try again later.", false},
         {{true, 503, "null"}, false, 503, false, "", "quenmark.example answered 503. Try again later.", true},
         {{true, 401, R"({"error":"Signed out."})"}, false, 401, false, "unauthorized", "Signed out.", true},
         {{true, 401, R"({"code":"two_factor_required"})"}, false, 401, false, "two_factor_required",
-         "quenmark.example answered 401.", true},
+            "quenmark.example answered 401.", true},
         {{true, 404, R"({"error":"x"})"}, false, 404, false, "no_api",
-         noApi + "; until then the budget stays on this device.", true},
+            noApi + "; until then the budget stays on this device.", true},
         {{true, 404, R"({"code":"no_user","error":"Unknown"})"}, false, 404, false, "no_user", "Unknown", true},
         {{true, 409, R"({"error":["a"],"code":5})"}, false, 409, false, "", "quenmark.example answered 409.", true},
     };

@@ -97,7 +97,8 @@ bool noChildren()
     return ::waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD;
 }
 
-FakeCurl::FakeCurl() : m_dir(makeTempFolder())
+FakeCurl::FakeCurl()
+    : m_dir(makeTempFolder())
 {
     writeText(m_dir + "/curl", script);
     ::chmod((m_dir + "/curl").c_str(), 0755);
@@ -124,15 +125,9 @@ void FakeCurl::answer(const std::string& output, int exitCode, bool toStderr)
         ::unlink((m_dir + "/stderr").c_str());
 }
 
-void FakeCurl::downloadBody(const std::string& body)
-{
-    writeText(m_dir + "/download", body);
-}
+void FakeCurl::downloadBody(const std::string& body) { writeText(m_dir + "/download", body); }
 
-void FakeCurl::mode(const std::string& name)
-{
-    writeText(m_dir + "/mode", name);
-}
+void FakeCurl::mode(const std::string& name) { writeText(m_dir + "/mode", name); }
 
 std::vector<std::string> FakeCurl::arguments() const
 {
@@ -147,19 +142,10 @@ std::vector<std::string> FakeCurl::arguments() const
     return out;
 }
 
-std::string FakeCurl::input() const
-{
-    return readText(m_dir + "/stdin");
-}
+std::string FakeCurl::input() const { return readText(m_dir + "/stdin"); }
 
-std::string FakeCurl::record(const std::string& name) const
-{
-    return readText(m_dir + "/" + name);
-}
+std::string FakeCurl::record(const std::string& name) const { return readText(m_dir + "/" + name); }
 
-bool FakeCurl::ran() const
-{
-    return isRegularFile(m_dir + "/args");
-}
+bool FakeCurl::ran() const { return isRegularFile(m_dir + "/args"); }
 
 }  // namespace qm::test

@@ -54,27 +54,28 @@ TEST(HttpCommandLine, EveryOperationPassesItsArgumentsByteForByte)
     struct Case {
         int timeoutMs;
         std::string limit;
-    } limits[] = {{0, "1"}, {1500, "1"}, {1999, "1"}, {2000, "2"}, {2999, "2"},
-                  {20000, "20"}, {30000, "30"}, {60000, "60"}};
+    } limits[] = {
+        {0, "1"}, {1500, "1"}, {1999, "1"}, {2000, "2"}, {2999, "2"}, {20000, "20"}, {30000, "30"}, {60000, "60"}};
     for (const Case& c : limits) {
         HttpResult post = httpPost(url, "{\"a\":1}", "application/json", c.timeoutMs, {});
         EXPECT_TRUE(post.ok);
         EXPECT_EQ(fake.arguments(),
-                  (Args{"-sS", "--proto", "=https", "--globoff", "--max-time", c.limit, "-X", "POST", "-H",
-                        "Content-Type: application/json", "-H", "Accept: application/json", "-A", "Quenmark",
-                        "--data-binary", "@-", "-w", "\n%{http_code}", url}));
+            (Args{"-sS", "--proto", "=https", "--globoff", "--max-time", c.limit, "-X", "POST", "-H",
+                "Content-Type: application/json", "-H", "Accept: application/json", "-A", "Quenmark", "--data-binary",
+                "@-", "-w", "\n%{http_code}", url}));
         EXPECT_EQ(fake.input(), "{\"a\":1}");
 
         EXPECT_TRUE(httpGet(url, c.timeoutMs).ok);
         EXPECT_EQ(fake.arguments(),
-                  (Args{"-sS", "--proto", "=https", "--globoff", "-L", "--max-time", c.limit, "-H",
-                        "Accept: application/json", "-A", "Quenmark", "-w", "\n%{http_code}", url}));
+            (Args{"-sS", "--proto", "=https", "--globoff", "-L", "--max-time", c.limit, "-H",
+                "Accept: application/json", "-A", "Quenmark", "-w", "\n%{http_code}", url}));
     }
     std::string target = fake.folder() + "/pkg.deb";
     fake.answer("200");
     EXPECT_TRUE(httpDownload(url, target).ok);
-    EXPECT_EQ(fake.arguments(), (Args{"-sS", "--proto", "=https", "--globoff", "-L", "--max-time", "1800", "-A",
-                                      "Quenmark", "-o", target, "-w", "%{http_code}", url}));
+    EXPECT_EQ(fake.arguments(),
+        (Args{"-sS", "--proto", "=https", "--globoff", "-L", "--max-time", "1800", "-A", "Quenmark", "-o", target, "-w",
+            "%{http_code}", url}));
 }
 
 TEST(HttpCommandLine, ExtraHeadersGoThroughAPrivateFileThatIsRemoved)
@@ -131,10 +132,10 @@ TEST(HttpFailures, RefusedAddressesAndMissingCurlStartNothing)
     std::string saved = std::getenv("PATH");
     ::setenv("PATH", empty.c_str(), 1);
     EXPECT_EQ(httpPost(url, "{}", "application/json", 30000, {}).text,
-              "The curl command is not installed, so Quenmark cannot sign in from here.");
+        "The curl command is not installed, so Quenmark cannot sign in from here.");
     EXPECT_EQ(httpGet(url, 30000).text, "The curl command is not installed.");
-    EXPECT_EQ(httpDownload(url, target).text,
-              "The curl command is not installed, so Quenmark cannot download the update.");
+    EXPECT_EQ(
+        httpDownload(url, target).text, "The curl command is not installed, so Quenmark cannot download the update.");
     ::setenv("PATH", saved.c_str(), 1);
     EXPECT_FALSE(std::filesystem::exists(target));
     test::removeTree(empty);
@@ -154,7 +155,7 @@ TEST(HttpOutput, TransferResultsTable)
         {"\n204", 0, true, 204, ""},
         {"body\n 200 \r\n", 0, false, 0, "body\n 200"},  // the status line is the last one, here empty
         {"\ncurl: (6) Could not resolve host: svc.example\n\n000", 6, false, 0,
-         "curl: (6) Could not resolve host: svc.example"},
+            "curl: (6) Could not resolve host: svc.example"},
         {"curl: (7) Failed to connect\n000", 7, false, 0, "curl: (7) Failed to connect"},
         {"\n000", 0, false, 0, "curl exited with code 0"},
         {"", 28, false, 0, "curl exited with code 28"},
@@ -189,9 +190,9 @@ TEST(HttpOutput, DownloadResultsTable)
         {"", 7, false, 0, "curl exited with code 7", true},
         {"12", 7, false, 0, "curl exited with code 7", true},
         {"curl: (18) transfer closed with 10 bytes remaining to read\n200", 18, false, 0,
-         "curl: (18) transfer closed with 10 bytes remaining to read", true},
+            "curl: (18) transfer closed with 10 bytes remaining to read", true},
         {"curl: (7) Failed to connect to 127.0.0.1 port 9\n000", 7, false, 0,
-         "curl: (7) Failed to connect to 127.0.0.1 port 9", true},
+            "curl: (7) Failed to connect to 127.0.0.1 port 9", true},
     };
     for (const Case& c : cases) {
         DownloadOutcome d = readDownloadOutput(c.output, c.exitCode);
@@ -273,7 +274,7 @@ TEST(HttpProcess, UnreadBodyNeitherKillsNorFails)
     EXPECT_EQ(httpPost(url, body, "application/json", 30000, {}).text, "curl: (55) Send failure: Broken pipe");
 }
 
-void noteSignal(int) {}
+void noteSignal(int) { }
 
 TEST(HttpProcess, SignalsDuringACallAreRetried)
 {

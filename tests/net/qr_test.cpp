@@ -46,7 +46,7 @@ TEST(Qr, VersionBlocksFromSevenOn)
 TEST(Qr, ModuleOutsideTheSymbolIsAnError)
 {
     QrCode code = encodeQr("hello");
-    EXPECT_EQ(qrModule(code, 0, 0), 1);  // finder corner
+    EXPECT_EQ(qrModule(code, 0, 0), 1);              // finder corner
     EXPECT_EQ(qrModule(code, 8, code.size - 8), 1);  // the dark module
     EXPECT_THROW(qrModule(code, code.size, 0), IndexError);
     EXPECT_THROW(qrModule(code, 0, -1), IndexError);

@@ -27,10 +27,7 @@ WindowEvent event(uint8_t kind, double x = 0, double y = 0)
     return e;
 }
 
-FakePlatformWindow& fakeOf(const AppWindow& w)
-{
-    return *w.platform->fake;
-}
+FakePlatformWindow& fakeOf(const AppWindow& w) { return *w.platform->fake; }
 
 TEST(AppWindow, ModalWindowTakesTheInput)
 {
@@ -41,7 +38,7 @@ TEST(AppWindow, ModalWindowTakesTheInput)
     resize.width = 900;
     resize.height = 700;
     fakeOf(*owner).pending = {event(weMouseMove, 5, 6), event(weMouseDown, 5, 6), event(weMouseUp, 5, 6), resize,
-                              event(weKeyDown), event(weText), event(weFocusOut), event(weClose)};
+        event(weKeyDown), event(weText), event(weFocusOut), event(weClose)};
     fakeOf(*owner).closeRequested = true;
     std::vector<WindowEvent> got = pollEvents(*owner);
     ASSERT_EQ(got.size(), 2u);
@@ -66,7 +63,7 @@ TEST(AppWindow, ModalWindowTakesTheInput)
 TEST(AppWindow, CursorSizeClipboardAndColour)
 {
     AppWindowRef w = newAppWindowOn(newFakePlatformWindow(), "main");
-    setCursor(*w, curArrow); // already the current shape
+    setCursor(*w, curArrow);  // already the current shape
     setCursor(*w, curHand);
     setCursor(*w, curHand);
     EXPECT_EQ(fakeOf(*w).cursors, std::vector<CursorKind>{curHand});
@@ -146,11 +143,11 @@ TEST_F(PrefersDark, AsksGsettingsThenTheEnvironment)
     EXPECT_TRUE(systemPrefersDark());
     fakeGsettings("'default'", "'Adwaita'");
     EXPECT_FALSE(systemPrefersDark());
-    fakeGsettings("'prefer-dark'", "'Adwaita-dark'", 1); // a failing run
+    fakeGsettings("'prefer-dark'", "'Adwaita-dark'", 1);  // a failing run
     EXPECT_FALSE(systemPrefersDark());
     setenv("GTK_THEME", "Adwaita:DARK", 1);
     EXPECT_TRUE(systemPrefersDark());
-    setenv("PATH", "/nonexistent", 1); // no gsettings at all
+    setenv("PATH", "/nonexistent", 1);  // no gsettings at all
     EXPECT_TRUE(systemPrefersDark());
 }
 
@@ -176,7 +173,7 @@ TEST(X11Helpers, ScaleKeyTextAndExtensions)
     EXPECT_EQ(keyTextEvents("x", false, modShift)[0].modifiers, modShift);
 
     EXPECT_TRUE(hasGlxExtension("GLX_ARB_create_context GLX_ARB_create_context_profile GLX_EXT_swap_control",
-                                "GLX_ARB_create_context_profile"));
+        "GLX_ARB_create_context_profile"));
     EXPECT_FALSE(hasGlxExtension("GLX_ARB_create_context_profile_es", "GLX_ARB_create_context_profile"));
     EXPECT_FALSE(hasGlxExtension("", "GLX_EXT_swap_control"));
 }

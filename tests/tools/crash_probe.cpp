@@ -39,7 +39,8 @@ void divideByZero()
 [[noreturn]] void throwPersonal()
 {
     const char* home = std::getenv("HOME");
-    throw qm::ValueError(std::string("cannot open ") + (home ? home : "") + "/budgets/plan.json for ann.lee@example.com");
+    throw qm::ValueError(
+        std::string("cannot open ") + (home ? home : "") + "/budgets/plan.json for ann.lee@example.com");
 }
 
 using Failure = void (*)();
@@ -56,22 +57,25 @@ const Case kCases[] = {
     {"ill", [] { __builtin_trap(); }},
     {"exception", [] { throwPersonal(); }},
     // A report already written: the later signal only leaves its line.
-    {"second", [] {
-         qm::unhandledExceptionHook(std::make_exception_ptr(qm::ValueError("first failure")));
-         nullWrite();
-     }},
+    {"second",
+        [] {
+            qm::unhandledExceptionHook(std::make_exception_ptr(qm::ValueError("first failure")));
+            nullWrite();
+        }},
     // Two threads fault at once: still one report.
-    {"double", [] {
-         std::atomic<int> ready {0};
-         auto racer = [&] {
-             ready.fetch_add(1);
-             while (ready.load() < 2) { }
-             nullWrite();
-         };
-         std::thread a(racer), b(racer);
-         a.join();
-         b.join();
-     }},
+    {"double",
+        [] {
+            std::atomic<int> ready{0};
+            auto racer = [&] {
+                ready.fetch_add(1);
+                while (ready.load() < 2) {
+                }
+                nullWrite();
+            };
+            std::thread a(racer), b(racer);
+            a.join();
+            b.join();
+        }},
 };
 
 int runCase(const char* name, const char* where)

@@ -59,7 +59,7 @@ inline void makePbufferContext(const char* tool, int width, int height)
         std::exit(1);
     }
     const int configAttribs[] = {GLX_DRAWABLE_TYPE, GLX_PBUFFER_BIT, GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_RED_SIZE, 8,
-                                 GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8, GLX_ALPHA_SIZE, 8, 0};
+        GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8, GLX_ALPHA_SIZE, 8, 0};
     int count = 0;
     GLXFBConfig* configs = g.chooseFbConfig(display, g.defaultScreen(display), configAttribs, &count);
     if (!configs || count == 0) {

@@ -28,7 +28,8 @@ int failures = 0;
 
 void check(bool ok, const std::string& name, const std::string& detail = {})
 {
-    std::printf("%s %s%s%s\n", ok ? "ok" : "FAIL", name.c_str(), ok || detail.empty() ? "" : " ", ok ? "" : detail.c_str());
+    std::printf(
+        "%s %s%s%s\n", ok ? "ok" : "FAIL", name.c_str(), ok || detail.empty() ? "" : " ", ok ? "" : detail.c_str());
     if (!ok)
         ++failures;
 }
@@ -67,14 +68,15 @@ int main()
     check(cache["add@20"]->width == 20 && cache["add@20"]->name != 0, "the texture is 20 pixels wide");
 
     drawAppIcon(r, "add", Rect{60, 0, 5, 5}, white);
-    check(cache.contains("add@8") && lastQuad(r) == Rect{60, 0, 5, 5}, "a 5 x 5 rectangle draws the 8-pixel texture at 5 x 5");
+    check(cache.contains("add@8") && lastQuad(r) == Rect{60, 0, 5, 5},
+        "a 5 x 5 rectangle draws the 8-pixel texture at 5 x 5");
     check(cache["add@8"]->width == 8, "the minimum texture is 8 pixels");
 
     drawAppIcon(r, "add", Rect{70.3, 40.4, 17.5, 17.5}, white);
     Rect half = lastQuad(r);
     check(cache.contains("add@18") && half.w == 17.5f && half.x == std::round(half.x) && half.y == std::round(half.y),
-          "17.5 rasterises at 18 and draws 17.5 wide at a whole pixel",
-          std::to_string(half.x) + "," + std::to_string(half.y) + " " + std::to_string(half.w));
+        "17.5 rasterises at 18 and draws 17.5 wide at a whole pixel",
+        std::to_string(half.x) + "," + std::to_string(half.y) + " " + std::to_string(half.w));
     const size_t before = cache.size();
     drawAppIcon(r, "not-an-icon", Rect{0, 40, 20, 20}, white);
     drawAppIcon(r, "not-an-icon", Rect{0, 40, 20, 20}, white);
@@ -89,7 +91,7 @@ int main()
     // The "add" sign's centre is lit in the 20 x 20 icon; its corner is not.
     auto at = [&](int x, int y) { return pixels[(size_t(kHeight - 1 - y) * kWidth + size_t(x)) * 4]; };
     check(at(10, 10) > 200 && at(1, 1) < 20, "the drawn icon is tinted where it covers",
-          std::to_string(at(10, 10)) + " " + std::to_string(at(1, 1)));
+        std::to_string(at(10, 10)) + " " + std::to_string(at(1, 1)));
     check(at(40, 15) > 200 && at(40, 3) < 20, "the tall rectangle's icon sits 5 pixels down");
     releaseIconTextures();
     check(iconTextureCache().empty(), "release empties the cache");

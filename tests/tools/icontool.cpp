@@ -85,7 +85,7 @@ int main(int argc, char** argv)
     if (command == "paths" && argc == 2) {
         for (const BuiltinIconPath& icon : builtinIconPaths())
             std::printf("%.*s\t%.*s\n", int(icon.name.size()), icon.name.data(), int(icon.pathData.size()),
-                        icon.pathData.data());
+                icon.pathData.data());
         return 0;
     }
     if (command == "table" && argc == 3)

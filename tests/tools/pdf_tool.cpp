@@ -36,7 +36,7 @@ Family dejavu()
 {
     Family f{"dejavu", {}, {}};
     const char* files[] = {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf",
-                           "DejaVuSans-BoldOblique.ttf", "DejaVuSansMono.ttf"};
+        "DejaVuSans-BoldOblique.ttf", "DejaVuSansMono.ttf"};
     for (int s = 0; s < kPdfFontStyleCount; ++s) {
         f.paths[s] = std::string(kDejaVu) + files[s];
         f.fonts[s] = loadPath(f.paths[s]);
@@ -48,9 +48,9 @@ Family plex(const std::string& sourceDir)
 {
     Family f{"plex", {}, {}};
     const BuiltinFont which[] = {BuiltinFont::sansRegular, BuiltinFont::sansBold, BuiltinFont::sansMedium,
-                                 BuiltinFont::sansSemiBold, BuiltinFont::monoRegular};
-    const char* files[] = {"IBMPlexSans-Regular", "IBMPlexSans-Bold", "IBMPlexSans-Medium", "IBMPlexSans-SemiBold",
-                           "IBMPlexMono-Regular"};
+        BuiltinFont::sansSemiBold, BuiltinFont::monoRegular};
+    const char* files[] = {
+        "IBMPlexSans-Regular", "IBMPlexSans-Bold", "IBMPlexSans-Medium", "IBMPlexSans-SemiBold", "IBMPlexMono-Regular"};
     for (int s = 0; s < kPdfFontStyleCount; ++s) {
         f.paths[s] = sourceDir + "/third_party/fonts/" + files[s] + ".woff";
         f.fonts[s] = parseTrueType(builtinFontFile(which[s]));
@@ -58,10 +58,7 @@ Family plex(const std::string& sourceDir)
     return f;
 }
 
-PdfDateTime fixedClock()
-{
-    return {2024, 5, 17, 9, 30, 5};
-}
+PdfDateTime fixedClock() { return {2024, 5, 17, 9, 30, 5}; }
 
 PdfImageRef picture(bool alpha)
 {
@@ -80,15 +77,17 @@ PdfImageRef picture(bool alpha)
 
 const char* const kLines[] = {
     "AVATAR To Wa Ty LT AV",
-    "Caf\xC3\xA9 r\xC3\xA9sum\xC3\xA9 na\xC3\xAF" "ve \xC3\x85ngstr\xC3\xB6m \xC3\x91" "and\xC3\xBA",
-    "Wait\xE2\x80\xA6 10\xE2\x80\x93" "20 \xE2\x86\x92 next \xC2\xB7 dot",
+    "Caf\xC3\xA9 r\xC3\xA9sum\xC3\xA9 na\xC3\xAF"
+    "ve \xC3\x85ngstr\xC3\xB6m \xC3\x91"
+    "and\xC3\xBA",
+    "Wait\xE2\x80\xA6 10\xE2\x80\x93"
+    "20 \xE2\x86\x92 next \xC2\xB7 dot",
     "Missing \xE6\xBC\xA2\xE5\xAD\x97 here",
     "Balance $1,234.56 on 2024-05-17",
 };
 
 // Draws a document and notes what it drew for the oracle.
-Json writeDocument(const Family& family, bool allSlots, bool compress, int pages, const std::string& path,
-                   bool extras)
+Json writeDocument(const Family& family, bool allSlots, bool compress, int pages, const std::string& path, bool extras)
 {
     PdfDocumentRef doc = newPdfDocument(family.fonts[0], family.fonts[1]);
     if (allSlots)
@@ -120,8 +119,8 @@ Json writeDocument(const Family& family, bool allSlots, bool compress, int pages
             }
         if (!extras)
             continue;
-        std::string fitted = fitPdfText(*doc, "Groceries and household supplies for the month of May", 40, 7.5,
-                                        pfsRegular);
+        std::string fitted =
+            fitPdfText(*doc, "Groceries and household supplies for the month of May", 40, 7.5, pfsRegular);
         drawPdfAlignedText(*doc, page, 120, 20, 60, fitted, 7.5, paRight, pfsRegular, pdfRgb(0, 0, 0));
         texts["0"].push_back(fitted);
         pdfLine(*doc, page, 15, 215, 200, 215, 0.3, pdfRgb(0.2, 0.2, 0.2), false);
@@ -148,8 +147,8 @@ Json writeDocument(const Family& family, bool allSlots, bool compress, int pages
             pdfOutlineItem(*doc, PdfOutlineItem{titles[i], levels[i], i % pages, 30});
     }
     writeFileAtomic(path, serializePdf(*doc, fixedClock));
-    return Json{{"file", path},      {"pages", pages}, {"title", doc->title}, {"texts", texts},
-                {"fonts", fonts},    {"compress", compress}, {"all_slots", allSlots}, {"extras", extras}};
+    return Json{{"file", path}, {"pages", pages}, {"title", doc->title}, {"texts", texts}, {"fonts", fonts},
+        {"compress", compress}, {"all_slots", allSlots}, {"extras", extras}};
 }
 
 int samples(const std::string& outDir, const std::string& sourceDir)
@@ -164,13 +163,13 @@ int samples(const std::string& outDir, const std::string& sourceDir)
             const std::string path = outDir + "/" + family.name + "-empty.pdf";
             writeFileAtomic(path, serializePdf(*doc, fixedClock));
             manifest.push_back(Json{{"file", path}, {"pages", 1}, {"title", "Empty"}, {"texts", Json::object()},
-                                    {"fonts", Json{{"0", family.paths[0]}, {"1", family.paths[1]}}},
-                                    {"compress", true}, {"all_slots", false}, {"extras", false}});
+                {"fonts", Json{{"0", family.paths[0]}, {"1", family.paths[1]}}}, {"compress", true},
+                {"all_slots", false}, {"extras", false}});
         }
         for (bool allSlots : {true, false})
             for (bool compress : {true, false}) {
-                const std::string path = outDir + "/" + family.name + (allSlots ? "-slots" : "-noslots") +
-                                         (compress ? "-z" : "-plain") + ".pdf";
+                const std::string path = outDir + "/" + family.name + (allSlots ? "-slots" : "-noslots")
+                    + (compress ? "-z" : "-plain") + ".pdf";
                 manifest.push_back(writeDocument(family, allSlots, compress, allSlots ? 12 : 5, path, true));
             }
     }

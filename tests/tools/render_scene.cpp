@@ -71,9 +71,10 @@ void flushTiming()
                 fillRoundRect(*r, {double(i * 7 % 600), double(i * 13 % 440), 30, 20}, 5, rgba(0.2, 0.4, 0.6, 0.5));
             auto start = std::chrono::steady_clock::now();
             flushRenderer(*r);
-            uint8_t pixel[4]; // waits for the drawing (glFinish trips llvmpipe's pbuffer path)
+            uint8_t pixel[4];  // waits for the drawing (glFinish trips llvmpipe's pbuffer path)
             qm::glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-            times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            times.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         }
         std::sort(times.begin(), times.end());
         std::printf("flushRenderer %d quads: median %.2f ms\n", quads, times[times.size() / 2]);
@@ -96,7 +97,7 @@ int main(int argc, char** argv)
     RendererRef r = newRenderer();
     GlyphAtlasRef plex = newGlyphAtlas(parseTrueType(builtinFontFile(BuiltinFont::sansRegular)), 1024);
     GlyphAtlasRef kerned = newGlyphAtlas(dejaVu(), 1024);
-    GlyphAtlasRef growing = newGlyphAtlas(dejaVu(), 64); // grows in the middle of the frame
+    GlyphAtlasRef growing = newGlyphAtlas(dejaVu(), 64);  // grows in the middle of the frame
 
     // A 4 x 4 checker of opaque colours, drawn 1:1 with nearest filtering.
     std::vector<uint8_t> checker(4 * 4 * 4);
@@ -115,20 +116,20 @@ int main(int argc, char** argv)
     beginRendererFrame(*r, kWidth, kHeight);
 
     const Color blue = hexColor(0x336699, 1);
-    fillRect(*r, {10, 10, 60, 40}, blue);                                         // mode 0
-    fillRoundRect(*r, {80, 10, 60, 40}, 10, hexColor(0xCC4433, 1));                // mode 2
-    strokeRoundRect(*r, {150, 10, 60, 40}, 8, 2, hexColor(0x228833, 1));           // mode 3
+    fillRect(*r, {10, 10, 60, 40}, blue);                                 // mode 0
+    fillRoundRect(*r, {80, 10, 60, 40}, 10, hexColor(0xCC4433, 1));       // mode 2
+    strokeRoundRect(*r, {150, 10, 60, 40}, 8, 2, hexColor(0x228833, 1));  // mode 3
     strokeRect(*r, {220, 10, 60, 40}, 3, colorBlack);
-    drawShadowRect(*r, {300, 14, 50, 30}, 6, 8, rgba(0, 0, 0, 0.6));               // mode 6
-    drawShadowRect(*r, {370, 14, 50, 30}, 6, 0, rgba(0, 0, 0, 0.6));              // blur 0: hard edge
-    strokeCircle(*r, 470, 30, 18, 3, hexColor(0x7744AA, 1));                        // mode 7
+    drawShadowRect(*r, {300, 14, 50, 30}, 6, 8, rgba(0, 0, 0, 0.6));  // mode 6
+    drawShadowRect(*r, {370, 14, 50, 30}, 6, 0, rgba(0, 0, 0, 0.6));  // blur 0: hard edge
+    strokeCircle(*r, 470, 30, 18, 3, hexColor(0x7744AA, 1));          // mode 7
     fillCircle(*r, 530, 30, 18, hexColor(0xDDAA22, 1));
-    drawLine(*r, 560, 12, 630, 48, 3, colorBlack);                                  // mode 5
+    drawLine(*r, 560, 12, 630, 48, 3, colorBlack);  // mode 5
     drawDashedLine(*r, 10, 70, 300, 70, 2, hexColor(0x555555, 1), 8, 5);
     drawDashedLine(*r, 320, 62, 630, 78, 1.5, hexColor(0xAA2222, 1), 3, 3);
     drawPolyline(*r, {{10, 90}, {60, 120}, {110, 90}, {160, 120}}, 2, blue, false);
     fillConvexPolygon(*r, {{200, 90}, {260, 95}, {250, 130}, {190, 125}}, rgba(0.1, 0.6, 0.3, 0.8));
-    drawTextureRect(*r, *tex, {300, 90, 4, 4}, colorWhite, 0, 0, 1, 1);             // mode 4, 1:1
+    drawTextureRect(*r, *tex, {300, 90, 4, 4}, colorWhite, 0, 0, 1, 1);  // mode 4, 1:1
     drawTextureRect(*r, *tex, {320, 90, 32, 32}, colorWhite, 0, 0, 1, 1);
     drawTextureRect(*r, *tex, {360, 90, 32, 32}, colorTransparent, 0, 0, 1, 1);
 
@@ -146,7 +147,7 @@ int main(int argc, char** argv)
     popClip(*r);
     setLayer(*r, 0);
     pushClip(*r, {60, 250, 200, 80});
-    pushClip(*r, {0, 260, 220, 40}); // intersected: (60, 260, 160, 40)
+    pushClip(*r, {0, 260, 220, 40});  // intersected: (60, 260, 160, 40)
     fillRect(*r, {0, 230, 400, 120}, rgba(0.2, 0.2, 0.9, 0.9));
     popClip(*r);
     popClip(*r);
@@ -186,8 +187,8 @@ int main(int argc, char** argv)
     int differing = 0;
     for (int y = 0; y < e.bitmapHeight; ++y)
         for (int x = 0; x < e.bitmapWidth; ++x)
-            differing += pixelAt(*shot, left + x, top + y)[0] !=
-                         kerned->pixels[size_t(ay + y) * size_t(kerned->width) + size_t(ax + x)];
+            differing += pixelAt(*shot, left + x, top + y)[0]
+                != kerned->pixels[size_t(ay + y) * size_t(kerned->width) + size_t(ax + x)];
     report("text-bitmap", differing == 0 && e.bitmapWidth > 0, std::to_string(differing) + " pixels differ");
     report("atlas-grew", growing->width > 64, std::to_string(growing->width));
 

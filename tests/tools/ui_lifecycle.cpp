@@ -11,15 +11,15 @@
 #include "ui/button.h"
 #include "ui/combo_box.h"
 #include "ui/context.h"
-#include "ui/menu.h"
-#include "ui/text_input.h"
-#include "ui/window.h"
 #include "ui/hit_test.h"
 #include "ui/input.h"
 #include "ui/layout.h"
+#include "ui/menu.h"
+#include "ui/text_input.h"
 #include "ui/tooltip.h"
 #include "ui/widget_id.h"
 #include "ui/widget_state.h"
+#include "ui/window.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -82,7 +82,8 @@ int main(int argc, char** argv)
         AppWindowRef window = newAppWindowOn(platform, "lifecycle");
         RendererRef renderer = newRenderer();
         auto atlas = [](BuiltinFont f) { return newGlyphAtlas(parseTrueType(builtinFontFile(f)), 1024); };
-        UiContextRef ctx = newUiContext(window, renderer, atlas(BuiltinFont::sansRegular), atlas(BuiltinFont::sansBold));
+        UiContextRef ctx =
+            newUiContext(window, renderer, atlas(BuiltinFont::sansRegular), atlas(BuiltinFont::sansBold));
         Page page;
         for (int f = 0; f < frames; ++f) {
             WindowEvent e;

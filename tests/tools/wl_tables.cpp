@@ -36,9 +36,8 @@ int main()
     }
     qm::Json out = qm::Json::object();
     for (const wl_interface* i : qm::wlp.all())
-        out[i->name] = {{"version", i->version},
-                        {"requests", messages(i->methods, i->method_count)},
-                        {"events", messages(i->events, i->event_count)}};
+        out[i->name] = {{"version", i->version}, {"requests", messages(i->methods, i->method_count)},
+            {"events", messages(i->events, i->event_count)}};
     std::puts(out.dump(1).c_str());
     return 0;
 }

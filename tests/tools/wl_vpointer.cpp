@@ -41,8 +41,8 @@ extern const wl_interface virtualPointerInterface;
 // output's descriptions live in the client library, so those slots are
 // filled once it is loaded.
 const wl_interface* managerTypes[] = {
-    nullptr, &virtualPointerInterface,          // create_virtual_pointer(seat, id)
-    nullptr, nullptr, &virtualPointerInterface, // create_virtual_pointer_with_output(seat, output, id)
+    nullptr, &virtualPointerInterface,           // create_virtual_pointer(seat, id)
+    nullptr, nullptr, &virtualPointerInterface,  // create_virtual_pointer_with_output(seat, output, id)
 };
 const wl_interface* noTypes[5] = {};
 
@@ -126,19 +126,19 @@ bool run(wl_proxy* pointer, const std::string& line, std::string& error)
     try {
         if (c == "abs" && words.size() == 5) {
             sendRequest(pointer, prMotionAbsolute,
-                        {argUint(milliseconds()), argUint(unsignedAt(1)), argUint(unsignedAt(2)),
-                         argUint(unsignedAt(3)), argUint(unsignedAt(4))});
+                {argUint(milliseconds()), argUint(unsignedAt(1)), argUint(unsignedAt(2)), argUint(unsignedAt(3)),
+                    argUint(unsignedAt(4))});
         } else if (c == "move" && words.size() == 3) {
             sendRequest(pointer, prMotion, {argUint(milliseconds()), argFixed(number(1)), argFixed(number(2))});
         } else if (c == "button" && words.size() == 3 && (words[2] == "press" || words[2] == "release")) {
             sendRequest(pointer, prButton,
-                        {argUint(milliseconds()), argUint(unsignedAt(1)), argUint(words[2] == "press" ? 1 : 0)});
+                {argUint(milliseconds()), argUint(unsignedAt(1)), argUint(words[2] == "press" ? 1 : 0)});
         } else if (c == "axis" && words.size() == 3) {
             sendRequest(pointer, prAxis, {argUint(milliseconds()), argUint(unsignedAt(1)), argFixed(number(2))});
         } else if (c == "axis" && words.size() == 5 && words[3] == "discrete") {
             sendRequest(pointer, prAxisDiscrete,
-                        {argUint(milliseconds()), argUint(unsignedAt(1)), argFixed(number(2)),
-                         argInt(int32_t(std::stol(words[4])))});
+                {argUint(milliseconds()), argUint(unsignedAt(1)), argFixed(number(2)),
+                    argInt(int32_t(std::stol(words[4])))});
         } else if (c == "source" && words.size() == 2) {
             sendRequest(pointer, prAxisSource, {argUint(unsignedAt(1))});
         } else if (c == "stop" && words.size() == 2) {
@@ -177,13 +177,13 @@ int main(int argc, char** argv)
     }
     Globals globals;
     found = &globals;
-    wl_proxy* registry = sendConstructorRequest(reinterpret_cast<wl_proxy*>(display), 1, {argNewId()},
-                                                wl.wl_registry_interface);
+    wl_proxy* registry =
+        sendConstructorRequest(reinterpret_cast<wl_proxy*>(display), 1, {argNewId()}, wl.wl_registry_interface);
     wl.wl_proxy_add_dispatcher(registry, onRegistry, nullptr, nullptr);
     wl.wl_display_roundtrip(display);
     if (!globals.seatName || !globals.managerName) {
         std::fprintf(stderr, "wl_vpointer: the compositor offers no %s\n",
-                     globals.seatName ? "virtual pointer manager" : "seat");
+            globals.seatName ? "virtual pointer manager" : "seat");
         wl.wl_display_disconnect(display);
         return 1;
     }

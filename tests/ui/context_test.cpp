@@ -55,7 +55,7 @@ TEST(Interaction, DragFromOneWidgetToAnotherClicksNeither)
     h.frame(draw);
     EXPECT_TRUE(a.held);
     EXPECT_FALSE(a.hovered);
-    EXPECT_FALSE(b.hovered); // A holds the pointer
+    EXPECT_FALSE(b.hovered);  // A holds the pointer
     h.release();
     h.frame(draw);
     EXPECT_FALSE(a.clicked);
@@ -83,7 +83,7 @@ TEST(Interaction, EqualLabelsShareHoverPressAndFocus)
     h.frame(draw);
     EXPECT_TRUE(second.pressed);
     h.frame(draw);
-    EXPECT_TRUE(first.held); // the same id: both read as held
+    EXPECT_TRUE(first.held);  // the same id: both read as held
     EXPECT_TRUE(second.held);
     h.release();
     h.frame(draw);
@@ -120,7 +120,7 @@ TEST(Focus, TabAndShiftTabWrap)
             draw();
         });
         EXPECT_EQ(h.ctx->focusId, *s.expect);
-        EXPECT_FALSE(tabSeen); // Tab is taken by the focus walk
+        EXPECT_FALSE(tabSeen);  // Tab is taken by the focus walk
     }
     // Shift+Tab with nothing focused goes to the last.
     setFocus(*h.ctx, 0);
@@ -143,7 +143,7 @@ TEST(Focus, VanishedWidgetLosesFocusAndClicksClearOnlyOnLeft)
     setFocus(*h.ctx, b);
     h.frame(draw);
     EXPECT_EQ(h.ctx->focusId, b);
-    h.click(500, 500, 3); // right click on empty space keeps it
+    h.click(500, 500, 3);  // right click on empty space keeps it
     h.frame(draw);
     EXPECT_EQ(h.ctx->focusId, b);
     h.click(500, 500, 1);
@@ -179,7 +179,7 @@ TEST(Input, DoubleClickRule)
     } cases[] = {{3, 18, true}, {5, 18, false}, {3, 22, false}, {0, 0, true}};
     for (const Case& c : cases) {
         UiHarness h;
-        h.frames(60); // away from time 0, which the pair reset also uses
+        h.frames(60);  // away from time 0, which the pair reset also uses
         h.move(100, 100);
         h.press();
         h.release();
@@ -192,7 +192,7 @@ TEST(Input, DoubleClickRule)
         h.frame([&] { dbl = h.ctx->doubleClicked[1]; });
         EXPECT_EQ(dbl, c.expect) << c.secondDx << " " << c.framesBetween;
         if (c.expect) {
-            h.press(); // a third press starts a new pair
+            h.press();  // a third press starts a new pair
             h.release();
             h.frame([&] { dbl = h.ctx->doubleClicked[1]; });
             EXPECT_FALSE(dbl);
@@ -230,7 +230,7 @@ TEST(Input, KeyPressedExactOrNotAndBoundsChecks)
     h.key(uint8_t(keyA + 18), modControl | modShift);
     WindowEvent bad;
     bad.kind = weKeyDown;
-    bad.key = 200; // outside the key table: dropped
+    bad.key = 200;  // outside the key table: dropped
     h.event(bad);
     bad.kind = weMouseDown;
     bad.button = 9;
@@ -252,7 +252,7 @@ TEST(Input, SuperTextIsNotTyped)
 {
     UiHarness h;
     h.type("v", modSuper);
-    h.type("w", modControl); // Control text still arrives; fields filter it
+    h.type("w", modControl);  // Control text still arrives; fields filter it
     h.type("x");
     std::vector<int32_t> typed;
     h.frame([&] { typed = h.ctx->typedRunes; });
@@ -282,10 +282,10 @@ TEST(Popup, OutsidePressClosesOnlyFromTheSecondFrameOn)
             setFocus(*h.ctx, widgetId(*h.ctx, "Field"));
         });
         int64_t field = h.ctx->focusId;
-        h.move(310, 310); // a right press: it neither clicks nor moves the focus by itself
+        h.move(310, 310);  // a right press: it neither clicks nor moves the focus by itself
         if (at == 0)
             h.press(3);
-        h.frame(draw); // opens the popup at frame N
+        h.frame(draw);  // opens the popup at frame N
         h.release(3);
         h.frames(at - 1, draw);
         if (at > 0)
@@ -351,7 +351,7 @@ TEST(HitTest, OverlaysShieldFromTheNextFrame)
     };
     h.move(60, 60);
     h.frame(draw);
-    EXPECT_TRUE(under.hovered); // first frame: the overlay is not known yet
+    EXPECT_TRUE(under.hovered);  // first frame: the overlay is not known yet
     h.frame(draw);
     EXPECT_FALSE(under.hovered);
     h.move(10, 10);
@@ -389,7 +389,7 @@ TEST(HitTest, WindowRectsBlockOtherWindowsUnlessHeld)
     h.move(10, 10);
     h.press();
     h.frame(draw);
-    h.move(150, 150); // dragged over the window while held
+    h.move(150, 150);  // dragged over the window while held
     h.frame(draw);
     EXPECT_TRUE(page.hovered);
     EXPECT_TRUE(page.held);
@@ -406,7 +406,7 @@ TEST(WheelScroll, InnerAreaTakesTheWheelAndTouchPanLatches)
     };
     h.move(60, 60);
     h.wheel(1);
-    h.wheel(1); // two steps before one frame
+    h.wheel(1);  // two steps before one frame
     h.frame(draw);
     EXPECT_DOUBLE_EQ(inner, 80);
     EXPECT_DOUBLE_EQ(outer, 0);
@@ -424,7 +424,7 @@ TEST(WheelScroll, InnerAreaTakesTheWheelAndTouchPanLatches)
     h.frame(draw);
     EXPECT_DOUBLE_EQ(inner, 7);
     EXPECT_DOUBLE_EQ(outer, 0);
-    h.touchScroll(300, 300, 3, true); // a new gesture over the outer area
+    h.touchScroll(300, 300, 3, true);  // a new gesture over the outer area
     h.frame(draw);
     EXPECT_DOUBLE_EQ(outer, 3);
     EXPECT_DOUBLE_EQ(inner, 0);
@@ -434,7 +434,7 @@ TEST(PointerQuery, AnswersFromLastFrameRegionsAndOverlays)
 {
     UiHarness h;
     ASSERT_TRUE(h.fake->hitTest);
-    EXPECT_FALSE(h.fake->hitTest(60, 60)); // nothing drawn yet
+    EXPECT_FALSE(h.fake->hitTest(60, 60));  // nothing drawn yet
     h.frame([&] {
         wheelScroll(*h.ctx, 1, {0, 0, 200, 200}, 40, 8);
         Renderer& r = *h.ctx->renderer;
@@ -445,10 +445,10 @@ TEST(PointerQuery, AnswersFromLastFrameRegionsAndOverlays)
         setLayer(r, 0);
     });
     EXPECT_TRUE(h.fake->hitTest(10, 10));
-    EXPECT_FALSE(h.fake->hitTest(195, 10)); // the scrollbar strip is not part of it
-    EXPECT_FALSE(h.fake->hitTest(120, 120)); // under a higher overlay
-    EXPECT_FALSE(h.fake->hitTest(10, 160));  // a blocking region at its layer
-    EXPECT_FALSE(h.fake->hitTest(160, 10));  // a region that blocks at every layer
+    EXPECT_FALSE(h.fake->hitTest(195, 10));   // the scrollbar strip is not part of it
+    EXPECT_FALSE(h.fake->hitTest(120, 120));  // under a higher overlay
+    EXPECT_FALSE(h.fake->hitTest(10, 160));   // a blocking region at its layer
+    EXPECT_FALSE(h.fake->hitTest(160, 10));   // a region that blocks at every layer
     EXPECT_FALSE(h.fake->hitTest(300, 300));
 }
 
@@ -458,7 +458,7 @@ TEST(PointerQuery, ClosureOutlivesNoContext)
     ScrollHitTest query = h.fake->hitTest;
     std::weak_ptr<UiContext> weak = h.ctx;
     h.ctx.reset();
-    EXPECT_TRUE(weak.expired()); // the window's closure held no strong reference
+    EXPECT_TRUE(weak.expired());  // the window's closure held no strong reference
     EXPECT_FALSE(h.fake->hitTest);
     EXPECT_FALSE(query(10, 10));
 }
@@ -466,7 +466,7 @@ TEST(PointerQuery, ClosureOutlivesNoContext)
 TEST(FrameCycle, ActiveDroppedWhenNoButtonHeldAndRedrawWhileLive)
 {
     UiHarness h;
-    h.ctx->activeId = 99; // a widget that stopped being drawn
+    h.ctx->activeId = 99;  // a widget that stopped being drawn
     h.frame();
     EXPECT_EQ(h.ctx->activeId, 0);
     int32_t before = h.window->redrawCounter;
@@ -485,8 +485,8 @@ TEST(FrameCycle, ScaledMetricsRound)
 {
     UiHarness h(800, 600, 1.5);
     h.frame();
-    EXPECT_EQ(smallFontSize(*h.ctx), 17); // 16.5 rounds away from zero
-    EXPECT_EQ(fontSize(*h.ctx), 20);      // 19.5
+    EXPECT_EQ(smallFontSize(*h.ctx), 17);  // 16.5 rounds away from zero
+    EXPECT_EQ(fontSize(*h.ctx), 20);       // 19.5
     EXPECT_EQ(rowHeight(*h.ctx), 48);
     EXPECT_EQ(spacing(*h.ctx), 12);
     EXPECT_DOUBLE_EQ(cornerRadius(*h.ctx), 13.5);

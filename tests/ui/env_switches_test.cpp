@@ -21,8 +21,8 @@ TEST(EnvSwitches, WindowSize)
         const char* value;
         int32_t w, h;
         bool maximised;
-    } cases[] = {{"1024x768", 1024, 768, false}, {"1024", 1280, 820, true},   {"x", 1280, 820, true},
-                 {"1024xabc", 1024, 820, true},  {"800x600x5", 800, 600, false}, {"", 1280, 820, true}};
+    } cases[] = {{"1024x768", 1024, 768, false}, {"1024", 1280, 820, true}, {"x", 1280, 820, true},
+        {"1024xabc", 1024, 820, true}, {"800x600x5", 800, 600, false}, {"", 1280, 820, true}};
     for (const Case& c : cases) {
         AutomationSwitches s = read({{"QUENMRK_WINDOW", c.value}});
         EXPECT_EQ(s.windowWidth, c.w) << c.value;
@@ -33,9 +33,9 @@ TEST(EnvSwitches, WindowSize)
 
 TEST(EnvSwitches, FramesShotWheelClicksAndScale)
 {
-    AutomationSwitches s = read({{"QUENMRK_TEST_FRAMES", "12"}, {"QUENMRK_SHOT", "/tmp/a.png"},
-                                 {"QUENMRK_TEST_WHEEL", " 3 @ 10.5, 20"}, {"QUENMRK_TEST_CLICK", "10,20;bad;30,40"},
-                                 {"QUENMRK_THEME", "dark"}, {"QUENMRK_SCALE", "2"}});
+    AutomationSwitches s =
+        read({{"QUENMRK_TEST_FRAMES", "12"}, {"QUENMRK_SHOT", "/tmp/a.png"}, {"QUENMRK_TEST_WHEEL", " 3 @ 10.5, 20"},
+            {"QUENMRK_TEST_CLICK", "10,20;bad;30,40"}, {"QUENMRK_THEME", "dark"}, {"QUENMRK_SCALE", "2"}});
     EXPECT_EQ(s.testFrames, 12);
     EXPECT_EQ(s.shotFrames, 12);
     EXPECT_EQ(s.shotPath, "/tmp/a.png");
@@ -56,7 +56,7 @@ TEST(EnvSwitches, FramesShotWheelClicksAndScale)
 TEST(EnvSwitches, InjectedClicksTakeTwoFramesEightApart)
 {
     AutomationSwitches s = read({{"QUENMRK_TEST_CLICK", "10,20;bad;30,40"}, {"QUENMRK_TEST_WHEEL", "1"}});
-    std::vector<std::pair<int, uint8_t>> seen; // frame, kind of the click events
+    std::vector<std::pair<int, uint8_t>> seen;  // frame, kind of the click events
     for (int f = 0; f < 20; ++f)
         for (const WindowEvent& e : automationEvents(s, f, 800, 600))
             if (e.kind == weMouseDown || e.kind == weMouseUp || e.kind == weScroll)

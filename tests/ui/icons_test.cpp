@@ -21,7 +21,7 @@ std::vector<Shape> drawOne(UiHarness& h, IconKind kind, Rect rect)
 
 double lineWidthOf(const Shape& s)
 {
-    return 2 * s.q[0]; // lines carry half their width
+    return 2 * s.q[0];  // lines carry half their width
 }
 
 TEST(Icons, StrokeWidthsAndSquareFit)
@@ -31,7 +31,8 @@ TEST(Icons, StrokeWidthsAndSquareFit)
         IconKind kind;
         Rect rect;
         double width;
-    } cases[] = {{icClose, {0, 0, 16, 16}, 1.3 * 1.36}, {icClose, {0, 0, 10, 10}, 1.3}, {icCheck, {0, 0, 20, 20}, 2.72}};
+    } cases[] = {
+        {icClose, {0, 0, 16, 16}, 1.3 * 1.36}, {icClose, {0, 0, 10, 10}, 1.3}, {icCheck, {0, 0, 20, 20}, 2.72}};
     for (const Case& c : cases) {
         std::vector<Shape> s = drawOne(h, c.kind, c.rect);
         ASSERT_FALSE(s.empty());
@@ -51,7 +52,7 @@ TEST(Icons, ExactDrawings)
         for (const Shape& s : drawOne(h, k, {0, 0, 100, 100}))
             if (s.mode == modeLine)
                 out.push_back({std::round(s.p[0] * 100) / 100, std::round(s.p[1] * 100) / 100,
-                               std::round(s.p[2] * 100) / 100, std::round(s.p[3] * 100) / 100});
+                    std::round(s.p[2] * 100) / 100, std::round(s.p[3] * 100) / 100});
         return out;
     };
     using E = std::vector<std::array<double, 4>>;
@@ -60,7 +61,7 @@ TEST(Icons, ExactDrawings)
     EXPECT_EQ(endpoints(icClose), (E{{25, 25, 75, 75}, {75, 25, 25, 75}}));
     EXPECT_EQ(endpoints(icPlus), (E{{20, 50, 80, 50}, {50, 20, 50, 80}}));
     E undo = endpoints(icUndo);
-    ASSERT_EQ(undo.size(), 3u + 10u); // three lines, then an 11-point arc
+    ASSERT_EQ(undo.size(), 3u + 10u);  // three lines, then an 11-point arc
     EXPECT_EQ(undo[0], (std::array<double, 4>{20, 45, 60, 45}));
     EXPECT_EQ(undo[3][0], 60);
     EXPECT_EQ(undo[3][1], 45);

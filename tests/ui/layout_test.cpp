@@ -28,7 +28,7 @@ std::vector<Rect> rowCells(UiHarness& h, double frameWidth, const std::vector<do
 
 TEST(Layout, RowsTable)
 {
-    UiHarness h; // scale 1, spacing 8
+    UiHarness h;  // scale 1, spacing 8
     struct Case {
         double frame;
         std::vector<double> widths;
@@ -106,12 +106,12 @@ TEST(Layout, CheckboxTooWideOverflowsTheRowFromTheNextFrame)
     };
     h.frame(draw);
     EXPECT_FALSE(overflow);
-    EXPECT_TRUE(changed); // first measurement
+    EXPECT_TRUE(changed);  // first measurement
     h.frame(draw);
     EXPECT_TRUE(overflow);
     EXPECT_EQ(h.ctx->overflowRows, 1);
     h.frame(draw);
-    EXPECT_FALSE(changed); // the measurement settled
+    EXPECT_FALSE(changed);  // the measurement settled
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include "ui/scroll_area.h"
 
 #include "ui/hit_test.h"
-#include "ui/trail.h"
 #include "ui/layout.h"
+#include "ui/trail.h"
 #include "ui/widget_id.h"
 #include "ui_harness.h"
 
@@ -114,7 +114,7 @@ TEST(ScrollArea, TouchPanScrollsTheAreaItBeganOver)
     h.frames(2, draw);
     h.touchScroll(50, 50, -30, true);
     h.frame(draw);
-    h.touchScroll(350, 50, -20, false); // the finger crossed over to the right
+    h.touchScroll(350, 50, -20, false);  // the finger crossed over to the right
     h.frame(draw);
     EXPECT_DOUBLE_EQ(stateOf(h, "left").offset, 50);
     EXPECT_DOUBLE_EQ(stateOf(h, "right").offset, 0);
@@ -160,8 +160,8 @@ struct MenuFx {
                     if (separator && i == 1)
                         menuSeparator(*h.ctx);
                     std::string label = "Entry " + std::to_string(i);
-                    chosen.push_back(menuEntry(*h.ctx, label, i == 0 ? "Ctrl+E" : "", !(disabledSecond && i == 1),
-                                               icNone));
+                    chosen.push_back(
+                        menuEntry(*h.ctx, label, i == 0 ? "Ctrl+E" : "", !(disabledSecond && i == 1), icNone));
                     rects.push_back(h.ctx->lastWidgetRect);
                 }
                 endMenu(*h.ctx);

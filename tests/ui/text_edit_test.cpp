@@ -20,10 +20,7 @@ namespace {
 
 using testing::UiHarness;
 
-constexpr uint8_t letter(char c)
-{
-    return uint8_t(keyA + (c - 'a'));
-}
+constexpr uint8_t letter(char c) { return uint8_t(keyA + (c - 'a')); }
 
 const Rect kField{10, 10, 300, 32};
 const Rect kOther{10, 60, 300, 32};
@@ -67,10 +64,22 @@ struct Field {
 
 using Step = std::function<void(Field&)>;
 
-Step tab() { return [](Field& f) { f.tab(); }; }
-Step key(uint8_t k, uint8_t m = 0) { return [=](Field& f) { f.key(k, m); }; }
-Step typed(const char* s) { return [=](Field& f) { f.type(s); }; }
-Step clip(const char* s) { return [=](Field& f) { f.h.fake->clipboard = s; }; }
+Step tab()
+{
+    return [](Field& f) { f.tab(); };
+}
+Step key(uint8_t k, uint8_t m = 0)
+{
+    return [=](Field& f) { f.key(k, m); };
+}
+Step typed(const char* s)
+{
+    return [=](Field& f) { f.type(s); };
+}
+Step clip(const char* s)
+{
+    return [=](Field& f) { f.h.fake->clipboard = s; };
+}
 
 struct Case {
     const char* name;
@@ -90,64 +99,70 @@ TEST(TextEdit, Table)
         {"tab selects all", "abc", {tab()}, "abc", 3, 0, editNone, "abc"},
         {"typing replaces the selection", "abc", {tab(), typed("x")}, "x", 1, 1, editNone, "abc"},
         {"backspaces over e acute", "h\xC3\xA9llo", {tab(), key(keyEnd), key(keyBackspace), key(keyBackspace)},
-         "h\xC3\xA9l", 4, 4, editNone, "h\xC3\xA9llo"},
+            "h\xC3\xA9l", 4, 4, editNone, "h\xC3\xA9llo"},
         {"backspace removes both bytes of e acute", "h\xC3\xA9llo",
-         {tab(), key(keyEnd), key(keyBackspace), key(keyBackspace), key(keyBackspace), key(keyBackspace)}, "h", 1, 1,
-         editNone, "h\xC3\xA9llo"},
+            {tab(), key(keyEnd), key(keyBackspace), key(keyBackspace), key(keyBackspace), key(keyBackspace)}, "h", 1, 1,
+            editNone, "h\xC3\xA9llo"},
         {"ctrl backspace removes a word", "pay 12.50", {tab(), key(keyEnd), key(keyBackspace, ctrl)}, "pay ", 4, 4,
-         editNone, "pay 12.50"},
+            editNone, "pay 12.50"},
         {"ctrl right to the next word", "one two", {tab(), key(keyHome), key(keyRight, ctrl)}, "one two", 4, 4,
-         editNone, "one two"},
+            editNone, "one two"},
         {"left collapses a selection", "abcdef",
-         {tab(), key(keyHome), key(keyRight), key(keyRight), key(keyRight, shift), key(keyRight, shift),
-          key(keyLeft)},
-         "abcdef", 2, 2, editNone, "abcdef"},
+            {tab(), key(keyHome), key(keyRight), key(keyRight), key(keyRight, shift), key(keyRight, shift),
+                key(keyLeft)},
+            "abcdef", 2, 2, editNone, "abcdef"},
         {"paste of CR LF", "xy", {clip("a\r\nb"), tab(), key(letter('v'), ctrl)}, "a b", 3, 3, editNone, "xy"},
         {"escape drops the edit", "abc", {tab(), typed("zz"), key(keyEscape)}, "zz", 2, 2, editEscape, "abc"},
         {"enter unchanged", "abc", {tab(), key(keyEnter)}, "abc", 3, 0, editEnter, "abc"},
         {"enter writes", "abc", {tab(), typed("q"), key(keyKpEnter)}, "q", 1, 1, editEnter, "q"},
         {"super+a selects all and types nothing", "abc",
-         {tab(), key(keyEnd), [](Field& f) {
-              f.h.key(letter('a'), modSuper);
-              f.h.type("a", modSuper);
-              f.frame();
-          }},
-         "abc", 3, 0, editNone, "abc"},
+            {tab(), key(keyEnd),
+                [](Field& f) {
+                    f.h.key(letter('a'), modSuper);
+                    f.h.type("a", modSuper);
+                    f.frame();
+                }},
+            "abc", 3, 0, editNone, "abc"},
         {"disabled field reached by tab edits", "abc", {tab(), typed("x")}, "x", 1, 1, editNone, "abc", false, true},
-        {"escape then enter in one frame", "abc", {tab(), typed("zz"), [](Field& f) {
-              f.h.key(keyEscape);
-              f.h.key(keyEnter);
-              f.frame();
-          }},
-         "zz", 2, 2, editEscape, "abc"},
-        {"enter then escape in one frame", "abc", {tab(), typed("zz"), [](Field& f) {
-              f.h.key(keyEnter);
-              f.h.key(keyEscape);
-              f.frame();
-          }},
-         "zz", 2, 2, editEnter, "zz"},
-        {"keys after enter still edit the buffer", "abc", {tab(), [](Field& f) {
-              f.h.key(keyEnter);
-              f.h.key(keyBackspace);
-              f.h.type("q"); // typed runes need editing: dropped
-              f.frame();
-          }},
-         "", 0, 0, editEnter, "abc"},
-        {"masked field refuses copy and cut", "p\xC3\xA4sswort", {clip("keep"), tab(), key(letter('c'), ctrl),
-                                                                  key(letter('x'), ctrl), [](Field& f) {
-                                                                      EXPECT_EQ(f.h.fake->clipboard, "keep");
-                                                                  }},
-         "p\xC3\xA4sswort", 9, 0, editNone, "p\xC3\xA4sswort", true},
+        {"escape then enter in one frame", "abc",
+            {tab(), typed("zz"),
+                [](Field& f) {
+                    f.h.key(keyEscape);
+                    f.h.key(keyEnter);
+                    f.frame();
+                }},
+            "zz", 2, 2, editEscape, "abc"},
+        {"enter then escape in one frame", "abc",
+            {tab(), typed("zz"),
+                [](Field& f) {
+                    f.h.key(keyEnter);
+                    f.h.key(keyEscape);
+                    f.frame();
+                }},
+            "zz", 2, 2, editEnter, "zz"},
+        {"keys after enter still edit the buffer", "abc",
+            {tab(),
+                [](Field& f) {
+                    f.h.key(keyEnter);
+                    f.h.key(keyBackspace);
+                    f.h.type("q");  // typed runes need editing: dropped
+                    f.frame();
+                }},
+            "", 0, 0, editEnter, "abc"},
+        {"masked field refuses copy and cut", "p\xC3\xA4sswort",
+            {clip("keep"), tab(), key(letter('c'), ctrl), key(letter('x'), ctrl),
+                [](Field& f) { EXPECT_EQ(f.h.fake->clipboard, "keep"); }},
+            "p\xC3\xA4sswort", 9, 0, editNone, "p\xC3\xA4sswort", true},
         {"masked shift delete removes without copying", "p\xC3\xA4sswort",
-         {clip("keep"), tab(), key(keyDelete, shift), [](Field& f) { EXPECT_EQ(f.h.fake->clipboard, "keep"); }}, "", 0,
-         0, editNone, "p\xC3\xA4sswort", true},
+            {clip("keep"), tab(), key(keyDelete, shift), [](Field& f) { EXPECT_EQ(f.h.fake->clipboard, "keep"); }}, "",
+            0, 0, editNone, "p\xC3\xA4sswort", true},
     };
     for (const Case& c : cases) {
         Field f;
         f.bound = c.bound;
         f.masked = c.masked;
         f.disabled = c.disabled;
-        f.frame(); // registers the fields for Tab
+        f.frame();  // registers the fields for Tab
         TextEditResult last = editNone;
         for (const Step& s : c.steps) {
             s(f);
@@ -232,13 +247,13 @@ TEST(TextEdit, StaleEditIsDroppedNotWritten)
 TEST(TextEdit, ClickInMaskedMultiByteFieldLandsOnACharacterStart)
 {
     Field f;
-    f.bound = "\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4"; // four a-umlauts, eight stars
+    f.bound = "\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4";  // four a-umlauts, eight stars
     f.masked = true;
     f.frame();
     double star = textWidth(*f.h.ctx->font, "*", 13);
     for (int k = 1; k <= 7; ++k) {
         f.h.frames(30);                // no double click
-        f.clickField(star * k + 0.1); // past the middle of star k - 1: offset k
+        f.clickField(star * k + 0.1);  // past the middle of star k - 1: offset k
         EXPECT_EQ(f.state().caret % 2, 0) << k;
         EXPECT_LE(f.state().caret, k);
     }
@@ -289,7 +304,7 @@ void rightClick(Field& f, double x)
     f.h.press(3);
     f.h.release(3);
     f.frame();
-    f.frame(); // the menu draws from the frame it was opened in
+    f.frame();  // the menu draws from the frame it was opened in
 }
 
 TEST(TextMenu, EntriesFollowMaskClipboardAndText)
@@ -300,7 +315,7 @@ TEST(TextMenu, EntriesFollowMaskClipboardAndText)
         const char* clipboard;
         std::vector<std::string> enabled;
     } cases[] = {
-        {"secret", true, "x", {"Paste", "Delete", "Select All"}}, // no Cut or Copy
+        {"secret", true, "x", {"Paste", "Delete", "Select All"}},  // no Cut or Copy
         {"words", false, "", {"Select All"}},
         {"", false, "x", {"Paste"}},
         {"", false, "", {}},
@@ -310,13 +325,13 @@ TEST(TextMenu, EntriesFollowMaskClipboardAndText)
         f.h.recordWidgets();
         f.bound = c.bound;
         f.masked = c.masked;
-        f.selectAll = true; // the right click selects everything
+        f.selectAll = true;  // the right click selects everything
         f.h.fake->clipboard = c.clipboard;
         f.frame();
         rightClick(f, 4);
         std::vector<std::string> got = enabledEntries(f);
         std::vector<std::string> want = c.enabled;
-        if (!c.bound.empty() && !c.masked) // a selection: Cut, Copy and Delete too
+        if (!c.bound.empty() && !c.masked)  // a selection: Cut, Copy and Delete too
             want = {"Cut", "Copy", "Delete", "Select All"};
         EXPECT_EQ(got, want) << c.bound << " masked " << c.masked;
         // Filling the clipboard while the menu is open changes nothing.

@@ -21,7 +21,7 @@ TEST(ProgressBar, FillClampsAndNaNDrawsNoFill)
     UiHarness h;
     struct Case {
         double fraction;
-        double fillWidth; // -1: no fill
+        double fillWidth;  // -1: no fill
     } cases[] = {{-0.5, -1}, {0.25, 200}, {1.5, 800}, {std::numeric_limits<double>::quiet_NaN(), -1}};
     for (const Case& c : cases) {
         h.frame([&] { progressBar(*h.ctx, c.fraction, ""); });

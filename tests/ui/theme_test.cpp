@@ -12,11 +12,10 @@ TEST(Theme, PalettesMatchTheirTables)
         int32_t light, dark;
     };
     const Row rows[] = {{slotBackground, 0xf9fafc, 0x101316}, {slotSurface, 0xffffff, 0x1c1e22},
-                        {slotText, 0x23272c, 0xdbdee3},       {slotAccent, 0x2a68b7, 0x4687db},
-                        {slotAccentHover, 0x1059ac, 0x5897e9}, {slotAccentPressed, 0x1059ac, 0x5897e9},
-                        {slotLink, 0x2a68b7, 0x7aadf2},       {slotContrastLight, 0xffffff, 0xffffff},
-                        {slotContrastLight2, 0xffffff, 0xffffff}, {slotDanger, 0xbd3838, 0xf2716a},
-                        {slotChart0, 0x378450, 0x57a26d},     {slotChart10, 0x6e6d94, 0xa0a0c9}};
+        {slotText, 0x23272c, 0xdbdee3}, {slotAccent, 0x2a68b7, 0x4687db}, {slotAccentHover, 0x1059ac, 0x5897e9},
+        {slotAccentPressed, 0x1059ac, 0x5897e9}, {slotLink, 0x2a68b7, 0x7aadf2},
+        {slotContrastLight, 0xffffff, 0xffffff}, {slotContrastLight2, 0xffffff, 0xffffff},
+        {slotDanger, 0xbd3838, 0xf2716a}, {slotChart0, 0x378450, 0x57a26d}, {slotChart10, 0x6e6d94, 0xa0a0c9}};
     Theme light, dark;
     fillLightTheme(light);
     fillDarkTheme(dark);
@@ -49,7 +48,7 @@ TEST(Theme, RefillLeavesNoResidue)
 {
     Theme t, fresh;
     fillDarkTheme(t);
-    t.base[slotBorder] = colorBlack; // a caller's tweak is gone too
+    t.base[slotBorder] = colorBlack;  // a caller's tweak is gone too
     fillLightTheme(t);
     fillLightTheme(fresh);
     EXPECT_EQ(t.name, fresh.name);
@@ -69,7 +68,7 @@ TEST(Theme, DerivationFollowsChangedBaseSlots)
     deriveThemeColors(t);
     EXPECT_EQ(t.base[slotAccentPressed], hexColor(0x123456, 1));
     EXPECT_EQ(t.derived[15], hexColor(0x654321, 1));
-    EXPECT_EQ(t.derived[19], hexColor(0xced1d5, 1)); // its own colour, not derived
+    EXPECT_EQ(t.derived[19], hexColor(0xced1d5, 1));  // its own colour, not derived
 }
 
 TEST(Theme, TintLevelsClamp)

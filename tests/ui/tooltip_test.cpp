@@ -50,7 +50,7 @@ TEST(Tooltip, DelayHoldAndSizes)
 
     h.press();
     h.frame([&] { hoverWidget(h, "Save the budget"); });
-    EXPECT_TRUE(tooltipBoxes(h).empty()); // hidden while the button is held
+    EXPECT_TRUE(tooltipBoxes(h).empty());  // hidden while the button is held
     h.release();
     h.frame([&] { hoverWidget(h, "Two\nlines"); });
     h.frames(30, [&] { hoverWidget(h, "Two\nlines"); });
@@ -67,7 +67,7 @@ TEST(Tooltip, KeptInsideTheViewAtEdges)
     h.frames(40, draw);
     std::vector<Shape> box = tooltipBoxes(h);
     ASSERT_EQ(box.size(), 1u);
-    EXPECT_NEAR(box[0].rect.x + box[0].rect.w, 400 - 4, 1e-3); // vertex floats // ends 4 dp inside
+    EXPECT_NEAR(box[0].rect.x + box[0].rect.w, 400 - 4, 1e-3);  // vertex floats // ends 4 dp inside
     EXPECT_DOUBLE_EQ(box[0].rect.y, 290 - 22 - 6);              // above the pointer
     // Leaving the rect and coming back restarts the delay.
     h.move(10, 10);
@@ -92,11 +92,13 @@ TEST(Ellipsize, CutsWholeCodePoints)
     double oneE = uiTextWidth(c, "\xC3\xA9", size, 0) + uiTextWidth(c, dots, size, 0);
     EXPECT_EQ(ellipsize(c, "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", oneE + 0.1, size), "\xC3\xA9" + dots);
     // A cut-off tail and a stray byte come back as well-formed text.
-    std::string cut = ellipsize(c, "ab\x80" "cdefghijklmnop\xE2\x82", uiTextWidth(c, "ab\xC2\x80", size, 0) +
-                                                                       uiTextWidth(c, dots, size, 0) + 0.1, size);
+    std::string cut = ellipsize(c,
+        "ab\x80"
+        "cdefghijklmnop\xE2\x82",
+        uiTextWidth(c, "ab\xC2\x80", size, 0) + uiTextWidth(c, dots, size, 0) + 0.1, size);
     EXPECT_EQ(cut, "ab\xC2\x80" + dots);
     std::string tail = ellipsize(c, std::string(40, 'x') + "\xE2\x82", 1e9, size);
-    EXPECT_EQ(tail, std::string(40, 'x') + "\xE2\x82"); // fits: unchanged
+    EXPECT_EQ(tail, std::string(40, 'x') + "\xE2\x82");  // fits: unchanged
 }
 
 }  // namespace

@@ -6,10 +6,7 @@ namespace qm {
 namespace {
 
 int hookCalls = 0;
-void countHook()
-{
-    ++hookCalls;
-}
+void countHook() { ++hookCalls; }
 
 struct TrailTest : ::testing::Test {
     void SetUp() override

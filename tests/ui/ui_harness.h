@@ -18,8 +18,8 @@ namespace qm::testing {
 // One quad (or triangle) of the last frame.
 struct Shape {
     int mode = 0;
-    Rect bounds; // the quad's extent
-    Rect rect;   // the shape's own rect: without the anti-aliasing margin of rounded shapes
+    Rect bounds;  // the quad's extent
+    Rect rect;    // the shape's own rect: without the anti-aliasing margin of rounded shapes
     Color color;
     int32_t layer = 0;
     bool clipped = false;
@@ -34,7 +34,7 @@ struct UiHarness {
     RendererRef renderer;
     UiContextRef ctx;
     double dt = 1.0 / 60.0;
-    std::vector<WindowEvent> queue; // fed at the start of the next frame
+    std::vector<WindowEvent> queue;  // fed at the start of the next frame
     double lastX = 0, lastY = 0;
 
     explicit UiHarness(int32_t width = 800, int32_t height = 600, double scale = 1.0);
@@ -42,14 +42,14 @@ struct UiHarness {
 
     void setSize(int32_t width, int32_t height);
     void setScale(double scale);
-    void recordWidgets(); // turns the widget recorder on
+    void recordWidgets();  // turns the widget recorder on
 
     // Events, queued for the next frame.
     void event(const WindowEvent& e);
     void move(double x, double y);
     void press(uint8_t button = 1, uint8_t modifiers = 0);
     void release(uint8_t button = 1, uint8_t modifiers = 0);
-    void click(double x, double y, uint8_t button = 1); // move, press and release in one frame
+    void click(double x, double y, uint8_t button = 1);  // move, press and release in one frame
     void key(uint8_t key, uint8_t modifiers = 0);
     void type(std::string_view utf8, uint8_t modifiers = 0);
     void wheel(double dy);

@@ -13,10 +13,7 @@ namespace qm::testing {
 
 namespace {
 
-GlyphAtlasRef builtinAtlas(BuiltinFont which)
-{
-    return newGlyphAtlas(parseTrueType(builtinFontFile(which)), 1024);
-}
+GlyphAtlasRef builtinAtlas(BuiltinFont which) { return newGlyphAtlas(parseTrueType(builtinFontFile(which)), 1024); }
 
 }  // namespace
 
@@ -31,7 +28,8 @@ UiHarness::UiHarness(int32_t width, int32_t height, double scale)
     fake->scale = scale;
     window = newAppWindowOn(platform, "test");
     renderer = newRenderer();
-    ctx = newUiContext(window, renderer, builtinAtlas(BuiltinFont::sansRegular), builtinAtlas(BuiltinFont::sansSemiBold));
+    ctx =
+        newUiContext(window, renderer, builtinAtlas(BuiltinFont::sansRegular), builtinAtlas(BuiltinFont::sansSemiBold));
 }
 
 UiHarness::~UiHarness() = default;
@@ -50,15 +48,9 @@ void UiHarness::setScale(double scale)
     window->scale = scale;
 }
 
-void UiHarness::recordWidgets()
-{
-    ctx->recorder = std::make_unique<WidgetRecorder>();
-}
+void UiHarness::recordWidgets() { ctx->recorder = std::make_unique<WidgetRecorder>(); }
 
-void UiHarness::event(const WindowEvent& e)
-{
-    queue.push_back(e);
-}
+void UiHarness::event(const WindowEvent& e) { queue.push_back(e); }
 
 void UiHarness::move(double x, double y)
 {
@@ -196,8 +188,8 @@ std::vector<Shape> UiHarness::shapes() const
             while (i < end) {
                 // pushQuad's six vertices repeat corners 0 and 2; anything else
                 // is a lone triangle of a fan.
-                bool quad = i + 6 <= end && std::memcmp(&r.vertices[i], &r.vertices[i + 3], sizeof(Vertex)) == 0 &&
-                            std::memcmp(&r.vertices[i + 2], &r.vertices[i + 4], sizeof(Vertex)) == 0;
+                bool quad = i + 6 <= end && std::memcmp(&r.vertices[i], &r.vertices[i + 3], sizeof(Vertex)) == 0
+                    && std::memcmp(&r.vertices[i + 2], &r.vertices[i + 4], sizeof(Vertex)) == 0;
                 size_t n = quad ? 6 : 3;
                 out.push_back(shapeFrom(i, std::min(n, end - i), int32_t(layer), c));
                 i += n;
@@ -246,8 +238,8 @@ std::vector<Color> fillsAt(const std::vector<Shape>& shapes, const Rect& rect)
             continue;
         if (s.mode == modeShadow || s.mode == modeLine)
             continue;
-        if (std::fabs(s.rect.x - rect.x) < 0.01 && std::fabs(s.rect.y - rect.y) < 0.01 &&
-            std::fabs(s.rect.w - rect.w) < 0.01 && std::fabs(s.rect.h - rect.h) < 0.01)
+        if (std::fabs(s.rect.x - rect.x) < 0.01 && std::fabs(s.rect.y - rect.y) < 0.01
+            && std::fabs(s.rect.w - rect.w) < 0.01 && std::fabs(s.rect.h - rect.h) < 0.01)
             out.push_back(s.color);
     }
     return out;
@@ -255,8 +247,8 @@ std::vector<Color> fillsAt(const std::vector<Shape>& shapes, const Rect& rect)
 
 bool sameColor(Color a, Color b, float tolerance)
 {
-    return std::fabs(a.r - b.r) <= tolerance && std::fabs(a.g - b.g) <= tolerance &&
-           std::fabs(a.b - b.b) <= tolerance && std::fabs(a.a - b.a) <= tolerance;
+    return std::fabs(a.r - b.r) <= tolerance && std::fabs(a.g - b.g) <= tolerance && std::fabs(a.b - b.b) <= tolerance
+        && std::fabs(a.a - b.a) <= tolerance;
 }
 
 }  // namespace qm::testing

@@ -18,10 +18,7 @@ std::string fromHex(const std::string& hex)
     return out;
 }
 
-Json vectors()
-{
-    return parseJson(readFile(QM_SOURCE_DIR "/tests/ui/data/farmhash_vectors.json"));
-}
+Json vectors() { return parseJson(readFile(QM_SOURCE_DIR "/tests/ui/data/farmhash_vectors.json")); }
 
 // Every length branch (0-16, 17-32, 33-64, the 64-byte loop) and ill-formed
 // UTF-8, against an independent implementation's output.
@@ -56,7 +53,7 @@ TEST(WidgetId, CascadeMatchesReferenceIds)
             sawNegative = sawNegative || expected < 0;
         }
     });
-    EXPECT_TRUE(sawNegative); // bit 31 reads as a negative id
+    EXPECT_TRUE(sawNegative);  // bit 31 reads as a negative id
 }
 
 TEST(WidgetId, StackSeedsAndIndexedIds)

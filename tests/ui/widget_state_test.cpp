@@ -16,13 +16,13 @@ TEST(WidgetState, CreatedZeroedKeptAndReplacedByKind)
         EXPECT_EQ(s->offset, 0);
         s->offset = 42;
     }
-    EXPECT_EQ(scrollState(c, 7)->offset, 42); // the table kept it
+    EXPECT_EQ(scrollState(c, 7)->offset, 42);  // the table kept it
     {
         auto e = textEditState(c, 7);
         EXPECT_TRUE(e->buffer.empty());
         e->buffer = "typed";
     }
-    EXPECT_EQ(scrollState(c, 7)->offset, 0); // another kind replaced it
+    EXPECT_EQ(scrollState(c, 7)->offset, 0);  // another kind replaced it
     EXPECT_TRUE(textEditState(c, 7)->buffer.empty());
 
     // A reference held across a replacement stays valid.

@@ -3,8 +3,8 @@
 #include "ui/checkbox.h"
 #include "ui/label.h"
 #include "ui/layout.h"
-#include "ui/trail.h"
 #include "ui/tooltip.h"
+#include "ui/trail.h"
 #include "ui/widget_id.h"
 
 #include "platform/render/glyph_atlas.h"
@@ -15,10 +15,10 @@
 namespace qm {
 namespace {
 
-using testing::Shape;
-using testing::UiHarness;
 using testing::fillsAt;
 using testing::sameColor;
+using testing::Shape;
+using testing::UiHarness;
 
 std::string lastAction()
 {
@@ -31,11 +31,8 @@ TEST(Links, TargetTexts)
     struct Case {
         const char* target;
         const char* shown;
-    } cases[] = {{"https://example.org/a", "https://example.org/a"},
-                 {"#budgets", "budgets"},
-                 {"#", ""},
-                 {"/home/u/exports", "Open the folder"},
-                 {"mailto://x", "mailto://x"}};
+    } cases[] = {{"https://example.org/a", "https://example.org/a"}, {"#budgets", "budgets"}, {"#", ""},
+        {"/home/u/exports", "Open the folder"}, {"mailto://x", "mailto://x"}};
     for (const Case& c : cases)
         EXPECT_EQ(linkTarget(c.target), c.shown) << c.target;
 }
@@ -59,13 +56,13 @@ TEST(Links, GluedLabelStaysWholeLongLabelSplitsRepeatsGetTwoIds)
     std::vector<LinkSpan> spans = {{"user guide", "#guide"}};
     double narrow = 0;
     h.frame([&] {
-        narrow = textWidth(*h.ctx->font, "Read the user", 13) + 2; // "user guide" would break after "user"
+        narrow = textWidth(*h.ctx->font, "Read the user", 13) + 2;  // "user guide" would break after "user"
         pushLayout(*h.ctx, {0, 0, narrow, 400});
         wrappedLabel(*h.ctx, text, 0, 0, spans);
         popLayout(*h.ctx);
     });
     std::vector<WidgetRecord> links = linkRecords(h);
-    ASSERT_EQ(links.size(), 2u); // two occurrences, each whole on one line
+    ASSERT_EQ(links.size(), 2u);  // two occurrences, each whole on one line
     EXPECT_NE(links[0].id, links[1].id);
     for (const WidgetRecord& w : links)
         EXPECT_NEAR(w.rect.w, textWidth(*h.ctx->font, "user guide", 13), 1e-9);
@@ -90,7 +87,7 @@ TEST(Links, GluedLabelStaysWholeLongLabelSplitsRepeatsGetTwoIds)
     h.frame(drawWide);
     links = linkRecords(h);
     ASSERT_GE(links.size(), 2u);
-    EXPECT_GT(links[1].rect.y, links[0].rect.y); // on the next line
+    EXPECT_GT(links[1].rect.y, links[0].rect.y);  // on the next line
     Rect tail = links.back().rect;
     h.click(tail.x + 2, tail.y + tail.h / 2);
     h.frame(drawWide);
@@ -104,7 +101,7 @@ TEST(Links, EarliestOccurrenceWinsTieGoesToFirstSpan)
     std::vector<LinkSpan> spans = {{"budget", "#one"}, {"budget plan", "#two"}, {"plan", "#three"}};
     h.frame([&] { textBlock(*h.ctx, "My budget plan", 0, 0, 0, 0, spans); });
     std::vector<WidgetRecord> links = linkRecords(h);
-    ASSERT_EQ(links.size(), 2u); // "budget" (first listed wins the tie), then "plan"
+    ASSERT_EQ(links.size(), 2u);  // "budget" (first listed wins the tie), then "plan"
     EXPECT_EQ(links[0].label.substr(0, 10), "linkl0budg");
     EXPECT_NE(links[1].label.find("plan"), std::string::npos);
 }
@@ -127,7 +124,7 @@ TEST(Labels, LongLabelEllipsizedInRowWrappedInColumn)
     bool tooltipShown = false;
     for (const Shape& s : h.shapes())
         tooltipShown = tooltipShown || s.layer == 10;
-    EXPECT_TRUE(tooltipShown); // the cut text shows the whole as a tooltip
+    EXPECT_TRUE(tooltipShown);  // the cut text shows the whole as a tooltip
     double cursor = 0;
     h.frame([&] {
         pushLayout(*h.ctx, {0, 0, 250, 400});
@@ -137,7 +134,7 @@ TEST(Labels, LongLabelEllipsizedInRowWrappedInColumn)
     });
     for (const Shape& s : h.shapesOfMode(modeText))
         columnTextQuads += s.layer == 0;
-    EXPECT_LT(rowTextQuads + 20, columnTextQuads); // the column draws all of it, wrapped
+    EXPECT_LT(rowTextQuads + 20, columnTextQuads);  // the column draws all of it, wrapped
     EXPECT_GT(cursor, 26 + 8 + 1);
 }
 
@@ -151,11 +148,11 @@ TEST(Checkbox, StatesAndToggle)
     auto draw = [&](bool disabled) {
         return [&, disabled] { toggled = checkbox(*h.ctx, "Remember", value, disabled, false); };
     };
-    Rect box{0, 5, 16, 16}; // 26-high row, box centred
+    Rect box{0, 5, 16, 16};  // 26-high row, box centred
     h.move(500, 500);
     h.frame(draw(false));
     EXPECT_TRUE(sameColor(fillsAt(h.shapes(), box).at(0), t.base[slotAccent]));
-    h.move(100, 10); // over the label
+    h.move(100, 10);  // over the label
     h.frame(draw(false));
     EXPECT_TRUE(sameColor(fillsAt(h.shapes(), box).at(0), t.base[slotAccentHover]));
     h.press();
@@ -166,11 +163,11 @@ TEST(Checkbox, StatesAndToggle)
     EXPECT_TRUE(toggled);
     EXPECT_FALSE(value);
     EXPECT_EQ(lastAction(), "Tick box: Remember (off)");
-    h.frame(draw(false)); // the flip shows from the next frame
+    h.frame(draw(false));  // the flip shows from the next frame
     std::vector<Color> fills = fillsAt(h.shapes(), box);
-    ASSERT_EQ(fills.size(), 2u); // fill and outline
+    ASSERT_EQ(fills.size(), 2u);  // fill and outline
     EXPECT_TRUE(sameColor(fills[0], t.base[slotSurface]));
-    EXPECT_TRUE(sameColor(fills[1], t.base[slotTextTertiary])); // hovered outline
+    EXPECT_TRUE(sameColor(fills[1], t.base[slotTextTertiary]));  // hovered outline
 
     value = true;
     h.click(100, 10);
@@ -184,9 +181,9 @@ struct ButtonCase {
     uint8_t style;
     bool disabled;
     bool active;
-    int state; // 0 normal, 1 hovered, 2 held
+    int state;  // 0 normal, 1 hovered, 2 held
     Color fill;
-    Color outline; // alpha 0: none drawn
+    Color outline;  // alpha 0: none drawn
 };
 
 TEST(Button, FillsAndOutlinesByStyleAndState)
@@ -201,7 +198,7 @@ TEST(Button, FillsAndOutlinesByStyleAndState)
         {buttonPrimary, false, false, 0, b[slotAccent], b[slotAccent]},
         {buttonPrimary, false, false, 1, b[slotAccentHover], b[slotAccentHover]},
         {buttonPrimary, false, false, 2, b[slotAccentPressed], b[slotAccentPressed]},
-        {buttonPrimary, false, true, 0, b[slotAccent], b[slotAccent]}, // active ignored
+        {buttonPrimary, false, true, 0, b[slotAccent], b[slotAccent]},  // active ignored
         {buttonPrimary, true, false, 1, b[slotBackground], b[slotBorder]},
         {buttonQuiet, false, false, 0, none, none},
         {buttonQuiet, false, false, 1, b[slotHover], none},
@@ -237,8 +234,8 @@ TEST(Button, FillsAndOutlinesByStyleAndState)
             if (sh.rect == rect && sh.mode == modeRoundOutline)
                 outlines.push_back(sh.color);
         }
-        std::string what = "style " + std::to_string(c.style) + " state " + std::to_string(c.state) +
-                           (c.disabled ? " disabled" : "") + (c.active ? " active" : "");
+        std::string what = "style " + std::to_string(c.style) + " state " + std::to_string(c.state)
+            + (c.disabled ? " disabled" : "") + (c.active ? " active" : "");
         if (c.fill.a > 0) {
             ASSERT_EQ(fills.size(), 1u) << what;
             EXPECT_TRUE(sameColor(fills[0], c.fill)) << what;
@@ -269,7 +266,7 @@ TEST(Button, WrapOrEllipsisByHeightAndTrail)
     size_t shortQuads = h.shapesOfMode(modeText).size();
     h.frame([&] { drawButton(*h.ctx, 1, label, {0, 0, 90, 60}, 0, icNone, false, false); });
     size_t tallQuads = h.shapesOfMode(modeText).size();
-    EXPECT_LT(shortQuads, tallQuads); // cut with an ellipsis vs every letter on two lines
+    EXPECT_LT(shortQuads, tallQuads);  // cut with an ellipsis vs every letter on two lines
     EXPECT_GE(textLines().size(), 2u);
 
     h.click(10, 10);

@@ -108,8 +108,8 @@ TEST(Window, TitleDragStaysInViewAndGripHasAMinimum)
     h.frame([&] { d.draw(*h.ctx); });
     h.move(10, 10);
     h.frame([&] { d.draw(*h.ctx); });
-    EXPECT_DOUBLE_EQ(d.st.rect.w, 250); // max(500 / 2, 200)
-    EXPECT_DOUBLE_EQ(d.st.rect.h, 150); // max(300 / 2, 120)
+    EXPECT_DOUBLE_EQ(d.st.rect.w, 250);  // max(500 / 2, 200)
+    EXPECT_DOUBLE_EQ(d.st.rect.h, 150);  // max(300 / 2, 120)
     h.release();
     h.frame([&] { d.draw(*h.ctx); });
 }
@@ -130,7 +130,7 @@ TEST(Window, EscapeClosesOnlyTheTopmostModalOncePerPress)
     EXPECT_TRUE(a.st.open);
     EXPECT_FALSE(b.st.open);
     h.frame(draw);
-    EXPECT_TRUE(a.st.open); // the press was used up
+    EXPECT_TRUE(a.st.open);  // the press was used up
     h.key(keyEscape);
     h.frames(2, draw);
     EXPECT_FALSE(a.st.open);
@@ -157,7 +157,7 @@ TEST(Window, BackdropFromTheSecondFrameAndTrailOnFirstPlacement)
     h.frame([&] { d.draw(*h.ctx); });
     d.st.open = true;
     h.frames(2, [&] { d.draw(*h.ctx); });
-    EXPECT_EQ(trailVersion(), version); // opened again: no new entry
+    EXPECT_EQ(trailVersion(), version);  // opened again: no new entry
 }
 
 TEST(Window, FocusOnOpenEditsWithAllSelected)
@@ -199,9 +199,9 @@ TEST(Window, EscapeThenReopenShowsTheBoundText)
     h.key(keyEscape);
     h.frame([&] { d.draw(*h.ctx); });
     EXPECT_FALSE(d.st.open);
-    EXPECT_NE(result, editEscape); // the window took Escape first
+    EXPECT_NE(result, editEscape);  // the window took Escape first
     h.frames(2, [&] { d.draw(*h.ctx); });
-    bound = "Mortgage"; // the page loads another record
+    bound = "Mortgage";  // the page loads another record
     d.st.open = true;
     d.st.focusOnOpen = "Name";
     h.frames(2, [&] { d.draw(*h.ctx); });
@@ -274,7 +274,7 @@ TEST(Window, LayerRestoredAfterTwoModalsAndANonModalInsideAModal)
     b.name = "b";
     inner.name = "inner";
     inner.modal = false;
-    inner.width = inner.height = 200; // centred: clear of the pointer below
+    inner.width = inner.height = 200;  // centred: clear of the pointer below
     a.st.open = b.st.open = inner.st.open = true;
     int32_t afterTwo = -1, afterInner = -1, insideBefore = -1;
     InteractResult late;
@@ -297,7 +297,7 @@ TEST(Window, LayerRestoredAfterTwoModalsAndANonModalInsideAModal)
     h.move(ar.x + 5, ar.y + ar.h - 5);
     h.frames(3, [&] { a.draw(*h.ctx); });
     EXPECT_EQ(afterInner, insideBefore);
-    EXPECT_TRUE(late.hovered); // not hidden under the inner window's layer
+    EXPECT_TRUE(late.hovered);  // not hidden under the inner window's layer
 }
 
 TEST(Window, ManyOpenCloseCyclesLeaveNoState)
@@ -358,7 +358,7 @@ TEST(Combo, TwelveAndThirteenItems)
     thirteen.h.move(150, 200);
     thirteen.h.wheel(-3);
     thirteen.frame();
-    EXPECT_DOUBLE_EQ(thirteen.scroll().offset, 26); // one row at most
+    EXPECT_DOUBLE_EQ(thirteen.scroll().offset, 26);  // one row at most
 }
 
 TEST(Combo, NoCentringWithoutSelectionCentringWithOne)
@@ -366,7 +366,7 @@ TEST(Combo, NoCentringWithoutSelectionCentringWithOne)
     Combo c(40);
     c.scroll().offset = 52;
     c.open();
-    EXPECT_DOUBLE_EQ(c.scroll().offset, 52); // index -1 keeps the offset
+    EXPECT_DOUBLE_EQ(c.scroll().offset, 52);  // index -1 keeps the offset
     c.h.key(keyEscape);
     c.frame();
     c.selected = 20;
@@ -400,7 +400,7 @@ TEST(Combo, OpensAboveNearTheBottomAndDisabledNeverOpens)
     Combo c(12);
     c.bar = {100, 300, 200, 32};
     c.open();
-    EXPECT_DOUBLE_EQ(c.h.ctx->popupRect.y, 2); // 300 - 320 - 2 < 2: kept 2 from the top
+    EXPECT_DOUBLE_EQ(c.h.ctx->popupRect.y, 2);  // 300 - 320 - 2 < 2: kept 2 from the top
     Combo d(3);
     d.bar = {100, 550, 200, 32};
     d.open();

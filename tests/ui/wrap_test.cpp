@@ -30,9 +30,14 @@ TEST(Wrap, Table)
         {"one\n\ntwo", 500, {"one", "", "two"}},
         {"aa bb cc", 0, {"aa", "bb", "cc"}},
         {"  aa bb", 500, {"aa bb"}},
-        {"aa  bb", twoWords, {"aa ", "bb"}}, // two spaces before the break: one stays
+        {"aa  bb", twoWords, {"aa ", "bb"}},  // two spaces before the break: one stays
         {"aa\r\nbb", 500, {"aa\r", "bb"}},
-        {"aa\x01" "bb cc", textWidth(*c.font, "aa bb", size), {"aa\x01" "bb", "cc"}},
+        {"aa\x01"
+         "bb cc",
+            textWidth(*c.font, "aa bb", size),
+            {"aa\x01"
+             "bb",
+                "cc"}},
         {"trailing\n", 500, {"trailing", ""}},
     };
     for (const Case& k : cases)
@@ -48,7 +53,7 @@ TEST(Wrap, FastEqualsLiteralOverRandomTexts)
     UiContext& c = *h.ctx;
     std::mt19937 rng(1234);
     const std::vector<std::string> pieces = {"a", "bb", "Wo", "AV", "ffi", " ", " ", "  ", "\x01", "\n", "é", "ß",
-                                             "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\x80", "\xE2\x82", "12.50", "To"};
+        "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\x80", "\xE2\x82", "12.50", "To"};
     for (int n = 0; n < 3000; ++n) {
         std::string text;
         int len = int(rng() % 40);

@@ -2,20 +2,14 @@
 
 namespace qm {
 
-Color rgba(double r, double g, double b, double a)
-{
-    return {float(r), float(g), float(b), float(a)};
-}
+Color rgba(double r, double g, double b, double a) { return {float(r), float(g), float(b), float(a)}; }
 
-Color newColor(float r, float g, float b, float a)
-{
-    return {r, g, b, a};
-}
+Color newColor(float r, float g, float b, float a) { return {r, g, b, a}; }
 
 Color hexColor(int32_t rgb, double alpha)
 {
     return {float(((rgb >> 16) & 0xFF) / 255.0), float(((rgb >> 8) & 0xFF) / 255.0), float((rgb & 0xFF) / 255.0),
-            float(alpha)};
+        float(alpha)};
 }
 
 Color withAlpha(Color c, double alpha)
@@ -45,7 +39,7 @@ Color lighten(Color c, double t)
 uint8_t colorByte(float component)
 {
     if (!(component > 0))
-        return 0; // NaN lands here too
+        return 0;  // NaN lands here too
     if (component >= 1)
         return 255;
     return uint8_t(component * 255.0f);

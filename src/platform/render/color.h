@@ -25,8 +25,8 @@ Color hexColor(int32_t rgb, double alpha);
 Color withAlpha(Color c, double alpha);
 // a + (b - a) * t per component, t not clamped.
 Color lerpColor(Color a, Color b, double t);
-Color darken(Color c, double t);  // towards black, alpha kept
-Color lighten(Color c, double t); // towards white, alpha kept
+Color darken(Color c, double t);   // towards black, alpha kept
+Color lighten(Color c, double t);  // towards white, alpha kept
 
 // A component as a byte: clamped to 0..1, times 255, truncated; NaN is 0.
 uint8_t colorByte(float component);

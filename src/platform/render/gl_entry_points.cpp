@@ -59,10 +59,7 @@ std::vector<std::string> loadGlEntryPoints(const GlProcResolver& getProcAddress)
     return missing;
 }
 
-void destroyGlEntryList()
-{
-    std::vector<GlEntryPoint>().swap(glEntryList());
-}
+void destroyGlEntryList() { std::vector<GlEntryPoint>().swap(glEntryList()); }
 
 std::string firstMissingGlFunction(const std::vector<std::string>& names)
 {

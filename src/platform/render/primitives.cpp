@@ -14,7 +14,7 @@ constexpr std::array<double, 4> kNoShape{0, 0, 0, 0};
 constexpr double kMaxDashes = 65536;
 
 void whiteQuad(Renderer& r, double x0, double y0, double x1, double y1, Color color, const std::array<double, 4>& p,
-               double qx, double qy, ShapeMode mode)
+    double qx, double qy, ShapeMode mode)
 {
     pushQuad(r, x0, y0, x1, y1, color, p, qx, qy, float(mode), r.whiteTextureName, 0, 0, 1, 1);
 }
@@ -48,8 +48,8 @@ void fillRoundRect(Renderer& r, const Rect& rect, double radius, Color color)
         return;
     }
     double rad = std::min(radius, std::min(rect.w, rect.h) / 2);
-    whiteQuad(r, rect.x - 1, rect.y - 1, rect.x + rect.w + 1, rect.y + rect.h + 1, color, centreAndHalfSize(rect),
-              rad, 0, modeRoundRect);
+    whiteQuad(r, rect.x - 1, rect.y - 1, rect.x + rect.w + 1, rect.y + rect.h + 1, color, centreAndHalfSize(rect), rad,
+        0, modeRoundRect);
 }
 
 void strokeRoundRect(Renderer& r, const Rect& rect, double radius, double lineWidth, Color color)
@@ -57,8 +57,8 @@ void strokeRoundRect(Renderer& r, const Rect& rect, double radius, double lineWi
     if (color.a <= 0)
         return;
     double rad = std::min(radius, std::min(rect.w, rect.h) / 2);
-    whiteQuad(r, rect.x - 1, rect.y - 1, rect.x + rect.w + 1, rect.y + rect.h + 1, color, centreAndHalfSize(rect),
-              rad, lineWidth, modeRoundOutline);
+    whiteQuad(r, rect.x - 1, rect.y - 1, rect.x + rect.w + 1, rect.y + rect.h + 1, color, centreAndHalfSize(rect), rad,
+        lineWidth, modeRoundOutline);
 }
 
 void strokeRect(Renderer& r, const Rect& rect, double lineWidth, Color color)
@@ -66,8 +66,8 @@ void strokeRect(Renderer& r, const Rect& rect, double lineWidth, Color color)
     if (color.a <= 0)
         return;
     double rad = std::min(std::min(rect.w, rect.h) / 2, 0.0);
-    whiteQuad(r, rect.x - 1, rect.y - 1, rect.x + rect.w + 1, rect.y + rect.h + 1, color, centreAndHalfSize(rect),
-              rad, lineWidth, modeRoundOutline);
+    whiteQuad(r, rect.x - 1, rect.y - 1, rect.x + rect.w + 1, rect.y + rect.h + 1, color, centreAndHalfSize(rect), rad,
+        lineWidth, modeRoundOutline);
 }
 
 void drawShadowRect(Renderer& r, const Rect& rect, double radius, double blur, Color color)
@@ -75,7 +75,7 @@ void drawShadowRect(Renderer& r, const Rect& rect, double radius, double blur, C
     if (color.a <= 0)
         return;
     whiteQuad(r, rect.x - blur, rect.y - blur, rect.x + rect.w + blur, rect.y + rect.h + blur, color,
-              centreAndHalfSize(rect), radius, blur, modeShadow);
+        centreAndHalfSize(rect), radius, blur, modeShadow);
 }
 
 void fillCircle(Renderer& r, double cx, double cy, double radius, Color color)
@@ -99,18 +99,18 @@ void drawLine(Renderer& r, double x0, double y0, double x1, double y1, double li
         return;
     double grow = 1 + lineWidth / 2;
     whiteQuad(r, std::min(x0, x1) - grow, std::min(y0, y1) - grow, std::max(x0, x1) + grow, std::max(y0, y1) + grow,
-              color, {x0, y0, x1, y1}, lineWidth / 2, 0, modeLine);
+        color, {x0, y0, x1, y1}, lineWidth / 2, 0, modeLine);
 }
 
-void drawTextureRect(Renderer& r, const Texture& texture, const Rect& rect, Color color, double u0, double v0,
-                     double u1, double v1)
+void drawTextureRect(
+    Renderer& r, const Texture& texture, const Rect& rect, Color color, double u0, double v0, double u1, double v1)
 {
     pushQuad(r, rect.x, rect.y, rect.x + rect.w, rect.y + rect.h, color, kNoShape, 0, 0, float(modeTexture),
-             texture.name, u0, v0, u1, v1);
+        texture.name, u0, v0, u1, v1);
 }
 
-void drawDashedLine(Renderer& r, double x0, double y0, double x1, double y1, double lineWidth, Color color,
-                    double dash, double gap)
+void drawDashedLine(
+    Renderer& r, double x0, double y0, double x1, double y1, double lineWidth, Color color, double dash, double gap)
 {
     double dx = x1 - x0, dy = y1 - y0;
     double length = std::sqrt(dx * dx + dy * dy);
@@ -129,13 +129,13 @@ void drawDashedLine(Renderer& r, double x0, double y0, double x1, double y1, dou
         drawLine(r, x0 + ux * s, y0 + uy * s, x0 + ux * end, y0 + uy * end, lineWidth, color);
         double next = end + gap;
         if (!(next > s))
-            break; // a negative gap would walk back over the same dash forever
+            break;  // a negative gap would walk back over the same dash forever
         s = next;
     }
 }
 
-void drawPolyline(Renderer& r, const std::vector<std::pair<double, double>>& points, double lineWidth, Color color,
-                  bool closed)
+void drawPolyline(
+    Renderer& r, const std::vector<std::pair<double, double>>& points, double lineWidth, Color color, bool closed)
 {
     if (points.size() < 2 || color.a <= 0)
         return;
@@ -156,8 +156,8 @@ void fillConvexPolygon(Renderer& r, const std::vector<std::pair<double, double>>
     }
 }
 
-double renderText(Renderer& r, const GlyphAtlasRef& atlas, std::string_view text, double x, double y, double size,
-                  Color color)
+double renderText(
+    Renderer& r, const GlyphAtlasRef& atlas, std::string_view text, double x, double y, double size, Color color)
 {
     if (color.a <= 0 || text.empty())
         return textWidth(*atlas, text, size);
@@ -180,8 +180,8 @@ double renderText(Renderer& r, const GlyphAtlasRef& atlas, std::string_view text
             setDrawState(r, atlas->texture->name);
             double gx = std::round(x + advance) + entry.xOffset;
             double gy = baseline + entry.yOffset;
-            pushQuad(r, gx, gy, gx + entry.bitmapWidth, gy + entry.bitmapHeight, color, kNoShape, 0, 0,
-                     float(modeText), atlas->texture->name, entry.u0, entry.v0, entry.u1, entry.v1);
+            pushQuad(r, gx, gy, gx + entry.bitmapWidth, gy + entry.bitmapHeight, color, kNoShape, 0, 0, float(modeText),
+                atlas->texture->name, entry.u0, entry.v0, entry.u1, entry.v1);
         }
         advance += entry.advance;
         previous = g;
@@ -190,7 +190,7 @@ double renderText(Renderer& r, const GlyphAtlasRef& atlas, std::string_view text
 }
 
 void drawTextInRect(Renderer& r, const GlyphAtlasRef& atlas, std::string_view text, const Rect& rect, double size,
-                    Color color, double alignment)
+    Color color, double alignment)
 {
     double w = textWidth(*atlas, text, size);
     double a = ascent(*atlas, size), d = descent(*atlas, size);

@@ -8,15 +8,9 @@ namespace qm {
 namespace {
 
 // max and min that prefer the first value when the second is NaN.
-double maxKeep(double a, double b)
-{
-    return std::isnan(b) ? a : std::max(a, b);
-}
+double maxKeep(double a, double b) { return std::isnan(b) ? a : std::max(a, b); }
 
-double minKeep(double a, double b)
-{
-    return std::isnan(b) ? a : std::min(a, b);
-}
+double minKeep(double a, double b) { return std::isnan(b) ? a : std::min(a, b); }
 
 }  // namespace
 

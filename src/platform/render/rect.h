@@ -11,10 +11,7 @@ struct Rect {
     bool operator==(const Rect&) const = default;
 };
 
-inline Rect toRect(double x, double y, double w, double h)
-{
-    return {x, y, w, h};
-}
+inline Rect toRect(double x, double y, double w, double h) { return {x, y, w, h}; }
 
 // The overlap of a and b, never of negative size (disjoint rectangles give a
 // zero width or height at the larger origin). A NaN in b keeps a's value for

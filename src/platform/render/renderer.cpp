@@ -107,14 +107,44 @@ GLint saturate(double v)
 const std::vector<std::string>& rendererGlFunctions()
 {
     static const std::vector<std::string> names = {
-        "glGetIntegerv", "glEnable", "glDisable", "glViewport", "glScissor", "glBlendFuncSeparate",
-        "glPixelStorei", "glCreateShader", "glShaderSource", "glCompileShader", "glGetShaderiv",
-        "glGetShaderInfoLog", "glDeleteShader", "glCreateProgram", "glAttachShader", "glBindFragDataLocation",
-        "glLinkProgram", "glGetProgramiv", "glGetProgramInfoLog", "glUseProgram", "glGetUniformLocation",
-        "glUniform1i", "glUniformMatrix4fv", "glGenBuffers", "glBindBuffer", "glBufferData",
-        "glGenVertexArrays", "glBindVertexArray", "glEnableVertexAttribArray", "glVertexAttribPointer",
-        "glDrawArrays", "glGenTextures", "glBindTexture", "glTexImage2D", "glTexSubImage2D", "glTexParameteri",
-        "glDeleteTextures", "glActiveTexture",
+        "glGetIntegerv",
+        "glEnable",
+        "glDisable",
+        "glViewport",
+        "glScissor",
+        "glBlendFuncSeparate",
+        "glPixelStorei",
+        "glCreateShader",
+        "glShaderSource",
+        "glCompileShader",
+        "glGetShaderiv",
+        "glGetShaderInfoLog",
+        "glDeleteShader",
+        "glCreateProgram",
+        "glAttachShader",
+        "glBindFragDataLocation",
+        "glLinkProgram",
+        "glGetProgramiv",
+        "glGetProgramInfoLog",
+        "glUseProgram",
+        "glGetUniformLocation",
+        "glUniform1i",
+        "glUniformMatrix4fv",
+        "glGenBuffers",
+        "glBindBuffer",
+        "glBufferData",
+        "glGenVertexArrays",
+        "glBindVertexArray",
+        "glEnableVertexAttribArray",
+        "glVertexAttribPointer",
+        "glDrawArrays",
+        "glGenTextures",
+        "glBindTexture",
+        "glTexImage2D",
+        "glTexSubImage2D",
+        "glTexParameteri",
+        "glDeleteTextures",
+        "glActiveTexture",
     };
     return names;
 }
@@ -181,10 +211,7 @@ void setLayer(Renderer& r, int32_t layer)
     r.layer = layer;
 }
 
-int32_t currentLayer(const Renderer& r)
-{
-    return r.layer;
-}
+int32_t currentLayer(const Renderer& r) { return r.layer; }
 
 void pushClip(Renderer& r, const Rect& clip)
 {
@@ -218,8 +245,7 @@ void setDrawState(Renderer& r, uint32_t texture)
     int32_t count = int32_t(r.vertices.size());
     if (!commands.empty()) {
         DrawCommand& c = commands.back();
-        if (c.first + c.count == count && c.texture == texture && c.clipped == clipped &&
-            (!clipped || c.clip == clip))
+        if (c.first + c.count == count && c.texture == texture && c.clipped == clipped && (!clipped || c.clip == clip))
             return;
         if (c.count == 0) {
             c = {count, 0, texture, clip, clipped};
@@ -230,7 +256,7 @@ void setDrawState(Renderer& r, uint32_t texture)
 }
 
 void pushVertex(Renderer& r, double x, double y, double u, double v, Color color, const std::array<double, 4>& p,
-                double qx, double qy, float mode)
+    double qx, double qy, float mode)
 {
     Vertex& vx = r.vertices.emplace_back();
     vx.pos[0] = float(x);
@@ -253,7 +279,7 @@ void pushVertex(Renderer& r, double x, double y, double u, double v, Color color
 }
 
 void pushQuad(Renderer& r, double x0, double y0, double x1, double y1, Color color, const std::array<double, 4>& p,
-              double qx, double qy, float mode, uint32_t texture, double u0, double v0, double u1, double v1)
+    double qx, double qy, float mode, uint32_t texture, double u0, double v0, double u1, double v1)
 {
     setDrawState(r, texture);
     pushVertex(r, x0, y0, u0, v0, color, p, qx, qy, mode);
@@ -270,8 +296,7 @@ void flushRenderer(Renderer& r)
         return;
     glBindVertexArray(r.vertexArray);
     glBindBuffer(GL_ARRAY_BUFFER, r.vertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(r.vertices.size() * sizeof(Vertex)), r.vertices.data(),
-                 GL_STREAM_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(r.vertices.size() * sizeof(Vertex)), r.vertices.data(), GL_STREAM_DRAW);
     useShader(*r.shader);
     setUniformMat4(*r.shader, "uProj", orthoMatrix(0, r.viewportWidth, r.viewportHeight, 0, -1, 1));
     setUniformInt(*r.shader, "uTex", 0);
@@ -292,7 +317,7 @@ void flushRenderer(Renderer& r)
                 double right = std::ceil(k.x + k.w), bottom = std::ceil(k.y + k.h);
                 glEnable(GL_SCISSOR_TEST);
                 glScissor(saturate(left), saturate(double(r.viewportHeight) - bottom),
-                          saturate(std::max(right - left, 0.0)), saturate(std::max(bottom - top, 0.0)));
+                    saturate(std::max(right - left, 0.0)), saturate(std::max(bottom - top, 0.0)));
             } else {
                 glDisable(GL_SCISSOR_TEST);
             }

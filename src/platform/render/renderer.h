@@ -22,8 +22,8 @@ struct Vertex {
     float pos[2];
     float uv[2];
     uint8_t color[4];
-    float p[4]; // shape parameters
-    float q[4]; // q[0], q[1] shape parameters, q[2] the mode, q[3] 0
+    float p[4];  // shape parameters
+    float q[4];  // q[0], q[1] shape parameters, q[2] the mode, q[3] 0
 };
 static_assert(sizeof(Vertex) == 52);
 
@@ -41,7 +41,7 @@ enum ShapeMode : uint8_t {
 
 struct DrawCommand {
     int32_t first = 0;
-    int32_t count = 0; // skipped when 0
+    int32_t count = 0;  // skipped when 0
     uint32_t texture = 0;
     Rect clip;
     bool clipped = false;
@@ -53,12 +53,12 @@ struct Renderer {
     uint32_t vertexBuffer = 0;
     std::vector<Vertex> vertices;
     std::vector<std::vector<DrawCommand>> layers;
-    std::vector<std::vector<Rect>> clipStacks; // parallel to layers
+    std::vector<std::vector<Rect>> clipStacks;  // parallel to layers
     int32_t layer = 0;
     uint32_t whiteTextureName = 0;
     int32_t viewportWidth = 0;
     int32_t viewportHeight = 0;
-    std::array<GlyphAtlasRef, 2> atlases; // filled by the UI toolkit
+    std::array<GlyphAtlasRef, 2> atlases;  // filled by the UI toolkit
     TextureRef whiteTexture;
     int32_t lastVertexCount = 0;
     int32_t lastDrawCalls = 0;
@@ -82,9 +82,9 @@ void popClip(Renderer& r);
 Rect currentClip(const Renderer& r);
 void setDrawState(Renderer& r, uint32_t texture);
 void pushVertex(Renderer& r, double x, double y, double u, double v, Color color, const std::array<double, 4>& p,
-                double qx, double qy, float mode);
+    double qx, double qy, float mode);
 void pushQuad(Renderer& r, double x0, double y0, double x1, double y1, Color color, const std::array<double, 4>& p,
-              double qx, double qy, float mode, uint32_t texture, double u0, double v0, double u1, double v1);
+    double qx, double qy, float mode, uint32_t texture, double u0, double v0, double u1, double v1);
 void flushRenderer(Renderer& r);
 
 // The GL functions the renderer, its shader, textures and atlases call.

@@ -65,10 +65,7 @@ ShaderRef newShader(std::string_view vertex, std::string_view fragment, std::str
     return shader;
 }
 
-void useShader(const Shader& shader)
-{
-    glUseProgram(shader.program);
-}
+void useShader(const Shader& shader) { glUseProgram(shader.program); }
 
 int32_t uniformLocation(Shader& shader, std::string_view name)
 {

@@ -6,7 +6,7 @@
 namespace qm {
 
 TextureRef newTexture(int32_t width, int32_t height, int32_t internalFormat, int32_t format, int32_t type,
-                      const void* pixels, bool linear, bool clamp)
+    const void* pixels, bool linear, bool clamp)
 {
     if (internalFormat < 0 || width < 0 || height < 0)
         throw ValueError("texture format or size out of range");
@@ -30,8 +30,8 @@ TextureRef newTexture(int32_t width, int32_t height, int32_t internalFormat, int
     return texture;
 }
 
-void updateTexture(Texture& texture, int32_t x, int32_t y, int32_t width, int32_t height, const void* pixels,
-                   int32_t type)
+void updateTexture(
+    Texture& texture, int32_t x, int32_t y, int32_t width, int32_t height, const void* pixels, int32_t type)
 {
     glBindTexture(GL_TEXTURE_2D, texture.name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

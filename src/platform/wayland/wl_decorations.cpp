@@ -33,10 +33,10 @@ struct TitleColours {
 TitleColours titleColours(bool dark, bool activated)
 {
     if (dark)
-        return {activated ? 0xFF303030u : 0xFF242424u, activated ? 0xFFFFFFFFu : 0xFF8C8C8Cu, 0xFF474747u,
-                0xFF575757u, 0xFF1A1A1Au};
-    return {activated ? 0xFFEBEBEBu : 0xFFF6F6F6u, activated ? 0xFF2E2E2Eu : 0xFF919191u, 0xFFD4D4D4u,
-            0xFFC4C4C4u, 0xFFCFCFCFu};
+        return {activated ? 0xFF303030u : 0xFF242424u, activated ? 0xFFFFFFFFu : 0xFF8C8C8Cu, 0xFF474747u, 0xFF575757u,
+            0xFF1A1A1Au};
+    return {activated ? 0xFFEBEBEBu : 0xFFF6F6F6u, activated ? 0xFF2E2E2Eu : 0xFF919191u, 0xFFD4D4D4u, 0xFFC4C4C4u,
+        0xFFCFCFCFu};
 }
 
 Polygon stroke(PointF a, PointF b)
@@ -96,9 +96,8 @@ ShmBuffer createShmBuffer(int32_t width, int32_t height)
     wl_proxy* pool =
         sendConstructorRequest(wls.shm, 0, {argNewId(), argFd(fd), argInt(int32_t(bytes))}, wl.wl_shm_pool_interface);
     ::close(fd);
-    wl_proxy* buffer = sendConstructorRequest(
-        pool, 0, {argNewId(), argInt(0), argInt(width), argInt(height), argInt(width * 4), argUint(0)},
-        wl.wl_buffer_interface);
+    wl_proxy* buffer = sendConstructorRequest(pool, 0,
+        {argNewId(), argInt(0), argInt(width), argInt(height), argInt(width * 4), argUint(0)}, wl.wl_buffer_interface);
     sendDestructorRequest(pool, 1);
     if (!buffer) {
         munmap(address, size_t(bytes));
@@ -172,8 +171,8 @@ void fillPolygons(PixelTarget t, double scale, const std::vector<Polygon>& polyg
 
 std::vector<Polygon> rectOutlinePolygons(double x0, double y0, double x1, double y1)
 {
-    return {stroke({x0, y0}, {x1, y0}), stroke({x1, y0}, {x1, y1}), stroke({x1, y1}, {x0, y1}),
-            stroke({x0, y1}, {x0, y0})};
+    return {
+        stroke({x0, y0}, {x1, y0}), stroke({x1, y0}, {x1, y1}), stroke({x1, y1}, {x0, y1}), stroke({x0, y1}, {x0, y0})};
 }
 
 double decorationTextWidth(Font& font, std::string_view text, double size)
@@ -187,8 +186,8 @@ double decorationTextWidth(Font& font, std::string_view text, double size)
     return total * size / font.unitsPerEm;
 }
 
-void drawDecorationTitle(PixelTarget t, double scale, Font& font, std::string_view text, double size, double x,
-                         double y, uint32_t colour)
+void drawDecorationTitle(
+    PixelTarget t, double scale, Font& font, std::string_view text, double size, double x, double y, uint32_t colour)
 {
     double s = size * scale / font.unitsPerEm;
     double w = std::ceil(decorationTextWidth(font, text, size * scale));
@@ -208,8 +207,8 @@ void drawDecorationTitle(PixelTarget t, double scale, Font& font, std::string_vi
         }
         pen += advanceWidth(font, glyph) * s;
     }
-    blitMask(t, r, int32_t(std::lround(x * scale)) - 2, int32_t(std::lround(y * scale - (font.ascent * s + 2))),
-             colour);
+    blitMask(
+        t, r, int32_t(std::lround(x * scale)) - 2, int32_t(std::lround(y * scale - (font.ascent * s + 2))), colour);
 }
 
 std::string shortenTitle(Font& font, const std::string& title, double size, double maxWidth)
@@ -292,8 +291,7 @@ void syncDecorationSurfaces(WlWindow& w)
             p.surface = sendConstructorRequest(wls.compositor, 0, {argNewId()}, wl.wl_surface_interface);
             setProxyKind(p.surface, okSurface);
             p.subsurface = sendConstructorRequest(wls.subcompositor, 1,
-                                                  {argNewId(), argObject(p.surface), argObject(w.surface)},
-                                                  wl.wl_subsurface_interface);
+                {argNewId(), argObject(p.surface), argObject(w.surface)}, wl.wl_subsurface_interface);
         }
     } else if (!w.clientDecorations && w.parts[0].surface) {
         for (DecorationPart& p : w.parts) {
@@ -310,10 +308,7 @@ void syncDecorationSurfaces(WlWindow& w)
         updateDecorationPart(w, i);
 }
 
-int32_t decorationBufferScale(double scale)
-{
-    return std::max(1, int32_t(std::ceil(scale - 0.01)));
-}
+int32_t decorationBufferScale(double scale) { return std::max(1, int32_t(std::ceil(scale - 0.01))); }
 
 void frameUpdate(WlWindow& w)
 {
@@ -321,8 +316,8 @@ void frameUpdate(WlWindow& w)
     int32_t bw = std::max(1, int32_t(std::lround(w.width * newScale)));
     int32_t bh = std::max(1, int32_t(std::lround(w.height * newScale)));
     int32_t T = titleBarHeight(w);
-    if (w.applied && w.width == w.appliedWidth && w.height == w.appliedHeight && T == w.appliedTitleBar &&
-        newScale == w.appliedScale && w.eglWindow) {
+    if (w.applied && w.width == w.appliedWidth && w.height == w.appliedHeight && T == w.appliedTitleBar
+        && newScale == w.appliedScale && w.eglWindow) {
         syncDecorationSurfaces(w);
         if (!w.commitPending && w.eglSurface)
             sendRequest(w.surface, 6);

@@ -78,7 +78,7 @@ void handleDrop()
 void handleDataDevice(uint32_t opcode, const wl_argument* a)
 {
     switch (opcode) {
-    case 0: { // data_offer
+    case 0: {  // data_offer
         wl_proxy* offer = reinterpret_cast<wl_proxy*>(a[0].o);
         if (!offer)
             return;
@@ -86,7 +86,7 @@ void handleDataDevice(uint32_t opcode, const wl_argument* a)
         setProxyKind(offer, okDataOffer);
         break;
     }
-    case 1: { // enter
+    case 1: {  // enter
         wl_proxy* offer = reinterpret_cast<wl_proxy*>(a[4].o);
         wls.dragOffer = offer;
         wls.dropWindow = windowOfSurface(reinterpret_cast<wl_proxy*>(a[1].o));
@@ -104,19 +104,19 @@ void handleDataDevice(uint32_t opcode, const wl_argument* a)
         }
         break;
     }
-    case 2: // leave
+    case 2:  // leave
         if (wls.dragOffer && wls.dragOffer != wls.selectionOffer)
             destroyOffer(wls.dragOffer);
         wls.dragOffer = nullptr;
         break;
-    case 3: // motion
+    case 3:  // motion
         wls.dropX = fixedToDouble(a[1].f);
         wls.dropY = fixedToDouble(a[2].f);
         break;
     case 4:
         handleDrop();
         break;
-    case 5: { // selection
+    case 5: {  // selection
         wl_proxy* offer = reinterpret_cast<wl_proxy*>(a[0].o);
         if (wls.selectionOffer && wls.selectionOffer != offer && wls.selectionOffer != wls.dragOffer)
             destroyOffer(wls.selectionOffer);
@@ -130,12 +130,12 @@ void handleDataDevice(uint32_t opcode, const wl_argument* a)
 
 void handleDataSource(wl_proxy* source, uint32_t opcode, const wl_argument* a)
 {
-    if (opcode == 1) { // send
+    if (opcode == 1) {  // send
         int fd = a[1].h;
         if (source == wls.ownSource)
             writeAllToFd(fd, wls.ownText);
         ::close(fd);
-    } else if (opcode == 2) { // cancelled
+    } else if (opcode == 2) {  // cancelled
         if (source == wls.ownSource)
             wls.ownSource = nullptr;
         wl.wl_proxy_destroy(source);
@@ -159,7 +159,7 @@ void reportLostConnection()
 {
     wls.connectionLost = true;
     std::fprintf(stderr, "Quenmark: the connection to the Wayland compositor was lost (error %d)\n",
-                 wl.wl_display_get_error(wls.display));
+        wl.wl_display_get_error(wls.display));
     std::fflush(stderr);
     for (const WlWindowRef& w : wls.windows)
         w->closeRequested = true;
@@ -345,17 +345,28 @@ void writeAllToFd(int fd, const std::string& bytes)
 CursorNames cursorNamesFor(CursorKind kind)
 {
     switch (kind) {
-    case curArrow: return {1, {"default", "left_ptr"}};
-    case curIBeam: return {9, {"text", "xterm"}};
-    case curCrosshair: return {8, {"crosshair", "cross"}};
-    case curHand: return {4, {"pointer", "hand2", "hand1"}};
-    case curSizeWE: return {26, {"ew-resize", "sb_h_double_arrow", "h_double_arrow"}};
-    case curSizeNS: return {27, {"ns-resize", "sb_v_double_arrow", "v_double_arrow"}};
-    case curSizeAll: return {13, {"move", "fleur"}};
-    case curSizeNWSE: return {29, {"nwse-resize", "bottom_right_corner", "size_fdiag"}};
-    case curSizeNESW: return {28, {"nesw-resize", "bottom_left_corner", "size_bdiag"}};
-    case curWait: return {6, {"wait", "watch"}};
-    default: return {0, {}};
+    case curArrow:
+        return {1, {"default", "left_ptr"}};
+    case curIBeam:
+        return {9, {"text", "xterm"}};
+    case curCrosshair:
+        return {8, {"crosshair", "cross"}};
+    case curHand:
+        return {4, {"pointer", "hand2", "hand1"}};
+    case curSizeWE:
+        return {26, {"ew-resize", "sb_h_double_arrow", "h_double_arrow"}};
+    case curSizeNS:
+        return {27, {"ns-resize", "sb_v_double_arrow", "v_double_arrow"}};
+    case curSizeAll:
+        return {13, {"move", "fleur"}};
+    case curSizeNWSE:
+        return {29, {"nwse-resize", "bottom_right_corner", "size_fdiag"}};
+    case curSizeNESW:
+        return {28, {"nesw-resize", "bottom_left_corner", "size_bdiag"}};
+    case curWait:
+        return {6, {"wait", "watch"}};
+    default:
+        return {0, {}};
     }
 }
 
@@ -405,8 +416,8 @@ CursorSettings readCursorSettings()
     s.size = size ? parseInt(size).value_or(0) : 0;
     if ((s.theme.empty() || s.size == 0) && onSearchPath("gsettings")) {
         std::string out;
-        if (s.theme.empty() &&
-            runCapture({"gsettings", "get", "org.gnome.desktop.interface", "cursor-theme"}, out) == 0) {
+        if (s.theme.empty()
+            && runCapture({"gsettings", "get", "org.gnome.desktop.interface", "cursor-theme"}, out) == 0) {
             std::string t = strip(out);
             if (!t.empty() && t.front() == '\'')
                 t.erase(0, 1);
@@ -451,7 +462,7 @@ void applyPointerCursor(CursorKind kind)
     if (!wls.cursorTheme || wls.themeScale != f) {
         CursorSettings settings = readCursorSettings();
         wls.cursorTheme = wl.wl_cursor_theme_load(settings.theme.empty() ? nullptr : settings.theme.c_str(),
-                                                  settings.size * f, reinterpret_cast<wl_shm*>(wls.shm));
+            settings.size * f, reinterpret_cast<wl_shm*>(wls.shm));
         wls.themeScale = f;
         if (!wls.cursorTheme)
             return;
@@ -474,12 +485,12 @@ void applyPointerCursor(CursorKind kind)
         sendRequest(wls.cursorSurface, 8, {argInt(bufferScale)});
     sendRequest(wls.cursorSurface, 1, {argObject(buffer), argInt(0), argInt(0)});
     sendRequest(wls.cursorSurface, 2,
-                {argInt(0), argInt(0), argInt(int32_t(image->width) / bufferScale),
-                 argInt(int32_t(image->height) / bufferScale)});
+        {argInt(0), argInt(0), argInt(int32_t(image->width) / bufferScale),
+            argInt(int32_t(image->height) / bufferScale)});
     sendRequest(wls.cursorSurface, 6);
     sendRequest(wls.pointer, 0,
-                {argUint(serial), argObject(wls.cursorSurface), argInt(int32_t(image->hotspot_x) / bufferScale),
-                 argInt(int32_t(image->hotspot_y) / bufferScale)});
+        {argUint(serial), argObject(wls.cursorSurface), argInt(int32_t(image->hotspot_x) / bufferScale),
+            argInt(int32_t(image->hotspot_y) / bufferScale)});
 }
 
 void activateWlWindow(WlWindow& w)

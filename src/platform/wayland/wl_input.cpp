@@ -46,9 +46,8 @@ void handleCapabilities(uint32_t caps)
         wls.pointer = sendConstructorRequest(wls.seat, 0, {argNewId()}, wl.wl_pointer_interface);
         setProxyKind(wls.pointer, okPointer);
         if (wls.cursorShapeManager)
-            wls.cursorShapeDevice = sendConstructorRequest(wls.cursorShapeManager, 1,
-                                                           {argNewId(), argObject(wls.pointer)},
-                                                           wlp.wp_cursor_shape_device_v1);
+            wls.cursorShapeDevice = sendConstructorRequest(
+                wls.cursorShapeManager, 1, {argNewId(), argObject(wls.pointer)}, wlp.wp_cursor_shape_device_v1);
     } else if (!pointer && wls.pointer) {
         sendDestructorRequest(wls.cursorShapeDevice, 0);
         wls.cursorShapeDevice = nullptr;
@@ -75,10 +74,7 @@ void handleCapabilities(uint32_t caps)
     }
 }
 
-void toggleMaximise(WlWindow& w)
-{
-    sendRequest(w.toplevel, w.maximised ? 10 : 9);
-}
+void toggleMaximise(WlWindow& w) { sendRequest(w.toplevel, w.maximised ? 10 : 9); }
 
 void updateDecorationHover(WlWindow& w)
 {
@@ -113,8 +109,8 @@ void pressDecoration(WlWindow& w, uint32_t button, uint32_t serial)
         }
     } else if (button == 273) {
         sendRequest(w.toplevel, 4,
-                    {argObject(wls.seat), argUint(serial), argInt(int32_t(std::trunc(wls.pointerX))),
-                     argInt(int32_t(std::trunc(wls.pointerY + titleBarHeight(w))))});
+            {argObject(wls.seat), argUint(serial), argInt(int32_t(std::trunc(wls.pointerX))),
+                argInt(int32_t(std::trunc(wls.pointerY + titleBarHeight(w))))});
     }
 }
 
@@ -153,7 +149,7 @@ void setPointerPosition(double x, double y)
 void handlePointer(uint32_t opcode, const wl_argument* a)
 {
     switch (opcode) {
-    case 0: { // enter
+    case 0: {  // enter
         wls.pointerEnterSerial = a[0].u;
         wls.hasPointerEnterSerial = true;
         int32_t part = partContent;
@@ -170,7 +166,7 @@ void handlePointer(uint32_t opcode, const wl_argument* a)
         }
         break;
     }
-    case 1: { // leave
+    case 1: {  // leave
         WlWindowRef w = wls.pointerWindow;
         wls.pointerWindow.reset();
         if (w && wls.pointerPart == partContent) {
@@ -184,7 +180,7 @@ void handlePointer(uint32_t opcode, const wl_argument* a)
         wls.pointerPart = partContent;
         break;
     }
-    case 2: // motion
+    case 2:  // motion
         setPointerPosition(fixedToDouble(a[1].f), fixedToDouble(a[2].f));
         if (!wls.pointerWindow)
             return;
@@ -193,7 +189,7 @@ void handlePointer(uint32_t opcode, const wl_argument* a)
         else
             updateDecorationHover(*wls.pointerWindow);
         break;
-    case 3: { // button
+    case 3: {  // button
         wls.lastInputSerial = a[0].u;
         wls.hasInputSerial = true;
         WlWindowRef w = wls.pointerWindow;
@@ -215,12 +211,12 @@ void handlePointer(uint32_t opcode, const wl_argument* a)
                 releaseDecoration(*w);
         } else if (pressed && button == 272) {
             sendRequest(w->toplevel, 6,
-                        {argObject(wls.seat), argUint(a[0].u),
-                         argUint(resizeEdgesAt(*w, wls.pointerPart, wls.pointerX, wls.pointerY))});
+                {argObject(wls.seat), argUint(a[0].u),
+                    argUint(resizeEdgesAt(*w, wls.pointerPart, wls.pointerX, wls.pointerY))});
         }
         break;
     }
-    case 4: { // axis
+    case 4: {  // axis
         uint32_t axis = a[1].u;
         if (axis > 1)
             return;
@@ -237,7 +233,7 @@ void handlePointer(uint32_t opcode, const wl_argument* a)
         w->events.push_back(e);
         break;
     }
-    case 8: // axis_discrete
+    case 8:  // axis_discrete
         if (a[0].u <= 1)
             wls.discreteSteps[a[0].u] = a[1].i;
         break;
@@ -251,8 +247,8 @@ void updateModifiers()
     wls.modifiers = 0;
     if (!wls.xkbState)
         return;
-    const std::pair<const char*, uint8_t> names[] = {{"Shift", modShift}, {"Control", modControl},
-                                                     {"Mod1", modAlt}, {"Mod4", modSuper}};
+    const std::pair<const char*, uint8_t> names[] = {
+        {"Shift", modShift}, {"Control", modControl}, {"Mod1", modAlt}, {"Mod4", modSuper}};
     for (auto [name, bit] : names)
         if (wl.xkb_state_mod_name_is_active(wls.xkbState, name, XKB_STATE_MODS_EFFECTIVE) > 0)
             wls.modifiers |= bit;
@@ -298,13 +294,13 @@ int32_t keyCodepoint(uint32_t key)
 void handleKeyboard(uint32_t opcode, const wl_argument* a)
 {
     switch (opcode) {
-    case 0: // keymap
+    case 0:  // keymap
         if (a[0].u != XKB_KEYMAP_FORMAT_TEXT_V1)
             ::close(a[1].h);
         else
             loadKeymap(a[1].h, a[2].u);
         break;
-    case 1: { // enter
+    case 1: {  // enter
         wls.lastInputSerial = a[0].u;
         wls.hasInputSerial = true;
         WlWindowRef w = windowOfSurface(reinterpret_cast<wl_proxy*>(a[1].o));
@@ -316,7 +312,7 @@ void handleKeyboard(uint32_t opcode, const wl_argument* a)
         }
         break;
     }
-    case 2: { // leave
+    case 2: {  // leave
         WlWindowRef w = windowOfSurface(reinterpret_cast<wl_proxy*>(a[1].o));
         if (w) {
             WindowEvent e;
@@ -328,7 +324,7 @@ void handleKeyboard(uint32_t opcode, const wl_argument* a)
         wls.repeatKey = 0;
         break;
     }
-    case 3: { // key
+    case 3: {  // key
         wls.lastInputSerial = a[0].u;
         wls.hasInputSerial = true;
         WlWindowRef w = wls.keyboardWindow;
@@ -352,13 +348,13 @@ void handleKeyboard(uint32_t opcode, const wl_argument* a)
         }
         break;
     }
-    case 4: // modifiers
+    case 4:  // modifiers
         if (wls.xkbState) {
             wl.xkb_state_update_mask(wls.xkbState, a[1].u, a[2].u, a[3].u, 0, 0, a[4].u);
             updateModifiers();
         }
         break;
-    case 5: // repeat_info
+    case 5:  // repeat_info
         wls.repeatRate = a[0].i;
         wls.repeatDelay = a[1].i / 1000.0;
         break;
@@ -370,7 +366,7 @@ void handleKeyboard(uint32_t opcode, const wl_argument* a)
 void handleTouch(uint32_t opcode, const wl_argument* a)
 {
     switch (opcode) {
-    case 0: { // down
+    case 0: {  // down
         wls.lastInputSerial = a[0].u;
         wls.hasInputSerial = true;
         int32_t part = partContent;
@@ -380,11 +376,11 @@ void handleTouch(uint32_t opcode, const wl_argument* a)
         int32_t id = a[3].i;
         wls.touchMap[id] = w;
         w->gestures.scale = w->scale;
-        touchDown(w->gestures, id, fixedToDouble(a[4].f) * w->scale, fixedToDouble(a[5].f) * w->scale,
-                  monotonicSeconds());
+        touchDown(
+            w->gestures, id, fixedToDouble(a[4].f) * w->scale, fixedToDouble(a[5].f) * w->scale, monotonicSeconds());
         break;
     }
-    case 1: { // up
+    case 1: {  // up
         auto it = wls.touchMap.find(a[2].i);
         if (it == wls.touchMap.end())
             return;
@@ -394,16 +390,16 @@ void handleTouch(uint32_t opcode, const wl_argument* a)
         touchUp(w->gestures, a[2].i, x, y, monotonicSeconds());
         break;
     }
-    case 2: { // motion
+    case 2: {  // motion
         auto it = wls.touchMap.find(a[1].i);
         if (it == wls.touchMap.end())
             return;
         WlWindow& w = *it->second;
         touchMotion(w.gestures, a[1].i, fixedToDouble(a[2].f) * w.scale, fixedToDouble(a[3].f) * w.scale, false,
-                    monotonicSeconds());
+            monotonicSeconds());
         break;
     }
-    case 4: // cancel
+    case 4:  // cancel
         resetTouches();
         break;
     default:
@@ -458,14 +454,19 @@ CursorKind edgeCursor(uint32_t edges)
 {
     switch (edges) {
     case 1:
-    case 2: return curSizeNS;
+    case 2:
+        return curSizeNS;
     case 4:
-    case 8: return curSizeWE;
+    case 8:
+        return curSizeWE;
     case 5:
-    case 10: return curSizeNWSE;
+    case 10:
+        return curSizeNWSE;
     case 6:
-    case 9: return curSizeNESW;
-    default: return curArrow;
+    case 9:
+        return curSizeNESW;
+    default:
+        return curArrow;
     }
 }
 
@@ -518,8 +519,8 @@ void loadKeymap(int fd, uint32_t size)
         wlProcess.xkbContext = wl.xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     if (!wlProcess.xkbContext)
         return;
-    xkb_keymap* keymap = wl.xkb_keymap_new_from_string(wlProcess.xkbContext, text.c_str(),
-                                                       XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_keymap* keymap = wl.xkb_keymap_new_from_string(
+        wlProcess.xkbContext, text.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
     if (!keymap)
         return;
     if (wls.xkbState)

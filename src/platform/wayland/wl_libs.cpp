@@ -8,15 +8,15 @@ namespace qm {
 
 WaylandApi wl;
 
-const char* const kWaylandSonames[5] = {"libwayland-client.so.0", "libwayland-egl.so.1", "libEGL.so.1",
-                                        "libxkbcommon.so.0", "libwayland-cursor.so.0"};
+const char* const kWaylandSonames[5] = {
+    "libwayland-client.so.0", "libwayland-egl.so.1", "libEGL.so.1", "libxkbcommon.so.0", "libwayland-cursor.so.0"};
 
 namespace {
 
 WaylandResolver systemResolver()
 {
     return {[](const char* soname) { return dlopen(soname, RTLD_NOW | RTLD_GLOBAL); },
-            [](void* library, const char* symbol) { return dlsym(library, symbol); }};
+        [](void* library, const char* symbol) { return dlsym(library, symbol); }};
 }
 
 WaylandResolver resolver = systemResolver();
@@ -49,11 +49,11 @@ bool tryLoad()
         }
         return true;
     };
-#define QM_WL_NEED(lib, name)                                         \
-    if (!ensureOpen(lib) || !need(lib, #name, &wl.name))              \
+#define QM_WL_NEED(lib, name)                                                                                          \
+    if (!ensureOpen(lib) || !need(lib, #name, &wl.name))                                                               \
         return false;
-#define QM_WL_NEED_IFACE(name)                                        \
-    if (!need(0, #name, &wl.name))                                    \
+#define QM_WL_NEED_IFACE(name)                                                                                         \
+    if (!need(0, #name, &wl.name))                                                                                     \
         return false;
     if (!ensureOpen(0))
         return false;
@@ -63,8 +63,8 @@ bool tryLoad()
 #undef QM_WL_NEED
 #undef QM_WL_NEED_IFACE
     libs[4] = resolver.open(kWaylandSonames[4]);
-#define QM_WL_MAYBE(lib, name)                                                                      \
-    if (libs[lib])                                                                                  \
+#define QM_WL_MAYBE(lib, name)                                                                                         \
+    if (libs[lib])                                                                                                     \
         *reinterpret_cast<void**>(&wl.name) = resolver.symbol(libs[lib], #name);
     QM_WL_OPTIONAL_FUNCTIONS(QM_WL_MAYBE)
 #undef QM_WL_MAYBE

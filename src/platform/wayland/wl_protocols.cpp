@@ -14,11 +14,10 @@ WaylandProtocols wlp;
 
 std::vector<const wl_interface*> WaylandProtocols::all() const
 {
-    return {xdg_wm_base,         xdg_surface,       xdg_toplevel,       zxdg_decoration_manager_v1,
-            zxdg_toplevel_decoration_v1, xdg_activation_v1, xdg_activation_token_v1, wp_viewporter,
-            wp_viewport,         wp_fractional_scale_manager_v1, wp_fractional_scale_v1,
-            wp_cursor_shape_manager_v1, wp_cursor_shape_device_v1, zwp_idle_inhibit_manager_v1,
-            zwp_idle_inhibitor_v1};
+    return {xdg_wm_base, xdg_surface, xdg_toplevel, zxdg_decoration_manager_v1, zxdg_toplevel_decoration_v1,
+        xdg_activation_v1, xdg_activation_token_v1, wp_viewporter, wp_viewport, wp_fractional_scale_manager_v1,
+        wp_fractional_scale_v1, wp_cursor_shape_manager_v1, wp_cursor_shape_device_v1, zwp_idle_inhibit_manager_v1,
+        zwp_idle_inhibitor_v1};
 }
 
 namespace {
@@ -26,7 +25,7 @@ namespace {
 struct MessageSpec {
     const char* name;
     const char* signature;
-    std::vector<const wl_interface*> types; // one per argument, null without an interface
+    std::vector<const wl_interface*> types;  // one per argument, null without an interface
 };
 
 // The descriptions live for the process; keeping the blocks here keeps
@@ -106,82 +105,59 @@ void buildProtocolInterfaces()
     const wl_interface* pointer = wl.wl_pointer_interface;
 
     setMessages(p.xdg_wm_base,
-                {{"destroy", "", {}},
-                 {"create_positioner", "n", {none}},
-                 {"get_xdg_surface", "no", {p.xdg_surface, surface}},
-                 {"pong", "u", {none}}},
-                {{"ping", "u", {none}}});
+        {{"destroy", "", {}}, {"create_positioner", "n", {none}}, {"get_xdg_surface", "no", {p.xdg_surface, surface}},
+            {"pong", "u", {none}}},
+        {{"ping", "u", {none}}});
     setMessages(p.xdg_surface,
-                {{"destroy", "", {}},
-                 {"get_toplevel", "n", {p.xdg_toplevel}},
-                 {"get_popup", "n?oo", {none, p.xdg_surface, none}},
-                 {"set_window_geometry", "iiii", {none, none, none, none}},
-                 {"ack_configure", "u", {none}}},
-                {{"configure", "u", {none}}});
+        {{"destroy", "", {}}, {"get_toplevel", "n", {p.xdg_toplevel}},
+            {"get_popup", "n?oo", {none, p.xdg_surface, none}},
+            {"set_window_geometry", "iiii", {none, none, none, none}}, {"ack_configure", "u", {none}}},
+        {{"configure", "u", {none}}});
     setMessages(p.xdg_toplevel,
-                {{"destroy", "", {}},
-                 {"set_parent", "?o", {p.xdg_toplevel}},
-                 {"set_title", "s", {none}},
-                 {"set_app_id", "s", {none}},
-                 {"show_window_menu", "ouii", {seat, none, none, none}},
-                 {"move", "ou", {seat, none}},
-                 {"resize", "ouu", {seat, none, none}},
-                 {"set_max_size", "ii", {none, none}},
-                 {"set_min_size", "ii", {none, none}},
-                 {"set_maximized", "", {}},
-                 {"unset_maximized", "", {}},
-                 {"set_fullscreen", "?o", {output}},
-                 {"unset_fullscreen", "", {}},
-                 {"set_minimized", "", {}}},
-                {{"configure", "iia", {none, none, none}},
-                 {"close", "", {}},
-                 {"configure_bounds", "4ii", {none, none}},
-                 {"wm_capabilities", "5a", {none}}});
+        {{"destroy", "", {}}, {"set_parent", "?o", {p.xdg_toplevel}}, {"set_title", "s", {none}},
+            {"set_app_id", "s", {none}}, {"show_window_menu", "ouii", {seat, none, none, none}},
+            {"move", "ou", {seat, none}}, {"resize", "ouu", {seat, none, none}}, {"set_max_size", "ii", {none, none}},
+            {"set_min_size", "ii", {none, none}}, {"set_maximized", "", {}}, {"unset_maximized", "", {}},
+            {"set_fullscreen", "?o", {output}}, {"unset_fullscreen", "", {}}, {"set_minimized", "", {}}},
+        {{"configure", "iia", {none, none, none}}, {"close", "", {}}, {"configure_bounds", "4ii", {none, none}},
+            {"wm_capabilities", "5a", {none}}});
     setMessages(p.zxdg_decoration_manager_v1,
-                {{"destroy", "", {}}, {"get_toplevel_decoration", "no", {p.zxdg_toplevel_decoration_v1, p.xdg_toplevel}}},
-                {});
-    setMessages(p.zxdg_toplevel_decoration_v1,
-                {{"destroy", "", {}}, {"set_mode", "u", {none}}, {"unset_mode", "", {}}},
-                {{"configure", "u", {none}}});
+        {{"destroy", "", {}}, {"get_toplevel_decoration", "no", {p.zxdg_toplevel_decoration_v1, p.xdg_toplevel}}}, {});
+    setMessages(p.zxdg_toplevel_decoration_v1, {{"destroy", "", {}}, {"set_mode", "u", {none}}, {"unset_mode", "", {}}},
+        {{"configure", "u", {none}}});
     setMessages(p.xdg_activation_v1,
-                {{"destroy", "", {}},
-                 {"get_activation_token", "n", {p.xdg_activation_token_v1}},
-                 {"activate", "so", {none, surface}}},
-                {});
+        {{"destroy", "", {}}, {"get_activation_token", "n", {p.xdg_activation_token_v1}},
+            {"activate", "so", {none, surface}}},
+        {});
     setMessages(p.xdg_activation_token_v1,
-                {{"set_serial", "uo", {none, seat}},
-                 {"set_app_id", "s", {none}},
-                 {"set_surface", "o", {surface}},
-                 {"commit", "", {}},
-                 {"destroy", "", {}}},
-                {{"done", "s", {none}}});
+        {{"set_serial", "uo", {none, seat}}, {"set_app_id", "s", {none}}, {"set_surface", "o", {surface}},
+            {"commit", "", {}}, {"destroy", "", {}}},
+        {{"done", "s", {none}}});
     setMessages(p.wp_viewporter, {{"destroy", "", {}}, {"get_viewport", "no", {p.wp_viewport, surface}}}, {});
     setMessages(p.wp_viewport,
-                {{"destroy", "", {}},
-                 {"set_source", "ffff", {none, none, none, none}},
-                 {"set_destination", "ii", {none, none}}},
-                {});
+        {{"destroy", "", {}}, {"set_source", "ffff", {none, none, none, none}},
+            {"set_destination", "ii", {none, none}}},
+        {});
     setMessages(p.wp_fractional_scale_manager_v1,
-                {{"destroy", "", {}}, {"get_fractional_scale", "no", {p.wp_fractional_scale_v1, surface}}}, {});
+        {{"destroy", "", {}}, {"get_fractional_scale", "no", {p.wp_fractional_scale_v1, surface}}}, {});
     setMessages(p.wp_fractional_scale_v1, {{"destroy", "", {}}}, {{"preferred_scale", "u", {none}}});
     setMessages(p.wp_cursor_shape_manager_v1,
-                {{"destroy", "", {}},
-                 {"get_pointer", "no", {p.wp_cursor_shape_device_v1, pointer}},
-                 {"get_tablet_tool_v2", "no", {p.wp_cursor_shape_device_v1, none}}},
-                {});
+        {{"destroy", "", {}}, {"get_pointer", "no", {p.wp_cursor_shape_device_v1, pointer}},
+            {"get_tablet_tool_v2", "no", {p.wp_cursor_shape_device_v1, none}}},
+        {});
     setMessages(p.wp_cursor_shape_device_v1, {{"destroy", "", {}}, {"set_shape", "uu", {none, none}}}, {});
     setMessages(p.zwp_idle_inhibit_manager_v1,
-                {{"destroy", "", {}}, {"create_inhibitor", "no", {p.zwp_idle_inhibitor_v1, surface}}}, {});
+        {{"destroy", "", {}}, {"create_inhibitor", "no", {p.zwp_idle_inhibitor_v1, surface}}}, {});
     setMessages(p.zwp_idle_inhibitor_v1, {{"destroy", "", {}}}, {});
 }
 
-wl_proxy* sendConstructorRequest(wl_proxy* proxy, uint32_t opcode, std::vector<wl_argument> args,
-                                 const wl_interface* iface)
+wl_proxy* sendConstructorRequest(
+    wl_proxy* proxy, uint32_t opcode, std::vector<wl_argument> args, const wl_interface* iface)
 {
     if (!proxy)
         return nullptr;
-    return wl.wl_proxy_marshal_array_constructor_versioned(proxy, opcode, args.data(), iface,
-                                                           wl.wl_proxy_get_version(proxy));
+    return wl.wl_proxy_marshal_array_constructor_versioned(
+        proxy, opcode, args.data(), iface, wl.wl_proxy_get_version(proxy));
 }
 
 void sendRequest(wl_proxy* proxy, uint32_t opcode, std::vector<wl_argument> args)

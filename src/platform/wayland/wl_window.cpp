@@ -119,8 +119,8 @@ void handleRegistry(uint32_t opcode, const wl_argument* a)
                 wls.outputs.push_back({o, name, 1});
         } else if (iface == "wl_data_device_manager" && !wls.dataDeviceManager) {
             wls.dataDeviceManagerVersion = std::min(version, 3u);
-            wls.dataDeviceManager = bindGlobal(r, name, wl.wl_data_device_manager_interface,
-                                               wls.dataDeviceManagerVersion, okNone);
+            wls.dataDeviceManager =
+                bindGlobal(r, name, wl.wl_data_device_manager_interface, wls.dataDeviceManagerVersion, okNone);
         } else {
             struct Optional {
                 const char* name;
@@ -214,7 +214,7 @@ void handleSurface(wl_proxy* surface, uint32_t opcode, const wl_argument* a)
 {
     WlWindowRef w = windowWhere([&](const WlWindow& x) { return x.surface == surface; });
     if (!w)
-        return; // decoration parts and unknown surfaces
+        return;  // decoration parts and unknown surfaces
     if (opcode == 0) {
         wl_proxy* o = reinterpret_cast<wl_proxy*>(a[0].o);
         if (std::find(w->enteredOutputs.begin(), w->enteredOutputs.end(), o) == w->enteredOutputs.end())
@@ -363,14 +363,13 @@ bool setUpEgl()
     wls.eglDisplay = d;
     EGLint major = 0, minor = 0;
     if (!wl.eglInitialize(d, &major, &minor)) {
-        wls.eglDisplay = nullptr; // nothing to terminate
+        wls.eglDisplay = nullptr;  // nothing to terminate
         return failConnect("EGL cannot use the Wayland display");
     }
     if (!wl.eglBindAPI(EGL_OPENGL_API))
         return failConnect("EGL has no desktop OpenGL");
-    const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                 EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 24,
-                                 EGL_STENCIL_SIZE, 8, EGL_NONE};
+    const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_RED_SIZE, 8,
+        EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 24, EGL_STENCIL_SIZE, 8, EGL_NONE};
     EGLConfig configs[64] = {};
     EGLint count = 0;
     if (!wl.eglChooseConfig(d, attributes, configs, 64, &count) || count <= 0)
@@ -388,8 +387,7 @@ bool setUpEgl()
     }
     wls.eglConfig = configs[pickEglConfig(sizes)];
     const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
-                                        EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
-                                        EGL_NONE};
+        EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
     EGLContext c = wl.eglCreateContext(d, wls.eglConfig, EGL_NO_CONTEXT, contextAttributes);
     if (!c)
         c = wl.eglCreateContext(d, wls.eglConfig, EGL_NO_CONTEXT, nullptr);
@@ -418,8 +416,8 @@ bool connectWayland()
         wl.loadError = "cannot connect to the Wayland compositor";
         return false;
     }
-    wls.registry = sendConstructorRequest(reinterpret_cast<wl_proxy*>(wls.display), 1, {argNewId()},
-                                          wl.wl_registry_interface);
+    wls.registry =
+        sendConstructorRequest(reinterpret_cast<wl_proxy*>(wls.display), 1, {argNewId()}, wl.wl_registry_interface);
     setProxyKind(wls.registry, okRegistry);
     for (int i = 0; i < 2; ++i) {
         wl.wl_display_roundtrip(wls.display);
@@ -428,8 +426,8 @@ bool connectWayland()
     if (!wls.compositor || !wls.wmBase || !wls.shm)
         return failConnect("the compositor has no xdg-shell");
     if (wls.dataDeviceManager && wls.seat) {
-        wls.dataDevice = sendConstructorRequest(wls.dataDeviceManager, 1, {argNewId(), argObject(wls.seat)},
-                                                wl.wl_data_device_interface);
+        wls.dataDevice = sendConstructorRequest(
+            wls.dataDeviceManager, 1, {argNewId(), argObject(wls.seat)}, wl.wl_data_device_interface);
         setProxyKind(wls.dataDevice, okDataDevice);
     }
     if (!setUpEgl())
@@ -464,9 +462,8 @@ void disconnectWayland()
     for (const WlOutput& o : wls.outputs)
         wl.wl_proxy_destroy(o.proxy);
     wl_proxy* proxies[] = {wls.ownSource, wls.cursorSurface, wls.dataDevice, wls.dataDeviceManager, wls.seat,
-                           wls.idleInhibitManager, wls.cursorShapeManager, wls.fractionalScaleManager,
-                           wls.viewporter, wls.activation, wls.decorationManager, wls.wmBase, wls.shm,
-                           wls.subcompositor, wls.compositor, wls.registry};
+        wls.idleInhibitManager, wls.cursorShapeManager, wls.fractionalScaleManager, wls.viewporter, wls.activation,
+        wls.decorationManager, wls.wmBase, wls.shm, wls.subcompositor, wls.compositor, wls.registry};
     for (wl_proxy* p : proxies)
         if (p)
             wl.wl_proxy_destroy(p);
@@ -474,10 +471,7 @@ void disconnectWayland()
     wls = WaylandState{};
 }
 
-int32_t titleBarHeight(const WlWindow& w)
-{
-    return w.clientDecorations && !w.fullscreen ? 34 : 0;
-}
+int32_t titleBarHeight(const WlWindow& w) { return w.clientDecorations && !w.fullscreen ? 34 : 0; }
 
 double windowScale(const WlWindow& w)
 {
@@ -496,7 +490,8 @@ double windowScale(const WlWindow& w)
 
 std::pair<int32_t, int32_t> bufferSize(const WlWindow& w)
 {
-    return {std::max(1, int32_t(std::lround(w.width * w.scale))), std::max(1, int32_t(std::lround(w.height * w.scale)))};
+    return {
+        std::max(1, int32_t(std::lround(w.width * w.scale))), std::max(1, int32_t(std::lround(w.height * w.scale)))};
 }
 
 void layoutDecorationParts(WlWindow& w)
@@ -511,8 +506,8 @@ void layoutDecorationParts(WlWindow& w)
     w.parts[partBottom] = {w.parts[4].surface, w.parts[4].subsurface, -8, H, W + 16, 8, borders};
 }
 
-WlWindowRef newWlWindow(const std::string& title, int32_t width, int32_t height, const WlWindowRef& parent,
-                        bool maximised)
+WlWindowRef newWlWindow(
+    const std::string& title, int32_t width, int32_t height, const WlWindowRef& parent, bool maximised)
 {
     auto w = std::make_shared<WlWindow>();
     w->child = parent != nullptr;
@@ -522,14 +517,12 @@ WlWindowRef newWlWindow(const std::string& title, int32_t width, int32_t height,
     if (wls.viewporter) {
         w->viewport = sendConstructorRequest(wls.viewporter, 1, {argNewId(), argObject(w->surface)}, wlp.wp_viewport);
         if (wls.fractionalScaleManager) {
-            w->fractionalScale = sendConstructorRequest(wls.fractionalScaleManager, 1,
-                                                        {argNewId(), argObject(w->surface)},
-                                                        wlp.wp_fractional_scale_v1);
+            w->fractionalScale = sendConstructorRequest(
+                wls.fractionalScaleManager, 1, {argNewId(), argObject(w->surface)}, wlp.wp_fractional_scale_v1);
             setProxyKind(w->fractionalScale, okFractionalScale);
         }
     }
-    w->xdgSurface =
-        sendConstructorRequest(wls.wmBase, 2, {argNewId(), argObject(w->surface)}, wlp.xdg_surface);
+    w->xdgSurface = sendConstructorRequest(wls.wmBase, 2, {argNewId(), argObject(w->surface)}, wlp.xdg_surface);
     setProxyKind(w->xdgSurface, okXdgSurface);
     w->toplevel = sendConstructorRequest(w->xdgSurface, 1, {argNewId()}, wlp.xdg_toplevel);
     setProxyKind(w->toplevel, okToplevel);
@@ -549,8 +542,8 @@ WlWindowRef newWlWindow(const std::string& title, int32_t width, int32_t height,
             sendRequest(w->toplevel, 9);
         w->clientDecorations = wls.subcompositor != nullptr;
         if (wls.decorationManager) {
-            w->decoration = sendConstructorRequest(wls.decorationManager, 1, {argNewId(), argObject(w->toplevel)},
-                                                   wlp.zxdg_toplevel_decoration_v1);
+            w->decoration = sendConstructorRequest(
+                wls.decorationManager, 1, {argNewId(), argObject(w->toplevel)}, wlp.zxdg_toplevel_decoration_v1);
             setProxyKind(w->decoration, okDecoration);
             sendRequest(w->decoration, 1, {argUint(2)});
             w->clientDecorations = false;
@@ -581,8 +574,8 @@ WlWindowRef newWlWindow(const std::string& title, int32_t width, int32_t height,
     w->eglWindow = wl.wl_egl_window_create(reinterpret_cast<wl_surface*>(w->surface), bw, bh);
     if (!w->eglWindow)
         fail("Cannot create a Wayland EGL window");
-    w->eglSurface = wl.eglCreateWindowSurface(wls.eglDisplay, wls.eglConfig,
-                                              reinterpret_cast<EGLNativeWindowType>(w->eglWindow), nullptr);
+    w->eglSurface = wl.eglCreateWindowSurface(
+        wls.eglDisplay, wls.eglConfig, reinterpret_cast<EGLNativeWindowType>(w->eglWindow), nullptr);
     if (!w->eglSurface)
         fail("Cannot create an EGL surface");
     w->bufferWidth = bw;
@@ -653,10 +646,7 @@ void closeWlWindow(WlWindow& w)
         disconnectWayland();
 }
 
-void setWlScrollHitTest(WlWindow& w, ScrollHitTest hitTest)
-{
-    w.gestures.hitTest = std::move(hitTest);
-}
+void setWlScrollHitTest(WlWindow& w, ScrollHitTest hitTest) { w.gestures.hitTest = std::move(hitTest); }
 
 void redrawDecorations(WlWindow& w)
 {

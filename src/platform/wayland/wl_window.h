@@ -58,10 +58,10 @@ struct WlWindow {
     wl_proxy* viewport = nullptr;
     wl_proxy* fractionalScale = nullptr;
     wl_egl_window* eglWindow = nullptr;
-    void* eglSurface = nullptr; // EGLSurface
+    void* eglSurface = nullptr;  // EGLSurface
     bool child = false;
     std::string title;
-    int32_t width = 0, height = 0; // logical content size, title bar excluded
+    int32_t width = 0, height = 0;  // logical content size, title bar excluded
     int32_t pendingWidth = 0, pendingHeight = 0;
     std::vector<uint32_t> pendingStates;
     int32_t boundsWidth = 0, boundsHeight = 0;
@@ -74,7 +74,7 @@ struct WlWindow {
     bool darkTitleBar = false;
     std::vector<wl_proxy*> enteredOutputs;
     int32_t preferredBufferScale = 0;
-    int32_t fractionalScaleValue = 0; // 120ths
+    int32_t fractionalScaleValue = 0;  // 120ths
     bool commitPending = false;
     wl_proxy* frameCallback = nullptr;
     CursorKind cursor = curArrow;
@@ -186,8 +186,8 @@ extern WaylandProcessState wlProcess;
 // Connects, makes a window and its context current. Raises OSError with the
 // reason (the load, connection or EGL failure, or the window's own).
 WlWindowRef createWlWindow(const std::string& title, int32_t width, int32_t height, bool maximised);
-WlWindowRef newWlWindow(const std::string& title, int32_t width, int32_t height, const WlWindowRef& parent,
-                        bool maximised);
+WlWindowRef newWlWindow(
+    const std::string& title, int32_t width, int32_t height, const WlWindowRef& parent, bool maximised);
 bool connectWayland();
 // Ends the connection and forgets everything that belonged to it.
 void disconnectWayland();

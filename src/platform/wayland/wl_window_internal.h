@@ -1,7 +1,7 @@
 #pragma once
 // Steps of the Wayland back end that tests reach directly.
-#include <cstdint>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -48,7 +48,7 @@ ShmBuffer createShmBuffer(int32_t width, int32_t height);
 struct PixelTarget {
     int32_t width = 0;
     int32_t height = 0;
-    uint32_t* pixels = nullptr; // 0xAARRGGBB, premultiplied
+    uint32_t* pixels = nullptr;  // 0xAARRGGBB, premultiplied
 };
 struct PointF {
     double x = 0, y = 0;
@@ -61,8 +61,8 @@ void blitMask(PixelTarget t, const Rasterizer& r, int32_t x, int32_t y, uint32_t
 void fillPolygons(PixelTarget t, double scale, const std::vector<Polygon>& polygons, uint32_t colour);
 std::vector<Polygon> rectOutlinePolygons(double x0, double y0, double x1, double y1);
 double decorationTextWidth(Font& font, std::string_view text, double size);
-void drawDecorationTitle(PixelTarget t, double scale, Font& font, std::string_view text, double size, double x,
-                         double y, uint32_t colour);
+void drawDecorationTitle(
+    PixelTarget t, double scale, Font& font, std::string_view text, double size, double x, double y, uint32_t colour);
 // The longest prefix, in whole code points, that fits maxWidth with "…"
 // appended, then "…"; the text itself when it fits.
 std::string shortenTitle(Font& font, const std::string& title, double size, double maxWidth);

@@ -2,7 +2,6 @@
 #include "platform/x11/x11_window.h"
 #include "platform/x11/x11_window_internal.h"
 
-
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -94,8 +93,8 @@ bool systemPrefersDark()
             if (out.find("prefer-light") != std::string::npos)
                 return false;
         }
-        if (runCapture({"gsettings", "get", "org.gnome.desktop.interface", "gtk-theme"}, out) == 0 &&
-            lower(out).find("dark") != std::string::npos)
+        if (runCapture({"gsettings", "get", "org.gnome.desktop.interface", "gtk-theme"}, out) == 0
+            && lower(out).find("dark") != std::string::npos)
             return true;
     }
     const char* theme = std::getenv("GTK_THEME");

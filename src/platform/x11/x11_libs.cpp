@@ -32,14 +32,14 @@ void loadX11Libraries()
     void* libs[2];
     libs[0] = openFirst("libX11.so.6", "libX11.so", "libX11.so(.6|)");
     libs[1] = openFirst("libGL.so.1", "libGL.so", "libGL.so(.1|)");
-#define QM_X11_RESOLVE(lib, name)                                           \
-    {                                                                       \
-        void* sym = dlsym(libs[lib], #name);                                \
-        if (!sym) {                                                         \
-            std::fprintf(stderr, "could not import: %s\n", #name);         \
-            std::exit(1);                                                   \
-        }                                                                   \
-        x11.name = reinterpret_cast<decltype(x11.name)>(sym);               \
+#define QM_X11_RESOLVE(lib, name)                                                                                      \
+    {                                                                                                                  \
+        void* sym = dlsym(libs[lib], #name);                                                                           \
+        if (!sym) {                                                                                                    \
+            std::fprintf(stderr, "could not import: %s\n", #name);                                                     \
+            std::exit(1);                                                                                              \
+        }                                                                                                              \
+        x11.name = reinterpret_cast<decltype(x11.name)>(sym);                                                          \
     }
     QM_X11_FUNCTIONS(QM_X11_RESOLVE)
 #undef QM_X11_RESOLVE

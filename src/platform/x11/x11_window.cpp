@@ -42,7 +42,7 @@ int recordXError(Display*, XErrorEvent* event)
 
 struct XInput {
     bool tried = false;
-    int opcode = -1; // remembered only when the server speaks 2.2
+    int opcode = -1;  // remembered only when the server speaks 2.2
     decltype(&::XIQueryVersion) queryVersion = nullptr;
     decltype(&::XISelectEvents) selectEvents = nullptr;
 };
@@ -56,10 +56,11 @@ void enableTouchInput(Display* display, Window window)
             xinput.queryVersion = reinterpret_cast<decltype(xinput.queryVersion)>(dlsym(lib, "XIQueryVersion"));
             xinput.selectEvents = reinterpret_cast<decltype(xinput.selectEvents)>(dlsym(lib, "XISelectEvents"));
             int opcode = 0, event = 0, error = 0;
-            if (xinput.queryVersion && xinput.selectEvents &&
-                x11.XQueryExtension(display, "XInputExtension", &opcode, &event, &error)) {
+            if (xinput.queryVersion && xinput.selectEvents
+                && x11.XQueryExtension(display, "XInputExtension", &opcode, &event, &error)) {
                 int major = 2, minor = 2;
-                if (xinput.queryVersion(display, &major, &minor) == Success && (major > 2 || (major == 2 && minor >= 2)))
+                if (xinput.queryVersion(display, &major, &minor) == Success
+                    && (major > 2 || (major == 2 && minor >= 2)))
                     xinput.opcode = opcode;
             }
         }
@@ -78,13 +79,10 @@ void enableTouchInput(Display* display, Window window)
 void setProperty32(X11Window& w, Atom property, Atom type, const std::vector<long>& items)
 {
     x11.XChangeProperty(w.display, w.window, property, type, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(items.data()), int(items.size()));
+        reinterpret_cast<const unsigned char*>(items.data()), int(items.size()));
 }
 
-Atom atom(Display* display, const char* name)
-{
-    return x11.XInternAtom(display, name, False);
-}
+Atom atom(Display* display, const char* name) { return x11.XInternAtom(display, name, False); }
 
 bool localeIsUtf8()
 {
@@ -137,11 +135,10 @@ void answerSelectionRequest(X11Window& w, const XSelectionRequestEvent& request)
     if (request.target == w.targetsAtom) {
         std::vector<long> targets = {long(w.targetsAtom), long(w.utf8StringAtom)};
         x11.XChangeProperty(w.display, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(targets.data()), 2);
+            reinterpret_cast<const unsigned char*>(targets.data()), 2);
     } else if (request.target == w.utf8StringAtom) {
         x11.XChangeProperty(w.display, request.requestor, request.property, w.utf8StringAtom, 8, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(w.clipboardText.data()),
-                            int(w.clipboardText.size()));
+            reinterpret_cast<const unsigned char*>(w.clipboardText.data()), int(w.clipboardText.size()));
     } else {
         reply.property = None;
     }
@@ -282,7 +279,8 @@ std::string readTransferProperty(X11Window& w, Atom& type)
         unsigned long items = 0, remaining = 0;
         unsigned char* bytes = nullptr;
         if (x11.XGetWindowProperty(w.display, w.window, w.transferAtom, offset, 4194304, False, AnyPropertyType,
-                                   &actualType, &format, &items, &remaining, &bytes) != Success)
+                &actualType, &format, &items, &remaining, &bytes)
+            != Success)
             break;
         type = actualType;
         if (bytes) {
@@ -332,8 +330,8 @@ std::optional<std::string> requestSelection(X11Window& w, Atom target)
                 incremental = true;
                 progress = true;
             } else if (incremental && event.type == PropertyNotify) {
-                if (event.xproperty.window != w.window || event.xproperty.atom != w.transferAtom ||
-                    event.xproperty.state != PropertyNewValue)
+                if (event.xproperty.window != w.window || event.xproperty.atom != w.transferAtom
+                    || event.xproperty.state != PropertyNewValue)
                     continue;
                 Atom type = None;
                 std::string chunk = readTransferProperty(w, type);
@@ -360,16 +358,26 @@ std::optional<std::string> requestSelection(X11Window& w, Atom target)
 unsigned cursorShape(CursorKind kind)
 {
     switch (kind) {
-    case curIBeam: return XC_xterm;
-    case curCrosshair: return XC_crosshair;
-    case curHand: return XC_hand2;
-    case curSizeWE: return XC_sb_h_double_arrow;
-    case curSizeNS: return XC_sb_v_double_arrow;
-    case curSizeAll: return XC_fleur;
-    case curSizeNWSE: return XC_top_left_corner;
-    case curSizeNESW: return XC_bottom_left_corner;
-    case curWait: return XC_watch;
-    default: return XC_left_ptr;
+    case curIBeam:
+        return XC_xterm;
+    case curCrosshair:
+        return XC_crosshair;
+    case curHand:
+        return XC_hand2;
+    case curSizeWE:
+        return XC_sb_h_double_arrow;
+    case curSizeNS:
+        return XC_sb_v_double_arrow;
+    case curSizeAll:
+        return XC_fleur;
+    case curSizeNWSE:
+        return XC_top_left_corner;
+    case curSizeNESW:
+        return XC_bottom_left_corner;
+    case curWait:
+        return XC_watch;
+    default:
+        return XC_left_ptr;
     }
 }
 
@@ -468,8 +476,8 @@ X11WindowRef createX11Window(const std::optional<std::string>& title, int32_t wi
     };
 
     const int configAttribs[] = {GLX_X_RENDERABLE, True, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT, GLX_RENDER_TYPE,
-                                 GLX_RGBA_BIT, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8, GLX_ALPHA_SIZE, 8,
-                                 GLX_DEPTH_SIZE, 24, GLX_STENCIL_SIZE, 8, GLX_DOUBLEBUFFER, True, None};
+        GLX_RGBA_BIT, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8, GLX_ALPHA_SIZE, 8, GLX_DEPTH_SIZE, 24,
+        GLX_STENCIL_SIZE, 8, GLX_DOUBLEBUFFER, True, None};
     int count = 0;
     GLXFBConfig* configs = x11.glXChooseFBConfig(d, w->screen, configAttribs, &count);
     if (!configs || count < 1)
@@ -488,20 +496,18 @@ X11WindowRef createX11Window(const std::optional<std::string>& title, int32_t wi
     attributes.background_pixel = 0;
     attributes.border_pixel = 0;
     attributes.colormap = w->colormap;
-    attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | LeaveWindowMask |
-                            PointerMotionMask | ExposureMask | StructureNotifyMask | FocusChangeMask |
-                            PropertyChangeMask;
+    attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | LeaveWindowMask
+        | PointerMotionMask | ExposureMask | StructureNotifyMask | FocusChangeMask | PropertyChangeMask;
     w->width = std::max(1, int32_t(width * w->scale));
     w->height = std::max(1, int32_t(height * w->scale));
-    w->window = x11.XCreateWindow(d, root, 0, 0, unsigned(w->width), unsigned(w->height), 0, info->depth,
-                                  InputOutput, info->visual, CWBackPixel | CWBorderPixel | CWColormap | CWEventMask,
-                                  &attributes);
+    w->window = x11.XCreateWindow(d, root, 0, 0, unsigned(w->width), unsigned(w->height), 0, info->depth, InputOutput,
+        info->visual, CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &attributes);
     x11.XFree(info);
 
     x11.XStoreName(d, w->window, title ? title->c_str() : "");
     static const char wmClass[] = "quenmrk\0Quenmark";
     x11.XChangeProperty(d, w->window, XA_WM_CLASS, XA_STRING, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(wmClass), int(sizeof wmClass));
+        reinterpret_cast<const unsigned char*>(wmClass), int(sizeof wmClass));
     w->wmDeleteWindow = atom(d, "WM_DELETE_WINDOW");
     w->clipboardAtom = atom(d, "CLIPBOARD");
     w->utf8StringAtom = atom(d, "UTF8_STRING");
@@ -511,7 +517,7 @@ X11WindowRef createX11Window(const std::optional<std::string>& title, int32_t wi
     x11.XSetWMProtocols(d, w->window, &w->wmDeleteWindow, 1);
     if (maximised) {
         setProperty32(*w, atom(d, "_NET_WM_STATE"), XA_ATOM,
-                      {long(atom(d, "_NET_WM_STATE_MAXIMIZED_VERT")), long(atom(d, "_NET_WM_STATE_MAXIMIZED_HORZ"))});
+            {long(atom(d, "_NET_WM_STATE_MAXIMIZED_VERT")), long(atom(d, "_NET_WM_STATE_MAXIMIZED_HORZ"))});
     }
     x11.XMapWindow(d, w->window);
 
@@ -526,7 +532,7 @@ X11WindowRef createX11Window(const std::optional<std::string>& title, int32_t wi
             int major = x11TestSeams.badContextVersion ? 9 : 3;
             int minor = x11TestSeams.badContextVersion ? 9 : 3;
             const int contextAttribs[] = {GLX_CONTEXT_MAJOR_VERSION_ARB, major, GLX_CONTEXT_MINOR_VERSION_ARB, minor,
-                                          GLX_CONTEXT_PROFILE_MASK_ARB, GLX_CONTEXT_CORE_PROFILE_BIT_ARB, None};
+                GLX_CONTEXT_PROFILE_MASK_ARB, GLX_CONTEXT_CORE_PROFILE_BIT_ARB, None};
             lastXError = 0;
             w->context = create(d, config, nullptr, True, contextAttribs);
             x11.XSync(d, False);
@@ -557,8 +563,8 @@ X11WindowRef createX11Window(const std::optional<std::string>& title, int32_t wi
     if (!x11TestSeams.noInputMethod) {
         w->inputMethod = x11.XOpenIM(d, nullptr, nullptr, nullptr);
         if (w->inputMethod) {
-            w->inputContext = x11.XCreateIC(w->inputMethod, XNInputStyle, XIMPreeditNothing | XIMStatusNothing,
-                                            XNClientWindow, w->window, nullptr);
+            w->inputContext = x11.XCreateIC(
+                w->inputMethod, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, w->window, nullptr);
             if (w->inputContext)
                 x11.XSetICFocus(w->inputContext);
         }
@@ -569,10 +575,7 @@ X11WindowRef createX11Window(const std::optional<std::string>& title, int32_t wi
     return w;
 }
 
-void setScrollHitTest(X11Window& w, ScrollHitTest hitTest)
-{
-    w.gestures.hitTest = std::move(hitTest);
-}
+void setScrollHitTest(X11Window& w, ScrollHitTest hitTest) { w.gestures.hitTest = std::move(hitTest); }
 
 void x11SetIcon(X11Window& w, int32_t width, int32_t height, const std::vector<uint8_t>& rgba)
 {
@@ -594,7 +597,7 @@ void x11SetDarkTitleBar(X11Window& w, bool dark)
 {
     const char* variant = dark ? "dark" : "light";
     x11.XChangeProperty(w.display, w.window, atom(w.display, "_GTK_THEME_VARIANT"), w.utf8StringAtom, 8,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(variant), int(std::strlen(variant)));
+        PropModeReplace, reinterpret_cast<const unsigned char*>(variant), int(std::strlen(variant)));
     x11.XFlush(w.display);
 }
 
@@ -655,14 +658,11 @@ void x11Activate(X11Window& w)
     event.xclient.format = 32;
     event.xclient.data.l[0] = 1;
     x11.XSendEvent(w.display, x11.XRootWindow(w.display, w.screen), False,
-                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        SubstructureRedirectMask | SubstructureNotifyMask, &event);
     x11.XFlush(w.display);
 }
 
-void x11SwapBuffers(X11Window& w)
-{
-    x11.glXSwapBuffers(w.display, w.window);
-}
+void x11SwapBuffers(X11Window& w) { x11.glXSwapBuffers(w.display, w.window); }
 
 void x11Close(X11Window& w)
 {

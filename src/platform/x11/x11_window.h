@@ -23,20 +23,20 @@ struct __GLXcontextRec;
 
 namespace qm {
 
-using X11Id = unsigned long; // XID: windows, atoms, colormaps, cursors
+using X11Id = unsigned long;  // XID: windows, atoms, colormaps, cursors
 
 struct X11Window {
     _XDisplay* display = nullptr;
     int32_t screen = 0;
     X11Id window = 0;
     __GLXcontextRec* context = nullptr;
-    void* visual = nullptr; // Visual*
+    void* visual = nullptr;  // Visual*
     int32_t depth = 0;
     X11Id colormap = 0;
     _XIM* inputMethod = nullptr;
     _XIC* inputContext = nullptr;
     X11Id wmDeleteWindow = 0, clipboardAtom = 0, utf8StringAtom = 0, targetsAtom = 0, transferAtom = 0, incrAtom = 0;
-    int32_t width = 0; // pixels
+    int32_t width = 0;  // pixels
     int32_t height = 0;
     double scale = 1.0;
     uint8_t closeRequested = 0;

@@ -11,8 +11,8 @@
 namespace qm {
 
 struct X11TestSeams {
-    bool noInputMethod = false;  // key text through XLookupString only
-    bool badContextVersion = false; // ask glXCreateContextAttribsARB for 9.9
+    bool noInputMethod = false;      // key text through XLookupString only
+    bool badContextVersion = false;  // ask glXCreateContextAttribsARB for 9.9
 };
 
 extern X11TestSeams x11TestSeams;

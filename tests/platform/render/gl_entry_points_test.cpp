@@ -38,7 +38,8 @@ TEST(GlEntryPoints, UnknownNamesStayEmptyAndAreListedInOrder)
     EXPECT_EQ(glTexImage2D, nullptr);
 
     // A second load overwrites every slot, emptying those it cannot resolve.
-    missing = loadGlEntryPoints([](const char* name) { return std::string(name) == "glClear" ? fakeAddress(name) : nullptr; });
+    missing = loadGlEntryPoints(
+        [](const char* name) { return std::string(name) == "glClear" ? fakeAddress(name) : nullptr; });
     EXPECT_EQ(missing.size(), 126u);
     EXPECT_EQ(glGetString, nullptr);
     EXPECT_EQ(glDrawArrays, nullptr);

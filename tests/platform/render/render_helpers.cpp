@@ -13,10 +13,7 @@ FontRef dejaVuSans()
     return parseTrueType(FontData(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
 
-FontRef plexSans()
-{
-    return parseTrueType(builtinFontFile(BuiltinFont::sansRegular));
-}
+FontRef plexSans() { return parseTrueType(builtinFontFile(BuiltinFont::sansRegular)); }
 
 QuadShape quadAt(const Renderer& r, size_t first)
 {

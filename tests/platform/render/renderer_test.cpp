@@ -15,8 +15,8 @@
 namespace qm {
 namespace {
 
-using testing::QuadShape;
 using testing::quadAt;
+using testing::QuadShape;
 
 const Color red{1, 0, 0, 1};
 
@@ -88,18 +88,18 @@ TEST_F(RendererTest, ClipsBelongToTheirLayer)
     fillRect(*r, {0, 0, 100, 100}, red);
     setLayer(*r, 0);
     fillRect(*r, {0, 0, 100, 100}, red);
-    popClip(*r); // layer 0's stack is empty: nothing happens
+    popClip(*r);  // layer 0's stack is empty: nothing happens
     popClip(*r);
     EXPECT_EQ(currentClip(*r), (Rect{0, 0, 800, 600}));
     flushRenderer(*r);
 
     std::vector<std::string> sequence;
     for (const auto& c : mockgl::state.calls)
-        if (c.name == "glScissor" || c.name == "glDrawArrays" ||
-            ((c.name == "glEnable" || c.name == "glDisable") && c.args[0] == GL_SCISSOR_TEST))
+        if (c.name == "glScissor" || c.name == "glDrawArrays"
+            || ((c.name == "glEnable" || c.name == "glDisable") && c.args[0] == GL_SCISSOR_TEST))
             sequence.push_back(c.name);
-    EXPECT_EQ(sequence, (std::vector<std::string>{"glDisable", "glDrawArrays", "glEnable", "glScissor", "glDrawArrays",
-                                                  "glDisable"}));
+    EXPECT_EQ(sequence,
+        (std::vector<std::string>{"glDisable", "glDrawArrays", "glEnable", "glScissor", "glDrawArrays", "glDisable"}));
     auto scissor = mockgl::callsNamed("glScissor");
     ASSERT_EQ(scissor.size(), 1u);
     EXPECT_EQ(scissor[0].args, (std::vector<double>{10, 539, 31, 41}));
@@ -144,30 +144,54 @@ TEST_F(RendererTest, EachPrimitiveMakesItsQuad)
     };
     const Texture image{77, 4, 4, GL_RGBA};
     const Case cases[] = {
-        {"fillRect", [](Renderer& rr) { fillRect(rr, {10, 20, 30, 40}, red); }, {10, 20, 40, 60, {0, 0, 0, 0}, 0, 0, 0}},
-        {"fillRoundRect 0.5", [](Renderer& rr) { fillRoundRect(rr, {10, 20, 30, 40}, 0.5, red); },
-         {10, 20, 40, 60, {0, 0, 0, 0}, 0, 0, 0}},
-        {"fillRoundRect 0.6", [](Renderer& rr) { fillRoundRect(rr, {10, 20, 30, 40}, 0.6, red); },
-         {9, 19, 41, 61, {25, 40, 15, 20}, double(0.6f), 0, 2}},
-        {"fillRoundRect pill", [](Renderer& rr) { fillRoundRect(rr, {10, 20, 30, 40}, 99, red); },
-         {9, 19, 41, 61, {25, 40, 15, 20}, 15, 0, 2}},
-        {"strokeRoundRect", [](Renderer& rr) { strokeRoundRect(rr, {10, 20, 30, 40}, 99, 2, red); },
-         {9, 19, 41, 61, {25, 40, 15, 20}, 15, 2, 3}},
-        {"strokeRect", [](Renderer& rr) { strokeRect(rr, {10, 20, 30, 40}, 3, red); },
-         {9, 19, 41, 61, {25, 40, 15, 20}, 0, 3, 3}},
-        {"drawShadowRect", [](Renderer& rr) { drawShadowRect(rr, {10, 20, 30, 40}, 99, 8, red); },
-         {2, 12, 48, 68, {25, 40, 15, 20}, 99, 8, 6}},
+        {"fillRect",
+            [](Renderer& rr) {
+                fillRect(rr, {10, 20, 30, 40}, red);
+            },
+            {10, 20, 40, 60, {0, 0, 0, 0}, 0, 0, 0}},
+        {"fillRoundRect 0.5",
+            [](Renderer& rr) {
+                fillRoundRect(rr, {10, 20, 30, 40}, 0.5, red);
+            },
+            {10, 20, 40, 60, {0, 0, 0, 0}, 0, 0, 0}},
+        {"fillRoundRect 0.6",
+            [](Renderer& rr) {
+                fillRoundRect(rr, {10, 20, 30, 40}, 0.6, red);
+            },
+            {9, 19, 41, 61, {25, 40, 15, 20}, double(0.6f), 0, 2}},
+        {"fillRoundRect pill",
+            [](Renderer& rr) {
+                fillRoundRect(rr, {10, 20, 30, 40}, 99, red);
+            },
+            {9, 19, 41, 61, {25, 40, 15, 20}, 15, 0, 2}},
+        {"strokeRoundRect",
+            [](Renderer& rr) {
+                strokeRoundRect(rr, {10, 20, 30, 40}, 99, 2, red);
+            },
+            {9, 19, 41, 61, {25, 40, 15, 20}, 15, 2, 3}},
+        {"strokeRect",
+            [](Renderer& rr) {
+                strokeRect(rr, {10, 20, 30, 40}, 3, red);
+            },
+            {9, 19, 41, 61, {25, 40, 15, 20}, 0, 3, 3}},
+        {"drawShadowRect",
+            [](Renderer& rr) {
+                drawShadowRect(rr, {10, 20, 30, 40}, 99, 8, red);
+            },
+            {2, 12, 48, 68, {25, 40, 15, 20}, 99, 8, 6}},
         {"fillCircle", [](Renderer& rr) { fillCircle(rr, 50, 50, 10, red); },
-         {39, 39, 61, 61, {50, 50, 10, 10}, 10, 0, 2}},
+            {39, 39, 61, 61, {50, 50, 10, 10}, 10, 0, 2}},
         {"fillCircle tiny", [](Renderer& rr) { fillCircle(rr, 50, 50, 0.5, red); },
-         {49.5, 49.5, 50.5, 50.5, {0, 0, 0, 0}, 0, 0, 0}},
+            {49.5, 49.5, 50.5, 50.5, {0, 0, 0, 0}, 0, 0, 0}},
         {"strokeCircle", [](Renderer& rr) { strokeCircle(rr, 50, 50, 10, 2, red); },
-         {37, 37, 63, 63, {50, 50, 10, 0}, 0, 2, 7}},
+            {37, 37, 63, 63, {50, 50, 10, 0}, 0, 2, 7}},
         {"drawLine", [](Renderer& rr) { drawLine(rr, 30, 10, 10, 20, 4, red); },
-         {7, 7, 33, 23, {30, 10, 10, 20}, 2, 0, 5}},
+            {7, 7, 33, 23, {30, 10, 10, 20}, 2, 0, 5}},
         {"drawTextureRect alpha 0",
-         [&](Renderer& rr) { drawTextureRect(rr, image, {1, 2, 3, 4}, colorTransparent, 0.25, 0, 1, 0.5); },
-         {1, 2, 4, 6, {0, 0, 0, 0}, 0, 0, 4}},
+            [&](Renderer& rr) {
+                drawTextureRect(rr, image, {1, 2, 3, 4}, colorTransparent, 0.25, 0, 1, 0.5);
+            },
+            {1, 2, 4, 6, {0, 0, 0, 0}, 0, 0, 4}},
     };
     for (const Case& c : cases) {
         beginRendererFrame(*r, 800, 600);

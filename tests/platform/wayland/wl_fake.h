@@ -5,8 +5,8 @@
 // own signature and kept; tests send events through the installed
 // dispatcher. The client library's interface descriptions are its real
 // ones (read with dlopen), so requests are decoded as the library would.
-#include "platform/wayland/wl_window.h"
 #include "platform/wayland/wl_libs.h"
+#include "platform/wayland/wl_window.h"
 #include "platform/wayland/wl_window_internal.h"
 
 #include <array>
@@ -32,14 +32,14 @@ struct FakeProxy {
 };
 
 struct FakeArg {
-    char type = 0; // signature letter
+    char type = 0;  // signature letter
     int32_t i = 0;
     uint32_t u = 0;
     double f = 0;
     std::string s;
-    bool null = false; // a null string or object
+    bool null = false;  // a null string or object
     FakeProxy* o = nullptr;
-    int fd = -1; // a duplicate the fake owns
+    int fd = -1;  // a duplicate the fake owns
 };
 
 struct FakeRequest {
@@ -49,7 +49,7 @@ struct FakeRequest {
     uint32_t opcode = 0;
     std::vector<FakeArg> args;
     FakeProxy* created = nullptr;
-    uint32_t version = 0; // of a created object
+    uint32_t version = 0;  // of a created object
 };
 
 struct FakeGlobal {
@@ -68,25 +68,25 @@ struct FakeWayland {
     ~FakeWayland();
 
     // Setup before connecting.
-    std::vector<FakeGlobal> globals;          // announced at the first round trip, names 1, 2, ...
-    std::set<std::string> missingSymbols;     // resolve to null
-    std::set<std::string> missingLibraries;   // sonames that do not open
+    std::vector<FakeGlobal> globals;         // announced at the first round trip, names 1, 2, ...
+    std::set<std::string> missingSymbols;    // resolve to null
+    std::set<std::string> missingLibraries;  // sonames that do not open
     bool connectFails = false;
-    bool autoConfigure = true;                // answer the first toplevel's commit with a configure
+    bool autoConfigure = true;  // answer the first toplevel's commit with a configure
     int32_t configureWidth = 0, configureHeight = 0;
     std::vector<uint32_t> configureStates;
-    int32_t boundsWidth = 0, boundsHeight = 0; // sent before the configure when set
-    uint32_t decorationMode = 0;               // sent for a decoration object when not 0
+    int32_t boundsWidth = 0, boundsHeight = 0;  // sent before the configure when set
+    uint32_t decorationMode = 0;                // sent for a decoration object when not 0
     std::vector<std::array<int32_t, 4>> eglConfigs{{8, 8, 8, 0}};
-    int32_t cursorImageSize = 24;              // the themed cursor's image side
+    int32_t cursorImageSize = 24;  // the themed cursor's image side
     int32_t displayError = 0;
-    std::function<void()> onRoundtrip;         // runs at every round trip after the built-in answers
+    std::function<void()> onRoundtrip;  // runs at every round trip after the built-in answers
 
     // What happened.
     std::deque<std::unique_ptr<FakeProxy>> proxies;
     std::vector<FakeRequest> requests;
     int roundtrips = 0;
-    std::vector<std::pair<int32_t, int32_t>> eglWindowSizes; // create, then every resize
+    std::vector<std::pair<int32_t, int32_t>> eglWindowSizes;  // create, then every resize
     std::vector<int32_t> themeSizes;                          // every wl_cursor_theme_load
     std::vector<std::string> calls;                           // EGL and library calls by name
     std::deque<std::function<void()>> queued;                 // events dispatched by dispatch_pending

@@ -17,10 +17,7 @@ namespace {
 
 int idlePipe[2] = {-1, -1};
 
-FakeProxy* P(void* p)
-{
-    return static_cast<FakeProxy*>(p);
-}
+FakeProxy* P(void* p) { return static_cast<FakeProxy*>(p); }
 
 std::vector<FakeArg> decode(const wl_message& m, const wl_argument* args)
 {
@@ -38,9 +35,15 @@ std::vector<FakeArg> decode(const wl_message& m, const wl_argument* args)
         a.type = *c;
         const wl_argument& v = args[k++];
         switch (*c) {
-        case 'i': a.i = v.i; break;
-        case 'u': a.u = v.u; break;
-        case 'f': a.f = v.f / 256.0; break;
+        case 'i':
+            a.i = v.i;
+            break;
+        case 'u':
+            a.u = v.u;
+            break;
+        case 'f':
+            a.f = v.f / 256.0;
+            break;
         case 's':
             a.null = v.s == nullptr;
             if (!nullable && a.null)
@@ -53,8 +56,11 @@ std::vector<FakeArg> decode(const wl_message& m, const wl_argument* args)
                 throw std::logic_error(std::string("null object for ") + m.name);
             a.o = P(v.o);
             break;
-        case 'h': a.fd = dup(v.h); break;
-        default: break;
+        case 'h':
+            a.fd = dup(v.h);
+            break;
+        default:
+            break;
         }
         nullable = false;
         out.push_back(a);
@@ -104,7 +110,7 @@ void announceAndConfigure()
             FakeProxy* top = r.created;
             if (top->destroyed || top->id == 0xFFFFFFFF)
                 continue;
-            top->id = 0xFFFFFFFF; // configured once
+            top->id = 0xFFFFFFFF;  // configured once
             if (f.boundsWidth || f.boundsHeight)
                 f.event(top, 2, {argInt(f.boundsWidth), argInt(f.boundsHeight)});
             for (FakeProxy* d : f.all("zxdg_toplevel_decoration_v1"))
@@ -140,7 +146,7 @@ int fDispatchPending(wl_display*)
 }
 int fPrepareRead(wl_display*) { return 0; }
 int fReadEvents(wl_display*) { return 0; }
-void fCancelRead(wl_display*) {}
+void fCancelRead(wl_display*) { }
 int fFlush(wl_display*) { return 0; }
 int fGetError(wl_display*) { return fake->displayError; }
 
@@ -166,8 +172,8 @@ void fMarshal(wl_proxy* p, uint32_t opcode, wl_argument* args)
     fake->requests.push_back(r);
 }
 
-wl_proxy* fMarshalConstructor(wl_proxy* p, uint32_t opcode, wl_argument* args, const wl_interface* iface,
-                              uint32_t version)
+wl_proxy* fMarshalConstructor(
+    wl_proxy* p, uint32_t opcode, wl_argument* args, const wl_interface* iface, uint32_t version)
 {
     FakeRequest r = record(p, opcode, args);
     r.created = fake->newProxy(iface, version);
@@ -268,10 +274,9 @@ wl_cursor* fThemeGetCursor(wl_cursor_theme*, const char*)
 }
 wl_buffer* fImageGetBuffer(wl_cursor_image*)
 {
-    return reinterpret_cast<wl_buffer*>(fake->newProxy(fake->realClient ? static_cast<const wl_interface*>(
-                                                               dlsym(fake->realClient, "wl_buffer_interface"))
-                                                                         : nullptr,
-                                                         1));
+    return reinterpret_cast<wl_buffer*>(fake->newProxy(
+        fake->realClient ? static_cast<const wl_interface*>(dlsym(fake->realClient, "wl_buffer_interface")) : nullptr,
+        1));
 }
 
 [[noreturn]] void unexpected()
@@ -354,14 +359,14 @@ FakeWayland::FakeWayland()
                                     return &tags[i];
                             return nullptr;
                         },
-                        [this](void*, const char* symbol) -> void* {
-                            std::string name = symbol;
-                            if (missingSymbols.count(name))
-                                return nullptr;
-                            if (name.size() > 10 && name.substr(name.size() - 10) == "_interface")
-                                return realClient ? dlsym(realClient, symbol) : nullptr;
-                            return fakeSymbol(name);
-                        }});
+        [this](void*, const char* symbol) -> void* {
+            std::string name = symbol;
+            if (missingSymbols.count(name))
+                return nullptr;
+            if (name.size() > 10 && name.substr(name.size() - 10) == "_interface")
+                return realClient ? dlsym(realClient, symbol) : nullptr;
+            return fakeSymbol(name);
+        }});
     wls = WaylandState{};
     wlProcess.xkbContext = nullptr;
     wlProcess.composeState = nullptr;
@@ -392,9 +397,8 @@ FakeProxy* FakeWayland::display()
     for (auto& p : proxies)
         if (p->id == 1)
             return p.get();
-    FakeProxy* d = newProxy(realClient ? static_cast<const wl_interface*>(dlsym(realClient, "wl_display_interface"))
-                                       : nullptr,
-                            0);
+    FakeProxy* d =
+        newProxy(realClient ? static_cast<const wl_interface*>(dlsym(realClient, "wl_display_interface")) : nullptr, 0);
     d->id = 1;
     return d;
 }
@@ -470,9 +474,6 @@ FakeProxy* FakeWayland::offer(const std::vector<std::string>& types)
     return o;
 }
 
-wl_argument arg(FakeProxy* p)
-{
-    return argObject(p);
-}
+wl_argument arg(FakeProxy* p) { return argObject(p); }
 
 }  // namespace qm::test

@@ -16,8 +16,8 @@ struct InputFixture : ::testing::Test {
 
     void SetUp() override
     {
-        f.globals = {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"xdg_wm_base", 6},
-                     {"wl_seat", 5},       {"wl_output", 2},        {"wl_data_device_manager", 3}};
+        f.globals = {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"xdg_wm_base", 6}, {"wl_seat", 5},
+            {"wl_output", 2}, {"wl_data_device_manager", 3}};
         w = createWlWindow("Demo", 400, 300, false);
         wlTestSeams.clock = [this] { return clock; };
         f.event(wls.seat, 0, {argUint(7)});
@@ -47,25 +47,22 @@ TEST_F(InputFixture, hitTests)
     struct {
         double x, y;
         uint8_t button;
-    } buttons[] = {{382, -17, buttonClose},  {350, -17, buttonMaximise}, {318, -17, buttonMinimise},
-                   {394, -17, buttonClose},  {395, -17, buttonNone},     {382, -5, buttonClose},
-                   {382, -4, buttonNone},    {382, -29, buttonClose},    {382, -30, buttonNone},
-                   {200, -17, buttonNone}};
+    } buttons[] = {{382, -17, buttonClose}, {350, -17, buttonMaximise}, {318, -17, buttonMinimise},
+        {394, -17, buttonClose}, {395, -17, buttonNone}, {382, -5, buttonClose}, {382, -4, buttonNone},
+        {382, -29, buttonClose}, {382, -30, buttonNone}, {200, -17, buttonNone}};
     for (auto c : buttons)
         EXPECT_EQ(titleButtonAt(*w, c.x, c.y), c.button) << c.x << "," << c.y;
     struct {
         int32_t part;
         double x, y;
-    } edges[] = {{partTop, 10 - 8, -42}, {partTop, 200, -42}, {partTop, 390, -42},
-                 {partBottom, 5, 304},   {partBottom, 200, 304}, {partBottom, 395, 304},
-                 {partLeft, -4, -30},    {partLeft, -4, 100},    {partLeft, -4, 290},
-                 {partRight, 404, -30},  {partRight, 404, 100},  {partRight, 404, 290}};
+    } edges[] = {{partTop, 10 - 8, -42}, {partTop, 200, -42}, {partTop, 390, -42}, {partBottom, 5, 304},
+        {partBottom, 200, 304}, {partBottom, 395, 304}, {partLeft, -4, -30}, {partLeft, -4, 100}, {partLeft, -4, 290},
+        {partRight, 404, -30}, {partRight, 404, 100}, {partRight, 404, 290}};
     const uint32_t expected[] = {5, 1, 9, 6, 2, 10, 5, 4, 6, 9, 8, 10};
     for (size_t i = 0; i < std::size(edges); ++i)
         EXPECT_EQ(resizeEdgesAt(*w, edges[i].part, edges[i].x, edges[i].y), expected[i]) << i;
-    const std::pair<uint32_t, CursorKind> cursors[] = {{1, curSizeNS},   {2, curSizeNS},   {4, curSizeWE},
-                                                       {8, curSizeWE},   {5, curSizeNWSE}, {10, curSizeNWSE},
-                                                       {6, curSizeNESW}, {9, curSizeNESW}, {0, curArrow}};
+    const std::pair<uint32_t, CursorKind> cursors[] = {{1, curSizeNS}, {2, curSizeNS}, {4, curSizeWE}, {8, curSizeWE},
+        {5, curSizeNWSE}, {10, curSizeNWSE}, {6, curSizeNESW}, {9, curSizeNESW}, {0, curArrow}};
     for (auto [e, kind] : cursors)
         EXPECT_EQ(edgeCursor(e), kind) << e;
 }
@@ -77,7 +74,7 @@ TEST_F(InputFixture, topBorderNearItsLeftEndResizesTopLeft)
     enter(partTop, 10, 4);
     auto shape = f.requestsNamed("wp_cursor_shape_device_v1", "set_shape");
     ASSERT_EQ(shape.size(), 1u);
-    EXPECT_EQ(shape[0].args[1].u, 29u); // nwse_resize
+    EXPECT_EQ(shape[0].args[1].u, 29u);  // nwse_resize
     button(272, true);
     auto resize = f.requestsNamed("xdg_toplevel", "resize");
     ASSERT_EQ(resize.size(), 1u);
@@ -107,7 +104,7 @@ TEST_F(InputFixture, titleButtons)
     button(272, false);
     EXPECT_TRUE(take().empty());
     EXPECT_FALSE(w->closeRequested);
-    EXPECT_GE(f.requestsNamed("wl_shm_pool", "create_buffer").size(), 1u); // redrawn
+    EXPECT_GE(f.requestsNamed("wl_shm_pool", "create_buffer").size(), 1u);  // redrawn
     // Minimise and maximise.
     f.event(wls.pointer, 2, {argUint(0), argFixed(318), argFixed(17)});
     button(272, true);
@@ -145,7 +142,7 @@ TEST_F(InputFixture, titleDoubleClickMoveAndMenu)
     auto menu = f.requestsNamed("xdg_toplevel", "show_window_menu");
     ASSERT_EQ(menu.size(), 1u);
     EXPECT_EQ(menu[0].args[2].i, 100);
-    EXPECT_EQ(menu[0].args[3].i, 20); // trunc(20.6 - 34 + 34)
+    EXPECT_EQ(menu[0].args[3].i, 20);  // trunc(20.6 - 34 + 34)
 }
 
 TEST_F(InputFixture, pointerOnTheContent)
@@ -168,8 +165,8 @@ TEST_F(InputFixture, pointerOnTheContent)
     EXPECT_EQ(e[0].kind, weMouseMove);
     EXPECT_EQ(e[0].x, 20);
     EXPECT_EQ(e[0].y, 40);
-    const std::pair<uint8_t, uint8_t> buttons[] = {{weMouseDown, 1}, {weMouseDown, 3}, {weMouseUp, 2},
-                                                   {weMouseDown, 4}, {weMouseDown, 5}};
+    const std::pair<uint8_t, uint8_t> buttons[] = {
+        {weMouseDown, 1}, {weMouseDown, 3}, {weMouseUp, 2}, {weMouseDown, 4}, {weMouseDown, 5}};
     for (size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(e[1 + i].kind, buttons[i].first);
         EXPECT_EQ(e[1 + i].button, buttons[i].second);
@@ -209,7 +206,7 @@ TEST_F(InputFixture, touchReachesTheRecogniserInBufferPixels)
     clock += 0.05;
     auto e = pollWlEvents(*w);
     ASSERT_GE(e.size(), 2u);
-    EXPECT_EQ(e[0].kind, weFocusIn); // dispatched events first
+    EXPECT_EQ(e[0].kind, weFocusIn);  // dispatched events first
     EXPECT_EQ(e[1].kind, weMouseMove);
     EXPECT_EQ(e[1].x, 15);
     EXPECT_EQ(e[1].y, 30);
@@ -251,9 +248,9 @@ TEST_F(InputFixture, keyRepeatAndItsStall)
     EXPECT_EQ(first[0].repeat, 1);
     clock += 2;
     auto stalled = pollWlEvents(*w);
-    EXPECT_EQ(stalled.size(), 16u); // 8 repeats, each with its text
+    EXPECT_EQ(stalled.size(), 16u);  // 8 repeats, each with its text
     clock += 0.03;
-    EXPECT_EQ(pollWlEvents(*w).size(), 0u); // the next one is a full step away
+    EXPECT_EQ(pollWlEvents(*w).size(), 0u);  // the next one is a full step away
     clock += 0.02;
     EXPECT_EQ(pollWlEvents(*w).size(), 2u);
     f.event(wls.keyboard, 3, {argUint(3), argUint(0), argUint(30), argUint(0)});

@@ -144,16 +144,15 @@ TEST(WaylandPixels, blendPixel)
     EXPECT_EQ(pixel, 0x80405060u);
     blendPixel(t, 0, 0, 0xFF112233, 255);
     EXPECT_EQ(pixel, 0xFF112233u);
-    blendPixel(t, 1, 0, 0xFF000000, 255); // outside
+    blendPixel(t, 1, 0, 0xFF000000, 255);  // outside
     EXPECT_EQ(pixel, 0xFF112233u);
 }
 
 TEST(WaylandPixels, boundingBoxFillEqualsAFullSizeMask)
 {
     const std::vector<std::vector<Polygon>> shapes = {
-        rectOutlinePolygons(3.5, 2.5, 12.5, 11.5),
-        {{{-3, -2}, {40, 5}, {10, 30}}},               // crosses the left and top edges
-        {{{20, 10}, {45, 10}, {45, 40}, {20, 40}}},    // crosses the right and bottom edges
+        rectOutlinePolygons(3.5, 2.5, 12.5, 11.5), {{{-3, -2}, {40, 5}, {10, 30}}},  // crosses the left and top edges
+        {{{20, 10}, {45, 10}, {45, 40}, {20, 40}}},  // crosses the right and bottom edges
     };
     for (double scale : {1.0, 1.5, 2.0}) {
         for (const auto& polygons : shapes) {
@@ -163,7 +162,7 @@ TEST(WaylandPixels, boundingBoxFillEqualsAFullSizeMask)
             for (const Polygon& p : polygons)
                 for (size_t i = 0; i < p.size(); ++i)
                     addLine(r, p[i].x * scale, p[i].y * scale, p[(i + 1) % p.size()].x * scale,
-                            p[(i + 1) % p.size()].y * scale);
+                        p[(i + 1) % p.size()].y * scale);
             blitMask({40, 34, b.data()}, r, 0, 0, 0xFFEEDDCC);
             EXPECT_EQ(a, b) << scale;
         }

@@ -17,8 +17,8 @@ namespace {
 
 std::vector<FakeGlobal> standardGlobals()
 {
-    return {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1},  {"xdg_wm_base", 6},
-            {"wl_seat", 5},       {"wl_output", 2},        {"wl_data_device_manager", 3}};
+    return {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"xdg_wm_base", 6}, {"wl_seat", 5},
+        {"wl_output", 2}, {"wl_data_device_manager", 3}};
 }
 
 struct WaylandFixture : ::testing::Test {
@@ -52,13 +52,13 @@ std::string loadFailure(const std::function<void(FakeWayland&)>& setup)
 TEST(WaylandLoading, reportsTheFirstMissingPiece)
 {
     EXPECT_EQ(loadFailure([](FakeWayland& f) { f.missingLibraries = {"libwayland-client.so.0"}; }),
-              "libwayland-client.so.0 not found");
+        "libwayland-client.so.0 not found");
     EXPECT_EQ(loadFailure([](FakeWayland& f) { f.missingSymbols = {"wl_data_offer_interface"}; }),
-              "missing wl_data_offer_interface");
-    EXPECT_EQ(loadFailure([](FakeWayland& f) { f.missingSymbols = {"eglGetProcAddress"}; }),
-              "missing eglGetProcAddress");
-    EXPECT_EQ(loadFailure([](FakeWayland& f) { f.missingLibraries = {"libxkbcommon.so.0"}; }),
-              "libxkbcommon.so.0 not found");
+        "missing wl_data_offer_interface");
+    EXPECT_EQ(
+        loadFailure([](FakeWayland& f) { f.missingSymbols = {"eglGetProcAddress"}; }), "missing eglGetProcAddress");
+    EXPECT_EQ(
+        loadFailure([](FakeWayland& f) { f.missingLibraries = {"libxkbcommon.so.0"}; }), "libxkbcommon.so.0 not found");
 }
 
 TEST(WaylandLoading, optionalPartsMayBeMissing)
@@ -78,7 +78,7 @@ TEST(WaylandLoading, aFailureIsKeptAndRaisedByWindowCreation)
     f.missingLibraries = {"libwayland-client.so.0"};
     EXPECT_FALSE(loadWaylandLibraries());
     f.missingLibraries.clear();
-    EXPECT_FALSE(loadWaylandLibraries()); // not retried
+    EXPECT_FALSE(loadWaylandLibraries());  // not retried
     EXPECT_EQ(wl.loadError, "libwayland-client.so.0 not found");
     try {
         createWlWindow("x", 10, 10, false);
@@ -96,9 +96,9 @@ TEST(WaylandConnecting, failuresAndTheirMessages)
     } cases[] = {
         {[](FakeWayland& f) { f.connectFails = true; }, "cannot connect to the Wayland compositor"},
         {[](FakeWayland& f) { std::erase_if(f.globals, [](auto& g) { return g.iface == "xdg_wm_base"; }); },
-         "the compositor has no xdg-shell"},
+            "the compositor has no xdg-shell"},
         {[](FakeWayland& f) { std::erase_if(f.globals, [](auto& g) { return g.iface == "wl_shm"; }); },
-         "the compositor has no xdg-shell"},
+            "the compositor has no xdg-shell"},
         {[](FakeWayland& f) { f.eglConfigs.clear(); }, "no suitable EGL config"},
         {[](FakeWayland& f) { f.autoConfigure = false; }, "The Wayland compositor did not configure the window"},
     };
@@ -147,7 +147,7 @@ TEST_F(WaylandFixture, createsAToplevelWithItsRequests)
     EXPECT_EQ(f.requestsNamed("xdg_toplevel", "set_maximized").size(), 1u);
     EXPECT_TRUE(w->clientDecorations);
     EXPECT_EQ(w->width, 800);
-    EXPECT_EQ(w->height, 600); // 634 less the title bar
+    EXPECT_EQ(w->height, 600);  // 634 less the title bar
     auto geometry = f.requestsNamed("xdg_surface", "set_window_geometry").back().args;
     EXPECT_EQ(geometry[1].i, -34);
     EXPECT_EQ(geometry[3].i, 634);
@@ -155,7 +155,7 @@ TEST_F(WaylandFixture, createsAToplevelWithItsRequests)
     EXPECT_EQ(f.requestsNamed("wl_subcompositor", "get_subsurface").size(), 5u);
     EXPECT_EQ(f.requestsNamed("wl_data_device_manager", "get_data_device").size(), 1u);
     EXPECT_EQ(f.calls[std::find(f.calls.begin(), f.calls.end(), "eglCreateContext 1") - f.calls.begin()],
-              "eglCreateContext 1");
+        "eglCreateContext 1");
 }
 
 TEST_F(WaylandFixture, zeroConfigureIsLimitedByTheBounds)
@@ -222,13 +222,13 @@ TEST_F(WaylandFixture, fractionalScaleUsesTheViewport)
     EXPECT_EQ(scale[0].scale, 1.5);
     auto resize = kinds(*w, weResize);
     ASSERT_EQ(resize.size(), 1u);
-    EXPECT_EQ(resize[0].width, 962); // round(961.5)
-    EXPECT_EQ(resize[0].height, 602); // round(601.5)
+    EXPECT_EQ(resize[0].width, 962);   // round(961.5)
+    EXPECT_EQ(resize[0].height, 602);  // round(601.5)
     EXPECT_EQ(f.eglWindowSizes.back(), (std::pair<int32_t, int32_t>{962, 602}));
     auto dest = f.requestsNamed("wp_viewport", "set_destination").back().args;
     EXPECT_EQ(dest[0].i, 641);
     EXPECT_EQ(dest[1].i, 401);
-    EXPECT_TRUE(f.requestsNamed("wl_surface", "set_buffer_scale").size() <= 5u); // decorations only
+    EXPECT_TRUE(f.requestsNamed("wl_surface", "set_buffer_scale").size() <= 5u);  // decorations only
     EXPECT_EQ(w->decorationScale, 2);
 }
 
@@ -247,7 +247,7 @@ TEST_F(WaylandFixture, outputScales)
     ASSERT_EQ(wls.outputs.size(), 2u);
     f.event(wls.outputs[0].proxy, 3, {argInt(2)});
     f.event(wls.outputs[1].proxy, 3, {argInt(3)});
-    EXPECT_EQ(w->scale, 3); // on no known output: the largest
+    EXPECT_EQ(w->scale, 3);  // on no known output: the largest
     f.event(w->surface, 0, {argObject(wls.outputs[0].proxy)});
     EXPECT_EQ(w->scale, 2);
     EXPECT_EQ(f.requestsNamed("wl_surface", "set_buffer_scale").back().args[0].i, 2);
@@ -291,7 +291,7 @@ TEST_F(WaylandFixture, aLostConnectionIsReportedOnce)
     waitWaylandEvents(0);
     waitWaylandEvents(0);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "Quenmark: the connection to the Wayland compositor was lost (error 32)\n");
+        "Quenmark: the connection to the Wayland compositor was lost (error 32)\n");
     EXPECT_TRUE(w->closeRequested);
     f.displayError = 0;
     closeWlWindow(*w);
@@ -343,7 +343,8 @@ struct CursorFixture : WaylandFixture {
     void SetUp() override
     {
         w = open();
-        wls.pointer = reinterpret_cast<wl_proxy*>(f.newProxy(static_cast<const wl_interface*>(wl.wl_pointer_interface), 5));
+        wls.pointer =
+            reinterpret_cast<wl_proxy*>(f.newProxy(static_cast<const wl_interface*>(wl.wl_pointer_interface), 5));
         wls.pointerEnterSerial = 7;
         wls.hasPointerEnterSerial = true;
         wls.pointerWindow = w;
@@ -360,11 +361,9 @@ struct CursorFixture : WaylandFixture {
 
 TEST_F(CursorFixture, shapesWithCursorShape)
 {
-    wls.cursorShapeDevice =
-        reinterpret_cast<wl_proxy*>(f.newProxy(wlp.wp_cursor_shape_device_v1, 1));
-    const std::pair<CursorKind, uint32_t> table[] = {
-        {curArrow, 1},     {curIBeam, 9},     {curCrosshair, 8},  {curHand, 4},       {curSizeWE, 26},
-        {curSizeNS, 27},   {curSizeAll, 13},  {curSizeNWSE, 29},  {curSizeNESW, 28},  {curWait, 6}};
+    wls.cursorShapeDevice = reinterpret_cast<wl_proxy*>(f.newProxy(wlp.wp_cursor_shape_device_v1, 1));
+    const std::pair<CursorKind, uint32_t> table[] = {{curArrow, 1}, {curIBeam, 9}, {curCrosshair, 8}, {curHand, 4},
+        {curSizeWE, 26}, {curSizeNS, 27}, {curSizeAll, 13}, {curSizeNWSE, 29}, {curSizeNESW, 28}, {curWait, 6}};
     for (auto [kind, shape] : table) {
         f.clearRequests();
         applyPointerCursor(kind);
@@ -391,7 +390,7 @@ TEST_F(CursorFixture, themedCursorFollowsTheScale)
     auto damage = f.requestsNamed("wl_surface", "damage").back().args;
     EXPECT_EQ(damage[2].i, 12);
     auto set = f.requestsNamed("wl_pointer", "set_cursor").back().args;
-    EXPECT_EQ(set[2].i, 2); // hotspot 4 / 2
+    EXPECT_EQ(set[2].i, 2);  // hotspot 4 / 2
     // The same scale keeps the theme; an odd-sized image is not scaled.
     f.clearRequests();
     f.cursorImageSize = 25;
@@ -538,7 +537,7 @@ TEST_F(WaylandFixture, releasedBuffersAreUnmapped)
 {
     WlWindowRef w = open();
     size_t before = wls.mappedBuffers.size();
-    ASSERT_EQ(before, 5u); // title bar and four borders
+    ASSERT_EQ(before, 5u);  // title bar and four borders
     wl_proxy* b = wls.mappedBuffers.begin()->first;
     f.event(b, 0, {});
     EXPECT_EQ(wls.mappedBuffers.size(), before - 1);

@@ -21,10 +21,10 @@ xkb_keysym_t oneSym(xkb_state*, xkb_keycode_t) { return letterA; }
 uint32_t utf32(xkb_state*, xkb_keycode_t) { return 'a'; }
 int modActive(xkb_state*, const char*, enum xkb_state_component) { return 0; }
 int repeats(xkb_keymap*, xkb_keycode_t) { return 1; }
-void stateUnref(xkb_state*) {}
-void keymapUnref(xkb_keymap*) {}
+void stateUnref(xkb_state*) { }
+void keymapUnref(xkb_keymap*) { }
 enum xkb_state_component updateMask(xkb_state*, xkb_mod_mask_t, xkb_mod_mask_t, xkb_mod_mask_t, xkb_layout_index_t,
-                                    xkb_layout_index_t, xkb_layout_index_t)
+    xkb_layout_index_t, xkb_layout_index_t)
 {
     return xkb_state_component(0);
 }
