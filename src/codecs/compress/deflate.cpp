@@ -67,10 +67,15 @@ inline int32_t distanceSymbol(int32_t distance)
 struct DeflateState {
     int32_t head[1 << hashBits];  // the latest position of each hash, or noPosition
     // The hash chain: for position p (slot p & 0x7FFF), how far back the
-    // previous position with the same hash lies; noLink when there is none
-    // within the window, a step that always leaves it. Distances keep the
-    // table at 64 KiB, small enough to stay in cache while chains are walked.
-    uint16_t prev[windowSize];
+    // previous position with the same hash lies, and the one before that;
+    // noLink when there is none within the window, a step that always leaves
+    // it. A walk is a chain of dependent loads, each waiting on the last:
+    // knowing two steps at once lets it take two candidates per load.
+    // Distances keep each pair at four bytes.
+    struct Link {
+        uint16_t one, two;
+    };
+    Link prev[windowSize];
     // Once a match is long, only candidates agreeing in their first
     // longPrefix bytes can beat it. A second chain links just those (and hash
     // collisions), so the walk skips the rest without touching them. It must
@@ -132,7 +137,14 @@ inline void link(DeflateState& s, const uint8_t* data, int64_t size, uint32_t h,
 {
     int64_t slot = p & (windowSize - 1);
     int32_t previous = s.head[h];
-    s.prev[slot] = linkTo(previous, p);
+    uint16_t one = linkTo(previous, p);
+    uint16_t two = noLink;
+    if (one != noLink) {
+        uint16_t before = s.prev[previous & (windowSize - 1)].one;
+        if (before != noLink)
+            two = linkTo(previous - before, p);
+    }
+    s.prev[slot] = {one, two};
     s.head[h] = static_cast<int32_t>(p);
     if (!s.longChains)
         return;
@@ -182,8 +194,18 @@ inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64
     int32_t tries = atLeast >= maxLen ? 0 : atLeast >= s.goodLength ? s.maxChain >> 2 : s.maxChain;
     int32_t best = atLeast, bestDist = 0;
     const uint8_t* cur = data + p;
+    // The candidate after c when its link was read with the one before.
+    int32_t following = 0;
+    bool haveFollowing = false;
     auto next = [&] {
-        c -= s.prev[c & (windowSize - 1)];
+        if (haveFollowing) {
+            c = following;
+        } else {
+            DeflateState::Link l = s.prev[c & (windowSize - 1)];
+            following = c - l.two;
+            c -= l.one;
+        }
+        haveFollowing = !haveFollowing;
         tries--;
     };
     // Until a 3-byte match is known, any candidate starting like p is tried.

@@ -278,7 +278,14 @@ int64_t measureOutput(const InflateOutput& real)
         inflateInto(real.stream, real.zlib, {}, 0, window);
     } catch (const OutputFull&) {
     }
-    return window.base + window.count;
+    // The window checks the limit only when it slides; the end is checked here.
+    int64_t size = window.base + window.count;
+    if (size > real.limit) {
+        if (!real.stopAtLimit)
+            throw InflateLimitError("inflated data exceeds the size limit");
+        size = real.limit;
+    }
+    return size;
 }
 
 void growOutput(InflateOutput& out, int64_t extra)
@@ -311,14 +318,14 @@ void growOutput(InflateOutput& out, int64_t extra)
         out.knownSize = measureOutput(out);
         if (restart || room + out.knownSize > out.limit)
             throw StartAgain{};
-        grown = out.knownSize;
+        grown = std::max(needed, out.knownSize);
     }
     // reserve takes exactly what is asked; a growing resize may take twice.
     out.bytes.reserve(static_cast<size_t>(grown));
     out.bytes.resize(static_cast<size_t>(grown));
 }
 
-// The decoding loop's tables: one 32-bit entry per 10-bit pattern says how
+// The decoding loop's tables: one 32-bit entry per pattern of the fast bits says how
 // many bits the code takes and what it means, with the length or distance
 // base and its extra bits folded in, so a match needs no second lookup.
 // An entry with no bits means a longer code (or none) and takes the slow path.
@@ -529,7 +536,7 @@ void inflateInto(
         throw ValueError("empty deflate stream");
     out.stream = data;
     out.zlib = zlib;
-    if (!out.counting)
+    if (!out.counting && out.knownSize < 0)
         out.bytes.resize(static_cast<size_t>(std::min<int64_t>(std::max(sizeHint, 0), out.limit)));
     BitReader r{data, zlib ? 2 : 0, 0, 0};
 
@@ -579,21 +586,25 @@ void inflateInto(
 void inflateWithin(
     std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress, int32_t sizeHint, InflateOutput& out)
 {
-    int32_t reported = -1;
-    ProgressCallback forward;
-    if (progress)
-        forward = [&](int32_t done, int32_t total) {
-            if (done > reported) {
-                reported = done;
-                progress(done, total);
-            }
+    int32_t reached = -1;
+    ProgressCallback first, again;
+    if (progress) {
+        first = [&](int32_t done, int32_t total) {
+            reached = std::max(reached, done);
+            progress(done, total);
         };
+        again = [&](int32_t done, int32_t total) {
+            if (done > reached)
+                progress(done, total);
+        };
+    }
     try {
-        inflateInto(data, zlib, forward, sizeHint, out);
+        inflateInto(data, zlib, first, sizeHint, out);
     } catch (const StartAgain&) {
         std::vector<uint8_t>().swap(out.bytes);
+        out.bytes.resize(static_cast<size_t>(out.knownSize));
         out.count = 0;
-        inflateInto(data, zlib, forward, static_cast<int32_t>(std::min<int64_t>(out.knownSize, INT32_MAX)), out);
+        inflateInto(data, zlib, again, 0, out);
     }
 }
 

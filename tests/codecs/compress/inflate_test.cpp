@@ -321,6 +321,29 @@ TEST(Inflate, HeldMemoryStaysWithinTheLimit)
         });
         EXPECT_LE(peak, limit + workingMemory);
     }
+    // Real data through both measured paths: growing straight to the
+    // measured size (it fits beside the buffer) and starting again. Progress
+    // never goes back on the second pass.
+    std::string words;
+    for (uint32_t x = 1; words.size() < 2'700'000;) {
+        x = x * 1103515245 + 12345;
+        words += std::to_string(x >> 16) + (x & 0x100 ? " budget " : ", ");
+    }
+    for (auto [length, cap] : {std::pair<int64_t, int64_t>{1'400'000, 2'500'000}, {2'700'000, 3'000'000}}) {
+        std::vector<uint8_t> input(words.begin(), words.begin() + length);
+        std::vector<uint8_t> stream = deflateData(input, 1, {});
+        std::vector<int32_t> done;
+        std::vector<uint8_t> out;
+        int64_t peak = test::peakHeldBytes([&] {
+            out = inflate(
+                stream, false, [&](int32_t d, int32_t) { done.push_back(d); }, 0, cap);
+        });
+        EXPECT_TRUE(out == input) << length;
+        EXPECT_LE(peak, cap + workingMemory + static_cast<int64_t>(done.capacity() * sizeof(int32_t)));
+        EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
+        EXPECT_FALSE(done.empty());
+    }
+
     // A prefix read holds no more than it was asked for either.
     int64_t peak = test::peakHeldBytes([] { inflatePrefix(bomb(20000), false, {}, 0, 2'000'000); });
     EXPECT_LE(peak, 2'000'000 + workingMemory);
