@@ -1,13 +1,26 @@
 // PNG decoding and encoding beside libpng, spng and stb_image on the same
 // files. Decoders all produce 8-bit RGBA; the inputs are written by libpng
 // with its default settings.
+//
+// Each decode is measured twice: over and over in this process, and once per
+// fresh process as opening a picture does it (cold caches, a heap that has
+// to be faulted in, first calls through the dynamic linker). For the second,
+// this program runs itself as `bench_png --decode-once IMPL FILE`, which
+// reads the file, decodes it once and prints the seconds the decode took;
+// start-up and reading the file are not counted.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "codecs/image/png.h"
@@ -261,9 +274,102 @@ void libpngEncodeBench(benchmark::State& state)
 }
 #endif
 
+// One decode by `impl`, for the fresh-process measurement; false if the
+// decoder failed or is not built in.
+bool decodeOnce(const std::string& impl, const Bytes& file)
+{
+    if (impl == "qm")
+        return qm::decodePng(file) != nullptr;
+#ifdef QM_HAVE_LIBPNG
+    if (impl == "libpng")
+        return !libpngDecode(file).empty();
+#endif
+#ifdef QM_HAVE_SPNG
+    if (impl == "spng") {
+        spng_ctx* ctx = spng_ctx_new(0);
+        spng_set_png_buffer(ctx, file.data(), file.size());
+        size_t size = 0;
+        spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size);
+        Bytes out(size);
+        bool ok = spng_decode_image(ctx, out.data(), size, SPNG_FMT_RGBA8, 0) == 0;
+        spng_ctx_free(ctx);
+        return ok;
+    }
+#endif
+    if (impl == "stb") {
+        int w, h, n;
+        stbi_uc* pixels = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &n, 4);
+        stbi_image_free(pixels);
+        return pixels != nullptr;
+    }
+    return false;
+}
+
+int decodeOnceMain(const std::string& impl, const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    Bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    auto start = std::chrono::steady_clock::now();
+    bool ok = decodeOnce(impl, file);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!ok)
+        return 1;
+    std::printf("%.9f\n", seconds);
+    return 0;
+}
+
+// The cases' files, written once for the child processes to read.
+const std::filesystem::path& caseDir()
+{
+    static const std::filesystem::path dir = [] {
+        auto d = std::filesystem::temp_directory_path() / ("qm-bench-png-" + std::to_string(getpid()));
+        std::filesystem::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
+
+std::filesystem::path caseFile(const Case& c)
+{
+    auto path = caseDir() / (c.name + ".png");
+    if (!std::filesystem::exists(path))
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(c.file.data()), std::streamsize(c.file.size()));
+    return path;
+}
+
+void freshProcessDecode(benchmark::State& state, const std::string& impl, const Case& c)
+{
+    const std::string command = std::filesystem::read_symlink("/proc/self/exe").string() + " --decode-once " + impl
+        + " " + caseFile(c).string();
+    for (auto _ : state) {
+        FILE* pipe = popen(command.c_str(), "r");
+        double seconds = -1;
+        if (!pipe || std::fscanf(pipe, "%lf", &seconds) != 1 || pclose(pipe) != 0 || seconds < 0) {
+            state.SkipWithError("the decoding process failed");
+            break;
+        }
+        state.SetIterationTime(seconds);
+    }
+    state.SetItemsProcessed(state.iterations() * c.pixels);
+}
+
 int registerAll()
 {
     for (const Case& c : cases()) {
+        std::vector<std::string> impls = {"qm", "stb"};
+#ifdef QM_HAVE_LIBPNG
+        impls.push_back("libpng");
+#endif
+#ifdef QM_HAVE_SPNG
+        impls.push_back("spng");
+#endif
+        for (const std::string& impl : impls)
+            benchmark::RegisterBenchmark((impl + "/decode_" + c.name + "_fresh_process").c_str(),
+                [impl, &c](benchmark::State& state) { freshProcessDecode(state, impl, c); })
+                ->UseManualTime()
+                ->Iterations(15)
+                ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("qm/decode_" + c.name).c_str(), qmDecode, c)->Unit(benchmark::kMillisecond);
 #ifdef QM_HAVE_LIBPNG
         benchmark::RegisterBenchmark(("libpng/decode_" + c.name).c_str(), libpngDecodeBench, c)
@@ -283,8 +389,17 @@ int registerAll()
     return 0;
 }
 
-const int registered = registerAll();
-
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    if (argc == 4 && std::string(argv[1]) == "--decode-once")
+        return decodeOnceMain(argv[2], argv[3]);
+    registerAll();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ignored;
+    std::filesystem::remove_all(caseDir(), ignored);
+    return 0;
+}

@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -94,6 +95,37 @@ Outcome ours(const uint8_t* data, size_t size)
     return o;
 }
 
+[[noreturn]] void failLimit(const char* what, size_t size, int64_t limit, int32_t hint)
+{
+    std::fprintf(stderr, "%s: %zu bytes, limit %lld, size hint %d\n", what, size, static_cast<long long>(limit), hint);
+    std::abort();
+}
+
+// A limit of exactly the output's size must pass and one byte less must be
+// refused, whatever the size hint: the output buffer grows, is measured or
+// starts again differently for each.
+void limits(const uint8_t* data, size_t size, const std::vector<uint8_t>& expected)
+{
+    const int64_t n = static_cast<int64_t>(expected.size());
+    const int32_t hint = size ? static_cast<int32_t>(data[size - 1]) * 97 : 0;
+    try {
+        if (qm::inflate({data, size}, false, {}, hint, n) != expected)
+            failLimit("differs at a limit of its size", size, n, hint);
+    } catch (const qm::ValueError&) {
+        failLimit("refused at a limit of its size", size, n, hint);
+    }
+    if (n == 0)
+        return;
+    try {
+        qm::inflate({data, size}, false, {}, hint, n - 1);
+        failLimit("accepted below its size", size, n - 1, hint);
+    } catch (const qm::InflateLimitError&) {
+    }
+    std::vector<uint8_t> prefix = qm::inflatePrefix({data, size}, false, {}, hint, n / 2);
+    if (!std::equal(prefix.begin(), prefix.end(), expected.begin()) || static_cast<int64_t>(prefix.size()) != n / 2)
+        failLimit("prefix differs", size, n / 2, hint);
+}
+
 [[noreturn]] void fail(const char* what, const Outcome& mine, const Outcome& theirs)
 {
     std::fprintf(stderr, "%s: ours %s '%s' (%zu bytes), zlib %s '%s' (%zu bytes)\n", what, mine.ok ? "ok" : "failed",
@@ -121,6 +153,7 @@ void differential(const uint8_t* data, size_t size)
             return;
         if (!mine.ok || mine.bytes != theirs.bytes)
             fail("zlib accepts, we differ", mine, theirs);
+        limits(data, size, mine.bytes);
         return;
     }
     if (!mine.ok)

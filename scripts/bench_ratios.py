@@ -1,32 +1,92 @@
 #!/usr/bin/env python3
-"""Prints each peer's median time divided by ours for the same case.
+"""Prints each peer's median time divided by ours for the same case, with the
+goal for that case beside it.
 
-A ratio above 1 means our code is faster than that peer."""
+A ratio above 1 means our code is faster than that peer. Where both sides
+report a "bytes" counter (compressed sizes), our size divided by the peer's
+follows as "size". Times are CPU times, which a busy machine disturbs less
+than wall-clock ones, except for benchmarks that time themselves (manual
+time), whose wall-clock figure is the measurement.
+
+A goal names the peer, the least speed ratio and, for compressors, the most
+size ratio; a case that misses it is marked "MISSED". The exit status stays 0:
+the figures are for reading, not a gate."""
 import json
+import re
 import sys
+
+# (pattern on the case name, peer, least speed ratio, most size ratio or None)
+GOALS = [
+    (r"^deflate6/", "zlib", 1.0, 1.00),
+    (r"^inflate/", "zlib", 1.4, None),
+    (r"^sha256/", "libsodium", 3.0, None),
+]
+
+
+def goal_for(case):
+    for pattern, peer, speed, size in GOALS:
+        if re.search(pattern, case):
+            return peer, speed, size
+    return None
+
+
+def median_runs(data):
+    runs = {}
+    for b in data.get("benchmarks", []):
+        if b.get("aggregate_name", "median") != "median" or b.get("error_occurred"):
+            continue
+        name = b.get("run_name", b["name"])
+        impl, _, case = name.partition("/")
+        manual = "manual_time" in name
+        time = b["real_time"] if manual else b["cpu_time"]
+        runs.setdefault(case, {})[impl] = (time, b.get("time_unit", "ns"), b.get("bytes"))
+    return runs
+
+
+def readable(time, unit):
+    seconds = time * {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[unit]
+    for name, scale in (("s", 1.0), ("ms", 1e-3), ("us", 1e-6)):
+        if seconds >= scale:
+            return f"{seconds / scale:.2f} {name}"
+    return f"{seconds / 1e-9:.1f} ns"
+
+
+def describe(case, impls):
+    ours, unit, our_bytes = impls["qm"]
+    parts = []
+    for impl, (t, _, peer_bytes) in sorted(impls.items()):
+        if impl == "qm":
+            continue
+        text = f"{impl} {t / ours:5.2f}x"
+        if our_bytes and peer_bytes:
+            text += f" size {our_bytes / peer_bytes:.3f}"
+        parts.append(text)
+    line = f"{case:58s} qm {readable(ours, unit):>10s}  " + "  ".join(parts)
+    goal = goal_for(case)
+    if goal:
+        peer, speed, size = goal
+        want = f"goal >= {speed:.2f}x {peer}" + (f", size <= {size:.2f}" if size is not None else "")
+        if peer not in impls:
+            verdict = "no peer"
+        else:
+            t, _, peer_bytes = impls[peer]
+            met = t / ours >= speed
+            if size is not None and our_bytes and peer_bytes:
+                met = met and our_bytes / peer_bytes <= size
+            verdict = "met" if met else "MISSED"
+        line += f"   [{want}: {verdict}]"
+    return line
 
 
 def main(paths):
     for path in paths:
         with open(path) as f:
             data = json.load(f)
-        times = {}
-        for b in data.get("benchmarks", []):
-            if b.get("aggregate_name", "median") != "median":
-                continue
-            name = b.get("run_name", b["name"])
-            impl, _, case = name.partition("/")
-            times.setdefault(case, {})[impl] = b["real_time"], b.get("time_unit", "ns")
+        runs = median_runs(data)
         print(f"# {path}")
-        for case in sorted(times):
-            impls = times[case]
-            if "qm" not in impls:
-                continue
-            ours, unit = impls["qm"]
-            peers = "  ".join(
-                f"{impl} {t / ours:6.2f}x" for impl, (t, _) in sorted(impls.items()) if impl != "qm"
-            )
-            print(f"{case:50s} qm {ours:12.1f} {unit}  {peers}")
+        for case in sorted(runs):
+            if "qm" in runs[case]:
+                print(describe(case, runs[case]))
 
 
 if __name__ == "__main__":

@@ -5,9 +5,13 @@
 //   monte256 SEEDHEX | monte512 SEEDHEX -> the 100 checkpoints of the NIST
 //                                          Monte Carlo test
 //   verify MSGHEX SIGHEX KEYHEX       -> 1 or 0
+//   engine portable|extensions        -> 1 and SHA-256 from then on by that
+//                                        engine, or 0 where the processor
+//                                        cannot run it
 // An empty hex field is written as "-".
 #include "codecs/crypto/ed25519.h"
 #include "codecs/crypto/sha2.h"
+#include "codecs/crypto/sha2_internal.h"
 
 #include <cstdint>
 #include <fstream>
@@ -50,6 +54,10 @@ Bytes readFile(const std::string& path)
     return bytes;
 }
 
+qm::Sha256Engine engine = qm::sha256Engine();
+
+Bytes sha256ByEngine(std::span<const std::uint8_t> bytes) { return qm::sha256Using(engine, bytes); }
+
 // M_i = MD_(i-3) || MD_(i-2) || MD_(i-1), MD_i = H(M_i), 1000 steps per
 // checkpoint, each checkpoint seeding the next.
 void monte(Bytes seed, Bytes (*hash)(std::span<const std::uint8_t>))
@@ -74,7 +82,7 @@ void monte(Bytes seed, Bytes (*hash)(std::span<const std::uint8_t>))
 
 int main()
 {
-    Bytes (*sha256)(std::span<const std::uint8_t>) = qm::sha256;
+    Bytes (*sha256)(std::span<const std::uint8_t>) = sha256ByEngine;
     Bytes (*sha512)(std::span<const std::uint8_t>) = qm::sha512;
     std::string line;
     while (std::getline(std::cin, line)) {
@@ -93,7 +101,13 @@ int main()
             monte(fromHex(a), sha256);
         else if (command == "monte512")
             monte(fromHex(a), sha512);
-        else if (command == "verify")
+        else if (command == "engine") {
+            auto wanted = a == "extensions" ? qm::Sha256Engine::shaExtensions : qm::Sha256Engine::portable;
+            bool available = qm::sha256EngineAvailable(wanted);
+            if (available)
+                engine = wanted;
+            std::cout << available << '\n';
+        } else if (command == "verify")
             std::cout << qm::ed25519Verify(fromHex(a), fromHex(b), fromHex(c)) << '\n';
         else {
             std::cerr << "unknown command: " << command << '\n';

@@ -19,14 +19,26 @@ using namespace deflate_tables;
 constexpr int32_t windowSize = 32768;
 constexpr int32_t hashBits = 15;
 constexpr int32_t maxMatch = 258;
-constexpr int32_t maxBlock = 65535;
+constexpr int32_t maxBlock = 65535;  // the most a stored block holds
+// A block ends after this many literals and matches, however many bytes they
+// cover: on repetitive input a cap in bytes would spend a code table on every
+// few thousand tokens.
+constexpr int32_t maxTokens = 16384;
 
+// Effort per level, as the classic deflate encoders tune it. `chain` is how
+// many candidates a search tries; `nice` is a match long enough to stop at.
+// On the lazy levels (4 and up) a match shorter than `lazy` waits to see
+// whether the next position has a longer one, and that second look tries only
+// a quarter of the chain once the waiting match is `good` or longer. On the
+// greedy levels `lazy` is the longest match whose positions are still entered
+// into the hash chains; longer ones are skipped over, which is most of the
+// speed of the low levels on repetitive data.
 struct LevelParams {
-    int32_t maxChain, niceLength;
-    bool lazy;
+    int32_t good, lazy, nice, chain;
 };
-constexpr LevelParams levelTable[10] = {{0, 0, false}, {4, 8, false}, {8, 16, false}, {16, 32, false}, {32, 32, true},
-    {64, 64, true}, {128, 128, true}, {256, 258, true}, {1024, 258, true}, {4096, 258, true}};
+constexpr LevelParams levelTable[10] = {{0, 0, 0, 0}, {4, 4, 8, 4}, {4, 5, 16, 8}, {4, 6, 32, 32}, {4, 4, 16, 16},
+    {8, 16, 32, 32}, {8, 16, 128, 128}, {8, 32, 128, 256}, {32, 128, 258, 1024}, {32, 258, 258, 4096}};
+constexpr int32_t firstLazyLevel = 4;
 
 // Length symbol index (0..28) of each match length - 3.
 struct LengthCodes {
@@ -55,10 +67,15 @@ inline int32_t distanceSymbol(int32_t distance)
 struct DeflateState {
     int32_t head[1 << hashBits];  // the latest position of each hash, or noPosition
     // The hash chain: for position p (slot p & 0x7FFF), how far back the
-    // previous position with the same hash lies; noLink when there is none
-    // within the window, a step that always leaves it. Distances keep the
-    // table at 64 KiB, small enough to stay in cache while chains are walked.
-    uint16_t prev[windowSize];
+    // previous position with the same hash lies, and the one before that;
+    // noLink when there is none within the window, a step that always leaves
+    // it. A walk is a chain of dependent loads, each waiting on the last:
+    // knowing two steps at once lets it take two candidates per load.
+    // Distances keep each pair at four bytes.
+    struct Link {
+        uint16_t one, two;
+    };
+    Link prev[windowSize];
     // Once a match is long, only candidates agreeing in their first
     // longPrefix bytes can beat it. A second chain links just those (and hash
     // collisions), so the walk skips the rest without touching them. It must
@@ -73,7 +90,7 @@ struct DeflateState {
     };
     LongLink longPrev[windowSize];  // side by side: one cache line serves both
     int32_t longHead[1 << hashBits];
-    int32_t maxChain = 0, niceLength = 0;
+    int32_t maxChain = 0, niceLength = 0, goodLength = 0, lazyLength = 0;
     bool lazy = false;
     std::vector<int32_t> tokens;
     int32_t litFreq[286];
@@ -120,7 +137,14 @@ inline void link(DeflateState& s, const uint8_t* data, int64_t size, uint32_t h,
 {
     int64_t slot = p & (windowSize - 1);
     int32_t previous = s.head[h];
-    s.prev[slot] = linkTo(previous, p);
+    uint16_t one = linkTo(previous, p);
+    uint16_t two = noLink;
+    if (one != noLink) {
+        uint16_t before = s.prev[previous & (windowSize - 1)].one;
+        if (before != noLink)
+            two = linkTo(previous - before, p);
+    }
+    s.prev[slot] = {one, two};
     s.head[h] = static_cast<int32_t>(p);
     if (!s.longChains)
         return;
@@ -158,9 +182,8 @@ struct Match {
 
 // Walks the hash chain of p for the longest earlier match, then enters p.
 // Only a match longer than `atLeast` is of use to the caller (it holds one that
-// long already), so candidates that cannot beat it are skipped unexamined; as
-// long as atLeast is below the nice length, the walk stops at the same
-// candidate and finds the same match as a walk that starts from nothing.
+// long already), so candidates that cannot beat it are skipped unexamined;
+// when what it holds is good enough already, the walk is cut to a quarter.
 inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64_t p, int32_t atLeast)
 {
     int32_t maxLen = static_cast<int32_t>(std::min<int64_t>(size - p, maxMatch));
@@ -168,11 +191,21 @@ inline Match findMatch(DeflateState& s, const uint8_t* data, int64_t size, int64
     int32_t c = s.head[h];
     // Candidates below `limit` are out of the window (or c is -1: none).
     int32_t limit = static_cast<int32_t>(std::max<int64_t>(p - windowSize, 0));
-    int32_t tries = atLeast >= maxLen ? 0 : s.maxChain;
+    int32_t tries = atLeast >= maxLen ? 0 : atLeast >= s.goodLength ? s.maxChain >> 2 : s.maxChain;
     int32_t best = atLeast, bestDist = 0;
     const uint8_t* cur = data + p;
+    // The candidate after c when its link was read with the one before.
+    int32_t following = 0;
+    bool haveFollowing = false;
     auto next = [&] {
-        c -= s.prev[c & (windowSize - 1)];
+        if (haveFollowing) {
+            c = following;
+        } else {
+            DeflateState::Link l = s.prev[c & (windowSize - 1)];
+            following = c - l.two;
+            c -= l.one;
+        }
+        haveFollowing = !haveFollowing;
         tries--;
     };
     // Until a 3-byte match is known, any candidate starting like p is tried.
@@ -439,7 +472,7 @@ void writeBlock(DeflateState& s, const uint8_t* data, bool final)
 
 inline void emitLiteral(DeflateState& s, const uint8_t* data, uint8_t byte)
 {
-    if (s.blockEnd - s.blockStart + 1 > maxBlock)
+    if (static_cast<int32_t>(s.tokens.size()) >= maxTokens)
         writeBlock(s, data, false);
     s.tokens.push_back(byte);
     s.litFreq[byte]++;
@@ -448,7 +481,7 @@ inline void emitLiteral(DeflateState& s, const uint8_t* data, uint8_t byte)
 
 inline void emitMatch(DeflateState& s, const uint8_t* data, Match m)
 {
-    if (s.blockEnd + m.length - s.blockStart > maxBlock)
+    if (static_cast<int32_t>(s.tokens.size()) >= maxTokens)
         writeBlock(s, data, false);
     s.tokens.push_back(static_cast<int32_t>(
         0x80000000u | static_cast<uint32_t>(m.length - 3) << 16 | static_cast<uint32_t>(m.distance - 1)));
@@ -485,11 +518,15 @@ std::vector<uint8_t> deflateData(std::span<const uint8_t> input, int32_t level, 
     std::fill(std::begin(s->longHead), std::end(s->longHead), noPosition);
     std::fill(std::begin(s->litFreq), std::end(s->litFreq), 0);
     std::fill(std::begin(s->distFreq), std::end(s->distFreq), 0);
-    s->maxChain = levelTable[level].maxChain;
-    s->niceLength = levelTable[level].niceLength;
-    s->lazy = levelTable[level].lazy;
-    s->longChains = s->lazy;
-    s->tokens.reserve(maxBlock + 1);
+    const LevelParams& params = levelTable[level];
+    s->maxChain = params.chain;
+    s->niceLength = params.nice;
+    s->goodLength = params.good;
+    s->lazyLength = params.lazy;
+    s->lazy = level >= firstLazyLevel;
+    // The second chain pays for its upkeep only where chains are long.
+    s->longChains = params.chain >= 1024;
+    s->tokens.reserve(static_cast<size_t>(maxTokens));
 
     Match pending;
     int64_t mark = 65536;
@@ -504,6 +541,8 @@ std::vector<uint8_t> deflateData(std::span<const uint8_t> input, int32_t level, 
         Match cur = p + 3 <= size ? findMatch(*s, data, size, p, atLeast) : Match{};
         if (pending.length) {
             if (cur.length > pending.length) {
+                // The longer match waits in its turn, however long: the
+                // next position may hold a longer one still.
                 emitLiteral(*s, data, data[p - 1]);
                 pending = cur;
                 p += 1;
@@ -517,12 +556,15 @@ std::vector<uint8_t> deflateData(std::span<const uint8_t> input, int32_t level, 
         } else if (cur.length == 0) {
             emitLiteral(*s, data, data[p]);
             p += 1;
-        } else if (s->lazy && cur.length < s->niceLength) {
+        } else if (s->lazy && cur.length < s->lazyLength) {
             pending = cur;
             p += 1;
         } else {
             emitMatch(*s, data, cur);
-            insertRange(*s, data, size, p + 1, p + cur.length - 1);
+            // A long match on a greedy level enters only its last position,
+            // which keeps a run continuing at distance 1.
+            int64_t from = s->lazy || cur.length <= s->lazyLength ? p + 1 : p + cur.length - 1;
+            insertRange(*s, data, size, from, p + cur.length - 1);
             p += cur.length;
         }
     }

@@ -16,7 +16,7 @@ namespace {
 
 using namespace deflate_tables;
 
-constexpr int fastBits = 10;
+constexpr int fastBits = inflateFastBits;
 constexpr int maxSymbols = 320;
 
 // Tops the buffer up to more than 56 bits. Away from the end one unaligned load
@@ -107,8 +107,13 @@ constexpr ReverseTable reversed = makeReverseTable();
 // Thrown when an output that stops at its limit is full.
 struct OutputFull { };
 
-// Makes room for `needed` bytes, growing geometrically but never past the limit.
-void growOutput(InflateOutput& out, int64_t needed);
+// Thrown when the output's size is known and the buffer so far cannot grow to
+// it within the limit: decoding starts again into a buffer of that size.
+struct StartAgain { };
+
+// Makes room for `extra` more bytes after out.count. A counting output may
+// slide its window, changing out.count.
+void growOutput(InflateOutput& out, int64_t extra);
 
 void storedBlock(BitReader& r, InflateOutput& out)
 {
@@ -126,9 +131,9 @@ void storedBlock(BitReader& r, InflateOutput& out)
         throw ValueError("truncated stored block");
     int64_t take = len;
     if (out.stopAtLimit)
-        take = std::min(len, out.limit - out.count);
+        take = std::min(len, out.limit - out.base - out.count);
     if (out.count + take > static_cast<int64_t>(out.bytes.size()))
-        growOutput(out, out.count + take);
+        growOutput(out, take);
     if (take)
         std::memcpy(out.bytes.data() + out.count, r.data.data() + r.pos, static_cast<size_t>(take));
     out.count += take;
@@ -252,46 +257,242 @@ void buildHuffman(HuffmanTable& t, std::span<const int32_t> lengths)
 
 namespace {
 
-void growOutput(InflateOutput& out, int64_t needed)
+// The measuring window: the longest match distance of history, plus room for
+// a whole stored block or a longest match with its copy slack.
+constexpr int64_t historySize = 32768;
+constexpr int64_t countingWindow = 128 * 1024;
+
+void inflateInto(
+    std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress, int32_t sizeHint, InflateOutput& out);
+
+// The size of the whole output, decoded into a sliding window. A stream
+// past the limit is refused here as it would be by the real pass.
+int64_t measureOutput(const InflateOutput& real)
+{
+    InflateOutput window;
+    window.limit = real.limit;
+    window.stopAtLimit = real.stopAtLimit;
+    window.counting = true;
+    window.bytes.resize(static_cast<size_t>(countingWindow));
+    try {
+        inflateInto(real.stream, real.zlib, {}, 0, window);
+    } catch (const OutputFull&) {
+    }
+    // The window checks the limit only when it slides; the end is checked here.
+    int64_t size = window.base + window.count;
+    if (size > real.limit) {
+        if (!real.stopAtLimit)
+            throw InflateLimitError("inflated data exceeds the size limit");
+        size = real.limit;
+    }
+    return size;
+}
+
+void growOutput(InflateOutput& out, int64_t extra)
 {
     int64_t room = static_cast<int64_t>(out.bytes.size());
+    int64_t needed = out.count + extra;
     if (needed <= room)
         return;
-    if (needed > out.limit) {
+    if (out.base + needed > out.limit) {
         if (out.stopAtLimit)
             throw OutputFull{};
         throw InflateLimitError("inflated data exceeds the size limit");
     }
-    int64_t grown = std::max(needed, room < 32768 ? int64_t{65536} : room * 2);
-    out.bytes.resize(static_cast<size_t>(std::min(grown, out.limit)));
+    if (out.counting) {
+        int64_t keep = std::min(out.count, historySize);
+        std::memmove(out.bytes.data(), out.bytes.data() + out.count - keep, static_cast<size_t>(keep));
+        out.base += out.count - keep;
+        out.count = keep;
+        return;
+    }
+    int64_t grown = out.knownSize >= 0 ? out.knownSize : std::max(needed, room < 32768 ? int64_t{65536} : room * 2);
+    grown = std::max(needed, std::min(grown, out.limit));
+    if (out.knownSize < 0 && room + grown > out.limit) {
+        // Copying into a larger buffer would hold both at once, beyond the
+        // limit: measure first. When even the exact size will not fit beside
+        // the buffer, the buffer goes before measuring and decoding restarts.
+        bool restart = 2 * room >= out.limit;
+        if (restart)
+            std::vector<uint8_t>().swap(out.bytes);
+        out.knownSize = measureOutput(out);
+        if (restart || room + out.knownSize > out.limit)
+            throw StartAgain{};
+        grown = std::max(needed, out.knownSize);
+    }
+    // reserve takes exactly what is asked; a growing resize may take twice.
+    out.bytes.reserve(static_cast<size_t>(grown));
+    out.bytes.resize(static_cast<size_t>(grown));
 }
 
-void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, const HuffmanTable& dist)
+// The decoding loop's tables: one 32-bit entry per pattern of the fast bits says how
+// many bits the code takes and what it means, with the length or distance
+// base and its extra bits folded in, so a match needs no second lookup.
+// An entry with no bits means a longer code (or none) and takes the slow path.
+struct FastTable {
+    uint32_t e[1 << fastBits];
+};
+constexpr uint32_t entryLiteral = 1u << 12;
+constexpr uint32_t entryEnd = 1u << 13;
+constexpr uint32_t entryBad = 1u << 14;
+
+struct SymbolEntries {
+    uint32_t lit[288];
+    uint32_t dist[32];
+};
+constexpr SymbolEntries makeSymbolEntries()
+{
+    SymbolEntries t{};
+    for (uint32_t s = 0; s < 256; s++)
+        t.lit[s] = entryLiteral | (s << 16);
+    t.lit[256] = entryEnd;
+    for (uint32_t s = 257; s < 286; s++)
+        t.lit[s] = (uint32_t{lengthBase[s - 257]} << 16) | (uint32_t{lengthExtra[s - 257]} << 8);
+    t.lit[286] = t.lit[287] = entryBad;
+    for (uint32_t s = 0; s < 30; s++)
+        t.dist[s] = (uint32_t{distBase[s]} << 16) | (uint32_t{distExtra[s]} << 8);
+    t.dist[30] = t.dist[31] = entryBad;
+    return t;
+}
+constexpr SymbolEntries symbolEntries = makeSymbolEntries();
+
+void buildFastTable(FastTable& f, const HuffmanTable& t, const uint32_t* entries)
+{
+    for (int i = 0; i < (1 << fastBits); i++) {
+        uint32_t v = t.fast[i];
+        f.e[i] = v ? entries[v & 511] | (v >> 9) : 0;
+    }
+}
+
+[[gnu::noinline]] uint32_t slowEntry(const HuffmanTable& t, uint64_t buf, const uint32_t* entries)
+{
+    uint32_t v = decodeLong(t, buf);
+    return entries[v & 511] | (v >> 9);
+}
+
+void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, const HuffmanTable& dist,
+    const FastTable& litFast, const FastTable& distFast)
 {
     // The reader and the output live in locals for the length of the block so
     // the loop runs from registers.
     const std::span<const uint8_t> data = r.data;
+    const uint8_t* const in = data.data();
+    const int64_t size = static_cast<int64_t>(data.size());
     int64_t pos = r.pos;
     uint64_t buf = r.buf;
     int32_t bits = r.bits;
     uint8_t* o = out.bytes.data();
     int64_t room = static_cast<int64_t>(out.bytes.size());
     int64_t n = out.count;
+    // Where the quick path may run: eight input bytes to load, and room for a
+    // longest match with the slack of the wide copies.
+    const int64_t posQuickEnd = size - 8;
+    constexpr int64_t outSlack = 258 + 32;
 
-    auto makeRoom = [&](int64_t needed) {
+    auto makeRoom = [&](int64_t extra) {
         out.count = n;
-        growOutput(out, needed);
+        growOutput(out, extra);
+        n = out.count;
         o = out.bytes.data();
         room = static_cast<int64_t>(out.bytes.size());
     };
 
     for (;;) {
+        if (pos <= posQuickEnd && n + outSlack <= room) [[likely]] {
+            // One load tops the buffer up to 56 bits or more: the bytes loaded
+            // past the whole ones it counts are the next, ORed in again later.
+            buf |= loadLe64(in + pos) << bits;
+            pos += (63 - bits) >> 3;
+            bits |= 56;
+            uint32_t e = litFast.e[buf & ((1u << fastBits) - 1)];
+            if (!(e & 0xFF)) [[unlikely]]
+                e = slowEntry(lit, buf, symbolEntries.lit);
+            buf >>= e & 0xFF;
+            bits -= static_cast<int32_t>(e & 0xFF);
+            if (e & entryLiteral) {
+                o[n++] = static_cast<uint8_t>(e >> 16);
+                // At least 41 bits are left: enough for two more literals.
+                e = litFast.e[buf & ((1u << fastBits) - 1)];
+                if ((e & entryLiteral) && (e & 0xFF)) {
+                    buf >>= e & 0xFF;
+                    bits -= static_cast<int32_t>(e & 0xFF);
+                    o[n++] = static_cast<uint8_t>(e >> 16);
+                    e = litFast.e[buf & ((1u << fastBits) - 1)];
+                    if ((e & entryLiteral) && (e & 0xFF)) {
+                        buf >>= e & 0xFF;
+                        bits -= static_cast<int32_t>(e & 0xFF);
+                        o[n++] = static_cast<uint8_t>(e >> 16);
+                    }
+                }
+                continue;
+            }
+            if (e & (entryEnd | entryBad)) [[unlikely]] {
+                if (e & entryEnd)
+                    break;
+                throw ValueError("bad length symbol");
+            }
+            // 15 + 5 bits spent at most: 36 remain, enough for the distance.
+            uint32_t lengthExtraBits = (e >> 8) & 0xF;
+            int64_t length = (e >> 16) + static_cast<uint32_t>(buf & ((uint64_t{1} << lengthExtraBits) - 1));
+            buf >>= lengthExtraBits;
+            bits -= static_cast<int32_t>(lengthExtraBits);
+            uint32_t d = distFast.e[buf & ((1u << fastBits) - 1)];
+            if (!(d & 0xFF)) [[unlikely]]
+                d = slowEntry(dist, buf, symbolEntries.dist);
+            if (d & entryBad) [[unlikely]]
+                throw ValueError("bad distance symbol");
+            buf >>= d & 0xFF;
+            bits -= static_cast<int32_t>(d & 0xFF);
+            uint32_t distExtraBits = (d >> 8) & 0xF;
+            int64_t distance = (d >> 16) + static_cast<uint32_t>(buf & ((uint64_t{1} << distExtraBits) - 1));
+            buf >>= distExtraBits;
+            bits -= static_cast<int32_t>(distExtraBits);
+            if (distance > n) [[unlikely]]
+                throw ValueError("distance too far");
+            // Wide copies that may run past the match into the slack; what
+            // they write there is overwritten by what follows.
+            uint8_t* dst = o + n;
+            const uint8_t* src = dst - distance;
+            uint8_t* end = dst + length;
+            if (distance >= 16) {
+                do {
+                    std::memcpy(dst, src, 16);
+                    dst += 16;
+                    src += 16;
+                } while (dst < end);
+            } else if (distance >= 8) {
+                do {
+                    std::memcpy(dst, src, 8);
+                    dst += 8;
+                    src += 8;
+                } while (dst < end);
+            } else if (distance == 1) {
+                uint64_t v = src[0] * 0x0101010101010101ull;
+                do {
+                    std::memcpy(dst, &v, 8);
+                    dst += 8;
+                } while (dst < end);
+            } else {
+                // A short period is first laid out to a multiple of itself
+                // of 8 or more, which then repeats eight bytes at a time.
+                int64_t step = distance * ((8 + distance - 1) / distance);
+                for (int64_t i = 0; i < step; i++)
+                    dst[i] = src[i];
+                for (dst += step; dst < end; dst += 8)
+                    std::memcpy(dst, dst - step, 8);
+            }
+            n += length;
+            continue;
+        }
+
+        // Near the end of the input or of the room: one symbol at a time,
+        // every read and write checked.
         if (bits <= 15)
             refillBits(data, pos, buf, bits);
         uint32_t sym = decodeBuffered(lit, buf, bits);
         if (sym < 256) {
             if (n >= room)
-                makeRoom(n + 1);
+                makeRoom(1);
             o[n++] = static_cast<uint8_t>(sym);
             continue;
         }
@@ -310,33 +511,11 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
         int64_t distance = distBase[dsym] + takeBits(data, pos, buf, bits, distExtra[dsym]);
         if (distance > n)
             throw ValueError("distance too far");
-
-        if (n + length + 16 > room) {
-            if (n + length > room)
-                makeRoom(n + length);
-        } else {
-            // Eight bytes at a time from a source at least eight bytes back;
-            // the slack written past the match is overwritten later. A short
-            // period is first laid out to a multiple of itself of 8 or more.
-            uint8_t* d = o + n;
-            uint8_t* end = d + length;
-            int64_t step = distance;
-            if (distance < 8) {
-                step = distance * ((8 + distance - 1) / distance);
-                for (int64_t i = 0; i < step; i++)
-                    d[i] = d[i - distance];
-                d += step;
-            }
-            for (; d < end; d += 8)
-                std::memcpy(d, d - step, 8);
-            n += length;
-            continue;
-        }
+        if (n + length > room)
+            makeRoom(length);
         uint8_t* d = o + n;
         const uint8_t* s = d - distance;
-        if (distance == 1) {
-            std::memset(d, s[0], static_cast<size_t>(length));
-        } else if (distance >= length) {
+        if (distance >= length) {
             std::memcpy(d, s, static_cast<size_t>(length));
         } else {
             for (int64_t i = 0; i < length; i++)
@@ -355,11 +534,15 @@ void inflateInto(
 {
     if (data.empty())
         throw ValueError("empty deflate stream");
-    out.bytes.resize(static_cast<size_t>(std::min<int64_t>(std::max(sizeHint, 0), out.limit)));
+    out.stream = data;
+    out.zlib = zlib;
+    if (!out.counting && out.knownSize < 0)
+        out.bytes.resize(static_cast<size_t>(std::min<int64_t>(std::max(sizeHint, 0), out.limit)));
     BitReader r{data, zlib ? 2 : 0, 0, 0};
 
     struct Tables {
         HuffmanTable fixedLit, fixedDist, lit, dist, lengthCode;
+        FastTable fixedLitFast, fixedDistFast, litFast, distFast;
     };
     auto tables = std::make_unique<Tables>();
     bool haveFixed = false;
@@ -379,17 +562,49 @@ void inflateInto(
         case 1:
             if (!haveFixed) {
                 buildFixedTables(tables->fixedLit, tables->fixedDist);
+                buildFastTable(tables->fixedLitFast, tables->fixedLit, symbolEntries.lit);
+                buildFastTable(tables->fixedDistFast, tables->fixedDist, symbolEntries.dist);
                 haveFixed = true;
             }
-            inflateBlock(r, out, tables->fixedLit, tables->fixedDist);
+            inflateBlock(r, out, tables->fixedLit, tables->fixedDist, tables->fixedLitFast, tables->fixedDistFast);
             break;
         case 2:
             readDynamicTables(r, tables->lit, tables->dist, tables->lengthCode);
-            inflateBlock(r, out, tables->lit, tables->dist);
+            buildFastTable(tables->litFast, tables->lit, symbolEntries.lit);
+            buildFastTable(tables->distFast, tables->dist, symbolEntries.dist);
+            inflateBlock(r, out, tables->lit, tables->dist, tables->litFast, tables->distFast);
             break;
         default:
             throw ValueError("bad block type");
         }
+    }
+}
+
+// Decodes into `out`, once more from the start if the output had to be
+// measured and the buffer could not grow to its size within the limit. The
+// second pass reports progress only past where the first one got.
+void inflateWithin(
+    std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress, int32_t sizeHint, InflateOutput& out)
+{
+    int32_t reached = -1;
+    ProgressCallback first, again;
+    if (progress) {
+        first = [&](int32_t done, int32_t total) {
+            reached = std::max(reached, done);
+            progress(done, total);
+        };
+        again = [&](int32_t done, int32_t total) {
+            if (done > reached)
+                progress(done, total);
+        };
+    }
+    try {
+        inflateInto(data, zlib, first, sizeHint, out);
+    } catch (const StartAgain&) {
+        std::vector<uint8_t>().swap(out.bytes);
+        out.bytes.resize(static_cast<size_t>(out.knownSize));
+        out.count = 0;
+        inflateInto(data, zlib, again, 0, out);
     }
 }
 
@@ -400,7 +615,7 @@ std::vector<uint8_t> inflate(
 {
     InflateOutput out;
     out.limit = std::max<int64_t>(limit, 0);
-    inflateInto(data, zlib, progress, sizeHint, out);
+    inflateWithin(data, zlib, progress, sizeHint, out);
     out.bytes.resize(static_cast<size_t>(out.count));
     return std::move(out.bytes);
 }
@@ -415,7 +630,7 @@ std::vector<uint8_t> inflatePrefix(
     out.limit = limit + 258;
     out.stopAtLimit = true;
     try {
-        inflateInto(data, zlib, progress, sizeHint, out);
+        inflateWithin(data, zlib, progress, sizeHint, out);
     } catch (const OutputFull&) {
     }
     out.bytes.resize(static_cast<size_t>(std::min(out.count, limit)));

@@ -17,10 +17,13 @@ struct BitReader {
     int32_t bits = 0;
 };
 
-// A canonical Huffman code: codes of up to 10 bits resolve with one lookup in
-// `fast`; longer ones search the per-length ranges.
+// Codes up to this long resolve with one table lookup.
+inline constexpr int inflateFastBits = 11;
+
+// A canonical Huffman code: short codes resolve with one lookup in `fast`;
+// longer ones search the per-length ranges.
 struct HuffmanTable {
-    uint16_t fast[1024];  // (length << 9) | symbol, 0 where no short code applies
+    uint16_t fast[1 << inflateFastBits];  // (length << 9) | symbol, 0 where no short code applies
     int32_t firstCode[17];
     int32_t firstSymbol[17];
     int32_t maxCode[18];  // end of each length's codes, left-aligned to 16 bits
@@ -29,11 +32,22 @@ struct HuffmanTable {
 };
 
 // The bytes produced so far; they are also the match history.
+//
+// The buffer grows only while the old and the new one together stay within
+// the limit. Past that point the stream is first measured: decoded once more
+// into a small sliding window that keeps just the match history (`counting`),
+// which refuses a stream over the limit having held little more than the
+// buffer so far, and otherwise gives the exact size to allocate.
 struct InflateOutput {
     std::vector<uint8_t> bytes;  // its size is the room; cut to `count` at the end
     int64_t count = 0;
     int64_t limit = 0;
     bool stopAtLimit = false;  // reaching the limit ends decoding instead of failing
+    bool counting = false;     // `bytes` is a window; `base` bytes have left it
+    int64_t base = 0;
+    int64_t knownSize = -1;           // the measured output size, once measured
+    std::span<const uint8_t> stream;  // the input and its wrapping, to measure it
+    bool zlib = false;
 };
 
 // Fills `table` from per-symbol code lengths (0 = no code). Incomplete codes are

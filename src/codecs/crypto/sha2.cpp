@@ -1,10 +1,17 @@
 #include "codecs/crypto/sha2.h"
+#include "codecs/crypto/sha2_internal.h"
 
 #include "core/bytes.h"
 #include "core/errors.h"
 
 #include <bit>
 #include <cstring>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define QM_SHA2_X86 1
+#endif
 
 namespace qm {
 namespace {
@@ -129,7 +136,83 @@ void compress(typename H::Word state[8], const std::uint8_t* blocks, std::size_t
 }
 
 template <class H>
-std::vector<std::uint8_t> digest(std::span<const std::uint8_t> bytes, std::int64_t length)
+using Compressor = void (*)(typename H::Word state[8], const std::uint8_t* blocks, std::size_t count);
+
+#ifdef QM_SHA2_X86
+// SHA-256 on the x86 SHA extensions. The instructions keep the state as two
+// vectors, ABEF and CDGH, and do two rounds per sha256rnds2; the message
+// schedule is sha256msg1 and sha256msg2 around one add of W[t-7].
+[[gnu::target("sha,sse4.1,ssse3")]] void compressShaExtensions(
+    std::uint32_t state[8], const std::uint8_t* blocks, std::size_t count)
+{
+    const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
+    __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));
+    __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4));
+    __m128i cdab = _mm_shuffle_epi32(dcba, 0xB1);
+    __m128i efgh = _mm_shuffle_epi32(hgfe, 0x1B);
+    __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+    __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+    for (; count > 0; --count, blocks += 64) {
+        const __m128i abefBefore = abef, cdghBefore = cdgh;
+        __m128i w[4];
+#pragma GCC unroll 16
+        for (int i = 0; i < 16; ++i) {
+            if (i < 4) {
+                w[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * i)), byteSwap);
+            } else {
+                __m128i previous = w[(i - 1) & 3];
+                __m128i sum = _mm_add_epi32(
+                    _mm_sha256msg1_epu32(w[i & 3], w[(i - 3) & 3]), _mm_alignr_epi8(previous, w[(i - 2) & 3], 4));
+                w[i & 3] = _mm_sha256msg2_epu32(sum, previous);
+            }
+            __m128i kw = _mm_add_epi32(w[i & 3], _mm_loadu_si128(reinterpret_cast<const __m128i*>(k256 + 4 * i)));
+            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, kw);
+            abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(kw, 0x0E));
+        }
+        abef = _mm_add_epi32(abef, abefBefore);
+        cdgh = _mm_add_epi32(cdgh, cdghBefore);
+    }
+    __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+    __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_blend_epi16(feba, dchg, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(dchg, feba, 8));
+}
+
+bool cpuHasShaExtensions()
+{
+    unsigned a, b, c, d;
+    if (!__get_cpuid(1, &a, &b, &c, &d))
+        return false;
+    const bool sse = (c & bit_SSSE3) && (c & bit_SSE4_1);
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d))
+        return false;
+    return sse && (b & bit_SHA);
+}
+#else
+bool cpuHasShaExtensions() { return false; }
+#endif
+
+Compressor<Sha256> compressorFor(Sha256Engine engine)
+{
+#ifdef QM_SHA2_X86
+    if (engine == Sha256Engine::shaExtensions)
+        return compressShaExtensions;
+#else
+    (void)engine;
+#endif
+    return compress<Sha256>;
+}
+
+// Chosen once: the CPU does not change under a running program.
+Compressor<Sha256> sha256Compressor()
+{
+    static const Compressor<Sha256> chosen = compressorFor(sha256Engine());
+    return chosen;
+}
+
+template <class H>
+std::vector<std::uint8_t> digest(
+    std::span<const std::uint8_t> bytes, std::int64_t length, Compressor<H> compressBlocks = compress<H>)
 {
     using Word = typename H::Word;
     constexpr std::size_t blockSize = 16 * sizeof(Word);
@@ -143,7 +226,7 @@ std::vector<std::uint8_t> digest(std::span<const std::uint8_t> bytes, std::int64
     std::memcpy(state, H::init, sizeof state);
     const std::size_t n = std::size_t(length);
     const std::size_t whole = n / blockSize;
-    compress<H>(state, bytes.data(), whole);
+    compressBlocks(state, bytes.data(), whole);
 
     // Only the tail is copied: at most two blocks of tail, 0x80 and length.
     std::uint8_t tail[2 * blockSize] = {};
@@ -153,7 +236,7 @@ std::vector<std::uint8_t> digest(std::span<const std::uint8_t> bytes, std::int64
     tail[rest] = 0x80;
     const std::size_t tailBlocks = rest < blockSize - lengthField ? 1 : 2;
     storeBigEndian<std::uint64_t>(std::uint64_t(n) * 8, tail + tailBlocks * blockSize - 8);
-    compress<H>(state, tail, tailBlocks);
+    compressBlocks(state, tail, tailBlocks);
 
     std::vector<std::uint8_t> out(8 * sizeof(Word));
     for (int i = 0; i < 8; ++i)
@@ -163,14 +246,32 @@ std::vector<std::uint8_t> digest(std::span<const std::uint8_t> bytes, std::int64
 
 }  // namespace
 
+Sha256Engine sha256Engine()
+{
+    return sha256EngineAvailable(Sha256Engine::shaExtensions) ? Sha256Engine::shaExtensions : Sha256Engine::portable;
+}
+
+bool sha256EngineAvailable(Sha256Engine engine)
+{
+    static const bool extensions = cpuHasShaExtensions();
+    return engine == Sha256Engine::portable || extensions;
+}
+
+std::vector<std::uint8_t> sha256Using(Sha256Engine engine, std::span<const std::uint8_t> bytes)
+{
+    if (!sha256EngineAvailable(engine))
+        throw ValueError("this processor cannot run the requested SHA-256 code");
+    return digest<Sha256>(bytes, std::int64_t(bytes.size()), compressorFor(engine));
+}
+
 std::vector<std::uint8_t> sha256(std::span<const std::uint8_t> bytes, std::int64_t length)
 {
-    return digest<Sha256>(bytes, length);
+    return digest<Sha256>(bytes, length, sha256Compressor());
 }
 
 std::vector<std::uint8_t> sha256(std::span<const std::uint8_t> bytes)
 {
-    return digest<Sha256>(bytes, std::int64_t(bytes.size()));
+    return digest<Sha256>(bytes, std::int64_t(bytes.size()), sha256Compressor());
 }
 
 std::vector<std::uint8_t> sha512(std::span<const std::uint8_t> bytes, std::int64_t length)

@@ -9,6 +9,7 @@
 #include "codecs/compress/crc32.h"
 #include "codecs/compress/deflate.h"
 #include "codecs/compress/deflate_internal.h"
+#include "codecs/compress/held_memory.h"
 #include "core/errors.h"
 
 namespace qm {
@@ -216,7 +217,7 @@ TEST(Inflate, Failures)
 
 TEST(Inflate, LongCodesAndTables)
 {
-    // Codes of 11 to 15 bits go through the slow search; check every length
+    // Codes of 12 to 15 bits go through the slow search; check every length
     // decodes its own symbol and an unassigned 15-bit pattern fails.
     std::vector<int32_t> lengths = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
     HuffmanTable t;
@@ -232,6 +233,19 @@ TEST(Inflate, LongCodesAndTables)
     std::vector<uint8_t> ones = {0xff, 0xff};
     BitReader r{ones};
     EXPECT_THROW(decodeSym(r, t), ValueError);
+
+    // The same code in a whole block, long enough for the decoding loop's
+    // table path: every code length from 1 to 15 bits, end-of-block at 15.
+    Stream block;
+    block.dynamic(257, 1,
+        {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}, {7, 0}, {8, 0}, {9, 0}, {10, 0}, {11, 0}, {12, 0}, {13, 0},
+            {14, 0}, {15, 0}, {18, 127}, {18, 92}, {15, 0}});
+    std::string want;
+    for (int i = 0; i < 600; i++) {
+        block.lit(i % 15);
+        want += static_cast<char>(i % 15);
+    }
+    EXPECT_EQ(inflateText(block.end().done()), want);
 
     int32_t tooLong[] = {16, 1};
     EXPECT_THROW(buildHuffman(t, tooLong), ValueError);
@@ -267,6 +281,72 @@ TEST(Inflate, OutputLimit)
     auto big = bomb(4'200'000);
     EXPECT_LT(big.size(), 1'100'000u);
     EXPECT_EQ(errorOf(big, false, 1 << 20), "inflated data exceeds the size limit");
+}
+
+TEST(Inflate, HeldMemoryStaysWithinTheLimit)
+{
+    // Growing a buffer by copying holds the old and the new one at once: a
+    // stream refused at 1 GiB used to hold 1.5 GiB (1.67 GiB with a size hint
+    // of two thirds), and one that fits nearly as much. What may come on top
+    // of the limit is working memory: code tables and the measuring window.
+    constexpr int64_t workingMemory = 256 * 1024;
+    const int64_t limit = 1 + 258 * 12000;  // a little under 3 MiB
+    struct Case {
+        const char* name;
+        int64_t matches;  // the output is 1 + 258 * matches bytes
+        int32_t hint;
+    };
+    const Case cases[] = {
+        {"over the limit", 20000, 0},
+        {"over the limit, a size hint of two thirds", 20000, static_cast<int32_t>(limit * 2 / 3)},
+        {"over the limit, a size hint of the limit", 20000, static_cast<int32_t>(limit)},
+        {"exactly the limit", 12000, 0},
+        {"nine tenths of it", 10800, 0},
+        {"a little over half", 6600, 0},
+        {"a little under half", 5800, 0},
+        {"nine tenths, a size hint of a third", 10800, static_cast<int32_t>(limit / 3)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> stream = bomb(c.matches);
+        const int64_t size = 1 + 258 * c.matches;
+        int64_t peak = test::peakHeldBytes([&] {
+            if (size > limit) {
+                EXPECT_THROW(inflate(stream, false, {}, c.hint, limit), InflateLimitError);
+                return;
+            }
+            std::vector<uint8_t> out = inflate(stream, false, {}, c.hint, limit);
+            ASSERT_EQ(static_cast<int64_t>(out.size()), size);
+            EXPECT_EQ(std::count(out.begin(), out.end(), 0), size);
+        });
+        EXPECT_LE(peak, limit + workingMemory);
+    }
+    // Real data through both measured paths: growing straight to the
+    // measured size (it fits beside the buffer) and starting again. Progress
+    // never goes back on the second pass.
+    std::string words;
+    for (uint32_t x = 1; words.size() < 2'700'000;) {
+        x = x * 1103515245 + 12345;
+        words += std::to_string(x >> 16) + (x & 0x100 ? " budget " : ", ");
+    }
+    for (auto [length, cap] : {std::pair<int64_t, int64_t>{1'400'000, 2'500'000}, {2'700'000, 3'000'000}}) {
+        std::vector<uint8_t> input(words.begin(), words.begin() + length);
+        std::vector<uint8_t> stream = deflateData(input, 1, {});
+        std::vector<int32_t> done;
+        std::vector<uint8_t> out;
+        int64_t peak = test::peakHeldBytes([&] {
+            out = inflate(
+                stream, false, [&](int32_t d, int32_t) { done.push_back(d); }, 0, cap);
+        });
+        EXPECT_TRUE(out == input) << length;
+        EXPECT_LE(peak, cap + workingMemory + static_cast<int64_t>(done.capacity() * sizeof(int32_t)));
+        EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
+        EXPECT_FALSE(done.empty());
+    }
+
+    // A prefix read holds no more than it was asked for either.
+    int64_t peak = test::peakHeldBytes([] { inflatePrefix(bomb(20000), false, {}, 0, 2'000'000); });
+    EXPECT_LE(peak, 2'000'000 + workingMemory);
 }
 
 TEST(Inflate, PrefixIsExactlyTheFirstBytesWhateverFollows)

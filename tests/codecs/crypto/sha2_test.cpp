@@ -1,9 +1,11 @@
 #include "codecs/crypto/sha2.h"
+#include "codecs/crypto/sha2_internal.h"
 
 #include "core/errors.h"
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,40 @@ TEST(Sha2, LengthOutsideTheBufferIsRejected)
         EXPECT_THROW(qm::sha512(buffer, length), qm::IndexError);
     }
     EXPECT_THROW(qm::sha256({}, 1), qm::IndexError);
+}
+
+// The SHA-extension engine against the portable one and the standard's
+// examples: every length over four blocks (each way the padding can fall) and
+// random sizes up to a megabyte. sha256 itself must be the faster engine
+// wherever the processor has it.
+TEST(Sha2, BothSha256EnginesAgree)
+{
+    using qm::Sha256Engine;
+    EXPECT_TRUE(qm::sha256EngineAvailable(Sha256Engine::portable));
+    const bool extensions = qm::sha256EngineAvailable(Sha256Engine::shaExtensions);
+    EXPECT_EQ(qm::sha256Engine(), extensions ? Sha256Engine::shaExtensions : Sha256Engine::portable);
+    if (!extensions) {
+        EXPECT_THROW(qm::sha256Using(Sha256Engine::shaExtensions, {}), qm::ValueError);
+        GTEST_SKIP() << "this processor has no SHA extensions";
+    }
+    for (const Example& e : examples) {
+        EXPECT_EQ(hex(qm::sha256Using(Sha256Engine::portable, bytesOf(e.message))), e.sha256);
+        EXPECT_EQ(hex(qm::sha256Using(Sha256Engine::shaExtensions, bytesOf(e.message))), e.sha256);
+    }
+    std::mt19937 rng(20251210);
+    std::vector<std::size_t> sizes;
+    for (std::size_t n = 0; n <= 4 * 64 + 1; ++n)
+        sizes.push_back(n);
+    for (int i = 0; i < 20; ++i)
+        sizes.push_back(rng() % (1 << 20));
+    for (std::size_t n : sizes) {
+        Bytes data(n);
+        for (auto& b : data)
+            b = std::uint8_t(rng());
+        Bytes portable = qm::sha256Using(Sha256Engine::portable, data);
+        EXPECT_EQ(qm::sha256Using(Sha256Engine::shaExtensions, data), portable) << n << " bytes";
+        EXPECT_EQ(qm::sha256(data), portable) << n << " bytes";
+    }
 }
 
 }  // namespace
