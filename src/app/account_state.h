@@ -1,7 +1,8 @@
 #pragma once
-// The account state pages share: who is signed in, the one pending request
-// to the web service, the sync status texts, the welcome form, the
-// confirmation box's contents and the labels naming the budget's owner.
+// Everything about the user's account that several pages read: whether a
+// user is signed in, the single request waiting for the service, the texts
+// describing sync, the sign-in form, what a confirmation box asks, and how
+// the budget's owner is named.
 #include <map>
 #include <string>
 

@@ -240,9 +240,10 @@ struct AppState {
 // of these references destroys it.
 using AppStateRef = std::shared_ptr<AppState>;
 
-// Builds the state for the window: drawing objects, preferences, theme,
-// the budget, the first page, the terms check, the splash decision and the
-// first save. Failures other than an unreadable budget propagate.
+// Makes the state a window needs before its first frame: renderer and
+// fonts, settings and session, colours, the opened budget, where to start,
+// whether the terms must be accepted and whether to show the splash; it also
+// saves once. An unreadable budget is handled here; other failures raise.
 AppStateRef newAppState(AppWindowRef window);
 
 void requestAppRedraw(AppState& state);

@@ -1,7 +1,8 @@
 #pragma once
-// The shell's own text: four UI weights and two further faces of the
-// built-in set, placed in a rectangle or at a baseline, cut to a width with
-// an ellipsis, and coloured by meaning. Sizes are pixels, already scaled.
+// Drawing text the way the shell does: pick a built-in face by weight (or
+// one of the mono faces), put the text in a box or on a baseline, shorten it
+// with an ellipsis when it is too wide, and colour amounts and states by
+// what they mean. Sizes are in pixels, already scaled.
 #include <string>
 #include <string_view>
 

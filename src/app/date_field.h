@@ -1,7 +1,7 @@
 #pragma once
-// Date entry: a box where the date is typed as YYYY-MM-DD, a calendar button
-// that opens a month grid in a popover, and, while the box is idle, the date
-// in its short friendly form. A mistyped date is refused with an error toast
+// Entering a date: the user types YYYY-MM-DD in a box or picks a day from a
+// month grid that a calendar button opens; when the box is not being edited
+// it shows the date in a short readable form. A mistyped date is refused with an error toast
 // and never stored; the bound date changes only on a valid date, a pick in
 // the grid or a clear.
 #include <string>
@@ -18,8 +18,8 @@ bool dateField(AppState& state, std::string_view name, Date& date, const Rect& r
 // its presence changed.
 bool optionalDateField(AppState& state, std::string_view name, Date& date, bool& hasDate, const Rect& rect,
     std::string_view placeholder, bool disabled);
-// The grid popover of the field called name, while its popup is open; true
-// when a day was picked. The fields call it every frame.
+// Draws the month grid of field `name` while its popover is open and
+// answers whether a day was chosen; both date fields call it each frame.
 bool datePickerMonth(AppState& state, std::string_view name, Date& date, const Rect& anchor);
 
 }  // namespace qm

@@ -1,9 +1,9 @@
 #pragma once
-// The house style of the program's forms and dialogs on top of the layout
-// stack: a label line above a field, rows of equal columns that stack on the
-// compact layout, a layout confined to a rectangle, a dialog size that fits
-// a phone-sized window, a footer with a wrapped note beside its buttons, and
-// a check box bound to a flag.
+// Helpers that give every form and dialog the same look, built on the
+// toolkit's layout stack: field labels, rows split into equal columns (one
+// per line on narrow windows), layout inside a given rectangle, dialog sizes
+// that still fit a small window, footers with a note next to the buttons,
+// and a tick box tied to a flag.
 #include <string_view>
 #include <vector>
 
@@ -18,9 +18,9 @@ struct DialogSize {
 
 // A label line; on the compact layout upper-cased at a smaller size.
 void fieldLabel(AppState& state, std::string_view text);
-// The next form row split into count columns; height <= 0 means a field and
-// its label. gap in dp. On the compact layout, with allowStack, the columns
-// are full-width rows one below the other.
+// Rectangles for `count` equal columns of the next row (a height of 0 or
+// less: room for a label and its field; `gap` in dp). On narrow windows,
+// when `allowStack` is set, each column becomes a full-width row instead.
 std::vector<Rect> formColumns(AppState& state, int32_t count, double height, double gap, bool allowStack);
 void beginLayoutInRect(AppState& state, const Rect& rect);
 void endLayoutInRect(AppState& state);

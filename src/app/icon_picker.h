@@ -10,8 +10,8 @@
 
 namespace qm {
 
-// True when the icon id changed; 0 means no icon (the category's default).
-// The category (by id) gives the tint.
+// Answers whether the user picked another icon. An id of 0 stands for the
+// category's own default; the icons are tinted with that category's colour.
 bool iconPicker(AppState& state, std::string_view name, int64_t& iconId, int64_t categoryId, const Rect& rect);
 // The budget icon's picture when it is a custom one and has arrived; the
 // named built-in icon otherwise.

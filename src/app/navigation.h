@@ -1,8 +1,7 @@
 #pragma once
-// Moving the calendar and changing what is selected: the shown month, the
-// current day, the selected occurrence, the page, the tour's anchors and the
-// account filter. Each keeps the dependent fields consistent and asks for a
-// redraw.
+// Changing where the user is: which month the calendar shows, today's cell,
+// the chosen occurrence, the page, the guided tour's targets and the account
+// filter. Every change updates what depends on it and requests a redraw.
 #include <string>
 
 #include "app/app_state.h"
@@ -24,7 +23,7 @@ std::string calendarViewName(uint8_t view);
 std::string pageKindName(uint8_t page);
 // Shows the page and restarts the count of frames on it.
 void showPage(AppState& state, uint8_t page);
-// True only in the first frame drawn on that page.
+// Whether this frame is the first one drawn since the page was shown.
 bool isPageActive(const AppState& state, uint8_t page);
 void startTour(AppState& state);
 void registerTourAnchor(AppState& state, const std::string& name, const Rect& rect);

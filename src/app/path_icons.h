@@ -86,9 +86,9 @@ EllipsePoint ellipsePoint(const ArcEllipse& ellipse, double theta);
 std::vector<CubicSegment> arcToCubics(double x1, double y1, double rx, double ry, double rotationDegrees, bool largeArc,
     bool sweep, double x2, double y2);
 
-// Adds the outline of the path data, mapped through the transform, to the
-// rasteriser. Every subpath is closed as a filled shape needs. A path in
-// which any mapped point is not finite adds nothing at all.
+// Feeds the shape described by `text` to the rasteriser after applying
+// `transform`. Open subpaths are closed, since they are filled. If any point
+// ends up infinite or NaN, the whole path is dropped.
 void flattenPathData(Rasterizer& rasterizer, std::string_view text, const Affine& transform);
 
 // The path data on the 24-unit grid filled into a size x size alpha mask

@@ -23,8 +23,9 @@ std::string budgetFolder(std::string_view budgetId);
 // ~/Documents when it is a folder, else the home folder.
 std::string documentsDir();
 
-// The web service's base address without a trailing slash: QUENMRK_SERVER,
-// else the settings' server, else the built-in origin.
+// Where requests to the service go, with no slash at the end. The
+// environment's QUENMRK_SERVER wins over the settings, and the settings over
+// the address this build was made for.
 std::string serverBaseUrl(const Settings& settings);
 
 }  // namespace qm

@@ -1,6 +1,6 @@
 #pragma once
 // Test-only: prints a Markdown tree as HTML in the format of the CommonMark
-// reference renderer, so that the spec examples can be compared exactly.
+// reference renderer, so that the CommonMark examples can be compared exactly.
 #include <string>
 #include <string_view>
 #include <vector>

@@ -22,7 +22,7 @@ struct FontSpec {
     bool hinting = false;                        // adds cvt, fpgm and prep
 };
 
-// The sfnt file of the spec.
+// The sfnt bytes of a font built as `spec` describes.
 std::vector<uint8_t> buildFont(const FontSpec& spec);
 FontRef makeFont(const FontSpec& spec);
 

@@ -11,7 +11,7 @@
 namespace qm {
 namespace {
 
-const std::string kSpecDir = std::string(QM_SOURCE_DIR) + "/third_party/commonmark/";
+const std::string kExamplesDir = std::string(QM_SOURCE_DIR) + "/third_party/commonmark/";
 
 struct Failure {
     int number;
@@ -27,9 +27,9 @@ void reportFailures(const std::vector<Failure>& failures)
                       << f.actual;
 }
 
-TEST(MarkdownSpec, EveryCommonMarkExample)
+TEST(MarkdownConformance, EveryCommonMarkExample)
 {
-    const std::string path = kSpecDir + "spec.txt";
+    const std::string path = kExamplesDir + "spec.txt";
     ASSERT_TRUE(std::filesystem::exists(path)) << path << " is missing: run scripts/setup";
     auto examples = test::readSpecExamples(path);
     ASSERT_EQ(examples.size(), 652u);
@@ -50,9 +50,9 @@ TEST(MarkdownSpec, EveryCommonMarkExample)
 // - schemes other than www/http/https are not linked (the example that mixes
 //   them is adapted: its ftp address stays text);
 // - "tagfilter": raw HTML is kept as written, nothing is filtered.
-TEST(MarkdownSpec, GitHubExtensionExamples)
+TEST(MarkdownConformance, GitHubExtensionExamples)
 {
-    const std::string path = kSpecDir + "gfm-spec.txt";
+    const std::string path = kExamplesDir + "gfm-spec.txt";
     ASSERT_TRUE(std::filesystem::exists(path)) << path << " is missing: run scripts/setup";
     auto examples = test::readSpecExamples(path);
     std::map<std::string, int> counted;
