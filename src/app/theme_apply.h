@@ -27,9 +27,8 @@ void saveSettings(AppState& state);
 // length times the UI context's current scale.
 double scaled(const AppState& state, double length);
 
-// Whether the desktop prefers a dark theme. The default asks gsettings and
-// gives up after about a second (a hung query counts as not dark), then
-// reads GTK_THEME. Tests replace it; an empty function restores the default.
+// Whether the desktop prefers a dark theme: the platform's answer, which
+// gives up on a hung gsettings after about a second. Tests replace it; an empty function restores the default.
 using DesktopThemeQuery = std::function<bool()>;
 void setDesktopThemeQuery(DesktopThemeQuery query);
 bool desktopPrefersDark();

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -359,6 +360,28 @@ void finishInterruptedWrites(const std::vector<std::string>& paths)
         for (const std::string& name : names)
             if (isTemporaryOf(name, base))
                 ::unlink((folder / name).c_str());
+    }
+}
+
+std::optional<std::string> findExecutable(std::string_view program)
+{
+    const char* path = std::getenv("PATH");
+    if (!path)
+        return std::nullopt;
+    std::string_view rest = path;
+    while (true) {
+        const size_t colon = rest.find(':');
+        const std::string_view dir = rest.substr(0, colon);
+        if (!dir.empty()) {
+            std::string candidate = std::string(dir) + "/" + std::string(program);
+            struct stat info;
+            if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode)
+                && ::access(candidate.c_str(), X_OK) == 0)
+                return candidate;
+        }
+        if (colon == std::string_view::npos)
+            return std::nullopt;
+        rest.remove_prefix(colon + 1);
     }
 }
 

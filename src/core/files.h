@@ -57,4 +57,8 @@ void syncFolderOf(const std::string& path);
 
 bool isRegularFile(const std::string& path);
 
+// The full path of the executable regular file `program` in a folder of
+// PATH, searched in order; empty entries (the current folder) are skipped.
+std::optional<std::string> findExecutable(std::string_view program);
+
 }  // namespace qm

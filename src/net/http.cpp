@@ -1,5 +1,7 @@
 #include "net/http.h"
 
+#include "core/files.h"
+
 #include "core/ascii.h"
 #include "core/errors.h"
 #include "net/http_internal.h"
@@ -408,27 +410,7 @@ DownloadOutcome readDownloadOutput(std::string_view output, int exitCode)
     return {HttpResult{true, status, ""}, status != 200};
 }
 
-std::optional<std::string> findCurl()
-{
-    const char* path = std::getenv("PATH");
-    if (!path)
-        return std::nullopt;
-    std::string_view rest = path;
-    while (true) {
-        std::size_t colon = rest.find(':');
-        std::string_view dir = rest.substr(0, colon);
-        if (!dir.empty()) {
-            std::string candidate = std::string(dir) + "/curl";
-            struct stat info;
-            if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode)
-                && ::access(candidate.c_str(), X_OK) == 0)
-                return candidate;
-        }
-        if (colon == std::string_view::npos)
-            return std::nullopt;
-        rest.remove_prefix(colon + 1);
-    }
-}
+std::optional<std::string> findCurl() { return findExecutable("curl"); }
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "platform/app_window.h"
 
 #include "core/errors.h"
+#include "platform/desktop_query.h"
 #include "platform/keys.h"
 #include "platform/platform_window_internal.h"
 #include "platform/x11/x11_window.h"

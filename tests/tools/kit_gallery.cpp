@@ -32,6 +32,7 @@
 #include "ui/tooltip.h"
 #include "ui/widget_id.h"
 #include "ui/window.h"
+#include "window_capture.h"
 
 #include <unistd.h>
 
@@ -187,17 +188,6 @@ void drawPage(AppState& state, Gallery& g, bool withDialog)
     }
 }
 
-ImagePtr readFramebuffer(int32_t width, int32_t height)
-{
-    ImagePtr image = newImage(width, height, 4);
-    qm::glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    qm::glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image->pixels.data());
-    flipVertical(*image);
-    for (size_t i = 3; i < image->pixels.size(); i += 4)
-        image->pixels[i] = 255;
-    return image;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -254,7 +244,7 @@ int main(int argc, char** argv)
         endFrame(*ctx);
         ++frames;
         if (!sw.shotPath.empty() && frames >= shotAt) {
-            savePng(*readFramebuffer(window->width, window->height), sw.shotPath);
+            savePng(*testing_capture::readWindowFramebuffer(window->width, window->height), sw.shotPath);
             break;
         }
         swapBuffers(*window);

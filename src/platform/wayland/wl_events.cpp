@@ -1,11 +1,11 @@
 // Waiting for and polling events, the clipboard, file drops, the pointer
 // shape, activation and the release of shared-memory buffers.
 #include "core/utf8.h"
+#include "platform/desktop_query.h"
 #include "platform/urilist.h"
 #include "platform/wayland/wl_input.h"
 #include "platform/wayland/wl_protocols.h"
 #include "platform/wayland/wl_window_internal.h"
-#include "platform/x11/x11_window_internal.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -389,22 +389,6 @@ std::string strip(std::string s)
     return b == std::string::npos ? "" : s.substr(b, e - b + 1);
 }
 
-bool onSearchPath(const char* program)
-{
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "";
-    for (size_t at = 0; at <= dirs.size();) {
-        size_t end = dirs.find(':', at);
-        if (end == std::string::npos)
-            end = dirs.size();
-        std::string dir = dirs.substr(at, end - at);
-        if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0)
-            return true;
-        at = end + 1;
-    }
-    return false;
-}
-
 }  // namespace
 
 CursorSettings readCursorSettings()
@@ -415,9 +399,10 @@ CursorSettings readCursorSettings()
     s.theme = theme ? theme : "";
     s.size = size ? parseInt(size).value_or(0) : 0;
     if ((s.theme.empty() || s.size == 0) && onSearchPath("gsettings")) {
+        const int64_t deadline = monotonicMilliseconds() + 1000;
         std::string out;
         if (s.theme.empty()
-            && runCapture({"gsettings", "get", "org.gnome.desktop.interface", "cursor-theme"}, out) == 0) {
+            && runCapture({"gsettings", "get", "org.gnome.desktop.interface", "cursor-theme"}, out, deadline) == 0) {
             std::string t = strip(out);
             if (!t.empty() && t.front() == '\'')
                 t.erase(0, 1);
@@ -426,7 +411,8 @@ CursorSettings readCursorSettings()
             s.theme = t;
         }
         out.clear();
-        if (s.size == 0 && runCapture({"gsettings", "get", "org.gnome.desktop.interface", "cursor-size"}, out) == 0)
+        if (s.size == 0
+            && runCapture({"gsettings", "get", "org.gnome.desktop.interface", "cursor-size"}, out, deadline) == 0)
             s.size = parseInt(strip(out)).value_or(0);
     }
     if (s.size <= 0)

@@ -68,8 +68,5 @@ void x11Close(X11Window& w);
 // Seconds on the monotonic clock since the module started.
 double x11SecondsSinceStart();
 
-// The desktop's dark preference: gsettings' colour scheme, then its GTK
-// theme name, then the GTK_THEME variable.
-bool systemPrefersDark();
 
 }  // namespace qm

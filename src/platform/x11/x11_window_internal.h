@@ -28,8 +28,5 @@ std::vector<WindowEvent> keyTextEvents(std::string_view bytes, bool utf8, uint8_
 // Whether a space-separated extension list names this extension.
 bool hasGlxExtension(std::string_view list, std::string_view name);
 
-// Runs a program with arguments (no shell), standard error merged into the
-// output; the exit status, or -1 when it could not run.
-int runCapture(const std::vector<std::string>& argv, std::string& output);
 
 }  // namespace qm

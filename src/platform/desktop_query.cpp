@@ -1,11 +1,17 @@
-// The desktop's dark-theme preference, asked of gsettings.
-#include "platform/x11/x11_window.h"
-#include "platform/x11/x11_window_internal.h"
+#include "platform/desktop_query.h"
 
+#include "core/ascii.h"
+#include "core/files.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -13,49 +19,25 @@ extern char** environ;
 
 namespace qm {
 
-namespace {
+bool onSearchPath(const std::string& program) { return findExecutable(program).has_value(); }
 
-std::string lower(std::string text)
+int64_t monotonicMilliseconds()
 {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return text;
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-bool onSearchPath(const std::string& program)
-{
-    const char* path = std::getenv("PATH");
-    if (!path)
-        return false;
-    std::string dirs(path);
-    for (size_t at = 0; at <= dirs.size();) {
-        size_t end = dirs.find(':', at);
-        if (end == std::string::npos)
-            end = dirs.size();
-        std::string dir = dirs.substr(at, end - at);
-        std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0)
-            return true;
-        at = end + 1;
-    }
-    return false;
-}
-
-}  // namespace
-
-int runCapture(const std::vector<std::string>& argv, std::string& output)
+int runCapture(const std::vector<std::string>& argv, std::string& output, int64_t deadlineMs)
 {
     output.clear();
     int fds[2];
-    if (argv.empty() || pipe(fds) != 0)
+    if (argv.empty() || pipe2(fds, O_CLOEXEC) != 0)
         return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
     std::vector<char*> args;
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
@@ -68,8 +50,20 @@ int runCapture(const std::vector<std::string>& argv, std::string& output)
         close(fds[0]);
         return -1;
     }
+    bool timedOut = false;
     char buffer[4096];
     for (;;) {
+        const int64_t left = deadlineMs - monotonicMilliseconds();
+        if (left <= 0) {
+            timedOut = true;
+            break;
+        }
+        pollfd p{fds[0], POLLIN, 0};
+        const int ready = poll(&p, 1, int(std::min<int64_t>(left, 60000)));
+        if (ready == 0 || (ready < 0 && errno == EINTR))
+            continue;  // the deadline check above decides
+        if (ready < 0)
+            break;
         ssize_t n = read(fds[0], buffer, sizeof buffer);
         if (n > 0)
             output.append(buffer, size_t(n));
@@ -77,28 +71,33 @@ int runCapture(const std::vector<std::string>& argv, std::string& output)
             break;
     }
     close(fds[0]);
+    if (timedOut)
+        kill(pid, SIGKILL);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    if (timedOut)
+        return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 bool systemPrefersDark()
 {
     if (onSearchPath("gsettings")) {
+        const int64_t deadline = monotonicMilliseconds() + 1000;
         std::string out;
-        if (runCapture({"gsettings", "get", "org.gnome.desktop.interface", "color-scheme"}, out) == 0) {
+        if (runCapture({"gsettings", "get", "org.gnome.desktop.interface", "color-scheme"}, out, deadline) == 0) {
             if (out.find("prefer-dark") != std::string::npos)
                 return true;
             if (out.find("prefer-light") != std::string::npos)
                 return false;
         }
-        if (runCapture({"gsettings", "get", "org.gnome.desktop.interface", "gtk-theme"}, out) == 0
-            && lower(out).find("dark") != std::string::npos)
+        if (runCapture({"gsettings", "get", "org.gnome.desktop.interface", "gtk-theme"}, out, deadline) == 0
+            && asciiLower(out).find("dark") != std::string::npos)
             return true;
     }
     const char* theme = std::getenv("GTK_THEME");
-    return theme && lower(theme).find("dark") != std::string::npos;
+    return theme && asciiLower(theme).find("dark") != std::string::npos;
 }
 
 }  // namespace qm
