@@ -3,6 +3,7 @@
 #include "app/app_text.h"
 #include "app/budget_io.h"
 #include "app/theme_apply.h"
+#include "core/ascii.h"
 
 #include "app/popover.h"
 #include "app/styled_buttons.h"
@@ -32,15 +33,6 @@ std::string named(std::string_view prefix, std::string_view name)
 }
 
 int32_t monthIndex(Date d) { return d.year * 12 + d.month - 1; }
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && std::isspace(uint8_t(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(uint8_t(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
 
 // The calendar button: opens the grid on the date's month, or closes it.
 void calendarButton(AppState& state, std::string_view name, const Date& date, const Rect& rect, bool disabled)
@@ -111,7 +103,7 @@ bool optionalDateField(AppState& state, std::string_view name, Date& date, bool&
     bool changed = false;
     if (res == editFocusLost || res == editEnter) {
         std::optional<Date> parsed;
-        if (trimmed(text).empty()) {
+        if (trimAsciiBlanks(text).empty()) {
             changed = hasDate;
             hasDate = false;
         } else if ((parsed = tryParseIso(text))) {

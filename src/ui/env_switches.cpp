@@ -1,20 +1,13 @@
 #include "ui/env_switches.h"
 
+#include "core/ascii.h"
+
 #include <charconv>
 #include <cstdlib>
 
 namespace qm {
 
 namespace {
-
-std::string strip(const std::string& s)
-{
-    size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos)
-        return {};
-    size_t b = s.find_last_not_of(" \t\r\n");
-    return s.substr(a, b - a + 1);
-}
 
 std::vector<std::string> split(const std::string& s, char sep)
 {
@@ -75,13 +68,14 @@ void parseWindowSwitch(AutomationSwitches& s, const std::string& value)
 void parseWheelSwitch(AutomationSwitches& s, const std::string& value)
 {
     std::vector<std::string> pieces = split(value, '@');
-    s.wheelSteps = parseWholeNumber(strip(pieces[0])).value_or(0);
+    s.wheelSteps = parseWholeNumber(std::string(trimAsciiBlanks(pieces[0]))).value_or(0);
     if (pieces.size() < 2)
         return;
     std::vector<std::string> xy = split(pieces[1], ',');
     if (xy.size() != 2)
         return;
-    std::optional<double> x = parseFloat(strip(xy[0])), y = parseFloat(strip(xy[1]));
+    std::optional<double> x = parseFloat(std::string(trimAsciiBlanks(xy[0]))),
+                          y = parseFloat(std::string(trimAsciiBlanks(xy[1])));
     if (x && y)
         s.wheelPoint = {*x, *y};
 }
@@ -92,7 +86,8 @@ void parseClickSwitch(AutomationSwitches& s, const std::string& value)
         std::vector<std::string> xy = split(piece, ',');
         if (xy.size() != 2)
             continue;
-        std::optional<double> x = parseFloat(strip(xy[0])), y = parseFloat(strip(xy[1]));
+        std::optional<double> x = parseFloat(std::string(trimAsciiBlanks(xy[0]))),
+                              y = parseFloat(std::string(trimAsciiBlanks(xy[1])));
         if (x && y)
             s.clickPoints.push_back({*x, *y});
     }
@@ -114,7 +109,7 @@ AutomationSwitches readAutomationSwitches(const EnvReader& reader)
         s.shotFrames = s.testFrames;
     parseWheelSwitch(s, get("QUENMRK_TEST_WHEEL"));
     parseClickSwitch(s, get("QUENMRK_TEST_CLICK"));
-    std::optional<double> scale = parseFloat(strip(get("QUENMRK_SCALE")));
+    std::optional<double> scale = parseFloat(std::string(trimAsciiBlanks(get("QUENMRK_SCALE"))));
     if (scale && *scale > 0 && *scale < 16)
         s.scale = *scale;
     return s;

@@ -1,5 +1,6 @@
 // Waiting for and polling events, the clipboard, file drops, the pointer
 // shape, activation and the release of shared-memory buffers.
+#include "core/ascii.h"
 #include "core/utf8.h"
 #include "platform/desktop_query.h"
 #include "platform/urilist.h"
@@ -383,12 +384,6 @@ std::optional<int32_t> parseInt(const std::string& text)
     return int32_t(v);
 }
 
-std::string strip(std::string s)
-{
-    size_t b = s.find_first_not_of(" \t\r\n"), e = s.find_last_not_of(" \t\r\n");
-    return b == std::string::npos ? "" : s.substr(b, e - b + 1);
-}
-
 }  // namespace
 
 CursorSettings readCursorSettings()
@@ -403,7 +398,7 @@ CursorSettings readCursorSettings()
         std::string out;
         if (s.theme.empty()
             && runCapture({"gsettings", "get", "org.gnome.desktop.interface", "cursor-theme"}, out, deadline) == 0) {
-            std::string t = strip(out);
+            std::string t(trimAsciiBlanks(out));
             if (!t.empty() && t.front() == '\'')
                 t.erase(0, 1);
             if (!t.empty() && t.back() == '\'')
@@ -413,7 +408,7 @@ CursorSettings readCursorSettings()
         out.clear();
         if (s.size == 0
             && runCapture({"gsettings", "get", "org.gnome.desktop.interface", "cursor-size"}, out, deadline) == 0)
-            s.size = parseInt(strip(out)).value_or(0);
+            s.size = parseInt(std::string(trimAsciiBlanks(out))).value_or(0);
     }
     if (s.size <= 0)
         s.size = 24;
