@@ -4,10 +4,14 @@
 #include "model/balances.h"
 #include "model/ledger.h"
 #include "model/occurrences.h"
+#include "model/projection.h"
 #include "model/reports.h"
+#include "model/store.h"
 #include "model/sync.h"
 
 #include <benchmark/benchmark.h>
+
+#include <malloc.h>
 
 #include <map>
 
@@ -22,6 +26,20 @@ const Budget& budgetAt(int scale)
     if (it == budgets.end())
         it = budgets.emplace(scale, bench::heavyBudget(scale)).first;
     return it->second;
+}
+
+// A store holding the heavy budget, as the program holds an open one; its
+// projection is made by the first figure asked of it.
+LocalStore& storeAt(int scale)
+{
+    static std::map<int, LocalStorePtr> stores;
+    auto it = stores.find(scale);
+    if (it == stores.end()) {
+        LocalStorePtr store = newLocalStore("");
+        *store->budget = budgetAt(scale);
+        it = stores.emplace(scale, store).first;
+    }
+    return *it->second;
 }
 
 void balanceOneAccount(benchmark::State& state)
@@ -63,10 +81,10 @@ void expandMonth(benchmark::State& state)
 // the header's balances and the account switcher's list.
 void monthLedgerOf(benchmark::State& state, int64_t accountId)
 {
-    const Budget& b = budgetAt(int(state.range(0)));
+    LocalStore& store = storeAt(int(state.range(0)));
     const Date today = bench::heavyToday();
     for (auto _ : state)
-        benchmark::DoNotOptimize(monthLedger(b, today.year, today.month, accountId, today));
+        benchmark::DoNotOptimize(monthLedger(storeProjection(store), today.year, today.month, accountId, today));
 }
 
 void monthLedgerOneAccount(benchmark::State& state) { monthLedgerOf(state, 1); }
@@ -74,27 +92,83 @@ void monthLedgerAllAccounts(benchmark::State& state) { monthLedgerOf(state, 0); 
 
 void monthEndBalancesToday(benchmark::State& state)
 {
-    const Budget& b = budgetAt(int(state.range(0)));
+    LocalStore& store = storeAt(int(state.range(0)));
     for (auto _ : state)
-        benchmark::DoNotOptimize(monthEndBalances(b, 1, bench::heavyToday()));
+        benchmark::DoNotOptimize(monthEndBalances(storeProjection(store), 1, bench::heavyToday()));
 }
 
 void accountSummariesToday(benchmark::State& state)
 {
-    const Budget& b = budgetAt(int(state.range(0)));
+    LocalStore& store = storeAt(int(state.range(0)));
     for (auto _ : state)
-        benchmark::DoNotOptimize(accountSummaries(b, bench::heavyToday()));
+        benchmark::DoNotOptimize(accountSummaries(storeProjection(store), bench::heavyToday()));
 }
 
+// One frame of the calendar as the program draws it: the month grid of the
+// current month, the header's balances and the account switcher's list, read
+// from the open budget's projection.
 void calendarFrame(benchmark::State& state)
 {
-    const Budget& b = budgetAt(int(state.range(0)));
+    LocalStore& store = storeAt(int(state.range(0)));
     const Date today = bench::heavyToday();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(monthLedger(b, today.year, today.month, 1, today));
-        benchmark::DoNotOptimize(monthEndBalances(b, 1, today));
-        benchmark::DoNotOptimize(accountSummaries(b, today));
+        const BudgetProjection& p = storeProjection(store);
+        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
+        benchmark::DoNotOptimize(monthEndBalances(p, 1, today));
+        benchmark::DoNotOptimize(accountSummaries(p, today));
     }
+}
+
+// The first frame after an edit: the projection is made again.
+void calendarFrameAfterEdit(benchmark::State& state)
+{
+    LocalStore& store = storeAt(int(state.range(0)));
+    const Date today = bench::heavyToday();
+    for (auto _ : state) {
+        markDirty(store);
+        const BudgetProjection& p = storeProjection(store);
+        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
+        benchmark::DoNotOptimize(monthEndBalances(p, 1, today));
+        benchmark::DoNotOptimize(accountSummaries(p, today));
+    }
+}
+
+// Bytes the allocator hands out, large blocks (mapped on their own) included.
+size_t heapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+// Heap held by the budget and by its projection after a year of months has
+// been shown, from the allocator's own count.
+void projectionMemory(benchmark::State& state)
+{
+    const int scale = int(state.range(0));
+    size_t budgetBytes = 0, projectionBytes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const size_t before = heapInUse();
+        {
+            LocalStorePtr store = newLocalStore("");
+            *store->budget = bench::heavyBudget(scale);
+            const size_t withBudget = heapInUse();
+            const BudgetProjection& p = storeProjection(*store);
+            const Date today = bench::heavyToday();
+            for (int m = 0; m < 12; ++m) {
+                const Date month = addMonths(today, -m);
+                benchmark::DoNotOptimize(monthLedger(p, month.year, month.month, 0, today));
+            }
+            benchmark::DoNotOptimize(accountSummaries(p, today));
+            const size_t withProjection = heapInUse();
+            budgetBytes = withBudget - before;
+            projectionBytes = withProjection - withBudget;
+        }
+        state.ResumeTiming();
+    }
+    state.counters["budget_MB"] = double(budgetBytes) / 1e6;
+    state.counters["projection_MB"] = double(projectionBytes) / 1e6;
+    state.counters["projection_per_budget"] = double(projectionBytes) / double(budgetBytes);
 }
 
 void balanceSeriesYear(benchmark::State& state)
@@ -107,14 +181,14 @@ void balanceSeriesYear(benchmark::State& state)
 
 void searchEverything(benchmark::State& state)
 {
-    const Budget& b = budgetAt(int(state.range(0)));
+    LocalStore& store = storeAt(int(state.range(0)));
     const Date today = bench::heavyToday();
     SearchFilter filter;
     filter.from = addYears(today, -1);
     filter.to = addYears(today, 1);
     size_t hits = 0;
     for (auto _ : state) {
-        std::vector<SearchHit> found = searchOccurrences(b, filter, today);
+        std::vector<SearchHit> found = searchOccurrences(storeProjection(store), filter, today);
         hits = found.size();
         benchmark::DoNotOptimize(found);
     }
@@ -123,11 +197,11 @@ void searchEverything(benchmark::State& state)
 
 void reportYear(benchmark::State& state)
 {
-    const Budget& b = budgetAt(int(state.range(0)));
+    LocalStore& store = storeAt(int(state.range(0)));
     const Date today = bench::heavyToday();
     size_t rows = 0;
     for (auto _ : state) {
-        std::vector<ReportRow> found = reportRows(b, subDays(today, 364), today, 0);
+        std::vector<ReportRow> found = reportRows(storeProjection(store), subDays(today, 364), today, 0);
         rows = found.size();
         benchmark::DoNotOptimize(found);
     }
@@ -188,6 +262,13 @@ BENCHMARK(monthLedgerAllAccounts)->Name("qm/monthLedger_all_accounts")->Apply(sc
 BENCHMARK(monthEndBalancesToday)->Name("qm/monthEndBalances")->Apply(scales);
 BENCHMARK(accountSummariesToday)->Name("qm/accountSummaries")->Apply(scales);
 BENCHMARK(calendarFrame)->Name("qm/calendar_frame")->Apply(scales);
+BENCHMARK(calendarFrameAfterEdit)->Name("qm/calendar_frame_after_edit")->Apply(scales);
+BENCHMARK(projectionMemory)
+    ->Name("qm/projection_memory")
+    ->Arg(1)
+    ->Arg(16)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(balanceSeriesYear)->Name("qm/balanceSeries_year")->Apply(scales);
 BENCHMARK(searchEverything)->Name("qm/searchOccurrences_two_years")->Apply(scales);
 BENCHMARK(reportYear)->Name("qm/reportRows_year")->Apply(scales);

@@ -23,11 +23,50 @@ GOALS = [
 ]
 
 
+# Cases with a goal on their own time: (pattern, most seconds).
+TIME_GOALS = [
+    (r"^calendar_frame/1$", 0.3e-3),
+    (r"^calendar_frame/16$", 1.0e-3),
+]
+
+# Cases run on budgets 1x and 16x the heavy one whose time should grow no
+# faster than the budget: (base name, most growth of time from /1 to /16).
+GROWTH_GOALS = [
+    ("calendar_frame", 16.0),
+    ("searchOccurrences_two_years", 16.0),
+    ("reportRows_year", 16.0),
+]
+
+
 def goal_for(case):
     for pattern, peer, speed, size in GOALS:
         if re.search(pattern, case):
             return peer, speed, size
     return None
+
+
+def seconds(time, unit):
+    return time * {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[unit]
+
+
+def describe_time_goal(case, ours, unit):
+    for pattern, most in TIME_GOALS:
+        if re.search(pattern, case):
+            met = seconds(ours, unit) <= most
+            return f"   [goal <= {readable(most, 's')}: {'met' if met else 'MISSED'}]"
+    return ""
+
+
+def growth_lines(runs):
+    lines = []
+    for base, most in GROWTH_GOALS:
+        small, large = runs.get(base + "/1", {}).get("qm"), runs.get(base + "/16", {}).get("qm")
+        if not small or not large:
+            continue
+        growth = seconds(large[0], large[1]) / seconds(small[0], small[1])
+        verdict = "met" if growth <= most else "MISSED"
+        lines.append(f"{base + ' growth 1x -> 16x':58s} time x{growth:.1f}   [goal <= x{most:.0f}: {verdict}]")
+    return lines
 
 
 def median_runs(data):
@@ -62,6 +101,7 @@ def describe(case, impls):
             text += f" size {our_bytes / peer_bytes:.3f}"
         parts.append(text)
     line = f"{case:58s} qm {readable(ours, unit):>10s}  " + "  ".join(parts)
+    line += describe_time_goal(case, ours, unit)
     goal = goal_for(case)
     if goal:
         peer, speed, size = goal
@@ -87,6 +127,8 @@ def main(paths):
         for case in sorted(runs):
             if "qm" in runs[case]:
                 print(describe(case, runs[case]))
+        for line in growth_lines(runs):
+            print(line)
 
 
 if __name__ == "__main__":

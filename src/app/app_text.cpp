@@ -161,9 +161,9 @@ Color categoryColor(const AppState& state, std::string_view categoryName)
 
 Color transactionColor(const AppState& state, const LedgerEntry& entry)
 {
-    if (entry.transaction.is_adjustment)
+    if (entry.transaction->is_adjustment)
         return state.ui->theme.base[slotChart10];
-    return categoryColor(state, entry.transaction.category);
+    return categoryColor(state, entry.transaction->category);
 }
 
 }  // namespace qm

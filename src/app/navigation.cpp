@@ -65,7 +65,7 @@ std::string monthTitle(const AppState& state)
 
 OccurrenceRef occurrenceKey(const LedgerEntry& entry)
 {
-    return {entry.transaction.id, entry.adjustmentId, entry.date, true};
+    return {entry.transaction->id, entry.adjustmentId, entry.date, true};
 }
 
 void selectOccurrence(AppState& state, const LedgerEntry& entry)

@@ -1,7 +1,7 @@
 #include "model/balances.h"
 
 #include "model/money.h"
-#include "model/occurrences.h"
+#include "model/projection.h"
 
 namespace qm {
 
@@ -28,46 +28,23 @@ AccountScope resolveScope(const Budget& b, int64_t accountId)
     return scope;
 }
 
-double balanceAt(const Budget& b, Date date, int64_t accountId)
-{
-    const AccountScope scope = resolveScope(b, accountId);
-    const int32_t target = dayNumber(date);
-    const RunningTotalAdjustment* anchor = nullptr;
-    int32_t anchorDay = 0;
-    for (const RunningTotalAdjustment& r : b.running_total_adjustments) {
-        if (r.account_id != scope.id)
-            continue;
-        int32_t n = dayNumber(r.date);
-        if (n <= target && (!anchor || n >= anchorDay)) {
-            anchor = &r;
-            anchorDay = n;
-        }
-    }
-    if (anchor && anchorDay == target)
-        return anchor->amount;
-    Date start = anchor ? addDays(anchor->date, 1) : kFirstCountedDay;
-    double balance = anchor ? anchor->amount : 0;
-    if (dateLess(date, start))
-        return balance;
+double balanceAt(const Budget& b, Date date, int64_t accountId) { return balanceAt(projectBudget(b), date, accountId); }
 
-    // Every transaction, one-offs included, goes through the expansion, so a
-    // one-off's adjustments count here exactly as in the ledger and calendar.
-    AdjustmentIndex index = indexAdjustments(b.transaction_adjustments, start, date);
-    for (const Transaction& t : b.transactions) {
-        if (!scope.contains(t))
-            continue;
-        if (scope.allAccounts() && isTransfer(t))
-            continue;  // contributes zero whatever its occurrences
-        // The signed amount rule, which for one transaction is a fixed sign.
-        balance = addOccurrenceAmounts(t, index, balance, scope.signedAmount(t, 1));
-    }
-    return balance;
+double balanceAt(const BudgetProjection& p, Date date, int64_t accountId)
+{
+    return projectedBalance(p, scopeIndex(p, accountId), dayNumber(date));
 }
 
 MonthEndBalances monthEndBalances(const Budget& b, int64_t accountId, Date date)
 {
-    return {roundCents(balanceAt(b, date, accountId)),
-        roundCents(balanceAt(b, lastDayOfMonth(date.year, date.month), accountId))};
+    return monthEndBalances(projectBudget(b), accountId, date);
+}
+
+MonthEndBalances monthEndBalances(const BudgetProjection& p, int64_t accountId, Date date)
+{
+    const uint32_t scope = scopeIndex(p, accountId);
+    return {roundCents(projectedBalance(p, scope, dayNumber(date))),
+        roundCents(projectedBalance(p, scope, dayNumber(lastDayOfMonth(date.year, date.month))))};
 }
 
 int64_t validAccountId(const Budget& b, int64_t accountId)

@@ -11,6 +11,8 @@
 
 namespace qm {
 
+struct BudgetProjection;
+
 // Which balances a figure is about: one account, or all accounts (id 0,
 // also for an id that no account has). Transactions name their accounts, so
 // membership is decided by name; the kind of scope is the id's, so that an
@@ -43,8 +45,12 @@ struct MonthEndBalances {
 
 // accountId 0, or an id no account has, means all accounts. Not rounded. Of
 // several anchors of the scope on one day the last in the list holds.
+// The Budget forms work out a projection for the one question; a view that
+// asks again and again keeps one (storeProjection).
 double balanceAt(const Budget& b, Date date, int64_t accountId);
+double balanceAt(const BudgetProjection& p, Date date, int64_t accountId);
 MonthEndBalances monthEndBalances(const Budget& b, int64_t accountId, Date date);
+MonthEndBalances monthEndBalances(const BudgetProjection& p, int64_t accountId, Date date);
 int64_t validAccountId(const Budget& b, int64_t accountId);
 std::string accountNameById(const Budget& b, int64_t accountId);
 // Whether t belongs to the account of that name: its own account, or a

@@ -5,194 +5,63 @@
 #include "model/builtins.h"
 #include "model/money.h"
 #include "model/occurrences.h"
+#include "model/projection.h"
 
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace qm {
 
-namespace {
+void balancesAt(const Budget& b, std::vector<BalanceQuery>& queries) { balancesAt(projectBudget(b), queries); }
 
-// Where balanceAt begins for a target day: an anchor on the day is the
-// answer (exact); otherwise the base and the first day whose amounts count.
-struct BalanceStart {
-    bool exact = false;
-    bool anchored = false;  // an anchor on or before the day: every later amount counts
-    double base = 0;
-    int32_t startN = 0;
-};
-
-BalanceStart balanceStart(const std::vector<const RunningTotalAdjustment*>& scopeAnchors, int32_t target)
+void balancesAt(const BudgetProjection& p, std::vector<BalanceQuery>& queries)
 {
-    // As in balanceAt: the latest anchor on or before the day, the last in
-    // the list among several on one day.
-    const RunningTotalAdjustment* anchor = nullptr;
-    int32_t anchorN = 0;
-    for (const RunningTotalAdjustment* r : scopeAnchors) {
-        int32_t n = dayNumber(r->date);
-        if (n <= target && (!anchor || n >= anchorN)) {
-            anchor = r;
-            anchorN = n;
-        }
-    }
-    if (anchor && anchorN == target)
-        return {true, true, anchor->amount, target};
-    if (anchor)
-        return {false, true, anchor->amount, anchorN + 1};
-    return {false, false, 0, dayNumber(kFirstCountedDay)};
-}
-
-}  // namespace
-
-void balancesAt(const Budget& b, std::vector<BalanceQuery>& queries)
-{
-    struct Pending {
-        size_t query;
-        AccountScope scope;
-        int32_t startN, targetN;
-    };
-    std::unordered_map<int64_t, std::vector<const RunningTotalAdjustment*>> anchorsOf;
-    for (const RunningTotalAdjustment& r : b.running_total_adjustments)
-        anchorsOf[r.account_id].push_back(&r);
-
-    // Each query starts where balanceAt would: on its anchor, or at the
-    // first day counted when it has none.
-    std::vector<Pending> pending;
-    int32_t fromN = 0, toN = 0;
-    for (size_t i = 0; i < queries.size(); ++i) {
-        BalanceQuery& q = queries[i];
-        AccountScope scope = resolveScope(b, q.accountId);
-        if (scope.allAccounts()) {
-            q.balance = balanceAt(b, q.date, q.accountId);
-            continue;
-        }
-        const int32_t target = dayNumber(q.date);
-        const BalanceStart begin = balanceStart(anchorsOf[scope.id], target);
-        q.balance = begin.base;
-        const int32_t start = begin.startN;
-        if (begin.exact || target < start)
-            continue;
-        fromN = pending.empty() ? start : std::min(fromN, start);
-        toN = pending.empty() ? target : std::max(toN, target);
-        pending.push_back({i, std::move(scope), start, target});
-    }
-    if (pending.empty())
-        return;
-
-    // Each transaction is expanded once, over the days that the queries of
-    // its accounts need; the index covers every query's days.
-    struct Group {
-        std::vector<const Pending*> queries;
-        int32_t fromN = 0, toN = 0;
-    };
-    std::unordered_map<std::string_view, Group> byName;
-    for (const Pending& p : pending) {
-        Group& g = byName[p.scope.name];
-        g.fromN = g.queries.empty() ? p.startN : std::min(g.fromN, p.startN);
-        g.toN = g.queries.empty() ? p.targetN : std::max(g.toN, p.targetN);
-        g.queries.push_back(&p);
-    }
-    std::unordered_map<const Group*, DayRange> ranges;
-    for (const auto& [name, g] : byName)
-        ranges[&g] = dayRange(fromDayNumber(g.fromN), fromDayNumber(g.toN));
-    AdjustmentIndex adjustments = indexAdjustments(b.transaction_adjustments, fromDayNumber(fromN), fromDayNumber(toN));
-    std::vector<Occurrence> occurrences;
-    std::vector<int32_t> days;
-    for (const Transaction& t : b.transactions) {
-        auto paying = byName.find(t.account);
-        auto receiving =
-            isTransfer(t) && t.transfer_to_account != t.account ? byName.find(t.transfer_to_account) : byName.end();
-        const Group* first = paying != byName.end() ? &paying->second : nullptr;
-        const Group* second = receiving != byName.end() ? &receiving->second : nullptr;
-        if (!first && !second)
-            continue;
-        if (first && second)
-            adjustments.range = dayRange(
-                fromDayNumber(std::min(first->fromN, second->fromN)), fromDayNumber(std::max(first->toN, second->toN)));
-        else
-            adjustments.range = ranges[first ? first : second];
-        // The index holds every adjustment that can act on the whole span,
-        // so a narrower range sees all of its own.
-        expandIndexed(t, adjustments, occurrences);
-        if (occurrences.empty())
-            continue;
-        days.clear();
-        for (const Occurrence& o : occurrences)
-            days.push_back(dayNumber(o.date));
-        // Added in the transactions' and the occurrences' order, as
-        // balanceAt adds them, so that the sums agree to the last bit.
-        for (const Group* g : {first, second}) {
-            if (!g)
-                continue;
-            for (const Pending* p : g->queries) {
-                const double sign = p->scope.signedAmount(t, 1);
-                double& balance = queries[p->query].balance;
-                for (size_t k = 0; k < occurrences.size(); ++k)
-                    if (days[k] >= p->startN && days[k] <= p->targetN)
-                        balance += sign * occurrences[k].amount;
-            }
-        }
-    }
+    for (BalanceQuery& q : queries)
+        q.balance = balanceAt(p, q.date, q.accountId);
 }
 
 Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Date reference)
 {
-    const AccountScope scope = resolveScope(b, accountId);
+    return accountLedger(projectBudget(b), from, to, accountId, reference);
+}
+
+Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference)
+{
+    const uint32_t scopeIdx = scopeIndex(p, accountId);
+    const AccountScope& scope = p.scopes[scopeIdx].scope;
     Ledger ledger;
     ledger.from = from;
     ledger.to = to;
-    ledger.accountId = scope.id;
-
-    std::vector<const RunningTotalAdjustment*> scopeAnchors;
-    for (const RunningTotalAdjustment& r : b.running_total_adjustments)
-        if (r.account_id == scope.id)
-            scopeAnchors.push_back(&r);
-    const int32_t fromN = dayNumber(from), toN = dayNumber(to);
-    const BalanceStart opening = balanceStart(scopeAnchors, fromN - 1);
-    // The opening balance's days are expanded with the range's, which spares
-    // a second walk of every series; a long stretch without an anchor costs
-    // less walked by balanceAt than expanded day by day.
-    const bool joined = fromN <= toN && !opening.exact && opening.startN < fromN && fromN - opening.startN <= 400;
-    const bool settled = opening.exact || opening.startN >= fromN;  // nothing to add
-    double running = settled || joined ? opening.base : balanceAt(b, subDays(from, 1), scope.id);
+    ledger.accountId = scopeIdx == 0 ? 0 : scope.id;
+    const int64_t fromN = dayNumber(from), toN = dayNumber(to);
     if (fromN > toN) {
-        ledger.openingBalance = roundCents(running);
+        ledger.openingBalance = roundCents(projectedBalance(p, scopeIdx, fromN - 1));
         return ledger;
     }
-    const size_t count = size_t(int64_t(toN) - fromN + 1);
+    thread_local std::vector<ScopeDay> figures;
+    projectedDays(p, scopeIdx, fromN, toN, figures);
+    ledger.openingBalance = roundCents(figures.front().start);
+    const size_t count = figures.size();
     ledger.days.resize(count);
 
     // Each transaction is expanded once over the whole range; its entries
     // go straight into their day, so a day keeps the transactions' order.
-    const CategoryIndex colors = categoryIndex(b);
-    const AdjustmentIndex adjustments =
-        indexAdjustments(b.transaction_adjustments, joined ? fromDayNumber(opening.startN) : from, to);
-    std::vector<Occurrence> occurrences;
-    for (const Transaction& t : b.transactions) {
-        if (!scope.contains(t))
-            continue;
-        expandIndexed(t, adjustments, occurrences);
+    thread_local std::vector<uint32_t> transactions;
+    thread_local std::vector<Occurrence> occurrences;
+    transactionsIn(p, scopeIdx, fromN, toN, transactions);
+    const DayRange range = dayRange(from, to);
+    for (uint32_t i : transactions) {
+        const Transaction& t = p.budget->transactions[i];
+        expandProjected(p, i, range, occurrences);
         if (occurrences.empty())
             continue;
         const double sign = scope.displaySign(t);
         const double rule = scope.signedAmount(t, 1);
-        std::string color;
-        bool colored = false;
+        const std::string color = projectedColor(p, t);
         for (const Occurrence& o : occurrences) {
-            const int32_t n = dayNumber(o.date);
-            if (n < fromN) {
-                // Summed in balanceAt's order, so the opening agrees to the bit.
-                running += rule * o.amount;
-                continue;
-            }
-            if (!colored) {
-                color = categoryColor(colors, t.category);
-                colored = true;
-            }
             LedgerEntry e;
-            e.transaction = t;
+            e.transaction = &t;
             e.date = o.date;
             e.amount = sign * o.amount;
             e.baseAmount = sign * t.amount;
@@ -200,54 +69,29 @@ Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Dat
             e.isPaid = o.is_paid;
             e.adjustmentId = o.adjustment_id;
             e.color = color;
-            ledger.days[size_t(n - fromN)].entries.push_back(std::move(e));
+            ledger.days[size_t(dayNumber(o.date) - fromN)].entries.push_back(std::move(e));
         }
     }
-    ledger.openingBalance = roundCents(running);
 
-    // The last anchor of a day in list order is the one that day shows.
-    std::vector<const RunningTotalAdjustment*> anchors(count, nullptr);
-    for (const RunningTotalAdjustment& r : b.running_total_adjustments) {
-        const int32_t n = dayNumber(r.date);
-        if (r.account_id == scope.id && n >= fromN && n <= toN)
-            anchors[size_t(n - fromN)] = &r;
-    }
-
-    // Until the scope's first anchor, balanceAt counts nothing dated before
-    // its first counted day; the days' own figures still show what falls on
-    // them.
-    const int32_t firstCountedN = dayNumber(kFirstCountedDay);
-    bool counting = opening.anchored;
-    const int32_t referenceN = dayNumber(reference);
+    const int64_t referenceN = dayNumber(reference);
     double totalIncome = 0, totalExpense = 0;
+    Date date = from;
     for (size_t i = 0; i < count; ++i) {
         DayRow& day = ledger.days[i];
-        const int32_t n = fromN + int32_t(i);
-        day.date = fromDayNumber(n);
+        const ScopeDay& f = figures[i];
+        const int64_t n = fromN + int64_t(i);
+        day.date = date;
+        date = addDays(date, 1);
         day.dayOfMonth = day.date.day;
         day.isReference = n == referenceN;
-        double income = 0, expense = 0;
-        for (const LedgerEntry& e : day.entries) {
-            if (e.signedAmount > 0)
-                income += e.signedAmount;
-            else if (e.signedAmount < 0)
-                expense -= e.signedAmount;
-        }
-        totalIncome += income;
-        totalExpense += expense;
-        day.startBalance = roundCents(running);
-        counting = counting || n >= firstCountedN;
-        if (counting)
-            running = running + income - expense;
-        day.computedBalance = roundCents(running);
-        if (anchors[i]) {
-            running = anchors[i]->amount;
-            day.anchored = true;
-            counting = true;
-        }
-        day.endBalance = day.balance = roundCents(running);
-        day.income = roundCents(income);
-        day.expense = roundCents(expense);
+        totalIncome += f.income;
+        totalExpense += f.expense;
+        day.startBalance = roundCents(f.start);
+        day.computedBalance = roundCents(f.computed);
+        day.anchored = f.anchored;
+        day.endBalance = day.balance = roundCents(f.balance);
+        day.income = roundCents(f.income);
+        day.expense = roundCents(f.expense);
         day.net = roundCents(day.income - day.expense);
     }
     ledger.totalIncome = roundCents(totalIncome);
@@ -272,8 +116,14 @@ MonthGrid monthGrid(int32_t year, int32_t month)
 std::vector<std::vector<DayRow>> monthLedger(
     const Budget& b, int32_t year, int32_t month, int64_t accountId, Date reference)
 {
+    return monthLedger(projectBudget(b), year, month, accountId, reference);
+}
+
+std::vector<std::vector<DayRow>> monthLedger(
+    const BudgetProjection& p, int32_t year, int32_t month, int64_t accountId, Date reference)
+{
     MonthGrid grid = monthGrid(year, month);
-    Ledger ledger = accountLedger(b, grid.start, addDays(grid.start, 7 * grid.weeks - 1), accountId, reference);
+    Ledger ledger = accountLedger(p, grid.start, addDays(grid.start, 7 * grid.weeks - 1), accountId, reference);
     std::vector<std::vector<DayRow>> weeks(size_t(grid.weeks));
     for (size_t i = 0; i < ledger.days.size(); ++i) {
         DayRow& day = ledger.days[i];
@@ -285,7 +135,12 @@ std::vector<std::vector<DayRow>> monthLedger(
 
 BalanceSummary balanceSummary(const Budget& b, Date from, Date to, int64_t accountId, Date reference)
 {
-    const Ledger ledger = accountLedger(b, from, to, accountId, reference);
+    return balanceSummary(projectBudget(b), from, to, accountId, reference);
+}
+
+BalanceSummary balanceSummary(const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference)
+{
+    const Ledger ledger = accountLedger(p, from, to, accountId, reference);
     BalanceSummary s;
     s.opening = ledger.openingBalance;
     s.income = ledger.totalIncome;
@@ -314,7 +169,7 @@ BalanceSummary balanceSummary(const Budget& b, Date from, Date to, int64_t accou
     }
     if (reference.year == from.year && reference.month == from.month && dateLessEq(reference, to)) {
         s.hasCurrent = true;
-        s.current = roundCents(balanceAt(b, reference, ledger.accountId));
+        s.current = roundCents(balanceAt(p, reference, ledger.accountId));
     }
     if (s.expense > 0) {
         s.hasSpentShare = true;
@@ -326,13 +181,22 @@ BalanceSummary balanceSummary(const Budget& b, Date from, Date to, int64_t accou
     return s;
 }
 
-std::vector<BalancePoint> balanceSeries(const Budget& b, Date from, Date to, int64_t accountId, Date reference)
+std::vector<BalancePoint> balanceSeries(const Budget& b, Date from, Date to, int64_t accountId, Date)
 {
-    const Ledger ledger = accountLedger(b, from, to, accountId, reference);
+    return balanceSeries(projectBudget(b), from, to, accountId);
+}
+
+std::vector<BalancePoint> balanceSeries(const BudgetProjection& p, Date from, Date to, int64_t accountId)
+{
+    std::vector<ScopeDay> figures;
+    projectedDays(p, scopeIndex(p, accountId), dayNumber(from), dayNumber(to), figures);
     std::vector<BalancePoint> points;
-    points.reserve(ledger.days.size());
-    for (const DayRow& day : ledger.days)
-        points.push_back({day.date, day.balance});
+    points.reserve(figures.size());
+    Date date = from;
+    for (const ScopeDay& day : figures) {
+        points.push_back({date, roundCents(day.balance)});
+        date = addDays(date, 1);
+    }
     return points;
 }
 
@@ -349,27 +213,22 @@ std::vector<Account> accountsInOrder(const Budget& b)
 
 std::vector<AccountSummary> accountSummaries(const Budget& b, Date date)
 {
-    std::unordered_set<int64_t> anchored;
-    for (const RunningTotalAdjustment& r : b.running_total_adjustments)
-        anchored.insert(r.account_id);
-    std::vector<Account> accounts = accountsInOrder(b);
-    std::vector<BalanceQuery> queries;
-    queries.reserve(2 * accounts.size());
-    const Date monthEnd = lastDayOfMonth(date.year, date.month);
-    for (const Account& a : accounts) {
-        queries.push_back({a.id, date, 0});
-        queries.push_back({a.id, monthEnd, 0});
-    }
-    balancesAt(b, queries);
+    return accountSummaries(projectBudget(b), date);
+}
 
+std::vector<AccountSummary> accountSummaries(const BudgetProjection& p, Date date)
+{
+    const int64_t dayN = dayNumber(date), monthEndN = dayNumber(lastDayOfMonth(date.year, date.month));
+    std::vector<Account> accounts = accountsInOrder(*p.budget);
     std::vector<AccountSummary> out;
     out.reserve(accounts.size());
     for (Account& a : accounts) {
+        const uint32_t scope = scopeIndex(p, a.id);
         AccountSummary s;
-        s.balance = roundCents(queries[2 * out.size()].balance);
-        s.monthEnd = roundCents(queries[2 * out.size() + 1].balance);
-        s.noAnchor = anchored.count(a.id) == 0;
-        s.isDefault = a.id == b.user.default_account_id;
+        s.balance = roundCents(projectedBalance(p, scope, dayN));
+        s.monthEnd = roundCents(projectedBalance(p, scope, monthEndN));
+        s.noAnchor = p.scopes[scope].anchors.empty();
+        s.isDefault = a.id == p.budget->user.default_account_id;
         s.account = std::move(a);
         out.push_back(std::move(s));
     }

@@ -18,7 +18,8 @@
 namespace qm {
 
 struct LedgerEntry {
-    Transaction transaction;
+    // Into the budget the ledger was made from: valid while it is unchanged.
+    const Transaction* transaction = nullptr;
     Date date;
     double amount = 0;        // the occurrence's, negated on a transfer's receiving side
     double baseAmount = 0;    // the transaction's, with the same negation
@@ -97,23 +98,31 @@ struct BalanceQuery {
     double balance = 0;  // the answer, unrounded
 };
 
-// Fills every query's balance with what balanceAt gives for it, bit for bit,
-// expanding each transaction once for all of them instead of once per query.
+// Fills every query's balance with what balanceAt gives for it, bit for bit.
 void balancesAt(const Budget& b, std::vector<BalanceQuery>& queries);
+void balancesAt(const BudgetProjection& p, std::vector<BalanceQuery>& queries);
 
 // Lower-cased category name to colour.
 using CategoryIndex = std::unordered_map<std::string, std::string>;
 
 // Running balances are carried unrounded; every stored figure is in cents.
+// Each takes the budget (for one question) or its projection (for a view
+// that asks every frame).
 Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
+Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference);
 DayRow dayLedger(const Budget& b, Date date, int64_t accountId, Date reference);
 // Always 5 or 6 weeks, so that a month view keeps its height.
 MonthGrid monthGrid(int32_t year, int32_t month);
 std::vector<std::vector<DayRow>> monthLedger(
     const Budget& b, int32_t year, int32_t month, int64_t accountId, Date reference);
+std::vector<std::vector<DayRow>> monthLedger(
+    const BudgetProjection& p, int32_t year, int32_t month, int64_t accountId, Date reference);
 BalanceSummary balanceSummary(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
+BalanceSummary balanceSummary(const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference);
 std::vector<BalancePoint> balanceSeries(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
+std::vector<BalancePoint> balanceSeries(const BudgetProjection& p, Date from, Date to, int64_t accountId);
 std::vector<AccountSummary> accountSummaries(const Budget& b, Date date);
+std::vector<AccountSummary> accountSummaries(const BudgetProjection& p, Date date);
 std::vector<Account> accountsInOrder(const Budget& b);
 CategoryIndex categoryIndex(const Budget& b);
 // The colour of a category name in the index, or "".

@@ -97,10 +97,10 @@ bool jumpMonths(const SeriesStep& step, int64_t months, int64_t lowMonth, int64_
 // must make it from the day number (so that callers who only add amounts
 // never pay for it).
 template <class Found>
-void walkSeries(const Transaction& t, const TakenDays& taken, const DayRange& range, Found&& found)
+void walkSeries(
+    const Transaction& t, const SeriesStep& step, const TakenDays& taken, const DayRange& range, Found&& found)
 {
     const int64_t fromN = range.fromN, toN = range.toN;
-    const SeriesStep step = seriesStep(t.recurring_period);
     // Two days past the range, so that a weekend date just after it can move
     // back into it.
     const int64_t limit = toN + 2;
@@ -196,8 +196,9 @@ double adjustedAmount(const Transaction& t, const TransactionAdjustment& a)
 // first those of the adjustments, in list order, then the generated ones,
 // in date order. Returns how many came from adjustments.
 template <class Item, class FromAdjustment, class Generated>
-size_t collectOccurrences(const Transaction& t, std::span<const TransactionAdjustment* const> adjustments,
-    const DayRange& range, std::vector<Item>& out, FromAdjustment&& fromAdjustment, Generated&& generated)
+size_t collectOccurrences(const Transaction& t, const SeriesStep* step,
+    std::span<const TransactionAdjustment* const> adjustments, const DayRange& range, std::vector<Item>& out,
+    FromAdjustment&& fromAdjustment, Generated&& generated)
 {
     out.clear();
     TakenDays taken;
@@ -209,7 +210,9 @@ size_t collectOccurrences(const Transaction& t, std::span<const TransactionAdjus
     }
     const size_t adjusted = out.size();
     if (t.is_recurring) {
-        walkSeries(t, taken, range, [&](int64_t n, const Date* d) { out.push_back(generated(n, d)); });
+        const SeriesStep own = step ? SeriesStep() : seriesStep(t.recurring_period);
+        walkSeries(
+            t, step ? *step : own, taken, range, [&](int64_t n, const Date* d) { out.push_back(generated(n, d)); });
     } else if (range.contains(t.start_date)) {
         int32_t n = dayNumber(t.start_date);
         if (taken.empty() || !taken.contains(n))
@@ -218,11 +221,11 @@ size_t collectOccurrences(const Transaction& t, std::span<const TransactionAdjus
     return adjusted;
 }
 
-void expandAdjusted(const Transaction& t, std::span<const TransactionAdjustment* const> adjustments,
-    const DayRange& range, std::vector<Occurrence>& out)
+void expandAdjusted(const Transaction& t, const SeriesStep* step,
+    std::span<const TransactionAdjustment* const> adjustments, const DayRange& range, std::vector<Occurrence>& out)
 {
     const size_t adjusted = collectOccurrences(
-        t, adjustments, range, out,
+        t, step, adjustments, range, out,
         [&](const TransactionAdjustment& a) {
             return Occurrence{a.new_date, a.is_paid, adjustedAmount(t, a), a.id};
         },
@@ -241,32 +244,28 @@ void expandAdjusted(const Transaction& t, std::span<const TransactionAdjustment*
     std::inplace_merge(out.begin(), middle, out.end(), before);
 }
 
-// The sum over expandAdjusted's list in its order, the same figure to the
-// last bit, from day numbers alone: a balance never needs the dates.
-double addAdjustedAmounts(const Transaction& t, std::span<const TransactionAdjustment* const> adjustments,
-    const DayRange& range, double total, double sign)
+// expandAdjusted's list as day numbers and amounts, in the same order: a
+// balance never needs the dates.
+void expandAdjustedAmounts(const Transaction& t, const SeriesStep* step,
+    std::span<const TransactionAdjustment* const> adjustments, const DayRange& range, std::vector<DayAmount>& out)
 {
-    struct DayAmount {
-        int64_t n;
-        double amount;
-    };
     thread_local std::vector<DayAmount> items;
     const size_t adjusted = collectOccurrences(
-        t, adjustments, range, items,
+        t, step, adjustments, range, items,
         [&](const TransactionAdjustment& a) {
             return DayAmount{dayNumber(a.new_date), adjustedAmount(t, a)};
         },
         [&](int64_t n, const Date*) {
-            return DayAmount{n, t.amount};
+            return DayAmount{int32_t(n), t.amount};
         });
     if (adjusted > 1)
         std::stable_sort(items.begin(), items.begin() + std::ptrdiff_t(adjusted),
-            [](const DayAmount& a, const DayAmount& b) { return a.n < b.n; });
+            [](const DayAmount& a, const DayAmount& b) { return a.day < b.day; });
+    out.clear();
     for (size_t i = 0, j = adjusted; i < adjusted || j < items.size();) {
-        bool adjustment = j == items.size() || (i < adjusted && items[i].n <= items[j].n);
-        total += sign * items[adjustment ? i++ : j++].amount;
+        bool adjustment = j == items.size() || (i < adjusted && items[i].day <= items[j].day);
+        out.push_back(items[adjustment ? i++ : j++]);
     }
-    return total;
 }
 
 std::vector<const TransactionAdjustment*> adjustmentsOf(std::span<const TransactionAdjustment> adjustments, int64_t id)
@@ -310,7 +309,7 @@ std::vector<Occurrence> expandOccurrences(
     std::vector<Occurrence> out;
     DayRange range = dayRange(from, to);
     if (range.fromN <= range.toN)
-        expandAdjusted(t, adjustmentsOf(adjustments, t.id), range, out);
+        expandAdjusted(t, nullptr, adjustmentsOf(adjustments, t.id), range, out);
     return out;
 }
 
@@ -330,24 +329,52 @@ std::span<const TransactionAdjustment* const> AdjustmentIndex::of(int64_t transa
     return {adjustments.data() + (range.first - ids.begin()), size_t(range.second - range.first)};
 }
 
-AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustments, Date from, Date to)
+namespace {
+
+// Orders (transaction id, position) pairs made in position order as
+// std::sort would, by a stable radix sort on the id's bytes that differ
+// between the smallest and the largest id.
+void sortByTransaction(std::vector<std::pair<int64_t, size_t>>& keys)
+{
+    if (keys.size() < 256) {
+        std::sort(keys.begin(), keys.end());
+        return;
+    }
+    auto key = [](int64_t id) { return uint64_t(id) ^ (uint64_t(1) << 63); };
+    uint64_t low = key(keys[0].first), high = low;
+    for (const auto& k : keys) {
+        low = std::min(low, key(k.first));
+        high = std::max(high, key(k.first));
+    }
+    const uint64_t spread = high - low;
+    std::vector<std::pair<int64_t, size_t>> other(keys.size());
+    for (int shift = 0; shift < 64 && (spread >> shift) != 0; shift += 8) {
+        size_t counts[257] = {};
+        for (const auto& k : keys)
+            ++counts[((key(k.first) - low) >> shift & 0xff) + 1];
+        for (int i = 1; i < 257; ++i)
+            counts[i] += counts[i - 1];
+        for (const auto& k : keys)
+            other[counts[(key(k.first) - low) >> shift & 0xff]++] = k;
+        keys.swap(other);
+    }
+}
+
+// Groups the adjustments for which keep(a) holds by transaction.
+template <class Keep>
+AdjustmentIndex groupAdjustments(std::span<const TransactionAdjustment> adjustments, Keep&& keep)
 {
     AdjustmentIndex index;
-    index.range = dayRange(from, to);
-    if (index.range.fromN <= index.range.toN) {
-        std::vector<std::pair<int64_t, size_t>> keys;
-        for (size_t i = 0; i < adjustments.size(); ++i) {
-            const TransactionAdjustment& a = adjustments[i];
-            if (index.range.contains(a.original_date) || (!a.is_deleted && index.range.contains(a.new_date)))
-                keys.emplace_back(a.transaction_id, i);
-        }
-        std::sort(keys.begin(), keys.end());
-        index.ids.reserve(keys.size());
-        index.adjustments.reserve(keys.size());
-        for (const auto& [id, i] : keys) {
-            index.ids.push_back(id);
-            index.adjustments.push_back(&adjustments[i]);
-        }
+    std::vector<std::pair<int64_t, size_t>> keys;
+    for (size_t i = 0; i < adjustments.size(); ++i)
+        if (keep(adjustments[i]))
+            keys.emplace_back(adjustments[i].transaction_id, i);
+    sortByTransaction(keys);
+    index.ids.reserve(keys.size());
+    index.adjustments.reserve(keys.size());
+    for (const auto& [id, i] : keys) {
+        index.ids.push_back(id);
+        index.adjustments.push_back(&adjustments[i]);
     }
     // About eight bits per adjustment: most transactions have none in the
     // range and are turned away without a search.
@@ -361,28 +388,57 @@ AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustme
     return index;
 }
 
+}  // namespace
+
+AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustments, Date from, Date to)
+{
+    const DayRange range = dayRange(from, to);
+    AdjustmentIndex index = groupAdjustments(adjustments, [&](const TransactionAdjustment& a) {
+        return range.fromN <= range.toN
+            && (range.contains(a.original_date) || (!a.is_deleted && range.contains(a.new_date)));
+    });
+    index.range = range;
+    return index;
+}
+
+AdjustmentIndex indexAllAdjustments(std::span<const TransactionAdjustment> adjustments)
+{
+    return groupAdjustments(adjustments, [](const TransactionAdjustment&) { return true; });
+}
+
 void expandIndexed(const Transaction& t, const AdjustmentIndex& index, std::vector<Occurrence>& out)
 {
     out.clear();
     if (index.range.fromN <= index.range.toN)
-        expandAdjusted(t, index.of(t.id), index.range, out);
+        expandAdjusted(t, nullptr, index.of(t.id), index.range, out);
 }
 
-double addOccurrenceAmounts(const Transaction& t, const AdjustmentIndex& index, double total, double sign)
+void expandPrepared(const Transaction& t, const SeriesStep* step,
+    std::span<const TransactionAdjustment* const> adjustments, const DayRange& range, std::vector<Occurrence>& out)
 {
-    const DayRange& range = index.range;
+    out.clear();
+    if (range.fromN <= range.toN)
+        expandAdjusted(t, step, adjustments, range, out);
+}
+
+void expandPreparedAmounts(const Transaction& t, const SeriesStep* step,
+    std::span<const TransactionAdjustment* const> adjustments, const DayRange& range, std::vector<DayAmount>& out)
+{
+    out.clear();
     if (range.fromN > range.toN)
-        return total;
-    std::span<const TransactionAdjustment* const> mine = index.of(t.id);
-    if (!mine.empty())
-        return addAdjustedAmounts(t, mine, range, total, sign);
+        return;
+    if (!adjustments.empty())
+        return expandAdjustedAmounts(t, step, adjustments, range, out);
     // Without adjustments every occurrence carries t's amount and the walk
     // yields them in date order already.
-    if (t.is_recurring)
-        walkSeries(t, TakenDays(), range, [&](int64_t, const Date*) { total += sign * t.amount; });
-    else if (range.contains(t.start_date))
-        total += sign * t.amount;
-    return total;
+    if (t.is_recurring) {
+        const SeriesStep own = step ? SeriesStep() : seriesStep(t.recurring_period);
+        walkSeries(t, step ? *step : own, TakenDays(), range, [&](int64_t n, const Date*) {
+            out.push_back({int32_t(n), t.amount});
+        });
+    } else if (range.contains(t.start_date)) {
+        out.push_back({dayNumber(t.start_date), t.amount});
+    }
 }
 
 }  // namespace qm

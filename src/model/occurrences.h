@@ -4,6 +4,7 @@
 // changes of single occurrences that its adjustments record.
 #include "model/budget.h"
 #include "model/dates.h"
+#include "model/recurrence.h"
 
 #include <cstdint>
 #include <span>
@@ -53,11 +54,28 @@ struct AdjustmentIndex {
 };
 
 AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustments, Date from, Date to);
+// Every adjustment, whatever its dates; its range is empty, so callers give
+// the range of each expansion themselves.
+AdjustmentIndex indexAllAdjustments(std::span<const TransactionAdjustment> adjustments);
 // occurrencesInRange over the index's range, appended to out (which is
 // cleared first, so one buffer serves a whole loop).
 void expandIndexed(const Transaction& t, const AdjustmentIndex& index, std::vector<Occurrence>& out);
-// total plus sign (1 or -1) times the amount of each of those occurrences,
-// added in their order, without building the list.
-double addOccurrenceAmounts(const Transaction& t, const AdjustmentIndex& index, double total, double sign);
+
+// For callers that expand one transaction over many ranges: t's rule read
+// once (step; null reads it here) and its adjustments (all that can act on
+// the range, in list order) found once. out is cleared first.
+void expandPrepared(const Transaction& t, const SeriesStep* step,
+    std::span<const TransactionAdjustment* const> adjustments, const DayRange& range, std::vector<Occurrence>& out);
+
+// An occurrence as a balance sees it.
+struct DayAmount {
+    int32_t day = 0;  // day number
+    double amount = 0;
+};
+
+// expandPrepared's occurrences in the same order, as day numbers and
+// amounts only, which spares making their dates.
+void expandPreparedAmounts(const Transaction& t, const SeriesStep* step,
+    std::span<const TransactionAdjustment* const> adjustments, const DayRange& range, std::vector<DayAmount>& out);
 
 }  // namespace qm

@@ -5,6 +5,7 @@
 #include "model/ledger.h"
 #include "model/money.h"
 #include "model/occurrences.h"
+#include "model/projection.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,28 +13,92 @@
 
 namespace qm {
 
+namespace {
+
+// Whether haystack holds needle (lower case), ignoring ASCII case.
+bool containsFolded(std::string_view haystack, std::string_view needle)
+{
+    if (needle.size() > haystack.size())
+        return false;
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    for (size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
+        size_t k = 0;
+        while (k < needle.size() && lower(haystack[i + k]) == needle[k])
+            ++k;
+        if (k == needle.size())
+            return true;
+    }
+    return false;
+}
+
+// Where each item goes when items are ordered by day, stably: starts[k] is
+// the first place of day fromN + k (starts has one more entry, the count)
+// and slot[i] the place of item i. Counting costs in proportion to the items
+// and the days between fromN and toN.
+void placeByDay(const std::vector<int32_t>& days, int64_t fromN, int64_t toN, std::vector<uint32_t>& starts,
+    std::vector<uint32_t>& slot)
+{
+    starts.assign(size_t(toN - fromN + 2), 0);
+    for (int32_t d : days)
+        ++starts[size_t(d - fromN + 1)];
+    for (size_t i = 1; i < starts.size(); ++i)
+        starts[i] += starts[i - 1];
+    std::vector<uint32_t> fill(starts.begin(), starts.end() - 1);
+    slot.resize(days.size());
+    for (size_t i = 0; i < days.size(); ++i)
+        slot[i] = fill[size_t(days[i] - fromN)]++;
+}
+
+// Search ranges longer than this many days per hit (and a floor) are sorted
+// by comparison rather than counted day by day.
+constexpr int64_t kCountedDaysPerHit = 8;
+constexpr int64_t kCountedDaysFloor = 1 << 16;
+
+}  // namespace
+
 std::vector<SearchHit> searchOccurrences(const Budget& b, const SearchFilter& filter, Date reference)
 {
-    const AccountScope scope = resolveScope(b, filter.accountId);
+    return searchOccurrences(projectBudget(b), filter, reference);
+}
+
+std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference)
+{
+    const uint32_t scopeIdx = scopeIndex(p, filter.accountId);
+    const AccountScope& scope = p.scopes[scopeIdx].scope;
     const std::string needle = asciiLower(trimAsciiBlanks(filter.text));
     const bool byText = needle.size() >= 2;
-    const CategoryIndex colors = categoryIndex(b);
-    const AdjustmentIndex adjustments = indexAdjustments(b.transaction_adjustments, filter.from, filter.to);
+    const DayRange range = dayRange(filter.from, filter.to);
 
-    std::vector<SearchHit> hits;
-    std::vector<int32_t> days;  // day numbers of the hits, for the sort
-    std::vector<Occurrence> occurrences;
-    for (const Transaction& t : b.transactions) {
-        if (byText && asciiLower(t.description).find(needle) == std::string::npos
-            && asciiLower(t.category).find(needle) == std::string::npos)
+    // Hits are gathered small, in the transactions' order, moved into their
+    // days' order and made whole only then, so that ordering them moves no
+    // strings and reads memory in sequence.
+    struct Found {
+        uint32_t transaction;
+        uint32_t color;  // index into colors
+        Occurrence occurrence;
+        double amount;
+        double baseAmount;
+    };
+    // Scratch kept from one search to the next, as searching as one types
+    // repeats it at every key.
+    thread_local std::vector<Found> found, byDay;
+    thread_local std::vector<int32_t> days;  // day numbers of the hits, for the sort
+    thread_local std::vector<uint32_t> transactions, starts, slot;
+    thread_local std::vector<Occurrence> occurrences;
+    found.clear();
+    days.clear();
+    std::vector<std::string> colors;
+    transactionsIn(p, scopeIdx, range.fromN, range.toN, transactions);
+    for (uint32_t i : transactions) {
+        const Transaction& t = p.budget->transactions[i];
+        if (byText && !containsFolded(t.description, needle) && !containsFolded(t.category, needle))
             continue;
-        if (!scope.contains(t) || (!filter.category.empty() && filter.category != t.category))
+        if (!filter.category.empty() && filter.category != t.category)
             continue;
-        expandIndexed(t, adjustments, occurrences);
+        expandProjected(p, i, range, occurrences);
         if (occurrences.empty())
             continue;
         const double sign = scope.displaySign(t);
-        std::string color;
         bool colored = false;
         for (const Occurrence& o : occurrences) {
             const double amount = sign * o.amount;
@@ -47,52 +112,137 @@ std::vector<SearchHit> searchOccurrences(const Budget& b, const SearchFilter& fi
                 || (filter.changed == SearchFilter::Changed::unchangedOnly && !same))
                 continue;
             if (!colored) {
-                color = categoryColor(colors, t.category);
+                colors.push_back(projectedColor(p, t));
                 colored = true;
             }
-            hits.push_back({t, o.adjustment_id, o.date, amount, sign * t.amount, color, o.is_paid});
+            found.push_back({i, uint32_t(colors.size() - 1), o, amount, sign * t.amount});
             days.push_back(dayNumber(o.date));
         }
     }
 
+    std::vector<SearchHit> sorted;
+    sorted.reserve(found.size());
+    auto take = [&](const Found& f) {
+        sorted.push_back({&p.budget->transactions[f.transaction], f.occurrence.adjustment_id, f.occurrence.date,
+            f.amount, f.baseAmount, colors[f.color], f.occurrence.is_paid});
+    };
+    if (found.empty())
+        return sorted;
+    // Nearest the reference first; of two days equally near, the earlier.
     const int64_t referenceN = dayNumber(reference);
-    std::vector<size_t> order(hits.size());
+    if (range.toN - range.fromN <= int64_t(found.size()) * kCountedDaysPerHit + kCountedDaysFloor) {
+        placeByDay(days, range.fromN, range.toN, starts, slot);
+        byDay.resize(found.size());
+        for (size_t i = 0; i < found.size(); ++i)
+            byDay[slot[i]] = found[i];
+        auto takeDay = [&](int64_t dayN) {
+            if (dayN < range.fromN || dayN > range.toN)
+                return;
+            const size_t k = size_t(dayN - range.fromN);
+            for (uint32_t j = starts[k]; j < starts[k + 1]; ++j)
+                take(byDay[j]);
+        };
+        const int64_t reach = std::max(referenceN - range.fromN, range.toN - referenceN);
+        for (int64_t d = 0; d <= reach && sorted.size() < found.size(); ++d) {
+            takeDay(referenceN - d);
+            if (d > 0)
+                takeDay(referenceN + d);
+        }
+        return sorted;
+    }
+    std::vector<size_t> order(found.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
         int64_t dx = std::llabs(days[x] - referenceN), dy = std::llabs(days[y] - referenceN);
         return dx != dy ? dx < dy : days[x] < days[y];
     });
-    std::vector<SearchHit> sorted;
-    sorted.reserve(hits.size());
     for (size_t i : order)
-        sorted.push_back(std::move(hits[i]));
+        take(found[i]);
     return sorted;
 }
 
 std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t accountId)
 {
-    const AccountScope scope = resolveScope(b, accountId);
-    const Date before = subDays(from, 1);
-    double running = balanceAt(b, before, scope.id);
+    return reportRows(projectBudget(b), from, to, accountId);
+}
+
+std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId)
+{
+    const uint32_t scopeIdx = scopeIndex(p, accountId);
+    const AccountScope& scope = p.scopes[scopeIdx].scope;
+    const int64_t fromN = dayNumber(from), toN = dayNumber(to);
+    double running = projectedBalance(p, scopeIdx, fromN - 1);
 
     std::vector<ReportRow> rows;
     ReportRow start;
-    start.date = before;
+    start.date = subDays(from, 1);
     start.description = kStartingBalance;
     start.counted = true;
     start.isBalanceRow = true;
+    start.runningBalance = roundCents(running);
     rows.push_back(std::move(start));
 
-    const AdjustmentIndex adjustments = indexAdjustments(b.transaction_adjustments, from, to);
+    // The range is taken in slices, so that what is held at once stays in
+    // proportion to a slice, whatever the range.
+    constexpr int64_t kSliceDays = 1024;
+    std::vector<uint32_t> transactions, starts, slot;
     std::vector<Occurrence> occurrences;
-    for (const Transaction& t : b.transactions) {
-        if (scope.allAccounts() ? isTransfer(t) : !scope.contains(t))
-            continue;
-        expandIndexed(t, adjustments, occurrences);
-        const double sign = scope.displaySign(t);
-        for (const Occurrence& o : occurrences) {
-            ReportRow r;
+    std::vector<ScopeDay> figures;
+    // Rows are gathered small and made whole in their final order.
+    struct Found {
+        uint32_t transaction;
+        const RunningTotalAdjustment* anchor;  // for an anchor's row
+        Occurrence occurrence;
+    };
+    std::vector<Found> found;
+    std::vector<int32_t> days;
+    for (int64_t sliceFrom = fromN; sliceFrom <= toN; sliceFrom += kSliceDays) {
+        const int64_t sliceTo = std::min(toN, sliceFrom + kSliceDays - 1);
+        const DayRange range = dayRange(fromDayNumber(int32_t(sliceFrom)), fromDayNumber(int32_t(sliceTo)));
+        found.clear();
+        days.clear();
+        transactionsIn(p, scopeIdx, sliceFrom, sliceTo, transactions);
+        for (uint32_t i : transactions) {
+            const Transaction& t = p.budget->transactions[i];
+            if (scopeIdx == 0 && isTransfer(t))
+                continue;
+            expandProjected(p, i, range, occurrences);
+            for (const Occurrence& o : occurrences) {
+                found.push_back({i, nullptr, o});
+                days.push_back(dayNumber(o.date));
+            }
+        }
+        // An anchor is the balance at the end of its day, so its row follows
+        // the day's transactions.
+        for (const RunningTotalAdjustment& anchor : p.budget->running_total_adjustments) {
+            const int64_t n = dayNumber(anchor.date);
+            if (anchor.account_id != scope.id || n < sliceFrom || n > sliceTo)
+                continue;
+            found.push_back({0, &anchor, {}});
+            days.push_back(int32_t(n));
+        }
+
+        // Each row is made where its day puts it, in the transactions' order,
+        // so that reading the transactions and writing the rows both go in
+        // sequence.
+        placeByDay(days, sliceFrom, sliceTo, starts, slot);
+        const size_t base = rows.size();
+        rows.resize(base + found.size());
+        for (size_t i = 0; i < found.size(); ++i) {
+            const Found& f = found[i];
+            ReportRow& r = rows[base + slot[i]];
+            if (f.anchor) {
+                r.date = f.anchor->date;
+                r.description = kBalanceAdjustment;
+                r.isBalanceRow = true;
+                r.rowOrder = 2;
+                r.anchorAmount = f.anchor->amount;
+                continue;
+            }
+            const Transaction& t = p.budget->transactions[f.transaction];
+            const Occurrence& o = f.occurrence;
+            const double sign = scope.displaySign(t);
             r.date = o.date;
             r.description = t.description;
             r.category = t.category;
@@ -103,46 +253,25 @@ std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t a
             r.changed = o.adjustment_id != 0 && o.amount != t.amount;
             r.baseAmount = sign * t.amount;
             r.rowOrder = 1;
-            rows.push_back(std::move(r));
         }
-    }
-    for (const RunningTotalAdjustment& anchor : b.running_total_adjustments) {
-        if (anchor.account_id != scope.id || !adjustments.range.contains(anchor.date))
-            continue;
-        ReportRow r;
-        r.date = anchor.date;
-        r.description = kBalanceAdjustment;
-        r.isBalanceRow = true;
-        r.rowOrder = 2;
-        r.anchorAmount = anchor.amount;
-        rows.push_back(std::move(r));
-    }
 
-    // Sorted on (day number, order) keys; the starting row is dated before
-    // every other and stays first.
-    std::vector<std::pair<int64_t, size_t>> keys(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i)
-        keys[i] = {int64_t(dayNumber(rows[i].date)) * 4 + rows[i].rowOrder, i};
-    std::stable_sort(keys.begin(), keys.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
-    // Until the scope's first anchor nothing dated before the first counted
-    // day changes the balance, as in balanceAt.
-    const int32_t firstCountedN = dayNumber(kFirstCountedDay);
-    bool counting = dayNumber(from) >= firstCountedN;
-    for (const RunningTotalAdjustment& anchor : b.running_total_adjustments)
-        counting = counting || (anchor.account_id == scope.id && dateLessEq(anchor.date, before));
-    std::vector<ReportRow> sorted;
-    sorted.reserve(rows.size() + 1);
-    for (const auto& key : keys) {
-        ReportRow& r = rows[key.second];
-        if (!r.isBalanceRow) {
-            if (counting || dayNumber(r.date) >= firstCountedN)
-                running += r.amount;
-        } else if (r.description == kBalanceAdjustment) {
-            running = r.anchorAmount;
-            counting = true;
+        // Rows between a day's ends carry their own running sum; the last
+        // row of a day shows the day's balance as every view has it.
+        projectedDays(p, scopeIdx, sliceFrom, sliceTo, figures);
+        for (size_t k = 0; k + 1 < starts.size(); ++k) {
+            const ScopeDay& day = figures[k];
+            for (uint32_t j = starts[k]; j < starts[k + 1]; ++j) {
+                ReportRow& r = rows[base + j];
+                if (r.isBalanceRow)
+                    running = r.anchorAmount;
+                else if (day.counted)
+                    running += r.amount;
+                r.runningBalance = roundCents(running);
+            }
+            running = day.balance;
+            if (starts[k + 1] > starts[k])
+                rows[base + starts[k + 1] - 1].runningBalance = roundCents(running);
         }
-        r.runningBalance = roundCents(running);
-        sorted.push_back(std::move(r));
     }
 
     ReportRow closing;
@@ -151,8 +280,8 @@ std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t a
     closing.runningBalance = roundCents(running);
     closing.isBalanceRow = true;
     closing.rowOrder = 2;
-    sorted.push_back(std::move(closing));
-    return sorted;
+    rows.push_back(std::move(closing));
+    return rows;
 }
 
 GroupTotals groupTotals(const std::vector<ReportRow>& rows, bool byAccount)

@@ -14,6 +14,8 @@
 
 namespace qm {
 
+struct BudgetProjection;
+
 struct SearchFilter {
     std::string text;
     int64_t accountId = 0;  // 0 (or no such account) = all accounts
@@ -32,7 +34,8 @@ struct SearchFilter {
 };
 
 struct SearchHit {
-    Transaction transaction;
+    // Into the budget searched: valid while it is unchanged.
+    const Transaction* transaction = nullptr;
     int64_t adjustmentId = 0;
     Date date;
     double amount = 0;      // negated on a transfer's receiving side
@@ -81,7 +84,9 @@ struct RecurringRow {
 
 // Nearest to the reference date first; equally near, earlier first.
 std::vector<SearchHit> searchOccurrences(const Budget& b, const SearchFilter& filter, Date reference);
+std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference);
 std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t accountId);
+std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId);
 GroupTotals groupTotals(const std::vector<ReportRow>& rows, bool byAccount);
 std::vector<RecurringRow> recurringRows(const Budget& b, Date from);
 std::vector<Category> categoriesByName(const Budget& b);

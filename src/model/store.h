@@ -18,6 +18,8 @@
 
 namespace qm {
 
+struct BudgetProjection;
+
 struct LocalStore {
     std::string folder;  // "" = never written
     // Through a const store the budget is const too, so code that was handed
@@ -37,6 +39,9 @@ struct LocalStore {
     // Top-level members of data.json that the program does not know, kept
     // to be written back unchanged; none when there were none.
     JsonPtr unknown_members;
+    // The budget's figures as of change_count, made when first asked (see
+    // storeProjection); not stored.
+    mutable std::shared_ptr<BudgetProjection> projection;
 };
 
 // data.json or journal.json parses but does not have the shape of a budget

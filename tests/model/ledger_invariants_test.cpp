@@ -29,7 +29,7 @@ void expectSameDay(const DayRow& a, const DayRow& b)
     EXPECT_EQ(a.isReference, b.isReference);
     ASSERT_EQ(a.entries.size(), b.entries.size());
     for (size_t i = 0; i < a.entries.size(); ++i) {
-        EXPECT_EQ(a.entries[i].transaction.id, b.entries[i].transaction.id);
+        EXPECT_EQ(a.entries[i].transaction->id, b.entries[i].transaction->id);
         EXPECT_EQ(a.entries[i].signedAmount, b.entries[i].signedAmount);
         EXPECT_EQ(a.entries[i].adjustmentId, b.entries[i].adjustmentId);
     }

@@ -264,13 +264,13 @@ TEST(Ledger, EntriesCarryTheOccurrence)
     DayRow d = dayLedger(b, iso("2024-02-15"), 1, iso("2024-01-01"));
     ASSERT_EQ(d.entries.size(), 2u);
     const LedgerEntry& e = d.entries[0];  // list order within a day
-    EXPECT_EQ(e.transaction.id, 1);
+    EXPECT_EQ(e.transaction->id, 1);
     EXPECT_EQ(e.adjustmentId, 9);
     EXPECT_TRUE(e.isPaid);
     EXPECT_EQ(e.amount, 25);  // A receives the transfer
     EXPECT_EQ(e.baseAmount, 20);
     EXPECT_EQ(e.signedAmount, 25);
-    EXPECT_EQ(d.entries[1].transaction.id, 2);
+    EXPECT_EQ(d.entries[1].transaction->id, 2);
     EXPECT_EQ(d.income, 28);
     EXPECT_EQ(d.startBalance, 20);
     EXPECT_FALSE(d.isReference);

@@ -35,7 +35,7 @@ std::vector<int64_t> ids(const std::vector<SearchHit>& hits)
 {
     std::vector<int64_t> out;
     for (const SearchHit& h : hits)
-        out.push_back(h.transaction.id);
+        out.push_back(h.transaction->id);
     return out;
 }
 

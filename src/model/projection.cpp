@@ -1,0 +1,460 @@
+#include "model/projection.h"
+
+#include "model/store.h"
+
+#include <algorithm>
+#include <limits>
+#include <string_view>
+
+namespace qm {
+
+namespace {
+
+constexpr int64_t kChunk = kProjectionChunkDays;
+// Chunks expanded together when a walk crosses many: one pass over the
+// series serves them all.
+constexpr int32_t kBatchChunks = 32;
+// The day sums kept, in doubles; past this the cache starts over (the
+// checkpoints stay, so nothing is walked twice).
+constexpr size_t kMaxSumDoubles = size_t(2) << 20;
+
+int32_t chunkOf(int64_t dayN) { return int32_t(dayN >= 0 ? dayN / kChunk : -((-dayN + kChunk - 1) / kChunk)); }
+
+int64_t chunkStart(int32_t chunk) { return int64_t(chunk) * kChunk; }
+
+int32_t clampDay(int64_t n)
+{
+    return int32_t(std::clamp<int64_t>(n, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+DayRange dayRangeOf(int64_t fromN, int64_t toN)
+{
+    return dayRange(fromDayNumber(clampDay(fromN)), fromDayNumber(clampDay(toN)));
+}
+
+const int64_t kFirstCountedN = dayNumber(kFirstCountedDay);
+
+void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4])
+{
+    data[0] = b.transactions.data();
+    data[1] = b.transaction_adjustments.data();
+    data[2] = b.running_total_adjustments.data();
+    data[3] = b.accounts.data();
+    size[0] = b.transactions.size();
+    size[1] = b.transaction_adjustments.size();
+    size[2] = b.running_total_adjustments.size();
+    size[3] = b.accounts.size();
+}
+
+// The transaction's adjustments that can act on fromN..toN, in list order.
+std::span<const TransactionAdjustment* const> adjustmentsIn(
+    const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN)
+{
+    thread_local std::vector<const TransactionAdjustment*> found;
+    found.clear();
+    for (uint32_t k = p.adjustmentBegin[transaction]; k < p.adjustmentBegin[transaction + 1]; ++k) {
+        const ProjectedAdjustment& a = p.adjustments[k];
+        if ((a.originalN >= fromN && a.originalN <= toN) || (a.newN >= fromN && a.newN <= toN))
+            found.push_back(a.adjustment);
+    }
+    return found;
+}
+
+bool sharesScope(const BudgetProjection& p, uint32_t transaction, uint32_t scope)
+{
+    for (uint32_t k = p.shareBegin[transaction]; k < p.shareBegin[transaction + 1]; ++k)
+        if (p.shares[k].scope == scope)
+            return true;
+    return false;
+}
+
+// The income and expense of every scope on every day of chunks first ..
+// first + count - 1, laid out chunk by chunk, then scope by scope, then day
+// by day. Within a day of a scope the amounts are added in the list order
+// of their transactions, then in each transaction's order of occurrences.
+std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_t count)
+{
+    const size_t scopes = p.scopes.size();
+    const size_t perChunk = scopes * kChunk * 2;
+    std::vector<double> sums(perChunk * size_t(count), 0.0);
+    const int64_t fromN = chunkStart(first), toN = chunkStart(first + count) - 1;
+    std::vector<uint32_t> candidates;
+    transactionsIn(p, 0, fromN, toN, candidates);
+    const DayRange range = dayRangeOf(fromN, toN);
+    std::vector<DayAmount> amounts;
+    for (uint32_t i : candidates) {
+        const uint32_t begin = p.shareBegin[i], end = p.shareBegin[i + 1];
+        if (begin == end)
+            continue;
+        const Transaction& t = p.budget->transactions[i];
+        const int32_t slot = p.seriesOf[i];
+        expandPreparedAmounts(t, slot >= 0 ? &p.series[size_t(slot)].step : nullptr,
+            adjustmentsIn(p, i, range.fromN, range.toN), range, amounts);
+        for (const DayAmount& a : amounts) {
+            const int64_t offset = a.day - fromN;
+            const size_t chunk = size_t(offset / kChunk), day = size_t(offset % kChunk);
+            for (uint32_t k = begin; k < end; ++k) {
+                const double v = p.shares[k].sign * a.amount;
+                double* cell = &sums[chunk * perChunk + (p.shares[k].scope * kChunk + day) * 2];
+                if (v > 0)
+                    cell[0] += v;
+                else if (v < 0)
+                    cell[1] -= v;
+            }
+        }
+    }
+    return sums;
+}
+
+// The sums of one chunk: kept ones, or those of a batch computed from this
+// chunk on (at most count chunks), which are kept in turn. The pointer holds
+// until the next call.
+const double* sumsOf(const BudgetProjection& p, int32_t chunk, int32_t count = 1)
+{
+    const size_t perChunk = p.scopes.size() * kChunk * 2;
+    auto it = p.chunkSums.find(chunk);
+    if (it != p.chunkSums.end())
+        return it->second.batch->data() + it->second.offset;
+    count = std::max(1, count);
+    for (int32_t k = 1; k < count; ++k)
+        if (p.chunkSums.count(chunk + k)) {
+            count = k;
+            break;
+        }
+    auto batch = std::make_shared<const std::vector<double>>(computeSums(p, chunk, count));
+    if (p.chunkSumsSize + batch->size() > kMaxSumDoubles) {
+        p.chunkSums.clear();
+        p.chunkSumsSize = 0;
+    }
+    p.chunkSumsSize += batch->size();
+    for (int32_t k = 0; k < count; ++k)
+        p.chunkSums[chunk + k] = {batch, size_t(k) * perChunk};
+    return batch->data();
+}
+
+// The anchor of the scope on a day, if any, walking a cursor forward.
+const std::pair<int32_t, double>* anchorOn(const ProjectedScope& s, size_t& cursor, int64_t dayN)
+{
+    while (cursor < s.anchors.size() && s.anchors[cursor].first < dayN)
+        ++cursor;
+    return cursor < s.anchors.size() && s.anchors[cursor].first == dayN ? &s.anchors[cursor] : nullptr;
+}
+
+size_t firstAnchorFrom(const ProjectedScope& s, int64_t dayN)
+{
+    return size_t(std::lower_bound(s.anchors.begin(), s.anchors.end(), dayN,
+                      [](const std::pair<int32_t, double>& a, int64_t n) { return a.first < n; })
+        - s.anchors.begin());
+}
+
+// One day of the walk. Every balance of the program goes through here.
+void stepDay(WalkState& state, int64_t dayN, double income, double expense, const std::pair<int32_t, double>* anchor,
+    ScopeDay* out)
+{
+    if (out) {
+        out->income = income;
+        out->expense = expense;
+        out->start = state.balance;
+    }
+    state.counting = state.counting || dayN >= kFirstCountedN;
+    if (state.counting)
+        state.balance = state.balance + income - expense;
+    if (out) {
+        out->computed = state.balance;
+        out->counted = state.counting;
+    }
+    if (anchor) {
+        state.balance = anchor->second;
+        state.counting = true;
+    }
+    if (out) {
+        out->balance = state.balance;
+        out->anchored = anchor != nullptr;
+    }
+}
+
+// Walks the scope over days of one chunk from its start through lastN
+// (at most the chunk's last day), recording the days from recordFrom on.
+void walkChunk(const BudgetProjection& p, uint32_t scope, int32_t chunk, const double* sums, WalkState& state,
+    int64_t lastN, int64_t recordFrom, std::vector<ScopeDay>* out)
+{
+    const ProjectedScope& s = p.scopes[scope];
+    const int64_t startN = chunkStart(chunk);
+    size_t cursor = firstAnchorFrom(s, startN);
+    const double* cell = sums + size_t(scope) * kChunk * 2;
+    for (int64_t n = startN; n <= lastN; ++n, cell += 2) {
+        ScopeDay day;
+        const bool record = out && n >= recordFrom;
+        stepDay(state, n, cell[0], cell[1], anchorOn(s, cursor, n), record ? &day : nullptr);
+        if (record)
+            out->push_back(day);
+    }
+}
+
+// The scope's walk at the start of a chunk. Past an anchor the walk no
+// longer depends on what came before it, so a walk may start at the chunk of
+// the latest anchor before the asked one; without one, nothing counts before
+// the first counted day.
+WalkState stateAt(const BudgetProjection& p, uint32_t scope, int32_t chunk)
+{
+    auto& checkpoints = p.checkpoints[scope];
+    if (auto it = checkpoints.find(chunk); it != checkpoints.end())
+        return it->second;
+    const ProjectedScope& s = p.scopes[scope];
+    const int64_t startN = chunkStart(chunk);
+    const size_t before = firstAnchorFrom(s, startN);
+    int32_t from = 0;
+    WalkState state;
+    if (before > 0) {
+        from = chunkOf(s.anchors[before - 1].first);  // the state there is made up until its anchor
+    } else if (startN <= kFirstCountedN) {
+        return checkpoints[chunk] = WalkState{};
+    } else {
+        from = chunkOf(kFirstCountedN);
+        checkpoints[from] = state;
+    }
+    // A checkpoint made since spares the walk up to it.
+    for (int32_t k = chunk - 1; k >= from; --k)
+        if (auto it = checkpoints.find(k); it != checkpoints.end()) {
+            from = k;
+            state = it->second;
+            break;
+        }
+    for (int32_t k = from; k < chunk; ++k) {
+        const double* sums = sumsOf(p, k, std::min(kBatchChunks, chunk - k));
+        walkChunk(p, scope, k, sums, state, chunkStart(k) + kChunk - 1, 0, nullptr);
+        checkpoints[k + 1] = state;
+    }
+    return state;
+}
+
+// Sorts (day, transaction) pairs made in transaction order, as std::sort
+// would: by counting when the days lie close together, as they do.
+void sortByDay(std::vector<std::pair<int32_t, uint32_t>>& items)
+{
+    if (items.size() < 64) {
+        std::sort(items.begin(), items.end());
+        return;
+    }
+    int32_t low = items[0].first, high = low;
+    for (const auto& item : items) {
+        low = std::min(low, item.first);
+        high = std::max(high, item.first);
+    }
+    const int64_t span = int64_t(high) - low + 1;
+    if (span > int64_t(items.size()) * 4 + 65536) {
+        std::sort(items.begin(), items.end());
+        return;
+    }
+    std::vector<uint32_t> starts(size_t(span) + 1, 0);
+    for (const auto& item : items)
+        ++starts[size_t(item.first - low) + 1];
+    for (size_t i = 1; i < starts.size(); ++i)
+        starts[i] += starts[i - 1];
+    std::vector<std::pair<int32_t, uint32_t>> sorted(items.size());
+    for (const auto& item : items)
+        sorted[starts[size_t(item.first - low)]++] = item;
+    items = std::move(sorted);
+}
+
+}  // namespace
+
+BudgetProjection projectBudget(const Budget& b, int32_t revision)
+{
+    BudgetProjection p;
+    p.budget = &b;
+    p.revision = revision;
+    collectLists(b, p.listData, p.listSize);
+
+    p.scopes.resize(b.accounts.size() + 1);
+    std::unordered_map<std::string_view, std::vector<uint32_t>> byName;
+    std::unordered_map<int64_t, uint32_t> byId;
+    for (size_t i = 0; i < b.accounts.size(); ++i) {
+        const Account& a = b.accounts[i];
+        const uint32_t scope = uint32_t(i + 1);
+        // Id 0 names no account, and of two accounts with one id the first
+        // is the one found; the scope of another is never asked for.
+        p.scopes[scope].scope = AccountScope{a.id, a.name};
+        if (a.id != 0)
+            byId.emplace(a.id, scope);
+        byName[a.name].push_back(scope);
+    }
+    for (const RunningTotalAdjustment& r : b.running_total_adjustments) {
+        uint32_t scope = 0;
+        if (r.account_id != 0) {
+            auto it = byId.find(r.account_id);
+            if (it == byId.end())
+                continue;
+            scope = it->second;
+        }
+        p.scopes[scope].anchors.emplace_back(dayNumber(r.date), r.amount);
+    }
+    for (ProjectedScope& s : p.scopes) {
+        auto& a = s.anchors;
+        std::stable_sort(a.begin(), a.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+        // Of several on one day the last in the list holds.
+        size_t out = 0;
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (out > 0 && a[out - 1].first == a[i].first)
+                a[out - 1] = a[i];
+            else
+                a[out++] = a[i];
+        }
+        a.resize(out);
+    }
+
+    const size_t count = b.transactions.size();
+    p.seriesOf.assign(count, -1);
+    p.shareBegin.reserve(count + 1);
+    // The adjustments' days are read in list order, which the memory
+    // fetches ahead, and then found by position.
+    const AdjustmentIndex byTransaction = indexAllAdjustments(b.transaction_adjustments);
+    std::vector<ProjectedAdjustment> inList(b.transaction_adjustments.size());
+    for (size_t k = 0; k < inList.size(); ++k) {
+        const TransactionAdjustment& a = b.transaction_adjustments[k];
+        inList[k] = {
+            dayNumber(a.original_date), a.is_deleted ? std::numeric_limits<int32_t>::min() : dayNumber(a.new_date), &a};
+    }
+    p.adjustmentBegin.reserve(count + 1);
+    for (size_t i = 0; i < count; ++i) {
+        const Transaction& t = b.transactions[i];
+        const uint32_t index = uint32_t(i);
+        p.shareBegin.push_back(uint32_t(p.shares.size()));
+        p.adjustmentBegin.push_back(uint32_t(p.adjustments.size()));
+        if (!isTransfer(t))
+            p.shares.push_back({0, 1});
+        auto shareWith = [&](std::string_view name) {
+            auto it = byName.find(name);
+            if (it != byName.end())
+                for (uint32_t scope : it->second)
+                    p.shares.push_back({scope, p.scopes[scope].scope.signedAmount(t, 1)});
+        };
+        shareWith(t.account);
+        if (isTransfer(t) && t.transfer_to_account != t.account)
+            shareWith(t.transfer_to_account);
+
+        // A series' dates never come before its start, nor after its end,
+        // and moving off a weekend shifts them at most two days.
+        const int64_t startN = dayNumber(t.start_date);
+        int64_t firstN = startN, lastN = startN;
+        if (t.is_recurring) {
+            firstN = startN - 2;
+            lastN = t.has_end_date ? int64_t(dayNumber(t.end_date)) + 2 : std::numeric_limits<int64_t>::max();
+            p.seriesOf[i] = int32_t(p.series.size());
+            p.series.push_back({index, firstN, lastN, seriesStep(t.recurring_period)});
+            for (uint32_t k = p.shareBegin[i]; k < p.shares.size(); ++k)
+                if (p.shares[k].scope != 0)
+                    p.scopes[p.shares[k].scope].series.push_back(uint32_t(p.series.size() - 1));
+        } else {
+            p.oneOffs.emplace_back(int32_t(startN), index);
+        }
+        // An adjustment that shows its occurrence outside those days makes
+        // the transaction one a range there must look at.
+        for (const TransactionAdjustment* a : byTransaction.of(t.id)) {
+            const ProjectedAdjustment& found = inList[size_t(a - b.transaction_adjustments.data())];
+            p.adjustments.push_back(found);
+            const int32_t n = found.newN;
+            if (n != std::numeric_limits<int32_t>::min() && (n < firstN || n > lastN))
+                p.movedIn.emplace_back(n, index);
+        }
+    }
+    p.shareBegin.push_back(uint32_t(p.shares.size()));
+    p.adjustmentBegin.push_back(uint32_t(p.adjustments.size()));
+    sortByDay(p.oneOffs);
+    sortByDay(p.movedIn);
+    p.colors = categoryIndex(b);
+    p.scopeOfId = std::move(byId);
+    p.checkpoints.resize(p.scopes.size());
+    return p;
+}
+
+const BudgetProjection& storeProjection(const LocalStore& store)
+{
+    const Budget& b = *store.budget;
+    const BudgetProjectionPtr& current = store.projection;
+    bool fresh = current && current->budget == &b && current->revision == store.change_count;
+    if (fresh) {
+        const void* data[4];
+        size_t size[4];
+        collectLists(b, data, size);
+        fresh = std::equal(data, data + 4, current->listData) && std::equal(size, size + 4, current->listSize);
+    }
+    if (!fresh)
+        store.projection = std::make_shared<BudgetProjection>(projectBudget(b, store.change_count));
+    return *store.projection;
+}
+
+uint32_t scopeIndex(const BudgetProjection& p, int64_t accountId)
+{
+    auto it = p.scopeOfId.find(accountId);
+    return it == p.scopeOfId.end() ? 0 : it->second;
+}
+
+double projectedBalance(const BudgetProjection& p, uint32_t scope, int64_t dayN)
+{
+    const int32_t chunk = chunkOf(dayN);
+    WalkState state = stateAt(p, scope, chunk);
+    walkChunk(p, scope, chunk, sumsOf(p, chunk), state, dayN, 0, nullptr);
+    return state.balance;
+}
+
+void projectedDays(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN, std::vector<ScopeDay>& out)
+{
+    out.clear();
+    if (fromN > toN)
+        return;
+    out.reserve(size_t(toN - fromN + 1));
+    const int32_t first = chunkOf(fromN), last = chunkOf(toN);
+    WalkState state = stateAt(p, scope, first);
+    for (int32_t k = first; k <= last; ++k) {
+        const double* sums = sumsOf(p, k, std::min(kBatchChunks, last - k + 1));
+        walkChunk(p, scope, k, sums, state, std::min(toN, chunkStart(k) + kChunk - 1), fromN, &out);
+        if (k < last)
+            p.checkpoints[scope].try_emplace(k + 1, state);
+    }
+}
+
+void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN, std::vector<uint32_t>& out)
+{
+    out.clear();
+    if (fromN > toN)
+        return;
+    auto active = [&](const ProjectedSeries& s) {
+        if (s.firstN <= toN && s.lastN >= fromN)
+            out.push_back(s.transaction);
+    };
+    if (scope == 0) {
+        for (const ProjectedSeries& s : p.series)
+            active(s);
+    } else {
+        for (uint32_t k : p.scopes[scope].series)
+            active(p.series[k]);
+    }
+    const size_t seriesCount = out.size();
+    for (const auto* list : {&p.oneOffs, &p.movedIn}) {
+        auto it = std::lower_bound(list->begin(), list->end(), std::pair<int32_t, uint32_t>(clampDay(fromN), 0));
+        for (; it != list->end() && it->first <= toN; ++it)
+            if (scope == 0 || sharesScope(p, it->second, scope))
+                out.push_back(it->second);
+    }
+    if (out.size() > seriesCount) {
+        std::sort(out.begin(), out.end());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
+    }
+}
+
+void expandProjected(
+    const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<Occurrence>& out)
+{
+    const Transaction& t = p.budget->transactions[transaction];
+    const int32_t slot = p.seriesOf[transaction];
+    expandPrepared(t, slot >= 0 ? &p.series[size_t(slot)].step : nullptr,
+        adjustmentsIn(p, transaction, range.fromN, range.toN), range, out);
+}
+
+std::string projectedColor(const BudgetProjection& p, const Transaction& t)
+{
+    return categoryColor(p.colors, t.category);
+}
+
+}  // namespace qm

@@ -1,0 +1,139 @@
+#pragma once
+// The budget's figures, worked out once per change of the budget and read by
+// every view. A view redraws many times a second, so a figure must cost in
+// proportion to the days it shows, not to the whole budget: the projection
+// sorts the transactions so that a range of days reaches only those that can
+// fall in it, and computes each scope's day-by-day balances in chunks of days
+// when first asked, keeping them.
+//
+// Every balance of the program is one walk over days: the day's income and
+// expense (each summed in list order), added to the day before, replaced by
+// an anchor at the end of its day. balanceAt, the ledgers, the account list,
+// the reports and the search all read that walk, so their figures agree to
+// the last bit.
+//
+// A projection points into the budget it was made from and holds while that
+// budget is unchanged; storeProjection remakes the store's when its change
+// count moves.
+#include "model/balances.h"
+#include "model/budget.h"
+#include "model/ledger.h"
+#include "model/occurrences.h"
+#include "model/recurrence.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace qm {
+
+struct LocalStore;
+
+// One day of one scope.
+struct ScopeDay {
+    double income = 0;    // positive changes of the day
+    double expense = 0;   // negative changes, as a positive sum
+    double start = 0;     // the balance at the end of the day before
+    double computed = 0;  // the end balance the plan gives, before an anchor
+    double balance = 0;   // at the end of the day: an anchor's amount on its day
+    bool anchored = false;
+    bool counted = false;  // the day's amounts changed the balance
+};
+
+// Where a scope's walk stands at the start of a day.
+struct WalkState {
+    double balance = 0;
+    // Amounts change the balance: from the first counted day on, or after
+    // an anchor.
+    bool counting = false;
+};
+
+// A transaction's amounts count for a scope with a sign.
+struct ScopeShare {
+    uint32_t scope = 0;
+    double sign = 1;
+};
+
+struct ProjectedSeries {
+    uint32_t transaction = 0;
+    int64_t firstN = 0;  // no occurrence falls outside these days
+    int64_t lastN = 0;
+    SeriesStep step;
+};
+
+struct ProjectedScope {
+    AccountScope scope;
+    // The scope's anchors by day; of several on one day, the last in the list.
+    std::vector<std::pair<int32_t, double>> anchors;
+    std::vector<uint32_t> series;  // indexes into BudgetProjection::series
+};
+
+struct ProjectedAdjustment {
+    int32_t originalN = 0;
+    int32_t newN = 0;  // INT32_MIN when deleted: it shows nowhere
+    const TransactionAdjustment* adjustment = nullptr;
+};
+
+// Day numbers are grouped in chunks of this many days, aligned on multiples.
+inline constexpr int32_t kProjectionChunkDays = 64;
+
+struct BudgetProjection {
+    const Budget* budget = nullptr;
+    int32_t revision = 0;  // the store's change count it was made at
+    // The lists it points into, to notice a change that bypassed the count.
+    const void* listData[4] = {};
+    size_t listSize[4] = {};
+
+    // Scope 0 is all accounts, scope i + 1 the budget's i-th account.
+    std::vector<ProjectedScope> scopes;
+    std::unordered_map<int64_t, uint32_t> scopeOfId;
+    std::vector<ProjectedSeries> series;  // every recurring transaction, in list order
+    std::vector<int32_t> seriesOf;        // per transaction: its index in series, or -1
+    std::vector<uint32_t> shareBegin;     // per transaction and one more: its shares' first index
+    std::vector<ScopeShare> shares;
+    std::vector<std::pair<int32_t, uint32_t>> oneOffs;  // (day number, transaction) by day
+    std::vector<std::pair<int32_t, uint32_t>> movedIn;  // (new day, transaction) of adjustments that show
+    // Each transaction's adjustments, in list order, from its begin to the
+    // next one's: their days at hand, so that finding those acting on a
+    // range never reaches into the list itself.
+    std::vector<ProjectedAdjustment> adjustments;
+    std::vector<uint32_t> adjustmentBegin;
+    CategoryIndex colors;
+
+    // Filled when first asked.
+    // Income and expense per scope and day of a chunk, at an offset into the
+    // sums of the chunks computed with it.
+    struct ChunkSums {
+        std::shared_ptr<const std::vector<double>> batch;
+        size_t offset = 0;
+    };
+    mutable std::unordered_map<int32_t, ChunkSums> chunkSums;
+    mutable size_t chunkSumsSize = 0;                                         // doubles held there
+    mutable std::vector<std::unordered_map<int32_t, WalkState>> checkpoints;  // per scope, at a chunk's start
+};
+
+using BudgetProjectionPtr = std::shared_ptr<BudgetProjection>;
+
+BudgetProjection projectBudget(const Budget& b, int32_t revision = 0);
+// The store's projection, remade when the budget changed since it was made.
+const BudgetProjection& storeProjection(const LocalStore& store);
+
+// The scope of an account id: its account, or all accounts for 0 and for an
+// id no account has.
+uint32_t scopeIndex(const BudgetProjection& p, int64_t accountId);
+// The scope's balance at the end of a day, unrounded.
+double projectedBalance(const BudgetProjection& p, uint32_t scope, int64_t dayN);
+// The scope's days fromN..toN (fromN <= toN).
+void projectedDays(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN, std::vector<ScopeDay>& out);
+// The transactions of the scope that may have occurrences in fromN..toN,
+// in list order; every transaction for scope 0.
+void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN, std::vector<uint32_t>& out);
+// A transaction's occurrences in a range, as occurrencesInRange gives them.
+void expandProjected(
+    const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<Occurrence>& out);
+// The colour of a transaction's category, "" when unknown.
+std::string projectedColor(const BudgetProjection& p, const Transaction& t);
+
+}  // namespace qm
