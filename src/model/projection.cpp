@@ -443,6 +443,11 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
     }
 }
 
+bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope)
+{
+    return sharesScope(p, transaction, scope);
+}
+
 void expandProjected(
     const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<Occurrence>& out)
 {

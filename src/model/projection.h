@@ -130,6 +130,8 @@ void projectedDays(const BudgetProjection& p, uint32_t scope, int64_t fromN, int
 // The transactions of the scope that may have occurrences in fromN..toN,
 // in list order; every transaction for scope 0.
 void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN, std::vector<uint32_t>& out);
+// Whether the transaction's amounts change the scope's balance.
+bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope);
 // A transaction's occurrences in a range, as occurrencesInRange gives them.
 void expandProjected(
     const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<Occurrence>& out);

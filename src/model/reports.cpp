@@ -53,6 +53,7 @@ void placeByDay(const std::vector<int32_t>& days, int64_t fromN, int64_t toN, st
 // by comparison rather than counted day by day.
 constexpr int64_t kCountedDaysPerHit = 8;
 constexpr int64_t kCountedDaysFloor = 1 << 16;
+constexpr uint32_t kFetchAhead = 8;
 
 }  // namespace
 
@@ -81,9 +82,9 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
     };
     // Scratch kept from one search to the next, as searching as one types
     // repeats it at every key.
-    thread_local std::vector<Found> found, byDay;
+    thread_local std::vector<Found> found;
     thread_local std::vector<int32_t> days;  // day numbers of the hits, for the sort
-    thread_local std::vector<uint32_t> transactions, starts, slot;
+    thread_local std::vector<uint32_t> transactions, starts, slot, order;
     thread_local std::vector<Occurrence> occurrences;
     found.clear();
     days.clear();
@@ -132,15 +133,20 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
     const int64_t referenceN = dayNumber(reference);
     if (range.toN - range.fromN <= int64_t(found.size()) * kCountedDaysPerHit + kCountedDaysFloor) {
         placeByDay(days, range.fromN, range.toN, starts, slot);
-        byDay.resize(found.size());
+        // Only positions move; the hits are read where they are, fetched a
+        // few ahead, since a day's hits lie far apart in the gathered order.
+        order.resize(found.size());
         for (size_t i = 0; i < found.size(); ++i)
-            byDay[slot[i]] = found[i];
+            order[slot[i]] = uint32_t(i);
         auto takeDay = [&](int64_t dayN) {
             if (dayN < range.fromN || dayN > range.toN)
                 return;
             const size_t k = size_t(dayN - range.fromN);
-            for (uint32_t j = starts[k]; j < starts[k + 1]; ++j)
-                take(byDay[j]);
+            for (uint32_t j = starts[k]; j < starts[k + 1]; ++j) {
+                if (j + kFetchAhead < starts[k + 1])
+                    __builtin_prefetch(&found[order[j + kFetchAhead]]);
+                take(found[order[j]]);
+            }
         };
         const int64_t reach = std::max(referenceN - range.fromN, range.toN - referenceN);
         for (int64_t d = 0; d <= reach && sorted.size() < found.size(); ++d) {
@@ -150,14 +156,14 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
         }
         return sorted;
     }
-    std::vector<size_t> order(found.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+    std::vector<size_t> ranked(found.size());
+    for (size_t i = 0; i < ranked.size(); ++i)
+        ranked[i] = i;
+    std::stable_sort(ranked.begin(), ranked.end(), [&](size_t x, size_t y) {
         int64_t dx = std::llabs(days[x] - referenceN), dy = std::llabs(days[y] - referenceN);
         return dx != dy ? dx < dy : days[x] < days[y];
     });
-    for (size_t i : order)
+    for (size_t i : ranked)
         take(found[i]);
     return sorted;
 }
@@ -185,7 +191,7 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
 
     // The range is taken in slices, so that what is held at once stays in
     // proportion to a slice, whatever the range.
-    constexpr int64_t kSliceDays = 1024;
+    constexpr int64_t kSliceDays = 128;
     std::vector<uint32_t> transactions, starts, slot;
     std::vector<Occurrence> occurrences;
     std::vector<ScopeDay> figures;
@@ -204,8 +210,8 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
         days.clear();
         transactionsIn(p, scopeIdx, sliceFrom, sliceTo, transactions);
         for (uint32_t i : transactions) {
-            const Transaction& t = p.budget->transactions[i];
-            if (scopeIdx == 0 && isTransfer(t))
+            // Seen from all accounts a transfer moves nothing and shows no row.
+            if (scopeIdx == 0 && !countsIn(p, i, 0))
                 continue;
             expandProjected(p, i, range, occurrences);
             for (const Occurrence& o : occurrences) {
@@ -291,7 +297,7 @@ GroupTotals groupTotals(const std::vector<ReportRow>& rows, bool byAccount)
     for (const ReportRow& r : rows) {
         if (r.isBalanceRow || !r.counted)
             continue;
-        std::string name = byAccount ? r.account : r.category;
+        std::string name(byAccount ? r.account : r.category);
         if (name.empty())
             name = "Uncategorized";
         auto [it, added] = where.try_emplace(name, groups.size());

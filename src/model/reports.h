@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -48,12 +49,14 @@ inline constexpr const char* kStartingBalance = "Starting Balance";
 inline constexpr const char* kBalanceAdjustment = "Balance Adjustment";
 inline constexpr const char* kClosingBalance = "Closing Balance";
 
+// The texts are the transaction's own, read in place: a row holds while the
+// budget it was made from is unchanged, as a search hit does.
 struct ReportRow {
     Date date;
-    std::string description;  // the label in balance rows
-    std::string category;
-    std::string account;
-    std::string transferTo;
+    std::string_view description;  // the label in balance rows
+    std::string_view category;
+    std::string_view account;
+    std::string_view transferTo;
     bool counted = false;
     double amount = 0;
     bool changed = false;

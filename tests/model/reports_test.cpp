@@ -110,8 +110,8 @@ std::vector<std::string> describe(const std::vector<ReportRow>& rows)
     std::vector<std::string> out;
     for (const ReportRow& r : rows) {
         char line[160];
-        std::snprintf(line, sizeof line, "%s %s %g %g", formatIso(r.date).c_str(), r.description.c_str(), r.amount,
-            r.runningBalance);
+        std::snprintf(line, sizeof line, "%s %.*s %g %g", formatIso(r.date).c_str(), int(r.description.size()),
+            r.description.data(), r.amount, r.runningBalance);
         out.push_back(line);
     }
     return out;
