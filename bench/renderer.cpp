@@ -131,7 +131,7 @@ void BM_CacheMissQm(benchmark::State& state)
     FontRef font = loadFont();
     int64_t glyphs = 0;
     for (auto _ : state) {
-        font->outlineCache.clear();
+        clearOutlineCache(*font);
         GlyphAtlasRef atlas = newGlyphAtlas(font, 2048);
         for (int size : missSizes)
             for (int32_t g = 0; g < font->numGlyphs; ++g)

@@ -20,6 +20,9 @@ GOALS = [
     (r"^deflate6/", "zlib", 1.0, 1.00),
     (r"^inflate/", "zlib", 1.4, None),
     (r"^sha256/", "libsodium", 3.0, None),
+    (r"^atlas13/", "freetype", 1.25, None),
+    (r"^(dejavu|plex)_all_glyphs$", "freetype", 1.0, None),
+    (r"^(dejavu|plex)_first_pass/", "freetype", 0.67, None),
 ]
 
 

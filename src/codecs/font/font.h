@@ -46,7 +46,7 @@ struct Font {
     int32_t numberOfHMetrics = 1;
     std::unordered_map<int32_t, int32_t> cmap;
     std::unordered_map<uint64_t, double> kernPairs;  // glyphPairKey -> font units
-    std::unordered_map<int32_t, GlyphOutline> outlineCache;
+    OutlineCache outlineCache;
     // Bytes the cached outlines hold, and the most they may hold: a font with
     // many huge glyphs empties the cache instead of growing it without end.
     size_t outlineCacheBytes = 0;

@@ -4,11 +4,17 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <memory_resource>
+#include <new>
 
 #include "codecs/font/cff.h"
 #include "codecs/font/font.h"
 #include "core/bytes.h"
+
+#include <sys/mman.h>
 
 namespace qm {
 
@@ -79,18 +85,42 @@ constexpr int kMaxComponents = 1024;
 constexpr int64_t kMaxPoints = int64_t{1} << 17;
 
 // Bytes of the x and y coordinates of a point with these flags.
-constexpr std::array<uint8_t, 256> kCoordBytes = [] {
+constexpr std::array<uint8_t, 256> kXBytes = [] {
     std::array<uint8_t, 256> t{};
     for (int f = 0; f < 256; ++f)
-        t[f] = uint8_t(((f & 2) ? 1 : (f & 16) ? 0 : 2) + ((f & 4) ? 1 : (f & 32) ? 0 : 2));
+        t[f] = uint8_t((f & 2) ? 1 : (f & 16) ? 0 : 2);
     return t;
 }();
+constexpr std::array<uint8_t, 256> kYBytes = [] {
+    std::array<uint8_t, 256> t{};
+    for (int f = 0; f < 256; ++f)
+        t[f] = uint8_t((f & 4) ? 1 : (f & 32) ? 0 : 2);
+    return t;
+}();
+
+// One coordinate's change. Flag bit shortBit: one byte, positive when sameBit
+// is set; otherwise sameBit set means no change and clear a signed 16-bit
+// value. Worked out with masks instead of branches: the kinds alternate from
+// point to point in no pattern a predictor learns. Reads at[1] even for a
+// one-byte change, so the caller leaves a byte after the coordinates.
+template <int shortBit, int sameBit>
+inline int32_t coordDelta(uint32_t f, const uint8_t* at)
+{
+    const int32_t b0 = at[0];
+    const int32_t wide = static_cast<int16_t>(static_cast<uint16_t>(b0 << 8 | at[1]));
+    const int32_t isShort = -static_cast<int32_t>((f >> shortBit) & 1);
+    const int32_t same = -static_cast<int32_t>((f >> sameBit) & 1);
+    const int32_t narrow = (b0 ^ ~same) - ~same;  // b0 when same, else -b0
+    return (narrow & isShort) | (wide & ~same & ~isShort);
+}
 
 // Per-glyph working arrays, kept between glyphs so decoding allocates only
 // the contours it returns.
 struct GlyfScratch {
     std::vector<uint8_t> flags;
     std::vector<uint16_t> ends;
+    std::vector<uint8_t> coords;  // coordinates that end the data, plus two bytes
+    Contours composite;           // a composite's contours, gathered before they are copied
 };
 
 struct GlyfDecoder {
@@ -156,9 +186,12 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     points += n;
 
     // Flags first; they also tell how many coordinate bytes follow, so the
-    // coordinates need one bounds check instead of one per point.
+    // coordinates need one bounds check instead of one per point. The loops
+    // work on local pointers: their byte stores could alias the vectors'
+    // own fields, which would otherwise be reloaded for every point.
     const int64_t size = static_cast<int64_t>(data.size());
     flags.resize(n);
+    uint8_t* fl = flags.data();
     int64_t coordBytes = 0;
     for (int64_t i = 0; i < n;) {
         if (pos >= size)
@@ -171,42 +204,41 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
             count += std::min<int64_t>(d[pos++], n - i - 1);
         }
         for (int64_t end = i + count; i < end; ++i)
-            flags[i] = f;
-        coordBytes += count * kCoordBytes[f];
+            fl[i] = f;
+        coordBytes += count * (kXBytes[f] + kYBytes[f]);
     }
     checkFontRange(data, pos, coordBytes);
+    const uint8_t* at = d + pos;
+    if (coordBytes + 2 > size - pos) {
+        // The coordinates end the data: decode a copy with spare bytes.
+        std::vector<uint8_t>& copy = scratch.coords;
+        copy.assign(at, at + coordBytes);
+        copy.resize(copy.size() + 2, 0);
+        at = copy.data();
+    }
 
     const size_t base = out.points.size();
+    if (out.points.capacity() < base + n)
+        out.points.reserve(std::max<size_t>(base + n, base == 0 ? 0 : 2 * out.points.capacity()));
     out.points.resize(base + n);
     OutlinePoint* p = out.points.data() + base;
     int32_t x = 0;
     for (int64_t i = 0; i < n; ++i) {
-        uint8_t f = flags[i];
-        if (f & 2) {
-            x += (f & 16) ? d[pos] : -int32_t{d[pos]};
-            pos += 1;
-        } else if (!(f & 16)) {
-            x += static_cast<int16_t>(loadBe16(d + pos));
-            pos += 2;
-        }
+        const uint8_t f = fl[i];
+        x += coordDelta<1, 4>(f, at);
+        at += kXBytes[f];
         p[i].x = x;
         p[i].onCurve = f & 1;
-        p[i].cubic = 0;
     }
     int32_t y = 0;
     for (int64_t i = 0; i < n; ++i) {
-        uint8_t f = flags[i];
-        if (f & 4) {
-            y += (f & 32) ? d[pos] : -int32_t{d[pos]};
-            pos += 1;
-        } else if (!(f & 32)) {
-            y += static_cast<int16_t>(loadBe16(d + pos));
-            pos += 2;
-        }
+        const uint8_t f = fl[i];
+        y += coordDelta<2, 5>(f, at);
+        at += kYBytes[f];
         p[i].y = y;
     }
     if (out.ends.capacity() < out.ends.size() + numContours)
-        out.ends.reserve(std::max(out.ends.size() + numContours, 2 * out.ends.capacity()));
+        out.ends.reserve(std::max(out.ends.size() + numContours, out.ends.empty() ? 0 : 2 * out.ends.capacity()));
     for (int k = 0; k < numContours; ++k)
         out.ends.push_back(static_cast<uint32_t>(base + ends[k] + 1));
 }
@@ -292,17 +324,72 @@ Contours parseGlyf(const Font& font, int32_t glyph, int depth)
 
 namespace {
 
-// What an entry of the outline cache costs, roughly: its points and ends and
-// the map node around the outline.
+// What an entry of the outline cache costs, roughly: the outline and its
+// points and ends.
 size_t cachedBytes(const GlyphOutline& g)
 {
-    return sizeof(GlyphOutline) + 64 + g.contours.points.capacity() * sizeof(OutlinePoint)
+    return sizeof(GlyphOutline) + g.contours.points.capacity() * sizeof(OutlinePoint)
         + g.contours.ends.capacity() * sizeof(uint32_t);
 }
 
-GlyphOutline decodeOutline(Font& font, int32_t glyph)
+// The arena starts small (a typical text uses a few hundred glyphs) and its
+// chunks stop growing at a size that keeps the tail a chunk wastes small.
+constexpr size_t kFirstArenaBytes = size_t{64} << 10;
+// Chunks of that size take whole huge pages where the system offers them: a
+// process that decodes a large font at once then pays one page fault per
+// chunk instead of hundreds.
+constexpr size_t kLargestArenaChunk = size_t{2} << 20;
+
+}  // namespace
+
+void OutlineArena::Free::operator()(std::byte* p) const { std::free(p); }
+
+void OutlineArena::rewind()
 {
-    GlyphOutline g;
+    current = 0;
+    used = 0;
+}
+
+void* OutlineArena::do_allocate(size_t bytes, size_t alignment)
+{
+    for (;;) {
+        if (current < chunks.size()) {
+            Chunk& c = chunks[current];
+            uintptr_t base = reinterpret_cast<uintptr_t>(c.bytes.get());
+            uintptr_t at = (base + used + alignment - 1) & ~uintptr_t(alignment - 1);
+            if (at - base <= c.size && bytes <= c.size - (at - base)) {
+                used = at - base + bytes;
+                return reinterpret_cast<void*>(at);
+            }
+            if (current + 1 < chunks.size()) {
+                ++current;
+                used = 0;
+                continue;
+            }
+        }
+        size_t size = chunks.empty() ? kFirstArenaBytes : std::min(2 * chunks.back().size, kLargestArenaChunk);
+        size = std::max(size, bytes + alignment);
+        void* memory = nullptr;
+        if (size == kLargestArenaChunk) {
+            memory = std::aligned_alloc(kLargestArenaChunk, size);
+            if (memory)
+                madvise(memory, size, MADV_HUGEPAGE);  // a hint; refusal changes nothing
+        } else {
+            memory = std::malloc(size);
+        }
+        if (!memory)
+            throw std::bad_alloc();
+        chunks.push_back({std::unique_ptr<std::byte[], Free>(static_cast<std::byte*>(memory)), size});
+        current = chunks.size() - 1;
+        used = 0;
+    }
+}
+
+namespace {
+
+GlyphOutline decodeOutline(Font& font, int32_t glyph, std::pmr::memory_resource* memory)
+{
+    GlyphOutline g(memory);
     if (font.cff) {
         std::vector<CffContour> contours = cffGlyphContours(*font.cff, glyph);
         size_t total = 0;
@@ -319,7 +406,19 @@ GlyphOutline decodeOutline(Font& font, int32_t glyph)
         }
     } else if (font.hasGlyf) {
         GlyfDecoder decoder(font);
-        decoder.append(glyph, 0, g.contours);
+        auto [start, length] = locaRangeIn(decoder.data, font, decoder.glyf, decoder.loca, glyph);
+        if (length >= 2 && fontI16(decoder.data, start) < 0) {
+            // Components land in a reused buffer first, so the cached copy
+            // gets one allocation of the final size.
+            Contours& all = GlyfDecoder::scratch.composite;
+            all.points.clear();
+            all.ends.clear();
+            decoder.append(glyph, 0, all);
+            g.contours.points.assign(all.points.begin(), all.points.end());
+            g.contours.ends.assign(all.ends.begin(), all.ends.end());
+        } else {
+            decoder.append(glyph, 0, g.contours);
+        }
     }
     std::tie(g.advance, g.lsb) = hmtxMetrics(font, glyph);
     double inf = std::numeric_limits<double>::infinity();
@@ -344,25 +443,59 @@ GlyphOutline decodeOutline(Font& font, int32_t glyph)
     return g;
 }
 
+GlyphOutline** cacheSlot(Font& font, int32_t glyph)
+{
+    OutlineCache& cache = font.outlineCache;
+    if (glyph >= 0 && glyph < font.numGlyphs) {
+        if (cache.byGlyph.empty())
+            cache.byGlyph.assign(static_cast<size_t>(font.numGlyphs), nullptr);
+        return &cache.byGlyph[static_cast<size_t>(glyph)];
+    }
+    return &cache.others[glyph];
+}
+
+void emptyCache(Font& font)
+{
+    OutlineCache& cache = font.outlineCache;
+    // Outlines hold nothing but arena memory, so they go with the arena
+    // without their destructors.
+    if (cache.arena)
+        cache.arena->rewind();
+    std::fill(cache.byGlyph.begin(), cache.byGlyph.end(), nullptr);
+    cache.others.clear();
+    cache.count = 0;
+    font.outlineCacheBytes = 0;
+}
+
 }  // namespace
 
 const GlyphOutline& glyphOutline(Font& font, int32_t glyph)
 {
-    auto it = font.outlineCache.find(glyph);
-    if (it != font.outlineCache.end())
-        return it->second;
-    GlyphOutline g = decodeOutline(font, glyph);
-    size_t bytes = cachedBytes(g);
-    if (font.outlineCacheBytes + bytes > font.outlineCacheLimit)
-        clearOutlineCache(font);
-    font.outlineCacheBytes += bytes;
-    return font.outlineCache.emplace(glyph, std::move(g)).first->second;
+    if (GlyphOutline* cached = *cacheSlot(font, glyph))
+        return *cached;
+    OutlineCache& cache = font.outlineCache;
+    if (!cache.arena)
+        cache.arena = std::make_unique<OutlineArena>();
+    std::pmr::memory_resource* memory = cache.arena.get();
+    for (;;) {
+        {
+            GlyphOutline g = decodeOutline(font, glyph, memory);
+            size_t bytes = cachedBytes(g);
+            if (font.outlineCacheBytes == 0 || font.outlineCacheBytes + bytes <= font.outlineCacheLimit) {
+                void* at = memory->allocate(sizeof(GlyphOutline), alignof(GlyphOutline));
+                GlyphOutline* kept = new (at) GlyphOutline(std::move(g));
+                *cacheSlot(font, glyph) = kept;
+                ++cache.count;
+                font.outlineCacheBytes += bytes;
+                return *kept;
+            }
+        }
+        // Full: start again with an empty cache, decoding the glyph anew
+        // since its points lie in the arena being emptied.
+        emptyCache(font);
+    }
 }
 
-void clearOutlineCache(Font& font)
-{
-    font.outlineCache.clear();
-    font.outlineCacheBytes = 0;
-}
+void clearOutlineCache(Font& font) { emptyCache(font); }
 
 }  // namespace qm

@@ -4,7 +4,10 @@
 // Font's outline cache.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <memory_resource>
 #include <span>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -27,12 +30,20 @@ struct OutlinePoint {
 using Contour = std::span<const OutlinePoint>;
 
 // The contours of a glyph back to back in one array, so an outline costs the
-// same few allocations however many contours it has. Contour k holds the
-// points from ends[k - 1] (0 for the first) up to, not including, ends[k];
-// no contour is empty.
+// same few allocations however many contours it has (none of its own when it
+// lives in the outline cache's arena). Contour k holds the points from
+// ends[k - 1] (0 for the first) up to, not including, ends[k]; no contour is
+// empty.
 struct Contours {
-    std::vector<OutlinePoint> points;
-    std::vector<uint32_t> ends;
+    Contours() = default;
+    explicit Contours(std::pmr::memory_resource* memory)
+        : points(memory)
+        , ends(memory)
+    {
+    }
+
+    std::pmr::vector<OutlinePoint> points;
+    std::pmr::vector<uint32_t> ends;
 
     size_t size() const { return ends.size(); }
     bool empty() const { return ends.empty(); }
@@ -59,6 +70,12 @@ struct Contours {
 };
 
 struct GlyphOutline {
+    GlyphOutline() = default;
+    explicit GlyphOutline(std::pmr::memory_resource* memory)
+        : contours(memory)
+    {
+    }
+
     Contours contours;
     double advance = 0;
     double lsb = 0;
@@ -66,6 +83,44 @@ struct GlyphOutline {
     double yMin = 0;
     double xMax = 0;
     double yMax = 0;
+};
+
+// Bump allocation from chunks that double in size up to a cap. Freeing one block does
+// nothing; rewind() hands out the same chunks again, so a cache that fills
+// and empties stops asking the system for memory (and faulting it in).
+class OutlineArena final : public std::pmr::memory_resource {
+public:
+    void rewind();
+
+private:
+    struct Free {
+        void operator()(std::byte* p) const;
+    };
+    struct Chunk {
+        std::unique_ptr<std::byte[], Free> bytes;
+        size_t size = 0;
+    };
+    std::vector<Chunk> chunks;
+    size_t current = 0;  // the chunk being filled
+    size_t used = 0;     // bytes of it handed out
+
+    void* do_allocate(size_t bytes, size_t alignment) override;
+    void do_deallocate(void*, size_t, size_t) override {}
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+};
+
+// The outlines a Font has decoded. They and their points live in one arena,
+// so filling the cache costs a few large allocations instead of several per
+// glyph, and emptying it is one rewind. Glyph ids of the font find their
+// entry by index; ids outside the font (which still have metrics) by a map.
+struct OutlineCache {
+    std::unique_ptr<OutlineArena> arena;
+    std::vector<GlyphOutline*> byGlyph;
+    std::unordered_map<int32_t, GlyphOutline*> others;
+    size_t count = 0;
+
+    size_t size() const { return count; }
+    bool empty() const { return count == 0; }
 };
 
 struct Point2 {
@@ -78,7 +133,8 @@ struct Point2 {
 // bounded and may drop older entries then); copy it to keep or change it.
 const GlyphOutline& glyphOutline(Font& font, int32_t glyph);
 
-// Empties the Font's outline cache.
+// Empties the Font's outline cache; its memory is kept for the next outlines
+// (it stays below the cache's limit) and goes with the Font.
 void clearOutlineCache(Font& font);
 
 // (absolute offset, length) of a glyph's glyf data, always inside the font

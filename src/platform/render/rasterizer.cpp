@@ -25,10 +25,11 @@ Rasterizer newRasterizer(int32_t width, int32_t height)
 
 void clearRasterizer(Rasterizer& r) { std::fill(r.accumulation.begin(), r.accumulation.end(), 0.0f); }
 
-void addLine(Rasterizer& r, double x0, double y0, double x1, double y1)
+namespace {
+
+// Any edge, row by row; addEdge below takes the common short ones itself.
+[[gnu::noinline]] void addLongEdge(Rasterizer& r, double x0, double y0, double x1, double y1)
 {
-    if (!(y0 < y1) && !(y0 > y1))
-        return;  // horizontal, or a NaN
     // Ordered top to bottom without branching: up and down edges alternate
     // along every contour, which no branch predictor guesses well.
     const bool down = y0 < y1;
@@ -48,27 +49,6 @@ void addLine(Rasterizer& r, double x0, double y0, double x1, double y1)
     const int64_t width = r.width;
     const double widthF = static_cast<double>(width);
     float* cells = r.accumulation.data();
-
-    // Flattened curves at text sizes are mostly short edges inside one cell
-    // of one row; they take the one-cell step of the row loop below without
-    // its setup.
-    if (y0 >= 0) {
-        const int64_t row = static_cast<int64_t>(y0);
-        const double xl = std::min(x0, x1), xr = std::max(x0, x1);
-        if (y1 <= static_cast<double>(row + 1) && xl >= 0 && xr < widthF) {
-            const int64_t xli = static_cast<int64_t>(xl);
-            const double xlf = static_cast<double>(xli);
-            if (xr <= xlf + 1) {
-                const double d = (y1 - y0) * direction;
-                const double m = (xl + xr) * 0.5 - xlf;
-                float* cell = cells + row * width + xli;
-                cell[0] += static_cast<float>(d - d * m);
-                if (xli + 1 < width)
-                    cell[1] += static_cast<float>(d * m);
-                return;
-            }
-        }
-    }
 
     int64_t firstRow = y0 > 0 ? static_cast<int64_t>(y0) : 0;
     int64_t rowEnd = r.height;
@@ -161,6 +141,41 @@ void addLine(Rasterizer& r, double x0, double y0, double x1, double y1)
     }
 }
 
+// Flattened curves at text sizes are mostly short edges inside one cell of
+// one row. Those are added here, inline in the curve loops, without the
+// row loop's setup or a call; the rest go to addLongEdge.
+[[gnu::always_inline]] inline void addEdge(Rasterizer& r, double x0, double y0, double x1, double y1)
+{
+    if (!(y0 < y1) && !(y0 > y1))
+        return;  // horizontal, or a NaN
+    const bool down = y0 < y1;
+    const double top = std::min(y0, y1), bottom = std::max(y0, y1);
+    const double xTop = down ? x0 : x1, xBottom = down ? x1 : x0;
+    if (top >= 0 && top < static_cast<double>(r.height)) {
+        const int64_t row = static_cast<int64_t>(top);
+        const double xl = std::min(xTop, xBottom), xr = std::max(xTop, xBottom);
+        if (bottom <= static_cast<double>(row + 1) && xl >= 0 && xr < static_cast<double>(r.width)) {
+            const int64_t xli = static_cast<int64_t>(xl);
+            const double xlf = static_cast<double>(xli);
+            if (xr <= xlf + 1) {
+                // (bottom - top) signed by the direction is y1 - y0.
+                const double d = y1 - y0;
+                const double m = (xl + xr) * 0.5 - xlf;
+                float* cell = r.accumulation.data() + row * int64_t{r.width} + xli;
+                cell[0] += static_cast<float>(d - d * m);
+                if (xli + 1 < r.width)
+                    cell[1] += static_cast<float>(d * m);
+                return;
+            }
+        }
+    }
+    addLongEdge(r, x0, y0, x1, y1);
+}
+
+}  // namespace
+
+void addLine(Rasterizer& r, double x0, double y0, double x1, double y1) { addEdge(r, x0, y0, x1, y1); }
+
 namespace {
 
 // Flattened curves stay within 1/16 pixel of the true curve. Cutting a curve
@@ -206,7 +221,7 @@ void addQuadratic(Rasterizer& r, double x0, double y0, double x1, double y1, dou
     double ddy = y0 - 2 * y1 + y2;
     int n = segmentsFor(std::sqrt(ddx * ddx + ddy * ddy) / 4);
     if (n == 1) {
-        addLine(r, x0, y0, x2, y2);
+        addEdge(r, x0, y0, x2, y2);
         return;
     }
     double px = x0, py = y0;
@@ -215,11 +230,11 @@ void addQuadratic(Rasterizer& r, double x0, double y0, double x1, double y1, dou
         double u = 1 - t;
         double qx = u * u * x0 + 2 * u * t * x1 + t * t * x2;
         double qy = u * u * y0 + 2 * u * t * y1 + t * t * y2;
-        addLine(r, px, py, qx, qy);
+        addEdge(r, px, py, qx, qy);
         px = qx;
         py = qy;
     }
-    addLine(r, px, py, x2, y2);
+    addEdge(r, px, py, x2, y2);
 }
 
 void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3)
@@ -240,11 +255,11 @@ void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double 
         double b0 = u * u * u, b1 = 3 * u * u * t, b2 = 3 * u * t * t, b3 = t * t * t;
         double qx = b0 * x0 + b1 * x1 + b2 * x2 + b3 * x3;
         double qy = b0 * y0 + b1 * y1 + b2 * y2 + b3 * y3;
-        addLine(r, px, py, qx, qy);
+        addEdge(r, px, py, qx, qy);
         px = qx;
         py = qy;
     }
-    addLine(r, px, py, x3, y3);
+    addEdge(r, px, py, x3, y3);
 }
 
 namespace {

@@ -77,6 +77,12 @@ TEST(GlyphOutlines, DecodesSimpleGlyphs)
     EXPECT_EQ(o.advance, 501);
     EXPECT_EQ(o.lsb, 1);
     EXPECT_EQ(std::make_tuple(o.xMin, o.yMin, o.xMax, o.yMax), std::make_tuple(-975.0, 7.0, 30.0, 312.0));
+    // The same glyph with its last coordinate byte the last byte of the data
+    // (the table padding cut off): nothing may be read past it.
+    Bytes cut = ttfFont({simpleGlyph({}), glyph});
+    while (cut.back() == 0)
+        cut.pop_back();
+    EXPECT_EQ(pointsOf(glyphOutline(*parseTrueType(cut), 1)), pointsOf(o));
 
     // Blank (zero-length) glyph 0: no contours, zero bounds, its advance.
     const GlyphOutline& blank = glyphOutline(*font, 0);
