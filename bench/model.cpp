@@ -12,6 +12,11 @@
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
 
 #include <map>
 
@@ -140,19 +145,48 @@ size_t heapInUse()
     return m.uordblks + m.hblkhd;
 }
 
-// Heap held by the budget and by its projection after a year of months has
-// been shown, from the allocator's own count.
-void projectionMemory(benchmark::State& state)
+// Pages the process holds, in bytes.
+size_t residentBytes()
+{
+    size_t pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%zu %zu", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * size_t(sysconf(_SC_PAGESIZE));
+}
+
+// Opening the heavy budget from its files in a fresh process, as the program
+// does, then showing a year of months: the memory the process gained against
+// the heap the budget itself holds, and the projection's share.
+void openedBudgetMemory(benchmark::State& state)
 {
     const int scale = int(state.range(0));
-    size_t budgetBytes = 0, projectionBytes = 0;
+    char folder[] = "/tmp/qm-bench-XXXXXX";
+    if (!mkdtemp(folder)) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    {
+        LocalStorePtr store = newLocalStore(folder);
+        *store->budget = bench::heavyBudget(scale);
+        saveStore(*store);
+    }
+    double figures[4] = {};
     for (auto _ : state) {
-        state.PauseTiming();
-        const size_t before = heapInUse();
-        {
-            LocalStorePtr store = newLocalStore("");
-            *store->budget = bench::heavyBudget(scale);
-            const size_t withBudget = heapInUse();
+        int fds[2];
+        if (pipe(fds) != 0) {
+            state.SkipWithError("no pipe");
+            break;
+        }
+        const pid_t child = fork();
+        if (child == 0) {
+            close(fds[0]);
+            malloc_trim(0);  // what the parent freed is not the child's
+            const size_t rss0 = residentBytes(), heap0 = heapInUse();
+            LocalStorePtr store = openStore(folder);
+            const size_t heapBudget = heapInUse() - heap0;
             const BudgetProjection& p = storeProjection(*store);
             const Date today = bench::heavyToday();
             for (int m = 0; m < 12; ++m) {
@@ -160,15 +194,23 @@ void projectionMemory(benchmark::State& state)
                 benchmark::DoNotOptimize(monthLedger(p, month.year, month.month, 0, today));
             }
             benchmark::DoNotOptimize(accountSummaries(p, today));
-            const size_t withProjection = heapInUse();
-            budgetBytes = withBudget - before;
-            projectionBytes = withProjection - withBudget;
+            const double out[4] = {
+                double(heapBudget), double(heapInUse() - heap0 - heapBudget), double(residentBytes() - rss0), 0};
+            if (write(fds[1], out, sizeof out) != ssize_t(sizeof out))
+                _exit(1);
+            _exit(0);
         }
-        state.ResumeTiming();
+        close(fds[1]);
+        if (read(fds[0], figures, sizeof figures) != ssize_t(sizeof figures))
+            state.SkipWithError("the child gave no figures");
+        close(fds[0]);
+        waitpid(child, nullptr, 0);
     }
-    state.counters["budget_MB"] = double(budgetBytes) / 1e6;
-    state.counters["projection_MB"] = double(projectionBytes) / 1e6;
-    state.counters["projection_per_budget"] = double(projectionBytes) / double(budgetBytes);
+    std::filesystem::remove_all(folder);
+    state.counters["budget_MB"] = figures[0] / 1e6;
+    state.counters["projection_MB"] = figures[1] / 1e6;
+    state.counters["resident_MB"] = figures[2] / 1e6;
+    state.counters["resident_per_budget"] = figures[0] > 0 ? figures[2] / figures[0] : 0;
 }
 
 void balanceSeriesYear(benchmark::State& state)
@@ -263,8 +305,8 @@ BENCHMARK(monthEndBalancesToday)->Name("qm/monthEndBalances")->Apply(scales);
 BENCHMARK(accountSummariesToday)->Name("qm/accountSummaries")->Apply(scales);
 BENCHMARK(calendarFrame)->Name("qm/calendar_frame")->Apply(scales);
 BENCHMARK(calendarFrameAfterEdit)->Name("qm/calendar_frame_after_edit")->Apply(scales);
-BENCHMARK(projectionMemory)
-    ->Name("qm/projection_memory")
+BENCHMARK(openedBudgetMemory)
+    ->Name("qm/opened_budget_memory")
     ->Arg(1)
     ->Arg(16)
     ->Iterations(1)

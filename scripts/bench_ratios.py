@@ -41,6 +41,28 @@ GROWTH_GOALS = [
 ]
 
 
+# Counters with a goal: (pattern on the case name, counter, most).
+COUNTER_GOALS = [
+    (r"^opened_budget_memory/", "resident_per_budget", 2.0),
+]
+
+
+def counter_lines(data):
+    lines = []
+    for b in data.get("benchmarks", []):
+        if b.get("aggregate_name", "median") != "median":
+            continue
+        impl, _, case = b.get("run_name", b["name"]).partition("/")
+        if impl != "qm":
+            continue
+        for pattern, counter, most in COUNTER_GOALS:
+            if re.search(pattern, case) and counter in b:
+                value = b[counter]
+                verdict = "met" if value <= most else "MISSED"
+                lines.append(f"{case:58s} {counter} {value:.2f}   [goal <= {most:.2f}: {verdict}]")
+    return lines
+
+
 def goal_for(case):
     for pattern, peer, speed, size in GOALS:
         if re.search(pattern, case):
@@ -130,7 +152,7 @@ def main(paths):
         for case in sorted(runs):
             if "qm" in runs[case]:
                 print(describe(case, runs[case]))
-        for line in growth_lines(runs):
+        for line in growth_lines(runs) + counter_lines(data):
             print(line)
 
 

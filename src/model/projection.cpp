@@ -55,7 +55,7 @@ std::span<const TransactionAdjustment* const> adjustmentsIn(
     for (uint32_t k = p.adjustmentBegin[transaction]; k < p.adjustmentBegin[transaction + 1]; ++k) {
         const ProjectedAdjustment& a = p.adjustments[k];
         if ((a.originalN >= fromN && a.originalN <= toN) || (a.newN >= fromN && a.newN <= toN))
-            found.push_back(a.adjustment);
+            found.push_back(&p.budget->transaction_adjustments[a.index]);
     }
     return found;
 }
@@ -94,7 +94,7 @@ std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_
             const int64_t offset = a.day - fromN;
             const size_t chunk = size_t(offset / kChunk), day = size_t(offset % kChunk);
             for (uint32_t k = begin; k < end; ++k) {
-                const double v = p.shares[k].sign * a.amount;
+                const double v = p.shares[k].sign() * a.amount;
                 double* cell = &sums[chunk * perChunk + (p.shares[k].scope * kChunk + day) * 2];
                 if (v > 0)
                     cell[0] += v;
@@ -312,8 +312,8 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     std::vector<ProjectedAdjustment> inList(b.transaction_adjustments.size());
     for (size_t k = 0; k < inList.size(); ++k) {
         const TransactionAdjustment& a = b.transaction_adjustments[k];
-        inList[k] = {
-            dayNumber(a.original_date), a.is_deleted ? std::numeric_limits<int32_t>::min() : dayNumber(a.new_date), &a};
+        inList[k] = {dayNumber(a.original_date),
+            a.is_deleted ? std::numeric_limits<int32_t>::min() : dayNumber(a.new_date), uint32_t(k)};
     }
     p.adjustmentBegin.reserve(count + 1);
     for (size_t i = 0; i < count; ++i) {
@@ -322,12 +322,12 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
         p.shareBegin.push_back(uint32_t(p.shares.size()));
         p.adjustmentBegin.push_back(uint32_t(p.adjustments.size()));
         if (!isTransfer(t))
-            p.shares.push_back({0, 1});
+            p.shares.push_back({0, 0});
         auto shareWith = [&](std::string_view name) {
             auto it = byName.find(name);
             if (it != byName.end())
                 for (uint32_t scope : it->second)
-                    p.shares.push_back({scope, p.scopes[scope].scope.signedAmount(t, 1)});
+                    p.shares.push_back({scope, p.scopes[scope].scope.signedAmount(t, 1) < 0});
         };
         shareWith(t.account);
         if (isTransfer(t) && t.transfer_to_account != t.account)

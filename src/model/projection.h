@@ -52,8 +52,10 @@ struct WalkState {
 
 // A transaction's amounts count for a scope with a sign.
 struct ScopeShare {
-    uint32_t scope = 0;
-    double sign = 1;
+    uint32_t scope : 31 = 0;
+    uint32_t negative : 1 = 0;  // counted with the opposite sign
+
+    double sign() const { return negative ? -1 : 1; }
 };
 
 struct ProjectedSeries {
@@ -72,8 +74,8 @@ struct ProjectedScope {
 
 struct ProjectedAdjustment {
     int32_t originalN = 0;
-    int32_t newN = 0;  // INT32_MIN when deleted: it shows nowhere
-    const TransactionAdjustment* adjustment = nullptr;
+    int32_t newN = 0;    // INT32_MIN when deleted: it shows nowhere
+    uint32_t index = 0;  // in the budget's list
 };
 
 // Day numbers are grouped in chunks of this many days, aligned on multiples.

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <limits>
+#include <malloc.h>
 #include <unistd.h>
 
 namespace qm {
@@ -67,6 +68,40 @@ std::string journalPath(const LocalStore& store) { return joinPath(store.folder,
 // completes a save.
 std::vector<std::string> storePaths(const LocalStore& store) { return {journalPath(store), dataPath(store)}; }
 
+// Reads data.json into the store: the budget, members it does not know, and
+// the meta object.
+void readDataFile(LocalStore& store, const std::string& path)
+{
+    Json doc = parseJson(readFile(path));
+    checkDataShape(doc);
+    store.budget = budgetFromJson(doc);
+    Json unknown = Json::object();
+    for (auto it = doc.begin(); it != doc.end(); ++it)
+        if (!isKnownKey(it.key()))
+            unknown[it.key()] = it.value();
+    if (!unknown.empty())
+        store.unknown_members = std::make_shared<const Json>(std::move(unknown));
+    auto meta = doc.find("meta");
+    if (meta != doc.end() && meta->is_object()) {
+        auto next = meta->find("next_local");
+        if (next != meta->end() && next->is_number_integer())
+            store.next_local = jsonInt(*meta, "next_local");
+        auto seq = meta->find("next_seq");
+        if (seq != meta->end() && seq->is_number_integer()) {
+            int64_t v = jsonInt(*meta, "next_seq");
+            if (seq->is_number_unsigned()
+                    ? seq->get<uint64_t>() > uint64_t(std::numeric_limits<int32_t>::max())
+                    : v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+                throw ValueError("next_seq out of range");
+            store.next_seq = int32_t(v);
+        }
+        auto sync = meta->find("last_sync");
+        if (sync != meta->end() && sync->is_number())
+            store.last_sync = jsonFloat(*meta, "last_sync");
+        store.etag = jsonStr(*meta, "etag");
+    }
+}
+
 }  // namespace
 
 LocalStorePtr newLocalStore(std::string folder)
@@ -86,34 +121,11 @@ LocalStorePtr openStore(const std::string& folder)
         finishInterruptedWrites(storePaths(*store));
     std::string path = dataPath(*store);
     if (isRegularFile(path)) {
-        Json doc = parseJson(readFile(path));
-        checkDataShape(doc);
-        store->budget = budgetFromJson(doc);
-        Json unknown = Json::object();
-        for (auto it = doc.begin(); it != doc.end(); ++it)
-            if (!isKnownKey(it.key()))
-                unknown[it.key()] = it.value();
-        if (!unknown.empty())
-            store->unknown_members = std::make_shared<const Json>(std::move(unknown));
-        auto meta = doc.find("meta");
-        if (meta != doc.end() && meta->is_object()) {
-            auto next = meta->find("next_local");
-            if (next != meta->end() && next->is_number_integer())
-                store->next_local = jsonInt(*meta, "next_local");
-            auto seq = meta->find("next_seq");
-            if (seq != meta->end() && seq->is_number_integer()) {
-                int64_t v = jsonInt(*meta, "next_seq");
-                if (seq->is_number_unsigned()
-                        ? seq->get<uint64_t>() > uint64_t(std::numeric_limits<int32_t>::max())
-                        : v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
-                    throw ValueError("next_seq out of range");
-                store->next_seq = int32_t(v);
-            }
-            auto sync = meta->find("last_sync");
-            if (sync != meta->end() && sync->is_number())
-                store->last_sync = jsonFloat(*meta, "last_sync");
-            store->etag = jsonStr(*meta, "etag");
-        }
+        readDataFile(*store, path);
+        // The parse tree is several times the budget it becomes, and its
+        // freed pages would stay with the process for as long as the budget
+        // is open.
+        malloc_trim(0);
     }
     path = journalPath(*store);
     if (isRegularFile(path)) {
