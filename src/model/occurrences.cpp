@@ -1,6 +1,7 @@
 #include "model/occurrences.h"
 
 #include "core/errors.h"
+#include "core/radix_sort.h"
 #include "model/recurrence.h"
 
 #include <algorithm>
@@ -331,35 +332,6 @@ std::span<const TransactionAdjustment* const> AdjustmentIndex::of(int64_t transa
 
 namespace {
 
-// Orders (transaction id, position) pairs made in position order as
-// std::sort would, by a stable radix sort on the id's bytes that differ
-// between the smallest and the largest id.
-void sortByTransaction(std::vector<std::pair<int64_t, size_t>>& keys)
-{
-    if (keys.size() < 256) {
-        std::sort(keys.begin(), keys.end());
-        return;
-    }
-    auto key = [](int64_t id) { return uint64_t(id) ^ (uint64_t(1) << 63); };
-    uint64_t low = key(keys[0].first), high = low;
-    for (const auto& k : keys) {
-        low = std::min(low, key(k.first));
-        high = std::max(high, key(k.first));
-    }
-    const uint64_t spread = high - low;
-    std::vector<std::pair<int64_t, size_t>> other(keys.size());
-    for (int shift = 0; shift < 64 && (spread >> shift) != 0; shift += 8) {
-        size_t counts[257] = {};
-        for (const auto& k : keys)
-            ++counts[((key(k.first) - low) >> shift & 0xff) + 1];
-        for (int i = 1; i < 257; ++i)
-            counts[i] += counts[i - 1];
-        for (const auto& k : keys)
-            other[counts[(key(k.first) - low) >> shift & 0xff]++] = k;
-        keys.swap(other);
-    }
-}
-
 // Groups the adjustments for which keep(a) holds by transaction.
 template <class Keep>
 AdjustmentIndex groupAdjustments(std::span<const TransactionAdjustment> adjustments, Keep&& keep)
@@ -369,7 +341,7 @@ AdjustmentIndex groupAdjustments(std::span<const TransactionAdjustment> adjustme
     for (size_t i = 0; i < adjustments.size(); ++i)
         if (keep(adjustments[i]))
             keys.emplace_back(adjustments[i].transaction_id, i);
-    sortByTransaction(keys);
+    radixSortBy(keys, [](const std::pair<int64_t, size_t>& k) { return orderedKey(k.first); });
     index.ids.reserve(keys.size());
     index.adjustments.reserve(keys.size());
     for (const auto& [id, i] : keys) {

@@ -1,5 +1,6 @@
 #include "model/projection.h"
 
+#include "core/radix_sort.h"
 #include "model/store.h"
 
 #include <algorithm>
@@ -52,7 +53,8 @@ std::span<const TransactionAdjustment* const> adjustmentsIn(
 {
     thread_local std::vector<const TransactionAdjustment*> found;
     found.clear();
-    for (uint32_t k = p.adjustmentBegin[transaction]; k < p.adjustmentBegin[transaction + 1]; ++k) {
+    const auto [begin, end] = p.adjustmentRanges[transaction];
+    for (uint32_t k = begin; k < end; ++k) {
         const ProjectedAdjustment& a = p.adjustments[k];
         if ((a.originalN >= fromN && a.originalN <= toN) || (a.newN >= fromN && a.newN <= toN))
             found.push_back(&p.budget->transaction_adjustments[a.index]);
@@ -306,21 +308,11 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     const size_t count = b.transactions.size();
     p.seriesOf.assign(count, -1);
     p.shareBegin.reserve(count + 1);
-    // The adjustments' days are read in list order, which the memory
-    // fetches ahead, and then found by position.
-    const AdjustmentIndex byTransaction = indexAllAdjustments(b.transaction_adjustments);
-    std::vector<ProjectedAdjustment> inList(b.transaction_adjustments.size());
-    for (size_t k = 0; k < inList.size(); ++k) {
-        const TransactionAdjustment& a = b.transaction_adjustments[k];
-        inList[k] = {dayNumber(a.original_date),
-            a.is_deleted ? std::numeric_limits<int32_t>::min() : dayNumber(a.new_date), uint32_t(k)};
-    }
-    p.adjustmentBegin.reserve(count + 1);
+    std::vector<std::pair<int64_t, int64_t>> spans(count);  // the days a transaction's dates can fall on
     for (size_t i = 0; i < count; ++i) {
         const Transaction& t = b.transactions[i];
         const uint32_t index = uint32_t(i);
         p.shareBegin.push_back(uint32_t(p.shares.size()));
-        p.adjustmentBegin.push_back(uint32_t(p.adjustments.size()));
         if (!isTransfer(t))
             p.shares.push_back({0, 0});
         auto shareWith = [&](std::string_view name) {
@@ -348,18 +340,50 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
         } else {
             p.oneOffs.emplace_back(int32_t(startN), index);
         }
-        // An adjustment that shows its occurrence outside those days makes
-        // the transaction one a range there must look at.
-        for (const TransactionAdjustment* a : byTransaction.of(t.id)) {
-            const ProjectedAdjustment& found = inList[size_t(a - b.transaction_adjustments.data())];
-            p.adjustments.push_back(found);
-            const int32_t n = found.newN;
+        spans[i] = {firstN, lastN};
+    }
+
+    // The adjustments and the transactions are both sorted by transaction
+    // id and then matched in one pass: sequential passes over both lists,
+    // where looking up each transaction's adjustments would jump about them.
+    struct Keyed {
+        int64_t id;
+        ProjectedAdjustment adjustment;
+    };
+    std::vector<Keyed> keyed(b.transaction_adjustments.size());
+    for (size_t k = 0; k < keyed.size(); ++k) {
+        const TransactionAdjustment& a = b.transaction_adjustments[k];
+        keyed[k] = {a.transaction_id,
+            {dayNumber(a.original_date), a.is_deleted ? std::numeric_limits<int32_t>::min() : dayNumber(a.new_date),
+                uint32_t(k)}};
+    }
+    radixSortBy(keyed, [](const Keyed& k) { return orderedKey(k.id); });
+    std::vector<std::pair<int64_t, uint32_t>> ids(count);
+    for (size_t i = 0; i < count; ++i)
+        ids[i] = {b.transactions[i].id, uint32_t(i)};
+    radixSortBy(ids, [](const std::pair<int64_t, uint32_t>& k) { return orderedKey(k.first); });
+    p.adjustments.resize(keyed.size());
+    for (size_t k = 0; k < keyed.size(); ++k)
+        p.adjustments[k] = keyed[k].adjustment;
+    p.adjustmentRanges.assign(count, {0, 0});
+    size_t group = 0;
+    for (const auto& [id, index] : ids) {
+        while (group < keyed.size() && keyed[group].id < id)
+            ++group;
+        size_t end = group;
+        while (end < keyed.size() && keyed[end].id == id)
+            ++end;
+        p.adjustmentRanges[index] = {uint32_t(group), uint32_t(end)};
+        // An adjustment that shows its occurrence outside the transaction's
+        // days makes it one that a range there must look at.
+        const auto [firstN, lastN] = spans[index];
+        for (size_t k = group; k < end; ++k) {
+            const int32_t n = keyed[k].adjustment.newN;
             if (n != std::numeric_limits<int32_t>::min() && (n < firstN || n > lastN))
                 p.movedIn.emplace_back(n, index);
         }
     }
     p.shareBegin.push_back(uint32_t(p.shares.size()));
-    p.adjustmentBegin.push_back(uint32_t(p.adjustments.size()));
     sortByDay(p.oneOffs);
     sortByDay(p.movedIn);
     p.colors = categoryIndex(b);

@@ -97,11 +97,12 @@ struct BudgetProjection {
     std::vector<ScopeShare> shares;
     std::vector<std::pair<int32_t, uint32_t>> oneOffs;  // (day number, transaction) by day
     std::vector<std::pair<int32_t, uint32_t>> movedIn;  // (new day, transaction) of adjustments that show
-    // Each transaction's adjustments, in list order, from its begin to the
-    // next one's: their days at hand, so that finding those acting on a
-    // range never reaches into the list itself.
+    // The adjustments by transaction id, in list order within one id, with
+    // their days at hand, so that finding those acting on a range never
+    // reaches into the list itself; per transaction, the first and one past
+    // the last of its own.
     std::vector<ProjectedAdjustment> adjustments;
-    std::vector<uint32_t> adjustmentBegin;
+    std::vector<std::pair<uint32_t, uint32_t>> adjustmentRanges;
     CategoryIndex colors;
 
     // Filled when first asked.
