@@ -65,8 +65,9 @@ Bytes reportWorksheetXml()
         qm::xlsxText("Amount", false, true), qm::xlsxText("Running Total", false, true)});
     for (const qm::ReportRow& r : rows)
         sheet.rows.push_back(
-            {qm::xlsxText(qm::formatIso(r.date)), qm::xlsxText(r.description, r.isBalanceRow), qm::xlsxText(r.category),
-                qm::xlsxText(r.account), qm::xlsxMoney(r.amount, false, r.amount < 0 ? "FFBD3838" : "FF21763C"),
+            {qm::xlsxText(qm::formatIso(r.date)), qm::xlsxText(std::string(r.description), r.isBalanceRow),
+                qm::xlsxText(std::string(r.category)), qm::xlsxText(std::string(r.account)),
+                qm::xlsxMoney(r.amount, false, r.amount < 0 ? "FFBD3838" : "FF21763C"),
                 qm::xlsxMoney(r.runningBalance / 100, r.isBalanceRow)});
     std::vector<qm::XlsxSheet> sheets{sheet};
     return fromString(qm::worksheetXml(sheet.rows, sheet.widths, qm::xlsxColours(sheets)));
