@@ -14,7 +14,8 @@
 //
 // A projection points into the budget it was made from and holds while that
 // budget is unchanged; storeProjection remakes the store's when its change
-// count moves.
+// count moves. Reading one fills its caches, so one thread reads it at a
+// time.
 #include "model/balances.h"
 #include "model/budget.h"
 #include "model/ledger.h"
