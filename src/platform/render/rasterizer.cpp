@@ -269,17 +269,34 @@ constexpr std::array<std::array<double, 4>, kTabledEntries> kCubicWeights = [] {
 }();
 
 // segmentsFor(k) given q = (16 k)^2, or 0 when q is past the tables (or NaN):
-// the smallest n >= 1 with n^4 >= q. The fourth root only has to land
-// within one of it; the comparison then settles it exactly.
+// the smallest n >= 1 with n^4 >= q, counted with comparisons that do not
+// wait on one another (square roots would put their latency before every
+// point of the curve).
+constexpr std::array<double, kTabledSegments> kFourthPowers = [] {
+    std::array<double, kTabledSegments> powers{};
+    for (int m = 1; m <= kTabledSegments; ++m)
+        powers[m - 1] = double(m) * m * m * m;
+    return powers;
+}();
+
 int tabledSegmentsFor(double q)
 {
-    constexpr double kLimit = double(kTabledSegments) * kTabledSegments * kTabledSegments * kTabledSegments;
-    if (!(q <= kLimit))
+    if (!(q <= kFourthPowers.back()))
         return 0;
-    const int root = static_cast<int>(std::sqrt(std::sqrt(q)));
-    const double power = double(root) * root * root * root;
-    const int n = root + (power < q);
-    return n > 1 ? n : 1;
+#if defined(__SSE2__)
+    // Two comparisons at a time; every all-ones lane counts -1.
+    const __m128d qq = _mm_set1_pd(q);
+    __m128i counts = _mm_setzero_si128();
+    for (int m = 0; m < kTabledSegments; m += 2)
+        counts = _mm_add_epi64(counts, _mm_castpd_si128(_mm_cmpgt_pd(qq, _mm_loadu_pd(&kFourthPowers[m]))));
+    counts = _mm_add_epi64(counts, _mm_unpackhi_epi64(counts, counts));
+    return 1 - _mm_cvtsi128_si32(counts);
+#else
+    int n = 1;
+    for (int m = 0; m < kTabledSegments; ++m)
+        n += q > kFourthPowers[m];
+    return n;
+#endif
 }
 
 // Curves whose control points all lie above, below or right of the mask add
