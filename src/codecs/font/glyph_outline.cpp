@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory_resource>
 #include <new>
@@ -169,7 +170,8 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     int64_t pos = start + 10;
     checkFontRange(data, pos, 2 * int64_t{numContours} + 2);
     const uint8_t* d = data.data();
-    ends.resize(numContours);
+    if (ends.size() < static_cast<size_t>(numContours))
+        ends.resize(static_cast<size_t>(numContours));
     for (int k = 0; k < numContours; ++k, pos += 2)
         ends[k] = loadBe16(d + pos);
     // End points that do not strictly increase would hand out the same points
@@ -190,21 +192,32 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     // work on local pointers: their byte stores could alias the vectors'
     // own fields, which would otherwise be reloaded for every point.
     const int64_t size = static_cast<int64_t>(data.size());
-    flags.resize(n);
+    // A run of flags is stored 16 at a time, so the array keeps 16 spare
+    // bytes; it only grows, so it is not cleared for every glyph.
+    if (flags.size() < static_cast<size_t>(n) + 16)
+        flags.resize(static_cast<size_t>(n) + 16);
     uint8_t* fl = flags.data();
     int64_t coordBytes = 0;
     for (int64_t i = 0; i < n;) {
-        if (pos >= size)
-            throwFontReadError();
-        uint8_t f = d[pos++];
         int64_t count = 1;
-        if (f & 8) {
+        uint8_t f;
+        if (pos + 1 < size) {
+            // Whether a flag repeats follows no pattern, so the byte after
+            // it is read either way and counts only when it does.
+            f = d[pos];
+            const int64_t repeats = (f >> 3) & 1;
+            count += std::min<int64_t>(d[pos + 1], n - i - 1) & -repeats;
+            pos += 1 + repeats;
+        } else {
             if (pos >= size)
                 throwFontReadError();
-            count += std::min<int64_t>(d[pos++], n - i - 1);
+            f = d[pos++];
+            if (f & 8)
+                throwFontReadError();  // its count would lie past the data
         }
-        for (int64_t end = i + count; i < end; ++i)
-            fl[i] = f;
+        for (int64_t k = 0; k < count; k += 16)
+            std::memset(fl + i + k, f, 16);
+        i += count;
         coordBytes += count * (kXBytes[f] + kYBytes[f]);
     }
     checkFontRange(data, pos, coordBytes);
@@ -220,16 +233,16 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     const size_t base = out.points.size();
     if (out.points.capacity() < base + n)
         out.points.reserve(std::max<size_t>(base + n, base == 0 ? 0 : 2 * out.points.capacity()));
-    out.points.resize(base + n);
-    OutlinePoint* p = out.points.data() + base;
+    // The points are made by the x pass (no growth: the room is reserved),
+    // not set to defaults first and then overwritten.
     int32_t x = 0;
     for (int64_t i = 0; i < n; ++i) {
         const uint8_t f = fl[i];
         x += coordDelta<1, 4>(f, at);
         at += kXBytes[f];
-        p[i].x = x;
-        p[i].onCurve = f & 1;
+        out.points.push_back({static_cast<double>(x), 0, static_cast<uint8_t>(f & 1), 0});
     }
+    OutlinePoint* p = out.points.data() + base;
     int32_t y = 0;
     for (int64_t i = 0; i < n; ++i) {
         const uint8_t f = fl[i];
@@ -441,14 +454,12 @@ GlyphOutline decodeOutline(Font& font, int32_t glyph, std::pmr::memory_resource*
     double x0 = inf, y0 = inf, x1 = -inf, y1 = -inf;
     for (const OutlinePoint& p : g.contours.points) {
         // Comparisons with NaN are false, so NaN leaves the bounds alone.
-        if (p.x < x0)
-            x0 = p.x;
-        if (p.x > x1)
-            x1 = p.x;
-        if (p.y < y0)
-            y0 = p.y;
-        if (p.y > y1)
-            y1 = p.y;
+        // Written as choices, which become min / max instructions rather
+        // than a jump per coordinate.
+        x0 = p.x < x0 ? p.x : x0;
+        x1 = p.x > x1 ? p.x : x1;
+        y0 = p.y < y0 ? p.y : y0;
+        y1 = p.y > y1 ? p.y : y1;
     }
     if (!g.contours.points.empty()) {
         g.xMin = x0;
