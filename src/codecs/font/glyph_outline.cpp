@@ -345,11 +345,12 @@ size_t cachedBytes(const GlyphOutline& g)
         + g.contours.ends.capacity() * sizeof(uint32_t);
 }
 
-// The arena starts small (a typical text uses a few hundred glyphs) and its
-// chunks stop growing at a size that keeps the tail a chunk wastes small.
+// The arena starts small, enough for the glyphs of a few lines of text; past
+// that it takes chunks of one huge page each where the system offers them:
+// zeroing one such page costs far less than faulting in the 512 small pages
+// it replaces, which is most of the cost of a first pass over a font.
 constexpr size_t kFirstArenaBytes = size_t{64} << 10;
-// Chunks of that size take whole huge pages where the system offers them.
-constexpr size_t kLargestArenaChunk = size_t{2} << 20;
+constexpr size_t kArenaChunk = size_t{2} << 20;
 
 // A new chunk is about to be filled from start to end, so its pages are
 // faulted in by one call instead of one trap each (a hint: without it, or
@@ -395,11 +396,11 @@ void* OutlineArena::do_allocate(size_t bytes, size_t alignment)
                 continue;
             }
         }
-        size_t size = chunks.empty() ? kFirstArenaBytes : std::min(2 * chunks.back().size, kLargestArenaChunk);
+        size_t size = chunks.empty() ? kFirstArenaBytes : kArenaChunk;
         size = std::max(size, bytes + alignment);
         void* memory = nullptr;
-        if (size == kLargestArenaChunk) {
-            memory = std::aligned_alloc(kLargestArenaChunk, size);
+        if (size == kArenaChunk) {
+            memory = std::aligned_alloc(kArenaChunk, size);
             if (memory)
                 madvise(memory, size, MADV_HUGEPAGE);  // a hint; refusal changes nothing
         } else {
