@@ -416,11 +416,13 @@ std::vector<uint8_t> convert(const Rasterizer& r, Fn fn)
 // order a vector prefix sum adds them, so the portable and the vector code
 // agree to the bit: with cells a b c d after the sum s so far, the four sums
 // are s + a, s + (b + a), s + ((c + b) + a) and s + ((d + c) + (b + a)).
+// The scaling is in single precision on both sides, a multiply then an add
+// (the build does not fuse them: a fused one would round differently).
 
 uint8_t linearByte(float sum)
 {
     const float a = std::fabs(sum);
-    return static_cast<uint8_t>(static_cast<int32_t>(static_cast<double>(a < 1.0f ? a : 1.0f) * 255.0 + 0.5));
+    return static_cast<uint8_t>(static_cast<int32_t>((a < 1.0f ? a : 1.0f) * 255.0f + 0.5f));
 }
 
 // Cells [from, to) of a row, at most four, after the running sum `sum`.
@@ -455,7 +457,7 @@ void convertLinearPortable(const float* cells, uint8_t* out, size_t width, size_
 void convertLinearVector(const float* cells, size_t cellCount, uint8_t* out, size_t width, size_t height)
 {
     const __m128 signBit = _mm_set1_ps(-0.0f), one = _mm_set1_ps(1.0f);
-    const __m128d scale = _mm_set1_pd(255.0), half = _mm_set1_pd(0.5);
+    const __m128 scale = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
     const size_t outCount = width * height;
     for (size_t y = 0; y < height; ++y) {
         const size_t base = y * width;
@@ -472,12 +474,7 @@ void convertLinearVector(const float* cells, size_t cellCount, uint8_t* out, siz
             v = _mm_add_ps(v, sum);
             sum = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
             const __m128 a = _mm_min_ps(_mm_andnot_ps(signBit, v), one);  // NaN becomes 1
-            // Scaled in double precision as the portable code is: in single
-            // precision a few sums near a half would round the other way.
-            const __m128i low = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(a), scale), half));
-            const __m128i high =
-                _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(a, a)), scale), half));
-            const __m128i bytes = _mm_unpacklo_epi64(low, high);
+            const __m128i bytes = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(a, scale), half));
             const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(bytes, bytes), bytes);
             const int32_t four = _mm_cvtsi128_si32(packed);
             std::memcpy(out + at, &four, 4);
