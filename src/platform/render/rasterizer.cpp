@@ -175,11 +175,15 @@ namespace {
     }
     // The area a piece adds per unit of its width.
     const double slopeArea = direction / std::fabs(dxdy);
+    // Stepped x stays within the edge's own range, so rounding never takes
+    // a piece out of the mask.
+    const double left = std::min(xTop, xBottom), right = std::max(xTop, xBottom);
     double x = xTop;
     for (double ya = top; ya < bottom; ya = static_cast<double>(++y), row += width) {
         const double dy = std::min(static_cast<double>(y + 1), bottom) - ya;
         const double d = dy * direction;
-        const double xNext = x + dxdy * dy;
+        const double stepped = x + dxdy * dy;
+        const double xNext = stepped < left ? left : stepped > right ? right : stepped;
         const double xl = std::min(x, xNext), xr = std::max(x, xNext);
         x = xNext;
         const int64_t xli = static_cast<int64_t>(xl);
@@ -425,7 +429,8 @@ uint8_t linearByte(float sum)
     return static_cast<uint8_t>(static_cast<int32_t>((a < 1.0f ? a : 1.0f) * 255.0f + 0.5f));
 }
 
-// Cells [from, to) of a row, at most four, after the running sum `sum`.
+// The first `count` cells (at most four) of a block, after the running sum
+// `sum`; returns the sum after the block.
 float linearBlock(const float* c, uint8_t* o, size_t count, float sum)
 {
     float block[4] = {};
