@@ -168,6 +168,9 @@ void parseCmap(Font& font)
     if (best < 0)
         return;
 
+    // Most glyphs have a code point: room for that many spares the map
+    // rehashing as it fills (capped, since numGlyphs comes from the file).
+    font.cmap.reserve(static_cast<size_t>(std::clamp(font.numGlyphs, 0, 65536)));
     CmapBuilder b{data, font.cmap};
     switch (chosenFormat) {
     case 0:

@@ -127,16 +127,26 @@ static void readCffOutlines(Font& font)
 
 FontRef parseTrueType(FontData bytes, int32_t faceIndex)
 {
+    // Refused before the copy, as the shared form refuses them.
     if (bytes.size() < 12)
         throw ValueError("not a font file (too short)");
-    if (startsWith(bytes, "wOF2"))
+    if (startsWith(bytes, "wOFF"))
+        return parseTrueType(std::make_shared<const std::vector<uint8_t>>(woffToSfnt(bytes)), faceIndex);
+    return parseTrueType(std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end()), faceIndex);
+}
+
+FontRef parseTrueType(std::shared_ptr<const std::vector<uint8_t>> bytes, int32_t faceIndex)
+{
+    if (!bytes || bytes->size() < 12)
+        throw ValueError("not a font file (too short)");
+    if (startsWith(*bytes, "wOF2"))
         throw ValueError("WOFF2 fonts are not supported");
 
     auto font = std::make_shared<Font>();
-    if (startsWith(bytes, "wOFF"))
-        font->data = std::make_shared<const std::vector<uint8_t>>(woffToSfnt(bytes));
+    if (startsWith(*bytes, "wOFF"))
+        font->data = std::make_shared<const std::vector<uint8_t>>(woffToSfnt(*bytes));
     else
-        font->data = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
+        font->data = std::move(bytes);
     FontData data = fontData(*font);
 
     readTableDirectory(*font, data, faceIndex);

@@ -73,8 +73,11 @@ inline const TableRange* findTable(const Font& font, const char (&tag)[5]) { ret
 
 // Reads a font file; faceIndex picks the face of a collection (0 otherwise).
 // Raises ValueError (CffError for a damaged CFF table, IndexError for a read
-// outside the data).
+// outside the data). The Font keeps a copy of the bytes.
 FontRef parseTrueType(FontData bytes, int32_t faceIndex = 0);
+// The same, keeping the caller's bytes themselves (unless they are WOFF,
+// whose unpacked form is kept): no copy for a caller that holds them anyway.
+FontRef parseTrueType(std::shared_ptr<const std::vector<uint8_t>> bytes, int32_t faceIndex = 0);
 
 // Number of faces: the collection's count (at most 4096), else 1.
 int32_t faceCount(FontData bytes);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory_resource>
 #include <new>
@@ -169,7 +170,8 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     int64_t pos = start + 10;
     checkFontRange(data, pos, 2 * int64_t{numContours} + 2);
     const uint8_t* d = data.data();
-    ends.resize(numContours);
+    if (ends.size() < static_cast<size_t>(numContours))
+        ends.resize(static_cast<size_t>(numContours));
     for (int k = 0; k < numContours; ++k, pos += 2)
         ends[k] = loadBe16(d + pos);
     // End points that do not strictly increase would hand out the same points
@@ -190,21 +192,32 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     // work on local pointers: their byte stores could alias the vectors'
     // own fields, which would otherwise be reloaded for every point.
     const int64_t size = static_cast<int64_t>(data.size());
-    flags.resize(n);
+    // A run of flags is stored 16 at a time, so the array keeps 16 spare
+    // bytes; it only grows, so it is not cleared for every glyph.
+    if (flags.size() < static_cast<size_t>(n) + 16)
+        flags.resize(static_cast<size_t>(n) + 16);
     uint8_t* fl = flags.data();
     int64_t coordBytes = 0;
     for (int64_t i = 0; i < n;) {
-        if (pos >= size)
-            throwFontReadError();
-        uint8_t f = d[pos++];
         int64_t count = 1;
-        if (f & 8) {
+        uint8_t f;
+        if (pos + 1 < size) {
+            // Whether a flag repeats follows no pattern, so the byte after
+            // it is read either way and counts only when it does.
+            f = d[pos];
+            const int64_t repeats = (f >> 3) & 1;
+            count += std::min<int64_t>(d[pos + 1], n - i - 1) & -repeats;
+            pos += 1 + repeats;
+        } else {
             if (pos >= size)
                 throwFontReadError();
-            count += std::min<int64_t>(d[pos++], n - i - 1);
+            f = d[pos++];
+            if (f & 8)
+                throwFontReadError();  // its count would lie past the data
         }
-        for (int64_t end = i + count; i < end; ++i)
-            fl[i] = f;
+        for (int64_t k = 0; k < count; k += 16)
+            std::memset(fl + i + k, f, 16);
+        i += count;
         coordBytes += count * (kXBytes[f] + kYBytes[f]);
     }
     checkFontRange(data, pos, coordBytes);
@@ -220,16 +233,16 @@ void GlyfDecoder::appendSimple(int64_t start, int numContours, Contours& out)
     const size_t base = out.points.size();
     if (out.points.capacity() < base + n)
         out.points.reserve(std::max<size_t>(base + n, base == 0 ? 0 : 2 * out.points.capacity()));
-    out.points.resize(base + n);
-    OutlinePoint* p = out.points.data() + base;
+    // The points are made by the x pass (no growth: the room is reserved),
+    // not set to defaults first and then overwritten.
     int32_t x = 0;
     for (int64_t i = 0; i < n; ++i) {
         const uint8_t f = fl[i];
         x += coordDelta<1, 4>(f, at);
         at += kXBytes[f];
-        p[i].x = x;
-        p[i].onCurve = f & 1;
+        out.points.push_back({static_cast<double>(x), 0, static_cast<uint8_t>(f & 1), 0});
     }
+    OutlinePoint* p = out.points.data() + base;
     int32_t y = 0;
     for (int64_t i = 0; i < n; ++i) {
         const uint8_t f = fl[i];
@@ -332,13 +345,29 @@ size_t cachedBytes(const GlyphOutline& g)
         + g.contours.ends.capacity() * sizeof(uint32_t);
 }
 
-// The arena starts small (a typical text uses a few hundred glyphs) and its
-// chunks stop growing at a size that keeps the tail a chunk wastes small.
+// The arena starts small, enough for the glyphs of a few lines of text; past
+// that it takes chunks of one huge page each where the system offers them:
+// zeroing one such page costs far less than faulting in the 512 small pages
+// it replaces, which is most of the cost of a first pass over a font.
 constexpr size_t kFirstArenaBytes = size_t{64} << 10;
-// Chunks of that size take whole huge pages where the system offers them: a
-// process that decodes a large font at once then pays one page fault per
-// chunk instead of hundreds.
-constexpr size_t kLargestArenaChunk = size_t{2} << 20;
+constexpr size_t kArenaChunk = size_t{2} << 20;
+
+// A new chunk is about to be filled from start to end, so its pages are
+// faulted in by one call instead of one trap each (a hint: without it, or
+// on an older kernel, they fault in as they are touched).
+void prefault(void* memory, size_t size)
+{
+#ifdef MADV_POPULATE_WRITE
+    constexpr uintptr_t kPage = 4096;
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(memory) + kPage - 1) & ~(kPage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(memory) + size) & ~(kPage - 1);
+    if (end > start)
+        madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+#else
+    (void)memory;
+    (void)size;
+#endif
+}
 
 }  // namespace
 
@@ -367,11 +396,11 @@ void* OutlineArena::do_allocate(size_t bytes, size_t alignment)
                 continue;
             }
         }
-        size_t size = chunks.empty() ? kFirstArenaBytes : std::min(2 * chunks.back().size, kLargestArenaChunk);
+        size_t size = chunks.empty() ? kFirstArenaBytes : kArenaChunk;
         size = std::max(size, bytes + alignment);
         void* memory = nullptr;
-        if (size == kLargestArenaChunk) {
-            memory = std::aligned_alloc(kLargestArenaChunk, size);
+        if (size == kArenaChunk) {
+            memory = std::aligned_alloc(kArenaChunk, size);
             if (memory)
                 madvise(memory, size, MADV_HUGEPAGE);  // a hint; refusal changes nothing
         } else {
@@ -379,6 +408,7 @@ void* OutlineArena::do_allocate(size_t bytes, size_t alignment)
         }
         if (!memory)
             throw std::bad_alloc();
+        prefault(memory, size);
         chunks.push_back({std::unique_ptr<std::byte[], Free>(static_cast<std::byte*>(memory)), size});
         current = chunks.size() - 1;
         used = 0;
@@ -425,14 +455,12 @@ GlyphOutline decodeOutline(Font& font, int32_t glyph, std::pmr::memory_resource*
     double x0 = inf, y0 = inf, x1 = -inf, y1 = -inf;
     for (const OutlinePoint& p : g.contours.points) {
         // Comparisons with NaN are false, so NaN leaves the bounds alone.
-        if (p.x < x0)
-            x0 = p.x;
-        if (p.x > x1)
-            x1 = p.x;
-        if (p.y < y0)
-            y0 = p.y;
-        if (p.y > y1)
-            y1 = p.y;
+        // Written as choices, which become min / max instructions rather
+        // than a jump per coordinate.
+        x0 = p.x < x0 ? p.x : x0;
+        x1 = p.x > x1 ? p.x : x1;
+        y0 = p.y < y0 ? p.y : y0;
+        y1 = p.y > y1 ? p.y : y1;
     }
     if (!g.contours.points.empty()) {
         g.xMin = x0;

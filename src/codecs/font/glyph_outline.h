@@ -85,9 +85,10 @@ struct GlyphOutline {
     double yMax = 0;
 };
 
-// Bump allocation from chunks that double in size up to a cap. Freeing one block does
-// nothing; rewind() hands out the same chunks again, so a cache that fills
-// and empties stops asking the system for memory (and faulting it in).
+// Bump allocation from a small first chunk, then chunks of a huge page each.
+// Freeing one block does nothing; rewind() hands out the same chunks again,
+// so a cache that fills and empties stops asking the system for memory (and
+// faulting it in).
 class OutlineArena final : public std::pmr::memory_resource {
 public:
     void rewind();

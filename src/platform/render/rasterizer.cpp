@@ -1,11 +1,18 @@
 #include "platform/render/rasterizer.h"
+#include "platform/render/rasterizer_internal.h"
 
 #include "core/errors.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <initializer_list>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qm {
 
@@ -141,9 +148,60 @@ namespace {
     }
 }
 
-// Flattened curves at text sizes are mostly short edges inside one cell of
-// one row. Those are added here, inline in the curve loops, without the
-// row loop's setup or a call; the rest go to addLongEdge.
+// A steep edge (|dx| <= |dy|, so at most a pixel wide in any row) lying
+// inside the mask clear of its last column, as every glyph edge does in its
+// padded box; top < bottom. It needs no clipping, and every row's piece
+// reaches cells xli, xli + 1 and xli + 2 only. Whether a piece crosses into
+// the next cell changes from row to row in no pattern, so the shares come
+// from one set of formulas that hold either way (a piece that stays in its
+// cell gives xli + 2 exactly 0) instead of a branch that would often be
+// mispredicted.
+[[gnu::noinline]] void addSteepEdge(
+    float* cells, int64_t width, double xTop, double top, double xBottom, double bottom, double direction)
+{
+    const double dxdy = (xBottom - xTop) / (bottom - top);
+    int64_t y = static_cast<int64_t>(top);
+    float* row = cells + y * width;
+    if (!(std::fabs(dxdy) > 1e-12)) {
+        // Vertical for every purpose: the same two cells in every row.
+        const int64_t xi = static_cast<int64_t>(xTop);
+        const double room = static_cast<double>(xi + 1) - xTop;
+        for (double ya = top; ya < bottom; ya = static_cast<double>(++y), row += width) {
+            const double d = (std::min(static_cast<double>(y + 1), bottom) - ya) * direction;
+            row[xi] += static_cast<float>(d * room);
+            row[xi + 1] += static_cast<float>(d - d * room);
+        }
+        return;
+    }
+    // The area a piece adds per unit of its width.
+    const double slopeArea = direction / std::fabs(dxdy);
+    // Stepped x stays within the edge's own range, so rounding never takes
+    // a piece out of the mask.
+    const double left = std::min(xTop, xBottom), right = std::max(xTop, xBottom);
+    double x = xTop;
+    for (double ya = top; ya < bottom; ya = static_cast<double>(++y), row += width) {
+        const double dy = std::min(static_cast<double>(y + 1), bottom) - ya;
+        const double d = dy * direction;
+        const double stepped = x + dxdy * dy;
+        const double xNext = stepped < left ? left : stepped > right ? right : stepped;
+        const double xl = std::min(x, xNext), xr = std::max(x, xNext);
+        x = xNext;
+        const int64_t xli = static_cast<int64_t>(xl);
+        const double room = static_cast<double>(xli + 1) - xl;  // (0, 1]: the first cell right of xl
+        const double w = xr - xl;
+        const double first = std::min(w, room);  // the piece's width in the first cell
+        const double over = w - first;           // and in the next
+        const double a0 = 0.5 * slopeArea * first * (2 * room - first);
+        const double a2 = 0.5 * slopeArea * over * over;
+        row[xli] += static_cast<float>(a0);
+        row[xli + 1] += static_cast<float>(d - a0 - a2);
+        row[xli + 2] += static_cast<float>(a2);
+    }
+}
+
+// Glyph edges, and the pieces of flattened curves at text sizes above all,
+// are mostly steep and lie inside the padded box: those take addSteepEdge,
+// the rest addLongEdge, which clips.
 [[gnu::always_inline]] inline void addEdge(Rasterizer& r, double x0, double y0, double x1, double y1)
 {
     if (!(y0 < y1) && !(y0 > y1))
@@ -151,23 +209,12 @@ namespace {
     const bool down = y0 < y1;
     const double top = std::min(y0, y1), bottom = std::max(y0, y1);
     const double xTop = down ? x0 : x1, xBottom = down ? x1 : x0;
-    if (top >= 0 && top < static_cast<double>(r.height)) {
-        const int64_t row = static_cast<int64_t>(top);
-        const double xl = std::min(xTop, xBottom), xr = std::max(xTop, xBottom);
-        if (bottom <= static_cast<double>(row + 1) && xl >= 0 && xr < static_cast<double>(r.width)) {
-            const int64_t xli = static_cast<int64_t>(xl);
-            const double xlf = static_cast<double>(xli);
-            if (xr <= xlf + 1) {
-                // (bottom - top) signed by the direction is y1 - y0.
-                const double d = y1 - y0;
-                const double m = (xl + xr) * 0.5 - xlf;
-                float* cell = r.accumulation.data() + row * int64_t{r.width} + xli;
-                cell[0] += static_cast<float>(d - d * m);
-                if (xli + 1 < r.width)
-                    cell[1] += static_cast<float>(d * m);
-                return;
-            }
-        }
+    const double lastX = static_cast<double>(r.width) - 1;
+    // Each end's x is tested, so a NaN fails.
+    if (top >= 0 && bottom <= static_cast<double>(r.height) && x0 >= 0 && x1 >= 0 && x0 < lastX && x1 < lastX
+        && std::fabs(x1 - x0) <= bottom - top) {
+        addSteepEdge(r.accumulation.data(), r.width, xTop, top, xBottom, bottom, down ? 1.0 : -1.0);
+        return;
     }
     addLongEdge(r, x0, y0, x1, y1);
 }
@@ -195,6 +242,67 @@ int segmentsFor(double k)
     return int(std::ceil(std::sqrt(16 * k)));
 }
 
+// Curves at text sizes take few segments. For them the count comes from
+// comparisons instead of two square roots, and the Bernstein weights of
+// t = i / n from tables instead of a division per point; both give the
+// same numbers as the formulas, bit for bit.
+constexpr int kTabledSegments = 16;
+constexpr int kTabledEntries = kTabledSegments * (kTabledSegments - 1) / 2;
+
+// The first entry of n's weights: n - 1 of them follow, for i = 1 .. n - 1.
+constexpr int tableStart(int n) { return (n - 1) * (n - 2) / 2; }
+
+constexpr std::array<std::array<double, 3>, kTabledEntries> kQuadraticWeights = [] {
+    std::array<std::array<double, 3>, kTabledEntries> table{};
+    for (int n = 2; n <= kTabledSegments; ++n)
+        for (int i = 1; i < n; ++i) {
+            double t = static_cast<double>(i) / n, u = 1 - t;
+            table[tableStart(n) + i - 1] = {u * u, 2 * u * t, t * t};
+        }
+    return table;
+}();
+
+constexpr std::array<std::array<double, 4>, kTabledEntries> kCubicWeights = [] {
+    std::array<std::array<double, 4>, kTabledEntries> table{};
+    for (int n = 2; n <= kTabledSegments; ++n)
+        for (int i = 1; i < n; ++i) {
+            double t = static_cast<double>(i) / n, u = 1 - t;
+            table[tableStart(n) + i - 1] = {u * u * u, 3 * u * u * t, 3 * u * t * t, t * t * t};
+        }
+    return table;
+}();
+
+// segmentsFor(k) given q = (16 k)^2, or 0 when q is past the tables (or NaN):
+// the smallest n >= 1 with n^4 >= q, counted with comparisons that do not
+// wait on one another (square roots would put their latency before every
+// point of the curve).
+constexpr std::array<double, kTabledSegments> kFourthPowers = [] {
+    std::array<double, kTabledSegments> powers{};
+    for (int m = 1; m <= kTabledSegments; ++m)
+        powers[m - 1] = double(m) * m * m * m;
+    return powers;
+}();
+
+int tabledSegmentsFor(double q)
+{
+    if (!(q <= kFourthPowers.back()))
+        return 0;
+#if defined(__SSE2__)
+    // Two comparisons at a time; every all-ones lane counts -1.
+    const __m128d qq = _mm_set1_pd(q);
+    __m128i counts = _mm_setzero_si128();
+    for (int m = 0; m < kTabledSegments; m += 2)
+        counts = _mm_add_epi64(counts, _mm_castpd_si128(_mm_cmpgt_pd(qq, _mm_loadu_pd(&kFourthPowers[m]))));
+    counts = _mm_add_epi64(counts, _mm_unpackhi_epi64(counts, counts));
+    return 1 - _mm_cvtsi128_si32(counts);
+#else
+    int n = 1;
+    for (int m = 0; m < kTabledSegments; ++m)
+        n += q > kFourthPowers[m];
+    return n;
+#endif
+}
+
 // Curves whose control points all lie above, below or right of the mask add
 // nothing, whatever their size: their hull contains them.
 bool outsideMask(const Rasterizer& r, std::initializer_list<double> xs, std::initializer_list<double> ys)
@@ -219,12 +327,22 @@ void addQuadratic(Rasterizer& r, double x0, double y0, double x1, double y1, dou
     // Each of n chords lies at most |P0 - 2 P1 + P2| / (4 n^2) off the curve.
     double ddx = x0 - 2 * x1 + x2;
     double ddy = y0 - 2 * y1 + y2;
-    int n = segmentsFor(std::sqrt(ddx * ddx + ddy * ddy) / 4);
-    if (n == 1) {
-        addEdge(r, x0, y0, x2, y2);
+    double dd = ddx * ddx + ddy * ddy;
+    int n = tabledSegmentsFor(16 * dd);
+    double px = x0, py = y0;
+    if (n != 0) {
+        const auto* w = &kQuadraticWeights[static_cast<size_t>(tableStart(n))];
+        for (int i = 1; i < n; ++i, ++w) {
+            double qx = (*w)[0] * x0 + (*w)[1] * x1 + (*w)[2] * x2;
+            double qy = (*w)[0] * y0 + (*w)[1] * y1 + (*w)[2] * y2;
+            addEdge(r, px, py, qx, qy);
+            px = qx;
+            py = qy;
+        }
+        addEdge(r, px, py, x2, y2);
         return;
     }
-    double px = x0, py = y0;
+    n = segmentsFor(std::sqrt(dd) / 4);
     for (int i = 1; i < n; ++i) {
         double t = static_cast<double>(i) / n;
         double u = 1 - t;
@@ -246,9 +364,22 @@ void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double 
     // of the two second differences.
     double ax = x0 - 2 * x1 + x2, ay = y0 - 2 * y1 + y2;
     double bx = x1 - 2 * x2 + x3, by = y1 - 2 * y2 + y3;
-    double m = std::sqrt(std::max(ax * ax + ay * ay, bx * bx + by * by));
-    int n = segmentsFor(0.75 * m);
+    double mm = std::max(ax * ax + ay * ay, bx * bx + by * by);
+    int n = tabledSegmentsFor(144 * mm);
     double px = x0, py = y0;
+    if (n != 0) {
+        const auto* w = &kCubicWeights[static_cast<size_t>(tableStart(n))];
+        for (int i = 1; i < n; ++i, ++w) {
+            double qx = (*w)[0] * x0 + (*w)[1] * x1 + (*w)[2] * x2 + (*w)[3] * x3;
+            double qy = (*w)[0] * y0 + (*w)[1] * y1 + (*w)[2] * y2 + (*w)[3] * y3;
+            addEdge(r, px, py, qx, qy);
+            px = qx;
+            py = qy;
+        }
+        addEdge(r, px, py, x3, y3);
+        return;
+    }
+    n = segmentsFor(0.75 * std::sqrt(mm));
     for (int i = 1; i < n; ++i) {
         double t = static_cast<double>(i) / n;
         double u = 1 - t;
@@ -283,53 +414,103 @@ std::vector<uint8_t> convert(const Rasterizer& r, Fn fn)
     return out;
 }
 
-// The non-zero rule without a power curve, the one every glyph takes. The
-// running sums go through a small float buffer first: clamping a stored
-// value stays branch-free (a branch per pixel would be mispredicted along
-// every edge), and the byte conversion of a whole buffer vectorises.
+// The non-zero rule without a power curve, the one every glyph takes: the
+// running sum along a row, |sum| capped at 1 (a NaN sum counts as covered),
+// times 255 rounded to a byte. Sums are formed four cells at a time in the
+// order a vector prefix sum adds them, so the portable and the vector code
+// agree to the bit: with cells a b c d after the sum s so far, the four sums
+// are s + a, s + (b + a), s + ((c + b) + a) and s + ((d + c) + (b + a)).
+// The scaling is in single precision on both sides, a multiply then an add
+// (the build does not fuse them: a fused one would round differently).
+
+uint8_t linearByte(float sum)
+{
+    const float a = std::fabs(sum);
+    return static_cast<uint8_t>(static_cast<int32_t>((a < 1.0f ? a : 1.0f) * 255.0f + 0.5f));
+}
+
+// The first `count` cells (at most four) of a block, after the running sum
+// `sum`; returns the sum after the block.
+float linearBlock(const float* c, uint8_t* o, size_t count, float sum)
+{
+    float block[4] = {};
+    std::copy(c, c + count, block);
+    const float ab = block[1] + block[0];
+    const float sums[4] = {sum + block[0], sum + ab, sum + ((block[2] + block[1]) + block[0]),
+        sum + ((block[3] + block[2]) + ab)};
+    for (size_t i = 0; i < count; ++i)
+        o[i] = linearByte(sums[i]);
+    return sums[3];
+}
+
+void convertLinearPortable(const float* cells, uint8_t* out, size_t width, size_t height)
+{
+    for (size_t y = 0; y < height; ++y) {
+        const float* c = cells + y * width;
+        uint8_t* o = out + y * width;
+        float sum = 0.0f;
+        for (size_t i = 0; i < width; i += 4)
+            sum = linearBlock(c + i, o + i, std::min<size_t>(4, width - i), sum);
+    }
+}
+
+#if defined(__SSE2__)
+// Four pixels per step. A row's last, partial block reads and writes past
+// the row's end when both buffers go on that far (the bytes written there
+// belong to the next row, which is converted afterwards); at the very end
+// the portable block takes over.
+void convertLinearVector(const float* cells, size_t cellCount, uint8_t* out, size_t width, size_t height)
+{
+    const __m128 signBit = _mm_set1_ps(-0.0f), one = _mm_set1_ps(1.0f);
+    const __m128 scale = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+    const size_t outCount = width * height;
+    for (size_t y = 0; y < height; ++y) {
+        const size_t base = y * width;
+        __m128 sum = _mm_setzero_ps();
+        for (size_t i = 0; i < width; i += 4) {
+            const size_t at = base + i;
+            if (i + 4 > width && (at + 4 > cellCount || at + 4 > outCount)) {
+                linearBlock(cells + at, out + at, width - i, _mm_cvtss_f32(sum));
+                break;
+            }
+            __m128 v = _mm_loadu_ps(cells + at);
+            v = _mm_add_ps(v, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 4)));
+            v = _mm_add_ps(v, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 8)));
+            v = _mm_add_ps(v, sum);
+            sum = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
+            const __m128 a = _mm_min_ps(_mm_andnot_ps(signBit, v), one);  // NaN becomes 1
+            const __m128i bytes = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(a, scale), half));
+            const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(bytes, bytes), bytes);
+            const int32_t four = _mm_cvtsi128_si32(packed);
+            std::memcpy(out + at, &four, 4);
+        }
+    }
+}
+#endif
+
 std::vector<uint8_t> convertLinear(const Rasterizer& r)
 {
-    constexpr size_t rows = 4, chunk = 64;
     const size_t width = static_cast<size_t>(r.width);
     const size_t height = static_cast<size_t>(r.height);
     std::vector<uint8_t> out(width * height);
-    const float* cells = r.accumulation.data();
-    float clamped[rows][chunk];
-    for (size_t y = 0; y < height; y += rows) {
-        const size_t n = std::min(rows, height - y);
-        float sums[rows] = {};
-        for (size_t x0 = 0; x0 < width; x0 += chunk) {
-            const size_t m = std::min(chunk, width - x0);
-            if (n == rows) {
-                const float* c = cells + y * width + x0;
-                for (size_t i = 0; i < m; ++i) {
-                    for (size_t k = 0; k < rows; ++k) {
-                        sums[k] += c[k * width + i];
-                        float a = std::fabs(sums[k]);
-                        clamped[k][i] = a < 1.0f ? a : 1.0f;  // a NaN sum counts as covered
-                    }
-                }
-            } else {
-                for (size_t k = 0; k < n; ++k) {
-                    const float* c = cells + (y + k) * width + x0;
-                    for (size_t i = 0; i < m; ++i) {
-                        sums[k] += c[i];
-                        float a = std::fabs(sums[k]);
-                        clamped[k][i] = a < 1.0f ? a : 1.0f;
-                    }
-                }
-            }
-            for (size_t k = 0; k < n; ++k) {
-                uint8_t* o = out.data() + (y + k) * width + x0;
-                for (size_t i = 0; i < m; ++i)
-                    o[i] = static_cast<uint8_t>(static_cast<int32_t>(static_cast<double>(clamped[k][i]) * 255 + 0.5));
-            }
-        }
-    }
+#if defined(__SSE2__)
+    convertLinearVector(r.accumulation.data(), r.accumulation.size(), out.data(), width, height);
+#else
+    convertLinearPortable(r.accumulation.data(), out.data(), width, height);
+#endif
     return out;
 }
 
 }  // namespace
+
+std::vector<uint8_t> coverageToAlphaPortable(const Rasterizer& r)
+{
+    const size_t width = static_cast<size_t>(r.width);
+    const size_t height = static_cast<size_t>(r.height);
+    std::vector<uint8_t> out(width * height);
+    convertLinearPortable(r.accumulation.data(), out.data(), width, height);
+    return out;
+}
 
 std::vector<uint8_t> coverageToAlphaGamma(const Rasterizer& r, double power)
 {

@@ -11,14 +11,21 @@ namespace {
 
 Bytes square() { return simpleGlyph({{{0, 0}, {100, 0}, {100, 100}, {0, 100}}}); }
 
+// The refusal of both ways in (copied or shared bytes), which must agree.
 std::string errorOf(const Bytes& bytes, int face = 0)
 {
+    std::string copied, shared;
     try {
         parseTrueType(bytes, face);
     } catch (const ValueError& e) {
-        return e.what();
+        copied = e.what();
     }
-    return "";
+    try {
+        parseTrueType(std::make_shared<const std::vector<uint8_t>>(bytes), face);
+    } catch (const ValueError& e) {
+        shared = e.what();
+    }
+    return copied == shared ? copied : "copied: " + copied + ", shared: " + shared;
 }
 
 std::vector<Table> baseTables(int numberOfHMetrics = 1, Bytes hmtx = hmtxTable({{500, 10}}))
@@ -78,6 +85,16 @@ TEST(FontReader, RefusesWhatItCannotRead)
     };
     for (const Case& c : cases)
         EXPECT_EQ(errorOf(c.bytes, c.face), c.message) << c.name;
+}
+
+TEST(FontReader, KeepsSharedBytesWithoutACopy)
+{
+    auto bytes = std::make_shared<const std::vector<uint8_t>>(makeSfnt(baseTables()));
+    FontRef font = parseTrueType(bytes);
+    EXPECT_EQ(font->data, bytes);
+    EXPECT_EQ(glyphOutline(*font, 0).xMax, 100);
+    EXPECT_EQ(advanceWidth(*font, 0), 500);
+    EXPECT_THROW(parseTrueType(std::shared_ptr<const std::vector<uint8_t>>()), ValueError);
 }
 
 TEST(FontReader, ReadsFacesOfACollection)
