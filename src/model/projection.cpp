@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <malloc.h>
 #include <string_view>
 
 namespace qm {
@@ -403,8 +404,16 @@ const BudgetProjection& storeProjection(const LocalStore& store)
         collectLists(b, data, size);
         fresh = std::equal(data, data + 4, current->listData) && std::equal(size, size + 4, current->listSize);
     }
-    if (!fresh)
+    if (!fresh) {
+        const bool first = !current;
+        store.projection.reset();
         store.projection = std::make_shared<BudgetProjection>(projectBudget(b, store.change_count));
+        // Making it sorts copies of the budget's lists; the first time, their
+        // pages go back to the system rather than stay with the process while
+        // the budget is open. Later makings reuse them.
+        if (first)
+            malloc_trim(0);
+    }
     return *store.projection;
 }
 
