@@ -212,7 +212,7 @@ def test_properties(build, env):
     check("light variant", '"light"' in props, props)
 
     run(env, "/usr/bin/python3", "-c", WM_DELETE, str(demo.window))
-    closed = demo.wait(lambda j: j.get("close"), 5)
+    closed = demo.wait(lambda j: j.get("close"), 30)
     check("WM_DELETE_WINDOW gives weClose and the close request",
           closed is not None and any(e["kind"] == "weClose" for e in demo.events))
     demo.quit()

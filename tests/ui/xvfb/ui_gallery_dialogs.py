@@ -22,7 +22,7 @@ def main():
         g.xdo("click", "1")
 
         g.click("Open form")
-        g.wait(lambda j: j.get("action") == "Window: New transaction", 5)
+        g.wait(lambda j: j.get("action") == "Window: New transaction", 30)
         g.xdo("type", "--delay", "15", "Typed away")
         g.xdo("key", "Escape")
         g.click("Open form")

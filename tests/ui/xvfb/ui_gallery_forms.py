@@ -30,7 +30,7 @@ def main():
         g.xdo("key", "ctrl+a")
         g.xdo("type", "x")
         g.xdo("key", "Return")
-        g.wait(lambda j: j.get("commit") == "Description", 5)
+        g.wait(lambda j: j.get("commit") == "Description", 30)
         got = commits(g, "Description")
         check("select all, retype, Enter commits x", got and got[-1]["text"] == "x" and got[-1]["result"] == 2, got)
 
@@ -43,7 +43,7 @@ def main():
         g.xdo("mousemove", str(int(x + 200 + 40)), str(int(y + h / 2 + 4 + 2 * 29 + 14)))
         g.xdo("click", "1")
         g.xdo("key", "Return")
-        g.wait(lambda j: j.get("commit") == "Description" and "a b" in j.get("text", ""), 5)
+        g.wait(lambda j: j.get("commit") == "Description" and "a b" in j.get("text", ""), 30)
         got = commits(g, "Description")
         check("right click and Paste insert a b", got and got[-1]["text"] == "xa b", got[-1:])
 
@@ -57,7 +57,7 @@ def main():
         g.xdo("key", "End")
         g.xdo("key", "super+a")
         g.xdo("key", "Return")
-        g.wait(lambda j: j.get("commit") == "Description", 2)
+        g.wait(lambda j: j.get("commit") == "Description", 30)
         got = commits(g, "Description")
         check("super+a types nothing", got[-1]["text"] == "xa b", got[-1:])
 
