@@ -2,8 +2,8 @@
 // Entering a date: the user types YYYY-MM-DD in a box or picks a day from a
 // month grid that a calendar button opens; when the box is not being edited
 // it shows the date in a short readable form. A mistyped date is refused with an error toast
-// and never stored; the bound date changes only on a valid date, a pick in
-// the grid or a clear.
+// and never stored: the bound date moves only when the text parses, when a
+// day is picked, or when the field is emptied.
 #include <string>
 #include <string_view>
 

@@ -1,9 +1,9 @@
 #pragma once
-// A drop-down field choosing one entry of the caller's list: each entry may
-// carry a colour dot or an icon badge and a second line; the list may start
-// with a "none" entry and end with an action link (one that opens a
-// management dialog, say). The list opens in a popover and scrolls past
-// eight entries.
+// A drop-down field choosing one entry of the caller's list. An entry can
+// show a coloured dot or an icon badge, and a smaller line under its label;
+// optionally a "none" choice heads the list and an action link (for
+// instance one opening a dialog to manage the entries) closes it. The list
+// opens in a popover and scrolls past eight entries.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,7 +29,8 @@ struct SelectResult {
 };
 
 // An empty noneLabel gives no none entry, an empty actionLabel no action
-// link; the dot is drawn in the closed field when its alpha is above 0.
+// link; the closed field shows the chosen entry's dot unless it is fully
+// transparent.
 SelectResult selectField(AppState& state, std::string_view name, std::string_view currentLabel,
     const std::vector<SelectOption>& options, int32_t selected, const Rect& rect, std::string_view noneLabel,
     std::string_view actionLabel, Color dot, bool disabled);

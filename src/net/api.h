@@ -1,7 +1,7 @@
 #pragma once
 // Calls of the web service's JSON API: one HTTPS POST of a JSON object below
-// "/api/v1/" per call, its answer turned into an ApiResult with a stable
-// error code and a message fit to show. performRequest runs one queued job
+// "/api/v1/" per call. The reply becomes an ApiResult: an error code callers
+// can branch on, and a message a person can read. performRequest runs one queued job
 // (an account call, a sync or a picture download) on the worker thread; it
 // touches no application state.
 #include "core/json.h"

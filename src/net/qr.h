@@ -1,6 +1,7 @@
 #pragma once
-// QR code symbols for short texts (the two-factor set-up address): byte mode,
-// error correction level M, versions 1 to 10. The caller draws the modules
+// QR code symbols for short texts such as the two-factor set-up address. The
+// text goes in as bytes, with the medium (M) error correction, in the
+// smallest of the versions 1-10 that holds it. The caller draws the modules
 // with its own quiet zone, colours and scale.
 #include <cstdint>
 #include <string_view>

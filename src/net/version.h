@@ -22,7 +22,8 @@ int compareVersions(std::string_view a, std::string_view b);
 // Whether a release is newer than this build.
 bool isNewerVersion(std::string_view version);
 
-// "1.2.0-rc.2" as "1.2.0 RC 2", "1.2.0-beta.1" as "1.2.0 Beta 1".
+// Pre-release tags become words: a "-rc.N" suffix reads " RC N" and a
+// "-beta.N" suffix " Beta N", so a candidate shows as, say, "1.2.0 RC 2".
 std::string displayVersion(std::string_view text);
 
 }  // namespace qm

@@ -1,7 +1,7 @@
 // The title bar and borders a window draws itself when the compositor
 // leaves decorations to the client: software drawing into shared-memory
-// buffers shown on five subsurfaces, and the frame update that applies a new
-// size or scale to the surface, the EGL window and the decorations.
+// buffers shown on five subsurfaces, and the per-frame step that resizes or
+// rescales the surface, its EGL window and the decorations together.
 #include "codecs/font/cmap.h"
 #include "codecs/font/glyph_outline.h"
 #include "core/errors.h"

@@ -11,8 +11,8 @@
 
 namespace qm {
 
-// What a proxy is; given to the client library as the dispatcher's
-// implementation pointer, so one dispatcher serves every object.
+// What a proxy is. The client library hands it back to our dispatcher as
+// the per-proxy pointer, which lets a single dispatcher serve all objects.
 enum ObjectKind : uint8_t {
     okNone = 0,
     okRegistry = 1,

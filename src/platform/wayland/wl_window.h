@@ -1,6 +1,6 @@
 #pragma once
 // The Wayland back end: one connection to the compositor with its globals,
-// one EGL display and OpenGL 3.3 core context shared by every window, and
+// a single EGL display and OpenGL 3.3 core context that all windows share, and
 // WlWindow, an xdg-shell toplevel with an EGL surface, a title bar of its own
 // drawn in software when the compositor leaves decorations to the client,
 // and input from the first seat. Everything runs on the UI thread.
