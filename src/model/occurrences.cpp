@@ -330,17 +330,19 @@ std::span<const TransactionAdjustment* const> AdjustmentIndex::of(int64_t transa
     return {adjustments.data() + (range.first - ids.begin()), size_t(range.second - range.first)};
 }
 
-namespace {
-
-// Groups the adjustments for which keep(a) holds by transaction.
-template <class Keep>
-AdjustmentIndex groupAdjustments(std::span<const TransactionAdjustment> adjustments, Keep&& keep)
+AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustments, Date from, Date to)
 {
     AdjustmentIndex index;
+    index.range = dayRange(from, to);
+    const DayRange& range = index.range;
     std::vector<std::pair<int64_t, size_t>> keys;
-    for (size_t i = 0; i < adjustments.size(); ++i)
-        if (keep(adjustments[i]))
-            keys.emplace_back(adjustments[i].transaction_id, i);
+    if (range.fromN <= range.toN) {
+        for (size_t i = 0; i < adjustments.size(); ++i) {
+            const TransactionAdjustment& a = adjustments[i];
+            if (range.contains(a.original_date) || (!a.is_deleted && range.contains(a.new_date)))
+                keys.emplace_back(a.transaction_id, i);
+        }
+    }
     radixSortBy(keys, [](const std::pair<int64_t, size_t>& k) { return orderedKey(k.first); });
     index.ids.reserve(keys.size());
     index.adjustments.reserve(keys.size());
@@ -358,24 +360,6 @@ AdjustmentIndex groupAdjustments(std::span<const TransactionAdjustment> adjustme
         index.present[bit >> 6] |= uint64_t(1) << (bit & 63);
     }
     return index;
-}
-
-}  // namespace
-
-AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustments, Date from, Date to)
-{
-    const DayRange range = dayRange(from, to);
-    AdjustmentIndex index = groupAdjustments(adjustments, [&](const TransactionAdjustment& a) {
-        return range.fromN <= range.toN
-            && (range.contains(a.original_date) || (!a.is_deleted && range.contains(a.new_date)));
-    });
-    index.range = range;
-    return index;
-}
-
-AdjustmentIndex indexAllAdjustments(std::span<const TransactionAdjustment> adjustments)
-{
-    return groupAdjustments(adjustments, [](const TransactionAdjustment&) { return true; });
 }
 
 void expandIndexed(const Transaction& t, const AdjustmentIndex& index, std::vector<Occurrence>& out)

@@ -54,9 +54,6 @@ struct AdjustmentIndex {
 };
 
 AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustments, Date from, Date to);
-// Every adjustment, whatever its dates; its range is empty, so callers give
-// the range of each expansion themselves.
-AdjustmentIndex indexAllAdjustments(std::span<const TransactionAdjustment> adjustments);
 // occurrencesInRange over the index's range, appended to out (which is
 // cleared first, so one buffer serves a whole loop).
 void expandIndexed(const Transaction& t, const AdjustmentIndex& index, std::vector<Occurrence>& out);

@@ -231,35 +231,6 @@ WalkState stateAt(const BudgetProjection& p, uint32_t scope, int32_t chunk)
     return state;
 }
 
-// Sorts (day, transaction) pairs made in transaction order, as std::sort
-// would: by counting when the days lie close together, as they do.
-void sortByDay(std::vector<std::pair<int32_t, uint32_t>>& items)
-{
-    if (items.size() < 64) {
-        std::sort(items.begin(), items.end());
-        return;
-    }
-    int32_t low = items[0].first, high = low;
-    for (const auto& item : items) {
-        low = std::min(low, item.first);
-        high = std::max(high, item.first);
-    }
-    const int64_t span = int64_t(high) - low + 1;
-    if (span > int64_t(items.size()) * 4 + 65536) {
-        std::sort(items.begin(), items.end());
-        return;
-    }
-    std::vector<uint32_t> starts(size_t(span) + 1, 0);
-    for (const auto& item : items)
-        ++starts[size_t(item.first - low) + 1];
-    for (size_t i = 1; i < starts.size(); ++i)
-        starts[i] += starts[i - 1];
-    std::vector<std::pair<int32_t, uint32_t>> sorted(items.size());
-    for (const auto& item : items)
-        sorted[starts[size_t(item.first - low)]++] = item;
-    items = std::move(sorted);
-}
-
 }  // namespace
 
 BudgetProjection projectBudget(const Budget& b, int32_t revision)
@@ -385,8 +356,11 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
         }
     }
     p.shareBegin.push_back(uint32_t(p.shares.size()));
-    sortByDay(p.oneOffs);
-    sortByDay(p.movedIn);
+    // Made in transaction order, so a stable sort by day leaves each day's
+    // transactions in list order.
+    auto byDay = [](const std::pair<int32_t, uint32_t>& item) { return orderedKey(item.first); };
+    radixSortBy(p.oneOffs, byDay);
+    radixSortBy(p.movedIn, byDay);
     p.colors = categoryIndex(b);
     p.scopeOfId = std::move(byId);
     p.checkpoints.resize(p.scopes.size());

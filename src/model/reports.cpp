@@ -203,6 +203,13 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
     };
     std::vector<Found> found;
     std::vector<int32_t> days;
+    // The scope's anchors in the range, in list order, with their days.
+    std::vector<std::pair<int32_t, const RunningTotalAdjustment*>> anchors;
+    for (const RunningTotalAdjustment& anchor : p.budget->running_total_adjustments) {
+        const int32_t n = dayNumber(anchor.date);
+        if (anchor.account_id == scope.id && n >= fromN && n <= toN)
+            anchors.emplace_back(n, &anchor);
+    }
     for (int64_t sliceFrom = fromN; sliceFrom <= toN; sliceFrom += kSliceDays) {
         const int64_t sliceTo = std::min(toN, sliceFrom + kSliceDays - 1);
         const DayRange range = dayRange(fromDayNumber(int32_t(sliceFrom)), fromDayNumber(int32_t(sliceTo)));
@@ -221,12 +228,11 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
         }
         // An anchor is the balance at the end of its day, so its row follows
         // the day's transactions.
-        for (const RunningTotalAdjustment& anchor : p.budget->running_total_adjustments) {
-            const int64_t n = dayNumber(anchor.date);
-            if (anchor.account_id != scope.id || n < sliceFrom || n > sliceTo)
+        for (const auto& [n, anchor] : anchors) {
+            if (n < sliceFrom || n > sliceTo)
                 continue;
-            found.push_back({0, &anchor, {}});
-            days.push_back(int32_t(n));
+            found.push_back({0, anchor, {}});
+            days.push_back(n);
         }
 
         // Each row is made where its day puts it, in the transactions' order,
