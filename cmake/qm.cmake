@@ -13,7 +13,12 @@ if(QM_FUZZ)
   target_compile_options(qm_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   target_link_options(qm_options INTERFACE -fsanitize=address,undefined)
 endif()
-target_compile_definitions(qm_options INTERFACE
+# Where the sources and the build lie: only tests, tools, benchmarks and the two
+# files that embed assets need them. Kept off qm_options so that the product's
+# objects do not depend on the clone's folder and a fresh clone hits the
+# compiler cache.
+add_library(qm_paths INTERFACE)
+target_compile_definitions(qm_paths INTERFACE
   QM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" QM_BINARY_DIR="${PROJECT_BINARY_DIR}")
 
 # qm_area(<name> [libraries...]): every .cpp below src/<name>/ becomes the
