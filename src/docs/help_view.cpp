@@ -137,6 +137,7 @@ const DocLayout& helpPageLayout(AppState& state, int32_t page, double width)
         view.layoutPage = page;
         view.layoutWidth = width;
         view.layoutBaseSize = base;
+        ++view.layoutsMade;
     }
     return view.layout;
 }

@@ -29,6 +29,7 @@ struct HelpViewState {
     int32_t layoutPage = 0;
     double layoutWidth = 0;
     double layoutBaseSize = 0;
+    int64_t layoutsMade = 0;  // a resize lays out once per new width, not per frame
 
     std::string searchText;
     std::vector<HelpSearchHit> results;
