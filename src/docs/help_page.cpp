@@ -138,6 +138,28 @@ void helpContentsList(AppState& state, const Rect& rect, int32_t currentHeading)
     }
 }
 
+namespace {
+
+// Wrapping every snippet is most of what a frame of results costs, so the
+// lines are kept until the query, the width or the text size changes.
+const std::vector<std::vector<std::string>>& wrappedSnippets(AppState& state, double width, double size)
+{
+    HelpViewState& view = helpView(state);
+    if (view.snippetQuery != view.resultsQuery || view.snippetWidth != width || view.snippetSize != size
+        || view.snippetLines.size() != view.results.size()) {
+        view.snippetLines.clear();
+        for (const HelpSearchHit& hit : view.results)
+            view.snippetLines.push_back(
+                hit.snippet.empty() ? std::vector<std::string>{} : wrapText(*state.ui, hit.snippet, width, size));
+        view.snippetQuery = view.resultsQuery;
+        view.snippetWidth = width;
+        view.snippetSize = size;
+    }
+    return view.snippetLines;
+}
+
+}  // namespace
+
 void helpSearchResults(AppState& state, const Rect& rect, const std::string& query)
 {
     UiContext& ui = *state.ui;
@@ -145,7 +167,7 @@ void helpSearchResults(AppState& state, const Rect& rect, const std::string& que
     std::shared_ptr<HelpBook> book = view.book;
     const std::vector<HelpSearchHit>& hits = resultsFor(state, query);
     const Theme& t = ui.theme;
-    beginScrollArea(ui, "helpresults", rect, colorTransparent, false);
+    const Rect visible = beginScrollArea(ui, "helpresults", rect, colorTransparent, false);
     addSpace(ui, scaled(state, 6));
     if (hits.empty()) {
         indent(ui, scaled(state, 10));
@@ -154,17 +176,20 @@ void helpSearchResults(AppState& state, const Rect& rect, const std::string& que
     }
     int32_t open = -1;
     const double snippetSize = scaled(state, 11.5);
+    const auto& snippets = wrappedSnippets(state, rect.w - scaled(state, 30), snippetSize);
     for (size_t i = 0; i < hits.size(); ++i) {
         const HelpSearchHit& hit = hits[i];
         if (hit.section < 0 || size_t(hit.section) >= book->sections.size())
             continue;
         const HelpSection& section = book->sections[size_t(hit.section)];
-        std::vector<std::string> lines;
-        if (!hit.snippet.empty())
-            lines = wrapText(ui, hit.snippet, rect.w - scaled(state, 30), snippetSize);
+        const std::vector<std::string>& lines = snippets[i];
         const size_t n = std::min<size_t>(lines.size(), 2);
         const Rect row = nextLayoutRect(ui, scaled(state, 40) + double(n) * scaled(state, 16), 0);
         InteractResult res = interact(ui, widgetIdIndexed(ui, "hres", int64_t(i)), row, 1);
+        if (res.clicked)
+            open = hit.section;
+        if (row.y > visible.y + visible.h || row.y + row.h < visible.y)
+            continue;  // scrolled out of sight
         rowBackground(state, row, hit.section == view.currentSection, res.hovered);
         const double x = row.x + scaled(state, 10), textW = row.w - scaled(state, 20);
         drawText(state, elideText(state, section.title, textW, scaled(state, 13), 600),
@@ -179,8 +204,6 @@ void helpSearchResults(AppState& state, const Rect& rect, const std::string& que
                 {x, row.y + scaled(state, 36) + double(k) * scaled(state, 16), textW, scaled(state, 16)}, snippetSize,
                 t.base[slotTextSecondary], 0, 400);
         }
-        if (res.clicked)
-            open = hit.section;
     }
     addSpace(ui, scaled(state, 6));
     endScrollArea(ui, "helpresults");

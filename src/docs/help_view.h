@@ -34,6 +34,12 @@ struct HelpViewState {
     std::string searchText;
     std::vector<HelpSearchHit> results;
     std::string resultsQuery;
+    // The results' snippets wrapped for the panel, made again for a new
+    // query, width or text size.
+    std::vector<std::vector<std::string>> snippetLines;
+    std::string snippetQuery;
+    double snippetWidth = 0;
+    double snippetSize = 0;
     // How many searches ran: results are made once per change of the text,
     // never once per frame.
     int64_t searchesRun = 0;
