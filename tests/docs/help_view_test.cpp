@@ -393,7 +393,11 @@ TEST_F(ViewCase, OutsideLinksGoToTheOpenerAsOneArgument)
     const RichDoc& doc = *book().pages[0].doc;
 
     // Hovering shows where the link goes; an image link neither shows nor opens.
-    auto [ix, iy] = showLink(h, rect, linkTo(doc, "https://example.org/p.png"));
+    const int32_t image = linkTo(doc, "https://example.org/p.png");
+    auto [ix, iy] = showLink(h, rect, image);
+    auto at = linkPoint(doc, h.view().layout, image);
+    ASSERT_TRUE(at);
+    EXPECT_EQ(helpLinkAtPoint(doc, h.view().layout.blocks, at->first, at->second), image);  // it is there to click
     h.click(ix, iy);
     draw(2);
     EXPECT_TRUE(h.ui().tooltipCandidateText.empty());
