@@ -38,51 +38,43 @@ void HelpHarness::frames(int n, const std::function<void()>& body)
         frame(body);
 }
 
-void HelpHarness::move(double x, double y)
+namespace {
+
+WindowEvent pointerEvent(const UiContext& ui, uint8_t kind)
 {
     WindowEvent e;
-    e.kind = weMouseMove;
+    e.kind = kind;
+    e.x = ui.pointerX;
+    e.y = ui.pointerY;
+    e.button = 1;
+    return e;
+}
+
+}  // namespace
+
+void HelpHarness::move(double x, double y)
+{
+    WindowEvent e = pointerEvent(ui(), weMouseMove);
     e.x = x;
     e.y = y;
     app.feed(e);
 }
 
-void HelpHarness::press()
-{
-    WindowEvent e;
-    e.kind = weMouseDown;
-    e.x = ui().pointerX;
-    e.y = ui().pointerY;
-    e.button = 1;
-    app.feed(e);
-}
+void HelpHarness::press() { app.feed(pointerEvent(ui(), weMouseDown)); }
 
-void HelpHarness::release()
-{
-    WindowEvent e;
-    e.kind = weMouseUp;
-    e.x = ui().pointerX;
-    e.y = ui().pointerY;
-    e.button = 1;
-    app.feed(e);
-}
+void HelpHarness::release() { app.feed(pointerEvent(ui(), weMouseUp)); }
 
-void HelpHarness::click(double x, double y)
-{
-    move(x, y);
-    press();
-    release();
-}
+void HelpHarness::click(double x, double y) { app.click(x, y); }
 
 void HelpHarness::key(uint8_t k, uint8_t modifiers)
 {
-    WindowEvent e;
-    e.kind = weKeyDown;
-    e.key = k;
-    e.modifiers = modifiers;
-    app.feed(e);
-    e.kind = weKeyUp;
-    app.feed(e);
+    for (uint8_t kind : {weKeyDown, weKeyUp}) {
+        WindowEvent e;
+        e.kind = kind;
+        e.key = k;
+        e.modifiers = modifiers;
+        app.feed(e);
+    }
 }
 
 void HelpHarness::type(std::string_view text)
@@ -97,10 +89,7 @@ void HelpHarness::type(std::string_view text)
 
 void HelpHarness::wheel(double dy)
 {
-    WindowEvent e;
-    e.kind = weScroll;
-    e.x = ui().pointerX;
-    e.y = ui().pointerY;
+    WindowEvent e = pointerEvent(ui(), weScroll);
     e.dy = dy;
     app.feed(e);
 }
