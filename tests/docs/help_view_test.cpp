@@ -401,6 +401,7 @@ TEST_F(ViewCase, OutsideLinksGoToTheOpenerAsOneArgument)
     h.click(ix, iy);
     draw(2);
     EXPECT_TRUE(h.ui().tooltipCandidateText.empty());
+    EXPECT_NE(h.ui().cursorShape, curHand);
     EXPECT_FALSE(std::filesystem::exists(record));
     auto [rx, ry] = showLink(h, rect, linkTo(doc, "help:other.md"));
     (void)rx;
@@ -412,6 +413,7 @@ TEST_F(ViewCase, OutsideLinksGoToTheOpenerAsOneArgument)
     h.move(x, y);
     draw();
     EXPECT_EQ(h.ui().tooltipCandidateText, "https://example.org/a?b=1");
+    EXPECT_EQ(h.ui().cursorShape, curHand);
     h.click(x, y);
     draw();
     std::ifstream in(record);
