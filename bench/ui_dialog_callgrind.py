@@ -3,42 +3,9 @@
 in ui_dialog_callgrind.txt. Growth over 20% is a regression to explain.
     /usr/bin/python3 bench/ui_dialog_callgrind.py BUILD_DIR [--update]"""
 import os
-import re
-import subprocess
 import sys
-import tempfile
 
+from _callgrind import compare_one_frame
 
-def main():
-    build = sys.argv[1]
-    here = os.path.dirname(os.path.abspath(__file__))
-    baseline_file = os.path.join(here, "ui_dialog_callgrind.txt")
-    with tempfile.TemporaryDirectory() as tmp:
-        out = os.path.join(tmp, "callgrind.out")
-        r = subprocess.run(["valgrind", "--tool=callgrind", "--instr-atstart=no", f"--callgrind-out-file={out}",
-                            os.path.join(build, "bench", "bench_ui_dialog"), "--one-frame"],
-                           capture_output=True, text=True)
-        if r.returncode != 0:
-            print(r.stderr[-2000:])
-            sys.exit(1)
-        with open(out) as f:
-            totals = [int(m.group(1)) for m in re.finditer(r"^(?:summary|totals): (\d+)", f.read(), re.M)]
-    count = max(totals)
-    print(r.stdout.strip())
-    baseline = None
-    if os.path.exists(baseline_file):
-        with open(baseline_file) as f:
-            baseline = int(f.read().split()[0])
-    if baseline:
-        growth = (count - baseline) / baseline * 100
-        print(f"instructions of one dialog frame: {count:,} (baseline {baseline:,}, {growth:+.1f}%)")
-        if growth > 20:
-            print("more than 20% above the baseline: a regression to explain")
-    else:
-        print(f"instructions of one dialog frame: {count:,} (no baseline)")
-    if "--update" in sys.argv:
-        with open(baseline_file, "w") as f:
-            f.write(f"{count} instructions of one dialog frame (Release build, mock GL)\n")
-
-
-main()
+here = os.path.dirname(os.path.abspath(__file__))
+compare_one_frame(sys.argv[1], "bench_ui_dialog", os.path.join(here, "ui_dialog_callgrind.txt"), "one dialog frame")

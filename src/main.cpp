@@ -2,11 +2,13 @@
 #include "app/crash_handlers.h"
 #include "app/main_loop.h"
 #include "app/placeholder_pages.h"
+#include "docs/help_page.h"
 
 int main()
 {
     return qm::runGuarded([] {
         qm::setPageTable(qm::placeholderPageTable());
+        qm::fillHelpPageTable();
         return qm::appMain();
     });
 }

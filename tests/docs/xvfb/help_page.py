@@ -1,0 +1,172 @@
+"""The program's Help page under a private Xvfb server: screenshots at two
+window sizes, light and dark, scale 1 and 2, compared with the reviewed
+copies in tests/golden/help (refresh them with --update after looking at
+them), then the page driven by widget id with xdotool: a contents row,
+Back and Forward, Control+F and a search."""
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "app", "xvfb"))
+from _shell import base_env, check, config, finish, program, temp_dir, wait_for, xvfb  # noqa: E402
+
+SIZES = ["1280x820", "700x820"]
+# Pixels allowed to differ by more than the fuzz: none are expected on one
+# machine; a few tolerate a different Mesa build.
+TOLERANCE = 200
+
+
+def prepare(home):
+    folder = config(home)
+    os.makedirs(folder, exist_ok=True)
+    # The terms of this build are accepted, so the page itself shows.
+    with open(os.path.join(folder, "settings.json"), "w") as f:
+        json.dump({"legalAccepted": "1.1.0|2026-11-03", "legalAcceptedAt": 1.0}, f)
+
+
+def page_env(env, home, extra):
+    return base_env(env, home, dict({"QUENMRK_PAGE": "help", "QUENMRK_SPLASH": "0"}, **extra))
+
+
+def shots(build, source, env, update):
+    out_dir = os.path.join(build, "help-shots")
+    os.makedirs(out_dir, exist_ok=True)
+    golden_dir = os.path.join(source, "tests", "golden", "help")
+    taken = []
+    for size in SIZES:
+        for theme in ("light", "dark"):
+            for scale in (1, 2):
+                tag = f"help-{size}-{theme}-x{scale}"
+                shot = os.path.join(out_dir, tag + ".png")
+                with temp_dir() as home:
+                    prepare(home)
+                    r = subprocess.run([program(build)], env=page_env(env, home, {
+                        "QUENMRK_WINDOW": size, "QUENMRK_THEME": theme, "QUENMRK_SCALE": str(scale),
+                        "QUENMRK_SHOT": shot}), capture_output=True, text=True, timeout=120)
+                if not check(f"{tag} written", r.returncode == 0 and os.path.exists(shot), r.stderr[-1500:]):
+                    continue
+                taken.append(shot)
+                golden = os.path.join(golden_dir, tag + ".png")
+                if update:
+                    continue
+                if not check(f"{tag} has a reviewed copy", os.path.exists(golden)):
+                    continue
+                c = subprocess.run(["compare", "-metric", "AE", "-fuzz", "2%", shot, golden, "null:"],
+                                   capture_output=True, text=True)
+                diff = c.stderr.strip().split()[0] if c.stderr.strip() else "?"
+                check(f"{tag} matches its reviewed copy", diff.isdigit() and int(diff) <= TOLERANCE, diff)
+    if update:
+        os.makedirs(golden_dir, exist_ok=True)
+        from PIL import Image
+        for shot in taken:
+            # The program writes stored PNGs; the kept copies are squeezed.
+            with Image.open(shot) as im:
+                im.convert("RGB").save(os.path.join(golden_dir, os.path.basename(shot)), optimize=True)
+
+
+def page_sections(source):
+    """Per compiled-in page (in order), its headings as (section index, level)."""
+    pages = []
+    index = 0
+    help_dir = os.path.join(source, "src", "docs", "help")
+    for name in sorted(os.listdir(help_dir)):
+        headings = []
+        fenced = False
+        with open(os.path.join(help_dir, name), encoding="utf-8") as f:
+            for line in f:
+                if line.startswith("```") or line.startswith("~~~"):
+                    fenced = not fenced
+                m = re.match(r"^(#{1,6}) ", line)
+                if m and not fenced:
+                    headings.append((index, len(m.group(1))))
+                    index += 1
+        pages.append(headings)
+    return pages
+
+
+def listed(path):
+    try:
+        with open(path) as f:
+            return [w["id"] for w in json.load(f)["widgets"]]
+    except (OSError, ValueError, KeyError):
+        return []
+
+
+def rect_of(path, wid):
+    with open(path) as f:
+        for w in json.load(f)["widgets"]:
+            if w["id"] == wid:
+                return w["rect"]
+    return None
+
+
+def driven(build, source, env):
+    pages = page_sections(source)
+    rows = [sorted(f"hts{i}" for i, level in headings[1:] if level == 2) for headings in pages]
+    with temp_dir() as home:
+        prepare(home)
+        listing = os.path.join(home, "w.json")
+        p = subprocess.Popen([program(build)], env=page_env(env, home, {
+            "QUENMRK_WINDOW": "1280x820", "QUENMRK_TEST_WIDGETS": listing}),
+                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        try:
+            def sections():
+                return sorted(i for i in listed(listing) if i.startswith("hts"))
+
+            if not check("the page lists its contents", wait_for(lambda: "htc5" in listed(listing))):
+                return
+            wid = subprocess.run(["xdotool", "search", "--sync", "--name", "^Quenmark$"], env=env,
+                                 capture_output=True, text=True, timeout=20).stdout.split()[-1]
+
+            def xdo(*args):
+                subprocess.run(["xdotool", *args], env=env, check=True, timeout=20)
+
+            def click(widget):
+                x, y, w, h = rect_of(listing, widget)
+                xdo("mousemove", "--window", wid, str(int(x + w / 2)), str(int(y + h / 2)), "click", "1")
+
+            check("page 0's sections are listed", sections() == rows[0], (sections(), rows[0]))
+            click("htc5")
+            check("htc5 lists page 5's sections", wait_for(lambda: sections() == rows[5], 20), (sections(), rows[5]))
+            click("help-back")
+            check("Back returns to page 0", wait_for(lambda: sections() == rows[0], 20), sections())
+            click("help-fwd")
+            check("Forward goes to page 5 again", wait_for(lambda: sections() == rows[5], 20), sections())
+            x, y, w, h = rect_of(listing, "htc0")
+            xdo("mousemove", "--window", wid, str(int(x + w / 2)), str(int(y + h / 2)))
+            xdo("key", "--clearmodifiers", "ctrl+f")
+            xdo("type", "--delay", "30", "shortcuts")
+            check("typing brings search results",
+                  wait_for(lambda: any(i.startswith("hres") for i in listed(listing)), 20), listed(listing))
+            check("the contents give way to them", not any(i.startswith("htc") for i in listed(listing)))
+            xdo("key", "Return")
+            check("Return opens the first hit and brings the contents back",
+                  wait_for(lambda: any(i.startswith("htc") for i in listed(listing))
+                           and not any(i.startswith("hres") for i in listed(listing)), 20), listed(listing))
+        finally:
+            p.send_signal(signal.SIGTERM)
+            try:
+                p.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                p.kill()
+        err = p.stderr.read() if p.stderr else ""
+        check("the program ends cleanly", p.returncode in (0, -signal.SIGTERM), (p.returncode, err[-1500:]))
+
+
+def main():
+    build, source = sys.argv[1], sys.argv[2]
+    update = "--update" in sys.argv
+    if not shutil.which("xdotool"):
+        print("xdotool is missing")
+        sys.exit(1)
+    with xvfb("2600x1700x24") as env:
+        shots(build, source, env, update)
+        driven(build, source, env)
+    finish()
+
+
+main()
