@@ -1,5 +1,7 @@
 #include "export/report_pdf.h"
 
+#include "export/report_pdf_internal.h"
+
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
@@ -252,8 +254,7 @@ void drawRecurring(Cursor& c, const ReportModel& model)
 
 }  // namespace
 
-std::string buildPdfReport(
-    const ReportModel& model, std::string_view accountLabel, const FontSet& fonts, const PdfClock& clock)
+PdfDocumentRef layoutPdfReport(const ReportModel& model, std::string_view accountLabel, const FontSet& fonts)
 {
     PdfDocumentRef doc = newPdfDocument(fonts.sansRegular, fonts.sansSemiBold);
     doc->fonts[pfsExtra] = fonts.monoRegular;
@@ -272,9 +273,14 @@ std::string buildPdfReport(
     drawAnalysisTable(c, "Account Analysis", model.accountTotals, true);
     drawDetails(c, model);
     drawRecurring(c, model);
-    std::string bytes = serializePdf(*doc, clock);
-    freePdfDocument(doc);
-    return bytes;
+    return doc;
+}
+
+std::string buildPdfReport(
+    const ReportModel& model, std::string_view accountLabel, const FontSet& fonts, const PdfClock& clock)
+{
+    PdfDocumentRef doc = layoutPdfReport(model, accountLabel, fonts);
+    return serializePdf(*doc, clock);
 }
 
 std::string buildPdfReport(AppState& state)
