@@ -229,6 +229,24 @@ TEST(ReportPdf, ForecastGridFromItsOwnSteps)
     }
 }
 
+TEST(ReportPdf, EmptyModelPutsBothTablesOnPageTwo)
+{
+    ReportModel m = modelOf({});
+    m.to = m.from;
+    PdfDocumentRef doc = layoutPdfReport(m, "All accounts", reportFonts());
+    ASSERT_EQ(doc->pages.size(), 2u);
+    std::vector<std::pair<std::string, double>> texts;
+    for (const PdfOp& op : doc->pages[1].ops)
+        if (op.kind == pokText)
+            texts.emplace_back(op.text, op.y);
+    // Headings 20 apart: the details' header band and the gap after it.
+    const std::vector<std::pair<std::string, double>> want = {{"Transaction Details", 24}, {"Date", 30},
+        {"Description", 30}, {"Category", 30}, {"Account", 30}, {"Amount", 30}, {"Running Total", 30},
+        {"Recurring Transactions", 44}, {"Description", 50}, {"Amount", 50}, {"Category", 50}, {"Account", 50},
+        {"Remaining", 50}, {"Total Left", 50}};
+    EXPECT_EQ(texts, want);
+}
+
 TEST(ReportPdf, SameModelAndClockGiveTheSameBytes)
 {
     ReportModel m = modelOf({10, -5, 20});
