@@ -375,4 +375,5 @@ def main():
     finish("report export")
 
 
-main()
+if __name__ == "__main__":
+    main()
