@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "app/navigation.h"
+#include "codecs/font/builtin_fonts.h"
 #include "core/ascii.h"
 #include "model/money.h"
 
@@ -253,6 +254,15 @@ void drawRecurring(Cursor& c, const ReportModel& model)
 }
 
 }  // namespace
+
+FontSet builtinReportFonts()
+{
+    FontSet f;
+    f.sansRegular = parseTrueType(builtinFontFile(BuiltinFont::sansRegular));
+    f.sansSemiBold = parseTrueType(builtinFontFile(BuiltinFont::sansSemiBold));
+    f.monoRegular = parseTrueType(builtinFontFile(BuiltinFont::monoRegular));
+    return f;
+}
 
 PdfDocumentRef layoutPdfReport(const ReportModel& model, std::string_view accountLabel, const FontSet& fonts)
 {

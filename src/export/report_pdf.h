@@ -16,6 +16,10 @@ inline constexpr double kReportPageWidthMm = 215.9;
 inline constexpr double kReportPageHeightMm = 279.4;
 inline constexpr double kReportMarginMm = 18.0;
 
+// The three faces the report prints with, parsed from the built-in fonts,
+// without the atlases a window needs: for reports made away from a window.
+FontSet builtinReportFonts();
+
 // Text prints in the sans regular and semibold faces, amounts in the mono
 // face; the clock dates the file, so a fixed one gives identical bytes.
 // Font failures (ValueError) reach the caller.

@@ -13,7 +13,6 @@
 #include <functional>
 
 #include "app/app_harness.h"
-#include "codecs/font/builtin_fonts.h"
 #include "core/files.h"
 #include "export/report_pdf.h"
 #include "export/report_pdf_internal.h"
@@ -29,13 +28,7 @@ using testing::writeText;
 
 const FontSet& reportFonts()
 {
-    static const FontSet fonts = [] {
-        FontSet f;
-        f.sansRegular = parseTrueType(builtinFontFile(BuiltinFont::sansRegular));
-        f.sansSemiBold = parseTrueType(builtinFontFile(BuiltinFont::sansSemiBold));
-        f.monoRegular = parseTrueType(builtinFontFile(BuiltinFont::monoRegular));
-        return f;
-    }();
+    static const FontSet fonts = builtinReportFonts();
     return fonts;
 }
 
@@ -103,14 +96,12 @@ TEST(ReportExport, PurposeChoosesTheFormatAndTheToastNamesTheFile)
     EXPECT_EQ(reportModel(s).computations, 1);
 }
 
-TEST(ReportExport, FailuresToastAndLeaveEarlierFiles)
+TEST(ReportExport, UnusablePathsToastAndWriteNothing)
 {
     AppHarness h;
     AppState& s = startWithFigures(h);
     const std::string folder = h.dir / "out";
     std::filesystem::create_directory(folder);
-    const std::string kept = folder + "/kept.pdf";
-    writeText(kept, "an earlier report");
     writeText(h.dir / "plain", "x");
 
     for (const std::string& path : {h.dir / "missing/report.pdf", folder, h.dir / "plain/report.pdf"}) {
@@ -122,42 +113,52 @@ TEST(ReportExport, FailuresToastAndLeaveEarlierFiles)
         EXPECT_TRUE(errorToasted(s));
         EXPECT_EQ(s.toasts[0].text, "Could not save the report: " + out.reason);
     }
-
-    // A folder we may not write, as someone who is not its owner.
-    s.toasts.clear();
-    chmod(folder.c_str(), 0755);
-    const int status = inChild([&] {
-        if (geteuid() == 0 ? setgid(65534) != 0 || setuid(65534) != 0 : chmod(folder.c_str(), 0555) != 0)
-            return 3;
-        ExportOutcome out = exportReportFile(s, kept, fileReportSheet);
-        return out.written ? 1 : errorToasted(s) ? 0 : 2;
-    });
-    chmod(folder.c_str(), 0755);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(readFile(kept), "an earlier report");
-    EXPECT_EQ(folderNames(folder), std::vector<std::string>{"kept.pdf"});
+    EXPECT_TRUE(folderNames(folder).empty());
 }
 
-TEST(ReportExport, WriteCutShortLeavesTheOldFileAndNoTemporary)
+// Refusals that need another user or a limit: each runs in a child process
+// over a folder holding an earlier report.
+TEST(ReportExport, RefusedWritesLeaveTheEarlierFileAndNoTemporary)
 {
     AppHarness h;
     AppState& s = startWithFigures(h);
-    const std::string folder = h.dir / "out";
-    std::filesystem::create_directory(folder);
-    const std::string kept = folder + "/report.pdf";
-    writeText(kept, "an earlier report");
-    // Files may grow to 2 KiB only: the report's bytes stop partway.
-    const int status = inChild([&] {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{2048, 2048};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            return 3;
-        ExportOutcome out = exportReportFile(s, kept, fileReportPdf);
-        return out.written ? 1 : errorToasted(s) ? 0 : 2;
-    });
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(readFile(kept), "an earlier report");
-    EXPECT_EQ(folderNames(folder), std::vector<std::string>{"report.pdf"});
+    chmod(h.dir.path().c_str(), 0711);  // others may pass through to the folders
+    struct Case {
+        const char* name;
+        int32_t purpose;
+        std::function<bool(const std::string& folder)> restrict;
+    };
+    const Case cases[] = {
+        {"a folder of someone else's", fileReportSheet,
+            [](const std::string& folder) {
+                return geteuid() == 0 ? setgid(65534) == 0 && setuid(65534) == 0 : chmod(folder.c_str(), 0555) == 0;
+            }},
+        // Files may grow to 2 KiB only: the report's bytes stop partway.
+        {"a write cut short", fileReportPdf,
+            [](const std::string&) {
+                signal(SIGXFSZ, SIG_IGN);
+                rlimit limit{2048, 2048};
+                return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+            }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = h.dir / c.name;
+        std::filesystem::create_directory(folder);
+        const std::string kept = folder + "/report";
+        writeText(kept, "an earlier report");
+        s.toasts.clear();
+        const int status = inChild([&] {
+            if (!c.restrict(folder))
+                return 3;
+            ExportOutcome out = exportReportFile(s, kept, c.purpose);
+            return out.written ? 1 : errorToasted(s) ? 0 : 2;
+        });
+        chmod(folder.c_str(), 0755);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(readFile(kept), "an earlier report");
+        EXPECT_EQ(folderNames(folder), std::vector<std::string>{"report"});
+    }
 }
 
 TEST(ReportExport, SymbolicLinkStaysALink)

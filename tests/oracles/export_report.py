@@ -353,6 +353,9 @@ def main():
             for piece in ["\u2013", "\u00b7", "Checking \u2192 Savings", "Ongoing", "\u2014", "\u2026"]:
                 check(piece in flat, f"main: pdftotext lacks {piece!r}")
             check("CURRENT BALANCE" in flat and counts[0] == 9, "main: nine tiles")
+            fitted = re.search(re.escape(LONG[:12]) + "[^\u2026]*\u2026", flat)
+            check(fitted and LONG.startswith(fitted.group(0)[:-1]) and len(fitted.group(0)) < len(LONG),
+                  f"main: the long description is not a prefix and an ellipsis: {fitted and fitted.group(0)!r}")
         if name == "all":
             check("No account" in flat and "Uncategorized" in flat, "all: no 'No account' or 'Uncategorized'")
             check("All accounts" in flat, "all: subtitle label")

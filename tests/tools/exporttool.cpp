@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "codecs/font/builtin_fonts.h"
 #include "core/files.h"
 #include "core/json.h"
 #include "export/icalendar.h"
@@ -74,11 +73,9 @@ int report(const std::vector<std::string>& args)
         label = "All accounts";
     std::string bytes;
     if (args[0] == "report-pdf") {
-        qm::FontSet fonts;
-        fonts.sansRegular = qm::parseTrueType(qm::builtinFontFile(qm::BuiltinFont::sansRegular));
-        fonts.sansSemiBold = qm::parseTrueType(qm::builtinFontFile(qm::BuiltinFont::sansSemiBold));
-        fonts.monoRegular = qm::parseTrueType(qm::builtinFontFile(qm::BuiltinFont::monoRegular));
-        bytes = qm::buildPdfReport(model, label, fonts, [] { return qm::PdfDateTime{2026, 3, 1, 12, 0, 0}; });
+        bytes = qm::buildPdfReport(model, label, qm::builtinReportFonts(), [] {
+            return qm::PdfDateTime{2026, 3, 1, 12, 0, 0};
+        });
     } else {
         std::vector<uint8_t> sheet = qm::buildXlsxReport(model, label);
         bytes.assign(sheet.begin(), sheet.end());
