@@ -252,8 +252,9 @@ void reportYear(benchmark::State& state)
 }
 
 // The reports page's figures over a month (0), a year (1) or ten years (2)
-// ending today, worked out anew each time as after an edit; the frames in
-// between only compare the key.
+// ending today, all accounts, worked out anew each time from the store's
+// projection (kept, as the calendar has remade it after an edit); frames
+// without a change only compare the key.
 void reportModelRefresh(benchmark::State& state)
 {
     LocalStore& store = storeAt(int(state.range(0)));

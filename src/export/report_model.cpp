@@ -119,7 +119,7 @@ bool refreshReportModel(ReportModel& model, const LocalStore& store, Date from, 
     model.monthlyDisposable = monthNets(model.rows, model.dailyBalances, from);
     model.categoryTotals = groupTotals(model.rows, false);
     model.accountTotals = groupTotals(model.rows, true);
-    model.recurring = recurringRows(*store.budget, today);
+    model.recurring = recurringRows(p, today);
     ++model.computations;
     return true;
 }
