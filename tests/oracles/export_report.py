@@ -262,6 +262,9 @@ def check_flat_grid(pdf):
         check(abs(line[3] - (bottom - v * 52 / 250)) * PT < 0.01, f"flat: grid {v} at {line[3]:.3f}")
         check(line[0] == (MUTED if v == 0 else RULE), f"flat: grid {v} colour {line[0]}")
         check(abs(line[2] - (M + 22)) < 1e-3 and abs(line[4] - (W - M - 2)) < 1e-3, f"flat: grid {v} span")
+    segments = [s for s in chart_strokes(pdf) if abs(s[1] - 0.5) < 1e-3]
+    check(len(segments) == 30 and all(s[0] == BLUE and abs(s[3] - (bottom - 52)) * PT < 0.01 for s in segments),
+          f"flat: {len(segments)} segments, not all blue on the top line")
     labels = [w for w in words(pdf)[0] if w[0] in ("$0", "$50", "$100", "$150", "$200", "$250")]
     check(len(labels) == 6 and all(abs(w[3] - (M + 20)) * PT <= 0.3 for w in labels), f"flat: grid labels {labels}")
 
