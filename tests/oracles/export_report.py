@@ -47,12 +47,17 @@ MAIN = {
         tx(1, "2026-01-01", 3000, "Salary", "Income", is_recurring=True, recurring_period="nth_1_months"),
         tx(2, "2026-01-03", -1500, "Rent", "Housing", is_recurring=True, recurring_period="nth_1_months",
            has_end_date=True, end_date="2026-08-03"),
-        tx(3, "2026-03-10", 200, "Move to savings", "", transfer_to_account="Savings"),
+        tx(3, "2026-03-10", -200, "Move to savings", "", transfer_to_account="Savings"),
         tx(4, "2026-03-12", -12.34, "Mystery", "", ""),
         tx(5, "2026-03-14", -45.5, LONG),
     ],
     "running_total_adjustments": anchor(-100),
 }
+# Checking's March by hand: -100 at the start; 2900 on days 1-2, 1400 on
+# 3-9, 1200 on 10-13 and 1154.50 on 14-31 (the average is 41181 / 31).
+MAIN_FIGURES = [("Opening Balance", -100), ("Current Balance", 1154.5), ("Closing Balance", 1154.5),
+                ("Minimum Balance", 1154.5), ("Average Daily Balance", 1328.42), ("Maximum Balance", 2900),
+                ("Total Income", 3000), ("Total Expenses", 1745.5), ("Disposable Income", 1254.5)]
 FORTY = dict(MAIN, running_total_adjustments=anchor(-2000))
 FLAT = {"accounts": CHECKING, "running_total_adjustments": anchor(250, "2026-02-01")}
 # Enough categories, rows and series for each table to go on over a page.
@@ -377,7 +382,8 @@ def main():
         if name == "main":
             for piece in ["\u2013", "\u00b7", "Checking \u2192 Savings", "Ongoing", "\u2014", "\u2026"]:
                 check(piece in flat, f"main: pdftotext lacks {piece!r}")
-            check("CURRENT BALANCE" in flat and counts[0] == 9, "main: nine tiles")
+            figures = [tuple(r) for r in sheet_rows(wb["Summary"])[4:]]
+            check(figures == MAIN_FIGURES, f"main: figures {figures}")
             fitted = re.search(re.escape(LONG[:12]) + "[^\u2026]*\u2026", flat)
             check(fitted and LONG.startswith(fitted.group(0)[:-1]) and len(fitted.group(0)) < len(LONG),
                   f"main: the long description is not a prefix and an ellipsis: {fitted and fitted.group(0)!r}")
