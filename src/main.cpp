@@ -7,9 +7,8 @@
 int main()
 {
     return qm::runGuarded([] {
-        qm::PageTable table = qm::placeholderPageTable();
-        qm::fillReportPageTable(table);
-        qm::setPageTable(std::move(table));
+        qm::setPageTable(qm::placeholderPageTable());
+        qm::fillReportPageTable();
         return qm::appMain();
     });
 }

@@ -1,6 +1,7 @@
 #include "export/report_export.h"
 
 #include <exception>
+#include <utility>
 
 #include "app/budget_io.h"
 #include "core/files.h"
@@ -35,6 +36,11 @@ ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t
     return outcome;
 }
 
-void fillReportPageTable(PageTable& table) { table.exportReportFile = exportReportFile; }
+void fillReportPageTable()
+{
+    PageTable table = pageTable();
+    table.exportReportFile = exportReportFile;
+    setPageTable(std::move(table));
+}
 
 }  // namespace qm

@@ -14,7 +14,7 @@ namespace qm {
 // current already).
 ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t purpose);
 
-// Puts the report's entries into the page table.
-void fillReportPageTable(PageTable& table);
+// Puts the report's entries into the installed page table.
+void fillReportPageTable();
 
 }  // namespace qm
