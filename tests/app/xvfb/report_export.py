@@ -4,6 +4,7 @@ pass the report oracle's checks, and an unwritable path fails with one line
 on stderr while the budget and settings are still written."""
 import json
 import os
+import shutil
 import subprocess
 import sys
 
@@ -63,6 +64,7 @@ def main():
             lines = [line for line in r.stderr.splitlines() if line.startswith("Quenmark: export failed: ")]
             check("an unwritable path exits 1 with one line", r.returncode == 1 and len(lines) == 1, r.stderr)
             check("data.json and settings.json are still written", written(home))
+    shutil.rmtree(_exportlib.WORK, ignore_errors=True)
     finish()
 
 
