@@ -1,5 +1,6 @@
 // Balances and occurrence expansion on the generated heavy budget at 1x, 4x
 // and 16x its size, so that the growth of each cost with the budget shows.
+#include "export/report_model.h"
 #include "heavy_budget.h"
 #include "model/balances.h"
 #include "model/ledger.h"
@@ -250,6 +251,29 @@ void reportYear(benchmark::State& state)
     state.counters["rows"] = double(rows);
 }
 
+// The reports page's figures over a month (0), a year (1) or ten years (2)
+// ending today, all accounts, worked out anew each time from the store's
+// projection (kept, as the calendar has remade it after an edit); frames
+// without a change only compare the key.
+void reportModelRefresh(benchmark::State& state)
+{
+    LocalStore& store = storeAt(int(state.range(0)));
+    const Date today = bench::heavyToday();
+    const Date from = state.range(1) == 0 ? firstOfMonth(today.year, today.month)
+        : state.range(1) == 1             ? addYears(today, -1)
+                                          : addYears(today, -10);
+    const Date to = state.range(1) == 0 ? lastDayOfMonth(today) : today;
+    ReportModel model;
+    storeProjection(store);
+    for (auto _ : state) {
+        model.cacheKey.clear();
+        refreshReportModel(model, store, from, to, 0, today);
+        benchmark::DoNotOptimize(model.rows.data());
+    }
+    state.counters["rows"] = double(model.rows.size());
+    state.counters["days"] = double(model.dailyBalances.size());
+}
+
 // The service's ids for 35,000 transactions, applied back and forth.
 void remapTransactions(benchmark::State& state)
 {
@@ -314,6 +338,10 @@ BENCHMARK(openedBudgetMemory)
 BENCHMARK(balanceSeriesYear)->Name("qm/balanceSeries_year")->Apply(scales);
 BENCHMARK(searchEverything)->Name("qm/searchOccurrences_two_years")->Apply(scales);
 BENCHMARK(reportYear)->Name("qm/reportRows_year")->Apply(scales);
+BENCHMARK(reportModelRefresh)
+    ->Name("qm/refreshReportModel")
+    ->ArgsProduct({{1, 16}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(remapTransactions)->Name("qm/remapDataIds_35000_pairs")->Apply(scales);
 BENCHMARK(mergeDeviceBudget)->Name("qm/mergeBudget_5000_transactions")->Apply(scales);
 

@@ -122,6 +122,7 @@ struct DragState;
 struct NetworkPageState;
 struct SearchPageState;
 struct ReportPageState;
+struct ReportModel;
 struct HelpViewState;
 struct AccountPageState;
 struct UpdaterState;
@@ -212,6 +213,7 @@ struct AppState {
     Date reportFrom;
     Date reportTo;
     int64_t reportCacheKey = 0;
+    std::shared_ptr<ReportModel> reportModel;
     Date ofxFrom;
     Date ofxTo;
     std::shared_ptr<ReportPageState> reports;

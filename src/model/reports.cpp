@@ -319,28 +319,22 @@ GroupTotals groupTotals(const std::vector<ReportRow>& rows, bool byAccount)
     return groups;
 }
 
-std::vector<RecurringRow> recurringRows(const Budget& b, Date from)
-{
-    // Each series runs to its own end date, so the adjustments are grouped
-    // once by transaction rather than scanned per series.
-    std::unordered_map<int64_t, std::vector<TransactionAdjustment>> adjustmentsOf;
-    for (const Transaction& t : b.transactions)
-        if (t.is_recurring && t.has_end_date)
-            adjustmentsOf.try_emplace(t.id);
-    for (const TransactionAdjustment& a : b.transaction_adjustments) {
-        auto it = adjustmentsOf.find(a.transaction_id);
-        if (it != adjustmentsOf.end())
-            it->second.push_back(a);
-    }
+std::vector<RecurringRow> recurringRows(const Budget& b, Date from) { return recurringRows(projectBudget(b), from); }
 
+std::vector<RecurringRow> recurringRows(const BudgetProjection& p, Date from)
+{
     std::vector<RecurringRow> rows;
-    for (const Transaction& t : b.transactions) {
-        if (!t.is_recurring)
-            continue;
+    rows.reserve(p.series.size());
+    std::vector<Occurrence> left;
+    for (const ProjectedSeries& s : p.series) {
+        const Transaction& t = p.budget->transactions[s.transaction];
         RecurringRow r;
         r.transaction = t;
         if (t.has_end_date) {
-            r.remaining = int32_t(expandOccurrences(t, adjustmentsOf[t.id], from, t.end_date).size());
+            left.clear();
+            if (dateLessEq(from, t.end_date))
+                expandProjected(p, s.transaction, dayRange(from, t.end_date), left);
+            r.remaining = int32_t(left.size());
             r.remainingTotal = roundCents(*r.remaining * t.amount);
         }
         rows.push_back(std::move(r));

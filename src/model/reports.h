@@ -92,6 +92,7 @@ std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t a
 std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId);
 GroupTotals groupTotals(const std::vector<ReportRow>& rows, bool byAccount);
 std::vector<RecurringRow> recurringRows(const Budget& b, Date from);
+std::vector<RecurringRow> recurringRows(const BudgetProjection& p, Date from);
 std::vector<Category> categoriesByName(const Budget& b);
 
 }  // namespace qm

@@ -2,6 +2,9 @@
 //   exporttool xlsx SPEC.json OUT        a workbook described in JSON (texts in hex)
 //   exporttool ofx BUDGET.json FROM TO SERVERTIME OUT
 //   exporttool ics BUDGET.json FROM TO LABEL EPOCH_SECONDS OUT
+//   exporttool report-pdf|report-xlsx FOLDER FROM TO ACCOUNT_ID TODAY OUT
+//                                        the report of a budget folder (data.json),
+//                                        the PDF dated 2026-03-01 12:00:00
 // SPEC: {"sheets": [{"name": HEX, "widths": [..], "rows": [[CELL, ..], ..]}]},
 // CELL: {"k": 0 text | 1 number | 2 money, "t": HEX, "v": number, "b": bold,
 // "h": header, "c": colour}. Budgets are data.json budget objects.
@@ -14,10 +17,13 @@
 #include "core/json.h"
 #include "export/icalendar.h"
 #include "export/ofx_export.h"
+#include "export/report_pdf.h"
+#include "export/report_xlsx.h"
 #include "export/xlsx.h"
 #include "hex_text.h"
 #include "model/budget.h"
 #include "model/budget_json.h"
+#include "model/store.h"
 
 namespace {
 
@@ -54,6 +60,30 @@ std::vector<qm::XlsxSheet> sheetsFrom(const qm::Json& spec)
 
 qm::BudgetPtr budgetFrom(const std::string& path) { return qm::budgetFromJson(qm::parseJson(qm::readFile(path))); }
 
+// The report as the program would save it, from the store's own figures.
+int report(const std::vector<std::string>& args)
+{
+    qm::LocalStorePtr store = qm::openStore(args[1]);
+    const int64_t accountId = std::atoll(args[4].c_str());
+    qm::ReportModel model;
+    qm::refreshReportModel(
+        model, *store, qm::parseIso(args[2]), qm::parseIso(args[3]), accountId, qm::parseIso(args[5]));
+    std::string label = qm::accountNameById(*store->budget, accountId);
+    if (qm::validAccountId(*store->budget, accountId) == 0)
+        label = "All accounts";
+    std::string bytes;
+    if (args[0] == "report-pdf") {
+        bytes = qm::buildPdfReport(model, label, qm::builtinReportFonts(), [] {
+            return qm::PdfDateTime{2026, 3, 1, 12, 0, 0};
+        });
+    } else {
+        std::vector<uint8_t> sheet = qm::buildXlsxReport(model, label);
+        bytes.assign(sheet.begin(), sheet.end());
+    }
+    qm::writeFileDurably(args[6], bytes);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -77,6 +107,9 @@ int main(int argc, char** argv)
         qm::writeFileDurably(args[6], text);
         return 0;
     }
-    std::cerr << "usage: exporttool xlsx SPEC OUT | ofx BUDGET FROM TO TIME OUT | ics BUDGET FROM TO LABEL EPOCH OUT\n";
+    if (args.size() == 7 && (args[0] == "report-pdf" || args[0] == "report-xlsx"))
+        return report(args);
+    std::cerr << "usage: exporttool xlsx SPEC OUT | ofx BUDGET FROM TO TIME OUT | ics BUDGET FROM TO LABEL EPOCH OUT | "
+                 "report-pdf|report-xlsx FOLDER FROM TO ACCOUNT TODAY OUT\n";
     return 2;
 }

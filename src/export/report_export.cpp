@@ -1,0 +1,46 @@
+#include "export/report_export.h"
+
+#include <exception>
+#include <utility>
+
+#include "app/budget_io.h"
+#include "core/files.h"
+#include "export/report_pdf.h"
+#include "export/report_xlsx.h"
+
+namespace qm {
+
+ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t purpose)
+{
+    ExportOutcome outcome;
+    try {
+        applyDefaultReportRange(state);
+        refreshReportModel(state);
+        std::string bytes;
+        if (purpose == fileReportPdf) {
+            bytes = buildPdfReport(state);
+        } else {
+            std::vector<uint8_t> sheet = buildXlsxReport(state);
+            bytes.assign(sheet.begin(), sheet.end());
+        }
+        AtomicWriteOptions options;
+        options.keepSymlink = true;
+        writeFileAtomic(path, bytes, options);
+    } catch (const std::exception& e) {
+        outcome.reason = e.what();
+        showError(state, "Could not save the report: " + outcome.reason);
+        return outcome;
+    }
+    outcome.written = true;
+    showSuccess(state, "Saved " + path.substr(path.rfind('/') + 1));
+    return outcome;
+}
+
+void fillReportPageTable()
+{
+    PageTable table = pageTable();
+    table.exportReportFile = exportReportFile;
+    setPageTable(std::move(table));
+}
+
+}  // namespace qm

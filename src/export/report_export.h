@@ -1,0 +1,20 @@
+#pragma once
+// Saving the report to a file: the PDF or the workbook of the report model,
+// written so that a failure leaves any earlier file as it was, and a toast
+// that says what happened. Never raises.
+#include <cstdint>
+#include <string>
+
+#include "app/page_table.h"
+
+namespace qm {
+
+// Purpose fileReportPdf writes the PDF, any other the workbook. The model is
+// brought up to the state's range first (nothing is worked out when it is
+// current already).
+ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t purpose);
+
+// Puts the report's entries into the installed page table.
+void fillReportPageTable();
+
+}  // namespace qm
