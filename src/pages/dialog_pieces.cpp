@@ -4,12 +4,12 @@
 
 namespace qm {
 
-void drawRunningBalanceDialog(AppState&) {}
-void drawAdjustAmountDialog(AppState&) {}
-void drawMoveDialog(AppState&) {}
-void drawDeleteRecurringDialog(AppState&) {}
-void drawMergeDeviceBudgetDialog(AppState&) {}
-void drawManageCategoriesDialog(AppState&) {}
-void drawManageAccountsDialog(AppState&) {}
+void drawRunningBalanceDialog(AppState&) { }
+void drawAdjustAmountDialog(AppState&) { }
+void drawMoveDialog(AppState&) { }
+void drawDeleteRecurringDialog(AppState&) { }
+void drawMergeDeviceBudgetDialog(AppState&) { }
+void drawManageCategoriesDialog(AppState&) { }
+void drawManageAccountsDialog(AppState&) { }
 
 }  // namespace qm

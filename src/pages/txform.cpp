@@ -21,10 +21,7 @@ constexpr std::array<std::string_view, 7> kWeekdays = {
 // clamps below turn into the first choice.
 int32_t rulePiece(const std::string& text) { return parseWholeNumber(text).value_or(0); }
 
-int32_t ruleMonth(const std::string& month)
-{
-    return month == "every" ? 0 : std::clamp(rulePiece(month), 1, 12);
-}
+int32_t ruleMonth(const std::string& month) { return month == "every" ? 0 : std::clamp(rulePiece(month), 1, 12); }
 
 template <size_t N>
 int32_t indexIn(const std::array<std::string_view, N>& list, const std::string& text)

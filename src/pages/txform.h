@@ -24,9 +24,9 @@ enum TxKind : int32_t {
 
 enum RepeatMode : int32_t {
     repeatNone = 0,
-    repeatEvery = 1,      // every N days, weeks, months or years
-    repeatMonthDay = 2,   // a day of the month
-    repeatWeekday = 3,    // the first..fourth or last weekday of the month
+    repeatEvery = 1,     // every N days, weeks, months or years
+    repeatMonthDay = 2,  // a day of the month
+    repeatWeekday = 3,   // the first..fourth or last weekday of the month
 };
 
 // The repeat controls of the form, compared as a whole.
@@ -61,12 +61,12 @@ struct TxFormState {
     int64_t iconId = 0;  // 0 = the category's own
     int32_t repeatMode = repeatNone;
     std::string everyText = "1";
-    int32_t periodIndex = 1;     // days, weeks, months, years
-    int32_t monthDayIndex = 0;   // 0..30 = 1st..31st, 31 = last day
-    int32_t monthDayMonth = 0;   // 0 = every month, else 1..12
-    int32_t weekIndex = 0;       // 0..3 = first..fourth, 4 = last
-    int32_t weekdayIndex = 0;    // 0 = Monday
-    int32_t weekdayMonth = 0;    // 0 = every month, else 1..12
+    int32_t periodIndex = 1;    // days, weeks, months, years
+    int32_t monthDayIndex = 0;  // 0..30 = 1st..31st, 31 = last day
+    int32_t monthDayMonth = 0;  // 0 = every month, else 1..12
+    int32_t weekIndex = 0;      // 0..3 = first..fourth, 4 = last
+    int32_t weekdayIndex = 0;   // 0 = Monday
+    int32_t weekdayMonth = 0;   // 0 = every month, else 1..12
     bool businessDaysOnly = false;
     bool payEarly = false;
     bool scopePromptOpen = false;

@@ -195,8 +195,8 @@ void drawRecurringScopePrompt(AppState& state)
     if (!window->open)
         return;
     DialogSize size = dialogSize(state, 420, 230);
-    if (beginWindow(ui, "tx-scope", "Edit Recurring Transaction", *window, size.width, size.height, true, true, false,
-            true)) {
+    if (beginWindow(
+            ui, "tx-scope", "Edit Recurring Transaction", *window, size.width, size.height, true, true, false, true)) {
         wrappedLabel(ui, "Apply your changes to which occurrences?", 0, 0);
         addSpace(ui, scaled(state, 10));
         bool future = flowButton(state, "tx-scope-future", "This and Following Occurrences", "primary", "", 0, false);

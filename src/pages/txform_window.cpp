@@ -4,6 +4,6 @@
 
 namespace qm {
 
-void drawTransactionFormWindow(AppState&) {}
+void drawTransactionFormWindow(AppState&) { }
 
 }  // namespace qm

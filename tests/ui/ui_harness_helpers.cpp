@@ -156,10 +156,11 @@ void UiHarness::frames(int n, const std::function<void()>& widgets)
         frame(widgets);
 }
 
-std::vector<Shape> UiHarness::shapes() const
+std::vector<Shape> UiHarness::shapes() const { return shapesOf(*renderer); }
+
+std::vector<Shape> shapesOf(const Renderer& r)
 {
     std::vector<Shape> out;
-    const Renderer& r = *renderer;
     auto shapeFrom = [&](size_t first, size_t n, int32_t layer, const DrawCommand& c) {
         Shape s;
         const Vertex& v = r.vertices[first];
