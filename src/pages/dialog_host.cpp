@@ -1,5 +1,7 @@
 #include "pages/dialogs.h"
 
+#include <utility>
+
 #include "app/account_state.h"
 #include "app/app_text.h"
 #include "app/budget_io.h"
@@ -10,7 +12,6 @@
 #include "model/record_edits.h"
 #include "model/transaction_edits.h"
 #include "pages/calendar_state.h"
-#include "pages/occurrences.h"
 #include "platform/render/primitives.h"
 #include "ui/label.h"
 #include "ui/layout.h"
@@ -35,27 +36,15 @@ void deleteMenuTarget(AppState& state)
     state.selectedOccurrence = {};
 }
 
-void deletePendingAccount(AppState& state)
+// The pending id is spent whether or not the record is still there.
+bool deletePending(AppState& state, int64_t& pending, bool (*remove)(LocalStore&, int64_t), const char* toast)
 {
-    AccountDialogState& d = editDialogs(state).accounts;
-    int64_t id = d.selectedId;
-    d.selectedId = 0;
-    if (id == 0 || !deleteAccount(*state.store, id))
-        return;
+    int64_t id = std::exchange(pending, 0);
+    if (id == 0 || !remove(*state.store, id))
+        return false;
     saveBudget(state);
-    showSuccess(state, "Account deleted");
-    d.balanceRows.clear();
-}
-
-void deletePendingCategory(AppState& state)
-{
-    CategoryDialogState& d = editDialogs(state).categories;
-    int64_t id = d.selectedId;
-    d.selectedId = 0;
-    if (id == 0 || !deleteCategory(*state.store, id))
-        return;
-    saveBudget(state);
-    showSuccess(state, "Category deleted");
+    showSuccess(state, toast);
+    return true;
 }
 
 }  // namespace
@@ -95,9 +84,11 @@ void runConfirmedAction(AppState& state)
     } else if (action == "delete-tx") {
         deleteMenuTarget(state);
     } else if (action == "delete-account") {
-        deletePendingAccount(state);
+        AccountDialogState& accounts = editDialogs(state).accounts;
+        if (deletePending(state, accounts.selectedId, deleteAccount, "Account deleted"))
+            accounts.balanceRows.clear();
     } else if (action == "delete-category") {
-        deletePendingCategory(state);
+        deletePending(state, editDialogs(state).categories.selectedId, deleteCategory, "Category deleted");
     } else if (action == "delete-user") {
         queueAccountRequest(state, kRequestDeleteUser, {});
     } else if (action == "regen-token") {
