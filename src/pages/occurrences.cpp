@@ -56,7 +56,7 @@ std::optional<LedgerEntry> findSelectedOccurrence(const AppState& state, const O
 
 void moveOccurrence(AppState& state, const OccurrenceRef& ref, Date day)
 {
-    if (!ref.valid || day == ref.date)
+    if (!ref.valid || day == ref.date || !isValidDate(day.year, day.month, day.day))
         return;
     LocalStore& store = *state.store;
     Date original = originalDateOf(store, ref.date, ref.adjustmentId);

@@ -134,6 +134,8 @@ void openEditTransaction(AppState& state, const LedgerEntry& entry)
         f.openedRule = t.recurring_period;
     }
     f.opened = repeatControls(f);
+    // An edit focuses nothing, whatever an earlier add asked for.
+    state.txFormWindow->focusOnOpen.clear();
     state.txFormWindow->open = true;
     state.redrawRequested = true;
 }

@@ -295,5 +295,20 @@ TEST_F(OccurrencesTest, AFailedSaveReportsAndTheNextGoodSaveWritesEverything)
     EXPECT_EQ(disk->journal.size(), h.store().journal.size());
 }
 
+// Local ids repeat from one budget to the next: what was copied in one must
+// not paste as another's transaction.
+TEST_F(OccurrencesTest, OpeningAnotherBudgetEmptiesTheClipboard)
+{
+    copyOccurrence(*h, {s.rent, 0, {2025, 3, 1}, true});
+    calendarState(*h).menuTarget = {s.rent, 0, {2025, 3, 1}, true};
+    openBudget(*h, "other");
+    testing::addSampleBudget(*h);
+    size_t before = h.budget().transactions.size();
+    pasteOnDay(*h, d25);
+    EXPECT_EQ(h.budget().transactions.size(), before);
+    EXPECT_EQ(calendarState(*h).clipboardMode, clipEmpty);
+    EXPECT_FALSE(calendarState(*h).menuTarget.valid);
+}
+
 }  // namespace
 }  // namespace qm
