@@ -161,13 +161,17 @@ class Running:
         self.xdotool("mouseup", "1")
         time.sleep(0.2)
 
-    def key(self, *keys):
-        # Without a window manager focus follows the pointer.
-        self.move_to(20, 200)
+    def point_at(self, wid):
+        # Without a window manager the keyboard follows the pointer.
+        self.move_to(*(self.centre(wid) if wid else (20, 200)))
+
+    def key(self, *keys, at=None):
+        """Presses keys with the pointer over widget `at` (or the window)."""
+        self.point_at(at)
         self.xdotool("key", *keys)
         time.sleep(0.2)
 
-    def type(self, text):
-        self.move_to(20, 200)
+    def type(self, text, at=None):
+        self.point_at(at)
         self.xdotool("type", "--delay", "20", text)
         time.sleep(0.2)
