@@ -57,8 +57,9 @@ struct Scene {
         mockgl::state.recording = false;
         glClearColor = [](GLfloat, GLfloat, GLfloat, GLfloat) {};
         glClear = [](GLbitfield) {};
-        setPageTable(placeholderPageTable());
-        fillHelpPageTable();
+        PageTable table = placeholderPageTable();
+        fillHelpPageTable(table);
+        setPageTable(std::move(table));
         PlatformWindowRef platform = newFakePlatformWindow();
         platform->fake->width = 1280;
         platform->fake->height = 820;

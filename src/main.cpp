@@ -4,13 +4,17 @@
 #include "app/placeholder_pages.h"
 #include "docs/help_page.h"
 #include "export/report_export.h"
+#include "pages/page_entries.h"
 
 int main()
 {
     return qm::runGuarded([] {
-        qm::setPageTable(qm::placeholderPageTable());
-        qm::fillHelpPageTable();
-        qm::fillReportPageTable();
+        // Each area fills its own entries; what none fills stays a stand-in.
+        qm::PageTable table = qm::placeholderPageTable();
+        qm::fillCalendarPageTable(table);
+        qm::fillHelpPageTable(table);
+        qm::fillReportPageTable(table);
+        qm::setPageTable(std::move(table));
         return qm::appMain();
     });
 }

@@ -5,6 +5,7 @@
 #include "app/paths.h"
 #include "app/splash.h"
 #include "app/theme_apply.h"
+#include "app/today.h"
 #include "app/window_icon.h"
 #include "core/files.h"
 
@@ -29,7 +30,7 @@ AppStateRef newAppState(AppWindowRef window)
     state->ui->zoom = state->settings.uiScale;
     state->ui->scale = window->scale * state->ui->zoom;
     applyTheme(*state, true);
-    state->todayDate = today();
+    state->todayDate = shellToday();
 
     for (auto* slot : {&state->messageWindow, &state->confirmWindow, &state->txFormWindow, &state->balanceWindow,
              &state->adjustWindow, &state->moveWindow, &state->deleteRecurringWindow, &state->mergeWindow,

@@ -203,7 +203,8 @@ struct AppState {
     std::shared_ptr<DragState> drag;
 
     bool syncNowRequested = false;
-    bool networkFlag = false;
+    // Set by a confirmed "logout"; the network pump signs out and clears it.
+    bool signOutRequested = false;
     bool termsDue = false;
     std::shared_ptr<NetworkPageState> network;
 

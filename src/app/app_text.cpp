@@ -29,9 +29,17 @@ int hexDigit(char c)
     return -1;
 }
 
+TextDrawLog& textLog()
+{
+    static TextDrawLog log;
+    return log;
+}
+
 void placeText(AppState& state, const GlyphAtlasRef& atlas, std::string_view text, const Rect& rect, double size,
     Color color, double align)
 {
+    if (textLog())
+        textLog()(text, rect, size, color);
     double w = textWidth(*atlas, text, size);
     double up = ascent(*atlas, size);
     double down = descent(*atlas, size);
@@ -41,6 +49,8 @@ void placeText(AppState& state, const GlyphAtlasRef& atlas, std::string_view tex
 }
 
 }  // namespace
+
+void setTextDrawLog(TextDrawLog log) { textLog() = std::move(log); }
 
 const GlyphAtlasRef& atlasForWeight(const AppState& state, int32_t weight)
 {
@@ -85,6 +95,8 @@ double measureTextWith(const AppState& state, std::string_view text, double size
 
 double drawTextAt(AppState& state, std::string_view text, double x, double y, double size, Color color, int32_t slot)
 {
+    if (textLog())
+        textLog()(text, Rect{x, y, 0, 0}, size, color);
     return renderText(*state.renderer, atlasForSlot(state, slot), text, x, y, size, color);
 }
 

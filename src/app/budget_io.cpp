@@ -42,6 +42,10 @@ void openBudget(AppState& state, const std::string& id)
     writeSettings(state.settings);
 
     state.selectedOccurrence = {};
+    // The pages' clipboard, menu targets and drag name records of the budget
+    // that was open: local ids repeat from one budget to the next.
+    state.calendarPage.reset();
+    state.drag.reset();
     state.focusedDay = state.todayDate;
     state.focusedDayValid = true;
     state.shownMonth = {state.todayDate.year, state.todayDate.month};

@@ -9,6 +9,7 @@
 #include "app/page_table.h"
 #include "app/splash.h"
 #include "app/toasts.h"
+#include "app/today.h"
 #include "ui/tooltip.h"
 
 namespace qm {
@@ -90,7 +91,7 @@ void drawFrame(AppState& state, double dt)
     if (ui->zoom != zoom || std::isnan(ui->zoom) || std::isnan(zoom))
         ui->zoom = zoom;
     beginFrame(*ui, dt);
-    state.todayDate = today();
+    state.todayDate = shellToday();
     const char* phone = std::getenv("QUENMRK_PHONE");
     double scale = ui->scale > 0 ? ui->scale : 1.0;
     LayoutFlags flags = layoutFlags(ui->viewWidth / scale, ui->viewHeight / scale, phone && *phone);

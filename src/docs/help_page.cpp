@@ -327,11 +327,9 @@ void openHelpAnchor(AppState& state, std::string_view id)
     openHelpSection(state, section >= 0 ? section : 0, true);
 }
 
-void fillHelpPageTable()
+void fillHelpPageTable(PageTable& table)
 {
-    PageTable table = pageTable();
     table.drawHelpPage = [](AppState& state, const Rect& rect) { helpPage(state, rect); };
-    setPageTable(std::move(table));
 }
 
 }  // namespace qm

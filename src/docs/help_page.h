@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/app_state.h"
+#include "app/page_table.h"
 
 namespace qm {
 
@@ -17,6 +18,6 @@ void helpPage(AppState& state, const Rect& rect);
 void openHelpAnchor(AppState& state, std::string_view id);
 
 // Puts the page into the installed page table.
-void fillHelpPageTable();
+void fillHelpPageTable(PageTable& table);
 
 }  // namespace qm

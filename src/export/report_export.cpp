@@ -36,11 +36,9 @@ ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t
     return outcome;
 }
 
-void fillReportPageTable()
+void fillReportPageTable(PageTable& table)
 {
-    PageTable table = pageTable();
     table.exportReportFile = exportReportFile;
-    setPageTable(std::move(table));
 }
 
 }  // namespace qm

@@ -15,6 +15,6 @@ namespace qm {
 ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t purpose);
 
 // Puts the report's entries into the installed page table.
-void fillReportPageTable();
+void fillReportPageTable(PageTable& table);
 
 }  // namespace qm

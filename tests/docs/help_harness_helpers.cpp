@@ -122,7 +122,7 @@ void HelpHarness::clickWidget(const std::string& label)
     frame();
 }
 
-std::vector<Shape> HelpHarness::shapes() const { return rendererShapes(*app.state->renderer); }
+std::vector<Shape> HelpHarness::shapes() const { return shapesOf(*app.state->renderer); }
 
 void writeHelpFolder(const std::string& dir, const std::vector<std::pair<std::string, std::string>>& pages)
 {

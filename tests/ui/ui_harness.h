@@ -67,8 +67,8 @@ struct UiHarness {
     void clickWidget(const std::string& label, uint8_t button = 1);
 };
 
-// What the renderer holds of its last frame, as shapes.
-std::vector<Shape> rendererShapes(const Renderer& r);
+// What a renderer's last frame drew, as shapes.
+std::vector<Shape> shapesOf(const Renderer& renderer);
 // The fill colours of the flat or rounded shapes lying exactly on rect.
 std::vector<Color> fillsAt(const std::vector<Shape>& shapes, const Rect& rect);
 // Read-back colours went through bytes: compare within a byte step.

@@ -156,9 +156,9 @@ void UiHarness::frames(int n, const std::function<void()>& widgets)
         frame(widgets);
 }
 
-std::vector<Shape> UiHarness::shapes() const { return rendererShapes(*renderer); }
+std::vector<Shape> UiHarness::shapes() const { return shapesOf(*renderer); }
 
-std::vector<Shape> rendererShapes(const Renderer& r)
+std::vector<Shape> shapesOf(const Renderer& r)
 {
     std::vector<Shape> out;
     auto shapeFrom = [&](size_t first, size_t n, int32_t layer, const DrawCommand& c) {

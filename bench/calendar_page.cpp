@@ -1,0 +1,142 @@
+// Whole frames of the program on the calendar page, headless (the
+// driverless GL table, real fonts, a fake window): the shell's drawFrame
+// over the heavy budget, today pinned to its reference day, in the month
+// and the day view at 1x and 16x. Beside them, the same shell frame with no
+// page drawn, and the figures a calendar frame reads from the projection
+// (as qm/calendar_frame in bench/model.cpp): the page's own cost is the
+// difference between its frame and the frame without it.
+#include "../tests/platform/render/mock_gl.h"
+#include "heavy_budget.h"
+
+#include "app/frame.h"
+#include "app/navigation.h"
+#include "app/page_table.h"
+#include "app/placeholder_pages.h"
+#include "app/today.h"
+#include "model/balances.h"
+#include "model/projection.h"
+#include "model/store.h"
+#include "pages/page_entries.h"
+#include "platform/app_window.h"
+#include "platform/platform_window_internal.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace qm;
+
+// A configuration folder of its own, removed at exit.
+struct ScratchConfig {
+    std::string path;
+
+    ScratchConfig()
+    {
+        char pattern[] = "/tmp/qm-bench-calendar-XXXXXX";
+        path = mkdtemp(pattern);
+        setenv("HOME", path.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
+        setenv("QUENMRK_SPLASH", "0", 1);
+        unsetenv("QUENMRK_PHONE");
+    }
+    ~ScratchConfig() { std::filesystem::remove_all(path); }
+};
+
+struct Scene {
+    AppWindowRef window;
+    AppStateRef state;
+
+    explicit Scene(int scale)
+    {
+        static ScratchConfig config;
+        mockgl::install();
+        mockgl::state.recording = false;
+        setTodaySource([] { return bench::heavyToday(); });
+        PageTable table = placeholderPageTable();
+        fillCalendarPageTable(table);
+        setPageTable(std::move(table));
+        PlatformWindowRef platform = newFakePlatformWindow();
+        platform->fake->width = 1280;
+        platform->fake->height = 820;
+        window = newAppWindowOn(platform, "bench");
+        state = newAppState(window);
+        // Never written: the benchmark only draws.
+        state->store->folder.clear();
+        *state->store->budget = bench::heavyBudget(scale);
+        // The first account, as the peer reads it.
+        state->store->budget->user.selected_account_id = 1;
+        markDirty(*state->store);
+        showPage(*state, pageCalendar);
+        goToToday(*state);
+        for (int i = 0; i < 3; ++i)
+            frame();  // the projection made, glyphs cached
+    }
+
+    void frame() { drawFrame(*state, 1.0 / 60); }
+};
+
+Scene& sceneAt(int scale)
+{
+    static std::map<int, std::unique_ptr<Scene>> scenes;
+    std::unique_ptr<Scene>& s = scenes[scale];
+    if (!s)
+        s = std::make_unique<Scene>(scale);
+    return *s;
+}
+
+void pageFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t account = 1)
+{
+    Scene& scene = sceneAt(int(st.range(0)));
+    scene.state->view = view;
+    scene.state->store->budget->user.selected_account_id = account;
+    PageTable table = pageTable();
+    PageTable without = table;
+    if (!withPage)
+        without.drawCalendarPage = {};
+    setPageTable(without);
+    scene.frame();
+    for (auto _ : st)
+        scene.frame();
+    setPageTable(std::move(table));
+    st.counters["transactions"] = double(scene.state->store->budget->transactions.size());
+}
+
+void monthView(benchmark::State& st) { pageFrame(st, viewMonth, true); }
+void dayView(benchmark::State& st) { pageFrame(st, viewDay, true); }
+void withoutPage(benchmark::State& st) { pageFrame(st, viewMonth, false); }
+void monthViewAllAccounts(benchmark::State& st) { pageFrame(st, viewMonth, true, 0); }
+
+// What qm/calendar_frame measures, on this program's store.
+void calendarFigures(benchmark::State& st)
+{
+    Scene& scene = sceneAt(int(st.range(0)));
+    const LocalStore& store = *scene.state->store;
+    const Date today = bench::heavyToday();
+    for (auto _ : st) {
+        const BudgetProjection& p = storeProjection(store);
+        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
+        benchmark::DoNotOptimize(monthEndBalances(p, 1, today));
+        benchmark::DoNotOptimize(accountSummaries(p, today));
+    }
+}
+
+void scales(benchmark::internal::Benchmark* b)
+{
+    b->Arg(1)->Arg(16)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+}
+
+BENCHMARK(monthView)->Name("calendar_page/month_frame")->Apply(scales);
+BENCHMARK(monthViewAllAccounts)->Name("calendar_page/month_frame_all_accounts")->Apply(scales);
+BENCHMARK(dayView)->Name("calendar_page/day_frame")->Apply(scales);
+BENCHMARK(withoutPage)->Name("calendar_page/shell_frame_without_page")->Apply(scales);
+BENCHMARK(calendarFigures)->Name("calendar_page/calendar_figures_peer")->Apply(scales);
+
+}  // namespace
+
+BENCHMARK_MAIN();

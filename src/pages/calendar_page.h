@@ -1,0 +1,39 @@
+#pragma once
+// The calendar page: where its pieces go on the desktop, which days the
+// month and week views show, and the order in which the pieces run each
+// frame. The page keeps nothing between frames beyond the calendar state
+// of the AppState and pages/calendar_state.h: the day rows are computed
+// afresh from the store's projection every frame, so an edit shows on the
+// next one.
+#include <vector>
+
+#include "app/app_state.h"
+#include "model/ledger.h"
+
+namespace qm {
+
+void drawCalendarPage(AppState& state, const Rect& rect);
+
+// The desktop rectangles of the page, in pixels.
+struct CalendarLayout {
+    Rect toolbar;
+    Rect summary;
+    Rect view;           // the day view's area, or the weekday header and the grid
+    Rect weekdayHeader;  // the month and week views only
+    Rect grid;
+    bool fullWeekdayNames = false;  // the view area is wider than 900 dp
+};
+CalendarLayout calendarLayout(const AppState& state, const Rect& rect);
+
+// Sunday to Saturday of the week that holds the day.
+struct WeekRange {
+    Date first;
+    Date last;
+};
+WeekRange weekRange(Date day);
+
+// The rows of the grid: one row of seven days in the week view, 5 or 6 weeks
+// in the month view, under the account filter.
+std::vector<std::vector<DayRow>> calendarRows(const AppState& state);
+
+}  // namespace qm

@@ -1,0 +1,121 @@
+#pragma once
+// The editing dialogs' records, the order in which they are drawn, the frame
+// they share, and the confirmed actions: a destructive action asked for
+// through the confirmation box runs at the start of the frame after the
+// user confirmed it.
+//
+// A dialog is open exactly while the shell's WindowState for it is open; the
+// records below keep what the dialog shows and acts on. Every id in them is
+// a budget id, renamed by remapPageIds when the service assigns its own.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/app_state.h"
+
+namespace qm {
+
+struct BalanceDialogState {
+    Date date;
+    int64_t accountId = 0;  // the account filter when opened; 0 = all accounts
+    double currentTotal = 0;
+    double unadjustedTotal = 0;
+    bool anchored = false;
+    std::string targetText;
+};
+
+struct AdjustDialogState {
+    OccurrenceRef occurrence;
+    double currentAmount = 0;
+    double originalAmount = 0;
+    std::string newAmountText;
+    std::string description;
+};
+
+struct MoveDialogState {
+    OccurrenceRef occurrence;
+    Date newDate;
+    std::string description;
+};
+
+struct RecurringDeleteState {
+    OccurrenceRef occurrence;
+};
+
+// The message is the shell's categoriesError.
+struct CategoryDialogState {
+    std::string newName;
+    std::string newColor;
+    // The row in edit mode; also the category a confirmed "delete-category"
+    // deletes. 0 = none.
+    int64_t selectedId = 0;
+    std::string editName;
+    std::string editColor;
+    int64_t editIconId = 0;
+};
+
+struct IdLabel {
+    int64_t id = 0;
+    std::string text;
+};
+
+struct AccountDialogState {
+    std::string newName;
+    // The row in edit mode; also the account a confirmed "delete-account"
+    // deletes. 0 = none.
+    int64_t selectedId = 0;
+    std::string editName;
+    int32_t editTypeIndex = 0;
+    std::vector<IdLabel> balanceRows;  // each account's "Balance today" text
+    bool balancesEdited = false;
+    std::string errorText;
+};
+
+struct EditDialogsState {
+    BalanceDialogState balance;
+    AdjustDialogState adjust;
+    MoveDialogState move;
+    RecurringDeleteState recurringDelete;
+    CategoryDialogState categories;
+    AccountDialogState accounts;
+};
+
+// The records, made on first use.
+EditDialogsState& editDialogs(AppState& state);
+
+void openDeleteRecurring(AppState& state, const OccurrenceRef& ref);
+
+// Every frame after the tour and the transaction form: the open dialogs in a
+// fixed order, so that a later one lies on top.
+void drawDialogs(AppState& state);
+void drawRunningBalanceDialog(AppState& state);
+void drawAdjustAmountDialog(AppState& state);
+void drawMoveDialog(AppState& state);
+void drawDeleteRecurringDialog(AppState& state);
+void drawMergeDeviceBudgetDialog(AppState& state);
+void drawManageCategoriesDialog(AppState& state);
+void drawManageAccountsDialog(AppState& state);
+
+// At the start of a frame: carries out the action id confirmed in the frame
+// before ("logout", "delete-tx", "delete-account", "delete-category",
+// "delete-user", "regen-token", "calsync-off"; anything else is dropped),
+// then empties it.
+void runConfirmedAction(AppState& state);
+
+// The frame every editing dialog shares. beginEditDialog sizes the window
+// (dialogSize, then no taller than its content) and opens it modal with a
+// dimmed backdrop; false when nothing is drawn (then no endEditDialog).
+bool beginEditDialog(AppState& state, std::string_view windowId, std::string_view title, WindowState& window,
+    double widthDp, double heightDp);
+// A muted line naming the day or occurrence the dialog acts on.
+void dialogHeadline(AppState& state, std::string_view text);
+// A read-only amount under its label.
+void readOnlyAmount(AppState& state, std::string_view label, double amount);
+// The footer row: a spacer, Cancel (which closes the window) and the main
+// button; true when the main button was clicked.
+bool dialogFooter(AppState& state, WindowState& window, std::string_view cancelId, std::string_view mainId,
+    std::string_view mainLabel, bool mainDisabled = false);
+void endEditDialog(AppState& state);
+
+}  // namespace qm

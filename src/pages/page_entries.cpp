@@ -1,0 +1,18 @@
+#include "pages/page_entries.h"
+
+#include "pages/calendar_page.h"
+#include "pages/dialogs.h"
+#include "pages/txform.h"
+
+namespace qm {
+
+void fillCalendarPageTable(PageTable& table)
+{
+    table.drawCalendarPage = drawCalendarPage;
+    table.drawTransactionForm = drawTransactionForm;
+    table.drawDialogs = drawDialogs;
+    table.runConfirmedAction = runConfirmedAction;
+    table.openAddTransaction = [](AppState& state, int32_t kind, Date day) { openAddTransaction(state, kind, day); };
+}
+
+}  // namespace qm

@@ -1,0 +1,18 @@
+#pragma once
+// After a sync the service's ids replace the local (negative) ids of records
+// made on this device. The budget is renamed by the model; what the pages
+// hold between frames (the selection, the menu target, a drag, the
+// clipboard, the form, the dialogs' references, pending deletions and the
+// balance rows) is renamed here, so that it still names the same records.
+// The sync calls this after every remapDataIds of the same entity.
+#include <vector>
+
+#include "app/app_state.h"
+#include "model/journal.h"
+#include "model/sync.h"
+
+namespace qm {
+
+void remapPageIds(AppState& state, Entity entity, const std::vector<IdPair>& mapping);
+
+}  // namespace qm

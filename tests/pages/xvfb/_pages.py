@@ -1,0 +1,177 @@
+"""Runs the program for the calendar pages' window tests: under a private
+Xvfb server (see tests/app/xvfb/_shell.py), with today pinned by faketime,
+and driven as a user would, by widget id: a click, double click, drag or key
+lands at the centre of the id's topmost rectangle in the widget list the
+program writes each frame. Files the program saves are read with json."""
+import json
+import os
+import signal
+import struct
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "app", "xvfb"))
+from _shell import base_env, check, config, finish, program, temp_dir, wait_for, xvfb  # noqa: E402,F401
+
+TODAY = "2025-03-12"
+PINNED = TODAY + " 10:00:00"
+
+
+def pinned_env(env, home, extra=None):
+    e = base_env(env, home, extra)
+    e["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
+    # The sanitizer runtime refuses to start behind faketime's preload otherwise.
+    e["ASAN_OPTIONS"] = e.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0"
+    return e
+
+
+def command(build):
+    return ["faketime", PINNED, program(build)]
+
+
+def run_pinned(build, env, home, extra=None, timeout=120):
+    return subprocess.run(command(build), env=pinned_env(env, home, extra), capture_output=True, text=True,
+                          timeout=timeout)
+
+
+def data(home, budget="local"):
+    with open(os.path.join(config(home), "budgets", budget, "data.json")) as f:
+        return json.load(f)
+
+
+def png_size(path):
+    with open(path, "rb") as f:
+        head = f.read(24)
+    if head[:8] != b"\x89PNG\r\n\x1a\n":
+        return None
+    return struct.unpack(">II", head[16:24])
+
+
+class Running:
+    """The program running in the background with its widget list; use as a
+    context manager, which closes its window as a window manager would, so
+    that it ends normally (SIGTERM only when it does not within a minute)."""
+
+    def __init__(self, build, env, home, extra=None):
+        self.env = env
+        self.listing = os.path.join(home, "widgets.json")
+        extra = dict({"QUENMRK_SPLASH": "0", "QUENMRK_WINDOW": "1280x820"}, **(extra or {}))
+        extra["QUENMRK_TEST_WIDGETS"] = self.listing
+        # faketime waits for the program as its child and passes its status
+        # on, but not signals: the two get a process group of their own, and
+        # close() signals the program itself.
+        self.proc = subprocess.Popen(command(build), env=pinned_env(env, home, extra), stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, text=True, start_new_session=True)
+        self.stderr = ""
+        self.returncode = None
+        if not wait_for(lambda: os.path.exists(self.listing), 60):
+            raise RuntimeError("the program wrote no widget list")
+        ids = self.xdotool("search", "--sync", "--name", "^Quenmark$").split()
+        self.window = ids[-1] if ids else None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def close(self):
+        if self.returncode is None:
+            if self.proc.poll() is None and self.window:
+                self.request_close()
+            try:
+                _, self.stderr = self.proc.communicate(timeout=60)
+            except subprocess.TimeoutExpired:
+                for pid in self.children() or [self.proc.pid]:
+                    os.kill(pid, signal.SIGTERM)
+                _, self.stderr = self.proc.communicate(timeout=60)
+            self.returncode = self.proc.returncode
+        return self.returncode
+
+    def request_close(self):
+        from Xlib import X, display
+        from Xlib.protocol import event
+        d = display.Display(self.env["DISPLAY"])
+        w = d.create_resource_object("window", int(self.window))
+        message = event.ClientMessage(window=w, client_type=d.intern_atom("WM_PROTOCOLS"),
+                                      data=(32, [d.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
+        w.send_event(message)
+        d.flush()
+        d.close()
+
+    def children(self):
+        try:
+            with open(f"/proc/{self.proc.pid}/task/{self.proc.pid}/children") as f:
+                return [int(pid) for pid in f.read().split()]
+        except OSError:
+            return []
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True, timeout=30).stdout
+
+    def widgets(self):
+        # The list is replaced whole each frame; a read may still race a rename.
+        for _ in range(20):
+            try:
+                with open(self.listing) as f:
+                    return json.load(f)["widgets"]
+            except (OSError, ValueError):
+                time.sleep(0.05)
+        return []
+
+    def rect(self, wid):
+        """The topmost rectangle of the id, or None when it is not drawn."""
+        found = [w for w in self.widgets() if w["id"] == wid]
+        if not found:
+            return None
+        return max(found, key=lambda w: w["layer"])["rect"]
+
+    def wait_widget(self, wid, timeout=30):
+        return wait_for(lambda: self.rect(wid) is not None, timeout)
+
+    def centre(self, wid):
+        if not self.wait_widget(wid):
+            raise RuntimeError(f"no widget {wid!r}")
+        x, y, w, h = self.rect(wid)
+        return int(x + w / 2), int(y + h / 2)
+
+    def move_to(self, x, y):
+        self.xdotool("mousemove", "--window", self.window, str(x), str(y))
+
+    def click(self, wid, double=False):
+        x, y = self.centre(wid)
+        self.move_to(x, y)
+        time.sleep(0.1)
+        if double:
+            self.xdotool("click", "--repeat", "2", "--delay", "60", "1")
+        else:
+            self.xdotool("click", "1")
+        time.sleep(0.2)
+
+    def drag(self, wid, to_wid, steps=8):
+        x0, y0 = self.centre(wid)
+        x1, y1 = self.centre(to_wid)
+        self.move_to(x0, y0)
+        time.sleep(0.1)
+        self.xdotool("mousedown", "1")
+        for i in range(1, steps + 1):
+            self.move_to(x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
+            time.sleep(0.05)
+        self.xdotool("mouseup", "1")
+        time.sleep(0.2)
+
+    def point_at(self, wid):
+        # Without a window manager the keyboard follows the pointer.
+        self.move_to(*(self.centre(wid) if wid else (20, 200)))
+
+    def key(self, *keys, at=None):
+        """Presses keys with the pointer over widget `at` (or the window)."""
+        self.point_at(at)
+        self.xdotool("key", *keys)
+        time.sleep(0.2)
+
+    def type(self, text, at=None):
+        self.point_at(at)
+        self.xdotool("type", "--delay", "20", text)
+        time.sleep(0.2)
