@@ -50,6 +50,8 @@ TEST(UpdateManifest, ReadsEntriesAndSkipsUnsafeNames)
     std::string text = R"({"version":"1.2.0","files":[
         {"file":"a.deb","os":"linux","arch":"x86_64","kind":"deb","size":12,"sha256":"ABCDEF"},
         {"file":"","os":"linux"}, {"file":"x/y.deb"}, {"file":"x\\y.deb"}, {"file":".hidden"}, {"file":"../up"},
+        {"file":"a\nb.deb"}, {"file":"a\u001b[2Jb.deb"}, {"file":"tab\t.deb"}, {"file":"del\u007f.deb"},
+        {"file":"nul\u0000.deb"}, {"file":"\u001f.deb"},
         {"file":7}, 5, "text", null,
         {"file":"b.rpm","size":1.5}, {"file":"c.rpm","size":"12"}, {"file":"d.rpm","size":2147483648},
         {"file":"e.rpm","size":-1}, {"file":"f.rpm","size":2147483647}, {"file":"g.rpm","size":18446744073709551615}
