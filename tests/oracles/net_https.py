@@ -190,12 +190,44 @@ untrusted.script["/api/v1/me"] = ok_json
 r = t.ask(op="call", server=untrusted.base, path="me", body=None, token="t", timeout=30000)
 check(r["transportFailed"] and r["message"].startswith("curl: (60)"), f"untrusted certificate {r}")
 check(untrusted.take() == [], "the untrusted service was reached")
+# The user's curl configuration is never read: "insecure" there must not let
+# a password reach a server nobody trusts.
+curlrc = os.path.join(folder, ".curlrc")
+with open(curlrc, "w") as f:
+    f.write("insecure\n")
+r = t.ask(op="call", server=untrusted.base, path="me", body={"password": "pw-SECRET"}, token="t", timeout=30000)
+check(r["transportFailed"] and r["message"].startswith("curl: (60)"), f"untrusted certificate with .curlrc {r}")
+check(untrusted.take() == [], "the untrusted service was reached through the user's .curlrc")
+os.remove(curlrc)
 svc.script["/api/v1/slow"] = {"status": 200, "body": "{}", "delay": 3}
 start = time.monotonic()
 r = t.ask(op="call", server=base, path="slow", body=None, token="", timeout=1500)
 check(r["transportFailed"] and r["message"].startswith("curl: (28)") and "timed out" in r["message"]
       and time.monotonic() - start < 2.9, f"time-out {r}")
 svc.take()
+
+# --- Replies past their cap fail, announced or not; downloads leave no file -------------------
+too_large = "The server's answer was larger than {}, so Quenmark stopped receiving it."
+mib = 1 << 20
+for nolength in (False, True):
+    how = "unannounced" if nolength else "announced"
+    svc.script["/api/v1/huge"] = {"status": 200, "body": b" " * (16 * mib) + b"{}", "nolength": nolength}
+    r = t.ask(op="call", server=base, path="huge", body=None, token="", timeout=30000)
+    check(r["transportFailed"] and r["message"] == too_large.format("16 MiB"), f"{how} 16 MiB + 2 reply: {r}")
+    svc.script["/api/v1/huge"] = {"status": 200, "body": b" " * (16 * mib - 2) + b"{}", "nolength": nolength}
+    r = t.ask(op="call", server=base, path="huge", body=None, token="", timeout=30000)
+    check(r["ok"], f"{how} reply of exactly 16 MiB: {r['message']}")
+    svc.script["/icons/big.png"] = {"status": 200, "body": b"p" * (4 * mib + 1), "nolength": nolength}
+    r = t.ask(op="request", category=2, server=base + "/icons/big.png", etag="icon-big")
+    check(not r["ok"] and r["pictureHex"] == "", f"{how} picture over 4 MiB: ok {r['ok']}")
+    svc.script["/dl/big.deb"] = {"status": 200, "body": package, "nolength": nolength}
+    r = t.ask(op="download", url=base + "/dl/big.deb", target=target, maxBytes=len(package) - 1)
+    check(not r["ok"] and r["text"] == too_large.format(f"{len(package) - 1} bytes") and not r["exists"],
+          f"{how} download over the manifest's size: {r}")
+    r = t.ask(op="download", url=base + "/dl/big.deb", target=target, maxBytes=len(package))
+    check(r["ok"] and r["status"] == 200 and open(target, "rb").read() == package, f"{how} download at its size {r}")
+    os.remove(target)
+    svc.take()
 
 # --- Redirects stay on https; addresses are taken literally -------------------------------------
 svc.script["/redir"] = {"status": 302, "headers": {"Location": f"{plain.base}/landing"}}
