@@ -128,11 +128,15 @@ void beginFrame(UiContext& ctx, double dt)
         auto it = std::find(f.begin(), f.end(), ctx.focusId);
         ptrdiff_t c = it == f.end() ? -1 : it - f.begin();
         ptrdiff_t n = ptrdiff_t(f.size());
-        ptrdiff_t next;
-        if (ctx.tabBackwards)
-            next = c < 1 ? n - 1 : c - 1;
-        else
-            next = c < 0 || c == n - 1 ? 0 : c + 1;
+        ptrdiff_t next = c;
+        // A widget drawn twice in a frame is listed twice: step past its
+        // other entries, or Tab would never leave it.
+        for (ptrdiff_t step = 0; step < n && (step == 0 || f[size_t(next)] == ctx.focusId); ++step) {
+            if (ctx.tabBackwards)
+                next = next < 1 ? n - 1 : next - 1;
+            else
+                next = next < 0 || next == n - 1 ? 0 : next + 1;
+        }
         ctx.focusId = f[size_t(next)];
         consumeKey(ctx, keyTab);
     }
