@@ -9,6 +9,14 @@
 
 namespace qm {
 
+std::string recordedLabel(const WidgetRecorder& recorder, int64_t id)
+{
+    for (const auto* labels : {&recorder.labels, &recorder.labelsLast})
+        if (auto it = labels->find(id); it != labels->end())
+            return it->second;
+    return {};
+}
+
 UiContext::~UiContext()
 {
     if (window && window->platform)
@@ -90,8 +98,11 @@ void beginFrame(UiContext& ctx, double dt)
 
     ctx.focusablesLast = std::move(ctx.focusables);
     ctx.focusables.clear();
-    if (ctx.recorder)
+    if (ctx.recorder) {
         ctx.recorder->records.clear();
+        std::swap(ctx.recorder->labelsLast, ctx.recorder->labels);
+        ctx.recorder->labels.clear();
+    }
 
     if (ctx.pendingFocus != 0) {
         ctx.focusId = ctx.pendingFocus;
