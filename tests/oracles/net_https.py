@@ -7,6 +7,7 @@ never on a command line; two threads at once without leaks; cancellation.
 """
 import json
 import os
+import socket
 import subprocess
 import sys
 import tempfile
@@ -296,6 +297,69 @@ check(r["posts"] == 120 and r["downloads"] == 120 and r["fdsAfter"] == r["fdsBef
 check(len(svc.take()) == 240, "stress request count")
 
 t.close()
+
+# --- Proxies still come from the environment, which curl reads itself ----------------------------
+class ConnectProxy:
+    """A CONNECT-only proxy on 127.0.0.1 that records each tunnel's target."""
+
+    def __init__(self):
+        self.targets = []
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.port = self.listener.getsockname()[1]
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self._tunnel, args=(client,), daemon=True).start()
+
+    def _tunnel(self, client):
+        head = b""
+        while b"\r\n\r\n" not in head:
+            chunk = client.recv(4096)
+            if not chunk:
+                return client.close()
+            head += chunk
+        target = head.split(b" ")[1].decode()
+        self.targets.append(target)
+        host, port = target.rsplit(":", 1)
+        upstream = socket.create_connection((host, int(port)))
+        client.sendall(b"HTTP/1.1 200 Connection established\r\n\r\n")
+
+        def pump(a, b):
+            try:
+                while data := a.recv(65536):
+                    b.sendall(data)
+            except OSError:
+                pass
+            for sock in (a, b):
+                try:
+                    sock.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+
+        threading.Thread(target=pump, args=(upstream, client), daemon=True).start()
+        pump(client, upstream)
+
+
+proxy = ConnectProxy()
+for name in ("https_proxy", "HTTPS_PROXY", "ALL_PROXY"):
+    proxy_env = {k: v for k, v in env.items() if k != "NO_PROXY"}
+    proxy_env[name] = f"http://127.0.0.1:{proxy.port}"
+    with open(os.path.join(folder, ".curlrc"), "w") as f:
+        f.write("noproxy = *\n")  # the file is not read, so it cannot turn the proxy off either
+    pt = Tool(proxy_env)
+    r = pt.ask(op="call", server=base, path="echo", body=None, token="", timeout=30000)
+    pt.close()
+    check(r["ok"] and proxy.targets == [f"127.0.0.1:{svc.port}"] and len(svc.take()) == 1,
+          f"{name}: {r.get('message')} through {proxy.targets}")
+    proxy.targets.clear()
+os.remove(os.path.join(folder, ".curlrc"))
+proxy.listener.close()
+
 for s in (svc, untrusted, plain):
     s.stop()
 print(f"net_https: {failures} failures")
