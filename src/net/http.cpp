@@ -552,6 +552,9 @@ HttpResult httpDownload(
         return std::move(*start.refusal);
     DownloadOutcome outcome;
     try {
+        // The file is measured while curl writes it, so an old one must not
+        // count against the new download.
+        ::unlink(targetPath.c_str());
         // The output pipe carries only curl's status and error lines here.
         CurlCaps caps{kOutputSlack, &targetPath, maxBytes};
         CurlRun run = runCurl(start.curl, curlDownloadArguments(url, targetPath, maxBytes), std::nullopt, cancel, caps);

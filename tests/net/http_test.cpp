@@ -1,3 +1,4 @@
+#include "core/files.h"
 #include "net/fake_curl_helpers.h"
 #include "net/http.h"
 #include "net/http_internal.h"
@@ -270,10 +271,13 @@ TEST(HttpCaps, RepliesPastTheirCapFailAndDownloadsLeaveNoFile)
         "The server's answer was larger than 7 bytes, so Quenmark stopped receiving it.");
     EXPECT_FALSE(std::filesystem::exists(target));
 
-    // A download larger than the manifest's size, though curl reports success.
+    // A download larger than the manifest's size, though curl reports success;
+    // a larger file left from before does not count.
     fake.answer("200");
     fake.downloadBody("package");
+    writeFileAtomic(target, std::string(1 << 20, 'o'));
     EXPECT_TRUE(httpDownload(url, target, 7).ok);
+    EXPECT_EQ(readFile(target), "package");
     EXPECT_TRUE(std::filesystem::exists(target));
     fake.downloadBody("package!");
     EXPECT_EQ(httpDownload(url, target, 7).text,
