@@ -1,5 +1,7 @@
 #include "app/scrub.h"
 
+#include "app/account_state.h"
+#include "app/app_harness.h"
 #include "app/env_helpers.h"
 #include "app/session.h"
 
@@ -111,6 +113,16 @@ TEST_F(Scrub, TheSessionFileKeepsTheScrubberCurrent)
     EXPECT_EQ(loadSession().token, "sess-91ab77");
     EXPECT_EQ(scrubText("sess-91ab77"), "<token>");
     deleteSession();
+}
+
+TEST_F(Scrub, PasswordsQueuedForTheServiceAreScrubbed)
+{
+    testing::AppHarness h;
+    h.start();
+    queueAccountRequest(*h, 8, {{"current_password", "old-Pw-1"}, {"new_password", "new-Pw-2"}, {"email", "e"}});
+    EXPECT_EQ(scrubText("had old-Pw-1, wants new-Pw-2"), "had <secret>, wants <secret>");
+    queueAccountRequest(*h, 9, {{"theme", "dark"}});  // no password: the last ones stay known
+    EXPECT_EQ(scrubText("old-Pw-1"), "<secret>");
 }
 
 TEST_F(Scrub, ShortOrMissingNamesAreNotReplaced)
