@@ -1,5 +1,6 @@
 #include "net/update_envelope.h"
 
+#include "app/paths.h"
 #include "codecs/crypto/ed25519.h"
 #include "codecs/crypto/sha2.h"
 #include "core/ascii.h"
@@ -191,6 +192,13 @@ std::optional<ManifestFile> pickUpdateAsset(
         }
     }
     return std::nullopt;
+}
+
+std::optional<std::string> updateFilePath(std::string_view folder, std::string_view file)
+{
+    if (!isPlainFileName(file))
+        return std::nullopt;
+    return joinPath(folder, file);
 }
 
 bool fileSha256Matches(std::string_view bytes, const ManifestFile& entry)

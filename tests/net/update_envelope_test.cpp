@@ -94,6 +94,17 @@ TEST(UpdateManifest, ChecksumNeedsSizeAndDigest)
     EXPECT_FALSE(fileSha256Matches(bytes, upper));
 }
 
+TEST(UpdateManifest, PathsOnlyForPlainNames)
+{
+    EXPECT_EQ(updateFilePath("/tmp/up", "quenmark_1.2.0_amd64.deb"), "/tmp/up/quenmark_1.2.0_amd64.deb");
+    for (const char* bad : {"", ".deb", "..", "a/b.deb", "a\\b.deb", "a\nb.deb", "a\rb.deb", "a\x1b]0;x\x07.deb",
+             "a\x7f.deb", "a\x1f.deb"})
+        EXPECT_FALSE(updateFilePath("/tmp/up", bad).has_value()) << bad;
+    EXPECT_FALSE(updateFilePath("/tmp/up", std::string_view("a\0b.deb", 7)).has_value());
+    EXPECT_EQ(
+        updateFilePath("/tmp/up", "caf\xc3\xa9 \xe2\x80\x94 1.2.deb"), "/tmp/up/caf\xc3\xa9 \xe2\x80\x94 1.2.deb");
+}
+
 TEST(UpdateKeys, DefaultBuildTrustsNoKey)
 {
     // Tests are built without a release key; with none every pick fails.
