@@ -1,7 +1,7 @@
 // Drives the network client for the oracle scripts. Reads one JSON command a
 // line on standard input and answers each with one JSON line:
 //   {"op":"post","url","body"|"bodySize","type","timeout","headers"} -> {"ok","status","text"}
-//   {"op":"get","url","timeout"}, {"op":"download","url","target"}    -> same, download adds "exists"
+//   {"op":"get","url","timeout"}, {"op":"download","url","target","maxBytes"} -> same, download adds "exists"
 //   {"op":"call","server","path","body","token","timeout"}           -> the ApiResult
 //   {"op":"request", NetRequest fields, "params":[[k,v],...]}          -> the NetReply (picture in hex)
 //   {"op":"stress","post","download","target","count"}               -> two threads at once; fds and children after
