@@ -1,5 +1,6 @@
 #include "app/account_state.h"
 
+#include "app/scrub.h"
 #include "core/ascii.h"
 #include "core/utf8.h"
 #include "ui/hit_test.h"
@@ -31,6 +32,13 @@ void queueAccountRequest(AppState& state, uint8_t kind, const std::map<std::stri
     state.request.kind = kind;
     state.request.params = params;
     state.redrawRequested = true;
+    // A password on its way to the service must not reach a crash report.
+    std::vector<std::string> passwords;
+    for (const auto& [key, value] : params)
+        if (key.find("password") != std::string::npos)
+            passwords.push_back(value);
+    if (!passwords.empty())
+        setScrubPasswords(std::move(passwords));
 }
 
 void requestSyncAndRedraw(AppState& state)

@@ -2,8 +2,10 @@
 
 #include "core/ascii.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <mutex>
 
 namespace qm {
 
@@ -33,6 +35,11 @@ bool isBoundary(char c)
     case '[':
     case ']':
     case '|':
+    // These end a path too: "path=/media/x", "{/home/x}", "`/srv/x`".
+    case '=':
+    case '{':
+    case '}':
+    case '`':
         return true;
     default:
         return false;
@@ -127,26 +134,147 @@ size_t nextBoundary(std::string_view t, size_t from)
     return from;
 }
 
-// Every occurrence becomes "~"; the search goes on after it, so the result
-// is as if each replacement were made in place and searched from the byte
-// after the "~".
+// Every occurrence that ends a path component becomes "~" ("/home/ann" in
+// "/home/anna" is another folder); the search goes on after it, so the
+// result is as if each replacement were made in place and searched from the
+// byte after the "~".
 std::string replaceHome(const std::string& text, std::string_view spelling)
 {
     std::string out;
     size_t copied = 0;
     for (size_t p = findNoCase(text, spelling, 0); p != std::string::npos;
          p = findNoCase(text, spelling, p + spelling.size())) {
+        size_t end = p + spelling.size();
+        if (end < text.size() && text[end] != '/' && text[end] != '\\' && text[end] != ':' && !isBoundary(text[end]))
+            continue;
         out.append(text, copied, p - copied);
         out += '~';
-        copied = p + spelling.size();
+        copied = end;
     }
     out.append(text, copied, std::string::npos);
     return out;
 }
 
+struct ScrubSecrets {
+    std::string token;
+    std::string email;
+    std::vector<std::string> passwords;
+};
+
+std::mutex secretsLock;
+ScrubSecrets secrets;
+
+// Shorter secrets would wreck ordinary words; fields still catch them.
+constexpr size_t kMinSecretBytes = 4;
+
+std::string replaceSecret(std::string_view text, std::string_view secret, std::string_view placeholder, bool anyCase)
+{
+    if (secret.size() < kMinSecretBytes)
+        return std::string(text);
+    std::string out;
+    size_t copied = 0;
+    for (size_t p = anyCase ? findNoCase(text, secret, 0) : text.find(secret); p != std::string_view::npos;
+         p = anyCase ? findNoCase(text, secret, copied) : text.find(secret, copied)) {
+        out.append(text.substr(copied, p - copied));
+        out += placeholder;
+        copied = p + secret.size();
+    }
+    out.append(text.substr(copied));
+    return out;
+}
+
+bool namesSecret(std::string_view key)
+{
+    std::string lowered = asciiLower(key);
+    for (std::string_view word : {"password", "passwd", "token", "secret"})
+        if (lowered.find(word) != std::string::npos)
+            return true;
+    return false;
+}
+
+bool endsBareValue(char c)
+{
+    switch (c) {
+    case ' ':
+    case '\t':
+    case '\n':
+    case '\r':
+    case ',':
+    case ';':
+    case '&':
+    case '}':
+    case ']':
+    case ')':
+    case '"':
+    case '\'':
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 void setScrubIdentity(ScrubIdentity id) { identity = std::move(id); }
+
+void setScrubSession(std::string_view token, std::string_view email)
+{
+    std::lock_guard lock(secretsLock);
+    secrets.token = token;
+    secrets.email = email;
+}
+
+void setScrubPasswords(std::vector<std::string> passwords)
+{
+    std::lock_guard lock(secretsLock);
+    secrets.passwords = std::move(passwords);
+}
+
+std::string scrubSecretFields(std::string_view t)
+{
+    std::string out;
+    size_t copied = 0;
+    size_t i = 0;
+    while (i < t.size()) {
+        if (!isWordChar(t[i]) || (i > 0 && isWordChar(t[i - 1]))) {
+            ++i;
+            continue;
+        }
+        size_t keyEnd = i;
+        while (keyEnd < t.size() && isWordChar(t[keyEnd]))
+            ++keyEnd;
+        size_t j = keyEnd;
+        if (j < t.size() && (t[j] == '"' || t[j] == '\''))
+            ++j;
+        while (j < t.size() && t[j] == ' ')
+            ++j;
+        if (j >= t.size() || (t[j] != ':' && t[j] != '=') || !namesSecret(t.substr(i, keyEnd - i))) {
+            i = keyEnd;
+            continue;
+        }
+        ++j;
+        while (j < t.size() && t[j] == ' ')
+            ++j;
+        size_t valueStart = j, valueEnd = j;
+        if (j < t.size() && (t[j] == '"' || t[j] == '\'')) {
+            char quote = t[j];
+            valueStart = valueEnd = j + 1;
+            while (valueEnd < t.size() && t[valueEnd] != quote)
+                valueEnd += t[valueEnd] == '\\' && valueEnd + 1 < t.size() ? 2 : 1;
+        } else {
+            while (valueEnd < t.size() && !endsBareValue(t[valueEnd]))
+                ++valueEnd;
+        }
+        if (valueEnd > valueStart) {
+            out.append(t.substr(copied, valueStart - copied));
+            out += "<secret>";
+            copied = valueEnd;
+        }
+        i = std::max(valueEnd, keyEnd);
+    }
+    out.append(t.substr(copied));
+    return out;
+}
 
 const ScrubIdentity& scrubIdentity() { return identity; }
 
@@ -259,7 +387,17 @@ std::string replaceAsWord(std::string_view t, std::string_view word, std::string
 
 std::string scrubText(std::string_view text)
 {
-    std::string t(text);
+    ScrubSecrets known;
+    {
+        std::lock_guard lock(secretsLock);
+        known = secrets;
+    }
+    std::string t = replaceSecret(text, known.token, "<token>", false);
+    for (const std::string& password : known.passwords)
+        t = replaceSecret(t, password, "<secret>", false);
+    if (known.email.find('@') != std::string::npos)
+        t = replaceSecret(t, known.email, "<email>", true);
+    t = scrubSecretFields(t);
     const ScrubIdentity& id = identity;
     if (id.home.size() > 2) {
         std::string forward = id.home, backward = id.home;

@@ -1,13 +1,14 @@
 #pragma once
 // Cleaning of crash texts: a report may leave the machine, so the home
-// folder, e-mail addresses, paths, file names, the login name and the
-// computer's name are replaced by placeholders, and stack frames lose the
+// folder, e-mail addresses, secrets, paths, file names, the login name and
+// the computer's name are replaced by placeholders, and stack frames lose the
 // absolute part of their source paths. Pure byte-string transformations:
 // non-ASCII bytes are never letters, digits or boundaries.
 #include "app/crash_report.h"
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qm {
 
@@ -17,6 +18,13 @@ struct ScrubIdentity {
     std::string host;
 };
 
+// Secrets the running program knows: the session's token and e-mail address
+// (kept current by the session's load, save and delete) and the passwords
+// forms hold while they are typed. Each becomes a placeholder wherever it
+// shows. Any thread may set them while another scrubs.
+void setScrubSession(std::string_view token, std::string_view email);
+void setScrubPasswords(std::vector<std::string> passwords);
+
 // Set once when the crash handlers are installed.
 void setScrubIdentity(ScrubIdentity identity);
 const ScrubIdentity& scrubIdentity();
@@ -25,6 +33,9 @@ ScrubIdentity scrubIdentityFromEnvironment();
 
 std::string scrubText(std::string_view text);
 std::string scrubEmails(std::string_view text);
+// The value after a key naming a password, token or secret ("password":"x",
+// new_password=x, token: x) becomes "<secret>".
+std::string scrubSecretFields(std::string_view text);
 std::string scrubPaths(std::string_view text);
 // Replaces the word where it stands alone, ignoring ASCII case; words of two
 // bytes or fewer are left alone.

@@ -1,6 +1,7 @@
 #include "app/session.h"
 
 #include "app/paths.h"
+#include "app/scrub.h"
 #include "core/files.h"
 
 #include <cerrno>
@@ -52,7 +53,9 @@ std::string renderSession(const Session& s)
     return dumpJson(j);
 }
 
-Session loadSession()
+namespace {
+
+Session readSession()
 {
     try {
         const std::string path = sessionPath();
@@ -68,8 +71,19 @@ Session loadSession()
     }
 }
 
+}  // namespace
+
+// Whoever is signed in, crash reports must not carry their token or address.
+Session loadSession()
+{
+    Session session = readSession();
+    setScrubSession(session.token, session.email);
+    return session;
+}
+
 void saveSession(const Session& session)
 {
+    setScrubSession(session.token, session.email);
     try {
         std::filesystem::create_directories(configDir());
         AtomicWriteOptions secret;
@@ -83,6 +97,7 @@ void saveSession(const Session& session)
 
 void deleteSession()
 {
+    setScrubSession({}, {});
     const std::string path = sessionPath();
     ::unlink(path.c_str());
     // A save cut short may have left the token in a temporary file beside it.

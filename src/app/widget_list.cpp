@@ -16,11 +16,9 @@ Json widgetListJson(const UiContext& ui, int32_t framesOnPage)
     if (ui.recorder) {
         for (const WidgetRecord& w : ui.recorder->records)
             widgets.push_back({{"id", w.label}, {"rect", rectJson(w.rect)}, {"layer", w.layer}, {"window", false}});
-        for (const WindowRect& w : ui.windowRects) {
-            auto label = ui.recorder->labels.find(w.windowId);
-            widgets.push_back({{"id", label == ui.recorder->labels.end() ? std::string() : label->second},
-                {"rect", rectJson(w.rect)}, {"layer", w.layer}, {"window", true}});
-        }
+        for (const WindowRect& w : ui.windowRects)
+            widgets.push_back({{"id", recordedLabel(*ui.recorder, w.windowId)}, {"rect", rectJson(w.rect)},
+                {"layer", w.layer}, {"window", true}});
     }
     return {{"framesOnPage", framesOnPage}, {"widgets", std::move(widgets)}};
 }

@@ -1,5 +1,6 @@
 #include "net/api.h"
 
+#include "app/picture_cache.h"
 #include "core/errors.h"
 #include "core/service_host.h"
 #include "net/api_internal.h"
@@ -169,14 +170,14 @@ NetReply performRequest(const NetRequest& request, const HttpCancel* cancel)
         if (byPost) {
             Json body = Json::object();
             body["token"] = request.token;
-            HttpResult http =
-                httpPost(request.server, dumpJson(body), "application/json", pictureTimeoutMs, {}, cancel);
+            HttpResult http = httpPost(
+                request.server, dumpJson(body), "application/json", pictureTimeoutMs, {}, cancel, kMaxPictureBytes);
             reply.result.ok = http.ok && (http.status == 200 || http.status == 204);
             if (http.ok && http.status == 200)
                 reply.pictureData = std::move(http.text);
             reply.pictureByPost = true;
         } else {
-            HttpResult http = httpGet(request.server, pictureTimeoutMs, cancel);
+            HttpResult http = httpGet(request.server, pictureTimeoutMs, cancel, kMaxPictureBytes);
             reply.result.ok = http.ok && http.status == 200;
             if (reply.result.ok)
                 reply.pictureData = std::move(http.text);

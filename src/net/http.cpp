@@ -134,7 +134,29 @@ struct CurlRun {
     std::string output;
     int exitCode = 0;
     bool cancelled = false;
+    bool tooLarge = false;  // stopped because what arrived passed its cap
 };
+
+// What one run may take in. curl's --max-filesize only acts on a size the
+// server announces, so the bytes are also counted as they arrive: on the
+// output pipe, or in the file a download writes.
+struct CurlCaps {
+    std::uint64_t output = 0;
+    const std::string* file = nullptr;
+    std::uint64_t fileBytes = 0;
+};
+
+// Room past a reply's cap for the status line curl adds and its error text.
+constexpr std::uint64_t kOutputSlack = 4096;
+
+// How often a download's file is measured while curl writes it.
+constexpr int kFileCheckMs = 50;
+
+bool fileLargerThan(const std::string& path, std::uint64_t cap)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && std::uint64_t(st.st_size) > cap;
+}
 
 int waitForChild(pid_t pid)
 {
@@ -183,7 +205,7 @@ void check(int error)
 // exactly its three standard streams, and no curl of another thread keeps
 // this one's pipes open.
 CurlRun runCurl(const std::string& program, const std::vector<std::string>& args,
-    const std::optional<std::string_view>& input, const HttpCancel* cancel)
+    const std::optional<std::string_view>& input, const HttpCancel* cancel, const CurlCaps& caps)
 {
     ignoreSigpipe();
     Fd outRead, outWrite, inRead, inWrite;
@@ -245,10 +267,15 @@ CurlRun runCurl(const std::string& program, const std::vector<std::string>& args
                 cancelIndex = count++;
                 fds[cancelIndex] = {cancel->waitFd(), POLLIN, 0};
             }
-            if (::poll(fds, nfds_t(count), -1) < 0) {
+            if (::poll(fds, nfds_t(count), caps.file ? kFileCheckMs : -1) < 0) {
                 if (errno == EINTR)
                     continue;
                 throw OSError(errnoText(errno));
+            }
+            if (caps.file && fileLargerThan(*caps.file, caps.fileBytes)) {
+                ::kill(pid, SIGKILL);
+                run.tooLarge = true;
+                break;
             }
             if (cancelIndex >= 0 && fds[cancelIndex].revents != 0) {
                 ::kill(pid, SIGKILL);
@@ -269,9 +296,14 @@ CurlRun runCurl(const std::string& program, const std::vector<std::string>& args
             }
             if (fds[outIndex].revents != 0) {
                 ssize_t n = ::read(outRead.get(), buffer, sizeof buffer);
-                if (n > 0)
+                if (n > 0) {
                     run.output.append(buffer, std::size_t(n));
-                else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                    if (run.output.size() > caps.output) {
+                        ::kill(pid, SIGKILL);
+                        run.tooLarge = true;
+                        break;
+                    }
+                } else if (n == 0 || (errno != EAGAIN && errno != EINTR))
                     outRead.reset();
             }
         }
@@ -289,6 +321,18 @@ CurlRun runCurl(const std::string& program, const std::vector<std::string>& args
 }
 
 std::string exitMessage(int exitCode) { return "curl exited with code " + std::to_string(exitCode); }
+
+// curl's exit code when the server announced more than --max-filesize.
+constexpr int kCurlFileTooLarge = 63;
+
+std::string sizeText(std::uint64_t bytes)
+{
+    if (bytes >= (1u << 20) && bytes % (1u << 20) == 0)
+        return std::to_string(bytes >> 20) + " MiB";
+    if (bytes >= 1024 && bytes % 1024 == 0)
+        return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
 
 // A status text of digits only that fits an int32; anything else is 0.
 std::int32_t readStatus(std::string_view text)
@@ -347,18 +391,38 @@ std::optional<HttpsUrl> splitHttpsUrl(std::string_view url)
     return HttpsUrl{std::string(rest.substr(0, slash)), std::string(rest.substr(slash))};
 }
 
+std::string replyTooLargeMessage(std::uint64_t cap)
+{
+    return "The server's answer was larger than " + sizeText(cap) + ", so Quenmark stopped receiving it.";
+}
+
+std::string addressForMessage(std::string_view url)
+{
+    std::string_view shown = url.substr(0, url.find_first_of("?#"));
+    std::size_t scheme = shown.find("://");
+    std::size_t hostStart = scheme == std::string_view::npos ? 0 : scheme + 3;
+    std::size_t hostEnd = shown.find('/', hostStart);
+    std::size_t at = shown.substr(0, hostEnd).rfind('@');
+    if (at == std::string_view::npos || at < hostStart)
+        return std::string(shown);
+    return std::string(shown.substr(0, hostStart)) + std::string(shown.substr(at + 1));
+}
+
 int curlTimeLimit(int timeoutMs) { return timeoutMs < 2000 ? 1 : timeoutMs / 1000; }
 
-// Besides the fixed order, every command restricts curl to https (redirects
-// included: an https address must never lead to plain http) and turns off
-// its URL globbing, which would otherwise expand "{a,b}" or "[1-3]" in an
-// address into several requests with their outputs joined.
-std::vector<std::string> curlPostArguments(
-    std::string_view url, std::string_view contentType, int timeoutMs, const std::string& headerFile)
+// Besides the fixed order, every command starts with -q, which keeps curl
+// from reading the user's configuration file (one line there could switch
+// off certificate checks while a password is sent; proxies still come from
+// the environment). It restricts curl to https (redirects included: an https
+// address must never lead to plain http) and turns off its URL globbing,
+// which would otherwise expand "{a,b}" or "[1-3]" in an address into several
+// requests with their outputs joined.
+std::vector<std::string> curlPostArguments(std::string_view url, std::string_view contentType, int timeoutMs,
+    const std::string& headerFile, std::uint64_t maxBytes)
 {
-    std::vector<std::string> args = {"-sS", "--proto", "=https", "--globoff", "--max-time",
-        std::to_string(curlTimeLimit(timeoutMs)), "-X", "POST", "-H", "Content-Type: " + std::string(contentType), "-H",
-        "Accept: application/json"};
+    std::vector<std::string> args = {"-q", "-sS", "--proto", "=https", "--globoff", "--max-time",
+        std::to_string(curlTimeLimit(timeoutMs)), "--max-filesize", std::to_string(maxBytes), "-X", "POST", "-H",
+        "Content-Type: " + std::string(contentType), "-H", "Accept: application/json"};
     if (!headerFile.empty()) {
         args.push_back("-H");
         args.push_back("@" + headerFile);
@@ -369,16 +433,18 @@ std::vector<std::string> curlPostArguments(
     return args;
 }
 
-std::vector<std::string> curlGetArguments(std::string_view url, int timeoutMs)
+std::vector<std::string> curlGetArguments(std::string_view url, int timeoutMs, std::uint64_t maxBytes)
 {
-    return {"-sS", "--proto", "=https", "--globoff", "-L", "--max-time", std::to_string(curlTimeLimit(timeoutMs)), "-H",
-        "Accept: application/json", "-A", "Quenmark", "-w", "\n%{http_code}", std::string(url)};
+    return {"-q", "-sS", "--proto", "=https", "--globoff", "-L", "--max-time", std::to_string(curlTimeLimit(timeoutMs)),
+        "--max-filesize", std::to_string(maxBytes), "-H", "Accept: application/json", "-A", "Quenmark", "-w",
+        "\n%{http_code}", std::string(url)};
 }
 
-std::vector<std::string> curlDownloadArguments(std::string_view url, const std::string& targetPath)
+std::vector<std::string> curlDownloadArguments(
+    std::string_view url, const std::string& targetPath, std::uint64_t maxBytes)
 {
-    return {"-sS", "--proto", "=https", "--globoff", "-L", "--max-time", "1800", "-A", "Quenmark", "-o", targetPath,
-        "-w", "%{http_code}", std::string(url)};
+    return {"-q", "-sS", "--proto", "=https", "--globoff", "-L", "--max-time", "1800", "--max-filesize",
+        std::to_string(maxBytes), "-A", "Quenmark", "-o", targetPath, "-w", "%{http_code}", std::string(url)};
 }
 
 HttpResult readTransferOutput(std::string_view output, int exitCode)
@@ -424,7 +490,7 @@ struct TransferStart {
 TransferStart startTransfer(std::string_view url, std::string_view noCurl, const HttpCancel* cancel)
 {
     if (!splitHttpsUrl(url))
-        return {{}, failure("Not an https:// address: " + std::string(url))};
+        return {{}, failure("Not an https:// address: " + addressForMessage(url))};
     std::optional<std::string> curl = findCurl();
     if (!curl)
         return {{}, failure(std::string(noCurl))};
@@ -436,16 +502,22 @@ TransferStart startTransfer(std::string_view url, std::string_view noCurl, const
 // A transfer whose answer is curl's report: `run` starts curl (given its
 // path) and waits for it.
 template <typename Run>
-HttpResult runTransfer(std::string_view url, std::string_view noCurl, const HttpCancel* cancel, Run&& run)
+HttpResult runTransfer(
+    std::string_view url, std::string_view noCurl, const HttpCancel* cancel, std::uint64_t maxBytes, Run&& run)
 {
     TransferStart start = startTransfer(url, noCurl, cancel);
     if (start.refusal)
         return std::move(*start.refusal);
     try {
-        CurlRun result = run(start.curl);
+        CurlRun result = run(start.curl, CurlCaps{maxBytes + kOutputSlack});
         if (result.cancelled)
             return failure(std::string(httpCancelledMessage));
-        return readTransferOutput(result.output, result.exitCode);
+        if (result.tooLarge || result.exitCode == kCurlFileTooLarge)
+            return failure(replyTooLargeMessage(maxBytes));
+        HttpResult http = readTransferOutput(result.output, result.exitCode);
+        if (http.ok && http.text.size() > maxBytes)
+            return failure(replyTooLargeMessage(maxBytes));
+        return http;
     } catch (const std::exception& e) {
         return failure(e.what());
     }
@@ -454,32 +526,42 @@ HttpResult runTransfer(std::string_view url, std::string_view noCurl, const Http
 }  // namespace
 
 HttpResult httpPost(std::string_view url, std::string_view body, std::string_view contentType, int timeoutMs,
-    const std::vector<std::string>& extraHeaders, const HttpCancel* cancel)
+    const std::vector<std::string>& extraHeaders, const HttpCancel* cancel, std::uint64_t maxReplyBytes)
 {
-    return runTransfer(url, noCurlPost, cancel, [&](const std::string& curl) {
+    return runTransfer(url, noCurlPost, cancel, maxReplyBytes, [&](const std::string& curl, const CurlCaps& caps) {
         RemovedFile headers;
         if (!extraHeaders.empty())
             writeHeaderFile(headers, extraHeaders);
-        return runCurl(curl, curlPostArguments(url, contentType, timeoutMs, headers.path), body, cancel);
+        return runCurl(
+            curl, curlPostArguments(url, contentType, timeoutMs, headers.path, maxReplyBytes), body, cancel, caps);
     });
 }
 
-HttpResult httpGet(std::string_view url, int timeoutMs, const HttpCancel* cancel)
+HttpResult httpGet(std::string_view url, int timeoutMs, const HttpCancel* cancel, std::uint64_t maxReplyBytes)
 {
-    return runTransfer(url, noCurlGet, cancel,
-        [&](const std::string& curl) { return runCurl(curl, curlGetArguments(url, timeoutMs), std::nullopt, cancel); });
+    return runTransfer(url, noCurlGet, cancel, maxReplyBytes, [&](const std::string& curl, const CurlCaps& caps) {
+        return runCurl(curl, curlGetArguments(url, timeoutMs, maxReplyBytes), std::nullopt, cancel, caps);
+    });
 }
 
-HttpResult httpDownload(std::string_view url, const std::string& targetPath, const HttpCancel* cancel)
+HttpResult httpDownload(
+    std::string_view url, const std::string& targetPath, std::uint64_t maxBytes, const HttpCancel* cancel)
 {
     TransferStart start = startTransfer(url, noCurlDownload, cancel);
     if (start.refusal)
         return std::move(*start.refusal);
     DownloadOutcome outcome;
     try {
-        CurlRun run = runCurl(start.curl, curlDownloadArguments(url, targetPath), std::nullopt, cancel);
+        // The file is measured while curl writes it, so an old one must not
+        // count against the new download.
+        ::unlink(targetPath.c_str());
+        // The output pipe carries only curl's status and error lines here.
+        CurlCaps caps{kOutputSlack, &targetPath, maxBytes};
+        CurlRun run = runCurl(start.curl, curlDownloadArguments(url, targetPath, maxBytes), std::nullopt, cancel, caps);
         if (run.cancelled)
             outcome = {failure(std::string(httpCancelledMessage)), true};
+        else if (run.tooLarge || run.exitCode == kCurlFileTooLarge || fileLargerThan(targetPath, maxBytes))
+            outcome = {failure(replyTooLargeMessage(maxBytes)), true};
         else
             outcome = readDownloadOutput(run.output, run.exitCode);
     } catch (const std::exception& e) {

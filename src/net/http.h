@@ -53,17 +53,27 @@ private:
 // The failure text of a call stopped through its HttpCancel.
 inline constexpr std::string_view httpCancelledMessage = "The request was cancelled.";
 
+// Replies are held whole in memory, so each call has a cap on the reply's
+// size; an answer over it is a failure (with replyTooLargeMessage) however
+// it arrives: announced by the server or only counted on the way in.
+inline constexpr std::uint64_t kMaxApiReplyBytes = std::uint64_t(16) << 20;
+std::string replyTooLargeMessage(std::uint64_t cap);
+
 // POSTs `body` byte for byte. `extraHeaders` are whole header lines; they reach
 // curl through a private file, never the command line.
 HttpResult httpPost(std::string_view url, std::string_view body, std::string_view contentType, int timeoutMs,
-    const std::vector<std::string>& extraHeaders, const HttpCancel* cancel = nullptr);
+    const std::vector<std::string>& extraHeaders, const HttpCancel* cancel = nullptr,
+    std::uint64_t maxReplyBytes = kMaxApiReplyBytes);
 
 // GETs the address, following redirects (to https only).
-HttpResult httpGet(std::string_view url, int timeoutMs, const HttpCancel* cancel = nullptr);
+HttpResult httpGet(std::string_view url, int timeoutMs, const HttpCancel* cancel = nullptr,
+    std::uint64_t maxReplyBytes = kMaxApiReplyBytes);
 
-// Saves the body at `targetPath`; allows 30 minutes. Unless the answer is a
-// complete 200, no file is left at `targetPath`.
-HttpResult httpDownload(std::string_view url, const std::string& targetPath, const HttpCancel* cancel = nullptr);
+// Saves the body at `targetPath`; allows 30 minutes and at most `maxBytes`
+// (the size the release's manifest gives). Unless the answer is a complete
+// 200 within that size, no file is left at `targetPath`.
+HttpResult httpDownload(
+    std::string_view url, const std::string& targetPath, std::uint64_t maxBytes, const HttpCancel* cancel = nullptr);
 
 // The program writes request bodies into pipes whose reader may be gone;
 // that must give an error, not kill the process. The calls above make sure

@@ -1,11 +1,13 @@
 #include "net/update_envelope.h"
 
+#include "app/paths.h"
 #include "codecs/crypto/ed25519.h"
 #include "codecs/crypto/sha2.h"
 #include "core/ascii.h"
 #include "core/base64.h"
 #include "core/errors.h"
 #include "core/service_host.h"
+#include "net/version.h"
 
 #include <limits>
 #include <span>
@@ -43,10 +45,17 @@ std::optional<Json> parseObject(std::string_view text)
     return std::nullopt;
 }
 
+// The name becomes part of a path in the download folder and shows in
+// messages: no separators, no hidden or parent entries, and no control bytes
+// (a line feed or escape would forge what a log or terminal shows).
 bool isPlainFileName(std::string_view name)
 {
-    return !name.empty() && name.find('/') == std::string_view::npos && name.find('\\') == std::string_view::npos
-        && name.front() != '.';
+    if (name.empty() || name.front() == '.')
+        return false;
+    for (char c : name)
+        if (c == '/' || c == '\\' || std::uint8_t(c) < 0x20 || c == 0x7F)
+            return false;
+    return true;
 }
 
 }  // namespace
@@ -165,6 +174,10 @@ std::optional<ManifestFile> pickUpdateAsset(
 {
     if (kind == ikNone)
         return std::nullopt;
+    // An old release stays signed for good: replaying its reply must not
+    // take the user back to a version with known faults.
+    if (!isNewerVersion(envelope.version))
+        return std::nullopt;
     if (!verifyManifestSignature(envelope.manifest, envelope.signature, keys))
         return std::nullopt;
     UpdateManifest manifest = parseManifest(envelope.manifest);
@@ -179,6 +192,13 @@ std::optional<ManifestFile> pickUpdateAsset(
         }
     }
     return std::nullopt;
+}
+
+std::optional<std::string> updateFilePath(std::string_view folder, std::string_view file)
+{
+    if (!isPlainFileName(file))
+        return std::nullopt;
+    return joinPath(folder, file);
 }
 
 bool fileSha256Matches(std::string_view bytes, const ManifestFile& entry)

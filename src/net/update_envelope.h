@@ -64,4 +64,9 @@ std::optional<ManifestFile> pickUpdateAsset(
 
 bool fileSha256Matches(std::string_view bytes, const ManifestFile& entry);
 
+// Where a package named by a manifest is saved in `folder`; nothing for a
+// name that is empty, hidden, holds a separator or a control byte. Manifests
+// are read through the same rule, so this refuses only names made elsewhere.
+std::optional<std::string> updateFilePath(std::string_view folder, std::string_view file);
+
 }  // namespace qm

@@ -9,6 +9,14 @@
 
 namespace qm {
 
+std::string recordedLabel(const WidgetRecorder& recorder, int64_t id)
+{
+    for (const auto* labels : {&recorder.labels, &recorder.labelsLast})
+        if (auto it = labels->find(id); it != labels->end())
+            return it->second;
+    return {};
+}
+
 UiContext::~UiContext()
 {
     if (window && window->platform)
@@ -90,8 +98,11 @@ void beginFrame(UiContext& ctx, double dt)
 
     ctx.focusablesLast = std::move(ctx.focusables);
     ctx.focusables.clear();
-    if (ctx.recorder)
+    if (ctx.recorder) {
         ctx.recorder->records.clear();
+        std::swap(ctx.recorder->labelsLast, ctx.recorder->labels);
+        ctx.recorder->labels.clear();
+    }
 
     if (ctx.pendingFocus != 0) {
         ctx.focusId = ctx.pendingFocus;
@@ -128,11 +139,15 @@ void beginFrame(UiContext& ctx, double dt)
         auto it = std::find(f.begin(), f.end(), ctx.focusId);
         ptrdiff_t c = it == f.end() ? -1 : it - f.begin();
         ptrdiff_t n = ptrdiff_t(f.size());
-        ptrdiff_t next;
-        if (ctx.tabBackwards)
-            next = c < 1 ? n - 1 : c - 1;
-        else
-            next = c < 0 || c == n - 1 ? 0 : c + 1;
+        ptrdiff_t next = c;
+        // A widget drawn twice in a frame is listed twice: step past its
+        // other entries, or Tab would never leave it.
+        for (ptrdiff_t step = 0; step < n && (step == 0 || f[size_t(next)] == ctx.focusId); ++step) {
+            if (ctx.tabBackwards)
+                next = next < 1 ? n - 1 : next - 1;
+            else
+                next = next < 0 || next == n - 1 ? 0 : next + 1;
+        }
         ctx.focusId = f[size_t(next)];
         consumeKey(ctx, keyTab);
     }

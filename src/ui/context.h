@@ -93,10 +93,17 @@ struct WidgetRecord {
     bool focusable = false;
 };
 
+// The labels are those hashed in this frame and the one before (ids hashed
+// between frames belong to the next): a program left running for days hashes
+// countless one-off labels (rows, days, toasts), which must not pile up.
 struct WidgetRecorder {
-    std::unordered_map<int64_t, std::string> labels;  // every label hashed while recording
-    std::vector<WidgetRecord> records;                // this frame's, in drawing order
+    std::unordered_map<int64_t, std::string> labels;      // hashed in this frame
+    std::unordered_map<int64_t, std::string> labelsLast;  // hashed in the frame before
+    std::vector<WidgetRecord> records;                    // this frame's, in drawing order
 };
+
+// The label an id was hashed from lately; empty when there is none.
+std::string recordedLabel(const WidgetRecorder& recorder, int64_t id);
 
 struct UiContext {
     RendererRef renderer;

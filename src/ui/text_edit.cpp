@@ -143,7 +143,8 @@ TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rec
 
     // An edit left open by a field that was not drawn last frame (its dialog
     // closed by Escape, its popup dismissed) is dropped, not written later.
-    if (st.editing && st.lastDrawnFrame != ctx.frame - 1)
+    // A second drawing in the same frame is no such gap.
+    if (st.editing && st.lastDrawnFrame != ctx.frame - 1 && st.lastDrawnFrame != ctx.frame)
         st.editing = false;
     st.lastDrawnFrame = ctx.frame;
 

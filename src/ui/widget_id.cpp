@@ -19,9 +19,8 @@ void record(UiContext& ctx, int64_t id, const Rect& rect, bool focusable)
 {
     if (!ctx.recorder)
         return;
-    auto it = ctx.recorder->labels.find(id);
-    ctx.recorder->records.push_back({id, it == ctx.recorder->labels.end() ? std::string() : it->second, rect,
-        currentLayer(*ctx.renderer), focusable});
+    ctx.recorder->records.push_back(
+        {id, recordedLabel(*ctx.recorder, id), rect, currentLayer(*ctx.renderer), focusable});
 }
 
 }  // namespace

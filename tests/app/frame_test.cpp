@@ -15,6 +15,8 @@
 #include "app/theme_apply.h"
 #include "app/toasts_internal.h"
 #include "app/widget_list.h"
+#include "core/files.h"
+#include "model/record_edits.h"
 #include "platform/keys.h"
 #include "ui/theme.h"
 
@@ -258,10 +260,17 @@ TEST_F(FrameTest, SplashDropsPressesButNotMoves)
 
 TEST_F(FrameTest, SaveRequestSavesAndAsksForASync)
 {
+    ASSERT_TRUE(addAccount(*h->store, "Saved on request", "checking").ok);
+    const std::string folder = h.budgetDir("local");
+    ASSERT_EQ(readFile(folder + "/data.json").find("Saved on request"), std::string::npos);
     WindowEvent e;
     e.kind = weSaveRequest;
     dispatchEvent(*h, e);
     EXPECT_TRUE(h->syncNowRequested);
+    EXPECT_NE(readFile(folder + "/data.json").find("Saved on request"), std::string::npos);
+    EXPECT_NE(readFile(folder + "/journal.json").find("Saved on request"), std::string::npos);
+    EXPECT_TRUE(h->hasUnsentChanges);
+    EXPECT_TRUE(h->toasts.empty());
 }
 
 TEST(Pacing, WhenATurnDraws)

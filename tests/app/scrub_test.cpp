@@ -1,6 +1,9 @@
 #include "app/scrub.h"
 
+#include "app/account_state.h"
+#include "app/app_harness.h"
 #include "app/env_helpers.h"
+#include "app/session.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +14,12 @@ using testing::ScopedEnv;
 
 struct Scrub : ::testing::Test {
     ScrubIdentity saved = scrubIdentity();
-    void TearDown() override { setScrubIdentity(saved); }
+    void TearDown() override
+    {
+        setScrubIdentity(saved);
+        setScrubSession("", "");
+        setScrubPasswords({});
+    }
 };
 
 TEST_F(Scrub, TextTable)
@@ -38,7 +46,23 @@ TEST_F(Scrub, TextTable)
         {"/tmp", "/tmp"},
         {"at /usr/lib/x", "at <path>"},
         {"\\\\server\\share\\f.csv", "<path>.csv"},
-        {"key=/etc/app/conf.json;", "<file>.json;"},
+        {"key=/etc/app/conf.json;", "key=<path>.json;"},
+        {"mount path=/media/zed/disk/plan.pdf", "mount path=<path>.pdf"},
+        {"opts{/srv/data/a.csv}", "opts{<path>.csv}"},
+        {"run `/srv/tool/bin` now", "run `<path>` now"},
+        {"/home/anna/plans", "<path>"},
+        {"/home/ann.old/plans", "<path>"},
+        {"/home/ann", "~"},
+        {"at /home/ann: gone", "at ~: gone"},
+        {"{/home/ann}", "{~}"},
+        {R"({"email":"x","password":"p w\"q","n":1})", R"({"email":"x","password":"<secret>","n":1})"},
+        {"new_password=pw9&current_password = 'a b'", "new_password=<secret>&current_password = '<secret>'"},
+        {"X-Auth-Token: abc.def rest", "X-Auth-Token: <secret> rest"},
+        {"calendar_token=zz;", "calendar_token=<secret>;"},
+        {"client_secret:\"s\"", "client_secret:\"<secret>\""},
+        {"token expired, passwordless sign-in", "token expired, passwordless sign-in"},
+        {"password=", "password="},
+        {"password: \"unterminated", "password: \"<secret>"},
         {" =/etc/app/conf.json", " =<path>.json"},
         {"Ann. and ann", "<user>. and <user>"},
         {"annotate ann_lee ann-x", "annotate ann_lee ann-x"},
@@ -50,6 +74,55 @@ TEST_F(Scrub, TextTable)
     };
     for (const Case& c : cases)
         EXPECT_EQ(scrubText(c.in), c.out) << c.in;
+}
+
+TEST_F(Scrub, TheSessionsSecretsWhereverTheyShow)
+{
+    setScrubIdentity({"/home/ann", "ann", "box7"});
+    setScrubSession("tok-7f3a9c0e", "Ann@LocalHost");
+    setScrubPasswords({"hunter22", "abc"});
+    struct Case {
+        std::string in, out;
+    };
+    const Case cases[] = {
+        {"auth tok-7f3a9c0e rejected", "auth <token> rejected"}, {"Bearer:tok-7f3a9c0e", "Bearer:<token>"},
+        {"from ann@localhost and ANN@LOCALHOST", "from <email> and <email>"}, {"typed hunter22!", "typed <secret>!"},
+        {"abc stays", "abc stays"},  // too short to replace blindly
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(scrubText(c.in), c.out) << c.in;
+    setScrubSession("", "");
+    setScrubPasswords({});  // signed out: nothing of the old session is special any more
+    EXPECT_EQ(scrubText("tok-7f3a9c0e zed@localhost"), "tok-7f3a9c0e zed@localhost");
+}
+
+TEST_F(Scrub, TheSessionFileKeepsTheScrubberCurrent)
+{
+    testing::TempDir tmp;
+    ScopedEnv env;
+    env.set("XDG_CONFIG_HOME", tmp.path());
+    Session s;
+    s.email = "bo@example.org";
+    s.token = "sess-91ab77";
+    saveSession(s);
+    EXPECT_EQ(scrubText("sess-91ab77"), "<token>");
+    deleteSession();
+    EXPECT_EQ(scrubText("sess-91ab77"), "sess-91ab77");
+    saveSession(s);
+    setScrubSession("", "");
+    EXPECT_EQ(loadSession().token, "sess-91ab77");
+    EXPECT_EQ(scrubText("sess-91ab77"), "<token>");
+    deleteSession();
+}
+
+TEST_F(Scrub, PasswordsQueuedForTheServiceAreScrubbed)
+{
+    testing::AppHarness h;
+    h.start();
+    queueAccountRequest(*h, 8, {{"current_password", "old-Pw-1"}, {"new_password", "new-Pw-2"}, {"email", "e"}});
+    EXPECT_EQ(scrubText("had old-Pw-1, wants new-Pw-2"), "had <secret>, wants <secret>");
+    queueAccountRequest(*h, 9, {{"theme", "dark"}});  // no password: the last ones stay known
+    EXPECT_EQ(scrubText("old-Pw-1"), "<secret>");
 }
 
 TEST_F(Scrub, ShortOrMissingNamesAreNotReplaced)

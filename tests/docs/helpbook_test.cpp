@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -247,16 +248,41 @@ TEST(HelpFolder, PagesResourcesAndFallbacks)
     EXPECT_EQ(firstPageAsNobody(empty.path), "<empty>");
     EXPECT_EQ(firstPageAsNobody(empty.path / "missing"), "01-getting-started.md");
 
-    // A 1 GiB sparse file is listed without being read.
+    // A 1 GiB sparse file is listed without being read: the kernel reports
+    // every read of it to a watch, which must see none.
     TempDir big;
     big.write("a.md", "# A");
-    int fd = open((big.path / "huge.bin").c_str(), O_CREAT | O_WRONLY, 0644);
+    const std::string huge = (big.path / "huge.bin").string();
+    int fd = open(huge.c_str(), O_CREAT | O_WRONLY, 0644);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(ftruncate(fd, off_t(1) << 30), 0);
     close(fd);
+    int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, huge.c_str(), IN_ACCESS), 0);
+    auto reads = [&] {
+        alignas(inotify_event) char events[4096];
+        int count = 0;
+        for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                count += (event->mask & IN_ACCESS) != 0;
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+        return count;
+    };
     HelpDirectory bigRead = readHelpDirectory(big.path);
     ASSERT_EQ(bigRead.resources.size(), 1u);
     EXPECT_EQ(buildHelpBook(bigRead.pages, bigRead.resources)->resources.size(), 1u);
+    EXPECT_EQ(reads(), 0);
+    // The watch does see a read, even of one byte.
+    char byte;
+    fd = open(huge.c_str(), O_RDONLY);
+    ASSERT_EQ(pread(fd, &byte, 1, 0), 1);
+    close(fd);
+    EXPECT_EQ(reads(), 1);
+    close(watch);
 }
 
 TEST(HelpBook, SectionsTitlesAndDuplicateIds)

@@ -9,13 +9,19 @@
 namespace qm {
 namespace {
 
-std::string limitOf(const std::vector<std::string>& args)
+std::string valueOf(const std::vector<std::string>& args, std::string_view option)
 {
     for (std::size_t i = 0; i + 1 < args.size(); ++i)
-        if (args[i] == "--max-time")
+        if (args[i] == option)
             return args[i + 1];
     return "";
 }
+
+std::string limitOf(const std::vector<std::string>& args) { return valueOf(args, "--max-time"); }
+
+// The reply cap: 16 MiB for the service's answers, the picture cache's own
+// limit for pictures.
+std::string capOf(const std::vector<std::string>& args) { return valueOf(args, "--max-filesize"); }
 
 TEST(ApiRequests, EachJobUsesItsLimitAndBody)
 {
@@ -30,6 +36,7 @@ TEST(ApiRequests, EachJobUsesItsLimitAndBody)
     NetReply r = performRequest(account);
     EXPECT_TRUE(r.result.ok);
     EXPECT_EQ(limitOf(fake.arguments()), "30");
+    EXPECT_EQ(capOf(fake.arguments()), "16777216");
     EXPECT_EQ(fake.arguments().back(), "https://svc.example/api/v1/auth/login");
     EXPECT_EQ(parseJson(fake.input()),
         parseJson(R"({"email":"a@b.example","password":"pw","device_name":"linux Quenmark"})"));
@@ -43,6 +50,7 @@ TEST(ApiRequests, EachJobUsesItsLimitAndBody)
     sync.highestSeq = 1;
     r = performRequest(sync);
     EXPECT_EQ(limitOf(fake.arguments()), "60");
+    EXPECT_EQ(capOf(fake.arguments()), "16777216");
     EXPECT_EQ(fake.arguments().back(), "https://svc.example/api/v1/sync");
     EXPECT_EQ(parseJson(fake.input()), parseJson(R"({"ops":[{"seq":1}],"etag":"e1","token":"tok"})"));
     EXPECT_EQ(r.opCount, 1);
@@ -56,7 +64,8 @@ TEST(ApiRequests, EachJobUsesItsLimitAndBody)
     fake.answer("PNGDATA\n\n200");
     r = performRequest(avatar);
     EXPECT_EQ(limitOf(fake.arguments()), "20");
-    EXPECT_EQ(fake.arguments()[7], "POST");
+    EXPECT_EQ(fake.arguments()[10], "POST");
+    EXPECT_EQ(capOf(fake.arguments()), "4194304");
     EXPECT_EQ(fake.input(), R"({"token":"tok"})");
     EXPECT_TRUE(r.result.ok);
     EXPECT_EQ(r.pictureData, "PNGDATA\n");
@@ -68,7 +77,8 @@ TEST(ApiRequests, EachJobUsesItsLimitAndBody)
     fake.answer("ICON\n404");
     r = performRequest(icon);
     EXPECT_EQ(limitOf(fake.arguments()), "20");
-    EXPECT_EQ(fake.arguments()[4], "-L");
+    EXPECT_EQ(fake.arguments()[5], "-L");
+    EXPECT_EQ(capOf(fake.arguments()), "4194304");
     EXPECT_FALSE(r.result.ok);
     EXPECT_EQ(r.pictureData, "");
 }

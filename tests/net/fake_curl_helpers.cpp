@@ -25,7 +25,11 @@ mode=$(cat "$d/mode" 2>/dev/null)
 if [ "$mode" != quiet ]; then
     printf '%s\0' "$@" > "$d/args"
     mv "$d/signals.now" "$d/signals"
-    ls -l /proc/$$/fd | sed -n 's/.* \([0-9]*\) -> \(.*\)/\1 \2/p' > "$d/fds"
+    # A child run with no pipe of the shell's own sees exactly what the shell
+    # inherited; listing the shell from inside a pipeline would also catch the
+    # pipe the shell holds open while it starts the pipeline's second command.
+    ls -l /proc/self/fd > "$d/fds.raw"
+    sed -n 's/.* \([0-9]*\) -> \(.*\)/\1 \2/p' "$d/fds.raw" > "$d/fds"
     echo $$ > "$d/pid"
     prev=""
     for a in "$@"; do
@@ -39,14 +43,16 @@ case "$mode" in
     sleep) exec sleep 30 ;;
     noread) ;;
     slowread) sleep 0.3; cat > "$d/stdin" ;;
-    quiet) cat > /dev/null ;;
+    quiet|flood) cat > /dev/null ;;
     *) cat > "$d/stdin" ;;
 esac
 prev=""
 for a in "$@"; do
+    if [ "$prev" = "-o" ] && [ "$mode" = flood ]; then head -c 300000000 /dev/zero > "$a"; fi
     if [ "$prev" = "-o" ] && [ -f "$d/download" ]; then cp "$d/download" "$a"; fi
     prev="$a"
 done
+case " $* " in *" -o "*) ;; *) if [ "$mode" = flood ]; then head -c 300000000 /dev/zero; fi ;; esac
 if [ -f "$d/stderr" ]; then cat "$d/output" >&2; else cat "$d/output" 2>/dev/null; fi
 exit $(cat "$d/rc" 2>/dev/null || echo 0)
 )SH";

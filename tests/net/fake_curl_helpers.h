@@ -17,7 +17,8 @@ public:
     void answer(const std::string& output, int exitCode = 0, bool toStderr = false);
     void downloadBody(const std::string& body);
     // "" (default), "sleep" (30 s, stdin unread), "noread" (exit at once,
-    // stdin unread), "slowread" (read stdin slowly), "quiet" (record nothing).
+    // stdin unread), "slowread" (read stdin slowly), "quiet" (record nothing),
+    // "flood" (send 300 MB of body, or write them to the download's file).
     void mode(const std::string& name);
 
     std::vector<std::string> arguments() const;

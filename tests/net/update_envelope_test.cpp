@@ -50,6 +50,8 @@ TEST(UpdateManifest, ReadsEntriesAndSkipsUnsafeNames)
     std::string text = R"({"version":"1.2.0","files":[
         {"file":"a.deb","os":"linux","arch":"x86_64","kind":"deb","size":12,"sha256":"ABCDEF"},
         {"file":"","os":"linux"}, {"file":"x/y.deb"}, {"file":"x\\y.deb"}, {"file":".hidden"}, {"file":"../up"},
+        {"file":"a\nb.deb"}, {"file":"a\u001b[2Jb.deb"}, {"file":"tab\t.deb"}, {"file":"del\u007f.deb"},
+        {"file":"nul\u0000.deb"}, {"file":"\u001f.deb"},
         {"file":7}, 5, "text", null,
         {"file":"b.rpm","size":1.5}, {"file":"c.rpm","size":"12"}, {"file":"d.rpm","size":2147483648},
         {"file":"e.rpm","size":-1}, {"file":"f.rpm","size":2147483647}, {"file":"g.rpm","size":18446744073709551615}
@@ -90,6 +92,17 @@ TEST(UpdateManifest, ChecksumNeedsSizeAndDigest)
     std::size_t letter = upper.sha256.find_first_of("abcdef");
     upper.sha256[letter] = char(upper.sha256[letter] - 'a' + 'A');  // entries are lowered when read
     EXPECT_FALSE(fileSha256Matches(bytes, upper));
+}
+
+TEST(UpdateManifest, PathsOnlyForPlainNames)
+{
+    EXPECT_EQ(updateFilePath("/tmp/up", "quenmark_1.2.0_amd64.deb"), "/tmp/up/quenmark_1.2.0_amd64.deb");
+    for (const char* bad : {"", ".deb", "..", "a/b.deb", "a\\b.deb", "a\nb.deb", "a\rb.deb", "a\x1b]0;x\x07.deb",
+             "a\x7f.deb", "a\x1f.deb"})
+        EXPECT_FALSE(updateFilePath("/tmp/up", bad).has_value()) << bad;
+    EXPECT_FALSE(updateFilePath("/tmp/up", std::string_view("a\0b.deb", 7)).has_value());
+    EXPECT_EQ(
+        updateFilePath("/tmp/up", "caf\xc3\xa9 \xe2\x80\x94 1.2.deb"), "/tmp/up/caf\xc3\xa9 \xe2\x80\x94 1.2.deb");
 }
 
 TEST(UpdateKeys, DefaultBuildTrustsNoKey)

@@ -5,7 +5,8 @@ HTTPS with http.server and ssl, records every request (method, path, headers,
 body) and answers from a script: a table of path -> answer, where an answer is
 a dict with "status", "body" (bytes or str), "headers", and optionally
 "delay" (seconds before answering), "cut" (send only that many bytes of the
-body after announcing all of it) or "close" (close without reading the body).
+body after announcing all of it), "close" (close without reading the body) or
+"nolength" (announce no size: the body ends when the connection closes).
 A plain-HTTP listener records what reaches it, for the redirect test.
 """
 import http.server
@@ -87,7 +88,8 @@ def _handler(service):
             self.send_response(answer.get("status", 200))
             for k, v in answer.get("headers", {}).items():
                 self.send_header(k, v)
-            self.send_header("Content-Length", str(len(payload)))
+            if not answer.get("nolength"):
+                self.send_header("Content-Length", str(len(payload)))
             self.send_header("Connection", "close")
             self.end_headers()
             cut = answer.get("cut")

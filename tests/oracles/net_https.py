@@ -7,6 +7,7 @@ never on a command line; two threads at once without leaks; cancellation.
 """
 import json
 import os
+import socket
 import subprocess
 import sys
 import tempfile
@@ -190,12 +191,44 @@ untrusted.script["/api/v1/me"] = ok_json
 r = t.ask(op="call", server=untrusted.base, path="me", body=None, token="t", timeout=30000)
 check(r["transportFailed"] and r["message"].startswith("curl: (60)"), f"untrusted certificate {r}")
 check(untrusted.take() == [], "the untrusted service was reached")
+# The user's curl configuration is never read: "insecure" there must not let
+# a password reach a server nobody trusts.
+curlrc = os.path.join(folder, ".curlrc")
+with open(curlrc, "w") as f:
+    f.write("insecure\n")
+r = t.ask(op="call", server=untrusted.base, path="me", body={"password": "pw-SECRET"}, token="t", timeout=30000)
+check(r["transportFailed"] and r["message"].startswith("curl: (60)"), f"untrusted certificate with .curlrc {r}")
+check(untrusted.take() == [], "the untrusted service was reached through the user's .curlrc")
+os.remove(curlrc)
 svc.script["/api/v1/slow"] = {"status": 200, "body": "{}", "delay": 3}
 start = time.monotonic()
 r = t.ask(op="call", server=base, path="slow", body=None, token="", timeout=1500)
 check(r["transportFailed"] and r["message"].startswith("curl: (28)") and "timed out" in r["message"]
       and time.monotonic() - start < 2.9, f"time-out {r}")
 svc.take()
+
+# --- Replies past their cap fail, announced or not; downloads leave no file -------------------
+too_large = "The server's answer was larger than {}, so Quenmark stopped receiving it."
+mib = 1 << 20
+for nolength in (False, True):
+    how = "unannounced" if nolength else "announced"
+    svc.script["/api/v1/huge"] = {"status": 200, "body": b" " * (16 * mib) + b"{}", "nolength": nolength}
+    r = t.ask(op="call", server=base, path="huge", body=None, token="", timeout=30000)
+    check(r["transportFailed"] and r["message"] == too_large.format("16 MiB"), f"{how} 16 MiB + 2 reply: {r}")
+    svc.script["/api/v1/huge"] = {"status": 200, "body": b" " * (16 * mib - 2) + b"{}", "nolength": nolength}
+    r = t.ask(op="call", server=base, path="huge", body=None, token="", timeout=30000)
+    check(r["ok"], f"{how} reply of exactly 16 MiB: {r['message']}")
+    svc.script["/icons/big.png"] = {"status": 200, "body": b"p" * (4 * mib + 1), "nolength": nolength}
+    r = t.ask(op="request", category=2, server=base + "/icons/big.png", etag="icon-big")
+    check(not r["ok"] and r["pictureHex"] == "", f"{how} picture over 4 MiB: ok {r['ok']}")
+    svc.script["/dl/big.deb"] = {"status": 200, "body": package, "nolength": nolength}
+    r = t.ask(op="download", url=base + "/dl/big.deb", target=target, maxBytes=len(package) - 1)
+    check(not r["ok"] and r["text"] == too_large.format(f"{len(package) - 1} bytes") and not r["exists"],
+          f"{how} download over the manifest's size: {r}")
+    r = t.ask(op="download", url=base + "/dl/big.deb", target=target, maxBytes=len(package))
+    check(r["ok"] and r["status"] == 200 and open(target, "rb").read() == package, f"{how} download at its size {r}")
+    os.remove(target)
+    svc.take()
 
 # --- Redirects stay on https; addresses are taken literally -------------------------------------
 svc.script["/redir"] = {"status": 302, "headers": {"Location": f"{plain.base}/landing"}}
@@ -264,6 +297,69 @@ check(r["posts"] == 120 and r["downloads"] == 120 and r["fdsAfter"] == r["fdsBef
 check(len(svc.take()) == 240, "stress request count")
 
 t.close()
+
+# --- Proxies still come from the environment, which curl reads itself ----------------------------
+class ConnectProxy:
+    """A CONNECT-only proxy on 127.0.0.1 that records each tunnel's target."""
+
+    def __init__(self):
+        self.targets = []
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.port = self.listener.getsockname()[1]
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self._tunnel, args=(client,), daemon=True).start()
+
+    def _tunnel(self, client):
+        head = b""
+        while b"\r\n\r\n" not in head:
+            chunk = client.recv(4096)
+            if not chunk:
+                return client.close()
+            head += chunk
+        target = head.split(b" ")[1].decode()
+        self.targets.append(target)
+        host, port = target.rsplit(":", 1)
+        upstream = socket.create_connection((host, int(port)))
+        client.sendall(b"HTTP/1.1 200 Connection established\r\n\r\n")
+
+        def pump(a, b):
+            try:
+                while data := a.recv(65536):
+                    b.sendall(data)
+            except OSError:
+                pass
+            for sock in (a, b):
+                try:
+                    sock.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+
+        threading.Thread(target=pump, args=(upstream, client), daemon=True).start()
+        pump(client, upstream)
+
+
+proxy = ConnectProxy()
+for name in ("https_proxy", "HTTPS_PROXY", "ALL_PROXY"):
+    proxy_env = {k: v for k, v in env.items() if k != "NO_PROXY"}
+    proxy_env[name] = f"http://127.0.0.1:{proxy.port}"
+    with open(os.path.join(folder, ".curlrc"), "w") as f:
+        f.write("noproxy = *\n")  # the file is not read, so it cannot turn the proxy off either
+    pt = Tool(proxy_env)
+    r = pt.ask(op="call", server=base, path="echo", body=None, token="", timeout=30000)
+    pt.close()
+    check(r["ok"] and proxy.targets == [f"127.0.0.1:{svc.port}"] and len(svc.take()) == 1,
+          f"{name}: {r.get('message')} through {proxy.targets}")
+    proxy.targets.clear()
+os.remove(os.path.join(folder, ".curlrc"))
+proxy.listener.close()
+
 for s in (svc, untrusted, plain):
     s.stop()
 print(f"net_https: {failures} failures")

@@ -9,6 +9,7 @@ LF) and pick the right package from them.
 import base64
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -17,6 +18,8 @@ build = sys.argv[1]
 tool = os.path.join(build, "tools", "nettool")
 folder = tempfile.mkdtemp(prefix="qm-update-")
 failures = 0
+# The version this build calls its own: a release must be newer to be picked.
+running = re.search(r'appVersion = "([^"]+)"', open(os.path.join(sys.argv[2], "src/core/service_host.h")).read())[1]
 
 
 def check(cond, what):
@@ -111,6 +114,12 @@ pick_cases = [
     ("manifest version differs", [entry("good.deb")], {"manifest_version": "1.2.1"}, None),
     ("signed over CR LF", [entry("good.deb")], {"crlf": True}, "good.deb"),
     ("signed by another key", [entry("good.deb")], {"signer": other}, None),
+    ("control bytes in names", [entry("a\nb.deb"), entry("c\x1b[2K.deb"), entry("d\x7f.deb"), entry("e\t.deb"),
+                                entry("good.deb")], {}, "good.deb"),
+    ("the running version is not an update", [entry("good.deb")], {"version": running}, None),
+    ("an older release is never installed", [entry("good.deb")], {"version": "0.0.9"}, None),
+    ("a pre-release of this version is older", [entry("good.deb")], {"version": running + "-rc.3"}, None),
+    ("a pre-release of the next version is newer", [entry("good.deb")], {"version": "999.0.0-rc.1"}, "good.deb"),
 ]
 for what, files, opts, want in pick_cases:
     r = pick(reply(files, **opts))

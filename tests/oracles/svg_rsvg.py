@@ -116,6 +116,18 @@ def main():
                     failures.append(f"table {name} at {size}: mean {bad[0]:.2f}, far {bad[1] * 100:.2f}%")
         print(f"table: {len(table)} icons at {SIZES}, worst mean difference {worst:.3f}")
 
+    # Pictures that draw nothing (rsvg agrees) come back as empty masks, one per file.
+    with tempfile.TemporaryDirectory(prefix="qm-svg-") as tmp:
+        blanks = []
+        for i, body in enumerate(("", "<g/>", '<rect width="0" height="5"/>')):
+            blanks.append(os.path.join(tmp, f"blank{i}.svg"))
+            with open(blanks[-1], "w") as f:
+                f.write(f'<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16">{body}</svg>')
+        run = subprocess.run([TOOL, "svg", "16"] + blanks, capture_output=True)
+        if run.returncode != 0 or run.stdout != bytes(4 * len(blanks)):
+            failures.append(f"pictures that draw nothing: exit {run.returncode}, {run.stderr.decode()[-300:]}")
+        failures += [f"rsvg draws {os.path.basename(b)}" for b in blanks if rsvg_alpha(b, 16).any()]
+
     fixtures = sorted(glob.glob(os.path.join(SOURCE, "tests/oracles/svg_fixtures/*.svg")))
     check_files("fixtures", fixtures, failures)
     package = sorted(glob.glob(os.path.join(SOURCE, "third_party/material-icons/filled/*.svg")))

@@ -38,7 +38,8 @@ int svgFiles(int32_t size, int argc, char** argv)
         uint32_t n = static_cast<uint32_t>(mask.size());
         uint8_t length[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
         std::fwrite(length, 1, 4, stdout);
-        std::fwrite(mask.data(), 1, mask.size(), stdout);
+        if (!mask.empty())  // an empty vector's data() may be null, which fwrite must not get
+            std::fwrite(mask.data(), 1, mask.size(), stdout);
     }
     return 0;
 }

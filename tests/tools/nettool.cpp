@@ -1,7 +1,7 @@
 // Drives the network client for the oracle scripts. Reads one JSON command a
 // line on standard input and answers each with one JSON line:
 //   {"op":"post","url","body"|"bodySize","type","timeout","headers"} -> {"ok","status","text"}
-//   {"op":"get","url","timeout"}, {"op":"download","url","target"}    -> same, download adds "exists"
+//   {"op":"get","url","timeout"}, {"op":"download","url","target","maxBytes"} -> same, download adds "exists"
 //   {"op":"call","server","path","body","token","timeout"}           -> the ApiResult
 //   {"op":"request", NetRequest fields, "params":[[k,v],...]}          -> the NetReply (picture in hex)
 //   {"op":"stress","post","download","target","count"}               -> two threads at once; fds and children after
@@ -90,7 +90,8 @@ Json run(const Json& cmd)
         return httpJson(httpGet(cmd.at("url").get<std::string>(), cmd.value("timeout", 20000)));
     if (op == "download") {
         std::string target = cmd.at("target");
-        Json out = httpJson(httpDownload(cmd.at("url").get<std::string>(), target));
+        Json out = httpJson(
+            httpDownload(cmd.at("url").get<std::string>(), target, cmd.value("maxBytes", std::uint64_t(1) << 30)));
         struct stat info;
         out["exists"] = stat(target.c_str(), &info) == 0;
         return out;
@@ -150,7 +151,8 @@ Json run(const Json& cmd)
         });
         std::thread loader([&] {
             for (int i = 0; i < count; ++i)
-                if (HttpResult r = httpDownload(cmd.at("download").get<std::string>(), target); r.ok && r.status == 200)
+                if (HttpResult r = httpDownload(cmd.at("download").get<std::string>(), target, std::uint64_t(1) << 20);
+                    r.ok && r.status == 200)
                     ++downloads;
         });
         poster.join();
@@ -169,7 +171,7 @@ Json run(const Json& cmd)
             else if (how == "get")
                 result = httpGet(url, 60000, &cancel);
             else
-                result = httpDownload(url, cmd.at("target").get<std::string>(), &cancel);
+                result = httpDownload(url, cmd.at("target").get<std::string>(), std::uint64_t(1) << 30, &cancel);
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(cmd.value("afterMs", 500)));
         cancel.cancel();

@@ -32,6 +32,7 @@ struct Field {
     TextEditResult result = editNone;
     bool selectAll = false, masked = false, disabled = false;
     bool drawField = true;
+    int drawsPerFrame = 1;
 
     int64_t id() { return widgetId(*h.ctx, "field"); }
     TextEditState& state() { return *textEditState(*h.ctx, id()); }
@@ -39,8 +40,9 @@ struct Field {
     {
         h.frame([&] {
             result = editNone;
-            if (drawField)
-                result = textEdit(*h.ctx, id(), bound, kField, "", disabled, selectAll, masked);
+            for (int i = 0; drawField && i < drawsPerFrame; ++i)
+                if (TextEditResult r = textEdit(*h.ctx, id(), bound, kField, "", disabled, selectAll, masked))
+                    result = r;
             textEdit(*h.ctx, widgetId(*h.ctx, "other"), other, kOther, "", false, false, false);
         });
     }
@@ -242,6 +244,27 @@ TEST(TextEdit, StaleEditIsDroppedNotWritten)
     EXPECT_FALSE(f.state().editing);
     f.tab();
     EXPECT_EQ(f.state().buffer, "from the record");
+}
+
+// A field drawn twice in every frame (measured, then drawn; or shown in two
+// places) was drawn in this frame already, which is no sign of a stale edit.
+TEST(TextEdit, FieldDrawnTwiceAFrameKeepsItsEdit)
+{
+    for (int draws : {1, 2})
+        for (uint8_t end : {keyEnter, keyTab}) {
+            Field f;
+            f.drawsPerFrame = draws;
+            f.bound = "abc";
+            f.frame();
+            f.tab();  // selects the whole text, which typing replaces
+            f.type("zz");
+            f.frame();
+            EXPECT_TRUE(f.state().editing);
+            EXPECT_EQ(f.state().buffer, "zz");
+            f.key(end);
+            EXPECT_EQ(f.result, end == keyEnter ? editEnter : editFocusLost) << draws << " " << int(end);
+            EXPECT_EQ(f.bound, "zz") << draws << " " << int(end);
+        }
 }
 
 TEST(TextEdit, ClickInMaskedMultiByteFieldLandsOnACharacterStart)

@@ -56,6 +56,29 @@ TEST(WidgetId, CascadeMatchesReferenceIds)
     EXPECT_TRUE(sawNegative);  // bit 31 reads as a negative id
 }
 
+// A program left running under automation hashes a one-off label in every
+// frame (a row, a day, a toast): the recorder keeps only recent ones, yet
+// every widget of a frame, and an id hashed between frames, keeps its label.
+TEST(WidgetId, RecorderKeepsOnlyRecentLabels)
+{
+    testing::UiHarness h;
+    h.recordWidgets();
+    const Rect box{10, 10, 50, 20};
+    for (int frame = 0; frame < 3000; ++frame)
+        h.frame([&] {
+            widgetId(*h.ctx, "row " + std::to_string(frame));
+            interact(*h.ctx, widgetId(*h.ctx, "Save"), box, 1);
+        });
+    EXPECT_LE(h.ctx->recorder->labels.size(), 2u);
+    ASSERT_EQ(h.ctx->recorder->records.size(), 1u);
+    EXPECT_EQ(h.ctx->recorder->records[0].label, "Save");
+
+    int64_t early = widgetId(*h.ctx, "hashed before the frame");
+    h.frame([&] { interact(*h.ctx, early, box, 1); });
+    ASSERT_EQ(h.ctx->recorder->records.size(), 1u);
+    EXPECT_EQ(h.ctx->recorder->records[0].label, "hashed before the frame");
+}
+
 TEST(WidgetId, StackSeedsAndIndexedIds)
 {
     testing::UiHarness h;
