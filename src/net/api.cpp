@@ -99,8 +99,7 @@ ApiResult readApiAnswer(std::string_view server, const HttpResult& http)
         } else if (http.status >= 500) {
             result.message = answered(http.status) + ". Try again later.";
         } else {
-            result.message = "The answer from " + std::string(serviceLabel) + " was not understood ("
-                + std::to_string(http.status) + ").";
+            result.message = notUnderstoodMessage(http.status);
         }
         return result;
     }
@@ -119,6 +118,11 @@ ApiResult readApiAnswer(std::string_view server, const HttpResult& http)
         result.message = noApiMessage(server) + "; until then the budget stays on this device.";
     }
     return result;
+}
+
+std::string notUnderstoodMessage(std::int32_t status)
+{
+    return "The answer from " + std::string(serviceLabel) + " was not understood (" + std::to_string(status) + ").";
 }
 
 ApiResult callApi(std::string_view server, std::string_view path, const std::optional<Json>& body,
@@ -140,6 +144,7 @@ NetReply performRequest(const NetRequest& request, const HttpCancel* cancel)
     reply.category = request.category;
     reply.kind = request.kind;
     reply.highestSeq = request.highestSeq;
+    reply.budgetId = request.budgetId;
     switch (request.category) {
     case rcAccount: {
         Json body = Json::object();
