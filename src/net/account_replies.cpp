@@ -201,8 +201,12 @@ void applyUserRecord(AppState& state, const Json& user, const std::string& token
         state.syncNowRequested = true;
         showSuccess(state, "Signed in as " + state.session.email);
     } else {
+        // The verify form is where an unverified account goes on, whichever
+        // page asked for the sign-in.
         state.welcome.mode = welcomeVerify;
         state.welcome.email = state.session.email;
+        if (state.page != pageWelcome)
+            showPage(state, pageWelcome);
     }
     if (!signUp && deviceHadData && state.network && state.network->sync.checkDeviceBudget)
         state.network->sync.checkDeviceBudget(state);
