@@ -290,8 +290,9 @@ void verifyBody(AppState& state)
     const Theme& t = uiOf(state).theme;
     title(state, "Verify your email");
     space(state, 2);
+    std::string_view address = trimAsciiBlanks(form.email);
     paragraph(state,
-        "We sent a verification link to " + std::string(trimAsciiBlanks(form.email))
+        "We sent a verification link to " + (address.empty() ? std::string("your email address") : std::string(address))
             + ". Open it to finish setting up your account; until then the budget is kept on this device.",
         13, t.base[slotText], 0);
     space(state, 8);
