@@ -138,13 +138,21 @@ ApiResult callApi(std::string_view server, std::string_view path, const std::opt
     return readApiAnswer(server, http);
 }
 
-NetReply performRequest(const NetRequest& request, const HttpCancel* cancel)
+NetReply emptyReplyTo(const NetRequest& request)
 {
     NetReply reply;
     reply.category = request.category;
     reply.kind = request.kind;
     reply.highestSeq = request.highestSeq;
     reply.budgetId = request.budgetId;
+    if (request.category == rcPicture)
+        reply.pictureKey = request.etag;
+    return reply;
+}
+
+NetReply performRequest(const NetRequest& request, const HttpCancel* cancel)
+{
+    NetReply reply = emptyReplyTo(request);
     switch (request.category) {
     case rcAccount: {
         Json body = Json::object();

@@ -97,6 +97,10 @@ std::string notUnderstoodMessage(std::int32_t status);
 ApiResult callApi(std::string_view server, std::string_view path, const std::optional<Json>& body,
     std::string_view token, int timeoutMs, const HttpCancel* cancel = nullptr);
 
+// A reply that names its request (category, kind, budget, picture key) and
+// holds no outcome yet.
+NetReply emptyReplyTo(const NetRequest& request);
+
 NetReply performRequest(const NetRequest& request, const HttpCancel* cancel = nullptr);
 
 }  // namespace qm

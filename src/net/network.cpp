@@ -17,12 +17,7 @@ constexpr const char* sentKey = "__sent";
 
 NetReply failedReply(const NetRequest& request, const char* what)
 {
-    NetReply reply;
-    reply.category = request.category;
-    reply.kind = request.kind;
-    reply.highestSeq = request.highestSeq;
-    reply.pictureKey = request.etag;
-    reply.budgetId = request.budgetId;
+    NetReply reply = emptyReplyTo(request);
     reply.result.transportFailed = true;
     reply.result.message = what;
     return reply;

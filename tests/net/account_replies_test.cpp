@@ -233,12 +233,7 @@ TEST_F(AccountReplies, TwoFactorKeepsTheTypedSignInAndShowsARefusedCode)
 TEST_F(AccountReplies, SignUpFromABudgetWithDataMovesItIntoTheAccount)
 {
     start();
-    Transaction t;
-    t.description = "Rent";
-    t.amount = -900;
-    t.account = h->store->budget->accounts.front().name;
-    t.start_date = h->todayDate;
-    ASSERT_TRUE(addTransaction(*h->store, t).ok);
+    test::addRent(*h);
     saveBudget(*h);
     const Budget& b = *h->store->budget;
     size_t records = b.accounts.size() + b.categories.size() + b.transactions.size();

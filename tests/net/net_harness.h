@@ -46,6 +46,9 @@ protected:
     void signIn(const std::string& email = "ann@example.test", bool verified = true);
 };
 
+// A one-off transaction of the user's own (not demo data) in the first account.
+void addRent(AppState& state);
+
 // An address where nothing listens.
 std::string closedServer();
 

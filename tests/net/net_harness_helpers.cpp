@@ -1,6 +1,7 @@
 #include "net/net_harness.h"
 
 #include "app/account_state.h"
+#include "model/transaction_edits.h"
 #include "net/api.h"
 #include "net/net_pages.h"
 
@@ -61,6 +62,16 @@ void NetTest::signIn(const std::string& email, bool verified)
     queueAccountRequest(*h, akLogin, {{"email", email}, {"password", "correct horse"}});
     ASSERT_TRUE(answered());
     ASSERT_FALSE(h->session.token.empty()) << h->welcome.error;
+}
+
+void addRent(AppState& state)
+{
+    Transaction t;
+    t.description = "Rent";
+    t.amount = -900;
+    t.account = state.store->budget->accounts.front().name;
+    t.start_date = state.todayDate;
+    ASSERT_TRUE(addTransaction(*state.store, t).ok);
 }
 
 std::string closedServer()

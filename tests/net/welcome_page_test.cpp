@@ -11,6 +11,7 @@
 #include "app/page_table.h"
 #include "model/transaction_edits.h"
 #include "net/api.h"
+#include "net/net_harness.h"
 #include "net/welcome_page.h"
 #include "platform/keys.h"
 
@@ -230,12 +231,7 @@ TEST_F(WelcomePage, EscapeStepsBack)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.from);
         if (c.hasData) {
-            Transaction t;
-            t.description = "Rent";
-            t.amount = -900;
-            t.account = h->store->budget->accounts.front().name;
-            t.start_date = h->todayDate;
-            ASSERT_TRUE(addTransaction(*h->store, t).ok);
+            test::addRent(*h);
         }
         h->page = pageWelcome;
         mode(c.from);
