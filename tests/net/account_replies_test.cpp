@@ -180,6 +180,38 @@ TEST_F(AccountReplies, AcceptedRepliesDoWhatTheirKindSays)
     }
 }
 
+TEST_F(AccountReplies, EveryWayTheServiceCanFailEndsInTheErrorLine)
+{
+    start();
+    struct Case {
+        Json fault;
+        bool transport;
+        std::string error;  // a prefix of the error line
+    };
+    const std::string noConnection = "No connection to quenmark.example: curl: ";
+    const std::vector<Case> cases = {
+        {{{"close", "before"}}, true, noConnection},
+        {{{"close", "after"}}, true, noConnection},
+        {{{"cut", 10}}, true, noConnection + "(18) "},
+        {{{"status", 503}, {"html", "<html>down</html>"}}, false, "quenmark.example answered 503. Try again later."},
+        {{{"status", 429}, {"html", "<html>slow</html>"}}, false, "Too many attempts: try again in a minute."},
+        {{{"notjson", "hello"}}, false, "The answer from quenmark.example was not understood (200)."},
+        {{{"status", 200}, {"json", Json::array()}}, false,
+            "The answer from quenmark.example was not understood (200)."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(dumpJson(c.fault));
+        Json fault = c.fault;
+        fault["path"] = "auth/forgot-password";
+        service.control("fault", fault);
+        run({akForgotPassword, {{"email", "ann@example.test"}}, false, true});
+        EXPECT_EQ(h->welcome.error.rfind(c.error, 0), 0u) << h->welcome.error;
+        EXPECT_EQ(h->online, !c.transport);
+        EXPECT_TRUE(h->welcome.notice.empty());
+    }
+    EXPECT_EQ(service.requests("auth/forgot-password").size(), cases.size());
+}
+
 TEST_F(AccountReplies, ASignInAnswerWithoutUserOrTokenSavesNothing)
 {
     start();

@@ -143,6 +143,8 @@ def signup(build, env, svc, shots):
             svc.control("verify", email="new@example.test")
             check("wl-verified clicked", p.click("wl-verified"))
             check("verified: the calendar shows", p.wait("stub-button"))
+            time.sleep(0.3)
+            p.shot(os.path.join(shots, "verified-calendar.png"))
             check("one check of the account", len(svc.requests("me")) == 1, svc.requests("me"))
             with open(os.path.join(config(home), "budgets", uid, "data.json")) as f:
                 check("the budget's user is verified", json.load(f)["user"]["is_verified"] is True)
