@@ -164,6 +164,17 @@ TEST_F(NetTest, SignOutAsksTheServiceOnlyWhenItCanBeReached)
     ASSERT_FALSE(h->toasts.empty());
     EXPECT_EQ(h->toasts.back().text, "Signed out");
     EXPECT_EQ(service.control("state")["tokens"], 1) << "the first, offline sign-out's token stays";
+
+    // A refused or failed logout signs out here all the same.
+    for (const Json& fault : {Json{{"status", 500}, {"json", {{"error", "down"}}}}, Json{{"close", "before"}}}) {
+        signIn();
+        Json rule = fault;
+        rule["path"] = "auth/logout";
+        service.control("fault", rule);
+        h->signOutRequested = true;
+        ASSERT_TRUE(frameUntil([&] { return h->session.token.empty(); })) << dumpJson(fault);
+        EXPECT_EQ(h->budgetId, "local");
+    }
 }
 
 TEST_F(NetTest, PicturesAreFetchedOnceAndHandedToTheCache)
