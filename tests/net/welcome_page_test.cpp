@@ -262,6 +262,24 @@ TEST_F(WelcomePage, EscapeInAFieldOrWhileBusyStaysOnTheForm)
     EXPECT_EQ(h->welcome.mode, welcomeSignIn);
 }
 
+TEST_F(WelcomePage, TheVerifyFormAsksAgainOrLetsTheUserGoOn)
+{
+    mode(welcomeVerify);
+    h->welcome.email = " Ann@Example.test";
+    h.frame();
+    click("wl-resend");
+    EXPECT_EQ(h->request.kind, akResendVerification);
+    EXPECT_EQ(h->request.params, (std::map<std::string, std::string>{{"email", "ann@example.test"}}));
+    EXPECT_FALSE(shown("wl-verified")) << "disabled while the request is pending";
+    h->request = {};
+    h.frame();
+    click("wl-verified");
+    EXPECT_EQ(h->request.kind, akCheckVerified);
+    EXPECT_TRUE(h->request.params.empty());
+    click("wl-later");
+    EXPECT_EQ(h->page, pageCalendar);
+}
+
 TEST_F(WelcomePage, BackToTheCalendarOnlyWithSomethingToGoBackTo)
 {
     EXPECT_TRUE(shown("wl-signin"));

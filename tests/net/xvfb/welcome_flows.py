@@ -253,8 +253,24 @@ def errors(build, env, svc, shots, untrusted_ca):
 def forms(build, env, svc):
     svc.requests(clear=True)
     with temp_dir() as home:
-        p = Program(build, env, home, svc.client_env())
+        # Links go to the browser through xdg-open, which records them here.
+        bin_dir = os.path.join(home, "bin")
+        os.makedirs(bin_dir)
+        opened = os.path.join(home, "opened.txt")
+        with open(os.path.join(bin_dir, "xdg-open"), "w") as f:
+            f.write(f"#!/bin/sh\necho \"$1\" >> {opened}\n")
+        os.chmod(os.path.join(bin_dir, "xdg-open"), 0o755)
+        p = Program(build, env, home, {**svc.client_env(), "PATH": bin_dir + os.pathsep + env["PATH"]})
         try:
+            p.click("wl-signup")
+            p.click("wl-terms")
+            p.click("wl-privacy")
+            check("the terms and privacy links open in the browser", wait_for(
+                lambda: os.path.exists(opened) and len(open(opened).read().split()) == 2, 10))
+            if os.path.exists(opened):
+                check("they name the service's pages", open(opened).read().split() == [
+                    "https://quenmark.example/terms", "https://quenmark.example/privacy"], open(opened).read())
+            p.click("wl-back")
             p.click("wl-signin")
             check("empty sign-in form: the button", p.click("wl-go"))
             p.click("wl-email")
