@@ -216,6 +216,7 @@ struct AppState {
     std::shared_ptr<DragState> drag;
 
     bool syncNowRequested = false;
+    // Set by a confirmed "logout"; the network pump signs out and clears it.
     bool signOutRequested = false;
     bool termsDue = false;
     std::shared_ptr<NetworkPageState> network;
