@@ -66,7 +66,7 @@ void messageLines(AppState& state)
 {
     const Theme& t = uiOf(state).theme;
     if (!state.welcome.error.empty()) {
-        paragraph(state, state.welcome.error, 13, t.base[slotDanger], 0, 500);
+        paragraph(state, state.welcome.error, 13, t.base[slotDanger], 0);
         space(state, 6);
     }
     if (!state.welcome.notice.empty()) {
