@@ -35,20 +35,24 @@ class Program:
                                      text=True)
         self.window = None
 
-    def widgets(self):
+    def listed(self):
+        """This frame's widgets by id, or None while there is no listing."""
         try:
             with open(self.listing) as f:
                 return {w["id"]: w["rect"] for w in json.load(f)["widgets"]}
         except (OSError, ValueError):
-            return {}
+            return None
+
+    def widgets(self):
+        return self.listed() or {}
 
     def wait(self, wid, timeout=30, gone=False):
         return wait_for(lambda: (wid in self.widgets()) != gone, timeout)
 
     def left_welcome(self, timeout=30):
-        """Another page (the calendar) is drawn: widgets, none of the welcome page's."""
-        return wait_for(lambda: (lambda ids: ids and not any(i.startswith("wl-") for i in ids))(self.widgets()),
-                        timeout)
+        """Another page (the calendar) is drawn: none of the welcome page's widgets is listed."""
+        return wait_for(lambda: (lambda ids: ids is not None and not any(i.startswith("wl-") for i in ids))(
+            self.listed()), timeout)
 
     def find_window(self):
         if self.window is None:
