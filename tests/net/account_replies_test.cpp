@@ -219,6 +219,11 @@ TEST_F(AccountReplies, ASignInAnswerWithoutUserOrTokenSavesNothing)
         {{"token", "t"}},
         {{"token", "t"}, {"user", {{"id", 0}}}},
         {{"token", "t"}, {"user", {{"id", "7"}}}},
+        {{"token", "t"}, {"user", {{"id", -7}}}},
+        {{"token", "t"}, {"user", {{"id", 7.5}}}},
+        {{"token", "t"}, {"user", {{"id", 18446744073709551615ull}}}},
+        {{"token", "t"}, {"user", "7"}},
+        {{"token", 7}, {"user", {{"id", 7}}}},
         {{"token", ""}, {"user", {{"id", 7}}}},
         {{"user", {{"id", 7}}}},
     };
