@@ -6,12 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
+#include <cstdio>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
@@ -24,81 +23,91 @@ namespace qm::test {
 
 namespace {
 
-std::string serviceScript() { return std::string(QM_SOURCE_DIR) + "/tests/oracles/_https_service.py"; }
+std::string fixtureScript() { return std::string(QM_SOURCE_DIR) + "/tests/oracles/_service_fixture.py"; }
+
+bool waitForExit(int pid, std::chrono::milliseconds limit)
+{
+    auto end = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// Reads until a whole line came, the pipe closed or the time is up.
+std::string readLine(int fd, std::chrono::seconds limit)
+{
+    std::string text;
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (text.find('\n') == std::string::npos) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        pollfd p{fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&p, 1, int(left.count())) <= 0)
+            break;
+        char buf[256];
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        text.append(buf, size_t(n));
+    }
+    return text;
+}
 
 }  // namespace
 
 TestService::TestService()
 {
-    char pattern[] = "/tmp/qm-service-XXXXXX";
-    if (!mkdtemp(pattern))
-        throw std::runtime_error("no temporary folder for the test service");
-    m_folder = pattern;
-    int out[2];
-    if (pipe(out) != 0)
-        throw std::runtime_error("no pipe for the test service");
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0)
+        throw std::runtime_error("no pipes for the test service");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(
-        &actions, 2, (m_folder + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, out[1]);
-    std::string python = "/usr/bin/python3", script = serviceScript(), mode = "functional";
-    std::vector<char*> argv{python.data(), script.data(), mode.data(), m_folder.data(), nullptr};
+    for (int fd : {in[0], in[1], out[0], out[1]})
+        posix_spawn_file_actions_addclose(&actions, fd);
+    std::string python = "/usr/bin/python3", script = fixtureScript();
+    std::vector<char*> argv{python.data(), script.data(), nullptr};
     pid_t pid = 0;
     int rc = posix_spawn(&pid, python.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    close(in[0]);
     close(out[1]);
+    m_input = in[1];
     if (rc != 0) {
         close(out[0]);
-        throw std::runtime_error("could not start the test service");
+        throw std::runtime_error("could not start the test service's fixture");
     }
     m_pid = pid;
-    std::string line;
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (line.find('\n') == std::string::npos) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
-        pollfd p{out[0], POLLIN, 0};
-        if (poll(&p, 1, int(left.count())) <= 0)
-            break;
-        char buf[64];
-        ssize_t n = read(out[0], buf, sizeof buf);
-        if (n <= 0)
-            break;
-        line.append(buf, size_t(n));
-    }
+    // The fixture waits 10 s for the service itself.
+    std::string line = readLine(out[0], std::chrono::seconds(15));
     close(out[0]);
-    if (line.rfind("ready ", 0) != 0) {
-        std::string err = stderrText();
-        ADD_FAILURE() << "the test service did not start: " << line << "\n" << err;
+    std::istringstream words(line);
+    std::string ready;
+    int port = 0;
+    words >> ready >> port >> m_folder >> m_servicePid;
+    if (ready != "ready" || port <= 0 || m_folder.empty()) {
+        ADD_FAILURE() << "the test service did not start:\n" << line;
         throw std::runtime_error("the test service did not start");
     }
-    m_base = "https://127.0.0.1:" + std::to_string(std::atoi(line.c_str() + 6));
+    m_base = "https://127.0.0.1:" + std::to_string(port);
 }
 
 TestService::~TestService()
 {
     if (::testing::Test::HasFailure())
         std::fprintf(stderr, "--- test service stderr ---\n%s--- end ---\n", stderrText().c_str());
-    if (m_pid > 0) {
-        kill(m_pid, SIGTERM);
-        int status = 0;
-        bool gone = false;
-        for (int i = 0; i < 500 && !gone; ++i) {
-            gone = waitpid(m_pid, &status, WNOHANG) == m_pid;
-            if (!gone)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        if (!gone) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, &status, 0);
-        }
+    if (m_input >= 0)
+        close(m_input);
+    if (m_pid > 0 && !waitForExit(m_pid, std::chrono::seconds(10))) {
+        kill(m_pid, SIGKILL);
+        if (m_servicePid > 0)
+            kill(m_servicePid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(m_folder, ignored);
 }
 
 Json TestService::control(const std::string& name, const Json& body) const

@@ -1,9 +1,10 @@
 #pragma once
 // The functional test service (tests/oracles/_https_service.py functional)
-// as a child of the test: started on port 0 in a new temporary folder, with
-// the environment the program's curl needs to trust and reach it. The
-// destructor stops it (SIGTERM, SIGKILL after 5 s) and removes the folder;
-// a test that failed gets the service's stderr printed.
+// for GoogleTest, through the same fixture the Python drivers use
+// (tests/oracles/_service_fixture.py): it starts the service on port 0 in a
+// new temporary folder and stops it (SIGTERM, SIGKILL after 5 s, folder
+// removed) when this object closes its standard input. A test that failed
+// gets the service's stderr printed first.
 #include <string>
 #include <vector>
 
@@ -26,12 +27,13 @@ public:
     // empties the log after reading it.
     std::vector<Json> requests(const std::string& path = "", bool clear = false) const;
     std::string stderrText() const;
-    bool running() const { return m_pid > 0; }
 
 private:
     std::string m_folder;
     std::string m_base;
-    int m_pid = -1;
+    int m_pid = -1;         // the fixture
+    int m_servicePid = -1;  // the service it started
+    int m_input = -1;       // the fixture's standard input; closing it ends the service
 };
 
 }  // namespace qm::test

@@ -9,6 +9,10 @@ It runs on port 0 in a new temporary folder; the start waits up to 10 s for
 "ready PORT". At the end, passed or failed, the child gets SIGTERM (SIGKILL
 after 5 s) and the folder is removed; when the block raised or `failed` was
 set, the service's stderr is printed first.
+
+GoogleTest reaches the same fixture by running this file
+(tests/net/service_helpers.cpp): it prints "ready PORT FOLDER SERVICE_PID",
+then stops the service when its standard input closes or on SIGTERM.
 """
 import json
 import os
@@ -17,6 +21,7 @@ import shutil
 import signal
 import ssl
 import subprocess
+import sys
 import tempfile
 import time
 import urllib.request
@@ -104,3 +109,24 @@ class TestService:
     def __exit__(self, kind, value, tb):
         self.stop(show_errors=kind is not None)
         return False
+
+
+def _serve_for_a_test_program():
+    def end(*_):
+        raise SystemExit(0)
+
+    signal.signal(signal.SIGTERM, end)
+    try:
+        svc = TestService().start()
+    except RuntimeError as e:
+        print(e, file=sys.stderr)
+        sys.exit(1)
+    try:
+        print(f"ready {svc.port} {svc.folder} {svc.proc.pid}", flush=True)
+        sys.stdin.read()
+    finally:
+        svc.stop()
+
+
+if __name__ == "__main__":
+    _serve_for_a_test_program()
