@@ -5,6 +5,7 @@
 #include "docs/help_page.h"
 #include "export/report_export.h"
 #include "pages/page_entries.h"
+#include "net/net_pages.h"
 
 int main()
 {
@@ -15,6 +16,9 @@ int main()
         qm::fillHelpPageTable(table);
         qm::fillReportPageTable(table);
         qm::setPageTable(std::move(table));
+        qm::PageTable table = qm::placeholderPageTable();
+        qm::fillNetPageTable(table);
+        qm::setPageTable(table);
         return qm::appMain();
     });
 }

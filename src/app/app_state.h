@@ -101,6 +101,15 @@ struct AccountRequest {
     bool pending = false;
     uint8_t kind = 0;  // an account request kind of the network code; 0 is never sent from here
     std::map<std::string, std::string> params;
+    // What the last applied reply said. replyKind is non-zero only in the
+    // frame that applied it; the others hold until the next reply.
+    uint8_t replyKind = 0;
+    bool replyOk = false;
+    std::string replyError;
+    std::string replyMessage;
+    bool twoFactorRequired = false;
+    std::string twoFactorSecret;
+    std::string twoFactorUri;
 };
 
 struct WelcomeForm {
@@ -111,6 +120,11 @@ struct WelcomeForm {
     std::string lastName;
     std::string code;
     std::string focusRequest;  // widget id the page focuses when it first draws the form
+    std::string confirmPassword;
+    bool agreed = false;
+    std::string error;
+    std::string notice;
+    std::string lastTriedCode;  // a complete code goes out by itself only once
 };
 
 // Blocks owned by the pages and services of other subsystems. The shell

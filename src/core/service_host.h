@@ -17,6 +17,10 @@ inline constexpr std::string_view builtInServerUrl = "https://quenmark.example";
 // The page that offers the newest version for manual download.
 inline constexpr std::string_view downloadPageUrl = "https://quenmark.example/download";
 
+// The service's terms of use and privacy policy, opened in the browser.
+inline constexpr std::string_view termsPageUrl = "https://quenmark.example/terms";
+inline constexpr std::string_view privacyPageUrl = "https://quenmark.example/privacy";
+
 // Where users write for help.
 inline constexpr std::string_view contactAddress = "support@quenmark.example";
 

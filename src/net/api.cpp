@@ -100,8 +100,7 @@ ApiResult readApiAnswer(std::string_view server, const HttpResult& http)
         } else if (http.status >= 500) {
             result.message = answered(http.status) + ". Try again later.";
         } else {
-            result.message = "The answer from " + std::string(serviceLabel) + " was not understood ("
-                + std::to_string(http.status) + ").";
+            result.message = notUnderstoodMessage(http.status);
         }
         return result;
     }
@@ -122,6 +121,11 @@ ApiResult readApiAnswer(std::string_view server, const HttpResult& http)
     return result;
 }
 
+std::string notUnderstoodMessage(std::int32_t status)
+{
+    return "The answer from " + std::string(serviceLabel) + " was not understood (" + std::to_string(status) + ").";
+}
+
 ApiResult callApi(std::string_view server, std::string_view path, const std::optional<Json>& body,
     std::string_view token, int timeoutMs, const HttpCancel* cancel)
 {
@@ -135,12 +139,21 @@ ApiResult callApi(std::string_view server, std::string_view path, const std::opt
     return readApiAnswer(server, http);
 }
 
-NetReply performRequest(const NetRequest& request, const HttpCancel* cancel)
+NetReply emptyReplyTo(const NetRequest& request)
 {
     NetReply reply;
     reply.category = request.category;
     reply.kind = request.kind;
     reply.highestSeq = request.highestSeq;
+    reply.budgetId = request.budgetId;
+    if (request.category == rcPicture)
+        reply.pictureKey = request.etag;
+    return reply;
+}
+
+NetReply performRequest(const NetRequest& request, const HttpCancel* cancel)
+{
+    NetReply reply = emptyReplyTo(request);
     switch (request.category) {
     case rcAccount: {
         Json body = Json::object();

@@ -67,6 +67,9 @@ struct NetRequest {
     std::optional<Json> ops;  // rcSync: the journal operations
     std::string etag;         // rcSync: the local copy's tag; rcPicture: the cache key
     std::int32_t highestSeq = 0;
+    // The budget open when the request was made; a reply that comes back
+    // after it closed must not touch the budget that is open now.
+    std::string budgetId;
 };
 
 struct NetReply {
@@ -78,6 +81,7 @@ struct NetReply {
     std::string pictureKey;
     std::string pictureData;
     bool pictureByPost = false;
+    std::string budgetId;  // copied from the request
 };
 
 // The device name every account call carries.
@@ -86,9 +90,16 @@ inline constexpr std::string_view deviceName = "linux Quenmark";
 // The path below "/api/v1/" of an account call.
 std::string_view accountRequestPath(AccountRequestKind kind);
 
+// What a person is told about an answer the program cannot read.
+std::string notUnderstoodMessage(std::int32_t status);
+
 // POSTs `body` (an object, or none for {}) with "token" added when signed in.
 ApiResult callApi(std::string_view server, std::string_view path, const std::optional<Json>& body,
     std::string_view token, int timeoutMs, const HttpCancel* cancel = nullptr);
+
+// A reply that names its request (category, kind, budget, picture key) and
+// holds no outcome yet.
+NetReply emptyReplyTo(const NetRequest& request);
 
 NetReply performRequest(const NetRequest& request, const HttpCancel* cancel = nullptr);
 

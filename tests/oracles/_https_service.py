@@ -154,3 +154,276 @@ def client_env(folder, ca_bundle):
     env.pop("CURL_HOME", None)
     env["NO_PROXY"] = "*"
     return env
+
+
+# ---------------------------------------------------------------------------
+# Functional mode: a small stand-in for the real web service, run as a child
+# process by the tests (see _service_fixture.py and tests/net/service_helpers):
+#
+#     /usr/bin/python3 _https_service.py functional FOLDER
+#
+# makes a CA in FOLDER ("main-ca.pem" is the bundle clients trust), serves
+# HTTPS on 127.0.0.1 at a free port and prints "ready PORT". It keeps users
+# (password, verified flag, TOTP secret), their tokens and a budget each, and
+# answers the account calls under /api/v1/. Calls under /_test/ steer it; the
+# program never makes them:
+#   user {email, password, verified, totp, first_name, last_name} -> {id, user}
+#   verify {email}; budget {user_id} -> {budget}; state -> {users, tokens}
+#   log {clear?} -> {requests: [{method, path, body}]} (body parsed when JSON)
+#   fault {path, times?, status+json | status+html | notjson | delay | stall |
+#          close: "before"/"after" | cut}: the next calls of that path (below
+#          /api/v1/) fail that way; faults {} drops every rule
+#   stalled -> {count}; release -> lets every stalled call go on
+# Each request is logged to stderr (method, path, status), never its body.
+
+import base64  # noqa: E402
+import hashlib  # noqa: E402
+import hmac  # noqa: E402
+import json  # noqa: E402
+import secrets  # noqa: E402
+import signal  # noqa: E402
+import struct  # noqa: E402
+import sys  # noqa: E402
+
+
+def totp_code(secret_b32, at=None, step=30, digits=6):
+    """RFC 6238 with HMAC-SHA1, the form authenticator apps use."""
+    key = base64.b32decode(secret_b32.upper() + "=" * (-len(secret_b32) % 8))
+    counter = int((time.time() if at is None else at) // step)
+    mac = hmac.new(key, struct.pack(">Q", counter), hashlib.sha1).digest()
+    offset = mac[-1] & 15
+    value = (struct.unpack(">I", mac[offset:offset + 4])[0] & 0x7FFFFFFF) % (10 ** digits)
+    return str(value).zfill(digits)
+
+
+class Functional:
+    def __init__(self):
+        self.lock = threading.Condition()
+        self.users = {}
+        self.next_id = 41
+        self.tokens = {}
+        self.budgets = {}
+        self.log = []
+        self.faults = {}
+        self.stall_generation = 0
+        self.stalled = 0
+
+    # --- users -------------------------------------------------------------
+    def user_json(self, u):
+        name = " ".join(x for x in (u["first_name"], u["last_name"]) if x)
+        return {"id": u["id"], "email": u["email"], "first_name": u["first_name"], "last_name": u["last_name"],
+                "display_name": name, "is_verified": u["verified"], "two_factor_enabled": bool(u["totp"]),
+                "theme_preference": u.get("theme", ""), "calendar_token": "", "pending_email": "", "avatar": "",
+                "gravatar_hash": ""}
+
+    def add_user(self, email, password, verified=False, totp=None, first_name="", last_name=""):
+        self.next_id += 1
+        u = {"id": self.next_id, "email": email.lower(), "password": password, "verified": bool(verified),
+             "totp": totp, "first_name": first_name, "last_name": last_name}
+        self.users[u["email"]] = u
+        self.budgets[u["id"]] = {"accounts": [], "categories": [], "transactions": []}
+        return u
+
+    def new_token(self, u):
+        token = secrets.token_hex(16)
+        self.tokens[token] = u["id"]
+        return token
+
+    def by_token(self, body):
+        uid = self.tokens.get(body.get("token") or "")
+        return next((u for u in self.users.values() if u["id"] == uid), None)
+
+    # --- the API -------------------------------------------------------------
+    def api(self, path, body):
+        if not isinstance(body, dict):
+            return 400, {"error": "The request was not a JSON object.", "code": "bad_request"}
+        if path == "auth/login":
+            u = self.users.get(str(body.get("email", "")))
+            if not u or u["password"] != body.get("password"):
+                return 401, {"error": "The email or password is not right.", "code": "invalid_credentials"}
+            if u["totp"]:
+                code = str(body.get("code", ""))
+                if not code:
+                    return 401, {"error": "Enter the code from your authenticator app.",
+                                 "code": "two_factor_required"}
+                now = time.time()
+                if code not in [totp_code(u["totp"], now + k * 30) for k in (-1, 0, 1)]:
+                    return 401, {"error": "That code did not work. Try the newest one.",
+                                 "code": "two_factor_required"}
+            return 200, {"token": self.new_token(u), "user": self.user_json(u)}
+        if path == "auth/signup":
+            email = str(body.get("email", ""))
+            if "@" not in email or len(str(body.get("password", ""))) < 8:
+                return 422, {"error": "Enter an email address and a password of 8 characters or more.",
+                             "code": "invalid"}
+            if email.lower() in self.users:
+                return 409, {"error": "An account with this email already exists.", "code": "email_taken"}
+            u = self.add_user(email, body["password"], False, None, str(body.get("first_name", "")),
+                              str(body.get("last_name", "")))
+            return 200, {"token": self.new_token(u), "user": self.user_json(u), "verification_sent": True}
+        if path == "auth/forgot-password":
+            return 200, {"message": "If an account uses that address, a reset link is on its way."}
+        if path == "auth/resend-verification":
+            return 200, {"message": "We sent the link again."}
+        u = self.by_token(body)
+        if path in ("me", "auth/logout") and not u:
+            return 401, {"error": "Sign in again.", "code": "unauthorized"}
+        if path == "me":
+            return 200, {"user": self.user_json(u)}
+        if path == "auth/logout":
+            self.tokens.pop(body.get("token"), None)
+            return 200, {"message": "Signed out"}
+        return None
+
+    # --- control calls -------------------------------------------------------
+    def control(self, name, body):
+        if name == "user":
+            u = self.add_user(body["email"], body["password"], body.get("verified", False), body.get("totp"),
+                              body.get("first_name", ""), body.get("last_name", ""))
+            return {"id": u["id"], "user": self.user_json(u)}
+        if name == "verify":
+            self.users[body["email"].lower()]["verified"] = True
+            return {}
+        if name == "budget":
+            return {"budget": self.budgets.get(int(body["user_id"]))}
+        if name == "state":
+            return {"users": [self.user_json(u) for u in self.users.values()], "tokens": len(self.tokens)}
+        if name == "log":
+            out = list(self.log)
+            if body.get("clear"):
+                self.log.clear()
+            return {"requests": out}
+        if name == "fault":
+            rule = dict(body)
+            self.faults.setdefault(rule.pop("path"), []).append(rule)
+            return {}
+        if name == "faults":
+            self.faults.clear()
+            return {}
+        if name == "stalled":
+            return {"count": self.stalled}
+        if name == "release":
+            self.stall_generation += 1
+            self.lock.notify_all()
+            return {}
+        return None
+
+    def take_fault(self, path):
+        rules = self.faults.get(path)
+        if not rules:
+            return None
+        rule = rules[0]
+        times = rule.get("times", 1)
+        if times is not None and times > 0:
+            rule["times"] = times - 1
+            if rule["times"] == 0:
+                rules.pop(0)
+        return rule
+
+
+def _functional_handler(fn):
+    class Handler(http.server.BaseHTTPRequestHandler):
+        protocol_version = "HTTP/1.1"
+
+        def log_message(self, *args):
+            pass
+
+        def _reply(self, status, payload, content_type="application/json", cut=None):
+            if not isinstance(payload, bytes):
+                payload = (json.dumps(payload) if content_type == "application/json" else str(payload)).encode()
+            self.send_response(status)
+            self.send_header("Content-Type", content_type)
+            self.send_header("Content-Length", str(len(payload)))
+            self.send_header("Connection", "close")
+            self.end_headers()
+            try:
+                self.wfile.write(payload if cut is None else payload[:cut])
+                self.wfile.flush()
+            except OSError:
+                pass
+            self.close_connection = True
+            print(f"{self.command} {self.path} {status}", file=sys.stderr, flush=True)
+
+        def _drop(self, note):
+            self.close_connection = True
+            try:
+                self.connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            print(f"{self.command} {self.path} {note}", file=sys.stderr, flush=True)
+
+        def _body(self):
+            length = int(self.headers.get("Content-Length") or 0)
+            raw = b""
+            while len(raw) < length:
+                chunk = self.rfile.read(length - len(raw))
+                if not chunk:
+                    break
+                raw += chunk
+            try:
+                return raw, json.loads(raw.decode() or "null")
+            except ValueError:
+                return raw, None
+
+        def _serve(self):
+            path = self.path.split("?")[0]
+            if path.startswith("/_test/"):
+                _, body = self._body()
+                with fn.lock:
+                    answer = fn.control(path[len("/_test/"):], body if isinstance(body, dict) else {})
+                return self._reply(200 if answer is not None else 404, answer or {"error": "no such control"})
+            if not path.startswith("/api/v1/"):
+                return self._reply(404, "<html><body>Not found</body></html>", "text/html")
+            name = path[len("/api/v1/"):]
+            with fn.lock:
+                rule = fn.take_fault(name) or {}
+            if rule.get("close") == "before":
+                with fn.lock:
+                    fn.log.append({"method": self.command, "path": name, "body": None})
+                return self._drop("closed before reading")
+            raw, body = self._body()
+            with fn.lock:
+                fn.log.append({"method": self.command, "path": name,
+                               "body": body if body is not None else raw.decode(errors="replace")})
+            if rule.get("stall"):
+                with fn.lock:
+                    generation = fn.stall_generation
+                    fn.stalled += 1
+                    fn.lock.wait_for(lambda: fn.stall_generation > generation, timeout=600)
+                    fn.stalled -= 1
+            if rule.get("delay"):
+                time.sleep(rule["delay"])
+            if "status" in rule and "html" in rule:
+                return self._reply(rule["status"], rule["html"], "text/html")
+            if "status" in rule:
+                return self._reply(rule["status"], rule.get("json", {}))
+            if "notjson" in rule:
+                return self._reply(rule.get("status", 200), rule["notjson"], "text/plain")
+            with fn.lock:
+                answer = fn.api(name, body)
+            if rule.get("close") == "after":
+                return self._drop("closed after handling")
+            if answer is None:
+                return self._reply(404, "<html><body>Not found</body></html>", "text/html")
+            return self._reply(answer[0], answer[1], cut=rule.get("cut"))
+
+        do_GET = _serve
+        do_POST = _serve
+
+    return Handler
+
+
+def serve_functional(folder):
+    _, cert, key = make_ca(folder, "main")
+    fn = Functional()
+    server = _Server(("127.0.0.1", 0), _functional_handler(fn))
+    ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    ctx.load_cert_chain(cert, key)
+    server.socket = ctx.wrap_socket(server.socket, server_side=True)
+    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
+    print(f"ready {server.server_address[1]}", flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__" and len(sys.argv) == 3 and sys.argv[1] == "functional":
+    serve_functional(sys.argv[2])

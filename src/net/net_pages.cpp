@@ -1,0 +1,27 @@
+#include "net/net_pages.h"
+
+#include "net/network.h"
+#include "net/welcome_page.h"
+
+#include <utility>
+
+namespace qm {
+
+void fillNetPageTable(PageTable& table)
+{
+    table.initNetwork = initNetwork;
+    table.pumpNetwork = pumpNetwork;
+    table.drawWelcomePage = drawWelcomePage;
+    table.stopWorkers = [next = std::move(table.stopWorkers)](AppState& state) {
+        stopNetworkWorker(state);
+        if (next)
+            next(state);
+    };
+    table.joinWorkers = [next = std::move(table.joinWorkers)](AppState& state) {
+        joinNetworkWorker(state);
+        if (next)
+            next(state);
+    };
+}
+
+}  // namespace qm

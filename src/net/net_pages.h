@@ -1,0 +1,12 @@
+#pragma once
+// What the network area puts into the shell's page table: the worker's
+// start, pump, stop and join, and the welcome page.
+#include "app/page_table.h"
+
+namespace qm {
+
+// Entries already in the table for stopping and joining workers are kept and
+// run after the network's own.
+void fillNetPageTable(PageTable& table);
+
+}  // namespace qm

@@ -1,0 +1,213 @@
+#include "net/network.h"
+
+#include "app/account_state.h"
+#include "app/paths.h"
+#include "app/picture_cache.h"
+#include "net/account_replies.h"
+
+#include <exception>
+#include <new>
+
+namespace qm {
+
+namespace {
+
+// The pump marks the page's request with this key once it went to the worker.
+constexpr const char* sentKey = "__sent";
+
+NetReply failedReply(const NetRequest& request, const char* what)
+{
+    NetReply reply = emptyReplyTo(request);
+    reply.result.transportFailed = true;
+    reply.result.message = what;
+    return reply;
+}
+
+void runWorker(NetworkPageState& net)
+{
+    std::unique_lock<std::mutex> guard(net.lock);
+    for (;;) {
+        net.wake.wait(guard, [&net] { return net.stop || !net.queue.empty(); });
+        if (net.stop)
+            return;
+        NetRequest request = std::move(net.queue.front());
+        net.queue.pop_front();
+        guard.unlock();
+        NetReply reply;
+        try {
+            reply = performRequest(request, &net.cancel);
+        } catch (const std::bad_alloc&) {
+            reply = failedReply(request, "Out of memory");
+        } catch (const std::exception&) {
+            // The texts of these failures may quote a request; none reaches the screen.
+            reply = failedReply(request, "The request could not be made");
+        }
+        guard.lock();
+        if (!net.stop)
+            net.replies.push_back(std::move(reply));
+    }
+}
+
+void dispatchReply(AppState& state, const NetReply& reply)
+{
+    switch (reply.category) {
+    case rcPicture:
+        if (!state.pictures)
+            return;
+        if (reply.pictureByPost)
+            storeAvatar(*state.pictures, reply.pictureKey, reply.result.ok, reply.pictureData);
+        else
+            storeCustomIcon(*state.pictures, reply.pictureKey, reply.result.ok, reply.pictureData);
+        return;
+    case rcAccount:
+        applyAccountReply(state, reply);
+        return;
+    case rcSync:
+        if (state.network->sync.applyReply)
+            state.network->sync.applyReply(state, reply);
+        return;
+    }
+}
+
+void submitPageRequest(AppState& state)
+{
+    AccountRequest& request = state.request;
+    if (!request.pending || request.kind == akMe || request.kind > akCalendarTokenOff || request.params.count(sentKey))
+        return;
+    NetRequest job;
+    job.category = rcAccount;
+    job.server = serverBaseUrl(state.settings);
+    job.token = state.session.token;
+    job.kind = AccountRequestKind(request.kind);
+    job.params.assign(request.params.begin(), request.params.end());
+    job.budgetId = state.budgetId;
+    // A made string, not a literal assigned in place: GCC 12 at -O3 warns of
+    // an overlap in that assignment that cannot happen.
+    request.params.insert_or_assign(sentKey, std::string(1, '1'));
+    enqueueNetRequest(state, std::move(job));
+}
+
+void requestPictures(AppState& state)
+{
+    if (!state.pictures)
+        return;
+    PictureCache& cache = *state.pictures;
+    for (auto& [key, url] : takePendingIconUrls(cache)) {
+        NetRequest job;
+        job.category = rcPicture;
+        job.server = std::move(url);
+        job.etag = std::move(key);
+        job.budgetId = state.budgetId;
+        enqueueNetRequest(state, std::move(job));
+    }
+    auto [key, url] = takePendingAvatarFetch(cache, isSignedIn(state));
+    if (!key.empty()) {
+        NetRequest job;
+        job.category = rcPicture;
+        job.server = std::move(url);
+        job.token = state.session.token;
+        job.params.emplace_back("post", "1");
+        job.etag = std::move(key);
+        job.budgetId = state.budgetId;
+        enqueueNetRequest(state, std::move(job));
+    }
+}
+
+}  // namespace
+
+NetworkPageState::~NetworkPageState()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        stop = true;
+    }
+    cancel.cancel();
+    wake.notify_all();
+    if (worker.joinable())
+        worker.join();
+}
+
+void initNetwork(AppState& state)
+{
+    if (!state.network)
+        state.network = std::make_shared<NetworkPageState>();
+    if (!state.pictures)
+        state.pictures = std::make_shared<PictureCache>(newPictureCache(state.settings));
+}
+
+void enqueueNetRequest(AppState& state, NetRequest request)
+{
+    if (!state.network)
+        initNetwork(state);
+    NetworkPageState& net = *state.network;
+    {
+        std::lock_guard<std::mutex> guard(net.lock);
+        if (net.stop)
+            return;
+        net.queue.push_back(std::move(request));
+    }
+    if (!net.started) {
+        net.started = true;
+        net.worker = std::thread(runWorker, std::ref(net));
+    }
+    net.wake.notify_one();
+}
+
+void pumpNetwork(AppState& state)
+{
+    if (!state.network)
+        initNetwork(state);
+    NetworkPageState& net = *state.network;
+    state.request.replyKind = 0;
+    submitPageRequest(state);
+
+    if (state.signOutRequested) {
+        state.signOutRequested = false;
+        if (isSignedIn(state) && state.online)
+            queueAccountRequest(state, akLogout, {});
+        else
+            signOut(state);
+    }
+
+    std::vector<NetReply> taken;
+    {
+        std::lock_guard<std::mutex> guard(net.lock);
+        taken.swap(net.replies);
+    }
+    for (const NetReply& reply : taken)
+        dispatchReply(state, reply);
+    if (!taken.empty())
+        state.redrawRequested = true;
+
+    requestPictures(state);
+    if (net.sync.schedule)
+        net.sync.schedule(state);
+    if (state.pictures && state.pictures->redraw) {
+        state.pictures->redraw = false;
+        state.redrawRequested = true;
+    }
+}
+
+void stopNetworkWorker(AppState& state)
+{
+    if (!state.network)
+        return;
+    NetworkPageState& net = *state.network;
+    {
+        std::lock_guard<std::mutex> guard(net.lock);
+        net.stop = true;
+        net.queue.clear();
+    }
+    net.cancel.cancel();
+    net.wake.notify_all();
+}
+
+void joinNetworkWorker(AppState& state)
+{
+    if (state.network && state.network->worker.joinable())
+        state.network->worker.join();
+    if (state.pictures)
+        releasePictureCache(*state.pictures);
+}
+
+}  // namespace qm
