@@ -4,8 +4,8 @@
 #include "app/placeholder_pages.h"
 #include "docs/help_page.h"
 #include "export/report_export.h"
-#include "pages/page_entries.h"
 #include "net/net_pages.h"
+#include "pages/page_entries.h"
 
 int main()
 {
@@ -15,10 +15,8 @@ int main()
         qm::fillCalendarPageTable(table);
         qm::fillHelpPageTable(table);
         qm::fillReportPageTable(table);
-        qm::setPageTable(std::move(table));
-        qm::PageTable table = qm::placeholderPageTable();
         qm::fillNetPageTable(table);
-        qm::setPageTable(table);
+        qm::setPageTable(std::move(table));
         return qm::appMain();
     });
 }
