@@ -211,6 +211,12 @@ void updateAccountFromDialog(AppState& state)
 {
     AccountDialogState& d = editDialogs(state).accounts;
     std::string_view type = accountTypeKeys[size_t(std::clamp(d.editTypeIndex, 0, 6))];
+    // An account without a type opens on Checking; left there, it keeps
+    // none, so that saving a rename does not retype it as well.
+    const Budget& b = *state.store->budget;
+    std::optional<size_t> at = findAccount(b, d.selectedId);
+    if (at && b.accounts[*at].account_type.empty() && d.editTypeIndex == 0)
+        type = "";
     EditResult r = updateAccount(*state.store, d.selectedId, trimAsciiBlanks(d.editName), type);
     if (!r.ok) {
         d.errorText = r.error;
