@@ -43,7 +43,9 @@ void note(AppState& state, std::string_view text)
 
 std::string editableAmount(double amount)
 {
-    return (roundCentsCount(amount) < 0 ? "-" : "") + formatAmountPlain(amount);
+    std::string text = roundCentsCount(amount) < 0 ? "-" : "";
+    text += formatAmountPlain(amount);
+    return text;
 }
 
 void openSetRunningBalance(AppState& state, int32_t year, int32_t month, int32_t day)
