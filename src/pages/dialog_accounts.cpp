@@ -18,6 +18,7 @@
 #include "model/money.h"
 #include "model/projection.h"
 #include "model/record_edits.h"
+#include "pages/dialog_rows.h"
 #include "pages/dialogs.h"
 #include "platform/render/primitives.h"
 #include "ui/combo_box.h"
@@ -110,8 +111,6 @@ Columns columnsOf(const AppState& state, const Rect& row)
     return c;
 }
 
-Rect centred(const Rect& row, double x, double w, double h) { return {x, row.y + (row.h - h) / 2, w, h}; }
-
 void header(AppState& state)
 {
     UiContext& ui = *state.ui;
@@ -136,21 +135,21 @@ void accountRow(AppState& state, const Account& a, bool isDefault, const Rect& r
 
     fillRect(*state.renderer, {row.x, row.y, row.w, std::max(1.0, dp(1))}, t.base[slotShadeStrong]);
     if (iconOnlyButton(state, "acc-star-" + id, isDefault ? "star" : "star_border",
-            centred(row, row.x + dp(14), dp(28), dp(28)), "Make this the default account", false, false,
+            centredInRow(row, row.x + dp(14), dp(28), dp(28)), "Make this the default account", false, false,
             t.base[isDefault ? slotWarning : slotTextTertiary]))
         toggleDefault(state, a);
 
     if (a.id == d.selectedId) {
-        bool enter = textEdit(ui, widgetId(ui, "acc-edit-name"), d.editName, centred(row, c.name, c.nameWidth, h),
+        bool enter = textEdit(ui, widgetId(ui, "acc-edit-name"), d.editName, centredInRow(row, c.name, c.nameWidth, h),
                          "Name", false, false, false)
             == editEnter;
         std::vector<std::string> labels(kTypeLabels.begin(), kTypeLabels.end());
         comboBox(ui, widgetId(ui, "acc-edit-type"), d.editTypeIndex, labels,
-            centred(row, c.type, dp(kTypeColumnDp - 8), h), false);
-        bool save =
-            button(state, "acc-edit-save", "Save", centred(row, c.balance + dp(4), dp(60), h), "primary", "", false);
-        if (button(state, "acc-edit-cancel", "Cancel", centred(row, c.balance + dp(70), dp(60), h), "secondary", "",
-                false))
+            centredInRow(row, c.type, dp(kTypeColumnDp - 8), h), false);
+        bool save = button(
+            state, "acc-edit-save", "Save", centredInRow(row, c.balance + dp(4), dp(60), h), "primary", "", false);
+        if (button(state, "acc-edit-cancel", "Cancel", centredInRow(row, c.balance + dp(70), dp(60), h), "secondary",
+                "", false))
             d.selectedId = 0;
         if (enter || save)
             updateAccountFromDialog(state);
@@ -163,15 +162,15 @@ void accountRow(AppState& state, const Account& a, bool isDefault, const Rect& r
     drawText(state, type ? kTypeLabels[*type] : "\u2014", {c.type, row.y, dp(kTypeColumnDp - 8), row.h}, dp(12.5),
         t.base[slotTextSecondary], 0, 400);
     TextEditResult edited = amountField(state, "acc-bal-" + id, balanceRow(state, a.id),
-        centred(row, c.balance, dp(kBalanceColumnDp - 10), h), "0.00", false);
+        centredInRow(row, c.balance, dp(kBalanceColumnDp - 10), h), "0.00", false);
     // Enter commits a balance as leaving the field does.
     if (edited == editFocusLost || edited == editEnter)
         d.balancesEdited = true;
     double bh = dp(28);
-    if (button(state, "acc-edit-" + id, "Edit", centred(row, c.buttons, dp(50), bh), "ghost", "", false))
+    if (button(state, "acc-edit-" + id, "Edit", centredInRow(row, c.buttons, dp(50), bh), "ghost", "", false))
         startEditing(state, a);
-    if (button(state, "acc-del-" + id, "Delete", centred(row, row.x + row.w - dp(58), dp(58), bh), "ghost-danger", "",
-            false))
+    if (button(state, "acc-del-" + id, "Delete", centredInRow(row, row.x + row.w - dp(58), dp(58), bh), "ghost-danger",
+            "", false))
         askToDelete(state, a);
 }
 
@@ -262,13 +261,7 @@ void drawManageAccountsDialog(AppState& state)
     auto dp = [&](double v) { return scaled(state, v); };
     double h = rowHeight(ui);
 
-    fieldLabel(state, "New account");
-    beginRow(ui, h, {-1, dp(70)});
-    bool enter =
-        textEdit(ui, widgetId(ui, "acc-new"), d.newName, nextLayoutRect(ui, h, 0), "Account name", false, false, false)
-        == editEnter;
-    bool add = flowButton(state, "acc-add", "Add", "primary", "", 0, false);
-    endRow(ui);
+    bool add = addByNameRow(state, "New account", "acc-new", d.newName, "Account name", "acc-add");
     addSpace(ui, dp(10));
     header(state);
     addSpace(ui, dp(2));
@@ -293,7 +286,7 @@ void drawManageAccountsDialog(AppState& state)
     bool saveBalances = flowButton(state, "acc-savebal", "Save balances", "primary", "", 0, !d.balancesEdited);
     endRow(ui);
     endEditDialog(state);
-    if (enter || add)
+    if (add)
         addAccountFromDialog(state);
     if (saveBalances)
         saveAccountBalances(state);

@@ -17,6 +17,7 @@
 #include "model/builtins.h"
 #include "model/record_edits.h"
 #include "model/reports.h"
+#include "pages/dialog_rows.h"
 #include "pages/dialogs.h"
 #include "platform/render/primitives.h"
 #include "platform/render/renderer.h"
@@ -87,8 +88,6 @@ void toggleHidden(AppState& state, const Category& c)
     saveBudget(state);
 }
 
-Rect centred(const Rect& row, double x, double w, double h) { return {x, row.y + (row.h - h) / 2, w, h}; }
-
 void displayRow(AppState& state, const Category& c, int32_t count, const Rect& row)
 {
     UiContext& ui = *state.ui;
@@ -97,7 +96,7 @@ void displayRow(AppState& state, const Category& c, int32_t count, const Rect& r
     auto dp = [&](double v) { return scaled(state, v); };
     std::optional<size_t> icon = findIcon(b, c.icon_id);
     iconBadge(state, icon ? c.icon_id : 0, icon ? builtinIconName(b.icons[*icon]) : guessIconKey(c.name),
-        parseHexColor(colorOf(c), t.base[slotTextTertiary]), centred(row, row.x + dp(2), dp(28), dp(28)));
+        parseHexColor(colorOf(c), t.base[slotTextTertiary]), centredInRow(row, row.x + dp(2), dp(28), dp(28)));
 
     // The name stops short of the count, whose box it would otherwise
     // reach with a long name.
@@ -116,12 +115,13 @@ void displayRow(AppState& state, const Category& c, int32_t count, const Rect& r
 
     std::string id = std::to_string(c.id);
     double bh = dp(28), right = row.x + row.w;
-    if (button(state, "cat-edit-" + id, "Edit", centred(row, right - dp(180), dp(54), bh), "ghost", "", false))
+    if (button(state, "cat-edit-" + id, "Edit", centredInRow(row, right - dp(180), dp(54), bh), "ghost", "", false))
         startEditing(state, c);
-    if (button(state, "cat-hide-" + id, c.hidden ? "Show" : "Hide", centred(row, right - dp(122), dp(54), bh), "ghost",
-            "", false))
+    if (button(state, "cat-hide-" + id, c.hidden ? "Show" : "Hide", centredInRow(row, right - dp(122), dp(54), bh),
+            "ghost", "", false))
         toggleHidden(state, c);
-    if (button(state, "cat-del-" + id, "Delete", centred(row, right - dp(64), dp(64), bh), "ghost-danger", "", false))
+    if (button(
+            state, "cat-del-" + id, "Delete", centredInRow(row, right - dp(64), dp(64), bh), "ghost-danger", "", false))
         askToDelete(state, c, count);
 }
 
@@ -131,12 +131,15 @@ void editRow(AppState& state, const Rect& row)
     CategoryDialogState& d = editDialogs(state).categories;
     auto dp = [&](double v) { return scaled(state, v); };
     double h = rowHeight(ui), right = row.x + row.w;
-    Rect name = centred(row, row.x + dp(4), 0.4 * row.w, h);
+    Rect name = centredInRow(row, row.x + dp(4), 0.4 * row.w, h);
     bool enter =
         textEdit(ui, widgetId(ui, "cat-edit-name"), d.editName, name, "Name", false, false, false) == editEnter;
-    iconPicker(state, "cat-edit-icon", d.editIconId, d.selectedId, centred(row, name.x + name.w + dp(8), dp(150), h));
-    bool save = button(state, "cat-edit-save", "Save", centred(row, right - dp(150), dp(70), h), "primary", "", false);
-    if (button(state, "cat-edit-cancel", "Cancel", centred(row, right - dp(74), dp(74), h), "secondary", "", false))
+    iconPicker(
+        state, "cat-edit-icon", d.editIconId, d.selectedId, centredInRow(row, name.x + name.w + dp(8), dp(150), h));
+    bool save =
+        button(state, "cat-edit-save", "Save", centredInRow(row, right - dp(150), dp(70), h), "primary", "", false);
+    if (button(
+            state, "cat-edit-cancel", "Cancel", centredInRow(row, right - dp(74), dp(74), h), "secondary", "", false))
         d.selectedId = 0;
     drawColorField(state, "cat-edit-color", d.editColor, nextLayoutRect(ui, h, 0));
     addSpace(ui, dp(6));
@@ -243,13 +246,7 @@ void drawManageCategoriesDialog(AppState& state)
     auto dp = [&](double v) { return scaled(state, v); };
     double h = rowHeight(ui);
 
-    fieldLabel(state, "New category");
-    beginRow(ui, h, {-1, dp(70)});
-    bool enter =
-        textEdit(ui, widgetId(ui, "cat-new"), d.newName, nextLayoutRect(ui, h, 0), "Category name", false, false, false)
-        == editEnter;
-    bool add = flowButton(state, "cat-add", "Add", "primary", "", 0, false);
-    endRow(ui);
+    bool add = addByNameRow(state, "New category", "cat-new", d.newName, "Category name", "cat-add");
     addSpace(ui, dp(4));
     drawColorField(state, "cat-newcolor", d.newColor, nextLayoutRect(ui, h, 0));
     addSpace(ui, dp(10));
@@ -273,7 +270,7 @@ void drawManageCategoriesDialog(AppState& state)
         window.open = false;
     endRow(ui);
     endEditDialog(state);
-    if (enter || add)
+    if (add)
         addCategoryFromDialog(state);
 }
 

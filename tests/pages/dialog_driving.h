@@ -4,21 +4,19 @@
 #include <string>
 #include <string_view>
 
-#include "core/utf8.h"
 #include "model/store.h"
 #include "pages/page_harness.h"
 #include "platform/keys.h"
 
 namespace qm::testing {
 
-inline void typeText(PageHarness& h, std::string_view utf8)
+// ASCII text, one character an event.
+inline void typeText(PageHarness& h, std::string_view ascii)
 {
-    for (size_t at = 0; at < utf8.size();) {
-        Utf8Step step = decodeUtf8(utf8, at);
-        at += step.length;
+    for (char c : ascii) {
         WindowEvent e;
         e.kind = weText;
-        e.codepoint = int32_t(step.codePoint);
+        e.codepoint = c;
         h.app.feed(e);
     }
     h.frame();
