@@ -47,14 +47,15 @@ std::string mergeSummary(int32_t transactions, int32_t balances)
 
 void openMoveTransaction(AppState& state, const OccurrenceRef& ref)
 {
-    const Budget& b = *state.store->budget;
-    std::optional<size_t> at = findTransaction(b, ref.transactionId);
-    if (!ref.valid || !at)
+    // The occurrence as the calendar shows it now, so that the move acts on
+    // the adjustment that carries it.
+    std::optional<LedgerEntry> found = findSelectedOccurrence(state, ref);
+    if (!found)
         return;
     MoveDialogState& d = editDialogs(state).move;
-    d.occurrence = ref;
-    d.newDate = ref.date;
-    d.description = b.transactions[*at].description;
+    d.occurrence = occurrenceKey(*found);
+    d.newDate = found->date;
+    d.description = found->transaction->description;
     state.moveWindow->focusOnOpen.clear();
     state.moveWindow->open = true;
     state.redrawRequested = true;
