@@ -134,8 +134,10 @@ void editRow(AppState& state, const Rect& row)
     Rect name = centredInRow(row, row.x + dp(4), 0.4 * row.w, h);
     bool enter =
         textEdit(ui, widgetId(ui, "cat-edit-name"), d.editName, name, "Name", false, false, false) == editEnter;
-    iconPicker(
-        state, "cat-edit-icon", d.editIconId, d.selectedId, centredInRow(row, name.x + name.w + dp(8), dp(150), h));
+    // The picker stops short of Save, which a narrow row would put over it.
+    double pickerX = name.x + name.w + dp(8);
+    double pickerWidth = std::max(0.0, std::min(dp(150), right - dp(150) - dp(8) - pickerX));
+    iconPicker(state, "cat-edit-icon", d.editIconId, d.selectedId, centredInRow(row, pickerX, pickerWidth, h));
     bool save =
         button(state, "cat-edit-save", "Save", centredInRow(row, right - dp(150), dp(70), h), "primary", "", false);
     if (button(
