@@ -5,9 +5,11 @@
 
 #include <stdexcept>
 
+#include "app/app_text.h"
 #include "app/budget_io.h"
 #include "app/page_table.h"
 #include "model/adjustments.h"
+#include "model/transaction_edits.h"
 #include "pages/dialog_driving.h"
 #include "pages/dialogs.h"
 #include "pages/occurrences.h"
@@ -78,6 +80,25 @@ TEST(MoveDialog, TheSameDateChangesNothing)
 
     openMoveTransaction(*h, {-999, 0, {2025, 3, 12}, true});
     EXPECT_FALSE(h->moveWindow->open);
+}
+
+TEST(MoveDialog, ALongDescriptionStaysInTheWindow)
+{
+    PageHarness h;
+    SampleBudget s = testing::addSampleBudget(*h);
+    Transaction t = h.budget().transactions[*findTransaction(h.budget(), s.coffee)];
+    t.description = std::string(120, 'x');
+    ASSERT_TRUE(updateTransaction(h.store(), t.id, t, false, t.start_date, false).ok);
+    openMoveTransaction(*h, {s.coffee, 0, {2025, 3, 12}, true});
+    h.frames(3);
+    const testing::DrawnText* headline = nullptr;
+    for (const testing::DrawnText& d : h.texts)
+        if (d.text.rfind("xxxx", 0) == 0)
+            headline = &d;
+    ASSERT_TRUE(headline);
+    EXPECT_EQ(headline->text.substr(headline->text.size() - 3), "\u2026");
+    EXPECT_LE(headline->rect.x + measureText(*h, headline->text, headline->size, 500),
+        h->moveWindow->rect.x + h->moveWindow->rect.w);
 }
 
 TEST(DeleteRecurringDialog, OneOrAllWithTheirToasts)
