@@ -1,7 +1,7 @@
 """The editing dialogs opened by QUENMRK_OPEN over the demonstration budget,
 today pinned: a screenshot of each in the light and dark theme at scale 1
-and 2, and Manage Accounts driven by widget id until data.json holds the
-balance typed."""
+and 2, Manage Accounts and Manage Categories driven by widget id until data.json
+holds the balance and the category typed."""
 import os
 import sys
 
@@ -43,12 +43,27 @@ def accounts_balance(build, env):
               len(anchors) == 1 and abs(anchors[0]["amount"] - 2500) < 0.001, anchors)
 
 
+def categories_add(build, env):
+    with temp_dir() as home:
+        with Running(build, env, home, {"QUENMRK_DEMO": "1", "QUENMRK_OPEN": "categories"}) as p:
+            p.click("cat-newcolor-c4")
+            p.click("cat-new")
+            p.type("Pets", at="cat-new")
+            p.key("Return", at="cat-new")
+            status = p.close()
+        check("categories: the program ends with status 0", status == 0, p.stderr[-1500:])
+        pets = [c for c in data(home)["categories"] if c["name"] == "Pets"]
+        check("categories: data.json holds the new category in the picked colour",
+              len(pets) == 1 and pets[0]["color"] == "#2e828b", pets)
+
+
 def main():
     build = sys.argv[1]
     out = os.environ.get("QM_SHOTS")  # keep the screenshots there to look at them
     with xvfb() as env:
         shots(build, env, out)
         accounts_balance(build, env)
+        categories_add(build, env)
     finish()
 
 
