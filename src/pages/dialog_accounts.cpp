@@ -11,6 +11,7 @@
 #include "app/budget_io.h"
 #include "app/display_elements.h"
 #include "app/form_layout.h"
+#include "app/icon_textures.h"
 #include "app/money_field.h"
 #include "app/styled_buttons.h"
 #include "app/theme_apply.h"
@@ -20,6 +21,7 @@
 #include "model/record_edits.h"
 #include "pages/dialog_rows.h"
 #include "pages/dialogs.h"
+#include "platform/render/glyph_atlas.h"
 #include "platform/render/primitives.h"
 #include "ui/combo_box.h"
 #include "ui/label.h"
@@ -94,19 +96,27 @@ void toggleDefault(AppState& state, const Account& a)
     saveBudget(state);
 }
 
-// The columns of a row or of the header, in pixels.
+// The columns of a row or of the header, in pixels. A row too narrow for
+// them all (the compact layout) drops the type column; the edit row then
+// puts the type choice over the balance column.
 struct Columns {
-    double name, nameWidth, type, balance, buttons;
+    double name, nameWidth, type, typeWidth, balance, buttons;
 };
+
+constexpr double kFixedColumnsDp = kDefaultColumnDp + kBalanceColumnDp + kButtonsColumnDp + 8;
+constexpr double kLeastNameDp = 140;
 
 Columns columnsOf(const AppState& state, const Rect& row)
 {
     auto dp = [&](double v) { return scaled(state, v); };
+    bool typed = row.w >= dp(kFixedColumnsDp + kTypeColumnDp + kLeastNameDp);
+    double typeColumn = typed ? dp(kTypeColumnDp) : 0;
     Columns c;
     c.name = row.x + dp(kDefaultColumnDp);
-    c.nameWidth = std::max(0.0, row.w - dp(kDefaultColumnDp + kTypeColumnDp + kBalanceColumnDp + kButtonsColumnDp + 8));
+    c.nameWidth = std::max(0.0, row.w - dp(kFixedColumnsDp) - typeColumn);
     c.type = c.name + c.nameWidth + dp(8);
-    c.balance = c.name + c.nameWidth + dp(kTypeColumnDp);
+    c.typeWidth = typed ? dp(kTypeColumnDp - 8) : 0;
+    c.balance = c.name + c.nameWidth + typeColumn;
     c.buttons = c.balance + dp(kBalanceColumnDp);
     return c;
 }
@@ -119,8 +129,33 @@ void header(AppState& state)
     Columns c = columnsOf(state, line);
     sectionCaption(state, "Default", {line.x, line.y, dp(kDefaultColumnDp), line.h}, 0);
     sectionCaption(state, "Account", {c.name, line.y, c.nameWidth, line.h}, 0);
-    sectionCaption(state, "Type", {c.type, line.y, dp(kTypeColumnDp - 8), line.h}, 0);
+    if (c.typeWidth > 0)
+        sectionCaption(state, "Type", {c.type, line.y, c.typeWidth, line.h}, 0);
     sectionCaption(state, "Balance today", {c.balance, line.y, dp(kBalanceColumnDp - 10), line.h}, 1);
+}
+
+void editRow(AppState& state, const Rect& row, const Columns& c)
+{
+    UiContext& ui = *state.ui;
+    AccountDialogState& d = editDialogs(state).accounts;
+    auto dp = [&](double v) { return scaled(state, v); };
+    double h = rowHeight(ui);
+    bool enter = textEdit(ui, widgetId(ui, "acc-edit-name"), d.editName, centredInRow(row, c.name, c.nameWidth, h),
+                     "Name", false, false, false)
+        == editEnter;
+    std::vector<std::string> labels(kTypeLabels.begin(), kTypeLabels.end());
+    bool narrow = c.typeWidth == 0;
+    Rect type =
+        narrow ? centredInRow(row, c.balance, dp(kBalanceColumnDp - 10), h) : centredInRow(row, c.type, c.typeWidth, h);
+    comboBox(ui, widgetId(ui, "acc-edit-type"), d.editTypeIndex, labels, type, false);
+    // Save and Cancel: in the balance column, or in the buttons' on a narrow row.
+    double buttons = narrow ? c.buttons - dp(4) : c.balance + dp(4);
+    double width = narrow ? dp(54) : dp(60), step = narrow ? dp(58) : dp(66);
+    bool save = button(state, "acc-edit-save", "Save", centredInRow(row, buttons, width, h), "primary", "", false);
+    if (button(state, "acc-edit-cancel", "Cancel", centredInRow(row, buttons + step, width, h), "secondary", "", false))
+        d.selectedId = 0;
+    if (enter || save)
+        updateAccountFromDialog(state);
 }
 
 void accountRow(AppState& state, const Account& a, bool isDefault, const Rect& row)
@@ -140,27 +175,16 @@ void accountRow(AppState& state, const Account& a, bool isDefault, const Rect& r
         toggleDefault(state, a);
 
     if (a.id == d.selectedId) {
-        bool enter = textEdit(ui, widgetId(ui, "acc-edit-name"), d.editName, centredInRow(row, c.name, c.nameWidth, h),
-                         "Name", false, false, false)
-            == editEnter;
-        std::vector<std::string> labels(kTypeLabels.begin(), kTypeLabels.end());
-        comboBox(ui, widgetId(ui, "acc-edit-type"), d.editTypeIndex, labels,
-            centredInRow(row, c.type, dp(kTypeColumnDp - 8), h), false);
-        bool save = button(
-            state, "acc-edit-save", "Save", centredInRow(row, c.balance + dp(4), dp(60), h), "primary", "", false);
-        if (button(state, "acc-edit-cancel", "Cancel", centredInRow(row, c.balance + dp(70), dp(60), h), "secondary",
-                "", false))
-            d.selectedId = 0;
-        if (enter || save)
-            updateAccountFromDialog(state);
+        editRow(state, row, c);
         return;
     }
 
     drawText(state, elideText(state, a.name, c.nameWidth, dp(13), 600), {c.name, row.y, c.nameWidth, row.h}, dp(13),
         t.base[slotText], 0, 600);
     std::optional<size_t> type = typeIndex(a.account_type);
-    drawText(state, type ? kTypeLabels[*type] : "\u2014", {c.type, row.y, dp(kTypeColumnDp - 8), row.h}, dp(12.5),
-        t.base[slotTextSecondary], 0, 400);
+    if (c.typeWidth > 0)
+        drawText(state, type ? kTypeLabels[*type] : "\u2014", {c.type, row.y, c.typeWidth, row.h}, dp(12.5),
+            t.base[slotTextSecondary], 0, 400);
     TextEditResult edited = amountField(state, "acc-bal-" + id, balanceRow(state, a.id),
         centredInRow(row, c.balance, dp(kBalanceColumnDp - 10), h), "0.00", false);
     // Enter commits a balance as leaving the field does.
@@ -172,6 +196,23 @@ void accountRow(AppState& state, const Account& a, bool isDefault, const Rect& r
     if (button(state, "acc-del-" + id, "Delete", centredInRow(row, row.x + row.w - dp(58), dp(58), bh), "ghost-danger",
             "", false))
         askToDelete(state, a);
+}
+
+// The built-in faces have no star character: the star icon the rows use
+// stands in front of the sentence instead.
+void defaultNote(AppState& state)
+{
+    UiContext& ui = *state.ui;
+    double icon = scaled(state, 14), indentBy = icon + scaled(state, 4);
+    const LayoutFrame& f = currentLayout(ui);
+    double line = lineHeight(*ui.font, fontSize(ui));
+    drawAppIcon(*state.renderer, "star", {f.x, f.cursorY + (line - icon) / 2, icon, icon}, ui.theme.base[slotWarning]);
+    indent(ui, indentBy);
+    wrappedLabel(ui,
+        "marks your default account: the calendar opens on it, so running-balance changes land there. Edit any "
+        "balances and press Save balances to set them all for the end of today.",
+        1, 0);
+    unindent(ui, indentBy);
 }
 
 }  // namespace
@@ -273,10 +314,7 @@ void drawManageAccountsDialog(AppState& state)
         accountRow(state, a, a.id == defaultId, nextLayoutRect(ui, dp(kRowDp), 0));
 
     addSpace(ui, dp(10));
-    wrappedLabel(ui,
-        "\u2605 marks your default account: the calendar opens on it, so running-balance changes land there. Edit any "
-        "balances and press Save balances to set them all for the end of today.",
-        1, 0);
+    defaultNote(state);
 
     footerNote(state, d.errorText, ui.theme.base[slotDanger], 0, dp(250));
     beginRow(ui, h, {-1, dp(96), dp(130)});

@@ -172,3 +172,43 @@ TEST_F(AccountDialogTest, AddNamesTheProblemInTheFooter)
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+bool overlap(const Rect& a, const Rect& b)
+{
+    return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+}
+
+// The rows keep their controls apart and inside the window on the compact
+// layout too, where the type column gives way.
+TEST(AccountDialogLayout, ControlsStayApartInEveryWidth)
+{
+    for (int32_t width : {1280, 400}) {
+        SCOPED_TRACE(width);
+        PageHarness h(width, 820);
+        SampleBudget s = testing::addSampleBudget(*h);
+        openManageAccounts(*h);
+        h.frames(3);
+        h.clickWidget("acc-edit-" + std::to_string(s.savings));
+        h.frames(2);
+        const Rect window = h->accountsWindow->rect;
+        auto check = [&](std::vector<std::string> labels) {
+            std::vector<Rect> rects;
+            for (const std::string& label : labels) {
+                Rect r = h.rectOf(label);
+                EXPECT_TRUE(r.x >= window.x && r.x + r.w <= window.x + window.w) << label;
+                for (size_t i = 0; i < rects.size(); ++i)
+                    EXPECT_FALSE(overlap(r, rects[i])) << label << " over " << labels[i];
+                rects.push_back(r);
+            }
+        };
+        std::string c = std::to_string(s.checking);
+        check({"acc-star-" + c, "acc-bal-" + c, "acc-edit-" + c, "acc-del-" + c});
+        check({"acc-edit-name", "acc-edit-type", "acc-edit-save", "acc-edit-cancel"});
+    }
+}
+
+}  // namespace
+}  // namespace qm
