@@ -4,7 +4,8 @@
 // and the day view at 1x and 16x. Beside them, the same shell frame with no
 // page drawn, and the figures a calendar frame reads from the projection
 // (as qm/calendar_frame in bench/model.cpp): the page's own cost is the
-// difference between its frame and the frame without it.
+// difference between its frame and the frame without it. The manager
+// dialogs open over the month frame add their own cost to it.
 #include "../tests/platform/render/mock_gl.h"
 #include "heavy_budget.h"
 
@@ -16,6 +17,7 @@
 #include "model/balances.h"
 #include "model/projection.h"
 #include "model/store.h"
+#include "pages/dialogs.h"
 #include "pages/page_entries.h"
 #include "platform/app_window.h"
 #include "platform/platform_window_internal.h"
@@ -126,6 +128,39 @@ void calendarFigures(benchmark::State& st)
     }
 }
 
+// A manager dialog open over the month frame above; the budget gets 200
+// categories for the time of the run.
+void dialogOverMonth(benchmark::State& st, void (*open)(AppState&), std::shared_ptr<WindowState> AppState::*window)
+{
+    Scene& scene = sceneAt(int(st.range(0)));
+    AppState& state = *scene.state;
+    Budget& b = *state.store->budget;
+    state.view = viewMonth;
+    b.user.selected_account_id = 1;
+    std::vector<Category> kept = b.categories;
+    b.categories.clear();
+    for (int i = 1; i <= 200; ++i) {
+        Category c;
+        c.id = 100000 + i;
+        c.name = "Category " + std::to_string(i);
+        b.categories.push_back(c);
+    }
+    markDirty(*state.store);
+    open(state);
+    for (int i = 0; i < 3; ++i)
+        scene.frame();
+    for (auto _ : st)
+        scene.frame();
+    (state.*window)->open = false;
+    b.categories = kept;
+    markDirty(*state.store);
+    scene.frame();
+    st.counters["transactions"] = double(b.transactions.size());
+}
+
+void manageCategories(benchmark::State& st) { dialogOverMonth(st, openManageCategories, &AppState::categoriesWindow); }
+void manageAccounts(benchmark::State& st) { dialogOverMonth(st, openManageAccounts, &AppState::accountsWindow); }
+
 void scales(benchmark::internal::Benchmark* b)
 {
     b->Arg(1)->Arg(16)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -134,6 +169,8 @@ void scales(benchmark::internal::Benchmark* b)
 BENCHMARK(monthView)->Name("calendar_page/month_frame")->Apply(scales);
 BENCHMARK(monthViewAllAccounts)->Name("calendar_page/month_frame_all_accounts")->Apply(scales);
 BENCHMARK(dayView)->Name("calendar_page/day_frame")->Apply(scales);
+BENCHMARK(manageCategories)->Name("calendar_page/month_frame_manage_categories")->Apply(scales);
+BENCHMARK(manageAccounts)->Name("calendar_page/month_frame_manage_accounts")->Apply(scales);
 BENCHMARK(withoutPage)->Name("calendar_page/shell_frame_without_page")->Apply(scales);
 BENCHMARK(calendarFigures)->Name("calendar_page/calendar_figures_peer")->Apply(scales);
 

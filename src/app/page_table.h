@@ -49,6 +49,12 @@ struct PageTable {
     std::function<ExportOutcome(AppState&, const std::string& path)> exportOfxFile;
     std::function<ExportOutcome(AppState&, const std::string& path)> exportCalendarFile;
 
+    // The budget made on this device before signing in: merged into the
+    // account's (answers whether it was; a refusal toasts its reason), or
+    // removed. Each reports with its own toast.
+    std::function<bool(AppState&)> mergeDeviceBudget;
+    std::function<void(AppState&)> removeDeviceBudget;
+
     std::function<void(AppState&)> initNetwork;
     std::function<void(AppState&)> initSyncSchedule;
     std::function<void(AppState&)> pumpNetwork;

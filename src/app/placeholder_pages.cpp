@@ -143,6 +143,15 @@ PageTable placeholderPageTable()
         if (stubLogging())
             std::fprintf(stderr, "stub: import %s purpose %d\n", path.c_str(), s.fileDialogPurpose);
     };
+    // Nothing is kept on this device apart from an account yet: the prompt
+    // stays open and keeps whatever it was about.
+    t.mergeDeviceBudget = [](AppState& s) {
+        showError(s, "The budget on this device cannot be merged in this build");
+        return false;
+    };
+    t.removeDeviceBudget = [](AppState& s) {
+        showError(s, "The budget on this device cannot be removed in this build");
+    };
     t.initNetwork = startStubWorker;
     t.stopWorkers = [](AppState&) { stubWorker().stop = true; };
     t.joinWorkers = [](AppState&) {

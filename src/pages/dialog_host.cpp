@@ -113,7 +113,9 @@ void dialogHeadline(AppState& state, std::string_view text)
 {
     UiContext& ui = *state.ui;
     Rect line = nextLayoutRect(ui, scaled(state, 20), 0);
-    drawText(state, text, line, scaled(state, 12.5), ui.theme.base[slotTextSecondary], 0, 500);
+    // A long description must not run out of the window.
+    double size = scaled(state, 12.5);
+    drawText(state, elideText(state, text, line.w, size, 500), line, size, ui.theme.base[slotTextSecondary], 0, 500);
 }
 
 void readOnlyAmount(AppState& state, std::string_view label, double amount)

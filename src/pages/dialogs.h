@@ -8,8 +8,10 @@
 // records below keep what the dialog shows and acts on. Every id in them is
 // a budget id, renamed by remapPageIds when the service assigns its own.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "app/app_state.h"
@@ -53,6 +55,11 @@ struct CategoryDialogState {
     std::string editName;
     std::string editColor;
     int64_t editIconId = 0;
+    // Transactions per category name, counted in one pass and kept while
+    // the same store stays at the same change count.
+    std::weak_ptr<const LocalStore> countedStore;
+    int32_t countedAt = -1;
+    std::unordered_map<std::string, int32_t> counts;
 };
 
 struct IdLabel {
@@ -85,6 +92,28 @@ struct EditDialogsState {
 EditDialogsState& editDialogs(AppState& state);
 
 void openDeleteRecurring(AppState& state, const OccurrenceRef& ref);
+void openSetRunningBalance(AppState& state, int32_t year, int32_t month, int32_t day);
+void openAdjustAmount(AppState& state, const OccurrenceRef& ref);
+void openMoveTransaction(AppState& state, const OccurrenceRef& ref);
+void openManageCategories(AppState& state);
+void openManageAccounts(AppState& state);
+
+// The dialogs' actions, as their main buttons and Enter run them.
+void applyRunningBalance(AppState& state);
+void applyAdjustAmount(AppState& state);
+void addCategoryFromDialog(AppState& state);
+void updateCategoryFromDialog(AppState& state);
+void addAccountFromDialog(AppState& state);
+void updateAccountFromDialog(AppState& state);
+void saveAccountBalances(AppState& state);
+
+// "14 transactions and 2 balances": what the budget kept on this device holds.
+std::string mergeSummary(int32_t transactions, int32_t balances);
+// Ten palette swatches and a "#RRGGBB" box (when the rectangle has room for
+// it); true when the colour was changed this frame.
+bool drawColorField(AppState& state, std::string_view id, std::string& color, const Rect& rect);
+// An amount as a field shows it for editing: "-120.50", "2500.00".
+std::string editableAmount(double amount);
 
 // Every frame after the tour and the transaction form: the open dialogs in a
 // fixed order, so that a later one lies on top.

@@ -13,6 +13,11 @@ void fillCalendarPageTable(PageTable& table)
     table.drawDialogs = drawDialogs;
     table.runConfirmedAction = runConfirmedAction;
     table.openAddTransaction = [](AppState& state, int32_t kind, Date day) { openAddTransaction(state, kind, day); };
+    table.openManageCategories = openManageCategories;
+    table.openManageAccounts = openManageAccounts;
+    table.openSetRunningBalance = [](AppState& state, Date day) {
+        openSetRunningBalance(state, day.year, day.month, day.day);
+    };
 }
 
 }  // namespace qm
