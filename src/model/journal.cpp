@@ -35,6 +35,21 @@ JournalOp opFromJson(const Json& node)
     JournalOp op;
     if (!node.is_object())
         return op;
+    // Read as defaults, these would turn a newer version's change into a
+    // different one that the next sync sends.
+    for (auto it = node.begin(); it != node.end(); ++it) {
+        const std::string& key = it.key();
+        if (key == "data")
+            continue;
+        bool known = key == "seq" || key == "op" || key == "entity" || key == "id" || key == "at";
+        if (!known) {
+            Json unknown = op.unknown_members ? *op.unknown_members : Json::object();
+            unknown[key] = it.value();
+            op.unknown_members = std::make_shared<const Json>(std::move(unknown));
+        } else if (it->is_structured()) {
+            throw NewerFormatError("\"" + key + "\" of a change holds " + (it->is_object() ? "an object" : "a list"));
+        }
+    }
     auto seq = node.find("seq");
     if (seq != node.end() && seq->is_number_integer()) {
         bool fits = seq->is_number_unsigned() ? seq->get<uint64_t>() <= uint64_t(std::numeric_limits<int32_t>::max())
@@ -51,13 +66,26 @@ JournalOp opFromJson(const Json& node)
     auto data = node.find("data");
     if (data != node.end() && !data->is_null())
         op.data = std::make_shared<const Json>(*data);
-    std::string kind = jsonStr(node, "op");
-    op.op = kind == "create" ? opCreate : kind == "update" ? opUpdate : opDelete;
-    std::string entity = jsonStr(node, "entity");
+    // A missing kind keeps its default, as it always has; a kind that is
+    // there but unknown is a newer version's.
+    auto kind = node.find("op");
+    op.op = opDelete;
+    if (kind != node.end() && kind->is_string()) {
+        const std::string& name = kind->get_ref<const std::string&>();
+        auto known = std::find(std::begin(opKindNames), std::end(opKindNames), name);
+        if (known == std::end(opKindNames))
+            throw NewerFormatError("a change of the unknown kind \"" + name + "\"");
+        op.op = OpKind(known - std::begin(opKindNames));
+    }
+    auto entity = node.find("entity");
     op.entity = entPrefs;
-    for (uint8_t e = entTransaction; e < entPrefs; ++e)
-        if (entity == entityNames[e])
-            op.entity = Entity(e);
+    if (entity != node.end() && entity->is_string()) {
+        const std::string& name = entity->get_ref<const std::string&>();
+        auto known = std::find(std::begin(entityNames), std::end(entityNames), name);
+        if (known == std::end(entityNames))
+            throw NewerFormatError("a change of the unknown record kind \"" + name + "\"");
+        op.entity = Entity(known - std::begin(entityNames));
+    }
     return op;
 }
 
@@ -70,6 +98,10 @@ Json opToJson(const JournalOp& op)
     j["id"] = op.id;
     j["data"] = op.data ? *op.data : Json(nullptr);
     j["at"] = op.at;
+    if (op.unknown_members)
+        for (auto it = op.unknown_members->begin(); it != op.unknown_members->end(); ++it)
+            if (!j.contains(it.key()))
+                j[it.key()] = it.value();
     return j;
 }
 
