@@ -17,9 +17,12 @@ inline constexpr double kErrorToastSeconds = 6.0;
 // the calendar to today and applies the profile's theme.
 void openBudget(AppState& state, const std::string& id);
 
-// Writes the open store; a failure becomes an error toast, never a raise.
+// Writes the open store when it holds changes not yet on disk; a failure
+// becomes an error toast, never a raise. A budget that was refused at
+// opening is never written and toasts nothing: its message box said so.
 void saveBudget(AppState& state);
-// The same, also giving the failure's text (the toast is shown all the same).
+// The same, also giving the failure's text (for a refused budget, only when
+// changes were made since, and without a toast).
 std::optional<std::string> trySaveBudget(AppState& state);
 
 void showToast(AppState& state, const std::string& text, uint8_t kind, double seconds);

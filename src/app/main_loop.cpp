@@ -26,6 +26,7 @@
 #include "codecs/image/png.h"
 #include "core/ascii.h"
 #include "model/transaction_edits.h"
+#include "platform/platform_window.h"
 #include "platform/render/gl_entry_points.h"
 #include "platform/x11/x11_start.h"
 #include "ui/env_switches.h"
@@ -153,6 +154,24 @@ void clearFrame(AppState& state)
     glDisable(GL_SCISSOR_TEST);
     glClearColor(bg.r, bg.g, bg.b, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+// Without a window there is nothing to do: one message that says what is
+// missing and why each back end could not be used, then status 1. Never a
+// crash report: nothing went wrong inside the program.
+int refuseWithoutDisplay(const std::string& configFolder, const std::string& failure)
+{
+    std::string text = "Quenmark needs a graphical session: set DISPLAY (X11) or WAYLAND_DISPLAY (Wayland).\n";
+    if (envText("WAYLAND_DISPLAY").empty())
+        text += "  Wayland: WAYLAND_DISPLAY is not set\n";
+    if (envText("DISPLAY").empty())
+        text += "  X11: DISPLAY is not set\n";
+    if (!failure.empty())
+        text += "  " + failure + "\n";
+    std::fputs(text.c_str(), stderr);
+    if (!configFolder.empty())
+        ::rmdir(joinPath(configFolder, "crash-reports").c_str());  // only when empty
+    return 1;
 }
 
 }  // namespace
@@ -400,6 +419,9 @@ int runMainLoop(AppState& state)
 
 int appMain()
 {
+    // Checked before anything is created in the configuration folder.
+    if (envText("DISPLAY").empty() && !waylandAvailable())
+        return refuseWithoutDisplay("", "");
     std::string folder = configDir();
     installCrashHandlers(folder, std::string(kAppVersion));
     InstanceLock lock = acquireInstanceLock(folder, 3.0);
@@ -409,7 +431,13 @@ int appMain()
     }
     WindowRequest size = parseWindowRequest(envText("QUENMRK_WINDOW"));
     startPlatform();
-    AppWindowRef window = newAppWindow("Quenmark", size.width, size.height, size.maximised);
+    AppWindowRef window;
+    try {
+        window = newAppWindow("Quenmark", size.width, size.height, size.maximised);
+    } catch (const OSError& e) {
+        releaseInstanceLock(lock);
+        return refuseWithoutDisplay(folder, e.what());
+    }
     AppStateRef state = newAppState(window);
     int status = runMainLoop(*state);
     closeWindow(*window);

@@ -71,7 +71,7 @@ Session loadSession()
 void saveSession(const Session& session)
 {
     try {
-        std::filesystem::create_directories(configDir());
+        makePrivateFolders(configDir());
         AtomicWriteOptions secret;
         secret.privateMode = 0600;
         secret.keepSymlink = true;
