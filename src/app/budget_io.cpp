@@ -43,20 +43,38 @@ std::string refusalText(const std::string& folder, const std::exception& e)
 
 }  // namespace
 
-void openBudget(AppState& state, const std::string& id)
+BudgetRead readBudget(const std::string& folder)
+{
+    BudgetRead read;
+    try {
+        read.store = openStore(folder);
+        seedStore(*read.store);
+    } catch (...) {
+        read.store = nullptr;
+        read.failure = std::current_exception();
+    }
+    return read;
+}
+
+void openBudget(AppState& state, const std::string& id) { installBudget(state, id, readBudget(budgetFolder(id))); }
+
+void installBudget(AppState& state, const std::string& id, BudgetRead read)
 {
     state.budgetId = id;
     std::string folder = budgetFolder(id);
     state.budgetReadFailure.clear();
-    try {
-        state.store = openStore(folder);
-        seedStore(*state.store);
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception& e) {
-        state.store = standInStore();
-        state.budgetReadFailure = e.what();
-        showMessage(state, "The budget could not be opened", refusalText(folder, e));
+    if (read.failure) {
+        try {
+            std::rethrow_exception(read.failure);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception& e) {
+            state.store = standInStore();
+            state.budgetReadFailure = e.what();
+            showMessage(state, "The budget could not be opened", refusalText(folder, e));
+        }
+    } else {
+        state.store = std::move(read.store);
     }
     state.settings.lastBudget = id;
     writeSettings(state.settings);

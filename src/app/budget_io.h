@@ -16,6 +16,12 @@ inline constexpr double kErrorToastSeconds = 6.0;
 // Makes the budget with that id ("local" or a user id) the open one, resets
 // the calendar to today and applies the profile's theme.
 void openBudget(AppState& state, const std::string& id);
+// Reads and seeds the budget in the folder without touching any state, so
+// it may run off the UI thread; a failure is kept, not raised.
+BudgetRead readBudget(const std::string& folder);
+// openBudget with the budget already read: a refused one is replaced by the
+// stand-in and its message box opens.
+void installBudget(AppState& state, const std::string& id, BudgetRead read);
 
 // Writes the open store when it holds changes not yet on disk; a failure
 // becomes an error toast, never a raise. A budget that was refused at

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <new>
 
 #include "app/account_state.h"
@@ -20,6 +22,7 @@
 #include "app/navigation.h"
 #include "app/page_table.h"
 #include "app/paths.h"
+#include "app/splash.h"
 #include "app/theme_apply.h"
 #include "app/widget_list.h"
 #include "codecs/image/image.h"
@@ -154,6 +157,45 @@ void clearFrame(AppState& state)
     glDisable(GL_SCISSOR_TEST);
     glClearColor(bg.r, bg.g, bg.b, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+// The splash holds at full strength from here until the budget is read, and
+// fades only once there is something to show under it.
+constexpr double kSplashHoldSeconds = 1.8;
+
+// The state with the splash up while the budget is read on a thread of its
+// own: the first frame comes within a frame's time whatever the budget's
+// size, instead of a black window for as long as the read takes.
+AppStateRef startWithSplash(AppWindowRef window)
+{
+    AppStateRef state = newAppStateWithoutBudget(window);
+    std::future<BudgetRead> reading = std::async(std::launch::async, readBudget, startBudgetFolder(*state));
+    const std::string widgetListPath = envText("QUENMRK_TEST_WIDGETS");
+    UiContext& ui = *state->ui;
+    int64_t last = monotonicNs();
+    bool ready = false;
+    while (!ready) {
+        for (const WindowEvent& e : pollEvents(*window)) {
+            // No budget to save or import into yet; a close stays pending
+            // for the loop, which quits at its first turn.
+            if (e.kind != weSaveRequest && e.kind != weFileDrop && e.kind != weFileOpen)
+                dispatchEvent(*state, e);
+        }
+        const int64_t now = monotonicNs();
+        clearFrame(*state);
+        beginFrame(ui, std::min(double(now - last) * 1e-9, 0.1));
+        if (state->splashStart >= 0 && ui.time - state->splashStart > kSplashHoldSeconds)
+            state->splashStart = ui.time - kSplashHoldSeconds;
+        drawSplash(*state);
+        endFrame(ui);
+        if (!widgetListPath.empty())
+            writeWidgetList(widgetListPath, ui, state->framesOnPage);
+        swapBuffers(*window);
+        last = now;
+        ready = reading.wait_for(std::chrono::milliseconds(16)) == std::future_status::ready;
+    }
+    finishAppState(*state, reading.get());
+    return state;
 }
 
 // Without a window there is nothing to do: one message that says what is
@@ -438,7 +480,7 @@ int appMain()
         releaseInstanceLock(lock);
         return refuseWithoutDisplay(folder, e.what());
     }
-    AppStateRef state = newAppState(window);
+    AppStateRef state = splashWanted() ? startWithSplash(window) : newAppState(window);
     int status = runMainLoop(*state);
     closeWindow(*window);
     state.reset();
