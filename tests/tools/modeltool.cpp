@@ -99,7 +99,11 @@ int main(int argc, char** argv)
         std::ifstream f(argv[2], std::ios::binary);
         std::stringstream ss;
         ss << f.rdbuf();
-        out = dumpJson(budgetToJson(*budgetFromJson(parseJson(ss.str())))) + "\n";
+        try {
+            out = dumpJson(budgetToJson(*budgetFromJson(parseJson(ss.str())))) + "\n";
+        } catch (const NewerFormatError&) {
+            out = "newer\n";
+        }
     } else if (cmd == "heavy" && argc == 4) {
         // The benchmarks' generated budget as a store folder, for timing the program on it.
         LocalStorePtr store = newLocalStore(argv[3]);
