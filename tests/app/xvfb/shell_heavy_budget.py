@@ -82,8 +82,12 @@ def main():
         closing = time.monotonic()
         check("close asked", close_window(env))
         try:
-            code = proc.wait(timeout=60)
+            code = proc.wait(timeout=30)
         except subprocess.TimeoutExpired:
+            # Where it hangs, before it goes.
+            stacks = subprocess.run(["gdb", "-p", str(proc.pid), "-batch", "-ex", "thread apply all bt 20"],
+                                    capture_output=True, text=True)
+            print(stacks.stdout[-6000:])
             proc.kill()
             code = proc.wait()
         took = time.monotonic() - closing
