@@ -461,8 +461,9 @@ int runMainLoop(AppState& state)
 
 int appMain()
 {
-    // Checked before anything is created in the configuration folder.
-    if (envText("DISPLAY").empty() && !waylandAvailable())
+    // Checked before anything is created in the configuration folder; a back
+    // end asked for by name is left to say for itself why it cannot start.
+    if (envText("QUENMRK_BACKEND").empty() && envText("DISPLAY").empty() && !waylandAvailable())
         return refuseWithoutDisplay("", "");
     std::string folder = configDir();
     installCrashHandlers(folder, std::string(kAppVersion));

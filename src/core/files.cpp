@@ -155,7 +155,9 @@ std::string randomTag()
             uint64_t(std::chrono::steady_clock::now().time_since_epoch().count())};
         return std::mt19937_64(seed);
     }();
-    uint64_t v = rng() ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+    // A forked child inherits the generator's state and the counter: the
+    // process id keeps its tags apart from its parent's and its siblings'.
+    uint64_t v = rng() ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull) ^ (uint64_t(::getpid()) << 40);
     char buf[kTagLength + 1];
     std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(v));
     return buf;
@@ -256,7 +258,8 @@ void writeFileAtomic(const std::string& path, std::string_view bytes, const Atom
 {
     const std::string target = options.keepSymlink ? followLinks(path) : path;
     std::optional<unsigned> mode = options.privateMode ? options.privateMode : modeOf(target);
-    if (!mode && options.newFileMode && !fs::exists(fs::symlink_status(target)))
+    std::error_code ec;
+    if (!mode && options.newFileMode && !fs::exists(fs::symlink_status(target, ec)))
         mode = options.newFileMode;
     const std::string tmp = writeTemporary(target, bytes, mode);
     if (::rename(tmp.c_str(), target.c_str()) != 0) {

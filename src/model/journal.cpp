@@ -18,6 +18,22 @@ constexpr const char* entityNames[] = {"transaction", "adjustment", "anchor", "a
 
 bool sameRecord(const JournalOp& op, Entity entity, int64_t id) { return op.entity == entity && op.id == id; }
 
+// Where the member's text stands among the names this version knows. A
+// missing or mistyped member keeps its default, as it always has; a name
+// that is there but unknown is a newer version's.
+template <size_t N>
+uint8_t nameIndex(const Json& node, const char* key, const char* const (&names)[N], uint8_t fallback, const char* what)
+{
+    auto it = node.find(key);
+    if (it == node.end() || !it->is_string())
+        return fallback;
+    const std::string& name = it->get_ref<const std::string&>();
+    auto known = std::find(std::begin(names), std::end(names), name);
+    if (known == std::end(names))
+        throw NewerFormatError(std::string("a change of the unknown ") + what + " \"" + name + "\"");
+    return uint8_t(known - std::begin(names));
+}
+
 }  // namespace
 
 double unixNow()
@@ -66,26 +82,8 @@ JournalOp opFromJson(const Json& node)
     auto data = node.find("data");
     if (data != node.end() && !data->is_null())
         op.data = std::make_shared<const Json>(*data);
-    // A missing kind keeps its default, as it always has; a kind that is
-    // there but unknown is a newer version's.
-    auto kind = node.find("op");
-    op.op = opDelete;
-    if (kind != node.end() && kind->is_string()) {
-        const std::string& name = kind->get_ref<const std::string&>();
-        auto known = std::find(std::begin(opKindNames), std::end(opKindNames), name);
-        if (known == std::end(opKindNames))
-            throw NewerFormatError("a change of the unknown kind \"" + name + "\"");
-        op.op = OpKind(known - std::begin(opKindNames));
-    }
-    auto entity = node.find("entity");
-    op.entity = entPrefs;
-    if (entity != node.end() && entity->is_string()) {
-        const std::string& name = entity->get_ref<const std::string&>();
-        auto known = std::find(std::begin(entityNames), std::end(entityNames), name);
-        if (known == std::end(entityNames))
-            throw NewerFormatError("a change of the unknown record kind \"" + name + "\"");
-        op.entity = Entity(known - std::begin(entityNames));
-    }
+    op.op = OpKind(nameIndex(node, "op", opKindNames, opDelete, "kind"));
+    op.entity = Entity(nameIndex(node, "entity", entityNames, entPrefs, "record kind"));
     return op;
 }
 

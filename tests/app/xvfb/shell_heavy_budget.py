@@ -6,9 +6,10 @@ still being read, and a close with nothing changed ends the program within
 Usage: shell_heavy_budget.py BUILD_DIR SOURCE_DIR [--scale N] [--program PATH]
 --program times another build of quenmrk (a release build); the tools come
 from BUILD_DIR. The 0.3 s limits are for an optimised build on a quiet
-machine; a sanitizer build is held to 1 s, which still fails a budget read
-before the first frame or a close that rewrites the budget. The figures are
-printed either way."""
+machine; a sanitizer build is held to 2 s (the kernel alone takes a quarter
+of a second to tear down its shadow memory at exit, more under load), which
+still fails a budget read before the first frame or a close that rewrites
+the budget, each several seconds there. The figures are printed either way."""
 import os
 import subprocess
 import sys
@@ -50,7 +51,7 @@ def main():
     build = sys.argv[1]
     scale = option("--scale", "16")
     binary = option("--program", program(build))
-    limit = 1.0 if sanitized(binary) else 0.3
+    limit = 2.0 if sanitized(binary) else 0.3
     with xvfb() as env, temp_dir() as home:
         folder = os.path.join(config(home), "budgets", "local")
         made = subprocess.run([os.path.join(build, "tools", "modeltool"), "heavy", scale, folder],
