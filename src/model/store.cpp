@@ -85,18 +85,27 @@ bool holdsBudget(const std::string& path)
     }
 }
 
-// Reads one of the store's files when it is there, naming it in every
-// refusal. A folder or device in its place is refused too: it would stop
-// every save.
-template <typename Read>
-void readStoreFile(const std::string& path, const char* name, Read read)
+// A folder or device in the place of one of the store's files would stop
+// every save (and the completion of an interrupted one): it is refused,
+// named, before anything is read or moved. Gives whether the file is there.
+bool isFileOrAbsent(const std::string& path, const char* name)
 {
     std::error_code ec;
     fs::file_status status = fs::status(path, ec);
     if (!fs::exists(status))
-        return;
+        return false;
     if (!fs::is_regular_file(status))
         throw StoreShapeError(name, fs::is_directory(status) ? "it is a folder, not a file" : "it is not a file");
+    return true;
+}
+
+// Reads one of the store's files when it is there, naming it in every
+// refusal.
+template <typename Read>
+void readStoreFile(const std::string& path, const char* name, Read read)
+{
+    if (!isFileOrAbsent(path, name))
+        return;
     std::string text = readFile(path);
     try {
         read(parseJson(text));
@@ -189,8 +198,11 @@ LocalStorePtr openStore(const std::string& folder)
     LocalStorePtr store = newLocalStore(folder);
     // A save that a kill interrupted after its point of no return is
     // completed first, so that both files come from one save.
-    if (!folder.empty())
+    if (!folder.empty()) {
+        isFileOrAbsent(dataPath(*store), kDataName);
+        isFileOrAbsent(journalPath(*store), kJournalName);
         finishInterruptedWrites(storePaths(*store), holdsBudget);
+    }
     readStoreFile(dataPath(*store), kDataName, [&](const Json& doc) { readData(*store, doc); });
     // The parse tree is several times the budget it becomes, and its freed
     // pages would stay with the process for as long as the budget is open.

@@ -341,6 +341,11 @@ TEST(StoreFaults, AFolderInPlaceOfAFileIsADamagedBudget)
         EXPECT_EQ(namesIn(dir), (std::set<std::string>{name}));
         EXPECT_TRUE(std::filesystem::is_empty(dir.file(name)));
         EXPECT_THROW(openStore(dir.path), StoreShapeError);
+        // What an older version's failed save left: a whole commit that the
+        // folder keeps from landing. Still the same refusal, nothing moved.
+        writeText(dir.file("data.json.00000000000000cc.next"), "{}");
+        EXPECT_THROW(openStore(dir.path), StoreShapeError);
+        EXPECT_EQ(namesIn(dir), (std::set<std::string>{name, "data.json.00000000000000cc.next"}));
     }
 }
 
