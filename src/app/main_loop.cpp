@@ -208,8 +208,13 @@ int refuseWithoutDisplay(const std::string& configFolder, const std::string& fai
         text += "  Wayland: WAYLAND_DISPLAY is not set\n";
     if (envText("DISPLAY").empty())
         text += "  X11: DISPLAY is not set\n";
-    if (!failure.empty())
-        text += "  " + failure + "\n";
+    if (!failure.empty()) {
+        // The back end that failed last: X11 whenever it was tried, as it is
+        // the fallback of an automatic choice.
+        const std::string choice = asciiLower(envText("QUENMRK_BACKEND"));
+        const bool wayland = choice == "wayland" || (choice != "x11" && envText("DISPLAY").empty());
+        text += std::string(wayland ? "  Wayland: " : "  X11: ") + failure + "\n";
+    }
     std::fputs(text.c_str(), stderr);
     if (!configFolder.empty())
         ::rmdir(joinPath(configFolder, "crash-reports").c_str());  // only when empty
