@@ -140,12 +140,17 @@ void readData(LocalStore& store, const Json& doc)
         store.unknown_members = std::make_shared<const Json>(std::move(unknown));
     auto meta = doc.find("meta");
     if (meta != doc.end() && meta->is_object()) {
-        for (const char* key : {"next_local", "next_seq", "last_sync", "etag"}) {
-            auto it = meta->find(key);
-            if (it != meta->end() && it->is_structured())
+        Json unknownMeta = Json::object();
+        for (auto it = meta->begin(); it != meta->end(); ++it) {
+            const std::string& key = it.key();
+            if (key != "next_local" && key != "next_seq" && key != "last_sync" && key != "etag")
+                unknownMeta[key] = it.value();
+            else if (it->is_structured())
                 throw NewerFormatError(
-                    std::string("\"") + key + "\" of \"meta\" holds " + (it->is_object() ? "an object" : "a list"));
+                    "\"" + key + "\" of \"meta\" holds " + (it->is_object() ? "an object" : "a list"));
         }
+        if (!unknownMeta.empty())
+            store.unknown_meta = std::make_shared<const Json>(std::move(unknownMeta));
         auto next = meta->find("next_local");
         if (next != meta->end() && next->is_number_integer())
             store.next_local = jsonInt(*meta, "next_local");
@@ -252,6 +257,10 @@ std::string storeDataJson(const LocalStore& store)
     meta["next_seq"] = store.next_seq;
     meta["last_sync"] = store.last_sync;
     meta["etag"] = store.etag;
+    if (store.unknown_meta)
+        for (auto it = store.unknown_meta->begin(); it != store.unknown_meta->end(); ++it)
+            if (!meta.contains(it.key()))
+                meta[it.key()] = it.value();
     // Members this program does not know (a misspelt key, say) go back as
     // they came, so that a save never drops what is under them.
     if (store.unknown_members)

@@ -39,6 +39,8 @@ struct LocalStore {
     // Top-level members of data.json that the program does not know, kept
     // to be written back unchanged; none when there were none.
     JsonPtr unknown_members;
+    // The same inside "meta".
+    JsonPtr unknown_meta;
     // The budget's figures as of change_count, made when first asked (see
     // storeProjection); not stored.
     mutable std::shared_ptr<BudgetProjection> projection;

@@ -263,6 +263,7 @@ TEST(StoreFaults, UnknownRecordMembersSurviveAnEditAndASave)
     doc["transaction_adjustments"] = Json::array({with(R"({"id":5,"transaction_id":4,"original_date":"2025-01-01"})")});
     doc["running_total_adjustments"] = Json::array({with(R"({"id":6,"date":"2025-01-01","amount":10})")});
     doc["user"] = with(R"({"theme_preference":"dark"})");
+    doc["meta"] = with(R"({"next_local":-9})");
     writeText(dir.file("data.json"), dumpJson(doc));
     LocalStorePtr s = openStore(dir.path);
     // An edit of the transaction carries its unknown members to the service too.
@@ -278,6 +279,7 @@ TEST(StoreFaults, UnknownRecordMembersSurviveAnEditAndASave)
             EXPECT_EQ(saved[list][0][it.key()], it.value()) << list << " " << it.key();
     for (auto it = unknown.begin(); it != unknown.end(); ++it) {
         EXPECT_EQ(saved["user"][it.key()], it.value()) << it.key();
+        EXPECT_EQ(saved["meta"][it.key()], it.value()) << it.key();
         EXPECT_EQ((*s->journal[0].data)[it.key()], it.value()) << it.key();
     }
     EXPECT_EQ(storeDataJson(*openStore(dir.path)), storeDataJson(*s));
