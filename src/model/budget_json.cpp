@@ -88,9 +88,17 @@ JsonPtr unknownMembers(const Json& node, const Keys& known, const char* record)
     if (!node.is_object())
         return nullptr;
     std::optional<Json> unknown;
+    // Files this program wrote hold the members in the writer's order: one
+    // comparison each, and a search only for what is out of that order.
+    auto expected = known.begin();
     for (auto it = node.begin(); it != node.end(); ++it) {
         const std::string& key = it.key();
-        if (std::find(known.begin(), known.end(), key) == known.end()) {
+        bool isKnown = expected != known.end() && *expected == key;
+        if (isKnown)
+            ++expected;
+        else
+            isKnown = std::find(known.begin(), known.end(), key) != known.end();
+        if (!isKnown) {
             if (!unknown)
                 unknown = Json::object();
             (*unknown)[key] = it.value();
