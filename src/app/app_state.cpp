@@ -15,7 +15,7 @@ void requestAppRedraw(AppState& state) { state.redrawRequested = true; }
 
 double uiClock(const AppState& state) { return state.ui ? state.ui->time : 0.0; }
 
-AppStateRef newAppState(AppWindowRef window)
+AppStateRef newAppStateWithoutBudget(AppWindowRef window)
 {
     auto state = std::make_shared<AppState>();
     state->window = window;
@@ -41,23 +41,41 @@ AppStateRef newAppState(AppWindowRef window)
     if (pages.initNetwork)
         pages.initNetwork(*state);
     state->online = true;
-
-    bool signedIn = !state->session.token.empty();
-    openBudget(*state, signedIn ? std::to_string(state->session.user_id) : "local");
-
-    const std::string& view = state->settings.view;
-    state->view = view == "day" ? viewDay : view == "week" ? viewWeek : viewMonth;
-
-    state->page = pageCalendar;
-    if (!signedIn && !isRegularFile(joinPath(budgetFolder("local"), "data.json")))
-        state->page = pageWelcome;
-
-    if (pages.decideLegalPage)
-        pages.decideLegalPage(*state);
+    // Nothing is written while the folder is empty; the budget replaces it.
+    state->store = newLocalStore("");
     splashEnabled(*state);
-    saveBudget(*state);
+    return state;
+}
+
+std::string startBudgetFolder(const AppState& state)
+{
+    return budgetFolder(state.session.token.empty() ? "local" : std::to_string(state.session.user_id));
+}
+
+void finishAppState(AppState& state, BudgetRead read)
+{
+    bool signedIn = !state.session.token.empty();
+    installBudget(state, signedIn ? std::to_string(state.session.user_id) : "local", std::move(read));
+
+    const std::string& view = state.settings.view;
+    state.view = view == "day" ? viewDay : view == "week" ? viewWeek : viewMonth;
+
+    state.page = pageCalendar;
+    if (!signedIn && !isRegularFile(joinPath(budgetFolder("local"), "data.json")))
+        state.page = pageWelcome;
+
+    const PageTable& pages = pageTable();
+    if (pages.decideLegalPage)
+        pages.decideLegalPage(state);
+    saveBudget(state);
     if (pages.initSyncSchedule)
-        pages.initSyncSchedule(*state);
+        pages.initSyncSchedule(state);
+}
+
+AppStateRef newAppState(AppWindowRef window)
+{
+    AppStateRef state = newAppStateWithoutBudget(window);
+    finishAppState(*state, readBudget(startBudgetFolder(*state)));
     return state;
 }
 

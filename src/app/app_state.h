@@ -5,6 +5,7 @@
 // they are built, so the compiler destroys them last to first: the file
 // dialog goes first and the window last.
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <memory>
 #include <string>
@@ -253,6 +254,12 @@ struct AppState {
     AppState& operator=(const AppState&) = delete;
 };
 
+// A budget read from its folder, or why it could not be (see budget_io.h).
+struct BudgetRead {
+    LocalStorePtr store;
+    std::exception_ptr failure;
+};
+
 // Closures handed to the window or the toolkit hold it weakly, so the last
 // of these references destroys it.
 using AppStateRef = std::shared_ptr<AppState>;
@@ -262,6 +269,12 @@ using AppStateRef = std::shared_ptr<AppState>;
 // whether the terms must be accepted and whether to show the splash; it also
 // saves once. An unreadable budget is handled here; other failures raise.
 AppStateRef newAppState(AppWindowRef window);
+// The same in two steps, so the splash can show while the budget is read off
+// the UI thread: everything but the budget (an empty stand-in is open), then
+// the budget read from startBudgetFolder and what depends on it.
+AppStateRef newAppStateWithoutBudget(AppWindowRef window);
+std::string startBudgetFolder(const AppState& state);
+void finishAppState(AppState& state, BudgetRead read);
 
 void requestAppRedraw(AppState& state);
 

@@ -5,6 +5,7 @@
 #include "app/navigation.h"
 #include "app/paths.h"
 #include "app/theme_apply.h"
+#include "model/store.h"
 
 namespace qm {
 
@@ -19,24 +20,61 @@ LocalStorePtr standInStore()
     return store;
 }
 
+// What the box says about a budget that was refused: which file, in which
+// folder, and what the user can do about it.
+std::string refusalText(const std::string& folder, const std::exception& e)
+{
+    const char* unsaved = " Changes made now are not saved.";
+    if (const auto* newer = dynamic_cast<const NewerBudgetError*>(&e))
+        return "This budget was written by a newer version of Quenmark (" + newer->file + ": " + newer->reason
+            + "). Update Quenmark to open it; its files were left unchanged." + unsaved;
+    std::string what;
+    std::string file = "its files";
+    if (const auto* shape = dynamic_cast<const StoreShapeError*>(&e)) {
+        what = shape->file + " in " + folder + " is damaged: " + shape->reason + ".";
+        file = "a copy of " + shape->file;
+    } else {
+        what = "The budget in " + folder + " could not be read: " + e.what() + ".";
+        file = "a copy of its files";
+    }
+    return what + " Its files were left unchanged." + unsaved
+        + " To start a new budget, quit Quenmark and move the folder aside; to keep this one, put back " + file + ".";
+}
+
 }  // namespace
 
-void openBudget(AppState& state, const std::string& id)
+BudgetRead readBudget(const std::string& folder)
+{
+    BudgetRead read;
+    try {
+        read.store = openStore(folder);
+        seedStore(*read.store);
+    } catch (...) {
+        read.store = nullptr;
+        read.failure = std::current_exception();
+    }
+    return read;
+}
+
+void openBudget(AppState& state, const std::string& id) { installBudget(state, id, readBudget(budgetFolder(id))); }
+
+void installBudget(AppState& state, const std::string& id, BudgetRead read)
 {
     state.budgetId = id;
     std::string folder = budgetFolder(id);
     state.budgetReadFailure.clear();
-    try {
-        state.store = openStore(folder);
-        seedStore(*state.store);
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception& e) {
-        state.store = standInStore();
-        state.budgetReadFailure = e.what();
-        showMessage(state, "The budget could not be opened",
-            "The budget in " + folder + " could not be read: " + state.budgetReadFailure
-                + ". Its files were left unchanged. Changes made now are not saved.");
+    if (read.failure) {
+        try {
+            std::rethrow_exception(read.failure);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception& e) {
+            state.store = standInStore();
+            state.budgetReadFailure = e.what();
+            showMessage(state, "The budget could not be opened", refusalText(folder, e));
+        }
+    } else {
+        state.store = std::move(read.store);
     }
     state.settings.lastBudget = id;
     writeSettings(state.settings);
@@ -67,9 +105,18 @@ void saveBudget(AppState& state) { trySaveBudget(state); }
 std::optional<std::string> trySaveBudget(AppState& state)
 {
     std::optional<std::string> failure;
-    if (!state.budgetReadFailure.empty() || state.store->folder.empty()) {
-        failure = state.budgetReadFailure.empty() ? std::string("the budget has no folder") : state.budgetReadFailure;
-    } else {
+    if (!state.budgetReadFailure.empty()) {
+        // The box said so when the budget was refused; a toast at every save
+        // would only repeat it. Only changes made since are worth a word.
+        if (state.store->dirty)
+            failure = state.budgetReadFailure;
+        return failure;
+    }
+    if (state.store->folder.empty()) {
+        failure = std::string("the budget has no folder");
+    } else if (state.store->dirty) {
+        // An unchanged budget is never rewritten: a start or a close that
+        // changed nothing leaves its files as they were.
         try {
             saveStore(*state.store);
         } catch (const std::bad_alloc&) {

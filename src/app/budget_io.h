@@ -16,10 +16,19 @@ inline constexpr double kErrorToastSeconds = 6.0;
 // Makes the budget with that id ("local" or a user id) the open one, resets
 // the calendar to today and applies the profile's theme.
 void openBudget(AppState& state, const std::string& id);
+// Reads and seeds the budget in the folder without touching any state, so
+// it may run off the UI thread; a failure is kept, not raised.
+BudgetRead readBudget(const std::string& folder);
+// openBudget with the budget already read: a refused one is replaced by the
+// stand-in and its message box opens.
+void installBudget(AppState& state, const std::string& id, BudgetRead read);
 
-// Writes the open store; a failure becomes an error toast, never a raise.
+// Writes the open store when it holds changes not yet on disk; a failure
+// becomes an error toast, never a raise. A budget that was refused at
+// opening is never written and toasts nothing: its message box said so.
 void saveBudget(AppState& state);
-// The same, also giving the failure's text (the toast is shown all the same).
+// The same, also giving the failure's text (for a refused budget, only when
+// changes were made since, and without a toast).
 std::optional<std::string> trySaveBudget(AppState& state);
 
 void showToast(AppState& state, const std::string& text, uint8_t kind, double seconds);

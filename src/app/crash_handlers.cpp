@@ -5,6 +5,7 @@
 #include "app/paths.h"
 #include "app/scrub.h"
 #include "core/errors.h"
+#include "core/files.h"
 #include "ui/trail.h"
 
 #include <atomic>
@@ -226,9 +227,11 @@ void installCrashHandlers(const std::string& configDir, const std::string& versi
     baseRecord = std::move(base);
 
     // Reports may name what the user was doing: the folder is the owner's alone.
-    std::error_code ec;
-    std::filesystem::create_directories(configDir, ec);
-    ::mkdir(crashFolder.c_str(), 0700);
+    try {
+        makePrivateFolders(crashFolder);
+    } catch (const IOError&) {
+        // Reports are then lost, the program is not.
+    }
 
     prepareSignalReport();
     setTrailChangedHook(&prepareSignalReport);

@@ -202,11 +202,8 @@ bool writeCrashReport(const std::string& path, const CrashRecord& record)
         std::string text = renderCrashReport(record);
         std::filesystem::path folder = std::filesystem::path(path).parent_path();
         if (!folder.empty() && !std::filesystem::is_directory(folder)) {
-            if (folder.has_parent_path())
-                std::filesystem::create_directories(folder.parent_path());
             // Reports may tell what the user was doing: the folder is the owner's alone.
-            if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-                return false;
+            makePrivateFolders(folder.string());
         }
         // Owner-only, like the report the signal handler writes.
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);

@@ -9,6 +9,8 @@
 #include <cerrno>
 
 #include "app/paths.h"
+#include "core/errors.h"
+#include "core/files.h"
 
 namespace qm {
 
@@ -21,15 +23,6 @@ double monotonicSeconds()
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
-// mkdir -p, mode 0700 for what it creates.
-void makeFolders(const std::string& path)
-{
-    for (size_t at = 1; at <= path.size(); ++at) {
-        if (at == path.size() || path[at] == '/')
-            mkdir(path.substr(0, at).c_str(), 0700);
-    }
-}
-
 }  // namespace
 
 InstanceLock acquireInstanceLock(const std::string& configDir, double waitSeconds)
@@ -38,7 +31,11 @@ InstanceLock acquireInstanceLock(const std::string& configDir, double waitSecond
     std::string path = joinPath(configDir, kInstanceLockName);
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
-        makeFolders(configDir);
+        try {
+            makePrivateFolders(configDir);
+        } catch (const IOError&) {
+            // The open below fails and says so.
+        }
         fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
     }
     if (fd < 0)

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <new>
 
 #include "app/account_state.h"
@@ -20,12 +22,14 @@
 #include "app/navigation.h"
 #include "app/page_table.h"
 #include "app/paths.h"
+#include "app/splash.h"
 #include "app/theme_apply.h"
 #include "app/widget_list.h"
 #include "codecs/image/image.h"
 #include "codecs/image/png.h"
 #include "core/ascii.h"
 #include "model/transaction_edits.h"
+#include "platform/platform_window.h"
 #include "platform/render/gl_entry_points.h"
 #include "platform/x11/x11_start.h"
 #include "ui/env_switches.h"
@@ -153,6 +157,68 @@ void clearFrame(AppState& state)
     glDisable(GL_SCISSOR_TEST);
     glClearColor(bg.r, bg.g, bg.b, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+// The splash holds at full strength from here until the budget is read, and
+// fades only once there is something to show under it.
+constexpr double kSplashHoldSeconds = 1.8;
+
+// The state with the splash up while the budget is read on a thread of its
+// own: the first frame comes within a frame's time whatever the budget's
+// size, instead of a black window for as long as the read takes.
+AppStateRef startWithSplash(AppWindowRef window)
+{
+    AppStateRef state = newAppStateWithoutBudget(window);
+    std::future<BudgetRead> reading = std::async(std::launch::async, readBudget, startBudgetFolder(*state));
+    const std::string widgetListPath = envText("QUENMRK_TEST_WIDGETS");
+    UiContext& ui = *state->ui;
+    int64_t last = monotonicNs();
+    bool ready = false;
+    while (!ready) {
+        for (const WindowEvent& e : pollEvents(*window)) {
+            // No budget to save or import into yet; a close stays pending
+            // for the loop, which quits at its first turn.
+            if (e.kind != weSaveRequest && e.kind != weFileDrop && e.kind != weFileOpen)
+                dispatchEvent(*state, e);
+        }
+        const int64_t now = monotonicNs();
+        clearFrame(*state);
+        beginFrame(ui, std::min(double(now - last) * 1e-9, 0.1));
+        if (state->splashStart >= 0 && ui.time - state->splashStart > kSplashHoldSeconds)
+            state->splashStart = ui.time - kSplashHoldSeconds;
+        drawSplash(*state);
+        endFrame(ui);
+        if (!widgetListPath.empty())
+            writeWidgetList(widgetListPath, ui, state->framesOnPage);
+        swapBuffers(*window);
+        last = now;
+        ready = reading.wait_for(std::chrono::milliseconds(16)) == std::future_status::ready;
+    }
+    finishAppState(*state, reading.get());
+    return state;
+}
+
+// Without a window there is nothing to do: one message that says what is
+// missing and why each back end could not be used, then status 1. Never a
+// crash report: nothing went wrong inside the program.
+int refuseWithoutDisplay(const std::string& configFolder, const std::string& failure)
+{
+    std::string text = "Quenmark needs a graphical session: set DISPLAY (X11) or WAYLAND_DISPLAY (Wayland).\n";
+    if (envText("WAYLAND_DISPLAY").empty())
+        text += "  Wayland: WAYLAND_DISPLAY is not set\n";
+    if (envText("DISPLAY").empty())
+        text += "  X11: DISPLAY is not set\n";
+    if (!failure.empty()) {
+        // The back end that failed last: X11 whenever it was tried, as it is
+        // the fallback of an automatic choice.
+        const std::string choice = asciiLower(envText("QUENMRK_BACKEND"));
+        const bool wayland = choice == "wayland" || (choice != "x11" && envText("DISPLAY").empty());
+        text += std::string(wayland ? "  Wayland: " : "  X11: ") + failure + "\n";
+    }
+    std::fputs(text.c_str(), stderr);
+    if (!configFolder.empty())
+        ::rmdir(joinPath(configFolder, "crash-reports").c_str());  // only when empty
+    return 1;
 }
 
 }  // namespace
@@ -400,6 +466,10 @@ int runMainLoop(AppState& state)
 
 int appMain()
 {
+    // Checked before anything is created in the configuration folder; a back
+    // end asked for by name is left to say for itself why it cannot start.
+    if (envText("QUENMRK_BACKEND").empty() && envText("DISPLAY").empty() && !waylandAvailable())
+        return refuseWithoutDisplay("", "");
     std::string folder = configDir();
     installCrashHandlers(folder, std::string(kAppVersion));
     InstanceLock lock = acquireInstanceLock(folder, 3.0);
@@ -409,8 +479,14 @@ int appMain()
     }
     WindowRequest size = parseWindowRequest(envText("QUENMRK_WINDOW"));
     startPlatform();
-    AppWindowRef window = newAppWindow("Quenmark", size.width, size.height, size.maximised);
-    AppStateRef state = newAppState(window);
+    AppWindowRef window;
+    try {
+        window = newAppWindow("Quenmark", size.width, size.height, size.maximised);
+    } catch (const OSError& e) {
+        releaseInstanceLock(lock);
+        return refuseWithoutDisplay(folder, e.what());
+    }
+    AppStateRef state = splashWanted() ? startWithSplash(window) : newAppState(window);
     int status = runMainLoop(*state);
     closeWindow(*window);
     state.reset();

@@ -85,7 +85,7 @@ void saveSession(const Session& session)
 {
     setScrubSession(session.token, session.email);
     try {
-        std::filesystem::create_directories(configDir());
+        makePrivateFolders(configDir());
         AtomicWriteOptions secret;
         secret.privateMode = 0600;
         secret.keepSymlink = true;

@@ -144,9 +144,10 @@ Settings loadSettings()
 void writeSettings(const Settings& settings)
 {
     try {
-        std::filesystem::create_directories(configDir());
+        makePrivateFolders(configDir());
         AtomicWriteOptions keepLink;
         keepLink.keepSymlink = true;
+        keepLink.newFileMode = 0600;
         writeFileAtomic(settingsPath(), renderSettings(settings), keepLink);
     } catch (const std::exception&) {
         // The program runs on with its settings in memory; the next save retries.

@@ -41,7 +41,7 @@ void drawToasts(AppState& state)
     double line = lineHeight(*ui.font, size);
     double radius = scaled(state, 10);
     for (auto it = state.toasts.rbegin(); it != state.toasts.rend(); ++it) {
-        std::vector<std::string> lines = wrapText(ui, it->text, w - scaled(state, 52), size);
+        std::vector<std::string> lines = wrapText(ui, it->text, w - scaled(state, 52), size, LongWords::breakApart);
         double h = std::max(scaled(state, 44), double(lines.size()) * line + scaled(state, 20));
         double x = state.compact ? (ui.viewWidth - w) / 2 : ui.viewWidth - w - scaled(state, 20);
         double y = cursor - h;

@@ -155,7 +155,9 @@ std::string randomTag()
             uint64_t(std::chrono::steady_clock::now().time_since_epoch().count())};
         return std::mt19937_64(seed);
     }();
-    uint64_t v = rng() ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+    // A forked child inherits the generator's state and the counter: the
+    // process id keeps its tags apart from its parent's and its siblings'.
+    uint64_t v = rng() ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull) ^ (uint64_t(::getpid()) << 40);
     char buf[kTagLength + 1];
     std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(v));
     return buf;
@@ -177,21 +179,23 @@ std::optional<unsigned> modeOf(const std::string& path)
 
 // Creates `file`, which must not exist yet, with exactly `mode` when one is
 // given (else what the umask leaves of 0666), and writes and syncs it. On
-// any failure the file is gone again.
-void writeNewFile(const std::string& file, std::string_view bytes, std::optional<unsigned> mode)
+// any failure the file is gone again. Failures name `shown`: the user knows
+// the file being saved, not its temporary.
+void writeNewFile(
+    const std::string& file, std::string_view bytes, std::optional<unsigned> mode, const std::string& shown)
 {
     Fd f{::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode.value_or(0666)))};
     if (f.fd < 0)
-        raiseErrno("Cannot create", file);
+        raiseErrno(file == shown ? "Cannot create" : "Cannot write", shown);
     try {
         // Set before the first byte, so a narrower mode is never widened
         // even for a moment.
         if (mode && ::fchmod(f.fd, mode_t(*mode)) != 0)
-            raiseErrno("Cannot restrict", file);
-        writeAll(f.fd, bytes, file);
+            raiseErrno("Cannot restrict", shown);
+        writeAll(f.fd, bytes, shown);
         if (::fsync(f.fd) != 0)
-            raiseErrno("Cannot write", file);
-        f.close(file);
+            raiseErrno("Cannot write", shown);
+        f.close(shown);
     } catch (...) {
         ::unlink(file.c_str());
         throw;
@@ -204,7 +208,7 @@ std::string writeTemporary(const std::string& path, std::string_view bytes, std:
     for (int attempt = 0;; ++attempt) {
         std::string tmp = taggedName(path, randomTag(), ".tmp");
         try {
-            writeNewFile(tmp, bytes, mode);
+            writeNewFile(tmp, bytes, mode, path);
             return tmp;
         } catch (const IOError&) {
             struct stat st;
@@ -253,7 +257,10 @@ void writeFileAtomic(const std::string& path, std::string_view bytes)
 void writeFileAtomic(const std::string& path, std::string_view bytes, const AtomicWriteOptions& options)
 {
     const std::string target = options.keepSymlink ? followLinks(path) : path;
-    const std::optional<unsigned> mode = options.privateMode ? options.privateMode : modeOf(target);
+    std::optional<unsigned> mode = options.privateMode ? options.privateMode : modeOf(target);
+    std::error_code ec;
+    if (!mode && options.newFileMode && !fs::exists(fs::symlink_status(target, ec)))
+        mode = options.newFileMode;
     const std::string tmp = writeTemporary(target, bytes, mode);
     if (::rename(tmp.c_str(), target.c_str()) != 0) {
         int err = errno;
@@ -285,11 +292,21 @@ void writeFilesTogether(const std::vector<std::pair<std::string, std::string_vie
         for (const std::string& tmp : tmps)
             ::unlink(tmp.c_str());
     };
+    // A folder in a file's place would stop the last rename after the point
+    // of no return, and every later opening with it.
+    for (const auto& file : files) {
+        struct stat st;
+        if (::lstat(file.first.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
+            raiseErrno("Cannot replace", file.first);
+        }
+    }
     const std::string tag = randomTag();
     try {
         for (const auto& [path, bytes] : files) {
             tmps.push_back(taggedName(path, tag, ".tmp"));
-            writeNewFile(tmps.back(), bytes, modeOf(path));
+            // A budget is nobody else's business: new files are the owner's.
+            writeNewFile(tmps.back(), bytes, modeOf(path).value_or(0600), path);
         }
         syncFolderOf(files.front().first);
     } catch (...) {
@@ -321,7 +338,7 @@ void writeFilesTogether(const std::vector<std::pair<std::string, std::string_vie
     syncFolderOf(last);
 }
 
-void finishInterruptedWrites(const std::vector<std::string>& paths)
+void finishInterruptedWrites(const std::vector<std::string>& paths, const CommitCheck& check)
 {
     if (paths.empty())
         return;
@@ -342,24 +359,57 @@ void finishInterruptedWrites(const std::vector<std::string>& paths)
     }
     // Normally at most one; should several be there, the newest lands last.
     std::sort(markers.begin(), markers.end());
+    bool moved = false;
     for (const auto& [when, tag] : markers) {
+        const std::string marker = taggedName(paths.back(), tag, ".next");
+        moved = true;
+        // Our own commits are whole and synced before they are named so; a
+        // marker that does not hold what we write came from somewhere else
+        // and must not replace a good file.
+        if (check && !check(marker)) {
+            const std::string aside = taggedName(paths.back(), tag, ".set-aside");
+            if (::rename(marker.c_str(), aside.c_str()) != 0)
+                raiseErrno("Cannot set aside", marker);
+            continue;
+        }
         for (size_t i = 0; i + 1 < paths.size(); ++i) {
             const std::string tmp = taggedName(paths[i], tag, ".tmp");
             struct stat st;
             if (::lstat(tmp.c_str(), &st) == 0 && ::rename(tmp.c_str(), paths[i].c_str()) != 0)
                 raiseErrno("Cannot replace", paths[i]);
         }
-        const std::string marker = taggedName(paths.back(), tag, ".next");
         if (::rename(marker.c_str(), paths.back().c_str()) != 0)
             raiseErrno("Cannot replace", paths.back());
     }
-    if (!markers.empty())
+    if (moved)
         syncFolderOf(paths.back());
     for (const std::string& path : paths) {
         const std::string base = fs::path(path).filename().string();
         for (const std::string& name : names)
             if (isTemporaryOf(name, base))
                 ::unlink((folder / name).c_str());
+    }
+}
+
+void makePrivateFolders(const std::string& path)
+{
+    if (path.empty())
+        return;
+    // Each missing level is made here rather than by create_directories,
+    // whose folders get what the umask leaves of 0777.
+    for (size_t at = 1; at <= path.size(); ++at) {
+        if (at != path.size() && path[at] != '/')
+            continue;
+        const std::string level = path.substr(0, at);
+        if (level.back() == '/')
+            continue;
+        if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST)
+            raiseErrno("Cannot create folder", level);
+    }
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        raiseErrno("Cannot create folder", path);
     }
 }
 

@@ -3,6 +3,7 @@
 // data (budget, settings, session, exports) goes through writeFileAtomic so a
 // kill or a full disk leaves either the old or the new file, never a torn one.
 // Failures raise IOError with "<what> <path>: <reason>".
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,9 @@ struct AtomicWriteOptions {
     // A path that is a symbolic link stays one: the file it leads to is the
     // one replaced, with its temporary file beside it.
     bool keepSymlink = false;
+    // The mode of a file that does not exist yet (else what the umask leaves
+    // of 0666); a file that exists keeps its own.
+    std::optional<unsigned> newFileMode;
 };
 
 // The whole file's bytes.
@@ -39,14 +43,27 @@ void writeFileDurably(const std::string& path, std::string_view bytes);
 
 // Replaces several files of one folder as one change: after a kill at any
 // instant the folder holds either every old file or, once
-// finishInterruptedWrites has run on the same list, every new one. Raises
-// IOError; a failure before the last step leaves every old file.
+// finishInterruptedWrites has run on the same list, every new one. Files
+// that did not exist are created owner-only (0600); the others keep their
+// mode. Raises IOError naming the file, never a temporary; a failure before
+// the last step (a target that is a folder, say) leaves every old file.
 void writeFilesTogether(const std::vector<std::pair<std::string, std::string_view>>& files);
+
+// Whether the committed new content of the last path (given as the file
+// holding it) is fit to replace the old one.
+using CommitCheck = std::function<bool(const std::string& committedFile)>;
 
 // Completes a writeFilesTogether of these paths that a kill cut short after
 // its point of no return, and removes the temporary files that interrupted
-// writes of them left. Raises IOError when a file cannot be put in place.
-void finishInterruptedWrites(const std::vector<std::string>& paths);
+// writes of them left. A commit that `check` refuses (a stray file copied or
+// synced in from elsewhere, say) completes nothing: it is renamed to
+// "<last>.<tag>.set-aside" and the old files stay. Raises IOError when a file
+// cannot be put in place.
+void finishInterruptedWrites(const std::vector<std::string>& paths, const CommitCheck& check = {});
+
+// Creates the folder and every missing folder above it owner-only (0700);
+// folders that exist keep their mode. Raises IOError.
+void makePrivateFolders(const std::string& path);
 
 // Whether `name` (a bare file name) is one of the temporary names the writers
 // here give to files beside the file named `target`.

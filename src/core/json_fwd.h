@@ -4,8 +4,12 @@
 // core/json.h compiles the whole library.
 #include <nlohmann/json_fwd.hpp>
 
+#include <memory>
+
 namespace qm {
 
 using Json = nlohmann::ordered_json;
+// A document shared without copying and never changed once made.
+using JsonPtr = std::shared_ptr<const Json>;
 
 }  // namespace qm

@@ -2,6 +2,7 @@
 // The budget document: its records and the lookups by id and by name. Records
 // are plain values; the document is shared by reference. Their JSON form is in
 // model/budget_json.h.
+#include "core/json_fwd.h"
 #include "model/dates.h"
 
 #include <cstddef>
@@ -20,7 +21,8 @@ struct Account {
     std::string account_type;  // empty when not set
     std::string color;         // #rrggbb or empty
     int32_t display_order = -1;
-    std::string mask;  // kept and written back unchanged
+    std::string mask;                   // kept and written back unchanged
+    JsonPtr unknown_members = nullptr;  // what a newer version stored here, written back as it came
 };
 
 struct Category {
@@ -29,6 +31,7 @@ struct Category {
     std::string color;  // #rrggbb or empty (then a default colour is drawn)
     bool hidden = false;
     int64_t icon_id = 0;
+    JsonPtr unknown_members = nullptr;  // what a newer version stored here, written back as it came
 };
 
 struct CustomIcon {
@@ -36,6 +39,7 @@ struct CustomIcon {
     std::string name;
     std::string url;  // an image address or "builtin:" + icon key
     bool is_default = false;
+    JsonPtr unknown_members = nullptr;  // what a newer version stored here, written back as it came
 };
 
 struct Transaction {
@@ -55,6 +59,7 @@ struct Transaction {
     int64_t icon_id = 0;
     bool is_adjustment = false;
     bool is_demo = false;
+    JsonPtr unknown_members = nullptr;  // what a newer version stored here, written back as it came
 };
 
 // A change to one occurrence of a transaction.
@@ -68,6 +73,7 @@ struct TransactionAdjustment {
     bool is_paid = false;
     bool is_deleted = false;
     bool is_demo = false;
+    JsonPtr unknown_members = nullptr;  // what a newer version stored here, written back as it came
 };
 
 // A balance anchor: the known end-of-day balance of an account on a date.
@@ -77,6 +83,7 @@ struct RunningTotalAdjustment {
     Date date;
     double amount = 0;
     bool is_demo = false;
+    JsonPtr unknown_members = nullptr;  // what a newer version stored here, written back as it came
 };
 
 struct User {
@@ -93,6 +100,7 @@ struct User {
     bool is_verified = false;
     std::string avatar;
     std::string gravatar_hash;
+    JsonPtr unknown_members = nullptr;  // what a newer version stored here, written back as it came
 };
 
 struct Budget {

@@ -3,7 +3,9 @@
 #include "core/ascii.h"
 #include "model/money.h"
 
+#include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <optional>
 
@@ -61,6 +63,64 @@ Json writeList(const std::vector<T>& list, Write write)
     for (const auto& item : list)
         arr.push_back(write(item));
     return arr;
+}
+
+using Keys = std::initializer_list<std::string_view>;
+
+const Keys kAccountKeys = {"id", "name", "account_type", "color", "display_order", "mask"};
+const Keys kCategoryKeys = {"id", "name", "color", "hidden", "icon_id"};
+const Keys kIconKeys = {"id", "name", "url", "is_default"};
+const Keys kTransactionKeys = {"id", "start_date", "end_date", "amount", "description", "category", "account",
+    "transfer_to_account", "is_recurring", "recurring_period", "pay_on_business_day", "pay_early", "icon_id",
+    "is_adjustment", "is_demo"};
+const Keys kAdjustmentKeys = {
+    "id", "transaction_id", "original_date", "new_date", "amount", "is_paid", "is_deleted", "is_demo"};
+const Keys kAnchorKeys = {"id", "account_id", "date", "amount", "is_demo"};
+const Keys kUserKeys = {"selected_account_id", "default_account_id", "theme_preference", "has_completed_tour",
+    "first_name", "last_name", "email", "calendar_token", "two_factor_enabled", "pending_email", "is_verified",
+    "avatar", "gravatar_hash"};
+
+// One pass over a record's members: a known one holding an object or a list
+// was written by a newer version (reading it as a default would lose it at
+// the next save), and the unknown ones are gathered to be written back.
+JsonPtr unknownMembers(const Json& node, const Keys& known, const char* record)
+{
+    if (!node.is_object())
+        return nullptr;
+    std::optional<Json> unknown;
+    // Files this program wrote hold the members in the writer's order: one
+    // comparison each, and a search only for what is out of that order.
+    auto expected = known.begin();
+    for (auto it = node.begin(); it != node.end(); ++it) {
+        const std::string& key = it.key();
+        bool isKnown = expected != known.end() && *expected == key;
+        if (isKnown)
+            ++expected;
+        else
+            isKnown = std::find(known.begin(), known.end(), key) != known.end();
+        if (!isKnown) {
+            if (!unknown)
+                unknown = Json::object();
+            (*unknown)[key] = it.value();
+        } else if (it->is_structured()) {
+            std::string whose = record;
+            if (int64_t id = jsonInt(node, "id"))
+                whose += " " + std::to_string(id);
+            throw NewerFormatError(
+                "\"" + key + "\" of " + whose + " holds " + (it->is_object() ? "an object" : "a list"));
+        }
+    }
+    return unknown ? std::make_shared<const Json>(std::move(*unknown)) : nullptr;
+}
+
+// After the members this version writes, the ones it kept without knowing.
+void addUnknown(Json& j, const JsonPtr& unknown)
+{
+    if (!unknown)
+        return;
+    for (auto it = unknown->begin(); it != unknown->end(); ++it)
+        if (!j.contains(it.key()))
+            j[it.key()] = it.value();
 }
 
 }  // namespace
@@ -137,6 +197,7 @@ Json jsonIdOrNull(int64_t id) { return id == 0 ? Json(nullptr) : Json(id); }
 Account accountFromJson(const Json& node)
 {
     Account a;
+    a.unknown_members = unknownMembers(node, kAccountKeys, "account");
     a.id = jsonInt(node, "id");
     a.name = jsonStr(node, "name");
     a.account_type = jsonStr(node, "account_type");
@@ -155,6 +216,7 @@ Account accountFromJson(const Json& node)
 Category categoryFromJson(const Json& node)
 {
     Category c;
+    c.unknown_members = unknownMembers(node, kCategoryKeys, "category");
     c.id = jsonInt(node, "id");
     c.name = jsonStr(node, "name");
     c.color = jsonStr(node, "color");
@@ -166,6 +228,7 @@ Category categoryFromJson(const Json& node)
 CustomIcon iconFromJson(const Json& node)
 {
     CustomIcon i;
+    i.unknown_members = unknownMembers(node, kIconKeys, "icon");
     i.id = jsonInt(node, "id");
     i.name = jsonStr(node, "name");
     i.url = jsonStr(node, "url");
@@ -176,6 +239,7 @@ CustomIcon iconFromJson(const Json& node)
 Transaction transactionFromJson(const Json& node)
 {
     Transaction t;
+    t.unknown_members = unknownMembers(node, kTransactionKeys, "transaction");
     t.id = jsonInt(node, "id");
     t.amount = jsonFloat(node, "amount");
     t.description = jsonStr(node, "description");
@@ -201,6 +265,7 @@ Transaction transactionFromJson(const Json& node)
 TransactionAdjustment adjustmentFromJson(const Json& node)
 {
     TransactionAdjustment a;
+    a.unknown_members = unknownMembers(node, kAdjustmentKeys, "adjustment");
     a.id = jsonInt(node, "id");
     a.transaction_id = jsonInt(node, "transaction_id");
     a.is_paid = jsonBool(node, "is_paid");
@@ -217,6 +282,7 @@ TransactionAdjustment adjustmentFromJson(const Json& node)
 RunningTotalAdjustment anchorFromJson(const Json& node)
 {
     RunningTotalAdjustment r;
+    r.unknown_members = unknownMembers(node, kAnchorKeys, "anchor");
     r.id = jsonInt(node, "id");
     r.account_id = jsonInt(node, "account_id");
     r.amount = jsonFloat(node, "amount");
@@ -228,6 +294,7 @@ RunningTotalAdjustment anchorFromJson(const Json& node)
 User userFromJson(const Json& node)
 {
     User u;
+    u.unknown_members = unknownMembers(node, kUserKeys, "the preferences");
     u.selected_account_id = jsonInt(node, "selected_account_id");
     u.default_account_id = jsonInt(node, "default_account_id");
     u.theme_preference = jsonStr(node, "theme_preference");
@@ -272,6 +339,7 @@ Json accountToJson(const Account& a)
     j["color"] = jsonStrOrNull(a.color);
     j["display_order"] = a.display_order < 0 ? Json(nullptr) : Json(a.display_order);
     j["mask"] = jsonStrOrNull(a.mask);
+    addUnknown(j, a.unknown_members);
     return j;
 }
 
@@ -283,6 +351,7 @@ Json categoryToJson(const Category& c)
     j["color"] = jsonStrOrNull(c.color);
     j["hidden"] = c.hidden;
     j["icon_id"] = jsonIdOrNull(c.icon_id);
+    addUnknown(j, c.unknown_members);
     return j;
 }
 
@@ -293,6 +362,7 @@ Json iconToJson(const CustomIcon& i)
     j["name"] = i.name;
     j["url"] = i.url;
     j["is_default"] = i.is_default;
+    addUnknown(j, i.unknown_members);
     return j;
 }
 
@@ -314,6 +384,7 @@ Json transactionToJson(const Transaction& t)
     j["icon_id"] = jsonIdOrNull(t.icon_id);
     j["is_adjustment"] = t.is_adjustment;
     j["is_demo"] = t.is_demo;
+    addUnknown(j, t.unknown_members);
     return j;
 }
 
@@ -328,6 +399,7 @@ Json adjustmentToJson(const TransactionAdjustment& a)
     j["is_paid"] = a.is_paid;
     j["is_deleted"] = a.is_deleted;
     j["is_demo"] = a.is_demo;
+    addUnknown(j, a.unknown_members);
     return j;
 }
 
@@ -339,6 +411,7 @@ Json anchorToJson(const RunningTotalAdjustment& r)
     j["date"] = dateToJson(r.date);
     j["amount"] = amountToJson(r.amount);
     j["is_demo"] = r.is_demo;
+    addUnknown(j, r.unknown_members);
     return j;
 }
 
@@ -358,6 +431,7 @@ Json userToJson(const User& u)
     j["is_verified"] = u.is_verified;
     j["avatar"] = jsonStrOrNull(u.avatar);
     j["gravatar_hash"] = jsonStrOrNull(u.gravatar_hash);
+    addUnknown(j, u.unknown_members);
     return j;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The budget's records in the stored JSON form ("data.json" and the journal's
 // data), and the lenient member readers they are built on.
+#include "core/errors.h"
 #include "core/json.h"
 #include "model/budget.h"
 
@@ -11,7 +12,18 @@
 
 namespace qm {
 
-// Never fails on content: whatever is missing or unreadable takes its default.
+// What this version cannot read without losing it: a known member of a
+// record or change that holds an object or a list where a number, text or
+// date belongs, or a change of a kind it does not know. A newer version
+// wrote it; the text names the member.
+struct NewerFormatError : ValueError {
+    using ValueError::ValueError;
+};
+
+// Whatever is missing, null or of another plain type takes its default;
+// members this version does not know are kept in the record's
+// unknown_members and written back by the writers. Raises NewerFormatError
+// (see above).
 BudgetPtr budgetFromJson(const Json& node);
 Json budgetToJson(const Budget& budget);
 

@@ -18,6 +18,22 @@ constexpr const char* entityNames[] = {"transaction", "adjustment", "anchor", "a
 
 bool sameRecord(const JournalOp& op, Entity entity, int64_t id) { return op.entity == entity && op.id == id; }
 
+// Where the member's text stands among the names this version knows. A
+// missing or mistyped member keeps its default, as it always has; a name
+// that is there but unknown is a newer version's.
+template <size_t N>
+uint8_t nameIndex(const Json& node, const char* key, const char* const (&names)[N], uint8_t fallback, const char* what)
+{
+    auto it = node.find(key);
+    if (it == node.end() || !it->is_string())
+        return fallback;
+    const std::string& name = it->get_ref<const std::string&>();
+    auto known = std::find(std::begin(names), std::end(names), name);
+    if (known == std::end(names))
+        throw NewerFormatError(std::string("a change of the unknown ") + what + " \"" + name + "\"");
+    return uint8_t(known - std::begin(names));
+}
+
 }  // namespace
 
 double unixNow()
@@ -35,6 +51,21 @@ JournalOp opFromJson(const Json& node)
     JournalOp op;
     if (!node.is_object())
         return op;
+    // Read as defaults, these would turn a newer version's change into a
+    // different one that the next sync sends.
+    for (auto it = node.begin(); it != node.end(); ++it) {
+        const std::string& key = it.key();
+        if (key == "data")
+            continue;
+        bool known = key == "seq" || key == "op" || key == "entity" || key == "id" || key == "at";
+        if (!known) {
+            Json unknown = op.unknown_members ? *op.unknown_members : Json::object();
+            unknown[key] = it.value();
+            op.unknown_members = std::make_shared<const Json>(std::move(unknown));
+        } else if (it->is_structured()) {
+            throw NewerFormatError("\"" + key + "\" of a change holds " + (it->is_object() ? "an object" : "a list"));
+        }
+    }
     auto seq = node.find("seq");
     if (seq != node.end() && seq->is_number_integer()) {
         bool fits = seq->is_number_unsigned() ? seq->get<uint64_t>() <= uint64_t(std::numeric_limits<int32_t>::max())
@@ -51,13 +82,8 @@ JournalOp opFromJson(const Json& node)
     auto data = node.find("data");
     if (data != node.end() && !data->is_null())
         op.data = std::make_shared<const Json>(*data);
-    std::string kind = jsonStr(node, "op");
-    op.op = kind == "create" ? opCreate : kind == "update" ? opUpdate : opDelete;
-    std::string entity = jsonStr(node, "entity");
-    op.entity = entPrefs;
-    for (uint8_t e = entTransaction; e < entPrefs; ++e)
-        if (entity == entityNames[e])
-            op.entity = Entity(e);
+    op.op = OpKind(nameIndex(node, "op", opKindNames, opDelete, "kind"));
+    op.entity = Entity(nameIndex(node, "entity", entityNames, entPrefs, "record kind"));
     return op;
 }
 
@@ -70,6 +96,10 @@ Json opToJson(const JournalOp& op)
     j["id"] = op.id;
     j["data"] = op.data ? *op.data : Json(nullptr);
     j["at"] = op.at;
+    if (op.unknown_members)
+        for (auto it = op.unknown_members->begin(); it != op.unknown_members->end(); ++it)
+            if (!j.contains(it.key()))
+                j[it.key()] = it.value();
     return j;
 }
 

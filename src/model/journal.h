@@ -27,8 +27,6 @@ enum Entity : uint8_t {
     entPrefs = 5,  // the User record; icons are never journaled
 };
 
-using JsonPtr = std::shared_ptr<const Json>;
-
 struct JournalOp {
     int32_t seq = 0;
     OpKind op = opDelete;
@@ -36,12 +34,17 @@ struct JournalOp {
     int64_t id = 0;
     JsonPtr data;   // the record after the change; none for a delete
     double at = 0;  // Unix seconds when recorded or last rewritten
+    // Members of the stored change this version does not know, written back
+    // as they came; none when there were none.
+    JsonPtr unknown_members = nullptr;
 };
 
 std::string opKindName(OpKind kind);
 std::string entityName(Entity entity);
 
-// Never fails on content except a "seq" outside int32 (ValueError).
+// Missing, null and mistyped members take their defaults. Raises ValueError
+// for a "seq" outside int32, and NewerFormatError for an "op" or "entity"
+// this version does not know or a member holding an object or a list.
 JournalOp opFromJson(const Json& node);
 // The stored form: "seq", "op", "entity", "id", "data", "at".
 Json opToJson(const JournalOp& op);

@@ -44,20 +44,78 @@ bool isKnownKey(std::string_view key)
     return key == "user" || key == "meta";
 }
 
+constexpr const char* kDataName = "data.json";
+constexpr const char* kJournalName = "journal.json";
+
 // A file that parses but is not a budget must not open as an empty one: the
 // next save would overwrite whatever it holds.
 void checkDataShape(const Json& doc)
 {
     if (!doc.is_object())
-        throw StoreShapeError("data.json does not hold a budget: its top level is not an object");
+        throw StoreShapeError(kDataName, "its top level is not an object");
     for (const char* key : kListKeys) {
         auto it = doc.find(key);
-        if (it != doc.end() && !it->is_null() && !it->is_array())
-            throw StoreShapeError(std::string("data.json is damaged: \"") + key + "\" is not a list");
+        if (it == doc.end() || it->is_null())
+            continue;
+        if (!it->is_array())
+            throw StoreShapeError(kDataName, std::string("\"") + key + "\" is not a list");
+        // A record that is not an object would come back as an empty one.
+        for (const Json& item : *it)
+            if (!item.is_object())
+                throw StoreShapeError(kDataName, std::string("an element of \"") + key + "\" is not an object");
     }
     auto user = doc.find("user");
     if (user != doc.end() && !user->is_null() && !user->is_object())
-        throw StoreShapeError("data.json is damaged: \"user\" is not an object");
+        throw StoreShapeError(kDataName, "\"user\" is not an object");
+}
+
+// Whether a save's committed data file holds a budget; anything else came
+// from elsewhere and must not replace the one in place.
+bool holdsBudget(const std::string& path)
+{
+    try {
+        if (!isRegularFile(path))
+            return false;
+        checkDataShape(parseJson(readFile(path)));
+        return true;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// A folder or device in the place of one of the store's files would stop
+// every save (and the completion of an interrupted one): it is refused,
+// named, before anything is read or moved. Gives whether the file is there.
+bool isFileOrAbsent(const std::string& path, const char* name)
+{
+    std::error_code ec;
+    fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status))
+        return false;
+    if (!fs::is_regular_file(status))
+        throw StoreShapeError(name, fs::is_directory(status) ? "it is a folder, not a file" : "it is not a file");
+    return true;
+}
+
+// Reads one of the store's files when it is there, naming it in every
+// refusal.
+template <typename Read>
+void readStoreFile(const std::string& path, const char* name, Read read)
+{
+    if (!isFileOrAbsent(path, name))
+        return;
+    std::string text = readFile(path);
+    try {
+        read(parseJson(text));
+    } catch (const StoreShapeError&) {
+        throw;
+    } catch (const NewerFormatError& e) {
+        throw NewerBudgetError(name, e.what());
+    } catch (const ValueError& e) {
+        throw StoreShapeError(name, e.what());
+    }
 }
 
 std::string dataPath(const LocalStore& store) { return joinPath(store.folder, "data.json"); }
@@ -70,9 +128,8 @@ std::vector<std::string> storePaths(const LocalStore& store) { return {journalPa
 
 // Reads data.json into the store: the budget, members it does not know, and
 // the meta object.
-void readDataFile(LocalStore& store, const std::string& path)
+void readData(LocalStore& store, const Json& doc)
 {
-    Json doc = parseJson(readFile(path));
     checkDataShape(doc);
     store.budget = budgetFromJson(doc);
     Json unknown = Json::object();
@@ -83,6 +140,17 @@ void readDataFile(LocalStore& store, const std::string& path)
         store.unknown_members = std::make_shared<const Json>(std::move(unknown));
     auto meta = doc.find("meta");
     if (meta != doc.end() && meta->is_object()) {
+        Json unknownMeta = Json::object();
+        for (auto it = meta->begin(); it != meta->end(); ++it) {
+            const std::string& key = it.key();
+            if (key != "next_local" && key != "next_seq" && key != "last_sync" && key != "etag")
+                unknownMeta[key] = it.value();
+            else if (it->is_structured())
+                throw NewerFormatError(
+                    "\"" + key + "\" of \"meta\" holds " + (it->is_object() ? "an object" : "a list"));
+        }
+        if (!unknownMeta.empty())
+            store.unknown_meta = std::make_shared<const Json>(std::move(unknownMeta));
         auto next = meta->find("next_local");
         if (next != meta->end() && next->is_number_integer())
             store.next_local = jsonInt(*meta, "next_local");
@@ -92,13 +160,24 @@ void readDataFile(LocalStore& store, const std::string& path)
             if (seq->is_number_unsigned()
                     ? seq->get<uint64_t>() > uint64_t(std::numeric_limits<int32_t>::max())
                     : v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
-                throw ValueError("next_seq out of range");
+                throw ValueError("\"next_seq\" of \"meta\" is out of range");
             store.next_seq = int32_t(v);
         }
         auto sync = meta->find("last_sync");
         if (sync != meta->end() && sync->is_number())
             store.last_sync = jsonFloat(*meta, "last_sync");
         store.etag = jsonStr(*meta, "etag");
+    }
+}
+
+void readJournal(LocalStore& store, const Json& doc)
+{
+    if (!doc.is_array())
+        throw StoreShapeError(kJournalName, "its top level is not a list of changes");
+    for (const auto& item : doc) {
+        if (!item.is_object())
+            throw StoreShapeError(kJournalName, "a change is not an object");
+        store.journal.push_back(opFromJson(item));
     }
 }
 
@@ -112,32 +191,28 @@ LocalStorePtr newLocalStore(std::string folder)
     return store;
 }
 
+StoreShapeError::StoreShapeError(std::string file_, std::string reason_)
+    : ValueError(file_ + ": " + reason_)
+    , file(std::move(file_))
+    , reason(std::move(reason_))
+{
+}
+
 LocalStorePtr openStore(const std::string& folder)
 {
     LocalStorePtr store = newLocalStore(folder);
     // A save that a kill interrupted after its point of no return is
     // completed first, so that both files come from one save.
-    if (!folder.empty())
-        finishInterruptedWrites(storePaths(*store));
-    std::string path = dataPath(*store);
-    if (isRegularFile(path)) {
-        readDataFile(*store, path);
-        // The parse tree is several times the budget it becomes, and its
-        // freed pages would stay with the process for as long as the budget
-        // is open.
-        malloc_trim(0);
+    if (!folder.empty()) {
+        isFileOrAbsent(dataPath(*store), kDataName);
+        isFileOrAbsent(journalPath(*store), kJournalName);
+        finishInterruptedWrites(storePaths(*store), holdsBudget);
     }
-    path = journalPath(*store);
-    if (isRegularFile(path)) {
-        Json doc = parseJson(readFile(path));
-        if (!doc.is_array())
-            throw StoreShapeError("journal.json is damaged: its top level is not a list of changes");
-        for (const auto& item : doc) {
-            if (!item.is_object())
-                throw StoreShapeError("journal.json is damaged: a change is not an object");
-            store->journal.push_back(opFromJson(item));
-        }
-    }
+    readStoreFile(dataPath(*store), kDataName, [&](const Json& doc) { readData(*store, doc); });
+    // The parse tree is several times the budget it becomes, and its freed
+    // pages would stay with the process for as long as the budget is open.
+    malloc_trim(0);
+    readStoreFile(journalPath(*store), kJournalName, [&](const Json& doc) { readJournal(*store, doc); });
     // A new op must never take a seq the journal already holds: the
     // acknowledgement of a sync drops ops by seq. At the int32 maximum
     // appendOp raises the overflow error.
@@ -182,6 +257,10 @@ std::string storeDataJson(const LocalStore& store)
     meta["next_seq"] = store.next_seq;
     meta["last_sync"] = store.last_sync;
     meta["etag"] = store.etag;
+    if (store.unknown_meta)
+        for (auto it = store.unknown_meta->begin(); it != store.unknown_meta->end(); ++it)
+            if (!meta.contains(it.key()))
+                meta[it.key()] = it.value();
     // Members this program does not know (a misspelt key, say) go back as
     // they came, so that a save never drops what is under them.
     if (store.unknown_members)
@@ -204,10 +283,7 @@ void saveStore(LocalStore& store)
 {
     if (store.folder.empty())
         return;
-    std::error_code ec;
-    fs::create_directories(store.folder, ec);
-    if (ec)
-        throw IOError("Cannot create folder " + store.folder + ": " + ec.message());
+    makePrivateFolders(store.folder);
     const std::string journal = storeJournalJson(store);
     const std::string data = storeDataJson(store);
     // One change of both files: an op never goes missing from the journal

@@ -39,30 +39,43 @@ struct LocalStore {
     // Top-level members of data.json that the program does not know, kept
     // to be written back unchanged; none when there were none.
     JsonPtr unknown_members;
+    // The same inside "meta".
+    JsonPtr unknown_meta;
     // The budget's figures as of change_count, made when first asked (see
     // storeProjection); not stored.
     mutable std::shared_ptr<BudgetProjection> projection;
 };
 
-// data.json or journal.json parses but does not have the shape of a budget
-// or a journal; the files are left untouched.
+// data.json or journal.json cannot be used as it is: not JSON, not the
+// shape of a budget or a journal, or not a file at all. The files are left
+// untouched. `file` is the file's bare name, `reason` what is wrong with it.
 struct StoreShapeError : ValueError {
-    using ValueError::ValueError;
+    StoreShapeError(std::string file, std::string reason);
+    std::string file;
+    std::string reason;
+};
+
+// The file holds what only a newer version can read without losing it (see
+// NewerFormatError); `reason` names it.
+struct NewerBudgetError : StoreShapeError {
+    using StoreShapeError::StoreShapeError;
 };
 
 using LocalStorePtr = std::shared_ptr<LocalStore>;
 
 LocalStorePtr newLocalStore(std::string folder);
 // Missing files give an empty budget or journal; a file that cannot be read
-// raises IOError, content that is not JSON (or a seq outside int32) ValueError,
-// JSON of another shape StoreShapeError. Finishes an interrupted save and
-// removes temporaries that earlier saves left.
+// raises IOError, any other unusable file StoreShapeError (NewerBudgetError
+// for a newer version's). Finishes an interrupted save whose new data.json
+// holds a budget (a stray one is set aside instead) and removes temporaries
+// that earlier saves left.
 LocalStorePtr openStore(const std::string& folder);
 // Adds the built-in records to a budget that lacks them; a budget without
 // categories and accounts also journals the new ones.
 void seedStore(LocalStore& store);
 // Writes both files, even when nothing changed; raises IOError on failure,
-// leaving the store dirty.
+// leaving the store dirty. Folders it makes and files it creates are the
+// owner's alone.
 void saveStore(LocalStore& store);
 
 std::string storeDataJson(const LocalStore& store);

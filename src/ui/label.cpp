@@ -104,7 +104,7 @@ std::string wrappedLabel(
         for (size_t at = work.find(span.label); at != std::string::npos; at = work.find(span.label, at + glued.size()))
             work.replace(at, span.label.size(), glued);
     }
-    std::vector<std::string> lines = wrapText(ctx, work, avail, s);
+    std::vector<std::string> lines = wrapText(ctx, work, avail, s, LongWords::breakApart);
     Rect rect = nextLayoutRect(ctx, double(lines.size()) * h + dp(ctx, 2), 0);
     double baseline = rect.y + ascent(atlas, s) + dp(ctx, 1);
     Color color = textColor(ctx, colorIndex);

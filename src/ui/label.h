@@ -18,6 +18,8 @@ struct LinkSpan {
 // colorIndex picks derived slot 5 + index (0 text, 1 secondary, 2 tertiary).
 std::string textBlock(UiContext& ctx, std::string_view text, double width, double align, int colorIndex, int font,
     const std::vector<LinkSpan>& links = {});
+// A paragraph over as many lines as it needs; a word wider than the line
+// (a long path, say) is broken rather than run past the edge.
 std::string wrappedLabel(
     UiContext& ctx, std::string_view text, int colorIndex, double size, const std::vector<LinkSpan>& links = {});
 std::string drawLinkedLine(UiContext& ctx, std::string_view line, double x, double baseline, double size, Color color,

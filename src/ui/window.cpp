@@ -153,7 +153,11 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
     drawShadowRect(r, rc, radius, dp(20), t.base[slotShadowSoft]);
     fillRoundRect(r, rc, radius, t.base[slotSurface]);
     strokeRoundRect(r, rc, radius, 1, t.base[slotShadeStrong]);
-    fillRoundRect(r, {rc.x, rc.y, rc.w, titleH + dp(6)}, radius, t.base[slotRaised]);
+    // Rounded at the top only: the rounded fill reaches below the title bar
+    // and is cut at its foot, where a band of it would otherwise show.
+    pushClip(r, {rc.x, rc.y, rc.w, titleH});
+    fillRoundRect(r, {rc.x, rc.y, rc.w, titleH + radius}, radius, t.base[slotRaised]);
+    popClip(r);
     fillRect(r, {rc.x, rc.y + titleH - 1, rc.w, 1}, t.base[slotShadeStrong]);
     uiDrawText(ctx, title, {rc.x + dp(12), rc.y, rc.w - dp(60), titleH}, t.base[slotText], 0, fontSize(ctx), 1);
 

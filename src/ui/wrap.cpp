@@ -33,9 +33,32 @@ void addMeasured(RunningWidth& w, std::string_view text)
     }
 }
 
+// Splits a word wider than the line between code points: every piece but
+// the last fills a line of its own (at least one code point each), and the
+// last one starts the line that follows.
+void breakWord(
+    std::string_view word, double maxWidth, std::vector<std::string>& lines, std::string& line, RunningWidth& lineWidth)
+{
+    lineWidth.reset();
+    size_t start = 0;
+    for (size_t at = 0; at < word.size();) {
+        Utf8Step step = decodeUtf8(word, at);
+        uint32_t codePoint = step.codePoint == 1 ? uint32_t(' ') : step.codePoint;
+        if (at > start && lineWidth.peek(codePoint) > maxWidth) {
+            lines.emplace_back(word.substr(start, at - start));
+            start = at;
+            lineWidth.reset();
+        }
+        lineWidth.add(codePoint);
+        at += step.length;
+    }
+    line = std::string(word.substr(start));
+}
+
 }  // namespace
 
-std::vector<std::string> wrapText(UiContext& ctx, std::string_view text, double maxWidth, double size)
+std::vector<std::string> wrapText(
+    UiContext& ctx, std::string_view text, double maxWidth, double size, LongWords longWords)
 {
     if (size <= 0)
         size = fontSize(ctx);
@@ -52,11 +75,14 @@ std::vector<std::string> wrapText(UiContext& ctx, std::string_view text, double 
             if (!line.empty())
                 candidate.add(uint32_t(' '));
             addMeasured(candidate, word);
-            if (candidate.total > maxWidth && !line.empty()) {
-                lines.push_back(std::move(line));
+            if (candidate.total > maxWidth && (!line.empty() || longWords == LongWords::breakApart)) {
+                if (!line.empty())
+                    lines.push_back(std::move(line));
                 line = std::string(word);
                 lineWidth.reset();
                 addMeasured(lineWidth, word);
+                if (lineWidth.total > maxWidth && longWords == LongWords::breakApart)
+                    breakWord(word, maxWidth, lines, line, lineWidth);
             } else {
                 if (!line.empty())
                     line += ' ';

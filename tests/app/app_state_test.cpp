@@ -2,6 +2,8 @@
 // toasts, theme application and the account texts.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <filesystem>
 #include <unistd.h>
 
 #include "app/account_state.h"
@@ -11,6 +13,9 @@
 #include "app/paths.h"
 #include "app/theme_apply.h"
 #include "core/files.h"
+#include "core/json.h"
+#include "model/journal.h"
+#include "model/store.h"
 #include "ui/theme.h"
 
 namespace qm {
@@ -71,48 +76,117 @@ FileStamp stamp(const std::string& path)
     return f;
 }
 
-TEST(DamagedBudget, StartsWithAMessageNeverWritesAndToastsEverySave)
+struct Stamps {
+    FileStamp data, journal;
+    ino_t dataInode = 0, journalInode = 0;
+};
+
+Stamps stampsOf(const std::string& folder)
+{
+    Stamps st;
+    st.data = stamp(folder + "/data.json");
+    st.journal = stamp(folder + "/journal.json");
+    struct stat info { };
+    stat((folder + "/data.json").c_str(), &info);
+    st.dataInode = info.st_ino;
+    stat((folder + "/journal.json").c_str(), &info);
+    st.journalInode = info.st_ino;
+    return st;
+}
+
+void expectUnchanged(const Stamps& a, const Stamps& b, const char* name)
+{
+    EXPECT_EQ(a.data.bytes, b.data.bytes) << name;
+    EXPECT_EQ(a.journal.bytes, b.journal.bytes) << name;
+    EXPECT_EQ(a.data.mtime.tv_sec, b.data.mtime.tv_sec) << name;
+    EXPECT_EQ(a.data.mtime.tv_nsec, b.data.mtime.tv_nsec) << name;
+    EXPECT_EQ(a.journal.mtime.tv_nsec, b.journal.mtime.tv_nsec) << name;
+    EXPECT_EQ(a.dataInode, b.dataInode) << name;
+    EXPECT_EQ(a.journalInode, b.journalInode) << name;
+}
+
+// A refused budget shows one box that names the file and what to do, and
+// nothing else: no save toast at start or later, and no write.
+TEST(DamagedBudget, OneMessageNamingTheFileNoToastNoWrite)
 {
     struct Case {
         const char* name;
-        std::string data;
+        const char* data;  // nullptr: a folder in its place
         std::string journal;
+        const char* file;
+        const char* says;
     };
+    const char* damaged = " is damaged: ";
+    const char* newer = "This budget was written by a newer version of Quenmark (";
     const Case cases[] = {
-        {"empty data", "", "[]"},
-        {"truncated data", "{", "[]"},
-        {"seq out of range", R"({"accounts":[],"meta":{"next_seq":1099511627776}})", "[]"},
-        {"truncated journal", R"({"accounts":[]})", "["},
+        {"empty data", "", "[]", "data.json", damaged},
+        {"truncated data", "{", "[]", "data.json", damaged},
+        {"seq out of range", R"({"accounts":[],"meta":{"next_seq":1099511627776}})", "[]", "data.json", damaged},
+        {"truncated journal", R"({"accounts":[]})", "[", "journal.json", damaged},
+        {"a folder for data", nullptr, "[]", "data.json", damaged},
+        {"an object amount", R"({"transactions":[{"id":3,"amount":{"value":3100,"currency":"EUR"}}]})", "[]",
+            "data.json", newer},
+        {"an unknown op", "{}", R"([{"seq":1,"op":"archive","entity":"goal","id":2,"data":null,"at":1}])",
+            "journal.json", newer},
+        {"an unknown entity", "{}", R"([{"seq":1,"op":"create","entity":"goal","id":2,"data":{},"at":1}])",
+            "journal.json", newer},
     };
     for (const Case& c : cases) {
         AppHarness h;
         std::string folder = h.budgetDir("local");
-        writeText(folder + "/data.json", c.data);
+        if (c.data)
+            writeText(folder + "/data.json", c.data);
+        else
+            std::filesystem::create_directories(folder + "/data.json");
         writeText(folder + "/journal.json", c.journal);
-        FileStamp data = stamp(folder + "/data.json"), journal = stamp(folder + "/journal.json");
+        const std::string other = std::string(c.file) == "data.json" ? "/journal.json" : "/data.json";
+        FileStamp file = c.data ? stamp(folder + "/" + c.file) : FileStamp{};
         usleep(20000);
         AppState& s = h.start();
         EXPECT_TRUE(s.messageWindow->open) << c.name;
-        EXPECT_NE(s.messageText.find(folder), std::string::npos) << c.name;
-        EXPECT_NE(s.messageText.find("not saved"), std::string::npos) << c.name;
-        EXPECT_FALSE(s.budgetReadFailure.empty()) << c.name;
+        const std::string& text = s.messageText;
+        EXPECT_NE(text.find(c.says), std::string::npos) << c.name << ": " << text;
+        if (c.says == newer) {
+            EXPECT_NE(text.find(newer + std::string(c.file) + ": "), std::string::npos) << text;
+            EXPECT_NE(text.find("). Update Quenmark to open it; its files were left unchanged."), std::string::npos)
+                << text;
+        } else {
+            EXPECT_NE(text.find(std::string(c.file) + " in " + folder + damaged), std::string::npos) << text;
+            EXPECT_NE(text.find("move the folder aside"), std::string::npos) << text;
+            EXPECT_NE(text.find("put back a copy of " + std::string(c.file)), std::string::npos) << text;
+        }
+        EXPECT_NE(text.find("not saved"), std::string::npos) << c.name;
         EXPECT_EQ(s.store->folder, "");
-        // The first save at start already reported once.
-        ASSERT_EQ(s.toasts.size(), 1u) << c.name;
         for (int i = 0; i < 2; ++i)
             saveBudget(s);
-        ASSERT_EQ(s.toasts.size(), 3u) << c.name;
-        for (const Toast& t : s.toasts) {
-            EXPECT_EQ(t.kind, toastError);
-            EXPECT_EQ(t.text, "Could not save the budget: " + s.budgetReadFailure);
+        EXPECT_TRUE(s.toasts.empty()) << c.name << ": " << s.toasts.front().text;
+        EXPECT_EQ(trySaveBudget(s), std::nullopt) << c.name;
+        if (c.data) {
+            FileStamp after = stamp(folder + "/" + c.file);
+            EXPECT_EQ(after.bytes, file.bytes) << c.name;
+            EXPECT_EQ(after.mtime.tv_nsec, file.mtime.tv_nsec) << c.name;
+        } else {
+            EXPECT_TRUE(std::filesystem::is_empty(folder + "/data.json"));
         }
-        FileStamp data2 = stamp(folder + "/data.json"), journal2 = stamp(folder + "/journal.json");
-        EXPECT_EQ(data2.bytes, data.bytes) << c.name;
-        EXPECT_EQ(journal2.bytes, journal.bytes) << c.name;
-        EXPECT_EQ(data2.mtime.tv_nsec, data.mtime.tv_nsec) << c.name;
-        EXPECT_EQ(data2.mtime.tv_sec, data.mtime.tv_sec) << c.name;
-        EXPECT_EQ(journal2.mtime.tv_nsec, journal.mtime.tv_nsec) << c.name;
+        EXPECT_EQ(readFile(folder + "/journal.json"), c.journal) << c.name;
     }
+}
+
+// Opening and closing an unchanged budget wrote both files every time.
+TEST(BudgetIo, AnUnchangedBudgetIsNeverRewritten)
+{
+    AppHarness h;
+    h.start();  // a new budget: its seeded files are written
+    const std::string folder = h.budgetDir("local");
+    Stamps first = stampsOf(folder);
+    h.state.reset();
+    usleep(20000);
+    AppState& s = h.start();
+    EXPECT_EQ(trySaveBudget(s), std::nullopt);  // the close
+    expectUnchanged(first, stampsOf(folder), "start and close");
+    appendOp(*s.store, opUpdate, entPrefs, 0, Json::object());
+    EXPECT_EQ(trySaveBudget(s), std::nullopt);
+    EXPECT_NE(stamp(folder + "/journal.json").bytes, first.journal.bytes);
 }
 
 TEST(BudgetIo, UnwritableFolderToastsOncePerSave)
@@ -125,6 +199,7 @@ TEST(BudgetIo, UnwritableFolderToastsOncePerSave)
     writeText(blocker, "x");
     s.store->folder = blocker + "/budget";
     for (int i = 1; i <= 3; ++i) {
+        markDirty(*s.store);
         saveBudget(s);
         ASSERT_EQ(s.toasts.size(), size_t(i));
         EXPECT_EQ(s.toasts.back().kind, toastError);

@@ -208,5 +208,73 @@ TEST(Files, InterruptedGroupWriteIsFinishedOrForgotten)
     finishInterruptedWrites({dir.file("journal.json"), dir.file("absent/data.json")});  // no such folder: nothing
 }
 
+// A commit the caller does not accept is set aside with its temporaries
+// forgotten, and the old files stay.
+TEST(Files, RefusedCommitIsSetAside)
+{
+    const std::string tag = "00000000000000bb";
+    Folder dir;
+    put(dir.file("journal.json"), "old j");
+    put(dir.file("data.json"), "old d");
+    put(dir.file("journal.json." + tag + ".tmp"), "new j");
+    put(dir.file("data.json." + tag + ".next"), "junk");
+    std::vector<std::string> asked;
+    finishInterruptedWrites({dir.file("journal.json"), dir.file("data.json")}, [&](const std::string& file) {
+        asked.push_back(file);
+        return readFile(file) != "junk";
+    });
+    EXPECT_EQ(asked, std::vector<std::string>{dir.file("data.json." + tag + ".next")});
+    EXPECT_EQ(readFile(dir.file("journal.json")), "old j");
+    EXPECT_EQ(readFile(dir.file("data.json")), "old d");
+    EXPECT_EQ(readFile(dir.file("data.json." + tag + ".set-aside")), "junk");
+    EXPECT_EQ(dir.names(), (std::set<std::string>{"data.json", "journal.json", "data.json." + tag + ".set-aside"}));
+}
+
+// Failures name the file being saved, never the temporary written beside it.
+TEST(Files, FailuresNameTheFileNotItsTemporary)
+{
+    Folder dir;
+    const std::string missing = dir.file("absent/data.json");
+    auto message = [](auto write) {
+        try {
+            write();
+        } catch (const IOError& e) {
+            return std::string(e.what());
+        }
+        return std::string("no failure");
+    };
+    for (const std::string& text : {message([&] { writeFileAtomic(missing, "x"); }), message([&] {
+                                        writeFilesTogether({{dir.file("absent/journal.json"), "j"}, {missing, "d"}});
+                                    })}) {
+        EXPECT_NE(text.find("absent/"), std::string::npos) << text;
+        EXPECT_EQ(text.find(".tmp"), std::string::npos) << text;
+    }
+}
+
+TEST(Files, PrivateFoldersAndNewFileModes)
+{
+    const mode_t oldMask = ::umask(022);
+    Folder dir;
+    put(dir.file("file"), "");
+    makePrivateFolders(dir.file("a/b/c"));
+    for (const char* f : {"a", "a/b", "a/b/c"})
+        EXPECT_EQ(modeOf(dir.file(f)), 0700u) << f;
+    ::chmod(dir.file("a").c_str(), 0755);
+    makePrivateFolders(dir.file("a/b/d"));
+    EXPECT_EQ(modeOf(dir.file("a")), 0755u);
+    EXPECT_EQ(modeOf(dir.file("a/b/d")), 0700u);
+    EXPECT_THROW(makePrivateFolders(dir.file("file/x")), IOError);
+    EXPECT_THROW(makePrivateFolders(dir.file("file")), IOError);
+
+    AtomicWriteOptions owner;
+    owner.newFileMode = 0600;
+    writeFileAtomic(dir.file("new.json"), "1", owner);
+    EXPECT_EQ(modeOf(dir.file("new.json")), 0600u);
+    ::chmod(dir.file("new.json").c_str(), 0640);
+    writeFileAtomic(dir.file("new.json"), "2", owner);
+    EXPECT_EQ(modeOf(dir.file("new.json")), 0640u);
+    ::umask(oldMask);
+}
+
 }  // namespace
 }  // namespace qm

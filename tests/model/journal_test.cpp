@@ -1,4 +1,5 @@
 #include "core/json.h"
+#include "model/budget_json.h"
 #include "model/journal.h"
 #include "model/store.h"
 
@@ -191,9 +192,7 @@ TEST(Journal, ReadsStoredOpsWithDefaults)
         {R"({"seq":3,"op":"create","entity":"account","id":-5,"data":{"a":1},"at":12.5})", 3, opCreate, entAccount, -5,
             12.5, R"({"a":1})"},
         {R"({"op":"update","entity":"adjustment","at":7,"data":[1]})", 0, opUpdate, entAdjustment, 0, 7, "[1]"},
-        {R"({"op":"remove","entity":"thing"})", 0, opDelete, entPrefs, 0, 0, nullptr},
-        {R"({"op":"Create","entity":"Transaction","id":"4","seq":1.0,"data":null,"at":"1"})", 0, opDelete, entPrefs, 0,
-            0, nullptr},
+        {R"({"op":7,"entity":false,"id":"4","seq":1.0,"data":null,"at":"1"})", 0, opDelete, entPrefs, 0, 0, nullptr},
         {R"({"seq":-2147483648,"id":9223372036854775807,"entity":"category","data":false})", INT32_MIN, opDelete,
             entCategory, INT64_MAX, 0, "false"},
         {R"({"entity":"anchor","op":"delete","id":18446744073709551615})", 0, opDelete, entAnchor, 0, 0, nullptr},
@@ -215,12 +214,19 @@ TEST(Journal, ReadsStoredOpsWithDefaults)
     }
     for (const char* bad : {R"({"seq":2147483648})", R"({"seq":-2147483649})", R"({"seq":18446744073709551615})"})
         EXPECT_THROW(opFromJson(parseJson(bad)), ValueError) << bad;
+    // A newer version's change is refused, never read as some other change.
+    for (const char* newer : {R"({"op":"archive","entity":"goal"})", R"({"op":"archive","entity":"transaction"})",
+             R"({"op":"create","entity":"goal"})", R"({"op":"Create","entity":"transaction"})",
+             R"({"op":"create","entity":"Transaction"})", R"({"op":"","entity":"account"})", R"({"seq":{"n":1}})",
+             R"({"id":[4]})", R"({"at":{}})", R"({"op":["create"]})", R"({"entity":{"name":"goal"}})"})
+        EXPECT_THROW(opFromJson(parseJson(newer)), NewerFormatError) << newer;
 }
 
 TEST(Journal, StoredFormKeepsKeyOrderAndRoundTrips)
 {
     for (const char* text : {R"({"seq":3,"op":"create","entity":"account","id":-5,"data":{"z":1,"a":2},"at":12.5})",
-             R"({"seq":4,"op":"delete","entity":"prefs","id":0,"data":null,"at":0.0})"}) {
+             R"({"seq":4,"op":"delete","entity":"prefs","id":0,"data":null,"at":0.0})",
+             R"({"seq":5,"op":"update","entity":"category","id":2,"data":{},"at":1.0,"device":{"n":[1]},"v":2})"}) {
         EXPECT_EQ(dumpJson(opToJson(opFromJson(parseJson(text)))), text);
     }
 }

@@ -207,3 +207,170 @@ TEST(StoreFaults, FailedSaveLeavesBothFilesOld)
     EXPECT_EQ(readText(dir.file("journal.json")), storeJournalJson(*s));
     EXPECT_EQ(readText(dir.file("data.json")), storeDataJson(*s));
 }
+
+// A newer version's budget is refused whole rather than read with its new
+// parts as defaults, which the next save would write back as losses.
+TEST(StoreFaults, NewerBudgetsAreRefusedWithTheirFilesUntouched)
+{
+    struct Row {
+        const char* file;
+        const char* text;
+        const char* names;  // in the reason
+    };
+    const Row rows[] = {
+        {"data.json", R"({"transactions":[{"id":4,"amount":{"value":3100,"currency":"EUR"}}]})",
+            "\"amount\" of transaction 4 holds an object"},
+        {"data.json", R"({"accounts":[{"id":1,"name":["a","b"]}]})", "\"name\" of account 1 holds a list"},
+        {"data.json", R"({"running_total_adjustments":[{"date":{"y":2025}}]})", "\"date\" of anchor"},
+        {"data.json", R"({"user":{"theme_preference":{"mode":"dark"}}})", "\"theme_preference\" of the preferences"},
+        {"data.json", R"({"meta":{"next_seq":{"n":3}}})", "\"next_seq\" of \"meta\""},
+        {"journal.json", R"([{"seq":1,"op":"archive","entity":"goal","id":3,"data":null,"at":1}])", "\"archive\""},
+        {"journal.json", R"([{"seq":1,"op":"create","entity":"goal","id":3,"data":{},"at":1}])", "\"goal\""},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.text);
+        TempFolder dir;
+        const bool data = std::string(r.file) == "data.json";
+        writeText(dir.file("data.json"), data ? r.text : "{}");
+        writeText(dir.file("journal.json"), data ? "[]" : r.text);
+        try {
+            openStore(dir.path);
+            ADD_FAILURE() << "opened";
+        } catch (const NewerBudgetError& e) {
+            EXPECT_EQ(e.file, r.file);
+            EXPECT_NE(e.reason.find(r.names), std::string::npos) << e.reason;
+        }
+        EXPECT_EQ(readText(dir.file(r.file)), r.text);
+        EXPECT_EQ(namesIn(dir), (std::set<std::string>{"data.json", "journal.json"}));
+    }
+}
+
+TEST(StoreFaults, UnknownRecordMembersSurviveAnEditAndASave)
+{
+    TempFolder dir;
+    const Json unknown = parseJson(R"({"goal_id":9,"tags":["rent"],"note":{"by":"ann"}})");
+    Json doc = Json::object();
+    auto with = [&](const char* record) {
+        Json j = parseJson(record);
+        for (auto it = unknown.begin(); it != unknown.end(); ++it)
+            j[it.key()] = it.value();
+        return j;
+    };
+    doc["accounts"] = Json::array({with(R"({"id":1,"name":"Bank"})")});
+    doc["categories"] = Json::array({with(R"({"id":2,"name":"Home"})")});
+    doc["icons"] = Json::array({with(R"({"id":3,"name":"i","url":"builtin:home"})")});
+    doc["transactions"] = Json::array({with(R"({"id":4,"start_date":"2025-01-01","amount":-5,"description":"a"})")});
+    doc["transaction_adjustments"] = Json::array({with(R"({"id":5,"transaction_id":4,"original_date":"2025-01-01"})")});
+    doc["running_total_adjustments"] = Json::array({with(R"({"id":6,"date":"2025-01-01","amount":10})")});
+    doc["user"] = with(R"({"theme_preference":"dark"})");
+    doc["meta"] = with(R"({"next_local":-9})");
+    writeText(dir.file("data.json"), dumpJson(doc));
+    LocalStorePtr s = openStore(dir.path);
+    // An edit of the transaction carries its unknown members to the service too.
+    Transaction& t = s->budget->transactions[0];
+    t.description = "edited";
+    appendOp(*s, opUpdate, entTransaction, t.id, transactionToJson(t));
+    saveStore(*s);
+    Json saved = parseJson(readText(dir.file("data.json")));
+    EXPECT_EQ(saved["transactions"][0]["description"], "edited");
+    for (const char* list :
+        {"accounts", "categories", "icons", "transactions", "transaction_adjustments", "running_total_adjustments"})
+        for (auto it = unknown.begin(); it != unknown.end(); ++it)
+            EXPECT_EQ(saved[list][0][it.key()], it.value()) << list << " " << it.key();
+    for (auto it = unknown.begin(); it != unknown.end(); ++it) {
+        EXPECT_EQ(saved["user"][it.key()], it.value()) << it.key();
+        EXPECT_EQ(saved["meta"][it.key()], it.value()) << it.key();
+        EXPECT_EQ((*s->journal[0].data)[it.key()], it.value()) << it.key();
+    }
+    EXPECT_EQ(storeDataJson(*openStore(dir.path)), storeDataJson(*s));
+}
+
+// A "<data>.<tag>.next" completes a save only when it holds a budget: a
+// copied or synced folder can bring one that holds anything.
+TEST(StoreFaults, AStrayCommitNeverReplacesTheBudget)
+{
+    const std::string next = "data.json.00000000000000aa.next";
+    struct Row {
+        const char* name;
+        const char* stray;  // nullptr: a folder
+        bool completes;
+    };
+    const Row rows[] = {{"eight bytes of garbage", "\x01\xff garbag", false}, {"empty", "", false},
+        {"JSON that is not a budget", "[1,2]", false}, {"a folder", nullptr, false},
+        {"a budget", R"({"transactions":[{"id":-3,"start_date":"2025-01-01"}]})", true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TempFolder dir;
+        const std::string good = R"({"transactions":[{"id":-1,"start_date":"2025-01-01"}]})";
+        writeText(dir.file("data.json"), good);
+        writeText(dir.file("journal.json"), "[]");
+        writeText(dir.file("journal.json.00000000000000aa.tmp"), R"([{"seq":1,"op":"delete","entity":"account"}])");
+        if (r.stray)
+            writeText(dir.file(next.c_str()), r.stray);
+        else
+            std::filesystem::create_directory(dir.file(next.c_str()));
+        LocalStorePtr s = openStore(dir.path);
+        ASSERT_EQ(s->budget->transactions.size(), 1u);
+        EXPECT_EQ(s->budget->transactions[0].id, r.completes ? -3 : -1);
+        EXPECT_EQ(s->journal.size(), r.completes ? 1u : 0u);
+        if (r.completes) {
+            EXPECT_EQ(namesIn(dir), (std::set<std::string>{"data.json", "journal.json"}));
+        } else {
+            EXPECT_EQ(readText(dir.file("data.json")), good);
+            EXPECT_EQ(namesIn(dir),
+                (std::set<std::string>{"data.json", "journal.json", "data.json.00000000000000aa.set-aside"}));
+        }
+    }
+}
+
+// A folder where data.json belongs made the first save fail after its point
+// of no return and every later opening with it.
+TEST(StoreFaults, AFolderInPlaceOfAFileIsADamagedBudget)
+{
+    for (const char* name : {"data.json", "journal.json"}) {
+        SCOPED_TRACE(name);
+        TempFolder dir;
+        std::filesystem::create_directory(dir.file(name));
+        try {
+            openStore(dir.path);
+            ADD_FAILURE() << "opened";
+        } catch (const StoreShapeError& e) {
+            EXPECT_EQ(e.file, name);
+        }
+        LocalStorePtr s = newLocalStore(dir.path);
+        markDirty(*s);
+        EXPECT_THROW(saveStore(*s), IOError);
+        EXPECT_EQ(namesIn(dir), (std::set<std::string>{name}));
+        EXPECT_TRUE(std::filesystem::is_empty(dir.file(name)));
+        EXPECT_THROW(openStore(dir.path), StoreShapeError);
+        // What an older version's failed save left: a whole commit that the
+        // folder keeps from landing. Still the same refusal, nothing moved.
+        writeText(dir.file("data.json.00000000000000cc.next"), "{}");
+        EXPECT_THROW(openStore(dir.path), StoreShapeError);
+        EXPECT_EQ(namesIn(dir), (std::set<std::string>{name, "data.json.00000000000000cc.next"}));
+    }
+}
+
+// Budgets were readable by every local user under the usual umask.
+TEST(StoreFaults, NewFoldersAndFilesAreTheOwnersAndOldModesStay)
+{
+    const mode_t oldMask = ::umask(022);
+    TempFolder dir;
+    const std::string folder = dir.path + "/cfg/quenmrk/budgets/local";
+    saveStore(*newLocalStore(folder));
+    for (const std::string& f :
+        {dir.path + "/cfg", dir.path + "/cfg/quenmrk", dir.path + "/cfg/quenmrk/budgets", folder})
+        EXPECT_EQ(modeOf(f), 0700u) << f;
+    EXPECT_EQ(modeOf(folder + "/data.json"), 0600u);
+    EXPECT_EQ(modeOf(folder + "/journal.json"), 0600u);
+
+    ::chmod(folder.c_str(), 0755);
+    ::chmod((folder + "/data.json").c_str(), 0644);
+    LocalStorePtr s = openStore(folder);
+    markDirty(*s);
+    saveStore(*s);
+    EXPECT_EQ(modeOf(folder), 0755u);
+    EXPECT_EQ(modeOf(folder + "/data.json"), 0644u);
+    EXPECT_EQ(modeOf(folder + "/journal.json"), 0600u);
+    ::umask(oldMask);
+}

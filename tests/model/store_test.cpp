@@ -95,7 +95,6 @@ TEST(Store, OpenTreatsMissingFilesAsEmptyAndRefusesBadOnes)
 {
     {
         TempFolder dir;
-        std::filesystem::create_directory(dir.file("data.json"));  // not a regular file: missing
         writeText(dir.file("journal.json"), "[]");
         LocalStorePtr s = openStore(dir.path);
         EXPECT_TRUE(s->budget->transactions.empty());

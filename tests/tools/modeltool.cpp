@@ -8,6 +8,9 @@
 #include "model/builtins.h"
 #include "model/dates.h"
 #include "model/money.h"
+#include "model/store.h"
+
+#include "../../bench/heavy_budget.h"
 
 #include <charconv>
 #include <cstdio>
@@ -24,7 +27,7 @@ namespace {
 int usage()
 {
     std::cerr << "usage: modeltool dates FIRST LAST | datearith | parseiso | money | parsemoney |"
-                 " budget FILE | json | colors | icons\n";
+                 " budget FILE | json | colors | icons | heavy SCALE FOLDER\n";
     return 2;
 }
 
@@ -96,7 +99,17 @@ int main(int argc, char** argv)
         std::ifstream f(argv[2], std::ios::binary);
         std::stringstream ss;
         ss << f.rdbuf();
-        out = dumpJson(budgetToJson(*budgetFromJson(parseJson(ss.str())))) + "\n";
+        try {
+            out = dumpJson(budgetToJson(*budgetFromJson(parseJson(ss.str())))) + "\n";
+        } catch (const NewerFormatError&) {
+            out = "newer\n";
+        }
+    } else if (cmd == "heavy" && argc == 4) {
+        // The benchmarks' generated budget as a store folder, for timing the program on it.
+        LocalStorePtr store = newLocalStore(argv[3]);
+        *store->budget = bench::heavyBudget(std::atoi(argv[2]));
+        seedStore(*store);
+        saveStore(*store);
     } else if (cmd == "json") {
         // Each line one JSON text (escaped newlines only): its compact form, or "error".
         while (std::getline(std::cin, line)) {

@@ -1,6 +1,7 @@
 #include "ui/wrap.h"
 #include "ui/wrap_internal.h"
 
+#include "core/utf8.h"
 #include "platform/render/glyph_atlas.h"
 #include "ui_harness.h"
 
@@ -42,6 +43,36 @@ TEST(Wrap, Table)
     };
     for (const Case& k : cases)
         EXPECT_EQ(wrapText(c, k.text, k.width, size), k.expect) << k.text;
+}
+
+// Broken long words fill their lines and lose nothing; text without one
+// wraps as it does when words are kept whole.
+TEST(Wrap, LongWordsBrokenApart)
+{
+    testing::UiHarness h;
+    h.frame();
+    UiContext& c = *h.ctx;
+    const double size = 13, width = 120;
+    std::string path = "/home/ann/";
+    while (path.size() < 300)
+        path += "Pl\xC3\xA4ne-\xE2\x82\xAC/";
+    for (const std::string& text : {path, "Could not save " + path + " now: disk full", std::string("x ") + path}) {
+        Lines lines = wrapText(c, text, width, size, LongWords::breakApart);
+        std::string joined;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_LE(textWidth(*c.font, lines[i], size), width) << lines[i];
+            EXPECT_TRUE(isValidUtf8(lines[i])) << lines[i];
+            joined += lines[i];
+        }
+        std::string spaceless = text;
+        std::erase(spaceless, ' ');
+        std::erase(joined, ' ');
+        EXPECT_EQ(joined, spaceless);
+        EXPECT_GT(lines.size(), 10u);
+    }
+    EXPECT_EQ(wrapText(c, "ab", 0, size, LongWords::breakApart), (Lines{"a", "b"}));
+    EXPECT_EQ(wrapText(c, "aa bb cc dd", textWidth(*c.font, "aa bb", size), size, LongWords::breakApart),
+        (Lines{"aa bb", "cc dd"}));
 }
 
 // The fast wrap keeps a running width; the literal one measures every
