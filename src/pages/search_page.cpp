@@ -111,6 +111,10 @@ void clearSearch(AppState& state)
 void refreshSearch(AppState& state)
 {
     SearchPageState& s = searchState(state);
+    // Local ids repeat from one budget to the next: an account chosen in the
+    // budget that was open names nothing, or another account, in this one.
+    if (state.searchDirty)
+        s.accountId = 0;
     bool run = false;
     if (isPageActive(state, pageSearch)) {
         const std::string& typed = calendarState(state).searchText;
