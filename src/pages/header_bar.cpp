@@ -120,11 +120,12 @@ void drawBalanceButton(AppState& state, const DesktopHeaderLayout& at)
     const Theme t = ui.theme;
     const Rect& rect = at.balance;
     InteractResult res = interact(ui, widgetId(ui, "nav-balance"), rect, 1);
-    fillRoundRect(*state.renderer, rect, scaled(state, 8), res.hovered ? t.base[slotHover] : t.base[slotBackgroundDeep]);
+    fillRoundRect(
+        *state.renderer, rect, scaled(state, 8), res.hovered ? t.base[slotHover] : t.base[slotBackgroundDeep]);
     if (res.hovered)
         ui.cursorShape = curHand;
-    drawText(
-        state, at.balanceText, rect, scaled(state, 13), amountColor(state, at.balanceAmount, kDesktopWarnBelow), 0.5, 500);
+    drawText(state, at.balanceText, rect, scaled(state, 13), amountColor(state, at.balanceAmount, kDesktopWarnBelow),
+        0.5, 500);
     setTooltip(ui, "Today's balance; click for this month's figures");
     registerTourAnchor(state, "balance", rect);
     if (res.clicked) {
@@ -168,8 +169,8 @@ void drawMenuButton(AppState& state, const Rect& rect)
     strokeRoundRect(*state.renderer, rect, radius, std::max(1.0, scaled(state, 1)), t.base[slotSoftBorder]);
     if (res.hovered)
         ui.cursorShape = curHand;
-    drawText(state, "Menu", {rect.x + scaled(state, 12), rect.y, rect.w, rect.h}, scaled(state, 13), t.base[slotText], 0,
-        600);
+    drawText(state, "Menu", {rect.x + scaled(state, 12), rect.y, rect.w, rect.h}, scaled(state, 13), t.base[slotText],
+        0, 600);
     double c = scaled(state, 14);
     icon(state, "chevron_down", {rect.x + rect.w - scaled(state, 20), rect.y + scaled(state, 9), c, c},
         t.base[slotTextSecondary]);
@@ -200,8 +201,8 @@ void drawBrand(AppState& state, const DesktopHeaderLayout& at)
 }
 
 // A popover menu row whose leading box shows a built-in icon.
-bool iconRow(AppState& state, std::string_view id, std::string_view label, std::string_view iconName,
-    const Rect& rect, bool selected, std::string_view detail = {}, Color tint = colorTransparent)
+bool iconRow(AppState& state, std::string_view id, std::string_view label, std::string_view iconName, const Rect& rect,
+    bool selected, std::string_view detail = {}, Color tint = colorTransparent)
 {
     Color ink = tint.a > 0 ? tint : state.ui->theme.base[slotTextSecondary];
     std::string name(iconName);
@@ -418,14 +419,15 @@ void drawPhoneMenu(AppState& state)
     const Rect& sheet = at.sheet;
     int32_t layer = beginPopover(state, sheet);
     Renderer& r = *state.renderer;
-    Rect handle{sheet.x + (sheet.w - scaled(state, 38)) / 2, sheet.y + scaled(state, 7), scaled(state, 38),
-        scaled(state, 5)};
+    Rect handle{
+        sheet.x + (sheet.w - scaled(state, 38)) / 2, sheet.y + scaled(state, 7), scaled(state, 38), scaled(state, 5)};
     fillRoundRect(r, handle, scaled(state, 3), t.base[slotBorder]);
 
     double left = sheet.x + scaled(state, 8), inner = sheet.w - scaled(state, 16);
     double y = sheet.y + scaled(state, 16);
     auto divider = [&] {
-        drawDivider(state, sheet.x + scaled(state, 14), sheet.x + sheet.w - scaled(state, 14), y, t.base[slotSoftBorder]);
+        drawDivider(
+            state, sheet.x + scaled(state, 14), sheet.x + sheet.w - scaled(state, 14), y, t.base[slotSoftBorder]);
         y += scaled(state, 5);
     };
     SyncStatusLook look = syncStatusLabel(state);

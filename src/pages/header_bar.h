@@ -34,11 +34,11 @@ bool userMenuEntry(AppState& state, std::string_view id, std::string_view label,
 // Where the desktop bar puts its pieces at the current view width, in pixels.
 struct DesktopHeaderLayout {
     double height = 0;
-    Rect brand;             // the clickable brand, from the icon to the end of the name
-    double nameX = 0;       // where the product name starts
-    bool tabsFit = false;   // otherwise "nav-menu" stands in for the tabs
-    std::vector<Rect> tabs; // Calendar, Search, Reports, Help, laid out even when they do not fit
-    Rect menu;              // only when the tabs do not fit
+    Rect brand;              // the clickable brand, from the icon to the end of the name
+    double nameX = 0;        // where the product name starts
+    bool tabsFit = false;    // otherwise "nav-menu" stands in for the tabs
+    std::vector<Rect> tabs;  // Calendar, Search, Reports, Help, laid out even when they do not fit
+    Rect menu;               // only when the tabs do not fit
     Rect sync;
     Rect balance;
     Rect avatar;

@@ -17,8 +17,8 @@ bool sameFilter(const SearchFilter& a, const SearchFilter& b)
 {
     return a.text == b.text && a.accountId == b.accountId && a.category == b.category && a.hasMin == b.hasMin
         && a.hasMax == b.hasMax && (!a.hasMin || a.minAmount == b.minAmount)
-        && (!a.hasMax || a.maxAmount == b.maxAmount) && a.paid == b.paid && a.changed == b.changed
-        && a.from == b.from && a.to == b.to;
+        && (!a.hasMax || a.maxAmount == b.maxAmount) && a.paid == b.paid && a.changed == b.changed && a.from == b.from
+        && a.to == b.to;
 }
 
 int compareBytes(std::string_view a, std::string_view b)

@@ -90,8 +90,8 @@ void boundField(Page& p, const char* label, const char* name, bool to, double x,
     }
 }
 
-void combo(Page& p, const char* label, const char* id, int32_t& index, const std::vector<std::string>& items,
-    double x, double w)
+void combo(Page& p, const char* label, const char* id, int32_t& index, const std::vector<std::string>& items, double x,
+    double w)
 {
     Rect field = labelled(p, label, x, w);
     UiContext& ui = *p.state.ui;
@@ -135,10 +135,10 @@ void amountFields(Page& p, double x, double w)
     Rect field = labelled(p, "Amount", x, w);
     UiContext& ui = *p.state.ui;
     double gap = p.dp(8), half = (field.w - gap) / 2;
-    TextEditResult a =
-        textEdit(ui, widgetId(ui, "sp-min"), p.s.minText, {field.x, field.y, half, field.h}, "Min", false, false, false);
-    TextEditResult b = textEdit(
-        ui, widgetId(ui, "sp-max"), p.s.maxText, {field.x + half + gap, field.y, half, field.h}, "Max", false, false, false);
+    TextEditResult a = textEdit(
+        ui, widgetId(ui, "sp-min"), p.s.minText, {field.x, field.y, half, field.h}, "Min", false, false, false);
+    TextEditResult b = textEdit(ui, widgetId(ui, "sp-max"), p.s.maxText, {field.x + half + gap, field.y, half, field.h},
+        "Max", false, false, false);
     p.run = p.run || a == editEnter || b == editEnter;
 }
 
@@ -311,11 +311,11 @@ void drawCompactRow(Page& p, const SearchHit& hit, const Rect& row)
     std::string line = shortDate(hit.date);
     if (!tx.category.empty())
         line += " \u00b7 " + tx.category;
-    drawText(state, elideText(state, line, row.w - p.dp(170), p.dp(11.5), 400), {tx0, row.y + p.dp(29), row.w, p.dp(18)},
-        p.dp(11.5), t.base[slotTextSecondary], 0, 400);
+    drawText(state, elideText(state, line, row.w - p.dp(170), p.dp(11.5), 400),
+        {tx0, row.y + p.dp(29), row.w, p.dp(18)}, p.dp(11.5), t.base[slotTextSecondary], 0, 400);
     Rect amount{row.x + row.w - p.dp(110), row.y, p.dp(110) - p.dp(8), row.h};
-    drawTextWith(state, formatMoney(hit.amount), amount, p.dp(13),
-        hit.amount < 0 ? t.base[slotDanger] : t.base[slotText], 1, 1);
+    drawTextWith(
+        state, formatMoney(hit.amount), amount, p.dp(13), hit.amount < 0 ? t.base[slotDanger] : t.base[slotText], 1, 1);
 }
 
 // Returns the hit clicked, if any.
@@ -384,7 +384,8 @@ void drawSearchPage(AppState& state, const Rect& rect)
     p.x = visible.x + std::round((visible.w - p.w) / 2);
     p.y = layoutCursor(ui) + p.dp(p.compact ? 14 : 24);
     double titleH = p.dp(p.compact ? 30 : 36);
-    drawText(state, "Search Transactions", {p.x, p.y, p.w, titleH}, p.dp(p.compact ? 20 : 24), t.base[slotText], 0, 700);
+    drawText(
+        state, "Search Transactions", {p.x, p.y, p.w, titleH}, p.dp(p.compact ? 20 : 24), t.base[slotText], 0, 700);
     p.y += titleH + p.dp(p.compact ? 6 : 10);
     drawForm(p);
     drawButtons(p);

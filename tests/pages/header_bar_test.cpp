@@ -299,8 +299,8 @@ TEST(HeaderBar, LogOutAsksFirstAndSignsOutTheFrameAfterConfirming)
         EXPECT_EQ(h->ui->popupId, 0);
         ASSERT_TRUE(h->confirmWindow->open);
         EXPECT_EQ(h->confirmAction, "logout");
-        EXPECT_EQ(h->confirmMessage,
-            "Log out of ann@example.com? The budget stays on this device until you sign in again.");
+        EXPECT_EQ(
+            h->confirmMessage, "Log out of ann@example.com? The budget stays on this device until you sign in again.");
         h.frame();
         EXPECT_FALSE(h->signOutRequested);
         h.clickWidget("qmconfirm-yes");

@@ -67,49 +67,55 @@ TEST(SearchPage, CriteriaFromTheForm)
             }},
         {"query trimmed", [](SearchPageState& s) { s.query = " \t rent  "; },
             [](const SearchFilter& f) { EXPECT_EQ(f.text, "rent"); }},
-        {"bounds as set", [](SearchPageState& s) {
-             s.fromSet = s.toSet = true;
-             s.fromDate = {2025, 2, 1};
-             s.toDate = {2025, 2, 28};
-         },
+        {"bounds as set",
+            [](SearchPageState& s) {
+                s.fromSet = s.toSet = true;
+                s.fromDate = {2025, 2, 1};
+                s.toDate = {2025, 2, 28};
+            },
             [](const SearchFilter& f) {
                 EXPECT_EQ(f.from, (Date{2025, 2, 1}));
                 EXPECT_EQ(f.to, (Date{2025, 2, 28}));
             }},
-        {"amounts that parse", [](SearchPageState& s) {
-             s.minText = "$1,200.50";
-             s.maxText = "\u221275";
-         },
+        {"amounts that parse",
+            [](SearchPageState& s) {
+                s.minText = "$1,200.50";
+                s.maxText = "\u221275";
+            },
             [](const SearchFilter& f) {
                 EXPECT_TRUE(f.hasMin && f.hasMax);
                 EXPECT_DOUBLE_EQ(f.minAmount, 1200.5);
                 EXPECT_DOUBLE_EQ(f.maxAmount, -75);
             }},
-        {"amounts that do not parse are left out", [](SearchPageState& s) {
-             s.minText = "ten";
-             s.maxText = "1e400";
-         },
+        {"amounts that do not parse are left out",
+            [](SearchPageState& s) {
+                s.minText = "ten";
+                s.maxText = "1e400";
+            },
             [](const SearchFilter& f) { EXPECT_FALSE(f.hasMin || f.hasMax); }},
-        {"kept category and account", [&](SearchPageState& s) {
-             s.category = "Rent";
-             s.accountId = ids.savings;
-         },
+        {"kept category and account",
+            [&](SearchPageState& s) {
+                s.category = "Rent";
+                s.accountId = ids.savings;
+            },
             [&](const SearchFilter& f) {
                 EXPECT_EQ(f.category, "Rent");
                 EXPECT_EQ(f.accountId, ids.savings);
             }},
-        {"a category or account that is gone filters nothing", [](SearchPageState& s) {
-             s.category = "Nowhere";
-             s.accountId = 987654;
-         },
+        {"a category or account that is gone filters nothing",
+            [](SearchPageState& s) {
+                s.category = "Nowhere";
+                s.accountId = 987654;
+            },
             [](const SearchFilter& f) {
                 EXPECT_EQ(f.category, "");
                 EXPECT_EQ(f.accountId, 0);
             }},
-        {"paid and adjusted modes", [](SearchPageState& s) {
-             s.paidMode = 2;
-             s.adjustedMode = 1;
-         },
+        {"paid and adjusted modes",
+            [](SearchPageState& s) {
+                s.paidMode = 2;
+                s.adjustedMode = 1;
+            },
             [](const SearchFilter& f) {
                 EXPECT_EQ(f.paid, SearchFilter::Paid::unpaidOnly);
                 EXPECT_EQ(f.changed, SearchFilter::Changed::changedOnly);
@@ -149,7 +155,7 @@ TEST(SearchPage, RunsOnlyWhenItsInputsChange)
     openSearch(h);
     SearchPageState& s = searchState(*h);
     EXPECT_EQ(s.runs, 1);
-    EXPECT_EQ(s.query, "  rent ");  // as typed
+    EXPECT_EQ(s.query, "  rent ");     // as typed
     ASSERT_EQ(s.results.size(), 15u);  // the 1st of each month, March 2024 to March 2026 from January 2025
     h.frames(3);
     EXPECT_EQ(s.runs, 1);
@@ -339,8 +345,9 @@ TEST(SearchPage, CategoryFilterKeepsItsChoiceWhenTheListChanges)
     s.category = "Rent";
     openSearch(h);
     auto allRent = [&] {
-        return !s.results.empty()
-            && std::all_of(s.results.begin(), s.results.end(), [](auto& hit) { return hit.transaction->category == "Rent"; });
+        return !s.results.empty() && std::all_of(s.results.begin(), s.results.end(), [](auto& hit) {
+            return hit.transaction->category == "Rent";
+        });
     };
     ASSERT_TRUE(allRent());
     EXPECT_TRUE(h.drewText("Rent"));
