@@ -351,8 +351,8 @@ Rect drawPhoneHeader(AppState& state)
     drawDivider(state, 0, ui.viewWidth, h - std::max(1.0, scaled(state, 1)), t.base[slotBorder]);
 
     double balance = headerBalance(state);
-    drawTextWith(state, formatMoney(balance), {scaled(state, 14), 0, ui.viewWidth / 2 - scaled(state, 14), h},
-        scaled(state, 13.5), amountColor(state, balance, kPhoneWarnBelow), 0, 1);
+    drawText(state, formatMoney(balance), {scaled(state, 14), 0, ui.viewWidth / 2 - scaled(state, 14), h},
+        scaled(state, 13.5), amountColor(state, balance, kPhoneWarnBelow), 0, 500);
 
     double menuTextW = measureText(state, "Menu", scaled(state, 14), 500);
     double w = scaled(state, 10 + 24 + 8) + menuTextW + scaled(state, 8 + 16 + 10);
@@ -472,9 +472,12 @@ void drawPhoneMenu(AppState& state)
 bool userMenuEntry(AppState& state, std::string_view id, std::string_view label, std::string_view iconName)
 {
     UiContext& ui = *state.ui;
-    Rect line = nextLayoutRect(ui, scaled(state, kMenuRowDp), 0);
-    double inset = scaled(state, 6);
-    return iconRow(state, id, label, iconName, {line.x - inset, line.y, line.w + 2 * inset, line.h}, false);
+    // Rows touch: the menu's rows are exactly one row apart.
+    Rect frame = layoutRect(ui);
+    double y = layoutCursor(ui), row = scaled(state, kMenuRowDp);
+    setLayoutCursor(ui, y + row);
+    extendLayout(ui, y + row);
+    return iconRow(state, id, label, iconName, {frame.x, y, frame.w, row}, false);
 }
 
 void drawUserMenu(AppState& state, const Rect& anchor)
@@ -489,10 +492,7 @@ void drawUserMenu(AppState& state, const Rect& anchor)
     double h = rows * scaled(state, kMenuRowDp) + header + scaled(state, 12);
     Rect panel = placePopover(state, anchor, scaled(state, 250), h, true, false);
     int32_t layer = beginPopover(state, panel);
-    // The popover's own padding is 8 dp; the menu wants 14 dp in and 10 dp down.
-    popLayout(ui);
     double inset = scaled(state, 14);
-    pushLayout(ui, {panel.x + inset, panel.y + scaled(state, 10), panel.w - 2 * inset, panel.h});
     double x = panel.x + inset, w = panel.w - 2 * inset, y = panel.y + scaled(state, 10);
     auto line = [&](double height) { return Rect{x, y, w, height}; };
     if (signedIn) {
@@ -515,7 +515,9 @@ void drawUserMenu(AppState& state, const Rect& anchor)
     }
     drawDivider(state, panel.x, panel.x + panel.w, y, t.base[slotSoftBorder]);
     y += scaled(state, 4);
-    setLayoutCursor(ui, y);
+    // The entries go in 6 dp from the sides, one row below the other.
+    popLayout(ui);
+    pushLayout(ui, {panel.x + scaled(state, 6), y, panel.w - scaled(state, 12), panel.y + panel.h - y});
     if (signedIn) {
         if (userMenuEntry(state, "um-account", "Account Settings", "settings")) {
             closePopup(ui);
