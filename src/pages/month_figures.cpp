@@ -11,6 +11,7 @@
 #include "app/theme_apply.h"
 #include "model/money.h"
 #include "model/projection.h"
+#include "pages/calendar_state.h"
 #include "platform/render/primitives.h"
 #include "ui/hit_test.h"
 #include "ui/widget_id.h"
@@ -76,6 +77,28 @@ FiguresChart figuresChart(const std::vector<BalancePoint>& points, const Rect& b
     return chart;
 }
 
+const MonthFiguresCache& monthFigures(AppState& state, Date first, int64_t accountId)
+{
+    std::shared_ptr<MonthFiguresCache>& kept = calendarState(state).monthFigures;
+    if (!kept)
+        kept = std::make_shared<MonthFiguresCache>();
+    MonthFiguresCache& c = *kept;
+    const LocalStore& store = *state.store;
+    if (c.budget != store.budget.get() || c.revision != store.change_count || c.first != first
+        || c.accountId != accountId || c.today != state.todayDate) {
+        const BudgetProjection& p = storeProjection(store);
+        Date last = lastDayOfMonth(first);
+        c.summary = balanceSummary(p, first, last, accountId, state.todayDate);
+        c.points = balanceSeries(p, first, last, accountId);
+        c.budget = store.budget.get();
+        c.revision = store.change_count;
+        c.first = first;
+        c.accountId = accountId;
+        c.today = state.todayDate;
+    }
+    return c;
+}
+
 void drawMonthFiguresPanel(AppState& state, const Rect& anchor)
 {
     UiContext& ui = *state.ui;
@@ -86,9 +109,8 @@ void drawMonthFiguresPanel(AppState& state, const Rect& anchor)
     Renderer& r = *state.renderer;
     Date first = figuresPanelMonth(state);
     Date last = lastDayOfMonth(first);
-    int64_t account = selectedAccountId(state);
-    const BudgetProjection& p = storeProjection(*state.store);
-    BalanceSummary s = balanceSummary(p, first, last, account, state.todayDate);
+    const MonthFiguresCache& figures = monthFigures(state, first, selectedAccountId(state));
+    const BalanceSummary& s = figures.summary;
 
     double width = std::min(ui.viewWidth - scaled(state, 16), scaled(state, 360));
     double row = scaled(state, 24);
@@ -136,7 +158,7 @@ void drawMonthFiguresPanel(AppState& state, const Rect& anchor)
     y += scaled(state, 8);
     Rect box{x, y, w, scaled(state, 110)};
     fillRoundRect(r, box, scaled(state, 8), t.base[slotBackgroundDeep]);
-    std::vector<BalancePoint> points = balanceSeries(p, first, last, account);
+    const std::vector<BalancePoint>& points = figures.points;
     FiguresChart chart = figuresChart(points, box, scaled(state, 8));
     if (!chart.line.empty()) {
         double inset = scaled(state, 8);

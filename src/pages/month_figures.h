@@ -12,6 +12,19 @@
 
 namespace qm {
 
+// The figures of one month under one account filter, and what they were
+// worked out from: a frame reuses them while all of it is unchanged.
+struct MonthFiguresCache {
+    const Budget* budget = nullptr;
+    int32_t revision = -1;
+    Date first;
+    int64_t accountId = 0;
+    Date today;
+    BalanceSummary summary;
+    std::vector<BalancePoint> points;
+};
+const MonthFiguresCache& monthFigures(AppState& state, Date first, int64_t accountId);
+
 // Draws "balancepanel" while it is open.
 void drawMonthFiguresPanel(AppState& state, const Rect& anchor);
 

@@ -1,6 +1,7 @@
 #include "pages/search_page.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include "app/navigation.h"
 #include "core/ascii.h"
@@ -157,14 +158,28 @@ int compareSearchRows(const SearchHit& a, const SearchHit& b, int32_t column, in
     return c * direction;
 }
 
-std::vector<SearchHit> sortedResults(const SearchPageState& search)
+std::vector<SearchHit> sortedResults(const SearchPageState& search, size_t count)
 {
-    std::vector<SearchHit> out = search.results;
+    const std::vector<SearchHit>& r = search.results;
+    count = std::min(count, r.size());
     if (search.sortColumn == searchByDate && search.sortDirection == 1)
-        return out;
-    std::stable_sort(out.begin(), out.end(), [&](const SearchHit& a, const SearchHit& b) {
-        return compareSearchRows(a, b, search.sortColumn, search.sortDirection) < 0;
-    });
+        return {r.begin(), r.begin() + ptrdiff_t(count)};
+    // Positions break ties, so any sort gives the stable order; only the
+    // rows wanted are ordered, and only positions move until then.
+    std::vector<uint32_t> order(r.size());
+    std::iota(order.begin(), order.end(), 0u);
+    auto less = [&](uint32_t a, uint32_t b) {
+        int c = compareSearchRows(r[a], r[b], search.sortColumn, search.sortDirection);
+        return c != 0 ? c < 0 : a < b;
+    };
+    if (count < r.size())
+        std::partial_sort(order.begin(), order.begin() + ptrdiff_t(count), order.end(), less);
+    else
+        std::sort(order.begin(), order.end(), less);
+    std::vector<SearchHit> out;
+    out.reserve(count);
+    for (size_t i = 0; i < count; ++i)
+        out.push_back(r[order[i]]);
     return out;
 }
 
@@ -172,9 +187,10 @@ const std::vector<SearchHit>& shownResults(SearchPageState& search)
 {
     if (search.sortColumn == searchByDate && search.sortDirection == 1)
         return search.results;
+    size_t count = std::min(size_t(std::max(0, search.shownCount)), search.results.size());
     if (search.sortedRun != search.runs || search.sortedColumn != search.sortColumn
-        || search.sortedDirection != search.sortDirection) {
-        search.sorted = sortedResults(search);
+        || search.sortedDirection != search.sortDirection || search.sorted.size() != count) {
+        search.sorted = sortedResults(search, count);
         search.sortedRun = search.runs;
         search.sortedColumn = search.sortColumn;
         search.sortedDirection = search.sortDirection;

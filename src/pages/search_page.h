@@ -11,6 +11,7 @@
 // filter keeps the chosen name and the account filter the chosen id, so
 // that a list that grows or is renamed never moves the filter to another
 // entry.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -55,8 +56,8 @@ struct SearchPageState {
     const Budget* ranBudget = nullptr;
     int64_t runs = 0;
 
-    // The results in the chosen order, kept until the results, the column or
-    // the direction change.
+    // The shown rows in the chosen order, kept until the results, the column,
+    // the direction or the shown count change.
     std::vector<SearchHit> sorted;
     int64_t sortedRun = -1;
     int32_t sortedColumn = 0;
@@ -81,10 +82,12 @@ void refreshSearch(AppState& state);
 // -1, 0 or 1 by the column, times the direction: texts byte by byte,
 // amounts by value, any other column by date.
 int compareSearchRows(const SearchHit& a, const SearchHit& b, int32_t column, int32_t direction);
-// A stably sorted copy of the results; the store's order for the date
-// column ascending (nearest today first, as the search gives them).
-std::vector<SearchHit> sortedResults(const SearchPageState& search);
-// The same, kept in the record between frames.
+// The first `count` rows of a stable sort of the results by the chosen
+// column; the store's order for the date column ascending (nearest today
+// first, as the search gives them).
+std::vector<SearchHit> sortedResults(const SearchPageState& search, size_t count = SIZE_MAX);
+// The rows the page shows (at least the shown count, or all), kept in the
+// record between frames.
 const std::vector<SearchHit>& shownResults(SearchPageState& search);
 // A click on a sortable caption: the same column flips its direction.
 void clickSortColumn(SearchPageState& search, int32_t column);

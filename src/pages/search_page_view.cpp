@@ -324,7 +324,8 @@ const SearchHit* drawTable(Page& p, const Rect& visible)
     UiContext& ui = *p.state.ui;
     const Theme t = ui.theme;
     const std::vector<SearchHit>& rows = shownResults(p.s);
-    size_t shown = std::min(size_t(std::max(0, p.s.shownCount)), rows.size());
+    size_t total = p.s.results.size();
+    size_t shown = std::min(size_t(std::max(0, p.s.shownCount)), total);
     double rowH = p.dp(p.compact ? 56 : 40), header = p.compact ? 0 : p.dp(kHeaderDp);
     Rect box{p.x, p.y, p.w, double(shown) * rowH + p.dp(32 + 8)};
     strokeRoundRect(*p.state.renderer, box, p.dp(12), std::max(1.0, p.dp(1)), t.base[slotShadeStrong]);
@@ -357,9 +358,9 @@ const SearchHit* drawTable(Page& p, const Rect& visible)
             clicked = &rows[i];
     }
     p.y += box.h;
-    if (shown < rows.size()) {
+    if (shown < total) {
         p.y += p.dp(10);
-        std::string label = "Load more (" + std::to_string(rows.size() - shown) + " more)";
+        std::string label = "Load more (" + std::to_string(total - shown) + " more)";
         if (button(p.state, "sp-more", label, {p.x, p.y, p.dp(220), p.dp(34)}, "secondary", "", false)) {
             p.s.shownCount += kSearchPageRows;
             p.state.redrawRequested = true;

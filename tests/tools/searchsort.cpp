@@ -1,7 +1,8 @@
 // Sorts the search page's results for the oracle scripts: reads a budget
 // document on stdin, searches it for the text in argv[1] around the day in
 // argv[2] (ISO), and prints the hits in the store's order with, for every
-// sort column and direction, the order sortedResults gives as hit indexes.
+// sort column and direction, the order sortedResults gives as hit indexes,
+// in full and for the first kPrefix rows only.
 #include "core/json.h"
 #include "model/budget_json.h"
 #include "model/reports.h"
@@ -14,6 +15,8 @@
 #include <tuple>
 
 using namespace qm;
+
+constexpr size_t kPrefix = 37;
 
 int main(int argc, char** argv)
 {
@@ -41,20 +44,22 @@ int main(int argc, char** argv)
     out["hits"] = hits;
     Json orders = Json::object();
     for (int32_t column = 0; column < 5; ++column)
-        for (int32_t direction : {1, -1}) {
-            std::map<Key, std::deque<size_t>> where;
-            for (size_t i = 0; i < search.results.size(); ++i)
-                where[key(search.results[i])].push_back(i);
-            search.sortColumn = column;
-            search.sortDirection = direction;
-            Json order = Json::array();
-            for (const SearchHit& h : sortedResults(search)) {
-                std::deque<size_t>& q = where[key(h)];
-                order.push_back(q.front());
-                q.pop_front();
+        for (int32_t direction : {1, -1})
+            for (size_t count : {size_t(SIZE_MAX), kPrefix}) {
+                std::map<Key, std::deque<size_t>> where;
+                for (size_t i = 0; i < search.results.size(); ++i)
+                    where[key(search.results[i])].push_back(i);
+                search.sortColumn = column;
+                search.sortDirection = direction;
+                Json order = Json::array();
+                for (const SearchHit& h : sortedResults(search, count)) {
+                    std::deque<size_t>& q = where[key(h)];
+                    order.push_back(q.front());
+                    q.pop_front();
+                }
+                std::string name = std::to_string(column) + "," + std::to_string(direction);
+                orders[count == kPrefix ? name + ",prefix" : name] = order;
             }
-            orders[std::to_string(column) + "," + std::to_string(direction)] = order;
-        }
     out["orders"] = orders;
     std::cout << dumpJson(out) << '\n';
     return 0;
