@@ -74,6 +74,16 @@ void icon(AppState& state, std::string_view name, const Rect& rect, Color color)
     drawAppIcon(*state.renderer, name, rect, color);
 }
 
+// The drop-down mark of a button that opens a menu; dp from the button's
+// right edge and top.
+void chevron(AppState& state, const Rect& button, double fromRight, double fromTop, double size)
+{
+    double c = scaled(state, size);
+    icon(state, "chevron_down",
+        {button.x + button.w - scaled(state, fromRight), button.y + scaled(state, fromTop), c, c},
+        state.ui->theme.base[slotTextSecondary]);
+}
+
 void drawTab(AppState& state, uint8_t page, const Rect& rect)
 {
     UiContext& ui = *state.ui;
@@ -152,9 +162,7 @@ void drawAvatarButton(AppState& state, const Rect& rect)
     }
     double d = scaled(state, 30), two = scaled(state, 2);
     drawAvatar(state, {rect.x + two, rect.y + two, d, d}, d);
-    double c = scaled(state, 14);
-    icon(state, "chevron_down", {rect.x + rect.w - scaled(state, 16), rect.y + scaled(state, 10), c, c},
-        t.base[slotTextSecondary]);
+    chevron(state, rect, 16, 10, 14);
     if (res.clicked)
         openOrClose(state, "usermenu", rect);
 }
@@ -171,9 +179,7 @@ void drawMenuButton(AppState& state, const Rect& rect)
         ui.cursorShape = curHand;
     drawText(state, "Menu", {rect.x + scaled(state, 12), rect.y, rect.w, rect.h}, scaled(state, 13), t.base[slotText],
         0, 600);
-    double c = scaled(state, 14);
-    icon(state, "chevron_down", {rect.x + rect.w - scaled(state, 20), rect.y + scaled(state, 9), c, c},
-        t.base[slotTextSecondary]);
+    chevron(state, rect, 20, 9, 14);
     if (res.clicked)
         openOrClose(state, "navmenu", rect);
 }
@@ -372,9 +378,7 @@ Rect drawPhoneHeader(AppState& state)
         drawTextureRect(*state.renderer, *state.windowIcon, face, colorWhite, 0, 0, 1, 1);
     drawText(state, "Menu", {face.x + a + scaled(state, 8), button.y, menuTextW, bh}, scaled(state, 14),
         t.base[slotText], 0, 500);
-    double c = scaled(state, 16);
-    icon(state, "chevron_down", {button.x + button.w - scaled(state, 26), button.y + (bh - c) / 2, c, c},
-        t.base[slotTextSecondary]);
+    chevron(state, button, 26, 9, 16);
     if (res.hovered)
         ui.cursorShape = curHand;
     if (res.clicked)
