@@ -63,6 +63,19 @@ def narrow(build, env, out):
         check("narrow run ends with status 0", status == 0, p.stderr[-1500:])
 
 
+def phone(build, env, out):
+    with temp_dir() as home:
+        with Running(build, env, home, dict(DEMO, QUENMRK_WINDOW="390x844", QUENMRK_PHONE="1")) as p:
+            p.click("ph-menu")
+            check("the phone menu opens with the pages and the account rows",
+                  p.wait_widget("pm-Account", 10) and {"pm-sync", "pm-signin", "pm-signup"} <= ids(p), sorted(ids(p)))
+            capture(p, os.path.join(out or home, "header_phone_menu.png"))
+            p.click("pm-Search")
+            check("pm-Search shows the search page", p.wait_widget("sp-query", 10))
+            status = p.close()
+        check("phone run ends with status 0", status == 0, p.stderr[-1500:])
+
+
 def search_to_calendar(build, env, out):
     with temp_dir() as home:
         shot = os.path.join(out or home, "search_row_to_calendar.png")
@@ -102,6 +115,7 @@ def main():
     with xvfb() as env:
         desktop(build, env, out)
         narrow(build, env, out)
+        phone(build, env, out)
         search_to_calendar(build, env, out)
         still_shots(build, env, out)
     finish()
