@@ -13,6 +13,7 @@
 #include "app/popover.h"
 #include "app/styled_buttons.h"
 #include "app/theme_apply.h"
+#include "core/ascii.h"
 #include "model/builtins.h"
 #include "model/ledger.h"
 #include "model/money.h"
@@ -259,7 +260,8 @@ void drawSortHeader(Page& p, const Columns& c, double y)
         if (res.hovered)
             ui.cursorShape = curHand;
         if (p.s.sortColumn == col) {
-            double textW = measureText(p.state, names[col], p.dp(10.5), 600) * 1.15;
+            // As sectionCaption draws it.
+            double textW = measureText(p.state, asciiUpper(names[col]), p.dp(10.5), 600);
             double ix = right ? cell.x + cell.w - textW - p.dp(4) - icon : cell.x + textW + p.dp(4);
             drawAppIcon(*p.state.renderer, p.s.sortDirection == 1 ? "arrow_up" : "arrow_down",
                 {ix, y + (h - icon) / 2, icon, icon}, t.base[slotTextSecondary]);
