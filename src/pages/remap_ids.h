@@ -3,7 +3,8 @@
 // made on this device. The budget is renamed by the model; what the pages
 // hold between frames (the selection, the menu target, a drag, the
 // clipboard, the form, the dialogs' references, pending deletions, the
-// balance rows and the search's account filter) is renamed here, so that it still names the same records.
+// balance rows and the search's account filter) is renamed here, so that it
+// still names the same records.
 // The sync calls this after every remapDataIds of the same entity.
 #include <vector>
 

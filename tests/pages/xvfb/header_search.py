@@ -106,7 +106,8 @@ def still_shots(build, env, out):
             r = run_pinned(build, env, home, dict(DEMO, QUENMRK_PAGE="search", QUENMRK_WINDOW=window,
                                                   QUENMRK_SPLASH="0", QUENMRK_SHOT=shot, **extra))
             w, h = (int(v) for v in window.split("x"))
-            check(f"{name}: exits 0 with a {window} PNG", r.returncode == 0 and png_size(shot) == (w, h), r.stderr[-800:])
+            check(f"{name}: exits 0 with a {window} PNG", r.returncode == 0 and png_size(shot) == (w, h),
+                  r.stderr[-800:])
 
 
 def main():
