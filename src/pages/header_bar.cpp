@@ -53,10 +53,11 @@ void openOrClose(AppState& state, const char* name, const Rect& anchor)
 }
 
 // The sync button's click: a sync when there is an account to sync with,
-// else the way to get one.
+// else the way to get one. A state this code does not know reads as "On
+// this device", and acts so.
 void syncClicked(AppState& state)
 {
-    if (state.syncState == syncLocalOnly)
+    if (state.syncState == syncLocalOnly || state.syncState > syncUnverified)
         openWelcomePage(state, welcomeStart);
     else
         requestSyncAndRedraw(state);

@@ -116,23 +116,24 @@ TEST(HeaderBar, SyncStatusForEveryState)
 
 TEST(HeaderBar, SyncButtonSyncsWithAnAccountAndOffersOneWithout)
 {
-    PageHarness h;
-    h->syncState = syncFailed;
-    h.frame();
-    h.clickWidget("nav-sync");
-    h.frame();
-    EXPECT_TRUE(h->syncNowRequested);
-    EXPECT_EQ(h->page, pageCalendar);
-
-    h->syncNowRequested = false;
-    h->syncState = syncLocalOnly;
-    h.frame();
-    h.clickWidget("nav-sync");
-    h.frame();
-    EXPECT_FALSE(h->syncNowRequested);
-    EXPECT_EQ(h->page, pageWelcome);
-    EXPECT_EQ(h->welcome.mode, welcomeStart);
-    EXPECT_EQ(h->previousPage, pageCalendar);
+    struct Case {
+        uint8_t state;
+        bool syncs;  // else the welcome page opens
+    };
+    for (Case c : {Case{syncFailed, true}, Case{syncIdle, true}, Case{syncOffline, true}, Case{syncUnverified, true},
+             Case{syncLocalOnly, false}, Case{9, false}}) {
+        PageHarness h;
+        h->syncState = c.state;
+        h.frame();
+        h.clickWidget("nav-sync");
+        h.frame();
+        EXPECT_EQ(h->syncNowRequested, c.syncs) << int(c.state);
+        EXPECT_EQ(h->page, c.syncs ? pageCalendar : pageWelcome) << int(c.state);
+        if (!c.syncs) {
+            EXPECT_EQ(h->welcome.mode, welcomeStart);
+            EXPECT_EQ(h->previousPage, pageCalendar);
+        }
+    }
 }
 
 TEST(HeaderBar, BalanceColoursOnDesktopAndPhone)
