@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <initializer_list>
 
 #include "app/account_state.h"
 #include "app/app_text.h"
@@ -50,6 +51,16 @@ void openOrClose(AppState& state, const char* name, const Rect& anchor)
     else
         openPopup(ui, id, anchor);
     state.redrawRequested = true;
+}
+
+// A popup whose bar is not drawn (the window changed its layout while it
+// was open) would stay open unseen and keep the wheel from the page.
+void closeUnreachable(AppState& state, std::initializer_list<const char*> names)
+{
+    UiContext& ui = *state.ui;
+    for (const char* name : names)
+        if (*name && isPopupOpen(ui, popupId(state, name)))
+            closePopup(ui);
 }
 
 // The sync button's click: a sync when there is an account to sync with,
@@ -323,6 +334,7 @@ Rect drawDesktopHeader(AppState& state)
     UiContext& ui = *state.ui;
     const Theme t = ui.theme;
     DesktopHeaderLayout at = desktopHeaderLayout(state);
+    closeUnreachable(state, {"phonemenu", at.tabsFit ? "navmenu" : ""});
     double h = at.height;
     Rect bar{0, 0, ui.viewWidth, h};
     drawShadowRect(*state.renderer, bar, 0, scaled(state, 6), t.base[slotShadowSoft]);
@@ -349,6 +361,7 @@ Rect drawPhoneHeader(AppState& state)
 {
     UiContext& ui = *state.ui;
     const Theme t = ui.theme;
+    closeUnreachable(state, {"usermenu", "navmenu", "balancepanel"});
     if (state.phoneLandscape && state.page == pageCalendar) {
         drawPhoneMenu(state);
         return {0, 0, ui.viewWidth, ui.viewHeight};

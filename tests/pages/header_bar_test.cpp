@@ -213,6 +213,21 @@ TEST(HeaderBar, PageMenuListsEveryPageAndSwitches)
     h.frame();
     EXPECT_EQ(h->page, pageSearch);
     EXPECT_EQ(h->previousPage, pageCalendar);  // Account is never the page to return to
+
+    // A menu whose button goes away as the window changes closes with it,
+    // so that it does not stay open unseen.
+    h.clickWidget("nav-menu");
+    h.frame();
+    ASSERT_NE(h->ui->popupId, 0);
+    h.resize(1280, 700);
+    h.frame();
+    EXPECT_EQ(h->ui->popupId, 0);
+    h.clickWidget("nav-balance");
+    h.frame();
+    ASSERT_NE(h->ui->popupId, 0);
+    h.app.env.set("QUENMRK_PHONE", "1");
+    h.frame();
+    EXPECT_EQ(h->ui->popupId, 0);
 }
 
 TEST(HeaderBar, PhoneLandscapeHidesTheBarOnTheCalendarOnly)

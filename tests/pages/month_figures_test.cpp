@@ -138,15 +138,17 @@ TEST(MonthFigures, ChartLinesInsideTheBox)
 
 TEST(MonthFigures, NarrowViewsTakeTheWidthLessSixteen)
 {
-    // The desktop bar needs 640 dp, so a narrower panel is drawn here
-    // straight from the page.
+    // The desktop bar needs 640 dp, so a narrower panel is opened and drawn
+    // here straight from the page.
     for (int32_t width : {340, 375, 376, 377, 800}) {
         PageHarness h(width, 820);
         PageTable t = pageTable();
-        t.drawCalendarPage = [](AppState& s, const Rect&) { drawMonthFiguresPanel(s, {20, 20, 100, 30}); };
+        t.drawCalendarPage = [](AppState& s, const Rect&) {
+            const Rect anchor{20, 20, 100, 30};
+            openPopup(*s.ui, widgetId(*s.ui, "balancepanel"), anchor);
+            drawMonthFiguresPanel(s, anchor);
+        };
         setPageTable(std::move(t));
-        h.frame();
-        openPopup(*h->ui, widgetId(*h->ui, "balancepanel"), {20, 20, 100, 30});
         h.frame();
         Rect prev = h.rectOf("bal-prev"), next = h.rectOf("bal-next");
         double panel = next.x + next.w - prev.x + 2 * 14;
