@@ -170,6 +170,12 @@ TEST(HeaderBar, BalanceColoursOnDesktopAndPhone)
 TEST(HeaderBar, TabsSwitchPagesAndHelpIsNeverThePreviousPage)
 {
     PageHarness h;
+    // The guided tour points at the balance and the sync buttons.
+    startTour(*h);
+    h.frame();
+    EXPECT_EQ(h->tourAnchors.at("balance"), h.rectOf("nav-balance"));
+    EXPECT_EQ(h->tourAnchors.at("sync"), h.rectOf("nav-sync"));
+    h->tourStep = -1;
     h.frame();
     h.clickWidget("nav-Search");
     h.frame();
