@@ -191,12 +191,16 @@ TEST(SearchPage, RunsOnlyWhenItsInputsChange)
     EXPECT_EQ(s.query, "coffee");
     EXPECT_EQ(s.results.size(), 1u);
 
-    // Opening a budget (another, or the same again) searches it afresh.
+    // Opening a budget (another, or the same again) searches it afresh; an
+    // account chosen in the budget that was open names nothing in it.
+    s.accountId = ids.savings;
+    h.frame();
     int64_t before = s.runs;
     openBudget(*h, "local");
     h.frame();
     EXPECT_EQ(s.runs, before + 1);
     EXPECT_EQ(s.ranBudget, h->store->budget.get());
+    EXPECT_EQ(s.accountId, 0);
 
     // Clear empties the form and searches everything.
     s.sortColumn = searchByAmount;
