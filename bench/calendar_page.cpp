@@ -5,7 +5,10 @@
 // page drawn, and the figures a calendar frame reads from the projection
 // (as qm/calendar_frame in bench/model.cpp): the page's own cost is the
 // difference between its frame and the frame without it. The manager
-// dialogs open over the month frame add their own cost to it.
+// dialogs open over the month frame add their own cost to it. The search page
+// is timed the same way, in frames that search again and in frames that
+// only draw, and the header bar with its month figures open beside a frame
+// with neither the header nor a page.
 #include "../tests/platform/render/mock_gl.h"
 #include "heavy_budget.h"
 
@@ -19,8 +22,11 @@
 #include "model/store.h"
 #include "pages/dialogs.h"
 #include "pages/page_entries.h"
+#include "pages/search_page.h"
 #include "platform/app_window.h"
 #include "platform/platform_window_internal.h"
+#include "ui/hit_test.h"
+#include "ui/widget_id.h"
 
 #include <benchmark/benchmark.h>
 
@@ -161,6 +167,61 @@ void dialogOverMonth(benchmark::State& st, void (*open)(AppState&), std::shared_
 void manageCategories(benchmark::State& st) { dialogOverMonth(st, openManageCategories, &AppState::categoriesWindow); }
 void manageAccounts(benchmark::State& st) { dialogOverMonth(st, openManageAccounts, &AppState::accountsWindow); }
 
+// The search page for "a" over all accounts, sorted by a column, drawing
+// its first page of rows; rerun searches again in every frame.
+void searchFrame(benchmark::State& st, int32_t column, bool rerun)
+{
+    Scene& scene = sceneAt(int(st.range(0)));
+    AppState& s = *scene.state;
+    showPage(s, pageSearch);
+    SearchPageState& search = searchState(s);
+    search = SearchPageState{};
+    search.query = "a";
+    search.sortColumn = column;
+    scene.frame();
+    scene.frame();
+    for (auto _ : st) {
+        if (rerun)
+            s.searchDirty = true;
+        scene.frame();
+    }
+    st.counters["hits"] = double(search.results.size());
+    showPage(s, pageCalendar);
+    scene.frame();
+}
+
+void searchDefault(benchmark::State& st) { searchFrame(st, searchByDate, false); }
+void searchByAmountSorted(benchmark::State& st) { searchFrame(st, searchByAmount, false); }
+void searchDefaultRerun(benchmark::State& st) { searchFrame(st, searchByDate, true); }
+void searchByAmountRerun(benchmark::State& st) { searchFrame(st, searchByAmount, true); }
+
+// Frames without a page: with the header bar and its month figures open,
+// or with no header at all.
+void headerFrame(benchmark::State& st, bool withHeader)
+{
+    Scene& scene = sceneAt(int(st.range(0)));
+    AppState& s = *scene.state;
+    PageTable table = pageTable();
+    PageTable bare = table;
+    bare.drawCalendarPage = {};
+    if (!withHeader)
+        bare.drawHeaderBar = {};
+    setPageTable(bare);
+    scene.frame();
+    UiContext& ui = *s.ui;
+    int64_t panel = widgetId(ui, "balancepanel");
+    openPopup(ui, panel, {900, 15, 140, 30});
+    popupState(ui, panel)->shownMonth = 0;
+    scene.frame();
+    for (auto _ : st)
+        scene.frame();
+    closePopup(ui);
+    setPageTable(std::move(table));
+}
+
+void headerWithFigures(benchmark::State& st) { headerFrame(st, true); }
+void withoutHeader(benchmark::State& st) { headerFrame(st, false); }
+
 void scales(benchmark::internal::Benchmark* b)
 {
     b->Arg(1)->Arg(16)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -172,6 +233,12 @@ BENCHMARK(dayView)->Name("calendar_page/day_frame")->Apply(scales);
 BENCHMARK(manageCategories)->Name("calendar_page/month_frame_manage_categories")->Apply(scales);
 BENCHMARK(manageAccounts)->Name("calendar_page/month_frame_manage_accounts")->Apply(scales);
 BENCHMARK(withoutPage)->Name("calendar_page/shell_frame_without_page")->Apply(scales);
+BENCHMARK(searchDefault)->Name("calendar_page/search_frame_default_order")->Apply(scales);
+BENCHMARK(searchByAmountSorted)->Name("calendar_page/search_frame_by_amount")->Apply(scales);
+BENCHMARK(searchDefaultRerun)->Name("calendar_page/search_frame_rerun_default_order")->Apply(scales);
+BENCHMARK(searchByAmountRerun)->Name("calendar_page/search_frame_rerun_by_amount")->Apply(scales);
+BENCHMARK(headerWithFigures)->Name("calendar_page/header_with_month_figures_no_page")->Apply(scales);
+BENCHMARK(withoutHeader)->Name("calendar_page/shell_frame_without_header_or_page")->Apply(scales);
 BENCHMARK(calendarFigures)->Name("calendar_page/calendar_figures_peer")->Apply(scales);
 
 }  // namespace

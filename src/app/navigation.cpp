@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/balances.h"
+#include "ui/hit_test.h"
 
 namespace qm {
 
@@ -99,6 +100,16 @@ void showPage(AppState& state, uint8_t page)
     state.page = page <= pageWelcome ? page : uint8_t(pageCalendar);
     state.framesOnPage = 0;
     state.redrawRequested = true;
+}
+
+void switchPage(AppState& state, uint8_t page)
+{
+    if (page == state.page)
+        return;
+    if (state.page != pageHelp && state.page != pageAccount)
+        state.previousPage = state.page;
+    showPage(state, page);
+    closePopup(*state.ui);
 }
 
 bool isPageActive(const AppState& state, uint8_t page) { return state.page == page && state.framesOnPage == 0; }

@@ -23,6 +23,10 @@ std::string calendarViewName(uint8_t view);
 std::string pageKindName(uint8_t page);
 // Shows the page and restarts the count of frames on it.
 void showPage(AppState& state, uint8_t page);
+// How the user moves between pages: besides showPage, remembers the page
+// left as the one to return to (never Help or Account, which are asides) and
+// closes the open popup. Switching to the page shown changes nothing.
+void switchPage(AppState& state, uint8_t page);
 // Whether this frame is the first one drawn since the page was shown.
 bool isPageActive(const AppState& state, uint8_t page);
 void startTour(AppState& state);

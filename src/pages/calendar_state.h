@@ -5,6 +5,7 @@
 // points into the budget: occurrences are named by OccurrenceRef and looked
 // up again before any action.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/app_state.h"
@@ -43,6 +44,8 @@ struct DragState {
     double startY = 0;
 };
 
+struct MonthFiguresCache;
+
 struct CalendarPageState {
     ClipboardEntry clipboard;
     uint8_t clipboardMode = clipEmpty;
@@ -52,6 +55,8 @@ struct CalendarPageState {
     // one a "delete-tx" confirmation deletes.
     OccurrenceRef menuTarget;
     std::string searchText;
+    // The month figures last shown, kept while the budget is unchanged.
+    std::shared_ptr<MonthFiguresCache> monthFigures;
 };
 
 // The records, made on first use.

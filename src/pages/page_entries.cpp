@@ -2,13 +2,17 @@
 
 #include "pages/calendar_page.h"
 #include "pages/dialogs.h"
+#include "pages/header_bar.h"
+#include "pages/search_page.h"
 #include "pages/txform.h"
 
 namespace qm {
 
 void fillCalendarPageTable(PageTable& table)
 {
+    table.drawHeaderBar = drawHeaderBar;
     table.drawCalendarPage = drawCalendarPage;
+    table.drawSearchPage = drawSearchPage;
     table.drawTransactionForm = drawTransactionForm;
     table.drawDialogs = drawDialogs;
     table.runConfirmedAction = runConfirmedAction;

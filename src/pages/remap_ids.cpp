@@ -2,6 +2,7 @@
 
 #include "pages/calendar_state.h"
 #include "pages/dialogs.h"
+#include "pages/search_page.h"
 #include "pages/txform.h"
 
 namespace qm {
@@ -40,6 +41,8 @@ void remapPageIds(AppState& state, Entity entity, const std::vector<IdPair>& map
     }
     if (state.drag)
         rename.ref(state.drag->item);
+    if (state.search)
+        rename.id(state.search->accountId, entAccount);
     if (state.txForm) {
         rename.id(state.txForm->editedId, entTransaction);
         rename.id(state.txForm->occurrenceAdjustmentId, entAdjustment);

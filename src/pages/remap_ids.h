@@ -2,8 +2,9 @@
 // After a sync the service's ids replace the local (negative) ids of records
 // made on this device. The budget is renamed by the model; what the pages
 // hold between frames (the selection, the menu target, a drag, the
-// clipboard, the form, the dialogs' references, pending deletions and the
-// balance rows) is renamed here, so that it still names the same records.
+// clipboard, the form, the dialogs' references, pending deletions, the
+// balance rows and the search's account filter) is renamed here, so that it
+// still names the same records.
 // The sync calls this after every remapDataIds of the same entity.
 #include <vector>
 

@@ -5,6 +5,7 @@
 #include "app/navigation.h"
 #include "model/dates.h"
 #include "pages/calendar_page.h"
+#include "pages/header_bar.h"
 #include "pages/page_harness.h"
 #include "ui/theme.h"
 
@@ -135,7 +136,8 @@ TEST(CalendarPage, TheFrameDrawsTheBandsInTheirTints)
 {
     PageHarness h;
     h.frame();
-    CalendarLayout at = calendarLayout(*h, {0, 52, 1280, 820 - 52});
+    double bar = desktopHeaderLayout(*h).height;
+    CalendarLayout at = calendarLayout(*h, {0, bar, 1280, 820 - bar});
     const Theme& t = h->ui->theme;
     std::vector<testing::Shape> shapes = h.shapes();
     for (auto [rect, tint] : {std::pair{at.toolbar, 1}, std::pair{at.summary, 2}, std::pair{at.weekdayHeader, 3}}) {

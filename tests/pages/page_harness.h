@@ -26,7 +26,8 @@ struct PageHarness {
     AppHarness app;
     std::vector<DrawnText> texts;  // of the last frame
 
-    explicit PageHarness(int32_t width = 1280, int32_t height = 820);
+    // sessionJson, when given, is written as session.json before the start.
+    explicit PageHarness(int32_t width = 1280, int32_t height = 820, const std::string& sessionJson = {});
     ~PageHarness();
 
     AppState& operator*() { return *app.state; }
@@ -38,6 +39,8 @@ struct PageHarness {
     void frames(int n);
     void click(double x, double y) { app.click(x, y); }
     void key(uint8_t k) { app.key(k); }
+    // The window's new size, taken by the next frame.
+    void resize(int32_t width, int32_t height);
 
     // The topmost widget of that label in the last frame; rectOf gives an
     // empty rect far off screen when it was not drawn.

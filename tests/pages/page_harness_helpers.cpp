@@ -1,6 +1,7 @@
 #include "pages/page_harness.h"
 
 #include "app/app_text_internal.h"
+#include "app/env_helpers.h"
 #include "app/navigation.h"
 #include "app/page_table.h"
 #include "app/placeholder_pages.h"
@@ -9,9 +10,11 @@
 
 namespace qm::testing {
 
-PageHarness::PageHarness(int32_t width, int32_t height)
+PageHarness::PageHarness(int32_t width, int32_t height, const std::string& sessionJson)
     : app(width, height)
 {
+    if (!sessionJson.empty())
+        writeText(app.configDir() + "/session.json", sessionJson);
     setTodaySource([] { return kPinnedToday; });
     PageTable table = placeholderPageTable();
     fillCalendarPageTable(table);
@@ -36,6 +39,14 @@ void PageHarness::frame()
 {
     texts.clear();
     app.frame();
+}
+
+void PageHarness::resize(int32_t width, int32_t height)
+{
+    app.fake->width = width;
+    app.fake->height = height;
+    app.window->width = width;
+    app.window->height = height;
 }
 
 void PageHarness::frames(int n)

@@ -10,6 +10,7 @@
 #include "pages/page_harness.h"
 #include "pages/remap_ids.h"
 #include "pages/sample_budget.h"
+#include "pages/search_page.h"
 #include "pages/txform.h"
 
 namespace qm {
@@ -43,6 +44,7 @@ std::vector<std::pair<Entity, int64_t>> heldIds(AppState& a)
     out.push_back({entAccount, d.accounts.selectedId});
     for (const IdLabel& row : d.accounts.balanceRows)
         out.push_back({entAccount, row.id});
+    out.push_back({entAccount, searchState(a).accountId});
     return out;
 }
 
@@ -65,6 +67,7 @@ TEST(RemapPageIds, EachEntityRenamesItsOwnIds)
         d.categories.selectedId = -3;
         d.accounts.selectedId = -3;
         d.accounts.balanceRows = {{-3, "1"}, {-4, "2"}};
+        searchState(*h).accountId = -3;
 
         remapPageIds(*h, entity, {{-4, 900}, {-3, 812}});
         for (const auto& [of, id] : heldIds(*h)) {
@@ -90,6 +93,7 @@ TEST(RemapPageIds, ActionsAfterARenameReachTheSameRecords)
     ASSERT_TRUE(e);
     openEditTransaction(*h, *e);
     editDialogs(*h).accounts.selectedId = s.savings;
+    searchState(*h).accountId = s.savings;
 
     const std::vector<std::pair<Entity, std::vector<IdPair>>> sync = {{entTransaction, {{s.lunch, 812}}},
         {entAdjustment, {{moved.adjustmentId, 813}}}, {entAccount, {{s.savings, 814}}}};
@@ -98,6 +102,7 @@ TEST(RemapPageIds, ActionsAfterARenameReachTheSameRecords)
         remapPageIds(*h, entity, pairs);
     }
     EXPECT_EQ(h->selectedOccurrence, (OccurrenceRef{812, 813, {2025, 3, 20}, true}));
+    EXPECT_EQ(buildSearchCriteria(*h).accountId, 814);
 
     togglePaid(*h, h->selectedOccurrence);
     ASSERT_EQ(h.budget().transaction_adjustments.size(), 1u);

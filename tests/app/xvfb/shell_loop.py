@@ -70,12 +70,13 @@ def window_sizes(build, env):
 
 def clicks(build, env):
     with temp_dir() as home:
-        r = run(build, env, home, {"QUENMRK_TEST_CLICK": "10,20;bad;30,40", "QUENMRK_TEST_FRAMES": "20",
+        # Below the header bar, whose brand would take the click to another page.
+        r = run(build, env, home, {"QUENMRK_TEST_CLICK": "10,120;bad;30,140", "QUENMRK_TEST_FRAMES": "20",
                                    "QUENMRK_PAGE": "reports"})
         check("clicks: program exits 0", r.returncode == 0, r.stderr)
         presses, releases = stub_lines(r.stderr, "press"), stub_lines(r.stderr, "release")
-        check("press and release at (10, 20) on frames 5 and 6, (30, 40) on 13 and 14",
-              presses == [(10, 20, 5), (30, 40, 13)] and releases == [(10, 20, 6), (30, 40, 14)],
+        check("press and release at (10, 120) on frames 5 and 6, (30, 140) on 13 and 14",
+              presses == [(10, 120, 5), (30, 140, 13)] and releases == [(10, 120, 6), (30, 140, 14)],
               (presses, releases))
         r = run(build, env, home, {"QUENMRK_TEST_CLICK": "10,20", "QUENMRK_TEST_FRAMES": "12",
                                    "QUENMRK_SPLASH": "1", "QUENMRK_PAGE": "reports"})
