@@ -305,6 +305,12 @@ void registerAll()
 // Keeps each run's time, then prints the growth table after the usual output.
 class GrowthReporter : public benchmark::ConsoleReporter {
 public:
+    // Plain text: the table is meant to be pasted into notes.
+    GrowthReporter()
+        : ConsoleReporter(OO_Tabular)
+    {
+    }
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs)

@@ -145,6 +145,8 @@ std::vector<LinkMatch> findLinks(std::string_view text)
     size_t walkedEnd = SIZE_MAX, walkedResult = 0;
     TrimWalk walked;
     for (size_t a = 0; a + 4 <= text.size(); ++a) {
+        if (text[a] != 'w' && text[a] != 'h')
+            continue;  // the quick test that nearly every position fails
         if (a > 0) {
             const char before = text[a - 1];
             if (!(before == '\t' || before == '\n' || before == ' ' || before == '(' || before == '*' || before == '_'
