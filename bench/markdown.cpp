@@ -163,13 +163,13 @@ void qmParse(benchmark::State& state, const std::string& text, int times)
 
 using Clock = std::chrono::steady_clock;
 
-// The fastest of a few runs of `parse` (at least three, more while 0.3 s
-// last): a loaded machine slows single runs, never the best one.
+// The fastest of a few runs of `parse` (at least five, more while half a
+// second lasts): a loaded machine slows single runs, hardly the best one.
 double bestOf(const std::function<void()>& parse)
 {
     double best = 1e30;
     const auto began = Clock::now();
-    for (int i = 0; i < 20 && (i < 3 || Clock::now() - began < std::chrono::milliseconds(300)); ++i) {
+    for (int i = 0; i < 30 && (i < 5 || Clock::now() - began < std::chrono::milliseconds(500)); ++i) {
         const auto t0 = Clock::now();
         parse();
         best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
