@@ -7,8 +7,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace qm;

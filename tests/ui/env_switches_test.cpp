@@ -57,8 +57,8 @@ TEST(EnvSwitches, FramesShotWheelClicksAndScale)
 
 TEST(EnvSwitches, ScaleCountsOnlyAsAWholeNumberWithinHalfToEight)
 {
-    const std::pair<const char*, std::optional<double>> cases[] = {{"2", 2.0}, {"1.5", 1.5}, {"0.5", 0.5},
-        {"8", 8.0}, {"2x", std::nullopt}, {"2 ", std::nullopt}, {" 2", std::nullopt}, {"0.49", std::nullopt},
+    const std::pair<const char*, std::optional<double>> cases[] = {{"2", 2.0}, {"1.5", 1.5}, {"0.5", 0.5}, {"8", 8.0},
+        {"2x", std::nullopt}, {"2 ", std::nullopt}, {" 2", std::nullopt}, {"0.49", std::nullopt},
         {"8.01", std::nullopt}, {"1e300", std::nullopt}, {"1e0", std::nullopt}, {"inf", std::nullopt},
         {"nan", std::nullopt}, {"-2", std::nullopt}, {"+2", std::nullopt}, {"", std::nullopt}, {"0", std::nullopt}};
     for (const auto& [text, want] : cases)

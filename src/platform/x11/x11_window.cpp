@@ -3,8 +3,8 @@
 #include "core/errors.h"
 #include "core/utf8.h"
 #include "platform/keys.h"
-#include "platform/ui_scale.h"
 #include "platform/render/gl_entry_points.h"
+#include "platform/ui_scale.h"
 #include "platform/x11/x11_libs.h"
 #include "platform/x11/x11_window_internal.h"
 
