@@ -68,6 +68,8 @@ BENCHMARK_CAPTURE(svgWorstCase, steep_lines, std::string("L1 64L0 0"), false)->U
 BENCHMARK_CAPTURE(svgWorstCase, flat_lines, std::string("L64 1L0 0"), false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(svgWorstCase, left_lines, std::string("L-99 64L-98 0"), false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(svgWorstCase, tall_lines, std::string("L9e9 9e9L-9e9 -9e9"), false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(svgWorstCase, moves, std::string("M0 0"), false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(svgWorstCase, empty_arcs, std::string("A0 0 0 0 0 1 1"), false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(svgWorstCase, shapes, std::string("<rect width='64' height='64'/>"), true)
     ->Unit(benchmark::kMillisecond);
 

@@ -186,8 +186,11 @@ void rasterizeShape(const std::string& path, const Affine& transform, const pugi
     if (++canvas.shapes > kSvgMaxShapes)
         throw SvgTooComplex("SVG has too many shapes");
     // Each shape also clears, converts and merges the whole mask once, about
-    // a step per four pixels.
-    canvas.workBudget -= int64_t(canvas.side) * canvas.side / 4;
+    // a step per four pixels, and its path data is read twice (checked, then
+    // drawn), whatever it draws: a long run of moves draws nothing.
+    canvas.workBudget -= int64_t(canvas.side) * canvas.side / 4 + kSvgPathByteWork * int64_t(path.size());
+    if (canvas.workBudget < 0)
+        throw SvgTooComplex("SVG paths are too long");
     PathCheck check = checkPathData(path, transform, canvas.rasterizer, canvas.workBudget);
     if (check == PathCheck::tooMuchWork || canvas.workBudget < 0)
         throw SvgTooComplex("SVG paths are too long");
