@@ -22,8 +22,9 @@ inline constexpr int64_t kSvgMaxRasterWork = 4000000;
 inline constexpr int64_t kSvgPathByteWork = 4;
 
 // side x side alpha bytes, rows from the top; empty when the text is longer
-// than kSvgMaxBytes, the document is not well-formed XML, its root is not <svg>, it has no positive size, it exceeds
-// a bound above, or no shape was drawn.
+// than kSvgMaxBytes, the document is not well-formed XML, its root is not
+// <svg>, it has no positive size, it exceeds a bound above, or no shape was
+// drawn.
 std::vector<uint8_t> renderSvgMask(std::string_view text, int32_t side);
 
 }  // namespace qm
