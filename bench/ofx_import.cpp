@@ -98,7 +98,7 @@ void markDuplicates(benchmark::State& state)
         markImportDuplicates(rows, *s.budget);
         marked = 0;
         for (const ImportRow& r : rows)
-            marked += r.status != "new";
+            marked += r.status != importNew;
         benchmark::DoNotOptimize(rows.data());
     }
     state.counters["marked"] = double(marked);

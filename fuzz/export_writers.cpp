@@ -3,6 +3,7 @@
 // well-formed (pugixml parses it) and every iCalendar line must stay within 75
 // bytes, be UTF-8 on its own and end in CR LF.
 #include "codecs/archive/zip.h"
+#include "core/errors.h"
 #include "core/utf8.h"
 #include "export/icalendar.h"
 #include "export/ofx_export.h"
@@ -74,6 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     qm::XlsxSheet sheet;
     sheet.name = piece(1);
+    try {
+        qm::checkSheetNames({sheet});
+    } catch (const qm::ValueError&) {
+        sheet.name = "Sheet";  // refused as spreadsheets would; the cells still get fuzzed
+    }
     sheet.widths = {12.5};
     for (size_t i = 0; i < pieces.size(); ++i)
         sheet.rows.push_back({qm::xlsxText(pieces[i], i % 2 == 1, i % 3 == 2), qm::xlsxMoney(-1, false, piece(i + 1)),

@@ -260,33 +260,9 @@ void dispatchEvent(AppState& state, const WindowEvent& e)
 
 WindowRequest parseWindowRequest(const std::string& value)
 {
-    WindowRequest request;
-    if (value.find('x') == std::string::npos)
-        return request;
-    auto piece = [&](size_t index) -> std::optional<int32_t> {
-        size_t start = 0;
-        for (size_t i = 0; i < index; ++i) {
-            start = value.find('x', start);
-            if (start == std::string::npos)
-                return std::nullopt;
-            ++start;
-        }
-        size_t end = value.find('x', start);
-        std::optional<int32_t> n = parseWholeNumber(value.substr(start, end - start));
-        if (!n || *n <= 0)
-            return std::nullopt;
-        return std::min(*n, kMaxWindowSide);
-    };
-    std::optional<int32_t> w = piece(0);
-    if (!w)
-        return request;
-    request.width = *w;
-    std::optional<int32_t> h = piece(1);
-    if (!h)
-        return request;
-    request.height = *h;
-    request.maximised = false;
-    return request;
+    AutomationSwitches s;
+    parseWindowSwitch(s, value);
+    return {s.windowWidth, s.windowHeight, s.windowMaximised};
 }
 
 bool shouldDraw(const PacingInput& in)

@@ -7,10 +7,9 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "ui/env_switches.h"
 
 namespace qm {
-
-inline constexpr int32_t kMaxWindowSide = 16384;
 
 struct WindowRequest {
     int32_t width = 1280;
@@ -18,8 +17,7 @@ struct WindowRequest {
     bool maximised = true;
 };
 
-// QUENMRK_WINDOW: "WxH". A piece that is not a positive whole number stops
-// the reading there, keeping what was read before it; sizes are capped.
+// QUENMRK_WINDOW as parseWindowSwitch reads it.
 WindowRequest parseWindowRequest(const std::string& value);
 
 // What the loop knows when it decides whether a turn draws.

@@ -158,23 +158,6 @@ struct PathTokenizer {
     }
 };
 
-constexpr int kCubicLines = 16;
-
-// The number of lines the rasteriser cuts a quadratic into.
-int quadraticLines(PathPoint p0, PathPoint p1, PathPoint p2)
-{
-    double ddx = p0.x - 2 * p1.x + p2.x;
-    double ddy = p0.y - 2 * p1.y + p2.y;
-    double dd = ddx * ddx + ddy * ddy;
-    if (!(dd >= 0.333))
-        return 1;
-    double target = 3 * dd;
-    int n = 1;
-    while (n < 32 && 4.0 * n * n * n * n < target)
-        ++n;
-    return n;
-}
-
 struct RasterSink {
     Rasterizer& r;
     bool stopped() const { return false; }
@@ -187,37 +170,38 @@ struct RasterSink {
 };
 
 struct CheckSink {
+    const Rasterizer& target;
     int64_t& budget;
     PathCheck status = PathCheck::ok;
 
     bool stopped() const { return status != PathCheck::ok; }
-    void take(int64_t lines)
+    void take(int64_t work)
     {
-        budget -= lines;
+        budget -= work;
         if (budget < 0 && status == PathCheck::ok)
-            status = PathCheck::tooManySegments;
+            status = PathCheck::tooMuchWork;
     }
-    void finite(std::initializer_list<PathPoint> points)
+    bool finite(std::initializer_list<PathPoint> points)
     {
         for (PathPoint p : points)
             if (!std::isfinite(p.x) || !std::isfinite(p.y))
                 status = PathCheck::notFinite;
+        return !stopped();
     }
     void line(PathPoint a, PathPoint b)
     {
-        finite({a, b});
-        take(1);
+        if (finite({a, b}))
+            take(lineWork(target, a.x, a.y, b.x, b.y));
     }
     void quadratic(PathPoint a, PathPoint b, PathPoint c)
     {
-        finite({a, b, c});
-        if (!stopped())
-            take(quadraticLines(a, b, c));
+        if (finite({a, b, c}))
+            take(quadraticWork(target, a.x, a.y, b.x, b.y, c.x, c.y));
     }
     void cubic(PathPoint a, PathPoint b, PathPoint c, PathPoint d)
     {
-        finite({a, b, c, d});
-        take(kCubicLines);
+        if (finite({a, b, c, d}))
+            take(cubicWork(target, a.x, a.y, b.x, b.y, c.x, c.y, d.x, d.y));
     }
 };
 
@@ -439,9 +423,9 @@ std::vector<CubicSegment> arcToCubics(
     return segments;
 }
 
-PathCheck checkPathData(std::string_view text, const Affine& transform, int64_t& segmentBudget)
+PathCheck checkPathData(std::string_view text, const Affine& transform, const Rasterizer& target, int64_t& workBudget)
 {
-    CheckSink sink{segmentBudget};
+    CheckSink sink{target, workBudget};
     walkPath(text, transform, sink);
     return sink.status;
 }
@@ -455,7 +439,7 @@ void addPathData(Rasterizer& rasterizer, std::string_view text, const Affine& tr
 void flattenPathData(Rasterizer& rasterizer, std::string_view text, const Affine& transform)
 {
     int64_t unlimited = std::numeric_limits<int64_t>::max();
-    if (checkPathData(text, transform, unlimited) != PathCheck::notFinite)
+    if (checkPathData(text, transform, rasterizer, unlimited) != PathCheck::notFinite)
         addPathData(rasterizer, text, transform);
 }
 

@@ -21,13 +21,14 @@ std::optional<ScannedNumber> scanNumber(std::string_view text, size_t pos);
 
 enum class PathCheck {
     ok,
-    notFinite,        // some mapped point is infinite or not a number
-    tooManySegments,  // the rasteriser would cut it into more lines than allowed
+    notFinite,    // some mapped point is infinite or not a number
+    tooMuchWork,  // drawing it into the target would pass the budget
 };
 
 // Walks the path without drawing: checks that every mapped point is finite
-// and takes the number of lines the rasteriser would add from the budget.
-PathCheck checkPathData(std::string_view text, const Affine& transform, int64_t& segmentBudget);
+// and takes the work of drawing it into `target` (lineWork, quadraticWork,
+// cubicWork) from the budget.
+PathCheck checkPathData(std::string_view text, const Affine& transform, const Rasterizer& target, int64_t& workBudget);
 
 // Adds the path to the rasteriser without the finiteness check.
 void addPathData(Rasterizer& rasterizer, std::string_view text, const Affine& transform);

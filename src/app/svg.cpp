@@ -185,8 +185,14 @@ void rasterizeShape(const std::string& path, const Affine& transform, const pugi
 {
     if (++canvas.shapes > kSvgMaxShapes)
         throw SvgTooComplex("SVG has too many shapes");
-    PathCheck check = checkPathData(path, transform, canvas.segmentBudget);
-    if (check == PathCheck::tooManySegments)
+    // Each shape also clears, converts and merges the whole mask once, about
+    // a step per four pixels, and its path data is read twice (checked, then
+    // drawn), whatever it draws: a long run of moves draws nothing.
+    canvas.workBudget -= int64_t(canvas.side) * canvas.side / 4 + kSvgPathByteWork * int64_t(path.size());
+    if (canvas.workBudget < 0)
+        throw SvgTooComplex("SVG paths are too long");
+    PathCheck check = checkPathData(path, transform, canvas.rasterizer, canvas.workBudget);
+    if (check == PathCheck::tooMuchWork || canvas.workBudget < 0)
         throw SvgTooComplex("SVG paths are too long");
     if (check == PathCheck::notFinite)
         return;
@@ -294,7 +300,7 @@ SvgCanvas newSvgCanvas(int32_t side)
     canvas.side = side;
     canvas.rasterizer = newRasterizer(side, side);
     canvas.alpha.assign(static_cast<size_t>(side) * static_cast<size_t>(side), 0);
-    canvas.segmentBudget = kSvgMaxSegments;
+    canvas.workBudget = kSvgMaxRasterWork;
     return canvas;
 }
 
@@ -319,7 +325,7 @@ void renderSvgElement(
 
 std::vector<uint8_t> renderSvgMask(std::string_view text, int32_t side)
 {
-    if (side <= 0)
+    if (side <= 0 || text.size() > kSvgMaxBytes)
         return {};
     pugi::xml_document doc;
     // No DOCTYPE node and no entities beyond XML's own five: a document

@@ -24,14 +24,14 @@ struct SvgCanvas {
     std::vector<uint8_t> alpha;  // side * side, rows from the top
     bool drawn = false;          // some shape reached the rasteriser
     int32_t shapes = 0;
-    int64_t segmentBudget = 0;
-    Rasterizer rasterizer;  // reused shape by shape, cleared between
+    int64_t workBudget = 0;  // rasteriser work left (see lineWork)
+    Rasterizer rasterizer;   // reused shape by shape, cleared between
 };
 
 SvgCanvas newSvgCanvas(int32_t side);
 
 // Renders the node and its descendants with the parent's transform and fill.
-// Raises SvgTooComplex when the shape or segment bounds are passed.
+// Raises SvgTooComplex when the shape or work bounds are passed.
 void renderSvgElement(const pugi::xml_node& node, const Affine& transform, const std::string& fill, SvgCanvas& canvas);
 
 // Path data for path, rect, circle, ellipse, polyline and polygon; empty for

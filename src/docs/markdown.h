@@ -3,7 +3,6 @@
 // and extended autolinks, parsed into a tree of MarkdownNodes. The tree is
 // short-lived: the rich-text conversion reads it and drops it.
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -88,9 +87,13 @@ struct MarkdownNode {
     const std::string& title() const;
 };
 
-// Owner of every node of one parse.
+// Owner of every node of one parse. Nodes are made in chunks of growing size
+// (a node is too large for a deque to hold more than two per block) and never
+// move once made.
 struct MarkdownTree {
-    std::deque<MarkdownNode> nodes;
+    std::vector<std::unique_ptr<MarkdownNode[]>> chunks;
+    size_t chunkSize = 0;  // of the last chunk
+    size_t chunkUsed = 0;  // nodes handed out from it
     MarkdownNode* newNode(MarkdownNodeKind kind);
 };
 

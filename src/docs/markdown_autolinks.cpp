@@ -1,7 +1,11 @@
 // Extended autolinks: bare "www." addresses and http(s) URLs in text become
 // links. The candidate end, domain end and parenthesis balance are looked up
-// in tables built once per text, so a text of many failed candidates still
-// takes linear time.
+// in tables built once per text, and a text is cut into its links in one
+// pass, so a text of many candidates, failed or not, takes linear time.
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "docs/markdown_internal.h"
@@ -47,23 +51,36 @@ struct ParenCounts {
     }
 };
 
+// What a trimming walk read: the lowest index it looked at and whether it
+// met a ")", whose fate depends on where the candidate starts.
+struct TrimWalk {
+    size_t lowest = SIZE_MAX;
+    bool sawParen = false;
+};
+
 // The end of the link text for the candidate text[start, end).
-size_t trimmedEnd(std::string_view text, size_t start, size_t end, const ParenCounts& parens)
+size_t trimmedEnd(std::string_view text, size_t start, size_t end, const ParenCounts& parens, TrimWalk* walk = nullptr)
 {
+    TrimWalk ignored;
+    TrimWalk& w = walk ? *walk : ignored;
     size_t e = end;
     while (e > start) {
         const char c = text[e - 1];
+        w.lowest = std::min(w.lowest, e - 1);
         if (isTrimmedPunctuation(c)) {
             --e;
         } else if (c == ';') {
             size_t k = e - 1;
             while (k > start && isAsciiAlnum(text[k - 1]))
                 --k;
+            if (k > start)
+                w.lowest = std::min(w.lowest, k - 1);
             if (k > start && text[k - 1] == '&' && k < e - 1)
                 e = k - 1;
             else
                 break;
         } else if (c == ')') {
+            w.sawParen = true;
             const uint32_t opens = parens.open[e] - parens.open[start];
             const uint32_t closes = parens.close[e] - parens.close[start];
             if (opens >= closes)
@@ -118,10 +135,18 @@ struct LiteralIndex {
     }
 };
 
-std::optional<LinkMatch> findLink(std::string_view text)
+// Every link of one text, left to right. Candidates that share an end (no
+// stop between them) share the trimming walk too, so a long trimmed tail
+// after many failed candidates is walked once.
+std::vector<LinkMatch> findLinks(std::string_view text)
 {
+    std::vector<LinkMatch> links;
     std::optional<LiteralIndex> index;
+    size_t walkedEnd = SIZE_MAX, walkedResult = 0;
+    TrimWalk walked;
     for (size_t a = 0; a + 4 <= text.size(); ++a) {
+        if (text[a] != 'w' && text[a] != 'h')
+            continue;  // the quick test that nearly every position fails
         if (a > 0) {
             const char before = text[a - 1];
             if (!(before == '\t' || before == '\n' || before == ' ' || before == '(' || before == '*' || before == '_'
@@ -141,7 +166,17 @@ std::optional<LinkMatch> findLink(std::string_view text)
         if (!index)
             index.emplace(text);
         const size_t end = index->candidateEnd[a];
-        const size_t linkEnd = trimmedEnd(text, a, end, index->parens);
+        size_t linkEnd;
+        // The walk read nothing at or below a and met no ")": starting at a
+        // instead changes none of its steps.
+        if (end == walkedEnd && !walked.sawParen && a < walked.lowest) {
+            linkEnd = walkedResult;
+        } else {
+            walked = TrimWalk{};
+            linkEnd = trimmedEnd(text, a, end, index->parens, &walked);
+            walkedEnd = end;
+            walkedResult = linkEnd;
+        }
         if (linkEnd < a + prefix)
             continue;  // the prefix itself was trimmed away
         const size_t domainStart = a + (prefix == 4 ? 0 : prefix);
@@ -157,9 +192,12 @@ std::optional<LinkMatch> findLink(std::string_view text)
         const int64_t labelStart = hasDot ? dot + 1 : int64_t(domainStart);
         if (index->lastUnderscore[domainEnd] >= labelStart)
             continue;
-        return LinkMatch{a, linkEnd - a};
+        links.push_back(LinkMatch{a, linkEnd - a});
+        // What follows a link starts with a stop or with trimmed punctuation,
+        // neither of which begins a candidate.
+        a = linkEnd - 1;
     }
-    return std::nullopt;
+    return links;
 }
 
 }  // namespace
@@ -176,28 +214,38 @@ void linkifyText(MarkdownTree& tree, MarkdownNode* root)
         bool descend =
             n == root || !(n->kind == mkCode || n->kind == mkLink || n->kind == mkImage || n->kind == mkHtmlInline);
         if (n->kind == mkText) {
-            if (auto m = findLink(n->literal)) {
+            const std::vector<LinkMatch> links = findLinks(n->literal);
+            if (!links.empty()) {
+                // The text is cut once into its pieces and links, each copied
+                // once, so many links in one text cost no more than a few.
                 const std::string literal = std::move(n->literal);
-                const std::string_view t = std::string_view(literal).substr(m->at, m->length);
-                MarkdownNode* link = tree.newNode(mkLink);
-                std::string destination = t.substr(0, 4) == "www." ? "http://" + std::string(t) : std::string(t);
-                link->link = std::make_shared<const LinkReference>(LinkReference{std::move(destination), {}});
-                MarkdownNode* label = tree.newNode(mkText);
-                label->literal = std::string(t);
-                appendChild(link, label);
-                insertAfter(n, link);
-                MarkdownNode* last = link;
-                if (m->at + m->length < literal.size()) {
-                    MarkdownNode* after = tree.newNode(mkText);
-                    after->literal = literal.substr(m->at + m->length);
-                    insertAfter(link, after);
+                const std::string_view all(literal);
+                MarkdownNode* last = n;
+                auto addText = [&](std::string_view piece) {
+                    MarkdownNode* t = tree.newNode(mkText);
+                    t->literal = std::string(piece);
+                    insertAfter(last, t);
+                    last = t;
+                };
+                size_t done = 0;
+                for (const LinkMatch& m : links) {
+                    if (m.at > done)
+                        addText(all.substr(done, m.at - done));
+                    const std::string_view t = all.substr(m.at, m.length);
+                    MarkdownNode* link = tree.newNode(mkLink);
+                    std::string destination = t.substr(0, 4) == "www." ? "http://" + std::string(t) : std::string(t);
+                    link->link = std::make_shared<const LinkReference>(LinkReference{std::move(destination), {}});
+                    MarkdownNode* label = tree.newNode(mkText);
+                    label->literal = std::string(t);
+                    appendChild(link, label);
+                    insertAfter(last, link);
+                    last = link;
+                    done = m.at + m.length;
                 }
-                if (m->at > 0) {
-                    n->literal = literal.substr(0, m->at);
-                } else {
-                    unlinkNode(n);
-                }
-                n = last;  // continue after the link, with the remaining text
+                if (done < all.size())
+                    addText(all.substr(done));
+                unlinkNode(n);
+                n = last;  // continue after the pieces
                 descend = false;
             }
         }

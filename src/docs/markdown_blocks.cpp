@@ -1,5 +1,7 @@
 // The block phase: lines go into a tree of open container blocks, as in the
 // two-phase design of CommonMark, with GitHub tables added.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "docs/markdown.h"
@@ -21,7 +23,13 @@ const std::string& MarkdownNode::title() const
 
 MarkdownNode* MarkdownTree::newNode(MarkdownNodeKind kind)
 {
-    MarkdownNode& n = nodes.emplace_back();
+    if (chunkUsed == chunkSize) {
+        // Small documents take little; large ones a few hundred kilobytes a chunk.
+        chunkSize = chunkSize == 0 ? 16 : std::min<size_t>(chunkSize * 2, 1024);
+        chunks.push_back(std::make_unique<MarkdownNode[]>(chunkSize));
+        chunkUsed = 0;
+    }
+    MarkdownNode& n = chunks.back()[chunkUsed++];
     n.kind = kind;
     return &n;
 }
@@ -141,6 +149,7 @@ struct MarkdownParser {
     size_t offset = 0;
     int32_t column = 0;
     size_t nextNonspace = 0;
+    size_t scannedFrom = SIZE_MAX;  // where the scan behind nextNonspace started; SIZE_MAX: none this line
     int32_t nextNonspaceColumn = 0;
     int32_t indent = 0;
     bool indented = false;
@@ -160,23 +169,30 @@ struct MarkdownParser {
 
     void findNextNonspace()
     {
-        size_t i = offset;
-        int32_t cols = column;
-        while (i < line.size()) {
-            char c = line[i];
-            if (c == ' ') {
-                ++i;
-                ++cols;
-            } else if (c == '\t') {
-                ++i;
-                cols += 4 - cols % 4;
-            } else {
-                break;
+        // Each container of a deeply nested line asks again from a little
+        // further on. While the offset stays inside the blank run the last
+        // scan crossed, its answer stands (columns are counted from the line's
+        // start, so tab stops agree), and a wide indent is crossed once.
+        if (!(scannedFrom <= offset && offset <= nextNonspace)) {
+            size_t i = offset;
+            int32_t cols = column;
+            while (i < line.size()) {
+                char c = line[i];
+                if (c == ' ') {
+                    ++i;
+                    ++cols;
+                } else if (c == '\t') {
+                    ++i;
+                    cols += 4 - cols % 4;
+                } else {
+                    break;
+                }
             }
+            scannedFrom = offset;
+            nextNonspace = i;
+            nextNonspaceColumn = cols;
         }
-        blank = i >= line.size() || line[i] == '\n' || line[i] == '\r';
-        nextNonspace = i;
-        nextNonspaceColumn = cols;
+        blank = nextNonspace >= line.size() || line[nextNonspace] == '\n' || line[nextNonspace] == '\r';
         indent = nextNonspaceColumn - column;
         indented = indent >= 4;
     }
@@ -692,6 +708,7 @@ void MarkdownParser::processLine(std::string_view text)
     oldTip = tip;
     offset = 0;
     column = 0;
+    scannedFrom = SIZE_MAX;
     blank = false;
     partiallyConsumedTab = false;
     thematicKnown = false;

@@ -618,8 +618,11 @@ void InlineParser::processEmphasis(Delimiter* stackBottom)
             closer->numDelims -= use;
             MarkdownNode* openerText = opener->node;
             MarkdownNode* closerText = closer->node;
+            // Both texts are runs of one character, so taking the used ones
+            // off the closer's end instead of its front is the same text, and
+            // a long run does not move its rest once per pair.
             openerText->literal.resize(openerText->literal.size() - size_t(use));
-            closerText->literal.erase(0, size_t(use));
+            closerText->literal.resize(closerText->literal.size() - size_t(use));
             MarkdownNode* emph = tree.newNode(c == '~' ? mkStrikethrough : use == 1 ? mkEmphasis : mkStrong);
             for (MarkdownNode* n = openerText->next; n && n != closerText;) {
                 MarkdownNode* next = n->next;

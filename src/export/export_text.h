@@ -2,6 +2,7 @@
 // Text pieces the file writers share: zero-padded numbers, trimmed decimals,
 // compact dates and XML escaping.
 #include "model/dates.h"
+#include "model/money.h"
 
 #include <charconv>
 #include <cmath>
@@ -48,6 +49,29 @@ inline void appendTrimmedDecimal(std::string& out, double value, int decimals)
     }
     const std::string_view digits(buf, size_t(end - buf));
     out += digits == "-0" ? std::string_view("0") : digits;
+}
+
+// An amount's magnitude with two decimals, grouped by thousands or not. Below
+// the range of whole cents in 64 bits this is the money formatter's figure;
+// past it (from about 9.2e16, where every double is a whole number) the
+// money formatter saturates, so the exact digits of the double are written.
+// A value that is not finite gives 0.00.
+inline void appendExactAmount(std::string& out, double value, bool grouped)
+{
+    const double magnitude = std::fabs(value);
+    if (!std::isfinite(magnitude)) {
+        out += "0.00";
+        return;
+    }
+    if (magnitude < 9.2e16) {
+        out += grouped ? formatAmount(magnitude) : formatAmountPlain(magnitude);
+        return;
+    }
+    char buf[400];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed, 0);
+    const std::string_view digits(buf, ec == std::errc() ? size_t(end - buf) : 0);
+    out += grouped ? groupThousands(digits) : std::string(digits);
+    out += ".00";
 }
 
 // YYYYMMDD, as OFX and iCalendar write dates.

@@ -46,7 +46,8 @@ std::string detailText(const Transaction& t, const Occurrence& o)
 {
     std::string text = "Amount: ";
     text += o.amount > 0 ? "\U0001F4B0 " : "\U0001F4B8 ";
-    text += formatMoney(std::fabs(o.amount));
+    text += '$';
+    appendExactAmount(text, o.amount, true);
     text += o.is_paid ? "\nStatus: \u2705 Paid" : "\nStatus: \u23F3 Pending";
     if (!t.category.empty())
         text += "\nCategory: " + t.category;

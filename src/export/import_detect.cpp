@@ -280,11 +280,12 @@ void detectRecurringPatterns(std::vector<ImportRow>& rows)
         for (size_t i : group) {
             ImportRow& row = rows[i];
             row.recurringGroup = series;
-            row.suggestedPeriod = band->period;
-            row.suggestedLabel = band->label;
             row.isRecurring = true;
-            row.makeRecurring = true;
-            row.recurringPeriod = band->period;
+            ImportRowMore& m = more(row);
+            m.suggestedPeriod = band->period;
+            m.suggestedLabel = band->label;
+            m.makeRecurring = true;
+            m.recurringPeriod = band->period;
         }
         ++series;
     }
@@ -382,13 +383,14 @@ void markImportDuplicates(std::vector<ImportRow>& rows, const Budget& budget)
         }
 
         if (match && best >= kMatchScore) {
-            row.matchedId = match->id;
-            row.matchedDescription = match->description;
+            ImportRowMore& m = more(row);
+            m.matchedId = match->id;
+            m.matchedDescription = match->description;
             if (best >= kDuplicateScore) {
-                row.status = std::string(ImportRowStatus::statusDuplicate);
+                row.status = importDuplicate;
                 row.selected = false;
             } else {
-                row.status = std::string(ImportRowStatus::statusPossibleDuplicate);
+                row.status = importPossibleDuplicate;
             }
         }
     }
@@ -400,11 +402,11 @@ ImportCounts countImportRows(const std::vector<ImportRow>& rows)
     std::unordered_set<int32_t> groups;
     for (const ImportRow& row : rows) {
         ++counts.total;
-        if (row.status == ImportRowStatus::statusNew)
+        if (row.status == importNew)
             ++counts.newCount;
-        else if (row.status == ImportRowStatus::statusPossibleDuplicate)
+        else if (row.status == importPossibleDuplicate)
             ++counts.possibleDuplicates;
-        else if (row.status == ImportRowStatus::statusDuplicate)
+        else if (row.status == importDuplicate)
             ++counts.duplicates;
         if (row.recurringGroup >= 0)
             groups.insert(row.recurringGroup);

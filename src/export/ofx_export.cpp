@@ -40,9 +40,28 @@ std::vector<OfxExportEntry> collectEntries(const Budget& budget, Date first, Dat
 std::string escapeXmlText(std::string_view text)
 {
     std::string clean = portableText(text);
+    // Readers take a statement line by line, so a break inside an element
+    // would split a transaction's fixed layout.
+    std::string flat;
+    flat.reserve(clean.size());
+    for (size_t i = 0; i < clean.size(); ++i) {
+        const char c = clean[i];
+        if (c == '\r' || c == '\n' || c == '\t') {
+            flat += ' ';
+            if (c == '\r' && i + 1 < clean.size() && clean[i + 1] == '\n')
+                ++i;
+        } else if (clean.compare(i, 2, "\xC2\x85") == 0 || clean.compare(i, 3, "\xE2\x80\xA8") == 0
+            || clean.compare(i, 3, "\xE2\x80\xA9") == 0) {
+            // NEL, LINE SEPARATOR, PARAGRAPH SEPARATOR
+            flat += ' ';
+            i += clean[i] == '\xC2' ? 1 : 2;
+        } else {
+            flat += c;
+        }
+    }
     std::string out;
-    out.reserve(clean.size());
-    appendXmlEscaped(out, clean, false);
+    out.reserve(flat.size());
+    appendXmlEscaped(out, flat, false);
     return out;
 }
 
@@ -52,7 +71,7 @@ std::string ofxAmount(double amount)
         return "0.00";
     // The sign follows the rounded cents, so -0 and -0.001 are plain 0.00.
     std::string text = roundCentsCount(amount) < 0 ? "-" : "";
-    text += formatAmountPlain(amount);
+    appendExactAmount(text, amount, false);
     return text;
 }
 

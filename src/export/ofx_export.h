@@ -22,11 +22,13 @@ struct OfxExportEntry {
 std::string writeOfx(const Budget& budget, Date first, Date last, std::string_view serverTime);
 
 // & < > " ' as entities. Text that XML cannot hold (see portableText) is
-// cleaned first.
+// cleaned first, and every line break (CR LF, CR, LF, NEL, U+2028, U+2029)
+// and tab becomes one space, so each element stays on its line.
 std::string escapeXmlText(std::string_view text);
 
 // Two decimals, "-" for negative amounts, no grouping; -0 and values that
-// are not finite give 0.00.
+// are not finite give 0.00. Amounts past whole cents in 64 bits keep their
+// exact digits.
 std::string ofxAmount(double amount);
 
 }  // namespace qm

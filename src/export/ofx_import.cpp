@@ -2,6 +2,7 @@
 #include "export/ofx_import_internal.h"
 
 #include "core/ascii.h"
+#include "core/radix_sort.h"
 #include "core/utf8.h"
 
 #include <algorithm>
@@ -97,17 +98,128 @@ std::string describe(const OpenTransaction& t)
     return "Unknown";
 }
 
-void finish(const OpenTransaction& t, std::vector<ImportRow>& rows)
+// The scan of a statement's tags, shared by the counting and the reading
+// pass. The sink hears open() at each <STMTTRN>, field(tag, raw value) for
+// the tags a row reads while one is open, and close() when it ends.
+enum StatementField : uint8_t { sfName, sfMemo, sfFitId, sfDate, sfAmount };
+
+template <typename Sink>
+void scanStatement(std::string_view text, Sink& sink)
 {
-    std::optional<Date> posted = parseOfxDate(t.dateText);
-    if (!posted)
-        return;
-    ImportRow& row = rows.emplace_back();
-    row.date = *posted;
-    row.description = describe(t);
-    row.amount = t.amount;
-    row.fitId = t.fitId;
+    bool open = false;
+    size_t start = text.find("<OFX>");
+    size_t pos = start == std::string_view::npos ? 0 : start;
+    for (;;) {
+        const size_t lt = text.find('<', pos);
+        if (lt == std::string_view::npos)
+            break;
+        const size_t gt = text.find('>', lt + 1);
+        if (gt == std::string_view::npos)
+            break;
+        const std::string_view tag = trimAsciiBlanks(text.substr(lt + 1, gt - lt - 1));
+        pos = gt + 1;
+        if (tag.empty() || tag[0] == '?' || tag[0] == '!')
+            continue;
+        if (tag[0] == '/') {
+            if (open && tagIs(tag, "/STMTTRN")) {
+                sink.close();
+                open = false;
+            }
+            continue;
+        }
+        if (tagIs(tag, "STMTTRN")) {
+            if (open)
+                sink.close();
+            sink.open();
+            open = true;
+            continue;
+        }
+        if (!open)
+            continue;
+        StatementField field;
+        if (tagIs(tag, "NAME"))
+            field = sfName;
+        else if (tagIs(tag, "MEMO"))
+            field = sfMemo;
+        else if (tagIs(tag, "FITID"))
+            field = sfFitId;
+        else if (tagIs(tag, "DTPOSTED"))
+            field = sfDate;
+        else if (tagIs(tag, "TRNAMT"))
+            field = sfAmount;
+        else
+            continue;
+        const size_t next = text.find('<', pos);
+        sink.field(
+            field, trimAsciiBlanks(text.substr(pos, next == std::string_view::npos ? text.size() - pos : next - pos)));
+    }
+    // SGML statements may leave their last transaction unclosed.
+    if (open)
+        sink.close();
 }
+
+// The first pass: how many transactions the statement holds and how many of
+// them make a row. Entities never give digits, so a date is judged on the
+// raw text as the reading pass judges the decoded one.
+struct CountingSink {
+    size_t transactions = 0;
+    size_t rows = 0;
+    bool dated = false;
+    void open()
+    {
+        ++transactions;
+        dated = false;
+    }
+    void field(StatementField f, std::string_view raw)
+    {
+        if (f == sfDate)
+            dated = parseOfxDate(raw).has_value();
+    }
+    void close() { rows += dated; }
+};
+
+struct ReadingSink {
+    std::vector<ImportRow>& rows;
+    OpenTransaction t;
+    void open() { t = OpenTransaction{}; }
+    void field(StatementField f, std::string_view raw)
+    {
+        std::string value = unescapeXmlEntities(raw);
+        switch (f) {
+        case sfName:
+            t.name = std::move(value);
+            break;
+        case sfMemo:
+            t.memo = std::move(value);
+            break;
+        case sfFitId:
+            t.fitId = std::move(value);
+            break;
+        case sfDate:
+            t.dateText = std::move(value);
+            break;
+        case sfAmount:
+            t.amount = parseOfxAmount(value);
+            break;
+        }
+    }
+    void close()
+    {
+        std::optional<Date> posted = parseOfxDate(t.dateText);
+        if (!posted)
+            return;
+        ImportRow& row = rows.emplace_back();
+        row.date = *posted;
+        // Each text is made at its own size, never with the slack of the
+        // strings it came from.
+        const std::string text = describe(t);
+        row.description.assign(text.data(), text.size());
+        row.amount = t.amount;
+        row.fitId.assign(t.fitId.data(), t.fitId.size());
+    }
+};
+
+size_t heapBytes(const std::string& s) { return s.capacity() > std::string().capacity() ? s.capacity() + 1 : 0; }
 
 // Windows-1252 at 0x80..0x9f; the rest of the upper half is Latin-1.
 constexpr uint16_t kCp1252High[32] = {
@@ -221,8 +333,68 @@ std::string unescapeXmlEntities(std::string_view text)
     return out;
 }
 
+std::string_view importStatusText(ImportStatus status)
+{
+    switch (status) {
+    case importPossibleDuplicate:
+        return ImportRowStatus::statusPossibleDuplicate;
+    case importDuplicate:
+        return ImportRowStatus::statusDuplicate;
+    default:
+        return ImportRowStatus::statusNew;
+    }
+}
+
+ImportRow::ImportRow(const ImportRow& other)
+    : date(other.date)
+    , recurringGroup(other.recurringGroup)
+    , amount(other.amount)
+    , description(other.description)
+    , fitId(other.fitId)
+    , extra(other.extra ? std::make_unique<ImportRowMore>(*other.extra) : nullptr)
+    , status(other.status)
+    , isRecurring(other.isRecurring)
+    , selected(other.selected)
+{
+}
+
+ImportRow& ImportRow::operator=(const ImportRow& other)
+{
+    if (this != &other)
+        *this = ImportRow(other);
+    return *this;
+}
+
+ImportRowMore& more(ImportRow& row)
+{
+    if (!row.extra)
+        row.extra = std::make_unique<ImportRowMore>();
+    return *row.extra;
+}
+
+const ImportRowMore& more(const ImportRow& row)
+{
+    static const ImportRowMore none;
+    return row.extra ? *row.extra : none;
+}
+
+size_t importRowBytes(const std::vector<ImportRow>& rows)
+{
+    size_t bytes = rows.capacity() * sizeof(ImportRow);
+    for (const ImportRow& row : rows) {
+        bytes += heapBytes(row.description) + heapBytes(row.fitId);
+        if (const ImportRowMore* m = row.extra.get())
+            bytes += sizeof(ImportRowMore) + heapBytes(m->matchedDescription) + heapBytes(m->suggestedPeriod)
+                + heapBytes(m->suggestedLabel) + heapBytes(m->category) + heapBytes(m->account)
+                + heapBytes(m->recurringPeriod);
+    }
+    return bytes;
+}
+
 std::vector<ImportRow> parseOfx(std::string_view input)
 {
+    if (input.size() > kMaxStatementBytes)
+        throw StatementTooLarge("The statement is larger than 64 MiB. Export a shorter date range from the bank.");
     // Valid UTF-8 is taken as it is; anything else is almost always an SGML
     // statement in the code page its header names (CHARSET:1252). The
     // conversion keeps every ASCII byte, so the scan below sees the same tags.
@@ -233,63 +405,45 @@ std::vector<ImportRow> parseOfx(std::string_view input)
         text = converted;
     }
 
+    // Counted first, so the list is made once at its final size instead of
+    // doubling past it.
+    CountingSink counted;
+    scanStatement(text, counted);
+    if (counted.transactions > kMaxStatementTransactions)
+        throw StatementTooLarge("The statement holds more than 1,000,000 transactions. Export a shorter date range "
+                                "from the bank.");
     std::vector<ImportRow> rows;
-    OpenTransaction t;
-    bool open = false;
-    size_t start = text.find("<OFX>");
-    size_t pos = start == std::string_view::npos ? 0 : start;
-    for (;;) {
-        const size_t lt = text.find('<', pos);
-        if (lt == std::string_view::npos)
-            break;
-        const size_t gt = text.find('>', lt + 1);
-        if (gt == std::string_view::npos)
-            break;
-        const std::string_view tag = trimAsciiBlanks(text.substr(lt + 1, gt - lt - 1));
-        pos = gt + 1;
-        if (tag.empty() || tag[0] == '?' || tag[0] == '!')
-            continue;
-        if (tag[0] == '/') {
-            if (open && tagIs(tag, "/STMTTRN")) {
-                finish(t, rows);
-                open = false;
-            }
-            continue;
-        }
-        if (tagIs(tag, "STMTTRN")) {
-            if (open)
-                finish(t, rows);
-            t = OpenTransaction{};
-            open = true;
-            continue;
-        }
-        if (!open)
-            continue;
-        std::string* target = nullptr;
-        if (tagIs(tag, "NAME"))
-            target = &t.name;
-        else if (tagIs(tag, "MEMO"))
-            target = &t.memo;
-        else if (tagIs(tag, "FITID"))
-            target = &t.fitId;
-        else if (tagIs(tag, "DTPOSTED"))
-            target = &t.dateText;
-        else if (!tagIs(tag, "TRNAMT"))
-            continue;
-        const size_t next = text.find('<', pos);
-        const std::string_view raw = text.substr(pos, next == std::string_view::npos ? text.size() - pos : next - pos);
-        std::string value = unescapeXmlEntities(trimAsciiBlanks(raw));
-        if (target)
-            *target = std::move(value);
-        else
-            t.amount = parseOfxAmount(value);
-    }
-    // SGML statements may leave their last transaction unclosed.
-    if (open)
-        finish(t, rows);
+    rows.reserve(counted.rows);
+    ReadingSink reading{rows, {}};
+    scanStatement(text, reading);
 
-    std::stable_sort(
-        rows.begin(), rows.end(), [](const ImportRow& a, const ImportRow& b) { return dateCmp(a.date, b.date) < 0; });
+    // By date, file order within a day: the keys are sorted and the rows
+    // then moved into place along the permutation's cycles, so no second
+    // list of rows is ever made.
+    std::vector<uint64_t> keys(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Date d = rows[i].date;
+        keys[i] = uint64_t((d.year * 13 + d.month) * 32 + d.day) << 32 | i;
+    }
+    if (!std::is_sorted(keys.begin(), keys.end())) {
+        radixSortBy(keys, [](uint64_t k) { return k; });
+        // keys[i] now names the row that belongs at i.
+        for (size_t i = 0; i < rows.size(); ++i) {
+            size_t from = size_t(keys[i] & 0xFFFFFFFF);
+            if (from == i || keys[i] == UINT64_MAX)
+                continue;
+            ImportRow held = std::move(rows[i]);
+            size_t at = i;
+            while (from != i) {
+                rows[at] = std::move(rows[from]);
+                keys[at] = UINT64_MAX;
+                at = from;
+                from = size_t(keys[at] & 0xFFFFFFFF);
+            }
+            rows[at] = std::move(held);
+            keys[at] = UINT64_MAX;
+        }
+    }
     return rows;
 }
 

@@ -7,6 +7,7 @@
 
 #include "codecs/compress/deflate.h"
 #include "core/unicode.h"
+#include "core/utf8.h"
 #include "export/pdf_content.h"
 #include "export/pdf_font.h"
 
@@ -101,6 +102,11 @@ std::string pdfTextString(std::string_view text)
         out.append(d, 4);
     };
     forEachLenientCodePoint(text, [&](uint32_t c) {
+        // The lenient decoder hands back the encoded form of a surrogate;
+        // written as it stands it would be half a pair, which UTF-16 readers
+        // refuse, so it goes the way of every other ill-formed sequence.
+        if (c >= 0xD800 && c <= 0xDFFF)
+            c = kReplacementChar;
         if (c >= 0x10000) {
             unit(((c - 0x10000) >> 10) + 0xD800);
             unit((c & 0x3FF) | 0xDC00);

@@ -52,7 +52,8 @@ int32_t pdfImageObject(PdfWriter& w, const PdfImage& picture);
 // "[page 0 R /XYZ 0 top null]", the page index clamped to the document.
 std::string pdfDestination(int32_t pageIndex, double targetYMm, const PdfWriter& w);
 
-// "<FEFF...>": UTF-16BE in hexadecimal.
+// "<FEFF...>": UTF-16BE in hexadecimal; a surrogate encoded in the UTF-8
+// (ED A0 80 .. ED BF BF) becomes U+FFFD.
 std::string pdfTextString(std::string_view text);
 
 // "(...)" with the delimiters escaped and control and non-ASCII bytes left out.

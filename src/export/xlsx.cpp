@@ -1,7 +1,9 @@
 #include "export/xlsx.h"
 
 #include "codecs/archive/zip_writer.h"
+#include "core/errors.h"
 #include "core/portable_text.h"
+#include "core/unicode.h"
 #include "export/export_text.h"
 
 #include <algorithm>
@@ -258,8 +260,33 @@ std::string stylesXml(const std::vector<std::string>& colours)
     return out;
 }
 
+void checkSheetNames(const std::vector<XlsxSheet>& sheets)
+{
+    std::vector<std::string> seen;
+    seen.reserve(sheets.size());
+    for (const XlsxSheet& sheet : sheets) {
+        // Judged as written: the text after cleaning.
+        const std::string name = portableText(sheet.name);
+        const std::string quoted = "\"" + name + "\"";
+        if (name.empty())
+            throw ValueError("A sheet has no name");
+        // Spreadsheet programs count the limit in UTF-16 units.
+        size_t units = 0;
+        forEachLenientCodePoint(name, [&](uint32_t cp) { units += cp >= 0x10000 ? 2 : 1; });
+        if (units > kXlsxMaxSheetName)
+            throw ValueError("The sheet name " + quoted + " is longer than 31 characters");
+        if (name.find_first_of("[]:*?/\\") != std::string::npos)
+            throw ValueError("The sheet name " + quoted + " holds one of [ ] : * ? / \\");
+        std::string folded = lowerCaseUtf8(name);
+        if (std::find(seen.begin(), seen.end(), folded) != seen.end())
+            throw ValueError("The sheet name " + quoted + " is used twice");
+        seen.push_back(std::move(folded));
+    }
+}
+
 std::vector<uint8_t> writeXlsx(const std::vector<XlsxSheet>& sheets)
 {
+    checkSheetNames(sheets);
     const std::vector<std::string> colours = xlsxColours(sheets);
     std::vector<ZipEntry> entries;
     entries.reserve(sheets.size() + 5);

@@ -2,6 +2,7 @@
 // A small writer of spreadsheet packages (.xlsx): worksheets of text, plain
 // number and money cells with column widths, one fixed set of cell styles plus
 // two per money colour. No shared strings, formulas, dates or merged cells.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -49,8 +50,17 @@ std::string worksheetXml(
     const std::vector<XlsxRow>& rows, const std::vector<double>& widths, const std::vector<std::string>& colours);
 std::string stylesXml(const std::vector<std::string>& colours);
 
-// The whole package. Raises ValueError only when the zip format cannot hold
-// it (an archive of 4 GiB or more).
+inline constexpr size_t kXlsxMaxSheetName = 31;
+
+// Raises ValueError, naming the sheet, when a name (as written, after
+// cleaning) is empty, longer than 31 UTF-16 units, holds a bracket, colon,
+// star, question mark or either slash, or repeats an earlier one ignoring
+// case: spreadsheet programs refuse to open such a workbook.
+void checkSheetNames(const std::vector<XlsxSheet>& sheets);
+
+// The whole package. Raises ValueError for sheet names checkSheetNames
+// refuses, and when the zip format cannot hold the package (an archive of
+// 4 GiB or more).
 std::vector<uint8_t> writeXlsx(const std::vector<XlsxSheet>& sheets);
 
 }  // namespace qm

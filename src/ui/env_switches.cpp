@@ -1,7 +1,9 @@
 #include "ui/env_switches.h"
 
 #include "core/ascii.h"
+#include "platform/ui_scale.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 
@@ -54,11 +56,17 @@ void parseWindowSwitch(AutomationSwitches& s, const std::string& value)
     if (value.find('x') == std::string::npos)
         return;
     std::vector<std::string> pieces = split(value, 'x');
-    std::optional<int32_t> w = parseWholeNumber(pieces[0]);
+    auto side = [](const std::string& piece) -> std::optional<int32_t> {
+        std::optional<int32_t> n = parseWholeNumber(piece);
+        if (!n || *n <= 0)
+            return std::nullopt;
+        return std::min(*n, kMaxWindowSide);
+    };
+    std::optional<int32_t> w = side(pieces[0]);
     if (!w)
         return;
     s.windowWidth = *w;
-    std::optional<int32_t> h = parseWholeNumber(pieces[1]);
+    std::optional<int32_t> h = side(pieces[1]);
     if (!h)
         return;
     s.windowHeight = *h;
@@ -109,9 +117,7 @@ AutomationSwitches readAutomationSwitches(const EnvReader& reader)
         s.shotFrames = s.testFrames;
     parseWheelSwitch(s, get("QUENMRK_TEST_WHEEL"));
     parseClickSwitch(s, get("QUENMRK_TEST_CLICK"));
-    std::optional<double> scale = parseFloat(std::string(trimAsciiBlanks(get("QUENMRK_SCALE"))));
-    if (scale && *scale > 0 && *scale < 16)
-        s.scale = *scale;
+    s.scale = parseUiScale(get("QUENMRK_SCALE"));
     return s;
 }
 

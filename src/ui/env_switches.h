@@ -25,8 +25,11 @@ struct AutomationSwitches {
     int32_t wheelSteps = 0;
     std::pair<double, double> wheelPoint{-1, -1};
     std::vector<std::pair<double, double>> clickPoints;
-    std::optional<double> scale;  // QUENMRK_SCALE when a positive number
+    std::optional<double> scale;  // QUENMRK_SCALE as parseUiScale takes it
 };
+
+// The largest window side QUENMRK_WINDOW may ask for.
+inline constexpr int32_t kMaxWindowSide = 16384;
 
 using EnvReader = std::function<std::optional<std::string>(const char* name)>;
 
@@ -34,6 +37,9 @@ using EnvReader = std::function<std::optional<std::string>(const char* name)>;
 AutomationSwitches readAutomationSwitches(const EnvReader& env = {});
 
 // Each parser leaves what it could not read as it was.
+// QUENMRK_WINDOW, the one reader of it: "WxH". A piece that is not a
+// positive whole number stops the reading there, keeping what was read
+// before it; sides are capped at kMaxWindowSide.
 void parseWindowSwitch(AutomationSwitches& s, const std::string& value);
 void parseWheelSwitch(AutomationSwitches& s, const std::string& value);
 void parseClickSwitch(AutomationSwitches& s, const std::string& value);

@@ -109,16 +109,20 @@ TEST(Flatten, NonFinitePointsDrawNothing)
     flattenPathData(r, "M0 0A1e308 1e308 0 0 1 1e308 1e-308z", identityAffine());  // must not hang or crash
 }
 
-TEST(Flatten, SegmentBudgetCountsWhatTheRasteriserDraws)
+TEST(Flatten, WorkBudgetCountsWhatTheRasteriserDraws)
 {
-    int64_t budget = 100;
-    EXPECT_EQ(checkPathData("M0 0L1 1L2 0z", identityAffine(), budget), PathCheck::ok);
-    EXPECT_EQ(budget, 97);
-    budget = 100;
-    EXPECT_EQ(checkPathData("M0 0C1 1 2 2 3 0z", identityAffine(), budget), PathCheck::ok);
-    EXPECT_EQ(budget, 100 - 16 - 1);
-    budget = 20;
-    EXPECT_EQ(checkPathData("M0 0C1 1 2 2 3 0C1 1 2 2 3 0", identityAffine(), budget), PathCheck::tooManySegments);
+    const Rasterizer r = newRasterizer(24, 24);
+    const Affine twice = scaleAffine(2);
+    int64_t budget = 1000;
+    EXPECT_EQ(checkPathData("M0 0L1 1L2 0z", twice, r, budget), PathCheck::ok);
+    EXPECT_EQ(budget, 1000 - lineWork(r, 0, 0, 2, 2) - lineWork(r, 2, 2, 4, 0) - lineWork(r, 4, 0, 0, 0));
+    // The rasteriser cuts this cubic into 9 lines; the count follows it.
+    EXPECT_EQ(cubicLineCount(r, 0, 0, 2, 2, 4, 4, 6, 0), 9);
+    budget = 1000;
+    EXPECT_EQ(checkPathData("M0 0C1 1 2 2 3 0z", twice, r, budget), PathCheck::ok);
+    EXPECT_EQ(budget, 1000 - cubicWork(r, 0, 0, 2, 2, 4, 4, 6, 0) - lineWork(r, 6, 0, 0, 0));
+    budget = cubicWork(r, 0, 0, 2, 2, 4, 4, 6, 0) + 1;
+    EXPECT_EQ(checkPathData("M0 0C1 1 2 2 3 0C1 1 2 2 3 0", twice, r, budget), PathCheck::tooMuchWork);
 }
 
 TEST(Arc, SettledCases)

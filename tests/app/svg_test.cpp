@@ -221,9 +221,32 @@ TEST(SvgBounds, HostileDocumentsAreRefusedWhole)
     manyElements.insert(manyElements.find("<g/>"), "<rect width='4' height='4'/>");
     EXPECT_TRUE(renderSvgMask(manyElements, 24).empty());
     std::string lines = "<svg width='24' height='24'><path d='M0 0";
-    for (int i = 0; i < 250000; ++i)
+    for (int i = 0; i < 50000; ++i)
         lines += "L1 1 2 0 3 1 4 0";
     EXPECT_TRUE(renderSvgMask(lines + "z'/></svg>", 24).empty());
+    // Curves count as the lines the rasteriser cuts them into: 20,000 cubics
+    // across the picture, each cut into 256 lines, are refused, though at a
+    // fixed 16 lines each they would pass.
+    const std::string pair = "C-9999 64 9999 0 64 64C9999 0 -9999 64 0 0";
+    std::string curves = "<svg viewBox='0 0 64 64'><path d='M0 0";
+    for (int i = 0; i < 10000; ++i)
+        curves += pair;
+    EXPECT_TRUE(renderSvgMask(curves + "z'/></svg>", 64).empty());
+    // The most of them the budget lets through still render.
+    const int64_t perPair = 2 * cubicWork(newRasterizer(64, 64), 0, 0, -9999, 64, 9999, 0, 64, 64)
+        + kSvgPathByteWork * int64_t(pair.size());
+    const int64_t pairs = (kSvgMaxRasterWork - 64 * 64 / 4) / perPair - 1;
+    std::string most = "<svg viewBox='0 0 64 64'><path d='M0 0";
+    for (int64_t i = 0; i < pairs; ++i)
+        most += pair;
+    EXPECT_FALSE(renderSvgMask(most + "z'/></svg>", 64).empty());
+    EXPECT_TRUE(renderSvgMask(most + std::string(kSvgMaxBytes, ' ') + "z'/></svg>", 64).empty());
+    // Path data is read whether it draws or not: a megabyte of moves costs
+    // as much as drawing does.
+    std::string moves = "<svg viewBox='0 0 64 64'><path d='M1 1L9 9L1 9";
+    for (int i = 0; i < 250000; ++i)
+        moves += "M0 0";
+    EXPECT_TRUE(renderSvgMask(moves + "z'/></svg>", 64).empty());
     const char* laughs =
         "<?xml version='1.0'?><!DOCTYPE svg [<!ENTITY a 'aaaaaaaaaa'><!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;'>"
         "<!ENTITY c '&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;'><!ENTITY d '&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;'>]>"

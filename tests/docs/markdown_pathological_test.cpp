@@ -56,6 +56,13 @@ TEST(MarkdownPathological, Emphasis)
         std::string md = repeat(unit, n);
         EXPECT_EQ(textOf(md), md.substr(0, md.size() - 1)) << unit;
     }
+    // Long runs of delimiters around one word nest pair by pair.
+    for (const char* d : {"*", "_"}) {
+        const size_t run = 200001;
+        auto nested = parseMarkdown(repeat(d, run) + "a" + repeat(d, run), true);
+        EXPECT_EQ(chainDepth(nested->firstChild, {mkEmphasis, mkStrong}), run / 2 + 1) << d;
+        EXPECT_EQ(plainText(nested.get()), "a") << d;
+    }
     // The rule of three keeps every "*" from closing the "**".
     std::string md = "a**b" + repeat("c* ", 50000);
     EXPECT_EQ(textOf(md), md.substr(0, md.size() - 1));
@@ -130,6 +137,22 @@ TEST(MarkdownPathological, CodeHtmlAutolinks)
     ASSERT_EQ(link->kind, mkLink);
     EXPECT_EQ(link->destination(), "http://a");
     EXPECT_EQ(link->next->literal.size(), 100000u);
+
+    // Many links in one text are cut out in one pass.
+    const size_t links = 40000;
+    auto many = parseMarkdown(repeat("www.example.com/a ", links), true);
+    EXPECT_EQ(countKind(many.get(), mkLink), links);
+    const MarkdownNode* first = many->firstChild->firstChild;
+    ASSERT_EQ(first->kind, mkLink);
+    EXPECT_EQ(first->destination(), "http://www.example.com/a");
+    ASSERT_TRUE(first->next);
+    EXPECT_EQ(first->next->literal, " ");
+
+    // Candidates that share a long trimmed tail: all fail but the last.
+    std::string tail = repeat("(http:///", 50000) + "(www.ok.com" + repeat(".", 200000);
+    auto shared = parseMarkdown(tail, true);
+    EXPECT_EQ(countKind(shared.get(), mkLink), 1u);
+    EXPECT_EQ(textOf(tail), tail);
 
     std::string nul("a\0b\0", 4);
     EXPECT_EQ(textOf(nul),

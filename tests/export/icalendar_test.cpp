@@ -189,6 +189,24 @@ TEST(ICalendar, HostileDescriptionsStayWithinTheLineRules)
     EXPECT_NE(unfold(text).find("SUMMARY:\xF0\x9F\x98\x80\\n\\n\x7F\xEF\xBF\xBD\\,\\;\\\\:"), std::string::npos);
 }
 
+TEST(ICalendar, AmountsPastWholeCentsKeepTheirExactFigure)
+{
+    const std::pair<double, const char*> cases[] = {
+        {-1e17, "\xF0\x9F\x92\xB8 $100\\,000\\,000\\,000\\,000\\,000.00"},
+        {9223372036854775808.0, "\xF0\x9F\x92\xB0 $9\\,223\\,372\\,036\\,854\\,775\\,808.00"},
+        {9.1e16, "\xF0\x9F\x92\xB0 $91\\,000\\,000\\,000\\,000\\,000.00"},
+        {-12.345, "\xF0\x9F\x92\xB8 $12.35"},
+    };
+    for (auto [amount, figure] : cases) {
+        Budget b;
+        b.transactions.push_back(oneOff(1, "2024-02-02", amount, "Big"));
+        std::string body = unfold(ics(b, "2024-02-01", "2024-02-29"));
+        EXPECT_NE(body.find(std::string("DESCRIPTION:Amount: ") + figure + "\\nStatus:"), std::string::npos)
+            << amount << "\n"
+            << body;
+    }
+}
+
 TEST(ICalendar, FeedAddress)
 {
     const std::tuple<const char*, const char*, const char*> cases[] = {

@@ -93,9 +93,9 @@ void markDuplicatesLiterally(std::vector<ImportRow>& rows, const Budget& budget)
             }
         }
         if (match && best >= 0.45) {
-            r.matchedId = match->id;
-            r.matchedDescription = match->description;
-            r.status = best >= 0.75 ? "duplicate" : "possible_duplicate";
+            more(r).matchedId = match->id;
+            more(r).matchedDescription = match->description;
+            r.status = best >= 0.75 ? importDuplicate : importPossibleDuplicate;
             if (best >= 0.75)
                 r.selected = false;
         }
@@ -164,10 +164,10 @@ TEST(ImportDetect, SeriesNeedCloseAmountsAndARegularKnownInterval)
         for (const ImportRow& r : rows) {
             EXPECT_EQ(r.recurringGroup, c.period ? 0 : -1);
             EXPECT_EQ(r.isRecurring, c.period != nullptr);
-            EXPECT_EQ(r.makeRecurring, c.period != nullptr);
-            EXPECT_EQ(r.suggestedPeriod, c.period ? c.period : "");
-            EXPECT_EQ(r.recurringPeriod, c.period ? c.period : "");
-            EXPECT_EQ(r.suggestedLabel, c.label ? c.label : "");
+            EXPECT_EQ(more(r).makeRecurring, c.period != nullptr);
+            EXPECT_EQ(more(r).suggestedPeriod, c.period ? c.period : "");
+            EXPECT_EQ(more(r).recurringPeriod, c.period ? c.period : "");
+            EXPECT_EQ(more(r).suggestedLabel, c.label ? c.label : "");
         }
     }
 }
@@ -192,8 +192,8 @@ TEST(ImportDetect, SeriesAreNumberedByTheirFirstRow)
     // Water Co comes first; the corner shop's 1-day interval and the rows
     // without letters make no series.
     EXPECT_EQ(groups, (std::vector<int32_t>{-1, 0, 1, -1, -1, -1, 1, 0}));
-    EXPECT_EQ(rows[1].suggestedLabel, "Quarterly");
-    EXPECT_EQ(rows[2].suggestedPeriod, "nth_1_months");
+    EXPECT_EQ(more(rows[1]).suggestedLabel, "Quarterly");
+    EXPECT_EQ(more(rows[2]).suggestedPeriod, "nth_1_months");
 
     ImportCounts counts = countImportRows(rows);
     EXPECT_EQ(counts.total, 8);
@@ -230,10 +230,10 @@ TEST(ImportDetect, WorkedDuplicateScores)
         SCOPED_TRACE(c.what);
         std::vector<ImportRow> rows = {row(addDays(day, c.offset), c.amount, c.description)};
         markImportDuplicates(rows, *budget);
-        EXPECT_EQ(rows[0].status, c.status);
+        EXPECT_EQ(importStatusText(rows[0].status), c.status);
         const bool matched = std::string(c.status) != "new";
-        EXPECT_EQ(rows[0].matchedId, matched ? (c.offset >= 50 ? 8 : 7) : 0);
-        EXPECT_EQ(rows[0].matchedDescription, matched ? (c.offset >= 50 ? "ABCD" : "Netflix") : "");
+        EXPECT_EQ(more(rows[0]).matchedId, matched ? (c.offset >= 50 ? 8 : 7) : 0);
+        EXPECT_EQ(more(rows[0]).matchedDescription, matched ? (c.offset >= 50 ? "ABCD" : "Netflix") : "");
         EXPECT_EQ(rows[0].selected, std::string(c.status) != "duplicate");
     }
 }
@@ -277,16 +277,16 @@ TEST(ImportDetect, DuplicatesMatchTheBestAndEarliestTransaction)
         row(addDays(day, -1), -40, "Phone bil"),
     };
     markImportDuplicates(rows, *budget);
-    EXPECT_EQ(rows[0].matchedId, 1);
-    EXPECT_EQ(rows[0].matchedDescription, "Gas station");
-    EXPECT_EQ(rows[1].matchedId, 3);
-    EXPECT_EQ(rows[1].status, "duplicate");  // 0.91
-    EXPECT_EQ(rows[2].matchedId, 4);
-    EXPECT_EQ(rows[2].status, "duplicate");  // 0.97 by the start date
-    EXPECT_EQ(rows[3].matchedId, 5);
+    EXPECT_EQ(more(rows[0]).matchedId, 1);
+    EXPECT_EQ(more(rows[0]).matchedDescription, "Gas station");
+    EXPECT_EQ(more(rows[1]).matchedId, 3);
+    EXPECT_EQ(importStatusText(rows[1].status), "duplicate");  // 0.91
+    EXPECT_EQ(more(rows[2]).matchedId, 4);
+    EXPECT_EQ(importStatusText(rows[2].status), "duplicate");  // 0.97 by the start date
+    EXPECT_EQ(more(rows[3]).matchedId, 5);
     // Similarity 0.947, 7 days from the moved occurrence: 0.748, where the
     // start date would have given a duplicate.
-    EXPECT_EQ(rows[3].status, "possible_duplicate");
+    EXPECT_EQ(importStatusText(rows[3].status), "possible_duplicate");
 }
 
 TEST(ImportDetect, SimilarityOfEmptyAndEqualTexts)
@@ -301,7 +301,7 @@ TEST(ImportDetect, SimilarityOfEmptyAndEqualTexts)
     budget->transactions = {oneOff(3, date(2024, 1, 1), 0, "")};
     std::vector<ImportRow> rows = {row(date(2024, 1, 1), 0, "")};
     markImportDuplicates(rows, *budget);
-    EXPECT_EQ(rows[0].status, "duplicate");
+    EXPECT_EQ(importStatusText(rows[0].status), "duplicate");
 }
 
 // A long text whose blocks nest thousands deep: two-byte words in one, the
@@ -415,10 +415,10 @@ TEST(ImportDetect, FastDuplicatePassAgreesWithTheLiteralOne)
         for (size_t i = 0; i < rows.size(); ++i) {
             SCOPED_TRACE("round " + std::to_string(round) + " row " + std::to_string(i) + " " + rows[i].description);
             EXPECT_EQ(fast[i].status, literal[i].status);
-            EXPECT_EQ(fast[i].matchedId, literal[i].matchedId);
-            EXPECT_EQ(fast[i].matchedDescription, literal[i].matchedDescription);
+            EXPECT_EQ(more(fast[i]).matchedId, more(literal[i]).matchedId);
+            EXPECT_EQ(more(fast[i]).matchedDescription, more(literal[i]).matchedDescription);
             EXPECT_EQ(fast[i].selected, literal[i].selected);
-            marked += literal[i].status != "new";
+            marked += literal[i].status != importNew;
             ++total;
         }
     }

@@ -111,6 +111,12 @@ TEST(OfxExport, AmountsHaveTwoDecimalsAndNoGrouping)
         {-0.005, "-0.01"},
         {std::nan(""), "0.00"},
         {INFINITY, "0.00"},
+        // Past whole cents in 64 bits the digits stay exact instead of saturating.
+        {9.1e16, "91000000000000000.00"},
+        {9.3e16, "93000000000000000.00"},
+        {-1e17, "-100000000000000000.00"},
+        {9223372036854775808.0, "9223372036854775808.00"},
+        {-1.5e19, "-15000000000000000000.00"},
     };
     for (auto [value, text] : cases)
         EXPECT_EQ(ofxAmount(value), text) << value;
@@ -121,7 +127,14 @@ TEST(OfxExport, DescriptionsAreEscapedCleanedAndNeverShortened)
     const std::pair<const char*, const char*> cases[] = {
         {"a&b<c>d\"e'f", "a&amp;b&lt;c&gt;d&quot;e&apos;f"},
         {"&amp;", "&amp;amp;"},
-        {"tab\tbell\x07nul", "tab\tbellnul"},
+        {"tab\tbell\x07nul", "tab bellnul"},
+        {"memo\r\nline\rtwo\nthree", "memo line two three"},
+        {"a\r\n\r\nb", "a  b"},
+        {"nel\xC2\x85"
+         "ls\xE2\x80\xA8"
+         "ps\xE2\x80\xA9"
+         "end",
+            "nel ls ps end"},
         {"bad \xFF byte", "bad \xEF\xBF\xBD byte"},
         {"caf\xC3\xA9 \xF0\x9F\x98\x80", "caf\xC3\xA9 \xF0\x9F\x98\x80"},
         {"non\xEF\xBF\xBF"
@@ -137,4 +150,16 @@ TEST(OfxExport, DescriptionsAreEscapedCleanedAndNeverShortened)
     std::string text = writeOfx(b, d("2024-02-01"), d("2024-02-29"), "20240131174502");
     EXPECT_NE(text.find("<NAME>" + longName + "</NAME>"), std::string::npos);
     EXPECT_TRUE(wellFormed(text));
+}
+
+TEST(OfxExport, LineBreaksInNamesKeepEveryTransactionOnItsSevenLines)
+{
+    Budget b;
+    b.transactions.push_back(oneOff(1, "2024-02-02", -5, "Imported\r\nmemo\twith\nbreaks"));
+    b.transactions.push_back(oneOff(2, "2024-02-03", -1e17, "Huge"));
+    std::string text = writeOfx(b, d("2024-02-01"), d("2024-02-29"), "20240131174502");
+    EXPECT_EQ(text,
+        std::string(kHead) + entry("DEBIT", "20240202", "-5.00", 1, "Imported memo with breaks")
+            + entry("DEBIT", "20240203", "-100000000000000000.00", 2, "Huge") + kTail);
+    EXPECT_EQ(splitLines(text, "\n").size(), 29u + 14u);
 }

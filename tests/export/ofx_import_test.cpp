@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace qm;
@@ -134,10 +136,10 @@ TEST(OfxImport, StatementsGiveTheirRows)
             EXPECT_EQ(rows[i].amount, c.rows[i].amount) << i;
             EXPECT_EQ(rows[i].fitId, c.rows[i].fitId) << i;
             EXPECT_EQ(rows[i].description, c.rows[i].description) << i;
-            EXPECT_EQ(rows[i].status, "new");
+            EXPECT_EQ(rows[i].status, importNew);
             EXPECT_EQ(rows[i].recurringGroup, -1);
             EXPECT_TRUE(rows[i].selected);
-            EXPECT_EQ(rows[i].endDate.year, 0);
+            EXPECT_FALSE(rows[i].extra);
         }
     }
 }
@@ -209,4 +211,76 @@ TEST(OfxImport, Windows1252CoversEveryByte)
     std::vector<ImportRow> rows = parseOfx("<STMTTRN><DTPOSTED>20240101<NAME>\xc3\xa9");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].description, "\xc3\xa9");
+}
+
+TEST(OfxImport, RowsTakeAtMostFourTimesTheStatementsSize)
+{
+    // The densest rows a file can ask for, in dates out of order so the sort
+    // runs too, with texts of each kind: none, past the short-string room,
+    // and Windows-1252 bytes that grow when converted.
+    auto shuffledDate = [](size_t i) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "2024%02zu%02zu", 12 - i % 12, 28 - i * 7 % 28);
+        return std::string(buf);
+    };
+    const struct {
+        const char* what;
+        std::string unit;  // "%" is replaced by the date
+    } cases[] = {
+        {"date only", "<STMTTRN><DTPOSTED>%"},
+        {"long name", "<STMTTRN><DTPOSTED>%<NAME>abcdefghijklmnopq"},
+        {"name and memo", "<STMTTRN><DTPOSTED>%<NAME>abcdefgh<MEMO>ijklmnop<FITID>12345678901234567"},
+        {"Windows-1252 name", "<STMTTRN><DTPOSTED>%<NAME>\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80"},
+    };
+    const size_t n = 20000;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string text = "<OFX>";
+        for (size_t i = 0; i < n; ++i) {
+            std::string unit = c.unit;
+            unit.replace(unit.find('%'), 1, shuffledDate(i));
+            text += unit;
+        }
+        std::vector<ImportRow> rows = parseOfx(text);
+        ASSERT_EQ(rows.size(), n);
+        EXPECT_LE(importRowBytes(rows), 4 * text.size());
+        for (size_t i = 1; i < n; ++i)
+            ASSERT_LE(dateCmp(rows[i - 1].date, rows[i].date), 0) << i;
+    }
+}
+
+TEST(OfxImport, StatementsPastTheBoundsAreRefusedWhole)
+{
+    auto transactions = [](size_t n) {
+        std::string text = "<OFX>";
+        for (size_t i = 0; i < n; ++i)
+            text += "<STMTTRN>";
+        return text;
+    };
+    EXPECT_TRUE(parseOfx(transactions(kMaxStatementTransactions)).empty());
+    EXPECT_THROW(parseOfx(transactions(kMaxStatementTransactions + 1)), StatementTooLarge);
+
+    std::string big(kMaxStatementBytes, ' ');
+    EXPECT_NO_THROW(parseOfx(big));
+    big += ' ';
+    try {
+        parseOfx(big);
+        ADD_FAILURE() << "a statement past 64 MiB was read";
+    } catch (const StatementTooLarge& e) {
+        EXPECT_NE(std::string(e.what()).find("64 MiB"), std::string::npos) << e.what();
+    }
+}
+
+TEST(OfxImport, RowsCopyTheirExtraFieldsApart)
+{
+    std::vector<ImportRow> rows = parseOfx(sgml(tx("20240203", "-1", "A") + tx("20240201", "-2", "B")));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].description, "B");
+    EXPECT_EQ(more(std::as_const(rows[0])).category, "");
+    more(rows[0]).category = "Food";
+    ImportRow copy = rows[0];
+    more(copy).category = "Rent";
+    EXPECT_EQ(more(rows[0]).category, "Food");
+    EXPECT_EQ(more(copy).category, "Rent");
+    EXPECT_FALSE(rows[1].extra);
 }

@@ -82,6 +82,11 @@ TEST(PdfSerialize, Strings)
                             "A\xC3"
                             "B"),
         "<FEFFFFFD0041FFFD0042>");
+    // Encoded surrogates, paired or alone, are ill-formed too: never half a UTF-16 pair.
+    EXPECT_EQ(pdfTextString("\xED\xA0\x80"
+                            "a\xED\xBF\xBF"
+                            "b\xED\xA0\xBD\xED\xB8\x80"),
+        "<FEFFFFFD0061FFFD0062FFFDFFFD>");
     EXPECT_EQ(pdfLiteralString("https://x.org/a(b)\\c\n\xC3\xA9"), "(https://x.org/a\\(b\\)\\\\c)");
 }
 

@@ -2,6 +2,7 @@
 
 #include "codecs/archive/zip.h"
 #include "core/bytes.h"
+#include "core/errors.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
@@ -235,7 +236,7 @@ TEST(XlsxText, ControlBytesAndBadUtf8StillGiveWellFormedParts)
     for (int c = 1; c < 0x20; ++c)
         nasty += char(c);
     nasty += "\xC3(\xFF\xEF\xBF\xBE\xEF\xBF\xBF\xED\xA0\x80 ok";
-    XlsxSheet sheet{nasty, {{xlsxText(nasty), xlsxText("\x01", false, true)}}, {}};
+    XlsxSheet sheet{"\x01" + nasty.substr(nasty.size() - 20), {{xlsxText(nasty), xlsxText("\x01", false, true)}}, {}};
     auto p = parts({sheet});
     for (const auto& [name, xml] : p)
         EXPECT_TRUE(wellFormed(xml)) << name;
@@ -248,4 +249,54 @@ TEST(XlsxText, ControlBytesAndBadUtf8StillGiveWellFormedParts)
     // each ill-formed sequence becomes one U+FFFD; noncharacters go.
     EXPECT_EQ(text, "\t\n\r\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD ok");
     EXPECT_STREQ(doc.select_node("//c[@r='B1']/is/t").node().text().get(), "");
+}
+
+TEST(XlsxWorkbook, SheetNamesThatSpreadsheetsRefuseAreRefused)
+{
+    const std::string thirtyOne(31, 'n');
+    // Sixteen emoji are 32 UTF-16 units; thirty-one accented letters are 31.
+    std::string emoji, accented;
+    for (int i = 0; i < 16; ++i)
+        emoji += "\xF0\x9F\x98\x80";
+    for (int i = 0; i < 31; ++i)
+        accented += "\xC3\xA9";
+    const struct {
+        std::vector<std::string> names;
+        bool ok;
+    } cases[] = {
+        {{"Report", "Summary & <Totals>", "Quotes \"'"}, true},
+        {{thirtyOne}, true},
+        {{accented}, true},
+        {{""}, false},
+        {{"\x01\x02"}, false},  // nothing left once cleaned
+        {{thirtyOne + "n"}, false},
+        {{emoji}, false},
+        {{"Report", "report"}, false},
+        {{"\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\xA9"}, false},
+        {{"a[b"}, false},
+        {{"a]b"}, false},
+        {{"a:b"}, false},
+        {{"a*b"}, false},
+        {{"a?b"}, false},
+        {{"a/b"}, false},
+        {{"a\\b"}, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<XlsxSheet> sheets;
+        for (const std::string& name : c.names)
+            sheets.push_back(XlsxSheet{name, {{xlsxText("x")}}, {}});
+        if (c.ok) {
+            EXPECT_NO_THROW(writeXlsx(sheets)) << c.names.back();
+            continue;
+        }
+        try {
+            writeXlsx(sheets);
+            ADD_FAILURE() << "accepted " << c.names.back();
+        } catch (const ValueError& e) {
+            // The message names the sheet it refuses.
+            if (!c.names.back().empty() && c.names.back()[0] != '\x01') {
+                EXPECT_NE(std::string(e.what()).find(c.names.back()), std::string::npos) << e.what();
+            }
+        }
+    }
 }

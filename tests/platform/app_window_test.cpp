@@ -161,6 +161,12 @@ TEST(X11Helpers, ScaleKeyTextAndExtensions)
     EXPECT_EQ(x11ScaleFrom(nullptr, "Xft.antialias: 1\n"), 1.0);
     EXPECT_EQ(x11ScaleFrom(nullptr, nullptr), 1.0);
     EXPECT_EQ(x11ScaleFrom("-2", "Xft.dpi: 1.2.3\n"), 1.0);
+    // Trailing text or a factor past 8 falls back to the resource, whose
+    // own factor is capped the same way.
+    EXPECT_EQ(x11ScaleFrom("2x", "Xft.dpi: 144\n"), 1.5);
+    EXPECT_EQ(x11ScaleFrom("1e300", "Xft.dpi: 144\n"), 1.5);
+    EXPECT_EQ(x11ScaleFrom("8", nullptr), 8.0);
+    EXPECT_EQ(x11ScaleFrom(nullptr, "Xft.dpi: 9999999999\n"), 8.0);
 
     auto codepoints = [](std::string_view bytes, bool utf8) {
         std::vector<int32_t> out;

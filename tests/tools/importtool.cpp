@@ -1,5 +1,7 @@
 // Test-only driver of the statement import for the oracle scripts.
-//   importtool parse FILE     one JSON object per row of the statement
+//   importtool parse FILE     one JSON object per row of the statement; a
+//                             statement past the reader's bounds: its
+//                             message on stderr and status 1
 //   importtool similarity     stdin: lines "HEX HEX" (two byte strings);
 //                             stdout: the similarity of each, 17 digits
 #include "core/files.h"
@@ -12,6 +14,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <vector>
 
 using namespace qm;
 using testing_hex::fromHex;
@@ -20,7 +23,14 @@ int main(int argc, char** argv)
 {
     std::string cmd = argc > 1 ? argv[1] : "";
     if (cmd == "parse" && argc == 3) {
-        for (const ImportRow& row : parseOfx(readFile(argv[2]))) {
+        std::vector<ImportRow> rows;
+        try {
+            rows = parseOfx(readFile(argv[2]));
+        } catch (const StatementTooLarge& e) {
+            std::cerr << e.what() << "\n";
+            return 1;
+        }
+        for (const ImportRow& row : rows) {
             Json j = Json::object();
             j["date"] = formatIso(row.date);
             j["amount"] = row.amount;

@@ -22,7 +22,9 @@ TEST(EnvSwitches, WindowSize)
         int32_t w, h;
         bool maximised;
     } cases[] = {{"1024x768", 1024, 768, false}, {"1024", 1280, 820, true}, {"x", 1280, 820, true},
-        {"1024xabc", 1024, 820, true}, {"800x600x5", 800, 600, false}, {"", 1280, 820, true}};
+        {"1024xabc", 1024, 820, true}, {"800x600x5", 800, 600, false}, {"", 1280, 820, true},
+        {"0x600", 1280, 820, true}, {"-5x600", 1280, 820, true}, {"900x0", 900, 820, true},
+        {"99999x20000", 16384, 16384, false}, {"2147483647x2147483647", 16384, 16384, false}};
     for (const Case& c : cases) {
         AutomationSwitches s = read({{"QUENMRK_WINDOW", c.value}});
         EXPECT_EQ(s.windowWidth, c.w) << c.value;
@@ -51,6 +53,16 @@ TEST(EnvSwitches, FramesShotWheelClicksAndScale)
     EXPECT_EQ(bad.wheelSteps, 0);
     EXPECT_EQ(bad.wheelPoint, (std::pair<double, double>{-1, -1}));
     EXPECT_FALSE(bad.scale);
+}
+
+TEST(EnvSwitches, ScaleCountsOnlyAsAWholeNumberWithinHalfToEight)
+{
+    const std::pair<const char*, std::optional<double>> cases[] = {{"2", 2.0}, {"1.5", 1.5}, {"0.5", 0.5}, {"8", 8.0},
+        {"2x", std::nullopt}, {"2 ", std::nullopt}, {" 2", std::nullopt}, {"0.49", std::nullopt},
+        {"8.01", std::nullopt}, {"1e300", std::nullopt}, {"1e0", std::nullopt}, {"inf", std::nullopt},
+        {"nan", std::nullopt}, {"-2", std::nullopt}, {"+2", std::nullopt}, {"", std::nullopt}, {"0", std::nullopt}};
+    for (const auto& [text, want] : cases)
+        EXPECT_EQ(read({{"QUENMRK_SCALE", text}}).scale, want) << text;
 }
 
 TEST(EnvSwitches, InjectedClicksTakeTwoFramesEightApart)

@@ -318,16 +318,85 @@ bool outsideMask(const Rasterizer& r, std::initializer_list<double> xs, std::ini
     return above || below || right;
 }
 
+// The squared second differences the chord counts below start from.
+double quadraticBend(double x0, double y0, double x1, double y1, double x2, double y2)
+{
+    double ddx = x0 - 2 * x1 + x2;
+    double ddy = y0 - 2 * y1 + y2;
+    return ddx * ddx + ddy * ddy;
+}
+
+double cubicBend(double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3)
+{
+    double ax = x0 - 2 * x1 + x2, ay = y0 - 2 * y1 + y2;
+    double bx = x1 - 2 * x2 + x3, by = y1 - 2 * y2 + y3;
+    return std::max(ax * ax + ay * ay, bx * bx + by * by);
+}
+
+// Rows (or columns) of [0, limit) that the span [low, high] reaches.
+double cellsSpanned(double low, double high, double limit)
+{
+    low = std::max(low, 0.0);
+    high = std::min(high, limit);
+    return high > low ? std::ceil(high) - std::floor(low) : 0;
+}
+
+// The work of a curve whose n chords lie in the hull of the given points: a
+// step per chord, and for the rows and columns the chords cross, at most
+// three crossings each (a cubic turns back at most twice along each axis).
+int64_t curveWork(const Rasterizer& r, int n, std::initializer_list<double> xs, std::initializer_list<double> ys)
+{
+    if (n == 0)
+        return kEdgeBaseWork;
+    const auto [xl, xh] = std::minmax(xs);
+    const auto [yl, yh] = std::minmax(ys);
+    return kEdgeBaseWork + n + 3 * int64_t(cellsSpanned(yl, yh, r.height) + cellsSpanned(xl, xh, r.width));
+}
+
 }  // namespace
+
+int quadraticLineCount(const Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2)
+{
+    if (outsideMask(r, {x0, x1, x2}, {y0, y1, y2}))
+        return 0;
+    const double dd = quadraticBend(x0, y0, x1, y1, x2, y2);
+    const int n = tabledSegmentsFor(16 * dd);
+    return n != 0 ? n : segmentsFor(std::sqrt(dd) / 4);
+}
+
+int cubicLineCount(
+    const Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3)
+{
+    if (outsideMask(r, {x0, x1, x2, x3}, {y0, y1, y2, y3}))
+        return 0;
+    const double mm = cubicBend(x0, y0, x1, y1, x2, y2, x3, y3);
+    const int n = tabledSegmentsFor(144 * mm);
+    return n != 0 ? n : segmentsFor(0.75 * std::sqrt(mm));
+}
+
+int64_t lineWork(const Rasterizer& r, double x0, double y0, double x1, double y1)
+{
+    return kEdgeBaseWork + int64_t(cellsSpanned(std::min(y0, y1), std::max(y0, y1), r.height))
+        + int64_t(cellsSpanned(std::min(x0, x1), std::max(x0, x1), r.width));
+}
+
+int64_t quadraticWork(const Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2)
+{
+    return curveWork(r, quadraticLineCount(r, x0, y0, x1, y1, x2, y2), {x0, x1, x2}, {y0, y1, y2});
+}
+
+int64_t cubicWork(
+    const Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3)
+{
+    return curveWork(r, cubicLineCount(r, x0, y0, x1, y1, x2, y2, x3, y3), {x0, x1, x2, x3}, {y0, y1, y2, y3});
+}
 
 void addQuadratic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2)
 {
     if (outsideMask(r, {x0, x1, x2}, {y0, y1, y2}))
         return;
     // Each of n chords lies at most |P0 - 2 P1 + P2| / (4 n^2) off the curve.
-    double ddx = x0 - 2 * x1 + x2;
-    double ddy = y0 - 2 * y1 + y2;
-    double dd = ddx * ddx + ddy * ddy;
+    double dd = quadraticBend(x0, y0, x1, y1, x2, y2);
     int n = tabledSegmentsFor(16 * dd);
     double px = x0, py = y0;
     if (n != 0) {
@@ -362,9 +431,7 @@ void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double 
     // B'' runs linearly between 6 (P0 - 2 P1 + P2) and 6 (P1 - 2 P2 + P3), so
     // each of n chords lies at most 3 M / (4 n^2) off the curve, M the larger
     // of the two second differences.
-    double ax = x0 - 2 * x1 + x2, ay = y0 - 2 * y1 + y2;
-    double bx = x1 - 2 * x2 + x3, by = y1 - 2 * y2 + y3;
-    double mm = std::max(ax * ax + ay * ay, bx * bx + by * by);
+    double mm = cubicBend(x0, y0, x1, y1, x2, y2, x3, y3);
     int n = tabledSegmentsFor(144 * mm);
     double px = x0, py = y0;
     if (n != 0) {
@@ -436,8 +503,8 @@ float linearBlock(const float* c, uint8_t* o, size_t count, float sum)
     float block[4] = {};
     std::copy(c, c + count, block);
     const float ab = block[1] + block[0];
-    const float sums[4] = {sum + block[0], sum + ab, sum + ((block[2] + block[1]) + block[0]),
-        sum + ((block[3] + block[2]) + ab)};
+    const float sums[4] = {
+        sum + block[0], sum + ab, sum + ((block[2] + block[1]) + block[0]), sum + ((block[3] + block[2]) + ab)};
     for (size_t i = 0; i < count; ++i)
         o[i] = linearByte(sums[i]);
     return sums[3];

@@ -28,6 +28,24 @@ void addLine(Rasterizer& r, double x0, double y0, double x1, double y1);
 void addQuadratic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2);
 void addCubic(Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3);
 
+// The lines addQuadratic and addCubic cut a curve into (1 to 256); 0 when it
+// lies wholly above, below or right of the mask and adds nothing.
+int quadraticLineCount(const Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2);
+int cubicLineCount(
+    const Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3);
+
+// A bound on the work of addLine, addQuadratic and addCubic, in steps of
+// about the same cost: kEdgeBaseWork for the call (which also covers reading
+// the edge from text and mapping it), one per line a curve is cut into, and
+// one per row and per column of the mask that its lines cross. Callers that
+// take outlines from strangers add these up to refuse an outline before
+// drawing it costs too much.
+inline constexpr int64_t kEdgeBaseWork = 24;
+int64_t lineWork(const Rasterizer& r, double x0, double y0, double x1, double y1);
+int64_t quadraticWork(const Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2);
+int64_t cubicWork(
+    const Rasterizer& r, double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3);
+
 // Non-zero winding: min(|sum|, 1) raised to power (skipped for 1.0), as bytes.
 std::vector<uint8_t> coverageToAlphaGamma(const Rasterizer& r, double power);
 // Even-odd: |sum| folded into 0..1 with period 2, as bytes.

@@ -4,6 +4,7 @@
 #include "core/utf8.h"
 #include "platform/keys.h"
 #include "platform/render/gl_entry_points.h"
+#include "platform/ui_scale.h"
 #include "platform/x11/x11_libs.h"
 #include "platform/x11/x11_window_internal.h"
 
@@ -390,11 +391,9 @@ double x11SecondsSinceStart()
 
 double x11ScaleFrom(const char* scaleVariable, const char* resources)
 {
-    if (scaleVariable && *scaleVariable) {
-        char* end = nullptr;
-        double v = std::strtod(scaleVariable, &end);
-        if (end != scaleVariable && std::isfinite(v) && v > 0)
-            return v;
+    if (scaleVariable) {
+        if (std::optional<double> forced = parseUiScale(scaleVariable))
+            return *forced;
     }
     if (!resources)
         return 1.0;
@@ -411,7 +410,8 @@ double x11ScaleFrom(const char* scaleVariable, const char* resources)
     double dpi = std::strtod(number.c_str(), &end);
     if (number.empty() || end != number.c_str() + number.size() || !(dpi > 30))
         return 1.0;
-    return dpi / 96.0;
+    // A resource is as untrusted as the variable: the same ceiling holds.
+    return std::min(dpi / 96.0, kMaxUiScale);
 }
 
 std::vector<WindowEvent> keyTextEvents(std::string_view bytes, bool utf8, uint8_t modifiers)

@@ -17,8 +17,8 @@ struct X11TestSeams {
 
 extern X11TestSeams x11TestSeams;
 
-// The UI scale from QUENMRK_SCALE (when it parses as a number above 0), else
-// from the Xft.dpi resource (dpi / 96 above 30), else 1.
+// The UI scale from QUENMRK_SCALE (when parseUiScale takes it), else from
+// the Xft.dpi resource (dpi / 96 above 30), else 1.
 double x11ScaleFrom(const char* scaleVariable, const char* resources);
 
 // Key text as weText events: Latin-1 bytes (XLookupString) or UTF-8

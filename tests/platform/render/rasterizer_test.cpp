@@ -93,8 +93,8 @@ TEST(Rasterizer, CoverageConversionsAgree)
 {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> small(-1.5f, 1.5f);
-    const float odd[] = {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-        std::nanf(""), 1e30f, -0.0f, 0.5f, 1.0f / 255};
+    const float odd[] = {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(), std::nanf(""),
+        1e30f, -0.0f, 0.5f, 1.0f / 255};
     for (int width = 0; width <= 13; ++width) {
         for (int height = 1; height <= 3; ++height) {
             Rasterizer r = newRasterizer(width, height);
@@ -223,17 +223,22 @@ TEST(Rasterizer, CurvesFlattenIntoLines)
         addQuadratic(got, 1, 7, 4, 7 - h, 7, 7);
         quadraticByHand(want, n, 1, 7, 4, 7 - h, 7, 7);
         EXPECT_TRUE(sameCells(got, want)) << h << " " << n;
+        EXPECT_EQ(quadraticLineCount(got, 1, 7, 4, 7 - h, 7, 7), n) << h;
     }
     // However sharp the bend, the curve is cut into at most 256 segments.
     Rasterizer wild = newRasterizer(8, 8), wildByHand = newRasterizer(8, 8);
     addQuadratic(wild, 0, 0, 1e6, -1e6, 8, 8);
     quadraticByHand(wildByHand, 256, 0, 0, 1e6, -1e6, 8, 8);
     EXPECT_TRUE(sameCells(wild, wildByHand));
+    EXPECT_EQ(quadraticLineCount(wild, 0, 0, 1e6, -1e6, 8, 8), 256);
+    EXPECT_EQ(cubicLineCount(wild, 0, 0, 1e6, -1e6, -1e6, 1e6, 8, 8), 256);
     // A curve whose control points all lie outside the mask adds nothing.
     Rasterizer outside = newRasterizer(8, 8);
     addQuadratic(outside, 0, -1, 1e9, -1e9, 8, 0);
     addCubic(outside, 9, 0, 1e9, 4, 1e9, 8, 8, 9);
     EXPECT_EQ(outside.accumulation, std::vector<float>(65, 0.0f));
+    EXPECT_EQ(quadraticLineCount(outside, 0, -1, 1e9, -1e9, 8, 0), 0);
+    EXPECT_EQ(cubicLineCount(outside, 9, 0, 1e9, 4, 1e9, 8, 8, 9), 0);
 
     // Cubics: second differences (2, 23) and (-2, -23) give M = sqrt(533),
     // and n = ceil(sqrt(12 M)) = 17 chords within 3 M / (4 n^2) <= 1/16.
@@ -252,6 +257,29 @@ TEST(Rasterizer, CurvesFlattenIntoLines)
         py = qy;
     }
     EXPECT_TRUE(sameCells(cubic, cubicByHand));
+    EXPECT_EQ(cubicLineCount(cubic, 0, 7, 2, -3, 6, 10, 8, 0), n);
+}
+
+TEST(Rasterizer, WorkCountsCallsLinesRowsAndColumns)
+{
+    const Rasterizer r = newRasterizer(8, 8);
+    const int64_t base = kEdgeBaseWork;
+    const struct {
+        double x0, y0, x1, y1;
+        int64_t rowsAndColumns;
+    } lines[] = {
+        {0, 0, 8, 8, 16},                                       // corner to corner
+        {1.5, 2.5, 1.5, 3.5, 2},                                // one column, two rows touched
+        {0, -5, 8, -9, 8},                                      // above: only the columns
+        {-1e300, 1e300, 1e300, -1e300, 16}, {20, 0, 30, 8, 8},  // right of the mask: the rows are still walked
+    };
+    for (const auto& l : lines)
+        EXPECT_EQ(lineWork(r, l.x0, l.y0, l.x1, l.y1), base + l.rowsAndColumns) << l.x0 << " " << l.y0;
+    // A curve: a step per line it is cut into, three per row and column of its hull.
+    EXPECT_EQ(cubicWork(r, 0, 7, 2, -3, 6, 10, 8, 0), base + 17 + 3 * (8 + 8));
+    EXPECT_EQ(quadraticWork(r, 1, 1, 3.2, 3.2, 6, 6), base + quadraticLineCount(r, 1, 1, 3.2, 3.2, 6, 6) + 3 * (5 + 5));
+    EXPECT_EQ(cubicWork(r, 9, 0, 1e9, 4, 1e9, 8, 8, 9), base);  // outside: nothing drawn
+    EXPECT_EQ(cubicWork(r, 0, 0, 1e9, -1e9, -1e9, 1e9, 8, 8), base + 256 + 3 * (8 + 8));
 }
 
 TEST(Rasterizer, CircleAreaMatchesGeometry)
