@@ -5,8 +5,10 @@
 
 #include "app/budget_io.h"
 #include "core/files.h"
+#include "export/file_dialog.h"
 #include "export/report_pdf.h"
 #include "export/report_xlsx.h"
+#include "export/reports_page.h"
 
 namespace qm {
 
@@ -40,6 +42,8 @@ void fillReportPageTable()
 {
     PageTable table = pageTable();
     table.exportReportFile = exportReportFile;
+    table.drawReportsPage = drawReportsPage;
+    table.drawFileDialog = drawFileDialog;
     setPageTable(std::move(table));
 }
 
