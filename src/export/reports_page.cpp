@@ -360,22 +360,33 @@ void navigation(Page& p)
         setReportMonth(s, s.todayDate.year, s.todayDate.month);
     x += p.dp(70);
     if (!p.compact) {
-        x += p.dp(14);
-        drawText(s, "From", {x, y, p.dp(40), h}, p.dp(12.5), p.slot(slotTextSecondary), 0, 500);
+        // The range fields and the exports follow on the same line while it
+        // has room; otherwise they move down a line each, so nothing overlaps.
+        const double right = p.x0 + p.w, gap = p.dp(14);
+        const double datesW = p.dp(40 + 170 + 8 + 24 + 170);
+        const double xw = exportButtonWidth(p, "Export XLSX"), pw = exportButtonWidth(p, "Export PDF");
+        const double exportsW = pw + p.dp(8) + xw;
+        double dy = y;
+        if (x + gap + datesW + gap + exportsW > right) {
+            dy += h + p.dp(8);
+            x = p.x0 - gap;
+        }
+        x += gap;
+        drawText(s, "From", {x, dy, p.dp(40), h}, p.dp(12.5), p.slot(slotTextSecondary), 0, 500);
         x += p.dp(40);
-        dateField(s, "rp-from", s.reportFrom, {x, y, p.dp(170), h}, false);
+        dateField(s, "rp-from", s.reportFrom, {x, dy, p.dp(170), h}, false);
         x += p.dp(170) + p.dp(8);
-        drawText(s, "To", {x, y, p.dp(24), h}, p.dp(12.5), p.slot(slotTextSecondary), 0, 500);
+        drawText(s, "To", {x, dy, p.dp(24), h}, p.dp(12.5), p.slot(slotTextSecondary), 0, 500);
         x += p.dp(24);
-        dateField(s, "rp-to", s.reportTo, {x, y, p.dp(170), h}, false);
+        dateField(s, "rp-to", s.reportTo, {x, dy, p.dp(170), h}, false);
+        x += p.dp(170);
         keepRangeOrdered(s);
-        double right = p.x0 + p.w;
-        double xw = exportButtonWidth(p, "Export XLSX");
-        if (button(s, "rp-xlsx", "Export XLSX", {right - xw, y, xw, h}, "secondary", "table", false))
+        double ey = x + gap + exportsW > right ? dy + h + p.dp(8) : dy;
+        if (button(s, "rp-xlsx", "Export XLSX", {right - xw, ey, xw, h}, "secondary", "table", false))
             openExport(s, false);
-        double pw = exportButtonWidth(p, "Export PDF");
-        if (button(s, "rp-pdf", "Export PDF", {right - xw - p.dp(8) - pw, y, pw, h}, "secondary", "document", false))
+        if (button(s, "rp-pdf", "Export PDF", {right - xw - p.dp(8) - pw, ey, pw, h}, "secondary", "document", false))
             openExport(s, true);
+        p.y = ey;
     }
     p.y += h;
     if (!p.compact)
