@@ -50,13 +50,6 @@ struct Page {
     }
 };
 
-std::string accountWithDestination(const ReportRow& row)
-{
-    if (row.transferTo.empty())
-        return std::string(row.account);
-    return std::string(row.account) + " \u2192 " + std::string(row.transferTo);
-}
-
 Color amountSlot(const Page& p, double amount) { return p.slot(amount < 0 ? slotDanger : slotSuccess); }
 
 void sectionTitle(Page& p, std::string_view title)
@@ -176,7 +169,7 @@ void transactionDetails(Page& p)
             drawText(s, shortDate(r.date), cell(p, xs, 0, row), p.dp(12), p.slot(slotTextSecondary), 0, 400);
             cellText(p, r.description, cell(p, xs, 1, row), p.dp(12.5), p.slot(slotText), 500);
             cellText(p, r.category, cell(p, xs, 2, row), p.dp(12), p.slot(slotTextSecondary), 400);
-            cellText(p, accountWithDestination(r), cell(p, xs, 3, row), p.dp(12), p.slot(slotTextSecondary), 400);
+            cellText(p, reportAccountText(r), cell(p, xs, 3, row), p.dp(12), p.slot(slotTextSecondary), 400);
             if (r.counted)
                 drawTextWith(s, formatMoney(r.amount), cell(p, xs, 4, row), p.dp(12), amountSlot(p, r.amount), 1, 1);
         }
@@ -406,6 +399,13 @@ void navigation(Page& p)
 }
 
 }  // namespace
+
+std::string reportAccountText(const ReportRow& row)
+{
+    if (row.transferTo.empty())
+        return std::string(row.account);
+    return std::string(row.account) + " \u2192 " + std::string(row.transferTo);
+}
 
 ReportsPageLayout reportsPageLayout(double width, bool compact)
 {

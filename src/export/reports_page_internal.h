@@ -1,6 +1,9 @@
 #pragma once
 // How the Reports page arranges itself at a content width, for tests.
 #include <cstdint>
+#include <string>
+
+#include "model/reports.h"
 
 namespace qm {
 
@@ -13,5 +16,8 @@ struct ReportsPageLayout {
 
 // width: the page's content width in dp.
 ReportsPageLayout reportsPageLayout(double width, bool compact);
+
+// The account column: a transfer names both ends.
+std::string reportAccountText(const ReportRow& row);
 
 }  // namespace qm
