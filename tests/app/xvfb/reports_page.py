@@ -113,21 +113,28 @@ def driven(build, env):
 
             def click(widget):
                 x, y, w, h = listed(listing)[widget]
-                xdo("mousemove", "--window", wid, str(int(x + w / 2)), str(int(y + h / 2)), "click", "1")
+                # The pointer rests on the widget for a frame before the press.
+                xdo("mousemove", "--window", wid, str(int(x + w / 2)), str(int(y + h / 2)))
+                time.sleep(0.15)
+                xdo("click", "1")
 
             def field(widget, text, enter):
+                # Keys reach the field once a frame has focused it.
                 click(widget)
+                time.sleep(0.3)
                 xdo("key", "--clearmodifiers", "ctrl+a")
-                xdo("type", "--delay", "10", text)
+                time.sleep(0.1)
+                xdo("type", "--delay", "60", text)
+                time.sleep(0.2)
                 if enter:
                     xdo("key", "Return")
+                    time.sleep(0.3)
 
             def save_through_dialog(button, name):
                 click(button)
                 if not check(f"{button} opens the dialog", wait_for(lambda: "filedir" in listed(listing), 20)):
                     return False
                 field("filedir", out, True)
-                time.sleep(0.3)
                 field("filename", name, False)
                 click("file-ok")
                 return True
@@ -146,7 +153,8 @@ def driven(build, env):
                 # The same name again asks before replacing.
                 save_through_dialog("rp-pdf", "march")
                 time.sleep(1.0)
-                check("saving over it asks first", "filedir" in listed(listing) and os.stat(pdf).st_mtime_ns == first)
+                check("saving over it asks first", "filedir" in listed(listing) and os.stat(pdf).st_mtime_ns == first,
+                      (sorted(listed(listing)), os.stat(pdf).st_mtime_ns - first, os.listdir(out)))
                 click("file-ok")
                 check("Replace writes it", wait_for(lambda: os.stat(pdf).st_mtime_ns != first, 20))
                 check("and closes the dialog", wait_for(lambda: "filedir" not in listed(listing), 20))
