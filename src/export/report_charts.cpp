@@ -100,10 +100,18 @@ std::string balanceTooltip(Date day, double balance, double disposable)
 
 std::string barTooltip(const std::string& name, const GroupTotal& total, bool byAccount)
 {
-    std::string text = name + "\nIncome: " + formatMoney(total.income) + "\nExpenses: " + formatMoney(total.expense);
-    if (byAccount)
-        text += "\nNet: " + formatMoney(total.income - total.expense);
-    text += "\n" + std::to_string(total.count) + (total.count == 1 ? " transaction" : " transactions");
+    std::string text = name;
+    text += "\nIncome: ";
+    text += formatMoney(total.income);
+    text += "\nExpenses: ";
+    text += formatMoney(total.expense);
+    if (byAccount) {
+        text += "\nNet: ";
+        text += formatMoney(total.income - total.expense);
+    }
+    text += '\n';
+    text += std::to_string(total.count);
+    text += total.count == 1 ? " transaction" : " transactions";
     return text;
 }
 
@@ -186,23 +194,35 @@ void drawBalanceChart(AppState& state, const ReportModel& model, const Rect& cha
         uiTextAt(state, text, x, plot.y + plot.h + scaled(state, 16), labelSize, labelColor(theme));
     }
 
-    std::vector<std::pair<double, double>> line(n);
-    for (size_t i = 0; i < n; ++i)
-        line[i] = {xAt(i), yAt(disposableAt(i))};
+    // Points inside a run of equal values lie on one straight line: only the
+    // ends of each run are drawn, which looks the same and costs far less.
+    std::vector<std::pair<double, double>> line;
+    for (size_t i = 0; i < n; ++i) {
+        bool inside =
+            i > 0 && i + 1 < n && disposableAt(i) == disposableAt(i - 1) && disposableAt(i) == disposableAt(i + 1);
+        if (!inside)
+            line.emplace_back(xAt(i), yAt(disposableAt(i)));
+    }
     drawPolyline(r, line, scaled(state, 1.5), withAlpha(theme.base[slotSuccess], 0.8), false);
 
     const double zeroY = c.axis.baseY;
     std::vector<std::pair<double, double>> quad(4);
-    for (size_t i = 1; i < n; ++i) {
-        double b0 = model.dailyBalances[i - 1].balance, b1 = model.dailyBalances[i].balance;
+    for (size_t i = 1; i < n;) {
+        const double b0 = model.dailyBalances[i - 1].balance, b1 = model.dailyBalances[i].balance;
+        // Days of an unchanged balance make one flat segment.
+        size_t end = i;
+        if (b0 == b1)
+            while (end + 1 < n && model.dailyBalances[end + 1].balance == b0)
+                ++end;
         Color color = b0 < 0 || b1 < 0 ? theme.base[slotDanger] : theme.base[slotAccent];
-        double x0 = xAt(i - 1), x1 = xAt(i), y0 = yAt(b0), y1 = yAt(b1);
+        double x0 = xAt(i - 1), x1 = xAt(end), y0 = yAt(b0), y1 = yAt(b1);
         quad[0] = {x0, y0};
         quad[1] = {x1, y1};
         quad[2] = {x1, zeroY};
         quad[3] = {x0, zeroY};
         fillConvexPolygon(r, quad, withAlpha(color, 0.08));
         drawLine(r, x0, y0, x1, y1, scaled(state, 2), color);
+        i = end + 1;
     }
 
     for (size_t i = 0; i < n; ++i) {
