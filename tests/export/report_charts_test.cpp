@@ -121,7 +121,14 @@ TEST(ReportCharts, BalanceChartEdges)
         // 500 to 501 in steps of 0.2.
         ASSERT_EQ(g.size(), 6u);
         EXPECT_NEAR(g.front() - g.back(), h.plot().h, 0.01);
-        EXPECT_EQ(h.withColor(modeLine, h.theme().base[slotAccent]).size(), 2u);
+        // An unchanged balance is one segment across the plot.
+        std::vector<Shape> line = h.withColor(modeLine, h.theme().base[slotAccent]);
+        ASSERT_EQ(line.size(), 1u);
+        EXPECT_NEAR(line[0].p[0], h.plot().x, 0.01);
+        EXPECT_NEAR(line[0].p[2], h.plot().x + h.plot().w, 0.01);
+        h.days({100, 200, 200, 200, 300, 250});
+        h.frame();
+        EXPECT_EQ(h.withColor(modeLine, h.theme().base[slotAccent]).size(), 4u);
     }
     {
         SCOPED_TRACE("all above zero: the axis starts above zero, the areas reach down to it");
