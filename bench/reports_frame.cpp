@@ -13,18 +13,15 @@
 // stop requests, for
 //   valgrind --tool=callgrind --instr-atstart=no bench_reports_frame --one-frame
 // (bench/reports_frame_callgrind.py compares the count with a committed baseline).
-#include "../tests/platform/render/mock_gl.h"
+#include "bench_app.h"
 #include "heavy_budget.h"
 
 #include "app/app_state.h"
 #include "app/frame.h"
-#include "app/page_table.h"
-#include "app/placeholder_pages.h"
 #include "export/file_dialog.h"
 #include "export/file_dialog_internal.h"
 #include "export/report_export.h"
 #include "export/report_model.h"
-#include "platform/platform_window_internal.h"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -39,29 +36,10 @@ namespace {
 
 using namespace qm;
 
-struct Scene {
-    std::string root;
-    AppStateRef state;
-
+struct Scene : bench::BenchApp {
     Scene(int heavyScale, int months)
+        : BenchApp("qm-reports-bench", fillReportPageTable)
     {
-        root = (std::filesystem::temp_directory_path() / "qm-reports-bench-XXXXXX").string();
-        if (!mkdtemp(root.data()))
-            std::abort();
-        setenv("XDG_CONFIG_HOME", (root + "/cfg").c_str(), 1);
-        setenv("HOME", root.c_str(), 1);
-        setenv("QUENMRK_THEME", "light", 1);
-        setenv("QUENMRK_SPLASH", "0", 1);
-        mockgl::install();
-        mockgl::state.recording = false;
-        glClearColor = [](GLfloat, GLfloat, GLfloat, GLfloat) {};
-        glClear = [](GLbitfield) {};
-        setPageTable(placeholderPageTable());
-        fillReportPageTable();
-        PlatformWindowRef platform = newFakePlatformWindow();
-        platform->fake->width = 1280;
-        platform->fake->height = 820;
-        state = newAppState(newAppWindowOn(platform, "Quenmark"));
         if (heavyScale > 0)
             *state->store->budget = bench::heavyBudget(heavyScale);
         ++state->store->change_count;
@@ -71,11 +49,6 @@ struct Scene {
         state->reportTo = lastDayOfMonth(today.year, months == 12 ? 12 : today.month);
         for (int i = 0; i < 5; ++i)
             frame();
-    }
-    ~Scene()
-    {
-        state.reset();
-        std::filesystem::remove_all(root);
     }
     void frame() { drawFrame(*state, 1.0 / 60); }
 };

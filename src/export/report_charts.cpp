@@ -57,6 +57,16 @@ void emptyChartText(AppState& state, std::string_view text, const Rect& plot, co
 
 bool finite(double v) { return std::isfinite(v); }
 
+// The axis over lo..hi (at least one unit tall) into the chart's state; false
+// when there is none to draw on.
+bool chartAxis(AppState& state, ChartState& c, double lo, double hi)
+{
+    std::optional<AxisScale> axis = drawChartAxis(state, c.plot, lo, hi - lo < 1 ? lo + 1 : hi, c.theme);
+    if (axis)
+        c.axis = *axis;
+    return axis.has_value();
+}
+
 }  // namespace
 
 double niceAxisStep(double range)
@@ -176,10 +186,8 @@ void drawBalanceChart(AppState& state, const ReportModel& model, const Rect& cha
             hi = std::max(hi, v);
         }
     }
-    std::optional<AxisScale> axis = drawChartAxis(state, plot, lo, hi - lo < 1 ? lo + 1 : hi, theme);
-    if (!axis)
+    if (!chartAxis(state, c, lo, hi))
         return;
-    c.axis = *axis;
     Renderer& r = *state.renderer;
     const double dx = plot.w / double(n - 1);
     auto xAt = [&](size_t i) { return plot.x + double(i) * dx; };
@@ -274,10 +282,8 @@ void drawIncomeExpenseBars(
             hi = std::max(hi, net);
         }
     }
-    std::optional<AxisScale> axis = drawChartAxis(state, plot, lo, hi - lo < 1 ? lo + 1 : hi, theme);
-    if (!axis)
+    if (!chartAxis(state, c, lo, hi))
         return;
-    c.axis = *axis;
     Renderer& r = *state.renderer;
     UiContext& ui = *state.ui;
     auto yAt = [&](double v) { return c.axis.baseY - v * c.axis.pixelsPerUnit; };

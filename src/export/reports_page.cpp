@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "app/app_text.h"
@@ -108,37 +109,58 @@ void cellText(Page& p, std::string_view text, const Rect& r, double size, Color 
     drawText(p.state, elideText(p.state, text, r.w, size, weight), r, size, color, 0, weight);
 }
 
+// The section title and either the empty state or the table's card, whose
+// height counts every row; the card when any of it is in sight.
+std::optional<Rect> tableSection(
+    Page& p, std::string_view title, size_t count, double rowH, std::string_view empty1, std::string_view empty2)
+{
+    sectionTitle(p, title);
+    if (count == 0) {
+        emptyTable(p, empty1, empty2);
+        return std::nullopt;
+    }
+    Rect card{p.x0, p.y, p.w, double(count) * rowH + p.dp(40)};
+    p.y += card.h;
+    if (card.y > p.view.y + p.view.h || card.y + card.h < p.view.y)
+        return std::nullopt;
+    tableCard(p, card);
+    return card;
+}
+
+// Calls draw with the index and rectangle of each row in sight, after the
+// divider above it. Compact rows start right below the card's top and keep
+// 10 from its sides; wide rows start below the header.
+template <class Draw>
+void tableRows(Page& p, const Rect& card, double rowH, size_t count, bool compact, Draw draw)
+{
+    const double top = card.y + p.dp(compact ? 4 : 36);
+    const double inset = p.dp(compact ? 10 : 4), dividerInset = compact ? 0 : p.dp(8);
+    auto [first, last] = p.visibleRows(top, rowH, count);
+    for (size_t i = first; i < last; ++i) {
+        Rect row{card.x + inset, top + double(i) * rowH, card.w - 2 * inset, rowH};
+        if (i > 0)
+            drawDivider(p.state, row.x + dividerInset, row.x + row.w - dividerInset, row.y, p.slot(slotShadeStrong));
+        draw(i, row);
+    }
+}
+
 void transactionDetails(Page& p)
 {
     const ReportModel& model = reportModel(p.state);
-    sectionTitle(p, "Transaction Details");
-    if (model.rows.empty()) {
-        emptyTable(
-            p, "No transactions in this date range", "Adjust the dates above, or add transactions on the calendar.");
-        return;
-    }
     const bool compact = p.layout.compactTables;
     const double rowH = p.dp(compact ? 52 : 36);
-    const size_t count = model.rows.size();
-    Rect card{p.x0, p.y, p.w, double(count) * rowH + p.dp(40)};
-    p.y += card.h;
-    // A card wholly out of sight draws nothing.
-    if (card.y > p.view.y + p.view.h || card.y + card.h < p.view.y)
+    std::optional<Rect> card = tableSection(p, "Transaction Details", model.rows.size(), rowH,
+        "No transactions in this date range", "Adjust the dates above, or add transactions on the calendar.");
+    if (!card)
         return;
-    tableCard(p, card);
     AppState& s = p.state;
     if (compact) {
-        const double top = card.y + p.dp(4), x = card.x + p.dp(10), iw = card.w - p.dp(20);
-        auto [first, last] = p.visibleRows(top, rowH, count);
-        for (size_t i = first; i < last; ++i) {
+        tableRows(p, *card, rowH, model.rows.size(), true, [&](size_t i, const Rect& row) {
             const ReportRow& r = model.rows[i];
-            const double ry = top + double(i) * rowH;
-            if (i > 0)
-                drawDivider(s, x, x + iw, ry, p.slot(slotShadeStrong));
+            const double x = row.x, iw = row.w, ry = row.y;
             const bool balance = r.isBalanceRow;
-            Rect desc{x, ry + p.dp(7), iw - p.dp(120), p.dp(18)};
-            cellText(p, r.description, desc, p.dp(12.5), p.slot(balance ? slotTextSecondary : slotText),
-                balance ? 500 : 600);
+            cellText(p, r.description, {x, ry + p.dp(7), iw - p.dp(120), p.dp(18)}, p.dp(12.5),
+                p.slot(balance ? slotTextSecondary : slotText), balance ? 500 : 600);
             std::string sub = shortDate(r.date);
             if (!r.category.empty())
                 sub += " \u00b7 " + std::string(r.category);
@@ -148,19 +170,14 @@ void transactionDetails(Page& p)
                     p.dp(12), amountSlot(p, r.amount), 1, 1);
             drawTextWith(s, formatMoney(r.runningBalance), {x + iw - p.dp(110), ry + p.dp(27), p.dp(110), p.dp(18)},
                 p.dp(11), amountColor(s, r.runningBalance, 0), 1, 0);
-        }
+        });
         return;
     }
-    std::vector<double> xs = tableHeader(p, card,
+    std::vector<double> xs = tableHeader(p, *card,
         {{"Date", 100, 0}, {"Description", 0, 0}, {"Category", 150, 0}, {"Account", 150, 0}, {"Amount", 120, 1},
             {"Running Total", 130, 1}});
-    const double top = card.y + p.dp(36);
-    auto [first, last] = p.visibleRows(top, rowH, count);
-    for (size_t i = first; i < last; ++i) {
+    tableRows(p, *card, rowH, model.rows.size(), false, [&](size_t i, const Rect& row) {
         const ReportRow& r = model.rows[i];
-        Rect row{card.x + p.dp(4), top + double(i) * rowH, card.w - p.dp(8), rowH};
-        if (i > 0)
-            drawDivider(s, row.x + p.dp(8), row.x + row.w - p.dp(8), row.y, p.slot(slotShadeStrong));
         if (r.isBalanceRow) {
             fillRoundRect(*s.renderer, row, p.dp(6), withAlpha(p.slot(slotBackgroundDeep), 0.6));
             drawText(s, shortDate(r.date), cell(p, xs, 0, row), p.dp(12), p.slot(slotTextSecondary), 0, 400);
@@ -175,35 +192,24 @@ void transactionDetails(Page& p)
         }
         drawTextWith(
             s, formatMoney(r.runningBalance), cell(p, xs, 5, row), p.dp(12), amountColor(s, r.runningBalance, 0), 1, 0);
-    }
+    });
 }
 
 void recurringTransactions(Page& p)
 {
     const ReportModel& model = reportModel(p.state);
-    sectionTitle(p, "Recurring Transactions");
-    if (model.recurring.empty()) {
-        emptyTable(p, "No recurring transactions", "Recurring bills and income will appear here once set up.");
-        return;
-    }
     const bool compact = p.layout.compactTables;
     const double rowH = p.dp(compact ? 52 : 36);
-    const size_t count = model.recurring.size();
-    Rect card{p.x0, p.y, p.w, double(count) * rowH + p.dp(40)};
-    p.y += card.h;
-    if (card.y > p.view.y + p.view.h || card.y + card.h < p.view.y)
+    std::optional<Rect> card = tableSection(p, "Recurring Transactions", model.recurring.size(), rowH,
+        "No recurring transactions", "Recurring bills and income will appear here once set up.");
+    if (!card)
         return;
-    tableCard(p, card);
     AppState& s = p.state;
     if (compact) {
-        const double top = card.y + p.dp(4), x = card.x + p.dp(10), iw = card.w - p.dp(20);
-        auto [first, last] = p.visibleRows(top, rowH, count);
-        for (size_t i = first; i < last; ++i) {
+        tableRows(p, *card, rowH, model.recurring.size(), true, [&](size_t i, const Rect& row) {
             const RecurringRow& r = model.recurring[i];
             const Transaction& t = r.transaction;
-            const double ry = top + double(i) * rowH;
-            if (i > 0)
-                drawDivider(s, x, x + iw, ry, p.slot(slotShadeStrong));
+            const double x = row.x, iw = row.w, ry = row.y;
             cellText(p, t.description, {x, ry + p.dp(7), iw - p.dp(110), p.dp(18)}, p.dp(12.5), p.slot(slotText), 600);
             std::string sub = describeRule(t.recurring_period);
             sub += r.remaining ? " \u00b7 " + std::to_string(*r.remaining) + " left, " + formatMoney(r.remainingTotal)
@@ -211,20 +217,15 @@ void recurringTransactions(Page& p)
             cellText(p, sub, {x, ry + p.dp(27), iw - p.dp(110), p.dp(16)}, p.dp(11), p.slot(slotTextTertiary), 400);
             drawTextWith(s, formatMoney(t.amount), {x + iw - p.dp(100), ry, p.dp(100), rowH}, p.dp(12),
                 amountSlot(p, t.amount), 1, 1);
-        }
+        });
         return;
     }
-    std::vector<double> xs = tableHeader(p, card,
+    std::vector<double> xs = tableHeader(p, *card,
         {{"Description", 0, 0}, {"Amount", 120, 1}, {"Category", 150, 0}, {"Account", 150, 0}, {"Remaining", 110, 0},
             {"Total Left", 120, 1}});
-    const double top = card.y + p.dp(36);
-    auto [first, last] = p.visibleRows(top, rowH, count);
-    for (size_t i = first; i < last; ++i) {
+    tableRows(p, *card, rowH, model.recurring.size(), false, [&](size_t i, const Rect& row) {
         const RecurringRow& r = model.recurring[i];
         const Transaction& t = r.transaction;
-        Rect row{card.x + p.dp(4), top + double(i) * rowH, card.w - p.dp(8), rowH};
-        if (i > 0)
-            drawDivider(s, row.x + p.dp(8), row.x + row.w - p.dp(8), row.y, p.slot(slotShadeStrong));
         cellText(p, t.description + "  \u00b7  " + describeRule(t.recurring_period), cell(p, xs, 0, row), p.dp(12.5),
             p.slot(slotText), 500);
         drawTextWith(s, formatMoney(t.amount), cell(p, xs, 1, row), p.dp(12), amountSlot(p, t.amount), 1, 1);
@@ -234,7 +235,7 @@ void recurringTransactions(Page& p)
             p.slot(slotTextSecondary), 0, 400);
         drawTextWith(s, r.remaining ? formatMoney(r.remainingTotal) : std::string("\u2014"), cell(p, xs, 5, row),
             p.dp(12), p.slot(slotText), 1, 0);
-    }
+    });
 }
 
 Color tileColor(const Page& p, const ReportFigure& f)

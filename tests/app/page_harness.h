@@ -45,6 +45,8 @@ struct PageHarness {
     // that takes the click and one that draws what it changed.
     void clickWidget(const std::string& label);
     std::vector<Shape> shapes() const;
+    // The last frame's shapes of this mode and colour.
+    std::vector<Shape> withColor(int mode, Color color) const;
 };
 
 }  // namespace qm::testing

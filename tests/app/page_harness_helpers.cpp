@@ -127,4 +127,13 @@ void PageHarness::clickWidget(const std::string& label)
 
 std::vector<Shape> PageHarness::shapes() const { return rendererShapes(*app.state->renderer); }
 
+std::vector<Shape> PageHarness::withColor(int mode, Color color) const
+{
+    std::vector<Shape> out;
+    for (const Shape& s : shapes())
+        if (s.mode == mode && sameColor(s.color, color))
+            out.push_back(s);
+    return out;
+}
+
 }  // namespace qm::testing

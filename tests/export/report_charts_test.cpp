@@ -90,14 +90,6 @@ struct ChartHarness : PageHarness {
                 ys.push_back(s.bounds.y);
         return ys;
     }
-    std::vector<Shape> withColor(int mode, Color c)
-    {
-        std::vector<Shape> out;
-        for (const Shape& s : shapes())
-            if (s.mode == mode && sameColor(s.color, c))
-                out.push_back(s);
-        return out;
-    }
     // The zero line's y, if one is drawn.
     std::optional<double> zeroLine()
     {

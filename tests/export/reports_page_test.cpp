@@ -65,14 +65,6 @@ struct ReportsHarness : PageHarness {
         add(move, "");
         add(oneOff(0, "2026-03-14", -45.5, "Groceries"), "Food");
     }
-    std::vector<Shape> withColor(int mode, Color c)
-    {
-        std::vector<Shape> out;
-        for (const Shape& s : shapes())
-            if (s.mode == mode && sameColor(s.color, c))
-                out.push_back(s);
-        return out;
-    }
     const Theme& theme() { return ui().theme; }
     // Cards filled in the surface colour with this height, by position.
     std::vector<Rect> cards(double height)

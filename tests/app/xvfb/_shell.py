@@ -92,3 +92,24 @@ def wait_for(predicate, timeout=30):
             return True
         time.sleep(0.05)
     return False
+
+
+def compare_shot(name, shot, golden, tolerance):
+    """Checks a screenshot against its reviewed copy: at most `tolerance`
+    pixels may differ by more than the fuzz."""
+    if not check(f"{name} has a reviewed copy", os.path.exists(golden)):
+        return
+    c = subprocess.run(["compare", "-metric", "AE", "-fuzz", "2%", shot, golden, "null:"],
+                       capture_output=True, text=True)
+    diff = c.stderr.strip().split()[0] if c.stderr.strip() else "?"
+    check(f"{name} matches its reviewed copy", diff.isdigit() and int(diff) <= tolerance, diff)
+
+
+def keep_reviewed(shots, golden_dir):
+    """Stores looked-at screenshots as the reviewed copies. The program
+    writes stored PNGs; the kept copies are squeezed."""
+    from PIL import Image
+    os.makedirs(golden_dir, exist_ok=True)
+    for shot in shots:
+        with Image.open(shot) as im:
+            im.convert("RGB").save(os.path.join(golden_dir, os.path.basename(shot)), optimize=True)

@@ -12,7 +12,8 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "app", "xvfb"))
-from _shell import base_env, check, config, finish, program, temp_dir, wait_for, xvfb  # noqa: E402
+from _shell import (base_env, check, compare_shot, config, finish, keep_reviewed, program, temp_dir,  # noqa: E402
+                    wait_for, xvfb)
 
 SIZES = ["1280x820", "700x820"]
 # Pixels allowed to differ by more than the fuzz: none are expected on one
@@ -50,22 +51,10 @@ def shots(build, source, env, update):
                 if not check(f"{tag} written", r.returncode == 0 and os.path.exists(shot), r.stderr[-1500:]):
                     continue
                 taken.append(shot)
-                golden = os.path.join(golden_dir, tag + ".png")
-                if update:
-                    continue
-                if not check(f"{tag} has a reviewed copy", os.path.exists(golden)):
-                    continue
-                c = subprocess.run(["compare", "-metric", "AE", "-fuzz", "2%", shot, golden, "null:"],
-                                   capture_output=True, text=True)
-                diff = c.stderr.strip().split()[0] if c.stderr.strip() else "?"
-                check(f"{tag} matches its reviewed copy", diff.isdigit() and int(diff) <= TOLERANCE, diff)
+                if not update:
+                    compare_shot(tag, shot, os.path.join(golden_dir, tag + ".png"), TOLERANCE)
     if update:
-        os.makedirs(golden_dir, exist_ok=True)
-        from PIL import Image
-        for shot in taken:
-            # The program writes stored PNGs; the kept copies are squeezed.
-            with Image.open(shot) as im:
-                im.convert("RGB").save(os.path.join(golden_dir, os.path.basename(shot)), optimize=True)
+        keep_reviewed(taken, golden_dir)
 
 
 def page_sections(source):
