@@ -386,6 +386,32 @@ TEST(FileDialogFrames, ReplacingAFileAsksFirst)
     EXPECT_EQ(h.chosen, h.files / "april.pdf");
 }
 
+TEST(FileDialogFrames, OnlyRowsInSightAreDrawn)
+{
+    DialogHarness h;
+    for (int i = 0; i < 400; ++i)
+        writeText(h.files / ("f" + std::to_string(1000 + i) + ".txt"), "");
+    h.openIn(fileImport, {}, "");
+    std::vector<std::string> rows = h.labelsStartingWith("fe");
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front(), "fe0");
+    EXPECT_LT(rows.size(), 40u);
+    // Scrolled to the end, the list still knows every row's place.
+    const WidgetRecord* first = h.widget("fe0");
+    h.move(first->rect.x + 20, first->rect.y + 5);
+    for (int i = 0; i < 60; ++i) {
+        h.wheel(-10);
+        h.frame();
+    }
+    rows = h.labelsStartingWith("fe");
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back(), "fe399");
+    EXPECT_LT(rows.size(), 40u);
+    // The last row is a file that takes a click.
+    h.clickWidget("fe399");
+    EXPECT_EQ(h.dialog().fileName, "f1399.txt");
+}
+
 TEST(FileDialogFrames, PathsSetByTheLoopAreHandedOnFirst)
 {
     DialogHarness h;
