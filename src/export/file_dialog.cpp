@@ -253,6 +253,9 @@ void openFileDialog(AppState& state, int32_t purpose, const std::vector<std::str
     d.folder = fileDialogStartFolder(d.folder, state.settings.lastDir, save);
     d.folderText = d.folder;
 
+    // The window layer's hooks take nothing yet and offer no dialog; once
+    // they do, a save suggests nameWithExtension of the name and a native
+    // dialog is given nativeFilters.
     if (hasAsyncFileDialog()) {
         state.nativeDialogOpen = true;
         startAsyncFileDialog();
