@@ -95,6 +95,18 @@ void enterFolder(FileDialogState& d, const std::string& folder)
     d.replacePath.clear();
 }
 
+// A field being edited writes its own text back when it loses the focus:
+// what a click put into the bound text goes into the edit as well.
+void replaceEdit(UiContext& ui, int64_t id, const std::string& text)
+{
+    std::shared_ptr<TextEditState> edit = textEditState(ui, id);
+    if (!edit->editing)
+        return;
+    edit->buffer = text;
+    edit->caret = edit->anchor = int32_t(text.size());
+    edit->scroll = 0;
+}
+
 // A save over an existing file is asked about first; the question stands
 // until the same path is confirmed or something else is chosen.
 bool mayTake(FileDialogState& d, int32_t purpose, const std::string& path, bool confirming)
@@ -310,7 +322,8 @@ std::string drawFileDialog(AppState& state)
     if (d.folderText.empty())
         d.folderText = d.folder;
     Rect folderRect = nextLayoutRect(ui, h, 0);
-    if (textEdit(ui, widgetId(ui, "filedir"), d.folderText, folderRect, "", false, false, false) == editEnter) {
+    const int64_t folderId = widgetId(ui, "filedir"), nameId = widgetId(ui, "filename");
+    if (textEdit(ui, folderId, d.folderText, folderRect, "", false, false, false) == editEnter) {
         std::string typed = cleanFolder(std::string(trimAsciiBlanks(d.folderText)));
         if (isFolder(typed))
             enterFolder(d, typed);
@@ -356,12 +369,15 @@ std::string drawFileDialog(AppState& state)
             if (d.selectedIndex != int32_t(i))
                 d.replacePath.clear();
             d.selectedIndex = int32_t(i);
-            if (!e.isFolder)
+            if (!e.isFolder) {
                 d.fileName = e.name;
+                replaceEdit(ui, nameId, d.fileName);
+            }
             if (ui.doubleClicked[1]) {
                 std::string path = joinPath(d.folder, e.name);
                 if (e.isFolder) {
                     enterFolder(d, path);
+                    replaceEdit(ui, folderId, d.folderText);
                 } else if (mayTake(d, purpose, path, false)) {
                     chosen = path;
                 }
@@ -376,7 +392,6 @@ std::string drawFileDialog(AppState& state)
     beginRow(ui, h, {scaled(state, 60), -1});
     drawText(state, "File", nextLayoutRect(ui, h, 0), fontSize(ui), t.base[slotTextSecondary], 0, 500);
     Rect nameRect = nextLayoutRect(ui, h, 0);
-    int64_t nameId = widgetId(ui, "filename");
     std::string before = d.fileName;
     TextEditResult edit = textEdit(ui, nameId, d.fileName, nameRect, "", false, false, false);
     if (d.fileName != before)

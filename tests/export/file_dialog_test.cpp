@@ -303,6 +303,11 @@ TEST(FileDialogFrames, FoldersUpAndDoubleClicks)
     EXPECT_EQ(h.dialog().fileName, "statement.ofx");
     EXPECT_EQ(h.dialog().selectedIndex, 0);
     EXPECT_EQ(h.chosen, "");
+    // A click on a file takes its name even while the name field is being edited.
+    h.fill("filename", "typed", false);
+    h.clickWidget("fe0");
+    EXPECT_EQ(h.dialog().fileName, "statement.ofx");
+
     h.doubleClickWidget("fe0");
     EXPECT_EQ(h.chosen, h.files / "alias/inner/statement.ofx");
     EXPECT_FALSE(h.open());
