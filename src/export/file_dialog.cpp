@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <utility>
 
@@ -199,6 +200,20 @@ std::vector<FileEntry> listFolderEntries(const std::string& folder, const std::v
     return entries;
 }
 
+std::string typedFolder(std::string_view typed, const std::string& shown, const std::string& home)
+{
+    typed = trimAsciiBlanks(typed);
+    std::string out;
+    if (typed == "~" || typed.rfind("~/", 0) == 0)
+        out = joinPath(home, typed.substr(1));
+    else if (!typed.empty() && typed.front() != '/')
+        out = joinPath(shown, typed);
+    else
+        out = std::string(typed);
+    // ".." steps up the path as written, as a shell's cd does.
+    return cleanFolder(std::filesystem::path(out).lexically_normal().string());
+}
+
 std::string parentFolder(const std::string& folder)
 {
     std::string f = cleanFolder(folder);
@@ -324,7 +339,7 @@ std::string drawFileDialog(AppState& state)
     Rect folderRect = nextLayoutRect(ui, h, 0);
     const int64_t folderId = widgetId(ui, "filedir"), nameId = widgetId(ui, "filename");
     if (textEdit(ui, folderId, d.folderText, folderRect, "", false, false, false) == editEnter) {
-        std::string typed = cleanFolder(std::string(trimAsciiBlanks(d.folderText)));
+        std::string typed = typedFolder(d.folderText, d.folder, homeFolder());
         if (isFolder(typed))
             enterFolder(d, typed);
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The file dialog's pure steps, for tests.
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,10 @@ namespace qm {
 // and anything but folders and regular files are left out. A folder that
 // cannot be read lists nothing.
 std::vector<FileEntry> listFolderEntries(const std::string& folder, const std::vector<std::string>& filters);
+
+// What a folder typed into the folder field names: "~" is the home folder,
+// and a relative path starts at the folder shown.
+std::string typedFolder(std::string_view typed, const std::string& shown, const std::string& home);
 
 // The folder above, or empty at the root.
 std::string parentFolder(const std::string& folder);

@@ -160,6 +160,11 @@ TEST(FileDialogSteps, TitlesNamesFoldersAndNativeFilters)
              {"/", ""}, {"/a", "/"}, {"/a/b/", "/a"}, {"/a/b", "/a"}, {"relative", ""}})
         EXPECT_EQ(parentFolder(in), out) << in;
 
+    for (auto [typed, out] : std::vector<std::pair<std::string, std::string>>{{"/data/x/", "/data/x"},
+             {"  /data  ", "/data"}, {"~", "/home/u"}, {"~/Documents", "/home/u/Documents"}, {"sub", "/shown/sub"},
+             {"../up", "/up"}, {"a/./b/..", "/shown/a"}, {"/", "/"}, {"~user", "/shown/~user"}})
+        EXPECT_EQ(typedFolder(typed, "/shown", "/home/u/"), out) << typed;
+
     NativeFilters n = nativeFilters({".ofx", ".qfx"});
     using Pairs = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(n.pairs, (Pairs{{"OFX, QFX", "*.ofx;*.qfx"}, {"All files", "*.*"}}));
