@@ -303,6 +303,9 @@ void openFileDialog(AppState& state, int32_t purpose, const std::vector<std::str
     if (!state.fileDialogWindow)
         state.fileDialogWindow = std::make_shared<WindowState>();
     state.fileDialogWindow->open = true;
+    // A save starts with its name ready to be typed over.
+    if (save)
+        state.fileDialogWindow->focusOnOpen = "filename";
     resetScroll(*state.ui, "filelist");
     requestAppRedraw(state);
 }

@@ -277,6 +277,9 @@ TEST(FileDialogFrames, NamesTakenByButtonAndByEnter)
         h.openIn(fileReportPdf, {".pdf"}, "budget-report-2026-03-01.pdf");
         EXPECT_TRUE(h.open());
         EXPECT_EQ(h.dialog().fileName, "budget-report-2026-03-01.pdf");
+        const WidgetRecord* name = h.widget("filename");
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(h.ui().focusId, name->id) << "a save starts in the name field";
         h.fill("filename", c.typed, c.enter);
         if (!c.enter)
             h.clickWidget("file-ok");
