@@ -278,11 +278,15 @@ void chartCard(Page& p, int32_t which, const Rect& card)
     drawReportSection(p.state, titles[which], card, p.theme);
     Rect chart{card.x + p.dp(8), card.y + p.dp(40), card.w - p.dp(16), card.h - p.dp(48)};
     const ReportModel& model = reportModel(p.state);
+    // The balance's area reaches down to zero, which may lie far below the
+    // plot: it stays inside its own card rather than over the next one.
+    pushClip(*p.state.renderer, card);
     if (which == 0)
         drawBalanceChart(p.state, model, chart, p.theme);
     else
         drawIncomeExpenseBars(
             p.state, which == 1 ? model.categoryTotals : model.accountTotals, which == 2, chart, p.theme);
+    popClip(*p.state.renderer);
 }
 
 void charts(Page& p)

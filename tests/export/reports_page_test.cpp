@@ -198,6 +198,13 @@ TEST(ReportsPage, ColumnsAndChartsFollowTheContentWidth)
         ASSERT_EQ(charts.size(), 3u);
         EXPECT_EQ(charts[0].y == charts[1].y, d.twoUp);
         EXPECT_NEAR(charts[0].w, d.twoUp ? (d.width - 10) / 2 : d.width, 0.01);
+        // The balance's area may reach far below its plot, never past its card.
+        std::vector<Shape> area = h.withColor(modeFlat, withAlpha(h.theme().base[slotAccent], 0.08));
+        ASSERT_FALSE(area.empty());
+        for (const Shape& s : area) {
+            ASSERT_TRUE(s.clipped);
+            EXPECT_LE(s.clip.y + s.clip.h, charts[0].y + charts[0].h + 0.01);
+        }
     }
 }
 
