@@ -102,6 +102,48 @@ std::vector<size_t> balanceLabelDays(size_t count)
     return days;
 }
 
+std::vector<size_t> keptChartPoints(
+    const std::vector<double>& xs, const std::vector<double>& ys, const std::vector<uint8_t>& kinds, double tolerance)
+{
+    const size_t n = std::min(xs.size(), ys.size());
+    std::vector<size_t> kept;
+    if (n == 0)
+        return kept;
+    auto kindAt = [&](size_t i) { return i < kinds.size() ? kinds[i] : uint8_t(0); };
+    // Both ends of a segment between kinds stay, and so does every point
+    // that is not a number.
+    auto pinned = [&](size_t i) {
+        return i == 0 || i + 1 == n || kindAt(i) != kindAt(i - 1) || kindAt(i) != kindAt(i + 1) || !finite(ys[i])
+            || !finite(ys[i - 1]) || !finite(ys[i + 1]);
+    };
+    kept.push_back(0);
+    size_t a = 0;
+    // The slopes from a that pass within the tolerance of every point since.
+    double lo = -INFINITY, hi = INFINITY;
+    for (size_t j = 1; j < n; ++j) {
+        double dx = xs[j] - xs[a];
+        double slope = (ys[j] - ys[a]) / dx;
+        if (j - 1 != a && (!(dx > 0) || !(slope >= lo && slope <= hi))) {
+            // j cannot be reached in one line: the previous point ends it.
+            kept.push_back(j - 1);
+            a = j - 1;
+            lo = -INFINITY;
+            hi = INFINITY;
+            dx = xs[j] - xs[a];
+        }
+        if (pinned(j)) {
+            kept.push_back(j);
+            a = j;
+            lo = -INFINITY;
+            hi = INFINITY;
+            continue;
+        }
+        lo = std::max(lo, (ys[j] - tolerance - ys[a]) / dx);
+        hi = std::min(hi, (ys[j] + tolerance - ys[a]) / dx);
+    }
+    return kept;
+}
+
 std::string balanceTooltip(Date day, double balance, double disposable)
 {
     return longDate(day) + "\nBalance: " + formatMoney(balance)
@@ -202,35 +244,40 @@ void drawBalanceChart(AppState& state, const ReportModel& model, const Rect& cha
         uiTextAt(state, text, x, plot.y + plot.h + scaled(state, 16), labelSize, labelColor(theme));
     }
 
-    // Points inside a run of equal values lie on one straight line: only the
-    // ends of each run are drawn, which looks the same and costs far less.
-    std::vector<std::pair<double, double>> line;
+    // Days whose points lie within half a pixel of a straight line are
+    // drawn as that line: it looks the same and a long range costs far less.
+    const double tolerance = 0.5;
+    std::vector<double> xs(n), ys(n);
     for (size_t i = 0; i < n; ++i) {
-        bool inside =
-            i > 0 && i + 1 < n && disposableAt(i) == disposableAt(i - 1) && disposableAt(i) == disposableAt(i + 1);
-        if (!inside)
-            line.emplace_back(xAt(i), yAt(disposableAt(i)));
+        xs[i] = xAt(i);
+        ys[i] = yAt(disposableAt(i));
     }
+    std::vector<std::pair<double, double>> line;
+    for (size_t i : keptChartPoints(xs, ys, {}, tolerance))
+        line.emplace_back(xs[i], ys[i]);
     drawPolyline(r, line, scaled(state, 1.5), withAlpha(theme.base[slotSuccess], 0.8), false);
 
+    // A segment is red when either end is below zero, so the points where
+    // the sign changes are kept as they are.
+    std::vector<uint8_t> kinds(n);
+    for (size_t i = 0; i < n; ++i) {
+        const double b = model.dailyBalances[i].balance;
+        ys[i] = yAt(b);
+        kinds[i] = std::isnan(b) ? 2 : b < 0 ? 1 : 0;
+    }
     const double zeroY = c.axis.baseY;
     std::vector<std::pair<double, double>> quad(4);
-    for (size_t i = 1; i < n;) {
-        const double b0 = model.dailyBalances[i - 1].balance, b1 = model.dailyBalances[i].balance;
-        // Days of an unchanged balance make one flat segment.
-        size_t end = i;
-        if (b0 == b1)
-            while (end + 1 < n && model.dailyBalances[end + 1].balance == b0)
-                ++end;
-        Color color = b0 < 0 || b1 < 0 ? theme.base[slotDanger] : theme.base[slotAccent];
-        double x0 = xAt(i - 1), x1 = xAt(end), y0 = yAt(b0), y1 = yAt(b1);
-        quad[0] = {x0, y0};
-        quad[1] = {x1, y1};
-        quad[2] = {x1, zeroY};
-        quad[3] = {x0, zeroY};
+    const std::vector<size_t> kept = keptChartPoints(xs, ys, kinds, tolerance);
+    for (size_t k = 1; k < kept.size(); ++k) {
+        const size_t i0 = kept[k - 1], i1 = kept[k];
+        const bool negative = model.dailyBalances[i0].balance < 0 || model.dailyBalances[i1].balance < 0;
+        const Color color = negative ? theme.base[slotDanger] : theme.base[slotAccent];
+        quad[0] = {xs[i0], ys[i0]};
+        quad[1] = {xs[i1], ys[i1]};
+        quad[2] = {xs[i1], zeroY};
+        quad[3] = {xs[i0], zeroY};
         fillConvexPolygon(r, quad, withAlpha(color, 0.08));
-        drawLine(r, x0, y0, x1, y1, scaled(state, 2), color);
-        i = end + 1;
+        drawLine(r, xs[i0], ys[i0], xs[i1], ys[i1], scaled(state, 2), color);
     }
 
     for (size_t i = 0; i < n; ++i) {

@@ -29,6 +29,37 @@ TEST(ReportCharts, NiceAxisStep)
         EXPECT_DOUBLE_EQ(niceAxisStep(c.range), c.step) << c.range;
 }
 
+TEST(ReportCharts, KeptLinePoints)
+{
+    using Kept = std::vector<size_t>;
+    auto xs = [](size_t n) {
+        std::vector<double> v(n);
+        for (size_t i = 0; i < n; ++i)
+            v[i] = double(i) * 2;
+        return v;
+    };
+    struct Case {
+        const char* what;
+        std::vector<double> ys;
+        std::vector<uint8_t> kinds;
+        Kept kept;
+    };
+    const std::vector<Case> cases = {
+        {"one point", {5}, {}, {0}},
+        {"two points", {5, 9}, {}, {0, 1}},
+        {"flat", {5, 5, 5, 5, 5}, {}, {0, 4}},
+        {"a straight ramp", {0, 1, 2, 3, 4, 5}, {}, {0, 5}},
+        {"wobbles under a quarter pixel", {0, 0.1, 0, -0.1, 0}, {}, {0, 4}},
+        {"a wobble over it stays", {0, 0.2, 0, -0.2, 0}, {}, {0, 2, 4}},
+        {"steps keep their corners", {0, 0, 10, 10, 10}, {}, {0, 1, 2, 4}},
+        {"a spike of one day stays", {0, 0, 0, 30, 0, 0}, {}, {0, 2, 3, 4, 5}},
+        {"a change of kind pins both ends", {0, 1, 2, 3, 4, 5}, {0, 0, 0, 1, 1, 1}, {0, 2, 3, 5}},
+        {"points that are not numbers stay with their neighbours", {0, 1, kNan, 3, 4, 5}, {}, {0, 1, 2, 3, 5}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(keptChartPoints(xs(c.ys.size()), c.ys, c.kinds, 0.25), c.kept) << c.what;
+}
+
 TEST(ReportCharts, LabelDaysAndTooltipTexts)
 {
     using Days = std::vector<size_t>;
