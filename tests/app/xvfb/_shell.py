@@ -113,3 +113,33 @@ def keep_reviewed(shots, golden_dir):
     for shot in shots:
         with Image.open(shot) as im:
             im.convert("RGB").save(os.path.join(golden_dir, os.path.basename(shot)), optimize=True)
+
+
+class ReviewedShots:
+    """Screenshots taken into BUILD/<folder>-shots and compared with the
+    reviewed copies in tests/golden/<folder>, or with update kept as them
+    once looked at."""
+
+    def __init__(self, build, source, folder, tolerance, update):
+        self.out_dir = os.path.join(build, folder + "-shots")
+        os.makedirs(self.out_dir, exist_ok=True)
+        self.golden_dir = os.path.join(source, "tests", "golden", folder)
+        self.tolerance = tolerance
+        self.update = update
+        self.taken = []
+
+    def path(self, name):
+        return os.path.join(self.out_dir, name + ".png")
+
+    def took(self, name, result):
+        """Checks that the run wrote the shot, then compares it."""
+        shot = self.path(name)
+        if not check(f"{name} written", result.returncode == 0 and os.path.exists(shot), result.stderr[-1500:]):
+            return
+        self.taken.append(shot)
+        if not self.update:
+            compare_shot(name, shot, os.path.join(self.golden_dir, name + ".png"), self.tolerance)
+
+    def finish(self):
+        if self.update:
+            keep_reviewed(self.taken, self.golden_dir)

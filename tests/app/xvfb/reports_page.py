@@ -11,8 +11,7 @@ import subprocess
 import sys
 import time
 
-from _shell import (base_env, check, compare_shot, config, failures, finish, keep_reviewed, program, temp_dir,
-                    wait_for, xvfb)
+from _shell import ReviewedShots, base_env, check, config, failures, finish, program, temp_dir, wait_for, xvfb
 from _procs import stop  # noqa: E402  (found through _shell's path)
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "oracles"))
@@ -52,28 +51,19 @@ def page_env(env, home, extra):
 
 
 def shots(build, source, env, update):
-    out_dir = os.path.join(build, "reports-shots")
-    os.makedirs(out_dir, exist_ok=True)
-    golden_dir = os.path.join(source, "tests", "golden", "reports")
-    taken = []
+    taken = ReviewedShots(build, source, "reports", TOLERANCE, update)
     for tag, size, phone in SHOTS:
         for theme in ("light", "dark"):
             name = f"reports-{tag}-{theme}"
-            shot = os.path.join(out_dir, name + ".png")
-            extra = {"QUENMRK_WINDOW": size, "QUENMRK_THEME": theme, "QUENMRK_SHOT": shot}
+            extra = {"QUENMRK_WINDOW": size, "QUENMRK_THEME": theme, "QUENMRK_SHOT": taken.path(name)}
             if phone:
                 extra["QUENMRK_PHONE"] = "1"
             with temp_dir() as home:
                 prepare(home)
                 r = subprocess.run(command(build), env=page_env(env, home, extra), capture_output=True, text=True,
                                    timeout=120)
-            if not check(f"{name} written", r.returncode == 0 and os.path.exists(shot), r.stderr[-1500:]):
-                continue
-            taken.append(shot)
-            if not update:
-                compare_shot(name, shot, os.path.join(golden_dir, name + ".png"), TOLERANCE)
-    if update:
-        keep_reviewed(taken, golden_dir)
+            taken.took(name, r)
+    taken.finish()
 
 
 def listed(path):

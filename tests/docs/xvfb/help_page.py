@@ -12,7 +12,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "app", "xvfb"))
-from _shell import (base_env, check, compare_shot, config, finish, keep_reviewed, program, temp_dir,  # noqa: E402
+from _shell import (ReviewedShots, base_env, check, config, finish, program, temp_dir,  # noqa: E402
                     wait_for, xvfb)
 
 SIZES = ["1280x820", "700x820"]
@@ -34,27 +34,18 @@ def page_env(env, home, extra):
 
 
 def shots(build, source, env, update):
-    out_dir = os.path.join(build, "help-shots")
-    os.makedirs(out_dir, exist_ok=True)
-    golden_dir = os.path.join(source, "tests", "golden", "help")
-    taken = []
+    taken = ReviewedShots(build, source, "help", TOLERANCE, update)
     for size in SIZES:
         for theme in ("light", "dark"):
             for scale in (1, 2):
                 tag = f"help-{size}-{theme}-x{scale}"
-                shot = os.path.join(out_dir, tag + ".png")
                 with temp_dir() as home:
                     prepare(home)
                     r = subprocess.run([program(build)], env=page_env(env, home, {
                         "QUENMRK_WINDOW": size, "QUENMRK_THEME": theme, "QUENMRK_SCALE": str(scale),
-                        "QUENMRK_SHOT": shot}), capture_output=True, text=True, timeout=120)
-                if not check(f"{tag} written", r.returncode == 0 and os.path.exists(shot), r.stderr[-1500:]):
-                    continue
-                taken.append(shot)
-                if not update:
-                    compare_shot(tag, shot, os.path.join(golden_dir, tag + ".png"), TOLERANCE)
-    if update:
-        keep_reviewed(taken, golden_dir)
+                        "QUENMRK_SHOT": taken.path(tag)}), capture_output=True, text=True, timeout=120)
+                taken.took(tag, r)
+    taken.finish()
 
 
 def page_sections(source):
