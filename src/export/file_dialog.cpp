@@ -108,6 +108,18 @@ void replaceEdit(UiContext& ui, int64_t id, const std::string& text)
     edit->scroll = 0;
 }
 
+// A name that is a folder of the one shown is opened, as in a file manager,
+// rather than taken; the name field empties.
+bool enterNamedFolder(FileDialogState& d)
+{
+    std::string path = joinPath(d.folder, d.fileName);
+    if (!isFolder(path))
+        return false;
+    enterFolder(d, path);
+    d.fileName.clear();
+    return true;
+}
+
 // A save over an existing file is asked about first; the question stands
 // until the same path is confirmed or something else is chosen.
 bool mayTake(FileDialogState& d, int32_t purpose, const std::string& path, bool confirming)
@@ -419,7 +431,7 @@ std::string drawFileDialog(AppState& state)
         if (buffer->editing && buffer->buffer != d.fileName)
             d.replacePath.clear();
     }
-    if (edit == editEnter && !d.fileName.empty()) {
+    if (edit == editEnter && !d.fileName.empty() && !enterNamedFolder(d)) {
         std::string path = joinPath(d.folder, d.fileName);
         if (mayTake(d, purpose, path, false))
             chosen = path;
@@ -440,7 +452,8 @@ std::string drawFileDialog(AppState& state)
         chosen.clear();
     }
     const char* okLabel = asking ? "Replace" : save ? "Save" : "Open";
-    if (flowButton(state, "file-ok", okLabel, asking ? "danger" : "primary", "", 0, false) && !d.fileName.empty()) {
+    if (flowButton(state, "file-ok", okLabel, asking ? "danger" : "primary", "", 0, false) && !d.fileName.empty()
+        && !enterNamedFolder(d)) {
         std::string name = save ? nameWithExtension(d.fileName, d.filters) : d.fileName;
         std::string path = joinPath(d.folder, name);
         if (mayTake(d, purpose, path, true))

@@ -334,6 +334,18 @@ TEST(FileDialogFrames, FoldersUpAndDoubleClicks)
     h.clickWidget("file-up");
     EXPECT_EQ(h.dialog().folder, h.files.path());
 
+    // A folder's name typed as the file name opens it, by Enter or the button.
+    fs::create_directory(h.files / "deeper");
+    h.fill("filename", "deeper", true);
+    EXPECT_EQ(h.dialog().folder, h.files / "deeper");
+    EXPECT_EQ(h.dialog().fileName, "");
+    h.clickWidget("file-up");
+    h.fill("filename", "deeper", false);
+    h.clickWidget("file-ok");
+    EXPECT_EQ(h.dialog().folder, h.files / "deeper");
+    EXPECT_EQ(h.chosen, "");
+    EXPECT_TRUE(h.open());
+
     // Up at the root stays there.
     h.fill("filedir", "/", true);
     EXPECT_EQ(h.dialog().folder, "/");
