@@ -1,7 +1,8 @@
 """The file dialog's folder listing against Python's own directory walk, on
 generated folders: names in mixed case, digits, spaces and UTF-8, prefixes of
 one another, hidden names, folders, links to folders and files, dangling
-links, pipes, sockets and a link to a device, with and without filters."""
+links, pipes, sockets and a link to a device, with and without filters; and
+a folder another user may not read, listed as nobody."""
 import os
 import random
 import shutil
@@ -102,6 +103,20 @@ def groups(entries):
     return [(k, sorted(v)) for k, v in out]
 
 
+def unreadable(rng):
+    """A folder its owner alone may read lists nothing for another user."""
+    if os.geteuid() != 0 or not shutil.which("setpriv"):
+        print("skipped: reading as nobody needs root and setpriv")
+        return
+    path = os.path.join(WORK, "closed")
+    make_folder(rng, path)
+    os.chmod(path, 0o700)
+    os.chmod(WORK, 0o755)
+    check(listed(path, []) != [], "the owner lists the closed folder")
+    r = run(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", TOOL, "list", path])
+    check(r.returncode == 0 and r.stdout == b"", f"nobody lists nothing: {r.returncode} {r.stdout[:200]!r}")
+
+
 def main():
     rng = random.Random(51)
     cases = 0
@@ -113,6 +128,7 @@ def main():
             check(groups(got) == groups(want), f"folder{n} {filters}: {got[:8]} != {want[:8]}")
             cases += 1
     check(listed(os.path.join(WORK, "missing"), []) == [], "a missing folder lists nothing")
+    unreadable(rng)
     shutil.rmtree(WORK, ignore_errors=True)
     if _exportlib.failures:
         raise SystemExit(1)
