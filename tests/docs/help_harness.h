@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "app/page_harness.h"
+#include "app/page_draw_harness.h"
 #include "docs/help_view.h"
 
 namespace qm::testing {
 
-struct HelpHarness : PageHarness {
+struct HelpHarness : PageDrawHarness {
     // helpDir names QUENMRK_HELP's folder; none gives the compiled-in pages.
     explicit HelpHarness(int32_t width = 1280, int32_t height = 820, std::optional<std::string> helpDir = std::nullopt);
 

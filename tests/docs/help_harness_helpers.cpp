@@ -10,7 +10,7 @@
 namespace qm::testing {
 
 HelpHarness::HelpHarness(int32_t width, int32_t height, std::optional<std::string> helpDir)
-    : PageHarness(width, height)
+    : PageDrawHarness(width, height)
 {
     app.env.set("QUENMRK_HELP", helpDir);
     start();

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/page_harness.h"
+#include "app/page_draw_harness.h"
 #include "app/settings.h"
 #include "core/files.h"
 #include "export/file_dialog_internal.h"
@@ -21,7 +21,7 @@ namespace qm {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::PageHarness;
+using testing::PageDrawHarness;
 using testing::TempDir;
 using testing::writeText;
 
@@ -206,12 +206,12 @@ TEST(FileDialogSteps, StartFolder)
 }
 
 // The dialog alone in a frame, with what it chose kept.
-struct DialogHarness : PageHarness {
+struct DialogHarness : PageDrawHarness {
     std::string chosen;
     TempDir files;
 
     DialogHarness()
-        : PageHarness(1000, 700)
+        : PageDrawHarness(1000, 700)
     {
         start();
         page = [this] {
@@ -233,7 +233,7 @@ struct DialogHarness : PageHarness {
     void clickWidget(const std::string& label)
     {
         frames(25);
-        PageHarness::clickWidget(label);
+        PageDrawHarness::clickWidget(label);
     }
     void fill(const std::string& field, const std::string& text, bool enter)
     {

@@ -5,14 +5,14 @@
 #include <cmath>
 #include <limits>
 
-#include "app/page_harness.h"
+#include "app/page_draw_harness.h"
 #include "export/report_charts_internal.h"
 #include "platform/render/renderer.h"
 
 namespace qm {
 namespace {
 
-using testing::PageHarness;
+using testing::PageDrawHarness;
 using testing::sameColor;
 using testing::Shape;
 
@@ -79,7 +79,7 @@ TEST(ReportCharts, LabelDaysAndTooltipTexts)
 }
 
 // One chart alone in a frame, over a hand-made model.
-struct ChartHarness : PageHarness {
+struct ChartHarness : PageDrawHarness {
     ReportModel model;
     GroupTotals totals;
     bool bars = false;
@@ -87,7 +87,7 @@ struct ChartHarness : PageHarness {
     Rect chart{100, 100, 600, 300};
 
     ChartHarness()
-        : PageHarness(1000, 700)
+        : PageDrawHarness(1000, 700)
     {
         start();
         state().todayDate = Date{2030, 1, 1};

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <set>
 
-#include "app/page_harness.h"
+#include "app/page_draw_harness.h"
 #include "app/page_table.h"
 #include "app/placeholder_pages.h"
 #include "core/files.h"
@@ -25,16 +25,16 @@ namespace qm {
 namespace {
 
 using testing::oneOff;
-using testing::PageHarness;
+using testing::PageDrawHarness;
 using testing::sameColor;
 using testing::series;
 using testing::Shape;
 
 // The page alone over the whole view, at a content width of its own: the
 // window is the width plus both margins.
-struct ReportsHarness : PageHarness {
+struct ReportsHarness : PageDrawHarness {
     explicit ReportsHarness(double contentWidth = 1180, bool compact = false, int32_t height = 800)
-        : PageHarness(int32_t(contentWidth + (compact ? 24 : 56)), height)
+        : PageDrawHarness(int32_t(contentWidth + (compact ? 24 : 56)), height)
     {
         start();
         state().compact = compact;

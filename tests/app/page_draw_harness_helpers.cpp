@@ -1,4 +1,4 @@
-#include "app/page_harness.h"
+#include "app/page_draw_harness.h"
 
 #include <stdexcept>
 
@@ -8,22 +8,22 @@
 
 namespace qm::testing {
 
-PageHarness::PageHarness(int32_t width, int32_t height)
+PageDrawHarness::PageDrawHarness(int32_t width, int32_t height)
     : app(width, height)
 {
     app.env.set("QUENMRK_PAGE", std::nullopt);
 }
 
-AppState& PageHarness::start()
+AppState& PageDrawHarness::start()
 {
     app.start();
     app.state->ui->recorder = std::make_unique<WidgetRecorder>();
     return *app.state;
 }
 
-Rect PageHarness::viewRect() const { return {0, 0, app.state->ui->viewWidth, app.state->ui->viewHeight}; }
+Rect PageDrawHarness::viewRect() const { return {0, 0, app.state->ui->viewWidth, app.state->ui->viewHeight}; }
 
-void PageHarness::frame(const std::function<void()>& body)
+void PageDrawHarness::frame(const std::function<void()>& body)
 {
     UiContext& c = ui();
     beginFrame(c, 1.0 / 60.0);
@@ -35,7 +35,7 @@ void PageHarness::frame(const std::function<void()>& body)
     endFrame(c);
 }
 
-void PageHarness::frames(int n, const std::function<void()>& body)
+void PageDrawHarness::frames(int n, const std::function<void()>& body)
 {
     for (int i = 0; i < n; ++i)
         frame(body);
@@ -55,7 +55,7 @@ WindowEvent pointerEvent(const UiContext& ui, uint8_t kind)
 
 }  // namespace
 
-void PageHarness::move(double x, double y)
+void PageDrawHarness::move(double x, double y)
 {
     WindowEvent e = pointerEvent(ui(), weMouseMove);
     e.x = x;
@@ -63,13 +63,13 @@ void PageHarness::move(double x, double y)
     app.feed(e);
 }
 
-void PageHarness::press() { app.feed(pointerEvent(ui(), weMouseDown)); }
+void PageDrawHarness::press() { app.feed(pointerEvent(ui(), weMouseDown)); }
 
-void PageHarness::release() { app.feed(pointerEvent(ui(), weMouseUp)); }
+void PageDrawHarness::release() { app.feed(pointerEvent(ui(), weMouseUp)); }
 
-void PageHarness::click(double x, double y) { app.click(x, y); }
+void PageDrawHarness::click(double x, double y) { app.click(x, y); }
 
-void PageHarness::key(uint8_t k, uint8_t modifiers)
+void PageDrawHarness::key(uint8_t k, uint8_t modifiers)
 {
     for (uint8_t kind : {weKeyDown, weKeyUp}) {
         WindowEvent e;
@@ -80,7 +80,7 @@ void PageHarness::key(uint8_t k, uint8_t modifiers)
     }
 }
 
-void PageHarness::type(std::string_view text)
+void PageDrawHarness::type(std::string_view text)
 {
     for (char ch : text) {
         WindowEvent e;
@@ -90,14 +90,14 @@ void PageHarness::type(std::string_view text)
     }
 }
 
-void PageHarness::wheel(double dy)
+void PageDrawHarness::wheel(double dy)
 {
     WindowEvent e = pointerEvent(ui(), weScroll);
     e.dy = dy;
     app.feed(e);
 }
 
-const WidgetRecord* PageHarness::widget(const std::string& label) const
+const WidgetRecord* PageDrawHarness::widget(const std::string& label) const
 {
     const WidgetRecord* found = nullptr;
     for (const WidgetRecord& r : app.state->ui->recorder->records)
@@ -106,7 +106,7 @@ const WidgetRecord* PageHarness::widget(const std::string& label) const
     return found;
 }
 
-std::vector<std::string> PageHarness::labelsStartingWith(const std::string& prefix) const
+std::vector<std::string> PageDrawHarness::labelsStartingWith(const std::string& prefix) const
 {
     std::vector<std::string> out;
     for (const WidgetRecord& r : app.state->ui->recorder->records)
@@ -115,7 +115,7 @@ std::vector<std::string> PageHarness::labelsStartingWith(const std::string& pref
     return out;
 }
 
-void PageHarness::clickWidget(const std::string& label)
+void PageDrawHarness::clickWidget(const std::string& label)
 {
     const WidgetRecord* w = widget(label);
     if (!w)
@@ -125,9 +125,9 @@ void PageHarness::clickWidget(const std::string& label)
     frame();
 }
 
-std::vector<Shape> PageHarness::shapes() const { return rendererShapes(*app.state->renderer); }
+std::vector<Shape> PageDrawHarness::shapes() const { return rendererShapes(*app.state->renderer); }
 
-std::vector<Shape> PageHarness::withColor(int mode, Color color) const
+std::vector<Shape> PageDrawHarness::withColor(int mode, Color color) const
 {
     std::vector<Shape> out;
     for (const Shape& s : shapes())

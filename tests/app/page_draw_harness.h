@@ -1,8 +1,8 @@
 #pragma once
-// One page of the program in a whole AppState over a fake window: events go
-// straight to the toolkit, a frame runs only the drawing given to it (or
-// the page's own), and the widgets and shapes of the last frame can be
-// read back.
+// One page's drawing alone, in a whole AppState over a fake window, for the
+// areas whose pages the shell's page table does not hold in tests: events go
+// straight to the toolkit, a frame runs only the drawing given to it (or the
+// page's own), and the widgets and shapes of the last frame can be read back.
 #include <functional>
 #include <string>
 #include <string_view>
@@ -13,13 +13,13 @@
 
 namespace qm::testing {
 
-struct PageHarness {
+struct PageDrawHarness {
     AppHarness app;
     // What a frame draws when given nothing.
     std::function<void()> page;
 
     // Builds nothing yet: the environment may be set first.
-    PageHarness(int32_t width, int32_t height);
+    PageDrawHarness(int32_t width, int32_t height);
     // Starts the state with the widget recorder on.
     AppState& start();
 
