@@ -13,17 +13,14 @@
 // between callgrind's start and stop requests, for
 //   valgrind --tool=callgrind --instr-atstart=no bench_help_frame --one-frame
 // (bench/help_frame_callgrind.py compares the count with a committed baseline).
-#include "../tests/platform/render/mock_gl.h"
+#include "bench_app.h"
 #include "heavy_budget.h"
 
 #include "app/app_state.h"
 #include "app/frame.h"
-#include "app/page_table.h"
-#include "app/placeholder_pages.h"
 #include "docs/help_page.h"
 #include "docs/help_view.h"
 #include "docs/help_view_internal.h"
-#include "platform/platform_window_internal.h"
 #include "ui/tooltip.h"
 
 #include <benchmark/benchmark.h>
@@ -31,49 +28,25 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <map>
 
 namespace {
 
 using namespace qm;
 
-struct Scene {
-    std::string root;
-    AppStateRef state;
+struct Scene : bench::BenchApp {
     Rect rect{0, 0, 760, 600};
 
     explicit Scene(int heavyScale = 0)
+        : BenchApp("qm-help-bench", fillHelpPageTable)
     {
-        root = (std::filesystem::temp_directory_path() / "qm-help-bench-XXXXXX").string();
-        if (!mkdtemp(root.data()))
-            std::abort();
-        setenv("XDG_CONFIG_HOME", (root + "/cfg").c_str(), 1);
-        setenv("HOME", root.c_str(), 1);
-        setenv("QUENMRK_THEME", "light", 1);
-        setenv("QUENMRK_SPLASH", "0", 1);
+        // The compiled-in book, whatever the environment says.
         unsetenv("QUENMRK_HELP");
-        mockgl::install();
-        mockgl::state.recording = false;
-        glClearColor = [](GLfloat, GLfloat, GLfloat, GLfloat) {};
-        glClear = [](GLbitfield) {};
-        PageTable table = placeholderPageTable();
-        fillHelpPageTable(table);
-        setPageTable(std::move(table));
-        PlatformWindowRef platform = newFakePlatformWindow();
-        platform->fake->width = 1280;
-        platform->fake->height = 820;
-        state = newAppState(newAppWindowOn(platform, "Quenmark"));
         if (heavyScale > 0)
             *state->store->budget = bench::heavyBudget(heavyScale);
         state->page = pageHelp;
         std::shared_ptr<HelpBook> book = sharedHelpBook(*state);
         openHelpSection(*state, findHelpAnchor(*book, "terms"), false);
-    }
-    ~Scene()
-    {
-        state.reset();
-        std::filesystem::remove_all(root);
     }
 
     void viewFrame()

@@ -5,8 +5,10 @@
 
 #include "app/budget_io.h"
 #include "core/files.h"
+#include "export/file_dialog.h"
 #include "export/report_pdf.h"
 #include "export/report_xlsx.h"
+#include "export/reports_page.h"
 
 namespace qm {
 
@@ -39,6 +41,8 @@ ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t
 void fillReportPageTable(PageTable& table)
 {
     table.exportReportFile = exportReportFile;
+    table.drawReportsPage = drawReportsPage;
+    table.drawFileDialog = drawFileDialog;
 }
 
 }  // namespace qm

@@ -14,7 +14,8 @@ namespace qm {
 // current already).
 ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t purpose);
 
-// Puts the report's entries into the installed page table.
+// Puts the Reports page, the file dialog and the report's export into the
+// page table.
 void fillReportPageTable(PageTable& table);
 
 }  // namespace qm

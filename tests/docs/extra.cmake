@@ -3,6 +3,7 @@
 target_sources(qm_docs_tests PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/ui_harness_helpers.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/app/app_harness_helpers.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/app/page_draw_harness_helpers.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/app/env_helpers.cpp)
 
 # The program's Help page under a private Xvfb server.

@@ -10,119 +10,13 @@
 namespace qm::testing {
 
 HelpHarness::HelpHarness(int32_t width, int32_t height, std::optional<std::string> helpDir)
-    : app(width, height)
+    : PageDrawHarness(width, height)
 {
-    app.env.set("QUENMRK_HELP", helpDir).set("QUENMRK_PAGE", std::nullopt);
-    app.start();
-    app.state->ui->recorder = std::make_unique<WidgetRecorder>();
+    app.env.set("QUENMRK_HELP", helpDir);
+    start();
     app.state->page = pageHelp;
+    page = [this] { helpPage(state(), viewRect()); };
 }
-
-Rect HelpHarness::viewRect() const { return {0, 0, app.state->ui->viewWidth, app.state->ui->viewHeight}; }
-
-void HelpHarness::frame(const std::function<void()>& body)
-{
-    UiContext& c = ui();
-    beginFrame(c, 1.0 / 60.0);
-    if (body)
-        body();
-    else
-        helpPage(state(), viewRect());
-    drawTooltip(c);
-    endFrame(c);
-}
-
-void HelpHarness::frames(int n, const std::function<void()>& body)
-{
-    for (int i = 0; i < n; ++i)
-        frame(body);
-}
-
-namespace {
-
-WindowEvent pointerEvent(const UiContext& ui, uint8_t kind)
-{
-    WindowEvent e;
-    e.kind = kind;
-    e.x = ui.pointerX;
-    e.y = ui.pointerY;
-    e.button = 1;
-    return e;
-}
-
-}  // namespace
-
-void HelpHarness::move(double x, double y)
-{
-    WindowEvent e = pointerEvent(ui(), weMouseMove);
-    e.x = x;
-    e.y = y;
-    app.feed(e);
-}
-
-void HelpHarness::press() { app.feed(pointerEvent(ui(), weMouseDown)); }
-
-void HelpHarness::release() { app.feed(pointerEvent(ui(), weMouseUp)); }
-
-void HelpHarness::click(double x, double y) { app.click(x, y); }
-
-void HelpHarness::key(uint8_t k, uint8_t modifiers)
-{
-    for (uint8_t kind : {weKeyDown, weKeyUp}) {
-        WindowEvent e;
-        e.kind = kind;
-        e.key = k;
-        e.modifiers = modifiers;
-        app.feed(e);
-    }
-}
-
-void HelpHarness::type(std::string_view text)
-{
-    for (char ch : text) {
-        WindowEvent e;
-        e.kind = weText;
-        e.codepoint = uint8_t(ch);
-        app.feed(e);
-    }
-}
-
-void HelpHarness::wheel(double dy)
-{
-    WindowEvent e = pointerEvent(ui(), weScroll);
-    e.dy = dy;
-    app.feed(e);
-}
-
-const WidgetRecord* HelpHarness::widget(const std::string& label) const
-{
-    const WidgetRecord* found = nullptr;
-    for (const WidgetRecord& r : app.state->ui->recorder->records)
-        if (r.label == label && (!found || r.layer >= found->layer))
-            found = &r;
-    return found;
-}
-
-std::vector<std::string> HelpHarness::labelsStartingWith(const std::string& prefix) const
-{
-    std::vector<std::string> out;
-    for (const WidgetRecord& r : app.state->ui->recorder->records)
-        if (r.label.rfind(prefix, 0) == 0)
-            out.push_back(r.label);
-    return out;
-}
-
-void HelpHarness::clickWidget(const std::string& label)
-{
-    const WidgetRecord* w = widget(label);
-    if (!w)
-        throw std::runtime_error("no widget " + label);
-    click(w->rect.x + w->rect.w / 2, w->rect.y + w->rect.h / 2);
-    frame();
-    frame();
-}
-
-std::vector<Shape> HelpHarness::shapes() const { return shapesOf(*app.state->renderer); }
 
 void writeHelpFolder(const std::string& dir, const std::vector<std::pair<std::string, std::string>>& pages)
 {

@@ -5,6 +5,8 @@
 //   exporttool report-pdf|report-xlsx FOLDER FROM TO ACCOUNT_ID TODAY OUT
 //                                        the report of a budget folder (data.json),
 //                                        the PDF dated 2026-03-01 12:00:00
+//   exporttool list FOLDER [FILTER...]   the file dialog's listing, a line per
+//                                        entry: d|f, the size, the name in hex
 // SPEC: {"sheets": [{"name": HEX, "widths": [..], "rows": [[CELL, ..], ..]}]},
 // CELL: {"k": 0 text | 1 number | 2 money, "t": HEX, "v": number, "b": bold,
 // "h": header, "c": colour}. Budgets are data.json budget objects.
@@ -15,6 +17,7 @@
 
 #include "core/files.h"
 #include "core/json.h"
+#include "export/file_dialog_internal.h"
 #include "export/icalendar.h"
 #include "export/ofx_export.h"
 #include "export/report_pdf.h"
@@ -109,7 +112,12 @@ int main(int argc, char** argv)
     }
     if (args.size() == 7 && (args[0] == "report-pdf" || args[0] == "report-xlsx"))
         return report(args);
+    if (args.size() >= 2 && args[0] == "list") {
+        for (const qm::FileEntry& e : qm::listFolderEntries(args[1], {args.begin() + 2, args.end()}))
+            std::cout << (e.isFolder ? 'd' : 'f') << ' ' << e.size << ' ' << qm::testing_hex::toHex(e.name) << '\n';
+        return 0;
+    }
     std::cerr << "usage: exporttool xlsx SPEC OUT | ofx BUDGET FROM TO TIME OUT | ics BUDGET FROM TO LABEL EPOCH OUT | "
-                 "report-pdf|report-xlsx FOLDER FROM TO ACCOUNT TODAY OUT\n";
+                 "report-pdf|report-xlsx FOLDER FROM TO ACCOUNT TODAY OUT | list FOLDER [FILTER...]\n";
     return 2;
 }

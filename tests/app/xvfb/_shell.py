@@ -92,3 +92,54 @@ def wait_for(predicate, timeout=30):
             return True
         time.sleep(0.05)
     return False
+
+
+def compare_shot(name, shot, golden, tolerance):
+    """Checks a screenshot against its reviewed copy: at most `tolerance`
+    pixels may differ by more than the fuzz."""
+    if not check(f"{name} has a reviewed copy", os.path.exists(golden)):
+        return
+    c = subprocess.run(["compare", "-metric", "AE", "-fuzz", "2%", shot, golden, "null:"],
+                       capture_output=True, text=True)
+    diff = c.stderr.strip().split()[0] if c.stderr.strip() else "?"
+    check(f"{name} matches its reviewed copy", diff.isdigit() and int(diff) <= tolerance, diff)
+
+
+def keep_reviewed(shots, golden_dir):
+    """Stores looked-at screenshots as the reviewed copies. The program
+    writes stored PNGs; the kept copies are squeezed."""
+    from PIL import Image
+    os.makedirs(golden_dir, exist_ok=True)
+    for shot in shots:
+        with Image.open(shot) as im:
+            im.convert("RGB").save(os.path.join(golden_dir, os.path.basename(shot)), optimize=True)
+
+
+class ReviewedShots:
+    """Screenshots taken into BUILD/<folder>-shots and compared with the
+    reviewed copies in tests/golden/<folder>, or with update kept as them
+    once looked at."""
+
+    def __init__(self, build, source, folder, tolerance, update):
+        self.out_dir = os.path.join(build, folder + "-shots")
+        os.makedirs(self.out_dir, exist_ok=True)
+        self.golden_dir = os.path.join(source, "tests", "golden", folder)
+        self.tolerance = tolerance
+        self.update = update
+        self.taken = []
+
+    def path(self, name):
+        return os.path.join(self.out_dir, name + ".png")
+
+    def took(self, name, result):
+        """Checks that the run wrote the shot, then compares it."""
+        shot = self.path(name)
+        if not check(f"{name} written", result.returncode == 0 and os.path.exists(shot), result.stderr[-1500:]):
+            return
+        self.taken.append(shot)
+        if not self.update:
+            compare_shot(name, shot, os.path.join(self.golden_dir, name + ".png"), self.tolerance)
+
+    def finish(self):
+        if self.update:
+            keep_reviewed(self.taken, self.golden_dir)

@@ -12,7 +12,8 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "app", "xvfb"))
-from _shell import base_env, check, config, finish, program, temp_dir, wait_for, xvfb  # noqa: E402
+from _shell import (ReviewedShots, base_env, check, config, finish, program, temp_dir,  # noqa: E402
+                    wait_for, xvfb)
 
 SIZES = ["1280x820", "700x820"]
 # Pixels allowed to differ by more than the fuzz: none are expected on one
@@ -33,39 +34,18 @@ def page_env(env, home, extra):
 
 
 def shots(build, source, env, update):
-    out_dir = os.path.join(build, "help-shots")
-    os.makedirs(out_dir, exist_ok=True)
-    golden_dir = os.path.join(source, "tests", "golden", "help")
-    taken = []
+    taken = ReviewedShots(build, source, "help", TOLERANCE, update)
     for size in SIZES:
         for theme in ("light", "dark"):
             for scale in (1, 2):
                 tag = f"help-{size}-{theme}-x{scale}"
-                shot = os.path.join(out_dir, tag + ".png")
                 with temp_dir() as home:
                     prepare(home)
                     r = subprocess.run([program(build)], env=page_env(env, home, {
                         "QUENMRK_WINDOW": size, "QUENMRK_THEME": theme, "QUENMRK_SCALE": str(scale),
-                        "QUENMRK_SHOT": shot}), capture_output=True, text=True, timeout=120)
-                if not check(f"{tag} written", r.returncode == 0 and os.path.exists(shot), r.stderr[-1500:]):
-                    continue
-                taken.append(shot)
-                golden = os.path.join(golden_dir, tag + ".png")
-                if update:
-                    continue
-                if not check(f"{tag} has a reviewed copy", os.path.exists(golden)):
-                    continue
-                c = subprocess.run(["compare", "-metric", "AE", "-fuzz", "2%", shot, golden, "null:"],
-                                   capture_output=True, text=True)
-                diff = c.stderr.strip().split()[0] if c.stderr.strip() else "?"
-                check(f"{tag} matches its reviewed copy", diff.isdigit() and int(diff) <= TOLERANCE, diff)
-    if update:
-        os.makedirs(golden_dir, exist_ok=True)
-        from PIL import Image
-        for shot in taken:
-            # The program writes stored PNGs; the kept copies are squeezed.
-            with Image.open(shot) as im:
-                im.convert("RGB").save(os.path.join(golden_dir, os.path.basename(shot)), optimize=True)
+                        "QUENMRK_SHOT": taken.path(tag)}), capture_output=True, text=True, timeout=120)
+                taken.took(tag, r)
+    taken.finish()
 
 
 def page_sections(source):
