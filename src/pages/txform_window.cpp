@@ -75,12 +75,20 @@ void accountField(AppState& state, std::string_view id, std::string& bound, cons
         openManageAccounts(state);
 }
 
-// The repeat controls inside their outlined box.
+// The repeat controls inside their outlined box. Stacked on the compact
+// layout, every column keeps the box's right padding, as the combo above.
 void repeatSection(AppState& state, TxFormState& f)
 {
     UiContext& ui = *state.ui;
     bool desktop = !state.compact;
     double pad = scaled(state, 12);
+    auto columns = [&](int32_t n, double height) {
+        std::vector<Rect> c = formColumns(state, n, height, 12, true);
+        if (!desktop)
+            for (Rect& r : c)
+                r = narrowed(r, pad);
+        return c;
+    };
     addSpace(ui, pad);
     double top = layoutCursor(ui);
     Rect probe = nextLayoutRect(ui, scaled(state, 8), 0);
@@ -91,7 +99,7 @@ void repeatSection(AppState& state, TxFormState& f)
         nextLayoutRect(ui, rowHeight(ui), std::max(1.0, availableWidth(ui) - pad)), false);
     if (f.repeatMode == repeatEvery) {
         addSpace(ui, scaled(state, 8));
-        std::vector<Rect> c = formColumns(state, 2, 0, 12, true);
+        std::vector<Rect> c = columns(2, 0);
         Rect every = c[0], period = c[1];
         if (desktop) {
             every = {c[0].x, c[0].y, scaled(state, 90), c[0].h};
@@ -102,14 +110,14 @@ void repeatSection(AppState& state, TxFormState& f)
         comboBox(ui, widgetId(ui, "tx-period"), f.periodIndex, kPeriods, labelled(state, period, "Period"), false);
     } else if (f.repeatMode == repeatMonthDay) {
         addSpace(ui, scaled(state, 8));
-        std::vector<Rect> c = formColumns(state, 2, 0, 12, true);
+        std::vector<Rect> c = columns(2, 0);
         comboBox(ui, widgetId(ui, "tx-dom-day"), f.monthDayIndex, dayOfMonthChoices(), labelled(state, c[0], "On day"),
             false);
         comboBox(ui, widgetId(ui, "tx-dom-month"), f.monthDayMonth, monthChoices(),
             labelled(state, desktop ? narrowed(c[1], pad) : c[1], "Of"), false);
     } else if (f.repeatMode == repeatWeekday) {
         addSpace(ui, scaled(state, 8));
-        std::vector<Rect> c = formColumns(state, 3, 0, 12, true);
+        std::vector<Rect> c = columns(3, 0);
         comboBox(ui, widgetId(ui, "tx-spec-week"), f.weekIndex, kWeeks, labelled(state, c[0], "Week"), false);
         comboBox(ui, widgetId(ui, "tx-spec-day"), f.weekdayIndex, kWeekdays, labelled(state, c[1], "Day"), false);
         comboBox(ui, widgetId(ui, "tx-spec-month"), f.weekdayMonth, monthChoices(),
@@ -117,7 +125,7 @@ void repeatSection(AppState& state, TxFormState& f)
     }
     if (f.repeatMode != repeatNone) {
         addSpace(ui, scaled(state, 10));
-        std::vector<Rect> c = formColumns(state, 2, 2 * rowHeight(ui) + scaled(state, 30), 12, true);
+        std::vector<Rect> c = columns(2, 2 * rowHeight(ui) + scaled(state, 30));
         beginLayoutInRect(state, c[0]);
         if (checkField(state, "Business days only", f.businessDaysOnly, false) && !f.businessDaysOnly)
             f.payEarly = false;
