@@ -5,7 +5,14 @@
 // page drawn, and the figures a calendar frame reads from the projection
 // (as qm/calendar_frame in bench/model.cpp): the page's own cost is the
 // difference between its frame and the frame without it. The manager
-// dialogs open over the month frame add their own cost to it.
+// dialogs open over the month frame add their own cost to it. The day view
+// is drawn on the busiest day of today's month, where its table is longest.
+//
+// With --one-frame it draws warm-up frames, then exactly one month-view frame
+// at 1x between callgrind's start and stop requests, for
+//   valgrind --tool=callgrind --instr-atstart=no bench_calendar_page --one-frame
+// (bench/calendar_page_callgrind.py compares the count with a committed
+// baseline).
 #include "../tests/platform/render/mock_gl.h"
 #include "heavy_budget.h"
 
@@ -23,8 +30,11 @@
 #include "platform/platform_window_internal.h"
 
 #include <benchmark/benchmark.h>
+#include <valgrind/callgrind.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -92,11 +102,33 @@ Scene& sceneAt(int scale)
     return *s;
 }
 
+// The day of today's month with the most entries under the account.
+Date busiestDay(const AppState& state, int64_t account)
+{
+    const Date today = bench::heavyToday();
+    Date best = today;
+    size_t most = 0;
+    for (const auto& week : monthLedger(storeProjection(*state.store), today.year, today.month, account, today))
+        for (const DayRow& day : week)
+            if (day.inMonth && day.entries.size() > most) {
+                most = day.entries.size();
+                best = day.date;
+            }
+    return best;
+}
+
+void showView(AppState& state, uint8_t view, int64_t account)
+{
+    state.view = view;
+    state.store->budget->user.selected_account_id = account;
+    Date day = view == viewDay ? busiestDay(state, account) : bench::heavyToday();
+    selectDate(state, day.year, day.month, day.day);
+}
+
 void pageFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t account = 1)
 {
     Scene& scene = sceneAt(int(st.range(0)));
-    scene.state->view = view;
-    scene.state->store->budget->user.selected_account_id = account;
+    showView(*scene.state, view, account);
     PageTable table = pageTable();
     PageTable without = table;
     if (!withPage)
@@ -107,6 +139,10 @@ void pageFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t accoun
         scene.frame();
     setPageTable(std::move(table));
     st.counters["transactions"] = double(scene.state->store->budget->transactions.size());
+    if (view == viewDay)
+        st.counters["day_entries"] = double(
+            dayLedger(storeProjection(*scene.state->store), scene.state->selectedDate, account, bench::heavyToday())
+                .entries.size());
 }
 
 void monthView(benchmark::State& st) { pageFrame(st, viewMonth, true); }
@@ -163,7 +199,7 @@ void manageAccounts(benchmark::State& st) { dialogOverMonth(st, openManageAccoun
 
 void scales(benchmark::internal::Benchmark* b)
 {
-    b->Arg(1)->Arg(16)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+    b->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 }
 
 BENCHMARK(monthView)->Name("calendar_page/month_frame")->Apply(scales);
@@ -176,4 +212,22 @@ BENCHMARK(calendarFigures)->Name("calendar_page/calendar_figures_peer")->Apply(s
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    if (argc > 1 && std::strcmp(argv[1], "--one-frame") == 0) {
+        Scene& scene = sceneAt(1);
+        showView(*scene.state, viewMonth, 1);
+        for (int i = 0; i < 5; ++i)
+            scene.frame();
+        CALLGRIND_START_INSTRUMENTATION;
+        scene.frame();
+        CALLGRIND_STOP_INSTRUMENTATION;
+        std::printf("vertices %d draw calls %d\n", scene.state->renderer->lastVertexCount,
+            scene.state->renderer->lastDrawCalls);
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
