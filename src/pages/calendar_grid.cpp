@@ -141,17 +141,29 @@ bool matchesGridSearch(const std::string& description, const std::string& search
 std::string transactionLineTooltip(const LedgerEntry& e, bool adjusted)
 {
     const Transaction& t = *e.transaction;
-    std::string text = t.description + "\nAmount: " + formatMoney(e.amount) + (e.isPaid ? " (Paid)" : "");
+    // Built by appending: GCC 12 misreads "literal" + temporary string.
+    std::string text = t.description;
+    auto line = [&](std::string_view head, std::string_view value) {
+        text += '\n';
+        text += head;
+        text += value;
+    };
+    line("Amount: ", formatMoney(e.amount));
+    if (e.isPaid)
+        text += " (Paid)";
     if (adjusted)
-        text += "\nOriginal amount: " + formatMoney(e.baseAmount);
+        line("Original amount: ", formatMoney(e.baseAmount));
     if (!t.category.empty())
-        text += "\nCategory: " + t.category;
-    if (isTransfer(t))
-        text += "\nTransfer: " + t.account + " \u2192 " + t.transfer_to_account;
-    else if (!t.account.empty())
-        text += "\nAccount: " + t.account;
+        line("Category: ", t.category);
+    if (isTransfer(t)) {
+        line("Transfer: ", t.account);
+        text += " \u2192 ";
+        text += t.transfer_to_account;
+    } else if (!t.account.empty()) {
+        line("Account: ", t.account);
+    }
     if (t.is_recurring)
-        text += "\n" + describeRule(t.recurring_period);
+        line("", describeRule(t.recurring_period));
     return text;
 }
 
@@ -284,8 +296,10 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
         }
         size_t hidden = day.entries.size() - size_t(lines.drawn);
         Rect label{more.x + scaled(state, 6), more.y, std::max(0.0, more.w - scaled(state, 6)), more.h};
-        drawText(
-            state, "+" + std::to_string(hidden) + " more", label, scaled(state, 11), t.base[slotTextTertiary], 0, 500);
+        std::string text(1, '+');
+        text += std::to_string(hidden);
+        text += " more";
+        drawText(state, text, label, scaled(state, 11), t.base[slotTextTertiary], 0, 500);
         if (m.clicked)
             openDayView(state, day.date);
     }

@@ -47,8 +47,10 @@ std::string subtitleOf(const Transaction& t)
         text = "Transfer \u00b7 " + t.account + " \u2192 " + t.transfer_to_account;
     else
         text = t.category.empty() ? std::string("Uncategorized") : t.category;
-    if (t.is_recurring)
-        text += " \u00b7 " + describeRule(t.recurring_period);
+    if (t.is_recurring) {
+        text += " \u00b7 ";
+        text += describeRule(t.recurring_period);
+    }
     return text;
 }
 
@@ -85,8 +87,12 @@ void drawDayView(AppState& state, const Rect& rect)
     auto card = [&](int i) { return Rect{x0 + i * (cardWidth + gap), y, cardWidth, cardHeight}; };
     infoCard(state, card(0), "Opening", formatMoney(row.startBalance), amountColor(state, row.startBalance, 0), false,
         false);
-    infoCard(state, card(1), "Income", "+" + formatMoney(row.income), t.base[slotSuccess], false, false);
-    infoCard(state, card(2), "Expenses", "\u2212" + formatMoney(row.expense), t.base[slotDanger], false, false);
+    // Appended: GCC 12 misreads a short literal + a temporary string.
+    std::string income(1, '+'), expense = "\u2212";
+    income += formatMoney(row.income);
+    expense += formatMoney(row.expense);
+    infoCard(state, card(1), "Income", income, t.base[slotSuccess], false, false);
+    infoCard(state, card(2), "Expenses", expense, t.base[slotDanger], false, false);
     std::string closing = formatMoney(row.balance);
     infoCard(state, card(3), "Closing balance", row.anchored ? "*" + closing : closing,
         amountColor(state, row.balance, 0), true, false);
