@@ -20,6 +20,7 @@ SHOTS = {
     "txform-repeat": {"QUENMRK_OPEN": "txform-repeat"},
     "transfer": {"QUENMRK_OPEN": "transfer"},
     "txform-error": {"QUENMRK_OPEN": "txform-error"},
+    "txform-repeat-500": {"QUENMRK_OPEN": "txform-repeat", "QUENMRK_WINDOW": "500x800"},
     "month-dark": {"QUENMRK_THEME": "dark"},
     "day-dark": {"QUENMRK_THEME": "dark", "QUENMRK_VIEW": "day"},
 }
