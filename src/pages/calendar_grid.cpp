@@ -26,6 +26,7 @@
 #include "platform/cursor.h"
 #include "platform/render/primitives.h"
 #include "ui/hit_test.h"
+#include "ui/input.h"
 #include "ui/layout.h"
 #include "ui/menu.h"
 #include "ui/tooltip.h"
@@ -203,14 +204,25 @@ void drawCalendarGrid(AppState& state, const Rect& rect, const std::vector<std::
     double columnWidth = (rect.w - 6 * gap) / 7;
     size_t count = rows.size();
     double rowHeight = count == 0 ? 0 : (rect.h - double(count - 1) * gap) / double(count);
-    if (d.active)
+    auto tileRect = [&](size_t r, size_t c) {
+        return Rect{
+            rect.x + double(c) * (columnWidth + gap), rect.y + double(r) * (rowHeight + gap), columnWidth, rowHeight};
+    };
+    if (d.active) {
+        // Found before the tiles are drawn, so that the tile under the
+        // pointer shows itself as the drop target in the same frame.
         d.hasTarget = false;
+        for (size_t r = 0; r < count; ++r)
+            for (size_t c = 0; c < rows[r].size() && c < 7; ++c)
+                if (mouseIn(ui, tileRect(r, c))) {
+                    d.targetDate = rows[r][c].date;
+                    d.hasTarget = true;
+                }
+    }
     for (size_t r = 0; r < count; ++r)
         for (size_t c = 0; c < rows[r].size() && c < 7; ++c) {
             const DayRow& day = rows[r][c];
-            Rect tile{rect.x + double(c) * (columnWidth + gap), rect.y + double(r) * (rowHeight + gap), columnWidth,
-                rowHeight};
-            drawDayTile(state, day, tile, !weekMode && !day.inMonth);
+            drawDayTile(state, day, tileRect(r, c), !weekMode && !day.inMonth);
         }
     // Under a modal window the grid takes no drags; the stale check above
     // then drops the one under way.
@@ -308,6 +320,12 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
     // The tile itself: a double click adds an expense, a click picks the day,
     // the right button opens the day's menu.
     InteractResult cell = interact(ui, widgetId(ui, "cell-" + iso), rect, 1);
+    if (cell.pressed && !rectContains(rect, ui.pressX, ui.pressY)) {
+        // Pressed elsewhere (a line of a later tile, say) and moved here
+        // before this frame: the press belongs there.
+        ui.activeId = 0;
+        cell = {};
+    }
     if (cell.pressed && !overLine && !num.hovered && ui.doubleClicked[1]) {
         // Acted on at the press, where the toolkit reports the double
         // click; the release that follows ends nothing.
@@ -331,10 +349,6 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
         strokeRoundRect(r, {rect.x + inset, rect.y + inset, rect.w - 2 * inset, rect.h - 2 * inset}, scaled(state, 2),
             scaled(state, 2), ring);
     }
-    if (d.active && mouseIn(ui, rect)) {
-        d.targetDate = day.date;
-        d.hasTarget = true;
-    }
 }
 
 bool drawTransactionLine(AppState& state, const LedgerEntry& e, const Rect& rect, int32_t index)
@@ -348,6 +362,12 @@ bool drawTransactionLine(AppState& state, const LedgerEntry& e, const Rect& rect
     int64_t id = widgetIdIndexed(ui, "tile-" + std::to_string(tx.id) + "-" + iso, index);
     bool ghost = index == kGhostLine;
     InteractResult in = ghost ? InteractResult{} : interact(ui, id, rect, 1);
+    // A press counts where it happened: on a busy machine the pointer may
+    // have moved on by the frame that sees it, which would lose a quick drag.
+    if (!ghost && !in.pressed && ui.buttonsPressed[1] && ui.activeId == 0 && hitTest(ui, rect, ui.pressX, ui.pressY)) {
+        setActive(ui, id);
+        in.pressed = true;
+    }
 
     bool selected = isSelected(state, e);
     bool cut = isCut(state, e);
@@ -432,8 +452,8 @@ bool drawTransactionLine(AppState& state, const LedgerEntry& e, const Rect& rect
             d.armed = true;
             d.active = false;
             d.hasTarget = false;
-            d.startX = ui.pointerX;
-            d.startY = ui.pointerY;
+            d.startX = ui.pressX;
+            d.startY = ui.pressY;
         }
     }
     if (in.clicked && !d.active && !ui.doubleClicked[1])
