@@ -148,5 +148,51 @@ TEST(DayView, EmptyDayMessagesAndPaste)
     EXPECT_NE(h.widget("dayrow-" + std::to_string(row.entries[0].transaction->id) + "-2025-02-10#0"), nullptr);
 }
 
+TEST(DayView, DrawsOnlyTheVisibleRowsAndStillWalksEveryBalance)
+{
+    PageHarness h(1280, 600);
+    const Date day{2025, 3, 20};
+    for (int i = 0; i < 40; ++i) {
+        Transaction t;
+        t.description = "Entry " + std::to_string(i);
+        t.amount = i % 3 == 0 ? 10.5 : -(i + 0.25);
+        t.start_date = day;
+        t.account = "Checking";
+        ASSERT_TRUE(addTransaction(h.store(), t).ok);
+    }
+    showDay(h, day);
+    auto rowsDrawn = [&] {
+        int n = 0;
+        for (const WidgetRecord& w : h->ui->recorder->records)
+            n += w.label.rfind("dayrow-", 0) == 0;
+        return n;
+    };
+    EXPECT_GT(rowsDrawn(), 0);
+    EXPECT_LT(rowsDrawn(), 12);
+    EXPECT_FALSE(h.drewText("Entry 39"));
+
+    // Scrolled to the end: the last rows are drawn with the balances of
+    // every row before them.
+    WindowEvent e;
+    e.kind = weMouseMove;
+    e.x = 640;
+    e.y = 400;
+    h.app.feed(e);
+    for (int i = 0; i < 40; ++i) {
+        e.kind = weScroll;
+        e.dy = -3;
+        h.app.feed(e);
+        h.frame();
+    }
+    h.frames(2);
+    EXPECT_LT(rowsDrawn(), 12);
+    EXPECT_TRUE(h.drewText("Entry 39"));
+    DayRow row = dayLedger(storeProjection(h.store()), day, 0, testing::kPinnedToday);
+    double x0 = (1280 - 980) / 2.0;
+    std::vector<std::string> column = columnAt(h, x0 + 980 - 4 - 110);
+    ASSERT_FALSE(column.empty());
+    EXPECT_EQ(column.back(), formatMoney(row.balance));
+}
+
 }  // namespace
 }  // namespace qm
