@@ -7,6 +7,7 @@
 #include "model/adjustments.h"
 #include "model/money.h"
 #include "model/projection.h"
+#include "model/recurrence.h"
 #include "model/transaction_edits.h"
 #include "pages/calendar_grid.h"
 #include "pages/calendar_state.h"
@@ -212,6 +213,55 @@ TEST(CalendarGrid, SearchCutAndPaidMultiplyTheLinesOpacity)
     EXPECT_FALSE(filledWithSelection(s.lunch, {2025, 3, 4}));
     EXPECT_TRUE(matchesGridSearch("Monthly RENT due", "  rEnT\t"));
     EXPECT_FALSE(matchesGridSearch("Lunch", " rent "));
+}
+
+TEST(CalendarGrid, LineAmountsByKindAdjustmentAndScope)
+{
+    PageHarness h;
+    testing::SampleBudget s = testing::addSampleBudget(*h);
+    Transaction pay;
+    pay.description = "Payday";
+    pay.amount = 2000;
+    pay.start_date = {2025, 3, 21};
+    pay.account = "Checking";
+    ASSERT_TRUE(addTransaction(h.store(), pay).ok);
+    ASSERT_TRUE(setOccurrenceAmount(h.store(), s.lunch, {2025, 3, 18}, -12.5, true, 0));
+    const Theme& t = h->ui->theme;
+    auto colourOf = [&](const std::string& text, Date day) -> std::optional<Color> {
+        Rect cell = h.rectOf("cell-" + formatIso(day));
+        for (const testing::DrawnText& d : h.texts)
+            if (d.text == text && d.rect.y > cell.y + 20 && d.rect.y < cell.y + cell.h && d.rect.x > cell.x
+                && d.rect.x < cell.x + cell.w)
+                return d.color;
+        return std::nullopt;
+    };
+    struct Case {
+        int64_t account;  // -1: Checking
+        const char* text;
+        Date day;
+        Color color;
+    };
+    const Case cases[] = {
+        {0, "\u21c4 $100.00", {2025, 3, 14}, t.base[slotTextTertiary]},
+        {-1, "-$100.00", {2025, 3, 14}, t.base[slotTextSecondary]},
+        {0, "$2,000.00", {2025, 3, 21}, t.base[slotSuccess]},
+        {0, "-$12.50", {2025, 3, 18}, t.base[slotWarning]},
+        {0, "-$10.00", {2025, 3, 17}, t.base[slotTextSecondary]},
+    };
+    for (const Case& c : cases) {
+        h.budget().user.selected_account_id = c.account == -1 ? s.checking : c.account;
+        h.frames(2);
+        std::optional<Color> got = colourOf(c.text, c.day);
+        ASSERT_TRUE(got) << c.text;
+        EXPECT_TRUE(testing::sameColor(*got, c.color)) << c.text;
+    }
+    std::optional<LedgerEntry> lunch = findOccurrenceIn(*h, {s.lunch, 0, {2025, 3, 18}, true}, 0);
+    ASSERT_TRUE(lunch);
+    EXPECT_EQ(transactionLineTooltip(*lunch, true),
+        "Lunch\nAmount: -$12.50\nOriginal amount: -$10.00\nAccount: Checking\n" + describeRule("nth_1_days"));
+    std::optional<LedgerEntry> move = findOccurrenceIn(*h, {s.transfer, 0, {2025, 3, 14}, true}, 0);
+    ASSERT_TRUE(move);
+    EXPECT_EQ(transactionLineTooltip(*move, false), "To savings\nAmount: -$100.00\nTransfer: Checking \u2192 Savings");
 }
 
 TEST(CalendarGrid, WeekdayCaptionsAbbreviateUpTo900Dp)
