@@ -8,7 +8,14 @@
 // dialogs open over the month frame add their own cost to it. The search page
 // is timed the same way, in frames that search again and in frames that
 // only draw, and the header bar with its month figures open beside a frame
-// with neither the header nor a page.
+// with neither the header nor a page. The day view
+// is drawn on the busiest day of today's month, where its table is longest.
+//
+// With --one-frame it draws warm-up frames, then exactly one month-view frame
+// at 1x between callgrind's start and stop requests, for
+//   valgrind --tool=callgrind --instr-atstart=no bench_calendar_page --one-frame
+// (bench/calendar_page_callgrind.py compares the count with a committed
+// baseline).
 #include "../tests/platform/render/mock_gl.h"
 #include "heavy_budget.h"
 
@@ -29,8 +36,11 @@
 #include "ui/widget_id.h"
 
 #include <benchmark/benchmark.h>
+#include <valgrind/callgrind.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -98,11 +108,33 @@ Scene& sceneAt(int scale)
     return *s;
 }
 
+// The day of today's month with the most entries under the account.
+Date busiestDay(const AppState& state, int64_t account)
+{
+    const Date today = bench::heavyToday();
+    Date best = today;
+    size_t most = 0;
+    for (const auto& week : monthLedger(storeProjection(*state.store), today.year, today.month, account, today))
+        for (const DayRow& day : week)
+            if (day.inMonth && day.entries.size() > most) {
+                most = day.entries.size();
+                best = day.date;
+            }
+    return best;
+}
+
+void showView(AppState& state, uint8_t view, int64_t account)
+{
+    state.view = view;
+    state.store->budget->user.selected_account_id = account;
+    Date day = view == viewDay ? busiestDay(state, account) : bench::heavyToday();
+    selectDate(state, day.year, day.month, day.day);
+}
+
 void pageFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t account = 1)
 {
     Scene& scene = sceneAt(int(st.range(0)));
-    scene.state->view = view;
-    scene.state->store->budget->user.selected_account_id = account;
+    showView(*scene.state, view, account);
     PageTable table = pageTable();
     PageTable without = table;
     if (!withPage)
@@ -113,6 +145,10 @@ void pageFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t accoun
         scene.frame();
     setPageTable(std::move(table));
     st.counters["transactions"] = double(scene.state->store->budget->transactions.size());
+    if (view == viewDay)
+        st.counters["day_entries"] = double(
+            dayLedger(storeProjection(*scene.state->store), scene.state->selectedDate, account, bench::heavyToday())
+                .entries.size());
 }
 
 void monthView(benchmark::State& st) { pageFrame(st, viewMonth, true); }
@@ -224,7 +260,7 @@ void withoutHeader(benchmark::State& st) { headerFrame(st, false); }
 
 void scales(benchmark::internal::Benchmark* b)
 {
-    b->Arg(1)->Arg(16)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+    b->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 }
 
 BENCHMARK(monthView)->Name("calendar_page/month_frame")->Apply(scales);
@@ -243,4 +279,22 @@ BENCHMARK(calendarFigures)->Name("calendar_page/calendar_figures_peer")->Apply(s
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    if (argc > 1 && std::strcmp(argv[1], "--one-frame") == 0) {
+        Scene& scene = sceneAt(1);
+        showView(*scene.state, viewMonth, 1);
+        for (int i = 0; i < 5; ++i)
+            scene.frame();
+        CALLGRIND_START_INSTRUMENTATION;
+        scene.frame();
+        CALLGRIND_STOP_INSTRUMENTATION;
+        std::printf("vertices %d draw calls %d\n", scene.state->renderer->lastVertexCount,
+            scene.state->renderer->lastDrawCalls);
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

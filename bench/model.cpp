@@ -96,6 +96,14 @@ void monthLedgerOf(benchmark::State& state, int64_t accountId)
 void monthLedgerOneAccount(benchmark::State& state) { monthLedgerOf(state, 1); }
 void monthLedgerAllAccounts(benchmark::State& state) { monthLedgerOf(state, 0); }
 
+// The day view's figures, read from the store's projection.
+void dayLedgerToday(benchmark::State& state)
+{
+    LocalStore& store = storeAt(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(dayLedger(storeProjection(store), bench::heavyToday(), 1, bench::heavyToday()));
+}
+
 void monthEndBalancesToday(benchmark::State& state)
 {
     LocalStore& store = storeAt(int(state.range(0)));
@@ -325,6 +333,7 @@ BENCHMARK(balanceAllAccounts)->Name("qm/balanceAt_all_accounts")->Apply(scales);
 BENCHMARK(expandMonth)->Name("qm/expand_month_every_transaction")->Apply(scales);
 BENCHMARK(monthLedgerOneAccount)->Name("qm/monthLedger_one_account")->Apply(scales);
 BENCHMARK(monthLedgerAllAccounts)->Name("qm/monthLedger_all_accounts")->Apply(scales);
+BENCHMARK(dayLedgerToday)->Name("qm/dayLedger")->Apply(scales);
 BENCHMARK(monthEndBalancesToday)->Name("qm/monthEndBalances")->Apply(scales);
 BENCHMARK(accountSummariesToday)->Name("qm/accountSummaries")->Apply(scales);
 BENCHMARK(calendarFrame)->Name("qm/calendar_frame")->Apply(scales);

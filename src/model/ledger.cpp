@@ -106,6 +106,12 @@ DayRow dayLedger(const Budget& b, Date date, int64_t accountId, Date reference)
     return std::move(ledger.days.front());
 }
 
+DayRow dayLedger(const BudgetProjection& p, Date date, int64_t accountId, Date reference)
+{
+    Ledger ledger = accountLedger(p, date, date, accountId, reference);
+    return std::move(ledger.days.front());
+}
+
 MonthGrid monthGrid(int32_t year, int32_t month)
 {
     Date first = firstOfMonth(year, month);

@@ -111,6 +111,7 @@ using CategoryIndex = std::unordered_map<std::string, std::string>;
 Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
 Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference);
 DayRow dayLedger(const Budget& b, Date date, int64_t accountId, Date reference);
+DayRow dayLedger(const BudgetProjection& p, Date date, int64_t accountId, Date reference);
 // Always 5 or 6 weeks, so that a month view keeps its height.
 MonthGrid monthGrid(int32_t year, int32_t month);
 std::vector<std::vector<DayRow>> monthLedger(

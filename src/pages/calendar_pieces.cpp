@@ -18,9 +18,6 @@ void band(AppState& state, const Rect& rect, int32_t tint)
 
 void drawCalendarToolbar(AppState& state, const Rect& rect) { band(state, rect, 1); }
 void drawMonthSummary(AppState& state, const Rect& rect) { band(state, rect, 2); }
-void drawWeekdayHeader(AppState& state, const Rect& rect, bool) { band(state, rect, 3); }
-void drawCalendarGrid(AppState&, const Rect&, const std::vector<std::vector<DayRow>>&, bool) { }
-void drawDayView(AppState&, const Rect&) { }
 void drawNarrowCalendar(AppState&, const Rect&) { }
 void drawDayMenu(AppState&) { }
 void drawTransactionMenu(AppState&) { }

@@ -42,6 +42,9 @@ struct DragState {
     bool active = false;  // being dragged
     double startX = 0;    // where the press was, in pixels
     double startY = 0;
+    Date targetDate;  // the tile under the pointer while dragging
+    bool hasTarget = false;
+    int32_t handledFrame = -1;  // the UI frame in which the grid last looked after it
 };
 
 struct MonthFiguresCache;

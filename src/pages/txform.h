@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/select_field.h"
 #include "model/budget.h"
 #include "model/ledger.h"
 
@@ -113,5 +114,9 @@ void drawRecurringScopePrompt(AppState& state);
 void drawTransactionForm(AppState& state);
 // The form's contents.
 void drawTransactionFormWindow(AppState& state);
+// The category choices by name, hidden ones left out unless it is the
+// form's own; the account choices in display order with their type.
+std::vector<SelectOption> categoryOptions(const Budget& b, const std::string& current);
+std::vector<SelectOption> accountOptions(const Budget& b);
 
 }  // namespace qm

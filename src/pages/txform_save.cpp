@@ -10,6 +10,7 @@
 #include "model/money.h"
 #include "model/recurrence.h"
 #include "model/transaction_edits.h"
+#include "pages/calendar_grid.h"
 #include "pages/txform.h"
 #include "ui/env_switches.h"
 #include "ui/label.h"
@@ -219,6 +220,8 @@ void drawRecurringScopePrompt(AppState& state)
 
 void drawTransactionForm(AppState& state)
 {
+    // The shell calls this every frame after the page.
+    settleDrag(state);
     if (state.txFormRepeat) {
         state.txFormRepeat = false;
         txFormState(state).repeatMode = repeatEvery;

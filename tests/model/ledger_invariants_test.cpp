@@ -5,6 +5,7 @@
 #include "model/ledger.h"
 #include "model/money.h"
 #include "model/occurrences.h"
+#include "model/projection.h"
 #include "model/reports.h"
 
 #include <gtest/gtest.h>
@@ -59,9 +60,12 @@ TEST(LedgerInvariants, RandomBudgets)
         }
 
         const int32_t year = from.year, month = from.month;
+        const BudgetProjection projection = projectBudget(b);
         for (const auto& week : monthLedger(b, year, month, scopeId, reference))
-            for (const DayRow& day : week)
+            for (const DayRow& day : week) {
                 expectSameDay(day, dayLedger(b, day.date, scopeId, reference));
+                expectSameDay(day, dayLedger(projection, day.date, scopeId, reference));
+            }
 
         const BalanceSummary s = balanceSummary(b, from, to, scopeId, reference);
         EXPECT_EQ(s.closing, l.days.back().balance);
