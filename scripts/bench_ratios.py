@@ -94,6 +94,15 @@ def growth_lines(runs):
     return lines
 
 
+# What Google Benchmark appends to a name for a fixed iteration count or a
+# clock of its own; a peer timed so is still the same case as ours.
+RUN_OPTIONS = re.compile(r"/(iterations:\d+|repeats:\d+|manual_time|real_time)(?=/|$)")
+
+
+def case_name(case):
+    return RUN_OPTIONS.sub("", case)
+
+
 def median_runs(data):
     runs = {}
     for b in data.get("benchmarks", []):
@@ -101,6 +110,7 @@ def median_runs(data):
             continue
         name = b.get("run_name", b["name"])
         impl, _, case = name.partition("/")
+        case = case_name(case)
         manual = "manual_time" in name
         time = b["real_time"] if manual else b["cpu_time"]
         runs.setdefault(case, {})[impl] = (time, b.get("time_unit", "ns"), b.get("bytes"))

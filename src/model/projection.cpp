@@ -298,12 +298,14 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
             shareWith(t.transfer_to_account);
 
         // A series' dates never come before its start, nor after its end,
-        // and moving off a weekend shifts them at most two days.
+        // and moving off a weekend shifts them at most two days. The start
+        // always counts, even with an end before it.
         const int64_t startN = dayNumber(t.start_date);
         int64_t firstN = startN, lastN = startN;
         if (t.is_recurring) {
             firstN = startN - 2;
-            lastN = t.has_end_date ? int64_t(dayNumber(t.end_date)) + 2 : std::numeric_limits<int64_t>::max();
+            lastN = t.has_end_date ? std::max<int64_t>(startN, dayNumber(t.end_date)) + 2
+                                   : std::numeric_limits<int64_t>::max();
             p.seriesOf[i] = int32_t(p.series.size());
             p.series.push_back({index, firstN, lastN, seriesStep(t.recurring_period)});
             for (uint32_t k = p.shareBegin[i]; k < p.shares.size(); ++k)
