@@ -1,6 +1,7 @@
 #include "model/projection.h"
 
 #include "core/radix_sort.h"
+#include "model/projection_internal.h"
 #include "model/store.h"
 
 #include <algorithm>
@@ -36,18 +37,6 @@ DayRange dayRangeOf(int64_t fromN, int64_t toN)
 
 const int64_t kFirstCountedN = dayNumber(kFirstCountedDay);
 
-void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4])
-{
-    data[0] = b.transactions.data();
-    data[1] = b.transaction_adjustments.data();
-    data[2] = b.running_total_adjustments.data();
-    data[3] = b.accounts.data();
-    size[0] = b.transactions.size();
-    size[1] = b.transaction_adjustments.size();
-    size[2] = b.running_total_adjustments.size();
-    size[3] = b.accounts.size();
-}
-
 // The transaction's adjustments that can act on fromN..toN, in list order.
 std::span<const TransactionAdjustment* const> adjustmentsIn(
     const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN)
@@ -65,7 +54,7 @@ std::span<const TransactionAdjustment* const> adjustmentsIn(
 
 bool sharesScope(const BudgetProjection& p, uint32_t transaction, uint32_t scope)
 {
-    for (uint32_t k = p.shareBegin[transaction]; k < p.shareBegin[transaction + 1]; ++k)
+    for (uint32_t k = p.shareRanges[transaction].first; k < p.shareRanges[transaction].second; ++k)
         if (p.shares[k].scope == scope)
             return true;
     return false;
@@ -86,7 +75,7 @@ std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_
     const DayRange range = dayRangeOf(fromN, toN);
     std::vector<DayAmount> amounts;
     for (uint32_t i : candidates) {
-        const uint32_t begin = p.shareBegin[i], end = p.shareBegin[i + 1];
+        const auto [begin, end] = p.shareRanges[i];
         if (begin == end)
             continue;
         const Transaction& t = p.budget->transactions[i];
@@ -233,31 +222,37 @@ WalkState stateAt(const BudgetProjection& p, uint32_t scope, int32_t chunk)
 
 }  // namespace
 
-BudgetProjection projectBudget(const Budget& b, int32_t revision)
+void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4])
 {
-    BudgetProjection p;
-    p.budget = &b;
-    p.revision = revision;
-    collectLists(b, p.listData, p.listSize);
+    data[0] = b.transactions.data();
+    data[1] = b.transaction_adjustments.data();
+    data[2] = b.running_total_adjustments.data();
+    data[3] = b.accounts.data();
+    size[0] = b.transactions.size();
+    size[1] = b.transaction_adjustments.size();
+    size[2] = b.running_total_adjustments.size();
+    size[3] = b.accounts.size();
+}
 
-    p.scopes.resize(b.accounts.size() + 1);
-    std::unordered_map<std::string_view, std::vector<uint32_t>> byName;
-    std::unordered_map<int64_t, uint32_t> byId;
-    for (size_t i = 0; i < b.accounts.size(); ++i) {
-        const Account& a = b.accounts[i];
-        const uint32_t scope = uint32_t(i + 1);
-        // Id 0 names no account, and of two accounts with one id the first
-        // is the one found; the scope of another is never asked for.
-        p.scopes[scope].scope = AccountScope{a.id, a.name};
-        if (a.id != 0)
-            byId.emplace(a.id, scope);
-        byName[a.name].push_back(scope);
-    }
+int32_t projectionChunkOf(int64_t dayN) { return chunkOf(dayN); }
+
+ScopesByName scopesByName(const BudgetProjection& p)
+{
+    ScopesByName byName;
+    for (uint32_t scope = 1; scope < p.scopes.size(); ++scope)
+        byName[p.scopes[scope].scope.name].push_back(scope);
+    return byName;
+}
+
+void projectAnchors(BudgetProjection& p, const Budget& b)
+{
+    for (ProjectedScope& s : p.scopes)
+        s.anchors.clear();
     for (const RunningTotalAdjustment& r : b.running_total_adjustments) {
         uint32_t scope = 0;
         if (r.account_id != 0) {
-            auto it = byId.find(r.account_id);
-            if (it == byId.end())
+            auto it = p.scopeOfId.find(r.account_id);
+            if (it == p.scopeOfId.end())
                 continue;
             scope = it->second;
         }
@@ -276,45 +271,80 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
         }
         a.resize(out);
     }
+}
+
+void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
+{
+    const uint32_t begin = uint32_t(p.shares.size());
+    if (!isTransfer(t))
+        p.shares.push_back({0, 0});
+    auto shareWith = [&](std::string_view name) {
+        auto it = byName.find(name);
+        if (it != byName.end())
+            for (uint32_t scope : it->second)
+                p.shares.push_back({scope, p.scopes[scope].scope.signedAmount(t, 1) < 0});
+    };
+    shareWith(t.account);
+    if (isTransfer(t) && t.transfer_to_account != t.account)
+        shareWith(t.transfer_to_account);
+    p.shareRanges[i] = {begin, uint32_t(p.shares.size())};
+
+    // A series' dates never come before its start, nor after its end,
+    // and moving off a weekend shifts them at most two days. The start
+    // always counts, even with an end before it.
+    const int64_t startN = dayNumber(t.start_date);
+    int64_t firstN = startN, lastN = startN;
+    if (t.is_recurring) {
+        firstN = startN - 2;
+        lastN =
+            t.has_end_date ? std::max<int64_t>(startN, dayNumber(t.end_date)) + 2 : std::numeric_limits<int64_t>::max();
+        int32_t slot = p.seriesOf[i];
+        if (slot < 0) {
+            slot = p.seriesOf[i] = int32_t(p.series.size());
+            p.series.emplace_back();
+        }
+        p.series[size_t(slot)] = {i, firstN, lastN, seriesStep(t.recurring_period)};
+        for (uint32_t k = begin; k < p.shares.size(); ++k)
+            if (p.shares[k].scope != 0)
+                p.scopes[p.shares[k].scope].series.push_back(uint32_t(slot));
+    } else if (const int32_t slot = p.seriesOf[i]; slot >= 0) {
+        p.series[size_t(slot)].firstN = std::numeric_limits<int64_t>::max();
+        p.series[size_t(slot)].lastN = std::numeric_limits<int64_t>::min();
+        p.seriesOf[i] = -1;
+        ++p.unused;
+    }
+    p.spans[i] = {clampDay(firstN), clampDay(lastN)};
+}
+
+BudgetProjection projectBudget(const Budget& b, int32_t revision)
+{
+    BudgetProjection p;
+    p.budget = &b;
+    p.revision = p.madeAt = p.notedTo = revision;
+    collectLists(b, p.listData, p.listSize);
+
+    p.scopes.resize(b.accounts.size() + 1);
+    for (size_t i = 0; i < b.accounts.size(); ++i) {
+        const Account& a = b.accounts[i];
+        const uint32_t scope = uint32_t(i + 1);
+        // Id 0 names no account, and of two accounts with one id the first
+        // is the one found; the scope of another is never asked for.
+        p.scopes[scope].scope = AccountScope{a.id, a.name};
+        if (a.id != 0)
+            p.scopeOfId.emplace(a.id, scope);
+    }
+    projectAnchors(p, b);
+    const ScopesByName byName = scopesByName(p);
 
     const size_t count = b.transactions.size();
     p.seriesOf.assign(count, -1);
-    p.shareBegin.reserve(count + 1);
-    std::vector<std::pair<int64_t, int64_t>> spans(count);  // the days a transaction's dates can fall on
+    p.shareRanges.resize(count);
+    p.spans.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const Transaction& t = b.transactions[i];
-        const uint32_t index = uint32_t(i);
-        p.shareBegin.push_back(uint32_t(p.shares.size()));
-        if (!isTransfer(t))
-            p.shares.push_back({0, 0});
-        auto shareWith = [&](std::string_view name) {
-            auto it = byName.find(name);
-            if (it != byName.end())
-                for (uint32_t scope : it->second)
-                    p.shares.push_back({scope, p.scopes[scope].scope.signedAmount(t, 1) < 0});
-        };
-        shareWith(t.account);
-        if (isTransfer(t) && t.transfer_to_account != t.account)
-            shareWith(t.transfer_to_account);
-
-        // A series' dates never come before its start, nor after its end,
-        // and moving off a weekend shifts them at most two days. The start
-        // always counts, even with an end before it.
-        const int64_t startN = dayNumber(t.start_date);
-        int64_t firstN = startN, lastN = startN;
-        if (t.is_recurring) {
-            firstN = startN - 2;
-            lastN = t.has_end_date ? std::max<int64_t>(startN, dayNumber(t.end_date)) + 2
-                                   : std::numeric_limits<int64_t>::max();
-            p.seriesOf[i] = int32_t(p.series.size());
-            p.series.push_back({index, firstN, lastN, seriesStep(t.recurring_period)});
-            for (uint32_t k = p.shareBegin[i]; k < p.shares.size(); ++k)
-                if (p.shares[k].scope != 0)
-                    p.scopes[p.shares[k].scope].series.push_back(uint32_t(p.series.size() - 1));
-        } else {
-            p.oneOffs.emplace_back(int32_t(startN), index);
-        }
-        spans[i] = {firstN, lastN};
+        placeTransaction(p, uint32_t(i), t, byName);
+        if (!t.is_recurring)
+            p.oneOffs.emplace_back(p.spans[i].first, uint32_t(i));
     }
 
     // The adjustments and the transactions are both sorted by transaction
@@ -325,21 +355,33 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
         ProjectedAdjustment adjustment;
     };
     std::vector<Keyed> keyed(b.transaction_adjustments.size());
+    p.adjustmentIds.resize(keyed.size());
     for (size_t k = 0; k < keyed.size(); ++k) {
         const TransactionAdjustment& a = b.transaction_adjustments[k];
         keyed[k] = {a.transaction_id,
             {dayNumber(a.original_date), a.is_deleted ? std::numeric_limits<int32_t>::min() : dayNumber(a.new_date),
                 uint32_t(k)}};
+        p.adjustmentIds[k] = {a.id, uint32_t(k)};
     }
     radixSortBy(keyed, [](const Keyed& k) { return orderedKey(k.id); });
-    std::vector<std::pair<int64_t, uint32_t>> ids(count);
+    auto byId = [](const std::pair<int64_t, uint32_t>& k) { return orderedKey(k.first); };
+    radixSortBy(p.adjustmentIds, byId);
+    std::vector<std::pair<int64_t, uint32_t>>& ids = p.transactionIds;
+    ids.resize(count);
     for (size_t i = 0; i < count; ++i)
         ids[i] = {b.transactions[i].id, uint32_t(i)};
-    radixSortBy(ids, [](const std::pair<int64_t, uint32_t>& k) { return orderedKey(k.first); });
+    radixSortBy(ids, byId);
+    auto shared = [](const std::vector<std::pair<int64_t, uint32_t>>& list) {
+        return std::adjacent_find(list.begin(), list.end(), [](const auto& x, const auto& y) {
+            return x.first == y.first;
+        }) != list.end();
+    };
+    p.sharedIds = shared(ids) || shared(p.adjustmentIds);
     p.adjustments.resize(keyed.size());
     for (size_t k = 0; k < keyed.size(); ++k)
         p.adjustments[k] = keyed[k].adjustment;
     p.adjustmentRanges.assign(count, {0, 0});
+    p.adjustmentOwner.assign(keyed.size(), kNoTransaction);
     size_t group = 0;
     for (const auto& [id, index] : ids) {
         while (group < keyed.size() && keyed[group].id < id)
@@ -350,21 +392,24 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
         p.adjustmentRanges[index] = {uint32_t(group), uint32_t(end)};
         // An adjustment that shows its occurrence outside the transaction's
         // days makes it one that a range there must look at.
-        const auto [firstN, lastN] = spans[index];
+        const auto [firstN, lastN] = p.spans[index];
         for (size_t k = group; k < end; ++k) {
+            p.adjustmentOwner[keyed[k].adjustment.index] = index;
             const int32_t n = keyed[k].adjustment.newN;
             if (n != std::numeric_limits<int32_t>::min() && (n < firstN || n > lastN))
                 p.movedIn.emplace_back(n, index);
         }
     }
-    p.shareBegin.push_back(uint32_t(p.shares.size()));
+    for (size_t k = 0; k < keyed.size(); ++k)
+        if (p.adjustmentOwner[keyed[k].adjustment.index] == kNoTransaction
+            && (p.orphanOwners.empty() || p.orphanOwners.back() != keyed[k].id))
+            p.orphanOwners.push_back(keyed[k].id);
     // Made in transaction order, so a stable sort by day leaves each day's
     // transactions in list order.
     auto byDay = [](const std::pair<int32_t, uint32_t>& item) { return orderedKey(item.first); };
     radixSortBy(p.oneOffs, byDay);
     radixSortBy(p.movedIn, byDay);
     p.colors = categoryIndex(b);
-    p.scopeOfId = std::move(byId);
     p.checkpoints.resize(p.scopes.size());
     return p;
 }
@@ -372,13 +417,17 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
 const BudgetProjection& storeProjection(const LocalStore& store)
 {
     const Budget& b = *store.budget;
-    const BudgetProjectionPtr& current = store.projection;
-    bool fresh = current && current->budget == &b && current->revision == store.change_count;
-    if (fresh) {
-        const void* data[4];
-        size_t size[4];
-        collectLists(b, data, size);
-        fresh = std::equal(data, data + 4, current->listData) && std::equal(size, size + 4, current->listSize);
+    BudgetProjection* current = store.projection.get();
+    bool fresh = false;
+    if (current && current->budget == &b) {
+        if (current->revision == store.change_count) {
+            const void* data[4];
+            size_t size[4];
+            collectLists(b, data, size);
+            fresh = std::equal(data, data + 4, current->listData) && std::equal(size, size + 4, current->listSize);
+        } else if (current->notedTo == store.change_count) {
+            fresh = updateProjection(*current, b, store.change_count);
+        }
     }
     if (!fresh) {
         const bool first = !current;
@@ -391,6 +440,16 @@ const BudgetProjection& storeProjection(const LocalStore& store)
             malloc_trim(0);
     }
     return *store.projection;
+}
+
+void noteChange(const LocalStore& store, Entity entity, int64_t id)
+{
+    BudgetProjection* p = store.projection.get();
+    // A change that went unnoted leaves notedTo behind for good.
+    if (p && p->notedTo + 1 == store.change_count) {
+        p->notes.push_back({entity, id});
+        p->notedTo = store.change_count;
+    }
 }
 
 uint32_t scopeIndex(const BudgetProjection& p, int64_t accountId)
@@ -446,7 +505,8 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
             if (scope == 0 || sharesScope(p, it->second, scope))
                 out.push_back(it->second);
     }
-    if (out.size() > seriesCount) {
+    // Series an update added come after the others in their lists.
+    if (out.size() > seriesCount || !std::is_sorted(out.begin(), out.end())) {
         std::sort(out.begin(), out.end());
         out.erase(std::unique(out.begin(), out.end()), out.end());
     }

@@ -13,11 +13,15 @@
 // the last bit.
 //
 // A projection points into the budget it was made from and holds while that
-// budget is unchanged; storeProjection remakes the store's when its change
-// count moves. Reading one fills its caches, so one thread reads it at a
-// time.
+// budget is unchanged. The store's follows its edits: each journaled change
+// leaves a note of the record it touched, and storeProjection brings the
+// projection up to date from the notes, working out again only the chunks of
+// days and the scopes those records reach. A change without a note (a sync,
+// a list changed around the count) remakes it. Reading one fills its caches,
+// so one thread reads it at a time.
 #include "model/balances.h"
 #include "model/budget.h"
+#include "model/journal.h"
 #include "model/ledger.h"
 #include "model/occurrences.h"
 #include "model/recurrence.h"
@@ -82,9 +86,16 @@ struct ProjectedAdjustment {
 // Day numbers are grouped in chunks of this many days, aligned on multiples.
 inline constexpr int32_t kProjectionChunkDays = 64;
 
+// A record an edit changed since the projection was last brought up to date.
+struct ProjectionNote {
+    Entity entity = entPrefs;
+    int64_t id = 0;
+};
+
 struct BudgetProjection {
     const Budget* budget = nullptr;
-    int32_t revision = 0;  // the store's change count it was made at
+    int32_t revision = 0;  // the store's change count it is up to date with
+    int32_t madeAt = 0;    // the change count it was made at; updates keep it
     // The lists it points into, to notice a change that bypassed the count.
     const void* listData[4] = {};
     size_t listSize[4] = {};
@@ -92,19 +103,39 @@ struct BudgetProjection {
     // Scope 0 is all accounts, scope i + 1 the budget's i-th account.
     std::vector<ProjectedScope> scopes;
     std::unordered_map<int64_t, uint32_t> scopeOfId;
-    std::vector<ProjectedSeries> series;  // every recurring transaction, in list order
-    std::vector<int32_t> seriesOf;        // per transaction: its index in series, or -1
-    std::vector<uint32_t> shareBegin;     // per transaction and one more: its shares' first index
+    // Every recurring transaction, in list order when made; an update adds
+    // new ones at the end and leaves the slot of one that stopped recurring
+    // empty (firstN > lastN).
+    std::vector<ProjectedSeries> series;
+    std::vector<int32_t> seriesOf;  // per transaction: its index in series, or -1
+    // Per transaction: its shares in `shares`, first and one past the last.
+    std::vector<std::pair<uint32_t, uint32_t>> shareRanges;
     std::vector<ScopeShare> shares;
+    // Per transaction: the days its own dates can fall on (a one-off's day
+    // twice), clamped to day numbers.
+    std::vector<std::pair<int32_t, int32_t>> spans;
     std::vector<std::pair<int32_t, uint32_t>> oneOffs;  // (day number, transaction) by day
     std::vector<std::pair<int32_t, uint32_t>> movedIn;  // (new day, transaction) of adjustments that show
-    // The adjustments by transaction id, in list order within one id, with
-    // their days at hand, so that finding those acting on a range never
-    // reaches into the list itself; per transaction, the first and one past
-    // the last of its own.
+    // The adjustments of each transaction in list order, with their days at
+    // hand, so that finding those acting on a range never reaches into the
+    // list itself; per transaction, the first and one past the last of its
+    // own.
     std::vector<ProjectedAdjustment> adjustments;
     std::vector<std::pair<uint32_t, uint32_t>> adjustmentRanges;
     CategoryIndex colors;
+
+    // What an update needs to find the records the notes name: (id, index)
+    // by id of the records it was made from, those added since, and per
+    // adjustment the transaction it belongs to (or none).
+    std::vector<std::pair<int64_t, uint32_t>> transactionIds;
+    std::vector<std::pair<int64_t, uint32_t>> adjustmentIds;
+    std::vector<std::pair<int64_t, uint32_t>> addedIds[2];  // transactions, adjustments
+    std::vector<uint32_t> adjustmentOwner;
+    std::vector<int64_t> orphanOwners;  // sorted transaction ids that adjustments name but no transaction has
+    bool sharedIds = false;             // two records of a list share an id: notes cannot tell them apart
+    size_t unused = 0;                  // entries of shares, series and adjustments that updates left behind
+    int32_t notedTo = 0;                // the notes account for every change up to this count
+    std::vector<ProjectionNote> notes;
 
     // Filled when first asked.
     // Income and expense per scope and day of a chunk, at an offset into the
@@ -121,8 +152,11 @@ struct BudgetProjection {
 using BudgetProjectionPtr = std::shared_ptr<BudgetProjection>;
 
 BudgetProjection projectBudget(const Budget& b, int32_t revision = 0);
-// The store's projection, remade when the budget changed since it was made.
+// The store's projection as of its change count: kept, updated from the
+// notes of the changes since, or remade.
 const BudgetProjection& storeProjection(const LocalStore& store);
+// Called by every journaled change, right after it moved the change count.
+void noteChange(const LocalStore& store, Entity entity, int64_t id);
 
 // The scope of an account id: its account, or all accounts for 0 and for an
 // id no account has.
