@@ -1,13 +1,16 @@
 // Balances and occurrence expansion on the generated heavy budget at 1x, 4x
 // and 16x its size, so that the growth of each cost with the budget shows.
 #include "heavy_budget.h"
+#include "model/adjustments.h"
 #include "model/balances.h"
 #include "model/ledger.h"
 #include "model/occurrences.h"
 #include "model/projection.h"
+#include "model/record_edits.h"
 #include "model/reports.h"
 #include "model/store.h"
 #include "model/sync.h"
+#include "model/transaction_edits.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -136,6 +140,63 @@ void calendarFrameAfterEdit(benchmark::State& state)
         benchmark::DoNotOptimize(monthEndBalances(p, 1, today));
         benchmark::DoNotOptimize(accountSummaries(p, today));
     }
+}
+
+enum class EditKind { oneOff, occurrence, anchor, series };
+
+// The first frame after one edit of the open budget, as the program draws
+// it: the projection brought up to date, then the calendar's figures. The
+// edit itself is the store's work and is not timed. Edits flip an amount
+// back and forth, so the budget the other cases read stays as it was.
+void frameAfterEdit(benchmark::State& state, EditKind kind)
+{
+    LocalStore& store = storeAt(int(state.range(0)));
+    const Budget& b = *store.budget;
+    const Date today = bench::heavyToday();
+    const Date monthStart = firstOfMonth(today.year, today.month);
+    auto frame = [&] {
+        const BudgetProjection& p = storeProjection(store);
+        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
+        benchmark::DoNotOptimize(monthEndBalances(p, 1, today));
+        benchmark::DoNotOptimize(accountSummaries(p, today));
+    };
+    // A one-off and a series of the first account with a date this month.
+    int64_t oneOff = 0, series = 0;
+    Date occurrence = today;
+    for (const Transaction& t : b.transactions) {
+        if (t.account != bench::kHeavyAccounts[0] || isTransfer(t))
+            continue;
+        if (!t.is_recurring && !oneOff && dateLessEq(monthStart, t.start_date) && dateLessEq(t.start_date, today))
+            oneOff = t.id;
+        if (t.is_recurring && !series) {
+            const std::vector<Occurrence> dates = occurrencesInRange(b, t, monthStart, today);
+            if (!dates.empty() && dates.front().adjustment_id == 0) {
+                series = t.id;
+                occurrence = dates.front().date;
+            }
+        }
+    }
+    frame();
+    const int32_t madeAt = storeProjection(store).madeAt;
+    bool flip = false;
+    for (auto _ : state) {
+        flip = !flip;
+        const double amount = flip ? -123.45 : -67.89;
+        if (kind == EditKind::oneOff || kind == EditKind::series) {
+            const int64_t id = kind == EditKind::oneOff ? oneOff : series;
+            Transaction e = b.transactions[*findTransaction(b, id)];
+            e.amount = amount;
+            updateTransaction(store, id, e, false, today, false);
+        } else if (kind == EditKind::occurrence) {
+            setOccurrenceAmount(store, series, occurrence, amount, true, 0);
+        } else {
+            setAnchor(store, subDays(today, 10), -amount * 100, 1);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        frame();
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    state.counters["made_anew"] = storeProjection(store).madeAt != madeAt;
 }
 
 // Bytes the allocator hands out, large blocks (mapped on their own) included.
@@ -305,6 +366,22 @@ BENCHMARK(monthEndBalancesToday)->Name("qm/monthEndBalances")->Apply(scales);
 BENCHMARK(accountSummariesToday)->Name("qm/accountSummaries")->Apply(scales);
 BENCHMARK(calendarFrame)->Name("qm/calendar_frame")->Apply(scales);
 BENCHMARK(calendarFrameAfterEdit)->Name("qm/calendar_frame_after_edit")->Apply(scales);
+BENCHMARK_CAPTURE(frameAfterEdit, one_off, EditKind::oneOff)
+    ->Name("qm/calendar_frame_after_one_off_edit")
+    ->UseManualTime()
+    ->Apply(scales);
+BENCHMARK_CAPTURE(frameAfterEdit, occurrence, EditKind::occurrence)
+    ->Name("qm/calendar_frame_after_occurrence_edit")
+    ->UseManualTime()
+    ->Apply(scales);
+BENCHMARK_CAPTURE(frameAfterEdit, anchor, EditKind::anchor)
+    ->Name("qm/calendar_frame_after_anchor_edit")
+    ->UseManualTime()
+    ->Apply(scales);
+BENCHMARK_CAPTURE(frameAfterEdit, series, EditKind::series)
+    ->Name("qm/calendar_frame_after_series_edit")
+    ->UseManualTime()
+    ->Apply(scales);
 BENCHMARK(openedBudgetMemory)
     ->Name("qm/opened_budget_memory")
     ->Arg(1)

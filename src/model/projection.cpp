@@ -20,6 +20,8 @@ constexpr int32_t kBatchChunks = 32;
 // The day sums kept, in doubles; past this the cache starts over (the
 // checkpoints stay, so nothing is walked twice).
 constexpr size_t kMaxSumDoubles = size_t(2) << 20;
+// Changed days of a kept chunk worked out again in place, at most.
+constexpr int64_t kPatchDays = 8;
 
 int32_t chunkOf(int64_t dayN) { return int32_t(dayN >= 0 ? dayN / kChunk : -((-dayN + kChunk - 1) / kChunk)); }
 
@@ -64,12 +66,16 @@ bool sharesScope(const BudgetProjection& p, uint32_t transaction, uint32_t scope
 // first + count - 1, laid out chunk by chunk, then scope by scope, then day
 // by day. Within a day of a scope the amounts are added in the list order
 // of their transactions, then in each transaction's order of occurrences.
-std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_t count)
+// Only the days fromN..toN within them are filled when given.
+std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_t count,
+    int64_t fromN = std::numeric_limits<int64_t>::min(), int64_t toN = std::numeric_limits<int64_t>::max())
 {
     const size_t scopes = p.scopes.size();
     const size_t perChunk = scopes * kChunk * 2;
     std::vector<double> sums(perChunk * size_t(count), 0.0);
-    const int64_t fromN = chunkStart(first), toN = chunkStart(first + count) - 1;
+    const int64_t firstN = chunkStart(first);
+    fromN = std::max(fromN, firstN);
+    toN = std::min(toN, chunkStart(first + count) - 1);
     std::vector<uint32_t> candidates;
     transactionsIn(p, 0, fromN, toN, candidates);
     const DayRange range = dayRangeOf(fromN, toN);
@@ -83,7 +89,7 @@ std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_
         expandPreparedAmounts(t, slot >= 0 ? &p.series[size_t(slot)].step : nullptr,
             adjustmentsIn(p, i, range.fromN, range.toN), range, amounts);
         for (const DayAmount& a : amounts) {
-            const int64_t offset = a.day - fromN;
+            const int64_t offset = a.day - firstN;
             const size_t chunk = size_t(offset / kChunk), day = size_t(offset % kChunk);
             for (uint32_t k = begin; k < end; ++k) {
                 const double v = p.shares[k].sign() * a.amount;
@@ -187,7 +193,7 @@ void walkChunk(const BudgetProjection& p, uint32_t scope, int32_t chunk, const d
 // longer depends on what came before it, so a walk may start at the chunk of
 // the latest anchor before the asked one; without one, nothing counts before
 // the first counted day.
-WalkState stateAt(const BudgetProjection& p, uint32_t scope, int32_t chunk)
+WalkState stateAt(const BudgetProjection& p, uint32_t scope, int32_t chunk, int32_t through)
 {
     auto& checkpoints = p.checkpoints[scope];
     if (auto it = checkpoints.find(chunk); it != checkpoints.end())
@@ -213,7 +219,8 @@ WalkState stateAt(const BudgetProjection& p, uint32_t scope, int32_t chunk)
             break;
         }
     for (int32_t k = from; k < chunk; ++k) {
-        const double* sums = sumsOf(p, k, std::min(kBatchChunks, chunk - k));
+        // The sums the caller reads next come in the same batch.
+        const double* sums = sumsOf(p, k, std::min(kBatchChunks, through - k + 1));
         walkChunk(p, scope, k, sums, state, chunkStart(k) + kChunk - 1, 0, nullptr);
         checkpoints[k + 1] = state;
     }
@@ -221,6 +228,58 @@ WalkState stateAt(const BudgetProjection& p, uint32_t scope, int32_t chunk)
 }
 
 }  // namespace
+
+void forgetDays(const BudgetProjection& p, std::vector<std::pair<int64_t, int64_t>> days)
+{
+    for (auto& [from, to] : days) {
+        from = clampDay(from);
+        to = clampDay(to);
+    }
+    std::sort(days.begin(), days.end());
+    size_t merged = 0;
+    for (const auto& d : days) {
+        if (d.first > d.second)
+            continue;
+        if (merged > 0 && d.first <= days[merged - 1].second + 1)
+            days[merged - 1].second = std::max(days[merged - 1].second, d.second);
+        else
+            days[merged++] = d;
+    }
+    days.resize(merged);
+    if (days.empty())
+        return;
+    // A few days within a kept chunk are worked out again in place, which
+    // costs a pass over those days rather than over the whole chunk; wider
+    // changes drop the chunks, to be worked out when next asked.
+    const size_t perChunk = p.scopes.size() * kChunk * 2;
+    std::vector<std::pair<int32_t, int32_t>> dropped;
+    for (const auto& [from, to] : days) {
+        const int32_t first = chunkOf(from), last = chunkOf(to);
+        auto it = first == last && to - from < kPatchDays ? p.chunkSums.find(first) : p.chunkSums.end();
+        if (it == p.chunkSums.end()) {
+            dropped.emplace_back(first, last);
+            continue;
+        }
+        const std::vector<double> fresh = computeSums(p, first, 1, from, to);
+        auto patched =
+            std::make_shared<std::vector<double>>(it->second.batch->begin() + std::ptrdiff_t(it->second.offset),
+                it->second.batch->begin() + std::ptrdiff_t(it->second.offset + perChunk));
+        const size_t day = size_t(from - chunkStart(first)), span = size_t(to - from + 1);
+        for (size_t scope = 0; scope < p.scopes.size(); ++scope) {
+            const size_t at = (scope * kChunk + day) * 2;
+            std::copy_n(fresh.begin() + std::ptrdiff_t(at), span * 2, patched->begin() + std::ptrdiff_t(at));
+        }
+        p.chunkSumsSize += perChunk;
+        it->second = {std::move(patched), 0};
+    }
+    if (!dropped.empty())
+        std::erase_if(p.chunkSums, [&](const auto& entry) {
+            for (const auto& [first, last] : dropped)
+                if (entry.first >= first && entry.first <= last)
+                    return true;
+            return false;
+        });
+}
 
 void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4])
 {
@@ -408,7 +467,10 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     // transactions in list order.
     auto byDay = [](const std::pair<int32_t, uint32_t>& item) { return orderedKey(item.first); };
     radixSortBy(p.oneOffs, byDay);
-    radixSortBy(p.movedIn, byDay);
+    // By day, then transaction, as updates keep it.
+    radixSortBy(p.movedIn, [](const std::pair<int32_t, uint32_t>& item) {
+        return uint64_t(uint32_t(item.first) ^ 0x80000000u) << 32 | item.second;
+    });
     p.colors = categoryIndex(b);
     p.checkpoints.resize(p.scopes.size());
     return p;
@@ -461,7 +523,7 @@ uint32_t scopeIndex(const BudgetProjection& p, int64_t accountId)
 double projectedBalance(const BudgetProjection& p, uint32_t scope, int64_t dayN)
 {
     const int32_t chunk = chunkOf(dayN);
-    WalkState state = stateAt(p, scope, chunk);
+    WalkState state = stateAt(p, scope, chunk, chunk);
     walkChunk(p, scope, chunk, sumsOf(p, chunk), state, dayN, 0, nullptr);
     return state.balance;
 }
@@ -473,7 +535,7 @@ void projectedDays(const BudgetProjection& p, uint32_t scope, int64_t fromN, int
         return;
     out.reserve(size_t(toN - fromN + 1));
     const int32_t first = chunkOf(fromN), last = chunkOf(toN);
-    WalkState state = stateAt(p, scope, first);
+    WalkState state = stateAt(p, scope, first, last);
     for (int32_t k = first; k <= last; ++k) {
         const double* sums = sumsOf(p, k, std::min(kBatchChunks, last - k + 1));
         walkChunk(p, scope, k, sums, state, std::min(toN, chunkStart(k) + kChunk - 1), fromN, &out);

@@ -19,6 +19,8 @@ using ScopesByName = std::unordered_map<std::string_view, std::vector<uint32_t>>
 ScopesByName scopesByName(const BudgetProjection& p);
 int32_t projectionChunkOf(int64_t dayN);
 void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4]);
+// The kept sums of these day ranges no longer hold.
+void forgetDays(const BudgetProjection& p, std::vector<std::pair<int64_t, int64_t>> days);
 // Fills every scope's anchors from the budget's list.
 void projectAnchors(BudgetProjection& p, const Budget& b);
 // Gives transaction i (whose slots exist) its shares, its span and, when it

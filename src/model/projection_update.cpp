@@ -91,17 +91,25 @@ void dropSeriesFromScopes(BudgetProjection& p, uint32_t i)
     }
 }
 
-void setMovedIn(BudgetProjection& p, uint32_t i)
+// The days outside the transaction's span that its adjustments show it on,
+// taken out of movedIn (add false) or put in.
+void moveIn(BudgetProjection& p, uint32_t i, const ProjectedAdjustment& a, bool add)
 {
-    std::erase_if(p.movedIn, [&](const std::pair<int32_t, uint32_t>& m) { return m.second == i; });
     const auto [firstN, lastN] = p.spans[i];
-    for (uint32_t k = p.adjustmentRanges[i].first; k < p.adjustmentRanges[i].second; ++k) {
-        const int32_t n = p.adjustments[k].newN;
-        if (n != kNoDay && (n < firstN || n > lastN)) {
-            const std::pair<int32_t, uint32_t> item(n, i);
-            p.movedIn.insert(std::lower_bound(p.movedIn.begin(), p.movedIn.end(), item), item);
-        }
-    }
+    if (a.newN == kNoDay || (a.newN >= firstN && a.newN <= lastN))
+        return;
+    const std::pair<int32_t, uint32_t> item(a.newN, i);
+    auto it = std::lower_bound(p.movedIn.begin(), p.movedIn.end(), item);
+    if (add)
+        p.movedIn.insert(it, item);
+    else if (it != p.movedIn.end() && *it == item)
+        p.movedIn.erase(it);
+}
+
+void moveIn(BudgetProjection& p, uint32_t i, bool add)
+{
+    for (uint32_t k = p.adjustmentRanges[i].first; k < p.adjustmentRanges[i].second; ++k)
+        moveIn(p, i, p.adjustments[k], add);
 }
 
 // The transaction's adjustments again, without the one at list index drop
@@ -129,6 +137,7 @@ void regroup(BudgetProjection& p, uint32_t owner, uint32_t drop, const Projected
 void replaceTransaction(
     BudgetProjection& p, uint32_t i, bool known, const Transaction& t, const ScopesByName& byName, Touched& touched)
 {
+    const std::pair<int32_t, int32_t> span = p.spans[i];
     if (known) {
         touchTransaction(p, i, touched);
         if (p.seriesOf[i] < 0) {
@@ -145,7 +154,14 @@ void replaceTransaction(
         const std::pair<int32_t, uint32_t> item(p.spans[i].first, i);
         p.oneOffs.insert(std::lower_bound(p.oneOffs.begin(), p.oneOffs.end(), item), item);
     }
-    setMovedIn(p, i);
+    // Which of its adjustments show outside its days changes with them.
+    if (known && p.spans[i] != span) {
+        const std::pair<int32_t, int32_t> now = p.spans[i];
+        p.spans[i] = span;
+        moveIn(p, i, false);
+        p.spans[i] = now;
+        moveIn(p, i, true);
+    }
     touchTransaction(p, i, touched);
 }
 
@@ -170,29 +186,11 @@ void replaceAnchors(BudgetProjection& p, const Budget& b, Touched& touched)
     }
 }
 
-// Forgets the sums of the chunks the days reach and the checkpoints of each
-// scope past the chunk of its first changed day.
-void forget(const BudgetProjection& p, Touched& touched)
+// Forgets the sums of the days touched and the checkpoints of each scope
+// past the chunk of its first changed day.
+void forget(const BudgetProjection& p, const Touched& touched)
 {
-    std::vector<std::pair<int32_t, int32_t>> chunks;
-    for (const auto& [from, to] : touched.days)
-        if (from <= to)
-            chunks.emplace_back(projectionChunkOf(from), projectionChunkOf(to));
-    std::sort(chunks.begin(), chunks.end());
-    size_t merged = 0;
-    for (const auto& c : chunks) {
-        if (merged > 0 && c.first <= chunks[merged - 1].second + 1)
-            chunks[merged - 1].second = std::max(chunks[merged - 1].second, c.second);
-        else
-            chunks[merged++] = c;
-    }
-    chunks.resize(merged);
-    if (!chunks.empty())
-        std::erase_if(p.chunkSums, [&](const auto& entry) {
-            auto it = std::upper_bound(chunks.begin(), chunks.end(), entry.first,
-                [](int32_t chunk, const std::pair<int32_t, int32_t>& c) { return chunk < c.first; });
-            return it != chunks.begin() && entry.first <= std::prev(it)->second;
-        });
+    forgetDays(p, touched.days);
     for (size_t s = 0; s < touched.scopeFrom.size(); ++s) {
         if (touched.scopeFrom[s] == std::numeric_limits<int64_t>::max())
             continue;
@@ -290,10 +288,11 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
         const uint32_t was = p.adjustmentOwner[at];
         if (was != kNoTransaction) {
             for (uint32_t k = p.adjustmentRanges[was].first; k < p.adjustmentRanges[was].second; ++k)
-                if (p.adjustments[k].index == at)
+                if (p.adjustments[k].index == at) {
                     touchAdjustment(p, was, p.adjustments[k], touched);
+                    moveIn(p, was, p.adjustments[k], false);
+                }
             regroup(p, was, at, nullptr);
-            setMovedIn(p, was);
         }
         const std::optional<uint32_t> owner = findIndex(p.transactionIds, p.addedIds[0], a.transaction_id);
         uint32_t now = kNoTransaction;
@@ -302,7 +301,7 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
             const ProjectedAdjustment projected{
                 dayNumber(a.original_date), a.is_deleted ? kNoDay : dayNumber(a.new_date), at};
             regroup(p, now, at, &projected);
-            setMovedIn(p, now);
+            moveIn(p, now, projected, true);
             touchAdjustment(p, now, projected, touched);
         }
         p.adjustmentOwner[at] = now;
