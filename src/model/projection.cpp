@@ -80,7 +80,9 @@ std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_
     transactionsIn(p, 0, fromN, toN, candidates);
     const DayRange range = dayRangeOf(fromN, toN);
     std::vector<DayAmount> amounts;
-    for (uint32_t i : candidates) {
+    for (size_t at = 0; at < candidates.size(); ++at) {
+        prefetchAhead(p, candidates, at, range);
+        const uint32_t i = candidates[at];
         const auto [begin, end] = p.shareRanges[i];
         if (begin == end)
             continue;
@@ -563,14 +565,57 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
     const size_t seriesCount = out.size();
     for (const auto* list : {&p.oneOffs, &p.movedIn}) {
         auto it = std::lower_bound(list->begin(), list->end(), std::pair<int32_t, uint32_t>(clampDay(fromN), 0));
-        for (; it != list->end() && it->first <= toN; ++it)
-            if (scope == 0 || sharesScope(p, it->second, scope))
+        if (scope == 0) {
+            for (; it != list->end() && it->first <= toN; ++it)
                 out.push_back(it->second);
+            continue;
+        }
+        // The shares of one-offs of nearby days lie far apart: fetched ahead.
+        for (; it != list->end() && it->first <= toN; ++it) {
+            if (list->end() - it > 16)
+                __builtin_prefetch(&p.shareRanges[(it + 16)->second]);
+            if (list->end() - it > 8)
+                __builtin_prefetch(&p.shares[p.shareRanges[(it + 8)->second].first]);
+            if (sharesScope(p, it->second, scope))
+                out.push_back(it->second);
+        }
     }
     // Series an update added come after the others in their lists.
     if (out.size() > seriesCount || !std::is_sorted(out.begin(), out.end())) {
         std::sort(out.begin(), out.end());
         out.erase(std::unique(out.begin(), out.end()), out.end());
+    }
+}
+
+void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at, const DayRange& range)
+{
+    // Three stages, each reading what the one before fetched: the
+    // transaction's slots, then its record and its adjustments' days, then
+    // the adjustments that act on the range.
+    if (at + 16 < list.size()) {
+        const uint32_t i = list[at + 16];
+        __builtin_prefetch(&p.adjustmentRanges[i]);
+        __builtin_prefetch(&p.shareRanges[i]);
+        __builtin_prefetch(&p.seriesOf[i]);
+    }
+    if (at + 8 < list.size()) {
+        const uint32_t i = list[at + 8];
+        const char* record = reinterpret_cast<const char*>(&p.budget->transactions[i]);
+        for (size_t offset = 0; offset < sizeof(Transaction); offset += 64)
+            __builtin_prefetch(record + offset);
+        const auto [begin, end] = p.adjustmentRanges[i];
+        for (uint32_t k = begin; k < end; k += 64 / sizeof(ProjectedAdjustment))
+            __builtin_prefetch(&p.adjustments[k]);
+        __builtin_prefetch(&p.shares[p.shareRanges[i].first]);
+    }
+    if (at + 3 < list.size()) {
+        const uint32_t i = list[at + 3];
+        for (uint32_t k = p.adjustmentRanges[i].first; k < p.adjustmentRanges[i].second; ++k) {
+            const ProjectedAdjustment& a = p.adjustments[k];
+            if ((a.originalN >= range.fromN && a.originalN <= range.toN)
+                || (a.newN >= range.fromN && a.newN <= range.toN))
+                __builtin_prefetch(&p.budget->transaction_adjustments[a.index]);
+        }
     }
 }
 

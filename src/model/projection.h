@@ -168,6 +168,10 @@ void projectedDays(const BudgetProjection& p, uint32_t scope, int64_t fromN, int
 // The transactions of the scope that may have occurrences in fromN..toN,
 // in list order; every transaction for scope 0.
 void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN, std::vector<uint32_t>& out);
+// Asks the memory for what expanding list[at + ahead] reads, so that a loop
+// over a range's transactions, which lie far apart in a large budget, waits
+// for several at once rather than for each in turn.
+void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at, const DayRange& range);
 // Whether the transaction's amounts change the scope's balance.
 bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope);
 // A transaction's occurrences in a range, as occurrencesInRange gives them.
