@@ -52,7 +52,7 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
     transactionsIn(p, scopeIdx, fromN, toN, transactions);
     const DayRange range = dayRange(from, to);
     for (size_t at = 0; at < transactions.size(); ++at) {
-        prefetchAhead(p, transactions, at, range);
+        prefetchAhead(p, transactions, at);
         const uint32_t i = transactions[at];
         const Transaction& t = p.budget->transactions[i];
         expandProjected(p, i, range, occurrences);

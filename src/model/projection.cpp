@@ -81,7 +81,7 @@ std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_
     const DayRange range = dayRangeOf(fromN, toN);
     std::vector<DayAmount> amounts;
     for (size_t at = 0; at < candidates.size(); ++at) {
-        prefetchAhead(p, candidates, at, range);
+        prefetchAhead(p, candidates, at);
         const uint32_t i = candidates[at];
         const auto [begin, end] = p.shareRanges[i];
         if (begin == end)
@@ -587,11 +587,11 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
     }
 }
 
-void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at, const DayRange& range)
+void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at)
 {
-    // Three stages, each reading what the one before fetched: the
-    // transaction's slots, then its record and its adjustments' days, then
-    // the adjustments that act on the range.
+    // Two stages, the second reading what the first fetched: the
+    // transaction's slots, then its record, its shares and its adjustments'
+    // days.
     if (at + 16 < list.size()) {
         const uint32_t i = list[at + 16];
         __builtin_prefetch(&p.adjustmentRanges[i]);
@@ -607,15 +607,6 @@ void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list,
         for (uint32_t k = begin; k < end; k += 64 / sizeof(ProjectedAdjustment))
             __builtin_prefetch(&p.adjustments[k]);
         __builtin_prefetch(&p.shares[p.shareRanges[i].first]);
-    }
-    if (at + 3 < list.size()) {
-        const uint32_t i = list[at + 3];
-        for (uint32_t k = p.adjustmentRanges[i].first; k < p.adjustmentRanges[i].second; ++k) {
-            const ProjectedAdjustment& a = p.adjustments[k];
-            if ((a.originalN >= range.fromN && a.originalN <= range.toN)
-                || (a.newN >= range.fromN && a.newN <= range.toN))
-                __builtin_prefetch(&p.budget->transaction_adjustments[a.index]);
-        }
     }
 }
 

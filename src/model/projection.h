@@ -171,7 +171,7 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
 // Asks the memory for what expanding list[at + ahead] reads, so that a loop
 // over a range's transactions, which lie far apart in a large budget, waits
 // for several at once rather than for each in turn.
-void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at, const DayRange& range);
+void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at);
 // Whether the transaction's amounts change the scope's balance.
 bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope);
 // A transaction's occurrences in a range, as occurrencesInRange gives them.

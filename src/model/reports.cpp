@@ -102,7 +102,7 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
     std::vector<std::string> colors;
     transactionsIn(p, scopeIdx, range.fromN, range.toN, transactions);
     for (size_t at = 0; at < transactions.size(); ++at) {
-        prefetchAhead(p, transactions, at, range);
+        prefetchAhead(p, transactions, at);
         const uint32_t i = transactions[at];
         const Transaction& t = p.budget->transactions[i];
         if (byText && !containsFolded(t.description, needle) && !containsFolded(t.category, needle))
@@ -234,7 +234,7 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
         const DayRange range = dayRange(from, to);
         transactionsIn(p, scopeIdx, fromN, toN, transactions);
         for (size_t at = 0; at < transactions.size(); ++at) {
-            prefetchAhead(p, transactions, at, range);
+            prefetchAhead(p, transactions, at);
             const uint32_t i = transactions[at];
             // Seen from all accounts a transfer moves nothing and shows no row.
             if (scopeIdx == 0 && !countsIn(p, i, 0))
