@@ -142,7 +142,7 @@ void calendarFrameAfterEdit(benchmark::State& state)
     }
 }
 
-enum class EditKind { oneOff, occurrence, anchor, series };
+enum class EditKind { oneOff, occurrence, anchor, series, removal };
 
 // The first frame after one edit of the open budget, as the program draws
 // it: the projection brought up to date, then the calendar's figures. The
@@ -179,6 +179,7 @@ void frameAfterEdit(benchmark::State& state, EditKind kind)
     frame();
     const int32_t madeAt = storeProjection(store).madeAt;
     bool flip = false;
+    Transaction removed;
     for (auto _ : state) {
         flip = !flip;
         const double amount = flip ? -123.45 : -67.89;
@@ -187,6 +188,14 @@ void frameAfterEdit(benchmark::State& state, EditKind kind)
             Transaction e = b.transactions[*findTransaction(b, id)];
             e.amount = amount;
             updateTransaction(store, id, e, false, today, false);
+        } else if (kind == EditKind::removal) {
+            // Removes the one-off and adds it back in turn.
+            if (flip) {
+                removed = b.transactions[*findTransaction(b, oneOff)];
+                deleteTransaction(store, oneOff);
+            } else {
+                oneOff = addTransaction(store, removed).id;
+            }
         } else if (kind == EditKind::occurrence) {
             setOccurrenceAmount(store, series, occurrence, amount, true, 0);
         } else {
@@ -380,6 +389,10 @@ BENCHMARK_CAPTURE(frameAfterEdit, anchor, EditKind::anchor)
     ->Apply(scales);
 BENCHMARK_CAPTURE(frameAfterEdit, series, EditKind::series)
     ->Name("qm/calendar_frame_after_series_edit")
+    ->UseManualTime()
+    ->Apply(scales);
+BENCHMARK_CAPTURE(frameAfterEdit, removal, EditKind::removal)
+    ->Name("qm/calendar_frame_after_removal_edit")
     ->UseManualTime()
     ->Apply(scales);
 BENCHMARK(openedBudgetMemory)

@@ -85,7 +85,7 @@ void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json js
     // The projection follows the change from the note.
     auto changed = [&] {
         markDirty(store);
-        noteChange(store, entity, id);
+        noteChange(store, kind, entity, id);
     };
     auto& journal = store.journal;
     // Ops up to this seq belong to a request in flight: the service will apply

@@ -506,12 +506,12 @@ const BudgetProjection& storeProjection(const LocalStore& store)
     return *store.projection;
 }
 
-void noteChange(const LocalStore& store, Entity entity, int64_t id)
+void noteChange(const LocalStore& store, OpKind kind, Entity entity, int64_t id)
 {
     BudgetProjection* p = store.projection.get();
     // A change that went unnoted leaves notedTo behind for good.
     if (p && p->notedTo + 1 == store.change_count) {
-        p->notes.push_back({entity, id});
+        p->notes.push_back({entity, kind, id});
         p->notedTo = store.change_count;
     }
 }

@@ -89,6 +89,7 @@ inline constexpr int32_t kProjectionChunkDays = 64;
 // A record an edit changed since the projection was last brought up to date.
 struct ProjectionNote {
     Entity entity = entPrefs;
+    OpKind kind = opUpdate;
     int64_t id = 0;
 };
 
@@ -156,7 +157,7 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision = 0);
 // notes of the changes since, or remade.
 const BudgetProjection& storeProjection(const LocalStore& store);
 // Called by every journaled change, right after it moved the change count.
-void noteChange(const LocalStore& store, Entity entity, int64_t id);
+void noteChange(const LocalStore& store, OpKind kind, Entity entity, int64_t id);
 
 // The scope of an account id: its account, or all accounts for 0 and for an
 // id no account has.

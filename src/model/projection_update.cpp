@@ -165,6 +165,114 @@ void replaceTransaction(
     touchTransaction(p, i, touched);
 }
 
+// Drops the index at the removed positions (sorted) and renumbers the rest:
+// gives old index to new, kNoTransaction for a removed one.
+std::vector<uint32_t> renumber(size_t had, const std::vector<uint32_t>& removed)
+{
+    std::vector<uint32_t> to(had, kNoTransaction);
+    uint32_t next = 0;
+    for (size_t i = 0, r = 0; i < had; ++i) {
+        if (r < removed.size() && removed[r] == i)
+            ++r;
+        else
+            to[i] = next++;
+    }
+    return to;
+}
+
+template <class T>
+void compact(std::vector<T>& list, const std::vector<uint32_t>& to)
+{
+    size_t kept = 0;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (i >= to.size() || to[i] != kNoTransaction)
+            list[kept++] = list[i];
+    list.resize(kept);
+}
+
+void renumberIds(IdIndex& ids, const std::vector<uint32_t>& to)
+{
+    std::erase_if(ids, [&](const std::pair<int64_t, uint32_t>& e) { return to[e.second] == kNoTransaction; });
+    for (auto& e : ids)
+        e.second = to[e.second];
+}
+
+// Takes out the transactions and adjustments at the removed positions of
+// the lists the projection knows (sorted), as they were, and renumbers what
+// follows them as the lists now do.
+void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_t>& transactions,
+    const std::vector<uint32_t>& adjustments, Touched& touched)
+{
+    for (uint32_t e : transactions) {
+        touchTransaction(p, e, touched);
+        if (p.seriesOf[e] < 0) {
+            const std::pair<int32_t, uint32_t> item(p.spans[e].first, e);
+            auto it = std::lower_bound(p.oneOffs.begin(), p.oneOffs.end(), item);
+            if (it != p.oneOffs.end() && *it == item)
+                p.oneOffs.erase(it);
+        } else {
+            dropSeriesFromScopes(p, e);
+            ProjectedSeries& s = p.series[size_t(p.seriesOf[e])];
+            s.firstN = std::numeric_limits<int64_t>::max();
+            s.lastN = std::numeric_limits<int64_t>::min();
+            ++p.unused;
+        }
+        moveIn(p, e, false);
+        p.unused += p.shareRanges[e].second - p.shareRanges[e].first;
+        p.unused += p.adjustmentRanges[e].second - p.adjustmentRanges[e].first;
+    }
+    auto removedTransaction = [&](uint32_t i) {
+        return std::binary_search(transactions.begin(), transactions.end(), i);
+    };
+    for (uint32_t f : adjustments) {
+        const uint32_t owner = p.adjustmentOwner[f];
+        if (owner == kNoTransaction || removedTransaction(owner))
+            continue;
+        for (uint32_t k = p.adjustmentRanges[owner].first; k < p.adjustmentRanges[owner].second; ++k)
+            if (p.adjustments[k].index == f) {
+                touchAdjustment(p, owner, p.adjustments[k], touched);
+                moveIn(p, owner, p.adjustments[k], false);
+            }
+        regroup(p, owner, f, nullptr);
+    }
+
+    if (!adjustments.empty()) {
+        const std::vector<uint32_t> toA = renumber(p.adjustmentOwner.size(), adjustments);
+        compact(p.adjustmentOwner, toA);
+        for (ProjectedAdjustment& a : p.adjustments)
+            a.index = a.index < toA.size() && toA[a.index] != kNoTransaction ? toA[a.index] : 0;
+        renumberIds(p.adjustmentIds, toA);
+        renumberIds(p.addedIds[1], toA);
+    }
+    if (transactions.empty())
+        return;
+    const std::vector<uint32_t> toT = renumber(p.spans.size(), transactions);
+    compact(p.seriesOf, toT);
+    compact(p.shareRanges, toT);
+    compact(p.spans, toT);
+    compact(p.adjustmentRanges, toT);
+    for (ProjectedSeries& s : p.series)
+        s.transaction = s.transaction < toT.size() && toT[s.transaction] != kNoTransaction ? toT[s.transaction] : 0;
+    for (auto* list : {&p.oneOffs, &p.movedIn})
+        for (auto& item : *list)
+            item.second = toT[item.second];
+    renumberIds(p.transactionIds, toT);
+    renumberIds(p.addedIds[0], toT);
+    for (size_t k = 0; k < p.adjustmentOwner.size(); ++k) {
+        uint32_t& owner = p.adjustmentOwner[k];
+        if (owner == kNoTransaction)
+            continue;
+        owner = toT[owner];
+        // An adjustment that outlived its transaction waits for its id.
+        if (owner == kNoTransaction && k < b.transaction_adjustments.size()) {
+            const int64_t id = b.transaction_adjustments[k].transaction_id;
+            auto it = std::lower_bound(p.orphanOwners.begin(), p.orphanOwners.end(), id);
+            if (it == p.orphanOwners.end() || *it != id)
+                p.orphanOwners.insert(it, id);
+        }
+    }
+}
+
 // Anchors are few: all are placed again, and a scope whose list changed
 // walks anew from the first day where the lists part.
 void replaceAnchors(BudgetProjection& p, const Budget& b, Touched& touched)
@@ -212,15 +320,16 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
     // The accounts make the scopes: a change there remakes everything.
     if (data[3] != p.listData[3] || size[3] != p.listSize[3])
         return false;
-    std::vector<int64_t> noted[2];
+    // Per list: the records changed or added, and those removed.
+    std::vector<int64_t> noted[2], gone[2];
     bool anchors = false, categories = false;
     for (const ProjectionNote& note : p.notes) {
         switch (note.entity) {
         case entTransaction:
-            noted[0].push_back(note.id);
+            (note.kind == opDelete ? gone : noted)[0].push_back(note.id);
             break;
         case entAdjustment:
-            noted[1].push_back(note.id);
+            (note.kind == opDelete ? gone : noted)[1].push_back(note.id);
             break;
         case entAnchor:
             anchors = true;
@@ -234,16 +343,30 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
             break;
         }
     }
-    for (std::vector<int64_t>& ids : noted) {
-        std::sort(ids.begin(), ids.end());
-        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    for (std::vector<int64_t>* ids : {&noted[0], &noted[1], &gone[0], &gone[1]}) {
+        std::sort(ids->begin(), ids->end());
+        ids->erase(std::unique(ids->begin(), ids->end()), ids->end());
     }
-    // Records are changed in place or added at the end; one removed moves
-    // those after it, which only making the projection again follows.
-    const size_t hadTransactions = p.spans.size(), hadAdjustments = p.adjustmentOwner.size();
-    if (size[0] < hadTransactions || size[1] < hadAdjustments
+    Touched touched;
+    touched.scopeFrom.assign(p.scopes.size(), std::numeric_limits<int64_t>::max());
+    // Records are changed in place, added at the end or removed, which
+    // moves those after them up.
+    std::vector<uint32_t> removed[2];
+    for (int l = 0; l < 2; ++l) {
+        std::erase_if(noted[l], [&](int64_t id) { return std::binary_search(gone[l].begin(), gone[l].end(), id); });
+        // One added and removed since is not known.
+        for (int64_t id : gone[l])
+            if (const std::optional<uint32_t> i =
+                    findIndex(l == 0 ? p.transactionIds : p.adjustmentIds, p.addedIds[l], id))
+                removed[l].push_back(*i);
+        std::sort(removed[l].begin(), removed[l].end());
+    }
+    if (size[0] + removed[0].size() < p.spans.size() || size[1] + removed[1].size() < p.adjustmentOwner.size()
         || (!anchors && (data[2] != p.listData[2] || size[2] != p.listSize[2])))
         return false;
+    if (!removed[0].empty() || !removed[1].empty())
+        dropRemoved(p, b, removed[0], removed[1], touched);
+    const size_t hadTransactions = p.spans.size(), hadAdjustments = p.adjustmentOwner.size();
     for (size_t i = hadTransactions; i < size[0]; ++i) {
         const int64_t id = b.transactions[i].id;
         // Adjustments waiting for a transaction of that id would join it.
@@ -273,8 +396,6 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
         adjustmentsAt.push_back(*i);
     }
 
-    Touched touched;
-    touched.scopeFrom.assign(p.scopes.size(), std::numeric_limits<int64_t>::max());
     p.seriesOf.resize(size[0], -1);
     p.shareRanges.resize(size[0], {0, 0});
     p.spans.resize(size[0], {0, 0});
