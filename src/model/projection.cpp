@@ -334,31 +334,58 @@ void projectAnchors(BudgetProjection& p, const Budget& b)
     }
 }
 
-void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
+namespace {
+
+void appendShares(
+    const BudgetProjection& p, const Transaction& t, const ScopesByName& byName, std::vector<ScopeShare>& out)
 {
-    const uint32_t begin = uint32_t(p.shares.size());
     if (!isTransfer(t))
-        p.shares.push_back({0, 0});
+        out.push_back({0, 0});
     auto shareWith = [&](std::string_view name) {
         auto it = byName.find(name);
         if (it != byName.end())
             for (uint32_t scope : it->second)
-                p.shares.push_back({scope, p.scopes[scope].scope.signedAmount(t, 1) < 0});
+                out.push_back({scope, p.scopes[scope].scope.signedAmount(t, 1) < 0});
     };
     shareWith(t.account);
     if (isTransfer(t) && t.transfer_to_account != t.account)
         shareWith(t.transfer_to_account);
-    p.shareRanges[i] = {begin, uint32_t(p.shares.size())};
+}
 
-    // A series' dates never come before its start, nor after its end,
-    // and moving off a weekend shifts them at most two days. The start
-    // always counts, even with an end before it.
+// A series' dates never come before its start, nor after its end, and
+// moving off a weekend shifts them at most two days. The start always
+// counts, even with an end before it.
+std::pair<int64_t, int64_t> spanOf(const Transaction& t)
+{
     const int64_t startN = dayNumber(t.start_date);
-    int64_t firstN = startN, lastN = startN;
+    if (!t.is_recurring)
+        return {startN, startN};
+    return {startN - 2,
+        t.has_end_date ? std::max<int64_t>(startN, dayNumber(t.end_date)) + 2 : std::numeric_limits<int64_t>::max()};
+}
+
+uint8_t placedFlags(const Transaction& t)
+{
+    return uint8_t(t.is_recurring | t.pay_on_business_day << 1 | t.pay_early << 2);
+}
+
+bool sameStep(const SeriesStep& a, const SeriesStep& b)
+{
+    return a.kind == b.kind && a.count == b.count && a.lastDay == b.lastDay && a.day == b.day && a.month == b.month
+        && a.position == b.position && a.weekday == b.weekday;
+}
+
+}  // namespace
+
+void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
+{
+    const uint32_t begin = uint32_t(p.shares.size());
+    appendShares(p, t, byName, p.shares);
+    p.shareRanges[i] = {begin, uint32_t(p.shares.size())};
+    p.amounts[i] = t.amount;
+    p.placedFlags[i] = placedFlags(t);
+    const auto [firstN, lastN] = spanOf(t);
     if (t.is_recurring) {
-        firstN = startN - 2;
-        lastN =
-            t.has_end_date ? std::max<int64_t>(startN, dayNumber(t.end_date)) + 2 : std::numeric_limits<int64_t>::max();
         int32_t slot = p.seriesOf[i];
         if (slot < 0) {
             slot = p.seriesOf[i] = int32_t(p.series.size());
@@ -375,6 +402,26 @@ void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, con
         ++p.unused;
     }
     p.spans[i] = {clampDay(firstN), clampDay(lastN)};
+}
+
+bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
+{
+    if (p.amounts[i] != t.amount || p.placedFlags[i] != placedFlags(t))
+        return false;
+    const auto [firstN, lastN] = spanOf(t);
+    if (p.spans[i] != std::pair<int32_t, int32_t>(clampDay(firstN), clampDay(lastN)))
+        return false;
+    if (t.is_recurring) {
+        const ProjectedSeries& s = p.series[size_t(p.seriesOf[i])];
+        if (s.firstN != firstN || s.lastN != lastN || !sameStep(s.step, seriesStep(t.recurring_period)))
+            return false;
+    }
+    thread_local std::vector<ScopeShare> shares;
+    shares.clear();
+    appendShares(p, t, byName, shares);
+    const auto [begin, end] = p.shareRanges[i];
+    return std::equal(shares.begin(), shares.end(), p.shares.begin() + begin, p.shares.begin() + end,
+        [](const ScopeShare& x, const ScopeShare& y) { return x.scope == y.scope && x.negative == y.negative; });
 }
 
 BudgetProjection projectBudget(const Budget& b, int32_t revision)
@@ -401,6 +448,8 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     p.seriesOf.assign(count, -1);
     p.shareRanges.resize(count);
     p.spans.resize(count);
+    p.amounts.resize(count);
+    p.placedFlags.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const Transaction& t = b.transactions[i];
         placeTransaction(p, uint32_t(i), t, byName);

@@ -115,6 +115,10 @@ struct BudgetProjection {
     // Per transaction: the days its own dates can fall on (a one-off's day
     // twice), clamped to day numbers.
     std::vector<std::pair<int32_t, int32_t>> spans;
+    // Per transaction: the amount and flags it was placed with, so that an
+    // edit that moves no figure (a description, a category) is told apart.
+    std::vector<double> amounts;
+    std::vector<uint8_t> placedFlags;
     std::vector<std::pair<int32_t, uint32_t>> oneOffs;  // (day number, transaction) by day
     std::vector<std::pair<int32_t, uint32_t>> movedIn;  // (new day, transaction) of adjustments that show
     // The adjustments of each transaction in list order, with their days at

@@ -137,6 +137,8 @@ void regroup(BudgetProjection& p, uint32_t owner, uint32_t drop, const Projected
 void replaceTransaction(
     BudgetProjection& p, uint32_t i, bool known, const Transaction& t, const ScopesByName& byName, Touched& touched)
 {
+    if (known && placedAlike(p, i, t, byName))
+        return;
     const std::pair<int32_t, int32_t> span = p.spans[i];
     if (known) {
         touchTransaction(p, i, touched);
@@ -250,6 +252,8 @@ void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_
     compact(p.seriesOf, toT);
     compact(p.shareRanges, toT);
     compact(p.spans, toT);
+    compact(p.amounts, toT);
+    compact(p.placedFlags, toT);
     compact(p.adjustmentRanges, toT);
     for (ProjectedSeries& s : p.series)
         s.transaction = s.transaction < toT.size() && toT[s.transaction] != kNoTransaction ? toT[s.transaction] : 0;
@@ -399,6 +403,8 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
     p.seriesOf.resize(size[0], -1);
     p.shareRanges.resize(size[0], {0, 0});
     p.spans.resize(size[0], {0, 0});
+    p.amounts.resize(size[0], 0);
+    p.placedFlags.resize(size[0], 0);
     p.adjustmentRanges.resize(size[0], {0, 0});
     p.adjustmentOwner.resize(size[1], kNoTransaction);
     const ScopesByName byName = scopesByName(p);
