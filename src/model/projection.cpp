@@ -54,6 +54,21 @@ std::span<const TransactionAdjustment* const> adjustmentsIn(
     return found;
 }
 
+// The same as kept beside the list, for the sums.
+std::span<const AdjustmentDays> adjustmentDaysIn(
+    const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN)
+{
+    thread_local std::vector<AdjustmentDays> found;
+    found.clear();
+    const auto [begin, end] = p.adjustmentRanges[transaction];
+    for (uint32_t k = begin; k < end; ++k) {
+        const ProjectedAdjustment& a = p.adjustments[k];
+        if ((a.originalN >= fromN && a.originalN <= toN) || (a.newN >= fromN && a.newN <= toN))
+            found.push_back(a);
+    }
+    return found;
+}
+
 bool sharesScope(const BudgetProjection& p, uint32_t transaction, uint32_t scope)
 {
     for (uint32_t k = p.shareRanges[transaction].first; k < p.shareRanges[transaction].second; ++k)
@@ -89,7 +104,7 @@ std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_
         const Transaction& t = p.budget->transactions[i];
         const int32_t slot = p.seriesOf[i];
         expandPreparedAmounts(t, slot >= 0 ? &p.series[size_t(slot)].step : nullptr,
-            adjustmentsIn(p, i, range.fromN, range.toN), range, amounts);
+            adjustmentDaysIn(p, i, range.fromN, range.toN), range, amounts);
         for (const DayAmount& a : amounts) {
             const int64_t offset = a.day - firstN;
             const size_t chunk = size_t(offset / kChunk), day = size_t(offset % kChunk);
@@ -468,9 +483,7 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     p.adjustmentIds.resize(keyed.size());
     for (size_t k = 0; k < keyed.size(); ++k) {
         const TransactionAdjustment& a = b.transaction_adjustments[k];
-        keyed[k] = {a.transaction_id,
-            {dayNumber(a.original_date), a.is_deleted ? std::numeric_limits<int32_t>::min() : dayNumber(a.new_date),
-                uint32_t(k)}};
+        keyed[k] = {a.transaction_id, adjustmentDays(a, uint32_t(k))};
         p.adjustmentIds[k] = {a.id, uint32_t(k)};
     }
     radixSortBy(keyed, [](const Keyed& k) { return orderedKey(k.id); });

@@ -77,11 +77,7 @@ struct ProjectedScope {
     std::vector<uint32_t> series;  // indexes into BudgetProjection::series
 };
 
-struct ProjectedAdjustment {
-    int32_t originalN = 0;
-    int32_t newN = 0;    // INT32_MIN when deleted: it shows nowhere
-    uint32_t index = 0;  // in the budget's list
-};
+using ProjectedAdjustment = AdjustmentDays;
 
 // Day numbers are grouped in chunks of this many days, aligned on multiples.
 inline constexpr int32_t kProjectionChunkDays = 64;

@@ -425,8 +425,7 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
         uint32_t now = kNoTransaction;
         if (owner && *owner < size[0] && b.transactions[*owner].id == a.transaction_id) {
             now = *owner;
-            const ProjectedAdjustment projected{
-                dayNumber(a.original_date), a.is_deleted ? kNoDay : dayNumber(a.new_date), at};
+            const ProjectedAdjustment projected = adjustmentDays(a, at);
             regroup(p, now, at, &projected);
             moveIn(p, now, projected, true);
             touchAdjustment(p, now, projected, touched);
