@@ -30,6 +30,9 @@ GOALS = [
 TIME_GOALS = [
     (r"^calendar_frame/1$", 0.3e-3),
     (r"^calendar_frame/16$", 1.0e-3),
+    # The first frame after one edit, the projection brought up to date.
+    (r"^calendar_frame_after_\w+_edit/1$", 1.0e-3),
+    (r"^calendar_frame_after_\w+_edit/16$", 4.0e-3),
 ]
 
 # Cases run on budgets 1x and 16x the heavy one whose time should grow no

@@ -642,9 +642,14 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
                 out.push_back(it->second);
         }
     }
-    // Series an update added come after the others in their lists.
-    if (out.size() > seriesCount || !std::is_sorted(out.begin(), out.end())) {
-        std::sort(out.begin(), out.end());
+    // The series come in list order unless an update added some; the rest
+    // are sorted on their own and merged in.
+    const auto middle = out.begin() + std::ptrdiff_t(seriesCount);
+    if (!std::is_sorted(out.begin(), middle))
+        std::sort(out.begin(), middle);
+    if (out.size() > seriesCount) {
+        std::sort(middle, out.end());
+        std::inplace_merge(out.begin(), middle, out.end());
         out.erase(std::unique(out.begin(), out.end()), out.end());
     }
 }
