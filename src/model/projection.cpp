@@ -8,6 +8,7 @@
 #include <limits>
 #include <malloc.h>
 #include <string_view>
+#include <tuple>
 
 namespace qm {
 
@@ -397,8 +398,6 @@ void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, con
     const uint32_t begin = uint32_t(p.shares.size());
     appendShares(p, t, byName, p.shares);
     p.shareRanges[i] = {begin, uint32_t(p.shares.size())};
-    p.amounts[i] = t.amount;
-    p.placedFlags[i] = placedFlags(t);
     const auto [firstN, lastN] = spanOf(t);
     if (t.is_recurring) {
         int32_t slot = p.seriesOf[i];
@@ -406,7 +405,7 @@ void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, con
             slot = p.seriesOf[i] = int32_t(p.series.size());
             p.series.emplace_back();
         }
-        p.series[size_t(slot)] = {i, firstN, lastN, seriesStep(t.recurring_period)};
+        p.series[size_t(slot)] = {i, firstN, lastN, seriesStep(t.recurring_period), t.amount, placedFlags(t)};
         for (uint32_t k = begin; k < p.shares.size(); ++k)
             if (p.shares[k].scope != 0)
                 p.scopes[p.shares[k].scope].series.push_back(uint32_t(slot));
@@ -421,16 +420,14 @@ void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, con
 
 bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
 {
-    if (p.amounts[i] != t.amount || p.placedFlags[i] != placedFlags(t))
+    // A one-off costs a day to place again; only series are compared.
+    if (!t.is_recurring || p.seriesOf[i] < 0)
         return false;
+    const ProjectedSeries& s = p.series[size_t(p.seriesOf[i])];
     const auto [firstN, lastN] = spanOf(t);
-    if (p.spans[i] != std::pair<int32_t, int32_t>(clampDay(firstN), clampDay(lastN)))
+    if (s.amount != t.amount || s.flags != placedFlags(t) || s.firstN != firstN || s.lastN != lastN
+        || !sameStep(s.step, seriesStep(t.recurring_period)))
         return false;
-    if (t.is_recurring) {
-        const ProjectedSeries& s = p.series[size_t(p.seriesOf[i])];
-        if (s.firstN != firstN || s.lastN != lastN || !sameStep(s.step, seriesStep(t.recurring_period)))
-            return false;
-    }
     thread_local std::vector<ScopeShare> shares;
     shares.clear();
     appendShares(p, t, byName, shares);
@@ -463,8 +460,6 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     p.seriesOf.assign(count, -1);
     p.shareRanges.resize(count);
     p.spans.resize(count);
-    p.amounts.resize(count);
-    p.placedFlags.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const Transaction& t = b.transactions[i];
         placeTransaction(p, uint32_t(i), t, byName);
@@ -480,26 +475,27 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
         ProjectedAdjustment adjustment;
     };
     std::vector<Keyed> keyed(b.transaction_adjustments.size());
-    p.adjustmentIds.resize(keyed.size());
+    std::vector<std::pair<int64_t, uint32_t>> ids(keyed.size());
     for (size_t k = 0; k < keyed.size(); ++k) {
         const TransactionAdjustment& a = b.transaction_adjustments[k];
         keyed[k] = {a.transaction_id, adjustmentDays(a, uint32_t(k))};
-        p.adjustmentIds[k] = {a.id, uint32_t(k)};
+        ids[k] = {a.id, uint32_t(k)};
     }
     radixSortBy(keyed, [](const Keyed& k) { return orderedKey(k.id); });
-    auto byId = [](const std::pair<int64_t, uint32_t>& k) { return orderedKey(k.first); };
-    radixSortBy(p.adjustmentIds, byId);
-    std::vector<std::pair<int64_t, uint32_t>>& ids = p.transactionIds;
+    // Sorted by id, then kept as two lists, which take less room.
+    auto index = [](std::vector<std::pair<int64_t, uint32_t>>& pairs, IdIndex& out) {
+        radixSortBy(pairs, [](const std::pair<int64_t, uint32_t>& k) { return orderedKey(k.first); });
+        out.ids.resize(pairs.size());
+        out.at.resize(pairs.size());
+        for (size_t k = 0; k < pairs.size(); ++k)
+            std::tie(out.ids[k], out.at[k]) = pairs[k];
+        return std::adjacent_find(out.ids.begin(), out.ids.end()) != out.ids.end();
+    };
+    p.sharedIds = index(ids, p.adjustmentIds);
     ids.resize(count);
     for (size_t i = 0; i < count; ++i)
         ids[i] = {b.transactions[i].id, uint32_t(i)};
-    radixSortBy(ids, byId);
-    auto shared = [](const std::vector<std::pair<int64_t, uint32_t>>& list) {
-        return std::adjacent_find(list.begin(), list.end(), [](const auto& x, const auto& y) {
-            return x.first == y.first;
-        }) != list.end();
-    };
-    p.sharedIds = shared(ids) || shared(p.adjustmentIds);
+    p.sharedIds = index(ids, p.transactionIds) || p.sharedIds;
     p.adjustments.resize(keyed.size());
     for (size_t k = 0; k < keyed.size(); ++k)
         p.adjustments[k] = keyed[k].adjustment;

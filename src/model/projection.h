@@ -68,6 +68,10 @@ struct ProjectedSeries {
     int64_t firstN = 0;  // no occurrence falls outside these days
     int64_t lastN = 0;
     SeriesStep step;
+    // What else it was placed with, so that an edit of a series that moves
+    // no figure (a description, a category) is told apart.
+    double amount = 0;
+    uint8_t flags = 0;
 };
 
 struct ProjectedScope {
@@ -81,6 +85,12 @@ using ProjectedAdjustment = AdjustmentDays;
 
 // Day numbers are grouped in chunks of this many days, aligned on multiples.
 inline constexpr int32_t kProjectionChunkDays = 64;
+
+// Record ids in ascending order, each with its record's index in its list.
+struct IdIndex {
+    std::vector<int64_t> ids;
+    std::vector<uint32_t> at;
+};
 
 // A record an edit changed since the projection was last brought up to date.
 struct ProjectionNote {
@@ -111,10 +121,6 @@ struct BudgetProjection {
     // Per transaction: the days its own dates can fall on (a one-off's day
     // twice), clamped to day numbers.
     std::vector<std::pair<int32_t, int32_t>> spans;
-    // Per transaction: the amount and flags it was placed with, so that an
-    // edit that moves no figure (a description, a category) is told apart.
-    std::vector<double> amounts;
-    std::vector<uint8_t> placedFlags;
     std::vector<std::pair<int32_t, uint32_t>> oneOffs;  // (day number, transaction) by day
     std::vector<std::pair<int32_t, uint32_t>> movedIn;  // (new day, transaction) of adjustments that show
     // The adjustments of each transaction in list order, with their days at
@@ -128,8 +134,8 @@ struct BudgetProjection {
     // What an update needs to find the records the notes name: (id, index)
     // by id of the records it was made from, those added since, and per
     // adjustment the transaction it belongs to (or none).
-    std::vector<std::pair<int64_t, uint32_t>> transactionIds;
-    std::vector<std::pair<int64_t, uint32_t>> adjustmentIds;
+    IdIndex transactionIds;
+    IdIndex adjustmentIds;
     std::vector<std::pair<int64_t, uint32_t>> addedIds[2];  // transactions, adjustments
     std::vector<uint32_t> adjustmentOwner;
     std::vector<int64_t> orphanOwners;  // sorted transaction ids that adjustments name but no transaction has

@@ -26,7 +26,7 @@ void projectAnchors(BudgetProjection& p, const Budget& b);
 // Gives transaction i (whose slots exist) its shares, its span and, when it
 // recurs, its series slot, from t. One-offs and moved days are the caller's.
 void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName);
-// Whether placing t as transaction i would give what i has now: it was
+// Whether placing t as transaction i would give what i has now: a series
 // placed with the same days, amount, rule and shares.
 bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName);
 // Brings p up to date with the budget from its notes; false when the notes

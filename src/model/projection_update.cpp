@@ -22,7 +22,7 @@ constexpr size_t kMaxUnusedFloor = size_t(1) << 16;
 
 constexpr int32_t kNoDay = std::numeric_limits<int32_t>::min();
 
-using IdIndex = std::vector<std::pair<int64_t, uint32_t>>;
+using AddedIds = std::vector<std::pair<int64_t, uint32_t>>;
 
 // What changed: day ranges whose sums differ, and per scope the first day
 // from which its walk may differ.
@@ -33,11 +33,11 @@ struct Touched {
     void scope(uint32_t s, int64_t day) { scopeFrom[s] = std::min(scopeFrom[s], day); }
 };
 
-std::optional<uint32_t> findIndex(const IdIndex& sorted, const IdIndex& added, int64_t id)
+std::optional<uint32_t> findIndex(const IdIndex& sorted, const AddedIds& added, int64_t id)
 {
-    auto it = std::lower_bound(sorted.begin(), sorted.end(), std::pair<int64_t, uint32_t>(id, 0));
-    if (it != sorted.end() && it->first == id)
-        return it->second;
+    auto it = std::lower_bound(sorted.ids.begin(), sorted.ids.end(), id);
+    if (it != sorted.ids.end() && *it == id)
+        return sorted.at[size_t(it - sorted.ids.begin())];
     for (const auto& [addedId, index] : added)
         if (addedId == id)
             return index;
@@ -192,7 +192,19 @@ void compact(std::vector<T>& list, const std::vector<uint32_t>& to)
     list.resize(kept);
 }
 
-void renumberIds(IdIndex& ids, const std::vector<uint32_t>& to)
+void renumberIds(IdIndex& index, const std::vector<uint32_t>& to)
+{
+    size_t kept = 0;
+    for (size_t k = 0; k < index.ids.size(); ++k)
+        if (to[index.at[k]] != kNoTransaction) {
+            index.ids[kept] = index.ids[k];
+            index.at[kept++] = to[index.at[k]];
+        }
+    index.ids.resize(kept);
+    index.at.resize(kept);
+}
+
+void renumberIds(AddedIds& ids, const std::vector<uint32_t>& to)
 {
     std::erase_if(ids, [&](const std::pair<int64_t, uint32_t>& e) { return to[e.second] == kNoTransaction; });
     for (auto& e : ids)
@@ -252,8 +264,6 @@ void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_
     compact(p.seriesOf, toT);
     compact(p.shareRanges, toT);
     compact(p.spans, toT);
-    compact(p.amounts, toT);
-    compact(p.placedFlags, toT);
     compact(p.adjustmentRanges, toT);
     for (ProjectedSeries& s : p.series)
         s.transaction = s.transaction < toT.size() && toT[s.transaction] != kNoTransaction ? toT[s.transaction] : 0;
@@ -403,8 +413,6 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
     p.seriesOf.resize(size[0], -1);
     p.shareRanges.resize(size[0], {0, 0});
     p.spans.resize(size[0], {0, 0});
-    p.amounts.resize(size[0], 0);
-    p.placedFlags.resize(size[0], 0);
     p.adjustmentRanges.resize(size[0], {0, 0});
     p.adjustmentOwner.resize(size[1], kNoTransaction);
     const ScopesByName byName = scopesByName(p);
