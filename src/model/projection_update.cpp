@@ -132,6 +132,21 @@ void regroup(BudgetProjection& p, uint32_t owner, uint32_t drop, const Projected
     p.adjustmentRanges[owner] = {at, uint32_t(p.adjustments.size())};
 }
 
+// Takes transaction i out of the one-offs or its scopes' series as it was
+// placed, noting what it reached.
+void takeOut(BudgetProjection& p, uint32_t i, Touched& touched)
+{
+    touchTransaction(p, i, touched);
+    if (p.seriesOf[i] < 0) {
+        const std::pair<int32_t, uint32_t> item(p.spans[i].first, i);
+        auto it = std::lower_bound(p.oneOffs.begin(), p.oneOffs.end(), item);
+        if (it != p.oneOffs.end() && *it == item)
+            p.oneOffs.erase(it);
+    }
+    dropSeriesFromScopes(p, i);
+    p.unused += p.shareRanges[i].second - p.shareRanges[i].first;
+}
+
 // Takes transaction i out as it was (known: it was in the projection) and
 // puts it back as it is.
 void replaceTransaction(
@@ -140,17 +155,8 @@ void replaceTransaction(
     if (known && placedAlike(p, i, t, byName))
         return;
     const std::pair<int32_t, int32_t> span = p.spans[i];
-    if (known) {
-        touchTransaction(p, i, touched);
-        if (p.seriesOf[i] < 0) {
-            const std::pair<int32_t, uint32_t> item(p.spans[i].first, i);
-            auto it = std::lower_bound(p.oneOffs.begin(), p.oneOffs.end(), item);
-            if (it != p.oneOffs.end() && *it == item)
-                p.oneOffs.erase(it);
-        }
-        dropSeriesFromScopes(p, i);
-        p.unused += p.shareRanges[i].second - p.shareRanges[i].first;
-    }
+    if (known)
+        takeOut(p, i, touched);
     placeTransaction(p, i, t, byName);
     if (!t.is_recurring) {
         const std::pair<int32_t, uint32_t> item(p.spans[i].first, i);
@@ -218,21 +224,14 @@ void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_
     const std::vector<uint32_t>& adjustments, Touched& touched)
 {
     for (uint32_t e : transactions) {
-        touchTransaction(p, e, touched);
-        if (p.seriesOf[e] < 0) {
-            const std::pair<int32_t, uint32_t> item(p.spans[e].first, e);
-            auto it = std::lower_bound(p.oneOffs.begin(), p.oneOffs.end(), item);
-            if (it != p.oneOffs.end() && *it == item)
-                p.oneOffs.erase(it);
-        } else {
-            dropSeriesFromScopes(p, e);
+        takeOut(p, e, touched);
+        if (p.seriesOf[e] >= 0) {
             ProjectedSeries& s = p.series[size_t(p.seriesOf[e])];
             s.firstN = std::numeric_limits<int64_t>::max();
             s.lastN = std::numeric_limits<int64_t>::min();
             ++p.unused;
         }
         moveIn(p, e, false);
-        p.unused += p.shareRanges[e].second - p.shareRanges[e].first;
         p.unused += p.adjustmentRanges[e].second - p.adjustmentRanges[e].first;
     }
     auto removedTransaction = [&](uint32_t i) {
