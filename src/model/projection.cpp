@@ -391,7 +391,37 @@ bool sameStep(const SeriesStep& a, const SeriesStep& b)
         && a.position == b.position && a.weekday == b.weekday;
 }
 
+// Series stay in list order: a slot made or dropped moves those after it.
+void renumberSeries(BudgetProjection& p, size_t from, int32_t shift)
+{
+    for (size_t k = from; k < p.series.size(); ++k)
+        p.seriesOf[p.series[k].transaction] = int32_t(k);
+    for (ProjectedScope& scope : p.scopes)
+        for (uint32_t& slot : scope.series)
+            if (slot >= from)  // a dropped slot is no longer listed
+                slot = uint32_t(int64_t(slot) + shift);
+}
+
+int32_t insertSeries(BudgetProjection& p, uint32_t i)
+{
+    const auto at = std::lower_bound(p.series.begin(), p.series.end(), i,
+        [](const ProjectedSeries& s, uint32_t transaction) { return s.transaction < transaction; });
+    const size_t slot = size_t(at - p.series.begin());
+    p.series.insert(at, ProjectedSeries{i, 0, 0, {}, 0, 0});
+    renumberSeries(p, slot, 1);
+    return p.seriesOf[i];
+}
+
 }  // namespace
+
+// Drops the series slot of transaction i, which no scope lists any more.
+void eraseSeries(BudgetProjection& p, uint32_t i)
+{
+    const size_t slot = size_t(p.seriesOf[i]);
+    p.series.erase(p.series.begin() + std::ptrdiff_t(slot));
+    p.seriesOf[i] = -1;
+    renumberSeries(p, slot, -1);
+}
 
 void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
 {
@@ -401,19 +431,16 @@ void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, con
     const auto [firstN, lastN] = spanOf(t);
     if (t.is_recurring) {
         int32_t slot = p.seriesOf[i];
-        if (slot < 0) {
-            slot = p.seriesOf[i] = int32_t(p.series.size());
-            p.series.emplace_back();
-        }
+        if (slot < 0)
+            slot = insertSeries(p, i);
         p.series[size_t(slot)] = {i, firstN, lastN, seriesStep(t.recurring_period), t.amount, placedFlags(t)};
         for (uint32_t k = begin; k < p.shares.size(); ++k)
-            if (p.shares[k].scope != 0)
-                p.scopes[p.shares[k].scope].series.push_back(uint32_t(slot));
-    } else if (const int32_t slot = p.seriesOf[i]; slot >= 0) {
-        p.series[size_t(slot)].firstN = std::numeric_limits<int64_t>::max();
-        p.series[size_t(slot)].lastN = std::numeric_limits<int64_t>::min();
-        p.seriesOf[i] = -1;
-        ++p.unused;
+            if (p.shares[k].scope != 0) {
+                std::vector<uint32_t>& list = p.scopes[p.shares[k].scope].series;
+                list.insert(std::lower_bound(list.begin(), list.end(), uint32_t(slot)), uint32_t(slot));
+            }
+    } else if (p.seriesOf[i] >= 0) {
+        eraseSeries(p, i);
     }
     p.spans[i] = {clampDay(firstN), clampDay(lastN)};
 }
@@ -638,11 +665,9 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
                 out.push_back(it->second);
         }
     }
-    // The series come in list order unless an update added some; the rest
-    // are sorted on their own and merged in.
+    // The series come in list order; the rest are sorted on their own and
+    // merged in.
     const auto middle = out.begin() + std::ptrdiff_t(seriesCount);
-    if (!std::is_sorted(out.begin(), middle))
-        std::sort(out.begin(), middle);
     if (out.size() > seriesCount) {
         std::sort(middle, out.end());
         std::inplace_merge(out.begin(), middle, out.end());

@@ -110,11 +110,8 @@ struct BudgetProjection {
     // Scope 0 is all accounts, scope i + 1 the budget's i-th account.
     std::vector<ProjectedScope> scopes;
     std::unordered_map<int64_t, uint32_t> scopeOfId;
-    // Every recurring transaction, in list order when made; an update adds
-    // new ones at the end and leaves the slot of one that stopped recurring
-    // empty (firstN > lastN).
-    std::vector<ProjectedSeries> series;
-    std::vector<int32_t> seriesOf;  // per transaction: its index in series, or -1
+    std::vector<ProjectedSeries> series;  // every recurring transaction, in list order
+    std::vector<int32_t> seriesOf;        // per transaction: its index in series, or -1
     // Per transaction: its shares in `shares`, first and one past the last.
     std::vector<std::pair<uint32_t, uint32_t>> shareRanges;
     std::vector<ScopeShare> shares;
@@ -140,7 +137,7 @@ struct BudgetProjection {
     std::vector<uint32_t> adjustmentOwner;
     std::vector<int64_t> orphanOwners;  // sorted transaction ids that adjustments name but no transaction has
     bool sharedIds = false;             // two records of a list share an id: notes cannot tell them apart
-    size_t unused = 0;                  // entries of shares, series and adjustments that updates left behind
+    size_t unused = 0;                  // entries of shares and adjustments that updates left behind
     int32_t notedTo = 0;                // the notes account for every change up to this count
     std::vector<ProjectionNote> notes;
 

@@ -26,6 +26,8 @@ void projectAnchors(BudgetProjection& p, const Budget& b);
 // Gives transaction i (whose slots exist) its shares, its span and, when it
 // recurs, its series slot, from t. One-offs and moved days are the caller's.
 void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName);
+// Drops the series slot of transaction i, which no scope lists any more.
+void eraseSeries(BudgetProjection& p, uint32_t i);
 // Whether placing t as transaction i would give what i has now: a series
 // placed with the same days, amount, rule and shares.
 bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName);

@@ -225,13 +225,9 @@ void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_
 {
     for (uint32_t e : transactions) {
         takeOut(p, e, touched);
-        if (p.seriesOf[e] >= 0) {
-            ProjectedSeries& s = p.series[size_t(p.seriesOf[e])];
-            s.firstN = std::numeric_limits<int64_t>::max();
-            s.lastN = std::numeric_limits<int64_t>::min();
-            ++p.unused;
-        }
         moveIn(p, e, false);
+        if (p.seriesOf[e] >= 0)
+            eraseSeries(p, e);
         p.unused += p.adjustmentRanges[e].second - p.adjustmentRanges[e].first;
     }
     auto removedTransaction = [&](uint32_t i) {
@@ -265,7 +261,7 @@ void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_
     compact(p.spans, toT);
     compact(p.adjustmentRanges, toT);
     for (ProjectedSeries& s : p.series)
-        s.transaction = s.transaction < toT.size() && toT[s.transaction] != kNoTransaction ? toT[s.transaction] : 0;
+        s.transaction = toT[s.transaction];
     for (auto* list : {&p.oneOffs, &p.movedIn})
         for (auto& item : *list)
             item.second = toT[item.second];
@@ -325,7 +321,7 @@ void forget(const BudgetProjection& p, const Touched& touched)
 bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
 {
     if (p.sharedIds || p.notes.size() > kMaxNotes
-        || p.unused > kMaxUnusedFloor + (p.shares.size() + p.adjustments.size() + p.series.size()) / 2)
+        || p.unused > kMaxUnusedFloor + (p.shares.size() + p.adjustments.size()) / 2)
         return false;
     const void* data[4];
     size_t size[4];

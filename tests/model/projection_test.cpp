@@ -137,6 +137,10 @@ TEST(Projection, WarmAnswersEqualFreshOnesAfterEdits)
             EXPECT_EQ(warm.madeAt, madeAt) << "made anew";
             madeAt = warm.madeAt;
             const BudgetProjection fresh = projectBudget(b);
+            // Every series, in list order, as readers of the list expect.
+            ASSERT_EQ(warm.series.size(), fresh.series.size());
+            for (size_t k = 0; k < warm.series.size(); ++k)
+                ASSERT_EQ(warm.series[k].transaction, fresh.series[k].transaction) << k;
             for (int q = 0; q < 6; ++q) {
                 const int64_t scope = pick(0, 3);
                 const Date day = someDay();
