@@ -362,9 +362,7 @@ std::vector<RecurringRow> recurringRows(const Budget& b, Date from)
         RecurringRow r;
         r.transaction = t;
         if (t.has_end_date) {
-            // An end before the start still leaves the start's occurrence.
-            const Date last = dateLess(t.end_date, t.start_date) ? t.start_date : t.end_date;
-            r.remaining = int32_t(expandOccurrences(t, adjustmentsOf[t.id], from, last).size());
+            r.remaining = int32_t(expandOccurrences(t, adjustmentsOf[t.id], from, t.end_date).size());
             r.remainingTotal = roundCents(*r.remaining * t.amount);
         }
         rows.push_back(std::move(r));
