@@ -56,6 +56,7 @@ def counter_lines(data):
         if b.get("aggregate_name", "median") != "median":
             continue
         impl, _, case = b.get("run_name", b["name"]).partition("/")
+        case = case_name(case)
         if impl != "qm":
             continue
         for pattern, counter, most in COUNTER_GOALS:
