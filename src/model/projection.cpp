@@ -511,7 +511,9 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     radixSortBy(keyed, [](const Keyed& k) { return orderedKey(k.id); });
     // Sorted by id, then kept as two lists, which take less room.
     auto index = [](std::vector<std::pair<int64_t, uint32_t>>& pairs, IdIndex& out) {
-        radixSortBy(pairs, [](const std::pair<int64_t, uint32_t>& k) { return orderedKey(k.first); });
+        // Lists made by the service are mostly in id order already.
+        if (!std::is_sorted(pairs.begin(), pairs.end()))
+            radixSortBy(pairs, [](const std::pair<int64_t, uint32_t>& k) { return orderedKey(k.first); });
         out.ids.resize(pairs.size());
         out.at.resize(pairs.size());
         for (size_t k = 0; k < pairs.size(); ++k)
