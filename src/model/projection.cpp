@@ -596,8 +596,9 @@ const BudgetProjection& storeProjection(const LocalStore& store)
 void noteChange(const LocalStore& store, OpKind kind, Entity entity, int64_t id)
 {
     BudgetProjection* p = store.projection.get();
-    // A change that went unnoted leaves notedTo behind for good.
-    if (p && p->notedTo + 1 == store.change_count) {
+    // A change that went unnoted leaves notedTo behind for good, as do
+    // more changes than an update is worth.
+    if (p && p->notedTo + 1 == store.change_count && p->notes.size() < kMaxProjectionNotes) {
         p->notes.push_back({entity, kind, id});
         p->notedTo = store.change_count;
     }

@@ -12,6 +12,9 @@
 namespace qm {
 
 inline constexpr uint32_t kNoTransaction = std::numeric_limits<uint32_t>::max();
+// Past this many notes, making the projection again costs less than an
+// update, and no more are kept.
+inline constexpr size_t kMaxProjectionNotes = 256;
 
 // Account name to the scopes of the accounts of that name.
 using ScopesByName = std::unordered_map<std::string_view, std::vector<uint32_t>>;

@@ -16,8 +16,8 @@ namespace qm {
 
 namespace {
 
-// Past these, making the projection again costs less than the update.
-constexpr size_t kMaxNotes = 256;
+// Past this (and half the lists), making the projection again gives back
+// the room updates left behind.
 constexpr size_t kMaxUnusedFloor = size_t(1) << 16;
 
 constexpr int32_t kNoDay = std::numeric_limits<int32_t>::min();
@@ -320,8 +320,7 @@ void forget(const BudgetProjection& p, const Touched& touched)
 
 bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
 {
-    if (p.sharedIds || p.notes.size() > kMaxNotes
-        || p.unused > kMaxUnusedFloor + (p.shares.size() + p.adjustments.size()) / 2)
+    if (p.sharedIds || p.unused > kMaxUnusedFloor + (p.shares.size() + p.adjustments.size()) / 2)
         return false;
     const void* data[4];
     size_t size[4];
