@@ -219,6 +219,14 @@ TEST(Projection, UnnotedChangesMakeItAnew)
     ASSERT_TRUE(deleteTransaction(*store, 1));
     EXPECT_EQ(balanceAt(storeProjection(*store), day, 1), 5);
     EXPECT_EQ(storeProjection(*store).madeAt, before);
+
+    // More changes between two questions than an update is worth.
+    for (int i = 0; i < 300; ++i) {
+        Transaction t = oneOff(0, "2025-01-05", 1, "A");
+        ASSERT_TRUE(addTransaction(*store, t).ok);
+    }
+    EXPECT_EQ(balanceAt(storeProjection(*store), day, 1), 305);
+    EXPECT_NE(storeProjection(*store).madeAt, before);
 }
 
 // The nearest hits first, of two equally near the earlier, in the
