@@ -2,13 +2,16 @@
 // and 16x its size, so that the growth of each cost with the budget shows.
 #include "export/report_model.h"
 #include "heavy_budget.h"
+#include "model/adjustments.h"
 #include "model/balances.h"
 #include "model/ledger.h"
 #include "model/occurrences.h"
 #include "model/projection.h"
+#include "model/record_edits.h"
 #include "model/reports.h"
 #include "model/store.h"
 #include "model/sync.h"
+#include "model/transaction_edits.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -133,7 +137,8 @@ void calendarFrame(benchmark::State& state)
     }
 }
 
-// The first frame after an edit: the projection is made again.
+// The first frame after a change no note accounts for (as a sync's): the
+// projection is made again.
 void calendarFrameAfterEdit(benchmark::State& state)
 {
     LocalStore& store = storeAt(int(state.range(0)));
@@ -145,6 +150,72 @@ void calendarFrameAfterEdit(benchmark::State& state)
         benchmark::DoNotOptimize(monthEndBalances(p, 1, today));
         benchmark::DoNotOptimize(accountSummaries(p, today));
     }
+}
+
+enum class EditKind { oneOff, occurrence, anchor, series, removal };
+
+// The first frame after one edit of the open budget, as the program draws
+// it: the projection brought up to date, then the calendar's figures. The
+// edit itself is the store's work and is not timed. Edits flip an amount
+// back and forth, so the budget the other cases read stays as it was.
+void frameAfterEdit(benchmark::State& state, EditKind kind)
+{
+    LocalStore& store = storeAt(int(state.range(0)));
+    const Budget& b = *store.budget;
+    const Date today = bench::heavyToday();
+    const Date monthStart = firstOfMonth(today.year, today.month);
+    auto frame = [&] {
+        const BudgetProjection& p = storeProjection(store);
+        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
+        benchmark::DoNotOptimize(monthEndBalances(p, 1, today));
+        benchmark::DoNotOptimize(accountSummaries(p, today));
+    };
+    // A one-off and a series of the first account with a date this month.
+    int64_t oneOff = 0, series = 0;
+    Date occurrence = today;
+    for (const Transaction& t : b.transactions) {
+        if (t.account != bench::kHeavyAccounts[0] || isTransfer(t))
+            continue;
+        if (!t.is_recurring && !oneOff && dateLessEq(monthStart, t.start_date) && dateLessEq(t.start_date, today))
+            oneOff = t.id;
+        if (t.is_recurring && !series) {
+            const std::vector<Occurrence> dates = occurrencesInRange(b, t, monthStart, today);
+            if (!dates.empty() && dates.front().adjustment_id == 0) {
+                series = t.id;
+                occurrence = dates.front().date;
+            }
+        }
+    }
+    frame();
+    const int32_t madeAt = storeProjection(store).madeAt;
+    bool flip = false;
+    Transaction removed;
+    for (auto _ : state) {
+        flip = !flip;
+        const double amount = flip ? -123.45 : -67.89;
+        if (kind == EditKind::oneOff || kind == EditKind::series) {
+            const int64_t id = kind == EditKind::oneOff ? oneOff : series;
+            Transaction e = b.transactions[*findTransaction(b, id)];
+            e.amount = amount;
+            updateTransaction(store, id, e, false, today, false);
+        } else if (kind == EditKind::removal) {
+            // Removes the one-off and adds it back in turn.
+            if (flip) {
+                removed = b.transactions[*findTransaction(b, oneOff)];
+                deleteTransaction(store, oneOff);
+            } else {
+                oneOff = addTransaction(store, removed).id;
+            }
+        } else if (kind == EditKind::occurrence) {
+            setOccurrenceAmount(store, series, occurrence, amount, true, 0);
+        } else {
+            setAnchor(store, subDays(today, 10), -amount * 100, 1);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        frame();
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    state.counters["made_anew"] = storeProjection(store).madeAt != madeAt;
 }
 
 // Bytes the allocator hands out, large blocks (mapped on their own) included.
@@ -351,6 +422,17 @@ BENCHMARK(reportModelRefresh)
     ->Name("qm/refreshReportModel")
     ->ArgsProduct({{1, 16}, {0, 1, 2}})
     ->Unit(benchmark::kMillisecond);
+const int editCasesRegistered = [] {
+    const std::pair<const char*, EditKind> kinds[] = {{"one_off", EditKind::oneOff},
+        {"occurrence", EditKind::occurrence}, {"anchor", EditKind::anchor}, {"series", EditKind::series},
+        {"removal", EditKind::removal}};
+    for (const auto& [name, kind] : kinds)
+        benchmark::RegisterBenchmark(
+            ("qm/calendar_frame_after_" + std::string(name) + "_edit").c_str(), frameAfterEdit, kind)
+            ->UseManualTime()
+            ->Apply(scales);
+    return 0;
+}();
 BENCHMARK(remapTransactions)->Name("qm/remapDataIds_35000_pairs")->Apply(scales);
 BENCHMARK(mergeDeviceBudget)->Name("qm/mergeBudget_5000_transactions")->Apply(scales);
 

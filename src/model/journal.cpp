@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "model/budget.h"
 #include "model/budget_json.h"
+#include "model/projection.h"
 #include "model/store.h"
 
 #include <algorithm>
@@ -111,6 +112,11 @@ void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id)
 void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json json)
 {
     JsonPtr data = json.is_null() ? nullptr : std::make_shared<const Json>(std::move(json));
+    // The projection follows the change from the note.
+    auto changed = [&] {
+        markDirty(store);
+        noteChange(store, kind, entity, id);
+    };
     auto& journal = store.journal;
     // Ops up to this seq belong to a request in flight: the service will apply
     // them as sent, so they are neither rewritten nor dropped.
@@ -124,7 +130,7 @@ void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json js
             std::erase_if(journal, [&](const JournalOp& op) { return sameRecord(op, entity, id) && unsent(op); });
             if (!createSent) {
                 // The service never heard of the record: nothing to send.
-                markDirty(store);
+                changed();
                 return;
             }
         }
@@ -135,7 +141,7 @@ void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json js
         if (pending != journal.end()) {
             pending->data = std::move(data);
             pending->at = unixNow();
-            markDirty(store);
+            changed();
             return;
         }
     }
@@ -143,6 +149,6 @@ void appendOp(LocalStore& store, OpKind kind, Entity entity, int64_t id, Json js
         throw ValueError("journal seq overflow");
     journal.push_back(JournalOp{store.next_seq, kind, entity, id, std::move(data), unixNow()});
     ++store.next_seq;
-    markDirty(store);
+    changed();
 }
 }  // namespace qm

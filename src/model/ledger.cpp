@@ -51,7 +51,9 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
     thread_local std::vector<Occurrence> occurrences;
     transactionsIn(p, scopeIdx, fromN, toN, transactions);
     const DayRange range = dayRange(from, to);
-    for (uint32_t i : transactions) {
+    for (size_t at = 0; at < transactions.size(); ++at) {
+        prefetchAhead(p, transactions, at);
+        const uint32_t i = transactions[at];
         const Transaction& t = p.budget->transactions[i];
         expandProjected(p, i, range, occurrences);
         if (occurrences.empty())

@@ -245,20 +245,10 @@ void expandAdjusted(const Transaction& t, const SeriesStep* step,
     std::inplace_merge(out.begin(), middle, out.end(), before);
 }
 
-// expandAdjusted's list as day numbers and amounts, in the same order: a
-// balance never needs the dates.
-void expandAdjustedAmounts(const Transaction& t, const SeriesStep* step,
-    std::span<const TransactionAdjustment* const> adjustments, const DayRange& range, std::vector<DayAmount>& out)
+// The adjustments' amounts (the first `adjusted` items, in list order)
+// sorted by day and merged ahead of the generated ones on a shared day.
+void mergeAdjustedAmounts(std::vector<DayAmount>& items, size_t adjusted, std::vector<DayAmount>& out)
 {
-    thread_local std::vector<DayAmount> items;
-    const size_t adjusted = collectOccurrences(
-        t, step, adjustments, range, items,
-        [&](const TransactionAdjustment& a) {
-            return DayAmount{dayNumber(a.new_date), adjustedAmount(t, a)};
-        },
-        [&](int64_t n, const Date*) {
-            return DayAmount{int32_t(n), t.amount};
-        });
     if (adjusted > 1)
         std::stable_sort(items.begin(), items.begin() + std::ptrdiff_t(adjusted),
             [](const DayAmount& a, const DayAmount& b) { return a.day < b.day; });
@@ -276,6 +266,21 @@ std::vector<const TransactionAdjustment*> adjustmentsOf(std::span<const Transact
         if (a.transaction_id == id)
             mine.push_back(&a);
     return mine;
+}
+
+void expandPlainAmounts(
+    const Transaction& t, const SeriesStep* step, const DayRange& range, std::vector<DayAmount>& out)
+{
+    // Without adjustments every occurrence carries t's amount and the walk
+    // yields them in date order already.
+    if (t.is_recurring) {
+        const SeriesStep own = step ? SeriesStep() : seriesStep(t.recurring_period);
+        walkSeries(t, step ? *step : own, TakenDays(), range, [&](int64_t n, const Date*) {
+            out.push_back({int32_t(n), t.amount});
+        });
+    } else if (range.contains(t.start_date)) {
+        out.push_back({dayNumber(t.start_date), t.amount});
+    }
 }
 
 uint64_t idBit(int64_t id, int shift) { return (uint64_t(id) * 0x9E3779B97F4A7C15ull) >> shift; }
@@ -377,24 +382,44 @@ void expandPrepared(const Transaction& t, const SeriesStep* step,
         expandAdjusted(t, step, adjustments, range, out);
 }
 
-void expandPreparedAmounts(const Transaction& t, const SeriesStep* step,
-    std::span<const TransactionAdjustment* const> adjustments, const DayRange& range, std::vector<DayAmount>& out)
+AdjustmentDays adjustmentDays(const TransactionAdjustment& a, uint32_t index)
+{
+    return {dayNumber(a.original_date), a.is_deleted ? std::numeric_limits<int32_t>::min() : dayNumber(a.new_date),
+        index, a.has_amount, a.amount};
+}
+
+void expandPreparedAmounts(const Transaction& t, const SeriesStep* step, std::span<const AdjustmentDays> adjustments,
+    const DayRange& range, std::vector<DayAmount>& out)
 {
     out.clear();
     if (range.fromN > range.toN)
         return;
-    if (!adjustments.empty())
-        return expandAdjustedAmounts(t, step, adjustments, range, out);
-    // Without adjustments every occurrence carries t's amount and the walk
-    // yields them in date order already.
+    if (adjustments.empty())
+        return expandPlainAmounts(t, step, range, out);
+    // As collectOccurrences, from the days at hand: a day number lies in the
+    // range exactly when its date does.
+    thread_local std::vector<DayAmount> items;
+    items.clear();
+    TakenDays taken;
+    auto inRange = [&](int64_t n) { return n >= range.fromN && n <= range.toN; };
+    for (const AdjustmentDays& a : adjustments) {
+        if (a.newN != std::numeric_limits<int32_t>::min() && inRange(a.newN))
+            items.push_back({a.newN, a.hasAmount ? a.amount : t.amount});
+        if (inRange(a.originalN))
+            taken.add(a.originalN);
+    }
+    const size_t adjusted = items.size();
     if (t.is_recurring) {
         const SeriesStep own = step ? SeriesStep() : seriesStep(t.recurring_period);
-        walkSeries(t, step ? *step : own, TakenDays(), range, [&](int64_t n, const Date*) {
-            out.push_back({int32_t(n), t.amount});
+        walkSeries(t, step ? *step : own, taken, range, [&](int64_t n, const Date*) {
+            items.push_back({int32_t(n), t.amount});
         });
     } else if (range.contains(t.start_date)) {
-        out.push_back({dayNumber(t.start_date), t.amount});
+        const int32_t n = dayNumber(t.start_date);
+        if (taken.empty() || !taken.contains(n))
+            items.push_back({n, t.amount});
     }
+    mergeAdjustedAmounts(items, adjusted, out);
 }
 
 }  // namespace qm

@@ -70,9 +70,25 @@ struct DayAmount {
     double amount = 0;
 };
 
+// What an adjustment changes in the balances, kept beside the list so that
+// adding up a range never reaches into the adjustments themselves.
+// Packed to 20 bytes: a large budget keeps hundreds of thousands.
+#pragma pack(push, 4)
+struct AdjustmentDays {
+    int32_t originalN = 0;
+    int32_t newN = 0;         // INT32_MIN when deleted: it shows nowhere
+    uint32_t index : 31 = 0;  // in the budget's list
+    uint32_t hasAmount : 1 = 0;
+    double amount = 0;
+};
+#pragma pack(pop)
+static_assert(sizeof(AdjustmentDays) == 20);
+
+AdjustmentDays adjustmentDays(const TransactionAdjustment& a, uint32_t index);
 // expandPrepared's occurrences in the same order, as day numbers and
-// amounts only, which spares making their dates.
-void expandPreparedAmounts(const Transaction& t, const SeriesStep* step,
-    std::span<const TransactionAdjustment* const> adjustments, const DayRange& range, std::vector<DayAmount>& out);
+// amounts only, which spares making their dates; from adjustments kept so
+// (all that can act on the range, in list order).
+void expandPreparedAmounts(const Transaction& t, const SeriesStep* step, std::span<const AdjustmentDays> adjustments,
+    const DayRange& range, std::vector<DayAmount>& out);
 
 }  // namespace qm

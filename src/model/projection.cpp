@@ -1,12 +1,14 @@
 #include "model/projection.h"
 
 #include "core/radix_sort.h"
+#include "model/projection_internal.h"
 #include "model/store.h"
 
 #include <algorithm>
 #include <limits>
 #include <malloc.h>
 #include <string_view>
+#include <tuple>
 
 namespace qm {
 
@@ -19,6 +21,8 @@ constexpr int32_t kBatchChunks = 32;
 // The day sums kept, in doubles; past this the cache starts over (the
 // checkpoints stay, so nothing is walked twice).
 constexpr size_t kMaxSumDoubles = size_t(2) << 20;
+// Changed days of a kept chunk worked out again in place, at most.
+constexpr int64_t kPatchDays = 8;
 
 int32_t chunkOf(int64_t dayN) { return int32_t(dayN >= 0 ? dayN / kChunk : -((-dayN + kChunk - 1) / kChunk)); }
 
@@ -36,18 +40,6 @@ DayRange dayRangeOf(int64_t fromN, int64_t toN)
 
 const int64_t kFirstCountedN = dayNumber(kFirstCountedDay);
 
-void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4])
-{
-    data[0] = b.transactions.data();
-    data[1] = b.transaction_adjustments.data();
-    data[2] = b.running_total_adjustments.data();
-    data[3] = b.accounts.data();
-    size[0] = b.transactions.size();
-    size[1] = b.transaction_adjustments.size();
-    size[2] = b.running_total_adjustments.size();
-    size[3] = b.accounts.size();
-}
-
 // The transaction's adjustments that can act on fromN..toN, in list order.
 std::span<const TransactionAdjustment* const> adjustmentsIn(
     const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN)
@@ -63,9 +55,24 @@ std::span<const TransactionAdjustment* const> adjustmentsIn(
     return found;
 }
 
+// The same as kept beside the list, for the sums.
+std::span<const AdjustmentDays> adjustmentDaysIn(
+    const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN)
+{
+    thread_local std::vector<AdjustmentDays> found;
+    found.clear();
+    const auto [begin, end] = p.adjustmentRanges[transaction];
+    for (uint32_t k = begin; k < end; ++k) {
+        const ProjectedAdjustment& a = p.adjustments[k];
+        if ((a.originalN >= fromN && a.originalN <= toN) || (a.newN >= fromN && a.newN <= toN))
+            found.push_back(a);
+    }
+    return found;
+}
+
 bool sharesScope(const BudgetProjection& p, uint32_t transaction, uint32_t scope)
 {
-    for (uint32_t k = p.shareBegin[transaction]; k < p.shareBegin[transaction + 1]; ++k)
+    for (uint32_t k = p.shareRanges[transaction].first; k < p.shareRanges[transaction].second; ++k)
         if (p.shares[k].scope == scope)
             return true;
     return false;
@@ -75,26 +82,32 @@ bool sharesScope(const BudgetProjection& p, uint32_t transaction, uint32_t scope
 // first + count - 1, laid out chunk by chunk, then scope by scope, then day
 // by day. Within a day of a scope the amounts are added in the list order
 // of their transactions, then in each transaction's order of occurrences.
-std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_t count)
+// Only the days fromN..toN within them are filled when given.
+std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_t count,
+    int64_t fromN = std::numeric_limits<int64_t>::min(), int64_t toN = std::numeric_limits<int64_t>::max())
 {
     const size_t scopes = p.scopes.size();
     const size_t perChunk = scopes * kChunk * 2;
     std::vector<double> sums(perChunk * size_t(count), 0.0);
-    const int64_t fromN = chunkStart(first), toN = chunkStart(first + count) - 1;
+    const int64_t firstN = chunkStart(first);
+    fromN = std::max(fromN, firstN);
+    toN = std::min(toN, chunkStart(first + count) - 1);
     std::vector<uint32_t> candidates;
     transactionsIn(p, 0, fromN, toN, candidates);
     const DayRange range = dayRangeOf(fromN, toN);
     std::vector<DayAmount> amounts;
-    for (uint32_t i : candidates) {
-        const uint32_t begin = p.shareBegin[i], end = p.shareBegin[i + 1];
+    for (size_t at = 0; at < candidates.size(); ++at) {
+        prefetchAhead(p, candidates, at);
+        const uint32_t i = candidates[at];
+        const auto [begin, end] = p.shareRanges[i];
         if (begin == end)
             continue;
         const Transaction& t = p.budget->transactions[i];
         const int32_t slot = p.seriesOf[i];
         expandPreparedAmounts(t, slot >= 0 ? &p.series[size_t(slot)].step : nullptr,
-            adjustmentsIn(p, i, range.fromN, range.toN), range, amounts);
+            adjustmentDaysIn(p, i, range.fromN, range.toN), range, amounts);
         for (const DayAmount& a : amounts) {
-            const int64_t offset = a.day - fromN;
+            const int64_t offset = a.day - firstN;
             const size_t chunk = size_t(offset / kChunk), day = size_t(offset % kChunk);
             for (uint32_t k = begin; k < end; ++k) {
                 const double v = p.shares[k].sign() * a.amount;
@@ -198,7 +211,7 @@ void walkChunk(const BudgetProjection& p, uint32_t scope, int32_t chunk, const d
 // longer depends on what came before it, so a walk may start at the chunk of
 // the latest anchor before the asked one; without one, nothing counts before
 // the first counted day.
-WalkState stateAt(const BudgetProjection& p, uint32_t scope, int32_t chunk)
+WalkState stateAt(const BudgetProjection& p, uint32_t scope, int32_t chunk, int32_t through)
 {
     auto& checkpoints = p.checkpoints[scope];
     if (auto it = checkpoints.find(chunk); it != checkpoints.end())
@@ -224,7 +237,8 @@ WalkState stateAt(const BudgetProjection& p, uint32_t scope, int32_t chunk)
             break;
         }
     for (int32_t k = from; k < chunk; ++k) {
-        const double* sums = sumsOf(p, k, std::min(kBatchChunks, chunk - k));
+        // The sums the caller reads next come in the same batch.
+        const double* sums = sumsOf(p, k, std::min(kBatchChunks, through - k + 1));
         walkChunk(p, scope, k, sums, state, chunkStart(k) + kChunk - 1, 0, nullptr);
         checkpoints[k + 1] = state;
     }
@@ -233,31 +247,89 @@ WalkState stateAt(const BudgetProjection& p, uint32_t scope, int32_t chunk)
 
 }  // namespace
 
-BudgetProjection projectBudget(const Budget& b, int32_t revision)
+void forgetDays(const BudgetProjection& p, std::vector<std::pair<int64_t, int64_t>> days)
 {
-    BudgetProjection p;
-    p.budget = &b;
-    p.revision = revision;
-    collectLists(b, p.listData, p.listSize);
-
-    p.scopes.resize(b.accounts.size() + 1);
-    std::unordered_map<std::string_view, std::vector<uint32_t>> byName;
-    std::unordered_map<int64_t, uint32_t> byId;
-    for (size_t i = 0; i < b.accounts.size(); ++i) {
-        const Account& a = b.accounts[i];
-        const uint32_t scope = uint32_t(i + 1);
-        // Id 0 names no account, and of two accounts with one id the first
-        // is the one found; the scope of another is never asked for.
-        p.scopes[scope].scope = AccountScope{a.id, a.name};
-        if (a.id != 0)
-            byId.emplace(a.id, scope);
-        byName[a.name].push_back(scope);
+    for (auto& [from, to] : days) {
+        from = clampDay(from);
+        to = clampDay(to);
     }
+    std::sort(days.begin(), days.end());
+    size_t merged = 0;
+    for (const auto& d : days) {
+        if (d.first > d.second)
+            continue;
+        if (merged > 0 && d.first <= days[merged - 1].second + 1)
+            days[merged - 1].second = std::max(days[merged - 1].second, d.second);
+        else
+            days[merged++] = d;
+    }
+    days.resize(merged);
+    if (days.empty())
+        return;
+    // A few days within a kept chunk are worked out again in place, which
+    // costs a pass over those days rather than over the whole chunk; wider
+    // changes drop the chunks, to be worked out when next asked.
+    const size_t perChunk = p.scopes.size() * kChunk * 2;
+    std::vector<std::pair<int32_t, int32_t>> dropped;
+    for (const auto& [from, to] : days) {
+        const int32_t first = chunkOf(from), last = chunkOf(to);
+        auto it = first == last && to - from < kPatchDays ? p.chunkSums.find(first) : p.chunkSums.end();
+        if (it == p.chunkSums.end()) {
+            dropped.emplace_back(first, last);
+            continue;
+        }
+        const std::vector<double> fresh = computeSums(p, first, 1, from, to);
+        auto patched =
+            std::make_shared<std::vector<double>>(it->second.batch->begin() + std::ptrdiff_t(it->second.offset),
+                it->second.batch->begin() + std::ptrdiff_t(it->second.offset + perChunk));
+        const size_t day = size_t(from - chunkStart(first)), span = size_t(to - from + 1);
+        for (size_t scope = 0; scope < p.scopes.size(); ++scope) {
+            const size_t at = (scope * kChunk + day) * 2;
+            std::copy_n(fresh.begin() + std::ptrdiff_t(at), span * 2, patched->begin() + std::ptrdiff_t(at));
+        }
+        p.chunkSumsSize += perChunk;
+        it->second = {std::move(patched), 0};
+    }
+    if (!dropped.empty())
+        std::erase_if(p.chunkSums, [&](const auto& entry) {
+            for (const auto& [first, last] : dropped)
+                if (entry.first >= first && entry.first <= last)
+                    return true;
+            return false;
+        });
+}
+
+void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4])
+{
+    data[0] = b.transactions.data();
+    data[1] = b.transaction_adjustments.data();
+    data[2] = b.running_total_adjustments.data();
+    data[3] = b.accounts.data();
+    size[0] = b.transactions.size();
+    size[1] = b.transaction_adjustments.size();
+    size[2] = b.running_total_adjustments.size();
+    size[3] = b.accounts.size();
+}
+
+int32_t projectionChunkOf(int64_t dayN) { return chunkOf(dayN); }
+
+ScopesByName scopesByName(const BudgetProjection& p)
+{
+    ScopesByName byName;
+    for (uint32_t scope = 1; scope < p.scopes.size(); ++scope)
+        byName[p.scopes[scope].scope.name].push_back(scope);
+    return byName;
+}
+
+void projectAnchors(BudgetProjection& p, const Budget& b)
+{
+    for (ProjectedScope& s : p.scopes)
+        s.anchors.clear();
     for (const RunningTotalAdjustment& r : b.running_total_adjustments) {
         uint32_t scope = 0;
         if (r.account_id != 0) {
-            auto it = byId.find(r.account_id);
-            if (it == byId.end())
+            auto it = p.scopeOfId.find(r.account_id);
+            if (it == p.scopeOfId.end())
                 continue;
             scope = it->second;
         }
@@ -276,43 +348,150 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
         }
         a.resize(out);
     }
+}
+
+namespace {
+
+void appendShares(
+    const BudgetProjection& p, const Transaction& t, const ScopesByName& byName, std::vector<ScopeShare>& out)
+{
+    if (!isTransfer(t))
+        out.push_back({0, 0});
+    auto shareWith = [&](std::string_view name) {
+        auto it = byName.find(name);
+        if (it != byName.end())
+            for (uint32_t scope : it->second)
+                out.push_back({scope, p.scopes[scope].scope.signedAmount(t, 1) < 0});
+    };
+    shareWith(t.account);
+    if (isTransfer(t) && t.transfer_to_account != t.account)
+        shareWith(t.transfer_to_account);
+}
+
+// A series' dates never come before its start, nor after its end, and
+// moving off a weekend shifts them at most two days. The start always
+// counts, even with an end before it.
+std::pair<int64_t, int64_t> spanOf(const Transaction& t)
+{
+    const int64_t startN = dayNumber(t.start_date);
+    if (!t.is_recurring)
+        return {startN, startN};
+    return {startN - 2,
+        t.has_end_date ? std::max<int64_t>(startN, dayNumber(t.end_date)) + 2 : std::numeric_limits<int64_t>::max()};
+}
+
+uint8_t placedFlags(const Transaction& t)
+{
+    return uint8_t(t.is_recurring | t.pay_on_business_day << 1 | t.pay_early << 2);
+}
+
+bool sameStep(const SeriesStep& a, const SeriesStep& b)
+{
+    return a.kind == b.kind && a.count == b.count && a.lastDay == b.lastDay && a.day == b.day && a.month == b.month
+        && a.position == b.position && a.weekday == b.weekday;
+}
+
+// Series stay in list order: a slot made or dropped moves those after it.
+void renumberSeries(BudgetProjection& p, size_t from, int32_t shift)
+{
+    for (size_t k = from; k < p.series.size(); ++k)
+        p.seriesOf[p.series[k].transaction] = int32_t(k);
+    for (ProjectedScope& scope : p.scopes)
+        for (uint32_t& slot : scope.series)
+            if (slot >= from)  // a dropped slot is no longer listed
+                slot = uint32_t(int64_t(slot) + shift);
+}
+
+int32_t insertSeries(BudgetProjection& p, uint32_t i)
+{
+    const auto at = std::lower_bound(p.series.begin(), p.series.end(), i,
+        [](const ProjectedSeries& s, uint32_t transaction) { return s.transaction < transaction; });
+    const size_t slot = size_t(at - p.series.begin());
+    p.series.insert(at, ProjectedSeries{i, 0, 0, {}, 0, 0});
+    renumberSeries(p, slot, 1);
+    return p.seriesOf[i];
+}
+
+}  // namespace
+
+// Drops the series slot of transaction i, which no scope lists any more.
+void eraseSeries(BudgetProjection& p, uint32_t i)
+{
+    const size_t slot = size_t(p.seriesOf[i]);
+    p.series.erase(p.series.begin() + std::ptrdiff_t(slot));
+    p.seriesOf[i] = -1;
+    renumberSeries(p, slot, -1);
+}
+
+void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
+{
+    const uint32_t begin = uint32_t(p.shares.size());
+    appendShares(p, t, byName, p.shares);
+    p.shareRanges[i] = {begin, uint32_t(p.shares.size())};
+    const auto [firstN, lastN] = spanOf(t);
+    if (t.is_recurring) {
+        int32_t slot = p.seriesOf[i];
+        if (slot < 0)
+            slot = insertSeries(p, i);
+        p.series[size_t(slot)] = {i, firstN, lastN, seriesStep(t.recurring_period), t.amount, placedFlags(t)};
+        for (uint32_t k = begin; k < p.shares.size(); ++k)
+            if (p.shares[k].scope != 0) {
+                std::vector<uint32_t>& list = p.scopes[p.shares[k].scope].series;
+                list.insert(std::lower_bound(list.begin(), list.end(), uint32_t(slot)), uint32_t(slot));
+            }
+    } else if (p.seriesOf[i] >= 0) {
+        eraseSeries(p, i);
+    }
+    p.spans[i] = {clampDay(firstN), clampDay(lastN)};
+}
+
+bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
+{
+    // A one-off costs a day to place again; only series are compared.
+    if (!t.is_recurring || p.seriesOf[i] < 0)
+        return false;
+    const ProjectedSeries& s = p.series[size_t(p.seriesOf[i])];
+    const auto [firstN, lastN] = spanOf(t);
+    if (s.amount != t.amount || s.flags != placedFlags(t) || s.firstN != firstN || s.lastN != lastN
+        || !sameStep(s.step, seriesStep(t.recurring_period)))
+        return false;
+    thread_local std::vector<ScopeShare> shares;
+    shares.clear();
+    appendShares(p, t, byName, shares);
+    const auto [begin, end] = p.shareRanges[i];
+    return std::equal(shares.begin(), shares.end(), p.shares.begin() + begin, p.shares.begin() + end,
+        [](const ScopeShare& x, const ScopeShare& y) { return x.scope == y.scope && x.negative == y.negative; });
+}
+
+BudgetProjection projectBudget(const Budget& b, int32_t revision)
+{
+    BudgetProjection p;
+    p.budget = &b;
+    p.revision = p.madeAt = p.notedTo = revision;
+    collectLists(b, p.listData, p.listSize);
+
+    p.scopes.resize(b.accounts.size() + 1);
+    for (size_t i = 0; i < b.accounts.size(); ++i) {
+        const Account& a = b.accounts[i];
+        const uint32_t scope = uint32_t(i + 1);
+        // Id 0 names no account, and of two accounts with one id the first
+        // is the one found; the scope of another is never asked for.
+        p.scopes[scope].scope = AccountScope{a.id, a.name};
+        if (a.id != 0)
+            p.scopeOfId.emplace(a.id, scope);
+    }
+    projectAnchors(p, b);
+    const ScopesByName byName = scopesByName(p);
 
     const size_t count = b.transactions.size();
     p.seriesOf.assign(count, -1);
-    p.shareBegin.reserve(count + 1);
-    std::vector<std::pair<int64_t, int64_t>> spans(count);  // the days a transaction's dates can fall on
+    p.shareRanges.resize(count);
+    p.spans.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const Transaction& t = b.transactions[i];
-        const uint32_t index = uint32_t(i);
-        p.shareBegin.push_back(uint32_t(p.shares.size()));
-        if (!isTransfer(t))
-            p.shares.push_back({0, 0});
-        auto shareWith = [&](std::string_view name) {
-            auto it = byName.find(name);
-            if (it != byName.end())
-                for (uint32_t scope : it->second)
-                    p.shares.push_back({scope, p.scopes[scope].scope.signedAmount(t, 1) < 0});
-        };
-        shareWith(t.account);
-        if (isTransfer(t) && t.transfer_to_account != t.account)
-            shareWith(t.transfer_to_account);
-
-        // A series' dates never come before its start, nor after its end,
-        // and moving off a weekend shifts them at most two days.
-        const int64_t startN = dayNumber(t.start_date);
-        int64_t firstN = startN, lastN = startN;
-        if (t.is_recurring) {
-            firstN = startN - 2;
-            lastN = t.has_end_date ? int64_t(dayNumber(t.end_date)) + 2 : std::numeric_limits<int64_t>::max();
-            p.seriesOf[i] = int32_t(p.series.size());
-            p.series.push_back({index, firstN, lastN, seriesStep(t.recurring_period)});
-            for (uint32_t k = p.shareBegin[i]; k < p.shares.size(); ++k)
-                if (p.shares[k].scope != 0)
-                    p.scopes[p.shares[k].scope].series.push_back(uint32_t(p.series.size() - 1));
-        } else {
-            p.oneOffs.emplace_back(int32_t(startN), index);
-        }
-        spans[i] = {firstN, lastN};
+        placeTransaction(p, uint32_t(i), t, byName);
+        if (!t.is_recurring)
+            p.oneOffs.emplace_back(p.spans[i].first, uint32_t(i));
     }
 
     // The adjustments and the transactions are both sorted by transaction
@@ -323,21 +502,34 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
         ProjectedAdjustment adjustment;
     };
     std::vector<Keyed> keyed(b.transaction_adjustments.size());
+    std::vector<std::pair<int64_t, uint32_t>> ids(keyed.size());
     for (size_t k = 0; k < keyed.size(); ++k) {
         const TransactionAdjustment& a = b.transaction_adjustments[k];
-        keyed[k] = {a.transaction_id,
-            {dayNumber(a.original_date), a.is_deleted ? std::numeric_limits<int32_t>::min() : dayNumber(a.new_date),
-                uint32_t(k)}};
+        keyed[k] = {a.transaction_id, adjustmentDays(a, uint32_t(k))};
+        ids[k] = {a.id, uint32_t(k)};
     }
     radixSortBy(keyed, [](const Keyed& k) { return orderedKey(k.id); });
-    std::vector<std::pair<int64_t, uint32_t>> ids(count);
+    // Sorted by id, then kept as two lists, which take less room.
+    auto index = [](std::vector<std::pair<int64_t, uint32_t>>& pairs, IdIndex& out) {
+        // Lists made by the service are mostly in id order already.
+        if (!std::is_sorted(pairs.begin(), pairs.end()))
+            radixSortBy(pairs, [](const std::pair<int64_t, uint32_t>& k) { return orderedKey(k.first); });
+        out.ids.resize(pairs.size());
+        out.at.resize(pairs.size());
+        for (size_t k = 0; k < pairs.size(); ++k)
+            std::tie(out.ids[k], out.at[k]) = pairs[k];
+        return std::adjacent_find(out.ids.begin(), out.ids.end()) != out.ids.end();
+    };
+    p.sharedIds = index(ids, p.adjustmentIds);
+    ids.resize(count);
     for (size_t i = 0; i < count; ++i)
         ids[i] = {b.transactions[i].id, uint32_t(i)};
-    radixSortBy(ids, [](const std::pair<int64_t, uint32_t>& k) { return orderedKey(k.first); });
+    p.sharedIds = index(ids, p.transactionIds) || p.sharedIds;
     p.adjustments.resize(keyed.size());
     for (size_t k = 0; k < keyed.size(); ++k)
         p.adjustments[k] = keyed[k].adjustment;
     p.adjustmentRanges.assign(count, {0, 0});
+    p.adjustmentOwner.assign(keyed.size(), kNoTransaction);
     size_t group = 0;
     for (const auto& [id, index] : ids) {
         while (group < keyed.size() && keyed[group].id < id)
@@ -348,21 +540,27 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
         p.adjustmentRanges[index] = {uint32_t(group), uint32_t(end)};
         // An adjustment that shows its occurrence outside the transaction's
         // days makes it one that a range there must look at.
-        const auto [firstN, lastN] = spans[index];
+        const auto [firstN, lastN] = p.spans[index];
         for (size_t k = group; k < end; ++k) {
+            p.adjustmentOwner[keyed[k].adjustment.index] = index;
             const int32_t n = keyed[k].adjustment.newN;
             if (n != std::numeric_limits<int32_t>::min() && (n < firstN || n > lastN))
                 p.movedIn.emplace_back(n, index);
         }
     }
-    p.shareBegin.push_back(uint32_t(p.shares.size()));
+    for (size_t k = 0; k < keyed.size(); ++k)
+        if (p.adjustmentOwner[keyed[k].adjustment.index] == kNoTransaction
+            && (p.orphanOwners.empty() || p.orphanOwners.back() != keyed[k].id))
+            p.orphanOwners.push_back(keyed[k].id);
     // Made in transaction order, so a stable sort by day leaves each day's
     // transactions in list order.
     auto byDay = [](const std::pair<int32_t, uint32_t>& item) { return orderedKey(item.first); };
     radixSortBy(p.oneOffs, byDay);
-    radixSortBy(p.movedIn, byDay);
+    // By day, then transaction, as updates keep it.
+    radixSortBy(p.movedIn, [](const std::pair<int32_t, uint32_t>& item) {
+        return uint64_t(uint32_t(item.first) ^ 0x80000000u) << 32 | item.second;
+    });
     p.colors = categoryIndex(b);
-    p.scopeOfId = std::move(byId);
     p.checkpoints.resize(p.scopes.size());
     return p;
 }
@@ -370,13 +568,17 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
 const BudgetProjection& storeProjection(const LocalStore& store)
 {
     const Budget& b = *store.budget;
-    const BudgetProjectionPtr& current = store.projection;
-    bool fresh = current && current->budget == &b && current->revision == store.change_count;
-    if (fresh) {
-        const void* data[4];
-        size_t size[4];
-        collectLists(b, data, size);
-        fresh = std::equal(data, data + 4, current->listData) && std::equal(size, size + 4, current->listSize);
+    BudgetProjection* current = store.projection.get();
+    bool fresh = false;
+    if (current && current->budget == &b) {
+        if (current->revision == store.change_count) {
+            const void* data[4];
+            size_t size[4];
+            collectLists(b, data, size);
+            fresh = std::equal(data, data + 4, current->listData) && std::equal(size, size + 4, current->listSize);
+        } else if (current->notedTo == store.change_count) {
+            fresh = updateProjection(*current, b, store.change_count);
+        }
     }
     if (!fresh) {
         const bool first = !current;
@@ -391,6 +593,17 @@ const BudgetProjection& storeProjection(const LocalStore& store)
     return *store.projection;
 }
 
+void noteChange(const LocalStore& store, OpKind kind, Entity entity, int64_t id)
+{
+    BudgetProjection* p = store.projection.get();
+    // A change that went unnoted leaves notedTo behind for good, as do
+    // more changes than an update is worth.
+    if (p && p->notedTo + 1 == store.change_count && p->notes.size() < kMaxProjectionNotes) {
+        p->notes.push_back({entity, kind, id});
+        p->notedTo = store.change_count;
+    }
+}
+
 uint32_t scopeIndex(const BudgetProjection& p, int64_t accountId)
 {
     auto it = p.scopeOfId.find(accountId);
@@ -400,7 +613,7 @@ uint32_t scopeIndex(const BudgetProjection& p, int64_t accountId)
 double projectedBalance(const BudgetProjection& p, uint32_t scope, int64_t dayN)
 {
     const int32_t chunk = chunkOf(dayN);
-    WalkState state = stateAt(p, scope, chunk);
+    WalkState state = stateAt(p, scope, chunk, chunk);
     walkChunk(p, scope, chunk, sumsOf(p, chunk), state, dayN, 0, nullptr);
     return state.balance;
 }
@@ -412,7 +625,7 @@ void projectedDays(const BudgetProjection& p, uint32_t scope, int64_t fromN, int
         return;
     out.reserve(size_t(toN - fromN + 1));
     const int32_t first = chunkOf(fromN), last = chunkOf(toN);
-    WalkState state = stateAt(p, scope, first);
+    WalkState state = stateAt(p, scope, first, last);
     for (int32_t k = first; k <= last; ++k) {
         const double* sums = sumsOf(p, k, std::min(kBatchChunks, last - k + 1));
         walkChunk(p, scope, k, sums, state, std::min(toN, chunkStart(k) + kChunk - 1), fromN, &out);
@@ -440,13 +653,51 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
     const size_t seriesCount = out.size();
     for (const auto* list : {&p.oneOffs, &p.movedIn}) {
         auto it = std::lower_bound(list->begin(), list->end(), std::pair<int32_t, uint32_t>(clampDay(fromN), 0));
-        for (; it != list->end() && it->first <= toN; ++it)
-            if (scope == 0 || sharesScope(p, it->second, scope))
+        if (scope == 0) {
+            for (; it != list->end() && it->first <= toN; ++it)
                 out.push_back(it->second);
+            continue;
+        }
+        // The shares of one-offs of nearby days lie far apart: fetched ahead.
+        for (; it != list->end() && it->first <= toN; ++it) {
+            if (list->end() - it > 16)
+                __builtin_prefetch(&p.shareRanges[(it + 16)->second]);
+            if (list->end() - it > 8)
+                __builtin_prefetch(&p.shares[p.shareRanges[(it + 8)->second].first]);
+            if (sharesScope(p, it->second, scope))
+                out.push_back(it->second);
+        }
     }
+    // The series come in list order; the rest are sorted on their own and
+    // merged in.
+    const auto middle = out.begin() + std::ptrdiff_t(seriesCount);
     if (out.size() > seriesCount) {
-        std::sort(out.begin(), out.end());
+        std::sort(middle, out.end());
+        std::inplace_merge(out.begin(), middle, out.end());
         out.erase(std::unique(out.begin(), out.end()), out.end());
+    }
+}
+
+void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at)
+{
+    // Two stages, the second reading what the first fetched: the
+    // transaction's slots, then its record, its shares and its adjustments'
+    // days.
+    if (at + 16 < list.size()) {
+        const uint32_t i = list[at + 16];
+        __builtin_prefetch(&p.adjustmentRanges[i]);
+        __builtin_prefetch(&p.shareRanges[i]);
+        __builtin_prefetch(&p.seriesOf[i]);
+    }
+    if (at + 8 < list.size()) {
+        const uint32_t i = list[at + 8];
+        const char* record = reinterpret_cast<const char*>(&p.budget->transactions[i]);
+        for (size_t offset = 0; offset < sizeof(Transaction); offset += 64)
+            __builtin_prefetch(record + offset);
+        const auto [begin, end] = p.adjustmentRanges[i];
+        for (uint32_t k = begin; k < end; k += 64 / sizeof(ProjectedAdjustment))
+            __builtin_prefetch(&p.adjustments[k]);
+        __builtin_prefetch(&p.shares[p.shareRanges[i].first]);
     }
 }
 

@@ -13,11 +13,15 @@
 // the last bit.
 //
 // A projection points into the budget it was made from and holds while that
-// budget is unchanged; storeProjection remakes the store's when its change
-// count moves. Reading one fills its caches, so one thread reads it at a
-// time.
+// budget is unchanged. The store's follows its edits: each journaled change
+// leaves a note of the record it touched, and storeProjection brings the
+// projection up to date from the notes, working out again only the chunks of
+// days and the scopes those records reach. A change without a note (a sync,
+// a list changed around the count) remakes it. Reading one fills its caches,
+// so one thread reads it at a time.
 #include "model/balances.h"
 #include "model/budget.h"
+#include "model/journal.h"
 #include "model/ledger.h"
 #include "model/occurrences.h"
 #include "model/recurrence.h"
@@ -64,6 +68,10 @@ struct ProjectedSeries {
     int64_t firstN = 0;  // no occurrence falls outside these days
     int64_t lastN = 0;
     SeriesStep step;
+    // What else it was placed with, so that an edit of a series that moves
+    // no figure (a description, a category) is told apart.
+    double amount = 0;
+    uint8_t flags = 0;
 };
 
 struct ProjectedScope {
@@ -73,18 +81,28 @@ struct ProjectedScope {
     std::vector<uint32_t> series;  // indexes into BudgetProjection::series
 };
 
-struct ProjectedAdjustment {
-    int32_t originalN = 0;
-    int32_t newN = 0;    // INT32_MIN when deleted: it shows nowhere
-    uint32_t index = 0;  // in the budget's list
-};
+using ProjectedAdjustment = AdjustmentDays;
 
 // Day numbers are grouped in chunks of this many days, aligned on multiples.
 inline constexpr int32_t kProjectionChunkDays = 64;
 
+// Record ids in ascending order, each with its record's index in its list.
+struct IdIndex {
+    std::vector<int64_t> ids;
+    std::vector<uint32_t> at;
+};
+
+// A record an edit changed since the projection was last brought up to date.
+struct ProjectionNote {
+    Entity entity = entPrefs;
+    OpKind kind = opUpdate;
+    int64_t id = 0;
+};
+
 struct BudgetProjection {
     const Budget* budget = nullptr;
-    int32_t revision = 0;  // the store's change count it was made at
+    int32_t revision = 0;  // the store's change count it is up to date with
+    int32_t madeAt = 0;    // the change count it was made at; updates keep it
     // The lists it points into, to notice a change that bypassed the count.
     const void* listData[4] = {};
     size_t listSize[4] = {};
@@ -94,17 +112,34 @@ struct BudgetProjection {
     std::unordered_map<int64_t, uint32_t> scopeOfId;
     std::vector<ProjectedSeries> series;  // every recurring transaction, in list order
     std::vector<int32_t> seriesOf;        // per transaction: its index in series, or -1
-    std::vector<uint32_t> shareBegin;     // per transaction and one more: its shares' first index
+    // Per transaction: its shares in `shares`, first and one past the last.
+    std::vector<std::pair<uint32_t, uint32_t>> shareRanges;
     std::vector<ScopeShare> shares;
+    // Per transaction: the days its own dates can fall on (a one-off's day
+    // twice), clamped to day numbers.
+    std::vector<std::pair<int32_t, int32_t>> spans;
     std::vector<std::pair<int32_t, uint32_t>> oneOffs;  // (day number, transaction) by day
     std::vector<std::pair<int32_t, uint32_t>> movedIn;  // (new day, transaction) of adjustments that show
-    // The adjustments by transaction id, in list order within one id, with
-    // their days at hand, so that finding those acting on a range never
-    // reaches into the list itself; per transaction, the first and one past
-    // the last of its own.
+    // The adjustments of each transaction in list order, with their days at
+    // hand, so that finding those acting on a range never reaches into the
+    // list itself; per transaction, the first and one past the last of its
+    // own.
     std::vector<ProjectedAdjustment> adjustments;
     std::vector<std::pair<uint32_t, uint32_t>> adjustmentRanges;
     CategoryIndex colors;
+
+    // What an update needs to find the records the notes name: (id, index)
+    // by id of the records it was made from, those added since, and per
+    // adjustment the transaction it belongs to (or none).
+    IdIndex transactionIds;
+    IdIndex adjustmentIds;
+    std::vector<std::pair<int64_t, uint32_t>> addedIds[2];  // transactions, adjustments
+    std::vector<uint32_t> adjustmentOwner;
+    std::vector<int64_t> orphanOwners;  // sorted transaction ids that adjustments name but no transaction has
+    bool sharedIds = false;             // two records of a list share an id: notes cannot tell them apart
+    size_t unused = 0;                  // entries of shares and adjustments that updates left behind
+    int32_t notedTo = 0;                // the notes account for every change up to this count
+    std::vector<ProjectionNote> notes;
 
     // Filled when first asked.
     // Income and expense per scope and day of a chunk, at an offset into the
@@ -121,8 +156,11 @@ struct BudgetProjection {
 using BudgetProjectionPtr = std::shared_ptr<BudgetProjection>;
 
 BudgetProjection projectBudget(const Budget& b, int32_t revision = 0);
-// The store's projection, remade when the budget changed since it was made.
+// The store's projection as of its change count: kept, updated from the
+// notes of the changes since, or remade.
 const BudgetProjection& storeProjection(const LocalStore& store);
+// Called by every journaled change, right after it moved the change count.
+void noteChange(const LocalStore& store, OpKind kind, Entity entity, int64_t id);
 
 // The scope of an account id: its account, or all accounts for 0 and for an
 // id no account has.
@@ -134,6 +172,10 @@ void projectedDays(const BudgetProjection& p, uint32_t scope, int64_t fromN, int
 // The transactions of the scope that may have occurrences in fromN..toN,
 // in list order; every transaction for scope 0.
 void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN, std::vector<uint32_t>& out);
+// Asks the memory for what expanding list[at + ahead] reads, so that a loop
+// over a range's transactions, which lie far apart in a large budget, waits
+// for several at once rather than for each in turn.
+void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at);
 // Whether the transaction's amounts change the scope's balance.
 bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope);
 // A transaction's occurrences in a range, as occurrencesInRange gives them.

@@ -73,13 +73,24 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
     // Hits are gathered small, in the transactions' order, moved into their
     // days' order and made whole only then, so that ordering them moves no
     // strings and reads memory in sequence.
+    // Half a cache line a hit: in a large budget the hits outgrow the
+    // caches, and ordering them reads each once more, from anywhere.
     struct Found {
+        Date date;
+        uint32_t source;  // index into sources; the top bit says paid
+        double amount;
+        int64_t adjustmentId;
+    };
+    static_assert(sizeof(Found) == 32);
+    constexpr uint32_t kPaid = uint32_t(1) << 31;
+    // What the hits of one transaction share.
+    struct Source {
         uint32_t transaction;
         uint32_t color;  // index into colors
-        Occurrence occurrence;
-        double amount;
         double baseAmount;
     };
+    thread_local std::vector<Source> sources;
+    sources.clear();
     // Scratch kept from one search to the next, as searching as one types
     // repeats it at every key.
     thread_local std::vector<Found> found;
@@ -90,7 +101,9 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
     days.clear();
     std::vector<std::string> colors;
     transactionsIn(p, scopeIdx, range.fromN, range.toN, transactions);
-    for (uint32_t i : transactions) {
+    for (size_t at = 0; at < transactions.size(); ++at) {
+        prefetchAhead(p, transactions, at);
+        const uint32_t i = transactions[at];
         const Transaction& t = p.budget->transactions[i];
         if (byText && !containsFolded(t.description, needle) && !containsFolded(t.category, needle))
             continue;
@@ -100,7 +113,7 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
         if (occurrences.empty())
             continue;
         const double sign = scope.displaySign(t);
-        bool colored = false;
+        bool sourced = false;
         for (const Occurrence& o : occurrences) {
             const double amount = sign * o.amount;
             if ((filter.hasMin && filter.minAmount > amount) || (filter.hasMax && amount > filter.maxAmount))
@@ -112,11 +125,12 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
             if ((filter.changed == SearchFilter::Changed::changedOnly && same)
                 || (filter.changed == SearchFilter::Changed::unchangedOnly && !same))
                 continue;
-            if (!colored) {
+            if (!sourced) {
                 colors.push_back(projectedColor(p, t));
-                colored = true;
+                sources.push_back({i, uint32_t(colors.size() - 1), sign * t.amount});
+                sourced = true;
             }
-            found.push_back({i, uint32_t(colors.size() - 1), o, amount, sign * t.amount});
+            found.push_back({o.date, uint32_t(sources.size() - 1) | (o.is_paid ? kPaid : 0), amount, o.adjustment_id});
             days.push_back(dayNumber(o.date));
         }
     }
@@ -124,8 +138,9 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
     std::vector<SearchHit> sorted;
     sorted.reserve(found.size());
     auto take = [&](const Found& f) {
-        sorted.push_back({&p.budget->transactions[f.transaction], f.occurrence.adjustment_id, f.occurrence.date,
-            f.amount, f.baseAmount, colors[f.color], f.occurrence.is_paid});
+        const Source& from = sources[f.source & ~kPaid];
+        sorted.push_back({&p.budget->transactions[from.transaction], f.adjustmentId, f.date, f.amount, from.baseAmount,
+            colors[from.color], (f.source & kPaid) != 0});
     };
     if (found.empty())
         return sorted;
@@ -187,103 +202,110 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
     start.counted = true;
     start.isBalanceRow = true;
     start.runningBalance = roundCents(running);
-    rows.push_back(std::move(start));
 
-    // The range is taken in slices, so that what is held at once stays in
-    // proportion to a slice, whatever the range.
-    constexpr int64_t kSliceDays = 128;
-    std::vector<uint32_t> transactions, starts, slot;
-    std::vector<Occurrence> occurrences;
-    std::vector<ScopeDay> figures;
-    // Rows are gathered small and made whole in their final order.
-    struct Found {
-        uint32_t transaction;
-        const RunningTotalAdjustment* anchor;  // for an anchor's row
-        Occurrence occurrence;
+    // Rows are gathered small in the transactions' order, each transaction
+    // expanded once, then made whole in their days' order: the rows are
+    // written in sequence and what is read out of order is a compact list,
+    // which a large budget's rows would otherwise outgrow the caches by.
+    struct Source {
+        std::string_view description, category, account, transferTo;
+        double sign;
+        double baseAmount;
     };
-    std::vector<Found> found;
-    std::vector<int32_t> days;
-    // The scope's anchors in the range, in list order, with their days.
-    std::vector<std::pair<int32_t, const RunningTotalAdjustment*>> anchors;
-    for (const RunningTotalAdjustment& anchor : p.budget->running_total_adjustments) {
-        const int32_t n = dayNumber(anchor.date);
-        if (anchor.account_id == scope.id && n >= fromN && n <= toN)
-            anchors.emplace_back(n, &anchor);
-    }
-    for (int64_t sliceFrom = fromN; sliceFrom <= toN; sliceFrom += kSliceDays) {
-        const int64_t sliceTo = std::min(toN, sliceFrom + kSliceDays - 1);
-        const DayRange range = dayRange(fromDayNumber(int32_t(sliceFrom)), fromDayNumber(int32_t(sliceTo)));
-        found.clear();
-        days.clear();
-        transactionsIn(p, scopeIdx, sliceFrom, sliceTo, transactions);
-        for (uint32_t i : transactions) {
+    struct Found {
+        Date date;
+        uint32_t source;  // into sources, or into anchors with kAnchor set; kChanged: an adjusted amount
+        double amount;
+    };
+    static_assert(sizeof(Found) == 24);
+    constexpr uint32_t kAnchor = uint32_t(1) << 31, kChanged = uint32_t(1) << 30;
+    thread_local std::vector<Source> sources;
+    thread_local std::vector<Found> found;
+    thread_local std::vector<int32_t> days;
+    thread_local std::vector<uint32_t> transactions, starts, slot, order;
+    thread_local std::vector<Occurrence> occurrences;
+    thread_local std::vector<ScopeDay> figures;
+    sources.clear();
+    found.clear();
+    days.clear();
+    // The scope's anchors in the range, in list order.
+    std::vector<const RunningTotalAdjustment*> anchors;
+    if (fromN <= toN) {
+        const DayRange range = dayRange(from, to);
+        transactionsIn(p, scopeIdx, fromN, toN, transactions);
+        for (size_t at = 0; at < transactions.size(); ++at) {
+            prefetchAhead(p, transactions, at);
+            const uint32_t i = transactions[at];
             // Seen from all accounts a transfer moves nothing and shows no row.
             if (scopeIdx == 0 && !countsIn(p, i, 0))
                 continue;
             expandProjected(p, i, range, occurrences);
+            if (occurrences.empty())
+                continue;
+            const Transaction& t = p.budget->transactions[i];
+            const uint32_t source = uint32_t(sources.size());
+            const double sign = scope.displaySign(t);
+            sources.push_back({t.description, t.category, t.account, t.transfer_to_account, sign, sign * t.amount});
             for (const Occurrence& o : occurrences) {
-                found.push_back({i, nullptr, o});
+                const bool changed = o.adjustment_id != 0 && o.amount != t.amount;
+                found.push_back({o.date, source | (changed ? kChanged : 0), o.amount});
                 days.push_back(dayNumber(o.date));
             }
         }
         // An anchor is the balance at the end of its day, so its row follows
         // the day's transactions.
-        for (const auto& [n, anchor] : anchors) {
-            if (n < sliceFrom || n > sliceTo)
-                continue;
-            found.push_back({0, anchor, {}});
-            days.push_back(n);
+        for (const RunningTotalAdjustment& anchor : p.budget->running_total_adjustments) {
+            const int32_t n = dayNumber(anchor.date);
+            if (anchor.account_id == scope.id && n >= fromN && n <= toN) {
+                found.push_back({anchor.date, kAnchor | uint32_t(anchors.size()), anchor.amount});
+                anchors.push_back(&anchor);
+                days.push_back(n);
+            }
         }
+        placeByDay(days, fromN, toN, starts, slot);
+        order.resize(found.size());
+        for (size_t i = 0; i < found.size(); ++i)
+            order[slot[i]] = uint32_t(i);
+        projectedDays(p, scopeIdx, fromN, toN, figures);
+    }
+    rows.reserve(found.size() + 2);
+    rows.push_back(std::move(start));
 
-        // Each row is made where its day puts it, in the transactions' order,
-        // so that reading the transactions and writing the rows both go in
-        // sequence.
-        placeByDay(days, sliceFrom, sliceTo, starts, slot);
-        const size_t base = rows.size();
-        rows.resize(base + found.size());
-        for (size_t i = 0; i < found.size(); ++i) {
-            const Found& f = found[i];
-            ReportRow& r = rows[base + slot[i]];
-            if (f.anchor) {
-                r.date = f.anchor->date;
+    // Rows between a day's ends carry their own running sum; the last row
+    // of a day shows the day's balance as every view has it.
+    for (size_t k = 0; k + 1 < starts.size() && fromN <= toN; ++k) {
+        const ScopeDay& day = figures[k];
+        for (uint32_t j = starts[k]; j < starts[k + 1]; ++j) {
+            if (j + kFetchAhead < order.size())
+                __builtin_prefetch(&found[order[j + kFetchAhead]]);
+            const Found& f = found[order[j]];
+            ReportRow& r = rows.emplace_back();
+            r.date = f.date;
+            if (f.source & kAnchor) {
                 r.description = kBalanceAdjustment;
                 r.isBalanceRow = true;
                 r.rowOrder = 2;
-                r.anchorAmount = f.anchor->amount;
-                continue;
-            }
-            const Transaction& t = p.budget->transactions[f.transaction];
-            const Occurrence& o = f.occurrence;
-            const double sign = scope.displaySign(t);
-            r.date = o.date;
-            r.description = t.description;
-            r.category = t.category;
-            r.account = t.account;
-            r.transferTo = t.transfer_to_account;
-            r.counted = true;
-            r.amount = sign * o.amount;
-            r.changed = o.adjustment_id != 0 && o.amount != t.amount;
-            r.baseAmount = sign * t.amount;
-            r.rowOrder = 1;
-        }
-
-        // Rows between a day's ends carry their own running sum; the last
-        // row of a day shows the day's balance as every view has it.
-        projectedDays(p, scopeIdx, sliceFrom, sliceTo, figures);
-        for (size_t k = 0; k + 1 < starts.size(); ++k) {
-            const ScopeDay& day = figures[k];
-            for (uint32_t j = starts[k]; j < starts[k + 1]; ++j) {
-                ReportRow& r = rows[base + j];
-                if (r.isBalanceRow)
-                    running = r.anchorAmount;
-                else if (day.counted)
+                r.anchorAmount = anchors[f.source & ~kAnchor]->amount;
+                running = r.anchorAmount;
+            } else {
+                const Source& source = sources[f.source & ~kChanged];
+                r.description = source.description;
+                r.category = source.category;
+                r.account = source.account;
+                r.transferTo = source.transferTo;
+                r.counted = true;
+                r.amount = source.sign * f.amount;
+                r.changed = (f.source & kChanged) != 0;
+                r.baseAmount = source.baseAmount;
+                r.rowOrder = 1;
+                if (day.counted)
                     running += r.amount;
-                r.runningBalance = roundCents(running);
             }
-            running = day.balance;
-            if (starts[k + 1] > starts[k])
-                rows[base + starts[k + 1] - 1].runningBalance = roundCents(running);
+            r.runningBalance = roundCents(running);
         }
+        running = day.balance;
+        if (starts[k + 1] > starts[k])
+            rows.back().runningBalance = roundCents(running);
     }
 
     ReportRow closing;
@@ -331,9 +353,11 @@ std::vector<RecurringRow> recurringRows(const BudgetProjection& p, Date from)
         RecurringRow r;
         r.transaction = t;
         if (t.has_end_date) {
+            // A series whose end lies before its start still has its start.
+            const Date last = dateLessEq(t.start_date, t.end_date) ? t.end_date : t.start_date;
             left.clear();
-            if (dateLessEq(from, t.end_date))
-                expandProjected(p, s.transaction, dayRange(from, t.end_date), left);
+            if (dateLessEq(from, last))
+                expandProjected(p, s.transaction, dayRange(from, last), left);
             r.remaining = int32_t(left.size());
             r.remainingTotal = roundCents(*r.remaining * t.amount);
         }

@@ -121,3 +121,41 @@ TEST(FiguresAgree, SpentShareDividesThenRounds)
         EXPECT_EQ(s.spentShare, r.share) << r.spentToDate << " of " << r.spent;
     }
 }
+
+// An end date before the start leaves the start's occurrence, however far
+// before it lies: every view counts it from that day on, and only once.
+TEST(FiguresAgree, ASeriesEndingBeforeItsStartKeepsTheStart)
+{
+    struct Case {
+        const char* rule;
+        const char* end;
+    };
+    const Case cases[] = {{"nth_1_weeks", "2023-12-16"}, {"nth_1_weeks", "2024-01-01"}, {"nth_1_weeks", "2023-12-18"},
+        {"nth_1_days", "2021-05-01"}, {"nth_1_months", "2023-12-01"}, {"dom_2_every", "2023-06-30"},
+        {"specific_1_tuesday_every", "2023-11-30"}, {"nth_1_years", "1999-01-01"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.rule) + " ending " + c.end);
+        Budget b;
+        b.accounts = {account(1, "A")};
+        b.transactions = {series(1, "2024-01-02", c.rule, 10, "A")};
+        b.transactions[0].has_end_date = true;
+        b.transactions[0].end_date = iso(c.end);
+        for (int64_t scope : {0, 1}) {
+            expectAgree(b, scope, iso("2024-01-01"), 0);
+            expectAgree(b, scope, iso("2024-01-02"), 10);
+            expectAgree(b, scope, iso("2024-02-23"), 10);
+            EXPECT_EQ(roundCents(balanceAt(b, iso("2031-07-01"), scope)), 10);
+        }
+        const Ledger l = accountLedger(b, iso("2023-12-01"), iso("2024-03-31"), 1, iso("2024-01-02"));
+        size_t entries = 0;
+        for (const DayRow& day : l.days)
+            entries += day.entries.size();
+        EXPECT_EQ(entries, 1u);
+        EXPECT_EQ(l.days[32].entries.size(), 1u);  // 2024-01-02
+        // The report's recurring table counts that one occurrence as remaining.
+        const std::vector<RecurringRow> rows = recurringRows(b, iso("2024-01-01"));
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].remaining, 1);
+        EXPECT_EQ(rows[0].remainingTotal, 10);
+    }
+}

@@ -7,6 +7,7 @@
 #include "model/occurrences.h"
 #include "model/projection.h"
 #include "model/reports.h"
+#include "random_edits.h"
 
 #include <gtest/gtest.h>
 
@@ -226,6 +227,53 @@ TEST(LedgerInvariants, AgreesWithBalanceAtAcrossYears)
             const MonthEndBalances want = monthEndBalances(b, s.account.id, reference);
             EXPECT_EQ(s.balance, want.balance);
             EXPECT_EQ(s.monthEnd, want.monthEnd);
+        }
+    }
+}
+
+// The same ties on the store's projection as edits keep it up to date, and
+// each figure equal to a fresh projection's.
+TEST(LedgerInvariants, HoldAfterRandomEdits)
+{
+    const Date reference = iso("2024-07-04");
+    for (uint32_t seed = 1; seed <= 30; ++seed) {
+        SCOPED_TRACE(seed);
+        std::mt19937 rng(seed);
+        LocalStorePtr store = newLocalStore("");
+        *store->budget = randomBudget(seed);
+        const Budget& b = *store->budget;
+        accountSummaries(storeProjection(*store), iso("2026-01-01"));
+        for (int edit = 0; edit < 12; ++edit) {
+            randomEdit(*store, rng, iso("2023-12-01"), 600);
+            const BudgetProjection& warm = storeProjection(*store);
+            const BudgetProjection fresh = projectBudget(b);
+            const int64_t scopeId = int64_t((seed + edit) % 5);
+            const Date from = addDays(iso("2024-01-01"), (seed * 7 + edit * 29) % 300), to = addDays(from, 75);
+            const Ledger l = accountLedger(warm, from, to, scopeId, reference);
+            const Ledger f = accountLedger(fresh, from, to, scopeId, reference);
+            EXPECT_EQ(l.openingBalance, roundCents(balanceAt(warm, subDays(from, 1), scopeId)));
+            std::vector<BalanceQuery> queries, freshQueries;
+            for (size_t i = 0; i < l.days.size(); ++i) {
+                expectSameDay(l.days[i], f.days[i]);
+                EXPECT_EQ(l.days[i].endBalance, roundCents(balanceAt(warm, l.days[i].date, scopeId)));
+                queries.push_back({int64_t(i % 5), l.days[i].date, 0});
+            }
+            freshQueries = queries;
+            balancesAt(warm, queries);
+            balancesAt(fresh, freshQueries);
+            for (size_t i = 0; i < queries.size(); ++i)
+                EXPECT_EQ(queries[i].balance, freshQueries[i].balance) << formatIso(queries[i].date);
+            const BalanceSummary s = balanceSummary(warm, from, to, scopeId, reference);
+            EXPECT_EQ(s.closing, l.days.back().balance);
+            EXPECT_EQ(reportRows(warm, from, to, scopeId).back().runningBalance, s.closing);
+            const std::vector<AccountSummary> summaries = accountSummaries(warm, to);
+            const std::vector<AccountSummary> freshSummaries = accountSummaries(fresh, to);
+            ASSERT_EQ(summaries.size(), freshSummaries.size());
+            for (size_t i = 0; i < summaries.size(); ++i) {
+                EXPECT_EQ(summaries[i].balance, freshSummaries[i].balance);
+                EXPECT_EQ(summaries[i].monthEnd, freshSummaries[i].monthEnd);
+                EXPECT_EQ(summaries[i].noAnchor, freshSummaries[i].noAnchor);
+            }
         }
     }
 }

@@ -9,6 +9,7 @@
 #include "model/reports.h"
 #include "model/store.h"
 #include "model/transaction_edits.h"
+#include "random_edits.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,47 @@ TEST(Projection, StoreProjectionFollowsEveryChange)
     EXPECT_EQ(balanceAt(storeProjection(*store), day, 1), 875);
 }
 
+namespace {
+
+// Twelve transactions, thirty adjustments and four anchors around 2000,
+// with amounts in fractions of a cent.
+Budget spreadBudget(std::mt19937& rng)
+{
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    Budget b;
+    b.accounts = {account(1, "A"), account(2, "B")};
+    const char* rules[] = {"nth_1_days", "nth_3_days", "nth_1_weeks", "dom_last_every", "nth_1_months"};
+    const char* names[] = {"A", "B"};
+    const int32_t base = dayNumber(iso("1999-09-01"));
+    for (int i = 0; i < 12; ++i) {
+        Transaction t = oneOff(i + 1, "2000-01-01", pick(-99999, 99999) / 100.0 + 1e-7, names[pick(0, 1)]);
+        t.start_date = fromDayNumber(base + pick(0, 2000));
+        if (pick(0, 4) == 0)
+            t.transfer_to_account = names[pick(0, 1)];
+        if (pick(0, 2) > 0) {
+            t.is_recurring = true;
+            t.recurring_period = rules[pick(0, 4)];
+            t.pay_on_business_day = pick(0, 1) == 1;
+        }
+        b.transactions.push_back(t);
+    }
+    for (int i = 0; i < 30; ++i) {
+        TransactionAdjustment a = adjustment(i + 1, pick(1, 12), "2000-01-01", "2000-01-01", pick(0, 1) == 1,
+            pick(-9999, 9999) / 100.0 + 3e-9, false, pick(0, 5) == 0);
+        a.original_date = fromDayNumber(base + pick(0, 2000));
+        a.new_date = addDays(a.original_date, pick(-90, 90));
+        b.transaction_adjustments.push_back(a);
+    }
+    for (int i = 0; i < 4; ++i) {
+        RunningTotalAdjustment r = anchor(i + 1, pick(0, 2), "2000-01-01", pick(-50000, 50000) / 100.0);
+        r.date = fromDayNumber(base + pick(0, 2500));
+        b.running_total_adjustments.push_back(r);
+    }
+    return b;
+}
+
+}  // namespace
+
 // Questions asked in a random order of one projection, which then starts its
 // walks from checkpoints and anchors it met earlier, against a fresh
 // projection for each: equal to the last bit, far before and after the
@@ -54,36 +96,8 @@ TEST(Projection, WarmAnswersEqualFreshOnes)
         SCOPED_TRACE(seed);
         std::mt19937 rng(seed);
         auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-        Budget b;
-        b.accounts = {account(1, "A"), account(2, "B")};
-        const char* rules[] = {"nth_1_days", "nth_3_days", "nth_1_weeks", "dom_last_every", "nth_1_months"};
-        const char* names[] = {"A", "B"};
+        const Budget b = spreadBudget(rng);
         const int32_t base = dayNumber(iso("1999-09-01"));
-        for (int i = 0; i < 12; ++i) {
-            Transaction t = oneOff(i + 1, "2000-01-01", pick(-99999, 99999) / 100.0 + 1e-7, names[pick(0, 1)]);
-            t.start_date = fromDayNumber(base + pick(0, 2000));
-            if (pick(0, 4) == 0)
-                t.transfer_to_account = names[pick(0, 1)];
-            if (pick(0, 2) > 0) {
-                t.is_recurring = true;
-                t.recurring_period = rules[pick(0, 4)];
-                t.pay_on_business_day = pick(0, 1) == 1;
-            }
-            b.transactions.push_back(t);
-        }
-        for (int i = 0; i < 30; ++i) {
-            TransactionAdjustment a = adjustment(i + 1, pick(1, 12), "2000-01-01", "2000-01-01", pick(0, 1) == 1,
-                pick(-9999, 9999) / 100.0 + 3e-9, false, pick(0, 5) == 0);
-            a.original_date = fromDayNumber(base + pick(0, 2000));
-            a.new_date = addDays(a.original_date, pick(-90, 90));
-            b.transaction_adjustments.push_back(a);
-        }
-        for (int i = 0; i < 4; ++i) {
-            RunningTotalAdjustment r = anchor(i + 1, pick(0, 2), "2000-01-01", pick(-50000, 50000) / 100.0);
-            r.date = fromDayNumber(base + pick(0, 2500));
-            b.running_total_adjustments.push_back(r);
-        }
-
         const BudgetProjection warm = projectBudget(b);
         for (int q = 0; q < 60; ++q) {
             const int64_t accountId = pick(0, 2);
@@ -93,6 +107,126 @@ TEST(Projection, WarmAnswersEqualFreshOnes)
             ASSERT_EQ(balanceAt(warm, day, accountId), balanceAt(projectBudget(b), day, accountId));
         }
     }
+}
+
+// The store's projection, kept up to date through random edits (each one
+// noted, none making it anew), against a fresh projection of
+// the budget after each: balances anywhere, a ledger's days and entries,
+// the report's rows and the search's hits, to the last bit.
+TEST(Projection, WarmAnswersEqualFreshOnesAfterEdits)
+{
+    for (uint32_t seed = 1; seed <= 12; ++seed) {
+        SCOPED_TRACE(seed);
+        std::mt19937 rng(seed);
+        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+        LocalStorePtr store = newLocalStore("");
+        *store->budget = spreadBudget(rng);
+        if (seed % 3 == 0)
+            store->budget->accounts.push_back(account(3, "A"));  // a second account of one name
+        const Budget& b = *store->budget;
+        const Date base = iso("1999-09-01");
+        auto someDay = [&] { return addDays(base, pick(0, 10) == 0 ? pick(-3000, 30000) : pick(-200, 2600)); };
+        // Fill the caches far and wide first, so that stale ones would show.
+        for (int64_t scope = 0; scope <= 3; ++scope)
+            balanceAt(storeProjection(*store), iso("2040-01-01"), scope);
+        int32_t madeAt = storeProjection(*store).madeAt;
+        for (int edit = 0; edit < 40; ++edit) {
+            SCOPED_TRACE(edit);
+            randomEdit(*store, rng, base, 2400);
+            const BudgetProjection& warm = storeProjection(*store);
+            EXPECT_EQ(warm.madeAt, madeAt) << "made anew";
+            madeAt = warm.madeAt;
+            const BudgetProjection fresh = projectBudget(b);
+            // Every series, in list order, as readers of the list expect.
+            ASSERT_EQ(warm.series.size(), fresh.series.size());
+            for (size_t k = 0; k < warm.series.size(); ++k)
+                ASSERT_EQ(warm.series[k].transaction, fresh.series[k].transaction) << k;
+            for (int q = 0; q < 6; ++q) {
+                const int64_t scope = pick(0, 3);
+                const Date day = someDay();
+                ASSERT_EQ(balanceAt(warm, day, scope), balanceAt(fresh, day, scope))
+                    << formatIso(day) << " account " << scope;
+            }
+            const int64_t scope = pick(0, 3);
+            const Date from = someDay(), to = addDays(from, pick(0, 90));
+            const Ledger w = accountLedger(warm, from, to, scope, from),
+                         f = accountLedger(fresh, from, to, scope, from);
+            ASSERT_EQ(w.days.size(), f.days.size());
+            for (size_t i = 0; i < w.days.size(); ++i) {
+                EXPECT_EQ(w.days[i].endBalance, f.days[i].endBalance) << formatIso(w.days[i].date);
+                EXPECT_EQ(w.days[i].income, f.days[i].income) << formatIso(w.days[i].date);
+                ASSERT_EQ(w.days[i].entries.size(), f.days[i].entries.size()) << formatIso(w.days[i].date);
+                for (size_t k = 0; k < w.days[i].entries.size(); ++k) {
+                    EXPECT_EQ(w.days[i].entries[k].transaction, f.days[i].entries[k].transaction);
+                    EXPECT_EQ(w.days[i].entries[k].signedAmount, f.days[i].entries[k].signedAmount);
+                    EXPECT_EQ(w.days[i].entries[k].color, f.days[i].entries[k].color);
+                }
+            }
+            const std::vector<ReportRow> wr = reportRows(warm, from, to, scope),
+                                         fr = reportRows(fresh, from, to, scope);
+            ASSERT_EQ(wr.size(), fr.size());
+            for (size_t i = 0; i < wr.size(); ++i) {
+                EXPECT_EQ(wr[i].runningBalance, fr[i].runningBalance) << i;
+                EXPECT_EQ(wr[i].amount, fr[i].amount) << i;
+            }
+            SearchFilter filter;
+            filter.accountId = scope;
+            filter.from = from;
+            filter.to = addDays(to, 400);
+            const std::vector<SearchHit> wh = searchOccurrences(warm, filter, to),
+                                         fh = searchOccurrences(fresh, filter, to);
+            ASSERT_EQ(wh.size(), fh.size());
+            for (size_t i = 0; i < wh.size(); ++i) {
+                EXPECT_EQ(wh[i].transaction, fh[i].transaction) << i;
+                EXPECT_EQ(wh[i].amount, fh[i].amount) << i;
+                EXPECT_TRUE(sameDate(wh[i].date, fh[i].date)) << i;
+            }
+        }
+    }
+}
+
+// A change that no note accounts for makes the projection anew.
+TEST(Projection, UnnotedChangesMakeItAnew)
+{
+    LocalStorePtr store = newLocalStore("");
+    store->budget->accounts = {account(1, "A")};
+    store->budget->transactions = {series(1, "2025-01-01", "nth_1_days", -10, "A")};
+    const Date day = iso("2025-01-11");
+    EXPECT_EQ(balanceAt(storeProjection(*store), day, 1), -110);
+    const int32_t madeAt = storeProjection(*store).madeAt;
+
+    // Counted but unnoted, as a sync's snapshot is.
+    store->budget->transactions[0].amount = -20;
+    markDirty(*store);
+    EXPECT_EQ(balanceAt(storeProjection(*store), day, 1), -220);
+    EXPECT_NE(storeProjection(*store).madeAt, madeAt);
+
+    // An unnoted change between two noted ones.
+    ASSERT_TRUE(setOccurrenceAmount(*store, 1, iso("2025-01-05"), -120, true, 0));
+    store->budget->transactions[0].amount = -30;
+    markDirty(*store);
+    ASSERT_TRUE(setOccurrencePaid(*store, 1, iso("2025-01-06"), true, 0));
+    EXPECT_EQ(balanceAt(storeProjection(*store), day, 1), -420);
+
+    // A list grown around the count.
+    store->budget->transactions.push_back(oneOff(2, "2025-01-02", 5, "A"));
+    markDirty(*store);
+    EXPECT_EQ(balanceAt(storeProjection(*store), day, 1), -415);
+
+    // A removal is noted: the records after it move up, and the figures
+    // follow without making it anew.
+    const int32_t before = storeProjection(*store).madeAt;
+    ASSERT_TRUE(deleteTransaction(*store, 1));
+    EXPECT_EQ(balanceAt(storeProjection(*store), day, 1), 5);
+    EXPECT_EQ(storeProjection(*store).madeAt, before);
+
+    // More changes between two questions than an update is worth.
+    for (int i = 0; i < 300; ++i) {
+        Transaction t = oneOff(0, "2025-01-05", 1, "A");
+        ASSERT_TRUE(addTransaction(*store, t).ok);
+    }
+    EXPECT_EQ(balanceAt(storeProjection(*store), day, 1), 305);
+    EXPECT_NE(storeProjection(*store).madeAt, before);
 }
 
 // The nearest hits first, of two equally near the earlier, in the

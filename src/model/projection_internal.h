@@ -1,0 +1,41 @@
+#pragma once
+// Steps shared by making a projection and bringing one up to date after
+// edits.
+#include "model/projection.h"
+
+#include <cstdint>
+#include <limits>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace qm {
+
+inline constexpr uint32_t kNoTransaction = std::numeric_limits<uint32_t>::max();
+// Past this many notes, making the projection again costs less than an
+// update, and no more are kept.
+inline constexpr size_t kMaxProjectionNotes = 256;
+
+// Account name to the scopes of the accounts of that name.
+using ScopesByName = std::unordered_map<std::string_view, std::vector<uint32_t>>;
+
+ScopesByName scopesByName(const BudgetProjection& p);
+int32_t projectionChunkOf(int64_t dayN);
+void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4]);
+// The kept sums of these day ranges no longer hold.
+void forgetDays(const BudgetProjection& p, std::vector<std::pair<int64_t, int64_t>> days);
+// Fills every scope's anchors from the budget's list.
+void projectAnchors(BudgetProjection& p, const Budget& b);
+// Gives transaction i (whose slots exist) its shares, its span and, when it
+// recurs, its series slot, from t. One-offs and moved days are the caller's.
+void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName);
+// Drops the series slot of transaction i, which no scope lists any more.
+void eraseSeries(BudgetProjection& p, uint32_t i);
+// Whether placing t as transaction i would give what i has now: a series
+// placed with the same days, amount, rule and shares.
+bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName);
+// Brings p up to date with the budget from its notes; false when the notes
+// do not account for what changed, and p must be made again.
+bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision);
+
+}  // namespace qm

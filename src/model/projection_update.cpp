@@ -1,0 +1,455 @@
+// Bringing a projection up to date after edits. Each noted record is taken
+// out of the projection as it was and put back as it is; the days both
+// versions reach lose their kept sums, and the scopes both versions count in
+// lose the walk checkpoints past the first such day. Everything else the
+// projection worked out stays, and what is worked out again goes through the
+// same steps as in a fresh projection, so the figures match it to the bit.
+#include "model/budget.h"
+#include "model/projection.h"
+#include "model/projection_internal.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace qm {
+
+namespace {
+
+// Past this (and half the lists), making the projection again gives back
+// the room updates left behind.
+constexpr size_t kMaxUnusedFloor = size_t(1) << 16;
+
+constexpr int32_t kNoDay = std::numeric_limits<int32_t>::min();
+
+using AddedIds = std::vector<std::pair<int64_t, uint32_t>>;
+
+// What changed: day ranges whose sums differ, and per scope the first day
+// from which its walk may differ.
+struct Touched {
+    std::vector<std::pair<int64_t, int64_t>> days;
+    std::vector<int64_t> scopeFrom;
+
+    void scope(uint32_t s, int64_t day) { scopeFrom[s] = std::min(scopeFrom[s], day); }
+};
+
+std::optional<uint32_t> findIndex(const IdIndex& sorted, const AddedIds& added, int64_t id)
+{
+    auto it = std::lower_bound(sorted.ids.begin(), sorted.ids.end(), id);
+    if (it != sorted.ids.end() && *it == id)
+        return sorted.at[size_t(it - sorted.ids.begin())];
+    for (const auto& [addedId, index] : added)
+        if (addedId == id)
+            return index;
+    return std::nullopt;
+}
+
+// The transaction's occurrences fall within its span or on the days its
+// adjustments moved them to; they count in the scopes of its shares.
+void touchTransaction(const BudgetProjection& p, uint32_t i, Touched& touched)
+{
+    const auto [firstN, lastN] = p.spans[i];
+    int64_t earliest = firstN;
+    touched.days.emplace_back(firstN, lastN);
+    for (uint32_t k = p.adjustmentRanges[i].first; k < p.adjustmentRanges[i].second; ++k) {
+        const int32_t n = p.adjustments[k].newN;
+        if (n != kNoDay) {
+            touched.days.emplace_back(n, n);
+            earliest = std::min<int64_t>(earliest, n);
+        }
+    }
+    for (uint32_t k = p.shareRanges[i].first; k < p.shareRanges[i].second; ++k)
+        touched.scope(p.shares[k].scope, earliest);
+}
+
+// An adjustment acts on the occurrence of its original day and shows it on
+// its new day.
+void touchAdjustment(const BudgetProjection& p, uint32_t owner, const ProjectedAdjustment& a, Touched& touched)
+{
+    int64_t earliest = a.originalN;
+    touched.days.emplace_back(a.originalN, a.originalN);
+    if (a.newN != kNoDay) {
+        touched.days.emplace_back(a.newN, a.newN);
+        earliest = std::min<int64_t>(earliest, a.newN);
+    }
+    for (uint32_t k = p.shareRanges[owner].first; k < p.shareRanges[owner].second; ++k)
+        touched.scope(p.shares[k].scope, earliest);
+}
+
+void dropSeriesFromScopes(BudgetProjection& p, uint32_t i)
+{
+    const int32_t slot = p.seriesOf[i];
+    if (slot < 0)
+        return;
+    for (uint32_t k = p.shareRanges[i].first; k < p.shareRanges[i].second; ++k) {
+        if (p.shares[k].scope == 0)
+            continue;
+        std::vector<uint32_t>& list = p.scopes[p.shares[k].scope].series;
+        auto it = std::find(list.begin(), list.end(), uint32_t(slot));
+        if (it != list.end())
+            list.erase(it);
+    }
+}
+
+// The days outside the transaction's span that its adjustments show it on,
+// taken out of movedIn (add false) or put in.
+void moveIn(BudgetProjection& p, uint32_t i, const ProjectedAdjustment& a, bool add)
+{
+    const auto [firstN, lastN] = p.spans[i];
+    if (a.newN == kNoDay || (a.newN >= firstN && a.newN <= lastN))
+        return;
+    const std::pair<int32_t, uint32_t> item(a.newN, i);
+    auto it = std::lower_bound(p.movedIn.begin(), p.movedIn.end(), item);
+    if (add)
+        p.movedIn.insert(it, item);
+    else if (it != p.movedIn.end() && *it == item)
+        p.movedIn.erase(it);
+}
+
+void moveIn(BudgetProjection& p, uint32_t i, bool add)
+{
+    for (uint32_t k = p.adjustmentRanges[i].first; k < p.adjustmentRanges[i].second; ++k)
+        moveIn(p, i, p.adjustments[k], add);
+}
+
+// The transaction's adjustments again, without the one at list index drop
+// and with add, in list order, at the end of the list.
+void regroup(BudgetProjection& p, uint32_t owner, uint32_t drop, const ProjectedAdjustment* add)
+{
+    thread_local std::vector<ProjectedAdjustment> group;
+    group.clear();
+    const auto [begin, end] = p.adjustmentRanges[owner];
+    for (uint32_t k = begin; k < end; ++k)
+        if (p.adjustments[k].index != drop)
+            group.push_back(p.adjustments[k]);
+    if (add)
+        group.push_back(*add);
+    std::sort(group.begin(), group.end(),
+        [](const ProjectedAdjustment& x, const ProjectedAdjustment& y) { return x.index < y.index; });
+    p.unused += end - begin;
+    const uint32_t at = uint32_t(p.adjustments.size());
+    p.adjustments.insert(p.adjustments.end(), group.begin(), group.end());
+    p.adjustmentRanges[owner] = {at, uint32_t(p.adjustments.size())};
+}
+
+// Takes transaction i out of the one-offs or its scopes' series as it was
+// placed, noting what it reached.
+void takeOut(BudgetProjection& p, uint32_t i, Touched& touched)
+{
+    touchTransaction(p, i, touched);
+    if (p.seriesOf[i] < 0) {
+        const std::pair<int32_t, uint32_t> item(p.spans[i].first, i);
+        auto it = std::lower_bound(p.oneOffs.begin(), p.oneOffs.end(), item);
+        if (it != p.oneOffs.end() && *it == item)
+            p.oneOffs.erase(it);
+    }
+    dropSeriesFromScopes(p, i);
+    p.unused += p.shareRanges[i].second - p.shareRanges[i].first;
+}
+
+// Takes transaction i out as it was (known: it was in the projection) and
+// puts it back as it is.
+void replaceTransaction(
+    BudgetProjection& p, uint32_t i, bool known, const Transaction& t, const ScopesByName& byName, Touched& touched)
+{
+    if (known && placedAlike(p, i, t, byName))
+        return;
+    const std::pair<int32_t, int32_t> span = p.spans[i];
+    if (known)
+        takeOut(p, i, touched);
+    placeTransaction(p, i, t, byName);
+    if (!t.is_recurring) {
+        const std::pair<int32_t, uint32_t> item(p.spans[i].first, i);
+        p.oneOffs.insert(std::lower_bound(p.oneOffs.begin(), p.oneOffs.end(), item), item);
+    }
+    // Which of its adjustments show outside its days changes with them.
+    if (known && p.spans[i] != span) {
+        const std::pair<int32_t, int32_t> now = p.spans[i];
+        p.spans[i] = span;
+        moveIn(p, i, false);
+        p.spans[i] = now;
+        moveIn(p, i, true);
+    }
+    touchTransaction(p, i, touched);
+}
+
+// Drops the index at the removed positions (sorted) and renumbers the rest:
+// gives old index to new, kNoTransaction for a removed one.
+std::vector<uint32_t> renumber(size_t had, const std::vector<uint32_t>& removed)
+{
+    std::vector<uint32_t> to(had, kNoTransaction);
+    uint32_t next = 0;
+    for (size_t i = 0, r = 0; i < had; ++i) {
+        if (r < removed.size() && removed[r] == i)
+            ++r;
+        else
+            to[i] = next++;
+    }
+    return to;
+}
+
+template <class T>
+void compact(std::vector<T>& list, const std::vector<uint32_t>& to)
+{
+    size_t kept = 0;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (i >= to.size() || to[i] != kNoTransaction)
+            list[kept++] = list[i];
+    list.resize(kept);
+}
+
+void renumberIds(IdIndex& index, const std::vector<uint32_t>& to)
+{
+    size_t kept = 0;
+    for (size_t k = 0; k < index.ids.size(); ++k)
+        if (to[index.at[k]] != kNoTransaction) {
+            index.ids[kept] = index.ids[k];
+            index.at[kept++] = to[index.at[k]];
+        }
+    index.ids.resize(kept);
+    index.at.resize(kept);
+}
+
+void renumberIds(AddedIds& ids, const std::vector<uint32_t>& to)
+{
+    std::erase_if(ids, [&](const std::pair<int64_t, uint32_t>& e) { return to[e.second] == kNoTransaction; });
+    for (auto& e : ids)
+        e.second = to[e.second];
+}
+
+// Takes out the transactions and adjustments at the removed positions of
+// the lists the projection knows (sorted), as they were, and renumbers what
+// follows them as the lists now do.
+void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_t>& transactions,
+    const std::vector<uint32_t>& adjustments, Touched& touched)
+{
+    for (uint32_t e : transactions) {
+        takeOut(p, e, touched);
+        moveIn(p, e, false);
+        if (p.seriesOf[e] >= 0)
+            eraseSeries(p, e);
+        p.unused += p.adjustmentRanges[e].second - p.adjustmentRanges[e].first;
+    }
+    auto removedTransaction = [&](uint32_t i) {
+        return std::binary_search(transactions.begin(), transactions.end(), i);
+    };
+    for (uint32_t f : adjustments) {
+        const uint32_t owner = p.adjustmentOwner[f];
+        if (owner == kNoTransaction || removedTransaction(owner))
+            continue;
+        for (uint32_t k = p.adjustmentRanges[owner].first; k < p.adjustmentRanges[owner].second; ++k)
+            if (p.adjustments[k].index == f) {
+                touchAdjustment(p, owner, p.adjustments[k], touched);
+                moveIn(p, owner, p.adjustments[k], false);
+            }
+        regroup(p, owner, f, nullptr);
+    }
+
+    if (!adjustments.empty()) {
+        const std::vector<uint32_t> toA = renumber(p.adjustmentOwner.size(), adjustments);
+        compact(p.adjustmentOwner, toA);
+        for (ProjectedAdjustment& a : p.adjustments)
+            a.index = a.index < toA.size() && toA[a.index] != kNoTransaction ? toA[a.index] : 0;
+        renumberIds(p.adjustmentIds, toA);
+        renumberIds(p.addedIds[1], toA);
+    }
+    if (transactions.empty())
+        return;
+    const std::vector<uint32_t> toT = renumber(p.spans.size(), transactions);
+    compact(p.seriesOf, toT);
+    compact(p.shareRanges, toT);
+    compact(p.spans, toT);
+    compact(p.adjustmentRanges, toT);
+    for (ProjectedSeries& s : p.series)
+        s.transaction = toT[s.transaction];
+    for (auto* list : {&p.oneOffs, &p.movedIn})
+        for (auto& item : *list)
+            item.second = toT[item.second];
+    renumberIds(p.transactionIds, toT);
+    renumberIds(p.addedIds[0], toT);
+    for (size_t k = 0; k < p.adjustmentOwner.size(); ++k) {
+        uint32_t& owner = p.adjustmentOwner[k];
+        if (owner == kNoTransaction)
+            continue;
+        owner = toT[owner];
+        // An adjustment that outlived its transaction waits for its id.
+        if (owner == kNoTransaction && k < b.transaction_adjustments.size()) {
+            const int64_t id = b.transaction_adjustments[k].transaction_id;
+            auto it = std::lower_bound(p.orphanOwners.begin(), p.orphanOwners.end(), id);
+            if (it == p.orphanOwners.end() || *it != id)
+                p.orphanOwners.insert(it, id);
+        }
+    }
+}
+
+// Anchors are few: all are placed again, and a scope whose list changed
+// walks anew from the first day where the lists part.
+void replaceAnchors(BudgetProjection& p, const Budget& b, Touched& touched)
+{
+    std::vector<std::vector<std::pair<int32_t, double>>> before(p.scopes.size());
+    for (size_t s = 0; s < p.scopes.size(); ++s)
+        before[s] = std::move(p.scopes[s].anchors);
+    projectAnchors(p, b);
+    for (uint32_t s = 0; s < p.scopes.size(); ++s) {
+        const auto& was = before[s];
+        const auto& now = p.scopes[s].anchors;
+        size_t k = 0;
+        while (k < was.size() && k < now.size() && was[k] == now[k])
+            ++k;
+        if (k < was.size())
+            touched.scope(s, was[k].first);
+        if (k < now.size())
+            touched.scope(s, now[k].first);
+    }
+}
+
+// Forgets the sums of the days touched and the checkpoints of each scope
+// past the chunk of its first changed day.
+void forget(const BudgetProjection& p, const Touched& touched)
+{
+    forgetDays(p, touched.days);
+    for (size_t s = 0; s < touched.scopeFrom.size(); ++s) {
+        if (touched.scopeFrom[s] == std::numeric_limits<int64_t>::max())
+            continue;
+        const int32_t chunk = projectionChunkOf(touched.scopeFrom[s]);
+        std::erase_if(p.checkpoints[s], [&](const auto& entry) { return entry.first > chunk; });
+    }
+}
+
+}  // namespace
+
+bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
+{
+    if (p.sharedIds || p.unused > kMaxUnusedFloor + (p.shares.size() + p.adjustments.size()) / 2)
+        return false;
+    const void* data[4];
+    size_t size[4];
+    collectLists(b, data, size);
+    // The accounts make the scopes: a change there remakes everything.
+    if (data[3] != p.listData[3] || size[3] != p.listSize[3])
+        return false;
+    // Per list: the records changed or added, and those removed.
+    std::vector<int64_t> noted[2], gone[2];
+    bool anchors = false, categories = false;
+    for (const ProjectionNote& note : p.notes) {
+        switch (note.entity) {
+        case entTransaction:
+            (note.kind == opDelete ? gone : noted)[0].push_back(note.id);
+            break;
+        case entAdjustment:
+            (note.kind == opDelete ? gone : noted)[1].push_back(note.id);
+            break;
+        case entAnchor:
+            anchors = true;
+            break;
+        case entCategory:
+            categories = true;
+            break;
+        case entAccount:
+            return false;
+        case entPrefs:
+            break;
+        }
+    }
+    for (std::vector<int64_t>* ids : {&noted[0], &noted[1], &gone[0], &gone[1]}) {
+        std::sort(ids->begin(), ids->end());
+        ids->erase(std::unique(ids->begin(), ids->end()), ids->end());
+    }
+    Touched touched;
+    touched.scopeFrom.assign(p.scopes.size(), std::numeric_limits<int64_t>::max());
+    // Records are changed in place, added at the end or removed, which
+    // moves those after them up.
+    std::vector<uint32_t> removed[2];
+    for (int l = 0; l < 2; ++l) {
+        std::erase_if(noted[l], [&](int64_t id) { return std::binary_search(gone[l].begin(), gone[l].end(), id); });
+        // One added and removed since is not known.
+        for (int64_t id : gone[l])
+            if (const std::optional<uint32_t> i =
+                    findIndex(l == 0 ? p.transactionIds : p.adjustmentIds, p.addedIds[l], id))
+                removed[l].push_back(*i);
+        std::sort(removed[l].begin(), removed[l].end());
+    }
+    if (size[0] + removed[0].size() < p.spans.size() || size[1] + removed[1].size() < p.adjustmentOwner.size()
+        || (!anchors && (data[2] != p.listData[2] || size[2] != p.listSize[2])))
+        return false;
+    if (!removed[0].empty() || !removed[1].empty())
+        dropRemoved(p, b, removed[0], removed[1], touched);
+    const size_t hadTransactions = p.spans.size(), hadAdjustments = p.adjustmentOwner.size();
+    for (size_t i = hadTransactions; i < size[0]; ++i) {
+        const int64_t id = b.transactions[i].id;
+        // Adjustments waiting for a transaction of that id would join it.
+        if (!std::binary_search(noted[0].begin(), noted[0].end(), id) || findIndex(p.transactionIds, p.addedIds[0], id)
+            || std::binary_search(p.orphanOwners.begin(), p.orphanOwners.end(), id))
+            return false;
+        p.addedIds[0].emplace_back(id, uint32_t(i));
+    }
+    for (size_t i = hadAdjustments; i < size[1]; ++i) {
+        const int64_t id = b.transaction_adjustments[i].id;
+        if (!std::binary_search(noted[1].begin(), noted[1].end(), id) || findIndex(p.adjustmentIds, p.addedIds[1], id))
+            return false;
+        p.addedIds[1].emplace_back(id, uint32_t(i));
+    }
+    // Every noted record is still where the projection has it.
+    std::vector<uint32_t> transactions, adjustmentsAt;
+    for (int64_t id : noted[0]) {
+        const std::optional<uint32_t> i = findIndex(p.transactionIds, p.addedIds[0], id);
+        if (!i || *i >= size[0] || b.transactions[*i].id != id)
+            return false;
+        transactions.push_back(*i);
+    }
+    for (int64_t id : noted[1]) {
+        const std::optional<uint32_t> i = findIndex(p.adjustmentIds, p.addedIds[1], id);
+        if (!i || *i >= size[1] || b.transaction_adjustments[*i].id != id)
+            return false;
+        adjustmentsAt.push_back(*i);
+    }
+
+    p.seriesOf.resize(size[0], -1);
+    p.shareRanges.resize(size[0], {0, 0});
+    p.spans.resize(size[0], {0, 0});
+    p.adjustmentRanges.resize(size[0], {0, 0});
+    p.adjustmentOwner.resize(size[1], kNoTransaction);
+    const ScopesByName byName = scopesByName(p);
+    for (uint32_t i : transactions)
+        replaceTransaction(p, i, i < hadTransactions, b.transactions[i], byName, touched);
+    for (uint32_t at : adjustmentsAt) {
+        const TransactionAdjustment& a = b.transaction_adjustments[at];
+        const uint32_t was = p.adjustmentOwner[at];
+        if (was != kNoTransaction) {
+            for (uint32_t k = p.adjustmentRanges[was].first; k < p.adjustmentRanges[was].second; ++k)
+                if (p.adjustments[k].index == at) {
+                    touchAdjustment(p, was, p.adjustments[k], touched);
+                    moveIn(p, was, p.adjustments[k], false);
+                }
+            regroup(p, was, at, nullptr);
+        }
+        const std::optional<uint32_t> owner = findIndex(p.transactionIds, p.addedIds[0], a.transaction_id);
+        uint32_t now = kNoTransaction;
+        if (owner && *owner < size[0] && b.transactions[*owner].id == a.transaction_id) {
+            now = *owner;
+            const ProjectedAdjustment projected = adjustmentDays(a, at);
+            regroup(p, now, at, &projected);
+            moveIn(p, now, projected, true);
+            touchAdjustment(p, now, projected, touched);
+        }
+        p.adjustmentOwner[at] = now;
+        if (now == kNoTransaction) {
+            auto it = std::lower_bound(p.orphanOwners.begin(), p.orphanOwners.end(), a.transaction_id);
+            if (it == p.orphanOwners.end() || *it != a.transaction_id)
+                p.orphanOwners.insert(it, a.transaction_id);
+        }
+    }
+    if (anchors)
+        replaceAnchors(p, b, touched);
+    if (categories)
+        p.colors = categoryIndex(b);
+    forget(p, touched);
+
+    p.revision = revision;
+    collectLists(b, p.listData, p.listSize);
+    p.notes.clear();
+    p.notedTo = revision;
+    return true;
+}
+
+}  // namespace qm
