@@ -1,0 +1,177 @@
+"""The updater end to end under Xvfb: the program that trusts the build's
+test key (tools/update_shell) against the test service, which signs its
+release with that key. The automatic check at start opens the dialog;
+"Install Update" and "Restart Now" are clicked by widget id. A plain program
+file ("quenmrk", from a tar.gz) and an AppImage file are replaced and started
+again; a package with a wrong digest and a failing automatic check leave the
+program file byte for byte as it was and no download behind."""
+import base64
+import gzip
+import io
+import os
+import shutil
+import stat
+import sys
+import tarfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "app", "xvfb"))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "oracles"))
+from _shell import accept_terms, base_env, check, finish, temp_dir, wait_for, xvfb  # noqa: E402
+from _service_fixture import TestService  # noqa: E402
+from _window import Window  # noqa: E402
+
+VERSION = "1.2.0"
+
+
+def script(marker):
+    return f"#!/bin/sh\npwd > '{marker}'\n".encode()
+
+
+def tar_gz(member_bytes):
+    raw = io.BytesIO()
+    with tarfile.open(fileobj=raw, mode="w", format=tarfile.USTAR_FORMAT) as tar:
+        for name, data, mode in ((f"quenmark-{VERSION}/README", b"read me", 0o644),
+                                 (f"quenmark-{VERSION}/bin/quenmrk", member_bytes, 0o755)):
+            info = tarfile.TarInfo(name)
+            info.size, info.mode = len(data), mode
+            tar.addfile(info, io.BytesIO(data))
+    return gzip.compress(raw.getvalue())
+
+
+def offer(svc, build, kind, file, data, **faults):
+    svc.control("update", key=os.path.join(build, "test-update-key.pem"), version=VERSION,
+                files=[{"file": file, "kind": kind, "data": base64.b64encode(data).decode()}], **faults)
+
+
+def start(build, env, svc, home, command, extra=None):
+    accept_terms(home)
+    e = base_env(env, home, dict({**svc.client_env(), "QUENMRK_SPLASH": "0", "QUENMRK_WINDOW": "900x700"},
+                                 **(extra or {})))
+    del e["QUENMRK_NO_UPDATE_CHECK"]
+    return Window(command, e, os.path.join(home, "widgets.json"))
+
+
+def buttons(widgets):
+    return sorted(w for w in widgets if w.startswith("upd-"))
+
+
+def install_and_restart(tag, build, env, svc, home, command, target, marker, extra=None):
+    """Runs the program until it restarted itself; screenshots of the dialog
+    go to BUILD/update-shots for review."""
+    shots = os.path.join(build, "update-shots")
+    os.makedirs(shots, exist_ok=True)
+    w = start(build, env, svc, home, command, extra)
+    try:
+        check(f"{tag}: the automatic check offers the release",
+              w.wait(lambda ws: buttons(ws) == ["upd-0", "upd-1", "upd-2"]), w.widgets())
+        time.sleep(0.3)
+        w.shot(os.path.join(shots, f"{tag}-available.png"))
+        w.click("upd-0")
+        check(f"{tag}: installed", wait_for(lambda: open(target, "rb").read() == script(marker), 60))
+        check(f"{tag}: offers Restart Now and Later", w.wait(lambda ws: buttons(ws) == ["upd-0", "upd-1"]))
+        time.sleep(0.3)
+        w.shot(os.path.join(shots, f"{tag}-installed.png"))
+        w.click("upd-0")
+        code = w.ended(60)
+        check(f"{tag}: the program ended", code == 0, (code, w.stderr[-1500:]))
+    finally:
+        err = w.close()
+    return err
+
+
+def tar_kind(build, env, svc):
+    with temp_dir() as scratch, temp_dir() as home:
+        folder = os.path.join(scratch, "app")
+        os.makedirs(folder)
+        program = os.path.join(folder, "quenmrk")
+        shutil.copy2(os.path.join(build, "tools", "update_shell"), program)
+        marker = os.path.join(scratch, "marker.txt")
+        offer(svc, build, "tar", f"quenmark-{VERSION}-linux-x86_64.tar.gz", tar_gz(script(marker)))
+        install_and_restart("tar", build, env, svc, home, [program], program, marker)
+        check("tar: the restarted program ran in its folder",
+              wait_for(lambda: os.path.exists(marker) and open(marker).read() == folder + "\n", 30))
+        check("tar: mode 0755", stat.S_IMODE(os.stat(program).st_mode) == 0o755)
+        check("tar: no download or .new left", os.listdir(folder) == ["quenmrk"], os.listdir(folder))
+
+
+def appimage_kind(build, env, svc):
+    with temp_dir() as scratch, temp_dir() as home:
+        image = os.path.join(scratch, "Quenmark.AppImage")
+        with open(image, "wb") as f:
+            f.write(b"old image")
+        marker = os.path.join(scratch, "marker.txt")
+        offer(svc, build, "appimage", f"Quenmark-{VERSION}-x86_64.AppImage", script(marker))
+        install_and_restart("appimage", build, env, svc, home, [os.path.join(build, "tools", "update_shell")], image,
+                            marker, {"APPIMAGE": image})
+        check("appimage: the restarted image ran in its folder",
+              wait_for(lambda: os.path.exists(marker) and open(marker).read() == scratch + "\n", 30))
+        check("appimage: mode 0755", stat.S_IMODE(os.stat(image).st_mode) == 0o755)
+        left = sorted(os.listdir(scratch))
+        check("appimage: no download or .new left", left == ["Quenmark.AppImage", "marker.txt"], left)
+
+
+def faults(build, env, svc):
+    with temp_dir() as scratch:
+        folder = os.path.join(scratch, "app")
+        os.makedirs(folder)
+        program = os.path.join(folder, "quenmrk")
+        shutil.copy2(os.path.join(build, "tools", "update_shell"), program)
+        before = open(program, "rb").read()
+        offer(svc, build, "tar", f"quenmark-{VERSION}-linux-x86_64.tar.gz", tar_gz(b"#!/bin/sh\n"), wrong_hash=True)
+        faulty_package(build, env, svc, program, folder, before)
+        failed_check(build, env, svc, program, before)
+
+
+def faulty_package(build, env, svc, program, folder, before):
+    with temp_dir() as home:
+        w = start(build, env, svc, home, [program])
+        try:
+            check("wrong digest: offered", w.wait(lambda ws: buttons(ws) == ["upd-0", "upd-1", "upd-2"]))
+            w.click("upd-0")
+            # Downloading shows one button, the failure two (Download Page, Close).
+            check("wrong digest: fails", w.wait(lambda ws: buttons(ws) == ["upd-0", "upd-1"], 60))
+            time.sleep(0.5)
+            w.shot(os.path.join(build, "update-shots", "wrong-digest.png"))
+        finally:
+            w.close()
+        check("wrong digest: the program is unchanged", open(program, "rb").read() == before)
+        check("wrong digest: no download left", os.listdir(folder) == ["quenmrk"], os.listdir(folder))
+
+
+def failed_check(build, env, svc, program, before):
+    with temp_dir() as home:
+        svc.control("log", clear=True)
+        svc.control("fault", path="app/update.json", status=500, html="<html>down</html>")
+        w = start(build, env, svc, home, [program], {"QUENMRK_TEST_FRAMES": "80"})
+        seen = set()
+        try:
+            while w.proc.poll() is None:
+                seen.update(buttons(w.widgets()))
+                time.sleep(0.02)
+            w.ended(5)
+        finally:
+            w.close()
+        check("failed automatic check: asked the service",
+              any(r["path"] == "app/update.json" for r in svc.requests()), svc.requests())
+        check("failed automatic check: no dialog", not seen, seen)
+        check("failed automatic check: the program is unchanged", open(program, "rb").read() == before)
+
+
+def main():
+    build = sys.argv[1]
+    with xvfb() as env, TestService() as svc:
+        try:
+            tar_kind(build, env, svc)
+            appimage_kind(build, env, svc)
+            svc.control("faults")
+            faults(build, env, svc)
+        except BaseException:
+            svc.failed = True
+            raise
+    finish()
+
+
+if __name__ == "__main__":
+    main()
