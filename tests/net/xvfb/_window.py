@@ -64,7 +64,8 @@ class Window:
 
     def close(self):
         if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGTERM)
+            # The group: a wrapper such as faketime passes no signal on.
+            os.killpg(self.proc.pid, signal.SIGTERM)
             if self.ended(30) is None:
                 self.proc.kill()
                 self.proc.wait()
