@@ -46,20 +46,8 @@ protected:
         writeText(h.configDir() + "/settings.json", "{\"legalAccepted\": \"" + stamp + "\", \"legalAcceptedAt\": 5.0}");
     }
     bool drew(const std::string& text) { return std::find(texts.begin(), texts.end(), text) != texts.end(); }
-    const WidgetRecord* find(const std::string& id)
-    {
-        for (const WidgetRecord& r : h->ui->recorder->records)
-            if (r.label == id)
-                return &r;
-        return nullptr;
-    }
-    void click(const std::string& id)
-    {
-        const WidgetRecord* r = find(id);
-        ASSERT_TRUE(r) << id;
-        h.click(r->rect.x + r->rect.w / 2, r->rect.y + r->rect.h / 2);
-        h.frames(2);
-    }
+    const WidgetRecord* find(const std::string& id) { return h.widget(id); }
+    void click(const std::string& id) { ASSERT_TRUE(h.clickWidget(id)) << id; }
     void begin()
     {
         h.start();
@@ -143,13 +131,8 @@ TEST_F(TermsPage, NarrowWindowLeavesOutTheWebButton)
     narrow->ui->recorder = std::make_unique<WidgetRecorder>();
     narrow.frames(2);
     ASSERT_TRUE(narrow->termsDue);
-    bool agree = false, web = false;
-    for (const WidgetRecord& r : narrow->ui->recorder->records) {
-        agree |= r.label == "legal-agree";
-        web |= r.label == "legal-web";
-    }
-    EXPECT_TRUE(agree);
-    EXPECT_FALSE(web);
+    EXPECT_TRUE(narrow.widget("legal-agree"));
+    EXPECT_FALSE(narrow.widget("legal-web"));
 }
 
 TEST_F(TermsPage, ABookWithoutTheTextsSkipsThePageAndStoresNothing)

@@ -48,21 +48,7 @@ protected:
         return ids;
     }
 
-    const WidgetRecord* find(const std::string& id)
-    {
-        for (const WidgetRecord& r : h->ui->recorder->records)
-            if (r.label == id)
-                return &r;
-        return nullptr;
-    }
-
-    void click(const std::string& id)
-    {
-        const WidgetRecord* r = find(id);
-        ASSERT_TRUE(r) << id;
-        h.click(r->rect.x + r->rect.w / 2, r->rect.y + r->rect.h / 2);
-        h.frames(2);
-    }
+    void click(const std::string& id) { ASSERT_TRUE(h.clickWidget(id)) << id; }
 };
 
 TEST_F(UpdateDialog, EachStateShowsItsTextsAndButtons)
@@ -88,6 +74,14 @@ TEST_F(UpdateDialog, EachStateShowsItsTextsAndButtons)
             u.status.asset.size = 1536;
         };
     };
+    auto downloading = [](int32_t size, std::string path) {
+        return [=](UpdaterState& u) {
+            u.status.state = updDownloading;
+            u.status.envelope.version = "1.2.0";
+            u.status.asset.size = size;
+            u.status.downloadPath = path;
+        };
+    };
     const std::string tarBody =
         "Install Update downloads it (2 KB), checks it and puts it in place of this copy; then restart the app.";
     const Case cases[] = {
@@ -110,29 +104,14 @@ TEST_F(UpdateDialog, EachStateShowsItsTextsAndButtons)
             {"You have Quenmark 1.1.0.",
                 "Download it from quenmark.example and install it over this version; your budget and settings stay."},
             {"Download Page", "Skip This Version", "Later", "What's New"}, ""},
-        {"downloading, empty file of size 0",
-            [&](UpdaterState& u) {
-                u.status.state = updDownloading;
-                u.status.envelope.version = "1.2.0";
-                u.status.downloadPath = dir / "empty.deb";
-            },
-            "Downloading Quenmark 1.2.0", {}, {"Close"}, "1 KB of 1 KB"},
-        {"downloading, size 1",
-            [&](UpdaterState& u) {
-                u.status.state = updDownloading;
-                u.status.envelope.version = "1.2.0";
-                u.status.asset.size = 1;
-                u.status.downloadPath = dir / "empty.deb";
-            },
-            "Downloading Quenmark 1.2.0", {}, {"Close"}, "1 KB of 1 KB"},
-        {"downloading, half",
-            [&](UpdaterState& u) {
-                u.status.state = updDownloading;
-                u.status.envelope.version = "1.2.0";
-                u.status.asset.size = 2048;
-                u.status.downloadPath = dir / "half.tar.gz";
-            },
-            "Downloading Quenmark 1.2.0", {}, {"Close"}, "1 KB of 2 KB"},
+        {"downloading, empty file of size 0", downloading(0, dir / "empty.deb"), "Downloading Quenmark 1.2.0", {},
+            {"Close"}, "1 KB of 1 KB"},
+        {"downloading, size 1", downloading(1, dir / "empty.deb"), "Downloading Quenmark 1.2.0", {}, {"Close"},
+            "1 KB of 1 KB"},
+        {"downloading, half", downloading(2048, dir / "half.tar.gz"), "Downloading Quenmark 1.2.0", {}, {"Close"},
+            "1 KB of 2 KB"},
+        {"downloading, no file yet", downloading(2048, dir / "missing"), "Downloading Quenmark 1.2.0", {}, {"Close"},
+            "1 KB of 2 KB"},
         {"installed, to restart",
             [](UpdaterState& u) {
                 u.status.state = updInstalled;
