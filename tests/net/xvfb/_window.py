@@ -44,7 +44,17 @@ class Window:
         if not self.wait(lambda w: wid in w, timeout):
             return False
         self.find()
-        x, y, w, h = self.widgets()[wid]
+        # A dialog that just opened settles into place over a few frames.
+        rect = None
+        for _ in range(50):
+            time.sleep(0.1)
+            now = self.widgets().get(wid)
+            if now is not None and now == rect:
+                break
+            rect = now
+        if rect is None:
+            return False
+        x, y, w, h = rect
         for args in (["mousemove", "--window", "0", "0", "0"],
                      ["mousemove", "--window", self.window, str(int(x + w / 2)), str(int(y + h / 2)), "click", "1"]):
             subprocess.run(["xdotool", *args], env=self.env, check=False, timeout=30)
