@@ -3,8 +3,10 @@ test key (tools/update_shell) against the test service, which signs its
 release with that key. The automatic check at start opens the dialog;
 "Install Update" and "Restart Now" are clicked by widget id. A plain program
 file ("quenmrk", from a tar.gz) and an AppImage file are replaced and started
-again; a package with a wrong digest and a failing automatic check leave the
-program file byte for byte as it was and no download behind."""
+again. Faulty packages (wrong digest or size, 404, cut short, redirected to
+http), releases whose manifest is not the signed one, and failing automatic
+checks leave the program file byte for byte as it was and no download
+behind."""
 import base64
 import gzip
 import io
@@ -113,6 +115,9 @@ def appimage_kind(build, env, svc):
         check("appimage: no download or .new left", left == ["Quenmark.AppImage", "marker.txt"], left)
 
 
+PACKAGE = f"quenmark-{VERSION}-linux-x86_64.tar.gz"
+
+
 def faults(build, env, svc):
     with temp_dir() as scratch:
         folder = os.path.join(scratch, "app")
@@ -120,31 +125,77 @@ def faults(build, env, svc):
         program = os.path.join(folder, "quenmrk")
         shutil.copy2(os.path.join(build, "tools", "update_shell"), program)
         before = open(program, "rb").read()
-        offer(svc, build, "tar", f"quenmark-{VERSION}-linux-x86_64.tar.gz", tar_gz(b"#!/bin/sh\n"), wrong_hash=True)
-        faulty_package(build, env, svc, program, folder, before)
-        failed_check(build, env, svc, program, before)
+        package = tar_gz(b"#!/bin/sh\n")
+
+        def unchanged(tag):
+            check(f"{tag}: the program is unchanged", open(program, "rb").read() == before)
+            check(f"{tag}: no download left", os.listdir(folder) == ["quenmrk"], os.listdir(folder))
+
+        # Packages that must not be installed: the dialog ends on the failure.
+        for tag, flags, rule in (("wrong digest", {"wrong_hash": True}, None),
+                                 ("wrong size", {"wrong_size": True}, None),
+                                 ("404", {}, {"status": 404, "html": "<html>gone</html>"}),
+                                 ("cut short", {}, {"cut": 100}),
+                                 ("redirected to http", {}, {"redirect": f"http://127.0.0.1:9/{PACKAGE}"})):
+            svc.control("faults")
+            offer(svc, build, "tar", PACKAGE, package, **flags)
+            if rule:
+                svc.control("fault", path="app/pkg/" + PACKAGE, **rule)
+            faulty_package(tag, build, env, svc, program)
+            unchanged(tag)
+        # Releases whose manifest is not the signed one: only the download page.
+        for tag, flags in (("changed manifest byte", {"bad_signature": True}),
+                           ("version mismatch", {"manifest_version": "1.2.1"})):
+            svc.control("faults")
+            offer(svc, build, "tar", PACKAGE, package, **flags)
+            download_page_only(tag, build, env, svc, program)
+            unchanged(tag)
+        # Failing checks at start show nothing.
+        for tag, rule in (("500", {"status": 500, "html": "<html>down</html>"}),
+                          ("not JSON", {"notjson": "<html>captive portal</html>"}),
+                          ("an error member", {"status": 200, "json": {"error": "Updates are paused."}})):
+            svc.control("faults")
+            svc.control("fault", path="app/update.json", **rule)
+            failed_check(tag, build, env, svc, program)
+            unchanged(tag)
 
 
-def faulty_package(build, env, svc, program, folder, before):
+def faulty_package(tag, build, env, svc, program):
     with temp_dir() as home:
         w = start(build, env, svc, home, [program])
         try:
-            check("wrong digest: offered", w.wait(lambda ws: buttons(ws) == ["upd-0", "upd-1", "upd-2"]))
+            check(f"{tag}: offered", w.wait(lambda ws: buttons(ws) == ["upd-0", "upd-1", "upd-2"]))
             w.click("upd-0")
             # Downloading shows one button, the failure two (Download Page, Close).
-            check("wrong digest: fails", w.wait(lambda ws: buttons(ws) == ["upd-0", "upd-1"], 60))
+            check(f"{tag}: fails", w.wait(lambda ws: buttons(ws) == ["upd-0", "upd-1"], 60))
             time.sleep(0.5)
-            w.shot(os.path.join(build, "update-shots", "wrong-digest.png"))
+            w.shot(os.path.join(build, "update-shots", tag.replace(" ", "-") + ".png"))
         finally:
             w.close()
-        check("wrong digest: the program is unchanged", open(program, "rb").read() == before)
-        check("wrong digest: no download left", os.listdir(folder) == ["quenmrk"], os.listdir(folder))
 
 
-def failed_check(build, env, svc, program, before):
+def download_page_only(tag, build, env, svc, program):
+    with temp_dir() as home:
+        opener = os.path.join(home, "bin")
+        os.makedirs(opener)
+        opened = os.path.join(home, "opened.txt")
+        with open(os.path.join(opener, "xdg-open"), "w") as f:
+            f.write(f"#!/bin/sh\nprintf '%s\\n' \"$1\" >> '{opened}'\n")
+        os.chmod(os.path.join(opener, "xdg-open"), 0o755)
+        w = start(build, env, svc, home, [program], {"PATH": opener + ":" + env["PATH"]})
+        try:
+            check(f"{tag}: announced", w.wait(lambda ws: buttons(ws) == ["upd-0", "upd-1", "upd-2"]))
+            w.click("upd-0")
+            check(f"{tag}: the first button is Download Page",
+                  wait_for(lambda: os.path.exists(opened)
+                           and open(opened).read() == "https://quenmark.example/download\n"))
+        finally:
+            w.close()
+
+
+def failed_check(tag, build, env, svc, program):
     with temp_dir() as home:
         svc.control("log", clear=True)
-        svc.control("fault", path="app/update.json", status=500, html="<html>down</html>")
         w = start(build, env, svc, home, [program], {"QUENMRK_TEST_FRAMES": "80"})
         seen = set()
         try:
@@ -154,10 +205,9 @@ def failed_check(build, env, svc, program, before):
             w.ended(5)
         finally:
             w.close()
-        check("failed automatic check: asked the service",
+        check(f"{tag} at start: asked the service",
               any(r["path"] == "app/update.json" for r in svc.requests()), svc.requests())
-        check("failed automatic check: no dialog", not seen, seen)
-        check("failed automatic check: the program is unchanged", open(program, "rb").read() == before)
+        check(f"{tag} at start: no dialog", not seen, seen)
 
 
 def frame_gaps(w, until, timeout=300):
@@ -224,7 +274,6 @@ def main():
                 return
             tar_kind(build, env, svc)
             appimage_kind(build, env, svc)
-            svc.control("faults")
             faults(build, env, svc)
         except BaseException:
             svc.failed = True
