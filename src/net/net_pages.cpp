@@ -1,6 +1,9 @@
 #include "net/net_pages.h"
 
 #include "net/network.h"
+#include "net/terms.h"
+#include "net/update_dialog.h"
+#include "net/updater.h"
 #include "net/welcome_page.h"
 
 #include <utility>
@@ -12,13 +15,21 @@ void fillNetPageTable(PageTable& table)
     table.initNetwork = initNetwork;
     table.pumpNetwork = pumpNetwork;
     table.drawWelcomePage = drawWelcomePage;
+    table.pollUpdater = pollUpdater;
+    table.autoCheckForUpdates = autoCheckForUpdates;
+    table.drawUpdateDialog = drawUpdateDialog;
+    table.runPendingInstaller = runPendingInstaller;
+    table.decideLegalPage = decideLegalPage;
+    table.drawLegalPage = drawLegalPage;
     table.stopWorkers = [next = std::move(table.stopWorkers)](AppState& state) {
         stopNetworkWorker(state);
+        stopUpdater(state);
         if (next)
             next(state);
     };
     table.joinWorkers = [next = std::move(table.joinWorkers)](AppState& state) {
         joinNetworkWorker(state);
+        joinUpdater(state);
         if (next)
             next(state);
     };

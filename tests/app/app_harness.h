@@ -36,6 +36,10 @@ struct AppHarness {
     void frames(int n, double dt = 1.0 / 60.0);
     void feed(const WindowEvent& e);
     void click(double x, double y);
+    // The last frame's record of a widget id (the state's recorder must be
+    // on), and a click at its centre followed by two frames.
+    const WidgetRecord* widget(const std::string& id) const;
+    bool clickWidget(const std::string& id);
     void key(uint8_t key);
 };
 

@@ -62,6 +62,26 @@ void AppHarness::frames(int n, double dt)
         frame(dt);
 }
 
+const WidgetRecord* AppHarness::widget(const std::string& id) const
+{
+    if (!state || !state->ui->recorder)
+        return nullptr;
+    for (const WidgetRecord& r : state->ui->recorder->records)
+        if (r.label == id)
+            return &r;
+    return nullptr;
+}
+
+bool AppHarness::clickWidget(const std::string& id)
+{
+    const WidgetRecord* r = widget(id);
+    if (!r)
+        return false;
+    click(r->rect.x + r->rect.w / 2, r->rect.y + r->rect.h / 2);
+    frames(2);
+    return true;
+}
+
 void AppHarness::click(double x, double y)
 {
     WindowEvent e;

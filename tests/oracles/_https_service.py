@@ -174,6 +174,12 @@ def client_env(folder, ca_bundle):
 #          close: "before"/"after" | cut}: the next calls of that path (below
 #          /api/v1/) fail that way; faults {} drops every rule
 #   stalled -> {count}; release -> lets every stalled call go on
+#   update {key, version, files: [{file, os, arch, kind, data (base64) | path}],
+#           notes_url?, manifest_version?, bad_signature?, wrong_size?,
+#           wrong_hash?}: what GET /app/update.json offers, its manifest
+#           signed with the Ed25519 key file `key` (openssl pkeyutl -rawin),
+#           the packages served under /app/pkg/. Fault rules apply to
+#           "app/update.json" and "app/pkg/FILE" too, plus {redirect: URL}.
 # Each request is logged to stderr (method, path, status), never its body.
 
 import base64  # noqa: E402
@@ -207,6 +213,7 @@ class Functional:
         self.faults = {}
         self.stall_generation = 0
         self.stalled = 0
+        self.update = None
 
     # --- users -------------------------------------------------------------
     def user_json(self, u):
@@ -300,6 +307,9 @@ class Functional:
         if name == "faults":
             self.faults.clear()
             return {}
+        if name == "update":
+            self.update = dict(body)
+            return {}
         if name == "stalled":
             return {"count": self.stalled}
         if name == "release":
@@ -307,6 +317,42 @@ class Functional:
             self.lock.notify_all()
             return {}
         return None
+
+    # --- releases -------------------------------------------------------------
+    def package_bytes(self, name):
+        for f in (self.update or {}).get("files", []):
+            if f["file"] == name:
+                if "path" in f:
+                    with open(f["path"], "rb") as src:
+                        return src.read()
+                return base64.b64decode(f.get("data", ""))
+        return None
+
+    def update_reply(self, base):
+        """The envelope of the offered release, its manifest signed as the
+        release process would (or, for a fault, signed over other bytes)."""
+        up = self.update
+        files = []
+        for f in up.get("files", []):
+            data = self.package_bytes(f["file"])
+            digest = hashlib.sha256(data).hexdigest()
+            if up.get("wrong_hash"):
+                digest = ("0" if digest[0] != "0" else "1") + digest[1:]
+            files.append({"os": f.get("os", "linux"), "arch": f.get("arch", "x86_64"), "kind": f["kind"],
+                          "file": f["file"], "size": len(data) + (1 if up.get("wrong_size") else 0),
+                          "sha256": digest})
+        manifest = json.dumps({"version": up.get("manifest_version", up["version"]), "files": files}, indent=2)
+        signed = manifest + (" " if up.get("bad_signature") else "")
+        with tempfile.NamedTemporaryFile() as msg:
+            msg.write(signed.encode())
+            msg.flush()
+            signature = subprocess.run(["openssl", "pkeyutl", "-sign", "-inkey", up["key"], "-rawin", "-in",
+                                        msg.name], check=True, capture_output=True).stdout
+        reply = {"version": up["version"], "manifest": manifest, "signature": base64.b64encode(signature).decode(),
+                 "base": base + "/app/pkg/"}
+        if up.get("notes_url"):
+            reply["notes_url"] = up["notes_url"]
+        return reply
 
     def take_fault(self, path):
         rules = self.faults.get(path)
@@ -372,6 +418,8 @@ def _functional_handler(fn):
                 with fn.lock:
                     answer = fn.control(path[len("/_test/"):], body if isinstance(body, dict) else {})
                 return self._reply(200 if answer is not None else 404, answer or {"error": "no such control"})
+            if path.startswith("/app/"):
+                return self._serve_release(path)
             if not path.startswith("/api/v1/"):
                 return self._reply(404, "<html><body>Not found</body></html>", "text/html")
             name = path[len("/api/v1/"):]
@@ -406,6 +454,45 @@ def _functional_handler(fn):
             if answer is None:
                 return self._reply(404, "<html><body>Not found</body></html>", "text/html")
             return self._reply(answer[0], answer[1], cut=rule.get("cut"))
+
+        def _serve_release(self, path):
+            with fn.lock:
+                rule = fn.take_fault(path[1:]) or {}
+                fn.log.append({"method": self.command, "path": path[1:], "body": None})
+            if rule.get("stall"):
+                with fn.lock:
+                    generation = fn.stall_generation
+                    fn.stalled += 1
+                    fn.lock.wait_for(lambda: fn.stall_generation > generation, timeout=600)
+                    fn.stalled -= 1
+            if rule.get("delay"):
+                time.sleep(rule["delay"])
+            if rule.get("redirect"):
+                self.send_response(302)
+                self.send_header("Location", rule["redirect"])
+                self.send_header("Content-Length", "0")
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self.close_connection = True
+                print(f"{self.command} {self.path} 302", file=sys.stderr, flush=True)
+                return None
+            if "status" in rule and "html" in rule:
+                return self._reply(rule["status"], rule["html"], "text/html")
+            if "status" in rule:
+                return self._reply(rule["status"], rule.get("json", {}))
+            if "notjson" in rule:
+                return self._reply(rule.get("status", 200), rule["notjson"], "text/plain")
+            with fn.lock:
+                release = fn.update
+            if release is None:
+                return self._reply(404, "<html><body>Not found</body></html>", "text/html")
+            if path == "/app/update.json":
+                base = f"https://127.0.0.1:{self.server.server_address[1]}"
+                return self._reply(200, fn.update_reply(base), cut=rule.get("cut"))
+            data = fn.package_bytes(path[len("/app/pkg/"):]) if path.startswith("/app/pkg/") else None
+            if data is None:
+                return self._reply(404, "<html><body>Not found</body></html>", "text/html")
+            return self._reply(200, data, "application/octet-stream", cut=rule.get("cut"))
 
         do_GET = _serve
         do_POST = _serve

@@ -53,6 +53,22 @@ def base_env(env, home, extra=None):
     return e
 
 
+def accept_terms(home, stamp="1.1.0|2026-11-03"):
+    """Stores the terms as accepted, so the program opens on its pages rather
+    than on the terms page; other settings already written stay."""
+    path = os.path.join(config(home), "settings.json")
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    try:
+        with open(path) as f:
+            settings = json.load(f)
+    except (OSError, ValueError):
+        settings = {}
+    if settings.get("legalAccepted") != stamp:
+        settings.update({"legalAccepted": stamp, "legalAcceptedAt": 1.0})
+        with open(path, "w") as f:
+            json.dump(settings, f, indent=2)
+
+
 def run(build, env, home, extra=None, timeout=120, **kw):
     return subprocess.run([program(build)], env=base_env(env, home, extra), capture_output=True, text=True,
                           timeout=timeout, **kw)

@@ -15,7 +15,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "app", "xvfb"))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "oracles"))
-from _shell import base_env, check, config, finish, program, temp_dir, wait_for, xvfb  # noqa: E402
+from _shell import accept_terms, base_env, check, config, finish, program, temp_dir, wait_for, xvfb  # noqa: E402
 import _https_service as hs  # noqa: E402
 from _service_fixture import TestService  # noqa: E402
 
@@ -28,6 +28,7 @@ class Program:
 
     def __init__(self, build, env, home, extra):
         self.home, self.env = home, env
+        accept_terms(home)
         self.listing = os.path.join(home, "widgets.json")
         e = base_env(env, home, dict({"QUENMRK_TEST_WIDGETS": self.listing, "QUENMRK_SPLASH": "0",
                                       "QUENMRK_WINDOW": "900x760"}, **extra))

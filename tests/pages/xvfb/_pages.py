@@ -12,13 +12,14 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "app", "xvfb"))
-from _shell import base_env, check, config, finish, program, temp_dir, wait_for, xvfb  # noqa: E402,F401
+from _shell import accept_terms, base_env, check, config, finish, program, temp_dir, wait_for, xvfb  # noqa: E402,F401
 
 TODAY = "2025-03-12"
 PINNED = TODAY + " 10:00:00"
 
 
 def pinned_env(env, home, extra=None):
+    accept_terms(home)
     e = base_env(env, home, extra)
     e["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
     # The sanitizer runtime refuses to start behind faketime's preload otherwise.
