@@ -8,7 +8,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "platform", "xvfb"))
-from _xvfb import temp_dir, xvfb  # noqa: E402,F401
+from _xvfb import close_window, temp_dir, xvfb  # noqa: E402,F401
 
 failures = []
 

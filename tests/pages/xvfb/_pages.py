@@ -12,7 +12,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "app", "xvfb"))
-from _shell import base_env, check, config, finish, program, temp_dir, wait_for, xvfb  # noqa: E402,F401
+from _shell import base_env, check, close_window, config, finish, program, temp_dir, wait_for, xvfb  # noqa: E402,F401
 
 TODAY = "2025-03-12"
 PINNED = TODAY + " 10:00:00"
@@ -83,22 +83,34 @@ class Running:
             try:
                 _, self.stderr = self.proc.communicate(timeout=60)
             except subprocess.TimeoutExpired:
+                stuck = self.why_running()
                 for pid in self.children() or [self.proc.pid]:
                     os.kill(pid, signal.SIGTERM)
                 _, self.stderr = self.proc.communicate(timeout=60)
+                self.stderr += f"driver: still running a minute after the close request; {stuck}\n"
             self.returncode = self.proc.returncode
         return self.returncode
 
     def request_close(self):
-        from Xlib import X, display
-        from Xlib.protocol import event
-        d = display.Display(self.env["DISPLAY"])
-        w = d.create_resource_object("window", int(self.window))
-        message = event.ClientMessage(window=w, client_type=d.intern_atom("WM_PROTOCOLS"),
-                                      data=(32, [d.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
-        w.send_event(message)
-        d.flush()
-        d.close()
+        close_window(self.env, [self.window])
+
+    def why_running(self):
+        """Tells a close the program never acted on from a shutdown that
+        hangs: the request is known to have reached it, so a program still
+        drawing frames dropped it."""
+        before = self.frames()
+        time.sleep(2)
+        after = self.frames()
+        if before is not None and after is not None and after > before:
+            return f"it kept drawing (frame {before}, then {after}): the close was lost"
+        return f"it stopped drawing at frame {after}: it hangs on the way out"
+
+    def frames(self):
+        try:
+            with open(self.listing) as f:
+                return json.load(f)["framesOnPage"]
+        except (OSError, ValueError, KeyError):
+            return None
 
     def children(self):
         try:
