@@ -53,6 +53,17 @@ def base_env(env, home, extra=None):
     return e
 
 
+def pinned_clock(when):
+    """Environment entries that start the program's wall clock at `when`
+    (local time, "YYYY-MM-DD HH:MM:SS") and let it run on. This is what the
+    faketime wrapper sets up, minus the wrapper: that one keeps a semaphore
+    named after its own process id in /dev/shm, a wrapper that is killed
+    leaves it there, and a later wrapper given the same id refuses to start."""
+    offset = round(time.mktime(time.strptime(when, "%Y-%m-%d %H:%M:%S")) - time.time())
+    return {"LD_PRELOAD": "/usr/$LIB/faketime/libfaketime.so.1", "FAKETIME": f"{offset:+d}",
+            "FAKETIME_DONT_FAKE_MONOTONIC": "1"}
+
+
 def run(build, env, home, extra=None, timeout=120, **kw):
     return subprocess.run([program(build)], env=base_env(env, home, extra), capture_output=True, text=True,
                           timeout=timeout, **kw)
