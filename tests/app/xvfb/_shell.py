@@ -1,5 +1,6 @@
 """Starts the program under a private Xvfb server with a scratch
 configuration folder and reads what it left behind."""
+import calendar
 import hashlib
 import json
 import os
@@ -8,7 +9,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "platform", "xvfb"))
-from _xvfb import temp_dir, xvfb  # noqa: E402,F401
+from _xvfb import close_window, temp_dir, xvfb  # noqa: E402,F401
 
 failures = []
 
@@ -67,6 +68,18 @@ def accept_terms(home, stamp="1.1.0|2026-11-03"):
         settings.update({"legalAccepted": stamp, "legalAcceptedAt": 1.0})
         with open(path, "w") as f:
             json.dump(settings, f, indent=2)
+
+
+def pinned_clock(when, utc=False):
+    """Environment entries that start the program's wall clock at `when`
+    (local time, "YYYY-MM-DD HH:MM:SS") and let it run on. This is what the
+    faketime wrapper sets up, minus the wrapper: that one keeps a semaphore
+    named after its own process id in /dev/shm, a wrapper that is killed
+    leaves it there, and a later wrapper given the same id refuses to start."""
+    parsed = time.strptime(when, "%Y-%m-%d %H:%M:%S")
+    offset = round((calendar.timegm(parsed) if utc else time.mktime(parsed)) - time.time())
+    return {"LD_PRELOAD": "/usr/$LIB/faketime/libfaketime.so.1", "FAKETIME": f"{offset:+d}",
+            "FAKETIME_DONT_FAKE_MONOTONIC": "1"}
 
 
 def run(build, env, home, extra=None, timeout=120, **kw):

@@ -1,5 +1,5 @@
 """The program's headless report export on a fixture budget, with today
-pinned by faketime: QUENMRK_EXPORT=pdf:... and xlsx:... write files that
+pinned by libfaketime: QUENMRK_EXPORT=pdf:... and xlsx:... write files that
 pass the report oracle's checks, and an unwritable path fails with one line
 on stderr while the budget and settings are still written."""
 import json
@@ -8,7 +8,7 @@ import shutil
 import subprocess
 import sys
 
-from _shell import base_env, check, config, finish, program, temp_dir, xvfb
+from _shell import base_env, check, config, finish, pinned_clock, program, temp_dir, xvfb
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "oracles"))
 import _exportlib  # noqa: E402
@@ -19,9 +19,9 @@ TODAY = "2026-03-15 10:00:00"
 
 
 def export(build, env, home, target):
-    e = base_env(env, home, {"QUENMRK_EXPORT": target, "FAKETIME_DONT_FAKE_MONOTONIC": "1",
-                             "ASAN_OPTIONS": "detect_leaks=0:verify_asan_link_order=0"})
-    return subprocess.run(["faketime", TODAY, program(build)], env=e, capture_output=True, text=True, timeout=120)
+    e = base_env(env, home, dict(pinned_clock(TODAY), QUENMRK_EXPORT=target,
+                                 ASAN_OPTIONS="detect_leaks=0:verify_asan_link_order=0"))
+    return subprocess.run([program(build)], env=e, capture_output=True, text=True, timeout=120)
 
 
 def with_budget(home):

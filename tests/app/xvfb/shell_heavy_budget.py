@@ -15,10 +15,7 @@ import subprocess
 import sys
 import time
 
-from Xlib import X, display
-from Xlib.protocol import event
-
-from _shell import base_env, check, config, finish, program, stamp, temp_dir, widgets, xvfb
+from _shell import base_env, check, close_window, config, finish, program, stamp, temp_dir, widgets, xvfb
 
 def option(name, default):
     return sys.argv[sys.argv.index(name) + 1] if name in sys.argv else default
@@ -32,18 +29,9 @@ def sanitized(build):
         return True
 
 
-def close_window(env):
+def close_all(env):
     found = subprocess.run(["xdotool", "search", "--name", "^Quenmark$"], env=env, capture_output=True, text=True)
-    d = display.Display(env["DISPLAY"])
-    try:
-        for wid in found.stdout.split():
-            w = d.create_resource_object("window", int(wid))
-            message = event.ClientMessage(window=w, client_type=d.intern_atom("WM_PROTOCOLS"),
-                                          data=(32, [d.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
-            w.send_event(message)
-        d.flush()
-    finally:
-        d.close()
+    close_window(env, found.stdout.split())
     return bool(found.stdout.split())
 
 
@@ -81,7 +69,7 @@ def main():
         check(f"the splash is up within {limit} s", shown is not None and shown <= limit, shown)
         check("the budget is shown", loaded, proc.poll())
         closing = time.monotonic()
-        check("close asked", close_window(env))
+        check("close asked", close_all(env))
         try:
             code = proc.wait(timeout=30)
         except subprocess.TimeoutExpired:

@@ -12,7 +12,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "app", "xvfb"))
-from _shell import base_env, check, config, finish, program, run, temp_dir, wait_for, xvfb  # noqa: E402
+from _shell import base_env, check, config, finish, pinned_clock, program, run, temp_dir, wait_for, xvfb  # noqa: E402
 from _window import Window  # noqa: E402
 
 SHOTS = {"wide": ("900x700", "light"), "narrow": ("380x700", "light"), "dark": ("900x700", "dark")}
@@ -78,9 +78,10 @@ def accepting(build, env, scratch):
     lines = lambda: open(opened).read().split() if os.path.exists(opened) else []  # noqa: E731
     with temp_dir() as home:
         e = base_env(env, home, {"QUENMRK_SPLASH": "0", "QUENMRK_WINDOW": "900x700", "TZ": "UTC",
-                                 "FAKETIME_DONT_FAKE_MONOTONIC": "1", "PATH": opener + ":" + env["PATH"]})
+                                 "PATH": opener + ":" + env["PATH"]})
+        e.update(pinned_clock(PINNED, utc=True))
         e["ASAN_OPTIONS"] += ":verify_asan_link_order=0"
-        w = Window(["faketime", PINNED, program(build)], e, os.path.join(home, "widgets.json"))
+        w = Window([program(build)], e, os.path.join(home, "widgets.json"))
         try:
             check("first start shows the terms", w.wait(lambda ws: "legal-agree" in ws and "legal-web" in ws))
             w.click("legal-web")

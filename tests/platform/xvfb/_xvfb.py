@@ -1,5 +1,6 @@
 """Starts a private Xvfb server (Mesa llvmpipe serves GLX) on a display
-number the server picks itself, and stops it again."""
+number the server picks itself, and stops it again; asks windows on it to
+close as a window manager would."""
 import contextlib
 import os
 import subprocess
@@ -29,3 +30,23 @@ def xvfb(size="1280x900x24"):
 
 def temp_dir():
     return tempfile.TemporaryDirectory(prefix="qm-xvfb-")
+
+
+def close_window(env, windows):
+    """Sends WM_DELETE_WINDOW to each window id, as a window manager does when
+    the user closes it. The round trip before hanging up is what makes the
+    message arrive: a server that sees a connection hung up drops whatever it
+    has not read from it yet, and on a busy machine that is the message."""
+    from Xlib import X, display
+    from Xlib.protocol import event
+    d = display.Display(env["DISPLAY"])
+    try:
+        protocols = d.intern_atom("WM_PROTOCOLS")
+        delete = d.intern_atom("WM_DELETE_WINDOW")
+        for wid in windows:
+            w = d.create_resource_object("window", int(wid))
+            w.send_event(event.ClientMessage(window=w, client_type=protocols,
+                                             data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+        d.sync()
+    finally:
+        d.close()

@@ -11,7 +11,7 @@ import time
 sys.path.insert(0, os.path.dirname(__file__))
 from _checks import check, finish  # noqa: E402
 from _demo import Demo  # noqa: E402
-from _xvfb import temp_dir, xvfb  # noqa: E402
+from _xvfb import close_window, temp_dir, xvfb  # noqa: E402
 
 FIELDS = ("kind", "x", "y", "button", "dx", "dy", "key", "modifiers", "repeat", "codepoint", "width", "height")
 
@@ -178,20 +178,6 @@ while True:
         d.flush()
 """
 
-WM_DELETE = """
-import sys
-from Xlib import display, X
-from Xlib.protocol import event
-d = display.Display()
-w = d.create_resource_object('window', int(sys.argv[1]))
-protocols = d.intern_atom('WM_PROTOCOLS')
-message = event.ClientMessage(window=w, client_type=protocols,
-                              data=(32, [d.intern_atom('WM_DELETE_WINDOW'), X.CurrentTime, 0, 0, 0]))
-w.send_event(message)
-d.flush()
-"""
-
-
 def test_properties(build, env):
     demo = Demo(build, env, ["--title", "Plan 2026", "--icon", "--dark", "--maximised"])
     demo.settle()
@@ -211,7 +197,7 @@ def test_properties(build, env):
     props = run(env, "xprop", "-id", str(demo.window), "_GTK_THEME_VARIANT").stdout
     check("light variant", '"light"' in props, props)
 
-    run(env, "/usr/bin/python3", "-c", WM_DELETE, str(demo.window))
+    close_window(env, [demo.window])
     closed = demo.wait(lambda j: j.get("close"), 30)
     check("WM_DELETE_WINDOW gives weClose and the close request",
           closed is not None and any(e["kind"] == "weClose" for e in demo.events))
