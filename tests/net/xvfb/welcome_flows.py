@@ -3,7 +3,7 @@ user would (widgets by id from QUENMRK_TEST_WIDGETS, xdotool clicks and
 typing): sign-up with its verify form, typed sign-in, two-factor codes from
 oathtool, answers that must leave an error line and write nothing, and the
 forms' refusals and Escape. Files are read back where the program left them;
-a screenshot of the sign-in error goes to BUILD/welcome-shots for review."""
+a screenshot of the sign-in error goes to BUILD/welcome-flow-shots for review."""
 import json
 import os
 import shutil
@@ -309,7 +309,7 @@ def forms(build, env, svc):
 
 def main():
     build = sys.argv[1]
-    shots = os.path.join(build, "welcome-shots")
+    shots = os.path.join(build, "welcome-flow-shots")
     shutil.rmtree(shots, ignore_errors=True)
     os.makedirs(shots)
     with TestService() as svc, xvfb() as env:
