@@ -42,6 +42,8 @@ struct PageTable {
     std::function<void(AppState&)> openManageCategories;
     std::function<void(AppState&)> openManageAccounts;
     std::function<void(AppState&, Date date)> openSetRunningBalance;
+    std::function<bool(AppState&)> mergeDeviceBudget;
+    std::function<void(AppState&)> removeDeviceBudget;
 
     // Raises when the file cannot be read or parsed.
     std::function<void(AppState&, const std::string& path)> loadImportFile;

@@ -1,6 +1,8 @@
 #include "net/net_pages.h"
 
+#include "net/device_budget.h"
 #include "net/network.h"
+#include "net/sync.h"
 #include "net/welcome_page.h"
 
 #include <utility>
@@ -11,6 +13,9 @@ void fillNetPageTable(PageTable& table)
 {
     table.initNetwork = initNetwork;
     table.pumpNetwork = pumpNetwork;
+    table.initSyncSchedule = initSyncSchedule;
+    table.mergeDeviceBudget = mergeDeviceBudget;
+    table.removeDeviceBudget = removeDeviceBudget;
     table.drawWelcomePage = drawWelcomePage;
     table.stopWorkers = [next = std::move(table.stopWorkers)](AppState& state) {
         stopNetworkWorker(state);

@@ -1,6 +1,7 @@
 #pragma once
 // What the network area puts into the shell's page table: the worker's
-// start, pump, stop and join, and the welcome page.
+// start, pump, stop and join, the welcome page, the sync schedule and the
+// device budget's merge and removal.
 #include "app/page_table.h"
 
 namespace qm {
