@@ -99,6 +99,12 @@ void readDataFile(LocalStore& store, const std::string& path)
         if (sync != meta->end() && sync->is_number())
             store.last_sync = jsonFloat(*meta, "last_sync");
         store.etag = jsonStr(*meta, "etag");
+        auto sent = meta->find("sent_up_to");
+        if (sent != meta->end() && sent->is_number_integer()) {
+            int64_t v = jsonInt(*meta, "sent_up_to");
+            if (v > 0 && v <= std::numeric_limits<int32_t>::max())
+                store.sent_up_to = int32_t(v);
+        }
     }
 }
 
@@ -182,6 +188,8 @@ std::string storeDataJson(const LocalStore& store)
     meta["next_seq"] = store.next_seq;
     meta["last_sync"] = store.last_sync;
     meta["etag"] = store.etag;
+    if (store.sent_up_to > 0)
+        meta["sent_up_to"] = store.sent_up_to;
     // Members this program does not know (a misspelt key, say) go back as
     // they came, so that a save never drops what is under them.
     if (store.unknown_members)

@@ -202,9 +202,16 @@ void startSync(AppState& state)
     job.token = state.session.token;
     job.ops = journalToJson(store);
     job.etag = store.etag;
-    // Ops up to this one are on their way: until the reply, later edits
-    // must not rewrite or drop them.
+    // Ops up to this one are on their way: until a reply is applied, later
+    // edits must not rewrite or drop them, even in a later run of the
+    // program, so the mark is on disk before the request can reach the
+    // service.
+    int32_t marked = store.sent_up_to;
     job.highestSeq = markSent(store);
+    if (job.highestSeq != marked && job.highestSeq > 0) {
+        markDirty(store);
+        saveBudget(state);
+    }
     job.budgetId = state.budgetId;
     s.inFlight = true;
     s.flightBudget = state.budgetId;
@@ -230,15 +237,15 @@ void applySyncReply(AppState& state, const NetReply& reply)
         return;
     LocalStore& store = *state.store;
     const ApiResult& result = reply.result;
+    // A failed request may still have been applied by the service (its
+    // reply lost, or cut): its ops stay marked as sent until a reply is.
     if (result.transportFailed) {
-        clearSentMark(store);
         state.online = false;
         failed(s, state, result.message, syncOffline);
         return;
     }
     state.online = true;
     if (!result.ok) {
-        clearSentMark(store);
         if (result.code == "unauthorized") {
             endSession(state);
         } else if (result.code == "verification_required") {

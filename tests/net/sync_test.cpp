@@ -356,6 +356,23 @@ TEST_F(Sync, NoFailureLosesOrDoublesAnEdit)
         EXPECT_EQ(std::count(names.begin(), names.end(), c.name), 1) << c.name;
 }
 
+// The service applied the batch but its reply was lost: the records it
+// created exist there, so deleting one here must still be sent.
+TEST_F(Sync, ADeleteAfterALostReplyReachesTheService)
+{
+    begin();
+    int64_t id = addSpending("Lost reply", -6);
+    service.control("fault", {{"path", "sync"}, {"close", "after"}});
+    ASSERT_TRUE(syncNow());
+    EXPECT_EQ(h->syncState, syncOffline);
+    ASSERT_TRUE(deleteTransaction(*h->store, id));
+    EXPECT_EQ(h->store->journal.back().op, opDelete);
+    ASSERT_TRUE(syncNow());
+    std::vector<std::string> names = column(serviceBudget()["budget"], "transactions", "description");
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Lost reply"), 0);
+    expectInStep();
+}
+
 // The worker gives up on a call after 60 s; the service applies the batch
 // later, and the batch sent again must add nothing twice.
 TEST_F(Sync, AStallPastTheTimeLimitLosesNothing)
