@@ -363,7 +363,8 @@ class Functional:
                         ids[(entity, local)] = server
                         mapping.setdefault(entity, {})[str(local)] = server
                         continue
-                if server is None and local < 0:
+                fresh = server is None and local < 0
+                if fresh:
                     self.next_record += 1
                     server = ids[(entity, local)] = self.next_record
                 record = dict(data)
@@ -376,9 +377,9 @@ class Functional:
                 at = next((i for i, r in enumerate(records) if r.get("id") == server), None)
                 if at is not None:
                     records[at] = record
-                elif local < 0:
+                elif fresh:
                     records.append(record)
-                # an update of a record deleted meanwhile does not bring it back
+                # a record deleted meanwhile stays deleted, also when its create comes again
             if local < 0 and server is not None:
                 mapping.setdefault(entity, {})[str(local)] = server
         answer = {"mapping": mapping, "etag": self.etag(u)}
