@@ -317,9 +317,7 @@ TEST_F(AccountReplies, AReplyAfterItsBudgetClosedTouchesNothing)
             {"json", {{"message", "Saved"}, {"user", {{"id", 42}, {"first_name", "Zed"}}}}}});
     queueAccountRequest(*h, akProfile, {{"first_name", "Zed"}});
     ASSERT_TRUE(stalled(1));
-    h->online = false;
-    h->signOutRequested = true;
-    h.frame();
+    signOutOffline();
     ASSERT_EQ(h->budgetId, "local");
     saveBudget(*h);
     std::string data = readFile(h.budgetDir("local") + "/data.json");

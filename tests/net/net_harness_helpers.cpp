@@ -64,6 +64,13 @@ void NetTest::signIn(const std::string& email, bool verified)
     ASSERT_FALSE(h->session.token.empty()) << h->welcome.error;
 }
 
+void NetTest::signOutOffline()
+{
+    h->online = false;
+    h->signOutRequested = true;
+    h.frame();
+}
+
 void addRent(AppState& state)
 {
     Transaction t;

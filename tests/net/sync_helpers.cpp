@@ -40,6 +40,16 @@ bool SyncTest::syncNow(double seconds)
     return schedule().inFlight && settled(seconds);
 }
 
+void SyncTest::expectSyncAfter(double seconds)
+{
+    clock += seconds;
+    h.frame();
+    EXPECT_FALSE(schedule().inFlight) << "started " << seconds << " s on";
+    clock += 0.05;
+    h.frame();
+    EXPECT_TRUE(schedule().inFlight) << "not started just after " << seconds << " s";
+}
+
 int64_t SyncTest::addSpending(const std::string& description, double amount)
 {
     Transaction t;

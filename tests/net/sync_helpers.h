@@ -23,6 +23,9 @@ protected:
     bool settled(double seconds = 30);
     // Asks for a sync now and waits for its reply.
     bool syncNow(double seconds = 30);
+    // Moves the clock `seconds` on, where no sync may start yet, then a
+    // moment further, where one must.
+    void expectSyncAfter(double seconds);
     size_t syncCalls() const { return service.requests("sync").size(); }
     // A one-off transaction of the user's own; gives its id.
     int64_t addSpending(const std::string& description, double amount);

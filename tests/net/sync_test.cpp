@@ -47,12 +47,7 @@ TEST_F(Sync, AnEditSyncsAfterThreeSecondsNotBefore)
     clock += 10;
     addSpending("Lunch", -12);
     h.frame();
-    clock += 3;
-    h.frame();
-    EXPECT_FALSE(schedule().inFlight);
-    clock += 0.05;
-    h.frame();
-    EXPECT_TRUE(schedule().inFlight);
+    expectSyncAfter(3);
     ASSERT_TRUE(settled());
     EXPECT_EQ(syncCalls(), calls + 1);
     expectInStep();
@@ -69,13 +64,7 @@ TEST_F(Sync, ThePeriodicIntervalFollowsTheSetting)
         SCOPED_TRACE(c.minutes);
         h->settings.syncMinutes = c.minutes;
         ASSERT_TRUE(syncNow());
-        double synced = clock;
-        clock = synced + c.seconds;
-        h.frame();
-        EXPECT_FALSE(schedule().inFlight);
-        clock += 0.5;
-        h.frame();
-        EXPECT_TRUE(schedule().inFlight);
+        expectSyncAfter(c.seconds);
         ASSERT_TRUE(settled());
     }
 }
@@ -110,12 +99,7 @@ TEST_F(Sync, FailuresBackOffAndASuccessResets)
         EXPECT_EQ(h->syncState, syncFailed);
         EXPECT_EQ(h->lastSyncError, "quenmark.example answered 500. Try again later.");
         ASSERT_EQ(schedule().backoffSeconds, expected);
-        clock += expected;
-        h.frame();
-        EXPECT_FALSE(schedule().inFlight);
-        clock += 0.5;
-        h.frame();
-        EXPECT_TRUE(schedule().inFlight);
+        expectSyncAfter(expected);
         ASSERT_TRUE(settled());
     }
     EXPECT_EQ(h->syncState, syncIdle);
@@ -304,9 +288,7 @@ TEST_F(Sync, AReplyForABudgetSignedOutOfMeanwhileTouchesNothing)
     requestSyncNow(*h);
     h.frame();
     ASSERT_TRUE(stalled(1));
-    h->online = false;
-    h->signOutRequested = true;
-    h.frame();
+    signOutOffline();
     ASSERT_EQ(h->budgetId, "local");
     saveBudget(*h);
     std::string local = h.budgetDir("local");
