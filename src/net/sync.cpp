@@ -176,6 +176,7 @@ void runSyncSchedule(AppState& state)
         state.syncNowRequested = false;
         startSync(state);
     } else if (s.inFlight) {
+        // one request at a time: the rules below wait for its reply
     } else if ((state.syncState == syncIdle || state.syncState == syncBusy) && s.firstUnsentAt > 0
         && t - s.firstUnsentAt > kUnsentDelaySeconds) {
         s.firstUnsentAt = 0;
