@@ -125,10 +125,15 @@ TEST_F(Sync, TheMappingRenamesRecordsInBothFilesAndSkipsWhatIsNotAnId)
 {
     begin();
     int64_t alpha = addSpending("Alpha", -1);
-    int64_t beta = addSpending("Beta", -2);
+    // Each of these is given something that is not a server id.
+    int64_t beta = addSpending("Beta", -2), gamma = addSpending("Gamma", -3), delta = addSpending("Delta", -4),
+            epsilon = addSpending("Epsilon", -5);
     size_t records = h->store->budget->transactions.size();
     stallThenAnswer(service,
-        {{"mapping", {{"transaction", {{"abc", 5}, {std::to_string(alpha), 777}, {std::to_string(beta), 0}}}}},
+        {{"mapping",
+             {{"transaction",
+                 {{"abc", 5}, {std::to_string(alpha), 777}, {std::to_string(beta), 0}, {std::to_string(gamma), -9},
+                     {std::to_string(delta), "12"}, {std::to_string(epsilon), 1.5}}}}},
             {"unchanged", true}, {"etag", "E1"}});
     requestSyncNow(*h);
     h.frame();
@@ -140,7 +145,8 @@ TEST_F(Sync, TheMappingRenamesRecordsInBothFilesAndSkipsWhatIsNotAnId)
     Json data = dataJson();
     std::vector<std::string> ids = column(data, "transactions", "id");
     EXPECT_EQ(std::count(ids.begin(), ids.end(), "777"), 1);
-    EXPECT_EQ(std::count(ids.begin(), ids.end(), std::to_string(beta)), 1);
+    for (int64_t kept : {beta, gamma, delta, epsilon})
+        EXPECT_EQ(std::count(ids.begin(), ids.end(), std::to_string(kept)), 1) << kept;
     EXPECT_EQ(std::count(ids.begin(), ids.end(), std::to_string(alpha)), 0);
     EXPECT_EQ(ids.size(), records);
     Json journal = journalJson();
@@ -336,6 +342,27 @@ TEST_F(Sync, NoFailureLosesOrDoublesAnEdit)
     std::vector<std::string> names = column(serviceBudget()["budget"], "transactions", "description");
     for (const Case& c : cases)
         EXPECT_EQ(std::count(names.begin(), names.end(), c.name), 1) << c.name;
+}
+
+TEST_F(Sync, ABudgetReopenedWhileItsRequestIsOutKeepsTheSentOps)
+{
+    begin();
+    int64_t id = addSpending("Reopened", -8);
+    service.control("fault", {{"path", "sync"}, {"stall", true}});
+    requestSyncNow(*h);
+    h.frame();
+    ASSERT_TRUE(stalled(1));
+    openBudget(*h, h->budgetId);
+    h.frame();
+    ASSERT_TRUE(deleteTransaction(*h->store, id));
+    EXPECT_EQ(h->store->journal.back().op, opDelete);  // the create went out: the delete must too
+    service.control("release");
+    ASSERT_TRUE(frameUntil([this] { return !schedule().inFlight; }));
+    expectSyncAfter(kUnsentDelaySeconds);
+    ASSERT_TRUE(settled());
+    std::vector<std::string> names = column(serviceBudget()["budget"], "transactions", "description");
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Reopened"), 0);
+    expectInStep();
 }
 
 // The service applied the batch but its reply was lost: the records it
