@@ -5,7 +5,7 @@ budget is in step with the service (journal.json "[]" and the service's etag)
 and ends by WM_DELETE_WINDOW. Then runs killed at random moments of their
 sync: the files always parse and in the end nothing is missing or doubled.
 
-QM_SLOW_TESTS=1 runs the kill loop 300 times instead of a few."""
+QM_SLOW_TESTS=1 runs the kill loop 300 times instead of 20."""
 import collections
 import json
 import os
@@ -211,7 +211,7 @@ def main():
             two_devices(a, b, svc)
             killed_while_stalled(a, svc)
             _, took = a.sync_run()
-            kill_loop(a, svc, 300 if SLOW else 6, took)
+            kill_loop(a, svc, 300 if SLOW else 20, took)
         finally:
             from _shell import failures
             svc.failed = bool(failures)
