@@ -42,14 +42,18 @@ struct PageTable {
     std::function<void(AppState&)> openManageCategories;
     std::function<void(AppState&)> openManageAccounts;
     std::function<void(AppState&, Date date)> openSetRunningBalance;
-    std::function<bool(AppState&)> mergeDeviceBudget;
-    std::function<void(AppState&)> removeDeviceBudget;
 
     // Raises when the file cannot be read or parsed.
     std::function<void(AppState&, const std::string& path)> loadImportFile;
     std::function<ExportOutcome(AppState&, const std::string& path, int32_t purpose)> exportReportFile;
     std::function<ExportOutcome(AppState&, const std::string& path)> exportOfxFile;
     std::function<ExportOutcome(AppState&, const std::string& path)> exportCalendarFile;
+
+    // The budget made on this device before signing in: merged into the
+    // account's (answers whether it was; a refusal toasts its reason), or
+    // removed. Each reports with its own toast.
+    std::function<bool(AppState&)> mergeDeviceBudget;
+    std::function<void(AppState&)> removeDeviceBudget;
 
     std::function<void(AppState&)> initNetwork;
     std::function<void(AppState&)> initSyncSchedule;
