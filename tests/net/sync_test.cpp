@@ -183,7 +183,7 @@ TEST_F(Sync, ASnapshotWhileOpsWaitIsNotInstalledAndASyncFollows)
     expectInStep();
 }
 
-TEST_F(Sync, ASnapshotWithoutATimeKeepsTheLocalTheme)
+TEST_F(Sync, ASnapshotWithoutAThemeKeepsTheLocalTheme)
 {
     begin();
     setThemePreference(*h->store, "dark");
