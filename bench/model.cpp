@@ -13,7 +13,15 @@
 #include "model/sync.h"
 #include "model/transaction_edits.h"
 
+#include "core/json.h"
+#include "model/budget_json.h"
+
 #include <benchmark/benchmark.h>
+
+#if QM_HAVE_PYTHON3_EMBED
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+#endif
 
 #include <malloc.h>
 #include <sys/wait.h>
@@ -397,6 +405,113 @@ void mergeDeviceBudget(benchmark::State& state)
     state.counters["adjustments"] = double(other.transaction_adjustments.size());
 }
 
+// A sync of the whole budget, both ways: the request carrying every record
+// as a create (an upload after sign-up), and the reply carrying the budget
+// as a snapshot. The main thread builds the ops (journalToJson) and installs
+// the snapshot (budgetFromJson, replaceBudget, saving); the worker turns the
+// request into text and parses the reply.
+struct SyncTexts {
+    LocalStorePtr store;  // the heavy budget with every record journaled
+    std::string request;
+    std::string snapshot;
+};
+
+const SyncTexts& syncTextsAt(int scale)
+{
+    static std::map<int, SyncTexts> texts;
+    auto it = texts.find(scale);
+    if (it == texts.end()) {
+        SyncTexts t;
+        t.store = newLocalStore("");
+        *t.store->budget = budgetAt(scale);
+        rekeyForUpload(*t.store);
+        t.request = dumpJson(Json{{"ops", journalToJson(*t.store)}, {"etag", ""}});
+        t.snapshot = dumpJson(Json{{"snapshot", budgetToJson(budgetAt(scale))}, {"etag", "e"}});
+        it = texts.emplace(scale, std::move(t)).first;
+    }
+    return it->second;
+}
+
+void syncRequestOps(benchmark::State& state)
+{
+    const SyncTexts& t = syncTextsAt(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(journalToJson(*t.store));
+    state.counters["ops"] = double(t.store->journal.size());
+}
+
+void syncRequestText(benchmark::State& state)
+{
+    const SyncTexts& t = syncTextsAt(int(state.range(0)));
+    const Json body{{"ops", journalToJson(*t.store)}, {"etag", ""}};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(dumpJson(body));
+    state.counters["MB"] = double(t.request.size()) / 1e6;
+}
+
+void syncSnapshotParse(benchmark::State& state)
+{
+    const SyncTexts& t = syncTextsAt(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(parseJson(t.snapshot));
+    state.counters["MB"] = double(t.snapshot.size()) / 1e6;
+}
+
+void syncSnapshotInstall(benchmark::State& state)
+{
+    const SyncTexts& t = syncTextsAt(int(state.range(0)));
+    const Json reply = parseJson(t.snapshot);
+    char folder[] = "/tmp/qm-bench-XXXXXX";
+    if (!mkdtemp(folder)) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    LocalStorePtr store = newLocalStore(folder);
+    for (auto _ : state) {
+        replaceBudget(*store, budgetFromJson(reply["snapshot"]), reply["etag"].get<std::string>());
+        saveStore(*store);
+    }
+    std::filesystem::remove_all(folder);
+}
+
+#if QM_HAVE_PYTHON3_EMBED
+// Python's json on the same texts: loads of the reply, dumps of the request.
+void syncPythonJson(benchmark::State& state)
+{
+    const SyncTexts& t = syncTextsAt(int(state.range(0)));
+    const bool dumps = state.range(1) == 1;
+    if (!Py_IsInitialized())
+        Py_Initialize();
+    PyObject* globals = PyDict_New();
+    PyDict_SetItemString(globals, "__builtins__", PyEval_GetBuiltins());
+    PyObject* done = PyRun_String("import json\n"
+                                  "def loads(text):\n"
+                                  "    return json.loads(text)\n"
+                                  "def dumps(value):\n"
+                                  "    return json.dumps(value, separators=(',', ':'))\n",
+        Py_file_input, globals, globals);
+    PyObject* loads = done ? PyDict_GetItemString(globals, "loads") : nullptr;
+    PyObject* dumpsFn = done ? PyDict_GetItemString(globals, "dumps") : nullptr;
+    if (!loads || !dumpsFn) {
+        PyErr_Print();
+        state.SkipWithError("json is not available");
+        return;
+    }
+    const std::string& text = dumps ? t.request : t.snapshot;
+    PyObject* str = PyUnicode_FromStringAndSize(text.data(), Py_ssize_t(text.size()));
+    PyObject* value = dumps ? PyObject_CallOneArg(loads, str) : nullptr;
+    for (auto _ : state) {
+        PyObject* out = dumps ? PyObject_CallOneArg(dumpsFn, value) : PyObject_CallOneArg(loads, str);
+        benchmark::DoNotOptimize(out);
+        Py_XDECREF(out);
+    }
+    Py_XDECREF(value);
+    Py_DECREF(str);
+    Py_XDECREF(done);
+    Py_DECREF(globals);
+}
+#endif
+
 void scales(benchmark::internal::Benchmark* b) { b->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMicrosecond); }
 
 BENCHMARK(balanceOneAccount)->Name("qm/balanceAt_one_account")->Apply(scales);
@@ -435,6 +550,26 @@ const int editCasesRegistered = [] {
 }();
 BENCHMARK(remapTransactions)->Name("qm/remapDataIds_35000_pairs")->Apply(scales);
 BENCHMARK(mergeDeviceBudget)->Name("qm/mergeBudget_5000_transactions")->Apply(scales);
+BENCHMARK(syncRequestOps)->Name("qm/sync_request_journalToJson_main")->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(syncRequestText)->Name("qm/sync_request_serialise_worker")->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(syncSnapshotParse)->Name("qm/sync_snapshot_parse_worker")->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(syncSnapshotInstall)
+    ->Name("qm/sync_snapshot_install_and_save_main")
+    ->Arg(1)
+    ->Arg(16)
+    ->Unit(benchmark::kMillisecond);
+#if QM_HAVE_PYTHON3_EMBED
+BENCHMARK(syncPythonJson)
+    ->Name("python_json/sync_snapshot_loads")
+    ->Args({1, 0})
+    ->Args({16, 0})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(syncPythonJson)
+    ->Name("python_json/sync_request_dumps")
+    ->Args({1, 1})
+    ->Args({16, 1})
+    ->Unit(benchmark::kMillisecond);
+#endif
 
 }  // namespace
 

@@ -143,7 +143,7 @@ void readData(LocalStore& store, const Json& doc)
         Json unknownMeta = Json::object();
         for (auto it = meta->begin(); it != meta->end(); ++it) {
             const std::string& key = it.key();
-            if (key != "next_local" && key != "next_seq" && key != "last_sync" && key != "etag")
+            if (key != "next_local" && key != "next_seq" && key != "last_sync" && key != "etag" && key != "sent_up_to")
                 unknownMeta[key] = it.value();
             else if (it->is_structured())
                 throw NewerFormatError(
@@ -167,6 +167,12 @@ void readData(LocalStore& store, const Json& doc)
         if (sync != meta->end() && sync->is_number())
             store.last_sync = jsonFloat(*meta, "last_sync");
         store.etag = jsonStr(*meta, "etag");
+        auto sent = meta->find("sent_up_to");
+        if (sent != meta->end() && sent->is_number_integer()) {
+            int64_t v = jsonInt(*meta, "sent_up_to");
+            if (v > 0 && v <= std::numeric_limits<int32_t>::max())
+                store.sent_up_to = int32_t(v);
+        }
     }
 }
 
@@ -257,6 +263,8 @@ std::string storeDataJson(const LocalStore& store)
     meta["next_seq"] = store.next_seq;
     meta["last_sync"] = store.last_sync;
     meta["etag"] = store.etag;
+    if (store.sent_up_to > 0)
+        meta["sent_up_to"] = store.sent_up_to;
     if (store.unknown_meta)
         for (auto it = store.unknown_meta->begin(); it != store.unknown_meta->end(); ++it)
             if (!meta.contains(it.key()))

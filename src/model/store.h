@@ -33,8 +33,10 @@ struct LocalStore {
     double last_sync = 0;  // Unix seconds of the last snapshot installed; 0 = never
     std::string etag;
     int32_t change_count = 0;  // never reset
-    // The highest seq a sync request in flight carries; 0 when none is. Not
-    // stored: a request never outlives the process that built it.
+    // The highest seq a sync request carried whose reply has not been
+    // applied; 0 when none is. Stored (meta "sent_up_to"), as the service
+    // may have applied the request even when the process ended before its
+    // reply came: those ops must still count as sent.
     int32_t sent_up_to = 0;
     // Top-level members of data.json that the program does not know, kept
     // to be written back unchanged; none when there were none.

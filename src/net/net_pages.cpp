@@ -1,6 +1,8 @@
 #include "net/net_pages.h"
 
+#include "net/device_budget.h"
 #include "net/network.h"
+#include "net/sync.h"
 #include "net/terms.h"
 #include "net/update_dialog.h"
 #include "net/updater.h"
@@ -14,6 +16,9 @@ void fillNetPageTable(PageTable& table)
 {
     table.initNetwork = initNetwork;
     table.pumpNetwork = pumpNetwork;
+    table.initSyncSchedule = initSyncSchedule;
+    table.mergeDeviceBudget = mergeDeviceBudget;
+    table.removeDeviceBudget = removeDeviceBudget;
     table.drawWelcomePage = drawWelcomePage;
     table.pollUpdater = pollUpdater;
     table.autoCheckForUpdates = autoCheckForUpdates;

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -17,6 +18,8 @@
 
 namespace qm {
 
+struct SyncSchedule;
+
 // What the budget sync adds to the pump: its schedule, run last every frame,
 // what it does with a sync reply, and the offer to merge the budget kept on
 // this device after a sign-in. Left empty, the pump does none of it.
@@ -24,6 +27,7 @@ struct SyncHooks {
     std::function<void(AppState&)> schedule;
     std::function<void(AppState&, const NetReply&)> applyReply;
     std::function<void(AppState&)> checkDeviceBudget;
+    std::shared_ptr<SyncSchedule> state;
 };
 
 // The AppState's `network` holder. The lock guards the queue, the replies

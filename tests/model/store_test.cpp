@@ -171,6 +171,41 @@ TEST(Store, SaveWritesCompactFilesAndReopens)
         EXPECT_TRUE(e.path().filename() == "data.json" || e.path().filename() == "journal.json") << e.path();
 }
 
+// The service may apply a request whose reply never came back: the mark of
+// what was sent outlives the process, so a later delete of a record made
+// here is still sent.
+TEST(Store, TheSentMarkIsKeptOnDisk)
+{
+    struct Row {
+        const char* meta;
+        int32_t mark;
+    };
+    for (Row r : {Row{R"({"sent_up_to":5})", 5}, Row{R"({"sent_up_to":-3})", 0}, Row{R"({"sent_up_to":"7"})", 0},
+             Row{R"({"sent_up_to":4294967296})", 0}, Row{"{}", 0}}) {
+        SCOPED_TRACE(r.meta);
+        TempFolder dir;
+        writeText(dir.file("data.json"), withMeta(r.meta));
+        EXPECT_EQ(openStore(dir.path)->sent_up_to, r.mark);
+    }
+
+    TempFolder dir;
+    LocalStorePtr s = newLocalStore(dir.path);
+    Transaction t = tx(nextLocalId(*s), "Rent");
+    s->budget->transactions.push_back(t);
+    appendOp(*s, opCreate, entTransaction, t.id, transactionToJson(t));
+    EXPECT_EQ(markSent(*s), 1);
+    saveStore(*s);
+    LocalStorePtr back = openStore(dir.path);
+    EXPECT_EQ(back->sent_up_to, 1);
+    appendOp(*back, opDelete, entTransaction, t.id);
+    ASSERT_EQ(back->journal.size(), 2u);
+    EXPECT_EQ(back->journal[1].op, opDelete);
+
+    clearSentMark(*back);
+    saveStore(*back);
+    EXPECT_FALSE(parseJson(readText(dir.file("data.json")))["meta"].contains("sent_up_to"));
+}
+
 TEST(Store, SaveWithoutFolderWritesNothing)
 {
     LocalStorePtr s = newLocalStore("");

@@ -44,6 +44,8 @@ protected:
     bool stalled(int count, double seconds = 30);
     // Makes a verified user "ann@example.test" and signs in through the pump.
     void signIn(const std::string& email = "ann@example.test", bool verified = true);
+    // Signs out as with no connection: at once, without a call.
+    void signOutOffline();
 };
 
 // A one-off transaction of the user's own (not demo data) in the first account.

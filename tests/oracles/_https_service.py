@@ -168,7 +168,8 @@ def client_env(folder, ca_bundle):
 # answers the account calls under /api/v1/. Calls under /_test/ steer it; the
 # program never makes them:
 #   user {email, password, verified, totp, first_name, last_name} -> {id, user}
-#   verify {email}; budget {user_id} -> {budget}; state -> {users, tokens}
+#   verify {email, verified?}; revoke {email} ends the user's tokens
+#   budget {user_id} -> {budget, etag}; state -> {users, tokens}
 #   log {clear?} -> {requests: [{method, path, body}]} (body parsed when JSON)
 #   fault {path, times?, status+json | status+html | notjson | delay | stall |
 #          close: "before"/"after" | cut}: the next calls of that path (below
@@ -181,6 +182,16 @@ def client_env(folder, ca_bundle):
 #           the packages served under /app/pkg/. Fault rules apply to
 #           "app/update.json" and "app/pkg/FILE" too, plus {redirect: URL}.
 # Each request is logged to stderr (method, path, status), never its body.
+#
+# "sync" keeps each user's budget in the data.json form and applies the ops
+# in order: create and update put the record under its resolved id, delete
+# removes it, prefs replaces the user's settings. Per token it remembers the
+# id it gave each local (negative) id, so a batch sent again after a lost
+# reply creates nothing twice, and ids in ops and their data resolve through
+# it. An account or category created under a name the budget has (trimmed)
+# maps to that record. The reply holds "mapping" per entity and the etag
+# (SHA-256 of the canonical budget); "unchanged" when the client's etag
+# matched before the ops, else the budget as "snapshot".
 
 import base64  # noqa: E402
 import hashlib  # noqa: E402
@@ -202,6 +213,20 @@ def totp_code(secret_b32, at=None, step=30, digits=6):
     return str(value).zfill(digits)
 
 
+# The budget's record lists by the journal's entity names.
+_LISTS = {"transaction": "transactions", "adjustment": "transaction_adjustments",
+          "anchor": "running_total_adjustments", "account": "accounts", "category": "categories"}
+
+
+def _is_int(value):
+    return isinstance(value, int) and not isinstance(value, bool)
+
+
+def budget_etag(budget):
+    canonical = json.dumps(budget, sort_keys=True, separators=(",", ":"), ensure_ascii=False)
+    return hashlib.sha256(canonical.encode()).hexdigest()
+
+
 class Functional:
     def __init__(self):
         self.lock = threading.Condition()
@@ -214,6 +239,8 @@ class Functional:
         self.stall_generation = 0
         self.stalled = 0
         self.update = None
+        self.local_ids = {}  # token -> {(entity, local id): server id}
+        self.next_record = 1000
 
     # --- users -------------------------------------------------------------
     def user_json(self, u):
@@ -228,7 +255,7 @@ class Functional:
         u = {"id": self.next_id, "email": email.lower(), "password": password, "verified": bool(verified),
              "totp": totp, "first_name": first_name, "last_name": last_name}
         self.users[u["email"]] = u
-        self.budgets[u["id"]] = {"accounts": [], "categories": [], "transactions": []}
+        self.budgets[u["id"]] = {name: [] for name in _LISTS.values()}
         return u
 
     def new_token(self, u):
@@ -280,7 +307,94 @@ class Functional:
         if path == "auth/logout":
             self.tokens.pop(body.get("token"), None)
             return 200, {"message": "Signed out"}
+        if path == "sync":
+            if not u:
+                return 401, {"error": "Sign in again.", "code": "unauthorized"}
+            if not u["verified"]:
+                return 403, {"error": "Verify your email address to sync.", "code": "verification_required"}
+            if not isinstance(body.get("ops"), list):
+                return 400, {"error": "The ops are missing.", "code": "bad_request"}
+            return 200, self.sync(u, body["token"], body["ops"], body.get("etag"))
         return None
+
+    # --- sync ----------------------------------------------------------------
+    def budget_view(self, u):
+        b = self.budgets[u["id"]]
+        view = {name: b[name] for name in _LISTS.values()}
+        user = dict(b.get("user") or {})
+        account = self.user_json(u)
+        for key in ("email", "first_name", "last_name", "is_verified", "two_factor_enabled", "calendar_token",
+                    "pending_email", "avatar", "gravatar_hash"):
+            user[key] = account[key]
+        user.setdefault("theme_preference", account["theme_preference"])
+        view["user"] = user
+        return view
+
+    def etag(self, u):
+        return budget_etag(self.budget_view(u))
+
+    def sync(self, u, token, ops, client_etag):
+        matched = client_etag == self.etag(u)
+        budget = self.budgets[u["id"]]
+        ids = self.local_ids.setdefault(token, {})
+        mapping = {}
+
+        def resolve(entity, local):
+            if not _is_int(local):
+                return None
+            return local if local > 0 else ids.get((entity, local))
+
+        for op in ops:
+            if not isinstance(op, dict):
+                continue
+            entity, kind, local, data = op.get("entity"), op.get("op"), op.get("id"), op.get("data")
+            if entity == "prefs":
+                if isinstance(data, dict):
+                    user = dict(data)
+                    for key in ("selected_account_id", "default_account_id"):
+                        user[key] = resolve("account", user.get(key)) or user.get(key)
+                    budget["user"] = user
+                continue
+            if entity not in _LISTS or not _is_int(local) or local == 0:
+                continue
+            records = budget[_LISTS[entity]]
+            server = resolve(entity, local)
+            if kind == "delete":
+                if server is not None:
+                    records[:] = [r for r in records if r.get("id") != server]
+            elif kind in ("create", "update") and isinstance(data, dict):
+                if server is None and local < 0 and entity in ("account", "category"):
+                    name = str(data.get("name", "")).strip()
+                    server = next((r["id"] for r in records if str(r.get("name", "")).strip() == name), None)
+                    if server is not None:
+                        ids[(entity, local)] = server
+                        mapping.setdefault(entity, {})[str(local)] = server
+                        continue
+                fresh = server is None and local < 0
+                if fresh:
+                    self.next_record += 1
+                    server = ids[(entity, local)] = self.next_record
+                record = dict(data)
+                record.pop("icon_name", None)
+                record["id"] = server
+                if entity == "adjustment":
+                    record["transaction_id"] = resolve("transaction", record.get("transaction_id")) or 0
+                if entity == "anchor" and record.get("account_id"):
+                    record["account_id"] = resolve("account", record.get("account_id")) or 0
+                at = next((i for i, r in enumerate(records) if r.get("id") == server), None)
+                if at is not None:
+                    records[at] = record
+                elif fresh:
+                    records.append(record)
+                # a record deleted meanwhile stays deleted, also when its create comes again
+            if local < 0 and server is not None:
+                mapping.setdefault(entity, {})[str(local)] = server
+        answer = {"mapping": mapping, "etag": self.etag(u)}
+        if matched:
+            answer["unchanged"] = True
+        else:
+            answer["snapshot"] = self.budget_view(u)
+        return answer
 
     # --- control calls -------------------------------------------------------
     def control(self, name, body):
@@ -289,10 +403,15 @@ class Functional:
                               body.get("first_name", ""), body.get("last_name", ""))
             return {"id": u["id"], "user": self.user_json(u)}
         if name == "verify":
-            self.users[body["email"].lower()]["verified"] = True
+            self.users[body["email"].lower()]["verified"] = bool(body.get("verified", True))
+            return {}
+        if name == "revoke":
+            uid = self.users[body["email"].lower()]["id"]
+            self.tokens = {t: i for t, i in self.tokens.items() if i != uid}
             return {}
         if name == "budget":
-            return {"budget": self.budgets.get(int(body["user_id"]))}
+            u = next((u for u in self.users.values() if u["id"] == int(body["user_id"])), None)
+            return {"budget": self.budget_view(u), "etag": self.etag(u)} if u else {"budget": None}
         if name == "state":
             return {"users": [self.user_json(u) for u in self.users.values()], "tokens": len(self.tokens)}
         if name == "log":
