@@ -20,6 +20,7 @@
 #include "pages/calendar_state.h"
 #include "pages/header_bar.h"
 #include "pages/month_figures.h"
+#include "pages/search_page.h"
 #include "pages/toolbar_pieces.h"
 #include "pages/txform.h"
 #include "platform/cursor.h"
@@ -140,8 +141,13 @@ void drawSearchField(AppState& state, const Rect& field)
         if (isPopupOpen(ui, widgetId(ui, "searchpop")))
             closePopup(ui);
     } else if (res == editEnter) {
-        if (!isBlank(text))
+        if (!isBlank(text)) {
+            // The search page takes a new text on its first frame, which
+            // has passed by the end of this one: hand it over here.
             switchPage(state, pageSearch);
+            searchState(state).query = text;
+            runSearch(state);
+        }
     } else if (isFocused(ui, fieldId) && pressedHere && !text.empty() && !isPopupOpen(ui, widgetId(ui, "searchpop"))) {
         setSearchPopup(state, text, field);
     }
@@ -284,6 +290,7 @@ void drawCalendarToolbar(AppState& state, const Rect& rect)
         if (state.focusedDayValid)
             selectDate(state, state.focusedDay.year, state.focusedDay.month, state.focusedDay.day);
         state.redrawRequested = true;
+        at = toolbarLayout(state, rect);  // the new view's title
     }
     registerTourAnchor(state, "views", at.views);
 

@@ -195,6 +195,7 @@ void drawMonthPicker(AppState& state, const Rect& anchor)
     int32_t year = monthPickerYear(state);
     auto keepYear = [&](int32_t y) {
         kept->shownMonth = std::max(1, y * 12 + state.shownMonth.month - 1);
+        year = y;
         state.redrawRequested = true;
     };
 
