@@ -13,7 +13,9 @@
 #include "pages/dialogs.h"
 #include "pages/occurrences.h"
 #include "pages/txform.h"
+#include "ui/hit_test.h"
 #include "ui/menu.h"
+#include "ui/widget_id.h"
 
 namespace qm {
 
@@ -122,6 +124,10 @@ void drawDayMenu(AppState& state)
 void drawTransactionMenu(AppState& state)
 {
     UiContext& ui = *state.ui;
+    // The narrow layout acts on a line through its day sheet: a menu left
+    // open when the window narrowed would only hold the keys.
+    if (state.compact && isPopupOpen(ui, widgetId(ui, "ctxtx")))
+        closePopup(ui);
     if (!contextMenu(ui, "tx", scaled(state, 250)))
         return;
     std::optional<LedgerEntry> found = findSelectedOccurrence(state, calendarState(state).menuTarget);
