@@ -8,6 +8,7 @@
 #include "app/navigation.h"
 #include "model/store.h"
 #include "pages/calendar_state.h"
+#include "pages/dialog_driving.h"
 #include "pages/dialogs.h"
 #include "pages/occurrences.h"
 #include "pages/page_harness.h"
@@ -29,13 +30,7 @@ uint8_t letter(char c) { return uint8_t(keyA + (c - 'a')); }
 
 void press(PageHarness& h, uint8_t key, uint8_t mods = 0)
 {
-    WindowEvent e;
-    e.kind = weKeyDown;
-    e.key = key;
-    e.modifiers = mods;
-    h.app.feed(e);
-    e.kind = weKeyUp;
-    h.app.feed(e);
+    testing::pressKey(h, key, mods);
     h.frame();
 }
 
@@ -268,10 +263,7 @@ TEST(Shortcuts, NothingWhileSomethingElseHasTheKeyboard)
             [](Shortcuts& t) {
                 setFocus(*t.h->ui, widgetId(*t.h->ui, "tb-search"));
                 t.h.frame();
-                WindowEvent e;
-                e.kind = weText;
-                e.codepoint = 'd';
-                t.h.app.feed(e);
+                testing::typeText(t.h, "d");
             }},
         {"a modal window", [](Shortcuts& t) { openSetRunningBalance(*t.h, 2025, 3, 14); }},
         {"a popup",

@@ -12,6 +12,7 @@
 #include "model/transaction_edits.h"
 #include "pages/calendar_state.h"
 #include "pages/calendar_toolbar.h"
+#include "pages/dialog_driving.h"
 #include "pages/page_harness.h"
 #include "pages/sample_budget.h"
 #include "pages/search_page.h"
@@ -42,13 +43,7 @@ struct Toolbar {
     {
         setFocus(*h->ui, widgetId(*h->ui, "tb-search"));
         h.frame();
-        for (char c : text) {
-            WindowEvent e;
-            e.kind = weText;
-            e.codepoint = c;
-            h.app.feed(e);
-        }
-        h.frame();
+        testing::typeText(h, text);
     }
     void enter()
     {
