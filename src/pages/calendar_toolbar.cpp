@@ -15,7 +15,6 @@
 #include "model/money.h"
 #include "model/projection.h"
 #include "model/recurrence.h"
-#include "pages/calendar_page.h"
 #include "pages/calendar_pieces.h"
 #include "pages/calendar_state.h"
 #include "pages/header_bar.h"
