@@ -8,7 +8,9 @@
 // dialogs open over the month frame add their own cost to it. The search page
 // is timed the same way, in frames that search again and in frames that
 // only draw, and the header bar with its month figures open beside a frame
-// with neither the header nor a page. The day view
+// with neither the header nor a page. The toolbar's search popover for "a"
+// is timed over the month frame in the frame that searches (its hits
+// forgotten before each) and in the steady frames that reuse them. The day view
 // is drawn on the busiest day of today's month, where its table is longest.
 //
 // With --one-frame it draws warm-up frames, then exactly one month-view frame
@@ -27,6 +29,8 @@
 #include "model/balances.h"
 #include "model/projection.h"
 #include "model/store.h"
+#include "pages/calendar_state.h"
+#include "pages/calendar_toolbar.h"
 #include "pages/dialogs.h"
 #include "pages/page_entries.h"
 #include "pages/search_page.h"
@@ -258,6 +262,38 @@ void headerFrame(benchmark::State& st, bool withHeader)
 void headerWithFigures(benchmark::State& st) { headerFrame(st, true); }
 void withoutHeader(benchmark::State& st) { headerFrame(st, false); }
 
+// The month frame with the toolbar's search popover open on "a"; first:
+// every frame searches again, as the first one after the text changed.
+void searchPopover(benchmark::State& st, bool first)
+{
+    Scene& scene = sceneAt(int(st.range(0)));
+    AppState& s = *scene.state;
+    showView(s, viewMonth, 1);
+    CalendarPageState& cal = calendarState(s);
+    cal.searchText = "a";
+    UiContext& ui = *s.ui;
+    int64_t popup = widgetId(ui, "searchpop");
+    openPopup(ui, popup, {736, 72, 240, 34});
+    scene.frame();
+    for (auto _ : st) {
+        if (first)
+            cal.searchPopover.reset();
+        scene.frame();
+    }
+    st.counters["hits"] = cal.searchPopover ? double(cal.searchPopover->count) : 0;
+    closePopup(ui);
+    cal.searchText.clear();
+    scene.frame();
+}
+
+void searchPopoverFirst(benchmark::State& st) { searchPopover(st, true); }
+void searchPopoverSteady(benchmark::State& st) { searchPopover(st, false); }
+
+void popoverScales(benchmark::internal::Benchmark* b)
+{
+    b->Arg(1)->Arg(16)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+}
+
 void scales(benchmark::internal::Benchmark* b)
 {
     b->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -275,6 +311,8 @@ BENCHMARK(searchDefaultRerun)->Name("calendar_page/search_frame_rerun_default_or
 BENCHMARK(searchByAmountRerun)->Name("calendar_page/search_frame_rerun_by_amount")->Apply(scales);
 BENCHMARK(headerWithFigures)->Name("calendar_page/header_with_month_figures_no_page")->Apply(scales);
 BENCHMARK(withoutHeader)->Name("calendar_page/shell_frame_without_header_or_page")->Apply(scales);
+BENCHMARK(searchPopoverFirst)->Name("calendar_page/month_frame_search_popover_first")->Apply(popoverScales);
+BENCHMARK(searchPopoverSteady)->Name("calendar_page/month_frame_search_popover_steady")->Apply(popoverScales);
 BENCHMARK(calendarFigures)->Name("calendar_page/calendar_figures_peer")->Apply(scales);
 
 }  // namespace

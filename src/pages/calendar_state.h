@@ -48,6 +48,7 @@ struct DragState {
 };
 
 struct MonthFiguresCache;
+struct SearchPopoverCache;
 
 struct CalendarPageState {
     ClipboardEntry clipboard;
@@ -58,6 +59,8 @@ struct CalendarPageState {
     // one a "delete-tx" confirmation deletes.
     OccurrenceRef menuTarget;
     std::string searchText;
+    std::string typedText;  // the search field's buffer as last seen while typing
+    std::shared_ptr<SearchPopoverCache> searchPopover;
     // The month figures last shown, kept while the budget is unchanged.
     std::shared_ptr<MonthFiguresCache> monthFigures;
 };

@@ -22,19 +22,25 @@ inline void typeText(PageHarness& h, std::string_view ascii)
     h.frame();
 }
 
+// A key pressed and released with the modifiers held; the next frame sees it.
+inline void pressKey(PageHarness& h, uint8_t key, uint8_t modifiers)
+{
+    WindowEvent e;
+    e.kind = weKeyDown;
+    e.key = key;
+    e.modifiers = modifiers;
+    h.app.feed(e);
+    e.kind = weKeyUp;
+    h.app.feed(e);
+}
+
 // Clicks the field, replaces its text and ends with the key (keyEnter,
 // keyTab), each step a frame.
 inline void typeInto(PageHarness& h, const std::string& label, std::string_view text, uint8_t endKey)
 {
     h.clickWidget(label);
     h.frame();
-    WindowEvent all;
-    all.kind = weKeyDown;
-    all.key = keyA;
-    all.modifiers = modControl;
-    h.app.feed(all);
-    all.kind = weKeyUp;
-    h.app.feed(all);
+    pressKey(h, keyA, modControl);
     h.frame();
     typeText(h, text);
     h.key(endKey);

@@ -7,6 +7,9 @@
 // "tiles" draws the month view and prints "ISO TEXT" for each tile's balance
 // as drawn; "cells" prints "YEAR MONTH" and the tiles' ids in drawing order
 // for every month of the years.
+//   weeks FIRST_YEAR LAST_YEAR
+// "weeks" prints "ISO TITLE" for every Sunday of the years: the toolbar's
+// title of the week view with that day selected.
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -14,6 +17,7 @@
 #include "app/navigation.h"
 #include "model/record_edits.h"
 #include "model/transaction_edits.h"
+#include "pages/calendar_toolbar.h"
 #include "pages/page_harness.h"
 
 using namespace qm;
@@ -93,6 +97,16 @@ int main()
                             std::cout << " " << w.label.substr(5);
                     std::cout << "\n";
                 }
+        } else if (what == "weeks") {
+            int32_t first = 0, last = 0;
+            in >> first >> last;
+            h->view = viewWeek;
+            for (Date d = startOfWeek(firstOfMonth(first, 1)); d.year <= last; d = addDays(d, 7)) {
+                if (d.year < first)
+                    continue;
+                selectDate(*h, d.year, d.month, d.day);
+                std::cout << formatIso(d) << " " << calendarTitle(*h) << "\n";
+            }
         }
     }
     return 0;

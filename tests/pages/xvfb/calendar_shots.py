@@ -23,6 +23,10 @@ SHOTS = {
     "txform-repeat-500": {"QUENMRK_OPEN": "txform-repeat", "QUENMRK_WINDOW": "500x800"},
     "month-dark": {"QUENMRK_THEME": "dark"},
     "day-dark": {"QUENMRK_THEME": "dark", "QUENMRK_VIEW": "day"},
+    "month-1000": {"QUENMRK_WINDOW": "1000x820"},
+    # The toolbar's popovers, opened by a click on the switcher and the title.
+    "accountpop": {"QUENMRK_TEST_CLICK": "60,89", "QUENMRK_TEST_FRAMES": "10"},
+    "monthpicker": {"QUENMRK_TEST_CLICK": "402,89", "QUENMRK_TEST_FRAMES": "10"},
 }
 # Pixels that may differ from the reviewed copy (anti-aliasing on another
 # Mesa build), out of about a million.

@@ -1,0 +1,459 @@
+#include "pages/calendar_toolbar.h"
+
+#include <algorithm>
+
+#include "app/app_text.h"
+#include "app/display_elements.h"
+#include "app/icon_picker.h"
+#include "app/icon_textures.h"
+#include "app/navigation.h"
+#include "app/popover.h"
+#include "app/styled_buttons.h"
+#include "app/theme_apply.h"
+#include "core/ascii.h"
+#include "model/builtins.h"
+#include "model/money.h"
+#include "model/projection.h"
+#include "model/recurrence.h"
+#include "pages/calendar_pieces.h"
+#include "pages/calendar_state.h"
+#include "pages/header_bar.h"
+#include "pages/month_figures.h"
+#include "pages/search_page.h"
+#include "pages/toolbar_pieces.h"
+#include "pages/txform.h"
+#include "platform/cursor.h"
+#include "platform/render/primitives.h"
+#include "ui/hit_test.h"
+#include "ui/text_edit.h"
+#include "ui/tooltip.h"
+#include "ui/widget_id.h"
+
+namespace qm {
+
+namespace {
+
+constexpr double kSideDp = 16;
+constexpr double kControlDp = 34;
+constexpr double kGapDp = 11;
+constexpr double kViewSwitchDp = 200;
+constexpr double kRowDp = 50;
+constexpr double kBarDp = 210;
+
+bool isBlank(std::string_view text) { return trimAsciiBlanks(text).empty(); }
+
+SearchPopoverCache& popoverCache(AppState& state)
+{
+    std::shared_ptr<SearchPopoverCache>& kept = calendarState(state).searchPopover;
+    if (!kept)
+        kept = std::make_shared<SearchPopoverCache>();
+    return *kept;
+}
+
+void drawAccountSwitcherButton(AppState& state, const ToolbarLayout& at)
+{
+    UiContext& ui = *state.ui;
+    Renderer& r = *state.renderer;
+    const Theme t = ui.theme;
+    const Rect& box = at.switcher;
+    InteractResult res = interact(ui, widgetId(ui, "account-switcher"), box, 1);
+    double radius = scaled(state, 9);
+    fillRoundRect(r, box, radius, res.hovered ? t.base[slotHover] : t.base[slotBackground]);
+    strokeRoundRect(r, box, radius, std::max(1.0, scaled(state, 1)), t.base[slotShadeStrong]);
+    double textW = box.w - scaled(state, 11 + 30);
+    drawText(state, at.switcherLabel, {box.x + scaled(state, 11), box.y + scaled(state, 5), textW, scaled(state, 16)},
+        scaled(state, 13), t.base[slotText], 0, 600);
+    drawTextWith(state, at.switcherFigure,
+        {box.x + scaled(state, 11), box.y + scaled(state, 21), textW, scaled(state, 14)}, scaled(state, 11.5),
+        amountColor(state, at.switcherAmount, 0), 0, 1);
+    double icon = scaled(state, 14);
+    drawAppIcon(r, "chevron_down", {box.x + box.w - scaled(state, 24), box.y + scaled(state, 13), icon, icon},
+        t.base[slotTextTertiary]);
+    if (res.hovered)
+        ui.cursorShape = curHand;
+    registerTourAnchor(state, "account", box);
+    if (res.clicked) {
+        int64_t id = widgetId(ui, "accountpop");
+        if (isPopupOpen(ui, id))
+            closePopup(ui);
+        else
+            openPopup(ui, id, box);
+        state.redrawRequested = true;
+    }
+    drawAccountSwitcher(state, box);
+}
+
+void drawPeriodNavigation(AppState& state, const ToolbarLayout& at)
+{
+    UiContext& ui = *state.ui;
+    const Theme t = ui.theme;
+    if (iconOnlyButton(state, "tb-prev", "chevron_left", at.prev, "Previous", false, false))
+        shiftCalendar(state, -1);
+    InteractResult res = interact(ui, widgetId(ui, "tb-month"), at.title, 1);
+    if (res.hovered) {
+        fillRoundRect(*state.renderer, at.title, scaled(state, 8), t.base[slotHover]);
+        ui.cursorShape = curHand;
+        setTooltip(ui, "Jump to month");
+    }
+    drawText(state, at.titleText, at.title, scaled(state, 17), t.base[slotText], 0.5, 700);
+    if (res.clicked) {
+        if (isPopupOpen(ui, widgetId(ui, "monthpicker")))
+            closePopup(ui);
+        else
+            openMonthPicker(state, at.title);
+    }
+    drawMonthPicker(state, at.title);
+    if (iconOnlyButton(state, "tb-next", "chevron_right", at.next, "Next", false, false))
+        shiftCalendar(state, 1);
+    if (button(state, "tb-today", "Today", at.today, "secondary", "", false, scaled(state, 12.5))) {
+        goToToday(state);
+        selectDay(state, state.todayDate.year, state.todayDate.month, state.todayDate.day);
+    }
+}
+
+void setSearchPopup(AppState& state, const std::string& text, const Rect& field)
+{
+    UiContext& ui = *state.ui;
+    int64_t id = widgetId(ui, "searchpop");
+    if (isBlank(text)) {
+        if (isPopupOpen(ui, id))
+            closePopup(ui);
+    } else if (!isPopupOpen(ui, id)) {
+        openPopup(ui, id, field);
+    }
+    state.redrawRequested = true;
+}
+
+void drawSearchField(AppState& state, const Rect& field)
+{
+    UiContext& ui = *state.ui;
+    const Theme t = ui.theme;
+    CalendarPageState& cal = calendarState(state);
+    std::string& text = cal.searchText;
+    int64_t fieldId = widgetId(ui, "tb-search");
+    bool pressedHere = ui.buttonsPressed[1] && mouseIn(ui, field);
+    TextEditResult res = textEdit(ui, fieldId, text, field, "Search transactions", false, false, false);
+    if (res == editFocusLost) {
+        setSearchPopup(state, text, field);
+    } else if (res == editEscape) {
+        text.clear();
+        if (isPopupOpen(ui, widgetId(ui, "searchpop")))
+            closePopup(ui);
+    } else if (res == editEnter) {
+        if (!isBlank(text)) {
+            // The search page takes a new text on its first frame, which
+            // has passed by the end of this one: hand it over here.
+            switchPage(state, pageSearch);
+            searchState(state).query = text;
+            runSearch(state);
+        }
+    } else if (isFocused(ui, fieldId) && pressedHere && !text.empty() && !isPopupOpen(ui, widgetId(ui, "searchpop"))) {
+        setSearchPopup(state, text, field);
+    }
+    // Hits follow the typing: a changed buffer opens, updates or closes
+    // the popover without waiting for the field to give up focus.
+    std::shared_ptr<TextEditState> edit = textEditState(ui, fieldId);
+    if (res == editNone && edit->editing) {
+        if (edit->buffer != cal.typedText) {
+            cal.typedText = edit->buffer;
+            setSearchPopup(state, edit->buffer, field);
+        }
+    } else {
+        cal.typedText = text;
+    }
+    if (text.empty() && !(edit->editing && !edit->buffer.empty())) {
+        double s = scaled(state, 16);
+        drawAppIcon(*state.renderer, "search",
+            {field.x + field.w - scaled(state, 26), field.y + scaled(state, 9), s, s}, t.base[slotTextTertiary]);
+    }
+    if (!text.empty()) {
+        Rect clear{
+            field.x + field.w - scaled(state, 28), field.y + scaled(state, 5), scaled(state, 24), scaled(state, 24)};
+        if (iconOnlyButton(state, "tb-clear", "close", clear, "Clear search", false, false)) {
+            text.clear();
+            cal.typedText.clear();
+            textEditState(ui, fieldId)->buffer.clear();
+            if (isPopupOpen(ui, widgetId(ui, "searchpop")))
+                closePopup(ui);
+            state.redrawRequested = true;
+        }
+    }
+    drawSearchPopover(state, field);
+    registerTourAnchor(state, "search", field);
+}
+
+void summaryItem(
+    AppState& state, double& x, const Rect& strip, const char* caption, double value, Color color, const char* tip)
+{
+    UiContext& ui = *state.ui;
+    const Theme t = ui.theme;
+    std::string text = formatMoney(value);
+    double w = std::max(measureText(state, asciiUpper(caption), scaled(state, 10.5), 600),
+        measureTextWith(state, text, scaled(state, 14.5), 1));
+    Rect item{x, strip.y + (strip.h - scaled(state, 36)) / 2, w, scaled(state, 36)};
+    captionValue(state, item, caption, text, color);
+    if (mouseIn(ui, item))
+        tooltip(ui, tip, item);
+    x += w + scaled(state, 22);
+    fillRect(*state.renderer,
+        {x, strip.y + (strip.h - scaled(state, 30)) / 2, std::max(1.0, scaled(state, 1)), scaled(state, 30)},
+        t.base[slotShadeStrong]);
+    x += scaled(state, 23);
+}
+
+}  // namespace
+
+std::string weekTitle(Date day)
+{
+    Date first = startOfWeek(day);
+    Date last = addDays(first, 6);
+    std::string s = shortMonthName(first.month);
+    s += ' ';
+    s += std::to_string(first.day);
+    s += " \u2013 ";
+    if (first.month != last.month) {
+        s += shortMonthName(last.month);
+        s += ' ';
+    }
+    s += std::to_string(last.day);
+    s += ", ";
+    s += std::to_string(last.year);
+    return s;
+}
+
+std::string calendarTitle(const AppState& state)
+{
+    if (state.view == viewDay)
+        return longDate(state.selectedDate);
+    if (state.view == viewWeek)
+        return weekTitle(state.selectedDate);
+    return monthTitle(state);
+}
+
+ToolbarLayout toolbarLayout(AppState& state, const Rect& rect)
+{
+    ToolbarLayout at;
+    auto dp = [&](double v) { return scaled(state, v); };
+    double cy = rect.y + (rect.h - dp(kControlDp)) / 2;
+    at.switcherLabel = accountFilterLabel(state, selectedAccountId(state));
+    at.switcherAmount = headerBalance(state);
+    at.switcherFigure = formatMoney(at.switcherAmount);
+    double sw = std::max(measureText(state, at.switcherLabel, dp(13), 600),
+                    measureTextWith(state, at.switcherFigure, dp(11.5), 1))
+        + dp(44);
+    at.switcher = {rect.x + dp(kSideDp), rect.y + (rect.h - dp(40)) / 2, sw, dp(40)};
+
+    double addW = measureText(state, "Add", dp(13), 600) + dp(40);
+    at.add = {rect.x + rect.w - dp(kSideDp) - addW, cy, addW, dp(kControlDp)};
+    at.views = {at.add.x - dp(kGapDp) - dp(kViewSwitchDp), cy, dp(kViewSwitchDp), dp(kControlDp)};
+    double switcherRight = at.switcher.x + at.switcher.w;
+    double space = at.views.x - dp(kGapDp) - switcherRight;
+    double searchW = std::clamp(space - dp(360), dp(120), dp(240));
+    at.search = {at.views.x - dp(kGapDp) - searchW, cy, searchW, dp(kControlDp)};
+
+    at.titleText = calendarTitle(state);
+    double titleW = measureText(state, at.titleText, dp(17), 700) + dp(16);
+    double todayW = measureText(state, "Today", dp(12.5), 600) + dp(24);
+    double m = dp(32 + 7) + titleW + dp(7 + 32 + 7) + todayW;
+    double least = switcherRight + dp(14);
+    double gx = std::max((switcherRight + at.search.x) / 2 - m / 2, least);
+    if (gx + m > at.search.x - dp(8))
+        gx = std::max(at.search.x - dp(8) - m, least);
+    at.prev = {gx, cy + dp(1), dp(32), dp(32)};
+    at.title = {gx + dp(39), cy, titleW, dp(kControlDp)};
+    at.next = {at.title.x + at.title.w + dp(7), cy + dp(1), dp(32), dp(32)};
+    at.today = {at.next.x + at.next.w + dp(7), cy + dp(3), todayW, dp(28)};
+    return at;
+}
+
+void drawCalendarToolbar(AppState& state, const Rect& rect)
+{
+    UiContext& ui = *state.ui;
+    const Theme t = ui.theme;
+    Renderer& r = *state.renderer;
+    fillRect(r, rect, tintColor(t, 1));
+    double line = std::max(1.0, scaled(state, 1));
+    fillRect(r, {rect.x, rect.y + rect.h - line, rect.w, line}, t.base[slotShadeStrong]);
+    ToolbarLayout at = toolbarLayout(state, rect);
+
+    if (button(state, "tb-add", "Add", at.add, "primary", "add", false)) {
+        Date day = state.focusedDayValid ? state.focusedDay : state.todayDate;
+        openAddTransaction(state, txExpense, day);
+    }
+    registerTourAnchor(state, "add", at.add);
+
+    int32_t view = state.view;
+    if (segmentedControl(state, "tb-view", view, {"Month", "Week", "Day"}, at.views)) {
+        state.view = uint8_t(std::clamp(view, 0, 2));
+        state.settings.view = calendarViewName(state.view);
+        if (state.focusedDayValid)
+            selectDate(state, state.focusedDay.year, state.focusedDay.month, state.focusedDay.day);
+        state.redrawRequested = true;
+        at = toolbarLayout(state, rect);  // the new view's title
+    }
+    registerTourAnchor(state, "views", at.views);
+
+    drawSearchField(state, at.search);
+    drawPeriodNavigation(state, at);
+    drawAccountSwitcherButton(state, at);
+}
+
+std::string searchPopoverText(AppState& state)
+{
+    UiContext& ui = *state.ui;
+    std::shared_ptr<TextEditState> edit = textEditState(ui, widgetId(ui, "tb-search"));
+    if (edit->editing)
+        return edit->buffer;
+    return calendarState(state).searchText;
+}
+
+const SearchPopoverCache& searchPopoverHits(AppState& state, const std::string& text)
+{
+    SearchPopoverCache& c = popoverCache(state);
+    const LocalStore& store = *state.store;
+    int64_t account = selectedAccountId(state);
+    if (c.budget == store.budget.get() && c.revision == store.change_count && c.text == text && c.accountId == account
+        && c.month == state.shownMonth && c.today == state.todayDate)
+        return c;
+    SearchFilter f;
+    f.text = text;
+    f.accountId = account;
+    Date first = firstOfMonth(state.shownMonth.year, state.shownMonth.month);
+    f.from = addMonths(first, -12);
+    f.to = addMonths(first, 13);
+    std::vector<SearchHit> hits = searchOccurrences(storeProjection(store), f, state.todayDate);
+    c.count = hits.size();
+    hits.resize(std::min(hits.size(), kPopoverRows));
+    c.rows = std::move(hits);
+    c.budget = store.budget.get();
+    c.revision = store.change_count;
+    c.text = text;
+    c.accountId = account;
+    c.month = state.shownMonth;
+    c.today = state.todayDate;
+    c.runs += 1;
+    return c;
+}
+
+std::string searchPopoverFooter(size_t count)
+{
+    if (count > kPopoverRows)
+        return std::to_string(kPopoverRows) + " of " + std::to_string(count) + " matches \u00b7 see Search for all";
+    return std::to_string(count) + (count == 1 ? " match" : " matches");
+}
+
+void drawSearchPopover(AppState& state, const Rect& anchor)
+{
+    UiContext& ui = *state.ui;
+    if (!isPopupOpen(ui, widgetId(ui, "searchpop")))
+        return;
+    const Theme t = ui.theme;
+    Renderer& r = *state.renderer;
+    const SearchPopoverCache& hits = searchPopoverHits(state, searchPopoverText(state));
+    size_t k = hits.rows.size();
+    double height = double(std::max<size_t>(k, 1)) * kRowDp + 12 + 26;
+    double width = std::max(scaled(state, 360), anchor.w);
+    Rect panel = placePopover(state, anchor, width, scaled(state, height), false, false);
+    int32_t layer = beginPopover(state, panel);
+    double pad = scaled(state, 8);
+    Rect content{panel.x + pad, panel.y + pad, panel.w - 2 * pad, panel.h - 2 * pad};
+    double y = content.y + scaled(state, 6);
+    if (k == 0) {
+        drawText(state, "No transactions match", {content.x + scaled(state, 14), y, content.w, scaled(state, kRowDp)},
+            scaled(state, 12.5), t.base[slotTextSecondary], 0, 400);
+        y += scaled(state, kRowDp);
+    }
+    const Budget& b = *state.store->budget;
+    for (size_t i = 0; i < k; ++i) {
+        const SearchHit& hit = hits.rows[i];
+        const Transaction& tx = *hit.transaction;
+        Rect row{content.x, y, content.w, scaled(state, kRowDp)};
+        InteractResult res = interact(ui, widgetId(ui, "sr-" + std::to_string(i)), row, 1);
+        if (res.hovered) {
+            fillRoundRect(r, row, scaled(state, 8), t.base[slotHover]);
+            ui.cursorShape = curHand;
+        }
+        Rect badge{row.x + scaled(state, 8), row.y + scaled(state, 9), scaled(state, 32), scaled(state, 32)};
+        iconBadge(state, tx.icon_id, transactionIconKey(b, tx), categoryColor(state, tx.category), badge);
+        double textW = std::max(0.0, row.w - scaled(state, 170));
+        drawText(state, elideText(state, tx.description, textW, scaled(state, 13), 600),
+            {row.x + scaled(state, 50), row.y + scaled(state, 7), textW, scaled(state, 18)}, scaled(state, 13),
+            t.base[slotText], 0, 600);
+        std::string sub = shortDate(hit.date);
+        if (!tx.category.empty()) {
+            sub += " \u00b7 ";
+            sub += tx.category;
+        }
+        if (tx.is_recurring) {
+            sub += " \u00b7 ";
+            sub += describeRule(tx.recurring_period);
+        }
+        drawText(state, elideText(state, sub, textW, scaled(state, 11), 400),
+            {row.x + scaled(state, 50), row.y + scaled(state, 27), textW, scaled(state, 16)}, scaled(state, 11),
+            t.base[slotTextTertiary], 0, 400);
+        drawTextWith(state, formatMoney(hit.amount),
+            {row.x + row.w - scaled(state, 118), row.y, scaled(state, 110), row.h}, scaled(state, 12.5),
+            hit.amount > 0 ? t.base[slotSuccess] : t.base[slotTextSecondary], 1, 1);
+        if (res.clicked) {
+            Date d = hit.date;
+            selectDate(state, d.year, d.month, d.day);
+            state.selectedOccurrence = {tx.id, hit.adjustmentId, d, true};
+            state.focusedDay = d;
+            state.focusedDayValid = true;
+            closePopup(ui);
+            state.redrawRequested = true;
+        }
+        y += scaled(state, kRowDp);
+    }
+    drawText(state, searchPopoverFooter(hits.count),
+        {content.x + scaled(state, 14), y + scaled(state, 2), content.w - scaled(state, 28), scaled(state, 20)},
+        scaled(state, 11), t.base[slotTextTertiary], 0, 400);
+    endPopover(state, layer);
+}
+
+Color spendingBarColor(const Theme& theme, double ratio)
+{
+    return ratio > 0.9 ? theme.base[slotDanger] : theme.base[slotAccent];
+}
+
+void drawMonthSummary(AppState& state, const Rect& rect)
+{
+    UiContext& ui = *state.ui;
+    const Theme t = ui.theme;
+    Renderer& r = *state.renderer;
+    registerTourAnchor(state, "summary", rect);
+    fillRect(r, rect, tintColor(t, 2));
+    double line = std::max(1.0, scaled(state, 1));
+    fillRect(r, {rect.x, rect.y + rect.h - line, rect.w, line}, t.base[slotShadeStrong]);
+    Date first = firstOfMonth(state.shownMonth.year, state.shownMonth.month);
+    const BalanceSummary& s = monthFigures(state, first, selectedAccountId(state)).summary;
+
+    double x = rect.x + scaled(state, 20);
+    double itemTop = rect.y + (rect.h - scaled(state, 36)) / 2;
+    summaryItem(state, x, rect, "Opening balance", s.opening, amountColor(state, s.opening, 0),
+        "The balance the month starts with \u2014 carried into the 1st, before that day's transactions.");
+    summaryItem(state, x, rect, "Income", s.income, t.base[slotSuccess], "All income dated in this calendar month.");
+    summaryItem(
+        state, x, rect, "Expenses", s.expense, t.base[slotDanger], "All expenses dated in this calendar month.");
+    summaryItem(
+        state, x, rect, "Net this month", s.net, amountColor(state, s.net, 0), "This month's income minus expenses.");
+    summaryItem(state, x, rect, "Projected end balance", s.closing, amountColor(state, s.closing, 0),
+        "End-of-day balance on the last day of the month (reflects any manual balance anchors).");
+    // x lies past the last separator, so the bar never crowds it.
+    double barX = rect.x + rect.w - scaled(state, 20 + kBarDp);
+    if (x >= barX)
+        return;
+    double barW = scaled(state, kBarDp);
+    std::string caption = s.hasSpentShare
+        ? "Spent " + formatMoney(s.expenseToDate) + " of " + formatMoney(s.expense) + " planned"
+        : std::string("No expenses planned");
+    drawText(state, caption, {barX, itemTop + scaled(state, 2), barW, scaled(state, 16)}, scaled(state, 11),
+        t.base[slotTextSecondary], 0, 500);
+    Rect track{barX, itemTop + scaled(state, 24), barW, scaled(state, 7)};
+    fillRoundRect(r, track, scaled(state, 4), t.base[slotBackgroundDeep]);
+    double ratio = s.hasSpentShare ? std::clamp(s.spentShare, 0.0, 1.0) : 0.0;
+    if (ratio > 0)
+        fillRoundRect(r, {track.x, track.y, barW * ratio, track.h}, scaled(state, 4), spendingBarColor(t, ratio));
+}
+
+}  // namespace qm
