@@ -296,6 +296,10 @@ TEST(ImportReview, DetailsPanelOutlivesTheFilter)
     h.clickWidget("ie-edit-1");
     h.clickWidget("ie-edit-1");
     EXPECT_EQ(h.wizard().importEditRow, -1);
+    // The rows outlive a visit to the account page.
+    h.clickWidget("ie-back");
+    EXPECT_EQ(h.state().page, pageAccount);
+    EXPECT_EQ(h.wizard().importRows.size(), 3u);
 }
 
 TEST(ImportReview, NarrowListsTakeTheCompactRows)
