@@ -215,27 +215,39 @@ void chipRow(Wiz& z)
     Rect row{z.x, z.y, z.width, z.dp(26)};
     double x = row.x;
     AppState& s = z.state;
-    importFilterChip(s, x, "ie-b-all", std::to_string(n.total) + " Total", "", z.slot(slotTextSecondary), row);
-    importFilterChip(s, x, "ie-b-new", std::to_string(n.newCount) + " New", "new", z.slot(slotSuccess), row);
+    // Chips that would pass the card's edge start a new line.
+    auto chip = [&](std::string_view id, const std::string& label, std::string_view key, int32_t slot) {
+        if (x > row.x && x + chipWidth(s, label) > row.x + row.w) {
+            x = row.x;
+            row.y += row.h + z.dp(6);
+        }
+        importFilterChip(s, x, id, label, key, z.slot(slot), row);
+    };
+    chip("ie-b-all", std::to_string(n.total) + " Total", "", slotTextSecondary);
+    chip("ie-b-new", std::to_string(n.newCount) + " New", "new", slotSuccess);
     if (n.possibleDuplicates > 0)
-        importFilterChip(s, x, "ie-b-pos", std::to_string(n.possibleDuplicates) + " Possible duplicate",
-            "possible_duplicate", z.slot(slotWarning), row);
+        chip("ie-b-pos", std::to_string(n.possibleDuplicates) + " Possible duplicate", "possible_duplicate",
+            slotWarning);
     if (n.duplicates > 0)
-        importFilterChip(
-            s, x, "ie-b-dup", std::to_string(n.duplicates) + " Duplicate", "duplicate", z.slot(slotDanger), row);
+        chip("ie-b-dup", std::to_string(n.duplicates) + " Duplicate", "duplicate", slotDanger);
     if (n.recurringGroups > 0)
-        importFilterChip(s, x, "ie-b-rec",
-            std::to_string(n.recurringGroups) + " Recurring group" + (n.recurringGroups == 1 ? "" : "s"), "recurring",
-            z.slot(slotAccent), row);
-    z.y += row.h;
+        chip("ie-b-rec", std::to_string(n.recurringGroups) + " Recurring group" + (n.recurringGroups == 1 ? "" : "s"),
+            "recurring", slotAccent);
+    z.y = row.y + row.h;
 }
 
 void bulkRow(Wiz& z)
 {
     AppState& s = z.state;
     double x = z.x;
+    // On a narrow card the buttons that do not fit go on to a new line
+    // rather than past the card's edge.
     auto bulk = [&](const char* id, const char* label) {
         double bw = measureText(s, label, z.dp(12), 600) + z.dp(24);
+        if (x > z.x && x + bw > z.x + z.width) {
+            x = z.x;
+            z.y += z.dp(30) + z.dp(8);
+        }
         bool clicked = button(s, id, label, {x, z.y, bw, z.dp(30)}, "secondary", "", false, z.dp(12));
         x += bw + z.dp(8);
         return clicked;

@@ -63,7 +63,7 @@ def budget_file(home, name):
         return json.load(f)
 
 
-def imported(build, env):
+def imported(build, env, size="1280x820", commit=True):
     with temp_dir() as home:
         prepare(home)
         statements = os.path.join(home, "statements")
@@ -77,7 +77,7 @@ def imported(build, env):
         os.makedirs(shots, exist_ok=True)
         log = open(os.path.join(home, "stderr.txt"), "w")
         p = subprocess.Popen([program(build)], env=page_env(env, home, {
-            "QUENMRK_WINDOW": "1280x820", "QUENMRK_TEST_WIDGETS": listing}),
+            "QUENMRK_WINDOW": size, "QUENMRK_TEST_WIDGETS": listing}),
                              stdout=subprocess.DEVNULL, stderr=log, text=True)
         try:
             if not check("the first step shows its button", wait_for(lambda: "ie-choose" in listed(listing))):
@@ -120,7 +120,9 @@ def imported(build, env):
             if not check("the review shows Total, New and Duplicate",
                          wait_for(lambda: all(c in listed(listing) for c in chips), 20), sorted(listed(listing))):
                 return
-            shot("review")
+            shot("review" if commit else "review-" + size)
+            if not commit:
+                return
             click("ie-deseldup")
             time.sleep(0.3)
             click("ie-confirm")
@@ -132,6 +134,8 @@ def imported(build, env):
             if failures:
                 with open(os.path.join(home, "stderr.txt")) as f:
                     print("the program's stderr:", f.read()[-3000:])
+        if not commit:
+            return
         data = budget_file(home, "data.json")
         got = sorted((t["start_date"], t["amount"], t["description"], t.get("account") or None)
                      for t in data["transactions"] if t["description"] in ("Hardware store", "Pharmacy", "Mystery"))
@@ -194,6 +198,8 @@ def main():
     build = sys.argv[1]
     with xvfb() as env:
         imported(build, env)
+        # The compact rows, for review.
+        imported(build, env, "420x860", False)
         exported(build, env)
     finish()
 
