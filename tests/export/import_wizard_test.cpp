@@ -16,6 +16,7 @@
 #include "export/import_page.h"
 #include "export_fixtures.h"
 #include "model/record_edits.h"
+#include "model/reports.h"
 #include "model/transaction_edits.h"
 #include "platform/render/renderer.h"
 
@@ -300,6 +301,28 @@ TEST(ImportReview, DetailsPanelOutlivesTheFilter)
     h.clickWidget("ie-back");
     EXPECT_EQ(h.state().page, pageAccount);
     EXPECT_EQ(h.wizard().importRows.size(), 3u);
+}
+
+TEST(ImportReview, CategoryIsChosenAndEmptiedByName)
+{
+    ImportHarness h;
+    loadImportFile(h.state(), h.write("march.qfx", statement(kThree)));
+    h.frames(2);
+    const std::vector<Category> byName = categoriesByName(*h.store().budget);
+    std::string first;
+    for (const Category& c : byName)
+        if (!c.hidden && first.empty())
+            first = c.name;
+    ASSERT_FALSE(first.empty());
+    const std::string& bound = more(h.wizard().importRows[0]).category;
+    EXPECT_EQ(bound, "");
+    h.clickWidget("pickerie-cat-0");
+    h.clickWidget("piie-cat-00");
+    EXPECT_EQ(bound, first);
+    EXPECT_EQ(more(h.wizard().importRows[1]).category, "");
+    h.clickWidget("pickerie-cat-0");
+    h.clickWidget("pnie-cat-0");
+    EXPECT_EQ(bound, "");
 }
 
 TEST(ImportReview, NarrowListsTakeTheCompactRows)
