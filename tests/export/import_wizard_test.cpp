@@ -158,6 +158,15 @@ TEST(ImportLoad, AGoodFileReachesReviewFromEveryStepAndAFailureKeepsTheRows)
         EXPECT_EQ(h.wizard().importFilter, "");
         EXPECT_EQ(h.wizard().importEditRow, -1);
     }
+    // The account page's "Import a file" names the file under review and
+    // starts a finished wizard over.
+    EXPECT_EQ(restartFinishedImport(h.state()), "march.qfx");
+    EXPECT_EQ(h.wizard().importRows.size(), 3u);
+    h.wizard().importStep = importComplete;
+    EXPECT_EQ(restartFinishedImport(h.state()), "");
+    EXPECT_EQ(h.wizard().importStep, importChooseFile);
+    EXPECT_TRUE(h.wizard().importRows.empty());
+    loadImportFile(h.state(), good);
     h.wizard().importRows[0].selected = false;
     loadImportFile(h.state(), notes);
     EXPECT_EQ(h.wizard().importStep, importReview);
