@@ -1,6 +1,9 @@
 #include "export/import_commit.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/page_draw_harness.h"
 #include "core/files.h"
@@ -132,6 +135,37 @@ TEST(ImportCommit, RejectedRowsAreLeftOutAndAFailedSaveStillFinishes)
     ASSERT_FALSE(s.toasts.empty());
     EXPECT_EQ(s.toasts.back().kind, toastError);
     EXPECT_EQ(s.toasts.back().text.rfind("Could not save the budget: ", 0), 0u) << s.toasts.back().text;
+}
+
+// The same as someone who may not write the budget's folder; only root can
+// become someone else here.
+TEST(ImportCommit, AReadOnlyBudgetFolderAsNobody)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to save as nobody";
+    testing::PageDrawHarness h(800, 600);
+    AppState& s = h.start();
+    const std::string folder = h.app.dir / "readonly";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0555), 0);
+    ::chmod(h.app.dir.path().c_str(), 0755);
+    s.store->folder = folder;
+    ImportWizardState& w = importWizardState(s);
+    w.importRows = rowsOf({{"2026-01-05", -3, "Tea"}, {"2026-01-06", -4, "Cake"}});
+    const size_t before = s.store->budget->transactions.size();
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            _exit(2);
+        commitImport(s);
+        bool toast = !s.toasts.empty() && s.toasts.back().kind == toastError
+            && s.toasts.back().text.rfind("Could not save the budget: ", 0) == 0;
+        bool kept = s.store->budget->transactions.size() == before + 2;
+        _exit(toast && kept && w.importStep == importComplete && w.importSummary == "2 transactions imported" ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
