@@ -1,8 +1,18 @@
 // Statement import: duplicate marking of a statement against a budget, the
 // description similarity beside Python's difflib (when the build finds an
-// embeddable Python), and reading a large generated statement.
-#include "export/ofx_import.h"
+// embeddable Python), reading a large generated statement, and the import
+// wizard's two heavy steps in a whole AppState: loading 2,000 rows against
+// the heavy budget (read, parse, detection) and committing 5,000 rows with
+// their one save. Each must stay under a second.
+#include "bench_app.h"
+#include "heavy_budget.h"
+
+#include "core/files.h"
+#include "export/import_commit.h"
 #include "export/import_detect.h"
+#include "export/import_page.h"
+#include "export/import_wizard.h"
+#include "export/ofx_import.h"
 #include "model/budget.h"
 #include "model/dates.h"
 
@@ -216,6 +226,40 @@ BENCHMARK(parseStatement)
     ->Arg(50000)
     ->Complexity(benchmark::oN)
     ->Unit(benchmark::kMillisecond);
+
+void loadStatement(benchmark::State& state)
+{
+    bench::BenchApp app("qm-import-load", fillImportPageTable);
+    *app.state->store->budget = bench::heavyBudget(1);
+    ++app.state->store->change_count;
+    const std::string path = app.root + "/statement.qfx";
+    writeFileAtomic(path, makeStatement(size_t(state.range(0))));
+    size_t rows = 0;
+    for (auto _ : state) {
+        loadImportFile(*app.state, path);
+        rows = importWizardState(*app.state).importRows.size();
+    }
+    state.counters["rows"] = double(rows);
+    state.counters["duplicates"] = double(importWizardState(*app.state).importCounts.duplicates);
+}
+BENCHMARK(loadStatement)->Name("qm/import/load_heavy1")->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void commitStatement(benchmark::State& state)
+{
+    bench::BenchApp app("qm-import-commit", fillImportPageTable);
+    *app.state->store->budget = bench::heavyBudget(1);
+    ++app.state->store->change_count;
+    const std::vector<ImportRow> rows = parseOfx(makeStatement(size_t(state.range(0))));
+    for (auto _ : state) {
+        state.PauseTiming();
+        ImportWizardState& w = importWizardState(*app.state);
+        w.importRows = rows;
+        state.ResumeTiming();
+        commitImport(*app.state);
+    }
+    state.counters["transactions"] = double(app.state->store->budget->transactions.size());
+}
+BENCHMARK(commitStatement)->Name("qm/import/commit_heavy1")->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

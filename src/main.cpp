@@ -3,6 +3,7 @@
 #include "app/main_loop.h"
 #include "app/placeholder_pages.h"
 #include "docs/help_page.h"
+#include "export/import_page.h"
 #include "export/report_export.h"
 #include "net/net_pages.h"
 #include "pages/page_entries.h"
@@ -15,6 +16,7 @@ int main()
         qm::fillCalendarPageTable(table);
         qm::fillHelpPageTable(table);
         qm::fillReportPageTable(table);
+        qm::fillImportPageTable(table);
         qm::fillNetPageTable(table);
         qm::setPageTable(std::move(table));
         return qm::appMain();

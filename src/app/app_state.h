@@ -142,6 +142,7 @@ struct HelpViewState;
 struct AccountPageState;
 struct UpdaterState;
 struct FileDialogState;
+struct ImportWizardState;
 struct PictureCache;
 
 struct AppState {
@@ -233,6 +234,7 @@ struct AppState {
     Date ofxFrom;
     Date ofxTo;
     std::shared_ptr<ReportPageState> reports;
+    std::shared_ptr<ImportWizardState> importWizard;
 
     std::shared_ptr<HelpViewState> helpView;
 

@@ -53,6 +53,15 @@ void beginLayoutInRect(AppState& state, const Rect& rect) { pushLayout(*state.ui
 
 void endLayoutInRect(AppState& state) { endOverlayLayout(*state.ui); }
 
+Rect labelledField(AppState& state, const Rect& column, std::string_view label)
+{
+    beginLayoutInRect(state, column);
+    fieldLabel(state, label);
+    Rect field = nextLayoutRect(*state.ui, rowHeight(*state.ui), 0);
+    endLayoutInRect(state);
+    return field;
+}
+
 DialogSize dialogSize(AppState& state, double width, double height)
 {
     const UiContext& ui = *state.ui;

@@ -23,6 +23,8 @@ void fieldLabel(AppState& state, std::string_view text);
 // when `allowStack` is set, each column becomes a full-width row instead.
 std::vector<Rect> formColumns(AppState& state, int32_t count, double height, double gap, bool allowStack);
 void beginLayoutInRect(AppState& state, const Rect& rect);
+// Draws the field label at the column's top; gives the one-row field below it.
+Rect labelledField(AppState& state, const Rect& column, std::string_view label);
 void endLayoutInRect(AppState& state);
 // Pixels from dp; on the compact layout the window's width and, as given in
 // pixels, a height capped by the window's.

@@ -4,12 +4,14 @@
 #include <cstdlib>
 #include <utility>
 
+#include "app/budget_io.h"
 #include "app/message_boxes.h"
 #include "app/navigation.h"
 #include "app/page_table.h"
 #include "app/splash.h"
 #include "app/toasts.h"
 #include "app/today.h"
+#include "core/errors.h"
 #include "ui/tooltip.h"
 
 namespace qm {
@@ -52,7 +54,9 @@ void drawPage(AppState& state, const Rect& content)
         (*draw)(state, content);
 }
 
-void handleFileDialogResult(AppState& state, const std::string& path)
+namespace {
+
+void dispatchFileDialogResult(AppState& state, const std::string& path)
 {
     const PageTable& pages = pageTable();
     switch (state.fileDialogPurpose) {
@@ -81,6 +85,21 @@ void handleFileDialogResult(AppState& state, const std::string& path)
         break;
     default:
         break;
+    }
+}
+
+}  // namespace
+
+// A handler that raises must not end the program (and skip the shutdown
+// save): the failure becomes an error toast and the frame goes on.
+void handleFileDialogResult(AppState& state, const std::string& path)
+{
+    try {
+        dispatchFileDialogResult(state, path);
+    } catch (const ValueError& e) {
+        showError(state, e.what());
+    } catch (const IOError& e) {
+        showError(state, e.what());
     }
 }
 

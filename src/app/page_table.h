@@ -43,7 +43,7 @@ struct PageTable {
     std::function<void(AppState&)> openManageAccounts;
     std::function<void(AppState&, Date date)> openSetRunningBalance;
 
-    // Raises when the file cannot be read or parsed.
+    // Reports a file it cannot read or use on the Import page; raises nothing.
     std::function<void(AppState&, const std::string& path)> loadImportFile;
     std::function<ExportOutcome(AppState&, const std::string& path, int32_t purpose)> exportReportFile;
     std::function<ExportOutcome(AppState&, const std::string& path)> exportOfxFile;

@@ -48,11 +48,7 @@ int32_t indexOfLabel(const std::vector<SelectOption>& options, const std::string
 // A label over a control in a column of its own.
 Rect labelled(AppState& state, const Rect& column, std::string_view label)
 {
-    beginLayoutInRect(state, column);
-    fieldLabel(state, label);
-    Rect field = nextLayoutRect(*state.ui, rowHeight(*state.ui), 0);
-    endLayoutInRect(state);
-    return field;
+    return labelledField(state, column, label);
 }
 
 Rect narrowed(const Rect& r, double by) { return {r.x, r.y, std::max(0.0, r.w - by), r.h}; }

@@ -15,6 +15,7 @@
 #include "app/theme_apply.h"
 #include "app/toasts_internal.h"
 #include "app/widget_list.h"
+#include "core/errors.h"
 #include "core/files.h"
 #include "model/record_edits.h"
 #include "platform/keys.h"
@@ -233,6 +234,44 @@ TEST_F(FrameTest, DroppedStatementsStartAnImportOthersDoNothing)
     EXPECT_EQ(log.imported, "/tmp/STATEMENT.QFX");
     EXPECT_EQ(h->page, pageImport);
     EXPECT_EQ(h->framesOnPage, 1);  // restarted in the frame, which then counts itself
+}
+
+// A handler that raises must not end the program before its shutdown save.
+TEST_F(FrameTest, RaisingFileHandlersBecomeErrorToasts)
+{
+    PageTable t = log.table();
+    auto raise = [](bool io) {
+        if (io)
+            throw IOError("disk went away");
+        throw ValueError("bad statement");
+    };
+    t.loadImportFile = [&](AppState&, const std::string&) { raise(false); };
+    t.exportOfxFile = [&](AppState&, const std::string&) -> ExportOutcome {
+        raise(true);
+        return {};
+    };
+    t.exportCalendarFile = [&](AppState&, const std::string&) -> ExportOutcome {
+        raise(false);
+        return {};
+    };
+    t.exportReportFile = [&](AppState&, const std::string&, int32_t) -> ExportOutcome {
+        raise(true);
+        return {};
+    };
+    t.handleAccountPhoto = [&](AppState&, const std::string&) { raise(false); };
+    setPageTable(t);
+    for (int32_t purpose :
+        {fileImport, fileOfxExport, fileCalendarExport, fileReportPdf, fileReportSheet, fileProfilePhoto}) {
+        SCOPED_TRACE(purpose);
+        h->toasts.clear();
+        h->fileDialogPurpose = purpose;
+        h->fileDialogResult = "/tmp/some.file";
+        h.frame();
+        ASSERT_EQ(h->toasts.size(), 1u);
+        EXPECT_EQ(h->toasts[0].kind, toastError);
+        EXPECT_TRUE(h->toasts[0].text == "disk went away" || h->toasts[0].text == "bad statement");
+        h.frame();
+    }
 }
 
 TEST_F(FrameTest, SplashDropsPressesButNotMoves)

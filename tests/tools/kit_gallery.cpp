@@ -1,7 +1,8 @@
 // Draws every widget of the application's kit in a real window for review:
 //   kit_gallery LAYOUT [OPEN]   LAYOUT: wide or compact; OPEN: date, select
 //                               or icons (that popover open), dialog (a
-//                               dialog with a footer note) or none
+//                               dialog with a footer note), ofx (the OFX
+//                               export section alone, in a card) or none
 // It honours QUENMRK_WINDOW, QUENMRK_THEME, QUENMRK_SHOT, QUENMRK_TEST_FRAMES
 // and the window's QUENMRK_SCALE. Standard output: the widgets of the last
 // frame as one JSON line ({"widgets": [{"label", "rect"}...]}).
@@ -21,8 +22,10 @@
 #include "codecs/image/png.h"
 #include "core/ascii.h"
 #include "core/json.h"
+#include "export/ofx_export_section.h"
 #include "platform/app_window.h"
 #include "platform/render/gl_entry_points.h"
+#include "platform/render/primitives.h"
 #include "platform/x11/x11_start.h"
 #include "ui/context.h"
 #include "ui/env_switches.h"
@@ -188,6 +191,21 @@ void drawPage(AppState& state, Gallery& g, bool withDialog)
     }
 }
 
+// The OFX export section in a card, as the account page hosts it.
+void drawOfxCard(AppState& state)
+{
+    UiContext& ui = *state.ui;
+    const double s = ui.scale, m = (state.compact ? 12 : 28) * s;
+    Rect card{m, m, std::min(ui.viewWidth - 2 * m, 640 * s), 0};
+    pushLayout(ui, {card.x + 20 * s, card.y + 18 * s, card.w - 40 * s, 0});
+    sectionCaption(state, "Export to OFX", nextLayoutRect(ui, 20 * s, 0), 0);
+    drawOfxExportSection(state);
+    const double bottom = layoutCursor(ui) + 18 * s;
+    popLayout(ui);
+    strokeRoundRect(
+        *state.renderer, {card.x, card.y, card.w, bottom - card.y}, 14 * s, 1, ui.theme.base[slotShadeStrong]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -239,7 +257,10 @@ int main(int argc, char** argv)
             else if (opening == "icons")
                 openPopup(*ctx, widgetId(*ctx, "iconpickcat"), {});
         }
-        drawPage(state, g, opening == "dialog");
+        if (opening == "ofx")
+            drawOfxCard(state);
+        else
+            drawPage(state, g, opening == "dialog");
         drawTooltip(*ctx);
         endFrame(*ctx);
         ++frames;

@@ -87,6 +87,19 @@ def main():
                         if opening == "icons":
                             cells = [k for k in rects if k.startswith("iccat#")]
                             check(f"{tag} icon cells", len(cells) == 8 and "iccatnone" in rects, len(cells))
+        # The OFX export section, hosted here until the account page has it.
+        for layout, (w, h) in LAYOUTS.items():
+            shot = os.path.join(out_dir, f"{layout}-ofx.png")
+            e = dict(env, ASAN_OPTIONS="detect_leaks=0", LIBGL_ALWAYS_SOFTWARE="1", QUENMRK_WINDOW=f"{w}x{h}",
+                     QUENMRK_SCALE="1", QUENMRK_THEME="light", QUENMRK_SHOT=shot, QUENMRK_TEST_FRAMES="4")
+            r = subprocess.run([os.path.join(build, "tools", "kit_gallery"), layout, "ofx"], env=e,
+                               capture_output=True, text=True, timeout=120)
+            labels = [x["label"] for line in r.stdout.splitlines() if line.startswith("{")
+                      for x in json.loads(line).get("widgets", [])]
+            check(f"{layout} OFX section runs", r.returncode == 0 and os.path.exists(shot), r.stderr[-2000:])
+            check(f"{layout} OFX section shows its fields and button",
+                  "ie-download" in labels and any(x.endswith("ie-from") for x in labels)
+                  and any(x.endswith("ie-to") for x in labels), labels)
     if failures:
         print(f"{len(failures)} check(s) failed")
         sys.exit(1)
