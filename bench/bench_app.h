@@ -21,7 +21,7 @@ struct BenchApp {
     AppStateRef state;
 
     // fill puts the measured pages into the table.
-    BenchApp(const char* tag, void (*fill)(PageTable&))
+    BenchApp(const char* tag, void (*fill)(PageTable&), int32_t width = 1280, int32_t height = 820)
     {
         root = (std::filesystem::temp_directory_path() / (std::string(tag) + "-XXXXXX")).string();
         if (!mkdtemp(root.data()))
@@ -38,8 +38,8 @@ struct BenchApp {
         fill(table);
         setPageTable(std::move(table));
         PlatformWindowRef platform = newFakePlatformWindow();
-        platform->fake->width = 1280;
-        platform->fake->height = 820;
+        platform->fake->width = width;
+        platform->fake->height = height;
         state = newAppState(newAppWindowOn(platform, "Quenmark"));
     }
     ~BenchApp()

@@ -3,23 +3,17 @@
 // a screen) on 1x and 16x the heavy budget. Neither shows figures of the
 // budget, so both sizes must cost the same within noise: a growth with the
 // budget means the page, the dialog or the updater's poll walks the records.
-#include "../tests/platform/render/mock_gl.h"
-#include "app/app_state.h"
 #include "app/frame.h"
-#include "app/page_table.h"
-#include "app/placeholder_pages.h"
+#include "bench_app.h"
 #include "docs/help_page.h"
 #include "heavy_budget.h"
 #include "model/store.h"
 #include "net/net_pages.h"
 #include "net/updater.h"
-#include "platform/platform_window_internal.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
 namespace {
 
@@ -27,55 +21,37 @@ enum Scene { sceneTerms = 0, sceneDialog = 1 };
 
 void frame(benchmark::State& bench, Scene scene)
 {
-    int scale = int(bench.range(0));
-    std::string root = (std::filesystem::temp_directory_path() / "qm-terms-bench-XXXXXX").string();
-    if (!mkdtemp(root.data())) {
-        bench.SkipWithError("no temporary folder");
-        return;
-    }
-    setenv("XDG_CONFIG_HOME", (root + "/cfg").c_str(), 1);
-    setenv("HOME", root.c_str(), 1);
-    setenv("QUENMRK_SPLASH", "0", 1);
     setenv("QUENMRK_SERVER", "https://127.0.0.1:9", 1);
-    qm::mockgl::install();
-    qm::mockgl::state.recording = false;
-    qm::glClearColor = [](GLfloat, GLfloat, GLfloat, GLfloat) {};
-    qm::glClear = [](GLbitfield) {};
     // The pages under the dialog are the shell's stand-ins: the calendar's
     // own cost with the budget is measured in calendar_page.cpp.
-    qm::PageTable table = qm::placeholderPageTable();
-    qm::fillHelpPageTable(table);
-    qm::fillNetPageTable(table);
-    qm::setPageTable(table);
-    {
-        qm::PlatformWindowRef platform = qm::newFakePlatformWindow();
-        platform->fake->width = 1000;
-        platform->fake->height = 760;
-        qm::AppWindowRef window = qm::newAppWindowOn(platform, "Quenmark");
-        qm::AppStateRef state = qm::newAppState(window);
-        *state->store->budget = qm::bench::heavyBudget(scale);
-        qm::markDirty(*state->store);
-        state->page = qm::pageCalendar;
-        state->termsDue = scene == sceneTerms;
-        if (scene == sceneDialog) {
-            qm::UpdaterState& u = qm::updaterState(*state);
-            u.status.state = qm::updAvailable;
-            u.status.envelope.version = "1.2.0";
-            u.status.envelope.notes_url = "https://quenmark.example/notes";
-            u.status.assetFound = true;
-            u.status.asset.size = 52428800;
-            u.dialog->open = true;
-        }
-        for (int i = 0; i < 3; ++i)
-            qm::drawFrame(*state, 1.0 / 60);
-        for (auto _ : bench)
-            qm::drawFrame(*state, 1.0 / 60);
-        bench.counters["transactions"] = double(state->store->budget->transactions.size());
-        table.stopWorkers(*state);
-        table.joinWorkers(*state);
+    qm::bench::BenchApp app(
+        "qm-terms-bench",
+        [](qm::PageTable& table) {
+            qm::fillHelpPageTable(table);
+            qm::fillNetPageTable(table);
+        },
+        1000, 760);
+    qm::AppState& state = *app.state;
+    *state.store->budget = qm::bench::heavyBudget(int(bench.range(0)));
+    qm::markDirty(*state.store);
+    state.page = qm::pageCalendar;
+    state.termsDue = scene == sceneTerms;
+    if (scene == sceneDialog) {
+        qm::UpdaterState& u = qm::updaterState(state);
+        u.status.state = qm::updAvailable;
+        u.status.envelope.version = "1.2.0";
+        u.status.envelope.notes_url = "https://quenmark.example/notes";
+        u.status.assetFound = true;
+        u.status.asset.size = 52428800;
+        u.dialog->open = true;
     }
-    qm::setPageTable({});
-    std::filesystem::remove_all(root);
+    for (int i = 0; i < 3; ++i)
+        qm::drawFrame(state, 1.0 / 60);
+    for (auto _ : bench)
+        qm::drawFrame(state, 1.0 / 60);
+    bench.counters["transactions"] = double(state.store->budget->transactions.size());
+    qm::pageTable().stopWorkers(state);
+    qm::pageTable().joinWorkers(state);
 }
 
 void termsFrame(benchmark::State& bench) { frame(bench, sceneTerms); }
