@@ -135,6 +135,9 @@ void drawActionSheet(AppState& state, int64_t popup)
         t.base[slotTextSecondary], 0, 400);
 
     std::array<SheetEntry, kEntries> entries = sheetEntries(found->isPaid);
+    // A quick tap presses and releases "more" in one frame: that release
+    // must not also pick the entry that opens under the finger.
+    const bool justOpened = ui.popupOpenedFrame == ui.frame;
     int32_t chosen = -1;
     for (int32_t i = 0; i < kEntries; ++i) {
         bool danger = i == kEntries - 1;
@@ -145,7 +148,8 @@ void drawActionSheet(AppState& state, int64_t popup)
                 danger ? t.base[slotDanger] : t.base[slotTextSecondary]);
         };
         if (menuItem(state, "sheet-" + std::to_string(i), entries[size_t(i)].label, actionSheetEntry(state, at, i),
-                false, {}, leading, danger))
+                false, {}, leading, danger)
+            && !justOpened)
             chosen = i;
     }
     endPopover(state, layer);
@@ -188,6 +192,8 @@ void drawDaySheet(AppState& state, const Rect& rect, Date day)
     const Theme t = ui.theme;
     double pad = scaled(state, state.phoneLandscape ? 12 : 14);
     const DayRow row = dayLedger(storeProjection(*state.store), day, selectedAccountId(state), state.todayDate);
+    // Named outside the scroll area, whose ids are its own.
+    int64_t sheetPopup = widgetId(ui, "txsheet");
     Rect visible = beginScrollArea(ui, "agenda", rect, colorTransparent, false);
     double x0 = rect.x + pad, width = std::max(0.0, rect.w - 2 * pad);
     double y = currentLayout(ui).y + pad;
@@ -228,7 +234,6 @@ void drawDaySheet(AppState& state, const Rect& rect, Date day)
         true, false);
     y += cardH + pad;
 
-    int64_t sheetPopup = widgetId(ui, "txsheet");
     if (row.entries.empty()) {
         Rect box{x0, y, width, scaled(state, 56)};
         double radius = scaled(state, 14);
