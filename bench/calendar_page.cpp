@@ -151,10 +151,9 @@ void showView(AppState& state, uint8_t view, int64_t account)
     selectDate(state, day.year, day.month, day.day);
 }
 
-void pageFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t account = 1)
+// Times the scene's frames, with the calendar page or without it.
+void timeFrames(benchmark::State& st, Scene& scene, bool withPage)
 {
-    Scene& scene = sceneAt(int(st.range(0)));
-    showView(*scene.state, view, account);
     PageTable table = pageTable();
     PageTable without = table;
     if (!withPage)
@@ -164,6 +163,13 @@ void pageFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t accoun
     for (auto _ : st)
         scene.frame();
     setPageTable(std::move(table));
+}
+
+void pageFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t account = 1)
+{
+    Scene& scene = sceneAt(int(st.range(0)));
+    showView(*scene.state, view, account);
+    timeFrames(st, scene, withPage);
     st.counters["transactions"] = double(scene.state->store->budget->transactions.size());
     if (view == viewDay)
         st.counters["day_entries"] = double(
@@ -182,15 +188,7 @@ void phoneFrame(benchmark::State& st, uint8_t view, bool withPage)
     s.store->budget->user.selected_account_id = 1;
     Date today = bench::heavyToday();
     selectDay(s, today.year, today.month, today.day);
-    PageTable table = pageTable();
-    PageTable without = table;
-    if (!withPage)
-        without.drawCalendarPage = {};
-    setPageTable(without);
-    scene.frame();
-    for (auto _ : st)
-        scene.frame();
-    setPageTable(std::move(table));
+    timeFrames(st, scene, withPage);
     unsetenv("QUENMRK_PHONE");
     st.counters["compact"] = s.compact ? 1 : 0;
     st.counters["day_entries"] = double(dayLedger(storeProjection(*s.store), today, 1, today).entries.size());

@@ -18,6 +18,7 @@
 #include "model/money.h"
 #include "model/projection.h"
 #include "model/recurrence.h"
+#include "pages/calendar_grid.h"
 #include "pages/calendar_state.h"
 #include "pages/dialogs.h"
 #include "pages/narrow.h"
@@ -43,25 +44,6 @@ constexpr int32_t kEntries = 8;
 constexpr const char* kWeekdays[] = {"MONDAY", "TUESDAY", "WEDNESDAY", "THURSDAY", "FRIDAY", "SATURDAY", "SUNDAY"};
 
 Color faded(Color c, double factor) { return withAlpha(c, c.a * factor); }
-
-std::string secondLine(const Transaction& t)
-{
-    std::string text;
-    if (t.is_adjustment) {
-        text = "Adjustment";
-    } else if (isTransfer(t)) {
-        text = t.account;
-        text += " \u2192 ";
-        text += t.transfer_to_account;
-    } else {
-        text = t.category.empty() ? std::string("Uncategorized") : t.category;
-    }
-    if (t.is_recurring) {
-        text += " \u00b7 ";
-        text += describeRule(t.recurring_period);
-    }
-    return text;
-}
 
 struct SheetEntry {
     std::string label;
@@ -295,7 +277,7 @@ void drawAgendaRow(
         {textX, rect.y + scaled(state, 13), textW, scaled(state, 20)}, titleSize,
         faded(tx.is_adjustment ? t.base[slotChart10] : t.base[slotText], opacity), 0, 600);
     double subSize = scaled(state, 11.5);
-    std::string sub = elideText(state, secondLine(tx), textW, subSize, 400);
+    std::string sub = elideText(state, transactionSubtitle(tx, false), textW, subSize, 400);
     Rect subRect{textX, rect.y + scaled(state, 34), textW, scaled(state, 16)};
     drawText(state, sub, subRect, subSize, faded(t.base[slotTextTertiary], opacity), 0, 400);
     // Pills only where they fit: in a narrow row they drop out rather than

@@ -63,14 +63,8 @@ void drawAccountButton(AppState& state, const Rect& row, double itemX, double bu
     double balance = monthEndBalances(storeProjection(*state.store), filter, state.todayDate).balance;
     drawTextWith(state, formatMoney(balance), {itemX, top + scaled(state, 20), box.w, scaled(state, 18)},
         scaled(state, s.balanceSize), amountColor(state, balance, 0), 0, 1);
-    if (res.clicked) {
-        int64_t id = widgetId(ui, "accountpop");
-        if (isPopupOpen(ui, id))
-            closePopup(ui);
-        else
-            openPopup(ui, id, box);
-        state.redrawRequested = true;
-    }
+    if (res.clicked)
+        togglePopup(state, "accountpop", box);
     drawAccountSwitcher(state, box);
 }
 
@@ -88,14 +82,8 @@ void drawToolbarRow1(AppState& state, const Rect& row, bool landscape, const Too
     double right = row.x + row.w - pad;
     Rect button{right - b, row.y + (row.h - b) / 2, b, b};
     if (landscape) {
-        if (drawIconButton(state, "ph-menu-l", "menu", button, false)) {
-            int64_t id = widgetId(ui, "phonemenu");
-            if (isPopupOpen(ui, id))
-                closePopup(ui);
-            else
-                openPopup(ui, id, button);
-            state.redrawRequested = true;
-        }
+        if (drawIconButton(state, "ph-menu-l", "menu", button, false))
+            togglePopup(state, "phonemenu", button);
         button.x -= b + scaled(state, 6);
     }
     if (drawIconButton(state, "ph-search", "search", button, false))

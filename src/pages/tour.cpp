@@ -200,7 +200,10 @@ void drawTour(AppState& state)
             false, label))
         to = s - 1;
 
-    // The keyboard is the tour's while a step shows.
+    // The keyboard is the tour's while a step shows: no field of the page
+    // keeps the focus to take keys before the tour sees them.
+    ui.focusId = 0;
+    ui.pendingFocus = 0;
     if (keyPressed(ui, keyEscape, 0, false)) {
         consumeKey(ui, keyEscape);
         end = true;

@@ -122,6 +122,20 @@ TEST(PhoneCalendar, PickersStartOnSundayWithTheirLetters)
     EXPECT_EQ(weekdayLetter(weekday({2025, 3, 10})), "M");
 }
 
+TEST(PhoneCalendar, LandscapeDayViewShowsTheMonthGridBesideTheSheet)
+{
+    Phone p(844, 390, viewDay);
+    ASSERT_TRUE(p.h->phoneLandscape);
+    EXPECT_NE(p.h.widget("pcell-2025-03-12"), nullptr);
+    EXPECT_EQ(p.h.widget("ph-view#2"), nullptr);  // Month and Week only
+    EXPECT_NE(p.h.widget("ph-menu-l"), nullptr);
+    EXPECT_LT(p.h.rectOf("pcell-2025-03-31").x, 464);
+    EXPECT_GE(p.h.rectOf("ph-dayadd").x, 465);
+    p.h.clickWidget("ph-menu-l");
+    p.h.frames(2);
+    EXPECT_TRUE(p.popupOpen("phonemenu"));
+}
+
 TEST(PhoneCalendar, AtMostFourDotsADay)
 {
     Phone p;

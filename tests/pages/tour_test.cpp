@@ -17,7 +17,9 @@
 #include "pages/page_harness.h"
 #include "pages/tour.h"
 #include "platform/keys.h"
+#include "ui/hit_test.h"
 #include "ui/input.h"
+#include "ui/widget_id.h"
 
 namespace qm {
 namespace {
@@ -131,6 +133,8 @@ TEST(GuidedTour, ButtonsAndKeys)
     EXPECT_TRUE(t.h.drewText("Next"));
     EXPECT_TRUE(t.h.drewText("STEP 1 OF 11"));
     t.h->view = viewMonth;
+    setFocus(*t.h->ui, widgetId(*t.h->ui, "tb-search"));  // a field the page drew
+    t.h.frame();
     t.h.key(keyEnter);
     t.h.frames(2);
     EXPECT_EQ(t.h->tourStep, 1);
