@@ -402,6 +402,17 @@ TEST(PhoneCalendar, MoreClosesDeleteRecurringAndAVanishedTargetDrawsNothing)
     ASSERT_TRUE(p.popupOpen("txsheet"));
     EXPECT_NE(p.h.widget("sheet-0"), nullptr);
 
+    // A window grown past the narrow layout closes the sheet it cannot draw.
+    p.h.app.env.set("QUENMRK_PHONE", std::nullopt);
+    p.h.resize(1280, 820);
+    p.h.frames(2);
+    EXPECT_FALSE(p.popupOpen("txsheet"));
+    p.h.app.env.set("QUENMRK_PHONE", "1");
+    p.h.resize(390, 844);
+    p.h.frames(2);
+    p.tap(p.firstLabel("ptxm-" + std::to_string(p.s.lunch) + "-2025-03-12"));
+    ASSERT_TRUE(p.popupOpen("txsheet"));
+
     ASSERT_TRUE(deleteTransaction(p.h.store(), p.s.lunch));
     p.h.frame();
     EXPECT_EQ(p.h.widget("sheet-0"), nullptr);
