@@ -1,6 +1,7 @@
 """The narrow calendar and the guided tour in the real program, today pinned.
 Pictures of the phone layouts, the phone menu and a two-column action sheet
-go to BUILD/phone-shots (looked at by hand; checked here for their size). A
+go to BUILD/phone-shots and are compared with the reviewed copies in
+tests/golden/phone (refresh them with --update after looking at them). A
 tap on a day, its row's "more" and "Mark as paid" stores the occurrence as
 paid. Each tour step rings its anchor: the ring is found by pixel probes
 6 dp outside the anchor's rectangle from the widget list. Eleven Returns
@@ -8,6 +9,7 @@ through the tour leave the user's own transaction, no demo record, and the
 tour completed."""
 import json
 import os
+import subprocess
 import sys
 
 from _pages import Running, check, data, finish, png_size, run_pinned, temp_dir, xvfb
@@ -21,6 +23,10 @@ SHOTS = {
     "phone-menu": {"QUENMRK_WINDOW": "390x844", "QUENMRK_TEST_CLICK": "330,22", "QUENMRK_TEST_FRAMES": "10"},
     "phone-sheet": {"QUENMRK_WINDOW": "844x390", "QUENMRK_TEST_CLICK": "812,171", "QUENMRK_TEST_FRAMES": "10"},
 }
+
+# Pixels that may differ from the reviewed copy (anti-aliasing on another
+# Mesa build).
+TOLERANCE = 1500
 
 # The widget whose rectangle each step's anchor is, where it has one: an id,
 # the first line drawn on a tile, or the view switch's three segments.
@@ -42,7 +48,7 @@ def anchor_rect(widgets, anchor):
     return [x0, y0, x1 - x0, y1 - y0]
 
 
-def shots(build, env, out_dir):
+def shots(build, env, out_dir, golden, update):
     for name, switches in SHOTS.items():
         shot = os.path.join(out_dir, name + ".png")
         extra = {"QUENMRK_DEMO": "1", "QUENMRK_PHONE": "1", "QUENMRK_SPLASH": "0", "QUENMRK_SHOT": shot}
@@ -50,7 +56,18 @@ def shots(build, env, out_dir):
         with temp_dir() as home:
             r = run_pinned(build, env, home, extra)
         size = tuple(int(v) for v in extra["QUENMRK_WINDOW"].split("x"))
-        check(f"{name}: exits 0 with its PNG", r.returncode == 0 and png_size(shot) == size, r.stderr[-1500:])
+        if not check(f"{name}: exits 0 with its PNG", r.returncode == 0 and png_size(shot) == size,
+                     r.stderr[-1500:]):
+            continue
+        reviewed = os.path.join(golden, name + ".png")
+        if update:
+            from PIL import Image
+            with Image.open(shot) as im:
+                im.convert("RGB").save(reviewed, optimize=True)
+            continue
+        diff = subprocess.run(["compare", "-metric", "AE", "-fuzz", "2%", shot, reviewed, "null:"],
+                              capture_output=True, text=True).stderr.strip()
+        check(f"{name}: matches the reviewed copy", diff.isdigit() and int(diff) <= TOLERANCE, diff)
 
 
 def mark_paid(build, env):
@@ -158,11 +175,15 @@ def returns_through_the_tour(build, env):
 
 
 def main():
-    build = sys.argv[1]
+    build, source = sys.argv[1], sys.argv[2]
+    update = "--update" in sys.argv
     out_dir = os.path.join(build, "phone-shots")
+    golden = os.path.join(source, "tests", "golden", "phone")
     os.makedirs(out_dir, exist_ok=True)
+    if update:
+        os.makedirs(golden, exist_ok=True)
     with xvfb() as env:
-        shots(build, env, out_dir)
+        shots(build, env, out_dir, golden, update)
         mark_paid(build, env)
         tour_rings(build, env, out_dir)
         returns_through_the_tour(build, env)
