@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "app/navigation.h"
+#include "app/paths.h"
+#include "core/files.h"
 #include "model/adjustments.h"
 #include "model/money.h"
 #include "model/projection.h"
@@ -416,6 +418,32 @@ TEST(PhoneCalendar, MoreClosesDeleteRecurringAndAVanishedTargetDrawsNothing)
     ASSERT_TRUE(deleteTransaction(p.h.store(), p.s.lunch));
     p.h.frame();
     EXPECT_EQ(p.h.widget("sheet-0"), nullptr);
+}
+
+TEST(PhoneCalendar, ToolbarStepsTodayAndTheSavedView)
+{
+    Phone p;
+    p.tap("ph-next");
+    EXPECT_EQ(p.h->shownMonth.month, 4);
+    p.tap("ph-prev");
+    p.tap("ph-prev");
+    EXPECT_EQ(p.h->shownMonth.month, 2);
+    p.tap("pcell-2025-02-01");    // the rent
+    p.tap(p.firstLabel("ptx-"));  // a row opens the form; the selection stays
+    ASSERT_TRUE(p.h->txFormWindow->open);
+    p.h->txFormWindow->open = false;
+    p.h.frames(2);
+    ASSERT_TRUE(p.h->selectedOccurrence.valid);
+    p.tap("ph-today");
+    EXPECT_EQ(p.h->shownMonth.month, 3);
+    EXPECT_EQ(p.h->focusedDay, testing::kPinnedToday);
+    EXPECT_FALSE(p.h->selectedOccurrence.valid);
+
+    p.tap("ph-view#1");
+    EXPECT_EQ(p.h->view, viewWeek);
+    EXPECT_NE(readFile(settingsPath()).find("\"week\""), std::string::npos);
+    p.tap("ph-next");  // a week on from today
+    EXPECT_EQ(p.h->focusedDay, (Date{2025, 3, 19}));
 }
 
 TEST(PhoneCalendar, ToolbarPaneTodayAndSearch)

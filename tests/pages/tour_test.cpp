@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/budget_io.h"
@@ -183,6 +184,21 @@ TEST(GuidedTour, CardPlacement)
     EXPECT_EQ(t.h->tourAnchors.count("tile"), 0u);
     Rect skip = t.h.rectOf("tour-skip");
     EXPECT_NEAR(skip.y + 46, (820 + tourCardLayout(*t.h, std::nullopt, 0).card.h) / 2, 80);
+}
+
+TEST(GuidedTour, TheDrawnCardGrowsWithItsLines)
+{
+    // Step 0 has no spotlight: its card is centred, so its height shows in
+    // where the buttons sit.
+    Tour t;
+    t.start(0);
+    size_t lines = 0;
+    for (const testing::DrawnText& d : t.h.texts)
+        lines += d.size == 13 && d.rect.h == 19;
+    ASSERT_GE(lines, 2u);
+    double height = 2 * (t.h.rectOf("tour-skip").y + 46) - 820;
+    EXPECT_NEAR(height, 19.0 * double(lines) + 126, 1);
+    EXPECT_EQ(height, tourCardLayout(*t.h, std::nullopt, lines).card.h);
 }
 
 TEST(GuidedTour, NarrowWindowEndsIt)
