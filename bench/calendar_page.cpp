@@ -12,6 +12,9 @@
 // is timed over the month frame in the frame that searches (its hits
 // forgotten before each) and in the steady frames that reuse them. The day view
 // is drawn on the busiest day of today's month, where its table is longest.
+// The narrow layout is timed at 390 x 844 with the phone switch (the month
+// grid over the day sheet, the week strip over it, and its frame without the
+// page), and a tour step over the month frame.
 //
 // With --one-frame it draws warm-up frames, then exactly one month-view frame
 // at 1x between callgrind's start and stop requests, for
@@ -74,9 +77,11 @@ struct Scene {
     AppWindowRef window;
     AppStateRef state;
 
-    explicit Scene(int scale)
+    explicit Scene(int scale, bool phone = false)
     {
         static ScratchConfig config;
+        if (phone)
+            setenv("QUENMRK_PHONE", "1", 1);
         mockgl::install();
         mockgl::state.recording = false;
         setTodaySource([] { return bench::heavyToday(); });
@@ -84,8 +89,8 @@ struct Scene {
         fillCalendarPageTable(table);
         setPageTable(std::move(table));
         PlatformWindowRef platform = newFakePlatformWindow();
-        platform->fake->width = 1280;
-        platform->fake->height = 820;
+        platform->fake->width = phone ? 390 : 1280;
+        platform->fake->height = phone ? 844 : 820;
         window = newAppWindowOn(platform, "bench");
         state = newAppState(window);
         // Never written: the benchmark only draws.
@@ -98,6 +103,7 @@ struct Scene {
         goToToday(*state);
         for (int i = 0; i < 3; ++i)
             frame();  // the projection made, glyphs cached
+        unsetenv("QUENMRK_PHONE");
     }
 
     void frame() { drawFrame(*state, 1.0 / 60); }
@@ -109,6 +115,16 @@ Scene& sceneAt(int scale)
     std::unique_ptr<Scene>& s = scenes[scale];
     if (!s)
         s = std::make_unique<Scene>(scale);
+    return *s;
+}
+
+// The narrow layout at 390 x 844 with the phone switch on while it draws.
+Scene& phoneSceneAt(int scale)
+{
+    static std::map<int, std::unique_ptr<Scene>> scenes;
+    std::unique_ptr<Scene>& s = scenes[scale];
+    if (!s)
+        s = std::make_unique<Scene>(scale, true);
     return *s;
 }
 
@@ -135,10 +151,9 @@ void showView(AppState& state, uint8_t view, int64_t account)
     selectDate(state, day.year, day.month, day.day);
 }
 
-void pageFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t account = 1)
+// Times the scene's frames, with the calendar page or without it.
+void timeFrames(benchmark::State& st, Scene& scene, bool withPage)
 {
-    Scene& scene = sceneAt(int(st.range(0)));
-    showView(*scene.state, view, account);
     PageTable table = pageTable();
     PageTable without = table;
     if (!withPage)
@@ -148,11 +163,54 @@ void pageFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t accoun
     for (auto _ : st)
         scene.frame();
     setPageTable(std::move(table));
+}
+
+void pageFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t account = 1)
+{
+    Scene& scene = sceneAt(int(st.range(0)));
+    showView(*scene.state, view, account);
+    timeFrames(st, scene, withPage);
     st.counters["transactions"] = double(scene.state->store->budget->transactions.size());
     if (view == viewDay)
         st.counters["day_entries"] = double(
             dayLedger(storeProjection(*scene.state->store), scene.state->selectedDate, account, bench::heavyToday())
                 .entries.size());
+}
+
+// The phone calendar: the month grid over the day sheet, or the week strip
+// over it, on today; without the page for the difference.
+void phoneFrame(benchmark::State& st, uint8_t view, bool withPage)
+{
+    Scene& scene = phoneSceneAt(int(st.range(0)));
+    AppState& s = *scene.state;
+    setenv("QUENMRK_PHONE", "1", 1);
+    s.view = view;
+    s.store->budget->user.selected_account_id = 1;
+    Date today = bench::heavyToday();
+    selectDay(s, today.year, today.month, today.day);
+    timeFrames(st, scene, withPage);
+    unsetenv("QUENMRK_PHONE");
+    st.counters["compact"] = s.compact ? 1 : 0;
+    st.counters["day_entries"] = double(dayLedger(storeProjection(*s.store), today, 1, today).entries.size());
+}
+
+void phoneMonth(benchmark::State& st) { phoneFrame(st, viewMonth, true); }
+void phoneWeek(benchmark::State& st) { phoneFrame(st, viewWeek, true); }
+void phoneWithoutPage(benchmark::State& st) { phoneFrame(st, viewMonth, false); }
+
+// The desktop month frame with a tour step over it (its anchor the Add
+// button), to set against calendar_page/month_frame.
+void tourStep(benchmark::State& st)
+{
+    Scene& scene = sceneAt(int(st.range(0)));
+    AppState& s = *scene.state;
+    showView(s, viewMonth, 1);
+    s.tourStep = 3;
+    scene.frame();
+    for (auto _ : st)
+        scene.frame();
+    s.tourStep = -1;
+    scene.frame();
 }
 
 void monthView(benchmark::State& st) { pageFrame(st, viewMonth, true); }
@@ -313,6 +371,10 @@ BENCHMARK(headerWithFigures)->Name("calendar_page/header_with_month_figures_no_p
 BENCHMARK(withoutHeader)->Name("calendar_page/shell_frame_without_header_or_page")->Apply(scales);
 BENCHMARK(searchPopoverFirst)->Name("calendar_page/month_frame_search_popover_first")->Apply(popoverScales);
 BENCHMARK(searchPopoverSteady)->Name("calendar_page/month_frame_search_popover_steady")->Apply(popoverScales);
+BENCHMARK(phoneMonth)->Name("calendar_page/phone_month_frame")->Apply(popoverScales);
+BENCHMARK(phoneWeek)->Name("calendar_page/phone_week_frame")->Apply(popoverScales);
+BENCHMARK(phoneWithoutPage)->Name("calendar_page/phone_frame_without_page")->Apply(popoverScales);
+BENCHMARK(tourStep)->Name("calendar_page/month_frame_tour_step")->Apply(popoverScales);
 BENCHMARK(calendarFigures)->Name("calendar_page/calendar_figures_peer")->Apply(scales);
 
 }  // namespace

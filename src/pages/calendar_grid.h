@@ -37,6 +37,11 @@ TileLines tileLines(double clipHeightDp, size_t entries);
 // lower-cased, contained anywhere.
 bool matchesGridSearch(const std::string& description, const std::string& searchText);
 
+// A row's second line: "Adjustment", the transfer's accounts (after
+// "Transfer · " when transferWord), or the category ("Uncategorized"), and
+// the recurrence after " · ".
+std::string transactionSubtitle(const Transaction& transaction, bool transferWord);
+
 // The hover text of a line: description, amount, original amount,
 // category, accounts and the recurrence, a line each.
 std::string transactionLineTooltip(const LedgerEntry& entry, bool adjusted);

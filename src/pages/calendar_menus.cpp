@@ -128,6 +128,9 @@ void drawTransactionMenu(AppState& state)
     // open when the window narrowed would only hold the keys.
     if (state.compact && isPopupOpen(ui, widgetId(ui, "ctxtx")))
         closePopup(ui);
+    // And the other way round: the desktop has no action sheet to draw.
+    if (!state.compact && isPopupOpen(ui, widgetId(ui, "txsheet")))
+        closePopup(ui);
     if (!contextMenu(ui, "tx", scaled(state, 250)))
         return;
     std::optional<LedgerEntry> found = findSelectedOccurrence(state, calendarState(state).menuTarget);

@@ -72,14 +72,8 @@ void drawAccountSwitcherButton(AppState& state, const ToolbarLayout& at)
     if (res.hovered)
         ui.cursorShape = curHand;
     registerTourAnchor(state, "account", box);
-    if (res.clicked) {
-        int64_t id = widgetId(ui, "accountpop");
-        if (isPopupOpen(ui, id))
-            closePopup(ui);
-        else
-            openPopup(ui, id, box);
-        state.redrawRequested = true;
-    }
+    if (res.clicked)
+        togglePopup(state, "accountpop", box);
     drawAccountSwitcher(state, box);
 }
 

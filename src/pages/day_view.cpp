@@ -38,23 +38,27 @@ constexpr const char* kWeekdays[] = {"Monday", "Tuesday", "Wednesday", "Thursday
 
 Color faded(Color c, double factor) { return withAlpha(c, c.a * factor); }
 
-std::string subtitleOf(const Transaction& t)
+}  // namespace
+
+std::string transactionSubtitle(const Transaction& t, bool transferWord)
 {
     std::string text;
-    if (t.is_adjustment)
+    if (t.is_adjustment) {
         text = "Adjustment";
-    else if (isTransfer(t))
-        text = "Transfer \u00b7 " + t.account + " \u2192 " + t.transfer_to_account;
-    else
+    } else if (isTransfer(t)) {
+        text = transferWord ? "Transfer \u00b7 " : "";
+        text += t.account;
+        text += " \u2192 ";
+        text += t.transfer_to_account;
+    } else {
         text = t.category.empty() ? std::string("Uncategorized") : t.category;
+    }
     if (t.is_recurring) {
         text += " \u00b7 ";
         text += describeRule(t.recurring_period);
     }
     return text;
 }
-
-}  // namespace
 
 double dayViewContentWidth(double widthDp) { return std::min(widthDp - 40, 980.0); }
 
@@ -186,7 +190,7 @@ bool drawDayViewRow(
         faded(tx.is_adjustment ? t.base[slotChart10] : t.base[slotText], opacity), 0, 600);
     double subSize = scaled(state, 11.5);
     std::string subtitle =
-        elideText(state, subtitleOf(tx), std::max(0.0, nameWidth - scaled(state, 120)), subSize, 400);
+        elideText(state, transactionSubtitle(tx, true), std::max(0.0, nameWidth - scaled(state, 120)), subSize, 400);
     Rect sub{nameX, rect.y + scaled(state, 28), nameWidth, scaled(state, 16)};
     drawText(state, subtitle, sub, subSize, faded(t.base[slotTextSecondary], opacity), 0, 400);
     double pillX = nameX + measureText(state, subtitle, subSize, 400) + scaled(state, 8);

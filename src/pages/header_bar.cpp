@@ -16,6 +16,7 @@
 #include "model/money.h"
 #include "model/projection.h"
 #include "pages/month_figures.h"
+#include "pages/toolbar_pieces.h"
 #include "platform/cursor.h"
 #include "platform/render/primitives.h"
 #include "ui/hit_test.h"
@@ -41,17 +42,6 @@ constexpr const char* kProductName = "Quenmark";
 constexpr ThemeSlot slotSoftBorder = slotShadeStrong;
 
 int64_t popupId(AppState& state, const char* name) { return widgetId(*state.ui, name); }
-
-void openOrClose(AppState& state, const char* name, const Rect& anchor)
-{
-    UiContext& ui = *state.ui;
-    int64_t id = popupId(state, name);
-    if (isPopupOpen(ui, id))
-        closePopup(ui);
-    else
-        openPopup(ui, id, anchor);
-    state.redrawRequested = true;
-}
 
 // A popup whose bar is not drawn (the window changed its layout while it
 // was open) would stay open unseen and keep the wheel from the page.
@@ -176,7 +166,7 @@ void drawAvatarButton(AppState& state, const Rect& rect)
     drawAvatar(state, {rect.x + two, rect.y + two, d, d}, d);
     chevron(state, rect, 16, 10, 14);
     if (res.clicked)
-        openOrClose(state, "usermenu", rect);
+        togglePopup(state, "usermenu", rect);
 }
 
 void drawMenuButton(AppState& state, const Rect& rect)
@@ -193,7 +183,7 @@ void drawMenuButton(AppState& state, const Rect& rect)
         0, 600);
     chevron(state, rect, 20, 9, 14);
     if (res.clicked)
-        openOrClose(state, "navmenu", rect);
+        togglePopup(state, "navmenu", rect);
 }
 
 void drawBrand(AppState& state, const DesktopHeaderLayout& at)
@@ -396,7 +386,7 @@ Rect drawPhoneHeader(AppState& state)
     if (res.hovered)
         ui.cursorShape = curHand;
     if (res.clicked)
-        openOrClose(state, "phonemenu", button);
+        togglePopup(state, "phonemenu", button);
     drawPhoneMenu(state);
     return {0, h, ui.viewWidth, std::max(0.0, ui.viewHeight - h)};
 }

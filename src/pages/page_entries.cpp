@@ -4,6 +4,7 @@
 #include "pages/dialogs.h"
 #include "pages/header_bar.h"
 #include "pages/search_page.h"
+#include "pages/tour.h"
 #include "pages/txform.h"
 
 namespace qm {
@@ -13,6 +14,7 @@ void fillCalendarPageTable(PageTable& table)
     table.drawHeaderBar = drawHeaderBar;
     table.drawCalendarPage = drawCalendarPage;
     table.drawSearchPage = drawSearchPage;
+    table.drawTour = drawTour;
     table.drawTransactionForm = drawTransactionForm;
     table.drawDialogs = drawDialogs;
     table.runConfirmedAction = runConfirmedAction;

@@ -100,6 +100,17 @@ void chooseAccount(AppState& state, int64_t id)
 
 }  // namespace
 
+void togglePopup(AppState& state, std::string_view name, const Rect& anchor)
+{
+    UiContext& ui = *state.ui;
+    int64_t id = widgetId(ui, name);
+    if (isPopupOpen(ui, id))
+        closePopup(ui);
+    else
+        openPopup(ui, id, anchor);
+    state.redrawRequested = true;
+}
+
 bool drawIconButton(AppState& state, std::string_view id, std::string_view icon, const Rect& rect, bool active)
 {
     UiContext& ui = *state.ui;

@@ -12,6 +12,9 @@
 
 namespace qm {
 
+// Opens the popup of that name at the anchor, or closes it when it is open.
+void togglePopup(AppState& state, std::string_view name, const Rect& anchor);
+
 // True when clicked this frame.
 bool drawIconButton(AppState& state, std::string_view id, std::string_view icon, const Rect& rect, bool active);
 
