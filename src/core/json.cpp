@@ -20,6 +20,16 @@ void writeString(std::string& out, std::string_view s)
     auto p = reinterpret_cast<const unsigned char*>(s.data());
     size_t n = s.size();
     for (size_t i = 0; i < n;) {
+        // Plain characters go over in runs: most texts are nothing else.
+        size_t run = i;
+        while (run < n && p[run] >= 0x20 && p[run] < 0x80 && p[run] != '"' && p[run] != '\\')
+            ++run;
+        if (run > i) {
+            out.append(s.data() + i, run - i);
+            i = run;
+            if (i == n)
+                break;
+        }
         unsigned char c = p[i];
         if (c >= 0x80) {
             Utf8Step step = decodeUtf8(s, i);
@@ -146,6 +156,10 @@ std::string dumpJson(const Json& node, int indent)
     return out;
 }
 
+void appendJsonString(std::string& out, std::string_view text) { writeString(out, text); }
+
+void appendJson(std::string& out, const Json& node) { write(out, node, -1, 0); }
+
 namespace {
 
 class Parser {
@@ -153,6 +167,15 @@ public:
     explicit Parser(std::string_view text)
         : s_(text)
     {
+    }
+
+    Json valueAt(size_t& pos)
+    {
+        i_ = pos;
+        skipBlanks();
+        Json v = value(0);
+        pos = i_;
+        return v;
     }
 
     Json document()
@@ -443,5 +466,7 @@ private:
 }  // namespace
 
 Json parseJson(std::string_view text) { return Parser(text).document(); }
+
+Json parseJsonValueAt(std::string_view text, size_t& pos) { return Parser(text).valueAt(pos); }
 
 }  // namespace qm
