@@ -117,7 +117,7 @@ void saveBudget(AppState& state)
         trySaveBudget(state);
         return;
     }
-    saveStoreLater(*state.storeSaver, store);
+    saveStoreLater(*state.storeSaver, state.store);
     state.hasUnsentChanges = !store.journal.empty();
     state.redrawRequested = true;
 }
@@ -126,6 +126,7 @@ void pollSaves(AppState& state)
 {
     if (!state.storeSaver)
         return;
+    pollSaver(*state.storeSaver);
     std::optional<SaveFailure> failure = takeSaveFailure(*state.storeSaver);
     if (!failure)
         return;

@@ -101,7 +101,7 @@ void readStoreFile(const std::string& path, const char* name, Read read)
         return;
     std::string text = readFile(path);
     try {
-        read(std::string_view(text));
+        read(text);
     } catch (const StoreShapeError&) {
         throw;
     } catch (const NewerFormatError& e) {
@@ -157,12 +157,12 @@ LocalStorePtr openStore(const std::string& folder)
         isFileOrAbsent(journalPath(*store), kJournalName);
         finishInterruptedWrites(storePaths(*store), holdsBudget);
     }
-    readStoreFile(dataPath(*store), kDataName, [&](std::string_view text) { readDataText(*store, text); });
+    readStoreFile(dataPath(*store), kDataName, [&](const std::string& text) { readDataText(*store, text); });
     // The file's text is as large as the budget it becomes, and its freed
     // pages would stay with the process for as long as the budget is open.
     malloc_trim(0);
     readStoreFile(
-        journalPath(*store), kJournalName, [&](std::string_view text) { readJournal(*store, parseJson(text)); });
+        journalPath(*store), kJournalName, [&](const std::string& text) { readJournal(*store, parseJson(text)); });
     // A new op must never take a seq the journal already holds: the
     // acknowledgement of a sync drops ops by seq. At the int32 maximum
     // appendOp raises the overflow error.

@@ -1,14 +1,15 @@
 #pragma once
-// Saves of the open store on a thread of their own, so that an edit costs
-// the UI thread a copy of the records rather than the writing of a large
-// budget. Each save is a whole copy of the store taken at one moment (budget,
-// journal and meta together), written by saveStore's one change of both
-// files; saves are written in the order they were handed over, and one
-// handed over while another waits replaces it, as it holds all the waiting
-// one held. Nothing else ever writes the folder while a save is under way.
+// Saves of the open store made beside the UI thread, so that an edit costs
+// it a moment rather than the writing of a large budget. A save is written
+// by a child process forked at the moment the save begins: the child sees
+// the store as it was then (budget, journal and meta together, whatever the
+// parent changes afterwards), writes it with saveStore's one change of both
+// files and ends. One save is under way at a time: a save asked for
+// meanwhile begins when that one ends, from the store as it is then, which
+// holds everything the saves asked for in between. A child dies with its
+// parent, so a killed program leaves one whole save, as a killed save does.
 #include "model/store.h"
 
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,15 +19,19 @@ namespace qm {
 struct StoreSaver;
 using StoreSaverPtr = std::shared_ptr<StoreSaver>;
 
-// The thread starts with the first save and ends with the saver, which
-// first finishes every save handed over.
+// Its end waits for the save under way, not for one still to begin.
 StoreSaverPtr newStoreSaver();
 
-// Copies the store as it is now, hands the copy over and marks the store
-// clean; returns at once. A store without a folder is only marked clean.
-void saveStoreLater(StoreSaver& saver, LocalStore& store);
+// Begins a save of the store, or has one begin after the one under way;
+// marks the store clean and returns at once. A store without a folder is
+// only marked clean.
+void saveStoreLater(StoreSaver& saver, const LocalStorePtr& store);
 
-// Returns when every save handed over is on disk or has failed.
+// Notes a save that has ended and begins the one asked for meanwhile;
+// never waits. Call it often (every frame).
+void pollSaver(StoreSaver& saver);
+
+// Returns when every save asked for is on disk or has failed.
 void waitForSaves(StoreSaver& saver);
 
 struct SaveFailure {
@@ -38,9 +43,5 @@ struct SaveFailure {
 // still in memory only, and the store they came from must be marked dirty
 // again by the caller.
 std::optional<SaveFailure> takeSaveFailure(StoreSaver& saver);
-
-// A copy of the store for writing elsewhere: its budget, journal and meta,
-// sharing the parts that are never changed in place.
-LocalStorePtr copyStoreForSave(const LocalStore& store);
 
 }  // namespace qm

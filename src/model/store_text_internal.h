@@ -38,6 +38,6 @@ void appendJournalText(std::string& out, const std::vector<JournalOp>& journal);
 // and the store's meta: raises ValueError when the text is not JSON,
 // StoreShapeError when it is not a budget and NewerFormatError for what only
 // a newer version can read, in that order of precedence.
-void readDataText(LocalStore& store, std::string_view text);
+void readDataText(LocalStore& store, const std::string& text);
 
 }  // namespace qm

@@ -238,10 +238,15 @@ public:
         if (!checkText(k))
             return false;
         switch (top()) {
+        case inRecord:
+            // Known names are kept as their index; the parser reuses the
+            // key's bytes for the value that follows, so others are copied.
+            recordKey_ = keyIndex(kRecordKeys[kind_], k, lastKey_);
+            if (recordKey_ >= 0)
+                return true;
+            [[fallthrough]];
         case inData:
         case inMeta:
-        case inRecord:
-            // The parser reuses the key's bytes for the value that follows.
             key_.assign(k);
             return true;
         case inCapture: {
@@ -329,10 +334,16 @@ private:
     // repair: those go the slow way.
     static bool checkText(std::string_view s)
     {
-        for (unsigned char c : s)
-            if (c >= 0x80)
-                return isValidUtf8(s);
-        return true;
+        uint64_t high = 0;
+        size_t i = 0;
+        for (; i + 8 <= s.size(); i += 8) {
+            uint64_t word;
+            std::memcpy(&word, s.data() + i, 8);
+            high |= word;
+        }
+        for (; i < s.size(); ++i)
+            high |= uint8_t(s[i]);
+        return (high & 0x8080808080808080ull) == 0 || isValidUtf8(s);
     }
 
     // A member of the document: a list, the preferences, meta, or one kept
@@ -429,7 +440,7 @@ private:
     // member repeats.
     int recordKey()
     {
-        const int k = keyIndex(kRecordKeys[kind_], key_, lastKey_);
+        const int k = recordKey_;
         if (k >= 0) {
             if (seen_ & (1u << k))
                 return -2;
@@ -448,7 +459,8 @@ private:
             return false;
         if (k >= 0) {
             if (newer_.empty())
-                newer_ = "\"" + std::string(key_) + "\" of %s holds " + (object ? "an object" : "a list");
+                newer_ = "\"" + std::string(kRecordKeys[kind_][size_t(k)]) + "\" of %s holds "
+                    + (object ? "an object" : "a list");
             frames_.push_back(inSkip);
             return true;
         }
@@ -463,7 +475,7 @@ private:
         const int k = recordKey();
         if (k == -2)
             return false;
-        if (key_ == "id")
+        if (k >= 0 ? kind_ != kindUser && k == 0 : key_ == "id")
             recordId_ = v.asInt();
         if (k < 0) {
             if (!unknown_)
@@ -891,6 +903,7 @@ private:
 
     RecordKind kind_ = kindAccount;
     int lastKey_ = -1;
+    int recordKey_ = -1;  // the index of the record member being read
     uint32_t seen_ = 0;
     int64_t recordId_ = 0;
     std::string newer_;
@@ -999,9 +1012,10 @@ void replay(const Json& node, DataReader& r)
 
 }  // namespace
 
-void readDataText(LocalStore& store, std::string_view text)
+void readDataText(LocalStore& store, const std::string& text)
 {
-    // A zero byte would end the quick parser's input early.
+    // The quick parser reads up to the first zero byte, which must be the
+    // string's end.
     // A first attempt that gave up may have filled some of the store.
     const int64_t nextLocal = store.next_local;
     const int32_t nextSeq = store.next_seq;
@@ -1020,9 +1034,10 @@ void readDataText(LocalStore& store, std::string_view text)
         DataReader reader(store);
         RapidEvents events(reader);
         rapidjson::Reader parser;
-        rapidjson::MemoryStream stream(text.data(), text.size());
-        constexpr unsigned kFlags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag
-            | rapidjson::kParseNumbersAsStringsFlag;
+        rapidjson::StringStream stream(text.c_str());
+        // Texts are checked by the handler, which sends what the parser's
+        // own check would refuse, and more, the slow way.
+        constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
         if (!parser.Parse<kFlags>(stream, events).IsError()) {
             reader.finish();
             return;
