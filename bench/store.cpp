@@ -9,6 +9,7 @@
 #include "model/store_saver.h"
 #include "model/store_text_internal.h"
 #include "model/transaction_edits.h"
+#include "process_memory.h"
 
 #include <benchmark/benchmark.h>
 #include <rapidjson/document.h>
@@ -176,23 +177,6 @@ void saveHandover(benchmark::State& state)
     }
 }
 
-size_t heapInUse()
-{
-    const struct mallinfo2 m = mallinfo2();
-    return m.uordblks + m.hblkhd;
-}
-
-size_t residentBytes()
-{
-    size_t pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%zu %zu", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * size_t(sysconf(_SC_PAGESIZE));
-}
-
 // A fresh process as the program runs it: open and seed, draw a year of
 // months, ten edits each saved off the thread and drawn, then the closing
 // save. The memory it gained, per byte of heap the budget holds, after the
@@ -211,10 +195,10 @@ void programMemory(benchmark::State& state)
         if (child == 0) {
             close(fds[0]);
             malloc_trim(0);
-            const size_t rss0 = residentBytes(), heap0 = heapInUse();
+            const size_t rss0 = bench::residentBytes(), heap0 = bench::heapInUse();
             LocalStorePtr store = openStore(folder.path);
             seedStore(*store);
-            const double budget = double(heapInUse() - heap0);
+            const double budget = double(bench::heapInUse() - heap0);
             const Date today = bench::heavyToday();
             auto draw = [&] {
                 const BudgetProjection& p = storeProjection(*store);
@@ -225,7 +209,7 @@ void programMemory(benchmark::State& state)
                 benchmark::DoNotOptimize(accountSummaries(p, today));
             };
             draw();
-            const double start = double(residentBytes() - rss0);
+            const double start = double(bench::residentBytes() - rss0);
             StoreSaverPtr saver = newStoreSaver();
             for (int i = 0; i < 10; ++i) {
                 Transaction t = store->budget->transactions[size_t(i) * 100];
@@ -235,11 +219,11 @@ void programMemory(benchmark::State& state)
                 draw();
             }
             waitForSaves(*saver);
-            const double edited = double(residentBytes() - rss0);
+            const double edited = double(bench::residentBytes() - rss0);
             markDirty(*store);
             saveStoreLater(*saver, store);
             saver.reset();  // the close waits for the last save
-            const double closed = double(residentBytes() - rss0);
+            const double closed = double(bench::residentBytes() - rss0);
             const double out[4] = {budget, start, edited, closed};
             if (write(fds[1], out, sizeof out) != ssize_t(sizeof out))
                 _exit(1);

@@ -102,4 +102,5 @@ def main():
     finish()
 
 
-main()
+if __name__ == "__main__":
+    main()
