@@ -169,15 +169,6 @@ public:
     {
     }
 
-    Json valueAt(size_t& pos)
-    {
-        i_ = pos;
-        skipBlanks();
-        Json v = value(0);
-        pos = i_;
-        return v;
-    }
-
     Json document()
     {
         skipBlanks();
@@ -466,7 +457,5 @@ private:
 }  // namespace
 
 Json parseJson(std::string_view text) { return Parser(text).document(); }
-
-Json parseJsonValueAt(std::string_view text, size_t& pos) { return Parser(text).valueAt(pos); }
 
 }  // namespace qm

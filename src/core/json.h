@@ -19,9 +19,6 @@ std::string dumpJson(const Json& node, int indent = -1);
 // writers that make their text directly and keep dumpJson's bytes.
 void appendJsonString(std::string& out, std::string_view text);
 void appendJson(std::string& out, const Json& node);
-// Reads one value that starts at text[pos] (blanks before it allowed), with
-// parseJson's rules, and moves pos past it.
-Json parseJsonValueAt(std::string_view text, size_t& pos);
 // Raises ValueError with a message naming the fault when text is not JSON.
 // Lenient where nothing is lost by it: ill-formed UTF-8 and lone surrogate
 // escapes read as U+FFFD, and a number too large for a double reads as an
