@@ -15,6 +15,7 @@
 
 #include "core/json.h"
 #include "model/budget_json.h"
+#include "process_memory.h"
 
 #include <benchmark/benchmark.h>
 
@@ -226,25 +227,6 @@ void frameAfterEdit(benchmark::State& state, EditKind kind)
     state.counters["made_anew"] = storeProjection(store).madeAt != madeAt;
 }
 
-// Bytes the allocator hands out, large blocks (mapped on their own) included.
-size_t heapInUse()
-{
-    const struct mallinfo2 m = mallinfo2();
-    return m.uordblks + m.hblkhd;
-}
-
-// Pages the process holds, in bytes.
-size_t residentBytes()
-{
-    size_t pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%zu %zu", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * size_t(sysconf(_SC_PAGESIZE));
-}
-
 // Opening the heavy budget from its files in a fresh process, as the program
 // does, then showing a year of months: the memory the process gained against
 // the heap the budget itself holds, and the projection's share.
@@ -272,9 +254,9 @@ void openedBudgetMemory(benchmark::State& state)
         if (child == 0) {
             close(fds[0]);
             malloc_trim(0);  // what the parent freed is not the child's
-            const size_t rss0 = residentBytes(), heap0 = heapInUse();
+            const size_t rss0 = bench::residentBytes(), heap0 = bench::heapInUse();
             LocalStorePtr store = openStore(folder);
-            const size_t heapBudget = heapInUse() - heap0;
+            const size_t heapBudget = bench::heapInUse() - heap0;
             const BudgetProjection& p = storeProjection(*store);
             const Date today = bench::heavyToday();
             for (int m = 0; m < 12; ++m) {
@@ -282,8 +264,8 @@ void openedBudgetMemory(benchmark::State& state)
                 benchmark::DoNotOptimize(monthLedger(p, month.year, month.month, 0, today));
             }
             benchmark::DoNotOptimize(accountSummaries(p, today));
-            const double out[4] = {
-                double(heapBudget), double(heapInUse() - heap0 - heapBudget), double(residentBytes() - rss0), 0};
+            const double out[4] = {double(heapBudget), double(bench::heapInUse() - heap0 - heapBudget),
+                double(bench::residentBytes() - rss0), 0};
             if (write(fds[1], out, sizeof out) != ssize_t(sizeof out))
                 _exit(1);
             _exit(0);

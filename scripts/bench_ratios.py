@@ -33,6 +33,9 @@ TIME_GOALS = [
     # The first frame after one edit, the projection brought up to date.
     (r"^calendar_frame_after_\w+_edit/1$", 1.0e-3),
     (r"^calendar_frame_after_\w+_edit/16$", 4.0e-3),
+    (r"^saveStore/1$", 20e-3),
+    (r"^saveStore/16$", 0.35),
+    (r"^edit_on_ui_thread/16$", 16e-3),
 ]
 
 # Cases run on budgets 1x and 16x the heavy one whose time should grow no
@@ -47,7 +50,31 @@ GROWTH_GOALS = [
 # Counters with a goal: (pattern on the case name, counter, most).
 COUNTER_GOALS = [
     (r"^opened_budget_memory/", "resident_per_budget", 2.0),
+    (r"^program_memory/", "resident_per_budget_start", 2.0),
+    (r"^program_memory/", "resident_per_budget_edit", 2.0),
+    (r"^program_memory/", "resident_per_budget_close", 2.0),
 ]
+
+# Cases with a least throughput: (pattern on the case name, bytes a second).
+RATE_GOALS = [
+    (r"^(saveStore|openStore|store_write|store_parse)/", 350e6),
+]
+
+
+def rate_lines(data):
+    lines = []
+    for b in data.get("benchmarks", []):
+        if b.get("aggregate_name", "median") != "median":
+            continue
+        impl, _, case = b.get("run_name", b["name"]).partition("/")
+        if impl != "qm" or "bytes_per_second" not in b:
+            continue
+        for pattern, least in RATE_GOALS:
+            if re.search(pattern, case):
+                rate = b["bytes_per_second"]
+                verdict = "met" if rate >= least else "MISSED"
+                lines.append(f"{case:58s} {rate / 1e6:.0f} MB/s   [goal >= {least / 1e6:.0f} MB/s: {verdict}]")
+    return lines
 
 
 def counter_lines(data):
@@ -166,7 +193,7 @@ def main(paths):
         for case in sorted(runs):
             if "qm" in runs[case]:
                 print(describe(case, runs[case]))
-        for line in growth_lines(runs) + counter_lines(data):
+        for line in growth_lines(runs) + counter_lines(data) + rate_lines(data):
             print(line)
 
 

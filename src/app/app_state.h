@@ -16,6 +16,7 @@
 #include "app/settings.h"
 #include "model/dates.h"
 #include "model/store.h"
+#include "model/store_saver.h"
 #include "platform/app_window.h"
 #include "platform/render/renderer.h"
 #include "platform/render/texture.h"
@@ -158,6 +159,9 @@ struct AppState {
     Settings settings;
     Session session;
     LocalStorePtr store;
+    // Writes the store's saves off the UI thread while the main loop runs;
+    // none (saves are written at once) elsewhere.
+    StoreSaverPtr storeSaver;
     std::string budgetId;
     // Set when the open budget's files could not be read: its store is an
     // empty stand-in that is never written, and every save reports this.

@@ -56,10 +56,20 @@ BudgetRead readBudget(const std::string& folder)
     return read;
 }
 
-void openBudget(AppState& state, const std::string& id) { installBudget(state, id, readBudget(budgetFolder(id))); }
+void openBudget(AppState& state, const std::string& id)
+{
+    // The folder is read only once every save handed over is in it.
+    if (state.storeSaver)
+        waitForSaves(*state.storeSaver);
+    installBudget(state, id, readBudget(budgetFolder(id)));
+}
 
 void installBudget(AppState& state, const std::string& id, BudgetRead read)
 {
+    if (state.storeSaver) {
+        waitForSaves(*state.storeSaver);
+        pollSaves(state);
+    }
     state.budgetId = id;
     std::string folder = budgetFolder(id);
     state.budgetReadFailure.clear();
@@ -100,10 +110,40 @@ void installBudget(AppState& state, const std::string& id, BudgetRead read)
     state.redrawRequested = true;
 }
 
-void saveBudget(AppState& state) { trySaveBudget(state); }
+void saveBudget(AppState& state)
+{
+    LocalStore& store = *state.store;
+    if (!state.storeSaver || !state.budgetReadFailure.empty() || store.folder.empty() || !store.dirty) {
+        trySaveBudget(state);
+        return;
+    }
+    saveStoreLater(*state.storeSaver, state.store);
+    state.hasUnsentChanges = !store.journal.empty();
+    state.redrawRequested = true;
+}
+
+void pollSaves(AppState& state)
+{
+    if (!state.storeSaver)
+        return;
+    pollSaver(*state.storeSaver);
+    std::optional<SaveFailure> failure = takeSaveFailure(*state.storeSaver);
+    if (!failure)
+        return;
+    if (state.store && state.store->folder == failure->folder)
+        state.store->dirty = true;
+    showError(state, "Could not save the budget: " + failure->message);
+}
 
 std::optional<std::string> trySaveBudget(AppState& state)
 {
+    if (state.storeSaver) {
+        waitForSaves(*state.storeSaver);
+        // A failed save is written again below; its toast would only repeat.
+        if (std::optional<SaveFailure> failed = takeSaveFailure(*state.storeSaver))
+            if (state.store && state.store->folder == failed->folder)
+                state.store->dirty = true;
+    }
     std::optional<std::string> failure;
     if (!state.budgetReadFailure.empty()) {
         // The box said so when the budget was refused; a toast at every save

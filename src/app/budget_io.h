@@ -26,10 +26,16 @@ void installBudget(AppState& state, const std::string& id, BudgetRead read);
 // Writes the open store when it holds changes not yet on disk; a failure
 // becomes an error toast, never a raise. A budget that was refused at
 // opening is never written and toasts nothing: its message box said so.
+// With a store saver the writing happens on its thread and a failure is
+// toasted by pollSaves.
 void saveBudget(AppState& state);
-// The same, also giving the failure's text (for a refused budget, only when
-// changes were made since, and without a toast).
+// The same, written before it returns (after any save still under way), also
+// giving the failure's text (for a refused budget, only when changes were
+// made since, and without a toast).
 std::optional<std::string> trySaveBudget(AppState& state);
+// Toasts a failed save of the saver's and marks its changes unsaved again,
+// so that the next save writes them.
+void pollSaves(AppState& state);
 
 void showToast(AppState& state, const std::string& text, uint8_t kind, double seconds);
 void showSuccess(AppState& state, const std::string& text);

@@ -366,7 +366,10 @@ int runMainLoop(AppState& state)
     int64_t lastFrameTime = monotonicNs();
     int64_t lastThemeCheck = lastFrameTime;
     AppWindow& window = *state.window;
+    if (!state.storeSaver)
+        state.storeSaver = newStoreSaver();
     while (!state.quitRequested) {
+        pollSaves(state);
         std::vector<WindowEvent> events = pollEvents(window);
         std::vector<WindowEvent> injected =
             automationEvents(sw, state.framesOnPage, state.ui->viewWidth, state.ui->viewHeight);

@@ -20,6 +20,16 @@ void writeString(std::string& out, std::string_view s)
     auto p = reinterpret_cast<const unsigned char*>(s.data());
     size_t n = s.size();
     for (size_t i = 0; i < n;) {
+        // Plain characters go over in runs: most texts are nothing else.
+        size_t run = i;
+        while (run < n && p[run] >= 0x20 && p[run] < 0x80 && p[run] != '"' && p[run] != '\\')
+            ++run;
+        if (run > i) {
+            out.append(s.data() + i, run - i);
+            i = run;
+            if (i == n)
+                break;
+        }
         unsigned char c = p[i];
         if (c >= 0x80) {
             Utf8Step step = decodeUtf8(s, i);
@@ -145,6 +155,10 @@ std::string dumpJson(const Json& node, int indent)
     write(out, node, indent, 0);
     return out;
 }
+
+void appendJsonString(std::string& out, std::string_view text) { writeString(out, text); }
+
+void appendJson(std::string& out, const Json& node) { write(out, node, -1, 0); }
 
 namespace {
 

@@ -15,6 +15,10 @@ namespace qm {
 // Compact (no blanks outside texts) when indent is negative; otherwise one
 // member per line, indented by that many spaces a level.
 std::string dumpJson(const Json& node, int indent = -1);
+// The compact form of a text and of a whole document, added to out: for
+// writers that make their text directly and keep dumpJson's bytes.
+void appendJsonString(std::string& out, std::string_view text);
+void appendJson(std::string& out, const Json& node);
 // Raises ValueError with a message naming the fault when text is not JSON.
 // Lenient where nothing is lost by it: ill-formed UTF-8 and lone surrogate
 // escapes read as U+FFFD, and a number too large for a double reads as an

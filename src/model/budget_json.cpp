@@ -2,12 +2,13 @@
 
 #include "core/ascii.h"
 #include "model/money.h"
+#include "model/store_text_internal.h"
 
 #include <algorithm>
 #include <cmath>
-#include <initializer_list>
 #include <limits>
 #include <optional>
+#include <span>
 
 namespace qm {
 
@@ -65,20 +66,7 @@ Json writeList(const std::vector<T>& list, Write write)
     return arr;
 }
 
-using Keys = std::initializer_list<std::string_view>;
-
-const Keys kAccountKeys = {"id", "name", "account_type", "color", "display_order", "mask"};
-const Keys kCategoryKeys = {"id", "name", "color", "hidden", "icon_id"};
-const Keys kIconKeys = {"id", "name", "url", "is_default"};
-const Keys kTransactionKeys = {"id", "start_date", "end_date", "amount", "description", "category", "account",
-    "transfer_to_account", "is_recurring", "recurring_period", "pay_on_business_day", "pay_early", "icon_id",
-    "is_adjustment", "is_demo"};
-const Keys kAdjustmentKeys = {
-    "id", "transaction_id", "original_date", "new_date", "amount", "is_paid", "is_deleted", "is_demo"};
-const Keys kAnchorKeys = {"id", "account_id", "date", "amount", "is_demo"};
-const Keys kUserKeys = {"selected_account_id", "default_account_id", "theme_preference", "has_completed_tour",
-    "first_name", "last_name", "email", "calendar_token", "two_factor_enabled", "pending_email", "is_verified",
-    "avatar", "gravatar_hash"};
+using Keys = std::span<const std::string_view>;
 
 // One pass over a record's members: a known one holding an object or a list
 // was written by a newer version (reading it as a default would lose it at

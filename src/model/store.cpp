@@ -4,6 +4,7 @@
 #include "core/files.h"
 #include "model/budget_json.h"
 #include "model/builtins.h"
+#include "model/store_text_internal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,14 +36,6 @@ void lowerBelow(int64_t& next, const List& list)
 // The members of data.json that this program reads and writes itself.
 constexpr const char* kListKeys[] = {
     "accounts", "categories", "icons", "transactions", "transaction_adjustments", "running_total_adjustments"};
-
-bool isKnownKey(std::string_view key)
-{
-    for (const char* k : kListKeys)
-        if (key == k)
-            return true;
-    return key == "user" || key == "meta";
-}
 
 constexpr const char* kDataName = "data.json";
 constexpr const char* kJournalName = "journal.json";
@@ -108,7 +101,7 @@ void readStoreFile(const std::string& path, const char* name, Read read)
         return;
     std::string text = readFile(path);
     try {
-        read(parseJson(text));
+        read(text);
     } catch (const StoreShapeError&) {
         throw;
     } catch (const NewerFormatError& e) {
@@ -125,56 +118,6 @@ std::string journalPath(const LocalStore& store) { return joinPath(store.folder,
 // The journal comes first: the data file is the one whose replacement
 // completes a save.
 std::vector<std::string> storePaths(const LocalStore& store) { return {journalPath(store), dataPath(store)}; }
-
-// Reads data.json into the store: the budget, members it does not know, and
-// the meta object.
-void readData(LocalStore& store, const Json& doc)
-{
-    checkDataShape(doc);
-    store.budget = budgetFromJson(doc);
-    Json unknown = Json::object();
-    for (auto it = doc.begin(); it != doc.end(); ++it)
-        if (!isKnownKey(it.key()))
-            unknown[it.key()] = it.value();
-    if (!unknown.empty())
-        store.unknown_members = std::make_shared<const Json>(std::move(unknown));
-    auto meta = doc.find("meta");
-    if (meta != doc.end() && meta->is_object()) {
-        Json unknownMeta = Json::object();
-        for (auto it = meta->begin(); it != meta->end(); ++it) {
-            const std::string& key = it.key();
-            if (key != "next_local" && key != "next_seq" && key != "last_sync" && key != "etag" && key != "sent_up_to")
-                unknownMeta[key] = it.value();
-            else if (it->is_structured())
-                throw NewerFormatError(
-                    "\"" + key + "\" of \"meta\" holds " + (it->is_object() ? "an object" : "a list"));
-        }
-        if (!unknownMeta.empty())
-            store.unknown_meta = std::make_shared<const Json>(std::move(unknownMeta));
-        auto next = meta->find("next_local");
-        if (next != meta->end() && next->is_number_integer())
-            store.next_local = jsonInt(*meta, "next_local");
-        auto seq = meta->find("next_seq");
-        if (seq != meta->end() && seq->is_number_integer()) {
-            int64_t v = jsonInt(*meta, "next_seq");
-            if (seq->is_number_unsigned()
-                    ? seq->get<uint64_t>() > uint64_t(std::numeric_limits<int32_t>::max())
-                    : v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
-                throw ValueError("\"next_seq\" of \"meta\" is out of range");
-            store.next_seq = int32_t(v);
-        }
-        auto sync = meta->find("last_sync");
-        if (sync != meta->end() && sync->is_number())
-            store.last_sync = jsonFloat(*meta, "last_sync");
-        store.etag = jsonStr(*meta, "etag");
-        auto sent = meta->find("sent_up_to");
-        if (sent != meta->end() && sent->is_number_integer()) {
-            int64_t v = jsonInt(*meta, "sent_up_to");
-            if (v > 0 && v <= std::numeric_limits<int32_t>::max())
-                store.sent_up_to = int32_t(v);
-        }
-    }
-}
 
 void readJournal(LocalStore& store, const Json& doc)
 {
@@ -214,11 +157,12 @@ LocalStorePtr openStore(const std::string& folder)
         isFileOrAbsent(journalPath(*store), kJournalName);
         finishInterruptedWrites(storePaths(*store), holdsBudget);
     }
-    readStoreFile(dataPath(*store), kDataName, [&](const Json& doc) { readData(*store, doc); });
-    // The parse tree is several times the budget it becomes, and its freed
+    readStoreFile(dataPath(*store), kDataName, [&](const std::string& text) { readDataText(*store, text); });
+    // The file's text is as large as the budget it becomes, and its freed
     // pages would stay with the process for as long as the budget is open.
     malloc_trim(0);
-    readStoreFile(journalPath(*store), kJournalName, [&](const Json& doc) { readJournal(*store, doc); });
+    readStoreFile(
+        journalPath(*store), kJournalName, [&](const std::string& text) { readJournal(*store, parseJson(text)); });
     // A new op must never take a seq the journal already holds: the
     // acknowledgement of a sync drops ops by seq. At the int32 maximum
     // appendOp raises the overflow error.
@@ -257,34 +201,20 @@ void seedStore(LocalStore& store)
 
 std::string storeDataJson(const LocalStore& store)
 {
-    Json doc = budgetToJson(*store.budget);
-    Json meta = Json::object();
-    meta["next_local"] = store.next_local;
-    meta["next_seq"] = store.next_seq;
-    meta["last_sync"] = store.last_sync;
-    meta["etag"] = store.etag;
-    if (store.sent_up_to > 0)
-        meta["sent_up_to"] = store.sent_up_to;
-    if (store.unknown_meta)
-        for (auto it = store.unknown_meta->begin(); it != store.unknown_meta->end(); ++it)
-            if (!meta.contains(it.key()))
-                meta[it.key()] = it.value();
-    // Members this program does not know (a misspelt key, say) go back as
-    // they came, so that a save never drops what is under them.
-    if (store.unknown_members)
-        for (auto it = store.unknown_members->begin(); it != store.unknown_members->end(); ++it)
-            if (!isKnownKey(it.key()))
-                doc[it.key()] = it.value();
-    doc["meta"] = std::move(meta);
-    return dumpJson(doc);
+    const Budget& b = *store.budget;
+    // Room for the usual record sizes; pages never written are never held.
+    std::string out;
+    out.reserve(4096 + 320 * b.transactions.size() + 224 * b.transaction_adjustments.size()
+        + 160 * (b.running_total_adjustments.size() + b.accounts.size() + b.categories.size() + b.icons.size()));
+    appendDataText(out, store);
+    return out;
 }
 
 std::string storeJournalJson(const LocalStore& store)
 {
-    Json arr = Json::array();
-    for (const auto& op : store.journal)
-        arr.push_back(opToJson(op));
-    return dumpJson(arr);
+    std::string out;
+    appendJournalText(out, store.journal);
+    return out;
 }
 
 void saveStore(LocalStore& store)

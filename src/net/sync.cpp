@@ -211,7 +211,9 @@ void startSync(AppState& state)
     job.highestSeq = markSent(store);
     if (job.highestSeq != marked && job.highestSeq > 0) {
         markDirty(store);
-        saveBudget(state);
+        // Written here and now, not handed to the background saver: the
+        // request must not leave before the mark is on disk.
+        trySaveBudget(state);
     }
     job.budgetId = state.budgetId;
     s.inFlight = true;

@@ -5,6 +5,7 @@
 #include "model/budget_json.h"
 #include "model/journal.h"
 #include "model/store.h"
+#include "model/store_saver.h"
 
 #include "store_helpers.h"
 
@@ -165,4 +166,64 @@ TEST(StoreKill, EveryKillLeavesOneWholeSave)
     RecordProperty("saves", done);
     RecordProperty("killed_after_commit", landedNew);
     RecordProperty("killed_before_commit", keptOld);
+}
+
+// The same with every save written by the store saver while edits go on: the
+// files always hold exactly the state after some edit, and never an older
+// one than a previous opening found.
+TEST(StoreKill, SavesOffTheEditingThreadNeverTearOrGoBack)
+{
+    constexpr int kKills = 120;
+    TempFolder dir;
+    LocalStorePtr reference = newLocalStore("");
+    int done = 0;  // edits the files hold
+    int moved = 0;
+    std::mt19937 rng(2025);
+    for (int round = 0; round < kKills; ++round) {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(fds[0]);
+            LocalStorePtr s = openStore(dir.path);
+            StoreSaverPtr saver = newStoreSaver();
+            for (int i = done;; ++i) {
+                edit(*s, i);
+                saveStoreLater(*saver, s);
+                pollSaver(*saver);
+                char one = 1;
+                if (write(fds[1], &one, 1) != 1)
+                    _exit(2);
+                usleep(300);
+            }
+        }
+        close(fds[1]);
+        usleep(useconds_t(std::uniform_int_distribution<int>(0, round < 30 ? 3000 : 25000)(rng)));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round;
+        int made = 0;
+        char buf[4096];
+        for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+            made += int(n);
+        close(fds[0]);
+
+        LocalStorePtr s;
+        ASSERT_NO_THROW(s = openStore(dir.path)) << "round " << round;
+        const Snapshot onDisk = snapshot(*s);
+        // Step the reference through the edits made until it meets the files;
+        // one more than reported, as a save may land before its edit is.
+        int at = done;
+        while (!(snapshot(*reference) == onDisk) && at < done + made + 1)
+            edit(*reference, at++);
+        ASSERT_TRUE(snapshot(*reference) == onDisk)
+            << "round " << round << ": the files hold no state after edits " << done << " to " << done + made;
+        moved += at > done;
+        done = at;
+        expectJournalAgrees(*s);
+    }
+    EXPECT_GT(moved, 10);  // how many saves land between kills depends on the machine
+    RecordProperty("saves", done);
 }

@@ -90,4 +90,5 @@ def main():
     finish()
 
 
-main()
+if __name__ == "__main__":
+    main()

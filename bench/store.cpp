@@ -1,0 +1,258 @@
+// The store on the heavy budget at 1x and 16x, as the program uses it: the
+// files written and read (beside RapidJSON's writer and parser on the same
+// data.json), the UI thread's share of one edit, and the memory of a process
+// that opens, seeds, draws, edits, saves and closes.
+#include "model/store.h"
+#include "heavy_budget.h"
+#include "model/ledger.h"
+#include "model/projection.h"
+#include "model/store_saver.h"
+#include "model/store_text_internal.h"
+#include "model/transaction_edits.h"
+#include "process_memory.h"
+
+#include <benchmark/benchmark.h>
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+namespace {
+
+using namespace qm;
+
+// A folder holding the heavy budget's files, made once per scale and removed
+// at exit.
+struct HeavyFolder {
+    std::string path;
+    std::string data;  // data.json's text
+    ~HeavyFolder()
+    {
+        if (!path.empty())
+            std::filesystem::remove_all(path);
+    }
+};
+
+const HeavyFolder& folderAt(int scale)
+{
+    static std::map<int, HeavyFolder> folders;
+    auto it = folders.find(scale);
+    if (it == folders.end()) {
+        HeavyFolder& f = folders[scale];
+        char name[] = "/tmp/qm-bench-store-XXXXXX";
+        f.path = mkdtemp(name) ? name : "";
+        LocalStorePtr store = newLocalStore(f.path);
+        *store->budget = bench::heavyBudget(scale);
+        seedStore(*store);
+        saveStore(*store);
+        f.data = storeDataJson(*store);
+        it = folders.find(scale);
+    }
+    return it->second;
+}
+
+const LocalStorePtr& openedPtrAt(int scale)
+{
+    static std::map<int, LocalStorePtr> stores;
+    auto it = stores.find(scale);
+    if (it == stores.end())
+        it = stores.emplace(scale, openStore(folderAt(scale).path)).first;
+    return it->second;
+}
+
+LocalStore& openedAt(int scale) { return *openedPtrAt(scale); }
+
+void saveWhole(benchmark::State& state)
+{
+    LocalStore& store = openedAt(int(state.range(0)));
+    const size_t bytes = folderAt(int(state.range(0))).data.size();
+    for (auto _ : state) {
+        markDirty(store);
+        saveStore(store);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+void openWhole(benchmark::State& state)
+{
+    const HeavyFolder& folder = folderAt(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(openStore(folder.path));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(folder.data.size()));
+}
+
+void writeOurs(benchmark::State& state)
+{
+    LocalStore& store = openedAt(int(state.range(0)));
+    size_t bytes = 0;
+    for (auto _ : state) {
+        std::string text = storeDataJson(store);
+        bytes = text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+void parseOurs(benchmark::State& state)
+{
+    const HeavyFolder& folder = folderAt(int(state.range(0)));
+    for (auto _ : state) {
+        LocalStorePtr store = newLocalStore("");
+        readDataText(*store, folder.data);
+        benchmark::DoNotOptimize(store->budget->transactions.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(folder.data.size()));
+}
+
+// The peer holds the same data.json as its own document and writes it out.
+void writeRapid(benchmark::State& state)
+{
+    const HeavyFolder& folder = folderAt(int(state.range(0)));
+    rapidjson::Document doc;
+    doc.Parse(folder.data.data(), folder.data.size());
+    size_t bytes = 0;
+    for (auto _ : state) {
+        rapidjson::StringBuffer buffer;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+        doc.Accept(writer);
+        bytes = buffer.GetSize();
+        benchmark::DoNotOptimize(buffer.GetString());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+void parseRapid(benchmark::State& state)
+{
+    const HeavyFolder& folder = folderAt(int(state.range(0)));
+    for (auto _ : state) {
+        rapidjson::Document doc;
+        doc.Parse<rapidjson::kParseFullPrecisionFlag>(folder.data.data(), folder.data.size());
+        benchmark::DoNotOptimize(doc.MemberCount());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(folder.data.size()));
+}
+
+// What one edit costs the UI thread when the saver writes: the edit, the
+// copy handed to the saver, and the next calendar frame.
+void editOnUiThread(benchmark::State& state)
+{
+    const LocalStorePtr& storePtr = openedPtrAt(int(state.range(0)));
+    LocalStore& store = *storePtr;
+    StoreSaverPtr saver = newStoreSaver();
+    const Date today = bench::heavyToday();
+    const Transaction original = store.budget->transactions[10];
+    int round = 0;
+    for (auto _ : state) {
+        Transaction t = original;
+        t.amount = original.amount + double(++round % 7);
+        updateTransaction(store, t.id, t, false, t.start_date, false);
+        saveStoreLater(*saver, storePtr);
+        const BudgetProjection& p = storeProjection(store);
+        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
+        benchmark::DoNotOptimize(accountSummaries(p, today));
+        state.PauseTiming();
+        waitForSaves(*saver);  // the saver's own time is not the UI thread's
+        state.ResumeTiming();
+    }
+}
+
+// The UI thread's share of handing a save over: starting the process that
+// writes it.
+void saveHandover(benchmark::State& state)
+{
+    const LocalStorePtr& store = openedPtrAt(int(state.range(0)));
+    StoreSaverPtr saver = newStoreSaver();
+    for (auto _ : state) {
+        saveStoreLater(*saver, store);
+        state.PauseTiming();
+        waitForSaves(*saver);
+        state.ResumeTiming();
+    }
+}
+
+// A fresh process as the program runs it: open and seed, draw a year of
+// months, ten edits each saved off the thread and drawn, then the closing
+// save. The memory it gained, per byte of heap the budget holds, after the
+// start, after the edits and after the close.
+void programMemory(benchmark::State& state)
+{
+    const HeavyFolder& folder = folderAt(int(state.range(0)));
+    double figures[4] = {};
+    for (auto _ : state) {
+        int fds[2];
+        if (pipe(fds) != 0) {
+            state.SkipWithError("no pipe");
+            break;
+        }
+        const pid_t child = fork();
+        if (child == 0) {
+            close(fds[0]);
+            malloc_trim(0);
+            const size_t rss0 = bench::residentBytes(), heap0 = bench::heapInUse();
+            LocalStorePtr store = openStore(folder.path);
+            seedStore(*store);
+            const double budget = double(bench::heapInUse() - heap0);
+            const Date today = bench::heavyToday();
+            auto draw = [&] {
+                const BudgetProjection& p = storeProjection(*store);
+                for (int m = 0; m < 12; ++m) {
+                    const Date month = addMonths(today, -m);
+                    benchmark::DoNotOptimize(monthLedger(p, month.year, month.month, 0, today));
+                }
+                benchmark::DoNotOptimize(accountSummaries(p, today));
+            };
+            draw();
+            const double start = double(bench::residentBytes() - rss0);
+            StoreSaverPtr saver = newStoreSaver();
+            for (int i = 0; i < 10; ++i) {
+                Transaction t = store->budget->transactions[size_t(i) * 100];
+                t.amount += 1;
+                updateTransaction(*store, t.id, t, false, t.start_date, false);
+                saveStoreLater(*saver, store);
+                draw();
+            }
+            waitForSaves(*saver);
+            const double edited = double(bench::residentBytes() - rss0);
+            markDirty(*store);
+            saveStoreLater(*saver, store);
+            saver.reset();  // the close waits for the last save
+            const double closed = double(bench::residentBytes() - rss0);
+            const double out[4] = {budget, start, edited, closed};
+            if (write(fds[1], out, sizeof out) != ssize_t(sizeof out))
+                _exit(1);
+            _exit(0);
+        }
+        close(fds[1]);
+        if (read(fds[0], figures, sizeof figures) != ssize_t(sizeof figures))
+            state.SkipWithError("the child gave no figures");
+        close(fds[0]);
+        waitpid(child, nullptr, 0);
+    }
+    state.counters["budget_MB"] = figures[0] / 1e6;
+    const char* names[] = {"resident_per_budget_start", "resident_per_budget_edit", "resident_per_budget_close"};
+    for (int k = 0; k < 3; ++k)
+        state.counters[names[k]] = figures[0] > 0 ? figures[k + 1] / figures[0] : 0;
+}
+
+void scales(benchmark::internal::Benchmark* b) { b->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond); }
+
+BENCHMARK(saveWhole)->Name("qm/saveStore")->Apply(scales);
+BENCHMARK(openWhole)->Name("qm/openStore")->Apply(scales);
+BENCHMARK(writeOurs)->Name("qm/store_write")->Apply(scales);
+BENCHMARK(writeRapid)->Name("rapidjson/store_write")->Apply(scales);
+BENCHMARK(parseOurs)->Name("qm/store_parse")->Apply(scales);
+BENCHMARK(parseRapid)->Name("rapidjson/store_parse")->Apply(scales);
+BENCHMARK(saveHandover)->Name("qm/save_handover")->Apply(scales);
+BENCHMARK(editOnUiThread)->Name("qm/edit_on_ui_thread")->Apply(scales);
+BENCHMARK(programMemory)->Name("qm/program_memory")->Apply(scales)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,43 @@
+#pragma once
+// The text of data.json and journal.json made straight from the records and
+// read straight back into them, without a document tree in between: a tree
+// costs several times the budget in memory and most of a save's time. The
+// bytes are those the record writers of model/budget_json.h give, member for
+// member.
+#include "model/store.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+// The members of each record kind, in the order they are written.
+inline constexpr std::string_view kAccountKeys[] = {"id", "name", "account_type", "color", "display_order", "mask"};
+inline constexpr std::string_view kCategoryKeys[] = {"id", "name", "color", "hidden", "icon_id"};
+inline constexpr std::string_view kIconKeys[] = {"id", "name", "url", "is_default"};
+inline constexpr std::string_view kTransactionKeys[] = {"id", "start_date", "end_date", "amount", "description",
+    "category", "account", "transfer_to_account", "is_recurring", "recurring_period", "pay_on_business_day",
+    "pay_early", "icon_id", "is_adjustment", "is_demo"};
+inline constexpr std::string_view kAdjustmentKeys[] = {
+    "id", "transaction_id", "original_date", "new_date", "amount", "is_paid", "is_deleted", "is_demo"};
+inline constexpr std::string_view kAnchorKeys[] = {"id", "account_id", "date", "amount", "is_demo"};
+inline constexpr std::string_view kUserKeys[] = {"selected_account_id", "default_account_id", "theme_preference",
+    "has_completed_tour", "first_name", "last_name", "email", "calendar_token", "two_factor_enabled", "pending_email",
+    "is_verified", "avatar", "gravatar_hash"};
+// data.json's own members, then those of its "meta" and of a change.
+inline constexpr std::string_view kDataKeys[] = {"accounts", "categories", "icons", "transactions",
+    "transaction_adjustments", "running_total_adjustments", "user", "meta"};
+inline constexpr std::string_view kMetaKeys[] = {"next_local", "next_seq", "last_sync", "etag", "sent_up_to"};
+inline constexpr std::string_view kOpKeys[] = {"seq", "op", "entity", "id", "data", "at"};
+
+void appendDataText(std::string& out, const LocalStore& store);
+void appendJournalText(std::string& out, const std::vector<JournalOp>& journal);
+
+// Reads data.json's text into the store, with the rules of budgetFromJson
+// and the store's meta: raises ValueError when the text is not JSON,
+// StoreShapeError when it is not a budget and NewerFormatError for what only
+// a newer version can read, in that order of precedence.
+void readDataText(LocalStore& store, const std::string& text);
+
+}  // namespace qm

@@ -1,0 +1,1062 @@
+#include "core/ascii.h"
+#include "core/decimal.h"
+#include "core/json.h"
+#include "core/utf8.h"
+#include "model/budget_json.h"
+#include "model/money.h"
+#include "model/store_text_internal.h"
+
+#include <rapidjson/reader.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+namespace qm {
+
+namespace {
+
+// One plain value as the text holds it; numbers are classed as the JSON
+// parser classes them (int64, then uint64, then double).
+struct Scalar {
+    enum Type : uint8_t { null, boolean, integer, unsignedInteger, floating, text } type = null;
+    bool b = false;
+    int64_t i = 0;
+    uint64_t u = 0;
+    double d = 0;
+    std::string_view s;
+
+    bool isInteger() const { return type == integer || type == unsignedInteger; }
+    bool isNumber() const { return isInteger() || type == floating; }
+
+    // The lenient member readers of model/budget_json.h, value by value.
+    int64_t asInt() const
+    {
+        if (type == integer)
+            return i;
+        if (type == unsignedInteger && u <= uint64_t(std::numeric_limits<int64_t>::max()))
+            return int64_t(u);
+        return 0;
+    }
+    std::string asText() const { return type == text ? std::string(s) : std::string(); }
+    bool asBool() const
+    {
+        switch (type) {
+        case boolean:
+            return b;
+        case integer:
+            return i != 0;
+        case unsignedInteger:
+            return u != 0;
+        case text: {
+            std::string lower = asciiLower(s);
+            return lower == "1" || lower == "on" || lower == "yes" || lower == "true";
+        }
+        default:
+            return false;
+        }
+    }
+    double asFloat() const
+    {
+        double v;
+        if (type == unsignedInteger)
+            v = double(u);
+        else if (type == integer)
+            v = double(i);
+        else if (type == floating)
+            v = d;
+        else if (type != text)
+            return 0;
+        else if (std::optional<double> parsed = parseFloatText(s))
+            v = *parsed;
+        else
+            return 0;
+        return std::isfinite(v) ? v : 0;
+    }
+    std::optional<Date> asDate() const
+    {
+        if (type != text)
+            return std::nullopt;
+        std::optional<Date> d = tryParseIso(s);
+        if (d && (d->year < 1 || d->year > 9999))
+            return std::nullopt;
+        return d;
+    }
+    Json toJson() const
+    {
+        switch (type) {
+        case boolean:
+            return Json(b);
+        case integer:
+            return Json(i);
+        case unsignedInteger:
+            return Json(u);
+        case floating:
+            return Json(d);
+        case text:
+            return Json(std::string(s));
+        default:
+            return Json(nullptr);
+        }
+    }
+};
+
+Scalar numberScalar(std::string_view text)
+{
+    Scalar v;
+    if (text.find_first_of(".eE") == std::string_view::npos) {
+        const char* end = text.data() + text.size();
+        if (std::from_chars(text.data(), end, v.i).ec == std::errc() && !text.empty()) {
+            v.type = Scalar::integer;
+            return v;
+        }
+        if (text[0] != '-' && std::from_chars(text.data(), end, v.u).ec == std::errc()) {
+            v.type = Scalar::unsignedInteger;
+            return v;
+        }
+    }
+    v.type = Scalar::floating;
+    v.d = decimalToDouble(text);
+    return v;
+}
+
+enum RecordKind : uint8_t {
+    kindAccount,
+    kindCategory,
+    kindIcon,
+    kindTransaction,
+    kindAdjustment,
+    kindAnchor,
+    kindUser
+};
+constexpr int kListCount = 6;  // the kinds before kindUser come in lists
+constexpr const char* kRecordNames[] = {
+    "account", "category", "icon", "transaction", "adjustment", "anchor", "the preferences"};
+constexpr std::span<const std::string_view> kRecordKeys[] = {
+    kAccountKeys, kCategoryKeys, kIconKeys, kTransactionKeys, kAdjustmentKeys, kAnchorKeys, kUserKeys};
+
+// The position of key among names, or -1. Files this program wrote hold the
+// members in the writer's order, so the one after the last found is tried
+// first.
+int keyIndex(std::span<const std::string_view> names, std::string_view key, int after)
+{
+    const int n = int(names.size());
+    if (after + 1 < n && names[size_t(after + 1)] == key)
+        return after + 1;
+    for (int k = 0; k < n; ++k)
+        if (names[size_t(k)] == key)
+            return k;
+    return -1;
+}
+
+// Takes the text's events and fills the store. Faults of shape and of newer
+// versions are kept, not raised, until the whole text has proved to be JSON,
+// and then the first by the order in which a tree would have been checked.
+// Anything the quick path must not decide (a repeated member, nesting past
+// the parser's limit) makes the handler give up, and the text is read again
+// through the document parser.
+class DataReader {
+public:
+    explicit DataReader(LocalStore& store)
+        : store_(store)
+        , budget_(*store.budget)
+    {
+    }
+
+    bool startObject()
+    {
+        if (!enter())
+            return false;
+        switch (top()) {
+        case atStart:
+            frames_.push_back(inData);
+            return true;
+        case inData:
+            return dataMember(nullptr, Scalar::null, true);
+        case inList:
+            beginRecord(RecordKind(listKind_));
+            return true;
+        case inRecord:
+            return recordStructured(true);
+        case inMeta:
+            return metaStructured(true);
+        case inCapture:
+            return captureStart(Json::object());
+        case inSkip:
+            frames_.push_back(inSkip);
+            return true;
+        }
+        return true;
+    }
+
+    bool startArray()
+    {
+        if (!enter())
+            return false;
+        switch (top()) {
+        case atStart:
+            shapeTop_ = true;
+            frames_.push_back(inSkip);
+            return true;
+        case inData:
+            return dataMember(nullptr, Scalar::null, false);
+        case inList:
+            listFault();
+            frames_.push_back(inSkip);
+            return true;
+        case inRecord:
+            return recordStructured(false);
+        case inMeta:
+            return metaStructured(false);
+        case inCapture:
+            return captureStart(Json::array());
+        case inSkip:
+            frames_.push_back(inSkip);
+            return true;
+        }
+        return true;
+    }
+
+    bool end()
+    {
+        --depth_;
+        Frame f = top();
+        frames_.pop_back();
+        if (f == inRecord)
+            endRecord();
+        else if (f == inCapture)
+            captureEnd();
+        else if (f == inList)
+            listKind_ = -1;
+        return true;
+    }
+
+    bool key(std::string_view k)
+    {
+        if (!checkText(k))
+            return false;
+        switch (top()) {
+        case inRecord:
+            // Known names are kept as their index; the parser reuses the
+            // key's bytes for the value that follows, so others are copied.
+            recordKey_ = keyIndex(kRecordKeys[kind_], k, lastKey_);
+            if (recordKey_ >= 0)
+                return true;
+            [[fallthrough]];
+        case inData:
+        case inMeta:
+            key_.assign(k);
+            return true;
+        case inCapture: {
+            Json& obj = *captures_.back();
+            if (obj.contains(k))
+                return false;
+            captureKey_ = std::string(k);
+            return true;
+        }
+        default:
+            return true;
+        }
+    }
+
+    bool scalar(const Scalar& v)
+    {
+        if (depth_ > kMaxDepth)
+            return false;
+        if (v.type == Scalar::text && !checkText(v.s))
+            return false;
+        switch (top()) {
+        case atStart:
+            shapeTop_ = true;
+            frames_.push_back(inSkip);  // nothing follows a scalar document
+            return true;
+        case inData:
+            return dataMember(&v, v.type, false);
+        case inList:
+            listFault();
+            return true;
+        case inRecord:
+            return recordScalar(v);
+        case inMeta:
+            return metaScalar(v);
+        case inCapture:
+            return captureValue(v.toJson());
+        case inSkip:
+            return true;
+        }
+        return true;
+    }
+
+    // Raises the first fault found, by the order of the checks of a tree.
+    void finish()
+    {
+        if (shapeTop_)
+            throw StoreShapeError("data.json", "its top level is not an object");
+        for (const std::string& fault : shapeFaults_)
+            if (!fault.empty())
+                throw StoreShapeError("data.json", fault);
+        if (!userShape_.empty())
+            throw StoreShapeError("data.json", userShape_);
+        for (const std::string& fault : newerFaults_)
+            if (!fault.empty())
+                throw NewerFormatError(fault);
+        if (!metaNewer_.empty())
+            throw NewerFormatError(metaNewer_);
+        if (seqOutOfRange_)
+            throw ValueError("\"next_seq\" of \"meta\" is out of range");
+        // A list grows by doubling while it is read; what it holds is kept
+        // for as long as the budget is open.
+        budget_.accounts.shrink_to_fit();
+        budget_.categories.shrink_to_fit();
+        budget_.icons.shrink_to_fit();
+        budget_.transactions.shrink_to_fit();
+        budget_.transaction_adjustments.shrink_to_fit();
+        budget_.running_total_adjustments.shrink_to_fit();
+        if (unknownTop_)
+            store_.unknown_members = std::make_shared<const Json>(std::move(*unknownTop_));
+        if (unknownMeta_)
+            store_.unknown_meta = std::make_shared<const Json>(std::move(*unknownMeta_));
+    }
+
+private:
+    static constexpr int kMaxDepth = 512;  // the document parser's limit
+
+    enum Frame : uint8_t { atStart, inData, inList, inRecord, inMeta, inCapture, inSkip };
+
+    Frame top() const { return frames_.empty() ? atStart : frames_.back(); }
+
+    // A value inside more containers than the parser's limit is refused.
+    bool enter() { return ++depth_ <= kMaxDepth + 1; }
+
+    // Texts the quick parser let through that the document parser would
+    // repair: those go the slow way.
+    static bool checkText(std::string_view s)
+    {
+        uint64_t high = 0;
+        size_t i = 0;
+        for (; i + 8 <= s.size(); i += 8) {
+            uint64_t word;
+            std::memcpy(&word, s.data() + i, 8);
+            high |= word;
+        }
+        for (; i < s.size(); ++i)
+            high |= uint8_t(s[i]);
+        return (high & 0x8080808080808080ull) == 0 || isValidUtf8(s);
+    }
+
+    // A member of the document: a list, the preferences, meta, or one kept
+    // unknown. v is null for an object or list, whose kind `object` says.
+    bool dataMember(const Scalar* v, Scalar::Type type, bool object)
+    {
+        const int k = keyIndex(kDataKeys, key_, -1);
+        if (k >= 0) {
+            if (seenData_ & (1u << k))
+                return false;
+            seenData_ |= 1u << k;
+        } else if (unknownTop_ && unknownTop_->contains(key_)) {
+            return false;
+        }
+        const bool structured = v == nullptr;
+        if (k >= 0 && k < kListCount) {
+            if (structured && !object) {
+                frames_.push_back(inList);
+                listKind_ = k;
+            } else if (type != Scalar::null || structured) {
+                shapeFaults_[size_t(k)] = "\"" + std::string(kDataKeys[size_t(k)]) + "\" is not a list";
+                if (structured)
+                    frames_.push_back(inSkip);
+            }
+            return true;
+        }
+        if (k == kListCount) {  // user
+            if (structured && object)
+                beginRecord(kindUser);
+            else if (type != Scalar::null || structured) {
+                userShape_ = "\"user\" is not an object";
+                if (structured)
+                    frames_.push_back(inSkip);
+            }
+            return true;
+        }
+        if (k == kListCount + 1) {  // meta: only an object is read
+            if (structured)
+                frames_.push_back(object ? inMeta : inSkip);
+            return true;
+        }
+        if (!unknownTop_)
+            unknownTop_ = Json::object();
+        if (!structured)
+            (*unknownTop_)[std::string(key_)] = v->toJson();
+        else
+            startCapture(&*unknownTop_, object);
+        return true;
+    }
+
+    void listFault()
+    {
+        std::string& fault = shapeFaults_[size_t(listKind_)];
+        if (fault.empty())
+            fault = "an element of \"" + std::string(kDataKeys[size_t(listKind_)]) + "\" is not an object";
+    }
+
+    void beginRecord(RecordKind kind)
+    {
+        frames_.push_back(inRecord);
+        kind_ = kind;
+        lastKey_ = -1;
+        seen_ = 0;
+        recordId_ = 0;
+        newer_.clear();
+        unknown_.reset();
+        newDate_.reset();
+        switch (kind) {
+        case kindAccount:
+            account_ = Account{};
+            break;
+        case kindCategory:
+            category_ = Category{};
+            break;
+        case kindIcon:
+            icon_ = CustomIcon{};
+            break;
+        case kindTransaction:
+            transaction_ = Transaction{};
+            break;
+        case kindAdjustment:
+            adjustment_ = TransactionAdjustment{};
+            break;
+        case kindAnchor:
+            anchor_ = RunningTotalAdjustment{};
+            break;
+        case kindUser:
+            user_ = User{};
+            break;
+        }
+    }
+
+    // Gives the known member's index, -1 for an unknown one, or -2 when the
+    // member repeats.
+    int recordKey()
+    {
+        const int k = recordKey_;
+        if (k >= 0) {
+            if (seen_ & (1u << k))
+                return -2;
+            seen_ |= 1u << k;
+            lastKey_ = k;
+        } else if (unknown_ && unknown_->contains(key_)) {
+            return -2;
+        }
+        return k;
+    }
+
+    bool recordStructured(bool object)
+    {
+        const int k = recordKey();
+        if (k == -2)
+            return false;
+        if (k >= 0) {
+            if (newer_.empty())
+                newer_ = "\"" + std::string(kRecordKeys[kind_][size_t(k)]) + "\" of %s holds "
+                    + (object ? "an object" : "a list");
+            frames_.push_back(inSkip);
+            return true;
+        }
+        if (!unknown_)
+            unknown_ = Json::object();
+        startCapture(&*unknown_, object);
+        return true;
+    }
+
+    bool recordScalar(const Scalar& v)
+    {
+        const int k = recordKey();
+        if (k == -2)
+            return false;
+        if (k >= 0 ? kind_ != kindUser && k == 0 : key_ == "id")
+            recordId_ = v.asInt();
+        if (k < 0) {
+            if (!unknown_)
+                unknown_ = Json::object();
+            (*unknown_)[std::string(key_)] = v.toJson();
+            return true;
+        }
+        if (v.type == Scalar::null)
+            return true;
+        switch (kind_) {
+        case kindAccount:
+            setAccount(k, v);
+            break;
+        case kindCategory:
+            setCategory(k, v);
+            break;
+        case kindIcon:
+            setIcon(k, v);
+            break;
+        case kindTransaction:
+            setTransaction(k, v);
+            break;
+        case kindAdjustment:
+            setAdjustment(k, v);
+            break;
+        case kindAnchor:
+            setAnchor(k, v);
+            break;
+        case kindUser:
+            setUser(k, v);
+            break;
+        }
+        return true;
+    }
+
+    void setAccount(int k, const Scalar& v)
+    {
+        Account& a = account_;
+        switch (k) {
+        case 0:
+            a.id = v.asInt();
+            break;
+        case 1:
+            a.name = v.asText();
+            break;
+        case 2:
+            a.account_type = v.asText();
+            break;
+        case 3:
+            a.color = v.asText();
+            break;
+        case 4: {
+            // An order outside int32 cannot be a list position.
+            const bool fits =
+                v.isInteger() && (v.type == Scalar::integer || v.u <= uint64_t(std::numeric_limits<int64_t>::max()));
+            const int64_t order = v.asInt();
+            a.display_order =
+                fits && order >= std::numeric_limits<int32_t>::min() && order <= std::numeric_limits<int32_t>::max()
+                ? int32_t(order)
+                : -1;
+            break;
+        }
+        default:
+            a.mask = v.asText();
+        }
+    }
+
+    void setCategory(int k, const Scalar& v)
+    {
+        Category& c = category_;
+        switch (k) {
+        case 0:
+            c.id = v.asInt();
+            break;
+        case 1:
+            c.name = v.asText();
+            break;
+        case 2:
+            c.color = v.asText();
+            break;
+        case 3:
+            c.hidden = v.asBool();
+            break;
+        default:
+            c.icon_id = v.asInt();
+        }
+    }
+
+    void setIcon(int k, const Scalar& v)
+    {
+        CustomIcon& i = icon_;
+        switch (k) {
+        case 0:
+            i.id = v.asInt();
+            break;
+        case 1:
+            i.name = v.asText();
+            break;
+        case 2:
+            i.url = v.asText();
+            break;
+        default:
+            i.is_default = v.asBool();
+        }
+    }
+
+    void setTransaction(int k, const Scalar& v)
+    {
+        Transaction& t = transaction_;
+        switch (k) {
+        case 0:
+            t.id = v.asInt();
+            break;
+        case 1:
+            t.start_date = v.asDate().value_or(Date{});
+            break;
+        case 2: {
+            std::optional<Date> end = v.asDate();
+            t.has_end_date = end.has_value();
+            t.end_date = end.value_or(Date{});
+            break;
+        }
+        case 3:
+            t.amount = v.asFloat();
+            break;
+        case 4:
+            t.description = v.asText();
+            break;
+        case 5:
+            t.category = v.asText();
+            break;
+        case 6:
+            t.account = v.asText();
+            break;
+        case 7:
+            t.transfer_to_account = v.asText();
+            break;
+        case 8:
+            t.is_recurring = v.asBool();
+            break;
+        case 9:
+            t.recurring_period = v.asText();
+            break;
+        case 10:
+            t.pay_on_business_day = v.asBool();
+            break;
+        case 11:
+            t.pay_early = v.asBool();
+            break;
+        case 12:
+            t.icon_id = v.asInt();
+            break;
+        case 13:
+            t.is_adjustment = v.asBool();
+            break;
+        default:
+            t.is_demo = v.asBool();
+        }
+    }
+
+    void setAdjustment(int k, const Scalar& v)
+    {
+        TransactionAdjustment& a = adjustment_;
+        switch (k) {
+        case 0:
+            a.id = v.asInt();
+            break;
+        case 1:
+            a.transaction_id = v.asInt();
+            break;
+        case 2:
+            a.original_date = v.asDate().value_or(Date{});
+            break;
+        case 3:
+            newDate_ = v.asDate();
+            break;
+        case 4:
+            a.has_amount = true;
+            a.amount = v.asFloat();
+            break;
+        case 5:
+            a.is_paid = v.asBool();
+            break;
+        case 6:
+            a.is_deleted = v.asBool();
+            break;
+        default:
+            a.is_demo = v.asBool();
+        }
+    }
+
+    void setAnchor(int k, const Scalar& v)
+    {
+        RunningTotalAdjustment& r = anchor_;
+        switch (k) {
+        case 0:
+            r.id = v.asInt();
+            break;
+        case 1:
+            r.account_id = v.asInt();
+            break;
+        case 2:
+            r.date = v.asDate().value_or(Date{});
+            break;
+        case 3:
+            r.amount = v.asFloat();
+            break;
+        default:
+            r.is_demo = v.asBool();
+        }
+    }
+
+    void setUser(int k, const Scalar& v)
+    {
+        User& u = user_;
+        switch (k) {
+        case 0:
+            u.selected_account_id = v.asInt();
+            break;
+        case 1:
+            u.default_account_id = v.asInt();
+            break;
+        case 2:
+            u.theme_preference = v.asText();
+            break;
+        case 3:
+            u.has_completed_tour = v.asBool();
+            break;
+        case 4:
+            u.first_name = v.asText();
+            break;
+        case 5:
+            u.last_name = v.asText();
+            break;
+        case 6:
+            u.email = v.asText();
+            break;
+        case 7:
+            u.calendar_token = v.asText();
+            break;
+        case 8:
+            u.two_factor_enabled = v.asBool();
+            break;
+        case 9:
+            u.pending_email = v.asText();
+            break;
+        case 10:
+            u.is_verified = v.asBool();
+            break;
+        case 11:
+            u.avatar = v.asText();
+            break;
+        default:
+            u.gravatar_hash = v.asText();
+        }
+    }
+
+    void endRecord()
+    {
+        JsonPtr unknown = unknown_ ? std::make_shared<const Json>(std::move(*unknown_)) : nullptr;
+        unknown_.reset();
+        if (!newer_.empty()) {
+            std::string& fault = kind_ == kindUser ? newerFaults_[kListCount] : newerFaults_[kind_];
+            if (fault.empty()) {
+                std::string whose = kRecordNames[kind_];
+                if (recordId_ != 0)
+                    whose += " " + std::to_string(recordId_);
+                const size_t at = newer_.find("%s");
+                fault = newer_.substr(0, at) + whose + newer_.substr(at + 2);
+            }
+        }
+        switch (kind_) {
+        case kindAccount:
+            account_.unknown_members = std::move(unknown);
+            budget_.accounts.push_back(std::move(account_));
+            break;
+        case kindCategory:
+            category_.unknown_members = std::move(unknown);
+            budget_.categories.push_back(std::move(category_));
+            break;
+        case kindIcon:
+            icon_.unknown_members = std::move(unknown);
+            budget_.icons.push_back(std::move(icon_));
+            break;
+        case kindTransaction:
+            transaction_.unknown_members = std::move(unknown);
+            if (transaction_.recurring_period.empty())
+                transaction_.is_recurring = false;
+            budget_.transactions.push_back(std::move(transaction_));
+            break;
+        case kindAdjustment:
+            adjustment_.unknown_members = std::move(unknown);
+            adjustment_.new_date = newDate_.value_or(adjustment_.original_date);
+            budget_.transaction_adjustments.push_back(adjustment_);
+            break;
+        case kindAnchor:
+            anchor_.unknown_members = std::move(unknown);
+            budget_.running_total_adjustments.push_back(anchor_);
+            break;
+        case kindUser:
+            user_.unknown_members = std::move(unknown);
+            if (user_.theme_preference != "light" && user_.theme_preference != "dark")
+                user_.theme_preference = "system";
+            budget_.user = std::move(user_);
+            break;
+        }
+    }
+
+    int metaKey()
+    {
+        const int k = keyIndex(kMetaKeys, key_, -1);
+        if (k >= 0) {
+            if (seenMeta_ & (1u << k))
+                return -2;
+            seenMeta_ |= 1u << k;
+        } else if (unknownMeta_ && unknownMeta_->contains(key_)) {
+            return -2;
+        }
+        return k;
+    }
+
+    bool metaStructured(bool object)
+    {
+        const int k = metaKey();
+        if (k == -2)
+            return false;
+        if (k >= 0) {
+            if (metaNewer_.empty())
+                metaNewer_ = "\"" + std::string(key_) + "\" of \"meta\" holds " + (object ? "an object" : "a list");
+            frames_.push_back(inSkip);
+            return true;
+        }
+        if (!unknownMeta_)
+            unknownMeta_ = Json::object();
+        startCapture(&*unknownMeta_, object);
+        return true;
+    }
+
+    bool metaScalar(const Scalar& v)
+    {
+        const int k = metaKey();
+        if (k == -2)
+            return false;
+        switch (k) {
+        case -1:
+            if (!unknownMeta_)
+                unknownMeta_ = Json::object();
+            (*unknownMeta_)[std::string(key_)] = v.toJson();
+            break;
+        case 0:
+            if (v.isInteger())
+                store_.next_local = v.asInt();
+            break;
+        case 1:
+            if (v.type == Scalar::unsignedInteger ? v.u > uint64_t(std::numeric_limits<int32_t>::max())
+                    : v.type == Scalar::integer
+                    ? v.i < std::numeric_limits<int32_t>::min() || v.i > std::numeric_limits<int32_t>::max()
+                    : false)
+                seqOutOfRange_ = true;
+            else if (v.isInteger())
+                store_.next_seq = int32_t(v.asInt());
+            break;
+        case 2:
+            if (v.isNumber())
+                store_.last_sync = v.asFloat();
+            break;
+        case 3:
+            store_.etag = v.asText();
+            break;
+        default:
+            // Only a mark of ops actually sent counts; anything else reads as none.
+            if (v.isInteger() && v.asInt() > 0 && v.asInt() <= std::numeric_limits<int32_t>::max())
+                store_.sent_up_to = int32_t(v.asInt());
+        }
+        return true;
+    }
+
+    // A member kept unknown that holds an object or a list is built as a
+    // document into its owner.
+    void startCapture(Json* owner, bool object)
+    {
+        frames_.push_back(inCapture);
+        captures_.clear();
+        captureOwner_ = owner;
+        captureOwnerKey_ = std::string(key_);
+        captureRoot_ = object ? Json::object() : Json::array();
+        captures_.push_back(&captureRoot_);
+    }
+
+    Json* captureSlot(Json value)
+    {
+        Json& parent = *captures_.back();
+        if (parent.is_array()) {
+            parent.push_back(std::move(value));
+            return &parent.back();
+        }
+        Json& slot = parent[captureKey_];
+        slot = std::move(value);
+        return &slot;
+    }
+
+    bool captureStart(Json value)
+    {
+        Json* child = captureSlot(std::move(value));
+        frames_.push_back(inCapture);
+        captures_.push_back(child);
+        return true;
+    }
+
+    bool captureValue(Json value)
+    {
+        captureSlot(std::move(value));
+        return true;
+    }
+
+    void captureEnd()
+    {
+        captures_.pop_back();
+        if (captures_.empty())
+            (*captureOwner_)[captureOwnerKey_] = std::move(captureRoot_);
+    }
+
+    LocalStore& store_;
+    Budget& budget_;
+    std::vector<Frame> frames_;
+    int depth_ = 0;
+    std::string key_;
+    uint32_t seenData_ = 0;
+    int listKind_ = -1;
+
+    RecordKind kind_ = kindAccount;
+    int lastKey_ = -1;
+    int recordKey_ = -1;  // the index of the record member being read
+    uint32_t seen_ = 0;
+    int64_t recordId_ = 0;
+    std::string newer_;
+    std::optional<Json> unknown_;
+    std::optional<Date> newDate_;
+    Account account_;
+    Category category_;
+    CustomIcon icon_;
+    Transaction transaction_;
+    TransactionAdjustment adjustment_;
+    RunningTotalAdjustment anchor_;
+    User user_;
+
+    uint32_t seenMeta_ = 0;
+    std::optional<Json> unknownTop_;
+    std::optional<Json> unknownMeta_;
+
+    Json* captureOwner_ = nullptr;
+    std::string captureOwnerKey_;
+    std::string captureKey_;
+    Json captureRoot_;
+    std::vector<Json*> captures_;
+
+    bool shapeTop_ = false;
+    std::string shapeFaults_[kListCount];
+    std::string userShape_;
+    std::string newerFaults_[kListCount + 1];
+    std::string metaNewer_;
+    bool seqOutOfRange_ = false;
+};
+
+// The quick parser's events, handed on.
+struct RapidEvents : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, RapidEvents> {
+    explicit RapidEvents(DataReader& reader)
+        : r(reader)
+    {
+    }
+    bool Null() { return r.scalar(Scalar{}); }
+    bool Bool(bool b)
+    {
+        Scalar v;
+        v.type = Scalar::boolean;
+        v.b = b;
+        return r.scalar(v);
+    }
+    bool RawNumber(const char* s, rapidjson::SizeType n, bool) { return r.scalar(numberScalar({s, n})); }
+    bool String(const char* s, rapidjson::SizeType n, bool)
+    {
+        Scalar v;
+        v.type = Scalar::text;
+        v.s = {s, n};
+        return r.scalar(v);
+    }
+    bool Key(const char* s, rapidjson::SizeType n, bool) { return r.key({s, n}); }
+    bool StartObject() { return r.startObject(); }
+    bool EndObject(rapidjson::SizeType) { return r.end(); }
+    bool StartArray() { return r.startArray(); }
+    bool EndArray(rapidjson::SizeType) { return r.end(); }
+    DataReader& r;
+};
+
+// The same events from a document the slow path parsed.
+void replay(const Json& node, DataReader& r)
+{
+    Scalar v;
+    switch (node.type()) {
+    case Json::value_t::object:
+        r.startObject();
+        for (auto it = node.begin(); it != node.end(); ++it) {
+            r.key(it.key());
+            replay(it.value(), r);
+        }
+        r.end();
+        return;
+    case Json::value_t::array:
+        r.startArray();
+        for (const Json& item : node)
+            replay(item, r);
+        r.end();
+        return;
+    case Json::value_t::boolean:
+        v.type = Scalar::boolean;
+        v.b = node.get<bool>();
+        break;
+    case Json::value_t::number_integer:
+        v.type = Scalar::integer;
+        v.i = node.get<int64_t>();
+        break;
+    case Json::value_t::number_unsigned:
+        v.type = Scalar::unsignedInteger;
+        v.u = node.get<uint64_t>();
+        break;
+    case Json::value_t::number_float:
+        v.type = Scalar::floating;
+        v.d = node.get<double>();
+        break;
+    case Json::value_t::string:
+        v.type = Scalar::text;
+        v.s = node.get_ref<const std::string&>();
+        break;
+    default:
+        break;
+    }
+    r.scalar(v);
+}
+
+}  // namespace
+
+void readDataText(LocalStore& store, const std::string& text)
+{
+    // The quick parser reads up to the first zero byte, which must be the
+    // string's end.
+    // A first attempt that gave up may have filled some of the store.
+    const int64_t nextLocal = store.next_local;
+    const int32_t nextSeq = store.next_seq;
+    const double lastSync = store.last_sync;
+    const int32_t sentUpTo = store.sent_up_to;
+    auto reset = [&] {
+        store.budget = newBudget();
+        store.next_local = nextLocal;
+        store.next_seq = nextSeq;
+        store.last_sync = lastSync;
+        store.sent_up_to = sentUpTo;
+        store.etag.clear();
+        store.unknown_members = nullptr;
+        store.unknown_meta = nullptr;
+    };
+    if (std::memchr(text.data(), 0, text.size()) == nullptr) {
+        reset();
+        DataReader reader(store);
+        RapidEvents events(reader);
+        rapidjson::Reader parser;
+        rapidjson::StringStream stream(text.c_str());
+        // Texts are checked by the handler, which sends what the parser's
+        // own check would refuse, and more, the slow way.
+        constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
+        if (!parser.Parse<kFlags>(stream, events).IsError()) {
+            reader.finish();
+            return;
+        }
+    }
+    // Whatever the quick parser refused or left undecided: the document
+    // parser names a fault of syntax, or reads the text leniently.
+    Json doc = parseJson(text);
+    reset();
+    DataReader reader(store);
+    replay(doc, reader);
+    reader.finish();
+}
+
+}  // namespace qm
