@@ -1,5 +1,6 @@
 #include "net/net_pages.h"
 
+#include "net/account_page.h"
 #include "net/device_budget.h"
 #include "net/network.h"
 #include "net/sync.h"
@@ -20,6 +21,7 @@ void fillNetPageTable(PageTable& table)
     table.mergeDeviceBudget = mergeDeviceBudget;
     table.removeDeviceBudget = removeDeviceBudget;
     table.drawWelcomePage = drawWelcomePage;
+    table.drawAccountPage = drawAccountPage;
     table.pollUpdater = pollUpdater;
     table.autoCheckForUpdates = autoCheckForUpdates;
     table.drawUpdateDialog = drawUpdateDialog;
