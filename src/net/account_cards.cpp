@@ -26,6 +26,7 @@
 #include "ui/layout.h"
 #include "ui/text_edit.h"
 #include "ui/widget_id.h"
+#include "ui/widget_state.h"
 #include "ui/wrap.h"
 
 #include <array>
@@ -80,6 +81,12 @@ bool accountButton(AppState& state, std::string_view id, std::string_view label,
     return button(state, id, label, {row.x, row.y, w, row.h}, style, icon, disabled);
 }
 
+std::string accountLiveText(AppState& state, std::string_view id, const std::string& bound)
+{
+    auto st = textEditState(uiOf(state), widgetId(uiOf(state), id));
+    return st->editing ? st->buffer : bound;
+}
+
 void accountParagraph(AppState& state, std::string_view text, double sizeDp, Color color)
 {
     UiContext& ui = uiOf(state);
@@ -95,8 +102,6 @@ int32_t scaleChoiceFor(double uiScale)
             return int32_t(i);
     return 2;
 }
-
-void drawPhotoBlock(AppState&) { }
 
 void appearanceCard(AppState& state)
 {
@@ -248,8 +253,6 @@ void ofxCard(AppState& state)
     endAccountCard(state, top, false);
 }
 
-void twoFactorCard(AppState&) { }
-
 void deviceCard(AppState& state)
 {
     double top = beginAccountCard(state, "This device");
@@ -312,7 +315,7 @@ void deleteAccountCard(AppState& state)
     space(state, 8);
     accountField(state, "Type DELETE to confirm", "ac-delete", page.deleteConfirmation, "", false);
     space(state, 10);
-    bool armed = page.deleteConfirmation == "DELETE";
+    bool armed = accountLiveText(state, "ac-delete", page.deleteConfirmation) == "DELETE";
     if (accountButton(state, "ac-delete-btn", "Delete Account", "danger", 150, accountBusy(state) || !armed))
         showConfirm(state, "Delete your account",
             "Delete the account " + state.session.email + " and everything in it on " + std::string(serviceLabel)

@@ -16,6 +16,9 @@ void accountField(AppState& state, std::string_view label, std::string_view id, 
 // A row of the standard height with one button of `widthDp` at its left.
 bool accountButton(AppState& state, std::string_view id, std::string_view label, std::string_view style, double widthDp,
     bool disabled, std::string_view icon = "");
+// What the field shows now, typed but perhaps not yet written back: the
+// buttons that depend on it must not wait for the field to lose focus.
+std::string accountLiveText(AppState& state, std::string_view id, const std::string& bound);
 void accountParagraph(AppState& state, std::string_view text, double sizeDp, Color color);
 
 // The profile card's photo block.

@@ -114,6 +114,10 @@ void takeReply(AppState& state)
     }
     if (request.replyKind == akCheckVerified)
         openAccountPage(state);
+    if (request.replyKind == akTwoFactorSetup || request.replyKind == akTwoFactorEnable) {
+        page.twoFactorSetupShown = request.replyKind == akTwoFactorSetup;
+        page.twoFactorCode.clear();
+    }
 }
 
 // Runs a card in its column: strict alternation between the two.

@@ -1,6 +1,7 @@
 #include "net/net_pages.h"
 
 #include "net/account_page.h"
+#include "net/account_photo.h"
 #include "net/device_budget.h"
 #include "net/network.h"
 #include "net/sync.h"
@@ -22,6 +23,7 @@ void fillNetPageTable(PageTable& table)
     table.removeDeviceBudget = removeDeviceBudget;
     table.drawWelcomePage = drawWelcomePage;
     table.drawAccountPage = drawAccountPage;
+    table.handleAccountPhoto = handleAccountPhoto;
     table.pollUpdater = pollUpdater;
     table.autoCheckForUpdates = autoCheckForUpdates;
     table.drawUpdateDialog = drawUpdateDialog;
