@@ -127,6 +127,19 @@ void offerView(AppState& state)
 
 }  // namespace
 
+std::vector<uint8_t> accountQrPixels(const QrCode& code)
+{
+    size_t n = size_t(code.size) + 8;
+    std::vector<uint8_t> pixels(n * n * 4, 255);
+    for (int i = 0; i < code.size; ++i)
+        for (int j = 0; j < code.size; ++j)
+            if (qrModule(code, j, i)) {
+                uint8_t* p = &pixels[((size_t(i) + 4) * n + size_t(j) + 4) * 4];
+                p[0] = p[1] = p[2] = 0;
+            }
+    return pixels;
+}
+
 TextureRef accountQrTexture(std::string_view text)
 {
     QrTextureCache& cache = qrCache();
@@ -136,13 +149,7 @@ TextureRef accountQrTexture(std::string_view text)
     if (code.size == 0)
         return nullptr;
     int n = code.size + 8;
-    std::vector<uint8_t> pixels(size_t(n) * size_t(n) * 4, 255);
-    for (int i = 0; i < code.size; ++i)
-        for (int j = 0; j < code.size; ++j)
-            if (qrModule(code, j, i)) {
-                uint8_t* p = &pixels[(size_t(i + 4) * size_t(n) + size_t(j + 4)) * 4];
-                p[0] = p[1] = p[2] = 0;
-            }
+    std::vector<uint8_t> pixels = accountQrPixels(code);
     if (cache.texture)
         deleteTexture(*cache.texture);
     cache.texture = newTexture(n, n, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data(), false, true);
