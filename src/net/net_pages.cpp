@@ -1,5 +1,6 @@
 #include "net/net_pages.h"
 
+#include "export/calendar_export.h"
 #include "net/account_page.h"
 #include "net/account_photo.h"
 #include "net/device_budget.h"
@@ -24,6 +25,7 @@ void fillNetPageTable(PageTable& table)
     table.drawWelcomePage = drawWelcomePage;
     table.drawAccountPage = drawAccountPage;
     table.handleAccountPhoto = handleAccountPhoto;
+    table.exportCalendarFile = exportCalendarFile;
     table.pollUpdater = pollUpdater;
     table.autoCheckForUpdates = autoCheckForUpdates;
     table.drawUpdateDialog = drawUpdateDialog;

@@ -176,6 +176,22 @@ def delete_account(build, env, svc):
             p.close()
 
 
+def calendar_file(build, env):
+    """The calendar file of the demonstration budget, read back by python3-icalendar."""
+    import icalendar
+    from _shell import run
+    with temp_dir() as home:
+        path = os.path.join(home, "out.ics")
+        r = run(build, env, home, {"QUENMRK_DEMO": "1", "QUENMRK_EXPORT": f"ics:{path}"})
+        check("ics export exits 0", r.returncode == 0, r.stderr[-500:])
+        with open(path, "rb") as f:
+            cal = icalendar.Calendar.from_ical(f.read())
+        events = [c for c in cal.walk() if c.name == "VEVENT"]
+        check("the calendar file holds the demonstration events", len(events) > 10, len(events))
+        r = run(build, env, home, {"QUENMRK_EXPORT": "ics:/nonexistent/dir/a.ics"})
+        check("an unwritable path writes nothing", not os.path.exists("/nonexistent/dir/a.ics"))
+
+
 def main():
     build = sys.argv[1]
     shots = os.path.join(build, "account-flow-shots")
@@ -184,7 +200,8 @@ def main():
         only = os.environ.get("QM_ONLY", "")
         for name, flow in (("profile", lambda: profile_and_password(build, env, svc)),
                            ("2fa", lambda: two_factor(build, env, svc, shots)), ("photo", lambda: photo(build, env, svc)),
-                           ("delete", lambda: delete_account(build, env, svc))):
+                           ("delete", lambda: delete_account(build, env, svc)),
+                           ("ics", lambda: calendar_file(build, env))):
             if not only or name == only:
                 flow()
     finish()
