@@ -38,15 +38,9 @@ namespace {
 
 UiContext& uiOf(AppState& state) { return *state.ui; }
 
-void space(AppState& state, double dp) { addSpace(uiOf(state), scaled(state, dp)); }
+void space(AppState& state, double dp) { accountSpace(state, dp); }
 
-Rect take(AppState& state, double h)
-{
-    UiContext& ui = uiOf(state);
-    Rect r = nextLayoutRect(ui, h, 0);
-    currentLayout(ui).cursorY -= spacing(ui);
-    return r;
-}
+Rect take(AppState& state, double h) { return accountRow(state, h); }
 
 Color secondary(AppState& state) { return uiOf(state).theme.base[slotTextSecondary]; }
 
@@ -64,6 +58,16 @@ constexpr std::array<int32_t, 8> scalePercents{75, 90, 100, 110, 125, 150, 175, 
 }  // namespace
 
 bool accountBusy(const AppState& state) { return state.request.pending; }
+
+void accountSpace(AppState& state, double dp) { addSpace(uiOf(state), scaled(state, dp)); }
+
+Rect accountRow(AppState& state, double h)
+{
+    UiContext& ui = uiOf(state);
+    Rect r = nextLayoutRect(ui, h, 0);
+    currentLayout(ui).cursorY -= spacing(ui);
+    return r;
+}
 
 void accountField(AppState& state, std::string_view label, std::string_view id, std::string& text,
     std::string_view placeholder, bool masked)

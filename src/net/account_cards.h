@@ -10,6 +10,10 @@
 namespace qm {
 
 bool accountBusy(const AppState& state);
+// dp of space in the current layout.
+void accountSpace(AppState& state, double dp);
+// The next h pixels of the column, without the layout's gap after them.
+Rect accountRow(AppState& state, double h);
 // A label over a full-width field of the standard row height.
 void accountField(AppState& state, std::string_view label, std::string_view id, std::string& text,
     std::string_view placeholder, bool masked);

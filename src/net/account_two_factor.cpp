@@ -37,15 +37,9 @@ QrTextureCache& qrCache()
 
 UiContext& uiOf(AppState& state) { return *state.ui; }
 
-void space(AppState& state, double dp) { addSpace(uiOf(state), scaled(state, dp)); }
+void space(AppState& state, double dp) { accountSpace(state, dp); }
 
-Rect take(AppState& state, double h)
-{
-    UiContext& ui = uiOf(state);
-    Rect r = nextLayoutRect(ui, h, 0);
-    currentLayout(ui).cursorY -= spacing(ui);
-    return r;
-}
+Rect take(AppState& state, double h) { return accountRow(state, h); }
 
 constexpr uint32_t bit(uint8_t kind) { return uint32_t{1} << kind; }
 
