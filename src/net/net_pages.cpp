@@ -1,5 +1,8 @@
 #include "net/net_pages.h"
 
+#include "export/calendar_export.h"
+#include "net/account_page.h"
+#include "net/account_photo.h"
 #include "net/device_budget.h"
 #include "net/network.h"
 #include "net/sync.h"
@@ -20,6 +23,9 @@ void fillNetPageTable(PageTable& table)
     table.mergeDeviceBudget = mergeDeviceBudget;
     table.removeDeviceBudget = removeDeviceBudget;
     table.drawWelcomePage = drawWelcomePage;
+    table.drawAccountPage = drawAccountPage;
+    table.handleAccountPhoto = handleAccountPhoto;
+    table.exportCalendarFile = exportCalendarFile;
     table.pollUpdater = pollUpdater;
     table.autoCheckForUpdates = autoCheckForUpdates;
     table.drawUpdateDialog = drawUpdateDialog;

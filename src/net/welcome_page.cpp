@@ -8,6 +8,7 @@
 #include "app/theme_apply.h"
 #include "core/ascii.h"
 #include "core/service_host.h"
+#include "net/account_cards.h"
 #include "net/api.h"
 #include "platform/keys.h"
 #include "platform/render/primitives.h"
@@ -88,13 +89,6 @@ TextEditResult field(AppState& state, std::string_view label, std::string_view i
     }
     Rect rect = take(state, scaled(state, 38));
     return textEdit(ui, wid, text, rect, placeholder, disabled, false, masked);
-}
-
-// What the field shows now, typed but not yet written back.
-std::string liveText(AppState& state, std::string_view id, const std::string& bound)
-{
-    auto st = textEditState(uiOf(state), widgetId(uiOf(state), id));
-    return st->editing ? st->buffer : bound;
 }
 
 std::string typedEmail(const WelcomeForm& form) { return asciiLower(trimAsciiBlanks(form.email)); }
@@ -270,7 +264,7 @@ void codeBody(AppState& state)
     space(state, 6);
     messageLines(state);
     bool enter = field(state, "Code", "wl-code", form.code, "123456", false) == editEnter;
-    std::string typed = liveText(state, "wl-code", form.code);
+    std::string typed = accountLiveText(state, "wl-code", form.code);
     std::string trimmed(trimAsciiBlanks(typed));
     space(state, 12);
     bool go = welcomeButton(state, "wl-verify", busy(state) ? "Checking\u2026" : "Verify", "primary", busy(state));

@@ -247,8 +247,8 @@ class Functional:
         name = " ".join(x for x in (u["first_name"], u["last_name"]) if x)
         return {"id": u["id"], "email": u["email"], "first_name": u["first_name"], "last_name": u["last_name"],
                 "display_name": name, "is_verified": u["verified"], "two_factor_enabled": bool(u["totp"]),
-                "theme_preference": u.get("theme", ""), "calendar_token": "", "pending_email": "", "avatar": "",
-                "gravatar_hash": ""}
+                "theme_preference": u.get("theme", ""), "calendar_token": u.get("calendar_token", ""),
+                "pending_email": u.get("pending_email", ""), "avatar": u.get("avatar", ""), "gravatar_hash": ""}
 
     def add_user(self, email, password, verified=False, totp=None, first_name="", last_name=""):
         self.next_id += 1
@@ -307,6 +307,9 @@ class Functional:
         if path == "auth/logout":
             self.tokens.pop(body.get("token"), None)
             return 200, {"message": "Signed out"}
+        if path.startswith("me/"):
+            return self.me(u, path[len("me/"):], body) if u else (401, {"error": "Sign in again.",
+                                                                       "code": "unauthorized"})
         if path == "sync":
             if not u:
                 return 401, {"error": "Sign in again.", "code": "unauthorized"}
@@ -315,6 +318,73 @@ class Functional:
             if not isinstance(body.get("ops"), list):
                 return 400, {"error": "The ops are missing.", "code": "bad_request"}
             return 200, self.sync(u, body["token"], body["ops"], body.get("etag"))
+        return None
+
+    def code_ok(self, u, secret, body):
+        now = time.time()
+        return secret and str(body.get("code", "")) in [totp_code(secret, now + k * 30) for k in (-1, 0, 1)]
+
+    def me(self, u, name, body):
+        """The account calls of a signed-in user; each answers the refreshed user."""
+        def done(message, **extra):
+            return 200, dict({"message": message, "user": self.user_json(u)}, **extra)
+        bad = (422, {"error": "That code did not work. Try the newest one.", "code": "invalid_code"})
+        if name == "profile":
+            u["first_name"], u["last_name"] = str(body.get("first_name", "")), str(body.get("last_name", ""))
+            return done("Name saved.")
+        if name == "email":
+            u["pending_email"] = str(body.get("email", ""))
+            return done("Check your new inbox to confirm the change.")
+        if name == "password":
+            if body.get("current_password") != u["password"]:
+                return 403, {"error": "The current password is not right.", "code": "invalid_credentials"}
+            u["password"] = str(body.get("new_password", ""))
+            return done("Password updated.")
+        if name == "theme":
+            u["theme"] = str(body.get("theme", ""))
+            return done("")
+        if name == "2fa/setup":
+            u["pending_totp"] = base64.b32encode(secrets.token_bytes(10)).decode()
+            uri = f"otpauth://totp/Quenmark:{u['email']}?secret={u['pending_totp']}&issuer=Quenmark"
+            return 200, {"secret": u["pending_totp"], "uri": uri}
+        if name == "2fa/enable":
+            if not self.code_ok(u, u.get("pending_totp"), body):
+                return bad
+            u["totp"] = u.pop("pending_totp")
+            return done("Two-factor authentication is on.")
+        if name == "2fa/disable":
+            if not self.code_ok(u, u["totp"], body):
+                return bad
+            u["totp"] = None
+            return done("Two-factor authentication is off.")
+        if name == "calendar-token":
+            u["calendar_token"] = secrets.token_hex(12)
+            return done("Calendar feed on.")
+        if name == "calendar-token/off":
+            u["calendar_token"] = ""
+            return done("Calendar feed off.")
+        if name == "avatar/upload":
+            try:
+                data = base64.b64decode(str(body.get("image", "")), validate=True)
+            except ValueError:
+                return 422, {"error": "The picture could not be read.", "code": "invalid"}
+            u["avatar_bytes"], u["avatar_name"] = data, str(body.get("name", ""))
+            u["avatar"] = "av-" + hashlib.sha256(data).hexdigest()[:16]
+            return done("Photo saved.")
+        if name == "avatar/delete":
+            u.pop("avatar_bytes", None)
+            u["avatar"] = ""
+            return done("Photo removed.")
+        if name == "avatar":
+            return (200, u["avatar_bytes"]) if u.get("avatar_bytes") else (204, b"")
+        if name == "delete":
+            if body.get("confirm") != "DELETE":
+                return 422, {"error": "Type DELETE to confirm.", "code": "invalid"}
+            del self.users[u["email"]]
+            self.budgets.pop(u["id"], None)
+            for token in [t for t, uid in self.tokens.items() if uid == u["id"]]:
+                del self.tokens[token]
+            return 200, {"message": "Account deleted."}
         return None
 
     # --- sync ----------------------------------------------------------------
@@ -412,6 +482,10 @@ class Functional:
         if name == "budget":
             u = next((u for u in self.users.values() if u["id"] == int(body["user_id"])), None)
             return {"budget": self.budget_view(u), "etag": self.etag(u)} if u else {"budget": None}
+        if name == "avatar":
+            u = self.users[body["email"].lower()]
+            data = u.get("avatar_bytes") or b""
+            return {"sha256": hashlib.sha256(data).hexdigest() if data else "", "name": u.get("avatar_name", "")}
         if name == "state":
             return {"users": [self.user_json(u) for u in self.users.values()], "tokens": len(self.tokens)}
         if name == "log":
@@ -572,6 +646,8 @@ def _functional_handler(fn):
                 return self._drop("closed after handling")
             if answer is None:
                 return self._reply(404, "<html><body>Not found</body></html>", "text/html")
+            if isinstance(answer[1], bytes):
+                return self._reply(answer[0], answer[1], "image/png")
             return self._reply(answer[0], answer[1], cut=rule.get("cut"))
 
         def _serve_release(self, path):
