@@ -1,8 +1,8 @@
 #pragma once
-// Cleaning of crash texts: a report may leave the machine, so the home
-// folder, e-mail addresses, secrets, paths, file names, the login name and
-// the computer's name are replaced by placeholders, and stack frames lose the
-// absolute part of their source paths. Pure byte-string transformations:
+// Cleaning of crash texts: a report may leave the machine, so anything that
+// could identify the user (their folders and file names, addresses, secrets,
+// user and host names) becomes a placeholder, and stack frames keep only the
+// project-relative part of their source paths. Pure byte-string transformations:
 // non-ASCII bytes are never letters, digits or boundaries.
 #include "app/crash_report.h"
 

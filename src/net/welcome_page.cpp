@@ -268,8 +268,8 @@ void codeBody(AppState& state)
     std::string trimmed(trimAsciiBlanks(typed));
     space(state, 12);
     bool go = welcomeButton(state, "wl-verify", busy(state) ? "Checking\u2026" : "Verify", "primary", busy(state));
-    // A complete code goes out as soon as it is typed, but the same code is
-    // never sent twice by itself.
+    // Six digits submit on their own; a code already tried waits for an
+    // explicit Verify rather than going out again.
     bool complete = trimmed.size() == 6 && trimmed != form.lastTriedCode;
     if (go || (!busy(state) && (enter || complete)))
         submitCode(state, typed);

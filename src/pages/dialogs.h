@@ -126,10 +126,10 @@ void drawMergeDeviceBudgetDialog(AppState& state);
 void drawManageCategoriesDialog(AppState& state);
 void drawManageAccountsDialog(AppState& state);
 
-// At the start of a frame: carries out the action id confirmed in the frame
-// before ("logout", "delete-tx", "delete-account", "delete-category",
-// "delete-user", "regen-token", "calsync-off"; anything else is dropped),
-// then empties it.
+// Runs early in each frame: whatever the confirmation box approved last
+// frame ("logout", "delete-tx", "delete-account", "delete-category",
+// "delete-user", "regen-token", "calsync-off"; unknown ids are ignored) is
+// done now, and the pending id is cleared.
 void runConfirmedAction(AppState& state);
 
 // The frame every editing dialog shares. beginEditDialog sizes the window

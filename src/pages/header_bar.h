@@ -1,8 +1,9 @@
 #pragma once
-// The strip every page shares: the brand, the page tabs (or a page menu when
-// they do not fit), today's balance, the sync button and the user menu on
-// the desktop; on the compact layout a short bar with the balance and one
-// menu, a bottom sheet of the sync state, the pages and the account actions.
+// The bar above every page. On the desktop it holds the logo, one tab per
+// page (folded into a menu on narrow windows), the balance as of today, the
+// sync state as a button and the user's menu; on the compact layout a short
+// bar with the balance and one menu, a bottom sheet of the sync state, the
+// pages and the account actions.
 // It keeps nothing between frames beyond the toolkit's open popup.
 #include <string>
 #include <vector>
