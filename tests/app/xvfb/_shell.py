@@ -160,10 +160,16 @@ class ReviewedShots:
     def path(self, name):
         return os.path.join(self.out_dir, name + ".png")
 
-    def took(self, name, result):
-        """Checks that the run wrote the shot, then compares it."""
+    def took(self, name, result, size=None):
+        """Checks that the run wrote the shot (of `size` pixels, when given),
+        then compares it."""
         shot = self.path(name)
-        if not check(f"{name} written", result.returncode == 0 and os.path.exists(shot), result.stderr[-1500:]):
+        written = result.returncode == 0 and os.path.exists(shot)
+        if written and size is not None:
+            from PIL import Image
+            with Image.open(shot) as im:
+                written = im.size == tuple(size)
+        if not check(f"{name} written", written, result.stderr[-1500:]):
             return
         self.taken.append(shot)
         if not self.update:

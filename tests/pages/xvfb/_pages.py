@@ -12,7 +12,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "app", "xvfb"))
-from _shell import (accept_terms, base_env, check, close_window, config, finish, pinned_clock, program,  # noqa: E402,F401
+from _shell import (ReviewedShots, accept_terms, base_env, check, close_window, config, finish, pinned_clock, program,  # noqa: E402,F401
                     temp_dir, wait_for, xvfb)
 
 TODAY = "2025-03-12"

@@ -2,11 +2,9 @@
 demonstration budget, today pinned, compared with the reviewed copies in
 tests/golden/calendar (refresh them with --update after looking at them).
 The pictures go to BUILD/calendar-shots."""
-import os
-import subprocess
 import sys
 
-from _pages import check, finish, png_size, run_pinned, temp_dir, xvfb
+from _pages import ReviewedShots, finish, run_pinned, temp_dir, xvfb
 
 # name: switches over the demonstration budget at 1280 x 820, light theme.
 SHOTS = {
@@ -35,33 +33,16 @@ TOLERANCE = 1500
 
 def main():
     build, source = sys.argv[1], sys.argv[2]
-    update = "--update" in sys.argv
-    out_dir = os.path.join(build, "calendar-shots")
-    golden = os.path.join(source, "tests", "golden", "calendar")
-    os.makedirs(out_dir, exist_ok=True)
-    if update:
-        os.makedirs(golden, exist_ok=True)
+    taken = ReviewedShots(build, source, "calendar", TOLERANCE, "--update" in sys.argv)
     with xvfb() as env:
         for name, switches in SHOTS.items():
-            shot = os.path.join(out_dir, name + ".png")
-            extra = {"QUENMRK_DEMO": "1", "QUENMRK_WINDOW": "1280x820", "QUENMRK_SPLASH": "0", "QUENMRK_SHOT": shot,
-                     "QUENMRK_VIEW": "month"}
+            extra = {"QUENMRK_DEMO": "1", "QUENMRK_WINDOW": "1280x820", "QUENMRK_SPLASH": "0",
+                     "QUENMRK_SHOT": taken.path(name), "QUENMRK_VIEW": "month"}
             extra.update(switches)
             with temp_dir() as home:
                 r = run_pinned(build, env, home, extra)
-            size = tuple(int(v) for v in extra["QUENMRK_WINDOW"].split("x"))
-            if not check(f"{name}: exits 0 with its PNG", r.returncode == 0 and png_size(shot) == size,
-                         r.stderr[-1500:]):
-                continue
-            reviewed = os.path.join(golden, name + ".png")
-            if update:
-                from PIL import Image
-                with Image.open(shot) as im:
-                    im.convert("RGB").save(reviewed, optimize=True)
-                continue
-            diff = subprocess.run(["compare", "-metric", "AE", "-fuzz", "2%", shot, reviewed, "null:"],
-                                  capture_output=True, text=True).stderr.strip()
-            check(f"{name}: matches the reviewed copy", diff.isdigit() and int(diff) <= TOLERANCE, diff)
+            taken.took(name, r, [int(v) for v in extra["QUENMRK_WINDOW"].split("x")])
+    taken.finish()
     finish()
 
 

@@ -9,10 +9,9 @@ through the tour leave the user's own transaction, no demo record, and the
 tour completed."""
 import json
 import os
-import subprocess
 import sys
 
-from _pages import Running, check, data, finish, png_size, run_pinned, temp_dir, xvfb
+from _pages import ReviewedShots, Running, check, data, finish, png_size, run_pinned, temp_dir, xvfb
 
 SHOTS = {
     "phone-month": {"QUENMRK_WINDOW": "390x844", "QUENMRK_VIEW": "month"},
@@ -48,26 +47,14 @@ def anchor_rect(widgets, anchor):
     return [x0, y0, x1 - x0, y1 - y0]
 
 
-def shots(build, env, out_dir, golden, update):
+def shots(build, env, taken):
     for name, switches in SHOTS.items():
-        shot = os.path.join(out_dir, name + ".png")
-        extra = {"QUENMRK_DEMO": "1", "QUENMRK_PHONE": "1", "QUENMRK_SPLASH": "0", "QUENMRK_SHOT": shot}
+        extra = {"QUENMRK_DEMO": "1", "QUENMRK_PHONE": "1", "QUENMRK_SPLASH": "0", "QUENMRK_SHOT": taken.path(name)}
         extra.update(switches)
         with temp_dir() as home:
             r = run_pinned(build, env, home, extra)
-        size = tuple(int(v) for v in extra["QUENMRK_WINDOW"].split("x"))
-        if not check(f"{name}: exits 0 with its PNG", r.returncode == 0 and png_size(shot) == size,
-                     r.stderr[-1500:]):
-            continue
-        reviewed = os.path.join(golden, name + ".png")
-        if update:
-            from PIL import Image
-            with Image.open(shot) as im:
-                im.convert("RGB").save(reviewed, optimize=True)
-            continue
-        diff = subprocess.run(["compare", "-metric", "AE", "-fuzz", "2%", shot, reviewed, "null:"],
-                              capture_output=True, text=True).stderr.strip()
-        check(f"{name}: matches the reviewed copy", diff.isdigit() and int(diff) <= TOLERANCE, diff)
+        taken.took(name, r, [int(v) for v in extra["QUENMRK_WINDOW"].split("x")])
+    taken.finish()
 
 
 def mark_paid(build, env):
@@ -176,16 +163,11 @@ def returns_through_the_tour(build, env):
 
 def main():
     build, source = sys.argv[1], sys.argv[2]
-    update = "--update" in sys.argv
-    out_dir = os.path.join(build, "phone-shots")
-    golden = os.path.join(source, "tests", "golden", "phone")
-    os.makedirs(out_dir, exist_ok=True)
-    if update:
-        os.makedirs(golden, exist_ok=True)
+    taken = ReviewedShots(build, source, "phone", TOLERANCE, "--update" in sys.argv)
     with xvfb() as env:
-        shots(build, env, out_dir, golden, update)
+        shots(build, env, taken)
         mark_paid(build, env)
-        tour_rings(build, env, out_dir)
+        tour_rings(build, env, taken.out_dir)
         returns_through_the_tour(build, env)
     finish()
 
