@@ -41,12 +41,13 @@ def fresh_home(home):
     accept_terms(home)
 
 
-def sign_in(home, local_data):
+def sign_in(home, local_data, **user):
     """Writes the session and the account's budget, made from a budget this
-    device wrote (`local_data`, its data.json) with the fixed user record."""
+    device wrote (`local_data`, its data.json) with the fixed user record,
+    changed by `user`."""
     with open(local_data) as f:
         data = json.load(f)
-    data["user"].update(USER)
+    data["user"].update(USER, **user)
     folder = os.path.join(config(home), "budgets", str(USER_ID))
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, "data.json"), "w") as f:

@@ -4,7 +4,8 @@ reviewed copies in tests/golden/account (refresh them with --update after
 looking at them). At scale 1 the window is as tall as the page, so every
 card is in the picture; at scale 2 the top of the page is. The folder sits
 at a fixed path because the This device card names it. The pictures go to
-BUILD/account-shots."""
+BUILD/account-shots. One more picture shows the two-factor card's enabled
+view and the notice of an e-mail change waiting for its verification."""
 import os
 import shutil
 import sys
@@ -23,6 +24,7 @@ SIZES = {
     ("wide", 2): ("1100x700", "1100x700"),
     ("compact", 2): ("420x700", "420x700"),
 }
+PENDING = "in-2fa-on-email-pending"
 # Pixels that may differ from the reviewed copy (anti-aliasing on another
 # Mesa build).
 TOLERANCE = 2000
@@ -51,6 +53,13 @@ def main():
                         if scale == 1 and r.returncode == 0:
                             ids = {w["id"] for w in widgets(listing)["widgets"]}
                             check(f"{name}: the whole page fits the picture", "scrollbaraccountpage" not in ids)
+            # Two-factor sign-in on and an address change waiting: the badge
+            # view of that card and the e-mail card's notice.
+            sign_in(HOME, local_data(HOME), two_factor_enabled=True, pending_email="robin.new@example.test")
+            r = open_page(build, env, HOME, {"QUENMRK_WINDOW": "1100x940", "QUENMRK_THEME": "light",
+                                             "QUENMRK_TEST_FRAMES": "5", "QUENMRK_SHOT": shots.path(PENDING),
+                                             **service})
+            shots.took(PENDING, r)
     finally:
         shutil.rmtree(HOME, ignore_errors=True)
     shots.finish()
