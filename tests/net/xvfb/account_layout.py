@@ -1,6 +1,6 @@
 """Where the Account page puts its cards, read from the widget rectangles the
 program lists (QUENMRK_TEST_WIDGETS): a content width of 760 gives one
-column and 761 two; in two columns the cards alternate between them in
+column and 761 two, at scales 1 and 2; in two columns the cards alternate between them in
 their order, signed in and signed out; signed out the page is titled
 "Settings", runs from Appearance to "Your account", and that card's buttons
 open the welcome page's sign-in and create-account forms."""
@@ -14,8 +14,8 @@ from _account_page import fresh_home, local_data, open_page, page_env, sign_in, 
 from _shell import check, finish, program, temp_dir, widgets, xvfb  # noqa: E402
 from _window import Window  # noqa: E402
 
-# At scale 1 the page keeps 28 on each side: these windows leave exactly
-# 760 and 761 for the cards.
+# The page keeps 28 dp on each side: these windows (in dp) leave exactly
+# 760 and 761 for the cards, at any scale.
 ONE, TWO = 816, 817
 PAD = 28
 HEIGHT = 1000
@@ -26,13 +26,15 @@ SIGNED_OUT = ["ac-theme", "cs-ics", "ac-import", "datetextie-from", "ac-checkupd
 ONLY_SIGNED_IN = {"ac-first", "ac-last", "ac-email", "ac-curpw", "ac-photo", "ac-2fa-setup", "ac-logout", "ac-delete"}
 
 
-def rects(build, env, home, width, service, shot):
+def rects(build, env, home, width, scale, service, shot):
+    """The widget rectangles of a window `width` wide at `scale`, in dp."""
     listing = os.path.join(home, "widgets.json")
-    r = open_page(build, env, home, {"QUENMRK_WINDOW": f"{width}x{HEIGHT}", "QUENMRK_TEST_FRAMES": "4",
-                                     "QUENMRK_TEST_WIDGETS": listing, "QUENMRK_SHOT": shot, **service})
+    r = open_page(build, env, home, {"QUENMRK_WINDOW": f"{width}x{HEIGHT}", "QUENMRK_SCALE": str(scale),
+                                     "QUENMRK_TEST_FRAMES": "4", "QUENMRK_TEST_WIDGETS": listing,
+                                     "QUENMRK_SHOT": shot, **service})
     if not check(f"{os.path.basename(shot)}: runs", r.returncode == 0 and os.path.exists(listing), r.stderr[-1500:]):
         return {}
-    return {w["id"]: w["rect"] for w in widgets(listing)["widgets"]}
+    return {w["id"]: [v / scale for v in w["rect"]] for w in widgets(listing)["widgets"]}
 
 
 def title_ink(shot, width):
@@ -90,17 +92,17 @@ def welcome_form(build, env, home, service, button, shows, hides):
 
 def main():
     build = sys.argv[1]
-    with xvfb() as env, silent_service() as service, temp_dir() as shots:
+    with xvfb("1700x2100x24") as env, silent_service() as service, temp_dir() as shots:
         home = os.path.join(shots, "home")
         fresh_home(home)
         ink = {}
         for signed, order in (("out", SIGNED_OUT), ("in", SIGNED_IN)):
             if signed == "in":
                 sign_in(home, local_data(home))
-            for width in (ONE, TWO):
-                shot = os.path.join(shots, f"{signed}-{width}.png")
-                at = rects(build, env, home, width, service, shot)
-                name = f"signed {signed}, {width} wide"
+            for width, scale in ((ONE, 1), (TWO, 1)) + (((ONE, 2), (TWO, 2)) if signed == "in" else ()):
+                shot = os.path.join(shots, f"{signed}-{width}-x{scale}.png")
+                at = rects(build, env, home, width, scale, service, shot)
+                name = f"signed {signed}, {width} wide at scale {scale}"
                 (one_column if width == ONE else two_columns)(name, at, order)
                 if signed == "out":
                     check(f"{name}: nothing of an account", not ONLY_SIGNED_IN & set(at), ONLY_SIGNED_IN & set(at))
@@ -108,7 +110,7 @@ def main():
                     check(f"{name}: Appearance first, Your account last",
                           min(cards, key=lambda i: at[i][1]) == "ac-theme"
                           and max(cards, key=lambda i: at[i][1]) in ("ac-signin", "ac-signup"), cards)
-                if os.path.exists(shot):
+                if scale == 1 and os.path.exists(shot):
                     ink[signed, width] = title_ink(shot, width)
         # "Settings" against "Account Settings": the same type, about half as wide.
         for width in (ONE, TWO):
