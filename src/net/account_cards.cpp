@@ -195,13 +195,20 @@ void calendarSyncCard(AppState& state)
                     "Other, Add Subscribed Calendar)."},
                 {"Outlook", "Add Calendar, then \"From Internet\": paste the address."},
             }};
-            for (const auto& [name, steps] : apps)
+            for (const auto& [name, steps] : apps) {
                 accountParagraph(state, std::string(name) + ": " + steps, 12.5, secondary(state));
+                space(state, 2);
+            }
+            space(state, 6);
+            accountParagraph(state,
+                "Anyone with this address can see your transactions, so keep it private. A new address stops the old "
+                "one working.",
+                13, secondary(state));
             space(state, 10);
-            if (accountButton(state, "cs-regen", "Generate New URL", "secondary", 170, accountBusy(state) || offline))
-                showConfirm(state, "Generate a new feed address",
-                    "The current address stops working; calendars subscribed to it need the new one. Continue?",
-                    "regen-token", "Generate", "Cancel", true);
+            if (accountButton(state, "cs-regen", "Generate New URL", "danger", 170, accountBusy(state) || offline))
+                showConfirm(state, "Generate a new URL",
+                    "Calendars subscribed to the old address stop updating. Generate a new feed URL?", "regen-token",
+                    "Generate", "Cancel", false);
         }
     } else {
         accountParagraph(state,

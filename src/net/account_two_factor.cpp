@@ -17,6 +17,8 @@
 #include "ui/text_edit.h"
 #include "ui/widget_id.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -90,7 +92,16 @@ void setupView(AppState& state, AccountPageState& page)
     square.w = side;
     if (TextureRef texture = accountQrTexture(state.request.twoFactorUri)) {
         fillRoundRect(*state.renderer, square, scaled(state, 8), colorWhite);
-        drawTextureRect(*state.renderer, *texture, square, colorWhite, 0, 0, 1, 1);
+        // Nearest sampling at a fractional magnification makes modules of
+        // unequal width; a whole number of pixels per texel on whole pixel
+        // positions keeps them even, the white plate taking the remainder.
+        Rect code = square;
+        double perTexel = std::floor(side / texture->width);
+        if (perTexel >= 1) {
+            double s = perTexel * texture->width;
+            code = {std::round(square.x + (side - s) / 2), std::round(square.y + (side - s) / 2), s, s};
+        }
+        drawTextureRect(*state.renderer, *texture, code, colorWhite, 0, 0, 1, 1);
     }
     space(state, 6);
     accountParagraph(
