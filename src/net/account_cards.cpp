@@ -198,10 +198,10 @@ void calendarSyncCard(AppState& state)
             for (const auto& [name, steps] : apps)
                 accountParagraph(state, std::string(name) + ": " + steps, 12.5, secondary(state));
             space(state, 10);
-            if (accountButton(state, "cs-regen", "Generate New URL", "secondary", 170, accountBusy(state) || offline))
-                showConfirm(state, "Generate a new feed address",
-                    "The current address stops working; calendars subscribed to it need the new one. Continue?",
-                    "regen-token", "Generate", "Cancel", true);
+            if (accountButton(state, "cs-regen", "Generate New URL", "danger", 170, accountBusy(state) || offline))
+                showConfirm(state, "Generate a new URL",
+                    "Calendars subscribed to the old address stop updating. Generate a new feed URL?", "regen-token",
+                    "Generate", "Cancel", false);
         }
     } else {
         accountParagraph(state,
@@ -242,7 +242,7 @@ void importCard(AppState& state)
         double size = scaled(state, 12.5);
         line.w = std::min(line.w, measureText(state, text, size, 500));
         drawText(state, text, line, size, ui.theme.base[slotLink], 0, 500);
-        if (interact(ui, widgetId(ui, "ac-import-resume"), line, 0).clicked) {
+        if (interact(ui, widgetId(ui, "ac-import-resume"), line, 1).clicked) {
             showPage(state, pageImport);
             state.framesOnPage = 0;
         }
