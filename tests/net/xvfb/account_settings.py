@@ -3,8 +3,8 @@ service, one program signed out and one signed in: the theme stored and
 sent only when signed in, the calendar feed turned on, copied (xclip),
 renewed and turned off through the confirm box, the import card's restart
 and resume line, the update dialog, Help opened at the terms and the privacy
-policy, and logging out (back to the device's budget). The calendar file is read back by
-python3-icalendar."""
+policy, and logging out (back to the device's budget). The calendar file is
+read back by python3-icalendar."""
 import datetime
 import json
 import os
@@ -118,6 +118,22 @@ def signed_out(build, env, svc, shots):
             p.click("ac-import")
             check("'Import a file' after an import: the wizard starts again",
                   choose_file(p, nothing) and p.wait("ie-choose") and absent(p, "ie-another"), sorted(p.widgets()))
+
+            check("back to the account page", to_account_page(p))
+            saved = os.path.join(home, "calendar")
+            os.makedirs(saved)
+            p.click("cs-ics")
+            if check("'Save calendar file' opens the dialog", p.click("filedir")):
+                p.key("ctrl+a")
+                p.type(saved)
+                p.key("Return")
+                p.click("file-ok")
+            path = os.path.join(saved, "quenmark.ics")
+            if check("the calendar file is saved under its default name",
+                     wait_for(lambda: os.path.exists(path), 10)):
+                import icalendar
+                with open(path, "rb") as f:
+                    check("python3-icalendar reads it", icalendar.Calendar.from_ical(f.read()).name == "VCALENDAR")
         finally:
             p.close()
 
