@@ -22,6 +22,10 @@ def two_colour_png(path):
     image.save(path)
 
 
+def near(px, colour):
+    return all(abs(a - b) <= 6 for a, b in zip(px, colour))
+
+
 def avatar_colours(shot, button):
     """Pixels of the two colours in the avatar's square above the upload
     button: (count, mean row) for each."""
@@ -33,7 +37,7 @@ def avatar_colours(shot, button):
         for i in range(int(x), int(x) + 60):
             px = image.getpixel((i, j))
             for colour in found:
-                if all(abs(a - b) <= 6 for a, b in zip(px, colour)):
+                if near(px, colour):
                     found[colour].append(j)
     return {c: (len(rows), sum(rows) / len(rows) if rows else 0) for c, rows in found.items()}
 
@@ -119,10 +123,8 @@ def avatar_corner_clear(shot, button):
     x, y, _, _ = button
     image = Image.open(shot).convert("RGB")
     top = next((j for j in range(int(y) - 90, int(y))
-                if any(all(abs(a - b) <= 6 for a, b in zip(image.getpixel((i, j)), TOP))
-                       for i in range(int(x), int(x) + 60))), None)
-    return top is not None and all(
-        not all(abs(a - b) <= 6 for a, b in zip(image.getpixel((int(x) + 1, top + k)), TOP)) for k in range(4))
+                if any(near(image.getpixel((i, j)), TOP) for i in range(int(x), int(x) + 60))), None)
+    return top is not None and not any(near(image.getpixel((int(x) + 1, top + k)), TOP) for k in range(4))
 
 
 def delete_account(build, env, svc, shots):
