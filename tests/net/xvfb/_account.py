@@ -18,12 +18,25 @@ from welcome_flows import Program, budgets, session  # noqa: E402,F401
 
 PASSWORD = "correct horse"
 TEXTS = {"QUENMRK_TEST_TEXTS": "1"}
+HEIGHT = 1500  # of the program's window
+
+
+class AccountProgram(Program):
+    def click(self, wid):
+        """Clicks `wid` once its rectangle has held still over two looks: the
+        page moves when a card grows or the wheel scrolls it."""
+        seen = []
+
+        def settled():
+            seen.append(self.widgets().get(wid))
+            return seen[-1] is not None and seen[-2:] == [seen[-1], seen[-1]]
+        return wait_for(settled, 30) and super().click(wid)
 
 
 def account_program(build, env, svc, home, extra=None, prefix=()):
     """The Account page, whatever the session, with the drawn texts listed."""
-    return Program(build, env, home, {**svc.client_env(), **TEXTS, "QUENMRK_PAGE": "account",
-                                      "QUENMRK_WINDOW": "1280x1500", **(extra or {})}, prefix)
+    return AccountProgram(build, env, home, {**svc.client_env(), **TEXTS, "QUENMRK_PAGE": "account",
+                                      "QUENMRK_WINDOW": f"1280x{HEIGHT}", **(extra or {})}, prefix)
 
 
 def signed_in(build, env, svc, home, email, extra=None, prefix=()):
@@ -64,11 +77,18 @@ def shows(p, text, timeout=15):
     return wait_for(lambda: text in " ".join(t["text"] for t in drawn(p)), timeout)
 
 
-def to_page_end(p):
-    """Scrolls the page to its end with the wheel."""
+def to_page_end(p, wid):
+    """Scrolls the page to its end with the wheel; true once `wid` lies whole
+    inside the window and has stopped moving."""
     p.find_window()
     p.xdo("mousemove", "--window", p.window, "640", "700", "click", "--repeat", "20", "5")
-    time.sleep(0.5)
+    seen = []
+
+    def settled():
+        seen.append(p.widgets().get(wid))
+        r = seen[-1]
+        return r is not None and 0 <= r[1] and r[1] + r[3] <= HEIGHT and seen[-2:] == [r, r]
+    return wait_for(settled, 15)
 
 
 def absent(p, wid, settle=0.6):

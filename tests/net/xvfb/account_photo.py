@@ -131,7 +131,7 @@ def delete_account(build, env, svc, shots):
     with temp_dir() as home:
         p = signed_in(build, env, svc, home, "del@example.test")
         try:
-            to_page_end(p)
+            check("the page scrolls to its end", to_page_end(p, "ac-delete"))
             for typed in ("delete", " DELETE", "DELETE "):
                 replace_text(p, "ac-delete", typed)
                 check(f"{typed!r}: the button stays disabled", absent(p, "ac-delete-btn"))

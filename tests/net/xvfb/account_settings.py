@@ -185,7 +185,7 @@ def signed_in_cards(build, env, svc, shots):
             check("confirmed, .../off goes out", wait_for(lambda: len(svc.requests("me/calendar-token/off")) == 1))
             check("the box reads 'off'", p.wait("chkCalendar feed off"))
 
-            to_page_end(p)
+            check("the page scrolls to its end", to_page_end(p, "ac-logout"))
             p.click("ac-logout")
             check("'Log out' asks first", p.wait("qmconfirm-yes", timeout=10) and svc.requests("auth/logout") == [])
             p.click("qmconfirm-yes")

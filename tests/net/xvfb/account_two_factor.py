@@ -6,9 +6,8 @@ cannot be reached (every call refused at connection, then the service
 stopped)."""
 import os
 import subprocess
-import time
 
-from _account import absent, check, replace_text, run, shows, signed_in, temp_dir
+from _account import absent, check, drawn, replace_text, run, shows, signed_in, temp_dir, wait_for
 
 
 def totp(secret, *when):
@@ -16,24 +15,34 @@ def totp(secret, *when):
                           text=True).stdout.strip()
 
 
-def set_up(p, shot=None):
+def set_up(p, email, shot=None):
     """The set-up view opened; the secret of the QR code on screen."""
     p.click("ac-2fa-setup")
     check("the set-up view shows", p.wait("ac-2fa-code"))
     if not shot:
         return None
-    time.sleep(0.3)
-    p.shot(shot)
-    read = subprocess.run(["zbarimg", "--raw", "-q", shot], capture_output=True, text=True).stdout.strip()
-    check("the screenshot's QR reads back as an otpauth address", read.startswith("otpauth://totp/"), read)
-    return read.split("secret=")[1].split("&")[0] if "secret=" in read else ""
+    reads = []
+
+    def qr():
+        # The code's texture may come a few frames after the view.
+        p.shot(shot)
+        reads.append(subprocess.run(["zbarimg", "--raw", "-q", shot], capture_output=True, text=True).stdout.strip())
+        return reads[-1].startswith("otpauth://totp/")
+    check("the screenshot's QR reads back as an otpauth address", wait_for(qr, 15), reads[-1:])
+    lead = "Or enter this key by hand: "
+    shown = next((t["text"][len(lead):] for t in drawn(p) if t["text"].startswith(lead)), "")
+    # The service's form of the address, with the key the page shows.
+    check("it is the service's address exactly, with the key shown beside it",
+          reads[-1] == f"otpauth://totp/Quenmark:{email}?secret={shown}&issuer=Quenmark", (reads[-1], shown))
+    return shown
 
 
 def offline(p):
     """One failed call (the name's) leaves the page knowing the service is
-    out of reach."""
+    out of reach: its button is back once the failure is in."""
     p.click("ac-savename")
-    time.sleep(1.0)
+    p.wait("ac-savename", timeout=3, gone=True)
+    p.wait("ac-savename", timeout=15)
 
 
 def two_factor(build, env, svc, shots):
@@ -41,7 +50,7 @@ def two_factor(build, env, svc, shots):
     with temp_dir() as home:
         p = signed_in(build, env, svc, home, email)
         try:
-            secret = set_up(p, os.path.join(shots, "account-2fa-setup.png"))
+            secret = set_up(p, email, os.path.join(shots, "account-2fa-setup.png"))
             for typed in ("12345", "1234567"):
                 replace_text(p, "ac-2fa-code", typed)
                 check(f"{len(typed)} digits: 'Verify and enable' stays disabled", absent(p, "ac-2fa-verify"))
@@ -64,7 +73,7 @@ def two_factor(build, env, svc, shots):
             check("disabled: the offer shows again", p.wait("ac-2fa-setup"))
 
             # The set-up view while every call fails to connect.
-            set_up(p)
+            set_up(p, email)
             for path in ("me/profile", "sync"):
                 svc.control("fault", path=path, times=1000, close="before")
             offline(p)
@@ -78,7 +87,7 @@ def two_factor(build, env, svc, shots):
             check("reached again: 'Set Up 2FA' comes back", p.wait("ac-2fa-setup", timeout=15))
 
             # The enabled view with the service stopped.
-            secret = set_up(p, os.path.join(shots, "account-2fa-setup-again.png"))
+            secret = set_up(p, email, os.path.join(shots, "account-2fa-setup-again.png"))
             replace_text(p, "ac-2fa-code", totp(secret))
             p.click("ac-2fa-verify")
             check("enabled again", p.wait("ac-2fa-off"))
