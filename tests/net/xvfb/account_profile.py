@@ -33,15 +33,19 @@ def profile_and_password(build, env, svc, shots):
                 p.click("ac-savepw")
             time.sleep(0.5)
             check("mismatch and short passwords send nothing", svc.requests("me/password") == [])
-            replace_text(p, "ac-curpw", PASSWORD)
+            replace_text(p, "ac-curpw", "not the one")
             replace_text(p, "ac-newpw", "brand new pw")
             replace_text(p, "ac-confpw", "brand new pw")
             p.click("ac-savepw")
+            check("a refused change: the service's error shows", shows(p, "The current password is not right."))
+            # The new pair stays typed after a refusal: only the current one is mended.
+            replace_text(p, "ac-curpw", PASSWORD)
+            p.click("ac-savepw")
             check("the password change goes out as typed",
                   wait_for(lambda: [r["body"].get("new_password") for r in svc.requests("me/password")]
-                           == ["brand new pw"]))
+                           == ["brand new pw"] * 2), svc.requests("me/password"))
             check("the current password goes with it",
-                  svc.requests("me/password")[0]["body"]["current_password"] == PASSWORD)
+                  svc.requests("me/password")[1]["body"]["current_password"] == PASSWORD)
             check("the password's status line shows the service's message", shows(p, "Password updated."))
             # Typed without clearing: the bodies hold exactly this only when
             # the success emptied all three fields.
@@ -51,7 +55,7 @@ def profile_and_password(build, env, svc, shots):
             p.click("ac-savepw")
             check("a success empties the three fields",
                   wait_for(lambda: [(r["body"].get("current_password"), r["body"].get("new_password"))
-                                    for r in svc.requests("me/password")][1:]
+                                    for r in svc.requests("me/password")][2:]
                            == [("brand new pw", "third one 3")]), svc.requests("me/password"))
         finally:
             p.close()

@@ -56,12 +56,17 @@ def two_factor(build, env, svc, shots):
                 check(f"{len(typed)} digits: 'Verify and enable' stays disabled", absent(p, "ac-2fa-verify"))
             check("no code went out", svc.requests("me/2fa/enable") == [])
             code = totp(secret)
+            wrong = f"{(int(code) + 500000) % 1000000:06d}"
+            replace_text(p, "ac-2fa-code", wrong)
+            p.click("ac-2fa-verify")
+            check("a refused code: the service's error shows under the set-up view",
+                  shows(p, "That code did not work. Try the newest one.") and "ac-2fa-code" in p.widgets())
             replace_text(p, "ac-2fa-code", f" {code} ")
             p.click("ac-2fa-verify")
             check("enabled: the disable view shows", p.wait("ac-2fa-off"))
             check("the badge says so", shows(p, "Two-factor authentication is enabled"))
             enables = svc.requests("me/2fa/enable")
-            check("the code went out trimmed", enables and enables[-1]["body"]["code"] == code, enables)
+            check("the code went out trimmed", [e["body"]["code"] for e in enables] == [wrong, code], enables)
             check("the service has two-factor on", any(u["email"] == email and u["two_factor_enabled"]
                                                       for u in svc.control("state")["users"]))
             for typed in ("12345", "1234567"):
