@@ -38,8 +38,7 @@ TextDrawLog& textLog()
 void placeText(AppState& state, const GlyphAtlasRef& atlas, std::string_view text, const Rect& rect, double size,
     Color color, double align)
 {
-    if (textLog())
-        textLog()(text, rect, size, color);
+    logDrawnText(text, rect, size, color);
     double w = textWidth(*atlas, text, size);
     double up = ascent(*atlas, size);
     double down = descent(*atlas, size);
@@ -51,6 +50,12 @@ void placeText(AppState& state, const GlyphAtlasRef& atlas, std::string_view tex
 }  // namespace
 
 void setTextDrawLog(TextDrawLog log) { textLog() = std::move(log); }
+
+void logDrawnText(std::string_view text, const Rect& rect, double size, Color color)
+{
+    if (textLog())
+        textLog()(text, rect, size, color);
+}
 
 const GlyphAtlasRef& atlasForWeight(const AppState& state, int32_t weight)
 {
@@ -95,8 +100,7 @@ double measureTextWith(const AppState& state, std::string_view text, double size
 
 double drawTextAt(AppState& state, std::string_view text, double x, double y, double size, Color color, int32_t slot)
 {
-    if (textLog())
-        textLog()(text, Rect{x, y, 0, 0}, size, color);
+    logDrawnText(text, Rect{x, y, 0, 0}, size, color);
     return renderText(*state.renderer, atlasForSlot(state, slot), text, x, y, size, color);
 }
 

@@ -15,6 +15,9 @@ namespace qm {
 // function stops the log.
 using TextDrawLog = std::function<void(std::string_view text, const Rect& rect, double size, Color color)>;
 void setTextDrawLog(TextDrawLog log);
+// Text put on the screen some other way (a toast's wrapped lines) goes to
+// the log too.
+void logDrawnText(std::string_view text, const Rect& rect, double size, Color color);
 
 std::string elideWith(std::string_view text, double maxWidth, const std::function<double(std::string_view)>& measure);
 

@@ -361,6 +361,8 @@ int runMainLoop(AppState& state)
     std::string widgetListPath = envText("QUENMRK_TEST_WIDGETS");
     if (!widgetListPath.empty() && !state.ui->recorder)
         state.ui->recorder = std::make_unique<WidgetRecorder>();
+    if (!widgetListPath.empty() && !envText("QUENMRK_TEST_TEXTS").empty())
+        listDrawnTexts();
 
     int32_t dirtyFrames = 3;
     int64_t lastFrameTime = monotonicNs();

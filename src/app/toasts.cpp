@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "app/app_text_internal.h"
 #include "app/icon_textures.h"
 #include "app/theme_apply.h"
 #include "platform/render/glyph_atlas.h"
@@ -57,6 +58,8 @@ void drawToasts(AppState& state)
         drawAppIcon(r, style.icon, {x + scaled(state, 14), y + (h - icon) / 2, icon, icon}, accent);
         double baseline = y + scaled(state, 10) + ascent(*ui.font, size);
         for (const std::string& text : lines) {
+            logDrawnText(text, {x + scaled(state, 40), baseline - line, w - scaled(state, 52), line}, size,
+                theme.base[slotText]);
             renderText(r, ui.font, text, x + scaled(state, 40), baseline, size, theme.base[slotText]);
             baseline += line;
         }

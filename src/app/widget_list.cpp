@@ -1,12 +1,27 @@
 #include "app/widget_list.h"
 
+#include "app/app_text_internal.h"
 #include "core/files.h"
+
+#include <utility>
+#include <vector>
 
 namespace qm {
 
 namespace {
 
 Json rectJson(const Rect& r) { return Json::array({r.x, r.y, r.w, r.h}); }
+
+struct DrawnTexts {
+    bool on = false;
+    std::vector<std::pair<std::string, Rect>> texts;
+};
+
+DrawnTexts& drawnTexts()
+{
+    static DrawnTexts drawn;
+    return drawn;
+}
 
 }  // namespace
 
@@ -26,10 +41,27 @@ Json widgetListJson(const UiContext& ui, int32_t framesOnPage)
 void writeWidgetList(const std::string& path, const UiContext& ui, int32_t framesOnPage)
 {
     try {
-        writeFileAtomic(path, dumpJson(widgetListJson(ui, framesOnPage)));
+        Json list = widgetListJson(ui, framesOnPage);
+        DrawnTexts& drawn = drawnTexts();
+        if (drawn.on) {
+            Json texts = Json::array();
+            for (const auto& [text, rect] : drawn.texts)
+                texts.push_back({{"text", text}, {"rect", rectJson(rect)}});
+            drawn.texts.clear();
+            list["texts"] = std::move(texts);
+        }
+        writeFileAtomic(path, dumpJson(list));
     } catch (const std::exception&) {
         // Automation only: a list that cannot be written changes nothing.
     }
+}
+
+void listDrawnTexts()
+{
+    drawnTexts().on = true;
+    setTextDrawLog([](std::string_view text, const Rect& rect, double, Color) {
+        drawnTexts().texts.emplace_back(std::string(text), rect);
+    });
 }
 
 }  // namespace qm

@@ -13,5 +13,9 @@ namespace qm {
 Json widgetListJson(const UiContext& ui, int32_t framesOnPage);
 // Atomic, so a reader never sees half a list; failures are dropped.
 void writeWidgetList(const std::string& path, const UiContext& ui, int32_t framesOnPage);
+// From now on each written list also holds, under "texts", every text drawn
+// since the list before (its words and box), so that a test can read what a
+// status line or a toast says. Opt-in: a busy page draws thousands a frame.
+void listDrawnTexts();
 
 }  // namespace qm

@@ -249,7 +249,7 @@ void importCard(AppState& state)
         double size = scaled(state, 12.5);
         line.w = std::min(line.w, measureText(state, text, size, 500));
         drawText(state, text, line, size, ui.theme.base[slotLink], 0, 500);
-        if (interact(ui, widgetId(ui, "ac-import-resume"), line, 0).clicked) {
+        if (interact(ui, widgetId(ui, "ac-import-resume"), line, 1).clicked) {
             showPage(state, pageImport);
             state.framesOnPage = 0;
         }

@@ -6,6 +6,7 @@
 
 #include "app/account_state.h"
 #include "app/app_harness.h"
+#include "app/app_text_internal.h"
 #include "app/budget_io.h"
 #include "app/frame.h"
 #include "app/main_loop.h"
@@ -398,6 +399,28 @@ TEST_F(FrameTest, WidgetListNamesIndexedIdsAndWindows)
     }
     EXPECT_TRUE(ok);
     EXPECT_TRUE(window);
+}
+
+TEST_F(FrameTest, WidgetListCarriesEachFramesTextsOnceToastsIncluded)
+{
+    listDrawnTexts();
+    showError(*h, "A toast to read back");
+    h.frames(1);
+    const std::string path = h.dir / "widget-texts.json";
+    auto texts = [&] {
+        writeWidgetList(path, *h->ui, h->framesOnPage);
+        std::vector<std::string> out;
+        const Json list = parseJson(readFile(path));
+        for (const Json& t : list["texts"]) {
+            EXPECT_EQ(t["rect"].size(), 4u);
+            out.push_back(t["text"].get<std::string>());
+        }
+        return out;
+    };
+    std::vector<std::string> first = texts();
+    EXPECT_NE(std::find(first.begin(), first.end(), "A toast to read back"), first.end());
+    EXPECT_TRUE(texts().empty());  // each list holds what was drawn since the one before
+    setTextDrawLog({});
 }
 
 }  // namespace

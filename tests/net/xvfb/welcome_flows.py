@@ -26,13 +26,13 @@ SECRET = "JBSWY3DPEHPK3PXP"
 class Program:
     """One run of the program with a widget listing, driven by xdotool."""
 
-    def __init__(self, build, env, home, extra):
+    def __init__(self, build, env, home, extra, prefix=()):
         self.home, self.env = home, env
         accept_terms(home)
         self.listing = os.path.join(home, "widgets.json")
         e = base_env(env, home, dict({"QUENMRK_TEST_WIDGETS": self.listing, "QUENMRK_SPLASH": "0",
                                       "QUENMRK_WINDOW": "900x760"}, **extra))
-        self.proc = subprocess.Popen([program(build)], env=e, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+        self.proc = subprocess.Popen([*prefix, program(build)], env=e, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                      text=True)
         self.window = None
 
