@@ -1,6 +1,7 @@
 """Starts the program under a private Xvfb server with a scratch
 configuration folder and reads what it left behind."""
 import calendar
+import datetime
 import hashlib
 import json
 import os
@@ -65,7 +66,11 @@ def accept_terms(home, stamp="1.1.0|2026-11-03"):
     except (OSError, ValueError):
         settings = {}
     if settings.get("legalAccepted") != stamp:
-        settings.update({"legalAccepted": stamp, "legalAcceptedAt": 1.0})
+        # Noon UTC of the stamp's date, so "You accepted them on ..." reads
+        # that date in any zone a test pins.
+        day = datetime.date.fromisoformat(stamp.split("|")[1])
+        at = datetime.datetime(day.year, day.month, day.day, 12, tzinfo=datetime.timezone.utc).timestamp()
+        settings.update({"legalAccepted": stamp, "legalAcceptedAt": at})
         with open(path, "w") as f:
             json.dump(settings, f, indent=2)
 

@@ -13,7 +13,7 @@ import subprocess
 import sys
 import time
 
-from _shell import base_env, check, config, failures, finish, program, temp_dir, wait_for, xvfb
+from _shell import accept_terms, base_env, check, config, failures, finish, program, temp_dir, wait_for, xvfb
 from _procs import stop  # noqa: E402  (found through _shell's path)
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "oracles"))
@@ -36,8 +36,7 @@ def statement():
 def prepare(home):
     folder = config(home)
     os.makedirs(os.path.join(folder, "budgets", "local"))
-    with open(os.path.join(folder, "settings.json"), "w") as f:
-        json.dump({"legalAccepted": "1.1.0|2026-11-03", "legalAcceptedAt": 1.0}, f)
+    accept_terms(home)
     budget = dict(export_report.MAIN, user={"selected_account_id": 1, "default_account_id": 2})
     with open(os.path.join(folder, "budgets", "local", "data.json"), "w") as f:
         json.dump(budget, f)

@@ -11,7 +11,7 @@ import subprocess
 import sys
 import time
 
-from _shell import ReviewedShots, base_env, check, config, failures, finish, program, temp_dir, wait_for, xvfb
+from _shell import ReviewedShots, accept_terms, base_env, check, config, failures, finish, program, temp_dir, wait_for, xvfb
 from _procs import stop  # noqa: E402  (found through _shell's path)
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "oracles"))
@@ -31,8 +31,7 @@ def prepare(home):
     folder = config(home)
     os.makedirs(os.path.join(folder, "budgets", "local"))
     # The terms of this build are accepted, so the page itself shows.
-    with open(os.path.join(folder, "settings.json"), "w") as f:
-        json.dump({"legalAccepted": "1.1.0|2026-11-03", "legalAcceptedAt": 1.0}, f)
+    accept_terms(home)
     with open(os.path.join(folder, "budgets", "local", "data.json"), "w") as f:
         json.dump(dict(export_report.MAIN, user={"selected_account_id": 1}), f)
 

@@ -12,7 +12,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "app", "xvfb"))
-from _shell import (ReviewedShots, base_env, check, config, finish, program, temp_dir,  # noqa: E402
+from _shell import (ReviewedShots, accept_terms, base_env, check, finish, program, temp_dir,  # noqa: E402
                     wait_for, xvfb)
 
 SIZES = ["1280x820", "700x820"]
@@ -22,11 +22,8 @@ TOLERANCE = 200
 
 
 def prepare(home):
-    folder = config(home)
-    os.makedirs(folder, exist_ok=True)
     # The terms of this build are accepted, so the page itself shows.
-    with open(os.path.join(folder, "settings.json"), "w") as f:
-        json.dump({"legalAccepted": "1.1.0|2026-11-03", "legalAcceptedAt": 1.0}, f)
+    accept_terms(home)
 
 
 def page_env(env, home, extra):

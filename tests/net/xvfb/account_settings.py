@@ -5,7 +5,6 @@ renewed and turned off through the confirm box, the import card's restart
 and resume line, the update dialog, Help opened at the terms and the privacy
 policy, and logging out (back to the device's budget). The calendar file is
 read back by python3-icalendar."""
-import datetime
 import json
 import os
 import subprocess
@@ -13,6 +12,7 @@ import time
 
 from _account import (TEXTS, absent, account_program, check, config, drawn, run, session, shows, signed_in,
                       temp_dir, to_page_end, wait_for)
+from _shell import accept_terms  # noqa: E402  (found through _account's path)
 
 # Two lines of a bank's statement, and one without any.
 STATEMENT = ("OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\n\n<OFX><BANKMSGSRSV1><STMTTRNRS><STMTRS><BANKTRANLIST>\n"
@@ -20,7 +20,6 @@ STATEMENT = ("OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\n\n<OFX><BANKMSGSRSV1><ST
              "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20260308<TRNAMT>-61.00<FITID>B2<NAME>Pharmacy</STMTTRN>\n"
              "</BANKTRANLIST></STMTRS></STMTTRNRS></BANKMSGSRSV1></OFX>\n")
 EMPTY_STATEMENT = "OFXHEADER:100\n\n<OFX></OFX>\n"
-ACCEPTED = datetime.datetime(2026, 11, 3, 12, 0, tzinfo=datetime.timezone.utc)
 
 
 def read_json(home, *parts):
@@ -72,9 +71,7 @@ def choose_file(p, folder):
 
 def signed_out(build, env, svc, shots):
     with temp_dir() as home:
-        os.makedirs(config(home))
-        with open(os.path.join(config(home), "settings.json"), "w") as f:
-            json.dump({"legalAccepted": "1.1.0|2026-11-03", "legalAcceptedAt": ACCEPTED.timestamp()}, f)
+        accept_terms(home)
         statements = os.path.join(home, "statements")
         nothing = os.path.join(home, "nothing")
         for folder, text in ((statements, STATEMENT), (nothing, EMPTY_STATEMENT)):
