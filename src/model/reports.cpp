@@ -64,6 +64,14 @@ std::vector<SearchHit> searchOccurrences(const Budget& b, const SearchFilter& fi
 
 std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference)
 {
+    std::vector<SearchHit> hits;
+    searchOccurrences(p, filter, reference, hits);
+    return hits;
+}
+
+void searchOccurrences(
+    const BudgetProjection& p, const SearchFilter& filter, Date reference, std::vector<SearchHit>& sorted)
+{
     const uint32_t scopeIdx = scopeIndex(p, filter.accountId);
     const AccountScope& scope = p.scopes[scopeIdx].scope;
     const std::string needle = asciiLower(trimAsciiBlanks(filter.text));
@@ -135,7 +143,7 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
         }
     }
 
-    std::vector<SearchHit> sorted;
+    sorted.clear();
     sorted.reserve(found.size());
     auto take = [&](const Found& f) {
         const Source& from = sources[f.source & ~kPaid];
@@ -143,7 +151,7 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
             colors[from.color], (f.source & kPaid) != 0});
     };
     if (found.empty())
-        return sorted;
+        return;
     // Nearest the reference first; of two days equally near, the earlier.
     const int64_t referenceN = dayNumber(reference);
     if (range.toN - range.fromN <= int64_t(found.size()) * kCountedDaysPerHit + kCountedDaysFloor) {
@@ -169,7 +177,7 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
             if (d > 0)
                 takeDay(referenceN + d);
         }
-        return sorted;
+        return;
     }
     std::vector<size_t> ranked(found.size());
     for (size_t i = 0; i < ranked.size(); ++i)
@@ -180,7 +188,6 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
     });
     for (size_t i : ranked)
         take(found[i]);
-    return sorted;
 }
 
 std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t accountId)
@@ -190,12 +197,19 @@ std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t a
 
 std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId)
 {
+    std::vector<ReportRow> rows;
+    reportRows(p, from, to, accountId, rows);
+    return rows;
+}
+
+void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId, std::vector<ReportRow>& rows)
+{
     const uint32_t scopeIdx = scopeIndex(p, accountId);
     const AccountScope& scope = p.scopes[scopeIdx].scope;
     const int64_t fromN = dayNumber(from), toN = dayNumber(to);
     double running = projectedBalance(p, scopeIdx, fromN - 1);
 
-    std::vector<ReportRow> rows;
+    rows.clear();
     ReportRow start;
     start.date = subDays(from, 1);
     start.description = kStartingBalance;
@@ -315,7 +329,6 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
     closing.isBalanceRow = true;
     closing.rowOrder = 2;
     rows.push_back(std::move(closing));
-    return rows;
 }
 
 GroupTotals groupTotals(const std::vector<ReportRow>& rows, bool byAccount)
