@@ -125,10 +125,7 @@ std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_
         const auto [begin, end] = p.shareRanges[i];
         if (begin == end)
             continue;
-        const Transaction& t = p.budget->transactions[i];
-        const int32_t slot = p.seriesOf[i];
-        expandPreparedAmounts(t, slot >= 0 ? &p.series[size_t(slot)].step : nullptr,
-            adjustmentDaysIn(p, i, range.fromN, range.toN), range, amounts);
+        expandProjectedAmounts(p, i, range, amounts);
         for (const DayAmount& a : amounts) {
             const int64_t offset = a.day - firstN;
             const size_t chunk = size_t(offset / kChunk), day = size_t(offset % kChunk);
@@ -400,6 +397,7 @@ void projectAnchors(BudgetProjection& p, const Budget& b)
             scope = it->second;
         }
         p.scopes[scope].anchors.emplace_back(dayNumber(r.date), r.amount);
+        p.oddDates = p.oddDates || !isPlainDate(r.date);
     }
     for (ProjectedScope& s : p.scopes) {
         auto& a = s.anchors;
@@ -489,6 +487,12 @@ void eraseSeries(BudgetProjection& p, uint32_t i)
     renumberSeries(p, slot, -1);
 }
 
+bool isPlainDate(Date d)
+{
+    // Years 1 to 9999, as dates are written.
+    return d.year >= 1 && d.year <= 9999 && isValidDate(d.year, d.month, d.day);
+}
+
 void sortAdjustmentGroup(BudgetProjection& p, uint32_t begin, uint32_t end)
 {
     ProjectedAdjustment* const first = p.adjustments.data() + begin;
@@ -509,6 +513,7 @@ void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, con
     appendShares(p, t, byName, p.shares);
     p.shareRanges[i] = {begin, uint32_t(p.shares.size())};
     const auto [firstN, lastN] = spanOf(t);
+    p.oddDates = p.oddDates || !isPlainDate(t.start_date);
     if (t.is_recurring) {
         int32_t slot = p.seriesOf[i];
         if (slot < 0)
@@ -586,6 +591,7 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     for (size_t k = 0; k < keyed.size(); ++k) {
         const TransactionAdjustment& a = b.transaction_adjustments[k];
         keyed[k] = {a.transaction_id, adjustmentDays(a, uint32_t(k))};
+        p.oddDates = p.oddDates || !isPlainDate(a.new_date);
         ids[k] = {a.id, uint32_t(k)};
     }
     radixSortBy(keyed, [](const Keyed& k) { return orderedKey(k.id); });
@@ -787,6 +793,15 @@ void expandProjected(
     const int32_t slot = p.seriesOf[transaction];
     expandPrepared(t, slot >= 0 ? &p.series[size_t(slot)].step : nullptr,
         adjustmentsIn(p, transaction, range.fromN, range.toN), range, out);
+}
+
+void expandProjectedAmounts(
+    const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<DayAmount>& out)
+{
+    const Transaction& t = p.budget->transactions[transaction];
+    const int32_t slot = p.seriesOf[transaction];
+    expandPreparedAmounts(t, slot >= 0 ? &p.series[size_t(slot)].step : nullptr,
+        adjustmentDaysIn(p, transaction, range.fromN, range.toN), range, out);
 }
 
 std::string projectedColor(const BudgetProjection& p, const Transaction& t)

@@ -129,6 +129,10 @@ struct BudgetProjection {
     std::vector<ProjectedAdjustment> adjustments;
     std::vector<std::pair<uint32_t, uint32_t>> adjustmentRanges;
     int64_t adjustmentReach = 0;
+    // A record dates something on no real calendar day (records made in
+    // code can): the rows then take their dates from the records rather
+    // than from day numbers.
+    bool oddDates = false;
     CategoryIndex colors;
 
     // What an update needs to find the records the notes name: (id, index)
@@ -188,6 +192,10 @@ bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope);
 // A transaction's occurrences in a range, as occurrencesInRange gives them.
 void expandProjected(
     const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<Occurrence>& out);
+// The same as day numbers and amounts only, in the same order, as the day
+// sums add them up.
+void expandProjectedAmounts(
+    const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<DayAmount>& out);
 // The colour of a transaction's category, "" when unknown.
 std::string projectedColor(const BudgetProjection& p, const Transaction& t);
 

@@ -427,6 +427,7 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
         if (owner && *owner < size[0] && b.transactions[*owner].id == a.transaction_id) {
             now = *owner;
             const ProjectedAdjustment projected = adjustmentDays(a, at);
+            p.oddDates = p.oddDates || !isPlainDate(a.new_date);
             regroup(p, now, at, &projected);
             moveIn(p, now, projected, true);
             touchAdjustment(p, now, projected, touched);

@@ -227,21 +227,28 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
         double baseAmount;
     };
     struct Found {
-        Date date;
         uint32_t source;  // into sources, or into anchors with kAnchor set; kChanged: an adjusted amount
         double amount;
     };
-    static_assert(sizeof(Found) == 24);
+    static_assert(sizeof(Found) == 16);
     constexpr uint32_t kAnchor = uint32_t(1) << 31, kChanged = uint32_t(1) << 30;
     thread_local std::vector<Source> sources;
     thread_local std::vector<Found> found;
     thread_local std::vector<int32_t> days;
+    thread_local std::vector<Date> dates;  // per found, with odd dates only
     thread_local std::vector<uint32_t> transactions, starts, slot, order;
     thread_local std::vector<Occurrence> occurrences;
+    thread_local std::vector<DayAmount> amounts;
     thread_local std::vector<ScopeDay> figures;
     sources.clear();
     found.clear();
     days.clear();
+    dates.clear();
+    // Rows take their dates from their days, worked out once a day, and
+    // their amounts from the projection's own copy of the adjustments,
+    // which spares reading the adjustments themselves; only records dated
+    // on no real day need the dates the records hold.
+    const bool oddDates = p.oddDates;
     // The scope's anchors in the range, in list order.
     std::vector<const RunningTotalAdjustment*> anchors;
     if (fromN <= toN) {
@@ -253,17 +260,26 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
             // Seen from all accounts a transfer moves nothing and shows no row.
             if (scopeIdx == 0 && !countsIn(p, i, 0))
                 continue;
-            expandProjected(p, i, range, occurrences);
-            if (occurrences.empty())
+            if (oddDates) {
+                expandProjected(p, i, range, occurrences);
+                amounts.clear();
+                for (const Occurrence& o : occurrences) {
+                    amounts.push_back({dayNumber(o.date), o.amount});
+                    dates.push_back(o.date);
+                }
+            } else {
+                expandProjectedAmounts(p, i, range, amounts);
+            }
+            if (amounts.empty())
                 continue;
             const Transaction& t = p.budget->transactions[i];
             const uint32_t source = uint32_t(sources.size());
             const double sign = scope.displaySign(t);
             sources.push_back({t.description, t.category, t.account, t.transfer_to_account, sign, sign * t.amount});
-            for (const Occurrence& o : occurrences) {
-                const bool changed = o.adjustment_id != 0 && o.amount != t.amount;
-                found.push_back({o.date, source | (changed ? kChanged : 0), o.amount});
-                days.push_back(dayNumber(o.date));
+            // Only an adjustment gives an occurrence an amount of its own.
+            for (const DayAmount& a : amounts) {
+                found.push_back({source | (a.amount != t.amount ? kChanged : 0), a.amount});
+                days.push_back(a.day);
             }
         }
         // An anchor is the balance at the end of its day, so its row follows
@@ -271,9 +287,11 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
         for (const RunningTotalAdjustment& anchor : p.budget->running_total_adjustments) {
             const int32_t n = dayNumber(anchor.date);
             if (anchor.account_id == scope.id && n >= fromN && n <= toN) {
-                found.push_back({anchor.date, kAnchor | uint32_t(anchors.size()), anchor.amount});
+                found.push_back({kAnchor | uint32_t(anchors.size()), anchor.amount});
                 anchors.push_back(&anchor);
                 days.push_back(n);
+                if (oddDates)
+                    dates.push_back(anchor.date);
             }
         }
         placeByDay(days, fromN, toN, starts, slot);
@@ -289,12 +307,13 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
     // of a day shows the day's balance as every view has it.
     for (size_t k = 0; k + 1 < starts.size() && fromN <= toN; ++k) {
         const ScopeDay& day = figures[k];
+        const Date date = starts[k + 1] > starts[k] ? fromDayNumber(int32_t(fromN + int64_t(k))) : Date{};
         for (uint32_t j = starts[k]; j < starts[k + 1]; ++j) {
             if (j + kFetchAhead < order.size())
                 __builtin_prefetch(&found[order[j + kFetchAhead]]);
             const Found& f = found[order[j]];
             ReportRow& r = rows.emplace_back();
-            r.date = f.date;
+            r.date = oddDates ? dates[order[j]] : date;
             if (f.source & kAnchor) {
                 r.description = kBalanceAdjustment;
                 r.isBalanceRow = true;
