@@ -105,6 +105,7 @@ void searchOccurrences(
     thread_local std::vector<int32_t> days;  // day numbers of the hits, for the sort
     thread_local std::vector<uint32_t> transactions, starts, slot, order;
     thread_local std::vector<Occurrence> occurrences;
+    thread_local std::vector<DayAmount> amounts;
     found.clear();
     days.clear();
     std::vector<std::string> colors;
@@ -117,29 +118,47 @@ void searchOccurrences(
             continue;
         if (!filter.category.empty() && filter.category != t.category)
             continue;
-        expandProjected(p, i, range, occurrences);
-        if (occurrences.empty())
-            continue;
         const double sign = scope.displaySign(t);
         bool sourced = false;
-        for (const Occurrence& o : occurrences) {
-            const double amount = sign * o.amount;
+        // date: null to make it from the day number, once the hit is kept.
+        auto consider = [&](int32_t dayN, const Date* date, double plain, bool paid, int64_t adjustmentId) {
+            const double amount = sign * plain;
             if ((filter.hasMin && filter.minAmount > amount) || (filter.hasMax && amount > filter.maxAmount))
-                continue;
-            if ((filter.paid == SearchFilter::Paid::paidOnly && !o.is_paid)
-                || (filter.paid == SearchFilter::Paid::unpaidOnly && o.is_paid))
-                continue;
-            const bool same = o.amount == t.amount;
+                return;
+            if ((filter.paid == SearchFilter::Paid::paidOnly && !paid)
+                || (filter.paid == SearchFilter::Paid::unpaidOnly && paid))
+                return;
+            const bool same = plain == t.amount;
             if ((filter.changed == SearchFilter::Changed::changedOnly && same)
                 || (filter.changed == SearchFilter::Changed::unchangedOnly && !same))
-                continue;
+                return;
             if (!sourced) {
                 colors.push_back(projectedColor(p, t));
                 sources.push_back({i, uint32_t(colors.size() - 1), sign * t.amount});
                 sourced = true;
             }
-            found.push_back({o.date, uint32_t(sources.size() - 1) | (o.is_paid ? kPaid : 0), amount, o.adjustment_id});
-            days.push_back(dayNumber(o.date));
+            found.push_back({date ? *date : fromDayNumber(dayN), uint32_t(sources.size() - 1) | (paid ? kPaid : 0),
+                amount, adjustmentId});
+            days.push_back(dayN);
+        };
+        // Days and amounts come from the projection's copy of the
+        // adjustments; only an adjustment that shows an occurrence is read
+        // for its id and whether it is paid. Records dated on no real day
+        // give their own dates.
+        if (p.oddDates) {
+            expandProjected(p, i, range, occurrences);
+            for (const Occurrence& o : occurrences)
+                consider(dayNumber(o.date), &o.date, o.amount, o.is_paid, o.adjustment_id);
+            continue;
+        }
+        expandProjectedAmounts(p, i, range, amounts);
+        for (const DayAmount& a : amounts) {
+            if (a.adjustment == 0) {
+                consider(a.day, nullptr, a.amount, false, 0);
+                continue;
+            }
+            const TransactionAdjustment& shown = p.budget->transaction_adjustments[a.adjustment - 1];
+            consider(a.day, nullptr, a.amount, shown.is_paid, shown.id);
         }
     }
 
@@ -264,7 +283,7 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
                 expandProjected(p, i, range, occurrences);
                 amounts.clear();
                 for (const Occurrence& o : occurrences) {
-                    amounts.push_back({dayNumber(o.date), o.amount});
+                    amounts.push_back({dayNumber(o.date), 0, o.amount});
                     dates.push_back(o.date);
                 }
             } else {

@@ -189,8 +189,8 @@ TEST(Report, AnchorsFollowTheirDaysTransactions)
 }
 
 // Records made in code may date something on no real calendar day; a row
-// shows the date its record holds, as a search hit does, in the order of
-// the day it stands for.
+// and a search hit show the date its record holds, in the order of the day
+// it stands for.
 TEST(Report, RowsShowTheDatesTheirRecordsHold)
 {
     Budget b;
@@ -214,6 +214,15 @@ TEST(Report, RowsShowTheDatesTheirRecordsHold)
             "2024-05-01 T2 -10 25",
             "2024-05-31 Closing Balance 0 25",
         }));
+    SearchFilter filter;
+    filter.from = iso("2024-01-01");
+    filter.to = iso("2024-05-31");
+    std::vector<std::string> hitDates;
+    for (const SearchHit& hit : searchOccurrences(b, filter, iso("2024-01-01")))
+        hitDates.push_back(formatIso(hit.date) + (hit.adjustmentId ? " moved" : ""));
+    EXPECT_EQ(hitDates,
+        (std::vector<std::string>{
+            "2024-01-01", "2024-02-30", "2024-03-01", "2024-04-01", "2024-04-31 moved", "2024-05-01"}));
 }
 
 TEST(Report, GroupTotalsCountZeroAmounts)
