@@ -188,9 +188,9 @@ TEST(Report, AnchorsFollowTheirDaysTransactions)
     EXPECT_EQ(byAccount[1].first, "B");
 }
 
-// Records made in code may date something on no real calendar day; a row
-// and a search hit show the date its record holds, in the order of the day
-// it stands for.
+// Records made in code may date something on no real calendar day; a row,
+// a search hit and a ledger entry show the date its record holds, in the
+// order of the day it stands for.
 TEST(Report, RowsShowTheDatesTheirRecordsHold)
 {
     Budget b;
@@ -223,6 +223,11 @@ TEST(Report, RowsShowTheDatesTheirRecordsHold)
     EXPECT_EQ(hitDates,
         (std::vector<std::string>{
             "2024-01-01", "2024-02-30", "2024-03-01", "2024-04-01", "2024-04-31 moved", "2024-05-01"}));
+    std::vector<std::string> entryDates;
+    for (const DayRow& day : accountLedger(b, iso("2024-01-01"), iso("2024-05-31"), 1, iso("2024-01-01")).days)
+        for (const LedgerEntry& e : day.entries)
+            entryDates.push_back(formatIso(e.date) + (e.adjustmentId ? " moved" : ""));
+    EXPECT_EQ(entryDates, hitDates);
 }
 
 TEST(Report, GroupTotalsCountZeroAmounts)
