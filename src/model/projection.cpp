@@ -786,21 +786,28 @@ bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope)
     return sharesScope(p, transaction, scope);
 }
 
+namespace {
+
+// The transaction's rule as placed, or null for a one-off.
+const SeriesStep* stepOf(const BudgetProjection& p, uint32_t transaction)
+{
+    const int32_t slot = p.seriesOf[transaction];
+    return slot >= 0 ? &p.series[size_t(slot)].step : nullptr;
+}
+
+}  // namespace
+
 void expandProjected(
     const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<Occurrence>& out)
 {
-    const Transaction& t = p.budget->transactions[transaction];
-    const int32_t slot = p.seriesOf[transaction];
-    expandPrepared(t, slot >= 0 ? &p.series[size_t(slot)].step : nullptr,
+    expandPrepared(p.budget->transactions[transaction], stepOf(p, transaction),
         adjustmentsIn(p, transaction, range.fromN, range.toN), range, out);
 }
 
 void expandProjectedAmounts(
     const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<DayAmount>& out)
 {
-    const Transaction& t = p.budget->transactions[transaction];
-    const int32_t slot = p.seriesOf[transaction];
-    expandPreparedAmounts(t, slot >= 0 ? &p.series[size_t(slot)].step : nullptr,
+    expandPreparedAmounts(p.budget->transactions[transaction], stepOf(p, transaction),
         adjustmentDaysIn(p, transaction, range.fromN, range.toN), range, out);
 }
 
