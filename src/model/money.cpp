@@ -106,7 +106,10 @@ double roundCents(double x)
     // to it than to anything across it) or too large for cents: every row
     // of a report rounds its balance, and most skip the exact product.
     if (std::fabs(p) < 4503599627370496.0) {  // 2^52
-        const double f = std::floor(p);
+        // floor by the whole part, exact here, without a library call
+        double f = double(int64_t(p));
+        if (f > p)
+            f -= 1;
         if (p - f != 0.5)
             return ((p - f < 0.5 ? f : f + 1) + 0.0) / 100;  // + 0.0: no negative zero, as below
     }

@@ -353,11 +353,10 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
                 if (day.counted)
                     running += r.amount;
             }
-            r.runningBalance = roundCents(running);
+            // The day's last row shows the day's balance.
+            r.runningBalance = roundCents(j + 1 < starts[k + 1] ? running : day.balance);
         }
         running = day.balance;
-        if (starts[k + 1] > starts[k])
-            rows.back().runningBalance = roundCents(running);
     }
 
     ReportRow closing;
