@@ -114,7 +114,7 @@ bool refreshReportModel(ReportModel& model, const LocalStore& store, Date from, 
     model.to = to;
     model.summary = balanceSummary(p, from, to, accountId, today);
     model.dailyBalances = balanceSeries(p, from, to, accountId);
-    model.rows = reportRows(p, from, to, accountId);
+    reportRows(p, from, to, accountId, model.rows);
     model.rowTexts = ownRowTexts(model.rows);
     model.monthlyDisposable = monthNets(model.rows, model.dailyBalances, from);
     model.categoryTotals = groupTotals(model.rows, false);

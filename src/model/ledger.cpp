@@ -47,31 +47,57 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
 
     // Each transaction is expanded once over the whole range; its entries
     // go straight into their day, so a day keeps the transactions' order.
+    // Entries take their dates from their days and their amounts from the
+    // projection's copy of the adjustments, as the day sums do; only an
+    // adjustment that shows an occurrence is read, for its id and whether
+    // it is paid. Records dated on no real day give their own dates.
     thread_local std::vector<uint32_t> transactions;
     thread_local std::vector<Occurrence> occurrences;
+    thread_local std::vector<DayAmount> amounts;
+    thread_local std::vector<Date> dates;
+    dates.resize(count);
+    for (size_t k = 0; k < count; ++k)
+        dates[k] = k == 0 ? fromDayNumber(int32_t(fromN)) : addDays(dates[k - 1], 1);
     transactionsIn(p, scopeIdx, fromN, toN, transactions);
     const DayRange range = dayRange(from, to);
     for (size_t at = 0; at < transactions.size(); ++at) {
         prefetchAhead(p, transactions, at);
         const uint32_t i = transactions[at];
         const Transaction& t = p.budget->transactions[i];
-        expandProjected(p, i, range, occurrences);
-        if (occurrences.empty())
+        if (p.oddDates) {
+            expandProjected(p, i, range, occurrences);
+            amounts.clear();
+            for (const Occurrence& o : occurrences)
+                amounts.push_back({dayNumber(o.date), 0, o.amount});
+        } else {
+            expandProjectedAmounts(p, i, range, amounts);
+        }
+        if (amounts.empty())
             continue;
         const double sign = scope.displaySign(t);
         const double rule = scope.signedAmount(t, 1);
         const std::string color = projectedColor(p, t);
-        for (const Occurrence& o : occurrences) {
+        for (size_t k = 0; k < amounts.size(); ++k) {
+            const DayAmount& a = amounts[k];
             LedgerEntry e;
             e.transaction = &t;
-            e.date = o.date;
-            e.amount = sign * o.amount;
+            e.amount = sign * a.amount;
             e.baseAmount = sign * t.amount;
-            e.signedAmount = rule * o.amount;
-            e.isPaid = o.is_paid;
-            e.adjustmentId = o.adjustment_id;
+            e.signedAmount = rule * a.amount;
+            if (p.oddDates) {
+                e.date = occurrences[k].date;
+                e.isPaid = occurrences[k].is_paid;
+                e.adjustmentId = occurrences[k].adjustment_id;
+            } else {
+                e.date = dates[size_t(a.day - fromN)];
+                if (a.adjustment != 0) {
+                    const TransactionAdjustment& shown = p.budget->transaction_adjustments[a.adjustment - 1];
+                    e.isPaid = shown.is_paid;
+                    e.adjustmentId = shown.id;
+                }
+            }
             e.color = color;
-            ledger.days[size_t(dayNumber(o.date) - fromN)].entries.push_back(std::move(e));
+            ledger.days[size_t(a.day - fromN)].entries.push_back(std::move(e));
         }
     }
 

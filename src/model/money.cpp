@@ -101,6 +101,18 @@ int64_t roundCentsCount(double x)
 double roundCents(double x)
 {
     double p = x * 100;
+    // The product's rounding error can only matter when the rounded product
+    // is an exact half (a half is a double, so the product would be nearer
+    // to it than to anything across it) or too large for cents: every row
+    // of a report rounds its balance, and most skip the exact product.
+    if (std::fabs(p) < 4503599627370496.0) {  // 2^52
+        // floor by the whole part, exact here, without a library call
+        double f = double(int64_t(p));
+        if (f > p)
+            f -= 1;
+        if (p - f != 0.5)
+            return ((p - f < 0.5 ? f : f + 1) + 0.0) / 100;  // + 0.0: no negative zero, as below
+    }
     return roundHalfAway(p, std::fma(x, 100, -p)) / 100;
 }
 

@@ -276,10 +276,10 @@ void expandPlainAmounts(
     if (t.is_recurring) {
         const SeriesStep own = step ? SeriesStep() : seriesStep(t.recurring_period);
         walkSeries(t, step ? *step : own, TakenDays(), range, [&](int64_t n, const Date*) {
-            out.push_back({int32_t(n), t.amount});
+            out.push_back({int32_t(n), 0, t.amount});
         });
     } else if (range.contains(t.start_date)) {
-        out.push_back({dayNumber(t.start_date), t.amount});
+        out.push_back({dayNumber(t.start_date), 0, t.amount});
     }
 }
 
@@ -404,7 +404,7 @@ void expandPreparedAmounts(const Transaction& t, const SeriesStep* step, std::sp
     auto inRange = [&](int64_t n) { return n >= range.fromN && n <= range.toN; };
     for (const AdjustmentDays& a : adjustments) {
         if (a.newN != std::numeric_limits<int32_t>::min() && inRange(a.newN))
-            items.push_back({a.newN, a.hasAmount ? a.amount : t.amount});
+            items.push_back({a.newN, uint32_t(a.index) + 1, a.hasAmount ? a.amount : t.amount});
         if (inRange(a.originalN))
             taken.add(a.originalN);
     }
@@ -412,12 +412,12 @@ void expandPreparedAmounts(const Transaction& t, const SeriesStep* step, std::sp
     if (t.is_recurring) {
         const SeriesStep own = step ? SeriesStep() : seriesStep(t.recurring_period);
         walkSeries(t, step ? *step : own, taken, range, [&](int64_t n, const Date*) {
-            items.push_back({int32_t(n), t.amount});
+            items.push_back({int32_t(n), 0, t.amount});
         });
     } else if (range.contains(t.start_date)) {
         const int32_t n = dayNumber(t.start_date);
         if (taken.empty() || !taken.contains(n))
-            items.push_back({n, t.amount});
+            items.push_back({n, 0, t.amount});
     }
     mergeAdjustedAmounts(items, adjusted, out);
 }

@@ -66,7 +66,8 @@ void expandPrepared(const Transaction& t, const SeriesStep* step,
 
 // An occurrence as a balance sees it.
 struct DayAmount {
-    int32_t day = 0;  // day number
+    int32_t day = 0;          // day number
+    uint32_t adjustment = 0;  // 1 + the list index of the adjustment that shows it; 0 for a date of the rule
     double amount = 0;
 };
 

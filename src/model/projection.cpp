@@ -5,6 +5,7 @@
 #include "model/store.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <malloc.h>
 #include <string_view>
@@ -40,18 +41,45 @@ DayRange dayRangeOf(int64_t fromN, int64_t toN)
 
 const int64_t kFirstCountedN = dayNumber(kFirstCountedDay);
 
+int64_t earlierDay(const ProjectedAdjustment& a)
+{
+    return a.newN == std::numeric_limits<int32_t>::min() ? a.originalN : std::min(a.originalN, a.newN);
+}
+
+// Calls take(a) for each of the transaction's adjustments that can act on
+// fromN..toN, in list order.
+template <class Take>
+void forAdjustmentsIn(const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN, Take&& take)
+{
+    const auto [begin, end] = p.adjustmentRanges[transaction];
+    // One that acts on the range has a day in it, so its earlier day lies
+    // at most the reach before the range.
+    const ProjectedAdjustment* const first = p.adjustments.data() + begin;
+    const ProjectedAdjustment* const last = p.adjustments.data() + end;
+    const int64_t lowest = fromN - p.adjustmentReach;
+    const ProjectedAdjustment* at = end - begin <= 8
+        ? first
+        : std::partition_point(first, last, [&](const ProjectedAdjustment& a) { return earlierDay(a) < lowest; });
+    thread_local std::vector<const ProjectedAdjustment*> found;
+    found.clear();
+    for (; at != last && earlierDay(*at) <= toN; ++at)
+        if ((at->originalN >= fromN && at->originalN <= toN) || (at->newN >= fromN && at->newN <= toN))
+            found.push_back(at);
+    if (found.size() > 1)
+        std::sort(found.begin(), found.end(),
+            [](const ProjectedAdjustment* x, const ProjectedAdjustment* y) { return x->index < y->index; });
+    for (const ProjectedAdjustment* a : found)
+        take(*a);
+}
+
 // The transaction's adjustments that can act on fromN..toN, in list order.
 std::span<const TransactionAdjustment* const> adjustmentsIn(
     const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN)
 {
     thread_local std::vector<const TransactionAdjustment*> found;
     found.clear();
-    const auto [begin, end] = p.adjustmentRanges[transaction];
-    for (uint32_t k = begin; k < end; ++k) {
-        const ProjectedAdjustment& a = p.adjustments[k];
-        if ((a.originalN >= fromN && a.originalN <= toN) || (a.newN >= fromN && a.newN <= toN))
-            found.push_back(&p.budget->transaction_adjustments[a.index]);
-    }
+    forAdjustmentsIn(p, transaction, fromN, toN,
+        [&](const ProjectedAdjustment& a) { found.push_back(&p.budget->transaction_adjustments[a.index]); });
     return found;
 }
 
@@ -61,12 +89,7 @@ std::span<const AdjustmentDays> adjustmentDaysIn(
 {
     thread_local std::vector<AdjustmentDays> found;
     found.clear();
-    const auto [begin, end] = p.adjustmentRanges[transaction];
-    for (uint32_t k = begin; k < end; ++k) {
-        const ProjectedAdjustment& a = p.adjustments[k];
-        if ((a.originalN >= fromN && a.originalN <= toN) || (a.newN >= fromN && a.newN <= toN))
-            found.push_back(a);
-    }
+    forAdjustmentsIn(p, transaction, fromN, toN, [&](const ProjectedAdjustment& a) { found.push_back(a); });
     return found;
 }
 
@@ -102,10 +125,7 @@ std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_
         const auto [begin, end] = p.shareRanges[i];
         if (begin == end)
             continue;
-        const Transaction& t = p.budget->transactions[i];
-        const int32_t slot = p.seriesOf[i];
-        expandPreparedAmounts(t, slot >= 0 ? &p.series[size_t(slot)].step : nullptr,
-            adjustmentDaysIn(p, i, range.fromN, range.toN), range, amounts);
+        expandProjectedAmounts(p, i, range, amounts);
         for (const DayAmount& a : amounts) {
             const int64_t offset = a.day - firstN;
             const size_t chunk = size_t(offset / kChunk), day = size_t(offset % kChunk);
@@ -122,29 +142,64 @@ std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_
     return sums;
 }
 
-// The sums of one chunk: kept ones, or those of a batch computed from this
-// chunk on (at most count chunks), which are kept in turn. The pointer holds
-// until the next call.
-const double* sumsOf(const BudgetProjection& p, int32_t chunk, int32_t count = 1)
+// The sums of the days fromN..toN from one chunk on (fromN lies in it): its
+// kept ones, or those of a batch computed from this chunk on (at most count
+// chunks), which are kept in turn. The days of a chunk that come later in
+// the batch are all filled. The pointer, to the chunk's first day, holds
+// until the next call and may be read for the chunk's days fromN..toN.
+const double* sumsOf(const BudgetProjection& p, int32_t chunk, int32_t count, int64_t fromN, int64_t toN)
 {
     const size_t perChunk = p.scopes.size() * kChunk * 2;
+    const int64_t startN = chunkStart(chunk), endN = startN + kChunk - 1;
+    fromN = std::max(fromN, startN);
+    toN = std::max(toN, fromN);
     auto it = p.chunkSums.find(chunk);
-    if (it != p.chunkSums.end())
-        return it->second.batch->data() + it->second.offset;
+    if (it != p.chunkSums.end()) {
+        BudgetProjection::ChunkSums& kept = it->second;
+        if (kept.from <= fromN && kept.to >= std::min(toN, endN))
+            return kept.batch->data() + kept.offset;
+        // Only the missing days are worked out. A walk may start at any
+        // anchor, so the days are added back to the one asked; but walks
+        // stop at a later day each time one reads day after day, so the
+        // chunk is then filled to its end at once.
+        const int64_t from = std::min<int64_t>(fromN, kept.from);
+        const int64_t to = toN > kept.to ? endN : kept.to;
+        auto grown = std::make_shared<std::vector<double>>(kept.batch->begin() + std::ptrdiff_t(kept.offset),
+            kept.batch->begin() + std::ptrdiff_t(kept.offset + perChunk));
+        auto fill = [&](int64_t a, int64_t b) {
+            if (a > b)
+                return;
+            const std::vector<double> fresh = computeSums(p, chunk, 1, a, b);
+            const size_t day = size_t(a - startN), span = size_t(b - a + 1);
+            for (size_t scope = 0; scope < p.scopes.size(); ++scope) {
+                const size_t at = (scope * kChunk + day) * 2;
+                std::copy_n(fresh.begin() + std::ptrdiff_t(at), span * 2, grown->begin() + std::ptrdiff_t(at));
+            }
+        };
+        fill(from, kept.from - 1);
+        fill(kept.to + 1, to);
+        p.chunkSumsSize += perChunk;
+        kept = {std::move(grown), 0, int32_t(from), int32_t(to)};
+        return kept.batch->data();
+    }
     count = std::max(1, count);
     for (int32_t k = 1; k < count; ++k)
         if (p.chunkSums.count(chunk + k)) {
             count = k;
             break;
         }
-    auto batch = std::make_shared<const std::vector<double>>(computeSums(p, chunk, count));
+    toN = std::min(toN, chunkStart(chunk + count) - 1);
+    auto batch = std::make_shared<const std::vector<double>>(computeSums(p, chunk, count, fromN, toN));
     if (p.chunkSumsSize + batch->size() > kMaxSumDoubles) {
         p.chunkSums.clear();
         p.chunkSumsSize = 0;
     }
     p.chunkSumsSize += batch->size();
-    for (int32_t k = 0; k < count; ++k)
-        p.chunkSums[chunk + k] = {batch, size_t(k) * perChunk};
+    for (int32_t k = 0; k < count; ++k) {
+        const int64_t first = chunkStart(chunk + k);
+        p.chunkSums[chunk + k] = {
+            batch, size_t(k) * perChunk, int32_t(std::max(fromN, first)), int32_t(std::min(toN, first + kChunk - 1))};
+    }
     return batch->data();
 }
 
@@ -189,16 +244,15 @@ void stepDay(WalkState& state, int64_t dayN, double income, double expense, cons
     }
 }
 
-// Walks the scope over days of one chunk from its start through lastN
-// (at most the chunk's last day), recording the days from recordFrom on.
+// Walks the scope over the days fromN..lastN of one chunk, recording those
+// from recordFrom on.
 void walkChunk(const BudgetProjection& p, uint32_t scope, int32_t chunk, const double* sums, WalkState& state,
-    int64_t lastN, int64_t recordFrom, std::vector<ScopeDay>* out)
+    int64_t fromN, int64_t lastN, int64_t recordFrom, std::vector<ScopeDay>* out)
 {
     const ProjectedScope& s = p.scopes[scope];
-    const int64_t startN = chunkStart(chunk);
-    size_t cursor = firstAnchorFrom(s, startN);
-    const double* cell = sums + size_t(scope) * kChunk * 2;
-    for (int64_t n = startN; n <= lastN; ++n, cell += 2) {
+    size_t cursor = firstAnchorFrom(s, fromN);
+    const double* cell = sums + (size_t(scope) * kChunk + size_t(fromN - chunkStart(chunk))) * 2;
+    for (int64_t n = fromN; n <= lastN; ++n, cell += 2) {
         ScopeDay day;
         const bool record = out && n >= recordFrom;
         stepDay(state, n, cell[0], cell[1], anchorOn(s, cursor, n), record ? &day : nullptr);
@@ -207,41 +261,50 @@ void walkChunk(const BudgetProjection& p, uint32_t scope, int32_t chunk, const d
     }
 }
 
-// The scope's walk at the start of a chunk. Past an anchor the walk no
-// longer depends on what came before it, so a walk may start at the chunk of
-// the latest anchor before the asked one; without one, nothing counts before
-// the first counted day.
-WalkState stateAt(const BudgetProjection& p, uint32_t scope, int32_t chunk, int32_t through)
+// Walks the scope over the days fromN..toN, chunk by chunk, keeping the
+// state at each chunk's start it passes. The sums of the days through
+// throughN (the caller's next reads) come in the same batch.
+void walkDays(const BudgetProjection& p, uint32_t scope, WalkState& state, int64_t fromN, int64_t toN, int64_t throughN,
+    std::vector<ScopeDay>* out)
 {
-    auto& checkpoints = p.checkpoints[scope];
-    if (auto it = checkpoints.find(chunk); it != checkpoints.end())
-        return it->second;
+    if (fromN > toN)
+        return;
+    const int32_t first = chunkOf(fromN), last = chunkOf(toN), through = chunkOf(std::max(toN, throughN));
+    for (int32_t k = first; k <= last; ++k) {
+        const int64_t a = std::max(fromN, chunkStart(k)), b = std::min(toN, chunkStart(k) + kChunk - 1);
+        const double* sums = sumsOf(p, k, std::min(kBatchChunks, through - k + 1), a, std::max(toN, throughN));
+        walkChunk(p, scope, k, sums, state, a, b, fromN, out);
+        if (b == chunkStart(k) + kChunk - 1)
+            p.checkpoints[scope].try_emplace(k + 1, state);
+    }
+}
+
+// The scope's walk at the start of a day. Past an anchor the walk no longer
+// depends on what came before it, so it starts the day after the latest
+// anchor before, or at a later chunk's kept start; without either, nothing
+// counts before the first counted day.
+WalkState stateBefore(const BudgetProjection& p, uint32_t scope, int64_t dayN, int64_t throughN)
+{
     const ProjectedScope& s = p.scopes[scope];
-    const int64_t startN = chunkStart(chunk);
-    const size_t before = firstAnchorFrom(s, startN);
-    int32_t from = 0;
+    const size_t before = firstAnchorFrom(s, dayN);
+    int64_t fromN = 0;
     WalkState state;
     if (before > 0) {
-        from = chunkOf(s.anchors[before - 1].first);  // the state there is made up until its anchor
-    } else if (startN <= kFirstCountedN) {
-        return checkpoints[chunk] = WalkState{};
+        fromN = int64_t(s.anchors[before - 1].first) + 1;
+        state = {s.anchors[before - 1].second, true};
+    } else if (dayN <= kFirstCountedN) {
+        return WalkState{};
     } else {
-        from = chunkOf(kFirstCountedN);
-        checkpoints[from] = state;
+        fromN = kFirstCountedN;
     }
-    // A checkpoint made since spares the walk up to it.
-    for (int32_t k = chunk - 1; k >= from; --k)
+    const auto& checkpoints = p.checkpoints[scope];
+    for (int32_t k = chunkOf(dayN); chunkStart(k) >= fromN; --k)
         if (auto it = checkpoints.find(k); it != checkpoints.end()) {
-            from = k;
+            fromN = chunkStart(k);
             state = it->second;
             break;
         }
-    for (int32_t k = from; k < chunk; ++k) {
-        // The sums the caller reads next come in the same batch.
-        const double* sums = sumsOf(p, k, std::min(kBatchChunks, through - k + 1));
-        walkChunk(p, scope, k, sums, state, chunkStart(k) + kChunk - 1, 0, nullptr);
-        checkpoints[k + 1] = state;
-    }
+    walkDays(p, scope, state, fromN, dayN - 1, throughN, nullptr);
     return state;
 }
 
@@ -288,7 +351,7 @@ void forgetDays(const BudgetProjection& p, std::vector<std::pair<int64_t, int64_
             std::copy_n(fresh.begin() + std::ptrdiff_t(at), span * 2, patched->begin() + std::ptrdiff_t(at));
         }
         p.chunkSumsSize += perChunk;
-        it->second = {std::move(patched), 0};
+        it->second = {std::move(patched), 0, it->second.from, it->second.to};
     }
     if (!dropped.empty())
         std::erase_if(p.chunkSums, [&](const auto& entry) {
@@ -334,6 +397,7 @@ void projectAnchors(BudgetProjection& p, const Budget& b)
             scope = it->second;
         }
         p.scopes[scope].anchors.emplace_back(dayNumber(r.date), r.amount);
+        p.oddDates = p.oddDates || !isPlainDate(r.date);
     }
     for (ProjectedScope& s : p.scopes) {
         auto& a = s.anchors;
@@ -423,12 +487,33 @@ void eraseSeries(BudgetProjection& p, uint32_t i)
     renumberSeries(p, slot, -1);
 }
 
+bool isPlainDate(Date d)
+{
+    // Years 1 to 9999, as dates are written.
+    return d.year >= 1 && d.year <= 9999 && isValidDate(d.year, d.month, d.day);
+}
+
+void sortAdjustmentGroup(BudgetProjection& p, uint32_t begin, uint32_t end)
+{
+    ProjectedAdjustment* const first = p.adjustments.data() + begin;
+    ProjectedAdjustment* const last = p.adjustments.data() + end;
+    for (const ProjectedAdjustment* a = first; a != last; ++a)
+        if (a->newN != std::numeric_limits<int32_t>::min())
+            p.adjustmentReach = std::max<int64_t>(p.adjustmentReach, std::abs(int64_t(a->newN) - a->originalN));
+    if (end - begin > 1)
+        std::sort(first, last, [](const ProjectedAdjustment& x, const ProjectedAdjustment& y) {
+            const int64_t dx = earlierDay(x), dy = earlierDay(y);
+            return dx != dy ? dx < dy : x.index < y.index;
+        });
+}
+
 void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
 {
     const uint32_t begin = uint32_t(p.shares.size());
     appendShares(p, t, byName, p.shares);
     p.shareRanges[i] = {begin, uint32_t(p.shares.size())};
     const auto [firstN, lastN] = spanOf(t);
+    p.oddDates = p.oddDates || !isPlainDate(t.start_date);
     if (t.is_recurring) {
         int32_t slot = p.seriesOf[i];
         if (slot < 0)
@@ -506,6 +591,7 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     for (size_t k = 0; k < keyed.size(); ++k) {
         const TransactionAdjustment& a = b.transaction_adjustments[k];
         keyed[k] = {a.transaction_id, adjustmentDays(a, uint32_t(k))};
+        p.oddDates = p.oddDates || !isPlainDate(a.new_date);
         ids[k] = {a.id, uint32_t(k)};
     }
     radixSortBy(keyed, [](const Keyed& k) { return orderedKey(k.id); });
@@ -538,6 +624,7 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
         while (end < keyed.size() && keyed[end].id == id)
             ++end;
         p.adjustmentRanges[index] = {uint32_t(group), uint32_t(end)};
+        sortAdjustmentGroup(p, uint32_t(group), uint32_t(end));
         // An adjustment that shows its occurrence outside the transaction's
         // days makes it one that a range there must look at.
         const auto [firstN, lastN] = p.spans[index];
@@ -612,10 +699,8 @@ uint32_t scopeIndex(const BudgetProjection& p, int64_t accountId)
 
 double projectedBalance(const BudgetProjection& p, uint32_t scope, int64_t dayN)
 {
-    const int32_t chunk = chunkOf(dayN);
-    WalkState state = stateAt(p, scope, chunk, chunk);
-    walkChunk(p, scope, chunk, sumsOf(p, chunk), state, dayN, 0, nullptr);
-    return state.balance;
+    dayN = clampDay(dayN);
+    return stateBefore(p, scope, dayN + 1, dayN).balance;
 }
 
 void projectedDays(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN, std::vector<ScopeDay>& out)
@@ -624,14 +709,8 @@ void projectedDays(const BudgetProjection& p, uint32_t scope, int64_t fromN, int
     if (fromN > toN)
         return;
     out.reserve(size_t(toN - fromN + 1));
-    const int32_t first = chunkOf(fromN), last = chunkOf(toN);
-    WalkState state = stateAt(p, scope, first, last);
-    for (int32_t k = first; k <= last; ++k) {
-        const double* sums = sumsOf(p, k, std::min(kBatchChunks, last - k + 1));
-        walkChunk(p, scope, k, sums, state, std::min(toN, chunkStart(k) + kChunk - 1), fromN, &out);
-        if (k < last)
-            p.checkpoints[scope].try_emplace(k + 1, state);
-    }
+    WalkState state = stateBefore(p, scope, fromN, toN);
+    walkDays(p, scope, state, fromN, toN, toN, &out);
 }
 
 void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN, std::vector<uint32_t>& out)
@@ -694,9 +773,10 @@ void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list,
         const char* record = reinterpret_cast<const char*>(&p.budget->transactions[i]);
         for (size_t offset = 0; offset < sizeof(Transaction); offset += 64)
             __builtin_prefetch(record + offset);
-        const auto [begin, end] = p.adjustmentRanges[i];
-        for (uint32_t k = begin; k < end; k += 64 / sizeof(ProjectedAdjustment))
-            __builtin_prefetch(&p.adjustments[k]);
+        // Of its adjustments a range reaches a few, found by a search.
+        const uint32_t middle = (p.adjustmentRanges[i].first + p.adjustmentRanges[i].second) / 2;
+        if (middle < p.adjustments.size())
+            __builtin_prefetch(&p.adjustments[middle]);
         __builtin_prefetch(&p.shares[p.shareRanges[i].first]);
     }
 }
@@ -706,13 +786,29 @@ bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope)
     return sharesScope(p, transaction, scope);
 }
 
+namespace {
+
+// The transaction's rule as placed, or null for a one-off.
+const SeriesStep* stepOf(const BudgetProjection& p, uint32_t transaction)
+{
+    const int32_t slot = p.seriesOf[transaction];
+    return slot >= 0 ? &p.series[size_t(slot)].step : nullptr;
+}
+
+}  // namespace
+
 void expandProjected(
     const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<Occurrence>& out)
 {
-    const Transaction& t = p.budget->transactions[transaction];
-    const int32_t slot = p.seriesOf[transaction];
-    expandPrepared(t, slot >= 0 ? &p.series[size_t(slot)].step : nullptr,
+    expandPrepared(p.budget->transactions[transaction], stepOf(p, transaction),
         adjustmentsIn(p, transaction, range.fromN, range.toN), range, out);
+}
+
+void expandProjectedAmounts(
+    const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<DayAmount>& out)
+{
+    expandPreparedAmounts(p.budget->transactions[transaction], stepOf(p, transaction),
+        adjustmentDaysIn(p, transaction, range.fromN, range.toN), range, out);
 }
 
 std::string projectedColor(const BudgetProjection& p, const Transaction& t)

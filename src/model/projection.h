@@ -120,12 +120,19 @@ struct BudgetProjection {
     std::vector<std::pair<int32_t, int32_t>> spans;
     std::vector<std::pair<int32_t, uint32_t>> oneOffs;  // (day number, transaction) by day
     std::vector<std::pair<int32_t, uint32_t>> movedIn;  // (new day, transaction) of adjustments that show
-    // The adjustments of each transaction in list order, with their days at
-    // hand, so that finding those acting on a range never reaches into the
-    // list itself; per transaction, the first and one past the last of its
-    // own.
+    // The adjustments of each transaction, with their days at hand, so that
+    // finding those acting on a range never reaches into the list itself;
+    // per transaction, the first and one past the last of its own. Each
+    // transaction's are sorted by the earlier of their two days, so that a
+    // range's are found by a search rather than a pass over all of them;
+    // none moves an occurrence further than adjustmentReach days.
     std::vector<ProjectedAdjustment> adjustments;
     std::vector<std::pair<uint32_t, uint32_t>> adjustmentRanges;
+    int64_t adjustmentReach = 0;
+    // A record dates something on no real calendar day (records made in
+    // code can): the rows then take their dates from the records rather
+    // than from day numbers.
+    bool oddDates = false;
     CategoryIndex colors;
 
     // What an update needs to find the records the notes name: (id, index)
@@ -143,10 +150,14 @@ struct BudgetProjection {
 
     // Filled when first asked.
     // Income and expense per scope and day of a chunk, at an offset into the
-    // sums of the chunks computed with it.
+    // sums of the chunks computed with it. A walk needs only the days from
+    // where it starts (an anchor, a checkpoint) to where it stops, so only
+    // the days from..to of the chunk may be filled.
     struct ChunkSums {
         std::shared_ptr<const std::vector<double>> batch;
         size_t offset = 0;
+        int32_t from = 0;  // day numbers
+        int32_t to = 0;
     };
     mutable std::unordered_map<int32_t, ChunkSums> chunkSums;
     mutable size_t chunkSumsSize = 0;                                         // doubles held there
@@ -181,6 +192,10 @@ bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope);
 // A transaction's occurrences in a range, as occurrencesInRange gives them.
 void expandProjected(
     const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<Occurrence>& out);
+// The same as day numbers and amounts only, in the same order, as the day
+// sums add them up.
+void expandProjectedAmounts(
+    const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<DayAmount>& out);
 // The colour of a transaction's category, "" when unknown.
 std::string projectedColor(const BudgetProjection& p, const Transaction& t);
 

@@ -34,6 +34,11 @@ void eraseSeries(BudgetProjection& p, uint32_t i);
 // Whether placing t as transaction i would give what i has now: a series
 // placed with the same days, amount, rule and shares.
 bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName);
+// Whether d is a real calendar day that day numbers give back as it is.
+bool isPlainDate(Date d);
+// Sorts the adjustments begin..end of one transaction by their earlier day
+// (then list order), widening p.adjustmentReach to cover them.
+void sortAdjustmentGroup(BudgetProjection& p, uint32_t begin, uint32_t end);
 // Brings p up to date with the budget from its notes; false when the notes
 // do not account for what changed, and p must be made again.
 bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision);

@@ -113,7 +113,7 @@ void moveIn(BudgetProjection& p, uint32_t i, bool add)
 }
 
 // The transaction's adjustments again, without the one at list index drop
-// and with add, in list order, at the end of the list.
+// and with add, in their order, at the end of the list.
 void regroup(BudgetProjection& p, uint32_t owner, uint32_t drop, const ProjectedAdjustment* add)
 {
     thread_local std::vector<ProjectedAdjustment> group;
@@ -124,12 +124,11 @@ void regroup(BudgetProjection& p, uint32_t owner, uint32_t drop, const Projected
             group.push_back(p.adjustments[k]);
     if (add)
         group.push_back(*add);
-    std::sort(group.begin(), group.end(),
-        [](const ProjectedAdjustment& x, const ProjectedAdjustment& y) { return x.index < y.index; });
     p.unused += end - begin;
     const uint32_t at = uint32_t(p.adjustments.size());
     p.adjustments.insert(p.adjustments.end(), group.begin(), group.end());
     p.adjustmentRanges[owner] = {at, uint32_t(p.adjustments.size())};
+    sortAdjustmentGroup(p, at, uint32_t(p.adjustments.size()));
 }
 
 // Takes transaction i out of the one-offs or its scopes' series as it was
@@ -428,6 +427,7 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
         if (owner && *owner < size[0] && b.transactions[*owner].id == a.transaction_id) {
             now = *owner;
             const ProjectedAdjustment projected = adjustmentDays(a, at);
+            p.oddDates = p.oddDates || !isPlainDate(a.new_date);
             regroup(p, now, at, &projected);
             moveIn(p, now, projected, true);
             touchAdjustment(p, now, projected, touched);

@@ -64,6 +64,14 @@ std::vector<SearchHit> searchOccurrences(const Budget& b, const SearchFilter& fi
 
 std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference)
 {
+    std::vector<SearchHit> hits;
+    searchOccurrences(p, filter, reference, hits);
+    return hits;
+}
+
+void searchOccurrences(
+    const BudgetProjection& p, const SearchFilter& filter, Date reference, std::vector<SearchHit>& sorted)
+{
     const uint32_t scopeIdx = scopeIndex(p, filter.accountId);
     const AccountScope& scope = p.scopes[scopeIdx].scope;
     const std::string needle = asciiLower(trimAsciiBlanks(filter.text));
@@ -97,6 +105,7 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
     thread_local std::vector<int32_t> days;  // day numbers of the hits, for the sort
     thread_local std::vector<uint32_t> transactions, starts, slot, order;
     thread_local std::vector<Occurrence> occurrences;
+    thread_local std::vector<DayAmount> amounts;
     found.clear();
     days.clear();
     std::vector<std::string> colors;
@@ -109,33 +118,51 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
             continue;
         if (!filter.category.empty() && filter.category != t.category)
             continue;
-        expandProjected(p, i, range, occurrences);
-        if (occurrences.empty())
-            continue;
         const double sign = scope.displaySign(t);
         bool sourced = false;
-        for (const Occurrence& o : occurrences) {
-            const double amount = sign * o.amount;
+        // date: null to make it from the day number, once the hit is kept.
+        auto consider = [&](int32_t dayN, const Date* date, double plain, bool paid, int64_t adjustmentId) {
+            const double amount = sign * plain;
             if ((filter.hasMin && filter.minAmount > amount) || (filter.hasMax && amount > filter.maxAmount))
-                continue;
-            if ((filter.paid == SearchFilter::Paid::paidOnly && !o.is_paid)
-                || (filter.paid == SearchFilter::Paid::unpaidOnly && o.is_paid))
-                continue;
-            const bool same = o.amount == t.amount;
+                return;
+            if ((filter.paid == SearchFilter::Paid::paidOnly && !paid)
+                || (filter.paid == SearchFilter::Paid::unpaidOnly && paid))
+                return;
+            const bool same = plain == t.amount;
             if ((filter.changed == SearchFilter::Changed::changedOnly && same)
                 || (filter.changed == SearchFilter::Changed::unchangedOnly && !same))
-                continue;
+                return;
             if (!sourced) {
                 colors.push_back(projectedColor(p, t));
                 sources.push_back({i, uint32_t(colors.size() - 1), sign * t.amount});
                 sourced = true;
             }
-            found.push_back({o.date, uint32_t(sources.size() - 1) | (o.is_paid ? kPaid : 0), amount, o.adjustment_id});
-            days.push_back(dayNumber(o.date));
+            found.push_back({date ? *date : fromDayNumber(dayN), uint32_t(sources.size() - 1) | (paid ? kPaid : 0),
+                amount, adjustmentId});
+            days.push_back(dayN);
+        };
+        // Days and amounts come from the projection's copy of the
+        // adjustments; only an adjustment that shows an occurrence is read
+        // for its id and whether it is paid. Records dated on no real day
+        // give their own dates.
+        if (p.oddDates) {
+            expandProjected(p, i, range, occurrences);
+            for (const Occurrence& o : occurrences)
+                consider(dayNumber(o.date), &o.date, o.amount, o.is_paid, o.adjustment_id);
+            continue;
+        }
+        expandProjectedAmounts(p, i, range, amounts);
+        for (const DayAmount& a : amounts) {
+            if (a.adjustment == 0) {
+                consider(a.day, nullptr, a.amount, false, 0);
+                continue;
+            }
+            const TransactionAdjustment& shown = p.budget->transaction_adjustments[a.adjustment - 1];
+            consider(a.day, nullptr, a.amount, shown.is_paid, shown.id);
         }
     }
 
-    std::vector<SearchHit> sorted;
+    sorted.clear();
     sorted.reserve(found.size());
     auto take = [&](const Found& f) {
         const Source& from = sources[f.source & ~kPaid];
@@ -143,7 +170,7 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
             colors[from.color], (f.source & kPaid) != 0});
     };
     if (found.empty())
-        return sorted;
+        return;
     // Nearest the reference first; of two days equally near, the earlier.
     const int64_t referenceN = dayNumber(reference);
     if (range.toN - range.fromN <= int64_t(found.size()) * kCountedDaysPerHit + kCountedDaysFloor) {
@@ -169,7 +196,7 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
             if (d > 0)
                 takeDay(referenceN + d);
         }
-        return sorted;
+        return;
     }
     std::vector<size_t> ranked(found.size());
     for (size_t i = 0; i < ranked.size(); ++i)
@@ -180,7 +207,6 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
     });
     for (size_t i : ranked)
         take(found[i]);
-    return sorted;
 }
 
 std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t accountId)
@@ -190,12 +216,19 @@ std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t a
 
 std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId)
 {
+    std::vector<ReportRow> rows;
+    reportRows(p, from, to, accountId, rows);
+    return rows;
+}
+
+void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId, std::vector<ReportRow>& rows)
+{
     const uint32_t scopeIdx = scopeIndex(p, accountId);
     const AccountScope& scope = p.scopes[scopeIdx].scope;
     const int64_t fromN = dayNumber(from), toN = dayNumber(to);
     double running = projectedBalance(p, scopeIdx, fromN - 1);
 
-    std::vector<ReportRow> rows;
+    rows.clear();
     ReportRow start;
     start.date = subDays(from, 1);
     start.description = kStartingBalance;
@@ -213,21 +246,28 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
         double baseAmount;
     };
     struct Found {
-        Date date;
         uint32_t source;  // into sources, or into anchors with kAnchor set; kChanged: an adjusted amount
         double amount;
     };
-    static_assert(sizeof(Found) == 24);
+    static_assert(sizeof(Found) == 16);
     constexpr uint32_t kAnchor = uint32_t(1) << 31, kChanged = uint32_t(1) << 30;
     thread_local std::vector<Source> sources;
     thread_local std::vector<Found> found;
     thread_local std::vector<int32_t> days;
+    thread_local std::vector<Date> dates;  // per found, with odd dates only
     thread_local std::vector<uint32_t> transactions, starts, slot, order;
     thread_local std::vector<Occurrence> occurrences;
+    thread_local std::vector<DayAmount> amounts;
     thread_local std::vector<ScopeDay> figures;
     sources.clear();
     found.clear();
     days.clear();
+    dates.clear();
+    // Rows take their dates from their days, worked out once a day, and
+    // their amounts from the projection's own copy of the adjustments,
+    // which spares reading the adjustments themselves; only records dated
+    // on no real day need the dates the records hold.
+    const bool oddDates = p.oddDates;
     // The scope's anchors in the range, in list order.
     std::vector<const RunningTotalAdjustment*> anchors;
     if (fromN <= toN) {
@@ -239,17 +279,26 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
             // Seen from all accounts a transfer moves nothing and shows no row.
             if (scopeIdx == 0 && !countsIn(p, i, 0))
                 continue;
-            expandProjected(p, i, range, occurrences);
-            if (occurrences.empty())
+            if (oddDates) {
+                expandProjected(p, i, range, occurrences);
+                amounts.clear();
+                for (const Occurrence& o : occurrences) {
+                    amounts.push_back({dayNumber(o.date), 0, o.amount});
+                    dates.push_back(o.date);
+                }
+            } else {
+                expandProjectedAmounts(p, i, range, amounts);
+            }
+            if (amounts.empty())
                 continue;
             const Transaction& t = p.budget->transactions[i];
             const uint32_t source = uint32_t(sources.size());
             const double sign = scope.displaySign(t);
             sources.push_back({t.description, t.category, t.account, t.transfer_to_account, sign, sign * t.amount});
-            for (const Occurrence& o : occurrences) {
-                const bool changed = o.adjustment_id != 0 && o.amount != t.amount;
-                found.push_back({o.date, source | (changed ? kChanged : 0), o.amount});
-                days.push_back(dayNumber(o.date));
+            // Only an adjustment gives an occurrence an amount of its own.
+            for (const DayAmount& a : amounts) {
+                found.push_back({source | (a.amount != t.amount ? kChanged : 0), a.amount});
+                days.push_back(a.day);
             }
         }
         // An anchor is the balance at the end of its day, so its row follows
@@ -257,9 +306,11 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
         for (const RunningTotalAdjustment& anchor : p.budget->running_total_adjustments) {
             const int32_t n = dayNumber(anchor.date);
             if (anchor.account_id == scope.id && n >= fromN && n <= toN) {
-                found.push_back({anchor.date, kAnchor | uint32_t(anchors.size()), anchor.amount});
+                found.push_back({kAnchor | uint32_t(anchors.size()), anchor.amount});
                 anchors.push_back(&anchor);
                 days.push_back(n);
+                if (oddDates)
+                    dates.push_back(anchor.date);
             }
         }
         placeByDay(days, fromN, toN, starts, slot);
@@ -275,12 +326,13 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
     // of a day shows the day's balance as every view has it.
     for (size_t k = 0; k + 1 < starts.size() && fromN <= toN; ++k) {
         const ScopeDay& day = figures[k];
+        const Date date = starts[k + 1] > starts[k] ? fromDayNumber(int32_t(fromN + int64_t(k))) : Date{};
         for (uint32_t j = starts[k]; j < starts[k + 1]; ++j) {
             if (j + kFetchAhead < order.size())
                 __builtin_prefetch(&found[order[j + kFetchAhead]]);
             const Found& f = found[order[j]];
             ReportRow& r = rows.emplace_back();
-            r.date = f.date;
+            r.date = oddDates ? dates[order[j]] : date;
             if (f.source & kAnchor) {
                 r.description = kBalanceAdjustment;
                 r.isBalanceRow = true;
@@ -301,11 +353,10 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
                 if (day.counted)
                     running += r.amount;
             }
-            r.runningBalance = roundCents(running);
+            // The day's last row shows the day's balance.
+            r.runningBalance = roundCents(j + 1 < starts[k + 1] ? running : day.balance);
         }
         running = day.balance;
-        if (starts[k + 1] > starts[k])
-            rows.back().runningBalance = roundCents(running);
     }
 
     ReportRow closing;
@@ -315,7 +366,6 @@ std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to,
     closing.isBalanceRow = true;
     closing.rowOrder = 2;
     rows.push_back(std::move(closing));
-    return rows;
 }
 
 GroupTotals groupTotals(const std::vector<ReportRow>& rows, bool byAccount)

@@ -90,6 +90,13 @@ std::vector<SearchHit> searchOccurrences(const Budget& b, const SearchFilter& fi
 std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference);
 std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t accountId);
 std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId);
+// The same into a list the caller keeps (its contents replaced): a page
+// that searches at every key or refreshes its report after every edit
+// reuses the room of the last results, which a large budget's results
+// would otherwise ask of the system afresh each time.
+void searchOccurrences(
+    const BudgetProjection& p, const SearchFilter& filter, Date reference, std::vector<SearchHit>& out);
+void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId, std::vector<ReportRow>& out);
 GroupTotals groupTotals(const std::vector<ReportRow>& rows, bool byAccount);
 std::vector<RecurringRow> recurringRows(const Budget& b, Date from);
 std::vector<RecurringRow> recurringRows(const BudgetProjection& p, Date from);

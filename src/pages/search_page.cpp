@@ -79,7 +79,7 @@ void runSearch(AppState& state)
 {
     SearchPageState& s = searchState(state);
     s.ranFilter = buildSearchCriteria(state);
-    s.results = searchOccurrences(storeProjection(*state.store), s.ranFilter, state.todayDate);
+    searchOccurrences(storeProjection(*state.store), s.ranFilter, state.todayDate, s.results);
     s.ranBudget = state.store->budget.get();
     s.resultsRevision = state.store->change_count;
     s.searched = true;

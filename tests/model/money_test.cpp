@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 
 using namespace qm;
 
@@ -24,6 +25,25 @@ TEST(Money, RoundCentsJudgesTheExactValue)
     for (const auto& c : cases)
         EXPECT_EQ(roundCents(c.x), c.want) << c.x;
     EXPECT_TRUE(std::isnan(roundCents(NAN)));
+    // Zero keeps no sign, whichever way it is reached.
+    for (double x : {-0.0, -0.001, -0.004999})
+        EXPECT_FALSE(std::signbit(roundCents(x))) << x;
+}
+
+// Against the exact value of each double: amounts a whole number of tenths
+// of a cent (many of them halves) and their neighbours, in long double,
+// whose wider product is exact for these.
+TEST(Money, RoundCentsMatchesTheExactProduct)
+{
+    for (int64_t mills = -200000; mills <= 200000; mills += 7) {
+        const double base = double(mills) / 1000;
+        for (double x : {std::nextafter(base, -1e9), base, std::nextafter(base, 1e9)}) {
+            const long double exact = static_cast<long double>(x) * 100;
+            const long double whole = std::floor(std::fabs(exact) + 0.5L);
+            const double want = double((exact < 0 ? -whole : whole) / 100) + 0.0;
+            ASSERT_EQ(roundCents(x), want) << x;
+        }
+    }
 }
 
 TEST(Money, RoundHalfAwayUsesTheResidualAndSaturates)

@@ -109,6 +109,53 @@ TEST(Projection, WarmAnswersEqualFreshOnes)
     }
 }
 
+// A walk starts at the latest anchor or kept chunk start before what is
+// asked and works out only the days it reads, adding more days to a chunk
+// when later asked for them. Questions in a random order (single days,
+// ranges starting anywhere, growing day by day) must give what one walk
+// over every day from before the data gives, to the last bit.
+TEST(Projection, PartWalksEqualOneWholeWalk)
+{
+    const int64_t firstN = dayNumber(iso("1999-01-01")), lastN = dayNumber(iso("2007-12-31"));
+    auto same = [](const ScopeDay& x, const ScopeDay& y) {
+        return x.income == y.income && x.expense == y.expense && x.start == y.start && x.computed == y.computed
+            && x.balance == y.balance && x.anchored == y.anchored && x.counted == y.counted;
+    };
+    for (uint32_t seed = 1; seed <= 6; ++seed) {
+        SCOPED_TRACE(seed);
+        std::mt19937 rng(seed);
+        auto pick = [&](int64_t lo, int64_t hi) { return std::uniform_int_distribution<int64_t>(lo, hi)(rng); };
+        const Budget b = spreadBudget(rng);
+        std::vector<ScopeDay> whole[3];
+        for (uint32_t scope = 0; scope < 3; ++scope)
+            projectedDays(projectBudget(b), scope, firstN, lastN, whole[scope]);
+        const BudgetProjection warm = projectBudget(b);
+        std::vector<ScopeDay> days;
+        for (int q = 0; q < 120; ++q) {
+            const uint32_t scope = uint32_t(pick(0, 2));
+            const int64_t from = pick(firstN, lastN);
+            SCOPED_TRACE(formatIso(fromDayNumber(int32_t(from))) + " scope " + std::to_string(scope));
+            switch (q % 3) {
+            case 0:
+                ASSERT_EQ(projectedBalance(warm, scope, from), whole[scope][size_t(from - firstN)].balance);
+                break;
+            case 1: {
+                const int64_t to = std::min(lastN, from + pick(0, 200));
+                projectedDays(warm, scope, from, to, days);
+                ASSERT_EQ(days.size(), size_t(to - from + 1));
+                for (size_t k = 0; k < days.size(); ++k)
+                    ASSERT_TRUE(same(days[k], whole[scope][size_t(from - firstN) + k])) << k;
+                break;
+            }
+            default:
+                // Day after day, as a reader stepping through a month.
+                for (int64_t n = from; n <= std::min(lastN, from + 40); ++n)
+                    ASSERT_EQ(projectedBalance(warm, scope, n), whole[scope][size_t(n - firstN)].balance) << n;
+            }
+        }
+    }
+}
+
 // The store's projection, kept up to date through random edits (each one
 // noted, none making it anew), against a fresh projection of
 // the budget after each: balances anywhere, a ledger's days and entries,

@@ -188,6 +188,48 @@ TEST(Report, AnchorsFollowTheirDaysTransactions)
     EXPECT_EQ(byAccount[1].first, "B");
 }
 
+// Records made in code may date something on no real calendar day; a row,
+// a search hit and a ledger entry show the date its record holds, in the
+// order of the day it stands for.
+TEST(Report, RowsShowTheDatesTheirRecordsHold)
+{
+    Budget b;
+    b.accounts = {account(1, "A")};
+    b.transactions = {oneOff(1, "2024-01-05", 100, "A"), series(2, "2024-01-01", "nth_1_months", -10, "A")};
+    b.transactions[0].start_date = Date{2024, 2, 30};
+    b.transaction_adjustments = {adjustment(1, 2, "2024-02-01", "2024-02-01", true, -15)};
+    b.transaction_adjustments[0].new_date = Date{2024, 4, 31};
+    b.running_total_adjustments = {anchor(1, 1, "2024-03-20", 50)};
+    b.running_total_adjustments[0].date = Date{2024, 3, 32};
+    const std::vector<ReportRow> rows = reportRows(b, iso("2024-01-01"), iso("2024-05-31"), 1);
+    EXPECT_EQ(describe(rows),
+        (std::vector<std::string>{
+            "2023-12-31 Starting Balance 0 0",
+            "2024-01-01 T2 -10 -10",
+            "2024-02-30 T1 100 90",
+            "2024-03-01 T2 -10 80",
+            "2024-04-01 T2 -10 70",
+            "2024-03-32 Balance Adjustment 0 50",
+            "2024-04-31 T2 -15 35",
+            "2024-05-01 T2 -10 25",
+            "2024-05-31 Closing Balance 0 25",
+        }));
+    SearchFilter filter;
+    filter.from = iso("2024-01-01");
+    filter.to = iso("2024-05-31");
+    std::vector<std::string> hitDates;
+    for (const SearchHit& hit : searchOccurrences(b, filter, iso("2024-01-01")))
+        hitDates.push_back(formatIso(hit.date) + (hit.adjustmentId ? " moved" : ""));
+    EXPECT_EQ(hitDates,
+        (std::vector<std::string>{
+            "2024-01-01", "2024-02-30", "2024-03-01", "2024-04-01", "2024-04-31 moved", "2024-05-01"}));
+    std::vector<std::string> entryDates;
+    for (const DayRow& day : accountLedger(b, iso("2024-01-01"), iso("2024-05-31"), 1, iso("2024-01-01")).days)
+        for (const LedgerEntry& e : day.entries)
+            entryDates.push_back(formatIso(e.date) + (e.adjustmentId ? " moved" : ""));
+    EXPECT_EQ(entryDates, hitDates);
+}
+
 TEST(Report, GroupTotalsCountZeroAmounts)
 {
     std::vector<ReportRow> rows(3);
