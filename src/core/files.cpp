@@ -89,12 +89,17 @@ bool isRegularFile(const std::string& path)
     return fs::is_regular_file(path, ec);
 }
 
-std::string readFile(const std::string& path)
+std::string readFile(const std::string& path, size_t spare)
 {
     Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (f.fd < 0)
         raiseErrno("Cannot read", path);
     std::string text;
+    // A large file would otherwise be copied at every doubling of the
+    // string; one that grows while read still grows the string.
+    struct stat st;
+    if (::fstat(f.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        text.reserve(size_t(st.st_size) + spare);
     char buf[65536];
     for (;;) {
         ssize_t n = ::read(f.fd, buf, sizeof buf);
