@@ -89,7 +89,7 @@ bool isRegularFile(const std::string& path)
     return fs::is_regular_file(path, ec);
 }
 
-std::string readFile(const std::string& path, size_t spare)
+std::string readFile(const std::string& path)
 {
     Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (f.fd < 0)
@@ -99,7 +99,7 @@ std::string readFile(const std::string& path, size_t spare)
     // string; one that grows while read still grows the string.
     struct stat st;
     if (::fstat(f.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        text.reserve(size_t(st.st_size) + spare);
+        text.reserve(size_t(st.st_size));
     char buf[65536];
     for (;;) {
         ssize_t n = ::read(f.fd, buf, sizeof buf);

@@ -26,9 +26,8 @@ struct AtomicWriteOptions {
     std::optional<unsigned> newFileMode;
 };
 
-// The whole file's bytes. The string has room for `spare` more, so that a
-// caller can append that many without moving the text.
-std::string readFile(const std::string& path, size_t spare = 0);
+// The whole file's bytes.
+std::string readFile(const std::string& path);
 
 // Writes `bytes` to a temporary file of its own beside `path` (a unique name,
 // so two processes never share one), syncs it, renames it over `path` and

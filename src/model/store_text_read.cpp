@@ -7,12 +7,14 @@
 #include "model/money.h"
 #include "model/store_text_internal.h"
 
-// The quick parser reads the text in place from a buffer with kTextPadding
-// bytes after its end, so its aligned 16-byte loads stay inside the buffer.
-#if defined(__SSE2__)
-#define RAPIDJSON_SSE2
-#endif
+// The parser's own vector scans (RAPIDJSON_SSE2) stay off: they start each
+// string byte by byte up to an aligned block and measured slower on the
+// short strings of a budget.
 #include <rapidjson/reader.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <charconv>
 #include <cmath>
@@ -1113,8 +1115,6 @@ void replay(const Json& node, DataReader& r)
     r.scalar(v);
 }
 
-constexpr size_t kTextPadding = 16;
-
 // What a reading sets in the store, so that a second reading starts where the
 // first did.
 struct StoreStart {
@@ -1144,24 +1144,23 @@ struct StoreStart {
     }
 };
 
-// Reads the text in place: bytes[size] and the kTextPadding - 1 bytes after
-// it are zero, and the parser decodes strings over their own bytes. Gives
-// false when the quick parser refused the text or left it undecided; the
-// bytes are then spoiled and the text must be read again from its source.
-bool readInPlace(LocalStore& store, const StoreStart& start, char* bytes, size_t size)
+// Gives false when the quick parser refused the text or left it undecided.
+// A stream that decodes strings in place leaves the text spoiled then; it
+// must be read again from its source.
+template <unsigned kFlags, typename Stream>
+bool readQuickly(LocalStore& store, const StoreStart& start, Stream& stream, std::string_view text)
 {
     start.reset(store);
     DataReader reader(store);
-    reader.reserve(countRecords({bytes, size}));
+    reader.reserve(countRecords(text));
     RapidEvents events(reader);
     rapidjson::Reader parser;
-    rapidjson::InsituStringStream stream(bytes);
     // Texts are checked by the handler, which sends what the parser's own
     // check would refuse, and more, the slow way. The parser recurses no
     // deeper than the handler's nesting limit, which stops it.
-    constexpr unsigned kFlags = rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag;
-    // The parser stops at the first zero byte, which must be the text's end.
-    if (parser.Parse<kFlags>(stream, events).IsError() || stream.Tell() != size)
+    // It stops at the first zero byte, which must be the text's end.
+    if (parser.Parse<kFlags | rapidjson::kParseNumbersAsStringsFlag>(stream, events).IsError()
+        || stream.Tell() != text.size())
         return false;
     reader.finish();
     return true;
@@ -1183,20 +1182,19 @@ void readThroughDocument(LocalStore& store, const StoreStart& start, const std::
 void readDataText(LocalStore& store, const std::string& text)
 {
     const StoreStart start(store);
-    std::string bytes;
-    bytes.reserve(text.size() + kTextPadding);
-    bytes.append(text).append(kTextPadding, '\0');
-    if (!readInPlace(store, start, bytes.data(), text.size()))
+    rapidjson::StringStream stream(text.c_str());
+    if (!readQuickly<rapidjson::kParseDefaultFlags>(store, start, stream, text))
         readThroughDocument(store, start, text);
 }
 
 void readDataFile(LocalStore& store, const std::string& path)
 {
     const StoreStart start(store);
-    std::string bytes = readFile(path, kTextPadding);
-    const size_t size = bytes.size();
-    bytes.append(kTextPadding, '\0');
-    if (readInPlace(store, start, bytes.data(), size))
+    // The buffer is ours: strings are decoded over their own bytes rather
+    // than copied out.
+    std::string bytes = readFile(path);
+    rapidjson::InsituStringStream stream(bytes.data());
+    if (readQuickly<rapidjson::kParseInsituFlag>(store, start, stream, bytes))
         return;
     bytes = std::string();
     readThroughDocument(store, start, readFile(path));
