@@ -343,16 +343,18 @@ public:
 
     bool key(std::string_view k)
     {
+        // Known names are kept as their index, and need no check of their
+        // text; the parser may reuse the key's bytes for the value that
+        // follows, so others are copied.
+        if (top() == inRecord) {
+            recordKey_ = keyIndex(kRecordKeys[kind_], k, lastKey_);
+            if (recordKey_ >= 0)
+                return true;
+        }
         if (!checkText(k))
             return false;
         switch (top()) {
         case inRecord:
-            // Known names are kept as their index; the parser reuses the
-            // key's bytes for the value that follows, so others are copied.
-            recordKey_ = keyIndex(kRecordKeys[kind_], k, lastKey_);
-            if (recordKey_ >= 0)
-                return true;
-            [[fallthrough]];
         case inData:
         case inMeta:
             key_.assign(k);
