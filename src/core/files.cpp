@@ -1,5 +1,4 @@
 #include "core/files.h"
-#include "core/huge_pages.h"
 
 #include "core/errors.h"
 
@@ -99,10 +98,8 @@ std::string readFile(const std::string& path)
     // A large file would otherwise be copied at every doubling of the
     // string; one that grows while read still grows the string.
     struct stat st;
-    if (::fstat(f.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    if (::fstat(f.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
         text.reserve(size_t(st.st_size));
-        preferHugePages(text.data(), text.capacity());
-    }
     char buf[65536];
     for (;;) {
         ssize_t n = ::read(f.fd, buf, sizeof buf);

@@ -1,7 +1,6 @@
 #include "core/ascii.h"
 #include "core/decimal.h"
 #include "core/files.h"
-#include "core/huge_pages.h"
 #include "core/json.h"
 #include "core/utf8.h"
 #include "model/budget_json.h"
@@ -407,8 +406,6 @@ public:
         budget_.transactions.reserve(counts.transactions);
         budget_.transaction_adjustments.reserve(counts.adjustments);
         budget_.running_total_adjustments.reserve(counts.anchors);
-        preferHugePages(budget_.transactions.data(), counts.transactions * sizeof(Transaction));
-        preferHugePages(budget_.transaction_adjustments.data(), counts.adjustments * sizeof(TransactionAdjustment));
     }
 
     // Raises the first fault found, by the order of the checks of a tree.
