@@ -95,6 +95,11 @@ std::string readFile(const std::string& path)
     if (f.fd < 0)
         raiseErrno("Cannot read", path);
     std::string text;
+    // A large file would otherwise be copied at every doubling of the
+    // string; one that grows while read still grows the string.
+    struct stat st;
+    if (::fstat(f.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        text.reserve(size_t(st.st_size));
     char buf[65536];
     for (;;) {
         ssize_t n = ::read(f.fd, buf, sizeof buf);

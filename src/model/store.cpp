@@ -99,9 +99,8 @@ void readStoreFile(const std::string& path, const char* name, Read read)
 {
     if (!isFileOrAbsent(path, name))
         return;
-    std::string text = readFile(path);
     try {
-        read(text);
+        read(path);
     } catch (const StoreShapeError&) {
         throw;
     } catch (const NewerFormatError& e) {
@@ -157,12 +156,12 @@ LocalStorePtr openStore(const std::string& folder)
         isFileOrAbsent(journalPath(*store), kJournalName);
         finishInterruptedWrites(storePaths(*store), holdsBudget);
     }
-    readStoreFile(dataPath(*store), kDataName, [&](const std::string& text) { readDataText(*store, text); });
+    readStoreFile(dataPath(*store), kDataName, [&](const std::string& path) { readDataFile(*store, path); });
     // The file's text is as large as the budget it becomes, and its freed
     // pages would stay with the process for as long as the budget is open.
     malloc_trim(0);
-    readStoreFile(
-        journalPath(*store), kJournalName, [&](const std::string& text) { readJournal(*store, parseJson(text)); });
+    readStoreFile(journalPath(*store), kJournalName,
+        [&](const std::string& path) { readJournal(*store, parseJson(readFile(path))); });
     // A new op must never take a seq the journal already holds: the
     // acknowledgement of a sync drops ops by seq. At the int32 maximum
     // appendOp raises the overflow error.

@@ -1,13 +1,22 @@
 #include "core/ascii.h"
 #include "core/decimal.h"
+#include "core/files.h"
 #include "core/json.h"
 #include "core/utf8.h"
 #include "model/budget_json.h"
 #include "model/money.h"
 #include "model/store_text_internal.h"
 
+// The parser's own vector scans (RAPIDJSON_SSE2) stay off: they start each
+// string byte by byte up to an aligned block and measured slower on the
+// short strings of a budget.
 #include <rapidjson/reader.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -40,7 +49,13 @@ struct Scalar {
             return int64_t(u);
         return 0;
     }
-    std::string asText() const { return type == text ? std::string(s) : std::string(); }
+    void textInto(std::string& out) const
+    {
+        if (type == text)
+            out.assign(s);
+        else
+            out.clear();
+    }
     bool asBool() const
     {
         switch (type) {
@@ -79,6 +94,22 @@ struct Scalar {
     {
         if (type != text)
             return std::nullopt;
+        // The form every date of a saved file has is read here; any other
+        // goes through the general reader.
+        auto digits = [&](size_t at, size_t n) {
+            int32_t v = 0;
+            for (size_t i = at; i < at + n; ++i) {
+                if (!isAsciiDigit(s[i]))
+                    return -1;
+                v = v * 10 + (s[i] - '0');
+            }
+            return v;
+        };
+        if (s.size() == 10 && s[4] == '-' && s[7] == '-') {
+            const int32_t year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
+            if (year >= 1 && month >= 0 && day >= 0)
+                return isValidDate(year, month, day) ? std::optional<Date>(Date{year, month, day}) : std::nullopt;
+        }
         std::optional<Date> d = tryParseIso(s);
         if (d && (d->year < 1 || d->year > 9999))
             return std::nullopt;
@@ -106,7 +137,10 @@ struct Scalar {
 Scalar numberScalar(std::string_view text)
 {
     Scalar v;
-    if (text.find_first_of(".eE") == std::string_view::npos) {
+    bool whole = true;
+    for (char c : text)
+        whole &= c != '.' && c != 'e' && c != 'E';
+    if (whole) {
         const char* end = text.data() + text.size();
         if (std::from_chars(text.data(), end, v.i).ec == std::errc() && !text.empty()) {
             v.type = Scalar::integer;
@@ -137,18 +171,92 @@ constexpr const char* kRecordNames[] = {
 constexpr std::span<const std::string_view> kRecordKeys[] = {
     kAccountKeys, kCategoryKeys, kIconKeys, kTransactionKeys, kAdjustmentKeys, kAnchorKeys, kUserKeys};
 
+// Member names are short: compared a word at a time here rather than by a
+// call of memcmp for each.
+bool sameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    size_t i = 0;
+    for (; i + 8 <= a.size(); i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y)
+            return false;
+    }
+    for (; i < a.size(); ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+
 // The position of key among names, or -1. Files this program wrote hold the
 // members in the writer's order, so the one after the last found is tried
 // first.
 int keyIndex(std::span<const std::string_view> names, std::string_view key, int after)
 {
     const int n = int(names.size());
-    if (after + 1 < n && names[size_t(after + 1)] == key)
+    if (after + 1 < n && sameName(names[size_t(after + 1)], key))
         return after + 1;
     for (int k = 0; k < n; ++k)
-        if (names[size_t(k)] == key)
+        if (sameName(names[size_t(k)], key))
             return k;
     return -1;
+}
+
+struct RecordCounts {
+    size_t transactions = 0;
+    size_t adjustments = 0;
+    size_t anchors = 0;
+};
+
+// The records of the three large lists as this program writes them: each
+// starts with its id and then the member that tells its kind. In JSON text
+// `{"id":` cannot lie inside a string, so only objects are counted; an
+// object kept unknown of the same form is counted too, and a text written
+// otherwise counts none: the counts only size the lists.
+RecordCounts countRecords(std::string_view text)
+{
+    RecordCounts counts;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    constexpr std::string_view kStart = "{\"id\":";
+    auto look = [&](const char* p) {
+        if (end - p <= 32 || std::memcmp(p, kStart.data(), kStart.size()) != 0)
+            return;
+        const char* q = p + kStart.size();
+        q += *q == '-';
+        while (q < end && isAsciiDigit(*q))
+            ++q;
+        if (end - q > 3 && q[0] == ',' && q[1] == '"') {
+            counts.transactions += q[2] == 's';
+            counts.adjustments += q[2] == 't';
+            counts.anchors += q[2] == 'a';
+        }
+    };
+    const char* p = begin;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: a call of memchr for each brace costs more
+    // than the scan.
+    const __m128i brace = _mm_set1_epi8('{');
+    for (; end - p >= 16; p += 16) {
+        unsigned mask =
+            unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), brace)));
+        for (; mask != 0; mask &= mask - 1)
+            look(p + __builtin_ctz(mask));
+    }
+#endif
+    for (; p < end; ++p)
+        if (*p == '{')
+            look(p);
+    // A record as this program writes it takes more than 64 bytes: a
+    // text made to look otherwise reserves no more than a few times its size.
+    const size_t most = text.size() / 64;
+    counts.transactions = std::min(counts.transactions, most);
+    counts.adjustments = std::min(counts.adjustments, most);
+    counts.anchors = std::min(counts.anchors, most);
+    return counts;
 }
 
 // Takes the text's events and fills the store. Faults of shape and of newer
@@ -235,16 +343,18 @@ public:
 
     bool key(std::string_view k)
     {
+        // Known names are kept as their index, and need no check of their
+        // text; the parser may reuse the key's bytes for the value that
+        // follows, so others are copied.
+        if (top() == inRecord) {
+            recordKey_ = keyIndex(kRecordKeys[kind_], k, lastKey_);
+            if (recordKey_ >= 0)
+                return true;
+        }
         if (!checkText(k))
             return false;
         switch (top()) {
         case inRecord:
-            // Known names are kept as their index; the parser reuses the
-            // key's bytes for the value that follows, so others are copied.
-            recordKey_ = keyIndex(kRecordKeys[kind_], k, lastKey_);
-            if (recordKey_ >= 0)
-                return true;
-            [[fallthrough]];
         case inData:
         case inMeta:
             key_.assign(k);
@@ -287,6 +397,15 @@ public:
             return true;
         }
         return true;
+    }
+
+    // Room for the records the text is likely to hold, so that the large
+    // lists are neither moved while they grow nor trimmed at the end.
+    void reserve(const RecordCounts& counts)
+    {
+        budget_.transactions.reserve(counts.transactions);
+        budget_.transaction_adjustments.reserve(counts.adjustments);
+        budget_.running_total_adjustments.reserve(counts.anchors);
     }
 
     // Raises the first fault found, by the order of the checks of a tree.
@@ -413,22 +532,22 @@ private:
         newDate_.reset();
         switch (kind) {
         case kindAccount:
-            account_ = Account{};
+            budget_.accounts.emplace_back();
             break;
         case kindCategory:
-            category_ = Category{};
+            budget_.categories.emplace_back();
             break;
         case kindIcon:
-            icon_ = CustomIcon{};
+            budget_.icons.emplace_back();
             break;
         case kindTransaction:
-            transaction_ = Transaction{};
+            budget_.transactions.emplace_back();
             break;
         case kindAdjustment:
-            adjustment_ = TransactionAdjustment{};
+            budget_.transaction_adjustments.emplace_back();
             break;
         case kindAnchor:
-            anchor_ = RunningTotalAdjustment{};
+            budget_.running_total_adjustments.emplace_back();
             break;
         case kindUser:
             user_ = User{};
@@ -513,19 +632,19 @@ private:
 
     void setAccount(int k, const Scalar& v)
     {
-        Account& a = account_;
+        Account& a = budget_.accounts.back();
         switch (k) {
         case 0:
             a.id = v.asInt();
             break;
         case 1:
-            a.name = v.asText();
+            v.textInto(a.name);
             break;
         case 2:
-            a.account_type = v.asText();
+            v.textInto(a.account_type);
             break;
         case 3:
-            a.color = v.asText();
+            v.textInto(a.color);
             break;
         case 4: {
             // An order outside int32 cannot be a list position.
@@ -539,22 +658,22 @@ private:
             break;
         }
         default:
-            a.mask = v.asText();
+            v.textInto(a.mask);
         }
     }
 
     void setCategory(int k, const Scalar& v)
     {
-        Category& c = category_;
+        Category& c = budget_.categories.back();
         switch (k) {
         case 0:
             c.id = v.asInt();
             break;
         case 1:
-            c.name = v.asText();
+            v.textInto(c.name);
             break;
         case 2:
-            c.color = v.asText();
+            v.textInto(c.color);
             break;
         case 3:
             c.hidden = v.asBool();
@@ -566,16 +685,16 @@ private:
 
     void setIcon(int k, const Scalar& v)
     {
-        CustomIcon& i = icon_;
+        CustomIcon& i = budget_.icons.back();
         switch (k) {
         case 0:
             i.id = v.asInt();
             break;
         case 1:
-            i.name = v.asText();
+            v.textInto(i.name);
             break;
         case 2:
-            i.url = v.asText();
+            v.textInto(i.url);
             break;
         default:
             i.is_default = v.asBool();
@@ -584,7 +703,7 @@ private:
 
     void setTransaction(int k, const Scalar& v)
     {
-        Transaction& t = transaction_;
+        Transaction& t = budget_.transactions.back();
         switch (k) {
         case 0:
             t.id = v.asInt();
@@ -602,22 +721,22 @@ private:
             t.amount = v.asFloat();
             break;
         case 4:
-            t.description = v.asText();
+            v.textInto(t.description);
             break;
         case 5:
-            t.category = v.asText();
+            v.textInto(t.category);
             break;
         case 6:
-            t.account = v.asText();
+            v.textInto(t.account);
             break;
         case 7:
-            t.transfer_to_account = v.asText();
+            v.textInto(t.transfer_to_account);
             break;
         case 8:
             t.is_recurring = v.asBool();
             break;
         case 9:
-            t.recurring_period = v.asText();
+            v.textInto(t.recurring_period);
             break;
         case 10:
             t.pay_on_business_day = v.asBool();
@@ -638,7 +757,7 @@ private:
 
     void setAdjustment(int k, const Scalar& v)
     {
-        TransactionAdjustment& a = adjustment_;
+        TransactionAdjustment& a = budget_.transaction_adjustments.back();
         switch (k) {
         case 0:
             a.id = v.asInt();
@@ -669,7 +788,7 @@ private:
 
     void setAnchor(int k, const Scalar& v)
     {
-        RunningTotalAdjustment& r = anchor_;
+        RunningTotalAdjustment& r = budget_.running_total_adjustments.back();
         switch (k) {
         case 0:
             r.id = v.asInt();
@@ -699,37 +818,37 @@ private:
             u.default_account_id = v.asInt();
             break;
         case 2:
-            u.theme_preference = v.asText();
+            v.textInto(u.theme_preference);
             break;
         case 3:
             u.has_completed_tour = v.asBool();
             break;
         case 4:
-            u.first_name = v.asText();
+            v.textInto(u.first_name);
             break;
         case 5:
-            u.last_name = v.asText();
+            v.textInto(u.last_name);
             break;
         case 6:
-            u.email = v.asText();
+            v.textInto(u.email);
             break;
         case 7:
-            u.calendar_token = v.asText();
+            v.textInto(u.calendar_token);
             break;
         case 8:
             u.two_factor_enabled = v.asBool();
             break;
         case 9:
-            u.pending_email = v.asText();
+            v.textInto(u.pending_email);
             break;
         case 10:
             u.is_verified = v.asBool();
             break;
         case 11:
-            u.avatar = v.asText();
+            v.textInto(u.avatar);
             break;
         default:
-            u.gravatar_hash = v.asText();
+            v.textInto(u.gravatar_hash);
         }
     }
 
@@ -749,31 +868,27 @@ private:
         }
         switch (kind_) {
         case kindAccount:
-            account_.unknown_members = std::move(unknown);
-            budget_.accounts.push_back(std::move(account_));
+            budget_.accounts.back().unknown_members = std::move(unknown);
             break;
         case kindCategory:
-            category_.unknown_members = std::move(unknown);
-            budget_.categories.push_back(std::move(category_));
+            budget_.categories.back().unknown_members = std::move(unknown);
             break;
         case kindIcon:
-            icon_.unknown_members = std::move(unknown);
-            budget_.icons.push_back(std::move(icon_));
+            budget_.icons.back().unknown_members = std::move(unknown);
             break;
-        case kindTransaction:
-            transaction_.unknown_members = std::move(unknown);
-            if (transaction_.recurring_period.empty())
-                transaction_.is_recurring = false;
-            budget_.transactions.push_back(std::move(transaction_));
-            break;
-        case kindAdjustment:
-            adjustment_.unknown_members = std::move(unknown);
-            adjustment_.new_date = newDate_.value_or(adjustment_.original_date);
-            budget_.transaction_adjustments.push_back(adjustment_);
-            break;
+        case kindTransaction: {
+            Transaction& t = budget_.transactions.back();
+            t.unknown_members = std::move(unknown);
+            if (t.recurring_period.empty())
+                t.is_recurring = false;
+        } break;
+        case kindAdjustment: {
+            TransactionAdjustment& a = budget_.transaction_adjustments.back();
+            a.unknown_members = std::move(unknown);
+            a.new_date = newDate_.value_or(a.original_date);
+        } break;
         case kindAnchor:
-            anchor_.unknown_members = std::move(unknown);
-            budget_.running_total_adjustments.push_back(anchor_);
+            budget_.running_total_adjustments.back().unknown_members = std::move(unknown);
             break;
         case kindUser:
             user_.unknown_members = std::move(unknown);
@@ -843,7 +958,7 @@ private:
                 store_.last_sync = v.asFloat();
             break;
         case 3:
-            store_.etag = v.asText();
+            v.textInto(store_.etag);
             break;
         default:
             // Only a mark of ops actually sent counts; anything else reads as none.
@@ -914,13 +1029,7 @@ private:
     std::string newer_;
     std::optional<Json> unknown_;
     std::optional<Date> newDate_;
-    Account account_;
-    Category category_;
-    CustomIcon icon_;
-    Transaction transaction_;
-    TransactionAdjustment adjustment_;
-    RunningTotalAdjustment anchor_;
-    User user_;
+    User user_;  // the lists' records are read in place at their ends
 
     uint32_t seenMeta_ = 0;
     std::optional<Json> unknownTop_;
@@ -1015,18 +1124,24 @@ void replay(const Json& node, DataReader& r)
     r.scalar(v);
 }
 
-}  // namespace
+// What a reading sets in the store, so that a second reading starts where the
+// first did.
+struct StoreStart {
+    int64_t nextLocal;
+    int32_t nextSeq;
+    double lastSync;
+    int32_t sentUpTo;
 
-void readDataText(LocalStore& store, const std::string& text)
-{
-    // The quick parser reads up to the first zero byte, which must be the
-    // string's end.
-    // A first attempt that gave up may have filled some of the store.
-    const int64_t nextLocal = store.next_local;
-    const int32_t nextSeq = store.next_seq;
-    const double lastSync = store.last_sync;
-    const int32_t sentUpTo = store.sent_up_to;
-    auto reset = [&] {
+    explicit StoreStart(const LocalStore& store)
+        : nextLocal(store.next_local)
+        , nextSeq(store.next_seq)
+        , lastSync(store.last_sync)
+        , sentUpTo(store.sent_up_to)
+    {
+    }
+
+    void reset(LocalStore& store) const
+    {
         store.budget = newBudget();
         store.next_local = nextLocal;
         store.next_seq = nextSeq;
@@ -1035,28 +1150,63 @@ void readDataText(LocalStore& store, const std::string& text)
         store.etag.clear();
         store.unknown_members = nullptr;
         store.unknown_meta = nullptr;
-    };
-    if (std::memchr(text.data(), 0, text.size()) == nullptr) {
-        reset();
-        DataReader reader(store);
-        RapidEvents events(reader);
-        rapidjson::Reader parser;
-        rapidjson::StringStream stream(text.c_str());
-        // Texts are checked by the handler, which sends what the parser's
-        // own check would refuse, and more, the slow way.
-        constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
-        if (!parser.Parse<kFlags>(stream, events).IsError()) {
-            reader.finish();
-            return;
-        }
     }
-    // Whatever the quick parser refused or left undecided: the document
-    // parser names a fault of syntax, or reads the text leniently.
+};
+
+// Gives false when the quick parser refused the text or left it undecided.
+// A stream that decodes strings in place leaves the text spoiled then; it
+// must be read again from its source.
+template <unsigned kFlags, typename Stream>
+bool readQuickly(LocalStore& store, const StoreStart& start, Stream& stream, std::string_view text)
+{
+    start.reset(store);
+    DataReader reader(store);
+    reader.reserve(countRecords(text));
+    RapidEvents events(reader);
+    rapidjson::Reader parser;
+    // Texts are checked by the handler, which sends what the parser's own
+    // check would refuse, and more, the slow way. The parser recurses no
+    // deeper than the handler's nesting limit, which stops it.
+    // It stops at the first zero byte, which must be the text's end.
+    if (parser.Parse<kFlags | rapidjson::kParseNumbersAsStringsFlag>(stream, events).IsError()
+        || stream.Tell() != text.size())
+        return false;
+    reader.finish();
+    return true;
+}
+
+// Whatever the quick parser refused or left undecided: the document parser
+// names a fault of syntax, or reads the text leniently.
+void readThroughDocument(LocalStore& store, const StoreStart& start, const std::string& text)
+{
     Json doc = parseJson(text);
-    reset();
+    start.reset(store);
     DataReader reader(store);
     replay(doc, reader);
     reader.finish();
+}
+
+}  // namespace
+
+void readDataText(LocalStore& store, const std::string& text)
+{
+    const StoreStart start(store);
+    rapidjson::StringStream stream(text.c_str());
+    if (!readQuickly<rapidjson::kParseDefaultFlags>(store, start, stream, text))
+        readThroughDocument(store, start, text);
+}
+
+void readDataFile(LocalStore& store, const std::string& path)
+{
+    const StoreStart start(store);
+    // The buffer is ours: strings are decoded over their own bytes rather
+    // than copied out.
+    std::string bytes = readFile(path);
+    rapidjson::InsituStringStream stream(bytes.data());
+    if (readQuickly<rapidjson::kParseInsituFlag>(store, start, stream, bytes))
+        return;
+    bytes = std::string();
+    readThroughDocument(store, start, readFile(path));
 }
 
 }  // namespace qm

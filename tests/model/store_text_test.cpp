@@ -6,6 +6,7 @@
 #include "model/budget_json.h"
 #include "model/store.h"
 #include "model/store_text_internal.h"
+#include "store_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,22 @@ std::string treeDataJson(const LocalStore& store)
 }
 
 JsonPtr members(const char* text) { return std::make_shared<const Json>(parseJson(text)); }
+
+// The two ways a text is read: from a string the reader may not change, and
+// as a budget folder's data.json, whose buffer the reader decodes in place.
+enum class Source { text, file };
+
+LocalStorePtr readFrom(Source source, const std::string& text)
+{
+    if (source == Source::text) {
+        LocalStorePtr s = newLocalStore("");
+        readDataText(*s, text);
+        return s;
+    }
+    test::TempFolder dir;
+    test::writeText(dir.file("data.json"), text);
+    return openStore(dir.path);
+}
 
 // The heavy budget with every kind of text, number and kept member the
 // writers must reproduce.
@@ -107,15 +124,17 @@ TEST(StoreText, ReadsWhatTheDocumentReadersRead)
 {
     LocalStorePtr s = oddHeavyStore();
     const std::string text = storeDataJson(*s);
-    LocalStorePtr back = newLocalStore("");
-    readDataText(*back, text);
-    EXPECT_EQ(dumpJson(budgetToJson(*back->budget)), dumpJson(budgetToJson(*budgetFromJson(parseJson(text)))));
-    EXPECT_EQ(storeDataJson(*back), text);
-    EXPECT_EQ(back->next_local, -12345);
-    EXPECT_EQ(back->next_seq, 77);
-    EXPECT_EQ(back->etag, "W/\"abc\"");
-    ASSERT_TRUE(back->unknown_meta);
-    EXPECT_EQ(dumpJson(*back->unknown_meta), R"({"device":"laptop"})");
+    const std::string expected = dumpJson(budgetToJson(*budgetFromJson(parseJson(text))));
+    for (Source source : {Source::text, Source::file}) {
+        LocalStorePtr back = readFrom(source, text);
+        EXPECT_EQ(dumpJson(budgetToJson(*back->budget)), expected);
+        EXPECT_EQ(storeDataJson(*back), text);
+        EXPECT_EQ(back->next_local, -12345);
+        EXPECT_EQ(back->next_seq, 77);
+        EXPECT_EQ(back->etag, "W/\"abc\"");
+        ASSERT_TRUE(back->unknown_meta);
+        EXPECT_EQ(dumpJson(*back->unknown_meta), R"({"device":"laptop"})");
+    }
 }
 
 // Texts the quick parser leaves to the document parser, and faults that
@@ -139,6 +158,20 @@ TEST(StoreText, LenientReadingAndFaultOrder)
         t = transactionFromJson(j);
         return dumpJson(transactionToJson(t));
     };
+    // Dates of a saved file, and every other form the document reader
+    // reads or refuses.
+    const char* dateTexts[] = {"2024-01-02", "2024-02-29", "2023-02-29", "2024-13-01", "0000-01-01", "9999-12-31",
+        " 2024-01-02", "2024-01-02T10:00", "2024-1-2", "+024-01-02", "-001-01-01", "2024-01-0x", "20240102", ""};
+    std::string dates = R"({"transactions":[)", datesRead;
+    for (size_t i = 0; i < std::size(dateTexts); ++i) {
+        const std::string record = "{\"id\":" + std::to_string(i + 10) + ",\"start_date\":\"" + dateTexts[i]
+            + "\",\"end_date\":\"" + dateTexts[(i + 3) % std::size(dateTexts)] + "\"}";
+        dates += (i ? "," : "") + record;
+        datesRead += (i ? "," : "") + tx(record.c_str());
+    }
+    dates += "]}";
+    // Counted as a transaction by the sizing of the lists, read as a member.
+    const std::string kept = R"({"transactions":[{"id":1,"x":{"id":2,"start_date":"2024-01-01"}}]})";
     const Case cases[] = {
         {"repeated member keeps its last value", R"({"transactions":[{"id":1,"amount":{"x":1},"amount":5}]})",
             budgetWith(tx(R"({"id":1,"amount":5})").c_str()), ""},
@@ -148,6 +181,11 @@ TEST(StoreText, LenientReadingAndFaultOrder)
             budgetWith(tx("{\"id\":3,\"description\":\"\xEF\xBF\xBDx\"}").c_str()), ""},
         {"amount too large", R"({"transactions":[{"id":4,"amount":1e999}]})", budgetWith(tx(R"({"id":4})").c_str()),
             ""},
+        {"dates in every form", dates, budgetWith(datesRead.c_str()), ""},
+        {"escapes decoded",
+            R"({"transactions":[{"id":5,"description":"a\"b\\c\u00e9\ud83d\ude00\n","category":"\u0000"}]})",
+            budgetWith(tx(R"({"id":5,"description":"a\"b\\c\u00e9\ud83d\ude00\n","category":"\u0000"})").c_str()), ""},
+        {"kept member shaped as a record", kept, budgetWith(tx(kept.substr(17, kept.size() - 19).c_str()).c_str()), ""},
         {"zero byte after the document", std::string("{}\0", 3), "", "invalid JSON at offset 2"},
         {"nesting past the limit", "{\"x\":" + std::string(600, '[') + std::string(600, ']') + "}", "",
             "nested too deeply"},
@@ -164,17 +202,20 @@ TEST(StoreText, LenientReadingAndFaultOrder)
             "\"email\" of the preferences holds a list"},
         {"top level", "[1]", "", "its top level is not an object"},
     };
-    for (const Case& c : cases) {
-        LocalStorePtr s = newLocalStore("");
-        if (c.fault.empty()) {
-            ASSERT_NO_THROW(readDataText(*s, c.text)) << c.name;
-            EXPECT_EQ(dumpJson(budgetToJson(*s->budget)), c.budget) << c.name;
-        } else {
-            try {
-                readDataText(*s, c.text);
-                ADD_FAILURE() << c.name << ": no fault";
-            } catch (const ValueError& e) {
-                EXPECT_NE(std::string(e.what()).find(c.fault), std::string::npos) << c.name << ": " << e.what();
+    for (Source source : {Source::text, Source::file}) {
+        for (const Case& c : cases) {
+            const std::string name = std::string(c.name) + (source == Source::file ? " (file)" : "");
+            if (c.fault.empty()) {
+                LocalStorePtr s;
+                ASSERT_NO_THROW(s = readFrom(source, c.text)) << name;
+                EXPECT_EQ(dumpJson(budgetToJson(*s->budget)), c.budget) << name;
+            } else {
+                try {
+                    readFrom(source, c.text);
+                    ADD_FAILURE() << name << ": no fault";
+                } catch (const ValueError& e) {
+                    EXPECT_NE(std::string(e.what()).find(c.fault), std::string::npos) << name << ": " << e.what();
+                }
             }
         }
     }
