@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -34,6 +35,9 @@ void eraseSeries(BudgetProjection& p, uint32_t i);
 // Whether placing t as transaction i would give what i has now: a series
 // placed with the same days, amount, rule and shares.
 bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName);
+// Where the record of that id sits in its list (0: transactions, 1:
+// adjustments) as p knows it: as it was made, or added since.
+std::optional<uint32_t> knownIndex(const BudgetProjection& p, int list, int64_t id);
 // Brings p up to date with the budget from its notes; false when the notes
 // do not account for what changed, and p must be made again.
 bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision);
