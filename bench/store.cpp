@@ -4,8 +4,12 @@
 // that opens, seeds, draws, edits, saves and closes.
 #include "model/store.h"
 #include "heavy_budget.h"
+#include "model/adjustments.h"
 #include "model/ledger.h"
+#include "model/occurrences.h"
 #include "model/projection.h"
+#include "model/record_edits.h"
+#include "model/store_lookup.h"
 #include "model/store_saver.h"
 #include "model/store_text_internal.h"
 #include "model/transaction_edits.h"
@@ -23,6 +27,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -172,18 +178,106 @@ void editOnUiThread(benchmark::State& state)
     const Date today = bench::heavyToday();
     const Transaction original = store.budget->transactions[10];
     int round = 0;
+    // Each part's wall time, summed over the iterations.
+    double parts[3] = {};
+    using Clock = std::chrono::steady_clock;
     for (auto _ : state) {
+        const Clock::time_point t0 = Clock::now();
         Transaction t = original;
         t.amount = original.amount + double(++round % 7);
         updateTransaction(store, t.id, t, false, t.start_date, false);
+        const Clock::time_point t1 = Clock::now();
         saveStoreLater(*saver, storePtr);
+        const Clock::time_point t2 = Clock::now();
         const BudgetProjection& p = storeProjection(store);
         benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
         benchmark::DoNotOptimize(accountSummaries(p, today));
+        const Clock::time_point t3 = Clock::now();
+        parts[0] += std::chrono::duration<double, std::milli>(t1 - t0).count();
+        parts[1] += std::chrono::duration<double, std::milli>(t2 - t1).count();
+        parts[2] += std::chrono::duration<double, std::milli>(t3 - t2).count();
         state.PauseTiming();
         waitForSaves(*saver);  // the saver's own time is not the UI thread's
         state.ResumeTiming();
     }
+    const char* names[] = {"edit_ms", "handover_ms", "frame_ms"};
+    for (int k = 0; k < 3; ++k)
+        state.counters[names[k]] = parts[k] / double(std::max<int64_t>(1, state.iterations()));
+}
+
+enum class EditKind { oneOff, occurrence, anchor, removal };
+
+// The same for the program's other everyday edits, on records the user
+// would pick: a one-off of this month late in the list, an occurrence of a
+// series this month, a day's balance, and the removal of a series with its
+// adjustments (each time the next one, on a copy of the budget of its own).
+void editKindOnUiThread(benchmark::State& state, EditKind kind)
+{
+    const int scale = int(state.range(0));
+    const LocalStorePtr storePtr = kind == EditKind::removal ? openStore(folderAt(scale).path) : openedPtrAt(scale);
+    LocalStore& store = *storePtr;
+    const Budget& b = *store.budget;
+    StoreSaverPtr saver = newStoreSaver();
+    const Date today = bench::heavyToday();
+    const Date monthStart = firstOfMonth(today.year, today.month);
+    int64_t oneOff = 0, series = 0;
+    Date occurrence = today;
+    for (size_t i = b.transactions.size(); i-- > 0;) {
+        const Transaction& t = b.transactions[i];
+        if (!t.is_recurring && !oneOff && dateLessEq(monthStart, t.start_date) && dateLessEq(t.start_date, today))
+            oneOff = t.id;
+    }
+    for (const Transaction& t : b.transactions) {
+        if (!t.is_recurring || series)
+            continue;
+        const std::vector<Occurrence> dates = occurrencesInRange(b, t, monthStart, today);
+        if (!dates.empty()) {
+            series = t.id;
+            occurrence = dates.front().date;
+        }
+    }
+    auto frame = [&] {
+        const BudgetProjection& p = storeProjection(store);
+        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
+        benchmark::DoNotOptimize(accountSummaries(p, today));
+    };
+    frame();
+    const int32_t madeAt = storeProjection(store).madeAt;
+    double parts[3] = {};
+    using Clock = std::chrono::steady_clock;
+    bool flip = false;
+    for (auto _ : state) {
+        flip = !flip;
+        const double amount = flip ? -123.45 : -67.89;
+        const Clock::time_point t0 = Clock::now();
+        if (kind == EditKind::oneOff) {
+            Transaction e = b.transactions[*findStoreTransaction(store, oneOff)];
+            e.amount = amount;
+            updateTransaction(store, oneOff, e, false, e.start_date, false);
+        } else if (kind == EditKind::occurrence) {
+            setOccurrenceAmount(store, series, occurrence, amount, true, 0);
+        } else if (kind == EditKind::anchor) {
+            setAnchor(store, subDays(today, 10), -amount * 100, 1);
+        } else {
+            // The first series left: the removal moves every record after it.
+            deleteTransaction(store, b.transactions.front().id);
+        }
+        const Clock::time_point t1 = Clock::now();
+        saveStoreLater(*saver, storePtr);
+        const Clock::time_point t2 = Clock::now();
+        frame();
+        const Clock::time_point t3 = Clock::now();
+        parts[0] += std::chrono::duration<double, std::milli>(t1 - t0).count();
+        parts[1] += std::chrono::duration<double, std::milli>(t2 - t1).count();
+        parts[2] += std::chrono::duration<double, std::milli>(t3 - t2).count();
+        state.PauseTiming();
+        waitForSaves(*saver);
+        state.ResumeTiming();
+    }
+    const char* names[] = {"edit_ms", "handover_ms", "frame_ms"};
+    for (int k = 0; k < 3; ++k)
+        state.counters[names[k]] = parts[k] / double(std::max<int64_t>(1, state.iterations()));
+    state.counters["made_anew"] = storeProjection(store).madeAt != madeAt;
 }
 
 // The UI thread's share of handing a save over: starting the process that
@@ -277,6 +371,16 @@ BENCHMARK(parseSimd)->Name("simdjson/store_parse")->Apply(scales);
 #endif
 BENCHMARK(saveHandover)->Name("qm/save_handover")->Apply(scales);
 BENCHMARK(editOnUiThread)->Name("qm/edit_on_ui_thread")->Apply(scales);
+// Each waits for a whole save per iteration, so a fixed count keeps them short.
+const int editKindsRegistered = [] {
+    const std::pair<const char*, EditKind> kinds[] = {{"one_off", EditKind::oneOff},
+        {"occurrence", EditKind::occurrence}, {"anchor", EditKind::anchor}, {"removal", EditKind::removal}};
+    for (const auto& [name, kind] : kinds)
+        benchmark::RegisterBenchmark(("qm/edit_on_ui_thread_" + std::string(name)).c_str(), editKindOnUiThread, kind)
+            ->Apply(scales)
+            ->Iterations(24);
+    return 0;
+}();
 BENCHMARK(programMemory)->Name("qm/program_memory")->Apply(scales)->Iterations(1);
 
 }  // namespace

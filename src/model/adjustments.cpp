@@ -1,6 +1,7 @@
 #include "model/adjustments.h"
 
 #include "model/budget_json.h"
+#include "model/store_lookup.h"
 
 #include <functional>
 
@@ -11,22 +12,13 @@ namespace {
 // The adjustment an occurrence setter changes: the one named by id, else the
 // first (or last) for this transaction and original date.
 std::optional<size_t> findOccurrence(
-    const Budget& b, int64_t transactionId, Date original, int64_t adjustmentId, bool last)
+    const LocalStore& store, int64_t transactionId, Date original, int64_t adjustmentId, bool last)
 {
     if (adjustmentId != 0) {
-        if (std::optional<size_t> i = findAdjustment(b, adjustmentId))
+        if (std::optional<size_t> i = findStoreAdjustment(store, adjustmentId))
             return i;
     }
-    std::optional<size_t> found;
-    for (size_t i = 0; i < b.transaction_adjustments.size(); ++i) {
-        const TransactionAdjustment& a = b.transaction_adjustments[i];
-        if (a.transaction_id == transactionId && a.original_date == original) {
-            found = i;
-            if (!last)
-                break;
-        }
-    }
-    return found;
+    return findStoreOccurrence(store, transactionId, original, last);
 }
 
 void journalUpdate(LocalStore& store, const TransactionAdjustment& a)
@@ -40,9 +32,9 @@ bool changeOccurrence(LocalStore& store, int64_t transactionId, Date original, i
     const std::function<void(TransactionAdjustment&)>& change, bool create)
 {
     Budget& b = *store.budget;
-    if (!findTransaction(b, transactionId))
+    if (!findStoreTransaction(store, transactionId))
         return false;
-    std::optional<size_t> i = findOccurrence(b, transactionId, original, adjustmentId, last);
+    std::optional<size_t> i = findOccurrence(store, transactionId, original, adjustmentId, last);
     if (i.has_value()) {
         change(b.transaction_adjustments[*i]);
         journalUpdate(store, b.transaction_adjustments[*i]);
@@ -62,17 +54,14 @@ Date originalDateOf(const LocalStore& store, Date date, int64_t adjustmentId)
 {
     if (adjustmentId == 0)
         return date;
-    std::optional<size_t> i = findAdjustment(*store.budget, adjustmentId);
+    std::optional<size_t> i = findStoreAdjustment(store, adjustmentId);
     return i ? store.budget->transaction_adjustments[*i].original_date : date;
 }
 
 int64_t putAdjustment(LocalStore& store, TransactionAdjustment a)
 {
-    const auto& list = store.budget->transaction_adjustments;
-    for (size_t i = 0; i < list.size(); i++) {
-        if (list[i].transaction_id == a.transaction_id && list[i].original_date == a.original_date)
-            return replaceAdjustment(store, i, std::move(a));
-    }
+    if (std::optional<size_t> i = findStoreOccurrence(store, a.transaction_id, a.original_date, false))
+        return replaceAdjustment(store, *i, std::move(a));
     return addAdjustment(store, std::move(a));
 }
 
@@ -121,9 +110,9 @@ bool setOccurrenceAmount(
 bool deleteOccurrence(LocalStore& store, int64_t transactionId, Date original, int64_t adjustmentId)
 {
     Budget& b = *store.budget;
-    if (!findTransaction(b, transactionId))
+    if (!findStoreTransaction(store, transactionId))
         return false;
-    std::optional<size_t> i = adjustmentId != 0 ? findAdjustment(b, adjustmentId) : std::nullopt;
+    std::optional<size_t> i = adjustmentId != 0 ? findStoreAdjustment(store, adjustmentId) : std::nullopt;
     if (i.has_value()) {
         b.transaction_adjustments[*i].is_deleted = true;
         journalUpdate(store, b.transaction_adjustments[*i]);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qm {
@@ -20,22 +21,26 @@ struct EditResult {
 inline EditResult editFailed(std::string message) { return {false, std::move(message), 0}; }
 
 // Removes, in list order, every record that pred accepts, journaling a
-// delete for each; gives how many went.
+// delete for each; gives how many went. The list is closed up in one pass:
+// erasing one record at a time would move the rest of a large list again
+// for every record removed.
 template <typename Record, typename Pred>
 size_t removeRecords(LocalStore& store, std::vector<Record>& list, Entity entity, Pred pred)
 {
-    size_t removed = 0;
-    for (size_t i = 0; i < list.size();) {
-        if (pred(list[i])) {
-            int64_t id = list[i].id;
-            list.erase(list.begin() + std::ptrdiff_t(i));
-            appendOp(store, opDelete, entity, id);
-            ++removed;
-        } else {
-            ++i;
-        }
+    std::vector<int64_t> ids;
+    size_t kept = 0;
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (pred(list[i]))
+            ids.push_back(list[i].id);
+        else if (kept++ != i)
+            list[kept - 1] = std::move(list[i]);
     }
-    return removed;
+    if (ids.empty())
+        return 0;
+    list.erase(list.begin() + std::ptrdiff_t(kept), list.end());
+    for (int64_t id : ids)
+        appendOp(store, opDelete, entity, id);
+    return ids.size();
 }
 
 }  // namespace qm

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -39,6 +40,9 @@ bool isPlainDate(Date d);
 // Sorts the adjustments begin..end of one transaction by their earlier day
 // (then list order), widening p.adjustmentReach to cover them.
 void sortAdjustmentGroup(BudgetProjection& p, uint32_t begin, uint32_t end);
+// Where the record of that id sits in its list (0: transactions, 1:
+// adjustments) as p knows it: as it was made, or added since.
+std::optional<uint32_t> knownIndex(const BudgetProjection& p, int list, int64_t id);
 // Brings p up to date with the budget from its notes; false when the notes
 // do not account for what changed, and p must be made again.
 bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision);

@@ -317,6 +317,11 @@ void forget(const BudgetProjection& p, const Touched& touched)
 
 }  // namespace
 
+std::optional<uint32_t> knownIndex(const BudgetProjection& p, int list, int64_t id)
+{
+    return findIndex(list == 0 ? p.transactionIds : p.adjustmentIds, p.addedIds[list], id);
+}
+
 bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
 {
     if (p.sharedIds || p.unused > kMaxUnusedFloor + (p.shares.size() + p.adjustments.size()) / 2)

@@ -6,6 +6,7 @@
 #include "model/adjustments.h"
 #include "model/budget_json.h"
 #include "model/recurrence.h"
+#include "model/store_lookup.h"
 
 #include <algorithm>
 #include <cmath>
@@ -58,7 +59,7 @@ EditResult updateTransaction(
     LocalStore& store, int64_t id, Transaction e, bool thisAndFollowing, Date d, bool occurrenceGiven)
 {
     Budget& b = *store.budget;
-    std::optional<size_t> index = findTransaction(b, id);
+    std::optional<size_t> index = findStoreTransaction(store, id);
     if (!index)
         return editFailed("No such transaction");
     Transaction o = b.transactions[*index];
@@ -165,7 +166,7 @@ SplitResult splitSeries(LocalStore& store, size_t index, Transaction e, Date d, 
 bool deleteTransaction(LocalStore& store, int64_t id)
 {
     Budget& b = *store.budget;
-    std::optional<size_t> index = findTransaction(b, id);
+    std::optional<size_t> index = findStoreTransaction(store, id);
     if (!index)
         return false;
     removeRecords(store, b.transaction_adjustments, entAdjustment,
@@ -178,7 +179,7 @@ bool deleteTransaction(LocalStore& store, int64_t id)
 int64_t copyTransactionTo(LocalStore& store, int64_t id, Date date, bool useDate)
 {
     Budget& b = *store.budget;
-    std::optional<size_t> index = findTransaction(b, id);
+    std::optional<size_t> index = findStoreTransaction(store, id);
     if (!index)
         return 0;
     Transaction t = b.transactions[*index];

@@ -13,6 +13,7 @@
 #include "model/money.h"
 #include "model/projection.h"
 #include "model/record_edits.h"
+#include "model/store_lookup.h"
 #include "pages/dialogs.h"
 #include "pages/occurrences.h"
 #include "ui/label.h"
@@ -137,7 +138,7 @@ void applyAdjustAmount(AppState& state)
     }
     state.adjustWindow->open = false;
     const OccurrenceRef& ref = d.occurrence;
-    std::optional<size_t> at = findTransaction(*store.budget, ref.transactionId);
+    std::optional<size_t> at = findStoreTransaction(store, ref.transactionId);
     if (!at)
         return;
     // The user types a magnitude; the sign is the stored transaction's, not

@@ -5,6 +5,7 @@
 #include "app/navigation.h"
 #include "model/adjustments.h"
 #include "model/projection.h"
+#include "model/store_lookup.h"
 #include "model/transaction_edits.h"
 #include "pages/calendar_state.h"
 #include "pages/dialogs.h"
@@ -18,14 +19,15 @@ constexpr double kClipboardToastSeconds = 4.0;
 // The adjustment that carries an occurrence after an edit through
 // setOccurrenceDate: the one named by id, else the first of the transaction
 // with that original date (the setter's own rule); 0 when none.
-int64_t adjustmentCarrying(const Budget& b, int64_t transactionId, Date original, int64_t adjustmentId)
+int64_t adjustmentCarrying(const LocalStore& store, int64_t transactionId, Date original, int64_t adjustmentId)
 {
-    if (adjustmentId != 0 && findAdjustment(b, adjustmentId))
+    if (adjustmentId != 0 && findStoreAdjustment(store, adjustmentId))
         return adjustmentId;
-    for (const TransactionAdjustment& a : b.transaction_adjustments)
-        if (a.transaction_id == transactionId && a.original_date == original)
-            return a.id;
-    return 0;
+    // Brought up to date (as the next frame would), the projection finds it
+    // without a walk through every adjustment.
+    storeProjection(store);
+    const std::optional<size_t> i = findStoreOccurrence(store, transactionId, original, false);
+    return i ? store.budget->transaction_adjustments[*i].id : 0;
 }
 
 }  // namespace
@@ -63,7 +65,7 @@ void moveOccurrence(AppState& state, const OccurrenceRef& ref, Date day)
     if (!setOccurrenceDate(store, ref.transactionId, original, day, ref.adjustmentId))
         return;
     saveBudget(state);
-    int64_t carrying = adjustmentCarrying(*store.budget, ref.transactionId, original, ref.adjustmentId);
+    int64_t carrying = adjustmentCarrying(store, ref.transactionId, original, ref.adjustmentId);
     state.selectedOccurrence = {ref.transactionId, carrying, day, true};
     state.focusedDay = day;
     state.focusedDayValid = true;

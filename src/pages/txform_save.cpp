@@ -9,6 +9,7 @@
 #include "core/ascii.h"
 #include "model/money.h"
 #include "model/recurrence.h"
+#include "model/store_lookup.h"
 #include "model/transaction_edits.h"
 #include "pages/calendar_grid.h"
 #include "pages/txform.h"
@@ -139,7 +140,7 @@ void submitTransactionForm(AppState& state)
     TxFormState& f = txFormState(state);
     if (f.editing && f.fromOccurrence) {
         const Budget& b = *state.store->budget;
-        std::optional<size_t> at = findTransaction(b, f.editedId);
+        std::optional<size_t> at = findStoreTransaction(*state.store, f.editedId);
         if (at && b.transactions[*at].is_recurring && r.transaction.is_recurring) {
             f.scopePromptOpen = true;
             state.redrawRequested = true;

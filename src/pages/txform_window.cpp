@@ -14,6 +14,7 @@
 #include "app/theme_apply.h"
 #include "model/builtins.h"
 #include "model/reports.h"
+#include "model/store_lookup.h"
 #include "pages/calendar_state.h"
 #include "pages/dialogs.h"
 #include "pages/txform.h"
@@ -144,7 +145,7 @@ void deleteFromForm(AppState& state, const TxFormState& f)
     const Budget& b = *state.store->budget;
     OccurrenceRef target{f.editedId, f.occurrenceAdjustmentId, f.occurrenceDate, true};
     calendarState(state).menuTarget = target;
-    std::optional<size_t> at = findTransaction(b, f.editedId);
+    std::optional<size_t> at = findStoreTransaction(*state.store, f.editedId);
     if (at && b.transactions[*at].is_recurring)
         openDeleteRecurring(state, target);
     else

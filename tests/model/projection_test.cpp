@@ -8,6 +8,7 @@
 #include "model/projection.h"
 #include "model/reports.h"
 #include "model/store.h"
+#include "model/store_lookup.h"
 #include "model/transaction_edits.h"
 #include "random_edits.h"
 
@@ -16,6 +17,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <random>
+#include <set>
+#include <utility>
 
 using namespace qm;
 using namespace qm::testing;
@@ -308,6 +311,76 @@ TEST(Projection, SearchOrdersTheSameOverShortAndLongRanges)
         for (size_t i = 0; i < hits.size(); ++i) {
             EXPECT_TRUE(sameDate(hits[i].date, want[i].date)) << i;
             EXPECT_EQ(hits[i].transaction->id, want[i].transaction->id) << i;
+        }
+    }
+}
+
+// The adjustment of an occurrence by a walk through the whole list.
+static std::optional<size_t> walkOccurrence(const Budget& b, int64_t transactionId, Date original, bool last)
+{
+    std::optional<size_t> found;
+    for (size_t i = 0; i < b.transaction_adjustments.size(); ++i) {
+        const TransactionAdjustment& a = b.transaction_adjustments[i];
+        if (a.transaction_id == transactionId && a.original_date == original) {
+            found = i;
+            if (!last)
+                break;
+        }
+    }
+    return found;
+}
+
+// Every lookup answers as a walk through the lists would, whether the
+// projection is up to date, behind by edits it was told of, or behind by a
+// change it never heard of (records reordered, an id given twice), and
+// with an occurrence that has two adjustments.
+TEST(StoreLookup, AnswersAsAWalkThroughTheLists)
+{
+    for (uint32_t seed = 1; seed <= 8; ++seed) {
+        SCOPED_TRACE(seed);
+        std::mt19937 rng(seed);
+        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+        LocalStorePtr store = newLocalStore("");
+        *store->budget = spreadBudget(rng);
+        const Budget& b = *store->budget;
+        const Date base = iso("1999-09-01");
+        storeProjection(*store);
+        for (int edit = 0; edit < 60; ++edit) {
+            SCOPED_TRACE(edit);
+            randomEdit(*store, rng, base, 2400);
+            const int ask = pick(0, 9);
+            if (ask < 5) {
+                storeProjection(*store);  // up to date, or left behind by the edits since
+            } else if (ask == 5 && b.transactions.size() > 2) {
+                // A change the projection is not told of.
+                std::swap(store->budget->transactions.front(), store->budget->transactions.back());
+                markDirty(*store);
+            } else if (ask == 6 && b.transactions.size() > 2) {
+                store->budget->transactions.back().id = b.transactions.front().id;
+                markDirty(*store);
+            } else if (ask == 7 && !b.transaction_adjustments.empty()) {
+                // A second adjustment of one occurrence: first and last differ.
+                addAdjustment(
+                    *store, b.transaction_adjustments[size_t(pick(0, int(b.transaction_adjustments.size()) - 1))]);
+                storeProjection(*store);
+            }
+            std::set<int64_t> ids;
+            for (const Transaction& t : b.transactions)
+                ids.insert(t.id);
+            ids.insert(-999999);
+            for (int64_t id : ids)
+                ASSERT_EQ(findStoreTransaction(*store, id), findTransaction(b, id)) << id;
+            std::set<std::pair<int64_t, int32_t>> occurrences{{-999999, 0}};
+            for (const TransactionAdjustment& a : b.transaction_adjustments) {
+                ASSERT_EQ(findStoreAdjustment(*store, a.id), findAdjustment(b, a.id)) << a.id;
+                occurrences.emplace(a.transaction_id, dayNumber(a.original_date));
+                occurrences.emplace(a.transaction_id, dayNumber(a.original_date) + 1);
+            }
+            for (const auto& [id, day] : occurrences)
+                for (bool last : {false, true})
+                    ASSERT_EQ(findStoreOccurrence(*store, id, fromDayNumber(day), last),
+                        walkOccurrence(b, id, fromDayNumber(day), last))
+                        << id << " " << formatIso(fromDayNumber(day)) << " last " << last;
         }
     }
 }

@@ -1,0 +1,79 @@
+#include "model/store_lookup.h"
+
+#include "model/projection.h"
+#include "model/projection_internal.h"
+
+namespace qm {
+
+namespace {
+
+// The store's projection when every change since it was made is one it was
+// told of, so that ids are still unique and its places right or checkable.
+const BudgetProjection* toldOfEveryChange(const LocalStore& store)
+{
+    const BudgetProjection* p = store.projection.get();
+    if (!p || p->budget != store.budget.get() || p->sharedIds)
+        return nullptr;
+    return p->revision == store.change_count || p->notedTo == store.change_count ? p : nullptr;
+}
+
+template <class List>
+std::optional<size_t> findById(const LocalStore& store, const List& list, int which, int64_t id)
+{
+    if (const BudgetProjection* p = toldOfEveryChange(store))
+        if (const std::optional<uint32_t> i = knownIndex(*p, which, id); i && *i < list.size() && list[*i].id == id)
+            return *i;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].id == id)
+            return i;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<size_t> findStoreTransaction(const LocalStore& store, int64_t id)
+{
+    return findById(store, store.budget->transactions, 0, id);
+}
+
+std::optional<size_t> findStoreAdjustment(const LocalStore& store, int64_t id)
+{
+    return findById(store, store.budget->transaction_adjustments, 1, id);
+}
+
+std::optional<size_t> findStoreOccurrence(const LocalStore& store, int64_t transactionId, Date original, bool last)
+{
+    const Budget& b = *store.budget;
+    const auto& list = b.transaction_adjustments;
+    auto matches = [&](size_t i) {
+        return list[i].transaction_id == transactionId && list[i].original_date == original;
+    };
+    std::optional<size_t> found;
+    const BudgetProjection* p = toldOfEveryChange(store);
+    // Up to date, it holds every adjustment of the transaction, in list order.
+    if (p && p->revision == store.change_count && p->listSize[0] == b.transactions.size()
+        && p->listSize[1] == list.size()) {
+        const std::optional<uint32_t> owner = knownIndex(*p, 0, transactionId);
+        if (owner && *owner < b.transactions.size() && b.transactions[*owner].id == transactionId) {
+            for (uint32_t k = p->adjustmentRanges[*owner].first; k < p->adjustmentRanges[*owner].second; ++k) {
+                const size_t i = p->adjustments[k].index;
+                if (i < list.size() && matches(i)) {
+                    found = i;
+                    if (!last)
+                        break;
+                }
+            }
+            return found;
+        }
+    }
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (matches(i)) {
+            found = i;
+            if (!last)
+                break;
+        }
+    }
+    return found;
+}
+
+}  // namespace qm
