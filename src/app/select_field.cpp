@@ -7,6 +7,8 @@
 #include "app/icon_textures.h"
 #include "app/popover.h"
 #include "app/styled_buttons.h"
+#include "model/builtins.h"
+#include "model/reports.h"
 #include "platform/render/primitives.h"
 #include "ui/hit_test.h"
 #include "ui/layout.h"
@@ -28,6 +30,23 @@ std::string named(std::string_view prefix, std::string_view name)
 }
 
 }  // namespace
+
+std::vector<SelectOption> categorySelectOptions(const Budget& b, std::string_view keepHidden, Color fallback)
+{
+    std::vector<SelectOption> out;
+    for (const Category& c : categoriesByName(b)) {
+        if (c.hidden && (keepHidden.empty() || c.name != keepHidden))
+            continue;
+        SelectOption o;
+        o.label = c.name;
+        o.color = parseHexColor(categoryNameColor(b, c.name), fallback);
+        o.icon = guessIconKey(c.name);
+        o.iconId = c.icon_id;
+        o.value = c.id;
+        out.push_back(std::move(o));
+    }
+    return out;
+}
 
 SelectResult selectField(AppState& state, std::string_view name, std::string_view currentLabel,
     const std::vector<SelectOption>& options, int32_t selected, const Rect& rect, std::string_view noneLabel,

@@ -28,6 +28,11 @@ struct SelectResult {
     bool action = false;
 };
 
+// The budget's categories by name, each with its colour (fallback where it
+// has none usable) and icon, valued by id. Hidden ones are left out, except
+// the one named keepHidden: a record still filed under it must show it.
+std::vector<SelectOption> categorySelectOptions(const Budget& b, std::string_view keepHidden, Color fallback);
+
 // An empty noneLabel gives no none entry, an empty actionLabel no action
 // link; the closed field shows the chosen entry's dot unless it is fully
 // transparent.

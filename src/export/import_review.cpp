@@ -74,20 +74,7 @@ StatusLook statusLook(ImportStatus status)
 
 std::vector<SelectOption> categoryChoices(const AppState& state, const Budget& b)
 {
-    std::vector<SelectOption> out;
-    const Color fallback = state.ui->theme.base[slotTextSecondary];
-    for (const Category& c : categoriesByName(b)) {
-        if (c.hidden)
-            continue;
-        SelectOption o;
-        o.label = c.name;
-        o.color = parseHexColor(categoryNameColor(b, c.name), fallback);
-        o.icon = guessIconKey(c.name);
-        o.iconId = c.icon_id;
-        o.value = c.id;
-        out.push_back(std::move(o));
-    }
-    return out;
+    return categorySelectOptions(b, "", state.ui->theme.base[slotTextSecondary]);
 }
 
 std::vector<SelectOption> accountChoices(const Budget& b)

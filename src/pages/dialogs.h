@@ -126,10 +126,11 @@ void drawMergeDeviceBudgetDialog(AppState& state);
 void drawManageCategoriesDialog(AppState& state);
 void drawManageAccountsDialog(AppState& state);
 
-// Runs early in each frame: whatever the confirmation box approved last
-// frame ("logout", "delete-tx", "delete-account", "delete-category",
-// "delete-user", "regen-token", "calsync-off"; unknown ids are ignored) is
-// done now, and the pending id is cleared.
+// Carries out, at the start of a frame, the action a "Yes" in the
+// confirmation box left pending during the previous one, then forgets it.
+// The ids it knows: "logout", "delete-tx", "delete-account",
+// "delete-category", "delete-user", "regen-token", "calsync-off"; any other
+// id does nothing, so a stale or mistyped one can never delete anything.
 void runConfirmedAction(AppState& state);
 
 // The frame every editing dialog shares. beginEditDialog sizes the window

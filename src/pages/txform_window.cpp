@@ -158,19 +158,7 @@ void deleteFromForm(AppState& state, const TxFormState& f)
 
 std::vector<SelectOption> categoryOptions(const Budget& b, const std::string& current)
 {
-    std::vector<SelectOption> out;
-    for (const Category& c : categoriesByName(b)) {
-        if (c.hidden && c.name != current)
-            continue;
-        SelectOption o;
-        o.label = c.name;
-        o.color = parseHexColor(categoryNameColor(b, c.name), colorTransparent);
-        o.icon = guessIconKey(c.name);
-        o.iconId = c.icon_id;
-        o.value = c.id;
-        out.push_back(std::move(o));
-    }
-    return out;
+    return categorySelectOptions(b, current, colorTransparent);
 }
 
 std::vector<SelectOption> accountOptions(const Budget& b)
