@@ -8,6 +8,7 @@
 #include "model/projection.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <unordered_map>
 
@@ -372,17 +373,29 @@ GroupTotals groupTotals(const ReportRows& rows, bool byAccount)
 {
     GroupTotals groups;
     std::unordered_map<std::string, size_t> where;
+    // All rows of a source fall in one group: its name is looked up once,
+    // when its first row comes, rather than once a row.
+    constexpr uint32_t kUnplaced = UINT32_MAX, kLeftOut = UINT32_MAX - 1;
+    std::vector<uint32_t> groupOf(rows.sources.size(), kUnplaced);
     for (const ReportRow& r : rows) {
-        const ReportRowSource& source = rows.source(r);
-        if (source.isBalanceRow || !source.counted)
+        uint32_t& group = groupOf[r.source];
+        if (group == kUnplaced) {
+            const ReportRowSource& source = rows.source(r);
+            if (source.isBalanceRow || !source.counted) {
+                group = kLeftOut;
+                continue;
+            }
+            std::string name(byAccount ? source.account : source.category);
+            if (name.empty())
+                name = "Uncategorized";
+            auto [it, added] = where.try_emplace(name, groups.size());
+            if (added)
+                groups.emplace_back(std::move(name), GroupTotal{});
+            group = uint32_t(it->second);
+        }
+        if (group == kLeftOut)
             continue;
-        std::string name(byAccount ? source.account : source.category);
-        if (name.empty())
-            name = "Uncategorized";
-        auto [it, added] = where.try_emplace(name, groups.size());
-        if (added)
-            groups.emplace_back(std::move(name), GroupTotal{});
-        GroupTotal& g = groups[it->second].second;
+        GroupTotal& g = groups[group].second;
         g.count += 1;
         if (r.amount > 0)
             g.income += r.amount;
