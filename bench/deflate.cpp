@@ -56,19 +56,21 @@ Bytes heavyDataJson() { return fromString(qm::dumpJson(qm::budgetToJson(qm::benc
 Bytes reportWorksheetXml()
 {
     qm::Budget b = qm::bench::heavyBudget(1);
-    std::vector<qm::ReportRow> rows = qm::reportRows(b, qm::Date{2025, 1, 1}, qm::Date{2025, 12, 31}, 0);
+    const qm::ReportRows rows = qm::reportRows(b, qm::Date{2025, 1, 1}, qm::Date{2025, 12, 31}, 0);
     qm::XlsxSheet sheet;
     sheet.name = "Report";
     sheet.widths = {12, 40, 18, 18, 14, 16};
     sheet.rows.push_back({qm::xlsxText("Date", false, true), qm::xlsxText("Description", false, true),
         qm::xlsxText("Category", false, true), qm::xlsxText("Account", false, true),
         qm::xlsxText("Amount", false, true), qm::xlsxText("Running Total", false, true)});
-    for (const qm::ReportRow& r : rows)
+    for (const qm::ReportRow& r : rows) {
+        const qm::ReportRowSource& t = rows.source(r);
         sheet.rows.push_back(
-            {qm::xlsxText(qm::formatIso(r.date)), qm::xlsxText(std::string(r.description), r.isBalanceRow),
-                qm::xlsxText(std::string(r.category)), qm::xlsxText(std::string(r.account)),
+            {qm::xlsxText(qm::formatIso(r.date)), qm::xlsxText(std::string(t.description), t.isBalanceRow),
+                qm::xlsxText(std::string(t.category)), qm::xlsxText(std::string(t.account)),
                 qm::xlsxMoney(r.amount, false, r.amount < 0 ? "FFBD3838" : "FF21763C"),
-                qm::xlsxMoney(r.runningBalance / 100, r.isBalanceRow)});
+                qm::xlsxMoney(r.runningBalance / 100, t.isBalanceRow)});
+    }
     std::vector<qm::XlsxSheet> sheets{sheet};
     return fromString(qm::worksheetXml(sheet.rows, sheet.widths, qm::xlsxColours(sheets)));
 }

@@ -312,7 +312,7 @@ void reportYear(benchmark::State& state)
     LocalStore& store = storeAt(int(state.range(0)));
     const Date today = bench::heavyToday();
     // The reports page keeps its rows from one refresh to the next.
-    std::vector<ReportRow> found;
+    ReportRows found;
     for (auto _ : state) {
         reportRows(storeProjection(store), subDays(today, 364), today, 0, found);
         benchmark::DoNotOptimize(found);
@@ -337,7 +337,7 @@ void reportModelRefresh(benchmark::State& state)
     for (auto _ : state) {
         model.cacheKey.clear();
         refreshReportModel(model, store, from, to, 0, today);
-        benchmark::DoNotOptimize(model.rows.data());
+        benchmark::DoNotOptimize(model.rows.rows.data());
     }
     state.counters["rows"] = double(model.rows.size());
     state.counters["days"] = double(model.dailyBalances.size());

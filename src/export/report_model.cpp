@@ -11,15 +11,15 @@ namespace qm {
 namespace {
 
 // The rows' texts point into the budget, which the next edit may move: copy
-// them into one block that the model owns and point the rows there.
-std::shared_ptr<const std::string> ownRowTexts(std::vector<ReportRow>& rows)
+// them into one block that the model owns and point the rows' sources there.
+std::shared_ptr<const std::string> ownRowTexts(std::vector<ReportRowSource>& sources)
 {
     size_t total = 0;
-    for (const ReportRow& r : rows)
+    for (const ReportRowSource& r : sources)
         total += r.description.size() + r.category.size() + r.account.size() + r.transferTo.size();
     auto texts = std::make_shared<std::string>();
     texts->reserve(total);
-    for (const ReportRow& r : rows) {
+    for (const ReportRowSource& r : sources) {
         *texts += r.description;
         *texts += r.category;
         *texts += r.account;
@@ -30,7 +30,7 @@ std::shared_ptr<const std::string> ownRowTexts(std::vector<ReportRow>& rows)
         view = std::string_view(at, view.size());
         at += view.size();
     };
-    for (ReportRow& r : rows) {
+    for (ReportRowSource& r : sources) {
         take(r.description);
         take(r.category);
         take(r.account);
@@ -42,12 +42,13 @@ std::shared_ptr<const std::string> ownRowTexts(std::vector<ReportRow>& rows)
 int64_t monthIndex(Date d) { return int64_t(d.year) * 12 + d.month - 1; }
 
 // Each day carries the net of its month's counted rows inside the range.
-std::vector<double> monthNets(const std::vector<ReportRow>& rows, const std::vector<BalancePoint>& days, Date from)
+std::vector<double> monthNets(const ReportRows& rows, const std::vector<BalancePoint>& days, Date from)
 {
     std::vector<double> sums;
     const int64_t first = monthIndex(from);
     for (const ReportRow& r : rows) {
-        if (r.isBalanceRow || !r.counted)
+        const ReportRowSource& source = rows.source(r);
+        if (source.isBalanceRow || !source.counted)
             continue;
         const int64_t at = monthIndex(r.date) - first;
         if (at < 0)
@@ -115,7 +116,7 @@ bool refreshReportModel(ReportModel& model, const LocalStore& store, Date from, 
     model.summary = balanceSummary(p, from, to, accountId, today);
     model.dailyBalances = balanceSeries(p, from, to, accountId);
     reportRows(p, from, to, accountId, model.rows);
-    model.rowTexts = ownRowTexts(model.rows);
+    model.rowTexts = ownRowTexts(model.rows.sources);
     model.monthlyDisposable = monthNets(model.rows, model.dailyBalances, from);
     model.categoryTotals = groupTotals(model.rows, false);
     model.accountTotals = groupTotals(model.rows, true);

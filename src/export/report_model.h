@@ -56,9 +56,9 @@ struct ReportModel {
     // Per point of dailyBalances: the net of the counted rows of its month
     // within the range.
     std::vector<double> monthlyDisposable;
-    // Their texts live in rowTexts, which copies of the model share, so the
-    // rows hold whatever becomes of the budget.
-    std::vector<ReportRow> rows;
+    // Their sources' texts live in rowTexts, which copies of the model
+    // share, so the rows hold whatever becomes of the budget.
+    ReportRows rows;
     std::shared_ptr<const std::string> rowTexts;
     GroupTotals categoryTotals;
     GroupTotals accountTotals;

@@ -176,7 +176,7 @@ void drawAnalysisTable(Cursor& c, std::string_view title, const GroupTotals& tot
     c.y += 8;
 }
 
-std::string accountText(const ReportRow& r)
+std::string accountText(const ReportRowSource& r)
 {
     if (!r.transferTo.empty())
         return std::string(r.account) + " \u2192 " + std::string(r.transferTo);
@@ -205,21 +205,22 @@ void drawDetails(Cursor& c, const ReportModel& model)
     };
     header();
     for (const ReportRow& r : model.rows) {
+        const ReportRowSource& t = model.rows.source(r);
         if (c.y > H - M - 6) {
             c.newPage();
             header();
         }
-        if (r.isBalanceRow) {
+        if (t.isBalanceRow) {
             c.text(D::c0 + 1.5, formatIso(r.date), 7.5, pfsRegular, kMuted);
-            c.text(D::c1 + 1.5, fitPdfText(c.doc, r.description, 56, 7.5, pfsBold), 7.5, pfsBold, kMuted);
+            c.text(D::c1 + 1.5, fitPdfText(c.doc, t.description, 56, 7.5, pfsBold), 7.5, pfsBold, kMuted);
             c.rightText(D::c5, W - M - 1.5, formatMoney(r.runningBalance), 7.5, pfsExtra, kInk);
         } else {
             c.text(D::c0 + 1.5, formatIso(r.date), 7.5, pfsRegular, kInk);
-            c.text(D::c1 + 1.5, fitPdfText(c.doc, r.description, 56, 7.5, pfsRegular), 7.5, pfsRegular, kInk);
-            const std::string_view category = r.category.empty() ? std::string_view("Uncategorized") : r.category;
+            c.text(D::c1 + 1.5, fitPdfText(c.doc, t.description, 56, 7.5, pfsRegular), 7.5, pfsRegular, kInk);
+            const std::string_view category = t.category.empty() ? std::string_view("Uncategorized") : t.category;
             c.text(D::c2 + 1.5, fitPdfText(c.doc, category, 28, 7.5, pfsRegular), 7.5, pfsRegular, kMuted);
-            c.text(D::c3 + 1.5, fitPdfText(c.doc, accountText(r), 28, 7.5, pfsRegular), 7.5, pfsRegular, kMuted);
-            if (r.counted)
+            c.text(D::c3 + 1.5, fitPdfText(c.doc, accountText(t), 28, 7.5, pfsRegular), 7.5, pfsRegular, kMuted);
+            if (t.counted)
                 c.rightText(D::c4, D::c5 - 1.5, formatMoney(r.amount), 7.5, pfsExtra, r.amount < 0 ? kRed : kGreen);
             c.rightText(
                 D::c5, W - M - 1.5, formatMoney(r.runningBalance), 7.5, pfsExtra, r.runningBalance < 0 ? kRed : kInk);

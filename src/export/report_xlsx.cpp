@@ -46,21 +46,22 @@ XlsxSheet transactionsSheet(const ReportModel& model)
         header("Running Total")});
     s.rows.reserve(model.rows.size() + 1);
     for (const ReportRow& r : model.rows) {
+        const ReportRowSource& t = model.rows.source(r);
         XlsxRow row;
         row.reserve(6);
         row.push_back(xlsxText(formatIso(r.date)));
-        if (r.isBalanceRow) {
-            row.push_back(xlsxText(std::string(r.description), true));
+        if (t.isBalanceRow) {
+            row.push_back(xlsxText(std::string(t.description), true));
             row.resize(5);
             row.push_back(xlsxMoney(r.runningBalance, true));
         } else {
-            row.push_back(xlsxText(std::string(r.description)));
-            row.push_back(xlsxText(std::string(r.category)));
-            std::string account(r.account);
-            if (!r.transferTo.empty())
-                account += " \u2192 " + std::string(r.transferTo);
+            row.push_back(xlsxText(std::string(t.description)));
+            row.push_back(xlsxText(std::string(t.category)));
+            std::string account(t.account);
+            if (!t.transferTo.empty())
+                account += " \u2192 " + std::string(t.transferTo);
             row.push_back(xlsxText(std::move(account)));
-            row.push_back(r.counted ? signedMoney(r.amount) : xlsxText({}));
+            row.push_back(t.counted ? signedMoney(r.amount) : xlsxText({}));
             row.push_back(xlsxMoney(r.runningBalance));
         }
         s.rows.push_back(std::move(row));

@@ -18,6 +18,6 @@ struct ReportsPageLayout {
 ReportsPageLayout reportsPageLayout(double width, bool compact);
 
 // The account column: a transfer names both ends.
-std::string reportAccountText(const ReportRow& row);
+std::string reportAccountText(const ReportRowSource& row);
 
 }  // namespace qm

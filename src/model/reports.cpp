@@ -8,6 +8,7 @@
 #include "model/projection.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <unordered_map>
 
@@ -209,67 +210,72 @@ void searchOccurrences(
         take(found[i]);
 }
 
-std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t accountId)
+ReportRows reportRows(const Budget& b, Date from, Date to, int64_t accountId)
 {
     return reportRows(projectBudget(b), from, to, accountId);
 }
 
-std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId)
+ReportRows reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId)
 {
-    std::vector<ReportRow> rows;
+    ReportRows rows;
     reportRows(p, from, to, accountId, rows);
     return rows;
 }
 
-void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId, std::vector<ReportRow>& rows)
+void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId, ReportRows& out)
 {
     const uint32_t scopeIdx = scopeIndex(p, accountId);
     const AccountScope& scope = p.scopes[scopeIdx].scope;
     const int64_t fromN = dayNumber(from), toN = dayNumber(to);
     double running = projectedBalance(p, scopeIdx, fromN - 1);
 
+    std::vector<ReportRow>& rows = out.rows;
+    std::vector<ReportRowSource>& sources = out.sources;
     rows.clear();
-    ReportRow start;
-    start.date = subDays(from, 1);
-    start.description = kStartingBalance;
-    start.counted = true;
-    start.isBalanceRow = true;
-    start.runningBalance = roundCents(running);
+    sources.clear();
+    constexpr uint32_t kStartSource = 0, kClosingSource = 1;
+    sources.push_back({kStartingBalance, {}, {}, {}, 0, 0, true, true, 0});
+    sources.push_back({kClosingBalance, {}, {}, {}, 0, 0, false, true, 2});
 
     // Rows are gathered small in the transactions' order, each transaction
-    // expanded once, then made whole in their days' order: the rows are
-    // written in sequence and what is read out of order is a compact list,
-    // which a large budget's rows would otherwise outgrow the caches by.
-    struct Source {
-        std::string_view description, category, account, transferTo;
-        double sign;
-        double baseAmount;
-    };
+    // expanded once, into buckets of a few days each; then each bucket is
+    // put in its days' order and its rows written whole, in sequence. What
+    // is read out of order is one bucket, which stays in the caches however
+    // many rows a large budget's range holds.
     struct Found {
-        uint32_t source;  // into sources, or into anchors with kAnchor set; kChanged: an adjusted amount
-        double amount;
+        uint32_t source;  // sources from firstAnchor on are anchors
+        int32_t day;
+        double amount;  // signed for the scope; an anchor's balance
     };
     static_assert(sizeof(Found) == 16);
-    constexpr uint32_t kAnchor = uint32_t(1) << 31, kChanged = uint32_t(1) << 30;
-    thread_local std::vector<Source> sources;
-    thread_local std::vector<Found> found;
-    thread_local std::vector<int32_t> days;
-    thread_local std::vector<Date> dates;  // per found, with odd dates only
-    thread_local std::vector<uint32_t> transactions, starts, slot, order;
+    constexpr int kBucketShift = 4;
+    constexpr uint32_t kBucketDays = 1u << kBucketShift;
+    thread_local std::vector<std::vector<Found>> buckets;
+    thread_local std::vector<std::vector<Date>> bucketDates;  // per found, with odd dates only
+    thread_local std::vector<uint32_t> transactions, order;
     thread_local std::vector<Occurrence> occurrences;
     thread_local std::vector<DayAmount> amounts;
     thread_local std::vector<ScopeDay> figures;
-    sources.clear();
-    found.clear();
-    days.clear();
-    dates.clear();
     // Rows take their dates from their days, worked out once a day, and
     // their amounts from the projection's own copy of the adjustments,
     // which spares reading the adjustments themselves; only records dated
     // on no real day need the dates the records hold.
     const bool oddDates = p.oddDates;
-    // The scope's anchors in the range, in list order.
-    std::vector<const RunningTotalAdjustment*> anchors;
+    const size_t bucketCount = fromN <= toN ? size_t((toN - fromN) >> kBucketShift) + 1 : 0;
+    if (buckets.size() < bucketCount)
+        buckets.resize(bucketCount);
+    if (oddDates && bucketDates.size() < bucketCount)
+        bucketDates.resize(bucketCount);
+    for (size_t k = 0; k < bucketCount; ++k) {
+        buckets[k].clear();
+        if (oddDates)
+            bucketDates[k].clear();
+    }
+    auto add = [&](uint32_t source, int32_t day, double amount) {
+        buckets[size_t(day - fromN) >> kBucketShift].push_back({source, day, amount});
+    };
+    size_t total = 0;
+    uint32_t firstAnchor = 0;
     if (fromN <= toN) {
         const DayRange range = dayRange(from, to);
         transactionsIn(p, scopeIdx, fromN, toN, transactions);
@@ -284,7 +290,7 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
                 amounts.clear();
                 for (const Occurrence& o : occurrences) {
                     amounts.push_back({dayNumber(o.date), 0, o.amount});
-                    dates.push_back(o.date);
+                    bucketDates[size_t(amounts.back().day - fromN) >> kBucketShift].push_back(o.date);
                 }
             } else {
                 expandProjectedAmounts(p, i, range, amounts);
@@ -294,94 +300,102 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
             const Transaction& t = p.budget->transactions[i];
             const uint32_t source = uint32_t(sources.size());
             const double sign = scope.displaySign(t);
-            sources.push_back({t.description, t.category, t.account, t.transfer_to_account, sign, sign * t.amount});
-            // Only an adjustment gives an occurrence an amount of its own.
-            for (const DayAmount& a : amounts) {
-                found.push_back({source | (a.amount != t.amount ? kChanged : 0), a.amount});
-                days.push_back(a.day);
-            }
+            sources.push_back(
+                {t.description, t.category, t.account, t.transfer_to_account, sign * t.amount, 0, true, false, 1});
+            for (const DayAmount& a : amounts)
+                add(source, a.day, sign * a.amount);
+            total += amounts.size();
         }
         // An anchor is the balance at the end of its day, so its row follows
         // the day's transactions.
+        firstAnchor = uint32_t(sources.size());
         for (const RunningTotalAdjustment& anchor : p.budget->running_total_adjustments) {
             const int32_t n = dayNumber(anchor.date);
             if (anchor.account_id == scope.id && n >= fromN && n <= toN) {
-                found.push_back({kAnchor | uint32_t(anchors.size()), anchor.amount});
-                anchors.push_back(&anchor);
-                days.push_back(n);
+                add(uint32_t(sources.size()), n, anchor.amount);
+                sources.push_back({kBalanceAdjustment, {}, {}, {}, 0, anchor.amount, false, true, 2});
                 if (oddDates)
-                    dates.push_back(anchor.date);
+                    bucketDates[size_t(n - fromN) >> kBucketShift].push_back(anchor.date);
+                ++total;
             }
         }
-        placeByDay(days, fromN, toN, starts, slot);
-        order.resize(found.size());
-        for (size_t i = 0; i < found.size(); ++i)
-            order[slot[i]] = uint32_t(i);
         projectedDays(p, scopeIdx, fromN, toN, figures);
     }
-    rows.reserve(found.size() + 2);
-    rows.push_back(std::move(start));
+    rows.reserve(total + 2);
+    rows.push_back({subDays(from, 1), kStartSource, 0, roundCents(running)});
 
     // Rows between a day's ends carry their own running sum; the last row
     // of a day shows the day's balance as every view has it.
-    for (size_t k = 0; k + 1 < starts.size() && fromN <= toN; ++k) {
-        const ScopeDay& day = figures[k];
-        const Date date = starts[k + 1] > starts[k] ? fromDayNumber(int32_t(fromN + int64_t(k))) : Date{};
-        for (uint32_t j = starts[k]; j < starts[k + 1]; ++j) {
-            if (j + kFetchAhead < order.size())
-                __builtin_prefetch(&found[order[j + kFetchAhead]]);
-            const Found& f = found[order[j]];
-            ReportRow& r = rows.emplace_back();
-            r.date = oddDates ? dates[order[j]] : date;
-            if (f.source & kAnchor) {
-                r.description = kBalanceAdjustment;
-                r.isBalanceRow = true;
-                r.rowOrder = 2;
-                r.anchorAmount = anchors[f.source & ~kAnchor]->amount;
-                running = r.anchorAmount;
-            } else {
-                const Source& source = sources[f.source & ~kChanged];
-                r.description = source.description;
-                r.category = source.category;
-                r.account = source.account;
-                r.transferTo = source.transferTo;
-                r.counted = true;
-                r.amount = source.sign * f.amount;
-                r.changed = (f.source & kChanged) != 0;
-                r.baseAmount = source.baseAmount;
-                r.rowOrder = 1;
-                if (day.counted)
-                    running += r.amount;
+    for (size_t bucket = 0; bucket < bucketCount; ++bucket) {
+        const std::vector<Found>& found = buckets[bucket];
+        const int64_t firstN = fromN + int64_t(bucket << kBucketShift);
+        const uint32_t days = uint32_t(std::min<int64_t>(kBucketDays, toN - firstN + 1));
+        // Counted into place by day, stably: each day's rows keep the
+        // transactions' order.
+        uint32_t starts[kBucketDays + 1] = {};
+        for (const Found& f : found)
+            ++starts[f.day - firstN + 1];
+        for (uint32_t d = 1; d <= days; ++d)
+            starts[d] += starts[d - 1];
+        uint32_t fill[kBucketDays];
+        std::copy(starts, starts + days, fill);
+        order.resize(found.size());
+        for (uint32_t i = 0; i < found.size(); ++i)
+            order[fill[found[i].day - firstN]++] = i;
+        for (uint32_t d = 0; d < days; ++d) {
+            const ScopeDay& day = figures[size_t(firstN - fromN) + d];
+            const uint32_t end = starts[d + 1];
+            if (starts[d] < end) {
+                const Date date = fromDayNumber(int32_t(firstN + d));
+                for (uint32_t j = starts[d]; j < end; ++j) {
+                    const Found& f = found[order[j]];
+                    double amount = 0;
+                    if (f.source >= firstAnchor) {
+                        running = f.amount;
+                    } else {
+                        amount = f.amount;
+                        if (day.counted)
+                            running += f.amount;
+                    }
+                    // The day's last row shows the day's balance.
+                    rows.emplace_back(oddDates ? bucketDates[bucket][order[j]] : date, f.source, amount,
+                        roundCents(j + 1 < end ? running : day.balance));
+                }
             }
-            // The day's last row shows the day's balance.
-            r.runningBalance = roundCents(j + 1 < starts[k + 1] ? running : day.balance);
+            running = day.balance;
         }
-        running = day.balance;
     }
 
-    ReportRow closing;
-    closing.date = to;
-    closing.description = kClosingBalance;
-    closing.runningBalance = roundCents(running);
-    closing.isBalanceRow = true;
-    closing.rowOrder = 2;
-    rows.push_back(std::move(closing));
+    rows.push_back({to, kClosingSource, 0, roundCents(running)});
 }
 
-GroupTotals groupTotals(const std::vector<ReportRow>& rows, bool byAccount)
+GroupTotals groupTotals(const ReportRows& rows, bool byAccount)
 {
     GroupTotals groups;
     std::unordered_map<std::string, size_t> where;
+    // All rows of a source fall in one group: its name is looked up once,
+    // when its first row comes, rather than once a row.
+    constexpr uint32_t kUnplaced = UINT32_MAX, kLeftOut = UINT32_MAX - 1;
+    std::vector<uint32_t> groupOf(rows.sources.size(), kUnplaced);
     for (const ReportRow& r : rows) {
-        if (r.isBalanceRow || !r.counted)
+        uint32_t& group = groupOf[r.source];
+        if (group == kUnplaced) {
+            const ReportRowSource& source = rows.source(r);
+            if (source.isBalanceRow || !source.counted) {
+                group = kLeftOut;
+                continue;
+            }
+            std::string name(byAccount ? source.account : source.category);
+            if (name.empty())
+                name = "Uncategorized";
+            auto [it, added] = where.try_emplace(name, groups.size());
+            if (added)
+                groups.emplace_back(std::move(name), GroupTotal{});
+            group = uint32_t(it->second);
+        }
+        if (group == kLeftOut)
             continue;
-        std::string name(byAccount ? r.account : r.category);
-        if (name.empty())
-            name = "Uncategorized";
-        auto [it, added] = where.try_emplace(name, groups.size());
-        if (added)
-            groups.emplace_back(std::move(name), GroupTotal{});
-        GroupTotal& g = groups[it->second].second;
+        GroupTotal& g = groups[group].second;
         g.count += 1;
         if (r.amount > 0)
             g.income += r.amount;

@@ -49,25 +49,48 @@ inline constexpr const char* kStartingBalance = "Starting Balance";
 inline constexpr const char* kBalanceAdjustment = "Balance Adjustment";
 inline constexpr const char* kClosingBalance = "Closing Balance";
 
-// The texts are the transaction's own, read in place: a row holds while the
-// budget it was made from is unchanged, as a search hit does.
-struct ReportRow {
-    Date date;
-    std::string_view description;  // the label in balance rows
+// What every row of one transaction shares, or a balance row's own. The
+// texts are the transaction's, read in place: they hold while the budget the
+// rows were made from is unchanged, as a search hit's do.
+struct ReportRowSource {
+    std::string_view description;  // the label of a balance row
     std::string_view category;
     std::string_view account;
     std::string_view transferTo;
+    double baseAmount = 0;    // the transaction's amount, signed as its rows are
+    double anchorAmount = 0;  // a balance adjustment's balance
     bool counted = false;
-    double amount = 0;
-    bool changed = false;
-    double baseAmount = 0;
-    double runningBalance = 0;  // after this row, in cents
     bool isBalanceRow = false;
     // Order within a date: 0 the starting row, 1 transactions, 2 balance
     // adjustments and the closing row. An anchor is the balance at the end
     // of its day, so its row follows the day's transactions.
     int32_t rowOrder = 0;
-    double anchorAmount = 0;
+};
+
+// A large range has hundreds of thousands of rows: each is small and plain,
+// and what a transaction's rows have in common is kept once, in a source.
+struct ReportRow {
+    Date date;
+    uint32_t source = 0;  // into ReportRows::sources
+    double amount = 0;
+    double runningBalance = 0;  // after this row, in cents
+};
+
+struct ReportRows {
+    std::vector<ReportRow> rows;
+    std::vector<ReportRowSource> sources;
+
+    const ReportRowSource& source(const ReportRow& r) const { return sources[r.source]; }
+    // Whether an adjustment gave the row an amount other than its transaction's.
+    bool changed(const ReportRow& r) const { return !source(r).isBalanceRow && r.amount != source(r).baseAmount; }
+
+    size_t size() const { return rows.size(); }
+    bool empty() const { return rows.empty(); }
+    const ReportRow& operator[](size_t i) const { return rows[i]; }
+    const ReportRow& front() const { return rows.front(); }
+    const ReportRow& back() const { return rows.back(); }
+    std::vector<ReportRow>::const_iterator begin() const { return rows.begin(); }
+    std::vector<ReportRow>::const_iterator end() const { return rows.end(); }
 };
 
 struct GroupTotal {
@@ -88,16 +111,16 @@ struct RecurringRow {
 // Nearest to the reference date first; equally near, earlier first.
 std::vector<SearchHit> searchOccurrences(const Budget& b, const SearchFilter& filter, Date reference);
 std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference);
-std::vector<ReportRow> reportRows(const Budget& b, Date from, Date to, int64_t accountId);
-std::vector<ReportRow> reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId);
+ReportRows reportRows(const Budget& b, Date from, Date to, int64_t accountId);
+ReportRows reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId);
 // The same into a list the caller keeps (its contents replaced): a page
 // that searches at every key or refreshes its report after every edit
 // reuses the room of the last results, which a large budget's results
 // would otherwise ask of the system afresh each time.
 void searchOccurrences(
     const BudgetProjection& p, const SearchFilter& filter, Date reference, std::vector<SearchHit>& out);
-void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId, std::vector<ReportRow>& out);
-GroupTotals groupTotals(const std::vector<ReportRow>& rows, bool byAccount);
+void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId, ReportRows& out);
+GroupTotals groupTotals(const ReportRows& rows, bool byAccount);
 std::vector<RecurringRow> recurringRows(const Budget& b, Date from);
 std::vector<RecurringRow> recurringRows(const BudgetProjection& p, Date from);
 std::vector<Category> categoriesByName(const Budget& b);

@@ -261,14 +261,16 @@ TEST(ReportXlsx, CellsOfEachKindOfRow)
 {
     ReportModel m = modelOf({1});
     m.summary.net = -3;
-    m.rows.resize(2);
-    m.rows[0].isBalanceRow = true;
-    m.rows[0].description = kStartingBalance;
-    m.rows[0].runningBalance = 10;
-    m.rows[1].counted = true;
-    m.rows[1].amount = -4;
-    m.rows[1].account = "Checking";
-    m.rows[1].transferTo = "Savings";
+    m.rows.sources.resize(2);
+    m.rows.sources[0].isBalanceRow = true;
+    m.rows.sources[0].description = kStartingBalance;
+    m.rows.sources[1].counted = true;
+    m.rows.sources[1].account = "Checking";
+    m.rows.sources[1].transferTo = "Savings";
+    m.rows.rows.resize(2);
+    m.rows.rows[0].runningBalance = 10;
+    m.rows.rows[1].source = 1;
+    m.rows.rows[1].amount = -4;
     m.recurring.resize(2);
     m.recurring[0].remaining = 3;
     m.recurring[0].remainingTotal = 30;

@@ -103,7 +103,7 @@ TEST(ReportModel, DaysAndMonthNetsFollowTheRange)
     refreshReportModel(m, *store, parseIso("2026-03-20"), parseIso("2026-04-10"), 1, parseIso("2026-03-01"));
     int balanceRows = 0;
     for (const ReportRow& r : m.rows)
-        balanceRows += r.isBalanceRow;
+        balanceRows += m.rows.source(r).isBalanceRow;
     EXPECT_EQ(balanceRows, 3);
     ASSERT_EQ(m.categoryTotals.size(), 1u);
     EXPECT_EQ(m.categoryTotals[0].second.count, 3);
@@ -128,9 +128,9 @@ TEST(ReportModel, NamelessGroupsAreUncategorizedAndRowsOutliveTheBudget)
     store->budget->transactions.clear();
     store->budget->transactions.shrink_to_fit();
     ASSERT_EQ(copy.rows.size(), 4u);
-    EXPECT_EQ(copy.rows[1].description, "No names");
-    EXPECT_EQ(copy.rows[2].category, "Gifts");
-    EXPECT_EQ(copy.rows[3].description, kClosingBalance);
+    EXPECT_EQ(copy.rows.source(copy.rows[1]).description, "No names");
+    EXPECT_EQ(copy.rows.source(copy.rows[2]).category, "Gifts");
+    EXPECT_EQ(copy.rows.source(copy.rows[3]).description, kClosingBalance);
 }
 
 TEST(ReportModel, MetricsInOrderWithCurrentOnlyWhenKnown)

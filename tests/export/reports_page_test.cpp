@@ -241,9 +241,9 @@ TEST(ReportsPage, TablesWideCompactAndTheNarrowCardFallback)
         // The starting balance, salary, rent, the transfer, groceries, closing.
         ASSERT_EQ(m.rows.size(), 6u);
         ASSERT_EQ(m.recurring.size(), 2u);
-        EXPECT_EQ(reportAccountText(m.rows[3]), "Main \u2192 Reserve");
-        EXPECT_EQ(reportAccountText(m.rows[4]), "Main");
-        EXPECT_TRUE(m.rows[0].isBalanceRow && m.rows[5].isBalanceRow);
+        EXPECT_EQ(reportAccountText(m.rows.source(m.rows[3])), "Main \u2192 Reserve");
+        EXPECT_EQ(reportAccountText(m.rows.source(m.rows[4])), "Main");
+        EXPECT_TRUE(m.rows.source(m.rows[0]).isBalanceRow && m.rows.source(m.rows[5]).isBalanceRow);
         std::vector<Rect> tables;
         for (const Shape& s : h.withColor(modeRoundRect, h.theme().base[slotSurface]))
             if (std::fabs(s.rect.w - c.width) < 0.01 && std::fabs(s.rect.h - (6 * c.rowHeight + 40)) < 0.01)

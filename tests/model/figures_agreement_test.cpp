@@ -95,7 +95,7 @@ TEST(FiguresAgree, AnAccountWithAnEmptyNameIsOneAccount)
     EXPECT_EQ(list[0].account.id, 2);  // "" sorts before "A"
     EXPECT_EQ(list[0].balance, -105);
     EXPECT_EQ(list[1].balance, 90);
-    const std::vector<ReportRow> rows = reportRows(b, iso("2025-03-01"), iso("2025-03-05"), 2);
+    const ReportRows rows = reportRows(b, iso("2025-03-01"), iso("2025-03-05"), 2);
     ASSERT_EQ(rows.size(), 4u);  // starting row, two transactions, closing row
     EXPECT_EQ(rows[2].amount, -100);
     SearchFilter filter;

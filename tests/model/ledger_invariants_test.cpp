@@ -72,7 +72,7 @@ TEST(LedgerInvariants, RandomBudgets)
         EXPECT_EQ(s.closing, l.days.back().balance);
         EXPECT_EQ(s.income, l.totalIncome);
         EXPECT_LE(s.lowest, s.highest);
-        const std::vector<ReportRow> rows = reportRows(b, from, to, scopeId);
+        const ReportRows rows = reportRows(b, from, to, scopeId);
         EXPECT_EQ(rows.back().runningBalance, s.closing);
         EXPECT_EQ(rows.front().runningBalance, s.opening);
     }
@@ -199,8 +199,9 @@ TEST(LedgerInvariants, AgreesWithBalanceAtAcrossYears)
             EXPECT_EQ(l.openingBalance, roundCents(balanceAt(b, subDays(from, 1), scopeId)));
             // The report's running balance at the end of each of its days.
             std::map<int32_t, double> reportEnd;
-            for (const ReportRow& r : reportRows(b, from, to, scopeId))
-                if (r.description != kClosingBalance)
+            const ReportRows rows = reportRows(b, from, to, scopeId);
+            for (const ReportRow& r : rows)
+                if (rows.source(r).description != kClosingBalance)
                     reportEnd[dayNumber(r.date)] = r.runningBalance;
             std::vector<BalanceQuery> queries;
             double reportRunning = l.openingBalance;

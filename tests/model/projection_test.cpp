@@ -212,8 +212,7 @@ TEST(Projection, WarmAnswersEqualFreshOnesAfterEdits)
                     EXPECT_EQ(w.days[i].entries[k].color, f.days[i].entries[k].color);
                 }
             }
-            const std::vector<ReportRow> wr = reportRows(warm, from, to, scope),
-                                         fr = reportRows(fresh, from, to, scope);
+            const ReportRows wr = reportRows(warm, from, to, scope), fr = reportRows(fresh, from, to, scope);
             ASSERT_EQ(wr.size(), fr.size());
             for (size_t i = 0; i < wr.size(); ++i) {
                 EXPECT_EQ(wr[i].runningBalance, fr[i].runningBalance) << i;

@@ -105,13 +105,14 @@ TEST(Search, NearestFirstThenEarlier)
     EXPECT_EQ(hits[1].baseAmount, 100);
 }
 
-std::vector<std::string> describe(const std::vector<ReportRow>& rows)
+std::vector<std::string> describe(const ReportRows& rows)
 {
     std::vector<std::string> out;
     for (const ReportRow& r : rows) {
+        const std::string_view description = rows.source(r).description;
         char line[160];
-        std::snprintf(line, sizeof line, "%s %.*s %g %g", formatIso(r.date).c_str(), int(r.description.size()),
-            r.description.data(), r.amount, r.runningBalance);
+        std::snprintf(line, sizeof line, "%s %.*s %g %g", formatIso(r.date).c_str(), int(description.size()),
+            description.data(), r.amount, r.runningBalance);
         out.push_back(line);
     }
     return out;
@@ -122,13 +123,13 @@ TEST(Report, EmptyRangeHasOnlyTheBalanceRows)
     Budget b;
     b.accounts = {account(1, "A")};
     b.transactions = {oneOff(1, "2024-01-01", 10.004, "A")};
-    std::vector<ReportRow> rows = reportRows(b, iso("2024-02-01"), iso("2024-02-29"), 1);
+    ReportRows rows = reportRows(b, iso("2024-02-01"), iso("2024-02-29"), 1);
     EXPECT_EQ(describe(rows),
         (std::vector<std::string>{"2024-01-31 Starting Balance 0 10", "2024-02-29 Closing Balance 0 10"}));
-    EXPECT_TRUE(rows[0].counted && rows[0].isBalanceRow);
-    EXPECT_EQ(rows[0].rowOrder, 0);
-    EXPECT_FALSE(rows[1].counted);
-    EXPECT_EQ(rows[1].rowOrder, 2);
+    EXPECT_TRUE(rows.source(rows[0]).counted && rows.source(rows[0]).isBalanceRow);
+    EXPECT_EQ(rows.source(rows[0]).rowOrder, 0);
+    EXPECT_FALSE(rows.source(rows[1]).counted);
+    EXPECT_EQ(rows.source(rows[1]).rowOrder, 2);
     EXPECT_TRUE(groupTotals(rows, false).empty());
 }
 
@@ -140,7 +141,7 @@ TEST(Report, AnchorsFollowTheirDaysTransactions)
         oneOff(3, "2024-01-10", 20, "A"), oneOff(4, "2024-01-12", -40, "B", "A"), oneOff(5, "2024-01-12", 1, "B")};
     b.transaction_adjustments = {adjustment(1, 3, "2024-01-10", "2024-01-10", true, 25)};
     b.running_total_adjustments = {anchor(1, 1, "2024-01-10", 500), anchor(2, 0, "2024-01-11", 7)};
-    std::vector<ReportRow> rows = reportRows(b, iso("2024-01-06"), iso("2024-01-31"), 1);
+    ReportRows rows = reportRows(b, iso("2024-01-06"), iso("2024-01-31"), 1);
     EXPECT_EQ(describe(rows),
         (std::vector<std::string>{
             "2024-01-05 Starting Balance 0 100",
@@ -150,13 +151,14 @@ TEST(Report, AnchorsFollowTheirDaysTransactions)
             "2024-01-12 T4 40 540",  // A receives B's transfer
             "2024-01-31 Closing Balance 0 540",
         }));
-    EXPECT_TRUE(rows[2].changed);
-    EXPECT_EQ(rows[2].baseAmount, 20);
-    EXPECT_FALSE(rows[1].changed);
-    EXPECT_EQ(rows[3].anchorAmount, 500);
-    EXPECT_FALSE(rows[3].counted);
-    EXPECT_EQ(rows[4].transferTo, "A");
-    EXPECT_EQ(rows[4].account, "B");
+    EXPECT_TRUE(rows.changed(rows[2]));
+    EXPECT_EQ(rows.source(rows[2]).baseAmount, 20);
+    EXPECT_FALSE(rows.changed(rows[1]));
+    EXPECT_EQ(rows.source(rows[3]).anchorAmount, 500);
+    EXPECT_FALSE(rows.source(rows[3]).counted);
+    EXPECT_FALSE(rows.changed(rows[3]));
+    EXPECT_EQ(rows.source(rows[4]).transferTo, "A");
+    EXPECT_EQ(rows.source(rows[4]).account, "B");
     // The report closes where the ledger does.
     EXPECT_EQ(rows.back().runningBalance,
         balanceSummary(b, iso("2024-01-06"), iso("2024-01-31"), 1, iso("2024-01-06")).closing);
@@ -201,7 +203,7 @@ TEST(Report, RowsShowTheDatesTheirRecordsHold)
     b.transaction_adjustments[0].new_date = Date{2024, 4, 31};
     b.running_total_adjustments = {anchor(1, 1, "2024-03-20", 50)};
     b.running_total_adjustments[0].date = Date{2024, 3, 32};
-    const std::vector<ReportRow> rows = reportRows(b, iso("2024-01-01"), iso("2024-05-31"), 1);
+    const ReportRows rows = reportRows(b, iso("2024-01-01"), iso("2024-05-31"), 1);
     EXPECT_EQ(describe(rows),
         (std::vector<std::string>{
             "2023-12-31 Starting Balance 0 0",
@@ -232,15 +234,20 @@ TEST(Report, RowsShowTheDatesTheirRecordsHold)
 
 TEST(Report, GroupTotalsCountZeroAmounts)
 {
-    std::vector<ReportRow> rows(3);
-    rows[0].counted = true;
-    rows[0].category = "X";
-    rows[1].counted = true;
-    rows[1].category = "X";
-    rows[1].amount = -2.5;
-    rows[2].counted = false;  // not counted, never grouped
-    rows[2].category = "Y";
-    rows[2].amount = 9;
+    ReportRows rows;
+    rows.sources.resize(3);
+    rows.sources[0].counted = true;
+    rows.sources[0].category = "X";
+    rows.sources[1].counted = true;
+    rows.sources[1].category = "X";
+    rows.sources[2].counted = false;  // not counted, never grouped
+    rows.sources[2].category = "Y";
+    rows.rows.resize(3);
+    rows.rows[0].source = 0;
+    rows.rows[1].source = 1;
+    rows.rows[1].amount = -2.5;
+    rows.rows[2].source = 2;
+    rows.rows[2].amount = 9;
     GroupTotals g = groupTotals(rows, false);
     ASSERT_EQ(g.size(), 1u);
     EXPECT_EQ(g[0].second.count, 2);
