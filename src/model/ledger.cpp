@@ -21,6 +21,7 @@ struct PlacedTransaction {
     const Transaction* transaction = nullptr;
     double sign = 1;  // of the amounts shown
     double rule = 1;  // of the change to the balance
+    double base = 0;  // its amount as shown
 };
 
 // One entry of a ledger before it is made.
@@ -108,7 +109,8 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
         if (amounts.empty())
             continue;
         const uint32_t owner = uint32_t(placed.size());
-        placed.push_back({&t, scope.displaySign(t), scope.signedAmount(t, 1)});
+        const double sign = scope.displaySign(t);
+        placed.push_back({&t, sign, scope.signedAmount(t, 1), sign * t.amount});
         for (const DayAmount& a : amounts) {
             const uint32_t day = uint32_t(a.day - fromN);
             if (a.adjustment != 0) {
@@ -128,7 +130,7 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
         LedgerEntry& e = ledger.days[f.day].entries.emplace_back();
         e.transaction = owner.transaction;
         e.amount = owner.sign * f.amount;
-        e.baseAmount = owner.sign * owner.transaction->amount;
+        e.baseAmount = owner.base;
         e.signedAmount = owner.rule * f.amount;
         if (p.oddDates) {
             e.date = oddFound[k].date;
