@@ -71,10 +71,10 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
     // its final size, so a day keeps the transactions' order. Entries take
     // their dates from their days and their amounts from the projection's
     // copy of the adjustments, as the day sums do; only an adjustment that
-    // shows an occurrence is read, for its id and whether it is paid, and
-    // those reads are asked of the memory while the list is made, as they
-    // lie far apart in a large budget. Records dated on no real day give
-    // their own dates.
+    // shows an occurrence is read, for its id and whether it is paid. Those
+    // records lie far apart in a large budget: read in a loop that does
+    // little else, many of them are waited for at once. Records dated on no
+    // real day give their own dates.
     thread_local std::vector<uint32_t> transactions;
     thread_local std::vector<Occurrence> occurrences;
     thread_local std::vector<DayAmount> amounts;
@@ -113,11 +113,6 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
         placed.push_back({&t, sign, scope.signedAmount(t, 1), sign * t.amount});
         for (const DayAmount& a : amounts) {
             const uint32_t day = uint32_t(a.day - fromN);
-            if (a.adjustment != 0) {
-                const TransactionAdjustment* shown = adjustments + (a.adjustment - 1);
-                __builtin_prefetch(&shown->id);
-                __builtin_prefetch(&shown->is_paid);
-            }
             found.push_back({day, owner, a.adjustment, a.amount});
             ++perDay[day];
         }
