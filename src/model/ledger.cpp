@@ -13,6 +13,27 @@
 
 namespace qm {
 
+namespace {
+
+// A transaction with entries in a ledger, and the signs its amounts take in
+// the ledger's scope.
+struct PlacedTransaction {
+    const Transaction* transaction = nullptr;
+    double sign = 1;  // of the amounts shown
+    double rule = 1;  // of the change to the balance
+    double base = 0;  // its amount as shown
+};
+
+// One entry of a ledger before it is made.
+struct PlacedAmount {
+    uint32_t day = 0;         // from the ledger's first day
+    uint32_t owner = 0;       // in the placed transactions
+    uint32_t adjustment = 0;  // as DayAmount's
+    double amount = 0;
+};
+
+}  // namespace
+
 void balancesAt(const Budget& b, std::vector<BalanceQuery>& queries) { balancesAt(projectBudget(b), queries); }
 
 void balancesAt(const BudgetProjection& p, std::vector<BalanceQuery>& queries)
@@ -45,20 +66,32 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
     const size_t count = figures.size();
     ledger.days.resize(count);
 
-    // Each transaction is expanded once over the whole range; its entries
-    // go straight into their day, so a day keeps the transactions' order.
-    // Entries take their dates from their days and their amounts from the
-    // projection's copy of the adjustments, as the day sums do; only an
-    // adjustment that shows an occurrence is read, for its id and whether
-    // it is paid. Records dated on no real day give their own dates.
+    // Each transaction is expanded once over the whole range into one flat
+    // list; its entries then go into their days, each day's list made at
+    // its final size, so a day keeps the transactions' order. Entries take
+    // their dates from their days and their amounts from the projection's
+    // copy of the adjustments, as the day sums do; only an adjustment that
+    // shows an occurrence is read, for its id and whether it is paid. Those
+    // records lie far apart in a large budget: read in a loop that does
+    // little else, many of them are waited for at once. Records dated on no
+    // real day give their own dates.
     thread_local std::vector<uint32_t> transactions;
     thread_local std::vector<Occurrence> occurrences;
     thread_local std::vector<DayAmount> amounts;
     thread_local std::vector<Date> dates;
+    thread_local std::vector<PlacedTransaction> placed;
+    thread_local std::vector<PlacedAmount> found;
+    thread_local std::vector<Occurrence> oddFound;
+    thread_local std::vector<uint32_t> perDay;
     dates.resize(count);
     for (size_t k = 0; k < count; ++k)
         dates[k] = k == 0 ? fromDayNumber(int32_t(fromN)) : addDays(dates[k - 1], 1);
     transactionsIn(p, scopeIdx, fromN, toN, transactions);
+    placed.clear();
+    found.clear();
+    oddFound.clear();
+    perDay.assign(count, 0);
+    const TransactionAdjustment* const adjustments = p.budget->transaction_adjustments.data();
     const DayRange range = dayRange(from, to);
     for (size_t at = 0; at < transactions.size(); ++at) {
         prefetchAhead(p, transactions, at);
@@ -69,35 +102,42 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
             amounts.clear();
             for (const Occurrence& o : occurrences)
                 amounts.push_back({dayNumber(o.date), 0, o.amount});
+            oddFound.insert(oddFound.end(), occurrences.begin(), occurrences.end());
         } else {
             expandProjectedAmounts(p, i, range, amounts);
         }
         if (amounts.empty())
             continue;
+        const uint32_t owner = uint32_t(placed.size());
         const double sign = scope.displaySign(t);
-        const double rule = scope.signedAmount(t, 1);
-        const std::string color = projectedColor(p, t);
-        for (size_t k = 0; k < amounts.size(); ++k) {
-            const DayAmount& a = amounts[k];
-            LedgerEntry e;
-            e.transaction = &t;
-            e.amount = sign * a.amount;
-            e.baseAmount = sign * t.amount;
-            e.signedAmount = rule * a.amount;
-            if (p.oddDates) {
-                e.date = occurrences[k].date;
-                e.isPaid = occurrences[k].is_paid;
-                e.adjustmentId = occurrences[k].adjustment_id;
-            } else {
-                e.date = dates[size_t(a.day - fromN)];
-                if (a.adjustment != 0) {
-                    const TransactionAdjustment& shown = p.budget->transaction_adjustments[a.adjustment - 1];
-                    e.isPaid = shown.is_paid;
-                    e.adjustmentId = shown.id;
-                }
+        placed.push_back({&t, sign, scope.signedAmount(t, 1), sign * t.amount});
+        for (const DayAmount& a : amounts) {
+            const uint32_t day = uint32_t(a.day - fromN);
+            found.push_back({day, owner, a.adjustment, a.amount});
+            ++perDay[day];
+        }
+    }
+    for (size_t k = 0; k < count; ++k)
+        ledger.days[k].entries.reserve(perDay[k]);
+    for (size_t k = 0; k < found.size(); ++k) {
+        const PlacedAmount& f = found[k];
+        const PlacedTransaction& owner = placed[f.owner];
+        LedgerEntry& e = ledger.days[f.day].entries.emplace_back();
+        e.transaction = owner.transaction;
+        e.amount = owner.sign * f.amount;
+        e.baseAmount = owner.base;
+        e.signedAmount = owner.rule * f.amount;
+        if (p.oddDates) {
+            e.date = oddFound[k].date;
+            e.isPaid = oddFound[k].is_paid;
+            e.adjustmentId = oddFound[k].adjustment_id;
+        } else {
+            e.date = dates[f.day];
+            if (f.adjustment != 0) {
+                const TransactionAdjustment& shown = adjustments[f.adjustment - 1];
+                e.isPaid = shown.is_paid;
+                e.adjustmentId = shown.id;
             }
-            e.color = color;
-            ledger.days[size_t(a.day - fromN)].entries.push_back(std::move(e));
         }
     }
 

@@ -17,17 +17,20 @@
 
 namespace qm {
 
+// A month of a large budget holds thousands of entries, made afresh every
+// frame: an entry is kept to plain values. Its colour is its category's,
+// which projectedColor gives for its transaction.
 struct LedgerEntry {
     // Into the budget the ledger was made from: valid while it is unchanged.
     const Transaction* transaction = nullptr;
     Date date;
+    bool isPaid = false;
     double amount = 0;        // the occurrence's, negated on a transfer's receiving side
     double baseAmount = 0;    // the transaction's, with the same negation
     double signedAmount = 0;  // the change to the scope's balance
-    bool isPaid = false;
     int64_t adjustmentId = 0;
-    std::string color;  // empty when the category is unknown
 };
+static_assert(sizeof(LedgerEntry) <= 56);
 
 struct DayRow {
     Date date;

@@ -78,6 +78,50 @@ TEST(LedgerInvariants, RandomBudgets)
     }
 }
 
+// The entries, day by day, are the occurrences of the scope's transactions
+// taken one transaction after another in list order, each as the plain
+// expansion gives it.
+TEST(LedgerInvariants, EntriesAreTheOccurrencesInListOrder)
+{
+    for (uint32_t seed = 1; seed <= 120; ++seed) {
+        SCOPED_TRACE(seed);
+        const Budget b = randomBudget(seed);
+        const int64_t scopeId = int64_t(seed % 5);  // 4 is no account: all of them
+        const std::string name = accountNameById(b, scopeId);
+        const Date from = addDays(iso("2024-01-01"), seed * 11 % 300), to = addDays(from, 41);
+        std::vector<std::vector<LedgerEntry>> want(42);
+        for (const Transaction& t : b.transactions) {
+            if (!name.empty() && !involvesAccount(t, name))
+                continue;
+            const double sign = amountForAccount(t, 1, name) < 0 ? -1 : 1;
+            for (const Occurrence& o : occurrencesInRange(b, t, from, to)) {
+                LedgerEntry e;
+                e.transaction = &t;
+                e.date = o.date;
+                e.isPaid = o.is_paid;
+                e.amount = sign * o.amount;
+                e.baseAmount = sign * t.amount;
+                e.signedAmount = amountForAccount(t, o.amount, name);
+                e.adjustmentId = o.adjustment_id;
+                want[size_t(dayNumber(o.date) - dayNumber(from))].push_back(e);
+            }
+        }
+        const Ledger l = accountLedger(b, from, to, scopeId, from);
+        ASSERT_EQ(l.days.size(), want.size());
+        for (size_t d = 0; d < want.size(); ++d) {
+            const std::vector<LedgerEntry>& got = l.days[d].entries;
+            ASSERT_EQ(got.size(), want[d].size()) << formatIso(l.days[d].date);
+            for (size_t k = 0; k < got.size(); ++k) {
+                const LedgerEntry &g = got[k], &w = want[d][k];
+                EXPECT_TRUE(g.transaction == w.transaction && g.date == w.date && g.isPaid == w.isPaid
+                    && g.amount == w.amount && g.baseAmount == w.baseAmount && g.signedAmount == w.signedAmount
+                    && g.adjustmentId == w.adjustmentId)
+                    << formatIso(l.days[d].date) << " entry " << k << " of transaction " << w.transaction->id;
+            }
+        }
+    }
+}
+
 TEST(LedgerInvariants, BatchedBalancesAgreeWithBalanceAt)
 {
     for (uint32_t seed = 1; seed <= 120; ++seed) {

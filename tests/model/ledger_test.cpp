@@ -3,6 +3,7 @@
 #include "ledger_fixtures.h"
 #include "model/balances.h"
 #include "model/builtins.h"
+#include "model/projection.h"
 
 #include <gtest/gtest.h>
 
@@ -249,10 +250,11 @@ TEST(Categories, ColourIndexFoldsCaseAndMatchesTheNameColour)
 
     b.accounts = {account(1, "A")};
     b.transactions = {oneOff(1, "2024-01-01", -5, "A", "", "mine"), oneOff(2, "2024-01-01", -5, "A", "", "Nope")};
-    DayRow d = dayLedger(b, iso("2024-01-01"), 0, iso("2024-01-01"));
+    const BudgetProjection p = projectBudget(b);
+    DayRow d = dayLedger(p, iso("2024-01-01"), 0, iso("2024-01-01"));
     ASSERT_EQ(d.entries.size(), 2u);
-    EXPECT_EQ(d.entries[0].color, categoryNameColor(b, "Mine"));  // hidden categories count like others
-    EXPECT_EQ(d.entries[1].color, "");
+    EXPECT_EQ(projectedColor(p, *d.entries[0].transaction), categoryNameColor(b, "Mine"));  // hidden ones count too
+    EXPECT_EQ(projectedColor(p, *d.entries[1].transaction), "");
     EXPECT_EQ(d.expense, 10);
 }
 
