@@ -121,23 +121,22 @@ void searchOccurrences(
     // transaction's (an adjustment's), and the adjustment showing a hit is
     // noted by its place and read only when the paid filter asks, as the
     // adjustments lie far apart.
-    struct Found {
-        uint32_t source;      // index into sources
-        uint32_t adjustment;  // 1 + its list index, 0 for a date of the rule; kOwnAmount: the next in own
-    };
-    static_assert(sizeof(Found) == 8);
+    // Per hit: 1 + the list index of its adjustment, 0 for a date of the
+    // rule; kOwnAmount: its amount is the next in own.
     constexpr uint32_t kOwnAmount = uint32_t(1) << 31;
-    // What the hits of one transaction share.
+    // What the hits of one transaction share; they lie together in the
+    // gathered order, so each is found by counting rather than noted.
     struct Source {
         uint32_t transaction;
         uint32_t color;  // index into colors; kNegated: the receiving side of a transfer
         double amount;   // the transaction's, as the hits show it
+        uint32_t hits;
     };
     constexpr uint32_t kNegated = uint32_t(1) << 31;
     // Scratch kept from one search to the next, as searching as one types
     // repeats it at every key.
     thread_local std::vector<Source> sources;
-    thread_local std::vector<Found> found;
+    thread_local std::vector<uint32_t> found;
     thread_local std::vector<double> own;    // the amounts of the hits marked kOwnAmount, in order
     thread_local std::vector<int32_t> days;  // day numbers of the hits, for the sort
     thread_local std::vector<Date> dates;    // per hit, with odd dates only
@@ -150,6 +149,12 @@ void searchOccurrences(
     own.clear();
     days.clear();
     dates.clear();
+    // Ranges up to a floor are counted by day as the hits are gathered
+    // (place then holds each day's count), which spares a pass over them.
+    const size_t dayCount = size_t(range.toN - range.fromN + 1);
+    const bool countAsGathered = int64_t(dayCount) <= kCountedDaysFloor;
+    if (countAsGathered)
+        place.assign(dayCount, 0);
     std::unordered_map<std::string, uint32_t> colorSlots;
     transactionsIn(p, scopeIdx, range.fromN, range.toN, transactions);
     for (size_t at = 0; at < transactions.size(); ++at) {
@@ -179,15 +184,18 @@ void searchOccurrences(
             if (!sourced) {
                 const uint32_t color =
                     colorSlots.try_emplace(projectedColor(p, t), uint32_t(colorSlots.size())).first->second;
-                sources.push_back({i, color | (sign < 0 ? kNegated : 0), base});
+                sources.push_back({i, color | (sign < 0 ? kNegated : 0), base, 0});
                 sourced = true;
             }
             // Compared bit for bit, as the hit must give the very amount.
             const bool ownAmount = std::bit_cast<uint64_t>(amount) != std::bit_cast<uint64_t>(base);
             if (ownAmount)
                 own.push_back(amount);
-            found.push_back({uint32_t(sources.size() - 1), adjustment | (ownAmount ? kOwnAmount : 0)});
+            found.push_back(adjustment | (ownAmount ? kOwnAmount : 0));
+            ++sources.back().hits;
             days.push_back(dayN);
+            if (countAsGathered)
+                ++place[size_t(dayN - range.fromN)];
             return true;
         };
         // Records dated on no real day give their own dates.
@@ -206,20 +214,29 @@ void searchOccurrences(
     std::vector<const std::string*> colors(colorSlots.size());
     for (const auto& [text, k] : colorSlots)
         colors[k] = &lastingColor(text);
-    // Hits are made in the order gathered, so own is read in sequence.
-    size_t nextOwn = 0;
+    // Hits are made in the order gathered, so that sources and own are
+    // read in sequence: slotOf(k, date) gives where hit k goes and its date.
     // Field by field: a hit made whole first and copied is read back from
     // where its parts were just written, which the processor serves slowly.
-    auto make = [&](SearchHit& h, uint32_t k, Date date) {
-        const Found& f = found[k];
-        const Source& from = sources[f.source];
-        const uint32_t adjustment = f.adjustment & ~kOwnAmount;
-        h.transaction = &p.budget->transactions[from.transaction];
-        h.adjustment = adjustment != 0 ? &adjustments[adjustment - 1] : nullptr;
-        h.amount = (f.adjustment & kOwnAmount) != 0 ? own[nextOwn++] : from.amount;
-        h.colorText = colors[from.color & ~kNegated];
-        h.date = date;
-        h.negated = (from.color & kNegated) != 0;
+    auto makeAll = [&](auto&& slotOf) {
+        uint32_t k = 0;
+        size_t nextOwn = 0;
+        for (const Source& from : sources) {
+            const Transaction* transaction = &p.budget->transactions[from.transaction];
+            const std::string* color = colors[from.color & ~kNegated];
+            const bool negated = (from.color & kNegated) != 0;
+            for (const uint32_t end = k + from.hits; k < end; ++k) {
+                Date date;
+                SearchHit& h = slotOf(k, date);
+                const uint32_t adjustment = found[k] & ~kOwnAmount;
+                h.transaction = transaction;
+                h.adjustment = adjustment != 0 ? &adjustments[adjustment - 1] : nullptr;
+                h.amount = (found[k] & kOwnAmount) != 0 ? own[nextOwn++] : from.amount;
+                h.colorText = color;
+                h.date = date;
+                h.negated = negated;
+            }
+        }
     };
     if (found.empty()) {
         sorted.clear();
@@ -234,11 +251,12 @@ void searchOccurrences(
         // few hundred places that stay in the caches however many hits
         // there are. The list keeps its room and its earlier contents are
         // overwritten rather than cleared first.
-        const size_t dayCount = size_t(range.toN - range.fromN + 1);
-        place.assign(dayCount, 0);
+        if (!countAsGathered) {
+            place.assign(dayCount, 0);
+            for (int32_t d : days)
+                ++place[size_t(d - range.fromN)];
+        }
         dayDates.resize(dayCount);
-        for (int32_t d : days)
-            ++place[size_t(d - range.fromN)];
         uint32_t next = 0;
         auto startDay = [&](int64_t dayN) {
             if (dayN < range.fromN || dayN > range.toN)
@@ -257,10 +275,10 @@ void searchOccurrences(
                 startDay(referenceN + d);
         }
         sorted.resize(found.size());
-        for (uint32_t i = 0; i < found.size(); ++i) {
+        makeAll([&](uint32_t i, Date& date) -> SearchHit& {
             const size_t k = size_t(days[i] - range.fromN);
             const uint32_t at = place[k]++;
-            make(sorted[at], i, p.oddDates ? dates[i] : dayDates[k]);
+            date = p.oddDates ? dates[i] : dayDates[k];
             // The day's next place is written some hundreds of hits later:
             // asked for now, it is at hand by then.
             if (at + 1 < sorted.size()) {
@@ -268,7 +286,8 @@ void searchOccurrences(
                 __builtin_prefetch(later, 1);
                 __builtin_prefetch(later + sizeof(SearchHit) - 1, 1);
             }
-        }
+            return sorted[at];
+        });
         return;
     }
     // Made in the order gathered first, then sorted: the comparisons move
@@ -281,8 +300,10 @@ void searchOccurrences(
         return dx != dy ? dx < dy : days[x] < days[y];
     });
     std::vector<SearchHit> made(found.size());
-    for (uint32_t i = 0; i < found.size(); ++i)
-        make(made[i], i, p.oddDates ? dates[i] : fromDayNumber(days[i]));
+    makeAll([&](uint32_t i, Date& date) -> SearchHit& {
+        date = p.oddDates ? dates[i] : fromDayNumber(days[i]);
+        return made[i];
+    });
     sorted.clear();
     for (uint32_t i : ranked)
         sorted.push_back(made[i]);
