@@ -8,9 +8,12 @@
 #include "model/projection.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace qm {
 
@@ -32,29 +35,10 @@ bool containsFolded(std::string_view haystack, std::string_view needle)
     return false;
 }
 
-// Where each item goes when items are ordered by day, stably: starts[k] is
-// the first place of day fromN + k (starts has one more entry, the count)
-// and slot[i] the place of item i. Counting costs in proportion to the items
-// and the days between fromN and toN.
-void placeByDay(const std::vector<int32_t>& days, int64_t fromN, int64_t toN, std::vector<uint32_t>& starts,
-    std::vector<uint32_t>& slot)
-{
-    starts.assign(size_t(toN - fromN + 2), 0);
-    for (int32_t d : days)
-        ++starts[size_t(d - fromN + 1)];
-    for (size_t i = 1; i < starts.size(); ++i)
-        starts[i] += starts[i - 1];
-    std::vector<uint32_t> fill(starts.begin(), starts.end() - 1);
-    slot.resize(days.size());
-    for (size_t i = 0; i < days.size(); ++i)
-        slot[i] = fill[size_t(days[i] - fromN)]++;
-}
-
 // Search ranges longer than this many days per hit (and a floor) are sorted
 // by comparison rather than counted day by day.
 constexpr int64_t kCountedDaysPerHit = 8;
 constexpr int64_t kCountedDaysFloor = 1 << 16;
-constexpr uint32_t kFetchAhead = 8;
 
 }  // namespace
 
@@ -70,6 +54,38 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
     return hits;
 }
 
+namespace {
+
+// Colour texts kept for the program's life, so that a hit can point at its
+// colour whatever becomes of the projection it was found in (one made for a
+// single search goes with it). A budget has a few dozen colours at most.
+const std::string& lastingColor(const std::string& color)
+{
+    static std::mutex guard;
+    static std::unordered_set<std::string> kept;
+    const std::lock_guard<std::mutex> lock(guard);
+    return *kept.insert(color).first;
+}
+
+// 1 + the list index of the adjustment that shows an occurrence expanded
+// with its dates, or 0 for a date of the rule. Two of a transaction's
+// adjustments with the same id, day and paid mark read the same in a hit.
+uint32_t shownBy(const BudgetProjection& p, uint32_t transaction, const Occurrence& o)
+{
+    if (o.adjustment_id == 0 && !o.is_paid)
+        return 0;
+    const auto [begin, end] = p.adjustmentRanges[transaction];
+    for (uint32_t k = begin; k < end; ++k) {
+        const uint32_t index = p.adjustments[k].index;
+        const TransactionAdjustment& a = p.budget->transaction_adjustments[index];
+        if (a.id == o.adjustment_id && a.is_paid == o.is_paid && !a.is_deleted && a.new_date == o.date)
+            return index + 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
 void searchOccurrences(
     const BudgetProjection& p, const SearchFilter& filter, Date reference, std::vector<SearchHit>& sorted)
 {
@@ -78,38 +94,50 @@ void searchOccurrences(
     const std::string needle = asciiLower(trimAsciiBlanks(filter.text));
     const bool byText = needle.size() >= 2;
     const DayRange range = dayRange(filter.from, filter.to);
+    const std::vector<TransactionAdjustment>& adjustments = p.budget->transaction_adjustments;
 
-    // Hits are gathered small, in the transactions' order, moved into their
-    // days' order and made whole only then, so that ordering them moves no
-    // strings and reads memory in sequence.
-    // Half a cache line a hit: in a large budget the hits outgrow the
-    // caches, and ordering them reads each once more, from anywhere.
-    struct Found {
-        Date date;
-        uint32_t source;  // index into sources; the top bit says paid
-        double amount;
-        int64_t adjustmentId;
-    };
-    static_assert(sizeof(Found) == 32);
-    constexpr uint32_t kPaid = uint32_t(1) << 31;
-    // What the hits of one transaction share.
+    // Hits are gathered small, in the transactions' order, and made whole
+    // only when written to their places. A large budget's hits outgrow the
+    // caches, so every byte gathered per hit costs more the larger the
+    // budget: the amount is kept only where it differs from the
+    // transaction's (an adjustment's), and the adjustment showing a hit is
+    // noted by its place and read only when the paid filter asks, as the
+    // adjustments lie far apart.
+    // Per hit: 1 + the list index of its adjustment, 0 for a date of the
+    // rule; kOwnAmount: its amount is the next in own.
+    constexpr uint32_t kOwnAmount = uint32_t(1) << 31;
+    // What the hits of one transaction share; they lie together in the
+    // gathered order, so each is found by counting rather than noted.
     struct Source {
         uint32_t transaction;
-        uint32_t color;  // index into colors
-        double baseAmount;
+        uint32_t color;  // index into colors; kNegated: the receiving side of a transfer
+        double amount;   // the transaction's, as the hits show it
+        uint32_t hits;
     };
-    thread_local std::vector<Source> sources;
-    sources.clear();
+    constexpr uint32_t kNegated = uint32_t(1) << 31;
     // Scratch kept from one search to the next, as searching as one types
     // repeats it at every key.
-    thread_local std::vector<Found> found;
+    thread_local std::vector<Source> sources;
+    thread_local std::vector<uint32_t> found;
+    thread_local std::vector<double> own;    // the amounts of the hits marked kOwnAmount, in order
     thread_local std::vector<int32_t> days;  // day numbers of the hits, for the sort
-    thread_local std::vector<uint32_t> transactions, starts, slot, order;
+    thread_local std::vector<Date> dates;    // per hit, with odd dates only
+    thread_local std::vector<uint32_t> transactions, place, ranked;
+    thread_local std::vector<Date> dayDates;
     thread_local std::vector<Occurrence> occurrences;
     thread_local std::vector<DayAmount> amounts;
+    sources.clear();
     found.clear();
+    own.clear();
     days.clear();
-    std::vector<std::string> colors;
+    dates.clear();
+    // Ranges up to a floor are counted by day as the hits are gathered
+    // (place then holds each day's count), which spares a pass over them.
+    const size_t dayCount = size_t(range.toN - range.fromN + 1);
+    const bool countAsGathered = int64_t(dayCount) <= kCountedDaysFloor;
+    if (countAsGathered)
+        place.assign(dayCount, 0);
+    std::unordered_map<std::string, uint32_t> colorSlots;
     transactionsIn(p, scopeIdx, range.fromN, range.toN, transactions);
     for (size_t at = 0; at < transactions.size(); ++at) {
         prefetchAhead(p, transactions, at);
@@ -120,94 +148,147 @@ void searchOccurrences(
         if (!filter.category.empty() && filter.category != t.category)
             continue;
         const double sign = scope.displaySign(t);
+        const double base = sign * t.amount;
         bool sourced = false;
-        // date: null to make it from the day number, once the hit is kept.
-        auto consider = [&](int32_t dayN, const Date* date, double plain, bool paid, int64_t adjustmentId) {
+        auto consider = [&](int32_t dayN, double plain, uint32_t adjustment) {
             const double amount = sign * plain;
             if ((filter.hasMin && filter.minAmount > amount) || (filter.hasMax && amount > filter.maxAmount))
-                return;
-            if ((filter.paid == SearchFilter::Paid::paidOnly && !paid)
-                || (filter.paid == SearchFilter::Paid::unpaidOnly && paid))
-                return;
+                return false;
+            if (filter.paid != SearchFilter::Paid::any) {
+                const bool paid = adjustment != 0 && adjustments[adjustment - 1].is_paid;
+                if (paid != (filter.paid == SearchFilter::Paid::paidOnly))
+                    return false;
+            }
             const bool same = plain == t.amount;
             if ((filter.changed == SearchFilter::Changed::changedOnly && same)
                 || (filter.changed == SearchFilter::Changed::unchangedOnly && !same))
-                return;
+                return false;
             if (!sourced) {
-                colors.push_back(projectedColor(p, t));
-                sources.push_back({i, uint32_t(colors.size() - 1), sign * t.amount});
+                const uint32_t color =
+                    colorSlots.try_emplace(projectedColor(p, t), uint32_t(colorSlots.size())).first->second;
+                sources.push_back({i, color | (sign < 0 ? kNegated : 0), base, 0});
                 sourced = true;
             }
-            found.push_back({date ? *date : fromDayNumber(dayN), uint32_t(sources.size() - 1) | (paid ? kPaid : 0),
-                amount, adjustmentId});
+            // Compared bit for bit, as the hit must give the very amount.
+            const bool ownAmount = std::bit_cast<uint64_t>(amount) != std::bit_cast<uint64_t>(base);
+            if (ownAmount)
+                own.push_back(amount);
+            found.push_back(adjustment | (ownAmount ? kOwnAmount : 0));
+            ++sources.back().hits;
             days.push_back(dayN);
+            if (countAsGathered)
+                ++place[size_t(dayN - range.fromN)];
+            return true;
         };
-        // Days and amounts come from the projection's copy of the
-        // adjustments; only an adjustment that shows an occurrence is read
-        // for its id and whether it is paid. Records dated on no real day
-        // give their own dates.
+        // Records dated on no real day give their own dates.
         if (p.oddDates) {
             expandProjected(p, i, range, occurrences);
             for (const Occurrence& o : occurrences)
-                consider(dayNumber(o.date), &o.date, o.amount, o.is_paid, o.adjustment_id);
+                if (consider(dayNumber(o.date), o.amount, shownBy(p, i, o)))
+                    dates.push_back(o.date);
             continue;
         }
         expandProjectedAmounts(p, i, range, amounts);
-        for (const DayAmount& a : amounts) {
-            if (a.adjustment == 0) {
-                consider(a.day, nullptr, a.amount, false, 0);
-                continue;
-            }
-            const TransactionAdjustment& shown = p.budget->transaction_adjustments[a.adjustment - 1];
-            consider(a.day, nullptr, a.amount, shown.is_paid, shown.id);
-        }
+        for (const DayAmount& a : amounts)
+            consider(a.day, a.amount, a.adjustment);
     }
 
-    sorted.clear();
-    sorted.reserve(found.size());
-    auto take = [&](const Found& f) {
-        const Source& from = sources[f.source & ~kPaid];
-        sorted.push_back({&p.budget->transactions[from.transaction], f.adjustmentId, f.date, f.amount, from.baseAmount,
-            colors[from.color], (f.source & kPaid) != 0});
+    std::vector<const std::string*> colors(colorSlots.size());
+    for (const auto& [text, k] : colorSlots)
+        colors[k] = &lastingColor(text);
+    // Hits are made in the order gathered, so that sources and own are
+    // read in sequence: slotOf(k, date) gives where hit k goes and its date.
+    // Field by field: a hit made whole first and copied is read back from
+    // where its parts were just written, which the processor serves slowly.
+    auto makeAll = [&](auto&& slotOf) {
+        uint32_t k = 0;
+        size_t nextOwn = 0;
+        for (const Source& from : sources) {
+            const Transaction* transaction = &p.budget->transactions[from.transaction];
+            const std::string* color = colors[from.color & ~kNegated];
+            const bool negated = (from.color & kNegated) != 0;
+            for (const uint32_t end = k + from.hits; k < end; ++k) {
+                Date date;
+                SearchHit& h = slotOf(k, date);
+                const uint32_t adjustment = found[k] & ~kOwnAmount;
+                h.transaction = transaction;
+                h.adjustment = adjustment != 0 ? &adjustments[adjustment - 1] : nullptr;
+                h.amount = (found[k] & kOwnAmount) != 0 ? own[nextOwn++] : from.amount;
+                h.colorText = color;
+                h.date = date;
+                h.negated = negated;
+            }
+        }
     };
-    if (found.empty())
+    if (found.empty()) {
+        sorted.clear();
         return;
+    }
     // Nearest the reference first; of two days equally near, the earlier.
     const int64_t referenceN = dayNumber(reference);
     if (range.toN - range.fromN <= int64_t(found.size()) * kCountedDaysPerHit + kCountedDaysFloor) {
-        placeByDay(days, range.fromN, range.toN, starts, slot);
-        // Only positions move; the hits are read where they are, fetched a
-        // few ahead, since a day's hits lie far apart in the gathered order.
-        order.resize(found.size());
-        for (size_t i = 0; i < found.size(); ++i)
-            order[slot[i]] = uint32_t(i);
-        auto takeDay = [&](int64_t dayN) {
+        // Counted by day, then each hit written straight to its place, in
+        // the order gathered: the gathered hits are read in sequence, and
+        // of the results only the next place of each day is written to, a
+        // few hundred places that stay in the caches however many hits
+        // there are. The list keeps its room and its earlier contents are
+        // overwritten rather than cleared first.
+        if (!countAsGathered) {
+            place.assign(dayCount, 0);
+            for (int32_t d : days)
+                ++place[size_t(d - range.fromN)];
+        }
+        dayDates.resize(dayCount);
+        uint32_t next = 0;
+        auto startDay = [&](int64_t dayN) {
             if (dayN < range.fromN || dayN > range.toN)
                 return;
             const size_t k = size_t(dayN - range.fromN);
-            for (uint32_t j = starts[k]; j < starts[k + 1]; ++j) {
-                if (j + kFetchAhead < starts[k + 1])
-                    __builtin_prefetch(&found[order[j + kFetchAhead]]);
-                take(found[order[j]]);
-            }
+            const uint32_t count = place[k];
+            place[k] = next;
+            next += count;
+            if (count != 0 && !p.oddDates)
+                dayDates[k] = fromDayNumber(int32_t(dayN));
         };
         const int64_t reach = std::max(referenceN - range.fromN, range.toN - referenceN);
-        for (int64_t d = 0; d <= reach && sorted.size() < found.size(); ++d) {
-            takeDay(referenceN - d);
+        for (int64_t d = 0; d <= reach && next < found.size(); ++d) {
+            startDay(referenceN - d);
             if (d > 0)
-                takeDay(referenceN + d);
+                startDay(referenceN + d);
         }
+        sorted.resize(found.size());
+        makeAll([&](uint32_t i, Date& date) -> SearchHit& {
+            const size_t k = size_t(days[i] - range.fromN);
+            const uint32_t at = place[k]++;
+            date = p.oddDates ? dates[i] : dayDates[k];
+            // The day's next place is written some hundreds of hits later:
+            // asked for now, it is at hand by then.
+            if (at + 1 < sorted.size()) {
+                const char* later = reinterpret_cast<const char*>(&sorted[at + 1]);
+                __builtin_prefetch(later, 1);
+                __builtin_prefetch(later + sizeof(SearchHit) - 1, 1);
+            }
+            return sorted[at];
+        });
         return;
     }
-    std::vector<size_t> ranked(found.size());
+    // Made in the order gathered first, then sorted: the comparisons move
+    // only positions.
+    ranked.resize(found.size());
     for (size_t i = 0; i < ranked.size(); ++i)
-        ranked[i] = i;
-    std::stable_sort(ranked.begin(), ranked.end(), [&](size_t x, size_t y) {
+        ranked[i] = uint32_t(i);
+    std::stable_sort(ranked.begin(), ranked.end(), [&](uint32_t x, uint32_t y) {
         int64_t dx = std::llabs(days[x] - referenceN), dy = std::llabs(days[y] - referenceN);
         return dx != dy ? dx < dy : days[x] < days[y];
     });
-    for (size_t i : ranked)
-        take(found[i]);
+    std::vector<SearchHit> made(found.size());
+    makeAll([&](uint32_t i, Date& date) -> SearchHit& {
+        date = p.oddDates ? dates[i] : fromDayNumber(days[i]);
+        return made[i];
+    });
+    sorted.clear();
+    for (uint32_t i : ranked)
+        sorted.push_back(made[i]);
 }
 
 ReportRows reportRows(const Budget& b, Date from, Date to, int64_t accountId)

@@ -34,15 +34,24 @@ struct SearchFilter {
     Date to;
 };
 
+// A large budget's search gives hundreds of thousands of hits, so a hit is
+// small and owns nothing: its records are read in place, and only for the
+// few hits a page shows.
 struct SearchHit {
     // Into the budget searched: valid while it is unchanged.
     const Transaction* transaction = nullptr;
-    int64_t adjustmentId = 0;
+    const TransactionAdjustment* adjustment = nullptr;  // the one that shows it; none for a date of the rule
+    double amount = 0;                                  // negated on a transfer's receiving side
+    const std::string* colorText = nullptr;             // lives as long as the program
     Date date;
-    double amount = 0;      // negated on a transfer's receiving side
-    double baseAmount = 0;  // the transaction's, likewise
-    std::string color;
-    bool isPaid = false;
+    bool negated = false;  // the receiving side of a transfer
+
+    int64_t adjustmentId() const { return adjustment ? adjustment->id : 0; }
+    bool isPaid() const { return adjustment && adjustment->is_paid; }
+    // The transaction's amount, negated as the hit's is.
+    double baseAmount() const { return negated ? -transaction->amount : transaction->amount; }
+    // The category's colour, "" when it has none.
+    std::string_view color() const { return colorText ? std::string_view(*colorText) : std::string_view(); }
 };
 
 inline constexpr const char* kStartingBalance = "Starting Balance";

@@ -391,7 +391,7 @@ void drawSearchPopover(AppState& state, const Rect& anchor)
         if (res.clicked) {
             Date d = hit.date;
             selectDate(state, d.year, d.month, d.day);
-            state.selectedOccurrence = {tx.id, hit.adjustmentId, d, true};
+            state.selectedOccurrence = {tx.id, hit.adjustmentId(), d, true};
             state.focusedDay = d;
             state.focusedDayValid = true;
             closePopup(ui);

@@ -232,7 +232,7 @@ void openSearchHit(AppState& state, const SearchHit& hit)
     Date d = hit.date;
     selectDate(state, d.year, d.month, d.day);
     selectDay(state, d.year, d.month, d.day);
-    state.selectedOccurrence = {hit.transaction->id, hit.adjustmentId, d, true};
+    state.selectedOccurrence = {hit.transaction->id, hit.adjustmentId(), d, true};
     switchPage(state, pageCalendar);
 }
 

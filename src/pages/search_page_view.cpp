@@ -290,12 +290,12 @@ void drawWideRow(Page& p, const Columns& c, const SearchHit& hit, const Rect& ro
     drawTextWith(p.state, formatMoney(hit.amount), cell(c.amount, p.dp(kAmountDp)), p.dp(12.5),
         hit.amount < 0 ? t.base[slotDanger] : t.base[slotText], 1, 1);
     double x = c.status, pillH = p.dp(22), pillY = row.y + (row.h - pillH) / 2;
-    bool adjusted = std::abs(hit.amount - hit.baseAmount) > 0.004;
-    if (hit.isPaid)
+    bool adjusted = std::abs(hit.amount - hit.baseAmount()) > 0.004;
+    if (hit.isPaid())
         x += statusPill(p.state, "\u2713 Paid", "paid", {x, pillY, p.dp(70), pillH}) + p.dp(6);
     if (adjusted)
         statusPill(p.state, "Adjusted", "adjusted", {x, pillY, p.dp(70), pillH});
-    if (!hit.isPaid && !adjusted)
+    if (!hit.isPaid() && !adjusted)
         drawText(p.state, "\u2014", cell(c.status, p.dp(kStatusDp)), p.dp(12.5), t.base[slotTextTertiary], 0, 400);
 }
 

@@ -1,9 +1,14 @@
 #include "model/reports.h"
 
 #include "ledger_fixtures.h"
+#include "model/balances.h"
 #include "model/ledger.h"
+#include "model/occurrences.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
 
 using namespace qm;
 using namespace qm::testing;
@@ -91,18 +96,84 @@ TEST(Search, NearestFirstThenEarlier)
         "2024-03-10", "2024-03-10", "2024-03-08", "2024-03-08", "2024-03-12", "2024-03-15", "2024-03-01"};
     EXPECT_EQ(dates, want);
     const SearchHit& moved = hits[3];
-    EXPECT_EQ(moved.adjustmentId, 1);
-    EXPECT_TRUE(moved.isPaid);
+    EXPECT_EQ(moved.adjustmentId(), 1);
+    EXPECT_TRUE(moved.isPaid());
     EXPECT_EQ(moved.amount, -150);
-    EXPECT_EQ(moved.baseAmount, -100);
-    EXPECT_EQ(hits[0].color, "#ad7b3d");
-    EXPECT_EQ(hits[1].color, "");
+    EXPECT_EQ(moved.baseAmount(), -100);
+    EXPECT_EQ(hits[0].color(), "#ad7b3d");
+    EXPECT_EQ(hits[1].color(), "");
 
     f.accountId = 2;
     hits = searchOccurrences(b, f, iso("2024-03-10"));
     ASSERT_EQ(hits.size(), 4u);
     EXPECT_EQ(hits[1].amount, 150);
-    EXPECT_EQ(hits[1].baseAmount, 100);
+    EXPECT_EQ(hits[1].baseAmount(), 100);
+}
+
+// Every hit gives what its occurrence shows (day, amount, the adjustment's
+// id and paid mark, the category's colour), seen from the account searched,
+// however the hits were ordered: days counted over a short range, sorted
+// over a long one, and records that date something on no real day.
+TEST(Search, HitsGiveWhatTheirOccurrencesShow)
+{
+    Budget b;
+    b.accounts = {account(1, "A"), account(2, "B")};
+    b.categories = {Category{1, "Rent", "#123456", false, 0}, Category{2, "Food", "", false, 0}};
+    b.transactions = {series(1, "2024-01-03", "nth_1_weeks", -20, "A"),
+        series(2, "2024-01-31", "nth_1_months", -700, "A"), oneOff(3, "2024-02-14", 55.5, "A"),
+        series(4, "2024-01-01", "nth_2_weeks", -100, "A", "B")};
+    b.transactions[0].category = "food";
+    b.transactions[1].category = "Rent";
+    b.transactions[3].category = "Nothing known";
+    for (Transaction& t : b.transactions) {
+        t.has_end_date = true;
+        t.end_date = iso("2024-06-30");
+    }
+    b.transaction_adjustments = {
+        adjustment(7, 1, "2024-01-10", "2024-01-12", true, -25, true),
+        adjustment(8, 1, "2024-01-17", "2024-01-17", false, 0, true),
+        adjustment(9, 1, "2024-01-24", "2024-01-24", false, 0, false, true),
+        adjustment(10, 2, "2024-02-29", "2024-03-02", true, -650),
+        adjustment(11, 4, "2024-01-15", "2024-01-16", true, -80, true),
+    };
+    const CategoryIndex colors = categoryIndex(b);
+    auto key = [](int64_t id, Date d, double amount, double base, int64_t adjustmentId, bool paid,
+                   std::string_view color) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%lld %s %g %g %lld %d %.*s", (long long)id, formatIso(d).c_str(), amount,
+            base, (long long)adjustmentId, int(paid), int(color.size()), color.data());
+        return std::string(line);
+    };
+    for (bool odd : {false, true}) {
+        Budget searched = b;
+        if (odd)
+            searched.transactions[2].start_date = Date{2024, 2, 30};
+        for (int64_t accountId : {0, 2})
+            for (const char* from : {"2024-01-01", "1900-01-01"}) {
+                SCOPED_TRACE(std::string(odd ? "odd " : "") + from + " account " + std::to_string(accountId));
+                SearchFilter f;
+                f.accountId = accountId;
+                f.from = iso(from);
+                f.to = iso(std::string(from) == "1900-01-01" ? "2400-01-01" : "2024-06-30");
+                std::vector<std::string> want, got;
+                const AccountScope scope = resolveScope(searched, accountId);
+                for (const Transaction& t : searched.transactions) {
+                    if (accountId != 0 && t.account != "B" && t.transfer_to_account != "B")
+                        continue;
+                    const double sign = scope.displaySign(t);
+                    for (const Occurrence& o : occurrencesInRange(searched, t, f.from, f.to))
+                        want.push_back(key(t.id, o.date, sign * o.amount, sign * t.amount, o.adjustment_id, o.is_paid,
+                            categoryColor(colors, t.category)));
+                }
+                for (const SearchHit& h : searchOccurrences(searched, f, iso("2024-03-01")))
+                    got.push_back(key(
+                        h.transaction->id, h.date, h.amount, h.baseAmount(), h.adjustmentId(), h.isPaid(), h.color()));
+                std::sort(want.begin(), want.end());
+                std::sort(got.begin(), got.end());
+                EXPECT_EQ(got, want);
+                EXPECT_GT(got.size(), 10u);
+            }
+    }
 }
 
 std::vector<std::string> describe(const ReportRows& rows)
@@ -221,7 +292,7 @@ TEST(Report, RowsShowTheDatesTheirRecordsHold)
     filter.to = iso("2024-05-31");
     std::vector<std::string> hitDates;
     for (const SearchHit& hit : searchOccurrences(b, filter, iso("2024-01-01")))
-        hitDates.push_back(formatIso(hit.date) + (hit.adjustmentId ? " moved" : ""));
+        hitDates.push_back(formatIso(hit.date) + (hit.adjustmentId() ? " moved" : ""));
     EXPECT_EQ(hitDates,
         (std::vector<std::string>{
             "2024-01-01", "2024-02-30", "2024-03-01", "2024-04-01", "2024-04-31 moved", "2024-05-01"}));

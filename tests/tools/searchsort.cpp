@@ -35,7 +35,7 @@ int main(int argc, char** argv)
     search.results = searchOccurrences(*budget, filter, today);
 
     using Key = std::tuple<const Transaction*, int32_t, int64_t>;
-    auto key = [](const SearchHit& h) { return Key{h.transaction, dayNumber(h.date), h.adjustmentId}; };
+    auto key = [](const SearchHit& h) { return Key{h.transaction, dayNumber(h.date), h.adjustmentId()}; };
     Json out = Json::object();
     Json hits = Json::array();
     for (const SearchHit& h : search.results)
