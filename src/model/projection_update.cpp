@@ -200,14 +200,21 @@ public:
         if (i >= m_had)
             return kNoTransaction;
         const uint32_t block = m_blocks[i >> kBlockBits];
-        if (!(block & 1))
+        if (!(block & 1)) [[likely]]
             return i - (block >> 1);
-        const auto at = std::lower_bound(m_removed.begin(), m_removed.end(), i);
-        return at != m_removed.end() && *at == i ? kNoTransaction : i - uint32_t(at - m_removed.begin());
+        // The block holds a removed position: count those before i from
+        // the first in the block.
+        size_t r = block >> 1;
+        while (r < m_removed.size() && m_removed[r] < i)
+            ++r;
+        return r < m_removed.size() && m_removed[r] == i ? kNoTransaction : i - uint32_t(r);
     }
 
 private:
-    static constexpr int kBlockBits = 10;
+    // Small blocks keep lookups in the blocks that hold a removed position
+    // rare; the table still fits the nearest cache for lists of hundreds of
+    // thousands.
+    static constexpr int kBlockBits = 6;
     size_t m_had;
     const std::vector<uint32_t>& m_removed;
     std::vector<uint32_t> m_blocks;
@@ -240,8 +247,17 @@ template <class List, class Index>
 void renumberItems(List& list, const Renumbering& to, Index index)
 {
     prepareWrites(list.data(), list.size() * sizeof(list[0]));
-    size_t kept = 0;
-    for (size_t k = 0; k < list.size(); ++k) {
+    // Usually nothing goes: items are renumbered in place up to the first
+    // that does, and only those after it move.
+    size_t k = 0;
+    for (; k < list.size(); ++k) {
+        const uint32_t now = to(index(list[k]));
+        if (now == kNoTransaction)
+            break;
+        index(list[k]) = now;
+    }
+    size_t kept = k;
+    for (; k < list.size(); ++k) {
         const uint32_t now = to(index(list[k]));
         if (now != kNoTransaction) {
             list[kept] = list[k];
@@ -326,11 +342,10 @@ void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_
     prepareWrites(p.adjustmentOwner.data(), p.adjustmentOwner.size() * sizeof(uint32_t));
     for (size_t k = 0; k < p.adjustmentOwner.size(); ++k) {
         uint32_t& owner = p.adjustmentOwner[k];
-        if (owner == kNoTransaction)
-            continue;
-        owner = toT(owner);
+        const uint32_t was = owner;
+        owner = toT(was);
         // An adjustment that outlived its transaction waits for its id.
-        if (owner == kNoTransaction && k < b.transaction_adjustments.size()) {
+        if (owner == kNoTransaction && was != kNoTransaction && k < b.transaction_adjustments.size()) [[unlikely]] {
             const int64_t id = b.transaction_adjustments[k].transaction_id;
             auto it = std::lower_bound(p.orphanOwners.begin(), p.orphanOwners.end(), id);
             if (it == p.orphanOwners.end() || *it != id)
