@@ -132,6 +132,34 @@ void regroup(BudgetProjection& p, uint32_t owner, uint32_t drop, const Projected
     sortAdjustmentGroup(p, at, uint32_t(p.adjustments.size()));
 }
 
+// An adjustment changed but kept by its transaction is replaced where its
+// group holds it. Its group written again at the end of the list instead
+// would leave the old one behind on every edit, and repeated edits of one
+// occurrence would soon have the projection made anew to reclaim the room.
+bool replaceInGroup(BudgetProjection& p, const Budget& b, uint32_t owner, uint32_t at, Touched& touched)
+{
+    const TransactionAdjustment& a = b.transaction_adjustments[at];
+    const std::optional<uint32_t> now = knownIndex(p, 0, a.transaction_id);
+    if (!now || *now != owner || owner >= b.transactions.size() || b.transactions[owner].id != a.transaction_id)
+        return false;
+    const auto [begin, end] = p.adjustmentRanges[owner];
+    for (uint32_t k = begin; k < end; ++k) {
+        if (p.adjustments[k].index != at)
+            continue;
+        touchAdjustment(p, owner, p.adjustments[k], touched);
+        moveIn(p, owner, p.adjustments[k], false);
+        p.adjustments[k] = adjustmentDays(a, at);
+        p.oddDates = p.oddDates || !isPlainDate(a.new_date);
+        sortAdjustmentGroup(p, begin, end);
+        const ProjectedAdjustment* placed = std::find_if(p.adjustments.data() + begin, p.adjustments.data() + end,
+            [&](const ProjectedAdjustment& d) { return d.index == at; });
+        moveIn(p, owner, *placed, true);
+        touchAdjustment(p, owner, *placed, touched);
+        return true;
+    }
+    return false;
+}
+
 // Takes transaction i out of the one-offs or its scopes' series as it was
 // placed, noting what it reached.
 void takeOut(BudgetProjection& p, uint32_t i, Touched& touched)
@@ -492,6 +520,8 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
     for (uint32_t at : adjustmentsAt) {
         const TransactionAdjustment& a = b.transaction_adjustments[at];
         const uint32_t was = p.adjustmentOwner[at];
+        if (was != kNoTransaction && replaceInGroup(p, b, was, at, touched))
+            continue;
         if (was != kNoTransaction) {
             for (uint32_t k = p.adjustmentRanges[was].first; k < p.adjustmentRanges[was].second; ++k)
                 if (p.adjustments[k].index == at) {

@@ -457,3 +457,36 @@ TEST(Projection, RemovalsFromLongListsEqualAFreshOne)
     ASSERT_FALSE(hasDemoData(*store));
     check();
 }
+
+// Edits of adjustments that stay with their transaction, over and over (the
+// amount, then the day it shows on, which moves it within its group): the
+// projection follows each as a fresh one would and keeps no room behind,
+// so that it is never made anew to reclaim it.
+TEST(Projection, RepeatedOccurrenceEditsLeaveNoRoomBehind)
+{
+    LocalStorePtr store = newLocalStore("");
+    store->budget->accounts = {account(1, "A")};
+    store->budget->transactions = {series(1, "2025-01-01", "nth_1_days", -10, "A")};
+    const Date start = iso("2025-01-01");
+    for (int d = 0; d < 60; ++d)
+        ASSERT_TRUE(setOccurrenceAmount(*store, 1, addDays(start, d), -d - 0.25, true, 0));
+    const BudgetProjection& p = storeProjection(*store);
+    const size_t unused = p.unused;
+    const int32_t madeAt = p.madeAt;
+    const Date edited = addDays(start, 30);
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(round);
+        if (round % 2)
+            ASSERT_TRUE(setOccurrenceDate(*store, 1, edited, addDays(edited, round % 7 - 3), 0));
+        else
+            ASSERT_TRUE(setOccurrenceAmount(*store, 1, edited, -round - 0.5, true, 0));
+        const BudgetProjection& warm = storeProjection(*store);
+        if (round % 20 < 2) {
+            const BudgetProjection fresh = projectBudget(*store->budget);
+            for (int d = 20; d < 45; ++d)
+                ASSERT_EQ(balanceAt(warm, addDays(start, d), 1), balanceAt(fresh, addDays(start, d), 1)) << d;
+        }
+    }
+    EXPECT_EQ(storeProjection(*store).unused, unused);
+    EXPECT_EQ(storeProjection(*store).madeAt, madeAt);
+}
