@@ -1,8 +1,10 @@
 #pragma once
 // What a validated edit gives back: refused input is a message for the
 // dialog, never an exception; only resource and file errors are raised.
+#include "core/page_writes.h"
 #include "model/store.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,16 +29,18 @@ inline EditResult editFailed(std::string message) { return {false, std::move(mes
 template <typename Record, typename Pred>
 size_t removeRecords(LocalStore& store, std::vector<Record>& list, Entity entity, Pred pred)
 {
+    const size_t first = size_t(std::find_if(list.begin(), list.end(), pred) - list.begin());
+    if (first == list.size())
+        return 0;
+    prepareWrites(list.data() + first, (list.size() - first) * sizeof(Record));
     std::vector<int64_t> ids;
-    size_t kept = 0;
-    for (size_t i = 0; i < list.size(); ++i) {
+    size_t kept = first;
+    for (size_t i = first; i < list.size(); ++i) {
         if (pred(list[i]))
             ids.push_back(list[i].id);
         else if (kept++ != i)
             list[kept - 1] = std::move(list[i]);
     }
-    if (ids.empty())
-        return 0;
     list.erase(list.begin() + std::ptrdiff_t(kept), list.end());
     for (int64_t id : ids)
         appendOp(store, opDelete, entity, id);

@@ -4,6 +4,7 @@
 // lose the walk checkpoints past the first such day. Everything else the
 // projection worked out stays, and what is worked out again goes through the
 // same steps as in a fresh projection, so the figures match it to the bit.
+#include "core/page_writes.h"
 #include "model/budget.h"
 #include "model/projection.h"
 #include "model/projection_internal.h"
@@ -131,6 +132,34 @@ void regroup(BudgetProjection& p, uint32_t owner, uint32_t drop, const Projected
     sortAdjustmentGroup(p, at, uint32_t(p.adjustments.size()));
 }
 
+// An adjustment changed but kept by its transaction is replaced where its
+// group holds it. Its group written again at the end of the list instead
+// would leave the old one behind on every edit, and repeated edits of one
+// occurrence would soon have the projection made anew to reclaim the room.
+bool replaceInGroup(BudgetProjection& p, const Budget& b, uint32_t owner, uint32_t at, Touched& touched)
+{
+    const TransactionAdjustment& a = b.transaction_adjustments[at];
+    const std::optional<uint32_t> now = knownIndex(p, 0, a.transaction_id);
+    if (!now || *now != owner || owner >= b.transactions.size() || b.transactions[owner].id != a.transaction_id)
+        return false;
+    const auto [begin, end] = p.adjustmentRanges[owner];
+    for (uint32_t k = begin; k < end; ++k) {
+        if (p.adjustments[k].index != at)
+            continue;
+        touchAdjustment(p, owner, p.adjustments[k], touched);
+        moveIn(p, owner, p.adjustments[k], false);
+        p.adjustments[k] = adjustmentDays(a, at);
+        p.oddDates = p.oddDates || !isPlainDate(a.new_date);
+        sortAdjustmentGroup(p, begin, end);
+        const ProjectedAdjustment* placed = std::find_if(p.adjustments.data() + begin, p.adjustments.data() + end,
+            [&](const ProjectedAdjustment& d) { return d.index == at; });
+        moveIn(p, owner, *placed, true);
+        touchAdjustment(p, owner, *placed, touched);
+        return true;
+    }
+    return false;
+}
+
 // Takes transaction i out of the one-offs or its scopes' series as it was
 // placed, noting what it reached.
 void takeOut(BudgetProjection& p, uint32_t i, Touched& touched)
@@ -172,59 +201,129 @@ void replaceTransaction(
     touchTransaction(p, i, touched);
 }
 
-// Drops the index at the removed positions (sorted) and renumbers the rest:
-// gives old index to new, kNoTransaction for a removed one.
-std::vector<uint32_t> renumber(size_t had, const std::vector<uint32_t>& removed)
-{
-    std::vector<uint32_t> to(had, kNoTransaction);
-    uint32_t next = 0;
-    for (size_t i = 0, r = 0; i < had; ++i) {
-        if (r < removed.size() && removed[r] == i)
-            ++r;
-        else
-            to[i] = next++;
+// Where the records of a list go when those at the sorted positions
+// `removed` leave it: each moves up by the number removed before it, and a
+// removed one goes nowhere (kNoTransaction). Lists are renumbered entry by
+// entry in scattered order, so the lookup is one read of a table per block
+// of positions, small enough to stay in the nearest cache however long the
+// list: the count removed before the block and whether any falls in it.
+class Renumbering {
+public:
+    Renumbering(size_t had, const std::vector<uint32_t>& removed)
+        : m_had(had)
+        , m_removed(removed)
+        , m_blocks((had >> kBlockBits) + 1)
+    {
+        size_t r = 0;
+        for (size_t block = 0; block < m_blocks.size(); ++block) {
+            while (r < removed.size() && (removed[r] >> kBlockBits) < block)
+                ++r;
+            const bool within = r < removed.size() && (removed[r] >> kBlockBits) == block;
+            m_blocks[block] = uint32_t(r) << 1 | uint32_t(within);
+        }
     }
-    return to;
-}
 
+    uint32_t operator()(uint32_t i) const
+    {
+        if (i >= m_had)
+            return kNoTransaction;
+        const uint32_t block = m_blocks[i >> kBlockBits];
+        if (!(block & 1)) [[likely]]
+            return i - (block >> 1);
+        // The block holds a removed position: count those before i from
+        // the first in the block.
+        size_t r = block >> 1;
+        while (r < m_removed.size() && m_removed[r] < i)
+            ++r;
+        return r < m_removed.size() && m_removed[r] == i ? kNoTransaction : i - uint32_t(r);
+    }
+
+private:
+    // Small blocks keep lookups in the blocks that hold a removed position
+    // rare; the table still fits the nearest cache for lists of hundreds of
+    // thousands.
+    static constexpr int kBlockBits = 6;
+    size_t m_had;
+    const std::vector<uint32_t>& m_removed;
+    std::vector<uint32_t> m_blocks;
+};
+
+// Closes up the list over the removed positions (sorted), moving each run
+// of kept entries once.
 template <class T>
-void compact(std::vector<T>& list, const std::vector<uint32_t>& to)
+void closeUp(std::vector<T>& list, const std::vector<uint32_t>& removed)
 {
-    size_t kept = 0;
-    for (size_t i = 0; i < list.size(); ++i)
-        if (i >= to.size() || to[i] != kNoTransaction)
-            list[kept++] = list[i];
+    if (removed.empty() || removed.front() >= list.size())
+        return;
+    prepareWrites(list.data() + removed.front(), (list.size() - removed.front()) * sizeof(T));
+    size_t kept = removed.front();
+    for (size_t r = 0; r < removed.size() && removed[r] < list.size(); ++r) {
+        const size_t from = removed[r] + 1;
+        const size_t to = r + 1 < removed.size() ? std::min<size_t>(removed[r + 1], list.size()) : list.size();
+        if (from < to) {
+            std::copy(list.begin() + std::ptrdiff_t(from), list.begin() + std::ptrdiff_t(to),
+                list.begin() + std::ptrdiff_t(kept));
+            kept += to - from;
+        }
+    }
     list.resize(kept);
 }
 
-void renumberIds(IdIndex& index, const std::vector<uint32_t>& to)
+// Renumbers the index of each item as `to` gives it, dropping items whose
+// record went; the items keep their order.
+template <class List, class Index>
+void renumberItems(List& list, const Renumbering& to, Index index)
 {
-    size_t kept = 0;
-    for (size_t k = 0; k < index.ids.size(); ++k)
-        if (to[index.at[k]] != kNoTransaction) {
-            index.ids[kept] = index.ids[k];
-            index.at[kept++] = to[index.at[k]];
+    prepareWrites(list.data(), list.size() * sizeof(list[0]));
+    // Usually nothing goes: items are renumbered in place up to the first
+    // that does, and only those after it move.
+    size_t k = 0;
+    for (; k < list.size(); ++k) {
+        const uint32_t now = to(index(list[k]));
+        if (now == kNoTransaction)
+            break;
+        index(list[k]) = now;
+    }
+    size_t kept = k;
+    for (; k < list.size(); ++k) {
+        const uint32_t now = to(index(list[k]));
+        if (now != kNoTransaction) {
+            list[kept] = list[k];
+            index(list[kept++]) = now;
         }
+    }
+    list.resize(kept);
+}
+
+void renumberIds(IdIndex& index, const Renumbering& to)
+{
+    prepareWrites(index.ids.data(), index.ids.size() * sizeof(int64_t));
+    prepareWrites(index.at.data(), index.at.size() * sizeof(uint32_t));
+    size_t kept = 0;
+    for (size_t k = 0; k < index.ids.size(); ++k) {
+        const uint32_t now = to(index.at[k]);
+        if (now != kNoTransaction) {
+            index.ids[kept] = index.ids[k];
+            index.at[kept++] = now;
+        }
+    }
     index.ids.resize(kept);
     index.at.resize(kept);
 }
 
-void renumberIds(AddedIds& ids, const std::vector<uint32_t>& to)
-{
-    std::erase_if(ids, [&](const std::pair<int64_t, uint32_t>& e) { return to[e.second] == kNoTransaction; });
-    for (auto& e : ids)
-        e.second = to[e.second];
-}
-
 // Takes out the transactions and adjustments at the removed positions of
 // the lists the projection knows (sorted), as they were, and renumbers what
-// follows them as the lists now do.
+// follows them as the lists now do. Each list is passed over once, however
+// many records went.
 void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_t>& transactions,
     const std::vector<uint32_t>& adjustments, Touched& touched)
 {
+    // Their one-off days and the days their adjustments show them on go
+    // with the renumbering below.
     for (uint32_t e : transactions) {
-        takeOut(p, e, touched);
-        moveIn(p, e, false);
+        touchTransaction(p, e, touched);
+        dropSeriesFromScopes(p, e);
+        p.unused += p.shareRanges[e].second - p.shareRanges[e].first;
         if (p.seriesOf[e] >= 0)
             eraseSeries(p, e);
         p.unused += p.adjustmentRanges[e].second - p.adjustmentRanges[e].first;
@@ -245,34 +344,36 @@ void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_
     }
 
     if (!adjustments.empty()) {
-        const std::vector<uint32_t> toA = renumber(p.adjustmentOwner.size(), adjustments);
-        compact(p.adjustmentOwner, toA);
-        for (ProjectedAdjustment& a : p.adjustments)
-            a.index = a.index < toA.size() && toA[a.index] != kNoTransaction ? toA[a.index] : 0;
+        const Renumbering toA(p.adjustmentOwner.size(), adjustments);
+        closeUp(p.adjustmentOwner, adjustments);
+        prepareWrites(p.adjustments.data(), p.adjustments.size() * sizeof(ProjectedAdjustment));
+        for (ProjectedAdjustment& a : p.adjustments) {
+            const uint32_t now = toA(a.index);
+            a.index = now != kNoTransaction ? now : 0;
+        }
         renumberIds(p.adjustmentIds, toA);
-        renumberIds(p.addedIds[1], toA);
+        renumberItems(p.addedIds[1], toA, [](auto& e) -> uint32_t& { return e.second; });
     }
     if (transactions.empty())
         return;
-    const std::vector<uint32_t> toT = renumber(p.spans.size(), transactions);
-    compact(p.seriesOf, toT);
-    compact(p.shareRanges, toT);
-    compact(p.spans, toT);
-    compact(p.adjustmentRanges, toT);
+    const Renumbering toT(p.spans.size(), transactions);
+    closeUp(p.seriesOf, transactions);
+    closeUp(p.shareRanges, transactions);
+    closeUp(p.spans, transactions);
+    closeUp(p.adjustmentRanges, transactions);
     for (ProjectedSeries& s : p.series)
-        s.transaction = toT[s.transaction];
+        s.transaction = toT(s.transaction);
     for (auto* list : {&p.oneOffs, &p.movedIn})
-        for (auto& item : *list)
-            item.second = toT[item.second];
+        renumberItems(*list, toT, [](auto& e) -> uint32_t& { return e.second; });
     renumberIds(p.transactionIds, toT);
-    renumberIds(p.addedIds[0], toT);
+    renumberItems(p.addedIds[0], toT, [](auto& e) -> uint32_t& { return e.second; });
+    prepareWrites(p.adjustmentOwner.data(), p.adjustmentOwner.size() * sizeof(uint32_t));
     for (size_t k = 0; k < p.adjustmentOwner.size(); ++k) {
         uint32_t& owner = p.adjustmentOwner[k];
-        if (owner == kNoTransaction)
-            continue;
-        owner = toT[owner];
+        const uint32_t was = owner;
+        owner = toT(was);
         // An adjustment that outlived its transaction waits for its id.
-        if (owner == kNoTransaction && k < b.transaction_adjustments.size()) {
+        if (owner == kNoTransaction && was != kNoTransaction && k < b.transaction_adjustments.size()) [[unlikely]] {
             const int64_t id = b.transaction_adjustments[k].transaction_id;
             auto it = std::lower_bound(p.orphanOwners.begin(), p.orphanOwners.end(), id);
             if (it == p.orphanOwners.end() || *it != id)
@@ -419,6 +520,8 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
     for (uint32_t at : adjustmentsAt) {
         const TransactionAdjustment& a = b.transaction_adjustments[at];
         const uint32_t was = p.adjustmentOwner[at];
+        if (was != kNoTransaction && replaceInGroup(p, b, was, at, touched))
+            continue;
         if (was != kNoTransaction) {
             for (uint32_t k = p.adjustmentRanges[was].first; k < p.adjustmentRanges[was].second; ++k)
                 if (p.adjustments[k].index == at) {

@@ -50,18 +50,17 @@ std::optional<size_t> findStoreOccurrence(const LocalStore& store, int64_t trans
     };
     std::optional<size_t> found;
     const BudgetProjection* p = toldOfEveryChange(store);
-    // Up to date, it holds every adjustment of the transaction, in list order.
+    // Up to date, it holds every adjustment of the transaction, sorted by
+    // day: of two of one occurrence moved to different days, the first in
+    // the list may come second, so the first and last are taken by index.
     if (p && p->revision == store.change_count && p->listSize[0] == b.transactions.size()
         && p->listSize[1] == list.size()) {
         const std::optional<uint32_t> owner = knownIndex(*p, 0, transactionId);
         if (owner && *owner < b.transactions.size() && b.transactions[*owner].id == transactionId) {
             for (uint32_t k = p->adjustmentRanges[*owner].first; k < p->adjustmentRanges[*owner].second; ++k) {
                 const size_t i = p->adjustments[k].index;
-                if (i < list.size() && matches(i)) {
+                if (i < list.size() && matches(i) && (!found || (last ? i > *found : i < *found)))
                     found = i;
-                    if (!last)
-                        break;
-                }
             }
             return found;
         }

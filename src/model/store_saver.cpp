@@ -1,6 +1,8 @@
 #include "model/store_saver.h"
 
 #include "core/errors.h"
+#include "core/page_writes.h"
+#include "model/projection.h"
 
 #include <cerrno>
 #include <csignal>
@@ -11,6 +13,19 @@
 #include <unistd.h>
 
 namespace qm {
+
+namespace {
+
+// Bringing the projection up to date after an edit rewrites its lists; done
+// after the fork, every page it writes would first be copied for the child.
+void updateProjectionBeforeFork(const LocalStore& store)
+{
+    const BudgetProjection* p = store.projection.get();
+    if (p && p->budget == store.budget.get() && p->revision != store.change_count && p->notedTo == store.change_count)
+        storeProjection(store);
+}
+
+}  // namespace
 
 struct StoreSaver {
     pid_t child = -1;      // the save under way, if any
@@ -54,6 +69,8 @@ struct StoreSaver {
             failure = SaveFailure{store.folder, std::string("no pipe for the save: ") + std::strerror(errno)};
             return;
         }
+        updateProjectionBeforeFork(store);
+        notePagesShared();
         const pid_t parent = getpid();
         const pid_t pid = fork();
         if (pid < 0) {

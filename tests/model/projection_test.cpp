@@ -359,9 +359,12 @@ TEST(StoreLookup, AnswersAsAWalkThroughTheLists)
                 store->budget->transactions.back().id = b.transactions.front().id;
                 markDirty(*store);
             } else if (ask == 7 && !b.transaction_adjustments.empty()) {
-                // A second adjustment of one occurrence: first and last differ.
-                addAdjustment(
-                    *store, b.transaction_adjustments[size_t(pick(0, int(b.transaction_adjustments.size()) - 1))]);
+                // A second adjustment of one occurrence: first and last differ,
+                // and the second may show it on an earlier day.
+                TransactionAdjustment twin =
+                    b.transaction_adjustments[size_t(pick(0, int(b.transaction_adjustments.size()) - 1))];
+                twin.new_date = addDays(twin.new_date, pick(-30, 30));
+                addAdjustment(*store, twin);
                 storeProjection(*store);
             }
             std::set<int64_t> ids;
@@ -383,4 +386,107 @@ TEST(StoreLookup, AnswersAsAWalkThroughTheLists)
                         << id << " " << formatIso(fromDayNumber(day)) << " last " << last;
         }
     }
+}
+
+// Removals from lists long enough that most records lie far from any
+// removed one, several between two questions (the first record, neighbours,
+// the last, then a batch of demo records with their adjustments): the
+// records after them move up, and the updated projection answers as a
+// fresh one and finds every record where the lists now hold it.
+TEST(Projection, RemovalsFromLongListsEqualAFreshOne)
+{
+    std::mt19937 rng(7);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    LocalStorePtr store = newLocalStore("");
+    Budget& b = *store->budget;
+    b.accounts = {account(1, "A"), account(2, "B")};
+    const char* rules[] = {"nth_1_days", "nth_1_weeks", "nth_1_months", "dom_last_every", "nth_1_years"};
+    const Date base = iso("2024-01-01");
+    for (int i = 0; i < 400; ++i) {
+        Transaction t = oneOff(i + 1, "2024-01-01", pick(-50000, 30000) / 100.0 + 1e-7, i % 2 ? "A" : "B");
+        t.start_date = addDays(base, pick(0, 700));
+        if (i % 3 == 0) {
+            t.is_recurring = true;
+            t.recurring_period = rules[pick(0, 4)];
+        }
+        t.is_demo = i % 7 == 3;
+        b.transactions.push_back(t);
+    }
+    for (int i = 0; i < 700; ++i) {
+        const Transaction& t = b.transactions[size_t(pick(0, 399))];
+        const Date original = t.is_recurring ? addDays(t.start_date, pick(0, 300)) : t.start_date;
+        b.transaction_adjustments.push_back(adjustment(1000 + i, t.id, "2024-01-01", "2024-01-01", pick(0, 1) == 1,
+            pick(-9999, 9999) / 100.0 + 3e-9, false, pick(0, 5) == 0));
+        b.transaction_adjustments.back().original_date = original;
+        b.transaction_adjustments.back().new_date = addDays(original, pick(-20, 20));
+    }
+    b.running_total_adjustments = {anchor(1, 1, "2024-06-01", 500), anchor(2, 0, "2025-01-01", -250)};
+    for (int64_t scope = 0; scope <= 2; ++scope)
+        balanceAt(storeProjection(*store), iso("2026-06-01"), scope);
+    const int32_t madeAt = storeProjection(*store).madeAt;
+
+    auto check = [&] {
+        const BudgetProjection& warm = storeProjection(*store);
+        EXPECT_EQ(warm.madeAt, madeAt) << "made anew";
+        const BudgetProjection fresh = projectBudget(b);
+        ASSERT_EQ(warm.series.size(), fresh.series.size());
+        for (size_t k = 0; k < warm.series.size(); ++k)
+            ASSERT_EQ(warm.series[k].transaction, fresh.series[k].transaction) << k;
+        for (int64_t scope = 0; scope <= 2; ++scope)
+            for (int d = -10; d < 800; d += 37)
+                ASSERT_EQ(balanceAt(warm, addDays(base, d), scope), balanceAt(fresh, addDays(base, d), scope))
+                    << d << " account " << scope;
+        for (size_t i = 0; i < b.transactions.size(); ++i)
+            ASSERT_EQ(findStoreTransaction(*store, b.transactions[i].id), i);
+        for (size_t i = 0; i < b.transaction_adjustments.size(); ++i) {
+            const TransactionAdjustment& a = b.transaction_adjustments[i];
+            ASSERT_EQ(findStoreAdjustment(*store, a.id), i);
+            ASSERT_EQ(findStoreOccurrence(*store, a.transaction_id, a.original_date, true),
+                walkOccurrence(b, a.transaction_id, a.original_date, true));
+        }
+    };
+    // Positions as the list stands at each removal.
+    const std::vector<std::vector<size_t>> batches = {{0}, {63, 63, 63}, {200, 64, 5}, {1000}};
+    for (const std::vector<size_t>& batch : batches) {
+        SCOPED_TRACE(batch.front());
+        for (size_t at : batch)
+            ASSERT_TRUE(deleteTransaction(*store, b.transactions[std::min(at, b.transactions.size() - 1)].id));
+        check();
+    }
+    removeDemoData(*store);
+    ASSERT_FALSE(hasDemoData(*store));
+    check();
+}
+
+// Edits of adjustments that stay with their transaction, over and over (the
+// amount, then the day it shows on, which moves it within its group): the
+// projection follows each as a fresh one would and keeps no room behind,
+// so that it is never made anew to reclaim it.
+TEST(Projection, RepeatedOccurrenceEditsLeaveNoRoomBehind)
+{
+    LocalStorePtr store = newLocalStore("");
+    store->budget->accounts = {account(1, "A")};
+    store->budget->transactions = {series(1, "2025-01-01", "nth_1_days", -10, "A")};
+    const Date start = iso("2025-01-01");
+    for (int d = 0; d < 60; ++d)
+        ASSERT_TRUE(setOccurrenceAmount(*store, 1, addDays(start, d), -d - 0.25, true, 0));
+    const BudgetProjection& p = storeProjection(*store);
+    const size_t unused = p.unused;
+    const int32_t madeAt = p.madeAt;
+    const Date edited = addDays(start, 30);
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(round);
+        if (round % 2)
+            ASSERT_TRUE(setOccurrenceDate(*store, 1, edited, addDays(edited, round % 7 - 3), 0));
+        else
+            ASSERT_TRUE(setOccurrenceAmount(*store, 1, edited, -round - 0.5, true, 0));
+        const BudgetProjection& warm = storeProjection(*store);
+        if (round % 20 < 2) {
+            const BudgetProjection fresh = projectBudget(*store->budget);
+            for (int d = 20; d < 45; ++d)
+                ASSERT_EQ(balanceAt(warm, addDays(start, d), 1), balanceAt(fresh, addDays(start, d), 1)) << d;
+        }
+    }
+    EXPECT_EQ(storeProjection(*store).unused, unused);
+    EXPECT_EQ(storeProjection(*store).madeAt, madeAt);
 }
