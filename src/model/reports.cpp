@@ -439,8 +439,11 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
                             running += f.amount;
                     }
                     // The day's last row shows the day's balance.
-                    rows.emplace_back(oddDates ? bucketDates[bucket][order[j]] : date, f.source, amount,
-                        roundCents(j + 1 < end ? running : day.balance));
+                    ReportRow& row = rows.emplace_back();
+                    row.date = oddDates ? bucketDates[bucket][order[j]] : date;
+                    row.source = f.source;
+                    row.amount = amount;
+                    row.runningBalance = roundCents(j + 1 < end ? running : day.balance);
                 }
             }
             running = day.balance;
