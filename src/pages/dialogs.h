@@ -126,8 +126,8 @@ void drawMergeDeviceBudgetDialog(AppState& state);
 void drawManageCategoriesDialog(AppState& state);
 void drawManageAccountsDialog(AppState& state);
 
-// Carries out, at the start of a frame, the action a "Yes" in the
-// confirmation box left pending during the previous one, then forgets it.
+// A "Yes" clicked in the confirmation box only records what to do; the
+// next frame does it here, first thing, and clears the record.
 // The ids it knows: "logout", "delete-tx", "delete-account",
 // "delete-category", "delete-user", "regen-token", "calsync-off"; any other
 // id does nothing, so a stale or mistyped one can never delete anything.

@@ -35,16 +35,22 @@ def close_all(env):
     return bool(found.stdout.split())
 
 
+def heavy_budget(build, home, scale):
+    """Writes the heavy budget at that scale as the local budget; its folder."""
+    folder = os.path.join(config(home), "budgets", "local")
+    made = subprocess.run([os.path.join(build, "tools", "modeltool"), "heavy", scale, folder],
+                          capture_output=True, text=True)
+    check(f"heavy budget x{scale} written", made.returncode == 0, made.stderr)
+    return folder
+
+
 def main():
     build = sys.argv[1]
     scale = option("--scale", "16")
     binary = option("--program", program(build))
     limit = 2.0 if sanitized(binary) else 0.3
     with xvfb() as env, temp_dir() as home:
-        folder = os.path.join(config(home), "budgets", "local")
-        made = subprocess.run([os.path.join(build, "tools", "modeltool"), "heavy", scale, folder],
-                              capture_output=True, text=True)
-        check(f"heavy budget x{scale} written", made.returncode == 0, made.stderr)
+        folder = heavy_budget(build, home, scale)
         before = {f: stamp(os.path.join(folder, f)) + (os.stat(os.path.join(folder, f)).st_ino,)
                   for f in ("data.json", "journal.json")}
         listing = os.path.join(home, "widgets.json")

@@ -15,8 +15,8 @@ import subprocess
 import sys
 import time
 
-from _shell import accept_terms, base_env, check, config, finish, program, temp_dir, wait_for, widgets, xvfb
-from shell_heavy_budget import close_all, option, sanitized
+from _shell import accept_terms, base_env, check, finish, program, temp_dir, wait_for, widgets, xvfb
+from shell_heavy_budget import close_all, heavy_budget, option, sanitized
 
 EDITS = 10
 
@@ -120,11 +120,8 @@ def main():
     binary = option("--program", program(build))
     limit = 10.0 if sanitized(binary) else 1.0
     with xvfb() as env, temp_dir() as home:
-        folder = os.path.join(config(home), "budgets", "local")
+        folder = heavy_budget(build, home, scale)
         data = os.path.join(folder, "data.json")
-        made = subprocess.run([os.path.join(build, "tools", "modeltool"), "heavy", scale, folder],
-                              capture_output=True, text=True)
-        check(f"heavy budget x{scale} written", made.returncode == 0, made.stderr)
         listing = os.path.join(home, "widgets.json")
         accept_terms(home)
         e = base_env(env, home, {"QUENMRK_TEST_WIDGETS": listing, "QUENMRK_OPEN": "balance"})
