@@ -12,31 +12,37 @@ namespace {
 
 // The rows' texts point into the budget, which the next edit may move: copy
 // them into one block that the model owns and point the rows' sources there.
-std::shared_ptr<const std::string> ownRowTexts(std::vector<ReportRowSource>& sources)
+std::shared_ptr<const ReportRowTextBlock> ownRowTexts(std::vector<ReportRowSource>& sources)
 {
     size_t total = 0;
     for (const ReportRowSource& r : sources)
-        total += r.description.size() + r.category.size() + r.account.size() + r.transferTo.size();
-    auto texts = std::make_shared<std::string>();
-    texts->reserve(total);
+        total += r.description().size() + r.category().size() + r.account().size() + r.transferTo().size();
+    auto block = std::make_shared<ReportRowTextBlock>();
+    block->text.reserve(total);
+    block->texts.resize(sources.size());
     for (const ReportRowSource& r : sources) {
-        *texts += r.description;
-        *texts += r.category;
-        *texts += r.account;
-        *texts += r.transferTo;
+        block->text += r.description();
+        block->text += r.category();
+        block->text += r.account();
+        block->text += r.transferTo();
     }
-    const char* at = texts->data();
-    auto take = [&at](std::string_view& view) {
-        view = std::string_view(at, view.size());
+    const char* at = block->text.data();
+    auto take = [&at](std::string_view view) {
+        const std::string_view taken(at, view.size());
         at += view.size();
+        return taken;
     };
-    for (ReportRowSource& r : sources) {
-        take(r.description);
-        take(r.category);
-        take(r.account);
-        take(r.transferTo);
+    for (size_t k = 0; k < sources.size(); ++k) {
+        ReportRowSource& r = sources[k];
+        ReportRowTexts& texts = block->texts[k];
+        texts.description = take(r.description());
+        texts.category = take(r.category());
+        texts.account = take(r.account());
+        texts.transferTo = take(r.transferTo());
+        r.transaction = nullptr;
+        r.texts = &texts;
     }
-    return texts;
+    return block;
 }
 
 int64_t monthIndex(Date d) { return int64_t(d.year) * 12 + d.month - 1; }
