@@ -446,27 +446,44 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
 GroupTotals groupTotals(const ReportRows& rows, bool byAccount)
 {
     GroupTotals groups;
-    std::unordered_map<std::string, size_t> where;
-    // All rows of a source fall in one group: its name is looked up once,
-    // when its first row comes, rather than once a row.
+    std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> where;
+    // All rows of a source fall in one group, so its name is looked up once.
+    // The sources are first listed in the order their first rows come, then
+    // named in that order, each asked for a few ahead (a large report's lie
+    // far apart), and only then are the rows added up.
     constexpr uint32_t kUnplaced = UINT32_MAX, kLeftOut = UINT32_MAX - 1;
     std::vector<uint32_t> groupOf(rows.sources.size(), kUnplaced);
-    for (const ReportRow& r : rows) {
-        uint32_t& group = groupOf[r.source];
-        if (group == kUnplaced) {
-            const ReportRowSource& source = rows.source(r);
-            if (source.isBalanceRow || !source.counted) {
-                group = kLeftOut;
-                continue;
-            }
-            std::string name(byAccount ? source.account() : source.category());
-            if (name.empty())
-                name = "Uncategorized";
-            auto [it, added] = where.try_emplace(name, groups.size());
-            if (added)
-                groups.emplace_back(std::move(name), GroupTotal{});
-            group = uint32_t(it->second);
+    std::vector<uint32_t> firstSeen;
+    for (const ReportRow& r : rows)
+        if (groupOf[r.source] == kUnplaced) {
+            groupOf[r.source] = kLeftOut;
+            firstSeen.push_back(r.source);
         }
+    for (size_t k = 0; k < firstSeen.size(); ++k) {
+        if (k + 16 < firstSeen.size())
+            __builtin_prefetch(&rows.sources[firstSeen[k + 16]]);
+        if (k + 8 < firstSeen.size()) {
+            const ReportRowSource& ahead = rows.sources[firstSeen[k + 8]];
+            if (ahead.transaction)
+                __builtin_prefetch(byAccount ? &ahead.transaction->account : &ahead.transaction->category);
+            else
+                __builtin_prefetch(ahead.texts);
+        }
+        const ReportRowSource& source = rows.sources[firstSeen[k]];
+        if (source.isBalanceRow || !source.counted)
+            continue;
+        std::string_view name = byAccount ? source.account() : source.category();
+        if (name.empty())
+            name = "Uncategorized";
+        auto it = where.find(name);
+        if (it == where.end()) {
+            it = where.emplace(std::string(name), uint32_t(groups.size())).first;
+            groups.emplace_back(std::string(name), GroupTotal{});
+        }
+        groupOf[firstSeen[k]] = it->second;
+    }
+    for (const ReportRow& r : rows) {
+        const uint32_t group = groupOf[r.source];
         if (group == kLeftOut)
             continue;
         GroupTotal& g = groups[group].second;
