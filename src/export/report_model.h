@@ -47,6 +47,13 @@ struct ReportFigure {
 // Eight figures, or nine when the summary has a current balance.
 std::vector<ReportFigure> reportMetrics(const BalanceSummary& summary);
 
+// The texts of a report's rows, copied out of the budget: one block of
+// characters and, per source, its texts within it.
+struct ReportRowTextBlock {
+    std::string text;
+    std::vector<ReportRowTexts> texts;
+};
+
 struct ReportModel {
     Date from;  // year 0: never computed
     Date to;
@@ -59,7 +66,7 @@ struct ReportModel {
     // Their sources' texts live in rowTexts, which copies of the model
     // share, so the rows hold whatever becomes of the budget.
     ReportRows rows;
-    std::shared_ptr<const std::string> rowTexts;
+    std::shared_ptr<const ReportRowTextBlock> rowTexts;
     GroupTotals categoryTotals;
     GroupTotals accountTotals;
     std::vector<RecurringRow> recurring;

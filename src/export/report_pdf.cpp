@@ -178,9 +178,9 @@ void drawAnalysisTable(Cursor& c, std::string_view title, const GroupTotals& tot
 
 std::string accountText(const ReportRowSource& r)
 {
-    if (!r.transferTo.empty())
-        return std::string(r.account) + " \u2192 " + std::string(r.transferTo);
-    return r.account.empty() ? std::string("No account") : std::string(r.account);
+    if (!r.transferTo().empty())
+        return std::string(r.account()) + " \u2192 " + std::string(r.transferTo());
+    return r.account().empty() ? std::string("No account") : std::string(r.account());
 }
 
 // Left edges of the detail table's columns. Both money columns need room
@@ -212,12 +212,12 @@ void drawDetails(Cursor& c, const ReportModel& model)
         }
         if (t.isBalanceRow) {
             c.text(D::c0 + 1.5, formatIso(r.date), 7.5, pfsRegular, kMuted);
-            c.text(D::c1 + 1.5, fitPdfText(c.doc, t.description, 56, 7.5, pfsBold), 7.5, pfsBold, kMuted);
+            c.text(D::c1 + 1.5, fitPdfText(c.doc, t.description(), 56, 7.5, pfsBold), 7.5, pfsBold, kMuted);
             c.rightText(D::c5, W - M - 1.5, formatMoney(r.runningBalance), 7.5, pfsExtra, kInk);
         } else {
             c.text(D::c0 + 1.5, formatIso(r.date), 7.5, pfsRegular, kInk);
-            c.text(D::c1 + 1.5, fitPdfText(c.doc, t.description, 56, 7.5, pfsRegular), 7.5, pfsRegular, kInk);
-            const std::string_view category = t.category.empty() ? std::string_view("Uncategorized") : t.category;
+            c.text(D::c1 + 1.5, fitPdfText(c.doc, t.description(), 56, 7.5, pfsRegular), 7.5, pfsRegular, kInk);
+            const std::string_view category = t.category().empty() ? std::string_view("Uncategorized") : t.category();
             c.text(D::c2 + 1.5, fitPdfText(c.doc, category, 28, 7.5, pfsRegular), 7.5, pfsRegular, kMuted);
             c.text(D::c3 + 1.5, fitPdfText(c.doc, accountText(t), 28, 7.5, pfsRegular), 7.5, pfsRegular, kMuted);
             if (t.counted)

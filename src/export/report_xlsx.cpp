@@ -51,15 +51,15 @@ XlsxSheet transactionsSheet(const ReportModel& model)
         row.reserve(6);
         row.push_back(xlsxText(formatIso(r.date)));
         if (t.isBalanceRow) {
-            row.push_back(xlsxText(std::string(t.description), true));
+            row.push_back(xlsxText(std::string(t.description()), true));
             row.resize(5);
             row.push_back(xlsxMoney(r.runningBalance, true));
         } else {
-            row.push_back(xlsxText(std::string(t.description)));
-            row.push_back(xlsxText(std::string(t.category)));
-            std::string account(t.account);
-            if (!t.transferTo.empty())
-                account += " \u2192 " + std::string(t.transferTo);
+            row.push_back(xlsxText(std::string(t.description())));
+            row.push_back(xlsxText(std::string(t.category())));
+            std::string account(t.account());
+            if (!t.transferTo().empty())
+                account += " \u2192 " + std::string(t.transferTo());
             row.push_back(xlsxText(std::move(account)));
             row.push_back(t.counted ? signedMoney(r.amount) : xlsxText({}));
             row.push_back(xlsxMoney(r.runningBalance));

@@ -160,11 +160,11 @@ void transactionDetails(Page& p)
             const ReportRowSource& t = model.rows.source(r);
             const double x = row.x, iw = row.w, ry = row.y;
             const bool balance = t.isBalanceRow;
-            cellText(p, t.description, {x, ry + p.dp(7), iw - p.dp(120), p.dp(18)}, p.dp(12.5),
+            cellText(p, t.description(), {x, ry + p.dp(7), iw - p.dp(120), p.dp(18)}, p.dp(12.5),
                 p.slot(balance ? slotTextSecondary : slotText), balance ? 500 : 600);
             std::string sub = shortDate(r.date);
-            if (!t.category.empty())
-                sub += " \u00b7 " + std::string(t.category);
+            if (!t.category().empty())
+                sub += " \u00b7 " + std::string(t.category());
             cellText(p, sub, {x, ry + p.dp(27), iw - p.dp(120), p.dp(16)}, p.dp(11), p.slot(slotTextTertiary), 400);
             if (!balance && t.counted)
                 drawTextWith(s, formatMoney(r.amount), {x + iw - p.dp(110), ry + p.dp(5), p.dp(110), p.dp(20)},
@@ -183,11 +183,11 @@ void transactionDetails(Page& p)
         if (t.isBalanceRow) {
             fillRoundRect(*s.renderer, row, p.dp(6), withAlpha(p.slot(slotBackgroundDeep), 0.6));
             drawText(s, shortDate(r.date), cell(p, xs, 0, row), p.dp(12), p.slot(slotTextSecondary), 0, 400);
-            cellText(p, t.description, cell(p, xs, 1, row), p.dp(12.5), p.slot(slotTextSecondary), 600);
+            cellText(p, t.description(), cell(p, xs, 1, row), p.dp(12.5), p.slot(slotTextSecondary), 600);
         } else {
             drawText(s, shortDate(r.date), cell(p, xs, 0, row), p.dp(12), p.slot(slotTextSecondary), 0, 400);
-            cellText(p, t.description, cell(p, xs, 1, row), p.dp(12.5), p.slot(slotText), 500);
-            cellText(p, t.category, cell(p, xs, 2, row), p.dp(12), p.slot(slotTextSecondary), 400);
+            cellText(p, t.description(), cell(p, xs, 1, row), p.dp(12.5), p.slot(slotText), 500);
+            cellText(p, t.category(), cell(p, xs, 2, row), p.dp(12), p.slot(slotTextSecondary), 400);
             cellText(p, reportAccountText(t), cell(p, xs, 3, row), p.dp(12), p.slot(slotTextSecondary), 400);
             if (t.counted)
                 drawTextWith(s, formatMoney(r.amount), cell(p, xs, 4, row), p.dp(12), amountSlot(p, r.amount), 1, 1);
@@ -409,9 +409,9 @@ void navigation(Page& p)
 
 std::string reportAccountText(const ReportRowSource& row)
 {
-    if (row.transferTo.empty())
-        return std::string(row.account);
-    return std::string(row.account) + " \u2192 " + std::string(row.transferTo);
+    if (row.transferTo().empty())
+        return std::string(row.account());
+    return std::string(row.account()) + " \u2192 " + std::string(row.transferTo());
 }
 
 ReportsPageLayout reportsPageLayout(double width, bool compact)

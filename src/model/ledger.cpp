@@ -96,7 +96,6 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
     for (size_t at = 0; at < transactions.size(); ++at) {
         prefetchAhead(p, transactions, at);
         const uint32_t i = transactions[at];
-        const Transaction& t = p.budget->transactions[i];
         if (p.oddDates) {
             expandProjected(p, i, range, occurrences);
             amounts.clear();
@@ -109,8 +108,9 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
         if (amounts.empty())
             continue;
         const uint32_t owner = uint32_t(placed.size());
-        const double sign = scope.displaySign(t);
-        placed.push_back({&t, sign, scope.signedAmount(t, 1), sign * t.amount});
+        const ProjectedTransaction& t = p.transactions[i];
+        const double sign = displaySignIn(p, t, scopeIdx);
+        placed.push_back({&p.budget->transactions[i], sign, balanceSignIn(p, t, scopeIdx), sign * t.amount});
         for (const DayAmount& a : amounts) {
             const uint32_t day = uint32_t(a.day - fromN);
             found.push_back({day, owner, a.adjustment, a.amount});

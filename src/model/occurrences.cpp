@@ -62,14 +62,14 @@ bool dateBefore(Date a, Date b)
 int weekdayOfDayNumber(int64_t n) { return static_cast<int>((n % 7 + 10) % 7); }
 
 // How far businessDayShift moves the date with this day number.
-int shiftDays(const Transaction& t, int64_t n)
+int shiftDays(const ExpansionSource& t, int64_t n)
 {
-    if (!t.pay_on_business_day)
+    if (!t.payOnBusinessDay)
         return 0;
     int wd = weekdayOfDayNumber(n);
     if (wd < 5)
         return 0;
-    return t.pay_early ? 4 - wd : 7 - wd;
+    return t.payEarly ? 4 - wd : 7 - wd;
 }
 
 // Moves cur, a real calendar date from year 0 on, and its step count along a
@@ -99,14 +99,15 @@ bool jumpMonths(const SeriesStep& step, int64_t months, int64_t lowMonth, int64_
 // never pay for it).
 template <class Found>
 void walkSeries(
-    const Transaction& t, const SeriesStep& step, const TakenDays& taken, const DayRange& range, Found&& found)
+    const ExpansionSource& t, const SeriesStep& step, const TakenDays& taken, const DayRange& range, Found&& found)
 {
     const int64_t fromN = range.fromN, toN = range.toN;
     // Two days past the range, so that a weekend date just after it can move
     // back into it.
     const int64_t limit = toN + 2;
-    const int64_t endN = t.has_end_date ? dayNumber(t.end_date) : std::numeric_limits<int64_t>::max();
-    int64_t curN = dayNumber(t.start_date);
+    const int64_t endN = t.endN;
+    const bool hasEnd = endN != kNoEnd;
+    int64_t curN = t.startN;
     int64_t steps = 0;
     // unshifted is the date with day number at, or null.
     auto emit = [&](int64_t at, const Date* unshifted) {
@@ -131,21 +132,21 @@ void walkSeries(
         for (;; curN += k) {
             if (curN > limit)
                 return;
-            emit(curN, steps == 0 ? &t.start_date : nullptr);
+            emit(curN, steps == 0 ? &t.start : nullptr);
             int64_t nextN = curN + k;
             if (nextN > std::numeric_limits<int32_t>::max() || nextN > endN || ++steps > kMaxSteps)
                 return;
         }
     }
 
-    Date cur = t.start_date;
+    Date cur = t.start;
     // Month and year series walk from their start, but the dates more than
     // two days before the range can never land in it, so they are passed by
     // their fields alone, without the day number each date below costs.
     // Field order is day order only for real calendar dates.
     if (isCanonical(cur) && fromN - 2 > std::numeric_limits<int32_t>::min()) {
         const int64_t endKey =
-            t.has_end_date ? fieldKey(fromDayNumber(static_cast<int32_t>(endN))) : std::numeric_limits<int64_t>::max();
+            hasEnd ? fieldKey(fromDayNumber(static_cast<int32_t>(endN))) : std::numeric_limits<int64_t>::max();
         const Date low = fromDayNumber(static_cast<int32_t>(fromN - 2));
         const int64_t lowKey = fieldKey(low);
         const int64_t lowMonth = int64_t(low.year) * 12 + low.month - 1;
@@ -212,8 +213,8 @@ size_t collectOccurrences(const Transaction& t, const SeriesStep* step,
     const size_t adjusted = out.size();
     if (t.is_recurring) {
         const SeriesStep own = step ? SeriesStep() : seriesStep(t.recurring_period);
-        walkSeries(
-            t, step ? *step : own, taken, range, [&](int64_t n, const Date* d) { out.push_back(generated(n, d)); });
+        walkSeries(expansionSource(t), step ? *step : own, taken, range,
+            [&](int64_t n, const Date* d) { out.push_back(generated(n, d)); });
     } else if (range.contains(t.start_date)) {
         int32_t n = dayNumber(t.start_date);
         if (taken.empty() || !taken.contains(n))
@@ -269,17 +270,16 @@ std::vector<const TransactionAdjustment*> adjustmentsOf(std::span<const Transact
 }
 
 void expandPlainAmounts(
-    const Transaction& t, const SeriesStep* step, const DayRange& range, std::vector<DayAmount>& out)
+    const ExpansionSource& t, const SeriesStep& step, const DayRange& range, std::vector<DayAmount>& out)
 {
     // Without adjustments every occurrence carries t's amount and the walk
     // yields them in date order already.
-    if (t.is_recurring) {
-        const SeriesStep own = step ? SeriesStep() : seriesStep(t.recurring_period);
-        walkSeries(t, step ? *step : own, TakenDays(), range, [&](int64_t n, const Date*) {
+    if (t.recurring) {
+        walkSeries(t, step, TakenDays(), range, [&](int64_t n, const Date*) {
             out.push_back({int32_t(n), 0, t.amount});
         });
-    } else if (range.contains(t.start_date)) {
-        out.push_back({dayNumber(t.start_date), 0, t.amount});
+    } else if (t.startN >= range.fromN && t.startN <= range.toN) {
+        out.push_back({int32_t(t.startN), 0, t.amount});
     }
 }
 
@@ -388,8 +388,21 @@ AdjustmentDays adjustmentDays(const TransactionAdjustment& a, uint32_t index)
         index, a.has_amount, a.amount};
 }
 
+ExpansionSource expansionSource(const Transaction& t)
+{
+    return {t.start_date, dayNumber(t.start_date), t.has_end_date ? dayNumber(t.end_date) : kNoEnd, t.amount,
+        t.is_recurring, t.pay_on_business_day, t.pay_early};
+}
+
 void expandPreparedAmounts(const Transaction& t, const SeriesStep* step, std::span<const AdjustmentDays> adjustments,
     const DayRange& range, std::vector<DayAmount>& out)
+{
+    const SeriesStep own = step || !t.is_recurring ? SeriesStep() : seriesStep(t.recurring_period);
+    expandPreparedAmounts(expansionSource(t), step ? *step : own, adjustments, range, out);
+}
+
+void expandPreparedAmounts(const ExpansionSource& t, const SeriesStep& step,
+    std::span<const AdjustmentDays> adjustments, const DayRange& range, std::vector<DayAmount>& out)
 {
     out.clear();
     if (range.fromN > range.toN)
@@ -409,13 +422,10 @@ void expandPreparedAmounts(const Transaction& t, const SeriesStep* step, std::sp
             taken.add(a.originalN);
     }
     const size_t adjusted = items.size();
-    if (t.is_recurring) {
-        const SeriesStep own = step ? SeriesStep() : seriesStep(t.recurring_period);
-        walkSeries(t, step ? *step : own, taken, range, [&](int64_t n, const Date*) {
-            items.push_back({int32_t(n), 0, t.amount});
-        });
-    } else if (range.contains(t.start_date)) {
-        const int32_t n = dayNumber(t.start_date);
+    if (t.recurring) {
+        walkSeries(t, step, taken, range, [&](int64_t n, const Date*) { items.push_back({int32_t(n), 0, t.amount}); });
+    } else if (inRange(t.startN)) {
+        const int32_t n = int32_t(t.startN);
         if (taken.empty() || !taken.contains(n))
             items.push_back({n, 0, t.amount});
     }

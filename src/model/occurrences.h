@@ -7,6 +7,7 @@
 #include "model/recurrence.h"
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -91,5 +92,25 @@ AdjustmentDays adjustmentDays(const TransactionAdjustment& a, uint32_t index);
 // (all that can act on the range, in list order).
 void expandPreparedAmounts(const Transaction& t, const SeriesStep* step, std::span<const AdjustmentDays> adjustments,
     const DayRange& range, std::vector<DayAmount>& out);
+
+inline constexpr int64_t kNoEnd = std::numeric_limits<int64_t>::max();
+
+// What expanding a transaction's amounts reads of it. A loop over many
+// transactions that keeps these beside its own records never reaches into
+// the transactions, which lie far apart in a large budget.
+struct ExpansionSource {
+    Date start;             // read by series only
+    int64_t startN = 0;     // the start's day number
+    int64_t endN = kNoEnd;  // the end date's day number, kNoEnd without one
+    double amount = 0;
+    bool recurring = false;
+    bool payOnBusinessDay = false;
+    bool payEarly = false;
+};
+
+ExpansionSource expansionSource(const Transaction& t);
+// The same from what was kept; step is read by series only.
+void expandPreparedAmounts(const ExpansionSource& t, const SeriesStep& step,
+    std::span<const AdjustmentDays> adjustments, const DayRange& range, std::vector<DayAmount>& out);
 
 }  // namespace qm

@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <limits>
 #include <malloc.h>
+#include <mutex>
 #include <string_view>
 #include <tuple>
+#include <unordered_set>
 
 namespace qm {
 
@@ -52,7 +54,8 @@ int64_t earlierDay(const ProjectedAdjustment& a)
 template <class Take>
 void forAdjustmentsIn(const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN, Take&& take)
 {
-    const auto [begin, end] = p.adjustmentRanges[transaction];
+    const ProjectedTransaction& t = p.transactions[transaction];
+    const uint32_t begin = t.adjustmentsBegin, end = t.adjustmentsEnd;
     // One that acts on the range has a day in it, so its earlier day lies
     // at most the reach before the range.
     const ProjectedAdjustment* const first = p.adjustments.data() + begin;
@@ -94,12 +97,28 @@ std::span<const AdjustmentDays> adjustmentDaysIn(
     return found;
 }
 
+const ScopeShare* shareIn(const BudgetProjection& p, const ProjectedTransaction& t, uint32_t scope)
+{
+    for (const ScopeShare& share : sharesOf(p, t))
+        if (share.scope == scope)
+            return &share;
+    return nullptr;
+}
+
 bool sharesScope(const BudgetProjection& p, uint32_t transaction, uint32_t scope)
 {
-    for (uint32_t k = p.shareRanges[transaction].first; k < p.shareRanges[transaction].second; ++k)
-        if (p.shares[k].scope == scope)
-            return true;
-    return false;
+    return shareIn(p, p.transactions[transaction], scope) != nullptr;
+}
+
+// Colour texts kept for the program's life, so that what points at a
+// colour holds whatever becomes of the projection it came from (one made
+// for a single search goes with it). A budget has a few dozen colours.
+const std::string& lastingColor(const std::string& color)
+{
+    static std::mutex guard;
+    static std::unordered_set<std::string> kept;
+    const std::lock_guard<std::mutex> lock(guard);
+    return *kept.insert(color).first;
 }
 
 // The income and expense of every scope on every day of chunks first ..
@@ -123,16 +142,16 @@ std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_
     for (size_t at = 0; at < candidates.size(); ++at) {
         prefetchAhead(p, candidates, at);
         const uint32_t i = candidates[at];
-        const auto [begin, end] = p.shareRanges[i];
-        if (begin == end)
+        const std::span<const ScopeShare> shares = sharesOf(p, p.transactions[i]);
+        if (shares.empty())
             continue;
         expandProjectedAmounts(p, i, range, amounts);
         for (const DayAmount& a : amounts) {
             const int64_t offset = a.day - firstN;
             const size_t chunk = size_t(offset / kChunk), day = size_t(offset % kChunk);
-            for (uint32_t k = begin; k < end; ++k) {
-                const double v = p.shares[k].sign() * a.amount;
-                double* cell = &sums[chunk * perChunk + (p.shares[k].scope * kChunk + day) * 2];
+            for (const ScopeShare& share : shares) {
+                const double v = share.sign() * a.amount;
+                double* cell = &sums[chunk * perChunk + (share.scope * kChunk + day) * 2];
                 if (v > 0)
                     cell[0] += v;
                 else if (v < 0)
@@ -460,7 +479,7 @@ bool sameStep(const SeriesStep& a, const SeriesStep& b)
 void renumberSeries(BudgetProjection& p, size_t from, int32_t shift)
 {
     for (size_t k = from; k < p.series.size(); ++k)
-        p.seriesOf[p.series[k].transaction] = int32_t(k);
+        p.transactions[p.series[k].transaction].dayOrSeries = int32_t(k);
     for (ProjectedScope& scope : p.scopes)
         for (uint32_t& slot : scope.series)
             if (slot >= from)  // a dropped slot is no longer listed
@@ -472,19 +491,82 @@ int32_t insertSeries(BudgetProjection& p, uint32_t i)
     const auto at = std::lower_bound(p.series.begin(), p.series.end(), i,
         [](const ProjectedSeries& s, uint32_t transaction) { return s.transaction < transaction; });
     const size_t slot = size_t(at - p.series.begin());
-    p.series.insert(at, ProjectedSeries{i, 0, 0, {}, 0, 0});
+    p.series.insert(at, ProjectedSeries{i, 0, 0, {}, {}, kNoEnd, 0, 0});
     renumberSeries(p, slot, 1);
-    return p.seriesOf[i];
+    p.transactions[i].recurring = 1;
+    return int32_t(slot);
+}
+
+// Gives every colour of p.colors (and "") its index in p.colorTexts, so
+// that any category's colour has one.
+void indexColors(BudgetProjection& p)
+{
+    auto add = [&p](const std::string& color) {
+        const std::string& lasting = lastingColor(color);
+        if (p.colorSlots.try_emplace(lasting, uint32_t(p.colorTexts.size())).second)
+            p.colorTexts.push_back(&lasting);
+    };
+    add(std::string());
+    for (const auto& [name, color] : p.colors)
+        add(color);
+}
+
+uint32_t colorSlot(const BudgetProjection& p, std::string_view category)
+{
+    return p.colorSlots.at(categoryColor(p.colors, category));
+}
+
+// The slot of a category text, added when new.
+uint32_t categorySlotFor(BudgetProjection& p, const std::string& category)
+{
+    auto it = p.categorySlots.find(std::string_view(category));
+    if (it != p.categorySlots.end())
+        return it->second;
+    // Slots beyond the record's field are never given: such a transaction's
+    // category is read from its text instead.
+    if (p.categorySlots.size() >= ProjectedTransaction::kNoCategory)
+        return ProjectedTransaction::kNoCategory;
+    const uint32_t slot = uint32_t(p.categorySlots.size());
+    p.categorySlots.emplace(category, slot);
+    p.categoryColors.push_back(colorSlot(p, category));
+    return slot;
+}
+
+// Keeps the shares inline when they fit, in p.shares when not.
+void setShares(BudgetProjection& p, ProjectedTransaction& t, const std::vector<ScopeShare>& shares)
+{
+    t.inlineShares[0] = t.inlineShares[1] = {};
+    if (shares.size() <= 2) {
+        t.shareCount = uint32_t(shares.size());
+        std::copy(shares.begin(), shares.end(), t.inlineShares);
+        return;
+    }
+    t.shareCount = ProjectedTransaction::kSharesApart;
+    t.inlineShares[0].scope = uint32_t(p.shares.size());
+    p.shares.insert(p.shares.end(), shares.begin(), shares.end());
+    t.inlineShares[1].scope = uint32_t(p.shares.size());
 }
 
 }  // namespace
 
+// Where transaction i's own dates can fall, clamped to day numbers: a
+// one-off's day twice.
+std::pair<int32_t, int32_t> placedSpan(const BudgetProjection& p, uint32_t i)
+{
+    const ProjectedTransaction& t = p.transactions[i];
+    if (!t.isSeries())
+        return {t.dayOrSeries, t.dayOrSeries};
+    const ProjectedSeries& s = p.series[size_t(t.dayOrSeries)];
+    return {clampDay(s.firstN), clampDay(s.lastN)};
+}
+
 // Drops the series slot of transaction i, which no scope lists any more.
 void eraseSeries(BudgetProjection& p, uint32_t i)
 {
-    const size_t slot = size_t(p.seriesOf[i]);
+    const size_t slot = size_t(p.transactions[i].dayOrSeries);
     p.series.erase(p.series.begin() + std::ptrdiff_t(slot));
-    p.seriesOf[i] = -1;
+    p.transactions[i].recurring = 0;
+    p.transactions[i].dayOrSeries = 0;
     renumberSeries(p, slot, -1);
 }
 
@@ -510,42 +592,61 @@ void sortAdjustmentGroup(BudgetProjection& p, uint32_t begin, uint32_t end)
 
 void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
 {
-    const uint32_t begin = uint32_t(p.shares.size());
-    appendShares(p, t, byName, p.shares);
-    p.shareRanges[i] = {begin, uint32_t(p.shares.size())};
+    thread_local std::vector<ScopeShare> shares;
+    shares.clear();
+    appendShares(p, t, byName, shares);
+    setShares(p, p.transactions[i], shares);
+    p.transactions[i].amount = t.amount;
+    p.transactions[i].category = categorySlotFor(p, t.category);
     const auto [firstN, lastN] = spanOf(t);
     p.oddDates = p.oddDates || !isPlainDate(t.start_date);
     if (t.is_recurring) {
-        int32_t slot = p.seriesOf[i];
-        if (slot < 0)
-            slot = insertSeries(p, i);
-        p.series[size_t(slot)] = {i, firstN, lastN, seriesStep(t.recurring_period), t.amount, placedFlags(t)};
-        for (uint32_t k = begin; k < p.shares.size(); ++k)
-            if (p.shares[k].scope != 0) {
-                std::vector<uint32_t>& list = p.scopes[p.shares[k].scope].series;
+        const int32_t slot = p.transactions[i].isSeries() ? p.transactions[i].dayOrSeries : insertSeries(p, i);
+        const ExpansionSource source = expansionSource(t);
+        p.series[size_t(slot)] = {
+            i, firstN, lastN, seriesStep(t.recurring_period), t.start_date, source.endN, t.amount, placedFlags(t)};
+        for (const ScopeShare& share : shares)
+            if (share.scope != 0) {
+                std::vector<uint32_t>& list = p.scopes[share.scope].series;
                 list.insert(std::lower_bound(list.begin(), list.end(), uint32_t(slot)), uint32_t(slot));
             }
-    } else if (p.seriesOf[i] >= 0) {
-        eraseSeries(p, i);
+    } else {
+        if (p.transactions[i].isSeries())
+            eraseSeries(p, i);
+        p.transactions[i].dayOrSeries = clampDay(firstN);
     }
-    p.spans[i] = {clampDay(firstN), clampDay(lastN)};
+}
+
+void placeCategory(BudgetProjection& p, uint32_t i, const Transaction& t)
+{
+    p.transactions[i].category = categorySlotFor(p, t.category);
+}
+
+void recolorCategories(BudgetProjection& p, const Budget& b)
+{
+    p.colors = categoryIndex(b);
+    indexColors(p);
+    for (const auto& [text, slot] : p.categorySlots)
+        p.categoryColors[slot] = colorSlot(p, text);
 }
 
 bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
 {
     // A one-off costs a day to place again; only series are compared.
-    if (!t.is_recurring || p.seriesOf[i] < 0)
+    const ProjectedTransaction& placed = p.transactions[i];
+    if (!t.is_recurring || !placed.isSeries())
         return false;
-    const ProjectedSeries& s = p.series[size_t(p.seriesOf[i])];
+    const ProjectedSeries& s = p.series[size_t(placed.dayOrSeries)];
     const auto [firstN, lastN] = spanOf(t);
     if (s.amount != t.amount || s.flags != placedFlags(t) || s.firstN != firstN || s.lastN != lastN
+        || !sameDate(s.start, t.start_date) || s.endN != expansionSource(t).endN
         || !sameStep(s.step, seriesStep(t.recurring_period)))
         return false;
     thread_local std::vector<ScopeShare> shares;
     shares.clear();
     appendShares(p, t, byName, shares);
-    const auto [begin, end] = p.shareRanges[i];
-    return std::equal(shares.begin(), shares.end(), p.shares.begin() + begin, p.shares.begin() + end,
+    const std::span<const ScopeShare> now = sharesOf(p, placed);
+    return std::equal(shares.begin(), shares.end(), now.begin(), now.end(),
         [](const ScopeShare& x, const ScopeShare& y) { return x.scope == y.scope && x.negative == y.negative; });
 }
 
@@ -568,16 +669,16 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     }
     projectAnchors(p, b);
     const ScopesByName byName = scopesByName(p);
+    p.colors = categoryIndex(b);
+    indexColors(p);
 
     const size_t count = b.transactions.size();
-    p.seriesOf.assign(count, -1);
-    p.shareRanges.resize(count);
-    p.spans.resize(count);
+    p.transactions.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const Transaction& t = b.transactions[i];
         placeTransaction(p, uint32_t(i), t, byName);
         if (!t.is_recurring)
-            p.oneOffs.emplace_back(p.spans[i].first, uint32_t(i));
+            p.oneOffs.emplace_back(p.transactions[i].dayOrSeries, uint32_t(i));
     }
 
     // The adjustments and the transactions are both sorted by transaction
@@ -615,7 +716,6 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     p.adjustments.resize(keyed.size());
     for (size_t k = 0; k < keyed.size(); ++k)
         p.adjustments[k] = keyed[k].adjustment;
-    p.adjustmentRanges.assign(count, {0, 0});
     p.adjustmentOwner.assign(keyed.size(), kNoTransaction);
     size_t group = 0;
     for (const auto& [id, index] : ids) {
@@ -624,11 +724,12 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
         size_t end = group;
         while (end < keyed.size() && keyed[end].id == id)
             ++end;
-        p.adjustmentRanges[index] = {uint32_t(group), uint32_t(end)};
+        p.transactions[index].adjustmentsBegin = uint32_t(group);
+        p.transactions[index].adjustmentsEnd = uint32_t(end);
         sortAdjustmentGroup(p, uint32_t(group), uint32_t(end));
         // An adjustment that shows its occurrence outside the transaction's
         // days makes it one that a range there must look at.
-        const auto [firstN, lastN] = p.spans[index];
+        const auto [firstN, lastN] = placedSpan(p, index);
         for (size_t k = group; k < end; ++k) {
             p.adjustmentOwner[keyed[k].adjustment.index] = index;
             const int32_t n = keyed[k].adjustment.newN;
@@ -648,7 +749,6 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     radixSortBy(p.movedIn, [](const std::pair<int32_t, uint32_t>& item) {
         return uint64_t(uint32_t(item.first) ^ 0x80000000u) << 32 | item.second;
     });
-    p.colors = categoryIndex(b);
     p.checkpoints.resize(p.scopes.size());
     return p;
 }
@@ -741,9 +841,7 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
         // The shares of one-offs of nearby days lie far apart: fetched ahead.
         for (; it != list->end() && it->first <= toN; ++it) {
             if (list->end() - it > 16)
-                __builtin_prefetch(&p.shareRanges[(it + 16)->second]);
-            if (list->end() - it > 8)
-                __builtin_prefetch(&p.shares[p.shareRanges[(it + 8)->second].first]);
+                __builtin_prefetch(&p.transactions[(it + 16)->second]);
             if (sharesScope(p, it->second, scope))
                 out.push_back(it->second);
         }
@@ -772,27 +870,29 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
     }
 }
 
-void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at)
+void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at, bool texts)
 {
     // Two stages, the second reading what the first fetched: the
-    // transaction's slots, then its record, its shares and its adjustments'
-    // days.
-    if (at + 16 < list.size()) {
-        const uint32_t i = list[at + 16];
-        __builtin_prefetch(&p.adjustmentRanges[i]);
-        __builtin_prefetch(&p.shareRanges[i]);
-        __builtin_prefetch(&p.seriesOf[i]);
-    }
+    // transaction's record, then its series and its adjustments' days (and
+    // its shares or texts, when asked and kept apart).
+    if (at + 16 < list.size())
+        __builtin_prefetch(&p.transactions[list[at + 16]]);
     if (at + 8 < list.size()) {
         const uint32_t i = list[at + 8];
-        const char* record = reinterpret_cast<const char*>(&p.budget->transactions[i]);
-        for (size_t offset = 0; offset < sizeof(Transaction); offset += 64)
-            __builtin_prefetch(record + offset);
+        const ProjectedTransaction& t = p.transactions[i];
+        if (t.isSeries())
+            __builtin_prefetch(&p.series[size_t(t.dayOrSeries)]);
         // Of its adjustments a range reaches a few, found by a search.
-        const uint32_t middle = (p.adjustmentRanges[i].first + p.adjustmentRanges[i].second) / 2;
-        if (middle < p.adjustments.size())
+        const uint32_t middle = (t.adjustmentsBegin + t.adjustmentsEnd) / 2;
+        if (middle < t.adjustmentsEnd)
             __builtin_prefetch(&p.adjustments[middle]);
-        __builtin_prefetch(&p.shares[p.shareRanges[i].first]);
+        if (t.shareCount == ProjectedTransaction::kSharesApart)
+            __builtin_prefetch(&p.shares[t.inlineShares[0].scope]);
+        if (texts) {
+            const Transaction& record = p.budget->transactions[i];
+            __builtin_prefetch(&record.description);
+            __builtin_prefetch(&record.category);
+        }
     }
 }
 
@@ -806,8 +906,8 @@ namespace {
 // The transaction's rule as placed, or null for a one-off.
 const SeriesStep* stepOf(const BudgetProjection& p, uint32_t transaction)
 {
-    const int32_t slot = p.seriesOf[transaction];
-    return slot >= 0 ? &p.series[size_t(slot)].step : nullptr;
+    const ProjectedTransaction& t = p.transactions[transaction];
+    return t.isSeries() ? &p.series[size_t(t.dayOrSeries)].step : nullptr;
 }
 
 }  // namespace
@@ -822,13 +922,70 @@ void expandProjected(
 void expandProjectedAmounts(
     const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<DayAmount>& out)
 {
-    expandPreparedAmounts(p.budget->transactions[transaction], stepOf(p, transaction),
-        adjustmentDaysIn(p, transaction, range.fromN, range.toN), range, out);
+    const ProjectedTransaction& t = p.transactions[transaction];
+    const std::span<const AdjustmentDays> adjustments = adjustmentDaysIn(p, transaction, range.fromN, range.toN);
+    if (!t.isSeries()) {
+        ExpansionSource source;
+        source.startN = t.dayOrSeries;
+        source.amount = t.amount;
+        expandPreparedAmounts(source, SeriesStep(), adjustments, range, out);
+        return;
+    }
+    const ProjectedSeries& s = p.series[size_t(t.dayOrSeries)];
+    const ExpansionSource source{s.start, s.firstN + 2, s.endN, s.amount, true, (s.flags & 2) != 0, (s.flags & 4) != 0};
+    expandPreparedAmounts(source, s.step, adjustments, range, out);
 }
 
 std::string projectedColor(const BudgetProjection& p, const Transaction& t)
 {
     return categoryColor(p.colors, t.category);
+}
+
+uint32_t colorIndex(const BudgetProjection& p, uint32_t transaction)
+{
+    const uint32_t slot = p.transactions[transaction].category;
+    if (slot != ProjectedTransaction::kNoCategory) [[likely]]
+        return p.categoryColors[slot];
+    return colorSlot(p, p.budget->transactions[transaction].category);
+}
+
+std::optional<uint32_t> categorySlot(const BudgetProjection& p, std::string_view category)
+{
+    auto it = p.categorySlots.find(category);
+    return it == p.categorySlots.end() ? std::nullopt : std::optional<uint32_t>(it->second);
+}
+
+bool hasCategory(const BudgetProjection& p, uint32_t transaction, std::optional<uint32_t> slot, std::string_view text)
+{
+    const uint32_t own = p.transactions[transaction].category;
+    if (own != ProjectedTransaction::kNoCategory) [[likely]]
+        return slot && *slot == own;
+    return p.budget->transactions[transaction].category == text;
+}
+
+std::span<const ScopeShare> sharesOf(const BudgetProjection& p, const ProjectedTransaction& t)
+{
+    if (t.shareCount != ProjectedTransaction::kSharesApart) [[likely]]
+        return {t.inlineShares, t.shareCount};
+    return {p.shares.data() + t.inlineShares[0].scope, size_t(t.inlineShares[1].scope - t.inlineShares[0].scope)};
+}
+
+// A transaction counts in a scope with a negative share exactly when it is
+// a transfer into that scope's account: those are the signs the scopes give.
+double displaySignIn(const BudgetProjection& p, const ProjectedTransaction& t, uint32_t scope)
+{
+    if (scope == 0)
+        return 1;
+    const ScopeShare* share = shareIn(p, t, scope);
+    return share ? share->sign() : 1;
+}
+
+double balanceSignIn(const BudgetProjection& p, const ProjectedTransaction& t, uint32_t scope)
+{
+    // Seen from all accounts only a transfer has no share, and moves nothing.
+    if (scope == 0)
+        return shareIn(p, t, 0) ? 1 : 0;
+    return displaySignIn(p, t, scope);
 }
 
 }  // namespace qm

@@ -27,8 +27,12 @@
 #include "model/recurrence.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <span>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -68,11 +72,40 @@ struct ProjectedSeries {
     int64_t firstN = 0;  // no occurrence falls outside these days
     int64_t lastN = 0;
     SeriesStep step;
-    // What else it was placed with, so that an edit of a series that moves
-    // no figure (a description, a category) is told apart.
+    // What its walk reads of the transaction, which also tells apart an
+    // edit of a series that moves no figure (a description, a category).
+    Date start;
+    int64_t endN = kNoEnd;
     double amount = 0;
     uint8_t flags = 0;
 };
+
+// What a walk over a range reads of one transaction, kept in one small
+// record per transaction: the transactions themselves are large and lie far
+// apart in a large budget, and a range reaches many of them.
+struct alignas(32) ProjectedTransaction {
+    static constexpr uint32_t kSharesApart = 3;        // shareCount: in BudgetProjection::shares
+    static constexpr uint32_t kNoCategory = 0xFFFFFF;  // category: not in the table, read its text
+
+    double amount = 0;
+    // A one-off's day number; a series' index in BudgetProjection::series.
+    int32_t dayOrSeries = 0;
+    // Its adjustments in BudgetProjection::adjustments, first and one past
+    // the last.
+    uint32_t adjustmentsBegin = 0;
+    uint32_t adjustmentsEnd = 0;
+    uint32_t category : 24 = 0;  // its slot in BudgetProjection::categorySlots
+    uint32_t shareCount : 2 = 0;
+    uint32_t recurring : 1 = 0;
+    // Most transactions count in two scopes at most (all accounts and their
+    // account, or the two sides of a transfer): their shares are kept here.
+    // With more, the scope fields of the two hold the first and one past
+    // the last in BudgetProjection::shares.
+    ScopeShare inlineShares[2] = {};
+
+    bool isSeries() const { return recurring != 0; }
+};
+static_assert(sizeof(ProjectedTransaction) == 32);
 
 struct ProjectedScope {
     AccountScope scope;
@@ -90,6 +123,12 @@ inline constexpr int32_t kProjectionChunkDays = 64;
 struct IdIndex {
     std::vector<int64_t> ids;
     std::vector<uint32_t> at;
+};
+
+// Looks up a std::string key by a string_view without making a string.
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
 };
 
 // A record an edit changed since the projection was last brought up to date.
@@ -110,30 +149,32 @@ struct BudgetProjection {
     // Scope 0 is all accounts, scope i + 1 the budget's i-th account.
     std::vector<ProjectedScope> scopes;
     std::unordered_map<int64_t, uint32_t> scopeOfId;
-    std::vector<ProjectedSeries> series;  // every recurring transaction, in list order
-    std::vector<int32_t> seriesOf;        // per transaction: its index in series, or -1
-    // Per transaction: its shares in `shares`, first and one past the last.
-    std::vector<std::pair<uint32_t, uint32_t>> shareRanges;
-    std::vector<ScopeShare> shares;
-    // Per transaction: the days its own dates can fall on (a one-off's day
-    // twice), clamped to day numbers.
-    std::vector<std::pair<int32_t, int32_t>> spans;
+    std::vector<ProjectedSeries> series;                // every recurring transaction, in list order
+    std::vector<ProjectedTransaction> transactions;     // one per transaction of the list
+    std::vector<ScopeShare> shares;                     // of transactions that count in more than two scopes
     std::vector<std::pair<int32_t, uint32_t>> oneOffs;  // (day number, transaction) by day
     std::vector<std::pair<int32_t, uint32_t>> movedIn;  // (new day, transaction) of adjustments that show
     // The adjustments of each transaction, with their days at hand, so that
     // finding those acting on a range never reaches into the list itself;
-    // per transaction, the first and one past the last of its own. Each
-    // transaction's are sorted by the earlier of their two days, so that a
-    // range's are found by a search rather than a pass over all of them;
-    // none moves an occurrence further than adjustmentReach days.
+    // a transaction's record says where its own are. Each transaction's are
+    // sorted by the earlier of their two days, so that a range's are found
+    // by a search rather than a pass over all of them; none moves an
+    // occurrence further than adjustmentReach days.
     std::vector<ProjectedAdjustment> adjustments;
-    std::vector<std::pair<uint32_t, uint32_t>> adjustmentRanges;
     int64_t adjustmentReach = 0;
     // A record dates something on no real calendar day (records made in
     // code can): the rows then take their dates from the records rather
     // than from day numbers.
     bool oddDates = false;
     CategoryIndex colors;
+    // The transactions' category texts, each once, to the slots their
+    // records hold; per slot, its colour as an index into colorTexts. The
+    // colour texts, each once, live as long as the program, so that what
+    // points at them outlives the projection.
+    std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> categorySlots;
+    std::vector<uint32_t> categoryColors;
+    std::vector<const std::string*> colorTexts;                 // [0] is ""
+    std::unordered_map<std::string_view, uint32_t> colorSlots;  // views of colorTexts' texts
 
     // What an update needs to find the records the notes name: (id, index)
     // by id of the records it was made from, those added since, and per
@@ -186,7 +227,8 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
 // Asks the memory for what expanding list[at + ahead] reads, so that a loop
 // over a range's transactions, which lie far apart in a large budget, waits
 // for several at once rather than for each in turn.
-void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at);
+// With texts, also the part of the transaction that holds its texts.
+void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at, bool texts = false);
 // Whether the transaction's amounts change the scope's balance.
 bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope);
 // A transaction's occurrences in a range, as occurrencesInRange gives them.
@@ -198,5 +240,20 @@ void expandProjectedAmounts(
     const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<DayAmount>& out);
 // The colour of a transaction's category, "" when unknown.
 std::string projectedColor(const BudgetProjection& p, const Transaction& t);
+// The same as an index into p.colorTexts, for transaction i of the list.
+uint32_t colorIndex(const BudgetProjection& p, uint32_t transaction);
+// The category slot of a text, which every transaction of that very
+// category has; none when no transaction has it.
+std::optional<uint32_t> categorySlot(const BudgetProjection& p, std::string_view category);
+// Whether transaction i's category is that text, given its slot.
+bool hasCategory(const BudgetProjection& p, uint32_t transaction, std::optional<uint32_t> slot, std::string_view text);
+// The shares of a transaction.
+std::span<const ScopeShare> sharesOf(const BudgetProjection& p, const ProjectedTransaction& t);
+// The sign its amounts take when shown in a scope (the receiving side of a
+// transfer shows them negated) and the sign of what they change in the
+// scope's balance (nothing for a transfer seen from all accounts), as
+// AccountScope::displaySign and signedAmount give them, from the shares.
+double displaySignIn(const BudgetProjection& p, const ProjectedTransaction& t, uint32_t scope);
+double balanceSignIn(const BudgetProjection& p, const ProjectedTransaction& t, uint32_t scope);
 
 }  // namespace qm

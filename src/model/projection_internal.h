@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace qm {
@@ -30,6 +31,14 @@ void projectAnchors(BudgetProjection& p, const Budget& b);
 // Gives transaction i (whose slots exist) its shares, its span and, when it
 // recurs, its series slot, from t. One-offs and moved days are the caller's.
 void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName);
+// Gives transaction i (placed alike) the slot of t's category, which an
+// edit may change without moving any figure.
+void placeCategory(BudgetProjection& p, uint32_t i, const Transaction& t);
+// Works the categories' colours out again from the budget's categories.
+void recolorCategories(BudgetProjection& p, const Budget& b);
+// The days transaction i's own dates can fall on as placed (a one-off's day
+// twice), clamped to day numbers.
+std::pair<int32_t, int32_t> placedSpan(const BudgetProjection& p, uint32_t i);
 // Drops the series slot of transaction i, which no scope lists any more.
 void eraseSeries(BudgetProjection& p, uint32_t i);
 // Whether placing t as transaction i would give what i has now: a series

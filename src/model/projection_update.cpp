@@ -49,18 +49,26 @@ std::optional<uint32_t> findIndex(const IdIndex& sorted, const AddedIds& added, 
 // adjustments moved them to; they count in the scopes of its shares.
 void touchTransaction(const BudgetProjection& p, uint32_t i, Touched& touched)
 {
-    const auto [firstN, lastN] = p.spans[i];
+    const auto [firstN, lastN] = placedSpan(p, i);
+    const ProjectedTransaction& t = p.transactions[i];
     int64_t earliest = firstN;
     touched.days.emplace_back(firstN, lastN);
-    for (uint32_t k = p.adjustmentRanges[i].first; k < p.adjustmentRanges[i].second; ++k) {
+    for (uint32_t k = t.adjustmentsBegin; k < t.adjustmentsEnd; ++k) {
         const int32_t n = p.adjustments[k].newN;
         if (n != kNoDay) {
             touched.days.emplace_back(n, n);
             earliest = std::min<int64_t>(earliest, n);
         }
     }
-    for (uint32_t k = p.shareRanges[i].first; k < p.shareRanges[i].second; ++k)
-        touched.scope(p.shares[k].scope, earliest);
+    for (const ScopeShare& share : sharesOf(p, t))
+        touched.scope(share.scope, earliest);
+}
+
+// The entries of p.shares that transaction i no longer uses once replaced.
+size_t sharesApart(const BudgetProjection& p, uint32_t i)
+{
+    const ProjectedTransaction& t = p.transactions[i];
+    return t.shareCount == ProjectedTransaction::kSharesApart ? sharesOf(p, t).size() : 0;
 }
 
 // An adjustment acts on the occurrence of its original day and shows it on
@@ -73,19 +81,19 @@ void touchAdjustment(const BudgetProjection& p, uint32_t owner, const ProjectedA
         touched.days.emplace_back(a.newN, a.newN);
         earliest = std::min<int64_t>(earliest, a.newN);
     }
-    for (uint32_t k = p.shareRanges[owner].first; k < p.shareRanges[owner].second; ++k)
-        touched.scope(p.shares[k].scope, earliest);
+    for (const ScopeShare& share : sharesOf(p, p.transactions[owner]))
+        touched.scope(share.scope, earliest);
 }
 
 void dropSeriesFromScopes(BudgetProjection& p, uint32_t i)
 {
-    const int32_t slot = p.seriesOf[i];
-    if (slot < 0)
+    if (!p.transactions[i].isSeries())
         return;
-    for (uint32_t k = p.shareRanges[i].first; k < p.shareRanges[i].second; ++k) {
-        if (p.shares[k].scope == 0)
+    const int32_t slot = p.transactions[i].dayOrSeries;
+    for (const ScopeShare& share : sharesOf(p, p.transactions[i])) {
+        if (share.scope == 0)
             continue;
-        std::vector<uint32_t>& list = p.scopes[p.shares[k].scope].series;
+        std::vector<uint32_t>& list = p.scopes[share.scope].series;
         auto it = std::find(list.begin(), list.end(), uint32_t(slot));
         if (it != list.end())
             list.erase(it);
@@ -94,9 +102,9 @@ void dropSeriesFromScopes(BudgetProjection& p, uint32_t i)
 
 // The days outside the transaction's span that its adjustments show it on,
 // taken out of movedIn (add false) or put in.
-void moveIn(BudgetProjection& p, uint32_t i, const ProjectedAdjustment& a, bool add)
+void moveIn(BudgetProjection& p, uint32_t i, std::pair<int32_t, int32_t> span, const ProjectedAdjustment& a, bool add)
 {
-    const auto [firstN, lastN] = p.spans[i];
+    const auto [firstN, lastN] = span;
     if (a.newN == kNoDay || (a.newN >= firstN && a.newN <= lastN))
         return;
     const std::pair<int32_t, uint32_t> item(a.newN, i);
@@ -107,10 +115,15 @@ void moveIn(BudgetProjection& p, uint32_t i, const ProjectedAdjustment& a, bool 
         p.movedIn.erase(it);
 }
 
-void moveIn(BudgetProjection& p, uint32_t i, bool add)
+void moveIn(BudgetProjection& p, uint32_t i, const ProjectedAdjustment& a, bool add)
 {
-    for (uint32_t k = p.adjustmentRanges[i].first; k < p.adjustmentRanges[i].second; ++k)
-        moveIn(p, i, p.adjustments[k], add);
+    moveIn(p, i, placedSpan(p, i), a, add);
+}
+
+void moveIn(BudgetProjection& p, uint32_t i, std::pair<int32_t, int32_t> span, bool add)
+{
+    for (uint32_t k = p.transactions[i].adjustmentsBegin; k < p.transactions[i].adjustmentsEnd; ++k)
+        moveIn(p, i, span, p.adjustments[k], add);
 }
 
 // The transaction's adjustments again, without the one at list index drop
@@ -119,7 +132,7 @@ void regroup(BudgetProjection& p, uint32_t owner, uint32_t drop, const Projected
 {
     thread_local std::vector<ProjectedAdjustment> group;
     group.clear();
-    const auto [begin, end] = p.adjustmentRanges[owner];
+    const uint32_t begin = p.transactions[owner].adjustmentsBegin, end = p.transactions[owner].adjustmentsEnd;
     for (uint32_t k = begin; k < end; ++k)
         if (p.adjustments[k].index != drop)
             group.push_back(p.adjustments[k]);
@@ -128,7 +141,8 @@ void regroup(BudgetProjection& p, uint32_t owner, uint32_t drop, const Projected
     p.unused += end - begin;
     const uint32_t at = uint32_t(p.adjustments.size());
     p.adjustments.insert(p.adjustments.end(), group.begin(), group.end());
-    p.adjustmentRanges[owner] = {at, uint32_t(p.adjustments.size())};
+    p.transactions[owner].adjustmentsBegin = at;
+    p.transactions[owner].adjustmentsEnd = uint32_t(p.adjustments.size());
     sortAdjustmentGroup(p, at, uint32_t(p.adjustments.size()));
 }
 
@@ -142,7 +156,7 @@ bool replaceInGroup(BudgetProjection& p, const Budget& b, uint32_t owner, uint32
     const std::optional<uint32_t> now = knownIndex(p, 0, a.transaction_id);
     if (!now || *now != owner || owner >= b.transactions.size() || b.transactions[owner].id != a.transaction_id)
         return false;
-    const auto [begin, end] = p.adjustmentRanges[owner];
+    const uint32_t begin = p.transactions[owner].adjustmentsBegin, end = p.transactions[owner].adjustmentsEnd;
     for (uint32_t k = begin; k < end; ++k) {
         if (p.adjustments[k].index != at)
             continue;
@@ -165,14 +179,14 @@ bool replaceInGroup(BudgetProjection& p, const Budget& b, uint32_t owner, uint32
 void takeOut(BudgetProjection& p, uint32_t i, Touched& touched)
 {
     touchTransaction(p, i, touched);
-    if (p.seriesOf[i] < 0) {
-        const std::pair<int32_t, uint32_t> item(p.spans[i].first, i);
+    if (!p.transactions[i].isSeries()) {
+        const std::pair<int32_t, uint32_t> item(p.transactions[i].dayOrSeries, i);
         auto it = std::lower_bound(p.oneOffs.begin(), p.oneOffs.end(), item);
         if (it != p.oneOffs.end() && *it == item)
             p.oneOffs.erase(it);
     }
     dropSeriesFromScopes(p, i);
-    p.unused += p.shareRanges[i].second - p.shareRanges[i].first;
+    p.unused += sharesApart(p, i);
 }
 
 // Takes transaction i out as it was (known: it was in the projection) and
@@ -180,23 +194,23 @@ void takeOut(BudgetProjection& p, uint32_t i, Touched& touched)
 void replaceTransaction(
     BudgetProjection& p, uint32_t i, bool known, const Transaction& t, const ScopesByName& byName, Touched& touched)
 {
-    if (known && placedAlike(p, i, t, byName))
+    if (known && placedAlike(p, i, t, byName)) {
+        // Its figures stay; its colour may not.
+        placeCategory(p, i, t);
         return;
-    const std::pair<int32_t, int32_t> span = p.spans[i];
+    }
+    const std::pair<int32_t, int32_t> span = known ? placedSpan(p, i) : std::pair<int32_t, int32_t>();
     if (known)
         takeOut(p, i, touched);
     placeTransaction(p, i, t, byName);
     if (!t.is_recurring) {
-        const std::pair<int32_t, uint32_t> item(p.spans[i].first, i);
+        const std::pair<int32_t, uint32_t> item(p.transactions[i].dayOrSeries, i);
         p.oneOffs.insert(std::lower_bound(p.oneOffs.begin(), p.oneOffs.end(), item), item);
     }
     // Which of its adjustments show outside its days changes with them.
-    if (known && p.spans[i] != span) {
-        const std::pair<int32_t, int32_t> now = p.spans[i];
-        p.spans[i] = span;
-        moveIn(p, i, false);
-        p.spans[i] = now;
-        moveIn(p, i, true);
+    if (const std::pair<int32_t, int32_t> now = placedSpan(p, i); known && now != span) {
+        moveIn(p, i, span, false);
+        moveIn(p, i, now, true);
     }
     touchTransaction(p, i, touched);
 }
@@ -323,10 +337,10 @@ void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_
     for (uint32_t e : transactions) {
         touchTransaction(p, e, touched);
         dropSeriesFromScopes(p, e);
-        p.unused += p.shareRanges[e].second - p.shareRanges[e].first;
-        if (p.seriesOf[e] >= 0)
+        p.unused += sharesApart(p, e);
+        if (p.transactions[e].isSeries())
             eraseSeries(p, e);
-        p.unused += p.adjustmentRanges[e].second - p.adjustmentRanges[e].first;
+        p.unused += p.transactions[e].adjustmentsEnd - p.transactions[e].adjustmentsBegin;
     }
     auto removedTransaction = [&](uint32_t i) {
         return std::binary_search(transactions.begin(), transactions.end(), i);
@@ -335,7 +349,7 @@ void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_
         const uint32_t owner = p.adjustmentOwner[f];
         if (owner == kNoTransaction || removedTransaction(owner))
             continue;
-        for (uint32_t k = p.adjustmentRanges[owner].first; k < p.adjustmentRanges[owner].second; ++k)
+        for (uint32_t k = p.transactions[owner].adjustmentsBegin; k < p.transactions[owner].adjustmentsEnd; ++k)
             if (p.adjustments[k].index == f) {
                 touchAdjustment(p, owner, p.adjustments[k], touched);
                 moveIn(p, owner, p.adjustments[k], false);
@@ -356,11 +370,8 @@ void dropRemoved(BudgetProjection& p, const Budget& b, const std::vector<uint32_
     }
     if (transactions.empty())
         return;
-    const Renumbering toT(p.spans.size(), transactions);
-    closeUp(p.seriesOf, transactions);
-    closeUp(p.shareRanges, transactions);
-    closeUp(p.spans, transactions);
-    closeUp(p.adjustmentRanges, transactions);
+    const Renumbering toT(p.transactions.size(), transactions);
+    closeUp(p.transactions, transactions);
     for (ProjectedSeries& s : p.series)
         s.transaction = toT(s.transaction);
     for (auto* list : {&p.oneOffs, &p.movedIn})
@@ -474,12 +485,12 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
                 removed[l].push_back(*i);
         std::sort(removed[l].begin(), removed[l].end());
     }
-    if (size[0] + removed[0].size() < p.spans.size() || size[1] + removed[1].size() < p.adjustmentOwner.size()
+    if (size[0] + removed[0].size() < p.transactions.size() || size[1] + removed[1].size() < p.adjustmentOwner.size()
         || (!anchors && (data[2] != p.listData[2] || size[2] != p.listSize[2])))
         return false;
     if (!removed[0].empty() || !removed[1].empty())
         dropRemoved(p, b, removed[0], removed[1], touched);
-    const size_t hadTransactions = p.spans.size(), hadAdjustments = p.adjustmentOwner.size();
+    const size_t hadTransactions = p.transactions.size(), hadAdjustments = p.adjustmentOwner.size();
     for (size_t i = hadTransactions; i < size[0]; ++i) {
         const int64_t id = b.transactions[i].id;
         // Adjustments waiting for a transaction of that id would join it.
@@ -509,10 +520,7 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
         adjustmentsAt.push_back(*i);
     }
 
-    p.seriesOf.resize(size[0], -1);
-    p.shareRanges.resize(size[0], {0, 0});
-    p.spans.resize(size[0], {0, 0});
-    p.adjustmentRanges.resize(size[0], {0, 0});
+    p.transactions.resize(size[0]);
     p.adjustmentOwner.resize(size[1], kNoTransaction);
     const ScopesByName byName = scopesByName(p);
     for (uint32_t i : transactions)
@@ -523,7 +531,7 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
         if (was != kNoTransaction && replaceInGroup(p, b, was, at, touched))
             continue;
         if (was != kNoTransaction) {
-            for (uint32_t k = p.adjustmentRanges[was].first; k < p.adjustmentRanges[was].second; ++k)
+            for (uint32_t k = p.transactions[was].adjustmentsBegin; k < p.transactions[was].adjustmentsEnd; ++k)
                 if (p.adjustments[k].index == at) {
                     touchAdjustment(p, was, p.adjustments[k], touched);
                     moveIn(p, was, p.adjustments[k], false);
@@ -550,7 +558,7 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
     if (anchors)
         replaceAnchors(p, b, touched);
     if (categories)
-        p.colors = categoryIndex(b);
+        recolorCategories(p, b);
     forget(p, touched);
 
     p.revision = revision;

@@ -11,9 +11,8 @@
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
-#include <mutex>
+#include <optional>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace qm {
 
@@ -56,17 +55,6 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
 
 namespace {
 
-// Colour texts kept for the program's life, so that a hit can point at its
-// colour whatever becomes of the projection it was found in (one made for a
-// single search goes with it). A budget has a few dozen colours at most.
-const std::string& lastingColor(const std::string& color)
-{
-    static std::mutex guard;
-    static std::unordered_set<std::string> kept;
-    const std::lock_guard<std::mutex> lock(guard);
-    return *kept.insert(color).first;
-}
-
 // 1 + the list index of the adjustment that shows an occurrence expanded
 // with its dates, or 0 for a date of the rule. Two of a transaction's
 // adjustments with the same id, day and paid mark read the same in a hit.
@@ -74,8 +62,8 @@ uint32_t shownBy(const BudgetProjection& p, uint32_t transaction, const Occurren
 {
     if (o.adjustment_id == 0 && !o.is_paid)
         return 0;
-    const auto [begin, end] = p.adjustmentRanges[transaction];
-    for (uint32_t k = begin; k < end; ++k) {
+    const ProjectedTransaction& t = p.transactions[transaction];
+    for (uint32_t k = t.adjustmentsBegin; k < t.adjustmentsEnd; ++k) {
         const uint32_t index = p.adjustments[k].index;
         const TransactionAdjustment& a = p.budget->transaction_adjustments[index];
         if (a.id == o.adjustment_id && a.is_paid == o.is_paid && !a.is_deleted && a.new_date == o.date)
@@ -90,7 +78,6 @@ void searchOccurrences(
     const BudgetProjection& p, const SearchFilter& filter, Date reference, std::vector<SearchHit>& sorted)
 {
     const uint32_t scopeIdx = scopeIndex(p, filter.accountId);
-    const AccountScope& scope = p.scopes[scopeIdx].scope;
     const std::string needle = asciiLower(trimAsciiBlanks(filter.text));
     const bool byText = needle.size() >= 2;
     const DayRange range = dayRange(filter.from, filter.to);
@@ -137,17 +124,23 @@ void searchOccurrences(
     const bool countAsGathered = int64_t(dayCount) <= kCountedDaysFloor;
     if (countAsGathered)
         place.assign(dayCount, 0);
-    std::unordered_map<std::string, uint32_t> colorSlots;
+    // The walk reads the projection's small records of the transactions;
+    // a transaction itself only for its texts, when a text is searched.
+    const std::optional<uint32_t> wantedCategory =
+        filter.category.empty() ? std::nullopt : categorySlot(p, filter.category);
     transactionsIn(p, scopeIdx, range.fromN, range.toN, transactions);
     for (size_t at = 0; at < transactions.size(); ++at) {
-        prefetchAhead(p, transactions, at);
+        prefetchAhead(p, transactions, at, byText);
         const uint32_t i = transactions[at];
-        const Transaction& t = p.budget->transactions[i];
-        if (byText && !containsFolded(t.description, needle) && !containsFolded(t.category, needle))
+        const ProjectedTransaction& t = p.transactions[i];
+        if (byText) {
+            const Transaction& record = p.budget->transactions[i];
+            if (!containsFolded(record.description, needle) && !containsFolded(record.category, needle))
+                continue;
+        }
+        if (!filter.category.empty() && !hasCategory(p, i, wantedCategory, filter.category))
             continue;
-        if (!filter.category.empty() && filter.category != t.category)
-            continue;
-        const double sign = scope.displaySign(t);
+        const double sign = displaySignIn(p, t, scopeIdx);
         const double base = sign * t.amount;
         bool sourced = false;
         auto consider = [&](int32_t dayN, double plain, uint32_t adjustment) {
@@ -164,9 +157,7 @@ void searchOccurrences(
                 || (filter.changed == SearchFilter::Changed::unchangedOnly && !same))
                 return false;
             if (!sourced) {
-                const uint32_t color =
-                    colorSlots.try_emplace(projectedColor(p, t), uint32_t(colorSlots.size())).first->second;
-                sources.push_back({i, color | (sign < 0 ? kNegated : 0), base, 0});
+                sources.push_back({i, colorIndex(p, i) | (sign < 0 ? kNegated : 0), base, 0});
                 sourced = true;
             }
             // Compared bit for bit, as the hit must give the very amount.
@@ -193,9 +184,9 @@ void searchOccurrences(
             consider(a.day, a.amount, a.adjustment);
     }
 
-    std::vector<const std::string*> colors(colorSlots.size());
-    for (const auto& [text, k] : colorSlots)
-        colors[k] = &lastingColor(text);
+    // Source::color indexes the projection's colours, which live as long
+    // as the program.
+    const std::vector<const std::string*>& colors = p.colorTexts;
     // Hits are made in the order gathered, so that sources and own are
     // read in sequence: slotOf(k, date) gives where hit k goes and its date.
     // Field by field: a hit made whole first and copied is read back from
@@ -315,8 +306,8 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
     rows.clear();
     sources.clear();
     constexpr uint32_t kStartSource = 0, kClosingSource = 1;
-    sources.push_back({kStartingBalance, {}, {}, {}, 0, 0, true, true, 0});
-    sources.push_back({kClosingBalance, {}, {}, {}, 0, 0, false, true, 2});
+    sources.push_back({nullptr, &kStartingBalanceTexts, 0, 0, true, true, 0});
+    sources.push_back({nullptr, &kClosingBalanceTexts, 0, 0, false, true, 2});
 
     // Rows are gathered small in the transactions' order, each transaction
     // expanded once, into buckets of a few days each; then each bucket is
@@ -378,11 +369,10 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
             }
             if (amounts.empty())
                 continue;
-            const Transaction& t = p.budget->transactions[i];
+            const ProjectedTransaction& t = p.transactions[i];
             const uint32_t source = uint32_t(sources.size());
-            const double sign = scope.displaySign(t);
-            sources.push_back(
-                {t.description, t.category, t.account, t.transfer_to_account, sign * t.amount, 0, true, false, 1});
+            const double sign = displaySignIn(p, t, scopeIdx);
+            sources.push_back({&p.budget->transactions[i], &kNoRowTexts, sign * t.amount, 0, true, false, 1});
             for (const DayAmount& a : amounts)
                 add(source, a.day, sign * a.amount);
             total += amounts.size();
@@ -394,7 +384,7 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
             const int32_t n = dayNumber(anchor.date);
             if (anchor.account_id == scope.id && n >= fromN && n <= toN) {
                 add(uint32_t(sources.size()), n, anchor.amount);
-                sources.push_back({kBalanceAdjustment, {}, {}, {}, 0, anchor.amount, false, true, 2});
+                sources.push_back({nullptr, &kBalanceAdjustmentTexts, 0, anchor.amount, false, true, 2});
                 if (oddDates)
                     bucketDates[size_t(n - fromN) >> kBucketShift].push_back(anchor.date);
                 ++total;
@@ -456,27 +446,44 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
 GroupTotals groupTotals(const ReportRows& rows, bool byAccount)
 {
     GroupTotals groups;
-    std::unordered_map<std::string, size_t> where;
-    // All rows of a source fall in one group: its name is looked up once,
-    // when its first row comes, rather than once a row.
+    std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> where;
+    // All rows of a source fall in one group, so its name is looked up once.
+    // The sources are first listed in the order their first rows come, then
+    // named in that order, each asked for a few ahead (a large report's lie
+    // far apart), and only then are the rows added up.
     constexpr uint32_t kUnplaced = UINT32_MAX, kLeftOut = UINT32_MAX - 1;
     std::vector<uint32_t> groupOf(rows.sources.size(), kUnplaced);
-    for (const ReportRow& r : rows) {
-        uint32_t& group = groupOf[r.source];
-        if (group == kUnplaced) {
-            const ReportRowSource& source = rows.source(r);
-            if (source.isBalanceRow || !source.counted) {
-                group = kLeftOut;
-                continue;
-            }
-            std::string name(byAccount ? source.account : source.category);
-            if (name.empty())
-                name = "Uncategorized";
-            auto [it, added] = where.try_emplace(name, groups.size());
-            if (added)
-                groups.emplace_back(std::move(name), GroupTotal{});
-            group = uint32_t(it->second);
+    std::vector<uint32_t> firstSeen;
+    for (const ReportRow& r : rows)
+        if (groupOf[r.source] == kUnplaced) {
+            groupOf[r.source] = kLeftOut;
+            firstSeen.push_back(r.source);
         }
+    for (size_t k = 0; k < firstSeen.size(); ++k) {
+        if (k + 16 < firstSeen.size())
+            __builtin_prefetch(&rows.sources[firstSeen[k + 16]]);
+        if (k + 8 < firstSeen.size()) {
+            const ReportRowSource& ahead = rows.sources[firstSeen[k + 8]];
+            if (ahead.transaction)
+                __builtin_prefetch(byAccount ? &ahead.transaction->account : &ahead.transaction->category);
+            else
+                __builtin_prefetch(ahead.texts);
+        }
+        const ReportRowSource& source = rows.sources[firstSeen[k]];
+        if (source.isBalanceRow || !source.counted)
+            continue;
+        std::string_view name = byAccount ? source.account() : source.category();
+        if (name.empty())
+            name = "Uncategorized";
+        auto it = where.find(name);
+        if (it == where.end()) {
+            it = where.emplace(std::string(name), uint32_t(groups.size())).first;
+            groups.emplace_back(std::string(name), GroupTotal{});
+        }
+        groupOf[firstSeen[k]] = it->second;
+    }
+    for (const ReportRow& r : rows) {
+        const uint32_t group = groupOf[r.source];
         if (group == kLeftOut)
             continue;
         GroupTotal& g = groups[group].second;

@@ -58,22 +58,41 @@ inline constexpr const char* kStartingBalance = "Starting Balance";
 inline constexpr const char* kBalanceAdjustment = "Balance Adjustment";
 inline constexpr const char* kClosingBalance = "Closing Balance";
 
-// What every row of one transaction shares, or a balance row's own. The
-// texts are the transaction's, read in place: they hold while the budget the
-// rows were made from is unchanged, as a search hit's do.
-struct ReportRowSource {
+// The texts of a report row: a balance row's label, or a transaction's texts
+// kept apart from the budget.
+struct ReportRowTexts {
     std::string_view description;  // the label of a balance row
     std::string_view category;
     std::string_view account;
     std::string_view transferTo;
-    double baseAmount = 0;    // the transaction's amount, signed as its rows are
-    double anchorAmount = 0;  // a balance adjustment's balance
+};
+
+inline constexpr ReportRowTexts kNoRowTexts{};
+inline constexpr ReportRowTexts kStartingBalanceTexts{kStartingBalance, {}, {}, {}};
+inline constexpr ReportRowTexts kBalanceAdjustmentTexts{kBalanceAdjustment, {}, {}, {}};
+inline constexpr ReportRowTexts kClosingBalanceTexts{kClosingBalance, {}, {}, {}};
+
+// What every row of one transaction shares, or a balance row's own. A
+// transaction's texts are read in place, and only when asked: a large range
+// has hundreds of thousands of sources, and reading the texts of each would
+// reach into every transaction. They hold while the budget the rows were
+// made from is unchanged, as a search hit's do.
+struct ReportRowSource {
+    const Transaction* transaction = nullptr;    // none for a balance row
+    const ReportRowTexts* texts = &kNoRowTexts;  // read when there is no transaction
+    double baseAmount = 0;                       // the transaction's amount, signed as its rows are
+    double anchorAmount = 0;                     // a balance adjustment's balance
     bool counted = false;
     bool isBalanceRow = false;
     // Order within a date: 0 the starting row, 1 transactions, 2 balance
     // adjustments and the closing row. An anchor is the balance at the end
     // of its day, so its row follows the day's transactions.
     int32_t rowOrder = 0;
+
+    std::string_view description() const { return transaction ? transaction->description : texts->description; }
+    std::string_view category() const { return transaction ? transaction->category : texts->category; }
+    std::string_view account() const { return transaction ? transaction->account : texts->account; }
+    std::string_view transferTo() const { return transaction ? transaction->transfer_to_account : texts->transferTo; }
 };
 
 // A large range has hundreds of thousands of rows: each is small and plain,

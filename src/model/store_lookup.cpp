@@ -57,7 +57,8 @@ std::optional<size_t> findStoreOccurrence(const LocalStore& store, int64_t trans
         && p->listSize[1] == list.size()) {
         const std::optional<uint32_t> owner = knownIndex(*p, 0, transactionId);
         if (owner && *owner < b.transactions.size() && b.transactions[*owner].id == transactionId) {
-            for (uint32_t k = p->adjustmentRanges[*owner].first; k < p->adjustmentRanges[*owner].second; ++k) {
+            const ProjectedTransaction& t = p->transactions[*owner];
+            for (uint32_t k = t.adjustmentsBegin; k < t.adjustmentsEnd; ++k) {
                 const size_t i = p->adjustments[k].index;
                 if (i < list.size() && matches(i) && (!found || (last ? i > *found : i < *found)))
                     found = i;

@@ -261,12 +261,12 @@ TEST(ReportXlsx, CellsOfEachKindOfRow)
 {
     ReportModel m = modelOf({1});
     m.summary.net = -3;
+    const ReportRowTexts transferTexts{"", "", "Checking", "Savings"};
     m.rows.sources.resize(2);
     m.rows.sources[0].isBalanceRow = true;
-    m.rows.sources[0].description = kStartingBalance;
+    m.rows.sources[0].texts = &kStartingBalanceTexts;
     m.rows.sources[1].counted = true;
-    m.rows.sources[1].account = "Checking";
-    m.rows.sources[1].transferTo = "Savings";
+    m.rows.sources[1].texts = &transferTexts;
     m.rows.rows.resize(2);
     m.rows.rows[0].runningBalance = 10;
     m.rows.rows[1].source = 1;

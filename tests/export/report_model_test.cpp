@@ -128,9 +128,9 @@ TEST(ReportModel, NamelessGroupsAreUncategorizedAndRowsOutliveTheBudget)
     store->budget->transactions.clear();
     store->budget->transactions.shrink_to_fit();
     ASSERT_EQ(copy.rows.size(), 4u);
-    EXPECT_EQ(copy.rows.source(copy.rows[1]).description, "No names");
-    EXPECT_EQ(copy.rows.source(copy.rows[2]).category, "Gifts");
-    EXPECT_EQ(copy.rows.source(copy.rows[3]).description, kClosingBalance);
+    EXPECT_EQ(copy.rows.source(copy.rows[1]).description(), "No names");
+    EXPECT_EQ(copy.rows.source(copy.rows[2]).category(), "Gifts");
+    EXPECT_EQ(copy.rows.source(copy.rows[3]).description(), kClosingBalance);
 }
 
 TEST(ReportModel, MetricsInOrderWithCurrentOnlyWhenKnown)

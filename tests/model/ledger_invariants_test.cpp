@@ -245,7 +245,7 @@ TEST(LedgerInvariants, AgreesWithBalanceAtAcrossYears)
             std::map<int32_t, double> reportEnd;
             const ReportRows rows = reportRows(b, from, to, scopeId);
             for (const ReportRow& r : rows)
-                if (rows.source(r).description != kClosingBalance)
+                if (rows.source(r).description() != kClosingBalance)
                     reportEnd[dayNumber(r.date)] = r.runningBalance;
             std::vector<BalanceQuery> queries;
             double reportRunning = l.openingBalance;

@@ -223,6 +223,10 @@ TEST(Projection, WarmAnswersEqualFreshOnesAfterEdits)
             filter.accountId = scope;
             filter.from = from;
             filter.to = addDays(to, 400);
+            // Category texts and colours go by slots of the projection, which
+            // edits of transactions and categories must keep right.
+            if (edit % 2 == 1)
+                filter.category = "Cat" + std::to_string(edit % 6);
             const std::vector<SearchHit> wh = searchOccurrences(warm, filter, to),
                                          fh = searchOccurrences(fresh, filter, to);
             ASSERT_EQ(wh.size(), fh.size());
@@ -230,7 +234,36 @@ TEST(Projection, WarmAnswersEqualFreshOnesAfterEdits)
                 EXPECT_EQ(wh[i].transaction, fh[i].transaction) << i;
                 EXPECT_EQ(wh[i].amount, fh[i].amount) << i;
                 EXPECT_TRUE(sameDate(wh[i].date, fh[i].date)) << i;
+                EXPECT_EQ(wh[i].color(), fh[i].color()) << i;
             }
+        }
+    }
+}
+
+// The walks take a transaction's signs in a scope from its shares rather
+// than from its account names: the very signs the scopes give, for every
+// transaction in every scope, including accounts that share a name,
+// transfers within one account and to or from an account no scope has.
+TEST(Projection, SignsFromSharesAreTheScopesOwn)
+{
+    Budget b;
+    b.accounts = {account(1, "A"), account(2, "B"), account(3, "A"), account(4, "")};
+    const char* const sides[][2] = {{"A", ""}, {"B", ""}, {"Gone", ""}, {"", ""}, {"A", "B"}, {"B", "A"}, {"A", "A"},
+        {"B", "B"}, {"A", "Gone"}, {"Gone", "A"}, {"Gone", "Lost"}, {"Gone", "Gone"}, {"", "B"}, {"B", ""}};
+    int64_t id = 0;
+    for (const auto& [from, to] : sides) {
+        b.transactions.push_back(oneOff(++id, "2024-03-01", -12.5, from, to));
+        b.transactions.push_back(series(++id, "2024-03-01", "nth_1_weeks", 7, from, to));
+    }
+    const BudgetProjection p = projectBudget(b);
+    ASSERT_EQ(p.transactions.size(), b.transactions.size());
+    for (size_t i = 0; i < b.transactions.size(); ++i) {
+        const Transaction& t = b.transactions[i];
+        for (uint32_t scope = 0; scope < p.scopes.size(); ++scope) {
+            SCOPED_TRACE(t.account + " -> " + t.transfer_to_account + " in scope " + std::to_string(scope));
+            const AccountScope& s = p.scopes[scope].scope;
+            EXPECT_EQ(displaySignIn(p, p.transactions[i], scope), s.displaySign(t));
+            EXPECT_EQ(balanceSignIn(p, p.transactions[i], scope), s.signedAmount(t, 1));
         }
     }
 }

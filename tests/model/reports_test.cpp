@@ -180,7 +180,7 @@ std::vector<std::string> describe(const ReportRows& rows)
 {
     std::vector<std::string> out;
     for (const ReportRow& r : rows) {
-        const std::string_view description = rows.source(r).description;
+        const std::string_view description = rows.source(r).description();
         char line[160];
         std::snprintf(line, sizeof line, "%s %.*s %g %g", formatIso(r.date).c_str(), int(description.size()),
             description.data(), r.amount, r.runningBalance);
@@ -228,8 +228,8 @@ TEST(Report, AnchorsFollowTheirDaysTransactions)
     EXPECT_EQ(rows.source(rows[3]).anchorAmount, 500);
     EXPECT_FALSE(rows.source(rows[3]).counted);
     EXPECT_FALSE(rows.changed(rows[3]));
-    EXPECT_EQ(rows.source(rows[4]).transferTo, "A");
-    EXPECT_EQ(rows.source(rows[4]).account, "B");
+    EXPECT_EQ(rows.source(rows[4]).transferTo(), "A");
+    EXPECT_EQ(rows.source(rows[4]).account(), "B");
     // The report closes where the ledger does.
     EXPECT_EQ(rows.back().runningBalance,
         balanceSummary(b, iso("2024-01-06"), iso("2024-01-31"), 1, iso("2024-01-06")).closing);
@@ -306,13 +306,14 @@ TEST(Report, RowsShowTheDatesTheirRecordsHold)
 TEST(Report, GroupTotalsCountZeroAmounts)
 {
     ReportRows rows;
+    const ReportRowTexts x{"", "X", "", ""}, y{"", "Y", "", ""};
     rows.sources.resize(3);
     rows.sources[0].counted = true;
-    rows.sources[0].category = "X";
+    rows.sources[0].texts = &x;
     rows.sources[1].counted = true;
-    rows.sources[1].category = "X";
+    rows.sources[1].texts = &x;
     rows.sources[2].counted = false;  // not counted, never grouped
-    rows.sources[2].category = "Y";
+    rows.sources[2].texts = &y;
     rows.rows.resize(3);
     rows.rows[0].source = 0;
     rows.rows[1].source = 1;
