@@ -501,7 +501,7 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
             const ScopeDay& day = figures[size_t(firstN - fromN) + d];
             const uint32_t end = starts[d + 1];
             if (starts[d] < end) {
-                const Date date = fromDayNumber(int32_t(firstN + d));
+                const CompactDate date = fromDayNumber(int32_t(firstN + d));
                 for (uint32_t j = starts[d]; j < end; ++j) {
                     const Found& f = found[order[j]];
                     double amount = 0;
@@ -514,7 +514,7 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
                     }
                     // The day's last row shows the day's balance.
                     ReportRow& row = rows.emplace_back();
-                    row.date = oddDates ? bucketDates[bucket][order[j]] : date;
+                    row.date = oddDates ? CompactDate(bucketDates[bucket][order[j]]) : date;
                     row.source = f.source;
                     row.amount = amount;
                     row.runningBalance = roundCents(j + 1 < end ? running : day.balance);

@@ -102,7 +102,7 @@ struct ReportRowSource {
 // A large range has hundreds of thousands of rows: each is small and plain,
 // and what a transaction's rows have in common is kept once, in a source.
 struct ReportRow {
-    Date date;
+    CompactDate date;
     uint32_t source = 0;  // into ReportRows::sources
     double amount = 0;
     double runningBalance = 0;  // after this row, in cents
