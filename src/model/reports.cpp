@@ -8,10 +8,14 @@
 #include "model/projection.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <tuple>
 #include <unordered_map>
 
 namespace qm {
@@ -55,6 +59,73 @@ std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const Search
 
 namespace {
 
+// Values kept for the program's life, each under a number that never
+// changes, so that a result can name one in four bytes whatever becomes of
+// the projection it was found in (one made for a single search goes with
+// it). A budget has a few dozen colours at most. Numbers are read without
+// a lock: a value is in place before its number is handed out, and never
+// moves, as the storage grows by new segments of doubling size.
+template <class T, class Less = std::less<T>>
+class KeptValues {
+public:
+    uint32_t number(const T& value)
+    {
+        const std::lock_guard<std::mutex> lock(guard_);
+        const auto [it, added] = numbers_.try_emplace(value, uint32_t(numbers_.size()));
+        if (added) {
+            const auto [segment, offset] = where(it->second);
+            T* values = segments_[segment].load(std::memory_order_relaxed);
+            if (values == nullptr) {
+                values = new T[size_t(1) << segment];
+                segments_[segment].store(values, std::memory_order_release);
+            }
+            values[offset] = value;
+        }
+        return it->second;
+    }
+    const T& at(uint32_t number) const
+    {
+        const auto [segment, offset] = where(number);
+        return segments_[segment].load(std::memory_order_acquire)[offset];
+    }
+
+private:
+    static std::pair<uint32_t, uint32_t> where(uint32_t number)
+    {
+        const uint32_t segment = uint32_t(std::bit_width(uint64_t(number) + 1)) - 1;
+        return {segment, uint32_t(uint64_t(number) + 1 - (uint64_t(1) << segment))};
+    }
+
+    std::atomic<T*> segments_[33] = {};
+    std::mutex guard_;
+    std::map<T, uint32_t, Less> numbers_;
+};
+
+// Never destroyed: a thread still drawing results as the program ends may
+// read them. Colour 0 is the empty one, as a hit made blank has it.
+KeptValues<std::string>& keptColors()
+{
+    static KeptValues<std::string>& kept = []() -> KeptValues<std::string>& {
+        auto* values = new KeptValues<std::string>;
+        values->number(std::string());
+        return *values;
+    }();
+    return kept;
+}
+
+struct DateLess {
+    bool operator()(Date a, Date b) const
+    {
+        return std::tie(a.year, a.month, a.day) < std::tie(b.year, b.month, b.day);
+    }
+};
+
+KeptValues<Date, DateLess>& keptDates()
+{
+    static KeptValues<Date, DateLess>& kept = *new KeptValues<Date, DateLess>;
+    return kept;
+}
+
 // 1 + the list index of the adjustment that shows an occurrence expanded
 // with its dates, or 0 for a date of the rule. Two of a transaction's
 // adjustments with the same id, day and paid mark read the same in a hit.
@@ -73,6 +144,20 @@ uint32_t shownBy(const BudgetProjection& p, uint32_t transaction, const Occurren
 }
 
 }  // namespace
+
+CompactDate::CompactDate(Date d)
+{
+    // Fields as the bits hold them: a year of 20 bits with its sign, a
+    // month below 32, a day below 64.
+    if (d.year >= -(1 << 19) && d.year < (1 << 19) && d.month >= 0 && d.month < 32 && d.day >= 0 && d.day < 64)
+        bits = uint32_t(d.year) << 12 | uint32_t(d.month) << 7 | uint32_t(d.day) << 1;
+    else
+        bits = keptDates().number(d) << 1 | 1;
+}
+
+Date CompactDate::keptDate(uint32_t number) { return keptDates().at(number); }
+
+std::string_view SearchHit::color() const { return keptColors().at(look >> 1); }
 
 void searchOccurrences(
     const BudgetProjection& p, const SearchFilter& filter, Date reference, std::vector<SearchHit>& sorted)
@@ -110,7 +195,7 @@ void searchOccurrences(
     thread_local std::vector<int32_t> days;  // day numbers of the hits, for the sort
     thread_local std::vector<Date> dates;    // per hit, with odd dates only
     thread_local std::vector<uint32_t> transactions, place, ranked;
-    thread_local std::vector<Date> dayDates;
+    thread_local std::vector<CompactDate> dayDates;
     thread_local std::vector<Occurrence> occurrences;
     thread_local std::vector<DayAmount> amounts;
     sources.clear();
@@ -184,9 +269,14 @@ void searchOccurrences(
             consider(a.day, a.amount, a.adjustment);
     }
 
-    // Source::color indexes the projection's colours, which live as long
-    // as the program.
-    const std::vector<const std::string*>& colors = p.colorTexts;
+    // Each colour's number with the side's bit free below it. Source::color
+    // indexes the projection's colours.
+    std::vector<uint32_t> looks(p.colorTexts.size());
+    for (size_t k = 0; k < looks.size(); ++k)
+        looks[k] = keptColors().number(*p.colorTexts[k]) << 1;
+    // Writing the hits is most of what a large search costs once they are
+    // gathered, and that cost goes by their bytes.
+    static_assert(sizeof(SearchHit) == 32);
     // Hits are made in the order gathered, so that sources and own are
     // read in sequence: slotOf(k, date) gives where hit k goes and its date.
     // Field by field: a hit made whole first and copied is read back from
@@ -196,18 +286,16 @@ void searchOccurrences(
         size_t nextOwn = 0;
         for (const Source& from : sources) {
             const Transaction* transaction = &p.budget->transactions[from.transaction];
-            const std::string* color = colors[from.color & ~kNegated];
-            const bool negated = (from.color & kNegated) != 0;
+            const uint32_t look = looks[from.color & ~kNegated] | ((from.color & kNegated) != 0 ? 1 : 0);
             for (const uint32_t end = k + from.hits; k < end; ++k) {
-                Date date;
+                CompactDate date;
                 SearchHit& h = slotOf(k, date);
                 const uint32_t adjustment = found[k] & ~kOwnAmount;
                 h.transaction = transaction;
                 h.adjustment = adjustment != 0 ? &adjustments[adjustment - 1] : nullptr;
                 h.amount = (found[k] & kOwnAmount) != 0 ? own[nextOwn++] : from.amount;
-                h.colorText = color;
                 h.date = date;
-                h.negated = negated;
+                h.look = look;
             }
         }
     };
@@ -248,10 +336,10 @@ void searchOccurrences(
                 startDay(referenceN + d);
         }
         sorted.resize(found.size());
-        makeAll([&](uint32_t i, Date& date) -> SearchHit& {
+        makeAll([&](uint32_t i, CompactDate& date) -> SearchHit& {
             const size_t k = size_t(days[i] - range.fromN);
             const uint32_t at = place[k]++;
-            date = p.oddDates ? dates[i] : dayDates[k];
+            date = p.oddDates ? CompactDate(dates[i]) : dayDates[k];
             // The day's next place is written some hundreds of hits later:
             // asked for now, it is at hand by then.
             if (at + 1 < sorted.size()) {
@@ -273,7 +361,7 @@ void searchOccurrences(
         return dx != dy ? dx < dy : days[x] < days[y];
     });
     std::vector<SearchHit> made(found.size());
-    makeAll([&](uint32_t i, Date& date) -> SearchHit& {
+    makeAll([&](uint32_t i, CompactDate& date) -> SearchHit& {
         date = p.oddDates ? dates[i] : fromDayNumber(days[i]);
         return made[i];
     });
@@ -393,6 +481,7 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
         projectedDays(p, scopeIdx, fromN, toN, figures);
     }
     rows.reserve(total + 2);
+    constexpr size_t kRowsAhead = 64;
     rows.push_back({subDays(from, 1), kStartSource, 0, roundCents(running)});
 
     // Rows between a day's ends carry their own running sum; the last row
@@ -417,7 +506,7 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
             const ScopeDay& day = figures[size_t(firstN - fromN) + d];
             const uint32_t end = starts[d + 1];
             if (starts[d] < end) {
-                const Date date = fromDayNumber(int32_t(firstN + d));
+                const CompactDate date = fromDayNumber(int32_t(firstN + d));
                 for (uint32_t j = starts[d]; j < end; ++j) {
                     const Found& f = found[order[j]];
                     double amount = 0;
@@ -428,9 +517,16 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
                         if (day.counted)
                             running += f.amount;
                     }
+                    // A large range's rows outgrow the caches; the room a
+                    // little ahead is asked for now, so that it is at hand
+                    // when written rather than waited for.
+                    __builtin_prefetch(
+                        reinterpret_cast<const void*>(
+                            reinterpret_cast<uintptr_t>(rows.data() + rows.size()) + kRowsAhead * sizeof(ReportRow)),
+                        1);
                     // The day's last row shows the day's balance.
                     ReportRow& row = rows.emplace_back();
-                    row.date = oddDates ? bucketDates[bucket][order[j]] : date;
+                    row.date = oddDates ? CompactDate(bucketDates[bucket][order[j]]) : date;
                     row.source = f.source;
                     row.amount = amount;
                     row.runningBalance = roundCents(j + 1 < end ? running : day.balance);

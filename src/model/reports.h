@@ -34,6 +34,27 @@ struct SearchFilter {
     Date to;
 };
 
+// A date held in four bytes, read as the Date it was made from: a large
+// budget's search or report holds hundreds of thousands of them, and their
+// size is what writing them costs. Fields of the sizes any real day has
+// are packed in place; a date beyond them is kept for the program's life
+// and named by its number.
+struct CompactDate {
+    uint32_t bits = 0;  // as Date{}
+
+    CompactDate() = default;
+    CompactDate(Date d);
+    operator Date() const
+    {
+        if (bits & 1)
+            return keptDate(bits >> 1);
+        return Date{int32_t(bits) >> 12, int32_t(bits >> 7 & 31), int32_t(bits >> 1 & 63)};
+    }
+
+private:
+    static Date keptDate(uint32_t number);
+};
+
 // A large budget's search gives hundreds of thousands of hits, so a hit is
 // small and owns nothing: its records are read in place, and only for the
 // few hits a page shows.
@@ -42,16 +63,18 @@ struct SearchHit {
     const Transaction* transaction = nullptr;
     const TransactionAdjustment* adjustment = nullptr;  // the one that shows it; none for a date of the rule
     double amount = 0;                                  // negated on a transfer's receiving side
-    const std::string* colorText = nullptr;             // lives as long as the program
-    Date date;
-    bool negated = false;  // the receiving side of a transfer
+    CompactDate date;
+    // The colour's number among those kept for the program's life, then
+    // whether this is the receiving side of a transfer (the lowest bit).
+    uint32_t look = 0;
 
     int64_t adjustmentId() const { return adjustment ? adjustment->id : 0; }
     bool isPaid() const { return adjustment && adjustment->is_paid; }
+    bool negated() const { return (look & 1) != 0; }
     // The transaction's amount, negated as the hit's is.
-    double baseAmount() const { return negated ? -transaction->amount : transaction->amount; }
+    double baseAmount() const { return negated() ? -transaction->amount : transaction->amount; }
     // The category's colour, "" when it has none.
-    std::string_view color() const { return colorText ? std::string_view(*colorText) : std::string_view(); }
+    std::string_view color() const;
 };
 
 inline constexpr const char* kStartingBalance = "Starting Balance";
@@ -98,7 +121,7 @@ struct ReportRowSource {
 // A large range has hundreds of thousands of rows: each is small and plain,
 // and what a transaction's rows have in common is kept once, in a source.
 struct ReportRow {
-    Date date;
+    CompactDate date;
     uint32_t source = 0;  // into ReportRows::sources
     double amount = 0;
     double runningBalance = 0;  // after this row, in cents

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
+#include <tuple>
 
 using namespace qm;
 using namespace qm::testing;
@@ -174,6 +176,25 @@ TEST(Search, HitsGiveWhatTheirOccurrencesShow)
                 EXPECT_GT(got.size(), 10u);
             }
     }
+}
+
+TEST(Search, CompactDatesReadBackAsMade)
+{
+    // Real days, days of no calendar, and fields past what the bits hold,
+    // which are kept aside; each twice, as a kept one is found again.
+    const Date cases[] = {Date{}, Date{2024, 3, 1}, Date{1, 1, 1}, Date{9999, 12, 31}, Date{2024, 2, 30},
+        Date{2024, 13, 1}, Date{2024, 4, 0}, Date{-1, 1, 1}, Date{524287, 31, 63}, Date{-524288, 0, 0},
+        Date{524288, 1, 1}, Date{-524289, 1, 1}, Date{2024, 32, 1}, Date{2024, 1, 64}, Date{2024, -1, 5},
+        Date{2024, 5, -1}, Date{INT32_MIN, INT32_MAX, INT32_MIN}};
+    for (int round = 0; round < 2; ++round)
+        for (const Date& d : cases) {
+            const Date back = CompactDate(d);
+            EXPECT_EQ(std::tie(back.year, back.month, back.day), std::tie(d.year, d.month, d.day))
+                << d.year << "-" << d.month << "-" << d.day;
+        }
+    const Date blank = SearchHit().date;
+    EXPECT_EQ(std::tie(blank.year, blank.month, blank.day), std::make_tuple(0, 0, 0));
+    EXPECT_EQ(SearchHit().color(), "");
 }
 
 std::vector<std::string> describe(const ReportRows& rows)
