@@ -1,6 +1,7 @@
 #include "model/projection.h"
 
 #include "core/radix_sort.h"
+#include "model/kept_values.h"
 #include "model/projection_internal.h"
 #include "model/store.h"
 
@@ -9,10 +10,8 @@
 #include <cstdlib>
 #include <limits>
 #include <malloc.h>
-#include <mutex>
 #include <string_view>
 #include <tuple>
-#include <unordered_set>
 
 namespace qm {
 
@@ -108,17 +107,6 @@ const ScopeShare* shareIn(const BudgetProjection& p, const ProjectedTransaction&
 bool sharesScope(const BudgetProjection& p, uint32_t transaction, uint32_t scope)
 {
     return shareIn(p, p.transactions[transaction], scope) != nullptr;
-}
-
-// Colour texts kept for the program's life, so that what points at a
-// colour holds whatever becomes of the projection it came from (one made
-// for a single search goes with it). A budget has a few dozen colours.
-const std::string& lastingColor(const std::string& color)
-{
-    static std::mutex guard;
-    static std::unordered_set<std::string> kept;
-    const std::lock_guard<std::mutex> lock(guard);
-    return *kept.insert(color).first;
 }
 
 // The income and expense of every scope on every day of chunks first ..
@@ -502,7 +490,7 @@ int32_t insertSeries(BudgetProjection& p, uint32_t i)
 void indexColors(BudgetProjection& p)
 {
     auto add = [&p](const std::string& color) {
-        const std::string& lasting = lastingColor(color);
+        const std::string& lasting = keptColors().at(keptColors().number(color));
         if (p.colorSlots.try_emplace(lasting, uint32_t(p.colorTexts.size())).second)
             p.colorTexts.push_back(&lasting);
     };
