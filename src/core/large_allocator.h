@@ -1,0 +1,45 @@
+#pragma once
+// Memory for a list that may grow to tens of megabytes (a large budget's
+// records). On small pages such a list costs a translation miss on nearly
+// every scattered read, one page-table entry per 4 KB for every fork of a
+// save to copy, and one write fault per 4 KB when it is moved after such a
+// fork. Blocks from kLargeBlockBytes on are therefore mapped on their own,
+// whole huge pages at a time, and marked for the kernel to back with huge
+// pages when it has them free; smaller ones come from operator new as usual.
+#include <cstddef>
+#include <limits>
+#include <new>
+
+namespace qm {
+
+inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
+
+void* allocateLargeBlock(std::size_t bytes, std::size_t alignment);
+void releaseLargeBlock(void* block, std::size_t bytes, std::size_t alignment) noexcept;
+
+template <class T>
+struct LargeAllocator {
+    using value_type = T;
+
+    LargeAllocator() = default;
+    template <class U>
+    LargeAllocator(const LargeAllocator<U>&) noexcept
+    {
+    }
+
+    T* allocate(std::size_t n)
+    {
+        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T))
+            throw std::bad_array_new_length();
+        return static_cast<T*>(allocateLargeBlock(n * sizeof(T), alignof(T)));
+    }
+    void deallocate(T* p, std::size_t n) noexcept { releaseLargeBlock(p, n * sizeof(T), alignof(T)); }
+
+    template <class U>
+    bool operator==(const LargeAllocator<U>&) const noexcept
+    {
+        return true;
+    }
+};
+
+}  // namespace qm
