@@ -1,18 +1,20 @@
 #pragma once
-// Memory for a list that may grow to tens of megabytes (a large budget's
-// records). On small pages such a list costs a translation miss on nearly
-// every scattered read, one page-table entry per 4 KB for every fork of a
-// save to copy, and one write fault per 4 KB when it is moved after such a
-// fork. Blocks from kLargeBlockBytes on are therefore mapped on their own,
-// whole huge pages at a time, and marked for the kernel to back with huge
-// pages when it has them free; smaller ones come from operator new as usual.
+// Memory for a list that may grow to megabytes (a large budget's records and
+// the projection's lists over them). On small pages such a list costs a
+// translation miss on nearly every scattered read, one page-table entry per
+// 4 KB for every fork of a save to copy, and one write fault per 4 KB when
+// it is written after such a fork. Blocks that fill at least three quarters
+// of a huge page therefore start on a huge page's boundary, their huge pages
+// marked for the kernel to back with huge pages when it has them free;
+// smaller ones come from operator new as usual.
 #include <cstddef>
 #include <limits>
 #include <new>
+#include <vector>
 
 namespace qm {
 
-inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
+inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;  // a huge page
 
 void* allocateLargeBlock(std::size_t bytes, std::size_t alignment);
 void releaseLargeBlock(void* block, std::size_t bytes, std::size_t alignment) noexcept;
@@ -41,5 +43,8 @@ struct LargeAllocator {
         return true;
     }
 };
+
+template <class T>
+using LargeVector = std::vector<T, LargeAllocator<T>>;
 
 }  // namespace qm

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -38,6 +39,30 @@ TEST(LargeAllocator, ListKeepsItsContentsAcrossTheBlockSizes)
     std::vector<Record, LargeAllocator<Record>> copy = list;
     copy[0].id = -1;
     EXPECT_EQ(list[0].id, 0);
+}
+
+// Blocks that fill most of a huge page start on one, so that the kernel can
+// back them with huge pages. Every block, on either side of that line, is
+// written end to end and given back the way it came.
+TEST(LargeAllocator, BlocksStartOnAHugePageWhenTheyFillMostOfOne)
+{
+    constexpr size_t kMiB = size_t(1) << 20;
+    const struct {
+        size_t bytes;
+        bool huge;
+    } cases[] = {{4096, false}, {kMiB, false}, {kMiB + kMiB / 2 - 1, false}, {kMiB + kMiB / 2, true}, {2 * kMiB, true},
+        {2 * kMiB + 1, true}, {5 * kMiB + kMiB / 3, true}};
+    LargeAllocator<char> allocator;
+    for (const auto& c : cases) {
+        char* block = allocator.allocate(c.bytes);
+        const bool aligned = reinterpret_cast<uintptr_t>(block) % kLargeBlockBytes == 0;
+        if (c.huge) {
+            EXPECT_TRUE(aligned) << c.bytes;
+        }
+        std::fill_n(block, c.bytes, char(1));
+        EXPECT_EQ(block[c.bytes - 1], 1);
+        allocator.deallocate(block, c.bytes);
+    }
 }
 
 }  // namespace
