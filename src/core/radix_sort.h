@@ -14,8 +14,8 @@ namespace qm {
 constexpr uint64_t orderedKey(int64_t value) { return uint64_t(value) ^ (uint64_t(1) << 63); }
 
 // Sorts items by key(item) (a uint64_t), keeping the order of equal keys.
-template <class T, class Key>
-void radixSortBy(std::vector<T>& items, Key&& key)
+template <class T, class Alloc, class Key>
+void radixSortBy(std::vector<T, Alloc>& items, Key&& key)
 {
     if (items.size() < 64) {
         std::stable_sort(items.begin(), items.end(), [&](const T& a, const T& b) { return key(a) < key(b); });
@@ -27,7 +27,7 @@ void radixSortBy(std::vector<T>& items, Key&& key)
         high = std::max(high, key(item));
     }
     const uint64_t spread = high - low;
-    std::vector<T> other(items.size());
+    std::vector<T, Alloc> other(items.size());
     for (int shift = 0; shift < 64 && (spread >> shift) != 0; shift += 8) {
         size_t starts[257] = {};
         for (const T& item : items)

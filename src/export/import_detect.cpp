@@ -300,11 +300,12 @@ void detectRecurringPatterns(std::vector<ImportRow>& rows)
 // similarity. Occurrences are expanded only for pairs that pass everything.
 void markImportDuplicates(std::vector<ImportRow>& rows, const Budget& budget)
 {
-    const std::vector<Transaction>& transactions = budget.transactions;
+    const TransactionList& transactions = budget.transactions;
 
     // Each transaction's adjustments, kept in budget order, without scanning
     // the whole list for every expansion.
-    std::vector<TransactionAdjustment> adjustments = budget.transaction_adjustments;
+    std::vector<TransactionAdjustment> adjustments(
+        budget.transaction_adjustments.begin(), budget.transaction_adjustments.end());
     std::stable_sort(
         adjustments.begin(), adjustments.end(), [](const TransactionAdjustment& x, const TransactionAdjustment& y) {
             return x.transaction_id < y.transaction_id;

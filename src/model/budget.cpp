@@ -4,8 +4,8 @@ namespace qm {
 
 namespace {
 
-template <typename T>
-std::optional<size_t> findById(const std::vector<T>& list, int64_t id)
+template <typename List>
+std::optional<size_t> findById(const List& list, int64_t id)
 {
     for (size_t i = 0; i < list.size(); ++i)
         if (list[i].id == id)

@@ -3,6 +3,7 @@
 // are plain values; the document is shared by reference. Their JSON form is in
 // model/budget_json.h.
 #include "core/json_fwd.h"
+#include "core/large_allocator.h"
 #include "model/dates.h"
 
 #include <cstddef>
@@ -103,12 +104,18 @@ struct User {
     JsonPtr unknown_members = nullptr;  // what a newer version stored here, written back as it came
 };
 
+// A large budget's two long lists, held in huge pages where the kernel has
+// them: views read them scattered, a save's fork shares them, and a removal
+// moves the records after it.
+using TransactionList = std::vector<Transaction, LargeAllocator<Transaction>>;
+using AdjustmentList = std::vector<TransactionAdjustment, LargeAllocator<TransactionAdjustment>>;
+
 struct Budget {
     std::vector<Account> accounts;
     std::vector<Category> categories;
     std::vector<CustomIcon> icons;
-    std::vector<Transaction> transactions;
-    std::vector<TransactionAdjustment> transaction_adjustments;
+    TransactionList transactions;
+    AdjustmentList transaction_adjustments;
     std::vector<RunningTotalAdjustment> running_total_adjustments;
     User user;
 };

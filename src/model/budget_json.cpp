@@ -46,8 +46,8 @@ Json amountToJson(double v) { return Json(std::isfinite(v) ? v : 0.0); }
 
 Json dateOrNull(bool has, Date d) { return has ? dateToJson(d) : Json(nullptr); }
 
-template <typename T, typename Read>
-void readList(const Json& node, const char* key, std::vector<T>& list, Read read)
+template <typename T, typename Alloc, typename Read>
+void readList(const Json& node, const char* key, std::vector<T, Alloc>& list, Read read)
 {
     auto it = node.find(key);
     if (it == node.end() || !it->is_array())
@@ -57,8 +57,8 @@ void readList(const Json& node, const char* key, std::vector<T>& list, Read read
         list.push_back(read(item));
 }
 
-template <typename T, typename Write>
-Json writeList(const std::vector<T>& list, Write write)
+template <typename T, typename Alloc, typename Write>
+Json writeList(const std::vector<T, Alloc>& list, Write write)
 {
     Json arr = Json::array();
     for (const auto& item : list)

@@ -26,8 +26,8 @@ inline EditResult editFailed(std::string message) { return {false, std::move(mes
 // delete for each; gives how many went. The list is closed up in one pass:
 // erasing one record at a time would move the rest of a large list again
 // for every record removed.
-template <typename Record, typename Pred>
-size_t removeRecords(LocalStore& store, std::vector<Record>& list, Entity entity, Pred pred)
+template <typename Record, typename Alloc, typename Pred>
+size_t removeRecords(LocalStore& store, std::vector<Record, Alloc>& list, Entity entity, Pred pred)
 {
     const size_t first = size_t(std::find_if(list.begin(), list.end(), pred) - list.begin());
     if (first == list.size())

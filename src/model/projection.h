@@ -19,6 +19,7 @@
 // days and the scopes those records reach. A change without a note (a sync,
 // a list changed around the count) remakes it. Reading one fills its caches,
 // so one thread reads it at a time.
+#include "core/large_allocator.h"
 #include "model/balances.h"
 #include "model/budget.h"
 #include "model/journal.h"
@@ -121,8 +122,8 @@ inline constexpr int32_t kProjectionChunkDays = 64;
 
 // Record ids in ascending order, each with its record's index in its list.
 struct IdIndex {
-    std::vector<int64_t> ids;
-    std::vector<uint32_t> at;
+    LargeVector<int64_t> ids;
+    LargeVector<uint32_t> at;
 };
 
 // Looks up a std::string key by a string_view without making a string.
@@ -146,21 +147,23 @@ struct BudgetProjection {
     const void* listData[4] = {};
     size_t listSize[4] = {};
 
-    // Scope 0 is all accounts, scope i + 1 the budget's i-th account.
+    // Scope 0 is all accounts, scope i + 1 the budget's i-th account. The
+    // lists as long as the budget's are LargeVector: every update after a
+    // save's fork writes into them.
     std::vector<ProjectedScope> scopes;
     std::unordered_map<int64_t, uint32_t> scopeOfId;
     std::vector<ProjectedSeries> series;                // every recurring transaction, in list order
-    std::vector<ProjectedTransaction> transactions;     // one per transaction of the list
+    LargeVector<ProjectedTransaction> transactions;     // one per transaction of the list
     std::vector<ScopeShare> shares;                     // of transactions that count in more than two scopes
-    std::vector<std::pair<int32_t, uint32_t>> oneOffs;  // (day number, transaction) by day
-    std::vector<std::pair<int32_t, uint32_t>> movedIn;  // (new day, transaction) of adjustments that show
+    LargeVector<std::pair<int32_t, uint32_t>> oneOffs;  // (day number, transaction) by day
+    LargeVector<std::pair<int32_t, uint32_t>> movedIn;  // (new day, transaction) of adjustments that show
     // The adjustments of each transaction, with their days at hand, so that
     // finding those acting on a range never reaches into the list itself;
     // a transaction's record says where its own are. Each transaction's are
     // sorted by the earlier of their two days, so that a range's are found
     // by a search rather than a pass over all of them; none moves an
     // occurrence further than adjustmentReach days.
-    std::vector<ProjectedAdjustment> adjustments;
+    LargeVector<ProjectedAdjustment> adjustments;
     int64_t adjustmentReach = 0;
     // A record dates something on no real calendar day (records made in
     // code can): the rows then take their dates from the records rather
@@ -182,7 +185,7 @@ struct BudgetProjection {
     IdIndex transactionIds;
     IdIndex adjustmentIds;
     std::vector<std::pair<int64_t, uint32_t>> addedIds[2];  // transactions, adjustments
-    std::vector<uint32_t> adjustmentOwner;
+    LargeVector<uint32_t> adjustmentOwner;
     std::vector<int64_t> orphanOwners;  // sorted transaction ids that adjustments name but no transaction has
     bool sharedIds = false;             // two records of a list share an id: notes cannot tell them apart
     size_t unused = 0;                  // entries of shares and adjustments that updates left behind

@@ -264,8 +264,8 @@ private:
 
 // Closes up the list over the removed positions (sorted), moving each run
 // of kept entries once.
-template <class T>
-void closeUp(std::vector<T>& list, const std::vector<uint32_t>& removed)
+template <class T, class Alloc>
+void closeUp(std::vector<T, Alloc>& list, const std::vector<uint32_t>& removed)
 {
     if (removed.empty() || removed.front() >= list.size())
         return;

@@ -113,7 +113,7 @@ void searchOccurrences(
     const std::string needle = asciiLower(trimAsciiBlanks(filter.text));
     const bool byText = needle.size() >= 2;
     const DayRange range = dayRange(filter.from, filter.to);
-    const std::vector<TransactionAdjustment>& adjustments = p.budget->transaction_adjustments;
+    const AdjustmentList& adjustments = p.budget->transaction_adjustments;
 
     // Hits are gathered small, in the transactions' order, and made whole
     // only when written to their places. A large budget's hits outgrow the

@@ -273,8 +273,8 @@ void write(TextWriter& w, const User& u)
     w.close('}');
 }
 
-template <typename T>
-void writeList(TextWriter& w, std::string_view key, const std::vector<T>& list)
+template <typename T, typename Alloc>
+void writeList(TextWriter& w, std::string_view key, const std::vector<T, Alloc>& list)
 {
     w.key(key);
     w.open('[');

@@ -50,8 +50,8 @@ private:
     std::unordered_map<int64_t, int64_t> m_map;
 };
 
-template <typename Record>
-void remapIds(std::vector<Record>& records, const IdMap& map)
+template <typename Record, typename Alloc>
+void remapIds(std::vector<Record, Alloc>& records, const IdMap& map)
 {
     for (Record& r : records)
         r.id = map(r.id);

@@ -102,7 +102,7 @@ TEST(ImportCommit, PlansAndSummaries)
         commitImport(s);
         EXPECT_EQ(w.importSummary, c.summary);
         EXPECT_EQ(w.importStep, importComplete);
-        const std::vector<Transaction>& all = s.store->budget->transactions;
+        const TransactionList& all = s.store->budget->transactions;
         ASSERT_EQ(all.size() - before, c.added.size());
         for (size_t i = 0; i < c.added.size(); ++i) {
             const Transaction& t = all[before + i];

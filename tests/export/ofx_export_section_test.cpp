@@ -111,7 +111,7 @@ TEST(OfxExportSection, RoundTripsThroughTheImport)
     SectionHarness empty({2026, 1, 1});
     loadImportFile(empty.state(), path);
     commitImport(empty.state());
-    const std::vector<Transaction>& back = empty.state().store->budget->transactions;
+    const TransactionList& back = empty.state().store->budget->transactions;
     ASSERT_EQ(back.size(), 4u);
     for (const Transaction& want : oneOffs) {
         bool found = false;

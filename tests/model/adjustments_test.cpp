@@ -67,7 +67,7 @@ LocalStorePtr storeWith(std::vector<TransactionAdjustment> adjustments)
     t.id = 5;
     t.start_date = mar1;
     s->budget->transactions.push_back(t);
-    s->budget->transaction_adjustments = std::move(adjustments);
+    s->budget->transaction_adjustments.assign(adjustments.begin(), adjustments.end());
     return s;
 }
 

@@ -1,0 +1,102 @@
+#include "core/large_allocator.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace qm {
+
+namespace {
+
+#if defined(__linux__)
+// Free blocks of at least a huge page, counted from the kernel's free lists.
+// Asking for huge pages where the kernel has none free would have it compact
+// memory while the list is first written, which stalls the program for as
+// long as that takes; then small pages serve instead.
+size_t freeHugeBlocks()
+{
+    FILE* f = std::fopen("/proc/buddyinfo", "re");
+    if (!f)
+        return 0;
+    // Order 9 is a 2 MB block of 4 KB pages; each order above it holds
+    // twice as many.
+    constexpr int kHugeOrder = 9;
+    size_t blocks = 0;
+    char line[512];
+    while (std::fgets(line, sizeof line, f)) {
+        // "Node 0, zone   Normal  n0 n1 ... n10"
+        char* at = line;
+        for (int field = 0; field < 4 && *at; ++field) {
+            while (*at == ' ')
+                ++at;
+            while (*at && *at != ' ')
+                ++at;
+        }
+        for (int order = 0;; ++order) {
+            char* end = nullptr;
+            const unsigned long long count = std::strtoull(at, &end, 10);
+            if (end == at)
+                break;
+            at = end;
+            if (order >= kHugeOrder && order < kHugeOrder + 20)
+                blocks += size_t(count) << (order - kHugeOrder);
+        }
+    }
+    std::fclose(f);
+    return blocks;
+}
+#endif
+
+// The part of a block of that many bytes held in huge pages: its whole huge
+// pages, and the last, partly filled one only when little of it would lie
+// unused (rounding a list of 1.1 MB up to 2 MB of resident memory costs more
+// than its faults do).
+std::size_t hugePart(std::size_t bytes)
+{
+    const std::size_t whole = bytes / kLargeBlockBytes * kLargeBlockBytes;
+    return bytes - whole >= kLargeBlockBytes / 4 * 3 ? whole + kLargeBlockBytes : whole;
+}
+
+}  // namespace
+
+void* allocateLargeBlock(std::size_t bytes, std::size_t alignment)
+{
+    const std::size_t huge = hugePart(bytes);
+    if (huge == 0)
+        return ::operator new(bytes, std::align_val_t(alignment));
+    // Starting on a huge page's boundary, from malloc, which maps blocks this
+    // large on their own and counts them in the heap's figures.
+    void* block = nullptr;
+    if (posix_memalign(&block, kLargeBlockBytes, std::max(bytes, huge)) != 0)
+        throw std::bad_alloc();
+#if defined(__linux__)
+    // Asked for only while the kernel holds twice as many free huge blocks,
+    // so that the first writes never wait for a compaction; a hint the
+    // kernel may still refuse.
+    if (freeHugeBlocks() >= 2 * (huge / kLargeBlockBytes))
+        madvise(block, huge, MADV_HUGEPAGE);
+#endif
+    return block;
+}
+
+void releaseLargeBlock(void* block, std::size_t bytes, std::size_t alignment) noexcept
+{
+    const std::size_t huge = hugePart(bytes);
+    if (huge == 0) {
+        ::operator delete(block, std::align_val_t(alignment));
+        return;
+    }
+#if defined(__linux__)
+    // A block from the middle of the heap stays with it: smaller blocks
+    // made there later take small pages again.
+    madvise(block, huge, MADV_NOHUGEPAGE);
+#endif
+    std::free(block);
+}
+
+}  // namespace qm

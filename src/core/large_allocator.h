@@ -1,0 +1,50 @@
+#pragma once
+// Memory for a list that may grow to megabytes (a large budget's records and
+// the projection's lists over them). On small pages such a list costs a
+// translation miss on nearly every scattered read, one page-table entry per
+// 4 KB for every fork of a save to copy, and one write fault per 4 KB when
+// it is written after such a fork. Blocks that fill at least three quarters
+// of a huge page therefore start on a huge page's boundary, their huge pages
+// marked for the kernel to back with huge pages when it has them free;
+// smaller ones come from operator new as usual.
+#include <cstddef>
+#include <limits>
+#include <new>
+#include <vector>
+
+namespace qm {
+
+inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;  // a huge page
+
+void* allocateLargeBlock(std::size_t bytes, std::size_t alignment);
+void releaseLargeBlock(void* block, std::size_t bytes, std::size_t alignment) noexcept;
+
+template <class T>
+struct LargeAllocator {
+    using value_type = T;
+
+    LargeAllocator() = default;
+    template <class U>
+    LargeAllocator(const LargeAllocator<U>&) noexcept
+    {
+    }
+
+    T* allocate(std::size_t n)
+    {
+        if (n > std::numeric_limits<std::size_t>::max() / sizeof(T))
+            throw std::bad_array_new_length();
+        return static_cast<T*>(allocateLargeBlock(n * sizeof(T), alignof(T)));
+    }
+    void deallocate(T* p, std::size_t n) noexcept { releaseLargeBlock(p, n * sizeof(T), alignof(T)); }
+
+    template <class U>
+    bool operator==(const LargeAllocator<U>&) const noexcept
+    {
+        return true;
+    }
+};
+
+template <class T>
+using LargeVector = std::vector<T, LargeAllocator<T>>;
+
+}  // namespace qm
