@@ -106,14 +106,8 @@ Date CompactDate::keptDate(uint32_t number) { return keptDates().at(number); }
 
 std::string_view SearchHit::color() const { return keptColors().at(look >> 1); }
 
-SearchHit SearchHits::operator[](size_t i) const
+SearchHit SearchHits::made(uint32_t hit, const Source& from, uint32_t slot) const
 {
-    const uint32_t k = order[i];
-    const uint32_t slot = slots[k];
-    // A hit's source is found rather than noted per hit, which would make
-    // the gathering write a third more.
-    const Source& from = *std::prev(
-        std::upper_bound(sources.begin(), sources.end(), k, [](uint32_t at, const Source& s) { return at < s.first; }));
     SearchHit h;
     h.transaction = from.transaction;
     uint32_t adjustment = slot;
@@ -124,18 +118,51 @@ SearchHit SearchHits::operator[](size_t i) const
         adjustment = o.adjustment;
     }
     h.adjustment = adjustment != 0 ? &adjustments[adjustment - 1] : nullptr;
-    h.date = dates.empty() ? CompactDate(fromDayNumber(days[k])) : CompactDate(dates[k]);
+    h.date = dates.empty() ? CompactDate(fromDayNumber(days[hit])) : CompactDate(dates[hit]);
     h.look = from.look;
     return h;
+}
+
+SearchHit SearchHits::operator[](size_t i) const
+{
+    // A hit's source and mark are found rather than noted per hit, which
+    // would make the gathering write twice as much.
+    const uint32_t k = order[i];
+    const Source& from = *std::prev(
+        std::upper_bound(sources.begin(), sources.end(), k, [](uint32_t at, const Source& s) { return at < s.first; }));
+    auto mark = std::lower_bound(marks.begin(), marks.end(), k, [](const Mark& m, uint32_t at) { return m.hit < at; });
+    return made(k, from, mark != marks.end() && mark->hit == k ? mark->slot : 0);
+}
+
+std::vector<SearchHit> SearchHits::whole() const
+{
+    // Made in the order gathered, where sources and marks are met in turn,
+    // then put in order.
+    std::vector<SearchHit> gathered(order.size());
+    size_t nextMark = 0;
+    for (size_t s = 0; s < sources.size(); ++s) {
+        const uint32_t end = s + 1 < sources.size() ? sources[s + 1].first : uint32_t(order.size());
+        for (uint32_t k = sources[s].first; k < end; ++k) {
+            uint32_t slot = 0;
+            if (nextMark < marks.size() && marks[nextMark].hit == k)
+                slot = marks[nextMark++].slot;
+            gathered[k] = made(k, sources[s], slot);
+        }
+    }
+    std::vector<SearchHit> all;
+    all.reserve(order.size());
+    for (uint32_t k : order)
+        all.push_back(gathered[k]);
+    return all;
 }
 
 void SearchHits::clear()
 {
     order.clear();
-    slots.clear();
     days.clear();
     dates.clear();
     sources.clear();
+    marks.clear();
     own.clear();
 }
 
@@ -207,7 +234,7 @@ void searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Da
                 return false;
             if (!sourced) {
                 out.sources.push_back({&p.budget->transactions[i], base, looks[colorIndex(p, i)] | (sign < 0 ? 1u : 0u),
-                    uint32_t(out.slots.size())});
+                    uint32_t(out.days.size())});
                 sourced = true;
             }
             // Compared bit for bit, as the hit must give the very amount.
@@ -216,7 +243,8 @@ void searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Da
                 slot = uint32_t(out.own.size()) | SearchHits::kOwnAmount;
                 out.own.push_back({amount, adjustment});
             }
-            out.slots.push_back(slot);
+            if (slot != 0)
+                out.marks.push_back({uint32_t(out.days.size()), slot});
             out.days.push_back(dayN);
             if (countAsGathered)
                 ++place[size_t(dayN - range.fromN)];

@@ -94,9 +94,12 @@ struct SearchHits {
         uint32_t look = 0;   // as SearchHit::look
         uint32_t first = 0;  // the index of its first hit among the gathered; its hits follow it
     };
-    // Per gathered hit, its slot: 1 + the list index of the adjustment
-    // showing it (0 for a date of the rule), or with kOwnAmount the index
-    // of its entry in own.
+    // A gathered hit that an adjustment shows or that has an amount of its
+    // own, about a tenth of them: the others are found by not being noted.
+    struct Mark {
+        uint32_t hit = 0;   // its index among the gathered
+        uint32_t slot = 0;  // 1 + the list index of the adjustment (0: none), or with kOwnAmount into own
+    };
     static constexpr uint32_t kOwnAmount = uint32_t(1) << 31;
     // A hit whose amount differs from its transaction's.
     struct Own {
@@ -105,10 +108,10 @@ struct SearchHits {
     };
 
     std::vector<uint32_t> order;  // per hit, nearest the reference first: its index among the gathered
-    std::vector<uint32_t> slots;  // per gathered hit
     std::vector<int32_t> days;    // per gathered hit, its day number
     std::vector<Date> dates;      // per gathered hit, only when the budget holds dates of no real day
     std::vector<Source> sources;  // in the order gathered
+    std::vector<Mark> marks;      // in the order gathered
     std::vector<Own> own;
     const TransactionAdjustment* adjustments = nullptr;  // the budget's list
 
@@ -116,8 +119,15 @@ struct SearchHits {
     bool empty() const { return order.empty(); }
     SearchHit operator[](size_t i) const;
     SearchHit front() const { return (*this)[0]; }
+    // Every hit, in order: quicker than reading them one by one, for a
+    // sort that compares them all.
+    std::vector<SearchHit> whole() const;
     void clear();
 
+private:
+    SearchHit made(uint32_t hit, const Source& from, uint32_t slot) const;
+
+public:
     // Reads hits as values; a hit read is made anew.
     struct const_iterator {
         using iterator_category = std::random_access_iterator_tag;

@@ -167,7 +167,7 @@ std::vector<SearchHit> sortedResults(const SearchPageState& search, size_t count
     // Another column compares every hit, so all are made whole; positions
     // break ties, so any sort gives the stable order, and only the rows
     // wanted are ordered, only positions moving until then.
-    const std::vector<SearchHit> r(found.begin(), found.end());
+    const std::vector<SearchHit> r = found.whole();
     std::vector<uint32_t> order(r.size());
     std::iota(order.begin(), order.end(), 0u);
     auto less = [&](uint32_t a, uint32_t b) {

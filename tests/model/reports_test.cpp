@@ -167,9 +167,18 @@ TEST(Search, HitsGiveWhatTheirOccurrencesShow)
                         want.push_back(key(t.id, o.date, sign * o.amount, sign * t.amount, o.adjustment_id, o.is_paid,
                             categoryColor(colors, t.category)));
                 }
-                for (const SearchHit& h : searchOccurrences(searched, f, iso("2024-03-01")))
-                    got.push_back(key(
-                        h.transaction->id, h.date, h.amount, h.baseAmount(), h.adjustmentId(), h.isPaid(), h.color()));
+                auto keyOf = [&](const SearchHit& h) {
+                    return key(
+                        h.transaction->id, h.date, h.amount, h.baseAmount(), h.adjustmentId(), h.isPaid(), h.color());
+                };
+                const SearchHits hits = searchOccurrences(searched, f, iso("2024-03-01"));
+                for (const SearchHit& h : hits)
+                    got.push_back(keyOf(h));
+                // Made all at once, as a sort by a column makes them, they read the same.
+                std::vector<std::string> whole;
+                for (const SearchHit& h : hits.whole())
+                    whole.push_back(keyOf(h));
+                EXPECT_EQ(whole, got);
                 std::sort(want.begin(), want.end());
                 std::sort(got.begin(), got.end());
                 EXPECT_EQ(got, want);
