@@ -299,7 +299,7 @@ void searchEverything(benchmark::State& state)
     filter.from = addYears(today, -1);
     filter.to = addYears(today, 1);
     // The search page keeps its results from one search to the next.
-    std::vector<SearchHit> found;
+    SearchHits found;
     for (auto _ : state) {
         searchOccurrences(storeProjection(store), filter, today, found);
         benchmark::DoNotOptimize(found);

@@ -46,14 +46,14 @@ constexpr int64_t kCountedDaysFloor = 1 << 16;
 
 }  // namespace
 
-std::vector<SearchHit> searchOccurrences(const Budget& b, const SearchFilter& filter, Date reference)
+SearchHits searchOccurrences(const Budget& b, const SearchFilter& filter, Date reference)
 {
     return searchOccurrences(projectBudget(b), filter, reference);
 }
 
-std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference)
+SearchHits searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference)
 {
-    std::vector<SearchHit> hits;
+    SearchHits hits;
     searchOccurrences(p, filter, reference, hits);
     return hits;
 }
@@ -106,8 +106,67 @@ Date CompactDate::keptDate(uint32_t number) { return keptDates().at(number); }
 
 std::string_view SearchHit::color() const { return keptColors().at(look >> 1); }
 
-void searchOccurrences(
-    const BudgetProjection& p, const SearchFilter& filter, Date reference, std::vector<SearchHit>& sorted)
+SearchHit SearchHits::made(uint32_t hit, const Source& from, uint32_t slot) const
+{
+    SearchHit h;
+    h.transaction = from.transaction;
+    uint32_t adjustment = slot;
+    h.amount = from.amount;
+    if ((slot & kOwnAmount) != 0) {
+        const Own& o = own[slot & ~kOwnAmount];
+        h.amount = o.amount;
+        adjustment = o.adjustment;
+    }
+    h.adjustment = adjustment != 0 ? &adjustments[adjustment - 1] : nullptr;
+    h.date = dates.empty() ? CompactDate(fromDayNumber(days[hit])) : CompactDate(dates[hit]);
+    h.look = from.look;
+    return h;
+}
+
+SearchHit SearchHits::operator[](size_t i) const
+{
+    // A hit's source and mark are found rather than noted per hit, which
+    // would make the gathering write twice as much.
+    const uint32_t k = order[i];
+    const Source& from = *std::prev(
+        std::upper_bound(sources.begin(), sources.end(), k, [](uint32_t at, const Source& s) { return at < s.first; }));
+    auto mark = std::lower_bound(marks.begin(), marks.end(), k, [](const Mark& m, uint32_t at) { return m.hit < at; });
+    return made(k, from, mark != marks.end() && mark->hit == k ? mark->slot : 0);
+}
+
+std::vector<SearchHit> SearchHits::whole() const
+{
+    // Made in the order gathered, where sources and marks are met in turn,
+    // then put in order.
+    std::vector<SearchHit> gathered(order.size());
+    size_t nextMark = 0;
+    for (size_t s = 0; s < sources.size(); ++s) {
+        const uint32_t end = s + 1 < sources.size() ? sources[s + 1].first : uint32_t(order.size());
+        for (uint32_t k = sources[s].first; k < end; ++k) {
+            uint32_t slot = 0;
+            if (nextMark < marks.size() && marks[nextMark].hit == k)
+                slot = marks[nextMark++].slot;
+            gathered[k] = made(k, sources[s], slot);
+        }
+    }
+    std::vector<SearchHit> all;
+    all.reserve(order.size());
+    for (uint32_t k : order)
+        all.push_back(gathered[k]);
+    return all;
+}
+
+void SearchHits::clear()
+{
+    order.clear();
+    days.clear();
+    dates.clear();
+    sources.clear();
+    marks.clear();
+    own.clear();
+}
+
+void searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference, SearchHits& out)
 {
     const uint32_t scopeIdx = scopeIndex(p, filter.accountId);
     const std::string needle = asciiLower(trimAsciiBlanks(filter.text));
@@ -115,41 +174,26 @@ void searchOccurrences(
     const DayRange range = dayRange(filter.from, filter.to);
     const AdjustmentList& adjustments = p.budget->transaction_adjustments;
 
-    // Hits are gathered small, in the transactions' order, and made whole
-    // only when written to their places. A large budget's hits outgrow the
-    // caches, so every byte gathered per hit costs more the larger the
-    // budget: the amount is kept only where it differs from the
-    // transaction's (an adjustment's), and the adjustment showing a hit is
-    // noted by its place and read only when the paid filter asks, as the
-    // adjustments lie far apart.
-    // Per hit: 1 + the list index of its adjustment, 0 for a date of the
-    // rule; kOwnAmount: its amount is the next in own.
-    constexpr uint32_t kOwnAmount = uint32_t(1) << 31;
-    // What the hits of one transaction share; they lie together in the
-    // gathered order, so each is found by counting rather than noted.
-    struct Source {
-        uint32_t transaction;
-        uint32_t color;  // index into colors; kNegated: the receiving side of a transfer
-        double amount;   // the transaction's, as the hits show it
-        uint32_t hits;
-    };
-    constexpr uint32_t kNegated = uint32_t(1) << 31;
+    // Hits are gathered small, in the transactions' order, and only their
+    // places among the gathered are then written in the order: the results
+    // of a large budget outgrow the caches, so every byte per hit costs
+    // more the larger the budget. The amount is kept only where it differs
+    // from the transaction's (an adjustment's), and the adjustment showing
+    // a hit is noted by its place and read only when the paid filter asks,
+    // as the adjustments lie far apart.
+    out.clear();
+    out.adjustments = adjustments.data();
     // Scratch kept from one search to the next, as searching as one types
     // repeats it at every key.
-    thread_local std::vector<Source> sources;
-    thread_local std::vector<uint32_t> found;
-    thread_local std::vector<double> own;    // the amounts of the hits marked kOwnAmount, in order
-    thread_local std::vector<int32_t> days;  // day numbers of the hits, for the sort
-    thread_local std::vector<Date> dates;    // per hit, with odd dates only
-    thread_local std::vector<uint32_t> transactions, place, ranked;
-    thread_local std::vector<CompactDate> dayDates;
+    thread_local std::vector<uint32_t> transactions, place;
     thread_local std::vector<Occurrence> occurrences;
     thread_local std::vector<DayAmount> amounts;
-    sources.clear();
-    found.clear();
-    own.clear();
-    days.clear();
-    dates.clear();
+    thread_local std::vector<uint32_t> looks;
+    // Each colour's number with the side's bit free below it, by the
+    // projection's colour index.
+    looks.resize(p.colorTexts.size());
+    for (size_t k = 0; k < looks.size(); ++k)
+        looks[k] = keptColors().number(*p.colorTexts[k]) << 1;
     // Ranges up to a floor are counted by day as the hits are gathered
     // (place then holds each day's count), which spares a pass over them.
     const size_t dayCount = size_t(range.toN - range.fromN + 1);
@@ -189,16 +233,19 @@ void searchOccurrences(
                 || (filter.changed == SearchFilter::Changed::unchangedOnly && !same))
                 return false;
             if (!sourced) {
-                sources.push_back({i, colorIndex(p, i) | (sign < 0 ? kNegated : 0), base, 0});
+                out.sources.push_back({&p.budget->transactions[i], base, looks[colorIndex(p, i)] | (sign < 0 ? 1u : 0u),
+                    uint32_t(out.days.size())});
                 sourced = true;
             }
             // Compared bit for bit, as the hit must give the very amount.
-            const bool ownAmount = std::bit_cast<uint64_t>(amount) != std::bit_cast<uint64_t>(base);
-            if (ownAmount)
-                own.push_back(amount);
-            found.push_back(adjustment | (ownAmount ? kOwnAmount : 0));
-            ++sources.back().hits;
-            days.push_back(dayN);
+            uint32_t slot = adjustment;
+            if (std::bit_cast<uint64_t>(amount) != std::bit_cast<uint64_t>(base)) {
+                slot = uint32_t(out.own.size()) | SearchHits::kOwnAmount;
+                out.own.push_back({amount, adjustment});
+            }
+            if (slot != 0)
+                out.marks.push_back({uint32_t(out.days.size()), slot});
+            out.days.push_back(dayN);
             if (countAsGathered)
                 ++place[size_t(dayN - range.fromN)];
             return true;
@@ -208,7 +255,7 @@ void searchOccurrences(
             expandProjected(p, i, range, occurrences);
             for (const Occurrence& o : occurrences)
                 if (consider(dayNumber(o.date), o.amount, shownBy(p, i, o)))
-                    dates.push_back(o.date);
+                    out.dates.push_back(o.date);
             continue;
         }
         expandProjectedAmounts(p, i, range, amounts);
@@ -216,55 +263,24 @@ void searchOccurrences(
             consider(a.day, a.amount, a.adjustment);
     }
 
-    // Each colour's number with the side's bit free below it. Source::color
-    // indexes the projection's colours.
-    std::vector<uint32_t> looks(p.colorTexts.size());
-    for (size_t k = 0; k < looks.size(); ++k)
-        looks[k] = keptColors().number(*p.colorTexts[k]) << 1;
-    // Writing the hits is most of what a large search costs once they are
-    // gathered, and that cost goes by their bytes.
-    static_assert(sizeof(SearchHit) == 32);
-    // Hits are made in the order gathered, so that sources and own are
-    // read in sequence: slotOf(k, date) gives where hit k goes and its date.
-    // Field by field: a hit made whole first and copied is read back from
-    // where its parts were just written, which the processor serves slowly.
-    auto makeAll = [&](auto&& slotOf) {
-        uint32_t k = 0;
-        size_t nextOwn = 0;
-        for (const Source& from : sources) {
-            const Transaction* transaction = &p.budget->transactions[from.transaction];
-            const uint32_t look = looks[from.color & ~kNegated] | ((from.color & kNegated) != 0 ? 1 : 0);
-            for (const uint32_t end = k + from.hits; k < end; ++k) {
-                CompactDate date;
-                SearchHit& h = slotOf(k, date);
-                const uint32_t adjustment = found[k] & ~kOwnAmount;
-                h.transaction = transaction;
-                h.adjustment = adjustment != 0 ? &adjustments[adjustment - 1] : nullptr;
-                h.amount = (found[k] & kOwnAmount) != 0 ? own[nextOwn++] : from.amount;
-                h.date = date;
-                h.look = look;
-            }
-        }
-    };
-    if (found.empty()) {
-        sorted.clear();
+    const std::vector<int32_t>& days = out.days;
+    std::vector<uint32_t>& order = out.order;
+    const size_t n = days.size();
+    if (n == 0)
         return;
-    }
     // Nearest the reference first; of two days equally near, the earlier.
     const int64_t referenceN = dayNumber(reference);
-    if (range.toN - range.fromN <= int64_t(found.size()) * kCountedDaysPerHit + kCountedDaysFloor) {
-        // Counted by day, then each hit written straight to its place, in
-        // the order gathered: the gathered hits are read in sequence, and
-        // of the results only the next place of each day is written to, a
-        // few hundred places that stay in the caches however many hits
-        // there are. The list keeps its room and its earlier contents are
-        // overwritten rather than cleared first.
+    if (range.toN - range.fromN <= int64_t(n) * kCountedDaysPerHit + kCountedDaysFloor) {
+        // Counted by day, then each hit's index written straight to its
+        // place, in the order gathered: the days are read in sequence, and
+        // of the order only the next place of each day is written to, a few
+        // hundred places that stay in the caches however many hits there
+        // are. The list keeps its room.
         if (!countAsGathered) {
             place.assign(dayCount, 0);
             for (int32_t d : days)
                 ++place[size_t(d - range.fromN)];
         }
-        dayDates.resize(dayCount);
         uint32_t next = 0;
         auto startDay = [&](int64_t dayN) {
             if (dayN < range.fromN || dayN > range.toN)
@@ -273,48 +289,30 @@ void searchOccurrences(
             const uint32_t count = place[k];
             place[k] = next;
             next += count;
-            if (count != 0 && !p.oddDates)
-                dayDates[k] = fromDayNumber(int32_t(dayN));
         };
         const int64_t reach = std::max(referenceN - range.fromN, range.toN - referenceN);
-        for (int64_t d = 0; d <= reach && next < found.size(); ++d) {
+        for (int64_t d = 0; d <= reach && next < n; ++d) {
             startDay(referenceN - d);
             if (d > 0)
                 startDay(referenceN + d);
         }
-        sorted.resize(found.size());
-        makeAll([&](uint32_t i, CompactDate& date) -> SearchHit& {
-            const size_t k = size_t(days[i] - range.fromN);
-            const uint32_t at = place[k]++;
-            date = p.oddDates ? CompactDate(dates[i]) : dayDates[k];
-            // The day's next place is written some hundreds of hits later:
-            // asked for now, it is at hand by then.
-            if (at + 1 < sorted.size()) {
-                const char* later = reinterpret_cast<const char*>(&sorted[at + 1]);
-                __builtin_prefetch(later, 1);
-                __builtin_prefetch(later + sizeof(SearchHit) - 1, 1);
-            }
-            return sorted[at];
-        });
+        order.resize(n);
+        uint32_t* const to = order.data();
+        const int32_t* const day = days.data();
+        uint32_t* const placeOf = place.data();
+        const int64_t fromN = range.fromN;
+        for (uint32_t k = 0; k < n; ++k)
+            to[placeOf[size_t(day[k] - fromN)]++] = k;
         return;
     }
-    // Made in the order gathered first, then sorted: the comparisons move
-    // only positions.
-    ranked.resize(found.size());
-    for (size_t i = 0; i < ranked.size(); ++i)
-        ranked[i] = uint32_t(i);
-    std::stable_sort(ranked.begin(), ranked.end(), [&](uint32_t x, uint32_t y) {
+    // Sorted by comparison: only positions move.
+    order.resize(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = uint32_t(i);
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
         int64_t dx = std::llabs(days[x] - referenceN), dy = std::llabs(days[y] - referenceN);
         return dx != dy ? dx < dy : days[x] < days[y];
     });
-    std::vector<SearchHit> made(found.size());
-    makeAll([&](uint32_t i, CompactDate& date) -> SearchHit& {
-        date = p.oddDates ? dates[i] : fromDayNumber(days[i]);
-        return made[i];
-    });
-    sorted.clear();
-    for (uint32_t i : ranked)
-        sorted.push_back(made[i]);
 }
 
 ReportRows reportRows(const Budget& b, Date from, Date to, int64_t accountId)

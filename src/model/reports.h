@@ -6,7 +6,10 @@
 #include "model/budget.h"
 #include "model/dates.h"
 
+#include <compare>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -75,6 +78,91 @@ struct SearchHit {
     double baseAmount() const { return negated() ? -transaction->amount : transaction->amount; }
     // The category's colour, "" when it has none.
     std::string_view color() const;
+};
+
+// The hits of a search, held small and made whole only when read. A large
+// budget's search finds hundreds of thousands of hits, and writing them
+// whole to their places in the order costs more the larger the budget,
+// while a page shows a few dozen at a time: in the order, each hit is only
+// its place among those gathered; what its transaction's hits share is kept
+// once, in a source. Like a hit, valid while the budget searched is
+// unchanged (nothing points into a projection).
+struct SearchHits {
+    struct Source {
+        const Transaction* transaction = nullptr;
+        double amount = 0;   // the transaction's, as its hits show it
+        uint32_t look = 0;   // as SearchHit::look
+        uint32_t first = 0;  // the index of its first hit among the gathered; its hits follow it
+    };
+    // A gathered hit that an adjustment shows or that has an amount of its
+    // own, about a tenth of them: the others are found by not being noted.
+    struct Mark {
+        uint32_t hit = 0;   // its index among the gathered
+        uint32_t slot = 0;  // 1 + the list index of the adjustment (0: none), or with kOwnAmount into own
+    };
+    static constexpr uint32_t kOwnAmount = uint32_t(1) << 31;
+    // A hit whose amount differs from its transaction's.
+    struct Own {
+        double amount = 0;
+        uint32_t adjustment = 0;  // as a slot without kOwnAmount
+    };
+
+    std::vector<uint32_t> order;  // per hit, nearest the reference first: its index among the gathered
+    std::vector<int32_t> days;    // per gathered hit, its day number
+    std::vector<Date> dates;      // per gathered hit, only when the budget holds dates of no real day
+    std::vector<Source> sources;  // in the order gathered
+    std::vector<Mark> marks;      // in the order gathered
+    std::vector<Own> own;
+    const TransactionAdjustment* adjustments = nullptr;  // the budget's list
+
+    size_t size() const { return order.size(); }
+    bool empty() const { return order.empty(); }
+    SearchHit operator[](size_t i) const;
+    SearchHit front() const { return (*this)[0]; }
+    // Every hit, in order: quicker than reading them one by one, for a
+    // sort that compares them all.
+    std::vector<SearchHit> whole() const;
+    void clear();
+
+private:
+    SearchHit made(uint32_t hit, const Source& from, uint32_t slot) const;
+
+public:
+    // Reads hits as values; a hit read is made anew.
+    struct const_iterator {
+        using iterator_category = std::random_access_iterator_tag;
+        using value_type = SearchHit;
+        using difference_type = std::ptrdiff_t;
+        using reference = const SearchHit;
+        struct pointer {
+            SearchHit hit;
+            const SearchHit* operator->() const { return &hit; }
+        };
+
+        const SearchHits* hits = nullptr;
+        size_t at = 0;
+
+        const SearchHit operator*() const { return (*hits)[at]; }
+        pointer operator->() const { return {(*hits)[at]}; }
+        const SearchHit operator[](difference_type n) const { return (*hits)[size_t(difference_type(at) + n)]; }
+        const_iterator& operator++() { return ++at, *this; }
+        const_iterator operator++(int) { return {hits, at++}; }
+        const_iterator& operator--() { return --at, *this; }
+        const_iterator operator--(int) { return {hits, at--}; }
+        const_iterator& operator+=(difference_type n) { return at = size_t(difference_type(at) + n), *this; }
+        const_iterator& operator-=(difference_type n) { return at = size_t(difference_type(at) - n), *this; }
+        friend const_iterator operator+(const_iterator i, difference_type n) { return i += n; }
+        friend const_iterator operator+(difference_type n, const_iterator i) { return i += n; }
+        friend const_iterator operator-(const_iterator i, difference_type n) { return i -= n; }
+        friend difference_type operator-(const const_iterator& a, const const_iterator& b)
+        {
+            return difference_type(a.at) - difference_type(b.at);
+        }
+        friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.at == b.at; }
+        friend auto operator<=>(const const_iterator& a, const const_iterator& b) { return a.at <=> b.at; }
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
 };
 
 inline constexpr const char* kStartingBalance = "Starting Balance";
@@ -160,16 +248,15 @@ struct RecurringRow {
 };
 
 // Nearest to the reference date first; equally near, earlier first.
-std::vector<SearchHit> searchOccurrences(const Budget& b, const SearchFilter& filter, Date reference);
-std::vector<SearchHit> searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference);
+SearchHits searchOccurrences(const Budget& b, const SearchFilter& filter, Date reference);
+SearchHits searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference);
 ReportRows reportRows(const Budget& b, Date from, Date to, int64_t accountId);
 ReportRows reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId);
 // The same into a list the caller keeps (its contents replaced): a page
 // that searches at every key or refreshes its report after every edit
 // reuses the room of the last results, which a large budget's results
 // would otherwise ask of the system afresh each time.
-void searchOccurrences(
-    const BudgetProjection& p, const SearchFilter& filter, Date reference, std::vector<SearchHit>& out);
+void searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference, SearchHits& out);
 void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId, ReportRows& out);
 GroupTotals groupTotals(const ReportRows& rows, bool byAccount);
 std::vector<RecurringRow> recurringRows(const Budget& b, Date from);

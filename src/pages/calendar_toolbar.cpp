@@ -315,10 +315,9 @@ const SearchPopoverCache& searchPopoverHits(AppState& state, const std::string& 
     Date first = firstOfMonth(state.shownMonth.year, state.shownMonth.month);
     f.from = addMonths(first, -12);
     f.to = addMonths(first, 13);
-    std::vector<SearchHit> hits = searchOccurrences(storeProjection(store), f, state.todayDate);
+    const SearchHits hits = searchOccurrences(storeProjection(store), f, state.todayDate);
     c.count = hits.size();
-    hits.resize(std::min(hits.size(), kPopoverRows));
-    c.rows = std::move(hits);
+    c.rows.assign(hits.begin(), hits.begin() + ptrdiff_t(std::min(hits.size(), kPopoverRows)));
     c.budget = store.budget.get();
     c.revision = store.change_count;
     c.text = text;

@@ -160,12 +160,14 @@ int compareSearchRows(const SearchHit& a, const SearchHit& b, int32_t column, in
 
 std::vector<SearchHit> sortedResults(const SearchPageState& search, size_t count)
 {
-    const std::vector<SearchHit>& r = search.results;
-    count = std::min(count, r.size());
+    const SearchHits& found = search.results;
+    count = std::min(count, found.size());
     if (search.sortColumn == searchByDate && search.sortDirection == 1)
-        return {r.begin(), r.begin() + ptrdiff_t(count)};
-    // Positions break ties, so any sort gives the stable order; only the
-    // rows wanted are ordered, and only positions move until then.
+        return {found.begin(), found.begin() + ptrdiff_t(count)};
+    // Another column compares every hit, so all are made whole; positions
+    // break ties, so any sort gives the stable order, and only the rows
+    // wanted are ordered, only positions moving until then.
+    const std::vector<SearchHit> r = found.whole();
     std::vector<uint32_t> order(r.size());
     std::iota(order.begin(), order.end(), 0u);
     auto less = [&](uint32_t a, uint32_t b) {
@@ -185,8 +187,7 @@ std::vector<SearchHit> sortedResults(const SearchPageState& search, size_t count
 
 const std::vector<SearchHit>& shownResults(SearchPageState& search)
 {
-    if (search.sortColumn == searchByDate && search.sortDirection == 1)
-        return search.results;
+    // Only the rows shown are made whole, whatever the order.
     size_t count = std::min(size_t(std::max(0, search.shownCount)), search.results.size());
     if (search.sortedRun != search.runs || search.sortedColumn != search.sortColumn
         || search.sortedDirection != search.sortDirection || search.sorted.size() != count) {

@@ -47,7 +47,7 @@ struct SearchPageState {
     int32_t sortDirection = 1;  // 1 or -1
 
     // The hits of the last run in the store's order, nearest today first.
-    std::vector<SearchHit> results;
+    SearchHits results;
     bool searched = false;
     int32_t shownCount = kSearchPageRows;
     int32_t resultsRevision = 0;  // the store's change count at the last run
@@ -56,8 +56,9 @@ struct SearchPageState {
     const Budget* ranBudget = nullptr;
     int64_t runs = 0;
 
-    // The shown rows in the chosen order, kept until the results, the column,
-    // the direction or the shown count change.
+    // The shown rows in the chosen order, made whole from the results and
+    // kept until the results, the column, the direction or the shown count
+    // change.
     std::vector<SearchHit> sorted;
     int64_t sortedRun = -1;
     int32_t sortedColumn = 0;
@@ -86,8 +87,8 @@ int compareSearchRows(const SearchHit& a, const SearchHit& b, int32_t column, in
 // column; the store's order for the date column ascending (nearest today
 // first, as the search gives them).
 std::vector<SearchHit> sortedResults(const SearchPageState& search, size_t count = SIZE_MAX);
-// The rows the page shows (at least the shown count, or all), kept in the
-// record between frames.
+// The rows the page shows (the shown count, or all when fewer), kept in
+// the record between frames.
 const std::vector<SearchHit>& shownResults(SearchPageState& search);
 // A click on a sortable caption: the same column flips its direction.
 void clickSortColumn(SearchPageState& search, int32_t column);

@@ -227,8 +227,7 @@ TEST(Projection, WarmAnswersEqualFreshOnesAfterEdits)
             // edits of transactions and categories must keep right.
             if (edit % 2 == 1)
                 filter.category = "Cat" + std::to_string(edit % 6);
-            const std::vector<SearchHit> wh = searchOccurrences(warm, filter, to),
-                                         fh = searchOccurrences(fresh, filter, to);
+            const SearchHits wh = searchOccurrences(warm, filter, to), fh = searchOccurrences(fresh, filter, to);
             ASSERT_EQ(wh.size(), fh.size());
             for (size_t i = 0; i < wh.size(); ++i) {
                 EXPECT_EQ(wh[i].transaction, fh[i].transaction) << i;
@@ -329,9 +328,9 @@ TEST(Projection, SearchOrdersTheSameOverShortAndLongRanges)
         SearchFilter filter;
         filter.from = iso(from);
         filter.to = std::string(from) == "1900-01-01" ? iso("2400-01-01") : iso("2024-06-30");
-        const std::vector<SearchHit> hits = searchOccurrences(b, filter, reference);
+        const SearchHits hits = searchOccurrences(b, filter, reference);
         ASSERT_GT(hits.size(), 40u);
-        std::vector<SearchHit> want = hits;
+        std::vector<SearchHit> want(hits.begin(), hits.end());
         const int32_t r = dayNumber(reference);
         std::stable_sort(want.begin(), want.end(), [&](const SearchHit& x, const SearchHit& y) {
             const int32_t dx = dayNumber(x.date), dy = dayNumber(y.date);

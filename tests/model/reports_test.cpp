@@ -38,7 +38,7 @@ Budget searchBudget()
     return b;
 }
 
-std::vector<int64_t> ids(const std::vector<SearchHit>& hits)
+std::vector<int64_t> ids(const SearchHits& hits)
 {
     std::vector<int64_t> out;
     for (const SearchHit& h : hits)
@@ -89,7 +89,7 @@ TEST(Search, NearestFirstThenEarlier)
     SearchFilter f;
     f.from = iso("2024-03-01");
     f.to = iso("2024-03-15");
-    std::vector<SearchHit> hits = searchOccurrences(b, f, iso("2024-03-10"));
+    SearchHits hits = searchOccurrences(b, f, iso("2024-03-10"));
     std::vector<std::string> dates;
     for (const SearchHit& h : hits)
         dates.push_back(formatIso(h.date));
@@ -97,7 +97,7 @@ TEST(Search, NearestFirstThenEarlier)
     std::vector<std::string> want = {
         "2024-03-10", "2024-03-10", "2024-03-08", "2024-03-08", "2024-03-12", "2024-03-15", "2024-03-01"};
     EXPECT_EQ(dates, want);
-    const SearchHit& moved = hits[3];
+    const SearchHit moved = hits[3];
     EXPECT_EQ(moved.adjustmentId(), 1);
     EXPECT_TRUE(moved.isPaid());
     EXPECT_EQ(moved.amount, -150);
@@ -167,9 +167,18 @@ TEST(Search, HitsGiveWhatTheirOccurrencesShow)
                         want.push_back(key(t.id, o.date, sign * o.amount, sign * t.amount, o.adjustment_id, o.is_paid,
                             categoryColor(colors, t.category)));
                 }
-                for (const SearchHit& h : searchOccurrences(searched, f, iso("2024-03-01")))
-                    got.push_back(key(
-                        h.transaction->id, h.date, h.amount, h.baseAmount(), h.adjustmentId(), h.isPaid(), h.color()));
+                auto keyOf = [&](const SearchHit& h) {
+                    return key(
+                        h.transaction->id, h.date, h.amount, h.baseAmount(), h.adjustmentId(), h.isPaid(), h.color());
+                };
+                const SearchHits hits = searchOccurrences(searched, f, iso("2024-03-01"));
+                for (const SearchHit& h : hits)
+                    got.push_back(keyOf(h));
+                // Made all at once, as a sort by a column makes them, they read the same.
+                std::vector<std::string> whole;
+                for (const SearchHit& h : hits.whole())
+                    whole.push_back(keyOf(h));
+                EXPECT_EQ(whole, got);
                 std::sort(want.begin(), want.end());
                 std::sort(got.begin(), got.end());
                 EXPECT_EQ(got, want);
