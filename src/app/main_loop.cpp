@@ -383,10 +383,13 @@ int runMainLoop(AppState& state)
         pollSaves(state);
         std::vector<WindowEvent> events = pollEvents(window);
         input.waiting.insert(input.waiting.end(), events.begin(), events.end());
-        std::vector<WindowEvent> injected =
-            automationEvents(sw, state.framesOnPage, state.ui->viewWidth, state.ui->viewHeight);
-        input.waiting.insert(input.waiting.end(), injected.begin(), injected.end());
-        const bool fed = dispatchOneFrame(state, input);
+        bool fed = dispatchOneFrame(state, input);
+        // The automation's clicks are made for the frame that takes them.
+        for (const WindowEvent& e :
+            automationEvents(sw, state.framesOnPage, state.ui->viewWidth, state.ui->viewHeight)) {
+            dispatchEvent(state, e);
+            fed = true;
+        }
         if (window.closeRequested) {
             window.closeRequested = 0;
             state.quitRequested = true;
