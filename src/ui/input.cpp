@@ -49,7 +49,7 @@ bool typingKey(const WindowEvent& e)
 
 size_t eventsForOneFrame(std::span<const WindowEvent> events, bool typingInField)
 {
-    bool button = false, pressed = false, keys = false, scrolled = false, onlyTyping = true;
+    bool button = false, pressed = false, keys = false, scrolled = false, moved = false, onlyTyping = true;
     double buttonX = 0, buttonY = 0;
     const WindowEvent* lastKey = nullptr;
     for (size_t i = 0; i < events.size(); ++i) {
@@ -58,16 +58,19 @@ size_t eventsForOneFrame(std::span<const WindowEvent> events, bool typingInField
         case weMouseMove:
             if (button && (e.x != buttonX || e.y != buttonY))
                 return i;
+            moved = true;
             break;
         case weMouseDown:
         case weMouseUp:
         case weDoubleClick:
             // A press and its release at one spot are one click; a second
             // press is a click of its own. A click after the wheel is aimed
-            // at what the wheel scrolled into view.
-            if (keys || scrolled || (button && (e.x != buttonX || e.y != buttonY))
-                || (pressed && e.kind == weMouseDown))
+            // at what the wheel scrolled into view. A drag shows held where
+            // it went before it is let go there.
+            if (keys || scrolled || (button && (e.x != buttonX || e.y != buttonY)) || (pressed && e.kind == weMouseDown)
+                || (moved && e.kind == weMouseUp))
                 return i;
+            moved = false;
             button = true;
             pressed = pressed || e.kind == weMouseDown;
             buttonX = e.x;

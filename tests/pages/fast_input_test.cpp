@@ -47,6 +47,13 @@ struct Hand {
         events.push_back(e);
         return *this;
     }
+    Hand& button(uint8_t kind, double x, double y)
+    {
+        move(x, y);
+        events.back().kind = kind;
+        events.back().button = 1;
+        return *this;
+    }
     Hand& key(uint8_t code, uint8_t modifiers = 0, char typed = 0)
     {
         WindowEvent e;
@@ -134,6 +141,21 @@ TEST(FastInput, ActionsThatArriveTogetherEachAct)
                 return Hand().click(tileOf(h, s.coffee, d12)).move(20, 200).key(letter('p'), 0, 'p');
             },
             [](PageHarness& h, const SampleBudget& s) { EXPECT_TRUE(paidOn(h, s.coffee, d12)); }},
+        {"a whole drag of a line to another day",
+            [](PageHarness& h, const SampleBudget& s) {
+                Rect from = tileOf(h, s.coffee, d12), to = h.rectOf("cell-2025-04-03");
+                double x0 = from.x + from.w / 2, y0 = from.y + from.h / 2, x1 = to.x + to.w / 2, y1 = to.y + to.h / 2;
+                return Hand()
+                    .button(weMouseDown, x0, y0)
+                    .move((x0 + x1) / 2, (y0 + y1) / 2)
+                    .move(x1, y1)
+                    .button(weMouseUp, x1, y1);
+            },
+            [](PageHarness& h, const SampleBudget&) {
+                const std::vector<TransactionAdjustment>& moved = h.budget().transaction_adjustments;
+                ASSERT_EQ(moved.size(), 1u);
+                EXPECT_EQ(moved[0].new_date, (Date{2025, 4, 3}));
+            }},
         {"Enter in the dialog, then a click on a line",
             [](PageHarness& h, const SampleBudget& s) { return Hand().key(keyEnter).click(tileOf(h, s.coffee, d12)); },
             [](PageHarness& h, const SampleBudget& s) {
