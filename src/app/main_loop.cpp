@@ -258,6 +258,14 @@ void dispatchEvent(AppState& state, const WindowEvent& e)
     }
 }
 
+bool dispatchOneFrame(AppState& state, InputQueue& input)
+{
+    const bool pending = input.settling || !input.waiting.empty();
+    for (const WindowEvent& e : takeFrameInput(input, state.ui->textEditingLast))
+        dispatchEvent(state, e);
+    return pending;
+}
+
 WindowRequest parseWindowRequest(const std::string& value)
 {
     AutomationSwitches s;
@@ -370,14 +378,18 @@ int runMainLoop(AppState& state)
     AppWindow& window = *state.window;
     if (!state.storeSaver)
         state.storeSaver = newStoreSaver();
+    InputQueue input;
     while (!state.quitRequested) {
         pollSaves(state);
         std::vector<WindowEvent> events = pollEvents(window);
-        std::vector<WindowEvent> injected =
-            automationEvents(sw, state.framesOnPage, state.ui->viewWidth, state.ui->viewHeight);
-        events.insert(events.end(), injected.begin(), injected.end());
-        for (const WindowEvent& e : events)
+        input.waiting.insert(input.waiting.end(), events.begin(), events.end());
+        bool fed = dispatchOneFrame(state, input);
+        // The automation's clicks are made for the frame that takes them.
+        for (const WindowEvent& e :
+            automationEvents(sw, state.framesOnPage, state.ui->viewWidth, state.ui->viewHeight)) {
             dispatchEvent(state, e);
+            fed = true;
+        }
         if (window.closeRequested) {
             window.closeRequested = 0;
             state.quitRequested = true;
@@ -387,7 +399,7 @@ int runMainLoop(AppState& state)
             continue;
         }
         int64_t now = monotonicNs();
-        if (!events.empty())
+        if (fed)
             dirtyFrames = 3;
         if (state.settings.themeMode == themeSystem && now - lastThemeCheck >= 2'000'000'000) {
             applyTheme(state, false);

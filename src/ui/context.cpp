@@ -57,6 +57,7 @@ void beginFrame(UiContext& ctx, double dt)
     ctx.viewHeight = ctx.windowHeight - inset;
 
     ctx.scrollAreaStack.clear();
+    ctx.menuMeasuring = false;
     if (ctx.focusId != 0 && (ctx.focusId != ctx.lastFocusId || ctx.viewHeight != ctx.lastViewHeight))
         ctx.focusVisibleFrames = 8;
     if (ctx.focusId == 0)

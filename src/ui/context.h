@@ -160,9 +160,10 @@ struct UiContext {
     int32_t popupOpenedFrame = 0;
     Rect popupAnchor;
     int32_t popupLayer = 0;
-    double menuScroll = 0;      // the open popup's scroll offset
-    bool menuOverflow = false;  // the open menu is taller than the room it has
-    Rect menuBodyRect;          // the open menu's visible entry area
+    double menuScroll = 0;       // the open popup's scroll offset
+    bool menuOverflow = false;   // the open menu is taller than the room it has
+    bool menuMeasuring = false;  // the open menu's first frame: measured, not shown
+    Rect menuBodyRect;           // the open menu's visible entry area
     double menuContentWidth = 0;
     int32_t modalLayer = 0;
     bool modalActive = false;

@@ -2,8 +2,11 @@
 
 #include "platform/keys.h"
 #include "ui/hit_test.h"
+#include "ui/input_internal.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace qm {
 
@@ -29,7 +32,108 @@ void notePress(UiContext& ctx, uint8_t b)
     ctx.lastPressY = ctx.pointerY;
 }
 
+bool modifierKey(uint8_t k) { return k >= keyShift && k <= keyCapsLock; }
+
+// A key that puts its character into a field, rather than one that moves,
+// ends or commands.
+bool typingKey(const WindowEvent& e)
+{
+    if (e.modifiers & (modControl | modAlt | modSuper))
+        return false;
+    uint8_t k = e.key;
+    return k == keyUnknown || (k >= keyA && k <= key9) || k == keySpace || (k >= keyMinus && k <= keySlash)
+        || (k >= keyKp0 && k <= keyKpDecimal);
+}
+
 }  // namespace
+
+size_t eventsForOneFrame(std::span<const WindowEvent> events, bool typingInField)
+{
+    bool button = false, pressed = false, keys = false, scrolled = false, moved = false, onlyTyping = true;
+    double buttonX = 0, buttonY = 0;
+    const WindowEvent* lastKey = nullptr;
+    for (size_t i = 0; i < events.size(); ++i) {
+        const WindowEvent& e = events[i];
+        switch (e.kind) {
+        case weMouseMove:
+            if (button && (e.x != buttonX || e.y != buttonY))
+                return i;
+            moved = true;
+            break;
+        case weMouseDown:
+        case weMouseUp:
+        case weDoubleClick:
+            // A press and its release at one spot are one click; a second
+            // press is a click of its own. A click after the wheel is aimed
+            // at what the wheel scrolled into view. A drag shows held where
+            // it went before it is let go there.
+            if (keys || scrolled || (button && (e.x != buttonX || e.y != buttonY)) || (pressed && e.kind == weMouseDown)
+                || (moved && e.kind == weMouseUp))
+                return i;
+            moved = false;
+            button = true;
+            pressed = pressed || e.kind == weMouseDown;
+            buttonX = e.x;
+            buttonY = e.y;
+            break;
+        case weKeyDown: {
+            if (modifierKey(e.key))
+                break;
+            if (button)
+                return i;
+            bool repeat = lastKey && e.repeat && e.key == lastKey->key && e.modifiers == lastKey->modifiers;
+            bool typing = typingKey(e);
+            if (keys && !repeat && !(typingInField && typing && onlyTyping))
+                return i;
+            keys = true;
+            onlyTyping = onlyTyping && typing;
+            lastKey = &e;
+            break;
+        }
+        case weText:
+            if (button)
+                return i;
+            break;
+        case weScroll:
+            scrolled = true;
+            break;
+        default:
+            break;
+        }
+    }
+    return events.size();
+}
+
+bool eventActs(const WindowEvent& e)
+{
+    switch (e.kind) {
+    case weMouseDown:
+    case weMouseUp:
+    case weDoubleClick:
+    case weScroll:
+    case weText:
+        return true;
+    case weKeyDown:
+        return !modifierKey(e.key);
+    default:
+        return false;
+    }
+}
+
+std::vector<WindowEvent> takeFrameInput(InputQueue& queue, bool typingInField)
+{
+    std::vector<WindowEvent> share;
+    if (queue.settling) {
+        queue.settling = false;
+        return share;
+    }
+    size_t n = eventsForOneFrame(queue.waiting, typingInField);
+    share.assign(
+        std::make_move_iterator(queue.waiting.begin()), std::make_move_iterator(queue.waiting.begin() + ptrdiff_t(n)));
+    queue.waiting.erase(queue.waiting.begin(), queue.waiting.begin() + ptrdiff_t(n));
+    queue.settling = std::any_of(share.begin(), share.end(), eventActs);
+    return share;
+}
 
 bool rectContains(const Rect& r, double x, double y) { return x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h; }
 

@@ -2,6 +2,7 @@
 // Window events into the context: feeding only records edges, sums and
 // typed text; widgets read them in the next drawn frame.
 #include <cstdint>
+#include <vector>
 
 #include "platform/events.h"
 #include "ui/context.h"
@@ -9,6 +10,23 @@
 namespace qm {
 
 void feedEvent(UiContext& ctx, const WindowEvent& event);
+
+// Window events wait here for the frames that take them. A frame reads the
+// pointer where its last event left it, each widget looks at the frame's
+// keys once, and hit tests see what the frame before drew; so events that
+// came together between two frames are handed out a frame's share at a time,
+// in order, as if each action had come in a frame of its own.
+struct InputQueue {
+    std::vector<WindowEvent> waiting;
+    bool settling = false;  // the last share clicked or pressed a key
+};
+
+// The next frame's share of the waiting events. Right after a share that
+// clicked, scrolled or pressed a key, one frame takes none: it draws what
+// that input changed (a dialog closed, a menu measured) before the next
+// click is aimed at the screen. Plain typing into a field that had the keys
+// last frame (typingInField) stays in one share.
+std::vector<WindowEvent> takeFrameInput(InputQueue& queue, bool typingInField);
 
 // A press of this key this frame; exact asks for exactly these modifier bits,
 // otherwise at least these.

@@ -39,6 +39,11 @@ bool beginMenu(UiContext& ctx, int64_t popupId, double width, std::string_view s
     double maxH = std::max(60 * s, ctx.viewHeight - 4 * s);
     double h = std::min(contentH, maxH);
     double y = h + anchor.y > ctx.viewHeight ? std::max(2 * s, ctx.viewHeight - h - 2 * s) : anchor.y;
+    // Its size is known only once its entries are laid out: until then it
+    // would show (and take clicks) at a guessed size and place.
+    ctx.menuMeasuring = !(ps->contentHeight > 0);
+    if (ctx.menuMeasuring)
+        ctx.layoutChanged = true;
     beginMenuPanel(ctx, {x, y, w, h}, contentH, scope);
     return true;
 }
@@ -51,6 +56,8 @@ void beginMenuPanel(UiContext& ctx, const Rect& rect, double contentH, std::stri
     setPopupRect(ctx, rect);
     ctx.menuContentWidth = 0;
     beginOverlay(ctx, rect);
+    if (ctx.menuMeasuring)
+        pushClip(r, Rect{0, 0, 0, 0});
     double radius = cornerRadius(ctx);
     drawShadowRect(r, rect, radius, 12 * s, withAlpha(t.base[slotShadowSoft], 0.2));
     fillRoundRect(r, rect, radius, t.derived[16]);
@@ -144,6 +151,10 @@ void endPopup(UiContext& ctx)
     if (ctx.menuOverflow) {
         popClip(*ctx.renderer);
         ctx.menuOverflow = false;
+    }
+    if (ctx.menuMeasuring) {
+        popClip(*ctx.renderer);
+        ctx.menuMeasuring = false;
     }
     if (ctx.popupId != 0) {
         std::shared_ptr<PopupState> ps = popupState(ctx, ctx.popupId);

@@ -17,7 +17,8 @@ void remember(UiContext& ctx, int64_t id, std::string_view label)
 
 void record(UiContext& ctx, int64_t id, const Rect& rect, bool focusable)
 {
-    if (!ctx.recorder)
+    // A menu's first frame places its entries by a guess, unseen.
+    if (!ctx.recorder || ctx.menuMeasuring)
         return;
     ctx.recorder->records.push_back(
         {id, recordedLabel(*ctx.recorder, id), rect, currentLayer(*ctx.renderer), focusable});

@@ -3,6 +3,7 @@
 #include "ui/scroll_area.h"
 
 #include "ui/hit_test.h"
+#include "ui/input.h"
 #include "ui/layout.h"
 #include "ui/trail.h"
 #include "ui/widget_id.h"
@@ -189,6 +190,31 @@ TEST(Menu, NeverOpensItselfAndStaysInsideTheView)
     tall.open(100, 300);
     EXPECT_DOUBLE_EQ(tall.h.ctx->popupRect.y, 2);
     EXPECT_DOUBLE_EQ(tall.h.ctx->popupRect.h, 596);
+}
+
+TEST(Menu, TheFirstFrameMeasuresUnseenWhereTheGuessWasWrong)
+{
+    MenuFx m;
+    m.entries = 8;
+    m.h.recordWidgets();
+    m.h.frame([&] { openContextMenu(*m.h.ctx, "m", 100, 500); });
+    // A click where the guess puts the first entry, before any frame showed it.
+    m.h.click(140, 515);
+    m.frame();
+    ASSERT_EQ(m.rects.size(), 8u);
+    Rect guessed = m.rects[0];
+    EXPECT_TRUE(rectContains(guessed, 140, 515));
+    EXPECT_FALSE(m.chosen[0]);
+    EXPECT_EQ(m.h.widget("miEntry 0"), nullptr);
+    m.frame();  // measured, it does not fit below the point and opens upwards
+    ASSERT_NE(m.h.widget("miEntry 0"), nullptr);
+    Rect shown = m.rects.at(0);
+    EXPECT_EQ(m.h.widget("miEntry 0")->rect, shown);
+    EXPECT_LT(shown.y, guessed.y);
+    EXPECT_LE(m.h.ctx->popupRect.y + m.h.ctx->popupRect.h, 600);
+    m.h.click(shown.x + 30, shown.y + shown.h / 2);
+    m.frame();
+    EXPECT_TRUE(m.chosen.at(0));
 }
 
 TEST(Menu, SpacingDisabledEntriesAndTrail)
