@@ -152,7 +152,7 @@ TEST(FastInput, ActionsThatArriveTogetherEachAct)
                     .button(weMouseUp, x1, y1);
             },
             [](PageHarness& h, const SampleBudget&) {
-                const std::vector<TransactionAdjustment>& moved = h.budget().transaction_adjustments;
+                const AdjustmentList& moved = h.budget().transaction_adjustments;
                 ASSERT_EQ(moved.size(), 1u);
                 EXPECT_EQ(moved[0].new_date, (Date{2025, 4, 3}));
             }},
