@@ -66,8 +66,8 @@ Bytes reportWorksheetXml()
     for (const qm::ReportRow& r : rows) {
         const qm::ReportRowSource& t = rows.source(r);
         sheet.rows.push_back(
-            {qm::xlsxText(qm::formatIso(r.date)), qm::xlsxText(std::string(t.description), t.isBalanceRow),
-                qm::xlsxText(std::string(t.category)), qm::xlsxText(std::string(t.account)),
+            {qm::xlsxText(qm::formatIso(r.date)), qm::xlsxText(std::string(t.description()), t.isBalanceRow),
+                qm::xlsxText(std::string(t.category())), qm::xlsxText(std::string(t.account())),
                 qm::xlsxMoney(r.amount, false, r.amount < 0 ? "FFBD3838" : "FF21763C"),
                 qm::xlsxMoney(r.runningBalance / 100, t.isBalanceRow)});
     }
