@@ -485,23 +485,10 @@ int32_t insertSeries(BudgetProjection& p, uint32_t i)
     return int32_t(slot);
 }
 
-// Gives every colour of p.colors (and "") its index in p.colorTexts, so
-// that any category's colour has one.
-void indexColors(BudgetProjection& p)
-{
-    auto add = [&p](const std::string& color) {
-        const std::string& lasting = keptColors().at(keptColors().number(color));
-        if (p.colorSlots.try_emplace(lasting, uint32_t(p.colorTexts.size())).second)
-            p.colorTexts.push_back(&lasting);
-    };
-    add(std::string());
-    for (const auto& [name, color] : p.colors)
-        add(color);
-}
-
+// The number of a category's colour among those kept for the program's life.
 uint32_t colorSlot(const BudgetProjection& p, std::string_view category)
 {
-    return p.colorSlots.at(categoryColor(p.colors, category));
+    return keptColors().number(categoryColor(p.colors, category));
 }
 
 // The slot of a category text, added when new.
@@ -585,7 +572,7 @@ void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, con
     appendShares(p, t, byName, shares);
     setShares(p, p.transactions[i], shares);
     p.transactions[i].amount = t.amount;
-    p.transactions[i].category = categorySlotFor(p, t.category);
+    placeCategory(p, i, t);
     const auto [firstN, lastN] = spanOf(t);
     p.oddDates = p.oddDates || !isPlainDate(t.start_date);
     if (t.is_recurring) {
@@ -613,7 +600,6 @@ void placeCategory(BudgetProjection& p, uint32_t i, const Transaction& t)
 void recolorCategories(BudgetProjection& p, const Budget& b)
 {
     p.colors = categoryIndex(b);
-    indexColors(p);
     for (const auto& [text, slot] : p.categorySlots)
         p.categoryColors[slot] = colorSlot(p, text);
 }
@@ -658,7 +644,6 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
     projectAnchors(p, b);
     const ScopesByName byName = scopesByName(p);
     p.colors = categoryIndex(b);
-    indexColors(p);
 
     const size_t count = b.transactions.size();
     p.transactions.resize(count);

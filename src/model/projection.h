@@ -171,13 +171,10 @@ struct BudgetProjection {
     bool oddDates = false;
     CategoryIndex colors;
     // The transactions' category texts, each once, to the slots their
-    // records hold; per slot, its colour as an index into colorTexts. The
-    // colour texts, each once, live as long as the program, so that what
-    // points at them outlives the projection.
+    // records hold; per slot, its colour's number among keptColors(), which
+    // outlives the projection.
     std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> categorySlots;
     std::vector<uint32_t> categoryColors;
-    std::vector<const std::string*> colorTexts;                 // [0] is ""
-    std::unordered_map<std::string_view, uint32_t> colorSlots;  // views of colorTexts' texts
 
     // What an update needs to find the records the notes name: (id, index)
     // by id of the records it was made from, those added since, and per
@@ -243,7 +240,7 @@ void expandProjectedAmounts(
     const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<DayAmount>& out);
 // The colour of a transaction's category, "" when unknown.
 std::string projectedColor(const BudgetProjection& p, const Transaction& t);
-// The same as an index into p.colorTexts, for transaction i of the list.
+// The same as its number among keptColors(), for transaction i of the list.
 uint32_t colorIndex(const BudgetProjection& p, uint32_t transaction);
 // The category slot of a text, which every transaction of that very
 // category has; none when no transaction has it.

@@ -9,12 +9,9 @@
 #include "model/projection.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <tuple>
 #include <unordered_map>
@@ -188,12 +185,6 @@ void searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Da
     thread_local std::vector<uint32_t> transactions, place;
     thread_local std::vector<Occurrence> occurrences;
     thread_local std::vector<DayAmount> amounts;
-    thread_local std::vector<uint32_t> looks;
-    // Each colour's number with the side's bit free below it, by the
-    // projection's colour index.
-    looks.resize(p.colorTexts.size());
-    for (size_t k = 0; k < looks.size(); ++k)
-        looks[k] = keptColors().number(*p.colorTexts[k]) << 1;
     // Ranges up to a floor are counted by day as the hits are gathered
     // (place then holds each day's count), which spares a pass over them.
     const size_t dayCount = size_t(range.toN - range.fromN + 1);
@@ -233,7 +224,7 @@ void searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Da
                 || (filter.changed == SearchFilter::Changed::unchangedOnly && !same))
                 return false;
             if (!sourced) {
-                out.sources.push_back({&p.budget->transactions[i], base, looks[colorIndex(p, i)] | (sign < 0 ? 1u : 0u),
+                out.sources.push_back({&p.budget->transactions[i], base, colorIndex(p, i) << 1 | (sign < 0 ? 1u : 0u),
                     uint32_t(out.days.size())});
                 sourced = true;
             }
