@@ -20,26 +20,34 @@ constexpr int kMaxSteps = 20000;
 // Day numbers of the occurrences that adjustments replace. Most transactions
 // have none or a few in a range, which a scan handles best; a long list goes
 // into a hash set so that a daily series does not rescan it at every date.
+// The few are held in place: a range's walk expands every transaction with
+// adjustments, and asking the heap for each would cost more than the scan.
 class TakenDays {
 public:
-    bool empty() const { return m_small.empty(); }
+    bool empty() const { return m_count == 0; }
     void add(int32_t n)
     {
-        m_small.push_back(n);
-        if (m_big)
+        if (m_big) {
             m_big->insert(n);
-        else if (m_small.size() > 16)
-            m_big = std::make_unique<std::unordered_set<int32_t>>(m_small.begin(), m_small.end());
+        } else if (m_count < kInPlace) {
+            m_small[m_count] = n;
+        } else {
+            m_big = std::make_unique<std::unordered_set<int32_t>>(m_small, m_small + kInPlace);
+            m_big->insert(n);
+        }
+        ++m_count;
     }
     bool contains(int32_t n) const
     {
         if (m_big)
             return m_big->count(n) != 0;
-        return std::find(m_small.begin(), m_small.end(), n) != m_small.end();
+        return std::find(m_small, m_small + m_count, n) != m_small + m_count;
     }
 
 private:
-    std::vector<int32_t> m_small;
+    static constexpr size_t kInPlace = 16;
+    int32_t m_small[kInPlace];
+    size_t m_count = 0;
     std::unique_ptr<std::unordered_set<int32_t>> m_big;
 };
 
@@ -250,9 +258,20 @@ void expandAdjusted(const Transaction& t, const SeriesStep* step,
 // sorted by day and merged ahead of the generated ones on a shared day.
 void mergeAdjustedAmounts(std::vector<DayAmount>& items, size_t adjusted, std::vector<DayAmount>& out)
 {
-    if (adjusted > 1)
+    // A handful is put in order in place, stably: the library's stable sort
+    // asks the heap for room at every call.
+    if (adjusted > 16) {
         std::stable_sort(items.begin(), items.begin() + std::ptrdiff_t(adjusted),
             [](const DayAmount& a, const DayAmount& b) { return a.day < b.day; });
+    } else {
+        for (size_t i = 1; i < adjusted; ++i) {
+            const DayAmount item = items[i];
+            size_t j = i;
+            for (; j > 0 && items[j - 1].day > item.day; --j)
+                items[j] = items[j - 1];
+            items[j] = item;
+        }
+    }
     out.clear();
     for (size_t i = 0, j = adjusted; i < adjusted || j < items.size();) {
         bool adjustment = j == items.size() || (i < adjusted && items[i].day <= items[j].day);
