@@ -182,12 +182,17 @@ std::optional<unsigned> modeOf(const std::string& path)
     return unsigned(st.st_mode & 07777);
 }
 
+MakeBytes wholeBytes(std::string_view bytes)
+{
+    return [bytes](const PutBytes& put) { put(bytes); };
+}
+
 // Creates `file`, which must not exist yet, with exactly `mode` when one is
 // given (else what the umask leaves of 0666), and writes and syncs it. On
 // any failure the file is gone again. Failures name `shown`: the user knows
 // the file being saved, not its temporary.
 void writeNewFile(
-    const std::string& file, std::string_view bytes, std::optional<unsigned> mode, const std::string& shown)
+    const std::string& file, const MakeBytes& make, std::optional<unsigned> mode, const std::string& shown)
 {
     Fd f{::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode.value_or(0666)))};
     if (f.fd < 0)
@@ -197,7 +202,7 @@ void writeNewFile(
         // even for a moment.
         if (mode && ::fchmod(f.fd, mode_t(*mode)) != 0)
             raiseErrno("Cannot restrict", shown);
-        writeAll(f.fd, bytes, shown);
+        make([&](std::string_view piece) { writeAll(f.fd, piece, shown); });
         if (::fsync(f.fd) != 0)
             raiseErrno("Cannot write", shown);
         f.close(shown);
@@ -213,7 +218,7 @@ std::string writeTemporary(const std::string& path, std::string_view bytes, std:
     for (int attempt = 0;; ++attempt) {
         std::string tmp = taggedName(path, randomTag(), ".tmp");
         try {
-            writeNewFile(tmp, bytes, mode, path);
+            writeNewFile(tmp, wholeBytes(bytes), mode, path);
             return tmp;
         } catch (const IOError&) {
             struct stat st;
@@ -290,6 +295,15 @@ void writeFileAtomic(const std::string& path, std::string_view bytes, const Atom
 // that a kill left undone.
 void writeFilesTogether(const std::vector<std::pair<std::string, std::string_view>>& files)
 {
+    std::vector<std::pair<std::string, MakeBytes>> made;
+    made.reserve(files.size());
+    for (const auto& [path, bytes] : files)
+        made.emplace_back(path, wholeBytes(bytes));
+    writeFilesTogether(made);
+}
+
+void writeFilesTogether(const std::vector<std::pair<std::string, MakeBytes>>& files)
+{
     if (files.empty())
         return;
     std::vector<std::string> tmps;
@@ -308,10 +322,10 @@ void writeFilesTogether(const std::vector<std::pair<std::string, std::string_vie
     }
     const std::string tag = randomTag();
     try {
-        for (const auto& [path, bytes] : files) {
+        for (const auto& [path, make] : files) {
             tmps.push_back(taggedName(path, tag, ".tmp"));
             // A budget is nobody else's business: new files are the owner's.
-            writeNewFile(tmps.back(), bytes, modeOf(path).value_or(0600), path);
+            writeNewFile(tmps.back(), make, modeOf(path).value_or(0600), path);
         }
         syncFolderOf(files.front().first);
     } catch (...) {

@@ -38,6 +38,8 @@ constexpr const char* kListKeys[] = {
     "accounts", "categories", "icons", "transactions", "transaction_adjustments", "running_total_adjustments"};
 
 constexpr const char* kDataName = "data.json";
+// How much of a file's text a save makes before handing it to the file.
+constexpr size_t kSavePiece = size_t(1) << 20;
 constexpr const char* kJournalName = "journal.json";
 
 // A file that parses but is not a budget must not open as an empty one: the
@@ -221,11 +223,17 @@ void saveStore(LocalStore& store)
     if (store.folder.empty())
         return;
     makePrivateFolders(store.folder);
-    const std::string journal = storeJournalJson(store);
-    const std::string data = storeDataJson(store);
+    // The files are written as their text is made, one piece at a time
+    // through the same small buffer: the whole text at once would be fresh
+    // memory as large as the file, and touching it cost more than the
+    // writing.
+    std::string buffer;
+    buffer.reserve(kSavePiece + kSavePiece / 4);
     // One change of both files: an op never goes missing from the journal
     // while the budget already holds its record.
-    writeFilesTogether({{journalPath(store), journal}, {dataPath(store), data}});
+    writeFilesTogether(
+        {{journalPath(store), [&](const PutBytes& put) { putJournalText(store.journal, buffer, kSavePiece, put); }},
+            {dataPath(store), [&](const PutBytes& put) { putDataText(store, buffer, kSavePiece, put); }}});
     store.dirty = false;
 }
 

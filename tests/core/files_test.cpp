@@ -251,6 +251,45 @@ TEST(Files, FailuresNameTheFileNotItsTemporary)
     }
 }
 
+// Files whose bytes are made while they are written: the pieces land in
+// order, and a maker that fails part way, in either file, leaves the old
+// pair and no temporary.
+TEST(Files, GroupWriteOfMadeBytes)
+{
+    auto made = [](std::vector<std::string> pieces, bool fails) -> MakeBytes {
+        return [pieces, fails](const PutBytes& put) {
+            for (const std::string& piece : pieces)
+                put(piece);
+            if (fails)
+                throw IOError("no more bytes");
+        };
+    };
+    std::string big;
+    std::vector<std::string> bigPieces;
+    for (int i = 0; i < 3000; ++i) {
+        bigPieces.push_back(std::string(size_t(i % 7) * 300, char('a' + i % 26)));
+        big += bigPieces.back();
+    }
+    for (int failing = 0; failing < 2; ++failing) {
+        SCOPED_TRACE(failing);
+        Folder dir;
+        put(dir.file("journal.json"), "old j");
+        put(dir.file("data.json"), "old d");
+        EXPECT_THROW(writeFilesTogether({{dir.file("journal.json"), made({"new ", "j"}, failing == 0)},
+                         {dir.file("data.json"), made(bigPieces, failing == 1)}}),
+            IOError);
+        EXPECT_EQ(readFile(dir.file("journal.json")), "old j");
+        EXPECT_EQ(readFile(dir.file("data.json")), "old d");
+        EXPECT_EQ(dir.names(), (std::set<std::string>{"data.json", "journal.json"}));
+    }
+    Folder dir;
+    writeFilesTogether({{dir.file("journal.json"), made({}, false)}, {dir.file("data.json"), made(bigPieces, false)}});
+    EXPECT_EQ(readFile(dir.file("journal.json")), "");
+    EXPECT_EQ(readFile(dir.file("data.json")), big);
+    EXPECT_EQ(modeOf(dir.file("data.json")), 0600u);
+    EXPECT_EQ(dir.names(), (std::set<std::string>{"data.json", "journal.json"}));
+}
+
 TEST(Files, PrivateFoldersAndNewFileModes)
 {
     const mode_t oldMask = ::umask(022);
