@@ -282,6 +282,25 @@ TEST(Files, GroupWriteOfMadeBytes)
         EXPECT_EQ(readFile(dir.file("data.json")), "old d");
         EXPECT_EQ(dir.names(), (std::set<std::string>{"data.json", "journal.json"}));
     }
+    {
+        SCOPED_TRACE("a disk that fills in the middle of the large file");
+        Folder dir;
+        put(dir.file("data.json"), "old d");
+        int status = inChild([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{1536 * 1024, 1536 * 1024};  // the second megabyte is cut short
+            setrlimit(RLIMIT_FSIZE, &limit);
+            try {
+                writeFilesTogether({{dir.file("data.json"), made(bigPieces, false)}});
+            } catch (const IOError&) {
+                _exit(3);
+            }
+            _exit(0);
+        });
+        EXPECT_EQ(status, 3);
+        EXPECT_EQ(readFile(dir.file("data.json")), "old d");
+        EXPECT_EQ(dir.names(), std::set<std::string>{"data.json"});
+    }
     Folder dir;
     writeFilesTogether({{dir.file("journal.json"), made({}, false)}, {dir.file("data.json"), made(bigPieces, false)}});
     EXPECT_EQ(readFile(dir.file("journal.json")), "");
