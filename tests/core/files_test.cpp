@@ -66,6 +66,24 @@ int inChild(Body body)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// Runs `write` in a child whose files can grow to `room` bytes only, as on a
+// full disk (a write past it fails with EFBIG); gives 3 when it raised
+// IOError, 0 when it did not.
+template <typename Write>
+int onFullDisk(rlim_t room, Write write)
+{
+    return inChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{room, room};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            write();
+        } catch (const IOError&) {
+            _exit(3);
+        }
+    });
+}
+
 // Each row failed before temporaries had names of their own: the writer
 // used "<file>.tmp", left it behind when a step failed, and gave the new
 // file the umask's mode instead of the old file's.
@@ -89,18 +107,7 @@ TEST(Files, AtomicWriteFaults)
         SCOPED_TRACE("a write cut short by a full disk leaves no temporary and the old file");
         Folder dir;
         put(dir.file("a.json"), "old");
-        int status = inChild([&] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit limit{8, 8};  // room for 8 bytes only: the write fails with EFBIG
-            setrlimit(RLIMIT_FSIZE, &limit);
-            try {
-                writeFileAtomic(dir.file("a.json"), std::string(100, 'x'));
-            } catch (const IOError&) {
-                _exit(3);
-            }
-            _exit(0);
-        });
-        EXPECT_EQ(status, 3);
+        EXPECT_EQ(onFullDisk(8, [&] { writeFileAtomic(dir.file("a.json"), std::string(100, 'x')); }), 3);
         EXPECT_EQ(readFile(dir.file("a.json")), "old");
         EXPECT_EQ(dir.names(), std::set<std::string>{"a.json"});
     }
@@ -286,18 +293,12 @@ TEST(Files, GroupWriteOfMadeBytes)
         SCOPED_TRACE("a disk that fills in the middle of the large file");
         Folder dir;
         put(dir.file("data.json"), "old d");
-        int status = inChild([&] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit limit{1536 * 1024, 1536 * 1024};  // the second megabyte is cut short
-            setrlimit(RLIMIT_FSIZE, &limit);
-            try {
-                writeFilesTogether({{dir.file("data.json"), made(bigPieces, false)}});
-            } catch (const IOError&) {
-                _exit(3);
-            }
-            _exit(0);
-        });
-        EXPECT_EQ(status, 3);
+        // The second megabyte is cut short.
+        EXPECT_EQ(onFullDisk(1536 * 1024,
+                      [&] {
+                          writeFilesTogether({{dir.file("data.json"), made(bigPieces, false)}});
+                      }),
+            3);
         EXPECT_EQ(readFile(dir.file("data.json")), "old d");
         EXPECT_EQ(dir.names(), std::set<std::string>{"data.json"});
     }
