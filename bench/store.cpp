@@ -24,6 +24,7 @@
 #endif
 
 #include <malloc.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -389,6 +390,40 @@ void programMemory(benchmark::State& state)
         state.counters[names[k]] = figures[0] > 0 ? figures[k + 1] / figures[0] : 0;
 }
 
+// A save as the saver makes it: in a child forked for it, whose memory is
+// fresh, from the fork until the child is reaped (the files are in place by
+// then). child_cpu_ms is the child's own CPU time.
+void saveInFreshProcess(benchmark::State& state)
+{
+    LocalStore& store = openedAt(int(state.range(0)));
+    const size_t bytes = folderAt(int(state.range(0))).data.size();
+    double childCpu = 0;
+    for (auto _ : state) {
+        markDirty(store);
+        const auto start = std::chrono::steady_clock::now();
+        const pid_t child = fork();
+        if (child == 0) {
+            try {
+                saveStore(store);
+            } catch (...) {
+                _exit(1);
+            }
+            _exit(0);
+        }
+        int status = 0;
+        rusage usage{};
+        if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("the save failed");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        childCpu += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    }
+    state.counters["child_cpu_ms"] = childCpu / double(std::max<int64_t>(1, state.iterations()));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
 void scales(benchmark::internal::Benchmark* b) { b->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond); }
 
 BENCHMARK(saveWhole)->Name("qm/saveStore")->Apply(scales);
@@ -413,6 +448,7 @@ const int editKindsRegistered = [] {
     return 0;
 }();
 BENCHMARK(programMemory)->Name("qm/program_memory")->Apply(scales)->Iterations(1);
+BENCHMARK(saveInFreshProcess)->Name("qm/save_in_fresh_process")->Apply(scales)->UseManualTime()->Iterations(8);
 
 }  // namespace
 

@@ -182,12 +182,101 @@ std::optional<unsigned> modeOf(const std::string& path)
     return unsigned(st.st_mode & 07777);
 }
 
+// Writes a file's pieces through one staging buffer. A file larger than
+// the buffer bypasses the page cache where the file system allows it: the
+// bytes go to the device straight from the buffer instead of filling as
+// much fresh cache as the file. Touching that much fresh memory was the
+// slowest part of saving a large budget on a virtual machine (up to a second
+// for 100 MB, where the direct writes take a tenth of it). The bytes that do
+// not fill a whole block, and every byte where direct writes are refused,
+// go the usual way.
+class PieceWriter {
+public:
+    // A block is a multiple of every device's sector size that direct
+    // writes must align to.
+    static constexpr size_t kBlock = 4096, kStage = size_t(1) << 20;
+    PieceWriter(int fd, const std::string& shown)
+        : fd_(fd)
+        , shown_(shown)
+    {
+    }
+    ~PieceWriter() { std::free(stage_); }
+    void put(std::string_view piece)
+    {
+        while (!piece.empty()) {
+            if (!stage_) {
+                void* p = nullptr;
+                if (::posix_memalign(&p, kBlock, kStage) != 0)
+                    throw std::bad_alloc();
+                stage_ = static_cast<char*>(p);
+            }
+            const size_t n = std::min(piece.size(), kStage - used_);
+            std::memcpy(stage_ + used_, piece.data(), n);
+            used_ += n;
+            piece.remove_prefix(n);
+            if (used_ == kStage)
+                flush(false);
+        }
+    }
+    void finish() { flush(true); }
+
+private:
+    void flush(bool last)
+    {
+        if (!tried_) {
+            tried_ = true;
+            const int flags = ::fcntl(fd_, F_GETFL);
+            direct_ = !last && flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
+        }
+        size_t whole = direct_ ? used_ / kBlock * kBlock : 0;
+        if (whole > 0) {
+            ssize_t n;
+            do
+                n = ::write(fd_, stage_, whole);
+            while (n < 0 && errno == EINTR);
+            if (n != ssize_t(whole)) {
+                if (n < 0 && errno != EINVAL)
+                    raiseErrno("Cannot write", shown_);
+                whole = n > 0 ? size_t(n) : 0;
+                stopDirect();
+            }
+            std::memmove(stage_, stage_ + whole, used_ - whole);
+            used_ -= whole;
+        }
+        if (last || !direct_) {
+            stopDirect();
+            writeAll(fd_, std::string_view(stage_, used_), shown_);
+            used_ = 0;
+        }
+    }
+    void stopDirect()
+    {
+        if (!direct_)
+            return;
+        direct_ = false;
+        const int flags = ::fcntl(fd_, F_GETFL);
+        if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_DIRECT) != 0)
+            raiseErrno("Cannot write", shown_);
+    }
+
+    int fd_;
+    const std::string& shown_;
+    char* stage_ = nullptr;
+    size_t used_ = 0;
+    bool tried_ = false, direct_ = false;
+};
+
+MakeBytes wholeBytes(std::string_view bytes)
+{
+    return [bytes](const PutBytes& put) { put(bytes); };
+}
+
 // Creates `file`, which must not exist yet, with exactly `mode` when one is
 // given (else what the umask leaves of 0666), and writes and syncs it. On
 // any failure the file is gone again. Failures name `shown`: the user knows
 // the file being saved, not its temporary.
 void writeNewFile(
-    const std::string& file, std::string_view bytes, std::optional<unsigned> mode, const std::string& shown)
+    const std::string& file, const MakeBytes& make, std::optional<unsigned> mode, const std::string& shown)
 {
     Fd f{::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode.value_or(0666)))};
     if (f.fd < 0)
@@ -197,7 +286,9 @@ void writeNewFile(
         // even for a moment.
         if (mode && ::fchmod(f.fd, mode_t(*mode)) != 0)
             raiseErrno("Cannot restrict", shown);
-        writeAll(f.fd, bytes, shown);
+        PieceWriter w(f.fd, shown);
+        make([&](std::string_view piece) { w.put(piece); });
+        w.finish();
         if (::fsync(f.fd) != 0)
             raiseErrno("Cannot write", shown);
         f.close(shown);
@@ -213,7 +304,7 @@ std::string writeTemporary(const std::string& path, std::string_view bytes, std:
     for (int attempt = 0;; ++attempt) {
         std::string tmp = taggedName(path, randomTag(), ".tmp");
         try {
-            writeNewFile(tmp, bytes, mode, path);
+            writeNewFile(tmp, wholeBytes(bytes), mode, path);
             return tmp;
         } catch (const IOError&) {
             struct stat st;
@@ -290,6 +381,15 @@ void writeFileAtomic(const std::string& path, std::string_view bytes, const Atom
 // that a kill left undone.
 void writeFilesTogether(const std::vector<std::pair<std::string, std::string_view>>& files)
 {
+    std::vector<std::pair<std::string, MakeBytes>> made;
+    made.reserve(files.size());
+    for (const auto& [path, bytes] : files)
+        made.emplace_back(path, wholeBytes(bytes));
+    writeFilesTogether(made);
+}
+
+void writeFilesTogether(const std::vector<std::pair<std::string, MakeBytes>>& files)
+{
     if (files.empty())
         return;
     std::vector<std::string> tmps;
@@ -308,10 +408,10 @@ void writeFilesTogether(const std::vector<std::pair<std::string, std::string_vie
     }
     const std::string tag = randomTag();
     try {
-        for (const auto& [path, bytes] : files) {
+        for (const auto& [path, make] : files) {
             tmps.push_back(taggedName(path, tag, ".tmp"));
             // A budget is nobody else's business: new files are the owner's.
-            writeNewFile(tmps.back(), bytes, modeOf(path).value_or(0600), path);
+            writeNewFile(tmps.back(), make, modeOf(path).value_or(0600), path);
         }
         syncFolderOf(files.front().first);
     } catch (...) {

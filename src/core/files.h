@@ -49,6 +49,17 @@ void writeFileDurably(const std::string& path, std::string_view bytes);
 // the last step (a target that is a folder, say) leaves every old file.
 void writeFilesTogether(const std::vector<std::pair<std::string, std::string_view>>& files);
 
+// Takes a file's bytes piece by piece, in order, as its writer makes them.
+using PutBytes = std::function<void(std::string_view)>;
+// Makes a file's bytes and hands them to `put`: a large file need never be
+// held whole in memory.
+using MakeBytes = std::function<void(const PutBytes& put)>;
+
+// writeFilesTogether for files whose bytes are made while they are written;
+// every guarantee above holds. A failure raised by a maker leaves every old
+// file, as a failed write does.
+void writeFilesTogether(const std::vector<std::pair<std::string, MakeBytes>>& files);
+
 // Whether the committed new content of the last path (given as the file
 // holding it) is fit to replace the old one.
 using CommitCheck = std::function<bool(const std::string& committedFile)>;

@@ -40,6 +40,11 @@ constexpr const char* kListKeys[] = {
 constexpr const char* kDataName = "data.json";
 constexpr const char* kJournalName = "journal.json";
 
+// How much of a file's text a save makes before handing it to the file:
+// 64 KB to 4 MB save equally fast, smaller pieces cost more calls and larger
+// ones fall out of the cache.
+constexpr size_t kSavePiece = size_t(1) << 20;
+
 // A file that parses but is not a budget must not open as an empty one: the
 // next save would overwrite whatever it holds.
 void checkDataShape(const Json& doc)
@@ -221,11 +226,17 @@ void saveStore(LocalStore& store)
     if (store.folder.empty())
         return;
     makePrivateFolders(store.folder);
-    const std::string journal = storeJournalJson(store);
-    const std::string data = storeDataJson(store);
+    // The files are written as their text is made, one piece at a time
+    // through the same small buffer: the whole text at once would be fresh
+    // memory as large as the file, and touching it cost more than the
+    // writing.
+    std::string buffer;
+    buffer.reserve(kSavePiece + kSavePiece / 4);
     // One change of both files: an op never goes missing from the journal
     // while the budget already holds its record.
-    writeFilesTogether({{journalPath(store), journal}, {dataPath(store), data}});
+    writeFilesTogether(
+        {{journalPath(store), [&](const PutBytes& put) { putJournalText(store.journal, buffer, kSavePiece, put); }},
+            {dataPath(store), [&](const PutBytes& put) { putDataText(store, buffer, kSavePiece, put); }}});
     store.dirty = false;
 }
 

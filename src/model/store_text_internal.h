@@ -4,6 +4,7 @@
 // costs several times the budget in memory and most of a save's time. The
 // bytes are those the record writers of model/budget_json.h give, member for
 // member.
+#include "core/files.h"
 #include "model/store.h"
 
 #include <span>
@@ -33,6 +34,11 @@ inline constexpr std::string_view kOpKeys[] = {"seq", "op", "entity", "id", "dat
 
 void appendDataText(std::string& out, const LocalStore& store);
 void appendJournalText(std::string& out, const std::vector<JournalOp>& journal);
+// The same texts handed to `put` in pieces of at least `piece` bytes (the
+// last may be shorter), each ending at a record's end and made in `buffer`,
+// which is left empty: a save never holds a whole file's text.
+void putDataText(const LocalStore& store, std::string& buffer, size_t piece, const PutBytes& put);
+void putJournalText(const std::vector<JournalOp>& journal, std::string& buffer, size_t piece, const PutBytes& put);
 
 // Reads data.json's text into the store, with the rules of budgetFromJson
 // and the store's meta: raises ValueError when the text is not JSON,

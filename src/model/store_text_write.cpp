@@ -19,6 +19,26 @@ public:
         : out_(out)
     {
     }
+    // Hands the text to `put` whenever it has passed `piece` bytes at the end
+    // of a record, and the rest at finish(): `out` is only the buffer.
+    TextWriter(std::string& out, size_t piece, const PutBytes& put)
+        : out_(out)
+        , put_(&put)
+        , piece_(piece)
+    {
+        out_.clear();
+    }
+
+    void recordDone()
+    {
+        if (put_ && out_.size() >= piece_)
+            spill();
+    }
+    void finish()
+    {
+        if (put_ && !out_.empty())
+            spill();
+    }
 
     void open(char c)
     {
@@ -108,7 +128,15 @@ public:
     }
 
 private:
+    void spill()
+    {
+        (*put_)(out_);
+        out_.clear();
+    }
+
     std::string& out_;
+    const PutBytes* put_ = nullptr;
+    size_t piece_ = 0;
     bool first_ = true;
 };
 
@@ -281,16 +309,14 @@ void writeList(TextWriter& w, std::string_view key, const std::vector<T, Alloc>&
     for (const T& item : list) {
         w.element();
         write(w, item);
+        w.recordDone();
     }
     w.close(']');
 }
 
-}  // namespace
-
-void appendDataText(std::string& out, const LocalStore& store)
+void writeData(TextWriter& w, const LocalStore& store)
 {
     const Budget& b = *store.budget;
-    TextWriter w(out);
     w.open('{');
     writeList(w, "accounts", b.accounts);
     writeList(w, "categories", b.categories);
@@ -320,11 +346,11 @@ void appendDataText(std::string& out, const LocalStore& store)
     w.unknown(store.unknown_meta, kMetaKeys);
     w.close('}');
     w.close('}');
+    w.finish();
 }
 
-void appendJournalText(std::string& out, const std::vector<JournalOp>& journal)
+void writeJournal(TextWriter& w, const std::vector<JournalOp>& journal)
 {
-    TextWriter w(out);
     w.open('[');
     for (const JournalOp& op : journal) {
         w.element();
@@ -343,8 +369,36 @@ void appendJournalText(std::string& out, const std::vector<JournalOp>& journal)
         w.number(op.at);
         w.unknown(op.unknown_members, kOpKeys);
         w.close('}');
+        w.recordDone();
     }
     w.close(']');
+    w.finish();
+}
+
+}  // namespace
+
+void appendDataText(std::string& out, const LocalStore& store)
+{
+    TextWriter w(out);
+    writeData(w, store);
+}
+
+void appendJournalText(std::string& out, const std::vector<JournalOp>& journal)
+{
+    TextWriter w(out);
+    writeJournal(w, journal);
+}
+
+void putDataText(const LocalStore& store, std::string& buffer, size_t piece, const PutBytes& put)
+{
+    TextWriter w(buffer, piece, put);
+    writeData(w, store);
+}
+
+void putJournalText(const std::vector<JournalOp>& journal, std::string& buffer, size_t piece, const PutBytes& put)
+{
+    TextWriter w(buffer, piece, put);
+    writeJournal(w, journal);
 }
 
 }  // namespace qm

@@ -66,6 +66,24 @@ int inChild(Body body)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// Runs `write` in a child whose files can grow to `room` bytes only, as on a
+// full disk (a write past it fails with EFBIG); gives 3 when it raised
+// IOError, 0 when it did not.
+template <typename Write>
+int onFullDisk(rlim_t room, Write write)
+{
+    return inChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{room, room};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            write();
+        } catch (const IOError&) {
+            _exit(3);
+        }
+    });
+}
+
 // Each row failed before temporaries had names of their own: the writer
 // used "<file>.tmp", left it behind when a step failed, and gave the new
 // file the umask's mode instead of the old file's.
@@ -89,18 +107,7 @@ TEST(Files, AtomicWriteFaults)
         SCOPED_TRACE("a write cut short by a full disk leaves no temporary and the old file");
         Folder dir;
         put(dir.file("a.json"), "old");
-        int status = inChild([&] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit limit{8, 8};  // room for 8 bytes only: the write fails with EFBIG
-            setrlimit(RLIMIT_FSIZE, &limit);
-            try {
-                writeFileAtomic(dir.file("a.json"), std::string(100, 'x'));
-            } catch (const IOError&) {
-                _exit(3);
-            }
-            _exit(0);
-        });
-        EXPECT_EQ(status, 3);
+        EXPECT_EQ(onFullDisk(8, [&] { writeFileAtomic(dir.file("a.json"), std::string(100, 'x')); }), 3);
         EXPECT_EQ(readFile(dir.file("a.json")), "old");
         EXPECT_EQ(dir.names(), std::set<std::string>{"a.json"});
     }
@@ -249,6 +256,58 @@ TEST(Files, FailuresNameTheFileNotItsTemporary)
         EXPECT_NE(text.find("absent/"), std::string::npos) << text;
         EXPECT_EQ(text.find(".tmp"), std::string::npos) << text;
     }
+}
+
+// Files whose bytes are made while they are written: the pieces land in
+// order, and a maker that fails part way, in either file, leaves the old
+// pair and no temporary.
+TEST(Files, GroupWriteOfMadeBytes)
+{
+    auto made = [](std::vector<std::string> pieces, bool fails) -> MakeBytes {
+        return [pieces, fails](const PutBytes& put) {
+            for (const std::string& piece : pieces)
+                put(piece);
+            if (fails)
+                throw IOError("no more bytes");
+        };
+    };
+    std::string big;
+    std::vector<std::string> bigPieces;
+    for (int i = 0; i < 3000; ++i) {
+        bigPieces.push_back(std::string(size_t(i % 7) * 300, char('a' + i % 26)));
+        big += bigPieces.back();
+    }
+    for (int failing = 0; failing < 2; ++failing) {
+        SCOPED_TRACE(failing);
+        Folder dir;
+        put(dir.file("journal.json"), "old j");
+        put(dir.file("data.json"), "old d");
+        EXPECT_THROW(writeFilesTogether({{dir.file("journal.json"), made({"new ", "j"}, failing == 0)},
+                         {dir.file("data.json"), made(bigPieces, failing == 1)}}),
+            IOError);
+        EXPECT_EQ(readFile(dir.file("journal.json")), "old j");
+        EXPECT_EQ(readFile(dir.file("data.json")), "old d");
+        EXPECT_EQ(dir.names(), (std::set<std::string>{"data.json", "journal.json"}));
+    }
+    {
+        SCOPED_TRACE("a disk that fills in the middle of the large file");
+        Folder dir;
+        put(dir.file("data.json"), "old d");
+        // The second megabyte is cut short.
+        EXPECT_EQ(onFullDisk(1536 * 1024,
+                      [&] {
+                          writeFilesTogether({{dir.file("data.json"), made(bigPieces, false)}});
+                      }),
+            3);
+        EXPECT_EQ(readFile(dir.file("data.json")), "old d");
+        EXPECT_EQ(dir.names(), std::set<std::string>{"data.json"});
+    }
+    Folder dir;
+    writeFilesTogether({{dir.file("journal.json"), made({}, false)}, {dir.file("data.json"), made(bigPieces, false)}});
+    EXPECT_EQ(readFile(dir.file("journal.json")), "");
+    EXPECT_EQ(readFile(dir.file("data.json")), big);
+    EXPECT_EQ(modeOf(dir.file("data.json")), 0600u);
+    EXPECT_EQ(dir.names(), (std::set<std::string>{"data.json", "journal.json"}));
 }
 
 TEST(Files, PrivateFoldersAndNewFileModes)

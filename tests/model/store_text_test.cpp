@@ -120,6 +120,47 @@ TEST(StoreText, WritesTheDocumentWritersBytes)
     EXPECT_EQ(storeJournalJson(*s), dumpJson(ops));
 }
 
+// A save hands the text out in pieces made in one reused buffer; together
+// they are the very bytes of the whole text, and the files a save leaves
+// hold them.
+TEST(StoreText, SavesTheSameBytesInPieces)
+{
+    LocalStorePtr s = oddHeavyStore();
+    s->journal = {JournalOp{1, opCreate, entTransaction, -5, members(R"({"id":-5,"d":"\n"})"), 1.5, nullptr},
+        JournalOp{2, opDelete, entAccount, 7, nullptr, 1e21, members(R"({"origin":"phone"})")}};
+    const std::string data = storeDataJson(*s), journal = storeJournalJson(*s);
+    for (size_t piece : {size_t(1), size_t(4096), size_t(1) << 20, size_t(1) << 30}) {
+        SCOPED_TRACE(piece);
+        std::string buffer = "left over";
+        std::vector<std::string> pieces;
+        auto put = [&](std::string_view p) { pieces.emplace_back(p); };
+        putDataText(*s, buffer, piece, put);
+        EXPECT_TRUE(buffer.empty());
+        std::string joined;
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            joined += pieces[i];
+            // Every piece but the last is full and ends with a whole record.
+            if (i + 1 < pieces.size()) {
+                EXPECT_GE(pieces[i].size(), piece);
+                EXPECT_EQ(pieces[i].back(), '}');
+            }
+        }
+        EXPECT_EQ(joined, data);
+        EXPECT_EQ(pieces.size() > 1, piece < data.size() / 2);
+        pieces.clear();
+        putJournalText(s->journal, buffer, piece, put);
+        joined.clear();
+        for (const std::string& p : pieces)
+            joined += p;
+        EXPECT_EQ(joined, journal);
+    }
+    test::TempFolder dir;
+    s->folder = dir.path;
+    saveStore(*s);
+    EXPECT_EQ(test::readText(dir.file("data.json")), data);
+    EXPECT_EQ(test::readText(dir.file("journal.json")), journal);
+}
+
 TEST(StoreText, ReadsWhatTheDocumentReadersRead)
 {
     LocalStorePtr s = oddHeavyStore();
