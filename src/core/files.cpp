@@ -182,90 +182,6 @@ std::optional<unsigned> modeOf(const std::string& path)
     return unsigned(st.st_mode & 07777);
 }
 
-// Writes a file's pieces through one staging buffer. A file larger than
-// the buffer bypasses the page cache where the file system allows it: the
-// bytes go to the device straight from the buffer instead of filling as
-// much fresh cache as the file. Touching that much fresh memory was the
-// slowest part of saving a large budget on a virtual machine (up to a second
-// for 100 MB, where the direct writes take a tenth of it). The bytes that do
-// not fill a whole block, and every byte where direct writes are refused,
-// go the usual way.
-class PieceWriter {
-public:
-    // A block is a multiple of every device's sector size that direct
-    // writes must align to.
-    static constexpr size_t kBlock = 4096, kStage = size_t(1) << 20;
-    PieceWriter(int fd, const std::string& shown)
-        : fd_(fd)
-        , shown_(shown)
-    {
-    }
-    ~PieceWriter() { std::free(stage_); }
-    void put(std::string_view piece)
-    {
-        while (!piece.empty()) {
-            if (!stage_) {
-                void* p = nullptr;
-                if (::posix_memalign(&p, kBlock, kStage) != 0)
-                    throw std::bad_alloc();
-                stage_ = static_cast<char*>(p);
-            }
-            const size_t n = std::min(piece.size(), kStage - used_);
-            std::memcpy(stage_ + used_, piece.data(), n);
-            used_ += n;
-            piece.remove_prefix(n);
-            if (used_ == kStage)
-                flush(false);
-        }
-    }
-    void finish() { flush(true); }
-
-private:
-    void flush(bool last)
-    {
-        if (!tried_) {
-            tried_ = true;
-            const int flags = ::fcntl(fd_, F_GETFL);
-            direct_ = !last && flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
-        }
-        size_t whole = direct_ ? used_ / kBlock * kBlock : 0;
-        if (whole > 0) {
-            ssize_t n;
-            do
-                n = ::write(fd_, stage_, whole);
-            while (n < 0 && errno == EINTR);
-            if (n != ssize_t(whole)) {
-                if (n < 0 && errno != EINVAL)
-                    raiseErrno("Cannot write", shown_);
-                whole = n > 0 ? size_t(n) : 0;
-                stopDirect();
-            }
-            std::memmove(stage_, stage_ + whole, used_ - whole);
-            used_ -= whole;
-        }
-        if (last || !direct_) {
-            stopDirect();
-            writeAll(fd_, std::string_view(stage_, used_), shown_);
-            used_ = 0;
-        }
-    }
-    void stopDirect()
-    {
-        if (!direct_)
-            return;
-        direct_ = false;
-        const int flags = ::fcntl(fd_, F_GETFL);
-        if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_DIRECT) != 0)
-            raiseErrno("Cannot write", shown_);
-    }
-
-    int fd_;
-    const std::string& shown_;
-    char* stage_ = nullptr;
-    size_t used_ = 0;
-    bool tried_ = false, direct_ = false;
-};
-
 MakeBytes wholeBytes(std::string_view bytes)
 {
     return [bytes](const PutBytes& put) { put(bytes); };
@@ -286,9 +202,7 @@ void writeNewFile(
         // even for a moment.
         if (mode && ::fchmod(f.fd, mode_t(*mode)) != 0)
             raiseErrno("Cannot restrict", shown);
-        PieceWriter w(f.fd, shown);
-        make([&](std::string_view piece) { w.put(piece); });
-        w.finish();
+        make([&](std::string_view piece) { writeAll(f.fd, piece, shown); });
         if (::fsync(f.fd) != 0)
             raiseErrno("Cannot write", shown);
         f.close(shown);
