@@ -4,6 +4,7 @@
 // model/budget_json.h.
 #include "core/json_fwd.h"
 #include "core/large_allocator.h"
+#include "core/stable_list.h"
 #include "model/dates.h"
 
 #include <cstddef>
@@ -106,8 +107,10 @@ struct User {
 
 // A large budget's two long lists, held in huge pages where the kernel has
 // them: views read them scattered, a save's fork shares them, and a removal
-// moves the records after it.
-using TransactionList = std::vector<Transaction, LargeAllocator<Transaction>>;
+// moves the records after it. The user removes transactions, which are large,
+// one at a time from anywhere in the list: their records stay where they are
+// and only their order closes up.
+using TransactionList = StableList<Transaction>;
 using AdjustmentList = std::vector<TransactionAdjustment, LargeAllocator<TransactionAdjustment>>;
 
 struct Budget {

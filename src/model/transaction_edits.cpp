@@ -3,7 +3,6 @@
 
 #include "core/ascii.h"
 #include "core/errors.h"
-#include "core/page_writes.h"
 #include "model/adjustments.h"
 #include "model/budget_json.h"
 #include "model/recurrence.h"
@@ -172,8 +171,6 @@ bool deleteTransaction(LocalStore& store, int64_t id)
         return false;
     removeRecords(store, b.transaction_adjustments, entAdjustment,
         [&](const TransactionAdjustment& a) { return a.transaction_id == id; });
-    // Every record after it moves up by one.
-    prepareWrites(b.transactions.data() + *index, (b.transactions.size() - *index) * sizeof(Transaction));
     b.transactions.erase(b.transactions.begin() + std::ptrdiff_t(*index));
     appendOp(store, opDelete, entTransaction, id);
     return true;
