@@ -218,6 +218,31 @@ public:
     }
     void pop_back() { erase(end() - 1); }
 
+    // Removes the records at these positions (ascending, each once) with
+    // one pass over the order from the first of them.
+    void eraseAt(const std::vector<size_type>& positions)
+    {
+        if (positions.empty())
+            return;
+        if (positions.size() == m_order.size()) {
+            clear();
+            return;
+        }
+        const size_type first = positions.front();
+        prepareWrites(m_order.data() + first, (m_order.size() - first) * sizeof(uint32_t));
+        size_type kept = first, next = 0;
+        for (size_type k = first; k < m_order.size(); ++k) {
+            if (next < positions.size() && positions[next] == k) {
+                ++next;
+                m_pool[m_order[k]] = T{};
+                m_free.push_back(m_order[k]);
+            } else {
+                m_order[kept++] = m_order[k];
+            }
+        }
+        m_order.resize(kept);
+    }
+
     friend bool operator==(const StableList& a, const StableList& b)
     {
         if (a.size() != b.size())

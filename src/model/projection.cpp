@@ -373,7 +373,7 @@ void forgetDays(const BudgetProjection& p, std::vector<std::pair<int64_t, int64_
 void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4])
 {
     data[0] = b.transactions.storage();
-    data[1] = b.transaction_adjustments.data();
+    data[1] = b.transaction_adjustments.storage();
     data[2] = b.running_total_adjustments.data();
     data[3] = b.accounts.data();
     size[0] = b.transactions.size();

@@ -3,6 +3,8 @@
 #include "model/projection.h"
 #include "model/projection_internal.h"
 
+#include <algorithm>
+
 namespace qm {
 
 namespace {
@@ -72,6 +74,38 @@ std::optional<size_t> findStoreOccurrence(const LocalStore& store, int64_t trans
             if (!last)
                 break;
         }
+    }
+    return found;
+}
+
+std::vector<size_t> findStoreAdjustmentsOf(const LocalStore& store, int64_t transactionId)
+{
+    const Budget& b = *store.budget;
+    const auto& list = b.transaction_adjustments;
+    std::vector<size_t> found;
+    const BudgetProjection* p = toldOfEveryChange(store);
+    // Up to date, the transaction's group holds every adjustment naming it
+    // (ids are unique there), so the long list is not read at all.
+    if (p && p->revision == store.change_count && p->listSize[0] == b.transactions.size()
+        && p->listSize[1] == list.size()) {
+        const std::optional<uint32_t> owner = knownIndex(*p, 0, transactionId);
+        if (owner && *owner < b.transactions.size() && b.transactions[*owner].id == transactionId) {
+            const ProjectedTransaction& t = p->transactions[*owner];
+            for (uint32_t k = t.adjustmentsBegin; k < t.adjustmentsEnd; ++k) {
+                const size_t i = p->adjustments[k].index;
+                if (i < list.size() && list[i].transaction_id == transactionId)
+                    found.push_back(i);
+            }
+            std::sort(found.begin(), found.end());
+            found.erase(std::unique(found.begin(), found.end()), found.end());
+            return found;
+        }
+    }
+    size_t i = 0;
+    for (const TransactionAdjustment& a : list) {
+        if (a.transaction_id == transactionId)
+            found.push_back(i);
+        ++i;
     }
     return found;
 }

@@ -169,8 +169,7 @@ bool deleteTransaction(LocalStore& store, int64_t id)
     std::optional<size_t> index = findStoreTransaction(store, id);
     if (!index)
         return false;
-    removeRecords(store, b.transaction_adjustments, entAdjustment,
-        [&](const TransactionAdjustment& a) { return a.transaction_id == id; });
+    removeRecordsAt(store, b.transaction_adjustments, entAdjustment, findStoreAdjustmentsOf(store, id));
     b.transactions.erase(b.transactions.begin() + std::ptrdiff_t(*index));
     appendOp(store, opDelete, entTransaction, id);
     return true;

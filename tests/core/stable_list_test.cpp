@@ -57,10 +57,20 @@ TEST(StableList, HoldsWhatAVectorHoldsThroughRandomChanges)
             const auto next = list.erase(list.begin() + std::ptrdiff_t(k));
             want.erase(want.begin() + std::ptrdiff_t(k));
             EXPECT_EQ(size_t(next - list.begin()), k);
-        } else if (op < 95 && !want.empty()) {
+        } else if (op < 91 && !want.empty()) {
             const size_t from = at(want.size()), to = from + at(want.size() - from);
             list.erase(list.begin() + std::ptrdiff_t(from), list.begin() + std::ptrdiff_t(to));
             want.erase(want.begin() + std::ptrdiff_t(from), want.begin() + std::ptrdiff_t(to));
+        } else if (op < 95 && !want.empty()) {
+            // Scattered positions at once, now and then every one.
+            std::vector<size_t> positions;
+            const unsigned keepOneIn = random() % 8;
+            for (size_t k = 0; k < want.size(); ++k)
+                if (keepOneIn == 0 || random() % keepOneIn == 0)
+                    positions.push_back(k);
+            list.eraseAt(positions);
+            for (size_t k = positions.size(); k-- > 0;)
+                want.erase(want.begin() + std::ptrdiff_t(positions[k]));
         } else if (op < 98 && !want.empty()) {
             list.pop_back();
             want.pop_back();
