@@ -309,7 +309,7 @@ void editKindOnUiThread(benchmark::State& state, EditKind kind)
         } else if (kind == EditKind::anchor) {
             setAnchor(store, subDays(today, 10), -amount * 100, 1);
         } else {
-            // The first series left: the removal moves every record after it.
+            // The first series left: every record after it moves up a place.
             deleteTransaction(store, b.transactions.front().id);
         }
         const Clock::time_point t1 = Clock::now();
