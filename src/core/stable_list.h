@@ -145,6 +145,10 @@ public:
     const_iterator cbegin() const noexcept { return begin(); }
     const_iterator cend() const noexcept { return end(); }
 
+    // Asks the memory for where record i lies, for a loop that will reach
+    // it soon: the record's address takes a read of the order first.
+    void prefetchPlace(size_type i) const { __builtin_prefetch(m_order.data() + i); }
+
     // Where the records are held: it changes whenever they all move.
     const void* storage() const noexcept { return m_pool.data(); }
 

@@ -848,8 +848,10 @@ void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list,
     // Two stages, the second reading what the first fetched: the
     // transaction's record, then its series and its adjustments' days (and
     // its shares or texts, when asked and kept apart).
-    if (at + 16 < list.size())
+    if (at + 16 < list.size()) {
         __builtin_prefetch(&p.transactions[list[at + 16]]);
+        p.budget->transactions.prefetchPlace(list[at + 16]);
+    }
     if (at + 8 < list.size()) {
         const uint32_t i = list[at + 8];
         const ProjectedTransaction& t = p.transactions[i];
