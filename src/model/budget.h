@@ -3,7 +3,7 @@
 // are plain values; the document is shared by reference. Their JSON form is in
 // model/budget_json.h.
 #include "core/json_fwd.h"
-#include "core/large_allocator.h"
+#include "core/stable_list.h"
 #include "model/dates.h"
 
 #include <cstddef>
@@ -105,10 +105,12 @@ struct User {
 };
 
 // A large budget's two long lists, held in huge pages where the kernel has
-// them: views read them scattered, a save's fork shares them, and a removal
-// moves the records after it.
-using TransactionList = std::vector<Transaction, LargeAllocator<Transaction>>;
-using AdjustmentList = std::vector<TransactionAdjustment, LargeAllocator<TransactionAdjustment>>;
+// them: views read them scattered and a save's fork shares them. Records
+// leave them from anywhere (a removed series takes its adjustments, spread
+// over the whole list, with it): the records stay where they are and only
+// their order closes up.
+using TransactionList = StableList<Transaction>;
+using AdjustmentList = StableList<TransactionAdjustment>;
 
 struct Budget {
     std::vector<Account> accounts;

@@ -46,8 +46,8 @@ Json amountToJson(double v) { return Json(std::isfinite(v) ? v : 0.0); }
 
 Json dateOrNull(bool has, Date d) { return has ? dateToJson(d) : Json(nullptr); }
 
-template <typename T, typename Alloc, typename Read>
-void readList(const Json& node, const char* key, std::vector<T, Alloc>& list, Read read)
+template <typename List, typename Read>
+void readList(const Json& node, const char* key, List& list, Read read)
 {
     auto it = node.find(key);
     if (it == node.end() || !it->is_array())
@@ -57,8 +57,8 @@ void readList(const Json& node, const char* key, std::vector<T, Alloc>& list, Re
         list.push_back(read(item));
 }
 
-template <typename T, typename Alloc, typename Write>
-Json writeList(const std::vector<T, Alloc>& list, Write write)
+template <typename List, typename Write>
+Json writeList(const List& list, Write write)
 {
     Json arr = Json::array();
     for (const auto& item : list)

@@ -2,6 +2,7 @@
 // What a validated edit gives back: refused input is a message for the
 // dialog, never an exception; only resource and file errors are raised.
 #include "core/page_writes.h"
+#include "core/stable_list.h"
 #include "model/store.h"
 
 #include <algorithm>
@@ -45,6 +46,34 @@ size_t removeRecords(LocalStore& store, std::vector<Record, Alloc>& list, Entity
     for (int64_t id : ids)
         appendOp(store, opDelete, entity, id);
     return ids.size();
+}
+
+// The same for a list whose records stay put: the records at the positions
+// (ascending, each once) go, and only the order closes up.
+template <typename Record>
+size_t removeRecordsAt(LocalStore& store, StableList<Record>& list, Entity entity, const std::vector<size_t>& at)
+{
+    std::vector<int64_t> ids;
+    ids.reserve(at.size());
+    for (size_t i : at)
+        ids.push_back(list[i].id);
+    list.eraseAt(at);
+    for (int64_t id : ids)
+        appendOp(store, opDelete, entity, id);
+    return ids.size();
+}
+
+template <typename Record, typename Pred>
+size_t removeRecords(LocalStore& store, StableList<Record>& list, Entity entity, Pred pred)
+{
+    std::vector<size_t> at;
+    size_t i = 0;
+    for (const Record& record : list) {
+        if (pred(record))
+            at.push_back(i);
+        ++i;
+    }
+    return removeRecordsAt(store, list, entity, at);
 }
 
 }  // namespace qm

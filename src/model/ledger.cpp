@@ -91,7 +91,7 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
     found.clear();
     oddFound.clear();
     perDay.assign(count, 0);
-    const TransactionAdjustment* const adjustments = p.budget->transaction_adjustments.data();
+    const AdjustmentList& adjustments = p.budget->transaction_adjustments;
     const DayRange range = dayRange(from, to);
     for (size_t at = 0; at < transactions.size(); ++at) {
         prefetchAhead(p, transactions, at);

@@ -279,7 +279,8 @@ void mergeAdjustedAmounts(std::vector<DayAmount>& items, size_t adjusted, std::v
     }
 }
 
-std::vector<const TransactionAdjustment*> adjustmentsOf(std::span<const TransactionAdjustment> adjustments, int64_t id)
+template <class List>
+std::vector<const TransactionAdjustment*> adjustmentsOf(const List& adjustments, int64_t id)
 {
     std::vector<const TransactionAdjustment*> mine;
     for (const TransactionAdjustment& a : adjustments)
@@ -340,7 +341,11 @@ std::vector<Occurrence> expandOccurrences(
 
 std::vector<Occurrence> occurrencesInRange(const Budget& b, const Transaction& t, Date from, Date to)
 {
-    return expandOccurrences(t, b.transaction_adjustments, from, to);
+    std::vector<Occurrence> out;
+    DayRange range = dayRange(from, to);
+    if (range.fromN <= range.toN)
+        expandAdjusted(t, nullptr, adjustmentsOf(b.transaction_adjustments, t.id), range, out);
+    return out;
 }
 
 std::span<const TransactionAdjustment* const> AdjustmentIndex::of(int64_t transactionId) const
@@ -354,7 +359,10 @@ std::span<const TransactionAdjustment* const> AdjustmentIndex::of(int64_t transa
     return {adjustments.data() + (range.first - ids.begin()), size_t(range.second - range.first)};
 }
 
-AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustments, Date from, Date to)
+namespace {
+
+template <class List>
+AdjustmentIndex indexAdjustmentsOf(const List& adjustments, Date from, Date to)
 {
     AdjustmentIndex index;
     index.range = dayRange(from, to);
@@ -384,6 +392,18 @@ AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustme
         index.present[bit >> 6] |= uint64_t(1) << (bit & 63);
     }
     return index;
+}
+
+}  // namespace
+
+AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustments, Date from, Date to)
+{
+    return indexAdjustmentsOf(adjustments, from, to);
+}
+
+AdjustmentIndex indexAdjustments(const AdjustmentList& adjustments, Date from, Date to)
+{
+    return indexAdjustmentsOf(adjustments, from, to);
 }
 
 void expandIndexed(const Transaction& t, const AdjustmentIndex& index, std::vector<Occurrence>& out)

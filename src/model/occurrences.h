@@ -55,6 +55,7 @@ struct AdjustmentIndex {
 };
 
 AdjustmentIndex indexAdjustments(std::span<const TransactionAdjustment> adjustments, Date from, Date to);
+AdjustmentIndex indexAdjustments(const AdjustmentList& adjustments, Date from, Date to);
 // occurrencesInRange over the index's range, appended to out (which is
 // cleared first, so one buffer serves a whole loop).
 void expandIndexed(const Transaction& t, const AdjustmentIndex& index, std::vector<Occurrence>& out);

@@ -372,8 +372,8 @@ void forgetDays(const BudgetProjection& p, std::vector<std::pair<int64_t, int64_
 
 void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4])
 {
-    data[0] = b.transactions.data();
-    data[1] = b.transaction_adjustments.data();
+    data[0] = b.transactions.storage();
+    data[1] = b.transaction_adjustments.storage();
     data[2] = b.running_total_adjustments.data();
     data[3] = b.accounts.data();
     size[0] = b.transactions.size();
@@ -848,8 +848,10 @@ void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list,
     // Two stages, the second reading what the first fetched: the
     // transaction's record, then its series and its adjustments' days (and
     // its shares or texts, when asked and kept apart).
-    if (at + 16 < list.size())
+    if (at + 16 < list.size()) {
         __builtin_prefetch(&p.transactions[list[at + 16]]);
+        p.budget->transactions.prefetchPlace(list[at + 16]);
+    }
     if (at + 8 < list.size()) {
         const uint32_t i = list[at + 8];
         const ProjectedTransaction& t = p.transactions[i];

@@ -114,7 +114,7 @@ SearchHit SearchHits::made(uint32_t hit, const Source& from, uint32_t slot) cons
         h.amount = o.amount;
         adjustment = o.adjustment;
     }
-    h.adjustment = adjustment != 0 ? &adjustments[adjustment - 1] : nullptr;
+    h.adjustment = adjustment != 0 ? &(*adjustments)[adjustment - 1] : nullptr;
     h.date = dates.empty() ? CompactDate(fromDayNumber(days[hit])) : CompactDate(dates[hit]);
     h.look = from.look;
     return h;
@@ -179,7 +179,7 @@ void searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Da
     // a hit is noted by its place and read only when the paid filter asks,
     // as the adjustments lie far apart.
     out.clear();
-    out.adjustments = adjustments.data();
+    out.adjustments = &adjustments;
     // Scratch kept from one search to the next, as searching as one types
     // repeats it at every key.
     thread_local std::vector<uint32_t> transactions, place;

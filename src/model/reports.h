@@ -113,7 +113,7 @@ struct SearchHits {
     std::vector<Source> sources;  // in the order gathered
     std::vector<Mark> marks;      // in the order gathered
     std::vector<Own> own;
-    const TransactionAdjustment* adjustments = nullptr;  // the budget's list
+    const AdjustmentList* adjustments = nullptr;  // the budget's list
 
     size_t size() const { return order.size(); }
     bool empty() const { return order.empty(); }

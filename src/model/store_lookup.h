@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace qm {
 
@@ -18,5 +19,7 @@ std::optional<size_t> findStoreAdjustment(const LocalStore& store, int64_t id);
 // The adjustment of the transaction's occurrence on the day its series gave
 // it: the first in list order, or the last.
 std::optional<size_t> findStoreOccurrence(const LocalStore& store, int64_t transactionId, Date original, bool last);
+// The positions of every adjustment of the transaction, ascending.
+std::vector<size_t> findStoreAdjustmentsOf(const LocalStore& store, int64_t transactionId);
 
 }  // namespace qm

@@ -301,12 +301,12 @@ void write(TextWriter& w, const User& u)
     w.close('}');
 }
 
-template <typename T, typename Alloc>
-void writeList(TextWriter& w, std::string_view key, const std::vector<T, Alloc>& list)
+template <typename List>
+void writeList(TextWriter& w, std::string_view key, const List& list)
 {
     w.key(key);
     w.open('[');
-    for (const T& item : list) {
+    for (const typename List::value_type& item : list) {
         w.element();
         write(w, item);
         w.recordDone();

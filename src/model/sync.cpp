@@ -50,10 +50,10 @@ private:
     std::unordered_map<int64_t, int64_t> m_map;
 };
 
-template <typename Record, typename Alloc>
-void remapIds(std::vector<Record, Alloc>& records, const IdMap& map)
+template <typename List>
+void remapIds(List& records, const IdMap& map)
 {
-    for (Record& r : records)
+    for (typename List::value_type& r : records)
         r.id = map(r.id);
 }
 

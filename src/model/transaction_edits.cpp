@@ -3,7 +3,6 @@
 
 #include "core/ascii.h"
 #include "core/errors.h"
-#include "core/page_writes.h"
 #include "model/adjustments.h"
 #include "model/budget_json.h"
 #include "model/recurrence.h"
@@ -170,10 +169,7 @@ bool deleteTransaction(LocalStore& store, int64_t id)
     std::optional<size_t> index = findStoreTransaction(store, id);
     if (!index)
         return false;
-    removeRecords(store, b.transaction_adjustments, entAdjustment,
-        [&](const TransactionAdjustment& a) { return a.transaction_id == id; });
-    // Every record after it moves up by one.
-    prepareWrites(b.transactions.data() + *index, (b.transactions.size() - *index) * sizeof(Transaction));
+    removeRecordsAt(store, b.transaction_adjustments, entAdjustment, findStoreAdjustmentsOf(store, id));
     b.transactions.erase(b.transactions.begin() + std::ptrdiff_t(*index));
     appendOp(store, opDelete, entTransaction, id);
     return true;

@@ -362,6 +362,16 @@ static std::optional<size_t> walkOccurrence(const Budget& b, int64_t transaction
     return found;
 }
 
+// The positions of a transaction's adjustments by a walk through the list.
+static std::vector<size_t> walkAdjustmentsOf(const Budget& b, int64_t transactionId)
+{
+    std::vector<size_t> found;
+    for (size_t i = 0; i < b.transaction_adjustments.size(); ++i)
+        if (b.transaction_adjustments[i].transaction_id == transactionId)
+            found.push_back(i);
+    return found;
+}
+
 // Every lookup answers as a walk through the lists would, whether the
 // projection is up to date, behind by edits it was told of, or behind by a
 // change it never heard of (records reordered, an id given twice), and
@@ -405,6 +415,10 @@ TEST(StoreLookup, AnswersAsAWalkThroughTheLists)
             ids.insert(-999999);
             for (int64_t id : ids)
                 ASSERT_EQ(findStoreTransaction(*store, id), findTransaction(b, id)) << id;
+            for (const TransactionAdjustment& a : b.transaction_adjustments)
+                ids.insert(a.transaction_id);  // those of no transaction too
+            for (int64_t id : ids)
+                ASSERT_EQ(findStoreAdjustmentsOf(*store, id), walkAdjustmentsOf(b, id)) << id;
             std::set<std::pair<int64_t, int32_t>> occurrences{{-999999, 0}};
             for (const TransactionAdjustment& a : b.transaction_adjustments) {
                 ASSERT_EQ(findStoreAdjustment(*store, a.id), findAdjustment(b, a.id)) << a.id;
