@@ -424,7 +424,7 @@ void programMemory(benchmark::State& state)
 void saveInFreshProcess(benchmark::State& state)
 {
     LocalStore& store = openedAt(int(state.range(0)));
-    const size_t bytes = folderAt(int(state.range(0))).data.size();
+    const size_t bytes = folderAt(int(state.range(0))).dataBytes;
     double childCpu = 0;
     for (auto _ : state) {
         markDirty(store);
