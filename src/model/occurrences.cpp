@@ -254,20 +254,22 @@ void expandAdjusted(const Transaction& t, const SeriesStep* step,
     std::inplace_merge(out.begin(), middle, out.end(), before);
 }
 
-// The adjustments' amounts (the first `adjusted` items, in list order)
-// sorted by day and merged ahead of the generated ones on a shared day.
+// The adjustments' amounts (the first `adjusted` items, in any order) put in
+// order by day, and on one day by their places in the list, then merged ahead
+// of the generated ones on a shared day.
 void mergeAdjustedAmounts(std::vector<DayAmount>& items, size_t adjusted, std::vector<DayAmount>& out)
 {
-    // A handful is put in order in place, stably: the library's stable sort
-    // asks the heap for room at every call.
+    auto before = [](const DayAmount& a, const DayAmount& b) {
+        return a.day != b.day ? a.day < b.day : a.adjustment < b.adjustment;
+    };
+    // A handful is put in order in place.
     if (adjusted > 16) {
-        std::stable_sort(items.begin(), items.begin() + std::ptrdiff_t(adjusted),
-            [](const DayAmount& a, const DayAmount& b) { return a.day < b.day; });
+        std::sort(items.begin(), items.begin() + std::ptrdiff_t(adjusted), before);
     } else {
         for (size_t i = 1; i < adjusted; ++i) {
             const DayAmount item = items[i];
             size_t j = i;
-            for (; j > 0 && items[j - 1].day > item.day; --j)
+            for (; j > 0 && before(item, items[j - 1]); --j)
                 items[j] = items[j - 1];
             items[j] = item;
         }

@@ -89,8 +89,9 @@ static_assert(sizeof(AdjustmentDays) == 20);
 
 AdjustmentDays adjustmentDays(const TransactionAdjustment& a, uint32_t index);
 // expandPrepared's occurrences in the same order, as day numbers and
-// amounts only, which spares making their dates; from adjustments kept so
-// (all that can act on the range, in list order).
+// amounts only, which spares making their dates; from adjustments kept so:
+// all of the transaction's that can act on the range, in any order, and
+// any others of its own (they change nothing).
 void expandPreparedAmounts(const Transaction& t, const SeriesStep* step, std::span<const AdjustmentDays> adjustments,
     const DayRange& range, std::vector<DayAmount>& out);
 

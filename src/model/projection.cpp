@@ -48,10 +48,11 @@ int64_t earlierDay(const ProjectedAdjustment& a)
     return a.newN == std::numeric_limits<int32_t>::min() ? a.originalN : std::min(a.originalN, a.newN);
 }
 
-// Calls take(a) for each of the transaction's adjustments that can act on
-// fromN..toN, in list order.
-template <class Take>
-void forAdjustmentsIn(const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN, Take&& take)
+// The part of the transaction's adjustments (sorted by their earlier days)
+// that holds every one that can act on fromN..toN, and perhaps a few more
+// that cannot.
+std::span<const ProjectedAdjustment> adjustmentsNear(
+    const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN)
 {
     const ProjectedTransaction& t = p.transactions[transaction];
     const uint32_t begin = t.adjustmentsBegin, end = t.adjustmentsEnd;
@@ -63,11 +64,22 @@ void forAdjustmentsIn(const BudgetProjection& p, uint32_t transaction, int64_t f
     const ProjectedAdjustment* at = end - begin <= 8
         ? first
         : std::partition_point(first, last, [&](const ProjectedAdjustment& a) { return earlierDay(a) < lowest; });
+    const ProjectedAdjustment* stop = at;
+    while (stop != last && earlierDay(*stop) <= toN)
+        ++stop;
+    return {at, stop};
+}
+
+// Calls take(a) for each of the transaction's adjustments that can act on
+// fromN..toN, in list order.
+template <class Take>
+void forAdjustmentsIn(const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN, Take&& take)
+{
     thread_local std::vector<const ProjectedAdjustment*> found;
     found.clear();
-    for (; at != last && earlierDay(*at) <= toN; ++at)
-        if ((at->originalN >= fromN && at->originalN <= toN) || (at->newN >= fromN && at->newN <= toN))
-            found.push_back(at);
+    for (const ProjectedAdjustment& a : adjustmentsNear(p, transaction, fromN, toN))
+        if ((a.originalN >= fromN && a.originalN <= toN) || (a.newN >= fromN && a.newN <= toN))
+            found.push_back(&a);
     if (found.size() > 1)
         std::sort(found.begin(), found.end(),
             [](const ProjectedAdjustment* x, const ProjectedAdjustment* y) { return x->index < y->index; });
@@ -83,16 +95,6 @@ std::span<const TransactionAdjustment* const> adjustmentsIn(
     found.clear();
     forAdjustmentsIn(p, transaction, fromN, toN,
         [&](const ProjectedAdjustment& a) { found.push_back(&p.budget->transaction_adjustments[a.index]); });
-    return found;
-}
-
-// The same as kept beside the list, for the sums.
-std::span<const AdjustmentDays> adjustmentDaysIn(
-    const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN)
-{
-    thread_local std::vector<AdjustmentDays> found;
-    found.clear();
-    forAdjustmentsIn(p, transaction, fromN, toN, [&](const ProjectedAdjustment& a) { found.push_back(a); });
     return found;
 }
 
@@ -898,7 +900,9 @@ void expandProjectedAmounts(
     const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<DayAmount>& out)
 {
     const ProjectedTransaction& t = p.transactions[transaction];
-    const std::span<const AdjustmentDays> adjustments = adjustmentDaysIn(p, transaction, range.fromN, range.toN);
+    // The amounts need no list order: the expansion puts a day's adjusted
+    // ones in it by their places in the list.
+    const std::span<const AdjustmentDays> adjustments = adjustmentsNear(p, transaction, range.fromN, range.toN);
     if (!t.isSeries()) {
         ExpansionSource source;
         source.startN = t.dayOrSeries;
