@@ -152,6 +152,8 @@ public:
     // Where the records are held: it changes whenever they all move.
     const void* storage() const noexcept { return m_pool.data(); }
 
+    // Records the pool holds room for before it must move them all.
+    size_type capacity() const noexcept { return m_pool.capacity(); }
     void reserve(size_type n)
     {
         m_pool.reserve(n);

@@ -400,12 +400,26 @@ public:
     }
 
     // Room for the records the text is likely to hold, so that the large
-    // lists are neither moved while they grow nor trimmed at the end.
+    // lists are neither moved while they grow nor trimmed at the end, and
+    // for those the session adds: a full list grows by moving every record,
+    // which in a large budget would stall the first edit that adds one for
+    // as long as copying the list takes. Room never written takes no memory.
     void reserve(const RecordCounts& counts)
     {
-        budget_.transactions.reserve(counts.transactions);
-        budget_.transaction_adjustments.reserve(counts.adjustments);
-        budget_.running_total_adjustments.reserve(counts.anchors);
+        budget_.transactions.reserve(withRoom(counts.transactions));
+        budget_.transaction_adjustments.reserve(withRoom(counts.adjustments));
+        budget_.running_total_adjustments.reserve(withRoom(counts.anchors));
+    }
+
+    static size_t withRoom(size_t n) { return n + n / 8 + 64; }
+
+    // A large list keeps the room it was given, unless the text held far
+    // fewer records than it seemed to.
+    template <class List>
+    static void keepRoom(List& list)
+    {
+        if (list.capacity() > 2 * withRoom(list.size()))
+            list.shrink_to_fit();
     }
 
     // Raises the first fault found, by the order of the checks of a tree.
@@ -430,9 +444,9 @@ public:
         budget_.accounts.shrink_to_fit();
         budget_.categories.shrink_to_fit();
         budget_.icons.shrink_to_fit();
-        budget_.transactions.shrink_to_fit();
-        budget_.transaction_adjustments.shrink_to_fit();
-        budget_.running_total_adjustments.shrink_to_fit();
+        keepRoom(budget_.transactions);
+        keepRoom(budget_.transaction_adjustments);
+        keepRoom(budget_.running_total_adjustments);
         if (unknownTop_)
             store_.unknown_members = std::make_shared<const Json>(std::move(*unknownTop_));
         if (unknownMeta_)

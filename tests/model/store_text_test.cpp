@@ -178,6 +178,27 @@ TEST(StoreText, ReadsWhatTheDocumentReadersRead)
     }
 }
 
+// A budget just opened takes the records a session adds without moving the
+// ones it holds: moving a large budget's lists would stall that edit.
+TEST(StoreText, OpenedListsTakeNewRecordsInPlace)
+{
+    LocalStorePtr s = newLocalStore("");
+    *s->budget = bench::heavyBudget(1);
+    const std::string text = storeDataJson(*s);
+    for (Source source : {Source::text, Source::file}) {
+        LocalStorePtr back = readFrom(source, text);
+        Budget& b = *back->budget;
+        const void* transactions = b.transactions.storage();
+        const void* adjustments = b.transaction_adjustments.storage();
+        for (int i = 0; i < 500; ++i) {
+            b.transactions.push_back(b.transactions[size_t(i)]);
+            b.transaction_adjustments.push_back(b.transaction_adjustments[size_t(i)]);
+        }
+        EXPECT_EQ(b.transactions.storage(), transactions);
+        EXPECT_EQ(b.transaction_adjustments.storage(), adjustments);
+    }
+}
+
 // Texts the quick parser leaves to the document parser, and faults that
 // must come out in the order a document's checks find them.
 TEST(StoreText, LenientReadingAndFaultOrder)
