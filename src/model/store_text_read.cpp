@@ -403,7 +403,8 @@ public:
     // lists are neither moved while they grow nor trimmed at the end, and
     // for those the session adds: a full list grows by moving every record,
     // which in a large budget would stall the first edit that adds one for
-    // as long as copying the list takes. Room never written takes no memory.
+    // as long as copying the list takes. Room never written holds address
+    // space, not memory, beyond the page a list ends in.
     void reserve(const RecordCounts& counts)
     {
         budget_.transactions.reserve(withRoom(counts.transactions));
