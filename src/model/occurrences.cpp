@@ -331,8 +331,10 @@ bool DayRange::contains(Date d) const
     return fromN <= n && n <= toN;
 }
 
-std::vector<Occurrence> expandOccurrences(
-    const Transaction& t, std::span<const TransactionAdjustment> adjustments, Date from, Date to)
+namespace {
+
+template <class List>
+std::vector<Occurrence> occurrencesOf(const Transaction& t, const List& adjustments, Date from, Date to)
 {
     std::vector<Occurrence> out;
     DayRange range = dayRange(from, to);
@@ -341,13 +343,17 @@ std::vector<Occurrence> expandOccurrences(
     return out;
 }
 
+}  // namespace
+
+std::vector<Occurrence> expandOccurrences(
+    const Transaction& t, std::span<const TransactionAdjustment> adjustments, Date from, Date to)
+{
+    return occurrencesOf(t, adjustments, from, to);
+}
+
 std::vector<Occurrence> occurrencesInRange(const Budget& b, const Transaction& t, Date from, Date to)
 {
-    std::vector<Occurrence> out;
-    DayRange range = dayRange(from, to);
-    if (range.fromN <= range.toN)
-        expandAdjusted(t, nullptr, adjustmentsOf(b.transaction_adjustments, t.id), range, out);
-    return out;
+    return occurrencesOf(t, b.transaction_adjustments, from, to);
 }
 
 std::span<const TransactionAdjustment* const> AdjustmentIndex::of(int64_t transactionId) const

@@ -70,31 +70,20 @@ std::span<const ProjectedAdjustment> adjustmentsNear(
     return {at, stop};
 }
 
-// Calls take(a) for each of the transaction's adjustments that can act on
-// fromN..toN, in list order.
-template <class Take>
-void forAdjustmentsIn(const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN, Take&& take)
-{
-    thread_local std::vector<const ProjectedAdjustment*> found;
-    found.clear();
-    for (const ProjectedAdjustment& a : adjustmentsNear(p, transaction, fromN, toN))
-        if ((a.originalN >= fromN && a.originalN <= toN) || (a.newN >= fromN && a.newN <= toN))
-            found.push_back(&a);
-    if (found.size() > 1)
-        std::sort(found.begin(), found.end(),
-            [](const ProjectedAdjustment* x, const ProjectedAdjustment* y) { return x->index < y->index; });
-    for (const ProjectedAdjustment* a : found)
-        take(*a);
-}
-
 // The transaction's adjustments that can act on fromN..toN, in list order.
 std::span<const TransactionAdjustment* const> adjustmentsIn(
     const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN)
 {
+    thread_local std::vector<uint32_t> acting;
+    acting.clear();
+    for (const ProjectedAdjustment& a : adjustmentsNear(p, transaction, fromN, toN))
+        if ((a.originalN >= fromN && a.originalN <= toN) || (a.newN >= fromN && a.newN <= toN))
+            acting.push_back(a.index);
+    std::sort(acting.begin(), acting.end());
     thread_local std::vector<const TransactionAdjustment*> found;
     found.clear();
-    forAdjustmentsIn(p, transaction, fromN, toN,
-        [&](const ProjectedAdjustment& a) { found.push_back(&p.budget->transaction_adjustments[a.index]); });
+    for (uint32_t i : acting)
+        found.push_back(&p.budget->transaction_adjustments[i]);
     return found;
 }
 
