@@ -5,8 +5,8 @@
 // 4 KB for every fork of a save to copy, and one write fault per 4 KB when
 // it is written after such a fork. Blocks that fill at least three quarters
 // of a huge page therefore start on a huge page's boundary, their huge pages
-// marked for the kernel to back with huge pages when it has them free;
-// smaller ones come from operator new as usual.
+// marked for the kernel to back with huge pages when it can without making
+// the first writes wait; smaller ones come from operator new as usual.
 #include <cstddef>
 #include <limits>
 #include <new>
@@ -17,6 +17,12 @@ namespace qm {
 inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;  // a huge page
 
 void* allocateLargeBlock(std::size_t bytes, std::size_t alignment);
+// Marks the block (on huge page boundaries) for huge pages where having them
+// costs no wait on the first writes; false when it did not.
+bool adviseHugePages(void* block, std::size_t bytes);
+// Whether a virtio balloon bound to that driver folder reports the guest's
+// free pages to the host, which then takes them back.
+bool hostTakesBackFreePages(const char* balloonDriver);
 void releaseLargeBlock(void* block, std::size_t bytes, std::size_t alignment) noexcept;
 
 template <class T>

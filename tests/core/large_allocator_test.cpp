@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 namespace qm {
@@ -63,6 +66,36 @@ TEST(LargeAllocator, BlocksStartOnAHugePageWhenTheyFillMostOfOne)
         EXPECT_EQ(block[c.bytes - 1], 1);
         allocator.deallocate(block, c.bytes);
     }
+}
+
+// A host that takes back the guest's free memory is told by the features its
+// balloon device accepted: one character per bit, bit 5 for free page
+// reporting. Other entries of the driver's folder are not devices.
+TEST(LargeAllocator, SeesAHostThatTakesBackFreePages)
+{
+    const struct {
+        std::vector<std::pair<std::string, std::string>> devices;  // name, features
+        bool reported;
+    } cases[] = {
+        {{}, false},
+        {{{"virtio0", "0110010100000000000000000000000010000000"}}, true},
+        {{{"virtio0", "0110000100000000000000000000000010000000"}}, false},
+        {{{"virtio0", "01100"}}, false},
+        {{{"bind", "0000010000"}}, false},
+        {{{"virtio1", "0110000000"}, {"virtio4", "0000010000"}}, true},
+    };
+    const std::filesystem::path root = std::filesystem::path(testing::TempDir()) / "qm-balloon-driver";
+    EXPECT_FALSE(hostTakesBackFreePages((root / "absent").c_str()));
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root);
+        for (const auto& [name, features] : c.devices) {
+            std::filesystem::create_directories(root / name);
+            std::ofstream(root / name / "features") << features << "\n";
+        }
+        EXPECT_EQ(hostTakesBackFreePages(root.c_str()), c.reported) << c.devices.size();
+    }
+    std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "codecs/font/cff.h"
 #include "codecs/font/font.h"
 #include "core/bytes.h"
+#include "core/large_allocator.h"
 
 #include <sys/mman.h>
 
@@ -402,7 +403,7 @@ void* OutlineArena::do_allocate(size_t bytes, size_t alignment)
         if (size == kArenaChunk) {
             memory = std::aligned_alloc(kArenaChunk, size);
             if (memory)
-                madvise(memory, size, MADV_HUGEPAGE);  // a hint; refusal changes nothing
+                adviseHugePages(memory, size);  // a hint; refusal changes nothing
         } else {
             memory = std::malloc(size);
         }
