@@ -17,13 +17,14 @@ namespace qm {
 inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;  // a huge page
 
 void* allocateLargeBlock(std::size_t bytes, std::size_t alignment);
+void releaseLargeBlock(void* block, std::size_t bytes, std::size_t alignment) noexcept;
+
 // Marks the block (on huge page boundaries) for huge pages where having them
 // costs no wait on the first writes; false when it did not.
 bool adviseHugePages(void* block, std::size_t bytes);
 // Whether a virtio balloon bound to that driver folder reports the guest's
 // free pages to the host, which then takes them back.
 bool hostTakesBackFreePages(const char* balloonDriver);
-void releaseLargeBlock(void* block, std::size_t bytes, std::size_t alignment) noexcept;
 
 template <class T>
 struct LargeAllocator {
