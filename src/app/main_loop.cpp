@@ -415,7 +415,7 @@ int runMainLoop(AppState& state)
         window.redrawCounter = 0;
         double dt = double(now - lastFrameTime) * 1e-9;
         clearFrame(state);
-        drawFrame(state, std::min(dt, 0.1));
+        drawFrame(state, dt);
         if (state.ui->layoutChanged)
             state.redrawRequested = true;
         if (!widgetListPath.empty())
@@ -438,6 +438,10 @@ int runMainLoop(AppState& state)
         }
         swapBuffers(window);
         lastFrameTime = now;
+        // A stand-in for a slow renderer, so that tests can see what slow
+        // frames do to timed things.
+        if (sw.frameDelayMs > 0)
+            sleepMs(sw.frameDelayMs);
     }
 
     if (std::optional<std::string> error = trySaveBudget(state))
