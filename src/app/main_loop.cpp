@@ -307,6 +307,20 @@ void saveScreenshot(AppState& state, const std::string& path)
     savePng(*image, path);
 }
 
+namespace {
+
+// The tour's demo records belong to a running tour: one cut short (the
+// window closed, the program ended another way) must not leave them in the
+// user's budget. True when there were some.
+bool dropDemoRecords(AppState& state)
+{
+    const int32_t before = state.store->change_count;
+    removeDemoData(*state.store);
+    return state.store->change_count != before;
+}
+
+}  // namespace
+
 int runMainLoop(AppState& state)
 {
     AutomationSwitches sw = readAutomationSwitches();
@@ -317,6 +331,8 @@ int runMainLoop(AppState& state)
         state.settings.themeMode = theme == "dark" ? themeDark : themeLight;
         applyTheme(state, true);
     }
+    if (state.tourStep < 0 && dropDemoRecords(state))
+        saveBudget(state);
     if (!envText("QUENMRK_DEMO").empty()) {
         removeDemoData(*state.store);
         loadDemoData(*state.store, state.todayDate.year, state.todayDate.month, state.todayDate.day);
@@ -444,6 +460,10 @@ int runMainLoop(AppState& state)
             sleepMs(sw.frameDelayMs);
     }
 
+    if (state.tourStep >= 0) {
+        state.tourStep = -1;
+        dropDemoRecords(state);
+    }
     if (std::optional<std::string> error = trySaveBudget(state))
         std::fprintf(stderr, "Quenmark: could not save the budget: %s\n", error->c_str());
     state.settings.view = calendarViewName(state.view);
