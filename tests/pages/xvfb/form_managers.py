@@ -61,24 +61,19 @@ def rename(build, env):
             category = field_text(p, "pickertx-cat")
             account = field_text(p, "pickertx-acc")
             check("rename: the form names a category and an account", category and account, (category, account))
-            pick(p, "pickertx-cat", "pmtx-cat")
-            cid = record_id(home, "categories", category)
-            p.wait_widget(f"cat-edit-{cid}", 10)
-            p.click(f"cat-edit-{cid}")
-            replace_text(p, "cat-edit-name", "Fitness")
-            p.key("Return", at="cat-edit-name")
-            close_manager(p, "cat-new")
-            check("rename: the category field shows the new name", shown_in(p, "pickertx-cat", "Fitness"),
-                  field_text(p, "pickertx-cat"))
-            p.click("tx-acc-manage")
-            aid = record_id(home, "accounts", account)
-            p.wait_widget(f"acc-edit-{aid}", 10)
-            p.click(f"acc-edit-{aid}")
-            replace_text(p, "acc-edit-name", "Everyday")
-            p.key("Return", at="acc-edit-name")
-            close_manager(p, "acc-new")
-            check("rename: the account field shows the new name", shown_in(p, "pickertx-acc", "Everyday"),
-                  field_text(p, "pickertx-acc"))
+            # (opener, kind, manager prefix, field, new name) for each manager.
+            for open_manager, kind, prefix, picker, new in (
+                    (lambda: pick(p, "pickertx-cat", "pmtx-cat"), "categories", "cat", "pickertx-cat", "Fitness"),
+                    (lambda: p.click("tx-acc-manage"), "accounts", "acc", "pickertx-acc", "Everyday")):
+                rid = record_id(home, kind, field_text(p, picker))
+                open_manager()
+                p.wait_widget(f"{prefix}-edit-{rid}", 10)
+                p.click(f"{prefix}-edit-{rid}")
+                replace_text(p, f"{prefix}-edit-name", new)
+                p.key("Return", at=f"{prefix}-edit-name")
+                close_manager(p, f"{prefix}-new")
+                check(f"rename: the {kind} field shows the new name", shown_in(p, picker, new),
+                      field_text(p, picker))
             p.click("tx-save")
             wait_for(lambda: any(t["description"] == "Gym" for t in data(home)["transactions"]), 15)
             status = p.close()
