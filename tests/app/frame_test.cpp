@@ -212,6 +212,7 @@ TEST_F(FrameTest, AnOpenMenuIsAboveTheToasts)
         endPopup(ui);
     };
     setPageTable(t);
+    showPage(*h, pageCalendar);
     showToast(*h, "note", toastInfo, 60);
     h.frame();
     openContextMenu(*h->ui, "corner", h->ui->viewWidth - 4, h->ui->viewHeight - 4);

@@ -394,7 +394,7 @@ TEST_F(TxFormTest, TheFormFollowsRenamesAndDeletesMadeWhileItIsOpen)
         const char* error;
     };
     for (const Case& c : {Case{"rename account", txExpense, false, false, "Checking 2", ""},
-             Case{"rename category", txExpense, false, true, "Groceries", ""},
+             Case{"rename category", txExpense, false, true, "Fitness", ""},
              Case{"delete account", txExpense, true, false, "", "Choose an account."},
              Case{"delete category", txExpense, true, true, "", "Choose a category."},
              Case{"delete the transfer's source", txTransfer, true, false, "", "Choose an account."}}) {
@@ -411,7 +411,7 @@ TEST_F(TxFormTest, TheFormFollowsRenamesAndDeletesMadeWhileItIsOpen)
         if (c.category && c.remove)
             deleteCategory(page.store(), cat.id);
         else if (c.category)
-            updateCategory(page.store(), cat.id, "Groceries", "#2e828b", 0, true);
+            updateCategory(page.store(), cat.id, "Fitness", "#2e828b", 0, true);
         else if (c.remove)
             deleteAccount(page.store(), sample.checking);
         else
@@ -420,8 +420,9 @@ TEST_F(TxFormTest, TheFormFollowsRenamesAndDeletesMadeWhileItIsOpen)
         EXPECT_EQ(c.category ? f.category : f.account, c.shown) << c.name;
         TransactionFormResult r = readTransactionForm(*page);
         EXPECT_EQ(r.error, c.error) << c.name;
-        if (r.ok)
+        if (r.ok) {
             EXPECT_EQ(c.category ? r.transaction.category : r.transaction.account, c.shown) << c.name;
+        }
     }
 }
 
