@@ -187,15 +187,6 @@ TEST_F(FrameTest, BothBoxesAtOnceMessageFirst)
     EXPECT_FALSE(h->messageWindow->open);
 }
 
-TEST_F(FrameTest, ToastsLastTheirTimeOnTheWallClockWhenFramesAreSlow)
-{
-    showToast(*h, "saved", toastSuccess, kSuccessToastSeconds);
-    h.frames(7, 0.5);
-    EXPECT_EQ(h->toasts.size(), 1u) << "3.5 s into a 4 s toast";
-    h.frames(2, 0.5);
-    EXPECT_TRUE(h->toasts.empty()) << "4.5 s into a 4 s toast";
-}
-
 // A menu opened in the bottom-right corner lies partly under a toast card:
 // the entries it shows there are drawn above the card and take the click.
 TEST_F(FrameTest, AnOpenMenuIsAboveTheToasts)
