@@ -78,7 +78,7 @@ enum FileDialogPurpose : int32_t {
 struct Toast {
     std::string text;
     uint8_t kind = toastInfo;  // any value other than 1 and 2 reads as info
-    double expiry = 0;         // seconds on the UI clock
+    double expiry = 0;         // seconds on the toasts' clock (toastClock)
 };
 
 // One occurrence of a transaction, kept across frames.

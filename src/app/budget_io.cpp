@@ -1,4 +1,5 @@
 #include "app/budget_io.h"
+#include "app/toasts.h"
 
 #include <new>
 
@@ -174,7 +175,7 @@ std::optional<std::string> trySaveBudget(AppState& state)
 
 void showToast(AppState& state, const std::string& text, uint8_t kind, double seconds)
 {
-    state.toasts.push_back({text, kind, uiClock(state) + seconds});
+    state.toasts.push_back({text, kind, toastClock() + seconds});
     state.redrawRequested = true;
 }
 

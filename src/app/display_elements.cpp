@@ -10,6 +10,7 @@
 #include "ui/layout.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace qm {
 
@@ -48,8 +49,14 @@ void infoCard(AppState& state, const Rect& rect, std::string_view caption, std::
     double p = scaled(state, 14);
     sectionCaption(state, caption, {rect.x + p, rect.y + p - scaled(state, 2), rect.w - 2 * p, scaled(state, 14)}, 0);
     Color ink = color.a > 0 ? color : t.base[slotText];
-    drawTextWith(state, value, {rect.x + p, rect.y + p + scaled(state, 14), rect.w - 2 * p, scaled(state, 24)},
-        scaled(state, large ? 18 : 14.5), ink, 0, 1);
+    // A figure wider than a narrow card (a phone's third of the width) is
+    // drawn smaller rather than over the card's edge.
+    double room = std::max(0.0, rect.w - 2 * p);
+    double size = scaled(state, large ? 18 : 14.5);
+    double width = measureTextWith(state, value, size, 1);
+    if (width > room && width > 0)
+        size = std::floor(size * room / width * 4) / 4;
+    drawTextWith(state, value, {rect.x + p, rect.y + p + scaled(state, 14), room, scaled(state, 24)}, size, ink, 0, 1);
 }
 
 double statusPill(AppState& state, std::string_view text, std::string_view status, const Rect& rect)

@@ -1,5 +1,6 @@
 #include "app/frame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
@@ -109,7 +110,11 @@ void drawFrame(AppState& state, double dt)
     double zoom = state.settings.uiScale;
     if (ui->zoom != zoom || std::isnan(ui->zoom) || std::isnan(zoom))
         ui->zoom = zoom;
-    beginFrame(*ui, dt);
+    // dt is the time that really passed: animations step at most a tenth of
+    // a second, so that a stalled frame does not make them jump; toasts keep
+    // to the time as it passed.
+    beginFrame(*ui, std::min(dt, 0.1));
+    advanceToastClock(dt);
     state.todayDate = shellToday();
     const char* phone = std::getenv("QUENMRK_PHONE");
     double scale = ui->scale > 0 ? ui->scale : 1.0;

@@ -307,6 +307,20 @@ void saveScreenshot(AppState& state, const std::string& path)
     savePng(*image, path);
 }
 
+namespace {
+
+// The tour's demo records belong to a running tour: one cut short (the
+// window closed, the program ended another way) must not leave them in the
+// user's budget. True when there were some.
+bool dropDemoRecords(AppState& state)
+{
+    const int32_t before = state.store->change_count;
+    removeDemoData(*state.store);
+    return state.store->change_count != before;
+}
+
+}  // namespace
+
 int runMainLoop(AppState& state)
 {
     AutomationSwitches sw = readAutomationSwitches();
@@ -317,6 +331,8 @@ int runMainLoop(AppState& state)
         state.settings.themeMode = theme == "dark" ? themeDark : themeLight;
         applyTheme(state, true);
     }
+    if (state.tourStep < 0 && dropDemoRecords(state))
+        saveBudget(state);
     if (!envText("QUENMRK_DEMO").empty()) {
         removeDemoData(*state.store);
         loadDemoData(*state.store, state.todayDate.year, state.todayDate.month, state.todayDate.day);
@@ -415,7 +431,7 @@ int runMainLoop(AppState& state)
         window.redrawCounter = 0;
         double dt = double(now - lastFrameTime) * 1e-9;
         clearFrame(state);
-        drawFrame(state, std::min(dt, 0.1));
+        drawFrame(state, dt);
         if (state.ui->layoutChanged)
             state.redrawRequested = true;
         if (!widgetListPath.empty())
@@ -438,8 +454,16 @@ int runMainLoop(AppState& state)
         }
         swapBuffers(window);
         lastFrameTime = now;
+        // A stand-in for a slow renderer, so that tests can see what slow
+        // frames do to timed things.
+        if (sw.frameDelayMs > 0)
+            sleepMs(sw.frameDelayMs);
     }
 
+    if (state.tourStep >= 0) {
+        state.tourStep = -1;
+        dropDemoRecords(state);
+    }
     if (std::optional<std::string> error = trySaveBudget(state))
         std::fprintf(stderr, "Quenmark: could not save the budget: %s\n", error->c_str());
     state.settings.view = calendarViewName(state.view);

@@ -25,16 +25,36 @@ ToastStyle toastStyle(uint8_t kind)
     }
 }
 
+namespace {
+
+double& toastSeconds()
+{
+    static double seconds = 0;
+    return seconds;
+}
+
+}  // namespace
+
+void advanceToastClock(double seconds) { toastSeconds() += std::max(seconds, 0.0); }
+
+double toastClock() { return toastSeconds(); }
+
 void drawToasts(AppState& state)
 {
     UiContext& ui = *state.ui;
-    std::erase_if(state.toasts, [&](const Toast& t) { return t.expiry <= ui.time; });
+    const double now = toastClock();
+    std::erase_if(state.toasts, [&](const Toast& t) { return t.expiry <= now; });
     if (state.toasts.empty())
         return;
     requestUiRedraw(ui);
     Renderer& r = *state.renderer;
     int32_t previousLayer = currentLayer(r);
-    setLayer(r, previousLayer + 4);
+    // An open menu or popup stays above the toasts, so that every entry it
+    // shows can be seen and clicked.
+    int32_t layer = previousLayer + 4;
+    if (ui.popupId != 0 && ui.popupLayer > 0 && ui.popupLayer <= layer)
+        layer = ui.popupLayer - 1;
+    setLayer(r, layer);
     const Theme& theme = ui.theme;
     double w = std::min(scaled(state, 360), ui.viewWidth - scaled(state, 24));
     double cursor = ui.viewHeight - scaled(state, 20);

@@ -8,4 +8,10 @@ namespace qm {
 
 void drawToasts(AppState& state);
 
+// The clock toasts last on: seconds of frames as they really passed. The UI
+// clock caps a slow frame's step so that animations do not jump, which
+// would stretch a toast on a slow renderer to twice its time and more.
+void advanceToastClock(double seconds);
+double toastClock();
+
 }  // namespace qm

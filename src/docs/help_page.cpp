@@ -91,43 +91,65 @@ void helpContentsList(AppState& state, const Rect& rect, int32_t currentHeading)
     beginScrollArea(ui, "helptoc", rect, colorTransparent, false);
     addSpace(ui, scaled(state, 6));
     const int32_t currentPage = helpSectionPage(*book, view.currentSection).value_or(-1);
+    const int32_t sections = int32_t(book->sections.size());
+    // The level-1 topic being read: the last one at or above the heading.
+    int32_t currentTopic = -1;
+    if (currentPage >= 0) {
+        const HelpPage& page = book->pages[size_t(currentPage)];
+        currentTopic = page.firstSection;
+        for (int32_t s = page.firstSection; s <= std::min(currentHeading, page.lastSection); ++s)
+            if (s >= 0 && s < sections && book->sections[size_t(s)].level <= 1)
+                currentTopic = s;
+    }
     int32_t open = -1;
     for (size_t c = 0; c < book->pages.size(); ++c) {
         const HelpPage& page = book->pages[c];
         const bool hasSections = page.lastSection >= page.firstSection;
-        const Rect row = nextLayoutRect(ui, scaled(state, 30), 0);
-        InteractResult res = interact(ui, widgetId(ui, "htc" + std::to_string(c)), row, 1);
-        const bool isCurrent = int32_t(c) == currentPage;
-        rowBackground(state, row, isCurrent && currentHeading == page.firstSection, res.hovered);
-        const double size = scaled(state, 13);
-        drawText(state, elideText(state, page.title, row.w - scaled(state, 20), size, 600),
-            {row.x + scaled(state, 10), row.y, row.w - scaled(state, 12), row.h}, size,
-            isCurrent ? t.base[slotLink] : t.base[slotText], 0, 600);
-        if (res.clicked && hasSections)
-            open = page.firstSection;
-        if (!isCurrent)
-            continue;
-        for (int32_t s = page.firstSection + 1; s <= page.lastSection; ++s) {
-            const HelpSection& section = book->sections[size_t(s)];
-            if (section.level != 2)
+        // Every level-1 heading of a file is a topic of its own; the first
+        // one (or the page's title, when it has no sections) keeps the
+        // page's row.
+        for (int32_t topic = page.firstSection; topic <= std::max(page.firstSection, page.lastSection); ++topic) {
+            const bool first = topic == page.firstSection;
+            if (!first && (topic >= sections || book->sections[size_t(topic)].level > 1))
                 continue;
-            indent(ui, scaled(state, 14));
-            const Rect sub = nextLayoutRect(ui, scaled(state, 26), 0);
-            unindent(ui, scaled(state, 14));
-            InteractResult sr = interact(ui, widgetId(ui, "hts" + std::to_string(s)), sub, 1);
-            // A deeper heading being read marks the level-2 section above it.
-            int32_t k = currentHeading;
-            while (k > s && k < int32_t(book->sections.size()) && book->sections[size_t(k)].level >= 3)
-                --k;
-            const bool marked = k == s;
-            rowBackground(state, sub, marked, sr.hovered);
-            const double subSize = scaled(state, 12.5);
-            const int32_t weight = marked ? 600 : 400;
-            drawText(state, elideText(state, section.title, sub.w - scaled(state, 20), subSize, weight),
-                {sub.x + scaled(state, 10), sub.y, sub.w - scaled(state, 12), sub.h}, subSize,
-                marked ? t.base[slotText] : t.base[slotTextSecondary], 0, weight);
-            if (sr.clicked)
-                open = s;
+            const Rect row = nextLayoutRect(ui, scaled(state, 30), 0);
+            const std::string id = "htc" + std::to_string(c) + (first ? "" : "-" + std::to_string(topic));
+            InteractResult res = interact(ui, widgetId(ui, id), row, 1);
+            const bool isCurrent = hasSections && topic == currentTopic;
+            rowBackground(state, row, isCurrent && currentHeading == topic, res.hovered);
+            const std::string& title = first || !hasSections ? page.title : book->sections[size_t(topic)].title;
+            const double size = scaled(state, 13);
+            drawText(state, elideText(state, title, row.w - scaled(state, 20), size, 600),
+                {row.x + scaled(state, 10), row.y, row.w - scaled(state, 12), row.h}, size,
+                isCurrent ? t.base[slotLink] : t.base[slotText], 0, 600);
+            if (res.clicked && hasSections)
+                open = topic;
+            if (!isCurrent)
+                continue;
+            for (int32_t s = topic + 1; s <= page.lastSection; ++s) {
+                const HelpSection& section = book->sections[size_t(s)];
+                if (section.level <= 1)
+                    break;  // the next topic
+                if (section.level != 2)
+                    continue;
+                indent(ui, scaled(state, 14));
+                const Rect sub = nextLayoutRect(ui, scaled(state, 26), 0);
+                unindent(ui, scaled(state, 14));
+                InteractResult sr = interact(ui, widgetId(ui, "hts" + std::to_string(s)), sub, 1);
+                // A deeper heading being read marks the level-2 section above it.
+                int32_t k = currentHeading;
+                while (k > s && k < sections && book->sections[size_t(k)].level >= 3)
+                    --k;
+                const bool marked = k == s;
+                rowBackground(state, sub, marked, sr.hovered);
+                const double subSize = scaled(state, 12.5);
+                const int32_t weight = marked ? 600 : 400;
+                drawText(state, elideText(state, section.title, sub.w - scaled(state, 20), subSize, weight),
+                    {sub.x + scaled(state, 10), sub.y, sub.w - scaled(state, 12), sub.h}, subSize,
+                    marked ? t.base[slotText] : t.base[slotTextSecondary], 0, weight);
+                if (sr.clicked)
+                    open = s;
+            }
         }
     }
     addSpace(ui, scaled(state, 6));
@@ -281,6 +303,14 @@ void helpPage(AppState& state, const Rect& rect)
             view.searchText.clear();
         }
     }
+    // "?" shows the keyboard shortcuts, as the tour's last card promises;
+    // typed into a field (the search, a dialog's over the page) it is text.
+    auto question = std::find(ui.typedRunes.begin(), ui.typedRunes.end(), int32_t('?'));
+    if (question != ui.typedRunes.end() && !ui.textEditing && !ui.textEditingLast && ui.focusId != fieldId
+        && ui.popupId == 0 && !ui.modalActive && ui.modalWindowIdLast == 0) {
+        ui.typedRunes.erase(question);
+        openHelpAnchor(state, "shortcuts");
+    }
     if (keyPressed(ui, uint8_t(keyA + ('f' - 'a')), modControl, false)) {
         setFocus(ui, fieldId);
         consumeKey(ui, uint8_t(keyA + ('f' - 'a')));
@@ -293,8 +323,14 @@ void helpPage(AppState& state, const Rect& rect)
 
     int32_t heading = view.currentSection;
     const std::optional<int32_t> page = helpSectionPage(*book, view.currentSection);
-    if (view.layoutValid && page && view.layoutPage == *page)
+    if (view.layoutValid && page && view.layoutPage == *page) {
         heading = currentHelpHeading(state, view.layout, view.scroll);
+        // The last headings of a page never reach the top of the view: the
+        // one opened counts as read while it is in sight.
+        const HelpSection& opened = book->sections[size_t(view.currentSection)];
+        if (view.currentSection > heading && laidOutBlockY(view.layout, opened.headingBlock) < view.scroll + height)
+            heading = view.currentSection;
+    }
 
     if (narrow) {
         const Rect panel{rect.x + p, y0, rect.w - 2 * p, height};

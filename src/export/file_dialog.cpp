@@ -332,7 +332,8 @@ std::string drawFileDialog(AppState& state)
     FileDialogState& d = fileDialogState(state);
     const int32_t purpose = state.fileDialogPurpose;
     const bool save = isSaveDialog(purpose);
-    DialogSize size = dialogSize(state, 640, scaled(state, 480));
+    // The compact layout takes the height in pixels, the desktop one in dp.
+    DialogSize size = dialogSize(state, 640, state.compact ? scaled(state, 480) : 480);
     if (!beginWindow(ui, "filedlg", fileDialogTitle(purpose, d.title), *state.fileDialogWindow, size.width, size.height,
             true, true, false, true))
         return {};

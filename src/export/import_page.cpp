@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/app_text.h"
+#include "app/budget_io.h"
 #include "app/form_layout.h"
 #include "app/icon_picker.h"
 #include "app/navigation.h"
@@ -157,6 +158,12 @@ void drawImportWizard(AppState& state)
     z.width = std::max(0.0, f.w - 2 * inset);
     const double top = z.y;
     const int32_t step = w.importStep;
+    // A file that fails while a review is shown leaves that review up; its
+    // step has no place for the reason, so a toast gives it.
+    if (step == importReview && !w.importError.empty()) {
+        showError(state, w.importError);
+        w.importError.clear();
+    }
     z.y += z.dp(step == importComplete ? 28 : 18);
     if (step == importReview)
         drawImportReview(z);

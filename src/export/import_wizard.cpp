@@ -148,6 +148,7 @@ void restartImportWizard(AppState& state)
 std::string restartFinishedImport(AppState& state)
 {
     ImportWizardState& w = importWizardState(state);
+    w.importError.clear();
     if (w.importStep == importComplete)
         restartImportWizard(state);
     return w.importStep == importReview ? w.importFileName : std::string();

@@ -52,8 +52,9 @@ bool importRowVisible(const ImportRow& row, std::string_view filter);
 // Back to the first step with no rows, as "Import Another File" does.
 void restartImportWizard(AppState& state);
 
-// For the account page's "Import a file": a finished wizard starts over;
-// gives the name of the file still under review, empty when none is.
+// For the account page's "Import a file": the last error goes, a finished
+// wizard starts over; gives the name of the file still under review, empty
+// when none is.
 std::string restartFinishedImport(AppState& state);
 
 }  // namespace qm

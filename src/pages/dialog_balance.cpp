@@ -87,7 +87,7 @@ void applyRunningBalance(AppState& state)
 void drawRunningBalanceDialog(AppState& state)
 {
     WindowState& window = *state.balanceWindow;
-    if (!beginEditDialog(state, "balform", "Set running balance", window, 440, 360))
+    if (!beginEditDialog(state, "balform", "Set running balance", window, 440, 360, true))
         return;
     UiContext& ui = *state.ui;
     BalanceDialogState& d = editDialogs(state).balance;
@@ -163,7 +163,7 @@ void applyAdjustAmount(AppState& state)
 void drawAdjustAmountDialog(AppState& state)
 {
     WindowState& window = *state.adjustWindow;
-    if (!beginEditDialog(state, "adjform", "Adjust Amount", window, 440, 380))
+    if (!beginEditDialog(state, "adjform", "Adjust Amount", window, 440, 380, true))
         return;
     UiContext& ui = *state.ui;
     AdjustDialogState& d = editDialogs(state).adjust;

@@ -1,5 +1,8 @@
 #include "pages/dialogs.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <utility>
 
 #include "app/account_state.h"
@@ -99,13 +102,17 @@ void runConfirmedAction(AppState& state)
 }
 
 bool beginEditDialog(AppState& state, std::string_view windowId, std::string_view title, WindowState& window,
-    double widthDp, double heightDp)
+    double widthDp, double heightDp, bool growToContent)
 {
     if (!window.open)
         return false;
     UiContext& ui = *state.ui;
     DialogSize size = dialogSize(state, widthDp, heightDp);
     double height = fitWindowHeight(ui, window, size.height);
+    // Asked for without a cap, the fit is what the content needs.
+    double needed = fitWindowHeight(ui, window, std::numeric_limits<double>::infinity());
+    if (growToContent && std::isfinite(needed))
+        height = std::max(height, needed);
     return beginWindow(ui, windowId, title, window, size.width, height, true, true, false, true);
 }
 

@@ -134,10 +134,12 @@ void drawManageAccountsDialog(AppState& state);
 void runConfirmedAction(AppState& state);
 
 // The frame every editing dialog shares. beginEditDialog sizes the window
-// (dialogSize, then no taller than its content) and opens it modal with a
-// dimmed backdrop; false when nothing is drawn (then no endEditDialog).
+// (dialogSize, then no taller than its content, and with growToContent as
+// tall as its content, so that a short form is never cut) and opens it
+// modal with a dimmed backdrop; false when nothing is drawn (then no
+// endEditDialog).
 bool beginEditDialog(AppState& state, std::string_view windowId, std::string_view title, WindowState& window,
-    double widthDp, double heightDp);
+    double widthDp, double heightDp, bool growToContent = false);
 // A muted line naming the day or occurrence the dialog acts on.
 void dialogHeadline(AppState& state, std::string_view text);
 // A read-only amount under its label.

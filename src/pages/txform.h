@@ -59,6 +59,14 @@ struct TxFormState {
     std::string category;  // "" = none
     std::string account;
     std::string toAccount;
+    // The records the three names stood for when last seen, so that a
+    // rename made while the form is open follows into it; a field whose
+    // record was deleted is emptied and must be chosen again before Save.
+    int64_t categoryId = 0;
+    int64_t accountId = 0;
+    int64_t toAccountId = 0;
+    bool categoryGone = false;
+    bool accountGone = false;
     int64_t iconId = 0;  // 0 = the category's own
     int32_t repeatMode = repeatNone;
     std::string everyText = "1";
@@ -108,6 +116,10 @@ void submitTransactionForm(AppState& state);
 // futureOnly: the edited occurrence and those after it.
 void saveTransactionForm(AppState& state, bool futureOnly);
 void drawRecurringScopePrompt(AppState& state);
+
+// Brings the form's names up to the budget: a renamed record's new name,
+// an empty field for a deleted one.
+void followFormRecords(AppState& state);
 
 // The shell's form entry: takes the start-up switch's repeat request, draws
 // the form while it is open, and the scope prompt over it.

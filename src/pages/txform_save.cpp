@@ -94,6 +94,10 @@ TransactionFormResult readTransactionForm(const AppState& state)
     bool transfer = f.kind == txTransfer;
     t.category = transfer ? std::string() : f.category;
     t.account = f.account;
+    if (f.accountGone)
+        return failed("Choose an account.");
+    if (!transfer && f.categoryGone)
+        return failed("Choose a category.");
     if (transfer) {
         if (f.toAccount.empty())
             return failed("Choose the account the transfer goes to.");
@@ -219,6 +223,49 @@ void drawRecurringScopePrompt(AppState& state)
         f.scopePromptOpen = false;
 }
 
+namespace {
+
+// One name of the form and the record it stood for. The name leads: while
+// it names a record, that record is the one; once it names none, the record
+// last seen gives its new name, or is gone.
+template <typename Record>
+void follow(const std::vector<Record>& records, std::string& name, int64_t& id, bool& gone)
+{
+    if (name.empty()) {
+        id = 0;
+        return;
+    }
+    for (const Record& r : records)
+        if (r.name == name) {
+            id = r.id;
+            return;
+        }
+    if (id == 0)
+        return;  // a name the budget never held, such as an imported one
+    for (const Record& r : records)
+        if (r.id == id) {
+            name = r.name;
+            return;
+        }
+    name.clear();
+    id = 0;
+    gone = true;
+}
+
+}  // namespace
+
+void followFormRecords(AppState& state)
+{
+    if (!state.txForm)
+        return;
+    TxFormState& f = *state.txForm;
+    const Budget& b = *state.store->budget;
+    follow(b.categories, f.category, f.categoryId, f.categoryGone);
+    follow(b.accounts, f.account, f.accountId, f.accountGone);
+    bool toGone = false;
+    follow(b.accounts, f.toAccount, f.toAccountId, toGone);
+}
+
 void drawTransactionForm(AppState& state)
 {
     // The shell calls this every frame after the page.
@@ -232,6 +279,7 @@ void drawTransactionForm(AppState& state)
             state.txForm->scopePromptOpen = false;
         return;
     }
+    followFormRecords(state);
     drawTransactionFormWindow(state);
     if (state.txForm && state.txForm->scopePromptOpen)
         drawRecurringScopePrompt(state);

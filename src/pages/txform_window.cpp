@@ -54,20 +54,22 @@ Rect labelled(AppState& state, const Rect& column, std::string_view label)
 
 Rect narrowed(const Rect& r, double by) { return {r.x, r.y, std::max(0.0, r.w - by), r.h}; }
 
-void chooseName(std::string& bound, const std::vector<SelectOption>& options, const SelectResult& picked)
+void chooseName(std::string& bound, const std::vector<SelectOption>& options, const SelectResult& picked, bool* gone)
 {
     if (!picked.changed)
         return;
+    if (gone)
+        *gone = false;  // chosen again, even if as none
     bound = picked.index >= 0 && size_t(picked.index) < options.size() ? options[size_t(picked.index)].label
                                                                        : std::string();
 }
 
 void accountField(AppState& state, std::string_view id, std::string& bound, const std::vector<SelectOption>& accounts,
-    const Rect& rect, std::string_view noneLabel)
+    const Rect& rect, std::string_view noneLabel, bool* gone = nullptr)
 {
     SelectResult picked = selectField(state, id, bound.empty() ? std::string("Select account") : bound, accounts,
         indexOfLabel(accounts, bound), rect, noneLabel, "Manage accounts\u2026", colorTransparent, false);
-    chooseName(bound, accounts, picked);
+    chooseName(bound, accounts, picked, gone);
     if (picked.action)
         openManageAccounts(state);
 }
@@ -224,12 +226,12 @@ void drawTransactionFormWindow(AppState& state)
             selectField(state, "tx-cat", f.category.empty() ? std::string("Select category") : f.category, categories,
                 selected, labelled(state, c[0], "Category"), "No category", "Manage categories\u2026",
                 selected >= 0 ? categories[size_t(selected)].color : colorTransparent, false);
-        chooseName(f.category, categories, picked);
+        chooseName(f.category, categories, picked, &f.categoryGone);
         if (picked.action)
             openManageCategories(state);
         Rect account = labelled(state, c[1], "Account");
         double side = scaled(state, 38);
-        accountField(state, "tx-acc", f.account, accounts, narrowed(account, side), "No account");
+        accountField(state, "tx-acc", f.account, accounts, narrowed(account, side), "No account", &f.accountGone);
         if (iconOnlyButton(state, "tx-acc-manage", "add",
                 {account.x + account.w - scaled(state, 32), account.y, scaled(state, 32), account.h}, "Manage accounts",
                 false, false))
@@ -237,7 +239,7 @@ void drawTransactionFormWindow(AppState& state)
         iconPicker(state, "tx-icon", f.iconId, categoryId, labelled(state, c[2], "Icon"));
     } else {
         c = formColumns(state, 2, 0, 12, true);
-        accountField(state, "tx-acc", f.account, accounts, labelled(state, c[0], "From account"), "");
+        accountField(state, "tx-acc", f.account, accounts, labelled(state, c[0], "From account"), "", &f.accountGone);
         accountField(state, "tx-to", f.toAccount, accounts, labelled(state, c[1], "To account"), "");
         addSpace(ui, scaled(state, 8));
         c = formColumns(state, 2, 0, 12, true);

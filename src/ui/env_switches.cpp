@@ -115,6 +115,7 @@ AutomationSwitches readAutomationSwitches(const EnvReader& reader)
     s.testFrames = parseWholeNumber(get("QUENMRK_TEST_FRAMES")).value_or(-1);
     if (s.testFrames > 0)
         s.shotFrames = s.testFrames;
+    s.frameDelayMs = std::clamp(parseWholeNumber(get("QUENMRK_TEST_FRAME_DELAY")).value_or(0), 0, 5000);
     parseWheelSwitch(s, get("QUENMRK_TEST_WHEEL"));
     parseClickSwitch(s, get("QUENMRK_TEST_CLICK"));
     s.scale = parseUiScale(get("QUENMRK_SCALE"));

@@ -20,8 +20,9 @@ struct AutomationSwitches {
     bool windowMaximised = true;
     std::string theme;  // "dark", "light" or anything else (ignored)
     std::string shotPath;
-    int32_t shotFrames = 3;   // QUENMRK_TEST_FRAMES when above 0
-    int32_t testFrames = -1;  // -1 when unset or not a whole number
+    int32_t shotFrames = 3;    // QUENMRK_TEST_FRAMES when above 0
+    int32_t testFrames = -1;   // -1 when unset or not a whole number
+    int32_t frameDelayMs = 0;  // QUENMRK_TEST_FRAME_DELAY: each frame takes this much longer
     int32_t wheelSteps = 0;
     std::pair<double, double> wheelPoint{-1, -1};
     std::vector<std::pair<double, double>> clickPoints;

@@ -12,6 +12,7 @@
 #include "app/navigation.h"
 #include "app/paths.h"
 #include "app/theme_apply.h"
+#include "app/toasts.h"
 #include "core/files.h"
 #include "core/json.h"
 #include "model/journal.h"
@@ -204,7 +205,7 @@ TEST(BudgetIo, UnwritableFolderToastsOncePerSave)
         ASSERT_EQ(s.toasts.size(), size_t(i));
         EXPECT_EQ(s.toasts.back().kind, toastError);
         EXPECT_EQ(s.toasts.back().text.rfind("Could not save the budget: ", 0), 0u);
-        EXPECT_DOUBLE_EQ(s.toasts.back().expiry - uiClock(s), 6.0);
+        EXPECT_DOUBLE_EQ(s.toasts.back().expiry - toastClock(), 6.0);
     }
 }
 
@@ -233,9 +234,9 @@ TEST(Toasts, KeptNewestLastWithTheirLifetimes)
     ASSERT_EQ(s.toasts.size(), 4u);
     EXPECT_EQ(s.toasts[0].text, "a");
     EXPECT_EQ(s.toasts[3].text, "d");
-    EXPECT_DOUBLE_EQ(s.toasts[0].expiry, uiClock(s) + 4);
-    EXPECT_DOUBLE_EQ(s.toasts[2].expiry, uiClock(s) + 6);
-    EXPECT_DOUBLE_EQ(s.toasts[3].expiry, uiClock(s) + 2.5);
+    EXPECT_DOUBLE_EQ(s.toasts[0].expiry, toastClock() + 4);
+    EXPECT_DOUBLE_EQ(s.toasts[2].expiry, toastClock() + 6);
+    EXPECT_DOUBLE_EQ(s.toasts[3].expiry, toastClock() + 2.5);
 }
 
 TEST(Theme, ModesForceAndTheDesktopQuery)

@@ -20,6 +20,8 @@
 #include "core/files.h"
 #include "model/record_edits.h"
 #include "platform/keys.h"
+#include "ui/hit_test.h"
+#include "ui/menu.h"
 #include "ui/theme.h"
 
 namespace qm {
@@ -183,6 +185,39 @@ TEST_F(FrameTest, BothBoxesAtOnceMessageFirst)
     clickWidget("qmmsg-ok");
     h.frames(2);
     EXPECT_FALSE(h->messageWindow->open);
+}
+
+// A menu opened in the bottom-right corner lies partly under a toast card:
+// the entries it shows there are drawn above the card and take the click.
+TEST_F(FrameTest, AnOpenMenuIsAboveTheToasts)
+{
+    int picked = -1;
+    PageTable t = log.table();
+    t.drawCalendarPage = [&](AppState& s, const Rect&) {
+        UiContext& ui = *s.ui;
+        if (!contextMenu(ui, "corner", 0))
+            return;
+        for (int i = 0; i < 6; ++i)
+            if (menuEntry(ui, "entry " + std::to_string(i), "", true, icNone))
+                picked = i;
+        endPopup(ui);
+    };
+    setPageTable(t);
+    showPage(*h, pageCalendar);
+    showToast(*h, "note", toastInfo, 60);
+    h.frame();
+    openContextMenu(*h->ui, "corner", h->ui->viewWidth - 4, h->ui->viewHeight - 4);
+    h.frames(3);
+    const WidgetRecord* last = widget("mientry 5");
+    ASSERT_NE(last, nullptr);
+    ASSERT_FALSE(h->ui->overlays.empty());
+    const OverlayRect& card = h->ui->overlays.back();
+    double x = last->rect.x + last->rect.w / 2, y = last->rect.y + last->rect.h / 2;
+    ASSERT_TRUE(rectContains(card.rect, x, y)) << "the entry is not under the toast";
+    EXPECT_GT(h->ui->popupLayer, card.layer);
+    h.click(x, y);
+    h.frames(2);
+    EXPECT_EQ(picked, 5);
 }
 
 TEST_F(FrameTest, ToastsStackNewestLowestAndExpireWithoutInput)

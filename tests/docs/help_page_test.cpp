@@ -2,6 +2,8 @@
 // anchors from other pages and the contents' marks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/app_text.h"
 #include "app/navigation.h"
 #include "docs/help_page.h"
@@ -161,7 +163,9 @@ TEST(HelpPage, NarrowWindowsShowOnePanelAndTheContentsToggle)
     h.clickWidget("help-toc");
     EXPECT_TRUE(h.view().contentsOpen);
     h.frame();
-    EXPECT_EQ(h.labelsStartingWith("htc").size(), h.view().book->pages.size());
+    const std::vector<HelpSection>& sections = h.view().book->sections;
+    EXPECT_EQ(h.labelsStartingWith("htc").size(),
+        size_t(std::count_if(sections.begin(), sections.end(), [](const HelpSection& s) { return s.level == 1; })));
     h.clickWidget("htc2");
     EXPECT_FALSE(h.view().contentsOpen);
     EXPECT_EQ(h.view().currentSection, firstOf(h, 2));
@@ -265,6 +269,51 @@ TEST(HelpPage, ContentsMarkTheLevelTwoParentOfTheHeadingRead)
         EXPECT_EQ(heading, findHelpAnchor(book, c.anchor)) << c.anchor;
         EXPECT_EQ(markedRows(), (std::vector<std::string>{c.row})) << c.anchor;
     }
+}
+
+// A file may hold several level-1 topics: each has its own row, and the
+// level-2 sections listed are those of the topic being read.
+TEST(HelpPage, EveryLevelOneTopicHasAContentsRow)
+{
+    TempDir dir;
+    testing::writeHelpFolder(dir.path(),
+        {{"a.md",
+             "# One {#one}\n\nText.\n\n## Sub {#sub}\n\nText.\n\n# Two {#two}\n\nText.\n\n## Keys {#shortcuts}\n\n"
+             "Text.\n"},
+            {"b.md", "# Three {#three}\n\nText.\n"}});
+    HelpHarness h(1280, 820, dir.path());
+    h.frame();
+    const HelpBook& book = *h.view().book;
+    const int32_t two = findHelpAnchor(book, "two");
+    const std::string twoRow = "htc0-" + std::to_string(two);
+    EXPECT_EQ(h.labelsStartingWith("htc"), (std::vector<std::string>{"htc0", twoRow, "htc1"}));
+    EXPECT_TRUE(h.widget("hts" + std::to_string(findHelpAnchor(book, "sub"))));
+    h.clickWidget(twoRow);
+    h.frame();
+    EXPECT_EQ(h.view().currentSection, two);
+    EXPECT_FALSE(h.widget("hts" + std::to_string(findHelpAnchor(book, "sub"))));
+    EXPECT_TRUE(h.widget("hts" + std::to_string(findHelpAnchor(book, "shortcuts"))));
+}
+
+// "?" opens the keyboard shortcuts, unless it is typed into a field.
+TEST(HelpPage, QuestionMarkOpensTheKeyboardShortcuts)
+{
+    TempDir dir;
+    testing::writeHelpFolder(dir.path(),
+        {{"a.md", "# One {#one}\n\nText.\n"}, {"b.md", "# Keys {#keys}\n\n## Keyboard {#shortcuts}\n\nText.\n"}});
+    HelpHarness h(1280, 820, dir.path());
+    h.frame();
+    const int32_t shortcuts = findHelpAnchor(*h.view().book, "shortcuts");
+    h.clickWidget("help-search");
+    h.type("?");
+    h.frames(2);
+    EXPECT_EQ(h.view().currentSection, 0) << "typed into the search field";
+    h.key(keyEscape);
+    h.click(900, 500);
+    h.frames(2);
+    h.type("?");
+    h.frames(2);
+    EXPECT_EQ(h.view().currentSection, shortcuts);
 }
 
 TEST(HelpPage, TheLayoutIsMadeOncePerWidthAndScale)

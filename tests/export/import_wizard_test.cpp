@@ -172,7 +172,22 @@ TEST(ImportLoad, AGoodFileReachesReviewFromEveryStepAndAFailureKeepsTheRows)
     EXPECT_EQ(h.wizard().importStep, importReview);
     ASSERT_EQ(h.wizard().importRows.size(), 3u);
     EXPECT_FALSE(h.wizard().importRows[0].selected);
+    const std::string reason = h.wizard().importError;
+    EXPECT_FALSE(reason.empty());
+    // The review has no place for the reason: drawn, it gives it in a toast
+    // and keeps no error for a later step.
+    h.frame();
+    ASSERT_FALSE(h.state().toasts.empty());
+    EXPECT_EQ(h.state().toasts.back().text, reason);
+    EXPECT_EQ(h.state().toasts.back().kind, toastError);
+    h.frame();
+    EXPECT_EQ(h.state().toasts.size(), 1u);
+    // "Import a file" starts without the error of an earlier file.
+    restartImportWizard(h.state());
+    loadImportFile(h.state(), notes);
     EXPECT_FALSE(h.wizard().importError.empty());
+    restartFinishedImport(h.state());
+    EXPECT_TRUE(h.wizard().importError.empty());
 }
 
 TEST(ImportLoad, RowsTakeTheDefaultAccount)

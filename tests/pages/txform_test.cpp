@@ -381,5 +381,50 @@ TEST_F(TxFormTest, TurningASeriesIntoAOneOffSavesAtOnce)
     EXPECT_FALSE(stored(s.lunch).is_recurring);
 }
 
+// Manage Accounts and Manage Categories open over the form: what they rename
+// shows in the form and is saved, what they delete must be chosen again.
+TEST_F(TxFormTest, TheFormFollowsRenamesAndDeletesMadeWhileItIsOpen)
+{
+    struct Case {
+        const char* name;
+        int32_t kind;
+        bool remove;    // else rename
+        bool category;  // else the account
+        const char* shown;
+        const char* error;
+    };
+    for (const Case& c : {Case{"rename account", txExpense, false, false, "Checking 2", ""},
+             Case{"rename category", txExpense, false, true, "Fitness", ""},
+             Case{"delete account", txExpense, true, false, "", "Choose an account."},
+             Case{"delete category", txExpense, true, true, "", "Choose a category."},
+             Case{"delete the transfer's source", txTransfer, true, false, "", "Choose an account."}}) {
+        PageHarness page;
+        testing::SampleBudget sample = testing::addSampleBudget(*page);
+        EditResult cat = addCategory(page.store(), "Food", "#2e828b", 0);
+        openAddTransaction(*page, c.kind, {2025, 3, 12});
+        TxFormState& f = txFormState(*page);
+        f.description = "Lunch";
+        f.amountText = "12";
+        f.category = c.kind == txTransfer ? "" : "Food";
+        f.toAccount = c.kind == txTransfer ? "Savings" : "";
+        page.frames(2);
+        if (c.category && c.remove)
+            deleteCategory(page.store(), cat.id);
+        else if (c.category)
+            updateCategory(page.store(), cat.id, "Fitness", "#2e828b", 0, true);
+        else if (c.remove)
+            deleteAccount(page.store(), sample.checking);
+        else
+            updateAccount(page.store(), sample.checking, "Checking 2", "checking");
+        page.frames(2);
+        EXPECT_EQ(c.category ? f.category : f.account, c.shown) << c.name;
+        TransactionFormResult r = readTransactionForm(*page);
+        EXPECT_EQ(r.error, c.error) << c.name;
+        if (r.ok) {
+            EXPECT_EQ(c.category ? r.transaction.category : r.transaction.account, c.shown) << c.name;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qm

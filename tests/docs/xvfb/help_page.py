@@ -65,6 +65,18 @@ def page_sections(source):
     return pages
 
 
+def first_topic_rows(headings):
+    """The level-2 rows the contents list under a page's first topic: those
+    before the page's next level-1 heading."""
+    out = []
+    for i, level in headings[1:]:
+        if level == 1:
+            break
+        if level == 2:
+            out.append(f"hts{i}")
+    return sorted(out)
+
+
 def listed(path):
     try:
         with open(path) as f:
@@ -83,7 +95,7 @@ def rect_of(path, wid):
 
 def driven(build, source, env):
     pages = page_sections(source)
-    rows = [sorted(f"hts{i}" for i, level in headings[1:] if level == 2) for headings in pages]
+    rows = [first_topic_rows(headings) for headings in pages]
     with temp_dir() as home:
         prepare(home)
         listing = os.path.join(home, "w.json")
