@@ -197,6 +197,15 @@ void summaryItem(
 
 }  // namespace
 
+void showCalendarView(AppState& state, uint8_t view)
+{
+    state.view = view;
+    state.settings.view = calendarViewName(state.view);
+    if (state.focusedDayValid)
+        selectDate(state, state.focusedDay.year, state.focusedDay.month, state.focusedDay.day);
+    state.redrawRequested = true;
+}
+
 std::string weekTitle(Date day)
 {
     Date first = startOfWeek(day);
@@ -278,11 +287,7 @@ void drawCalendarToolbar(AppState& state, const Rect& rect)
 
     int32_t view = state.view;
     if (segmentedControl(state, "tb-view", view, {"Month", "Week", "Day"}, at.views)) {
-        state.view = uint8_t(std::clamp(view, 0, 2));
-        state.settings.view = calendarViewName(state.view);
-        if (state.focusedDayValid)
-            selectDate(state, state.focusedDay.year, state.focusedDay.month, state.focusedDay.day);
-        state.redrawRequested = true;
+        showCalendarView(state, uint8_t(std::clamp(view, 0, 2)));
         at = toolbarLayout(state, rect);  // the new view's title
     }
     registerTourAnchor(state, "views", at.views);
