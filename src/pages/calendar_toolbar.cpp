@@ -37,6 +37,7 @@ constexpr double kSideDp = 16;
 constexpr double kControlDp = 34;
 constexpr double kGapDp = 11;
 constexpr double kViewSwitchDp = 200;
+constexpr double kFieldIconDp = 28;  // kept free at the field's right end for its icon or clear button
 constexpr double kRowDp = 50;
 constexpr double kBarDp = 210;
 
@@ -122,16 +123,41 @@ void drawSearchField(AppState& state, const Rect& field)
 {
     UiContext& ui = *state.ui;
     const Theme t = ui.theme;
+    Renderer& r = *state.renderer;
     CalendarPageState& cal = calendarState(state);
     std::string& text = cal.searchText;
     int64_t fieldId = widgetId(ui, "tb-search");
-    bool pressedHere = ui.buttonsPressed[1] && mouseIn(ui, field);
-    TextEditResult res = textEdit(ui, fieldId, text, field, "Search transactions", false, false, false);
+    int64_t popId = widgetId(ui, "searchpop");
+    std::shared_ptr<TextEditState> edit = textEditState(ui, fieldId);
+    auto dp = [&](double v) { return scaled(state, v); };
+
+    // The clear button lies inside the field, which takes every press in its
+    // rectangle that no widget asked for first: so the button asks first.
+    bool hasText = !text.empty() || (edit->editing && !edit->buffer.empty());
+    Rect clear{field.x + field.w - dp(28), field.y + dp(5), dp(24), dp(24)};
+    InteractResult cleared;
+    if (hasText)
+        cleared = interact(ui, widgetId(ui, "tb-clear"), clear, 1);
+    if (cleared.clicked) {
+        text.clear();
+        edit->buffer.clear();
+        edit->caret = edit->anchor = 0;
+        if (isPopupOpen(ui, popId))
+            closePopup(ui);
+        state.redrawRequested = true;
+    }
+    // A press drops the focus before any widget runs; the edit still open
+    // tells that the field had it.
+    bool wasFocused = edit->editing;
+    bool pressedHere = ui.buttonsPressed[1] && mouseIn(ui, field) && !cleared.hovered;
+    double trailing = dp(kFieldIconDp);
+    std::string hint = elideText(state, kSearchPlaceholder, field.w - 12 * ui.scale - trailing, fontSize(ui), 400);
+    TextEditResult res = textEdit(ui, fieldId, text, field, hint, false, false, false, trailing);
     if (res == editFocusLost) {
         setSearchPopup(state, text, field);
     } else if (res == editEscape) {
         text.clear();
-        if (isPopupOpen(ui, widgetId(ui, "searchpop")))
+        if (isPopupOpen(ui, popId))
             closePopup(ui);
     } else if (res == editEnter) {
         if (!isBlank(text)) {
@@ -141,36 +167,22 @@ void drawSearchField(AppState& state, const Rect& field)
             searchState(state).query = text;
             runSearch(state);
         }
-    } else if (isFocused(ui, fieldId) && pressedHere && !text.empty() && !isPopupOpen(ui, widgetId(ui, "searchpop"))) {
-        setSearchPopup(state, text, field);
+    } else if (wasFocused && pressedHere && edit->editing && !isBlank(edit->buffer) && !isPopupOpen(ui, popId)) {
+        setSearchPopup(state, edit->buffer, field);
     }
-    // Hits follow the typing: a changed buffer opens, updates or closes
-    // the popover without waiting for the field to give up focus.
-    std::shared_ptr<TextEditState> edit = textEditState(ui, fieldId);
-    if (res == editNone && edit->editing) {
-        if (edit->buffer != cal.typedText) {
-            cal.typedText = edit->buffer;
-            setSearchPopup(state, edit->buffer, field);
-        }
+
+    if (!hasText) {
+        double s = dp(16);
+        drawAppIcon(r, "search", {field.x + field.w - dp(26), field.y + dp(9), s, s}, t.base[slotTextTertiary]);
     } else {
-        cal.typedText = text;
-    }
-    if (text.empty() && !(edit->editing && !edit->buffer.empty())) {
-        double s = scaled(state, 16);
-        drawAppIcon(*state.renderer, "search",
-            {field.x + field.w - scaled(state, 26), field.y + scaled(state, 9), s, s}, t.base[slotTextTertiary]);
-    }
-    if (!text.empty()) {
-        Rect clear{
-            field.x + field.w - scaled(state, 28), field.y + scaled(state, 5), scaled(state, 24), scaled(state, 24)};
-        if (iconOnlyButton(state, "tb-clear", "close", clear, "Clear search", false, false)) {
-            text.clear();
-            cal.typedText.clear();
-            textEditState(ui, fieldId)->buffer.clear();
-            if (isPopupOpen(ui, widgetId(ui, "searchpop")))
-                closePopup(ui);
-            state.redrawRequested = true;
+        if (cleared.hovered) {
+            fillRoundRect(r, clear, dp(8), t.base[slotHover]);
+            ui.cursorShape = curHand;
+            setTooltip(ui, "Clear search");
         }
+        double side = 0.55 * clear.w;
+        drawAppIcon(r, "close", {clear.x + (clear.w - side) / 2, clear.y + (clear.h - side) / 2, side, side},
+            t.base[slotTextSecondary]);
     }
     drawSearchPopover(state, field);
     registerTourAnchor(state, "search", field);
@@ -353,6 +365,7 @@ void drawSearchPopover(AppState& state, const Rect& anchor)
     double width = std::max(scaled(state, 360), anchor.w);
     Rect panel = placePopover(state, anchor, width, scaled(state, height), false, false);
     int32_t layer = beginPopover(state, panel);
+    keepPopupOpenOver(ui, anchor);  // a click on the field or its clear button acts
     double pad = scaled(state, 8);
     Rect content{panel.x + pad, panel.y + pad, panel.w - 2 * pad, panel.h - 2 * pad};
     double y = content.y + scaled(state, 6);

@@ -36,6 +36,9 @@ struct ToolbarLayout {
 };
 ToolbarLayout toolbarLayout(AppState& state, const Rect& rect);
 
+// The search field's hint, cut to the room the field keeps for text.
+inline constexpr const char* kSearchPlaceholder = "Search transactions";
+
 // The popover's hits: the first rows and how many there are, kept while
 // the text, the filter, the shown month, today and the budget stay the same.
 inline constexpr size_t kPopoverRows = 8;

@@ -159,6 +159,7 @@ struct UiContext {
     Rect popupRect;
     int32_t popupOpenedFrame = 0;
     Rect popupAnchor;
+    Rect popupKeep;  // presses here leave the popup open
     int32_t popupLayer = 0;
     double menuScroll = 0;       // the open popup's scroll offset
     bool menuOverflow = false;   // the open menu is taller than the room it has

@@ -38,6 +38,7 @@ void openPopup(UiContext& ctx, int64_t id, const Rect& anchor)
     ctx.popupAnchor = anchor;
     ctx.popupOpenedFrame = ctx.frame;
     ctx.popupRect = Rect{};
+    ctx.popupKeep = Rect{};
     ctx.popupLayer = std::numeric_limits<int32_t>::max();
     ctx.menuScroll = 0;
 }
@@ -51,6 +52,8 @@ void setPopupRect(UiContext& ctx, const Rect& rect)
 bool isPopupOpen(const UiContext& ctx, int64_t id) { return ctx.popupId == id; }
 
 void closePopup(UiContext& ctx) { ctx.popupId = 0; }
+
+void keepPopupOpenOver(UiContext& ctx, const Rect& rect) { ctx.popupKeep = rect; }
 
 double wheelScroll(UiContext& ctx, int64_t id, const Rect& rect, double step, double barWidth)
 {

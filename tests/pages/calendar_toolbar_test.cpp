@@ -112,12 +112,53 @@ TEST(CalendarToolbar, SearchFieldOpensThePopoverOnlyForText)
 
     calendarState(*t.h).searchText.clear();
     t.type("coff");
-    EXPECT_TRUE(t.popupOpen("searchpop"));  // while typing
+    EXPECT_FALSE(t.popupOpen("searchpop"));  // not while typing
+    t.h.clickWidget("cell-2025-03-20");      // the field gives up focus with a changed text
+    t.h.frames(2);
+    EXPECT_EQ(t.h->focusedDay, (Date{2025, 3, 20}));  // and the click reached the day
+    EXPECT_TRUE(t.popupOpen("searchpop"));
     EXPECT_TRUE(t.h.drewText("1 match"));
     EXPECT_TRUE(t.h.drewText("Coffee"));
-    t.h.key(keyEscape);  // the popover closes first
+    t.h.key(keyEscape);
     t.h.frame();
     EXPECT_FALSE(t.popupOpen("searchpop"));
+
+    // Leaving it again unchanged shows nothing; a click into the focused
+    // field shows the hits again.
+    t.h.clickWidget("tb-search");
+    t.h.frames(2);
+    EXPECT_FALSE(t.popupOpen("searchpop"));
+    t.h.clickWidget("cell-2025-03-21");
+    t.h.frames(2);
+    EXPECT_FALSE(t.popupOpen("searchpop"));
+    t.h.clickWidget("tb-search");
+    t.h.frames(2);
+    t.h.clickWidget("tb-search");
+    t.h.frames(2);
+    EXPECT_TRUE(t.popupOpen("searchpop"));
+}
+
+// The clear button lies inside the field; a click on it empties the search
+// and closes the hits, whether or not they are shown or the field is typed in.
+TEST(CalendarToolbar, ClearButtonEmptiesTheSearch)
+{
+    for (bool shown : {false, true}) {
+        SCOPED_TRACE(shown);
+        Toolbar t;
+        t.type("coff");
+        t.h.frame();
+        if (shown) {
+            t.h.clickWidget("cell-2025-03-20");
+            t.h.frames(2);
+            ASSERT_TRUE(t.popupOpen("searchpop"));
+        }
+        ASSERT_NE(t.h.widget("tb-clear"), nullptr);
+        t.h.clickWidget("tb-clear");
+        t.h.frames(2);
+        EXPECT_EQ(calendarState(*t.h).searchText, "");
+        EXPECT_FALSE(t.popupOpen("searchpop"));
+        EXPECT_EQ(t.h.widget("tb-clear"), nullptr);
+    }
 }
 
 TEST(CalendarToolbar, EnterShowsTheSearchPageWithTheText)
