@@ -81,21 +81,35 @@ TEST(CalendarToolbar, TitleOfEachView)
 TEST(CalendarToolbar, NavigationGroupNeverStartsLeftOfTheSwitcher)
 {
     // Long account names push the switcher right; narrow windows squeeze
-    // the group against the search field.
+    // the group against the search field, then move the field and the view
+    // switch to a row of their own. No control ever lies over another.
+    const char* ids[] = {"account-switcher", "tb-prev", "tb-month", "tb-next", "tb-today", "tb-view#0", "tb-view#2",
+        "tb-search", "tb-add"};
     for (const char* name : {"", "Checking", "A very long account name that fills"}) {
-        for (int32_t width : {1600, 1280, 1000, 800, 700}) {
-            Toolbar t(width);
-            if (*name) {
-                ASSERT_TRUE(updateAccount(t.h.store(), t.s.checking, name, "").ok);
-                setSelectedAccount(t.h.store(), t.s.checking);
-            }
-            t.h.frame();
-            Rect sw = t.h.rectOf("account-switcher"), prev = t.h.rectOf("tb-prev"), search = t.h.rectOf("tb-search");
-            Rect today = t.h.rectOf("tb-today");
-            SCOPED_TRACE(std::string(name) + " at " + std::to_string(width));
-            EXPECT_GE(prev.x, sw.x + sw.w + 14 - 1e-9);
-            if (prev.x > sw.x + sw.w + 14 + 1e-9) {  // not pinned: clear of the field
-                EXPECT_LE(today.x + today.w, search.x - 8 + 1e-9);
+        for (int32_t width : {1600, 1280, 1000, 950, 900, 800, 700, 640}) {
+            for (uint8_t view : {viewMonth, viewDay}) {
+                Toolbar t(width);
+                if (*name) {
+                    ASSERT_TRUE(updateAccount(t.h.store(), t.s.checking, name, "").ok);
+                    setSelectedAccount(t.h.store(), t.s.checking);
+                }
+                t.h->view = view;
+                selectDate(*t.h, 2025, 9, 24);
+                t.h.frame();
+                Rect sw = t.h.rectOf("account-switcher"), prev = t.h.rectOf("tb-prev");
+                SCOPED_TRACE(std::string(name) + " at " + std::to_string(width) + " view " + std::to_string(view));
+                EXPECT_GE(prev.x, sw.x + sw.w + 14 - 1e-9);
+                for (const char* a : ids) {
+                    Rect ra = t.h.rectOf(a);
+                    EXPECT_GE(ra.x, 0) << a;
+                    EXPECT_LE(ra.x + ra.w, width + 1e-9) << a;
+                    for (const char* b : ids) {
+                        Rect rb = t.h.rectOf(b);
+                        bool apart = ra.x + ra.w <= rb.x + 1e-9 || rb.x + rb.w <= ra.x + 1e-9
+                            || ra.y + ra.h <= rb.y + 1e-9 || rb.y + rb.h <= ra.y + 1e-9;
+                        EXPECT_TRUE(a == b || apart) << a << " over " << b;
+                    }
+                }
             }
         }
     }

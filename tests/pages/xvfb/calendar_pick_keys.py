@@ -3,20 +3,11 @@ program over the demonstration budget with today pinned: N, A and = open
 the form on the focused day without typing their own character into the
 description, so "Rent" is saved as "Rent"; M, W and D show the focused
 day's month, week or day even after the arrows moved the shown period."""
-import json
 import sys
 
 from _pages import Running, check, data, finish, temp_dir, wait_for, xvfb
 
 DAY = "2025-03-19"
-
-
-def shown_texts(p):
-    try:
-        with open(p.listing) as f:
-            return [t["text"] for t in json.load(f).get("texts", [])]
-    except (OSError, ValueError):
-        return []
 
 
 def mine(home):
@@ -45,18 +36,18 @@ def add_keys_type_nothing(build, env):
 def view_keys_follow_the_focused_day(build, env):
     with temp_dir() as home:
         with Running(build, env, home, {"QUENMRK_DEMO": "1", "QUENMRK_TEST_TEXTS": "1"}) as p:
-            shows = lambda text: wait_for(lambda: text in shown_texts(p), 10)  # noqa: E731
+            shows = lambda text: wait_for(lambda: text in p.texts(), 10)  # noqa: E731
             p.click("cell-2025-03-26")
             p.key("w")
-            check("W shows the focused day's week", shows("Mar 23 \u2013 29, 2025"), shown_texts(p)[:12])
+            check("W shows the focused day's week", shows("Mar 23 \u2013 29, 2025"), p.texts()[:12])
             p.click("tb-next")
-            check("the arrow moves the week on", shows("Mar 30 \u2013 Apr 5, 2025"), shown_texts(p)[:12])
+            check("the arrow moves the week on", shows("Mar 30 \u2013 Apr 5, 2025"), p.texts()[:12])
             p.key("m")
-            check("M shows the focused day's month", shows("March 2025"), shown_texts(p)[:12])
+            check("M shows the focused day's month", shows("March 2025"), p.texts()[:12])
             p.click("tb-next")
             check("the arrow moves the month on", shows("April 2025"))
             p.key("d")
-            check("D shows the focused day", shows("March 26, 2025"), shown_texts(p)[:12])
+            check("D shows the focused day", shows("March 26, 2025"), p.texts()[:12])
             status = p.close()
         check("view keys: the program ends with status 0", status == 0, p.stderr[-1500:])
 
