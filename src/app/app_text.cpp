@@ -8,6 +8,7 @@
 #include "model/builtins.h"
 #include "platform/render/glyph_atlas.h"
 #include "platform/render/primitives.h"
+#include "ui/text_ink_internal.h"
 
 namespace qm {
 
@@ -39,12 +40,8 @@ void placeText(AppState& state, const GlyphAtlasRef& atlas, std::string_view tex
     Color color, double align)
 {
     logDrawnText(text, rect, size, color);
-    double w = textWidth(*atlas, text, size);
-    double up = ascent(*atlas, size);
-    double down = descent(*atlas, size);
-    double x = rect.x + (rect.w - w) * align;
-    double baseline = rect.y + (rect.h - (up - down)) * 0.5 + up;
-    renderText(*state.renderer, atlas, text, x, baseline, size, color);
+    logTextInk(*state.renderer, text, rect, textInkInRect(*atlas, text, rect, size, align));
+    drawTextInRect(*state.renderer, atlas, text, rect, size, color, align);
 }
 
 }  // namespace
@@ -101,7 +98,11 @@ double measureTextWith(const AppState& state, std::string_view text, double size
 double drawTextAt(AppState& state, std::string_view text, double x, double y, double size, Color color, int32_t slot)
 {
     logDrawnText(text, Rect{x, y, 0, 0}, size, color);
-    return renderText(*state.renderer, atlasForSlot(state, slot), text, x, y, size, color);
+    const GlyphAtlasRef& atlas = atlasForSlot(state, slot);
+    double w = renderText(*state.renderer, atlas, text, x, y, size, color);
+    double up = ascent(*atlas, size);
+    logTextInk(*state.renderer, text, Rect{x, y, 0, 0}, {x, y - up, w, up - descent(*atlas, size)});
+    return w;
 }
 
 std::string elideWith(std::string_view text, double maxWidth, const std::function<double(std::string_view)>& measure)
