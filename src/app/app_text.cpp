@@ -39,6 +39,13 @@ TextDrawLog& textLog()
 void placeText(AppState& state, const GlyphAtlasRef& atlas, std::string_view text, const Rect& rect, double size,
     Color color, double align)
 {
+    // A box too narrow for its text (a narrow window, a large scale) gets the
+    // text elided, never glyphs over whatever lies beside the box.
+    std::string elided;
+    if (rect.w > 0 && textWidth(*atlas, text, size) > rect.w + 0.5) {
+        elided = elideWith(text, rect.w, [&](std::string_view s) { return textWidth(*atlas, s, size); });
+        text = elided;
+    }
     logDrawnText(text, rect, size, color);
     logTextInk(*state.renderer, text, rect, textInkInRect(*atlas, text, rect, size, align));
     drawTextInRect(*state.renderer, atlas, text, rect, size, color, align);
@@ -97,11 +104,16 @@ double measureTextWith(const AppState& state, std::string_view text, double size
 
 double drawTextAt(AppState& state, std::string_view text, double x, double y, double size, Color color, int32_t slot)
 {
+    return drawTextAtIn(state, atlasForSlot(state, slot), text, x, y, size, color);
+}
+
+double drawTextAtIn(
+    AppState& state, const GlyphAtlasRef& face, std::string_view text, double x, double y, double size, Color color)
+{
     logDrawnText(text, Rect{x, y, 0, 0}, size, color);
-    const GlyphAtlasRef& atlas = atlasForSlot(state, slot);
-    double w = renderText(*state.renderer, atlas, text, x, y, size, color);
-    double up = ascent(*atlas, size);
-    logTextInk(*state.renderer, text, Rect{x, y, 0, 0}, {x, y - up, w, up - descent(*atlas, size)});
+    double w = renderText(*state.renderer, face, text, x, y, size, color);
+    double up = ascent(*face, size);
+    logTextInk(*state.renderer, text, Rect{x, y, 0, 0}, {x, y - up, w, up - descent(*face, size)});
     return w;
 }
 
