@@ -201,6 +201,64 @@ void findUnreachable(const UiContext& ui, std::vector<Fault>& out)
     }
 }
 
+// Overlap by more than the slack each way.
+bool overlaps(const Rect& a, const Rect& b)
+{
+    Rect c = intersectRect(a, b);
+    return c.w > kSlack && c.h > kSlack;
+}
+
+bool contains(const Rect& outer, const Rect& inner)
+{
+    return inner.x >= outer.x - kSlack && inner.y >= outer.y - kSlack && inner.x + inner.w <= outer.x + outer.w + kSlack
+        && inner.y + inner.h <= outer.y + outer.h + kSlack;
+}
+
+// Two controls side by side in one layer that lie partly over each other:
+// a click on the shared part acts on one of them only. A control inside
+// another (a row's buttons) is a design, not a fault.
+void findOverlaps(const UiContext& ui, std::vector<Fault>& out)
+{
+    Rect view{0, 0, ui.viewWidth, ui.viewHeight};
+    const std::vector<WidgetRecord>& all = ui.recorder->records;
+    for (size_t i = 0; i < all.size(); ++i) {
+        const WidgetRecord& a = all[i];
+        Rect va = intersectRect(intersectRect(a.rect, a.clip), view);
+        if (a.button == 0 || empty(va))
+            continue;
+        for (size_t j = i + 1; j < all.size(); ++j) {
+            const WidgetRecord& b = all[j];
+            if (b.button != a.button || b.id == a.id || b.layer != a.layer || b.windowId != a.windowId)
+                continue;
+            Rect vb = intersectRect(intersectRect(b.rect, b.clip), view);
+            if (empty(vb) || !overlaps(va, vb) || contains(a.rect, b.rect) || contains(b.rect, a.rect))
+                continue;
+            out.push_back({"", "overlap", a.label + " / " + b.label, rectText(a.rect) + " " + rectText(b.rect)});
+        }
+    }
+}
+
+// Two texts whose glyph boxes cross: one is written over the other. The
+// boxes run from the face's ascent to its descent, so lines set close touch
+// by a pixel or two with no glyph over another: only a quarter of a line's
+// height counts.
+void findTextOverlaps(const std::vector<Ink>& inks, std::vector<Fault>& out)
+{
+    for (size_t i = 0; i < inks.size(); ++i) {
+        const Ink& a = inks[i];
+        Rect va = intersectRect(a.ink, a.clip);
+        if (a.text.empty() || empty(va))
+            continue;
+        for (size_t j = i + 1; j < inks.size(); ++j) {
+            const Ink& b = inks[j];
+            Rect both = intersectRect(va, intersectRect(b.ink, b.clip));
+            if (b.text.empty() || both.w <= kSlack || both.h <= 0.25 * std::min(a.ink.h, b.ink.h))
+                continue;
+            out.push_back({"", "text-overlap", a.text + " / " + b.text, rectText(a.ink) + " " + rectText(b.ink)});
+        }
+    }
+}
+
 void findTextFaults(const std::vector<Ink>& inks, std::vector<Fault>& out)
 {
     for (const Ink& t : inks) {
@@ -326,6 +384,8 @@ int main(int argc, char** argv)
                 std::vector<Fault> found;
                 findUnreachable(*h->ui, found);
                 findTextFaults(inks, found);
+                findOverlaps(*h->ui, found);
+                findTextOverlaps(inks, found);
                 std::sort(found.begin(), found.end());
                 found.erase(std::unique(found.begin(), found.end(),
                                 [](const Fault& a, const Fault& b) { return !(a < b) && !(b < a); }),
