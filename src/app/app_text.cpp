@@ -8,6 +8,7 @@
 #include "model/builtins.h"
 #include "platform/render/glyph_atlas.h"
 #include "platform/render/primitives.h"
+#include "ui/text_ink_internal.h"
 
 namespace qm {
 
@@ -38,13 +39,16 @@ TextDrawLog& textLog()
 void placeText(AppState& state, const GlyphAtlasRef& atlas, std::string_view text, const Rect& rect, double size,
     Color color, double align)
 {
+    // A box too narrow for its text (a narrow window, a large scale) gets the
+    // text elided, never glyphs over whatever lies beside the box.
+    std::string elided;
+    if (rect.w > 0 && textWidth(*atlas, text, size) > rect.w + 0.5) {
+        elided = elideWith(text, rect.w, [&](std::string_view s) { return textWidth(*atlas, s, size); });
+        text = elided;
+    }
     logDrawnText(text, rect, size, color);
-    double w = textWidth(*atlas, text, size);
-    double up = ascent(*atlas, size);
-    double down = descent(*atlas, size);
-    double x = rect.x + (rect.w - w) * align;
-    double baseline = rect.y + (rect.h - (up - down)) * 0.5 + up;
-    renderText(*state.renderer, atlas, text, x, baseline, size, color);
+    logTextInk(*state.renderer, text, rect, textInkInRect(*atlas, text, rect, size, align));
+    drawTextInRect(*state.renderer, atlas, text, rect, size, color, align);
 }
 
 }  // namespace
@@ -100,8 +104,17 @@ double measureTextWith(const AppState& state, std::string_view text, double size
 
 double drawTextAt(AppState& state, std::string_view text, double x, double y, double size, Color color, int32_t slot)
 {
+    return drawTextAtIn(state, atlasForSlot(state, slot), text, x, y, size, color);
+}
+
+double drawTextAtIn(
+    AppState& state, const GlyphAtlasRef& face, std::string_view text, double x, double y, double size, Color color)
+{
     logDrawnText(text, Rect{x, y, 0, 0}, size, color);
-    return renderText(*state.renderer, atlasForSlot(state, slot), text, x, y, size, color);
+    double w = renderText(*state.renderer, face, text, x, y, size, color);
+    double up = ascent(*face, size);
+    logTextInk(*state.renderer, text, Rect{x, y, 0, 0}, {x, y - up, w, up - descent(*face, size)});
+    return w;
 }
 
 std::string elideWith(std::string_view text, double maxWidth, const std::function<double(std::string_view)>& measure)

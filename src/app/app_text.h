@@ -17,7 +17,8 @@ const GlyphAtlasRef& atlasForWeight(const AppState& state, int32_t weight);
 const GlyphAtlasRef& atlasForSlot(const AppState& state, int32_t slot);
 
 // One line, aligned horizontally by align (0 left, 0.5 centre, 1 right) and
-// centred vertically on the face's ascent and descent; never clipped.
+// centred vertically on the face's ascent and descent; never clipped. A text
+// wider than the box is elided to the box.
 void drawText(
     AppState& state, std::string_view text, const Rect& rect, double size, Color color, double align, int32_t weight);
 double measureText(const AppState& state, std::string_view text, double size, int32_t weight);
@@ -26,6 +27,9 @@ void drawTextWith(
 double measureTextWith(const AppState& state, std::string_view text, double size, int32_t slot);
 // Draws from a baseline point; returns the advance.
 double drawTextAt(AppState& state, std::string_view text, double x, double y, double size, Color color, int32_t slot);
+// The same in any face.
+double drawTextAtIn(
+    AppState& state, const GlyphAtlasRef& face, std::string_view text, double x, double y, double size, Color color);
 
 // The text, or its longest prefix that fits with "…" after it, cut only
 // between characters; empty when not even one character fits.

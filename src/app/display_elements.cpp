@@ -14,9 +14,17 @@
 
 namespace qm {
 
+namespace {
+
+constexpr double kCaptionSize = 10.5;
+constexpr double kCardPadding = 14;
+
+}  // namespace
+
 void sectionCaption(AppState& state, std::string_view text, const Rect& rect, double align)
 {
-    drawText(state, asciiUpper(text), rect, scaled(state, 10.5), state.ui->theme.base[slotTextTertiary], align, 600);
+    drawText(
+        state, asciiUpper(text), rect, scaled(state, kCaptionSize), state.ui->theme.base[slotTextTertiary], align, 600);
 }
 
 void layoutCaption(AppState& state, std::string_view text)
@@ -46,7 +54,7 @@ void infoCard(AppState& state, const Rect& rect, std::string_view caption, std::
     } else {
         strokeRoundRect(r, rect, radius, 1, t.base[slotShadeStrong]);
     }
-    double p = scaled(state, 14);
+    double p = scaled(state, kCardPadding);
     sectionCaption(state, caption, {rect.x + p, rect.y + p - scaled(state, 2), rect.w - 2 * p, scaled(state, 14)}, 0);
     Color ink = color.a > 0 ? color : t.base[slotText];
     // A figure wider than a narrow card (a phone's third of the width) is
@@ -57,6 +65,13 @@ void infoCard(AppState& state, const Rect& rect, std::string_view caption, std::
     if (width > room && width > 0)
         size = std::floor(size * room / width * 4) / 4;
     drawTextWith(state, value, {rect.x + p, rect.y + p + scaled(state, 14), room, scaled(state, 24)}, size, ink, 0, 1);
+}
+
+double infoCardWidth(const AppState& state, std::string_view caption, std::string_view value, bool large)
+{
+    double captionW = measureText(state, asciiUpper(caption), scaled(state, kCaptionSize), 600);
+    double valueW = measureTextWith(state, value, scaled(state, large ? 18 : 14.5), 1);
+    return std::ceil(std::max(captionW, valueW) + 2 * scaled(state, kCardPadding));
 }
 
 double statusPill(AppState& state, std::string_view text, std::string_view status, const Rect& rect)

@@ -16,6 +16,8 @@ void layoutCaption(AppState& state, std::string_view text);
 void captionValue(AppState& state, const Rect& rect, std::string_view caption, std::string_view value, Color color);
 void infoCard(AppState& state, const Rect& rect, std::string_view caption, std::string_view value, Color color,
     bool highlighted, bool large);
+// The narrowest card that shows its caption and value whole, in pixels.
+double infoCardWidth(const AppState& state, std::string_view caption, std::string_view value, bool large);
 // "adjusted" and "paid" (exactly) have their own colours. Returns the pill's
 // width in pixels.
 double statusPill(AppState& state, std::string_view text, std::string_view status, const Rect& rect);

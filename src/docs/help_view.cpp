@@ -123,7 +123,8 @@ double helpMargin(const AppState& state) { return scaled(state, state.compact ? 
 
 double helpColumnWidth(const AppState& state, double rectWidth)
 {
-    return std::max(scaled(state, 200), std::min(scaled(state, 760), rectWidth - 2 * helpMargin(state)));
+    // Never wider than the view, or a narrow window cuts every line's end.
+    return std::max(scaled(state, 40), std::min(scaled(state, 760), rectWidth - 2 * helpMargin(state)));
 }
 
 const DocLayout& helpPageLayout(AppState& state, int32_t page, double width)
@@ -258,7 +259,7 @@ void drawLaidOutBlock(AppState& state, const PlacedItem& item, double originX, d
     const Color colour = helpRunColour(state, item.colour);
     switch (item.kind) {
     case piText:
-        renderText(r, faceForStyle(state, item.style), item.text, x, y, item.size, colour);
+        drawTextAtIn(state, faceForStyle(state, item.style), item.text, x, y, item.size, colour);
         break;
     case piRect: {
         const bool small = item.colour == 4 && item.h < scaled(state, 40);

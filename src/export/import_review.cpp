@@ -144,7 +144,7 @@ void bulkRow(Wiz& z)
     // On a narrow card the buttons that do not fit go on to a new line
     // rather than past the card's edge.
     auto bulk = [&](const char* id, const char* label) {
-        double bw = measureText(s, label, z.dp(12), 600) + z.dp(24);
+        double bw = std::min(z.width, measureText(s, label, z.dp(12), 600) + z.dp(24));
         if (x > z.x && x + bw > z.x + z.width) {
             x = z.x;
             z.y += z.dp(30) + z.dp(8);
@@ -233,9 +233,11 @@ void compactRow(Wiz& z, size_t i, ImportRow& row, const Rect& r, const RowChoice
         z.dp(13), z.slot(slotText), 0, 600);
     drawTextWith(s, formatMoney(row.amount), {x + W - z.dp(108), y + z.dp(6), z.dp(100), z.dp(20)}, z.dp(12.5),
         amountSlot(z, row.amount), 1, 1);
-    drawText(s, shortDate(row.date), {x + z.dp(40), y + z.dp(28), z.dp(100), z.dp(20)}, z.dp(12),
-        z.slot(slotTextSecondary), 0, 400);
-    statusPill(z, i, row, {x + z.dp(130), y + z.dp(27), 0, z.dp(22)}, false);
+    const std::string date = shortDate(row.date);
+    const double dateW = measureText(s, date, z.dp(12), 400);
+    drawText(s, date, {x + z.dp(40), y + z.dp(28), dateW, z.dp(20)}, z.dp(12), z.slot(slotTextSecondary), 0, 400);
+    // Right after the date, so that a narrow row still shows it.
+    statusPill(z, i, row, {x + z.dp(40 + 10) + dateW, y + z.dp(27), 0, z.dp(22)}, false);
     const double half = (W - z.dp(20)) / 2;
     ImportRowMore& m = more(row);
     nameSelect(z, "ie-cat-" + std::to_string(i), m.category, c.categories, {x + z.dp(8), y + z.dp(56), half, h},
@@ -352,9 +354,12 @@ void footer(Wiz& z)
     size_t count = 0;
     for (const ImportRow& r : z.w.importRows)
         count += r.selected ? 1 : 0;
-    drawText(
-        s, std::to_string(count) + " selected", {z.x, z.y, z.width, h}, z.dp(12.5), z.slot(slotTextSecondary), 0, 500);
-    const double bw = measureText(s, "Confirm Import", z.dp(13), 600) + z.dp(44);
+    const std::string selected = std::to_string(count) + " selected";
+    drawText(s, selected, {z.x, z.y, z.width, h}, z.dp(12.5), z.slot(slotTextSecondary), 0, 500);
+    const double bw = std::min(z.width, measureText(s, "Confirm Import", z.dp(13), 600) + z.dp(44));
+    // Under the count when the line has no room for both.
+    if (measureText(s, selected, z.dp(12.5), 500) + z.dp(12) + bw > z.width)
+        z.y += h + z.dp(8);
     if (button(s, "ie-confirm", "Confirm Import", {z.x + z.width - bw, z.y, bw, h}, "primary", "check", count == 0))
         commitImport(s);
     z.y += h + z.dp(20);
@@ -366,8 +371,16 @@ void drawImportReview(ImportWizardFrame& z)
 {
     AppState& s = z.state;
     drawText(s, "Review Transactions", {z.x, z.y, z.width, z.dp(26)}, z.dp(18), z.slot(slotText), 0, 700);
-    drawText(s, z.w.importFileName, {z.x, z.y, z.width, z.dp(26)}, z.dp(12), z.slot(slotTextTertiary), 1, 400);
-    z.y += z.dp(26) + z.dp(8);
+    // The file's name at the heading's end while both fit, else under it.
+    const double titleW = measureText(s, "Review Transactions", z.dp(18), 700);
+    if (titleW + z.dp(16) + measureText(s, z.w.importFileName, z.dp(12), 400) > z.width) {
+        z.y += z.dp(26);
+        drawText(s, z.w.importFileName, {z.x, z.y, z.width, z.dp(20)}, z.dp(12), z.slot(slotTextTertiary), 0, 400);
+        z.y += z.dp(20) + z.dp(8);
+    } else {
+        drawText(s, z.w.importFileName, {z.x, z.y, z.width, z.dp(26)}, z.dp(12), z.slot(slotTextTertiary), 1, 400);
+        z.y += z.dp(26) + z.dp(8);
+    }
     chipRow(z);
     z.y += z.dp(10);
     bulkRow(z);

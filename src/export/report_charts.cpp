@@ -36,7 +36,7 @@ Color labelColor(const Theme& t) { return t.base[slotTextTertiary]; }
 // Text on a baseline in the regular UI face.
 double uiTextAt(AppState& state, std::string_view text, double x, double baseline, double size, Color color)
 {
-    return renderText(*state.renderer, atlasForWeight(state, 400), text, x, baseline, size, color);
+    return drawTextAtIn(state, atlasForWeight(state, 400), text, x, baseline, size, color);
 }
 
 void drawLegendItem(AppState& state, Color color, std::string_view label, double& x, const ChartState& c)

@@ -260,8 +260,14 @@ void balanceSummary(Page& p)
 {
     sectionTitle(p, "Balance Summary");
     std::vector<ReportFigure> figures = reportMetrics(reportModel(p.state).summary);
-    const int32_t columns = p.layout.tileColumns;
     const double tileH = p.dp(p.compact ? 70 : 74), gap = p.dp(10);
+    // Fewer columns where the widest tile would not show its figure whole:
+    // a cut balance reads as another number.
+    double tileMin = 0;
+    for (const ReportFigure& f : figures)
+        tileMin = std::max(tileMin, infoCardWidth(p.state, f.label, formatMoney(f.value), false));
+    const int32_t columns =
+        std::clamp(int32_t(std::floor((p.w + gap) / (tileMin + gap))), int32_t(1), p.layout.tileColumns);
     const size_t rows = (figures.size() + size_t(columns) - 1) / size_t(columns);
     const double tileW = (p.w - double(columns - 1) * gap) / double(columns);
     for (size_t i = 0; i < figures.size(); ++i) {
@@ -341,7 +347,7 @@ void navigation(Page& p)
     AppState& s = p.state;
     const double h = rowHeight(*s.ui);
     double x = p.x0;
-    const double y = p.y;
+    double y = p.y;
     if (iconOnlyButton(s, "rp-prev", "chevron_left", {x, y, h, h}, "Previous month", false, false)) {
         Date d = addMonths(s.reportFrom, -1);
         setReportMonth(s, d.year, d.month);
@@ -356,6 +362,13 @@ void navigation(Page& p)
         setReportMonth(s, d.year, d.month);
     }
     x += h + p.dp(6);
+    // A window too narrow for the month and Today on one line puts Today
+    // under the arrows.
+    if (x + p.dp(70) > p.x0 + p.w) {
+        x = p.x0;
+        y += h + p.dp(6);
+        p.y = y;
+    }
     if (button(s, "rp-today", "Today", {x, y, p.dp(70), h}, "secondary", "", false))
         setReportMonth(s, s.todayDate.year, s.todayDate.month);
     x += p.dp(70);

@@ -44,6 +44,18 @@ Rect take(AppState& state, double h) { return accountRow(state, h); }
 
 Color secondary(AppState& state) { return uiOf(state).theme.base[slotTextSecondary]; }
 
+// Two buttons side by side while the card is wide enough for both, else
+// one under the other, so that neither runs out of the card.
+std::pair<Rect, Rect> buttonPair(AppState& state, double w1, double w2)
+{
+    double h = rowHeight(uiOf(state)), gap = scaled(state, 8);
+    Rect row = take(state, h);
+    if (w1 + gap + w2 <= row.w)
+        return {{row.x, row.y, w1, h}, {row.x + w1 + gap, row.y, w2, h}};
+    Rect below = take(state, h);
+    return {{row.x, row.y, std::min(w1, row.w), h}, {below.x, below.y, std::min(w2, below.w), h}};
+}
+
 constexpr uint32_t bit(uint8_t kind) { return uint32_t{1} << kind; }
 
 struct ThemeChoice {
@@ -303,14 +315,12 @@ void legalCard(AppState& state)
         accountParagraph(state, accepted, 13, secondary(state));
     }
     space(state, 10);
-    Rect row = take(state, rowHeight(ui));
     double size = scaled(state, 13);
-    double w1 = measureText(state, "Terms of Use", size, 600) + scaled(state, 28);
-    double w2 = measureText(state, "Privacy Policy", size, 600) + scaled(state, 28);
-    if (button(state, "ac-terms", "Terms of Use", {row.x, row.y, w1, row.h}, "secondary", "", false))
+    auto [terms, privacy] = buttonPair(state, measureText(state, "Terms of Use", size, 600) + scaled(state, 28),
+        measureText(state, "Privacy Policy", size, 600) + scaled(state, 28));
+    if (button(state, "ac-terms", "Terms of Use", terms, "secondary", "", false))
         openHelpAnchor(state, "terms");
-    if (button(state, "ac-privacy", "Privacy Policy", {row.x + w1 + scaled(state, 8), row.y, w2, row.h}, "secondary",
-            "", false))
+    if (button(state, "ac-privacy", "Privacy Policy", privacy, "secondary", "", false))
         openHelpAnchor(state, "privacy");
     endAccountCard(state, top, false);
 }
@@ -344,11 +354,10 @@ void yourAccountCard(AppState& state)
             + " account keeps it safe, syncs it to your other devices and the web, and adds the calendar feed.",
         13, secondary(state));
     space(state, 10);
-    Rect row = take(state, rowHeight(uiOf(state)));
-    if (button(state, "ac-signin", "Sign in", {row.x, row.y, scaled(state, 110), row.h}, "primary", "", false))
+    auto [signIn, signUp] = buttonPair(state, scaled(state, 110), scaled(state, 190));
+    if (button(state, "ac-signin", "Sign in", signIn, "primary", "", false))
         openWelcomePage(state, welcomeSignIn);
-    if (button(state, "ac-signup", "Create a free account",
-            {row.x + scaled(state, 118), row.y, scaled(state, 190), row.h}, "secondary", "", false))
+    if (button(state, "ac-signup", "Create a free account", signUp, "secondary", "", false))
         openWelcomePage(state, welcomeSignUp);
     endAccountCard(state, top, false);
 }

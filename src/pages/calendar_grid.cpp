@@ -263,14 +263,49 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
     if (num.clicked)
         openDayView(state, day.date);
 
-    // The end-of-day balance.
-    Rect balance{box.x + box.w + scaled(state, 4), box.y,
-        std::max(0.0, rect.x + rect.w - scaled(state, 6) - box.x - box.w - scaled(state, 4)), box.h};
+    // The lines below the number, and whether a tile too short for even one
+    // of them counts its lines beside the number instead.
+    double top = box.y + box.h + scaled(state, 3);
+    Rect clip{rect.x + scaled(state, 3), top, rect.w - scaled(state, 6),
+        std::max(0.0, rect.y + rect.h - scaled(state, 3) - top)};
+    double scale = ui.scale > 0 ? ui.scale : 1.0;
+    TileLines lines = tileLines(clip.h / scale, day.entries.size());
+    bool countBesideNumber = lines.moreRow && lines.fit == 0;
+    double headerX = box.x + box.w + scaled(state, 4);
+    if (countBesideNumber) {
+        // Kept tight, so that the short balance still fits beside it.
+        std::string count = "+" + std::to_string(day.entries.size());
+        double w = measureText(state, count, scaled(state, 10.5), 600) + scaled(state, 4);
+        Rect more{headerX - scaled(state, 1), box.y + scaled(state, 2), w, box.h - scaled(state, 4)};
+        InteractResult m = interact(ui, widgetId(ui, "more-" + iso), more, 1);
+        fillRoundRect(r, more, scaled(state, 5), m.hovered ? t.base[slotHover] : t.base[slotBackgroundDeep]);
+        drawText(state, count, more, scaled(state, 10.5), t.base[slotTextSecondary], 0.5, 600);
+        if (m.hovered)
+            setTooltip(ui, std::to_string(day.entries.size()) + (day.entries.size() == 1 ? " line" : " lines"));
+        if (m.clicked)
+            openDayView(state, day.date);
+        headerX += w + scaled(state, 2);
+    }
+
+    // The end-of-day balance, in its short form where the whole one does
+    // not fit beside the number, and left to the tooltip where neither does:
+    // a cut figure would read as another amount.
+    Rect balance{headerX, box.y, std::max(0.0, rect.x + rect.w - scaled(state, 6) - headerX), box.h};
     std::string money = formatMoney(day.balance);
+    std::string shown = day.anchored ? "*" + money : money;
+    double balanceSize = scaled(state, 11);
+    if (measureTextWith(state, shown, balanceSize, 1) > balance.w) {
+        shown = formatMoneyCompact(day.balance);
+        if (day.anchored)
+            shown.insert(0, "*");
+        balanceSize = scaled(state, 10);
+        if (measureTextWith(state, shown, balanceSize, 1) > balance.w)
+            shown.clear();
+    }
     Color balanceInk = day.balance < -0.004 ? t.base[slotDanger]
         : day.anchored                      ? t.base[slotChart10]
                                             : lerpColor(t.base[slotSuccess], t.base[slotTextSecondary], 0.4);
-    drawTextWith(state, day.anchored ? "*" + money : money, balance, scaled(state, 11), balanceInk, 1, 1);
+    drawTextWith(state, shown, balance, balanceSize, balanceInk, 1, 1);
     if (mouseIn(ui, balance))
         tooltip(ui,
             day.anchored ? "End-of-day balance (manually set; would be " + formatMoney(day.computedBalance) + ")"
@@ -284,11 +319,6 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
     }
 
     // The lines that fit, then "+N more".
-    double top = box.y + box.h + scaled(state, 3);
-    Rect clip{rect.x + scaled(state, 3), top, rect.w - scaled(state, 6),
-        std::max(0.0, rect.y + rect.h - scaled(state, 3) - top)};
-    double scale = ui.scale > 0 ? ui.scale : 1.0;
-    TileLines lines = tileLines(clip.h / scale, day.entries.size());
     double step = scaled(state, kLineDp + kLineGapDp), lineHeight = scaled(state, kLineDp);
     bool overLine = false;
     pushClip(r, clip);
@@ -299,7 +329,7 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
             registerTourAnchor(state, "tile", line);
         overLine = drawTransactionLine(state, e, line, i) || overLine;
     }
-    if (lines.moreRow) {
+    if (lines.moreRow && !countBesideNumber) {
         Rect more{clip.x, top + lines.drawn * step, clip.w, lineHeight};
         InteractResult m = interact(ui, widgetId(ui, "more-" + iso), more, 1);
         if (m.hovered) {

@@ -7,12 +7,12 @@
 #include "core/errors.h"
 #include "model/projection.h"
 #include "pages/calendar_pieces.h"
+#include "pages/calendar_toolbar.h"
 
 namespace qm {
 
 namespace {
 
-constexpr double kToolbarDp = 58;
 constexpr double kSummaryDp = 58;
 constexpr double kWeekdayHeaderDp = 30;
 constexpr double kFullNamesAboveDp = 900;
@@ -41,7 +41,7 @@ void drawDesktop(AppState& state, const Rect& rect)
 CalendarLayout calendarLayout(const AppState& state, const Rect& rect)
 {
     CalendarLayout at;
-    double toolbar = scaled(state, kToolbarDp), summary = scaled(state, kSummaryDp);
+    double toolbar = toolbarLayout(state, rect).height, summary = scaled(state, kSummaryDp);
     at.toolbar = {rect.x, rect.y, rect.w, std::min(toolbar, rect.h)};
     Rect rest = below(rect, toolbar);
     at.summary = {rest.x, rest.y, rest.w, std::min(summary, rest.h)};

@@ -19,5 +19,7 @@ void drawNarrowCalendar(AppState& state, const Rect& rect);
 void drawDayMenu(AppState& state);
 void drawTransactionMenu(AppState& state);
 void handleCalendarShortcuts(AppState& state);
+// Month, week or day around the focused day: the view switch and its keys.
+void showCalendarView(AppState& state, uint8_t view);
 
 }  // namespace qm

@@ -51,12 +51,6 @@ void today(AppState& state)
     selectDay(state, state.todayDate.year, state.todayDate.month, state.todayDate.day);
 }
 
-void setView(AppState& state, uint8_t view)
-{
-    state.view = view;
-    state.redrawRequested = true;
-}
-
 }  // namespace
 
 void handleCalendarShortcuts(AppState& state)
@@ -64,8 +58,16 @@ void handleCalendarShortcuts(AppState& state)
     if (keysTaken(state))
         return;
     UiContext& ui = *state.ui;
-    auto plain = [&](uint8_t key) { return keyPressed(ui, key, 0, true) || keyPressed(ui, key, modShift, true); };
-    auto control = [&](uint8_t key) { return keyPressed(ui, key, modControl, true); };
+    // The key last asked about: the one that acted when a row below runs.
+    uint8_t asked = keyUnknown;
+    auto plain = [&](uint8_t key) {
+        asked = key;
+        return keyPressed(ui, key, 0, true) || keyPressed(ui, key, modShift, true);
+    };
+    auto control = [&](uint8_t key) {
+        asked = key;
+        return keyPressed(ui, key, modControl, true);
+    };
     Date base = state.focusedDayValid ? state.focusedDay : state.selectedDate;
     const OccurrenceRef selected = state.selectedOccurrence;
     bool hasSelection = selected.valid;
@@ -102,11 +104,11 @@ void handleCalendarShortcuts(AppState& state)
     } else if (plain(keyA + ('p' - 'a')) && hasSelection) {
         togglePaid(state, selected);
     } else if (plain(keyA + ('m' - 'a'))) {
-        setView(state, viewMonth);
+        showCalendarView(state, viewMonth);
     } else if (plain(keyA + ('w' - 'a'))) {
-        setView(state, viewWeek);
+        showCalendarView(state, viewWeek);
     } else if (plain(keyA + ('d' - 'a'))) {
-        setView(state, viewDay);
+        showCalendarView(state, viewDay);
     } else if (control(keyA + ('d' - 'a')) && hasSelection) {
         duplicateOccurrence(state, selected, selected.date);
     } else if (control(keyA + ('x' - 'a')) && hasSelection) {
@@ -120,7 +122,10 @@ void handleCalendarShortcuts(AppState& state)
         state.redrawRequested = true;
     } else if (control(keyA + ('b' - 'a')) && dayFocused) {
         openSetRunningBalance(state, state.focusedDay.year, state.focusedDay.month, state.focusedDay.day);
+    } else {
+        return;
     }
+    consumeCommandKey(ui, asked);
 }
 
 }  // namespace qm

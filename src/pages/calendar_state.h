@@ -59,7 +59,6 @@ struct CalendarPageState {
     // one a "delete-tx" confirmation deletes.
     OccurrenceRef menuTarget;
     std::string searchText;
-    std::string typedText;  // the search field's buffer as last seen while typing
     std::shared_ptr<SearchPopoverCache> searchPopover;
     // The month figures last shown, kept while the budget is unchanged.
     std::shared_ptr<MonthFiguresCache> monthFigures;

@@ -37,10 +37,31 @@ constexpr double kSideDp = 16;
 constexpr double kControlDp = 34;
 constexpr double kGapDp = 11;
 constexpr double kViewSwitchDp = 200;
+constexpr double kFirstRowDp = 58;
+constexpr double kSecondRowDp = 46;
+constexpr double kSearchMaxDp = 240;
+constexpr double kSearchRowMaxDp = 360;
+constexpr double kFieldIconDp = 28;  // kept free at the field's right end for its icon or clear button
 constexpr double kRowDp = 50;
 constexpr double kBarDp = 210;
 
 bool isBlank(std::string_view text) { return trimAsciiBlanks(text).empty(); }
+
+// The narrowest search field that shows its whole hint beside its icon.
+double searchFieldLeast(const AppState& state)
+{
+    const UiContext& ui = *state.ui;
+    return measureText(state, kSearchPlaceholder, fontSize(ui), 400) + 12 * ui.scale + scaled(state, kFieldIconDp + 2);
+}
+
+std::string shortCalendarTitle(const AppState& state)
+{
+    if (state.view == viewDay)
+        return shortDate(state.selectedDate);
+    if (state.view == viewWeek)
+        return weekTitle(state.selectedDate);
+    return shortMonthName(state.shownMonth.month) + " " + std::to_string(state.shownMonth.year);
+}
 
 SearchPopoverCache& popoverCache(AppState& state)
 {
@@ -122,16 +143,41 @@ void drawSearchField(AppState& state, const Rect& field)
 {
     UiContext& ui = *state.ui;
     const Theme t = ui.theme;
+    Renderer& r = *state.renderer;
     CalendarPageState& cal = calendarState(state);
     std::string& text = cal.searchText;
     int64_t fieldId = widgetId(ui, "tb-search");
-    bool pressedHere = ui.buttonsPressed[1] && mouseIn(ui, field);
-    TextEditResult res = textEdit(ui, fieldId, text, field, "Search transactions", false, false, false);
+    int64_t popId = widgetId(ui, "searchpop");
+    std::shared_ptr<TextEditState> edit = textEditState(ui, fieldId);
+    auto dp = [&](double v) { return scaled(state, v); };
+
+    // The clear button lies inside the field, which takes every press in its
+    // rectangle that no widget asked for first: so the button asks first.
+    bool hasText = !text.empty() || (edit->editing && !edit->buffer.empty());
+    Rect clear{field.x + field.w - dp(28), field.y + dp(5), dp(24), dp(24)};
+    InteractResult cleared;
+    if (hasText)
+        cleared = interact(ui, widgetId(ui, "tb-clear"), clear, 1);
+    if (cleared.clicked) {
+        text.clear();
+        edit->buffer.clear();
+        edit->caret = edit->anchor = 0;
+        if (isPopupOpen(ui, popId))
+            closePopup(ui);
+        state.redrawRequested = true;
+    }
+    // A press drops the focus before any widget runs; the edit still open
+    // tells that the field had it.
+    bool wasFocused = edit->editing;
+    bool pressedHere = ui.buttonsPressed[1] && mouseIn(ui, field) && !cleared.hovered;
+    double trailing = dp(kFieldIconDp);
+    std::string hint = elideText(state, kSearchPlaceholder, field.w - 12 * ui.scale - trailing, fontSize(ui), 400);
+    TextEditResult res = textEdit(ui, fieldId, text, field, hint, false, false, false, trailing);
     if (res == editFocusLost) {
         setSearchPopup(state, text, field);
     } else if (res == editEscape) {
         text.clear();
-        if (isPopupOpen(ui, widgetId(ui, "searchpop")))
+        if (isPopupOpen(ui, popId))
             closePopup(ui);
     } else if (res == editEnter) {
         if (!isBlank(text)) {
@@ -141,61 +187,106 @@ void drawSearchField(AppState& state, const Rect& field)
             searchState(state).query = text;
             runSearch(state);
         }
-    } else if (isFocused(ui, fieldId) && pressedHere && !text.empty() && !isPopupOpen(ui, widgetId(ui, "searchpop"))) {
-        setSearchPopup(state, text, field);
+    } else if (wasFocused && pressedHere && edit->editing && !isBlank(edit->buffer) && !isPopupOpen(ui, popId)) {
+        setSearchPopup(state, edit->buffer, field);
     }
-    // Hits follow the typing: a changed buffer opens, updates or closes
-    // the popover without waiting for the field to give up focus.
-    std::shared_ptr<TextEditState> edit = textEditState(ui, fieldId);
-    if (res == editNone && edit->editing) {
-        if (edit->buffer != cal.typedText) {
-            cal.typedText = edit->buffer;
-            setSearchPopup(state, edit->buffer, field);
-        }
+
+    if (!hasText) {
+        double s = dp(16);
+        drawAppIcon(r, "search", {field.x + field.w - dp(26), field.y + dp(9), s, s}, t.base[slotTextTertiary]);
     } else {
-        cal.typedText = text;
-    }
-    if (text.empty() && !(edit->editing && !edit->buffer.empty())) {
-        double s = scaled(state, 16);
-        drawAppIcon(*state.renderer, "search",
-            {field.x + field.w - scaled(state, 26), field.y + scaled(state, 9), s, s}, t.base[slotTextTertiary]);
-    }
-    if (!text.empty()) {
-        Rect clear{
-            field.x + field.w - scaled(state, 28), field.y + scaled(state, 5), scaled(state, 24), scaled(state, 24)};
-        if (iconOnlyButton(state, "tb-clear", "close", clear, "Clear search", false, false)) {
-            text.clear();
-            cal.typedText.clear();
-            textEditState(ui, fieldId)->buffer.clear();
-            if (isPopupOpen(ui, widgetId(ui, "searchpop")))
-                closePopup(ui);
-            state.redrawRequested = true;
+        if (cleared.hovered) {
+            fillRoundRect(r, clear, dp(8), t.base[slotHover]);
+            ui.cursorShape = curHand;
+            setTooltip(ui, "Clear search");
         }
+        double side = 0.55 * clear.w;
+        drawAppIcon(r, "close", {clear.x + (clear.w - side) / 2, clear.y + (clear.h - side) / 2, side, side},
+            t.base[slotTextSecondary]);
     }
     drawSearchPopover(state, field);
     registerTourAnchor(state, "search", field);
 }
 
-void summaryItem(
-    AppState& state, double& x, const Rect& strip, const char* caption, double value, Color color, const char* tip)
+struct SummaryItem {
+    const char* caption;
+    double value;
+    Color color;
+    const char* tip;
+};
+
+// The figures side by side with a rule after each. Where they do not fit
+// the rules close in, then the longest captions take an ellipsis; the
+// figures themselves are always whole.
+double drawSummaryItems(AppState& state, const Rect& strip, const std::vector<SummaryItem>& items)
 {
     UiContext& ui = *state.ui;
     const Theme t = ui.theme;
-    std::string text = formatMoney(value);
-    double w = std::max(measureText(state, asciiUpper(caption), scaled(state, 10.5), 600),
-        measureTextWith(state, text, scaled(state, 14.5), 1));
-    Rect item{x, strip.y + (strip.h - scaled(state, 36)) / 2, w, scaled(state, 36)};
-    captionValue(state, item, caption, text, color);
-    if (mouseIn(ui, item))
-        tooltip(ui, tip, item);
-    x += w + scaled(state, 22);
-    fillRect(*state.renderer,
-        {x, strip.y + (strip.h - scaled(state, 30)) / 2, std::max(1.0, scaled(state, 1)), scaled(state, 30)},
-        t.base[slotShadeStrong]);
-    x += scaled(state, 23);
+    auto dp = [&](double v) { return scaled(state, v); };
+    std::vector<double> captionW, valueW;
+    std::vector<std::string> values;
+    double natural = 0, figures = 0;
+    for (const SummaryItem& item : items) {
+        values.push_back(formatMoney(item.value));
+        captionW.push_back(measureText(state, asciiUpper(item.caption), dp(10.5), 600));
+        valueW.push_back(measureTextWith(state, values.back(), dp(14.5), 1));
+        natural += std::max(captionW.back(), valueW.back());
+        figures += valueW.back();
+    }
+    double n = double(items.size());
+    double room = strip.w - dp(20) - dp(8);
+    double step = std::clamp((room - natural) / n, dp(13), dp(45));
+    double fit = room - step * n;
+    // The widest caption width c at which every item still fits.
+    double cap = 0;
+    for (double w : captionW)
+        cap = std::max(cap, w);
+    auto total = [&](double c) {
+        double sum = 0;
+        for (size_t i = 0; i < items.size(); ++i)
+            sum += std::max(valueW[i], std::min(captionW[i], c));
+        return sum;
+    };
+    if (total(cap) > fit) {
+        double lo = 0, hi = cap;
+        for (int32_t i = 0; i < 30; ++i) {
+            double mid = (lo + hi) / 2;
+            (total(mid) <= fit ? lo : hi) = mid;
+        }
+        cap = lo;
+    }
+    double x = strip.x + dp(20);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const SummaryItem& item = items[i];
+        double w = std::max(valueW[i], std::min(captionW[i], cap));
+        Rect box{x, strip.y + (strip.h - dp(36)) / 2, w, dp(36)};
+        std::string caption = asciiUpper(item.caption);
+        if (captionW[i] > w)
+            caption = elideText(state, caption, w, dp(10.5), 600);
+        captionValue(state, box, caption, values[i], item.color);
+        if (mouseIn(ui, box))
+            tooltip(ui,
+                caption == asciiUpper(item.caption) ? std::string(item.tip)
+                                                    : std::string(item.caption) + ": " + item.tip,
+                box);
+        x += w + step / 2;
+        fillRect(*state.renderer, {x, strip.y + (strip.h - dp(30)) / 2, std::max(1.0, dp(1)), dp(30)},
+            t.base[slotShadeStrong]);
+        x += step / 2;
+    }
+    return x;
 }
 
 }  // namespace
+
+void showCalendarView(AppState& state, uint8_t view)
+{
+    state.view = view;
+    state.settings.view = calendarViewName(state.view);
+    if (state.focusedDayValid)
+        selectDate(state, state.focusedDay.year, state.focusedDay.month, state.focusedDay.day);
+    state.redrawRequested = true;
+}
 
 std::string weekTitle(Date day)
 {
@@ -224,35 +315,79 @@ std::string calendarTitle(const AppState& state)
     return monthTitle(state);
 }
 
-ToolbarLayout toolbarLayout(AppState& state, const Rect& rect)
+ToolbarLayout toolbarLayout(const AppState& state, const Rect& rect)
 {
     ToolbarLayout at;
     auto dp = [&](double v) { return scaled(state, v); };
-    double cy = rect.y + (rect.h - dp(kControlDp)) / 2;
+    double cy = rect.y + (dp(kFirstRowDp) - dp(kControlDp)) / 2;
+    double side = dp(kSideDp), gap = dp(kGapDp);
     at.switcherLabel = accountFilterLabel(state, selectedAccountId(state));
     at.switcherAmount = headerBalance(state);
     at.switcherFigure = formatMoney(at.switcherAmount);
-    double sw = std::max(measureText(state, at.switcherLabel, dp(13), 600),
-                    measureTextWith(state, at.switcherFigure, dp(11.5), 1))
+    double switcherNeed = std::max(measureText(state, at.switcherLabel, dp(13), 600),
+                              measureTextWith(state, at.switcherFigure, dp(11.5), 1))
         + dp(44);
-    at.switcher = {rect.x + dp(kSideDp), rect.y + (rect.h - dp(40)) / 2, sw, dp(40)};
-
     double addW = measureText(state, "Add", dp(13), 600) + dp(40);
-    at.add = {rect.x + rect.w - dp(kSideDp) - addW, cy, addW, dp(kControlDp)};
-    at.views = {at.add.x - dp(kGapDp) - dp(kViewSwitchDp), cy, dp(kViewSwitchDp), dp(kControlDp)};
-    double switcherRight = at.switcher.x + at.switcher.w;
-    double space = at.views.x - dp(kGapDp) - switcherRight;
-    double searchW = std::clamp(space - dp(360), dp(120), dp(240));
-    at.search = {at.views.x - dp(kGapDp) - searchW, cy, searchW, dp(kControlDp)};
-
-    at.titleText = calendarTitle(state);
-    double titleW = measureText(state, at.titleText, dp(17), 700) + dp(16);
     double todayW = measureText(state, "Today", dp(12.5), 600) + dp(24);
-    double m = dp(32 + 7) + titleW + dp(7 + 32 + 7) + todayW;
+    // Arrows, gaps and Today around a title of width w.
+    auto navWidth = [&](double w) { return dp(32 + 7) + w + dp(16 + 7 + 32 + 7) + todayW; };
+    auto titleWidth = [&](const std::string& t) { return measureText(state, t, dp(17), 700); };
+    double searchLeast = searchFieldLeast(state);
+
+    // One row when it holds the longest of the three views' titles, so that
+    // switching views never moves the bands.
+    double longest = std::max({titleWidth(monthTitle(state)), titleWidth(weekTitle(state.selectedDate)),
+        titleWidth(longDate(state.selectedDate))});
+    double oneRow = side + switcherNeed + dp(14) + navWidth(longest) + dp(8) + searchLeast + gap + dp(kViewSwitchDp)
+        + gap + addW + side;
+    at.twoRows = rect.w < oneRow;
+    at.height = dp(kFirstRowDp) + (at.twoRows ? dp(kSecondRowDp) : 0);
+
+    double sw = switcherNeed;
+    if (at.twoRows)
+        sw = std::min(sw, std::max(dp(120), rect.w * 0.3));
+    at.switcher = {rect.x + side, rect.y + (dp(kFirstRowDp) - dp(40)) / 2, sw, dp(40)};
+    if (sw < switcherNeed)
+        at.switcherLabel = elideText(state, at.switcherLabel, sw - dp(11 + 30), dp(13), 600);
+    at.add = {rect.x + rect.w - side - addW, cy, addW, dp(kControlDp)};
+    double switcherRight = at.switcher.x + at.switcher.w;
     double least = switcherRight + dp(14);
-    double gx = std::max((switcherRight + at.search.x) / 2 - m / 2, least);
-    if (gx + m > at.search.x - dp(8))
-        gx = std::max(at.search.x - dp(8) - m, least);
+
+    // The nav group sits in the middle of the room between the switcher and
+    // whatever follows it on the first row.
+    double rowEnd;
+    if (at.twoRows) {
+        double y2 = rect.y + dp(kFirstRowDp);
+        at.views = {rect.x + side, y2, dp(kViewSwitchDp), dp(kControlDp)};
+        double searchW = std::clamp(rect.w - 2 * side - dp(kViewSwitchDp) - gap, 0.0, dp(kSearchRowMaxDp));
+        at.search = {rect.x + rect.w - side - searchW, y2, searchW, dp(kControlDp)};
+        rowEnd = at.add.x - dp(8);
+    } else {
+        at.views = {at.add.x - gap - dp(kViewSwitchDp), cy, dp(kViewSwitchDp), dp(kControlDp)};
+        double room = at.views.x - gap - least - navWidth(longest) - dp(8);
+        double searchW = std::clamp(room, searchLeast, std::max(searchLeast, dp(kSearchMaxDp)));
+        at.search = {at.views.x - gap - searchW, cy, searchW, dp(kControlDp)};
+        rowEnd = at.search.x - dp(8);
+    }
+
+    // The title takes its full form, else a short one, else an ellipsis.
+    std::string full = calendarTitle(state);
+    double titleRoom = std::max(0.0, rowEnd - least - navWidth(0));
+    double titleW = titleWidth(full);
+    at.titleText = full;
+    if (titleW > titleRoom) {
+        at.titleText = shortCalendarTitle(state);
+        titleW = titleWidth(at.titleText);
+        if (titleW > titleRoom) {
+            at.titleText = elideText(state, at.titleText, titleRoom, dp(17), 700);
+            titleW = titleRoom;
+        }
+    }
+    titleW += dp(16);
+    double m = navWidth(titleW - dp(16));
+    double gx = std::max((switcherRight + rowEnd + dp(8)) / 2 - m / 2, least);
+    if (gx + m > rowEnd)
+        gx = std::max(rowEnd - m, least);
     at.prev = {gx, cy + dp(1), dp(32), dp(32)};
     at.title = {gx + dp(39), cy, titleW, dp(kControlDp)};
     at.next = {at.title.x + at.title.w + dp(7), cy + dp(1), dp(32), dp(32)};
@@ -278,11 +413,7 @@ void drawCalendarToolbar(AppState& state, const Rect& rect)
 
     int32_t view = state.view;
     if (segmentedControl(state, "tb-view", view, {"Month", "Week", "Day"}, at.views)) {
-        state.view = uint8_t(std::clamp(view, 0, 2));
-        state.settings.view = calendarViewName(state.view);
-        if (state.focusedDayValid)
-            selectDate(state, state.focusedDay.year, state.focusedDay.month, state.focusedDay.day);
-        state.redrawRequested = true;
+        showCalendarView(state, uint8_t(std::clamp(view, 0, 2)));
         at = toolbarLayout(state, rect);  // the new view's title
     }
     registerTourAnchor(state, "views", at.views);
@@ -348,6 +479,7 @@ void drawSearchPopover(AppState& state, const Rect& anchor)
     double width = std::max(scaled(state, 360), anchor.w);
     Rect panel = placePopover(state, anchor, width, scaled(state, height), false, false);
     int32_t layer = beginPopover(state, panel);
+    keepPopupOpenOver(ui, anchor);  // a click on the field or its clear button acts
     double pad = scaled(state, 8);
     Rect content{panel.x + pad, panel.y + pad, panel.w - 2 * pad, panel.h - 2 * pad};
     double y = content.y + scaled(state, 6);
@@ -421,17 +553,15 @@ void drawMonthSummary(AppState& state, const Rect& rect)
     Date first = firstOfMonth(state.shownMonth.year, state.shownMonth.month);
     const BalanceSummary& s = monthFigures(state, first, selectedAccountId(state)).summary;
 
-    double x = rect.x + scaled(state, 20);
     double itemTop = rect.y + (rect.h - scaled(state, 36)) / 2;
-    summaryItem(state, x, rect, "Opening balance", s.opening, amountColor(state, s.opening, 0),
-        "The balance the month starts with \u2014 carried into the 1st, before that day's transactions.");
-    summaryItem(state, x, rect, "Income", s.income, t.base[slotSuccess], "All income dated in this calendar month.");
-    summaryItem(
-        state, x, rect, "Expenses", s.expense, t.base[slotDanger], "All expenses dated in this calendar month.");
-    summaryItem(
-        state, x, rect, "Net this month", s.net, amountColor(state, s.net, 0), "This month's income minus expenses.");
-    summaryItem(state, x, rect, "Projected end balance", s.closing, amountColor(state, s.closing, 0),
-        "End-of-day balance on the last day of the month (reflects any manual balance anchors).");
+    double x = drawSummaryItems(state, rect,
+        {{"Opening balance", s.opening, amountColor(state, s.opening, 0),
+             "The balance the month starts with \u2014 carried into the 1st, before that day's transactions."},
+            {"Income", s.income, t.base[slotSuccess], "All income dated in this calendar month."},
+            {"Expenses", s.expense, t.base[slotDanger], "All expenses dated in this calendar month."},
+            {"Net this month", s.net, amountColor(state, s.net, 0), "This month's income minus expenses."},
+            {"Projected end balance", s.closing, amountColor(state, s.closing, 0),
+                "End-of-day balance on the last day of the month (reflects any manual balance anchors)."}});
     // x lies past the last separator, so the bar never crowds it.
     double barX = rect.x + rect.w - scaled(state, 20 + kBarDp);
     if (x >= barX)

@@ -19,8 +19,12 @@ std::string calendarTitle(const AppState& state);
 // "Dec 29 – Jan 4, 2025" (the year of the last day).
 std::string weekTitle(Date day);
 
-// Where the toolbar puts its controls, in pixels.
+// Where the toolbar puts its controls, in pixels. A window too narrow for
+// one row moves the view switch and the search field to a second row;
+// texts that still do not fit take a shorter form or an ellipsis.
 struct ToolbarLayout {
+    double height = 0;  // of the whole band: one row or two
+    bool twoRows = false;
     Rect switcher;
     Rect add;
     Rect views;
@@ -29,12 +33,15 @@ struct ToolbarLayout {
     Rect title;
     Rect next;
     Rect today;
-    std::string titleText;
-    std::string switcherLabel;
+    std::string titleText;      // as drawn: perhaps shortened to fit
+    std::string switcherLabel;  // as drawn: perhaps elided
     std::string switcherFigure;
     double switcherAmount = 0;
 };
-ToolbarLayout toolbarLayout(AppState& state, const Rect& rect);
+// rect.h is not read: the layout says how high the band is.
+ToolbarLayout toolbarLayout(const AppState& state, const Rect& rect);
+// The search field's hint, cut to the room the field keeps for text.
+inline constexpr const char* kSearchPlaceholder = "Search transactions";
 
 // The popover's hits: the first rows and how many there are, kept while
 // the text, the filter, the shown month, today and the budget stay the same.

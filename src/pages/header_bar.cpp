@@ -18,6 +18,7 @@
 #include "pages/month_figures.h"
 #include "pages/toolbar_pieces.h"
 #include "platform/cursor.h"
+#include "platform/render/glyph_atlas.h"
 #include "platform/render/primitives.h"
 #include "ui/hit_test.h"
 #include "ui/layout.h"
@@ -196,11 +197,17 @@ void drawBrand(AppState& state, const DesktopHeaderLayout& at)
         Rect logo{scaled(state, 16), std::round((h - s) / 2), s, s};
         drawTextureRect(*state.renderer, *state.windowIcon, logo, colorWhite, 0, 0, 1, 1);
     }
-    Renderer& r = *state.renderer;
-    renderText(r, atlasForWeight(state, 700), kProductName, at.nameX, std::round(h / 2 - scaled(state, 2)),
-        scaled(state, 15), t.base[slotText]);
-    renderText(r, atlasForWeight(state, 400), "Plan \u00b7 Track \u00b7 Forecast", at.nameX,
-        std::round(h / 2 + scaled(state, 12)), scaled(state, 10), t.base[slotTextTertiary]);
+    // On their baselines, in boxes that end before the balance: a narrow
+    // window elides the tagline rather than writing it under the button.
+    double room = std::max(0.0, at.balance.x - scaled(state, 12) - at.nameX);
+    auto line = [&](std::string_view text, int32_t weight, double baseline, double size, Color color) {
+        const GlyphAtlas& face = *atlasForWeight(state, weight);
+        double up = ascent(face, size), down = descent(face, size);
+        drawText(state, text, {at.nameX, baseline - up, room, up - down}, size, color, 0, weight);
+    };
+    line(kProductName, 700, std::round(h / 2 - scaled(state, 2)), scaled(state, 15), t.base[slotText]);
+    line("Plan \u00b7 Track \u00b7 Forecast", 400, std::round(h / 2 + scaled(state, 12)), scaled(state, 10),
+        t.base[slotTextTertiary]);
     InteractResult res = interact(ui, widgetId(ui, "nav-brand"), at.brand, 1);
     if (res.hovered)
         ui.cursorShape = curHand;
@@ -361,13 +368,22 @@ Rect drawPhoneHeader(AppState& state)
     drawDivider(state, 0, ui.viewWidth, h - std::max(1.0, scaled(state, 1)), t.base[slotBorder]);
 
     double balance = headerBalance(state);
-    drawText(state, formatMoney(balance), {scaled(state, 14), 0, ui.viewWidth / 2 - scaled(state, 14), h},
-        scaled(state, 13.5), amountColor(state, balance, kPhoneWarnBelow), 0, 500);
-
+    std::string balanceText = formatMoney(balance);
+    double balanceSize = scaled(state, 13.5);
+    double balanceW = measureText(state, balanceText, balanceSize, 500);
     double menuTextW = measureText(state, "Menu", scaled(state, 14), 500);
     double w = scaled(state, 10 + 24 + 8) + menuTextW + scaled(state, 8 + 16 + 10);
+    double side = scaled(state, 14), gap = scaled(state, 8);
+    // In a window too narrow for the balance beside the word, the button
+    // keeps its picture and chevron only.
+    bool word = side + balanceW + gap + w + side <= ui.viewWidth;
+    if (!word)
+        w -= menuTextW + scaled(state, 8);
     double bh = scaled(state, 34);
-    Rect button{ui.viewWidth - scaled(state, 14) - w, (h - bh) / 2, w, bh};
+    Rect button{ui.viewWidth - side - w, (h - bh) / 2, w, bh};
+    drawText(state, balanceText, {side, 0, std::max(0.0, button.x - gap - side), h}, balanceSize,
+        amountColor(state, balance, kPhoneWarnBelow), 0, 500);
+
     int64_t sheet = popupId(state, "phonemenu");
     InteractResult res = interact(ui, widgetId(ui, "ph-menu"), button, 1);
     double radius = scaled(state, 10);
@@ -380,8 +396,9 @@ Rect drawPhoneHeader(AppState& state)
         drawAvatar(state, face, a);
     else if (state.windowIcon)
         drawTextureRect(*state.renderer, *state.windowIcon, face, colorWhite, 0, 0, 1, 1);
-    drawText(state, "Menu", {face.x + a + scaled(state, 8), button.y, menuTextW, bh}, scaled(state, 14),
-        t.base[slotText], 0, 500);
+    if (word)
+        drawText(state, "Menu", {face.x + a + scaled(state, 8), button.y, menuTextW, bh}, scaled(state, 14),
+            t.base[slotText], 0, 500);
     chevron(state, button, 26, 9, 16);
     if (res.hovered)
         ui.cursorShape = curHand;

@@ -34,6 +34,9 @@ namespace {
 constexpr double kDateDp = 110, kCategoryDp = 150, kAccountDp = 150, kAmountDp = 120, kStatusDp = 150;
 constexpr double kTableMarginDp = 28;
 constexpr double kHeaderDp = 32;
+// Below this room for the description the columns would run past the table:
+// the rows take the two-line form instead.
+constexpr double kMinDescriptionDp = 160;
 
 struct Page {
     AppState& state;
@@ -42,6 +45,7 @@ struct Page {
     double w = 0;
     double y = 0;
     bool compact = false;
+    bool twoLineRows = false;
     bool run = false;  // asked for this frame
 
     double dp(double v) const { return scaled(state, v); }
@@ -206,9 +210,17 @@ void drawHeading(Page& p)
     p.y += p.dp(24);
     drawText(p.state, "Results", {p.x, p.y, p.dp(120), p.dp(30)}, p.dp(18), t.base[slotText], 0, 700);
     std::string count = searchCountLine(p.s);
+    double size = p.dp(12.5);
+    if (!count.empty() && measureText(p.state, count, size, 400) > p.w - p.dp(90)) {
+        // Too long beside the heading: on a line of its own below it.
+        p.y += p.dp(30);
+        drawText(p.state, count, {p.x, p.y, p.w, p.dp(20)}, size, t.base[slotTextSecondary], 0, 400);
+        p.y += p.dp(20) + p.dp(6);
+        return;
+    }
     if (!count.empty())
-        drawText(p.state, count, {p.x + p.dp(90), p.y, p.w - p.dp(90), p.dp(30)}, p.dp(12.5), t.base[slotTextSecondary],
-            0, 400);
+        drawText(
+            p.state, count, {p.x + p.dp(90), p.y, p.w - p.dp(90), p.dp(30)}, size, t.base[slotTextSecondary], 0, 400);
     p.y += p.dp(30) + p.dp(6);
 }
 
@@ -328,12 +340,12 @@ const SearchHit* drawTable(Page& p, const Rect& visible)
     const std::vector<SearchHit>& rows = shownResults(p.s);
     size_t total = p.s.results.size();
     size_t shown = std::min(size_t(std::max(0, p.s.shownCount)), total);
-    double rowH = p.dp(p.compact ? 56 : 40), header = p.compact ? 0 : p.dp(kHeaderDp);
+    double rowH = p.dp(p.twoLineRows ? 56 : 40), header = p.twoLineRows ? 0 : p.dp(kHeaderDp);
     Rect box{p.x, p.y, p.w, double(shown) * rowH + p.dp(32 + 8)};
     strokeRoundRect(*p.state.renderer, box, p.dp(12), std::max(1.0, p.dp(1)), t.base[slotShadeStrong]);
     Columns c = tableColumns(p, box);
-    double top = box.y + (p.compact ? p.dp(4) : 0);
-    if (!p.compact) {
+    double top = box.y + (p.twoLineRows ? p.dp(4) : 0);
+    if (!p.twoLineRows) {
         drawSortHeader(p, c, box.y);
         drawDivider(p.state, box.x, box.x + box.w, box.y + header - 1, t.base[slotShadeStrong]);
         top = box.y + header + p.dp(4);
@@ -352,7 +364,7 @@ const SearchHit* drawTable(Page& p, const Rect& visible)
         }
         if (i > 0)
             drawDivider(p.state, row.x, row.x + row.w, row.y, t.base[slotShadeStrong]);
-        if (p.compact)
+        if (p.twoLineRows)
             drawCompactRow(p, rows[i], row);
         else
             drawWideRow(p, c, rows[i], row);
@@ -363,7 +375,7 @@ const SearchHit* drawTable(Page& p, const Rect& visible)
     if (shown < total) {
         p.y += p.dp(10);
         std::string label = "Load more (" + std::to_string(total - shown) + " more)";
-        if (button(p.state, "sp-more", label, {p.x, p.y, p.dp(220), p.dp(34)}, "secondary", "", false)) {
+        if (button(p.state, "sp-more", label, {p.x, p.y, std::min(p.w, p.dp(220)), p.dp(34)}, "secondary", "", false)) {
             p.s.shownCount += kSearchPageRows;
             p.state.redrawRequested = true;
         }
@@ -385,6 +397,8 @@ void drawSearchPage(AppState& state, const Rect& rect)
     double margin = p.dp(p.compact ? 12 : 28);
     p.w = std::min(p.dp(1180), visible.w - 2 * margin);
     p.x = visible.x + std::round((visible.w - p.w) / 2);
+    p.twoLineRows = p.compact
+        || p.w < p.dp(kTableMarginDp + kDateDp + kCategoryDp + kAccountDp + kAmountDp + kStatusDp + kMinDescriptionDp);
     p.y = layoutCursor(ui) + p.dp(p.compact ? 14 : 24);
     double titleH = p.dp(p.compact ? 30 : 36);
     drawText(

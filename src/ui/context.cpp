@@ -112,7 +112,8 @@ void beginFrame(UiContext& ctx, double dt)
 
     if (ctx.popupId != 0) {
         bool press = ctx.buttonsPressed[1] || ctx.buttonsPressed[3];
-        bool outside = !rectContains(ctx.popupRect, ctx.pointerX, ctx.pointerY);
+        bool outside = !rectContains(ctx.popupRect, ctx.pointerX, ctx.pointerY)
+            && !rectContains(ctx.popupKeep, ctx.pointerX, ctx.pointerY);
         if (press && ctx.popupOpenedFrame < ctx.frame - 1 && outside) {
             bool onHigherOverlay = false;
             for (const OverlayRect& o : ctx.overlaysLast)

@@ -91,6 +91,13 @@ struct WidgetRecord {
     Rect rect;
     int32_t layer = 0;
     bool focusable = false;
+    // Where the pointer could reach it: the clip and window it was drawn in,
+    // the button it takes (0: only focusable) and whether a scroll area
+    // holds it.
+    Rect clip;
+    int64_t windowId = 0;
+    uint8_t button = 0;
+    bool inScrollArea = false;
 };
 
 // The labels are those hashed in this frame and the one before (ids hashed
@@ -159,6 +166,7 @@ struct UiContext {
     Rect popupRect;
     int32_t popupOpenedFrame = 0;
     Rect popupAnchor;
+    Rect popupKeep;  // presses here leave the popup open
     int32_t popupLayer = 0;
     double menuScroll = 0;       // the open popup's scroll offset
     bool menuOverflow = false;   // the open menu is taller than the room it has

@@ -18,6 +18,10 @@ void openPopup(UiContext& ctx, int64_t id, const Rect& anchor);
 void setPopupRect(UiContext& ctx, const Rect& rect);
 bool isPopupOpen(const UiContext& ctx, int64_t id);
 void closePopup(UiContext& ctx);
+// A press on this rectangle (the field a popup of hits belongs to) leaves
+// the open popup open and reaches the widgets there. Asked for each frame
+// while the popup is drawn; a new popup starts without one.
+void keepPopupOpenOver(UiContext& ctx, const Rect& rect);
 
 // The distance the area under the pointer scrolls this frame; the first area
 // that takes the wheel empties it, so enclosing areas drawn later get 0.

@@ -248,6 +248,12 @@ void consumeKey(UiContext& ctx, uint8_t key)
     std::erase_if(ctx.keyPresses, [key](const KeyPress& k) { return k.key == key; });
 }
 
+void consumeCommandKey(UiContext& ctx, uint8_t key)
+{
+    consumeKey(ctx, key);
+    ctx.typedRunes.clear();
+}
+
 bool ctrlDown(const UiContext& ctx) { return (ctx.modifiers & modControl) || ctx.keysHeld[keyControl]; }
 
 bool shiftDown(const UiContext& ctx) { return (ctx.modifiers & modShift) || ctx.keysHeld[keyShift]; }

@@ -32,6 +32,11 @@ std::vector<WindowEvent> takeFrameInput(InputQueue& queue, bool typingInField);
 // otherwise at least these.
 bool keyPressed(const UiContext& ctx, uint8_t key, uint8_t modifiers, bool exact);
 void consumeKey(UiContext& ctx, uint8_t key);
+// A key that acted as a command: its press and the character it typed. A
+// frame that is not typing into a field takes one key at a time, so every
+// character of such a frame came with that key; left in place, it would be
+// typed into the field the command opens.
+void consumeCommandKey(UiContext& ctx, uint8_t key);
 bool ctrlDown(const UiContext& ctx);
 bool shiftDown(const UiContext& ctx);
 

@@ -133,7 +133,7 @@ void drawFieldFrame(UiContext& ctx, const Rect& rect, bool hovered, bool focused
 }
 
 TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rect& rect, std::string_view placeholder,
-    bool disabled, bool selectAllOnClick, bool masked)
+    bool disabled, bool selectAllOnClick, bool masked, double trailing)
 {
     std::shared_ptr<TextEditState> state = textEditState(ctx, id);
     TextEditState& st = *state;
@@ -162,7 +162,7 @@ TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rec
         revealInScrollArea(ctx, rect);
 
     double pad = 6 * ctx.scale;
-    Rect area{rect.x + pad, rect.y, rect.w - 2 * pad, rect.h};
+    Rect area{rect.x + pad, rect.y, std::max(0.0, rect.w - 2 * pad - trailing), rect.h};
 
     if (!focused && st.editing) {
         st.editing = false;

@@ -3,6 +3,7 @@
 #include "core/utf8.h"
 #include "platform/render/primitives.h"
 #include "ui/input.h"
+#include "ui/text_ink_internal.h"
 #include "ui/text_measure.h"
 
 #include <algorithm>
@@ -131,7 +132,9 @@ void uiDrawText(
 {
     if (size <= 0)
         size = fontSize(ctx);
-    drawTextInRect(*ctx.renderer, uiFont(ctx, font), text, rect, size, color, align);
+    const GlyphAtlasRef& atlas = uiFont(ctx, font);
+    logTextInk(*ctx.renderer, text, rect, textInkInRect(*atlas, text, rect, size, align));
+    drawTextInRect(*ctx.renderer, atlas, text, rect, size, color, align);
 }
 
 double uiTextWidth(UiContext& ctx, std::string_view text, double size, int font)

@@ -15,13 +15,13 @@ void remember(UiContext& ctx, int64_t id, std::string_view label)
         ctx.recorder->labels[id] = std::string(label);
 }
 
-void record(UiContext& ctx, int64_t id, const Rect& rect, bool focusable)
+void record(UiContext& ctx, int64_t id, const Rect& rect, bool focusable, uint8_t button)
 {
     // A menu's first frame places its entries by a guess, unseen.
     if (!ctx.recorder || ctx.menuMeasuring)
         return;
-    ctx.recorder->records.push_back(
-        {id, recordedLabel(*ctx.recorder, id), rect, currentLayer(*ctx.renderer), focusable});
+    ctx.recorder->records.push_back({id, recordedLabel(*ctx.recorder, id), rect, currentLayer(*ctx.renderer), focusable,
+        uiClip(ctx), ctx.currentWindowId, button, !ctx.scrollAreaStack.empty()});
 }
 
 }  // namespace
@@ -95,7 +95,7 @@ InteractResult interact(UiContext& ctx, int64_t id, const Rect& rect, uint8_t bu
     r.pressed = r.hovered && ctx.buttonsPressed[b];
     ctx.lastWidgetRect = rect;
     ctx.lastWidgetId = id;
-    record(ctx, id, rect, false);
+    record(ctx, id, rect, false, button);
     return r;
 }
 
@@ -130,7 +130,7 @@ void addFocusable(UiContext& ctx, int64_t id)
                 return;
             }
         }
-        record(ctx, id, ctx.lastWidgetRect, true);
+        record(ctx, id, ctx.lastWidgetRect, true, 0);
     }
 }
 

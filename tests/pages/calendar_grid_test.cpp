@@ -96,7 +96,7 @@ TEST(CalendarGrid, TilesDrawTheLinesThatFitAndAMoreRowOnlyForHiddenOnes)
         {3, 3, 3, ""},
         {3, 4, 2, "+2 more"},
         {3, 0, 0, ""},
-        {0, 2, 0, "+2 more"},
+        {0, 2, 0, "+2"},  // no room for a line: counted beside the day number
         {0, 0, 0, ""},
         {1, 1, 1, ""},
         {1, 5, 0, "+5 more"},
@@ -109,12 +109,17 @@ TEST(CalendarGrid, TilesDrawTheLinesThatFitAndAMoreRowOnlyForHiddenOnes)
         EXPECT_EQ(countLabels(h, "tile-"), c.lines) << c.fit << " / " << c.entries;
         bool anyMore = false;
         for (const testing::DrawnText& t : h.texts)
-            anyMore = anyMore || t.text.find(" more") != std::string::npos;
+            anyMore = anyMore || t.text.rfind("+", 0) == 0;
         EXPECT_EQ(anyMore, *c.more != 0) << c.fit << " / " << c.entries;
         if (*c.more) {
             EXPECT_TRUE(h.drewText(c.more)) << c.fit << " / " << c.entries;
         }
         EXPECT_EQ(countLabels(h, "more-"), *c.more ? 1 : 0);
+        if (*c.more) {  // whole, inside the tile
+            Rect more = h.rectOf("more-2025-03-20");
+            EXPECT_GE(more.y, 200);
+            EXPECT_LE(more.y + more.h, 200 + 21.0 * c.fit + 30 + 1e-9) << c.fit << " / " << c.entries;
+        }
     }
     EXPECT_EQ(tileLines(-5, 2).fit, 0);
 

@@ -2,6 +2,8 @@
 // go, and the first-frame focus.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/navigation.h"
 #include "model/dates.h"
 #include "pages/calendar_page.h"
@@ -107,26 +109,30 @@ TEST(CalendarPage, FirstFrameFocusesTodayOnlyWhenNoDayIsFocused)
 
 TEST(CalendarPage, PiecesTakeTheirBandsAndFullNamesAbove900Dp)
 {
+    // The toolbar takes a second row below about 950 dp; the bands follow it.
     for (double scale : {1.0, 2.0}) {
         PageHarness h;
         h->ui->scale = scale;
-        for (auto [width, full] : {std::pair{900.0, false}, std::pair{901.0, true}}) {
+        for (auto [width, full, rows] : {std::tuple{900.0, false, 2}, std::tuple{901.0, true, 2},
+                 std::tuple{700.0, false, 2}, std::tuple{1280.0, true, 1}}) {
             Rect content{0, 60 * scale, width * scale, 700 * scale};
             CalendarLayout at = calendarLayout(*h, content);
-            EXPECT_EQ(at.fullWeekdayNames, full) << width << " at " << scale;
+            double bar = (rows == 1 ? 58 : 58 + 46) * scale;
+            SCOPED_TRACE(std::to_string(width) + " at " + std::to_string(scale));
+            EXPECT_EQ(at.fullWeekdayNames, full);
             EXPECT_EQ(at.toolbar.y, content.y);
-            EXPECT_EQ(at.toolbar.h, 58 * scale);
-            EXPECT_EQ(at.summary.y, content.y + 58 * scale);
-            EXPECT_EQ(at.view.y, content.y + 116 * scale);
-            EXPECT_EQ(at.view.h, content.h - 116 * scale);
+            EXPECT_EQ(at.toolbar.h, bar);
+            EXPECT_EQ(at.summary.y, content.y + bar);
+            EXPECT_EQ(at.view.y, content.y + bar + 58 * scale);
+            EXPECT_EQ(at.view.h, content.h - bar - 58 * scale);
             EXPECT_EQ(at.weekdayHeader.h, 30 * scale);
-            EXPECT_EQ(at.grid.y, content.y + 146 * scale);
-            EXPECT_EQ(at.grid.h, content.h - 146 * scale);
+            EXPECT_EQ(at.grid.y, content.y + bar + 88 * scale);
+            EXPECT_EQ(at.grid.h, content.h - bar - 88 * scale);
         }
     }
     // A window too short for the bands gives empty rectangles, never negative ones.
     PageHarness h;
-    CalendarLayout tiny = calendarLayout(*h, {0, 0, 300, 80});
+    CalendarLayout tiny = calendarLayout(*h, {0, 0, 1280, 80});
     EXPECT_EQ(tiny.summary.h, 22);
     EXPECT_EQ(tiny.view.h, 0);
     EXPECT_EQ(tiny.grid.h, 0);

@@ -192,6 +192,52 @@ TEST(Shortcuts, EveryRowOfTheTable)
     }
 }
 
+// The window sends a letter's press and its character together: a key that
+// opens the form must leave its character out of the description.
+TEST(Shortcuts, AnAddKeyTypesNothingIntoTheForm)
+{
+    for (auto [key, typed] :
+        {std::pair{letter('n'), 'n'}, std::pair{letter('a'), 'a'}, std::pair{uint8_t(keyEqual), '='}}) {
+        SCOPED_TRACE(typed);
+        Shortcuts t;
+        WindowEvent e;
+        e.kind = weKeyDown;
+        e.key = key;
+        t.h.app.feed(e);
+        WindowEvent c;
+        c.kind = weText;
+        c.codepoint = typed;
+        t.h.app.feed(c);
+        e.kind = weKeyUp;
+        t.h.app.feed(e);
+        t.h.frames(3);
+        ASSERT_TRUE(t.h->txFormWindow->open);
+        testing::typeText(t.h, "Rent");
+        t.h.key(keyTab);
+        t.h.frames(2);
+        EXPECT_EQ(txFormState(*t.h).description, "Rent");
+    }
+}
+
+// M, W and D show the focused day, wherever the shown period had gone.
+TEST(Shortcuts, ViewKeysShowTheFocusedDay)
+{
+    constexpr Date d26{2025, 3, 26};
+    for (auto [typed, view] : {std::pair{'m', viewMonth}, std::pair{'w', viewWeek}, std::pair{'d', viewDay}}) {
+        SCOPED_TRACE(typed);
+        Shortcuts t;
+        t.h->view = typed == 'm' ? viewDay : viewMonth;
+        selectDate(*t.h, 2025, 5, 20);
+        selectDay(*t.h, 2025, 3, 26);
+        t.h.frame();
+        press(t.h, letter(typed));
+        EXPECT_EQ(t.h->view, view);
+        EXPECT_EQ(t.h->selectedDate, d26);
+        EXPECT_EQ(t.h->shownMonth, (YearMonth{2025, 3}));
+        EXPECT_EQ(t.h->settings.view, calendarViewName(view));
+    }
+}
+
 TEST(Shortcuts, KeysMeantForOneRowNeverTriggerAnother)
 {
     struct Case {

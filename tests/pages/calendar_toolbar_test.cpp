@@ -81,21 +81,35 @@ TEST(CalendarToolbar, TitleOfEachView)
 TEST(CalendarToolbar, NavigationGroupNeverStartsLeftOfTheSwitcher)
 {
     // Long account names push the switcher right; narrow windows squeeze
-    // the group against the search field.
+    // the group against the search field, then move the field and the view
+    // switch to a row of their own. No control ever lies over another.
+    const char* ids[] = {"account-switcher", "tb-prev", "tb-month", "tb-next", "tb-today", "tb-view#0", "tb-view#2",
+        "tb-search", "tb-add"};
     for (const char* name : {"", "Checking", "A very long account name that fills"}) {
-        for (int32_t width : {1600, 1280, 1000, 800, 700}) {
-            Toolbar t(width);
-            if (*name) {
-                ASSERT_TRUE(updateAccount(t.h.store(), t.s.checking, name, "").ok);
-                setSelectedAccount(t.h.store(), t.s.checking);
-            }
-            t.h.frame();
-            Rect sw = t.h.rectOf("account-switcher"), prev = t.h.rectOf("tb-prev"), search = t.h.rectOf("tb-search");
-            Rect today = t.h.rectOf("tb-today");
-            SCOPED_TRACE(std::string(name) + " at " + std::to_string(width));
-            EXPECT_GE(prev.x, sw.x + sw.w + 14 - 1e-9);
-            if (prev.x > sw.x + sw.w + 14 + 1e-9) {  // not pinned: clear of the field
-                EXPECT_LE(today.x + today.w, search.x - 8 + 1e-9);
+        for (int32_t width : {1600, 1280, 1000, 950, 900, 800, 700, 640}) {
+            for (uint8_t view : {viewMonth, viewDay}) {
+                Toolbar t(width);
+                if (*name) {
+                    ASSERT_TRUE(updateAccount(t.h.store(), t.s.checking, name, "").ok);
+                    setSelectedAccount(t.h.store(), t.s.checking);
+                }
+                t.h->view = view;
+                selectDate(*t.h, 2025, 9, 24);
+                t.h.frame();
+                Rect sw = t.h.rectOf("account-switcher"), prev = t.h.rectOf("tb-prev");
+                SCOPED_TRACE(std::string(name) + " at " + std::to_string(width) + " view " + std::to_string(view));
+                EXPECT_GE(prev.x, sw.x + sw.w + 14 - 1e-9);
+                for (const char* a : ids) {
+                    Rect ra = t.h.rectOf(a);
+                    EXPECT_GE(ra.x, 0) << a;
+                    EXPECT_LE(ra.x + ra.w, width + 1e-9) << a;
+                    for (const char* b : ids) {
+                        Rect rb = t.h.rectOf(b);
+                        bool apart = ra.x + ra.w <= rb.x + 1e-9 || rb.x + rb.w <= ra.x + 1e-9
+                            || ra.y + ra.h <= rb.y + 1e-9 || rb.y + rb.h <= ra.y + 1e-9;
+                        EXPECT_TRUE(a == b || apart) << a << " over " << b;
+                    }
+                }
             }
         }
     }
@@ -112,12 +126,53 @@ TEST(CalendarToolbar, SearchFieldOpensThePopoverOnlyForText)
 
     calendarState(*t.h).searchText.clear();
     t.type("coff");
-    EXPECT_TRUE(t.popupOpen("searchpop"));  // while typing
+    EXPECT_FALSE(t.popupOpen("searchpop"));  // not while typing
+    t.h.clickWidget("cell-2025-03-20");      // the field gives up focus with a changed text
+    t.h.frames(2);
+    EXPECT_EQ(t.h->focusedDay, (Date{2025, 3, 20}));  // and the click reached the day
+    EXPECT_TRUE(t.popupOpen("searchpop"));
     EXPECT_TRUE(t.h.drewText("1 match"));
     EXPECT_TRUE(t.h.drewText("Coffee"));
-    t.h.key(keyEscape);  // the popover closes first
+    t.h.key(keyEscape);
     t.h.frame();
     EXPECT_FALSE(t.popupOpen("searchpop"));
+
+    // Leaving it again unchanged shows nothing; a click into the focused
+    // field shows the hits again.
+    t.h.clickWidget("tb-search");
+    t.h.frames(2);
+    EXPECT_FALSE(t.popupOpen("searchpop"));
+    t.h.clickWidget("cell-2025-03-21");
+    t.h.frames(2);
+    EXPECT_FALSE(t.popupOpen("searchpop"));
+    t.h.clickWidget("tb-search");
+    t.h.frames(2);
+    t.h.clickWidget("tb-search");
+    t.h.frames(2);
+    EXPECT_TRUE(t.popupOpen("searchpop"));
+}
+
+// The clear button lies inside the field; a click on it empties the search
+// and closes the hits, whether or not they are shown or the field is typed in.
+TEST(CalendarToolbar, ClearButtonEmptiesTheSearch)
+{
+    for (bool shown : {false, true}) {
+        SCOPED_TRACE(shown);
+        Toolbar t;
+        t.type("coff");
+        t.h.frame();
+        if (shown) {
+            t.h.clickWidget("cell-2025-03-20");
+            t.h.frames(2);
+            ASSERT_TRUE(t.popupOpen("searchpop"));
+        }
+        ASSERT_NE(t.h.widget("tb-clear"), nullptr);
+        t.h.clickWidget("tb-clear");
+        t.h.frames(2);
+        EXPECT_EQ(calendarState(*t.h).searchText, "");
+        EXPECT_FALSE(t.popupOpen("searchpop"));
+        EXPECT_EQ(t.h.widget("tb-clear"), nullptr);
+    }
 }
 
 TEST(CalendarToolbar, EnterShowsTheSearchPageWithTheText)

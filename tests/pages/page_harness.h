@@ -4,10 +4,12 @@
 // 2025-03-12, the widget recorder on, and a log of the texts the shell's
 // helpers drew in the last frame. Each harness starts with an empty local
 // budget on the Calendar page.
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/app_harness.h"
+#include "app/page_table.h"
 #include "model/budget.h"
 #include "ui/ui_harness.h"
 
@@ -26,8 +28,11 @@ struct PageHarness {
     AppHarness app;
     std::vector<DrawnText> texts;  // of the last frame
 
-    // sessionJson, when given, is written as session.json before the start.
-    explicit PageHarness(int32_t width = 1280, int32_t height = 820, const std::string& sessionJson = {});
+    // sessionJson, when given, is written as session.json before the start;
+    // moreEntries fills the other areas' entries of the page table (a tool
+    // that links them all).
+    explicit PageHarness(int32_t width = 1280, int32_t height = 820, const std::string& sessionJson = {},
+        const std::function<void(PageTable&)>& moreEntries = {});
     ~PageHarness();
 
     AppState& operator*() { return *app.state; }

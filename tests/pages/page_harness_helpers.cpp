@@ -10,7 +10,8 @@
 
 namespace qm::testing {
 
-PageHarness::PageHarness(int32_t width, int32_t height, const std::string& sessionJson)
+PageHarness::PageHarness(
+    int32_t width, int32_t height, const std::string& sessionJson, const std::function<void(PageTable&)>& moreEntries)
     : app(width, height)
 {
     if (!sessionJson.empty())
@@ -18,6 +19,8 @@ PageHarness::PageHarness(int32_t width, int32_t height, const std::string& sessi
     setTodaySource([] { return kPinnedToday; });
     PageTable table = placeholderPageTable();
     fillCalendarPageTable(table);
+    if (moreEntries)
+        moreEntries(table);
     setPageTable(std::move(table));
     setTextDrawLog([this](std::string_view text, const Rect& rect, double size, Color color) {
         texts.push_back({std::string(text), rect, size, color});

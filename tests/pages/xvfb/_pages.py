@@ -123,6 +123,14 @@ class Running:
                 time.sleep(0.05)
         return []
 
+    def texts(self):
+        """The texts the last listed frame drew (QUENMRK_TEST_TEXTS set)."""
+        try:
+            with open(self.listing) as f:
+                return [t["text"] for t in json.load(f).get("texts", [])]
+        except (OSError, ValueError):
+            return []
+
     def rect(self, wid):
         """The topmost rectangle of the id, or None when it is not drawn."""
         found = [w for w in self.widgets() if w["id"] == wid]

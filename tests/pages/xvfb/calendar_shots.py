@@ -22,6 +22,13 @@ SHOTS = {
     "month-dark": {"QUENMRK_THEME": "dark"},
     "day-dark": {"QUENMRK_THEME": "dark", "QUENMRK_VIEW": "day"},
     "month-1000": {"QUENMRK_WINDOW": "1000x820"},
+    # Narrow desktop widths: the view switch and the search field on a row
+    # of their own, short titles and balances.
+    "month-700x800": {"QUENMRK_WINDOW": "700x800"},
+    # A 1280 x 820 window at 200 %: the window switch is in dp.
+    "month-200pct": {"QUENMRK_SCALE": "2", "QUENMRK_WINDOW": "640x410"},
+    "week-200pct": {"QUENMRK_SCALE": "2", "QUENMRK_WINDOW": "640x410", "QUENMRK_VIEW": "week"},
+    "day-200pct": {"QUENMRK_SCALE": "2", "QUENMRK_WINDOW": "640x410", "QUENMRK_VIEW": "day"},
     # The toolbar's popovers, opened by a click on the switcher and the title.
     "accountpop": {"QUENMRK_TEST_CLICK": "60,89", "QUENMRK_TEST_FRAMES": "10"},
     "monthpicker": {"QUENMRK_TEST_CLICK": "402,89", "QUENMRK_TEST_FRAMES": "10"},
@@ -41,7 +48,8 @@ def main():
             extra.update(switches)
             with temp_dir() as home:
                 r = run_pinned(build, env, home, extra)
-            taken.took(name, r, [int(v) for v in extra["QUENMRK_WINDOW"].split("x")])
+            scale = float(extra.get("QUENMRK_SCALE", "1"))
+            taken.took(name, r, [round(int(v) * scale) for v in extra["QUENMRK_WINDOW"].split("x")])
     taken.finish()
     finish()
 
