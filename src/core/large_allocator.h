@@ -1,9 +1,8 @@
 #pragma once
 // Memory for a list that may grow to megabytes (a large budget's records and
 // the projection's lists over them). On small pages such a list costs a
-// translation miss on nearly every scattered read, one page-table entry per
-// 4 KB for every fork of a save to copy, and one write fault per 4 KB when
-// it is written after such a fork. Blocks that fill at least three quarters
+// translation miss on nearly every scattered read, and one page-table entry
+// and one first-touch fault per 4 KB. Blocks that fill at least three quarters
 // of a huge page therefore start on a huge page's boundary, their huge pages
 // marked for the kernel to back with huge pages when it can without making
 // the first writes wait; smaller ones come from operator new as usual.

@@ -105,10 +105,9 @@ struct User {
 };
 
 // A large budget's two long lists, held in huge pages where the kernel has
-// them: views read them scattered and a save's fork shares them. Records
-// leave them from anywhere (a removed series takes its adjustments, spread
-// over the whole list, with it): the records stay where they are and only
-// their order closes up.
+// them: views read them scattered, and a save under way reads them frozen
+// (StableList::freeze) while edits go on. Records leave them from anywhere (a removed series takes its adjustments,
+// spread over the whole list, with it): the records stay where they are and only their order closes up.
 using TransactionList = StableList<Transaction>;
 using AdjustmentList = StableList<TransactionAdjustment>;
 

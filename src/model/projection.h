@@ -148,8 +148,8 @@ struct BudgetProjection {
     size_t listSize[4] = {};
 
     // Scope 0 is all accounts, scope i + 1 the budget's i-th account. The
-    // lists as long as the budget's are LargeVector: every update after a
-    // save's fork writes into them.
+    // lists as long as the budget's are LargeVector, read scattered by every
+    // view.
     std::vector<ProjectedScope> scopes;
     std::unordered_map<int64_t, uint32_t> scopeOfId;
     std::vector<ProjectedSeries> series;                // every recurring transaction, in list order

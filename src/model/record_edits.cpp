@@ -26,16 +26,19 @@ void renameInTransactions(LocalStore& store, std::string_view from, std::string_
 {
     if (from == to)
         return;
-    for (Transaction& t : store.budget->transactions) {
+    // Only the records that change are reached through the mutable list: a
+    // save under way keeps a copy of each one reached so (StableList::freeze).
+    const TransactionList& read = store.budget->transactions;
+    for (size_t i = 0; i < read.size(); ++i) {
         bool changed = false;
         for (auto member : members) {
-            if (t.*member == from) {
-                t.*member = to;
+            if (read[i].*member == from) {
+                store.budget->transactions[i].*member = to;
                 changed = true;
             }
         }
         if (changed)
-            appendOp(store, opUpdate, entTransaction, t.id, transactionToJson(t));
+            appendOp(store, opUpdate, entTransaction, read[i].id, transactionToJson(read[i]));
     }
 }
 

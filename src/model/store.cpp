@@ -221,23 +221,63 @@ std::string storeJournalJson(const LocalStore& store)
     return out;
 }
 
+namespace {
+
+// LocalStore or FrozenStore: the files' text is made and written one piece
+// at a time through the same small buffer, as the whole text at once would
+// be fresh memory as large as the file, and touching it cost more than the
+// writing.
+template <typename Store>
+void writeStoreFiles(const Store& store)
+{
+    makePrivateFolders(store.folder);
+    std::string buffer;
+    buffer.reserve(kSavePiece + kSavePiece / 4);
+    // One change of both files: an op never goes missing from the journal
+    // while the budget already holds its record. Their order is storePaths'.
+    writeFilesTogether({{joinPath(store.folder, kJournalName),
+                            [&](const PutBytes& put) { putJournalText(store.journal, buffer, kSavePiece, put); }},
+        {joinPath(store.folder, kDataName),
+            [&](const PutBytes& put) { putDataText(store, buffer, kSavePiece, put); }}});
+}
+
+}  // namespace
+
 void saveStore(LocalStore& store)
 {
     if (store.folder.empty())
         return;
-    makePrivateFolders(store.folder);
-    // The files are written as their text is made, one piece at a time
-    // through the same small buffer: the whole text at once would be fresh
-    // memory as large as the file, and touching it cost more than the
-    // writing.
-    std::string buffer;
-    buffer.reserve(kSavePiece + kSavePiece / 4);
-    // One change of both files: an op never goes missing from the journal
-    // while the budget already holds its record.
-    writeFilesTogether(
-        {{journalPath(store), [&](const PutBytes& put) { putJournalText(store.journal, buffer, kSavePiece, put); }},
-            {dataPath(store), [&](const PutBytes& put) { putDataText(store, buffer, kSavePiece, put); }}});
+    writeStoreFiles(store);
     store.dirty = false;
+}
+
+FrozenStore freezeStore(LocalStore& store)
+{
+    FrozenStore f;
+    f.folder = store.folder;
+    Budget& b = *store.budget;
+    f.budget.accounts = b.accounts;
+    f.budget.categories = b.categories;
+    f.budget.icons = b.icons;
+    f.budget.transactions = b.transactions.freeze();
+    f.budget.transaction_adjustments = b.transaction_adjustments.freeze();
+    f.budget.running_total_adjustments = b.running_total_adjustments;
+    f.budget.user = b.user;
+    f.journal = store.journal;
+    f.next_local = store.next_local;
+    f.next_seq = store.next_seq;
+    f.last_sync = store.last_sync;
+    f.etag = store.etag;
+    f.sent_up_to = store.sent_up_to;
+    f.unknown_members = store.unknown_members;
+    f.unknown_meta = store.unknown_meta;
+    return f;
+}
+
+void saveFrozenStore(const FrozenStore& store)
+{
+    if (!store.folder.empty())
+        writeStoreFiles(store);
 }
 
 void markDirty(LocalStore& store)

@@ -1,131 +1,104 @@
 #include "model/store_saver.h"
 
 #include "core/errors.h"
-#include "core/page_writes.h"
-#include "model/projection.h"
+#include "model/store_text_internal.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <atomic>
+#include <thread>
 
 namespace qm {
 
-namespace {
-
-// Bringing the projection up to date after an edit rewrites its lists; done
-// after the fork, every page it writes would first be copied for the child.
-void updateProjectionBeforeFork(const LocalStore& store)
-{
-    const BudgetProjection* p = store.projection.get();
-    if (p && p->budget == store.budget.get() && p->revision != store.change_count && p->notedTo == store.change_count)
-        storeProjection(store);
-}
-
-}  // namespace
-
 struct StoreSaver {
-    pid_t child = -1;      // the save under way, if any
-    int report = -1;       // its pipe: the failure's text, empty on success
-    std::string folder;    // the folder it writes
-    LocalStorePtr queued;  // a save asked for while it runs
+    std::thread writer;                // the save under way, if any
+    std::atomic<bool> ended{false};    // set by the writer when its files are done
+    std::string message;               // the writer's failure, empty on success; read once ended
+    std::string folder;                // the folder it writes
+    std::weak_ptr<LocalStore> saving;  // the store it was frozen from
+    LocalStorePtr queued;              // a save asked for while it runs
     std::optional<SaveFailure> failure;
+    std::string lastFailure;
+    SaveTicket asked = 0;          // the last ticket handed out
+    SaveTicket running = 0;        // the last ticket the save under way holds
+    SaveTicket landed = 0;         // the last ticket on disk
+    SaveTicket failedThrough = 0;  // the last ticket of the last failed save
 
     ~StoreSaver() { reap(true); }
 
     // Notes the end of the save under way; false when it still runs.
     bool reap(bool wait)
     {
-        if (child < 0)
+        if (!writer.joinable())
             return true;
-        int status = 0;
-        pid_t done;
-        do
-            done = waitpid(child, &status, wait ? 0 : WNOHANG);
-        while (done < 0 && errno == EINTR);
-        if (done == 0)
+        if (!wait && !ended.load(std::memory_order_acquire))
             return false;
-        std::string message;
-        char buf[512];
-        for (ssize_t n; (n = read(report, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR);)
-            if (n > 0)
-                message.append(buf, size_t(n));
-        close(report);
-        report = -1;
-        child = -1;
-        const bool ok = done > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        if (!ok)
-            failure = SaveFailure{folder, message.empty() ? "the saving process ended unexpectedly" : message};
+        writer.join();
+        if (message.empty())
+            landed = running;
+        else
+            fail(message);
+        message.clear();
+        // The lists' copies kept for the writer go now, not at the next edit.
+        if (LocalStorePtr store = saving.lock()) {
+            store->budget->transactions.thaw();
+            store->budget->transaction_adjustments.thaw();
+        }
+        saving.reset();
         return true;
     }
 
-    void begin(LocalStore& store)
+    void fail(const std::string& text)
     {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) {
-            failure = SaveFailure{store.folder, std::string("no pipe for the save: ") + std::strerror(errno)};
-            return;
+        failure = SaveFailure{folder, text};
+        lastFailure = text;
+        failedThrough = running;
+    }
+
+    void begin(const LocalStorePtr& store)
+    {
+        running = asked;
+        folder = store->folder;
+        saving = store;
+        ended.store(false, std::memory_order_relaxed);
+        try {
+            auto frozen = std::make_shared<FrozenStore>(freezeStore(*store));
+            writer = std::thread([this, frozen]() mutable {
+                std::string text;
+                try {
+                    saveFrozenStore(*frozen);
+                } catch (const std::exception& e) {
+                    text = *e.what() ? e.what() : "the save failed";
+                } catch (...) {
+                    text = "the save failed";
+                }
+                // The frozen lists let go before the save counts as ended,
+                // so that the UI thread finds them free to thaw.
+                frozen.reset();
+                message = std::move(text);
+                ended.store(true, std::memory_order_release);
+            });
+        } catch (const std::exception& e) {
+            fail(std::string("could not start the save: ") + e.what());
         }
-        updateProjectionBeforeFork(store);
-        notePagesShared();
-        const pid_t parent = getpid();
-        const pid_t pid = fork();
-        if (pid < 0) {
-            failure = SaveFailure{store.folder, std::string("could not start the save: ") + std::strerror(errno)};
-            close(fds[0]);
-            close(fds[1]);
-            return;
-        }
-        if (pid == 0) {
-            // Only this thread lives on here, with the memory as it was: the
-            // child writes and leaves at once, touching nothing else the
-            // parent shares (no destructors, no exit handlers).
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (getppid() != parent)
-                _exit(3);
-            close(fds[0]);
-            std::string message;
-            try {
-                saveStore(store);
-            } catch (const std::exception& e) {
-                message = e.what();
-            } catch (...) {
-                message = "the save failed";
-            }
-            if (!message.empty()) {
-                ssize_t unused = write(fds[1], message.data(), message.size());
-                (void)unused;
-                _exit(1);
-            }
-            _exit(0);
-        }
-        close(fds[1]);
-        child = pid;
-        report = fds[0];
-        folder = store.folder;
     }
 };
 
 StoreSaverPtr newStoreSaver() { return std::make_shared<StoreSaver>(); }
 
-void saveStoreLater(StoreSaver& saver, const LocalStorePtr& store)
+SaveTicket saveStoreLater(StoreSaver& saver, const LocalStorePtr& store)
 {
     store->dirty = false;
     if (store->folder.empty())
-        return;
-    if (saver.child >= 0 && !saver.reap(false)) {
-        // A save of another folder that waits goes first.
-        if (saver.queued && saver.queued != store)
-            waitForSaves(saver);
-        if (saver.child >= 0) {
-            saver.queued = store;
-            return;
-        }
-    }
-    saver.begin(*store);
+        return 0;
+    // A save of another folder that waits goes first, with the tickets it
+    // already holds.
+    if (!saver.reap(false) && saver.queued && saver.queued != store)
+        waitForSaves(saver);
+    const SaveTicket ticket = ++saver.asked;
+    if (!saver.reap(false))
+        saver.queued = store;
+    else
+        saver.begin(store);
+    return ticket;
 }
 
 void pollSaver(StoreSaver& saver)
@@ -134,7 +107,7 @@ void pollSaver(StoreSaver& saver)
         return;
     LocalStorePtr next = std::move(saver.queued);
     saver.queued = nullptr;
-    saver.begin(*next);
+    saver.begin(next);
 }
 
 void waitForSaves(StoreSaver& saver)
@@ -143,9 +116,18 @@ void waitForSaves(StoreSaver& saver)
     if (saver.queued) {
         LocalStorePtr next = std::move(saver.queued);
         saver.queued = nullptr;
-        saver.begin(*next);
+        saver.begin(next);
         saver.reap(true);
     }
+}
+
+SaveState saveState(const StoreSaver& saver, SaveTicket ticket)
+{
+    if (ticket <= saver.landed)
+        return SaveState::saved;
+    if (ticket <= saver.failedThrough)
+        return SaveState::failed;
+    return SaveState::pending;
 }
 
 std::optional<SaveFailure> takeSaveFailure(StoreSaver& saver)
@@ -154,5 +136,7 @@ std::optional<SaveFailure> takeSaveFailure(StoreSaver& saver)
     saver.failure.reset();
     return failure;
 }
+
+const std::string& lastSaveFailure(const StoreSaver& saver) { return saver.lastFailure; }
 
 }  // namespace qm

@@ -32,12 +32,42 @@ inline constexpr std::string_view kDataKeys[] = {"accounts", "categories", "icon
 inline constexpr std::string_view kMetaKeys[] = {"next_local", "next_seq", "last_sync", "etag", "sent_up_to"};
 inline constexpr std::string_view kOpKeys[] = {"seq", "op", "entity", "id", "data", "at"};
 
+// The store as it was at one moment, to be written on another thread while
+// edits go on: the two long lists frozen (see StableList::freeze), the rest,
+// which is small, copied.
+struct FrozenStore {
+    std::string folder;
+    struct Lists {
+        std::vector<Account> accounts;
+        std::vector<Category> categories;
+        std::vector<CustomIcon> icons;
+        TransactionList::Frozen transactions;
+        AdjustmentList::Frozen transaction_adjustments;
+        std::vector<RunningTotalAdjustment> running_total_adjustments;
+        User user;
+    } budget;
+    std::vector<JournalOp> journal;
+    int64_t next_local = -1;
+    int32_t next_seq = 1;
+    double last_sync = 0;
+    std::string etag;
+    int32_t sent_up_to = 0;
+    JsonPtr unknown_members;
+    JsonPtr unknown_meta;
+};
+
+// Takes the store as it is now; the store stays free to change.
+FrozenStore freezeStore(LocalStore& store);
+// Writes both files as saveStore does, from the frozen store.
+void saveFrozenStore(const FrozenStore& store);
+
 void appendDataText(std::string& out, const LocalStore& store);
 void appendJournalText(std::string& out, const std::vector<JournalOp>& journal);
 // The same texts handed to `put` in pieces of at least `piece` bytes (the
 // last may be shorter), each ending at a record's end and made in `buffer`,
 // which is left empty: a save never holds a whole file's text.
 void putDataText(const LocalStore& store, std::string& buffer, size_t piece, const PutBytes& put);
+void putDataText(const FrozenStore& store, std::string& buffer, size_t piece, const PutBytes& put);
 void putJournalText(const std::vector<JournalOp>& journal, std::string& buffer, size_t piece, const PutBytes& put);
 
 // Reads data.json's text into the store, with the rules of budgetFromJson

@@ -314,9 +314,26 @@ void writeList(TextWriter& w, std::string_view key, const List& list)
     w.close(']');
 }
 
-void writeData(TextWriter& w, const LocalStore& store)
+// A frozen list is read in runs, each under its lock; the text made from a
+// run goes to the file after it, so the list never waits for the file.
+template <typename T>
+void writeList(TextWriter& w, std::string_view key, const FrozenList<T>& list)
 {
-    const Budget& b = *store.budget;
+    w.key(key);
+    w.open('[');
+    list.forEach(
+        [&](const T& item) {
+            w.element();
+            write(w, item);
+        },
+        [&] { w.recordDone(); });
+    w.close(']');
+}
+
+// A LocalStore or a FrozenStore, with its lists.
+template <typename Store, typename Lists>
+void writeData(TextWriter& w, const Store& store, const Lists& b)
+{
     w.open('{');
     writeList(w, "accounts", b.accounts);
     writeList(w, "categories", b.categories);
@@ -380,7 +397,7 @@ void writeJournal(TextWriter& w, const std::vector<JournalOp>& journal)
 void appendDataText(std::string& out, const LocalStore& store)
 {
     TextWriter w(out);
-    writeData(w, store);
+    writeData(w, store, *store.budget);
 }
 
 void appendJournalText(std::string& out, const std::vector<JournalOp>& journal)
@@ -392,7 +409,13 @@ void appendJournalText(std::string& out, const std::vector<JournalOp>& journal)
 void putDataText(const LocalStore& store, std::string& buffer, size_t piece, const PutBytes& put)
 {
     TextWriter w(buffer, piece, put);
-    writeData(w, store);
+    writeData(w, store, *store.budget);
+}
+
+void putDataText(const FrozenStore& store, std::string& buffer, size_t piece, const PutBytes& put)
+{
+    TextWriter w(buffer, piece, put);
+    writeData(w, store, store.budget);
 }
 
 void putJournalText(const std::vector<JournalOp>& journal, std::string& buffer, size_t piece, const PutBytes& put)

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace qm {
 
@@ -53,8 +54,13 @@ private:
 template <typename List>
 void remapIds(List& records, const IdMap& map)
 {
-    for (typename List::value_type& r : records)
-        r.id = map(r.id);
+    // Read through the const list, written only where an id changes: a save
+    // under way keeps a copy of each record reached mutably
+    // (StableList::freeze).
+    const List& read = records;
+    for (size_t i = 0; i < read.size(); ++i)
+        if (const int64_t to = map(read[i].id); to != read[i].id)
+            records[i].id = to;
 }
 
 }  // namespace
@@ -110,8 +116,9 @@ void remapDataIds(LocalStore& store, Entity entity, const std::vector<IdPair>& m
     switch (entity) {
     case entTransaction:
         remapIds(b.transactions, map);
-        for (TransactionAdjustment& a : b.transaction_adjustments)
-            a.transaction_id = map(a.transaction_id);
+        for (size_t i = 0; i < b.transaction_adjustments.size(); ++i)
+            if (const int64_t was = std::as_const(b.transaction_adjustments)[i].transaction_id; map(was) != was)
+                b.transaction_adjustments[i].transaction_id = map(was);
         break;
     case entAdjustment:
         remapIds(b.transaction_adjustments, map);

@@ -154,8 +154,12 @@ SplitResult splitSeries(LocalStore& store, size_t index, Transaction e, Date d, 
     b.transactions.push_back(n);
     journalTransaction(store, opCreate, n);
 
-    for (TransactionAdjustment& a : b.transaction_adjustments) {
-        if (a.transaction_id == o.id && dateLessEq(orig, a.original_date)) {
+    // Read through the const list: a write of every record would copy them
+    // all for a save under way (see StableList::freeze).
+    const AdjustmentList& adjustments = b.transaction_adjustments;
+    for (size_t i = 0; i < adjustments.size(); ++i) {
+        if (adjustments[i].transaction_id == o.id && dateLessEq(orig, adjustments[i].original_date)) {
+            TransactionAdjustment& a = b.transaction_adjustments[i];
             a.transaction_id = n.id;
             appendOp(store, opUpdate, entAdjustment, a.id, adjustmentToJson(a));
         }

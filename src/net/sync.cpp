@@ -5,6 +5,7 @@
 #include "app/paths.h"
 #include "model/budget_json.h"
 #include "model/store.h"
+#include "model/store_saver.h"
 #include "model/sync.h"
 #include "net/account_replies.h"
 #include "net/device_budget.h"
@@ -107,6 +108,39 @@ void failed(SyncSchedule& s, AppState& state, const std::string& message, uint8_
     s.backoffSeconds = std::min(s.backoffSeconds * 2, kMaxBackoffSeconds);
 }
 
+// Nothing of a request that never left may hold the schedule or the mark.
+void dropHeld(SyncSchedule& s)
+{
+    s.held.reset();
+    s.inFlight = false;
+    s.flightStore.reset();
+}
+
+// Sends the held request once the save of its mark has ended well; a failed
+// save sends nothing, and the ops are free to coalesce again.
+void sendWhenMarked(SyncSchedule& s, AppState& state)
+{
+    if (state.budgetId != s.flightBudget || s.flightStore.lock() != state.store || !syncEligible(state)
+        || !state.storeSaver) {
+        dropHeld(s);
+        return;
+    }
+    pollSaves(state);
+    switch (saveState(*state.storeSaver, s.heldTicket)) {
+    case SaveState::pending:
+        return;
+    case SaveState::saved:
+        enqueueNetRequest(state, std::move(*s.held));
+        s.held.reset();
+        return;
+    case SaveState::failed:
+        dropHeld(s);
+        clearSentMark(*state.store);
+        failed(s, state, "Could not save the budget: " + lastSaveFailure(*state.storeSaver), syncFailed);
+        return;
+    }
+}
+
 void endSession(AppState& state)
 {
     showError(state, std::string(serviceLabel) + " no longer accepts this sign-in. Sign in again.");
@@ -152,6 +186,8 @@ void runSyncSchedule(AppState& state)
     if (!sp)
         return;
     SyncSchedule& s = *sp;
+    if (s.held)
+        sendWhenMarked(s, state);
     // A budget reopened while its request is out gets a new store: the ops
     // that request carries must stay as they were sent there too.
     if (s.inFlight && state.store && state.budgetId == s.flightBudget && s.flightStore.lock() != state.store) {
@@ -209,12 +245,6 @@ void startSync(AppState& state)
     // service.
     int32_t marked = store.sent_up_to;
     job.highestSeq = markSent(store);
-    if (job.highestSeq != marked && job.highestSeq > 0) {
-        markDirty(store);
-        // Written here and now, not handed to the background saver: the
-        // request must not leave before the mark is on disk.
-        trySaveBudget(state);
-    }
     job.budgetId = state.budgetId;
     s.inFlight = true;
     s.flightBudget = state.budgetId;
@@ -223,6 +253,22 @@ void startSync(AppState& state)
     s.lastAttemptAt = now(s);
     state.syncState = syncBusy;
     state.redrawRequested = true;
+    if (job.highestSeq != marked && job.highestSeq > 0) {
+        markDirty(store);
+        if (state.storeSaver && !store.folder.empty()) {
+            // Written by the saver, as a whole budget takes too long for a
+            // frame; the schedule sends the request once the save is done.
+            s.heldTicket = saveStoreLater(*state.storeSaver, state.store);
+            s.held = std::move(job);
+            return;
+        }
+        if (std::optional<std::string> failure = trySaveBudget(state)) {
+            dropHeld(s);
+            clearSentMark(store);
+            failed(s, state, "Could not save the budget: " + *failure, syncFailed);
+            return;
+        }
+    }
     enqueueNetRequest(state, std::move(job));
 }
 

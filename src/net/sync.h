@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/app_state.h"
@@ -28,6 +29,10 @@ struct SyncSchedule {
     std::string flightBudget;
     std::weak_ptr<LocalStore> flightStore;
     int32_t flightSeq = 0;
+    // The request, held back until the store saver has put its sent mark
+    // on disk (the save with that ticket); none once it has left.
+    std::optional<NetRequest> held;
+    uint64_t heldTicket = 0;
 };
 
 inline constexpr double kUnsentDelaySeconds = 3;

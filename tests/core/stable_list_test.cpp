@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qm {
@@ -121,6 +124,99 @@ TEST(StableList, RecordsStayPutWhenOthersLeave)
     EXPECT_EQ(list[10], "added 50");
     EXPECT_EQ(list[60], "added 0");
     EXPECT_EQ(list[61], "kept text number 11 long enough for the heap");
+}
+
+std::vector<std::string> readAll(const StableList<std::string>::Frozen& frozen)
+{
+    std::vector<std::string> seen;
+    frozen.forEach([&](const std::string& s) { seen.push_back(s); }, [] {});
+    return seen;
+}
+
+// A freeze reads the records as they were when it was made, on another
+// thread, whatever the list goes through meanwhile: records written through
+// a reference or an iterator, removed, added into freed slots, moved by
+// growth, and the whole list cleared, replaced or destroyed.
+TEST(StableList, AFreezeReadsAsTheListWasWhileTheListChanges)
+{
+    std::mt19937 random(58);
+    auto list = std::make_unique<StableList<std::string>>();
+    std::vector<std::string> want;
+    int made = 0;
+    auto text = [&] { return "record number " + std::to_string(++made) + " with a text past the inline buffer"; };
+    auto at = [&](size_t n) { return size_t(random() % (n + 1)); };
+    for (int i = 0; i < 300; ++i) {
+        want.push_back(text());
+        list->push_back(want.back());
+    }
+    for (int round = 0; round < 60; ++round) {
+        const StableList<std::string>::Frozen frozen = list->freeze();
+        const std::vector<std::string> was = want;
+        std::atomic<bool> stop{false};
+        std::atomic<int> wrong{0};
+        std::thread reader([&] {
+            do
+                wrong += readAll(frozen) != was;
+            while (!stop);
+        });
+        for (int step = 0; step < 150; ++step) {
+            const unsigned op = random() % 100;
+            if (op < 25 && !want.empty()) {
+                const size_t k = at(want.size() - 1);
+                want[k] = (*list)[k] = text();
+            } else if (op < 45) {
+                const size_t k = at(want.size());
+                const std::string t = text();
+                list->insert(list->begin() + std::ptrdiff_t(k), t);
+                want.insert(want.begin() + std::ptrdiff_t(k), t);
+            } else if (op < 65 && !want.empty()) {
+                const size_t k = at(want.size() - 1);
+                list->erase(list->begin() + std::ptrdiff_t(k));
+                want.erase(want.begin() + std::ptrdiff_t(k));
+            } else if (op < 70 && !want.empty()) {
+                std::vector<size_t> positions;
+                for (size_t k = random() % 5; k < want.size(); k += 5)
+                    positions.push_back(k);
+                list->eraseAt(positions);
+                for (size_t k = positions.size(); k-- > 0;)
+                    want.erase(want.begin() + std::ptrdiff_t(positions[k]));
+            } else if (op < 75) {
+                std::reverse(list->begin(), list->end());
+                std::reverse(want.begin(), want.end());
+            } else if (op < 80) {
+                for (std::string& s : *list)
+                    s += "!";
+                for (std::string& s : want)
+                    s += "!";
+            } else if (op < 85) {
+                list->reserve(list->capacity() + 1);
+            } else if (op < 88) {
+                list->shrink_to_fit();
+            } else if (op < 90) {
+                // Another freeze while the reader still reads the first.
+                (void)list->freeze();
+            } else if (op < 93) {
+                list->clear();
+                want.clear();
+            } else if (op < 96) {
+                StableList<std::string> other(want.begin(), want.end());
+                other.push_back(text());
+                want.push_back(other.back());
+                if (op % 2)
+                    *list = other;
+                else
+                    *list = std::move(other);
+            } else {
+                auto replaced = std::make_unique<StableList<std::string>>(want.begin(), want.end());
+                list = std::move(replaced);
+            }
+        }
+        stop = true;
+        reader.join();
+        EXPECT_EQ(wrong, 0) << "round " << round;
+        EXPECT_EQ(readAll(frozen), was) << "round " << round;
+        ASSERT_NO_FATAL_FAILURE(expectSame(*list, want)) << "round " << round;
+    }
 }
 
 }  // namespace

@@ -2,12 +2,16 @@
 // asked for meanwhile end as one of the latest state, the end of the saver
 // waits for the save under way, and a failure comes back.
 #include "core/files.h"
+#include "model/budget_json.h"
 #include "model/store.h"
 #include "model/store_saver.h"
+#include "model/sync.h"
 
 #include "store_helpers.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace qm;
 using namespace qm::test;
@@ -62,4 +66,102 @@ TEST(StoreSaver, AFailedSaveIsReportedWithItsFolder)
     EXPECT_FALSE(failure->message.empty());
     EXPECT_FALSE(takeSaveFailure(*saver));  // given once
     EXPECT_FALSE(isRegularFile(folder + "/data.json"));
+}
+
+// A save asked for is pending until a save holding it has ended, then saved
+// or failed; a later save that lands also lands the earlier asks.
+TEST(StoreSaver, ATicketTellsWhetherItsSaveLanded)
+{
+    TempFolder dir;
+    LocalStorePtr s = newLocalStore(dir.file("budget"));
+    StoreSaverPtr saver = newStoreSaver();
+    EXPECT_EQ(saveState(*saver, saveStoreLater(*saver, newLocalStore(""))), SaveState::saved);  // nothing to write
+    markDirty(*s);
+    const SaveTicket first = saveStoreLater(*saver, s);
+    const SaveTicket second = saveStoreLater(*saver, s);
+    EXPECT_LT(first, second);
+    waitForSaves(*saver);
+    EXPECT_EQ(saveState(*saver, first), SaveState::saved);
+    EXPECT_EQ(saveState(*saver, second), SaveState::saved);
+
+    // The folder's place taken by a file: every save fails until it goes.
+    std::filesystem::remove_all(dir.file("budget"));
+    writeText(dir.file("budget"), "x");
+    const SaveTicket failing = saveStoreLater(*saver, s);
+    EXPECT_NE(saveState(*saver, failing), SaveState::saved);
+    waitForSaves(*saver);
+    EXPECT_EQ(saveState(*saver, failing), SaveState::failed);
+    EXPECT_FALSE(lastSaveFailure(*saver).empty());
+    std::filesystem::remove(dir.file("budget"));
+    const SaveTicket after = saveStoreLater(*saver, s);
+    waitForSaves(*saver);
+    EXPECT_EQ(saveState(*saver, after), SaveState::saved);
+    EXPECT_EQ(saveState(*saver, failing), SaveState::saved);
+}
+
+// The long record lists are written as they were when the save began while
+// every kind of change reaches them during the writing: records changed,
+// removed and added, the lists cleared or the whole budget replaced.
+TEST(StoreSaver, EditsDuringASaveStayOutOfIt)
+{
+    struct Case {
+        const char* name;
+        void (*change)(LocalStore&);
+    };
+    const Case cases[] = {
+        {"records changed",
+            [](LocalStore& s) {
+                for (size_t i = 0; i < s.budget->transactions.size(); i += 7)
+                    s.budget->transactions[i].description = "changed after the save began";
+                for (auto& a : s.budget->transaction_adjustments)
+                    a.amount += 1;
+            }},
+        {"records removed and added",
+            [](LocalStore& s) {
+                auto& txs = s.budget->transactions;
+                txs.erase(txs.begin() + 10, txs.begin() + 2000);
+                for (int i = 0; i < 500; ++i)
+                    txs.push_back(txs[size_t(i)]);  // into the freed slots, then past the end
+                s.budget->transaction_adjustments.eraseAt({0, 5, 50, 500});
+            }},
+        {"lists cleared",
+            [](LocalStore& s) {
+                s.budget->transactions.clear();
+                s.budget->transaction_adjustments = AdjustmentList();
+            }},
+        {"budget replaced", [](LocalStore& s) { replaceBudget(s, newBudget(), "new"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        LocalStorePtr s = newLocalStore(dir.path);
+        Budget& b = *s->budget;
+        for (int i = 0; i < 6000; ++i) {
+            Transaction t;
+            t.id = i + 1;
+            t.start_date = Date{2024, 1 + i % 12, 1 + i % 28};
+            t.amount = -i;
+            t.description = "transaction number " + std::to_string(i) + " with a text on the heap";
+            b.transactions.push_back(t);
+            TransactionAdjustment a;
+            a.id = i + 1;
+            a.transaction_id = i + 1;
+            a.original_date = a.new_date = t.start_date;
+            a.has_amount = true;
+            a.amount = i;
+            b.transaction_adjustments.push_back(a);
+        }
+        markDirty(*s);
+        const std::string asked = storeDataJson(*s);
+        StoreSaverPtr saver = newStoreSaver();
+        const SaveTicket ticket = saveStoreLater(*saver, s);
+        c.change(*s);
+        waitForSaves(*saver);
+        EXPECT_EQ(saveState(*saver, ticket), SaveState::saved);
+        EXPECT_TRUE(readText(dir.file("data.json")) == asked);
+        // The next save writes the lists as they are now.
+        saveStoreLater(*saver, s);
+        waitForSaves(*saver);
+        EXPECT_TRUE(readText(dir.file("data.json")) == storeDataJson(*s));
+    }
 }

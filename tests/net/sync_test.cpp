@@ -7,11 +7,13 @@
 #include "app/budget_io.h"
 #include "core/files.h"
 #include "model/record_edits.h"
+#include "model/store_saver.h"
 #include "model/transaction_edits.h"
 #include "platform/keys.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 namespace qm::test {
 
@@ -364,6 +366,62 @@ TEST_F(Sync, ABudgetReopenedWhileItsRequestIsOutKeepsTheSentOps)
     EXPECT_EQ(std::count(names.begin(), names.end(), "Reopened"), 0);
     expectInStep();
 }
+
+// The sent mark is on disk before the request leaves; with the program's
+// saver it is written there, off the UI thread, and the request waits.
+TEST_F(Sync, TheRequestLeavesOnlyOnceItsMarkIsOnDisk)
+{
+    begin();
+    h->storeSaver = newStoreSaver();
+    addSpending("Marked", -4);
+    service.control("fault", {{"path", "sync"}, {"stall", true}});
+    requestSyncNow(*h);
+    h.frame();
+    EXPECT_TRUE(schedule().inFlight);
+    ASSERT_TRUE(stalled(1));
+    EXPECT_EQ(dataJson()["meta"].value("sent_up_to", 0), h->store->journal.back().seq);
+    service.control("release");
+    ASSERT_TRUE(settled());
+    waitForSaves(*h->storeSaver);
+    expectInStep();
+}
+
+// A save of the mark that fails sends nothing, leaves the ops free to
+// coalesce and ends the sync as failed; once saves work again the edit goes
+// out. Saved on the UI thread and by the program's saver alike.
+class MarkSave : public SyncTest, public ::testing::WithParamInterface<bool> { };
+
+TEST_P(MarkSave, AFailedSaveOfTheMarkSendsNothing)
+{
+    const bool withSaver = GetParam();
+    begin();
+    if (withSaver)
+        h->storeSaver = newStoreSaver();
+    const size_t calls = syncCalls();
+    addSpending("Unsaved", -5);
+    // A folder in data.json's place stops every save.
+    const std::string data = h.budgetDir(h->budgetId) + "/data.json";
+    std::filesystem::remove(data);
+    std::filesystem::create_directory(data);
+    requestSyncNow(*h);
+    ASSERT_TRUE(frameUntil([&] { return h->syncState == syncFailed; }));
+    EXPECT_FALSE(schedule().inFlight);
+    EXPECT_EQ(h->store->sent_up_to, 0);
+    EXPECT_EQ(h->lastSyncError.rfind("Could not save the budget: ", 0), 0u) << h->lastSyncError;
+    for (int i = 0; i < 20; ++i)
+        h.frame();
+    EXPECT_EQ(syncCalls(), calls);
+
+    std::filesystem::remove(data);
+    ASSERT_TRUE(syncNow());
+    if (withSaver)
+        waitForSaves(*h->storeSaver);
+    EXPECT_EQ(syncCalls(), calls + 1);
+    expectInStep();
+}
+
+INSTANTIATE_TEST_SUITE_P(Sync, MarkSave, ::testing::Values(false, true),
+    [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "BySaver" : "OnTheUiThread"; });
 
 // The service applied the batch but its reply was lost: the records it
 // created exist there, so deleting one here must still be sent.
