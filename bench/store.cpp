@@ -32,9 +32,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -196,15 +198,9 @@ void parseSimd(benchmark::State& state)
 }
 #endif
 
-// The calling thread's own time in ms. The parts of an edit are also given
-// in it: with the save's child on the same core, their wall time also holds
-// the child's turns.
-double threadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
+// The parts of an edit are given in the thread's own time: with the save's
+// child on the same core, their wall time also holds the child's turns.
+using bench::threadCpuMs;
 
 // What one edit costs the UI thread when the saver writes: the edit, the
 // copy handed to the saver, and the next calendar frame.
@@ -452,6 +448,51 @@ void saveInFreshProcess(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
 }
 
+// An open in a child forked for it, its heap handed back first, so that
+// the budget lands in fresh memory as in a process just started. Seconds of
+// rest before each (QM_BENCH_REST_S, default none) let a host that takes
+// back free memory take it: each fresh page then costs its first touch.
+// MB_per_s is data.json's size over the open's time; faults_per_page the
+// minor faults over the pages the process gained. `copying` is the control:
+// the file's text read into memory of its own, then parsed from there.
+void openInFreshProcess(benchmark::State& state, bool copying)
+{
+    const HeavyFolder& folder = folderAt(int(state.range(0)));
+    const char* rest = std::getenv("QM_BENCH_REST_S");
+    double figures[3] = {};  // seconds, faults, pages gained
+    for (auto _ : state) {
+        if (rest && *rest)
+            std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(rest)));
+        const bool given = bench::figuresFromChild(figures, [&](std::span<double> out) {
+            malloc_trim(0);
+            rusage before{}, after{};
+            const size_t rss0 = bench::residentBytes();
+            getrusage(RUSAGE_SELF, &before);
+            const auto start = std::chrono::steady_clock::now();
+            LocalStorePtr store;
+            if (copying) {
+                store = newLocalStore(folder.path);
+                readDataText(*store, readFile(folder.path + "/data.json"));
+                malloc_trim(0);
+            } else {
+                store = openStore(folder.path);
+            }
+            out[0] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            getrusage(RUSAGE_SELF, &after);
+            out[1] = double(after.ru_minflt - before.ru_minflt);
+            out[2] = double(bench::residentBytes() - rss0) / double(sysconf(_SC_PAGESIZE));
+        });
+        if (!given) {
+            state.SkipWithError("the child gave no figures");
+            break;
+        }
+        state.SetIterationTime(figures[0]);
+    }
+    state.counters["MB_per_s"] = figures[0] > 0 ? double(folder.dataBytes) / 1e6 / figures[0] : 0;
+    state.counters["faults_per_page"] = figures[2] > 0 ? figures[1] / figures[2] : 0;
+    state.counters["faults"] = figures[1];
+}
+
 void scales(benchmark::internal::Benchmark* b) { b->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond); }
 
 BENCHMARK(saveWhole)->Name("qm/saveStore")->Apply(scales);
@@ -478,6 +519,18 @@ const int editKindsRegistered = [] {
 }();
 BENCHMARK(programMemory)->Name("qm/program_memory")->Apply(scales)->Iterations(1);
 BENCHMARK(saveInFreshProcess)->Name("qm/save_in_fresh_process")->Apply(scales)->UseManualTime()->Iterations(8);
+BENCHMARK_CAPTURE(openInFreshProcess, mapped, false)
+    ->Name("qm/open_in_fresh_process")
+    ->Apply(scales)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(5);
+BENCHMARK_CAPTURE(openInFreshProcess, copied, true)
+    ->Name("control/open_copying_in_fresh_process")
+    ->Apply(scales)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(5);
 
 }  // namespace
 

@@ -13,8 +13,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace qm {
 
@@ -112,6 +114,74 @@ std::string readFile(const std::string& path)
             return text;
         text.append(buf, size_t(n));
     }
+}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept { *this = std::move(other); }
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    release();
+    m_mapping = std::exchange(other.m_mapping, nullptr);
+    m_mappedBytes = std::exchange(other.m_mappedBytes, 0);
+    m_size = std::exchange(other.m_size, 0);
+    m_read = std::move(other.m_read);
+    other.m_read.clear();
+    m_data = m_mapping ? static_cast<const char*>(m_mapping) : m_read.c_str();
+    other.m_data = "";
+    return *this;
+}
+
+MappedFile::~MappedFile() { release(); }
+
+void MappedFile::release()
+{
+    if (m_mapping)
+        ::munmap(m_mapping, m_mappedBytes);
+    m_mapping = nullptr;
+    m_mappedBytes = 0;
+    m_read.clear();
+    m_data = "";
+    m_size = 0;
+}
+
+MappedFile mapFile(const std::string& path)
+{
+    MappedFile out;
+    Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (f.fd < 0)
+        raiseErrno("Cannot read", path);
+    struct stat st;
+    if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+        out.m_read = readFile(path);
+        out.m_size = out.m_read.size();
+        out.m_data = out.m_read.c_str();
+        return out;
+    }
+    const size_t size = size_t(st.st_size);
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    // Room for at least one byte past the end: a file that ends inside a
+    // page is followed by the zeros the kernel gives the rest of it; one
+    // that ends at a page's end, by an empty page of its own.
+    const size_t span = (size / page + 1) * page;
+    void* base = ::mmap(nullptr, span, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED)
+        raiseErrno("Cannot read", path);
+    if (::mmap(base, size, PROT_READ, MAP_PRIVATE | MAP_FIXED, f.fd, 0) == MAP_FAILED) {
+        const int saved = errno;
+        ::munmap(base, span);
+        errno = saved;
+        raiseErrno("Cannot read", path);
+    }
+    // A file not yet in the page cache is read ahead as a whole while the
+    // reader works through its start.
+    ::madvise(base, size, MADV_WILLNEED);
+    out.m_mapping = base;
+    out.m_mappedBytes = span;
+    out.m_size = size;
+    out.m_data = static_cast<const char*>(base);
+    return out;
 }
 
 namespace {

@@ -29,6 +29,38 @@ struct AtomicWriteOptions {
 // The whole file's bytes.
 std::string readFile(const std::string& path);
 
+// A whole file's bytes to read in place, followed by a zero byte that is
+// not the file's, so a parser that stops at the first zero stops at the end.
+// A regular file is mapped: its pages stay the page cache's, so even a
+// large one costs no fresh memory and no copy. Other files (a pipe, a file
+// whose size the kernel does not tell) are read into memory of our own.
+// A mapped file must not be cut short by another writer while it is read:
+// the program's own writers never do, they replace files by renaming.
+class MappedFile {
+public:
+    MappedFile() = default;
+    MappedFile(MappedFile&& other) noexcept;
+    MappedFile& operator=(MappedFile&& other) noexcept;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile();
+
+    std::string_view bytes() const { return {m_data, m_size}; }
+
+private:
+    friend MappedFile mapFile(const std::string& path);
+    void release();
+
+    const char* m_data = "";
+    size_t m_size = 0;
+    void* m_mapping = nullptr;
+    size_t m_mappedBytes = 0;
+    std::string m_read;  // a file that was read rather than mapped
+};
+
+// Raises IOError as readFile does.
+MappedFile mapFile(const std::string& path);
+
 // Writes `bytes` to a temporary file of its own beside `path` (a unique name,
 // so two processes never share one), syncs it, renames it over `path` and
 // syncs the folder. The file keeps the mode it had; a failed write leaves no

@@ -291,6 +291,43 @@ void detectRecurringPatterns(std::vector<ImportRow>& rows)
     }
 }
 
+bool copyImportMatchTargets(ImportMatchTargets& targets, const Budget& budget, size_t& next, size_t count)
+{
+    const TransactionList& transactions = budget.transactions;
+    const auto& adjustments = budget.transaction_adjustments;
+    const size_t total = transactions.size() + adjustments.size();
+    const size_t end = std::min(total, next + std::min(count, total));
+    for (; next < end && next < transactions.size(); ++next) {
+        const Transaction& t = transactions[next];
+        ImportMatchTargets::Target& target = targets.transactions.emplace_back();
+        target.id = t.id;
+        target.amount = t.amount;
+        target.startDate = t.start_date;
+        target.description = t.description;
+        if (t.is_recurring && !t.recurring_period.empty()) {
+            target.series = int32_t(targets.series.size());
+            targets.series.push_back(t);
+            targets.seriesIds.push_back(t.id);
+        }
+    }
+    if (next == transactions.size() && next < end)
+        std::sort(targets.seriesIds.begin(), targets.seriesIds.end());
+    for (; next < end; ++next) {
+        const TransactionAdjustment& a = adjustments[next - transactions.size()];
+        if (std::binary_search(targets.seriesIds.begin(), targets.seriesIds.end(), a.transaction_id))
+            targets.adjustments.push_back(a);
+    }
+    return next >= total;
+}
+
+void markImportDuplicates(std::vector<ImportRow>& rows, const Budget& budget)
+{
+    ImportMatchTargets targets;
+    size_t next = 0;
+    copyImportMatchTargets(targets, budget, next, SIZE_MAX);
+    markImportDuplicates(rows, targets);
+}
+
 // Every row meets every transaction, but almost all pairs are settled without
 // the similarity: the amount test, bounds on the similarity from the lengths
 // and from the bytes the two share, and the date distance of a one-off
@@ -298,14 +335,14 @@ void detectRecurringPatterns(std::vector<ImportRow>& rows)
 // pair whose similarity cannot exceed the best score so far, or reach the
 // lowest score that marks a row, is skipped as well: scores never exceed the
 // similarity. Occurrences are expanded only for pairs that pass everything.
-void markImportDuplicates(std::vector<ImportRow>& rows, const Budget& budget)
+void markImportDuplicates(
+    std::vector<ImportRow>& rows, const ImportMatchTargets& targets, const std::atomic<bool>* cancelled)
 {
-    const TransactionList& transactions = budget.transactions;
+    const std::vector<ImportMatchTargets::Target>& transactions = targets.transactions;
 
-    // Each transaction's adjustments, kept in budget order, without scanning
-    // the whole list for every expansion.
-    std::vector<TransactionAdjustment> adjustments(
-        budget.transaction_adjustments.begin(), budget.transaction_adjustments.end());
+    // Each series' adjustments, kept in budget order, without scanning the
+    // whole list for every expansion.
+    std::vector<TransactionAdjustment> adjustments = targets.adjustments;
     std::stable_sort(
         adjustments.begin(), adjustments.end(), [](const TransactionAdjustment& x, const TransactionAdjustment& y) {
             return x.transaction_id < y.transaction_id;
@@ -313,7 +350,7 @@ void markImportDuplicates(std::vector<ImportRow>& rows, const Budget& budget)
 
     std::vector<PreparedTransaction> prepared(transactions.size());
     for (size_t k = 0; k < transactions.size(); ++k) {
-        const Transaction& t = transactions[k];
+        const ImportMatchTargets::Target& t = transactions[k];
         PreparedTransaction& p = prepared[k];
         p.upper = asciiUpper(t.description);
         std::array<uint32_t, 256> counts{};
@@ -322,18 +359,20 @@ void markImportDuplicates(std::vector<ImportRow>& rows, const Budget& budget)
         for (size_t c = 0; c < 256; ++c)
             if (counts[c])
                 p.byteCounts.emplace_back(uint8_t(c), counts[c]);
-        p.expands = t.is_recurring && !t.recurring_period.empty();
+        p.expands = t.series >= 0;
         if (p.expands) {
             auto range = std::equal_range(adjustments.begin(), adjustments.end(), t.id, ByTransaction{});
             p.adjustments = {
                 adjustments.data() + (range.first - adjustments.begin()), size_t(range.second - range.first)};
         } else {
-            p.startDay = dayNumberOf(t.start_date);
+            p.startDay = dayNumberOf(t.startDate);
         }
     }
 
     BlockMatcher matcher;
     for (ImportRow& row : rows) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            return;
         const std::string upper = asciiUpper(row.description);
         std::array<uint32_t, 256> rowCounts{};
         for (char ch : upper)
@@ -343,10 +382,10 @@ void markImportDuplicates(std::vector<ImportRow>& rows, const Budget& budget)
             continue;  // no distance to any date can be measured
 
         double best = 0;
-        const Transaction* match = nullptr;
+        const ImportMatchTargets::Target* match = nullptr;
         auto couldBeat = [&](double bound) { return bound >= kMatchScore && bound > best; };
         for (size_t k = 0; k < transactions.size(); ++k) {
-            const Transaction& t = transactions[k];
+            const ImportMatchTargets::Target& t = transactions[k];
             const PreparedTransaction& p = prepared[k];
             if (!p.expands && (!p.startDay || std::abs(*p.startDay - *rowDay) > kMaxDayDistance))
                 continue;
@@ -378,7 +417,7 @@ void markImportDuplicates(std::vector<ImportRow>& rows, const Budget& budget)
                 consider(std::abs(*p.startDay - *rowDay));
                 continue;
             }
-            for (Date d : candidateDates(t, p.adjustments, row.date))
+            for (Date d : candidateDates(targets.series[size_t(t.series)], p.adjustments, row.date))
                 if (std::optional<int64_t> n = dayNumberOf(d))
                     consider(std::abs(*n - *rowDay));
         }

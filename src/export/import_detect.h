@@ -5,6 +5,7 @@
 #include "export/ofx_import.h"
 #include "model/budget.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,9 +33,36 @@ void detectRecurringPatterns(std::vector<ImportRow>& rows);
 // cover; 1 when both are empty.
 double descriptionSimilarity(std::string_view a, std::string_view b);
 
+// What the duplicate pass needs of a budget, copied out of it, so that rows
+// can be matched on another thread while the budget goes on changing.
+struct ImportMatchTargets {
+    struct Target {
+        int64_t id = 0;
+        double amount = 0;
+        Date startDate;
+        std::string description;
+        int32_t series = -1;  // its whole record in `series` when it recurs
+    };
+    std::vector<Target> transactions;  // in budget order
+    std::vector<Transaction> series;
+    std::vector<TransactionAdjustment> adjustments;  // of the series only
+    std::vector<int64_t> seriesIds;                  // sorted once every transaction is in
+};
+
+// Copies up to `count` more records of the budget into `targets`, going on
+// from `next` (0 at first), which it advances: the transactions, then the
+// adjustments of those that recur. True once everything is in. A copy made
+// in steps is the budget's only while the budget did not change between
+// them.
+bool copyImportMatchTargets(ImportMatchTargets& targets, const Budget& budget, size_t& next, size_t count);
+
 // Matches every row against the budget's transactions (recurring ones through
 // their occurrences near the row's date) and marks likely duplicates.
 void markImportDuplicates(std::vector<ImportRow>& rows, const Budget& budget);
+// The same against a copy; stops early, leaving the rest unmarked, once
+// `cancelled` (when given) is set.
+void markImportDuplicates(
+    std::vector<ImportRow>& rows, const ImportMatchTargets& targets, const std::atomic<bool>* cancelled = nullptr);
 
 ImportCounts countImportRows(const std::vector<ImportRow>& rows);
 

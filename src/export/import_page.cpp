@@ -91,6 +91,34 @@ void chooseFileStep(Wiz& z)
     z.y += z.dp(20);
 }
 
+// While a statement is read: what is being read, a bar that moves, and a
+// way out.
+void readingStep(Wiz& z, const std::string& name)
+{
+    AppState& s = z.state;
+    drawText(s, "Reading " + name, {z.x, z.y, z.width, z.dp(26)}, z.dp(18), z.slot(slotText), 0, 700);
+    z.y += z.dp(26) + z.dp(4);
+    wrappedText(z,
+        "The statement is being read and checked against your budget for duplicates and recurring "
+        "payments. You can keep using the program meanwhile.");
+    z.y += z.dp(14);
+    const Rect track{z.x, z.y, z.width, z.dp(6)};
+    fillRoundRect(*s.renderer, track, track.h / 2, withAlpha(z.slot(slotBackgroundAlt), 0.8));
+    const double band = track.w / 4;
+    const double phase = std::fmod(uiClock(s) / 1.6, 1.0);
+    const double left = track.x + (track.w + band) * phase - band;
+    const double from = std::max(track.x, left), to = std::min(track.x + track.w, left + band);
+    if (to > from)
+        fillRoundRect(*s.renderer, {from, track.y, to - from, track.h}, track.h / 2, z.slot(slotAccent));
+    z.y += track.h + z.dp(18);
+    const double bw = z.dp(120);
+    if (button(s, "ie-cancel-load", "Cancel", {z.x, z.y, bw, rowHeight(*s.ui)}, "secondary", "", false)) {
+        dropImportLoad(z.w);
+        requestAppRedraw(s);
+    }
+    z.y += rowHeight(*s.ui) + z.dp(20);
+}
+
 void completeStep(Wiz& z)
 {
     AppState& s = z.state;
@@ -164,8 +192,11 @@ void drawImportWizard(AppState& state)
         showError(state, w.importError);
         w.importError.clear();
     }
-    z.y += z.dp(step == importComplete ? 28 : 18);
-    if (step == importReview)
+    const std::string reading = importLoadingName(w);
+    z.y += z.dp(step == importComplete && reading.empty() ? 28 : 18);
+    if (!reading.empty())
+        readingStep(z, reading);
+    else if (step == importReview)
         drawImportReview(z);
     else if (step == importComplete)
         completeStep(z);
@@ -178,6 +209,7 @@ void drawImportWizard(AppState& state)
 
 void drawImportPage(AppState& state, const Rect& rect)
 {
+    pollImportLoad(state);
     UiContext& ui = *state.ui;
     const bool compact = state.compact;
     const double m = scaled(state, compact ? 12 : 28);

@@ -4,9 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "model/ledger.h"
@@ -72,7 +78,149 @@ std::string lastComponent(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A frame's share of copying the budget for matching: the copy of a large
+// budget is spread over several frames rather than holding one up.
+constexpr auto kCopyPerFrame = std::chrono::milliseconds(4);
+constexpr size_t kCopyStep = 2048;
+
 }  // namespace
+
+struct ImportLoad {
+    std::string path;
+    std::string name;
+    std::string defaultAccount;
+    std::atomic<bool> cancelled{false};
+    // Set by the thread last: the results below are then the UI thread's.
+    std::atomic<bool> finished{false};
+    std::thread thread;
+
+    // The UI thread's only, until handed over.
+    ImportMatchTargets targets;
+    size_t nextRecord = 0;
+    const Budget* copiedFrom = nullptr;
+    int32_t copiedAtChange = 0;
+    bool handed = false;
+    int32_t polledFrame = 0;
+
+    std::mutex lock;
+    std::condition_variable wake;
+    bool targetsReady = false;  // under lock
+
+    std::vector<ImportRow> rows;
+    ImportCounts counts;
+    std::string error;
+
+    void cancel()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        cancelled = true;
+        wake.notify_all();
+    }
+};
+
+namespace {
+
+// Everything a load does away from the UI thread. The file's text and a
+// dropped load's rows are freed here too.
+void readAndMatch(ImportLoad& load)
+{
+    {
+        FileRead file = readStatementFile(load.path);
+        if (!file.failure.empty()) {
+            load.error = "Could not read the file: " + file.failure;
+            return;
+        }
+        try {
+            load.rows = parseOfx(file.bytes);
+        } catch (const ValueError& e) {
+            load.error = std::string("Could not read the file: ") + e.what();
+            return;
+        }
+    }
+    if (load.rows.empty()) {
+        load.error = "No transactions were found in " + load.name + ". Is it an OFX or QFX file?";
+        return;
+    }
+    detectRecurringPatterns(load.rows);
+    {
+        std::unique_lock<std::mutex> guard(load.lock);
+        load.wake.wait(guard, [&] { return load.targetsReady || load.cancelled; });
+    }
+    if (load.cancelled)
+        return;
+    markImportDuplicates(load.rows, load.targets, &load.cancelled);
+    load.targets = ImportMatchTargets();
+    for (ImportRow& row : load.rows) {
+        row.selected = row.status != importDuplicate;
+        if (!load.defaultAccount.empty() && more(std::as_const(row)).account.empty())
+            more(row).account = load.defaultAccount;
+    }
+    load.counts = countImportRows(load.rows);
+}
+
+// A thread must not end the program: whatever it raises (memory running
+// out, say) becomes the load's failure.
+void runLoad(ImportLoad& load)
+{
+    try {
+        readAndMatch(load);
+    } catch (const std::exception& e) {
+        load.rows.clear();
+        load.error = std::string("Could not read the file: ") + e.what();
+    }
+    if (load.cancelled)
+        std::vector<ImportRow>().swap(load.rows);
+    load.finished.store(true, std::memory_order_release);
+}
+
+// Copies a frame's share of the budget; hands the copy to the thread once
+// it is whole. A budget that changed while it was copied is copied anew.
+void copyForMatching(AppState& state, ImportLoad& load)
+{
+    const LocalStore& store = *state.store;
+    const Budget& budget = *store.budget;
+    if (load.copiedFrom != &budget || load.copiedAtChange != store.change_count) {
+        load.targets = ImportMatchTargets();
+        load.nextRecord = 0;
+        load.copiedFrom = &budget;
+        load.copiedAtChange = store.change_count;
+    }
+    const auto until = std::chrono::steady_clock::now() + kCopyPerFrame;
+    bool whole = false;
+    do
+        whole = copyImportMatchTargets(load.targets, budget, load.nextRecord, kCopyStep);
+    while (!whole && std::chrono::steady_clock::now() < until);
+    if (!whole) {
+        requestAppRedraw(state);
+        return;
+    }
+    std::lock_guard<std::mutex> guard(load.lock);
+    load.targetsReady = true;
+    load.handed = true;
+    load.wake.notify_all();
+}
+
+void joinFinished(std::vector<std::shared_ptr<ImportLoad>>& loads)
+{
+    std::erase_if(loads, [](const std::shared_ptr<ImportLoad>& load) {
+        if (!load->finished.load(std::memory_order_acquire))
+            return false;
+        load->thread.join();
+        return true;
+    });
+}
+
+int32_t frameOf(const AppState& state) { return state.ui ? state.ui->frame : 0; }
+
+}  // namespace
+
+ImportWizardState::~ImportWizardState()
+{
+    dropImportLoad(*this);
+    for (const std::shared_ptr<ImportLoad>& load : importDropped)
+        if (load->thread.joinable())
+            load->thread.join();
+}
 
 ImportWizardState& importWizardState(AppState& state)
 {
@@ -90,43 +238,73 @@ std::string defaultImportAccount(const Budget& budget)
     return ordered.empty() ? std::string() : ordered.front().name;
 }
 
+void dropImportLoad(ImportWizardState& w)
+{
+    if (!w.importLoad)
+        return;
+    w.importLoad->cancel();
+    w.importDropped.push_back(std::move(w.importLoad));
+    w.importLoad.reset();
+}
+
 void loadImportFile(AppState& state, const std::string& path)
 {
     ImportWizardState& w = importWizardState(state);
     w.importError.clear();
-    FileRead file = readStatementFile(path);
-    if (!file.failure.empty()) {
-        w.importError = "Could not read the file: " + file.failure;
-        return;
-    }
-    const std::string name = lastComponent(path);
-    std::vector<ImportRow> rows;
-    try {
-        rows = parseOfx(file.bytes);
-    } catch (const ValueError& e) {
-        w.importError = std::string("Could not read the file: ") + e.what();
-        return;
-    }
-    if (rows.empty()) {
-        w.importError = "No transactions were found in " + name + ". Is it an OFX or QFX file?";
-        return;
-    }
-    const Budget& budget = *state.store->budget;
-    detectRecurringPatterns(rows);
-    markImportDuplicates(rows, budget);
-    const std::string account = defaultImportAccount(budget);
-    for (ImportRow& row : rows) {
-        row.selected = row.status != importDuplicate;
-        if (!account.empty() && more(std::as_const(row)).account.empty())
-            more(row).account = account;
-    }
-    w.importCounts = countImportRows(rows);
-    w.importRows = std::move(rows);
-    w.importFileName = name;
-    w.importFilter.clear();
-    w.importEditRow = -1;
-    w.importStep = importReview;
+    dropImportLoad(w);
+    auto load = std::make_shared<ImportLoad>();
+    load->path = path;
+    load->name = lastComponent(path);
+    load->defaultAccount = defaultImportAccount(*state.store->budget);
+    load->polledFrame = frameOf(state);
+    load->thread = std::thread(runLoad, std::ref(*load));
+    w.importLoad = std::move(load);
     requestAppRedraw(state);
+}
+
+std::string importLoadingName(const ImportWizardState& w) { return w.importLoad ? w.importLoad->name : std::string(); }
+
+void pollImportLoad(AppState& state)
+{
+    ImportWizardState& w = importWizardState(state);
+    joinFinished(w.importDropped);
+    if (!w.importLoad)
+        return;
+    ImportLoad& load = *w.importLoad;
+    const int32_t frame = frameOf(state);
+    if (load.polledFrame != frame && load.polledFrame != frame - 1) {
+        dropImportLoad(w);
+        return;
+    }
+    load.polledFrame = frame;
+    // A file that failed needs no copy.
+    if (!load.handed && !load.finished.load(std::memory_order_acquire))
+        copyForMatching(state, load);
+    if (!load.finished.load(std::memory_order_acquire))
+        return;
+    load.thread.join();
+    if (!load.error.empty()) {
+        w.importError = std::move(load.error);
+    } else {
+        w.importCounts = load.counts;
+        w.importRows = std::move(load.rows);
+        w.importFileName = load.name;
+        w.importFilter.clear();
+        w.importEditRow = -1;
+        w.importStep = importReview;
+    }
+    w.importLoad.reset();
+    requestAppRedraw(state);
+}
+
+void finishImportLoad(AppState& state)
+{
+    ImportWizardState& w = importWizardState(state);
+    while (w.importLoad) {
+        pollImportLoad(state);
+        if (w.importLoad)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 bool importRowVisible(const ImportRow& row, std::string_view filter)
@@ -141,6 +319,7 @@ bool importRowVisible(const ImportRow& row, std::string_view filter)
 void restartImportWizard(AppState& state)
 {
     ImportWizardState& w = importWizardState(state);
+    dropImportLoad(w);
     w.importStep = importChooseFile;
     w.importRows.clear();
 }

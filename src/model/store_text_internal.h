@@ -75,9 +75,8 @@ void putJournalText(const std::vector<JournalOp>& journal, std::string& buffer, 
 // StoreShapeError when it is not a budget and NewerFormatError for what only
 // a newer version can read, in that order of precedence.
 void readDataText(LocalStore& store, const std::string& text);
-// The same for the file at path, read into a buffer the parser may change:
-// the text is not copied. A text the quick parser leaves undecided is read
-// from the file again.
+// The same for the file at path, read where it lies (mapFile): the text is
+// never copied into memory of our own.
 void readDataFile(LocalStore& store, const std::string& path);
 
 }  // namespace qm

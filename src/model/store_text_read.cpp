@@ -1169,8 +1169,6 @@ struct StoreStart {
 };
 
 // Gives false when the quick parser refused the text or left it undecided.
-// A stream that decodes strings in place leaves the text spoiled then; it
-// must be read again from its source.
 template <unsigned kFlags, typename Stream>
 bool readQuickly(LocalStore& store, const StoreStart& start, Stream& stream, std::string_view text)
 {
@@ -1192,7 +1190,7 @@ bool readQuickly(LocalStore& store, const StoreStart& start, Stream& stream, std
 
 // Whatever the quick parser refused or left undecided: the document parser
 // names a fault of syntax, or reads the text leniently.
-void readThroughDocument(LocalStore& store, const StoreStart& start, const std::string& text)
+void readThroughDocument(LocalStore& store, const StoreStart& start, std::string_view text)
 {
     Json doc = parseJson(text);
     start.reset(store);
@@ -1201,27 +1199,25 @@ void readThroughDocument(LocalStore& store, const StoreStart& start, const std::
     reader.finish();
 }
 
-}  // namespace
-
-void readDataText(LocalStore& store, const std::string& text)
+// The text must be followed by a zero byte. It is only read, never changed:
+// a file's text is read where the page cache holds it, and pages a parser
+// wrote to would each become a copy of our own.
+void readZeroEnded(LocalStore& store, std::string_view text)
 {
     const StoreStart start(store);
-    rapidjson::StringStream stream(text.c_str());
+    rapidjson::StringStream stream(text.data());
     if (!readQuickly<rapidjson::kParseDefaultFlags>(store, start, stream, text))
         readThroughDocument(store, start, text);
 }
 
+}  // namespace
+
+void readDataText(LocalStore& store, const std::string& text) { readZeroEnded(store, text); }
+
 void readDataFile(LocalStore& store, const std::string& path)
 {
-    const StoreStart start(store);
-    // The buffer is ours: strings are decoded over their own bytes rather
-    // than copied out.
-    std::string bytes = readFile(path);
-    rapidjson::InsituStringStream stream(bytes.data());
-    if (readQuickly<rapidjson::kParseInsituFlag>(store, start, stream, bytes))
-        return;
-    bytes = std::string();
-    readThroughDocument(store, start, readFile(path));
+    const MappedFile file = mapFile(path);
+    readZeroEnded(store, file.bytes());
 }
 
 }  // namespace qm

@@ -258,6 +258,58 @@ TEST(Files, FailuresNameTheFileNotItsTemporary)
     }
 }
 
+// The resident memory of this process that is its own (not a file's), in KiB.
+long anonymousKib()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("RssAnon:", 0) == 0)
+            return std::stol(line.substr(8));
+    return -1;
+}
+
+TEST(Files, MappedFileEndsWithAZeroAtEverySize)
+{
+    Folder dir;
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    for (size_t size : {size_t(0), size_t(1), page - 1, page, page + 1, 3 * page}) {
+        SCOPED_TRACE(size);
+        std::string text(size, 'x');
+        for (size_t i = 0; i < size; ++i)
+            text[i] = char('a' + i % 26);
+        put(dir.file("f"), text);
+        MappedFile f = mapFile(dir.file("f"));
+        ASSERT_EQ(f.bytes(), text);
+        EXPECT_EQ(f.bytes().data()[size], '\0');
+        // A moved file keeps its bytes; the one moved from is empty.
+        MappedFile g = std::move(f);
+        EXPECT_EQ(g.bytes(), text);
+        EXPECT_EQ(g.bytes().data()[size], '\0');
+        EXPECT_TRUE(f.bytes().empty());
+    }
+    // A file whose size the kernel does not tell is read to its end.
+    const MappedFile status = mapFile("/proc/self/status");
+    EXPECT_NE(status.bytes().find("VmRSS:"), std::string_view::npos);
+    EXPECT_EQ(status.bytes().data()[status.bytes().size()], '\0');
+    EXPECT_THROW(mapFile(dir.file("missing")), IOError);
+}
+
+TEST(Files, MappedFileTakesNoMemoryOfOurOwn)
+{
+    Folder dir;
+    const size_t size = size_t(16) << 20;
+    put(dir.file("big"), std::string(size, 'q'));
+    const long before = anonymousKib();
+    const MappedFile f = mapFile(dir.file("big"));
+    size_t sum = 0;
+    for (char c : f.bytes())
+        sum += size_t(c == 'q');
+    ASSERT_EQ(sum, size);
+    // A copy would add the file's 16 MiB.
+    EXPECT_LT(anonymousKib() - before, 2048);
+}
+
 // Files whose bytes are made while they are written: the pieces land in
 // order, and a maker that fails part way, in either file, leaves the old
 // pair and no temporary.

@@ -7,7 +7,9 @@
 
 #include <pthread.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -238,7 +240,13 @@ TEST(ImportDetect, WorkedDuplicateScores)
     }
 }
 
-TEST(ImportDetect, DuplicatesMatchTheBestAndEarliestTransaction)
+// Rows against one-offs and series, some of whose occurrences are moved.
+struct SeriesFixture {
+    BudgetPtr budget;
+    std::vector<ImportRow> rows;
+};
+
+SeriesFixture seriesFixture()
 {
     const Date day = date(2024, 6, 12);
     auto budget = newBudget();
@@ -276,6 +284,12 @@ TEST(ImportDetect, DuplicatesMatchTheBestAndEarliestTransaction)
         row(day, -99, "Insurance"),
         row(addDays(day, -1), -40, "Phone bil"),
     };
+    return {budget, rows};
+}
+
+TEST(ImportDetect, DuplicatesMatchTheBestAndEarliestTransaction)
+{
+    auto [budget, rows] = seriesFixture();
     markImportDuplicates(rows, *budget);
     EXPECT_EQ(more(rows[0]).matchedId, 1);
     EXPECT_EQ(more(rows[0]).matchedDescription, "Gas station");
@@ -287,6 +301,40 @@ TEST(ImportDetect, DuplicatesMatchTheBestAndEarliestTransaction)
     // Similarity 0.947, 7 days from the moved occurrence: 0.748, where the
     // start date would have given a duplicate.
     EXPECT_EQ(importStatusText(rows[3].status), "possible_duplicate");
+}
+
+// The budget copied for a matching thread a few records at a time, as the
+// frames copy it, matches as the budget itself; a cancelled match marks
+// nothing more.
+TEST(ImportDetect, CopiesInStepsMatchAsTheBudget)
+{
+    auto [budget, expected] = seriesFixture();
+    markImportDuplicates(expected, *budget);
+    for (size_t step : {size_t(1), size_t(2), size_t(4), size_t(7)}) {
+        SCOPED_TRACE(step);
+        std::vector<ImportRow> rows = seriesFixture().rows;
+        ImportMatchTargets targets;
+        size_t next = 0, calls = 0;
+        while (!copyImportMatchTargets(targets, *budget, next, step))
+            ++calls;
+        EXPECT_EQ(calls, (budget->transactions.size() + budget->transaction_adjustments.size() - 1) / step);
+        EXPECT_EQ(targets.series.size(), 3u);
+        EXPECT_EQ(targets.adjustments.size(), 2u);
+        markImportDuplicates(rows, targets);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(rows[i].status, expected[i].status) << i;
+            EXPECT_EQ(more(rows[i]).matchedId, more(expected[i]).matchedId) << i;
+            EXPECT_EQ(more(rows[i]).matchedDescription, more(expected[i]).matchedDescription) << i;
+        }
+    }
+    std::vector<ImportRow> rows = seriesFixture().rows;
+    ImportMatchTargets targets;
+    size_t next = 0;
+    copyImportMatchTargets(targets, *budget, next, SIZE_MAX);
+    const std::atomic<bool> cancelled{true};
+    markImportDuplicates(rows, targets, &cancelled);
+    for (const ImportRow& r : rows)
+        EXPECT_EQ(r.status, importNew);
 }
 
 TEST(ImportDetect, SimilarityOfEmptyAndEqualTexts)

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 #include "app/main_loop_internal.h"
 #include "app/page_draw_harness.h"
@@ -59,6 +61,22 @@ struct ImportHarness : PageDrawHarness {
     }
     LocalStore& store() { return *state().store; }
     ImportWizardState& wizard() { return importWizardState(state()); }
+    // A statement chosen, and its reading waited for.
+    void load(const std::string& path)
+    {
+        loadImportFile(state(), path);
+        finishImportLoad(state());
+    }
+    // Whole frames of the shell until no statement is being read.
+    void shellFramesUntilRead()
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!importLoadingName(wizard()).empty() && std::chrono::steady_clock::now() < until) {
+            app.frame();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_EQ(importLoadingName(wizard()), "");
+    }
     std::string write(const std::string& name, const std::string& text)
     {
         std::string path = app.dir / name;
@@ -130,7 +148,7 @@ TEST(ImportLoad, FailuresLeaveTheWizardAndSayWhy)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         auto started = std::chrono::steady_clock::now();
-        loadImportFile(h.state(), c.path);
+        h.load(c.path);
         // A FIFO without a writer must not block.
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
         EXPECT_EQ(h.wizard().importError, c.error);
@@ -142,6 +160,55 @@ TEST(ImportLoad, FailuresLeaveTheWizardAndSayWhy)
     EXPECT_NE(h.widget("ie-choose"), nullptr);
 }
 
+// A statement is read away from the frames: they show that it is being
+// read, and another file, Cancel or a frame drawn without the page drop it;
+// nothing of a dropped statement ever reaches the wizard.
+TEST(ImportLoad, ReadingShowsAndADroppedStatementNeverArrives)
+{
+    ImportHarness h;
+    // Long enough that its reading outlasts a few frames.
+    std::vector<Line> many(5000, Line{"20260301", "-1.00", "Vending machine"});
+    const std::string large = h.write("large.qfx", statement(many));
+    const std::string kept = h.write("kept.qfx", statement({{"20260301", "-5.00", "Bakery"}}));
+    loadImportFile(h.state(), large);
+    EXPECT_EQ(h.wizard().importStep, importChooseFile);
+    EXPECT_TRUE(h.wizard().importRows.empty());
+    h.frame();
+    EXPECT_NE(h.widget("ie-cancel-load"), nullptr);
+    EXPECT_EQ(h.widget("ie-choose"), nullptr);
+    h.load(kept);
+    EXPECT_EQ(h.wizard().importFileName, "kept.qfx");
+    EXPECT_EQ(h.wizard().importRows.size(), 1u);
+
+    struct Case {
+        const char* how;
+        std::function<void()> drop;
+    };
+    const Case cases[] = {
+        {"Cancel", [&] { h.clickWidget("ie-cancel-load"); }},
+        {"leaving the page", [&] { h.frames(2, [] {}); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        loadImportFile(h.state(), large);
+        h.frame();
+        c.drop();
+        h.frame();
+        EXPECT_EQ(importLoadingName(h.wizard()), "");
+        EXPECT_EQ(h.widget("ie-cancel-load"), nullptr);
+        // The dropped thread ends on its own and is joined by a frame.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!h.wizard().importDropped.empty() && std::chrono::steady_clock::now() < until) {
+            h.frame();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_TRUE(h.wizard().importDropped.empty());
+        EXPECT_EQ(h.wizard().importStep, importReview);
+        EXPECT_EQ(h.wizard().importFileName, "kept.qfx");
+        EXPECT_EQ(h.wizard().importRows.size(), 1u);
+    }
+}
+
 TEST(ImportLoad, AGoodFileReachesReviewFromEveryStepAndAFailureKeepsTheRows)
 {
     ImportHarness h;
@@ -151,7 +218,7 @@ TEST(ImportLoad, AGoodFileReachesReviewFromEveryStepAndAFailureKeepsTheRows)
         h.wizard().importStep = step;
         h.wizard().importFilter = "new";
         h.wizard().importEditRow = 1;
-        loadImportFile(h.state(), good);
+        h.load(good);
         EXPECT_EQ(h.wizard().importStep, importReview);
         EXPECT_EQ(h.wizard().importRows.size(), 3u);
         EXPECT_EQ(h.wizard().importFileName, "march.qfx");
@@ -166,9 +233,9 @@ TEST(ImportLoad, AGoodFileReachesReviewFromEveryStepAndAFailureKeepsTheRows)
     EXPECT_EQ(restartFinishedImport(h.state()), "");
     EXPECT_EQ(h.wizard().importStep, importChooseFile);
     EXPECT_TRUE(h.wizard().importRows.empty());
-    loadImportFile(h.state(), good);
+    h.load(good);
     h.wizard().importRows[0].selected = false;
-    loadImportFile(h.state(), notes);
+    h.load(notes);
     EXPECT_EQ(h.wizard().importStep, importReview);
     ASSERT_EQ(h.wizard().importRows.size(), 3u);
     EXPECT_FALSE(h.wizard().importRows[0].selected);
@@ -216,7 +283,7 @@ TEST(ImportLoad, RowsTakeTheDefaultAccount)
             setDefaultAccount(h.store(), ids[size_t(c.defaultIndex)]);
         if (c.defaultIndex == -2)
             h.store().budget->user.default_account_id = 987654;
-        loadImportFile(h.state(), h.write("s.ofx", statement(kThree)));
+        h.load(h.write("s.ofx", statement(kThree)));
         ASSERT_EQ(h.wizard().importRows.size(), 3u);
         for (const ImportRow& r : h.wizard().importRows) {
             EXPECT_EQ(more(r).account, c.expected);
@@ -229,7 +296,7 @@ TEST(ImportReview, MarksFiltersAndBulkChoices)
 {
     ImportHarness h;
     h.holdElectricBill();
-    loadImportFile(h.state(), h.write("march.qfx", statement(kThree)));
+    h.load(h.write("march.qfx", statement(kThree)));
     h.frames(2);
     const ImportCounts& n = h.wizard().importCounts;
     EXPECT_EQ(n.total, 3);
@@ -293,7 +360,7 @@ TEST(ImportReview, EachRowsBoxIsItsOwn)
         "20260307", "20260308", "20260309", "20260310"};
     for (size_t i = 0; i < 10; ++i)
         lines.push_back({dates[i], i % 2 ? "-10.00" : "-23.45", names[i]});
-    loadImportFile(h.state(), h.write("ten.ofx", statement(lines)));
+    h.load(h.write("ten.ofx", statement(lines)));
     h.frames(2);
     for (size_t i : {0u, 3u, 7u})
         h.clickAt(h.rowBox(i));
@@ -306,7 +373,7 @@ TEST(ImportReview, DetailsPanelOutlivesTheFilter)
 {
     ImportHarness h;
     h.holdElectricBill();
-    loadImportFile(h.state(), h.write("march.qfx", statement(kThree)));
+    h.load(h.write("march.qfx", statement(kThree)));
     h.frames(2);
     // Details of row 1 stay open while the filter hides it.
     h.clickWidget("ie-edit-1");
@@ -330,7 +397,7 @@ TEST(ImportReview, DetailsPanelOutlivesTheFilter)
 TEST(ImportReview, CategoryIsChosenAndEmptiedByName)
 {
     ImportHarness h;
-    loadImportFile(h.state(), h.write("march.qfx", statement(kThree)));
+    h.load(h.write("march.qfx", statement(kThree)));
     h.frames(2);
     const std::vector<Category> byName = categoriesByName(*h.store().budget);
     std::string first;
@@ -353,7 +420,7 @@ TEST(ImportReview, NarrowListsTakeTheCompactRows)
 {
     // 900 dp of content leaves a list narrower than the wide columns need.
     ImportHarness h(956, 900);
-    loadImportFile(h.state(), h.write("march.qfx", statement(kThree)));
+    h.load(h.write("march.qfx", statement(kThree)));
     h.frames(2);
     EXPECT_EQ(h.widget("ie-edit-0"), nullptr);
     EXPECT_NEAR(h.listBox().h, 3 * 112 + 32, 0.5);
@@ -376,6 +443,7 @@ TEST(ImportShell, DroppedFilesTakeTheDialogsRoad)
     dispatchEvent(h.state(), drop);
     h.app.frame();
     EXPECT_EQ(h.state().page, pageImport);
+    h.shellFramesUntilRead();
     EXPECT_EQ(h.wizard().importStep, importReview);
 
     table.loadImportFile = [](AppState&, const std::string&) { throw ValueError("statement reader broke"); };

@@ -91,7 +91,8 @@ def edit(env, listing, folder, data, amount, limit):
         frames = []
         last = os.stat(listing).st_mtime_ns
         clicked = click(env, listing, "bal-apply")
-        check("apply clicked", clicked is not None)
+        if not check(f"apply clicked for {amount}", clicked is not None):
+            return [], None
         landed = None
         while time.time_ns() - clicked < 1e9 or (landed is None and time.time_ns() - clicked < limit * 2e9):
             try:
@@ -104,9 +105,13 @@ def edit(env, listing, folder, data, amount, limit):
             except OSError:
                 pass
             time.sleep(0.0005)
-        if landed is None and attempt == 0 and listed(listing, "bal-apply"):
-            print(f"the dialog stayed up after Apply for {amount}; typing it again")
-            continue
+        if landed is None and attempt == 0:
+            # A slow Apply may still close the dialog: only one that stays
+            # up through a few more frames is given its keys again.
+            frames_drawn(listing, 3)
+            if listed(listing, "bal-apply") and os.stat(data).st_mtime_ns == before:
+                print(f"the dialog stayed up after Apply for {amount}; typing it again")
+                continue
         break
     # A frame whose list was written before the click is not one after it.
     frames = [f for f in frames if clicked <= f < clicked + 1e9]
