@@ -1,8 +1,10 @@
 #include "net/network.h"
 
 #include "app/account_state.h"
+#include "app/budget_io.h"
 #include "app/paths.h"
 #include "app/picture_cache.h"
+#include "core/errors.h"
 #include "net/account_replies.h"
 
 #include <exception>
@@ -66,6 +68,25 @@ void dispatchReply(AppState& state, const NetReply& reply)
         if (state.network->sync.applyReply)
             state.network->sync.applyReply(state, reply);
         return;
+    }
+}
+
+// What a reply holds is the service's to choose: a reader refusing some part
+// of it ends that reply as a failure of its kind, never the program.
+void applyReply(AppState& state, const NetReply& reply)
+{
+    try {
+        dispatchReply(state, reply);
+        return;
+    } catch (const ValueError&) {
+    } catch (const Json::exception&) {
+    }
+    std::string message = notUnderstoodMessage(reply.result.status);
+    if (reply.category == rcSync) {
+        state.syncState = syncFailed;
+        state.lastSyncError = message;
+    } else if (reply.category == rcAccount) {
+        showError(state, message);
     }
 }
 
@@ -175,7 +196,7 @@ void pumpNetwork(AppState& state)
         taken.swap(net.replies);
     }
     for (const NetReply& reply : taken)
-        dispatchReply(state, reply);
+        applyReply(state, reply);
     if (!taken.empty())
         state.redrawRequested = true;
 
