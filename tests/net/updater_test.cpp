@@ -365,6 +365,27 @@ TEST_F(UpdaterRound, TarInstallReplacesTheProgramAndRestartsIt)
     EXPECT_FALSE(u().status.restartRequested);
 }
 
+TEST_F(UpdaterRound, TheFileForThisMachineIsChosenByItsArch)
+{
+    begin(ikTar);
+    struct Case {
+        const char* arch;
+        bool chosen;
+    };
+    const Case cases[] = {{"x86", true}, {"x86_64", true}, {"universal", true}, {"arm64", false}, {"", false},
+        {"X86", false}, {"x86_32", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arch);
+        Json files = Json::array({{{"file", "q.tar.gz"}, {"kind", "tar"}, {"arch", c.arch},
+            {"data", encodeBase64(tarPackage(scratch / "marker.txt"))}}});
+        offer("1.2.0", "tar", "q.tar.gz", "", {{"files", files}});
+        check(false);
+        ASSERT_EQ(int(u().status.state), int(updAvailable));
+        EXPECT_EQ(u().status.assetFound, c.chosen);
+        EXPECT_EQ(u().status.asset.arch, c.chosen ? c.arch : "");
+    }
+}
+
 TEST_F(UpdaterRound, TheOfferGivesItsSizeWithAPointUnderADecimalComma)
 {
     begin(ikTar);
