@@ -78,7 +78,7 @@ void messageLines(AppState& state)
 
 // A labelled field bound to the form; it takes the focus the form asks for.
 TextEditResult field(AppState& state, std::string_view label, std::string_view id, std::string& text,
-    std::string_view placeholder, bool masked, bool disabled = false)
+    std::string_view placeholder, bool masked, bool disabled = false, bool selectOnClickFocus = false)
 {
     UiContext& ui = uiOf(state);
     fieldLabel(state, label);
@@ -88,7 +88,7 @@ TextEditResult field(AppState& state, std::string_view label, std::string_view i
         state.welcome.focusRequest.clear();
     }
     Rect rect = take(state, scaled(state, 38));
-    return textEdit(ui, wid, text, rect, placeholder, disabled, false, masked);
+    return textEdit(ui, wid, text, rect, placeholder, disabled, false, masked, selectOnClickFocus);
 }
 
 std::string typedEmail(const WelcomeForm& form) { return asciiLower(trimAsciiBlanks(form.email)); }
@@ -263,7 +263,7 @@ void codeBody(AppState& state)
     muted(state, "Enter the 6-digit code from your authenticator app.");
     space(state, 6);
     messageLines(state);
-    bool enter = field(state, "Code", "wl-code", form.code, "123456", false) == editEnter;
+    bool enter = field(state, "Code", "wl-code", form.code, "123456", false, false, true) == editEnter;
     std::string typed = accountLiveText(state, "wl-code", form.code);
     std::string trimmed(trimAsciiBlanks(typed));
     space(state, 12);

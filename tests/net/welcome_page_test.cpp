@@ -211,6 +211,29 @@ TEST_F(WelcomePage, ASixDigitCodeGoesOutOnceAsItIsTyped)
     EXPECT_EQ(h->request.params["code"], "123457");
 }
 
+TEST_F(WelcomePage, AClickIntoTheCodeFieldTakesTheNextCodeWhole)
+{
+    h->welcome.email = "ann@example.test";
+    h->welcome.password = "pw";
+    h->welcome.mode = welcomeCode;
+    h->welcome.focusRequest = "wl-code";
+    h.frame();
+    type("123456");
+    ASSERT_TRUE(h->request.pending);
+    // Refused; the user clicks into the field, which still holds the keyboard, and types the next code.
+    h->request = {};
+    h->welcome.error = "That code did not work.";
+    h.frames(2);
+    for (const char* code : {"654321", "111222"}) {
+        click("wl-code");
+        type(code);
+        ASSERT_TRUE(h->request.pending) << code;
+        EXPECT_EQ(h->request.params["code"], code);
+        h->request = {};
+        h.frames(2);
+    }
+}
+
 TEST_F(WelcomePage, EscapeStepsBack)
 {
     struct Case {

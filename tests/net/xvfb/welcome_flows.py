@@ -1,8 +1,8 @@
 """The program under Xvfb against the functional test service, driven as a
 user would (widgets by id from QUENMRK_TEST_WIDGETS, xdotool clicks and
 typing): sign-up with its verify form, typed sign-in, two-factor codes from
-oathtool, answers that must leave an error line and write nothing, and the
-forms' refusals and Escape. Files are read back where the program left them;
+oathtool (a refused one replaced by a click and the next), answers that must
+leave an error line and write nothing, and the forms' refusals and Escape. Files are read back where the program left them;
 a screenshot of the sign-in error goes to BUILD/welcome-flow-shots for review."""
 import json
 import os
@@ -217,8 +217,21 @@ def two_factor(build, env, svc, shots):
                 with_code = [r for r in svc.requests("auth/login") if "code" in r["body"]]
                 check(f"two-factor ({'good' if good else 'refused'}): one login with the code",
                       len(with_code) == 1 and with_code[0]["body"]["code"] == code, with_code)
+                if not good:
+                    # A click into the field selects the refused code: the next one replaces it.
+                    fresh = totp_now()
+                    p.click("wl-code")
+                    p.type(fresh)
+                    check("after a refused code, a click and a new code sign in",
+                          wait_for(lambda: session(home) is not None))
+                    with_code = [r["body"]["code"] for r in svc.requests("auth/login") if "code" in r["body"]]
+                    check("the new code went out alone", with_code == [code, fresh], with_code)
             finally:
                 p.close()
+
+
+def totp_now():
+    return subprocess.run(["oathtool", "--totp", "-b", SECRET], capture_output=True, text=True).stdout.strip()
 
 
 def errors(build, env, svc, shots, untrusted_ca):
