@@ -32,6 +32,7 @@ void queueAccountRequest(AppState& state, uint8_t kind, const std::map<std::stri
 {
     state.request.pending = true;
     state.request.kind = kind;
+    ++state.request.serial;
     state.request.params = params;
     state.redrawRequested = true;
     // A password on its way to the service must not reach a crash report.

@@ -102,6 +102,7 @@ void submitPageRequest(AppState& state)
     job.kind = AccountRequestKind(request.kind);
     job.params.assign(request.params.begin(), request.params.end());
     job.budgetId = state.budgetId;
+    job.serial = request.serial;
     // A made string, not a literal assigned in place: GCC 12 at -O3 warns of
     // an overlap in that assignment that cannot happen.
     request.params.insert_or_assign(sentKey, std::string(1, '1'));

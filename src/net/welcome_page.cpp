@@ -95,6 +95,20 @@ std::string typedEmail(const WelcomeForm& form) { return asciiLower(trimAsciiBla
 
 bool busy(const AppState& state) { return state.request.pending; }
 
+// "Back" from a sign-in under way leaves it: the form is free for another at
+// once, and the answer to the one left is dropped when it comes.
+void goBack(AppState& state, int32_t mode, bool keepEmail)
+{
+    AccountRequest& request = state.request;
+    if (request.pending && (request.kind == akLogin || request.kind == akLoginWithCode || request.kind == akSignup)) {
+        request.abandonedSerial = request.serial;
+        request.pending = false;
+        request.kind = 0;
+        request.params.clear();
+    }
+    setWelcomeMode(state, mode, keepEmail);
+}
+
 void submitSignIn(AppState& state)
 {
     WelcomeForm& form = state.welcome;
@@ -197,7 +211,7 @@ void signInBody(AppState& state)
         setWelcomeMode(state, welcomeReset, true);
     space(state, 4);
     if (welcomeButton(state, "wl-back", "Back", "ghost", false))
-        setWelcomeMode(state, welcomeStart, false);
+        goBack(state, welcomeStart, false);
 }
 
 void signUpBody(AppState& state)
@@ -235,7 +249,7 @@ void signUpBody(AppState& state)
         setWelcomeMode(state, welcomeSignIn, true);
     space(state, 4);
     if (welcomeButton(state, "wl-back", "Back", "ghost", false))
-        setWelcomeMode(state, welcomeStart, false);
+        goBack(state, welcomeStart, false);
 }
 
 void resetBody(AppState& state)
@@ -275,7 +289,7 @@ void codeBody(AppState& state)
         submitCode(state, typed);
     space(state, 8);
     if (welcomeButton(state, "wl-back", "Back", "ghost", false))
-        setWelcomeMode(state, welcomeSignIn, true);
+        goBack(state, welcomeSignIn, true);
 }
 
 void verifyBody(AppState& state)
