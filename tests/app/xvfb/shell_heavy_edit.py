@@ -168,4 +168,5 @@ def main():
     finish()
 
 
-main()
+if __name__ == "__main__":
+    main()
