@@ -5,6 +5,8 @@
 #include "core/utf8.h"
 #include "ui/hit_test.h"
 
+#include <string_view>
+
 namespace qm {
 
 namespace {
@@ -30,6 +32,7 @@ void queueAccountRequest(AppState& state, uint8_t kind, const std::map<std::stri
 {
     state.request.pending = true;
     state.request.kind = kind;
+    ++state.request.serial;
     state.request.params = params;
     state.redrawRequested = true;
     // A password on its way to the service must not reach a crash report.
@@ -61,8 +64,13 @@ std::string syncStatusText(const AppState& state)
         return "Talking to " + host + "\u2026";
     case syncOffline:
         return "No connection: the budget works on this device and syncs when the connection is back.";
-    case syncFailed:
-        return "The last sync failed: " + state.lastSyncError + ". Click to try again.";
+    case syncFailed: {
+        // Most failure texts are sentences of their own: one full stop ends them.
+        std::string_view error = state.lastSyncError;
+        while (!error.empty() && error.back() == '.')
+            error.remove_suffix(1);
+        return "The last sync failed: " + std::string(error) + ". Click to try again.";
+    }
     case syncUnverified:
         return "Verify your email address (see Account) to sync with " + host + ".";
     default:

@@ -101,7 +101,10 @@ struct YearMonth {
 // The one request waiting for the network pump.
 struct AccountRequest {
     bool pending = false;
-    uint8_t kind = 0;  // an account request kind of the network code; 0 is never sent from here
+    uint8_t kind = 0;     // an account request kind of the network code; 0 is never sent from here
+    uint32_t serial = 0;  // counts the requests queued; a reply carries the one of its request
+    // A sign-in the user went back from: its reply, whenever it comes, is dropped.
+    uint32_t abandonedSerial = 0;
     std::map<std::string, std::string> params;
     // What the last applied reply said. replyKind is non-zero only in the
     // frame that applied it; the others hold until the next reply.

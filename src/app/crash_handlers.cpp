@@ -207,7 +207,7 @@ std::string failureLine(const FailureDescription& failure)
 {
     std::string line = "Quenmark: unhandled exception: " + failure.type;
     if (!failure.message.empty())
-        line += ": " + failure.message;
+        line += ": " + scrubText(failure.message);  // a terminal's scrollback is pasted into reports too
     return line + "\n";
 }
 

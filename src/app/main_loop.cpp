@@ -1,11 +1,13 @@
 #include "app/main_loop.h"
 #include "app/main_loop_internal.h"
 
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <future>
@@ -55,6 +57,31 @@ std::string envText(const char* name)
 }
 
 void sleepMs(int ms) { usleep(useconds_t(ms) * 1000); }
+
+// A session that ends, a terminal closed or a Ctrl+C asks the program to end:
+// the first such signal is taken as a close, so the save under way and the
+// shutdown save finish; a second one means now.
+volatile std::sig_atomic_t closeSignalled = 0;
+
+extern "C" void onCloseSignal(int sig)
+{
+    if (closeSignalled) {
+        std::signal(sig, SIG_DFL);
+        std::raise(sig);
+        return;
+    }
+    closeSignalled = 1;
+}
+
+void installCloseSignals()
+{
+    struct sigaction action { };
+    action.sa_handler = onCloseSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &action, nullptr);
+}
 
 bool endsWith(const std::string& text, std::string_view tail)
 {
@@ -406,7 +433,7 @@ int runMainLoop(AppState& state)
             dispatchEvent(state, e);
             fed = true;
         }
-        if (window.closeRequested) {
+        if (window.closeRequested || closeSignalled) {
             window.closeRequested = 0;
             state.quitRequested = true;
         }
@@ -489,6 +516,7 @@ int appMain()
         return refuseWithoutDisplay("", "");
     std::string folder = configDir();
     installCrashHandlers(folder, std::string(kAppVersion));
+    installCloseSignals();
     InstanceLock lock = acquireInstanceLock(folder, 3.0);
     if (lock.outcome == LockOutcome::busy) {
         std::fprintf(stderr, "Quenmark: another copy of the program is using %s\n", folder.c_str());

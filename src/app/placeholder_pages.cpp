@@ -1,6 +1,7 @@
 #include "app/placeholder_pages.h"
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -54,12 +55,19 @@ void stubPage(AppState& state, const Rect& content)
     if (stubLogging()) {
         if (state.framesOnPage == 0)
             std::fprintf(stderr, "stub: page %s\n", pageKindName(state.page).c_str());
+        // The point is written with to_chars: a decimal comma would run into the separator.
+        auto note = [&](const char* what) {
+            char x[32], y[32];
+            *std::to_chars(x, x + sizeof x - 1, ui.pointerX).ptr = 0;
+            *std::to_chars(y, y + sizeof y - 1, ui.pointerY).ptr = 0;
+            std::fprintf(stderr, "stub: %s %s,%s frame %d\n", what, x, y, state.framesOnPage);
+        };
         if (ui.buttonsPressed[1])
-            std::fprintf(stderr, "stub: press %g,%g frame %d\n", ui.pointerX, ui.pointerY, state.framesOnPage);
+            note("press");
         if (ui.buttonsReleased[1])
-            std::fprintf(stderr, "stub: release %g,%g frame %d\n", ui.pointerX, ui.pointerY, state.framesOnPage);
+            note("release");
         if (ui.pointerX != ui.lastPointerX || ui.pointerY != ui.lastPointerY)
-            std::fprintf(stderr, "stub: move %g,%g frame %d\n", ui.pointerX, ui.pointerY, state.framesOnPage);
+            note("move");
     }
 }
 

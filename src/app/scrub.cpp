@@ -299,7 +299,14 @@ std::string scrubEmails(std::string_view t)
     std::string out;
     size_t a = 0;
     for (;;) {
+        // An address in a query or a form body has its "@" as "%40".
         size_t at = t.find('@', a);
+        size_t encoded = t.substr(0, at).find("%40", a);
+        size_t atSize = 1;
+        if (encoded != std::string_view::npos) {
+            at = encoded;
+            atSize = 3;
+        }
         if (at == std::string_view::npos) {
             out.append(t.substr(a));
             return out;
@@ -307,13 +314,13 @@ std::string scrubEmails(std::string_view t)
         size_t start = at;
         while (start > a && isLocalChar(t[start - 1]))
             --start;
-        size_t e = at + 1;
+        size_t e = at + atSize;
         bool dot = false;
         while (e < t.size() && isDomainChar(t[e])) {
             dot = dot || t[e] == '.';
             ++e;
         }
-        if (start < at && e > at + 1 && dot) {
+        if (start < at && e > at + atSize && dot) {
             out.append(t.substr(a, start - a));
             out += "<email>";
         } else {
@@ -395,8 +402,10 @@ std::string scrubText(std::string_view text)
     std::string t = replaceSecret(text, known.token, "<token>", false);
     for (const std::string& password : known.passwords)
         t = replaceSecret(t, password, "<secret>", false);
-    if (known.email.find('@') != std::string::npos)
+    if (size_t at = known.email.find('@'); at != std::string::npos) {
         t = replaceSecret(t, known.email, "<email>", true);
+        t = replaceSecret(t, known.email.substr(0, at) + "%40" + known.email.substr(at + 1), "<email>", true);
+    }
     t = scrubSecretFields(t);
     const ScrubIdentity& id = identity;
     if (id.home.size() > 2) {

@@ -32,4 +32,12 @@ std::string shortestDouble(double v)
     return s;
 }
 
+std::string fixedDecimal(double v, int decimals)
+{
+    // Fixed notation of the largest double takes 309 digits before the point.
+    char buf[400];
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    return res.ec == std::errc() ? std::string(buf, res.ptr) : std::string();
+}
+
 }  // namespace qm

@@ -244,8 +244,14 @@ void signOut(AppState& state)
 
 void applyAccountReply(AppState& state, const NetReply& reply)
 {
-    ApiResult result = checkedResult(reply);
     AccountRequest& request = state.request;
+    // The user went back from this sign-in: nothing of it may sign in, open
+    // a form or empty one, and a request made since stays as it is.
+    if (reply.serial != 0 && reply.serial == request.abandonedSerial) {
+        state.online = !reply.result.transportFailed;
+        return;
+    }
+    ApiResult result = checkedResult(reply);
     // A request queued after this one was sent (a sign-out in the same
     // frame, say) must stay pending until it has been sent itself.
     if (request.params.count("__sent")) {

@@ -56,7 +56,7 @@ void codeField(AppState& state, std::string_view label, std::string_view id, std
 {
     UiContext& ui = uiOf(state);
     fieldLabel(state, label);
-    textEdit(ui, widgetId(ui, id), code, take(state, rowHeight(ui)), "6-digit code", false, true, false);
+    textEdit(ui, widgetId(ui, id), code, take(state, rowHeight(ui)), "6-digit code", false, true, false, true);
 }
 
 void enabledView(AppState& state, AccountPageState& page)

@@ -146,6 +146,7 @@ NetReply emptyReplyTo(const NetRequest& request)
     reply.kind = request.kind;
     reply.highestSeq = request.highestSeq;
     reply.budgetId = request.budgetId;
+    reply.serial = request.serial;
     if (request.category == rcPicture)
         reply.pictureKey = request.etag;
     return reply;

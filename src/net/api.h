@@ -70,6 +70,7 @@ struct NetRequest {
     // The budget open when the request was made; a reply that comes back
     // after it closed must not touch the budget that is open now.
     std::string budgetId;
+    std::uint32_t serial = 0;  // rcAccount: the page's count of the request
 };
 
 struct NetReply {
@@ -81,7 +82,8 @@ struct NetReply {
     std::string pictureKey;
     std::string pictureData;
     bool pictureByPost = false;
-    std::string budgetId;  // copied from the request
+    std::string budgetId;      // copied from the request
+    std::uint32_t serial = 0;  // copied from the request
 };
 
 // The device name every account call carries.

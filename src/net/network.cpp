@@ -1,8 +1,10 @@
 #include "net/network.h"
 
 #include "app/account_state.h"
+#include "app/budget_io.h"
 #include "app/paths.h"
 #include "app/picture_cache.h"
+#include "core/errors.h"
 #include "net/account_replies.h"
 
 #include <exception>
@@ -69,6 +71,25 @@ void dispatchReply(AppState& state, const NetReply& reply)
     }
 }
 
+// What a reply holds is the service's to choose: a reader refusing some part
+// of it ends that reply as a failure of its kind, never the program.
+void applyReply(AppState& state, const NetReply& reply)
+{
+    try {
+        dispatchReply(state, reply);
+        return;
+    } catch (const ValueError&) {
+    } catch (const Json::exception&) {
+    }
+    std::string message = notUnderstoodMessage(reply.result.status);
+    if (reply.category == rcSync) {
+        state.syncState = syncFailed;
+        state.lastSyncError = message;
+    } else if (reply.category == rcAccount) {
+        showError(state, message);
+    }
+}
+
 void submitPageRequest(AppState& state)
 {
     AccountRequest& request = state.request;
@@ -81,6 +102,7 @@ void submitPageRequest(AppState& state)
     job.kind = AccountRequestKind(request.kind);
     job.params.assign(request.params.begin(), request.params.end());
     job.budgetId = state.budgetId;
+    job.serial = request.serial;
     // A made string, not a literal assigned in place: GCC 12 at -O3 warns of
     // an overlap in that assignment that cannot happen.
     request.params.insert_or_assign(sentKey, std::string(1, '1'));
@@ -175,7 +197,7 @@ void pumpNetwork(AppState& state)
         taken.swap(net.replies);
     }
     for (const NetReply& reply : taken)
-        dispatchReply(state, reply);
+        applyReply(state, reply);
     if (!taken.empty())
         state.redrawRequested = true;
 

@@ -8,6 +8,7 @@
 #include "model/store_saver.h"
 #include "model/sync.h"
 #include "net/account_replies.h"
+#include "net/api.h"
 #include "net/device_budget.h"
 #include "net/network.h"
 #include "pages/remap_ids.h"
@@ -29,6 +30,9 @@ struct MappedEntity {
 
 constexpr MappedEntity mappedEntities[] = {{"transaction", entTransaction}, {"adjustment", entAdjustment},
     {"anchor", entAnchor}, {"account", entAccount}, {"category", entCategory}};
+
+constexpr const char* newerSnapshotMessage =
+    "Your budget on the service was changed by a newer version of Quenmark. Update Quenmark to keep syncing.";
 
 double now(const SyncSchedule& s) { return s.clock ? s.clock() : unixNow(); }
 
@@ -84,9 +88,8 @@ std::string stringMember(const Json& object, const char* key)
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
-void installSnapshot(AppState& state, const Json& snapshot, std::string etag)
+void installSnapshot(AppState& state, BudgetPtr budget, const Json& snapshot, std::string etag)
 {
-    BudgetPtr budget = budgetFromJson(snapshot);
     const Budget& current = *state.store->budget;
     // The reader turns a missing theme into "system"; the service not
     // knowing the theme must not undo the one chosen here.
@@ -307,8 +310,32 @@ void applySyncReply(AppState& state, const NetReply& reply)
         }
         return;
     }
-    s.backoffSeconds = kMinBackoffSeconds;
     const Json& body = *result.reply;
+    // The snapshot is read before anything of the reply is taken: one this
+    // version cannot read leaves the budget, its journal and the sent mark as
+    // they were, as a lost reply would.
+    auto unchanged = body.find("unchanged");
+    auto snapshot = body.find("snapshot");
+    bool isUnchanged = unchanged != body.end() && unchanged->is_boolean() && unchanged->get<bool>();
+    BudgetPtr theirs;
+    if (!isUnchanged && snapshot != body.end() && snapshot->is_object()) {
+        try {
+            theirs = budgetFromJson(*snapshot);
+        } catch (const NewerFormatError&) {
+            // Said once where it is seen; the retries that follow keep it in the sync status.
+            if (state.lastSyncError != newerSnapshotMessage)
+                showError(state, newerSnapshotMessage);
+            failed(s, state, newerSnapshotMessage, syncFailed);
+            return;
+        } catch (const ValueError&) {
+            failed(s, state, notUnderstoodMessage(result.status), syncFailed);
+            return;
+        } catch (const Json::exception&) {
+            failed(s, state, notUnderstoodMessage(result.status), syncFailed);
+            return;
+        }
+    }
+    s.backoffSeconds = kMinBackoffSeconds;
     auto mapping = body.find("mapping");
     if (mapping != body.end())
         applyMapping(state, *mapping);
@@ -316,17 +343,15 @@ void applySyncReply(AppState& state, const NetReply& reply)
         opsAfter(store, reply.highestSeq);
     clearSentMark(store);
 
-    auto unchanged = body.find("unchanged");
-    auto snapshot = body.find("snapshot");
-    if (unchanged != body.end() && unchanged->is_boolean() && unchanged->get<bool>()) {
+    if (isUnchanged) {
         store.etag = stringMember(body, "etag");
         store.last_sync = now(s);
         markDirty(store);
-    } else if (snapshot != body.end() && snapshot->is_object()) {
+    } else if (theirs) {
         if (!store.journal.empty())
             state.syncNowRequested = true;
         else
-            installSnapshot(state, *snapshot, stringMember(body, "etag"));
+            installSnapshot(state, std::move(theirs), *snapshot, stringMember(body, "etag"));
     }
     saveBudget(state);
     state.hasUnsentChanges = !store.journal.empty();

@@ -9,6 +9,8 @@
 #include "core/service_host.h"
 #include "net/version.h"
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 #include <span>
 
@@ -20,8 +22,14 @@ namespace qm {
 
 namespace {
 
-// This build's architecture in the manifest's words.
-constexpr std::string_view buildArch = "x86_64";
+// The manifest's words for the machines this build runs on: the family's
+// name that releases use, its precise name, and a file for any machine.
+constexpr std::string_view buildArchs[] = {"x86", "x86_64", "universal"};
+
+bool runsHere(std::string_view arch)
+{
+    return std::find(std::begin(buildArchs), std::end(buildArchs), arch) != std::end(buildArchs);
+}
 
 std::string stringMember(const Json& object, const char* key)
 {
@@ -185,7 +193,7 @@ std::optional<ManifestFile> pickUpdateAsset(
         return std::nullopt;
     std::string_view kindName = installKindName(kind);
     for (const ManifestFile& file : manifest.files) {
-        if (file.os == "linux" && file.kind == kindName && (file.arch == buildArch || file.arch == "universal")) {
+        if (file.os == "linux" && file.kind == kindName && runsHere(file.arch)) {
             if (file.sha256.size() != 64)
                 return std::nullopt;
             return file;

@@ -15,6 +15,7 @@
 #include "app/theme_apply.h"
 #include "codecs/archive/gzip.h"
 #include "codecs/archive/tar.h"
+#include "core/decimal.h"
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/service_host.h"
@@ -528,9 +529,7 @@ std::string formatDownloadSize(int64_t bytes)
 {
     if (bytes < 1048576)
         return std::to_string(std::max<int64_t>(1, (std::max<int64_t>(bytes, 0) + 512) / 1024)) + " KB";
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f MB", double(bytes) / 1048576.0);
-    return buffer;
+    return fixedDecimal(double(bytes) / 1048576.0, 1) + " MB";
 }
 
 }  // namespace qm

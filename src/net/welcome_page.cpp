@@ -78,7 +78,7 @@ void messageLines(AppState& state)
 
 // A labelled field bound to the form; it takes the focus the form asks for.
 TextEditResult field(AppState& state, std::string_view label, std::string_view id, std::string& text,
-    std::string_view placeholder, bool masked, bool disabled = false)
+    std::string_view placeholder, bool masked, bool disabled = false, bool selectOnClickFocus = false)
 {
     UiContext& ui = uiOf(state);
     fieldLabel(state, label);
@@ -88,12 +88,26 @@ TextEditResult field(AppState& state, std::string_view label, std::string_view i
         state.welcome.focusRequest.clear();
     }
     Rect rect = take(state, scaled(state, 38));
-    return textEdit(ui, wid, text, rect, placeholder, disabled, false, masked);
+    return textEdit(ui, wid, text, rect, placeholder, disabled, false, masked, selectOnClickFocus);
 }
 
 std::string typedEmail(const WelcomeForm& form) { return asciiLower(trimAsciiBlanks(form.email)); }
 
 bool busy(const AppState& state) { return state.request.pending; }
+
+// "Back" from a sign-in under way leaves it: the form is free for another at
+// once, and the answer to the one left is dropped when it comes.
+void goBack(AppState& state, int32_t mode, bool keepEmail)
+{
+    AccountRequest& request = state.request;
+    if (request.pending && (request.kind == akLogin || request.kind == akLoginWithCode || request.kind == akSignup)) {
+        request.abandonedSerial = request.serial;
+        request.pending = false;
+        request.kind = 0;
+        request.params.clear();
+    }
+    setWelcomeMode(state, mode, keepEmail);
+}
 
 void submitSignIn(AppState& state)
 {
@@ -197,7 +211,7 @@ void signInBody(AppState& state)
         setWelcomeMode(state, welcomeReset, true);
     space(state, 4);
     if (welcomeButton(state, "wl-back", "Back", "ghost", false))
-        setWelcomeMode(state, welcomeStart, false);
+        goBack(state, welcomeStart, false);
 }
 
 void signUpBody(AppState& state)
@@ -235,7 +249,7 @@ void signUpBody(AppState& state)
         setWelcomeMode(state, welcomeSignIn, true);
     space(state, 4);
     if (welcomeButton(state, "wl-back", "Back", "ghost", false))
-        setWelcomeMode(state, welcomeStart, false);
+        goBack(state, welcomeStart, false);
 }
 
 void resetBody(AppState& state)
@@ -263,7 +277,7 @@ void codeBody(AppState& state)
     muted(state, "Enter the 6-digit code from your authenticator app.");
     space(state, 6);
     messageLines(state);
-    bool enter = field(state, "Code", "wl-code", form.code, "123456", false) == editEnter;
+    bool enter = field(state, "Code", "wl-code", form.code, "123456", false, false, true) == editEnter;
     std::string typed = accountLiveText(state, "wl-code", form.code);
     std::string trimmed(trimAsciiBlanks(typed));
     space(state, 12);
@@ -275,7 +289,7 @@ void codeBody(AppState& state)
         submitCode(state, typed);
     space(state, 8);
     if (welcomeButton(state, "wl-back", "Back", "ghost", false))
-        setWelcomeMode(state, welcomeSignIn, true);
+        goBack(state, welcomeSignIn, true);
 }
 
 void verifyBody(AppState& state)

@@ -172,7 +172,7 @@ void drawSearchField(AppState& state, const Rect& field)
     bool pressedHere = ui.buttonsPressed[1] && mouseIn(ui, field) && !cleared.hovered;
     double trailing = dp(kFieldIconDp);
     std::string hint = elideText(state, kSearchPlaceholder, field.w - 12 * ui.scale - trailing, fontSize(ui), 400);
-    TextEditResult res = textEdit(ui, fieldId, text, field, hint, false, false, false, trailing);
+    TextEditResult res = textEdit(ui, fieldId, text, field, hint, false, false, false, false, trailing);
     if (res == editFocusLost) {
         setSearchPopup(state, text, field);
     } else if (res == editEscape) {

@@ -133,7 +133,7 @@ void drawFieldFrame(UiContext& ctx, const Rect& rect, bool hovered, bool focused
 }
 
 TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rect& rect, std::string_view placeholder,
-    bool disabled, bool selectAllOnClick, bool masked, double trailing)
+    bool disabled, bool selectAllOnClick, bool masked, bool selectOnClickFocus, double trailing)
 {
     std::shared_ptr<TextEditState> state = textEditState(ctx, id);
     TextEditState& st = *state;
@@ -176,7 +176,8 @@ TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rec
     if (click) {
         setActive(ctx, id);
         requestUiRedraw(ctx);
-        if (!focused) {
+        bool gainsFocus = !focused;
+        if (gainsFocus) {
             setFocus(ctx, id);
             st.buffer = text;
             st.editing = true;
@@ -185,7 +186,11 @@ TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rec
         }
         focused = true;
         int32_t pos = caretFromPointer(ctx, st, area.x, masked);
-        if (!ctx.doubleClicked[1]) {
+        if (gainsFocus && selectOnClickFocus) {
+            st.anchor = 0;
+            st.caret = len(st.buffer);
+            st.selecting = false;
+        } else if (!ctx.doubleClicked[1]) {
             st.caret = pos;
             if (!shiftDown(ctx))
                 st.anchor = pos;

@@ -17,10 +17,13 @@ enum TextEditResult : uint8_t {
     editEscape = 3,  // the edit was dropped
 };
 
+// selectAllOnClick: a double click selects the whole text rather than a word.
+// selectOnClickFocus: a click that gives the field the focus selects its text,
+// as a Tab does, for fields whose text is replaced whole (a one-time code).
 // trailing: pixels at the field's right end kept free of text, for an icon
 // or button the caller draws there.
 TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rect& rect, std::string_view placeholder,
-    bool disabled, bool selectAllOnClick, bool masked, double trailing = 0);
+    bool disabled, bool selectAllOnClick, bool masked, bool selectOnClickFocus = false, double trailing = 0);
 void drawFieldFrame(UiContext& ctx, const Rect& rect, bool hovered, bool focused, bool disabled);
 
 }  // namespace qm

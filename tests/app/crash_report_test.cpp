@@ -221,6 +221,15 @@ TEST(CrashReport, FailureDescriptions)
     EXPECT_EQ(std.type, "std::out_of_range");
     EXPECT_EQ(std.stack, "");
 
+    // The terminal's line is cleaned as the report is.
+    ScrubIdentity saved = scrubIdentity();
+    setScrubIdentity({"/home/ann", "ann", "box7"});
+    FailureDescription personal = describeFailure(
+        std::make_exception_ptr(IOError("open /home/ann/b/data.json failed for ann%40example.com")), false);
+    EXPECT_EQ(
+        failureLine(personal), "Quenmark: unhandled exception: qm::IOError: open ~/<path>.json failed for <email>\n");
+    setScrubIdentity(saved);
+
     FailureDescription odd = describeFailure(std::make_exception_ptr(42), false);
     EXPECT_EQ(odd.type, "int");
     EXPECT_EQ(failureLine(odd), "Quenmark: unhandled exception: int\n");

@@ -1,5 +1,7 @@
 #include "app/env_helpers.h"
 
+#include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -56,5 +58,24 @@ unsigned fileMode(const std::string& path)
         return ~0u;
     return st.st_mode & 07777;
 }
+
+GermanNumbers::GermanNumbers()
+{
+    const std::string made = folder_ / "de_DE.UTF-8";
+    const std::string command = "localedef -i de_DE -f UTF-8 '" + made + "' >/dev/null 2>&1";
+    int status = std::system(command.c_str());
+    // localedef answers 1 for warnings about the source while still writing the locale.
+    if (status != 0 && !std::filesystem::exists(made)) {
+        failure_ = "localedef could not make de_DE.UTF-8 (is the locales package installed?)";
+        return;
+    }
+    env_.set("LOCPATH", folder_.path());
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        failure_ = "setlocale refused de_DE.UTF-8";
+    else if (std::localeconv()->decimal_point != std::string(","))
+        failure_ = "the German locale has no decimal comma";
+}
+
+GermanNumbers::~GermanNumbers() { std::setlocale(LC_ALL, "C"); }
 
 }  // namespace qm::testing

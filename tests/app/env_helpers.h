@@ -37,4 +37,23 @@ private:
 void writeText(const std::string& path, const std::string& text);
 unsigned fileMode(const std::string& path);
 
+// The program's locale set to German for the object's life, as a user's
+// LC_ALL=de_DE.UTF-8 would: its decimal point is a comma. The locale is made
+// for the test (localedef into a scratch folder named by LOCPATH), so the
+// machine needs only the locales package. Back to "C" when it goes.
+class GermanNumbers {
+public:
+    GermanNumbers();
+    GermanNumbers(const GermanNumbers&) = delete;
+    GermanNumbers& operator=(const GermanNumbers&) = delete;
+    ~GermanNumbers();
+    // Empty when the locale is in force, else why not.
+    const std::string& failure() const { return failure_; }
+
+private:
+    TempDir folder_;
+    ScopedEnv env_;
+    std::string failure_;
+};
+
 }  // namespace qm::testing

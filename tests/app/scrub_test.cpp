@@ -34,6 +34,10 @@ TEST_F(Scrub, TextTable)
         {"~/notes/plan.docx", "~/<path>"},
         {"\\home\\ann\\a.png", "~/<path>.png"},
         {"write ann.lee+x@mail.example.com, ok", "write <email>, ok"},
+        {"?email=ann.lee%40example.com&x=1", "?email=<email>&x=1"},
+        {"ann%2Blee%40Mail.Example.com ok", "<email> ok"},
+        {"100%40", "100%40"},
+        {"a%40b", "a%40b"},
         {"user@localhost", "user@localhost"},
         {"@example.com", "@example.com"},
         {"a@b@c.d", "a@b@c.d"},
@@ -86,7 +90,8 @@ TEST_F(Scrub, TheSessionsSecretsWhereverTheyShow)
     };
     const Case cases[] = {
         {"auth tok-7f3a9c0e rejected", "auth <token> rejected"}, {"Bearer:tok-7f3a9c0e", "Bearer:<token>"},
-        {"from ann@localhost and ANN@LOCALHOST", "from <email> and <email>"}, {"typed hunter22!", "typed <secret>!"},
+        {"from ann@localhost and ANN@LOCALHOST", "from <email> and <email>"},
+        {"login?email=ann%40localhost", "login?email=<email>"}, {"typed hunter22!", "typed <secret>!"},
         {"abc stays", "abc stays"},  // too short to replace blindly
     };
     for (const Case& c : cases)

@@ -6,12 +6,14 @@
 
 #include <dirent.h>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <unistd.h>
 
 #include "app/account_state.h"
 #include "app/page_table.h"
 #include "app/picture_cache.h"
+#include "core/errors.h"
 #include "core/files.h"
 #include "net/net_harness.h"
 #include "net/network.h"
@@ -109,6 +111,28 @@ TEST_F(NetTest, AnAccountRequestBehindAStalledSyncIsAnsweredAfterIt)
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0]["path"], "sync");
     EXPECT_EQ(log[1]["path"], "auth/forgot-password");
+}
+
+TEST_F(NetTest, AReplyAReaderRefusesEndsAsAFailureNotTheProgram)
+{
+    start();
+    NetRequest sync;
+    sync.category = rcSync;
+    sync.server = service.base();
+    sync.ops = Json::array();
+    sync.budgetId = h->budgetId;
+    // Handlers that meet what they cannot read, as a newer version's records or a malformed tree would make them.
+    const std::function<void(AppState&, const NetReply&)> handlers[] = {
+        [](AppState&, const NetReply&) { throw ValueError("\"amount\" of transaction 5 holds an object"); },
+        [](AppState&, const NetReply&) { (void)Json(1).at("x"); }};
+    for (const auto& handler : handlers) {
+        h->network->sync.applyReply = handler;
+        h->lastSyncError.clear();
+        enqueueNetRequest(*h, sync);
+        ASSERT_TRUE(frameUntil([&] { return !h->lastSyncError.empty(); }));
+        EXPECT_EQ(h->lastSyncError.rfind("The answer from quenmark.example was not understood (", 0), 0u)
+            << h->lastSyncError;
+    }
 }
 
 TEST_F(NetTest, AStopEndsAStalledCallAndLeavesNothingBehind)

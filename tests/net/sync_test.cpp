@@ -216,6 +216,62 @@ TEST_F(Sync, ASnapshotWithoutAThemeKeepsTheLocalTheme)
     }
 }
 
+TEST_F(Sync, ASnapshotOfANewerVersionIsRefusedAndTouchesNothing)
+{
+    const std::string update =
+        "Your budget on the service was changed by a newer version of Quenmark. Update Quenmark to keep syncing.";
+    begin();
+    addSpending("Mine", -5);
+    ASSERT_TRUE(syncNow());
+    auto mine = std::find_if(h->store->budget->transactions.begin(), h->store->budget->transactions.end(),
+        [](const Transaction& t) { return t.description == "Mine"; });
+    ASSERT_NE(mine, h->store->budget->transactions.end());
+    int64_t id = mine->id;
+    struct Case {
+        const char* what;
+        Json snapshot;
+        bool pendingEdit;
+    };
+    Json amount = {{"value", "12.50"}, {"currency", "EUR"}};
+    const Case cases[] = {{"an amount as an object",
+                              {{"transactions", {{{"id", 5}, {"description", "Theirs"}, {"amount", amount}}}}}, false},
+        {"a structured theme", {{"user", {{"theme_preference", {{"mode", "dark"}}}, {"is_verified", true}}}}, false},
+        {"a list for a name, while an edit waits", {{"accounts", {{{"id", 3}, {"name", {"a", "b"}}}}}}, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.pendingEdit)
+            setAmount(*h, id, -7);
+        stallThenAnswer(service, {{"snapshot", c.snapshot}, {"etag", "N"}});
+        requestSyncNow(*h);
+        h.frame();
+        ASSERT_TRUE(stalled(1));
+        // The files as the request left them, its ops marked as sent.
+        std::string folder = h.budgetDir(h->budgetId);
+        std::string data = readFile(folder + "/data.json");
+        std::string journal = readFile(folder + "/journal.json");
+        std::string etag = h->store->etag;
+        service.control("release");
+        ASSERT_TRUE(frameUntil([this] { return !schedule().inFlight; }));
+        h.frames(2);
+        EXPECT_EQ(h->syncState, syncFailed);
+        EXPECT_EQ(h->lastSyncError, update);
+        EXPECT_EQ(syncStatusText(*h),
+            "The last sync failed: " + update.substr(0, update.size() - 1) + ". Click to try again.");
+        EXPECT_EQ(readFile(folder + "/data.json"), data);
+        EXPECT_EQ(readFile(folder + "/journal.json"), journal);
+        EXPECT_EQ(h->store->etag, etag);
+        EXPECT_FALSE(findTransaction(*h->store->budget, 5).has_value());
+    }
+    // Said once as a message; the retries keep it in the sync status only.
+    EXPECT_EQ(std::count_if(h->toasts.begin(), h->toasts.end(), [&](const Toast& t) { return t.text == update; }), 1);
+    // A readable snapshot ends the failure and the waiting edit goes out.
+    ASSERT_TRUE(syncNow());
+    EXPECT_EQ(h->syncState, syncIdle);
+    ASSERT_TRUE(settled());
+    expectInStep();
+    EXPECT_EQ(transactionOf(*h, id).amount, -7);
+}
+
 TEST_F(Sync, AnEndedSignInSignsOutAndAsksForThePassword)
 {
     begin();

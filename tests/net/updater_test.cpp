@@ -91,6 +91,11 @@ TEST(Updater, DownloadSizeText)
         {1535, "1 KB"}, {1048575, "1024 KB"}, {1048576, "1.0 MB"}, {1572864, "1.5 MB"}, {209715200, "200.0 MB"}};
     for (const auto& [bytes, text] : cases)
         EXPECT_EQ(formatDownloadSize(bytes), text) << bytes;
+    // A user's decimal comma changes none of them.
+    testing::GermanNumbers german;
+    ASSERT_EQ(german.failure(), "");
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(formatDownloadSize(bytes), text) << bytes << " under de_DE.UTF-8";
 }
 
 TEST(Updater, PrivateDownloadFolderAndItsRemoval)
@@ -358,6 +363,41 @@ TEST_F(UpdaterRound, TarInstallReplacesTheProgramAndRestartsIt)
     check(false);
     EXPECT_EQ(u().status.programToStart, "");
     EXPECT_FALSE(u().status.restartRequested);
+}
+
+TEST_F(UpdaterRound, TheFileForThisMachineIsChosenByItsArch)
+{
+    begin(ikTar);
+    struct Case {
+        const char* arch;
+        bool chosen;
+    };
+    const Case cases[] = {{"x86", true}, {"x86_64", true}, {"universal", true}, {"arm64", false}, {"", false},
+        {"X86", false}, {"x86_32", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arch);
+        Json files = Json::array({{{"file", "q.tar.gz"}, {"kind", "tar"}, {"arch", c.arch},
+            {"data", encodeBase64(tarPackage(scratch / "marker.txt"))}}});
+        offer("1.2.0", "tar", "q.tar.gz", "", {{"files", files}});
+        check(false);
+        ASSERT_EQ(int(u().status.state), int(updAvailable));
+        EXPECT_EQ(u().status.assetFound, c.chosen);
+        EXPECT_EQ(u().status.asset.arch, c.chosen ? c.arch : "");
+    }
+}
+
+TEST_F(UpdaterRound, TheOfferGivesItsSizeWithAPointUnderADecimalComma)
+{
+    begin(ikTar);
+    testing::GermanNumbers german;
+    ASSERT_EQ(german.failure(), "");
+    offer("1.2.0", "tar", "q.tar.gz", std::string(1572864, 'x'));
+    check(false);
+    ASSERT_EQ(int(u().status.state), int(updAvailable));
+    std::string said;
+    for (const std::string& p : updateDialogContent(*h).paragraphs)
+        said += p + "\n";
+    EXPECT_NE(said.find("Install Update downloads it (1.5 MB)"), std::string::npos) << said;
 }
 
 TEST_F(UpdaterRound, PackageFaultsLeaveTheProgramAndNoDownload)

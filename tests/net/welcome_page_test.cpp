@@ -10,6 +10,7 @@
 #include "app/budget_io.h"
 #include "app/page_table.h"
 #include "model/transaction_edits.h"
+#include "net/account_replies.h"
 #include "net/api.h"
 #include "net/net_harness.h"
 #include "net/welcome_page.h"
@@ -209,6 +210,70 @@ TEST_F(WelcomePage, ASixDigitCodeGoesOutOnceAsItIsTyped)
     type("7");
     ASSERT_TRUE(h->request.pending);
     EXPECT_EQ(h->request.params["code"], "123457");
+}
+
+TEST_F(WelcomePage, AClickIntoTheCodeFieldTakesTheNextCodeWhole)
+{
+    h->welcome.email = "ann@example.test";
+    h->welcome.password = "pw";
+    h->welcome.mode = welcomeCode;
+    h->welcome.focusRequest = "wl-code";
+    h.frame();
+    type("123456");
+    ASSERT_TRUE(h->request.pending);
+    // Refused; the user clicks into the field, which still holds the keyboard, and types the next code.
+    h->request = {};
+    h->welcome.error = "That code did not work.";
+    h.frames(2);
+    for (const char* code : {"654321", "111222"}) {
+        click("wl-code");
+        type(code);
+        ASSERT_TRUE(h->request.pending) << code;
+        EXPECT_EQ(h->request.params["code"], code);
+        h->request = {};
+        h.frames(2);
+    }
+}
+
+TEST_F(WelcomePage, BackFromASignInUnderWayDropsItsAnswer)
+{
+    struct Case {
+        const char* what;
+        bool ok;
+        const char* code;
+    };
+    const Case cases[] = {{"a code asked for", false, "two_factor_required"}, {"signed in", true, ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        mode(welcomeSignIn);
+        fill("wl-email", "ann@example.test");
+        fill("wl-pw", "secret pw");
+        click("wl-go");
+        ASSERT_TRUE(h->request.pending);
+        ASSERT_EQ(h->request.kind, akLogin);
+        NetReply reply;
+        reply.category = rcAccount;
+        reply.kind = akLogin;
+        reply.serial = h->request.serial;
+        reply.budgetId = h->budgetId;
+        reply.result.ok = c.ok;
+        reply.result.status = c.ok ? 200 : 401;
+        reply.result.code = c.code;
+        reply.result.reply = c.ok
+            ? Json{{"user", {{"id", 7}, {"email", "ann@example.test"}, {"is_verified", true}}}, {"token", "tok-1"}}
+            : Json{{"code", c.code}};
+        click("wl-back");
+        EXPECT_EQ(h->welcome.mode, welcomeStart);
+        // The page is free for another sign-in at once.
+        EXPECT_FALSE(h->request.pending);
+        applyAccountReply(*h, reply);
+        h.frames(2);
+        EXPECT_EQ(h->welcome.mode, welcomeStart);
+        EXPECT_FALSE(shown("wl-code"));
+        EXPECT_TRUE(shown("wl-signin"));
+        EXPECT_FALSE(isSignedIn(*h));
+        EXPECT_EQ(h->budgetId, "local");
+    }
 }
 
 TEST_F(WelcomePage, EscapeStepsBack)

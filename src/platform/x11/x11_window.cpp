@@ -1,5 +1,6 @@
 #include "platform/x11/x11_window.h"
 
+#include "core/decimal.h"
 #include "core/errors.h"
 #include "core/utf8.h"
 #include "platform/keys.h"
@@ -406,9 +407,12 @@ double x11ScaleFrom(const char* scaleVariable, const char* resources)
     std::string number;
     while ((*at >= '0' && *at <= '9') || *at == '.')
         number.push_back(*at++);
-    char* end = nullptr;
-    double dpi = std::strtod(number.c_str(), &end);
-    if (number.empty() || end != number.c_str() + number.size() || !(dpi > 30))
+    // Read as the resource writes it, with a ".", whatever LC_NUMERIC the program took.
+    size_t point = number.find('.');
+    bool digits = !number.empty() && number != "."
+        && (point == std::string::npos || number.find('.', point + 1) == std::string::npos);
+    double dpi = digits ? decimalToDouble(number) : 0;
+    if (!(dpi > 30))
         return 1.0;
     // A resource is as untrusted as the variable: the same ceiling holds.
     return std::min(dpi / 96.0, kMaxUiScale);

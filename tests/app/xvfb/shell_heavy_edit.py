@@ -173,4 +173,5 @@ def main():
     finish()
 
 
-main()
+if __name__ == "__main__":
+    main()

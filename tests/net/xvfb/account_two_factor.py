@@ -61,7 +61,11 @@ def two_factor(build, env, svc, shots):
             p.click("ac-2fa-verify")
             check("a refused code: the service's error shows under the set-up view",
                   shows(p, "That code did not work. Try the newest one.") and "ac-2fa-code" in p.widgets())
-            replace_text(p, "ac-2fa-code", f" {code} ")
+            # A click into the field selects the refused code: the next one replaces it.
+            p.click("ac-2fa-code")
+            p.type(f" {code} ")
+            check("after a refused code, a click and a new code: 'Verify and enable' is usable",
+                  p.wait("ac-2fa-verify", timeout=10))
             p.click("ac-2fa-verify")
             check("enabled: the disable view shows", p.wait("ac-2fa-off"))
             check("the badge says so", shows(p, "Two-factor authentication is enabled"))

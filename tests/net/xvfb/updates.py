@@ -2,8 +2,8 @@
 test key (tools/update_shell) against the test service, which signs its
 release with that key. The automatic check at start opens the dialog;
 "Install Update" and "Restart Now" are clicked by widget id. A plain program
-file ("quenmrk", from a tar.gz) and an AppImage file are replaced and started
-again. Faulty packages (wrong digest or size, 404, cut short, redirected to
+file ("quenmrk", from a tar.gz, arch "x86_64") and an AppImage file (arch
+"x86", 1.5 MiB, under LC_ALL=de_DE.UTF-8) are replaced and started again. Faulty packages (wrong digest or size, 404, cut short, redirected to
 http), releases whose manifest is not the signed one, and failing automatic
 checks leave the program file byte for byte as it was and no download
 behind."""
@@ -14,6 +14,7 @@ import json
 import os
 import shutil
 import stat
+import subprocess
 import sys
 import tarfile
 import time
@@ -28,8 +29,22 @@ from _window import Window  # noqa: E402
 VERSION = "1.2.0"
 
 
-def script(marker):
-    return f"#!/bin/sh\npwd > '{marker}'\n".encode()
+def script(marker, size=0):
+    """The program the release brings: it notes where it ran; `size` pads it
+    with a comment after its end."""
+    text = f"#!/bin/sh\npwd > '{marker}'\n".encode()
+    if size:
+        text += b"exit 0\n"
+        text += b"#" * (size - len(text) - 1) + b"\n"
+    return text
+
+
+def german(folder):
+    """LC_ALL=de_DE.UTF-8, its decimal comma and all, with the locale made in `folder`."""
+    made = os.path.join(folder, "de_DE.UTF-8")
+    subprocess.run(["localedef", "-i", "de_DE", "-f", "UTF-8", made], capture_output=True, timeout=300)
+    check("the German locale is made", os.path.isdir(made))
+    return {"LC_ALL": "de_DE.UTF-8", "LOCPATH": folder}
 
 
 def tar_gz(member_bytes):
@@ -43,9 +58,9 @@ def tar_gz(member_bytes):
     return gzip.compress(raw.getvalue())
 
 
-def offer(svc, build, kind, file, data, **faults):
+def offer(svc, build, kind, file, data, arch="x86_64", **faults):
     svc.control("update", key=os.path.join(build, "test-update-key.pem"), version=VERSION,
-                files=[{"file": file, "kind": kind, "data": base64.b64encode(data).decode()}], **faults)
+                files=[{"file": file, "kind": kind, "arch": arch, "data": base64.b64encode(data).decode()}], **faults)
 
 
 def start(build, env, svc, home, command, extra=None):
@@ -60,7 +75,7 @@ def buttons(widgets):
     return sorted(w for w in widgets if w.startswith("upd-"))
 
 
-def install_and_restart(tag, build, env, svc, home, command, target, marker, extra=None):
+def install_and_restart(tag, build, env, svc, home, command, target, marker, extra=None, size=0):
     """Runs the program until it restarted itself; screenshots of the dialog
     go to BUILD/update-shots for review."""
     shots = os.path.join(build, "update-shots")
@@ -72,7 +87,7 @@ def install_and_restart(tag, build, env, svc, home, command, target, marker, ext
         time.sleep(0.3)
         w.shot(os.path.join(shots, f"{tag}-available.png"))
         w.click("upd-0")
-        check(f"{tag}: installed", wait_for(lambda: open(target, "rb").read() == script(marker), 60))
+        check(f"{tag}: installed", wait_for(lambda: open(target, "rb").read() == script(marker, size), 60))
         check(f"{tag}: offers Restart Now and Later", w.wait(lambda ws: buttons(ws) == ["upd-0", "upd-1"]))
         time.sleep(0.3)
         w.shot(os.path.join(shots, f"{tag}-installed.png"))
@@ -105,9 +120,14 @@ def appimage_kind(build, env, svc):
         with open(image, "wb") as f:
             f.write(b"old image")
         marker = os.path.join(scratch, "marker.txt")
-        offer(svc, build, "appimage", f"Quenmark-{VERSION}-x86_64.AppImage", script(marker))
+        # The family's name for the machine, as a release may write it, is this machine's too;
+        # a package of 1.5 MiB is sized, fetched and checked under a locale with a decimal comma.
+        size = 1572864
+        offer(svc, build, "appimage", f"Quenmark-{VERSION}-x86.AppImage", script(marker, size), arch="x86")
+        locales = os.path.join(home, "locales")
+        os.makedirs(locales)
         install_and_restart("appimage", build, env, svc, home, [os.path.join(build, "tools", "update_shell")], image,
-                            marker, {"APPIMAGE": image})
+                            marker, {"APPIMAGE": image, **german(locales)}, size)
         check("appimage: the restarted image ran in its folder",
               wait_for(lambda: os.path.exists(marker) and open(marker).read() == scratch + "\n", 30))
         check("appimage: mode 0755", stat.S_IMODE(os.stat(image).st_mode) == 0o755)

@@ -1,8 +1,9 @@
 """The program under Xvfb against the functional test service, driven as a
 user would (widgets by id from QUENMRK_TEST_WIDGETS, xdotool clicks and
 typing): sign-up with its verify form, typed sign-in, two-factor codes from
-oathtool, answers that must leave an error line and write nothing, and the
-forms' refusals and Escape. Files are read back where the program left them;
+oathtool (a refused one replaced by a click and the next), "Back" from a
+sign-in under way, answers that must leave an error line and write nothing,
+and the forms' refusals and Escape. Files are read back where the program left them;
 a screenshot of the sign-in error goes to BUILD/welcome-flow-shots for review."""
 import json
 import os
@@ -217,8 +218,61 @@ def two_factor(build, env, svc, shots):
                 with_code = [r for r in svc.requests("auth/login") if "code" in r["body"]]
                 check(f"two-factor ({'good' if good else 'refused'}): one login with the code",
                       len(with_code) == 1 and with_code[0]["body"]["code"] == code, with_code)
+                if not good:
+                    # A click into the field selects the refused code: the next one replaces it.
+                    fresh = totp_now()
+                    p.click("wl-code")
+                    p.type(fresh)
+                    check("after a refused code, a click and a new code sign in",
+                          wait_for(lambda: session(home) is not None))
+                    with_code = [r["body"]["code"] for r in svc.requests("auth/login") if "code" in r["body"]]
+                    check("the new code went out alone", with_code == [code, fresh], with_code)
             finally:
                 p.close()
+
+
+def totp_now():
+    return subprocess.run(["oathtool", "--totp", "-b", SECRET], capture_output=True, text=True).stdout.strip()
+
+
+def back_while_signing_in(build, env, svc, shots):
+    """"Back" while "Signing in\u2026" leaves that sign-in: its answer, held by
+    the service until the start page is back, opens no form, and a sign-in
+    made afterwards goes on with what was typed for it."""
+    email = "back@example.test"
+    svc.control("user", email=email, password=PASSWORD, verified=True, totp=SECRET)
+    svc.requests(clear=True)
+    with temp_dir() as home:
+        p = Program(build, env, home, {**svc.client_env(), "QUENMRK_WELCOME": "1"})
+        try:
+            svc.control("fault", path="auth/login", stall=True)
+            p.click("wl-email")
+            p.type(email)
+            p.click("wl-pw")
+            p.type(PASSWORD)
+            p.click("wl-go")
+            check("Back: the sign-in is held by the service", wait_for(lambda: svc.control("stalled")["count"] == 1))
+            p.click("wl-back")
+            check("Back: the start page shows", p.wait("wl-signin"))
+            svc.control("release")
+            # The answer to the first comes before that to the second: one worker sends them in turn.
+            p.click("wl-signin")
+            p.click("wl-email")
+            p.type(email)
+            p.click("wl-pw")
+            p.type(PASSWORD)
+            p.click("wl-go")
+            check("Back: the second sign-in asks for the code", p.wait("wl-code"))
+            check("Back: nothing saved before the code", session(home) is None)
+            p.type(totp_now())
+            check("Back: the code signs in", wait_for(lambda: session(home) is not None))
+            logins = svc.requests("auth/login")
+            check("Back: three logins, the code sent with the e-mail and password typed",
+                  len(logins) == 3 and logins[2]["body"].get("email") == email
+                  and logins[2]["body"].get("password") == PASSWORD and "code" in logins[2]["body"],
+                  [sorted(r["body"]) for r in logins])
+        finally:
+            p.close()
 
 
 def errors(build, env, svc, shots, untrusted_ca):
@@ -320,6 +374,7 @@ def main():
             signup(build, env, svc, shots)
             typed_sign_in(build, env, svc, shots)
             two_factor(build, env, svc, shots)
+            back_while_signing_in(build, env, svc, shots)
             errors(build, env, svc, shots, untrusted_ca)
             forms(build, env, svc)
         finally:
