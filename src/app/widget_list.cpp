@@ -2,6 +2,7 @@
 
 #include "app/app_text_internal.h"
 #include "core/files.h"
+#include "ui/widget_state.h"
 
 #include <utility>
 #include <vector>
@@ -35,7 +36,19 @@ Json widgetListJson(const UiContext& ui, int32_t framesOnPage)
             widgets.push_back({{"id", recordedLabel(*ui.recorder, w.windowId)}, {"rect", rectJson(w.rect)},
                 {"layer", w.layer}, {"window", true}});
     }
-    return {{"framesOnPage", framesOnPage}, {"widgets", std::move(widgets)}};
+    Json list = {{"framesOnPage", framesOnPage}, {"widgets", std::move(widgets)}};
+    // A test types only once the field it means holds the keyboard (keys
+    // sent before that land elsewhere or nowhere), and reads back how much
+    // arrived: the length alone, as the field may hold a password.
+    if (ui.recorder && ui.focusId != 0) {
+        list["focused"] = recordedLabel(*ui.recorder, ui.focusId);
+        auto it = ui.states.find(ui.focusId);
+        const TextEditState* edit =
+            it != ui.states.end() && it->second ? std::get_if<TextEditState>(&it->second->data) : nullptr;
+        if (edit && edit->editing)
+            list["focusedTextBytes"] = edit->buffer.size();
+    }
+    return list;
 }
 
 void writeWidgetList(const std::string& path, const UiContext& ui, int32_t framesOnPage)

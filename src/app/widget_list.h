@@ -2,7 +2,9 @@
 // For automation (QUENMRK_TEST_WIDGETS): after every drawn frame, the
 // widgets that reached interact and the windows of that frame, each by its
 // id text, rectangle and draw layer, written as JSON so that a test can
-// click a widget by id instead of by coordinates.
+// click a widget by id instead of by coordinates; also the id of the widget
+// that holds the keyboard focus ("focused"), when one does, and the length
+// in bytes of the text a focused text field holds ("focusedTextBytes").
 #include <string>
 
 #include "core/json.h"

@@ -23,6 +23,7 @@
 #include "ui/hit_test.h"
 #include "ui/menu.h"
 #include "ui/theme.h"
+#include "ui/widget_state.h"
 
 namespace qm {
 namespace {
@@ -434,6 +435,27 @@ TEST_F(FrameTest, WidgetListNamesIndexedIdsAndWindows)
     }
     EXPECT_TRUE(ok);
     EXPECT_TRUE(window);
+}
+
+TEST_F(FrameTest, WidgetListNamesTheFocusedWidgetAndHowMuchItsFieldHolds)
+{
+    showMessage(*h, "Title", "Text");
+    h.frames(2);
+    h->ui->focusId = 0;
+    EXPECT_FALSE(widgetListJson(*h->ui, h->framesOnPage).contains("focused"));
+    const WidgetRecord* ok = widget("qmmsg-ok");
+    ASSERT_NE(ok, nullptr);
+    h->ui->focusId = ok->id;
+    Json list = widgetListJson(*h->ui, h->framesOnPage);
+    EXPECT_EQ(list.value("focused", ""), "qmmsg-ok");
+    EXPECT_FALSE(list.contains("focusedTextBytes"));
+    // A field being edited tells how much it holds, never what.
+    std::shared_ptr<TextEditState> edit = textEditState(*h->ui, ok->id);
+    edit->buffer = "pässword";
+    edit->editing = true;
+    list = widgetListJson(*h->ui, h->framesOnPage);
+    EXPECT_EQ(list.value("focusedTextBytes", -1), 9);
+    EXPECT_EQ(list.dump().find("ssword"), std::string::npos);
 }
 
 TEST_F(FrameTest, WidgetListCarriesEachFramesTextsOnceToastsIncluded)

@@ -10,6 +10,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "platform", "xvfb"))
+from _procs import scaled, wait_for  # noqa: E402,F401
 from _xvfb import close_window, temp_dir, xvfb  # noqa: E402,F401
 
 failures = []
@@ -89,7 +90,7 @@ def pinned_clock(when, utc=False):
 
 def run(build, env, home, extra=None, timeout=120, **kw):
     return subprocess.run([program(build)], env=base_env(env, home, extra), capture_output=True, text=True,
-                          timeout=timeout, **kw)
+                          timeout=scaled(timeout), **kw)
 
 
 def config(home):
@@ -119,12 +120,164 @@ def widgets(path):
         return json.load(f)
 
 
-def wait_for(predicate, timeout=30):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        if predicate():
+def listing(path):
+    """The widget list the program wrote last, or None while there is none.
+    The program replaces the file whole each frame; a read that races the
+    rename is tried again."""
+    for _ in range(5):
+        try:
+            with open(path) as f:
+                return json.load(f)
+        except FileNotFoundError:
+            return None
+        except (OSError, ValueError):
+            time.sleep(0.02)
+    return None
+
+
+def rect_in(listed, wid):
+    """The topmost rectangle of `wid` in a widget list, or None."""
+    found = [w for w in (listed or {}).get("widgets", []) if w["id"] == wid]
+    return max(found, key=lambda w: w["layer"])["rect"] if found else None
+
+
+def focused(path):
+    """The id of the widget that holds the keyboard, or None."""
+    return (listing(path) or {}).get("focused")
+
+
+def drawn_texts(path):
+    """The texts the last listed frame drew (with QUENMRK_TEST_TEXTS set),
+    each wrapped line on its own, as {"text", "rect"}."""
+    return (listing(path) or {}).get("texts", [])
+
+
+def shows(path, text, timeout=15):
+    """Some frame within the timeout draws `text`, whole or wrapped over lines."""
+    return wait_for(lambda: text in " ".join(t["text"] for t in drawn_texts(path)), timeout)
+
+
+def steady_rect(path, wid, timeout=30):
+    """The rectangle of `wid` once two looks a frame apart agree (a dialog
+    that just opened, or a page a card grows on, settles over some frames);
+    None when it is never listed still."""
+    seen = []
+
+    def still():
+        seen.append(rect_in(listing(path), wid))
+        return seen[-1] is not None and seen[-2:] == [seen[-1], seen[-1]]
+    return seen[-1] if wait_for(still, timeout, interval=0.1) else None
+
+
+def frame_mark(path):
+    """Where the program's drawing stands: the widget list's write time and
+    frame count, to pass to drew_since()."""
+    try:
+        return os.stat(path).st_mtime_ns, (listing(path) or {}).get("framesOnPage")
+    except OSError:
+        return None
+
+
+def drew_since(path, mark, frames=3, timeout=15, alive=None):
+    """True once the program has drawn `frames` frames after `mark`: the
+    input sent in between is taken (every input draws a few frames; a
+    press and its release go to frames of their own) and its effect is on
+    screen. Counts every new write seen, and trusts the frame
+    count where polls missed writes. Gives up at once when `alive()` says
+    the program has ended (a click that closes it)."""
+    writes = set()
+
+    def drawn():
+        if alive is not None and not alive():
             return True
-        time.sleep(0.05)
+        now = frame_mark(path)
+        if now is None or now == mark:
+            return False
+        writes.add(now[0])
+        if mark and isinstance(now[1], int) and isinstance(mark[1], int) and now[1] - mark[1] >= frames:
+            return True
+        return len(writes) >= frames
+    return wait_for(drawn, timeout, interval=0.01)
+
+
+def xdo(env, *args):
+    """One xdotool command; what it printed."""
+    return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True, timeout=scaled(30)).stdout
+
+
+def click_at(env, window, rect, *clicks, path=None, alive=None):
+    """Moves the pointer onto the middle of `rect` (by way of the pixel
+    beside it, so that it moves whatever its place before), then clicks
+    (`clicks`: xdotool's click arguments, default one left click). With the
+    program's widget list at `path`, the click waits for a frame drawn
+    after the move (the widget knows the pointer is over it) and returns
+    once frames after the click are drawn; without it, the move and the
+    click go out together."""
+    x, y, w, h = rect
+    centre = [str(int(x + w / 2)), str(int(y + h / 2))]
+    clicks = clicks or ("1",)
+    xdo(env, "mousemove", "--window", str(window), str(int(x + w / 2) + 1), centre[1])
+    if path is None:
+        xdo(env, "mousemove", "--window", str(window), *centre, "click", *clicks)
+        return
+    mark = frame_mark(path)
+    xdo(env, "mousemove", "--window", str(window), *centre)
+    drew_since(path, mark, 1, timeout=5, alive=alive)
+    mark = frame_mark(path)
+    xdo(env, "click", *clicks)
+    drew_since(path, mark, alive=alive)
+
+
+def type_into(env, window, path, wid, text, arrived=None, replace=True, tries=3):
+    """Types `text` into field `wid` as a user would: a click gives it the
+    keyboard, and the keys go out only once the program lists it as the
+    focused widget; with `replace` the field's text is selected first, so
+    the typed text takes its place. The text has arrived once the field
+    holds as many more bytes as were typed, and `arrived()` (what the
+    program shows once the text is in), when given, holds. A busy server
+    can lose keys: the text is then selected and typed again. True once it
+    arrived."""
+    for _ in range(tries):
+        rect = steady_rect(path, wid)
+        if rect is None:
+            return False
+        if focused(path) != wid:
+            click_at(env, window, rect, path=path)
+            if not wait_for(lambda: focused(path) == wid, 10):
+                continue
+        else:
+            # Without a window manager the keyboard follows the pointer.
+            x, y, w, h = rect
+            xdo(env, "mousemove", "--window", str(window), str(int(x + w / 2)), str(int(y + h / 2)))
+        held = 0 if replace else (listing(path) or {}).get("focusedTextBytes", 0)
+        if replace:
+            xdo(env, "key", "--clearmodifiers", "ctrl+a")
+        xdo(env, "type", "--delay", "20", text)
+
+        def landed():
+            now = listing(path) or {}
+            holds = now.get("focusedTextBytes")
+            return (now.get("focused") == wid and (holds is None or holds == held + len(text.encode()))
+                    and (arrived is None or arrived()))
+        if wait_for(landed, 10):
+            return True
+        replace = True
+    return False
+
+
+def listed_ids(path):
+    return {w["id"] for w in (listing(path) or {}).get("widgets", [])}
+
+
+def open_folder(env, window, path, folder, arrived, tries=3):
+    """Types `folder` into the open file dialog's folder field and presses
+    Return, again while `arrived(ids)` (the ids listed then) says the
+    dialog does not list that folder: a lost key types another folder."""
+    for _ in range(tries):
+        if type_into(env, window, path, "filedir", folder):
+            xdo(env, "key", "Return")
+            if wait_for(lambda: arrived(listed_ids(path)), 10):
+                return True
     return False
 
 

@@ -13,7 +13,8 @@ import subprocess
 import sys
 import time
 
-from _shell import accept_terms, base_env, check, config, failures, finish, program, temp_dir, wait_for, xvfb
+from _shell import (accept_terms, base_env, check, click_at, config, failures, finish, open_folder, program, scaled,
+                    steady_rect, temp_dir, wait_for, xvfb)
 from _procs import stop  # noqa: E402  (found through _shell's path)
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "oracles"))
@@ -82,36 +83,28 @@ def imported(build, env, size="1280x820", commit=True):
             if not check("the first step shows its button", wait_for(lambda: "ie-choose" in listed(listing))):
                 return
             wid = subprocess.run(["xdotool", "search", "--sync", "--name", "^Quenmark$"], env=env,
-                                 capture_output=True, text=True, timeout=20).stdout.split()[-1]
+                                 capture_output=True, text=True, timeout=scaled(20)).stdout.split()[-1]
 
             def xdo(*args):
-                subprocess.run(["xdotool", *args], env=env, check=True, timeout=20)
-
-            def point(widget):
-                x, y, w, h = listed(listing)[widget]
-                xdo("mousemove", "--window", wid, str(int(x + w / 2)), str(int(y + h / 2)))
-                time.sleep(0.15)
+                subprocess.run(["xdotool", *args], env=env, check=True, timeout=scaled(20))
 
             def shot(name):
                 time.sleep(0.3)
                 subprocess.run(["import", "-window", wid, os.path.join(shots, name + ".png")], env=env, timeout=30)
 
             def click(widget, times=1):
-                point(widget)
-                xdo("click", "--repeat", str(times), "--delay", "80", "1")
+                rect = steady_rect(listing, widget)
+                if rect is None:
+                    raise RuntimeError(f"no widget {widget!r}: {sorted(listed(listing))}")
+                click_at(env, wid, rect, "--repeat", str(times), "--delay", "80", "1", path=listing)
 
             shot("choose")
             click("ie-choose")
             if not check("Choose File opens the dialog", wait_for(lambda: "filedir" in listed(listing), 20)):
                 return
-            click("filedir")
-            time.sleep(0.3)
-            xdo("key", "--clearmodifiers", "ctrl+a")
-            xdo("type", "--delay", "40", statements)
-            xdo("key", "Return")
             # Only the statement passes the dialog's filters.
             if not check("the dialog lists the statement alone",
-                         wait_for(lambda: "fe0" in listed(listing) and "fe1" not in listed(listing), 20),
+                         open_folder(env, wid, listing, statements, lambda ids: "fe0" in ids and "fe1" not in ids),
                          sorted(listed(listing))):
                 return
             click("fe0", 2)
@@ -123,7 +116,6 @@ def imported(build, env, size="1280x820", commit=True):
             if not commit:
                 return
             click("ie-deseldup")
-            time.sleep(0.3)
             click("ie-confirm")
             if check("the summary step follows", wait_for(lambda: "ie-another" in listed(listing), 20)):
                 shot("complete")

@@ -11,7 +11,8 @@ import subprocess
 import sys
 import time
 
-from _shell import ReviewedShots, accept_terms, base_env, check, config, failures, finish, program, temp_dir, wait_for, xvfb
+from _shell import (ReviewedShots, accept_terms, base_env, check, click_at, config, failures, finish, open_folder,
+                    program, scaled, steady_rect, temp_dir, type_into, wait_for, xvfb)
 from _procs import stop  # noqa: E402  (found through _shell's path)
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "oracles"))
@@ -92,43 +93,31 @@ def driven(build, env):
             if not check("the page shows its export buttons", wait_for(lambda: "rp-pdf" in listed(listing))):
                 return
             wid = subprocess.run(["xdotool", "search", "--sync", "--name", "^Quenmark$"], env=env,
-                                 capture_output=True, text=True, timeout=20).stdout.split()[-1]
+                                 capture_output=True, text=True, timeout=scaled(20)).stdout.split()[-1]
 
             def xdo(*args):
-                subprocess.run(["xdotool", *args], env=env, check=True, timeout=20)
+                subprocess.run(["xdotool", *args], env=env, check=True, timeout=scaled(20))
 
             def click(widget):
-                x, y, w, h = listed(listing)[widget]
                 # The pointer rests on the widget for a frame before the press.
-                xdo("mousemove", "--window", wid, str(int(x + w / 2)), str(int(y + h / 2)))
-                time.sleep(0.15)
-                xdo("click", "1")
+                rect = steady_rect(listing, widget)
+                if rect is None:
+                    raise RuntimeError(f"no widget {widget!r}: {sorted(listed(listing))}")
+                click_at(env, wid, rect, path=listing)
 
-            def field(widget, text, enter):
-                # Keys reach the field once a frame has focused it.
-                click(widget)
-                time.sleep(0.3)
-                xdo("key", "--clearmodifiers", "ctrl+a")
-                time.sleep(0.1)
-                xdo("type", "--delay", "60", text)
-                time.sleep(0.2)
-                if enter:
-                    xdo("key", "Return")
-                    time.sleep(0.3)
-
-            def rows():
-                return sorted(i for i in listed(listing) if i.startswith("fe"))
+            def rows(ids=None):
+                return sorted(i for i in (listed(listing) if ids is None else ids) if i.startswith("fe"))
 
             def save_through_dialog(button, name, ext):
                 click(button)
                 if not check(f"{button} opens the dialog", wait_for(lambda: "filedir" in listed(listing), 20)):
                     return False
-                field("filedir", out, True)
                 # The list shows the typed folder: only its files of this kind.
                 shown = [f"fe{i}" for i, _ in enumerate(f for f in os.listdir(out) if f.endswith(ext))]
-                if not check(f"the dialog lists {out}", wait_for(lambda: rows() == shown, 20), (rows(), shown)):
+                typed = open_folder(env, wid, listing, out, lambda ids: rows(ids) == shown)
+                if not check(f"the dialog lists {out}", typed, (rows(), shown)):
                     return False
-                field("filename", name, False)
+                check(f"{name} typed into the file name", type_into(env, wid, listing, "filename", name))
                 click("file-ok")
                 return True
 
@@ -145,7 +134,8 @@ def driven(build, env):
 
                 # The same name again asks before replacing.
                 save_through_dialog("rp-pdf", "march", ".pdf")
-                time.sleep(1.0)
+                # Nothing may be written meanwhile: a settle, not a deadline.
+                time.sleep(scaled(1.0))
                 check("saving over it asks first", "filedir" in listed(listing) and os.stat(pdf).st_mtime_ns == first,
                       (sorted(listed(listing)), os.stat(pdf).st_mtime_ns - first, os.listdir(out)))
                 click("file-ok")

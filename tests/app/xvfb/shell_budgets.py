@@ -1,6 +1,7 @@
 """First and later starts, a signed-in user's budget, damaged budgets that
 must open a message box and stay untouched, and the lock that keeps a
 second copy of the program off the same configuration folder."""
+import fcntl
 import json
 import os
 import shutil
@@ -9,7 +10,7 @@ import subprocess
 import sys
 import time
 
-from _shell import (base_env, check, config, finish, program, run, stamp, temp_dir, tree_stamps, wait_for,
+from _shell import (base_env, check, config, finish, program, run, scaled, stamp, temp_dir, tree_stamps, wait_for,
                     widgets, xvfb)
 
 NOBODY = 65534
@@ -101,14 +102,17 @@ def second_copy(build, env):
                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         try:
             check("first copy draws", wait_for(lambda: os.path.exists(listing)))
-            time.sleep(0.3)
+            # The first copy's own start-up writes end before the second
+            # copy's run is watched for writes.
+            looks = []
+            wait_for(lambda: looks.append(tree_stamps(config(home))) or looks[-2:] == [looks[-1]] * 2, 30, 0.5)
             listing = os.path.join(home, "second.json")
             before = tree_stamps(config(home))
             t0 = time.monotonic()
             r = run(build, env, home, {"QUENMRK_TEST_FRAMES": "2", "QUENMRK_TEST_WIDGETS": listing})
             took = time.monotonic() - t0
             check("second copy exits 1", r.returncode == 1, r.stderr)
-            check("second copy waited for its retries", 2.5 <= took < 20, took)
+            check("second copy waited for its retries", 2.5 <= took < scaled(20), took)
             lines = [line for line in r.stderr.splitlines() if line.strip()]
             check("second copy prints one line naming the folder", len(lines) == 1 and config(home) in lines[0], lines)
             after = tree_stamps(config(home))
@@ -117,10 +121,20 @@ def second_copy(build, env):
         finally:
             first.send_signal(signal.SIGKILL)
             first.wait()
+        # Once the killed copy is reaped nothing of it may hold the lock (a
+        # forked child that kept it would make the next start wait out its
+        # retries): taken without waiting, then let go for the next start.
+        with open(os.path.join(config(home), "instance.lock")) as lock:
+            try:
+                fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                free = True
+            except BlockingIOError:
+                free = False
+        check("after SIGKILL the lock is free at once", free)
         t0 = time.monotonic()
         r = run(build, env, home, {"QUENMRK_TEST_FRAMES": "2"})
-        check("after SIGKILL a start succeeds at once", r.returncode == 0 and time.monotonic() - t0 < 2.5,
-              (r.returncode, time.monotonic() - t0, r.stderr))
+        print(f"the start after SIGKILL took {time.monotonic() - t0:.2f} s")
+        check("after SIGKILL a start succeeds", r.returncode == 0, (r.returncode, r.stderr))
 
 
 def main():

@@ -1,21 +1,21 @@
 """The generated heavy budget at 16 times the benchmarks' base size: the
-splash is the first frame, up within 0.3 s of the start while the budget is
-still being read, and a close with nothing changed ends the program within
-0.3 s and leaves both files as they were.
+splash is the first frame, drawn while the budget is still being read, and
+a close with nothing changed ends the program and leaves both files as they
+were.
 
 Usage: shell_heavy_budget.py BUILD_DIR SOURCE_DIR [--scale N] [--program PATH]
---program times another build of quenmrk (a release build); the tools come
-from BUILD_DIR. The 0.3 s limits are for an optimised build on a quiet
-machine; a sanitizer build is held to 2 s (the kernel alone takes a quarter
-of a second to tear down its shadow memory at exit, more under load), which
-still fails a budget read before the first frame or a close that rewrites
-the budget, each several seconds there. The figures are printed either way."""
+--program times another build of quenmrk (a release build) and holds it to
+the time goals: the splash up within 0.3 s of the start, the close done
+within 0.3 s; the tools come from BUILD_DIR. That is the measuring run, on a
+quiet machine. The sanitizer build the test suite runs prints the figures
+and checks the order instead, which no load changes: frames of the splash
+alone are listed before the budget's page, and the files stay untouched."""
 import os
 import subprocess
 import sys
 import time
 
-from _shell import base_env, check, close_window, config, finish, program, stamp, temp_dir, widgets, xvfb
+from _shell import base_env, check, close_window, config, finish, program, scaled, stamp, temp_dir, widgets, xvfb
 
 def option(name, default):
     return sys.argv[sys.argv.index(name) + 1] if name in sys.argv else default
@@ -48,7 +48,8 @@ def main():
     build = sys.argv[1]
     scale = option("--scale", "16")
     binary = option("--program", program(build))
-    limit = 2.0 if sanitized(binary) else 0.3
+    # Only the measuring run of an optimised build is held to the clock.
+    limit = None if sanitized(binary) else 0.3
     with xvfb() as env, temp_dir() as home:
         folder = heavy_budget(build, home, scale)
         before = {f: stamp(os.path.join(folder, f)) + (os.stat(os.path.join(folder, f)).st_ino,)
@@ -58,26 +59,35 @@ def main():
         t0 = time.time_ns()
         proc = subprocess.Popen([binary], env=e, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         first = None
-        end = time.monotonic() + 240
+        end = time.monotonic() + scaled(240)
         loaded = False
+        # Frames listed before the page's, and whether each listed a widget:
+        # the splash lists none, the page many.
+        order = []
         while time.monotonic() < end and proc.poll() is None:
             try:
                 if first is None:
                     first = os.stat(listing).st_mtime_ns
-                loaded = widgets(listing)["framesOnPage"] >= 3
-            except (OSError, ValueError):
+                listed = widgets(listing)
+                loaded = listed["framesOnPage"] >= 3 and bool(listed["widgets"])
+                if not order or order[-1] != bool(listed["widgets"]):
+                    order.append(bool(listed["widgets"]))
+            except (OSError, ValueError, KeyError):
                 pass
             if loaded:
                 break
             time.sleep(0.005)
         shown = (first - t0) / 1e9 if first else None
         print(f"first frame after {shown} s; budget shown after {(time.time_ns() - t0) / 1e9:.2f} s")
-        check(f"the splash is up within {limit} s", shown is not None and shown <= limit, shown)
+        check("the first frames are the splash alone, drawn while the budget is read", order[:2] == [False, True],
+              order)
+        if limit is not None:
+            check(f"the splash is up within {limit} s", shown is not None and shown <= limit, shown)
         check("the budget is shown", loaded, proc.poll())
         closing = time.monotonic()
         check("close asked", close_all(env))
         try:
-            code = proc.wait(timeout=30)
+            code = proc.wait(timeout=scaled(30))
         except subprocess.TimeoutExpired:
             # Where it hangs, before it goes.
             stacks = subprocess.run(["gdb", "-p", str(proc.pid), "-batch", "-ex", "thread apply all bt 20"],
@@ -89,7 +99,8 @@ def main():
         err = proc.stderr.read()
         print(f"closed after {took:.3f} s")
         check("exits 0", code == 0, err[-2000:])
-        check(f"an unchanged budget closes within {limit} s", took <= limit, took)
+        if limit is not None:
+            check(f"an unchanged budget closes within {limit} s", took <= limit, took)
         after = {f: stamp(os.path.join(folder, f)) + (os.stat(os.path.join(folder, f)).st_ino,)
                  for f in ("data.json", "journal.json")}
         check("both files unchanged (sha256, mtime, inode)", after == before, (before, after))

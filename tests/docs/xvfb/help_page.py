@@ -12,8 +12,8 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "app", "xvfb"))
-from _shell import (ReviewedShots, accept_terms, base_env, check, finish, program, temp_dir,  # noqa: E402
-                    wait_for, xvfb)
+from _shell import (ReviewedShots, accept_terms, base_env, check, click_at, finish, focused, program,  # noqa: E402
+                    steady_rect, temp_dir, wait_for, xvfb)
 
 SIZES = ["1280x820", "700x820"]
 # Pixels allowed to differ by more than the fuzz: none are expected on one
@@ -115,8 +115,10 @@ def driven(build, source, env):
                 subprocess.run(["xdotool", *args], env=env, check=True, timeout=20)
 
             def click(widget):
-                x, y, w, h = rect_of(listing, widget)
-                xdo("mousemove", "--window", wid, str(int(x + w / 2)), str(int(y + h / 2)), "click", "1")
+                rect = steady_rect(listing, widget)
+                if rect is None:
+                    raise RuntimeError(f"no widget {widget!r}: {listed(listing)}")
+                click_at(env, wid, rect, path=listing)
 
             check("page 0's sections are listed", sections() == rows[0], (sections(), rows[0]))
             click("htc5")
@@ -128,6 +130,8 @@ def driven(build, source, env):
             x, y, w, h = rect_of(listing, "htc0")
             xdo("mousemove", "--window", wid, str(int(x + w / 2)), str(int(y + h / 2)))
             xdo("key", "--clearmodifiers", "ctrl+f")
+            check("Control+F gives the search field the keyboard", wait_for(lambda: focused(listing) == "help-search"),
+                  focused(listing))
             xdo("type", "--delay", "30", "shortcuts")
             check("typing brings search results",
                   wait_for(lambda: any(i.startswith("hres") for i in listed(listing)), 20), listed(listing))

@@ -3,7 +3,6 @@ signed in against the functional test service with the Account page open,
 field typing by widget id, the texts a frame drew (QUENMRK_TEST_TEXTS) and
 the start-up of Xvfb and the service around a script's flows, which each
 script names so that they run as separate tests side by side."""
-import json
 import os
 import sys
 import time
@@ -12,7 +11,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "..", "app", "xvfb"))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "oracles"))
-from _shell import check, config, failures, finish, temp_dir, wait_for, xvfb  # noqa: E402,F401
+from _shell import check, config, drawn_texts, failures, finish, scaled, temp_dir, wait_for, xvfb  # noqa: E402,F401
+from _shell import shows as shown  # noqa: E402
 from _service_fixture import TestService  # noqa: E402
 from welcome_flows import Program, budgets, session  # noqa: E402,F401
 
@@ -21,21 +21,9 @@ TEXTS = {"QUENMRK_TEST_TEXTS": "1"}
 HEIGHT = 1500  # of the program's window
 
 
-class AccountProgram(Program):
-    def click(self, wid):
-        """Clicks `wid` once its rectangle has held still over two looks: the
-        page moves when a card grows or the wheel scrolls it."""
-        seen = []
-
-        def settled():
-            seen.append(self.widgets().get(wid))
-            return seen[-1] is not None and seen[-2:] == [seen[-1], seen[-1]]
-        return wait_for(settled, 30) and super().click(wid)
-
-
 def account_program(build, env, svc, home, extra=None, prefix=()):
     """The Account page, whatever the session, with the drawn texts listed."""
-    return AccountProgram(build, env, home, {**svc.client_env(), **TEXTS, "QUENMRK_PAGE": "account",
+    return Program(build, env, home, {**svc.client_env(), **TEXTS, "QUENMRK_PAGE": "account",
                                       "QUENMRK_WINDOW": f"1280x{HEIGHT}", **(extra or {})}, prefix)
 
 
@@ -47,7 +35,7 @@ def signed_in(build, env, svc, home, email, extra=None, prefix=()):
         first = Program(build, env, home, {**svc.client_env(), "QUENMRK_TEST_AUTH": "login",
                                            "QUENMRK_TEST_EMAIL": email, "QUENMRK_TEST_PASSWORD": PASSWORD})
         check(f"{email}: signed in", wait_for(lambda: session(home) is not None))
-        time.sleep(0.5)
+        time.sleep(scaled(0.5))
         first.close()
     p = account_program(build, env, svc, home, extra, prefix)
     check(f"{email}: the signed-in page shows", p.wait("ac-first"))
@@ -55,26 +43,25 @@ def signed_in(build, env, svc, home, email, extra=None, prefix=()):
 
 
 def replace_text(p, wid, text):
+    """The field's text replaced by `text`, typed once the field holds the
+    keyboard and again until all of it arrived (keys a busy server lost)."""
+    if text:
+        return p.type_into(wid, text)
     p.click(wid)
     p.key("ctrl+a")
     p.key("BackSpace")
-    if text:
-        p.type(text)
+    return True
 
 
 def drawn(p):
     """The texts of the last listed frame, each wrapped line on its own, as
     {"text", "rect"}."""
-    try:
-        with open(p.listing) as f:
-            return json.load(f).get("texts", [])
-    except (OSError, ValueError, KeyError):
-        return []
+    return drawn_texts(p.listing)
 
 
 def shows(p, text, timeout=15):
     """Some frame within the timeout draws `text`, whole or wrapped over lines."""
-    return wait_for(lambda: text in " ".join(t["text"] for t in drawn(p)), timeout)
+    return shown(p.listing, text, timeout)
 
 
 def to_page_end(p, wid):
@@ -94,7 +81,7 @@ def to_page_end(p, wid):
 def absent(p, wid, settle=0.6):
     """After a few frames `wid` is not listed: hidden, or a disabled button
     (which never asks for input)."""
-    time.sleep(settle)
+    time.sleep(scaled(settle))
     return wid not in p.widgets()
 
 

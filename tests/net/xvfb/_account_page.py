@@ -15,7 +15,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "app", "xvfb"))
-from _shell import accept_terms, base_env, config, pinned_clock, program  # noqa: E402
+from _shell import accept_terms, base_env, config, pinned_clock, program, scaled  # noqa: E402
 
 NOW = "2026-12-10 10:00:00"
 USER_ID = 42
@@ -72,4 +72,4 @@ def page_env(env, home, extra):
 def open_page(build, env, home, extra, timeout=120):
     """One run on the Account page to its end (a shot or a frame count)."""
     return subprocess.run([program(build)], env=page_env(env, home, extra), capture_output=True, text=True,
-                          timeout=timeout)
+                          timeout=scaled(timeout))

@@ -2,15 +2,14 @@
 lists its widgets each frame (QUENMRK_TEST_WIDGETS) and xdotool clicks the
 centre of a listed rectangle. Shared by the updater's and the terms page's
 window tests."""
-import json
 import os
 import signal
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "app", "xvfb"))
-from _shell import wait_for  # noqa: E402
+from _shell import click_at, scaled, steady_rect, wait_for  # noqa: E402
+from _shell import listing as read_listing  # noqa: E402
 
 
 class Window:
@@ -24,11 +23,7 @@ class Window:
         self.stderr = ""
 
     def widgets(self):
-        try:
-            with open(self.listing) as f:
-                return {w["id"]: w["rect"] for w in json.load(f)["widgets"]}
-        except (OSError, ValueError, KeyError):
-            return {}
+        return {w["id"]: w["rect"] for w in (read_listing(self.listing) or {}).get("widgets", [])}
 
     def wait(self, predicate, timeout=30):
         return wait_for(lambda: predicate(self.widgets()), timeout)
@@ -36,37 +31,28 @@ class Window:
     def find(self):
         if self.window is None:
             out = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Quenmark$"],
-                                 env=self.env, capture_output=True, text=True, timeout=30).stdout.split()
+                                 env=self.env, capture_output=True, text=True, timeout=scaled(30)).stdout.split()
             self.window = out[-1] if out else ""
         return self.window
 
     def click(self, wid, timeout=30):
+        """Clicks the id once it holds still (a dialog that just opened
+        settles into place over a few frames); returns once the program
+        has drawn the frames after the click."""
         if not self.wait(lambda w: wid in w, timeout):
             return False
-        self.find()
-        # A dialog that just opened settles into place over a few frames.
-        rect = None
-        for _ in range(50):
-            time.sleep(0.1)
-            now = self.widgets().get(wid)
-            if now is not None and now == rect:
-                break
-            rect = now
+        rect = steady_rect(self.listing, wid)
         if rect is None:
             return False
-        x, y, w, h = rect
-        for args in (["mousemove", "--window", "0", "0", "0"],
-                     ["mousemove", "--window", self.window, str(int(x + w / 2)), str(int(y + h / 2)), "click", "1"]):
-            subprocess.run(["xdotool", *args], env=self.env, check=False, timeout=30)
-        time.sleep(0.2)
+        click_at(self.env, self.find(), rect, path=self.listing, alive=lambda: self.proc.poll() is None)
         return True
 
     def shot(self, path):
-        subprocess.run(["import", "-window", self.find(), path], env=self.env, check=False, timeout=30)
+        subprocess.run(["import", "-window", self.find(), path], env=self.env, check=False, timeout=scaled(30))
 
     def ended(self, timeout=60):
         try:
-            self.proc.wait(timeout)
+            self.proc.wait(scaled(timeout))
         except subprocess.TimeoutExpired:
             return None
         self.stderr = self.proc.stderr.read()

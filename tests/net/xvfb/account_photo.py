@@ -101,14 +101,22 @@ def photo(build, env, svc, shots):
         try:
             shot = os.path.join(shots, "account-avatar.png")
 
+            # The button's place in the frame the shot shows: a frame whose
+            # listing is being replaced reads as none.
+            button = []
+
             def in_circle():
+                rect = p.widgets().get("ac-photo")
+                if rect is None:
+                    return False
                 p.shot(shot)
-                seen = avatar_colours(shot, p.widgets()["ac-photo"])
+                button[:] = [rect]
+                seen = avatar_colours(shot, rect)
                 return seen[TOP][0] > 300 and seen[BOTTOM][0] > 300 and seen[TOP][1] < seen[BOTTOM][1]
 
             check("the fetched picture fills the circle, the right way up", wait_for(in_circle, 20),
-                  avatar_colours(shot, p.widgets().get("ac-photo", [0, 100, 0, 0])))
-            check("the circle's corners stay clear", avatar_corner_clear(shot, p.widgets()["ac-photo"]))
+                  avatar_colours(shot, button[0]) if button else sorted(p.widgets()))
+            check("the circle's corners stay clear", bool(button) and avatar_corner_clear(shot, button[0]))
             svc.requests(clear=True)
             p.click("ac-photo-rm")
             check("'Remove photo' sends the delete", wait_for(lambda: len(svc.requests("me/avatar/delete")) == 1))

@@ -8,11 +8,10 @@ read back by python3-icalendar."""
 import json
 import os
 import subprocess
-import time
 
 from _account import (TEXTS, absent, account_program, check, config, drawn, run, session, shows, signed_in,
                       temp_dir, to_page_end, wait_for)
-from _shell import accept_terms  # noqa: E402  (found through _account's path)
+from _shell import accept_terms, click_at, open_folder, steady_rect  # noqa: E402  (found through _account's path)
 
 # Two lines of a bank's statement, and one without any.
 STATEMENT = ("OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\n\n<OFX><BANKMSGSRSV1><STMTTRNRS><STMTRS><BANKTRANLIST>\n"
@@ -36,7 +35,6 @@ def to_account_page(p):
 def choose_theme(p, index):
     p.click("ac-theme")
     p.click(f"cmbitem#{index}")
-    time.sleep(0.4)
 
 
 def help_at(p, title):
@@ -56,16 +54,13 @@ def help_at(p, title):
 
 def choose_file(p, folder):
     """The file dialog open: its folder typed, the first file taken."""
-    if not p.click("filedir"):
+    if not p.wait("filedir") or not open_folder(p.env, p.find_window(), p.listing, folder,
+                                                lambda ids: "fe0" in ids and "fe1" not in ids):
         return False
-    p.key("ctrl+a")
-    p.type(folder)
-    p.key("Return")
-    if not p.wait("fe0"):
+    rect = steady_rect(p.listing, "fe0")
+    if rect is None:
         return False
-    x, y, w, h = p.widgets()["fe0"]
-    p.xdo("mousemove", "--window", p.window, str(int(x + w / 2)), str(int(y + h / 2)), "click", "--repeat", "2",
-          "--delay", "80", "1")
+    click_at(p.env, p.window, rect, "--repeat", "2", "--delay", "80", "1", path=p.listing)
     return True
 
 
@@ -120,10 +115,9 @@ def signed_out(build, env, svc, shots):
             saved = os.path.join(home, "calendar")
             os.makedirs(saved)
             p.click("cs-ics")
-            if check("'Save calendar file' opens the dialog", p.click("filedir")):
-                p.key("ctrl+a")
-                p.type(saved)
-                p.key("Return")
+            if check("'Save calendar file' opens the dialog", p.wait("filedir")):
+                check("the dialog lists the empty folder", open_folder(
+                    p.env, p.find_window(), p.listing, saved, lambda ids: not any(i.startswith("fe") for i in ids)))
                 p.click("file-ok")
             path = os.path.join(saved, "quenmark.ics")
             if check("the calendar file is saved under its default name",

@@ -16,7 +16,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "app", "xvfb"))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "oracles"))
-from _shell import accept_terms, base_env, check, config, finish, program, temp_dir, wait_for, xvfb  # noqa: E402
+from _shell import (accept_terms, base_env, check, click_at, config, drew_since, finish, focused, frame_mark,  # noqa: E402
+                    listing, program, scaled, steady_rect, temp_dir, type_into, wait_for, xvfb)
 import _https_service as hs  # noqa: E402
 from _service_fixture import TestService  # noqa: E402
 
@@ -39,11 +40,8 @@ class Program:
 
     def listed(self):
         """This frame's widgets by id, or None while there is no listing."""
-        try:
-            with open(self.listing) as f:
-                return {w["id"]: w["rect"] for w in json.load(f)["widgets"]}
-        except (OSError, ValueError):
-            return None
+        listed = listing(self.listing)
+        return {w["id"]: w["rect"] for w in listed.get("widgets", [])} if listed else None
 
     def widgets(self):
         return self.listed() or {}
@@ -59,30 +57,45 @@ class Program:
     def find_window(self):
         if self.window is None:
             out = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Quenmark$"], env=self.env,
-                                 capture_output=True, text=True, timeout=30).stdout.split()
+                                 capture_output=True, text=True, timeout=scaled(30)).stdout.split()
             self.window = out[-1] if out else ""
         return self.window
 
     def xdo(self, *args):
         self.find_window()
-        subprocess.run(["xdotool", *args], env=self.env, check=False, timeout=30)
+        subprocess.run(["xdotool", *args], env=self.env, check=False, timeout=scaled(30))
 
     def click(self, wid):
+        """Clicks the id once it holds still; returns once the program has
+        drawn the frames after the click (false when it is not listed)."""
         if not self.wait(wid):
             return False
-        x, y, w, h = self.widgets()[wid]
-        self.xdo("mousemove", "--window", "0", "0", "0")
-        self.xdo("mousemove", "--window", self.window, str(int(x + w / 2)), str(int(y + h / 2)), "click", "1")
-        time.sleep(0.15)
+        rect = steady_rect(self.listing, wid)
+        if rect is None:
+            return False
+        click_at(self.env, self.find_window(), rect, path=self.listing, alive=self.running)
         return True
 
+    def running(self):
+        return self.proc.poll() is None
+
     def type(self, text):
+        """Types into the field that holds the keyboard, once one does (the
+        one just clicked, or the one a form focuses itself)."""
+        wait_for(lambda: focused(self.listing) is not None or not self.running(), 10)
+        mark = frame_mark(self.listing)
         self.xdo("type", "--delay", "20", text)
-        time.sleep(0.15)
+        drew_since(self.listing, mark, alive=self.running)
+
+    def type_into(self, wid, text, arrived=None):
+        """Types into field `wid` over its text, once it holds the keyboard;
+        again when `arrived()` stays false."""
+        return type_into(self.env, self.find_window(), self.listing, wid, text, arrived)
 
     def key(self, name):
+        mark = frame_mark(self.listing)
         self.xdo("key", name)
-        time.sleep(0.15)
+        drew_since(self.listing, mark, alive=self.running)
 
     def shot(self, path):
         subprocess.run(["import", "-window", self.find_window(), path], env=self.env, check=False, timeout=30)
@@ -90,7 +103,7 @@ class Program:
     def close(self):
         self.proc.send_signal(signal.SIGTERM)
         try:
-            self.proc.wait(20)
+            self.proc.wait(scaled(20))
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait()
@@ -126,7 +139,7 @@ def add_real_data(home):
 
 def first_start(build, env, home, svc):
     p = Program(build, env, home, {**svc.client_env(), "QUENMRK_TEST_FRAMES": "3"})
-    p.proc.wait(60)
+    p.proc.wait(scaled(60))
     p.close()
 
 

@@ -12,8 +12,9 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "app", "xvfb"))
-from _shell import (ReviewedShots, accept_terms, base_env, check, close_window, config, finish, pinned_clock, program,  # noqa: E402,F401
-                    temp_dir, wait_for, xvfb)
+from _shell import (ReviewedShots, accept_terms, base_env, check, click_at, close_window, config, drew_since,  # noqa: E402,F401
+                    finish, focused, frame_mark, pinned_clock, program, scaled, shows, steady_rect, temp_dir,
+                    type_into, wait_for, xvfb)
 
 TODAY = "2025-03-12"
 PINNED = TODAY + " 10:00:00"
@@ -34,7 +35,7 @@ def command(build):
 
 def run_pinned(build, env, home, extra=None, timeout=120):
     return subprocess.run(command(build), env=pinned_env(env, home, extra), capture_output=True, text=True,
-                          timeout=timeout)
+                          timeout=scaled(timeout))
 
 
 def data(home, budget="local"):
@@ -64,10 +65,17 @@ class Running:
                                      stderr=subprocess.PIPE, text=True)
         self.stderr = ""
         self.returncode = None
-        if not wait_for(lambda: os.path.exists(self.listing), 60):
-            raise RuntimeError("the program wrote no widget list")
-        ids = self.xdotool("search", "--sync", "--name", "^Quenmark$").split()
-        self.window = ids[-1] if ids else None
+        try:
+            if not wait_for(lambda: os.path.exists(self.listing) or self.proc.poll() is not None, 60) \
+                    or self.proc.poll() is not None:
+                raise RuntimeError("the program wrote no widget list")
+            ids = self.xdotool("search", "--sync", "--name", "^Quenmark$").split()
+            self.window = ids[-1] if ids else None
+        except BaseException:
+            self.proc.kill()
+            _, self.stderr = self.proc.communicate()
+            print("the program's stderr:", self.stderr[-3000:])
+            raise
 
     def __enter__(self):
         return self
@@ -80,11 +88,15 @@ class Running:
             if self.proc.poll() is None and self.window:
                 self.request_close()
             try:
-                _, self.stderr = self.proc.communicate(timeout=60)
+                _, self.stderr = self.proc.communicate(timeout=scaled(60))
             except subprocess.TimeoutExpired:
                 stuck = self.why_running()
                 self.proc.send_signal(signal.SIGTERM)
-                _, self.stderr = self.proc.communicate(timeout=60)
+                try:
+                    _, self.stderr = self.proc.communicate(timeout=scaled(60))
+                except subprocess.TimeoutExpired:
+                    self.proc.kill()
+                    _, self.stderr = self.proc.communicate()
                 self.stderr += f"driver: still running a minute after the close request; {stuck}\n"
             self.returncode = self.proc.returncode
         return self.returncode
@@ -97,7 +109,7 @@ class Running:
         hangs: the request is known to have reached it, so a program still
         drawing frames dropped it."""
         before = self.frames()
-        time.sleep(2)
+        time.sleep(scaled(2))
         after = self.frames()
         if before is not None and after is not None and after > before:
             return f"it kept drawing (frame {before}, then {after}): the close was lost"
@@ -111,7 +123,8 @@ class Running:
             return None
 
     def xdotool(self, *args):
-        return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True, timeout=30).stdout
+        return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
+                              timeout=scaled(30)).stdout
 
     def widgets(self):
         # The list is replaced whole each frame; a read may still race a rename.
@@ -147,42 +160,77 @@ class Running:
         x, y, w, h = self.rect(wid)
         return int(x + w / 2), int(y + h / 2)
 
+    def steady(self, wid):
+        """The id's rectangle once it holds still over two frames."""
+        rect = steady_rect(self.listing, wid)
+        if rect is None:
+            raise RuntimeError(f"no widget {wid!r}")
+        return rect
+
     def move_to(self, x, y):
         self.xdotool("mousemove", "--window", self.window, str(x), str(y))
 
-    def click(self, wid, double=False):
-        x, y = self.centre(wid)
-        self.move_to(x, y)
-        time.sleep(0.1)
-        if double:
-            self.xdotool("click", "--repeat", "2", "--delay", "60", "1")
-        else:
-            self.xdotool("click", "1")
-        time.sleep(0.2)
+    def running(self):
+        return self.proc.poll() is None
+
+    def drew(self, frames=2):
+        """Waits for `frames` frames drawn from now on."""
+        return drew_since(self.listing, frame_mark(self.listing), frames, alive=self.running)
+
+    def click(self, wid, double=False, button=1):
+        """Clicks the id once it holds still; returns once the program has
+        drawn frames after the click."""
+        click_at(self.env, self.window, self.steady(wid),
+                 *(("--repeat", "2", "--delay", "60") if double else ()), str(button), path=self.listing,
+                 alive=self.running)
 
     def drag(self, wid, to_wid, steps=8):
-        x0, y0 = self.centre(wid)
-        x1, y1 = self.centre(to_wid)
+        x0, y0, w0, h0 = self.steady(wid)
+        x1, y1, w1, h1 = self.steady(to_wid)
+        x0, y0, x1, y1 = int(x0 + w0 / 2), int(y0 + h0 / 2), int(x1 + w1 / 2), int(y1 + h1 / 2)
         self.move_to(x0, y0)
-        time.sleep(0.1)
+        self.drew(1)
         self.xdotool("mousedown", "1")
+        self.drew(1)
         for i in range(1, steps + 1):
             self.move_to(x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
-            time.sleep(0.05)
+            self.drew(1)
+        mark = frame_mark(self.listing)
         self.xdotool("mouseup", "1")
-        time.sleep(0.2)
+        drew_since(self.listing, mark, alive=self.running)
 
     def point_at(self, wid):
         # Without a window manager the keyboard follows the pointer.
-        self.move_to(*(self.centre(wid) if wid else (20, 200)))
+        if wid:
+            x, y, w, h = self.steady(wid)
+            self.move_to(int(x + w / 2), int(y + h / 2))
+        else:
+            self.move_to(20, 200)
 
     def key(self, *keys, at=None):
-        """Presses keys with the pointer over widget `at` (or the window)."""
+        """Presses keys with the pointer over widget `at` (or the window);
+        returns once the program has drawn the frames after them."""
         self.point_at(at)
+        mark = frame_mark(self.listing)
         self.xdotool("key", *keys)
-        time.sleep(0.2)
+        drew_since(self.listing, mark, alive=self.running)
 
-    def type(self, text, at=None):
-        self.point_at(at)
+    def focused(self):
+        return focused(self.listing)
+
+    def shows(self, text, timeout=15):
+        """A frame draws `text` (the run needs QUENMRK_TEST_TEXTS)."""
+        return shows(self.listing, text, timeout)
+
+    def type(self, text, at=None, arrived=None):
+        """Types text. With `at`, a field: the keys go out only once it holds
+        the keyboard (a click gives it), and are typed again over the
+        field's text when `arrived()` stays false (a busy server lost some).
+        Returns whether all of the text went in."""
+        if at is not None:
+            return type_into(self.env, self.window, self.listing, at, text, arrived, replace=False)
+        self.point_at(None)
+        mark = frame_mark(self.listing)
         self.xdotool("type", "--delay", "20", text)
-        time.sleep(0.2)
+        drew_since(self.listing, mark, alive=self.running)
+        return True

@@ -24,11 +24,7 @@ def capture(p, path):
 
 
 def right_click(p, wid):
-    x, y = p.centre(wid)
-    p.move_to(x, y)
-    time.sleep(0.1)
-    p.xdotool("click", "3")
-    time.sleep(0.3)
+    p.click(wid, button=3)
 
 
 def own(home):

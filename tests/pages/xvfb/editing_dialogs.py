@@ -5,7 +5,7 @@ holds the balance and the category typed."""
 import os
 import sys
 
-from _pages import Running, TODAY, check, data, finish, png_size, run_pinned, temp_dir, xvfb
+from _pages import Running, TODAY, check, data, finish, png_size, run_pinned, temp_dir, wait_for, xvfb
 
 DIALOGS = ("balance", "categories", "categories-error", "accounts", "merge")
 
@@ -28,11 +28,13 @@ def shots(build, env, out):
 def accounts_balance(build, env):
     with temp_dir() as home:
         with Running(build, env, home, {"QUENMRK_DEMO": "1", "QUENMRK_OPEN": "accounts"}) as p:
-            field = next(w["id"] for w in p.widgets() if w["id"].startswith("acc-bal-"))
+            fields = []
+            wait_for(lambda: fields.extend(w["id"] for w in p.widgets() if w["id"].startswith("acc-bal-")) or fields)
+            field = fields[0]
             account = int(field[len("acc-bal-"):])
             p.click(field)
             p.key("ctrl+a", at=field)
-            p.type("2500", at=field)
+            check("accounts: the balance is typed into its field", p.type("2500", at=field))
             p.key("Tab", at=field)
             p.click("acc-savebal")
             status = p.close()
@@ -48,7 +50,7 @@ def categories_add(build, env):
         with Running(build, env, home, {"QUENMRK_DEMO": "1", "QUENMRK_OPEN": "categories"}) as p:
             p.click("cat-newcolor-c4")
             p.click("cat-new")
-            p.type("Pets", at="cat-new")
+            check("categories: the name is typed into its field", p.type("Pets", at="cat-new"))
             p.key("Return", at="cat-new")
             status = p.close()
         check("categories: the program ends with status 0", status == 0, p.stderr[-1500:])

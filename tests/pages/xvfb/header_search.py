@@ -5,16 +5,15 @@ calendar. Screenshots are written to QM_SHOTS when it is set, to look at."""
 import os
 import subprocess
 import sys
-import time
 
-from _pages import Running, check, finish, png_size, run_pinned, temp_dir, xvfb
+from _pages import Running, check, finish, png_size, run_pinned, scaled, temp_dir, wait_for, xvfb
 
 DEMO = {"QUENMRK_DEMO": "1"}
 
 
 def capture(p, path):
-    time.sleep(0.3)
-    subprocess.run(["import", "-window", "root", path], env=p.env, check=True, timeout=60)
+    # Each click and key returns once its frames are drawn.
+    subprocess.run(["import", "-window", "root", path], env=p.env, check=True, timeout=scaled(60))
     return png_size(path)
 
 
@@ -87,8 +86,7 @@ def search_to_calendar(build, env, out):
             p.click("sp-sort#0")
             check("a result row is listed", p.wait_widget("sp-row#0", 10))
             p.click("sp-row#0")
-            time.sleep(0.5)
-            gone = "sp-query" not in ids(p) and "nav-balance" in ids(p)
+            gone = wait_for(lambda: "sp-query" not in ids(p) and "nav-balance" in ids(p), 10)
             size = capture(p, shot)
             status = p.close()
         check("a row click leaves the search page", gone, sorted(ids(p))[:30] if not gone else "")

@@ -11,7 +11,7 @@ import json
 import os
 import sys
 
-from _pages import ReviewedShots, Running, check, data, finish, png_size, run_pinned, temp_dir, xvfb
+from _pages import ReviewedShots, Running, check, data, finish, png_size, run_pinned, temp_dir, wait_for, xvfb
 
 SHOTS = {
     "phone-month": {"QUENMRK_WINDOW": "390x844", "QUENMRK_VIEW": "month"},
@@ -62,7 +62,9 @@ def mark_paid(build, env):
         with Running(build, env, home, {"QUENMRK_DEMO": "1", "QUENMRK_PHONE": "1", "QUENMRK_WINDOW": "390x844",
                                         "QUENMRK_VIEW": "week"}) as p:
             p.click("pweek-2025-03-13")
-            more = [w["id"] for w in p.widgets() if w["id"].startswith("ptxm-")]
+            more = []
+            wait_for(lambda: more.extend(w["id"] for w in p.widgets()
+                                         if w["id"].startswith("ptxm-") and "2025-03-13" in w["id"]) or more, 10)
             check("tap: the day's rows show", bool(more), more)
             if more:
                 p.click(more[0])
@@ -144,11 +146,14 @@ def returns_through_the_tour(build, env):
             p.type("900", at="tx-amount")
             p.click("tx-save")
             p.close()
-        with Running(build, env, home, {"QUENMRK_TOUR": "0"}) as p:
+        with Running(build, env, home, {"QUENMRK_TOUR": "0", "QUENMRK_TEST_TEXTS": "1"}) as p:
             p.wait_widget("tour-next", 20)
-            for _ in range(11):
+            # Each Return goes out once the step before it is drawn.
+            for step in range(1, 11):
                 p.key("Return")
-            ended = p.rect("tour-next") is None
+                check(f"Return {step} shows step {step + 1}", p.shows(f"Step {step + 1} of 11"))
+            p.key("Return")
+            ended = wait_for(lambda: p.rect("tour-next") is None, 10)
             status = p.close()
         check("eleven Returns: the tour ends, status 0", ended and status == 0, p.stderr[-1500:])
         saved = data(home)

@@ -11,6 +11,7 @@ sys.path.insert(0, os.path.dirname(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "xvfb"))
 from _checks import check, finish  # noqa: E402
 from _demo import Demo  # noqa: E402
+from _procs import slowness  # noqa: E402
 from _wayland import sway  # noqa: E402
 
 KEYS = ("weKeyDown", "weKeyUp", "weText")
@@ -58,8 +59,14 @@ def main():
         ok = len(downs) >= 2 and len(ups) == 1
         if ok:
             first = repeats[0]["time"] - downs[0]["time"] if repeats else 0
-            check("first repeat 0.6 s after the press", 0.55 <= first <= 0.7, first)
-            check("about 25 repeats a second (10 ± 2)", 8 <= len(repeats) <= 12, len(repeats))
+            # The demo stamps events when it takes them: a loaded machine
+            # makes it late, never early. The count follows the hold the
+            # demo saw (1 s when wtype keeps time).
+            check("first repeat 0.6 s after the press", 0.55 <= first <= 0.6 + 0.1 * slowness(), first)
+            held = ups[0]["time"] - downs[0]["time"]
+            expected = (held - 0.6) * 25
+            check(f"about 25 repeats a second ({expected:.0f} ± 2 in {held:.2f} s)",
+                  abs(len(repeats) - expected) <= 2, len(repeats))
             check("no repeat after the key up", all(e["time"] <= ups[0]["time"] for e in repeats))
         else:
             check("held key", False, ev)

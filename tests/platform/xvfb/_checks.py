@@ -9,6 +9,7 @@ def check(name, ok, detail=""):
     print(("ok " if ok else "FAIL ") + name + (f": {detail}" if detail and not ok else ""))
     if not ok:
         failures.append(name)
+    return ok
 
 
 def finish():

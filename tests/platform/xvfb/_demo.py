@@ -3,7 +3,7 @@ background thread, sends commands and waits for answers."""
 import os
 import subprocess
 
-from _procs import JsonLineChild
+from _procs import JsonLineChild, scaled
 
 
 class Demo(JsonLineChild):
@@ -44,7 +44,7 @@ class Demo(JsonLineChild):
             except BrokenPipeError:
                 pass
         try:
-            self.proc.wait(timeout=10)
+            self.proc.wait(timeout=scaled(10))
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait()

@@ -11,6 +11,7 @@ import time
 sys.path.insert(0, os.path.dirname(__file__))
 from _checks import check, finish  # noqa: E402
 from _demo import Demo  # noqa: E402
+from _procs import wait_for  # noqa: E402
 from _xvfb import close_window, temp_dir, xvfb  # noqa: E402
 
 FIELDS = ("kind", "x", "y", "button", "dx", "dy", "key", "modifiers", "repeat", "codepoint", "width", "height")
@@ -98,6 +99,17 @@ def test_framebuffer(build, env, tmp):
     demo.quit()
 
 
+def clipboard_owner(env):
+    """The window that holds the clipboard, or None."""
+    from Xlib import display
+    d = display.Display(env["DISPLAY"])
+    try:
+        owner = d.get_selection_owner(d.intern_atom("CLIPBOARD"))
+        return getattr(owner, "id", None) or None
+    finally:
+        d.close()
+
+
 def test_clipboard(build, env, tmp):
     demo = Demo(build, env)
     small = os.path.join(tmp, "small.txt")
@@ -117,8 +129,10 @@ def test_clipboard(build, env, tmp):
         dst = os.path.join(tmp, f"out{size}.txt")
         with open(src, "w", encoding="utf-8") as f:
             f.write(data)
+        held = clipboard_owner(env)
         xclip = subprocess.Popen(["xclip", "-selection", "clipboard", "-i", src], env=env)
-        time.sleep(0.3)
+        # The paste asks whoever holds the clipboard: xclip, once it took it.
+        wait_for(lambda: clipboard_owner(env) not in (None, held), 30)
         answer = demo.command(f"paste-to {dst}", "pasted", timeout=60)
         got = open(dst, "rb").read() if answer else b""
         check(f"{size} bytes arrive byte for byte", got == data.encode(), f"{len(got)} bytes")
