@@ -41,14 +41,20 @@ void placeText(AppState& state, const GlyphAtlasRef& atlas, std::string_view tex
 {
     // A box too narrow for its text (a narrow window, a large scale) gets the
     // text elided, never glyphs over whatever lies beside the box.
+    double w = textWidth(*atlas, text, size);
     std::string elided;
-    if (rect.w > 0 && textWidth(*atlas, text, size) > rect.w + 0.5) {
+    if (rect.w > 0 && w > rect.w + 0.5) {
         elided = elideWith(text, rect.w, [&](std::string_view s) { return textWidth(*atlas, s, size); });
         text = elided;
+        w = textWidth(*atlas, text, size);
     }
     logDrawnText(text, rect, size, color);
-    logTextInk(*state.renderer, text, rect, textInkInRect(*atlas, text, rect, size, align));
-    drawTextInRect(*state.renderer, atlas, text, rect, size, color, align);
+    double up = ascent(*atlas, size);
+    double down = descent(*atlas, size);
+    double x = rect.x + (rect.w - w) * align;
+    double baseline = rect.y + (rect.h - (up - down)) * 0.5 + up;
+    logTextInk(*state.renderer, text, rect, {x, baseline - up, w, up - down});
+    renderText(*state.renderer, atlas, text, x, baseline, size, color);
 }
 
 }  // namespace

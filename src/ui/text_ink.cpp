@@ -22,11 +22,15 @@ void logTextInk(const Renderer& renderer, std::string_view text, const Rect& box
         inkLog()(text, box, ink, currentClip(renderer));
 }
 
-Rect textInkInRect(GlyphAtlas& atlas, std::string_view text, const Rect& rect, double size, double align)
+void logTextInkInRect(
+    const Renderer& renderer, GlyphAtlas& atlas, std::string_view text, const Rect& rect, double size, double align)
 {
+    if (!inkLog())
+        return;
     double w = textWidth(atlas, text, size);
     double up = ascent(atlas, size), down = descent(atlas, size);
-    return {rect.x + (rect.w - w) * align, rect.y + (rect.h - (up - down)) / 2, w, up - down};
+    logTextInk(
+        renderer, text, rect, {rect.x + (rect.w - w) * align, rect.y + (rect.h - (up - down)) / 2, w, up - down});
 }
 
 }  // namespace qm

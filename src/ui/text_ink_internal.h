@@ -14,7 +14,8 @@ using TextInkLog = std::function<void(std::string_view text, const Rect& box, co
 void setTextInkLog(TextInkLog log);
 // Logs under the renderer's current clip.
 void logTextInk(const Renderer& renderer, std::string_view text, const Rect& box, const Rect& ink);
-// The advance box of a text placed as drawTextInRect places it.
-Rect textInkInRect(GlyphAtlas& atlas, std::string_view text, const Rect& rect, double size, double align);
+// A text placed as drawTextInRect places it; measured only while a log is on.
+void logTextInkInRect(
+    const Renderer& renderer, GlyphAtlas& atlas, std::string_view text, const Rect& rect, double size, double align);
 
 }  // namespace qm

@@ -133,7 +133,7 @@ void uiDrawText(
     if (size <= 0)
         size = fontSize(ctx);
     const GlyphAtlasRef& atlas = uiFont(ctx, font);
-    logTextInk(*ctx.renderer, text, rect, textInkInRect(*atlas, text, rect, size, align));
+    logTextInkInRect(*ctx.renderer, *atlas, text, rect, size, align);
     drawTextInRect(*ctx.renderer, atlas, text, rect, size, color, align);
 }
 

@@ -14,6 +14,7 @@
 #include "core/utf8.h"
 #include "model/builtins.h"
 #include "platform/render/renderer.h"
+#include "ui/text_ink_internal.h"
 #include "ui/theme.h"
 
 namespace qm {
@@ -137,6 +138,45 @@ TEST(TextHelpers, WeightsAndSlots)
     EXPECT_EQ(atlasForSlot(s, 1), s.fonts.mono1);
     EXPECT_GT(measureText(s, "Budget", 13, 700), measureText(s, "Budget", 13, 400));
     EXPECT_EQ(elideText(s, "Budget", 1000, 13, 400), "Budget");
+}
+
+// A narrow window gives a text a box narrower than the text: the text is
+// elided to the box instead of running over what lies beside it.
+TEST(TextHelpers, ATextWiderThanItsBoxIsElidedToIt)
+{
+    AppHarness h;
+    AppState& s = h.start();
+    const std::string text = "Projected end balance";
+    const double size = 13, full = measureText(s, text, size, 600);
+    struct Case {
+        double width;  // of the box; 0 is a box without width
+        double align;
+        bool elided;
+    };
+    const Case cases[] = {{full + 1, 0, false}, {full + 1, 1, false}, {0, 0, false}, {full / 2, 0, true},
+        {full / 2, 0.5, true}, {full / 2, 1, true}, {full - 4, 0, true}};
+    std::string drawn;
+    Rect ink;
+    setTextDrawLog([&](std::string_view t, const Rect&, double, Color) { drawn = t; });
+    setTextInkLog([&](std::string_view, const Rect&, const Rect& glyphs, const Rect&) { ink = glyphs; });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.width << " " << c.align);
+        Rect box{100, 40, c.width, 20};
+        beginFrame(*s.ui, 1.0 / 60);
+        drawText(s, text, box, size, s.ui->theme.base[slotText], c.align, 600);
+        endFrame(*s.ui);
+        if (!c.elided) {
+            EXPECT_EQ(drawn, text);
+            continue;
+        }
+        EXPECT_NE(drawn, text);
+        EXPECT_TRUE(drawn.ends_with("\u2026")) << drawn;
+        EXPECT_EQ(text.compare(0, drawn.size() - 3, drawn, 0, drawn.size() - 3), 0) << drawn;
+        EXPECT_GE(ink.x, box.x - 0.01);
+        EXPECT_LE(ink.x + ink.w, box.x + box.w + 0.01);
+    }
+    setTextInkLog({});
+    setTextDrawLog({});
 }
 
 TEST(TextHelpers, Colours)

@@ -265,20 +265,24 @@ TEST_F(ViewCase, DragsOnTheTrackScrollToTopMiddleAndBottom)
     EXPECT_TRUE(h.widget("helpscroll"));
 }
 
-TEST_F(ViewCase, ANarrowRectangleLaysOutAt200DpAtTheMarginAndClips)
+// A column wider than the view would cut every line's end at the clip: a
+// narrow rectangle lays the page out at the width it has, within the margins.
+TEST_F(ViewCase, ANarrowRectangleLaysOutAtItsOwnWidthAtTheMargin)
 {
     rect = {20, 40, 150, 400};
     draw();
-    EXPECT_EQ(h.view().layoutWidth, 200);
+    EXPECT_EQ(h.view().layoutWidth, 150 - 2 * 32);
     const Rect inner{21, 41, 148, 398};
-    double leftmost = 1e9;
+    double leftmost = 1e9, rightmost = 0;
     for (const Shape& s : h.shapes())
         if (s.mode == modeText && s.layer == 0 && s.bounds.y > 40 && s.bounds.y < 440) {
             leftmost = std::min(leftmost, s.bounds.x);
+            rightmost = std::max(rightmost, s.bounds.x + s.bounds.w);
             EXPECT_TRUE(s.clipped && s.clip == inner);
         }
     EXPECT_GE(leftmost, 20 + 32 - 1);  // a glyph's quad starts a pixel early
     EXPECT_LT(leftmost, 20 + 32 + 4);
+    EXPECT_LE(rightmost, inner.x + inner.w);
 }
 
 TEST_F(ViewCase, AShortPageNeitherScrollsNorShowsABar)
