@@ -283,6 +283,9 @@ void framesWhileLoading(benchmark::State& state)
         drawFrame(*app.state, 1.0 / 60);
         frames.push_back(bench::threadCpuMs() - before);
     }
+    // Where the worst frame fell, as a share of the load's frames.
+    state.counters["worst_at"] = double(std::max_element(frames.begin(), frames.end()) - frames.begin())
+        / double(std::max<size_t>(1, frames.size() - 1));
     std::sort(frames.begin(), frames.end());
     state.counters["worst_ms"] = frames.back();
     state.counters["median_ms"] = frames[frames.size() / 2];

@@ -297,6 +297,12 @@ bool copyImportMatchTargets(ImportMatchTargets& targets, const Budget& budget, s
     const auto& adjustments = budget.transaction_adjustments;
     const size_t total = transactions.size() + adjustments.size();
     const size_t end = std::min(total, next + std::min(count, total));
+    // Room for the most a budget can give, asked for once: a list that grew
+    // by doubling would move all it holds at once, in one step.
+    if (next == 0) {
+        targets.transactions.reserve(transactions.size());
+        targets.adjustments.reserve(adjustments.size());
+    }
     for (; next < end && next < transactions.size(); ++next) {
         const Transaction& t = transactions[next];
         ImportMatchTargets::Target& target = targets.transactions.emplace_back();

@@ -101,6 +101,7 @@ TEST(OfxExportSection, RoundTripsThroughTheImport)
 
     // Into its own budget every row is a duplicate, none chosen.
     loadImportFile(s, path);
+    finishImportLoad(s);
     ImportWizardState& w = importWizardState(s);
     ASSERT_EQ(w.importRows.size(), 6u);
     for (const ImportRow& r : w.importRows) {
@@ -110,6 +111,7 @@ TEST(OfxExportSection, RoundTripsThroughTheImport)
 
     SectionHarness empty({2026, 1, 1});
     loadImportFile(empty.state(), path);
+    finishImportLoad(empty.state());
     commitImport(empty.state());
     const TransactionList& back = empty.state().store->budget->transactions;
     ASSERT_EQ(back.size(), 4u);
