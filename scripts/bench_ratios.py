@@ -23,6 +23,7 @@ GOALS = [
     (r"^atlas13/", "freetype", 1.25, None),
     (r"^(dejavu|plex)_all_glyphs$", "freetype", 1.0, None),
     (r"^(dejavu|plex)_first_pass/", "freetype", 0.67, None),
+    (r"^decode_\w+_fresh_process$", "libpng", 1.0, None),
 ]
 
 
@@ -58,6 +59,13 @@ COUNTER_GOALS = [
     (r"^program_memory/", "resident_per_budget_start", 2.0),
     (r"^program_memory/", "resident_per_budget_edit", 2.0),
     (r"^program_memory/", "resident_per_budget_close", 2.0),
+]
+
+# A counter of ours beside the same counter of a peer on the same case:
+# (pattern on the case name, counter, peer, most ratio).
+PEER_COUNTER_GOALS = [
+    # Pages first touched by a decode in a fresh process.
+    (r"^decode_\w+_fresh_process$", "fresh_pages", "libpng", 1.0),
 ]
 
 # Cases with a least throughput: (pattern on the case name, bytes a second).
@@ -116,6 +124,26 @@ def describe_time_goal(case, ours, unit):
             met = seconds(ours, unit) <= most
             return f"   [goal <= {readable(most, 's')}: {'met' if met else 'MISSED'}]"
     return ""
+
+
+def peer_counter_lines(data):
+    values = {}
+    for b in data.get("benchmarks", []):
+        if b.get("aggregate_name", "median") != "median" or b.get("error_occurred"):
+            continue
+        impl, _, case = b.get("run_name", b["name"]).partition("/")
+        values.setdefault(case_name(case), {})[impl] = b
+    lines = []
+    for case in sorted(values):
+        for pattern, counter, peer, most in PEER_COUNTER_GOALS:
+            ours, theirs = values[case].get("qm"), values[case].get(peer)
+            if not re.search(pattern, case) or not ours or not theirs or counter not in ours or counter not in theirs:
+                continue
+            ratio = ours[counter] / theirs[counter]
+            verdict = "met" if ratio <= most else "MISSED"
+            lines.append(f"{case:58s} {counter} {ours[counter]:.0f} vs {peer} {theirs[counter]:.0f}: "
+                         f"x{ratio:.2f}   [goal <= x{most:.2f}: {verdict}]")
+    return lines
 
 
 def growth_lines(runs):
@@ -200,7 +228,8 @@ def main(paths):
         for case in sorted(runs):
             if "qm" in runs[case]:
                 print(describe(case, runs[case]))
-        for line in growth_lines(runs) + counter_lines(data) + rate_lines(data):
+        for line in (growth_lines(runs) + counter_lines(data) + peer_counter_lines(data)
+                     + rate_lines(data)):
             print(line)
 
 
