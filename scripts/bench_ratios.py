@@ -46,6 +46,7 @@ TIME_GOALS = [
 # same walk asked a different question at each ask.
 GROWTH_GOALS = [
     ("calendar_frame", 16.0),
+    ("calendar_frame_all_accounts", 16.0),
     ("searchOccurrences_two_years", 16.0),
     ("searchOccurrences_two_years_stepping", None),
     ("reportRows_year", 16.0),
@@ -59,6 +60,13 @@ COUNTER_GOALS = [
     (r"^program_memory/", "resident_per_budget_start", 2.0),
     (r"^program_memory/", "resident_per_budget_edit", 2.0),
     (r"^program_memory/", "resident_per_budget_close", 2.0),
+]
+
+# One of our cases beside another of ours: (case, other case, most ratio of
+# their times).
+CASE_RATIO_GOALS = [
+    # A budget opens on all accounts; one account's frame is the lighter.
+    ("calendar_frame_all_accounts/16", "calendar_frame/16", 3.0),
 ]
 
 # A counter of ours beside the same counter of a peer on the same case:
@@ -124,6 +132,18 @@ def describe_time_goal(case, ours, unit):
             met = seconds(ours, unit) <= most
             return f"   [goal <= {readable(most, 's')}: {'met' if met else 'MISSED'}]"
     return ""
+
+
+def case_ratio_lines(runs):
+    lines = []
+    for case, other, most in CASE_RATIO_GOALS:
+        a, b = runs.get(case, {}).get("qm"), runs.get(other, {}).get("qm")
+        if not a or not b:
+            continue
+        ratio = seconds(a[0], a[1]) / seconds(b[0], b[1])
+        verdict = "met" if ratio <= most else "MISSED"
+        lines.append(f"{case + ' / ' + other:58s} time x{ratio:.2f}   [goal <= x{most:.2f}: {verdict}]")
+    return lines
 
 
 def peer_counter_lines(data):
@@ -228,7 +248,7 @@ def main(paths):
         for case in sorted(runs):
             if "qm" in runs[case]:
                 print(describe(case, runs[case]))
-        for line in (growth_lines(runs) + counter_lines(data) + peer_counter_lines(data)
+        for line in (growth_lines(runs) + case_ratio_lines(runs) + counter_lines(data) + peer_counter_lines(data)
                      + rate_lines(data)):
             print(line)
 
