@@ -133,18 +133,22 @@ void accountSummariesToday(benchmark::State& state)
 
 // One frame of the calendar as the program draws it: the month grid of the
 // current month, the header's balances and the account switcher's list, read
-// from the open budget's projection.
-void calendarFrame(benchmark::State& state)
+// from the open budget's projection, for one account or (as a budget opens)
+// all of them.
+void calendarFrameOf(benchmark::State& state, int64_t accountId)
 {
     LocalStore& store = storeAt(int(state.range(0)));
     const Date today = bench::heavyToday();
     for (auto _ : state) {
         const BudgetProjection& p = storeProjection(store);
-        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
-        benchmark::DoNotOptimize(monthEndBalances(p, 1, today));
+        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, accountId, today));
+        benchmark::DoNotOptimize(monthEndBalances(p, accountId, today));
         benchmark::DoNotOptimize(accountSummaries(p, today));
     }
 }
+
+void calendarFrame(benchmark::State& state) { calendarFrameOf(state, 1); }
+void calendarFrameAllAccounts(benchmark::State& state) { calendarFrameOf(state, 0); }
 
 // The first frame after a change no note accounts for (as a sync's): the
 // projection is made again.
@@ -517,6 +521,7 @@ BENCHMARK(dayLedgerToday)->Name("qm/dayLedger")->Apply(scales);
 BENCHMARK(monthEndBalancesToday)->Name("qm/monthEndBalances")->Apply(scales);
 BENCHMARK(accountSummariesToday)->Name("qm/accountSummaries")->Apply(scales);
 BENCHMARK(calendarFrame)->Name("qm/calendar_frame")->Apply(scales);
+BENCHMARK(calendarFrameAllAccounts)->Name("qm/calendar_frame_all_accounts")->Apply(scales);
 BENCHMARK(calendarFrameAfterEdit)->Name("qm/calendar_frame_after_edit")->Apply(scales);
 BENCHMARK(openedBudgetMemory)
     ->Name("qm/opened_budget_memory")

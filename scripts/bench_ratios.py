@@ -23,6 +23,7 @@ GOALS = [
     (r"^atlas13/", "freetype", 1.25, None),
     (r"^(dejavu|plex)_all_glyphs$", "freetype", 1.0, None),
     (r"^(dejavu|plex)_first_pass/", "freetype", 0.67, None),
+    (r"^decode_\w+_fresh_process$", "libpng", 1.0, None),
 ]
 
 
@@ -45,6 +46,7 @@ TIME_GOALS = [
 # same walk asked a different question at each ask.
 GROWTH_GOALS = [
     ("calendar_frame", 16.0),
+    ("calendar_frame_all_accounts", 16.0),
     ("searchOccurrences_two_years", 16.0),
     ("searchOccurrences_two_years_stepping", None),
     ("reportRows_year", 16.0),
@@ -58,6 +60,20 @@ COUNTER_GOALS = [
     (r"^program_memory/", "resident_per_budget_start", 2.0),
     (r"^program_memory/", "resident_per_budget_edit", 2.0),
     (r"^program_memory/", "resident_per_budget_close", 2.0),
+]
+
+# One of our cases beside another of ours: (case, other case, most ratio of
+# their times).
+CASE_RATIO_GOALS = [
+    # A budget opens on all accounts; one account's frame is the lighter.
+    ("calendar_frame_all_accounts/16", "calendar_frame/16", 3.0),
+]
+
+# A counter of ours beside the same counter of a peer on the same case:
+# (pattern on the case name, counter, peer, most ratio).
+PEER_COUNTER_GOALS = [
+    # Pages first touched by a decode in a fresh process.
+    (r"^decode_\w+_fresh_process$", "fresh_pages", "libpng", 1.0),
 ]
 
 # Cases with a least throughput: (pattern on the case name, bytes a second).
@@ -116,6 +132,38 @@ def describe_time_goal(case, ours, unit):
             met = seconds(ours, unit) <= most
             return f"   [goal <= {readable(most, 's')}: {'met' if met else 'MISSED'}]"
     return ""
+
+
+def case_ratio_lines(runs):
+    lines = []
+    for case, other, most in CASE_RATIO_GOALS:
+        a, b = runs.get(case, {}).get("qm"), runs.get(other, {}).get("qm")
+        if not a or not b:
+            continue
+        ratio = seconds(a[0], a[1]) / seconds(b[0], b[1])
+        verdict = "met" if ratio <= most else "MISSED"
+        lines.append(f"{case + ' / ' + other:58s} time x{ratio:.2f}   [goal <= x{most:.2f}: {verdict}]")
+    return lines
+
+
+def peer_counter_lines(data):
+    values = {}
+    for b in data.get("benchmarks", []):
+        if b.get("aggregate_name", "median") != "median" or b.get("error_occurred"):
+            continue
+        impl, _, case = b.get("run_name", b["name"]).partition("/")
+        values.setdefault(case_name(case), {})[impl] = b
+    lines = []
+    for case in sorted(values):
+        for pattern, counter, peer, most in PEER_COUNTER_GOALS:
+            ours, theirs = values[case].get("qm"), values[case].get(peer)
+            if not re.search(pattern, case) or not ours or not theirs or counter not in ours or counter not in theirs:
+                continue
+            ratio = ours[counter] / theirs[counter]
+            verdict = "met" if ratio <= most else "MISSED"
+            lines.append(f"{case:58s} {counter} {ours[counter]:.0f} vs {peer} {theirs[counter]:.0f}: "
+                         f"x{ratio:.2f}   [goal <= x{most:.2f}: {verdict}]")
+    return lines
 
 
 def growth_lines(runs):
@@ -200,7 +248,8 @@ def main(paths):
         for case in sorted(runs):
             if "qm" in runs[case]:
                 print(describe(case, runs[case]))
-        for line in growth_lines(runs) + counter_lines(data) + rate_lines(data):
+        for line in (growth_lines(runs) + case_ratio_lines(runs) + counter_lines(data) + peer_counter_lines(data)
+                     + rate_lines(data)):
             print(line)
 
 

@@ -1,6 +1,7 @@
 #include "app/main_loop.h"
 #include "app/main_loop_internal.h"
 
+#include <malloc.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -81,6 +82,19 @@ void installCloseSignals()
     sigemptyset(&action.sa_mask);
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         sigaction(sig, &action, nullptr);
+}
+
+// A software GL driver takes and frees some megabytes for every frame it
+// draws. By default the C library maps blocks that large afresh each time and
+// hands the top of its heap back as soon as it is free, so every frame faults
+// the same memory in again, which costs more than the drawing. Blocks up to
+// 32 MiB come from the heap instead, and up to 32 MiB of free heap stay with
+// the process.
+void keepHeapForFrames()
+{
+    constexpr int kKept = 32 << 20;
+    mallopt(M_MMAP_THRESHOLD, kKept);
+    mallopt(M_TRIM_THRESHOLD, kKept);
 }
 
 bool endsWith(const std::string& text, std::string_view tail)
@@ -422,9 +436,13 @@ int runMainLoop(AppState& state)
     if (!state.storeSaver)
         state.storeSaver = newStoreSaver();
     InputQueue input;
+    // The window lost what it showed: the next frame is swapped in even when
+    // unchanged.
+    bool showDue = false;
     while (!state.quitRequested) {
         pollSaves(state);
         std::vector<WindowEvent> events = pollEvents(window);
+        showDue = takeContentLost(window) || showDue;
         input.waiting.insert(input.waiting.end(), events.begin(), events.end());
         bool fed = dispatchOneFrame(state, input);
         // The automation's clicks are made for the frame that takes them.
@@ -448,7 +466,7 @@ int runMainLoop(AppState& state)
             applyTheme(state, false);
             lastThemeCheck = now;
         }
-        if (!shouldDraw(pacingInput(state, dirtyFrames, !sw.shotPath.empty(), now, lastFrameTime))) {
+        if (!showDue && !shouldDraw(pacingInput(state, dirtyFrames, !sw.shotPath.empty(), now, lastFrameTime))) {
             sleepMs(4);
             continue;
         }
@@ -457,7 +475,15 @@ int runMainLoop(AppState& state)
         state.redrawRequested = false;
         window.redrawCounter = 0;
         double dt = double(now - lastFrameTime) * 1e-9;
-        clearFrame(state);
+        // The renderer clears and draws only a frame that differs from the
+        // one on screen: an idle window redraws every 66 ms, and on a
+        // software renderer drawing costs tens of milliseconds a frame. A
+        // screenshot reads the drawn buffer, so it is always drawn.
+        Renderer& renderer = *state.ui->renderer;
+        const Color& background = state.ui->theme.base[slotBackground];
+        renderer.clears = true;
+        renderer.clearColor = {background.r, background.g, background.b, 1.0f};
+        renderer.keepUnchanged = sw.shotPath.empty() && !showDue;
         drawFrame(state, dt);
         if (state.ui->layoutChanged)
             state.redrawRequested = true;
@@ -479,7 +505,9 @@ int runMainLoop(AppState& state)
             state.redrawRequested = true;
             sleepMs(25);
         }
-        swapBuffers(window);
+        if (!renderer.lastFrameKept)
+            swapBuffers(window);
+        showDue = false;
         lastFrameTime = now;
         // A stand-in for a slow renderer, so that tests can see what slow
         // frames do to timed things.
@@ -514,6 +542,7 @@ int appMain()
     // end asked for by name is left to say for itself why it cannot start.
     if (envText("QUENMRK_BACKEND").empty() && envText("DISPLAY").empty() && !waylandAvailable())
         return refuseWithoutDisplay("", "");
+    keepHeapForFrames();
     std::string folder = configDir();
     installCrashHandlers(folder, std::string(kAppVersion));
     installCloseSignals();

@@ -47,7 +47,39 @@ Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Dat
     return accountLedger(projectBudget(b), from, to, accountId, reference);
 }
 
+namespace {
+
+// How many ledgers a projection keeps: the calendar's grid, the header's
+// and the day sheet's asks, and a spare.
+constexpr size_t kKeptLedgers = 4;
+
+Ledger makeLedger(const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference);
+
+}  // namespace
+
 Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference)
+{
+    const uint32_t scope = scopeIndex(p, accountId);
+    const int64_t fromN = dayNumber(from), toN = dayNumber(to), referenceN = dayNumber(reference);
+    auto& kept = p.keptLedgers;
+    for (size_t k = 0; k < kept.size(); ++k) {
+        const BudgetProjection::KeptLedger& l = kept[k];
+        if (l.scope == scope && l.fromN == fromN && l.toN == toN && l.referenceN == referenceN
+            && sameDate(l.ledger->from, from) && sameDate(l.ledger->to, to)) {
+            std::rotate(kept.begin() + std::ptrdiff_t(k), kept.begin() + std::ptrdiff_t(k) + 1, kept.end());
+            return *kept.back().ledger;
+        }
+    }
+    auto made = std::make_shared<const Ledger>(makeLedger(p, from, to, accountId, reference));
+    if (kept.size() == kKeptLedgers)
+        kept.erase(kept.begin());
+    kept.push_back({scope, fromN, toN, referenceN, made});
+    return *made;
+}
+
+namespace {
+
+Ledger makeLedger(const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference)
 {
     const uint32_t scopeIdx = scopeIndex(p, accountId);
     const AccountScope& scope = p.scopes[scopeIdx].scope;
@@ -167,6 +199,8 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
     ledger.net = roundCents(ledger.totalIncome - ledger.totalExpense);
     return ledger;
 }
+
+}  // namespace
 
 DayRow dayLedger(const Budget& b, Date date, int64_t accountId, Date reference)
 {

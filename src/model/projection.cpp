@@ -729,6 +729,7 @@ const BudgetProjection& storeProjection(const LocalStore& store)
             collectLists(b, data, size);
             fresh = std::equal(data, data + 4, current->listData) && std::equal(size, size + 4, current->listSize);
         } else if (current->notedTo == store.change_count) {
+            current->keptLedgers.clear();
             fresh = updateProjection(*current, b, store.change_count);
         }
     }

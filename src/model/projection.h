@@ -203,6 +203,18 @@ struct BudgetProjection {
     mutable std::unordered_map<int32_t, ChunkSums> chunkSums;
     mutable size_t chunkSumsSize = 0;                                         // doubles held there
     mutable std::vector<std::unordered_map<int32_t, WalkState>> checkpoints;  // per scope, at a chunk's start
+    // The last few ledgers made, most recent last: a view asks for the same
+    // days many times a second, and working out which occurrences fall on
+    // them costs far more than a copy. Any change of the projection drops
+    // them.
+    struct KeptLedger {
+        uint32_t scope = 0;
+        int64_t fromN = 0;
+        int64_t toN = 0;
+        int64_t referenceN = 0;
+        std::shared_ptr<const Ledger> ledger;
+    };
+    mutable std::vector<KeptLedger> keptLedgers;
 };
 
 using BudgetProjectionPtr = std::shared_ptr<BudgetProjection>;

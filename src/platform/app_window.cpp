@@ -200,6 +200,8 @@ bool isMinimised(const AppWindow& w) { return w.width < 2 || w.height < 2; }
 
 void swapBuffers(AppWindow& w) { swapBuffers(*w.platform); }
 
+bool takeContentLost(AppWindow& w) { return takeContentLost(*w.platform); }
+
 void closeWindow(AppWindow& w) { close(*w.platform); }
 
 }  // namespace qm

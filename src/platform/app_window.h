@@ -65,6 +65,7 @@ void setCursor(AppWindow& w, CursorKind kind);
 std::vector<WindowEvent> pollEvents(AppWindow& w);
 bool isMinimised(const AppWindow& w);
 void swapBuffers(AppWindow& w);
+bool takeContentLost(AppWindow& w);
 void closeWindow(AppWindow& w);
 
 }  // namespace qm

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace qm {
 
@@ -204,6 +205,15 @@ void swapBuffers(PlatformWindow& w)
         ++w.fake->swaps;
     else
         x11SwapBuffers(*w.x11);
+}
+
+bool takeContentLost(PlatformWindow& w)
+{
+    if (w.wayland)
+        return w.wayland->commitPending;
+    if (w.fake)
+        return std::exchange(w.fake->contentLost, false);
+    return std::exchange(w.x11->exposed, false);
 }
 
 void close(PlatformWindow& w)

@@ -53,6 +53,11 @@ void activate(PlatformWindow& w);
 bool closeRequested(const PlatformWindow& w);
 void setCloseRequested(PlatformWindow& w, bool requested);
 void swapBuffers(PlatformWindow& w);
+// Whether the window may no longer show the last frame swapped in (X11: it
+// was uncovered; Wayland: a new size or title bar waits for a commit), so
+// that the next frame must be swapped in even when nothing in it changed.
+// Clears what it reports, except a Wayland commit, which the swap makes.
+bool takeContentLost(PlatformWindow& w);
 void close(PlatformWindow& w);
 
 }  // namespace qm

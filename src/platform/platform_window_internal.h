@@ -19,6 +19,7 @@ struct FakePlatformWindow {
     std::string clipboard;
     int32_t activations = 0;
     int32_t swaps = 0;
+    bool contentLost = false;
     bool closed = false;
     bool dark = false;
     ScrollHitTest hitTest;  // the query the UI installed

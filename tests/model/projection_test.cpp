@@ -180,13 +180,32 @@ TEST(Projection, WarmAnswersEqualFreshOnesAfterEdits)
         for (int64_t scope = 0; scope <= 3; ++scope)
             balanceAt(storeProjection(*store), iso("2040-01-01"), scope);
         int32_t madeAt = storeProjection(*store).madeAt;
+        // Days a view keeps asking for, before and after every edit, so that
+        // a ledger kept from before an edit would show.
+        const Date watchFrom = addDays(base, 300), watchTo = addDays(base, 341);
         for (int edit = 0; edit < 40; ++edit) {
             SCOPED_TRACE(edit);
+            const int64_t watched = edit % 4;
+            accountLedger(storeProjection(*store), watchFrom, watchTo, watched, watchFrom);
             randomEdit(*store, rng, base, 2400);
             const BudgetProjection& warm = storeProjection(*store);
             EXPECT_EQ(warm.madeAt, madeAt) << "made anew";
             madeAt = warm.madeAt;
             const BudgetProjection fresh = projectBudget(b);
+            {
+                const Ledger w = accountLedger(warm, watchFrom, watchTo, watched, watchFrom),
+                             f = accountLedger(fresh, watchFrom, watchTo, watched, watchFrom);
+                ASSERT_EQ(w.days.size(), f.days.size());
+                for (size_t i = 0; i < w.days.size(); ++i) {
+                    EXPECT_EQ(w.days[i].endBalance, f.days[i].endBalance) << formatIso(w.days[i].date);
+                    ASSERT_EQ(w.days[i].entries.size(), f.days[i].entries.size()) << formatIso(w.days[i].date);
+                    for (size_t k = 0; k < w.days[i].entries.size(); ++k) {
+                        EXPECT_EQ(w.days[i].entries[k].transaction, f.days[i].entries[k].transaction);
+                        EXPECT_EQ(w.days[i].entries[k].amount, f.days[i].entries[k].amount);
+                        EXPECT_TRUE(sameDate(w.days[i].entries[k].date, f.days[i].entries[k].date));
+                    }
+                }
+            }
             // Every series, in list order, as readers of the list expect.
             ASSERT_EQ(warm.series.size(), fresh.series.size());
             for (size_t k = 0; k < warm.series.size(); ++k)

@@ -115,29 +115,85 @@ struct StartAgain { };
 // slide its window, changing out.count.
 void growOutput(InflateOutput& out, int64_t extra);
 
+// Output handed on as it is made is held in a window this large, and input
+// in pieces is staged this much at a time: a stored block is copied in parts
+// of at most kStoredPart, which always fit the window once it has slid.
+constexpr int64_t kSinkWindow = 64 * 1024;
+constexpr size_t kStagingBytes = 8 * 1024;
+constexpr int64_t kStoredPart = 16 * 1024;
+
+// Moves what the reader has not yet loaded to the front of the staging
+// buffer, with the eight bytes before it (a stored block steps back over
+// the bytes the bit buffer holds), and fills the rest from the pieces. The
+// reader never loads past the end while pieces remain, so `pos` is within
+// `data`.
+void topUp(InflatePieces& in, std::span<const uint8_t>& data, int64_t& pos)
+{
+    const int64_t back = std::min<int64_t>(pos, 8);
+    const size_t keep = data.size() - static_cast<size_t>(pos - back);
+    if (keep)
+        std::memmove(in.staging.data(), data.data() + (pos - back), keep);
+    size_t filled = keep;
+    while (filled < in.staging.size() && in.piece < in.pieces.size()) {
+        const std::span<const uint8_t> p = in.pieces[in.piece];
+        const size_t n = std::min(in.staging.size() - filled, p.size() - in.at);
+        if (n)
+            std::memcpy(in.staging.data() + filled, p.data() + in.at, n);
+        filled += n;
+        in.at += n;
+        if (in.at == p.size()) {
+            ++in.piece;
+            in.at = 0;
+        }
+    }
+    data = std::span<const uint8_t>(in.staging.data(), filled);
+    pos = back;
+}
+
+// Tops the input up when fewer than `need` bytes are left to load and more
+// are to come.
+void ensureInput(InflatePieces* in, std::span<const uint8_t>& data, int64_t& pos, int64_t need)
+{
+    if (in && static_cast<int64_t>(data.size()) - pos < need && in->piece < in->pieces.size())
+        topUp(*in, data, pos);
+}
+
 void storedBlock(BitReader& r, InflateOutput& out)
 {
     // The partial byte after the header is padding.
     r.pos -= r.bits / 8;
     r.buf = 0;
     r.bits = 0;
-    int64_t size = static_cast<int64_t>(r.data.size());
-    if (r.pos + 4 > size)
+    ensureInput(out.source, r.data, r.pos, 4);
+    if (r.pos + 4 > static_cast<int64_t>(r.data.size()))
         throw ValueError("truncated stored block");
     const uint8_t* p = r.data.data() + r.pos;
     int64_t len = loadLe16(p);
     r.pos += 4;
-    if (r.pos + len > size)
-        throw ValueError("truncated stored block");
     int64_t take = len;
     if (out.stopAtLimit)
         take = std::min(len, out.limit - out.base - out.count);
-    if (out.count + take > static_cast<int64_t>(out.bytes.size()))
-        growOutput(out, take);
-    if (take)
-        std::memcpy(out.bytes.data() + out.count, r.data.data() + r.pos, static_cast<size_t>(take));
-    out.count += take;
-    r.pos += len;
+    // Copied in parts: input in pieces arrives a part at a time, and output
+    // handed on is held in a window of only so much.
+    for (int64_t left = len, copy = take; left > 0;) {
+        ensureInput(out.source, r.data, r.pos, left);
+        const int64_t part = std::min(left, static_cast<int64_t>(r.data.size()) - r.pos);
+        if (part <= 0 || (!out.source && part < left))
+            throw ValueError("truncated stored block");
+        const int64_t n = std::min({part, copy, kStoredPart});
+        if (n) {
+            if (out.count + n > static_cast<int64_t>(out.bytes.size()))
+                growOutput(out, n);
+            std::memcpy(out.bytes.data() + out.count, r.data.data() + r.pos, static_cast<size_t>(n));
+            out.count += n;
+            copy -= n;
+        }
+        // What lies past the part copied is skipped only when nothing more
+        // is to be copied.
+        const int64_t skip = copy == 0 ? part : n;
+        r.pos += skip;
+        left -= skip;
+    }
     if (take < len)
         throw OutputFull{};
 }
@@ -288,6 +344,20 @@ int64_t measureOutput(const InflateOutput& real)
     return size;
 }
 
+// Hands the output made since the last call to the sink, up to its end.
+void handOn(InflateOutput& out)
+{
+    const int64_t end = std::min(out.count, out.sinkEnd - out.base);
+    if (out.sinkDone || end <= out.handed)
+        return;
+    const std::span<const uint8_t> part(out.bytes.data() + out.handed, static_cast<size_t>(end - out.handed));
+    out.handed = end;
+    if (!(*out.sink)(part)) {
+        out.sinkDone = true;
+        throw OutputFull{};
+    }
+}
+
 void growOutput(InflateOutput& out, int64_t extra)
 {
     int64_t room = static_cast<int64_t>(out.bytes.size());
@@ -300,10 +370,18 @@ void growOutput(InflateOutput& out, int64_t extra)
         throw InflateLimitError("inflated data exceeds the size limit");
     }
     if (out.counting) {
+        if (out.sink)
+            handOn(out);
         int64_t keep = std::min(out.count, historySize);
         std::memmove(out.bytes.data(), out.bytes.data() + out.count - keep, static_cast<size_t>(keep));
         out.base += out.count - keep;
         out.count = keep;
+        out.handed = keep;
+        if (out.sink) {
+            // The window ends at the limit, so that nothing past it is
+            // decoded: a stream that goes on wrong past it still succeeds.
+            out.bytes.resize(static_cast<size_t>(std::min(kSinkWindow, out.limit - out.base)));
+        }
         return;
     }
     int64_t grown = out.knownSize >= 0 ? out.knownSize : std::max(needed, room < 32768 ? int64_t{65536} : room * 2);
@@ -375,9 +453,9 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
 {
     // The reader and the output live in locals for the length of the block so
     // the loop runs from registers.
-    const std::span<const uint8_t> data = r.data;
-    const uint8_t* const in = data.data();
-    const int64_t size = static_cast<int64_t>(data.size());
+    std::span<const uint8_t> data = r.data;
+    const uint8_t* in = data.data();
+    int64_t size = static_cast<int64_t>(data.size());
     int64_t pos = r.pos;
     uint64_t buf = r.buf;
     int32_t bits = r.bits;
@@ -386,7 +464,7 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
     int64_t n = out.count;
     // Where the quick path may run: eight input bytes to load, and room for a
     // longest match with the slack of the wide copies.
-    const int64_t posQuickEnd = size - 8;
+    int64_t posQuickEnd = size - 8;
     constexpr int64_t outSlack = 258 + 32;
 
     auto makeRoom = [&](int64_t extra) {
@@ -485,6 +563,18 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
             continue;
         }
 
+        // Input in pieces: the next part, before a symbol could read past
+        // the end of this one (two refills at most).
+        if (out.source && pos + 32 > size && out.source->piece < out.source->pieces.size()) {
+            r.data = data;
+            topUp(*out.source, r.data, pos);
+            data = r.data;
+            in = data.data();
+            size = static_cast<int64_t>(data.size());
+            posQuickEnd = size - 8;
+            continue;
+        }
+
         // Near the end of the input or of the room: one symbol at a time,
         // every read and write checked.
         if (bits <= 15)
@@ -523,6 +613,7 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
         }
         n += length;
     }
+    r.data = data;
     r.pos = pos;
     r.buf = buf;
     r.bits = bits;
@@ -540,12 +631,18 @@ void inflateInto(
         out.bytes.resize(static_cast<size_t>(std::min<int64_t>(std::max(sizeHint, 0), out.limit)));
     BitReader r{data, zlib ? 2 : 0, 0, 0};
 
+    // The fixed codes' tables only once a block uses them: most streams have
+    // none, and a small image's decode would otherwise touch them afresh.
     struct Tables {
-        HuffmanTable fixedLit, fixedDist, lit, dist, lengthCode;
-        FastTable fixedLitFast, fixedDistFast, litFast, distFast;
+        HuffmanTable lit, dist, lengthCode;
+        FastTable litFast, distFast;
+    };
+    struct FixedTables {
+        HuffmanTable lit, dist;
+        FastTable litFast, distFast;
     };
     auto tables = std::make_unique<Tables>();
-    bool haveFixed = false;
+    std::unique_ptr<FixedTables> fixed;
     int64_t size = static_cast<int64_t>(data.size());
 
     for (bool final = false; !final;) {
@@ -554,19 +651,21 @@ void inflateInto(
             progress(static_cast<int32_t>(std::min<int64_t>(done, INT32_MAX)),
                 static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX)));
         }
+        // A block's header, dynamic tables included, is shorter than this.
+        ensureInput(out.source, r.data, r.pos, 1024);
         final = getBits(r, 1);
         switch (getBits(r, 2)) {
         case 0:
             storedBlock(r, out);
             break;
         case 1:
-            if (!haveFixed) {
-                buildFixedTables(tables->fixedLit, tables->fixedDist);
-                buildFastTable(tables->fixedLitFast, tables->fixedLit, symbolEntries.lit);
-                buildFastTable(tables->fixedDistFast, tables->fixedDist, symbolEntries.dist);
-                haveFixed = true;
+            if (!fixed) {
+                fixed = std::make_unique<FixedTables>();
+                buildFixedTables(fixed->lit, fixed->dist);
+                buildFastTable(fixed->litFast, fixed->lit, symbolEntries.lit);
+                buildFastTable(fixed->distFast, fixed->dist, symbolEntries.dist);
             }
-            inflateBlock(r, out, tables->fixedLit, tables->fixedDist, tables->fixedLitFast, tables->fixedDistFast);
+            inflateBlock(r, out, fixed->lit, fixed->dist, fixed->litFast, fixed->distFast);
             break;
         case 2:
             readDynamicTables(r, tables->lit, tables->dist, tables->lengthCode);
@@ -635,6 +734,38 @@ std::vector<uint8_t> inflatePrefix(
     }
     out.bytes.resize(static_cast<size_t>(std::min(out.count, limit)));
     return std::move(out.bytes);
+}
+
+void inflatePrefixInParts(std::span<const std::span<const uint8_t>> pieces, bool zlib, int64_t limit,
+    const std::function<bool(std::span<const uint8_t>)>& take)
+{
+    limit = std::max<int64_t>(limit, 0);
+    InflatePieces source;
+    source.pieces = pieces;
+    source.staging.resize(kStagingBytes);
+    std::span<const uint8_t> data;
+    int64_t pos = 0;
+    topUp(source, data, pos);
+    InflateOutput out;
+    // As inflatePrefix: room for one longest match past the limit.
+    out.limit = limit + 258;
+    out.stopAtLimit = true;
+    out.counting = true;
+    out.sink = &take;
+    out.sinkEnd = limit;
+    out.source = &source;
+    out.bytes.resize(static_cast<size_t>(std::min(kSinkWindow, out.limit)));
+    try {
+        inflateInto(data, zlib, {}, 0, out);
+        handOn(out);
+    } catch (const OutputFull&) {
+        if (!out.sinkDone) {
+            try {
+                handOn(out);
+            } catch (const OutputFull&) {
+            }
+        }
+    }
 }
 
 }  // namespace qm

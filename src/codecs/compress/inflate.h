@@ -8,6 +8,7 @@
 // could hurt: every code is validated, no match reaches before the output, and
 // the output never grows past the caller's limit.
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -37,5 +38,12 @@ std::vector<uint8_t> inflate(
 // so nothing past it can fail.
 std::vector<uint8_t> inflatePrefix(
     std::span<const uint8_t> data, bool zlib, const ProgressCallback& progress, int32_t sizeHint, int64_t limit);
+
+// The same over a stream split into pieces, handing the first `limit` bytes
+// of output to `take` in order, a part at a time, as they are made: only a
+// small window of output and input is held, never the whole of either.
+// `take` returns false once it needs nothing more, which ends decoding.
+void inflatePrefixInParts(std::span<const std::span<const uint8_t>> pieces, bool zlib, int64_t limit,
+    const std::function<bool(std::span<const uint8_t>)>& take);
 
 }  // namespace qm

@@ -4,6 +4,7 @@
 #include "codecs/compress/inflate.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -38,6 +39,16 @@ struct HuffmanTable {
 // into a small sliding window that keeps just the match history (`counting`),
 // which refuses a stream over the limit having held little more than the
 // buffer so far, and otherwise gives the exact size to allocate.
+// Input that comes in pieces (a PNG's data chunks), copied a little at a
+// time into `staging`, which the reader reads: joined whole, a large image's
+// data would take as much fresh memory again as it is long.
+struct InflatePieces {
+    std::span<const std::span<const uint8_t>> pieces;
+    size_t piece = 0;  // the next bytes to copy: pieces[piece] from `at` on
+    size_t at = 0;
+    std::vector<uint8_t> staging;
+};
+
 struct InflateOutput {
     std::vector<uint8_t> bytes;  // its size is the room; cut to `count` at the end
     int64_t count = 0;
@@ -48,6 +59,14 @@ struct InflateOutput {
     int64_t knownSize = -1;           // the measured output size, once measured
     std::span<const uint8_t> stream;  // the input and its wrapping, to measure it
     bool zlib = false;
+    // Output handed on as it is made: `bytes` is a window, as when counting,
+    // of which `handed` bytes have gone to the sink, which is given at most
+    // `sinkEnd` bytes in all and returns false once it needs no more.
+    const std::function<bool(std::span<const uint8_t>)>* sink = nullptr;
+    int64_t handed = 0;
+    int64_t sinkEnd = 0;
+    bool sinkDone = false;
+    InflatePieces* source = nullptr;  // the input, when it comes in pieces
 };
 
 // Fills `table` from per-symbol code lengths (0 = no code). Incomplete codes are

@@ -22,9 +22,6 @@ namespace {
 constexpr uint32_t kDimensionClamp = 1u << 30;
 constexpr uint32_t kMaxDimension = 65536;
 constexpr uint64_t kMaxPixels = 134217728;
-// Deflate cannot expand by more than this: a 258-byte match costs at least
-// two bits. It bounds the first allocation by what the data could produce.
-constexpr uint64_t kMaxInflateRatio = 1032;
 
 void putBe32(std::vector<uint8_t>& out, uint32_t v)
 {
@@ -59,18 +56,39 @@ struct PngHeader {
     std::vector<std::span<const uint8_t>> data;
 };
 
-PngHeader readChunks(std::span<const uint8_t> bytes)
+// Calls `take` with each chunk's type and data, in file order, up to IEND or
+// the first chunk cut short.
+template <class Take>
+void forEachChunk(std::span<const uint8_t> bytes, Take&& take)
 {
-    PngHeader h;
     size_t pos = 8;
     while (bytes.size() - pos >= 8) {
         uint32_t length = std::min(loadBe32(&bytes[pos]), 1u << 30);
         const uint8_t* type = &bytes[pos + 4];
         if (length > bytes.size() - pos - 8)
             break;
-        std::span<const uint8_t> data = bytes.subspan(pos + 8, length);
+        if (std::memcmp(type, "IEND", 4) == 0)
+            break;
+        take(type, bytes.subspan(pos + 8, length));
+        // The CRC that follows is deliberately not checked; a chunk cut short
+        // before it still counts.
+        pos += 8 + size_t(length);
+        pos = std::min(pos + 4, bytes.size());
+    }
+}
+
+PngHeader readChunks(std::span<const uint8_t> bytes)
+{
+    PngHeader h;
+    // Encoders split the data into many chunks: their list is made at its
+    // size, without the copies of growing.
+    size_t dataChunks = 0;
+    forEachChunk(
+        bytes, [&](const uint8_t* type, std::span<const uint8_t>) { dataChunks += std::memcmp(type, "IDAT", 4) == 0; });
+    h.data.reserve(dataChunks);
+    forEachChunk(bytes, [&](const uint8_t* type, std::span<const uint8_t> data) {
         if (std::memcmp(type, "IHDR", 4) == 0) {
-            if (length < 13)
+            if (data.size() < 13)
                 throw ValueError("bad PNG header");
             h.seen = true;
             h.width = std::min(loadBe32(&data[0]), kDimensionClamp);
@@ -84,14 +102,8 @@ PngHeader readChunks(std::span<const uint8_t> bytes)
             h.transparency = data;
         } else if (std::memcmp(type, "IDAT", 4) == 0) {
             h.data.push_back(data);
-        } else if (std::memcmp(type, "IEND", 4) == 0) {
-            break;
         }
-        // The CRC that follows is deliberately not checked; a chunk cut short
-        // before it still counts.
-        pos += 8 + size_t(length);
-        pos = std::min(pos + 4, bytes.size());
-    }
+    });
     return h;
 }
 
@@ -333,67 +345,129 @@ struct DecodeSetup {
     size_t maxRowBytes;
 };
 
-ImagePtr decodeRows(
-    const PngHeader& h, const DecodeSetup& s, std::span<const uint8_t> compressed, const ProgressCallback& progress)
-{
-    ProgressCallback inflateProgress;
-    if (progress)
-        inflateProgress = [&progress](int32_t done, int32_t total) {
-            progress(int32_t(int64_t(done) * 800 / std::max(total, 1)), 1000);
-        };
-    uint64_t hint = std::min({s.expected, (uint64_t(compressed.size()) + 1) * kMaxInflateRatio, uint64_t(INT32_MAX)});
-    std::vector<uint8_t> raw = inflatePrefix(compressed, true, inflateProgress, int32_t(hint), int64_t(s.expected));
-
-    ImagePtr image = newImage(int32_t(s.width), int32_t(s.height), 4);
-    const PixelFormat format = pixelFormat(h);
-    std::vector<uint8_t> zeros(s.maxRowBytes + 1, 0);
-    std::vector<uint8_t> scratch(s.maxRowBytes + 1, 0);
-    if (raw.size() < s.expected) {
-        // Rows past the end of the data are zero samples of filter type 0;
-        // they all convert to the same pixel, so fill it in up front.
-        uint8_t pixel[4];
-        convertRow(format, zeros.data() + 1, 1, pixel, 4);
-        uint32_t value;
-        std::memcpy(&value, pixel, 4);
-        auto* first = reinterpret_cast<uint32_t*>(image->pixels.data());
-        std::fill(first, first + size_t(s.width) * s.height, value);
+// Takes the image data as the decoder makes it, row by row, unfiltering and
+// converting each straight into the image: only two rows are held, never the
+// whole of the data, which is as large as the image again.
+class RowReader {
+public:
+    RowReader(const PngHeader& h, const DecodeSetup& s, Image& image, const ProgressCallback& progress)
+        : m_setup(s)
+        , m_interlaced(h.interlace == 1)
+        , m_format(pixelFormat(h))
+        , m_image(image)
+        , m_progress(progress)
+        , m_line(s.maxRowBytes + 1, 0)
+        , m_previous(s.maxRowBytes + 1, 0)
+    {
+        startPass(0);
     }
 
-    uint8_t* out = image->pixels.data();
-    size_t pos = 0;
-    uint64_t rows = 0;
-    for (const Pass& pass : adam7Passes(h.interlace == 1)) {
-        uint32_t passWidth = (s.width + pass.dx - 1 - pass.x0) / pass.dx;
-        uint32_t passHeight = (s.height + pass.dy - 1 - pass.y0) / pass.dy;
-        if (passWidth == 0 || passHeight == 0)
-            continue;
-        size_t rowBytes = (size_t(passWidth) * s.bitsPerPixel + 7) / 8;
-        const uint8_t* prev = zeros.data() + 1;
-        for (uint32_t y = 0; y < passHeight; y++) {
-            uint8_t* line = nullptr;
-            if (pos < raw.size()) {
-                if (raw.size() - pos >= rowBytes + 1) {
-                    line = raw.data() + pos;
-                } else {
-                    std::fill(scratch.begin(), scratch.end(), 0);
-                    std::copy(raw.begin() + ptrdiff_t(pos), raw.end(), scratch.begin());
-                    line = scratch.data();
-                }
-            }
-            pos += rowBytes + 1;
-            if (line) {
-                unfilterRow(line[0], line + 1, prev, rowBytes, s.unit);
-                size_t target = (size_t(pass.y0) + size_t(y) * pass.dy) * s.width + pass.x0;
-                convertRow(format, line + 1, passWidth, out + target * 4, size_t(pass.dx) * 4);
-                prev = line + 1;
-            }
-            rows++;
-            if (progress && rows % 64 == 0)
-                progress(800 + int32_t(std::min<uint64_t>(rows, s.height) * 200 / s.height), 1000);
+    // Takes the next bytes; false once every row is done.
+    bool take(std::span<const uint8_t> bytes)
+    {
+        while (!bytes.empty() && m_pass < passCount()) {
+            const size_t n = std::min(bytes.size(), m_rowBytes + 1 - m_filled);
+            std::memcpy(m_line.data() + m_filled, bytes.data(), n);
+            m_filled += n;
+            bytes = bytes.subspan(n);
+            if (m_filled == m_rowBytes + 1)
+                finishRow();
         }
+        return m_pass < passCount();
     }
-    if (progress)
-        progress(1000, 1000);
+
+    // Data that ended early: a row begun is completed with zero samples, and
+    // the rows after it are zero samples of filter type 0, which all convert
+    // to one pixel.
+    void finish()
+    {
+        if (m_pass < passCount() && m_filled > 0) {
+            std::fill(m_line.begin() + ptrdiff_t(m_filled), m_line.end(), 0);
+            finishRow();
+        }
+        if (m_pass < passCount()) {
+            const std::vector<uint8_t> zeros(m_setup.maxRowBytes + 1, 0);
+            uint8_t pixel[4];
+            convertRow(m_format, zeros.data() + 1, 1, pixel, 4);
+            while (m_pass < passCount()) {
+                for (uint32_t x = 0; x < m_passWidth; x++)
+                    std::memcpy(target(x), pixel, 4);
+                nextRow();
+            }
+        }
+        if (m_progress)
+            m_progress(1000, 1000);
+    }
+
+private:
+    size_t passCount() const { return adam7Passes(m_interlaced).size(); }
+
+    uint8_t* target(uint32_t x)
+    {
+        const Pass& pass = adam7Passes(m_interlaced)[m_pass];
+        const size_t at = (size_t(pass.y0) + size_t(m_y) * pass.dy) * m_setup.width + pass.x0 + size_t(x) * pass.dx;
+        return m_image.pixels.data() + at * 4;
+    }
+
+    // Moves to the first pass from `pass` on that has pixels; the row above
+    // its first is zeros.
+    void startPass(size_t pass)
+    {
+        for (m_pass = pass; m_pass < passCount(); m_pass++) {
+            const Pass& p = adam7Passes(m_interlaced)[m_pass];
+            m_passWidth = (m_setup.width + p.dx - 1 - p.x0) / p.dx;
+            m_passHeight = (m_setup.height + p.dy - 1 - p.y0) / p.dy;
+            if (m_passWidth > 0 && m_passHeight > 0)
+                break;
+        }
+        m_y = 0;
+        m_rowBytes = (size_t(m_passWidth) * m_setup.bitsPerPixel + 7) / 8;
+        std::fill(m_previous.begin(), m_previous.end(), 0);
+        m_filled = 0;
+    }
+
+    void finishRow()
+    {
+        const Pass& pass = adam7Passes(m_interlaced)[m_pass];
+        unfilterRow(m_line[0], m_line.data() + 1, m_previous.data() + 1, m_rowBytes, m_setup.unit);
+        convertRow(m_format, m_line.data() + 1, m_passWidth, target(0), size_t(pass.dx) * 4);
+        m_line.swap(m_previous);
+        nextRow();
+    }
+
+    void nextRow()
+    {
+        m_filled = 0;
+        ++m_rows;
+        if (m_progress && m_rows % 64 == 0)
+            m_progress(int32_t(std::min<uint64_t>(m_rows, m_setup.height) * 1000 / m_setup.height), 1000);
+        if (++m_y == m_passHeight)
+            startPass(m_pass + 1);
+    }
+
+    const DecodeSetup& m_setup;
+    const bool m_interlaced;
+    const PixelFormat m_format;
+    Image& m_image;
+    const ProgressCallback& m_progress;
+    std::vector<uint8_t> m_line;  // the row being filled, its filter byte first
+    std::vector<uint8_t> m_previous;
+    size_t m_pass = 0;
+    uint32_t m_passWidth = 0;
+    uint32_t m_passHeight = 0;
+    uint32_t m_y = 0;
+    size_t m_rowBytes = 0;
+    size_t m_filled = 0;
+    uint64_t m_rows = 0;
+};
+
+ImagePtr decodeRows(const PngHeader& h, const DecodeSetup& s, const ProgressCallback& progress)
+{
+    ImagePtr image = newImage(int32_t(s.width), int32_t(s.height), 4);
+    RowReader rows(h, s, *image, progress);
+    inflatePrefixInParts(
+        h.data, true, int64_t(s.expected), [&](std::span<const uint8_t> bytes) { return rows.take(bytes); });
+    rows.finish();
     return image;
 }
 
@@ -457,20 +531,7 @@ ImagePtr decodePng(std::span<const uint8_t> bytes, const ProgressCallback& progr
     }
 
     try {
-        std::vector<uint8_t> joined;
-        std::span<const uint8_t> compressed;
-        if (h.data.size() == 1) {
-            compressed = h.data[0];
-        } else {
-            size_t total = 0;
-            for (auto part : h.data)
-                total += part.size();
-            joined.reserve(total);
-            for (auto part : h.data)
-                joined.insert(joined.end(), part.begin(), part.end());
-            compressed = joined;
-        }
-        return decodeRows(h, s, compressed, progress);
+        return decodeRows(h, s, progress);
     } catch (const std::bad_alloc&) {
         throw ValueError(sizeMessage(h.width, h.height));
     }

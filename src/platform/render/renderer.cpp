@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 
 namespace qm {
@@ -145,6 +146,8 @@ const std::vector<std::string>& rendererGlFunctions()
         "glTexParameteri",
         "glDeleteTextures",
         "glActiveTexture",
+        "glClearColor",
+        "glClear",
     };
     return names;
 }
@@ -290,8 +293,56 @@ void pushQuad(Renderer& r, double x0, double y0, double x1, double y1, Color col
     pushVertex(r, x0, y1, u0, v1, color, p, qx, qy, mode);
 }
 
+namespace {
+
+bool sameAsShown(const Renderer& r)
+{
+    const Renderer::ShownFrame& s = r.shown;
+    return s.valid && s.width == r.viewportWidth && s.height == r.viewportHeight && s.clears == r.clears
+        && (!r.clears || s.clearColor == r.clearColor) && s.textureChanges == textureChanges()
+        && s.vertices.size() == r.vertices.size()
+        && (r.vertices.empty()
+            || std::memcmp(s.vertices.data(), r.vertices.data(), r.vertices.size() * sizeof(Vertex)) == 0)
+        && s.layers == r.layers;
+}
+
+void retireAtlasTextures(Renderer& r)
+{
+    for (const GlyphAtlasRef& atlas : r.frameAtlases)
+        deleteRetiredTextures(*atlas);
+    r.frameAtlases.clear();
+}
+
+}  // namespace
+
 void flushRenderer(Renderer& r)
 {
+    r.lastFrameKept = r.keepUnchanged && sameAsShown(r);
+    if (r.lastFrameKept) {
+        retireAtlasTextures(r);
+        return;
+    }
+    if (r.keepUnchanged) {
+        Renderer::ShownFrame& s = r.shown;
+        s.valid = true;
+        s.vertices.assign(r.vertices.begin(), r.vertices.end());
+        s.layers = r.layers;
+        s.width = r.viewportWidth;
+        s.height = r.viewportHeight;
+        s.clears = r.clears;
+        s.clearColor = r.clearColor;
+    } else {
+        r.shown.valid = false;
+    }
+    if (r.clears) {
+        glViewport(0, 0, r.viewportWidth, r.viewportHeight);
+        glDisable(GL_SCISSOR_TEST);
+        glClearColor(r.clearColor.r, r.clearColor.g, r.clearColor.b, r.clearColor.a);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    // Taken after the atlases' uploads of this frame, which come before
+    // the flush.
+    r.shown.textureChanges = textureChanges();
     if (r.vertices.empty())
         return;
     glBindVertexArray(r.vertexArray);
@@ -330,9 +381,7 @@ void flushRenderer(Renderer& r)
     glBindVertexArray(0);
     r.lastVertexCount = int32_t(r.vertices.size());
     r.lastDrawCalls = calls;
-    for (const GlyphAtlasRef& atlas : r.frameAtlases)
-        deleteRetiredTextures(*atlas);
-    r.frameAtlases.clear();
+    retireAtlasTextures(r);
 }
 
 }  // namespace qm

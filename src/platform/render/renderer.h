@@ -45,6 +45,8 @@ struct DrawCommand {
     uint32_t texture = 0;
     Rect clip;
     bool clipped = false;
+
+    bool operator==(const DrawCommand&) const = default;
 };
 
 struct Renderer {
@@ -65,6 +67,29 @@ struct Renderer {
     // Atlases text was drawn from this frame: after the flush has drawn, the
     // textures their growth replaced can go.
     std::vector<GlyphAtlasRef> frameAtlases;
+
+    // Set by the caller before the flush. With a clear colour the flush
+    // first clears the whole viewport to it. With keepUnchanged, a frame
+    // equal to the last one drawn with it (shapes, clips, textures, size,
+    // clear colour) is not drawn at all: the window still shows it, and on
+    // a software renderer drawing it again costs a good share of a core.
+    bool clears = false;
+    Color clearColor;
+    bool keepUnchanged = false;
+    // Whether the last flush left the frame on screen as it was; the caller
+    // then has nothing to swap.
+    bool lastFrameKept = false;
+    // The last frame drawn while keepUnchanged was set.
+    struct ShownFrame {
+        bool valid = false;
+        std::vector<Vertex> vertices;
+        std::vector<std::vector<DrawCommand>> layers;
+        int32_t width = 0;
+        int32_t height = 0;
+        bool clears = false;
+        Color clearColor;
+        uint64_t textureChanges = 0;
+    } shown;
 };
 
 using RendererRef = std::shared_ptr<Renderer>;
@@ -85,6 +110,7 @@ void pushVertex(Renderer& r, double x, double y, double u, double v, Color color
     double qx, double qy, float mode);
 void pushQuad(Renderer& r, double x0, double y0, double x1, double y1, Color color, const std::array<double, 4>& p,
     double qx, double qy, float mode, uint32_t texture, double u0, double v0, double u1, double v1);
+// Draws the frame's shapes, or keeps the frame on screen (see keepUnchanged).
 void flushRenderer(Renderer& r);
 
 // The GL functions the renderer, its shader, textures and atlases call.

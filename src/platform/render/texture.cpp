@@ -5,6 +5,14 @@
 
 namespace qm {
 
+namespace {
+
+uint64_t changes = 0;
+
+}  // namespace
+
+uint64_t textureChanges() { return changes; }
+
 TextureRef newTexture(int32_t width, int32_t height, int32_t internalFormat, int32_t format, int32_t type,
     const void* pixels, bool linear, bool clamp)
 {
@@ -14,6 +22,7 @@ TextureRef newTexture(int32_t width, int32_t height, int32_t internalFormat, int
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    ++changes;
     glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, GLenum(format), GLenum(type), pixels);
     GLint filter = linear ? GL_LINEAR : GL_NEAREST;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
@@ -33,6 +42,7 @@ TextureRef newTexture(int32_t width, int32_t height, int32_t internalFormat, int
 void updateTexture(
     Texture& texture, int32_t x, int32_t y, int32_t width, int32_t height, const void* pixels, int32_t type)
 {
+    ++changes;
     glBindTexture(GL_TEXTURE_2D, texture.name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GLenum(texture.format), GLenum(type), pixels);
@@ -41,8 +51,10 @@ void updateTexture(
 
 void deleteTexture(Texture& texture)
 {
-    if (texture.name != 0)
+    if (texture.name != 0) {
+        ++changes;
         glDeleteTextures(1, &texture.name);
+    }
     texture.name = 0;
 }
 

@@ -28,4 +28,8 @@ void updateTexture(
 
 void deleteTexture(Texture& texture);
 
+// Moves with every upload and deletion through the functions above: a frame
+// whose shapes match the one on screen shows the same only while it stays.
+uint64_t textureChanges();
+
 }  // namespace qm

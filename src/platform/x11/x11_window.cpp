@@ -218,6 +218,9 @@ void translateX11Event(X11Window& w, XEvent& event)
             w.queue.push_back(e);
         }
         return;
+    case Expose:
+        w.exposed = true;
+        return;
     case SelectionRequest:
         if (event.xselectionrequest.selection == w.clipboardAtom)
             answerSelectionRequest(w, event.xselectionrequest);

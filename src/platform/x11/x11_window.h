@@ -40,6 +40,7 @@ struct X11Window {
     int32_t height = 0;
     double scale = 1.0;
     uint8_t closeRequested = 0;
+    bool exposed = false;  // uncovered since takeContentLost last asked
     std::vector<WindowEvent> queue;
     std::map<uint8_t, X11Id> cursorCache;
     std::string clipboardText;
@@ -67,6 +68,5 @@ void x11Close(X11Window& w);
 
 // Seconds on the monotonic clock since the module started.
 double x11SecondsSinceStart();
-
 
 }  // namespace qm

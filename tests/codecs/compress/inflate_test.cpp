@@ -372,6 +372,54 @@ TEST(Inflate, PrefixIsExactlyTheFirstBytesWhateverFollows)
     EXPECT_THROW(inflatePrefix(fromHex("07"), false, {}, 0, 100), ValueError);
 }
 
+// A stream split into pieces anywhere (inside a block's header, a stored
+// block's length, a code) gives, part by part, exactly what the whole stream
+// gives as a prefix; a taker that has enough ends decoding, so what follows
+// may be anything.
+TEST(Inflate, PrefixInPartsMatchesTheWholeStream)
+{
+    std::vector<uint8_t> input;
+    for (int64_t i = 0; i < 300000; i++)
+        input.push_back(static_cast<uint8_t>((i * 7919) % 251 % (i % 97 + 1)));
+    const int64_t n = static_cast<int64_t>(input.size());
+    auto inParts = [](const std::vector<uint8_t>& stream, size_t piece, int64_t limit, int64_t enough = -1) {
+        std::vector<std::span<const uint8_t>> pieces;
+        for (size_t at = 0; at < stream.size(); at += piece)
+            pieces.emplace_back(stream.data() + at, std::min(piece, stream.size() - at));
+        std::vector<uint8_t> got;
+        inflatePrefixInParts(pieces, true, limit, [&](std::span<const uint8_t> part) {
+            got.insert(got.end(), part.begin(), part.end());
+            return enough < 0 || static_cast<int64_t>(got.size()) < enough;
+        });
+        return got;
+    };
+    for (int level : {0, 1, 6, 9}) {
+        const std::vector<uint8_t> stream = zlibStream(input, level);
+        for (size_t piece : {size_t{1}, size_t{5}, size_t{8192}, size_t{70000}, stream.size()}) {
+            for (int64_t limit : {int64_t{0}, int64_t{258}, int64_t{65536}, n - 1, n, n + 1000}) {
+                SCOPED_TRACE("level " + std::to_string(level) + " piece " + std::to_string(piece) + " limit "
+                    + std::to_string(limit));
+                std::vector<uint8_t> got;
+                ASSERT_NO_THROW(got = inParts(stream, piece, limit));
+                ASSERT_EQ(static_cast<int64_t>(got.size()), std::min(limit, n));
+                EXPECT_TRUE(std::equal(got.begin(), got.end(), input.begin()));
+            }
+        }
+    }
+    // A stream that goes wrong after what the taker needed still serves it.
+    std::vector<uint8_t> spoilt = zlibStream(input, 0);
+    std::fill(spoilt.begin() + static_cast<ptrdiff_t>(spoilt.size() * 3 / 4), spoilt.end(), 0xFF);
+    EXPECT_THROW(inParts(spoilt, 8192, n), ValueError);
+    std::vector<uint8_t> got = inParts(spoilt, 8192, n, 1000);
+    ASSERT_GE(got.size(), 1000u);
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 1000, input.begin()));
+    // Cut short: the parts before the cut, then the failure of a whole stream.
+    std::vector<uint8_t> stored = zlibStream(input, 0);
+    stored.resize(stored.size() / 2);
+    EXPECT_THROW(inParts(stored, 4096, n), ValueError);
+    EXPECT_THROW(inParts({}, 4096, n), ValueError);
+}
+
 TEST(Inflate, ProgressOncePerBlockBeforeItsHeader)
 {
     std::vector<uint8_t> data = Stream().fixed(false).lit('a').end().fixed(false).lit('b').end().fixed().end().done();

@@ -65,6 +65,8 @@ inline void APIENTRY getIntegerv(GLenum pname, GLint* data)
 }
 inline void APIENTRY enable(GLenum cap) { log("glEnable", {double(cap)}); }
 inline void APIENTRY disable(GLenum cap) { log("glDisable", {double(cap)}); }
+inline void APIENTRY clearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { log("glClearColor", {r, g, b, a}); }
+inline void APIENTRY clear(GLbitfield mask) { log("glClear", {double(mask)}); }
 inline void APIENTRY viewport(GLint x, GLint y, GLsizei w, GLsizei h) { log("glViewport", {double(x), double(y), double(w), double(h)}); }
 inline void APIENTRY scissor(GLint x, GLint y, GLsizei w, GLsizei h) { log("glScissor", {double(x), double(y), double(w), double(h)}); }
 inline void APIENTRY blendFuncSeparate(GLenum a, GLenum b, GLenum c, GLenum d) { log("glBlendFuncSeparate", {double(a), double(b), double(c), double(d)}); }
@@ -204,7 +206,8 @@ inline const std::map<std::string, GlProc>& functions()
     static const std::map<std::string, GlProc> table = {
 #define QM_MOCK(glname, f) {#glname, reinterpret_cast<GlProc>(&fn::f)}
         QM_MOCK(glGetIntegerv, getIntegerv), QM_MOCK(glEnable, enable), QM_MOCK(glDisable, disable),
-        QM_MOCK(glViewport, viewport), QM_MOCK(glScissor, scissor), QM_MOCK(glBlendFuncSeparate, blendFuncSeparate),
+        QM_MOCK(glViewport, viewport), QM_MOCK(glClearColor, clearColor), QM_MOCK(glClear, clear),
+        QM_MOCK(glScissor, scissor), QM_MOCK(glBlendFuncSeparate, blendFuncSeparate),
         QM_MOCK(glPixelStorei, pixelStorei), QM_MOCK(glCreateShader, createShader),
         QM_MOCK(glShaderSource, shaderSource), QM_MOCK(glCompileShader, compileShader),
         QM_MOCK(glGetShaderiv, getShaderiv), QM_MOCK(glGetShaderInfoLog, getShaderInfoLog),

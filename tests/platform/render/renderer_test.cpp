@@ -81,6 +81,68 @@ TEST_F(RendererTest, FlushUploadsOnceAndDrawsLayersInOrder)
     EXPECT_EQ(r->lastVertexCount, 12);
 }
 
+// A frame equal to the one on screen is not drawn again; any change a
+// viewer could see (shape, colour, clip, layer, size, clear colour, a
+// texture's pixels) draws it.
+TEST_F(RendererTest, OnlyAChangedFrameIsDrawnAgain)
+{
+    auto atlas = newGlyphAtlas(testing::dejaVuSans(), 256);
+    struct Case {
+        const char* name;
+        std::function<void(Renderer&)> change;  // before the second frame's shapes
+        bool kept;
+        bool keptAgain;  // the same change once more
+    };
+    const Case cases[] = {
+        {"nothing", [](Renderer&) {}, true, true},
+        {"a colour",
+            [](Renderer& rr) {
+                fillRect(rr, {0, 0, 1, 1}, colorBlack);
+            },
+            false, true},
+        {"a clip",
+            [](Renderer& rr) {
+                pushClip(rr, {0, 0, 400, 300});
+            },
+            false, true},
+        {"a layer", [](Renderer& rr) { setLayer(rr, 1); }, false, true},
+        {"the size", [](Renderer& rr) { beginRendererFrame(rr, 801, 600); }, false, true},
+        {"the clear colour", [](Renderer& rr) { rr.clearColor = colorBlack; }, false, true},
+        {"no clear", [](Renderer& rr) { rr.clears = false; }, false, true},
+        {"a texture's pixels",
+            [](Renderer& rr) {
+                const uint8_t pixel[4] = {1, 2, 3, 4};
+                updateTexture(*rr.whiteTexture, 0, 0, 1, 1, pixel, GL_UNSIGNED_BYTE);
+            },
+            false, false},
+        {"keeping not asked", [](Renderer& rr) { rr.keepUnchanged = false; }, false, false},
+    };
+    auto frame = [&](const std::function<void(Renderer&)>& change) {
+        beginRendererFrame(*r, 800, 600);
+        r->clears = true;
+        r->clearColor = red;
+        r->keepUnchanged = true;
+        change(*r);
+        fillRect(*r, {10, 20, 30, 40}, red);
+        renderText(*r, atlas, "Hi", 10, 50, 16, colorWhite);
+        mockgl::state.calls.clear();
+        flushRenderer(*r);
+    };
+    for (const Case& c : cases) {
+        frame([](Renderer&) {});
+        frame([](Renderer&) {});
+        ASSERT_TRUE(r->lastFrameKept) << c.name;
+        frame(c.change);
+        EXPECT_EQ(r->lastFrameKept, c.kept) << c.name;
+        EXPECT_EQ(mockgl::callsNamed("glClear").size(), c.kept || c.name == std::string("no clear") ? 0u : 1u)
+            << c.name;
+        EXPECT_EQ(mockgl::callsNamed("glDrawArrays").empty(), c.kept) << c.name;
+        // What was drawn is what the next frame is held to.
+        frame(c.change);
+        EXPECT_EQ(r->lastFrameKept, c.keptAgain) << c.name;
+    }
+}
+
 TEST_F(RendererTest, ClipsBelongToTheirLayer)
 {
     setLayer(*r, 2);
