@@ -90,6 +90,15 @@ protected:
         click(id);
         type(text);
     }
+    // The code form for ann@example.test, its field holding the keyboard.
+    void codeForm()
+    {
+        h->welcome.email = "ann@example.test";
+        h->welcome.password = "pw";
+        h->welcome.mode = welcomeCode;
+        h->welcome.focusRequest = "wl-code";
+        h.frame();
+    }
     // The form in that mode with no field holding the keyboard, so values
     // the test puts into the form are not replaced by an edit in progress.
     void mode(int32_t m)
@@ -188,11 +197,7 @@ TEST_F(WelcomePage, EnterSubmitsExceptWhileARequestIsPending)
 
 TEST_F(WelcomePage, ASixDigitCodeGoesOutOnceAsItIsTyped)
 {
-    h->welcome.email = "ann@example.test";
-    h->welcome.password = "pw";
-    h->welcome.mode = welcomeCode;
-    h->welcome.focusRequest = "wl-code";
-    h.frame();
+    codeForm();
     type("12345");
     EXPECT_FALSE(h->request.pending);
     type("6");
@@ -214,11 +219,7 @@ TEST_F(WelcomePage, ASixDigitCodeGoesOutOnceAsItIsTyped)
 
 TEST_F(WelcomePage, AClickIntoTheCodeFieldTakesTheNextCodeWhole)
 {
-    h->welcome.email = "ann@example.test";
-    h->welcome.password = "pw";
-    h->welcome.mode = welcomeCode;
-    h->welcome.focusRequest = "wl-code";
-    h.frame();
+    codeForm();
     type("123456");
     ASSERT_TRUE(h->request.pending);
     // Refused; the user clicks into the field, which still holds the keyboard, and types the next code.
