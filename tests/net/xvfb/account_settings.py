@@ -153,13 +153,13 @@ def signed_in_cards(build, env, svc, shots):
             check("ticking the feed asks for a token", wait_for(lambda: len(svc.requests("me/calendar-token")) == 1))
             check("the box reads 'on'", p.wait("chkCalendar feed on"))
             token, url = feed_address(svc, email)
-            p.click("cs-copy")
+            # The reply comes a few frames after the service made the token.
             check("'Copy' puts base + /ical/feed/<token>.ics on the clipboard",
-                  wait_for(lambda: clipboard(p) == url, 5), (clipboard(p), url))
+                  wait_for(lambda: p.click("cs-copy") and clipboard(p) == url, 10), (clipboard(p), url))
             check("and says so", shows(p, "Feed URL copied"))
 
-            p.click("cs-regen")
-            check("'Generate New URL' asks first", p.wait("qmconfirm-yes", timeout=10)
+            check("'Generate New URL' asks first",
+                  p.click_until("cs-regen", lambda: "qmconfirm-yes" in p.widgets())
                   and len(svc.requests("me/calendar-token")) == 1)
             check("the box offers 'Generate'", wait_for(lambda: any(t["text"] == "Generate" for t in drawn(p)), 5))
             p.click("qmconfirm-yes")
@@ -177,8 +177,8 @@ def signed_in_cards(build, env, svc, shots):
             check("the box reads 'off'", p.wait("chkCalendar feed off"))
 
             check("the page scrolls to its end", to_page_end(p, "ac-logout"))
-            p.click("ac-logout")
-            check("'Log out' asks first", p.wait("qmconfirm-yes", timeout=10) and svc.requests("auth/logout") == [])
+            check("'Log out' asks first", p.click_until("ac-logout", lambda: "qmconfirm-yes" in p.widgets())
+                  and svc.requests("auth/logout") == [])
             p.click("qmconfirm-yes")
             check("confirmed, auth/logout goes out", wait_for(lambda: len(svc.requests("auth/logout")) == 1))
             check("signed out: the page says so and leaves the account's settings",

@@ -79,6 +79,12 @@ class Program:
     def running(self):
         return self.proc.poll() is None
 
+    def click_until(self, wid, done, timeout=20):
+        """Clicks `wid` until `done()`: on a busy machine a click can go
+        missing (a toast over the button, the page still moving); one that
+        was taken shows within a few seconds, and is not made again."""
+        return wait_for(lambda: self.click(wid) and wait_for(done, 3), timeout, interval=0)
+
     def type(self, text):
         """Types into the field that holds the keyboard, once one does (the
         one just clicked, or the one a form focuses itself)."""

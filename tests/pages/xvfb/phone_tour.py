@@ -148,10 +148,11 @@ def returns_through_the_tour(build, env):
             p.close()
         with Running(build, env, home, {"QUENMRK_TOUR": "0", "QUENMRK_TEST_TEXTS": "1"}) as p:
             p.wait_widget("tour-next", 20)
-            # Each Return goes out once the step before it is drawn.
+            # Each Return goes out once the step before it is drawn (its
+            # caption, in capitals).
             for step in range(1, 11):
                 p.key("Return")
-                check(f"Return {step} shows step {step + 1}", p.shows(f"Step {step + 1} of 11"))
+                check(f"Return {step} shows step {step + 1}", p.shows(f"STEP {step + 1} OF 11"))
             p.key("Return")
             ended = wait_for(lambda: p.rect("tour-next") is None, 10)
             status = p.close()

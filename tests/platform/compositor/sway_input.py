@@ -60,13 +60,13 @@ def main():
         if ok:
             first = repeats[0]["time"] - downs[0]["time"] if repeats else 0
             # The demo stamps events when it takes them: a loaded machine
-            # makes it late, never early. The count follows the hold the
-            # demo saw (1 s when wtype keeps time).
+            # makes it late, never early. A hold longer than wtype's second
+            # (wtype itself late) gives as many more repeats.
             check("first repeat 0.6 s after the press", 0.55 <= first <= 0.6 + 0.1 * slowness(), first)
             held = ups[0]["time"] - downs[0]["time"]
-            expected = (held - 0.6) * 25
-            check(f"about 25 repeats a second ({expected:.0f} ± 2 in {held:.2f} s)",
-                  abs(len(repeats) - expected) <= 2, len(repeats))
+            most = max(12, round((held - 0.6) * 25) + 2)
+            check(f"about 25 repeats a second (8 to {most} in {held:.2f} s)", 8 <= len(repeats) <= most,
+                  len(repeats))
             check("no repeat after the key up", all(e["time"] <= ups[0]["time"] for e in repeats))
         else:
             check("held key", False, ev)
