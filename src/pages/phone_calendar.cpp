@@ -24,6 +24,9 @@ namespace qm {
 
 namespace {
 
+constexpr double kFullGridDp = 26 + 6 * 60;  // the weekday band and six weeks of the full look
+constexpr double kSheetLeastDp = 120;        // the day sheet's heading and a line or two
+
 // Sizes that differ between landscape and portrait, in dp.
 struct ToolbarSizes {
     double row1, pad, icon, button, row2, nav, navLift, todayExtra, todayRadius, title, row3, segment, segmentDrop;
@@ -185,9 +188,16 @@ void drawPhoneCalendar(AppState& state, const Rect& rect)
     if (!state.phoneLandscape) {
         double top = drawPhoneToolbar(state, rect, day, state.view, false);
         Rect rest{rect.x, top, rect.w, std::max(0.0, rect.y + rect.h - top)};
-        if (state.view == viewMonth)
-            top = drawPhoneMonthGrid(state, rest, 60, false);
-        else if (state.view == viewWeek)
+        if (state.view == viewMonth) {
+            // A short window keeps room for the day sheet: the weeks take
+            // the compact look and share what is left, rather than pushing
+            // the last weeks and the sheet out of sight.
+            double sheetLeast = scaled(state, kSheetLeastDp);
+            if (rest.h - sheetLeast >= scaled(state, kFullGridDp))
+                top = drawPhoneMonthGrid(state, rest, 60, false);
+            else
+                top = drawPhoneMonthGrid(state, {rest.x, rest.y, rest.w, std::max(0.0, rest.h - sheetLeast)}, 0, true);
+        } else if (state.view == viewWeek)
             top = drawPhoneWeekStrip(state, rest, day);
         drawDaySheet(state, {rect.x, top, rect.w, std::max(0.0, viewBottom - top)}, day);
         return;
