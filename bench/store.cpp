@@ -432,13 +432,11 @@ void syncStart(benchmark::State& state)
         requestSyncNow(s);
         runSyncSchedule(s);
     }
-    state.PauseTiming();
     waitForSaves(*s.storeSaver);
     if (!schedule.held)
         state.SkipWithError("the request was not held for its mark");
     schedule.held.reset();
     s.store.reset();
-    state.ResumeTiming();
 }
 
 // A fresh process as the program runs it: open and seed, draw a year of
