@@ -3,6 +3,7 @@
 // data.json), the UI thread's share of one edit, and the memory of a process
 // that opens, seeds, draws, edits, saves and closes.
 #include "model/store.h"
+#include "bench_app.h"
 #include "core/files.h"
 #include "heavy_budget.h"
 #include "model/adjustments.h"
@@ -14,6 +15,7 @@
 #include "model/store_saver.h"
 #include "model/store_text_internal.h"
 #include "model/transaction_edits.h"
+#include "net/sync.h"
 #include "process_memory.h"
 
 #include <benchmark/benchmark.h>
@@ -44,8 +46,7 @@ using namespace qm;
 
 // A folder holding the heavy budget's files, made once per scale and removed
 // at exit. Only their size stays in memory: the program never holds
-// data.json's text, and every save's fork in this process would copy the
-// page tables of what it holds.
+// data.json's text.
 struct HeavyFolder {
     std::string path;
     size_t dataBytes = 0;  // data.json's size
@@ -99,7 +100,7 @@ LocalStore& openedAt(int scale) { return *openedPtrAt(scale); }
 
 // The program holds one budget: a case that opens its own lets go of those
 // the other cases share (they open them again when next asked), and hands
-// the freed heap back, so that its forks copy no more than the program's.
+// the freed heap back, so that the process holds no more than the program's.
 void closeShared()
 {
     std::map<int, LocalStorePtr>& stores = openedStores();
@@ -336,8 +337,8 @@ void editKindOnUiThread(benchmark::State& state, EditKind kind)
     state.counters["made_anew"] = storeProjection(store).madeAt != madeAt;
 }
 
-// The UI thread's share of handing a save over: starting the process that
-// writes it.
+// The UI thread's share of handing a save over: freezing the store for the
+// thread that writes it.
 void saveHandover(benchmark::State& state)
 {
     const LocalStorePtr& store = openedPtrAt(int(state.range(0)));
@@ -348,6 +349,90 @@ void saveHandover(benchmark::State& state)
         waitForSaves(*saver);
         state.ResumeTiming();
     }
+}
+
+// The calendar frames after an edit, each timed on the UI thread's own
+// clock, while the save of that edit is under way ("qm") and with no save
+// ("nosave", the control). A save that cost the drawing thread anything
+// (pages copied for a process that shares them, a lock held too long)
+// shows as the ratio of the two.
+void frameDuringSave(benchmark::State& state, bool saving)
+{
+    const LocalStorePtr& storePtr = openedPtrAt(int(state.range(0)));
+    LocalStore& store = *storePtr;
+    StoreSaverPtr saver = newStoreSaver();
+    const Date today = bench::heavyToday();
+    const Transaction original = store.budget->transactions[10];
+    auto frame = [&] {
+        const BudgetProjection& p = storeProjection(store);
+        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
+        benchmark::DoNotOptimize(monthEndBalances(p, 1, today));
+        benchmark::DoNotOptimize(accountSummaries(p, today));
+    };
+    frame();
+    constexpr int kFrames = 8;
+    int round = 0, underWay = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Transaction t = original;
+        t.amount = original.amount + double(++round % 7);
+        updateTransaction(store, t.id, t, false, t.start_date, false);
+        SaveTicket ticket = 0;
+        if (saving)
+            ticket = saveStoreLater(*saver, storePtr);
+        state.ResumeTiming();
+        for (int k = 0; k < kFrames; ++k)
+            frame();
+        state.PauseTiming();
+        pollSaver(*saver);
+        underWay += saving && saveState(*saver, ticket) == SaveState::pending;
+        waitForSaves(*saver);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kFrames);
+    // The share of the rounds whose frames all fell inside the save.
+    state.counters["under_way"] = double(underWay) / double(std::max<int64_t>(1, state.iterations()));
+}
+
+// A sync's start on the UI thread, once an edit waits to be sent: the ops
+// taken, the mark set and handed to the saver. The request itself leaves
+// later, when the save holding the mark has landed.
+void syncStart(benchmark::State& state)
+{
+    const int scale = int(state.range(0));
+    closeShared();
+    bench::BenchApp app("qm-bench-sync", [](PageTable&) {});
+    AppState& s = *app.state;
+    const std::string folder = app.root + "/budget";
+    std::filesystem::copy(folderAt(scale).path, folder);
+    s.store = openStore(folder);
+    s.store->budget->user.is_verified = true;
+    s.budgetId = "u1";
+    s.session.token = "token";
+    s.storeSaver = newStoreSaver();
+    initSyncSchedule(s);
+    SyncSchedule& schedule = *syncSchedule(s);
+    LocalStore& store = *s.store;
+    const Transaction original = store.budget->transactions[10];
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        waitForSaves(*s.storeSaver);
+        schedule.held.reset();
+        schedule.inFlight = false;
+        clearSentMark(store);
+        Transaction t = original;
+        t.amount = original.amount + double(++round % 7);
+        updateTransaction(store, t.id, t, false, t.start_date, false);
+        state.ResumeTiming();
+        requestSyncNow(s);
+        runSyncSchedule(s);
+    }
+    waitForSaves(*s.storeSaver);
+    if (!schedule.held)
+        state.SkipWithError("the request was not held for its mark");
+    schedule.held.reset();
+    s.store.reset();
 }
 
 // A fresh process as the program runs it: open and seed, draw a year of
@@ -414,9 +499,9 @@ void programMemory(benchmark::State& state)
         state.counters[names[k]] = figures[0] > 0 ? figures[k + 1] / figures[0] : 0;
 }
 
-// A save as the saver makes it: in a child forked for it, whose memory is
-// fresh, from the fork until the child is reaped (the files are in place by
-// then). child_cpu_ms is the child's own CPU time.
+// A save in a process of its own, whose memory is fresh, from its start
+// until it is reaped (the files are in place by then); child_cpu_ms is its
+// own CPU time. The saver's thread meets memory as warm as the program's.
 void saveInFreshProcess(benchmark::State& state)
 {
     LocalStore& store = openedAt(int(state.range(0)));
@@ -517,6 +602,9 @@ const int editKindsRegistered = [] {
             ->Iterations(24);
     return 0;
 }();
+BENCHMARK_CAPTURE(frameDuringSave, saving, true)->Name("qm/frame_during_save")->Apply(scales)->Iterations(24);
+BENCHMARK_CAPTURE(frameDuringSave, control, false)->Name("nosave/frame_during_save")->Apply(scales)->Iterations(24);
+BENCHMARK(syncStart)->Name("qm/sync_start")->Apply(scales)->Iterations(24);
 BENCHMARK(programMemory)->Name("qm/program_memory")->Apply(scales)->Iterations(1);
 BENCHMARK(saveInFreshProcess)->Name("qm/save_in_fresh_process")->Apply(scales)->UseManualTime()->Iterations(8);
 BENCHMARK_CAPTURE(openInFreshProcess, mapped, false)

@@ -24,6 +24,9 @@ GOALS = [
     (r"^(dejavu|plex)_all_glyphs$", "freetype", 1.0, None),
     (r"^(dejavu|plex)_first_pass/", "freetype", 0.67, None),
     (r"^decode_\w+_fresh_process$", "libpng", 1.0, None),
+    # Frames drawn while a save is under way against the same frames with
+    # none: at most 1.1 times the UI thread's time.
+    (r"^frame_during_save/16$", "nosave", 1 / 1.1, None),
 ]
 
 
@@ -38,6 +41,7 @@ TIME_GOALS = [
     (r"^saveStore/16$", 0.35),
     (r"^edit_on_ui_thread/16$", 16e-3),
     (r"^edit_on_ui_thread_\w+/16$", 16e-3),
+    (r"^sync_start/16$", 16e-3),
 ]
 
 # Cases run on budgets 1x and 16x the heavy one whose time should grow no

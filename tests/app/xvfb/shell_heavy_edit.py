@@ -118,6 +118,24 @@ def edit(env, window, listing, folder, data, amount, limit):
     return gaps, (landed - clicked) / 1e9 if landed else None
 
 
+def start_on_balance(env, home, build, scale, binary):
+    """The program on the heavy budget with the balance dialog up and the
+    start settled; gives the process, the budget's folder, its data.json and
+    the widget list."""
+    folder = heavy_budget(build, home, scale)
+    data = os.path.join(folder, "data.json")
+    listing = os.path.join(home, "widgets.json")
+    accept_terms(home)
+    e = base_env(env, home, {"QUENMRK_TEST_WIDGETS": listing, "QUENMRK_OPEN": "balance"})
+    proc = subprocess.Popen([binary], env=e, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    check("the balance dialog is up", wait_for(lambda: proc.poll() is None and listed(listing, "bal-apply"), 240),
+          proc.poll())
+    # The start settles (its first frames, the pointer's arrival) before
+    # the first keys, which a slow build would otherwise drop.
+    time.sleep(3.0 if sanitized(binary) else 1.0)
+    return proc, folder, data, listing
+
+
 def main():
     build = sys.argv[1]
     scale = option("--scale", "2")
@@ -127,14 +145,7 @@ def main():
     goal = not sanitized(binary)
     limit = 1.0 if goal else 10.0
     with xvfb() as env, temp_dir() as home:
-        folder = heavy_budget(build, home, scale)
-        data = os.path.join(folder, "data.json")
-        listing = os.path.join(home, "widgets.json")
-        accept_terms(home)
-        e = base_env(env, home, {"QUENMRK_TEST_WIDGETS": listing, "QUENMRK_OPEN": "balance"})
-        proc = subprocess.Popen([binary], env=e, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-        check("the balance dialog is up", wait_for(lambda: proc.poll() is None and listed(listing, "bal-apply"), 240),
-              proc.poll())
+        proc, folder, data, listing = start_on_balance(env, home, build, scale, binary)
         window = (xdo(env, "search", "--sync", "--name", "^Quenmark$").split() or [""])[-1]
         started = resident_mib(proc.pid)
 
