@@ -431,7 +431,9 @@ int runMainLoop(AppState& state)
         window.redrawCounter = 0;
         double dt = double(now - lastFrameTime) * 1e-9;
         clearFrame(state);
-        drawFrame(state, dt);
+        // Animations step at most a tenth of a second, so that a stalled
+        // frame does not make them jump; toasts count the time as it passed.
+        drawFrame(state, std::min(dt, 0.1), dt);
         if (state.ui->layoutChanged)
             state.redrawRequested = true;
         if (!widgetListPath.empty())
