@@ -1,6 +1,5 @@
 #include "app/frame.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
@@ -104,17 +103,14 @@ void handleFileDialogResult(AppState& state, const std::string& path)
     }
 }
 
-void drawFrame(AppState& state, double dt)
+void drawFrame(AppState& state, double dt, double elapsed)
 {
     UiContextRef ui = state.ui;
     double zoom = state.settings.uiScale;
     if (ui->zoom != zoom || std::isnan(ui->zoom) || std::isnan(zoom))
         ui->zoom = zoom;
-    // dt is the time that really passed: animations step at most a tenth of
-    // a second, so that a stalled frame does not make them jump; toasts keep
-    // to the time as it passed.
-    beginFrame(*ui, std::min(dt, 0.1));
-    advanceToastClock(dt);
+    beginFrame(*ui, dt);
+    advanceToastClock(elapsed >= 0 ? elapsed : dt);
     state.todayDate = shellToday();
     const char* phone = std::getenv("QUENMRK_PHONE");
     double scale = ui->scale > 0 ? ui->scale : 1.0;

@@ -10,8 +10,10 @@
 
 namespace qm {
 
-// dt in seconds.
-void drawFrame(AppState& state, double dt);
+// dt in seconds; elapsed, when given, is the time that really passed since
+// the frame before (dt may be capped to keep animations smooth), which
+// toasts count in.
+void drawFrame(AppState& state, double dt, double elapsed = -1);
 void drawPage(AppState& state, const Rect& content);
 // A file chosen, dropped or given by automation, handed on by the dialog's
 // purpose.

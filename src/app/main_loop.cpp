@@ -484,7 +484,9 @@ int runMainLoop(AppState& state)
         renderer.clears = true;
         renderer.clearColor = {background.r, background.g, background.b, 1.0f};
         renderer.keepUnchanged = sw.shotPath.empty() && !showDue;
-        drawFrame(state, dt);
+        // Animations step at most a tenth of a second, so that a stalled
+        // frame does not make them jump; toasts count the time as it passed.
+        drawFrame(state, std::min(dt, 0.1), dt);
         if (state.ui->layoutChanged)
             state.redrawRequested = true;
         if (!widgetListPath.empty())
