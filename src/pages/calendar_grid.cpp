@@ -274,7 +274,8 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
     double headerX = box.x + box.w + scaled(state, 4);
     if (countBesideNumber) {
         // Kept tight, so that the short balance still fits beside it.
-        std::string count = "+" + std::to_string(day.entries.size());
+        std::string count(1, '+');
+        count += std::to_string(day.entries.size());
         double w = measureText(state, count, scaled(state, 10.5), 600) + scaled(state, 4);
         Rect more{headerX - scaled(state, 1), box.y + scaled(state, 2), w, box.h - scaled(state, 4)};
         InteractResult m = interact(ui, widgetId(ui, "more-" + iso), more, 1);
@@ -295,9 +296,8 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
     std::string shown = day.anchored ? "*" + money : money;
     double balanceSize = scaled(state, 11);
     if (measureTextWith(state, shown, balanceSize, 1) > balance.w) {
-        shown = formatMoneyCompact(day.balance);
-        if (day.anchored)
-            shown.insert(0, "*");
+        std::string compact = formatMoneyCompact(day.balance);
+        shown = day.anchored ? std::string(1, '*').append(compact) : compact;
         balanceSize = scaled(state, 10);
         if (measureTextWith(state, shown, balanceSize, 1) > balance.w)
             shown.clear();
