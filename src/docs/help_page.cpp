@@ -113,7 +113,9 @@ void helpContentsList(AppState& state, const Rect& rect, int32_t currentHeading)
             if (!first && (topic >= sections || book->sections[size_t(topic)].level > 1))
                 continue;
             const Rect row = nextLayoutRect(ui, scaled(state, 30), 0);
-            const std::string id = "htc" + std::to_string(c) + (first ? "" : "-" + std::to_string(topic));
+            std::string id = "htc" + std::to_string(c);
+            if (!first)
+                id.append(1, '-').append(std::to_string(topic));
             InteractResult res = interact(ui, widgetId(ui, id), row, 1);
             const bool isCurrent = hasSections && topic == currentTopic;
             rowBackground(state, row, isCurrent && currentHeading == topic, res.hovered);

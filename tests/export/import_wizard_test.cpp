@@ -251,7 +251,7 @@ TEST(ImportLoad, AGoodFileReachesReviewFromEveryStepAndAFailureKeepsTheRows)
     EXPECT_EQ(h.state().toasts.size(), 1u);
     // "Import a file" starts without the error of an earlier file.
     restartImportWizard(h.state());
-    loadImportFile(h.state(), notes);
+    h.load(notes);
     EXPECT_FALSE(h.wizard().importError.empty());
     restartFinishedImport(h.state());
     EXPECT_TRUE(h.wizard().importError.empty());

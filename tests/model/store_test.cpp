@@ -250,22 +250,36 @@ TEST(Store, KilledWhileSavingLeavesOldOrNewFiles)
     std::mt19937 rng(12345);
     int lastCount = 0;
     for (int round = 0; round < 60; ++round) {
+        int saves[2];
+        ASSERT_EQ(pipe(saves), 0);
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            close(saves[0]);
             // Continue from whatever is on disk; each save adds one transaction
-            // and its create op.
+            // and its create op, and is reported once it is whole.
             LocalStorePtr s = openStore(dir.path);
             for (int i = 0; i < 100000; ++i) {
                 Transaction t = tx(nextLocalId(*s), "saved in a loop");
                 s->budget->transactions.push_back(t);
                 appendOp(*s, opCreate, entTransaction, t.id, transactionToJson(t));
                 saveStore(*s);
+                const char done = 1;
+                if (write(saves[1], &done, 1) != 1)
+                    _exit(1);
             }
             _exit(0);
         }
+        close(saves[1]);
+        // Killed inside a save after a few whole ones, so that a slow machine
+        // slows the loop down instead of killing the child before it saves.
+        const int wait = std::uniform_int_distribution<int>(0, 2)(rng);
+        char done = 0;
+        for (int k = 0; k < wait && read(saves[0], &done, 1) == 1; ++k) {
+        }
         usleep(useconds_t(std::uniform_int_distribution<int>(0, 30000)(rng)));
         kill(child, SIGKILL);
+        close(saves[0]);
         int status = 0;
         waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round;
