@@ -3,6 +3,8 @@
 #include "core/errors.h"
 #include "model/store_text_internal.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <thread>
 
@@ -62,6 +64,9 @@ struct StoreSaver {
         try {
             auto frozen = std::make_shared<FrozenStore>(freezeStore(*store));
             writer = std::thread([this, frozen]() mutable {
+                // Named, so that a save under way can be seen from outside
+                // (ps, a debugger, the tests that end the program mid-save).
+                pthread_setname_np(pthread_self(), "quenmrk-save");
                 std::string text;
                 try {
                     saveFrozenStore(*frozen);

@@ -87,7 +87,8 @@ def main():
         accept_terms(home)
         listing = os.path.join(home, "widgets.json")
         # The budget's own today, whose month holds the most.
-        e = base_env(env, home, {"QUENMRK_TEST_WIDGETS": listing, "QUENMRK_PAGE": "calendar",
+        # No splash: its fade-out draws at full rate for its first seconds.
+        e = base_env(env, home, {"QUENMRK_TEST_WIDGETS": listing, "QUENMRK_PAGE": "calendar", "QUENMRK_SPLASH": "0",
                                  "ASAN_OPTIONS": "detect_leaks=0:verify_asan_link_order=0",
                                  **pinned_clock("2026-06-15 10:00:00")})
         proc = subprocess.Popen([binary], env=e, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)

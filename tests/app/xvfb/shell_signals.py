@@ -1,7 +1,7 @@
 """SIGTERM, SIGINT and SIGHUP end the program as a close does, on the heavy
 budget (16 times the benchmarks' base size unless --scale says otherwise):
 a balance is set through its dialog and the signal is sent while the save of
-that edit is under way (the saver's child process is there). The program
+that edit is under way (the program's save thread is there). The program
 ends with 0 and the edit is in the budget's files. A second signal sent right
 after the first ends the program at once, by that signal.
 
@@ -17,19 +17,19 @@ from shell_heavy_budget import heavy_budget, option
 from shell_heavy_edit import click, frames_drawn, listed
 
 
-def children(pid):
-    """The processes the program forked (the saver's child while a save runs)."""
-    found = []
+def saving(pid):
+    """Whether the program's save thread is writing the budget's files."""
     try:
         for tid in os.listdir(f"/proc/{pid}/task"):
             try:
-                with open(f"/proc/{pid}/task/{tid}/children") as f:
-                    found += f.read().split()
+                with open(f"/proc/{pid}/task/{tid}/comm") as f:
+                    if f.read().strip() == "quenmrk-save":
+                        return True
             except OSError:
                 pass
     except OSError:
         pass
-    return found
+    return False
 
 
 def holds(folder, text):
@@ -53,8 +53,9 @@ def start(binary, env, home, listing):
 
 
 def edit_and_signal(proc, env, listing, amount, signals):
-    """Sets the balance to `amount` and sends `signals` to the program as soon
-    as its save is under way; true when the save was seen under way."""
+    """Sets the balance to `amount` and sends `signals` to the program once
+    Apply is taken (the dialog gone), as soon as its save is under way; true
+    when the save was seen under way."""
     for attempt in range(3):
         # Typing goes to the field only once it has the keyboard; what
         # arrived is not listed, so a dialog still up after Apply is typed again.
@@ -64,14 +65,13 @@ def edit_and_signal(proc, env, listing, amount, signals):
         subprocess.run(["xdotool", "type", "--delay", "30", amount], env=env, check=True)
         frames_drawn(listing, 2)
         check("apply clicked", click(env, listing, "bal-apply") is not None)
-        if wait_for(lambda: children(proc.pid) or not listed(listing, "bal-apply"), 60) and children(proc.pid):
-            for sig in signals:
-                proc.send_signal(sig)
-            return True
-        if not listed(listing, "bal-apply"):
-            # The dialog closed but no save was seen: it may have ended already.
-            return wait_for(lambda: children(proc.pid), 5) and [proc.send_signal(s) for s in signals] != []
-    return False
+        # The save begins in the frame that takes Apply and closes the dialog.
+        if wait_for(lambda: saving(proc.pid) or not listed(listing, "bal-apply"), 60):
+            break
+    under_way = wait_for(lambda: saving(proc.pid), 2)
+    for sig in signals:
+        proc.send_signal(sig)
+    return under_way
 
 
 def ended(proc, timeout=300):
