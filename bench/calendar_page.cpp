@@ -226,7 +226,7 @@ void calendarFigures(benchmark::State& st)
     const Date today = bench::heavyToday();
     for (auto _ : st) {
         const BudgetProjection& p = storeProjection(store);
-        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
+        benchmark::DoNotOptimize(monthWeeks(p, today.year, today.month, 1, today));
         benchmark::DoNotOptimize(monthEndBalances(p, 1, today));
         benchmark::DoNotOptimize(accountSummaries(p, today));
     }

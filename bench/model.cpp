@@ -131,20 +131,25 @@ void accountSummariesToday(benchmark::State& state)
         benchmark::DoNotOptimize(accountSummaries(storeProjection(store), bench::heavyToday()));
 }
 
-// One frame of the calendar as the program draws it: the month grid of the
-// current month, the header's balances and the account switcher's list, read
-// from the open budget's projection, for one account or (as a budget opens)
-// all of them.
+// What one calendar frame reads of the projection, as the page reads it: the
+// days of the current month's grid (shared with the projection, as the grid
+// draws them), the header's balance, and the account switcher's list (drawn
+// while its popup is open).
+void calendarFigures(const BudgetProjection& p, int64_t accountId, Date today)
+{
+    benchmark::DoNotOptimize(monthWeeks(p, today.year, today.month, accountId, today));
+    benchmark::DoNotOptimize(monthEndBalances(p, accountId, today));
+    benchmark::DoNotOptimize(accountSummaries(p, today));
+}
+
+// One frame of the calendar as the program draws it, read from the open
+// budget's projection, for one account or (as a budget opens) all of them.
 void calendarFrameOf(benchmark::State& state, int64_t accountId)
 {
     LocalStore& store = storeAt(int(state.range(0)));
     const Date today = bench::heavyToday();
-    for (auto _ : state) {
-        const BudgetProjection& p = storeProjection(store);
-        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, accountId, today));
-        benchmark::DoNotOptimize(monthEndBalances(p, accountId, today));
-        benchmark::DoNotOptimize(accountSummaries(p, today));
-    }
+    for (auto _ : state)
+        calendarFigures(storeProjection(store), accountId, today);
 }
 
 void calendarFrame(benchmark::State& state) { calendarFrameOf(state, 1); }
@@ -158,10 +163,7 @@ void calendarFrameAfterEdit(benchmark::State& state)
     const Date today = bench::heavyToday();
     for (auto _ : state) {
         markDirty(store);
-        const BudgetProjection& p = storeProjection(store);
-        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
-        benchmark::DoNotOptimize(monthEndBalances(p, 1, today));
-        benchmark::DoNotOptimize(accountSummaries(p, today));
+        calendarFigures(storeProjection(store), 1, today);
     }
 }
 
@@ -177,12 +179,7 @@ void frameAfterEdit(benchmark::State& state, EditKind kind)
     const Budget& b = *store.budget;
     const Date today = bench::heavyToday();
     const Date monthStart = firstOfMonth(today.year, today.month);
-    auto frame = [&] {
-        const BudgetProjection& p = storeProjection(store);
-        benchmark::DoNotOptimize(monthLedger(p, today.year, today.month, 1, today));
-        benchmark::DoNotOptimize(monthEndBalances(p, 1, today));
-        benchmark::DoNotOptimize(accountSummaries(p, today));
-    };
+    auto frame = [&] { calendarFigures(storeProjection(store), 1, today); };
     // A one-off and a series of the first account with a date this month.
     int64_t oneOff = 0, series = 0;
     Date occurrence = today;

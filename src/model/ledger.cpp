@@ -59,6 +59,12 @@ Ledger makeLedger(const BudgetProjection& p, Date from, Date to, int64_t account
 
 Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference)
 {
+    return *sharedLedger(p, from, to, accountId, reference);
+}
+
+std::shared_ptr<const Ledger> sharedLedger(
+    const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference)
+{
     const uint32_t scope = scopeIndex(p, accountId);
     const int64_t fromN = dayNumber(from), toN = dayNumber(to), referenceN = dayNumber(reference);
     auto& kept = p.keptLedgers;
@@ -67,14 +73,14 @@ Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t acco
         if (l.scope == scope && l.fromN == fromN && l.toN == toN && l.referenceN == referenceN
             && sameDate(l.ledger->from, from) && sameDate(l.ledger->to, to)) {
             std::rotate(kept.begin() + std::ptrdiff_t(k), kept.begin() + std::ptrdiff_t(k) + 1, kept.end());
-            return *kept.back().ledger;
+            return kept.back().ledger;
         }
     }
     auto made = std::make_shared<const Ledger>(makeLedger(p, from, to, accountId, reference));
     if (kept.size() == kKeptLedgers)
         kept.erase(kept.begin());
     kept.push_back({scope, fromN, toN, referenceN, made});
-    return *made;
+    return made;
 }
 
 namespace {
@@ -230,15 +236,24 @@ std::vector<std::vector<DayRow>> monthLedger(
 std::vector<std::vector<DayRow>> monthLedger(
     const BudgetProjection& p, int32_t year, int32_t month, int64_t accountId, Date reference)
 {
+    return copyWeeks(monthWeeks(p, year, month, accountId, reference));
+}
+
+LedgerWeeks monthWeeks(const BudgetProjection& p, int32_t year, int32_t month, int64_t accountId, Date reference)
+{
     MonthGrid grid = monthGrid(year, month);
-    Ledger ledger = accountLedger(p, grid.start, addDays(grid.start, 7 * grid.weeks - 1), accountId, reference);
-    std::vector<std::vector<DayRow>> weeks(size_t(grid.weeks));
-    for (size_t i = 0; i < ledger.days.size(); ++i) {
-        DayRow& day = ledger.days[i];
-        day.inMonth = day.date.year == year && day.date.month == month;
-        weeks[i / 7].push_back(std::move(day));
-    }
-    return weeks;
+    return {sharedLedger(p, grid.start, addDays(grid.start, 7 * grid.weeks - 1), accountId, reference), year, month};
+}
+
+std::vector<std::vector<DayRow>> copyWeeks(const LedgerWeeks& weeks)
+{
+    std::vector<std::vector<DayRow>> out(weeks.count());
+    for (size_t w = 0; w < out.size(); ++w)
+        for (const DayRow& day : weeks.week(w)) {
+            DayRow& copy = out[w].emplace_back(day);
+            copy.inMonth = weeks.inMonth(day);
+        }
+    return out;
 }
 
 BalanceSummary balanceSummary(const Budget& b, Date from, Date to, int64_t accountId, Date reference)

@@ -4,12 +4,16 @@
 // opening and closing balance of each day once the balance anchors are
 // honoured. The calendar, the
 // period figures and the balance chart are all cut from one such ledger.
-// Results are plain values owned by the caller.
+// Results are plain values owned by the caller, except the shared forms: a
+// view that reads the same days every frame reads the projection's own kept
+// ledger, read-only, rather than a copy of it.
 #include "model/balances.h"
 #include "model/budget.h"
 #include "model/dates.h"
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,8 +21,8 @@
 
 namespace qm {
 
-// A month of a large budget holds thousands of entries, made afresh every
-// frame: an entry is kept to plain values. Its colour is its category's,
+// A month of a large budget holds thousands of entries, made afresh after
+// every change: an entry is kept to plain values. Its colour is its category's,
 // which projectedColor gives for its transaction.
 struct LedgerEntry {
     // Into the budget the ledger was made from: valid while it is unchanged.
@@ -57,6 +61,22 @@ struct Ledger {
     double totalIncome = 0;
     double totalExpense = 0;
     double net = 0;
+};
+
+// Whole weeks of a ledger as a grid shows them, seven days to a row, shared
+// with the projection that keeps the ledger rather than copied: a month of
+// every account in a large budget holds tens of thousands of entries, and a
+// grid drawn every frame reads only a few of them. year and month name the
+// month the grid shows (none for a lone week); the rows' own inMonth is left
+// unset, and inMonth() tells instead.
+struct LedgerWeeks {
+    std::shared_ptr<const Ledger> ledger;
+    int32_t year = 0;
+    int32_t month = 0;
+
+    size_t count() const { return ledger ? ledger->days.size() / 7 : 0; }
+    std::span<const DayRow> week(size_t i) const { return std::span(ledger->days).subspan(7 * i, 7); }
+    bool inMonth(const DayRow& day) const { return day.date.year == year && day.date.month == month; }
 };
 
 struct BalanceSummary {
@@ -113,6 +133,10 @@ using CategoryIndex = std::unordered_map<std::string, std::string>;
 // that asks every frame).
 Ledger accountLedger(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
 Ledger accountLedger(const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference);
+// The same ledger as the projection keeps it, shared. Like a copy, it holds
+// while the budget it was made from is unchanged.
+std::shared_ptr<const Ledger> sharedLedger(
+    const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference);
 DayRow dayLedger(const Budget& b, Date date, int64_t accountId, Date reference);
 DayRow dayLedger(const BudgetProjection& p, Date date, int64_t accountId, Date reference);
 // Always 5 or 6 weeks, so that a month view keeps its height.
@@ -121,6 +145,9 @@ std::vector<std::vector<DayRow>> monthLedger(
     const Budget& b, int32_t year, int32_t month, int64_t accountId, Date reference);
 std::vector<std::vector<DayRow>> monthLedger(
     const BudgetProjection& p, int32_t year, int32_t month, int64_t accountId, Date reference);
+// monthLedger's weeks, shared; and the weeks copied out, inMonth set.
+LedgerWeeks monthWeeks(const BudgetProjection& p, int32_t year, int32_t month, int64_t accountId, Date reference);
+std::vector<std::vector<DayRow>> copyWeeks(const LedgerWeeks& weeks);
 BalanceSummary balanceSummary(const Budget& b, Date from, Date to, int64_t accountId, Date reference);
 BalanceSummary balanceSummary(const BudgetProjection& p, Date from, Date to, int64_t accountId, Date reference);
 std::vector<BalancePoint> balanceSeries(const Budget& b, Date from, Date to, int64_t accountId, Date reference);

@@ -205,8 +205,9 @@ struct BudgetProjection {
     mutable std::vector<std::unordered_map<int32_t, WalkState>> checkpoints;  // per scope, at a chunk's start
     // The last few ledgers made, most recent last: a view asks for the same
     // days many times a second, and working out which occurrences fall on
-    // them costs far more than a copy. Any change of the projection drops
-    // them.
+    // them costs far more than handing one out (shared, or copied). Any
+    // change of the projection drops them; one handed out shared lives on
+    // with its holder.
     struct KeptLedger {
         uint32_t scope = 0;
         int64_t fromN = 0;

@@ -192,7 +192,7 @@ void drawWeekdayHeader(AppState& state, const Rect& rect, bool fullNames)
     }
 }
 
-void drawCalendarGrid(AppState& state, const Rect& rect, const std::vector<std::vector<DayRow>>& rows, bool weekMode)
+void drawCalendarGrid(AppState& state, const Rect& rect, const LedgerWeeks& rows, bool weekMode)
 {
     UiContext& ui = *state.ui;
     DragState& d = dragState(state);
@@ -202,7 +202,7 @@ void drawCalendarGrid(AppState& state, const Rect& rect, const std::vector<std::
     fillRect(*state.renderer, rect, ui.theme.base[slotShadeStrong]);
     double gap = scaled(state, 1);
     double columnWidth = (rect.w - 6 * gap) / 7;
-    size_t count = rows.size();
+    size_t count = rows.count();
     double rowHeight = count == 0 ? 0 : (rect.h - double(count - 1) * gap) / double(count);
     auto tileRect = [&](size_t r, size_t c) {
         return Rect{
@@ -213,16 +213,16 @@ void drawCalendarGrid(AppState& state, const Rect& rect, const std::vector<std::
         // pointer shows itself as the drop target in the same frame.
         d.hasTarget = false;
         for (size_t r = 0; r < count; ++r)
-            for (size_t c = 0; c < rows[r].size() && c < 7; ++c)
+            for (size_t c = 0; c < 7; ++c)
                 if (mouseIn(ui, tileRect(r, c))) {
-                    d.targetDate = rows[r][c].date;
+                    d.targetDate = rows.week(r)[c].date;
                     d.hasTarget = true;
                 }
     }
     for (size_t r = 0; r < count; ++r)
-        for (size_t c = 0; c < rows[r].size() && c < 7; ++c) {
-            const DayRow& day = rows[r][c];
-            drawDayTile(state, day, tileRect(r, c), !weekMode && !day.inMonth);
+        for (size_t c = 0; c < 7; ++c) {
+            const DayRow& day = rows.week(r)[c];
+            drawDayTile(state, day, tileRect(r, c), !weekMode && !rows.inMonth(day));
         }
     // Under a modal window the grid takes no drags; the stale check above
     // then drops the one under way.

@@ -33,7 +33,7 @@ void drawDesktop(AppState& state, const Rect& rect)
         return;
     }
     drawWeekdayHeader(state, at.weekdayHeader, at.fullWeekdayNames);
-    drawCalendarGrid(state, at.grid, calendarRows(state), state.view == viewWeek);
+    drawCalendarGrid(state, at.grid, calendarWeeks(state), state.view == viewWeek);
 }
 
 }  // namespace
@@ -61,16 +61,18 @@ WeekRange weekRange(Date day)
     return {first, addDays(first, 6)};
 }
 
-std::vector<std::vector<DayRow>> calendarRows(const AppState& state)
+LedgerWeeks calendarWeeks(const AppState& state)
 {
     const BudgetProjection& p = storeProjection(*state.store);
     int64_t account = selectedAccountId(state);
     if (state.view == viewWeek) {
         WeekRange week = weekRange(state.selectedDate);
-        return {accountLedger(p, week.first, week.last, account, state.todayDate).days};
+        return {sharedLedger(p, week.first, week.last, account, state.todayDate)};
     }
-    return monthLedger(p, state.shownMonth.year, state.shownMonth.month, account, state.todayDate);
+    return monthWeeks(p, state.shownMonth.year, state.shownMonth.month, account, state.todayDate);
 }
+
+std::vector<std::vector<DayRow>> calendarRows(const AppState& state) { return copyWeeks(calendarWeeks(state)); }
 
 void drawCalendarPage(AppState& state, const Rect& rect)
 {

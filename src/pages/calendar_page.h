@@ -2,9 +2,8 @@
 // The calendar page: where its pieces go on the desktop, which days the
 // month and week views show, and the order in which the pieces run each
 // frame. The page keeps nothing between frames beyond the calendar state
-// of the AppState and pages/calendar_state.h: the day rows are computed
-// afresh from the store's projection every frame, so an edit shows on the
-// next one.
+// of the AppState and pages/calendar_state.h: the day rows are read afresh
+// from the store's projection every frame, so an edit shows on the next one.
 #include <vector>
 
 #include "app/app_state.h"
@@ -33,7 +32,10 @@ struct WeekRange {
 WeekRange weekRange(Date day);
 
 // The rows of the grid: one row of seven days in the week view, 5 or 6 weeks
-// in the month view, under the account filter.
+// in the month view, under the account filter. The grid reads them shared
+// with the store's projection (the week view's name no month: no day is
+// dimmed); calendarRows copies them out.
+LedgerWeeks calendarWeeks(const AppState& state);
 std::vector<std::vector<DayRow>> calendarRows(const AppState& state);
 
 }  // namespace qm

@@ -13,7 +13,7 @@ void drawCalendarToolbar(AppState& state, const Rect& rect);
 void drawMonthSummary(AppState& state, const Rect& rect);
 void drawWeekdayHeader(AppState& state, const Rect& rect, bool fullNames);
 // weekMode: one row of seven taller tiles.
-void drawCalendarGrid(AppState& state, const Rect& rect, const std::vector<std::vector<DayRow>>& rows, bool weekMode);
+void drawCalendarGrid(AppState& state, const Rect& rect, const LedgerWeeks& rows, bool weekMode);
 void drawDayView(AppState& state, const Rect& rect);
 void drawNarrowCalendar(AppState& state, const Rect& rect);
 void drawDayMenu(AppState& state);

@@ -88,15 +88,15 @@ double drawPhoneWeekStrip(AppState& state, const Rect& rect, Date focused)
     Renderer& r = *state.renderer;
     const Theme t = ui.theme;
     Date first = phoneStripStart(focused);
-    Ledger week = accountLedger(
+    std::shared_ptr<const Ledger> week = sharedLedger(
         storeProjection(*state.store), first, addDays(first, 6), selectedAccountId(state), state.todayDate);
     Rect strip{rect.x, rect.y, rect.w, scaled(state, 84)};
     fillRect(r, strip, t.base[slotSurface]);
     double pad = scaled(state, 14), gap = scaled(state, 5);
     double cellW = std::max(0.0, (rect.w - 2 * pad - 6 * gap) / 7);
     double cellH = scaled(state, 66), top = strip.y + scaled(state, 8);
-    for (size_t i = 0; i < week.days.size() && i < 7; ++i) {
-        const DayRow& day = week.days[i];
+    for (size_t i = 0; i < week->days.size() && i < 7; ++i) {
+        const DayRow& day = week->days[i];
         Rect cell{rect.x + pad + double(i) * (cellW + gap), top, cellW, cellH};
         InteractResult res = interact(ui, widgetId(ui, "pweek-" + formatIso(day.date)), cell, 1);
         bool chosen = day.date == focused;
@@ -130,8 +130,8 @@ double drawPhoneMonthGrid(AppState& state, const Rect& rect, double rowHeightDp,
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
     const Theme t = ui.theme;
-    std::vector<std::vector<DayRow>> weeks = monthLedger(storeProjection(*state.store), state.shownMonth.year,
-        state.shownMonth.month, selectedAccountId(state), state.todayDate);
+    const LedgerWeeks weeks = monthWeeks(storeProjection(*state.store), state.shownMonth.year, state.shownMonth.month,
+        selectedAccountId(state), state.todayDate);
     GridSizes s = compact ? GridSizes{20, 20, 12, 12, 9.5, 1, 8, 1} : GridSizes{26, 26, 15, 14, 10, 2, 10, 2};
 
     Rect band{rect.x, rect.y, rect.w, scaled(state, s.header)};
@@ -141,14 +141,14 @@ double drawPhoneMonthGrid(AppState& state, const Rect& rect, double rowHeightDp,
         sectionCaption(state, weekdayLetter(c + 6), {rect.x + c * column, band.y, column, band.h}, 0.5);
 
     double gridTop = band.y + band.h;
-    double rowH = phoneGridRowHeight(state, rowHeightDp, rect.y + rect.h - gridTop, weeks.size());
-    fillRect(r, {rect.x, gridTop, rect.w, double(weeks.size()) * rowH}, t.base[slotSurface]);
+    double rowH = phoneGridRowHeight(state, rowHeightDp, rect.y + rect.h - gridTop, weeks.count());
+    fillRect(r, {rect.x, gridTop, rect.w, double(weeks.count()) * rowH}, t.base[slotSurface]);
 
     double circle = scaled(state, s.circle), lineH = scaled(state, s.balanceLine);
     double inset = scaled(state, s.inset), under = scaled(state, s.underCircle);
-    for (size_t w = 0; w < weeks.size(); ++w)
-        for (size_t c = 0; c < weeks[w].size() && c < 7; ++c) {
-            const DayRow& day = weeks[w][c];
+    for (size_t w = 0; w < weeks.count(); ++w)
+        for (size_t c = 0; c < 7; ++c) {
+            const DayRow& day = weeks.week(w)[c];
             Rect cell{rect.x + double(c) * column, gridTop + double(w) * rowH, column, rowH};
             InteractResult res = interact(ui, widgetId(ui, "pcell-" + formatIso(day.date)), cell, 1);
             Rect inner{cell.x + scaled(state, 2), cell.y + inset, std::max(0.0, cell.w - scaled(state, 4)),
@@ -166,13 +166,13 @@ double drawPhoneMonthGrid(AppState& state, const Rect& rect, double rowHeightDp,
             if (day.isReference)
                 fillCircle(r, disc.x + circle / 2, disc.y + circle / 2, circle / 2, t.base[slotAccent]);
             Color numberInk = day.isReference ? t.base[slotContrastLight]
-                : day.inMonth                 ? t.base[slotText]
+                : weeks.inMonth(day)          ? t.base[slotText]
                                               : t.base[slotTextTertiary];
             drawText(state, std::to_string(day.dayOfMonth), disc, scaled(state, s.number), numberInk, 0.5,
                 day.isReference ? 700 : 600);
             drawTextWith(state, balanceText(day, true), {cell.x, disc.y + circle + under, cell.w, lineH},
                 scaled(state, s.balanceText),
-                day.inMonth ? dayBalanceColor(t, day.balance, day.anchored) : t.base[slotTextTertiary], 0.5, 1);
+                weeks.inMonth(day) ? dayBalanceColor(t, day.balance, day.anchored) : t.base[slotTextTertiary], 0.5, 1);
             if (!compact)
                 drawDayDots(state, day, cell, cell.y + cell.h - scaled(state, 8));
 
@@ -191,7 +191,7 @@ double drawPhoneMonthGrid(AppState& state, const Rect& rect, double rowHeightDp,
                 openContextMenu(ui, "day", ui.pointerX, ui.pointerY);
             }
         }
-    double bottom = gridTop + double(weeks.size()) * rowH;
+    double bottom = gridTop + double(weeks.count()) * rowH;
     if (compact)
         return bottom;
     double line = std::max(1.0, scaled(state, 1));
