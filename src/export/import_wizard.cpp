@@ -81,7 +81,7 @@ std::string lastComponent(const std::string& path)
 // A frame's share of copying the budget for matching: the copy of a large
 // budget is spread over several frames rather than holding one up.
 constexpr auto kCopyPerFrame = std::chrono::milliseconds(4);
-constexpr size_t kCopyStep = 256;
+constexpr size_t kCopyStep = 64;
 
 }  // namespace
 
