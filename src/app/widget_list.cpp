@@ -63,7 +63,11 @@ void writeWidgetList(const std::string& path, const UiContext& ui, int32_t frame
             drawn.texts.clear();
             list["texts"] = std::move(texts);
         }
-        writeFileAtomic(path, dumpJson(list));
+        // Rewritten after every frame: waiting for the disk each time would
+        // add to the very frames the tests time.
+        AtomicWriteOptions options;
+        options.durable = false;
+        writeFileAtomic(path, dumpJson(list), options);
     } catch (const std::exception&) {
         // Automation only: a list that cannot be written changes nothing.
     }

@@ -258,11 +258,11 @@ MakeBytes wholeBytes(std::string_view bytes)
 }
 
 // Creates `file`, which must not exist yet, with exactly `mode` when one is
-// given (else what the umask leaves of 0666), and writes and syncs it. On
-// any failure the file is gone again. Failures name `shown`: the user knows
-// the file being saved, not its temporary.
-void writeNewFile(
-    const std::string& file, const MakeBytes& make, std::optional<unsigned> mode, const std::string& shown)
+// given (else what the umask leaves of 0666), and writes and syncs it (unless
+// told not to). On any failure the file is gone again. Failures name
+// `shown`: the user knows the file being saved, not its temporary.
+void writeNewFile(const std::string& file, const MakeBytes& make, std::optional<unsigned> mode,
+    const std::string& shown, bool sync = true)
 {
     Fd f{::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode.value_or(0666)))};
     if (f.fd < 0)
@@ -273,7 +273,7 @@ void writeNewFile(
         if (mode && ::fchmod(f.fd, mode_t(*mode)) != 0)
             raiseErrno("Cannot restrict", shown);
         make([&](std::string_view piece) { writeAll(f.fd, piece, shown); });
-        if (::fsync(f.fd) != 0)
+        if (sync && ::fsync(f.fd) != 0)
             raiseErrno("Cannot write", shown);
         f.close(shown);
     } catch (...) {
@@ -282,13 +282,14 @@ void writeNewFile(
     }
 }
 
-// A temporary of its own beside `path`, written and synced; gives its name.
-std::string writeTemporary(const std::string& path, std::string_view bytes, std::optional<unsigned> mode)
+// A temporary of its own beside `path`, written (and synced when asked);
+// gives its name.
+std::string writeTemporary(const std::string& path, std::string_view bytes, std::optional<unsigned> mode, bool sync)
 {
     for (int attempt = 0;; ++attempt) {
         std::string tmp = taggedName(path, randomTag(), ".tmp");
         try {
-            writeNewFile(tmp, wholeBytes(bytes), mode, path);
+            writeNewFile(tmp, wholeBytes(bytes), mode, path, sync);
             return tmp;
         } catch (const IOError&) {
             struct stat st;
@@ -341,7 +342,7 @@ void writeFileAtomic(const std::string& path, std::string_view bytes, const Atom
     std::error_code ec;
     if (!mode && options.newFileMode && !fs::exists(fs::symlink_status(target, ec)))
         mode = options.newFileMode;
-    const std::string tmp = writeTemporary(target, bytes, mode);
+    const std::string tmp = writeTemporary(target, bytes, mode, options.durable);
     if (::rename(tmp.c_str(), target.c_str()) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
@@ -356,7 +357,8 @@ void writeFileAtomic(const std::string& path, std::string_view bytes, const Atom
     }
     // What a write cut short under the old fixed name may have left.
     ::unlink((target + ".tmp").c_str());
-    syncFolderOf(target);
+    if (options.durable)
+        syncFolderOf(target);
 }
 
 // Every file gets a temporary under one tag. Renaming the last file's

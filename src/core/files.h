@@ -24,6 +24,10 @@ struct AtomicWriteOptions {
     // The mode of a file that does not exist yet (else what the umask leaves
     // of 0666); a file that exists keeps its own.
     std::optional<unsigned> newFileMode;
+    // False for a file of the moment (a list a test reads after each frame):
+    // readers still never see half of it, but nothing is synced, so a crash
+    // may leave the old one and the writer never waits for the disk.
+    bool durable = true;
 };
 
 // The whole file's bytes.

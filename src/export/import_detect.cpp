@@ -375,6 +375,21 @@ void markImportDuplicates(
         }
     }
 
+    // A one-off can only match a row within a week of its date, so each row
+    // meets the one-offs of its fortnight (found by day) and every series;
+    // they are met in budget order, as a walk over all of them would, so
+    // that an equal score keeps the earlier transaction.
+    std::vector<std::pair<int64_t, uint32_t>> oneOffsByDay;
+    std::vector<uint32_t> seriesOrder;
+    for (size_t k = 0; k < transactions.size(); ++k) {
+        if (prepared[k].expands)
+            seriesOrder.push_back(uint32_t(k));
+        else if (prepared[k].startDay)
+            oneOffsByDay.emplace_back(*prepared[k].startDay, uint32_t(k));
+    }
+    std::sort(oneOffsByDay.begin(), oneOffsByDay.end());
+    std::vector<uint32_t> nearby;
+
     BlockMatcher matcher;
     for (ImportRow& row : rows) {
         if (cancelled && cancelled->load(std::memory_order_relaxed))
@@ -390,25 +405,23 @@ void markImportDuplicates(
         double best = 0;
         const ImportMatchTargets::Target* match = nullptr;
         auto couldBeat = [&](double bound) { return bound >= kMatchScore && bound > best; };
-        for (size_t k = 0; k < transactions.size(); ++k) {
+        auto meet = [&](size_t k) {
             const ImportMatchTargets::Target& t = transactions[k];
             const PreparedTransaction& p = prepared[k];
-            if (!p.expands && (!p.startDay || std::abs(*p.startDay - *rowDay) > kMaxDayDistance))
-                continue;
             const double difference = std::fabs(row.amount - t.amount);
             if (amountTooFar(t.amount, difference))
-                continue;
+                return;
             const size_t total = upper.size() + p.upper.size();
             if (!couldBeat(similarityRatio(std::min(upper.size(), p.upper.size()), total)))
-                continue;
+                return;
             size_t common = 0;
             for (auto [c, n] : p.byteCounts)
                 common += std::min(n, rowCounts[c]);
             if (!couldBeat(similarityRatio(common, total)))
-                continue;
+                return;
             const double similarity = similarityRatio(matcher.matchingBytes(upper, p.upper), total);
             if (similarity < kMinSimilarity || !couldBeat(similarity))
-                continue;
+                return;
 
             auto consider = [&](int64_t distance) {
                 if (distance > kMaxDayDistance)
@@ -421,11 +434,25 @@ void markImportDuplicates(
             };
             if (!p.expands) {
                 consider(std::abs(*p.startDay - *rowDay));
-                continue;
+                return;
             }
             for (Date d : candidateDates(targets.series[size_t(t.series)], p.adjustments, row.date))
                 if (std::optional<int64_t> n = dayNumberOf(d))
                     consider(std::abs(*n - *rowDay));
+        };
+
+        nearby.clear();
+        auto from = std::lower_bound(
+            oneOffsByDay.begin(), oneOffsByDay.end(), std::pair<int64_t, uint32_t>(*rowDay - kMaxDayDistance, 0));
+        for (; from != oneOffsByDay.end() && from->first <= *rowDay + kMaxDayDistance; ++from)
+            nearby.push_back(from->second);
+        std::sort(nearby.begin(), nearby.end());
+        size_t a = 0, b = 0;
+        while (a < nearby.size() || b < seriesOrder.size()) {
+            if (b == seriesOrder.size() || (a < nearby.size() && nearby[a] < seriesOrder[b]))
+                meet(nearby[a++]);
+            else
+                meet(seriesOrder[b++]);
         }
 
         if (match && best >= kMatchScore) {

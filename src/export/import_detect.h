@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,7 +45,9 @@ struct ImportMatchTargets {
         int32_t series = -1;  // its whole record in `series` when it recurs
     };
     std::vector<Target> transactions;  // in budget order
-    std::vector<Transaction> series;
+    // Grows without moving what it holds: a vector's growth would copy
+    // every series so far within one step of the copy.
+    std::deque<Transaction> series;
     std::vector<TransactionAdjustment> adjustments;  // of the series only
     std::vector<int64_t> seriesIds;                  // sorted once every transaction is in
 };

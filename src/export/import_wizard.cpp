@@ -81,7 +81,7 @@ std::string lastComponent(const std::string& path)
 // A frame's share of copying the budget for matching: the copy of a large
 // budget is spread over several frames rather than holding one up.
 constexpr auto kCopyPerFrame = std::chrono::milliseconds(4);
-constexpr size_t kCopyStep = 256;
+constexpr size_t kCopyStep = 64;
 
 }  // namespace
 
@@ -94,7 +94,14 @@ struct ImportLoad {
     std::atomic<bool> finished{false};
     std::thread thread;
 
-    // The UI thread's only, until handed over.
+    // The budget's lengths when the load began: the thread sets aside room
+    // for the copy, since asking the allocator for tens of megabytes can
+    // hold up a frame on its own.
+    size_t transactionCount = 0;
+    size_t adjustmentCount = 0;
+    std::atomic<bool> roomReady{false};
+
+    // The UI thread's only, from roomReady until handed over.
     ImportMatchTargets targets;
     size_t nextRecord = 0;
     const Budget* copiedFrom = nullptr;
@@ -124,6 +131,9 @@ namespace {
 // dropped load's rows are freed here too.
 void readAndMatch(ImportLoad& load)
 {
+    load.targets.transactions.reserve(load.transactionCount);
+    load.targets.adjustments.reserve(load.adjustmentCount);
+    load.roomReady.store(true, std::memory_order_release);
     {
         FileRead file = readStatementFile(load.path);
         if (!file.failure.empty()) {
@@ -179,8 +189,16 @@ void copyForMatching(AppState& state, ImportLoad& load)
 {
     const LocalStore& store = *state.store;
     const Budget& budget = *store.budget;
+    if (!load.roomReady.load(std::memory_order_acquire)) {
+        requestAppRedraw(state);
+        return;
+    }
     if (load.copiedFrom != &budget || load.copiedAtChange != store.change_count) {
-        load.targets = ImportMatchTargets();
+        // Emptied, not replaced, so that the room set aside stays.
+        load.targets.transactions.clear();
+        load.targets.series.clear();
+        load.targets.adjustments.clear();
+        load.targets.seriesIds.clear();
         load.nextRecord = 0;
         load.copiedFrom = &budget;
         load.copiedAtChange = store.change_count;
@@ -256,6 +274,8 @@ void loadImportFile(AppState& state, const std::string& path)
     load->path = path;
     load->name = lastComponent(path);
     load->defaultAccount = defaultImportAccount(*state.store->budget);
+    load->transactionCount = state.store->budget->transactions.size();
+    load->adjustmentCount = state.store->budget->transaction_adjustments.size();
     load->polledFrame = frameOf(state);
     load->thread = std::thread(runLoad, std::ref(*load));
     w.importLoad = std::move(load);
@@ -282,7 +302,15 @@ void pollImportLoad(AppState& state)
         copyForMatching(state, load);
     if (!load.finished.load(std::memory_order_acquire))
         return;
-    load.thread.join();
+    // The frame that finds the load over only ends its thread and asks for
+    // the next frame at once, which shows the result. Found after a wait
+    // between idle frames, it would otherwise carry the wait and the first
+    // drawing of the review together.
+    if (load.thread.joinable()) {
+        load.thread.join();
+        requestAppRedraw(state);
+        return;
+    }
     if (!load.error.empty()) {
         w.importError = std::move(load.error);
     } else {
