@@ -3,6 +3,8 @@
 // data.json), the UI thread's share of one edit, and the memory of a process
 // that opens, seeds, draws, edits, saves and closes.
 #include "model/store.h"
+#include "app/budget_io.h"
+#include "app/main_loop.h"
 #include "bench_app.h"
 #include "core/files.h"
 #include "heavy_budget.h"
@@ -37,6 +39,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <thread>
 
@@ -533,41 +536,60 @@ void saveInFreshProcess(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
 }
 
-// An open in a child forked for it, its heap handed back first, so that
-// the budget lands in fresh memory as in a process just started. Seconds of
-// rest before each (QM_BENCH_REST_S, default none) let a host that takes
-// back free memory take it: each fresh page then costs its first touch.
-// MB_per_s is data.json's size over the open's time; faults_per_page the
-// minor faults over the pages the process gained. `copying` is the control:
-// the file's text read into memory of its own, then parsed from there.
+// An open in a process of its own, started afresh from this program's file
+// (a forked child would start with this process's heap and its pages),
+// which reads the budget as the program does at its start: its heap set
+// for frames, then readBudget (open and seed) on a thread of its own while
+// the splash shows. Before each start the machine rests QM_BENCH_REST_S
+// seconds (20 by default): a host that takes back free memory takes it
+// meanwhile, so that each fresh page costs its first touch as a user's
+// first open of the day does. MB_per_s is data.json's size over the read's
+// time; faults_per_page the minor faults over the pages the process gained.
+// `copying` is the control: the file's text read into memory of its own,
+// then parsed from there.
+constexpr const char* kOpenChild = "--open-in-this-process";
+
+// The child's side: prints the read's seconds, minor faults and pages gained.
+int openInThisProcess(const std::string& folder, bool copying)
+{
+    keepHeapForFrames();
+    rusage before{}, after{};
+    const size_t rss0 = bench::residentBytes();
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = std::chrono::steady_clock::now();
+    BudgetRead read = std::async(std::launch::async, [&] {
+        if (!copying)
+            return readBudget(folder);
+        BudgetRead copied;
+        copied.store = newLocalStore(folder);
+        readDataText(*copied.store, readFile(folder + "/data.json"));
+        malloc_trim(0);
+        seedStore(*copied.store);
+        return copied;
+    }).get();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    getrusage(RUSAGE_SELF, &after);
+    if (!read.store)
+        return 1;
+    std::printf("%.9g %ld %.9g\n", seconds, after.ru_minflt - before.ru_minflt,
+        double(bench::residentBytes() - rss0) / double(sysconf(_SC_PAGESIZE)));
+    std::fflush(stdout);
+    _exit(0);  // the budget is not taken apart: the figures are out
+}
+
 void openInFreshProcess(benchmark::State& state, bool copying)
 {
     const HeavyFolder& folder = folderAt(int(state.range(0)));
-    const char* rest = std::getenv("QM_BENCH_REST_S");
+    const char* restText = std::getenv("QM_BENCH_REST_S");
+    const double rest = restText && *restText ? std::atof(restText) : 20.0;
     double figures[3] = {};  // seconds, faults, pages gained
     for (auto _ : state) {
-        if (rest && *rest)
-            std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(rest)));
-        const bool given = bench::figuresFromChild(figures, [&](std::span<double> out) {
-            malloc_trim(0);
-            rusage before{}, after{};
-            const size_t rss0 = bench::residentBytes();
-            getrusage(RUSAGE_SELF, &before);
-            const auto start = std::chrono::steady_clock::now();
-            LocalStorePtr store;
-            if (copying) {
-                store = newLocalStore(folder.path);
-                readDataText(*store, readFile(folder.path + "/data.json"));
-                malloc_trim(0);
-            } else {
-                store = openStore(folder.path);
-            }
-            out[0] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            getrusage(RUSAGE_SELF, &after);
-            out[1] = double(after.ru_minflt - before.ru_minflt);
-            out[2] = double(bench::residentBytes() - rss0) / double(sysconf(_SC_PAGESIZE));
-        });
-        if (!given) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(rest));
+        std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+        std::string command = "'" + self + "' " + kOpenChild + " '" + folder.path + "' " + (copying ? "1" : "0");
+        FILE* child = popen(command.c_str(), "r");
+        const bool given = child && std::fscanf(child, "%lf %lf %lf", &figures[0], &figures[1], &figures[2]) == 3;
+        if ((child ? pclose(child) : -1) != 0 || !given) {
             state.SkipWithError("the child gave no figures");
             break;
         }
@@ -607,7 +629,7 @@ BENCHMARK_CAPTURE(frameDuringSave, control, false)->Name("nosave/frame_during_sa
 BENCHMARK(syncStart)->Name("qm/sync_start")->Apply(scales)->Iterations(24);
 BENCHMARK(programMemory)->Name("qm/program_memory")->Apply(scales)->Iterations(1);
 BENCHMARK(saveInFreshProcess)->Name("qm/save_in_fresh_process")->Apply(scales)->UseManualTime()->Iterations(8);
-BENCHMARK_CAPTURE(openInFreshProcess, mapped, false)
+BENCHMARK_CAPTURE(openInFreshProcess, read, false)
     ->Name("qm/open_in_fresh_process")
     ->Apply(scales)
     ->UseManualTime()
@@ -622,4 +644,14 @@ BENCHMARK_CAPTURE(openInFreshProcess, copied, true)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    if (argc == 4 && std::string_view(argv[1]) == kOpenChild)
+        return openInThisProcess(argv[2], std::string_view(argv[3]) == "1");
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

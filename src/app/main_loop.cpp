@@ -84,19 +84,6 @@ void installCloseSignals()
         sigaction(sig, &action, nullptr);
 }
 
-// A software GL driver takes and frees some megabytes for every frame it
-// draws. By default the C library maps blocks that large afresh each time and
-// hands the top of its heap back as soon as it is free, so every frame faults
-// the same memory in again, which costs more than the drawing. Blocks up to
-// 32 MiB come from the heap instead, and up to 32 MiB of free heap stay with
-// the process.
-void keepHeapForFrames()
-{
-    constexpr int kKept = 32 << 20;
-    mallopt(M_MMAP_THRESHOLD, kKept);
-    mallopt(M_TRIM_THRESHOLD, kKept);
-}
-
 bool endsWith(const std::string& text, std::string_view tail)
 {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -263,6 +250,19 @@ int refuseWithoutDisplay(const std::string& configFolder, const std::string& fai
 }
 
 }  // namespace
+
+// A software GL driver takes and frees some megabytes for every frame it
+// draws. By default the C library maps blocks that large afresh each time and
+// hands the top of its heap back as soon as it is free, so every frame faults
+// the same memory in again, which costs more than the drawing. Blocks up to
+// 32 MiB come from the heap instead, and up to 32 MiB of free heap stay with
+// the process.
+void keepHeapForFrames()
+{
+    constexpr int kKept = 32 << 20;
+    mallopt(M_MMAP_THRESHOLD, kKept);
+    mallopt(M_TRIM_THRESHOLD, kKept);
+}
 
 void dispatchEvent(AppState& state, const WindowEvent& e)
 {

@@ -52,4 +52,8 @@ void saveScreenshot(AppState& state, const std::string& path);
 // The whole program; its result is the exit status.
 int appMain();
 
+// Sets the C library's heap to keep the blocks of a frame (called by appMain
+// before anything is made; the open benchmark's process does the same).
+void keepHeapForFrames();
+
 }  // namespace qm

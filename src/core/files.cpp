@@ -184,6 +184,38 @@ MappedFile mapFile(const std::string& path)
     return out;
 }
 
+FilePieces::FilePieces(const std::string& path, size_t pieceBytes)
+    : m_path(path)
+    , m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
+    , m_pieceBytes(std::max<size_t>(pieceBytes, 1))
+{
+    if (m_fd < 0)
+        raiseErrno("Cannot read", path);
+    // Only the part the file fills is ever written, so a small file takes
+    // no more memory than its size, whatever the piece.
+    m_buffer.reset(new char[m_pieceBytes + 1]);
+}
+
+FilePieces::~FilePieces() { ::close(m_fd); }
+
+std::string_view FilePieces::pieceAt(size_t offset)
+{
+    size_t got = 0;
+    while (got < m_pieceBytes) {
+        const ssize_t n = ::pread(m_fd, m_buffer.get() + got, m_pieceBytes - got, off_t(offset + got));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            raiseErrno("Cannot read", m_path);
+        }
+        if (n == 0)
+            break;
+        got += size_t(n);
+    }
+    m_buffer[got] = '\0';
+    return {m_buffer.get(), got};
+}
+
 namespace {
 
 // The file a chain of symbolic links ends at (which need not exist yet).

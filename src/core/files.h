@@ -4,6 +4,7 @@
 // kill or a full disk leaves either the old or the new file, never a torn one.
 // Failures raise IOError with "<what> <path>: <reason>".
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,6 +65,34 @@ private:
 
 // Raises IOError as readFile does.
 MappedFile mapFile(const std::string& path);
+
+// A file read through one buffer of our own that every piece reuses, for a
+// reader that passes over a large file once or twice: each piece costs a copy
+// out of the page cache, and the whole read no memory beyond the buffer. A
+// mapping costs a page-table entry and a first-touch fault for every page of
+// the file instead, which on a guest whose host shadows its page tables
+// costs ten times the copy. The file is the one opened here for every
+// piece, even when another is renamed over its path meanwhile.
+class FilePieces {
+public:
+    // Raises IOError as readFile does.
+    FilePieces(const std::string& path, size_t pieceBytes);
+    FilePieces(const FilePieces&) = delete;
+    FilePieces& operator=(const FilePieces&) = delete;
+    ~FilePieces();
+
+    // Up to pieceBytes() of the file from `offset` on, followed by a zero
+    // byte that is not the file's; shorter only where the file ends, empty
+    // past its end. Valid until the next call. Raises IOError.
+    std::string_view pieceAt(size_t offset);
+    size_t pieceBytes() const { return m_pieceBytes; }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    size_t m_pieceBytes;
+    std::unique_ptr<char[]> m_buffer;
+};
 
 // Writes `bytes` to a temporary file of its own beside `path` (a unique name,
 // so two processes never share one), syncs it, renames it over `path` and

@@ -10,6 +10,7 @@
 #if defined(__linux__)
 #include <dirent.h>
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace qm {
@@ -118,6 +119,35 @@ bool adviseHugePages(void* block, std::size_t bytes)
     (void)block;
     (void)bytes;
     return false;
+#endif
+}
+
+#if defined(__linux__)
+namespace {
+
+// Reads a byte of each page, so that the host maps them too: an access
+// from outside the sanitizers' view, of memory that may hold no object yet.
+[[gnu::no_sanitize_address]] void readEachPage(const unsigned char* from, const unsigned char* to, std::size_t page)
+{
+    for (const unsigned char* p = from; p < to; p += page)
+        (void)*static_cast<const volatile unsigned char*>(p);
+}
+
+}  // namespace
+#endif
+
+void readyFreshPages(void* data, std::size_t bytes)
+{
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    static const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    const auto from = reinterpret_cast<std::uintptr_t>(data) / page * page;
+    const auto to = (reinterpret_cast<std::uintptr_t>(data) + bytes + page - 1) / page * page;
+    if (bytes == 0 || madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) != 0)
+        return;
+    readEachPage(reinterpret_cast<const unsigned char*>(from), reinterpret_cast<const unsigned char*>(to), page);
+#else
+    (void)data;
+    (void)bytes;
 #endif
 }
 

@@ -25,6 +25,13 @@ bool adviseHugePages(void* block, std::size_t bytes);
 // free pages to the host, which then takes them back.
 bool hostTakesBackFreePages(const char* balloonDriver);
 
+// Makes the fresh pages under data..data+bytes ready for the writes that are
+// about to fill them, all in one call: asked for one at a time, by the first
+// write to each, they cost about twice as much on a guest whose host shadows
+// its page tables. The contents stay as they are; kernels that cannot leave
+// the pages to fault as usual.
+void readyFreshPages(void* data, std::size_t bytes);
+
 template <class T>
 struct LargeAllocator {
     using value_type = T;

@@ -75,8 +75,9 @@ void putJournalText(const std::vector<JournalOp>& journal, std::string& buffer, 
 // StoreShapeError when it is not a budget and NewerFormatError for what only
 // a newer version can read, in that order of precedence.
 void readDataText(LocalStore& store, const std::string& text);
-// The same for the file at path, read where it lies (mapFile): the text is
-// never copied into memory of our own.
+// The same for the file at path, read through a small buffer a piece at a
+// time (FilePieces): the whole text is never held, neither copied nor mapped,
+// unless the quick parser leaves it to the document parser.
 void readDataFile(LocalStore& store, const std::string& path);
 
 }  // namespace qm

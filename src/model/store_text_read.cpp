@@ -2,6 +2,7 @@
 #include "core/decimal.h"
 #include "core/files.h"
 #include "core/json.h"
+#include "core/large_allocator.h"
 #include "core/utf8.h"
 #include "model/budget_json.h"
 #include "model/money.h"
@@ -215,12 +216,14 @@ struct RecordCounts {
 // starts with its id and then the member that tells its kind. In JSON text
 // `{"id":` cannot lie inside a string, so only objects are counted; an
 // object kept unknown of the same form is counted too, and a text written
-// otherwise counts none: the counts only size the lists.
-RecordCounts countRecords(std::string_view text)
+// otherwise counts none: the counts only size the lists. Adds those that
+// start in the first `scanned` bytes of text; their look ahead may reach on
+// to text's end.
+void countRecordsIn(std::string_view text, size_t scanned, RecordCounts& counts)
 {
-    RecordCounts counts;
     const char* begin = text.data();
     const char* end = begin + text.size();
+    const char* stop = begin + scanned;
     constexpr std::string_view kStart = "{\"id\":";
     auto look = [&](const char* p) {
         if (end - p <= 32 || std::memcmp(p, kStart.data(), kStart.size()) != 0)
@@ -240,23 +243,53 @@ RecordCounts countRecords(std::string_view text)
     // Sixteen bytes at a time: a call of memchr for each brace costs more
     // than the scan.
     const __m128i brace = _mm_set1_epi8('{');
-    for (; end - p >= 16; p += 16) {
+    for (; stop - p >= 16; p += 16) {
         unsigned mask =
             unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), brace)));
         for (; mask != 0; mask &= mask - 1)
             look(p + __builtin_ctz(mask));
     }
 #endif
-    for (; p < end; ++p)
+    for (; p < stop; ++p)
         if (*p == '{')
             look(p);
-    // A record as this program writes it takes more than 64 bytes: a
-    // text made to look otherwise reserves no more than a few times its size.
-    const size_t most = text.size() / 64;
+}
+
+// A record as this program writes it takes more than 64 bytes: a text made
+// to look otherwise reserves no more than a few times its size.
+RecordCounts capped(RecordCounts counts, size_t textBytes)
+{
+    const size_t most = textBytes / 64;
     counts.transactions = std::min(counts.transactions, most);
     counts.adjustments = std::min(counts.adjustments, most);
     counts.anchors = std::min(counts.anchors, most);
     return counts;
+}
+
+RecordCounts countRecords(std::string_view text)
+{
+    RecordCounts counts;
+    countRecordsIn(text, text.size(), counts);
+    return capped(counts, text.size());
+}
+
+// The same over a file's pieces, each read again from a little before the
+// previous one's end, so that a record whose start straddles two pieces is
+// counted once.
+RecordCounts countRecords(FilePieces& file)
+{
+    constexpr size_t kOverlap = 64;  // more than the look ahead of a start
+    RecordCounts counts;
+    size_t offset = 0;
+    for (;;) {
+        const std::string_view piece = file.pieceAt(offset);
+        const bool last = piece.size() < file.pieceBytes() || piece.size() <= kOverlap;
+        const size_t scanned = last ? piece.size() : piece.size() - kOverlap;
+        countRecordsIn(piece, scanned, counts);
+        offset += scanned;
+        if (last)
+            return capped(counts, offset);
+    }
 }
 
 // Takes the text's events and fills the store. Faults of shape and of newer
@@ -410,6 +443,8 @@ public:
         budget_.transactions.reserve(withRoom(counts.transactions));
         budget_.transaction_adjustments.reserve(withRoom(counts.adjustments));
         budget_.running_total_adjustments.reserve(withRoom(counts.anchors));
+        transactionPages_ = FreshPages(budget_.transactions, counts.transactions);
+        adjustmentPages_ = FreshPages(budget_.transaction_adjustments, counts.adjustments);
     }
 
     static size_t withRoom(size_t n) { return n + n / 8 + 64; }
@@ -456,6 +491,43 @@ public:
 
 private:
     static constexpr int kMaxDepth = 512;  // the document parser's limit
+
+    // The fresh pages a large list fills while it is read, made ready a
+    // stretch at a time just ahead of the records written into them: only
+    // those the counted records will fill, never the room after them.
+    class FreshPages {
+    public:
+        FreshPages() = default;
+        template <class List>
+        FreshPages(const List& list, size_t count)
+            : storage_(list.storage())
+            , readyTo_(static_cast<const char*>(list.storage()))
+            , end_(readyTo_ + std::min(count, list.capacity()) * sizeof(typename List::value_type))
+        {
+        }
+
+        // The list is about to take its next record. A list that has moved
+        // (it held more records than were counted) is left to fault.
+        template <class List>
+        void readyFor(const List& list)
+        {
+            using T = typename List::value_type;
+            const char* next = static_cast<const char*>(list.storage()) + list.size() * sizeof(T);
+            if (next + sizeof(T) <= readyTo_ || readyTo_ >= end_ || list.storage() != storage_)
+                return;
+            const char* to = std::min(end_, std::max(readyTo_, next) + kStretch);
+            readyFreshPages(const_cast<char*>(readyTo_), size_t(to - readyTo_));
+            readyTo_ = to;
+        }
+
+    private:
+        // Long enough that the calls cost nothing beside the pages, short
+        // enough that the pages are still in the cache when written.
+        static constexpr size_t kStretch = size_t(256) << 10;
+        const void* storage_ = nullptr;
+        const char* readyTo_ = nullptr;
+        const char* end_ = nullptr;
+    };
 
     enum Frame : uint8_t { atStart, inData, inList, inRecord, inMeta, inCapture, inSkip };
 
@@ -556,9 +628,11 @@ private:
             budget_.icons.emplace_back();
             break;
         case kindTransaction:
+            transactionPages_.readyFor(budget_.transactions);
             budget_.transactions.emplace_back();
             break;
         case kindAdjustment:
+            adjustmentPages_.readyFor(budget_.transaction_adjustments);
             budget_.transaction_adjustments.emplace_back();
             break;
         case kindAnchor:
@@ -1030,6 +1104,8 @@ private:
 
     LocalStore& store_;
     Budget& budget_;
+    FreshPages transactionPages_;
+    FreshPages adjustmentPages_;
     std::vector<Frame> frames_;
     int depth_ = 0;
     std::string key_;
@@ -1168,21 +1244,79 @@ struct StoreStart {
     }
 };
 
-// Gives false when the quick parser refused the text or left it undecided.
-template <unsigned kFlags, typename Stream>
-bool readQuickly(LocalStore& store, const StoreStart& start, Stream& stream, std::string_view text)
+// A file's text as the parser takes it, one piece at a time. The parser
+// copies every text it hands on, so a piece may go once it has been read.
+class PieceStream {
+public:
+    using Ch = char;
+
+    explicit PieceStream(FilePieces& file)
+        : file_(file)
+    {
+        load(0);
+    }
+
+    [[gnu::always_inline]] Ch Peek() const { return *at_; }
+    [[gnu::always_inline]] Ch Take()
+    {
+        const Ch c = *at_;
+        if (at_ + 1 < end_)
+            ++at_;
+        else if (at_ != end_)
+            load(start_ + size_t(end_ - begin_));
+        return c;
+    }
+    size_t Tell() const { return start_ + size_t(at_ - begin_); }
+    // Whether every byte of the file was taken: the zero the parser stopped
+    // at is the one after the file, not one inside it.
+    bool atEnd() const { return at_ == end_; }
+
+    // Only a parser that writes into its text calls these.
+    Ch* PutBegin()
+    {
+        RAPIDJSON_ASSERT(false);
+        return nullptr;
+    }
+    void Put(Ch) { RAPIDJSON_ASSERT(false); }
+    void Flush() { RAPIDJSON_ASSERT(false); }
+    size_t PutEnd(Ch*)
+    {
+        RAPIDJSON_ASSERT(false);
+        return 0;
+    }
+
+private:
+    void load(size_t offset)
+    {
+        const std::string_view piece = file_.pieceAt(offset);
+        start_ = offset;
+        begin_ = at_ = piece.data();
+        end_ = piece.data() + piece.size();
+    }
+
+    FilePieces& file_;
+    size_t start_ = 0;  // the file offset of begin_
+    const char* begin_ = nullptr;
+    const char* at_ = nullptr;
+    const char* end_ = nullptr;  // the piece's end, where a zero follows
+};
+
+// Gives false when the quick parser refused the text or left it undecided:
+// `tookAll` tells whether it stopped at the text's end.
+template <unsigned kFlags, typename Stream, typename TookAll>
+bool readQuickly(
+    LocalStore& store, const StoreStart& start, Stream& stream, const RecordCounts& counts, TookAll tookAll)
 {
     start.reset(store);
     DataReader reader(store);
-    reader.reserve(countRecords(text));
+    reader.reserve(counts);
     RapidEvents events(reader);
     rapidjson::Reader parser;
     // Texts are checked by the handler, which sends what the parser's own
     // check would refuse, and more, the slow way. The parser recurses no
     // deeper than the handler's nesting limit, which stops it.
     // It stops at the first zero byte, which must be the text's end.
-    if (parser.Parse<kFlags | rapidjson::kParseNumbersAsStringsFlag>(stream, events).IsError()
-        || stream.Tell() != text.size())
+    if (parser.Parse<kFlags | rapidjson::kParseNumbersAsStringsFlag>(stream, events).IsError() || !tookAll())
         return false;
     reader.finish();
     return true;
@@ -1199,16 +1333,19 @@ void readThroughDocument(LocalStore& store, const StoreStart& start, std::string
     reader.finish();
 }
 
-// The text must be followed by a zero byte. It is only read, never changed:
-// a file's text is read where the page cache holds it, and pages a parser
-// wrote to would each become a copy of our own.
+// The text must be followed by a zero byte. It is only read, never changed.
 void readZeroEnded(LocalStore& store, std::string_view text)
 {
     const StoreStart start(store);
     rapidjson::StringStream stream(text.data());
-    if (!readQuickly<rapidjson::kParseDefaultFlags>(store, start, stream, text))
+    if (!readQuickly<rapidjson::kParseDefaultFlags>(
+            store, start, stream, countRecords(text), [&] { return stream.Tell() == text.size(); }))
         readThroughDocument(store, start, text);
 }
+
+// A piece of 128 KB is read out of the page cache about as fast as a larger
+// one, and stays in the cache while the parser goes through it.
+constexpr size_t kReadPiece = size_t(128) << 10;
 
 }  // namespace
 
@@ -1216,8 +1353,18 @@ void readDataText(LocalStore& store, const std::string& text) { readZeroEnded(st
 
 void readDataFile(LocalStore& store, const std::string& path)
 {
-    const MappedFile file = mapFile(path);
-    readZeroEnded(store, file.bytes());
+    FilePieces file(path, kReadPiece);
+    const RecordCounts counts = countRecords(file);
+    const StoreStart start(store);
+    PieceStream stream(file);
+    if (readQuickly<rapidjson::kParseDefaultFlags>(store, start, stream, counts, [&] { return stream.atEnd(); }))
+        return;
+    // Only a text the quick parser would not decide is held whole, and read
+    // from the file already open, so that both readings see the same text.
+    std::string text;
+    for (std::string_view piece; !(piece = file.pieceAt(text.size())).empty();)
+        text.append(piece);
+    readThroughDocument(store, start, text);
 }
 
 }  // namespace qm

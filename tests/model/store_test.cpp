@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <random>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -204,6 +205,42 @@ TEST(Store, TheSentMarkIsKeptOnDisk)
     clearSentMark(*back);
     saveStore(*back);
     EXPECT_FALSE(parseJson(readText(dir.file("data.json")))["meta"].contains("sent_up_to"));
+}
+
+// data.json is read through a small buffer of the store's own: neither a
+// copy of the whole text nor a mapping of it, both of which take a fault
+// for every page or few of the file. Records that straddle the buffer's
+// pieces read as the text holds them.
+TEST(Store, OpenTakesNoFaultsForTheFilesLength)
+{
+    TempFolder plain, padded;
+    LocalStorePtr made = newLocalStore(plain.path);
+    for (int i = 1; i <= 3000; ++i)
+        made->budget->transactions.push_back(tx(i, i % 3 ? "Groceries at the corner shop" : "Rent"));
+    saveStore(*made);
+    const std::string text = storeDataJson(*made);
+    {
+        // 64 MiB of spaces that the reader only passes over.
+        std::string spaced = text;
+        spaced.insert(spaced.size() - 1, size_t(64) << 20, ' ');
+        writeText(padded.file("data.json"), spaced);
+    }
+    auto faultsOfOpen = [](const std::string& folder) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        LocalStorePtr opened = openStore(folder);
+        getrusage(RUSAGE_SELF, &after);
+        EXPECT_EQ(storeDataJson(*opened), storeDataJson(*openStore(folder)));
+        return after.ru_minflt - before.ru_minflt;
+    };
+    // Once each first, so that both measured opens find the heap as warm.
+    faultsOfOpen(plain.path);
+    faultsOfOpen(padded.path);
+    const long plainFaults = faultsOfOpen(plain.path);
+    const long paddedFaults = faultsOfOpen(padded.path);
+    EXPECT_EQ(storeDataJson(*openStore(padded.path)), text);
+    // A mapping takes one fault per 64 KiB of it at the least: 1024 here.
+    EXPECT_LT(paddedFaults - plainFaults, 256) << plainFaults << " " << paddedFaults;
 }
 
 TEST(Store, SaveWithoutFolderWritesNothing)

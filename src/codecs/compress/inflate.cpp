@@ -117,16 +117,32 @@ void growOutput(InflateOutput& out, int64_t extra);
 
 // Output handed on as it is made is held in a window this large, and input
 // in pieces is staged this much at a time: a stored block is copied in parts
-// of at most kStoredPart, which always fit the window once it has slid.
-constexpr int64_t kSinkWindow = 64 * 1024;
+// of at most kStoredPart, which always fit the window once it has slid. The
+// window is the match history and one part more: each page of it is fresh
+// memory for a decode in a new process, and a larger one saves only some
+// of the sliding, which is cheap beside the decoding.
+constexpr int64_t kSinkWindow = 40 * 1024;
 constexpr size_t kStagingBytes = 8 * 1024;
-constexpr int64_t kStoredPart = 16 * 1024;
+constexpr int64_t kStoredPart = 8 * 1024;
 
 // Moves what the reader has not yet loaded to the front of the staging
 // buffer, with the eight bytes before it (a stored block steps back over
 // the bytes the bit buffer holds), and fills the rest from the pieces. The
 // reader never loads past the end while pieces remain, so `pos` is within
 // `data`.
+// Whether bytes are left to copy, taking the next piece that has any once
+// the current one is used up.
+bool morePieces(InflatePieces& in)
+{
+    while (in.at == in.piece.size() && !in.ended) {
+        const std::optional<std::span<const uint8_t>> next = in.next();
+        in.ended = !next;
+        in.piece = next.value_or(std::span<const uint8_t>());
+        in.at = 0;
+    }
+    return in.at < in.piece.size();
+}
+
 void topUp(InflatePieces& in, std::span<const uint8_t>& data, int64_t& pos)
 {
     const int64_t back = std::min<int64_t>(pos, 8);
@@ -134,17 +150,11 @@ void topUp(InflatePieces& in, std::span<const uint8_t>& data, int64_t& pos)
     if (keep)
         std::memmove(in.staging.data(), data.data() + (pos - back), keep);
     size_t filled = keep;
-    while (filled < in.staging.size() && in.piece < in.pieces.size()) {
-        const std::span<const uint8_t> p = in.pieces[in.piece];
-        const size_t n = std::min(in.staging.size() - filled, p.size() - in.at);
-        if (n)
-            std::memcpy(in.staging.data() + filled, p.data() + in.at, n);
+    while (filled < in.staging.size() && morePieces(in)) {
+        const size_t n = std::min(in.staging.size() - filled, in.piece.size() - in.at);
+        std::memcpy(in.staging.data() + filled, in.piece.data() + in.at, n);
         filled += n;
         in.at += n;
-        if (in.at == p.size()) {
-            ++in.piece;
-            in.at = 0;
-        }
     }
     data = std::span<const uint8_t>(in.staging.data(), filled);
     pos = back;
@@ -154,7 +164,7 @@ void topUp(InflatePieces& in, std::span<const uint8_t>& data, int64_t& pos)
 // are to come.
 void ensureInput(InflatePieces* in, std::span<const uint8_t>& data, int64_t& pos, int64_t need)
 {
-    if (in && static_cast<int64_t>(data.size()) - pos < need && in->piece < in->pieces.size())
+    if (in && static_cast<int64_t>(data.size()) - pos < need && morePieces(*in))
         topUp(*in, data, pos);
 }
 
@@ -565,7 +575,7 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
 
         // Input in pieces: the next part, before a symbol could read past
         // the end of this one (two refills at most).
-        if (out.source && pos + 32 > size && out.source->piece < out.source->pieces.size()) {
+        if (out.source && pos + 32 > size && morePieces(*out.source)) {
             r.data = data;
             topUp(*out.source, r.data, pos);
             data = r.data;
@@ -634,7 +644,7 @@ void inflateInto(
     // The fixed codes' tables only once a block uses them: most streams have
     // none, and a small image's decode would otherwise touch them afresh.
     struct Tables {
-        HuffmanTable lit, dist, lengthCode;
+        HuffmanTable lit, dist;
         FastTable litFast, distFast;
     };
     struct FixedTables {
@@ -668,7 +678,9 @@ void inflateInto(
             inflateBlock(r, out, fixed->lit, fixed->dist, fixed->litFast, fixed->distFast);
             break;
         case 2:
-            readDynamicTables(r, tables->lit, tables->dist, tables->lengthCode);
+            // The distance table holds the code-length code until it is
+            // built itself: one table fewer to touch.
+            readDynamicTables(r, tables->lit, tables->dist, tables->dist);
             buildFastTable(tables->litFast, tables->lit, symbolEntries.lit);
             buildFastTable(tables->distFast, tables->dist, symbolEntries.dist);
             inflateBlock(r, out, tables->lit, tables->dist, tables->litFast, tables->distFast);
@@ -736,12 +748,12 @@ std::vector<uint8_t> inflatePrefix(
     return std::move(out.bytes);
 }
 
-void inflatePrefixInParts(std::span<const std::span<const uint8_t>> pieces, bool zlib, int64_t limit,
+void inflatePrefixInParts(const InflatePieceSource& pieces, bool zlib, int64_t limit,
     const std::function<bool(std::span<const uint8_t>)>& take)
 {
     limit = std::max<int64_t>(limit, 0);
     InflatePieces source;
-    source.pieces = pieces;
+    source.next = pieces;
     source.staging.resize(kStagingBytes);
     std::span<const uint8_t> data;
     int64_t pos = 0;
@@ -766,6 +778,19 @@ void inflatePrefixInParts(std::span<const std::span<const uint8_t>> pieces, bool
             }
         }
     }
+}
+
+void inflatePrefixInParts(std::span<const std::span<const uint8_t>> pieces, bool zlib, int64_t limit,
+    const std::function<bool(std::span<const uint8_t>)>& take)
+{
+    size_t next = 0;
+    inflatePrefixInParts(
+        [&]() -> std::optional<std::span<const uint8_t>> {
+            if (next == pieces.size())
+                return std::nullopt;
+            return pieces[next++];
+        },
+        zlib, limit, take);
 }
 
 }  // namespace qm

@@ -9,6 +9,7 @@
 // the output never grows past the caller's limit.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -44,6 +45,12 @@ std::vector<uint8_t> inflatePrefix(
 // small window of output and input is held, never the whole of either.
 // `take` returns false once it needs nothing more, which ends decoding.
 void inflatePrefixInParts(std::span<const std::span<const uint8_t>> pieces, bool zlib, int64_t limit,
+    const std::function<bool(std::span<const uint8_t>)>& take);
+
+// The pieces one at a time, std::nullopt after the last: a source that
+// walks them where they lie need not list them first.
+using InflatePieceSource = std::function<std::optional<std::span<const uint8_t>>()>;
+void inflatePrefixInParts(const InflatePieceSource& pieces, bool zlib, int64_t limit,
     const std::function<bool(std::span<const uint8_t>)>& take);
 
 }  // namespace qm

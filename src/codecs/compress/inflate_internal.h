@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -43,9 +44,10 @@ struct HuffmanTable {
 // time into `staging`, which the reader reads: joined whole, a large image's
 // data would take as much fresh memory again as it is long.
 struct InflatePieces {
-    std::span<const std::span<const uint8_t>> pieces;
-    size_t piece = 0;  // the next bytes to copy: pieces[piece] from `at` on
+    InflatePieceSource next;
+    std::span<const uint8_t> piece;  // the next bytes to copy: piece from `at` on
     size_t at = 0;
+    bool ended = false;  // `next` gave no more
     std::vector<uint8_t> staging;
 };
 
@@ -75,7 +77,8 @@ void buildHuffman(HuffmanTable& table, std::span<const int32_t> lengths);
 int32_t decodeSym(BitReader& reader, const HuffmanTable& table);
 uint32_t getBits(BitReader& reader, int32_t n);  // 0 <= n <= 31
 // The fixed codes of block type 1, and the codes a dynamic block's header
-// describes (`lengthCode` is scratch for the code-length code).
+// describes (`lengthCode` is scratch for the code-length code, and may be
+// `dist` itself: it is read only before `lit` and `dist` are built).
 void buildFixedTables(HuffmanTable& lit, HuffmanTable& dist);
 void readDynamicTables(BitReader& reader, HuffmanTable& lit, HuffmanTable& dist, HuffmanTable& lengthCode);
 

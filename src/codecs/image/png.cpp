@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "codecs/compress/crc32.h"
 #include "codecs/compress/deflate.h"
@@ -44,6 +45,30 @@ std::span<const Pass> adam7Passes(bool interlaced)
     return kSinglePass;
 }
 
+// The file's chunks in order, up to IEND or the first chunk cut short.
+struct ChunkWalker {
+    std::span<const uint8_t> bytes;
+    size_t pos = 8;
+
+    // Gives the next chunk's type and data, or false after the last.
+    bool next(const uint8_t*& type, std::span<const uint8_t>& data)
+    {
+        if (bytes.size() < pos || bytes.size() - pos < 8)
+            return false;
+        uint32_t length = std::min(loadBe32(&bytes[pos]), 1u << 30);
+        type = &bytes[pos + 4];
+        if (length > bytes.size() - pos - 8 || std::memcmp(type, "IEND", 4) == 0) {
+            pos = bytes.size();
+            return false;
+        }
+        data = bytes.subspan(pos + 8, length);
+        // The CRC that follows is deliberately not checked; a chunk cut short
+        // before it still counts.
+        pos = std::min(pos + 8 + size_t(length) + 4, bytes.size());
+        return true;
+    }
+};
+
 struct PngHeader {
     bool seen = false;
     uint32_t width = 0;
@@ -53,40 +78,19 @@ struct PngHeader {
     int interlace = 0;
     std::span<const uint8_t> palette;
     std::span<const uint8_t> transparency;
-    std::vector<std::span<const uint8_t>> data;
+    // The chunks from the first data chunk on: the data chunks among them
+    // are read where they lie, never listed, as encoders split the data
+    // into many.
+    ChunkWalker data;
 };
-
-// Calls `take` with each chunk's type and data, in file order, up to IEND or
-// the first chunk cut short.
-template <class Take>
-void forEachChunk(std::span<const uint8_t> bytes, Take&& take)
-{
-    size_t pos = 8;
-    while (bytes.size() - pos >= 8) {
-        uint32_t length = std::min(loadBe32(&bytes[pos]), 1u << 30);
-        const uint8_t* type = &bytes[pos + 4];
-        if (length > bytes.size() - pos - 8)
-            break;
-        if (std::memcmp(type, "IEND", 4) == 0)
-            break;
-        take(type, bytes.subspan(pos + 8, length));
-        // The CRC that follows is deliberately not checked; a chunk cut short
-        // before it still counts.
-        pos += 8 + size_t(length);
-        pos = std::min(pos + 4, bytes.size());
-    }
-}
 
 PngHeader readChunks(std::span<const uint8_t> bytes)
 {
     PngHeader h;
-    // Encoders split the data into many chunks: their list is made at its
-    // size, without the copies of growing.
-    size_t dataChunks = 0;
-    forEachChunk(
-        bytes, [&](const uint8_t* type, std::span<const uint8_t>) { dataChunks += std::memcmp(type, "IDAT", 4) == 0; });
-    h.data.reserve(dataChunks);
-    forEachChunk(bytes, [&](const uint8_t* type, std::span<const uint8_t> data) {
+    ChunkWalker chunks{bytes};
+    const uint8_t* type = nullptr;
+    std::span<const uint8_t> data;
+    for (size_t at = chunks.pos; chunks.next(type, data); at = chunks.pos) {
         if (std::memcmp(type, "IHDR", 4) == 0) {
             if (data.size() < 13)
                 throw ValueError("bad PNG header");
@@ -100,10 +104,10 @@ PngHeader readChunks(std::span<const uint8_t> bytes)
             h.palette = data;
         } else if (std::memcmp(type, "tRNS", 4) == 0) {
             h.transparency = data;
-        } else if (std::memcmp(type, "IDAT", 4) == 0) {
-            h.data.push_back(data);
+        } else if (std::memcmp(type, "IDAT", 4) == 0 && h.data.bytes.empty()) {
+            h.data = ChunkWalker{bytes, at};
         }
-    });
+    }
     return h;
 }
 
@@ -465,8 +469,17 @@ ImagePtr decodeRows(const PngHeader& h, const DecodeSetup& s, const ProgressCall
 {
     ImagePtr image = newImage(int32_t(s.width), int32_t(s.height), 4);
     RowReader rows(h, s, *image, progress);
+    ChunkWalker chunks = h.data;
     inflatePrefixInParts(
-        h.data, true, int64_t(s.expected), [&](std::span<const uint8_t> bytes) { return rows.take(bytes); });
+        [&]() -> std::optional<std::span<const uint8_t>> {
+            const uint8_t* type = nullptr;
+            std::span<const uint8_t> data;
+            while (chunks.next(type, data))
+                if (std::memcmp(type, "IDAT", 4) == 0)
+                    return data;
+            return std::nullopt;
+        },
+        true, int64_t(s.expected), [&](std::span<const uint8_t> bytes) { return rows.take(bytes); });
     rows.finish();
     return image;
 }
