@@ -125,6 +125,16 @@ def widgets(path):
         return json.load(f)
 
 
+def thread_cpu_ns(pid):
+    """The program's main (UI) thread's time on a CPU so far, in ns (its
+    thread id is the process's)."""
+    try:
+        with open(f"/proc/{pid}/task/{pid}/schedstat") as f:
+            return int(f.read().split()[0])
+    except (OSError, ValueError, IndexError):
+        return None
+
+
 def listing(path):
     """The widget list the program wrote last, or None while there is none.
     The program replaces the file whole each frame; a read that races the

@@ -21,7 +21,8 @@ import subprocess
 import sys
 import time
 
-from _shell import accept_terms, base_env, check, finish, pinned_clock, program, temp_dir, wait_for, xvfb
+from _shell import (accept_terms, base_env, check, finish, pinned_clock, program, temp_dir, thread_cpu_ns, wait_for,
+                    xvfb)
 from _procs import stop  # noqa: E402  (found through _shell's path)
 from shell_heavy_budget import heavy_budget, option, sanitized
 
@@ -42,15 +43,6 @@ def statement(rows, seed):
                    f"<MEMO>POS PURCHASE AUTH {rng.randrange(1000000)}\n</STMTTRN>\n")
     out.append("</BANKTRANLIST>\n</STMTRS>\n</STMTTRNRS>\n</BANKMSGSRSV1>\n</OFX>\n")
     return "".join(out)
-
-
-def thread_cpu_ns(pid):
-    """The main thread's time on a CPU so far (its id is the process's)."""
-    try:
-        with open(f"/proc/{pid}/task/{pid}/schedstat") as f:
-            return int(f.read().split()[0])
-    except (OSError, ValueError, IndexError):
-        return None
 
 
 def listing_of(path):

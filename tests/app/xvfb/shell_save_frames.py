@@ -17,20 +17,11 @@ import sys
 import threading
 import time
 
-from _shell import check, finish, program, temp_dir, wait_for, xvfb
+from _shell import check, finish, program, temp_dir, thread_cpu_ns, wait_for, xvfb
 from shell_heavy_budget import close_all, option, sanitized
 from shell_heavy_edit import click, frames_drawn, listed, start_on_balance
 
 EDITS = 5
-
-
-def thread_cpu_ns(pid):
-    """The main (UI) thread's time on a CPU so far, in ns."""
-    try:
-        with open(f"/proc/{pid}/task/{pid}/schedstat") as f:
-            return int(f.read().split()[0])
-    except (OSError, ValueError, IndexError):
-        return None
 
 
 class Wiggle:
