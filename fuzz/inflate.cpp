@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,36 @@ void limits(const uint8_t* data, size_t size, const std::vector<uint8_t>& expect
         failLimit("prefix differs", size, n / 2, hint);
 }
 
+// The same stream in pieces of a size picked from the input, whole and up to
+// half its output: the output then passes through a ring that holds only the
+// match history, so long matches reach back across its end.
+void inParts(const uint8_t* data, size_t size, const std::vector<uint8_t>& expected)
+{
+    const size_t piece = size ? size_t{data[0]} % 64 * 97 + 1 : 1;
+    std::vector<std::span<const uint8_t>> pieces;
+    for (size_t at = 0; at < size; at += piece)
+        pieces.emplace_back(data + at, std::min(piece, size - at));
+    const int64_t n = static_cast<int64_t>(expected.size());
+    auto failParts = [&](const char* what, int64_t limit) {
+        std::fprintf(
+            stderr, "%s: %zu bytes in pieces of %zu, limit %lld\n", what, size, piece, static_cast<long long>(limit));
+        std::abort();
+    };
+    for (int64_t limit : {n, n / 2}) {
+        std::vector<uint8_t> got;
+        try {
+            qm::inflatePrefixInParts(pieces, false, limit, [&](std::span<const uint8_t> part) {
+                got.insert(got.end(), part.begin(), part.end());
+                return true;
+            });
+        } catch (const qm::ValueError&) {
+            failParts("refused in pieces", limit);
+        }
+        if (static_cast<int64_t>(got.size()) != limit || !std::equal(got.begin(), got.end(), expected.begin()))
+            failParts("differs in pieces", limit);
+    }
+}
+
 [[noreturn]] void fail(const char* what, const Outcome& mine, const Outcome& theirs)
 {
     std::fprintf(stderr, "%s: ours %s '%s' (%zu bytes), zlib %s '%s' (%zu bytes)\n", what, mine.ok ? "ok" : "failed",
@@ -154,6 +185,7 @@ void differential(const uint8_t* data, size_t size)
         if (!mine.ok || mine.bytes != theirs.bytes)
             fail("zlib accepts, we differ", mine, theirs);
         limits(data, size, mine.bytes);
+        inParts(data, size, mine.bytes);
         return;
     }
     if (!mine.ok)

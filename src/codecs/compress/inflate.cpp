@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "codecs/compress/deflate_tables.h"
 #include "core/bytes.h"
@@ -16,8 +17,7 @@ namespace {
 
 using namespace deflate_tables;
 
-constexpr int fastBits = inflateFastBits;
-constexpr int maxSymbols = 320;
+constexpr int maxSymbols = huffmanMaxSymbols;
 
 // Tops the buffer up to more than 56 bits. Away from the end one unaligned load
 // does it: the bits loaded beyond the count are the next byte's, which the next
@@ -64,31 +64,35 @@ constexpr ReverseTable makeReverseTable()
 }
 constexpr ReverseTable reversed = makeReverseTable();
 
-// Codes longer than the fast table: returns (length << 9) | symbol.
-[[gnu::noinline]] uint32_t decodeLong(const HuffmanTable& t, uint64_t buf)
+// The entry for the code at the front of `buf` (which holds at least 15
+// valid bits) in a table of `rootBits` root bits, following a link to its
+// sub-table; 0 when no code matches.
+[[gnu::always_inline]] inline uint32_t lookup(const uint32_t* t, int rootBits, uint64_t buf)
 {
-    int32_t rev = (reversed.v[buf & 0xFF] << 8) | reversed.v[(buf >> 8) & 0xFF];
-    for (int len = fastBits + 1; len <= 15; len++) {
-        if (t.maxCode[len] > rev) {
-            int32_t index = (rev >> (16 - len)) - t.firstCode[len] + t.firstSymbol[len];
-            if (index < 0 || index >= maxSymbols || t.size[index] != len)
-                break;
-            return static_cast<uint32_t>(len << 9) | t.value[index];
-        }
-    }
-    throw ValueError("bad huffman code");
+    uint32_t e = t[buf & ((1u << rootBits) - 1)];
+    if (e & huffmanLink) [[unlikely]]
+        e = t[(e >> 16) + ((buf >> rootBits) & ((1u << ((e >> 8) & 0xF)) - 1))];
+    return e;
 }
 
-// One symbol from a buffer holding at least 16 valid bits.
-[[gnu::always_inline]] inline uint32_t decodeBuffered(const HuffmanTable& t, uint64_t& buf, int32_t& bits)
+// The entry of a code longer than the root: the decoding loop's slow path.
+[[gnu::noinline]] uint32_t subEntry(const uint32_t* t, int rootBits, uint64_t buf)
 {
-    uint32_t e = t.fast[buf & ((1u << fastBits) - 1)];
-    if (!e)
-        e = decodeLong(t, buf);
-    uint32_t len = e >> 9;
-    buf >>= len;
-    bits -= static_cast<int32_t>(len);
-    return e & 511;
+    uint32_t e = lookup(t, rootBits, buf);
+    if (!(e & 0xFF))
+        throw ValueError("bad huffman code");
+    return e;
+}
+
+// One code's entry from a buffer holding at least 16 valid bits, its bits taken.
+[[gnu::always_inline]] inline uint32_t decodeEntry(const uint32_t* t, int rootBits, uint64_t& buf, int32_t& bits)
+{
+    uint32_t e = t[buf & ((1u << rootBits) - 1)];
+    if (!(e & 0xFF))
+        e = subEntry(t, rootBits, buf);
+    buf >>= e & 0xFF;
+    bits -= static_cast<int32_t>(e & 0xFF);
+    return e;
 }
 
 [[gnu::always_inline]] inline uint32_t takeBits(
@@ -111,18 +115,29 @@ struct OutputFull { };
 // it within the limit: decoding starts again into a buffer of that size.
 struct StartAgain { };
 
+// How far the output may be written: a ring ends at the limit, so that
+// nothing past it is decoded and a stream that goes on wrong past it still
+// succeeds.
+int64_t roomOf(const InflateOutput& out)
+{
+    const int64_t size = static_cast<int64_t>(out.bytes.size());
+    return out.sink ? std::min(size, out.limit - out.base) : size;
+}
+
 // Makes room for `extra` more bytes after out.count. A counting output may
 // slide its window, changing out.count.
 void growOutput(InflateOutput& out, int64_t extra);
 
-// Output handed on as it is made is held in a window this large, and input
-// in pieces is staged this much at a time: a stored block is copied in parts
-// of at most kStoredPart, which always fit the window once it has slid. The
-// window is the match history and one part more: each page of it is fresh
-// memory for a decode in a new process, and a larger one saves only some
-// of the sliding, which is cheap beside the decoding.
-constexpr int64_t kSinkWindow = 40 * 1024;
-constexpr size_t kStagingBytes = 8 * 1024;
+// Output handed on as it is made is held in a ring this long: the match
+// history and a few bytes more, which the wide copies of the decoding loop
+// may overwrite past a match's end without reaching anything a later match
+// can refer to. Each page of it is fresh memory for a decode in a new
+// process, and a ring needs no sliding. Input in pieces is staged this much
+// at a time: twice what a block's header may need, as more would be fresh
+// memory too and save only a few calls. A stored block is copied in parts
+// of at most kStoredPart.
+constexpr int64_t kRingPeriod = 32768 + 64;
+constexpr size_t kStagingBytes = 2 * 1024;
 constexpr int64_t kStoredPart = 8 * 1024;
 
 // Moves what the reader has not yet loaded to the front of the staging
@@ -190,10 +205,16 @@ void storedBlock(BitReader& r, InflateOutput& out)
         const int64_t part = std::min(left, static_cast<int64_t>(r.data.size()) - r.pos);
         if (part <= 0 || (!out.source && part < left))
             throw ValueError("truncated stored block");
-        const int64_t n = std::min({part, copy, kStoredPart});
+        int64_t n = std::min({part, copy, kStoredPart});
         if (n) {
-            if (out.count + n > static_cast<int64_t>(out.bytes.size()))
-                growOutput(out, n);
+            if (out.count + n > roomOf(out)) {
+                // A ring takes what fits before its end, then starts over.
+                if (!out.sink)
+                    growOutput(out, n);
+                else if (out.count == roomOf(out))
+                    growOutput(out, 1);
+                n = std::min(n, roomOf(out) - out.count);
+            }
             std::memcpy(out.bytes.data() + out.count, r.data.data() + r.pos, static_cast<size_t>(n));
             out.count += n;
             copy -= n;
@@ -210,18 +231,106 @@ void storedBlock(BitReader& r, InflateOutput& out)
 
 }  // namespace
 
-void buildFixedTables(HuffmanTable& lit, HuffmanTable& dist)
+namespace {
+
+// Fills a lookup table of `rootBits` root bits at `t` from per-symbol code
+// lengths, each code's entry being payload[symbol] | length, and returns how
+// many entries it used. Codes are laid out in canonical order, so the codes
+// that share their first `rootBits` bits come one after another and fill
+// their sub-table from its start; a sub-table is as wide as the codes still
+// to come need to fill it (all of the longest length's, when the code is
+// incomplete).
+size_t buildCodeTable(uint32_t* t, int rootBits, std::span<const int32_t> lengths, const uint32_t* payload)
 {
-    int32_t lengths[288];
-    for (int s = 0; s < 288; s++)
-        lengths[s] = fixedLiteralLength(s);
-    buildHuffman(lit, lengths);
-    for (int s = 0; s < 30; s++)
-        lengths[s] = fixedDistanceLength;
-    buildHuffman(dist, std::span<const int32_t>(lengths, 30));
+    if (lengths.size() > maxSymbols)
+        throw ValueError("bad code lengths");
+    int32_t count[16] = {};
+    for (int32_t len : lengths) {
+        if (len < 0 || len > 15)
+            throw ValueError("bad code length");
+        count[len]++;
+    }
+    count[0] = 0;
+    int32_t nextCode[16] = {}, start[16] = {};
+    int32_t next = 0, symbols = 0, longest = 0;
+    for (int len = 1; len <= 15; len++) {
+        if (count[len] && next + count[len] - 1 >= (1 << len))
+            throw ValueError("bad code lengths");
+        nextCode[len] = next;
+        start[len] = symbols;
+        next = (next + count[len]) * 2;
+        symbols += count[len];
+        if (count[len])
+            longest = len;
+    }
+    uint16_t sorted[maxSymbols];
+    for (size_t sym = 0; sym < lengths.size(); sym++)
+        if (lengths[sym])
+            sorted[start[lengths[sym]]++] = static_cast<uint16_t>(sym);
+
+    const uint32_t rootSize = 1u << rootBits;
+    std::fill_n(t, rootSize, 0u);
+    uint32_t used = rootSize;
+    uint32_t subPrefix = rootSize, subAt = 0, subBits = 0;
+    for (int32_t i = 0; i < symbols; i++) {
+        const uint32_t sym = sorted[i];
+        const int32_t len = lengths[sym];
+        const int32_t c = nextCode[len]++;
+        const uint32_t rev =
+            static_cast<uint32_t>((reversed.v[c & 0xFF] << 8) | reversed.v[(c >> 8) & 0xFF]) >> (16 - len);
+        const uint32_t entry = payload[sym] | static_cast<uint32_t>(len);
+        if (len <= rootBits) {
+            for (uint32_t at = rev; at < rootSize; at += 1u << len)
+                t[at] = entry;
+            count[len]--;
+            continue;
+        }
+        const uint32_t prefix = rev & (rootSize - 1);
+        if (prefix != subPrefix) {
+            int32_t bitsNeeded = len - rootBits;
+            int32_t space = 1 << bitsNeeded;
+            while (bitsNeeded + rootBits < longest) {
+                space -= count[bitsNeeded + rootBits];
+                if (space <= 0)
+                    break;
+                bitsNeeded++;
+                space <<= 1;
+            }
+            subBits = static_cast<uint32_t>(bitsNeeded);
+            subAt = used;
+            used += 1u << subBits;
+            std::fill_n(t + subAt, 1u << subBits, 0u);
+            t[prefix] = huffmanLink | (subAt << 16) | (subBits << 8);
+            subPrefix = prefix;
+        }
+        for (uint32_t at = rev >> rootBits; at < (1u << subBits); at += 1u << (len - rootBits))
+            t[subAt + at] = entry;
+        count[len]--;
+    }
+    return used;
 }
 
-void readDynamicTables(BitReader& r, HuffmanTable& lit, HuffmanTable& dist, HuffmanTable& lengthCode)
+struct SymbolPayload {
+    uint32_t v[maxSymbols];
+};
+constexpr SymbolPayload makeSymbolPayload()
+{
+    SymbolPayload p{};
+    for (uint32_t s = 0; s < maxSymbols; s++)
+        p.v[s] = s << 16;
+    return p;
+}
+constexpr SymbolPayload symbolPayload = makeSymbolPayload();
+
+void fixedLengths(int32_t (&lengths)[288])
+{
+    for (int s = 0; s < 288; s++)
+        lengths[s] = fixedLiteralLength(s);
+}
+
+// A dynamic block's code lengths, literal/length codes first, then distance
+// codes: returns how many of each.
+std::pair<int32_t, int32_t> readCodeLengths(BitReader& r, int32_t (&lengths)[288 + 32])
 {
     int32_t hlit = static_cast<int32_t>(getBits(r, 5)) + 257;
     int32_t hdist = static_cast<int32_t>(getBits(r, 5)) + 1;
@@ -229,13 +338,16 @@ void readDynamicTables(BitReader& r, HuffmanTable& lit, HuffmanTable& dist, Huff
     int32_t clLengths[19] = {};
     for (int i = 0; i < hclen; i++)
         clLengths[codeLengthOrder[i]] = static_cast<int32_t>(getBits(r, 3));
-    buildHuffman(lengthCode, clLengths);
+    // Code-length codes are at most 7 bits: a root of 7 bits holds them all.
+    uint32_t lengthCode[1 << 7];
+    buildCodeTable(lengthCode, 7, clLengths, symbolPayload.v);
 
-    int32_t lengths[288 + 32];
     int32_t total = hlit + hdist;
     int32_t n = 0;
     while (n < total) {
-        int32_t sym = decodeSym(r, lengthCode);
+        if (r.bits <= 15)
+            refillBits(r.data, r.pos, r.buf, r.bits);
+        int32_t sym = static_cast<int32_t>(decodeEntry(lengthCode, 7, r.buf, r.bits) >> 16);
         if (sym < 16) {
             lengths[n++] = sym;
             continue;
@@ -258,67 +370,40 @@ void readDynamicTables(BitReader& r, HuffmanTable& lit, HuffmanTable& dist, Huff
         std::fill(lengths + n, lengths + n + repeat, value);
         n += repeat;
     }
-    buildHuffman(lit, std::span<const int32_t>(lengths, static_cast<size_t>(hlit)));
-    buildHuffman(dist, std::span<const int32_t>(lengths + hlit, static_cast<size_t>(hdist)));
+    return {hlit, hdist};
 }
-
-namespace {
-
-void refill(BitReader& r) { refillBits(r.data, r.pos, r.buf, r.bits); }
 
 }  // namespace
 
 uint32_t getBits(BitReader& r, int32_t n) { return takeBits(r.data, r.pos, r.buf, r.bits, n); }
 
+void buildHuffman(HuffmanTable& t, std::span<const int32_t> lengths)
+{
+    buildCodeTable(t.e, huffmanRootBits, lengths, symbolPayload.v);
+}
+
 int32_t decodeSym(BitReader& r, const HuffmanTable& table)
 {
     if (r.bits <= 15)
-        refill(r);
-    return static_cast<int32_t>(decodeBuffered(table, r.buf, r.bits));
+        refillBits(r.data, r.pos, r.buf, r.bits);
+    return static_cast<int32_t>(decodeEntry(table.e, huffmanRootBits, r.buf, r.bits) >> 16);
 }
 
-void buildHuffman(HuffmanTable& t, std::span<const int32_t> lengths)
+void buildFixedTables(HuffmanTable& lit, HuffmanTable& dist)
 {
-    // A table is rebuilt for every dynamic block; entries of the previous code
-    // must not survive into an incomplete new one.
-    std::memset(&t, 0, sizeof t);
-    if (lengths.size() > maxSymbols)
-        throw ValueError("bad code lengths");
-    int32_t count[16] = {};
-    for (int32_t len : lengths) {
-        if (len < 0 || len > 15)
-            throw ValueError("bad code length");
-        count[len]++;
-    }
-    int32_t next = 0, symbols = 0;
-    for (int len = 1; len <= 15; len++) {
-        t.firstCode[len] = next;
-        t.firstSymbol[len] = symbols;
-        if (count[len] && next + count[len] - 1 >= (1 << len))
-            throw ValueError("bad code lengths");
-        t.maxCode[len] = (next + count[len]) << (16 - len);
-        next = (next + count[len]) * 2;
-        symbols += count[len];
-    }
-    t.maxCode[16] = t.maxCode[17] = 65536;
+    int32_t lengths[288];
+    fixedLengths(lengths);
+    buildHuffman(lit, lengths);
+    std::fill_n(lengths, 30, fixedDistanceLength);
+    buildHuffman(dist, std::span<const int32_t>(lengths, 30));
+}
 
-    int32_t code[16];
-    std::copy(t.firstCode, t.firstCode + 16, code);
-    for (size_t sym = 0; sym < lengths.size(); sym++) {
-        int32_t len = lengths[sym];
-        if (!len)
-            continue;
-        int32_t c = code[len]++;
-        int32_t index = t.firstSymbol[len] + (c - t.firstCode[len]);
-        t.size[index] = static_cast<uint8_t>(len);
-        t.value[index] = static_cast<uint16_t>(sym);
-        if (len <= fastBits) {
-            int32_t rev = ((reversed.v[c & 0xFF] << 8) | reversed.v[(c >> 8) & 0xFF]) >> (16 - len);
-            uint16_t entry = static_cast<uint16_t>((len << 9) | static_cast<int32_t>(sym));
-            for (int32_t i = rev; i < (1 << fastBits); i += 1 << len)
-                t.fast[i] = entry;
-        }
-    }
+void readDynamicTables(BitReader& r, HuffmanTable& lit, HuffmanTable& dist)
+{
+    int32_t lengths[288 + 32];
+    auto [hlit, hdist] = readCodeLengths(r, lengths);
+    buildHuffman(lit, std::span<const int32_t>(lengths, static_cast<size_t>(hlit)));
+    buildHuffman(dist, std::span<const int32_t>(lengths + hlit, static_cast<size_t>(hdist)));
 }
 
 namespace {
@@ -354,23 +439,24 @@ int64_t measureOutput(const InflateOutput& real)
     return size;
 }
 
-// Hands the output made since the last call to the sink, up to its end.
-void handOn(InflateOutput& out)
+// Hands the output made since the last call to the sink, up to its end;
+// false once the sink needs no more. Not thrown from here: a decode that
+// ends normally would otherwise pay for its first exception (the unwinder's
+// tables, faulted in) at the end of every image.
+bool handOn(InflateOutput& out)
 {
     const int64_t end = std::min(out.count, out.sinkEnd - out.base);
     if (out.sinkDone || end <= out.handed)
-        return;
+        return !out.sinkDone;
     const std::span<const uint8_t> part(out.bytes.data() + out.handed, static_cast<size_t>(end - out.handed));
     out.handed = end;
-    if (!(*out.sink)(part)) {
-        out.sinkDone = true;
-        throw OutputFull{};
-    }
+    out.sinkDone = !(*out.sink)(part);
+    return !out.sinkDone;
 }
 
 void growOutput(InflateOutput& out, int64_t extra)
 {
-    int64_t room = static_cast<int64_t>(out.bytes.size());
+    int64_t room = roomOf(out);
     int64_t needed = out.count + extra;
     if (needed <= room)
         return;
@@ -379,19 +465,23 @@ void growOutput(InflateOutput& out, int64_t extra)
             throw OutputFull{};
         throw InflateLimitError("inflated data exceeds the size limit");
     }
+    if (out.sink) {
+        // The ring is full: all of it goes to the sink, and writing starts
+        // over at its front.
+        if (!handOn(out))
+            throw OutputFull{};
+        if (out.count < kRingPeriod)
+            throw OutputFull{};
+        out.base += out.count;
+        out.count = 0;
+        out.handed = 0;
+        return;
+    }
     if (out.counting) {
-        if (out.sink)
-            handOn(out);
         int64_t keep = std::min(out.count, historySize);
         std::memmove(out.bytes.data(), out.bytes.data() + out.count - keep, static_cast<size_t>(keep));
         out.base += out.count - keep;
         out.count = keep;
-        out.handed = keep;
-        if (out.sink) {
-            // The window ends at the limit, so that nothing past it is
-            // decoded: a stream that goes on wrong past it still succeeds.
-            out.bytes.resize(static_cast<size_t>(std::min(kSinkWindow, out.limit - out.base)));
-        }
         return;
     }
     int64_t grown = out.knownSize >= 0 ? out.knownSize : std::max(needed, room < 32768 ? int64_t{65536} : room * 2);
@@ -413,13 +503,10 @@ void growOutput(InflateOutput& out, int64_t extra)
     out.bytes.resize(static_cast<size_t>(grown));
 }
 
-// The decoding loop's tables: one 32-bit entry per pattern of the fast bits says how
-// many bits the code takes and what it means, with the length or distance
-// base and its extra bits folded in, so a match needs no second lookup.
-// An entry with no bits means a longer code (or none) and takes the slow path.
-struct FastTable {
-    uint32_t e[1 << fastBits];
-};
+// What the decoding loop's entries mean beside their length: a literal, the
+// end of the block, a symbol the format does not allow, or else a length or
+// distance base with its extra bits folded in, so a match needs no second
+// lookup.
 constexpr uint32_t entryLiteral = 1u << 12;
 constexpr uint32_t entryEnd = 1u << 13;
 constexpr uint32_t entryBad = 1u << 14;
@@ -444,23 +531,42 @@ constexpr SymbolEntries makeSymbolEntries()
 }
 constexpr SymbolEntries symbolEntries = makeSymbolEntries();
 
-void buildFastTable(FastTable& f, const HuffmanTable& t, const uint32_t* entries)
+// A block's two codes in one run of memory: the literal/length table, then
+// the distance table right after the entries it used. Room for the largest
+// incomplete codes is reserved but never written, so only the entries a
+// code uses are touched.
+constexpr int litRootBits = huffmanRootBits;
+constexpr int distRootBits = 8;
+constexpr size_t litTableRoom = (1u << litRootBits) + 288 * (1u << (15 - litRootBits));
+constexpr size_t distTableRoom = (1u << distRootBits) + 32 * (1u << (15 - distRootBits));
+struct BlockTables {
+    uint32_t* lit;
+    uint32_t* dist;
+};
+BlockTables buildBlockTables(uint32_t* room, std::span<const int32_t> lit, std::span<const int32_t> dist)
 {
-    for (int i = 0; i < (1 << fastBits); i++) {
-        uint32_t v = t.fast[i];
-        f.e[i] = v ? entries[v & 511] | (v >> 9) : 0;
-    }
+    const size_t used = buildCodeTable(room, litRootBits, lit, symbolEntries.lit);
+    buildCodeTable(room + used, distRootBits, dist, symbolEntries.dist);
+    return {room, room + used};
 }
 
-[[gnu::noinline]] uint32_t slowEntry(const HuffmanTable& t, uint64_t buf, const uint32_t* entries)
+// A match in the decoding loop's quick path whose start lies before the
+// front of the buffer: within the ring's previous lap, or else too far.
+// The loop has checked that its end fits before the ring's end.
+[[gnu::noinline]] int64_t copyAcrossRing(
+    const InflateOutput& out, uint8_t* o, int64_t n, int64_t distance, int64_t length)
 {
-    uint32_t v = decodeLong(t, buf);
-    return entries[v & 511] | (v >> 9);
+    if (!out.sink || distance > out.base + n)
+        throw ValueError("distance too far");
+    for (int64_t i = 0; i < length; i++, n++)
+        o[n] = o[n >= distance ? n - distance : n - distance + kRingPeriod];
+    return n;
 }
 
-void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, const HuffmanTable& dist,
-    const FastTable& litFast, const FastTable& distFast)
+void inflateBlock(BitReader& r, InflateOutput& out, BlockTables tables)
 {
+    const uint32_t* lit = tables.lit;
+    const uint32_t* dist = tables.dist;
     // The reader and the output live in locals for the length of the block so
     // the loop runs from registers.
     std::span<const uint8_t> data = r.data;
@@ -470,7 +576,7 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
     uint64_t buf = r.buf;
     int32_t bits = r.bits;
     uint8_t* o = out.bytes.data();
-    int64_t room = static_cast<int64_t>(out.bytes.size());
+    int64_t room = roomOf(out);
     int64_t n = out.count;
     // Where the quick path may run: eight input bytes to load, and room for a
     // longest match with the slack of the wide copies.
@@ -482,7 +588,7 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
         growOutput(out, extra);
         n = out.count;
         o = out.bytes.data();
-        room = static_cast<int64_t>(out.bytes.size());
+        room = roomOf(out);
     };
 
     for (;;) {
@@ -492,20 +598,20 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
             buf |= loadLe64(in + pos) << bits;
             pos += (63 - bits) >> 3;
             bits |= 56;
-            uint32_t e = litFast.e[buf & ((1u << fastBits) - 1)];
+            uint32_t e = lit[buf & ((1u << litRootBits) - 1)];
             if (!(e & 0xFF)) [[unlikely]]
-                e = slowEntry(lit, buf, symbolEntries.lit);
+                e = subEntry(lit, litRootBits, buf);
             buf >>= e & 0xFF;
             bits -= static_cast<int32_t>(e & 0xFF);
             if (e & entryLiteral) {
                 o[n++] = static_cast<uint8_t>(e >> 16);
                 // At least 41 bits are left: enough for two more literals.
-                e = litFast.e[buf & ((1u << fastBits) - 1)];
+                e = lit[buf & ((1u << litRootBits) - 1)];
                 if ((e & entryLiteral) && (e & 0xFF)) {
                     buf >>= e & 0xFF;
                     bits -= static_cast<int32_t>(e & 0xFF);
                     o[n++] = static_cast<uint8_t>(e >> 16);
-                    e = litFast.e[buf & ((1u << fastBits) - 1)];
+                    e = lit[buf & ((1u << litRootBits) - 1)];
                     if ((e & entryLiteral) && (e & 0xFF)) {
                         buf >>= e & 0xFF;
                         bits -= static_cast<int32_t>(e & 0xFF);
@@ -524,9 +630,9 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
             int64_t length = (e >> 16) + static_cast<uint32_t>(buf & ((uint64_t{1} << lengthExtraBits) - 1));
             buf >>= lengthExtraBits;
             bits -= static_cast<int32_t>(lengthExtraBits);
-            uint32_t d = distFast.e[buf & ((1u << fastBits) - 1)];
+            uint32_t d = dist[buf & ((1u << distRootBits) - 1)];
             if (!(d & 0xFF)) [[unlikely]]
-                d = slowEntry(dist, buf, symbolEntries.dist);
+                d = subEntry(dist, distRootBits, buf);
             if (d & entryBad) [[unlikely]]
                 throw ValueError("bad distance symbol");
             buf >>= d & 0xFF;
@@ -535,8 +641,10 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
             int64_t distance = (d >> 16) + static_cast<uint32_t>(buf & ((uint64_t{1} << distExtraBits) - 1));
             buf >>= distExtraBits;
             bits -= static_cast<int32_t>(distExtraBits);
-            if (distance > n) [[unlikely]]
-                throw ValueError("distance too far");
+            if (distance > n) [[unlikely]] {
+                n = copyAcrossRing(out, o, n, distance, length);
+                continue;
+            }
             // Wide copies that may run past the match into the slack; what
             // they write there is overwritten by what follows.
             uint8_t* dst = o + n;
@@ -589,26 +697,38 @@ void inflateBlock(BitReader& r, InflateOutput& out, const HuffmanTable& lit, con
         // every read and write checked.
         if (bits <= 15)
             refillBits(data, pos, buf, bits);
-        uint32_t sym = decodeBuffered(lit, buf, bits);
-        if (sym < 256) {
+        uint32_t e = decodeEntry(lit, litRootBits, buf, bits);
+        if (e & entryLiteral) {
             if (n >= room)
                 makeRoom(1);
-            o[n++] = static_cast<uint8_t>(sym);
+            o[n++] = static_cast<uint8_t>(e >> 16);
             continue;
         }
-        if (sym == 256)
+        if (e & entryEnd)
             break;
-        if (sym > 285)
+        if (e & entryBad)
             throw ValueError("bad length symbol");
-        uint32_t li = sym - 257;
-        int64_t length = lengthBase[li] + takeBits(data, pos, buf, bits, lengthExtra[li]);
+        int64_t length = (e >> 16) + takeBits(data, pos, buf, bits, static_cast<int32_t>((e >> 8) & 0xF));
 
         if (bits <= 15)
             refillBits(data, pos, buf, bits);
-        uint32_t dsym = decodeBuffered(dist, buf, bits);
-        if (dsym > 29)
+        uint32_t de = decodeEntry(dist, distRootBits, buf, bits);
+        if (de & entryBad)
             throw ValueError("bad distance symbol");
-        int64_t distance = distBase[dsym] + takeBits(data, pos, buf, bits, distExtra[dsym]);
+        int64_t distance = (de >> 16) + takeBits(data, pos, buf, bits, static_cast<int32_t>((de >> 8) & 0xF));
+        if (out.sink) {
+            // One byte at a time: the match may start in the ring's last
+            // lap and end in its next.
+            if (distance > out.base + n)
+                throw ValueError("distance too far");
+            for (int64_t i = 0; i < length; i++) {
+                if (n >= room)
+                    makeRoom(1);
+                o[n] = o[n >= distance ? n - distance : n - distance + kRingPeriod];
+                n++;
+            }
+            continue;
+        }
         if (distance > n)
             throw ValueError("distance too far");
         if (n + length > room)
@@ -641,18 +761,12 @@ void inflateInto(
         out.bytes.resize(static_cast<size_t>(std::min<int64_t>(std::max(sizeHint, 0), out.limit)));
     BitReader r{data, zlib ? 2 : 0, 0, 0};
 
-    // The fixed codes' tables only once a block uses them: most streams have
-    // none, and a small image's decode would otherwise touch them afresh.
-    struct Tables {
-        HuffmanTable lit, dist;
-        FastTable litFast, distFast;
-    };
-    struct FixedTables {
-        HuffmanTable lit, dist;
-        FastTable litFast, distFast;
-    };
-    auto tables = std::make_unique<Tables>();
-    std::unique_ptr<FixedTables> fixed;
+    // One block's tables at a time, in memory taken but not cleared: a
+    // decode touches only the entries its codes use. The fixed codes get
+    // their own only once a block uses them: most streams have none.
+    const auto room = std::make_unique_for_overwrite<uint32_t[]>(litTableRoom + distTableRoom);
+    std::unique_ptr<uint32_t[]> fixedRoom;
+    BlockTables fixed{};
     int64_t size = static_cast<int64_t>(data.size());
 
     for (bool final = false; !final;) {
@@ -669,22 +783,25 @@ void inflateInto(
             storedBlock(r, out);
             break;
         case 1:
-            if (!fixed) {
-                fixed = std::make_unique<FixedTables>();
-                buildFixedTables(fixed->lit, fixed->dist);
-                buildFastTable(fixed->litFast, fixed->lit, symbolEntries.lit);
-                buildFastTable(fixed->distFast, fixed->dist, symbolEntries.dist);
+            if (!fixedRoom) {
+                // The fixed codes are no longer than the roots: no sub-tables.
+                fixedRoom = std::make_unique_for_overwrite<uint32_t[]>((1u << litRootBits) + (1u << distRootBits));
+                int32_t lengths[288];
+                fixedLengths(lengths);
+                int32_t distLengths[30];
+                std::fill_n(distLengths, 30, fixedDistanceLength);
+                fixed = buildBlockTables(fixedRoom.get(), lengths, distLengths);
             }
-            inflateBlock(r, out, fixed->lit, fixed->dist, fixed->litFast, fixed->distFast);
+            inflateBlock(r, out, fixed);
             break;
-        case 2:
-            // The distance table holds the code-length code until it is
-            // built itself: one table fewer to touch.
-            readDynamicTables(r, tables->lit, tables->dist, tables->dist);
-            buildFastTable(tables->litFast, tables->lit, symbolEntries.lit);
-            buildFastTable(tables->distFast, tables->dist, symbolEntries.dist);
-            inflateBlock(r, out, tables->lit, tables->dist, tables->litFast, tables->distFast);
+        case 2: {
+            int32_t lengths[288 + 32];
+            auto [hlit, hdist] = readCodeLengths(r, lengths);
+            inflateBlock(r, out,
+                buildBlockTables(room.get(), std::span<const int32_t>(lengths, static_cast<size_t>(hlit)),
+                    std::span<const int32_t>(lengths + hlit, static_cast<size_t>(hdist))));
             break;
+        }
         default:
             throw ValueError("bad block type");
         }
@@ -766,18 +883,12 @@ void inflatePrefixInParts(const InflatePieceSource& pieces, bool zlib, int64_t l
     out.sink = &take;
     out.sinkEnd = limit;
     out.source = &source;
-    out.bytes.resize(static_cast<size_t>(std::min(kSinkWindow, out.limit)));
+    out.bytes.resize(static_cast<size_t>(std::min(kRingPeriod, out.limit)));
     try {
         inflateInto(data, zlib, {}, 0, out);
-        handOn(out);
     } catch (const OutputFull&) {
-        if (!out.sinkDone) {
-            try {
-                handOn(out);
-            } catch (const OutputFull&) {
-            }
-        }
     }
+    handOn(out);
 }
 
 void inflatePrefixInParts(std::span<const std::span<const uint8_t>> pieces, bool zlib, int64_t limit,

@@ -19,18 +19,19 @@ struct BitReader {
     int32_t bits = 0;
 };
 
-// Codes up to this long resolve with one table lookup.
-inline constexpr int inflateFastBits = 11;
+// A canonical Huffman code as a lookup table. The next `huffmanRootBits` bits
+// of the input index its root; an entry there either resolves a code that
+// short or links to a sub-table indexed by the bits after them, sized for the
+// codes that share those first bits. Entries hold the code's whole length in
+// their low byte and the caller's value for the symbol above it; 0 means no
+// code. Sub-tables follow the root only as far as the code needs them, so a
+// table touches little more memory than its root.
+inline constexpr int huffmanRootBits = 10;
+inline constexpr int huffmanMaxSymbols = 320;
+inline constexpr uint32_t huffmanLink = 1u << 15;  // (offset << 16) | (index bits << 8)
 
-// A canonical Huffman code: short codes resolve with one lookup in `fast`;
-// longer ones search the per-length ranges.
 struct HuffmanTable {
-    uint16_t fast[1 << inflateFastBits];  // (length << 9) | symbol, 0 where no short code applies
-    int32_t firstCode[17];
-    int32_t firstSymbol[17];
-    int32_t maxCode[18];  // end of each length's codes, left-aligned to 16 bits
-    uint8_t size[320];
-    uint16_t value[320];  // symbols sorted by code length, then by symbol
+    uint32_t e[(1 << huffmanRootBits) + huffmanMaxSymbols * (1 << (15 - huffmanRootBits))];
 };
 
 // The bytes produced so far; they are also the match history.
@@ -61,9 +62,10 @@ struct InflateOutput {
     int64_t knownSize = -1;           // the measured output size, once measured
     std::span<const uint8_t> stream;  // the input and its wrapping, to measure it
     bool zlib = false;
-    // Output handed on as it is made: `bytes` is a window, as when counting,
-    // of which `handed` bytes have gone to the sink, which is given at most
-    // `sinkEnd` bytes in all and returns false once it needs no more.
+    // Output handed on as it is made: `bytes` is a ring, written from its
+    // front again once full (`base` counts the laps' bytes), of which
+    // `handed` bytes of this lap have gone to the sink, which is given at
+    // most `sinkEnd` bytes in all and returns false once it needs no more.
     const std::function<bool(std::span<const uint8_t>)>* sink = nullptr;
     int64_t handed = 0;
     int64_t sinkEnd = 0;
@@ -71,15 +73,15 @@ struct InflateOutput {
     InflatePieces* source = nullptr;  // the input, when it comes in pieces
 };
 
-// Fills `table` from per-symbol code lengths (0 = no code). Incomplete codes are
-// accepted; over-subscribed ones and lengths above 15 raise ValueError.
+// Fills `table` from per-symbol code lengths (0 = no code), each entry's value
+// being its symbol. Incomplete codes are accepted; over-subscribed ones and
+// lengths above 15 raise ValueError.
 void buildHuffman(HuffmanTable& table, std::span<const int32_t> lengths);
 int32_t decodeSym(BitReader& reader, const HuffmanTable& table);
 uint32_t getBits(BitReader& reader, int32_t n);  // 0 <= n <= 31
 // The fixed codes of block type 1, and the codes a dynamic block's header
-// describes (`lengthCode` is scratch for the code-length code, and may be
-// `dist` itself: it is read only before `lit` and `dist` are built).
+// describes.
 void buildFixedTables(HuffmanTable& lit, HuffmanTable& dist);
-void readDynamicTables(BitReader& reader, HuffmanTable& lit, HuffmanTable& dist, HuffmanTable& lengthCode);
+void readDynamicTables(BitReader& reader, HuffmanTable& lit, HuffmanTable& dist);
 
 }  // namespace qm

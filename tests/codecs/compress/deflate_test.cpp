@@ -66,7 +66,7 @@ std::vector<Block> blocksOf(const std::vector<uint8_t>& data)
     using namespace deflate_tables;
     std::vector<Block> blocks;
     BitReader r{data};
-    auto t = std::make_unique<std::array<HuffmanTable, 3>>();
+    auto t = std::make_unique<std::array<HuffmanTable, 2>>();
     for (bool final = false; !final;) {
         final = getBits(r, 1);
         Block b{static_cast<int>(getBits(r, 2)), {}};
@@ -80,7 +80,7 @@ std::vector<Block> blocksOf(const std::vector<uint8_t>& data)
             if (b.type == 1)
                 buildFixedTables((*t)[0], (*t)[1]);
             else
-                readDynamicTables(r, (*t)[0], (*t)[1], (*t)[2]);
+                readDynamicTables(r, (*t)[0], (*t)[1]);
             for (int sym; (sym = decodeSym(r, (*t)[0])) != 256;) {
                 if (sym < 256) {
                     b.tokens.push_back({0, sym});
