@@ -108,6 +108,21 @@ constexpr ReverseTable reversed = makeReverseTable();
     return v;
 }
 
+constexpr int litRootBits = huffmanRootBits;
+constexpr int distRootBits = 8;
+constexpr size_t litTableRoom = (1u << litRootBits) + 288 * (1u << (15 - litRootBits));
+constexpr size_t distTableRoom = (1u << distRootBits) + 32 * (1u << (15 - distRootBits));
+
+// Memory for a dynamic block's tables, taken but not cleared: a decode
+// touches only the entries its codes use. Taken before the output's buffers
+// where those follow, so that the allocator's mark after this block falls
+// on a page they use anyway.
+void takeTableRoom(InflateOutput& out)
+{
+    if (!out.tableRoom)
+        out.tableRoom = std::make_unique_for_overwrite<uint32_t[]>(litTableRoom + distTableRoom);
+}
+
 // Thrown when an output that stops at its limit is full.
 struct OutputFull { };
 
@@ -535,10 +550,6 @@ constexpr SymbolEntries symbolEntries = makeSymbolEntries();
 // the distance table right after the entries it used. Room for the largest
 // incomplete codes is reserved but never written, so only the entries a
 // code uses are touched.
-constexpr int litRootBits = huffmanRootBits;
-constexpr int distRootBits = 8;
-constexpr size_t litTableRoom = (1u << litRootBits) + 288 * (1u << (15 - litRootBits));
-constexpr size_t distTableRoom = (1u << distRootBits) + 32 * (1u << (15 - distRootBits));
 struct BlockTables {
     uint32_t* lit;
     uint32_t* dist;
@@ -761,10 +772,9 @@ void inflateInto(
         out.bytes.resize(static_cast<size_t>(std::min<int64_t>(std::max(sizeHint, 0), out.limit)));
     BitReader r{data, zlib ? 2 : 0, 0, 0};
 
-    // One block's tables at a time, in memory taken but not cleared: a
-    // decode touches only the entries its codes use. The fixed codes get
-    // their own only once a block uses them: most streams have none.
-    const auto room = std::make_unique_for_overwrite<uint32_t[]>(litTableRoom + distTableRoom);
+    // One block's tables at a time. The fixed codes get their own only once
+    // a block uses them: most streams have none.
+    takeTableRoom(out);
     std::unique_ptr<uint32_t[]> fixedRoom;
     BlockTables fixed{};
     int64_t size = static_cast<int64_t>(data.size());
@@ -798,7 +808,7 @@ void inflateInto(
             int32_t lengths[288 + 32];
             auto [hlit, hdist] = readCodeLengths(r, lengths);
             inflateBlock(r, out,
-                buildBlockTables(room.get(), std::span<const int32_t>(lengths, static_cast<size_t>(hlit)),
+                buildBlockTables(out.tableRoom.get(), std::span<const int32_t>(lengths, static_cast<size_t>(hlit)),
                     std::span<const int32_t>(lengths + hlit, static_cast<size_t>(hdist))));
             break;
         }
@@ -869,13 +879,14 @@ void inflatePrefixInParts(const InflatePieceSource& pieces, bool zlib, int64_t l
     const std::function<bool(std::span<const uint8_t>)>& take)
 {
     limit = std::max<int64_t>(limit, 0);
+    InflateOutput out;
+    takeTableRoom(out);
     InflatePieces source;
     source.next = pieces;
     source.staging.resize(kStagingBytes);
     std::span<const uint8_t> data;
     int64_t pos = 0;
     topUp(source, data, pos);
-    InflateOutput out;
     // As inflatePrefix: room for one longest match past the limit.
     out.limit = limit + 258;
     out.stopAtLimit = true;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -70,7 +71,8 @@ struct InflateOutput {
     int64_t handed = 0;
     int64_t sinkEnd = 0;
     bool sinkDone = false;
-    InflatePieces* source = nullptr;  // the input, when it comes in pieces
+    InflatePieces* source = nullptr;        // the input, when it comes in pieces
+    std::unique_ptr<uint32_t[]> tableRoom;  // a dynamic block's code tables
 };
 
 // Fills `table` from per-symbol code lengths (0 = no code), each entry's value
