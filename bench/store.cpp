@@ -547,6 +547,9 @@ void saveInFreshProcess(benchmark::State& state)
 // time; faults_per_page the minor faults over the pages the process gained.
 // `copying` is the control: the file's text read into memory of its own,
 // then parsed from there.
+// The child runs on the CPUs this process may use: on one alone the parser
+// readies the lists' pages itself, on more a thread beside it does (run it
+// on two to see both).
 constexpr const char* kOpenChild = "--open-in-this-process";
 
 // The child's side: prints the read's seconds, minor faults and pages gained.

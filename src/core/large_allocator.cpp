@@ -1,14 +1,18 @@
 #include "core/large_allocator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #if defined(__linux__)
 #include <dirent.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #endif
@@ -149,6 +153,124 @@ void readyFreshPages(void* data, std::size_t bytes)
     (void)data;
     (void)bytes;
 #endif
+}
+
+namespace {
+
+// Whether more than one CPU may run this process: a thread beside the
+// filler that can only take turns with it gains nothing.
+bool severalCpus()
+{
+#if defined(__linux__)
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    return sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 1;
+#else
+    return std::thread::hardware_concurrency() > 1;
+#endif
+}
+
+}  // namespace
+
+// Long enough that the calls cost nothing beside the pages, short enough
+// that the pages are still in the cache when written.
+constexpr std::size_t kStretch = std::size_t(256) << 10;
+
+struct FreshPagesAhead::Shared {
+    std::vector<Range> ranges;
+    // How far each range is ready: by the thread, and by the filler where it
+    // had to go first.
+    std::unique_ptr<std::atomic<const char*>[]> threadAt;
+    std::unique_ptr<std::atomic<const char*>[]> fillerAt;
+    std::atomic<bool> stopping{false};
+    std::thread worker;
+
+    void readyAll()
+    {
+        for (std::size_t i = 0; i < ranges.size(); ++i) {
+            const char* at = ranges[i].begin;
+            const char* end = ranges[i].end;
+            while (at < end && !stopping.load(std::memory_order_relaxed)) {
+                // Where the filler has overtaken, the stretch it readied is
+                // its own.
+                at = std::max(at, fillerAt[i].load(std::memory_order_relaxed));
+                if (at >= end)
+                    break;
+                const char* to = std::min(end, at + kStretch);
+                readyFreshPages(const_cast<char*>(at), std::size_t(to - at));
+                threadAt[i].store(to, std::memory_order_relaxed);
+                at = to;
+            }
+        }
+    }
+};
+
+FreshPagesAhead::FreshPagesAhead() = default;
+FreshPagesAhead::FreshPagesAhead(FreshPagesAhead&&) noexcept = default;
+FreshPagesAhead::~FreshPagesAhead() { stop(); }
+
+FreshPagesAhead& FreshPagesAhead::operator=(FreshPagesAhead&& other) noexcept
+{
+    stop();
+    m_shared = std::move(other.m_shared);
+    m_readyTo = std::move(other.m_readyTo);
+    return *this;
+}
+
+FreshPagesAhead::FreshPagesAhead(const std::vector<Range>& ranges)
+    : m_shared(std::make_unique<Shared>())
+{
+    Shared& s = *m_shared;
+    s.ranges = ranges;
+    s.threadAt = std::make_unique<std::atomic<const char*>[]>(ranges.size());
+    s.fillerAt = std::make_unique<std::atomic<const char*>[]>(ranges.size());
+    m_readyTo.reserve(ranges.size());
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        s.threadAt[i].store(ranges[i].begin, std::memory_order_relaxed);
+        s.fillerAt[i].store(ranges[i].begin, std::memory_order_relaxed);
+        m_readyTo.push_back(ranges[i].begin);
+    }
+    if (!severalCpus())
+        return;
+    try {
+        s.worker = std::thread([&s] { s.readyAll(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the filler readies its pages itself.
+    }
+}
+
+bool FreshPagesAhead::beside() const { return m_shared && m_shared->worker.joinable(); }
+
+void FreshPagesAhead::stop()
+{
+    if (!beside())
+        return;
+    m_shared->stopping.store(true, std::memory_order_relaxed);
+    m_shared->worker.join();
+}
+
+void FreshPagesAhead::catchUp(std::size_t range, const char* at, std::size_t bytes)
+{
+    const Range& r = m_shared->ranges[range];
+    const char*& mine = m_readyTo[range];
+    if (at >= r.end || at + bytes <= r.begin) {
+        // Past the counted records, the list's room is left to fault.
+        mine = reinterpret_cast<const char*>(std::numeric_limits<std::uintptr_t>::max());
+        return;
+    }
+    const char* need = std::min<const char*>(r.end, at + bytes);
+    if (beside()) {
+        mine = std::max(mine, m_shared->threadAt[range].load(std::memory_order_relaxed));
+        if (need <= mine)
+            return;
+    }
+    // The thread has not got here: this stretch is readied here, and the
+    // thread goes on after it.
+    const char* from = std::max(mine, std::max<const char*>(at, r.begin));
+    const char* to = std::min<const char*>(r.end, from + kStretch);
+    readyFreshPages(const_cast<char*>(from), std::size_t(to - from));
+    mine = to;
+    m_shared->fillerAt[range].store(to, std::memory_order_relaxed);
 }
 
 void* allocateLargeBlock(std::size_t bytes, std::size_t alignment)

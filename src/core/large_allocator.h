@@ -8,6 +8,7 @@
 // the first writes wait; smaller ones come from operator new as usual.
 #include <cstddef>
 #include <limits>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -31,6 +32,51 @@ bool hostTakesBackFreePages(const char* balloonDriver);
 // its page tables. The contents stay as they are; kernels that cannot leave
 // the pages to fault as usual.
 void readyFreshPages(void* data, std::size_t bytes);
+
+// Fresh pages of a few ranges made ready on a thread of its own, range by
+// range from the front, while this thread fills them in the same order. On
+// a guest whose host maps each page on its first touch, readying a page
+// costs about as much as the work of filling it: done beside the filling, it
+// leaves the filler the filling alone. Where the process may run on one CPU
+// only, no thread starts and the filler readies each stretch itself just
+// ahead of its writes.
+//
+// The ranges must stay mapped until stop() (or the destructor) returns: a
+// list that is about to move stops it first.
+class FreshPagesAhead {
+public:
+    struct Range {
+        char* begin;
+        char* end;
+    };
+
+    FreshPagesAhead();
+    explicit FreshPagesAhead(const std::vector<Range>& ranges);
+    FreshPagesAhead(FreshPagesAhead&&) noexcept;
+    FreshPagesAhead& operator=(FreshPagesAhead&&) noexcept;
+    ~FreshPagesAhead();
+
+    // The filler is about to write at..at+bytes in range `range`.
+    void writing(std::size_t range, const char* at, std::size_t bytes)
+    {
+        if (range < m_readyTo.size() && at + bytes > m_readyTo[range])
+            catchUp(range, at, bytes);
+    }
+
+    // Waits for the thread; the filler readies what is left itself.
+    void stop();
+
+    // Whether the pages are readied on a thread of their own.
+    bool beside() const;
+
+private:
+    struct Shared;
+
+    void catchUp(std::size_t range, const char* at, std::size_t bytes);
+
+    std::unique_ptr<Shared> m_shared;
+    std::vector<const char*> m_readyTo;  // how far the filler knows each range ready
+};
 
 template <class T>
 struct LargeAllocator {

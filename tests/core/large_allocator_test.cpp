@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -96,6 +100,63 @@ TEST(LargeAllocator, SeesAHostThatTakesBackFreePages)
         EXPECT_EQ(hostTakesBackFreePages(root.c_str()), c.reported) << c.devices.size();
     }
     std::filesystem::remove_all(root);
+}
+
+// Pages readied beside the filler keep what they hold and take every write
+// of the filler, whether the thread runs ahead, is overtaken, or is stopped
+// half way; where the process may use one CPU only, no thread starts.
+TEST(LargeAllocator, PagesReadiedAheadKeepEveryWrite)
+{
+    constexpr size_t kMiB = size_t(1) << 20;
+    const struct {
+        std::vector<size_t> ranges;  // bytes of each
+        size_t stopAfter;            // records written before stop(); ~0: never
+        bool oneCpu = false;
+    } cases[] = {{{3 * kMiB + 100, 5 * kMiB}, ~size_t(0)}, {{1, 4096, 0, 2 * kMiB}, ~size_t(0)},
+        {{6 * kMiB, 2 * kMiB}, 1000}, {{8 * kMiB}, 0}, {{3 * kMiB}, ~size_t(0), true}};
+    for (const auto& c : cases) {
+        std::vector<std::unique_ptr<unsigned char[]>> blocks;
+        std::vector<FreshPagesAhead::Range> ranges;
+        for (size_t bytes : c.ranges) {
+            blocks.emplace_back(std::make_unique_for_overwrite<unsigned char[]>(bytes + 64));
+            char* begin = reinterpret_cast<char*>(blocks.back().get());
+            begin[0] = 'x';  // written before the readying: kept
+            ranges.push_back({begin, begin + bytes});
+        }
+        cpu_set_t all;
+        ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+        if (c.oneCpu) {
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            CPU_SET(sched_getcpu(), &one);
+            ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+        }
+        FreshPagesAhead pages(ranges);
+        if (c.oneCpu) {
+            EXPECT_FALSE(pages.beside());
+            sched_setaffinity(0, sizeof all, &all);
+        }
+        size_t written = 0;
+        for (size_t r = 0; r < ranges.size(); ++r) {
+            char* begin = ranges[r].begin;
+            const size_t bytes = size_t(ranges[r].end - begin);
+            // Past the range's end: room the filler may take, never readied.
+            for (size_t at = 1; at < bytes + 64; at += 48, ++written) {
+                if (written == c.stopAfter)
+                    pages.stop();
+                const size_t n = std::min<size_t>(48, bytes + 64 - at);
+                pages.writing(r, begin + at, n);
+                std::memset(begin + at, int('a' + r % 26), n);
+            }
+        }
+        pages.stop();
+        for (size_t r = 0; r < ranges.size(); ++r) {
+            const char* begin = ranges[r].begin;
+            const size_t bytes = size_t(ranges[r].end - begin);
+            EXPECT_EQ(begin[0], 'x') << r;
+            EXPECT_EQ(std::count(begin + 1, begin + bytes + 64, char('a' + r % 26)), std::ptrdiff_t(bytes + 63)) << r;
+        }
+    }
 }
 
 }  // namespace

@@ -243,6 +243,23 @@ TEST(Store, OpenTakesNoFaultsForTheFilesLength)
     EXPECT_LT(paddedFaults - plainFaults, 256) << plainFaults << " " << paddedFaults;
 }
 
+// Texts are copied from the file's pieces a run of plain characters at a
+// time: runs cut short by a quote, a backslash, an escape or the end of a
+// piece, at every offset against the pieces' edges, read as they were saved.
+TEST(Store, TextsAcrossThePiecesReadAsSaved)
+{
+    TempFolder dir;
+    LocalStorePtr made = newLocalStore(dir.path);
+    const char* tails[] = {"", "\"", "\\", "\n", "\x01", "\u00e9", "\xe2\x82\xac", "/"};
+    for (int i = 1; i <= 6000; ++i) {
+        const std::string description =
+            std::string(size_t(i % 41), 'a') + tails[i % 8] + std::string(size_t(i % 19), 'b');
+        made->budget->transactions.push_back(tx(i, description.c_str()));
+    }
+    saveStore(*made);
+    EXPECT_EQ(storeDataJson(*openStore(dir.path)), storeDataJson(*made));
+}
+
 TEST(Store, SaveWithoutFolderWritesNothing)
 {
     LocalStorePtr s = newLocalStore("");
