@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -168,6 +169,17 @@ std::vector<WindowEvent> pollEvents(PlatformWindow& w)
         return out;
     }
     return x11PollEvents(*w.x11);
+}
+
+bool waitForEvents(PlatformWindow& w, int64_t timeoutNs)
+{
+    // Rounded up, so that a wait for the next frame never ends just before it.
+    const int64_t ms = std::clamp<int64_t>((timeoutNs + 999'999) / 1'000'000, 0, 60'000);
+    if (w.wayland)
+        return waitWlEvents(*w.wayland, int32_t(ms));
+    if (w.fake)
+        return false;
+    return x11WaitForEvents(*w.x11, int32_t(ms));
 }
 
 void activate(PlatformWindow& w)
