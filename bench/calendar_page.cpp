@@ -14,7 +14,9 @@
 // is drawn on the busiest day of today's month, where its table is longest.
 // The narrow layout is timed at 390 x 844 with the phone switch (the month
 // grid over the day sheet, the week strip over it, and its frame without the
-// page), and a tour step over the month frame.
+// page), and a tour step over the month frame. The day view and the phone's
+// month over the day sheet are timed for "All accounts" too, where a day
+// holds the most entries.
 //
 // With --one-frame it draws warm-up frames, then exactly one month-view frame
 // at 1x between callgrind's start and stop requests, for
@@ -179,24 +181,26 @@ void pageFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t accoun
 
 // The phone calendar: the month grid over the day sheet, or the week strip
 // over it, on today; without the page for the difference.
-void phoneFrame(benchmark::State& st, uint8_t view, bool withPage)
+void phoneFrame(benchmark::State& st, uint8_t view, bool withPage, int64_t account = 1)
 {
     Scene& scene = phoneSceneAt(int(st.range(0)));
     AppState& s = *scene.state;
     setenv("QUENMRK_PHONE", "1", 1);
     s.view = view;
-    s.store->budget->user.selected_account_id = 1;
+    s.store->budget->user.selected_account_id = account;
     Date today = bench::heavyToday();
     selectDay(s, today.year, today.month, today.day);
     timeFrames(st, scene, withPage);
     unsetenv("QUENMRK_PHONE");
     st.counters["compact"] = s.compact ? 1 : 0;
-    st.counters["day_entries"] = double(dayLedger(storeProjection(*s.store), today, 1, today).entries.size());
+    st.counters["day_entries"] = double(dayLedger(storeProjection(*s.store), today, account, today).entries.size());
+    s.store->budget->user.selected_account_id = 1;
 }
 
 void phoneMonth(benchmark::State& st) { phoneFrame(st, viewMonth, true); }
 void phoneWeek(benchmark::State& st) { phoneFrame(st, viewWeek, true); }
 void phoneWithoutPage(benchmark::State& st) { phoneFrame(st, viewMonth, false); }
+void phoneMonthAllAccounts(benchmark::State& st) { phoneFrame(st, viewMonth, true, 0); }
 
 // The desktop month frame with a tour step over it (its anchor the Add
 // button), to set against calendar_page/month_frame.
@@ -217,6 +221,7 @@ void monthView(benchmark::State& st) { pageFrame(st, viewMonth, true); }
 void dayView(benchmark::State& st) { pageFrame(st, viewDay, true); }
 void withoutPage(benchmark::State& st) { pageFrame(st, viewMonth, false); }
 void monthViewAllAccounts(benchmark::State& st) { pageFrame(st, viewMonth, true, 0); }
+void dayViewAllAccounts(benchmark::State& st) { pageFrame(st, viewDay, true, 0); }
 
 // What qm/calendar_frame measures, on this program's store.
 void calendarFigures(benchmark::State& st)
@@ -360,6 +365,7 @@ void scales(benchmark::internal::Benchmark* b)
 BENCHMARK(monthView)->Name("calendar_page/month_frame")->Apply(scales);
 BENCHMARK(monthViewAllAccounts)->Name("calendar_page/month_frame_all_accounts")->Apply(scales);
 BENCHMARK(dayView)->Name("calendar_page/day_frame")->Apply(scales);
+BENCHMARK(dayViewAllAccounts)->Name("calendar_page/day_frame_all_accounts")->Apply(scales);
 BENCHMARK(manageCategories)->Name("calendar_page/month_frame_manage_categories")->Apply(scales);
 BENCHMARK(manageAccounts)->Name("calendar_page/month_frame_manage_accounts")->Apply(scales);
 BENCHMARK(withoutPage)->Name("calendar_page/shell_frame_without_page")->Apply(scales);
@@ -374,6 +380,7 @@ BENCHMARK(searchPopoverSteady)->Name("calendar_page/month_frame_search_popover_s
 BENCHMARK(phoneMonth)->Name("calendar_page/phone_month_frame")->Apply(popoverScales);
 BENCHMARK(phoneWeek)->Name("calendar_page/phone_week_frame")->Apply(popoverScales);
 BENCHMARK(phoneWithoutPage)->Name("calendar_page/phone_frame_without_page")->Apply(popoverScales);
+BENCHMARK(phoneMonthAllAccounts)->Name("calendar_page/phone_month_frame_all_accounts")->Apply(popoverScales);
 BENCHMARK(tourStep)->Name("calendar_page/month_frame_tour_step")->Apply(popoverScales);
 BENCHMARK(calendarFigures)->Name("calendar_page/calendar_figures_peer")->Apply(scales);
 

@@ -31,6 +31,7 @@
 #include "codecs/image/image.h"
 #include "codecs/image/png.h"
 #include "core/ascii.h"
+#include "core/ui_wake.h"
 #include "model/transaction_edits.h"
 #include "platform/platform_window.h"
 #include "platform/render/gl_entry_points.h"
@@ -59,6 +60,10 @@ std::string envText(const char* name)
 
 void sleepMs(int ms) { usleep(useconds_t(ms) * 1000); }
 
+// A minimised window draws nothing; the loop still looks at the saves and
+// the close signals this often.
+constexpr int64_t kMinimisedWaitNs = 30'000'000;
+
 // A session that ends, a terminal closed or a Ctrl+C asks the program to end:
 // the first such signal is taken as a close, so the save under way and the
 // shutdown save finish; a second one means now.
@@ -72,10 +77,12 @@ extern "C" void onCloseSignal(int sig)
         return;
     }
     closeSignalled = 1;
+    wakeUiThread();
 }
 
 void installCloseSignals()
 {
+    uiWakeFd();
     struct sigaction action { };
     action.sa_handler = onCloseSignal;
     action.sa_flags = SA_RESTART;
@@ -439,6 +446,9 @@ int runMainLoop(AppState& state)
     // The window lost what it showed: the next frame is swapped in even when
     // unchanged.
     bool showDue = false;
+    // Another thread handed over something (a reply, a save's end): the
+    // frame that shows it is drawn without waiting for the idle redraw.
+    bool woken = false;
     while (!state.quitRequested) {
         pollSaves(state);
         std::vector<WindowEvent> events = pollEvents(window);
@@ -456,7 +466,9 @@ int runMainLoop(AppState& state)
             state.quitRequested = true;
         }
         if (isMinimised(window)) {
-            sleepMs(30);
+            // Nothing is drawn; the display's events (the window shown
+            // again, a close) and a signal end the wait at once.
+            waitForEvents(window, kMinimisedWaitNs);
             continue;
         }
         int64_t now = monotonicNs();
@@ -466,10 +478,15 @@ int runMainLoop(AppState& state)
             applyTheme(state, false);
             lastThemeCheck = now;
         }
-        if (!showDue && !shouldDraw(pacingInput(state, dirtyFrames, !sw.shotPath.empty(), now, lastFrameTime))) {
-            sleepMs(4);
+        if (!showDue && !woken
+            && !shouldDraw(pacingInput(state, dirtyFrames, !sw.shotPath.empty(), now, lastFrameTime))) {
+            // Blocked on the display until input, a wake or the idle redraw:
+            // a loop that slept and looked again cost the UI thread CPU at
+            // every turn.
+            woken = waitForEvents(window, lastFrameTime + kIdleFrameNs - now);
             continue;
         }
+        woken = false;
         if (dirtyFrames > 0)
             --dirtyFrames;
         state.redrawRequested = false;

@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "core/ui_wake.h"
 #include "model/ledger.h"
 
 namespace qm {
@@ -134,6 +135,7 @@ void readAndMatch(ImportLoad& load)
     load.targets.transactions.reserve(load.transactionCount);
     load.targets.adjustments.reserve(load.adjustmentCount);
     load.roomReady.store(true, std::memory_order_release);
+    wakeUiThread();
     {
         FileRead file = readStatementFile(load.path);
         if (!file.failure.empty()) {
@@ -181,6 +183,7 @@ void runLoad(ImportLoad& load)
     if (load.cancelled)
         std::vector<ImportRow>().swap(load.rows);
     load.finished.store(true, std::memory_order_release);
+    wakeUiThread();
 }
 
 // Copies a frame's share of the budget; hands the copy to the thread once

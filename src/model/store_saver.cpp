@@ -1,6 +1,7 @@
 #include "model/store_saver.h"
 
 #include "core/errors.h"
+#include "core/ui_wake.h"
 #include "model/store_text_internal.h"
 
 #include <pthread.h>
@@ -80,6 +81,7 @@ struct StoreSaver {
                 frozen.reset();
                 message = std::move(text);
                 ended.store(true, std::memory_order_release);
+                wakeUiThread();
             });
         } catch (const std::exception& e) {
             fail(std::string("could not start the save: ") + e.what());

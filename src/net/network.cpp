@@ -5,6 +5,7 @@
 #include "app/paths.h"
 #include "app/picture_cache.h"
 #include "core/errors.h"
+#include "core/ui_wake.h"
 #include "net/account_replies.h"
 
 #include <exception>
@@ -45,8 +46,10 @@ void runWorker(NetworkPageState& net)
             reply = failedReply(request, "The request could not be made");
         }
         guard.lock();
-        if (!net.stop)
+        if (!net.stop) {
             net.replies.push_back(std::move(reply));
+            wakeUiThread();
+        }
     }
 }
 

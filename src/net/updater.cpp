@@ -19,6 +19,7 @@
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/service_host.h"
+#include "core/ui_wake.h"
 #include "net/updater_internal.h"
 #include "net/version.h"
 #include "platform/app_window.h"
@@ -92,6 +93,7 @@ void workerLoop(UpdaterState* u)
         guard.lock();
         u->result = std::move(result);
         u->done = true;
+        wakeUiThread();
     }
 }
 

@@ -8,6 +8,7 @@
 #include "model/projection.h"
 #include "model/record_edits.h"
 #include "model/recurrence.h"
+#include "pages/calendar_page.h"
 #include "pages/calendar_pieces.h"
 #include "pages/calendar_state.h"
 #include "pages/dialogs.h"
@@ -42,10 +43,7 @@ enum class MenuAction {
 
 bool clipboardFull(AppState& state) { return calendarState(state).clipboardMode != clipEmpty; }
 
-bool anchoredOn(const AppState& state, Date day)
-{
-    return dayLedger(storeProjection(*state.store), day, selectedAccountId(state), state.todayDate).anchored;
-}
+bool anchoredOn(const AppState& state, Date day) { return calendarDay(state, day)->days.front().anchored; }
 
 void removeDayAnchor(AppState& state, Date day)
 {
@@ -101,7 +99,8 @@ void drawDayMenu(AppState& state)
     if (!contextMenu(ui, "day", scaled(state, 240)))
         return;
     Date day = calendarState(state).dayMenuDay;
-    DayRow row = dayLedger(storeProjection(*state.store), day, selectedAccountId(state), state.todayDate);
+    const std::shared_ptr<const Ledger> kept = calendarDay(state, day);
+    const DayRow& row = kept->days.front();
     MenuAction chosen = MenuAction::none;
     menuEntry(ui, longDate(day), "", false, icNone);
     menuEntry(ui, "Balance " + formatMoney(row.balance), "", false, icNone);

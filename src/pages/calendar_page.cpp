@@ -74,6 +74,11 @@ LedgerWeeks calendarWeeks(const AppState& state)
 
 std::vector<std::vector<DayRow>> calendarRows(const AppState& state) { return copyWeeks(calendarWeeks(state)); }
 
+std::shared_ptr<const Ledger> calendarDay(const AppState& state, Date day)
+{
+    return sharedLedger(storeProjection(*state.store), day, day, selectedAccountId(state), state.todayDate);
+}
+
 void drawCalendarPage(AppState& state, const Rect& rect)
 {
     if (isPageActive(state, pageCalendar) && !state.focusedDayValid)

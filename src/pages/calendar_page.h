@@ -4,6 +4,7 @@
 // frame. The page keeps nothing between frames beyond the calendar state
 // of the AppState and pages/calendar_state.h: the day rows are read afresh
 // from the store's projection every frame, so an edit shows on the next one.
+#include <memory>
 #include <vector>
 
 #include "app/app_state.h"
@@ -37,5 +38,10 @@ WeekRange weekRange(Date day);
 // dimmed); calendarRows copies them out.
 LedgerWeeks calendarWeeks(const AppState& state);
 std::vector<std::vector<DayRow>> calendarRows(const AppState& state);
+
+// One day under the account filter, shared the same way: the day view and
+// the day sheet draw it every frame, and a busy day of every account holds
+// hundreds of entries. The day is the ledger's only row.
+std::shared_ptr<const Ledger> calendarDay(const AppState& state, Date day);
 
 }  // namespace qm

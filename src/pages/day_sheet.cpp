@@ -19,6 +19,7 @@
 #include "model/projection.h"
 #include "model/recurrence.h"
 #include "pages/calendar_grid.h"
+#include "pages/calendar_page.h"
 #include "pages/calendar_state.h"
 #include "pages/dialogs.h"
 #include "pages/narrow.h"
@@ -173,7 +174,8 @@ void drawDaySheet(AppState& state, const Rect& rect, Date day)
     Renderer& r = *state.renderer;
     const Theme t = ui.theme;
     double pad = scaled(state, state.phoneLandscape ? 12 : 14);
-    const DayRow row = dayLedger(storeProjection(*state.store), day, selectedAccountId(state), state.todayDate);
+    const std::shared_ptr<const Ledger> kept = calendarDay(state, day);
+    const DayRow& row = kept->days.front();
     // Named outside the scroll area, whose ids are its own.
     int64_t sheetPopup = widgetId(ui, "txsheet");
     Rect visible = beginScrollArea(ui, "agenda", rect, colorTransparent, false);

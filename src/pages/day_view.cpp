@@ -16,6 +16,7 @@
 #include "model/projection.h"
 #include "model/recurrence.h"
 #include "pages/calendar_grid.h"
+#include "pages/calendar_page.h"
 #include "pages/calendar_pieces.h"
 #include "pages/calendar_state.h"
 #include "pages/occurrences.h"
@@ -68,7 +69,8 @@ void drawDayView(AppState& state, const Rect& rect)
     Renderer& r = *state.renderer;
     const Theme t = ui.theme;
     const Date day = state.selectedDate;
-    const DayRow row = dayLedger(storeProjection(*state.store), day, selectedAccountId(state), state.todayDate);
+    const std::shared_ptr<const Ledger> kept = calendarDay(state, day);
+    const DayRow& row = kept->days.front();
     Rect visible = beginScrollArea(ui, "dayview", rect, colorTransparent, false);
     double scale = ui.scale > 0 ? ui.scale : 1.0;
     double cw = scaled(state, dayViewContentWidth(rect.w / scale));

@@ -196,6 +196,8 @@ std::vector<WindowEvent> pollEvents(AppWindow& w)
     return events;
 }
 
+bool waitForEvents(AppWindow& w, int64_t timeoutNs) { return waitForEvents(*w.platform, timeoutNs); }
+
 bool isMinimised(const AppWindow& w) { return w.width < 2 || w.height < 2; }
 
 void swapBuffers(AppWindow& w) { swapBuffers(*w.platform); }

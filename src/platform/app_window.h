@@ -63,6 +63,8 @@ void requestRedraw(AppWindow& w);
 void requestRedrawIf(AppWindow& w, bool flag);
 void setCursor(AppWindow& w, CursorKind kind);
 std::vector<WindowEvent> pollEvents(AppWindow& w);
+// See waitForEvents(PlatformWindow&, ...).
+bool waitForEvents(AppWindow& w, int64_t timeoutNs);
 bool isMinimised(const AppWindow& w);
 void swapBuffers(AppWindow& w);
 bool takeContentLost(AppWindow& w);

@@ -400,4 +400,10 @@ std::vector<WindowEvent> gestureTick(GestureRecognizer& g, double time)
     return out;
 }
 
+bool gestureNeedsPolls(const GestureRecognizer& g)
+{
+    return !g.touches.empty() || g.flingVelocity != 0 || g.leaveCountdown > 0 || !g.queue.empty()
+        || !g.deferred.empty();
+}
+
 }  // namespace qm

@@ -89,5 +89,11 @@ void reevaluateTouch(GestureRecognizer& g, double time);
 // After reevaluateTouch: advances inertia, long press and leave, and returns
 // the events of this poll.
 std::vector<WindowEvent> gestureTick(GestureRecognizer& g, double time);
+// Whether a poll soon would hand over something that no new input brings:
+// fingers down (a long press), inertia, a leave counting down, events kept
+// for the next poll.
+bool gestureNeedsPolls(const GestureRecognizer& g);
+// How long a wait for events lasts at most while they do.
+inline constexpr int32_t kPromptPollMs = 4;
 
 }  // namespace qm

@@ -1,12 +1,15 @@
 #include "platform/platform_window.h"
 
 #include "core/errors.h"
+#include "core/ui_wake.h"
 #include "platform/platform_window_internal.h"
 #include "platform/wayland/wl_window.h"
 #include "platform/x11/x11_window.h"
 
+#include <poll.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -168,6 +171,26 @@ std::vector<WindowEvent> pollEvents(PlatformWindow& w)
         return out;
     }
     return x11PollEvents(*w.x11);
+}
+
+bool waitForEvents(PlatformWindow& w, int64_t timeoutNs)
+{
+    // Rounded up, so that a wait for the next frame never ends just before it.
+    const int64_t ms = std::clamp<int64_t>((timeoutNs + 999'999) / 1'000'000, 0, 60'000);
+    if (w.wayland)
+        return waitWlEvents(*w.wayland, int32_t(ms));
+    if (w.fake) {
+        // No display to wait on: only the wake, so that a loop over a fake
+        // window rests like one over a real one.
+        if (!w.fake->pending.empty())
+            return false;
+        pollfd wake{uiWakeFd(), POLLIN, 0};
+        if (poll(&wake, 1, int(ms)) <= 0)
+            return false;
+        drainUiWakes();
+        return true;
+    }
+    return x11WaitForEvents(*w.x11, int32_t(ms));
 }
 
 void activate(PlatformWindow& w)

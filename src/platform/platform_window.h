@@ -49,6 +49,12 @@ void setClipboardText(PlatformWindow& w, const std::string& text);
 std::string getClipboardText(PlatformWindow& w);
 void setCursor(PlatformWindow& w, CursorKind kind);
 std::vector<WindowEvent> pollEvents(PlatformWindow& w);
+// Blocks until the display has something for the window, another thread
+// wakes the UI thread (core/ui_wake.h) or the timeout passes; returns at
+// once when events already wait. While touches or a held key need polls of
+// their own, it waits no longer than a few milliseconds. True when another
+// thread woke it.
+bool waitForEvents(PlatformWindow& w, int64_t timeoutNs);
 void activate(PlatformWindow& w);
 bool closeRequested(const PlatformWindow& w);
 void setCloseRequested(PlatformWindow& w, bool requested);

@@ -1,6 +1,7 @@
 // Waiting for and polling events, the clipboard, file drops, the pointer
 // shape, activation and the release of shared-memory buffers.
 #include "core/ascii.h"
+#include "core/ui_wake.h"
 #include "core/utf8.h"
 #include "platform/desktop_query.h"
 #include "platform/urilist.h"
@@ -13,6 +14,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -203,10 +205,10 @@ void handleDataEvent(uint8_t kind, wl_proxy* proxy, uint32_t opcode, const wl_ar
     }
 }
 
-void waitWaylandEvents(int32_t timeoutMs)
+bool waitWaylandEvents(int32_t timeoutMs, const WlWindow* window)
 {
     if (!wls.display || wls.connectionLost)
-        return;
+        return false;
     wl_display* d = wls.display;
     while (wl.wl_display_prepare_read(d) != 0) {
         if (wl.wl_display_dispatch_pending(d) < 0)
@@ -214,17 +216,36 @@ void waitWaylandEvents(int32_t timeoutMs)
         rethrowPendingWaylandError();
     }
     wl.wl_display_flush(d);
-    pollfd p{wl.wl_display_get_fd(d), POLLIN, 0};
-    int ready = poll(&p, 1, timeoutMs);
-    if (ready > 0)
+    // Events the dispatch above gave the window are the loop's to take now.
+    if (window && !window->events.empty())
+        timeoutMs = 0;
+    pollfd p[2] = {{wl.wl_display_get_fd(d), POLLIN, 0}, {window ? uiWakeFd() : -1, POLLIN, 0}};
+    int ready = poll(p, window ? 2 : 1, timeoutMs);
+    if (ready > 0 && p[0].revents)
         wl.wl_display_read_events(d);
     else
         wl.wl_display_cancel_read(d);
+    const bool woken = ready > 0 && (p[1].revents & POLLIN);
+    if (woken)
+        drainUiWakes();
     int result = wl.wl_display_dispatch_pending(d);
     rethrowPendingWaylandError();
-    if (result >= 0 && wl.wl_display_get_error(d) == 0)
-        return;
-    reportLostConnection();
+    if (result < 0 || wl.wl_display_get_error(d) != 0)
+        reportLostConnection();
+    return woken;
+}
+
+bool waitWlEvents(WlWindow& w, int32_t timeoutMs)
+{
+    if (!w.events.empty())
+        return false;
+    if (gestureNeedsPolls(w.gestures))
+        timeoutMs = std::min(timeoutMs, kPromptPollMs);
+    if (wls.repeatKey && wls.keyboardWindow && wls.repeatRate > 0) {
+        const double untilRepeat = std::ceil((wls.nextRepeat - monotonicSeconds()) * 1000);
+        timeoutMs = int32_t(std::clamp(untilRepeat, 0.0, double(timeoutMs)));
+    }
+    return waitWaylandEvents(timeoutMs, &w);
 }
 
 std::vector<WindowEvent> pollWlEvents(WlWindow& w)

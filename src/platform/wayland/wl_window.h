@@ -205,7 +205,12 @@ void redrawDecorations(WlWindow& w);
 void rescaleWindows();
 
 // Events, clipboard, cursors, activation.
-void waitWaylandEvents(int32_t timeoutMs);
+// Reads and dispatches what the compositor sent within the timeout. Given
+// the window the loop waits for, a wake of the UI thread ends it too (true),
+// and events already dispatched to the window end it at once.
+bool waitWaylandEvents(int32_t timeoutMs, const WlWindow* window = nullptr);
+// What waitForEvents does on Wayland; a held key's next repeat shortens it.
+bool waitWlEvents(WlWindow& w, int32_t timeoutMs);
 std::vector<WindowEvent> pollWlEvents(WlWindow& w);
 void setWlClipboardText(const std::string& text);
 std::string getWlClipboardText();

@@ -2,6 +2,7 @@
 
 #include "core/decimal.h"
 #include "core/errors.h"
+#include "core/ui_wake.h"
 #include "core/utf8.h"
 #include "platform/keys.h"
 #include "platform/render/gl_entry_points.h"
@@ -13,6 +14,7 @@
 #include <X11/cursorfont.h>
 #include <dlfcn.h>
 #include <langinfo.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
@@ -653,6 +655,24 @@ std::vector<WindowEvent> x11PollEvents(X11Window& w)
     std::vector<WindowEvent> out;
     out.swap(w.queue);
     return out;
+}
+
+bool x11WaitForEvents(X11Window& w, int32_t timeoutMs)
+{
+    if (!w.display)
+        return false;
+    // XPending sends what is buffered, so the server is never left waiting on
+    // a request while the loop sleeps, and counts events already read off
+    // the connection, which poll cannot see.
+    if (!w.queue.empty() || x11.XPending(w.display) > 0)
+        return false;
+    if (gestureNeedsPolls(w.gestures))
+        timeoutMs = std::min(timeoutMs, kPromptPollMs);
+    pollfd fds[2] = {{ConnectionNumber(w.display), POLLIN, 0}, {uiWakeFd(), POLLIN, 0}};
+    if (poll(fds, 2, timeoutMs) <= 0 || !(fds[1].revents & POLLIN))
+        return false;
+    drainUiWakes();
+    return true;
 }
 
 void x11Activate(X11Window& w)

@@ -62,6 +62,8 @@ void x11SetClipboardText(X11Window& w, const std::string& text);
 std::string x11GetClipboardText(X11Window& w);
 void x11SetCursor(X11Window& w, CursorKind kind);
 std::vector<WindowEvent> x11PollEvents(X11Window& w);
+// What waitForEvents does on X11; the timeout in milliseconds.
+bool x11WaitForEvents(X11Window& w, int32_t timeoutMs);
 void x11Activate(X11Window& w);
 void x11SwapBuffers(X11Window& w);
 void x11Close(X11Window& w);

@@ -135,6 +135,19 @@ def thread_cpu_ns(pid):
         return None
 
 
+def thread_waits(pid):
+    """How many times the UI thread gave up its CPU so far to sleep or wait
+    (not counting the times it was preempted)."""
+    try:
+        with open(f"/proc/{pid}/task/{pid}/status") as f:
+            for line in f:
+                if line.startswith("voluntary_ctxt_switches:"):
+                    return int(line.split()[1])
+    except (OSError, ValueError, IndexError):
+        pass
+    return None
+
+
 def listing(path):
     """The widget list the program wrote last, or None while there is none.
     The program replaces the file whole each frame; a read that races the

@@ -2,7 +2,9 @@
 moving, under Xvfb with Mesa's software renderer: it keeps redrawing about
 every 66 ms (about 15 frames a second, from the widget list's frame count),
 yet costs at most 10 % of a core (CPU time of the process from /proc), as
-drawing a frame that equals the one on screen is left out. A window laid over
+drawing a frame that equals the one on screen is left out, and its UI thread
+waits for the display between frames instead of waking again and again to
+look (its voluntary context switches a frame). A window laid over
 it and taken away again leaves the calendar showing as it was (the pixels of
 the window before and after are the same).
 
@@ -16,8 +18,8 @@ import subprocess
 import sys
 import time
 
-from _shell import (accept_terms, base_env, check, close_window, finish, pinned_clock, program, temp_dir, wait_for,
-                    widgets, xvfb)
+from _shell import (accept_terms, base_env, check, close_window, finish, pinned_clock, program, temp_dir, thread_waits,
+                    wait_for, widgets, xvfb)
 from shell_heavy_budget import heavy_budget, option, sanitized
 
 
@@ -99,14 +101,20 @@ def main():
                 finish()
             # The start settles: the first frames, the projection's caches.
             check("frames go on", frames_later(listing, 30, 120), frames(listing))
-            c0, f0, t0 = cpu_seconds(proc.pid), frames(listing), time.monotonic()
+            c0, f0, r0, t0 = cpu_seconds(proc.pid), frames(listing), thread_waits(proc.pid), time.monotonic()
             time.sleep(seconds)
-            c1, f1, t1 = cpu_seconds(proc.pid), frames(listing), time.monotonic()
+            c1, f1, r1, t1 = cpu_seconds(proc.pid), frames(listing), thread_waits(proc.pid), time.monotonic()
             share = 100 * (c1 - c0) / (t1 - t0)
             rate = (f1 - f0) / (t1 - t0)
+            waits = (r1 - r0) / max(1, f1 - f0)
             print(f"idle on the calendar at {scale}x for {t1 - t0:.0f} s: {share:.1f}% of a core, "
-                  f"{rate:.1f} frames/s; load average {os.getloadavg()[0]:.1f}")
+                  f"{rate:.1f} frames/s, the UI thread waited {waits:.1f} times a frame; "
+                  f"load average {os.getloadavg()[0]:.1f}")
             check(f"idle costs at most {most:.0f}% of a core", share <= most, f"{share:.1f}%")
+            # A loop that slept a few milliseconds at a time and looked again
+            # woke about 15 times between two idle frames; one that waits on
+            # the display wakes for the frame and little else.
+            check("the UI thread rests between frames", waits <= 6, f"{waits:.1f} waits a frame")
             # 15 a second on a quiet machine; one loaded several times over
             # wakes the loop late (7 a second at a load of 30 on 8 cores), so
             # only a stop or a loop drawing flat out is a fault here.

@@ -3,6 +3,7 @@
 #include "wl_fake.h"
 
 #include "core/errors.h"
+#include "core/ui_wake.h"
 #include "platform/wayland/wl_protocols.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
+#include <thread>
 
 namespace qm::test {
 namespace {
@@ -336,6 +339,50 @@ TEST_F(WaylandFixture, framesArePacedByCallbacks)
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(45));
     EXPECT_EQ(w->frameCallback, second);
     EXPECT_EQ(std::count(f.calls.begin(), f.calls.end(), "eglSwapBuffers"), 3);
+}
+
+// The main loop's wait blocks on the connection only while nothing else is
+// due: each case must end a wait of 20 s at once (the bound is generous;
+// without the case's cause it would run the whole 20 s).
+TEST_F(WaylandFixture, theLoopsWaitEndsForWhatIsDue)
+{
+    WlWindowRef w = open();
+    uiWakeFd();
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        bool woken;
+    };
+    std::thread waker;
+    const Case cases[] = {
+        {"events the window holds", [&] { w->events.push_back(WindowEvent{}); }, false},
+        {"a held key's next repeat",
+            [&] {
+                wls.keyboardWindow = w;
+                wls.repeatKey = 38;
+                wls.repeatRate = 25;
+                wls.nextRepeat = monotonicSeconds() + 0.01;
+            },
+            false},
+        {"a finger down", [&] { touchDown(w->gestures, 1, 10, 10, monotonicSeconds()); }, false},
+        {"a wake from another thread", [&] { waker = std::thread([] { wakeUiThread(); }); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(waitWlEvents(*w, 20'000), c.woken);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        if (waker.joinable())
+            waker.join();
+        w->events.clear();
+        wls.keyboardWindow.reset();
+        wls.repeatKey = 0;
+        touchCancel(w->gestures);
+        w->gestures = {};
+    }
+    // The wake was taken: a wait after it blocks again, up to its timeout.
+    EXPECT_FALSE(waitWlEvents(*w, 1));
 }
 
 struct CursorFixture : WaylandFixture {
