@@ -175,7 +175,10 @@ TEST(StoreKill, EveryKillLeavesOneWholeSave)
     TempFolder dir;
     LocalStorePtr reference = newLocalStore("");
     int done = 0;  // edits the files hold
-    int landedNew = 0, keptOld = 0, interrupted = 0;
+    int landedNew = 0, keptOld = 0;
+    // Kills aimed after a save was heard, and those of them that found one
+    // under way; a kill before the first save mostly lands in the opening.
+    int aimedInside = 0, interrupted = 0;
     double saveGap = 2000;  // microseconds a save took, as last seen
     std::mt19937 rng(2024);
     for (int round = 0; round < kKills; ++round) {
@@ -197,7 +200,8 @@ TEST(StoreKill, EveryKillLeavesOneWholeSave)
         close(fds[1]);
         Reports saves(fds[0]);
         // Now and then before the first save of a run, mostly after a few.
-        const bool heard = saves.await(std::uniform_int_distribution<int>(0, 2)(rng));
+        const int savesFirst = std::uniform_int_distribution<int>(0, 2)(rng);
+        const bool heard = saves.await(savesFirst);
         usleep(saves.momentInNext(rng, saveGap));
         kill(child, SIGKILL);
         int status = 0;
@@ -207,7 +211,10 @@ TEST(StoreKill, EveryKillLeavesOneWholeSave)
         const int saved = saves.drain();
         if (saves.gap() > 0)
             saveGap = saves.gap();
-        interrupted += holdsAnUnfinishedSave(dir.path);
+        if (savesFirst > 0) {
+            aimedInside += 1;
+            interrupted += holdsAnUnfinishedSave(dir.path);
+        }
 
         // The reference repeats the finished saves, then the one under way.
         for (int i = done; i < done + saved; ++i)
@@ -246,7 +253,7 @@ TEST(StoreKill, EveryKillLeavesOneWholeSave)
     }
     EXPECT_GE(done, kKills / 2);  // a save a round on average
     // The kills land inside saves, not only between them.
-    EXPECT_GT(interrupted, kKills / 4);
+    EXPECT_GT(interrupted, aimedInside / 4);
     RecordProperty("kills", kKills);
     RecordProperty("interrupted", interrupted);
     RecordProperty("saves", done);
