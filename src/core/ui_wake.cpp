@@ -1,5 +1,6 @@
 #include "core/ui_wake.h"
 
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -43,6 +44,19 @@ void drainUiWakes() noexcept
         return;
     uint64_t count = 0;
     [[maybe_unused]] ssize_t n = ::read(fd, &count, sizeof count);
+}
+
+WakeWait waitReadableOrWoken(int fd, int timeoutMs)
+{
+    pollfd p[2] = {{fd, POLLIN, 0}, {uiWakeFd(), POLLIN, 0}};
+    WakeWait got;
+    if (poll(p, 2, timeoutMs) <= 0)
+        return got;
+    got.readable = p[0].revents != 0;
+    got.woken = (p[1].revents & POLLIN) != 0;
+    if (got.woken)
+        drainUiWakes();
+    return got;
 }
 
 }  // namespace qm

@@ -12,4 +12,12 @@ void wakeUiThread() noexcept;
 // Takes the pending wakes, so that the next wait blocks again.
 void drainUiWakes() noexcept;
 
+struct WakeWait {
+    bool readable = false;  // fd has something (or was closed)
+    bool woken = false;     // another thread woke the UI thread; the wake is taken
+};
+// Waits until `fd` (none where negative) is readable, another thread wakes
+// the UI thread or `timeoutMs` passes. Only the UI thread waits this way.
+WakeWait waitReadableOrWoken(int fd, int timeoutMs);
+
 }  // namespace qm

@@ -6,7 +6,6 @@
 #include "platform/wayland/wl_window.h"
 #include "platform/x11/x11_window.h"
 
-#include <poll.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -184,11 +183,7 @@ bool waitForEvents(PlatformWindow& w, int64_t timeoutNs)
         // window rests like one over a real one.
         if (!w.fake->pending.empty())
             return false;
-        pollfd wake{uiWakeFd(), POLLIN, 0};
-        if (poll(&wake, 1, int(ms)) <= 0)
-            return false;
-        drainUiWakes();
-        return true;
+        return waitReadableOrWoken(-1, int(ms)).woken;
     }
     return x11WaitForEvents(*w.x11, int32_t(ms));
 }

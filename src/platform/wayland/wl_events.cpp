@@ -219,20 +219,24 @@ bool waitWaylandEvents(int32_t timeoutMs, const WlWindow* window)
     // Events the dispatch above gave the window are the loop's to take now.
     if (window && !window->events.empty())
         timeoutMs = 0;
-    pollfd p[2] = {{wl.wl_display_get_fd(d), POLLIN, 0}, {window ? uiWakeFd() : -1, POLLIN, 0}};
-    int ready = poll(p, window ? 2 : 1, timeoutMs);
-    if (ready > 0 && p[0].revents)
+    // Without the window, a wake is left for the loop's own wait to take.
+    const int fd = wl.wl_display_get_fd(d);
+    WakeWait got;
+    if (window) {
+        got = waitReadableOrWoken(fd, timeoutMs);
+    } else {
+        pollfd p{fd, POLLIN, 0};
+        got.readable = poll(&p, 1, timeoutMs) > 0;
+    }
+    if (got.readable)
         wl.wl_display_read_events(d);
     else
         wl.wl_display_cancel_read(d);
-    const bool woken = ready > 0 && (p[1].revents & POLLIN);
-    if (woken)
-        drainUiWakes();
     int result = wl.wl_display_dispatch_pending(d);
     rethrowPendingWaylandError();
     if (result < 0 || wl.wl_display_get_error(d) != 0)
         reportLostConnection();
-    return woken;
+    return got.woken;
 }
 
 bool waitWlEvents(WlWindow& w, int32_t timeoutMs)

@@ -14,7 +14,6 @@
 #include <X11/cursorfont.h>
 #include <dlfcn.h>
 #include <langinfo.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
@@ -668,11 +667,7 @@ bool x11WaitForEvents(X11Window& w, int32_t timeoutMs)
         return false;
     if (gestureNeedsPolls(w.gestures))
         timeoutMs = std::min(timeoutMs, kPromptPollMs);
-    pollfd fds[2] = {{ConnectionNumber(w.display), POLLIN, 0}, {uiWakeFd(), POLLIN, 0}};
-    if (poll(fds, 2, timeoutMs) <= 0 || !(fds[1].revents & POLLIN))
-        return false;
-    drainUiWakes();
-    return true;
+    return waitReadableOrWoken(ConnectionNumber(w.display), timeoutMs).woken;
 }
 
 void x11Activate(X11Window& w)
