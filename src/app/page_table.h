@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
+#include "model/journal.h"
+#include "model/sync.h"
 
 namespace qm {
 
@@ -54,6 +57,10 @@ struct PageTable {
     // removed. Each reports with its own toast.
     std::function<bool(AppState&)> mergeDeviceBudget;
     std::function<void(AppState&)> removeDeviceBudget;
+
+    // After a sync gave records made here the service's ids: renames what the
+    // pages hold between frames, once per entity after the store was renamed.
+    std::function<void(AppState&, Entity entity, const std::vector<IdPair>& mapping)> remapPageIds;
 
     std::function<void(AppState&)> initNetwork;
     std::function<void(AppState&)> initSyncSchedule;

@@ -1,14 +1,12 @@
 #pragma once
-// What the network area puts into the shell's page table: the worker's
-// start, pump, stop and join, the welcome page, the sync schedule and the
-// device budget's merge and removal; the updater with its dialog, and the
-// terms page.
+// The pages that face the web service, with the service client's own
+// entries: the welcome and terms pages, the Account page with its photo and
+// calendar export, and the update dialog.
 #include "app/page_table.h"
 
 namespace qm {
 
-// Entries already in the table for stopping and joining workers are kept and
-// run after the network's own.
+// Fills the service client's entries too (see fillNetServiceTable).
 void fillNetPageTable(PageTable& table);
 
 }  // namespace qm

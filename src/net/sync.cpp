@@ -2,6 +2,7 @@
 
 #include "app/account_state.h"
 #include "app/budget_io.h"
+#include "app/page_table.h"
 #include "app/paths.h"
 #include "model/budget_json.h"
 #include "model/store.h"
@@ -11,7 +12,6 @@
 #include "net/api.h"
 #include "net/device_budget.h"
 #include "net/network.h"
-#include "pages/remap_ids.h"
 
 #include <algorithm>
 #include <charconv>
@@ -78,7 +78,8 @@ void applyMapping(AppState& state, const Json& mapping)
         if (pairs.empty())
             continue;
         remapDataIds(*state.store, m.entity, pairs);
-        remapPageIds(state, m.entity, pairs);
+        if (const auto& remapPages = pageTable().remapPageIds)
+            remapPages(state, m.entity, pairs);
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "app/app_text.h"
 #include "app/app_version.h"
@@ -107,21 +106,6 @@ UpdateDialogContent updateDialogContent(AppState& state)
         break;
     }
     return c;
-}
-
-void autoCheckForUpdates(AppState& state)
-{
-    if (!state.settings.checkUpdates)
-        return;
-    const char* off = std::getenv("QUENMRK_NO_UPDATE_CHECK");
-    if (off && *off)
-        return;
-    UpdaterState& u = updaterState(state);
-    if (u.kind == ikNone)
-        return;
-    if (u.now() - state.settings.lastUpdateCheck < 72000.0)
-        return;
-    checkForUpdates(state, true);
 }
 
 std::string drawUpdateDialog(AppState& state)

@@ -1,7 +1,6 @@
 #pragma once
-// The "Check for Updates" dialog over the updater's status, and the check
-// the program makes by itself once a start. The dialog keeps nothing of its
-// own: every frame it reads the status and the settings.
+// The "Check for Updates" dialog over the updater's status. It keeps nothing
+// of its own: every frame it reads the status and the settings.
 #include <string>
 #include <vector>
 
@@ -21,10 +20,6 @@ struct UpdateDialogContent {
 };
 
 UpdateDialogContent updateDialogContent(AppState& state);
-
-// Once before the first frame: checks when the user allows it, this copy can
-// update itself and the last check is 20 hours old.
-void autoCheckForUpdates(AppState& state);
 
 // "restart" when the user chose "Restart Now", otherwise empty.
 std::string drawUpdateDialog(AppState& state);

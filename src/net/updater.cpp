@@ -534,4 +534,19 @@ std::string formatDownloadSize(int64_t bytes)
     return fixedDecimal(double(bytes) / 1048576.0, 1) + " MB";
 }
 
+void autoCheckForUpdates(AppState& state)
+{
+    if (!state.settings.checkUpdates)
+        return;
+    const char* off = std::getenv("QUENMRK_NO_UPDATE_CHECK");
+    if (off && *off)
+        return;
+    UpdaterState& u = updaterState(state);
+    if (u.kind == ikNone)
+        return;
+    if (u.now() - state.settings.lastUpdateCheck < 72000.0)
+        return;
+    checkForUpdates(state, true);
+}
+
 }  // namespace qm

@@ -110,6 +110,10 @@ void checkForUpdates(AppState& state, bool automatic);
 // Starts downloading the chosen package ("Install Update").
 void startUpdateInstall(AppState& state);
 // Once per frame before the pages: takes the worker's finished result.
+// Once before the first frame: checks when the user allows it, this copy can
+// update itself and the last check is 20 hours old.
+void autoCheckForUpdates(AppState& state);
+
 void pollUpdater(AppState& state);
 // After the main loop: starts the replaced program when the user asked.
 void runPendingInstaller(AppState& state);

@@ -3,6 +3,7 @@
 #include "pages/calendar_page.h"
 #include "pages/dialogs.h"
 #include "pages/header_bar.h"
+#include "pages/remap_ids.h"
 #include "pages/search_page.h"
 #include "pages/tour.h"
 #include "pages/txform.h"
@@ -18,6 +19,7 @@ void fillCalendarPageTable(PageTable& table)
     table.drawTransactionForm = drawTransactionForm;
     table.drawDialogs = drawDialogs;
     table.runConfirmedAction = runConfirmedAction;
+    table.remapPageIds = remapPageIds;
     table.openAddTransaction = [](AppState& state, int32_t kind, Date day) { openAddTransaction(state, kind, day); };
     table.openManageCategories = openManageCategories;
     table.openManageAccounts = openManageAccounts;

@@ -5,7 +5,8 @@
 // clipboard, the form, the dialogs' references, pending deletions, the
 // balance rows and the search's account filter) is renamed here, so that it
 // still names the same records.
-// The sync calls this after every remapDataIds of the same entity.
+// The sync calls this through the page table after every remapDataIds of
+// the same entity.
 #include <vector>
 
 #include "app/app_state.h"
