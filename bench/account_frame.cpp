@@ -10,11 +10,11 @@
 #include "app/frame.h"
 #include "app/navigation.h"
 #include "bench_app.h"
+#include "codecs/qr/qr.h"
 #include "heavy_budget.h"
 #include "model/store.h"
-#include "net/account_page.h"
-#include "net/net_pages.h"
-#include "net/qr.h"
+#include "pages/account/account_page.h"
+#include "pages/service_pages.h"
 
 #include <benchmark/benchmark.h>
 

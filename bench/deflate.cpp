@@ -10,7 +10,7 @@
 #include "codecs/compress/crc32.h"
 #include "codecs/compress/inflate.h"
 #include "core/json.h"
-#include "export/xlsx.h"
+#include "formats/xlsx.h"
 #include "heavy_budget.h"
 #include "model/budget_json.h"
 #include "model/reports.h"

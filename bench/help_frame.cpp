@@ -18,9 +18,9 @@
 
 #include "app/app_state.h"
 #include "app/frame.h"
-#include "docs/help_page.h"
-#include "docs/help_view.h"
-#include "docs/help_view_internal.h"
+#include "pages/help/help_page.h"
+#include "pages/help/help_view.h"
+#include "pages/help/help_view_internal.h"
 #include "ui/tooltip.h"
 
 #include <benchmark/benchmark.h>

@@ -9,9 +9,9 @@
 
 #include "app/app_state.h"
 #include "app/frame.h"
-#include "export/import_detect.h"
-#include "export/import_page.h"
-#include "export/import_wizard.h"
+#include "pages/import/import_detect.h"
+#include "pages/import/import_page.h"
+#include "pages/import/import_wizard.h"
 
 #include <benchmark/benchmark.h>
 

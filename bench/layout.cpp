@@ -13,7 +13,7 @@
 #include "codecs/font/font.h"
 #include "codecs/font/kerning.h"
 #include "core/utf8.h"
-#include "docs/layout.h"
+#include "docs/doc_layout.h"
 
 namespace {
 

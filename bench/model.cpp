@@ -1,6 +1,5 @@
 // Balances and occurrence expansion on the generated heavy budget at 1x, 4x
 // and 16x its size, so that the growth of each cost with the budget shows.
-#include "export/report_model.h"
 #include "heavy_budget.h"
 #include "model/adjustments.h"
 #include "model/balances.h"
@@ -10,8 +9,9 @@
 #include "model/record_edits.h"
 #include "model/reports.h"
 #include "model/store.h"
-#include "model/sync.h"
+#include "model/store_sync.h"
 #include "model/transaction_edits.h"
+#include "pages/reports/report_model.h"
 
 #include "core/json.h"
 #include "model/budget_json.h"

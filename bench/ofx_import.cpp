@@ -12,13 +12,13 @@
 
 #include "app/frame.h"
 #include "core/files.h"
-#include "export/import_commit.h"
-#include "export/import_detect.h"
-#include "export/import_page.h"
-#include "export/import_wizard.h"
-#include "export/ofx_import.h"
+#include "formats/ofx/ofx_import.h"
 #include "model/budget.h"
 #include "model/dates.h"
+#include "pages/import/import_commit.h"
+#include "pages/import/import_detect.h"
+#include "pages/import/import_page.h"
+#include "pages/import/import_wizard.h"
 
 #include <benchmark/benchmark.h>
 

@@ -12,8 +12,8 @@
 
 #include "codecs/compress/deflate.h"
 #include "core/files.h"
-#include "export/pdf_content.h"
-#include "export/pdf_serialize.h"
+#include "formats/pdf/pdf_content.h"
+#include "formats/pdf/pdf_serialize.h"
 
 #ifdef QM_HAVE_ZLIB
 #include <zlib.h>

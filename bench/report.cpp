@@ -2,10 +2,10 @@
 // the workbook, built on the UI thread when the user saves them. Counters
 // give the file's size and the peak memory the build added, measured in a
 // fresh child process so that earlier iterations do not hide it.
-#include "export/report_pdf.h"
-#include "export/report_xlsx.h"
 #include "heavy_budget.h"
 #include "model/store.h"
+#include "pages/reports/report_pdf.h"
+#include "pages/reports/report_xlsx.h"
 
 #include <benchmark/benchmark.h>
 

@@ -18,11 +18,11 @@
 #include "heavy_budget.h"
 
 #include "app/app_state.h"
+#include "app/file_dialog.h"
+#include "app/file_dialog_internal.h"
 #include "app/frame.h"
-#include "export/file_dialog.h"
-#include "export/file_dialog_internal.h"
-#include "export/report_export.h"
-#include "export/report_model.h"
+#include "pages/reports/report_export.h"
+#include "pages/reports/report_model.h"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

@@ -17,7 +17,7 @@
 #include "model/store_saver.h"
 #include "model/store_text_internal.h"
 #include "model/transaction_edits.h"
-#include "net/sync.h"
+#include "net/service_sync.h"
 #include "process_memory.h"
 
 #include <benchmark/benchmark.h>

@@ -5,11 +5,11 @@
 // budget means the page, the dialog or the updater's poll walks the records.
 #include "app/frame.h"
 #include "bench_app.h"
-#include "docs/help_page.h"
 #include "heavy_budget.h"
 #include "model/store.h"
-#include "net/net_pages.h"
 #include "net/updater.h"
+#include "pages/help/help_page.h"
+#include "pages/service_pages.h"
 
 #include <benchmark/benchmark.h>
 

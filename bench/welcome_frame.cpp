@@ -8,7 +8,7 @@
 #include "bench_app.h"
 #include "heavy_budget.h"
 #include "model/store.h"
-#include "net/net_pages.h"
+#include "pages/service_pages.h"
 
 #include <benchmark/benchmark.h>
 

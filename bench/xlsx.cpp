@@ -3,7 +3,7 @@
 // its own interpreter and times only its own writing (no start-up, no reading
 // of the cells), which the benchmark takes as the iteration's time. Both
 // report the file's size as the counter "bytes".
-#include "export/xlsx.h"
+#include "formats/xlsx.h"
 #include "core/json.h"
 
 #include <benchmark/benchmark.h>

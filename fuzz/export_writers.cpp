@@ -5,9 +5,9 @@
 #include "codecs/archive/zip.h"
 #include "core/errors.h"
 #include "core/utf8.h"
-#include "export/icalendar.h"
-#include "export/ofx_export.h"
-#include "export/xlsx.h"
+#include "formats/icalendar.h"
+#include "formats/ofx/ofx_export.h"
+#include "formats/xlsx.h"
 
 #include <pugixml.hpp>
 

@@ -2,10 +2,10 @@
 // past its size bounds (none as short as a fuzz input), every row has
 // a real date, valid UTF-8 texts and a finite amount below the money limit,
 // the rows come sorted, and both detection passes take whatever it gives.
-#include "export/ofx_import.h"
+#include "formats/ofx/ofx_import.h"
 #include "core/utf8.h"
-#include "export/import_detect.h"
 #include "model/dates.h"
+#include "pages/import/import_detect.h"
 
 #include <cmath>
 #include <cstdint>

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "codecs/font/font.h"
-#include "export/pdf_font.h"
-#include "export/truetype_subset.h"
+#include "codecs/font/truetype_subset.h"
+#include "formats/pdf/pdf_font.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "docs/layout.h"
+#include "docs/doc_layout.h"
 
 namespace {
 

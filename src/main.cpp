@@ -2,11 +2,11 @@
 #include "app/crash_handlers.h"
 #include "app/main_loop.h"
 #include "app/placeholder_pages.h"
-#include "docs/help_page.h"
-#include "export/import_page.h"
-#include "export/report_export.h"
-#include "net/net_pages.h"
+#include "pages/help/help_page.h"
+#include "pages/import/import_page.h"
 #include "pages/page_entries.h"
+#include "pages/reports/report_export.h"
+#include "pages/service_pages.h"
 
 int main()
 {

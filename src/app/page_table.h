@@ -11,7 +11,7 @@
 
 #include "app/app_state.h"
 #include "model/journal.h"
-#include "model/sync.h"
+#include "model/store_sync.h"
 
 namespace qm {
 

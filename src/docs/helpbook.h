@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "docs/layout.h"
+#include "docs/doc_layout.h"
 #include "docs/richdoc.h"
 
 namespace qm {

@@ -9,7 +9,7 @@
 #include "core/service_host.h"
 #include "model/record_edits.h"
 #include "model/store.h"
-#include "model/sync.h"
+#include "model/store_sync.h"
 #include "net/network.h"
 
 #include <chrono>

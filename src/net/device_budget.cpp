@@ -3,7 +3,7 @@
 #include "app/budget_io.h"
 #include "app/paths.h"
 #include "model/store.h"
-#include "model/sync.h"
+#include "model/store_sync.h"
 
 #include <filesystem>
 #include <new>

@@ -2,7 +2,7 @@
 
 #include "net/device_budget.h"
 #include "net/network.h"
-#include "net/sync.h"
+#include "net/service_sync.h"
 #include "net/updater.h"
 
 #include <utility>

@@ -1,12 +1,12 @@
 #include "pages/page_entries.h"
 
-#include "pages/calendar_page.h"
-#include "pages/dialogs.h"
+#include "pages/calendar/calendar_page.h"
+#include "pages/editing/editing.h"
+#include "pages/editing/txform.h"
 #include "pages/header_bar.h"
 #include "pages/remap_ids.h"
-#include "pages/search_page.h"
+#include "pages/search/search_page.h"
 #include "pages/tour.h"
-#include "pages/txform.h"
 
 namespace qm {
 

@@ -1,9 +1,9 @@
 #include "pages/remap_ids.h"
 
-#include "pages/calendar_state.h"
-#include "pages/dialogs.h"
-#include "pages/search_page.h"
-#include "pages/txform.h"
+#include "pages/calendar/calendar_state.h"
+#include "pages/editing/editing.h"
+#include "pages/editing/txform.h"
+#include "pages/search/search_page.h"
 
 namespace qm {
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "core/unicode.h"
-#include "docs/layout.h"
+#include "docs/doc_layout.h"
 
 namespace qm::test {
 

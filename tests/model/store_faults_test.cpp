@@ -8,7 +8,7 @@
 #include "model/budget_json.h"
 #include "model/journal.h"
 #include "model/store.h"
-#include "model/sync.h"
+#include "model/store_sync.h"
 
 #include "store_helpers.h"
 

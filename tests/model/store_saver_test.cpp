@@ -5,7 +5,7 @@
 #include "model/budget_json.h"
 #include "model/store.h"
 #include "model/store_saver.h"
-#include "model/sync.h"
+#include "model/store_sync.h"
 
 #include "store_helpers.h"
 

@@ -1,5 +1,5 @@
 #include "model/budget_json.h"
-#include "model/sync.h"
+#include "model/store_sync.h"
 
 #include "ledger_fixtures.h"
 

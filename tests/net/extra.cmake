@@ -6,7 +6,3 @@ target_sources(qm_net_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app/app_harness_
 # The program under Xvfb against the functional test service.
 qm_script_tests(xvfb ${CMAKE_CURRENT_SOURCE_DIR}/net/xvfb 300)
 
-# The updater's tests trust a key of their own, which the test service signs with.
-include(${CMAKE_CURRENT_SOURCE_DIR}/net/update_test_key.cmake)
-target_compile_definitions(qm_net_tests PRIVATE QM_TEST_UPDATE_KEY="${QM_TEST_UPDATE_PUBLIC_KEY}"
-  QM_TEST_UPDATE_KEY_FILE="${QM_TEST_UPDATE_KEY_FILE}")

@@ -3,7 +3,7 @@
 #include "app/account_state.h"
 #include "model/transaction_edits.h"
 #include "net/api.h"
-#include "net/net_pages.h"
+#include "net/net_services.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -16,10 +16,7 @@ NetTest::NetTest()
     clearProxies(env);
     env.set("CURL_CA_BUNDLE", service.caBundle());
     PageTable table;
-    fillNetPageTable(table);
-    // The terms page has tests of its own; here the pages behind it are used.
-    table.decideLegalPage = {};
-    table.drawLegalPage = {};
+    fillNetServiceTable(table);
     setPageTable(table);
 }
 

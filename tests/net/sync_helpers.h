@@ -7,7 +7,7 @@
 
 #include "core/json.h"
 #include "net/net_harness.h"
-#include "net/sync.h"
+#include "net/service_sync.h"
 
 namespace qm::test {
 

@@ -3,15 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "model/store.h"
-#include "model/sync.h"
-#include "pages/calendar_state.h"
-#include "pages/dialogs.h"
-#include "pages/occurrences.h"
+#include "model/store_sync.h"
+#include "pages/calendar/calendar_state.h"
+#include "pages/calendar/occurrence_actions.h"
+#include "pages/editing/editing.h"
+#include "pages/editing/txform.h"
 #include "pages/page_harness.h"
 #include "pages/remap_ids.h"
 #include "pages/sample_budget.h"
-#include "pages/search_page.h"
-#include "pages/txform.h"
+#include "pages/search/search_page.h"
 
 namespace qm {
 namespace {

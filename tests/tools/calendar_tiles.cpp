@@ -17,7 +17,7 @@
 #include "app/navigation.h"
 #include "model/record_edits.h"
 #include "model/transaction_edits.h"
-#include "pages/calendar_toolbar.h"
+#include "pages/calendar/calendar_toolbar.h"
 #include "pages/page_harness.h"
 
 using namespace qm;

@@ -15,18 +15,18 @@
 #include <string>
 #include <vector>
 
+#include "app/file_dialog_internal.h"
 #include "core/files.h"
 #include "core/json.h"
-#include "export/file_dialog_internal.h"
-#include "export/icalendar.h"
-#include "export/ofx_export.h"
-#include "export/report_pdf.h"
-#include "export/report_xlsx.h"
-#include "export/xlsx.h"
+#include "formats/icalendar.h"
+#include "formats/ofx/ofx_export.h"
+#include "formats/xlsx.h"
 #include "hex_text.h"
 #include "model/budget.h"
 #include "model/budget_json.h"
 #include "model/store.h"
+#include "pages/reports/report_pdf.h"
+#include "pages/reports/report_xlsx.h"
 
 namespace {
 

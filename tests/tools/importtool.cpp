@@ -6,10 +6,10 @@
 //                             stdout: the similarity of each, 17 digits
 #include "core/files.h"
 #include "core/json.h"
-#include "export/import_detect.h"
-#include "export/ofx_import.h"
+#include "formats/ofx/ofx_import.h"
 #include "hex_text.h"
 #include "model/dates.h"
+#include "pages/import/import_detect.h"
 
 #include <cstdio>
 #include <iostream>

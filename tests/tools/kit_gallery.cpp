@@ -22,7 +22,7 @@
 #include "codecs/image/png.h"
 #include "core/ascii.h"
 #include "core/json.h"
-#include "export/ofx_export_section.h"
+#include "pages/account/ofx_export_section.h"
 #include "platform/app_window.h"
 #include "platform/render/gl_entry_points.h"
 #include "platform/render/primitives.h"

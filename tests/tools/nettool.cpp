@@ -10,13 +10,13 @@
 //   {"op":"reply","body","keys","installKind"}                       -> the UpdateReply and the picked asset
 //   {"op":"qr","hex","version","mask"}                                -> {"size","mask","rows"}
 // Texts that may hold any bytes are given in hex where noted.
+#include "codecs/qr/qr.h"
+#include "codecs/qr/qr_internal.h"
 #include "core/base64.h"
 #include "core/json.h"
 #include "hex_text.h"
 #include "net/api.h"
 #include "net/http.h"
-#include "net/qr.h"
-#include "net/qr_internal.h"
 #include "net/update_envelope.h"
 
 #include <atomic>

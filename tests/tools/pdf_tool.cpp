@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "codecs/font/builtin_fonts.h"
+#include "codecs/font/truetype_subset.h"
 #include "codecs/image/image.h"
 #include "core/files.h"
 #include "core/json.h"
-#include "export/pdf_document.h"
-#include "export/pdf_serialize.h"
-#include "export/truetype_subset.h"
+#include "formats/pdf/pdf_document.h"
+#include "formats/pdf/pdf_serialize.h"
 
 using namespace qm;
 

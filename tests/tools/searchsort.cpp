@@ -6,7 +6,7 @@
 #include "core/json.h"
 #include "model/budget_json.h"
 #include "model/reports.h"
-#include "pages/search_page.h"
+#include "pages/search/search_page.h"
 
 #include <deque>
 #include <iostream>

@@ -2,7 +2,7 @@
 // Outlines of fonts without glyf/loca: the "CFF " and "CFF2" tables. The table
 // is read once into a CffFont (byte ranges of every charstring and subroutine,
 // the font DICT of every glyph); a glyph's contours come from running its
-// charstring (codecs/charstring.h). Variable CFF2 fonts are drawn at their
+// charstring (codecs/font/charstring.h). Variable CFF2 fonts are drawn at their
 // default instance. Every failure raises CffError "CFF: <reason>".
 #include <cstdint>
 #include <memory>

@@ -35,6 +35,15 @@ void* operator new(std::size_t n)
     return p;
 }
 
+// The standard library asks for temporary buffers with the nothrow form;
+// left to the sanitizer's, they would come back through the free below.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept
+{
+    void* p = std::malloc(n ? n : 1);
+    note(p, 1);
+    return p;
+}
+
 void operator delete(void* p) noexcept
 {
     note(p, -1);

@@ -1,0 +1,131 @@
+#include "pages/account/account_photo.h"
+
+#include "app/account_state.h"
+#include "app/app_text.h"
+#include "app/budget_io.h"
+#include "app/display_elements.h"
+#include "app/file_dialog.h"
+#include "app/styled_buttons.h"
+#include "app/theme_apply.h"
+#include "core/base64.h"
+#include "net/api.h"
+#include "pages/account/account_cards.h"
+#include "pages/account/account_page.h"
+#include "ui/layout.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+namespace qm {
+
+namespace {
+
+UiContext& uiOf(AppState& state) { return *state.ui; }
+
+void space(AppState& state, double dp) { addSpace(uiOf(state), scaled(state, dp)); }
+
+std::string baseName(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+enum class PhotoRead { ok, unreadable, tooLarge };
+
+// Opened without blocking and checked on the descriptor itself, so a FIFO or
+// a file swapped after the choice can neither hang the frame nor slip past
+// the size limit.
+PhotoRead readPhoto(const std::string& path, std::string& bytes)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return PhotoRead::unreadable;
+    struct stat st { };
+    PhotoRead outcome = PhotoRead::ok;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        outcome = PhotoRead::unreadable;
+    else if (st.st_size > kMaxPhotoBytes)
+        outcome = PhotoRead::tooLarge;
+    while (outcome == PhotoRead::ok) {
+        char buffer[65536];
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            outcome = PhotoRead::unreadable;
+        else if (n == 0)
+            break;
+        else if (bytes.size() + size_t(n) > size_t(kMaxPhotoBytes))
+            outcome = PhotoRead::tooLarge;  // it grew since fstat
+        else
+            bytes.append(buffer, size_t(n));
+    }
+    ::close(fd);
+    return outcome;
+}
+
+}  // namespace
+
+void handleAccountPhoto(AppState& state, const std::string& path)
+{
+    std::string name = baseName(path);
+    std::string bytes;
+    try {
+        switch (readPhoto(path, bytes)) {
+        case PhotoRead::unreadable:
+            showError(state, "Could not read " + name);
+            return;
+        case PhotoRead::tooLarge:
+            showError(state, "The image is too large: 2 MB at most");
+            return;
+        case PhotoRead::ok:
+            break;
+        }
+        if (bytes.empty()) {
+            showError(state, "That file is empty");
+            return;
+        }
+        queueAccountRequest(state, akAvatarUpload, {{"image", encodeBase64(bytes)}, {"name", name}});
+    } catch (...) {
+        // Out of memory, say: the dispatch it runs from must not see it.
+        showError(state, "Could not read " + name);
+    }
+}
+
+void drawPhotoBlock(AppState& state)
+{
+    UiContext& ui = uiOf(state);
+    const Theme& t = ui.theme;
+    Rect row = nextLayoutRect(ui, scaled(state, 56), 0);
+    currentLayout(ui).cursorY -= spacing(ui);
+    double d = scaled(state, 56);
+    drawAvatar(state, {row.x, row.y, d, d}, d);
+    double x = row.x + scaled(state, 68);
+    double w = std::max(0.0, row.x + row.w - x);
+    drawText(state, budgetOwnerLabel(state), {x, row.y + scaled(state, 8), w, scaled(state, 22)}, scaled(state, 14),
+        t.base[slotText], 0, 600);
+    drawText(state, state.session.email, {x, row.y + scaled(state, 30), w, scaled(state, 18)}, scaled(state, 12),
+        t.base[slotTextSecondary], 0, 400);
+    space(state, 10);
+    Rect buttons = nextLayoutRect(ui, rowHeight(ui), 0);
+    currentLayout(ui).cursorY -= spacing(ui);
+    bool busy = accountBusy(state);
+    if (button(state, "ac-photo", "Upload photo", {buttons.x, buttons.y, scaled(state, 124), buttons.h}, "secondary",
+            "", busy))
+        openFileDialog(state, fileProfilePhoto, {".png", ".jpg", ".jpeg", ".webp", ".gif"}, "", "");
+    if (!state.store->budget->user.avatar.empty()
+        && button(state, "ac-photo-rm", "Remove photo",
+            {buttons.x + scaled(state, 132), buttons.y, scaled(state, 120), buttons.h}, "ghost", "", busy))
+        queueAccountRequest(state, akAvatarDelete, {});
+    space(state, 6);
+    accountParagraph(state,
+        "Square images look best, up to 2 MB. Without a photo we try your Gravatar, then your initials.", 12.5,
+        t.base[slotTextSecondary]);
+    drawRequestStatus(state, (uint32_t{1} << akAvatarUpload) | (uint32_t{1} << akAvatarDelete));
+}
+
+}  // namespace qm

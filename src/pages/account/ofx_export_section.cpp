@@ -1,0 +1,72 @@
+#include "pages/account/ofx_export_section.h"
+
+#include <ctime>
+#include <exception>
+
+#include "app/budget_io.h"
+#include "app/date_field.h"
+#include "app/file_dialog.h"
+#include "app/form_layout.h"
+#include "app/styled_buttons.h"
+#include "app/theme_apply.h"
+#include "core/files.h"
+#include "formats/ofx/ofx_export.h"
+#include "ui/label.h"
+#include "ui/layout.h"
+
+namespace qm {
+
+std::string ofxServerTime()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &utc);
+    return buf;
+}
+
+void drawOfxExportSection(AppState& state)
+{
+    UiContext& ui = *state.ui;
+    if (state.ofxFrom.year == 0) {
+        state.ofxFrom = firstOfMonth(state.todayDate.year, state.todayDate.month);
+        Date later = addMonths(state.ofxFrom, 3);
+        state.ofxTo = lastDayOfMonth(later.year, later.month);
+    }
+    wrappedLabel(ui,
+        "Save your planned transactions as an OFX file for Quicken, Microsoft Money, YNAB and most financial "
+        "software. Recurring transactions are expanded, one entry per occurrence in the range.",
+        1, 0);
+    addSpace(ui, scaled(state, 10));
+    std::vector<Rect> c = formColumns(state, 2, 0, 12, true);
+    dateField(state, "ie-from", state.ofxFrom, labelledField(state, c[0], "From"), false);
+    dateField(state, "ie-to", state.ofxTo, labelledField(state, c[1], "To"), false);
+    if (dateLess(state.ofxTo, state.ofxFrom))
+        state.ofxTo = state.ofxFrom;
+    addSpace(ui, scaled(state, 10));
+    Rect row = nextLayoutRect(ui, rowHeight(ui), 0);
+    Rect b{row.x, row.y, std::min(scaled(state, 170), row.w), row.h};
+    if (button(state, "ie-download", "Download OFX", b, "primary", "download", false))
+        openFileDialog(state, fileOfxExport, {".ofx"}, "budget-" + formatIso(state.ofxFrom) + ".ofx", "");
+}
+
+ExportOutcome exportOfxFile(AppState& state, const std::string& path)
+{
+    ExportOutcome outcome;
+    try {
+        std::string text = writeOfx(*state.store->budget, state.ofxFrom, state.ofxTo, ofxServerTime());
+        AtomicWriteOptions options;
+        options.keepSymlink = true;
+        writeFileAtomic(path, text, options);
+    } catch (const std::exception& e) {
+        outcome.reason = e.what();
+        showError(state, "Could not save the file: " + outcome.reason);
+        return outcome;
+    }
+    outcome.written = true;
+    showSuccess(state, "Saved " + path.substr(path.rfind('/') + 1));
+    return outcome;
+}
+
+}  // namespace qm
