@@ -15,7 +15,7 @@
 #include "platform/render/primitives.h"
 #include "ui/button.h"
 #include "ui/label.h"
-#include "ui/tooltip.h"
+#include "ui/text.h"
 #include "ui/widget_id.h"
 
 namespace qm {

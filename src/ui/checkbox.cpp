@@ -3,7 +3,7 @@
 #include "platform/render/primitives.h"
 #include "ui/icons.h"
 #include "ui/layout.h"
-#include "ui/tooltip.h"
+#include "ui/text.h"
 #include "ui/trail.h"
 #include "ui/widget_id.h"
 #include "ui/wrap.h"

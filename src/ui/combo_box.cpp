@@ -4,6 +4,7 @@
 #include "ui/hit_test.h"
 #include "ui/icons.h"
 #include "ui/layout.h"
+#include "ui/text.h"
 #include "ui/text_edit.h"
 #include "ui/tooltip.h"
 #include "ui/trail.h"

@@ -2,6 +2,7 @@
 
 #include "platform/render/primitives.h"
 #include "ui/layout.h"
+#include "ui/text.h"
 #include "ui/tooltip.h"
 #include "ui/widget_id.h"
 #include "ui/wrap.h"

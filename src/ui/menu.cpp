@@ -4,7 +4,7 @@
 #include "ui/hit_test.h"
 #include "ui/input.h"
 #include "ui/layout.h"
-#include "ui/tooltip.h"
+#include "ui/text.h"
 #include "ui/trail.h"
 #include "ui/widget_id.h"
 

@@ -2,7 +2,7 @@
 
 #include "platform/render/primitives.h"
 #include "ui/layout.h"
-#include "ui/tooltip.h"
+#include "ui/text.h"
 #include "ui/widget_id.h"
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 #include "ui/input.h"
 #include "ui/layout.h"
 #include "ui/scroll_area.h"
-#include "ui/tooltip.h"
+#include "ui/text.h"
 #include "ui/trail.h"
 #include "ui/widget_id.h"
 

@@ -28,6 +28,7 @@
 #include "ui/layout.h"
 #include "ui/menu.h"
 #include "ui/scroll_area.h"
+#include "ui/text.h"
 #include "ui/text_input.h"
 #include "ui/tooltip.h"
 #include "ui/trail.h"

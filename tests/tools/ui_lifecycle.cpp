@@ -15,6 +15,7 @@
 #include "ui/input.h"
 #include "ui/layout.h"
 #include "ui/menu.h"
+#include "ui/text.h"
 #include "ui/text_input.h"
 #include "ui/tooltip.h"
 #include "ui/widget_id.h"

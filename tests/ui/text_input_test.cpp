@@ -1,7 +1,7 @@
 #include "ui/text_input.h"
 
 #include "ui/layout.h"
-#include "ui/tooltip.h"
+#include "ui/text.h"
 #include "ui/widget_id.h"
 #include "ui_harness.h"
 

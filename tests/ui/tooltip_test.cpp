@@ -1,3 +1,4 @@
+#include "ui/text.h"
 #include "ui/tooltip.h"
 
 #include "ui/widget_id.h"

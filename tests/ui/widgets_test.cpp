@@ -3,6 +3,7 @@
 #include "ui/checkbox.h"
 #include "ui/label.h"
 #include "ui/layout.h"
+#include "ui/text.h"
 #include "ui/tooltip.h"
 #include "ui/trail.h"
 #include "ui/widget_id.h"
