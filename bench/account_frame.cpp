@@ -39,7 +39,7 @@ void accountFrame(benchmark::State& bench)
     // Nothing is queued, so nothing is sent; the address only keeps the
     // pump's picture cache away from a real host.
     setenv("QUENMRK_SERVER", "https://127.0.0.1:9", 1);
-    qm::bench::BenchApp app("qm-account-bench", qm::fillNetPageTable, 1280, 1800);
+    qm::bench::BenchApp app("qm-account-bench", qm::fillServicePageTable, 1280, 1800);
     qm::AppState& state = *app.state;
     *state.store->budget = qm::bench::heavyBudget(int(bench.range(0)));
     qm::markDirty(*state.store);

@@ -7,7 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/page_table.h"
-#include "app/placeholder_pages.h"
+#include "app/stand_in_pages.h"
 #include "platform/platform_window_internal.h"
 
 #include <cstdlib>
@@ -34,7 +34,7 @@ struct BenchApp {
         mockgl::state.recording = false;
         glClearColor = [](GLfloat, GLfloat, GLfloat, GLfloat) {};
         glClear = [](GLbitfield) {};
-        PageTable table = placeholderPageTable();
+        PageTable table = standInPageTable();
         fill(table);
         setPageTable(std::move(table));
         PlatformWindowRef platform = newFakePlatformWindow();

@@ -29,7 +29,7 @@
 #include "app/frame.h"
 #include "app/navigation.h"
 #include "app/page_table.h"
-#include "app/placeholder_pages.h"
+#include "app/stand_in_pages.h"
 #include "app/today.h"
 #include "model/balances.h"
 #include "model/projection.h"
@@ -87,7 +87,7 @@ struct Scene {
         mockgl::install();
         mockgl::state.recording = false;
         setTodaySource([] { return bench::heavyToday(); });
-        PageTable table = placeholderPageTable();
+        PageTable table = standInPageTable();
         fillCalendarPageTable(table);
         setPageTable(std::move(table));
         PlatformWindowRef platform = newFakePlatformWindow();

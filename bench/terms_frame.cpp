@@ -28,7 +28,7 @@ void frame(benchmark::State& bench, Scene scene)
         "qm-terms-bench",
         [](qm::PageTable& table) {
             qm::fillHelpPageTable(table);
-            qm::fillNetPageTable(table);
+            qm::fillServicePageTable(table);
         },
         1000, 760);
     qm::AppState& state = *app.state;

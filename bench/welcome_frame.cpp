@@ -21,7 +21,7 @@ void welcomeFrame(benchmark::State& bench)
     // Nothing is queued, so nothing is sent; the address only keeps the
     // pump's picture cache away from a real host.
     setenv("QUENMRK_SERVER", "https://127.0.0.1:9", 1);
-    qm::bench::BenchApp app("qm-welcome-bench", qm::fillNetPageTable, 1000, 760);
+    qm::bench::BenchApp app("qm-welcome-bench", qm::fillServicePageTable, 1000, 760);
     qm::AppState& state = *app.state;
     *state.store->budget = qm::bench::heavyBudget(int(bench.range(0)));
     qm::markDirty(*state.store);

@@ -4,11 +4,24 @@
 #include "pages/editing/editing.h"
 #include "pages/editing/txform.h"
 #include "pages/header_bar.h"
+#include "pages/help/help_page.h"
+#include "pages/import/import_page.h"
 #include "pages/remap_ids.h"
+#include "pages/reports/report_export.h"
 #include "pages/search/search_page.h"
+#include "pages/service_pages.h"
 #include "pages/tour.h"
 
 namespace qm {
+
+void fillPageTable(PageTable& table)
+{
+    fillCalendarPageTable(table);
+    fillHelpPageTable(table);
+    fillReportPageTable(table);
+    fillImportPageTable(table);
+    fillServicePageTable(table);
+}
 
 void fillCalendarPageTable(PageTable& table)
 {

@@ -10,7 +10,7 @@
 
 namespace qm {
 
-void fillNetPageTable(PageTable& table)
+void fillServicePageTable(PageTable& table)
 {
     fillNetServiceTable(table);
     table.drawWelcomePage = drawWelcomePage;

@@ -7,6 +7,6 @@
 namespace qm {
 
 // Fills the service client's entries too (see fillNetServiceTable).
-void fillNetPageTable(PageTable& table);
+void fillServicePageTable(PageTable& table);
 
 }  // namespace qm

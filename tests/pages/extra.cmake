@@ -5,6 +5,7 @@ target_sources(qm_pages_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/app/app_harnes
   ${CMAKE_CURRENT_SOURCE_DIR}/app/env_helpers.cpp ${CMAKE_CURRENT_SOURCE_DIR}/app/page_draw_harness_helpers.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/ui_harness_helpers.cpp ${CMAKE_CURRENT_SOURCE_DIR}/net/net_harness_helpers.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/net/service_helpers.cpp ${CMAKE_CURRENT_SOURCE_DIR}/net/sync_helpers.cpp)
+target_link_libraries(qm_pages_tests PRIVATE qm_stand_in_pages)
 
 # The program itself under a private Xvfb server, with today pinned.
 qm_script_tests(xvfb ${CMAKE_CURRENT_SOURCE_DIR}/pages/xvfb 300)

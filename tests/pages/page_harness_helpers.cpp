@@ -4,7 +4,7 @@
 #include "app/env_helpers.h"
 #include "app/navigation.h"
 #include "app/page_table.h"
-#include "app/placeholder_pages.h"
+#include "app/stand_in_pages.h"
 #include "app/today.h"
 #include "pages/page_entries.h"
 
@@ -17,7 +17,7 @@ PageHarness::PageHarness(
     if (!sessionJson.empty())
         writeText(app.configDir() + "/session.json", sessionJson);
     setTodaySource([] { return kPinnedToday; });
-    PageTable table = placeholderPageTable();
+    PageTable table = standInPageTable();
     fillCalendarPageTable(table);
     if (moreEntries)
         moreEntries(table);

@@ -10,7 +10,7 @@
 #include "../platform/render/mock_gl.h"
 #include "app/main_loop.h"
 #include "app/page_table.h"
-#include "app/placeholder_pages.h"
+#include "app/stand_in_pages.h"
 #include "platform/platform_window_internal.h"
 
 int main(int argc, char** argv)
@@ -29,7 +29,7 @@ int main(int argc, char** argv)
     // The loop's own calls, which the renderer's table leaves out.
     qm::glClearColor = [](GLfloat, GLfloat, GLfloat, GLfloat) {};
     qm::glClear = [](GLbitfield) {};
-    qm::setPageTable(qm::placeholderPageTable());
+    qm::setPageTable(qm::standInPageTable());
     int failures = 0;
     for (int i = 0; i < runs; ++i) {
         qm::PlatformWindowRef platform = qm::newFakePlatformWindow();

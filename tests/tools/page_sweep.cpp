@@ -386,7 +386,7 @@ int main(int argc, char** argv)
         fillHelpPageTable(table);
         fillReportPageTable(table);
         fillImportPageTable(table);
-        fillNetPageTable(table);
+        fillServicePageTable(table);
         // Drawing only: no service, updater or terms page.
         table.initNetwork = {};
         table.initSyncSchedule = {};

@@ -30,8 +30,10 @@ def finish():
     print("all checks passed")
 
 
-def program(build):
-    return os.path.join(build, "quenmrk")
+def program(build, stand_in=False):
+    """The program, or the test build of it whose Account page is the stand-in
+    page (one button that logs the input it gets, QUENMRK_STUB_LOG)."""
+    return os.path.join(build, "tools", "stand_in_shell") if stand_in else os.path.join(build, "quenmrk")
 
 
 def base_env(env, home, extra=None):
@@ -93,8 +95,8 @@ def pinned_clock(when, utc=False):
             "FAKETIME_DONT_FAKE_MONOTONIC": "1"}
 
 
-def run(build, env, home, extra=None, timeout=120, **kw):
-    return subprocess.run([program(build)], env=base_env(env, home, extra), capture_output=True, text=True,
+def run(build, env, home, extra=None, timeout=120, stand_in=False, **kw):
+    return subprocess.run([program(build, stand_in)], env=base_env(env, home, extra), capture_output=True, text=True,
                           timeout=scaled(timeout), **kw)
 
 

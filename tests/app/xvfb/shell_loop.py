@@ -72,14 +72,14 @@ def clicks(build, env):
     with temp_dir() as home:
         # Below the header bar, whose brand would take the click to another page.
         r = run(build, env, home, {"QUENMRK_TEST_CLICK": "10,120;bad;30,140", "QUENMRK_TEST_FRAMES": "20",
-                                   "QUENMRK_PAGE": "account", "QUENMRK_STAND_IN": "account"})
+                                   "QUENMRK_PAGE": "account"}, stand_in=True)
         check("clicks: program exits 0", r.returncode == 0, r.stderr)
         presses, releases = stub_lines(r.stderr, "press"), stub_lines(r.stderr, "release")
         check("press and release at (10, 120) on frames 5 and 6, (30, 140) on 13 and 14",
               presses == [(10, 120, 5), (30, 140, 13)] and releases == [(10, 120, 6), (30, 140, 14)],
               (presses, releases))
         r = run(build, env, home, {"QUENMRK_TEST_CLICK": "10,20", "QUENMRK_TEST_FRAMES": "12",
-                                   "QUENMRK_SPLASH": "1", "QUENMRK_PAGE": "account", "QUENMRK_STAND_IN": "account"})
+                                   "QUENMRK_SPLASH": "1", "QUENMRK_PAGE": "account"}, stand_in=True)
         check("while the splash shows presses are dropped but moves arrive",
               not stub_lines(r.stderr, "press") and (10, 20, 5) in stub_lines(r.stderr, "move"), r.stderr[-800:])
 
@@ -89,14 +89,15 @@ def click_by_id(build, env):
         listing = os.path.join(home, "w.json")
         before = os.path.join(home, "before.png")
         after = os.path.join(home, "after.png")
-        base = {"QUENMRK_WINDOW": "800x600", "QUENMRK_PAGE": "account", "QUENMRK_STAND_IN": "account", "QUENMRK_TEST_FRAMES": "16"}
-        run(build, env, home, dict(base, QUENMRK_TEST_WIDGETS=listing, QUENMRK_SHOT=before))
+        base = {"QUENMRK_WINDOW": "800x600", "QUENMRK_PAGE": "account", "QUENMRK_TEST_FRAMES": "16"}
+        run(build, env, home, dict(base, QUENMRK_TEST_WIDGETS=listing, QUENMRK_SHOT=before), stand_in=True)
         entries = [w for w in widgets(listing)["widgets"] if w["id"] == "stub-button"]
         top = max(w["layer"] for w in entries) if entries else 0
         entries = [w for w in entries if w["layer"] == top]
         check("the stand-in button is listed once", len(entries) == 1, entries)
         x, y, w, h = entries[0]["rect"]
-        run(build, env, home, dict(base, QUENMRK_SHOT=after, QUENMRK_TEST_CLICK=f"{x + w / 2},{y + h / 2}"))
+        run(build, env, home, dict(base, QUENMRK_SHOT=after, QUENMRK_TEST_CLICK=f"{x + w / 2},{y + h / 2}"),
+            stand_in=True)
         same = subprocess.run(["compare", "-metric", "AE", before, after, "null:"], capture_output=True, text=True)
         check("a click by id changes the screenshot", same.stderr.strip() not in ("", "0"), same.stderr)
 

@@ -1,5 +1,4 @@
-"""Many starts that quit after one frame while the stand-in network worker
-is busy: every one must exit 0 and leave no crash report. The count is the
+"""Many starts that quit after one frame while the network worker starts: every one must exit 0 and leave no crash report. The count is the
 third argument (20 by default; 100 by hand). A ThreadSanitizer build can be
 given as the fourth, and is run the same way."""
 import os
@@ -13,7 +12,7 @@ def starts(build, env, count, label):
     with temp_dir() as home:
         for i in range(count):
             r = run(build, env, home, {"QUENMRK_TEST_FRAMES": "1", "QUENMRK_SPLASH": "0",
-                                       "QUENMRK_STUB_WORKER": "1", "TSAN_OPTIONS": "halt_on_error=1"})
+                                       "TSAN_OPTIONS": "halt_on_error=1"})
             if r.returncode != 0:
                 bad.append((i, r.returncode, r.stderr[-1500:]))
         reports = os.path.join(config(home), "crash-reports")

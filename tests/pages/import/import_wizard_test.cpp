@@ -12,7 +12,7 @@
 #include "app/main_loop_internal.h"
 #include "app/page_draw_harness.h"
 #include "app/page_table.h"
-#include "app/placeholder_pages.h"
+#include "app/stand_in_pages.h"
 #include "core/files.h"
 #include "model/export_fixtures.h"
 #include "model/record_edits.h"
@@ -433,7 +433,7 @@ TEST(ImportReview, NarrowListsTakeTheCompactRows)
 TEST(ImportShell, DroppedFilesTakeTheDialogsRoad)
 {
     ImportHarness h;
-    PageTable table = placeholderPageTable();
+    PageTable table = standInPageTable();
     fillImportPageTable(table);
     setPageTable(table);
     h.state().page = pageCalendar;
@@ -454,7 +454,7 @@ TEST(ImportShell, DroppedFilesTakeTheDialogsRoad)
     EXPECT_EQ(h.state().toasts.back().text, "statement reader broke");
     EXPECT_EQ(h.state().toasts.back().kind, toastError);
     h.app.frame();
-    setPageTable(placeholderPageTable());
+    setPageTable(standInPageTable());
 }
 
 }  // namespace

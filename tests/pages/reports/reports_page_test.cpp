@@ -8,7 +8,7 @@
 #include "app/file_dialog.h"
 #include "app/page_draw_harness.h"
 #include "app/page_table.h"
-#include "app/placeholder_pages.h"
+#include "app/stand_in_pages.h"
 #include "core/files.h"
 #include "model/export_fixtures.h"
 #include "model/record_edits.h"
@@ -289,7 +289,7 @@ TEST(ReportsPage, RowsOutOfSightAreNotDrawn)
 TEST(ReportsPage, ExportButtonsSaveThroughTheDialog)
 {
     ReportsHarness h;
-    PageTable table = placeholderPageTable();
+    PageTable table = standInPageTable();
     fillReportPageTable(table);
     setPageTable(std::move(table));
     h.page = {};

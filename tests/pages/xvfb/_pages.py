@@ -29,8 +29,8 @@ def pinned_env(env, home, extra=None):
     return e
 
 
-def command(build):
-    return [program(build)]
+def command(build, stand_in=False):
+    return [program(build, stand_in)]
 
 
 def run_pinned(build, env, home, extra=None, timeout=120):
@@ -56,12 +56,12 @@ class Running:
     context manager, which closes its window as a window manager would, so
     that it ends normally (SIGTERM only when it does not within a minute)."""
 
-    def __init__(self, build, env, home, extra=None):
+    def __init__(self, build, env, home, extra=None, stand_in=False):
         self.env = env
         self.listing = os.path.join(home, "widgets.json")
         extra = dict({"QUENMRK_SPLASH": "0", "QUENMRK_WINDOW": "1280x820"}, **(extra or {}))
         extra["QUENMRK_TEST_WIDGETS"] = self.listing
-        self.proc = subprocess.Popen(command(build), env=pinned_env(env, home, extra), stdout=subprocess.PIPE,
+        self.proc = subprocess.Popen(command(build, stand_in), env=pinned_env(env, home, extra), stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, text=True)
         self.stderr = ""
         self.returncode = None

@@ -27,7 +27,8 @@ def shots(build, env, out):
 def driver(build, env):
     # The stand-in account page has one button that logs the presses it gets.
     with temp_dir() as home:
-        with Running(build, env, home, {"QUENMRK_PAGE": "account", "QUENMRK_STAND_IN": "account", "QUENMRK_STUB_LOG": "1"}) as p:
+        with Running(build, env, home, {"QUENMRK_PAGE": "account", "QUENMRK_STUB_LOG": "1"},
+                     stand_in=True) as p:
             x, y = p.centre("stub-button")
             p.click("stub-button")
             status = p.close()

@@ -1,4 +1,4 @@
-#include "app/placeholder_pages.h"
+#include "app/stand_in_pages.h"
 
 #include <atomic>
 #include <charconv>
@@ -130,7 +130,7 @@ void startStubWorker(AppState&)
 
 }  // namespace
 
-PageTable placeholderPageTable()
+PageTable standInPageTable()
 {
     PageTable t;
     t.drawHeaderBar = stubHeaderBar;
