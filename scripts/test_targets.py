@@ -93,13 +93,16 @@ def declared_tests(source, area):
                 continue
             with open(os.path.join(folder, f), encoding="utf-8", errors="replace") as text:
                 body = text.read()
+            # An instantiation names its cases by index or by the names its
+            # name generator returns: every text quoted near it may be one.
             prefixes = {}
-            for prefix, suite in INSTANTIATION.findall(body):
-                prefixes.setdefault(suite, []).append(prefix)
+            for m in INSTANTIATION.finditer(body):
+                suffixes = ["0"] + re.findall(r'"([^"\\]*)"', body[m.end() : m.end() + 600])
+                prefixes.setdefault(m.group(2), []).append((m.group(1), suffixes))
             for kind, suite, case in TEST_DECL.findall(body):
                 names.append(f"{suite}.{case}")
-                for prefix in prefixes.get(suite, []):
-                    names.append(f"{prefix}/{suite}.{case}/0")
+                for prefix, suffixes in prefixes.get(suite, []):
+                    names += [f"{prefix}/{suite}.{case}/{suffix}" for suffix in suffixes]
                 if kind.startswith("TYPED"):
                     names.append(f"{suite}/0.{case}")
     return names
