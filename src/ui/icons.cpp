@@ -13,6 +13,7 @@ constexpr double kPi = 3.14159265358979323846;
 
 using Points = std::vector<std::pair<double, double>>;
 
+// clang-format off
 constexpr std::array<std::string_view, kIconKinds> kNames = {
     "icNone", "icNew", "icOpen", "icSave", "icUndo", "icRedo", "icCut", "icCopy", "icPaste", "icDelete",
     "icZoomIn", "icZoomOut", "icZoomFit", "icPan", "icSelect", "icNodeEdit", "icRect", "icCircle", "icEllipse",
@@ -33,6 +34,7 @@ constexpr std::array<std::string_view, kIconKinds> kNames = {
     "icSkipBack", "icSkipForward", "icClock", "icAvoid", "icReduceHeight", "icFreehand", "icSmartCut", "icTabs",
     "icMultiSelect", "icCloud",
 };
+// clang-format on
 
 // The shorthand the drawings are written in: every width is a multiple of
 // the pen's stroke.
@@ -289,8 +291,8 @@ void draw(IconKind kind, IconPen& pen)
         double a1 = kind == icRotate ? 1.3 * kPi : -0.3 * kPi;
         k.arc(0.5, 0.5, 0.32, 0.32, a0, a1, 25);
         double b = a1 - (a1 - a0) * 0.08;
-        k.arrow(0.5 + 0.32 * std::cos(b), 0.5 + 0.32 * std::sin(b), 0.5 + 0.32 * std::cos(a1),
-                0.5 + 0.32 * std::sin(a1));
+        k.arrow(
+            0.5 + 0.32 * std::cos(b), 0.5 + 0.32 * std::sin(b), 0.5 + 0.32 * std::cos(a1), 0.5 + 0.32 * std::sin(a1));
         return;
     }
     case icMirrorH:
@@ -690,8 +692,7 @@ void draw(IconKind kind, IconPen& pen)
         k.line(0.42, 0.64, 0.62, 0.64);
         return;
     case icHome:
-        k.poly({{0.5, 0.12}, {0.88, 0.48}, {0.78, 0.48}, {0.78, 0.86}, {0.22, 0.86}, {0.22, 0.48}, {0.12, 0.48}},
-               true);
+        k.poly({{0.5, 0.12}, {0.88, 0.48}, {0.78, 0.48}, {0.78, 0.86}, {0.22, 0.86}, {0.22, 0.48}, {0.12, 0.48}}, true);
         k.rect(0.42, 0.6, 0.16, 0.26);
         return;
     case icProbe:

@@ -11,6 +11,7 @@
 
 namespace qm {
 
+// clang-format off
 enum IconKind : uint8_t {
     icNone, icNew, icOpen, icSave, icUndo, icRedo, icCut, icCopy, icPaste, icDelete,
     icZoomIn, icZoomOut, icZoomFit, icPan, icSelect, icNodeEdit, icRect, icCircle, icEllipse, icPolygon,
@@ -29,6 +30,7 @@ enum IconKind : uint8_t {
     icSkipBack, icSkipForward, icClock, icAvoid, icReduceHeight, icFreehand, icSmartCut, icTabs, icMultiSelect,
     icCloud,
 };
+// clang-format on
 
 inline constexpr int kIconKinds = 149;
 
@@ -44,7 +46,7 @@ struct IconPen {
     Renderer* renderer = nullptr;
     Color color;
     double stroke = 1;
-    std::vector<std::pair<double, double>> points; // scratch run for arcs and waves
+    std::vector<std::pair<double, double>> points;  // scratch run for arcs and waves
 };
 
 std::pair<double, double> iconPoint(double x, double y, const IconPen& pen);

@@ -51,12 +51,14 @@ bool wellFormed(const std::string& xml)
 TEST(XlsxNumber, FixedNotationWithoutTrailingZeros)
 {
     const double inf = std::numeric_limits<double>::infinity();
+    // clang-format off
     const std::pair<double, const char*> cases[] = {
         {1234.5, "1234.5"},   {28.0, "28"},       {0.1234567, "0.123457"}, {-0.5, "-0.5"},
         {1e-7, "0"},          {-1e-7, "0"},       {-0.0, "0"},             {1234567.891, "1234567.891"},
         {2, "2"},             {0, "0"},           {1e15, "1000000000000000"}, {-1500.25, "-1500.25"},
         {std::nan(""), "0"},  {inf, "0"},         {-inf, "0"},             {0.0000005001, "0.000001"},
     };
+    // clang-format on
     for (auto [value, text] : cases)
         EXPECT_EQ(xlsxNumber(value), text) << value;
     EXPECT_EQ(xlsxNumber(1e300).size(), 301u);
@@ -65,8 +67,16 @@ TEST(XlsxNumber, FixedNotationWithoutTrailingZeros)
 TEST(XlsxColumns, LettersCountInBase26WithoutZero)
 {
     const std::pair<int32_t, const char*> cases[] = {
-        {0, "A"}, {1, "B"}, {25, "Z"}, {26, "AA"}, {27, "AB"}, {51, "AZ"}, {52, "BA"},
-        {701, "ZZ"}, {702, "AAA"}, {16383, "XFD"},
+        {0, "A"},
+        {1, "B"},
+        {25, "Z"},
+        {26, "AA"},
+        {27, "AB"},
+        {51, "AZ"},
+        {52, "BA"},
+        {701, "ZZ"},
+        {702, "AAA"},
+        {16383, "XFD"},
     };
     for (auto [index, text] : cases)
         EXPECT_EQ(columnLetters(index), text) << index;
@@ -74,25 +84,25 @@ TEST(XlsxColumns, LettersCountInBase26WithoutZero)
 
 TEST(XlsxStyles, MatchTheFixedTextWithoutColours)
 {
-    std::string expected = std::string(kDecl) +
-        R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
-        R"(<numFmts count="1"><numFmt numFmtId="164" formatCode="&quot;$&quot;#,##0.00;[Red]\-&quot;$&quot;#,##0.00"/></numFmts>)"
-        R"(<fonts count="3"><font><sz val="11"/><name val="Calibri"/></font>)"
-        R"(<font><b/><sz val="11"/><name val="Calibri"/></font>)"
-        R"(<font><b/><sz val="11"/><color rgb="FFFFFFFF"/><name val="Calibri"/></font></fonts>)"
-        R"(<fills count="3"><fill><patternFill patternType="none"/></fill>)"
-        R"(<fill><patternFill patternType="gray125"/></fill>)"
-        R"(<fill><patternFill patternType="solid"><fgColor rgb="FF2A68B7"/><bgColor indexed="64"/></patternFill></fill></fills>)"
-        R"(<borders count="1"><border><left/><right/><top/><bottom/><diagonal/></border></borders>)"
-        R"(<cellStyleXfs count="1"><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/></cellStyleXfs>)"
-        R"(<cellXfs count="7"><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/>)"
-        R"(<xf numFmtId="0" fontId="1" fillId="0" borderId="0" applyFont="1"/>)"
-        R"(<xf numFmtId="4" fontId="0" fillId="0" borderId="0" applyNumberFormat="1"/>)"
-        R"(<xf numFmtId="4" fontId="1" fillId="0" borderId="0" applyNumberFormat="1" applyFont="1"/>)"
-        R"(<xf numFmtId="164" fontId="0" fillId="0" borderId="0" applyNumberFormat="1"/>)"
-        R"(<xf numFmtId="164" fontId="1" fillId="0" borderId="0" applyNumberFormat="1" applyFont="1"/>)"
-        R"(<xf numFmtId="0" fontId="2" fillId="2" borderId="0" applyFont="1" applyFill="1"/></cellXfs>)"
-        R"(<cellStyles count="1"><cellStyle name="Normal" xfId="0" builtinId="0"/></cellStyles></styleSheet>)";
+    std::string expected = std::string(kDecl)
+        + R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+          R"(<numFmts count="1"><numFmt numFmtId="164" formatCode="&quot;$&quot;#,##0.00;[Red]\-&quot;$&quot;#,##0.00"/></numFmts>)"
+          R"(<fonts count="3"><font><sz val="11"/><name val="Calibri"/></font>)"
+          R"(<font><b/><sz val="11"/><name val="Calibri"/></font>)"
+          R"(<font><b/><sz val="11"/><color rgb="FFFFFFFF"/><name val="Calibri"/></font></fonts>)"
+          R"(<fills count="3"><fill><patternFill patternType="none"/></fill>)"
+          R"(<fill><patternFill patternType="gray125"/></fill>)"
+          R"(<fill><patternFill patternType="solid"><fgColor rgb="FF2A68B7"/><bgColor indexed="64"/></patternFill></fill></fills>)"
+          R"(<borders count="1"><border><left/><right/><top/><bottom/><diagonal/></border></borders>)"
+          R"(<cellStyleXfs count="1"><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/></cellStyleXfs>)"
+          R"(<cellXfs count="7"><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/>)"
+          R"(<xf numFmtId="0" fontId="1" fillId="0" borderId="0" applyFont="1"/>)"
+          R"(<xf numFmtId="4" fontId="0" fillId="0" borderId="0" applyNumberFormat="1"/>)"
+          R"(<xf numFmtId="4" fontId="1" fillId="0" borderId="0" applyNumberFormat="1" applyFont="1"/>)"
+          R"(<xf numFmtId="164" fontId="0" fillId="0" borderId="0" applyNumberFormat="1"/>)"
+          R"(<xf numFmtId="164" fontId="1" fillId="0" borderId="0" applyNumberFormat="1" applyFont="1"/>)"
+          R"(<xf numFmtId="0" fontId="2" fillId="2" borderId="0" applyFont="1" applyFill="1"/></cellXfs>)"
+          R"(<cellStyles count="1"><cellStyle name="Normal" xfId="0" builtinId="0"/></cellStyles></styleSheet>)";
     EXPECT_EQ(stylesXml({}), expected);
 }
 
@@ -105,7 +115,7 @@ TEST(XlsxStyles, EachColourAddsARegularAndABoldFontAndFormat)
                        R"(<font><b/><sz val="11"/><color rgb="FFBD3838"/><name val="Calibri"/></font>)"
                        R"(<font><sz val="11"/><color rgb="FF21763C"/><name val="Calibri"/></font>)"
                        R"(<font><b/><sz val="11"/><color rgb="FF21763C"/><name val="Calibri"/></font></fonts>)"),
-              std::string::npos);
+        std::string::npos);
     EXPECT_NE(xml.find(R"(<cellXfs count="11">)"), std::string::npos);
     EXPECT_NE(xml.find(R"(applyFont="1" applyFill="1"/>)"
                        R"(<xf numFmtId="164" fontId="3" fillId="0" borderId="0" applyNumberFormat="1" applyFont="1"/>)"
@@ -113,7 +123,7 @@ TEST(XlsxStyles, EachColourAddsARegularAndABoldFontAndFormat)
                        R"(<xf numFmtId="164" fontId="5" fillId="0" borderId="0" applyNumberFormat="1" applyFont="1"/>)"
                        R"(<xf numFmtId="164" fontId="6" fillId="0" borderId="0" applyNumberFormat="1" applyFont="1"/>)"
                        R"(</cellXfs>)"),
-              std::string::npos);
+        std::string::npos);
     EXPECT_TRUE(wellFormed(xml));
 }
 
@@ -124,18 +134,18 @@ TEST(XlsxWorksheet, MatchesTheFixedText)
         {},
         {xlsxNumberCell(3), xlsxMoney(-12.5, true, "FF21763C"), xlsxText("")},
     };
-    std::string expected = std::string(kDecl) +
-        R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
-        R"(<cols><col min="1" max="1" width="12" customWidth="1"/>)"
-        R"(<col min="2" max="2" width="40.5" customWidth="1"/>)"
-        R"(<col min="3" max="3" width="14" customWidth="1"/></cols>)"
-        R"(<sheetData><row r="1">)"
-        R"(<c r="A1" t="inlineStr" s="6"><is><t xml:space="preserve">Date</t></is></c>)"
-        R"(<c r="B1" t="inlineStr" s="0"><is><t xml:space="preserve">A &amp; B &lt;c&gt;</t></is></c></row>)"
-        R"(<row r="2"></row>)"
-        R"(<row r="3"><c r="A3" s="2"><v>3</v></c><c r="B3" s="10"><v>-12.5</v></c>)"
-        R"(<c r="C3" t="inlineStr" s="0"><is><t xml:space="preserve"></t></is></c></row>)"
-        R"(</sheetData></worksheet>)";
+    std::string expected = std::string(kDecl)
+        + R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+          R"(<cols><col min="1" max="1" width="12" customWidth="1"/>)"
+          R"(<col min="2" max="2" width="40.5" customWidth="1"/>)"
+          R"(<col min="3" max="3" width="14" customWidth="1"/></cols>)"
+          R"(<sheetData><row r="1">)"
+          R"(<c r="A1" t="inlineStr" s="6"><is><t xml:space="preserve">Date</t></is></c>)"
+          R"(<c r="B1" t="inlineStr" s="0"><is><t xml:space="preserve">A &amp; B &lt;c&gt;</t></is></c></row>)"
+          R"(<row r="2"></row>)"
+          R"(<row r="3"><c r="A3" s="2"><v>3</v></c><c r="B3" s="10"><v>-12.5</v></c>)"
+          R"(<c r="C3" t="inlineStr" s="0"><is><t xml:space="preserve"></t></is></c></row>)"
+          R"(</sheetData></worksheet>)";
     EXPECT_EQ(worksheetXml(rows, {12, 40.5}, {"FFBD3838", "FF21763C"}), expected);
 }
 
@@ -180,8 +190,10 @@ TEST(XlsxStyle, IndexFollowsKindBoldHeaderAndColourOrder)
 TEST(XlsxWorkbook, ColoursAreCountedInOrderOfFirstAppearanceAcrossSheets)
 {
     XlsxSheet a{"A", {{xlsxMoney(1), xlsxText("x")}, {xlsxMoney(-1, false, "FFBD3838")}}, {}};
-    XlsxSheet b{"B", {{xlsxMoney(2, true, "FF21763C"), xlsxMoney(3, false, "FFBD3838")},
-                      {xlsxText("FF000000"), xlsxMoney(4, false, "FF0000FF")}}, {}};
+    XlsxSheet b{"B",
+        {{xlsxMoney(2, true, "FF21763C"), xlsxMoney(3, false, "FFBD3838")},
+            {xlsxText("FF000000"), xlsxMoney(4, false, "FF0000FF")}},
+        {}};
     EXPECT_EQ(xlsxColours({a, b}), (std::vector<std::string>{"FFBD3838", "FF21763C", "FF0000FF"}));
     EXPECT_TRUE(xlsxColours({XlsxSheet{"E", {{xlsxMoney(1)}}, {}}}).empty());
 }
@@ -192,38 +204,55 @@ TEST(XlsxWorkbook, PackageHoldsTheFixedPartsInOrder)
     XlsxSheet second{"Empty", {}, {}};
     auto p = parts({first, second});
     std::vector<std::string> names = memberNames(writeXlsx({first, second}));
-    EXPECT_EQ(names, (std::vector<std::string>{"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml",
-                                               "[Content_Types].xml", "_rels/.rels", "xl/workbook.xml",
-                                               "xl/_rels/workbook.xml.rels", "xl/styles.xml"}));
+    EXPECT_EQ(names,
+        (std::vector<std::string>{"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml", "[Content_Types].xml",
+            "_rels/.rels", "xl/workbook.xml", "xl/_rels/workbook.xml.rels", "xl/styles.xml"}));
     const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-    EXPECT_EQ(p["xl/workbook.xml"], std::string(kDecl) +
-        R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r=")" + rel +
-        R"("><sheets><sheet name="A&amp;B" sheetId="1" r:id="rId1"/>)"
-        R"(<sheet name="Empty" sheetId="2" r:id="rId2"/></sheets></workbook>)");
-    EXPECT_EQ(p["xl/_rels/workbook.xml.rels"], std::string(kDecl) +
-        R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-        R"(<Relationship Id="rIdS" Type=")" + rel + R"(/styles" Target="styles.xml"/>)"
-        R"(<Relationship Id="rId1" Type=")" + rel + R"(/worksheet" Target="worksheets/sheet1.xml"/>)"
-        R"(<Relationship Id="rId2" Type=")" + rel + R"(/worksheet" Target="worksheets/sheet2.xml"/>)"
-        R"(</Relationships>)");
-    EXPECT_EQ(p["_rels/.rels"], std::string(kDecl) +
-        R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-        R"(<Relationship Id="rId1" Type=")" + rel + R"(/officeDocument" Target="xl/workbook.xml"/>)"
-        R"(</Relationships>)");
+    EXPECT_EQ(p["xl/workbook.xml"],
+        std::string(kDecl) + R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r=")"
+            + rel
+            + R"("><sheets><sheet name="A&amp;B" sheetId="1" r:id="rId1"/>)"
+              R"(<sheet name="Empty" sheetId="2" r:id="rId2"/></sheets></workbook>)");
+    EXPECT_EQ(p["xl/_rels/workbook.xml.rels"],
+        std::string(kDecl)
+            + R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+              R"(<Relationship Id="rIdS" Type=")"
+            + rel
+            + R"(/styles" Target="styles.xml"/>)"
+              R"(<Relationship Id="rId1" Type=")"
+            + rel
+            + R"(/worksheet" Target="worksheets/sheet1.xml"/>)"
+              R"(<Relationship Id="rId2" Type=")"
+            + rel
+            + R"(/worksheet" Target="worksheets/sheet2.xml"/>)"
+              R"(</Relationships>)");
+    EXPECT_EQ(p["_rels/.rels"],
+        std::string(kDecl)
+            + R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+              R"(<Relationship Id="rId1" Type=")"
+            + rel
+            + R"(/officeDocument" Target="xl/workbook.xml"/>)"
+              R"(</Relationships>)");
     const std::string ws = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
-    EXPECT_EQ(p["[Content_Types].xml"], std::string(kDecl) +
-        R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
-        R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
-        R"(<Default Extension="xml" ContentType="application/xml"/>)"
-        R"(<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>)"
-        R"(<Override PartName="/xl/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"/>)"
-        R"(<Override PartName="/xl/worksheets/sheet1.xml" ContentType=")" + ws + R"("/>)"
-        R"(<Override PartName="/xl/worksheets/sheet2.xml" ContentType=")" + ws + R"("/>)"
-        R"(</Types>)");
+    EXPECT_EQ(p["[Content_Types].xml"],
+        std::string(kDecl)
+            + R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+              R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+              R"(<Default Extension="xml" ContentType="application/xml"/>)"
+              R"(<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>)"
+              R"(<Override PartName="/xl/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"/>)"
+              R"(<Override PartName="/xl/worksheets/sheet1.xml" ContentType=")"
+            + ws
+            + R"("/>)"
+              R"(<Override PartName="/xl/worksheets/sheet2.xml" ContentType=")"
+            + ws
+            + R"("/>)"
+              R"(</Types>)");
     EXPECT_EQ(p["xl/styles.xml"], stylesXml({"FF21763C"}));
     EXPECT_NE(p["xl/worksheets/sheet1.xml"].find(R"(<c r="A1" s="7"><v>5</v></c>)"), std::string::npos);
-    EXPECT_EQ(p["xl/worksheets/sheet2.xml"], std::string(kDecl) +
-        R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData></sheetData></worksheet>)");
+    EXPECT_EQ(p["xl/worksheets/sheet2.xml"],
+        std::string(kDecl)
+            + R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData></sheetData></worksheet>)");
     for (const auto& [name, xml] : p) {
         EXPECT_TRUE(wellFormed(xml)) << name;
         EXPECT_EQ(xml.find('\n'), std::string::npos) << name;

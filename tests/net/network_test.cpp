@@ -2,8 +2,8 @@
 // test service: each page request goes out once, in order behind a stalled
 // sync; a stop ends a stalled call and leaves no child or descriptor; and
 // sign-out asks the service only when it can be reached.
-#include <gtest/gtest.h>
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <fstream>

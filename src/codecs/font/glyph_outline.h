@@ -106,7 +106,7 @@ private:
     size_t used = 0;     // bytes of it handed out
 
     void* do_allocate(size_t bytes, size_t alignment) override;
-    void do_deallocate(void*, size_t, size_t) override {}
+    void do_deallocate(void*, size_t, size_t) override { }
     bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
 };
 

@@ -63,6 +63,7 @@ extern WaylandProtocols wlp;
 void buildProtocolInterfaces();
 
 // Argument constructors for request argument lists.
+// clang-format off
 inline wl_argument argInt(int32_t v) { wl_argument a{}; a.i = v; return a; }
 inline wl_argument argUint(uint32_t v) { wl_argument a{}; a.u = v; return a; }
 inline wl_argument argFixed(double v) { wl_argument a{}; a.f = wl_fixed_t(v * 256.0); return a; }
@@ -70,11 +71,12 @@ inline wl_argument argString(const char* v) { wl_argument a{}; a.s = v; return a
 inline wl_argument argObject(void* v) { wl_argument a{}; a.o = static_cast<wl_object*>(v); return a; }
 inline wl_argument argFd(int32_t v) { wl_argument a{}; a.h = v; return a; }
 inline wl_argument argNewId() { wl_argument a{}; a.o = nullptr; return a; }
+// clang-format on
 inline double fixedToDouble(wl_fixed_t f) { return double(f) / 256.0; }
 
 wl_proxy* bindGlobal(wl_proxy* registry, uint32_t name, const wl_interface* iface, uint32_t version, uint8_t kind);
-wl_proxy* sendConstructorRequest(wl_proxy* proxy, uint32_t opcode, std::vector<wl_argument> args,
-                                 const wl_interface* iface);
+wl_proxy* sendConstructorRequest(
+    wl_proxy* proxy, uint32_t opcode, std::vector<wl_argument> args, const wl_interface* iface);
 void sendRequest(wl_proxy* proxy, uint32_t opcode, std::vector<wl_argument> args = {});
 void sendDestructorRequest(wl_proxy* proxy, uint32_t opcode);
 // Installs the one dispatcher with this kind on a proxy (null: nothing).
@@ -84,8 +86,8 @@ void setProxyKind(wl_proxy* proxy, uint8_t kind);
 // ordinary failure of a handler ends that event's handling only, anything
 // else is kept and raised by rethrowPendingWaylandError once the client
 // library's call has returned.
-int eventTrampoline(const void* implementation, void* proxy, uint32_t opcode, const wl_message* message,
-                    wl_argument* args);
+int eventTrampoline(
+    const void* implementation, void* proxy, uint32_t opcode, const wl_message* message, wl_argument* args);
 void rethrowPendingWaylandError();
 
 // Selects on kind, then on opcode (defined by the window back end).

@@ -28,5 +28,4 @@ std::vector<WindowEvent> keyTextEvents(std::string_view bytes, bool utf8, uint8_
 // Whether a space-separated extension list names this extension.
 bool hasGlxExtension(std::string_view list, std::string_view name);
 
-
 }  // namespace qm

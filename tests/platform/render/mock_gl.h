@@ -18,7 +18,7 @@ namespace qm::mockgl {
 struct Call {
     std::string name;
     std::vector<double> args;
-    std::string text; // shader sources and uniform names
+    std::string text;  // shader sources and uniform names
 };
 
 struct State {
@@ -26,12 +26,12 @@ struct State {
     std::vector<Call> calls;
     GLint maxTextureSize = 16384;
     GLint compileStatus = 1;
-    GLuint failStage = 0; // with compileStatus 0: only this stage fails (0: all)
+    GLuint failStage = 0;  // with compileStatus 0: only this stage fails (0: all)
     GLint linkStatus = 1;
     std::string infoLog;
     GLuint nextName = 1;
     std::map<GLuint, GLenum> shaderStages;
-    std::vector<uint8_t> lastBuffer; // bytes of the last glBufferData
+    std::vector<uint8_t> lastBuffer;  // bytes of the last glBufferData
 };
 
 inline State state;
@@ -51,10 +51,7 @@ inline std::vector<Call> callsNamed(const std::string& name)
     return out;
 }
 
-inline void reset()
-{
-    state = State{};
-}
+inline void reset() { state = State{}; }
 
 namespace fn {
 
@@ -67,9 +64,18 @@ inline void APIENTRY enable(GLenum cap) { log("glEnable", {double(cap)}); }
 inline void APIENTRY disable(GLenum cap) { log("glDisable", {double(cap)}); }
 inline void APIENTRY clearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { log("glClearColor", {r, g, b, a}); }
 inline void APIENTRY clear(GLbitfield mask) { log("glClear", {double(mask)}); }
-inline void APIENTRY viewport(GLint x, GLint y, GLsizei w, GLsizei h) { log("glViewport", {double(x), double(y), double(w), double(h)}); }
-inline void APIENTRY scissor(GLint x, GLint y, GLsizei w, GLsizei h) { log("glScissor", {double(x), double(y), double(w), double(h)}); }
-inline void APIENTRY blendFuncSeparate(GLenum a, GLenum b, GLenum c, GLenum d) { log("glBlendFuncSeparate", {double(a), double(b), double(c), double(d)}); }
+inline void APIENTRY viewport(GLint x, GLint y, GLsizei w, GLsizei h)
+{
+    log("glViewport", {double(x), double(y), double(w), double(h)});
+}
+inline void APIENTRY scissor(GLint x, GLint y, GLsizei w, GLsizei h)
+{
+    log("glScissor", {double(x), double(y), double(w), double(h)});
+}
+inline void APIENTRY blendFuncSeparate(GLenum a, GLenum b, GLenum c, GLenum d)
+{
+    log("glBlendFuncSeparate", {double(a), double(b), double(c), double(d)});
+}
 inline void APIENTRY pixelStorei(GLenum p, GLint v) { log("glPixelStorei", {double(p), double(v)}); }
 inline GLuint APIENTRY createShader(GLenum stage)
 {
@@ -90,7 +96,8 @@ inline void APIENTRY getShaderiv(GLuint shader, GLenum pname, GLint* out)
 {
     log("glGetShaderiv", {double(shader), double(pname)});
     if (pname == GL_COMPILE_STATUS) {
-        bool fails = state.compileStatus == 0 && (state.failStage == 0 || state.shaderStages[shader] == state.failStage);
+        bool fails =
+            state.compileStatus == 0 && (state.failStage == 0 || state.shaderStages[shader] == state.failStage);
         *out = fails ? 0 : 1;
     } else if (pname == GL_INFO_LOG_LENGTH) {
         *out = state.infoLog.empty() ? 0 : GLint(state.infoLog.size() + 1);
@@ -113,7 +120,10 @@ inline GLuint APIENTRY createProgram()
     return state.nextName++;
 }
 inline void APIENTRY attachShader(GLuint p, GLuint s) { log("glAttachShader", {double(p), double(s)}); }
-inline void APIENTRY bindFragDataLocation(GLuint p, GLuint c, const GLchar* name) { log("glBindFragDataLocation", {double(p), double(c)}, name); }
+inline void APIENTRY bindFragDataLocation(GLuint p, GLuint c, const GLchar* name)
+{
+    log("glBindFragDataLocation", {double(p), double(c)}, name);
+}
 inline void APIENTRY linkProgram(GLuint p) { log("glLinkProgram", {double(p)}); }
 inline void APIENTRY getProgramiv(GLuint p, GLenum pname, GLint* out)
 {
@@ -165,12 +175,17 @@ inline void APIENTRY genVertexArrays(GLsizei n, GLuint* out)
 }
 inline void APIENTRY bindVertexArray(GLuint a) { log("glBindVertexArray", {double(a)}); }
 inline void APIENTRY enableVertexAttribArray(GLuint i) { log("glEnableVertexAttribArray", {double(i)}); }
-inline void APIENTRY vertexAttribPointer(GLuint i, GLint size, GLenum type, GLboolean norm, GLsizei stride, const void* offset)
+inline void APIENTRY vertexAttribPointer(
+    GLuint i, GLint size, GLenum type, GLboolean norm, GLsizei stride, const void* offset)
 {
-    log("glVertexAttribPointer", {double(i), double(size), double(type), double(norm), double(stride),
-                                  double(reinterpret_cast<uintptr_t>(offset))});
+    log("glVertexAttribPointer",
+        {double(i), double(size), double(type), double(norm), double(stride),
+            double(reinterpret_cast<uintptr_t>(offset))});
 }
-inline void APIENTRY drawArrays(GLenum mode, GLint first, GLsizei count) { log("glDrawArrays", {double(mode), double(first), double(count)}); }
+inline void APIENTRY drawArrays(GLenum mode, GLint first, GLsizei count)
+{
+    log("glDrawArrays", {double(mode), double(first), double(count)});
+}
 inline void APIENTRY genTextures(GLsizei n, GLuint* out)
 {
     log("glGenTextures", {double(n)});
@@ -179,18 +194,22 @@ inline void APIENTRY genTextures(GLsizei n, GLuint* out)
 }
 inline void APIENTRY bindTexture(GLenum target, GLuint t) { log("glBindTexture", {double(target), double(t)}); }
 inline void APIENTRY texImage2D(GLenum target, GLint level, GLint internal, GLsizei w, GLsizei h, GLint border,
-                                GLenum format, GLenum type, const void* pixels)
+    GLenum format, GLenum type, const void* pixels)
 {
-    log("glTexImage2D", {double(target), double(level), double(internal), double(w), double(h), double(border),
-                         double(format), double(type), pixels ? 1.0 : 0.0});
+    log("glTexImage2D",
+        {double(target), double(level), double(internal), double(w), double(h), double(border), double(format),
+            double(type), pixels ? 1.0 : 0.0});
 }
-inline void APIENTRY texSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h, GLenum format,
-                                   GLenum type, const void*)
+inline void APIENTRY texSubImage2D(
+    GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type, const void*)
 {
-    log("glTexSubImage2D", {double(target), double(level), double(x), double(y), double(w), double(h),
-                            double(format), double(type)});
+    log("glTexSubImage2D",
+        {double(target), double(level), double(x), double(y), double(w), double(h), double(format), double(type)});
 }
-inline void APIENTRY texParameteri(GLenum target, GLenum p, GLint v) { log("glTexParameteri", {double(target), double(p), double(v)}); }
+inline void APIENTRY texParameteri(GLenum target, GLenum p, GLint v)
+{
+    log("glTexParameteri", {double(target), double(p), double(v)});
+}
 inline void APIENTRY deleteTextures(GLsizei n, const GLuint* names)
 {
     for (GLsizei i = 0; i < n; ++i)
@@ -205,25 +224,45 @@ inline const std::map<std::string, GlProc>& functions()
 {
     static const std::map<std::string, GlProc> table = {
 #define QM_MOCK(glname, f) {#glname, reinterpret_cast<GlProc>(&fn::f)}
-        QM_MOCK(glGetIntegerv, getIntegerv), QM_MOCK(glEnable, enable), QM_MOCK(glDisable, disable),
-        QM_MOCK(glViewport, viewport), QM_MOCK(glClearColor, clearColor), QM_MOCK(glClear, clear),
-        QM_MOCK(glScissor, scissor), QM_MOCK(glBlendFuncSeparate, blendFuncSeparate),
-        QM_MOCK(glPixelStorei, pixelStorei), QM_MOCK(glCreateShader, createShader),
-        QM_MOCK(glShaderSource, shaderSource), QM_MOCK(glCompileShader, compileShader),
-        QM_MOCK(glGetShaderiv, getShaderiv), QM_MOCK(glGetShaderInfoLog, getShaderInfoLog),
-        QM_MOCK(glDeleteShader, deleteShader), QM_MOCK(glCreateProgram, createProgram),
-        QM_MOCK(glAttachShader, attachShader), QM_MOCK(glBindFragDataLocation, bindFragDataLocation),
-        QM_MOCK(glLinkProgram, linkProgram), QM_MOCK(glGetProgramiv, getProgramiv),
-        QM_MOCK(glGetProgramInfoLog, getProgramInfoLog), QM_MOCK(glUseProgram, useProgram),
-        QM_MOCK(glGetUniformLocation, getUniformLocation), QM_MOCK(glUniform1i, uniform1i),
-        QM_MOCK(glUniformMatrix4fv, uniformMatrix4fv), QM_MOCK(glGenBuffers, genBuffers),
-        QM_MOCK(glBindBuffer, bindBuffer), QM_MOCK(glBufferData, bufferData),
-        QM_MOCK(glGenVertexArrays, genVertexArrays), QM_MOCK(glBindVertexArray, bindVertexArray),
+        QM_MOCK(glGetIntegerv, getIntegerv),
+        QM_MOCK(glEnable, enable),
+        QM_MOCK(glDisable, disable),
+        QM_MOCK(glViewport, viewport),
+        QM_MOCK(glClearColor, clearColor),
+        QM_MOCK(glClear, clear),
+        QM_MOCK(glScissor, scissor),
+        QM_MOCK(glBlendFuncSeparate, blendFuncSeparate),
+        QM_MOCK(glPixelStorei, pixelStorei),
+        QM_MOCK(glCreateShader, createShader),
+        QM_MOCK(glShaderSource, shaderSource),
+        QM_MOCK(glCompileShader, compileShader),
+        QM_MOCK(glGetShaderiv, getShaderiv),
+        QM_MOCK(glGetShaderInfoLog, getShaderInfoLog),
+        QM_MOCK(glDeleteShader, deleteShader),
+        QM_MOCK(glCreateProgram, createProgram),
+        QM_MOCK(glAttachShader, attachShader),
+        QM_MOCK(glBindFragDataLocation, bindFragDataLocation),
+        QM_MOCK(glLinkProgram, linkProgram),
+        QM_MOCK(glGetProgramiv, getProgramiv),
+        QM_MOCK(glGetProgramInfoLog, getProgramInfoLog),
+        QM_MOCK(glUseProgram, useProgram),
+        QM_MOCK(glGetUniformLocation, getUniformLocation),
+        QM_MOCK(glUniform1i, uniform1i),
+        QM_MOCK(glUniformMatrix4fv, uniformMatrix4fv),
+        QM_MOCK(glGenBuffers, genBuffers),
+        QM_MOCK(glBindBuffer, bindBuffer),
+        QM_MOCK(glBufferData, bufferData),
+        QM_MOCK(glGenVertexArrays, genVertexArrays),
+        QM_MOCK(glBindVertexArray, bindVertexArray),
         QM_MOCK(glEnableVertexAttribArray, enableVertexAttribArray),
-        QM_MOCK(glVertexAttribPointer, vertexAttribPointer), QM_MOCK(glDrawArrays, drawArrays),
-        QM_MOCK(glGenTextures, genTextures), QM_MOCK(glBindTexture, bindTexture),
-        QM_MOCK(glTexImage2D, texImage2D), QM_MOCK(glTexSubImage2D, texSubImage2D),
-        QM_MOCK(glTexParameteri, texParameteri), QM_MOCK(glDeleteTextures, deleteTextures),
+        QM_MOCK(glVertexAttribPointer, vertexAttribPointer),
+        QM_MOCK(glDrawArrays, drawArrays),
+        QM_MOCK(glGenTextures, genTextures),
+        QM_MOCK(glBindTexture, bindTexture),
+        QM_MOCK(glTexImage2D, texImage2D),
+        QM_MOCK(glTexSubImage2D, texSubImage2D),
+        QM_MOCK(glTexParameteri, texParameteri),
+        QM_MOCK(glDeleteTextures, deleteTextures),
         QM_MOCK(glActiveTexture, activeTexture),
 #undef QM_MOCK
     };
