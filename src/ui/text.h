@@ -1,6 +1,7 @@
 #pragma once
-// The toolkit's text: drawing and measuring with either face, and cutting a
-// text to a width with an ellipsis.
+// Every widget's label goes through here: one call draws a run in the
+// regular or bold face, one measures it, and one shortens a run that would
+// overflow its box so that it ends in "…".
 #include <string>
 #include <string_view>
 
