@@ -56,7 +56,7 @@ void drawIdleDate(AppState& state, const Rect& box, std::string_view text, bool 
     const Theme& t = ui.theme;
     double in = scaled(state, 2);
     fillRoundRect(*ui.renderer, {box.x + in, box.y + in, box.w - 2 * in, box.h - 2 * in}, scaled(state, 6),
-        disabled ? t.derived[0] : t.derived[1]);
+        disabled ? t.derived[derivedBackground] : t.derived[derivedSurface]);
     Color ink = disabled || placeholder ? t.base[slotTextTertiary] : t.base[slotText];
     drawText(state, text, {box.x + scaled(state, 8), box.y, box.w - scaled(state, 12), box.h}, scaled(state, 13), ink,
         0, 400);
@@ -142,7 +142,7 @@ bool datePickerMonth(AppState& state, std::string_view name, Date& date, const R
     if (!isPopupOpen(ui, popup))
         return false;
     Renderer& r = *ui.renderer;
-    Theme t = ui.theme;
+    const Theme& t = ui.theme;
     std::shared_ptr<PopupState> st = popupState(ui, popup);
     if (st->shownMonth <= 0)
         st->shownMonth = monthIndex(date);

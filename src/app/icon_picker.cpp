@@ -87,7 +87,7 @@ bool iconPicker(AppState& state, std::string_view name, int64_t& iconId, int64_t
 {
     UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
-    Theme t = ui.theme;
+    const Theme& t = ui.theme;
     int64_t id = widgetId(ui, named("iconpick", name));
     InteractResult res = interact(ui, id, rect, 1);
     bool open = isPopupOpen(ui, id);

@@ -62,7 +62,7 @@ bool menuItem(AppState& state, std::string_view id, std::string_view label, cons
 {
     UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
-    Theme t = ui.theme;
+    const Theme& t = ui.theme;
     InteractResult res = interact(ui, widgetId(ui, id), rect, 1);
     double radius = scaled(state, 8);
     if (selected)

@@ -54,7 +54,7 @@ SelectResult selectField(AppState& state, std::string_view name, std::string_vie
 {
     UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
-    Theme t = ui.theme;
+    const Theme& t = ui.theme;
     SelectResult result{false, selected, false};
     int64_t id = widgetId(ui, named("picker", name));
     InteractResult res;
@@ -129,7 +129,7 @@ SelectResult selectField(AppState& state, std::string_view name, std::string_vie
     std::shared_ptr<ScrollState> scroll = scrollState(ui, widgetId(ui, "scroll" + area));
     double overflow = scroll->contentHeight - scroll->rect.h;
     if (overflow > 0) {
-        double d = wheelScroll(ui, id, scroll->rect, scaled(state, 40), t.metrics[11] * ui.scale);
+        double d = wheelScroll(ui, id, scroll->rect, scaled(state, 40), t.metrics[metricScrollbarWidth] * ui.scale);
         scroll->offset = std::clamp(scroll->offset - d, 0.0, overflow);
     }
 

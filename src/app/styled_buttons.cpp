@@ -54,7 +54,7 @@ bool button(AppState& state, std::string_view id, std::string_view label, const 
 {
     UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
-    Theme t = ui.theme;
+    const Theme& t = ui.theme;
     int64_t wid = widgetId(ui, id);
     InteractResult res;
     if (!disabled)
@@ -106,7 +106,7 @@ bool iconOnlyButton(AppState& state, std::string_view id, std::string_view icon,
 {
     UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
-    Theme t = ui.theme;
+    const Theme& t = ui.theme;
     int64_t wid = widgetId(ui, id);
     InteractResult res;
     if (disabled) {
@@ -138,7 +138,7 @@ bool segmentedControl(
 {
     UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
-    Theme t = ui.theme;
+    const Theme& t = ui.theme;
     fillRoundRect(r, rect, scaled(state, 9), t.base[slotBackgroundDeep]);
     if (labels.empty())
         return false;

@@ -90,7 +90,7 @@ void chevron(AppState& state, const Rect& button, double fromRight, double fromT
 void drawTab(AppState& state, uint8_t page, const Rect& rect)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     std::string name = pageKindName(page);
     InteractResult res = interact(ui, widgetId(ui, "nav-" + name), rect, 1);
     bool current = state.page == page;
@@ -130,7 +130,7 @@ void drawSyncButton(AppState& state, const Rect& rect, const SyncStatusLook& loo
 void drawBalanceButton(AppState& state, const DesktopHeaderLayout& at)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     const Rect& rect = at.balance;
     InteractResult res = interact(ui, widgetId(ui, "nav-balance"), rect, 1);
     fillRoundRect(
@@ -157,7 +157,7 @@ void drawBalanceButton(AppState& state, const DesktopHeaderLayout& at)
 void drawAvatarButton(AppState& state, const Rect& rect)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     InteractResult res = interact(ui, widgetId(ui, "nav-avatar"), rect, 1);
     if (res.hovered) {
         fillRoundRect(*state.renderer, rect, scaled(state, 17), t.base[slotHover]);
@@ -173,7 +173,7 @@ void drawAvatarButton(AppState& state, const Rect& rect)
 void drawMenuButton(AppState& state, const Rect& rect)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     InteractResult res = interact(ui, widgetId(ui, "nav-menu"), rect, 1);
     double radius = scaled(state, 8);
     fillRoundRect(*state.renderer, rect, radius, res.hovered ? t.base[slotHover] : t.base[slotBackground]);
@@ -190,7 +190,7 @@ void drawMenuButton(AppState& state, const Rect& rect)
 void drawBrand(AppState& state, const DesktopHeaderLayout& at)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     double h = at.height;
     if (state.windowIcon) {
         double s = scaled(state, 32);
@@ -329,7 +329,7 @@ Rect drawHeaderBar(AppState& state) { return state.compact ? drawPhoneHeader(sta
 Rect drawDesktopHeader(AppState& state)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     DesktopHeaderLayout at = desktopHeaderLayout(state);
     closeUnreachable(state, {"phonemenu", at.tabsFit ? "navmenu" : ""});
     double h = at.height;
@@ -357,7 +357,7 @@ Rect drawDesktopHeader(AppState& state)
 Rect drawPhoneHeader(AppState& state)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     closeUnreachable(state, {"usermenu", "navmenu", "balancepanel"});
     if (state.phoneLandscape && state.page == pageCalendar) {
         drawPhoneMenu(state);
@@ -439,7 +439,7 @@ void drawPhoneMenu(AppState& state)
     UiContext& ui = *state.ui;
     if (!isPopupOpen(ui, popupId(state, "phonemenu")))
         return;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     PhoneMenuLayout at = phoneMenuLayout(state);
     const Rect& sheet = at.sheet;
     int32_t layer = beginPopover(state, sheet);
@@ -510,7 +510,7 @@ void drawUserMenu(AppState& state, const Rect& anchor)
     UiContext& ui = *state.ui;
     if (!isPopupOpen(ui, popupId(state, "usermenu")))
         return;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     bool signedIn = isSignedIn(state);
     double header = scaled(state, signedIn ? 64 : 52);
     int rows = signedIn ? 2 : 3;

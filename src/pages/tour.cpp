@@ -155,7 +155,7 @@ void drawTour(AppState& state)
 
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     const int32_t s = state.tourStep;
     const TourStep& step = tourSteps()[size_t(s)];
     std::optional<Rect> anchor;

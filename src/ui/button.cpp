@@ -54,7 +54,7 @@ ButtonColors buttonColors(const Theme& t, uint8_t style, bool hovered, bool held
 bool drawButton(UiContext& ctx, int64_t id, std::string_view label, const Rect& rect, uint8_t style, IconKind icon,
     bool disabled, bool active)
 {
-    Theme t = ctx.theme;
+    const Theme& t = ctx.theme;
     Renderer& r = *ctx.renderer;
     InteractResult res;
     if (disabled) {
@@ -69,7 +69,7 @@ bool drawButton(UiContext& ctx, int64_t id, std::string_view label, const Rect& 
     if (c.outline.a > 0)
         strokeRoundRect(r, rect, radius, 1, c.outline);
 
-    double iconSize = t.metrics[12] * ctx.scale;
+    double iconSize = t.metrics[metricIconSize] * ctx.scale;
     double gap = dp(ctx, 4);
     double size = fontSize(ctx);
     double iconRoom = icon != icNone ? iconSize + gap : 0;
@@ -128,7 +128,8 @@ bool iconButton(UiContext& ctx, std::string_view label, uint8_t style, IconKind 
         noteColumnWidth(ctx, natural - dp(ctx, 16));
         if (column || f.overflow) {
             double given = column ? width : f.w;
-            double room = given - dp(ctx, 8) - (icon != icNone ? ctx.theme.metrics[12] * ctx.scale + dp(ctx, 4) : 0);
+            double room =
+                given - dp(ctx, 8) - (icon != icNone ? ctx.theme.metrics[metricIconSize] * ctx.scale + dp(ctx, 4) : 0);
             if (uiTextWidth(ctx, label, size, 0) > room) {
                 std::vector<std::string> lines = wrapText(ctx, label, room, size);
                 if (lines.size() >= 2)

@@ -40,15 +40,15 @@ void comboScrollbar(UiContext& ctx, int64_t comboId, ScrollState& st, const Rect
             (ctx.pointerY - st.dragStartY) / std::max(t.h - thumbH, 1.0) * top + st.dragStartOffset, 0.0, top);
     else if (!res.held)
         st.dragging = false;
-    fillRect(*ctx.renderer, t, ctx.theme.derived[18]);
+    fillRect(*ctx.renderer, t, ctx.theme.derived[derivedScrollTrack]);
     fillRoundRect(*ctx.renderer, thumb, t.w * 0.5 - 2 * s,
-        res.hovered || res.held ? ctx.theme.base[slotTextTertiary] : ctx.theme.derived[19]);
+        res.hovered || res.held ? ctx.theme.base[slotTextTertiary] : ctx.theme.derived[derivedScrollThumb]);
 }
 
 bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<std::string>& items, const Rect& rect,
     bool disabled)
 {
-    Theme t = ctx.theme;
+    const Theme& t = ctx.theme;
     Renderer& r = *ctx.renderer;
     double s = ctx.scale;
     int32_t count = int32_t(items.size());
@@ -82,7 +82,7 @@ bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<s
 
     double rowH = smallRowHeight(ctx);
     double listH = std::min(count, kVisibleRows) * rowH + 8 * s;
-    double barW = count > kVisibleRows ? t.metrics[11] * s : 0;
+    double barW = count > kVisibleRows ? t.metrics[metricScrollbarWidth] * s : 0;
     Rect popup{rect.x, 0, std::max(rect.w, 120 * s), listH};
     double below = rect.y + rect.h + 2 * s;
     popup.y = below + listH > ctx.viewHeight ? std::max(rect.y - listH - 2 * s, 2 * s) : below;

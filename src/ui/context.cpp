@@ -215,17 +215,17 @@ void endFrame(UiContext& ctx)
 
 namespace {
 
-double metric(const UiContext& ctx, size_t i) { return std::round(ctx.theme.metrics[i] * ctx.scale); }
+double metric(const UiContext& ctx, ThemeMetric m) { return std::round(ctx.theme.metrics[m] * ctx.scale); }
 
 }  // namespace
 
-double fontSize(const UiContext& ctx) { return metric(ctx, 0); }
-double smallFontSize(const UiContext& ctx) { return metric(ctx, 1); }
-double rowHeight(const UiContext& ctx) { return metric(ctx, 3); }
-double smallRowHeight(const UiContext& ctx) { return metric(ctx, 4); }
-double spacing(const UiContext& ctx) { return metric(ctx, 6); }
-double metricPx7(const UiContext& ctx) { return metric(ctx, 7); }
-double cornerRadius(const UiContext& ctx) { return ctx.theme.metrics[5] * ctx.scale; }
+double fontSize(const UiContext& ctx) { return metric(ctx, metricFontSize); }
+double smallFontSize(const UiContext& ctx) { return metric(ctx, metricSmallFontSize); }
+double rowHeight(const UiContext& ctx) { return metric(ctx, metricRowHeight); }
+double smallRowHeight(const UiContext& ctx) { return metric(ctx, metricSmallRowHeight); }
+double spacing(const UiContext& ctx) { return metric(ctx, metricSpacing); }
+double windowPadding(const UiContext& ctx) { return metric(ctx, metricWindowPadding); }
+double cornerRadius(const UiContext& ctx) { return ctx.theme.metrics[metricCornerRadius] * ctx.scale; }
 
 void requestUiRedraw(UiContext& ctx) { ctx.redrawRequested = true; }
 

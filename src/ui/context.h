@@ -218,7 +218,7 @@ double smallFontSize(const UiContext& ctx);
 double rowHeight(const UiContext& ctx);
 double smallRowHeight(const UiContext& ctx);
 double spacing(const UiContext& ctx);
-double metricPx7(const UiContext& ctx);
+double windowPadding(const UiContext& ctx);
 double cornerRadius(const UiContext& ctx);  // not rounded
 // dp times the scale, unrounded.
 inline double dp(const UiContext& ctx, double v) { return v * ctx.scale; }

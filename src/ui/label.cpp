@@ -30,8 +30,8 @@ std::string concat(std::initializer_list<std::string_view> parts)
 
 Color textColor(const UiContext& ctx, int colorIndex)
 {
-    // derived slot 5 + index must stay inside the 27 derived slots.
-    int slot = std::clamp(5 + colorIndex, 0, kThemeDerivedSlots - 1);
+    // derivedText + index must stay inside the derived slots.
+    int slot = std::clamp(derivedText + colorIndex, 0, kThemeDerivedSlots - 1);
     return ctx.theme.derived[size_t(slot)];
 }
 

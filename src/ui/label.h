@@ -15,7 +15,7 @@ struct LinkSpan {
     std::string target;  // what a click returns
 };
 
-// colorIndex picks derived slot 5 + index (0 text, 1 secondary, 2 tertiary).
+// colorIndex picks derived slot derivedText + index (0 text, 1 secondary, 2 tertiary).
 std::string textBlock(UiContext& ctx, std::string_view text, double width, double align, int colorIndex, int font,
     const std::vector<LinkSpan>& links = {});
 // A paragraph over as many lines as it needs; a word wider than the line

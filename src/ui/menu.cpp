@@ -60,8 +60,8 @@ void beginMenuPanel(UiContext& ctx, const Rect& rect, double contentH, std::stri
         pushClip(r, Rect{0, 0, 0, 0});
     double radius = cornerRadius(ctx);
     drawShadowRect(r, rect, radius, 12 * s, withAlpha(t.base[slotShadowSoft], 0.2));
-    fillRoundRect(r, rect, radius, t.derived[16]);
-    strokeRoundRect(r, rect, radius, 1, t.derived[17]);
+    fillRoundRect(r, rect, radius, t.derived[derivedMenuFill]);
+    strokeRoundRect(r, rect, radius, 1, t.derived[derivedMenuBorder]);
     endOverlayLayout(ctx);
     ctx.menuOverflow = contentH > rect.h + 0.5;
     double contentTop;
@@ -85,8 +85,8 @@ void beginMenuPanel(UiContext& ctx, const Rect& rect, double contentH, std::stri
         }
         ctx.menuScroll = std::clamp(ctx.menuScroll, 0.0, maxScroll);
         double arrow = 14 * s;
-        Color up = ctx.menuScroll > 0 ? t.derived[5] : t.derived[7];
-        Color down = ctx.menuScroll < maxScroll ? t.derived[5] : t.derived[7];
+        Color up = ctx.menuScroll > 0 ? t.derived[derivedText] : t.derived[derivedTextTertiary];
+        Color down = ctx.menuScroll < maxScroll ? t.derived[derivedText] : t.derived[derivedTextTertiary];
         drawIcon(r, icChevronUp, {rect.x + (rect.w - arrow) / 2, rect.y + (strip - arrow) / 2, arrow, arrow}, up, 1);
         drawIcon(r, icChevronDown,
             {rect.x + (rect.w - arrow) / 2, rect.y + rect.h - strip + (strip - arrow) / 2, arrow, arrow}, down, 1);
@@ -110,7 +110,7 @@ bool menuEntry(UiContext& ctx, std::string_view label, std::string_view shortcut
     if (enabled && (!ctx.menuOverflow || rectContains(ctx.menuBodyRect, ctx.pointerX, ctx.pointerY))) {
         res = interact(ctx, id, rect, 1);
         if (res.hovered)
-            fillRoundRect(*ctx.renderer, rect, 3 * s, t.derived[13]);
+            fillRoundRect(*ctx.renderer, rect, 3 * s, t.derived[derivedMenuHover]);
     } else {
         ctx.lastWidgetRect = rect;  // a disabled entry is still the last widget drawn
         ctx.lastWidgetId = id;
@@ -118,13 +118,14 @@ bool menuEntry(UiContext& ctx, std::string_view label, std::string_view shortcut
     if (icon != icNone) {
         double side = 16 * s;
         drawIcon(*ctx.renderer, icon, {rect.x + 4 * s, rect.y + (rect.h - side) / 2, side, side},
-            enabled ? t.derived[6] : t.derived[7], 1);
+            enabled ? t.derived[derivedTextSecondary] : t.derived[derivedTextTertiary], 1);
     }
-    uiDrawText(
-        ctx, label, {rect.x + 26 * s, rect.y, rect.w - 30 * s, rect.h}, enabled ? t.derived[5] : t.derived[7], 0, 0, 0);
+    uiDrawText(ctx, label, {rect.x + 26 * s, rect.y, rect.w - 30 * s, rect.h},
+        enabled ? t.derived[derivedText] : t.derived[derivedTextTertiary], 0, 0, 0);
     double width = 26 * s + uiTextWidth(ctx, label, 0, 0) + 14 * s;
     if (!shortcut.empty()) {
-        uiDrawText(ctx, shortcut, {rect.x, rect.y, rect.w - 10 * s, rect.h}, t.derived[6], 1, smallFontSize(ctx), 0);
+        uiDrawText(ctx, shortcut, {rect.x, rect.y, rect.w - 10 * s, rect.h}, t.derived[derivedTextSecondary], 1,
+            smallFontSize(ctx), 0);
         width += 18 * s + uiTextWidth(ctx, shortcut, smallFontSize(ctx), 0);
     }
     ctx.menuContentWidth = std::max(ctx.menuContentWidth, width);
@@ -141,7 +142,8 @@ void menuSeparator(UiContext& ctx)
     double s = ctx.scale;
     Rect rect = nextLayoutRect(ctx, 7 * s, 0);
     setLayoutCursor(ctx, layoutCursor(ctx) - (spacing(ctx) - s));
-    fillRect(*ctx.renderer, {rect.x + 4 * s, rect.y + rect.h * 0.5, rect.w - 8 * s, 1}, ctx.theme.derived[2]);
+    fillRect(
+        *ctx.renderer, {rect.x + 4 * s, rect.y + rect.h * 0.5, rect.w - 8 * s, 1}, ctx.theme.derived[derivedDivider]);
 }
 
 void endPopup(UiContext& ctx)

@@ -25,10 +25,10 @@ Rect beginScrollArea(UiContext& ctx, std::string_view name, const Rect& rect, Co
     if (background.a > 0)
         fillRect(r, rect, background);
     if (border)
-        strokeRect(r, rect, 1, ctx.theme.derived[2]);
+        strokeRect(r, rect, 1, ctx.theme.derived[derivedDivider]);
     double viewH = rect.h;
     bool bar = st->contentHeight > viewH + 0.5;
-    double barW = bar ? ctx.theme.metrics[11] * ctx.scale : 0;
+    double barW = bar ? ctx.theme.metrics[metricScrollbarWidth] * ctx.scale : 0;
     if (!ctx.windowStack.empty() && ctx.windowStack.back().firstFrame) {
         st->offset = 0;
         st->dragging = false;
@@ -56,9 +56,10 @@ Rect beginScrollArea(UiContext& ctx, std::string_view name, const Rect& rect, Co
         } else if (!res.held) {
             st->dragging = false;
         }
-        fillRect(r, track, ctx.theme.derived[18]);
+        fillRect(r, track, ctx.theme.derived[derivedScrollTrack]);
         fillRoundRect(r, thumb, 0.5 * barW - 2 * ctx.scale,
-            res.held || res.hovered ? ctx.theme.derived[20] : ctx.theme.derived[19]);
+            res.held || res.hovered ? ctx.theme.derived[derivedScrollThumbHover]
+                                    : ctx.theme.derived[derivedScrollThumb]);
     }
     st->rect = rect;
     pushClip(r, {rect.x, rect.y, rect.w - barW, rect.h});
@@ -79,7 +80,7 @@ void endScrollArea(UiContext& ctx, std::string_view name)
     std::shared_ptr<ScrollState> st = scrollState(ctx, id);
     st->contentHeight = content.bottom - content.y;
     if (ctx.popupId == 0 && st->contentHeight - st->rect.h > 0) {
-        double d = wheelScroll(ctx, id, st->rect, 40 * ctx.scale, ctx.theme.metrics[11] * ctx.scale);
+        double d = wheelScroll(ctx, id, st->rect, 40 * ctx.scale, ctx.theme.metrics[metricScrollbarWidth] * ctx.scale);
         st->offset = std::clamp(st->offset - d, 0.0, std::max(0.0, st->contentHeight - st->rect.h));
     }
     extendLayout(ctx, st->rect.y + st->rect.h);

@@ -125,11 +125,12 @@ void drawFieldFrame(UiContext& ctx, const Rect& rect, bool hovered, bool focused
 {
     const Theme& t = ctx.theme;
     double radius = cornerRadius(ctx);
-    fillRoundRect(*ctx.renderer, rect, radius, disabled ? t.derived[0] : t.derived[8]);
+    fillRoundRect(*ctx.renderer, rect, radius, disabled ? t.derived[derivedBackground] : t.derived[derivedFieldFill]);
     if (focused)
-        strokeRoundRect(*ctx.renderer, rect, radius, 1.5 * ctx.scale, t.derived[12]);
+        strokeRoundRect(*ctx.renderer, rect, radius, 1.5 * ctx.scale, t.derived[derivedFieldFocus]);
     else
-        strokeRoundRect(*ctx.renderer, rect, radius, 1, hovered ? t.derived[10] : t.derived[9]);
+        strokeRoundRect(*ctx.renderer, rect, radius, 1,
+            hovered ? t.derived[derivedFieldBorderHover] : t.derived[derivedFieldBorder]);
 }
 
 TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rect& rect, std::string_view placeholder,
@@ -410,16 +411,19 @@ TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rec
     if (st.editing && hasSelection(st)) {
         int32_t lo = std::min(st.caret, st.anchor), hi = std::max(st.caret, st.anchor);
         double x0 = widthTo(lo);
-        fillRect(r, {drawX + x0, rect.y + 3 * ctx.scale, widthTo(hi) - x0, rect.h - 6 * ctx.scale}, t.derived[14]);
+        fillRect(r, {drawX + x0, rect.y + 3 * ctx.scale, widthTo(hi) - x0, rect.h - 6 * ctx.scale},
+            t.derived[derivedSelection]);
     }
     if (shown.empty() && !placeholder.empty() && !st.editing)
-        renderText(r, ctx.font, placeholder, drawX, baseline, size, t.derived[7]);
+        renderText(r, ctx.font, placeholder, drawX, baseline, size, t.derived[derivedTextTertiary]);
     else
-        renderText(r, ctx.font, shown, drawX, baseline, size, disabled ? t.derived[7] : t.derived[5]);
+        renderText(r, ctx.font, shown, drawX, baseline, size,
+            disabled ? t.derived[derivedTextTertiary] : t.derived[derivedText]);
     bool blinkOn = int64_t(std::trunc(2 * ctx.time)) % 2 == 0;
     if (st.editing && (blinkOn || !ctx.keyPresses.empty())) {
         double cx = std::round(drawX + widthTo(std::min(st.caret, len(shown))));
-        fillRect(r, {cx, rect.y + 4 * ctx.scale, std::max(1.0, ctx.scale), rect.h - 8 * ctx.scale}, t.derived[5]);
+        fillRect(
+            r, {cx, rect.y + 4 * ctx.scale, std::max(1.0, ctx.scale), rect.h - 8 * ctx.scale}, t.derived[derivedText]);
     }
     if (st.editing && isFocused(ctx, id))
         ctx.keepAnimating = true;

@@ -24,7 +24,7 @@ void progressBar(UiContext& ctx, double fraction, std::string_view label)
     Renderer& r = *ctx.renderer;
     Rect rect = nextLayoutRect(ctx, dp(ctx, 16), 0);
     double radius = dp(ctx, 3);
-    fillRoundRect(r, rect, radius, t.derived[18]);
+    fillRoundRect(r, rect, radius, t.derived[derivedScrollTrack]);
     // A fraction that is not a number draws no fill rather than NaN vertices.
     if (!std::isnan(fraction)) {
         double f = std::clamp(fraction, 0.0, 1.0);

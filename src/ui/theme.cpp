@@ -1,6 +1,7 @@
 #include "ui/theme.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace qm {
 
@@ -12,7 +13,7 @@ struct Palette {
     std::array<int32_t, kThemeBaseSlots> rgb;  // -1: not written by the fill
     double shadowAlpha;
     double shadowSoftAlpha;
-    int32_t derived19;
+    int32_t scrollThumb;
     double overlayAlpha;
     std::array<double, 4> tints;
     Color overlayTint;
@@ -51,38 +52,80 @@ const Palette kDark = {
     0x9aa0ad,
 };
 
-// Which base slot each derived slot copies; -1 for the two that are not copies.
-constexpr std::array<int8_t, kThemeDerivedSlots> kDerivedFrom = {
-    slotBackground,
-    slotSurface,
-    slotShadeStrong,
-    slotRaised,
-    slotText,
-    slotText,
-    slotTextSecondary,
-    slotTextTertiary,
-    slotSurface,
-    slotBorder,
-    slotTextTertiary,
-    slotAccentBackground,
-    slotAccent,
-    slotHover,
-    slotAccentBackground,
-    slotText,
-    slotRaised,
-    slotBorder,
-    -1,
-    -1,
-    slotTextTertiary,
-    slotBackgroundDeep,
-    slotSurface,
-    slotText,
-    slotSurface,
-    slotDanger,
-    slotSuccess,
+struct DerivedCopy {
+    ThemeDerivedSlot slot;
+    ThemeSlot from;
 };
 
-constexpr std::array<double, kThemeMetrics> kMetrics = {13, 11, 16, 32, 26, 9, 8, 12, 30, 58, 34, 8, 18};
+// The derived slots that copy a base slot; derivedScrollTrack and
+// derivedScrollThumb are the two that do not.
+// clang-format off
+constexpr DerivedCopy kDerivedFrom[] = {
+    {derivedBackground, slotBackground},
+    {derivedSurface, slotSurface},
+    {derivedDivider, slotShadeStrong},
+    {derivedRaised, slotRaised},
+    {derivedTextAlt, slotText},
+    {derivedText, slotText},
+    {derivedTextSecondary, slotTextSecondary},
+    {derivedTextTertiary, slotTextTertiary},
+    {derivedFieldFill, slotSurface},
+    {derivedFieldBorder, slotBorder},
+    {derivedFieldBorderHover, slotTextTertiary},
+    {derivedAccentBackground, slotAccentBackground},
+    {derivedFieldFocus, slotAccent},
+    {derivedMenuHover, slotHover},
+    {derivedSelection, slotAccentBackground},
+    {derivedSelectionText, slotText},
+    {derivedMenuFill, slotRaised},
+    {derivedMenuBorder, slotBorder},
+    {derivedScrollThumbHover, slotTextTertiary},
+    {derivedBackgroundDeep, slotBackgroundDeep},
+    {derivedSurfaceAlt, slotSurface},
+    {derivedTooltipFill, slotText},
+    {derivedTooltipText, slotSurface},
+    {derivedDanger, slotDanger},
+    {derivedSuccess, slotSuccess},
+};
+
+struct MetricSize {
+    ThemeMetric metric;
+    double dp;
+};
+
+constexpr MetricSize kMetrics[] = {
+    {metricFontSize, 13},
+    {metricSmallFontSize, 11},
+    {metricTitleFontSize, 16},
+    {metricRowHeight, 32},
+    {metricSmallRowHeight, 26},
+    {metricCornerRadius, 9},
+    {metricSpacing, 8},
+    {metricWindowPadding, 12},
+    {metricCompactButtonHeight, 30},
+    {metricToolbarHeight, 58},
+    {metricHeaderButtonHeight, 34},
+    {metricScrollbarWidth, 8},
+    {metricIconSize, 18},
+};
+// clang-format on
+
+// Each slot written exactly once, so a slot left out or named twice fails here.
+constexpr bool coversOnce(auto first, auto last, auto key, int count, int skipped)
+{
+    std::array<int, 32> seen{};
+    for (auto i = first; i != last; ++i)
+        ++seen[size_t(key(*i))];
+    int once = 0;
+    for (int k = 0; k < count; ++k)
+        once += seen[size_t(k)] == 1;
+    return once == count - skipped && int(last - first) == count - skipped;
+}
+static_assert(coversOnce(
+    std::begin(kDerivedFrom), std::end(kDerivedFrom), [](DerivedCopy c) { return int(c.slot); }, kThemeDerivedSlots,
+    2));
+static_assert(coversOnce(
+    std::begin(kMetrics), std::end(kMetrics), [](MetricSize m) { return int(m.metric); }, kThemeMetrics, 0));
 
 void fill(Theme& t, const Palette& p)
 {
@@ -94,7 +137,7 @@ void fill(Theme& t, const Palette& p)
             fresh.base[size_t(i)] = hexColor(p.rgb[size_t(i)], 1.0);
     fresh.base[slotShadow].a = float(p.shadowAlpha);
     fresh.base[slotShadowSoft].a = float(p.shadowSoftAlpha);
-    fresh.derived[19] = hexColor(p.derived19, 1.0);
+    fresh.derived[derivedScrollThumb] = hexColor(p.scrollThumb, 1.0);
     fresh.overlayAlpha = p.overlayAlpha;
     fresh.tintLevels = p.tints;
     fresh.overlayTint = p.overlayTint;
@@ -114,12 +157,11 @@ void deriveThemeColors(Theme& t)
     t.base[slotAccentPressed] = t.base[slotAccentHover];
     t.base[slotContrastLight] = colorWhite;
     t.base[slotContrastLight2] = colorWhite;
-    for (size_t k = 0; k < kDerivedFrom.size(); ++k) {
-        if (kDerivedFrom[k] >= 0)
-            t.derived[k] = t.base[size_t(kDerivedFrom[k])];
-    }
-    t.derived[18] = colorTransparent;
-    t.metrics = kMetrics;
+    for (const DerivedCopy& c : kDerivedFrom)
+        t.derived[c.slot] = t.base[c.from];
+    t.derived[derivedScrollTrack] = colorTransparent;
+    for (const MetricSize& m : kMetrics)
+        t.metrics[m.metric] = m.dp;
 }
 
 Color tintColor(const Theme& t, int32_t level)

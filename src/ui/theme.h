@@ -44,6 +44,56 @@ enum ThemeSlot : uint8_t {
     slotChart10 = 39,
 };
 
+// The derived slots are named by the part of a widget they paint; several hold
+// the same base colour so that one role can change without the others.
+enum ThemeDerivedSlot : uint8_t {
+    derivedBackground = 0,
+    derivedSurface = 1,
+    derivedDivider = 2,
+    derivedRaised = 3,
+    derivedTextAlt = 4,
+    derivedText = 5,
+    derivedTextSecondary = 6,
+    derivedTextTertiary = 7,
+    derivedFieldFill = 8,
+    derivedFieldBorder = 9,
+    derivedFieldBorderHover = 10,
+    derivedAccentBackground = 11,
+    derivedFieldFocus = 12,
+    derivedMenuHover = 13,
+    derivedSelection = 14,
+    derivedSelectionText = 15,
+    derivedMenuFill = 16,
+    derivedMenuBorder = 17,
+    derivedScrollTrack = 18,
+    derivedScrollThumb = 19,
+    derivedScrollThumbHover = 20,
+    derivedBackgroundDeep = 21,
+    derivedSurfaceAlt = 22,
+    derivedTooltipFill = 23,
+    derivedTooltipText = 24,
+    derivedDanger = 25,
+    derivedSuccess = 26,
+};
+
+// Sizes in dp. The four no widget reads yet are named after the sizes the
+// pages draw at by hand.
+enum ThemeMetric : uint8_t {
+    metricFontSize = 0,
+    metricSmallFontSize = 1,
+    metricTitleFontSize = 2,
+    metricRowHeight = 3,
+    metricSmallRowHeight = 4,
+    metricCornerRadius = 5,
+    metricSpacing = 6,
+    metricWindowPadding = 7,
+    metricCompactButtonHeight = 8,
+    metricToolbarHeight = 9,
+    metricHeaderButtonHeight = 10,
+    metricScrollbarWidth = 11,
+    metricIconSize = 12,
+};
+
 inline constexpr int kThemeBaseSlots = 40;
 inline constexpr int kThemeDerivedSlots = 27;
 inline constexpr int kThemeMetrics = 13;
@@ -62,8 +112,8 @@ struct Theme {
 
 void fillLightTheme(Theme& t);
 void fillDarkTheme(Theme& t);
-// Derived slots (all but 19, which each palette sets itself) and metrics from
-// the base slots as they stand.
+// Derived slots (all but derivedScrollThumb, which each palette sets itself)
+// and metrics from the base slots as they stand.
 void deriveThemeColors(Theme& t);
 // surface mixed towards accent by tintLevels[level], level clamped to 0..3.
 Color tintColor(const Theme& t, int32_t level);

@@ -65,8 +65,8 @@ void drawTooltip(UiContext& ctx)
             y = ctx.pointerY - height - dp(ctx, 6);
         Rect box{x, y, width, height};
         drawShadowRect(r, box, cornerRadius(ctx), dp(ctx, 6), withAlpha(ctx.theme.base[slotShadowSoft], 0.2));
-        fillRoundRect(r, box, cornerRadius(ctx), ctx.theme.derived[23]);
-        Color ink = ctx.theme.derived[24];
+        fillRoundRect(r, box, cornerRadius(ctx), ctx.theme.derived[derivedTooltipFill]);
+        Color ink = ctx.theme.derived[derivedTooltipText];
         if (lines.size() == 1) {
             uiDrawText(ctx, lines[0], box, ink, 0.5, size, 0);
         } else {

@@ -37,7 +37,7 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
 {
     if (!st.open)
         return false;
-    Theme t = ctx.theme;
+    const Theme& t = ctx.theme;
     Renderer& r = *ctx.renderer;
     int64_t id = widgetId(ctx, named("win", name));
     double s = ctx.scale;
@@ -56,7 +56,7 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
         st.contentHeight = 0;
     }
     double margin = dp(8);
-    double p = metricPx7(ctx);
+    double p = windowPadding(ctx);
     double titleH = dp(32);
     Rect& rc = st.rect;
     if (fits) {
@@ -267,7 +267,7 @@ void windowFooter(UiContext& ctx, double height)
     st.footerRowMark = ctx.rowsBegun;
     double d = st.footerHeight = std::max(height, st.footerMeasured);
     scrollWindow(ctx, frame);
-    double p = metricPx7(ctx), titleH = 32 * ctx.scale;
+    double p = windowPadding(ctx), titleH = 32 * ctx.scale;
     double bandTop = frame.contentRect.y + (frame.windowRect.h - titleH - 2 * p) - d;
     if (frame.contentOverflows)
         fillRect(
@@ -323,7 +323,7 @@ double fitWindowHeight(const UiContext& ctx, const WindowState& st, double heigh
 {
     if (st.contentHeight <= 0)
         return height;
-    double p = std::round(ctx.theme.metrics[7] * ctx.scale);
+    double p = std::round(ctx.theme.metrics[metricWindowPadding] * ctx.scale);
     return std::min(height, std::ceil(2 * p + 32 * ctx.scale + st.contentHeight + st.footerHeight));
 }
 

@@ -258,7 +258,7 @@ TEST(Menu, OverflowStripsScrollAtFourteenRowsASecond)
     for (const Shape& s : m.h.shapes())
         if (s.mode == modeLine && s.p[1] > r.y && s.p[1] < r.y + 18 && s.layer > 0)
             upInk = s.color;
-    EXPECT_TRUE(testing::sameColor(upInk, c.theme.derived[7]));
+    EXPECT_TRUE(testing::sameColor(upInk, c.theme.derived[derivedTextTertiary]));
 
     double step = 26 * 14 / 60.0;
     m.h.move(r.x + 20, r.y + r.h - 5);

@@ -29,19 +29,19 @@ TEST(Theme, PalettesMatchTheirTables)
     }
     EXPECT_EQ(light.base[slotShadow], hexColor(0x0f162c, 0.4));
     EXPECT_EQ(dark.base[slotShadowSoft], hexColor(0, 0.6));
-    EXPECT_EQ(light.derived[19], hexColor(0xced1d5, 1));
-    EXPECT_EQ(dark.derived[19], hexColor(0x3f4348, 1));
-    EXPECT_EQ(light.derived[18], colorTransparent);
-    EXPECT_EQ(light.derived[4], light.base[slotText]);
-    EXPECT_EQ(light.derived[5], light.base[slotText]);
-    EXPECT_EQ(dark.derived[23], dark.base[slotText]);
-    EXPECT_EQ(dark.derived[24], dark.base[slotSurface]);
-    EXPECT_EQ(dark.derived[26], dark.base[slotSuccess]);
+    EXPECT_EQ(light.derived[derivedScrollThumb], hexColor(0xced1d5, 1));
+    EXPECT_EQ(dark.derived[derivedScrollThumb], hexColor(0x3f4348, 1));
+    EXPECT_EQ(light.derived[derivedScrollTrack], colorTransparent);
+    EXPECT_EQ(light.derived[derivedTextAlt], light.base[slotText]);
+    EXPECT_EQ(light.derived[derivedText], light.base[slotText]);
+    EXPECT_EQ(dark.derived[derivedTooltipFill], dark.base[slotText]);
+    EXPECT_EQ(dark.derived[derivedTooltipText], dark.base[slotSurface]);
+    EXPECT_EQ(dark.derived[derivedSuccess], dark.base[slotSuccess]);
     EXPECT_EQ(light.neutralMid, hexColor(0x606469, 1));
     EXPECT_DOUBLE_EQ(dark.overlayAlpha, 0.22);
     EXPECT_EQ(dark.overlayTint, rgba(1, 1, 1, 0.07));
-    EXPECT_DOUBLE_EQ(light.metrics[0], 13);
-    EXPECT_DOUBLE_EQ(light.metrics[12], 18);
+    EXPECT_DOUBLE_EQ(light.metrics[metricFontSize], 13);
+    EXPECT_DOUBLE_EQ(light.metrics[metricIconSize], 18);
 }
 
 TEST(Theme, RefillLeavesNoResidue)
@@ -67,8 +67,8 @@ TEST(Theme, DerivationFollowsChangedBaseSlots)
     t.base[slotText] = hexColor(0x654321, 1);
     deriveThemeColors(t);
     EXPECT_EQ(t.base[slotAccentPressed], hexColor(0x123456, 1));
-    EXPECT_EQ(t.derived[15], hexColor(0x654321, 1));
-    EXPECT_EQ(t.derived[19], hexColor(0xced1d5, 1));  // its own colour, not derived
+    EXPECT_EQ(t.derived[derivedSelectionText], hexColor(0x654321, 1));
+    EXPECT_EQ(t.derived[derivedScrollThumb], hexColor(0xced1d5, 1));  // its own colour, not derived
 }
 
 TEST(Theme, TintLevelsClamp)

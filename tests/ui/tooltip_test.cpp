@@ -47,7 +47,7 @@ TEST(Tooltip, DelayHoldAndSizes)
     EXPECT_DOUBLE_EQ(box[0].rect.h, 22);
     EXPECT_DOUBLE_EQ(box[0].rect.x, 32);
     EXPECT_DOUBLE_EQ(box[0].rect.y, 38);
-    EXPECT_TRUE(testing::sameColor(box[0].color, h.ctx->theme.derived[23]));
+    EXPECT_TRUE(testing::sameColor(box[0].color, h.ctx->theme.derived[derivedTooltipFill]));
 
     h.press();
     h.frame([&] { hoverWidget(h, "Save the budget"); });

@@ -82,7 +82,7 @@ void drawGhost(AppState& state, const DragState& d, double columnWidth)
         return;
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     double off = scaled(state, 8), radius = scaled(state, 6);
     Rect ghost{ui.pointerX + off, ui.pointerY + off, std::min(scaled(state, 220), columnWidth - scaled(state, 6)),
         scaled(state, kLineDp)};
@@ -180,7 +180,7 @@ void settleDrag(AppState& state)
 void drawWeekdayHeader(AppState& state, const Rect& rect, bool fullNames)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     fillRect(*state.renderer, rect, tintColor(t, 3));
     double line = std::max(1.0, scaled(state, 1));
     fillRect(*state.renderer, {rect.x, rect.y + rect.h - line, rect.w, line}, t.base[slotShadeStrong]);
@@ -234,7 +234,7 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     DragState& d = dragState(state);
     std::string iso = formatIso(day.date);
     bool dropTarget = d.active && d.hasTarget && d.targetDate == day.date;
@@ -385,7 +385,7 @@ bool drawTransactionLine(AppState& state, const LedgerEntry& e, const Rect& rect
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     const Transaction& tx = *e.transaction;
     DragState& d = dragState(state);
     std::string iso = formatIso(e.date);

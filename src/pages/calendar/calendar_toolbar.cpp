@@ -75,7 +75,7 @@ void drawAccountSwitcherButton(AppState& state, const ToolbarLayout& at)
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     const Rect& box = at.switcher;
     InteractResult res = interact(ui, widgetId(ui, "account-switcher"), box, 1);
     double radius = scaled(state, 9);
@@ -101,7 +101,7 @@ void drawAccountSwitcherButton(AppState& state, const ToolbarLayout& at)
 void drawPeriodNavigation(AppState& state, const ToolbarLayout& at)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     if (iconOnlyButton(state, "tb-prev", "chevron_left", at.prev, "Previous", false, false))
         shiftCalendar(state, -1);
     InteractResult res = interact(ui, widgetId(ui, "tb-month"), at.title, 1);
@@ -142,7 +142,7 @@ void setSearchPopup(AppState& state, const std::string& text, const Rect& field)
 void drawSearchField(AppState& state, const Rect& field)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     Renderer& r = *state.renderer;
     CalendarPageState& cal = calendarState(state);
     std::string& text = cal.searchText;
@@ -221,7 +221,7 @@ struct SummaryItem {
 double drawSummaryItems(AppState& state, const Rect& strip, const std::vector<SummaryItem>& items)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     auto dp = [&](double v) { return scaled(state, v); };
     std::vector<double> captionW, valueW;
     std::vector<std::string> values;
@@ -398,7 +398,7 @@ ToolbarLayout toolbarLayout(const AppState& state, const Rect& rect)
 void drawCalendarToolbar(AppState& state, const Rect& rect)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     Renderer& r = *state.renderer;
     fillRect(r, rect, tintColor(t, 1));
     double line = std::max(1.0, scaled(state, 1));
@@ -471,7 +471,7 @@ void drawSearchPopover(AppState& state, const Rect& anchor)
     UiContext& ui = *state.ui;
     if (!isPopupOpen(ui, widgetId(ui, "searchpop")))
         return;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     Renderer& r = *state.renderer;
     const SearchPopoverCache& hits = searchPopoverHits(state, searchPopoverText(state));
     size_t k = hits.rows.size();
@@ -544,7 +544,7 @@ Color spendingBarColor(const Theme& theme, double ratio)
 void drawMonthSummary(AppState& state, const Rect& rect)
 {
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     Renderer& r = *state.renderer;
     registerTourAnchor(state, "summary", rect);
     fillRect(r, rect, tintColor(t, 2));

@@ -102,7 +102,7 @@ void drawActionSheet(AppState& state, int64_t popup)
     std::optional<LedgerEntry> found = findSelectedOccurrence(state, target);
     if (!found)
         return;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     const Transaction& tx = *found->transaction;
     ActionSheetLayout at = actionSheetLayout(state);
     const Rect& sheet = at.sheet;
@@ -172,7 +172,7 @@ void drawDaySheet(AppState& state, const Rect& rect, Date day)
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     double pad = scaled(state, state.phoneLandscape ? 12 : 14);
     const std::shared_ptr<const Ledger> kept = calendarDay(state, day);
     const DayRow& row = kept->days.front();
@@ -254,7 +254,7 @@ void drawAgendaRow(
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     const Transaction& tx = *e.transaction;
     std::string key = std::to_string(tx.id) + "-" + formatIso(e.date);
     double moreW = scaled(state, 40);

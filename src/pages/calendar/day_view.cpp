@@ -67,7 +67,7 @@ void drawDayView(AppState& state, const Rect& rect)
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     const Date day = state.selectedDate;
     const std::shared_ptr<const Ledger> kept = calendarDay(state, day);
     const DayRow& row = kept->days.front();
@@ -165,7 +165,7 @@ bool drawDayViewRow(
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     const Transaction& tx = *e.transaction;
     int64_t id = widgetIdIndexed(ui, "dayrow-" + std::to_string(tx.id) + "-" + formatIso(e.date), index);
     InteractResult in = interact(ui, id, rect, 1);

@@ -105,7 +105,7 @@ void drawMonthFiguresPanel(AppState& state, const Rect& anchor)
     int64_t popup = widgetId(ui, "balancepanel");
     if (!isPopupOpen(ui, popup))
         return;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     Renderer& r = *state.renderer;
     Date first = figuresPanelMonth(state);
     Date last = lastDayOfMonth(first);

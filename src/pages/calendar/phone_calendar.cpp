@@ -44,7 +44,7 @@ void drawAccountButton(AppState& state, const Rect& row, double itemX, double bu
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     Rect box{itemX - scaled(state, 6), row.y + scaled(state, 4), 0, row.h - scaled(state, 8)};
     box.w = std::max(0.0, buttonsLeft - scaled(state, 8) - box.x);
     InteractResult res = interact(ui, widgetId(ui, "account-switcher"), box, 1);
@@ -75,7 +75,7 @@ void drawToolbarRow1(AppState& state, const Rect& row, bool landscape, const Too
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     fillRect(r, row, t.base[slotSurface]);
     double pad = scaled(state, s.pad), icon = scaled(state, s.icon), b = scaled(state, s.button);
     if (state.windowIcon)
@@ -98,7 +98,7 @@ void drawToolbarRow2(AppState& state, const Rect& row, Date day, uint8_t view, c
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     fillRect(r, row, t.base[slotSurface]);
     double pad = scaled(state, s.pad), nav = scaled(state, s.nav);
     double y = row.y + row.h / 2 - scaled(state, s.navLift) - nav / 2;

@@ -86,7 +86,7 @@ double drawPhoneWeekStrip(AppState& state, const Rect& rect, Date focused)
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     Date first = phoneStripStart(focused);
     std::shared_ptr<const Ledger> week = sharedLedger(
         storeProjection(*state.store), first, addDays(first, 6), selectedAccountId(state), state.todayDate);
@@ -129,7 +129,7 @@ double drawPhoneMonthGrid(AppState& state, const Rect& rect, double rowHeightDp,
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     const LedgerWeeks weeks = monthWeeks(storeProjection(*state.store), state.shownMonth.year, state.shownMonth.month,
         selectedAccountId(state), state.todayDate);
     GridSizes s = compact ? GridSizes{20, 20, 12, 12, 9.5, 1, 8, 1} : GridSizes{26, 26, 15, 14, 10, 2, 10, 2};

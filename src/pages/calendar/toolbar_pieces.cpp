@@ -33,7 +33,7 @@ constexpr double kRowDp = 46;
 struct SwitcherDraw {
     Rect panel;
     double cursor = 0;  // the next row's top, in pixels
-    Theme theme;
+    const Theme* theme = nullptr;
 };
 
 struct SwitcherRow {
@@ -50,7 +50,7 @@ bool drawAccountSwitcherRow(AppState& state, const SwitcherRow& row, SwitcherDra
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme& t = d.theme;
+    const Theme& t = *d.theme;
     Rect rect{d.panel.x + scaled(state, 6), d.cursor, d.panel.w - scaled(state, 12), scaled(state, kRowDp)};
     InteractResult res = interact(ui, widgetId(ui, "acc-row-" + row.key), rect, 1);
     if (row.selected)
@@ -115,7 +115,7 @@ bool drawIconButton(AppState& state, std::string_view id, std::string_view icon,
 {
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     InteractResult res = interact(ui, widgetId(ui, id), rect, 1);
     double radius = scaled(state, 11);
     Color fill = active             ? t.base[slotAccentBackground]
@@ -141,7 +141,7 @@ void drawAccountSwitcher(AppState& state, const Rect& anchor)
     const BudgetProjection& p = storeProjection(*state.store);
     std::vector<AccountSummary> accounts = accountSummaries(p, state.todayDate);
     SwitcherDraw d;
-    d.theme = ui.theme;
+    d.theme = &ui.theme;
     double height = double(accounts.size() + 1) * kRowDp + 30 + 44;
     d.panel = placePopover(state, anchor, scaled(state, 300), scaled(state, height), false, false);
     int32_t layer = beginPopover(state, d.panel);
@@ -166,7 +166,7 @@ void drawAccountSwitcher(AppState& state, const Rect& anchor)
     }
 
     double y = d.cursor + scaled(state, 4);
-    drawDivider(state, d.panel.x, d.panel.x + d.panel.w, y, d.theme.base[slotBorder]);
+    drawDivider(state, d.panel.x, d.panel.x + d.panel.w, y, d.theme->base[slotBorder]);
     y += scaled(state, 8);
     if (button(state, "acc-manage", "Manage accounts\u2026",
             {x + scaled(state, 10), y, scaled(state, 160), scaled(state, 30)}, "link", "", false)) {
@@ -201,7 +201,7 @@ void drawMonthPicker(AppState& state, const Rect& anchor)
     if (!isPopupOpen(ui, popup))
         return;
     Renderer& r = *state.renderer;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     std::shared_ptr<PopupState> kept = popupState(ui, popup);
     int32_t year = monthPickerYear(state);
     auto keepYear = [&](int32_t y) {

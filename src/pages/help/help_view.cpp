@@ -434,7 +434,8 @@ void helpDocumentView(AppState& state, const Rect& rect)
                 std::clamp((ui.pointerY - bar.track.y - bar.thumb.h / 2) / travel * maxScroll, 0.0, maxScroll);
             requestAppRedraw(state);
         }
-        fillRoundRect(r, bar.thumb, scaled(state, 3), res.hovered || res.held ? t.derived[20] : t.derived[19]);
+        fillRoundRect(r, bar.thumb, scaled(state, 3),
+            res.hovered || res.held ? t.derived[derivedScrollThumbHover] : t.derived[derivedScrollThumb]);
     }
 
     // Last, so this frame drew one page throughout.

@@ -12,7 +12,7 @@ namespace qm {
 struct ImportWizardFrame {
     AppState& state;
     ImportWizardState& w;
-    Theme theme;
+    const Theme& theme;
     Rect view;  // the visible band of the page's scroll area
     double x = 0;
     double width = 0;

@@ -26,7 +26,7 @@ struct ChartState {
     size_t points = 0;
     AxisScale axis;
     double legendY = 0;
-    Theme theme;
+    const Theme* theme = nullptr;
 };
 
 // The theme's first derived colour is the page background, which would hide
@@ -46,7 +46,7 @@ void drawLegendItem(AppState& state, Color color, std::string_view label, double
     fillRoundRect(
         r, {x, y - scaled(state, 9), scaled(state, 10), scaled(state, 10)}, scaled(state, 2), withAlpha(color, 0.7));
     double size = scaled(state, 10.5);
-    uiTextAt(state, label, x + scaled(state, 14), y, size, labelColor(c.theme));
+    uiTextAt(state, label, x + scaled(state, 14), y, size, labelColor(*c.theme));
     x += scaled(state, 14) + measureText(state, label, size, 400) + scaled(state, 16);
 }
 
@@ -61,7 +61,7 @@ bool finite(double v) { return std::isfinite(v); }
 // when there is none to draw on.
 bool chartAxis(AppState& state, ChartState& c, double lo, double hi)
 {
-    std::optional<AxisScale> axis = drawChartAxis(state, c.plot, lo, hi - lo < 1 ? lo + 1 : hi, c.theme);
+    std::optional<AxisScale> axis = drawChartAxis(state, c.plot, lo, hi - lo < 1 ? lo + 1 : hi, *c.theme);
     if (axis)
         c.axis = *axis;
     return axis.has_value();
@@ -210,7 +210,7 @@ void drawBalanceChart(AppState& state, const ReportModel& model, const Rect& cha
 {
     ChartState c;
     c.plot = chartPlotRect(state, chart);
-    c.theme = theme;
+    c.theme = &theme;
     c.points = model.dailyBalances.size();
     const Rect& plot = c.plot;
     const size_t n = c.points;
@@ -313,7 +313,7 @@ void drawIncomeExpenseBars(
 {
     ChartState c;
     c.plot = chartPlotRect(state, chart);
-    c.theme = theme;
+    c.theme = &theme;
     c.points = totals.size();
     const Rect& plot = c.plot;
     if (totals.empty()) {

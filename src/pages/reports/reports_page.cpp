@@ -439,7 +439,7 @@ ReportsPageLayout reportsPageLayout(double width, bool compact)
 void drawReportsPage(AppState& state, const Rect& rect)
 {
     UiContext& ui = *state.ui;
-    const Theme theme = ui.theme;
+    const Theme& theme = ui.theme;
     applyDefaultReportRange(state);
     refreshReportModel(state);
     const bool compact = state.compact;

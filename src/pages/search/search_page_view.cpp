@@ -259,7 +259,7 @@ Columns tableColumns(const Page& p, const Rect& box)
 void drawSortHeader(Page& p, const Columns& c, double y)
 {
     UiContext& ui = *p.state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     const double lefts[] = {c.date, c.description, c.category, c.account, c.amount};
     const double widths[] = {p.dp(kDateDp), c.descriptionW, p.dp(kCategoryDp), p.dp(kAccountDp), p.dp(kAmountDp)};
     static const char* const names[] = {"Date", "Description", "Category", "Account", "Amount"};
@@ -288,7 +288,7 @@ void drawSortHeader(Page& p, const Columns& c, double y)
 
 void drawWideRow(Page& p, const Columns& c, const SearchHit& hit, const Rect& row)
 {
-    const Theme t = p.state.ui->theme;
+    const Theme& t = p.state.ui->theme;
     const Transaction& tx = *hit.transaction;
     double pad = p.dp(10);
     auto cell = [&](double x, double w) { return Rect{x, row.y, std::max(0.0, w - pad), row.h}; };
@@ -314,7 +314,7 @@ void drawWideRow(Page& p, const Columns& c, const SearchHit& hit, const Rect& ro
 void drawCompactRow(Page& p, const SearchHit& hit, const Rect& row)
 {
     AppState& state = p.state;
-    const Theme t = state.ui->theme;
+    const Theme& t = state.ui->theme;
     const Transaction& tx = *hit.transaction;
     Rect badge{row.x + p.dp(8), row.y + p.dp(12), p.dp(32), p.dp(32)};
     Color tint = tx.is_adjustment ? t.base[slotChart10] : categoryColor(state, tx.category);
@@ -336,7 +336,7 @@ void drawCompactRow(Page& p, const SearchHit& hit, const Rect& row)
 const SearchHit* drawTable(Page& p, const Rect& visible)
 {
     UiContext& ui = *p.state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     const std::vector<SearchHit>& rows = shownResults(p.s);
     size_t total = p.s.results.size();
     size_t shown = std::min(size_t(std::max(0, p.s.shownCount)), total);
@@ -390,7 +390,7 @@ void drawSearchPage(AppState& state, const Rect& rect)
 {
     refreshSearch(state);
     UiContext& ui = *state.ui;
-    const Theme t = ui.theme;
+    const Theme& t = ui.theme;
     Page p{state, searchState(state)};
     p.compact = state.compact;
     Rect visible = beginScrollArea(ui, "searchpage", rect, colorTransparent, false);
