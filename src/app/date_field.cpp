@@ -54,11 +54,11 @@ void drawIdleDate(AppState& state, const Rect& box, std::string_view text, bool 
 {
     UiContext& ui = *state.ui;
     const Theme& t = ui.theme;
-    double in = scaled(state, 2);
-    fillRoundRect(*ui.renderer, {box.x + in, box.y + in, box.w - 2 * in, box.h - 2 * in}, scaled(state, 6),
+    double in = dp(*state.ui, 2);
+    fillRoundRect(*ui.renderer, {box.x + in, box.y + in, box.w - 2 * in, box.h - 2 * in}, dp(*state.ui, 6),
         disabled ? t.derived[derivedBackground] : t.derived[derivedSurface]);
     Color ink = disabled || placeholder ? t.base[slotTextTertiary] : t.base[slotText];
-    drawText(state, text, {box.x + scaled(state, 8), box.y, box.w - scaled(state, 12), box.h}, scaled(state, 13), ink,
+    drawText(state, text, {box.x + dp(*state.ui, 8), box.y, box.w - dp(*state.ui, 12), box.h}, dp(*state.ui, 13), ink,
         0, 400);
 }
 
@@ -69,7 +69,7 @@ bool boxIdle(UiContext& ui, int64_t id) { return !textEditState(ui, id)->editing
 bool dateField(AppState& state, std::string_view name, Date& date, const Rect& rect, bool disabled)
 {
     UiContext& ui = *state.ui;
-    Rect box{rect.x, rect.y, rect.w - scaled(state, 36), rect.h};
+    Rect box{rect.x, rect.y, rect.w - dp(*state.ui, 36), rect.h};
     int64_t textId = widgetId(ui, named("datetext", name));
     // The bound text is the stored date: the edit buffer differs from it
     // exactly when the user typed something, which is what gets committed.
@@ -84,7 +84,7 @@ bool dateField(AppState& state, std::string_view name, Date& date, const Rect& r
             showError(state, std::string(kDateError));
         }
     }
-    calendarButton(state, name, date, {box.x + box.w + scaled(state, 4), rect.y, scaled(state, 32), rect.h}, disabled);
+    calendarButton(state, name, date, {box.x + box.w + dp(*state.ui, 4), rect.y, dp(*state.ui, 32), rect.h}, disabled);
     if (datePickerMonth(state, name, date, rect))
         changed = true;
     if (boxIdle(ui, textId))
@@ -96,7 +96,7 @@ bool optionalDateField(AppState& state, std::string_view name, Date& date, bool&
     std::string_view placeholder, bool disabled)
 {
     UiContext& ui = *state.ui;
-    Rect box{rect.x, rect.y, rect.w - scaled(state, 36) - (hasDate ? scaled(state, 28) : 0), rect.h};
+    Rect box{rect.x, rect.y, rect.w - dp(*state.ui, 36) - (hasDate ? dp(*state.ui, 28) : 0), rect.h};
     int64_t textId = widgetId(ui, named("datetext", name));
     std::string text = hasDate ? formatIso(date) : std::string();
     TextEditResult res = textEdit(ui, textId, text, box, kDatePlaceholder, disabled, false, false);
@@ -116,12 +116,12 @@ bool optionalDateField(AppState& state, std::string_view name, Date& date, bool&
     }
     if (hasDate
         && iconOnlyButton(state, named("dateclr", name), "close",
-            {box.x + box.w + scaled(state, 2), rect.y, scaled(state, 26), rect.h}, "Clear the date", false, disabled)) {
+            {box.x + box.w + dp(*state.ui, 2), rect.y, dp(*state.ui, 26), rect.h}, "Clear the date", false, disabled)) {
         hasDate = false;
         changed = true;
     }
     calendarButton(
-        state, name, date, {rect.x + rect.w - scaled(state, 32), rect.y, scaled(state, 32), rect.h}, disabled);
+        state, name, date, {rect.x + rect.w - dp(*state.ui, 32), rect.y, dp(*state.ui, 32), rect.h}, disabled);
     if (datePickerMonth(state, name, date, rect)) {
         hasDate = true;
         changed = true;
@@ -148,12 +148,12 @@ bool datePickerMonth(AppState& state, std::string_view name, Date& date, const R
         st->shownMonth = monthIndex(date);
     int32_t year = st->shownMonth / 12, month = st->shownMonth - 12 * year + 1;
 
-    double c = scaled(state, 32);
-    Rect panel = placePopover(state, anchor, scaled(state, 16) + 7 * c, 7 * c + scaled(state, 50), false, false);
+    double c = dp(*state.ui, 32);
+    Rect panel = placePopover(state, anchor, dp(*state.ui, 16) + 7 * c, 7 * c + dp(*state.ui, 50), false, false);
     int32_t previous = beginPopover(state, panel);
 
-    Rect header{panel.x + scaled(state, 8), panel.y + scaled(state, 8), panel.w - scaled(state, 16), scaled(state, 28)};
-    double arrow = scaled(state, 28);
+    Rect header{panel.x + dp(*state.ui, 8), panel.y + dp(*state.ui, 8), panel.w - dp(*state.ui, 16), dp(*state.ui, 28)};
+    double arrow = dp(*state.ui, 28);
     Date first = firstOfMonth(year, month);
     if (iconOnlyButton(
             state, named("cp-prev", name), "chevron_left", {header.x, header.y, arrow, arrow}, "", false, false))
@@ -162,16 +162,16 @@ bool datePickerMonth(AppState& state, std::string_view name, Date& date, const R
             {header.x + header.w - arrow, header.y, arrow, arrow}, "", false, false))
         st->shownMonth = monthIndex(addMonths(first, 1));
     drawText(
-        state, monthName(month) + " " + std::to_string(year), header, scaled(state, 13), t.base[slotText], 0.5, 600);
+        state, monthName(month) + " " + std::to_string(year), header, dp(*state.ui, 13), t.base[slotText], 0.5, 600);
 
     static constexpr std::array<std::string_view, 7> kHeads = {"S", "M", "T", "W", "T", "F", "S"};
-    double headY = header.y + header.h + scaled(state, 4);
-    double x0 = panel.x + scaled(state, 8);
+    double headY = header.y + header.h + dp(*state.ui, 4);
+    double x0 = panel.x + dp(*state.ui, 8);
     for (size_t k = 0; k < kHeads.size(); ++k)
-        drawText(state, kHeads[k], {x0 + double(k) * c, headY, c, scaled(state, 18)}, scaled(state, 10.5),
+        drawText(state, kHeads[k], {x0 + double(k) * c, headY, c, dp(*state.ui, 18)}, dp(*state.ui, 10.5),
             t.base[slotTextTertiary], 0.5, 600);
 
-    double top = headY + scaled(state, 20);
+    double top = headY + dp(*state.ui, 20);
     MonthGrid grid = monthGrid(year, month);
     std::string cellId = named("cpd", name);
     bool picked = false;
@@ -190,7 +190,7 @@ bool datePickerMonth(AppState& state, std::string_view name, Date& date, const R
             else if (isToday)
                 strokeCircle(r, cx, cy, radius, 1, t.base[slotAccent]);
             Color ink = chosen ? colorWhite : day.month == month ? t.base[slotText] : t.base[slotTextTertiary];
-            drawText(state, std::to_string(day.day), cell, scaled(state, 12), ink, 0.5, isToday ? 600 : 400);
+            drawText(state, std::to_string(day.day), cell, dp(*state.ui, 12), ink, 0.5, isToday ? 600 : 400);
             if (res.clicked) {
                 date = day;
                 closePopup(ui);

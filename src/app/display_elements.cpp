@@ -24,20 +24,20 @@ constexpr double kCardPadding = 14;
 void sectionCaption(AppState& state, std::string_view text, const Rect& rect, double align)
 {
     drawText(
-        state, asciiUpper(text), rect, scaled(state, kCaptionSize), state.ui->theme.base[slotTextTertiary], align, 600);
+        state, asciiUpper(text), rect, dp(*state.ui, kCaptionSize), state.ui->theme.base[slotTextTertiary], align, 600);
 }
 
 void layoutCaption(AppState& state, std::string_view text)
 {
-    sectionCaption(state, text, nextLayoutRect(*state.ui, scaled(state, 16), 0), 0);
+    sectionCaption(state, text, nextLayoutRect(*state.ui, dp(*state.ui, 16), 0), 0);
 }
 
 void captionValue(AppState& state, const Rect& rect, std::string_view caption, std::string_view value, Color color)
 {
-    sectionCaption(state, caption, {rect.x, rect.y, rect.w, scaled(state, 14)}, 0);
+    sectionCaption(state, caption, {rect.x, rect.y, rect.w, dp(*state.ui, 14)}, 0);
     Color ink = color.a > 0 ? color : state.ui->theme.base[slotText];
     drawTextWith(
-        state, value, {rect.x, rect.y + scaled(state, 15), rect.w, scaled(state, 22)}, scaled(state, 14.5), ink, 0, 1);
+        state, value, {rect.x, rect.y + dp(*state.ui, 15), rect.w, dp(*state.ui, 22)}, dp(*state.ui, 14.5), ink, 0, 1);
 }
 
 void infoCard(AppState& state, const Rect& rect, std::string_view caption, std::string_view value, Color color,
@@ -46,7 +46,7 @@ void infoCard(AppState& state, const Rect& rect, std::string_view caption, std::
     UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
     const Theme& t = ui.theme;
-    double radius = scaled(state, 12);
+    double radius = dp(*state.ui, 12);
     fillRoundRect(r, rect, radius, t.base[slotSurface]);
     if (highlighted) {
         strokeRoundRect(r, rect, radius, 1, t.base[slotAccent]);
@@ -54,33 +54,33 @@ void infoCard(AppState& state, const Rect& rect, std::string_view caption, std::
     } else {
         strokeRoundRect(r, rect, radius, 1, t.base[slotShadeStrong]);
     }
-    double p = scaled(state, kCardPadding);
-    sectionCaption(state, caption, {rect.x + p, rect.y + p - scaled(state, 2), rect.w - 2 * p, scaled(state, 14)}, 0);
+    double p = dp(*state.ui, kCardPadding);
+    sectionCaption(state, caption, {rect.x + p, rect.y + p - dp(*state.ui, 2), rect.w - 2 * p, dp(*state.ui, 14)}, 0);
     Color ink = color.a > 0 ? color : t.base[slotText];
     // A figure wider than a narrow card (a phone's third of the width) is
     // drawn smaller rather than over the card's edge.
     double room = std::max(0.0, rect.w - 2 * p);
-    double size = scaled(state, large ? 18 : 14.5);
+    double size = dp(*state.ui, large ? 18 : 14.5);
     double width = measureTextWith(state, value, size, 1);
     if (width > room && width > 0)
         size = std::floor(size * room / width * 4) / 4;
-    drawTextWith(state, value, {rect.x + p, rect.y + p + scaled(state, 14), room, scaled(state, 24)}, size, ink, 0, 1);
+    drawTextWith(state, value, {rect.x + p, rect.y + p + dp(*state.ui, 14), room, dp(*state.ui, 24)}, size, ink, 0, 1);
 }
 
 double infoCardWidth(const AppState& state, std::string_view caption, std::string_view value, bool large)
 {
-    double captionW = measureText(state, asciiUpper(caption), scaled(state, kCaptionSize), 600);
-    double valueW = measureTextWith(state, value, scaled(state, large ? 18 : 14.5), 1);
-    return std::ceil(std::max(captionW, valueW) + 2 * scaled(state, kCardPadding));
+    double captionW = measureText(state, asciiUpper(caption), dp(*state.ui, kCaptionSize), 600);
+    double valueW = measureTextWith(state, value, dp(*state.ui, large ? 18 : 14.5), 1);
+    return std::ceil(std::max(captionW, valueW) + 2 * dp(*state.ui, kCardPadding));
 }
 
 double statusPill(AppState& state, std::string_view text, std::string_view status, const Rect& rect)
 {
     UiContext& ui = *state.ui;
     const Theme& t = ui.theme;
-    double size = scaled(state, 9.5);
-    double h = scaled(state, 16);
-    Rect pill{rect.x, rect.y + (rect.h - h) / 2, measureText(state, text, size, 700) + scaled(state, 14), h};
+    double size = dp(*state.ui, 9.5);
+    double h = dp(*state.ui, 16);
+    Rect pill{rect.x, rect.y + (rect.h - h) / 2, measureText(state, text, size, 700) + dp(*state.ui, 14), h};
     Color fill = t.base[slotBackgroundDeep], ink = t.base[slotTextSecondary];
     if (status == "adjusted") {
         fill = t.base[slotWarningBackground];

@@ -333,7 +333,7 @@ std::string drawFileDialog(AppState& state)
     const int32_t purpose = state.fileDialogPurpose;
     const bool save = isSaveDialog(purpose);
     // The compact layout takes the height in pixels, the desktop one in dp.
-    DialogSize size = dialogSize(state, 640, state.compact ? scaled(state, 480) : 480);
+    DialogSize size = dialogSize(state, 640, state.compact ? dp(*state.ui, 480) : 480);
     if (!beginWindow(ui, "filedlg", fileDialogTitle(purpose, d.title), *state.fileDialogWindow, size.width, size.height,
             true, true, false, true))
         return {};
@@ -348,7 +348,7 @@ std::string drawFileDialog(AppState& state)
     const double h = rowHeight(ui);
     std::string chosen;
 
-    beginRow(ui, h, {scaled(state, 60), -1, scaled(state, 70)});
+    beginRow(ui, h, {dp(*state.ui, 60), -1, dp(*state.ui, 70)});
     drawText(state, "Folder", nextLayoutRect(ui, h, 0), fontSize(ui), t.base[slotTextSecondary], 0, 500);
     if (d.folderText.empty())
         d.folderText = d.folder;
@@ -373,27 +373,27 @@ std::string drawFileDialog(AppState& state)
     double listH = std::max(body.y + body.h - listTop - h - 2 * spacing(ui), h);
     Rect listRect = nextLayoutRect(ui, listH, 0);
     Rect view = beginScrollArea(ui, "filelist", listRect, t.base[slotSurface], true);
-    const double rowH = std::round(fontSize(ui) * 1.4) + scaled(state, 4);
+    const double rowH = std::round(fontSize(ui) * 1.4) + dp(*state.ui, 4);
     const double top = layoutCursor(ui);
-    const double pad = scaled(state, 2);
+    const double pad = dp(*state.ui, 2);
     const size_t n = d.entries.size();
     // Only rows in sight are drawn and hit-tested; the rest keep their place.
     size_t first = view.y > top ? size_t(std::max(0.0, std::floor((view.y - top - pad) / rowH))) : 0;
     size_t last = std::min(n, size_t(std::max(0.0, std::ceil((view.y + view.h - top - pad) / rowH))) + 1);
-    const double iconSize = scaled(state, 16);
+    const double iconSize = dp(*state.ui, 16);
     for (size_t i = first; i < last; ++i) {
         const FileEntry& e = d.entries[i];
         Rect row{view.x + pad, top + pad + double(i) * rowH, view.w - 2 * pad, rowH};
         InteractResult res = interact(ui, widgetId(ui, "fe" + std::to_string(i)), row, 1);
         bool selected = int32_t(i) == d.selectedIndex;
         if (selected)
-            fillRoundRect(r, row, scaled(state, 6), t.base[slotAccentBackground]);
+            fillRoundRect(r, row, dp(*state.ui, 6), t.base[slotAccentBackground]);
         else if (res.hovered)
-            fillRoundRect(r, row, scaled(state, 6), t.base[slotHover]);
+            fillRoundRect(r, row, dp(*state.ui, 6), t.base[slotHover]);
         drawAppIcon(r, e.isFolder ? "folder" : "file",
-            {row.x + scaled(state, 6), row.y + (row.h - iconSize) / 2, iconSize, iconSize},
+            {row.x + dp(*state.ui, 6), row.y + (row.h - iconSize) / 2, iconSize, iconSize},
             e.isFolder ? t.base[slotAccent] : t.base[slotTextSecondary]);
-        Rect nameRect{row.x + scaled(state, 28), row.y, row.w - scaled(state, 40), row.h};
+        Rect nameRect{row.x + dp(*state.ui, 28), row.y, row.w - dp(*state.ui, 40), row.h};
         drawText(state, elideText(state, e.name, nameRect.w, fontSize(ui), 400), nameRect, fontSize(ui),
             t.base[slotText], 0, 400);
         if (res.pressed) {
@@ -420,7 +420,7 @@ std::string drawFileDialog(AppState& state)
     extendLayout(ui, top + 2 * pad + double(n) * rowH);
     endScrollArea(ui, "filelist");
 
-    beginRow(ui, h, {scaled(state, 60), -1});
+    beginRow(ui, h, {dp(*state.ui, 60), -1});
     drawText(state, "File", nextLayoutRect(ui, h, 0), fontSize(ui), t.base[slotTextSecondary], 0, 500);
     Rect nameRect = nextLayoutRect(ui, h, 0);
     std::string before = d.fileName;
@@ -440,7 +440,7 @@ std::string drawFileDialog(AppState& state)
     endRow(ui);
 
     windowFooter(ui, 0);
-    beginRow(ui, h, {-1, scaled(state, 90), scaled(state, 90)});
+    beginRow(ui, h, {-1, dp(*state.ui, 90), dp(*state.ui, 90)});
     Rect filterRect = nextLayoutRect(ui, h, 0);
     const bool asking = !d.replacePath.empty();
     std::string filterLine = asking ? "Replace " + d.replacePath.substr(d.replacePath.rfind('/') + 1) + "?"

@@ -17,25 +17,25 @@ namespace qm {
 void fieldLabel(AppState& state, std::string_view text)
 {
     UiContext& ui = *state.ui;
-    Rect r = nextLayoutRect(ui, scaled(state, 18), 0);
+    Rect r = nextLayoutRect(ui, dp(*state.ui, 18), 0);
     Color ink = ui.theme.base[slotTextSecondary];
     if (state.compact)
-        drawText(state, asciiUpper(text), r, scaled(state, 11), ink, 0, 600);
+        drawText(state, asciiUpper(text), r, dp(*state.ui, 11), ink, 0, 600);
     else
-        drawText(state, text, r, scaled(state, 12), ink, 0, 600);
-    currentLayout(ui).cursorY -= scaled(state, 4);
+        drawText(state, text, r, dp(*state.ui, 12), ink, 0, 600);
+    currentLayout(ui).cursorY -= dp(*state.ui, 4);
 }
 
 std::vector<Rect> formColumns(AppState& state, int32_t count, double height, double gap, bool allowStack)
 {
     UiContext& ui = *state.ui;
-    double h = height > 0 ? height : rowHeight(ui) + scaled(state, 22);
-    double g = scaled(state, gap);
+    double h = height > 0 ? height : rowHeight(ui) + dp(*state.ui, 22);
+    double g = dp(*state.ui, gap);
     std::vector<Rect> out;
     if (count > 1 && state.compact && allowStack) {
         for (int32_t i = 0; i < count; ++i) {
             if (i > 0)
-                addSpace(ui, scaled(state, 6));
+                addSpace(ui, dp(*state.ui, 6));
             out.push_back(nextLayoutRect(ui, h, 0));
         }
         return out;
@@ -66,20 +66,20 @@ DialogSize dialogSize(AppState& state, double width, double height)
 {
     const UiContext& ui = *state.ui;
     if (state.compact)
-        return {ui.viewWidth - scaled(state, 8), std::min(height, ui.viewHeight - scaled(state, 16))};
-    return {scaled(state, width), scaled(state, height)};
+        return {ui.viewWidth - dp(*state.ui, 8), std::min(height, ui.viewHeight - dp(*state.ui, 16))};
+    return {dp(*state.ui, width), dp(*state.ui, height)};
 }
 
 void footerNote(AppState& state, std::string_view note, Color color, double leftReserve, double rightReserve)
 {
     UiContext& ui = *state.ui;
-    double g = leftReserve > 0 ? scaled(state, 12) : 0;
-    double m = currentLayout(ui).w - (leftReserve + g) - rightReserve - scaled(state, 12);
-    double size = scaled(state, 12.5);
+    double g = leftReserve > 0 ? dp(*state.ui, 12) : 0;
+    double m = currentLayout(ui).w - (leftReserve + g) - rightReserve - dp(*state.ui, 12);
+    double size = dp(*state.ui, 12.5);
     std::vector<std::string> lines;
-    if (!note.empty() && m > scaled(state, 40))
+    if (!note.empty() && m > dp(*state.ui, 40))
         lines = wrapText(ui, note, m, size);
-    double t = scaled(state, 16), sp = spacing(ui), control = rowHeight(ui);
+    double t = dp(*state.ui, 16), sp = spacing(ui), control = rowHeight(ui);
     double text = double(lines.size()) * t;
     double H = std::max(2 * sp + text, 2 * sp + control);
     windowFooter(ui, H);

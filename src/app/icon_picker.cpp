@@ -8,6 +8,7 @@
 #include "app/popover.h"
 #include "platform/render/primitives.h"
 #include "ui/hit_test.h"
+#include "ui/spacing.h"
 #include "ui/text_edit.h"
 #include "ui/tooltip.h"
 #include "ui/widget_id.h"
@@ -93,24 +94,24 @@ bool iconPicker(AppState& state, std::string_view name, int64_t& iconId, int64_t
     bool open = isPopupOpen(ui, id);
     drawFieldFrame(ui, rect, res.hovered, open, false);
     Color c = categoryColor(state, categoryName(state, categoryId));
-    double badge = scaled(state, 22);
-    Rect square{rect.x + scaled(state, 6), rect.y + (rect.h - badge) / 2, badge, badge};
+    double badge = dp(*state.ui, 22);
+    Rect square{rect.x + dp(*state.ui, 6), rect.y + (rect.h - badge) / 2, badge, badge};
     std::string label;
     if (const CustomIcon* icon = iconById(state, iconId)) {
         iconBadge(state, icon->id, builtinIconName(*icon), c, square);
         label = icon->name;
     } else {
-        fillRoundRect(r, square, scaled(state, 7), t.base[slotBackgroundDeep]);
-        drawNoneSign(r, inset(square, scaled(state, 4)), t.base[slotTextTertiary]);
+        fillRoundRect(r, square, dp(*state.ui, 7), t.base[slotBackgroundDeep]);
+        drawNoneSign(r, inset(square, dp(*state.ui, 4)), t.base[slotTextTertiary]);
         label = "Category default";
     }
-    double x = square.x + square.w + scaled(state, 8), size = scaled(state, 13);
-    double room = rect.x + rect.w - scaled(state, 28) - x;
+    double x = square.x + square.w + dp(*state.ui, 8), size = dp(*state.ui, 13);
+    double room = rect.x + rect.w - dp(*state.ui, 28) - x;
     drawText(
         state, elideText(state, label, room, size, 400), {x, rect.y, room, rect.h}, size, t.base[slotText], 0, 400);
-    double chevron = scaled(state, 16);
+    double chevron = dp(*state.ui, 16);
     drawAppIcon(r, "chevron_down",
-        {rect.x + rect.w - scaled(state, 8) - chevron, rect.y + (rect.h - chevron) / 2, chevron, chevron},
+        {rect.x + rect.w - dp(*state.ui, 8) - chevron, rect.y + (rect.h - chevron) / 2, chevron, chevron},
         t.base[slotTextTertiary]);
     if (res.clicked) {
         if (open)
@@ -123,7 +124,7 @@ bool iconPicker(AppState& state, std::string_view name, int64_t& iconId, int64_t
 
     static const std::vector<CustomIcon> kNoIcons;
     const std::vector<CustomIcon>& icons = state.store ? state.store->budget->icons : kNoIcons;
-    double s = scaled(state, 44), pad = scaled(state, 8);
+    double s = dp(*state.ui, 44), pad = dp(*state.ui, kSpaceBase);
     size_t n = icons.size();
     Rect panel = placePopover(state, rect, 6 * s + 2 * pad, double((n + 6) / 6) * s + 2 * pad, false, false);
     int32_t previous = beginPopover(state, panel);
@@ -131,15 +132,15 @@ bool iconPicker(AppState& state, std::string_view name, int64_t& iconId, int64_t
         return Rect{panel.x + pad + double(k % 6) * s, panel.y + pad + double(k / 6) * s, s, s};
     };
     bool changed = false;
-    double radius = scaled(state, 8);
+    double radius = dp(*state.ui, 8);
 
     Rect none = cellAt(0);
     InteractResult noneRes = interact(ui, widgetId(ui, named("ic", name) + "none"), none, 1);
     if (iconId == 0)
-        fillRoundRect(r, inset(none, scaled(state, 3)), radius, t.base[slotAccentBackground]);
+        fillRoundRect(r, inset(none, dp(*state.ui, 3)), radius, t.base[slotAccentBackground]);
     else if (noneRes.hovered)
-        fillRoundRect(r, inset(none, scaled(state, 3)), radius, t.base[slotHover]);
-    drawNoneSign(r, inset(none, scaled(state, 13)), t.base[slotTextTertiary]);
+        fillRoundRect(r, inset(none, dp(*state.ui, 3)), radius, t.base[slotHover]);
+    drawNoneSign(r, inset(none, dp(*state.ui, 13)), t.base[slotTextTertiary]);
     if (noneRes.hovered)
         setTooltip(ui, "No icon (category default)");
     if (noneRes.clicked) {
@@ -154,10 +155,10 @@ bool iconPicker(AppState& state, std::string_view name, int64_t& iconId, int64_t
         Rect cell = cellAt(k);
         InteractResult cellRes = interact(ui, widgetIdIndexed(ui, cellPrefix, int64_t(k)), cell, 1);
         if (icon.id == iconId)
-            fillRoundRect(r, inset(cell, scaled(state, 3)), radius, t.base[slotAccentBackground]);
+            fillRoundRect(r, inset(cell, dp(*state.ui, 3)), radius, t.base[slotAccentBackground]);
         else if (cellRes.hovered)
-            fillRoundRect(r, inset(cell, scaled(state, 3)), radius, t.base[slotHover]);
-        drawIconRef(state, icon.id, builtinIconName(icon), inset(cell, scaled(state, 12)), c);
+            fillRoundRect(r, inset(cell, dp(*state.ui, 3)), radius, t.base[slotHover]);
+        drawIconRef(state, icon.id, builtinIconName(icon), inset(cell, dp(*state.ui, 12)), c);
         if (cellRes.hovered)
             setTooltip(ui, icon.name);
         if (cellRes.clicked) {

@@ -18,8 +18,8 @@ Rect boxSize(const AppState& state, double width, double height)
 {
     const UiContext& ui = *state.ui;
     if (state.compact)
-        return {0, 0, ui.viewWidth - scaled(state, 8), std::min(height, ui.viewHeight - scaled(state, 16))};
-    return {0, 0, scaled(state, width), scaled(state, height)};
+        return {0, 0, ui.viewWidth - dp(*state.ui, 8), std::min(height, ui.viewHeight - dp(*state.ui, 16))};
+    return {0, 0, dp(*state.ui, width), dp(*state.ui, height)};
 }
 
 }  // namespace
@@ -35,7 +35,7 @@ void drawMessageBoxes(AppState& state)
                 ui, "qmmsg", state.messageTitle, *state.messageWindow, size.w, size.h, true, true, false, true)) {
             wrappedLabel(ui, state.messageText, 0, 0);
             windowFooter(ui, 0);
-            beginRow(ui, rowHeight(ui), {-1, scaled(state, 100)});
+            beginRow(ui, rowHeight(ui), {-1, dp(*state.ui, 100)});
             textBlock(ui, "", 0, 0, 0, 0);
             if (flowButton(state, "qmmsg-ok", "OK", "primary", "", 0, false))
                 state.messageWindow->open = false;
@@ -50,11 +50,11 @@ void drawMessageBoxes(AppState& state)
                 ui, "qmconfirm", state.confirmTitle, *state.confirmWindow, size.w, size.h, true, true, false, true)) {
             wrappedLabel(ui, state.confirmMessage, 0, 0);
             windowFooter(ui, 0);
-            double labelSize = scaled(state, 13);
+            double labelSize = dp(*state.ui, 13);
             double cancel =
-                std::max(measureText(state, state.cancelLabel, labelSize, 600) + scaled(state, 32), scaled(state, 90));
+                std::max(measureText(state, state.cancelLabel, labelSize, 600) + dp(*state.ui, 32), dp(*state.ui, 90));
             double confirm = std::max(
-                measureText(state, state.confirmLabel, labelSize, 600) + scaled(state, 32), scaled(state, 100));
+                measureText(state, state.confirmLabel, labelSize, 600) + dp(*state.ui, 32), dp(*state.ui, 100));
             beginRow(ui, rowHeight(ui), {-1, cancel, confirm});
             textBlock(ui, "", 0, 0, 0, 0);
             if (flowButton(state, "qmconfirm-no", state.cancelLabel, "secondary", "", 0, false))

@@ -17,11 +17,11 @@ namespace qm {
 Rect placePopover(AppState& state, const Rect& anchor, double width, double height, bool alignRight, bool above)
 {
     const UiContext& ui = *state.ui;
-    double m = scaled(state, 6);
+    double m = dp(*state.ui, 6);
     double x = alignRight ? anchor.x + anchor.w - width : anchor.x;
     x = std::min(x, ui.viewWidth - width - m);
     x = std::max(m, x);
-    double h = std::min(height, ui.viewHeight - scaled(state, 12));
+    double h = std::min(height, ui.viewHeight - dp(*state.ui, 12));
     double y = anchor.y + anchor.h + m;
     if (above || y + h > ui.viewHeight - m) {
         y = anchor.y - m - h;
@@ -38,12 +38,12 @@ int32_t beginPopover(AppState& state, const Rect& rect)
     const Theme& t = ui.theme;
     setPopupRect(ui, rect);
     int32_t previous = beginOverlay(ui, rect);
-    double radius = scaled(state, 12);
-    drawShadowRect(r, rect, radius, scaled(state, 16), withAlpha(t.base[slotShadowSoft], 0.3));
+    double radius = dp(*state.ui, 12);
+    drawShadowRect(r, rect, radius, dp(*state.ui, 16), withAlpha(t.base[slotShadowSoft], 0.3));
     fillRoundRect(r, rect, radius, t.base[slotRaised]);
     strokeRoundRect(r, rect, radius, 1, t.base[slotBorder]);
     popLayout(ui);
-    double p = scaled(state, 8);
+    double p = dp(*state.ui, 8);
     pushLayout(ui, {rect.x + p, rect.y + p, rect.w - 2 * p, rect.h - 2 * p});
     pushClip(r, rect);
     return previous;
@@ -64,27 +64,27 @@ bool menuItem(AppState& state, std::string_view id, std::string_view label, cons
     Renderer& r = *ui.renderer;
     const Theme& t = ui.theme;
     InteractResult res = interact(ui, widgetId(ui, id), rect, 1);
-    double radius = scaled(state, 8);
+    double radius = dp(*state.ui, 8);
     if (selected)
         fillRoundRect(r, rect, radius, t.base[slotAccentBackground]);
     else if (res.hovered)
         fillRoundRect(r, rect, radius, t.base[slotHover]);
-    double x = rect.x + scaled(state, 10);
+    double x = rect.x + dp(*state.ui, 10);
     if (leading) {
-        leading({x, rect.y, scaled(state, 22), rect.h});
-        x += scaled(state, 28);
+        leading({x, rect.y, dp(*state.ui, 22), rect.h});
+        x += dp(*state.ui, 28);
     }
     Color ink = danger ? t.base[slotDanger] : t.base[slotText];
-    double w = rect.x + rect.w - x - scaled(state, 8);
-    double size = scaled(state, 13);
+    double w = rect.x + rect.w - x - dp(*state.ui, 8);
+    double size = dp(*state.ui, 13);
     std::string shown = elideText(state, label, w, size, 500);
     if (detail.empty()) {
         drawText(state, shown, {x, rect.y, w, rect.h}, size, ink, 0, 500);
     } else {
-        drawText(state, shown, {x, rect.y + scaled(state, 4), w, rect.h / 2}, size, ink, 0, 500);
-        double small = scaled(state, 11);
+        drawText(state, shown, {x, rect.y + dp(*state.ui, 4), w, rect.h / 2}, size, ink, 0, 500);
+        double small = dp(*state.ui, 11);
         drawText(state, elideText(state, detail, w, small, 400),
-            {x, rect.y + rect.h / 2 - scaled(state, 2), w, rect.h / 2}, small, t.base[slotTextTertiary], 0, 400);
+            {x, rect.y + rect.h / 2 - dp(*state.ui, 2), w, rect.h / 2}, small, t.base[slotTextTertiary], 0, 400);
     }
     if (res.hovered)
         ui.cursorShape = curHand;
@@ -93,7 +93,7 @@ bool menuItem(AppState& state, std::string_view id, std::string_view label, cons
 
 void drawDivider(AppState& state, double x0, double x1, double y, Color color)
 {
-    fillRect(*state.ui->renderer, {x0, std::round(y), x1 - x0, std::max(1.0, scaled(state, 1))}, color);
+    fillRect(*state.ui->renderer, {x0, std::round(y), x1 - x0, std::max(1.0, dp(*state.ui, 1))}, color);
 }
 
 }  // namespace qm

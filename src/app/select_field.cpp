@@ -13,6 +13,7 @@
 #include "ui/hit_test.h"
 #include "ui/layout.h"
 #include "ui/scroll_area.h"
+#include "ui/spacing.h"
 #include "ui/text_edit.h"
 #include "ui/widget_id.h"
 
@@ -62,17 +63,17 @@ SelectResult selectField(AppState& state, std::string_view name, std::string_vie
         res = interact(ui, id, rect, 1);
     bool open = isPopupOpen(ui, id);
     drawFieldFrame(ui, rect, res.hovered, open, disabled);
-    double x = rect.x + scaled(state, 10), cy = rect.y + rect.h / 2;
+    double x = rect.x + dp(*state.ui, 10), cy = rect.y + rect.h / 2;
     if (dot.a > 0) {
-        fillCircle(r, x + scaled(state, 5), cy, scaled(state, 5), dot);
-        x += scaled(state, 16);
+        fillCircle(r, x + dp(*state.ui, 5), cy, dp(*state.ui, 5), dot);
+        x += dp(*state.ui, 16);
     }
-    double size = scaled(state, 13);
-    double room = rect.x + rect.w - x - scaled(state, 28);
+    double size = dp(*state.ui, 13);
+    double room = rect.x + rect.w - x - dp(*state.ui, 28);
     drawText(state, elideText(state, currentLabel, room, size, 400), {x, rect.y, room, rect.h}, size,
         disabled ? t.base[slotTextTertiary] : t.base[slotText], 0, 400);
-    double chevron = scaled(state, 16);
-    drawAppIcon(r, "chevron_down", {rect.x + rect.w - scaled(state, 8) - chevron, cy - chevron / 2, chevron, chevron},
+    double chevron = dp(*state.ui, 16);
+    drawAppIcon(r, "chevron_down", {rect.x + rect.w - dp(*state.ui, 8) - chevron, cy - chevron / 2, chevron, chevron},
         t.base[slotTextTertiary]);
     if (res.clicked && !disabled) {
         if (open)
@@ -83,18 +84,18 @@ SelectResult selectField(AppState& state, std::string_view name, std::string_vie
     if (disabled || !isPopupOpen(ui, id))
         return result;
 
-    double e = scaled(state, 34), foot = actionLabel.empty() ? 0 : scaled(state, 38), pad = scaled(state, 8);
+    double e = dp(*state.ui, 34), foot = actionLabel.empty() ? 0 : dp(*state.ui, 38), pad = dp(*state.ui, kSpaceBase);
     bool hasNone = !noneLabel.empty();
     size_t n = options.size() + (hasNone ? 1 : 0);
-    double height = double(std::min<size_t>(n, 8)) * e + scaled(state, 16) + foot;
-    Rect panel = placePopover(state, rect, std::max(scaled(state, 240), rect.w), height, false, false);
+    double height = double(std::min<size_t>(n, 8)) * e + dp(*state.ui, 16) + foot;
+    Rect panel = placePopover(state, rect, std::max(dp(*state.ui, 240), rect.w), height, false, false);
     int32_t previous = beginPopover(state, panel);
 
     std::string area = named("pick", name);
     beginScrollArea(
         ui, area, {panel.x + pad, panel.y + pad, panel.w - 2 * pad, panel.h - 2 * pad - foot}, colorTransparent, false);
     const LayoutFrame& content = currentLayout(ui);
-    double y = content.cursorY, w = content.w - scaled(state, 4);
+    double y = content.cursorY, w = content.w - dp(*state.ui, 4);
     if (hasNone) {
         if (menuItem(state, named("pn", name), noneLabel, {content.x, y, w, e}, selected < 0)) {
             result = {true, -1, false};
@@ -108,12 +109,12 @@ SelectResult selectField(AppState& state, std::string_view name, std::string_vie
         LeadingDrawing leading;
         if (!o.icon.empty()) {
             leading = [&state, &o](const Rect& box) {
-                double side = scaled(state, 22);
+                double side = dp(*state.ui, 22);
                 iconBadge(state, o.iconId, o.icon, o.color, {box.x, box.y + (box.h - side) / 2, side, side});
             };
         } else if (o.color.a > 0) {
             leading = [&state, &o](const Rect& box) {
-                fillCircle(*state.ui->renderer, box.x + scaled(state, 6), box.y + box.h / 2, scaled(state, 5), o.color);
+                fillCircle(*state.ui->renderer, box.x + dp(*state.ui, 6), box.y + box.h / 2, dp(*state.ui, 5), o.color);
             };
         }
         if (menuItem(state, entryPrefix + std::to_string(i), o.label, {content.x, y, w, e}, int32_t(i) == selected,
@@ -129,7 +130,7 @@ SelectResult selectField(AppState& state, std::string_view name, std::string_vie
     std::shared_ptr<ScrollState> scroll = scrollState(ui, widgetId(ui, "scroll" + area));
     double overflow = scroll->contentHeight - scroll->rect.h;
     if (overflow > 0) {
-        double d = wheelScroll(ui, id, scroll->rect, scaled(state, 40), t.metrics[metricScrollbarWidth] * ui.scale);
+        double d = wheelScroll(ui, id, scroll->rect, dp(*state.ui, 40), t.metrics[metricScrollbarWidth] * ui.scale);
         scroll->offset = std::clamp(scroll->offset - d, 0.0, overflow);
     }
 
@@ -137,7 +138,7 @@ SelectResult selectField(AppState& state, std::string_view name, std::string_vie
         double bottom = panel.y + panel.h;
         drawDivider(state, panel.x + pad, panel.x + panel.w - pad, bottom - foot, t.base[slotShadeStrong]);
         if (button(state, named("pm", name), actionLabel,
-                {panel.x + pad, bottom - scaled(state, 34), panel.w - 2 * pad, scaled(state, 28)}, "link", "", false)) {
+                {panel.x + pad, bottom - dp(*state.ui, 34), panel.w - 2 * pad, dp(*state.ui, 28)}, "link", "", false)) {
             result = {true, selected, true};
             closePopup(ui);
         }

@@ -62,7 +62,7 @@ void drawSplash(AppState& state)
     double a = t <= 1.8 ? 1.0 : std::max(0.0, 1 + (t - 1.8) / -0.45);
     fillRect(r, {0, 0, ui.viewWidth, ui.windowHeight}, withAlpha(theme.base[slotBackground], a));
 
-    double logo = scaled(state, 112), gap = scaled(state, 14), titleSize = scaled(state, 21.5);
+    double logo = dp(*state.ui, 112), gap = dp(*state.ui, 14), titleSize = dp(*state.ui, 21.5);
     double titleLine = lineHeight(*atlasForWeight(state, 700), titleSize);
     double top = (ui.viewHeight - (logo + gap + titleLine)) * 0.5;
 
@@ -70,22 +70,22 @@ void drawSplash(AppState& state)
     double offset = 0;
     if (p < 0.6) {
         double k = easeOutQuart(p / 0.6);
-        offset = k * scaled(state, 8) + (1 - k) * (-1.1 * ui.viewWidth);
+        offset = k * dp(*state.ui, 8) + (1 - k) * (-1.1 * ui.viewWidth);
     } else if (p < 1) {
         double g = std::clamp((p - 0.6) / 0.4, 0.0, 1.0);
-        offset = std::pow(1 - g, 4) * scaled(state, 8);
+        offset = std::pow(1 - g, 4) * dp(*state.ui, 8);
     }
     Rect logoRect{(ui.viewWidth - logo) * 0.5 + offset, top, logo, logo};
     double logoAlpha = std::clamp(p / 0.6, 0.0, 1.0) * a;
     if (state.windowIcon)
         drawTextureRect(r, *state.windowIcon, logoRect, withAlpha(colorWhite, logoAlpha), 0, 0, 1, 1);
     else
-        fillRoundRect(r, logoRect, scaled(state, 22), withAlpha(theme.base[slotAccent], logoAlpha));
+        fillRoundRect(r, logoRect, dp(*state.ui, 22), withAlpha(theme.base[slotAccent], logoAlpha));
 
     double m = std::clamp((t - 0.35) / 0.4, 0.0, 1.0);
     double titleAlpha = a * m;
     if (titleAlpha > 0) {
-        Rect titleRect{offset, top + logo + gap + (1 - m) * scaled(state, 6), ui.viewWidth, titleLine};
+        Rect titleRect{offset, top + logo + gap + (1 - m) * dp(*state.ui, 6), ui.viewWidth, titleLine};
         drawText(state, "Quenmark", titleRect, titleSize, withAlpha(theme.base[slotText], titleAlpha), 0.5, 700);
     }
     setLayer(r, previousLayer);

@@ -7,6 +7,7 @@
 #include "platform/cursor.h"
 #include "platform/render/primitives.h"
 #include "ui/layout.h"
+#include "ui/spacing.h"
 #include "ui/tooltip.h"
 #include "ui/widget_id.h"
 
@@ -61,24 +62,24 @@ bool button(AppState& state, std::string_view id, std::string_view label, const 
         res = interact(ui, wid, rect, 1);
     bool active = res.hovered || res.held;
     StyleColors c = styleColors(t, style, active, disabled);
-    double radius = scaled(state, 9);
+    double radius = dp(*state.ui, 9);
     if (c.fill.a > 0)
         fillRoundRect(r, rect, radius, c.fill);
     if (c.border.a > 0)
         strokeRoundRect(r, rect, radius, 1, c.border);
 
-    double size = fontSize > 0 ? fontSize : scaled(state, 13);
-    double iconSize = scaled(state, 15), gap = scaled(state, 6);
+    double size = fontSize > 0 ? fontSize : dp(*state.ui, 13);
+    double iconSize = dp(*state.ui, 15), gap = dp(*state.ui, kSpaceSmall);
     double labelWidth = measureText(state, label, size, 600);
     double content = labelWidth + (icon.empty() ? 0 : gap + iconSize);
-    double x = rect.x + std::max(scaled(state, 6), (rect.w - content) / 2);
+    double x = rect.x + std::max(dp(*state.ui, 6), (rect.w - content) / 2);
     if (!icon.empty()) {
         drawAppIcon(r, icon, {x, rect.y + (rect.h - iconSize) / 2, iconSize, iconSize}, c.text);
         x += iconSize + gap;
     }
     if (style == "link" && res.hovered)
-        fillRect(r, {x, rect.y + rect.h - scaled(state, 7), labelWidth, 1}, c.text);
-    double room = rect.x + rect.w - x - scaled(state, 6);
+        fillRect(r, {x, rect.y + rect.h - dp(*state.ui, 7), labelWidth, 1}, c.text);
+    double room = rect.x + rect.w - x - dp(*state.ui, 6);
     drawText(state, elideText(state, label, room, size, 600), {x, rect.y, room, rect.h}, size, c.text, 0, 600);
     if (res.hovered)
         ui.cursorShape = curHand;
@@ -92,12 +93,12 @@ bool flowButton(AppState& state, std::string_view id, std::string_view label, st
     double w = width;
     if (w <= 0) {
         if (currentLayout(ui).kind == 0)
-            w = measureText(state, label, scaled(state, 13), 600) + scaled(state, 28)
-                + (icon.empty() ? 0 : scaled(state, 22));
+            w = measureText(state, label, dp(*state.ui, 13), 600) + dp(*state.ui, 28)
+                + (icon.empty() ? 0 : dp(*state.ui, 22));
         else
             w = 0;
     }
-    Rect rect = nextLayoutRect(ui, scaled(state, 34), w);
+    Rect rect = nextLayoutRect(ui, dp(*state.ui, 34), w);
     return button(state, id, label, rect, style, icon, disabled, 0);
 }
 
@@ -116,7 +117,7 @@ bool iconOnlyButton(AppState& state, std::string_view id, std::string_view icon,
         res = interact(ui, wid, rect, 1);
     }
     bool active = res.hovered || res.held;
-    double radius = scaled(state, 8);
+    double radius = dp(*state.ui, 8);
     Color ink;
     if (accent) {
         fillRoundRect(r, rect, radius, active ? t.base[slotAccentHover] : t.base[slotAccent]);
@@ -139,10 +140,10 @@ bool segmentedControl(
     UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
     const Theme& t = ui.theme;
-    fillRoundRect(r, rect, scaled(state, 9), t.base[slotBackgroundDeep]);
+    fillRoundRect(r, rect, dp(*state.ui, 9), t.base[slotBackgroundDeep]);
     if (labels.empty())
         return false;
-    double b = scaled(state, 3), radius = scaled(state, 7);
+    double b = dp(*state.ui, 3), radius = dp(*state.ui, 7);
     double segW = (rect.w - 2 * b) / double(labels.size());
     bool changed = false;
     int32_t shown = selected;  // every segment of this frame draws the selection it started with
@@ -151,12 +152,12 @@ bool segmentedControl(
         InteractResult res = interact(ui, widgetIdIndexed(ui, id, int64_t(i)), seg, 1);
         bool isSelected = int32_t(i) == shown;
         if (isSelected) {
-            drawShadowRect(r, seg, radius, scaled(state, 4), withAlpha(t.base[slotShadowSoft], 0.12));
+            drawShadowRect(r, seg, radius, dp(*state.ui, 4), withAlpha(t.base[slotShadowSoft], 0.12));
             fillRoundRect(r, seg, radius, t.base[slotSurface]);
         } else if (res.hovered) {
             fillRoundRect(r, seg, radius, t.base[slotHover]);
         }
-        drawText(state, labels[i], seg, scaled(state, 12.5), isSelected ? t.base[slotText] : t.base[slotTextSecondary],
+        drawText(state, labels[i], seg, dp(*state.ui, 12.5), isSelected ? t.base[slotText] : t.base[slotTextSecondary],
             0.5, 600);
         if (res.clicked && !isSelected) {
             selected = int32_t(i);

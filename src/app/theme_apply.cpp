@@ -49,6 +49,4 @@ void applyProfileTheme(AppState& state)
 
 void saveSettings(AppState& state) { writeSettings(state.settings); }
 
-double scaled(const AppState& state, double length) { return length * state.ui->scale; }
-
 }  // namespace qm

@@ -1,7 +1,6 @@
 #pragma once
 // The light, dark or desktop-following theme turned into the toolkit's
-// palette and the window's title bar, and the UI scale every dp size of the
-// shell goes through.
+// palette and the window's title bar.
 #include <functional>
 
 #include "app/app_state.h"
@@ -23,9 +22,6 @@ void applyTheme(AppState& state, bool force);
 void applyProfileTheme(AppState& state);
 
 void saveSettings(AppState& state);
-
-// length times the UI context's current scale.
-double scaled(const AppState& state, double length);
 
 // Whether the desktop prefers a dark theme: the platform's answer, which
 // gives up on a hung gsettings after about a second. Tests replace it; an empty function restores the default.

@@ -56,35 +56,35 @@ void drawToasts(AppState& state)
         layer = ui.popupLayer - 1;
     setLayer(r, layer);
     const Theme& theme = ui.theme;
-    double w = std::min(scaled(state, 360), ui.viewWidth - scaled(state, 24));
-    double cursor = ui.viewHeight - scaled(state, 20);
-    double size = scaled(state, 13);
+    double w = std::min(dp(*state.ui, 360), ui.viewWidth - dp(*state.ui, 24));
+    double cursor = ui.viewHeight - dp(*state.ui, 20);
+    double size = dp(*state.ui, 13);
     double line = lineHeight(*ui.font, size);
-    double radius = scaled(state, 10);
+    double radius = dp(*state.ui, 10);
     for (auto it = state.toasts.rbegin(); it != state.toasts.rend(); ++it) {
-        std::vector<std::string> lines = wrapText(ui, it->text, w - scaled(state, 52), size, LongWords::breakApart);
-        double h = std::max(scaled(state, 44), double(lines.size()) * line + scaled(state, 20));
-        double x = state.compact ? (ui.viewWidth - w) / 2 : ui.viewWidth - w - scaled(state, 20);
+        std::vector<std::string> lines = wrapText(ui, it->text, w - dp(*state.ui, 52), size, LongWords::breakApart);
+        double h = std::max(dp(*state.ui, 44), double(lines.size()) * line + dp(*state.ui, 20));
+        double x = state.compact ? (ui.viewWidth - w) / 2 : ui.viewWidth - w - dp(*state.ui, 20);
         double y = cursor - h;
         cursor = y;
         Rect card{x, y, w, h};
-        drawShadowRect(r, card, radius, scaled(state, 14), withAlpha(theme.base[slotShadowSoft], 0.3));
+        drawShadowRect(r, card, radius, dp(*state.ui, 14), withAlpha(theme.base[slotShadowSoft], 0.3));
         fillRoundRect(r, card, radius, theme.base[slotRaised]);
         strokeRoundRect(r, card, radius, 1, theme.base[slotBorder]);
         ToastStyle style = toastStyle(it->kind);
         Color accent = theme.base[style.slot];
-        fillRoundRect(r, {x, y, scaled(state, 4), h}, scaled(state, 2), accent);
-        double icon = scaled(state, 18);
-        drawAppIcon(r, style.icon, {x + scaled(state, 14), y + (h - icon) / 2, icon, icon}, accent);
-        double baseline = y + scaled(state, 10) + ascent(*ui.font, size);
+        fillRoundRect(r, {x, y, dp(*state.ui, 4), h}, dp(*state.ui, 2), accent);
+        double icon = dp(*state.ui, 18);
+        drawAppIcon(r, style.icon, {x + dp(*state.ui, 14), y + (h - icon) / 2, icon, icon}, accent);
+        double baseline = y + dp(*state.ui, 10) + ascent(*ui.font, size);
         for (const std::string& text : lines) {
-            logDrawnText(text, {x + scaled(state, 40), baseline - line, w - scaled(state, 52), line}, size,
+            logDrawnText(text, {x + dp(*state.ui, 40), baseline - line, w - dp(*state.ui, 52), line}, size,
                 theme.base[slotText]);
-            renderText(r, ui.font, text, x + scaled(state, 40), baseline, size, theme.base[slotText]);
+            renderText(r, ui.font, text, x + dp(*state.ui, 40), baseline, size, theme.base[slotText]);
             baseline += line;
         }
         addOverlayRect(ui, card);
-        cursor -= scaled(state, 8);
+        cursor -= dp(*state.ui, 8);
     }
     setLayer(r, previousLayer);
 }

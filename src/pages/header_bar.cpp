@@ -22,6 +22,7 @@
 #include "platform/render/primitives.h"
 #include "ui/hit_test.h"
 #include "ui/layout.h"
+#include "ui/spacing.h"
 #include "ui/tooltip.h"
 #include "ui/widget_id.h"
 
@@ -81,9 +82,9 @@ void icon(AppState& state, std::string_view name, const Rect& rect, Color color)
 // right edge and top.
 void chevron(AppState& state, const Rect& button, double fromRight, double fromTop, double size)
 {
-    double c = scaled(state, size);
+    double c = dp(*state.ui, size);
     icon(state, "chevron_down",
-        {button.x + button.w - scaled(state, fromRight), button.y + scaled(state, fromTop), c, c},
+        {button.x + button.w - dp(*state.ui, fromRight), button.y + dp(*state.ui, fromTop), c, c},
         state.ui->theme.base[slotTextSecondary]);
 }
 
@@ -95,15 +96,15 @@ void drawTab(AppState& state, uint8_t page, const Rect& rect)
     InteractResult res = interact(ui, widgetId(ui, "nav-" + name), rect, 1);
     bool current = state.page == page;
     if (res.hovered) {
-        fillRoundRect(*state.renderer, rect, scaled(state, 6), t.base[slotHover]);
+        fillRoundRect(*state.renderer, rect, dp(*state.ui, 6), t.base[slotHover]);
         ui.cursorShape = curHand;
     }
     Color ink = res.hovered || current ? t.base[slotLink] : t.base[slotText];
-    drawText(state, name, rect, scaled(state, 13.5), ink, 0.5, current ? 600 : 500);
+    drawText(state, name, rect, dp(*state.ui, 13.5), ink, 0.5, current ? 600 : 500);
     if (current) {
-        double inset = scaled(state, 12), thick = scaled(state, 2);
-        Rect bar{rect.x + inset, scaled(state, kDesktopBarDp - 6) - thick, rect.w - 2 * inset, thick};
-        fillRoundRect(*state.renderer, bar, scaled(state, 1), t.base[slotAccent]);
+        double inset = dp(*state.ui, kSpaceLarge), thick = dp(*state.ui, 2);
+        Rect bar{rect.x + inset, dp(*state.ui, kDesktopBarDp - 6) - thick, rect.w - 2 * inset, thick};
+        fillRoundRect(*state.renderer, bar, dp(*state.ui, 1), t.base[slotAccent]);
     }
     if (res.clicked)
         switchPage(state, page);
@@ -114,13 +115,13 @@ void drawSyncButton(AppState& state, const Rect& rect, const SyncStatusLook& loo
     UiContext& ui = *state.ui;
     InteractResult res = interact(ui, widgetId(ui, "nav-sync"), rect, 1);
     if (res.hovered) {
-        fillRoundRect(*state.renderer, rect, scaled(state, 13), ui.theme.base[slotHover]);
+        fillRoundRect(*state.renderer, rect, dp(*state.ui, 13), ui.theme.base[slotHover]);
         ui.cursorShape = curHand;
     }
-    double s = scaled(state, 16);
-    icon(state, look.icon, {rect.x + scaled(state, 8), rect.y + scaled(state, 5), s, s}, look.color);
-    Rect text{rect.x + scaled(state, 27), rect.y, std::max(0.0, rect.w - scaled(state, 27)), rect.h};
-    drawText(state, look.label, text, scaled(state, 11.5), look.color, 0, 500);
+    double s = dp(*state.ui, 16);
+    icon(state, look.icon, {rect.x + dp(*state.ui, 8), rect.y + dp(*state.ui, 5), s, s}, look.color);
+    Rect text{rect.x + dp(*state.ui, 27), rect.y, std::max(0.0, rect.w - dp(*state.ui, 27)), rect.h};
+    drawText(state, look.label, text, dp(*state.ui, 11.5), look.color, 0, 500);
     setTooltip(ui, syncStatusText(state));
     registerTourAnchor(state, "sync", rect);
     if (res.clicked)
@@ -134,10 +135,10 @@ void drawBalanceButton(AppState& state, const DesktopHeaderLayout& at)
     const Rect& rect = at.balance;
     InteractResult res = interact(ui, widgetId(ui, "nav-balance"), rect, 1);
     fillRoundRect(
-        *state.renderer, rect, scaled(state, 8), res.hovered ? t.base[slotHover] : t.base[slotBackgroundDeep]);
+        *state.renderer, rect, dp(*state.ui, 8), res.hovered ? t.base[slotHover] : t.base[slotBackgroundDeep]);
     if (res.hovered)
         ui.cursorShape = curHand;
-    drawText(state, at.balanceText, rect, scaled(state, 13), amountColor(state, at.balanceAmount, kDesktopWarnBelow),
+    drawText(state, at.balanceText, rect, dp(*state.ui, 13), amountColor(state, at.balanceAmount, kDesktopWarnBelow),
         0.5, 500);
     setTooltip(ui, "Today's balance; click for this month's figures");
     registerTourAnchor(state, "balance", rect);
@@ -160,10 +161,10 @@ void drawAvatarButton(AppState& state, const Rect& rect)
     const Theme& t = ui.theme;
     InteractResult res = interact(ui, widgetId(ui, "nav-avatar"), rect, 1);
     if (res.hovered) {
-        fillRoundRect(*state.renderer, rect, scaled(state, 17), t.base[slotHover]);
+        fillRoundRect(*state.renderer, rect, dp(*state.ui, 17), t.base[slotHover]);
         ui.cursorShape = curHand;
     }
-    double d = scaled(state, 30), two = scaled(state, 2);
+    double d = dp(*state.ui, 30), two = dp(*state.ui, 2);
     drawAvatar(state, {rect.x + two, rect.y + two, d, d}, d);
     chevron(state, rect, 16, 10, 14);
     if (res.clicked)
@@ -175,12 +176,12 @@ void drawMenuButton(AppState& state, const Rect& rect)
     UiContext& ui = *state.ui;
     const Theme& t = ui.theme;
     InteractResult res = interact(ui, widgetId(ui, "nav-menu"), rect, 1);
-    double radius = scaled(state, 8);
+    double radius = dp(*state.ui, 8);
     fillRoundRect(*state.renderer, rect, radius, res.hovered ? t.base[slotHover] : t.base[slotBackground]);
-    strokeRoundRect(*state.renderer, rect, radius, std::max(1.0, scaled(state, 1)), t.base[slotSoftBorder]);
+    strokeRoundRect(*state.renderer, rect, radius, std::max(1.0, dp(*state.ui, 1)), t.base[slotSoftBorder]);
     if (res.hovered)
         ui.cursorShape = curHand;
-    drawText(state, "Menu", {rect.x + scaled(state, 12), rect.y, rect.w, rect.h}, scaled(state, 13), t.base[slotText],
+    drawText(state, "Menu", {rect.x + dp(*state.ui, 12), rect.y, rect.w, rect.h}, dp(*state.ui, 13), t.base[slotText],
         0, 600);
     chevron(state, rect, 20, 9, 14);
     if (res.clicked)
@@ -193,20 +194,20 @@ void drawBrand(AppState& state, const DesktopHeaderLayout& at)
     const Theme& t = ui.theme;
     double h = at.height;
     if (state.windowIcon) {
-        double s = scaled(state, 32);
-        Rect logo{scaled(state, 16), std::round((h - s) / 2), s, s};
+        double s = dp(*state.ui, 32);
+        Rect logo{dp(*state.ui, 16), std::round((h - s) / 2), s, s};
         drawTextureRect(*state.renderer, *state.windowIcon, logo, colorWhite, 0, 0, 1, 1);
     }
     // On their baselines, in boxes that end before the balance: a narrow
     // window elides the tagline rather than writing it under the button.
-    double room = std::max(0.0, at.balance.x - scaled(state, 12) - at.nameX);
+    double room = std::max(0.0, at.balance.x - dp(*state.ui, 12) - at.nameX);
     auto line = [&](std::string_view text, int32_t weight, double baseline, double size, Color color) {
         const GlyphAtlas& face = *atlasForWeight(state, weight);
         double up = ascent(face, size), down = descent(face, size);
         drawText(state, text, {at.nameX, baseline - up, room, up - down}, size, color, 0, weight);
     };
-    line(kProductName, 700, std::round(h / 2 - scaled(state, 2)), scaled(state, 15), t.base[slotText]);
-    line("Plan \u00b7 Track \u00b7 Forecast", 400, std::round(h / 2 + scaled(state, 12)), scaled(state, 10),
+    line(kProductName, 700, std::round(h / 2 - dp(*state.ui, 2)), dp(*state.ui, 15), t.base[slotText]);
+    line("Plan \u00b7 Track \u00b7 Forecast", 400, std::round(h / 2 + dp(*state.ui, 12)), dp(*state.ui, 10),
         t.base[slotTextTertiary]);
     InteractResult res = interact(ui, widgetId(ui, "nav-brand"), at.brand, 1);
     if (res.hovered)
@@ -286,41 +287,41 @@ DesktopHeaderLayout desktopHeaderLayout(AppState& state)
 {
     const UiContext& ui = *state.ui;
     DesktopHeaderLayout at;
-    double h = scaled(state, kDesktopBarDp), mid = h / 2;
+    double h = dp(*state.ui, kDesktopBarDp), mid = h / 2;
     at.height = h;
-    at.nameX = scaled(state, 16 + 32 + 10);
-    double nameEnd = at.nameX + measureText(state, kProductName, scaled(state, 15), 700);
-    at.brand = {scaled(state, 16), mid - scaled(state, 18), nameEnd - scaled(state, 16), scaled(state, 36)};
+    at.nameX = dp(*state.ui, 16 + 32 + 10);
+    double nameEnd = at.nameX + measureText(state, kProductName, dp(*state.ui, 15), 700);
+    at.brand = {dp(*state.ui, 16), mid - dp(*state.ui, 18), nameEnd - dp(*state.ui, 16), dp(*state.ui, 36)};
 
     at.balanceAmount = headerBalance(state);
     at.balanceText = "Balance: " + formatMoney(at.balanceAmount);
     at.syncLabel = syncStatusLabel(state).label;
-    double balanceW = measureText(state, at.balanceText, scaled(state, 13), 500) + scaled(state, 20);
-    double syncW = measureText(state, at.syncLabel, scaled(state, 11.5), 500) + scaled(state, 30);
-    double avatarW = scaled(state, 48), gap = scaled(state, 12);
+    double balanceW = measureText(state, at.balanceText, dp(*state.ui, 13), 500) + dp(*state.ui, 20);
+    double syncW = measureText(state, at.syncLabel, dp(*state.ui, 11.5), 500) + dp(*state.ui, 30);
+    double avatarW = dp(*state.ui, 48), gap = dp(*state.ui, kSpaceLarge);
     double cluster = balanceW + syncW + avatarW + 2 * gap;
 
-    double x = nameEnd + scaled(state, 18);
+    double x = nameEnd + dp(*state.ui, 18);
     for (uint8_t page : headerTabPages()) {
-        double w = measureText(state, pageKindName(page), scaled(state, 13.5), 600) + scaled(state, 26);
-        double th = scaled(state, 34);
+        double w = measureText(state, pageKindName(page), dp(*state.ui, 13.5), 600) + dp(*state.ui, 26);
+        double th = dp(*state.ui, 34);
         at.tabs.push_back({x, mid - th / 2, w, th});
-        x += w + scaled(state, 2);
+        x += w + dp(*state.ui, 2);
     }
     double tabsEnd = at.tabs.back().x + at.tabs.back().w;
-    at.tabsFit = tabsEnd <= ui.viewWidth - scaled(state, 16) - cluster - scaled(state, 10);
+    at.tabsFit = tabsEnd <= ui.viewWidth - dp(*state.ui, 16) - cluster - dp(*state.ui, 10);
 
-    double right = ui.viewWidth - scaled(state, 16);
-    at.avatar = {right - avatarW, mid - scaled(state, 17), avatarW, scaled(state, 34)};
+    double right = ui.viewWidth - dp(*state.ui, 16);
+    at.avatar = {right - avatarW, mid - dp(*state.ui, 17), avatarW, dp(*state.ui, 34)};
     right = at.avatar.x - gap;
     if (!at.tabsFit) {
-        double w = measureText(state, "Menu", scaled(state, 13), 600) + scaled(state, 34);
-        at.menu = {right - w, mid - scaled(state, 16), w, scaled(state, 32)};
+        double w = measureText(state, "Menu", dp(*state.ui, 13), 600) + dp(*state.ui, 34);
+        at.menu = {right - w, mid - dp(*state.ui, 16), w, dp(*state.ui, 32)};
         right = at.menu.x - gap;
     }
-    at.sync = {right - syncW, mid - scaled(state, 13), syncW, scaled(state, 26)};
+    at.sync = {right - syncW, mid - dp(*state.ui, 13), syncW, dp(*state.ui, 26)};
     right = at.sync.x - gap;
-    at.balance = {right - balanceW, mid - scaled(state, 15), balanceW, scaled(state, 30)};
+    at.balance = {right - balanceW, mid - dp(*state.ui, 15), balanceW, dp(*state.ui, 30)};
     return at;
 }
 
@@ -334,9 +335,9 @@ Rect drawDesktopHeader(AppState& state)
     closeUnreachable(state, {"phonemenu", at.tabsFit ? "navmenu" : ""});
     double h = at.height;
     Rect bar{0, 0, ui.viewWidth, h};
-    drawShadowRect(*state.renderer, bar, 0, scaled(state, 6), t.base[slotShadowSoft]);
+    drawShadowRect(*state.renderer, bar, 0, dp(*state.ui, 6), t.base[slotShadowSoft]);
     fillRect(*state.renderer, bar, tintColor(t, 0));
-    drawDivider(state, 0, ui.viewWidth, h - std::max(1.0, scaled(state, 1)), t.base[slotSoftBorder]);
+    drawDivider(state, 0, ui.viewWidth, h - std::max(1.0, dp(*state.ui, 1)), t.base[slotSoftBorder]);
 
     drawBrand(state, at);
     if (at.tabsFit)
@@ -363,41 +364,41 @@ Rect drawPhoneHeader(AppState& state)
         drawPhoneMenu(state);
         return {0, 0, ui.viewWidth, ui.viewHeight};
     }
-    double h = scaled(state, kPhoneBarDp);
+    double h = dp(*state.ui, kPhoneBarDp);
     fillRect(*state.renderer, {0, 0, ui.viewWidth, h}, t.base[slotSurface]);
-    drawDivider(state, 0, ui.viewWidth, h - std::max(1.0, scaled(state, 1)), t.base[slotBorder]);
+    drawDivider(state, 0, ui.viewWidth, h - std::max(1.0, dp(*state.ui, 1)), t.base[slotBorder]);
 
     double balance = headerBalance(state);
     std::string balanceText = formatMoney(balance);
-    double balanceSize = scaled(state, 13.5);
+    double balanceSize = dp(*state.ui, 13.5);
     double balanceW = measureText(state, balanceText, balanceSize, 500);
-    double menuTextW = measureText(state, "Menu", scaled(state, 14), 500);
-    double w = scaled(state, 10 + 24 + 8) + menuTextW + scaled(state, 8 + 16 + 10);
-    double side = scaled(state, 14), gap = scaled(state, 8);
+    double menuTextW = measureText(state, "Menu", dp(*state.ui, 14), 500);
+    double w = dp(*state.ui, 10 + 24 + 8) + menuTextW + dp(*state.ui, 8 + 16 + 10);
+    double side = dp(*state.ui, 14), gap = dp(*state.ui, kSpaceBase);
     // In a window too narrow for the balance beside the word, the button
     // keeps its picture and chevron only.
     bool word = side + balanceW + gap + w + side <= ui.viewWidth;
     if (!word)
-        w -= menuTextW + scaled(state, 8);
-    double bh = scaled(state, 34);
+        w -= menuTextW + dp(*state.ui, 8);
+    double bh = dp(*state.ui, 34);
     Rect button{ui.viewWidth - side - w, (h - bh) / 2, w, bh};
     drawText(state, balanceText, {side, 0, std::max(0.0, button.x - gap - side), h}, balanceSize,
         amountColor(state, balance, kPhoneWarnBelow), 0, 500);
 
     int64_t sheet = popupId(state, "phonemenu");
     InteractResult res = interact(ui, widgetId(ui, "ph-menu"), button, 1);
-    double radius = scaled(state, 10);
+    double radius = dp(*state.ui, 10);
     bool lit = res.hovered || isPopupOpen(ui, sheet);
     fillRoundRect(*state.renderer, button, radius, lit ? t.base[slotHover] : t.base[slotSurface]);
-    strokeRoundRect(*state.renderer, button, radius, std::max(1.0, scaled(state, 1)), t.base[slotSoftBorder]);
-    double a = scaled(state, 24);
-    Rect face{button.x + scaled(state, 10), button.y + (bh - a) / 2, a, a};
+    strokeRoundRect(*state.renderer, button, radius, std::max(1.0, dp(*state.ui, 1)), t.base[slotSoftBorder]);
+    double a = dp(*state.ui, 24);
+    Rect face{button.x + dp(*state.ui, 10), button.y + (bh - a) / 2, a, a};
     if (isSignedIn(state))
         drawAvatar(state, face, a);
     else if (state.windowIcon)
         drawTextureRect(*state.renderer, *state.windowIcon, face, colorWhite, 0, 0, 1, 1);
     if (word)
-        drawText(state, "Menu", {face.x + a + scaled(state, 8), button.y, menuTextW, bh}, scaled(state, 14),
+        drawText(state, "Menu", {face.x + a + dp(*state.ui, 8), button.y, menuTextW, bh}, dp(*state.ui, 14),
             t.base[slotText], 0, 500);
     chevron(state, button, 26, 9, 16);
     if (res.hovered)
@@ -414,15 +415,15 @@ PhoneMenuLayout phoneMenuLayout(const AppState& state)
     PhoneMenuLayout at;
     bool signedIn = isSignedIn(state);
     at.extraRows = signedIn ? 1 : 2;
-    at.row = scaled(state, 46);
-    if ((8 - int(signedIn)) * scaled(state, 46) + scaled(state, 32) > ui.viewHeight - scaled(state, 16)) {
-        at.row = scaled(state, 42);
+    at.row = dp(*state.ui, 46);
+    if ((8 - int(signedIn)) * dp(*state.ui, 46) + dp(*state.ui, 32) > ui.viewHeight - dp(*state.ui, 16)) {
+        at.row = dp(*state.ui, 42);
         at.columns = 2;
         at.rowsPerColumn = 3;
     }
-    double w = std::min(ui.viewWidth - scaled(state, 16), scaled(state, 560));
-    double h = (at.extraRows + at.rowsPerColumn + 1) * at.row + scaled(state, 18 + 14);
-    double y = std::max(scaled(state, 8), ui.viewHeight - h - scaled(state, 8));
+    double w = std::min(ui.viewWidth - dp(*state.ui, 16), dp(*state.ui, 560));
+    double h = (at.extraRows + at.rowsPerColumn + 1) * at.row + dp(*state.ui, 18 + 14);
+    double y = std::max(dp(*state.ui, 8), ui.viewHeight - h - dp(*state.ui, 8));
     at.sheet = {std::round((ui.viewWidth - w) / 2), std::round(y), std::round(w), std::round(h)};
     return at;
 }
@@ -445,15 +446,15 @@ void drawPhoneMenu(AppState& state)
     int32_t layer = beginPopover(state, sheet);
     Renderer& r = *state.renderer;
     Rect handle{
-        sheet.x + (sheet.w - scaled(state, 38)) / 2, sheet.y + scaled(state, 7), scaled(state, 38), scaled(state, 5)};
-    fillRoundRect(r, handle, scaled(state, 3), t.base[slotBorder]);
+        sheet.x + (sheet.w - dp(*state.ui, 38)) / 2, sheet.y + dp(*state.ui, 7), dp(*state.ui, 38), dp(*state.ui, 5)};
+    fillRoundRect(r, handle, dp(*state.ui, 3), t.base[slotBorder]);
 
-    double left = sheet.x + scaled(state, 8), inner = sheet.w - scaled(state, 16);
-    double y = sheet.y + scaled(state, 16);
+    double left = sheet.x + dp(*state.ui, 8), inner = sheet.w - dp(*state.ui, 16);
+    double y = sheet.y + dp(*state.ui, 16);
     auto divider = [&] {
         drawDivider(
-            state, sheet.x + scaled(state, 14), sheet.x + sheet.w - scaled(state, 14), y, t.base[slotSoftBorder]);
-        y += scaled(state, 5);
+            state, sheet.x + dp(*state.ui, 14), sheet.x + sheet.w - dp(*state.ui, 14), y, t.base[slotSoftBorder]);
+        y += dp(*state.ui, 5);
     };
     SyncStatusLook look = syncStatusLabel(state);
     if (iconRow(state, "pm-sync", look.label, look.icon, {left, y, inner, at.row}, false, syncStatusText(state),
@@ -499,7 +500,7 @@ bool userMenuEntry(AppState& state, std::string_view id, std::string_view label,
     UiContext& ui = *state.ui;
     // Rows touch: the menu's rows are exactly one row apart.
     Rect frame = layoutRect(ui);
-    double y = layoutCursor(ui), row = scaled(state, kMenuRowDp);
+    double y = layoutCursor(ui), row = dp(*state.ui, kMenuRowDp);
     setLayoutCursor(ui, y + row);
     extendLayout(ui, y + row);
     return iconRow(state, id, label, iconName, {frame.x, y, frame.w, row}, false);
@@ -512,37 +513,37 @@ void drawUserMenu(AppState& state, const Rect& anchor)
         return;
     const Theme& t = ui.theme;
     bool signedIn = isSignedIn(state);
-    double header = scaled(state, signedIn ? 64 : 52);
+    double header = dp(*state.ui, signedIn ? 64 : 52);
     int rows = signedIn ? 2 : 3;
-    double h = rows * scaled(state, kMenuRowDp) + header + scaled(state, 12);
-    Rect panel = placePopover(state, anchor, scaled(state, 250), h, true, false);
+    double h = rows * dp(*state.ui, kMenuRowDp) + header + dp(*state.ui, 12);
+    Rect panel = placePopover(state, anchor, dp(*state.ui, 250), h, true, false);
     int32_t layer = beginPopover(state, panel);
-    double inset = scaled(state, 14);
-    double x = panel.x + inset, w = panel.w - 2 * inset, y = panel.y + scaled(state, 10);
+    double inset = dp(*state.ui, 14);
+    double x = panel.x + inset, w = panel.w - 2 * inset, y = panel.y + dp(*state.ui, 10);
     auto line = [&](double height) { return Rect{x, y, w, height}; };
     if (signedIn) {
-        sectionCaption(state, "Signed in as", line(scaled(state, 14)), 0);
-        y += scaled(state, 16);
+        sectionCaption(state, "Signed in as", line(dp(*state.ui, 14)), 0);
+        y += dp(*state.ui, 16);
         std::string owner = budgetOwnerLabel(state);
         if (owner != state.session.email) {
-            drawText(state, elideText(state, owner, w, scaled(state, 13), 600), line(scaled(state, 18)),
-                scaled(state, 13), t.base[slotText], 0, 600);
-            y += scaled(state, 18);
+            drawText(state, elideText(state, owner, w, dp(*state.ui, 13), 600), line(dp(*state.ui, 18)),
+                dp(*state.ui, 13), t.base[slotText], 0, 600);
+            y += dp(*state.ui, 18);
         }
-        drawText(state, elideText(state, state.session.email, w, scaled(state, 12), 400), line(scaled(state, 16)),
-            scaled(state, 12), t.base[slotTextSecondary], 0, 400);
-        y += scaled(state, 20);
+        drawText(state, elideText(state, state.session.email, w, dp(*state.ui, 12), 400), line(dp(*state.ui, 16)),
+            dp(*state.ui, 12), t.base[slotTextSecondary], 0, 400);
+        y += dp(*state.ui, 20);
     } else {
-        sectionCaption(state, "This device only", line(scaled(state, 14)), 0);
-        y += scaled(state, 16);
-        drawText(state, "Not signed in", line(scaled(state, 18)), scaled(state, 13), t.base[slotText], 0, 600);
-        y += scaled(state, 24);
+        sectionCaption(state, "This device only", line(dp(*state.ui, 14)), 0);
+        y += dp(*state.ui, 16);
+        drawText(state, "Not signed in", line(dp(*state.ui, 18)), dp(*state.ui, 13), t.base[slotText], 0, 600);
+        y += dp(*state.ui, 24);
     }
     drawDivider(state, panel.x, panel.x + panel.w, y, t.base[slotSoftBorder]);
-    y += scaled(state, 4);
+    y += dp(*state.ui, 4);
     // The entries go in 6 dp from the sides, one row below the other.
     popLayout(ui);
-    pushLayout(ui, {panel.x + scaled(state, 6), y, panel.w - scaled(state, 12), panel.y + panel.h - y});
+    pushLayout(ui, {panel.x + dp(*state.ui, 6), y, panel.w - dp(*state.ui, 12), panel.y + panel.h - y});
     if (signedIn) {
         if (userMenuEntry(state, "um-account", "Account Settings", "settings")) {
             closePopup(ui);
@@ -574,9 +575,9 @@ void drawPageMenu(AppState& state, const Rect& anchor)
     UiContext& ui = *state.ui;
     if (!isPopupOpen(ui, popupId(state, "navmenu")))
         return;
-    double row = scaled(state, kMenuRowDp), inset = scaled(state, 6);
+    double row = dp(*state.ui, kMenuRowDp), inset = dp(*state.ui, kSpaceSmall);
     const std::vector<uint8_t>& pages = headerMenuPages();
-    Rect panel = placePopover(state, anchor, scaled(state, 220), pages.size() * row + scaled(state, 12), true, false);
+    Rect panel = placePopover(state, anchor, dp(*state.ui, 220), pages.size() * row + dp(*state.ui, 12), true, false);
     int32_t layer = beginPopover(state, panel);
     double y = panel.y + inset;
     for (uint8_t page : pages) {

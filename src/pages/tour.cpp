@@ -16,6 +16,7 @@
 #include "ui/hit_test.h"
 #include "ui/input.h"
 #include "ui/layout.h"
+#include "ui/spacing.h"
 #include "ui/wrap.h"
 
 namespace qm {
@@ -98,7 +99,7 @@ const std::vector<TourStep>& tourSteps()
 
 double tourCardWidth(const AppState& state)
 {
-    return std::min(scaled(state, 420), state.ui->viewWidth - scaled(state, 24));
+    return std::min(dp(*state.ui, 420), state.ui->viewWidth - dp(*state.ui, 24));
 }
 
 TourCardLayout tourCardLayout(const AppState& state, const std::optional<Rect>& anchor, size_t lines)
@@ -106,20 +107,20 @@ TourCardLayout tourCardLayout(const AppState& state, const std::optional<Rect>& 
     const UiContext& ui = *state.ui;
     TourCardLayout at;
     double w = tourCardWidth(state);
-    double h = double(lines) * scaled(state, kLineDp) + scaled(state, 70 + 56);
-    double margin = scaled(state, 12);
+    double h = double(lines) * dp(*state.ui, kLineDp) + dp(*state.ui, 70 + 56);
+    double margin = dp(*state.ui, kSpaceLarge);
     if (!anchor) {
         at.card = {(ui.viewWidth - w) / 2, (ui.viewHeight - h) / 2, w, h};
     } else {
         const Rect& a = *anchor;
-        double grow = scaled(state, 6);
+        double grow = dp(*state.ui, 6);
         at.hole = Rect{a.x - grow, a.y - grow, a.w + 2 * grow, a.h + 2 * grow};
         double x = std::clamp(a.x + a.w / 2 - w / 2, margin, std::max(margin, ui.viewWidth - w - margin));
-        double y = a.y + a.h + scaled(state, 16);
+        double y = a.y + a.h + dp(*state.ui, 16);
         at.card = {x, y, w, h};
     }
     if (at.card.y + h > ui.viewHeight - margin)
-        at.card.y = std::max(margin, (anchor ? anchor->y : at.card.y) - h - scaled(state, 16));
+        at.card.y = std::max(margin, (anchor ? anchor->y : at.card.y) - h - dp(*state.ui, 16));
     return at;
 }
 
@@ -165,38 +166,38 @@ void drawTour(AppState& state)
 
     int32_t previous = beginOverlay(ui, {0, 0, ui.viewWidth, ui.viewHeight});
     double w = tourCardWidth(state);
-    double textSize = scaled(state, 13);
-    std::vector<std::string> lines = wrapText(ui, step.text, w - scaled(state, 40), textSize);
+    double textSize = dp(*state.ui, 13);
+    std::vector<std::string> lines = wrapText(ui, step.text, w - dp(*state.ui, 40), textSize);
     TourCardLayout at = tourCardLayout(state, anchor, lines.size());
     dimAround(state, at.hole, withAlpha(t.base[slotShadow], 0.45));
     if (at.hole)
-        strokeRoundRect(r, *at.hole, scaled(state, 8), scaled(state, 2), t.base[slotAccent]);
+        strokeRoundRect(r, *at.hole, dp(*state.ui, 8), dp(*state.ui, 2), t.base[slotAccent]);
 
     const Rect& card = at.card;
-    double radius = scaled(state, 14);
-    drawShadowRect(r, card, radius, scaled(state, 24), t.base[slotShadowSoft]);
+    double radius = dp(*state.ui, 14);
+    drawShadowRect(r, card, radius, dp(*state.ui, 24), t.base[slotShadowSoft]);
     fillRoundRect(r, card, radius, t.base[slotRaised]);
-    strokeRoundRect(r, card, radius, std::max(1.0, scaled(state, 1)), t.base[slotShadeStrong]);
+    strokeRoundRect(r, card, radius, std::max(1.0, dp(*state.ui, 1)), t.base[slotShadeStrong]);
     addOverlayRect(ui, card);
-    double x = card.x + scaled(state, 20), textW = card.w - scaled(state, 40);
+    double x = card.x + dp(*state.ui, 20), textW = card.w - dp(*state.ui, 40);
     sectionCaption(state, "Step " + std::to_string(s + 1) + " of " + std::to_string(kStepCount),
-        {x, card.y + scaled(state, 14), textW, scaled(state, 14)}, 0);
-    drawText(state, step.title, {x, card.y + scaled(state, 30), textW, scaled(state, 26)}, scaled(state, 16),
+        {x, card.y + dp(*state.ui, 14), textW, dp(*state.ui, 14)}, 0);
+    drawText(state, step.title, {x, card.y + dp(*state.ui, 30), textW, dp(*state.ui, 26)}, dp(*state.ui, 16),
         t.base[slotText], 0, 700);
-    double lineY = card.y + scaled(state, 64);
+    double lineY = card.y + dp(*state.ui, 64);
     for (const std::string& line : lines) {
-        drawText(state, line, {x, lineY, textW, scaled(state, kLineDp)}, textSize, t.base[slotTextSecondary], 0, 400);
-        lineY += scaled(state, kLineDp);
+        drawText(state, line, {x, lineY, textW, dp(*state.ui, kLineDp)}, textSize, t.base[slotTextSecondary], 0, 400);
+        lineY += dp(*state.ui, kLineDp);
     }
 
-    double by = card.y + card.h - scaled(state, 46), bh = scaled(state, 32), label = scaled(state, 12.5);
-    bool end = button(state, "tour-skip", "Skip tour", {x, by, scaled(state, 100), bh}, "ghost", "", false, label);
-    Rect next{card.x + card.w - scaled(state, 20 + 90), by, scaled(state, 90), bh};
+    double by = card.y + card.h - dp(*state.ui, 46), bh = dp(*state.ui, 32), label = dp(*state.ui, 12.5);
+    bool end = button(state, "tour-skip", "Skip tour", {x, by, dp(*state.ui, 100), bh}, "ghost", "", false, label);
+    Rect next{card.x + card.w - dp(*state.ui, 20 + 90), by, dp(*state.ui, 90), bh};
     int32_t to = s;
     if (button(state, "tour-next", s == kStepCount - 1 ? "Finish" : "Next", next, "primary", "", false, label))
         to = s + 1;
     if (s >= 1
-        && button(state, "tour-back", "Back", {next.x - scaled(state, 80), by, scaled(state, 72), bh}, "secondary", "",
+        && button(state, "tour-back", "Back", {next.x - dp(*state.ui, 80), by, dp(*state.ui, 72), bh}, "secondary", "",
             false, label))
         to = s - 1;
 

@@ -90,7 +90,7 @@ constexpr DerivedCopy kDerivedFrom[] = {
 
 struct MetricSize {
     ThemeMetric metric;
-    double dp;
+    double size;  // dp
 };
 
 constexpr MetricSize kMetrics[] = {
@@ -161,7 +161,7 @@ void deriveThemeColors(Theme& t)
         t.derived[c.slot] = t.base[c.from];
     t.derived[derivedScrollTrack] = colorTransparent;
     for (const MetricSize& m : kMetrics)
-        t.metrics[m.metric] = m.dp;
+        t.metrics[m.metric] = m.size;
 }
 
 Color tintColor(const Theme& t, int32_t level)

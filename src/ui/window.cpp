@@ -40,10 +40,8 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
     const Theme& t = ctx.theme;
     Renderer& r = *ctx.renderer;
     int64_t id = widgetId(ctx, named("win", name));
-    double s = ctx.scale;
-    auto dp = [s](double v) { return v * s; };
     double vw = ctx.viewWidth, vh = ctx.viewHeight;
-    bool fits = vw >= dp(160) && vh >= dp(120);
+    bool fits = vw >= dp(ctx, 160) && vh >= dp(ctx, 120);
     bool placed = st.positioned && st.rect.w > 0;
     if (!fits && !placed)
         return false;
@@ -55,20 +53,20 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
             st.squeezed = false;
         st.contentHeight = 0;
     }
-    double margin = dp(8);
+    double margin = dp(ctx, 8);
     double p = windowPadding(ctx);
-    double titleH = dp(32);
+    double titleH = dp(ctx, 32);
     Rect& rc = st.rect;
     if (fits) {
         double roomW = vw - 2 * margin, roomH = vh - 2 * margin;
         if (!resizable) {
             bool tooWide = width > roomW;
-            rc.w = tooWide ? std::max(roomW, dp(200)) : width;
+            rc.w = tooWide ? std::max(roomW, dp(ctx, 200)) : width;
             rc.h = height;
             if (tooWide && st.contentHeight > 0)
-                rc.h = std::max(rc.h, std::ceil(2 * p + dp(32) + st.contentHeight + st.footerHeight));
+                rc.h = std::max(rc.h, std::ceil(2 * p + dp(ctx, 32) + st.contentHeight + st.footerHeight));
             if (rc.h > roomH)
-                rc.h = std::max(roomH, dp(120));
+                rc.h = std::max(roomH, dp(ctx, 120));
             if (tooWide) {
                 rc.x = centredX(vw, rc.w);
                 if (!st.moved)
@@ -97,17 +95,17 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
                     rc = st.savedRect;
                     st.squeezed = false;
                 } else {
-                    rc.w = std::min(st.savedRect.w, std::max(roomW, dp(200)));
-                    rc.h = std::min(st.savedRect.h, std::max(roomH, dp(120)));
+                    rc.w = std::min(st.savedRect.w, std::max(roomW, dp(ctx, 200)));
+                    rc.h = std::min(st.savedRect.h, std::max(roomH, dp(ctx, 120)));
                     rc.x = centredX(vw, rc.w);
                     if (!st.moved)
                         rc.y = std::max(centredY(vh, rc.h), margin);
                 }
             }
             if (rc.h > roomH)
-                rc.h = std::max(roomH, dp(120));
+                rc.h = std::max(roomH, dp(ctx, 120));
             if (rc.w > roomW)
-                rc.w = std::max(roomW, dp(200));
+                rc.w = std::max(roomW, dp(ctx, 200));
         }
         rc.x = std::clamp(rc.x, 0.0, std::max(vw - rc.w, 0.0));
         rc.y = std::clamp(rc.y, 0.0, std::max(vh - rc.h, 0.0));
@@ -149,8 +147,8 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
         frame.firstFrameClip = true;
     }
 
-    double radius = dp(6);
-    drawShadowRect(r, rc, radius, dp(20), t.base[slotShadowSoft]);
+    double radius = dp(ctx, 6);
+    drawShadowRect(r, rc, radius, dp(ctx, 20), t.base[slotShadowSoft]);
     fillRoundRect(r, rc, radius, t.base[slotSurface]);
     strokeRoundRect(r, rc, radius, 1, t.base[slotShadeStrong]);
     // Rounded at the top only: the rounded fill reaches below the title bar
@@ -159,9 +157,11 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
     fillRoundRect(r, {rc.x, rc.y, rc.w, titleH + radius}, radius, t.base[slotRaised]);
     popClip(r);
     fillRect(r, {rc.x, rc.y + titleH - 1, rc.w, 1}, t.base[slotShadeStrong]);
-    uiDrawText(ctx, title, {rc.x + dp(12), rc.y, rc.w - dp(60), titleH}, t.base[slotText], 0, fontSize(ctx), 1);
+    uiDrawText(
+        ctx, title, {rc.x + dp(ctx, 12), rc.y, rc.w - dp(ctx, 60), titleH}, t.base[slotText], 0, fontSize(ctx), 1);
 
-    InteractResult drag = interact(ctx, widgetId(ctx, named("windrag", name)), {rc.x, rc.y, rc.w - dp(36), titleH}, 1);
+    InteractResult drag =
+        interact(ctx, widgetId(ctx, named("windrag", name)), {rc.x, rc.y, rc.w - dp(ctx, 36), titleH}, 1);
     if (drag.pressed) {
         st.dragging = true;
         st.dragOffsetX = ctx.pointerX - rc.x;
@@ -178,7 +178,7 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
     }
 
     if (resizable) {
-        double g = dp(16);
+        double g = dp(ctx, 16);
         InteractResult grip =
             interact(ctx, widgetId(ctx, named("wingrip", name)), {rc.x + rc.w - g, rc.y + rc.h - g, g, g}, 1);
         if (grip.pressed) {
@@ -186,20 +186,21 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
             st.dragOffsetY = rc.y + rc.h - ctx.pointerY;
         }
         if (grip.held) {
-            rc.w = std::clamp(
-                ctx.pointerX + st.dragOffsetX - rc.x, std::max(width * 0.5, dp(200)), std::max(vw - rc.x, dp(200)));
-            rc.h = std::clamp(
-                ctx.pointerY + st.dragOffsetY - rc.y, std::max(height * 0.5, dp(120)), std::max(vh - rc.y, dp(120)));
+            rc.w = std::clamp(ctx.pointerX + st.dragOffsetX - rc.x, std::max(width * 0.5, dp(ctx, 200)),
+                std::max(vw - rc.x, dp(ctx, 200)));
+            rc.h = std::clamp(ctx.pointerY + st.dragOffsetY - rc.y, std::max(height * 0.5, dp(ctx, 120)),
+                std::max(vh - rc.y, dp(ctx, 120)));
         }
         if (grip.hovered || grip.held)
             ctx.cursorShape = curSizeNWSE;
         Color ink = grip.hovered || grip.held ? t.base[slotAccent] : t.base[slotTextSecondary];
         double right = rc.x + rc.w, bottom = rc.y + rc.h;
         for (int k = 1; k <= 3; ++k)
-            drawLine(r, right - dp(4 * k), bottom - dp(3), right - dp(3), bottom - dp(4 * k), 1, ink);
+            drawLine(
+                r, right - dp(ctx, 4 * k), bottom - dp(ctx, 3), right - dp(ctx, 3), bottom - dp(ctx, 4 * k), 1, ink);
     }
     if (closeButton) {
-        Rect button{rc.x + rc.w - dp(30), rc.y + dp(4), dp(24), dp(24)};
+        Rect button{rc.x + rc.w - dp(ctx, 30), rc.y + dp(ctx, 4), dp(ctx, 24), dp(ctx, 24)};
         if (drawButton(ctx, widgetId(ctx, named("winclose", name)), "", button, buttonQuiet, icClose, false, false))
             st.open = false;
     }
@@ -211,7 +212,7 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
 
     popLayout(ctx);  // the overlay's own frame
     frame.contentRect = {rc.x + p, rc.y + titleH + p, rc.w - 2 * p, 0};
-    frame.bodyHeight = std::max(rc.h - titleH - 2 * p - st.footerHeight, dp(20));
+    frame.bodyHeight = std::max(rc.h - titleH - 2 * p - st.footerHeight, dp(ctx, 20));
     frame.contentRect.h = frame.bodyHeight;
     frame.contentOverflows = st.contentHeight > frame.bodyHeight + 0.5;
     frame.scrollId = widgetId(ctx, named("scrollwin", name));

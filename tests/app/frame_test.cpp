@@ -176,8 +176,8 @@ TEST_F(FrameTest, BothBoxesAtOnceMessageFirst)
     const WidgetRecord* no = widget("qmconfirm-no");
     ASSERT_TRUE(ok && yes && no);
     EXPECT_LT(ok->layer, yes->layer);
-    EXPECT_GE(no->rect.w, scaled(*h, 90) - 0.5);
-    EXPECT_GE(yes->rect.w, scaled(*h, 100) - 0.5);
+    EXPECT_GE(no->rect.w, dp(*h->ui, 90) - 0.5);
+    EXPECT_GE(yes->rect.w, dp(*h->ui, 100) - 0.5);
     clickWidget("qmmsg-ok");
     h.frame();
     EXPECT_TRUE(h->messageWindow->open);  // the confirmation box on top takes the click
@@ -231,8 +231,8 @@ TEST_F(FrameTest, ToastsStackNewestLowestAndExpireWithoutInput)
     const std::vector<OverlayRect>& cards = h->ui->overlays;
     ASSERT_EQ(cards.size(), 2u);
     EXPECT_GT(cards[0].rect.y, cards[1].rect.y);  // newest drawn first, lowest
-    EXPECT_DOUBLE_EQ(cards[0].rect.h, scaled(*h, 44));
-    EXPECT_DOUBLE_EQ(cards[0].rect.x + cards[0].rect.w, h->ui->viewWidth - scaled(*h, 20));
+    EXPECT_DOUBLE_EQ(cards[0].rect.h, dp(*h->ui, 44));
+    EXPECT_DOUBLE_EQ(cards[0].rect.x + cards[0].rect.w, h->ui->viewWidth - dp(*h->ui, 20));
     EXPECT_TRUE(h->ui->redrawRequested || h->window->redrawCounter >= 0);
     h.frames(10, 0.1);
     EXPECT_EQ(h->toasts.size(), 1u);
@@ -242,7 +242,7 @@ TEST_F(FrameTest, ToastsStackNewestLowestAndExpireWithoutInput)
 
     showToast(*h, std::string(300, 'w') + " long words wrap onto several lines here", toastInfo, 5);
     h.frame();
-    EXPECT_GT(h->ui->overlays.at(0).rect.h, scaled(*h, 44));
+    EXPECT_GT(h->ui->overlays.at(0).rect.h, dp(*h->ui, 44));
 }
 
 TEST(ToastStyles, UnknownKindsLookLikeInfo)

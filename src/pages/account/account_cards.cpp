@@ -24,6 +24,7 @@
 #include "platform/app_window.h"
 #include "ui/combo_box.h"
 #include "ui/layout.h"
+#include "ui/spacing.h"
 #include "ui/text_edit.h"
 #include "ui/widget_id.h"
 #include "ui/widget_state.h"
@@ -48,7 +49,7 @@ Color secondary(AppState& state) { return uiOf(state).theme.base[slotTextSeconda
 // one under the other, so that neither runs out of the card.
 std::pair<Rect, Rect> buttonPair(AppState& state, double w1, double w2)
 {
-    double h = rowHeight(uiOf(state)), gap = scaled(state, 8);
+    double h = rowHeight(uiOf(state)), gap = dp(*state.ui, kSpaceBase);
     Rect row = take(state, h);
     if (w1 + gap + w2 <= row.w)
         return {{row.x, row.y, w1, h}, {row.x + w1 + gap, row.y, w2, h}};
@@ -71,7 +72,7 @@ constexpr std::array<int32_t, 8> scalePercents{75, 90, 100, 110, 125, 150, 175, 
 
 bool accountBusy(const AppState& state) { return state.request.pending; }
 
-void accountSpace(AppState& state, double dp) { addSpace(uiOf(state), scaled(state, dp)); }
+void accountSpace(AppState& state, double amount) { addSpace(uiOf(state), dp(*state.ui, amount)); }
 
 Rect accountRow(AppState& state, double h)
 {
@@ -93,7 +94,7 @@ bool accountButton(AppState& state, std::string_view id, std::string_view label,
     bool disabled, std::string_view icon)
 {
     Rect row = take(state, rowHeight(uiOf(state)));
-    double w = std::min(row.w, scaled(state, widthDp));
+    double w = std::min(row.w, dp(*state.ui, widthDp));
     return button(state, id, label, {row.x, row.y, w, row.h}, style, icon, disabled);
 }
 
@@ -106,7 +107,7 @@ std::string accountLiveText(AppState& state, std::string_view id, const std::str
 void accountParagraph(AppState& state, std::string_view text, double sizeDp, Color color)
 {
     UiContext& ui = uiOf(state);
-    double size = scaled(state, sizeDp);
+    double size = dp(*state.ui, sizeDp);
     for (const std::string& line : wrapText(ui, text, currentLayout(ui).w, size))
         drawText(state, line, take(state, size * 1.45), size, color, 0, 400);
 }
@@ -141,14 +142,14 @@ void appearanceCard(AppState& state)
         if (isSignedIn(state))
             queueAccountRequest(state, akTheme, {{"theme", choice.value}});
     }
-    space(state, 6);
+    space(state, kSpaceSmall);
     fieldLabel(state, "App scale");
     std::vector<std::string> scales;
     for (int32_t p : scalePercents)
         scales.push_back(std::to_string(p) + "%");
     int32_t scale = scaleChoiceFor(state.settings.uiScale);
     Rect row = take(state, rowHeight(ui));
-    row.w = std::min(row.w, scaled(state, 160));
+    row.w = std::min(row.w, dp(*state.ui, 160));
     if (comboBox(ui, widgetId(ui, "ac-scale"), scale, scales, row, false) && scale >= 0) {
         state.settings.uiScale = scalePercents[size_t(scale)] / 100.0;
         saveSettings(state);
@@ -178,7 +179,7 @@ void calendarSyncCard(AppState& state)
                     "calsync-off", "Turn off", "Cancel", true);
         }
         drawRequestStatus(state, bit(akCalendarToken) | bit(akCalendarTokenOff));
-        space(state, 6);
+        space(state, kSpaceSmall);
         if (!on) {
             accountParagraph(state,
                 "Turn it on for a private address that Google Calendar, Apple Calendar and Outlook can subscribe to, "
@@ -187,18 +188,18 @@ void calendarSyncCard(AppState& state)
         } else {
             accountParagraph(state, "Subscribe to your budget from any calendar app with this private address:", 13,
                 ui.theme.base[slotText]);
-            space(state, 8);
+            space(state, kSpaceBase);
             Rect row = take(state, rowHeight(ui));
-            double bw = scaled(state, state.compact ? 84 : 104);
+            double bw = dp(*state.ui, state.compact ? 84 : 104);
             std::string shown = url;
-            textEdit(ui, widgetId(ui, "cs-url"), shown, {row.x, row.y, row.w - bw - scaled(state, 8), row.h}, "", true,
+            textEdit(ui, widgetId(ui, "cs-url"), shown, {row.x, row.y, row.w - bw - dp(*state.ui, 8), row.h}, "", true,
                 true, false);
             if (button(state, "cs-copy", "Copy", {row.x + row.w - bw, row.y, bw, row.h}, "primary", "copy", false)) {
                 if (state.window)
                     setClipboardText(*state.window, url);
                 showSuccess(state, "Feed URL copied");
             }
-            space(state, 10);
+            space(state, kSpaceRoomy);
             fieldLabel(state, "How to subscribe");
             static const std::array<std::pair<const char*, const char*>, 3> apps{{
                 {"Google Calendar", "The + next to \"Other calendars\", then \"From URL\": paste the address."},
@@ -211,12 +212,12 @@ void calendarSyncCard(AppState& state)
                 accountParagraph(state, std::string(name) + ": " + steps, 12.5, secondary(state));
                 space(state, 2);
             }
-            space(state, 6);
+            space(state, kSpaceSmall);
             accountParagraph(state,
                 "Anyone with this address can see your transactions, so keep it private. A new address stops the old "
                 "one working.",
                 13, secondary(state));
-            space(state, 10);
+            space(state, kSpaceRoomy);
             if (accountButton(state, "cs-regen", "Generate New URL", "danger", 170, accountBusy(state) || offline))
                 showConfirm(state, "Generate a new URL",
                     "Calendars subscribed to the old address stop updating. Generate a new feed URL?", "regen-token",
@@ -228,13 +229,13 @@ void calendarSyncCard(AppState& state)
                 + std::string(serviceLabel) + " account.",
             13, secondary(state));
     }
-    space(state, 12);
+    space(state, kSpaceLarge);
     fieldLabel(state, "Calendar file");
     accountParagraph(state,
         "Save the next months of transactions as an .ics file to import into a calendar on this device (it does not "
         "update by itself).",
         13, secondary(state));
-    space(state, 8);
+    space(state, kSpaceBase);
     if (accountButton(state, "cs-ics", "Save calendar file", "secondary", 190, false, "download"))
         openFileDialog(state, fileCalendarExport, {".ics"}, "quenmark.ics", "");
     endAccountCard(state, top, false);
@@ -248,17 +249,17 @@ void importCard(AppState& state)
         "Bring in transactions from a bank or financial export file (.ofx or .qfx, from Quicken and most banks). You "
         "review every line, with duplicates and recurring payments flagged, before anything is saved.",
         13, secondary(state));
-    space(state, 10);
+    space(state, kSpaceRoomy);
     if (accountButton(state, "ac-import", "Import a file", "primary", 150, false, "upload")) {
         restartFinishedImport(state);
         openFileDialog(state, fileImport, {".ofx", ".qfx"}, "", "");
     }
     ImportWizardState& wizard = importWizardState(state);
     if (wizard.importStep == importReview) {
-        space(state, 8);
-        Rect line = take(state, scaled(state, 20));
+        space(state, kSpaceBase);
+        Rect line = take(state, dp(*state.ui, 20));
         std::string text = "Continue reviewing " + wizard.importFileName;
-        double size = scaled(state, 12.5);
+        double size = dp(*state.ui, 12.5);
         line.w = std::min(line.w, measureText(state, text, size, 500));
         drawText(state, text, line, size, ui.theme.base[slotLink], 0, 500);
         if (interact(ui, widgetId(ui, "ac-import-resume"), line, 1).clicked) {
@@ -281,18 +282,18 @@ void deviceCard(AppState& state)
     double top = beginAccountCard(state, "This device");
     if (checkField(state, "Check for updates when the app starts", state.settings.checkUpdates, false))
         saveSettings(state);
-    space(state, 4);
+    space(state, kSpaceTight);
     if (accountButton(state, "ac-checkupd", "Check for updates now", "secondary", 190, false, "download"))
         checkForUpdates(state, false);
-    space(state, 6);
+    space(state, kSpaceSmall);
     if (checkField(state, "Offer to send a crash report when the app does not close normally",
             state.settings.crashReports, false))
         saveSettings(state);
-    space(state, 8);
+    space(state, kSpaceBase);
     accountParagraph(
         state, "Version " + appVersionText() + " \u00b7 The budget is kept in " + configDir(), 13, secondary(state));
     if (isSignedIn(state)) {
-        space(state, 10);
+        space(state, kSpaceRoomy);
         if (accountButton(state, "ac-logout", "Log out", "secondary", 110, false, "logout"))
             showConfirm(state, "Log out",
                 "Log out of " + state.session.email + "? The budget stays on this device until you sign in again.",
@@ -311,13 +312,13 @@ void legalCard(AppState& state)
         13, ui.theme.base[slotText]);
     std::string accepted = legalAcceptedLabel(state);
     if (!accepted.empty()) {
-        space(state, 4);
+        space(state, kSpaceTight);
         accountParagraph(state, accepted, 13, secondary(state));
     }
-    space(state, 10);
-    double size = scaled(state, 13);
-    auto [terms, privacy] = buttonPair(state, measureText(state, "Terms of Use", size, 600) + scaled(state, 28),
-        measureText(state, "Privacy Policy", size, 600) + scaled(state, 28));
+    space(state, kSpaceRoomy);
+    double size = dp(*state.ui, 13);
+    auto [terms, privacy] = buttonPair(state, measureText(state, "Terms of Use", size, 600) + dp(*state.ui, 28),
+        measureText(state, "Privacy Policy", size, 600) + dp(*state.ui, 28));
     if (button(state, "ac-terms", "Terms of Use", terms, "secondary", "", false))
         openHelpAnchor(state, "terms");
     if (button(state, "ac-privacy", "Privacy Policy", privacy, "secondary", "", false))
@@ -333,9 +334,9 @@ void deleteAccountCard(AppState& state)
         "Warning: this cannot be undone. All your data on " + std::string(serviceLabel)
             + " will be permanently deleted.",
         13, secondary(state));
-    space(state, 8);
+    space(state, kSpaceBase);
     accountField(state, "Type DELETE to confirm", "ac-delete", page.deleteConfirmation, "", false);
-    space(state, 10);
+    space(state, kSpaceRoomy);
     bool armed = accountLiveText(state, "ac-delete", page.deleteConfirmation) == "DELETE";
     if (accountButton(state, "ac-delete-btn", "Delete Account", "danger", 150, accountBusy(state) || !armed))
         showConfirm(state, "Delete your account",
@@ -353,8 +354,8 @@ void yourAccountCard(AppState& state)
         "This budget lives on this device only. A free " + std::string(serviceLabel)
             + " account keeps it safe, syncs it to your other devices and the web, and adds the calendar feed.",
         13, secondary(state));
-    space(state, 10);
-    auto [signIn, signUp] = buttonPair(state, scaled(state, 110), scaled(state, 190));
+    space(state, kSpaceRoomy);
+    auto [signIn, signUp] = buttonPair(state, dp(*state.ui, 110), dp(*state.ui, 190));
     if (button(state, "ac-signin", "Sign in", signIn, "primary", "", false))
         openWelcomePage(state, welcomeSignIn);
     if (button(state, "ac-signup", "Create a free account", signUp, "secondary", "", false))

@@ -14,6 +14,7 @@
 #include "platform/render/primitives.h"
 #include "ui/layout.h"
 #include "ui/scroll_area.h"
+#include "ui/spacing.h"
 #include "ui/text_edit.h"
 #include "ui/widget_id.h"
 #include "ui/window.h"
@@ -27,7 +28,7 @@ namespace {
 
 UiContext& uiOf(AppState& state) { return *state.ui; }
 
-void space(AppState& state, double dp) { addSpace(uiOf(state), scaled(state, dp)); }
+void space(AppState& state, double amount) { addSpace(uiOf(state), dp(*state.ui, amount)); }
 
 const User& userOf(const AppState& state) { return state.store->budget->user; }
 
@@ -38,11 +39,11 @@ void profileCard(AppState& state)
     AccountPageState& page = accountPageState(state);
     double top = beginAccountCard(state, "Profile");
     drawPhotoBlock(state);
-    space(state, 6);
+    space(state, kSpaceSmall);
     accountField(state, "First name", "ac-first", page.firstName, "", false);
-    space(state, 6);
+    space(state, kSpaceSmall);
     accountField(state, "Last name", "ac-last", page.lastName, "", false);
-    space(state, 10);
+    space(state, kSpaceRoomy);
     if (accountButton(state, "ac-savename", "Save Name", "primary", 120, accountBusy(state)))
         queueAccountRequest(state, akProfile,
             {{"first_name", std::string(trimAsciiBlanks(page.firstName))},
@@ -58,11 +59,11 @@ void emailCard(AppState& state)
     accountField(state, "Email address", "ac-email", page.email, "name@example.com", false);
     const std::string& pending = userOf(state).pending_email;
     if (!pending.empty()) {
-        space(state, 6);
+        space(state, kSpaceSmall);
         accountParagraph(state, "Verification email sent to " + pending + ". Check that inbox to complete the change.",
             13, uiOf(state).theme.base[slotTextSecondary]);
     }
-    space(state, 10);
+    space(state, kSpaceRoomy);
     if (accountButton(state, "ac-saveemail", "Update Email", "primary", 130, accountBusy(state)))
         queueAccountRequest(state, akEmail, {{"email", std::string(trimAsciiBlanks(page.email))}});
     drawRequestStatus(state, bit(akEmail));
@@ -74,11 +75,11 @@ void passwordCard(AppState& state)
     AccountPageState& page = accountPageState(state);
     double top = beginAccountCard(state, "Change Password");
     accountField(state, "Current password", "ac-curpw", page.currentPassword, "", true);
-    space(state, 6);
+    space(state, kSpaceSmall);
     accountField(state, "New password", "ac-newpw", page.newPassword, "At least 8 characters", true);
-    space(state, 6);
+    space(state, kSpaceSmall);
     accountField(state, "Confirm new password", "ac-confpw", page.confirmPassword, "", true);
-    space(state, 10);
+    space(state, kSpaceRoomy);
     if (accountButton(state, "ac-savepw", "Update Password", "primary", 150, accountBusy(state))) {
         if (page.newPassword != page.confirmPassword)
             showError(state, "The new passwords do not match.");
@@ -157,27 +158,27 @@ double beginAccountCard(AppState& state, std::string_view title)
 {
     UiContext& ui = uiOf(state);
     double top = layoutCursor(ui);
-    double side = scaled(state, 18);
+    double side = dp(*state.ui, 18);
     indent(ui, side);
     currentLayout(ui).w -= side;
-    space(state, 16);
-    Rect row = nextLayoutRect(ui, scaled(state, 26), 0);
+    space(state, kSpaceSection);
+    Rect row = nextLayoutRect(ui, dp(*state.ui, 26), 0);
     currentLayout(ui).cursorY -= spacing(ui);
-    drawText(state, title, row, scaled(state, 16), ui.theme.base[slotText], 0, 700);
-    space(state, 6);
+    drawText(state, title, row, dp(*state.ui, 16), ui.theme.base[slotText], 0, 700);
+    space(state, kSpaceSmall);
     return top;
 }
 
 void endAccountCard(AppState& state, double top, bool danger)
 {
     UiContext& ui = uiOf(state);
-    space(state, 16);
-    double side = scaled(state, 18);
+    space(state, kSpaceSection);
+    double side = dp(*state.ui, 18);
     currentLayout(ui).w += side;
     unindent(ui, side);
     const LayoutFrame& frame = currentLayout(ui);
     Color line = danger ? withAlpha(ui.theme.base[slotDanger], 0.5) : ui.theme.base[slotShadeStrong];
-    strokeRoundRect(*state.renderer, {frame.x, top, frame.w, layoutCursor(ui) - top}, scaled(state, 14), 1, line);
+    strokeRoundRect(*state.renderer, {frame.x, top, frame.w, layoutCursor(ui) - top}, dp(*state.ui, 14), 1, line);
     space(state, 14);
 }
 
@@ -187,10 +188,10 @@ void drawRequestStatus(AppState& state, uint32_t kindMask)
     if (page.statusKind == 0 || page.statusKind >= 32 || !(kindMask & bit(page.statusKind)))
         return;
     UiContext& ui = uiOf(state);
-    Rect row = nextLayoutRect(ui, scaled(state, 20), 0);
+    Rect row = nextLayoutRect(ui, dp(*state.ui, 20), 0);
     currentLayout(ui).cursorY -= spacing(ui);
     Color color = ui.theme.base[page.statusOk ? slotSuccess : slotDanger];
-    drawText(state, page.statusText, row, scaled(state, 12.5), color, 0, 500);
+    drawText(state, page.statusText, row, dp(*state.ui, 12.5), color, 0, 500);
 }
 
 void placeCard(AppState& state)
@@ -198,7 +199,7 @@ void placeCard(AppState& state)
     AccountPageState& page = accountPageState(state);
     if (!page.twoColumns)
         return;
-    double x = page.contentX + (page.turn == 0 ? 0 : page.columnWidth + scaled(state, 16));
+    double x = page.contentX + (page.turn == 0 ? 0 : page.columnWidth + dp(*state.ui, 16));
     pushLayout(uiOf(state), {x, page.columnY[page.turn], page.columnWidth, 100000});
 }
 
@@ -225,24 +226,24 @@ void drawAccountPage(AppState& state, const Rect& rect)
     }
     takeReply(state);
 
-    double pad = scaled(state, state.compact ? 12 : 28);
-    double width = std::min(rect.w - 2 * pad, scaled(state, 980));
+    double pad = dp(*state.ui, state.compact ? 12 : 28);
+    double width = std::min(rect.w - 2 * pad, dp(*state.ui, 980));
     double left = rect.x + (rect.w - width) / 2;
     if (entering)
         resetScroll(ui, "accountpage");
     Rect view = beginScrollArea(ui, "accountpage", rect, colorTransparent, false);
     (void)view;
-    pushLayout(ui, {left, layoutCursor(ui) + scaled(state, state.compact ? 14 : 24), width, 1e9});
+    pushLayout(ui, {left, layoutCursor(ui) + dp(*state.ui, state.compact ? 14 : 24), width, 1e9});
     bool signedIn = isSignedIn(state);
-    Rect titleRow = nextLayoutRect(ui, scaled(state, state.compact ? 30 : 36), 0);
+    Rect titleRow = nextLayoutRect(ui, dp(*state.ui, state.compact ? 30 : 36), 0);
     currentLayout(ui).cursorY -= spacing(ui);
-    drawText(state, signedIn ? "Account Settings" : "Settings", titleRow, scaled(state, state.compact ? 20 : 24),
+    drawText(state, signedIn ? "Account Settings" : "Settings", titleRow, dp(*state.ui, state.compact ? 20 : 24),
         ui.theme.base[slotText], 0, 700);
     space(state, state.compact ? 6 : 10);
 
-    page.twoColumns = !state.compact && width > scaled(state, 760);
+    page.twoColumns = !state.compact && width > dp(*state.ui, 760);
     page.contentX = left;
-    page.columnWidth = page.twoColumns ? (width - scaled(state, 16)) / 2 : width;
+    page.columnWidth = page.twoColumns ? (width - dp(*state.ui, 16)) / 2 : width;
     page.columnY[0] = page.columnY[1] = layoutCursor(ui);
     page.turn = 0;
 

@@ -12,6 +12,7 @@
 #include "pages/account/account_cards.h"
 #include "pages/account/account_page.h"
 #include "ui/layout.h"
+#include "ui/spacing.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,7 +27,7 @@ namespace {
 
 UiContext& uiOf(AppState& state) { return *state.ui; }
 
-void space(AppState& state, double dp) { addSpace(uiOf(state), scaled(state, dp)); }
+void space(AppState& state, double amount) { addSpace(uiOf(state), dp(*state.ui, amount)); }
 
 std::string baseName(const std::string& path)
 {
@@ -100,28 +101,28 @@ void drawPhotoBlock(AppState& state)
 {
     UiContext& ui = uiOf(state);
     const Theme& t = ui.theme;
-    Rect row = nextLayoutRect(ui, scaled(state, 56), 0);
+    Rect row = nextLayoutRect(ui, dp(*state.ui, 56), 0);
     currentLayout(ui).cursorY -= spacing(ui);
-    double d = scaled(state, 56);
+    double d = dp(*state.ui, 56);
     drawAvatar(state, {row.x, row.y, d, d}, d);
-    double x = row.x + scaled(state, 68);
+    double x = row.x + dp(*state.ui, 68);
     double w = std::max(0.0, row.x + row.w - x);
-    drawText(state, budgetOwnerLabel(state), {x, row.y + scaled(state, 8), w, scaled(state, 22)}, scaled(state, 14),
+    drawText(state, budgetOwnerLabel(state), {x, row.y + dp(*state.ui, 8), w, dp(*state.ui, 22)}, dp(*state.ui, 14),
         t.base[slotText], 0, 600);
-    drawText(state, state.session.email, {x, row.y + scaled(state, 30), w, scaled(state, 18)}, scaled(state, 12),
+    drawText(state, state.session.email, {x, row.y + dp(*state.ui, 30), w, dp(*state.ui, 18)}, dp(*state.ui, 12),
         t.base[slotTextSecondary], 0, 400);
-    space(state, 10);
+    space(state, kSpaceRoomy);
     Rect buttons = nextLayoutRect(ui, rowHeight(ui), 0);
     currentLayout(ui).cursorY -= spacing(ui);
     bool busy = accountBusy(state);
-    if (button(state, "ac-photo", "Upload photo", {buttons.x, buttons.y, scaled(state, 124), buttons.h}, "secondary",
+    if (button(state, "ac-photo", "Upload photo", {buttons.x, buttons.y, dp(*state.ui, 124), buttons.h}, "secondary",
             "", busy))
         openFileDialog(state, fileProfilePhoto, {".png", ".jpg", ".jpeg", ".webp", ".gif"}, "", "");
     if (!state.store->budget->user.avatar.empty()
         && button(state, "ac-photo-rm", "Remove photo",
-            {buttons.x + scaled(state, 132), buttons.y, scaled(state, 120), buttons.h}, "ghost", "", busy))
+            {buttons.x + dp(*state.ui, 132), buttons.y, dp(*state.ui, 120), buttons.h}, "ghost", "", busy))
         queueAccountRequest(state, akAvatarDelete, {});
-    space(state, 6);
+    space(state, kSpaceSmall);
     accountParagraph(state,
         "Square images look best, up to 2 MB. Without a photo we try your Gravatar, then your initials.", 12.5,
         t.base[slotTextSecondary]);

@@ -14,6 +14,7 @@
 #include "platform/render/gl_entry_points.h"
 #include "platform/render/primitives.h"
 #include "ui/layout.h"
+#include "ui/spacing.h"
 #include "ui/text_edit.h"
 #include "ui/widget_id.h"
 
@@ -62,17 +63,17 @@ void codeField(AppState& state, std::string_view label, std::string_view id, std
 void enabledView(AppState& state, AccountPageState& page)
 {
     const Theme& t = uiOf(state).theme;
-    Rect badge = take(state, scaled(state, 36));
-    fillRoundRect(*state.renderer, badge, scaled(state, 8), t.base[slotSuccessBackground]);
-    double icon = scaled(state, 18);
-    drawAppIcon(*state.renderer, "shield", {badge.x + scaled(state, 10), badge.y + scaled(state, 9), icon, icon},
+    Rect badge = take(state, dp(*state.ui, 36));
+    fillRoundRect(*state.renderer, badge, dp(*state.ui, 8), t.base[slotSuccessBackground]);
+    double icon = dp(*state.ui, 18);
+    drawAppIcon(*state.renderer, "shield", {badge.x + dp(*state.ui, 10), badge.y + dp(*state.ui, 9), icon, icon},
         t.base[slotSuccess]);
-    double textX = badge.x + scaled(state, 36);
+    double textX = badge.x + dp(*state.ui, 36);
     drawText(state, "Two-factor authentication is enabled", {textX, badge.y, badge.x + badge.w - textX, badge.h},
-        scaled(state, 12.5), t.base[slotSuccess], 0, 600);
-    space(state, 10);
+        dp(*state.ui, 12.5), t.base[slotSuccess], 0, 600);
+    space(state, kSpaceRoomy);
     codeField(state, "Enter a code to disable 2FA", "ac-2fa-off", page.twoFactorCode);
-    space(state, 10);
+    space(state, kSpaceRoomy);
     std::string code = validCode(accountLiveText(state, "ac-2fa-off", page.twoFactorCode));
     if (accountButton(state, "ac-2fa-disable", "Disable 2FA", "danger", 130, accountBusy(state) || code.empty()))
         queueAccountRequest(state, akTwoFactorDisable, {{"code", code}});
@@ -86,12 +87,12 @@ void setupView(AppState& state, AccountPageState& page)
         "Scan this code with an authenticator app (Google Authenticator, Authy, 1Password\u2026), then enter the code "
         "it shows.",
         13, ui.theme.base[slotText]);
-    space(state, 8);
-    double side = std::min(scaled(state, 200), availableWidth(ui));
+    space(state, kSpaceBase);
+    double side = std::min(dp(*state.ui, 200), availableWidth(ui));
     Rect square = take(state, side);
     square.w = side;
     if (TextureRef texture = accountQrTexture(state.request.twoFactorUri)) {
-        fillRoundRect(*state.renderer, square, scaled(state, 8), colorWhite);
+        fillRoundRect(*state.renderer, square, dp(*state.ui, 8), colorWhite);
         // Nearest sampling at a fractional magnification makes modules of
         // unequal width; a whole number of pixels per texel on whole pixel
         // positions keeps them even, the white plate taking the remainder.
@@ -103,18 +104,18 @@ void setupView(AppState& state, AccountPageState& page)
         }
         drawTextureRect(*state.renderer, *texture, code, colorWhite, 0, 0, 1, 1);
     }
-    space(state, 6);
+    space(state, kSpaceSmall);
     accountParagraph(
         state, "Or enter this key by hand: " + state.request.twoFactorSecret, 13, ui.theme.base[slotTextSecondary]);
-    space(state, 8);
+    space(state, kSpaceBase);
     codeField(state, "Code from the app", "ac-2fa-code", page.twoFactorCode);
-    space(state, 10);
+    space(state, kSpaceRoomy);
     Rect row = take(state, rowHeight(ui));
     std::string code = validCode(accountLiveText(state, "ac-2fa-code", page.twoFactorCode));
-    if (button(state, "ac-2fa-verify", "Verify and enable", {row.x, row.y, scaled(state, 160), row.h}, "primary", "",
+    if (button(state, "ac-2fa-verify", "Verify and enable", {row.x, row.y, dp(*state.ui, 160), row.h}, "primary", "",
             accountBusy(state) || code.empty()))
         queueAccountRequest(state, akTwoFactorEnable, {{"code", code}});
-    if (button(state, "ac-2fa-cancel", "Cancel", {row.x + scaled(state, 168), row.y, scaled(state, 90), row.h},
+    if (button(state, "ac-2fa-cancel", "Cancel", {row.x + dp(*state.ui, 168), row.y, dp(*state.ui, 90), row.h},
             "secondary", "", false))
         page.twoFactorSetupShown = false;
     drawRequestStatus(state, bit(akTwoFactorEnable));
@@ -124,7 +125,7 @@ void offerView(AppState& state)
 {
     accountParagraph(state, "Enhance your account security by enabling two-factor authentication.", 13,
         uiOf(state).theme.base[slotText]);
-    space(state, 10);
+    space(state, kSpaceRoomy);
     if (accountButton(state, "ac-2fa-setup", "Set Up 2FA", "primary", 120, accountBusy(state) || !state.online))
         queueAccountRequest(state, akTwoFactorSetup, {});
     drawRequestStatus(state, bit(akTwoFactorSetup));

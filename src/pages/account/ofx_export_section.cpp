@@ -38,15 +38,15 @@ void drawOfxExportSection(AppState& state)
         "Save your planned transactions as an OFX file for Quicken, Microsoft Money, YNAB and most financial "
         "software. Recurring transactions are expanded, one entry per occurrence in the range.",
         1, 0);
-    addSpace(ui, scaled(state, 10));
+    addSpace(ui, dp(*state.ui, 10));
     std::vector<Rect> c = formColumns(state, 2, 0, 12, true);
     dateField(state, "ie-from", state.ofxFrom, labelledField(state, c[0], "From"), false);
     dateField(state, "ie-to", state.ofxTo, labelledField(state, c[1], "To"), false);
     if (dateLess(state.ofxTo, state.ofxFrom))
         state.ofxTo = state.ofxFrom;
-    addSpace(ui, scaled(state, 10));
+    addSpace(ui, dp(*state.ui, 10));
     Rect row = nextLayoutRect(ui, rowHeight(ui), 0);
-    Rect b{row.x, row.y, std::min(scaled(state, 170), row.w), row.h};
+    Rect b{row.x, row.y, std::min(dp(*state.ui, 170), row.w), row.h};
     if (button(state, "ie-download", "Download OFX", b, "primary", "download", false))
         openFileDialog(state, fileOfxExport, {".ofx"}, "budget-" + formatIso(state.ofxFrom) + ".ofx", "");
 }

@@ -83,13 +83,13 @@ void drawGhost(AppState& state, const DragState& d, double columnWidth)
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
     const Theme& t = ui.theme;
-    double off = scaled(state, 8), radius = scaled(state, 6);
-    Rect ghost{ui.pointerX + off, ui.pointerY + off, std::min(scaled(state, 220), columnWidth - scaled(state, 6)),
-        scaled(state, kLineDp)};
+    double off = dp(*state.ui, 8), radius = dp(*state.ui, 6);
+    Rect ghost{ui.pointerX + off, ui.pointerY + off, std::min(dp(*state.ui, 220), columnWidth - dp(*state.ui, 6)),
+        dp(*state.ui, kLineDp)};
     int32_t previous = beginOverlay(ui, ghost);
-    drawShadowRect(r, ghost, radius, scaled(state, 10), t.base[slotShadow]);
+    drawShadowRect(r, ghost, radius, dp(*state.ui, 10), t.base[slotShadow]);
     fillRoundRect(r, ghost, radius, t.base[slotRaised]);
-    strokeRoundRect(r, ghost, radius, std::max(1.0, scaled(state, 1)), t.base[slotShadeStrong]);
+    strokeRoundRect(r, ghost, radius, std::max(1.0, dp(*state.ui, 1)), t.base[slotShadeStrong]);
     drawTransactionLine(state, *found, ghost, kGhostLine);
     endOverlay(ui, previous);
 }
@@ -102,7 +102,7 @@ void handleDrag(AppState& state, DragState& d, double columnWidth)
     if (!d.armed)
         return;
     if (ui.buttonsDown[1]) {
-        if (!d.active && std::hypot(ui.pointerX - d.startX, ui.pointerY - d.startY) > scaled(state, kDragStartDp))
+        if (!d.active && std::hypot(ui.pointerX - d.startX, ui.pointerY - d.startY) > dp(*state.ui, kDragStartDp))
             d.active = true;
         if (d.active) {
             state.redrawRequested = true;
@@ -182,13 +182,13 @@ void drawWeekdayHeader(AppState& state, const Rect& rect, bool fullNames)
     UiContext& ui = *state.ui;
     const Theme& t = ui.theme;
     fillRect(*state.renderer, rect, tintColor(t, 3));
-    double line = std::max(1.0, scaled(state, 1));
+    double line = std::max(1.0, dp(*state.ui, 1));
     fillRect(*state.renderer, {rect.x, rect.y + rect.h - line, rect.w, line}, t.base[slotShadeStrong]);
     double column = rect.w / 7;
     for (size_t i = 0; i < kWeekdayNames.size(); ++i) {
         std::string_view name = kWeekdayNames[i];
         sectionCaption(state, fullNames ? name : name.substr(0, 3),
-            {rect.x + double(i) * column + scaled(state, 11), rect.y, column, rect.h}, 0);
+            {rect.x + double(i) * column + dp(*state.ui, 11), rect.y, column, rect.h}, 0);
     }
 }
 
@@ -200,7 +200,7 @@ void drawCalendarGrid(AppState& state, const Rect& rect, const LedgerWeeks& rows
     if (d.armed && d.handledFrame != ui.frame - 1)
         disarm(state, d);
     fillRect(*state.renderer, rect, ui.theme.base[slotShadeStrong]);
-    double gap = scaled(state, 1);
+    double gap = dp(*state.ui, 1);
     double columnWidth = (rect.w - 6 * gap) / 7;
     size_t count = rows.count();
     double rowHeight = count == 0 ? 0 : (rect.h - double(count - 1) * gap) / double(count);
@@ -245,11 +245,11 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
 
     // The day number opens the day view.
     std::string number = std::to_string(day.dayOfMonth);
-    double numberSize = scaled(state, 12);
-    double boxWidth = std::max(measureText(state, number, numberSize, 600) + scaled(state, 10), scaled(state, 22));
-    Rect box{rect.x + scaled(state, 6), rect.y + scaled(state, 5), boxWidth, scaled(state, 20)};
+    double numberSize = dp(*state.ui, 12);
+    double boxWidth = std::max(measureText(state, number, numberSize, 600) + dp(*state.ui, 10), dp(*state.ui, 22));
+    Rect box{rect.x + dp(*state.ui, 6), rect.y + dp(*state.ui, 5), boxWidth, dp(*state.ui, 20)};
     InteractResult num = interact(ui, widgetId(ui, "daynum-" + iso), box, 1);
-    double round = scaled(state, 7);
+    double round = dp(*state.ui, 7);
     if (day.isReference)
         fillRoundRect(r, box, round, t.base[slotAccent]);
     else if (num.hovered)
@@ -265,40 +265,40 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
 
     // The lines below the number, and whether a tile too short for even one
     // of them counts its lines beside the number instead.
-    double top = box.y + box.h + scaled(state, 3);
-    Rect clip{rect.x + scaled(state, 3), top, rect.w - scaled(state, 6),
-        std::max(0.0, rect.y + rect.h - scaled(state, 3) - top)};
+    double top = box.y + box.h + dp(*state.ui, 3);
+    Rect clip{rect.x + dp(*state.ui, 3), top, rect.w - dp(*state.ui, 6),
+        std::max(0.0, rect.y + rect.h - dp(*state.ui, 3) - top)};
     double scale = ui.scale > 0 ? ui.scale : 1.0;
     TileLines lines = tileLines(clip.h / scale, day.entries.size());
     bool countBesideNumber = lines.moreRow && lines.fit == 0;
-    double headerX = box.x + box.w + scaled(state, 4);
+    double headerX = box.x + box.w + dp(*state.ui, 4);
     if (countBesideNumber) {
         // Kept tight, so that the short balance still fits beside it.
         std::string count(1, '+');
         count += std::to_string(day.entries.size());
-        double w = measureText(state, count, scaled(state, 10.5), 600) + scaled(state, 4);
-        Rect more{headerX - scaled(state, 1), box.y + scaled(state, 2), w, box.h - scaled(state, 4)};
+        double w = measureText(state, count, dp(*state.ui, 10.5), 600) + dp(*state.ui, 4);
+        Rect more{headerX - dp(*state.ui, 1), box.y + dp(*state.ui, 2), w, box.h - dp(*state.ui, 4)};
         InteractResult m = interact(ui, widgetId(ui, "more-" + iso), more, 1);
-        fillRoundRect(r, more, scaled(state, 5), m.hovered ? t.base[slotHover] : t.base[slotBackgroundDeep]);
-        drawText(state, count, more, scaled(state, 10.5), t.base[slotTextSecondary], 0.5, 600);
+        fillRoundRect(r, more, dp(*state.ui, 5), m.hovered ? t.base[slotHover] : t.base[slotBackgroundDeep]);
+        drawText(state, count, more, dp(*state.ui, 10.5), t.base[slotTextSecondary], 0.5, 600);
         if (m.hovered)
             setTooltip(ui, std::to_string(day.entries.size()) + (day.entries.size() == 1 ? " line" : " lines"));
         if (m.clicked)
             openDayView(state, day.date);
-        headerX += w + scaled(state, 2);
+        headerX += w + dp(*state.ui, 2);
     }
 
     // The end-of-day balance, in its short form where the whole one does
     // not fit beside the number, and left to the tooltip where neither does:
     // a cut figure would read as another amount.
-    Rect balance{headerX, box.y, std::max(0.0, rect.x + rect.w - scaled(state, 6) - headerX), box.h};
+    Rect balance{headerX, box.y, std::max(0.0, rect.x + rect.w - dp(*state.ui, 6) - headerX), box.h};
     std::string money = formatMoney(day.balance);
     std::string shown = day.anchored ? "*" + money : money;
-    double balanceSize = scaled(state, 11);
+    double balanceSize = dp(*state.ui, 11);
     if (measureTextWith(state, shown, balanceSize, 1) > balance.w) {
         std::string compact = formatMoneyCompact(day.balance);
         shown = day.anchored ? std::string(1, '*').append(compact) : compact;
-        balanceSize = scaled(state, 10);
+        balanceSize = dp(*state.ui, 10);
         if (measureTextWith(state, shown, balanceSize, 1) > balance.w)
             shown.clear();
     }
@@ -319,7 +319,7 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
     }
 
     // The lines that fit, then "+N more".
-    double step = scaled(state, kLineDp + kLineGapDp), lineHeight = scaled(state, kLineDp);
+    double step = dp(*state.ui, kLineDp + kLineGapDp), lineHeight = dp(*state.ui, kLineDp);
     bool overLine = false;
     pushClip(r, clip);
     for (int32_t i = 0; i < lines.drawn; ++i) {
@@ -333,15 +333,15 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
         Rect more{clip.x, top + lines.drawn * step, clip.w, lineHeight};
         InteractResult m = interact(ui, widgetId(ui, "more-" + iso), more, 1);
         if (m.hovered) {
-            fillRoundRect(r, more, scaled(state, 6), t.base[slotHover]);
+            fillRoundRect(r, more, dp(*state.ui, 6), t.base[slotHover]);
             overLine = true;
         }
         size_t hidden = day.entries.size() - size_t(lines.drawn);
-        Rect label{more.x + scaled(state, 6), more.y, std::max(0.0, more.w - scaled(state, 6)), more.h};
+        Rect label{more.x + dp(*state.ui, 6), more.y, std::max(0.0, more.w - dp(*state.ui, 6)), more.h};
         std::string text(1, '+');
         text += std::to_string(hidden);
         text += " more";
-        drawText(state, text, label, scaled(state, 11), t.base[slotTextTertiary], 0, 500);
+        drawText(state, text, label, dp(*state.ui, 11), t.base[slotTextTertiary], 0, 500);
         if (m.clicked)
             openDayView(state, day.date);
     }
@@ -375,9 +375,9 @@ void drawDayTile(AppState& state, const DayRow& day, const Rect& rect, bool dimm
         Color ring = t.base[slotAccent];
         if (!dropTarget && state.selectedOccurrence.valid)
             ring = faded(ring, 0.78);
-        double inset = scaled(state, 1);
-        strokeRoundRect(r, {rect.x + inset, rect.y + inset, rect.w - 2 * inset, rect.h - 2 * inset}, scaled(state, 2),
-            scaled(state, 2), ring);
+        double inset = dp(*state.ui, 1);
+        strokeRoundRect(r, {rect.x + inset, rect.y + inset, rect.w - 2 * inset, rect.h - 2 * inset}, dp(*state.ui, 2),
+            dp(*state.ui, 2), ring);
     }
 }
 
@@ -409,28 +409,28 @@ bool drawTransactionLine(AppState& state, const LedgerEntry& e, const Rect& rect
     double opacity = (searching && !matches ? 0.3 : 1.0) * (cut ? 0.5 : 1.0) * (e.isPaid ? 0.55 : 1.0);
     bool dragged = d.active && d.item.transactionId == tx.id && d.item.date == e.date;
 
-    double radius = scaled(state, 6);
+    double radius = dp(*state.ui, 6);
     if (selected) {
         fillRoundRect(r, rect, radius, t.base[slotAccentBackground]);
-        strokeRoundRect(r, rect, radius, scaled(state, 2), t.base[slotAccent]);
+        strokeRoundRect(r, rect, radius, dp(*state.ui, 2), t.base[slotAccent]);
     } else if (in.hovered || dragged) {
         fillRoundRect(r, rect, radius, t.base[slotHover]);
     } else if (matches) {
         fillRoundRect(r, rect, radius, t.base[slotAccentBackground]);
     }
     if (cut)
-        drawDashedLine(r, rect.x + 1, rect.y + 1, rect.x + rect.w - 1, rect.y + 1, std::max(1.0, scaled(state, 1)),
+        drawDashedLine(r, rect.x + 1, rect.y + 1, rect.x + rect.w - 1, rect.y + 1, std::max(1.0, dp(*state.ui, 1)),
             t.base[slotTextTertiary], 6, 4);
 
-    double icon = scaled(state, 13);
+    double icon = dp(*state.ui, 13);
     drawIconRef(state, tx.icon_id, transactionIconKey(*state.store->budget, tx),
-        {rect.x + scaled(state, 4), rect.y + (rect.h - icon) / 2, icon, icon},
+        {rect.x + dp(*state.ui, 4), rect.y + (rect.h - icon) / 2, icon, icon},
         faded(transactionColor(state, e), opacity));
 
     std::string amount = badge ? "\u21c4 " + formatMoney(std::fabs(e.amount)) : formatMoney(e.amount);
-    double amountSize = scaled(state, 11);
+    double amountSize = dp(*state.ui, 11);
     double amountWidth = measureTextWith(state, amount, amountSize, 1);
-    double right = rect.x + rect.w - scaled(state, 4);
+    double right = rect.x + rect.w - dp(*state.ui, 4);
     Color amountInk = adjusted ? t.base[slotWarning]
         : badge                ? t.base[slotTextTertiary]
         : e.amount > 0         ? t.base[slotSuccess]
@@ -438,34 +438,34 @@ bool drawTransactionLine(AppState& state, const LedgerEntry& e, const Rect& rect
     amountInk = faded(amountInk, opacity);
     drawTextWith(state, amount, {right - amountWidth, rect.y, amountWidth, rect.h}, amountSize, amountInk, 1, 1);
     if (adjusted) {
-        double y = rect.y + rect.h - scaled(state, 3);
+        double y = rect.y + rect.h - dp(*state.ui, 3);
         drawDashedLine(
-            r, right - amountWidth, y, right, y, scaled(state, 1.5), amountInk, scaled(state, 2), scaled(state, 2));
+            r, right - amountWidth, y, right, y, dp(*state.ui, 1.5), amountInk, dp(*state.ui, 2), dp(*state.ui, 2));
     }
 
-    double nameX = rect.x + scaled(state, 4 + 13 + 5);
-    double nameRight = right - amountWidth - scaled(state, 5);
+    double nameX = rect.x + dp(*state.ui, 4 + 13 + 5);
+    double nameRight = right - amountWidth - dp(*state.ui, 5);
     if (tx.is_recurring) {
-        double s = scaled(state, 10);
+        double s = dp(*state.ui, 10);
         drawAppIcon(
             r, "recur", {nameRight - s, rect.y + (rect.h - s) / 2, s, s}, faded(t.base[slotTextTertiary], opacity));
-        nameRight -= scaled(state, 13);
+        nameRight -= dp(*state.ui, 13);
     }
     if (e.isPaid) {
-        double s = scaled(state, 12);
+        double s = dp(*state.ui, 12);
         drawAppIcon(
             r, "check_circle", {nameRight - s, rect.y + (rect.h - s) / 2, s, s}, faded(t.base[slotSuccess], opacity));
-        nameRight -= scaled(state, 15);
+        nameRight -= dp(*state.ui, 15);
     }
     double nameWidth = nameRight - nameX;
-    if (nameWidth > scaled(state, 10)) {
-        double size = scaled(state, 11.5);
+    if (nameWidth > dp(*state.ui, 10)) {
+        double size = dp(*state.ui, 11.5);
         std::string name = elideText(state, tx.description, nameWidth, size, 500);
         Color ink = faded(tx.is_adjustment ? t.base[slotChart10] : t.base[slotText], opacity);
         drawText(state, name, {nameX, rect.y, nameWidth, rect.h}, size, ink, 0, 500);
         if (e.isPaid) {
             double w = measureText(state, name, size, 500);
-            fillRect(r, {nameX, std::round(rect.y + rect.h / 2), w, std::max(1.0, scaled(state, 1))}, ink);
+            fillRect(r, {nameX, std::round(rect.y + rect.h / 2), w, std::max(1.0, dp(*state.ui, 1))}, ink);
         }
     }
     if (in.hovered)

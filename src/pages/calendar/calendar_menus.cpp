@@ -96,7 +96,7 @@ void pick(MenuAction& chosen, MenuAction action, bool clicked)
 void drawDayMenu(AppState& state)
 {
     UiContext& ui = *state.ui;
-    if (!contextMenu(ui, "day", scaled(state, 240)))
+    if (!contextMenu(ui, "day", dp(*state.ui, 240)))
         return;
     Date day = calendarState(state).dayMenuDay;
     const std::shared_ptr<const Ledger> kept = calendarDay(state, day);
@@ -130,7 +130,7 @@ void drawTransactionMenu(AppState& state)
     // And the other way round: the desktop has no action sheet to draw.
     if (!state.compact && isPopupOpen(ui, widgetId(ui, "txsheet")))
         closePopup(ui);
-    if (!contextMenu(ui, "tx", scaled(state, 250)))
+    if (!contextMenu(ui, "tx", dp(*state.ui, 250)))
         return;
     std::optional<LedgerEntry> found = findSelectedOccurrence(state, calendarState(state).menuTarget);
     if (!found) {

@@ -41,12 +41,12 @@ void drawDesktop(AppState& state, const Rect& rect)
 CalendarLayout calendarLayout(const AppState& state, const Rect& rect)
 {
     CalendarLayout at;
-    double toolbar = toolbarLayout(state, rect).height, summary = scaled(state, kSummaryDp);
+    double toolbar = toolbarLayout(state, rect).height, summary = dp(*state.ui, kSummaryDp);
     at.toolbar = {rect.x, rect.y, rect.w, std::min(toolbar, rect.h)};
     Rect rest = below(rect, toolbar);
     at.summary = {rest.x, rest.y, rest.w, std::min(summary, rest.h)};
     at.view = below(rest, summary);
-    double header = std::min(scaled(state, kWeekdayHeaderDp), at.view.h);
+    double header = std::min(dp(*state.ui, kWeekdayHeaderDp), at.view.h);
     at.weekdayHeader = {at.view.x, at.view.y, at.view.w, header};
     at.grid = below(at.view, header);
     // Compared in dp, so that the rule does not hang on the scale's rounding.

@@ -25,6 +25,7 @@
 #include "platform/cursor.h"
 #include "platform/render/primitives.h"
 #include "ui/hit_test.h"
+#include "ui/spacing.h"
 #include "ui/text_edit.h"
 #include "ui/tooltip.h"
 #include "ui/widget_id.h"
@@ -51,7 +52,7 @@ bool isBlank(std::string_view text) { return trimAsciiBlanks(text).empty(); }
 double searchFieldLeast(const AppState& state)
 {
     const UiContext& ui = *state.ui;
-    return measureText(state, kSearchPlaceholder, fontSize(ui), 400) + 12 * ui.scale + scaled(state, kFieldIconDp + 2);
+    return measureText(state, kSearchPlaceholder, fontSize(ui), 400) + 12 * ui.scale + dp(*state.ui, kFieldIconDp + 2);
 }
 
 std::string shortCalendarTitle(const AppState& state)
@@ -78,17 +79,17 @@ void drawAccountSwitcherButton(AppState& state, const ToolbarLayout& at)
     const Theme& t = ui.theme;
     const Rect& box = at.switcher;
     InteractResult res = interact(ui, widgetId(ui, "account-switcher"), box, 1);
-    double radius = scaled(state, 9);
+    double radius = dp(*state.ui, 9);
     fillRoundRect(r, box, radius, res.hovered ? t.base[slotHover] : t.base[slotBackground]);
-    strokeRoundRect(r, box, radius, std::max(1.0, scaled(state, 1)), t.base[slotShadeStrong]);
-    double textW = box.w - scaled(state, 11 + 30);
-    drawText(state, at.switcherLabel, {box.x + scaled(state, 11), box.y + scaled(state, 5), textW, scaled(state, 16)},
-        scaled(state, 13), t.base[slotText], 0, 600);
+    strokeRoundRect(r, box, radius, std::max(1.0, dp(*state.ui, 1)), t.base[slotShadeStrong]);
+    double textW = box.w - dp(*state.ui, 11 + 30);
+    drawText(state, at.switcherLabel, {box.x + dp(*state.ui, 11), box.y + dp(*state.ui, 5), textW, dp(*state.ui, 16)},
+        dp(*state.ui, 13), t.base[slotText], 0, 600);
     drawTextWith(state, at.switcherFigure,
-        {box.x + scaled(state, 11), box.y + scaled(state, 21), textW, scaled(state, 14)}, scaled(state, 11.5),
+        {box.x + dp(*state.ui, 11), box.y + dp(*state.ui, 21), textW, dp(*state.ui, 14)}, dp(*state.ui, 11.5),
         amountColor(state, at.switcherAmount, 0), 0, 1);
-    double icon = scaled(state, 14);
-    drawAppIcon(r, "chevron_down", {box.x + box.w - scaled(state, 24), box.y + scaled(state, 13), icon, icon},
+    double icon = dp(*state.ui, 14);
+    drawAppIcon(r, "chevron_down", {box.x + box.w - dp(*state.ui, 24), box.y + dp(*state.ui, 13), icon, icon},
         t.base[slotTextTertiary]);
     if (res.hovered)
         ui.cursorShape = curHand;
@@ -106,11 +107,11 @@ void drawPeriodNavigation(AppState& state, const ToolbarLayout& at)
         shiftCalendar(state, -1);
     InteractResult res = interact(ui, widgetId(ui, "tb-month"), at.title, 1);
     if (res.hovered) {
-        fillRoundRect(*state.renderer, at.title, scaled(state, 8), t.base[slotHover]);
+        fillRoundRect(*state.renderer, at.title, dp(*state.ui, 8), t.base[slotHover]);
         ui.cursorShape = curHand;
         setTooltip(ui, "Jump to month");
     }
-    drawText(state, at.titleText, at.title, scaled(state, 17), t.base[slotText], 0.5, 700);
+    drawText(state, at.titleText, at.title, dp(*state.ui, 17), t.base[slotText], 0.5, 700);
     if (res.clicked) {
         if (isPopupOpen(ui, widgetId(ui, "monthpicker")))
             closePopup(ui);
@@ -120,7 +121,7 @@ void drawPeriodNavigation(AppState& state, const ToolbarLayout& at)
     drawMonthPicker(state, at.title);
     if (iconOnlyButton(state, "tb-next", "chevron_right", at.next, "Next", false, false))
         shiftCalendar(state, 1);
-    if (button(state, "tb-today", "Today", at.today, "secondary", "", false, scaled(state, 12.5))) {
+    if (button(state, "tb-today", "Today", at.today, "secondary", "", false, dp(*state.ui, 12.5))) {
         goToToday(state);
         selectDay(state, state.todayDate.year, state.todayDate.month, state.todayDate.day);
     }
@@ -149,12 +150,11 @@ void drawSearchField(AppState& state, const Rect& field)
     int64_t fieldId = widgetId(ui, "tb-search");
     int64_t popId = widgetId(ui, "searchpop");
     std::shared_ptr<TextEditState> edit = textEditState(ui, fieldId);
-    auto dp = [&](double v) { return scaled(state, v); };
 
     // The clear button lies inside the field, which takes every press in its
     // rectangle that no widget asked for first: so the button asks first.
     bool hasText = !text.empty() || (edit->editing && !edit->buffer.empty());
-    Rect clear{field.x + field.w - dp(28), field.y + dp(5), dp(24), dp(24)};
+    Rect clear{field.x + field.w - dp(ui, 28), field.y + dp(ui, 5), dp(ui, 24), dp(ui, 24)};
     InteractResult cleared;
     if (hasText)
         cleared = interact(ui, widgetId(ui, "tb-clear"), clear, 1);
@@ -170,7 +170,7 @@ void drawSearchField(AppState& state, const Rect& field)
     // tells that the field had it.
     bool wasFocused = edit->editing;
     bool pressedHere = ui.buttonsPressed[1] && mouseIn(ui, field) && !cleared.hovered;
-    double trailing = dp(kFieldIconDp);
+    double trailing = dp(ui, kFieldIconDp);
     std::string hint = elideText(state, kSearchPlaceholder, field.w - 12 * ui.scale - trailing, fontSize(ui), 400);
     TextEditResult res = textEdit(ui, fieldId, text, field, hint, false, false, false, false, trailing);
     if (res == editFocusLost) {
@@ -192,11 +192,11 @@ void drawSearchField(AppState& state, const Rect& field)
     }
 
     if (!hasText) {
-        double s = dp(16);
-        drawAppIcon(r, "search", {field.x + field.w - dp(26), field.y + dp(9), s, s}, t.base[slotTextTertiary]);
+        double s = dp(ui, 16);
+        drawAppIcon(r, "search", {field.x + field.w - dp(ui, 26), field.y + dp(ui, 9), s, s}, t.base[slotTextTertiary]);
     } else {
         if (cleared.hovered) {
-            fillRoundRect(r, clear, dp(8), t.base[slotHover]);
+            fillRoundRect(r, clear, dp(ui, 8), t.base[slotHover]);
             ui.cursorShape = curHand;
             setTooltip(ui, "Clear search");
         }
@@ -222,20 +222,19 @@ double drawSummaryItems(AppState& state, const Rect& strip, const std::vector<Su
 {
     UiContext& ui = *state.ui;
     const Theme& t = ui.theme;
-    auto dp = [&](double v) { return scaled(state, v); };
     std::vector<double> captionW, valueW;
     std::vector<std::string> values;
     double natural = 0, figures = 0;
     for (const SummaryItem& item : items) {
         values.push_back(formatMoney(item.value));
-        captionW.push_back(measureText(state, asciiUpper(item.caption), dp(10.5), 600));
-        valueW.push_back(measureTextWith(state, values.back(), dp(14.5), 1));
+        captionW.push_back(measureText(state, asciiUpper(item.caption), dp(ui, 10.5), 600));
+        valueW.push_back(measureTextWith(state, values.back(), dp(ui, 14.5), 1));
         natural += std::max(captionW.back(), valueW.back());
         figures += valueW.back();
     }
     double n = double(items.size());
-    double room = strip.w - dp(20) - dp(8);
-    double step = std::clamp((room - natural) / n, dp(13), dp(45));
+    double room = strip.w - dp(ui, 20) - dp(ui, 8);
+    double step = std::clamp((room - natural) / n, dp(ui, 13), dp(ui, 45));
     double fit = room - step * n;
     // The widest caption width c at which every item still fits.
     double cap = 0;
@@ -255,14 +254,14 @@ double drawSummaryItems(AppState& state, const Rect& strip, const std::vector<Su
         }
         cap = lo;
     }
-    double x = strip.x + dp(20);
+    double x = strip.x + dp(ui, 20);
     for (size_t i = 0; i < items.size(); ++i) {
         const SummaryItem& item = items[i];
         double w = std::max(valueW[i], std::min(captionW[i], cap));
-        Rect box{x, strip.y + (strip.h - dp(36)) / 2, w, dp(36)};
+        Rect box{x, strip.y + (strip.h - dp(ui, 36)) / 2, w, dp(ui, 36)};
         std::string caption = asciiUpper(item.caption);
         if (captionW[i] > w)
-            caption = elideText(state, caption, w, dp(10.5), 600);
+            caption = elideText(state, caption, w, dp(ui, 10.5), 600);
         captionValue(state, box, caption, values[i], item.color);
         if (mouseIn(ui, box))
             tooltip(ui,
@@ -270,7 +269,7 @@ double drawSummaryItems(AppState& state, const Rect& strip, const std::vector<Su
                                                     : std::string(item.caption) + ": " + item.tip,
                 box);
         x += w + step / 2;
-        fillRect(*state.renderer, {x, strip.y + (strip.h - dp(30)) / 2, std::max(1.0, dp(1)), dp(30)},
+        fillRect(*state.renderer, {x, strip.y + (strip.h - dp(ui, 30)) / 2, std::max(1.0, dp(ui, 1)), dp(ui, 30)},
             t.base[slotShadeStrong]);
         x += step / 2;
     }
@@ -318,56 +317,57 @@ std::string calendarTitle(const AppState& state)
 ToolbarLayout toolbarLayout(const AppState& state, const Rect& rect)
 {
     ToolbarLayout at;
-    auto dp = [&](double v) { return scaled(state, v); };
-    double cy = rect.y + (dp(kFirstRowDp) - dp(kControlDp)) / 2;
-    double side = dp(kSideDp), gap = dp(kGapDp);
+    double cy = rect.y + (dp(*state.ui, kFirstRowDp) - dp(*state.ui, kControlDp)) / 2;
+    double side = dp(*state.ui, kSideDp), gap = dp(*state.ui, kGapDp);
     at.switcherLabel = accountFilterLabel(state, selectedAccountId(state));
     at.switcherAmount = headerBalance(state);
     at.switcherFigure = formatMoney(at.switcherAmount);
-    double switcherNeed = std::max(measureText(state, at.switcherLabel, dp(13), 600),
-                              measureTextWith(state, at.switcherFigure, dp(11.5), 1))
-        + dp(44);
-    double addW = measureText(state, "Add", dp(13), 600) + dp(40);
-    double todayW = measureText(state, "Today", dp(12.5), 600) + dp(24);
+    double switcherNeed = std::max(measureText(state, at.switcherLabel, dp(*state.ui, 13), 600),
+                              measureTextWith(state, at.switcherFigure, dp(*state.ui, 11.5), 1))
+        + dp(*state.ui, 44);
+    double addW = measureText(state, "Add", dp(*state.ui, 13), 600) + dp(*state.ui, 40);
+    double todayW = measureText(state, "Today", dp(*state.ui, 12.5), 600) + dp(*state.ui, 24);
     // Arrows, gaps and Today around a title of width w.
-    auto navWidth = [&](double w) { return dp(32 + 7) + w + dp(16 + 7 + 32 + 7) + todayW; };
-    auto titleWidth = [&](const std::string& t) { return measureText(state, t, dp(17), 700); };
+    auto navWidth = [&](double w) { return dp(*state.ui, 32 + 7) + w + dp(*state.ui, 16 + 7 + 32 + 7) + todayW; };
+    auto titleWidth = [&](const std::string& t) { return measureText(state, t, dp(*state.ui, 17), 700); };
     double searchLeast = searchFieldLeast(state);
 
     // One row when it holds the longest of the three views' titles, so that
     // switching views never moves the bands.
     double longest = std::max({titleWidth(monthTitle(state)), titleWidth(weekTitle(state.selectedDate)),
         titleWidth(longDate(state.selectedDate))});
-    double oneRow = side + switcherNeed + dp(14) + navWidth(longest) + dp(8) + searchLeast + gap + dp(kViewSwitchDp)
-        + gap + addW + side;
+    double oneRow = side + switcherNeed + dp(*state.ui, 14) + navWidth(longest) + dp(*state.ui, 8) + searchLeast + gap
+        + dp(*state.ui, kViewSwitchDp) + gap + addW + side;
     at.twoRows = rect.w < oneRow;
-    at.height = dp(kFirstRowDp) + (at.twoRows ? dp(kSecondRowDp) : 0);
+    at.height = dp(*state.ui, kFirstRowDp) + (at.twoRows ? dp(*state.ui, kSecondRowDp) : 0);
 
     double sw = switcherNeed;
     if (at.twoRows)
-        sw = std::min(sw, std::max(dp(120), rect.w * 0.3));
-    at.switcher = {rect.x + side, rect.y + (dp(kFirstRowDp) - dp(40)) / 2, sw, dp(40)};
+        sw = std::min(sw, std::max(dp(*state.ui, 120), rect.w * 0.3));
+    at.switcher = {rect.x + side, rect.y + (dp(*state.ui, kFirstRowDp) - dp(*state.ui, 40)) / 2, sw, dp(*state.ui, 40)};
     if (sw < switcherNeed)
-        at.switcherLabel = elideText(state, at.switcherLabel, sw - dp(11 + 30), dp(13), 600);
-    at.add = {rect.x + rect.w - side - addW, cy, addW, dp(kControlDp)};
+        at.switcherLabel = elideText(state, at.switcherLabel, sw - dp(*state.ui, 11 + 30), dp(*state.ui, 13), 600);
+    at.add = {rect.x + rect.w - side - addW, cy, addW, dp(*state.ui, kControlDp)};
     double switcherRight = at.switcher.x + at.switcher.w;
-    double least = switcherRight + dp(14);
+    double least = switcherRight + dp(*state.ui, 14);
 
     // The nav group sits in the middle of the room between the switcher and
     // whatever follows it on the first row.
     double rowEnd;
     if (at.twoRows) {
-        double y2 = rect.y + dp(kFirstRowDp);
-        at.views = {rect.x + side, y2, dp(kViewSwitchDp), dp(kControlDp)};
-        double searchW = std::clamp(rect.w - 2 * side - dp(kViewSwitchDp) - gap, 0.0, dp(kSearchRowMaxDp));
-        at.search = {rect.x + rect.w - side - searchW, y2, searchW, dp(kControlDp)};
-        rowEnd = at.add.x - dp(8);
+        double y2 = rect.y + dp(*state.ui, kFirstRowDp);
+        at.views = {rect.x + side, y2, dp(*state.ui, kViewSwitchDp), dp(*state.ui, kControlDp)};
+        double searchW =
+            std::clamp(rect.w - 2 * side - dp(*state.ui, kViewSwitchDp) - gap, 0.0, dp(*state.ui, kSearchRowMaxDp));
+        at.search = {rect.x + rect.w - side - searchW, y2, searchW, dp(*state.ui, kControlDp)};
+        rowEnd = at.add.x - dp(*state.ui, 8);
     } else {
-        at.views = {at.add.x - gap - dp(kViewSwitchDp), cy, dp(kViewSwitchDp), dp(kControlDp)};
-        double room = at.views.x - gap - least - navWidth(longest) - dp(8);
-        double searchW = std::clamp(room, searchLeast, std::max(searchLeast, dp(kSearchMaxDp)));
-        at.search = {at.views.x - gap - searchW, cy, searchW, dp(kControlDp)};
-        rowEnd = at.search.x - dp(8);
+        at.views = {
+            at.add.x - gap - dp(*state.ui, kViewSwitchDp), cy, dp(*state.ui, kViewSwitchDp), dp(*state.ui, kControlDp)};
+        double room = at.views.x - gap - least - navWidth(longest) - dp(*state.ui, 8);
+        double searchW = std::clamp(room, searchLeast, std::max(searchLeast, dp(*state.ui, kSearchMaxDp)));
+        at.search = {at.views.x - gap - searchW, cy, searchW, dp(*state.ui, kControlDp)};
+        rowEnd = at.search.x - dp(*state.ui, 8);
     }
 
     // The title takes its full form, else a short one, else an ellipsis.
@@ -379,19 +379,19 @@ ToolbarLayout toolbarLayout(const AppState& state, const Rect& rect)
         at.titleText = shortCalendarTitle(state);
         titleW = titleWidth(at.titleText);
         if (titleW > titleRoom) {
-            at.titleText = elideText(state, at.titleText, titleRoom, dp(17), 700);
+            at.titleText = elideText(state, at.titleText, titleRoom, dp(*state.ui, 17), 700);
             titleW = titleRoom;
         }
     }
-    titleW += dp(16);
-    double m = navWidth(titleW - dp(16));
-    double gx = std::max((switcherRight + rowEnd + dp(8)) / 2 - m / 2, least);
+    titleW += dp(*state.ui, 16);
+    double m = navWidth(titleW - dp(*state.ui, 16));
+    double gx = std::max((switcherRight + rowEnd + dp(*state.ui, 8)) / 2 - m / 2, least);
     if (gx + m > rowEnd)
         gx = std::max(rowEnd - m, least);
-    at.prev = {gx, cy + dp(1), dp(32), dp(32)};
-    at.title = {gx + dp(39), cy, titleW, dp(kControlDp)};
-    at.next = {at.title.x + at.title.w + dp(7), cy + dp(1), dp(32), dp(32)};
-    at.today = {at.next.x + at.next.w + dp(7), cy + dp(3), todayW, dp(28)};
+    at.prev = {gx, cy + dp(*state.ui, 1), dp(*state.ui, 32), dp(*state.ui, 32)};
+    at.title = {gx + dp(*state.ui, 39), cy, titleW, dp(*state.ui, kControlDp)};
+    at.next = {at.title.x + at.title.w + dp(*state.ui, 7), cy + dp(*state.ui, 1), dp(*state.ui, 32), dp(*state.ui, 32)};
+    at.today = {at.next.x + at.next.w + dp(*state.ui, 7), cy + dp(*state.ui, 3), todayW, dp(*state.ui, 28)};
     return at;
 }
 
@@ -401,7 +401,7 @@ void drawCalendarToolbar(AppState& state, const Rect& rect)
     const Theme& t = ui.theme;
     Renderer& r = *state.renderer;
     fillRect(r, rect, tintColor(t, 1));
-    double line = std::max(1.0, scaled(state, 1));
+    double line = std::max(1.0, dp(*state.ui, 1));
     fillRect(r, {rect.x, rect.y + rect.h - line, rect.w, line}, t.base[slotShadeStrong]);
     ToolbarLayout at = toolbarLayout(state, rect);
 
@@ -476,33 +476,33 @@ void drawSearchPopover(AppState& state, const Rect& anchor)
     const SearchPopoverCache& hits = searchPopoverHits(state, searchPopoverText(state));
     size_t k = hits.rows.size();
     double height = double(std::max<size_t>(k, 1)) * kRowDp + 12 + 26;
-    double width = std::max(scaled(state, 360), anchor.w);
-    Rect panel = placePopover(state, anchor, width, scaled(state, height), false, false);
+    double width = std::max(dp(*state.ui, 360), anchor.w);
+    Rect panel = placePopover(state, anchor, width, dp(*state.ui, height), false, false);
     int32_t layer = beginPopover(state, panel);
     keepPopupOpenOver(ui, anchor);  // a click on the field or its clear button acts
-    double pad = scaled(state, 8);
+    double pad = dp(*state.ui, kSpaceBase);
     Rect content{panel.x + pad, panel.y + pad, panel.w - 2 * pad, panel.h - 2 * pad};
-    double y = content.y + scaled(state, 6);
+    double y = content.y + dp(*state.ui, 6);
     if (k == 0) {
-        drawText(state, "No transactions match", {content.x + scaled(state, 14), y, content.w, scaled(state, kRowDp)},
-            scaled(state, 12.5), t.base[slotTextSecondary], 0, 400);
-        y += scaled(state, kRowDp);
+        drawText(state, "No transactions match", {content.x + dp(*state.ui, 14), y, content.w, dp(*state.ui, kRowDp)},
+            dp(*state.ui, 12.5), t.base[slotTextSecondary], 0, 400);
+        y += dp(*state.ui, kRowDp);
     }
     const Budget& b = *state.store->budget;
     for (size_t i = 0; i < k; ++i) {
         const SearchHit& hit = hits.rows[i];
         const Transaction& tx = *hit.transaction;
-        Rect row{content.x, y, content.w, scaled(state, kRowDp)};
+        Rect row{content.x, y, content.w, dp(*state.ui, kRowDp)};
         InteractResult res = interact(ui, widgetId(ui, "sr-" + std::to_string(i)), row, 1);
         if (res.hovered) {
-            fillRoundRect(r, row, scaled(state, 8), t.base[slotHover]);
+            fillRoundRect(r, row, dp(*state.ui, 8), t.base[slotHover]);
             ui.cursorShape = curHand;
         }
-        Rect badge{row.x + scaled(state, 8), row.y + scaled(state, 9), scaled(state, 32), scaled(state, 32)};
+        Rect badge{row.x + dp(*state.ui, 8), row.y + dp(*state.ui, 9), dp(*state.ui, 32), dp(*state.ui, 32)};
         iconBadge(state, tx.icon_id, transactionIconKey(b, tx), categoryColor(state, tx.category), badge);
-        double textW = std::max(0.0, row.w - scaled(state, 170));
-        drawText(state, elideText(state, tx.description, textW, scaled(state, 13), 600),
-            {row.x + scaled(state, 50), row.y + scaled(state, 7), textW, scaled(state, 18)}, scaled(state, 13),
+        double textW = std::max(0.0, row.w - dp(*state.ui, 170));
+        drawText(state, elideText(state, tx.description, textW, dp(*state.ui, 13), 600),
+            {row.x + dp(*state.ui, 50), row.y + dp(*state.ui, 7), textW, dp(*state.ui, 18)}, dp(*state.ui, 13),
             t.base[slotText], 0, 600);
         std::string sub = shortDate(hit.date);
         if (!tx.category.empty()) {
@@ -513,11 +513,11 @@ void drawSearchPopover(AppState& state, const Rect& anchor)
             sub += " \u00b7 ";
             sub += describeRule(tx.recurring_period);
         }
-        drawText(state, elideText(state, sub, textW, scaled(state, 11), 400),
-            {row.x + scaled(state, 50), row.y + scaled(state, 27), textW, scaled(state, 16)}, scaled(state, 11),
+        drawText(state, elideText(state, sub, textW, dp(*state.ui, 11), 400),
+            {row.x + dp(*state.ui, 50), row.y + dp(*state.ui, 27), textW, dp(*state.ui, 16)}, dp(*state.ui, 11),
             t.base[slotTextTertiary], 0, 400);
         drawTextWith(state, formatMoney(hit.amount),
-            {row.x + row.w - scaled(state, 118), row.y, scaled(state, 110), row.h}, scaled(state, 12.5),
+            {row.x + row.w - dp(*state.ui, 118), row.y, dp(*state.ui, 110), row.h}, dp(*state.ui, 12.5),
             hit.amount > 0 ? t.base[slotSuccess] : t.base[slotTextSecondary], 1, 1);
         if (res.clicked) {
             Date d = hit.date;
@@ -528,11 +528,11 @@ void drawSearchPopover(AppState& state, const Rect& anchor)
             closePopup(ui);
             state.redrawRequested = true;
         }
-        y += scaled(state, kRowDp);
+        y += dp(*state.ui, kRowDp);
     }
     drawText(state, searchPopoverFooter(hits.count),
-        {content.x + scaled(state, 14), y + scaled(state, 2), content.w - scaled(state, 28), scaled(state, 20)},
-        scaled(state, 11), t.base[slotTextTertiary], 0, 400);
+        {content.x + dp(*state.ui, 14), y + dp(*state.ui, 2), content.w - dp(*state.ui, 28), dp(*state.ui, 20)},
+        dp(*state.ui, 11), t.base[slotTextTertiary], 0, 400);
     endPopover(state, layer);
 }
 
@@ -548,12 +548,12 @@ void drawMonthSummary(AppState& state, const Rect& rect)
     Renderer& r = *state.renderer;
     registerTourAnchor(state, "summary", rect);
     fillRect(r, rect, tintColor(t, 2));
-    double line = std::max(1.0, scaled(state, 1));
+    double line = std::max(1.0, dp(*state.ui, 1));
     fillRect(r, {rect.x, rect.y + rect.h - line, rect.w, line}, t.base[slotShadeStrong]);
     Date first = firstOfMonth(state.shownMonth.year, state.shownMonth.month);
     const BalanceSummary& s = monthFigures(state, first, selectedAccountId(state)).summary;
 
-    double itemTop = rect.y + (rect.h - scaled(state, 36)) / 2;
+    double itemTop = rect.y + (rect.h - dp(*state.ui, 36)) / 2;
     double x = drawSummaryItems(state, rect,
         {{"Opening balance", s.opening, amountColor(state, s.opening, 0),
              "The balance the month starts with \u2014 carried into the 1st, before that day's transactions."},
@@ -563,20 +563,20 @@ void drawMonthSummary(AppState& state, const Rect& rect)
             {"Projected end balance", s.closing, amountColor(state, s.closing, 0),
                 "End-of-day balance on the last day of the month (reflects any manual balance anchors)."}});
     // x lies past the last separator, so the bar never crowds it.
-    double barX = rect.x + rect.w - scaled(state, 20 + kBarDp);
+    double barX = rect.x + rect.w - dp(*state.ui, 20 + kBarDp);
     if (x >= barX)
         return;
-    double barW = scaled(state, kBarDp);
+    double barW = dp(*state.ui, kBarDp);
     std::string caption = s.hasSpentShare
         ? "Spent " + formatMoney(s.expenseToDate) + " of " + formatMoney(s.expense) + " planned"
         : std::string("No expenses planned");
-    drawText(state, caption, {barX, itemTop + scaled(state, 2), barW, scaled(state, 16)}, scaled(state, 11),
+    drawText(state, caption, {barX, itemTop + dp(*state.ui, 2), barW, dp(*state.ui, 16)}, dp(*state.ui, 11),
         t.base[slotTextSecondary], 0, 500);
-    Rect track{barX, itemTop + scaled(state, 24), barW, scaled(state, 7)};
-    fillRoundRect(r, track, scaled(state, 4), t.base[slotBackgroundDeep]);
+    Rect track{barX, itemTop + dp(*state.ui, 24), barW, dp(*state.ui, 7)};
+    fillRoundRect(r, track, dp(*state.ui, 4), t.base[slotBackgroundDeep]);
     double ratio = s.hasSpentShare ? std::clamp(s.spentShare, 0.0, 1.0) : 0.0;
     if (ratio > 0)
-        fillRoundRect(r, {track.x, track.y, barW * ratio, track.h}, scaled(state, 4), spendingBarColor(t, ratio));
+        fillRoundRect(r, {track.x, track.y, barW * ratio, track.h}, dp(*state.ui, 4), spendingBarColor(t, ratio));
 }
 
 }  // namespace qm

@@ -107,14 +107,14 @@ void drawActionSheet(AppState& state, int64_t popup)
     ActionSheetLayout at = actionSheetLayout(state);
     const Rect& sheet = at.sheet;
     int32_t layer = beginPopover(state, sheet);
-    double x = sheet.x + scaled(state, 14);
-    double textW = std::max(0.0, sheet.w - scaled(state, 28));
-    drawText(state, elideText(state, tx.description, textW, scaled(state, 14), 700),
-        {x, sheet.y + scaled(state, 10), textW, scaled(state, 20)}, scaled(state, 14), t.base[slotText], 0, 700);
+    double x = sheet.x + dp(*state.ui, 14);
+    double textW = std::max(0.0, sheet.w - dp(*state.ui, 28));
+    drawText(state, elideText(state, tx.description, textW, dp(*state.ui, 14), 700),
+        {x, sheet.y + dp(*state.ui, 10), textW, dp(*state.ui, 20)}, dp(*state.ui, 14), t.base[slotText], 0, 700);
     std::string subtitle = formatMoney(found->amount);
     subtitle += " \u00b7 ";
     subtitle += shortDate(found->date);
-    drawText(state, subtitle, {x, sheet.y + scaled(state, 30), textW, scaled(state, 18)}, scaled(state, 12),
+    drawText(state, subtitle, {x, sheet.y + dp(*state.ui, 30), textW, dp(*state.ui, 18)}, dp(*state.ui, 12),
         t.base[slotTextSecondary], 0, 400);
 
     std::array<SheetEntry, kEntries> entries = sheetEntries(found->isPaid);
@@ -126,7 +126,7 @@ void drawActionSheet(AppState& state, int64_t popup)
         bool danger = i == kEntries - 1;
         const char* icon = entries[size_t(i)].icon;
         auto leading = [&state, icon, danger, &t](const Rect& box) {
-            double s = scaled(state, 18);
+            double s = dp(*state.ui, 18);
             drawAppIcon(*state.renderer, icon, {box.x, box.y + (box.h - s) / 2, s, s},
                 danger ? t.base[slotDanger] : t.base[slotTextSecondary]);
         };
@@ -149,23 +149,23 @@ ActionSheetLayout actionSheetLayout(const AppState& state)
 {
     const UiContext& ui = *state.ui;
     ActionSheetLayout at;
-    at.item = scaled(state, kItemDp);
-    if (kEntries * at.item + scaled(state, 76) > ui.viewHeight - scaled(state, 16)) {
+    at.item = dp(*state.ui, kItemDp);
+    if (kEntries * at.item + dp(*state.ui, 76) > ui.viewHeight - dp(*state.ui, 16)) {
         at.columns = 2;
         at.rows = 4;
     }
-    double h = at.rows * at.item + scaled(state, 60 + 16);
-    double w = std::min(ui.viewWidth - scaled(state, 16), scaled(state, at.columns == 1 ? 440 : 560));
-    double y = std::max(scaled(state, 8), ui.viewHeight - h - scaled(state, 8));
+    double h = at.rows * at.item + dp(*state.ui, 60 + 16);
+    double w = std::min(ui.viewWidth - dp(*state.ui, 16), dp(*state.ui, at.columns == 1 ? 440 : 560));
+    double y = std::max(dp(*state.ui, 8), ui.viewHeight - h - dp(*state.ui, 8));
     at.sheet = {std::round((ui.viewWidth - w) / 2), std::round(y), std::round(w), std::round(h)};
     return at;
 }
 
 Rect actionSheetEntry(const AppState& state, const ActionSheetLayout& at, int32_t index)
 {
-    double w = (at.sheet.w - scaled(state, 12)) / at.columns;
+    double w = (at.sheet.w - dp(*state.ui, 12)) / at.columns;
     int32_t column = index / at.rows, row = index % at.rows;
-    return {at.sheet.x + scaled(state, 6) + column * w, at.sheet.y + scaled(state, 56) + row * at.item, w, at.item};
+    return {at.sheet.x + dp(*state.ui, 6) + column * w, at.sheet.y + dp(*state.ui, 56) + row * at.item, w, at.item};
 }
 
 void drawDaySheet(AppState& state, const Rect& rect, Date day)
@@ -173,7 +173,7 @@ void drawDaySheet(AppState& state, const Rect& rect, Date day)
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
     const Theme& t = ui.theme;
-    double pad = scaled(state, state.phoneLandscape ? 12 : 14);
+    double pad = dp(*state.ui, state.phoneLandscape ? 12 : 14);
     const std::shared_ptr<const Ledger> kept = calendarDay(state, day);
     const DayRow& row = kept->days.front();
     // Named outside the scroll area, whose ids are its own.
@@ -183,10 +183,10 @@ void drawDaySheet(AppState& state, const Rect& rect, Date day)
     double y = currentLayout(ui).y + pad;
 
     // Header buttons from the right.
-    double b = scaled(state, 36), gap = scaled(state, 7);
-    Rect button{x0 + width - b, y + scaled(state, 6), b, b};
+    double b = dp(*state.ui, 36), gap = dp(*state.ui, 7);
+    Rect button{x0 + width - b, y + dp(*state.ui, 6), b, b};
     bool dayMenu = drawIconButton(state, "ph-daymore", "more", button, false);
-    double menuX = button.x, menuY = y + scaled(state, 44);
+    double menuX = button.x, menuY = y + dp(*state.ui, 44);
     button.x -= b + gap;
     if (drawIconButton(state, "ph-dayadd", "add", button, false))
         openAddTransaction(state, txExpense, day);
@@ -197,16 +197,16 @@ void drawDaySheet(AppState& state, const Rect& rect, Date day)
     }
 
     // Title block.
-    double titleW = std::max(0.0, button.x - scaled(state, 4) - x0);
-    drawText(state, kWeekdays[weekday(day)], {x0, y, titleW, scaled(state, 14)}, scaled(state, 11), t.base[slotLink], 0,
+    double titleW = std::max(0.0, button.x - dp(*state.ui, 4) - x0);
+    drawText(state, kWeekdays[weekday(day)], {x0, y, titleW, dp(*state.ui, 14)}, dp(*state.ui, 11), t.base[slotLink], 0,
         600);
-    double dateSize = scaled(state, 19);
+    double dateSize = dp(*state.ui, 19);
     drawText(state, elideText(state, longDate(day), titleW, dateSize, 700),
-        {x0, y + scaled(state, 15), titleW, scaled(state, 26)}, dateSize, t.base[slotText], 0, 700);
-    y += scaled(state, 52);
+        {x0, y + dp(*state.ui, 15), titleW, dp(*state.ui, 26)}, dateSize, t.base[slotText], 0, 700);
+    y += dp(*state.ui, 52);
 
     // The three cards.
-    double cardGap = scaled(state, 8), cardH = scaled(state, 62);
+    double cardGap = dp(*state.ui, 8), cardH = dp(*state.ui, 62);
     double cardW = std::max(0.0, (rect.w - 2 * pad - 2 * cardGap) / 3);
     auto card = [&](int i) { return Rect{x0 + i * (cardW + cardGap), y, cardW, cardH}; };
     infoCard(state, card(0), "Opening", formatMoney(row.startBalance), amountColor(state, row.startBalance, 0), false,
@@ -219,15 +219,15 @@ void drawDaySheet(AppState& state, const Rect& rect, Date day)
     y += cardH + pad;
 
     if (row.entries.empty()) {
-        Rect box{x0, y, width, scaled(state, 56)};
-        double radius = scaled(state, 14);
+        Rect box{x0, y, width, dp(*state.ui, 56)};
+        double radius = dp(*state.ui, 14);
         fillRoundRect(r, box, radius, t.base[slotSurface]);
-        strokeRoundRect(r, box, radius, std::max(1.0, scaled(state, 1)), t.base[slotShadeStrong]);
-        drawText(state, "Nothing on this day yet. Tap + to add a transaction.", box, scaled(state, 12.5),
+        strokeRoundRect(r, box, radius, std::max(1.0, dp(*state.ui, 1)), t.base[slotShadeStrong]);
+        drawText(state, "Nothing on this day yet. Tap + to add a transaction.", box, dp(*state.ui, 12.5),
             t.base[slotTextTertiary], 0.5, 400);
-        y += box.h + scaled(state, 8);
+        y += box.h + dp(*state.ui, 8);
     } else {
-        double rowH = scaled(state, kRowDp), step = rowH + scaled(state, kRowGapDp);
+        double rowH = dp(*state.ui, kRowDp), step = rowH + dp(*state.ui, kRowGapDp);
         double running = row.startBalance;
         for (size_t i = 0; i < row.entries.size(); ++i, y += step) {
             const LedgerEntry& e = row.entries[i];
@@ -238,9 +238,9 @@ void drawDaySheet(AppState& state, const Rect& rect, Date day)
                 continue;
             drawAgendaRow(state, e, {x0, y, width, rowH}, running, int32_t(i), sheetPopup);
         }
-        y -= scaled(state, kRowGapDp);
+        y -= dp(*state.ui, kRowGapDp);
     }
-    extendLayout(ui, y + scaled(state, state.phoneLandscape ? 30 : 40));
+    extendLayout(ui, y + dp(*state.ui, state.phoneLandscape ? 30 : 40));
     endScrollArea(ui, "agenda");
     if (dayMenu) {
         calendarState(state).dayMenuDay = day;
@@ -257,53 +257,53 @@ void drawAgendaRow(
     const Theme& t = ui.theme;
     const Transaction& tx = *e.transaction;
     std::string key = std::to_string(tx.id) + "-" + formatIso(e.date);
-    double moreW = scaled(state, 40);
+    double moreW = dp(*state.ui, 40);
     Rect area{rect.x, rect.y, std::max(0.0, rect.w - moreW), rect.h};
     InteractResult in = interact(ui, widgetIdIndexed(ui, "ptx-" + key, index), area, 1);
-    double radius = scaled(state, 14);
+    double radius = dp(*state.ui, 14);
     fillRoundRect(r, rect, radius, in.hovered || in.held ? t.base[slotHover] : t.base[slotSurface]);
-    strokeRoundRect(r, rect, radius, std::max(1.0, scaled(state, 1)), t.base[slotShadeStrong]);
+    strokeRoundRect(r, rect, radius, std::max(1.0, dp(*state.ui, 1)), t.base[slotShadeStrong]);
     double opacity = e.isPaid ? 0.65 : 1.0;
 
-    double badge = scaled(state, 40);
+    double badge = dp(*state.ui, 40);
     iconBadge(state, tx.icon_id, transactionIconKey(*state.store->budget, tx),
         faded(transactionColor(state, e), opacity),
-        {rect.x + scaled(state, 12), rect.y + (rect.h - badge) / 2, badge, badge});
+        {rect.x + dp(*state.ui, 12), rect.y + (rect.h - badge) / 2, badge, badge});
 
-    double amountCol = scaled(state, 96);
+    double amountCol = dp(*state.ui, 96);
     double amountX = rect.x + rect.w - moreW - amountCol;
-    double textX = rect.x + scaled(state, 12) + badge + scaled(state, 12);
-    double textW = std::max(0.0, amountX - scaled(state, 6) - textX);
-    double titleSize = scaled(state, 14.5);
+    double textX = rect.x + dp(*state.ui, 12) + badge + dp(*state.ui, 12);
+    double textW = std::max(0.0, amountX - dp(*state.ui, 6) - textX);
+    double titleSize = dp(*state.ui, 14.5);
     drawText(state, elideText(state, tx.description, textW, titleSize, 600),
-        {textX, rect.y + scaled(state, 13), textW, scaled(state, 20)}, titleSize,
+        {textX, rect.y + dp(*state.ui, 13), textW, dp(*state.ui, 20)}, titleSize,
         faded(tx.is_adjustment ? t.base[slotChart10] : t.base[slotText], opacity), 0, 600);
-    double subSize = scaled(state, 11.5);
+    double subSize = dp(*state.ui, 11.5);
     std::string sub = elideText(state, transactionSubtitle(tx, false), textW, subSize, 400);
-    Rect subRect{textX, rect.y + scaled(state, 34), textW, scaled(state, 16)};
+    Rect subRect{textX, rect.y + dp(*state.ui, 34), textW, dp(*state.ui, 16)};
     drawText(state, sub, subRect, subSize, faded(t.base[slotTextTertiary], opacity), 0, 400);
     // Pills only where they fit: in a narrow row they drop out rather than
     // run over the amount.
-    double pillX = textX + measureText(state, sub, subSize, 400) + scaled(state, 6);
+    double pillX = textX + measureText(state, sub, subSize, 400) + dp(*state.ui, 6);
     double end = textX + textW;
-    if (e.isPaid && end - pillX >= scaled(state, 50))
-        pillX += statusPill(state, "\u2713 Paid", "paid", {pillX, subRect.y, 0, subRect.h}) + scaled(state, 4);
-    if (std::fabs(e.amount - e.baseAmount) > 0.004 && end - pillX >= scaled(state, 60))
+    if (e.isPaid && end - pillX >= dp(*state.ui, 50))
+        pillX += statusPill(state, "\u2713 Paid", "paid", {pillX, subRect.y, 0, subRect.h}) + dp(*state.ui, 4);
+    if (std::fabs(e.amount - e.baseAmount) > 0.004 && end - pillX >= dp(*state.ui, 60))
         statusPill(state, "Adjusted", "adjusted", {pillX, subRect.y, 0, subRect.h});
 
-    Rect amountBox{amountX, rect.y + scaled(state, 13), amountCol, scaled(state, 18)};
+    Rect amountBox{amountX, rect.y + dp(*state.ui, 13), amountCol, dp(*state.ui, 18)};
     if (showsAccountBadge(state, tx))
-        drawTextWith(state, "\u21c4 " + formatMoney(std::fabs(e.amount)), amountBox, scaled(state, 14),
+        drawTextWith(state, "\u21c4 " + formatMoney(std::fabs(e.amount)), amountBox, dp(*state.ui, 14),
             faded(t.base[slotTextTertiary], opacity), 1, 1);
     else
-        drawTextWith(state, formatMoneySigned(e.amount), amountBox, scaled(state, 14),
+        drawTextWith(state, formatMoneySigned(e.amount), amountBox, dp(*state.ui, 14),
             faded(e.amount > 0 ? t.base[slotSuccess] : t.base[slotDanger], opacity), 1, 1);
-    drawTextWith(state, formatMoney(balanceAfter), {amountX, rect.y + scaled(state, 34), amountCol, scaled(state, 14)},
-        scaled(state, 10.5), t.base[slotTextTertiary], 1, 1);
+    drawTextWith(state, formatMoney(balanceAfter), {amountX, rect.y + dp(*state.ui, 34), amountCol, dp(*state.ui, 14)},
+        dp(*state.ui, 10.5), t.base[slotTextTertiary], 1, 1);
 
     Rect moreRect{rect.x + rect.w - moreW, rect.y, moreW, rect.h};
     InteractResult more = interact(ui, widgetIdIndexed(ui, "ptxm-" + key, index), moreRect, 1);
-    double s = scaled(state, 20);
+    double s = dp(*state.ui, 20);
     drawAppIcon(r, "more", {moreRect.x + (moreW - s) / 2, moreRect.y + (rect.h - s) / 2, s, s},
         more.hovered ? t.base[slotText] : t.base[slotTextTertiary]);
     if (more.hovered || in.hovered)

@@ -26,6 +26,7 @@
 #include "ui/layout.h"
 #include "ui/menu.h"
 #include "ui/scroll_area.h"
+#include "ui/spacing.h"
 #include "ui/widget_id.h"
 
 namespace qm {
@@ -73,23 +74,23 @@ void drawDayView(AppState& state, const Rect& rect)
     const DayRow& row = kept->days.front();
     Rect visible = beginScrollArea(ui, "dayview", rect, colorTransparent, false);
     double scale = ui.scale > 0 ? ui.scale : 1.0;
-    double cw = scaled(state, dayViewContentWidth(rect.w / scale));
+    double cw = dp(*state.ui, dayViewContentWidth(rect.w / scale));
     double x0 = rect.x + (rect.w - cw) / 2;
-    double y = currentLayout(ui).y + scaled(state, 24);
+    double y = currentLayout(ui).y + dp(*state.ui, 24);
 
     // Heading and the add button.
-    sectionCaption(state, kWeekdays[weekday(day)], {x0, y, cw, scaled(state, 16)}, 0);
-    drawText(state, longDate(day), {x0, y + scaled(state, 18), cw, scaled(state, 34)}, scaled(state, 26),
+    sectionCaption(state, kWeekdays[weekday(day)], {x0, y, cw, dp(*state.ui, 16)}, 0);
+    drawText(state, longDate(day), {x0, y + dp(*state.ui, 18), cw, dp(*state.ui, 34)}, dp(*state.ui, 26),
         t.base[slotText], 0, 700);
-    double addWidth = measureText(state, "Add transaction", scaled(state, 13), 600) + scaled(state, 44);
+    double addWidth = measureText(state, "Add transaction", dp(*state.ui, 13), 600) + dp(*state.ui, 44);
     if (button(state, "dv-add", "Add transaction",
-            {x0 + cw - addWidth, y + scaled(state, 12), addWidth, scaled(state, 34)}, "primary", "add", false))
+            {x0 + cw - addWidth, y + dp(*state.ui, 12), addWidth, dp(*state.ui, 34)}, "primary", "add", false))
         openAddTransaction(state, 0, day);
 
     // The four figure cards.
-    y += scaled(state, 66);
-    double gap = scaled(state, 12);
-    double cardWidth = (cw - 3 * gap) / 4, cardHeight = scaled(state, 64);
+    y += dp(*state.ui, 66);
+    double gap = dp(*state.ui, kSpaceLarge);
+    double cardWidth = (cw - 3 * gap) / 4, cardHeight = dp(*state.ui, 64);
     auto card = [&](int i) { return Rect{x0 + i * (cardWidth + gap), y, cardWidth, cardHeight}; };
     infoCard(state, card(0), "Opening", formatMoney(row.startBalance), amountColor(state, row.startBalance, 0), false,
         false);
@@ -104,31 +105,31 @@ void drawDayView(AppState& state, const Rect& rect)
         amountColor(state, row.balance, 0), true, false);
 
     // The table.
-    y += scaled(state, 80);
+    y += dp(*state.ui, 80);
     size_t n = row.entries.size();
-    double rowH = scaled(state, kRowDp), headerH = scaled(state, kHeaderDp);
-    double empty = n == 0 ? scaled(state, 44) : 0;
-    Rect frame{x0, y, cw, double(n + 1) * rowH + headerH + empty + scaled(state, 8)};
-    double radius = scaled(state, 14);
+    double rowH = dp(*state.ui, kRowDp), headerH = dp(*state.ui, kHeaderDp);
+    double empty = n == 0 ? dp(*state.ui, 44) : 0;
+    Rect frame{x0, y, cw, double(n + 1) * rowH + headerH + empty + dp(*state.ui, 8)};
+    double radius = dp(*state.ui, 14);
     fillRoundRect(r, frame, radius, t.base[slotSurface]);
-    strokeRoundRect(r, frame, radius, std::max(1.0, scaled(state, 1)), t.base[slotShadeStrong]);
-    double column = scaled(state, kColumnDp);
-    sectionCaption(state, "Transaction", {x0 + scaled(state, 14), y, cw, headerH}, 0);
-    sectionCaption(state, "Amount", {x0 + cw - scaled(state, 230), y, column, headerH}, 1);
-    sectionCaption(state, "Balance", {x0 + cw - scaled(state, 124), y, column, headerH}, 1);
+    strokeRoundRect(r, frame, radius, std::max(1.0, dp(*state.ui, 1)), t.base[slotShadeStrong]);
+    double column = dp(*state.ui, kColumnDp);
+    sectionCaption(state, "Transaction", {x0 + dp(*state.ui, 14), y, cw, headerH}, 0);
+    sectionCaption(state, "Amount", {x0 + cw - dp(*state.ui, 230), y, column, headerH}, 1);
+    sectionCaption(state, "Balance", {x0 + cw - dp(*state.ui, 124), y, column, headerH}, 1);
     drawDivider(state, x0, x0 + cw, y + headerH, t.base[slotShadeStrong]);
 
-    double rowTop = y + headerH + scaled(state, 4);
+    double rowTop = y + headerH + dp(*state.ui, 4);
     drawText(state, "Opening balance (carried from the previous day)",
-        {x0 + scaled(state, 14), rowTop, cw - scaled(state, 8), rowH}, scaled(state, 12.5), t.base[slotTextSecondary],
+        {x0 + dp(*state.ui, 14), rowTop, cw - dp(*state.ui, 8), rowH}, dp(*state.ui, 12.5), t.base[slotTextSecondary],
         0, 400);
     drawTextWith(state, formatMoney(row.startBalance),
-        {x0 + cw - scaled(state, 4) - column, rowTop, scaled(state, 96), rowH}, scaled(state, 13),
+        {x0 + cw - dp(*state.ui, 4) - column, rowTop, dp(*state.ui, 96), rowH}, dp(*state.ui, 13),
         amountColor(state, row.startBalance, 0), 1, 0);
     rowTop += rowH;
 
     double running = row.startBalance;
-    double inset = scaled(state, 12);
+    double inset = dp(*state.ui, kSpaceLarge);
     for (size_t i = 0; i < n; ++i, rowTop += rowH) {
         const LedgerEntry& e = row.entries[i];
         running = roundCents(running + e.signedAmount);
@@ -136,7 +137,7 @@ void drawDayView(AppState& state, const Rect& rect)
             continue;
         drawDivider(state, x0 + inset, x0 + cw - inset, rowTop, t.base[slotShadeStrong]);
         drawDayViewRow(
-            state, e, {x0 + scaled(state, 4), rowTop, cw - scaled(state, 8), rowH}, running, int32_t(i), true);
+            state, e, {x0 + dp(*state.ui, 4), rowTop, cw - dp(*state.ui, 8), rowH}, running, int32_t(i), true);
     }
     if (n == 0) {
         drawDivider(state, x0 + inset, x0 + cw - inset, rowTop, t.base[slotShadeStrong]);
@@ -144,11 +145,11 @@ void drawDayView(AppState& state, const Rect& rect)
         drawText(state,
             pasteReady ? "Nothing on this day yet."
                        : "Nothing on this day yet. Add a transaction, or copy one from another day and paste it here.",
-            {x0 + scaled(state, 14), rowTop + scaled(state, 10), cw - scaled(state, 28 + 150), scaled(state, 28)},
-            scaled(state, 12), t.base[slotTextTertiary], 0, 400);
+            {x0 + dp(*state.ui, 14), rowTop + dp(*state.ui, 10), cw - dp(*state.ui, 28 + 150), dp(*state.ui, 28)},
+            dp(*state.ui, 12), t.base[slotTextTertiary], 0, 400);
         if (pasteReady
             && button(state, "dv-paste", "Paste " + state.calendarPage->clipboard.transaction.description,
-                {x0 + cw - scaled(state, 14 + 200), rowTop + scaled(state, 10), scaled(state, 200), scaled(state, 28)},
+                {x0 + cw - dp(*state.ui, 14 + 200), rowTop + dp(*state.ui, 10), dp(*state.ui, 200), dp(*state.ui, 28)},
                 "link", "paste", false))
             pasteOnDay(state, day);
     }
@@ -156,7 +157,7 @@ void drawDayView(AppState& state, const Rect& rect)
         calendarState(state).dayMenuDay = day;
         openContextMenu(ui, "day", ui.pointerX, ui.pointerY);
     }
-    extendLayout(ui, frame.y + frame.h + scaled(state, 40));
+    extendLayout(ui, frame.y + frame.h + dp(*state.ui, 40));
     endScrollArea(ui, "dayview");
 }
 
@@ -170,39 +171,39 @@ bool drawDayViewRow(
     int64_t id = widgetIdIndexed(ui, "dayrow-" + std::to_string(tx.id) + "-" + formatIso(e.date), index);
     InteractResult in = interact(ui, id, rect, 1);
     const OccurrenceRef& s = state.selectedOccurrence;
-    double radius = scaled(state, 8);
+    double radius = dp(*state.ui, 8);
     if (s.valid && s.transactionId == tx.id && s.date == e.date)
         fillRoundRect(r, rect, radius, t.base[slotAccentBackground]);
     else if (in.hovered)
         fillRoundRect(r, rect, radius, t.base[slotHover]);
     double opacity = e.isPaid ? 0.6 : 1.0;
 
-    double badge = scaled(state, 32);
+    double badge = dp(*state.ui, 32);
     iconBadge(state, tx.icon_id, transactionIconKey(*state.store->budget, tx),
         faded(transactionColor(state, e), opacity),
-        {rect.x + scaled(state, 10), rect.y + (rect.h - badge) / 2, badge, badge});
+        {rect.x + dp(*state.ui, 10), rect.y + (rect.h - badge) / 2, badge, badge});
 
-    double column = scaled(state, kColumnDp);
+    double column = dp(*state.ui, kColumnDp);
     double balanceColumn = showBalance ? column : 0;
-    double nameX = rect.x + scaled(state, 52);
-    double nameWidth = std::max(0.0, rect.x + rect.w - balanceColumn - column - nameX - scaled(state, 10));
-    double titleSize = scaled(state, 13.5);
+    double nameX = rect.x + dp(*state.ui, 52);
+    double nameWidth = std::max(0.0, rect.x + rect.w - balanceColumn - column - nameX - dp(*state.ui, 10));
+    double titleSize = dp(*state.ui, 13.5);
     drawText(state, elideText(state, tx.description, nameWidth, titleSize, 600),
-        {nameX, rect.y + scaled(state, 8), nameWidth, scaled(state, 18)}, titleSize,
+        {nameX, rect.y + dp(*state.ui, 8), nameWidth, dp(*state.ui, 18)}, titleSize,
         faded(tx.is_adjustment ? t.base[slotChart10] : t.base[slotText], opacity), 0, 600);
-    double subSize = scaled(state, 11.5);
+    double subSize = dp(*state.ui, 11.5);
     std::string subtitle =
-        elideText(state, transactionSubtitle(tx, true), std::max(0.0, nameWidth - scaled(state, 120)), subSize, 400);
-    Rect sub{nameX, rect.y + scaled(state, 28), nameWidth, scaled(state, 16)};
+        elideText(state, transactionSubtitle(tx, true), std::max(0.0, nameWidth - dp(*state.ui, 120)), subSize, 400);
+    Rect sub{nameX, rect.y + dp(*state.ui, 28), nameWidth, dp(*state.ui, 16)};
     drawText(state, subtitle, sub, subSize, faded(t.base[slotTextSecondary], opacity), 0, 400);
-    double pillX = nameX + measureText(state, subtitle, subSize, 400) + scaled(state, 8);
+    double pillX = nameX + measureText(state, subtitle, subSize, 400) + dp(*state.ui, 8);
     if (e.isPaid)
-        pillX += statusPill(state, "\u2713 Paid", "paid", {pillX, sub.y, 0, sub.h}) + scaled(state, 6);
+        pillX += statusPill(state, "\u2713 Paid", "paid", {pillX, sub.y, 0, sub.h}) + dp(*state.ui, 6);
     if (std::fabs(e.amount - e.baseAmount) > 0.004)
         statusPill(state, "Adjusted", "adjusted", {pillX, sub.y, 0, sub.h});
 
-    Rect amountBox{rect.x + rect.w - balanceColumn - column, rect.y, scaled(state, 100), rect.h};
-    double size = scaled(state, 13);
+    Rect amountBox{rect.x + rect.w - balanceColumn - column, rect.y, dp(*state.ui, 100), rect.h};
+    double size = dp(*state.ui, 13);
     if (showsAccountBadge(state, tx))
         drawTextWith(state, "\u21c4 " + formatMoney(std::fabs(e.amount)), amountBox, size,
             faded(t.base[slotTextTertiary], opacity), 1, 1);
@@ -210,7 +211,7 @@ bool drawDayViewRow(
         drawTextWith(state, formatMoneySigned(e.amount), amountBox, size,
             faded(e.amount > 0 ? t.base[slotSuccess] : t.base[slotDanger], opacity), 1, 1);
     if (showBalance)
-        drawTextWith(state, formatMoney(balanceAfter), {rect.x + rect.w - column, rect.y, scaled(state, 96), rect.h},
+        drawTextWith(state, formatMoney(balanceAfter), {rect.x + rect.w - column, rect.y, dp(*state.ui, 96), rect.h},
             size, amountColor(state, balanceAfter, 0), 1, 0);
 
     if (in.hovered && ui.buttonsPressed[3]) {

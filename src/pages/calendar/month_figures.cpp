@@ -14,6 +14,7 @@
 #include "pages/calendar/calendar_state.h"
 #include "platform/render/primitives.h"
 #include "ui/hit_test.h"
+#include "ui/spacing.h"
 #include "ui/widget_id.h"
 
 namespace qm {
@@ -112,14 +113,14 @@ void drawMonthFiguresPanel(AppState& state, const Rect& anchor)
     const MonthFiguresCache& figures = monthFigures(state, first, selectedAccountId(state));
     const BalanceSummary& s = figures.summary;
 
-    double width = std::min(ui.viewWidth - scaled(state, 16), scaled(state, 360));
-    double row = scaled(state, 24);
-    Rect panel = placePopover(state, anchor, width, 9 * row + scaled(state, 44 + 22 + 120 + 16), false, false);
+    double width = std::min(ui.viewWidth - dp(*state.ui, 16), dp(*state.ui, 360));
+    double row = dp(*state.ui, 24);
+    Rect panel = placePopover(state, anchor, width, 9 * row + dp(*state.ui, 44 + 22 + 120 + 16), false, false);
     int32_t layer = beginPopover(state, panel);
-    double pad = scaled(state, 14);
-    double x = panel.x + pad, w = panel.w - 2 * pad, y = panel.y + scaled(state, 10);
+    double pad = dp(*state.ui, 14);
+    double x = panel.x + pad, w = panel.w - 2 * pad, y = panel.y + dp(*state.ui, 10);
 
-    double b = scaled(state, 28);
+    double b = dp(*state.ui, 28);
     std::shared_ptr<PopupState> shown = popupState(ui, popup);
     if (iconOnlyButton(state, "bal-prev", "chevron_left", {x, y, b, b}, "Previous month", false, false)) {
         shown->shownMonth = monthIndex(addMonths(first, -1));
@@ -130,8 +131,8 @@ void drawMonthFiguresPanel(AppState& state, const Rect& anchor)
         state.redrawRequested = true;
     }
     drawText(state, monthName(first.month) + " " + std::to_string(first.year), {x + b, y, w - 2 * b, b},
-        scaled(state, 13), t.base[slotText], 0.5, 600);
-    y += scaled(state, 34);
+        dp(*state.ui, 13), t.base[slotText], 0.5, 600);
+    y += dp(*state.ui, 34);
 
     std::vector<FigureRow> rows;
     rows.push_back({"Opening Balance", s.opening, amountColor(state, s.opening, kWarnBelow)});
@@ -146,33 +147,33 @@ void drawMonthFiguresPanel(AppState& state, const Rect& anchor)
     rows.push_back({"Disposable Income", s.net, t.base[slotText]});
     for (const FigureRow& f : rows) {
         if (std::string_view(f.label) == "Total Income") {
-            drawDivider(state, x, x + w, y + scaled(state, 2), t.base[slotShadeStrong]);
-            y += scaled(state, 6);
+            drawDivider(state, x, x + w, y + dp(*state.ui, 2), t.base[slotShadeStrong]);
+            y += dp(*state.ui, 6);
         }
         Rect line{x, y, w, row};
-        drawText(state, f.label, line, scaled(state, 12), t.base[slotTextSecondary], 0, 400);
-        drawText(state, formatMoney(f.value), line, scaled(state, 12.5), f.color, 1, 500);
+        drawText(state, f.label, line, dp(*state.ui, 12), t.base[slotTextSecondary], 0, 400);
+        drawText(state, formatMoney(f.value), line, dp(*state.ui, 12.5), f.color, 1, 500);
         y += row;
     }
 
-    y += scaled(state, 8);
-    Rect box{x, y, w, scaled(state, 110)};
-    fillRoundRect(r, box, scaled(state, 8), t.base[slotBackgroundDeep]);
+    y += dp(*state.ui, 8);
+    Rect box{x, y, w, dp(*state.ui, 110)};
+    fillRoundRect(r, box, dp(*state.ui, 8), t.base[slotBackgroundDeep]);
     const std::vector<BalancePoint>& points = figures.points;
-    FiguresChart chart = figuresChart(points, box, scaled(state, 8));
+    FiguresChart chart = figuresChart(points, box, dp(*state.ui, 8));
     if (!chart.line.empty()) {
-        double inset = scaled(state, 8);
+        double inset = dp(*state.ui, kSpaceBase);
         if (chart.zeroLine)
-            drawDashedLine(r, box.x + inset, chart.zeroY, box.x + box.w - inset, chart.zeroY, scaled(state, 1),
-                withAlpha(t.base[slotDanger], 0.5), scaled(state, 6), scaled(state, 4));
-        drawPolyline(r, chart.line, scaled(state, 2), t.base[slotAccent], false);
+            drawDashedLine(r, box.x + inset, chart.zeroY, box.x + box.w - inset, chart.zeroY, dp(*state.ui, 1),
+                withAlpha(t.base[slotDanger], 0.5), dp(*state.ui, 6), dp(*state.ui, 4));
+        drawPolyline(r, chart.line, dp(*state.ui, 2), t.base[slotAccent], false);
         if (dateLessEq(first, state.todayDate) && dateLessEq(state.todayDate, last)) {
             size_t today = size_t(state.todayDate.day - 1);
             if (today < points.size() && !std::isnan(points[today].balance)) {
                 double cx = box.x + inset + double(today) * (box.w - 2 * inset) / double(points.size() - 1);
                 double cy = box.y + box.h - inset
                     - (points[today].balance - chart.lo) * (box.h - 2 * inset) / (chart.hi - chart.lo);
-                fillCircle(r, cx, cy, scaled(state, 3.5), t.base[slotAccent]);
+                fillCircle(r, cx, cy, dp(*state.ui, 3.5), t.base[slotAccent]);
             }
         }
     }

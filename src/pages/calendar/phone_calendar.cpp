@@ -45,27 +45,27 @@ void drawAccountButton(AppState& state, const Rect& row, double itemX, double bu
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
     const Theme& t = ui.theme;
-    Rect box{itemX - scaled(state, 6), row.y + scaled(state, 4), 0, row.h - scaled(state, 8)};
-    box.w = std::max(0.0, buttonsLeft - scaled(state, 8) - box.x);
+    Rect box{itemX - dp(*state.ui, 6), row.y + dp(*state.ui, 4), 0, row.h - dp(*state.ui, 8)};
+    box.w = std::max(0.0, buttonsLeft - dp(*state.ui, 8) - box.x);
     InteractResult res = interact(ui, widgetId(ui, "account-switcher"), box, 1);
     if (res.hovered) {
-        fillRoundRect(r, box, scaled(state, 10), t.base[slotHover]);
+        fillRoundRect(r, box, dp(*state.ui, 10), t.base[slotHover]);
         ui.cursorShape = curHand;
     }
     int64_t filter = selectedAccountId(state);
-    double block = scaled(state, 38);
+    double block = dp(*state.ui, 38);
     double top = row.y + (row.h - block) / 2;
-    double nameSize = scaled(state, s.nameSize);
+    double nameSize = dp(*state.ui, s.nameSize);
     std::string name =
-        elideText(state, accountFilterLabel(state, filter), std::max(0.0, box.w - scaled(state, 40)), nameSize, 600);
+        elideText(state, accountFilterLabel(state, filter), std::max(0.0, box.w - dp(*state.ui, 40)), nameSize, 600);
     double nameW = measureText(state, name, nameSize, 600);
-    drawText(state, name, {itemX, top, nameW, scaled(state, 20)}, nameSize, t.base[slotText], 0, 600);
-    double chevron = scaled(state, 14);
-    drawAppIcon(r, "chevron_down", {itemX + nameW + scaled(state, 4), top + scaled(state, 3), chevron, chevron},
+    drawText(state, name, {itemX, top, nameW, dp(*state.ui, 20)}, nameSize, t.base[slotText], 0, 600);
+    double chevron = dp(*state.ui, 14);
+    drawAppIcon(r, "chevron_down", {itemX + nameW + dp(*state.ui, 4), top + dp(*state.ui, 3), chevron, chevron},
         t.base[slotTextTertiary]);
     double balance = monthEndBalances(storeProjection(*state.store), filter, state.todayDate).balance;
-    drawTextWith(state, formatMoney(balance), {itemX, top + scaled(state, 20), box.w, scaled(state, 18)},
-        scaled(state, s.balanceSize), amountColor(state, balance, 0), 0, 1);
+    drawTextWith(state, formatMoney(balance), {itemX, top + dp(*state.ui, 20), box.w, dp(*state.ui, 18)},
+        dp(*state.ui, s.balanceSize), amountColor(state, balance, 0), 0, 1);
     if (res.clicked)
         togglePopup(state, "accountpop", box);
     drawAccountSwitcher(state, box);
@@ -77,17 +77,17 @@ void drawToolbarRow1(AppState& state, const Rect& row, bool landscape, const Too
     Renderer& r = *state.renderer;
     const Theme& t = ui.theme;
     fillRect(r, row, t.base[slotSurface]);
-    double pad = scaled(state, s.pad), icon = scaled(state, s.icon), b = scaled(state, s.button);
+    double pad = dp(*state.ui, s.pad), icon = dp(*state.ui, s.icon), b = dp(*state.ui, s.button);
     if (state.windowIcon)
         drawTextureRect(
             r, *state.windowIcon, {row.x + pad, row.y + (row.h - icon) / 2, icon, icon}, colorWhite, 0, 0, 1, 1);
-    double itemX = row.x + pad + icon + scaled(state, 10);
+    double itemX = row.x + pad + icon + dp(*state.ui, 10);
     double right = row.x + row.w - pad;
     Rect button{right - b, row.y + (row.h - b) / 2, b, b};
     if (landscape) {
         if (drawIconButton(state, "ph-menu-l", "menu", button, false))
             togglePopup(state, "phonemenu", button);
-        button.x -= b + scaled(state, 6);
+        button.x -= b + dp(*state.ui, 6);
     }
     if (drawIconButton(state, "ph-search", "search", button, false))
         switchPage(state, pageSearch);
@@ -100,19 +100,19 @@ void drawToolbarRow2(AppState& state, const Rect& row, Date day, uint8_t view, c
     Renderer& r = *state.renderer;
     const Theme& t = ui.theme;
     fillRect(r, row, t.base[slotSurface]);
-    double pad = scaled(state, s.pad), nav = scaled(state, s.nav);
-    double y = row.y + row.h / 2 - scaled(state, s.navLift) - nav / 2;
+    double pad = dp(*state.ui, s.pad), nav = dp(*state.ui, s.nav);
+    double y = row.y + row.h / 2 - dp(*state.ui, s.navLift) - nav / 2;
     Rect next{row.x + row.w - pad - nav, y, nav, nav};
     if (drawIconButton(state, "ph-next", "chevron_right", next, false))
         stepCalendar(state, day, view, 1);
 
-    double textSize = scaled(state, 13);
-    double todayW = measureText(state, "Today", textSize, 600) + scaled(state, s.todayExtra);
-    Rect today{next.x - scaled(state, 6) - todayW, y, todayW, nav};
+    double textSize = dp(*state.ui, 13);
+    double todayW = measureText(state, "Today", textSize, 600) + dp(*state.ui, s.todayExtra);
+    Rect today{next.x - dp(*state.ui, 6) - todayW, y, todayW, nav};
     InteractResult res = interact(ui, widgetId(ui, "ph-today"), today, 1);
-    double radius = scaled(state, s.todayRadius);
+    double radius = dp(*state.ui, s.todayRadius);
     fillRoundRect(r, today, radius, res.hovered ? t.base[slotHover] : t.base[slotSurface]);
-    strokeRoundRect(r, today, radius, std::max(1.0, scaled(state, 1)), t.base[slotBorder]);
+    strokeRoundRect(r, today, radius, std::max(1.0, dp(*state.ui, 1)), t.base[slotBorder]);
     drawText(state, "Today", today, textSize, t.base[slotText], 0.5, 600);
     if (res.hovered)
         ui.cursorShape = curHand;
@@ -121,13 +121,13 @@ void drawToolbarRow2(AppState& state, const Rect& row, Date day, uint8_t view, c
         selectDay(state, state.todayDate.year, state.todayDate.month, state.todayDate.day);
     }
 
-    Rect prev{today.x - scaled(state, 6) - nav, y, nav, nav};
+    Rect prev{today.x - dp(*state.ui, 6) - nav, y, nav, nav};
     if (drawIconButton(state, "ph-prev", "chevron_left", prev, false))
         stepCalendar(state, day, view, -1);
 
-    Rect title{row.x + pad, y, std::max(0.0, prev.x - scaled(state, 8) - row.x - pad), nav};
+    Rect title{row.x + pad, y, std::max(0.0, prev.x - dp(*state.ui, 8) - row.x - pad), nav};
     InteractResult month = interact(ui, widgetId(ui, "tb-month"), title, 1);
-    double titleSize = scaled(state, s.title);
+    double titleSize = dp(*state.ui, s.title);
     drawText(state, elideText(state, monthTitle(state), title.w, titleSize, 700), title, titleSize, t.base[slotText], 0,
         700);
     if (month.hovered)
@@ -144,9 +144,9 @@ void drawToolbarRow2(AppState& state, const Rect& row, Date day, uint8_t view, c
 void drawToolbarRow3(AppState& state, const Rect& row, bool landscape, const ToolbarSizes& s)
 {
     fillRect(*state.renderer, row, state.ui->theme.base[slotSurface]);
-    double pad = scaled(state, s.pad);
+    double pad = dp(*state.ui, s.pad);
     Rect control{
-        row.x + pad, row.y + scaled(state, s.segmentDrop), std::max(0.0, row.w - 2 * pad), scaled(state, s.segment)};
+        row.x + pad, row.y + dp(*state.ui, s.segmentDrop), std::max(0.0, row.w - 2 * pad), dp(*state.ui, s.segment)};
     int32_t view = state.view;
     std::vector<std::string> labels = {"Month", "Week"};
     if (!landscape)
@@ -168,13 +168,13 @@ double phoneLeftPaneWidth(double width) { return std::round(width * 11 / 20); }
 double drawPhoneToolbar(AppState& state, const Rect& rect, Date day, uint8_t view, bool landscape)
 {
     ToolbarSizes s = toolbarSizes(landscape);
-    Rect row1{rect.x, rect.y, rect.w, scaled(state, s.row1)};
-    Rect row2{rect.x, row1.y + row1.h, rect.w, scaled(state, s.row2)};
-    Rect row3{rect.x, row2.y + row2.h, rect.w, scaled(state, s.row3)};
+    Rect row1{rect.x, rect.y, rect.w, dp(*state.ui, s.row1)};
+    Rect row2{rect.x, row1.y + row1.h, rect.w, dp(*state.ui, s.row2)};
+    Rect row3{rect.x, row2.y + row2.h, rect.w, dp(*state.ui, s.row3)};
     drawToolbarRow1(state, row1, landscape, s);
     drawToolbarRow2(state, row2, day, view, s);
     drawToolbarRow3(state, row3, landscape, s);
-    double line = std::max(1.0, scaled(state, 1));
+    double line = std::max(1.0, dp(*state.ui, 1));
     double y = row3.y + row3.h;
     fillRect(*state.renderer, {rect.x, y, rect.w, line}, state.ui->theme.base[slotShadeStrong]);
     return y + line;
@@ -192,8 +192,8 @@ void drawPhoneCalendar(AppState& state, const Rect& rect)
             // A short window keeps room for the day sheet: the weeks take
             // the compact look and share what is left, rather than pushing
             // the last weeks and the sheet out of sight.
-            double sheetLeast = scaled(state, kSheetLeastDp);
-            if (rest.h - sheetLeast >= scaled(state, kFullGridDp))
+            double sheetLeast = dp(*state.ui, kSheetLeastDp);
+            if (rest.h - sheetLeast >= dp(*state.ui, kFullGridDp))
                 top = drawPhoneMonthGrid(state, rest, 60, false);
             else
                 top = drawPhoneMonthGrid(state, {rest.x, rest.y, rest.w, std::max(0.0, rest.h - sheetLeast)}, 0, true);
@@ -210,7 +210,7 @@ void drawPhoneCalendar(AppState& state, const Rect& rect)
         drawPhoneWeekStrip(state, rest, day);
     else
         drawPhoneMonthGrid(state, rest, 0, true);
-    double line = std::max(1.0, scaled(state, 1));
+    double line = std::max(1.0, dp(*state.ui, 1));
     double lineX = left.x + left.w;
     fillRect(
         *state.renderer, {lineX, rect.y, line, std::max(0.0, viewBottom - rect.y)}, ui.theme.base[slotShadeStrong]);

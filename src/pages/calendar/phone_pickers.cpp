@@ -65,9 +65,9 @@ Date phoneStripStart(Date day) { return startOfWeek(day); }
 double phoneGridRowHeight(const AppState& state, double rowHeightDp, double space, size_t weeks)
 {
     if (rowHeightDp > 0)
-        return scaled(state, rowHeightDp);
+        return dp(*state.ui, rowHeightDp);
     double divisor = weeks < 2 ? 1.0 : double(weeks);
-    return std::max(space / divisor, scaled(state, 30));
+    return std::max(space / divisor, dp(*state.ui, 30));
 }
 
 void drawDayDots(AppState& state, const DayRow& day, const Rect& rect, double centreY)
@@ -75,7 +75,7 @@ void drawDayDots(AppState& state, const DayRow& day, const Rect& rect, double ce
     size_t n = std::min(day.entries.size(), kMaxDots);
     if (n == 0)
         return;
-    double d = scaled(state, 5), gap = scaled(state, 3);
+    double d = dp(*state.ui, 5), gap = dp(*state.ui, 3);
     double width = double(n) * d + double(n - 1) * gap;
     double x = rect.x + (rect.w - width) / 2;
     for (size_t i = 0; i < n; ++i, x += d + gap)
@@ -90,36 +90,36 @@ double drawPhoneWeekStrip(AppState& state, const Rect& rect, Date focused)
     Date first = phoneStripStart(focused);
     std::shared_ptr<const Ledger> week = sharedLedger(
         storeProjection(*state.store), first, addDays(first, 6), selectedAccountId(state), state.todayDate);
-    Rect strip{rect.x, rect.y, rect.w, scaled(state, 84)};
+    Rect strip{rect.x, rect.y, rect.w, dp(*state.ui, 84)};
     fillRect(r, strip, t.base[slotSurface]);
-    double pad = scaled(state, 14), gap = scaled(state, 5);
+    double pad = dp(*state.ui, 14), gap = dp(*state.ui, 5);
     double cellW = std::max(0.0, (rect.w - 2 * pad - 6 * gap) / 7);
-    double cellH = scaled(state, 66), top = strip.y + scaled(state, 8);
+    double cellH = dp(*state.ui, 66), top = strip.y + dp(*state.ui, 8);
     for (size_t i = 0; i < week->days.size() && i < 7; ++i) {
         const DayRow& day = week->days[i];
         Rect cell{rect.x + pad + double(i) * (cellW + gap), top, cellW, cellH};
         InteractResult res = interact(ui, widgetId(ui, "pweek-" + formatIso(day.date)), cell, 1);
         bool chosen = day.date == focused;
-        double radius = scaled(state, 12);
+        double radius = dp(*state.ui, 12);
         fillRoundRect(r, cell, radius,
             chosen            ? t.base[slotAccentBackground]
                 : res.hovered ? t.base[slotHover]
                               : t.base[slotSurface]);
         strokeRoundRect(
-            r, cell, radius, std::max(1.0, scaled(state, 1)), chosen ? t.base[slotAccent] : t.base[slotShadeStrong]);
+            r, cell, radius, std::max(1.0, dp(*state.ui, 1)), chosen ? t.base[slotAccent] : t.base[slotShadeStrong]);
         drawText(state, weekdayLetter(weekday(day.date)),
-            {cell.x, cell.y + scaled(state, 7), cell.w, scaled(state, 14)}, scaled(state, 10),
+            {cell.x, cell.y + dp(*state.ui, 7), cell.w, dp(*state.ui, 14)}, dp(*state.ui, 10),
             day.isReference ? t.base[slotLink] : t.base[slotTextTertiary], 0.5, 600);
-        drawText(state, std::to_string(day.dayOfMonth), {cell.x, cell.y + scaled(state, 22), cell.w, scaled(state, 20)},
-            scaled(state, 15), t.base[slotText], 0.5, 700);
+        drawText(state, std::to_string(day.dayOfMonth), {cell.x, cell.y + dp(*state.ui, 22), cell.w, dp(*state.ui, 20)},
+            dp(*state.ui, 15), t.base[slotText], 0.5, 700);
         drawTextWith(state, formatMoneyCompact(day.balance),
-            {cell.x, cell.y + scaled(state, 44), cell.w, scaled(state, 14)}, scaled(state, 9),
+            {cell.x, cell.y + dp(*state.ui, 44), cell.w, dp(*state.ui, 14)}, dp(*state.ui, 9),
             dayBalanceColor(t, day.balance, day.anchored), 0.5, 1);
-        drawDayDots(state, day, cell, cell.y + cell.h - scaled(state, 7));
+        drawDayDots(state, day, cell, cell.y + cell.h - dp(*state.ui, 7));
         if (res.clicked)
             pickDay(state, day.date);
     }
-    double line = std::max(1.0, scaled(state, 1));
+    double line = std::max(1.0, dp(*state.ui, 1));
     double y = strip.y + strip.h;
     fillRect(r, {rect.x, y, rect.w, line}, t.base[slotShadeStrong]);
     return y + line;
@@ -134,7 +134,7 @@ double drawPhoneMonthGrid(AppState& state, const Rect& rect, double rowHeightDp,
         selectedAccountId(state), state.todayDate);
     GridSizes s = compact ? GridSizes{20, 20, 12, 12, 9.5, 1, 8, 1} : GridSizes{26, 26, 15, 14, 10, 2, 10, 2};
 
-    Rect band{rect.x, rect.y, rect.w, scaled(state, s.header)};
+    Rect band{rect.x, rect.y, rect.w, dp(*state.ui, s.header)};
     fillRect(r, band, tintColor(t, 3));
     double column = rect.w / 7;
     for (int32_t c = 0; c < 7; ++c)  // Sunday first
@@ -144,37 +144,37 @@ double drawPhoneMonthGrid(AppState& state, const Rect& rect, double rowHeightDp,
     double rowH = phoneGridRowHeight(state, rowHeightDp, rect.y + rect.h - gridTop, weeks.count());
     fillRect(r, {rect.x, gridTop, rect.w, double(weeks.count()) * rowH}, t.base[slotSurface]);
 
-    double circle = scaled(state, s.circle), lineH = scaled(state, s.balanceLine);
-    double inset = scaled(state, s.inset), under = scaled(state, s.underCircle);
+    double circle = dp(*state.ui, s.circle), lineH = dp(*state.ui, s.balanceLine);
+    double inset = dp(*state.ui, s.inset), under = dp(*state.ui, s.underCircle);
     for (size_t w = 0; w < weeks.count(); ++w)
         for (size_t c = 0; c < 7; ++c) {
             const DayRow& day = weeks.week(w)[c];
             Rect cell{rect.x + double(c) * column, gridTop + double(w) * rowH, column, rowH};
             InteractResult res = interact(ui, widgetId(ui, "pcell-" + formatIso(day.date)), cell, 1);
-            Rect inner{cell.x + scaled(state, 2), cell.y + inset, std::max(0.0, cell.w - scaled(state, 4)),
+            Rect inner{cell.x + dp(*state.ui, 2), cell.y + inset, std::max(0.0, cell.w - dp(*state.ui, 4)),
                 std::max(0.0, cell.h - 2 * inset)};
             bool focused = state.focusedDayValid && state.focusedDay == day.date;
             if (focused) {
-                fillRoundRect(r, inner, scaled(state, s.radius), t.base[slotAccentBackground]);
-                strokeRoundRect(r, inner, scaled(state, s.radius), scaled(state, 1.5), t.base[slotAccent]);
+                fillRoundRect(r, inner, dp(*state.ui, s.radius), t.base[slotAccentBackground]);
+                strokeRoundRect(r, inner, dp(*state.ui, s.radius), dp(*state.ui, 1.5), t.base[slotAccent]);
             } else if (res.hovered) {
-                fillRoundRect(r, inner, scaled(state, s.radius), t.base[slotHover]);
+                fillRoundRect(r, inner, dp(*state.ui, s.radius), t.base[slotHover]);
             }
             double circleTop =
-                compact ? std::max(cell.y, cell.y + (cell.h - circle - under - lineH) / 2) : cell.y + scaled(state, 5);
+                compact ? std::max(cell.y, cell.y + (cell.h - circle - under - lineH) / 2) : cell.y + dp(*state.ui, 5);
             Rect disc{cell.x + (cell.w - circle) / 2, circleTop, circle, circle};
             if (day.isReference)
                 fillCircle(r, disc.x + circle / 2, disc.y + circle / 2, circle / 2, t.base[slotAccent]);
             Color numberInk = day.isReference ? t.base[slotContrastLight]
                 : weeks.inMonth(day)          ? t.base[slotText]
                                               : t.base[slotTextTertiary];
-            drawText(state, std::to_string(day.dayOfMonth), disc, scaled(state, s.number), numberInk, 0.5,
+            drawText(state, std::to_string(day.dayOfMonth), disc, dp(*state.ui, s.number), numberInk, 0.5,
                 day.isReference ? 700 : 600);
             drawTextWith(state, balanceText(day, true), {cell.x, disc.y + circle + under, cell.w, lineH},
-                scaled(state, s.balanceText),
+                dp(*state.ui, s.balanceText),
                 weeks.inMonth(day) ? dayBalanceColor(t, day.balance, day.anchored) : t.base[slotTextTertiary], 0.5, 1);
             if (!compact)
-                drawDayDots(state, day, cell, cell.y + cell.h - scaled(state, 8));
+                drawDayDots(state, day, cell, cell.y + cell.h - dp(*state.ui, 8));
 
             // The second press of a double click on the focused day adds an
             // expense there, as on the desktop tiles; the release after it
@@ -194,7 +194,7 @@ double drawPhoneMonthGrid(AppState& state, const Rect& rect, double rowHeightDp,
     double bottom = gridTop + double(weeks.count()) * rowH;
     if (compact)
         return bottom;
-    double line = std::max(1.0, scaled(state, 1));
+    double line = std::max(1.0, dp(*state.ui, 1));
     fillRect(r, {rect.x, bottom, rect.w, line}, t.base[slotShadeStrong]);
     return bottom + line;
 }

@@ -51,32 +51,32 @@ bool drawAccountSwitcherRow(AppState& state, const SwitcherRow& row, SwitcherDra
     UiContext& ui = *state.ui;
     Renderer& r = *state.renderer;
     const Theme& t = *d.theme;
-    Rect rect{d.panel.x + scaled(state, 6), d.cursor, d.panel.w - scaled(state, 12), scaled(state, kRowDp)};
+    Rect rect{d.panel.x + dp(*state.ui, 6), d.cursor, d.panel.w - dp(*state.ui, 12), dp(*state.ui, kRowDp)};
     InteractResult res = interact(ui, widgetId(ui, "acc-row-" + row.key), rect, 1);
     if (row.selected)
-        fillRoundRect(r, rect, scaled(state, 8), t.base[slotAccentBackground]);
+        fillRoundRect(r, rect, dp(*state.ui, 8), t.base[slotAccentBackground]);
     else if (res.hovered)
-        fillRoundRect(r, rect, scaled(state, 8), t.base[slotHover]);
+        fillRoundRect(r, rect, dp(*state.ui, 8), t.base[slotHover]);
     if (res.hovered)
         ui.cursorShape = curHand;
-    double radius = scaled(state, 14);
-    double cx = rect.x + scaled(state, 8) + radius, cy = rect.y + rect.h / 2;
+    double radius = dp(*state.ui, 14);
+    double cx = rect.x + dp(*state.ui, 8) + radius, cy = rect.y + rect.h / 2;
     fillCircle(r, cx, cy, radius, row.selected ? t.base[slotAccent] : t.base[slotBackgroundDeep]);
-    drawText(state, row.badge, {cx - radius, cy - radius, 2 * radius, 2 * radius}, scaled(state, 12),
+    drawText(state, row.badge, {cx - radius, cy - radius, 2 * radius, 2 * radius}, dp(*state.ui, 12),
         row.selected ? t.base[slotContrastLight] : t.base[slotTextSecondary], 0.5, 700);
-    double textX = rect.x + scaled(state, 46), textW = std::max(0.0, rect.w - scaled(state, 140));
-    drawText(state, elideText(state, row.name, textW, scaled(state, 13), 600),
-        {textX, rect.y + scaled(state, 6), textW, scaled(state, 18)}, scaled(state, 13), t.base[slotText], 0, 600);
+    double textX = rect.x + dp(*state.ui, 46), textW = std::max(0.0, rect.w - dp(*state.ui, 140));
+    drawText(state, elideText(state, row.name, textW, dp(*state.ui, 13), 600),
+        {textX, rect.y + dp(*state.ui, 6), textW, dp(*state.ui, 18)}, dp(*state.ui, 13), t.base[slotText], 0, 600);
     if (!row.secondary.empty())
-        drawText(state, elideText(state, row.secondary, textW, scaled(state, 11), 400),
-            {textX, rect.y + scaled(state, 24), textW, scaled(state, 14)}, scaled(state, 11), t.base[slotTextTertiary],
+        drawText(state, elideText(state, row.secondary, textW, dp(*state.ui, 11), 400),
+            {textX, rect.y + dp(*state.ui, 24), textW, dp(*state.ui, 14)}, dp(*state.ui, 11), t.base[slotTextTertiary],
             0, 400);
-    Rect money{rect.x + rect.w - scaled(state, 120), rect.y, scaled(state, 110), rect.h};
+    Rect money{rect.x + rect.w - dp(*state.ui, 120), rect.y, dp(*state.ui, 110), rect.h};
     if (row.noBalance)
-        drawTextWith(state, "Set balance", money, scaled(state, 12.5), t.base[slotTextTertiary], 1, 1);
+        drawTextWith(state, "Set balance", money, dp(*state.ui, 12.5), t.base[slotTextTertiary], 1, 1);
     else
         drawTextWith(
-            state, formatMoney(row.balance), money, scaled(state, 12.5), amountColor(state, row.balance, 0), 1, 1);
+            state, formatMoney(row.balance), money, dp(*state.ui, 12.5), amountColor(state, row.balance, 0), 1, 1);
     d.cursor += rect.h;
     return res.clicked;
 }
@@ -117,13 +117,13 @@ bool drawIconButton(AppState& state, std::string_view id, std::string_view icon,
     Renderer& r = *state.renderer;
     const Theme& t = ui.theme;
     InteractResult res = interact(ui, widgetId(ui, id), rect, 1);
-    double radius = scaled(state, 11);
+    double radius = dp(*state.ui, 11);
     Color fill = active             ? t.base[slotAccentBackground]
         : (res.hovered || res.held) ? t.base[slotHover]
                                     : t.base[slotSurface];
     fillRoundRect(r, rect, radius, fill);
-    strokeRoundRect(r, rect, radius, std::max(1.0, scaled(state, 1)), active ? t.base[slotAccent] : t.base[slotBorder]);
-    double s = scaled(state, 18);
+    strokeRoundRect(r, rect, radius, std::max(1.0, dp(*state.ui, 1)), active ? t.base[slotAccent] : t.base[slotBorder]);
+    double s = dp(*state.ui, 18);
     drawAppIcon(r, icon, {rect.x + (rect.w - s) / 2, rect.y + (rect.h - s) / 2, s, s},
         active ? t.base[slotLink] : t.base[slotText]);
     if (res.hovered)
@@ -143,12 +143,12 @@ void drawAccountSwitcher(AppState& state, const Rect& anchor)
     SwitcherDraw d;
     d.theme = &ui.theme;
     double height = double(accounts.size() + 1) * kRowDp + 30 + 44;
-    d.panel = placePopover(state, anchor, scaled(state, 300), scaled(state, height), false, false);
+    d.panel = placePopover(state, anchor, dp(*state.ui, 300), dp(*state.ui, height), false, false);
     int32_t layer = beginPopover(state, d.panel);
     double x = d.panel.x;
     sectionCaption(
-        state, "Accounts", {x + scaled(state, 14), d.panel.y + scaled(state, 8), d.panel.w, scaled(state, 16)}, 0);
-    d.cursor = d.panel.y + scaled(state, 8 + 22);
+        state, "Accounts", {x + dp(*state.ui, 14), d.panel.y + dp(*state.ui, 8), d.panel.w, dp(*state.ui, 16)}, 0);
+    d.cursor = d.panel.y + dp(*state.ui, 8 + 22);
     int64_t filter = selectedAccountId(state);
 
     SwitcherRow all{"all", "All accounts", accountCountText(accounts.size()),
@@ -165,11 +165,11 @@ void drawAccountSwitcher(AppState& state, const Rect& anchor)
             chooseAccount(state, s.account.id);
     }
 
-    double y = d.cursor + scaled(state, 4);
+    double y = d.cursor + dp(*state.ui, 4);
     drawDivider(state, d.panel.x, d.panel.x + d.panel.w, y, d.theme->base[slotBorder]);
-    y += scaled(state, 8);
+    y += dp(*state.ui, 8);
     if (button(state, "acc-manage", "Manage accounts\u2026",
-            {x + scaled(state, 10), y, scaled(state, 160), scaled(state, 30)}, "link", "", false)) {
+            {x + dp(*state.ui, 10), y, dp(*state.ui, 160), dp(*state.ui, 30)}, "link", "", false)) {
         closePopup(ui);
         openManageAccounts(state);
     }
@@ -210,24 +210,24 @@ void drawMonthPicker(AppState& state, const Rect& anchor)
         state.redrawRequested = true;
     };
 
-    Rect panel = placePopover(state, anchor, scaled(state, 280), scaled(state, 174), false, false);
+    Rect panel = placePopover(state, anchor, dp(*state.ui, 280), dp(*state.ui, 174), false, false);
     int32_t layer = beginPopover(state, panel);
-    double x = panel.x + scaled(state, 12), w = panel.w - scaled(state, 24), y = panel.y + scaled(state, 12);
-    double b = scaled(state, 28);
+    double x = panel.x + dp(*state.ui, 12), w = panel.w - dp(*state.ui, 24), y = panel.y + dp(*state.ui, 12);
+    double b = dp(*state.ui, 28);
     if (iconOnlyButton(state, "mp-prev", "chevron_left", {x, y, b, b}, "Previous year", false, false))
         keepYear(year - 1);
     if (iconOnlyButton(state, "mp-next", "chevron_right", {x + w - b, y, b, b}, "Next year", false, false))
         keepYear(year + 1);
-    drawText(state, std::to_string(year), {x + b, y, w - 2 * b, b}, scaled(state, 14), t.base[slotText], 0.5, 700);
+    drawText(state, std::to_string(year), {x + b, y, w - 2 * b, b}, dp(*state.ui, 14), t.base[slotText], 0.5, 700);
 
-    double column = w / 4, top = y + b + scaled(state, 8);
+    double column = w / 4, top = y + b + dp(*state.ui, 8);
     for (int32_t m = 0; m < 12; ++m) {
-        Rect cell{x + double(m % 4) * column + scaled(state, 2), top + double(m / 4) * scaled(state, 38),
-            column - scaled(state, 4), scaled(state, 34)};
+        Rect cell{x + double(m % 4) * column + dp(*state.ui, 2), top + double(m / 4) * dp(*state.ui, 38),
+            column - dp(*state.ui, 4), dp(*state.ui, 34)};
         InteractResult res = interact(ui, widgetId(ui, "mp-m" + std::to_string(m)), cell, 1);
         bool shown = year == state.shownMonth.year && m + 1 == state.shownMonth.month;
         bool current = year == state.todayDate.year && m + 1 == state.todayDate.month;
-        double radius = scaled(state, 8);
+        double radius = dp(*state.ui, 8);
         if (shown)
             fillRoundRect(r, cell, radius, t.base[slotAccent]);
         else if (res.hovered)
@@ -236,7 +236,7 @@ void drawMonthPicker(AppState& state, const Rect& anchor)
             fillRoundRect(r, cell, radius, t.base[slotAccentBackground]);
         if (res.hovered)
             ui.cursorShape = curHand;
-        drawText(state, shortMonthName(m + 1), cell, scaled(state, 13),
+        drawText(state, shortMonthName(m + 1), cell, dp(*state.ui, 13),
             shown ? t.base[slotContrastLight] : t.base[slotText], 0.5, 500);
         if (res.clicked) {
             showMonth(state, year, m + 1);

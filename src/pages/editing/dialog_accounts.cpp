@@ -108,49 +108,46 @@ constexpr double kLeastNameDp = 140;
 
 Columns columnsOf(const AppState& state, const Rect& row)
 {
-    auto dp = [&](double v) { return scaled(state, v); };
-    bool typed = row.w >= dp(kFixedColumnsDp + kTypeColumnDp + kLeastNameDp);
-    double typeColumn = typed ? dp(kTypeColumnDp) : 0;
+    bool typed = row.w >= dp(*state.ui, kFixedColumnsDp + kTypeColumnDp + kLeastNameDp);
+    double typeColumn = typed ? dp(*state.ui, kTypeColumnDp) : 0;
     Columns c;
-    c.name = row.x + dp(kDefaultColumnDp);
-    c.nameWidth = std::max(0.0, row.w - dp(kFixedColumnsDp) - typeColumn);
-    c.type = c.name + c.nameWidth + dp(8);
-    c.typeWidth = typed ? dp(kTypeColumnDp - 8) : 0;
+    c.name = row.x + dp(*state.ui, kDefaultColumnDp);
+    c.nameWidth = std::max(0.0, row.w - dp(*state.ui, kFixedColumnsDp) - typeColumn);
+    c.type = c.name + c.nameWidth + dp(*state.ui, 8);
+    c.typeWidth = typed ? dp(*state.ui, kTypeColumnDp - 8) : 0;
     c.balance = c.name + c.nameWidth + typeColumn;
-    c.buttons = c.balance + dp(kBalanceColumnDp);
+    c.buttons = c.balance + dp(*state.ui, kBalanceColumnDp);
     return c;
 }
 
 void header(AppState& state)
 {
     UiContext& ui = *state.ui;
-    auto dp = [&](double v) { return scaled(state, v); };
-    Rect line = nextLayoutRect(ui, dp(20), 0);
+    Rect line = nextLayoutRect(ui, dp(ui, 20), 0);
     Columns c = columnsOf(state, line);
-    sectionCaption(state, "Default", {line.x, line.y, dp(kDefaultColumnDp), line.h}, 0);
+    sectionCaption(state, "Default", {line.x, line.y, dp(ui, kDefaultColumnDp), line.h}, 0);
     sectionCaption(state, "Account", {c.name, line.y, c.nameWidth, line.h}, 0);
     if (c.typeWidth > 0)
         sectionCaption(state, "Type", {c.type, line.y, c.typeWidth, line.h}, 0);
-    sectionCaption(state, "Balance today", {c.balance, line.y, dp(kBalanceColumnDp - 10), line.h}, 1);
+    sectionCaption(state, "Balance today", {c.balance, line.y, dp(ui, kBalanceColumnDp - 10), line.h}, 1);
 }
 
 void editRow(AppState& state, const Rect& row, const Columns& c)
 {
     UiContext& ui = *state.ui;
     AccountDialogState& d = editDialogs(state).accounts;
-    auto dp = [&](double v) { return scaled(state, v); };
     double h = rowHeight(ui);
     bool enter = textEdit(ui, widgetId(ui, "acc-edit-name"), d.editName, centredInRow(row, c.name, c.nameWidth, h),
                      "Name", false, false, false)
         == editEnter;
     std::vector<std::string> labels(kTypeLabels.begin(), kTypeLabels.end());
     bool narrow = c.typeWidth == 0;
-    Rect type =
-        narrow ? centredInRow(row, c.balance, dp(kBalanceColumnDp - 10), h) : centredInRow(row, c.type, c.typeWidth, h);
+    Rect type = narrow ? centredInRow(row, c.balance, dp(ui, kBalanceColumnDp - 10), h)
+                       : centredInRow(row, c.type, c.typeWidth, h);
     comboBox(ui, widgetId(ui, "acc-edit-type"), d.editTypeIndex, labels, type, false);
     // Save and Cancel: in the balance column, or in the buttons' on a narrow row.
-    double buttons = narrow ? c.buttons - dp(4) : c.balance + dp(4);
-    double width = narrow ? dp(54) : dp(60), step = narrow ? dp(58) : dp(66);
+    double buttons = narrow ? c.buttons - dp(ui, 4) : c.balance + dp(ui, 4);
+    double width = narrow ? dp(ui, 54) : dp(ui, 60), step = narrow ? dp(ui, 58) : dp(ui, 66);
     bool save = button(state, "acc-edit-save", "Save", centredInRow(row, buttons, width, h), "primary", "", false);
     if (button(state, "acc-edit-cancel", "Cancel", centredInRow(row, buttons + step, width, h), "secondary", "", false))
         d.selectedId = 0;
@@ -163,15 +160,14 @@ void accountRow(AppState& state, const Account& a, bool isDefault, const Rect& r
     UiContext& ui = *state.ui;
     const Theme& t = ui.theme;
     AccountDialogState& d = editDialogs(state).accounts;
-    auto dp = [&](double v) { return scaled(state, v); };
     std::string id = std::to_string(a.id);
     Columns c = columnsOf(state, row);
     double h = rowHeight(ui);
 
-    fillRect(*state.renderer, {row.x, row.y, row.w, std::max(1.0, dp(1))}, t.base[slotShadeStrong]);
+    fillRect(*state.renderer, {row.x, row.y, row.w, std::max(1.0, dp(ui, 1))}, t.base[slotShadeStrong]);
     if (iconOnlyButton(state, "acc-star-" + id, isDefault ? "star" : "star_border",
-            centredInRow(row, row.x + dp(14), dp(28), dp(28)), "Make this the default account", false, false,
-            t.base[isDefault ? slotWarning : slotTextTertiary]))
+            centredInRow(row, row.x + dp(ui, 14), dp(ui, 28), dp(ui, 28)), "Make this the default account", false,
+            false, t.base[isDefault ? slotWarning : slotTextTertiary]))
         toggleDefault(state, a);
 
     if (a.id == d.selectedId) {
@@ -179,22 +175,22 @@ void accountRow(AppState& state, const Account& a, bool isDefault, const Rect& r
         return;
     }
 
-    drawText(state, elideText(state, a.name, c.nameWidth, dp(13), 600), {c.name, row.y, c.nameWidth, row.h}, dp(13),
-        t.base[slotText], 0, 600);
+    drawText(state, elideText(state, a.name, c.nameWidth, dp(ui, 13), 600), {c.name, row.y, c.nameWidth, row.h},
+        dp(ui, 13), t.base[slotText], 0, 600);
     std::optional<size_t> type = typeIndex(a.account_type);
     if (c.typeWidth > 0)
-        drawText(state, type ? kTypeLabels[*type] : "\u2014", {c.type, row.y, c.typeWidth, row.h}, dp(12.5),
+        drawText(state, type ? kTypeLabels[*type] : "\u2014", {c.type, row.y, c.typeWidth, row.h}, dp(ui, 12.5),
             t.base[slotTextSecondary], 0, 400);
     TextEditResult edited = amountField(state, "acc-bal-" + id, balanceRow(state, a.id),
-        centredInRow(row, c.balance, dp(kBalanceColumnDp - 10), h), "0.00", false);
+        centredInRow(row, c.balance, dp(ui, kBalanceColumnDp - 10), h), "0.00", false);
     // Enter commits a balance as leaving the field does.
     if (edited == editFocusLost || edited == editEnter)
         d.balancesEdited = true;
-    double bh = dp(28);
-    if (button(state, "acc-edit-" + id, "Edit", centredInRow(row, c.buttons, dp(50), bh), "ghost", "", false))
+    double bh = dp(ui, 28);
+    if (button(state, "acc-edit-" + id, "Edit", centredInRow(row, c.buttons, dp(ui, 50), bh), "ghost", "", false))
         startEditing(state, a);
-    if (button(state, "acc-del-" + id, "Delete", centredInRow(row, row.x + row.w - dp(58), dp(58), bh), "ghost-danger",
-            "", false))
+    if (button(state, "acc-del-" + id, "Delete", centredInRow(row, row.x + row.w - dp(ui, 58), dp(ui, 58), bh),
+            "ghost-danger", "", false))
         askToDelete(state, a);
 }
 
@@ -203,7 +199,7 @@ void accountRow(AppState& state, const Account& a, bool isDefault, const Rect& r
 void defaultNote(AppState& state)
 {
     UiContext& ui = *state.ui;
-    double icon = scaled(state, 14), indentBy = icon + scaled(state, 4);
+    double icon = dp(*state.ui, 14), indentBy = icon + dp(*state.ui, 4);
     const LayoutFrame& f = currentLayout(ui);
     double line = lineHeight(*ui.font, fontSize(ui));
     drawAppIcon(*state.renderer, "star", {f.x, f.cursorY + (line - icon) / 2, icon, icon}, ui.theme.base[slotWarning]);
@@ -299,25 +295,24 @@ void drawManageAccountsDialog(AppState& state)
         return;
     UiContext& ui = *state.ui;
     AccountDialogState& d = editDialogs(state).accounts;
-    auto dp = [&](double v) { return scaled(state, v); };
     double h = rowHeight(ui);
 
     bool add = addByNameRow(state, "New account", "acc-new", d.newName, "Account name", "acc-add");
-    addSpace(ui, dp(10));
+    addSpace(ui, dp(ui, 10));
     header(state);
-    addSpace(ui, dp(2));
+    addSpace(ui, dp(ui, 2));
 
     const Budget& b = *state.store->budget;
     int64_t defaultId = b.user.default_account_id;
     // Copies: a row's action may change the budget's list mid-walk.
     for (const Account& a : accountsInOrder(b))
-        accountRow(state, a, a.id == defaultId, nextLayoutRect(ui, dp(kRowDp), 0));
+        accountRow(state, a, a.id == defaultId, nextLayoutRect(ui, dp(ui, kRowDp), 0));
 
-    addSpace(ui, dp(10));
+    addSpace(ui, dp(ui, 10));
     defaultNote(state);
 
-    footerNote(state, d.errorText, ui.theme.base[slotDanger], 0, dp(250));
-    beginRow(ui, h, {-1, dp(96), dp(130)});
+    footerNote(state, d.errorText, ui.theme.base[slotDanger], 0, dp(ui, 250));
+    beginRow(ui, h, {-1, dp(ui, 96), dp(ui, 130)});
     textBlock(ui, "", 0, 0, 0, 0);
     if (flowButton(state, "acc-done", "Done", "secondary", "", 0, false))
         window.open = false;

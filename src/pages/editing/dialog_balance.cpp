@@ -36,7 +36,7 @@ bool amountLine(AppState& state, std::string_view label, std::string_view id, st
 
 void note(AppState& state, std::string_view text)
 {
-    addSpace(*state.ui, scaled(state, kGapDp));
+    addSpace(*state.ui, dp(*state.ui, kGapDp));
     wrappedLabel(*state.ui, text, 1, 0);
 }
 
@@ -92,13 +92,13 @@ void drawRunningBalanceDialog(AppState& state)
     UiContext& ui = *state.ui;
     BalanceDialogState& d = editDialogs(state).balance;
     dialogHeadline(state, longDate(d.date) + " \u00b7 " + accountFilterLabel(state, d.accountId));
-    addSpace(ui, scaled(state, kGapDp));
+    addSpace(ui, dp(*state.ui, kGapDp));
     if (d.anchored) {
         readOnlyAmount(state, "Original unadjusted total", d.unadjustedTotal);
-        addSpace(ui, scaled(state, kGapDp));
+        addSpace(ui, dp(*state.ui, kGapDp));
     }
     readOnlyAmount(state, "Current running total", d.currentTotal);
-    addSpace(ui, scaled(state, kGapDp));
+    addSpace(ui, dp(*state.ui, kGapDp));
     bool enter = amountLine(state, "Target end-of-day balance", "bal-amount", d.targetText);
     note(state, "The running balance re-anchors to this target from this day forward.");
     bool apply = dialogFooter(state, window, "bal-cancel", "bal-apply", "Apply");
@@ -168,11 +168,11 @@ void drawAdjustAmountDialog(AppState& state)
     UiContext& ui = *state.ui;
     AdjustDialogState& d = editDialogs(state).adjust;
     dialogHeadline(state, d.description + " \u00b7 " + shortDate(d.occurrence.date));
-    addSpace(ui, scaled(state, kGapDp));
+    addSpace(ui, dp(*state.ui, kGapDp));
     readOnlyAmount(state, "Current amount", d.currentAmount);
-    addSpace(ui, scaled(state, kGapDp));
+    addSpace(ui, dp(*state.ui, kGapDp));
     readOnlyAmount(state, "Original amount", d.originalAmount);
-    addSpace(ui, scaled(state, kGapDp));
+    addSpace(ui, dp(*state.ui, kGapDp));
     bool enter = amountLine(state, "New amount", "adj-amount", d.newAmountText);
     note(state, "Adjusts only this occurrence. Leave empty (or match the original) to remove the adjustment.");
     bool save = dialogFooter(state, window, "adj-cancel", "adj-save", "Save");

@@ -93,35 +93,36 @@ void displayRow(AppState& state, const Category& c, int32_t count, const Rect& r
     UiContext& ui = *state.ui;
     const Theme& t = ui.theme;
     const Budget& b = *state.store->budget;
-    auto dp = [&](double v) { return scaled(state, v); };
     std::optional<size_t> icon = findIcon(b, c.icon_id);
     iconBadge(state, icon ? c.icon_id : 0, icon ? builtinIconName(b.icons[*icon]) : guessIconKey(c.name),
-        parseHexColor(colorOf(c), t.base[slotTextTertiary]), centredInRow(row, row.x + dp(2), dp(28), dp(28)));
+        parseHexColor(colorOf(c), t.base[slotTextTertiary]),
+        centredInRow(row, row.x + dp(ui, 2), dp(ui, 28), dp(ui, 28)));
 
     // The name stops short of the count, whose box it would otherwise
     // reach with a long name.
     std::string counted = countText(count);
-    double countRight = row.x + row.w - dp(190);
-    double countWidth = measureText(state, counted, dp(11.5), 400);
-    double nameX = row.x + dp(40);
-    double nameWidth = std::max(0.0, std::min(row.w - dp(260), countRight - countWidth - dp(8) - nameX));
-    std::string name = elideText(state, c.name, nameWidth, dp(13), 500);
+    double countRight = row.x + row.w - dp(ui, 190);
+    double countWidth = measureText(state, counted, dp(ui, 11.5), 400);
+    double nameX = row.x + dp(ui, 40);
+    double nameWidth = std::max(0.0, std::min(row.w - dp(ui, 260), countRight - countWidth - dp(ui, 8) - nameX));
+    std::string name = elideText(state, c.name, nameWidth, dp(ui, 13), 500);
     if (c.hidden)
         name += "  (hidden)";
-    drawText(
-        state, name, {nameX, row.y, nameWidth, row.h}, dp(13), t.base[c.hidden ? slotTextTertiary : slotText], 0, 500);
-    drawText(
-        state, counted, {row.x + row.w - dp(300), row.y, dp(110), row.h}, dp(11.5), t.base[slotTextTertiary], 1, 400);
+    drawText(state, name, {nameX, row.y, nameWidth, row.h}, dp(ui, 13), t.base[c.hidden ? slotTextTertiary : slotText],
+        0, 500);
+    drawText(state, counted, {row.x + row.w - dp(ui, 300), row.y, dp(ui, 110), row.h}, dp(ui, 11.5),
+        t.base[slotTextTertiary], 1, 400);
 
     std::string id = std::to_string(c.id);
-    double bh = dp(28), right = row.x + row.w;
-    if (button(state, "cat-edit-" + id, "Edit", centredInRow(row, right - dp(180), dp(54), bh), "ghost", "", false))
+    double bh = dp(ui, 28), right = row.x + row.w;
+    if (button(state, "cat-edit-" + id, "Edit", centredInRow(row, right - dp(ui, 180), dp(ui, 54), bh), "ghost", "",
+            false))
         startEditing(state, c);
-    if (button(state, "cat-hide-" + id, c.hidden ? "Show" : "Hide", centredInRow(row, right - dp(122), dp(54), bh),
-            "ghost", "", false))
+    if (button(state, "cat-hide-" + id, c.hidden ? "Show" : "Hide",
+            centredInRow(row, right - dp(ui, 122), dp(ui, 54), bh), "ghost", "", false))
         toggleHidden(state, c);
-    if (button(
-            state, "cat-del-" + id, "Delete", centredInRow(row, right - dp(64), dp(64), bh), "ghost-danger", "", false))
+    if (button(state, "cat-del-" + id, "Delete", centredInRow(row, right - dp(ui, 64), dp(ui, 64), bh), "ghost-danger",
+            "", false))
         askToDelete(state, c, count);
 }
 
@@ -129,22 +130,21 @@ void editRow(AppState& state, const Rect& row)
 {
     UiContext& ui = *state.ui;
     CategoryDialogState& d = editDialogs(state).categories;
-    auto dp = [&](double v) { return scaled(state, v); };
     double h = rowHeight(ui), right = row.x + row.w;
-    Rect name = centredInRow(row, row.x + dp(4), 0.4 * row.w, h);
+    Rect name = centredInRow(row, row.x + dp(ui, 4), 0.4 * row.w, h);
     bool enter =
         textEdit(ui, widgetId(ui, "cat-edit-name"), d.editName, name, "Name", false, false, false) == editEnter;
     // The picker stops short of Save, which a narrow row would put over it.
-    double pickerX = name.x + name.w + dp(8);
-    double pickerWidth = std::max(0.0, std::min(dp(150), right - dp(150) - dp(8) - pickerX));
+    double pickerX = name.x + name.w + dp(ui, 8);
+    double pickerWidth = std::max(0.0, std::min(dp(ui, 150), right - dp(ui, 150) - dp(ui, 8) - pickerX));
     iconPicker(state, "cat-edit-icon", d.editIconId, d.selectedId, centredInRow(row, pickerX, pickerWidth, h));
-    bool save =
-        button(state, "cat-edit-save", "Save", centredInRow(row, right - dp(150), dp(70), h), "primary", "", false);
-    if (button(
-            state, "cat-edit-cancel", "Cancel", centredInRow(row, right - dp(74), dp(74), h), "secondary", "", false))
+    bool save = button(
+        state, "cat-edit-save", "Save", centredInRow(row, right - dp(ui, 150), dp(ui, 70), h), "primary", "", false);
+    if (button(state, "cat-edit-cancel", "Cancel", centredInRow(row, right - dp(ui, 74), dp(ui, 74), h), "secondary",
+            "", false))
         d.selectedId = 0;
     drawColorField(state, "cat-edit-color", d.editColor, nextLayoutRect(ui, h, 0));
-    addSpace(ui, dp(6));
+    addSpace(ui, dp(ui, 6));
     if (enter || save)
         updateCategoryFromDialog(state);
 }
@@ -162,7 +162,7 @@ bool drawColorField(AppState& state, std::string_view id, std::string& color, co
     UiContext& ui = *state.ui;
     const Theme& t = ui.theme;
     Renderer& r = *state.renderer;
-    double s = scaled(state, kSwatchDp), x = rect.x;
+    double s = dp(*state.ui, kSwatchDp), x = rect.x;
     std::string lower = asciiLower(color);
     std::string prefix(id);
     bool changed = false;
@@ -170,22 +170,22 @@ bool drawColorField(AppState& state, std::string_view id, std::string& color, co
         Rect swatch{x, rect.y + (rect.h - s) * 0.5, s, s};
         InteractResult res = interact(ui, widgetId(ui, prefix + "-c" + std::to_string(c)), swatch, 1);
         double cx = swatch.x + s / 2, cy = swatch.y + s / 2;
-        fillCircle(r, cx, cy, s / 2 - scaled(state, 3), parseHexColor(categoryPalette[c], t.base[slotText]));
+        fillCircle(r, cx, cy, s / 2 - dp(*state.ui, 3), parseHexColor(categoryPalette[c], t.base[slotText]));
         if (lower == categoryPalette[c])
-            strokeCircle(r, cx, cy, s / 2 - scaled(state, 1), scaled(state, 2), t.base[slotText]);
+            strokeCircle(r, cx, cy, s / 2 - dp(*state.ui, 1), dp(*state.ui, 2), t.base[slotText]);
         else if (res.hovered)
-            strokeCircle(r, cx, cy, s / 2 - scaled(state, 1), scaled(state, 1.5), t.base[slotTextTertiary]);
+            strokeCircle(r, cx, cy, s / 2 - dp(*state.ui, 1), dp(*state.ui, 1.5), t.base[slotTextTertiary]);
         if (res.clicked) {
             color = std::string(categoryPalette[c]);
             changed = true;
         }
-        x += s + scaled(state, 2);
+        x += s + dp(*state.ui, 2);
     }
-    double boxX = x + scaled(state, 6);
-    double boxWidth = std::min(scaled(state, 70), rect.x + rect.w - boxX);
+    double boxX = x + dp(*state.ui, 6);
+    double boxWidth = std::min(dp(*state.ui, 70), rect.x + rect.w - boxX);
     // Compared with a little slack, so that a width of exactly 306 dp keeps
     // its box whatever the scale's rounding.
-    if (boxWidth >= scaled(state, 60) - 1e-6) {
+    if (boxWidth >= dp(*state.ui, 60) - 1e-6) {
         TextEditResult res = textEdit(
             ui, widgetId(ui, prefix + "-hex"), color, {boxX, rect.y, boxWidth, rect.h}, "#RRGGBB", false, true, false);
         changed = changed || res == editFocusLost || res == editEnter;
@@ -245,28 +245,27 @@ void drawManageCategoriesDialog(AppState& state)
         return;
     UiContext& ui = *state.ui;
     CategoryDialogState& d = editDialogs(state).categories;
-    auto dp = [&](double v) { return scaled(state, v); };
     double h = rowHeight(ui);
 
     bool add = addByNameRow(state, "New category", "cat-new", d.newName, "Category name", "cat-add");
-    addSpace(ui, dp(4));
+    addSpace(ui, dp(ui, 4));
     drawColorField(state, "cat-newcolor", d.newColor, nextLayoutRect(ui, h, 0));
-    addSpace(ui, dp(10));
+    addSpace(ui, dp(ui, 10));
     layoutCaption(state, "Your categories");
-    addSpace(ui, dp(4));
+    addSpace(ui, dp(ui, 4));
 
     const std::unordered_map<std::string, int32_t>& counts = transactionCounts(state, d);
     // Copies: a row's action may change the budget's list mid-walk.
     for (const Category& c : categoriesByName(*state.store->budget)) {
-        Rect row = nextLayoutRect(ui, dp(kRowDp), 0);
+        Rect row = nextLayoutRect(ui, dp(ui, kRowDp), 0);
         if (c.id == d.selectedId)
             editRow(state, row);
         else if (visible(state, row))
             displayRow(state, c, countOf(counts, c.name), row);
     }
 
-    footerNote(state, state.categoriesError, ui.theme.base[slotDanger], 0, dp(108));
-    beginRow(ui, h, {-1, dp(96)});
+    footerNote(state, state.categoriesError, ui.theme.base[slotDanger], 0, dp(ui, 108));
+    beginRow(ui, h, {-1, dp(ui, 96)});
     textBlock(ui, "", 0, 0, 0, 0);
     if (flowButton(state, "cat-done", "Done", "primary", "", 0, false))
         window.open = false;

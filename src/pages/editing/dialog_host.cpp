@@ -18,6 +18,7 @@
 #include "platform/render/primitives.h"
 #include "ui/label.h"
 #include "ui/layout.h"
+#include "ui/spacing.h"
 #include "ui/window.h"
 
 namespace qm {
@@ -119,9 +120,9 @@ bool beginEditDialog(AppState& state, std::string_view windowId, std::string_vie
 void dialogHeadline(AppState& state, std::string_view text)
 {
     UiContext& ui = *state.ui;
-    Rect line = nextLayoutRect(ui, scaled(state, 20), 0);
+    Rect line = nextLayoutRect(ui, dp(*state.ui, 20), 0);
     // A long description must not run out of the window.
-    double size = scaled(state, 12.5);
+    double size = dp(*state.ui, 12.5);
     drawText(state, elideText(state, text, line.w, size, 500), line, size, ui.theme.base[slotTextSecondary], 0, 500);
 }
 
@@ -130,10 +131,10 @@ void readOnlyAmount(AppState& state, std::string_view label, double amount)
     UiContext& ui = *state.ui;
     fieldLabel(state, label);
     Rect box = nextLayoutRect(ui, rowHeight(ui), 0);
-    fillRoundRect(*state.renderer, box, scaled(state, 8), ui.theme.base[slotBackgroundDeep]);
-    double inset = scaled(state, 10);
+    fillRoundRect(*state.renderer, box, dp(*state.ui, 8), ui.theme.base[slotBackgroundDeep]);
+    double inset = dp(*state.ui, kSpaceRoomy);
     Rect text{box.x + inset, box.y, std::max(0.0, box.w - inset), box.h};
-    drawTextWith(state, formatMoney(amount), text, scaled(state, 13), ui.theme.base[slotTextSecondary], 0, 0);
+    drawTextWith(state, formatMoney(amount), text, dp(*state.ui, 13), ui.theme.base[slotTextSecondary], 0, 0);
 }
 
 bool dialogFooter(AppState& state, WindowState& window, std::string_view cancelId, std::string_view mainId,
@@ -141,7 +142,7 @@ bool dialogFooter(AppState& state, WindowState& window, std::string_view cancelI
 {
     UiContext& ui = *state.ui;
     windowFooter(ui, 0);
-    double button = scaled(state, 96);
+    double button = dp(*state.ui, 96);
     beginRow(ui, rowHeight(ui), {-1, button, button});
     textBlock(ui, "", 0, 0, 0, 0);
     if (flowButton(state, cancelId, "Cancel", "secondary", "", 0, false))

@@ -69,7 +69,7 @@ void drawMoveDialog(AppState& state)
     UiContext& ui = *state.ui;
     MoveDialogState& d = editDialogs(state).move;
     dialogHeadline(state, d.description + " \u00b7 now on " + shortDate(d.occurrence.date));
-    addSpace(ui, scaled(state, 8));
+    addSpace(ui, dp(*state.ui, 8));
     fieldLabel(state, "New date");
     dateField(state, "move-date", d.newDate, nextLayoutRect(ui, rowHeight(ui), 0), false);
     bool move = dialogFooter(state, window, "move-cancel", "move-ok", "Move");
@@ -91,11 +91,11 @@ void drawDeleteRecurringDialog(AppState& state)
         return;
     UiContext& ui = *state.ui;
     wrappedLabel(ui, "How would you like to delete this recurring transaction?", 0, 0);
-    addSpace(ui, scaled(state, 10));
+    addSpace(ui, dp(*state.ui, 10));
     bool one = flowButton(state, "ra-one", "Delete This Occurrence", "danger", "", 0, false);
-    addSpace(ui, scaled(state, 6));
+    addSpace(ui, dp(*state.ui, 6));
     bool all = flowButton(state, "ra-all", "Delete All Occurrences", "danger", "", 0, false);
-    addSpace(ui, scaled(state, 6));
+    addSpace(ui, dp(*state.ui, 6));
     if (flowButton(state, "ra-cancel", "Cancel", "secondary", "", 0, false))
         window.open = false;
     endEditDialog(state);
@@ -120,11 +120,11 @@ void drawMergeDeviceBudgetDialog(AppState& state)
             + ". Add it to the budget in your account, or remove it from this device and keep only the account's "
               "budget?",
         0, 0);
-    addSpace(ui, scaled(state, 12));
+    addSpace(ui, dp(*state.ui, 12));
     bool merge = flowButton(state, "ma-merge", "Merge into my account", "primary", "", 0, false);
-    addSpace(ui, scaled(state, 6));
+    addSpace(ui, dp(*state.ui, 6));
     bool remove = flowButton(state, "ma-remove", "Remove it from this device", "danger", "", 0, false);
-    addSpace(ui, scaled(state, 6));
+    addSpace(ui, dp(*state.ui, 6));
     if (flowButton(state, "ma-later", "Decide later", "ghost", "", 0, false))
         window.open = false;
     endEditDialog(state);

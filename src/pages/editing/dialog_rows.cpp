@@ -15,7 +15,7 @@ bool addByNameRow(AppState& state, std::string_view label, std::string_view fiel
     UiContext& ui = *state.ui;
     double h = rowHeight(ui);
     fieldLabel(state, label);
-    beginRow(ui, h, {-1, scaled(state, 70)});
+    beginRow(ui, h, {-1, dp(*state.ui, 70)});
     Rect field = nextLayoutRect(ui, h, 0);
     bool enter = textEdit(ui, widgetId(ui, fieldId), name, field, placeholder, false, false, false) == editEnter;
     bool add = flowButton(state, buttonId, "Add", "primary", "", 0, false);

@@ -204,11 +204,11 @@ void drawRecurringScopePrompt(AppState& state)
     if (beginWindow(
             ui, "tx-scope", "Edit Recurring Transaction", *window, size.width, size.height, true, true, false, true)) {
         wrappedLabel(ui, "Apply your changes to which occurrences?", 0, 0);
-        addSpace(ui, scaled(state, 10));
+        addSpace(ui, dp(*state.ui, 10));
         bool future = flowButton(state, "tx-scope-future", "This and Following Occurrences", "primary", "", 0, false);
-        addSpace(ui, scaled(state, 6));
+        addSpace(ui, dp(*state.ui, 6));
         bool all = flowButton(state, "tx-scope-all", "All Occurrences", "primary", "", 0, false);
-        addSpace(ui, scaled(state, 6));
+        addSpace(ui, dp(*state.ui, 6));
         bool cancel = flowButton(state, "tx-scope-cancel", "Cancel", "secondary", "", 0, false);
         endWindow(ui);
         if (future)

@@ -22,6 +22,7 @@
 #include "ui/combo_box.h"
 #include "ui/label.h"
 #include "ui/layout.h"
+#include "ui/spacing.h"
 #include "ui/text_edit.h"
 #include "ui/widget_id.h"
 #include "ui/window.h"
@@ -80,7 +81,7 @@ void repeatSection(AppState& state, TxFormState& f)
 {
     UiContext& ui = *state.ui;
     bool desktop = !state.compact;
-    double pad = scaled(state, 12);
+    double pad = dp(*state.ui, kSpaceLarge);
     auto columns = [&](int32_t n, double height) {
         std::vector<Rect> c = formColumns(state, n, height, 12, true);
         if (!desktop)
@@ -90,32 +91,32 @@ void repeatSection(AppState& state, TxFormState& f)
     };
     addSpace(ui, pad);
     double top = layoutCursor(ui);
-    Rect probe = nextLayoutRect(ui, scaled(state, 8), 0);
+    Rect probe = nextLayoutRect(ui, dp(*state.ui, 8), 0);
     setLayoutCursor(ui, top + pad);
     indent(ui, pad);
     fieldLabel(state, "Repeat");
     comboBox(ui, widgetId(ui, "tx-repeat"), f.repeatMode, kRepeatModes,
         nextLayoutRect(ui, rowHeight(ui), std::max(1.0, availableWidth(ui) - pad)), false);
     if (f.repeatMode == repeatEvery) {
-        addSpace(ui, scaled(state, 8));
+        addSpace(ui, dp(*state.ui, 8));
         std::vector<Rect> c = columns(2, 0);
         Rect every = c[0], period = c[1];
         if (desktop) {
-            every = {c[0].x, c[0].y, scaled(state, 90), c[0].h};
-            double x = c[0].x + scaled(state, 102);
+            every = {c[0].x, c[0].y, dp(*state.ui, 90), c[0].h};
+            double x = c[0].x + dp(*state.ui, 102);
             period = {x, c[1].y, std::max(0.0, c[1].x + c[1].w - pad - x), c[1].h};
         }
         textEdit(ui, widgetId(ui, "tx-nth"), f.everyText, labelled(state, every, "Every"), "1", false, false, false);
         comboBox(ui, widgetId(ui, "tx-period"), f.periodIndex, kPeriods, labelled(state, period, "Period"), false);
     } else if (f.repeatMode == repeatMonthDay) {
-        addSpace(ui, scaled(state, 8));
+        addSpace(ui, dp(*state.ui, 8));
         std::vector<Rect> c = columns(2, 0);
         comboBox(ui, widgetId(ui, "tx-dom-day"), f.monthDayIndex, dayOfMonthChoices(), labelled(state, c[0], "On day"),
             false);
         comboBox(ui, widgetId(ui, "tx-dom-month"), f.monthDayMonth, monthChoices(),
             labelled(state, desktop ? narrowed(c[1], pad) : c[1], "Of"), false);
     } else if (f.repeatMode == repeatWeekday) {
-        addSpace(ui, scaled(state, 8));
+        addSpace(ui, dp(*state.ui, 8));
         std::vector<Rect> c = columns(3, 0);
         comboBox(ui, widgetId(ui, "tx-spec-week"), f.weekIndex, kWeeks, labelled(state, c[0], "Week"), false);
         comboBox(ui, widgetId(ui, "tx-spec-day"), f.weekdayIndex, kWeekdays, labelled(state, c[1], "Day"), false);
@@ -123,12 +124,12 @@ void repeatSection(AppState& state, TxFormState& f)
             labelled(state, desktop ? narrowed(c[2], pad) : c[2], "Month"), false);
     }
     if (f.repeatMode != repeatNone) {
-        addSpace(ui, scaled(state, 10));
-        std::vector<Rect> c = columns(2, 2 * rowHeight(ui) + scaled(state, 30));
+        addSpace(ui, dp(*state.ui, 10));
+        std::vector<Rect> c = columns(2, 2 * rowHeight(ui) + dp(*state.ui, 30));
         beginLayoutInRect(state, c[0]);
         if (checkField(state, "Business days only", f.businessDaysOnly, false) && !f.businessDaysOnly)
             f.payEarly = false;
-        addSpace(ui, scaled(state, 4));
+        addSpace(ui, dp(*state.ui, 4));
         checkField(state, "Pay early (Friday before)", f.payEarly, !f.businessDaysOnly);
         endLayoutInRect(state);
         optionalDateField(state, "tx-end", f.endDate, f.hasEndDate,
@@ -137,7 +138,7 @@ void repeatSection(AppState& state, TxFormState& f)
     unindent(ui, pad);
     addSpace(ui, pad);
     Rect box{probe.x, top, probe.w, layoutCursor(ui) - top};
-    strokeRoundRect(*state.renderer, box, pad, std::max(1.0, scaled(state, 1)), ui.theme.base[slotShadeStrong]);
+    strokeRoundRect(*state.renderer, box, pad, std::max(1.0, dp(*state.ui, 1)), ui.theme.base[slotShadeStrong]);
 }
 
 // Delete hands the edited occurrence to Delete Recurring or to the
@@ -192,27 +193,27 @@ void drawTransactionFormWindow(AppState& state)
     const double R = rowHeight(ui);
     bool submit = false;
 
-    Rect band = nextLayoutRect(ui, scaled(state, 42), 0);
-    double kindWidth = state.compact ? band.w : std::min(band.w, scaled(state, 380));
+    Rect band = nextLayoutRect(ui, dp(*state.ui, 42), 0);
+    double kindWidth = state.compact ? band.w : std::min(band.w, dp(*state.ui, 380));
     int32_t kind = f.kind;
     if (segmentedControl(
             state, "tx-kind", kind, kKinds, {band.x + (band.w - kindWidth) / 2, band.y, kindWidth, band.h})) {
         f.kind = kind;
         state.txFormError.clear();
     }
-    addSpace(ui, scaled(state, 10));
+    addSpace(ui, dp(*state.ui, 10));
 
     fieldLabel(state, "Description");
     submit = textEdit(ui, widgetId(ui, "tx-desc"), f.description, nextLayoutRect(ui, R, 0), "e.g. Greenleaf Grocers",
                  false, false, false)
         == editEnter;
-    addSpace(ui, scaled(state, 8));
+    addSpace(ui, dp(*state.ui, 8));
 
     std::vector<Rect> c = formColumns(state, 2, 0, 12, true);
     submit = amountField(state, "tx-amount", f.amountText, labelled(state, c[0], "Amount"), "0.00", false) == editEnter
         || submit;
     dateField(state, "tx-date", f.date, labelled(state, c[1], "Date"), false);
-    addSpace(ui, scaled(state, 8));
+    addSpace(ui, dp(*state.ui, 8));
 
     std::vector<SelectOption> accounts = accountOptions(b);
     int64_t categoryId = 0;
@@ -230,10 +231,10 @@ void drawTransactionFormWindow(AppState& state)
         if (picked.action)
             openManageCategories(state);
         Rect account = labelled(state, c[1], "Account");
-        double side = scaled(state, 38);
+        double side = dp(*state.ui, 38);
         accountField(state, "tx-acc", f.account, accounts, narrowed(account, side), "No account", &f.accountGone);
         if (iconOnlyButton(state, "tx-acc-manage", "add",
-                {account.x + account.w - scaled(state, 32), account.y, scaled(state, 32), account.h}, "Manage accounts",
+                {account.x + account.w - dp(*state.ui, 32), account.y, dp(*state.ui, 32), account.h}, "Manage accounts",
                 false, false))
             openManageAccounts(state);
         iconPicker(state, "tx-icon", f.iconId, categoryId, labelled(state, c[2], "Icon"));
@@ -241,16 +242,16 @@ void drawTransactionFormWindow(AppState& state)
         c = formColumns(state, 2, 0, 12, true);
         accountField(state, "tx-acc", f.account, accounts, labelled(state, c[0], "From account"), "", &f.accountGone);
         accountField(state, "tx-to", f.toAccount, accounts, labelled(state, c[1], "To account"), "");
-        addSpace(ui, scaled(state, 8));
+        addSpace(ui, dp(*state.ui, 8));
         c = formColumns(state, 2, 0, 12, true);
         iconPicker(state, "tx-icon", f.iconId, 0, labelled(state, c[0], "Icon"));
     }
 
     repeatSection(state, f);
 
-    double deleteWidth = f.editing ? measureText(state, "Delete", scaled(state, 13), 600) + scaled(state, 28) : 0;
-    double buttonWidth = scaled(state, 96);
-    footerNote(state, state.txFormError, ui.theme.base[slotDanger], deleteWidth, 2 * buttonWidth + scaled(state, 12));
+    double deleteWidth = f.editing ? measureText(state, "Delete", dp(*state.ui, 13), 600) + dp(*state.ui, 28) : 0;
+    double buttonWidth = dp(*state.ui, 96);
+    footerNote(state, state.txFormError, ui.theme.base[slotDanger], deleteWidth, 2 * buttonWidth + dp(*state.ui, 12));
     std::vector<double> columns = {-1, buttonWidth, buttonWidth};
     if (f.editing)
         columns.insert(columns.begin(), deleteWidth);

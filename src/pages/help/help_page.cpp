@@ -34,9 +34,9 @@ void rowBackground(AppState& state, const Rect& row, bool marked, bool hovered)
 {
     const Theme& t = state.ui->theme;
     if (marked)
-        fillRoundRect(*state.renderer, row, scaled(state, 8), t.base[slotAccentBackground]);
+        fillRoundRect(*state.renderer, row, dp(*state.ui, 8), t.base[slotAccentBackground]);
     else if (hovered)
-        fillRoundRect(*state.renderer, row, scaled(state, 8), t.base[slotHover]);
+        fillRoundRect(*state.renderer, row, dp(*state.ui, 8), t.base[slotHover]);
 }
 
 // Back and Forward move one section between the stacks; neither empties the other.
@@ -74,7 +74,7 @@ int32_t currentHelpHeading(AppState& state, const DocLayout& layout, double scro
     if (!page)
         return view.currentSection;
     const HelpPage& p = book.pages[size_t(*page)];
-    const double line = scroll + scaled(state, 24);
+    const double line = scroll + dp(*state.ui, 24);
     int32_t found = p.firstSection;
     for (int32_t s = p.firstSection; s <= p.lastSection; ++s)
         if (laidOutBlockY(layout, book.sections[size_t(s)].headingBlock) <= line)
@@ -89,7 +89,7 @@ void helpContentsList(AppState& state, const Rect& rect, int32_t currentHeading)
     std::shared_ptr<HelpBook> book = view.book;
     const Theme& t = ui.theme;
     beginScrollArea(ui, "helptoc", rect, colorTransparent, false);
-    addSpace(ui, scaled(state, 6));
+    addSpace(ui, dp(*state.ui, 6));
     const int32_t currentPage = helpSectionPage(*book, view.currentSection).value_or(-1);
     const int32_t sections = int32_t(book->sections.size());
     // The level-1 topic being read: the last one at or above the heading.
@@ -112,7 +112,7 @@ void helpContentsList(AppState& state, const Rect& rect, int32_t currentHeading)
             const bool first = topic == page.firstSection;
             if (!first && (topic >= sections || book->sections[size_t(topic)].level > 1))
                 continue;
-            const Rect row = nextLayoutRect(ui, scaled(state, 30), 0);
+            const Rect row = nextLayoutRect(ui, dp(*state.ui, 30), 0);
             std::string id = "htc" + std::to_string(c);
             if (!first)
                 id.append(1, '-').append(std::to_string(topic));
@@ -120,9 +120,9 @@ void helpContentsList(AppState& state, const Rect& rect, int32_t currentHeading)
             const bool isCurrent = hasSections && topic == currentTopic;
             rowBackground(state, row, isCurrent && currentHeading == topic, res.hovered);
             const std::string& title = first || !hasSections ? page.title : book->sections[size_t(topic)].title;
-            const double size = scaled(state, 13);
-            drawText(state, elideText(state, title, row.w - scaled(state, 20), size, 600),
-                {row.x + scaled(state, 10), row.y, row.w - scaled(state, 12), row.h}, size,
+            const double size = dp(*state.ui, 13);
+            drawText(state, elideText(state, title, row.w - dp(*state.ui, 20), size, 600),
+                {row.x + dp(*state.ui, 10), row.y, row.w - dp(*state.ui, 12), row.h}, size,
                 isCurrent ? t.base[slotLink] : t.base[slotText], 0, 600);
             if (res.clicked && hasSections)
                 open = topic;
@@ -134,9 +134,9 @@ void helpContentsList(AppState& state, const Rect& rect, int32_t currentHeading)
                     break;  // the next topic
                 if (section.level != 2)
                     continue;
-                indent(ui, scaled(state, 14));
-                const Rect sub = nextLayoutRect(ui, scaled(state, 26), 0);
-                unindent(ui, scaled(state, 14));
+                indent(ui, dp(*state.ui, 14));
+                const Rect sub = nextLayoutRect(ui, dp(*state.ui, 26), 0);
+                unindent(ui, dp(*state.ui, 14));
                 InteractResult sr = interact(ui, widgetId(ui, "hts" + std::to_string(s)), sub, 1);
                 // A deeper heading being read marks the level-2 section above it.
                 int32_t k = currentHeading;
@@ -144,17 +144,17 @@ void helpContentsList(AppState& state, const Rect& rect, int32_t currentHeading)
                     --k;
                 const bool marked = k == s;
                 rowBackground(state, sub, marked, sr.hovered);
-                const double subSize = scaled(state, 12.5);
+                const double subSize = dp(*state.ui, 12.5);
                 const int32_t weight = marked ? 600 : 400;
-                drawText(state, elideText(state, section.title, sub.w - scaled(state, 20), subSize, weight),
-                    {sub.x + scaled(state, 10), sub.y, sub.w - scaled(state, 12), sub.h}, subSize,
+                drawText(state, elideText(state, section.title, sub.w - dp(*state.ui, 20), subSize, weight),
+                    {sub.x + dp(*state.ui, 10), sub.y, sub.w - dp(*state.ui, 12), sub.h}, subSize,
                     marked ? t.base[slotText] : t.base[slotTextSecondary], 0, weight);
                 if (sr.clicked)
                     open = s;
             }
         }
     }
-    addSpace(ui, scaled(state, 6));
+    addSpace(ui, dp(*state.ui, 6));
     endScrollArea(ui, "helptoc");
     if (open >= 0) {
         view.highlightWords.clear();
@@ -192,15 +192,15 @@ void helpSearchResults(AppState& state, const Rect& rect, const std::string& que
     const std::vector<HelpSearchHit>& hits = resultsFor(state, query);
     const Theme& t = ui.theme;
     const Rect visible = beginScrollArea(ui, "helpresults", rect, colorTransparent, false);
-    addSpace(ui, scaled(state, 6));
+    addSpace(ui, dp(*state.ui, 6));
     if (hits.empty()) {
-        indent(ui, scaled(state, 10));
+        indent(ui, dp(*state.ui, 10));
         wrappedLabel(ui, "Nothing found for \"" + query + "\".", 1, 0);
-        unindent(ui, scaled(state, 10));
+        unindent(ui, dp(*state.ui, 10));
     }
     int32_t open = -1;
-    const double snippetSize = scaled(state, 11.5);
-    const auto& snippets = wrappedSnippets(state, rect.w - scaled(state, 30), snippetSize);
+    const double snippetSize = dp(*state.ui, 11.5);
+    const auto& snippets = wrappedSnippets(state, rect.w - dp(*state.ui, 30), snippetSize);
     for (size_t i = 0; i < hits.size(); ++i) {
         const HelpSearchHit& hit = hits[i];
         if (hit.section < 0 || size_t(hit.section) >= book->sections.size())
@@ -208,28 +208,28 @@ void helpSearchResults(AppState& state, const Rect& rect, const std::string& que
         const HelpSection& section = book->sections[size_t(hit.section)];
         const std::vector<std::string>& lines = snippets[i];
         const size_t n = std::min<size_t>(lines.size(), 2);
-        const Rect row = nextLayoutRect(ui, scaled(state, 40) + double(n) * scaled(state, 16), 0);
+        const Rect row = nextLayoutRect(ui, dp(*state.ui, 40) + double(n) * dp(*state.ui, 16), 0);
         InteractResult res = interact(ui, widgetIdIndexed(ui, "hres", int64_t(i)), row, 1);
         if (res.clicked)
             open = hit.section;
         if (row.y > visible.y + visible.h || row.y + row.h < visible.y)
             continue;  // scrolled out of sight
         rowBackground(state, row, hit.section == view.currentSection, res.hovered);
-        const double x = row.x + scaled(state, 10), textW = row.w - scaled(state, 20);
-        drawText(state, elideText(state, section.title, textW, scaled(state, 13), 600),
-            {x, row.y + scaled(state, 4), textW, scaled(state, 18)}, scaled(state, 13), t.base[slotText], 0, 600);
-        drawText(state, elideText(state, book->pages[size_t(section.page)].title, textW, scaled(state, 11), 400),
-            {x, row.y + scaled(state, 21), textW, scaled(state, 14)}, scaled(state, 11), t.base[slotLink], 0, 400);
+        const double x = row.x + dp(*state.ui, 10), textW = row.w - dp(*state.ui, 20);
+        drawText(state, elideText(state, section.title, textW, dp(*state.ui, 13), 600),
+            {x, row.y + dp(*state.ui, 4), textW, dp(*state.ui, 18)}, dp(*state.ui, 13), t.base[slotText], 0, 600);
+        drawText(state, elideText(state, book->pages[size_t(section.page)].title, textW, dp(*state.ui, 11), 400),
+            {x, row.y + dp(*state.ui, 21), textW, dp(*state.ui, 14)}, dp(*state.ui, 11), t.base[slotLink], 0, 400);
         for (size_t k = 0; k < n; ++k) {
             std::string text = lines[k];
             if (k == 1 && lines.size() > 2)
                 text = elideText(state, text + " \u2026", textW, snippetSize, 400);
             drawText(state, text,
-                {x, row.y + scaled(state, 36) + double(k) * scaled(state, 16), textW, scaled(state, 16)}, snippetSize,
+                {x, row.y + dp(*state.ui, 36) + double(k) * dp(*state.ui, 16), textW, dp(*state.ui, 16)}, snippetSize,
                 t.base[slotTextSecondary], 0, 400);
         }
     }
-    addSpace(ui, scaled(state, 6));
+    addSpace(ui, dp(*state.ui, 6));
     endScrollArea(ui, "helpresults");
     if (open >= 0) {
         view.highlightWords = splitSearchWords(query);
@@ -245,26 +245,26 @@ void helpPage(AppState& state, const Rect& rect)
     HelpViewState& view = helpView(state);
     const Theme& t = ui.theme;
     if (book->sections.empty()) {
-        drawText(state, "The help is not available in this build.", rect, scaled(state, 13), t.base[slotTextSecondary],
+        drawText(state, "The help is not available in this build.", rect, dp(*state.ui, 13), t.base[slotTextSecondary],
             0.5, 400);
         return;
     }
     if (view.currentSection < 0 || size_t(view.currentSection) >= book->sections.size())
         view.currentSection = 0;
 
-    const double p = scaled(state, state.compact ? 10 : 24);
-    const double top = rect.y + scaled(state, state.compact ? 10 : 18);
+    const double p = dp(*state.ui, state.compact ? 10 : 24);
+    const double top = rect.y + dp(*state.ui, state.compact ? 10 : 18);
     const double h = rowHeight(ui);
-    const bool narrow = state.compact || rect.w < scaled(state, 760);
+    const bool narrow = state.compact || rect.w < dp(*state.ui, 760);
 
     const Rect back{rect.x + p, top, h, h};
     if (iconOnlyButton(state, "help-back", "chevron_left", back, "Back", false, view.backStack.empty()))
         stepHistory(state, view.backStack, view.forwardStack);
-    const Rect forward{back.x + h + scaled(state, 2), top, h, h};
+    const Rect forward{back.x + h + dp(*state.ui, 2), top, h, h};
     if (iconOnlyButton(state, "help-fwd", "chevron_right", forward, "Forward", false, view.forwardStack.empty()))
         stepHistory(state, view.forwardStack, view.backStack);
 
-    const double searchX = forward.x + h + scaled(state, 8);
+    const double searchX = forward.x + h + dp(*state.ui, 8);
     double right = rect.x + rect.w - p;
     if (narrow) {
         if (iconOnlyButton(state, "help-toc", "list", {right - h, top, h, h}, "Contents", view.contentsOpen, false)) {
@@ -272,17 +272,17 @@ void helpPage(AppState& state, const Rect& rect)
             view.highlightWords.clear();
             view.contentsOpen = !view.contentsOpen;
         }
-        right -= h + scaled(state, 8);
+        right -= h + dp(*state.ui, 8);
     }
     if (!state.compact) {
-        const double width = measureText(state, "Start tour", scaled(state, 12.5), 600) + scaled(state, 40);
+        const double width = measureText(state, "Start tour", dp(*state.ui, 12.5), 600) + dp(*state.ui, 40);
         if (button(state, "help-tour", "Start tour", {right - width, top, width, h}, "secondary", "tour", false))
             startTour(state);
-        right -= width + scaled(state, 8);
+        right -= width + dp(*state.ui, 8);
     }
 
     const int64_t fieldId = widgetId(ui, "help-search");
-    const Rect field{searchX, top, std::max(scaled(state, 80), right - searchX), h};
+    const Rect field{searchX, top, std::max(dp(*state.ui, 80), right - searchX), h};
     const TextEditResult edit = textEdit(ui, fieldId, view.searchText, field, "Search the help", false, false, false);
     // The field keeps what is typed to itself until Enter; the results follow
     // every keystroke.
@@ -293,7 +293,7 @@ void helpPage(AppState& state, const Rect& rect)
         view.searchText.clear();
     if (view.searchText.empty())
         drawAppIcon(*state.renderer, "search",
-            {field.x + field.w - scaled(state, 26), top + scaled(state, 9), scaled(state, 16), scaled(state, 16)},
+            {field.x + field.w - dp(*state.ui, 26), top + dp(*state.ui, 9), dp(*state.ui, 16), dp(*state.ui, 16)},
             t.base[slotTextTertiary]);
 
     const std::string query(trimAsciiBlanks(view.searchText));
@@ -319,8 +319,8 @@ void helpPage(AppState& state, const Rect& rect)
         requestAppRedraw(state);
     }
 
-    const double y0 = top + h + scaled(state, 10);
-    const double height = std::max(scaled(state, 60), rect.y + rect.h - y0 - scaled(state, 10));
+    const double y0 = top + h + dp(*state.ui, 10);
+    const double height = std::max(dp(*state.ui, 60), rect.y + rect.h - y0 - dp(*state.ui, 10));
     const std::string shown(trimAsciiBlanks(view.searchText));
 
     int32_t heading = view.currentSection;
@@ -344,13 +344,13 @@ void helpPage(AppState& state, const Rect& rect)
             helpDocumentView(state, panel);
         return;
     }
-    const double side = std::clamp(0.26 * rect.w, scaled(state, 200), scaled(state, 290));
+    const double side = std::clamp(0.26 * rect.w, dp(*state.ui, 200), dp(*state.ui, 290));
     const Rect sidePanel{rect.x + p, y0, side, height};
     if (shown.empty())
         helpContentsList(state, sidePanel, heading);
     else
         helpSearchResults(state, sidePanel, shown);
-    const double readX = rect.x + p + side + scaled(state, 14);
+    const double readX = rect.x + p + side + dp(*state.ui, 14);
     helpDocumentView(state, {readX, y0, rect.x + rect.w - p - readX, height});
 }
 

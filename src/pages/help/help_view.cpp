@@ -49,7 +49,7 @@ double scrollForSection(
     if (section == p.firstSection || section < 0 || size_t(section) >= book.sections.size()
         || book.sections[size_t(section)].page != page)
         return 0;
-    return laidOutBlockY(layout, book.sections[size_t(section)].headingBlock) + margin - scaled(state, 12);
+    return laidOutBlockY(layout, book.sections[size_t(section)].headingBlock) + margin - dp(*state.ui, 12);
 }
 
 }  // namespace
@@ -119,12 +119,12 @@ LayoutMetrics newHelpLayoutMetrics(AppState& state)
     return m;
 }
 
-double helpMargin(const AppState& state) { return scaled(state, state.compact ? 16 : 32); }
+double helpMargin(const AppState& state) { return dp(*state.ui, state.compact ? 16 : 32); }
 
 double helpColumnWidth(const AppState& state, double rectWidth)
 {
     // Never wider than the view, or a narrow window cuts every line's end.
-    return std::max(scaled(state, 40), std::min(scaled(state, 760), rectWidth - 2 * helpMargin(state)));
+    return std::max(dp(*state.ui, 40), std::min(dp(*state.ui, 760), rectWidth - 2 * helpMargin(state)));
 }
 
 const DocLayout& helpPageLayout(AppState& state, int32_t page, double width)
@@ -255,15 +255,15 @@ void drawLaidOutBlock(AppState& state, const PlacedItem& item, double originX, d
     Renderer& r = *state.renderer;
     const Theme& t = state.ui->theme;
     const double x = originX + item.x, y = originY + item.y;
-    const double hairline = std::max(1.0, scaled(state, 1));
+    const double hairline = std::max(1.0, dp(*state.ui, 1));
     const Color colour = helpRunColour(state, item.colour);
     switch (item.kind) {
     case piText:
         drawTextAtIn(state, faceForStyle(state, item.style), item.text, x, y, item.size, colour);
         break;
     case piRect: {
-        const bool small = item.colour == 4 && item.h < scaled(state, 40);
-        fillRoundRect(r, {x, y, item.w, item.h}, scaled(state, small ? 3 : 6), colour);
+        const bool small = item.colour == 4 && item.h < dp(*state.ui, 40);
+        fillRoundRect(r, {x, y, item.w, item.h}, dp(*state.ui, small ? 3 : 6), colour);
         break;
     }
     case piLine:
@@ -275,11 +275,11 @@ void drawLaidOutBlock(AppState& state, const PlacedItem& item, double originX, d
     case piTaskBox: {
         const Rect box{x, y, item.w, item.h};
         if (item.checked) {
-            fillRoundRect(r, box, scaled(state, 3), t.base[slotAccent]);
+            fillRoundRect(r, box, dp(*state.ui, 3), t.base[slotAccent]);
             drawAppIcon(r, "check", box, t.base[slotContrastLight]);
         } else {
-            fillRoundRect(r, box, scaled(state, 3), t.base[slotSurface]);
-            strokeRoundRect(r, box, scaled(state, 3), 1, t.base[slotShadeStrong]);
+            fillRoundRect(r, box, dp(*state.ui, 3), t.base[slotSurface]);
+            strokeRoundRect(r, box, dp(*state.ui, 3), 1, t.base[slotShadeStrong]);
         }
         break;
     }
@@ -325,11 +325,11 @@ HelpScrollBar helpScrollBar(
 {
     HelpScrollBar bar;
     bar.track = {
-        rect.x + rect.w - scaled(state, 10), rect.y + scaled(state, 4), scaled(state, 8), rect.h - scaled(state, 8)};
-    const double thumbH = std::max(scaled(state, 24), rect.h * bar.track.h / contentHeight);
+        rect.x + rect.w - dp(*state.ui, 10), rect.y + dp(*state.ui, 4), dp(*state.ui, 8), rect.h - dp(*state.ui, 8)};
+    const double thumbH = std::max(dp(*state.ui, 24), rect.h * bar.track.h / contentHeight);
     const double travel = bar.track.h - thumbH;
-    bar.thumb = {bar.track.x + scaled(state, 2), bar.track.y + (maxScroll > 0 ? travel * scroll / maxScroll : 0),
-        scaled(state, 4), thumbH};
+    bar.thumb = {bar.track.x + dp(*state.ui, 2), bar.track.y + (maxScroll > 0 ? travel * scroll / maxScroll : 0),
+        dp(*state.ui, 4), thumbH};
     return bar;
 }
 
@@ -361,13 +361,13 @@ void helpDocumentView(AppState& state, const Rect& rect)
     const bool hovered = mouseIn(ui, rect);
     const int64_t pageId = widgetId(ui, "helppage");
     if (maxScroll > 0)
-        view.scroll -= wheelScroll(ui, pageId, rect, scaled(state, 48), scaled(state, 8));
+        view.scroll -= wheelScroll(ui, pageId, rect, dp(*state.ui, 48), dp(*state.ui, 8));
     if (hovered && ui.focusId == 0) {
         const struct {
             uint8_t key;
             double delta;
-        } steps[] = {{keyPageDown, 0.9 * rect.h}, {keyPageUp, -0.9 * rect.h}, {keyDown, scaled(state, 40)},
-            {keyUp, -scaled(state, 40)}};
+        } steps[] = {{keyPageDown, 0.9 * rect.h}, {keyPageUp, -0.9 * rect.h}, {keyDown, dp(*state.ui, 40)},
+            {keyUp, -dp(*state.ui, 40)}};
         for (const auto& step : steps)
             if (keyPressed(ui, step.key, 0, false)) {
                 view.scroll += step.delta;
@@ -388,8 +388,8 @@ void helpDocumentView(AppState& state, const Rect& rect)
     const double top = rect.y + m - view.scroll;
 
     const Theme& t = ui.theme;
-    fillRoundRect(r, rect, scaled(state, 14), t.base[slotSurface]);
-    strokeRoundRect(r, rect, scaled(state, 14), scaled(state, 1), t.base[slotShadeStrong]);
+    fillRoundRect(r, rect, dp(*state.ui, 14), t.base[slotSurface]);
+    strokeRoundRect(r, rect, dp(*state.ui, 14), dp(*state.ui, 1), t.base[slotShadeStrong]);
 
     std::string hoveredTarget, clickedTarget;
     if (hovered) {
@@ -434,7 +434,7 @@ void helpDocumentView(AppState& state, const Rect& rect)
                 std::clamp((ui.pointerY - bar.track.y - bar.thumb.h / 2) / travel * maxScroll, 0.0, maxScroll);
             requestAppRedraw(state);
         }
-        fillRoundRect(r, bar.thumb, scaled(state, 3),
+        fillRoundRect(r, bar.thumb, dp(*state.ui, 3),
             res.hovered || res.held ? t.derived[derivedScrollThumbHover] : t.derived[derivedScrollThumb]);
     }
 

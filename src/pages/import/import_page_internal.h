@@ -18,7 +18,6 @@ struct ImportWizardFrame {
     double width = 0;
     double y = 0;
 
-    double dp(double v) const { return scaled(state, v); }
     Color slot(int32_t s) const { return theme.base[size_t(s)]; }
 };
 

@@ -113,14 +113,14 @@ void nameSelect(Wiz& z, const std::string& id, std::string& bound, const std::ve
 void chipRow(Wiz& z)
 {
     const ImportCounts& n = z.w.importCounts;
-    Rect row{z.x, z.y, z.width, z.dp(26)};
+    Rect row{z.x, z.y, z.width, dp(*z.state.ui, 26)};
     double x = row.x;
     AppState& s = z.state;
     // Chips that would pass the card's edge start a new line.
     auto chip = [&](std::string_view id, const std::string& label, std::string_view key, int32_t slot) {
         if (x > row.x && x + importChipWidth(s, label) > row.x + row.w) {
             x = row.x;
-            row.y += row.h + z.dp(6);
+            row.y += row.h + dp(*z.state.ui, 6);
         }
         importFilterChip(s, x, id, label, key, z.slot(slot), row);
     };
@@ -144,13 +144,14 @@ void bulkRow(Wiz& z)
     // On a narrow card the buttons that do not fit go on to a new line
     // rather than past the card's edge.
     auto bulk = [&](const char* id, const char* label) {
-        double bw = std::min(z.width, measureText(s, label, z.dp(12), 600) + z.dp(24));
+        double bw = std::min(z.width, measureText(s, label, dp(*z.state.ui, 12), 600) + dp(*z.state.ui, 24));
         if (x > z.x && x + bw > z.x + z.width) {
             x = z.x;
-            z.y += z.dp(30) + z.dp(8);
+            z.y += dp(*z.state.ui, 30) + dp(*z.state.ui, 8);
         }
-        bool clicked = button(s, id, label, {x, z.y, bw, z.dp(30)}, "secondary", "", false, z.dp(12));
-        x += bw + z.dp(8);
+        bool clicked =
+            button(s, id, label, {x, z.y, bw, dp(*z.state.ui, 30)}, "secondary", "", false, dp(*z.state.ui, 12));
+        x += bw + dp(*z.state.ui, 8);
         return clicked;
     };
     std::vector<ImportRow>& rows = z.w.importRows;
@@ -166,7 +167,7 @@ void bulkRow(Wiz& z)
                 r.selected = false;
     if (bulk("ie-newfile", "New File"))
         restartImportWizard(s);
-    z.y += z.dp(30);
+    z.y += dp(*z.state.ui, 30);
 }
 
 struct RowChoices {
@@ -194,23 +195,24 @@ void wideRow(Wiz& z, size_t i, ImportRow& row, const std::vector<double>& xs, co
 {
     AppState& s = z.state;
     const double h = rowHeight(*s.ui);
-    auto cell = [&](size_t k) { return Rect{xs[k], r.y, xs[k + 1] - xs[k] - z.dp(10), r.h}; };
+    auto cell = [&](size_t k) { return Rect{xs[k], r.y, xs[k + 1] - xs[k] - dp(*z.state.ui, 10), r.h}; };
     tintRow(z, row, r);
     const double boxH = smallRowHeight(*s.ui);
-    rowCheckBox(z, i, {xs[0], r.y + (r.h - boxH) / 2, z.dp(30), boxH}, "", row.selected);
-    drawText(s, shortDate(row.date), cell(1), z.dp(12), z.slot(slotTextSecondary), 0, 400);
+    rowCheckBox(z, i, {xs[0], r.y + (r.h - boxH) / 2, dp(*z.state.ui, 30), boxH}, "", row.selected);
+    drawText(s, shortDate(row.date), cell(1), dp(*z.state.ui, 12), z.slot(slotTextSecondary), 0, 400);
     Rect d = cell(2);
-    drawText(s, elideText(s, row.description, d.w, z.dp(12.5), 500), d, z.dp(12.5), z.slot(slotText), 0, 500);
-    drawTextWith(s, formatMoney(row.amount), cell(3), z.dp(12), amountSlot(z, row.amount), 1, 1);
-    statusPill(z, i, row, {xs[4], r.y + (r.h - z.dp(22)) / 2, 0, z.dp(22)}, true);
+    drawText(s, elideText(s, row.description, d.w, dp(*z.state.ui, 12.5), 500), d, dp(*z.state.ui, 12.5),
+        z.slot(slotText), 0, 500);
+    drawTextWith(s, formatMoney(row.amount), cell(3), dp(*z.state.ui, 12), amountSlot(z, row.amount), 1, 1);
+    statusPill(z, i, row, {xs[4], r.y + (r.h - dp(*z.state.ui, 22)) / 2, 0, dp(*z.state.ui, 22)}, true);
     Rect rec = cell(5);
     if (row.isRecurring) {
         ImportRowMore& m = more(row);
-        std::string label = elideText(s, m.suggestedLabel, rec.w - z.dp(20), z.dp(12), 400);
-        rowCheckBox(z, i, {rec.x, r.y + (r.h - boxH) / 2, rec.w + z.dp(10), boxH}, label, m.makeRecurring);
+        std::string label = elideText(s, m.suggestedLabel, rec.w - dp(*z.state.ui, 20), dp(*z.state.ui, 12), 400);
+        rowCheckBox(z, i, {rec.x, r.y + (r.h - boxH) / 2, rec.w + dp(*z.state.ui, 10), boxH}, label, m.makeRecurring);
         settleRecurringPeriod(row);
     } else {
-        drawText(s, "\u2014", rec, z.dp(12), z.slot(slotTextTertiary), 0, 400);
+        drawText(s, "\u2014", rec, dp(*z.state.ui, 12), z.slot(slotTextTertiary), 0, 400);
     }
     const double fy = r.y + (r.h - h) / 2;
     Rect cat = cell(6), acc = cell(7);
@@ -218,7 +220,7 @@ void wideRow(Wiz& z, size_t i, ImportRow& row, const std::vector<double>& xs, co
     nameSelect(
         z, "ie-cat-" + std::to_string(i), m.category, c.categories, {cat.x, fy, cat.w, h}, "Category", "No category");
     nameSelect(z, "ie-acc-" + std::to_string(i), m.account, c.accounts, {acc.x, fy, acc.w, h}, "Account", "No account");
-    if (iconOnlyButton(s, "ie-edit-" + std::to_string(i), "edit", {xs[8], fy, std::min(h, z.dp(40)), h},
+    if (iconOnlyButton(s, "ie-edit-" + std::to_string(i), "edit", {xs[8], fy, std::min(h, dp(*z.state.ui, 40)), h},
             "Icon and recurring details", false, false))
         z.w.importEditRow = z.w.importEditRow == int32_t(i) ? -1 : int32_t(i);
 }
@@ -228,25 +230,30 @@ void compactRow(Wiz& z, size_t i, ImportRow& row, const Rect& r, const RowChoice
     AppState& s = z.state;
     const double h = rowHeight(*s.ui), W = r.w, x = r.x, y = r.y;
     tintRow(z, row, r);
-    rowCheckBox(z, i, {x + z.dp(6), y + z.dp(6), z.dp(30), h}, "", row.selected);
-    drawText(s, elideText(s, row.description, W - z.dp(150), z.dp(13), 600), {x + z.dp(40), y + z.dp(6), W, z.dp(20)},
-        z.dp(13), z.slot(slotText), 0, 600);
-    drawTextWith(s, formatMoney(row.amount), {x + W - z.dp(108), y + z.dp(6), z.dp(100), z.dp(20)}, z.dp(12.5),
-        amountSlot(z, row.amount), 1, 1);
+    rowCheckBox(z, i, {x + dp(*z.state.ui, 6), y + dp(*z.state.ui, 6), dp(*z.state.ui, 30), h}, "", row.selected);
+    drawText(s, elideText(s, row.description, W - dp(*z.state.ui, 150), dp(*z.state.ui, 13), 600),
+        {x + dp(*z.state.ui, 40), y + dp(*z.state.ui, 6), W, dp(*z.state.ui, 20)}, dp(*z.state.ui, 13),
+        z.slot(slotText), 0, 600);
+    drawTextWith(s, formatMoney(row.amount),
+        {x + W - dp(*z.state.ui, 108), y + dp(*z.state.ui, 6), dp(*z.state.ui, 100), dp(*z.state.ui, 20)},
+        dp(*z.state.ui, 12.5), amountSlot(z, row.amount), 1, 1);
     const std::string date = shortDate(row.date);
-    const double dateW = measureText(s, date, z.dp(12), 400);
-    drawText(s, date, {x + z.dp(40), y + z.dp(28), dateW, z.dp(20)}, z.dp(12), z.slot(slotTextSecondary), 0, 400);
+    const double dateW = measureText(s, date, dp(*z.state.ui, 12), 400);
+    drawText(s, date, {x + dp(*z.state.ui, 40), y + dp(*z.state.ui, 28), dateW, dp(*z.state.ui, 20)},
+        dp(*z.state.ui, 12), z.slot(slotTextSecondary), 0, 400);
     // Right after the date, so that a narrow row still shows it.
-    statusPill(z, i, row, {x + z.dp(40 + 10) + dateW, y + z.dp(27), 0, z.dp(22)}, false);
-    const double half = (W - z.dp(20)) / 2;
+    statusPill(
+        z, i, row, {x + dp(*z.state.ui, 40 + 10) + dateW, y + dp(*z.state.ui, 27), 0, dp(*z.state.ui, 22)}, false);
+    const double half = (W - dp(*z.state.ui, 20)) / 2;
     ImportRowMore& m = more(row);
-    nameSelect(z, "ie-cat-" + std::to_string(i), m.category, c.categories, {x + z.dp(8), y + z.dp(56), half, h},
-        "Category", "No category");
-    nameSelect(z, "ie-acc-" + std::to_string(i), m.account, c.accounts, {x + z.dp(12) + half, y + z.dp(56), half, h},
-        "Account", "No account");
+    nameSelect(z, "ie-cat-" + std::to_string(i), m.category, c.categories,
+        {x + dp(*z.state.ui, 8), y + dp(*z.state.ui, 56), half, h}, "Category", "No category");
+    nameSelect(z, "ie-acc-" + std::to_string(i), m.account, c.accounts,
+        {x + dp(*z.state.ui, 12) + half, y + dp(*z.state.ui, 56), half, h}, "Account", "No account");
     if (row.isRecurring) {
-        rowCheckBox(z, i, {x + z.dp(8), y + z.dp(90), W - z.dp(16), z.dp(20)}, "Recurring: " + m.suggestedLabel,
-            m.makeRecurring);
+        rowCheckBox(z, i,
+            {x + dp(*z.state.ui, 8), y + dp(*z.state.ui, 90), W - dp(*z.state.ui, 16), dp(*z.state.ui, 20)},
+            "Recurring: " + m.suggestedLabel, m.makeRecurring);
         settleRecurringPeriod(row);
     }
 }
@@ -260,30 +267,32 @@ void rowList(Wiz& z, bool compact)
     for (size_t i = 0; i < rows.size(); ++i)
         if (importRowVisible(rows[i], z.w.importFilter))
             shown.push_back(i);
-    const double rowH = z.dp(compact ? 112 : 44);
-    Rect box{z.x, z.y, z.width, double(shown.size()) * rowH + z.dp(28) + z.dp(4)};
+    const double rowH = dp(*z.state.ui, compact ? 112 : 44);
+    Rect box{z.x, z.y, z.width, double(shown.size()) * rowH + dp(*z.state.ui, 28) + dp(*z.state.ui, 4)};
     z.y += box.h;
     if (box.y > z.view.y + z.view.h || box.y + box.h < z.view.y)
         return;
-    fillRoundRect(*s.renderer, box, z.dp(10), z.slot(slotBackground));
-    strokeRoundRect(*s.renderer, box, z.dp(10), 1, z.slot(slotShadeStrong));
+    fillRoundRect(*s.renderer, box, dp(*z.state.ui, 10), z.slot(slotBackground));
+    strokeRoundRect(*s.renderer, box, dp(*z.state.ui, 10), 1, z.slot(slotShadeStrong));
     const Budget& budget = *s.store->budget;
     RowChoices choices{categoryChoices(s, budget), accountChoices(budget)};
     std::vector<double> xs;
-    double top = box.y + z.dp(4);
+    double top = box.y + dp(*z.state.ui, 4);
     if (!compact) {
-        const double widths[] = {30, 96, std::max(120.0, box.w / z.dp(1) - 876), 100, 140, 150, 150, 150, 40};
+        const double widths[] = {
+            30, 96, std::max(120.0, box.w / dp(*z.state.ui, 1) - 876), 100, 140, 150, 150, 150, 40};
         static constexpr std::string_view captions[] = {
             "", "Date", "Description", "Amount", "Status", "Recurring", "Category", "Account", ""};
-        double x = box.x + z.dp(10);
+        double x = box.x + dp(*z.state.ui, 10);
         for (size_t k = 0; k < std::size(widths); ++k) {
             xs.push_back(x);
             if (!captions[k].empty())
-                sectionCaption(s, captions[k], {x, box.y, z.dp(widths[k]) - z.dp(10), z.dp(28)}, k == 3 ? 1 : 0);
-            x += z.dp(widths[k]);
+                sectionCaption(s, captions[k],
+                    {x, box.y, dp(*z.state.ui, widths[k]) - dp(*z.state.ui, 10), dp(*z.state.ui, 28)}, k == 3 ? 1 : 0);
+            x += dp(*z.state.ui, widths[k]);
         }
         xs.push_back(x);
-        top = box.y + z.dp(28);
+        top = box.y + dp(*z.state.ui, 28);
         drawDivider(s, box.x, box.x + box.w, top, z.slot(slotShadeStrong));
     }
     double a = std::floor((z.view.y - top) / rowH), b = std::ceil((z.view.y + z.view.h - top) / rowH);
@@ -291,8 +300,8 @@ void rowList(Wiz& z, bool compact)
     size_t last = size_t(std::clamp(b, 0.0, double(shown.size())));
     for (size_t k = first; k < last; ++k) {
         const size_t i = shown[k];
-        Rect r = compact ? Rect{box.x + z.dp(2), top + double(k) * rowH, box.w - z.dp(4), rowH}
-                         : Rect{box.x + z.dp(1), top + double(k) * rowH, box.w - z.dp(2), rowH};
+        Rect r = compact ? Rect{box.x + dp(*z.state.ui, 2), top + double(k) * rowH, box.w - dp(*z.state.ui, 4), rowH}
+                         : Rect{box.x + dp(*z.state.ui, 1), top + double(k) * rowH, box.w - dp(*z.state.ui, 2), rowH};
         if (compact)
             compactRow(z, i, rows[i], r, choices);
         else
@@ -312,13 +321,13 @@ void detailsPanel(Wiz& z)
     const size_t i = size_t(w.importEditRow);
     ImportRow& row = w.importRows[i];
     ImportRowMore& m = more(row);
-    z.y += z.dp(12);
+    z.y += dp(ui, 12);
     const double top = z.y;
-    const double x = z.x + z.dp(14), width = z.width - z.dp(28);
-    z.y += z.dp(12);
-    drawText(s, elideText(s, "Details: " + row.description, width, z.dp(13), 600), {x, z.y, width, z.dp(20)}, z.dp(13),
-        z.slot(slotText), 0, 600);
-    z.y += z.dp(20) + z.dp(6);
+    const double x = z.x + dp(ui, 14), width = z.width - dp(ui, 28);
+    z.y += dp(ui, 12);
+    drawText(s, elideText(s, "Details: " + row.description, width, dp(ui, 13), 600), {x, z.y, width, dp(ui, 20)},
+        dp(ui, 13), z.slot(slotText), 0, 600);
+    z.y += dp(ui, 20) + dp(ui, 6);
     pushLayout(ui, {x, z.y, width, 0});
     std::vector<Rect> c = formColumns(s, 3, 0, 12, true);
     int64_t categoryId = 0;
@@ -328,41 +337,42 @@ void detailsPanel(Wiz& z)
     double bottom = c[0].y + c[0].h;
     if (row.isRecurring && m.makeRecurring) {
         if (s.compact) {
-            Rect box{x, bottom + z.dp(6), width, smallRowHeight(ui)};
+            Rect box{x, bottom + dp(ui, 6), width, smallRowHeight(ui)};
             rowCheckBox(z, i, box, "Business days only", m.payOnBusinessDay);
             bottom = box.y + box.h;
         } else {
             Rect repeats = labelledField(s, c[1], "Repeats");
-            drawText(s, describeRule(m.recurringPeriod), repeats, z.dp(13), z.slot(slotTextSecondary), 0, 400);
+            drawText(s, describeRule(m.recurringPeriod), repeats, dp(ui, 13), z.slot(slotTextSecondary), 0, 400);
             Rect box = labelledField(s, c[2], "");
             rowCheckBox(z, i, box, "Business days only", m.payOnBusinessDay);
         }
     }
     popLayout(ui);
-    z.y = bottom + z.dp(6);
-    if (button(s, "ie-edit-done", "Done", {x, z.y, z.dp(80), z.dp(30)}, "secondary", "", false, z.dp(12)))
+    z.y = bottom + dp(ui, 6);
+    if (button(s, "ie-edit-done", "Done", {x, z.y, dp(ui, 80), dp(ui, 30)}, "secondary", "", false, dp(ui, 12)))
         w.importEditRow = -1;
-    z.y += z.dp(30) + z.dp(12);
-    strokeRoundRect(*s.renderer, {z.x, top, z.width, z.y - top}, z.dp(10), 1, withAlpha(z.slot(slotAccent), 0.5));
+    z.y += dp(ui, 30) + dp(ui, 12);
+    strokeRoundRect(*s.renderer, {z.x, top, z.width, z.y - top}, dp(ui, 10), 1, withAlpha(z.slot(slotAccent), 0.5));
 }
 
 void footer(Wiz& z)
 {
     AppState& s = z.state;
-    z.y += z.dp(12);
+    z.y += dp(*z.state.ui, 12);
     const double h = rowHeight(*s.ui);
     size_t count = 0;
     for (const ImportRow& r : z.w.importRows)
         count += r.selected ? 1 : 0;
     const std::string selected = std::to_string(count) + " selected";
-    drawText(s, selected, {z.x, z.y, z.width, h}, z.dp(12.5), z.slot(slotTextSecondary), 0, 500);
-    const double bw = std::min(z.width, measureText(s, "Confirm Import", z.dp(13), 600) + z.dp(44));
+    drawText(s, selected, {z.x, z.y, z.width, h}, dp(*z.state.ui, 12.5), z.slot(slotTextSecondary), 0, 500);
+    const double bw =
+        std::min(z.width, measureText(s, "Confirm Import", dp(*z.state.ui, 13), 600) + dp(*z.state.ui, 44));
     // Under the count when the line has no room for both.
-    if (measureText(s, selected, z.dp(12.5), 500) + z.dp(12) + bw > z.width)
-        z.y += h + z.dp(8);
+    if (measureText(s, selected, dp(*z.state.ui, 12.5), 500) + dp(*z.state.ui, 12) + bw > z.width)
+        z.y += h + dp(*z.state.ui, 8);
     if (button(s, "ie-confirm", "Confirm Import", {z.x + z.width - bw, z.y, bw, h}, "primary", "check", count == 0))
         commitImport(s);
-    z.y += h + z.dp(20);
+    z.y += h + dp(*z.state.ui, 20);
 }
 
 }  // namespace
@@ -370,24 +380,27 @@ void footer(Wiz& z)
 void drawImportReview(ImportWizardFrame& z)
 {
     AppState& s = z.state;
-    drawText(s, "Review Transactions", {z.x, z.y, z.width, z.dp(26)}, z.dp(18), z.slot(slotText), 0, 700);
+    drawText(s, "Review Transactions", {z.x, z.y, z.width, dp(*z.state.ui, 26)}, dp(*z.state.ui, 18), z.slot(slotText),
+        0, 700);
     // The file's name at the heading's end while both fit, else under it.
-    const double titleW = measureText(s, "Review Transactions", z.dp(18), 700);
-    if (titleW + z.dp(16) + measureText(s, z.w.importFileName, z.dp(12), 400) > z.width) {
-        z.y += z.dp(26);
-        drawText(s, z.w.importFileName, {z.x, z.y, z.width, z.dp(20)}, z.dp(12), z.slot(slotTextTertiary), 0, 400);
-        z.y += z.dp(20) + z.dp(8);
+    const double titleW = measureText(s, "Review Transactions", dp(*z.state.ui, 18), 700);
+    if (titleW + dp(*z.state.ui, 16) + measureText(s, z.w.importFileName, dp(*z.state.ui, 12), 400) > z.width) {
+        z.y += dp(*z.state.ui, 26);
+        drawText(s, z.w.importFileName, {z.x, z.y, z.width, dp(*z.state.ui, 20)}, dp(*z.state.ui, 12),
+            z.slot(slotTextTertiary), 0, 400);
+        z.y += dp(*z.state.ui, 20) + dp(*z.state.ui, 8);
     } else {
-        drawText(s, z.w.importFileName, {z.x, z.y, z.width, z.dp(26)}, z.dp(12), z.slot(slotTextTertiary), 1, 400);
-        z.y += z.dp(26) + z.dp(8);
+        drawText(s, z.w.importFileName, {z.x, z.y, z.width, dp(*z.state.ui, 26)}, dp(*z.state.ui, 12),
+            z.slot(slotTextTertiary), 1, 400);
+        z.y += dp(*z.state.ui, 26) + dp(*z.state.ui, 8);
     }
     chipRow(z);
-    z.y += z.dp(10);
+    z.y += dp(*z.state.ui, 10);
     bulkRow(z);
     if (z.w.importStep != importReview)
         return;
-    z.y += z.dp(10);
-    rowList(z, s.compact || z.width < z.dp(kImportWideListMin));
+    z.y += dp(*z.state.ui, 10);
+    rowList(z, s.compact || z.width < dp(*z.state.ui, kImportWideListMin));
     detailsPanel(z);
     footer(z);
 }

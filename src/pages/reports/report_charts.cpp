@@ -44,15 +44,15 @@ void drawLegendItem(AppState& state, Color color, std::string_view label, double
     Renderer& r = *state.renderer;
     double y = c.legendY;
     fillRoundRect(
-        r, {x, y - scaled(state, 9), scaled(state, 10), scaled(state, 10)}, scaled(state, 2), withAlpha(color, 0.7));
-    double size = scaled(state, 10.5);
-    uiTextAt(state, label, x + scaled(state, 14), y, size, labelColor(*c.theme));
-    x += scaled(state, 14) + measureText(state, label, size, 400) + scaled(state, 16);
+        r, {x, y - dp(*state.ui, 9), dp(*state.ui, 10), dp(*state.ui, 10)}, dp(*state.ui, 2), withAlpha(color, 0.7));
+    double size = dp(*state.ui, 10.5);
+    uiTextAt(state, label, x + dp(*state.ui, 14), y, size, labelColor(*c.theme));
+    x += dp(*state.ui, 14) + measureText(state, label, size, 400) + dp(*state.ui, 16);
 }
 
 void emptyChartText(AppState& state, std::string_view text, const Rect& plot, const Theme& t)
 {
-    drawText(state, text, plot, scaled(state, 12), t.base[slotTextTertiary], 0.5, 400);
+    drawText(state, text, plot, dp(*state.ui, 12), t.base[slotTextTertiary], 0.5, 400);
 }
 
 bool finite(double v) { return std::isfinite(v); }
@@ -87,8 +87,8 @@ double niceAxisStep(double range)
 
 Rect chartPlotRect(const AppState& state, const Rect& chart)
 {
-    return {chart.x + scaled(state, 56), chart.y + scaled(state, 10), chart.w - scaled(state, 70),
-        chart.h - scaled(state, 58)};
+    return {chart.x + dp(*state.ui, 56), chart.y + dp(*state.ui, 10), chart.w - dp(*state.ui, 70),
+        chart.h - dp(*state.ui, 58)};
 }
 
 std::vector<size_t> balanceLabelDays(size_t count)
@@ -170,11 +170,11 @@ std::string barTooltip(const std::string& name, const GroupTotal& total, bool by
 void drawReportSection(AppState& state, std::string_view title, const Rect& card, const Theme& theme)
 {
     Renderer& r = *state.renderer;
-    double radius = scaled(state, 14);
+    double radius = dp(*state.ui, 14);
     fillRoundRect(r, card, radius, theme.base[slotSurface]);
     strokeRoundRect(r, card, radius, 1, theme.base[slotShadeStrong]);
-    drawText(state, title, {card.x + scaled(state, 16), card.y + scaled(state, 8), card.w, scaled(state, 28)},
-        scaled(state, 15), theme.base[slotText], 0, 700);
+    drawText(state, title, {card.x + dp(*state.ui, 16), card.y + dp(*state.ui, 8), card.w, dp(*state.ui, 28)},
+        dp(*state.ui, 15), theme.base[slotText], 0, 700);
 }
 
 std::optional<AxisScale> drawChartAxis(
@@ -194,14 +194,14 @@ std::optional<AxisScale> drawChartAxis(
     Renderer& r = *state.renderer;
     Color grid = withOverlayAlpha(theme, theme.overlayTint);
     Color zero = withAlpha(labelColor(theme), 0.5);
-    double size = scaled(state, 10);
+    double size = dp(*state.ui, 10);
     for (int32_t k = 0; k <= n; ++k) {
         double v = low + k * step;
         double y = plot.y + plot.h - (v - low) * ppu;
         fillRect(r, {plot.x, y, plot.w, 1}, std::fabs(v) < 0.001 ? zero : grid);
         std::string label = formatMoneyCompact(v);
         double w = measureTextWith(state, label, size, 0);
-        drawTextAt(state, label, plot.x - scaled(state, 6) - w, y + scaled(state, 3.5), size, labelColor(theme), 0);
+        drawTextAt(state, label, plot.x - dp(*state.ui, 6) - w, y + dp(*state.ui, 3.5), size, labelColor(theme), 0);
     }
     return AxisScale{plot.y + plot.h + low * ppu, ppu};
 }
@@ -235,13 +235,13 @@ void drawBalanceChart(AppState& state, const ReportModel& model, const Rect& cha
     auto xAt = [&](size_t i) { return plot.x + double(i) * dx; };
     auto yAt = [&](double v) { return c.axis.baseY - v * c.axis.pixelsPerUnit; };
 
-    const double labelSize = scaled(state, 10);
+    const double labelSize = dp(*state.ui, 10);
     for (size_t i : balanceLabelDays(n)) {
         Date d = model.dailyBalances[i].date;
         std::string text = shortMonthName(d.month) + " " + std::to_string(d.day);
         double w = measureText(state, text, labelSize, 400);
         double x = std::clamp(xAt(i) - w / 2, plot.x, std::max(plot.x, plot.x + plot.w - w));
-        uiTextAt(state, text, x, plot.y + plot.h + scaled(state, 16), labelSize, labelColor(theme));
+        uiTextAt(state, text, x, plot.y + plot.h + dp(*state.ui, 16), labelSize, labelColor(theme));
     }
 
     // Days whose points lie within half a pixel of a straight line are
@@ -255,7 +255,7 @@ void drawBalanceChart(AppState& state, const ReportModel& model, const Rect& cha
     std::vector<std::pair<double, double>> line;
     for (size_t i : keptChartPoints(xs, ys, {}, tolerance))
         line.emplace_back(xs[i], ys[i]);
-    drawPolyline(r, line, scaled(state, 1.5), withAlpha(theme.base[slotSuccess], 0.8), false);
+    drawPolyline(r, line, dp(*state.ui, 1.5), withAlpha(theme.base[slotSuccess], 0.8), false);
 
     // A segment is red when either end is below zero, so the points where
     // the sign changes are kept as they are.
@@ -277,13 +277,13 @@ void drawBalanceChart(AppState& state, const ReportModel& model, const Rect& cha
         quad[2] = {xs[i1], zeroY};
         quad[3] = {xs[i0], zeroY};
         fillConvexPolygon(r, quad, withAlpha(color, 0.08));
-        drawLine(r, xs[i0], ys[i0], xs[i1], ys[i1], scaled(state, 2), color);
+        drawLine(r, xs[i0], ys[i0], xs[i1], ys[i1], dp(*state.ui, 2), color);
     }
 
     for (size_t i = 0; i < n; ++i) {
         if (sameDate(model.dailyBalances[i].date, state.todayDate)) {
             drawDashedLine(r, xAt(i), plot.y, xAt(i), plot.y + plot.h, 1, theme.base[slotTextTertiary],
-                scaled(state, 6), scaled(state, 4));
+                dp(*state.ui, 6), dp(*state.ui, 4));
             break;
         }
     }
@@ -293,19 +293,19 @@ void drawBalanceChart(AppState& state, const ReportModel& model, const Rect& cha
         double at = std::round(double(n - 1) * (ui.pointerX - plot.x) / plot.w);
         size_t i = size_t(std::clamp(at, 0.0, double(n - 1)));
         double b = model.dailyBalances[i].balance;
-        fillCircle(r, xAt(i), yAt(b), scaled(state, 4), b < 0 ? theme.base[slotDanger] : theme.base[slotAccent]);
+        fillCircle(r, xAt(i), yAt(b), dp(*state.ui, 4), b < 0 ? theme.base[slotDanger] : theme.base[slotAccent]);
         tooltip(ui, balanceTooltip(model.dailyBalances[i].date, b, disposableAt(i)),
             {ui.pointerX - 1, ui.pointerY - 1, 2, 2});
     }
 
-    c.legendY = chart.y + chart.h - scaled(state, 6);
+    c.legendY = chart.y + chart.h - dp(*state.ui, 6);
     double x = plot.x;
-    const double legendSize = scaled(state, 10.5);
-    fillRect(r, {x, c.legendY - scaled(state, 4), scaled(state, 14), scaled(state, 3)}, theme.base[slotAccent]);
-    uiTextAt(state, "Balance", x + scaled(state, 18), c.legendY, legendSize, labelColor(theme));
-    x += scaled(state, 18) + measureText(state, "Balance", legendSize, 400) + scaled(state, 16);
-    fillRect(r, {x, c.legendY - scaled(state, 4), scaled(state, 14), scaled(state, 2)}, theme.base[slotSuccess]);
-    uiTextAt(state, "Monthly disposable income", x + scaled(state, 18), c.legendY, legendSize, labelColor(theme));
+    const double legendSize = dp(*state.ui, 10.5);
+    fillRect(r, {x, c.legendY - dp(*state.ui, 4), dp(*state.ui, 14), dp(*state.ui, 3)}, theme.base[slotAccent]);
+    uiTextAt(state, "Balance", x + dp(*state.ui, 18), c.legendY, legendSize, labelColor(theme));
+    x += dp(*state.ui, 18) + measureText(state, "Balance", legendSize, 400) + dp(*state.ui, 16);
+    fillRect(r, {x, c.legendY - dp(*state.ui, 4), dp(*state.ui, 14), dp(*state.ui, 2)}, theme.base[slotSuccess]);
+    uiTextAt(state, "Monthly disposable income", x + dp(*state.ui, 18), c.legendY, legendSize, labelColor(theme));
 }
 
 void drawIncomeExpenseBars(
@@ -335,9 +335,9 @@ void drawIncomeExpenseBars(
     UiContext& ui = *state.ui;
     auto yAt = [&](double v) { return c.axis.baseY - v * c.axis.pixelsPerUnit; };
     const double s = plot.w / double(totals.size());
-    const double b = std::clamp(0.32 * s, scaled(state, 3), scaled(state, 28));
-    const double radius = scaled(state, 2);
-    const double labelSize = scaled(state, 10);
+    const double b = std::clamp(0.32 * s, dp(*state.ui, 3), dp(*state.ui, 28));
+    const double radius = dp(*state.ui, 2);
+    const double labelSize = dp(*state.ui, 10);
     const Color income = theme.base[slotSuccess], expense = theme.base[slotDanger];
     std::vector<std::pair<double, double>> net;
     for (size_t j = 0; j < totals.size(); ++j) {
@@ -353,19 +353,19 @@ void drawIncomeExpenseBars(
         strokeRoundRect(r, exBar, radius, 1, expense);
         if (byAccount)
             net.emplace_back(centre, yAt(t.income - t.expense));
-        std::string label = elideText(state, name, s - scaled(state, 4), labelSize, 400);
+        std::string label = elideText(state, name, s - dp(*state.ui, 4), labelSize, 400);
         double w = measureText(state, label, labelSize, 400);
-        uiTextAt(state, label, centre - w / 2, plot.y + plot.h + scaled(state, 16), labelSize, labelColor(theme));
+        uiTextAt(state, label, centre - w / 2, plot.y + plot.h + dp(*state.ui, 16), labelSize, labelColor(theme));
         Rect slot{centre - s / 2, plot.y, s, plot.h};
         if (mouseIn(ui, slot))
             tooltip(ui, barTooltip(name, t, byAccount), slot);
     }
     if (net.size() >= 2) {
-        drawPolyline(r, net, scaled(state, 2), theme.base[slotAccent], false);
+        drawPolyline(r, net, dp(*state.ui, 2), theme.base[slotAccent], false);
         for (const auto& [x, y] : net)
-            fillCircle(r, x, y, scaled(state, 3), theme.base[slotAccent]);
+            fillCircle(r, x, y, dp(*state.ui, 3), theme.base[slotAccent]);
     }
-    c.legendY = chart.y + chart.h - scaled(state, 6);
+    c.legendY = chart.y + chart.h - dp(*state.ui, 6);
     double x = plot.x;
     drawLegendItem(state, income, "Income", x, c);
     drawLegendItem(state, expense, "Expenses", x, c);

@@ -21,6 +21,7 @@
 #include "platform/render/primitives.h"
 #include "ui/layout.h"
 #include "ui/scroll_area.h"
+#include "ui/spacing.h"
 
 namespace qm {
 
@@ -39,7 +40,6 @@ struct Page {
     bool compact = false;
     ReportsPageLayout layout;
 
-    double dp(double v) const { return scaled(state, v); }
     Color slot(int32_t s) const { return theme.base[size_t(s)]; }
     // Which of count rows of height rowH starting at top are in sight.
     std::pair<size_t, size_t> visibleRows(double top, double rowH, size_t count) const
@@ -55,23 +55,24 @@ Color amountSlot(const Page& p, double amount) { return p.slot(amount < 0 ? slot
 
 void sectionTitle(Page& p, std::string_view title)
 {
-    drawText(p.state, title, {p.x0, p.y, p.w, p.dp(28)}, p.dp(17), p.slot(slotText), 0, 700);
-    p.y += p.dp(28) + p.dp(6);
+    drawText(p.state, title, {p.x0, p.y, p.w, dp(*p.state.ui, 28)}, dp(*p.state.ui, 17), p.slot(slotText), 0, 700);
+    p.y += dp(*p.state.ui, 28) + dp(*p.state.ui, 6);
 }
 
 void tableCard(Page& p, const Rect& card)
 {
-    fillRoundRect(*p.state.renderer, card, p.dp(12), p.slot(slotSurface));
-    strokeRoundRect(*p.state.renderer, card, p.dp(12), 1, p.slot(slotShadeStrong));
+    fillRoundRect(*p.state.renderer, card, dp(*p.state.ui, 12), p.slot(slotSurface));
+    strokeRoundRect(*p.state.renderer, card, dp(*p.state.ui, 12), 1, p.slot(slotShadeStrong));
 }
 
 void emptyTable(Page& p, std::string_view line1, std::string_view line2)
 {
-    Rect card{p.x0, p.y, p.w, p.dp(80)};
+    Rect card{p.x0, p.y, p.w, dp(*p.state.ui, 80)};
     tableCard(p, card);
-    drawText(p.state, line1, {card.x, card.y + p.dp(16), card.w, p.dp(22)}, p.dp(14), p.slot(slotText), 0.5, 600);
-    drawText(
-        p.state, line2, {card.x, card.y + p.dp(42), card.w, p.dp(18)}, p.dp(12), p.slot(slotTextSecondary), 0.5, 400);
+    drawText(p.state, line1, {card.x, card.y + dp(*p.state.ui, 16), card.w, dp(*p.state.ui, 22)}, dp(*p.state.ui, 14),
+        p.slot(slotText), 0.5, 600);
+    drawText(p.state, line2, {card.x, card.y + dp(*p.state.ui, 42), card.w, dp(*p.state.ui, 18)}, dp(*p.state.ui, 12),
+        p.slot(slotTextSecondary), 0.5, 400);
     p.y += card.h;
 }
 
@@ -84,24 +85,24 @@ struct Column {
 // Header captions and their divider; gives the columns' left edges.
 std::vector<double> tableHeader(Page& p, const Rect& card, const std::vector<Column>& columns)
 {
-    double rest = card.w - p.dp(650) - p.dp(28);
+    double rest = card.w - dp(*p.state.ui, 650) - dp(*p.state.ui, 28);
     std::vector<double> xs;
-    double x = card.x + p.dp(14);
+    double x = card.x + dp(*p.state.ui, 14);
     for (const Column& c : columns) {
-        double cw = c.width > 0 ? p.dp(c.width) : rest;
+        double cw = c.width > 0 ? dp(*p.state.ui, c.width) : rest;
         xs.push_back(x);
-        sectionCaption(p.state, c.title, {x, card.y, cw - p.dp(10), p.dp(32)}, c.align);
+        sectionCaption(p.state, c.title, {x, card.y, cw - dp(*p.state.ui, 10), dp(*p.state.ui, 32)}, c.align);
         x += cw;
     }
     xs.push_back(x);
-    drawDivider(p.state, card.x, card.x + card.w, card.y + p.dp(32), p.slot(slotShadeStrong));
+    drawDivider(p.state, card.x, card.x + card.w, card.y + dp(*p.state.ui, 32), p.slot(slotShadeStrong));
     return xs;
 }
 
 // The cell of column i: its width less 10.
 Rect cell(const Page& p, const std::vector<double>& xs, size_t i, const Rect& row)
 {
-    return {xs[i], row.y, xs[i + 1] - xs[i] - p.dp(10), row.h};
+    return {xs[i], row.y, xs[i + 1] - xs[i] - dp(*p.state.ui, 10), row.h};
 }
 
 void cellText(Page& p, std::string_view text, const Rect& r, double size, Color color, int32_t weight)
@@ -119,7 +120,7 @@ std::optional<Rect> tableSection(
         emptyTable(p, empty1, empty2);
         return std::nullopt;
     }
-    Rect card{p.x0, p.y, p.w, double(count) * rowH + p.dp(40)};
+    Rect card{p.x0, p.y, p.w, double(count) * rowH + dp(*p.state.ui, 40)};
     p.y += card.h;
     if (card.y > p.view.y + p.view.h || card.y + card.h < p.view.y)
         return std::nullopt;
@@ -133,8 +134,8 @@ std::optional<Rect> tableSection(
 template <class Draw>
 void tableRows(Page& p, const Rect& card, double rowH, size_t count, bool compact, Draw draw)
 {
-    const double top = card.y + p.dp(compact ? 4 : 36);
-    const double inset = p.dp(compact ? 10 : 4), dividerInset = compact ? 0 : p.dp(8);
+    const double top = card.y + dp(*p.state.ui, compact ? 4 : 36);
+    const double inset = dp(*p.state.ui, compact ? 10 : 4), dividerInset = compact ? 0 : dp(*p.state.ui, 8);
     auto [first, last] = p.visibleRows(top, rowH, count);
     for (size_t i = first; i < last; ++i) {
         Rect row{card.x + inset, top + double(i) * rowH, card.w - 2 * inset, rowH};
@@ -148,7 +149,7 @@ void transactionDetails(Page& p)
 {
     const ReportModel& model = reportModel(p.state);
     const bool compact = p.layout.compactTables;
-    const double rowH = p.dp(compact ? 52 : 36);
+    const double rowH = dp(*p.state.ui, compact ? 52 : 36);
     std::optional<Rect> card = tableSection(p, "Transaction Details", model.rows.size(), rowH,
         "No transactions in this date range", "Adjust the dates above, or add transactions on the calendar.");
     if (!card)
@@ -160,17 +161,20 @@ void transactionDetails(Page& p)
             const ReportRowSource& t = model.rows.source(r);
             const double x = row.x, iw = row.w, ry = row.y;
             const bool balance = t.isBalanceRow;
-            cellText(p, t.description(), {x, ry + p.dp(7), iw - p.dp(120), p.dp(18)}, p.dp(12.5),
-                p.slot(balance ? slotTextSecondary : slotText), balance ? 500 : 600);
+            cellText(p, t.description(), {x, ry + dp(*p.state.ui, 7), iw - dp(*p.state.ui, 120), dp(*p.state.ui, 18)},
+                dp(*p.state.ui, 12.5), p.slot(balance ? slotTextSecondary : slotText), balance ? 500 : 600);
             std::string sub = shortDate(r.date);
             if (!t.category().empty())
                 sub += " \u00b7 " + std::string(t.category());
-            cellText(p, sub, {x, ry + p.dp(27), iw - p.dp(120), p.dp(16)}, p.dp(11), p.slot(slotTextTertiary), 400);
+            cellText(p, sub, {x, ry + dp(*p.state.ui, 27), iw - dp(*p.state.ui, 120), dp(*p.state.ui, 16)},
+                dp(*p.state.ui, 11), p.slot(slotTextTertiary), 400);
             if (!balance && t.counted)
-                drawTextWith(s, formatMoney(r.amount), {x + iw - p.dp(110), ry + p.dp(5), p.dp(110), p.dp(20)},
-                    p.dp(12), amountSlot(p, r.amount), 1, 1);
-            drawTextWith(s, formatMoney(r.runningBalance), {x + iw - p.dp(110), ry + p.dp(27), p.dp(110), p.dp(18)},
-                p.dp(11), amountColor(s, r.runningBalance, 0), 1, 0);
+                drawTextWith(s, formatMoney(r.amount),
+                    {x + iw - dp(*p.state.ui, 110), ry + dp(*p.state.ui, 5), dp(*p.state.ui, 110), dp(*p.state.ui, 20)},
+                    dp(*p.state.ui, 12), amountSlot(p, r.amount), 1, 1);
+            drawTextWith(s, formatMoney(r.runningBalance),
+                {x + iw - dp(*p.state.ui, 110), ry + dp(*p.state.ui, 27), dp(*p.state.ui, 110), dp(*p.state.ui, 18)},
+                dp(*p.state.ui, 11), amountColor(s, r.runningBalance, 0), 1, 0);
         });
         return;
     }
@@ -181,19 +185,20 @@ void transactionDetails(Page& p)
         const ReportRow& r = model.rows[i];
         const ReportRowSource& t = model.rows.source(r);
         if (t.isBalanceRow) {
-            fillRoundRect(*s.renderer, row, p.dp(6), withAlpha(p.slot(slotBackgroundDeep), 0.6));
-            drawText(s, shortDate(r.date), cell(p, xs, 0, row), p.dp(12), p.slot(slotTextSecondary), 0, 400);
-            cellText(p, t.description(), cell(p, xs, 1, row), p.dp(12.5), p.slot(slotTextSecondary), 600);
+            fillRoundRect(*s.renderer, row, dp(*p.state.ui, 6), withAlpha(p.slot(slotBackgroundDeep), 0.6));
+            drawText(s, shortDate(r.date), cell(p, xs, 0, row), dp(*p.state.ui, 12), p.slot(slotTextSecondary), 0, 400);
+            cellText(p, t.description(), cell(p, xs, 1, row), dp(*p.state.ui, 12.5), p.slot(slotTextSecondary), 600);
         } else {
-            drawText(s, shortDate(r.date), cell(p, xs, 0, row), p.dp(12), p.slot(slotTextSecondary), 0, 400);
-            cellText(p, t.description(), cell(p, xs, 1, row), p.dp(12.5), p.slot(slotText), 500);
-            cellText(p, t.category(), cell(p, xs, 2, row), p.dp(12), p.slot(slotTextSecondary), 400);
-            cellText(p, reportAccountText(t), cell(p, xs, 3, row), p.dp(12), p.slot(slotTextSecondary), 400);
+            drawText(s, shortDate(r.date), cell(p, xs, 0, row), dp(*p.state.ui, 12), p.slot(slotTextSecondary), 0, 400);
+            cellText(p, t.description(), cell(p, xs, 1, row), dp(*p.state.ui, 12.5), p.slot(slotText), 500);
+            cellText(p, t.category(), cell(p, xs, 2, row), dp(*p.state.ui, 12), p.slot(slotTextSecondary), 400);
+            cellText(p, reportAccountText(t), cell(p, xs, 3, row), dp(*p.state.ui, 12), p.slot(slotTextSecondary), 400);
             if (t.counted)
-                drawTextWith(s, formatMoney(r.amount), cell(p, xs, 4, row), p.dp(12), amountSlot(p, r.amount), 1, 1);
+                drawTextWith(
+                    s, formatMoney(r.amount), cell(p, xs, 4, row), dp(*p.state.ui, 12), amountSlot(p, r.amount), 1, 1);
         }
-        drawTextWith(
-            s, formatMoney(r.runningBalance), cell(p, xs, 5, row), p.dp(12), amountColor(s, r.runningBalance, 0), 1, 0);
+        drawTextWith(s, formatMoney(r.runningBalance), cell(p, xs, 5, row), dp(*p.state.ui, 12),
+            amountColor(s, r.runningBalance, 0), 1, 0);
     });
 }
 
@@ -201,7 +206,7 @@ void recurringTransactions(Page& p)
 {
     const ReportModel& model = reportModel(p.state);
     const bool compact = p.layout.compactTables;
-    const double rowH = p.dp(compact ? 52 : 36);
+    const double rowH = dp(*p.state.ui, compact ? 52 : 36);
     std::optional<Rect> card = tableSection(p, "Recurring Transactions", model.recurring.size(), rowH,
         "No recurring transactions", "Recurring bills and income will appear here once set up.");
     if (!card)
@@ -212,13 +217,15 @@ void recurringTransactions(Page& p)
             const RecurringRow& r = model.recurring[i];
             const Transaction& t = r.transaction;
             const double x = row.x, iw = row.w, ry = row.y;
-            cellText(p, t.description, {x, ry + p.dp(7), iw - p.dp(110), p.dp(18)}, p.dp(12.5), p.slot(slotText), 600);
+            cellText(p, t.description, {x, ry + dp(*p.state.ui, 7), iw - dp(*p.state.ui, 110), dp(*p.state.ui, 18)},
+                dp(*p.state.ui, 12.5), p.slot(slotText), 600);
             std::string sub = describeRule(t.recurring_period);
             sub += r.remaining ? " \u00b7 " + std::to_string(*r.remaining) + " left, " + formatMoney(r.remainingTotal)
                                : std::string(" \u00b7 Ongoing");
-            cellText(p, sub, {x, ry + p.dp(27), iw - p.dp(110), p.dp(16)}, p.dp(11), p.slot(slotTextTertiary), 400);
-            drawTextWith(s, formatMoney(t.amount), {x + iw - p.dp(100), ry, p.dp(100), rowH}, p.dp(12),
-                amountSlot(p, t.amount), 1, 1);
+            cellText(p, sub, {x, ry + dp(*p.state.ui, 27), iw - dp(*p.state.ui, 110), dp(*p.state.ui, 16)},
+                dp(*p.state.ui, 11), p.slot(slotTextTertiary), 400);
+            drawTextWith(s, formatMoney(t.amount), {x + iw - dp(*p.state.ui, 100), ry, dp(*p.state.ui, 100), rowH},
+                dp(*p.state.ui, 12), amountSlot(p, t.amount), 1, 1);
         });
         return;
     }
@@ -228,15 +235,15 @@ void recurringTransactions(Page& p)
     tableRows(p, *card, rowH, model.recurring.size(), false, [&](size_t i, const Rect& row) {
         const RecurringRow& r = model.recurring[i];
         const Transaction& t = r.transaction;
-        cellText(p, t.description + "  \u00b7  " + describeRule(t.recurring_period), cell(p, xs, 0, row), p.dp(12.5),
-            p.slot(slotText), 500);
-        drawTextWith(s, formatMoney(t.amount), cell(p, xs, 1, row), p.dp(12), amountSlot(p, t.amount), 1, 1);
-        cellText(p, t.category, cell(p, xs, 2, row), p.dp(12), p.slot(slotTextSecondary), 400);
-        cellText(p, t.account, cell(p, xs, 3, row), p.dp(12), p.slot(slotTextSecondary), 400);
-        drawText(s, r.remaining ? std::to_string(*r.remaining) : std::string("Ongoing"), cell(p, xs, 4, row), p.dp(12),
-            p.slot(slotTextSecondary), 0, 400);
+        cellText(p, t.description + "  \u00b7  " + describeRule(t.recurring_period), cell(p, xs, 0, row),
+            dp(*p.state.ui, 12.5), p.slot(slotText), 500);
+        drawTextWith(s, formatMoney(t.amount), cell(p, xs, 1, row), dp(*p.state.ui, 12), amountSlot(p, t.amount), 1, 1);
+        cellText(p, t.category, cell(p, xs, 2, row), dp(*p.state.ui, 12), p.slot(slotTextSecondary), 400);
+        cellText(p, t.account, cell(p, xs, 3, row), dp(*p.state.ui, 12), p.slot(slotTextSecondary), 400);
+        drawText(s, r.remaining ? std::to_string(*r.remaining) : std::string("Ongoing"), cell(p, xs, 4, row),
+            dp(*p.state.ui, 12), p.slot(slotTextSecondary), 0, 400);
         drawTextWith(s, r.remaining ? formatMoney(r.remainingTotal) : std::string("\u2014"), cell(p, xs, 5, row),
-            p.dp(12), p.slot(slotText), 1, 0);
+            dp(*p.state.ui, 12), p.slot(slotText), 1, 0);
     });
 }
 
@@ -260,7 +267,7 @@ void balanceSummary(Page& p)
 {
     sectionTitle(p, "Balance Summary");
     std::vector<ReportFigure> figures = reportMetrics(reportModel(p.state).summary);
-    const double tileH = p.dp(p.compact ? 70 : 74), gap = p.dp(10);
+    const double tileH = dp(*p.state.ui, p.compact ? 70 : 74), gap = dp(*p.state.ui, kSpaceRoomy);
     // Fewer columns where the widest tile would not show its figure whole:
     // a cut balance reads as another number.
     double tileMin = 0;
@@ -284,7 +291,8 @@ void chartCard(Page& p, int32_t which, const Rect& card)
 {
     static constexpr std::string_view titles[] = {"Balance Forecast", "Category Analysis", "Account Analysis"};
     drawReportSection(p.state, titles[which], card, p.theme);
-    Rect chart{card.x + p.dp(8), card.y + p.dp(40), card.w - p.dp(16), card.h - p.dp(48)};
+    Rect chart{card.x + dp(*p.state.ui, 8), card.y + dp(*p.state.ui, 40), card.w - dp(*p.state.ui, 16),
+        card.h - dp(*p.state.ui, 48)};
     const ReportModel& model = reportModel(p.state);
     // The balance's area reaches down to zero, which may lie far below the
     // plot: it stays inside its own card rather than over the next one.
@@ -299,7 +307,7 @@ void chartCard(Page& p, int32_t which, const Rect& card)
 
 void charts(Page& p)
 {
-    const double h = p.dp(p.compact ? 240 : 280), gap = p.dp(10);
+    const double h = dp(*p.state.ui, p.compact ? 240 : 280), gap = dp(*p.state.ui, kSpaceRoomy);
     auto inSight = [&](const Rect& r) { return r.y < p.view.y + p.view.h && r.y + r.h > p.view.y; };
     if (p.layout.chartsTwoUp) {
         const double half = (p.w - gap) / 2;
@@ -339,7 +347,7 @@ void openExport(AppState& state, bool pdf)
 
 double exportButtonWidth(const Page& p, std::string_view label)
 {
-    return measureText(p.state, label, p.dp(13), 600) + p.dp(44);
+    return measureText(p.state, label, dp(*p.state.ui, 13), 600) + dp(*p.state.ui, 44);
 }
 
 void navigation(Page& p)
@@ -352,68 +360,70 @@ void navigation(Page& p)
         Date d = addMonths(s.reportFrom, -1);
         setReportMonth(s, d.year, d.month);
     }
-    x += h + p.dp(4);
+    x += h + dp(*p.state.ui, 4);
     std::string month = monthName(s.reportFrom.month) + " " + std::to_string(s.reportFrom.year);
-    double mw = measureText(s, month, p.dp(13.5), 600) + p.dp(8);
-    drawText(s, month, {x, y, mw, h}, p.dp(13.5), p.slot(slotText), 0.5, 600);
-    x += mw + p.dp(4);
+    double mw = measureText(s, month, dp(*p.state.ui, 13.5), 600) + dp(*p.state.ui, 8);
+    drawText(s, month, {x, y, mw, h}, dp(*p.state.ui, 13.5), p.slot(slotText), 0.5, 600);
+    x += mw + dp(*p.state.ui, 4);
     if (iconOnlyButton(s, "rp-next", "chevron_right", {x, y, h, h}, "Next month", false, false)) {
         Date d = addMonths(s.reportFrom, 1);
         setReportMonth(s, d.year, d.month);
     }
-    x += h + p.dp(6);
+    x += h + dp(*p.state.ui, 6);
     // A window too narrow for the month and Today on one line puts Today
     // under the arrows.
-    if (x + p.dp(70) > p.x0 + p.w) {
+    if (x + dp(*p.state.ui, 70) > p.x0 + p.w) {
         x = p.x0;
-        y += h + p.dp(6);
+        y += h + dp(*p.state.ui, 6);
         p.y = y;
     }
-    if (button(s, "rp-today", "Today", {x, y, p.dp(70), h}, "secondary", "", false))
+    if (button(s, "rp-today", "Today", {x, y, dp(*p.state.ui, 70), h}, "secondary", "", false))
         setReportMonth(s, s.todayDate.year, s.todayDate.month);
-    x += p.dp(70);
+    x += dp(*p.state.ui, 70);
     if (!p.compact) {
         // The range fields and the exports follow on the same line while it
         // has room; otherwise they move down a line each, so nothing overlaps.
-        const double right = p.x0 + p.w, gap = p.dp(14);
-        const double datesW = p.dp(40 + 170 + 8 + 24 + 170);
+        const double right = p.x0 + p.w, gap = dp(*p.state.ui, 14);
+        const double datesW = dp(*p.state.ui, 40 + 170 + 8 + 24 + 170);
         const double xw = exportButtonWidth(p, "Export XLSX"), pw = exportButtonWidth(p, "Export PDF");
-        const double exportsW = pw + p.dp(8) + xw;
+        const double exportsW = pw + dp(*p.state.ui, 8) + xw;
         double dy = y;
         if (x + gap + datesW + gap + exportsW > right) {
-            dy += h + p.dp(8);
+            dy += h + dp(*p.state.ui, 8);
             x = p.x0 - gap;
         }
         x += gap;
-        drawText(s, "From", {x, dy, p.dp(40), h}, p.dp(12.5), p.slot(slotTextSecondary), 0, 500);
-        x += p.dp(40);
-        dateField(s, "rp-from", s.reportFrom, {x, dy, p.dp(170), h}, false);
-        x += p.dp(170) + p.dp(8);
-        drawText(s, "To", {x, dy, p.dp(24), h}, p.dp(12.5), p.slot(slotTextSecondary), 0, 500);
-        x += p.dp(24);
-        dateField(s, "rp-to", s.reportTo, {x, dy, p.dp(170), h}, false);
-        x += p.dp(170);
+        drawText(s, "From", {x, dy, dp(*p.state.ui, 40), h}, dp(*p.state.ui, 12.5), p.slot(slotTextSecondary), 0, 500);
+        x += dp(*p.state.ui, 40);
+        dateField(s, "rp-from", s.reportFrom, {x, dy, dp(*p.state.ui, 170), h}, false);
+        x += dp(*p.state.ui, 170) + dp(*p.state.ui, 8);
+        drawText(s, "To", {x, dy, dp(*p.state.ui, 24), h}, dp(*p.state.ui, 12.5), p.slot(slotTextSecondary), 0, 500);
+        x += dp(*p.state.ui, 24);
+        dateField(s, "rp-to", s.reportTo, {x, dy, dp(*p.state.ui, 170), h}, false);
+        x += dp(*p.state.ui, 170);
         keepRangeOrdered(s);
-        double ey = x + gap + exportsW > right ? dy + h + p.dp(8) : dy;
+        double ey = x + gap + exportsW > right ? dy + h + dp(*p.state.ui, 8) : dy;
         if (button(s, "rp-xlsx", "Export XLSX", {right - xw, ey, xw, h}, "secondary", "table", false))
             openExport(s, false);
-        if (button(s, "rp-pdf", "Export PDF", {right - xw - p.dp(8) - pw, ey, pw, h}, "secondary", "document", false))
+        if (button(s, "rp-pdf", "Export PDF", {right - xw - dp(*p.state.ui, 8) - pw, ey, pw, h}, "secondary",
+                "document", false))
             openExport(s, true);
         p.y = ey;
     }
     p.y += h;
     if (!p.compact)
         return;
-    p.y += p.dp(8);
-    Rect from{p.x0, p.y, p.w, h}, to{p.x0, p.y + h + p.dp(6), p.w, h};
+    p.y += dp(*p.state.ui, 8);
+    Rect from{p.x0, p.y, p.w, h}, to{p.x0, p.y + h + dp(*p.state.ui, 6), p.w, h};
     dateField(s, "rp-from", s.reportFrom, from, false);
     dateField(s, "rp-to", s.reportTo, to, false);
     keepRangeOrdered(s);
-    p.y = to.y + h + p.dp(8);
-    double half = p.w / 2 - p.dp(4);
+    p.y = to.y + h + dp(*p.state.ui, 8);
+    double half = p.w / 2 - dp(*p.state.ui, 4);
     if (button(s, "rp-pdf", "Export PDF", {p.x0, p.y, half, h}, "secondary", "document", false))
         openExport(s, true);
-    if (button(s, "rp-xlsx", "Export XLSX", {p.x0 + p.w / 2 + p.dp(4), p.y, half, h}, "secondary", "table", false))
+    if (button(s, "rp-xlsx", "Export XLSX", {p.x0 + p.w / 2 + dp(*p.state.ui, 4), p.y, half, h}, "secondary", "table",
+            false))
         openExport(s, false);
     p.y += h;
 }
@@ -443,31 +453,31 @@ void drawReportsPage(AppState& state, const Rect& rect)
     applyDefaultReportRange(state);
     refreshReportModel(state);
     const bool compact = state.compact;
-    const double m = scaled(state, compact ? 12 : 28);
-    const double w = std::max(0.0, std::min(scaled(state, 1180), rect.w - 2 * m));
+    const double m = dp(*state.ui, compact ? 12 : 28);
+    const double w = std::max(0.0, std::min(dp(*state.ui, 1180), rect.w - 2 * m));
     Rect view = beginScrollArea(ui, "reportspage", rect, colorTransparent, false);
-    Page p{state, theme, view, 0, 0, 0, compact, reportsPageLayout(w / scaled(state, 1), compact)};
+    Page p{state, theme, view, 0, 0, 0, compact, reportsPageLayout(w / dp(*state.ui, 1), compact)};
     p.w = w;
     p.x0 = rect.x + (rect.w - w) / 2;
-    p.y = layoutCursor(ui) + scaled(state, compact ? 14 : 24);
+    p.y = layoutCursor(ui) + dp(*state.ui, compact ? 14 : 24);
 
-    drawText(state, "Financial Reports", {p.x0, p.y, w, p.dp(compact ? 30 : 36)}, p.dp(compact ? 20 : 24),
+    drawText(state, "Financial Reports", {p.x0, p.y, w, dp(ui, compact ? 30 : 36)}, dp(ui, compact ? 20 : 24),
         p.slot(slotText), 0, 700);
-    p.y += p.dp(compact ? 30 : 36) + p.dp(compact ? 6 : 10);
+    p.y += dp(ui, compact ? 30 : 36) + dp(ui, compact ? 6 : 10);
     const Date from = state.reportFrom, to = state.reportTo;
     navigation(p);
     // The model follows in the next frame.
     if (!sameDate(from, state.reportFrom) || !sameDate(to, state.reportTo))
         requestAppRedraw(state);
-    p.y += p.dp(18);
+    p.y += dp(ui, 18);
     balanceSummary(p);
-    p.y += p.dp(20);
+    p.y += dp(ui, 20);
     charts(p);
-    p.y += p.dp(16);
+    p.y += dp(ui, 16);
     transactionDetails(p);
-    p.y += p.dp(20);
+    p.y += dp(ui, 20);
     recurringTransactions(p);
-    p.y += p.dp(40);
+    p.y += dp(ui, 40);
     setLayoutCursor(ui, p.y);
     extendLayout(ui, p.y);
     endScrollArea(ui, "reportspage");

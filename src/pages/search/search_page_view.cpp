@@ -23,6 +23,7 @@
 #include "ui/combo_box.h"
 #include "ui/layout.h"
 #include "ui/scroll_area.h"
+#include "ui/spacing.h"
 #include "ui/text_edit.h"
 #include "ui/widget_id.h"
 
@@ -47,8 +48,6 @@ struct Page {
     bool compact = false;
     bool twoLineRows = false;
     bool run = false;  // asked for this frame
-
-    double dp(double v) const { return scaled(state, v); }
 };
 
 std::vector<double> columnsIn(double x, double w, int32_t n, double gap, std::vector<double>* widths = nullptr)
@@ -65,14 +64,14 @@ std::vector<double> columnsIn(double x, double w, int32_t n, double gap, std::ve
 // A label over its field; returns the field's rectangle.
 Rect labelled(Page& p, std::string_view label, double x, double w)
 {
-    beginLayoutInRect(p.state, {x, p.y, w, p.dp(80)});
+    beginLayoutInRect(p.state, {x, p.y, w, dp(*p.state.ui, 80)});
     fieldLabel(p.state, label);
     Rect field = nextLayoutRect(*p.state.ui, rowHeight(*p.state.ui), 0);
     endLayoutInRect(p.state);
     return field;
 }
 
-double fieldBlock(const Page& p) { return p.dp(22) + rowHeight(*p.state.ui); }
+double fieldBlock(const Page& p) { return dp(*p.state.ui, 22) + rowHeight(*p.state.ui); }
 
 void boundField(Page& p, const char* label, const char* name, bool to, double x, double w)
 {
@@ -82,9 +81,9 @@ void boundField(Page& p, const char* label, const char* name, bool to, double x,
     Date& date = to ? s.toDate : s.fromDate;
     std::string id(name);
     if (set) {
-        Rect box{field.x, field.y, std::max(0.0, field.w - p.dp(36)), field.h};
+        Rect box{field.x, field.y, std::max(0.0, field.w - dp(*p.state.ui, 36)), field.h};
         dateField(p.state, id, date, box, false);
-        double b = p.dp(32);
+        double b = dp(*p.state.ui, 32);
         Rect clear{field.x + field.w - b, field.y + (field.h - b) / 2, b, b};
         if (iconOnlyButton(p.state, id + "-clear", "close", clear, "Any date", false, false))
             set = false;
@@ -139,7 +138,7 @@ void amountFields(Page& p, double x, double w)
 {
     Rect field = labelled(p, "Amount", x, w);
     UiContext& ui = *p.state.ui;
-    double gap = p.dp(8), half = (field.w - gap) / 2;
+    double gap = dp(ui, kSpaceBase), half = (field.w - gap) / 2;
     TextEditResult a = textEdit(
         ui, widgetId(ui, "sp-min"), p.s.minText, {field.x, field.y, half, field.h}, "Min", false, false, false);
     TextEditResult b = textEdit(ui, widgetId(ui, "sp-max"), p.s.maxText, {field.x + half + gap, field.y, half, field.h},
@@ -151,23 +150,23 @@ void drawForm(Page& p)
 {
     SearchPageState& s = p.s;
     UiContext& ui = *p.state.ui;
-    double gap = p.dp(12);
+    double gap = dp(ui, kSpaceLarge);
     if (p.compact) {
         Rect field = labelled(p, "Description / category", p.x, p.w);
         p.run = p.run
             || textEdit(ui, widgetId(ui, "sp-query"), s.query, field, "e.g. Groceries, Rent\u2026", false, false, false)
                 == editEnter;
-        p.y += fieldBlock(p) + p.dp(8);
-        std::vector<double> xs = columnsIn(p.x, p.w, 2, p.dp(8)), ws;
-        columnsIn(p.x, p.w, 2, p.dp(8), &ws);
+        p.y += fieldBlock(p) + dp(ui, 8);
+        std::vector<double> xs = columnsIn(p.x, p.w, 2, dp(ui, 8)), ws;
+        columnsIn(p.x, p.w, 2, dp(ui, 8), &ws);
         categoryCombo(p, xs[0], ws[0]);
         accountCombo(p, xs[1], ws[1]);
-        p.y += fieldBlock(p) + p.dp(8);
+        p.y += fieldBlock(p) + dp(ui, 8);
         boundField(p, "From", "sp-from", false, xs[0], ws[0]);
         boundField(p, "To", "sp-to", true, xs[1], ws[1]);
-        p.y += fieldBlock(p) + p.dp(8);
+        p.y += fieldBlock(p) + dp(ui, 8);
         amountFields(p, p.x, p.w);
-        p.y += fieldBlock(p) + p.dp(8);
+        p.y += fieldBlock(p) + dp(ui, 8);
         combo(p, "Paid", "sp-paid", s.paidMode, {"Any", "Paid", "Unpaid"}, xs[0], ws[0]);
         combo(p, "Adjusted", "sp-adj", s.adjustedMode, {"Any", "Adjusted", "Unadjusted"}, xs[1], ws[1]);
         p.y += fieldBlock(p);
@@ -181,7 +180,7 @@ void drawForm(Page& p)
             == editEnter;
     boundField(p, "From", "sp-from", false, xs[1], ws[1]);
     boundField(p, "To", "sp-to", true, xs[2], ws[2]);
-    p.y += fieldBlock(p) + p.dp(8);
+    p.y += fieldBlock(p) + dp(ui, 8);
     xs = columnsIn(p.x, p.w, 5, gap, &ws);
     categoryCombo(p, xs[0], ws[0]);
     accountCombo(p, xs[1], ws[1]);
@@ -193,11 +192,12 @@ void drawForm(Page& p)
 
 void drawButtons(Page& p)
 {
-    p.y += p.dp(12);
-    double h = p.dp(34);
-    if (button(p.state, "sp-go", "Search", {p.x, p.y, p.dp(110), h}, "primary", "", false))
+    p.y += dp(*p.state.ui, 12);
+    double h = dp(*p.state.ui, 34);
+    if (button(p.state, "sp-go", "Search", {p.x, p.y, dp(*p.state.ui, 110), h}, "primary", "", false))
         p.run = true;
-    if (button(p.state, "sp-clear", "Clear", {p.x + p.dp(118), p.y, p.dp(90), h}, "secondary", "", false)) {
+    if (button(p.state, "sp-clear", "Clear", {p.x + dp(*p.state.ui, 118), p.y, dp(*p.state.ui, 90), h}, "secondary", "",
+            false)) {
         clearSearch(p.state);
         p.run = true;
     }
@@ -207,32 +207,35 @@ void drawButtons(Page& p)
 void drawHeading(Page& p)
 {
     const Theme& t = p.state.ui->theme;
-    p.y += p.dp(24);
-    drawText(p.state, "Results", {p.x, p.y, p.dp(120), p.dp(30)}, p.dp(18), t.base[slotText], 0, 700);
+    p.y += dp(*p.state.ui, 24);
+    drawText(p.state, "Results", {p.x, p.y, dp(*p.state.ui, 120), dp(*p.state.ui, 30)}, dp(*p.state.ui, 18),
+        t.base[slotText], 0, 700);
     std::string count = searchCountLine(p.s);
-    double size = p.dp(12.5);
-    if (!count.empty() && measureText(p.state, count, size, 400) > p.w - p.dp(90)) {
+    double size = dp(*p.state.ui, 12.5);
+    if (!count.empty() && measureText(p.state, count, size, 400) > p.w - dp(*p.state.ui, 90)) {
         // Too long beside the heading: on a line of its own below it.
-        p.y += p.dp(30);
-        drawText(p.state, count, {p.x, p.y, p.w, p.dp(20)}, size, t.base[slotTextSecondary], 0, 400);
-        p.y += p.dp(20) + p.dp(6);
+        p.y += dp(*p.state.ui, 30);
+        drawText(p.state, count, {p.x, p.y, p.w, dp(*p.state.ui, 20)}, size, t.base[slotTextSecondary], 0, 400);
+        p.y += dp(*p.state.ui, 20) + dp(*p.state.ui, 6);
         return;
     }
     if (!count.empty())
-        drawText(
-            p.state, count, {p.x + p.dp(90), p.y, p.w - p.dp(90), p.dp(30)}, size, t.base[slotTextSecondary], 0, 400);
-    p.y += p.dp(30) + p.dp(6);
+        drawText(p.state, count, {p.x + dp(*p.state.ui, 90), p.y, p.w - dp(*p.state.ui, 90), dp(*p.state.ui, 30)}, size,
+            t.base[slotTextSecondary], 0, 400);
+    p.y += dp(*p.state.ui, 30) + dp(*p.state.ui, 6);
 }
 
 void drawEmpty(Page& p)
 {
     const Theme& t = p.state.ui->theme;
-    Rect box{p.x, p.y, p.w, p.dp(80)};
-    strokeRoundRect(*p.state.renderer, box, p.dp(12), std::max(1.0, p.dp(1)), t.base[slotShadeStrong]);
-    drawText(p.state, "No matching transactions", {box.x, box.y + p.dp(16), box.w, p.dp(18)}, p.dp(14),
-        t.base[slotText], 0.5, 600);
-    drawText(p.state, "Try widening the date range or clearing a filter.", {box.x, box.y + p.dp(42), box.w, p.dp(16)},
-        p.dp(12), t.base[slotTextSecondary], 0.5, 400);
+    Rect box{p.x, p.y, p.w, dp(*p.state.ui, 80)};
+    strokeRoundRect(
+        *p.state.renderer, box, dp(*p.state.ui, 12), std::max(1.0, dp(*p.state.ui, 1)), t.base[slotShadeStrong]);
+    drawText(p.state, "No matching transactions", {box.x, box.y + dp(*p.state.ui, 16), box.w, dp(*p.state.ui, 18)},
+        dp(*p.state.ui, 14), t.base[slotText], 0.5, 600);
+    drawText(p.state, "Try widening the date range or clearing a filter.",
+        {box.x, box.y + dp(*p.state.ui, 42), box.w, dp(*p.state.ui, 16)}, dp(*p.state.ui, 12),
+        t.base[slotTextSecondary], 0.5, 400);
     p.y += box.h;
 }
 
@@ -244,15 +247,15 @@ struct Columns {
 Columns tableColumns(const Page& p, const Rect& box)
 {
     Columns c;
-    double inner = p.dp(kTableMarginDp);
-    double fixed = p.dp(kDateDp + kCategoryDp + kAccountDp + kAmountDp + kStatusDp);
-    c.descriptionW = std::max(p.dp(60), box.w - inner - fixed);
+    double inner = dp(*p.state.ui, kTableMarginDp);
+    double fixed = dp(*p.state.ui, kDateDp + kCategoryDp + kAccountDp + kAmountDp + kStatusDp);
+    c.descriptionW = std::max(dp(*p.state.ui, 60), box.w - inner - fixed);
     c.date = box.x + inner / 2;
-    c.description = c.date + p.dp(kDateDp);
+    c.description = c.date + dp(*p.state.ui, kDateDp);
     c.category = c.description + c.descriptionW;
-    c.account = c.category + p.dp(kCategoryDp);
-    c.amount = c.account + p.dp(kAccountDp);
-    c.status = c.amount + p.dp(kAmountDp);
+    c.account = c.category + dp(*p.state.ui, kCategoryDp);
+    c.amount = c.account + dp(*p.state.ui, kAccountDp);
+    c.status = c.amount + dp(*p.state.ui, kAmountDp);
     return c;
 }
 
@@ -261,20 +264,21 @@ void drawSortHeader(Page& p, const Columns& c, double y)
     UiContext& ui = *p.state.ui;
     const Theme& t = ui.theme;
     const double lefts[] = {c.date, c.description, c.category, c.account, c.amount};
-    const double widths[] = {p.dp(kDateDp), c.descriptionW, p.dp(kCategoryDp), p.dp(kAccountDp), p.dp(kAmountDp)};
+    const double widths[] = {
+        dp(ui, kDateDp), c.descriptionW, dp(ui, kCategoryDp), dp(ui, kAccountDp), dp(ui, kAmountDp)};
     static const char* const names[] = {"Date", "Description", "Category", "Account", "Amount"};
-    double h = p.dp(kHeaderDp), icon = p.dp(12);
+    double h = dp(ui, kHeaderDp), icon = dp(ui, 12);
     for (int32_t col = 0; col < 5; ++col) {
         bool right = col == searchByAmount;
-        Rect cell{lefts[col], y, widths[col] - (right ? p.dp(10) : 0), h};
+        Rect cell{lefts[col], y, widths[col] - (right ? dp(ui, 10) : 0), h};
         InteractResult res = interact(ui, widgetIdIndexed(ui, "sp-sort", col), cell, 1);
         sectionCaption(p.state, names[col], cell, right ? 1 : 0);
         if (res.hovered)
             ui.cursorShape = curHand;
         if (p.s.sortColumn == col) {
             // As sectionCaption draws it.
-            double textW = measureText(p.state, asciiUpper(names[col]), p.dp(10.5), 600);
-            double ix = right ? cell.x + cell.w - textW - p.dp(4) - icon : cell.x + textW + p.dp(4);
+            double textW = measureText(p.state, asciiUpper(names[col]), dp(ui, 10.5), 600);
+            double ix = right ? cell.x + cell.w - textW - dp(ui, 4) - icon : cell.x + textW + dp(ui, 4);
             drawAppIcon(*p.state.renderer, p.s.sortDirection == 1 ? "arrow_up" : "arrow_down",
                 {ix, y + (h - icon) / 2, icon, icon}, t.base[slotTextSecondary]);
         }
@@ -283,32 +287,35 @@ void drawSortHeader(Page& p, const Columns& c, double y)
             p.state.redrawRequested = true;
         }
     }
-    sectionCaption(p.state, "Status", {c.status, y, p.dp(kStatusDp), h}, 0);
+    sectionCaption(p.state, "Status", {c.status, y, dp(ui, kStatusDp), h}, 0);
 }
 
 void drawWideRow(Page& p, const Columns& c, const SearchHit& hit, const Rect& row)
 {
     const Theme& t = p.state.ui->theme;
     const Transaction& tx = *hit.transaction;
-    double pad = p.dp(10);
+    double pad = dp(*p.state.ui, kSpaceRoomy);
     auto cell = [&](double x, double w) { return Rect{x, row.y, std::max(0.0, w - pad), row.h}; };
-    drawText(p.state, shortDate(hit.date), cell(c.date, p.dp(kDateDp)), p.dp(12.5), t.base[slotTextSecondary], 0, 400);
-    drawText(p.state, elideText(p.state, tx.description, c.descriptionW - pad, p.dp(13), 500),
-        cell(c.description, c.descriptionW), p.dp(13), t.base[slotText], 0, 500);
-    drawText(p.state, elideText(p.state, tx.category, p.dp(kCategoryDp) - pad, p.dp(12.5), 400),
-        cell(c.category, p.dp(kCategoryDp)), p.dp(12.5), t.base[slotText], 0, 400);
-    drawText(p.state, elideText(p.state, searchAccountText(hit), p.dp(kAccountDp) - pad, p.dp(12.5), 400),
-        cell(c.account, p.dp(kAccountDp)), p.dp(12.5), t.base[slotText], 0, 400);
-    drawTextWith(p.state, formatMoney(hit.amount), cell(c.amount, p.dp(kAmountDp)), p.dp(12.5),
+    drawText(p.state, shortDate(hit.date), cell(c.date, dp(*p.state.ui, kDateDp)), dp(*p.state.ui, 12.5),
+        t.base[slotTextSecondary], 0, 400);
+    drawText(p.state, elideText(p.state, tx.description, c.descriptionW - pad, dp(*p.state.ui, 13), 500),
+        cell(c.description, c.descriptionW), dp(*p.state.ui, 13), t.base[slotText], 0, 500);
+    drawText(p.state, elideText(p.state, tx.category, dp(*p.state.ui, kCategoryDp) - pad, dp(*p.state.ui, 12.5), 400),
+        cell(c.category, dp(*p.state.ui, kCategoryDp)), dp(*p.state.ui, 12.5), t.base[slotText], 0, 400);
+    drawText(p.state,
+        elideText(p.state, searchAccountText(hit), dp(*p.state.ui, kAccountDp) - pad, dp(*p.state.ui, 12.5), 400),
+        cell(c.account, dp(*p.state.ui, kAccountDp)), dp(*p.state.ui, 12.5), t.base[slotText], 0, 400);
+    drawTextWith(p.state, formatMoney(hit.amount), cell(c.amount, dp(*p.state.ui, kAmountDp)), dp(*p.state.ui, 12.5),
         hit.amount < 0 ? t.base[slotDanger] : t.base[slotText], 1, 1);
-    double x = c.status, pillH = p.dp(22), pillY = row.y + (row.h - pillH) / 2;
+    double x = c.status, pillH = dp(*p.state.ui, 22), pillY = row.y + (row.h - pillH) / 2;
     bool adjusted = std::abs(hit.amount - hit.baseAmount()) > 0.004;
     if (hit.isPaid())
-        x += statusPill(p.state, "\u2713 Paid", "paid", {x, pillY, p.dp(70), pillH}) + p.dp(6);
+        x += statusPill(p.state, "\u2713 Paid", "paid", {x, pillY, dp(*p.state.ui, 70), pillH}) + dp(*p.state.ui, 6);
     if (adjusted)
-        statusPill(p.state, "Adjusted", "adjusted", {x, pillY, p.dp(70), pillH});
+        statusPill(p.state, "Adjusted", "adjusted", {x, pillY, dp(*p.state.ui, 70), pillH});
     if (!hit.isPaid() && !adjusted)
-        drawText(p.state, "\u2014", cell(c.status, p.dp(kStatusDp)), p.dp(12.5), t.base[slotTextTertiary], 0, 400);
+        drawText(p.state, "\u2014", cell(c.status, dp(*p.state.ui, kStatusDp)), dp(*p.state.ui, 12.5),
+            t.base[slotTextTertiary], 0, 400);
 }
 
 void drawCompactRow(Page& p, const SearchHit& hit, const Rect& row)
@@ -316,20 +323,21 @@ void drawCompactRow(Page& p, const SearchHit& hit, const Rect& row)
     AppState& state = p.state;
     const Theme& t = state.ui->theme;
     const Transaction& tx = *hit.transaction;
-    Rect badge{row.x + p.dp(8), row.y + p.dp(12), p.dp(32), p.dp(32)};
+    Rect badge{row.x + dp(*p.state.ui, 8), row.y + dp(*p.state.ui, 12), dp(*p.state.ui, 32), dp(*p.state.ui, 32)};
     Color tint = tx.is_adjustment ? t.base[slotChart10] : categoryColor(state, tx.category);
     iconBadge(state, tx.icon_id, transactionIconKey(*state.store->budget, tx), tint, badge);
-    double tx0 = badge.x + badge.w + p.dp(10);
-    drawText(state, elideText(state, tx.description, row.w - p.dp(220), p.dp(13), 600),
-        {tx0, row.y + p.dp(9), row.w, p.dp(20)}, p.dp(13), t.base[slotText], 0, 600);
+    double tx0 = badge.x + badge.w + dp(*p.state.ui, 10);
+    drawText(state, elideText(state, tx.description, row.w - dp(*p.state.ui, 220), dp(*p.state.ui, 13), 600),
+        {tx0, row.y + dp(*p.state.ui, 9), row.w, dp(*p.state.ui, 20)}, dp(*p.state.ui, 13), t.base[slotText], 0, 600);
     std::string line = shortDate(hit.date);
     if (!tx.category.empty())
         line += " \u00b7 " + tx.category;
-    drawText(state, elideText(state, line, row.w - p.dp(170), p.dp(11.5), 400),
-        {tx0, row.y + p.dp(29), row.w, p.dp(18)}, p.dp(11.5), t.base[slotTextSecondary], 0, 400);
-    Rect amount{row.x + row.w - p.dp(110), row.y, p.dp(110) - p.dp(8), row.h};
-    drawTextWith(
-        state, formatMoney(hit.amount), amount, p.dp(13), hit.amount < 0 ? t.base[slotDanger] : t.base[slotText], 1, 1);
+    drawText(state, elideText(state, line, row.w - dp(*p.state.ui, 170), dp(*p.state.ui, 11.5), 400),
+        {tx0, row.y + dp(*p.state.ui, 29), row.w, dp(*p.state.ui, 18)}, dp(*p.state.ui, 11.5),
+        t.base[slotTextSecondary], 0, 400);
+    Rect amount{row.x + row.w - dp(*p.state.ui, 110), row.y, dp(*p.state.ui, 110) - dp(*p.state.ui, 8), row.h};
+    drawTextWith(state, formatMoney(hit.amount), amount, dp(*p.state.ui, 13),
+        hit.amount < 0 ? t.base[slotDanger] : t.base[slotText], 1, 1);
 }
 
 // Returns the hit clicked, if any.
@@ -340,26 +348,26 @@ const SearchHit* drawTable(Page& p, const Rect& visible)
     const std::vector<SearchHit>& rows = shownResults(p.s);
     size_t total = p.s.results.size();
     size_t shown = std::min(size_t(std::max(0, p.s.shownCount)), total);
-    double rowH = p.dp(p.twoLineRows ? 56 : 40), header = p.twoLineRows ? 0 : p.dp(kHeaderDp);
-    Rect box{p.x, p.y, p.w, double(shown) * rowH + p.dp(32 + 8)};
-    strokeRoundRect(*p.state.renderer, box, p.dp(12), std::max(1.0, p.dp(1)), t.base[slotShadeStrong]);
+    double rowH = dp(ui, p.twoLineRows ? 56 : 40), header = p.twoLineRows ? 0 : dp(ui, kHeaderDp);
+    Rect box{p.x, p.y, p.w, double(shown) * rowH + dp(ui, 32 + 8)};
+    strokeRoundRect(*p.state.renderer, box, dp(ui, 12), std::max(1.0, dp(ui, 1)), t.base[slotShadeStrong]);
     Columns c = tableColumns(p, box);
-    double top = box.y + (p.twoLineRows ? p.dp(4) : 0);
+    double top = box.y + (p.twoLineRows ? dp(ui, 4) : 0);
     if (!p.twoLineRows) {
         drawSortHeader(p, c, box.y);
         drawDivider(p.state, box.x, box.x + box.w, box.y + header - 1, t.base[slotShadeStrong]);
-        top = box.y + header + p.dp(4);
+        top = box.y + header + dp(ui, 4);
     }
     const SearchHit* clicked = nullptr;
     // Rows outside the view are neither drawn nor reachable.
     size_t first = size_t(std::clamp(std::floor((visible.y - top) / rowH), 0.0, double(shown)));
     size_t last = size_t(std::clamp(std::ceil((visible.y + visible.h - top) / rowH), 0.0, double(shown)));
-    double inset = p.dp(4);
+    double inset = dp(ui, kSpaceTight);
     for (size_t i = first; i < last; ++i) {
         Rect row{box.x + inset, top + double(i) * rowH, box.w - 2 * inset, rowH};
         InteractResult res = interact(ui, widgetIdIndexed(ui, "sp-row", int64_t(i)), row, 1);
         if (res.hovered) {
-            fillRoundRect(*p.state.renderer, row, p.dp(8), t.base[slotHover]);
+            fillRoundRect(*p.state.renderer, row, dp(ui, 8), t.base[slotHover]);
             ui.cursorShape = curHand;
         }
         if (i > 0)
@@ -373,13 +381,14 @@ const SearchHit* drawTable(Page& p, const Rect& visible)
     }
     p.y += box.h;
     if (shown < total) {
-        p.y += p.dp(10);
+        p.y += dp(ui, 10);
         std::string label = "Load more (" + std::to_string(total - shown) + " more)";
-        if (button(p.state, "sp-more", label, {p.x, p.y, std::min(p.w, p.dp(220)), p.dp(34)}, "secondary", "", false)) {
+        if (button(p.state, "sp-more", label, {p.x, p.y, std::min(p.w, dp(ui, 220)), dp(ui, 34)}, "secondary", "",
+                false)) {
             p.s.shownCount += kSearchPageRows;
             p.state.redrawRequested = true;
         }
-        p.y += p.dp(34);
+        p.y += dp(ui, 34);
     }
     return clicked;
 }
@@ -394,16 +403,17 @@ void drawSearchPage(AppState& state, const Rect& rect)
     Page p{state, searchState(state)};
     p.compact = state.compact;
     Rect visible = beginScrollArea(ui, "searchpage", rect, colorTransparent, false);
-    double margin = p.dp(p.compact ? 12 : 28);
-    p.w = std::min(p.dp(1180), visible.w - 2 * margin);
+    double margin = dp(ui, p.compact ? 12 : 28);
+    p.w = std::min(dp(ui, 1180), visible.w - 2 * margin);
     p.x = visible.x + std::round((visible.w - p.w) / 2);
     p.twoLineRows = p.compact
-        || p.w < p.dp(kTableMarginDp + kDateDp + kCategoryDp + kAccountDp + kAmountDp + kStatusDp + kMinDescriptionDp);
-    p.y = layoutCursor(ui) + p.dp(p.compact ? 14 : 24);
-    double titleH = p.dp(p.compact ? 30 : 36);
+        || p.w
+            < dp(ui, kTableMarginDp + kDateDp + kCategoryDp + kAccountDp + kAmountDp + kStatusDp + kMinDescriptionDp);
+    p.y = layoutCursor(ui) + dp(ui, p.compact ? 14 : 24);
+    double titleH = dp(ui, p.compact ? 30 : 36);
     drawText(
-        state, "Search Transactions", {p.x, p.y, p.w, titleH}, p.dp(p.compact ? 20 : 24), t.base[slotText], 0, 700);
-    p.y += titleH + p.dp(p.compact ? 6 : 10);
+        state, "Search Transactions", {p.x, p.y, p.w, titleH}, dp(ui, p.compact ? 20 : 24), t.base[slotText], 0, 700);
+    p.y += titleH + dp(ui, p.compact ? 6 : 10);
     drawForm(p);
     drawButtons(p);
     if (p.run) {
@@ -416,7 +426,7 @@ void drawSearchPage(AppState& state, const Rect& rect)
         drawEmpty(p);
     else
         clicked = drawTable(p, visible);
-    p.y += p.dp(40);
+    p.y += dp(ui, 40);
     extendLayout(ui, p.y);
     endScrollArea(ui, "searchpage");
     if (clicked) {

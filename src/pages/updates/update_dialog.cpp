@@ -121,7 +121,7 @@ std::string drawUpdateDialog(AppState& state)
         return "";
     UpdateDialogContent c = updateDialogContent(state);
     drawText(
-        state, c.heading, nextLayoutRect(ui, scaled(state, 26), 0), scaled(state, 16), ui.theme.base[slotText], 0, 700);
+        state, c.heading, nextLayoutRect(ui, dp(*state.ui, 26), 0), dp(*state.ui, 16), ui.theme.base[slotText], 0, 700);
     for (const std::string& text : c.paragraphs)
         wrappedLabel(ui, text, 0, 0);
     if (c.spinner)
@@ -135,7 +135,7 @@ std::string drawUpdateDialog(AppState& state)
     std::vector<double> widths = {-1};
     for (const std::string& label : c.buttons)
         widths.push_back(
-            std::max(scaled(state, 80), measureText(state, label, scaled(state, 13), 600) + scaled(state, 28)));
+            std::max(dp(*state.ui, 80), measureText(state, label, dp(*state.ui, 13), 600) + dp(*state.ui, 28)));
     beginRow(ui, rowHeight(ui), widths);
     textBlock(ui, "", 0, 0, 0, 0);
     std::string clicked;

@@ -158,51 +158,50 @@ void drawLegalPage(AppState& state, const Rect& rect)
     }
 
     const bool narrow = state.compact;
-    auto u = [&](double v) { return scaled(state, v); };
-    double margin = u(narrow ? 12 : 28);
-    double width = std::max(0.0, std::min(u(860), rect.w - 2 * margin));
+    double margin = dp(ui, narrow ? 12 : 28);
+    double width = std::max(0.0, std::min(dp(ui, 860), rect.w - 2 * margin));
     double x = rect.x + (rect.w - width) / 2;
-    double y = rect.y + u(narrow ? 14 : 28);
-    double icon = u(narrow ? 32 : 40);
+    double y = rect.y + dp(ui, narrow ? 14 : 28);
+    double icon = dp(ui, narrow ? 32 : 40);
     if (state.windowIcon)
         drawTextureRect(*state.renderer, *state.windowIcon, {x, y, icon, icon}, colorWhite, 0, 0, 1, 1);
     bool first = state.settings.legalAccepted.empty();
     std::string title = first ? "Welcome to Quenmark" : "Updated to version " + rcText(kAppVersion);
-    drawText(state, title, {x + icon + u(12), y, std::max(0.0, width - icon - u(12)), icon}, u(narrow ? 17 : 20),
-        t.base[slotText], 0, 700);
-    y += icon + u(10);
+    drawText(state, title, {x + icon + dp(ui, 12), y, std::max(0.0, width - icon - dp(ui, 12)), icon},
+        dp(ui, narrow ? 17 : 20), t.base[slotText], 0, 700);
+    y += icon + dp(ui, 10);
 
     std::string intro = first
         ? "Please read the Terms of Use and the Privacy Policy and accept them to start."
         : "Please read the Terms of Use and the Privacy Policy for this version and accept them to go on.";
-    std::vector<std::string> introLines = wrapText(ui, intro, width, u(13));
-    drawLines(state, introLines, x, y, width, u(13), u(20), t.base[slotText]);
-    y += double(introLines.size()) * u(20) + u(8);
+    std::vector<std::string> introLines = wrapText(ui, intro, width, dp(ui, 13));
+    drawLines(state, introLines, x, y, width, dp(ui, 13), dp(ui, 20), t.base[slotText]);
+    y += double(introLines.size()) * dp(ui, 20) + dp(ui, 8);
 
     int32_t selected = page == sections->privacyPage && page != sections->termsPage ? 1 : 0;
     double row = rowHeight(ui);
-    if (segmentedControl(
-            state, "legal-tab", selected, {"Terms of Use", "Privacy Policy"}, {x, y, std::min(u(340), width), row}))
+    if (segmentedControl(state, "legal-tab", selected, {"Terms of Use", "Privacy Policy"},
+            {x, y, std::min(dp(ui, 340), width), row}))
         openHelpSection(state, selected == 1 ? sections->privacy : sections->terms, false);
-    y += row + u(10);
+    y += row + dp(ui, 10);
 
     std::string host(serviceLabel);
     std::string note = "Choosing I agree accepts both. They are also under Help and Account, and at " + host
         + "/terms and " + host + "/privacy.";
-    std::vector<std::string> noteLines = wrapText(ui, note, width, u(12));
-    double footer = double(noteLines.size()) * u(18) + u(10) + row + u(narrow ? 14 : 24);
-    double docHeight = std::max(u(120), rect.y + rect.h - footer - y);
+    std::vector<std::string> noteLines = wrapText(ui, note, width, dp(ui, 12));
+    double footer = double(noteLines.size()) * dp(ui, 18) + dp(ui, 10) + row + dp(ui, narrow ? 14 : 24);
+    double docHeight = std::max(dp(ui, 120), rect.y + rect.h - footer - y);
     helpDocumentView(state, {x, y, width, docHeight});
-    y += docHeight + u(10);
-    drawLines(state, noteLines, x, y, width, u(12), u(18), t.base[slotTextSecondary]);
-    y += double(noteLines.size()) * u(18) + u(10);
+    y += docHeight + dp(ui, 10);
+    drawLines(state, noteLines, x, y, width, dp(ui, 12), dp(ui, 18), t.base[slotTextSecondary]);
+    y += double(noteLines.size()) * dp(ui, 18) + dp(ui, 10);
 
-    double agreeWidth = std::min(u(180), width);
+    double agreeWidth = std::min(dp(ui, 180), width);
     std::string webLabel = "Open on " + host;
-    double webWidth = measureText(state, webLabel, u(13), 600) + u(24);
+    double webWidth = measureText(state, webLabel, dp(ui, 13), 600) + dp(ui, 24);
     bool agreed =
         button(state, "legal-agree", "I agree", {x + width - agreeWidth, y, agreeWidth, row}, "primary", "", false);
-    if (webWidth + u(8) + agreeWidth <= width
+    if (webWidth + dp(ui, 8) + agreeWidth <= width
         && button(state, "legal-web", webLabel, {x, y, webWidth, row}, "link", "", false)) {
         std::string url(selected == 1 ? privacyPageUrl : termsPageUrl);
         if (!openUrl(url))

@@ -15,6 +15,7 @@
 #include "ui/input.h"
 #include "ui/layout.h"
 #include "ui/scroll_area.h"
+#include "ui/spacing.h"
 #include "ui/text_edit.h"
 #include "ui/widget_id.h"
 #include "ui/widget_state.h"
@@ -40,13 +41,13 @@ Rect take(AppState& state, double h)
     return r;
 }
 
-void space(AppState& state, double dpAmount) { addSpace(uiOf(state), scaled(state, dpAmount)); }
+void space(AppState& state, double dpAmount) { addSpace(uiOf(state), dp(*state.ui, dpAmount)); }
 
 // Word-wrapped lines in one colour, aligned in the column.
 void paragraph(AppState& state, std::string_view text, double sizeDp, Color color, double align, int32_t weight = 400)
 {
     UiContext& ui = uiOf(state);
-    double size = scaled(state, sizeDp);
+    double size = dp(*state.ui, sizeDp);
     double width = currentLayout(ui).w;
     for (const std::string& line : wrapText(ui, text, width, size))
         drawText(state, line, take(state, size * 1.45), size, color, align, weight);
@@ -54,8 +55,8 @@ void paragraph(AppState& state, std::string_view text, double sizeDp, Color colo
 
 void title(AppState& state, std::string_view text)
 {
-    drawText(state, text, take(state, scaled(state, 28)), scaled(state, 17), uiOf(state).theme.base[slotText], 0, 700);
-    space(state, 6);
+    drawText(state, text, take(state, dp(*state.ui, 28)), dp(*state.ui, 17), uiOf(state).theme.base[slotText], 0, 700);
+    space(state, kSpaceSmall);
 }
 
 void muted(AppState& state, std::string_view text, double align = 0)
@@ -68,11 +69,11 @@ void messageLines(AppState& state)
     const Theme& t = uiOf(state).theme;
     if (!state.welcome.error.empty()) {
         paragraph(state, state.welcome.error, 13, t.base[slotDanger], 0);
-        space(state, 6);
+        space(state, kSpaceSmall);
     }
     if (!state.welcome.notice.empty()) {
         paragraph(state, state.welcome.notice, 13, t.base[slotTextSecondary], 0);
-        space(state, 6);
+        space(state, kSpaceSmall);
     }
 }
 
@@ -87,7 +88,7 @@ TextEditResult field(AppState& state, std::string_view label, std::string_view i
         setFocus(ui, wid);
         state.welcome.focusRequest.clear();
     }
-    Rect rect = take(state, scaled(state, 38));
+    Rect rect = take(state, dp(*state.ui, 38));
     return textEdit(ui, wid, text, rect, placeholder, disabled, false, masked, selectOnClickFocus);
 }
 
@@ -178,10 +179,10 @@ void startBody(AppState& state)
     space(state, 18);
     if (welcomeButton(state, "wl-signin", "Sign in", "primary", false))
         setWelcomeMode(state, welcomeSignIn, false);
-    space(state, 8);
+    space(state, kSpaceBase);
     if (welcomeButton(state, "wl-signup", "Create a free account", "secondary", false))
         setWelcomeMode(state, welcomeSignUp, false);
-    space(state, 8);
+    space(state, kSpaceBase);
     if (welcomeButton(state, "wl-local", "Use on this device only", "ghost", false)) {
         state.settings.lastBudget = "local";
         saveSettings(state);
@@ -200,16 +201,16 @@ void signInBody(AppState& state)
     title(state, "Sign in");
     messageLines(state);
     bool enter = field(state, "Email", "wl-email", form.email, emailPlaceholder, false) == editEnter;
-    space(state, 6);
+    space(state, kSpaceSmall);
     enter = field(state, "Password", "wl-pw", form.password, "", true) == editEnter || enter;
-    space(state, 12);
+    space(state, kSpaceLarge);
     bool go = welcomeButton(state, "wl-go", busy(state) ? "Signing in\u2026" : "Sign in", "primary", busy(state));
     if (go || (enter && !busy(state)))
         submitSignIn(state);
-    space(state, 8);
+    space(state, kSpaceBase);
     if (welcomeButton(state, "wl-forgot", "Forgot password?", "link", false))
         setWelcomeMode(state, welcomeReset, true);
-    space(state, 4);
+    space(state, kSpaceTight);
     if (welcomeButton(state, "wl-back", "Back", "ghost", false))
         goBack(state, welcomeStart, false);
 }
@@ -219,7 +220,7 @@ void signUpBody(AppState& state)
     WelcomeForm& form = state.welcome;
     title(state, "Create a free account");
     messageLines(state);
-    std::vector<Rect> columns = formColumns(state, 2, scaled(state, 60), 12, true);
+    std::vector<Rect> columns = formColumns(state, 2, dp(*state.ui, 60), 12, true);
     const char* names[2][2] = {{"First name", "wl-first"}, {"Last name", "wl-last"}};
     std::string* values[2] = {&form.firstName, &form.lastName};
     for (size_t i = 0; i < 2 && i < columns.size(); ++i) {
@@ -227,27 +228,27 @@ void signUpBody(AppState& state)
         field(state, names[i][0], names[i][1], *values[i], "", false);
         endLayoutInRect(state);
     }
-    space(state, 6);
+    space(state, kSpaceSmall);
     field(state, "Email", "wl-email", form.email, emailPlaceholder, false);
     field(state, "Password", "wl-pw", form.password, "At least 8 characters", true);
-    space(state, 6);
+    space(state, kSpaceSmall);
     bool enter = field(state, "Confirm password", "wl-pw2", form.confirmPassword, "", true) == editEnter;
-    space(state, 8);
+    space(state, kSpaceBase);
     checkField(state, "I agree to the Terms of Use and the Privacy Policy", form.agreed, false);
     auto [terms, privacy] = welcomeLinkPair(state, "wl-terms", "Terms of Use", "wl-privacy", "Privacy Policy");
     if (terms)
         openUrl(std::string(termsPageUrl));
     if (privacy)
         openUrl(std::string(privacyPageUrl));
-    space(state, 10);
+    space(state, kSpaceRoomy);
     bool go =
         welcomeButton(state, "wl-create", busy(state) ? "Creating\u2026" : "Create account", "primary", busy(state));
     if (go || (enter && !busy(state)))
         submitSignUp(state);
-    space(state, 8);
+    space(state, kSpaceBase);
     if (welcomeButton(state, "wl-have", "I have an account", "link", false))
         setWelcomeMode(state, welcomeSignIn, true);
-    space(state, 4);
+    space(state, kSpaceTight);
     if (welcomeButton(state, "wl-back", "Back", "ghost", false))
         goBack(state, welcomeStart, false);
 }
@@ -257,15 +258,15 @@ void resetBody(AppState& state)
     WelcomeForm& form = state.welcome;
     title(state, "Forgot your password?");
     muted(state, "Enter your email and we will send a link to set a new one.");
-    space(state, 6);
+    space(state, kSpaceSmall);
     messageLines(state);
     bool enter = field(state, "Email", "wl-email", form.email, emailPlaceholder, false) == editEnter;
-    space(state, 12);
+    space(state, kSpaceLarge);
     bool go =
         welcomeButton(state, "wl-send", busy(state) ? "Sending\u2026" : "Send reset link", "primary", busy(state));
     if (go || (enter && !busy(state)))
         submitReset(state);
-    space(state, 8);
+    space(state, kSpaceBase);
     if (welcomeButton(state, "wl-back", "Back to sign in", "ghost", false))
         setWelcomeMode(state, welcomeSignIn, true);
 }
@@ -275,19 +276,19 @@ void codeBody(AppState& state)
     WelcomeForm& form = state.welcome;
     title(state, "Two-factor code");
     muted(state, "Enter the 6-digit code from your authenticator app.");
-    space(state, 6);
+    space(state, kSpaceSmall);
     messageLines(state);
     bool enter = field(state, "Code", "wl-code", form.code, "123456", false, false, true) == editEnter;
     std::string typed = accountLiveText(state, "wl-code", form.code);
     std::string trimmed(trimAsciiBlanks(typed));
-    space(state, 12);
+    space(state, kSpaceLarge);
     bool go = welcomeButton(state, "wl-verify", busy(state) ? "Checking\u2026" : "Verify", "primary", busy(state));
     // Six digits submit on their own; a code already tried waits for an
     // explicit Verify rather than going out again.
     bool complete = trimmed.size() == 6 && trimmed != form.lastTriedCode;
     if (go || (!busy(state) && (enter || complete)))
         submitCode(state, typed);
-    space(state, 8);
+    space(state, kSpaceBase);
     if (welcomeButton(state, "wl-back", "Back", "ghost", false))
         goBack(state, welcomeSignIn, true);
 }
@@ -303,15 +304,15 @@ void verifyBody(AppState& state)
         "We sent a verification link to " + (address.empty() ? std::string("your email address") : std::string(address))
             + ". Open it to finish setting up your account; until then the budget is kept on this device.",
         13, t.base[slotText], 0);
-    space(state, 8);
+    space(state, kSpaceBase);
     messageLines(state);
     if (welcomeButton(state, "wl-verified", "I have verified it", "primary", busy(state)))
         queueAccountRequest(state, akCheckVerified, {});
-    space(state, 8);
+    space(state, kSpaceBase);
     if (welcomeButton(
             state, "wl-resend", busy(state) ? "Sending\u2026" : "Send the link again", "secondary", busy(state)))
         queueAccountRequest(state, akResendVerification, {{"email", typedEmail(form)}});
-    space(state, 8);
+    space(state, kSpaceBase);
     if (welcomeButton(state, "wl-later", "Continue on this device for now", "ghost", false))
         showPage(state, pageCalendar);
 }
@@ -319,15 +320,15 @@ void verifyBody(AppState& state)
 void header(AppState& state)
 {
     const Theme& t = uiOf(state).theme;
-    Rect row = take(state, scaled(state, 64));
+    Rect row = take(state, dp(*state.ui, 64));
     if (state.windowIcon) {
-        double side = scaled(state, 56);
+        double side = dp(*state.ui, 56);
         Rect icon{row.x + (row.w - side) / 2, row.y + (row.h - side) / 2, side, side};
         drawTextureRect(*state.renderer, *state.windowIcon, icon, colorWhite, 0, 0, 1, 1);
     }
-    space(state, 8);
-    drawText(state, "Quenmark", take(state, scaled(state, 30)), scaled(state, 22), t.base[slotText], 0.5, 700);
-    drawText(state, "Plan \u00b7 Track \u00b7 Forecast", take(state, scaled(state, 18)), scaled(state, 12),
+    space(state, kSpaceBase);
+    drawText(state, "Quenmark", take(state, dp(*state.ui, 30)), dp(*state.ui, 22), t.base[slotText], 0.5, 700);
+    drawText(state, "Plan \u00b7 Track \u00b7 Forecast", take(state, dp(*state.ui, 18)), dp(*state.ui, 12),
         t.base[slotTextSecondary], 0.5, 400);
     space(state, 18);
 }
@@ -370,19 +371,19 @@ bool looksLikeEmail(std::string_view text)
 
 bool welcomeButton(AppState& state, std::string_view id, std::string_view label, std::string_view style, bool disabled)
 {
-    Rect row = take(state, scaled(state, 38));
-    double w = std::min(row.w, scaled(state, 280));
+    Rect row = take(state, dp(*state.ui, 38));
+    double w = std::min(row.w, dp(*state.ui, 280));
     return button(state, id, label, {row.x + (row.w - w) / 2, row.y, w, row.h}, style, "", disabled);
 }
 
 std::pair<bool, bool> welcomeLinkPair(AppState& state, std::string_view firstId, std::string_view firstLabel,
     std::string_view secondId, std::string_view secondLabel)
 {
-    Rect row = take(state, scaled(state, 30));
-    double size = scaled(state, 13);
-    double w1 = measureText(state, firstLabel, size, 600) + scaled(state, 24);
-    double w2 = measureText(state, secondLabel, size, 600) + scaled(state, 24);
-    double gap = scaled(state, 8);
+    Rect row = take(state, dp(*state.ui, 30));
+    double size = dp(*state.ui, 13);
+    double w1 = measureText(state, firstLabel, size, 600) + dp(*state.ui, 24);
+    double w2 = measureText(state, secondLabel, size, 600) + dp(*state.ui, 24);
+    double gap = dp(*state.ui, kSpaceBase);
     double x = row.x + (row.w - (w1 + gap + w2)) / 2;
     bool first = button(state, firstId, firstLabel, {x, row.y, w1, row.h}, "link", "", false);
     bool second = button(state, secondId, secondLabel, {x + w1 + gap, row.y, w2, row.h}, "link", "", false);
@@ -396,10 +397,10 @@ void drawWelcomePage(AppState& state, const Rect& content)
     // takes Escape for itself.
     bool keyboardFree = !ui.textEditingLast && ui.popupId == 0;
     Rect view = beginScrollArea(ui, "welcome", content, colorTransparent, false);
-    double width = std::min(scaled(state, 440), view.w - scaled(state, 24));
+    double width = std::min(dp(*state.ui, 440), view.w - dp(*state.ui, 24));
     double x = view.x + (view.w - width) / 2;
-    double top = layoutCursor(ui) + scaled(state, state.compact ? 24 : 56);
-    double pad = scaled(state, state.compact ? 18 : 28);
+    double top = layoutCursor(ui) + dp(*state.ui, state.compact ? 24 : 56);
+    double pad = dp(*state.ui, state.compact ? 18 : 28);
     beginLayoutInRect(state, {x, top, width, 1e9});
     addSpace(ui, pad);
     indent(ui, pad);
@@ -429,10 +430,10 @@ void drawWelcomePage(AppState& state, const Rect& content)
 
     space(state, 24);
     double bottom = layoutCursor(ui);
-    strokeRoundRect(*state.renderer, {x, top, width, bottom - top}, scaled(state, 18), 1, ui.theme.base[slotBorder]);
+    strokeRoundRect(*state.renderer, {x, top, width, bottom - top}, dp(*state.ui, 18), 1, ui.theme.base[slotBorder]);
     unindent(ui, pad);
     currentLayout(ui).w = width;
-    space(state, 16);
+    space(state, kSpaceSection);
     if (state.welcome.mode == welcomeStart && mayGoBackToCalendar(state)
         && welcomeButton(state, "wl-close", "Back to the calendar", "link", false)) {
         setWelcomeMode(state, welcomeStart, false);

@@ -78,7 +78,7 @@ struct ColorFieldTest : ::testing::Test {
     {
         PageTable table = pageTable();
         table.drawDialogs = [this](AppState& state) {
-            changed = drawColorField(state, "probe", color, {200, 300, scaled(state, widthDp), scaled(state, 34)});
+            changed = drawColorField(state, "probe", color, {200, 300, dp(*state.ui, widthDp), dp(*state.ui, 34)});
         };
         setPageTable(std::move(table));
     }

@@ -53,21 +53,21 @@ TEST_F(DialogFrameTest, HeadlineAndFiguresInTheirStyle)
             amount = &d;
     }
     ASSERT_TRUE(headline && amount);
-    EXPECT_EQ(headline->rect.h, scaled(*h, 20));
-    EXPECT_EQ(headline->size, scaled(*h, 12.5));
+    EXPECT_EQ(headline->rect.h, dp(*h->ui, 20));
+    EXPECT_EQ(headline->size, dp(*h->ui, 12.5));
     EXPECT_TRUE(testing::sameColor(headline->color, t.base[slotTextSecondary]));
-    EXPECT_EQ(amount->size, scaled(*h, 13));
+    EXPECT_EQ(amount->size, dp(*h->ui, 13));
     EXPECT_TRUE(testing::sameColor(amount->color, t.base[slotTextSecondary]));
     // The amount starts 10 dp into its box on the track colour.
     bool box = false;
     for (const testing::Shape& s : h.shapes())
         box = box
-            || (s.mode != 0 && std::abs(s.rect.x + scaled(*h, 10) - amount->rect.x) < 0.5
+            || (s.mode != 0 && std::abs(s.rect.x + dp(*h->ui, 10) - amount->rect.x) < 0.5
                 && testing::sameColor(s.color, t.base[slotBackgroundDeep]));
     EXPECT_TRUE(box);
     // No taller than what it holds.
-    EXPECT_LT(window.rect.h, scaled(*h, 600));
-    EXPECT_GT(window.rect.h, scaled(*h, 120));
+    EXPECT_LT(window.rect.h, dp(*h->ui, 600));
+    EXPECT_GT(window.rect.h, dp(*h->ui, 120));
 }
 
 TEST_F(DialogFrameTest, MainButtonAnswersAndCancelCloses)
