@@ -130,7 +130,7 @@ SelectResult selectField(AppState& state, std::string_view name, std::string_vie
     std::shared_ptr<ScrollState> scroll = scrollState(ui, widgetId(ui, "scroll" + area));
     double overflow = scroll->contentHeight - scroll->rect.h;
     if (overflow > 0) {
-        double d = wheelScroll(ui, id, scroll->rect, dp(*state.ui, 40), t.metrics[metricScrollbarWidth] * ui.scale);
+        double d = wheelScroll(ui, id, scroll->rect, dp(*state.ui, 40), dp(ui, t.metrics[metricScrollbarWidth]));
         scroll->offset = std::clamp(scroll->offset - d, 0.0, overflow);
     }
 

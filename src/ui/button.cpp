@@ -69,7 +69,7 @@ bool drawButton(UiContext& ctx, int64_t id, std::string_view label, const Rect& 
     if (c.outline.a > 0)
         strokeRoundRect(r, rect, radius, 1, c.outline);
 
-    double iconSize = t.metrics[metricIconSize] * ctx.scale;
+    double iconSize = dp(ctx, t.metrics[metricIconSize]);
     double gap = dp(ctx, 4);
     double size = fontSize(ctx);
     double iconRoom = icon != icNone ? iconSize + gap : 0;
@@ -129,7 +129,7 @@ bool iconButton(UiContext& ctx, std::string_view label, uint8_t style, IconKind 
         if (column || f.overflow) {
             double given = column ? width : f.w;
             double room =
-                given - dp(ctx, 8) - (icon != icNone ? ctx.theme.metrics[metricIconSize] * ctx.scale + dp(ctx, 4) : 0);
+                given - dp(ctx, 8) - (icon != icNone ? dp(ctx, ctx.theme.metrics[metricIconSize]) + dp(ctx, 4) : 0);
             if (uiTextWidth(ctx, label, size, 0) > room) {
                 std::vector<std::string> lines = wrapText(ctx, label, room, size);
                 if (lines.size() >= 2)

@@ -22,11 +22,10 @@ constexpr int kVisibleRows = 12;
 
 void comboScrollbar(UiContext& ctx, int64_t comboId, ScrollState& st, const Rect& t, double contentHeight)
 {
-    double s = ctx.scale;
     double maxOffset = contentHeight - t.h;
     double ratio = maxOffset > 0 ? st.offset / maxOffset : 0;
-    double thumbH = std::max(t.h / contentHeight * t.h, 20 * s);
-    Rect thumb{t.x + 2 * s, t.y + (t.h - thumbH) * ratio, t.w - 4 * s, thumbH};
+    double thumbH = std::max(t.h / contentHeight * t.h, dp(ctx, 20));
+    Rect thumb{t.x + dp(ctx, 2), t.y + (t.h - thumbH) * ratio, t.w - dp(ctx, 4), thumbH};
     int64_t id = widgetIdIndexed(ctx, "cmbbar", int64_t(uint64_t(comboId) & 0x7FFFFFFFu));
     InteractResult res = interact(ctx, id, thumb, 1);
     if (res.pressed) {
@@ -41,7 +40,7 @@ void comboScrollbar(UiContext& ctx, int64_t comboId, ScrollState& st, const Rect
     else if (!res.held)
         st.dragging = false;
     fillRect(*ctx.renderer, t, ctx.theme.derived[derivedScrollTrack]);
-    fillRoundRect(*ctx.renderer, thumb, t.w * 0.5 - 2 * s,
+    fillRoundRect(*ctx.renderer, thumb, t.w * 0.5 - dp(ctx, 2),
         res.hovered || res.held ? ctx.theme.base[slotTextTertiary] : ctx.theme.derived[derivedScrollThumb]);
 }
 
@@ -50,7 +49,6 @@ bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<s
 {
     const Theme& t = ctx.theme;
     Renderer& r = *ctx.renderer;
-    double s = ctx.scale;
     int32_t count = int32_t(items.size());
     InteractResult bar;
     if (!disabled)
@@ -58,13 +56,14 @@ bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<s
     bool open = isPopupOpen(ctx, id);
     drawFieldFrame(ctx, rect, bar.hovered, open, disabled);
     std::string text = selected >= 0 && selected < count ? items[size_t(selected)] : std::string();
-    std::string shown = ellipsize(ctx, text, rect.w - 30 * s, 0);
-    uiDrawText(ctx, shown, {rect.x + 6 * s, rect.y, rect.w - 30 * s, rect.h},
+    std::string shown = ellipsize(ctx, text, rect.w - dp(ctx, 30), 0);
+    uiDrawText(ctx, shown, {rect.x + dp(ctx, 6), rect.y, rect.w - dp(ctx, 30), rect.h},
         disabled ? t.base[slotTextTertiary] : t.base[slotText], 0, 0, 0);
     if (shown != text && !open)
         tooltip(ctx, text, rect);
-    double chevron = 16 * s;
-    drawIcon(r, icChevronDown, {rect.x + rect.w - chevron - 4 * s, rect.y + (rect.h - chevron) * 0.5, chevron, chevron},
+    double chevron = dp(ctx, 16);
+    drawIcon(r, icChevronDown,
+        {rect.x + rect.w - chevron - dp(ctx, 4), rect.y + (rect.h - chevron) * 0.5, chevron, chevron},
         t.base[slotTextSecondary], 1.0);
 
     bool openedNow = false;
@@ -81,15 +80,15 @@ bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<s
         return false;
 
     double rowH = smallRowHeight(ctx);
-    double listH = std::min(count, kVisibleRows) * rowH + 8 * s;
-    double barW = count > kVisibleRows ? t.metrics[metricScrollbarWidth] * s : 0;
-    Rect popup{rect.x, 0, std::max(rect.w, 120 * s), listH};
-    double below = rect.y + rect.h + 2 * s;
-    popup.y = below + listH > ctx.viewHeight ? std::max(rect.y - listH - 2 * s, 2 * s) : below;
+    double listH = std::min(count, kVisibleRows) * rowH + dp(ctx, 8);
+    double barW = count > kVisibleRows ? dp(ctx, t.metrics[metricScrollbarWidth]) : 0;
+    Rect popup{rect.x, 0, std::max(rect.w, dp(ctx, 120)), listH};
+    double below = rect.y + rect.h + dp(ctx, 2);
+    popup.y = below + listH > ctx.viewHeight ? std::max(rect.y - listH - dp(ctx, 2), dp(ctx, 2)) : below;
     setPopupRect(ctx, popup);
     int32_t previousLayer = beginOverlay(ctx, popup);
     double radius = cornerRadius(ctx);
-    drawShadowRect(r, popup, radius, 10 * s, withAlpha(t.base[slotShadowSoft], 0.18));
+    drawShadowRect(r, popup, radius, dp(ctx, 10), withAlpha(t.base[slotShadowSoft], 0.18));
     fillRoundRect(r, popup, radius, t.base[slotRaised]);
     strokeRoundRect(r, popup, radius, 1, t.base[slotBorder]);
 
@@ -100,20 +99,21 @@ bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<s
     st->offset = std::clamp(st->offset, 0.0, maxOffset);
     if (count > kVisibleRows) {
         // The wheel moves the list as it moves a scroll area.
-        st->offset -= wheelScroll(ctx, id, popup, 2 * rowH, 2 * s + barW);
+        st->offset -= wheelScroll(ctx, id, popup, 2 * rowH, dp(ctx, 2) + barW);
         st->offset = std::clamp(st->offset, 0.0, maxOffset);
     }
     pushClip(r, {popup.x + 1, popup.y + 1, popup.w - 2, popup.h - 2});
     for (int32_t i = 0; i < count; ++i) {
-        Rect row{popup.x + 3 * s, popup.y + 4 * s - st->offset + i * rowH, popup.w - 6 * s - barW, rowH};
+        Rect row{popup.x + dp(ctx, 3), popup.y + dp(ctx, 4) - st->offset + i * rowH, popup.w - dp(ctx, 6) - barW, rowH};
         if (row.y + row.h <= popup.y || row.y >= popup.y + popup.h)
             continue;
         InteractResult res = interact(ctx, widgetIdIndexed(ctx, "cmbitem", i), row, 1);
         if (res.hovered)
-            fillRoundRect(r, row, 3 * s, t.base[slotHover]);
+            fillRoundRect(r, row, dp(ctx, 3), t.base[slotHover]);
         if (i == selected)
-            fillRoundRect(r, row, 3 * s, t.base[slotAccentBackground]);
-        uiDrawText(ctx, items[size_t(i)], {row.x + 6 * s, row.y, row.w - 8 * s, row.h}, t.base[slotText], 0, 0, 0);
+            fillRoundRect(r, row, dp(ctx, 3), t.base[slotAccentBackground]);
+        uiDrawText(
+            ctx, items[size_t(i)], {row.x + dp(ctx, 6), row.y, row.w - dp(ctx, 8), row.h}, t.base[slotText], 0, 0, 0);
         if (res.clicked) {
             if (i != selected) {
                 selected = i;
@@ -125,8 +125,8 @@ bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<s
     }
     popClip(r);
     if (count > kVisibleRows)
-        comboScrollbar(
-            ctx, id, *st, {popup.x + popup.w - barW - 2 * s, popup.y + 4 * s, barW, listH - 8 * s}, count * rowH);
+        comboScrollbar(ctx, id, *st,
+            {popup.x + popup.w - barW - dp(ctx, 2), popup.y + dp(ctx, 4), barW, listH - dp(ctx, 8)}, count * rowH);
     endOverlay(ctx, previousLayer);
     return changed;
 }

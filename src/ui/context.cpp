@@ -215,7 +215,7 @@ void endFrame(UiContext& ctx)
 
 namespace {
 
-double metric(const UiContext& ctx, ThemeMetric m) { return std::round(ctx.theme.metrics[m] * ctx.scale); }
+double metric(const UiContext& ctx, ThemeMetric m) { return std::round(dp(ctx, ctx.theme.metrics[m])); }
 
 }  // namespace
 

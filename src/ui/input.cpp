@@ -22,7 +22,7 @@ bool validKey(uint8_t k) { return k < 98; }
 void notePress(UiContext& ctx, uint8_t b)
 {
     double dx = ctx.pointerX - ctx.lastPressX, dy = ctx.pointerY - ctx.lastPressY;
-    if (ctx.time - ctx.lastPressTime[b] < kDoubleClickSeconds && std::hypot(dx, dy) < 4 * ctx.scale) {
+    if (ctx.time - ctx.lastPressTime[b] < kDoubleClickSeconds && std::hypot(dx, dy) < dp(ctx, 4)) {
         ctx.doubleClicked[b] = true;
         ctx.lastPressTime[b] = 0;  // a third press starts a new pair
     } else {

@@ -198,13 +198,13 @@ void beginRow(UiContext& ctx, double height, const std::vector<double>& widths)
     f.overflow = fixed + gaps > f.w + 0.5;
 
     bool narrow = topWindowNarrow(ctx);
-    if (count >= 2 && !f.overflow && widths[0] > 0 && weights > 0 && (narrow || widths[0] >= 50 * ctx.scale)) {
+    if (count >= 2 && !f.overflow && widths[0] > 0 && weights > 0 && (narrow || widths[0] >= dp(ctx, 50))) {
         double narrowest = INFINITY;
         for (size_t j = 0; j < count; ++j)
             if (widths[j] < 0)
                 narrowest = std::min(narrowest, f.columnWidths[j]);
         double threshold = narrow ? 90 : 45;
-        if (narrowest < threshold * ctx.scale) {
+        if (narrowest < dp(ctx, threshold)) {
             f.stacked = true;
             f.columnWidths[0] = f.w;
             double m = std::max(0.0, f.w - (fixed - widths[0]) - double(count - 2) * s);

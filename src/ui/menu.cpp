@@ -29,16 +29,15 @@ bool beginMenu(UiContext& ctx, int64_t popupId, double width, std::string_view s
     if (!isPopupOpen(ctx, popupId))
         return false;
     std::shared_ptr<PopupState> ps = popupState(ctx, popupId);
-    double s = ctx.scale;
-    double w = width > 0 ? width : 200 * s;
+    double w = width > 0 ? width : dp(ctx, 200);
     if (!std::isnan(ps->contentWidth))
         w = std::max(w, ps->contentWidth);
-    double contentH = ps->contentHeight > 0 ? ps->contentHeight : 60 * s;
+    double contentH = ps->contentHeight > 0 ? ps->contentHeight : dp(ctx, 60);
     const Rect& anchor = ctx.popupAnchor;
-    double x = anchor.x + w > ctx.viewWidth ? ctx.viewWidth - w - 2 * s : anchor.x;
-    double maxH = std::max(60 * s, ctx.viewHeight - 4 * s);
+    double x = anchor.x + w > ctx.viewWidth ? ctx.viewWidth - w - dp(ctx, 2) : anchor.x;
+    double maxH = std::max(dp(ctx, 60), ctx.viewHeight - dp(ctx, 4));
     double h = std::min(contentH, maxH);
-    double y = h + anchor.y > ctx.viewHeight ? std::max(2 * s, ctx.viewHeight - h - 2 * s) : anchor.y;
+    double y = h + anchor.y > ctx.viewHeight ? std::max(dp(ctx, 2), ctx.viewHeight - h - dp(ctx, 2)) : anchor.y;
     // Its size is known only once its entries are laid out: until then it
     // would show (and take clicks) at a guessed size and place.
     ctx.menuMeasuring = !(ps->contentHeight > 0);
@@ -52,21 +51,20 @@ void beginMenuPanel(UiContext& ctx, const Rect& rect, double contentH, std::stri
 {
     Renderer& r = *ctx.renderer;
     const Theme& t = ctx.theme;
-    double s = ctx.scale;
     setPopupRect(ctx, rect);
     ctx.menuContentWidth = 0;
     beginOverlay(ctx, rect);
     if (ctx.menuMeasuring)
         pushClip(r, Rect{0, 0, 0, 0});
     double radius = cornerRadius(ctx);
-    drawShadowRect(r, rect, radius, 12 * s, withAlpha(t.base[slotShadowSoft], 0.2));
+    drawShadowRect(r, rect, radius, dp(ctx, 12), withAlpha(t.base[slotShadowSoft], 0.2));
     fillRoundRect(r, rect, radius, t.derived[derivedMenuFill]);
     strokeRoundRect(r, rect, radius, 1, t.derived[derivedMenuBorder]);
     endOverlayLayout(ctx);
     ctx.menuOverflow = contentH > rect.h + 0.5;
     double contentTop;
     if (ctx.menuOverflow) {
-        double strip = 18 * s;
+        double strip = dp(ctx, 18);
         ctx.menuBodyRect = {rect.x, rect.y + strip, rect.w, rect.h - 2 * strip};
         double maxScroll = std::max(0.0, contentH - ctx.menuBodyRect.h);
         ctx.menuScroll -= wheelScroll(ctx, ctx.popupId, ctx.menuBodyRect, 2 * smallRowHeight(ctx), 0);
@@ -84,49 +82,48 @@ void beginMenuPanel(UiContext& ctx, const Rect& rect, double contentH, std::stri
             }
         }
         ctx.menuScroll = std::clamp(ctx.menuScroll, 0.0, maxScroll);
-        double arrow = 14 * s;
+        double arrow = dp(ctx, 14);
         Color up = ctx.menuScroll > 0 ? t.derived[derivedText] : t.derived[derivedTextTertiary];
         Color down = ctx.menuScroll < maxScroll ? t.derived[derivedText] : t.derived[derivedTextTertiary];
         drawIcon(r, icChevronUp, {rect.x + (rect.w - arrow) / 2, rect.y + (strip - arrow) / 2, arrow, arrow}, up, 1);
         drawIcon(r, icChevronDown,
             {rect.x + (rect.w - arrow) / 2, rect.y + rect.h - strip + (strip - arrow) / 2, arrow, arrow}, down, 1);
         pushClip(r, ctx.menuBodyRect);
-        contentTop = ctx.menuBodyRect.y + 4 * s - ctx.menuScroll;
+        contentTop = ctx.menuBodyRect.y + dp(ctx, 4) - ctx.menuScroll;
     } else {
-        contentTop = rect.y + 4 * s;
+        contentTop = rect.y + dp(ctx, 4);
     }
-    pushLayout(ctx, {rect.x + 4 * s, contentTop, rect.w - 8 * s, 1e9});
+    pushLayout(ctx, {rect.x + dp(ctx, 4), contentTop, rect.w - dp(ctx, 8), 1e9});
     pushId(ctx, scope);
 }
 
 bool menuEntry(UiContext& ctx, std::string_view label, std::string_view shortcut, bool enabled, IconKind icon)
 {
     const Theme& t = ctx.theme;
-    double s = ctx.scale;
     int64_t id = widgetId(ctx, "mi" + std::string(label));
-    Rect rect = nextLayoutRect(ctx, smallRowHeight(ctx) + 2 * s, 0);
-    setLayoutCursor(ctx, layoutCursor(ctx) - (spacing(ctx) - s));
+    Rect rect = nextLayoutRect(ctx, smallRowHeight(ctx) + dp(ctx, 2), 0);
+    setLayoutCursor(ctx, layoutCursor(ctx) - (spacing(ctx) - dp(ctx, 1)));
     InteractResult res;
     if (enabled && (!ctx.menuOverflow || rectContains(ctx.menuBodyRect, ctx.pointerX, ctx.pointerY))) {
         res = interact(ctx, id, rect, 1);
         if (res.hovered)
-            fillRoundRect(*ctx.renderer, rect, 3 * s, t.derived[derivedMenuHover]);
+            fillRoundRect(*ctx.renderer, rect, dp(ctx, 3), t.derived[derivedMenuHover]);
     } else {
         ctx.lastWidgetRect = rect;  // a disabled entry is still the last widget drawn
         ctx.lastWidgetId = id;
     }
     if (icon != icNone) {
-        double side = 16 * s;
-        drawIcon(*ctx.renderer, icon, {rect.x + 4 * s, rect.y + (rect.h - side) / 2, side, side},
+        double side = dp(ctx, 16);
+        drawIcon(*ctx.renderer, icon, {rect.x + dp(ctx, 4), rect.y + (rect.h - side) / 2, side, side},
             enabled ? t.derived[derivedTextSecondary] : t.derived[derivedTextTertiary], 1);
     }
-    uiDrawText(ctx, label, {rect.x + 26 * s, rect.y, rect.w - 30 * s, rect.h},
+    uiDrawText(ctx, label, {rect.x + dp(ctx, 26), rect.y, rect.w - dp(ctx, 30), rect.h},
         enabled ? t.derived[derivedText] : t.derived[derivedTextTertiary], 0, 0, 0);
-    double width = 26 * s + uiTextWidth(ctx, label, 0, 0) + 14 * s;
+    double width = dp(ctx, 26) + uiTextWidth(ctx, label, 0, 0) + dp(ctx, 14);
     if (!shortcut.empty()) {
-        uiDrawText(ctx, shortcut, {rect.x, rect.y, rect.w - 10 * s, rect.h}, t.derived[derivedTextSecondary], 1,
+        uiDrawText(ctx, shortcut, {rect.x, rect.y, rect.w - dp(ctx, 10), rect.h}, t.derived[derivedTextSecondary], 1,
             smallFontSize(ctx), 0);
-        width += 18 * s + uiTextWidth(ctx, shortcut, smallFontSize(ctx), 0);
+        width += dp(ctx, 18) + uiTextWidth(ctx, shortcut, smallFontSize(ctx), 0);
     }
     ctx.menuContentWidth = std::max(ctx.menuContentWidth, width);
     if (res.clicked) {
@@ -139,11 +136,10 @@ bool menuEntry(UiContext& ctx, std::string_view label, std::string_view shortcut
 
 void menuSeparator(UiContext& ctx)
 {
-    double s = ctx.scale;
-    Rect rect = nextLayoutRect(ctx, 7 * s, 0);
-    setLayoutCursor(ctx, layoutCursor(ctx) - (spacing(ctx) - s));
-    fillRect(
-        *ctx.renderer, {rect.x + 4 * s, rect.y + rect.h * 0.5, rect.w - 8 * s, 1}, ctx.theme.derived[derivedDivider]);
+    Rect rect = nextLayoutRect(ctx, dp(ctx, 7), 0);
+    setLayoutCursor(ctx, layoutCursor(ctx) - (spacing(ctx) - dp(ctx, 1)));
+    fillRect(*ctx.renderer, {rect.x + dp(ctx, 4), rect.y + rect.h * 0.5, rect.w - dp(ctx, 8), 1},
+        ctx.theme.derived[derivedDivider]);
 }
 
 void endPopup(UiContext& ctx)
@@ -160,8 +156,8 @@ void endPopup(UiContext& ctx)
     }
     if (ctx.popupId != 0) {
         std::shared_ptr<PopupState> ps = popupState(ctx, ctx.popupId);
-        ps->contentHeight = content.bottom - content.y + 8 * ctx.scale;
-        ps->contentWidth = 8 * ctx.scale + ctx.menuContentWidth;
+        ps->contentHeight = content.bottom - content.y + dp(ctx, 8);
+        ps->contentWidth = dp(ctx, 8) + ctx.menuContentWidth;
     }
     setLayer(*ctx.renderer, std::max(0, currentLayer(*ctx.renderer) - 1));
 }

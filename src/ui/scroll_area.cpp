@@ -28,7 +28,7 @@ Rect beginScrollArea(UiContext& ctx, std::string_view name, const Rect& rect, Co
         strokeRect(r, rect, 1, ctx.theme.derived[derivedDivider]);
     double viewH = rect.h;
     bool bar = st->contentHeight > viewH + 0.5;
-    double barW = bar ? ctx.theme.metrics[metricScrollbarWidth] * ctx.scale : 0;
+    double barW = bar ? dp(ctx, ctx.theme.metrics[metricScrollbarWidth]) : 0;
     if (!ctx.windowStack.empty() && ctx.windowStack.back().firstFrame) {
         st->offset = 0;
         st->dragging = false;
@@ -38,9 +38,9 @@ Rect beginScrollArea(UiContext& ctx, std::string_view name, const Rect& rect, Co
     if (bar) {
         Rect track{rect.x + rect.w - barW, rect.y, barW, rect.h};
         double ratio = viewH / st->contentHeight * viewH;
-        double thumbH = std::isnan(ratio) ? 24 * ctx.scale : std::max(ratio, 24 * ctx.scale);
+        double thumbH = std::isnan(ratio) ? dp(ctx, 24) : std::max(ratio, dp(ctx, 24));
         Rect thumb{
-            track.x + 2 * ctx.scale, rect.y + st->offset / maxOffset * (rect.h - thumbH), barW - 4 * ctx.scale, thumbH};
+            track.x + dp(ctx, 2), rect.y + st->offset / maxOffset * (rect.h - thumbH), barW - dp(ctx, 4), thumbH};
         InteractResult res = interact(ctx, widgetId(ctx, prefixed("scrollbar", name)), thumb, 1);
         if (res.pressed) {
             st->dragging = true;
@@ -57,7 +57,7 @@ Rect beginScrollArea(UiContext& ctx, std::string_view name, const Rect& rect, Co
             st->dragging = false;
         }
         fillRect(r, track, ctx.theme.derived[derivedScrollTrack]);
-        fillRoundRect(r, thumb, 0.5 * barW - 2 * ctx.scale,
+        fillRoundRect(r, thumb, 0.5 * barW - dp(ctx, 2),
             res.held || res.hovered ? ctx.theme.derived[derivedScrollThumbHover]
                                     : ctx.theme.derived[derivedScrollThumb]);
     }
@@ -80,7 +80,7 @@ void endScrollArea(UiContext& ctx, std::string_view name)
     std::shared_ptr<ScrollState> st = scrollState(ctx, id);
     st->contentHeight = content.bottom - content.y;
     if (ctx.popupId == 0 && st->contentHeight - st->rect.h > 0) {
-        double d = wheelScroll(ctx, id, st->rect, 40 * ctx.scale, ctx.theme.metrics[metricScrollbarWidth] * ctx.scale);
+        double d = wheelScroll(ctx, id, st->rect, dp(ctx, 40), dp(ctx, ctx.theme.metrics[metricScrollbarWidth]));
         st->offset = std::clamp(st->offset - d, 0.0, std::max(0.0, st->contentHeight - st->rect.h));
     }
     extendLayout(ctx, st->rect.y + st->rect.h);
@@ -95,7 +95,7 @@ void revealInScrollArea(UiContext& ctx, const Rect& rect)
     double visibleBottom = std::isnan(ctx.viewHeight) ? areaBottom : std::min(ctx.viewHeight, areaBottom);
     double top = st->rect.y;
     double visibleH = visibleBottom - top;
-    double margin = 12 * ctx.scale;
+    double margin = dp(ctx, 12);
     if (rect.h + margin > visibleH)
         return;
     double delta = 0;

@@ -127,7 +127,7 @@ void drawFieldFrame(UiContext& ctx, const Rect& rect, bool hovered, bool focused
     double radius = cornerRadius(ctx);
     fillRoundRect(*ctx.renderer, rect, radius, disabled ? t.derived[derivedBackground] : t.derived[derivedFieldFill]);
     if (focused)
-        strokeRoundRect(*ctx.renderer, rect, radius, 1.5 * ctx.scale, t.derived[derivedFieldFocus]);
+        strokeRoundRect(*ctx.renderer, rect, radius, dp(ctx, 1.5), t.derived[derivedFieldFocus]);
     else
         strokeRoundRect(*ctx.renderer, rect, radius, 1,
             hovered ? t.derived[derivedFieldBorderHover] : t.derived[derivedFieldBorder]);
@@ -162,7 +162,7 @@ TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rec
     if (focused && ctx.focusVisibleFrames > 0)
         revealInScrollArea(ctx, rect);
 
-    double pad = 6 * ctx.scale;
+    double pad = dp(ctx, 6);
     Rect area{rect.x + pad, rect.y, std::max(0.0, rect.w - 2 * pad - trailing), rect.h};
 
     if (!focused && st.editing) {
@@ -411,8 +411,8 @@ TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rec
     if (st.editing && hasSelection(st)) {
         int32_t lo = std::min(st.caret, st.anchor), hi = std::max(st.caret, st.anchor);
         double x0 = widthTo(lo);
-        fillRect(r, {drawX + x0, rect.y + 3 * ctx.scale, widthTo(hi) - x0, rect.h - 6 * ctx.scale},
-            t.derived[derivedSelection]);
+        fillRect(
+            r, {drawX + x0, rect.y + dp(ctx, 3), widthTo(hi) - x0, rect.h - dp(ctx, 6)}, t.derived[derivedSelection]);
     }
     if (shown.empty() && !placeholder.empty() && !st.editing)
         renderText(r, ctx.font, placeholder, drawX, baseline, size, t.derived[derivedTextTertiary]);
@@ -422,8 +422,7 @@ TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rec
     bool blinkOn = int64_t(std::trunc(2 * ctx.time)) % 2 == 0;
     if (st.editing && (blinkOn || !ctx.keyPresses.empty())) {
         double cx = std::round(drawX + widthTo(std::min(st.caret, len(shown))));
-        fillRect(
-            r, {cx, rect.y + 4 * ctx.scale, std::max(1.0, ctx.scale), rect.h - 8 * ctx.scale}, t.derived[derivedText]);
+        fillRect(r, {cx, rect.y + dp(ctx, 4), std::max(1.0, ctx.scale), rect.h - dp(ctx, 8)}, t.derived[derivedText]);
     }
     if (st.editing && isFocused(ctx, id))
         ctx.keepAnimating = true;

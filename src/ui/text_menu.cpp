@@ -23,7 +23,7 @@ uint8_t textContextMenu(
     UiContext& ctx, int64_t fieldId, bool hasSelection, bool hasText, bool editable, bool copyAllowed)
 {
     int64_t id = textMenuId(ctx, fieldId);
-    if (!beginMenu(ctx, id, 190 * ctx.scale, "textmenuitems"))
+    if (!beginMenu(ctx, id, dp(ctx, 190), "textmenuitems"))
         return textMenuNothing;
     bool clipboard = popupState(ctx, id)->clipboardHasText != 0;
     uint8_t result = textMenuNothing;

@@ -268,7 +268,7 @@ void windowFooter(UiContext& ctx, double height)
     st.footerRowMark = ctx.rowsBegun;
     double d = st.footerHeight = std::max(height, st.footerMeasured);
     scrollWindow(ctx, frame);
-    double p = windowPadding(ctx), titleH = 32 * ctx.scale;
+    double p = windowPadding(ctx), titleH = dp(ctx, 32);
     double bandTop = frame.contentRect.y + (frame.windowRect.h - titleH - 2 * p) - d;
     if (frame.contentOverflows)
         fillRect(
@@ -324,8 +324,8 @@ double fitWindowHeight(const UiContext& ctx, const WindowState& st, double heigh
 {
     if (st.contentHeight <= 0)
         return height;
-    double p = std::round(ctx.theme.metrics[metricWindowPadding] * ctx.scale);
-    return std::min(height, std::ceil(2 * p + 32 * ctx.scale + st.contentHeight + st.footerHeight));
+    double p = windowPadding(ctx);
+    return std::min(height, std::ceil(2 * p + dp(ctx, 32) + st.contentHeight + st.footerHeight));
 }
 
 }  // namespace qm

@@ -52,7 +52,7 @@ bool isBlank(std::string_view text) { return trimAsciiBlanks(text).empty(); }
 double searchFieldLeast(const AppState& state)
 {
     const UiContext& ui = *state.ui;
-    return measureText(state, kSearchPlaceholder, fontSize(ui), 400) + 12 * ui.scale + dp(*state.ui, kFieldIconDp + 2);
+    return measureText(state, kSearchPlaceholder, fontSize(ui), 400) + dp(ui, 12) + dp(*state.ui, kFieldIconDp + 2);
 }
 
 std::string shortCalendarTitle(const AppState& state)
@@ -171,7 +171,7 @@ void drawSearchField(AppState& state, const Rect& field)
     bool wasFocused = edit->editing;
     bool pressedHere = ui.buttonsPressed[1] && mouseIn(ui, field) && !cleared.hovered;
     double trailing = dp(ui, kFieldIconDp);
-    std::string hint = elideText(state, kSearchPlaceholder, field.w - 12 * ui.scale - trailing, fontSize(ui), 400);
+    std::string hint = elideText(state, kSearchPlaceholder, field.w - dp(ui, 12) - trailing, fontSize(ui), 400);
     TextEditResult res = textEdit(ui, fieldId, text, field, hint, false, false, false, false, trailing);
     if (res == editFocusLost) {
         setSearchPopup(state, text, field);
