@@ -515,7 +515,7 @@ void drawUserMenu(AppState& state, const Rect& anchor)
     double header = scaled(state, signedIn ? 64 : 52);
     int rows = signedIn ? 2 : 3;
     double h = rows * scaled(state, kMenuRowDp) + header + scaled(state, 12);
-    Rect panel = placePopover(state, anchor, scaled(state, 250), h, true, false);
+    Rect panel = placePopover(state, anchor, scaled(state, 250), h, {.alignRight = true});
     int32_t layer = beginPopover(state, panel);
     double inset = scaled(state, 14);
     double x = panel.x + inset, w = panel.w - 2 * inset, y = panel.y + scaled(state, 10);
@@ -576,7 +576,8 @@ void drawPageMenu(AppState& state, const Rect& anchor)
         return;
     double row = scaled(state, kMenuRowDp), inset = scaled(state, 6);
     const std::vector<uint8_t>& pages = headerMenuPages();
-    Rect panel = placePopover(state, anchor, scaled(state, 220), pages.size() * row + scaled(state, 12), true, false);
+    Rect panel =
+        placePopover(state, anchor, scaled(state, 220), pages.size() * row + scaled(state, 12), {.alignRight = true});
     int32_t layer = beginPopover(state, panel);
     double y = panel.y + inset;
     for (uint8_t page : pages) {

@@ -121,10 +121,10 @@ bool menuEntry(UiContext& ctx, std::string_view label, std::string_view shortcut
             enabled ? t.derived[6] : t.derived[7], 1);
     }
     uiDrawText(
-        ctx, label, {rect.x + 26 * s, rect.y, rect.w - 30 * s, rect.h}, enabled ? t.derived[5] : t.derived[7], 0, 0, 0);
+        ctx, label, {rect.x + 26 * s, rect.y, rect.w - 30 * s, rect.h}, 0, enabled ? t.derived[5] : t.derived[7], 0, 0);
     double width = 26 * s + uiTextWidth(ctx, label, 0, 0) + 14 * s;
     if (!shortcut.empty()) {
-        uiDrawText(ctx, shortcut, {rect.x, rect.y, rect.w - 10 * s, rect.h}, t.derived[6], 1, smallFontSize(ctx), 0);
+        uiDrawText(ctx, shortcut, {rect.x, rect.y, rect.w - 10 * s, rect.h}, smallFontSize(ctx), t.derived[6], 1, 0);
         width += 18 * s + uiTextWidth(ctx, shortcut, smallFontSize(ctx), 0);
     }
     ctx.menuContentWidth = std::max(ctx.menuContentWidth, width);

@@ -33,8 +33,10 @@ double centredY(double viewH, double h) { return std::round((viewH - h) * 0.4); 
 }  // namespace
 
 bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, WindowState& st, double width,
-    double height, bool modal, bool closeButton, bool resizable, bool dimBackdrop)
+    double height, const WindowOptions& options)
 {
+    const bool modal = options.modal, closeButton = options.closeButton, resizable = options.resizable;
+    const bool dimBackdrop = options.dimBackdrop;
     if (!st.open)
         return false;
     Theme t = ctx.theme;
@@ -159,7 +161,7 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
     fillRoundRect(r, {rc.x, rc.y, rc.w, titleH + radius}, radius, t.base[slotRaised]);
     popClip(r);
     fillRect(r, {rc.x, rc.y + titleH - 1, rc.w, 1}, t.base[slotShadeStrong]);
-    uiDrawText(ctx, title, {rc.x + dp(12), rc.y, rc.w - dp(60), titleH}, t.base[slotText], 0, fontSize(ctx), 1);
+    uiDrawText(ctx, title, {rc.x + dp(12), rc.y, rc.w - dp(60), titleH}, fontSize(ctx), t.base[slotText], 0, 1);
 
     InteractResult drag = interact(ctx, widgetId(ctx, named("windrag", name)), {rc.x, rc.y, rc.w - dp(36), titleH}, 1);
     if (drag.pressed) {
@@ -200,7 +202,8 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
     }
     if (closeButton) {
         Rect button{rc.x + rc.w - dp(30), rc.y + dp(4), dp(24), dp(24)};
-        if (drawButton(ctx, widgetId(ctx, named("winclose", name)), "", button, buttonQuiet, icClose, false, false))
+        if (drawButton(
+                ctx, widgetId(ctx, named("winclose", name)), "", button, {.style = buttonQuiet, .icon = icClose}))
             st.open = false;
     }
 

@@ -42,15 +42,15 @@ void stubPage(AppState& state, const Rect& content)
     const Theme& t = ui.theme;
     Rect title{
         content.x + scaled(state, 24), content.y + scaled(state, 24), content.w - scaled(state, 48), scaled(state, 28)};
-    uiDrawText(ui, pageKindName(state.page) + " (stand-in page)", title, t.base[slotText], 0, 0, 1);
+    uiDrawText(ui, pageKindName(state.page) + " (stand-in page)", title, 0, t.base[slotText], 0, 1);
     Rect rect{title.x, title.y + scaled(state, 40), scaled(state, 160), scaled(state, 34)};
-    if (drawButton(ui, widgetId(ui, "stub-button"), "Stand-in button", rect, buttonPrimary, IconKind{}, false, false))
+    if (drawButton(ui, widgetId(ui, "stub-button"), "Stand-in button", rect, {.style = buttonPrimary}))
         ++stubClicks();
     if (stubClicks() > 0) {
         Rect mark{rect.x + rect.w + scaled(state, 16), rect.y, rect.h, rect.h};
         fillRoundRect(*state.renderer, mark, scaled(state, 6), t.base[slotSuccess]);
         Rect text{mark.x + mark.w + scaled(state, 10), rect.y, scaled(state, 240), rect.h};
-        uiDrawText(ui, "Clicked " + std::to_string(stubClicks()), text, t.base[slotText], 0, 0, 0);
+        uiDrawText(ui, "Clicked " + std::to_string(stubClicks()), text, 0, t.base[slotText], 0, 0);
     }
     if (stubLogging()) {
         if (state.framesOnPage == 0)
@@ -77,7 +77,7 @@ Rect stubHeaderBar(AppState& state)
     double h = scaled(state, 52);
     fillRect(*state.renderer, {0, 0, ui.viewWidth, h}, ui.theme.base[slotSurface]);
     fillRect(*state.renderer, {0, h - 1, ui.viewWidth, 1}, ui.theme.base[slotBorder]);
-    uiDrawText(ui, "Quenmark", {scaled(state, 16), 0, scaled(state, 200), h}, ui.theme.base[slotText], 0, 0, 1);
+    uiDrawText(ui, "Quenmark", {scaled(state, 16), 0, scaled(state, 200), h}, 0, ui.theme.base[slotText], 0, 1);
     return {0, h, ui.viewWidth, std::max(0.0, ui.viewHeight - h)};
 }
 

@@ -86,15 +86,15 @@ void accountField(AppState& state, std::string_view label, std::string_view id, 
 {
     UiContext& ui = uiOf(state);
     fieldLabel(state, label);
-    textEdit(ui, widgetId(ui, id), text, take(state, rowHeight(ui)), placeholder, false, false, masked);
+    textEdit(ui, widgetId(ui, id), text, take(state, rowHeight(ui)), {.placeholder = placeholder, .masked = masked});
 }
 
-bool accountButton(AppState& state, std::string_view id, std::string_view label, std::string_view style, double widthDp,
+bool accountButton(AppState& state, std::string_view id, std::string_view label, ButtonStyle style, double widthDp,
     bool disabled, std::string_view icon)
 {
     Rect row = take(state, rowHeight(uiOf(state)));
     double w = std::min(row.w, scaled(state, widthDp));
-    return button(state, id, label, {row.x, row.y, w, row.h}, style, icon, disabled);
+    return button(state, id, label, {row.x, row.y, w, row.h}, {.style = style, .icon = icon, .disabled = disabled});
 }
 
 std::string accountLiveText(AppState& state, std::string_view id, const std::string& bound)
@@ -191,9 +191,10 @@ void calendarSyncCard(AppState& state)
             Rect row = take(state, rowHeight(ui));
             double bw = scaled(state, state.compact ? 84 : 104);
             std::string shown = url;
-            textEdit(ui, widgetId(ui, "cs-url"), shown, {row.x, row.y, row.w - bw - scaled(state, 8), row.h}, "", true,
-                true, false);
-            if (button(state, "cs-copy", "Copy", {row.x + row.w - bw, row.y, bw, row.h}, "primary", "copy", false)) {
+            textEdit(ui, widgetId(ui, "cs-url"), shown, {row.x, row.y, row.w - bw - scaled(state, 8), row.h},
+                {.disabled = true, .selectAllOnClick = true});
+            if (button(state, "cs-copy", "Copy", {row.x + row.w - bw, row.y, bw, row.h},
+                    {.style = buttonPrimary, .icon = "copy"})) {
                 if (state.window)
                     setClipboardText(*state.window, url);
                 showSuccess(state, "Feed URL copied");
@@ -217,7 +218,7 @@ void calendarSyncCard(AppState& state)
                 "one working.",
                 13, secondary(state));
             space(state, 10);
-            if (accountButton(state, "cs-regen", "Generate New URL", "danger", 170, accountBusy(state) || offline))
+            if (accountButton(state, "cs-regen", "Generate New URL", buttonDanger, 170, accountBusy(state) || offline))
                 showConfirm(state, "Generate a new URL",
                     "Calendars subscribed to the old address stop updating. Generate a new feed URL?", "regen-token",
                     "Generate", "Cancel", false);
@@ -235,7 +236,7 @@ void calendarSyncCard(AppState& state)
         "update by itself).",
         13, secondary(state));
     space(state, 8);
-    if (accountButton(state, "cs-ics", "Save calendar file", "secondary", 190, false, "download"))
+    if (accountButton(state, "cs-ics", "Save calendar file", buttonNormal, 190, false, "download"))
         openFileDialog(state, fileCalendarExport, {".ics"}, "quenmark.ics", "");
     endAccountCard(state, top, false);
 }
@@ -249,7 +250,7 @@ void importCard(AppState& state)
         "review every line, with duplicates and recurring payments flagged, before anything is saved.",
         13, secondary(state));
     space(state, 10);
-    if (accountButton(state, "ac-import", "Import a file", "primary", 150, false, "upload")) {
+    if (accountButton(state, "ac-import", "Import a file", buttonPrimary, 150, false, "upload")) {
         restartFinishedImport(state);
         openFileDialog(state, fileImport, {".ofx", ".qfx"}, "", "");
     }
@@ -282,7 +283,7 @@ void deviceCard(AppState& state)
     if (checkField(state, "Check for updates when the app starts", state.settings.checkUpdates, false))
         saveSettings(state);
     space(state, 4);
-    if (accountButton(state, "ac-checkupd", "Check for updates now", "secondary", 190, false, "download"))
+    if (accountButton(state, "ac-checkupd", "Check for updates now", buttonNormal, 190, false, "download"))
         checkForUpdates(state, false);
     space(state, 6);
     if (checkField(state, "Offer to send a crash report when the app does not close normally",
@@ -293,7 +294,7 @@ void deviceCard(AppState& state)
         state, "Version " + appVersionText() + " \u00b7 The budget is kept in " + configDir(), 13, secondary(state));
     if (isSignedIn(state)) {
         space(state, 10);
-        if (accountButton(state, "ac-logout", "Log out", "secondary", 110, false, "logout"))
+        if (accountButton(state, "ac-logout", "Log out", buttonNormal, 110, false, "logout"))
             showConfirm(state, "Log out",
                 "Log out of " + state.session.email + "? The budget stays on this device until you sign in again.",
                 "logout", "Log out", "Cancel", false);
@@ -318,9 +319,9 @@ void legalCard(AppState& state)
     double size = scaled(state, 13);
     auto [terms, privacy] = buttonPair(state, measureText(state, "Terms of Use", size, 600) + scaled(state, 28),
         measureText(state, "Privacy Policy", size, 600) + scaled(state, 28));
-    if (button(state, "ac-terms", "Terms of Use", terms, "secondary", "", false))
+    if (button(state, "ac-terms", "Terms of Use", terms))
         openHelpAnchor(state, "terms");
-    if (button(state, "ac-privacy", "Privacy Policy", privacy, "secondary", "", false))
+    if (button(state, "ac-privacy", "Privacy Policy", privacy))
         openHelpAnchor(state, "privacy");
     endAccountCard(state, top, false);
 }
@@ -337,7 +338,7 @@ void deleteAccountCard(AppState& state)
     accountField(state, "Type DELETE to confirm", "ac-delete", page.deleteConfirmation, "", false);
     space(state, 10);
     bool armed = accountLiveText(state, "ac-delete", page.deleteConfirmation) == "DELETE";
-    if (accountButton(state, "ac-delete-btn", "Delete Account", "danger", 150, accountBusy(state) || !armed))
+    if (accountButton(state, "ac-delete-btn", "Delete Account", buttonDanger, 150, accountBusy(state) || !armed))
         showConfirm(state, "Delete your account",
             "Delete the account " + state.session.email + " and everything in it on " + std::string(serviceLabel)
                 + "? The account's budget on this device is removed too.",
@@ -355,9 +356,9 @@ void yourAccountCard(AppState& state)
         13, secondary(state));
     space(state, 10);
     auto [signIn, signUp] = buttonPair(state, scaled(state, 110), scaled(state, 190));
-    if (button(state, "ac-signin", "Sign in", signIn, "primary", "", false))
+    if (button(state, "ac-signin", "Sign in", signIn, {.style = buttonPrimary}))
         openWelcomePage(state, welcomeSignIn);
-    if (button(state, "ac-signup", "Create a free account", signUp, "secondary", "", false))
+    if (button(state, "ac-signup", "Create a free account", signUp))
         openWelcomePage(state, welcomeSignUp);
     endAccountCard(state, top, false);
 }

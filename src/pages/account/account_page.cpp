@@ -43,7 +43,7 @@ void profileCard(AppState& state)
     space(state, 6);
     accountField(state, "Last name", "ac-last", page.lastName, "", false);
     space(state, 10);
-    if (accountButton(state, "ac-savename", "Save Name", "primary", 120, accountBusy(state)))
+    if (accountButton(state, "ac-savename", "Save Name", buttonPrimary, 120, accountBusy(state)))
         queueAccountRequest(state, akProfile,
             {{"first_name", std::string(trimAsciiBlanks(page.firstName))},
                 {"last_name", std::string(trimAsciiBlanks(page.lastName))}});
@@ -63,7 +63,7 @@ void emailCard(AppState& state)
             13, uiOf(state).theme.base[slotTextSecondary]);
     }
     space(state, 10);
-    if (accountButton(state, "ac-saveemail", "Update Email", "primary", 130, accountBusy(state)))
+    if (accountButton(state, "ac-saveemail", "Update Email", buttonPrimary, 130, accountBusy(state)))
         queueAccountRequest(state, akEmail, {{"email", std::string(trimAsciiBlanks(page.email))}});
     drawRequestStatus(state, bit(akEmail));
     endAccountCard(state, top, false);
@@ -79,7 +79,7 @@ void passwordCard(AppState& state)
     space(state, 6);
     accountField(state, "Confirm new password", "ac-confpw", page.confirmPassword, "", true);
     space(state, 10);
-    if (accountButton(state, "ac-savepw", "Update Password", "primary", 150, accountBusy(state))) {
+    if (accountButton(state, "ac-savepw", "Update Password", buttonPrimary, 150, accountBusy(state))) {
         if (page.newPassword != page.confirmPassword)
             showError(state, "The new passwords do not match.");
         else if (page.newPassword.size() < 8)

@@ -115,13 +115,13 @@ void displayRow(AppState& state, const Category& c, int32_t count, const Rect& r
 
     std::string id = std::to_string(c.id);
     double bh = dp(28), right = row.x + row.w;
-    if (button(state, "cat-edit-" + id, "Edit", centredInRow(row, right - dp(180), dp(54), bh), "ghost", "", false))
+    if (button(state, "cat-edit-" + id, "Edit", centredInRow(row, right - dp(180), dp(54), bh), {.style = buttonQuiet}))
         startEditing(state, c);
     if (button(state, "cat-hide-" + id, c.hidden ? "Show" : "Hide", centredInRow(row, right - dp(122), dp(54), bh),
-            "ghost", "", false))
+            {.style = buttonQuiet}))
         toggleHidden(state, c);
-    if (button(
-            state, "cat-del-" + id, "Delete", centredInRow(row, right - dp(64), dp(64), bh), "ghost-danger", "", false))
+    if (button(state, "cat-del-" + id, "Delete", centredInRow(row, right - dp(64), dp(64), bh),
+            {.style = buttonQuietDanger}))
         askToDelete(state, c, count);
 }
 
@@ -132,16 +132,14 @@ void editRow(AppState& state, const Rect& row)
     auto dp = [&](double v) { return scaled(state, v); };
     double h = rowHeight(ui), right = row.x + row.w;
     Rect name = centredInRow(row, row.x + dp(4), 0.4 * row.w, h);
-    bool enter =
-        textEdit(ui, widgetId(ui, "cat-edit-name"), d.editName, name, "Name", false, false, false) == editEnter;
+    bool enter = textEdit(ui, widgetId(ui, "cat-edit-name"), d.editName, name, {.placeholder = "Name"}) == editEnter;
     // The picker stops short of Save, which a narrow row would put over it.
     double pickerX = name.x + name.w + dp(8);
     double pickerWidth = std::max(0.0, std::min(dp(150), right - dp(150) - dp(8) - pickerX));
     iconPicker(state, "cat-edit-icon", d.editIconId, d.selectedId, centredInRow(row, pickerX, pickerWidth, h));
     bool save =
-        button(state, "cat-edit-save", "Save", centredInRow(row, right - dp(150), dp(70), h), "primary", "", false);
-    if (button(
-            state, "cat-edit-cancel", "Cancel", centredInRow(row, right - dp(74), dp(74), h), "secondary", "", false))
+        button(state, "cat-edit-save", "Save", centredInRow(row, right - dp(150), dp(70), h), {.style = buttonPrimary});
+    if (button(state, "cat-edit-cancel", "Cancel", centredInRow(row, right - dp(74), dp(74), h)))
         d.selectedId = 0;
     drawColorField(state, "cat-edit-color", d.editColor, nextLayoutRect(ui, h, 0));
     addSpace(ui, dp(6));
@@ -186,8 +184,8 @@ bool drawColorField(AppState& state, std::string_view id, std::string& color, co
     // Compared with a little slack, so that a width of exactly 306 dp keeps
     // its box whatever the scale's rounding.
     if (boxWidth >= scaled(state, 60) - 1e-6) {
-        TextEditResult res = textEdit(
-            ui, widgetId(ui, prefix + "-hex"), color, {boxX, rect.y, boxWidth, rect.h}, "#RRGGBB", false, true, false);
+        TextEditResult res = textEdit(ui, widgetId(ui, prefix + "-hex"), color, {boxX, rect.y, boxWidth, rect.h},
+            {.placeholder = "#RRGGBB", .selectAllOnClick = true});
         changed = changed || res == editFocusLost || res == editEnter;
     }
     return changed;
@@ -268,7 +266,7 @@ void drawManageCategoriesDialog(AppState& state)
     footerNote(state, state.categoriesError, ui.theme.base[slotDanger], 0, dp(108));
     beginRow(ui, h, {-1, dp(96)});
     textBlock(ui, "", 0, 0, 0, 0);
-    if (flowButton(state, "cat-done", "Done", "primary", "", 0, false))
+    if (flowButton(state, "cat-done", "Done", {.style = buttonPrimary}))
         window.open = false;
     endRow(ui);
     endEditDialog(state);

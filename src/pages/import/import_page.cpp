@@ -77,8 +77,8 @@ void chooseFileStep(Wiz& z)
     drawText(s, hasAsyncFileDialog() ? "Pick a file from your device" : "Drop a file on the window, or",
         {zone.x, zone.y + z.dp(64), zone.w, z.dp(22)}, z.dp(13.5), z.slot(slotText), 0.5, 600);
     const double bw = z.dp(140);
-    if (button(s, "ie-choose", "Choose File", {cx - bw / 2, zone.y + z.dp(96), bw, rowHeight(*s.ui)}, "primary", "",
-            false))
+    if (button(s, "ie-choose", "Choose File", {cx - bw / 2, zone.y + z.dp(96), bw, rowHeight(*s.ui)},
+            {.style = buttonPrimary}))
         openFileDialog(s, fileImport, {".ofx", ".qfx"}, "", "");
     drawText(s, "Supports: .ofx, .qfx  (Quicken, most banks)", {zone.x, zone.y + z.dp(140), zone.w, z.dp(18)},
         z.dp(11.5), z.slot(slotTextTertiary), 0.5, 400);
@@ -112,7 +112,7 @@ void readingStep(Wiz& z, const std::string& name)
         fillRoundRect(*s.renderer, {from, track.y, to - from, track.h}, track.h / 2, z.slot(slotAccent));
     z.y += track.h + z.dp(18);
     const double bw = z.dp(120);
-    if (button(s, "ie-cancel-load", "Cancel", {z.x, z.y, bw, rowHeight(*s.ui)}, "secondary", "", false)) {
+    if (button(s, "ie-cancel-load", "Cancel", {z.x, z.y, bw, rowHeight(*s.ui)})) {
         dropImportLoad(z.w);
         requestAppRedraw(s);
     }
@@ -131,9 +131,9 @@ void completeStep(Wiz& z)
     z.y += z.dp(22) + z.dp(16);
     const double h = rowHeight(*s.ui), pair = z.dp(150 + 10 + 190);
     double x = cx - pair / 2;
-    if (button(s, "ie-viewcal", "View Calendar", {x, z.y, z.dp(150), h}, "primary", "", false))
+    if (button(s, "ie-viewcal", "View Calendar", {x, z.y, z.dp(150), h}, {.style = buttonPrimary}))
         showPage(s, pageCalendar);
-    if (button(s, "ie-another", "Import Another File", {x + z.dp(160), z.y, z.dp(190), h}, "secondary", "", false))
+    if (button(s, "ie-another", "Import Another File", {x + z.dp(160), z.y, z.dp(190), h}))
         restartImportWizard(s);
     z.y += h + z.dp(28);
 }
