@@ -84,14 +84,15 @@ struct Scene {
         for (int i = 0; i < 100; ++i)
             textBlock(c, "Page row " + std::to_string(i) + ": a label of the page under the dialog", 0, 0, i % 3, 0);
         endScrollArea(c, "page");
-        if (beginWindow(c, "bench", "A large dialog", dialog, 900, 760, true, true, false, true)) {
+        if (beginWindow(c, "bench", "A large dialog", dialog, 900, 760)) {
             for (int i = 0; i < 10; ++i)
                 wrappedLabel(c, paragraph, 1, 0);
             for (int i = 0; i < 30; ++i)
-                textInput(c, "field" + std::to_string(i), fields[size_t(i)], "placeholder", 0, false, i % 7 == 3);
+                textInput(c, "field" + std::to_string(i), fields[size_t(i)],
+                    {.placeholder = "placeholder", .masked = i % 7 == 3});
             for (int i = 0; i < 10; ++i) {
                 bool v = boxes[size_t(i)];
-                checkbox(c, "Option " + std::to_string(i), v, i == 9, true);
+                checkbox(c, "Option " + std::to_string(i), v, {.disabled = i == 9, .wrapInRow = true});
                 boxes[size_t(i)] = v;
             }
             for (int i = 0; i < 3; ++i)
@@ -101,8 +102,8 @@ struct Scene {
             for (int row = 0; row < 4; ++row) {
                 beginRow(c, rowHeight(c), {-1, -1, -1, -1, -1});
                 for (int i = 0; i < 5; ++i)
-                    iconButton(
-                        c, "Button " + std::to_string(row * 5 + i), uint8_t(i % 4), i == 2 ? icSave : icNone, 0, false);
+                    iconButton(c, "Button " + std::to_string(row * 5 + i),
+                        {.style = ButtonStyle(i % 4), .icon = i == 2 ? icSave : icNone});
                 endRow(c);
             }
             endWindow(c);

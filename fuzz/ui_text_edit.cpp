@@ -56,9 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string plain = "pay 12.50", secret = "p\xC3\xA4ss";
     auto frame = [&] {
         beginFrame(ctx, 1.0 / 60);
-        if (beginWindow(ctx, "fz", "Fuzz", dialog, 400, 300, size % 2 == 0, true, false, true)) {
-            textInput(ctx, "plain", plain, "", 0, false, false);
-            textInput(ctx, "secret", secret, "", 0, false, true);
+        if (beginWindow(ctx, "fz", "Fuzz", dialog, 400, 300, {.modal = size % 2 == 0})) {
+            textInput(ctx, "plain", plain);
+            textInput(ctx, "secret", secret, {.masked = true});
             endWindow(ctx);
         }
         drawTooltip(ctx);

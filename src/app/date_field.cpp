@@ -38,7 +38,7 @@ int32_t monthIndex(Date d) { return d.year * 12 + d.month - 1; }
 void calendarButton(AppState& state, std::string_view name, const Date& date, const Rect& rect, bool disabled)
 {
     UiContext& ui = *state.ui;
-    if (!iconOnlyButton(state, named("datebtn", name), "today", rect, "Pick a date", false, disabled))
+    if (!iconOnlyButton(state, named("datebtn", name), "today", rect, {.tooltip = "Pick a date", .disabled = disabled}))
         return;
     int64_t popup = widgetId(ui, named("calpop", name));
     if (isPopupOpen(ui, popup)) {
@@ -74,7 +74,7 @@ bool dateField(AppState& state, std::string_view name, Date& date, const Rect& r
     // The bound text is the stored date: the edit buffer differs from it
     // exactly when the user typed something, which is what gets committed.
     std::string text = formatIso(date);
-    TextEditResult res = textEdit(ui, textId, text, box, kDatePlaceholder, disabled, false, false);
+    TextEditResult res = textEdit(ui, textId, text, box, {.placeholder = kDatePlaceholder, .disabled = disabled});
     bool changed = false;
     if (res == editFocusLost || res == editEnter) {
         if (std::optional<Date> parsed = tryParseIso(text)) {
@@ -99,7 +99,7 @@ bool optionalDateField(AppState& state, std::string_view name, Date& date, bool&
     Rect box{rect.x, rect.y, rect.w - dp(*state.ui, 36) - (hasDate ? dp(*state.ui, 28) : 0), rect.h};
     int64_t textId = widgetId(ui, named("datetext", name));
     std::string text = hasDate ? formatIso(date) : std::string();
-    TextEditResult res = textEdit(ui, textId, text, box, kDatePlaceholder, disabled, false, false);
+    TextEditResult res = textEdit(ui, textId, text, box, {.placeholder = kDatePlaceholder, .disabled = disabled});
     bool changed = false;
     if (res == editFocusLost || res == editEnter) {
         std::optional<Date> parsed;
@@ -116,7 +116,8 @@ bool optionalDateField(AppState& state, std::string_view name, Date& date, bool&
     }
     if (hasDate
         && iconOnlyButton(state, named("dateclr", name), "close",
-            {box.x + box.w + dp(*state.ui, 2), rect.y, dp(*state.ui, 26), rect.h}, "Clear the date", false, disabled)) {
+            {box.x + box.w + dp(*state.ui, 2), rect.y, dp(*state.ui, 26), rect.h},
+            {.tooltip = "Clear the date", .disabled = disabled})) {
         hasDate = false;
         changed = true;
     }
@@ -149,17 +150,16 @@ bool datePickerMonth(AppState& state, std::string_view name, Date& date, const R
     int32_t year = st->shownMonth / 12, month = st->shownMonth - 12 * year + 1;
 
     double c = dp(*state.ui, 32);
-    Rect panel = placePopover(state, anchor, dp(*state.ui, 16) + 7 * c, 7 * c + dp(*state.ui, 50), false, false);
+    Rect panel = placePopover(state, anchor, dp(*state.ui, 16) + 7 * c, 7 * c + dp(*state.ui, 50));
     int32_t previous = beginPopover(state, panel);
 
     Rect header{panel.x + dp(*state.ui, 8), panel.y + dp(*state.ui, 8), panel.w - dp(*state.ui, 16), dp(*state.ui, 28)};
     double arrow = dp(*state.ui, 28);
     Date first = firstOfMonth(year, month);
-    if (iconOnlyButton(
-            state, named("cp-prev", name), "chevron_left", {header.x, header.y, arrow, arrow}, "", false, false))
+    if (iconOnlyButton(state, named("cp-prev", name), "chevron_left", {header.x, header.y, arrow, arrow}))
         st->shownMonth = monthIndex(addMonths(first, -1));
-    if (iconOnlyButton(state, named("cp-next", name), "chevron_right",
-            {header.x + header.w - arrow, header.y, arrow, arrow}, "", false, false))
+    if (iconOnlyButton(
+            state, named("cp-next", name), "chevron_right", {header.x + header.w - arrow, header.y, arrow, arrow}))
         st->shownMonth = monthIndex(addMonths(first, 1));
     drawText(
         state, monthName(month) + " " + std::to_string(year), header, dp(*state.ui, 13), t.base[slotText], 0.5, 600);

@@ -41,8 +41,9 @@ void captionValue(AppState& state, const Rect& rect, std::string_view caption, s
 }
 
 void infoCard(AppState& state, const Rect& rect, std::string_view caption, std::string_view value, Color color,
-    bool highlighted, bool large)
+    const InfoCardLook& look)
 {
+    const bool highlighted = look.highlighted, large = look.large;
     UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
     const Theme& t = ui.theme;

@@ -14,8 +14,12 @@ void sectionCaption(AppState& state, std::string_view text, const Rect& rect, do
 void layoutCaption(AppState& state, std::string_view text);
 // An alpha 0 colour means the text colour.
 void captionValue(AppState& state, const Rect& rect, std::string_view caption, std::string_view value, Color color);
+struct InfoCardLook {
+    bool highlighted = false;  // framed and tinted in the accent colour
+    bool large = false;        // a larger value
+};
 void infoCard(AppState& state, const Rect& rect, std::string_view caption, std::string_view value, Color color,
-    bool highlighted, bool large);
+    const InfoCardLook& look = {});
 // The narrowest card that shows its caption and value whole, in pixels.
 double infoCardWidth(const AppState& state, std::string_view caption, std::string_view value, bool large);
 // "adjusted" and "paid" (exactly) have their own colours. Returns the pill's

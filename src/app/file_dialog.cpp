@@ -334,8 +334,8 @@ std::string drawFileDialog(AppState& state)
     const bool save = isSaveDialog(purpose);
     // The compact layout takes the height in pixels, the desktop one in dp.
     DialogSize size = dialogSize(state, 640, state.compact ? dp(*state.ui, 480) : 480);
-    if (!beginWindow(ui, "filedlg", fileDialogTitle(purpose, d.title), *state.fileDialogWindow, size.width, size.height,
-            true, true, false, true))
+    if (!beginWindow(
+            ui, "filedlg", fileDialogTitle(purpose, d.title), *state.fileDialogWindow, size.width, size.height))
         return {};
     if (!state.fileDialogWindow->open) {
         endWindow(ui);
@@ -354,12 +354,12 @@ std::string drawFileDialog(AppState& state)
         d.folderText = d.folder;
     Rect folderRect = nextLayoutRect(ui, h, 0);
     const int64_t folderId = widgetId(ui, "filedir"), nameId = widgetId(ui, "filename");
-    if (textEdit(ui, folderId, d.folderText, folderRect, "", false, false, false) == editEnter) {
+    if (textEdit(ui, folderId, d.folderText, folderRect) == editEnter) {
         std::string typed = typedFolder(d.folderText, d.folder, homeFolder());
         if (isFolder(typed))
             enterFolder(d, typed);
     }
-    if (flowButton(state, "file-up", "Up", "secondary", "", 0, false)) {
+    if (flowButton(state, "file-up", "Up")) {
         std::string up = parentFolder(d.folder);
         if (isFolder(up))
             enterFolder(d, up);
@@ -424,7 +424,7 @@ std::string drawFileDialog(AppState& state)
     drawText(state, "File", nextLayoutRect(ui, h, 0), fontSize(ui), t.base[slotTextSecondary], 0, 500);
     Rect nameRect = nextLayoutRect(ui, h, 0);
     std::string before = d.fileName;
-    TextEditResult edit = textEdit(ui, nameId, d.fileName, nameRect, "", false, false, false);
+    TextEditResult edit = textEdit(ui, nameId, d.fileName, nameRect);
     if (d.fileName != before)
         d.replacePath.clear();
     if (!d.replacePath.empty()) {
@@ -448,12 +448,12 @@ std::string drawFileDialog(AppState& state)
                                     : "Files: " + joinFilters(d.filters);
     drawText(state, elideText(state, filterLine, filterRect.w, smallFontSize(ui), asking ? 600 : 400), filterRect,
         smallFontSize(ui), asking ? t.base[slotDanger] : t.base[slotTextSecondary], 0, asking ? 600 : 400);
-    if (flowButton(state, "file-cancel", "Cancel", "secondary", "", 0, false)) {
+    if (flowButton(state, "file-cancel", "Cancel")) {
         closeDialog(state);
         chosen.clear();
     }
     const char* okLabel = asking ? "Replace" : save ? "Save" : "Open";
-    if (flowButton(state, "file-ok", okLabel, asking ? "danger" : "primary", "", 0, false) && !d.fileName.empty()
+    if (flowButton(state, "file-ok", okLabel, {.style = asking ? buttonDanger : buttonPrimary}) && !d.fileName.empty()
         && !enterNamedFolder(d)) {
         std::string name = save ? nameWithExtension(d.fileName, d.filters) : d.fileName;
         std::string path = joinPath(d.folder, name);

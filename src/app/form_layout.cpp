@@ -96,7 +96,7 @@ void footerNote(AppState& state, std::string_view note, Color color, double left
 
 bool checkField(AppState& state, std::string_view label, bool& value, bool disabled)
 {
-    return checkbox(*state.ui, label, value, disabled, true);
+    return checkbox(*state.ui, label, value, {.disabled = disabled, .wrapInRow = true});
 }
 
 }  // namespace qm

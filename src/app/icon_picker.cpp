@@ -92,7 +92,7 @@ bool iconPicker(AppState& state, std::string_view name, int64_t& iconId, int64_t
     int64_t id = widgetId(ui, named("iconpick", name));
     InteractResult res = interact(ui, id, rect, 1);
     bool open = isPopupOpen(ui, id);
-    drawFieldFrame(ui, rect, res.hovered, open, false);
+    drawFieldFrame(ui, rect, {.hovered = res.hovered, .focused = open});
     Color c = categoryColor(state, categoryName(state, categoryId));
     double badge = dp(*state.ui, 22);
     Rect square{rect.x + dp(*state.ui, 6), rect.y + (rect.h - badge) / 2, badge, badge};
@@ -126,7 +126,7 @@ bool iconPicker(AppState& state, std::string_view name, int64_t& iconId, int64_t
     const std::vector<CustomIcon>& icons = state.store ? state.store->budget->icons : kNoIcons;
     double s = dp(*state.ui, 44), pad = dp(*state.ui, kSpaceBase);
     size_t n = icons.size();
-    Rect panel = placePopover(state, rect, 6 * s + 2 * pad, double((n + 6) / 6) * s + 2 * pad, false, false);
+    Rect panel = placePopover(state, rect, 6 * s + 2 * pad, double((n + 6) / 6) * s + 2 * pad);
     int32_t previous = beginPopover(state, panel);
     auto cellAt = [&](size_t k) {
         return Rect{panel.x + pad + double(k % 6) * s, panel.y + pad + double(k / 6) * s, s, s};

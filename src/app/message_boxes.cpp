@@ -31,13 +31,12 @@ void drawMessageBoxes(AppState& state)
 
     if (state.messageWindow && state.messageWindow->open) {
         Rect size = boxSize(state, 440, 190);
-        if (beginWindow(
-                ui, "qmmsg", state.messageTitle, *state.messageWindow, size.w, size.h, true, true, false, true)) {
+        if (beginWindow(ui, "qmmsg", state.messageTitle, *state.messageWindow, size.w, size.h)) {
             wrappedLabel(ui, state.messageText, 0, 0);
             windowFooter(ui, 0);
             beginRow(ui, rowHeight(ui), {-1, dp(*state.ui, 100)});
             textBlock(ui, "", 0, 0, 0, 0);
-            if (flowButton(state, "qmmsg-ok", "OK", "primary", "", 0, false))
+            if (flowButton(state, "qmmsg-ok", "OK", {.style = buttonPrimary}))
                 state.messageWindow->open = false;
             endRow(ui);
             endWindow(ui);
@@ -46,8 +45,7 @@ void drawMessageBoxes(AppState& state)
 
     if (state.confirmWindow && state.confirmWindow->open) {
         Rect size = boxSize(state, 460, 200);
-        if (beginWindow(
-                ui, "qmconfirm", state.confirmTitle, *state.confirmWindow, size.w, size.h, true, true, false, true)) {
+        if (beginWindow(ui, "qmconfirm", state.confirmTitle, *state.confirmWindow, size.w, size.h)) {
             wrappedLabel(ui, state.confirmMessage, 0, 0);
             windowFooter(ui, 0);
             double labelSize = dp(*state.ui, 13);
@@ -57,10 +55,10 @@ void drawMessageBoxes(AppState& state)
                 measureText(state, state.confirmLabel, labelSize, 600) + dp(*state.ui, 32), dp(*state.ui, 100));
             beginRow(ui, rowHeight(ui), {-1, cancel, confirm});
             textBlock(ui, "", 0, 0, 0, 0);
-            if (flowButton(state, "qmconfirm-no", state.cancelLabel, "secondary", "", 0, false))
+            if (flowButton(state, "qmconfirm-no", state.cancelLabel))
                 state.confirmWindow->open = false;
-            if (flowButton(state, "qmconfirm-yes", state.confirmLabel, state.confirmDanger ? "danger" : "primary", "",
-                    0, false)) {
+            if (flowButton(state, "qmconfirm-yes", state.confirmLabel,
+                    {.style = state.confirmDanger ? buttonDanger : buttonPrimary})) {
                 state.confirmWindow->open = false;
                 state.pendingConfirmedAction = state.confirmAction;
             }

@@ -14,8 +14,9 @@
 
 namespace qm {
 
-Rect placePopover(AppState& state, const Rect& anchor, double width, double height, bool alignRight, bool above)
+Rect placePopover(AppState& state, const Rect& anchor, double width, double height, const PopoverPlacement& placement)
 {
+    const bool alignRight = placement.alignRight, above = placement.above;
     const UiContext& ui = *state.ui;
     double m = dp(*state.ui, 6);
     double x = alignRight ? anchor.x + anchor.w - width : anchor.x;

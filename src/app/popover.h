@@ -11,10 +11,16 @@
 
 namespace qm {
 
+struct PopoverPlacement {
+    bool alignRight = false;  // the panel's right edge on the anchor's rather than its left
+    bool above = false;
+};
+
 // Where a width x height panel goes beside the anchor: below it unless asked
 // or forced above, kept 6 dp inside the view, cut to the view's height less
 // 12 dp, every side rounded to whole pixels. The width is never reduced.
-Rect placePopover(AppState& state, const Rect& anchor, double width, double height, bool alignRight, bool above);
+Rect placePopover(
+    AppState& state, const Rect& anchor, double width, double height, const PopoverPlacement& placement = {});
 // Returns the draw layer to hand back to endPopover in the same frame.
 int32_t beginPopover(AppState& state, const Rect& rect);
 void endPopover(AppState& state, int32_t previousLayer);

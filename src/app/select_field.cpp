@@ -62,7 +62,7 @@ SelectResult selectField(AppState& state, std::string_view name, std::string_vie
     if (!disabled)
         res = interact(ui, id, rect, 1);
     bool open = isPopupOpen(ui, id);
-    drawFieldFrame(ui, rect, res.hovered, open, disabled);
+    drawFieldFrame(ui, rect, {.hovered = res.hovered, .focused = open, .disabled = disabled});
     double x = rect.x + dp(*state.ui, 10), cy = rect.y + rect.h / 2;
     if (dot.a > 0) {
         fillCircle(r, x + dp(*state.ui, 5), cy, dp(*state.ui, 5), dot);
@@ -88,7 +88,7 @@ SelectResult selectField(AppState& state, std::string_view name, std::string_vie
     bool hasNone = !noneLabel.empty();
     size_t n = options.size() + (hasNone ? 1 : 0);
     double height = double(std::min<size_t>(n, 8)) * e + dp(*state.ui, 16) + foot;
-    Rect panel = placePopover(state, rect, std::max(dp(*state.ui, 240), rect.w), height, false, false);
+    Rect panel = placePopover(state, rect, std::max(dp(*state.ui, 240), rect.w), height);
     int32_t previous = beginPopover(state, panel);
 
     std::string area = named("pick", name);
@@ -138,7 +138,8 @@ SelectResult selectField(AppState& state, std::string_view name, std::string_vie
         double bottom = panel.y + panel.h;
         drawDivider(state, panel.x + pad, panel.x + panel.w - pad, bottom - foot, t.base[slotShadeStrong]);
         if (button(state, named("pm", name), actionLabel,
-                {panel.x + pad, bottom - dp(*state.ui, 34), panel.w - 2 * pad, dp(*state.ui, 28)}, "link", "", false)) {
+                {panel.x + pad, bottom - dp(*state.ui, 34), panel.w - 2 * pad, dp(*state.ui, 28)},
+                {.style = buttonLink})) {
             result = {true, selected, true};
             closePopup(ui);
         }

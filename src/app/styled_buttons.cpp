@@ -21,25 +21,25 @@ struct StyleColors {
     Color fill, border, text;
 };
 
-StyleColors styleColors(const Theme& t, std::string_view style, bool active, bool disabled)
+StyleColors styleColors(const Theme& t, ButtonStyle style, bool active, bool disabled)
 {
     const auto& b = t.base;
     StyleColors c;
-    if (style == "primary")
+    if (style == buttonPrimary)
         c = {disabled    ? b[slotBackgroundDeep]
                 : active ? b[slotAccentHover]
                          : b[slotAccent],
             colorTransparent, colorWhite};
-    else if (style == "danger")
+    else if (style == buttonDanger)
         c = {disabled    ? b[slotBackgroundDeep]
                 : active ? b[slotDangerStrong]
                          : b[slotDanger],
             colorTransparent, colorWhite};
-    else if (style == "ghost")
+    else if (style == buttonQuiet)
         c = {active ? b[slotHover] : colorTransparent, colorTransparent, b[slotText]};
-    else if (style == "ghost-danger")
+    else if (style == buttonQuietDanger)
         c = {active ? b[slotDangerBackground] : colorTransparent, colorTransparent, b[slotDanger]};
-    else if (style == "link")
+    else if (style == buttonLink)
         c = {colorTransparent, colorTransparent, b[slotLink]};
     else
         c = {active ? b[slotHover] : b[slotSurface], b[slotBorder], b[slotText]};
@@ -50,9 +50,12 @@ StyleColors styleColors(const Theme& t, std::string_view style, bool active, boo
 
 }  // namespace
 
-bool button(AppState& state, std::string_view id, std::string_view label, const Rect& rect, std::string_view style,
-    std::string_view icon, bool disabled, double fontSize)
+bool button(
+    AppState& state, std::string_view id, std::string_view label, const Rect& rect, const StyledButtonOptions& options)
 {
+    const std::string_view icon = options.icon;
+    const bool disabled = options.disabled;
+    const double fontSize = options.fontSize;
     UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
     const Theme& t = ui.theme;
@@ -61,7 +64,7 @@ bool button(AppState& state, std::string_view id, std::string_view label, const 
     if (!disabled)
         res = interact(ui, wid, rect, 1);
     bool active = res.hovered || res.held;
-    StyleColors c = styleColors(t, style, active, disabled);
+    StyleColors c = styleColors(t, options.style, active, disabled);
     double radius = dp(*state.ui, 9);
     if (c.fill.a > 0)
         fillRoundRect(r, rect, radius, c.fill);
@@ -77,7 +80,7 @@ bool button(AppState& state, std::string_view id, std::string_view label, const 
         drawAppIcon(r, icon, {x, rect.y + (rect.h - iconSize) / 2, iconSize, iconSize}, c.text);
         x += iconSize + gap;
     }
-    if (style == "link" && res.hovered)
+    if (options.style == buttonLink && res.hovered)
         fillRect(r, {x, rect.y + rect.h - dp(*state.ui, 7), labelWidth, 1}, c.text);
     double room = rect.x + rect.w - x - dp(*state.ui, 6);
     drawText(state, elideText(state, label, room, size, 600), {x, rect.y, room, rect.h}, size, c.text, 0, 600);
@@ -86,25 +89,28 @@ bool button(AppState& state, std::string_view id, std::string_view label, const 
     return res.clicked && !disabled;
 }
 
-bool flowButton(AppState& state, std::string_view id, std::string_view label, std::string_view style,
-    std::string_view icon, double width, bool disabled)
+bool flowButton(
+    AppState& state, std::string_view id, std::string_view label, const StyledButtonOptions& options, double width)
 {
     UiContext& ui = *state.ui;
     double w = width;
     if (w <= 0) {
         if (currentLayout(ui).kind == 0)
             w = measureText(state, label, dp(*state.ui, 13), 600) + dp(*state.ui, 28)
-                + (icon.empty() ? 0 : dp(*state.ui, 22));
+                + (options.icon.empty() ? 0 : dp(*state.ui, 22));
         else
             w = 0;
     }
     Rect rect = nextLayoutRect(ui, dp(*state.ui, 34), w);
-    return button(state, id, label, rect, style, icon, disabled, 0);
+    return button(state, id, label, rect, options);
 }
 
-bool iconOnlyButton(AppState& state, std::string_view id, std::string_view icon, const Rect& rect,
-    std::string_view tooltipText, bool accent, bool disabled, Color tint)
+bool iconOnlyButton(
+    AppState& state, std::string_view id, std::string_view icon, const Rect& rect, const IconOnlyOptions& options)
 {
+    const bool accent = options.accent, disabled = options.disabled;
+    const Color tint = options.tint;
+    const std::string_view tooltipText = options.tooltip;
     UiContext& ui = *state.ui;
     Renderer& r = *ui.renderer;
     const Theme& t = ui.theme;

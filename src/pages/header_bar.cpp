@@ -516,7 +516,7 @@ void drawUserMenu(AppState& state, const Rect& anchor)
     double header = dp(*state.ui, signedIn ? 64 : 52);
     int rows = signedIn ? 2 : 3;
     double h = rows * dp(*state.ui, kMenuRowDp) + header + dp(*state.ui, 12);
-    Rect panel = placePopover(state, anchor, dp(*state.ui, 250), h, true, false);
+    Rect panel = placePopover(state, anchor, dp(*state.ui, 250), h, {.alignRight = true});
     int32_t layer = beginPopover(state, panel);
     double inset = dp(*state.ui, 14);
     double x = panel.x + inset, w = panel.w - 2 * inset, y = panel.y + dp(*state.ui, 10);
@@ -577,7 +577,8 @@ void drawPageMenu(AppState& state, const Rect& anchor)
         return;
     double row = dp(*state.ui, kMenuRowDp), inset = dp(*state.ui, kSpaceSmall);
     const std::vector<uint8_t>& pages = headerMenuPages();
-    Rect panel = placePopover(state, anchor, dp(*state.ui, 220), pages.size() * row + dp(*state.ui, 12), true, false);
+    Rect panel =
+        placePopover(state, anchor, dp(*state.ui, 220), pages.size() * row + dp(*state.ui, 12), {.alignRight = true});
     int32_t layer = beginPopover(state, panel);
     double y = panel.y + inset;
     for (uint8_t page : pages) {

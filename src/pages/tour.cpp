@@ -191,14 +191,16 @@ void drawTour(AppState& state)
     }
 
     double by = card.y + card.h - dp(*state.ui, 46), bh = dp(*state.ui, 32), label = dp(*state.ui, 12.5);
-    bool end = button(state, "tour-skip", "Skip tour", {x, by, dp(*state.ui, 100), bh}, "ghost", "", false, label);
+    bool end = button(
+        state, "tour-skip", "Skip tour", {x, by, dp(*state.ui, 100), bh}, {.style = buttonQuiet, .fontSize = label});
     Rect next{card.x + card.w - dp(*state.ui, 20 + 90), by, dp(*state.ui, 90), bh};
     int32_t to = s;
-    if (button(state, "tour-next", s == kStepCount - 1 ? "Finish" : "Next", next, "primary", "", false, label))
+    if (button(state, "tour-next", s == kStepCount - 1 ? "Finish" : "Next", next,
+            {.style = buttonPrimary, .fontSize = label}))
         to = s + 1;
     if (s >= 1
-        && button(state, "tour-back", "Back", {next.x - dp(*state.ui, 80), by, dp(*state.ui, 72), bh}, "secondary", "",
-            false, label))
+        && button(
+            state, "tour-back", "Back", {next.x - dp(*state.ui, 80), by, dp(*state.ui, 72), bh}, {.fontSize = label}))
         to = s - 1;
 
     // The keyboard is the tour's while a step shows: no field of the page

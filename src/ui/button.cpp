@@ -20,11 +20,11 @@ struct ButtonColors {
     Color fill, outline, ink;
 };
 
-ButtonColors buttonColors(const Theme& t, uint8_t style, bool hovered, bool held, bool active, bool disabled)
+ButtonColors buttonColors(const Theme& t, ButtonStyle style, bool hovered, bool held, bool active, bool disabled)
 {
     const auto& b = t.base;
     if (disabled) {
-        if (style == buttonQuiet)
+        if (style == buttonQuiet || style == buttonQuietDanger || style == buttonLink)
             return {active ? b[slotAccentBackground] : colorTransparent, active ? b[slotBorder] : colorTransparent,
                 b[slotTextTertiary]};
         return {b[slotBackground], b[slotBorder], b[slotTextTertiary]};
@@ -42,6 +42,12 @@ ButtonColors buttonColors(const Theme& t, uint8_t style, bool hovered, bool held
         Color fill = held ? darken(b[slotDanger], 0.15) : hovered ? lighten(b[slotDanger], 0.1) : b[slotDanger];
         return {fill, fill, colorWhite};
     }
+    case buttonQuietDanger: {
+        Color fill = held || active || hovered ? b[slotDangerBackground] : colorTransparent;
+        return {fill, colorTransparent, b[slotDanger]};
+    }
+    case buttonLink:
+        return {colorTransparent, colorTransparent, b[slotLink]};
     default: {
         Color fill = held || active ? b[slotAccentBackground] : hovered ? b[slotHover] : b[slotSurface];
         return {fill, hovered ? b[slotTextTertiary] : b[slotBorder], b[slotText]};
@@ -51,10 +57,11 @@ ButtonColors buttonColors(const Theme& t, uint8_t style, bool hovered, bool held
 
 }  // namespace
 
-bool drawButton(UiContext& ctx, int64_t id, std::string_view label, const Rect& rect, uint8_t style, IconKind icon,
-    bool disabled, bool active)
+bool drawButton(UiContext& ctx, int64_t id, std::string_view label, const Rect& rect, const ButtonOptions& options)
 {
-    const Theme& t = ctx.theme;
+    const IconKind icon = options.icon;
+    const bool disabled = options.disabled;
+    Theme t = ctx.theme;
     Renderer& r = *ctx.renderer;
     InteractResult res;
     if (disabled) {
@@ -63,7 +70,7 @@ bool drawButton(UiContext& ctx, int64_t id, std::string_view label, const Rect& 
     } else {
         res = interact(ctx, id, rect, 1);
     }
-    ButtonColors c = buttonColors(t, style, res.hovered, res.held, active, disabled);
+    ButtonColors c = buttonColors(t, options.style, res.hovered, res.held, options.active, disabled);
     double radius = cornerRadius(ctx);
     fillRoundRect(r, rect, radius, c.fill);
     if (c.outline.a > 0)
@@ -99,11 +106,11 @@ bool drawButton(UiContext& ctx, int64_t id, std::string_view label, const Rect& 
     }
     if (lines.empty()) {
         if (!single.empty())
-            uiDrawText(ctx, single, {x, rect.y, rect.w - (x - rect.x), rect.h}, c.ink, 0, size, 0);
+            uiDrawText(ctx, single, {x, rect.y, rect.w - (x - rect.x), rect.h}, size, c.ink, 0, 0);
     } else {
         double y = rect.y + (rect.h - double(lines.size()) * lh) * 0.5;
         for (const std::string& line : lines) {
-            uiDrawText(ctx, line, {x, y, labelWidth, lh}, c.ink, 0.5, size, 0);
+            uiDrawText(ctx, line, {x, y, labelWidth, lh}, size, c.ink, 0.5, 0);
             y += lh;
         }
     }
@@ -114,8 +121,9 @@ bool drawButton(UiContext& ctx, int64_t id, std::string_view label, const Rect& 
     return res.clicked;
 }
 
-bool iconButton(UiContext& ctx, std::string_view label, uint8_t style, IconKind icon, double width, bool disabled)
+bool iconButton(UiContext& ctx, std::string_view label, const ButtonOptions& options, double width)
 {
+    const IconKind icon = options.icon;
     int64_t id = widgetId(ctx, label);
     double size = fontSize(ctx);
     double natural = uiTextWidth(ctx, label, size, 0) + dp(ctx, 24) + (icon != icNone ? dp(ctx, 22) : 0);
@@ -138,13 +146,15 @@ bool iconButton(UiContext& ctx, std::string_view label, uint8_t style, IconKind 
         }
     }
     Rect rect = nextLayoutRect(ctx, height, width);
-    return drawButton(ctx, id, label, rect, style, icon, disabled, false);
+    return drawButton(ctx, id, label, rect, options);
 }
 
-bool plainIconButton(UiContext& ctx, int64_t id, IconKind icon, const Rect& rect, std::string_view tooltipText,
-    bool active, bool disabled)
+bool plainIconButton(
+    UiContext& ctx, int64_t id, const Rect& rect, std::string_view tooltipText, const ButtonOptions& options)
 {
-    bool clicked = drawButton(ctx, id, "", rect, buttonQuiet, icon, disabled, active);
+    ButtonOptions quiet = options;
+    quiet.style = buttonQuiet;
+    bool clicked = drawButton(ctx, id, "", rect, quiet);
     if (!tooltipText.empty())
         setTooltip(ctx, tooltipText);
     return clicked;

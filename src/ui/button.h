@@ -9,17 +9,29 @@
 
 namespace qm {
 
+// The shell's buttons (app/styled_buttons.h) take the same styles.
 enum ButtonStyle : uint8_t {
     buttonNormal = 0,
     buttonPrimary = 1,
-    buttonQuiet = 2,
+    buttonQuiet = 2,  // no fill or border until hovered
     buttonDanger = 3,
+    buttonQuietDanger = 4,  // quiet, in the danger colour
+    buttonLink = 5,         // text only, in the link colour
 };
 
-bool drawButton(UiContext& ctx, int64_t id, std::string_view label, const Rect& rect, uint8_t style, IconKind icon,
-    bool disabled, bool active);
-bool iconButton(UiContext& ctx, std::string_view label, uint8_t style, IconKind icon, double width, bool disabled);
-bool plainIconButton(UiContext& ctx, int64_t id, IconKind icon, const Rect& rect, std::string_view tooltipText,
-    bool active, bool disabled);
+struct ButtonOptions {
+    ButtonStyle style = buttonNormal;
+    IconKind icon = icNone;  // drawn before the label
+    bool disabled = false;
+    bool active = false;  // drawn as held down (a toggled or current choice)
+};
+
+bool drawButton(
+    UiContext& ctx, int64_t id, std::string_view label, const Rect& rect, const ButtonOptions& options = {});
+// width <= 0: a column sizes the button to its label and a row decides.
+bool iconButton(UiContext& ctx, std::string_view label, const ButtonOptions& options = {}, double width = 0);
+// An icon with no label, always in the quiet style; options.style is not read.
+bool plainIconButton(
+    UiContext& ctx, int64_t id, const Rect& rect, std::string_view tooltipText, const ButtonOptions& options);
 
 }  // namespace qm

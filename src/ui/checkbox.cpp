@@ -12,14 +12,15 @@
 
 namespace qm {
 
-bool checkbox(UiContext& ctx, std::string_view label, bool& value, bool disabled, bool wrapInRow)
+bool checkbox(UiContext& ctx, std::string_view label, bool& value, const CheckboxOptions& options)
 {
+    const bool disabled = options.disabled;
     const Theme& t = ctx.theme;
     Renderer& r = *ctx.renderer;
     int64_t id = widgetId(ctx, "chk" + std::string(label));
     LayoutFrame& f = currentLayout(ctx);
     bool inRow = f.kind == 1;
-    bool mayWrap = !inRow || wrapInRow || f.overflow;
+    bool mayWrap = !inRow || options.wrapInRow || f.overflow;
     double box = dp(ctx, 16), labelX = dp(ctx, 23);
     double size = fontSize(ctx);
     if (inRow && !label.empty())
@@ -68,7 +69,7 @@ bool checkbox(UiContext& ctx, std::string_view label, bool& value, bool disabled
             baseline += lh;
         }
     } else {
-        uiDrawText(ctx, label, {rect.x + labelX, rect.y, rect.w - labelX, rect.h}, ink, 0, size, 0);
+        uiDrawText(ctx, label, {rect.x + labelX, rect.y, rect.w - labelX, rect.h}, size, ink, 0, 0);
     }
 
     if (res.clicked) {

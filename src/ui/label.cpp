@@ -165,7 +165,7 @@ std::string textBlock(UiContext& ctx, std::string_view text, double width, doubl
             Rect rect = nextLayoutRect(ctx, std::max(double(lines.size()) * lh + dp(ctx, 4), smallRowHeight(ctx)), 0);
             for (size_t i = 0; i < lines.size(); ++i)
                 uiDrawText(
-                    ctx, lines[i], {rect.x, rect.y + dp(ctx, 2) + double(i) * lh, rect.w, lh}, color, align, 0, font);
+                    ctx, lines[i], {rect.x, rect.y + dp(ctx, 2) + double(i) * lh, rect.w, lh}, 0, color, align, font);
             ctx.lastWidgetRect = rect;
             return {};
         }
@@ -184,7 +184,7 @@ std::string textBlock(UiContext& ctx, std::string_view text, double width, doubl
         return clicked;
     }
     std::string shown = ellipsize(ctx, text, rect.w, 0);
-    uiDrawText(ctx, shown, rect, color, align, 0, font);
+    uiDrawText(ctx, shown, rect, 0, color, align, font);
     if (shown != text)
         tooltip(ctx, text, rect);
     ctx.lastWidgetRect = rect;

@@ -52,7 +52,7 @@ std::string ellipsize(UiContext& ctx, std::string_view text, double maxWidth, do
 }
 
 void uiDrawText(
-    UiContext& ctx, std::string_view text, const Rect& rect, Color color, double align, double size, int font)
+    UiContext& ctx, std::string_view text, const Rect& rect, double size, Color color, double align, int font)
 {
     if (size <= 0)
         size = fontSize(ctx);

@@ -10,9 +10,10 @@
 namespace qm {
 
 std::string ellipsize(UiContext& ctx, std::string_view text, double maxWidth, double size);
-// size <= 0 means fontSize; font 0 is the text face, 1 the second face.
+// size <= 0 means fontSize; font 0 is the text face, 1 the second face. The
+// arguments go in the order of the shell's drawText (app/app_text.h).
 void uiDrawText(
-    UiContext& ctx, std::string_view text, const Rect& rect, Color color, double align, double size, int font);
+    UiContext& ctx, std::string_view text, const Rect& rect, double size, Color color, double align, int font);
 double uiTextWidth(UiContext& ctx, std::string_view text, double size, int font);
 const GlyphAtlasRef& uiFont(const UiContext& ctx, int font);
 

@@ -121,21 +121,23 @@ int32_t nextWordStart(const std::string& buffer, int32_t pos)
     return k;
 }
 
-void drawFieldFrame(UiContext& ctx, const Rect& rect, bool hovered, bool focused, bool disabled)
+void drawFieldFrame(UiContext& ctx, const Rect& rect, const FieldLook& look)
 {
     const Theme& t = ctx.theme;
     double radius = cornerRadius(ctx);
-    fillRoundRect(*ctx.renderer, rect, radius, disabled ? t.derived[derivedBackground] : t.derived[derivedFieldFill]);
-    if (focused)
-        strokeRoundRect(*ctx.renderer, rect, radius, dp(ctx, 1.5), t.derived[derivedFieldFocus]);
+    fillRoundRect(*ctx.renderer, rect, radius, look.disabled ? t.derived[derivedBackground] : t.derived[derivedFieldFill]);
+    if (look.focused)
+        strokeRoundRect(*ctx.renderer, rect, radius, 1.5 * ctx.scale, t.derived[derivedFieldFocus]);
     else
-        strokeRoundRect(*ctx.renderer, rect, radius, 1,
-            hovered ? t.derived[derivedFieldBorderHover] : t.derived[derivedFieldBorder]);
+        strokeRoundRect(*ctx.renderer, rect, radius, 1, look.hovered ? t.derived[derivedFieldBorderHover] : t.derived[derivedFieldBorder]);
 }
 
-TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rect& rect, std::string_view placeholder,
-    bool disabled, bool selectAllOnClick, bool masked, bool selectOnClickFocus, double trailing)
+TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rect& rect, const TextEditOptions& options)
 {
+    const std::string_view placeholder = options.placeholder;
+    const bool disabled = options.disabled, selectAllOnClick = options.selectAllOnClick, masked = options.masked;
+    const bool selectOnClickFocus = options.selectOnClickFocus;
+    const double trailing = options.trailing;
     std::shared_ptr<TextEditState> state = textEditState(ctx, id);
     TextEditState& st = *state;
     const Theme& t = ctx.theme;
@@ -402,7 +404,7 @@ TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rec
             st.scroll = full <= area.w ? 0 : caretX;
     }
 
-    drawFieldFrame(ctx, rect, live, isFocused(ctx, id), disabled);
+    drawFieldFrame(ctx, rect, {.hovered = live, .focused = isFocused(ctx, id), .disabled = disabled});
     Renderer& r = *ctx.renderer;
     double drawX = area.x - st.scroll;
     double a = ascent(atlas, size), d = descent(atlas, size);

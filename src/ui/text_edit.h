@@ -17,13 +17,30 @@ enum TextEditResult : uint8_t {
     editEscape = 3,  // the edit was dropped
 };
 
-// selectAllOnClick: a double click selects the whole text rather than a word.
-// selectOnClickFocus: a click that gives the field the focus selects its text,
-// as a Tab does, for fields whose text is replaced whole (a one-time code).
-// trailing: pixels at the field's right end kept free of text, for an icon
-// or button the caller draws there.
-TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rect& rect, std::string_view placeholder,
-    bool disabled, bool selectAllOnClick, bool masked, bool selectOnClickFocus = false, double trailing = 0);
-void drawFieldFrame(UiContext& ctx, const Rect& rect, bool hovered, bool focused, bool disabled);
+struct TextEditOptions {
+    std::string_view placeholder = {};  // drawn while the field is empty
+    bool disabled = false;
+    // A double click selects the whole text rather than a word.
+    bool selectAllOnClick = false;
+    // Drawn as stars, and never copied or cut to the clipboard.
+    bool masked = false;
+    // A click that gives the field the focus selects its text, as a Tab
+    // does, for fields whose text is replaced whole (a one-time code).
+    bool selectOnClickFocus = false;
+    // Pixels at the field's right end kept free of text, for an icon or
+    // button the caller draws there.
+    double trailing = 0;
+};
+
+TextEditResult textEdit(
+    UiContext& ctx, int64_t id, std::string& text, const Rect& rect, const TextEditOptions& options = {});
+
+// How a field's frame is drawn this frame.
+struct FieldLook {
+    bool hovered = false;
+    bool focused = false;
+    bool disabled = false;
+};
+void drawFieldFrame(UiContext& ctx, const Rect& rect, const FieldLook& look);
 
 }  // namespace qm

@@ -10,12 +10,12 @@
 
 namespace qm {
 
-TextEditResult textInput(UiContext& ctx, std::string_view label, std::string& text, std::string_view placeholder,
-    double width, bool disabled, bool masked)
+TextEditResult textInput(
+    UiContext& ctx, std::string_view label, std::string& text, const TextEditOptions& options, double width)
 {
     Rect rect = nextLayoutRect(ctx, rowHeight(ctx), width);
     int64_t id = widgetId(ctx, label);
-    return textEdit(ctx, id, text, rect, placeholder, disabled, false, masked);
+    return textEdit(ctx, id, text, rect, options);
 }
 
 void progressBar(UiContext& ctx, double fraction, std::string_view label)
@@ -35,7 +35,7 @@ void progressBar(UiContext& ctx, double fraction, std::string_view label)
     if (!label.empty()) {
         double size = smallFontSize(ctx);
         std::string caption = ellipsize(ctx, label, rect.w - dp(ctx, 10), size);
-        uiDrawText(ctx, caption, rect, t.base[slotText], 0.5, size, 0);
+        uiDrawText(ctx, caption, rect, size, t.base[slotText], 0.5, 0);
     }
 }
 

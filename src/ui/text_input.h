@@ -9,8 +9,9 @@
 namespace qm {
 
 // The label names the field (its id) and is not drawn.
-TextEditResult textInput(UiContext& ctx, std::string_view label, std::string& text, std::string_view placeholder,
-    double width, bool disabled, bool masked);
+// width <= 0 leaves the width to the layout.
+TextEditResult textInput(
+    UiContext& ctx, std::string_view label, std::string& text, const TextEditOptions& options = {}, double width = 0);
 void progressBar(UiContext& ctx, double fraction, std::string_view label);
 
 }  // namespace qm

@@ -68,11 +68,11 @@ void drawTooltip(UiContext& ctx)
         fillRoundRect(r, box, cornerRadius(ctx), ctx.theme.derived[derivedTooltipFill]);
         Color ink = ctx.theme.derived[derivedTooltipText];
         if (lines.size() == 1) {
-            uiDrawText(ctx, lines[0], box, ink, 0.5, size, 0);
+            uiDrawText(ctx, lines[0], box, size, ink, 0.5, 0);
         } else {
             for (size_t k = 0; k < lines.size(); ++k) {
                 Rect line{x + dp(ctx, 8), y + dp(ctx, 5) + double(k) * lineH, width - dp(ctx, 16), lineH};
-                uiDrawText(ctx, lines[k], line, ink, 0.5, size, 0);
+                uiDrawText(ctx, lines[k], line, size, ink, 0.5, 0);
             }
         }
         ctx.tooltipShown = ctx.tooltipText;

@@ -33,8 +33,10 @@ double centredY(double viewH, double h) { return std::round((viewH - h) * 0.4); 
 }  // namespace
 
 bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, WindowState& st, double width,
-    double height, bool modal, bool closeButton, bool resizable, bool dimBackdrop)
+    double height, const WindowOptions& options)
 {
+    const bool modal = options.modal, closeButton = options.closeButton, resizable = options.resizable;
+    const bool dimBackdrop = options.dimBackdrop;
     if (!st.open)
         return false;
     const Theme& t = ctx.theme;
@@ -157,8 +159,7 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
     fillRoundRect(r, {rc.x, rc.y, rc.w, titleH + radius}, radius, t.base[slotRaised]);
     popClip(r);
     fillRect(r, {rc.x, rc.y + titleH - 1, rc.w, 1}, t.base[slotShadeStrong]);
-    uiDrawText(
-        ctx, title, {rc.x + dp(ctx, 12), rc.y, rc.w - dp(ctx, 60), titleH}, t.base[slotText], 0, fontSize(ctx), 1);
+    uiDrawText(ctx, title, {rc.x + dp(12), rc.y, rc.w - dp(60), titleH}, fontSize(ctx), t.base[slotText], 0, 1);
 
     InteractResult drag =
         interact(ctx, widgetId(ctx, named("windrag", name)), {rc.x, rc.y, rc.w - dp(ctx, 36), titleH}, 1);
@@ -200,8 +201,9 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
                 r, right - dp(ctx, 4 * k), bottom - dp(ctx, 3), right - dp(ctx, 3), bottom - dp(ctx, 4 * k), 1, ink);
     }
     if (closeButton) {
-        Rect button{rc.x + rc.w - dp(ctx, 30), rc.y + dp(ctx, 4), dp(ctx, 24), dp(ctx, 24)};
-        if (drawButton(ctx, widgetId(ctx, named("winclose", name)), "", button, buttonQuiet, icClose, false, false))
+        Rect button{rc.x + rc.w - dp(30), rc.y + dp(4), dp(24), dp(24)};
+        if (drawButton(
+                ctx, widgetId(ctx, named("winclose", name)), "", button, {.style = buttonQuiet, .icon = icClose}))
             st.open = false;
     }
 

@@ -9,9 +9,18 @@
 
 namespace qm {
 
+// The defaults are the program's dialog: modal, closed by its button or
+// Escape, of the size asked, over a dimmed view.
+struct WindowOptions {
+    bool modal = true;
+    bool closeButton = true;
+    bool resizable = false;
+    bool dimBackdrop = true;  // only the first of stacked modal windows dims
+};
+
 // False when nothing is shown this frame (then no endWindow).
 bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, WindowState& state, double width,
-    double height, bool modal, bool closeButton, bool resizable, bool dimBackdrop);
+    double height, const WindowOptions& options = {});
 void endWindow(UiContext& ctx);
 // Ends the scrolled body and starts the button band at the bottom; height
 // <= 0 asks for two spacings and a row.

@@ -89,7 +89,10 @@ TEST(InfoCard, HighlightedAndPlain)
         KitHarness k;
         const Theme& t = k.h.ctx->theme;
         Rect rect{30, 30, 220, 80};
-        k.frame([&] { infoCard(k.state, rect, "Income", "$1,200.00", colorTransparent, highlighted, true); });
+        k.frame([&] {
+            infoCard(
+                k.state, rect, "Income", "$1,200.00", colorTransparent, {.highlighted = highlighted, .large = true});
+        });
         std::vector<Shape> shapes = k.h.shapes();
         std::vector<Color> fills = testing::fillsOn(shapes, rect);
         if (highlighted) {

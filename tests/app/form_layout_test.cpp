@@ -135,7 +135,7 @@ struct FooterRig {
     {
         st.open = true;
         k.frame([&] {
-            if (beginWindow(*k.h.ctx, "dlg", "Title", st, 500, 400, true, true, false, true)) {
+            if (beginWindow(*k.h.ctx, "dlg", "Title", st, 500, 400)) {
                 footerNote(k.state, note, colorTransparent, leftReserve, rightReserve);
                 const LayoutFrame& f = currentLayout(*k.h.ctx);
                 footer = {f.x, f.y, f.w, f.h};

@@ -41,7 +41,8 @@ TEST(PlacePopover, Table)
         SCOPED_TRACE(c.what);
         KitHarness k(800, 600, c.scale);
         Rect got;
-        k.frame([&] { got = placePopover(k.state, c.anchor, c.w, c.h, c.alignRight, c.above); });
+        k.frame(
+            [&] { got = placePopover(k.state, c.anchor, c.w, c.h, {.alignRight = c.alignRight, .above = c.above}); });
         EXPECT_EQ(got, c.want) << got.x << "," << got.y << " " << got.w << "x" << got.h;
     }
 }

@@ -42,15 +42,15 @@ void stubPage(AppState& state, const Rect& content)
     const Theme& t = ui.theme;
     Rect title{
         content.x + dp(*state.ui, 24), content.y + dp(*state.ui, 24), content.w - dp(*state.ui, 48), dp(*state.ui, 28)};
-    uiDrawText(ui, pageKindName(state.page) + " (stand-in page)", title, t.base[slotText], 0, 0, 1);
+    uiDrawText(ui, pageKindName(state.page) + " (stand-in page)", title, 0, t.base[slotText], 0, 1);
     Rect rect{title.x, title.y + dp(*state.ui, 40), dp(*state.ui, 160), dp(*state.ui, 34)};
-    if (drawButton(ui, widgetId(ui, "stub-button"), "Stand-in button", rect, buttonPrimary, IconKind{}, false, false))
+    if (drawButton(ui, widgetId(ui, "stub-button"), "Stand-in button", rect, {.style = buttonPrimary}))
         ++stubClicks();
     if (stubClicks() > 0) {
         Rect mark{rect.x + rect.w + dp(*state.ui, 16), rect.y, rect.h, rect.h};
         fillRoundRect(*state.renderer, mark, dp(*state.ui, 6), t.base[slotSuccess]);
         Rect text{mark.x + mark.w + dp(*state.ui, 10), rect.y, dp(*state.ui, 240), rect.h};
-        uiDrawText(ui, "Clicked " + std::to_string(stubClicks()), text, t.base[slotText], 0, 0, 0);
+        uiDrawText(ui, "Clicked " + std::to_string(stubClicks()), text, 0, t.base[slotText], 0, 0);
     }
     if (stubLogging()) {
         if (state.framesOnPage == 0)
@@ -77,7 +77,7 @@ Rect stubHeaderBar(AppState& state)
     double h = dp(*state.ui, 52);
     fillRect(*state.renderer, {0, 0, ui.viewWidth, h}, ui.theme.base[slotSurface]);
     fillRect(*state.renderer, {0, h - 1, ui.viewWidth, 1}, ui.theme.base[slotBorder]);
-    uiDrawText(ui, "Quenmark", {dp(*state.ui, 16), 0, dp(*state.ui, 200), h}, ui.theme.base[slotText], 0, 0, 1);
+    uiDrawText(ui, "Quenmark", {dp(*state.ui, 16), 0, dp(*state.ui, 200), h}, 0, ui.theme.base[slotText], 0, 1);
     return {0, h, ui.viewWidth, std::max(0.0, ui.viewHeight - h)};
 }
 

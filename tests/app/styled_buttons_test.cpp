@@ -38,20 +38,15 @@ std::optional<Color> outlineAt(const std::vector<Shape>& shapes, const Rect& rec
 TEST(StyledButton, StylesTableIdleAndHovered)
 {
     struct Case {
-        const char* style;
+        ButtonStyle style;
         int idleFill, hotFill;  // slot, -1 none, -2 white
         int border;
         int text;
     } cases[] = {
-        {"primary", slotAccent, slotAccentHover, -1, -2},
-        {"danger", slotDanger, slotDangerStrong, -1, -2},
-        {"ghost", -1, slotHover, -1, slotText},
-        {"ghost-danger", -1, slotDangerBackground, -1, slotDanger},
-        {"link", -1, -1, -1, slotLink},
-        {"secondary", slotSurface, slotHover, slotBorder, slotText},
-        {"", slotSurface, slotHover, slotBorder, slotText},
-        {"Primary", slotSurface, slotHover, slotBorder, slotText},
-        {"primary ", slotSurface, slotHover, slotBorder, slotText},
+        {buttonPrimary, slotAccent, slotAccentHover, -1, -2}, {buttonDanger, slotDanger, slotDangerStrong, -1, -2},
+        {buttonQuiet, -1, slotHover, -1, slotText}, {buttonQuietDanger, -1, slotDangerBackground, -1, slotDanger},
+        {buttonLink, -1, -1, -1, slotLink}, {buttonNormal, slotSurface, slotHover, slotBorder, slotText},
+        {ButtonStyle(99), slotSurface, slotHover, slotBorder, slotText},  // unknown: drawn as normal
     };
     for (bool darkTheme : {false, true}) {
         for (const Case& c : cases) {
@@ -63,11 +58,12 @@ TEST(StyledButton, StylesTableIdleAndHovered)
             for (bool hot : {false, true}) {
                 if (hot)
                     k.h.move(kButton.x + 20, kButton.y + 10);
-                k.h.frames(2, [&] { button(k.state, "b", "Save", kButton, c.style, "", false); });
+                k.h.frames(2, [&] { button(k.state, "b", "Save", kButton, {.style = c.style}); });
                 std::vector<Shape> shapes = k.h.shapes();
                 std::vector<Color> fills = fillsOn(shapes, kButton);
                 int want = hot ? c.hotFill : c.idleFill;
-                SCOPED_TRACE(std::string(c.style) + (hot ? " hovered" : " idle") + (darkTheme ? " dark" : " light"));
+                SCOPED_TRACE(
+                    std::to_string(int(c.style)) + (hot ? " hovered" : " idle") + (darkTheme ? " dark" : " light"));
                 if (want == -1) {
                     EXPECT_TRUE(fills.empty());
                 } else {
@@ -90,24 +86,28 @@ TEST(StyledButton, StylesTableIdleAndHovered)
 
 TEST(StyledButton, DisabledLookNeverReacts)
 {
-    for (const char* style : {"primary", "danger", "ghost", "secondary"}) {
-        SCOPED_TRACE(style);
+    for (ButtonStyle style : {buttonPrimary, buttonDanger, buttonQuiet, buttonNormal}) {
+        SCOPED_TRACE(int(style));
         KitHarness k;
         const Theme& t = k.h.ctx->theme;
         bool clicked = false;
         k.h.move(kButton.x + 20, kButton.y + 10);
-        k.h.frame([&] { clicked |= button(k.state, "b", "Save", kButton, style, "add", true); });
+        k.h.frame([&] {
+            clicked |= button(k.state, "b", "Save", kButton, {.style = style, .icon = "add", .disabled = true});
+        });
         k.h.click(kButton.x + 20, kButton.y + 10);
-        k.h.frames(2, [&] { clicked |= button(k.state, "b", "Save", kButton, style, "add", true); });
+        k.h.frames(2, [&] {
+            clicked |= button(k.state, "b", "Save", kButton, {.style = style, .icon = "add", .disabled = true});
+        });
         EXPECT_FALSE(clicked);
         EXPECT_NE(k.h.ctx->cursorShape, curHand);
         std::vector<Shape> shapes = k.h.shapes();
         std::vector<Color> fills = fillsOn(shapes, kButton);
-        bool filled = std::string(style) == "primary" || std::string(style) == "danger";
+        bool filled = style == buttonPrimary || style == buttonDanger;
         if (filled) {
             ASSERT_EQ(fills.size(), 1u);
             EXPECT_TRUE(sameColor(fills[0], t.base[slotBackgroundDeep]));
-        } else if (std::string(style) == "ghost") {
+        } else if (style == buttonQuiet) {
             EXPECT_TRUE(fills.empty());  // the inactive look, though the pointer is over it
         } else {
             ASSERT_EQ(fills.size(), 1u);
@@ -126,10 +126,10 @@ TEST(StyledButton, ClickReturnsTrueOnceAndSetsTheHand)
     KitHarness k;
     int clicks = 0;
     k.h.move(kButton.x + 5, kButton.y + 5);
-    k.h.frames(2, [&] { clicks += button(k.state, "b", "Go", kButton, "primary", "", false); });
+    k.h.frames(2, [&] { clicks += button(k.state, "b", "Go", kButton, {.style = buttonPrimary}); });
     EXPECT_EQ(k.h.ctx->cursorShape, curHand);
     k.h.click(kButton.x + 5, kButton.y + 5);
-    k.h.frames(3, [&] { clicks += button(k.state, "b", "Go", kButton, "primary", "", false); });
+    k.h.frames(3, [&] { clicks += button(k.state, "b", "Go", kButton, {.style = buttonPrimary}); });
     EXPECT_EQ(clicks, 1);
 }
 
@@ -140,7 +140,7 @@ TEST(StyledButton, LongLabelElidedFromSixDp)
         KitHarness k(800, 600, scale);
         Rect rect{50, 50, 90 * scale, 34 * scale};
         const std::string label = "A label far too long for this button";
-        k.h.frame([&] { button(k.state, "b", label, rect, "secondary", "add", false); });
+        k.h.frame([&] { button(k.state, "b", label, rect, {.icon = "add"}); });
         std::vector<Shape> shapes = k.h.shapes();
         std::vector<Shape> icons = testing::texturesIn(shapes, rect);
         ASSERT_EQ(icons.size(), 1u);
@@ -163,7 +163,7 @@ TEST(StyledButton, LongLabelElidedFromSixDp)
 TEST(StyledButton, ShortLabelCentred)
 {
     KitHarness k;
-    k.h.frame([&] { button(k.state, "b", "OK", kButton, "", "", false); });
+    k.h.frame([&] { button(k.state, "b", "OK", kButton); });
     std::vector<Shape> glyphs = glyphsIn(k.h.shapes(), kButton);
     ASSERT_EQ(glyphs.size(), 2u);
     double w = measureText(k.state, "OK", 13, 600);
@@ -189,7 +189,7 @@ TEST(StyledButton, LinkUnderlinedOnlyWhenHoveredAsWideAsTheWholeLabel)
         KitHarness k;
         const std::string label = "Manage categories";
         Rect rect = elided ? Rect{100, 100, 70, 28} : Rect{100, 100, 200, 28};
-        auto draw = [&] { button(k.state, "l", label, rect, "link", "", false); };
+        auto draw = [&] { button(k.state, "l", label, rect, {.style = buttonLink}); };
         k.h.frame(draw);
         EXPECT_TRUE(underlines(k.h.shapes()).empty());
         k.h.move(rect.x + 20, rect.y + 5);
@@ -211,14 +211,14 @@ TEST(StyledButton, FlowButtonWidths)
     Rect plain, withIcon, given, inRow;
     k.h.frame([&] {
         pushLayout(*k.h.ctx, {10, 10, 500, 400});
-        flowButton(k.state, "a", "Import", "", "", 0, false);
+        flowButton(k.state, "a", "Import");
         plain = k.h.ctx->lastWidgetRect;
-        flowButton(k.state, "b", "Import", "", "upload", 0, false);
+        flowButton(k.state, "b", "Import", {.icon = "upload"});
         withIcon = k.h.ctx->lastWidgetRect;
-        flowButton(k.state, "c", "Import", "", "", 77, false);
+        flowButton(k.state, "c", "Import", {}, 77);
         given = k.h.ctx->lastWidgetRect;
         beginRow(*k.h.ctx, 34, {120, -1});
-        flowButton(k.state, "d", "Import", "", "", 0, false);
+        flowButton(k.state, "d", "Import");
         inRow = k.h.ctx->lastWidgetRect;
         endRow(*k.h.ctx);
         popLayout(*k.h.ctx);
@@ -255,8 +255,11 @@ TEST(IconOnlyButton, Looks)
         if (c.hover)
             k2.h.move(rect.x + 3, rect.y + 3);
         k2.h.frames(2, [&] {
-            iconOnlyButton(
-                k2.state, "i", "today", rect, "Pick a date", c.accent, c.disabled, c.tinted ? tint : colorTransparent);
+            iconOnlyButton(k2.state, "i", "today", rect,
+                {.tooltip = "Pick a date",
+                    .accent = c.accent,
+                    .disabled = c.disabled,
+                    .tint = c.tinted ? tint : colorTransparent});
         });
         std::vector<Shape> shapes = k2.h.shapes();
         std::vector<Color> fills = fillsOn(shapes, rect);

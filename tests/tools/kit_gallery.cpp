@@ -92,6 +92,8 @@ void drawPage(AppState& state, Gallery& g, bool withDialog)
 
     layoutCaption(state, "Buttons");
     static const char* styles[] = {"primary", "secondary", "danger", "ghost", "ghost-danger", "link"};
+    static const ButtonStyle looks[] = {
+        buttonPrimary, buttonNormal, buttonDanger, buttonQuiet, buttonQuietDanger, buttonLink};
     int perRow = compact ? 3 : 6;
     double bw = (page.w - (perRow - 1) * 8 * s) / perRow;
     Rect line;
@@ -101,23 +103,23 @@ void drawPage(AppState& state, Gallery& g, bool withDialog)
         Rect b{page.x + (i % perRow) * (bw + 8 * s), line.y, bw, 34 * s};
         std::string label = styles[i];
         label[0] = char(label[0] - 'a' + 'A');
-        button(state, std::string("kb-") + styles[i], label, b, styles[i], i == 0 ? "add" : "", false);
+        button(state, std::string("kb-") + styles[i], label, b, {.style = looks[i], .icon = i == 0 ? "add" : ""});
     }
     Rect row = nextLayoutRect(ui, 34 * s, 0);
     double third = (row.w - 16 * s) / 3;
-    button(state, "kb-disabled", "Disabled", {row.x, row.y, third, row.h}, "primary", "check", true);
+    button(state, "kb-disabled", "Disabled", {row.x, row.y, third, row.h},
+        {.style = buttonPrimary, .icon = "check", .disabled = true});
     button(state, "kb-long", "A label far too long for its button", {row.x + third + 8 * s, row.y, third * 0.7, row.h},
-        "secondary", "upload", false);
+        {.icon = "upload"});
     double ix = row.x + 2 * third + 16 * s;
     if (compact) {
         row = nextLayoutRect(ui, 34 * s, 0);
         ix = row.x;
     }
-    iconOnlyButton(state, "kb-icon", "settings", {ix, row.y, 34 * s, 34 * s}, "Settings", false, false);
-    iconOnlyButton(state, "kb-accent", "add", {ix + 40 * s, row.y, 34 * s, 34 * s}, "Add", true, false);
-    iconOnlyButton(state, "kb-icon-off", "delete", {ix + 80 * s, row.y, 34 * s, 34 * s}, "", false, true);
-    iconOnlyButton(
-        state, "kb-tint", "savings", {ix + 120 * s, row.y, 34 * s, 34 * s}, "", false, false, hexColor(0xa55d96, 1));
+    iconOnlyButton(state, "kb-icon", "settings", {ix, row.y, 34 * s, 34 * s}, {.tooltip = "Settings"});
+    iconOnlyButton(state, "kb-accent", "add", {ix + 40 * s, row.y, 34 * s, 34 * s}, {.tooltip = "Add", .accent = true});
+    iconOnlyButton(state, "kb-icon-off", "delete", {ix + 80 * s, row.y, 34 * s, 34 * s}, {.disabled = true});
+    iconOnlyButton(state, "kb-tint", "savings", {ix + 120 * s, row.y, 34 * s, 34 * s}, {.tint = hexColor(0xa55d96, 1)});
     Rect seg = nextLayoutRect(ui, 34 * s, std::min(page.w, 320 * s));
     segmentedControl(state, "kb-view", g.view, {"Month", "Week", "Day"}, seg);
 
@@ -147,9 +149,9 @@ void drawPage(AppState& state, Gallery& g, bool withDialog)
     layoutCaption(state, "Display");
     Rect cards = nextLayoutRect(ui, 80 * s, 0);
     double cw = (cards.w - 16 * s) / 3;
-    infoCard(state, {cards.x, cards.y, cw, cards.h}, "Balance today", "$2,480.15", colorTransparent, false, true);
-    infoCard(state, {cards.x + cw + 8 * s, cards.y, cw, cards.h}, "Lowest", "-$120.00", ui.theme.base[slotDanger], true,
-        false);
+    infoCard(state, {cards.x, cards.y, cw, cards.h}, "Balance today", "$2,480.15", colorTransparent, {.large = true});
+    infoCard(state, {cards.x + cw + 8 * s, cards.y, cw, cards.h}, "Lowest", "-$120.00", ui.theme.base[slotDanger],
+        {.highlighted = true});
     captionValue(
         state, {cards.x + 2 * (cw + 8 * s), cards.y + 8 * s, cw, 40 * s}, "Spent", "$812.40", colorTransparent);
     Rect pills = nextLayoutRect(ui, 24 * s, 0);
@@ -177,15 +179,15 @@ void drawPage(AppState& state, Gallery& g, bool withDialog)
             ui.viewWidth - size.width - 8 * s, ui.viewHeight - size.height - 8 * s, size.width, size.height};
         g.dialog.positioned = true;
     }
-    if (beginWindow(
-            ui, "kb-dialog", "Footer note", g.dialog, size.width / s, size.height / s, false, true, false, false)) {
+    if (beginWindow(ui, "kb-dialog", "Footer note", g.dialog, size.width / s, size.height / s,
+            {.modal = false, .dimBackdrop = false})) {
         sectionCaption(state, "A dialog body", nextLayoutRect(ui, 16 * s, 0), 0);
         footerNote(
             state, "Changes are saved on this device and sent with the next sync.", colorTransparent, 0, 150 * s);
         beginRow(ui, 34 * s, {-1, 70 * s, 70 * s});
         skipRowCell(ui);
-        flowButton(state, "kb-cancel", "Cancel", "secondary", "", 0, false);
-        flowButton(state, "kb-ok", "OK", "primary", "", 0, false);
+        flowButton(state, "kb-cancel", "Cancel");
+        flowButton(state, "kb-ok", "OK", {.style = buttonPrimary});
         endRow(ui);
         endWindow(ui);
     }

@@ -100,10 +100,10 @@ void labelsPage(UiContext& ctx, Gallery& g)
 
     heading(ctx, "Check boxes");
     beginRow(ctx, smallRowHeight(ctx), {-1, -1, -1, -1});
-    checkbox(ctx, "Remember me", g.remember, false, true);
-    checkbox(ctx, "Notify", g.notify, false, true);
-    checkbox(ctx, "Disabled on", g.disabledOn, true, true);
-    checkbox(ctx, "Disabled off", g.disabledOff, true, true);
+    checkbox(ctx, "Remember me", g.remember, {.wrapInRow = true});
+    checkbox(ctx, "Notify", g.notify, {.wrapInRow = true});
+    checkbox(ctx, "Disabled on", g.disabledOn, {.disabled = true, .wrapInRow = true});
+    checkbox(ctx, "Disabled off", g.disabledOff, {.disabled = true, .wrapInRow = true});
     endRow(ctx);
 
     heading(ctx, "Buttons");
@@ -111,17 +111,19 @@ void labelsPage(UiContext& ctx, Gallery& g)
     for (uint8_t style = 0; style < 4; ++style) {
         beginRow(ctx, rowHeight(ctx), {-1, -1, -1, -1});
         std::string name = styles[style];
-        if (iconButton(ctx, name, style, icNone, 0, false))
+        if (iconButton(ctx, name, {.style = ButtonStyle(style)}))
             ++g.clicks;
-        iconButton(ctx, name + " icon", style, icSave, 0, false);
-        iconButton(ctx, name + " disabled", style, icNone, 0, true);
+        iconButton(ctx, name + " icon", {.style = ButtonStyle(style), .icon = icSave});
+        iconButton(ctx, name + " disabled", {.style = ButtonStyle(style), .disabled = true});
         Rect r = nextLayoutRect(ctx, 0, 0);
-        drawButton(ctx, widgetId(ctx, name + " active"), name + " active", r, style, icCheck, false, true);
+        drawButton(ctx, widgetId(ctx, name + " active"), name + " active", r,
+            {.style = ButtonStyle(style), .icon = icCheck, .active = true});
         endRow(ctx);
     }
     beginRow(ctx, rowHeight(ctx), {rowHeight(ctx), rowHeight(ctx), -1});
-    plainIconButton(ctx, widgetId(ctx, "close"), icClose, nextLayoutRect(ctx, 0, 0), "Close", false, false);
-    plainIconButton(ctx, widgetId(ctx, "settings"), icSettings, nextLayoutRect(ctx, 0, 0), "Settings", true, false);
+    plainIconButton(ctx, widgetId(ctx, "close"), nextLayoutRect(ctx, 0, 0), "Close", {.icon = icClose});
+    plainIconButton(
+        ctx, widgetId(ctx, "settings"), nextLayoutRect(ctx, 0, 0), "Settings", {.icon = icSettings, .active = true});
     textBlock(ctx, "Icon-only buttons with tooltips", 0, 0, 1, 0);
     endRow(ctx);
     popLayout(ctx);
@@ -137,7 +139,7 @@ void iconsPage(UiContext& ctx)
         double x = pad + (i % columns) * cell, y = pad + (i / columns) * dp(ctx, 58);
         drawIcon(*ctx.renderer, IconKind(k), {x + (cell - icon) / 2, y, icon, icon}, ink, 1.0);
         uiDrawText(ctx, std::string(iconName(IconKind(k))).substr(2), {x, y + icon + dp(ctx, 2), cell, dp(ctx, 16)},
-            ctx.theme.base[slotTextSecondary], 0.5, smallFontSize(ctx) - dp(ctx, 2), 0);
+            smallFontSize(ctx) - dp(ctx, 2), ctx.theme.base[slotTextSecondary], 0.5, 0);
     }
 }
 
@@ -154,12 +156,13 @@ void formsPage(UiContext& ctx, Gallery& g)
     pushLayout(ctx, {pad, pad, half, ctx.viewHeight - 2 * pad});
     heading(ctx, "Text fields");
     commit(
-        "Description", textInput(ctx, "Description", g.description, "What is it for?", 0, false, false), g.description);
-    commit("Password", textInput(ctx, "Password", g.password, "Password", 0, false, true), g.password);
-    commit("Disabled", textInput(ctx, "Disabled", g.disabled, "", 0, true, false), g.disabled);
+        "Description", textInput(ctx, "Description", g.description, {.placeholder = "What is it for?"}), g.description);
+    commit("Password", textInput(ctx, "Password", g.password, {.placeholder = "Password", .masked = true}), g.password);
+    commit("Disabled", textInput(ctx, "Disabled", g.disabled, {.disabled = true}), g.disabled);
     Rect amountRect = nextLayoutRect(ctx, rowHeight(ctx), dp(ctx, 160));
-    commit(
-        "Amount", textEdit(ctx, widgetId(ctx, "Amount"), g.amount, amountRect, "0.00", false, true, false), g.amount);
+    commit("Amount",
+        textEdit(ctx, widgetId(ctx, "Amount"), g.amount, amountRect, {.placeholder = "0.00", .selectAllOnClick = true}),
+        g.amount);
     heading(ctx, "Progress");
     progressBar(ctx, 0.3, "Uploading 3 of 10");
     progressBar(ctx, 1.0, "Done");
@@ -167,7 +170,7 @@ void formsPage(UiContext& ctx, Gallery& g)
     heading(ctx, "Context menu");
     Rect target = nextLayoutRect(ctx, dp(ctx, 60), 0);
     fillRoundRect(*ctx.renderer, target, cornerRadius(ctx), ctx.theme.base[slotBackgroundDeep]);
-    uiDrawText(ctx, "Right-click here", target, ctx.theme.base[slotTextSecondary], 0.5, 0, 0);
+    uiDrawText(ctx, "Right-click here", target, 0, ctx.theme.base[slotTextSecondary], 0.5, 0);
     if (ctx.buttonsPressed[3] && ctx.popupId == 0 && rectContains(target, ctx.pointerX, ctx.pointerY))
         openContextMenu(ctx, "gallery", ctx.pointerX, ctx.pointerY);
     if (contextMenu(ctx, "gallery", 0)) {
@@ -223,11 +226,11 @@ void dialogsPage(UiContext& ctx, Gallery& g)
     pushLayout(ctx, {pad, pad, ctx.viewWidth - 2 * pad, ctx.viewHeight - 2 * pad});
     heading(ctx, "Windows and dialogs");
     beginRow(ctx, rowHeight(ctx), {-1, -1, -1});
-    if (iconButton(ctx, "Open form", buttonPrimary, icNew, 0, false))
+    if (iconButton(ctx, "Open form", {.style = buttonPrimary, .icon = icNew}))
         openForm(ctx, g);
-    if (iconButton(ctx, "Message", buttonNormal, icInfo, 0, false))
+    if (iconButton(ctx, "Message", {.icon = icInfo}))
         g.message.open = true;
-    if (iconButton(ctx, "Resizable", buttonNormal, icPanelFloat, 0, false))
+    if (iconButton(ctx, "Resizable", {.icon = icPanelFloat}))
         g.resizable.open = true;
     endRow(ctx);
     heading(ctx, "Combo boxes");
@@ -247,29 +250,29 @@ void dialogsPage(UiContext& ctx, Gallery& g)
     comboBox(ctx, widgetId(ctx, "Bottom"), g.bottom, kRepeats, low, false);
     popLayout(ctx);
 
-    if (beginWindow(
-            ctx, "resizable", "Resizable window", g.resizable, dp(ctx, 360), dp(ctx, 260), false, true, true, false)) {
+    if (beginWindow(ctx, "resizable", "Resizable window", g.resizable, dp(ctx, 360), dp(ctx, 260),
+            {.modal = false, .resizable = true, .dimBackdrop = false})) {
         wrappedLabel(ctx, "Drag the title to move this window and the grip at its bottom right to resize it.", 1, 0);
         endWindow(ctx);
     }
     double fh = fitWindowHeight(ctx, g.form, dp(ctx, 520));
-    if (beginWindow(ctx, "form", "New transaction", g.form, dp(ctx, 460), fh, true, true, false, true)) {
+    if (beginWindow(ctx, "form", "New transaction", g.form, dp(ctx, 460), fh)) {
         textBlock(ctx, "Description", 0, 0, 1, 0);
-        TextEditResult r = textInput(ctx, "Description", g.formDescription, "What is it for?", 0, false, false);
+        TextEditResult r = textInput(ctx, "Description", g.formDescription, {.placeholder = "What is it for?"});
         g.formFieldId = ctx.lastWidgetId;
         commit("Description", r, g.formDescription);
         textBlock(ctx, "Amount", 0, 0, 1, 0);
-        commit("Amount", textInput(ctx, "Amount", g.formAmount, "0.00", 0, false, false), g.formAmount);
+        commit("Amount", textInput(ctx, "Amount", g.formAmount, {.placeholder = "0.00"}), g.formAmount);
         textBlock(ctx, "Repeat", 0, 0, 1, 0);
         Rect combo = nextLayoutRect(ctx, rowHeight(ctx), 0);
         comboBox(ctx, widgetId(ctx, "Repeat"), g.repeat, kRepeats, combo, false);
-        checkbox(ctx, "Remind me the day before", g.formReminder, false, true);
+        checkbox(ctx, "Remind me the day before", g.formReminder, {.wrapInRow = true});
         windowFooter(ctx, 0);
         beginRow(ctx, rowHeight(ctx), {-1, dp(ctx, 100), dp(ctx, 100)});
         skipRowCell(ctx);
-        if (iconButton(ctx, "Cancel", buttonNormal, icNone, 0, false))
+        if (iconButton(ctx, "Cancel"))
             g.form.open = false;
-        if (iconButton(ctx, "Save", buttonPrimary, icNone, 0, false)) {
+        if (iconButton(ctx, "Save", {.style = buttonPrimary})) {
             g.form.open = false;
             emit(Json{{"saved", g.formDescription}});
         }
@@ -277,14 +280,14 @@ void dialogsPage(UiContext& ctx, Gallery& g)
         endWindow(ctx);
     }
     if (beginWindow(ctx, "message", "Delete transaction", g.message, dp(ctx, 380),
-            fitWindowHeight(ctx, g.message, dp(ctx, 300)), true, true, false, true)) {
+            fitWindowHeight(ctx, g.message, dp(ctx, 300)))) {
         wrappedLabel(ctx, "Delete \"Groceries\" and every later occurrence? This cannot be undone.", 0, 0);
         windowFooter(ctx, 0);
         beginRow(ctx, rowHeight(ctx), {-1, dp(ctx, 100), dp(ctx, 100)});
         skipRowCell(ctx);
-        if (iconButton(ctx, "Keep", buttonNormal, icNone, 0, false))
+        if (iconButton(ctx, "Keep"))
             g.message.open = false;
-        if (iconButton(ctx, "Delete", buttonDanger, icDelete, 0, false))
+        if (iconButton(ctx, "Delete", {.style = buttonDanger, .icon = icDelete}))
             g.message.open = false;
         endRow(ctx);
         endWindow(ctx);

@@ -47,17 +47,17 @@ void drawFrame(UiContext& ctx, int f, Page& page)
     if (f % 10 == 0)
         openPopup(ctx, widgetId(ctx, "menu"), {0, 0, 10, 10});
     wheelScroll(ctx, widgetId(ctx, "scrollmain"), {0, 0, 300, 300}, 40, 8);
-    uiDrawText(ctx, "Hello", {0, 0, 100, 20}, ctx.theme.base[slotText], 0, 0, 0);
+    uiDrawText(ctx, "Hello", {0, 0, 100, 20}, 0, ctx.theme.base[slotText], 0, 0);
     page.dialog.open = (f / 10) % 2 == 0;
     if (f % 20 == 0)
         page.dialog.focusOnOpen = "Name";
-    if (beginWindow(ctx, "dlg", "Dialog", page.dialog, 400, 300, true, true, false, true)) {
-        textInput(ctx, "Name", page.name, "", 0, false, false);
-        textInput(ctx, "Amount", page.amount, "", 0, false, true);
+    if (beginWindow(ctx, "dlg", "Dialog", page.dialog, 400, 300)) {
+        textInput(ctx, "Name", page.name);
+        textInput(ctx, "Amount", page.amount, {.masked = true});
         std::vector<std::string> items = {"Once", "Weekly", "Monthly"};
         comboBox(ctx, widgetId(ctx, "Repeat"), page.repeat, items, nextLayoutRect(ctx, 32, 0), false);
         windowFooter(ctx, 0);
-        iconButton(ctx, "Save", buttonPrimary, icNone, 0, false);
+        iconButton(ctx, "Save", {.style = buttonPrimary});
         endWindow(ctx);
     }
     if (f % 15 == 0)

@@ -99,8 +99,8 @@ TEST(Layout, CheckboxTooWideOverflowsTheRowFromTheNextFrame)
     auto draw = [&] {
         beginRow(*h.ctx, 26, {120, -1});
         overflow = currentLayout(*h.ctx).overflow;
-        checkbox(*h.ctx, "A label far too wide to fit in its cell of the row", value, false, false);
-        checkbox(*h.ctx, "B", value, false, false);
+        checkbox(*h.ctx, "A label far too wide to fit in its cell of the row", value);
+        checkbox(*h.ctx, "B", value);
         endRow(*h.ctx);
         changed = h.ctx->layoutChanged;
     };

@@ -41,9 +41,10 @@ struct Field {
         h.frame([&] {
             result = editNone;
             for (int i = 0; drawField && i < drawsPerFrame; ++i)
-                if (TextEditResult r = textEdit(*h.ctx, id(), bound, kField, "", disabled, selectAll, masked))
+                if (TextEditResult r = textEdit(*h.ctx, id(), bound, kField,
+                        {.disabled = disabled, .selectAllOnClick = selectAll, .masked = masked}))
                     result = r;
-            textEdit(*h.ctx, widgetId(*h.ctx, "other"), other, kOther, "", false, false, false);
+            textEdit(*h.ctx, widgetId(*h.ctx, "other"), other, kOther);
         });
     }
     void key(uint8_t k, uint8_t mods = 0)
@@ -292,7 +293,7 @@ TEST(TextEdit, EditingFieldConsumesKeysForLaterWidgets)
     f.h.type("q");
     bool seen = true;
     f.h.frame([&] {
-        textEdit(*f.h.ctx, f.id(), f.bound, kField, "", false, false, false);
+        textEdit(*f.h.ctx, f.id(), f.bound, kField);
         seen = keyPressed(*f.h.ctx, letter('q'), 0, false) || !f.h.ctx->typedRunes.empty();
     });
     EXPECT_FALSE(seen);
@@ -375,7 +376,7 @@ TEST(TextMenu, RightPressHiddenFromLaterContextMenuAndPasteWorks)
     f.h.press(3);
     f.h.release(3);
     f.h.frame([&] {
-        textEdit(*f.h.ctx, f.id(), f.bound, kField, "", false, false, false);
+        textEdit(*f.h.ctx, f.id(), f.bound, kField);
         pageSawRight = f.h.ctx->buttonsPressed[3];
     });
     EXPECT_FALSE(pageSawRight);

@@ -64,7 +64,7 @@ TEST(TextInput, WidthZeroFillsTheColumnAtRowHeight)
     std::string bound;
     h.frame([&] {
         pushLayout(*h.ctx, {20, 30, 333, 500});
-        textInput(*h.ctx, "Amount", bound, "", 0, false, false);
+        textInput(*h.ctx, "Amount", bound);
         popLayout(*h.ctx);
     });
     Rect r = h.rectOf("Amount");

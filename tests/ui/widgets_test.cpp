@@ -147,7 +147,7 @@ TEST(Checkbox, StatesAndToggle)
     const Theme& t = h.ctx->theme;
     bool value = true, toggled = false;
     auto draw = [&](bool disabled) {
-        return [&, disabled] { toggled = checkbox(*h.ctx, "Remember", value, disabled, false); };
+        return [&, disabled] { toggled = checkbox(*h.ctx, "Remember", value, {.disabled = disabled}); };
     };
     Rect box{0, 5, 16, 16};  // 26-high row, box centred
     h.move(500, 500);
@@ -179,7 +179,7 @@ TEST(Checkbox, StatesAndToggle)
 }
 
 struct ButtonCase {
-    uint8_t style;
+    ButtonStyle style;
     bool disabled;
     bool active;
     int state;  // 0 normal, 1 hovered, 2 held
@@ -214,12 +214,16 @@ TEST(Button, FillsAndOutlinesByStyleAndState)
         {buttonNormal, false, false, 1, b[slotHover], b[slotTextTertiary]},
         {buttonNormal, false, false, 2, b[slotAccentBackground], b[slotTextTertiary]},
         {buttonNormal, true, false, 0, b[slotBackground], b[slotBorder]},
+        {buttonQuietDanger, false, false, 0, none, none},
+        {buttonQuietDanger, false, false, 1, b[slotDangerBackground], none},
+        {buttonLink, false, false, 1, none, none},
     };
     Rect rect{100, 100, 120, 32};
     for (const ButtonCase& c : cases) {
         UiHarness k;
         auto draw = [&] {
-            drawButton(*k.ctx, widgetId(*k.ctx, "OK"), "OK", rect, c.style, icNone, c.disabled, c.active);
+            drawButton(*k.ctx, widgetId(*k.ctx, "OK"), "OK", rect,
+                {.style = c.style, .disabled = c.disabled, .active = c.active});
         };
         k.move(c.state ? 150 : 10, c.state ? 110 : 10);
         if (c.state == 2)
@@ -263,16 +267,16 @@ TEST(Button, WrapOrEllipsisByHeightAndTrail)
                 ys.push_back(s.rect.y + s.rect.h);
         return ys;
     };
-    h.frame([&] { drawButton(*h.ctx, 1, label, {0, 0, 90, 32}, 0, icNone, false, false); });
+    h.frame([&] { drawButton(*h.ctx, 1, label, {0, 0, 90, 32}); });
     size_t shortQuads = h.shapesOfMode(modeText).size();
-    h.frame([&] { drawButton(*h.ctx, 1, label, {0, 0, 90, 60}, 0, icNone, false, false); });
+    h.frame([&] { drawButton(*h.ctx, 1, label, {0, 0, 90, 60}); });
     size_t tallQuads = h.shapesOfMode(modeText).size();
     EXPECT_LT(shortQuads, tallQuads);  // cut with an ellipsis vs every letter on two lines
     EXPECT_GE(textLines().size(), 2u);
 
     h.click(10, 10);
     bool clicked = false;
-    h.frame([&] { clicked = drawButton(*h.ctx, 2, "", {0, 0, 32, 32}, buttonQuiet, icClose, false, false); });
+    h.frame([&] { clicked = drawButton(*h.ctx, 2, "", {0, 0, 32, 32}, {.style = buttonQuiet, .icon = icClose}); });
     EXPECT_TRUE(clicked);
     EXPECT_EQ(lastAction(), "Button: icClose");
 }
@@ -282,7 +286,7 @@ TEST(Button, IconButtonSizesAndNotesItsColumn)
     UiHarness h;
     Rect got;
     h.recordWidgets();
-    h.frame([&] { iconButton(*h.ctx, "Add", buttonPrimary, icPlus, 0, false); });
+    h.frame([&] { iconButton(*h.ctx, "Add", {.style = buttonPrimary, .icon = icPlus}); });
     got = h.rectOf("Add");
     double natural = uiTextWidth(*h.ctx, "Add", 0, 0) + 24 + 22;
     EXPECT_DOUBLE_EQ(got.w, natural);
@@ -290,7 +294,7 @@ TEST(Button, IconButtonSizesAndNotesItsColumn)
     std::vector<double> noted;
     h.frame([&] {
         beginRow(*h.ctx, 32, {-1, -1});
-        iconButton(*h.ctx, "Add", buttonPrimary, icPlus, 0, false);
+        iconButton(*h.ctx, "Add", {.style = buttonPrimary, .icon = icPlus});
         noted = currentLayout(*h.ctx).measuredWidths;
         endRow(*h.ctx);
     });

@@ -29,7 +29,7 @@ struct Dialog {
 
     void draw(UiContext& ctx)
     {
-        shown = beginWindow(ctx, name, "Settings", st, width, height, modal, true, resizable, true);
+        shown = beginWindow(ctx, name, "Settings", st, width, height, {.modal = modal, .resizable = resizable});
         if (shown) {
             if (body)
                 body();
@@ -167,7 +167,7 @@ TEST(Window, FocusOnOpenEditsWithAllSelected)
     std::string bound = "Groceries";
     int64_t fieldId = 0;
     d.body = [&] {
-        textInput(*h.ctx, "Name", bound, "", 0, false, false);
+        textInput(*h.ctx, "Name", bound);
         fieldId = h.ctx->lastWidgetId;
     };
     d.st.open = true;
@@ -188,7 +188,7 @@ TEST(Window, EscapeThenReopenShowsTheBoundText)
     int64_t fieldId = 0;
     TextEditResult result = editNone;
     d.body = [&] {
-        result = textInput(*h.ctx, "Name", bound, "", 0, false, false);
+        result = textInput(*h.ctx, "Name", bound);
         fieldId = h.ctx->lastWidgetId;
     };
     d.st.open = true;
@@ -217,11 +217,11 @@ TEST(Window, FooterBandAndFitHeight)
     Rect footerButton;
     d.body = [&] {
         for (int i = 0; i < 3; ++i)
-            textInput(*h.ctx, "f" + std::to_string(i), d.name, "", 0, false, false);
+            textInput(*h.ctx, "f" + std::to_string(i), d.name);
         windowFooter(*h.ctx, 0);
         beginRow(*h.ctx, rowHeight(*h.ctx), {-1, 100});
         skipRowCell(*h.ctx);
-        iconButton(*h.ctx, "OK", buttonPrimary, icNone, 0, false);
+        iconButton(*h.ctx, "OK", {.style = buttonPrimary});
         footerButton = h.ctx->lastWidgetRect;
         endRow(*h.ctx);
     };

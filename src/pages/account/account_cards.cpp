@@ -87,15 +87,15 @@ void accountField(AppState& state, std::string_view label, std::string_view id, 
 {
     UiContext& ui = uiOf(state);
     fieldLabel(state, label);
-    textEdit(ui, widgetId(ui, id), text, take(state, rowHeight(ui)), placeholder, false, false, masked);
+    textEdit(ui, widgetId(ui, id), text, take(state, rowHeight(ui)), {.placeholder = placeholder, .masked = masked});
 }
 
-bool accountButton(AppState& state, std::string_view id, std::string_view label, std::string_view style, double widthDp,
+bool accountButton(AppState& state, std::string_view id, std::string_view label, ButtonStyle style, double widthDp,
     bool disabled, std::string_view icon)
 {
     Rect row = take(state, rowHeight(uiOf(state)));
     double w = std::min(row.w, dp(*state.ui, widthDp));
-    return button(state, id, label, {row.x, row.y, w, row.h}, style, icon, disabled);
+    return button(state, id, label, {row.x, row.y, w, row.h}, {.style = style, .icon = icon, .disabled = disabled});
 }
 
 std::string accountLiveText(AppState& state, std::string_view id, const std::string& bound)
@@ -192,9 +192,10 @@ void calendarSyncCard(AppState& state)
             Rect row = take(state, rowHeight(ui));
             double bw = dp(*state.ui, state.compact ? 84 : 104);
             std::string shown = url;
-            textEdit(ui, widgetId(ui, "cs-url"), shown, {row.x, row.y, row.w - bw - dp(*state.ui, 8), row.h}, "", true,
-                true, false);
-            if (button(state, "cs-copy", "Copy", {row.x + row.w - bw, row.y, bw, row.h}, "primary", "copy", false)) {
+            textEdit(ui, widgetId(ui, "cs-url"), shown, {row.x, row.y, row.w - bw - dp(*state.ui, 8), row.h},
+                {.disabled = true, .selectAllOnClick = true});
+            if (button(state, "cs-copy", "Copy", {row.x + row.w - bw, row.y, bw, row.h},
+                    {.style = buttonPrimary, .icon = "copy"})) {
                 if (state.window)
                     setClipboardText(*state.window, url);
                 showSuccess(state, "Feed URL copied");
@@ -217,8 +218,8 @@ void calendarSyncCard(AppState& state)
                 "Anyone with this address can see your transactions, so keep it private. A new address stops the old "
                 "one working.",
                 13, secondary(state));
-            space(state, kSpaceRoomy);
-            if (accountButton(state, "cs-regen", "Generate New URL", "danger", 170, accountBusy(state) || offline))
+            space(state, 10);
+            if (accountButton(state, "cs-regen", "Generate New URL", buttonDanger, 170, accountBusy(state) || offline))
                 showConfirm(state, "Generate a new URL",
                     "Calendars subscribed to the old address stop updating. Generate a new feed URL?", "regen-token",
                     "Generate", "Cancel", false);
@@ -235,8 +236,8 @@ void calendarSyncCard(AppState& state)
         "Save the next months of transactions as an .ics file to import into a calendar on this device (it does not "
         "update by itself).",
         13, secondary(state));
-    space(state, kSpaceBase);
-    if (accountButton(state, "cs-ics", "Save calendar file", "secondary", 190, false, "download"))
+    space(state, 8);
+    if (accountButton(state, "cs-ics", "Save calendar file", buttonNormal, 190, false, "download"))
         openFileDialog(state, fileCalendarExport, {".ics"}, "quenmark.ics", "");
     endAccountCard(state, top, false);
 }
@@ -249,8 +250,8 @@ void importCard(AppState& state)
         "Bring in transactions from a bank or financial export file (.ofx or .qfx, from Quicken and most banks). You "
         "review every line, with duplicates and recurring payments flagged, before anything is saved.",
         13, secondary(state));
-    space(state, kSpaceRoomy);
-    if (accountButton(state, "ac-import", "Import a file", "primary", 150, false, "upload")) {
+    space(state, 10);
+    if (accountButton(state, "ac-import", "Import a file", buttonPrimary, 150, false, "upload")) {
         restartFinishedImport(state);
         openFileDialog(state, fileImport, {".ofx", ".qfx"}, "", "");
     }
@@ -282,8 +283,8 @@ void deviceCard(AppState& state)
     double top = beginAccountCard(state, "This device");
     if (checkField(state, "Check for updates when the app starts", state.settings.checkUpdates, false))
         saveSettings(state);
-    space(state, kSpaceTight);
-    if (accountButton(state, "ac-checkupd", "Check for updates now", "secondary", 190, false, "download"))
+    space(state, 4);
+    if (accountButton(state, "ac-checkupd", "Check for updates now", buttonNormal, 190, false, "download"))
         checkForUpdates(state, false);
     space(state, kSpaceSmall);
     if (checkField(state, "Offer to send a crash report when the app does not close normally",
@@ -293,8 +294,8 @@ void deviceCard(AppState& state)
     accountParagraph(
         state, "Version " + appVersionText() + " \u00b7 The budget is kept in " + configDir(), 13, secondary(state));
     if (isSignedIn(state)) {
-        space(state, kSpaceRoomy);
-        if (accountButton(state, "ac-logout", "Log out", "secondary", 110, false, "logout"))
+        space(state, 10);
+        if (accountButton(state, "ac-logout", "Log out", buttonNormal, 110, false, "logout"))
             showConfirm(state, "Log out",
                 "Log out of " + state.session.email + "? The budget stays on this device until you sign in again.",
                 "logout", "Log out", "Cancel", false);
@@ -315,13 +316,13 @@ void legalCard(AppState& state)
         space(state, kSpaceTight);
         accountParagraph(state, accepted, 13, secondary(state));
     }
-    space(state, kSpaceRoomy);
+    space(state, 10);
     double size = dp(*state.ui, 13);
     auto [terms, privacy] = buttonPair(state, measureText(state, "Terms of Use", size, 600) + dp(*state.ui, 28),
         measureText(state, "Privacy Policy", size, 600) + dp(*state.ui, 28));
-    if (button(state, "ac-terms", "Terms of Use", terms, "secondary", "", false))
+    if (button(state, "ac-terms", "Terms of Use", terms))
         openHelpAnchor(state, "terms");
-    if (button(state, "ac-privacy", "Privacy Policy", privacy, "secondary", "", false))
+    if (button(state, "ac-privacy", "Privacy Policy", privacy))
         openHelpAnchor(state, "privacy");
     endAccountCard(state, top, false);
 }
@@ -338,7 +339,7 @@ void deleteAccountCard(AppState& state)
     accountField(state, "Type DELETE to confirm", "ac-delete", page.deleteConfirmation, "", false);
     space(state, kSpaceRoomy);
     bool armed = accountLiveText(state, "ac-delete", page.deleteConfirmation) == "DELETE";
-    if (accountButton(state, "ac-delete-btn", "Delete Account", "danger", 150, accountBusy(state) || !armed))
+    if (accountButton(state, "ac-delete-btn", "Delete Account", buttonDanger, 150, accountBusy(state) || !armed))
         showConfirm(state, "Delete your account",
             "Delete the account " + state.session.email + " and everything in it on " + std::string(serviceLabel)
                 + "? The account's budget on this device is removed too.",
@@ -354,11 +355,11 @@ void yourAccountCard(AppState& state)
         "This budget lives on this device only. A free " + std::string(serviceLabel)
             + " account keeps it safe, syncs it to your other devices and the web, and adds the calendar feed.",
         13, secondary(state));
-    space(state, kSpaceRoomy);
+    space(state, 10);
     auto [signIn, signUp] = buttonPair(state, dp(*state.ui, 110), dp(*state.ui, 190));
-    if (button(state, "ac-signin", "Sign in", signIn, "primary", "", false))
+    if (button(state, "ac-signin", "Sign in", signIn, {.style = buttonPrimary}))
         openWelcomePage(state, welcomeSignIn);
-    if (button(state, "ac-signup", "Create a free account", signUp, "secondary", "", false))
+    if (button(state, "ac-signup", "Create a free account", signUp))
         openWelcomePage(state, welcomeSignUp);
     endAccountCard(state, top, false);
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/app_state.h"
+#include "ui/button.h"
 
 namespace qm {
 
@@ -18,7 +19,7 @@ Rect accountRow(AppState& state, double h);
 void accountField(AppState& state, std::string_view label, std::string_view id, std::string& text,
     std::string_view placeholder, bool masked);
 // A row of the standard height with one button of `widthDp` at its left.
-bool accountButton(AppState& state, std::string_view id, std::string_view label, std::string_view style, double widthDp,
+bool accountButton(AppState& state, std::string_view id, std::string_view label, ButtonStyle style, double widthDp,
     bool disabled, std::string_view icon = "");
 // What the field shows now, typed but perhaps not yet written back: the
 // buttons that depend on it must not wait for the field to lose focus.

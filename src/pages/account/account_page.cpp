@@ -43,8 +43,8 @@ void profileCard(AppState& state)
     accountField(state, "First name", "ac-first", page.firstName, "", false);
     space(state, kSpaceSmall);
     accountField(state, "Last name", "ac-last", page.lastName, "", false);
-    space(state, kSpaceRoomy);
-    if (accountButton(state, "ac-savename", "Save Name", "primary", 120, accountBusy(state)))
+    space(state, 10);
+    if (accountButton(state, "ac-savename", "Save Name", buttonPrimary, 120, accountBusy(state)))
         queueAccountRequest(state, akProfile,
             {{"first_name", std::string(trimAsciiBlanks(page.firstName))},
                 {"last_name", std::string(trimAsciiBlanks(page.lastName))}});
@@ -63,8 +63,8 @@ void emailCard(AppState& state)
         accountParagraph(state, "Verification email sent to " + pending + ". Check that inbox to complete the change.",
             13, uiOf(state).theme.base[slotTextSecondary]);
     }
-    space(state, kSpaceRoomy);
-    if (accountButton(state, "ac-saveemail", "Update Email", "primary", 130, accountBusy(state)))
+    space(state, 10);
+    if (accountButton(state, "ac-saveemail", "Update Email", buttonPrimary, 130, accountBusy(state)))
         queueAccountRequest(state, akEmail, {{"email", std::string(trimAsciiBlanks(page.email))}});
     drawRequestStatus(state, bit(akEmail));
     endAccountCard(state, top, false);
@@ -79,8 +79,8 @@ void passwordCard(AppState& state)
     accountField(state, "New password", "ac-newpw", page.newPassword, "At least 8 characters", true);
     space(state, kSpaceSmall);
     accountField(state, "Confirm new password", "ac-confpw", page.confirmPassword, "", true);
-    space(state, kSpaceRoomy);
-    if (accountButton(state, "ac-savepw", "Update Password", "primary", 150, accountBusy(state))) {
+    space(state, 10);
+    if (accountButton(state, "ac-savepw", "Update Password", buttonPrimary, 150, accountBusy(state))) {
         if (page.newPassword != page.confirmPassword)
             showError(state, "The new passwords do not match.");
         else if (page.newPassword.size() < 8)

@@ -115,12 +115,13 @@ void drawPhotoBlock(AppState& state)
     Rect buttons = nextLayoutRect(ui, rowHeight(ui), 0);
     currentLayout(ui).cursorY -= spacing(ui);
     bool busy = accountBusy(state);
-    if (button(state, "ac-photo", "Upload photo", {buttons.x, buttons.y, dp(*state.ui, 124), buttons.h}, "secondary",
-            "", busy))
+    if (button(state, "ac-photo", "Upload photo", {buttons.x, buttons.y, dp(*state.ui, 124), buttons.h},
+            {.disabled = busy}))
         openFileDialog(state, fileProfilePhoto, {".png", ".jpg", ".jpeg", ".webp", ".gif"}, "", "");
     if (!state.store->budget->user.avatar.empty()
         && button(state, "ac-photo-rm", "Remove photo",
-            {buttons.x + dp(*state.ui, 132), buttons.y, dp(*state.ui, 120), buttons.h}, "ghost", "", busy))
+            {buttons.x + dp(*state.ui, 132), buttons.y, dp(*state.ui, 120), buttons.h},
+            {.style = buttonQuiet, .disabled = busy}))
         queueAccountRequest(state, akAvatarDelete, {});
     space(state, kSpaceSmall);
     accountParagraph(state,

@@ -57,7 +57,8 @@ void codeField(AppState& state, std::string_view label, std::string_view id, std
 {
     UiContext& ui = uiOf(state);
     fieldLabel(state, label);
-    textEdit(ui, widgetId(ui, id), code, take(state, rowHeight(ui)), "6-digit code", false, true, false, true);
+    textEdit(ui, widgetId(ui, id), code, take(state, rowHeight(ui)),
+        {.placeholder = "6-digit code", .selectAllOnClick = true, .selectOnClickFocus = true});
 }
 
 void enabledView(AppState& state, AccountPageState& page)
@@ -75,7 +76,7 @@ void enabledView(AppState& state, AccountPageState& page)
     codeField(state, "Enter a code to disable 2FA", "ac-2fa-off", page.twoFactorCode);
     space(state, kSpaceRoomy);
     std::string code = validCode(accountLiveText(state, "ac-2fa-off", page.twoFactorCode));
-    if (accountButton(state, "ac-2fa-disable", "Disable 2FA", "danger", 130, accountBusy(state) || code.empty()))
+    if (accountButton(state, "ac-2fa-disable", "Disable 2FA", buttonDanger, 130, accountBusy(state) || code.empty()))
         queueAccountRequest(state, akTwoFactorDisable, {{"code", code}});
     drawRequestStatus(state, bit(akTwoFactorDisable));
 }
@@ -112,11 +113,10 @@ void setupView(AppState& state, AccountPageState& page)
     space(state, kSpaceRoomy);
     Rect row = take(state, rowHeight(ui));
     std::string code = validCode(accountLiveText(state, "ac-2fa-code", page.twoFactorCode));
-    if (button(state, "ac-2fa-verify", "Verify and enable", {row.x, row.y, dp(*state.ui, 160), row.h}, "primary", "",
-            accountBusy(state) || code.empty()))
+    if (button(state, "ac-2fa-verify", "Verify and enable", {row.x, row.y, dp(*state.ui, 160), row.h},
+            {.style = buttonPrimary, .disabled = accountBusy(state) || code.empty()}))
         queueAccountRequest(state, akTwoFactorEnable, {{"code", code}});
-    if (button(state, "ac-2fa-cancel", "Cancel", {row.x + dp(*state.ui, 168), row.y, dp(*state.ui, 90), row.h},
-            "secondary", "", false))
+    if (button(state, "ac-2fa-cancel", "Cancel", {row.x + dp(*state.ui, 168), row.y, dp(*state.ui, 90), row.h}))
         page.twoFactorSetupShown = false;
     drawRequestStatus(state, bit(akTwoFactorEnable));
 }
@@ -125,8 +125,8 @@ void offerView(AppState& state)
 {
     accountParagraph(state, "Enhance your account security by enabling two-factor authentication.", 13,
         uiOf(state).theme.base[slotText]);
-    space(state, kSpaceRoomy);
-    if (accountButton(state, "ac-2fa-setup", "Set Up 2FA", "primary", 120, accountBusy(state) || !state.online))
+    space(state, 10);
+    if (accountButton(state, "ac-2fa-setup", "Set Up 2FA", buttonPrimary, 120, accountBusy(state) || !state.online))
         queueAccountRequest(state, akTwoFactorSetup, {});
     drawRequestStatus(state, bit(akTwoFactorSetup));
 }

@@ -47,7 +47,7 @@ void drawOfxExportSection(AppState& state)
     addSpace(ui, dp(*state.ui, 10));
     Rect row = nextLayoutRect(ui, rowHeight(ui), 0);
     Rect b{row.x, row.y, std::min(dp(*state.ui, 170), row.w), row.h};
-    if (button(state, "ie-download", "Download OFX", b, "primary", "download", false))
+    if (button(state, "ie-download", "Download OFX", b, {.style = buttonPrimary, .icon = "download"}))
         openFileDialog(state, fileOfxExport, {".ofx"}, "budget-" + formatIso(state.ofxFrom) + ".ofx", "");
 }
 

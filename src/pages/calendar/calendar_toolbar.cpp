@@ -103,7 +103,7 @@ void drawPeriodNavigation(AppState& state, const ToolbarLayout& at)
 {
     UiContext& ui = *state.ui;
     const Theme& t = ui.theme;
-    if (iconOnlyButton(state, "tb-prev", "chevron_left", at.prev, "Previous", false, false))
+    if (iconOnlyButton(state, "tb-prev", "chevron_left", at.prev, {.tooltip = "Previous"}))
         shiftCalendar(state, -1);
     InteractResult res = interact(ui, widgetId(ui, "tb-month"), at.title, 1);
     if (res.hovered) {
@@ -119,9 +119,9 @@ void drawPeriodNavigation(AppState& state, const ToolbarLayout& at)
             openMonthPicker(state, at.title);
     }
     drawMonthPicker(state, at.title);
-    if (iconOnlyButton(state, "tb-next", "chevron_right", at.next, "Next", false, false))
+    if (iconOnlyButton(state, "tb-next", "chevron_right", at.next, {.tooltip = "Next"}))
         shiftCalendar(state, 1);
-    if (button(state, "tb-today", "Today", at.today, "secondary", "", false, dp(*state.ui, 12.5))) {
+    if (button(state, "tb-today", "Today", at.today, {.fontSize = dp(*state.ui, 12.5)})) {
         goToToday(state);
         selectDay(state, state.todayDate.year, state.todayDate.month, state.todayDate.day);
     }
@@ -170,9 +170,9 @@ void drawSearchField(AppState& state, const Rect& field)
     // tells that the field had it.
     bool wasFocused = edit->editing;
     bool pressedHere = ui.buttonsPressed[1] && mouseIn(ui, field) && !cleared.hovered;
-    double trailing = dp(ui, kFieldIconDp);
-    std::string hint = elideText(state, kSearchPlaceholder, field.w - dp(ui, 12) - trailing, fontSize(ui), 400);
-    TextEditResult res = textEdit(ui, fieldId, text, field, hint, false, false, false, false, trailing);
+    double trailing = dp(kFieldIconDp);
+    std::string hint = elideText(state, kSearchPlaceholder, field.w - 12 * ui.scale - trailing, fontSize(ui), 400);
+    TextEditResult res = textEdit(ui, fieldId, text, field, {.placeholder = hint, .trailing = trailing});
     if (res == editFocusLost) {
         setSearchPopup(state, text, field);
     } else if (res == editEscape) {
@@ -405,7 +405,7 @@ void drawCalendarToolbar(AppState& state, const Rect& rect)
     fillRect(r, {rect.x, rect.y + rect.h - line, rect.w, line}, t.base[slotShadeStrong]);
     ToolbarLayout at = toolbarLayout(state, rect);
 
-    if (button(state, "tb-add", "Add", at.add, "primary", "add", false)) {
+    if (button(state, "tb-add", "Add", at.add, {.style = buttonPrimary, .icon = "add"})) {
         Date day = state.focusedDayValid ? state.focusedDay : state.todayDate;
         openAddTransaction(state, txExpense, day);
     }
@@ -477,7 +477,7 @@ void drawSearchPopover(AppState& state, const Rect& anchor)
     size_t k = hits.rows.size();
     double height = double(std::max<size_t>(k, 1)) * kRowDp + 12 + 26;
     double width = std::max(dp(*state.ui, 360), anchor.w);
-    Rect panel = placePopover(state, anchor, width, dp(*state.ui, height), false, false);
+    Rect panel = placePopover(state, anchor, width, dp(*state.ui, height));
     int32_t layer = beginPopover(state, panel);
     keepPopupOpenOver(ui, anchor);  // a click on the field or its clear button acts
     double pad = dp(*state.ui, kSpaceBase);

@@ -209,13 +209,12 @@ void drawDaySheet(AppState& state, const Rect& rect, Date day)
     double cardGap = dp(*state.ui, 8), cardH = dp(*state.ui, 62);
     double cardW = std::max(0.0, (rect.w - 2 * pad - 2 * cardGap) / 3);
     auto card = [&](int i) { return Rect{x0 + i * (cardW + cardGap), y, cardW, cardH}; };
-    infoCard(state, card(0), "Opening", formatMoney(row.startBalance), amountColor(state, row.startBalance, 0), false,
-        false);
+    infoCard(state, card(0), "Opening", formatMoney(row.startBalance), amountColor(state, row.startBalance, 0));
     Color netInk = row.net > 0 ? t.base[slotSuccess] : row.net < 0 ? t.base[slotDanger] : t.base[slotText];
-    infoCard(state, card(1), "Net", formatMoneySigned(row.net), netInk, false, false);
+    infoCard(state, card(1), "Net", formatMoneySigned(row.net), netInk);
     std::string closing = formatMoney(row.balance);
     infoCard(state, card(2), "Closing", row.anchored ? "*" + closing : closing, amountColor(state, row.balance, 0),
-        true, false);
+        {.highlighted = true});
     y += cardH + pad;
 
     if (row.entries.empty()) {

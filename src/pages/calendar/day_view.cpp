@@ -84,7 +84,8 @@ void drawDayView(AppState& state, const Rect& rect)
         t.base[slotText], 0, 700);
     double addWidth = measureText(state, "Add transaction", dp(*state.ui, 13), 600) + dp(*state.ui, 44);
     if (button(state, "dv-add", "Add transaction",
-            {x0 + cw - addWidth, y + dp(*state.ui, 12), addWidth, dp(*state.ui, 34)}, "primary", "add", false))
+            {x0 + cw - addWidth, y + dp(*state.ui, 12), addWidth, dp(*state.ui, 34)},
+            {.style = buttonPrimary, .icon = "add"}))
         openAddTransaction(state, 0, day);
 
     // The four figure cards.
@@ -92,17 +93,16 @@ void drawDayView(AppState& state, const Rect& rect)
     double gap = dp(*state.ui, kSpaceLarge);
     double cardWidth = (cw - 3 * gap) / 4, cardHeight = dp(*state.ui, 64);
     auto card = [&](int i) { return Rect{x0 + i * (cardWidth + gap), y, cardWidth, cardHeight}; };
-    infoCard(state, card(0), "Opening", formatMoney(row.startBalance), amountColor(state, row.startBalance, 0), false,
-        false);
+    infoCard(state, card(0), "Opening", formatMoney(row.startBalance), amountColor(state, row.startBalance, 0));
     // Appended: GCC 12 misreads a short literal + a temporary string.
     std::string income(1, '+'), expense = "\u2212";
     income += formatMoney(row.income);
     expense += formatMoney(row.expense);
-    infoCard(state, card(1), "Income", income, t.base[slotSuccess], false, false);
-    infoCard(state, card(2), "Expenses", expense, t.base[slotDanger], false, false);
+    infoCard(state, card(1), "Income", income, t.base[slotSuccess]);
+    infoCard(state, card(2), "Expenses", expense, t.base[slotDanger]);
     std::string closing = formatMoney(row.balance);
     infoCard(state, card(3), "Closing balance", row.anchored ? "*" + closing : closing,
-        amountColor(state, row.balance, 0), true, false);
+        amountColor(state, row.balance, 0), {.highlighted = true});
 
     // The table.
     y += dp(*state.ui, 80);
@@ -150,7 +150,7 @@ void drawDayView(AppState& state, const Rect& rect)
         if (pasteReady
             && button(state, "dv-paste", "Paste " + state.calendarPage->clipboard.transaction.description,
                 {x0 + cw - dp(*state.ui, 14 + 200), rowTop + dp(*state.ui, 10), dp(*state.ui, 200), dp(*state.ui, 28)},
-                "link", "paste", false))
+                {.style = buttonLink, .icon = "paste"}))
             pasteOnDay(state, day);
     }
     if (ui.buttonsPressed[3] && ui.popupId == 0 && hitTest(ui, frame, ui.pointerX, ui.pointerY)) {

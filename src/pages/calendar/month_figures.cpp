@@ -115,18 +115,18 @@ void drawMonthFiguresPanel(AppState& state, const Rect& anchor)
 
     double width = std::min(ui.viewWidth - dp(*state.ui, 16), dp(*state.ui, 360));
     double row = dp(*state.ui, 24);
-    Rect panel = placePopover(state, anchor, width, 9 * row + dp(*state.ui, 44 + 22 + 120 + 16), false, false);
+    Rect panel = placePopover(state, anchor, width, 9 * row + dp(*state.ui, 44 + 22 + 120 + 16));
     int32_t layer = beginPopover(state, panel);
     double pad = dp(*state.ui, 14);
     double x = panel.x + pad, w = panel.w - 2 * pad, y = panel.y + dp(*state.ui, 10);
 
     double b = dp(*state.ui, 28);
     std::shared_ptr<PopupState> shown = popupState(ui, popup);
-    if (iconOnlyButton(state, "bal-prev", "chevron_left", {x, y, b, b}, "Previous month", false, false)) {
+    if (iconOnlyButton(state, "bal-prev", "chevron_left", {x, y, b, b}, {.tooltip = "Previous month"})) {
         shown->shownMonth = monthIndex(addMonths(first, -1));
         state.redrawRequested = true;
     }
-    if (iconOnlyButton(state, "bal-next", "chevron_right", {x + w - b, y, b, b}, "Next month", false, false)) {
+    if (iconOnlyButton(state, "bal-next", "chevron_right", {x + w - b, y, b, b}, {.tooltip = "Next month"})) {
         shown->shownMonth = monthIndex(addMonths(first, 1));
         state.redrawRequested = true;
     }

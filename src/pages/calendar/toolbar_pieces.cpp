@@ -143,7 +143,7 @@ void drawAccountSwitcher(AppState& state, const Rect& anchor)
     SwitcherDraw d;
     d.theme = &ui.theme;
     double height = double(accounts.size() + 1) * kRowDp + 30 + 44;
-    d.panel = placePopover(state, anchor, dp(*state.ui, 300), dp(*state.ui, height), false, false);
+    d.panel = placePopover(state, anchor, dp(*state.ui, 300), dp(*state.ui, height));
     int32_t layer = beginPopover(state, d.panel);
     double x = d.panel.x;
     sectionCaption(
@@ -169,7 +169,7 @@ void drawAccountSwitcher(AppState& state, const Rect& anchor)
     drawDivider(state, d.panel.x, d.panel.x + d.panel.w, y, d.theme->base[slotBorder]);
     y += dp(*state.ui, 8);
     if (button(state, "acc-manage", "Manage accounts\u2026",
-            {x + dp(*state.ui, 10), y, dp(*state.ui, 160), dp(*state.ui, 30)}, "link", "", false)) {
+            {x + dp(*state.ui, 10), y, dp(*state.ui, 160), dp(*state.ui, 30)}, {.style = buttonLink})) {
         closePopup(ui);
         openManageAccounts(state);
     }
@@ -210,13 +210,13 @@ void drawMonthPicker(AppState& state, const Rect& anchor)
         state.redrawRequested = true;
     };
 
-    Rect panel = placePopover(state, anchor, dp(*state.ui, 280), dp(*state.ui, 174), false, false);
+    Rect panel = placePopover(state, anchor, dp(*state.ui, 280), dp(*state.ui, 174));
     int32_t layer = beginPopover(state, panel);
     double x = panel.x + dp(*state.ui, 12), w = panel.w - dp(*state.ui, 24), y = panel.y + dp(*state.ui, 12);
     double b = dp(*state.ui, 28);
-    if (iconOnlyButton(state, "mp-prev", "chevron_left", {x, y, b, b}, "Previous year", false, false))
+    if (iconOnlyButton(state, "mp-prev", "chevron_left", {x, y, b, b}, {.tooltip = "Previous year"}))
         keepYear(year - 1);
-    if (iconOnlyButton(state, "mp-next", "chevron_right", {x + w - b, y, b, b}, "Next year", false, false))
+    if (iconOnlyButton(state, "mp-next", "chevron_right", {x + w - b, y, b, b}, {.tooltip = "Next year"}))
         keepYear(year + 1);
     drawText(state, std::to_string(year), {x + b, y, w - 2 * b, b}, dp(*state.ui, 14), t.base[slotText], 0.5, 700);
 

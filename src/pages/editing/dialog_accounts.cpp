@@ -138,7 +138,7 @@ void editRow(AppState& state, const Rect& row, const Columns& c)
     AccountDialogState& d = editDialogs(state).accounts;
     double h = rowHeight(ui);
     bool enter = textEdit(ui, widgetId(ui, "acc-edit-name"), d.editName, centredInRow(row, c.name, c.nameWidth, h),
-                     "Name", false, false, false)
+                     {.placeholder = "Name"})
         == editEnter;
     std::vector<std::string> labels(kTypeLabels.begin(), kTypeLabels.end());
     bool narrow = c.typeWidth == 0;
@@ -146,10 +146,10 @@ void editRow(AppState& state, const Rect& row, const Columns& c)
                        : centredInRow(row, c.type, c.typeWidth, h);
     comboBox(ui, widgetId(ui, "acc-edit-type"), d.editTypeIndex, labels, type, false);
     // Save and Cancel: in the balance column, or in the buttons' on a narrow row.
-    double buttons = narrow ? c.buttons - dp(ui, 4) : c.balance + dp(ui, 4);
-    double width = narrow ? dp(ui, 54) : dp(ui, 60), step = narrow ? dp(ui, 58) : dp(ui, 66);
-    bool save = button(state, "acc-edit-save", "Save", centredInRow(row, buttons, width, h), "primary", "", false);
-    if (button(state, "acc-edit-cancel", "Cancel", centredInRow(row, buttons + step, width, h), "secondary", "", false))
+    double buttons = narrow ? c.buttons - dp(4) : c.balance + dp(4);
+    double width = narrow ? dp(54) : dp(60), step = narrow ? dp(58) : dp(66);
+    bool save = button(state, "acc-edit-save", "Save", centredInRow(row, buttons, width, h), {.style = buttonPrimary});
+    if (button(state, "acc-edit-cancel", "Cancel", centredInRow(row, buttons + step, width, h)))
         d.selectedId = 0;
     if (enter || save)
         updateAccountFromDialog(state);
@@ -166,8 +166,8 @@ void accountRow(AppState& state, const Account& a, bool isDefault, const Rect& r
 
     fillRect(*state.renderer, {row.x, row.y, row.w, std::max(1.0, dp(ui, 1))}, t.base[slotShadeStrong]);
     if (iconOnlyButton(state, "acc-star-" + id, isDefault ? "star" : "star_border",
-            centredInRow(row, row.x + dp(ui, 14), dp(ui, 28), dp(ui, 28)), "Make this the default account", false,
-            false, t.base[isDefault ? slotWarning : slotTextTertiary]))
+            centredInRow(row, row.x + dp(14), dp(28), dp(28)),
+            {.tooltip = "Make this the default account", .tint = t.base[isDefault ? slotWarning : slotTextTertiary]}))
         toggleDefault(state, a);
 
     if (a.id == d.selectedId) {
@@ -186,11 +186,11 @@ void accountRow(AppState& state, const Account& a, bool isDefault, const Rect& r
     // Enter commits a balance as leaving the field does.
     if (edited == editFocusLost || edited == editEnter)
         d.balancesEdited = true;
-    double bh = dp(ui, 28);
-    if (button(state, "acc-edit-" + id, "Edit", centredInRow(row, c.buttons, dp(ui, 50), bh), "ghost", "", false))
+    double bh = dp(28);
+    if (button(state, "acc-edit-" + id, "Edit", centredInRow(row, c.buttons, dp(50), bh), {.style = buttonQuiet}))
         startEditing(state, a);
-    if (button(state, "acc-del-" + id, "Delete", centredInRow(row, row.x + row.w - dp(ui, 58), dp(ui, 58), bh),
-            "ghost-danger", "", false))
+    if (button(state, "acc-del-" + id, "Delete", centredInRow(row, row.x + row.w - dp(58), dp(58), bh),
+            {.style = buttonQuietDanger}))
         askToDelete(state, a);
 }
 
@@ -314,9 +314,10 @@ void drawManageAccountsDialog(AppState& state)
     footerNote(state, d.errorText, ui.theme.base[slotDanger], 0, dp(ui, 250));
     beginRow(ui, h, {-1, dp(ui, 96), dp(ui, 130)});
     textBlock(ui, "", 0, 0, 0, 0);
-    if (flowButton(state, "acc-done", "Done", "secondary", "", 0, false))
+    if (flowButton(state, "acc-done", "Done"))
         window.open = false;
-    bool saveBalances = flowButton(state, "acc-savebal", "Save balances", "primary", "", 0, !d.balancesEdited);
+    bool saveBalances =
+        flowButton(state, "acc-savebal", "Save balances", {.style = buttonPrimary, .disabled = !d.balancesEdited});
     endRow(ui);
     endEditDialog(state);
     if (add)

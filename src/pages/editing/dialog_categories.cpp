@@ -114,15 +114,14 @@ void displayRow(AppState& state, const Category& c, int32_t count, const Rect& r
         t.base[slotTextTertiary], 1, 400);
 
     std::string id = std::to_string(c.id);
-    double bh = dp(ui, 28), right = row.x + row.w;
-    if (button(state, "cat-edit-" + id, "Edit", centredInRow(row, right - dp(ui, 180), dp(ui, 54), bh), "ghost", "",
-            false))
+    double bh = dp(28), right = row.x + row.w;
+    if (button(state, "cat-edit-" + id, "Edit", centredInRow(row, right - dp(180), dp(54), bh), {.style = buttonQuiet}))
         startEditing(state, c);
-    if (button(state, "cat-hide-" + id, c.hidden ? "Show" : "Hide",
-            centredInRow(row, right - dp(ui, 122), dp(ui, 54), bh), "ghost", "", false))
+    if (button(state, "cat-hide-" + id, c.hidden ? "Show" : "Hide", centredInRow(row, right - dp(122), dp(54), bh),
+            {.style = buttonQuiet}))
         toggleHidden(state, c);
-    if (button(state, "cat-del-" + id, "Delete", centredInRow(row, right - dp(ui, 64), dp(ui, 64), bh), "ghost-danger",
-            "", false))
+    if (button(state, "cat-del-" + id, "Delete", centredInRow(row, right - dp(64), dp(64), bh),
+            {.style = buttonQuietDanger}))
         askToDelete(state, c, count);
 }
 
@@ -131,17 +130,15 @@ void editRow(AppState& state, const Rect& row)
     UiContext& ui = *state.ui;
     CategoryDialogState& d = editDialogs(state).categories;
     double h = rowHeight(ui), right = row.x + row.w;
-    Rect name = centredInRow(row, row.x + dp(ui, 4), 0.4 * row.w, h);
-    bool enter =
-        textEdit(ui, widgetId(ui, "cat-edit-name"), d.editName, name, "Name", false, false, false) == editEnter;
+    Rect name = centredInRow(row, row.x + dp(4), 0.4 * row.w, h);
+    bool enter = textEdit(ui, widgetId(ui, "cat-edit-name"), d.editName, name, {.placeholder = "Name"}) == editEnter;
     // The picker stops short of Save, which a narrow row would put over it.
     double pickerX = name.x + name.w + dp(ui, 8);
     double pickerWidth = std::max(0.0, std::min(dp(ui, 150), right - dp(ui, 150) - dp(ui, 8) - pickerX));
     iconPicker(state, "cat-edit-icon", d.editIconId, d.selectedId, centredInRow(row, pickerX, pickerWidth, h));
-    bool save = button(
-        state, "cat-edit-save", "Save", centredInRow(row, right - dp(ui, 150), dp(ui, 70), h), "primary", "", false);
-    if (button(state, "cat-edit-cancel", "Cancel", centredInRow(row, right - dp(ui, 74), dp(ui, 74), h), "secondary",
-            "", false))
+    bool save =
+        button(state, "cat-edit-save", "Save", centredInRow(row, right - dp(150), dp(70), h), {.style = buttonPrimary});
+    if (button(state, "cat-edit-cancel", "Cancel", centredInRow(row, right - dp(74), dp(74), h)))
         d.selectedId = 0;
     drawColorField(state, "cat-edit-color", d.editColor, nextLayoutRect(ui, h, 0));
     addSpace(ui, dp(ui, 6));
@@ -186,8 +183,8 @@ bool drawColorField(AppState& state, std::string_view id, std::string& color, co
     // Compared with a little slack, so that a width of exactly 306 dp keeps
     // its box whatever the scale's rounding.
     if (boxWidth >= dp(*state.ui, 60) - 1e-6) {
-        TextEditResult res = textEdit(
-            ui, widgetId(ui, prefix + "-hex"), color, {boxX, rect.y, boxWidth, rect.h}, "#RRGGBB", false, true, false);
+        TextEditResult res = textEdit(ui, widgetId(ui, prefix + "-hex"), color, {boxX, rect.y, boxWidth, rect.h},
+            {.placeholder = "#RRGGBB", .selectAllOnClick = true});
         changed = changed || res == editFocusLost || res == editEnter;
     }
     return changed;
@@ -267,7 +264,7 @@ void drawManageCategoriesDialog(AppState& state)
     footerNote(state, state.categoriesError, ui.theme.base[slotDanger], 0, dp(ui, 108));
     beginRow(ui, h, {-1, dp(ui, 96)});
     textBlock(ui, "", 0, 0, 0, 0);
-    if (flowButton(state, "cat-done", "Done", "primary", "", 0, false))
+    if (flowButton(state, "cat-done", "Done", {.style = buttonPrimary}))
         window.open = false;
     endRow(ui);
     endEditDialog(state);

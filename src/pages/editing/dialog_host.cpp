@@ -114,7 +114,7 @@ bool beginEditDialog(AppState& state, std::string_view windowId, std::string_vie
     double needed = fitWindowHeight(ui, window, std::numeric_limits<double>::infinity());
     if (growToContent && std::isfinite(needed))
         height = std::max(height, needed);
-    return beginWindow(ui, windowId, title, window, size.width, height, true, true, false, true);
+    return beginWindow(ui, windowId, title, window, size.width, height);
 }
 
 void dialogHeadline(AppState& state, std::string_view text)
@@ -145,9 +145,9 @@ bool dialogFooter(AppState& state, WindowState& window, std::string_view cancelI
     double button = dp(*state.ui, 96);
     beginRow(ui, rowHeight(ui), {-1, button, button});
     textBlock(ui, "", 0, 0, 0, 0);
-    if (flowButton(state, cancelId, "Cancel", "secondary", "", 0, false))
+    if (flowButton(state, cancelId, "Cancel"))
         window.open = false;
-    bool clicked = flowButton(state, mainId, mainLabel, "primary", "", 0, mainDisabled);
+    bool clicked = flowButton(state, mainId, mainLabel, {.style = buttonPrimary, .disabled = mainDisabled});
     endRow(ui);
     return clicked;
 }

@@ -92,11 +92,11 @@ void drawDeleteRecurringDialog(AppState& state)
     UiContext& ui = *state.ui;
     wrappedLabel(ui, "How would you like to delete this recurring transaction?", 0, 0);
     addSpace(ui, dp(*state.ui, 10));
-    bool one = flowButton(state, "ra-one", "Delete This Occurrence", "danger", "", 0, false);
+    bool one = flowButton(state, "ra-one", "Delete This Occurrence", {.style = buttonDanger});
     addSpace(ui, dp(*state.ui, 6));
-    bool all = flowButton(state, "ra-all", "Delete All Occurrences", "danger", "", 0, false);
+    bool all = flowButton(state, "ra-all", "Delete All Occurrences", {.style = buttonDanger});
     addSpace(ui, dp(*state.ui, 6));
-    if (flowButton(state, "ra-cancel", "Cancel", "secondary", "", 0, false))
+    if (flowButton(state, "ra-cancel", "Cancel"))
         window.open = false;
     endEditDialog(state);
     const OccurrenceRef ref = editDialogs(state).recurringDelete.occurrence;
@@ -121,11 +121,11 @@ void drawMergeDeviceBudgetDialog(AppState& state)
               "budget?",
         0, 0);
     addSpace(ui, dp(*state.ui, 12));
-    bool merge = flowButton(state, "ma-merge", "Merge into my account", "primary", "", 0, false);
+    bool merge = flowButton(state, "ma-merge", "Merge into my account", {.style = buttonPrimary});
     addSpace(ui, dp(*state.ui, 6));
-    bool remove = flowButton(state, "ma-remove", "Remove it from this device", "danger", "", 0, false);
+    bool remove = flowButton(state, "ma-remove", "Remove it from this device", {.style = buttonDanger});
     addSpace(ui, dp(*state.ui, 6));
-    if (flowButton(state, "ma-later", "Decide later", "ghost", "", 0, false))
+    if (flowButton(state, "ma-later", "Decide later", {.style = buttonQuiet}))
         window.open = false;
     endEditDialog(state);
     const PageTable& pages = pageTable();

@@ -17,8 +17,8 @@ bool addByNameRow(AppState& state, std::string_view label, std::string_view fiel
     fieldLabel(state, label);
     beginRow(ui, h, {-1, dp(*state.ui, 70)});
     Rect field = nextLayoutRect(ui, h, 0);
-    bool enter = textEdit(ui, widgetId(ui, fieldId), name, field, placeholder, false, false, false) == editEnter;
-    bool add = flowButton(state, buttonId, "Add", "primary", "", 0, false);
+    bool enter = textEdit(ui, widgetId(ui, fieldId), name, field, {.placeholder = placeholder}) == editEnter;
+    bool add = flowButton(state, buttonId, "Add", {.style = buttonPrimary});
     endRow(ui);
     return enter || add;
 }

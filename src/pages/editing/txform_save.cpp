@@ -201,15 +201,14 @@ void drawRecurringScopePrompt(AppState& state)
     if (!window->open)
         return;
     DialogSize size = dialogSize(state, 420, 230);
-    if (beginWindow(
-            ui, "tx-scope", "Edit Recurring Transaction", *window, size.width, size.height, true, true, false, true)) {
+    if (beginWindow(ui, "tx-scope", "Edit Recurring Transaction", *window, size.width, size.height)) {
         wrappedLabel(ui, "Apply your changes to which occurrences?", 0, 0);
         addSpace(ui, dp(*state.ui, 10));
-        bool future = flowButton(state, "tx-scope-future", "This and Following Occurrences", "primary", "", 0, false);
+        bool future = flowButton(state, "tx-scope-future", "This and Following Occurrences", {.style = buttonPrimary});
         addSpace(ui, dp(*state.ui, 6));
-        bool all = flowButton(state, "tx-scope-all", "All Occurrences", "primary", "", 0, false);
+        bool all = flowButton(state, "tx-scope-all", "All Occurrences", {.style = buttonPrimary});
         addSpace(ui, dp(*state.ui, 6));
-        bool cancel = flowButton(state, "tx-scope-cancel", "Cancel", "secondary", "", 0, false);
+        bool cancel = flowButton(state, "tx-scope-cancel", "Cancel");
         endWindow(ui);
         if (future)
             saveTransactionForm(state, true);

@@ -106,7 +106,7 @@ void repeatSection(AppState& state, TxFormState& f)
             double x = c[0].x + dp(*state.ui, 102);
             period = {x, c[1].y, std::max(0.0, c[1].x + c[1].w - pad - x), c[1].h};
         }
-        textEdit(ui, widgetId(ui, "tx-nth"), f.everyText, labelled(state, every, "Every"), "1", false, false, false);
+        textEdit(ui, widgetId(ui, "tx-nth"), f.everyText, labelled(state, every, "Every"), {.placeholder = "1"});
         comboBox(ui, widgetId(ui, "tx-period"), f.periodIndex, kPeriods, labelled(state, period, "Period"), false);
     } else if (f.repeatMode == repeatMonthDay) {
         addSpace(ui, dp(*state.ui, 8));
@@ -187,8 +187,7 @@ void drawTransactionFormWindow(AppState& state)
     const Budget& b = *state.store->budget;
     DialogSize size = dialogSize(state, 580, 640);
     double height = fitWindowHeight(ui, window, size.height);
-    if (!beginWindow(ui, "txform", f.editing ? "Edit Transaction" : "Add Transaction", window, size.width, height, true,
-            true, false, true))
+    if (!beginWindow(ui, "txform", f.editing ? "Edit Transaction" : "Add Transaction", window, size.width, height))
         return;
     const double R = rowHeight(ui);
     bool submit = false;
@@ -204,8 +203,8 @@ void drawTransactionFormWindow(AppState& state)
     addSpace(ui, dp(*state.ui, 10));
 
     fieldLabel(state, "Description");
-    submit = textEdit(ui, widgetId(ui, "tx-desc"), f.description, nextLayoutRect(ui, R, 0), "e.g. Greenleaf Grocers",
-                 false, false, false)
+    submit = textEdit(ui, widgetId(ui, "tx-desc"), f.description, nextLayoutRect(ui, R, 0),
+                 {.placeholder = "e.g. Greenleaf Grocers"})
         == editEnter;
     addSpace(ui, dp(*state.ui, 8));
 
@@ -234,8 +233,8 @@ void drawTransactionFormWindow(AppState& state)
         double side = dp(*state.ui, 38);
         accountField(state, "tx-acc", f.account, accounts, narrowed(account, side), "No account", &f.accountGone);
         if (iconOnlyButton(state, "tx-acc-manage", "add",
-                {account.x + account.w - dp(*state.ui, 32), account.y, dp(*state.ui, 32), account.h}, "Manage accounts",
-                false, false))
+                {account.x + account.w - dp(*state.ui, 32), account.y, dp(*state.ui, 32), account.h},
+                {.tooltip = "Manage accounts"}))
             openManageAccounts(state);
         iconPicker(state, "tx-icon", f.iconId, categoryId, labelled(state, c[2], "Icon"));
     } else {
@@ -256,10 +255,10 @@ void drawTransactionFormWindow(AppState& state)
     if (f.editing)
         columns.insert(columns.begin(), deleteWidth);
     beginRow(ui, R, columns);
-    bool remove = f.editing && flowButton(state, "tx-delete", "Delete", "ghost-danger", "", 0, false);
+    bool remove = f.editing && flowButton(state, "tx-delete", "Delete", {.style = buttonQuietDanger});
     textBlock(ui, "", 0, 0, 0, 0);
-    bool cancel = flowButton(state, "tx-cancel", "Cancel", "secondary", "", 0, false);
-    submit = flowButton(state, "tx-save", f.editing ? "Save" : "Add", "primary", "", 0, false) || submit;
+    bool cancel = flowButton(state, "tx-cancel", "Cancel");
+    submit = flowButton(state, "tx-save", f.editing ? "Save" : "Add", {.style = buttonPrimary}) || submit;
     endRow(ui);
     endWindow(ui);
 

@@ -258,16 +258,19 @@ void helpPage(AppState& state, const Rect& rect)
     const bool narrow = state.compact || rect.w < dp(*state.ui, 760);
 
     const Rect back{rect.x + p, top, h, h};
-    if (iconOnlyButton(state, "help-back", "chevron_left", back, "Back", false, view.backStack.empty()))
+    if (iconOnlyButton(
+            state, "help-back", "chevron_left", back, {.tooltip = "Back", .disabled = view.backStack.empty()}))
         stepHistory(state, view.backStack, view.forwardStack);
     const Rect forward{back.x + h + dp(*state.ui, 2), top, h, h};
-    if (iconOnlyButton(state, "help-fwd", "chevron_right", forward, "Forward", false, view.forwardStack.empty()))
+    if (iconOnlyButton(
+            state, "help-fwd", "chevron_right", forward, {.tooltip = "Forward", .disabled = view.forwardStack.empty()}))
         stepHistory(state, view.forwardStack, view.backStack);
 
     const double searchX = forward.x + h + dp(*state.ui, 8);
     double right = rect.x + rect.w - p;
     if (narrow) {
-        if (iconOnlyButton(state, "help-toc", "list", {right - h, top, h, h}, "Contents", view.contentsOpen, false)) {
+        if (iconOnlyButton(state, "help-toc", "list", {right - h, top, h, h},
+                {.tooltip = "Contents", .accent = view.contentsOpen})) {
             view.searchText.clear();
             view.highlightWords.clear();
             view.contentsOpen = !view.contentsOpen;
@@ -276,14 +279,14 @@ void helpPage(AppState& state, const Rect& rect)
     }
     if (!state.compact) {
         const double width = measureText(state, "Start tour", dp(*state.ui, 12.5), 600) + dp(*state.ui, 40);
-        if (button(state, "help-tour", "Start tour", {right - width, top, width, h}, "secondary", "tour", false))
+        if (button(state, "help-tour", "Start tour", {right - width, top, width, h}, {.icon = "tour"}))
             startTour(state);
         right -= width + dp(*state.ui, 8);
     }
 
     const int64_t fieldId = widgetId(ui, "help-search");
     const Rect field{searchX, top, std::max(dp(*state.ui, 80), right - searchX), h};
-    const TextEditResult edit = textEdit(ui, fieldId, view.searchText, field, "Search the help", false, false, false);
+    const TextEditResult edit = textEdit(ui, fieldId, view.searchText, field, {.placeholder = "Search the help"});
     // The field keeps what is typed to itself until Enter; the results follow
     // every keystroke.
     const std::shared_ptr<TextEditState> typing = textEditState(ui, fieldId);

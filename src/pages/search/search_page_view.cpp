@@ -85,9 +85,9 @@ void boundField(Page& p, const char* label, const char* name, bool to, double x,
         dateField(p.state, id, date, box, false);
         double b = dp(*p.state.ui, 32);
         Rect clear{field.x + field.w - b, field.y + (field.h - b) / 2, b, b};
-        if (iconOnlyButton(p.state, id + "-clear", "close", clear, "Any date", false, false))
+        if (iconOnlyButton(p.state, id + "-clear", "close", clear, {.tooltip = "Any date"}))
             set = false;
-    } else if (button(p.state, id + "-set", "Any date", field, "secondary", "", false)) {
+    } else if (button(p.state, id + "-set", "Any date", field)) {
         set = true;
         const YearMonth& m = p.state.shownMonth;
         date = to ? lastDayOfMonth(m.year, m.month) : firstOfMonth(m.year, m.month);
@@ -138,11 +138,11 @@ void amountFields(Page& p, double x, double w)
 {
     Rect field = labelled(p, "Amount", x, w);
     UiContext& ui = *p.state.ui;
-    double gap = dp(ui, kSpaceBase), half = (field.w - gap) / 2;
-    TextEditResult a = textEdit(
-        ui, widgetId(ui, "sp-min"), p.s.minText, {field.x, field.y, half, field.h}, "Min", false, false, false);
+    double gap = p.dp(8), half = (field.w - gap) / 2;
+    TextEditResult a =
+        textEdit(ui, widgetId(ui, "sp-min"), p.s.minText, {field.x, field.y, half, field.h}, {.placeholder = "Min"});
     TextEditResult b = textEdit(ui, widgetId(ui, "sp-max"), p.s.maxText, {field.x + half + gap, field.y, half, field.h},
-        "Max", false, false, false);
+        {.placeholder = "Max"});
     p.run = p.run || a == editEnter || b == editEnter;
 }
 
@@ -154,7 +154,7 @@ void drawForm(Page& p)
     if (p.compact) {
         Rect field = labelled(p, "Description / category", p.x, p.w);
         p.run = p.run
-            || textEdit(ui, widgetId(ui, "sp-query"), s.query, field, "e.g. Groceries, Rent\u2026", false, false, false)
+            || textEdit(ui, widgetId(ui, "sp-query"), s.query, field, {.placeholder = "e.g. Groceries, Rent\u2026"})
                 == editEnter;
         p.y += fieldBlock(p) + dp(ui, 8);
         std::vector<double> xs = columnsIn(p.x, p.w, 2, dp(ui, 8)), ws;
@@ -176,7 +176,7 @@ void drawForm(Page& p)
     std::vector<double> xs = columnsIn(p.x, p.w, 3, gap, &ws);
     Rect field = labelled(p, "Description / category", xs[0], ws[0]);
     p.run = p.run
-        || textEdit(ui, widgetId(ui, "sp-query"), s.query, field, "e.g. Groceries, Rent\u2026", false, false, false)
+        || textEdit(ui, widgetId(ui, "sp-query"), s.query, field, {.placeholder = "e.g. Groceries, Rent\u2026"})
             == editEnter;
     boundField(p, "From", "sp-from", false, xs[1], ws[1]);
     boundField(p, "To", "sp-to", true, xs[2], ws[2]);
@@ -192,12 +192,11 @@ void drawForm(Page& p)
 
 void drawButtons(Page& p)
 {
-    p.y += dp(*p.state.ui, 12);
-    double h = dp(*p.state.ui, 34);
-    if (button(p.state, "sp-go", "Search", {p.x, p.y, dp(*p.state.ui, 110), h}, "primary", "", false))
+    p.y += p.dp(12);
+    double h = p.dp(34);
+    if (button(p.state, "sp-go", "Search", {p.x, p.y, p.dp(110), h}, {.style = buttonPrimary}))
         p.run = true;
-    if (button(p.state, "sp-clear", "Clear", {p.x + dp(*p.state.ui, 118), p.y, dp(*p.state.ui, 90), h}, "secondary", "",
-            false)) {
+    if (button(p.state, "sp-clear", "Clear", {p.x + p.dp(118), p.y, p.dp(90), h})) {
         clearSearch(p.state);
         p.run = true;
     }
@@ -383,8 +382,7 @@ const SearchHit* drawTable(Page& p, const Rect& visible)
     if (shown < total) {
         p.y += dp(ui, 10);
         std::string label = "Load more (" + std::to_string(total - shown) + " more)";
-        if (button(p.state, "sp-more", label, {p.x, p.y, std::min(p.w, dp(ui, 220)), dp(ui, 34)}, "secondary", "",
-                false)) {
+        if (button(p.state, "sp-more", label, {p.x, p.y, std::min(p.w, p.dp(220)), p.dp(34)})) {
             p.s.shownCount += kSearchPageRows;
             p.state.redrawRequested = true;
         }

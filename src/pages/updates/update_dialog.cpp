@@ -117,7 +117,7 @@ std::string drawUpdateDialog(AppState& state)
     UiContext& ui = *state.ui;
     DialogSize size = dialogSize(state, 520, 260);
     double height = fitWindowHeight(ui, window, size.height);
-    if (!beginWindow(ui, "update", "Check for Updates", window, size.width, height, true, true, false, true))
+    if (!beginWindow(ui, "update", "Check for Updates", window, size.width, height))
         return "";
     UpdateDialogContent c = updateDialogContent(state);
     drawText(
@@ -142,7 +142,7 @@ std::string drawUpdateDialog(AppState& state)
     for (std::size_t i = 0; i < c.buttons.size(); ++i) {
         const std::string& label = c.buttons[i];
         bool primary = label == kInstall || label == kRestart;
-        if (flowButton(state, "upd-" + std::to_string(i), label, primary ? "primary" : "secondary", "", 0, false))
+        if (flowButton(state, "upd-" + std::to_string(i), label, {.style = primary ? buttonPrimary : buttonNormal}))
             clicked = label;
     }
     endRow(ui);

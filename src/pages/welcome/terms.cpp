@@ -200,9 +200,9 @@ void drawLegalPage(AppState& state, const Rect& rect)
     std::string webLabel = "Open on " + host;
     double webWidth = measureText(state, webLabel, dp(ui, 13), 600) + dp(ui, 24);
     bool agreed =
-        button(state, "legal-agree", "I agree", {x + width - agreeWidth, y, agreeWidth, row}, "primary", "", false);
-    if (webWidth + dp(ui, 8) + agreeWidth <= width
-        && button(state, "legal-web", webLabel, {x, y, webWidth, row}, "link", "", false)) {
+        button(state, "legal-agree", "I agree", {x + width - agreeWidth, y, agreeWidth, row}, {.style = buttonPrimary});
+    if (webWidth + u(8) + agreeWidth <= width
+        && button(state, "legal-web", webLabel, {x, y, webWidth, row}, {.style = buttonLink})) {
         std::string url(selected == 1 ? privacyPageUrl : termsPageUrl);
         if (!openUrl(url))
             showToast(state, "Could not open " + url, toastError, 6);

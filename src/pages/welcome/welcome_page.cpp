@@ -79,7 +79,7 @@ void messageLines(AppState& state)
 
 // A labelled field bound to the form; it takes the focus the form asks for.
 TextEditResult field(AppState& state, std::string_view label, std::string_view id, std::string& text,
-    std::string_view placeholder, bool masked, bool disabled = false, bool selectOnClickFocus = false)
+    const TextEditOptions& options = {})
 {
     UiContext& ui = uiOf(state);
     fieldLabel(state, label);
@@ -89,7 +89,7 @@ TextEditResult field(AppState& state, std::string_view label, std::string_view i
         state.welcome.focusRequest.clear();
     }
     Rect rect = take(state, dp(*state.ui, 38));
-    return textEdit(ui, wid, text, rect, placeholder, disabled, false, masked, selectOnClickFocus);
+    return textEdit(ui, wid, text, rect, options);
 }
 
 std::string typedEmail(const WelcomeForm& form) { return asciiLower(trimAsciiBlanks(form.email)); }
@@ -177,13 +177,13 @@ void startBody(AppState& state)
         "every day.",
         14, t.base[slotText], 0.5);
     space(state, 18);
-    if (welcomeButton(state, "wl-signin", "Sign in", "primary", false))
+    if (welcomeButton(state, "wl-signin", "Sign in", buttonPrimary, false))
         setWelcomeMode(state, welcomeSignIn, false);
-    space(state, kSpaceBase);
-    if (welcomeButton(state, "wl-signup", "Create a free account", "secondary", false))
+    space(state, 8);
+    if (welcomeButton(state, "wl-signup", "Create a free account", buttonNormal, false))
         setWelcomeMode(state, welcomeSignUp, false);
-    space(state, kSpaceBase);
-    if (welcomeButton(state, "wl-local", "Use on this device only", "ghost", false)) {
+    space(state, 8);
+    if (welcomeButton(state, "wl-local", "Use on this device only", buttonQuiet, false)) {
         state.settings.lastBudget = "local";
         saveSettings(state);
         showPage(state, pageCalendar);
@@ -200,18 +200,18 @@ void signInBody(AppState& state)
     WelcomeForm& form = state.welcome;
     title(state, "Sign in");
     messageLines(state);
-    bool enter = field(state, "Email", "wl-email", form.email, emailPlaceholder, false) == editEnter;
-    space(state, kSpaceSmall);
-    enter = field(state, "Password", "wl-pw", form.password, "", true) == editEnter || enter;
-    space(state, kSpaceLarge);
-    bool go = welcomeButton(state, "wl-go", busy(state) ? "Signing in\u2026" : "Sign in", "primary", busy(state));
+    bool enter = field(state, "Email", "wl-email", form.email, {.placeholder = emailPlaceholder}) == editEnter;
+    space(state, 6);
+    enter = field(state, "Password", "wl-pw", form.password, {.masked = true}) == editEnter || enter;
+    space(state, 12);
+    bool go = welcomeButton(state, "wl-go", busy(state) ? "Signing in\u2026" : "Sign in", buttonPrimary, busy(state));
     if (go || (enter && !busy(state)))
         submitSignIn(state);
-    space(state, kSpaceBase);
-    if (welcomeButton(state, "wl-forgot", "Forgot password?", "link", false))
+    space(state, 8);
+    if (welcomeButton(state, "wl-forgot", "Forgot password?", buttonLink, false))
         setWelcomeMode(state, welcomeReset, true);
-    space(state, kSpaceTight);
-    if (welcomeButton(state, "wl-back", "Back", "ghost", false))
+    space(state, 4);
+    if (welcomeButton(state, "wl-back", "Back", buttonQuiet, false))
         goBack(state, welcomeStart, false);
 }
 
@@ -225,31 +225,31 @@ void signUpBody(AppState& state)
     std::string* values[2] = {&form.firstName, &form.lastName};
     for (size_t i = 0; i < 2 && i < columns.size(); ++i) {
         beginLayoutInRect(state, columns[i]);
-        field(state, names[i][0], names[i][1], *values[i], "", false);
+        field(state, names[i][0], names[i][1], *values[i]);
         endLayoutInRect(state);
     }
-    space(state, kSpaceSmall);
-    field(state, "Email", "wl-email", form.email, emailPlaceholder, false);
-    field(state, "Password", "wl-pw", form.password, "At least 8 characters", true);
-    space(state, kSpaceSmall);
-    bool enter = field(state, "Confirm password", "wl-pw2", form.confirmPassword, "", true) == editEnter;
-    space(state, kSpaceBase);
+    space(state, 6);
+    field(state, "Email", "wl-email", form.email, {.placeholder = emailPlaceholder});
+    field(state, "Password", "wl-pw", form.password, {.placeholder = "At least 8 characters", .masked = true});
+    space(state, 6);
+    bool enter = field(state, "Confirm password", "wl-pw2", form.confirmPassword, {.masked = true}) == editEnter;
+    space(state, 8);
     checkField(state, "I agree to the Terms of Use and the Privacy Policy", form.agreed, false);
     auto [terms, privacy] = welcomeLinkPair(state, "wl-terms", "Terms of Use", "wl-privacy", "Privacy Policy");
     if (terms)
         openUrl(std::string(termsPageUrl));
     if (privacy)
         openUrl(std::string(privacyPageUrl));
-    space(state, kSpaceRoomy);
-    bool go =
-        welcomeButton(state, "wl-create", busy(state) ? "Creating\u2026" : "Create account", "primary", busy(state));
+    space(state, 10);
+    bool go = welcomeButton(
+        state, "wl-create", busy(state) ? "Creating\u2026" : "Create account", buttonPrimary, busy(state));
     if (go || (enter && !busy(state)))
         submitSignUp(state);
-    space(state, kSpaceBase);
-    if (welcomeButton(state, "wl-have", "I have an account", "link", false))
+    space(state, 8);
+    if (welcomeButton(state, "wl-have", "I have an account", buttonLink, false))
         setWelcomeMode(state, welcomeSignIn, true);
-    space(state, kSpaceTight);
-    if (welcomeButton(state, "wl-back", "Back", "ghost", false))
+    space(state, 4);
+    if (welcomeButton(state, "wl-back", "Back", buttonQuiet, false))
         goBack(state, welcomeStart, false);
 }
 
@@ -260,14 +260,14 @@ void resetBody(AppState& state)
     muted(state, "Enter your email and we will send a link to set a new one.");
     space(state, kSpaceSmall);
     messageLines(state);
-    bool enter = field(state, "Email", "wl-email", form.email, emailPlaceholder, false) == editEnter;
-    space(state, kSpaceLarge);
+    bool enter = field(state, "Email", "wl-email", form.email, {.placeholder = emailPlaceholder}) == editEnter;
+    space(state, 12);
     bool go =
-        welcomeButton(state, "wl-send", busy(state) ? "Sending\u2026" : "Send reset link", "primary", busy(state));
+        welcomeButton(state, "wl-send", busy(state) ? "Sending\u2026" : "Send reset link", buttonPrimary, busy(state));
     if (go || (enter && !busy(state)))
         submitReset(state);
-    space(state, kSpaceBase);
-    if (welcomeButton(state, "wl-back", "Back to sign in", "ghost", false))
+    space(state, 8);
+    if (welcomeButton(state, "wl-back", "Back to sign in", buttonQuiet, false))
         setWelcomeMode(state, welcomeSignIn, true);
 }
 
@@ -278,18 +278,19 @@ void codeBody(AppState& state)
     muted(state, "Enter the 6-digit code from your authenticator app.");
     space(state, kSpaceSmall);
     messageLines(state);
-    bool enter = field(state, "Code", "wl-code", form.code, "123456", false, false, true) == editEnter;
+    bool enter =
+        field(state, "Code", "wl-code", form.code, {.placeholder = "123456", .selectOnClickFocus = true}) == editEnter;
     std::string typed = accountLiveText(state, "wl-code", form.code);
     std::string trimmed(trimAsciiBlanks(typed));
-    space(state, kSpaceLarge);
-    bool go = welcomeButton(state, "wl-verify", busy(state) ? "Checking\u2026" : "Verify", "primary", busy(state));
+    space(state, 12);
+    bool go = welcomeButton(state, "wl-verify", busy(state) ? "Checking\u2026" : "Verify", buttonPrimary, busy(state));
     // Six digits submit on their own; a code already tried waits for an
     // explicit Verify rather than going out again.
     bool complete = trimmed.size() == 6 && trimmed != form.lastTriedCode;
     if (go || (!busy(state) && (enter || complete)))
         submitCode(state, typed);
-    space(state, kSpaceBase);
-    if (welcomeButton(state, "wl-back", "Back", "ghost", false))
+    space(state, 8);
+    if (welcomeButton(state, "wl-back", "Back", buttonQuiet, false))
         goBack(state, welcomeSignIn, true);
 }
 
@@ -306,14 +307,14 @@ void verifyBody(AppState& state)
         13, t.base[slotText], 0);
     space(state, kSpaceBase);
     messageLines(state);
-    if (welcomeButton(state, "wl-verified", "I have verified it", "primary", busy(state)))
+    if (welcomeButton(state, "wl-verified", "I have verified it", buttonPrimary, busy(state)))
         queueAccountRequest(state, akCheckVerified, {});
     space(state, kSpaceBase);
     if (welcomeButton(
-            state, "wl-resend", busy(state) ? "Sending\u2026" : "Send the link again", "secondary", busy(state)))
+            state, "wl-resend", busy(state) ? "Sending\u2026" : "Send the link again", buttonNormal, busy(state)))
         queueAccountRequest(state, akResendVerification, {{"email", typedEmail(form)}});
-    space(state, kSpaceBase);
-    if (welcomeButton(state, "wl-later", "Continue on this device for now", "ghost", false))
+    space(state, 8);
+    if (welcomeButton(state, "wl-later", "Continue on this device for now", buttonQuiet, false))
         showPage(state, pageCalendar);
 }
 
@@ -369,11 +370,11 @@ bool looksLikeEmail(std::string_view text)
     return text.find(' ') == std::string_view::npos;
 }
 
-bool welcomeButton(AppState& state, std::string_view id, std::string_view label, std::string_view style, bool disabled)
+bool welcomeButton(AppState& state, std::string_view id, std::string_view label, ButtonStyle style, bool disabled)
 {
     Rect row = take(state, dp(*state.ui, 38));
     double w = std::min(row.w, dp(*state.ui, 280));
-    return button(state, id, label, {row.x + (row.w - w) / 2, row.y, w, row.h}, style, "", disabled);
+    return button(state, id, label, {row.x + (row.w - w) / 2, row.y, w, row.h}, {.style = style, .disabled = disabled});
 }
 
 std::pair<bool, bool> welcomeLinkPair(AppState& state, std::string_view firstId, std::string_view firstLabel,
@@ -385,8 +386,8 @@ std::pair<bool, bool> welcomeLinkPair(AppState& state, std::string_view firstId,
     double w2 = measureText(state, secondLabel, size, 600) + dp(*state.ui, 24);
     double gap = dp(*state.ui, kSpaceBase);
     double x = row.x + (row.w - (w1 + gap + w2)) / 2;
-    bool first = button(state, firstId, firstLabel, {x, row.y, w1, row.h}, "link", "", false);
-    bool second = button(state, secondId, secondLabel, {x + w1 + gap, row.y, w2, row.h}, "link", "", false);
+    bool first = button(state, firstId, firstLabel, {x, row.y, w1, row.h}, {.style = buttonLink});
+    bool second = button(state, secondId, secondLabel, {x + w1 + gap, row.y, w2, row.h}, {.style = buttonLink});
     return {first, second};
 }
 
@@ -435,7 +436,7 @@ void drawWelcomePage(AppState& state, const Rect& content)
     currentLayout(ui).w = width;
     space(state, kSpaceSection);
     if (state.welcome.mode == welcomeStart && mayGoBackToCalendar(state)
-        && welcomeButton(state, "wl-close", "Back to the calendar", "link", false)) {
+        && welcomeButton(state, "wl-close", "Back to the calendar", buttonLink, false)) {
         setWelcomeMode(state, welcomeStart, false);
         showPage(state, pageCalendar);
     }

@@ -8,12 +8,13 @@
 #include <utility>
 
 #include "app/app_state.h"
+#include "ui/button.h"
 
 namespace qm {
 
 void drawWelcomePage(AppState& state, const Rect& content);
 // A button centred in a row 38 high, at most 280 wide.
-bool welcomeButton(AppState& state, std::string_view id, std::string_view label, std::string_view style, bool disabled);
+bool welcomeButton(AppState& state, std::string_view id, std::string_view label, ButtonStyle style, bool disabled);
 // Two link buttons side by side, centred as a pair; which were clicked.
 std::pair<bool, bool> welcomeLinkPair(AppState& state, std::string_view firstId, std::string_view firstLabel,
     std::string_view secondId, std::string_view secondLabel);

@@ -324,7 +324,7 @@ TEST_F(ViewCase, KeysAndWheelScrollOnlyWhileHoveredAndUnfocused)
     h.key(keyPageDown);
     h.frame([&] {
         helpDocumentView(h.state(), rect);
-        textEdit(h.ui(), other, text, {0, 0, 90, 30}, "", false, false, false);
+        textEdit(h.ui(), other, text, {0, 0, 90, 30});
     });
     EXPECT_NEAR(h.view().scroll, 96, 0.01);
 
