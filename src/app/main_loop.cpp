@@ -411,8 +411,6 @@ int runMainLoop(AppState& state)
         state.redrawRequested = true;
     }
     const PageTable& pages = pageTable();
-    if (pages.noopUpdaterHook)
-        pages.noopUpdaterHook(state);
     if (sw.shotPath.empty() && envText("QUENMRK_DEMO").empty() && pages.autoCheckForUpdates)
         pages.autoCheckForUpdates(state);
     std::string auth = envText("QUENMRK_TEST_AUTH");
