@@ -26,6 +26,7 @@
 #include "app/page_table.h"
 #include "app/paths.h"
 #include "app/splash.h"
+#include "app/start_switches.h"
 #include "app/theme_apply.h"
 #include "app/widget_list.h"
 #include "codecs/image/image.h"
@@ -36,7 +37,6 @@
 #include "platform/platform_window.h"
 #include "platform/render/gl_entry_points.h"
 #include "platform/x11/x11_start.h"
-#include "ui/env_switches.h"
 #include "ui/hit_test.h"
 #include "ui/input.h"
 #include "ui/trail.h"
@@ -94,17 +94,6 @@ void installCloseSignals()
 bool endsWith(const std::string& text, std::string_view tail)
 {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-std::optional<uint8_t> pageFromSwitch(const std::string& value)
-{
-    static const std::pair<const char*, uint8_t> pages[] = {{"calendar", pageCalendar}, {"search", pageSearch},
-        {"reports", pageReports}, {"import", pageImport}, {"help", pageHelp}, {"account", pageAccount},
-        {"sync", pageAccount}, {"welcome", pageWelcome}};
-    for (const auto& [name, page] : pages)
-        if (value == name)
-            return page;
-    return std::nullopt;
 }
 
 void openFromSwitch(AppState& state, const std::string& which)
@@ -201,11 +190,10 @@ constexpr double kSplashHoldSeconds = 1.8;
 // The state with the splash up while the budget is read on a thread of its
 // own: the first frame comes within a frame's time whatever the budget's
 // size, instead of a black window for as long as the read takes.
-AppStateRef startWithSplash(AppWindowRef window)
+AppStateRef startWithSplash(AppWindowRef window, const std::string& widgetListPath)
 {
     AppStateRef state = newAppStateWithoutBudget(window);
     std::future<BudgetRead> reading = std::async(std::launch::async, readBudget, startBudgetFolder(*state));
-    const std::string widgetListPath = envText("QUENMRK_TEST_WIDGETS");
     UiContext& ui = *state->ui;
     int64_t last = monotonicNs();
     bool ready = false;
@@ -236,7 +224,7 @@ AppStateRef startWithSplash(AppWindowRef window)
 // Without a window there is nothing to do: one message that says what is
 // missing and why each back end could not be used, then status 1. Never a
 // crash report: nothing went wrong inside the program.
-int refuseWithoutDisplay(const std::string& configFolder, const std::string& failure)
+int refuseWithoutDisplay(const std::string& configFolder, const std::string& backend, const std::string& failure)
 {
     std::string text = "Quenmark needs a graphical session: set DISPLAY (X11) or WAYLAND_DISPLAY (Wayland).\n";
     if (envText("WAYLAND_DISPLAY").empty())
@@ -246,7 +234,7 @@ int refuseWithoutDisplay(const std::string& configFolder, const std::string& fai
     if (!failure.empty()) {
         // The back end that failed last: X11 whenever it was tried, as it is
         // the fallback of an automatic choice.
-        const std::string choice = asciiLower(envText("QUENMRK_BACKEND"));
+        const std::string choice = asciiLower(backend);
         const bool wayland = choice == "wayland" || (choice != "x11" && envText("DISPLAY").empty());
         text += std::string(wayland ? "  Wayland: " : "  X11: ") + failure + "\n";
     }
@@ -367,173 +355,176 @@ bool dropDemoRecords(AppState& state)
     return state.store->change_count != before;
 }
 
-}  // namespace
-
-int runMainLoop(AppState& state)
+// What the switches ask for before the first frame. The order matters: a
+// page named wins over the demonstration's calendar, and an export writes
+// the budget and theme the steps before it set up. Gives the failure a
+// headless export ends with.
+std::optional<std::string> runStartSteps(AppState& state, const StartSwitches& sw)
 {
-    AutomationSwitches sw = readAutomationSwitches();
     std::optional<std::string> failure;
-
-    std::string theme = envText("QUENMRK_THEME");
+    const std::string& theme = sw.automation.theme;
     if (theme == "dark" || theme == "light") {
         state.settings.themeMode = theme == "dark" ? themeDark : themeLight;
         applyTheme(state, true);
     }
     if (state.tourStep < 0 && dropDemoRecords(state))
         saveBudget(state);
-    if (!envText("QUENMRK_DEMO").empty()) {
+    if (sw.demo) {
         removeDemoData(*state.store);
         loadDemoData(*state.store, state.todayDate.year, state.todayDate.month, state.todayDate.day);
         showPage(state, pageCalendar);
     }
-    if (std::optional<uint8_t> page = pageFromSwitch(envText("QUENMRK_PAGE")))
-        showPage(state, *page);
-    std::string welcome = envText("QUENMRK_WELCOME");
-    if (!welcome.empty())
-        openWelcomePage(state, parseWholeNumber(welcome).value_or(0));
-    std::string tour = envText("QUENMRK_TOUR");
-    if (!tour.empty()) {
+    if (sw.page)
+        showPage(state, *sw.page);
+    if (sw.welcomeMode)
+        openWelcomePage(state, *sw.welcomeMode);
+    if (sw.tourStep) {
         startTour(state);
-        std::optional<int32_t> step = parseWholeNumber(tour);
-        state.tourStep = step && *step >= 0 ? *step : 0;
+        state.tourStep = *sw.tourStep;
     }
-    std::string exportSwitch = envText("QUENMRK_EXPORT");
-    size_t colon = exportSwitch.find(':');
-    if (colon != std::string::npos) {
-        failure = runExportSwitch(state, exportSwitch.substr(0, colon), exportSwitch.substr(colon + 1));
+    if (sw.exportFile) {
+        failure = runExportSwitch(state, sw.exportFile->kind, sw.exportFile->path);
         if (failure)
             failure = "Quenmark: export failed: " + *failure;
         state.quitRequested = true;
     }
-    std::string view = envText("QUENMRK_VIEW");
-    if (view == "month" || view == "week" || view == "day") {
-        state.view = view == "month" ? viewMonth : view == "week" ? viewWeek : viewDay;
+    if (sw.view) {
+        state.view = *sw.view;
         state.redrawRequested = true;
     }
     const PageTable& pages = pageTable();
-    if (pages.noopUpdaterHook)
-        pages.noopUpdaterHook(state);
-    if (sw.shotPath.empty() && envText("QUENMRK_DEMO").empty() && pages.autoCheckForUpdates)
+    if (sw.automation.shotPath.empty() && !sw.demo && pages.autoCheckForUpdates)
         pages.autoCheckForUpdates(state);
-    std::string auth = envText("QUENMRK_TEST_AUTH");
-    if (!auth.empty()) {
-        state.welcome.email = envText("QUENMRK_TEST_EMAIL");
-        state.welcome.password = envText("QUENMRK_TEST_PASSWORD");
+    if (!sw.testAuth.empty()) {
+        const std::string& auth = sw.testAuth;
+        state.welcome.email = sw.testEmail;
+        state.welcome.password = sw.testPassword;
         queueAccountRequest(state, auth == "signup" ? 2 : 1,
             {{"email", state.welcome.email}, {"password", state.welcome.password}, {"first_name", "Test"},
                 {"last_name", "Run"}});
     }
-    std::string avatar = envText("QUENMRK_TEST_AVATAR");
-    if (!avatar.empty()) {
+    if (!sw.testAvatar.empty()) {
         state.fileDialogPurpose = fileProfilePhoto;
-        state.fileDialogResult = avatar;
+        state.fileDialogResult = sw.testAvatar;
     }
-    openFromSwitch(state, envText("QUENMRK_OPEN"));
-
-    std::string widgetListPath = envText("QUENMRK_TEST_WIDGETS");
-    if (!widgetListPath.empty() && !state.ui->recorder)
+    openFromSwitch(state, sw.open);
+    if (!sw.widgetListPath.empty() && !state.ui->recorder)
         state.ui->recorder = std::make_unique<WidgetRecorder>();
-    if (!widgetListPath.empty() && !envText("QUENMRK_TEST_TEXTS").empty())
+    if (!sw.widgetListPath.empty() && sw.listTexts)
         listDrawnTexts();
+    return failure;
+}
 
-    int32_t dirtyFrames = 3;
-    int64_t lastFrameTime = monotonicNs();
-    int64_t lastThemeCheck = lastFrameTime;
-    AppWindow& window = *state.window;
-    if (!state.storeSaver)
-        state.storeSaver = newStoreSaver();
+// What one turn of the loop hands to the next.
+struct LoopCarry {
     InputQueue input;
+    int32_t dirtyFrames = 3;
+    int64_t lastFrameTime = 0;
+    int64_t lastThemeCheck = 0;
     // The window lost what it showed: the next frame is swapped in even when
     // unchanged.
     bool showDue = false;
     // Another thread handed over something (a reply, a save's end): the
     // frame that shows it is drawn without waiting for the idle redraw.
     bool woken = false;
-    while (!state.quitRequested) {
-        pollSaves(state);
-        std::vector<WindowEvent> events = pollEvents(window);
-        showDue = takeContentLost(window) || showDue;
-        input.waiting.insert(input.waiting.end(), events.begin(), events.end());
-        bool fed = dispatchOneFrame(state, input);
-        // The automation's clicks are made for the frame that takes them.
-        for (const WindowEvent& e :
-            automationEvents(sw, state.framesOnPage, state.ui->viewWidth, state.ui->viewHeight)) {
-            dispatchEvent(state, e);
-            fed = true;
-        }
-        if (window.closeRequested || closeSignalled) {
-            window.closeRequested = 0;
-            state.quitRequested = true;
-        }
-        if (isMinimised(window)) {
-            // Nothing is drawn; the display's events (the window shown
-            // again, a close) and a signal end the wait at once.
-            waitForEvents(window, kMinimisedWaitNs);
-            continue;
-        }
-        int64_t now = monotonicNs();
-        if (fed)
-            dirtyFrames = 3;
-        if (state.settings.themeMode == themeSystem && now - lastThemeCheck >= 2'000'000'000) {
-            applyTheme(state, false);
-            lastThemeCheck = now;
-        }
-        if (!showDue && !woken
-            && !shouldDraw(pacingInput(state, dirtyFrames, !sw.shotPath.empty(), now, lastFrameTime))) {
-            // Blocked on the display until input, a wake or the idle redraw:
-            // a loop that slept and looked again cost the UI thread CPU at
-            // every turn.
-            woken = waitForEvents(window, lastFrameTime + kIdleFrameNs - now);
-            continue;
-        }
-        woken = false;
-        if (dirtyFrames > 0)
-            --dirtyFrames;
-        state.redrawRequested = false;
-        window.redrawCounter = 0;
-        double dt = double(now - lastFrameTime) * 1e-9;
-        // The renderer clears and draws only a frame that differs from the
-        // one on screen: an idle window redraws every 66 ms, and on a
-        // software renderer drawing costs tens of milliseconds a frame. A
-        // screenshot reads the drawn buffer, so it is always drawn.
-        Renderer& renderer = *state.ui->renderer;
-        const Color& background = state.ui->theme.base[slotBackground];
-        renderer.clears = true;
-        renderer.clearColor = {background.r, background.g, background.b, 1.0f};
-        renderer.keepUnchanged = sw.shotPath.empty() && !showDue;
-        // Animations step at most a tenth of a second, so that a stalled
-        // frame does not make them jump; toasts count the time as it passed.
-        drawFrame(state, std::min(dt, 0.1), dt);
-        if (state.ui->layoutChanged)
-            state.redrawRequested = true;
-        if (!widgetListPath.empty())
-            writeWidgetList(widgetListPath, *state.ui, state.framesOnPage);
-        if (!sw.shotPath.empty() && state.framesOnPage >= sw.shotFrames) {
-            try {
-                saveScreenshot(state, sw.shotPath);
-            } catch (const std::bad_alloc&) {
-                throw;
-            } catch (const std::exception& e) {
-                failure = std::string("Quenmark: could not write the screenshot: ") + e.what();
-            }
-            state.quitRequested = true;
-        }
-        if (sw.testFrames > 0) {
-            if (state.framesOnPage >= sw.testFrames)
-                state.quitRequested = true;
-            state.redrawRequested = true;
-            sleepMs(25);
-        }
-        if (!renderer.lastFrameKept)
-            swapBuffers(window);
-        showDue = false;
-        lastFrameTime = now;
-        // A stand-in for a slow renderer, so that tests can see what slow
-        // frames do to timed things.
-        if (sw.frameDelayMs > 0)
-            sleepMs(sw.frameDelayMs);
-    }
+    // The line the program ends with on standard error, and status 1.
+    std::optional<std::string> failure;
+};
 
+// One turn: the saves, the input of a frame and the automation's, then a
+// frame when one is due, else a wait for the next event or the idle redraw.
+void runLoopTurn(AppState& state, StartSwitches& sw, LoopCarry& loop)
+{
+    AppWindow& window = *state.window;
+    const std::string& shotPath = sw.automation.shotPath;
+    pollSaves(state);
+    std::vector<WindowEvent> events = pollEvents(window);
+    loop.showDue = takeContentLost(window) || loop.showDue;
+    loop.input.waiting.insert(loop.input.waiting.end(), events.begin(), events.end());
+    bool fed = dispatchOneFrame(state, loop.input);
+    // The automation's clicks are made for the frame that takes them.
+    for (const WindowEvent& e :
+        automationEvents(sw.automation, state.framesOnPage, state.ui->viewWidth, state.ui->viewHeight)) {
+        dispatchEvent(state, e);
+        fed = true;
+    }
+    if (window.closeRequested || closeSignalled) {
+        window.closeRequested = 0;
+        state.quitRequested = true;
+    }
+    if (isMinimised(window)) {
+        // Nothing is drawn; the display's events (the window shown
+        // again, a close) and a signal end the wait at once.
+        waitForEvents(window, kMinimisedWaitNs);
+        return;
+    }
+    int64_t now = monotonicNs();
+    if (fed)
+        loop.dirtyFrames = 3;
+    if (state.settings.themeMode == themeSystem && now - loop.lastThemeCheck >= 2'000'000'000) {
+        applyTheme(state, false);
+        loop.lastThemeCheck = now;
+    }
+    if (!loop.showDue && !loop.woken
+        && !shouldDraw(pacingInput(state, loop.dirtyFrames, !shotPath.empty(), now, loop.lastFrameTime))) {
+        // Blocked on the display until input, a wake or the idle redraw:
+        // a loop that slept and looked again cost the UI thread CPU at
+        // every turn.
+        loop.woken = waitForEvents(window, loop.lastFrameTime + kIdleFrameNs - now);
+        return;
+    }
+    loop.woken = false;
+    if (loop.dirtyFrames > 0)
+        --loop.dirtyFrames;
+    state.redrawRequested = false;
+    window.redrawCounter = 0;
+    double dt = double(now - loop.lastFrameTime) * 1e-9;
+    // The renderer clears and draws only a frame that differs from the
+    // one on screen: an idle window redraws every 66 ms, and on a
+    // software renderer drawing costs tens of milliseconds a frame. A
+    // screenshot reads the drawn buffer, so it is always drawn.
+    Renderer& renderer = *state.ui->renderer;
+    const Color& background = state.ui->theme.base[slotBackground];
+    renderer.clears = true;
+    renderer.clearColor = {background.r, background.g, background.b, 1.0f};
+    renderer.keepUnchanged = shotPath.empty() && !loop.showDue;
+    // Animations step at most a tenth of a second, so that a stalled
+    // frame does not make them jump; toasts count the time as it passed.
+    drawFrame(state, std::min(dt, 0.1), dt);
+    if (state.ui->layoutChanged)
+        state.redrawRequested = true;
+    if (!sw.widgetListPath.empty())
+        writeWidgetList(sw.widgetListPath, *state.ui, state.framesOnPage);
+    if (!shotPath.empty() && state.framesOnPage >= sw.automation.shotFrames) {
+        try {
+            saveScreenshot(state, shotPath);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception& e) {
+            loop.failure = std::string("Quenmark: could not write the screenshot: ") + e.what();
+        }
+        state.quitRequested = true;
+    }
+    if (sw.automation.testFrames > 0) {
+        if (state.framesOnPage >= sw.automation.testFrames)
+            state.quitRequested = true;
+        state.redrawRequested = true;
+        sleepMs(25);
+    }
+    if (!renderer.lastFrameKept)
+        swapBuffers(window);
+    loop.showDue = false;
+    loop.lastFrameTime = now;
+    // A stand-in for a slow renderer, so that tests can see what slow
+    // frames do to timed things.
+    if (sw.automation.frameDelayMs > 0)
+        sleepMs(sw.automation.frameDelayMs);
+}
+
+// The tour's demonstration records dropped, the budget and settings saved,
+// the workers stopped and an installer run; gives the exit status.
+int shutDown(AppState& state, const std::optional<std::string>& failure)
+{
     if (state.tourStep >= 0) {
         state.tourStep = -1;
         dropDemoRecords(state);
@@ -542,6 +533,7 @@ int runMainLoop(AppState& state)
         std::fprintf(stderr, "Quenmark: could not save the budget: %s\n", error->c_str());
     state.settings.view = calendarViewName(state.view);
     saveSettings(state);
+    const PageTable& pages = pageTable();
     if (pages.stopWorkers)
         pages.stopWorkers(state);
     if (pages.joinWorkers)
@@ -555,12 +547,28 @@ int runMainLoop(AppState& state)
     return 0;
 }
 
+}  // namespace
+
+int runMainLoop(AppState& state, StartSwitches sw)
+{
+    LoopCarry loop;
+    loop.failure = runStartSteps(state, sw);
+    loop.lastFrameTime = monotonicNs();
+    loop.lastThemeCheck = loop.lastFrameTime;
+    if (!state.storeSaver)
+        state.storeSaver = newStoreSaver();
+    while (!state.quitRequested)
+        runLoopTurn(state, sw, loop);
+    return shutDown(state, loop.failure);
+}
+
 int appMain()
 {
+    StartSwitches sw = readStartSwitches();
     // Checked before anything is created in the configuration folder; a back
     // end asked for by name is left to say for itself why it cannot start.
-    if (envText("QUENMRK_BACKEND").empty() && envText("DISPLAY").empty() && !waylandAvailable())
-        return refuseWithoutDisplay("", "");
+    if (sw.backend.empty() && envText("DISPLAY").empty() && !waylandAvailable())
+        return refuseWithoutDisplay("", sw.backend, "");
     keepHeapForFrames();
     std::string folder = configDir();
     installCrashHandlers(folder, std::string(kAppVersion));
@@ -570,17 +578,17 @@ int appMain()
         std::fprintf(stderr, "Quenmark: another copy of the program is using %s\n", folder.c_str());
         return 1;
     }
-    WindowRequest size = parseWindowRequest(envText("QUENMRK_WINDOW"));
     startPlatform();
     AppWindowRef window;
     try {
-        window = newAppWindow("Quenmark", size.width, size.height, size.maximised);
+        const AutomationSwitches& size = sw.automation;
+        window = newAppWindow("Quenmark", size.windowWidth, size.windowHeight, size.windowMaximised);
     } catch (const OSError& e) {
         releaseInstanceLock(lock);
-        return refuseWithoutDisplay(folder, e.what());
+        return refuseWithoutDisplay(folder, sw.backend, e.what());
     }
-    AppStateRef state = splashWanted() ? startWithSplash(window) : newAppState(window);
-    int status = runMainLoop(*state);
+    AppStateRef state = splashWanted() ? startWithSplash(window, sw.widgetListPath) : newAppState(window);
+    int status = runMainLoop(*state, std::move(sw));
     closeWindow(*window);
     state.reset();
     window.reset();

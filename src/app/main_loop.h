@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "ui/env_switches.h"
+#include "app/start_switches.h"
 
 namespace qm {
 
@@ -41,10 +41,10 @@ bool shouldDraw(const PacingInput& in);
 PacingInput pacingInput(
     const AppState& state, int32_t dirtyFrames, bool shotPending, int64_t nowNs, int64_t lastFrameNs);
 
-// Applies the start-up switches, runs the loop and the shutdown saves.
-// Returns the exit status: 1 when a headless export or the screenshot
-// failed (after one line on standard error), else 0.
-int runMainLoop(AppState& state);
+// Takes the start-up steps the switches ask for, runs the loop and the
+// shutdown saves. Returns the exit status: 1 when a headless export or the
+// screenshot failed (after one line on standard error), else 0.
+int runMainLoop(AppState& state, StartSwitches switches);
 
 // The framebuffer as a PNG; raises IOError when the file cannot be written.
 void saveScreenshot(AppState& state, const std::string& path);

@@ -67,7 +67,6 @@ struct PageTable {
     std::function<void(AppState&)> pumpNetwork;
     std::function<void(AppState&)> pollUpdater;
     std::function<void(AppState&)> decideLegalPage;
-    std::function<void(AppState&)> noopUpdaterHook;
     std::function<void(AppState&)> autoCheckForUpdates;
     std::function<void(AppState&, const std::string& path)> handleAccountPhoto;
     // Tells the network and updater workers to stop; joinWorkers then waits

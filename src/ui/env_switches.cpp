@@ -101,12 +101,15 @@ void parseClickSwitch(AutomationSwitches& s, const std::string& value)
     }
 }
 
+std::optional<std::string> processEnv(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v ? std::optional<std::string>(v) : std::nullopt;
+}
+
 AutomationSwitches readAutomationSwitches(const EnvReader& reader)
 {
-    EnvReader env = reader ? reader : [](const char* name) -> std::optional<std::string> {
-        const char* v = std::getenv(name);
-        return v ? std::optional<std::string>(v) : std::nullopt;
-    };
+    const EnvReader& env = reader ? reader : EnvReader(processEnv);
     auto get = [&](const char* name) { return env(name).value_or(""); };
     AutomationSwitches s;
     parseWindowSwitch(s, get("QUENMRK_WINDOW"));

@@ -34,6 +34,9 @@ inline constexpr int32_t kMaxWindowSide = 16384;
 
 using EnvReader = std::function<std::optional<std::string>(const char* name)>;
 
+// The process environment as an EnvReader.
+std::optional<std::string> processEnv(const char* name);
+
 // Reads the process environment unless another reader is given.
 AutomationSwitches readAutomationSwitches(const EnvReader& env = {});
 

@@ -35,7 +35,7 @@ int main(int argc, char** argv)
         qm::PlatformWindowRef platform = qm::newFakePlatformWindow();
         qm::AppWindowRef window = qm::newAppWindowOn(platform, "Quenmark");
         qm::AppStateRef state = qm::newAppState(window);
-        if (qm::runMainLoop(*state) != 0)
+        if (qm::runMainLoop(*state, qm::readStartSwitches()) != 0)
             ++failures;
         closeWindow(*window);
     }
