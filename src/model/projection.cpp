@@ -320,16 +320,6 @@ void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4])
 
 int32_t projectionChunkOf(int64_t dayN) { return chunkOf(dayN); }
 
-int32_t clampDay(int64_t n)
-{
-    return int32_t(std::clamp<int64_t>(n, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
-int64_t earlierDay(const ProjectedAdjustment& a)
-{
-    return a.newN == std::numeric_limits<int32_t>::min() ? a.originalN : std::min(a.originalN, a.newN);
-}
-
 ScopeNames scopeNames(const BudgetProjection& p)
 {
     ScopeNames names;

@@ -3,6 +3,7 @@
 // edits.
 #include "model/projection.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -27,9 +28,15 @@ struct ScopeNames {
 
 ScopeNames scopeNames(const BudgetProjection& p);
 int32_t projectionChunkOf(int64_t dayN);
-int32_t clampDay(int64_t n);
+inline int32_t clampDay(int64_t n)
+{
+    return int32_t(std::clamp<int64_t>(n, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
 // The earlier of an adjustment's two days; its original one when deleted.
-int64_t earlierDay(const ProjectedAdjustment& a);
+inline int64_t earlierDay(const ProjectedAdjustment& a)
+{
+    return a.newN == std::numeric_limits<int32_t>::min() ? a.originalN : std::min(a.originalN, a.newN);
+}
 void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4]);
 // The kept sums of these day ranges no longer hold.
 void forgetDays(const BudgetProjection& p, std::vector<std::pair<int64_t, int64_t>> days);
