@@ -6,6 +6,7 @@
 #include "model/money.h"
 #include "model/occurrences.h"
 #include "model/projection.h"
+#include "model/range_walk.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,6 +34,17 @@ struct PlacedAmount {
 };
 
 }  // namespace
+
+// What a ledger is gathered in, kept from one ledger to the next: the
+// calendar asks for one after every edit.
+struct LedgerRoom {
+    std::vector<ScopeDay> figures;
+    std::vector<Date> dates;  // per day of the range
+    std::vector<PlacedTransaction> placed;
+    std::vector<PlacedAmount> found;
+    std::vector<Occurrence> oddFound;  // per found, with odd dates only
+    std::vector<uint32_t> perDay;
+};
 
 void balancesAt(const Budget& b, std::vector<BalanceQuery>& queries) { balancesAt(projectBudget(b), queries); }
 
@@ -98,7 +110,8 @@ Ledger makeLedger(const BudgetProjection& p, Date from, Date to, int64_t account
         ledger.openingBalance = roundCents(projectedBalance(p, scopeIdx, fromN - 1));
         return ledger;
     }
-    thread_local std::vector<ScopeDay> figures;
+    LedgerRoom& room = roomIn(p.rooms.ledger);
+    std::vector<ScopeDay>& figures = room.figures;
     projectedDays(p, scopeIdx, fromN, toN, figures);
     ledger.openingBalance = roundCents(figures.front().start);
     const size_t count = figures.size();
@@ -113,38 +126,23 @@ Ledger makeLedger(const BudgetProjection& p, Date from, Date to, int64_t account
     // records lie far apart in a large budget: read in a loop that does
     // little else, many of them are waited for at once. Records dated on no
     // real day give their own dates.
-    thread_local std::vector<uint32_t> transactions;
-    thread_local std::vector<Occurrence> occurrences;
-    thread_local std::vector<DayAmount> amounts;
-    thread_local std::vector<Date> dates;
-    thread_local std::vector<PlacedTransaction> placed;
-    thread_local std::vector<PlacedAmount> found;
-    thread_local std::vector<Occurrence> oddFound;
-    thread_local std::vector<uint32_t> perDay;
+    std::vector<Date>& dates = room.dates;
+    std::vector<PlacedTransaction>& placed = room.placed;
+    std::vector<PlacedAmount>& found = room.found;
+    std::vector<Occurrence>& oddFound = room.oddFound;
+    std::vector<uint32_t>& perDay = room.perDay;
     dates.resize(count);
     for (size_t k = 0; k < count; ++k)
         dates[k] = k == 0 ? fromDayNumber(int32_t(fromN)) : addDays(dates[k - 1], 1);
-    transactionsIn(p, scopeIdx, fromN, toN, transactions);
     placed.clear();
     found.clear();
     oddFound.clear();
     perDay.assign(count, 0);
     const AdjustmentList& adjustments = p.budget->transaction_adjustments;
     const DayRange range = dayRange(from, to);
-    for (size_t at = 0; at < transactions.size(); ++at) {
-        prefetchAhead(p, transactions, at);
-        const uint32_t i = transactions[at];
-        if (p.oddDates) {
-            expandProjected(p, i, range, occurrences);
-            amounts.clear();
-            for (const Occurrence& o : occurrences)
-                amounts.push_back({dayNumber(o.date), 0, o.amount});
-            oddFound.insert(oddFound.end(), occurrences.begin(), occurrences.end());
-        } else {
-            expandProjectedAmounts(p, i, range, amounts);
-        }
-        if (amounts.empty())
-            continue;
+    auto every = [](uint32_t) { return true; };
+    auto gather = [&](uint32_t i, std::span<const DayAmount> amounts, std::span<const Occurrence> dated) {
+        oddFound.insert(oddFound.end(), dated.begin(), dated.end());
         const uint32_t owner = uint32_t(placed.size());
         const ProjectedTransaction& t = p.transactions[i];
         const double sign = displaySignIn(p, t, scopeIdx);
@@ -154,7 +152,8 @@ Ledger makeLedger(const BudgetProjection& p, Date from, Date to, int64_t account
             found.push_back({day, owner, a.adjustment, a.amount});
             ++perDay[day];
         }
-    }
+    };
+    roomIn(p.rooms.walk).run(p, scopeIdx, range, wrDates, every, gather);
     for (size_t k = 0; k < count; ++k)
         ledger.days[k].entries.reserve(perDay[k]);
     for (size_t k = 0; k < found.size(); ++k) {

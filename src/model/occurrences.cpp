@@ -442,14 +442,15 @@ ExpansionSource expansionSource(const Transaction& t)
 }
 
 void expandPreparedAmounts(const Transaction& t, const SeriesStep* step, std::span<const AdjustmentDays> adjustments,
-    const DayRange& range, std::vector<DayAmount>& out)
+    const DayRange& range, std::vector<DayAmount>& out, std::vector<DayAmount>& spare)
 {
     const SeriesStep own = step || !t.is_recurring ? SeriesStep() : seriesStep(t.recurring_period);
-    expandPreparedAmounts(expansionSource(t), step ? *step : own, adjustments, range, out);
+    expandPreparedAmounts(expansionSource(t), step ? *step : own, adjustments, range, out, spare);
 }
 
 void expandPreparedAmounts(const ExpansionSource& t, const SeriesStep& step,
-    std::span<const AdjustmentDays> adjustments, const DayRange& range, std::vector<DayAmount>& out)
+    std::span<const AdjustmentDays> adjustments, const DayRange& range, std::vector<DayAmount>& out,
+    std::vector<DayAmount>& spare)
 {
     out.clear();
     if (range.fromN > range.toN)
@@ -458,7 +459,7 @@ void expandPreparedAmounts(const ExpansionSource& t, const SeriesStep& step,
         return expandPlainAmounts(t, step, range, out);
     // As collectOccurrences, from the days at hand: a day number lies in the
     // range exactly when its date does.
-    thread_local std::vector<DayAmount> items;
+    std::vector<DayAmount>& items = spare;
     items.clear();
     TakenDays taken;
     auto inRange = [&](int64_t n) { return n >= range.fromN && n <= range.toN; };

@@ -91,9 +91,10 @@ AdjustmentDays adjustmentDays(const TransactionAdjustment& a, uint32_t index);
 // expandPrepared's occurrences in the same order, as day numbers and
 // amounts only, which spares making their dates; from adjustments kept so:
 // all of the transaction's that can act on the range, in any order, and
-// any others of its own (they change nothing).
+// any others of its own (they change nothing). spare is room the merge of
+// the adjustments' amounts works in.
 void expandPreparedAmounts(const Transaction& t, const SeriesStep* step, std::span<const AdjustmentDays> adjustments,
-    const DayRange& range, std::vector<DayAmount>& out);
+    const DayRange& range, std::vector<DayAmount>& out, std::vector<DayAmount>& spare);
 
 inline constexpr int64_t kNoEnd = std::numeric_limits<int64_t>::max();
 
@@ -113,6 +114,7 @@ struct ExpansionSource {
 ExpansionSource expansionSource(const Transaction& t);
 // The same from what was kept; step is read by series only.
 void expandPreparedAmounts(const ExpansionSource& t, const SeriesStep& step,
-    std::span<const AdjustmentDays> adjustments, const DayRange& range, std::vector<DayAmount>& out);
+    std::span<const AdjustmentDays> adjustments, const DayRange& range, std::vector<DayAmount>& out,
+    std::vector<DayAmount>& spare);
 
 }  // namespace qm

@@ -3,6 +3,7 @@
 #include "core/radix_sort.h"
 #include "model/kept_values.h"
 #include "model/projection_internal.h"
+#include "model/range_walk.h"
 #include "model/store.h"
 
 #include <algorithm>
@@ -31,11 +32,6 @@ int32_t chunkOf(int64_t dayN) { return int32_t(dayN >= 0 ? dayN / kChunk : -((-d
 
 int64_t chunkStart(int32_t chunk) { return int64_t(chunk) * kChunk; }
 
-int32_t clampDay(int64_t n)
-{
-    return int32_t(std::clamp<int64_t>(n, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
 DayRange dayRangeOf(int64_t fromN, int64_t toN)
 {
     return dayRange(fromDayNumber(clampDay(fromN)), fromDayNumber(clampDay(toN)));
@@ -43,61 +39,12 @@ DayRange dayRangeOf(int64_t fromN, int64_t toN)
 
 const int64_t kFirstCountedN = dayNumber(kFirstCountedDay);
 
-int64_t earlierDay(const ProjectedAdjustment& a)
-{
-    return a.newN == std::numeric_limits<int32_t>::min() ? a.originalN : std::min(a.originalN, a.newN);
-}
-
-// The part of the transaction's adjustments (sorted by their earlier days)
-// that holds every one that can act on fromN..toN, and perhaps a few more
-// that cannot.
-std::span<const ProjectedAdjustment> adjustmentsNear(
-    const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN)
-{
-    const ProjectedTransaction& t = p.transactions[transaction];
-    const uint32_t begin = t.adjustmentsBegin, end = t.adjustmentsEnd;
-    // One that acts on the range has a day in it, so its earlier day lies
-    // at most the reach before the range.
-    const ProjectedAdjustment* const first = p.adjustments.data() + begin;
-    const ProjectedAdjustment* const last = p.adjustments.data() + end;
-    const int64_t lowest = fromN - p.adjustmentReach;
-    const ProjectedAdjustment* at = end - begin <= 8
-        ? first
-        : std::partition_point(first, last, [&](const ProjectedAdjustment& a) { return earlierDay(a) < lowest; });
-    const ProjectedAdjustment* stop = at;
-    while (stop != last && earlierDay(*stop) <= toN)
-        ++stop;
-    return {at, stop};
-}
-
-// The transaction's adjustments that can act on fromN..toN, in list order.
-std::span<const TransactionAdjustment* const> adjustmentsIn(
-    const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN)
-{
-    thread_local std::vector<uint32_t> acting;
-    acting.clear();
-    for (const ProjectedAdjustment& a : adjustmentsNear(p, transaction, fromN, toN))
-        if ((a.originalN >= fromN && a.originalN <= toN) || (a.newN >= fromN && a.newN <= toN))
-            acting.push_back(a.index);
-    std::sort(acting.begin(), acting.end());
-    thread_local std::vector<const TransactionAdjustment*> found;
-    found.clear();
-    for (uint32_t i : acting)
-        found.push_back(&p.budget->transaction_adjustments[i]);
-    return found;
-}
-
 const ScopeShare* shareIn(const BudgetProjection& p, const ProjectedTransaction& t, uint32_t scope)
 {
     for (const ScopeShare& share : sharesOf(p, t))
         if (share.scope == scope)
             return &share;
     return nullptr;
-}
-
-bool sharesScope(const BudgetProjection& p, uint32_t transaction, uint32_t scope)
-{
-    return shareIn(p, p.transactions[transaction], scope) != nullptr;
 }
 
 // The income and expense of every scope on every day of chunks first ..
@@ -114,17 +61,14 @@ std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_
     const int64_t firstN = chunkStart(first);
     fromN = std::max(fromN, firstN);
     toN = std::min(toN, chunkStart(first + count) - 1);
-    std::vector<uint32_t> candidates;
-    transactionsIn(p, 0, fromN, toN, candidates);
-    const DayRange range = dayRangeOf(fromN, toN);
-    std::vector<DayAmount> amounts;
-    for (size_t at = 0; at < candidates.size(); ++at) {
-        prefetchAhead(p, candidates, at);
-        const uint32_t i = candidates[at];
-        const std::span<const ScopeShare> shares = sharesOf(p, p.transactions[i]);
-        if (shares.empty())
-            continue;
-        expandProjectedAmounts(p, i, range, amounts);
+    // Its own walk: sums are worked out while other walks are under way.
+    RangeWalk walk;
+    std::span<const ScopeShare> shares;
+    auto counted = [&](uint32_t i) {
+        shares = sharesOf(p, p.transactions[i]);
+        return !shares.empty();
+    };
+    auto gather = [&](uint32_t, std::span<const DayAmount> amounts, std::span<const Occurrence>) {
         for (const DayAmount& a : amounts) {
             const int64_t offset = a.day - firstN;
             const size_t chunk = size_t(offset / kChunk), day = size_t(offset % kChunk);
@@ -137,7 +81,8 @@ std::vector<double> computeSums(const BudgetProjection& p, int32_t first, int32_
                     cell[1] -= v;
             }
         }
-    }
+    };
+    walk.run(p, 0, dayRangeOf(fromN, toN), wrAmounts, counted, gather);
     return sums;
 }
 
@@ -375,12 +320,12 @@ void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4])
 
 int32_t projectionChunkOf(int64_t dayN) { return chunkOf(dayN); }
 
-ScopesByName scopesByName(const BudgetProjection& p)
+ScopeNames scopeNames(const BudgetProjection& p)
 {
-    ScopesByName byName;
+    ScopeNames names;
     for (uint32_t scope = 1; scope < p.scopes.size(); ++scope)
-        byName[p.scopes[scope].scope.name].push_back(scope);
-    return byName;
+        names.byName[p.scopes[scope].scope.name].push_back(scope);
+    return names;
 }
 
 void projectAnchors(BudgetProjection& p, const Budget& b)
@@ -415,9 +360,12 @@ void projectAnchors(BudgetProjection& p, const Budget& b)
 
 namespace {
 
-void appendShares(
-    const BudgetProjection& p, const Transaction& t, const ScopesByName& byName, std::vector<ScopeShare>& out)
+// Works out t's shares in names.shares.
+void placeShares(const BudgetProjection& p, const Transaction& t, ScopeNames& names)
 {
+    const auto& byName = names.byName;
+    std::vector<ScopeShare>& out = names.shares;
+    out.clear();
     if (!isTransfer(t))
         out.push_back({0, 0});
     auto shareWith = [&](std::string_view name) {
@@ -556,11 +504,10 @@ void sortAdjustmentGroup(BudgetProjection& p, uint32_t begin, uint32_t end)
         });
 }
 
-void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
+void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, ScopeNames& names)
 {
-    thread_local std::vector<ScopeShare> shares;
-    shares.clear();
-    appendShares(p, t, byName, shares);
+    placeShares(p, t, names);
+    const std::vector<ScopeShare>& shares = names.shares;
     setShares(p, p.transactions[i], shares);
     p.transactions[i].amount = t.amount;
     placeCategory(p, i, t);
@@ -595,7 +542,7 @@ void recolorCategories(BudgetProjection& p, const Budget& b)
         p.categoryColors[slot] = colorSlot(p, text);
 }
 
-bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName)
+bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, ScopeNames& names)
 {
     // A one-off costs a day to place again; only series are compared.
     const ProjectedTransaction& placed = p.transactions[i];
@@ -607,9 +554,8 @@ bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, co
         || !sameDate(s.start, t.start_date) || s.endN != expansionSource(t).endN
         || !sameStep(s.step, seriesStep(t.recurring_period)))
         return false;
-    thread_local std::vector<ScopeShare> shares;
-    shares.clear();
-    appendShares(p, t, byName, shares);
+    placeShares(p, t, names);
+    const std::vector<ScopeShare>& shares = names.shares;
     const std::span<const ScopeShare> now = sharesOf(p, placed);
     return std::equal(shares.begin(), shares.end(), now.begin(), now.end(),
         [](const ScopeShare& x, const ScopeShare& y) { return x.scope == y.scope && x.negative == y.negative; });
@@ -633,14 +579,14 @@ BudgetProjection projectBudget(const Budget& b, int32_t revision)
             p.scopeOfId.emplace(a.id, scope);
     }
     projectAnchors(p, b);
-    const ScopesByName byName = scopesByName(p);
+    ScopeNames names = scopeNames(p);
     p.colors = categoryIndex(b);
 
     const size_t count = b.transactions.size();
     p.transactions.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const Transaction& t = b.transactions[i];
-        placeTransaction(p, uint32_t(i), t, byName);
+        placeTransaction(p, uint32_t(i), t, names);
         if (!t.is_recurring)
             p.oneOffs.emplace_back(p.transactions[i].dayOrSeries, uint32_t(i));
     }
@@ -735,8 +681,10 @@ const BudgetProjection& storeProjection(const LocalStore& store)
     }
     if (!fresh) {
         const bool first = !current;
+        BudgetProjection::WalkRooms rooms = current ? std::move(current->rooms) : BudgetProjection::WalkRooms();
         store.projection.reset();
         store.projection = std::make_shared<BudgetProjection>(projectBudget(b, store.change_count));
+        store.projection->rooms = std::move(rooms);
         // Making it sorts copies of the budget's lists; the first time, their
         // pages go back to the system rather than stay with the process while
         // the budget is open. Later makings reuse them.
@@ -779,8 +727,42 @@ void projectedDays(const BudgetProjection& p, uint32_t scope, int64_t fromN, int
     walkDays(p, scope, state, fromN, toN, toN, &out);
 }
 
-void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN, std::vector<uint32_t>& out)
+bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope)
 {
+    return shareIn(p, p.transactions[transaction], scope) != nullptr;
+}
+
+// The walk's steps live here, beside the day sums that walk most, so that
+// they are compiled into them.
+namespace {
+
+// The part of the transaction's adjustments (sorted by their earlier days)
+// that holds every one that can act on fromN..toN, and perhaps a few more
+// that cannot.
+std::span<const ProjectedAdjustment> adjustmentsNear(
+    const BudgetProjection& p, uint32_t transaction, int64_t fromN, int64_t toN)
+{
+    const ProjectedTransaction& t = p.transactions[transaction];
+    const uint32_t begin = t.adjustmentsBegin, end = t.adjustmentsEnd;
+    // One that acts on the range has a day in it, so its earlier day lies
+    // at most the reach before the range.
+    const ProjectedAdjustment* const first = p.adjustments.data() + begin;
+    const ProjectedAdjustment* const last = p.adjustments.data() + end;
+    const int64_t lowest = fromN - p.adjustmentReach;
+    const ProjectedAdjustment* at = end - begin <= 8
+        ? first
+        : std::partition_point(first, last, [&](const ProjectedAdjustment& a) { return earlierDay(a) < lowest; });
+    const ProjectedAdjustment* stop = at;
+    while (stop != last && earlierDay(*stop) <= toN)
+        ++stop;
+    return {at, stop};
+}
+
+}  // namespace
+
+void RangeWalk::list(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN)
+{
+    std::vector<uint32_t>& out = transactions;
     out.clear();
     if (fromN > toN)
         return;
@@ -807,7 +789,7 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
         for (; it != list->end() && it->first <= toN; ++it) {
             if (list->end() - it > 16)
                 __builtin_prefetch(&p.transactions[(it + 16)->second]);
-            if (sharesScope(p, it->second, scope))
+            if (countsIn(p, it->second, scope))
                 out.push_back(it->second);
         }
     }
@@ -817,7 +799,6 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
     // comparing them.
     const size_t words = (p.budget->transactions.size() + 63) / 64;
     if (out.size() - seriesCount >= std::max<size_t>(words, 64)) {
-        thread_local std::vector<uint64_t> marks;
         marks.assign(words, 0);
         for (uint32_t i : out)
             marks[i / 64] |= uint64_t(1) << (i % 64);
@@ -835,8 +816,9 @@ void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, in
     }
 }
 
-void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at, bool texts)
+void RangeWalk::prefetch(const BudgetProjection& p, size_t at, bool texts) const
 {
+    const std::vector<uint32_t>& list = transactions;
     // Two stages, the second reading what the first fetched: the
     // transaction's record, then its series and its adjustments' days (and
     // its shares or texts, when asked and kept apart).
@@ -863,46 +845,52 @@ void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list,
     }
 }
 
-bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope)
-{
-    return sharesScope(p, transaction, scope);
-}
+bool RangeWalk::needsDates(const BudgetProjection& p) { return p.oddDates; }
 
-namespace {
-
-// The transaction's rule as placed, or null for a one-off.
-const SeriesStep* stepOf(const BudgetProjection& p, uint32_t transaction)
-{
-    const ProjectedTransaction& t = p.transactions[transaction];
-    return t.isSeries() ? &p.series[size_t(t.dayOrSeries)].step : nullptr;
-}
-
-}  // namespace
-
-void expandProjected(
-    const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<Occurrence>& out)
-{
-    expandPrepared(p.budget->transactions[transaction], stepOf(p, transaction),
-        adjustmentsIn(p, transaction, range.fromN, range.toN), range, out);
-}
-
-void expandProjectedAmounts(
-    const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<DayAmount>& out)
+void RangeWalk::expand(const BudgetProjection& p, uint32_t transaction, const DayRange& range)
 {
     const ProjectedTransaction& t = p.transactions[transaction];
     // The amounts need no list order: the expansion puts a day's adjusted
     // ones in it by their places in the list.
-    const std::span<const AdjustmentDays> adjustments = adjustmentsNear(p, transaction, range.fromN, range.toN);
+    const std::span<const AdjustmentDays> near = adjustmentsNear(p, transaction, range.fromN, range.toN);
     if (!t.isSeries()) {
         ExpansionSource source;
         source.startN = t.dayOrSeries;
         source.amount = t.amount;
-        expandPreparedAmounts(source, SeriesStep(), adjustments, range, out);
+        expandPreparedAmounts(source, SeriesStep(), near, range, amounts, merging);
         return;
     }
     const ProjectedSeries& s = p.series[size_t(t.dayOrSeries)];
     const ExpansionSource source{s.start, s.firstN + 2, s.endN, s.amount, true, (s.flags & 2) != 0, (s.flags & 4) != 0};
-    expandPreparedAmounts(source, s.step, adjustments, range, out);
+    expandPreparedAmounts(source, s.step, near, range, amounts, merging);
+}
+
+std::span<const Occurrence> RangeWalk::occurrences(
+    const BudgetProjection& p, uint32_t transaction, const DayRange& range)
+{
+    // Its adjustments that can act on the range, in list order.
+    acting.clear();
+    for (const ProjectedAdjustment& a : adjustmentsNear(p, transaction, range.fromN, range.toN))
+        if ((a.originalN >= range.fromN && a.originalN <= range.toN) || (a.newN >= range.fromN && a.newN <= range.toN))
+            acting.push_back(a.index);
+    std::sort(acting.begin(), acting.end());
+    adjustments.clear();
+    for (uint32_t k : acting)
+        adjustments.push_back(&p.budget->transaction_adjustments[k]);
+    const ProjectedTransaction& t = p.transactions[transaction];
+    const SeriesStep* step = t.isSeries() ? &p.series[size_t(t.dayOrSeries)].step : nullptr;
+    expandPrepared(p.budget->transactions[transaction], step, adjustments, range, dated);
+    return dated;
+}
+
+std::span<const Occurrence> RangeWalk::expandDated(
+    const BudgetProjection& p, uint32_t transaction, const DayRange& range)
+{
+    occurrences(p, transaction, range);
+    amounts.clear();
+    for (const Occurrence& o : dated)
+        amounts.push_back({dayNumber(o.date), 0, o.amount});
+    return dated;
 }
 
 std::string projectedColor(const BudgetProjection& p, const Transaction& t)

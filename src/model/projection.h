@@ -40,6 +40,10 @@
 namespace qm {
 
 struct LocalStore;
+struct RangeWalk;
+struct SearchRoom;
+struct ReportRoom;
+struct LedgerRoom;
 
 // One day of one scope.
 struct ScopeDay {
@@ -216,6 +220,20 @@ struct BudgetProjection {
         std::shared_ptr<const Ledger> ledger;
     };
     mutable std::vector<KeptLedger> keptLedgers;
+    // The room the walks over ranges work in (model/range_walk.h), and
+    // what the search, the report rows and the ledgers gather in, each
+    // made when first asked. Kept from one walk to the next, as a page
+    // walks at every key or frame and a large budget's walk would otherwise
+    // ask the system for megabytes each time; one thread reads a projection
+    // at a time, so one room serves every walk. A projection of the store
+    // made anew takes over the old one's.
+    struct WalkRooms {
+        std::shared_ptr<RangeWalk> walk;
+        std::shared_ptr<SearchRoom> search;
+        std::shared_ptr<ReportRoom> report;
+        std::shared_ptr<LedgerRoom> ledger;
+    };
+    mutable WalkRooms rooms;
 };
 
 using BudgetProjectionPtr = std::shared_ptr<BudgetProjection>;
@@ -234,23 +252,8 @@ uint32_t scopeIndex(const BudgetProjection& p, int64_t accountId);
 double projectedBalance(const BudgetProjection& p, uint32_t scope, int64_t dayN);
 // The scope's days fromN..toN (fromN <= toN).
 void projectedDays(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN, std::vector<ScopeDay>& out);
-// The transactions of the scope that may have occurrences in fromN..toN,
-// in list order; every transaction for scope 0.
-void transactionsIn(const BudgetProjection& p, uint32_t scope, int64_t fromN, int64_t toN, std::vector<uint32_t>& out);
-// Asks the memory for what expanding list[at + ahead] reads, so that a loop
-// over a range's transactions, which lie far apart in a large budget, waits
-// for several at once rather than for each in turn.
-// With texts, also the part of the transaction that holds its texts.
-void prefetchAhead(const BudgetProjection& p, const std::vector<uint32_t>& list, size_t at, bool texts = false);
 // Whether the transaction's amounts change the scope's balance.
 bool countsIn(const BudgetProjection& p, uint32_t transaction, uint32_t scope);
-// A transaction's occurrences in a range, as occurrencesInRange gives them.
-void expandProjected(
-    const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<Occurrence>& out);
-// The same as day numbers and amounts only, in the same order, as the day
-// sums add them up.
-void expandProjectedAmounts(
-    const BudgetProjection& p, uint32_t transaction, const DayRange& range, std::vector<DayAmount>& out);
 // The colour of a transaction's category, "" when unknown.
 std::string projectedColor(const BudgetProjection& p, const Transaction& t);
 // The same as its number among keptColors(), for transaction i of the list.

@@ -3,6 +3,7 @@
 // edits.
 #include "model/projection.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -18,11 +19,24 @@ inline constexpr uint32_t kNoTransaction = std::numeric_limits<uint32_t>::max();
 // update, and no more are kept.
 inline constexpr size_t kMaxProjectionNotes = 256;
 
-// Account name to the scopes of the accounts of that name.
-using ScopesByName = std::unordered_map<std::string_view, std::vector<uint32_t>>;
+// Account name to the scopes of the accounts of that name, and the room a
+// transaction's shares are worked out in as it is placed.
+struct ScopeNames {
+    std::unordered_map<std::string_view, std::vector<uint32_t>> byName;
+    std::vector<ScopeShare> shares;
+};
 
-ScopesByName scopesByName(const BudgetProjection& p);
+ScopeNames scopeNames(const BudgetProjection& p);
 int32_t projectionChunkOf(int64_t dayN);
+inline int32_t clampDay(int64_t n)
+{
+    return int32_t(std::clamp<int64_t>(n, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+// The earlier of an adjustment's two days; its original one when deleted.
+inline int64_t earlierDay(const ProjectedAdjustment& a)
+{
+    return a.newN == std::numeric_limits<int32_t>::min() ? a.originalN : std::min(a.originalN, a.newN);
+}
 void collectLists(const Budget& b, const void* (&data)[4], size_t (&size)[4]);
 // The kept sums of these day ranges no longer hold.
 void forgetDays(const BudgetProjection& p, std::vector<std::pair<int64_t, int64_t>> days);
@@ -30,7 +44,7 @@ void forgetDays(const BudgetProjection& p, std::vector<std::pair<int64_t, int64_
 void projectAnchors(BudgetProjection& p, const Budget& b);
 // Gives transaction i (whose slots exist) its shares, its span and, when it
 // recurs, its series slot, from t. One-offs and moved days are the caller's.
-void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName);
+void placeTransaction(BudgetProjection& p, uint32_t i, const Transaction& t, ScopeNames& names);
 // Gives transaction i (placed alike) the slot of t's category, which an
 // edit may change without moving any figure.
 void placeCategory(BudgetProjection& p, uint32_t i, const Transaction& t);
@@ -43,7 +57,7 @@ std::pair<int32_t, int32_t> placedSpan(const BudgetProjection& p, uint32_t i);
 void eraseSeries(BudgetProjection& p, uint32_t i);
 // Whether placing t as transaction i would give what i has now: a series
 // placed with the same days, amount, rule and shares.
-bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, const ScopesByName& byName);
+bool placedAlike(const BudgetProjection& p, uint32_t i, const Transaction& t, ScopeNames& names);
 // Whether d is a real calendar day that day numbers give back as it is.
 bool isPlainDate(Date d);
 // Sorts the adjustments begin..end of one transaction by their earlier day

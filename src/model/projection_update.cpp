@@ -130,17 +130,20 @@ void moveIn(BudgetProjection& p, uint32_t i, std::pair<int32_t, int32_t> span, b
 // and with add, in their order, at the end of the list.
 void regroup(BudgetProjection& p, uint32_t owner, uint32_t drop, const ProjectedAdjustment* add)
 {
-    thread_local std::vector<ProjectedAdjustment> group;
-    group.clear();
     const uint32_t begin = p.transactions[owner].adjustmentsBegin, end = p.transactions[owner].adjustmentsEnd;
+    // Copied within the list, which is first given the room, so that no
+    // copy reads from a list that has moved.
+    LargeVector<ProjectedAdjustment>& list = p.adjustments;
+    const size_t needed = list.size() + (end - begin) + 1;
+    if (list.capacity() < needed)
+        list.reserve(std::max(needed, list.capacity() * 2));
+    const uint32_t at = uint32_t(list.size());
     for (uint32_t k = begin; k < end; ++k)
-        if (p.adjustments[k].index != drop)
-            group.push_back(p.adjustments[k]);
+        if (list[k].index != drop)
+            list.push_back(list[k]);
     if (add)
-        group.push_back(*add);
+        list.push_back(*add);
     p.unused += end - begin;
-    const uint32_t at = uint32_t(p.adjustments.size());
-    p.adjustments.insert(p.adjustments.end(), group.begin(), group.end());
     p.transactions[owner].adjustmentsBegin = at;
     p.transactions[owner].adjustmentsEnd = uint32_t(p.adjustments.size());
     sortAdjustmentGroup(p, at, uint32_t(p.adjustments.size()));
@@ -192,9 +195,9 @@ void takeOut(BudgetProjection& p, uint32_t i, Touched& touched)
 // Takes transaction i out as it was (known: it was in the projection) and
 // puts it back as it is.
 void replaceTransaction(
-    BudgetProjection& p, uint32_t i, bool known, const Transaction& t, const ScopesByName& byName, Touched& touched)
+    BudgetProjection& p, uint32_t i, bool known, const Transaction& t, ScopeNames& names, Touched& touched)
 {
-    if (known && placedAlike(p, i, t, byName)) {
+    if (known && placedAlike(p, i, t, names)) {
         // Its figures stay; its colour may not.
         placeCategory(p, i, t);
         return;
@@ -202,7 +205,7 @@ void replaceTransaction(
     const std::pair<int32_t, int32_t> span = known ? placedSpan(p, i) : std::pair<int32_t, int32_t>();
     if (known)
         takeOut(p, i, touched);
-    placeTransaction(p, i, t, byName);
+    placeTransaction(p, i, t, names);
     if (!t.is_recurring) {
         const std::pair<int32_t, uint32_t> item(p.transactions[i].dayOrSeries, i);
         p.oneOffs.insert(std::lower_bound(p.oneOffs.begin(), p.oneOffs.end(), item), item);
@@ -522,9 +525,9 @@ bool updateProjection(BudgetProjection& p, const Budget& b, int32_t revision)
 
     p.transactions.resize(size[0]);
     p.adjustmentOwner.resize(size[1], kNoTransaction);
-    const ScopesByName byName = scopesByName(p);
+    ScopeNames names = scopeNames(p);
     for (uint32_t i : transactions)
-        replaceTransaction(p, i, i < hadTransactions, b.transactions[i], byName, touched);
+        replaceTransaction(p, i, i < hadTransactions, b.transactions[i], names, touched);
     for (uint32_t at : adjustmentsAt) {
         const TransactionAdjustment& a = b.transaction_adjustments[at];
         const uint32_t was = p.adjustmentOwner[at];

@@ -7,6 +7,7 @@
 #include "model/money.h"
 #include "model/occurrences.h"
 #include "model/projection.h"
+#include "model/range_walk.h"
 
 #include <algorithm>
 #include <bit>
@@ -163,6 +164,14 @@ void SearchHits::clear()
     own.clear();
 }
 
+// What a search keeps from one to the next, as searching as one types
+// repeats it at every key.
+struct SearchRoom {
+    // Per day of the range: its hits' count, then the next place of its
+    // hits in the order.
+    std::vector<uint32_t> place;
+};
+
 void searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Date reference, SearchHits& out)
 {
     const uint32_t scopeIdx = scopeIndex(p, filter.accountId);
@@ -180,11 +189,7 @@ void searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Da
     // as the adjustments lie far apart.
     out.clear();
     out.adjustments = &adjustments;
-    // Scratch kept from one search to the next, as searching as one types
-    // repeats it at every key.
-    thread_local std::vector<uint32_t> transactions, place;
-    thread_local std::vector<Occurrence> occurrences;
-    thread_local std::vector<DayAmount> amounts;
+    std::vector<uint32_t>& place = roomIn(p.rooms.search).place;
     // Ranges up to a floor are counted by day as the hits are gathered
     // (place then holds each day's count), which spares a pass over them.
     const size_t dayCount = size_t(range.toN - range.fromN + 1);
@@ -195,18 +200,17 @@ void searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Da
     // a transaction itself only for its texts, when a text is searched.
     const std::optional<uint32_t> wantedCategory =
         filter.category.empty() ? std::nullopt : categorySlot(p, filter.category);
-    transactionsIn(p, scopeIdx, range.fromN, range.toN, transactions);
-    for (size_t at = 0; at < transactions.size(); ++at) {
-        prefetchAhead(p, transactions, at, byText);
-        const uint32_t i = transactions[at];
-        const ProjectedTransaction& t = p.transactions[i];
+    auto wanted = [&](uint32_t i) {
         if (byText) {
             const Transaction& record = p.budget->transactions[i];
             if (!containsFolded(record.description, needle) && !containsFolded(record.category, needle))
-                continue;
+                return false;
         }
-        if (!filter.category.empty() && !hasCategory(p, i, wantedCategory, filter.category))
-            continue;
+        return filter.category.empty() || hasCategory(p, i, wantedCategory, filter.category);
+    };
+    const uint8_t reads = byText ? wrDates | wrTexts : wrDates;
+    auto gather = [&](uint32_t i, std::span<const DayAmount> amounts, std::span<const Occurrence> dated) {
+        const ProjectedTransaction& t = p.transactions[i];
         const double sign = displaySignIn(p, t, scopeIdx);
         const double base = sign * t.amount;
         bool sourced = false;
@@ -242,17 +246,16 @@ void searchOccurrences(const BudgetProjection& p, const SearchFilter& filter, Da
             return true;
         };
         // Records dated on no real day give their own dates.
-        if (p.oddDates) {
-            expandProjected(p, i, range, occurrences);
-            for (const Occurrence& o : occurrences)
-                if (consider(dayNumber(o.date), o.amount, shownBy(p, i, o)))
-                    out.dates.push_back(o.date);
-            continue;
+        if (!dated.empty()) {
+            for (size_t k = 0; k < amounts.size(); ++k)
+                if (consider(amounts[k].day, amounts[k].amount, shownBy(p, i, dated[k])))
+                    out.dates.push_back(dated[k].date);
+            return;
         }
-        expandProjectedAmounts(p, i, range, amounts);
         for (const DayAmount& a : amounts)
             consider(a.day, a.amount, a.adjustment);
-    }
+    };
+    roomIn(p.rooms.walk).run(p, scopeIdx, range, reads, wanted, gather);
 
     const std::vector<int32_t>& days = out.days;
     std::vector<uint32_t>& order = out.order;
@@ -318,6 +321,22 @@ ReportRows reportRows(const BudgetProjection& p, Date from, Date to, int64_t acc
     return rows;
 }
 
+// What report rows are gathered in, kept from one report to the next: a
+// page refreshes its report after every edit.
+struct ReportRoom {
+    struct Found {
+        uint32_t source;  // sources from firstAnchor on are anchors
+        int32_t day;
+        double amount;  // signed for the scope; an anchor's balance
+    };
+    static_assert(sizeof(Found) == 16);
+
+    std::vector<std::vector<Found>> buckets;
+    std::vector<std::vector<Date>> bucketDates;  // per found, with odd dates only
+    std::vector<uint32_t> order;
+    std::vector<ScopeDay> figures;
+};
+
 void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId, ReportRows& out)
 {
     const uint32_t scopeIdx = scopeIndex(p, accountId);
@@ -338,20 +357,14 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
     // put in its days' order and its rows written whole, in sequence. What
     // is read out of order is one bucket, which stays in the caches however
     // many rows a large budget's range holds.
-    struct Found {
-        uint32_t source;  // sources from firstAnchor on are anchors
-        int32_t day;
-        double amount;  // signed for the scope; an anchor's balance
-    };
-    static_assert(sizeof(Found) == 16);
+    using Found = ReportRoom::Found;
     constexpr int kBucketShift = 4;
     constexpr uint32_t kBucketDays = 1u << kBucketShift;
-    thread_local std::vector<std::vector<Found>> buckets;
-    thread_local std::vector<std::vector<Date>> bucketDates;  // per found, with odd dates only
-    thread_local std::vector<uint32_t> transactions, order;
-    thread_local std::vector<Occurrence> occurrences;
-    thread_local std::vector<DayAmount> amounts;
-    thread_local std::vector<ScopeDay> figures;
+    ReportRoom& room = roomIn(p.rooms.report);
+    std::vector<std::vector<Found>>& buckets = room.buckets;
+    std::vector<std::vector<Date>>& bucketDates = room.bucketDates;
+    std::vector<uint32_t>& order = room.order;
+    std::vector<ScopeDay>& figures = room.figures;
     // Rows take their dates from their days, worked out once a day, and
     // their amounts from the projection's own copy of the adjustments,
     // which spares reading the adjustments themselves; only records dated
@@ -374,25 +387,11 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
     uint32_t firstAnchor = 0;
     if (fromN <= toN) {
         const DayRange range = dayRange(from, to);
-        transactionsIn(p, scopeIdx, fromN, toN, transactions);
-        for (size_t at = 0; at < transactions.size(); ++at) {
-            prefetchAhead(p, transactions, at);
-            const uint32_t i = transactions[at];
-            // Seen from all accounts a transfer moves nothing and shows no row.
-            if (scopeIdx == 0 && !countsIn(p, i, 0))
-                continue;
-            if (oddDates) {
-                expandProjected(p, i, range, occurrences);
-                amounts.clear();
-                for (const Occurrence& o : occurrences) {
-                    amounts.push_back({dayNumber(o.date), 0, o.amount});
-                    bucketDates[size_t(amounts.back().day - fromN) >> kBucketShift].push_back(o.date);
-                }
-            } else {
-                expandProjectedAmounts(p, i, range, amounts);
-            }
-            if (amounts.empty())
-                continue;
+        // Seen from all accounts a transfer moves nothing and shows no row.
+        auto shown = [&](uint32_t i) { return scopeIdx != 0 || countsIn(p, i, 0); };
+        auto gather = [&](uint32_t i, std::span<const DayAmount> amounts, std::span<const Occurrence> dated) {
+            for (size_t k = 0; k < dated.size(); ++k)
+                bucketDates[size_t(amounts[k].day - fromN) >> kBucketShift].push_back(dated[k].date);
             const ProjectedTransaction& t = p.transactions[i];
             const uint32_t source = uint32_t(sources.size());
             const double sign = displaySignIn(p, t, scopeIdx);
@@ -400,7 +399,8 @@ void reportRows(const BudgetProjection& p, Date from, Date to, int64_t accountId
             for (const DayAmount& a : amounts)
                 add(source, a.day, sign * a.amount);
             total += amounts.size();
-        }
+        };
+        roomIn(p.rooms.walk).run(p, scopeIdx, range, wrDates, shown, gather);
         // An anchor is the balance at the end of its day, so its row follows
         // the day's transactions.
         firstAnchor = uint32_t(sources.size());
@@ -534,7 +534,7 @@ std::vector<RecurringRow> recurringRows(const BudgetProjection& p, Date from)
 {
     std::vector<RecurringRow> rows;
     rows.reserve(p.series.size());
-    std::vector<Occurrence> left;
+    RangeWalk& walk = roomIn(p.rooms.walk);
     for (const ProjectedSeries& s : p.series) {
         const Transaction& t = p.budget->transactions[s.transaction];
         RecurringRow r;
@@ -542,10 +542,8 @@ std::vector<RecurringRow> recurringRows(const BudgetProjection& p, Date from)
         if (t.has_end_date) {
             // A series whose end lies before its start still has its start.
             const Date last = dateLessEq(t.start_date, t.end_date) ? t.end_date : t.start_date;
-            left.clear();
-            if (dateLessEq(from, last))
-                expandProjected(p, s.transaction, dayRange(from, last), left);
-            r.remaining = int32_t(left.size());
+            r.remaining =
+                dateLessEq(from, last) ? int32_t(walk.occurrences(p, s.transaction, dayRange(from, last)).size()) : 0;
             r.remainingTotal = roundCents(*r.remaining * t.amount);
         }
         rows.push_back(std::move(r));
