@@ -64,14 +64,14 @@ enum RecordKind : uint8_t {
     kindAnchor,
     kindUser
 };
-constexpr int kListCount = 6;  // the kinds before kindUser come in lists
+constexpr int kListCount = kindUser;  // the kinds before it come in lists
 // data.json names the lists and the preferences in the order of the kinds,
 // and "meta" after them.
 constexpr int kMetaAt = kindUser + 1;
 static_assert(kDataKeys[kindAccount] == "accounts" && kDataKeys[kindCategory] == "categories"
     && kDataKeys[kindIcon] == "icons" && kDataKeys[kindTransaction] == "transactions"
     && kDataKeys[kindAdjustment] == "transaction_adjustments" && kDataKeys[kindAnchor] == "running_total_adjustments"
-    && kDataKeys[kindUser] == "user" && kDataKeys[kMetaAt] == "meta" && kListCount == kindUser);
+    && kDataKeys[kindUser] == "user" && kDataKeys[kMetaAt] == "meta");
 
 // What the reader needs of a kind of record, with the record passed untyped:
 // its table's names, a reading of each member by its position among them,
