@@ -6,6 +6,7 @@
 #include "model/stored_scalar.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -97,22 +98,36 @@ JsonPtr unknownMembers(const Json& node, const Keys& known, std::string_view rec
     return unknown ? std::make_shared<const Json>(std::move(*unknown)) : nullptr;
 }
 
+// One pass over the members, as unknownMembers makes, rather than a search
+// of the record for each known name.
 template <class Record>
 Record recordFromJson(const Json& node)
 {
     Record r;
     r.unknown_members = unknownMembers(node, kFieldNames<Record>, StoredRecord<Record>::name);
-    forEachField<Record>([&](const auto& field) {
-        if (const Json* m = member(node, field.name))
-            field.rule.read(r, storedScalar(*m));
-    });
+    if (node.is_object()) {
+        constexpr const std::array<std::string_view, kFieldCount<Record>>& names = kFieldNames<Record>;
+        size_t expected = 0;  // files this program wrote hold the members in the table's order
+        for (auto it = node.begin(); it != node.end(); ++it) {
+            const std::string& key = it.key();
+            const size_t k = expected < names.size() && names[expected] == key
+                ? expected
+                : size_t(std::find(names.begin(), names.end(), key) - names.begin());
+            if (k == names.size())
+                continue;
+            expected = k + 1;
+            if (!it->is_null())
+                kMemberReadings<Record>[k](&r, storedScalar(*it));
+        }
+    }
     StoredRecord<Record>::settle(r);
     return r;
 }
 
-// A member's value as the rules of model/record_fields.h put it.
+// A member's value as the rules of model/record_fields.h put it, made in
+// its place in the record's object.
 struct JsonValue {
-    Json value;
+    Json& value;
     void integer(int64_t v) { value = v; }
     void amount(double v) { value = std::isfinite(v) ? v : 0.0; }  // always a finite float
     void boolean(bool v) { value = v; }
@@ -136,9 +151,8 @@ Json recordToJson(const Record& r)
 {
     Json j = Json::object();
     forEachField<Record>([&](const auto& field) {
-        JsonValue out;
+        JsonValue out{j[std::string(field.name)]};
         field.rule.put(out, r);
-        j[std::string(field.name)] = std::move(out.value);
     });
     addUnknown(j, r.unknown_members);
     return j;

@@ -375,6 +375,23 @@ inline constexpr std::array<std::string_view, kFieldCount<R>> kFieldNames = std:
     [](const auto&... field) { return std::array<std::string_view, kFieldCount<R>>{field.name...}; },
     StoredRecord<R>::fields);
 
+// A reading of each member of R by its position in the table, for readers
+// that find a member by its name as it comes. The record goes untyped so
+// that one reader can hold the readings of every kind.
+using ReadMember = void (*)(void* record, const StoredScalar& v);
+
+template <class R, size_t... I>
+constexpr std::array<ReadMember, sizeof...(I)> memberReadings(std::index_sequence<I...>)
+{
+    return {[](void* r, const StoredScalar& v) {
+        std::get<I>(StoredRecord<R>::fields).rule.read(*static_cast<R*>(r), v);
+    }...};
+}
+
+template <class R>
+inline constexpr std::array<ReadMember, kFieldCount<R>> kMemberReadings = memberReadings<R>(
+    std::make_index_sequence<kFieldCount<R>>());
+
 namespace record_check {
 
 // Converts to any member's type: an aggregate takes as many of these in its

@@ -19,13 +19,11 @@
 #endif
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
-#include <utility>
 
 namespace qm {
 
@@ -76,7 +74,6 @@ static_assert(kDataKeys[kindAccount] == "accounts" && kDataKeys[kindCategory] ==
 // What the reader needs of a kind of record, with the record passed untyped:
 // its table's names, a reading of each member by its position among them,
 // and the last step, which also hands over the members kept unknown.
-using ReadMember = void (*)(void* record, const StoredScalar& v);
 struct RecordReading {
     std::string_view name;
     std::span<const std::string_view> names;
@@ -84,17 +81,6 @@ struct RecordReading {
     void (*finish)(void* record, JsonPtr unknown);
     int idAt;  // the position of "id" among the names, or -1
 };
-
-template <class R, size_t... I>
-constexpr std::array<ReadMember, sizeof...(I)> memberReadings(std::index_sequence<I...>)
-{
-    return {[](void* r, const StoredScalar& v) {
-        std::get<I>(StoredRecord<R>::fields).rule.read(*static_cast<R*>(r), v);
-    }...};
-}
-
-template <class R>
-constexpr auto kMemberReadings = memberReadings<R>(std::make_index_sequence<kFieldCount<R>>());
 
 template <class R>
 constexpr RecordReading readingOf()
