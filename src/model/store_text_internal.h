@@ -3,7 +3,7 @@
 // read straight back into them, without a document tree in between: a tree
 // costs several times the budget in memory and most of a save's time. The
 // bytes are those the record writers of model/budget_json.h give, member for
-// member.
+// member: both follow the tables of model/record_fields.h.
 #include "core/files.h"
 #include "model/store.h"
 
@@ -13,23 +13,15 @@
 
 namespace qm {
 
-// The members of each record kind, in the order they are written.
-inline constexpr std::string_view kAccountKeys[] = {"id", "name", "account_type", "color", "display_order", "mask"};
-inline constexpr std::string_view kCategoryKeys[] = {"id", "name", "color", "hidden", "icon_id"};
-inline constexpr std::string_view kIconKeys[] = {"id", "name", "url", "is_default"};
-inline constexpr std::string_view kTransactionKeys[] = {"id", "start_date", "end_date", "amount", "description",
-    "category", "account", "transfer_to_account", "is_recurring", "recurring_period", "pay_on_business_day",
-    "pay_early", "icon_id", "is_adjustment", "is_demo"};
-inline constexpr std::string_view kAdjustmentKeys[] = {
-    "id", "transaction_id", "original_date", "new_date", "amount", "is_paid", "is_deleted", "is_demo"};
-inline constexpr std::string_view kAnchorKeys[] = {"id", "account_id", "date", "amount", "is_demo"};
-inline constexpr std::string_view kUserKeys[] = {"selected_account_id", "default_account_id", "theme_preference",
-    "has_completed_tour", "first_name", "last_name", "email", "calendar_token", "two_factor_enabled", "pending_email",
-    "is_verified", "avatar", "gravatar_hash"};
 // data.json's own members, then those of its "meta" and of a change.
 inline constexpr std::string_view kDataKeys[] = {"accounts", "categories", "icons", "transactions",
     "transaction_adjustments", "running_total_adjustments", "user", "meta"};
 inline constexpr std::string_view kMetaKeys[] = {"next_local", "next_seq", "last_sync", "etag", "sent_up_to"};
+// The members of "meta" by their place in kMetaKeys.
+enum MetaMember : int { metaNextLocal, metaNextSeq, metaLastSync, metaEtag, metaSentUpTo };
+static_assert(kMetaKeys[metaNextLocal] == "next_local" && kMetaKeys[metaNextSeq] == "next_seq"
+    && kMetaKeys[metaLastSync] == "last_sync" && kMetaKeys[metaEtag] == "etag"
+    && kMetaKeys[metaSentUpTo] == "sent_up_to" && std::size(kMetaKeys) == metaSentUpTo + 1);
 inline constexpr std::string_view kOpKeys[] = {"seq", "op", "entity", "id", "data", "at"};
 
 // The store as it was at one moment, to be written on another thread while

@@ -6,6 +6,7 @@
 #include "core/utf8.h"
 #include "model/budget_json.h"
 #include "model/money.h"
+#include "model/record_fields.h"
 #include "model/store_text_internal.h"
 
 // The parser's own vector scans (RAPIDJSON_SSE2) stay off: they start each
@@ -28,131 +29,26 @@ namespace qm {
 
 namespace {
 
-// One plain value as the text holds it; numbers are classed as the JSON
-// parser classes them (int64, then uint64, then double).
-struct Scalar {
-    enum Type : uint8_t { null, boolean, integer, unsignedInteger, floating, text } type = null;
-    bool b = false;
-    int64_t i = 0;
-    uint64_t u = 0;
-    double d = 0;
-    std::string_view s;
-
-    bool isInteger() const { return type == integer || type == unsignedInteger; }
-    bool isNumber() const { return isInteger() || type == floating; }
-
-    // The lenient member readers of model/budget_json.h, value by value.
-    int64_t asInt() const
-    {
-        if (type == integer)
-            return i;
-        if (type == unsignedInteger && u <= uint64_t(std::numeric_limits<int64_t>::max()))
-            return int64_t(u);
-        return 0;
-    }
-    void textInto(std::string& out) const
-    {
-        if (type == text)
-            out.assign(s);
-        else
-            out.clear();
-    }
-    bool asBool() const
-    {
-        switch (type) {
-        case boolean:
-            return b;
-        case integer:
-            return i != 0;
-        case unsignedInteger:
-            return u != 0;
-        case text: {
-            std::string lower = asciiLower(s);
-            return lower == "1" || lower == "on" || lower == "yes" || lower == "true";
-        }
-        default:
-            return false;
-        }
-    }
-    double asFloat() const
-    {
-        double v;
-        if (type == unsignedInteger)
-            v = double(u);
-        else if (type == integer)
-            v = double(i);
-        else if (type == floating)
-            v = d;
-        else if (type != text)
-            return 0;
-        else if (std::optional<double> parsed = parseFloatText(s))
-            v = *parsed;
-        else
-            return 0;
-        return std::isfinite(v) ? v : 0;
-    }
-    std::optional<Date> asDate() const
-    {
-        if (type != text)
-            return std::nullopt;
-        // The form every date of a saved file has is read here; any other
-        // goes through the general reader.
-        auto digits = [&](size_t at, size_t n) {
-            int32_t v = 0;
-            for (size_t i = at; i < at + n; ++i) {
-                if (!isAsciiDigit(s[i]))
-                    return -1;
-                v = v * 10 + (s[i] - '0');
-            }
-            return v;
-        };
-        if (s.size() == 10 && s[4] == '-' && s[7] == '-') {
-            const int32_t year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
-            if (year >= 1 && month >= 0 && day >= 0)
-                return isValidDate(year, month, day) ? std::optional<Date>(Date{year, month, day}) : std::nullopt;
-        }
-        std::optional<Date> d = tryParseIso(s);
-        if (d && (d->year < 1 || d->year > 9999))
-            return std::nullopt;
-        return d;
-    }
-    Json toJson() const
-    {
-        switch (type) {
-        case boolean:
-            return Json(b);
-        case integer:
-            return Json(i);
-        case unsignedInteger:
-            return Json(u);
-        case floating:
-            return Json(d);
-        case text:
-            return Json(std::string(s));
-        default:
-            return Json(nullptr);
-        }
-    }
-};
-
-Scalar numberScalar(std::string_view text)
+// A number as the parser hands it over, classed as the document parser
+// classes it.
+StoredScalar numberScalar(std::string_view text)
 {
-    Scalar v;
+    StoredScalar v;
     bool whole = true;
     for (char c : text)
         whole &= c != '.' && c != 'e' && c != 'E';
     if (whole) {
         const char* end = text.data() + text.size();
         if (std::from_chars(text.data(), end, v.i).ec == std::errc() && !text.empty()) {
-            v.type = Scalar::integer;
+            v.type = StoredScalar::integer;
             return v;
         }
         if (text[0] != '-' && std::from_chars(text.data(), end, v.u).ec == std::errc()) {
-            v.type = Scalar::unsignedInteger;
+            v.type = StoredScalar::unsignedInteger;
             return v;
         }
     }
-    v.type = Scalar::floating;
+    v.type = StoredScalar::floating;
     v.d = decimalToDouble(text);
     return v;
 }
@@ -166,11 +62,54 @@ enum RecordKind : uint8_t {
     kindAnchor,
     kindUser
 };
-constexpr int kListCount = 6;  // the kinds before kindUser come in lists
-constexpr const char* kRecordNames[] = {
-    "account", "category", "icon", "transaction", "adjustment", "anchor", "the preferences"};
-constexpr std::span<const std::string_view> kRecordKeys[] = {
-    kAccountKeys, kCategoryKeys, kIconKeys, kTransactionKeys, kAdjustmentKeys, kAnchorKeys, kUserKeys};
+constexpr int kListCount = kindUser;  // the kinds before it come in lists
+// data.json names the lists and the preferences in the order of the kinds,
+// and "meta" after them.
+constexpr int kMetaAt = kindUser + 1;
+static_assert(kDataKeys[kindAccount] == "accounts" && kDataKeys[kindCategory] == "categories"
+    && kDataKeys[kindIcon] == "icons" && kDataKeys[kindTransaction] == "transactions"
+    && kDataKeys[kindAdjustment] == "transaction_adjustments" && kDataKeys[kindAnchor] == "running_total_adjustments"
+    && kDataKeys[kindUser] == "user" && kDataKeys[kMetaAt] == "meta");
+
+// What the reader needs of a kind of record, with the record passed untyped:
+// its table's names, a reading of each member by its position among them,
+// and the last step, which also hands over the members kept unknown.
+struct RecordReading {
+    std::string_view name;
+    std::span<const std::string_view> names;
+    const ReadMember* read;  // one for each name
+    void (*finish)(void* record, JsonPtr unknown);
+    int idAt;  // the position of "id" among the names, or -1
+};
+
+template <class R>
+constexpr RecordReading readingOf()
+{
+    static_assert(kFieldCount<R> <= 32, "a record's members are marked seen by the bits of a word");
+    int idAt = -1;
+    for (size_t k = 0; k < kFieldNames<R>.size(); ++k)
+        if (kFieldNames<R>[k] == "id")
+            idAt = int(k);
+    return {StoredRecord<R>::name, kFieldNames<R>, kMemberReadings<R>.data(),
+        [](void* r, JsonPtr unknown) {
+            R& record = *static_cast<R*>(r);
+            record.unknown_members = std::move(unknown);
+            StoredRecord<R>::settle(record);
+        },
+        idAt};
+}
+
+// By RecordKind.
+constexpr RecordReading kReadings[] = {readingOf<Account>(), readingOf<Category>(), readingOf<CustomIcon>(),
+    readingOf<Transaction>(), readingOf<TransactionAdjustment>(), readingOf<RunningTotalAdjustment>(),
+    readingOf<User>()};
+static_assert(std::size(kReadings) == kindUser + 1 && kReadings[kindAccount].name == StoredRecord<Account>::name
+    && kReadings[kindCategory].name == StoredRecord<Category>::name
+    && kReadings[kindIcon].name == StoredRecord<CustomIcon>::name
+    && kReadings[kindTransaction].name == StoredRecord<Transaction>::name
+    && kReadings[kindAdjustment].name == StoredRecord<TransactionAdjustment>::name
+    && kReadings[kindAnchor].name == StoredRecord<RunningTotalAdjustment>::name
+    && kReadings[kindUser].name == StoredRecord<User>::name);
 
 // Member names are short: compared a word at a time here rather than by a
 // call of memcmp for each.
@@ -315,7 +254,7 @@ public:
             frames_.push_back(inData);
             return true;
         case inData:
-            return dataMember(nullptr, Scalar::null, true);
+            return dataMember(nullptr, StoredScalar::null, true);
         case inList:
             beginRecord(RecordKind(listKind_));
             return true;
@@ -342,7 +281,7 @@ public:
             frames_.push_back(inSkip);
             return true;
         case inData:
-            return dataMember(nullptr, Scalar::null, false);
+            return dataMember(nullptr, StoredScalar::null, false);
         case inList:
             listFault();
             frames_.push_back(inSkip);
@@ -380,7 +319,7 @@ public:
         // text; the parser may reuse the key's bytes for the value that
         // follows, so others are copied.
         if (top() == inRecord) {
-            recordKey_ = keyIndex(kRecordKeys[kind_], k, lastKey_);
+            recordKey_ = keyIndex(kReadings[kind_].names, k, lastKey_);
             if (recordKey_ >= 0)
                 return true;
         }
@@ -404,11 +343,11 @@ public:
         }
     }
 
-    bool scalar(const Scalar& v)
+    bool scalar(const StoredScalar& v)
     {
         if (depth_ > kMaxDepth)
             return false;
-        if (v.type == Scalar::text && !checkText(v.s))
+        if (v.type == StoredScalar::text && !checkText(v.s))
             return false;
         switch (top()) {
         case atStart:
@@ -541,7 +480,7 @@ private:
 
     // A member of the document: a list, the preferences, meta, or one kept
     // unknown. v is null for an object or list, whose kind `object` says.
-    bool dataMember(const Scalar* v, Scalar::Type type, bool object)
+    bool dataMember(const StoredScalar* v, StoredScalar::Type type, bool object)
     {
         const int k = keyIndex(kDataKeys, key_, -1);
         if (k >= 0) {
@@ -556,24 +495,24 @@ private:
             if (structured && !object) {
                 frames_.push_back(inList);
                 listKind_ = k;
-            } else if (type != Scalar::null || structured) {
+            } else if (type != StoredScalar::null || structured) {
                 shapeFaults_[size_t(k)] = "\"" + std::string(kDataKeys[size_t(k)]) + "\" is not a list";
                 if (structured)
                     frames_.push_back(inSkip);
             }
             return true;
         }
-        if (k == kListCount) {  // user
+        if (k == kindUser) {
             if (structured && object)
                 beginRecord(kindUser);
-            else if (type != Scalar::null || structured) {
+            else if (type != StoredScalar::null || structured) {
                 userShape_ = "\"user\" is not an object";
                 if (structured)
                     frames_.push_back(inSkip);
             }
             return true;
         }
-        if (k == kListCount + 1) {  // meta: only an object is read
+        if (k == kMetaAt) {  // only an object is read
             if (structured)
                 frames_.push_back(object ? inMeta : inSkip);
             return true;
@@ -603,30 +542,30 @@ private:
         recordId_ = 0;
         newer_.clear();
         unknown_.reset();
-        newDate_.reset();
         switch (kind) {
         case kindAccount:
-            budget_.accounts.emplace_back();
+            record_ = &budget_.accounts.emplace_back();
             break;
         case kindCategory:
-            budget_.categories.emplace_back();
+            record_ = &budget_.categories.emplace_back();
             break;
         case kindIcon:
-            budget_.icons.emplace_back();
+            record_ = &budget_.icons.emplace_back();
             break;
         case kindTransaction:
             readyFor(0, budget_.transactions);
-            budget_.transactions.emplace_back();
+            record_ = &budget_.transactions.emplace_back();
             break;
         case kindAdjustment:
             readyFor(1, budget_.transaction_adjustments);
-            budget_.transaction_adjustments.emplace_back();
+            record_ = &budget_.transaction_adjustments.emplace_back();
             break;
         case kindAnchor:
-            budget_.running_total_adjustments.emplace_back();
+            record_ = &budget_.running_total_adjustments.emplace_back();
             break;
         case kindUser:
             user_ = User{};
+            record_ = &user_;
             break;
         }
     }
@@ -654,7 +593,7 @@ private:
             return false;
         if (k >= 0) {
             if (newer_.empty())
-                newer_ = "\"" + std::string(kRecordKeys[kind_][size_t(k)]) + "\" of %s holds "
+                newer_ = "\"" + std::string(kReadings[kind_].names[size_t(k)]) + "\" of %s holds "
                     + (object ? "an object" : "a list");
             frames_.push_back(inSkip);
             return true;
@@ -665,12 +604,12 @@ private:
         return true;
     }
 
-    bool recordScalar(const Scalar& v)
+    bool recordScalar(const StoredScalar& v)
     {
         const int k = recordKey();
         if (k == -2)
             return false;
-        if (k >= 0 ? kind_ != kindUser && k == 0 : key_ == "id")
+        if (k >= 0 ? k == kReadings[kind_].idAt : key_ == "id")
             recordId_ = v.asInt();
         if (k < 0) {
             if (!unknown_)
@@ -678,254 +617,9 @@ private:
             (*unknown_)[std::string(key_)] = v.toJson();
             return true;
         }
-        if (v.type == Scalar::null)
-            return true;
-        switch (kind_) {
-        case kindAccount:
-            setAccount(k, v);
-            break;
-        case kindCategory:
-            setCategory(k, v);
-            break;
-        case kindIcon:
-            setIcon(k, v);
-            break;
-        case kindTransaction:
-            setTransaction(k, v);
-            break;
-        case kindAdjustment:
-            setAdjustment(k, v);
-            break;
-        case kindAnchor:
-            setAnchor(k, v);
-            break;
-        case kindUser:
-            setUser(k, v);
-            break;
-        }
+        if (v.type != StoredScalar::null)
+            kReadings[kind_].read[k](record_, v);
         return true;
-    }
-
-    void setAccount(int k, const Scalar& v)
-    {
-        Account& a = budget_.accounts.back();
-        switch (k) {
-        case 0:
-            a.id = v.asInt();
-            break;
-        case 1:
-            v.textInto(a.name);
-            break;
-        case 2:
-            v.textInto(a.account_type);
-            break;
-        case 3:
-            v.textInto(a.color);
-            break;
-        case 4: {
-            // An order outside int32 cannot be a list position.
-            const bool fits =
-                v.isInteger() && (v.type == Scalar::integer || v.u <= uint64_t(std::numeric_limits<int64_t>::max()));
-            const int64_t order = v.asInt();
-            a.display_order =
-                fits && order >= std::numeric_limits<int32_t>::min() && order <= std::numeric_limits<int32_t>::max()
-                ? int32_t(order)
-                : -1;
-            break;
-        }
-        default:
-            v.textInto(a.mask);
-        }
-    }
-
-    void setCategory(int k, const Scalar& v)
-    {
-        Category& c = budget_.categories.back();
-        switch (k) {
-        case 0:
-            c.id = v.asInt();
-            break;
-        case 1:
-            v.textInto(c.name);
-            break;
-        case 2:
-            v.textInto(c.color);
-            break;
-        case 3:
-            c.hidden = v.asBool();
-            break;
-        default:
-            c.icon_id = v.asInt();
-        }
-    }
-
-    void setIcon(int k, const Scalar& v)
-    {
-        CustomIcon& i = budget_.icons.back();
-        switch (k) {
-        case 0:
-            i.id = v.asInt();
-            break;
-        case 1:
-            v.textInto(i.name);
-            break;
-        case 2:
-            v.textInto(i.url);
-            break;
-        default:
-            i.is_default = v.asBool();
-        }
-    }
-
-    void setTransaction(int k, const Scalar& v)
-    {
-        Transaction& t = budget_.transactions.back();
-        switch (k) {
-        case 0:
-            t.id = v.asInt();
-            break;
-        case 1:
-            t.start_date = v.asDate().value_or(Date{});
-            break;
-        case 2: {
-            std::optional<Date> end = v.asDate();
-            t.has_end_date = end.has_value();
-            t.end_date = end.value_or(Date{});
-            break;
-        }
-        case 3:
-            t.amount = v.asFloat();
-            break;
-        case 4:
-            v.textInto(t.description);
-            break;
-        case 5:
-            v.textInto(t.category);
-            break;
-        case 6:
-            v.textInto(t.account);
-            break;
-        case 7:
-            v.textInto(t.transfer_to_account);
-            break;
-        case 8:
-            t.is_recurring = v.asBool();
-            break;
-        case 9:
-            v.textInto(t.recurring_period);
-            break;
-        case 10:
-            t.pay_on_business_day = v.asBool();
-            break;
-        case 11:
-            t.pay_early = v.asBool();
-            break;
-        case 12:
-            t.icon_id = v.asInt();
-            break;
-        case 13:
-            t.is_adjustment = v.asBool();
-            break;
-        default:
-            t.is_demo = v.asBool();
-        }
-    }
-
-    void setAdjustment(int k, const Scalar& v)
-    {
-        TransactionAdjustment& a = budget_.transaction_adjustments.back();
-        switch (k) {
-        case 0:
-            a.id = v.asInt();
-            break;
-        case 1:
-            a.transaction_id = v.asInt();
-            break;
-        case 2:
-            a.original_date = v.asDate().value_or(Date{});
-            break;
-        case 3:
-            newDate_ = v.asDate();
-            break;
-        case 4:
-            a.has_amount = true;
-            a.amount = v.asFloat();
-            break;
-        case 5:
-            a.is_paid = v.asBool();
-            break;
-        case 6:
-            a.is_deleted = v.asBool();
-            break;
-        default:
-            a.is_demo = v.asBool();
-        }
-    }
-
-    void setAnchor(int k, const Scalar& v)
-    {
-        RunningTotalAdjustment& r = budget_.running_total_adjustments.back();
-        switch (k) {
-        case 0:
-            r.id = v.asInt();
-            break;
-        case 1:
-            r.account_id = v.asInt();
-            break;
-        case 2:
-            r.date = v.asDate().value_or(Date{});
-            break;
-        case 3:
-            r.amount = v.asFloat();
-            break;
-        default:
-            r.is_demo = v.asBool();
-        }
-    }
-
-    void setUser(int k, const Scalar& v)
-    {
-        User& u = user_;
-        switch (k) {
-        case 0:
-            u.selected_account_id = v.asInt();
-            break;
-        case 1:
-            u.default_account_id = v.asInt();
-            break;
-        case 2:
-            v.textInto(u.theme_preference);
-            break;
-        case 3:
-            u.has_completed_tour = v.asBool();
-            break;
-        case 4:
-            v.textInto(u.first_name);
-            break;
-        case 5:
-            v.textInto(u.last_name);
-            break;
-        case 6:
-            v.textInto(u.email);
-            break;
-        case 7:
-            v.textInto(u.calendar_token);
-            break;
-        case 8:
-            u.two_factor_enabled = v.asBool();
-            break;
-        case 9:
-            v.textInto(u.pending_email);
-            break;
-        case 10:
-            u.is_verified = v.asBool();
-            break;
-        case 11:
-            v.textInto(u.avatar);
-            break;
-        default:
-            v.textInto(u.gravatar_hash);
-        }
     }
 
     void endRecord()
@@ -935,44 +629,16 @@ private:
         if (!newer_.empty()) {
             std::string& fault = kind_ == kindUser ? newerFaults_[kListCount] : newerFaults_[kind_];
             if (fault.empty()) {
-                std::string whose = kRecordNames[kind_];
+                std::string whose(kReadings[kind_].name);
                 if (recordId_ != 0)
                     whose += " " + std::to_string(recordId_);
                 const size_t at = newer_.find("%s");
                 fault = newer_.substr(0, at) + whose + newer_.substr(at + 2);
             }
         }
-        switch (kind_) {
-        case kindAccount:
-            budget_.accounts.back().unknown_members = std::move(unknown);
-            break;
-        case kindCategory:
-            budget_.categories.back().unknown_members = std::move(unknown);
-            break;
-        case kindIcon:
-            budget_.icons.back().unknown_members = std::move(unknown);
-            break;
-        case kindTransaction: {
-            Transaction& t = budget_.transactions.back();
-            t.unknown_members = std::move(unknown);
-            if (t.recurring_period.empty())
-                t.is_recurring = false;
-        } break;
-        case kindAdjustment: {
-            TransactionAdjustment& a = budget_.transaction_adjustments.back();
-            a.unknown_members = std::move(unknown);
-            a.new_date = newDate_.value_or(a.original_date);
-        } break;
-        case kindAnchor:
-            budget_.running_total_adjustments.back().unknown_members = std::move(unknown);
-            break;
-        case kindUser:
-            user_.unknown_members = std::move(unknown);
-            if (user_.theme_preference != "light" && user_.theme_preference != "dark")
-                user_.theme_preference = "system";
+        kReadings[kind_].finish(record_, std::move(unknown));
+        if (kind_ == kindUser)
             budget_.user = std::move(user_);
-            break;
-        }
     }
 
     int metaKey()
@@ -1005,7 +671,7 @@ private:
         return true;
     }
 
-    bool metaScalar(const Scalar& v)
+    bool metaScalar(const StoredScalar& v)
     {
         const int k = metaKey();
         if (k == -2)
@@ -1016,27 +682,27 @@ private:
                 unknownMeta_ = Json::object();
             (*unknownMeta_)[std::string(key_)] = v.toJson();
             break;
-        case 0:
+        case metaNextLocal:
             if (v.isInteger())
                 store_.next_local = v.asInt();
             break;
-        case 1:
-            if (v.type == Scalar::unsignedInteger ? v.u > uint64_t(std::numeric_limits<int32_t>::max())
-                    : v.type == Scalar::integer
+        case metaNextSeq:
+            if (v.type == StoredScalar::unsignedInteger ? v.u > uint64_t(std::numeric_limits<int32_t>::max())
+                    : v.type == StoredScalar::integer
                     ? v.i < std::numeric_limits<int32_t>::min() || v.i > std::numeric_limits<int32_t>::max()
                     : false)
                 seqOutOfRange_ = true;
             else if (v.isInteger())
                 store_.next_seq = int32_t(v.asInt());
             break;
-        case 2:
+        case metaLastSync:
             if (v.isNumber())
                 store_.last_sync = v.asFloat();
             break;
-        case 3:
+        case metaEtag:
             v.textInto(store_.etag);
             break;
-        default:
+        case metaSentUpTo:
             // Only a mark of ops actually sent counts; anything else reads as none.
             if (v.isInteger() && v.asInt() > 0 && v.asInt() <= std::numeric_limits<int32_t>::max())
                 store_.sent_up_to = int32_t(v.asInt());
@@ -1105,8 +771,8 @@ private:
     int64_t recordId_ = 0;
     std::string newer_;
     std::optional<Json> unknown_;
-    std::optional<Date> newDate_;
-    User user_;  // the lists' records are read in place at their ends
+    void* record_ = nullptr;  // the record being read, of kind_
+    User user_;               // the lists' records are read in place at their ends
 
     uint32_t seenMeta_ = 0;
     std::optional<Json> unknownTop_;
@@ -1132,19 +798,19 @@ struct RapidEvents : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, RapidEvents
         : r(reader)
     {
     }
-    bool Null() { return r.scalar(Scalar{}); }
+    bool Null() { return r.scalar(StoredScalar{}); }
     bool Bool(bool b)
     {
-        Scalar v;
-        v.type = Scalar::boolean;
+        StoredScalar v;
+        v.type = StoredScalar::boolean;
         v.b = b;
         return r.scalar(v);
     }
     bool RawNumber(const char* s, rapidjson::SizeType n, bool) { return r.scalar(numberScalar({s, n})); }
     bool String(const char* s, rapidjson::SizeType n, bool)
     {
-        Scalar v;
-        v.type = Scalar::text;
+        StoredScalar v;
+        v.type = StoredScalar::text;
         v.s = {s, n};
         return r.scalar(v);
     }
@@ -1159,7 +825,6 @@ struct RapidEvents : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, RapidEvents
 // The same events from a document the slow path parsed.
 void replay(const Json& node, DataReader& r)
 {
-    Scalar v;
     switch (node.type()) {
     case Json::value_t::object:
         r.startObject();
@@ -1175,30 +840,9 @@ void replay(const Json& node, DataReader& r)
             replay(item, r);
         r.end();
         return;
-    case Json::value_t::boolean:
-        v.type = Scalar::boolean;
-        v.b = node.get<bool>();
-        break;
-    case Json::value_t::number_integer:
-        v.type = Scalar::integer;
-        v.i = node.get<int64_t>();
-        break;
-    case Json::value_t::number_unsigned:
-        v.type = Scalar::unsignedInteger;
-        v.u = node.get<uint64_t>();
-        break;
-    case Json::value_t::number_float:
-        v.type = Scalar::floating;
-        v.d = node.get<double>();
-        break;
-    case Json::value_t::string:
-        v.type = Scalar::text;
-        v.s = node.get_ref<const std::string&>();
-        break;
     default:
-        break;
+        r.scalar(storedScalar(node));
     }
-    r.scalar(v);
 }
 
 // What a reading sets in the store, so that a second reading starts where the

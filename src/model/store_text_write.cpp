@@ -1,5 +1,6 @@
 #include "core/decimal.h"
 #include "core/json.h"
+#include "model/record_fields.h"
 #include "model/store_text_internal.h"
 
 #include <charconv>
@@ -91,8 +92,6 @@ public:
     void boolean(bool v) { out_ += v ? "true" : "false"; }
     void null() { out_ += "null"; }
     void text(std::string_view v) { appendJsonString(out_, v); }
-    void textOrNull(std::string_view v) { v.empty() ? null() : text(v); }
-    void idOrNull(int64_t id) { id == 0 ? null() : integer(id); }
     void date(Date d)
     {
         // formatIso's form, without a string per date.
@@ -140,164 +139,15 @@ private:
     bool first_ = true;
 };
 
-void write(TextWriter& w, const Account& a)
+template <typename Record>
+void write(TextWriter& w, const Record& r)
 {
     w.open('{');
-    w.key("id");
-    w.integer(a.id);
-    w.key("name");
-    w.text(a.name);
-    w.key("account_type");
-    w.textOrNull(a.account_type);
-    w.key("color");
-    w.textOrNull(a.color);
-    w.key("display_order");
-    a.display_order < 0 ? w.null() : w.integer(a.display_order);
-    w.key("mask");
-    w.textOrNull(a.mask);
-    w.unknown(a.unknown_members, kAccountKeys);
-    w.close('}');
-}
-
-void write(TextWriter& w, const Category& c)
-{
-    w.open('{');
-    w.key("id");
-    w.integer(c.id);
-    w.key("name");
-    w.text(c.name);
-    w.key("color");
-    w.textOrNull(c.color);
-    w.key("hidden");
-    w.boolean(c.hidden);
-    w.key("icon_id");
-    w.idOrNull(c.icon_id);
-    w.unknown(c.unknown_members, kCategoryKeys);
-    w.close('}');
-}
-
-void write(TextWriter& w, const CustomIcon& i)
-{
-    w.open('{');
-    w.key("id");
-    w.integer(i.id);
-    w.key("name");
-    w.text(i.name);
-    w.key("url");
-    w.text(i.url);
-    w.key("is_default");
-    w.boolean(i.is_default);
-    w.unknown(i.unknown_members, kIconKeys);
-    w.close('}');
-}
-
-void write(TextWriter& w, const Transaction& t)
-{
-    w.open('{');
-    w.key("id");
-    w.integer(t.id);
-    w.key("start_date");
-    w.date(t.start_date);
-    w.key("end_date");
-    t.has_end_date ? w.date(t.end_date) : w.null();
-    w.key("amount");
-    w.amount(t.amount);
-    w.key("description");
-    w.text(t.description);
-    w.key("category");
-    w.textOrNull(t.category);
-    w.key("account");
-    w.textOrNull(t.account);
-    w.key("transfer_to_account");
-    w.textOrNull(t.transfer_to_account);
-    w.key("is_recurring");
-    w.boolean(t.is_recurring);
-    w.key("recurring_period");
-    w.textOrNull(t.recurring_period);
-    w.key("pay_on_business_day");
-    w.boolean(t.pay_on_business_day);
-    w.key("pay_early");
-    w.boolean(t.pay_early);
-    w.key("icon_id");
-    w.idOrNull(t.icon_id);
-    w.key("is_adjustment");
-    w.boolean(t.is_adjustment);
-    w.key("is_demo");
-    w.boolean(t.is_demo);
-    w.unknown(t.unknown_members, kTransactionKeys);
-    w.close('}');
-}
-
-void write(TextWriter& w, const TransactionAdjustment& a)
-{
-    w.open('{');
-    w.key("id");
-    w.integer(a.id);
-    w.key("transaction_id");
-    w.integer(a.transaction_id);
-    w.key("original_date");
-    w.date(a.original_date);
-    w.key("new_date");
-    w.date(a.new_date);
-    w.key("amount");
-    a.has_amount ? w.amount(a.amount) : w.null();
-    w.key("is_paid");
-    w.boolean(a.is_paid);
-    w.key("is_deleted");
-    w.boolean(a.is_deleted);
-    w.key("is_demo");
-    w.boolean(a.is_demo);
-    w.unknown(a.unknown_members, kAdjustmentKeys);
-    w.close('}');
-}
-
-void write(TextWriter& w, const RunningTotalAdjustment& r)
-{
-    w.open('{');
-    w.key("id");
-    w.integer(r.id);
-    w.key("account_id");
-    w.idOrNull(r.account_id);
-    w.key("date");
-    w.date(r.date);
-    w.key("amount");
-    w.amount(r.amount);
-    w.key("is_demo");
-    w.boolean(r.is_demo);
-    w.unknown(r.unknown_members, kAnchorKeys);
-    w.close('}');
-}
-
-void write(TextWriter& w, const User& u)
-{
-    w.open('{');
-    w.key("selected_account_id");
-    w.idOrNull(u.selected_account_id);
-    w.key("default_account_id");
-    w.idOrNull(u.default_account_id);
-    w.key("theme_preference");
-    w.text(u.theme_preference);
-    w.key("has_completed_tour");
-    w.boolean(u.has_completed_tour);
-    w.key("first_name");
-    w.textOrNull(u.first_name);
-    w.key("last_name");
-    w.textOrNull(u.last_name);
-    w.key("email");
-    w.text(u.email);
-    w.key("calendar_token");
-    w.textOrNull(u.calendar_token);
-    w.key("two_factor_enabled");
-    w.boolean(u.two_factor_enabled);
-    w.key("pending_email");
-    w.textOrNull(u.pending_email);
-    w.key("is_verified");
-    w.boolean(u.is_verified);
-    w.key("avatar");
-    w.textOrNull(u.avatar);
-    w.key("gravatar_hash");
-    w.textOrNull(u.gravatar_hash);
-    w.unknown(u.unknown_members, kUserKeys);
+    forEachField<Record>([&](const auto& field) {
+        w.key(field.name);
+        field.rule.put(w, r);
+    });
+    w.unknown(r.unknown_members, kFieldNames<Record>);
     w.close('}');
 }
 
@@ -348,16 +198,16 @@ void writeData(TextWriter& w, const Store& store, const Lists& b)
     w.unknown(store.unknown_members, kDataKeys);
     w.key("meta");
     w.open('{');
-    w.key("next_local");
+    w.key(kMetaKeys[metaNextLocal]);
     w.integer(store.next_local);
-    w.key("next_seq");
+    w.key(kMetaKeys[metaNextSeq]);
     w.integer(store.next_seq);
-    w.key("last_sync");
+    w.key(kMetaKeys[metaLastSync]);
     w.number(store.last_sync);
-    w.key("etag");
+    w.key(kMetaKeys[metaEtag]);
     w.text(store.etag);
     if (store.sent_up_to > 0) {
-        w.key("sent_up_to");
+        w.key(kMetaKeys[metaSentUpTo]);
         w.integer(store.sent_up_to);
     }
     w.unknown(store.unknown_meta, kMetaKeys);
