@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/account_request.h"
 #include "app/fonts.h"
 #include "app/session.h"
 #include "app/settings.h"
@@ -96,25 +97,6 @@ struct YearMonth {
     int32_t month = 0;
 
     bool operator==(const YearMonth&) const = default;
-};
-
-// The one request waiting for the network pump.
-struct AccountRequest {
-    bool pending = false;
-    uint8_t kind = 0;     // an account request kind of the network code; 0 is never sent from here
-    uint32_t serial = 0;  // counts the requests queued; a reply carries the one of its request
-    // A sign-in the user went back from: its reply, whenever it comes, is dropped.
-    uint32_t abandonedSerial = 0;
-    std::map<std::string, std::string> params;
-    // What the last applied reply said. replyKind is non-zero only in the
-    // frame that applied it; the others hold until the next reply.
-    uint8_t replyKind = 0;
-    bool replyOk = false;
-    std::string replyError;
-    std::string replyMessage;
-    bool twoFactorRequired = false;
-    std::string twoFactorSecret;
-    std::string twoFactorUri;
 };
 
 struct WelcomeForm {

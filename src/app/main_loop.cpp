@@ -419,9 +419,11 @@ int runMainLoop(AppState& state)
     if (!auth.empty()) {
         state.welcome.email = envText("QUENMRK_TEST_EMAIL");
         state.welcome.password = envText("QUENMRK_TEST_PASSWORD");
-        queueAccountRequest(state, auth == "signup" ? 2 : 1,
-            {{"email", state.welcome.email}, {"password", state.welcome.password}, {"first_name", "Test"},
-                {"last_name", "Run"}});
+        queueAccountRequest(state, auth == "signup" ? akSignup : akLogin,
+            {.email = state.welcome.email,
+                .first_name = "Test",
+                .last_name = "Run",
+                .password = state.welcome.password});
     }
     std::string avatar = envText("QUENMRK_TEST_AVATAR");
     if (!avatar.empty()) {

@@ -15,9 +15,6 @@ namespace qm {
 
 namespace {
 
-// The pump marks the page's request with this key once it went to the worker.
-constexpr const char* sentKey = "__sent";
-
 NetReply failedReply(const NetRequest& request, const char* what)
 {
     NetReply reply = emptyReplyTo(request);
@@ -96,19 +93,17 @@ void applyReply(AppState& state, const NetReply& reply)
 void submitPageRequest(AppState& state)
 {
     AccountRequest& request = state.request;
-    if (!request.pending || request.kind == akMe || request.kind > akCalendarTokenOff || request.params.count(sentKey))
+    if (!request.pending || request.kind == akMe || request.kind > akCalendarTokenOff || request.sent)
         return;
     NetRequest job;
     job.category = rcAccount;
     job.server = serverBaseUrl(state.settings);
     job.token = state.session.token;
-    job.kind = AccountRequestKind(request.kind);
-    job.params.assign(request.params.begin(), request.params.end());
+    job.kind = request.kind;
+    job.fields = request.fields;
     job.budgetId = state.budgetId;
     job.serial = request.serial;
-    // A made string, not a literal assigned in place: GCC 12 at -O3 warns of
-    // an overlap in that assignment that cannot happen.
-    request.params.insert_or_assign(sentKey, std::string(1, '1'));
+    request.sent = true;
     enqueueNetRequest(state, std::move(job));
 }
 
@@ -131,7 +126,7 @@ void requestPictures(AppState& state)
         job.category = rcPicture;
         job.server = std::move(url);
         job.token = state.session.token;
-        job.params.emplace_back("post", "1");
+        job.pictureByPost = true;
         job.etag = std::move(key);
         job.budgetId = state.budgetId;
         enqueueNetRequest(state, std::move(job));
@@ -183,7 +178,7 @@ void pumpNetwork(AppState& state)
     if (!state.network)
         initNetwork(state);
     NetworkPageState& net = *state.network;
-    state.request.replyKind = 0;
+    state.request.replyKind = akMe;
     submitPageRequest(state);
 
     if (state.signOutRequested) {

@@ -139,7 +139,7 @@ void appearanceCard(AppState& state)
         saveSettings(state);
         applyTheme(state, true);
         if (isSignedIn(state))
-            queueAccountRequest(state, akTheme, {{"theme", choice.value}});
+            queueAccountRequest(state, akTheme, {.theme = choice.value});
     }
     space(state, 6);
     fieldLabel(state, "App scale");

@@ -75,7 +75,7 @@ void enabledView(AppState& state, AccountPageState& page)
     space(state, 10);
     std::string code = validCode(accountLiveText(state, "ac-2fa-off", page.twoFactorCode));
     if (accountButton(state, "ac-2fa-disable", "Disable 2FA", "danger", 130, accountBusy(state) || code.empty()))
-        queueAccountRequest(state, akTwoFactorDisable, {{"code", code}});
+        queueAccountRequest(state, akTwoFactorDisable, {.code = code});
     drawRequestStatus(state, bit(akTwoFactorDisable));
 }
 
@@ -113,7 +113,7 @@ void setupView(AppState& state, AccountPageState& page)
     std::string code = validCode(accountLiveText(state, "ac-2fa-code", page.twoFactorCode));
     if (button(state, "ac-2fa-verify", "Verify and enable", {row.x, row.y, scaled(state, 160), row.h}, "primary", "",
             accountBusy(state) || code.empty()))
-        queueAccountRequest(state, akTwoFactorEnable, {{"code", code}});
+        queueAccountRequest(state, akTwoFactorEnable, {.code = code});
     if (button(state, "ac-2fa-cancel", "Cancel", {row.x + scaled(state, 168), row.y, scaled(state, 90), row.h},
             "secondary", "", false))
         page.twoFactorSetupShown = false;
