@@ -120,7 +120,7 @@ struct CalendarPageState;
 struct TxFormState;
 struct EditDialogsState;
 struct DragState;
-struct NetworkPageState;
+struct NetworkState;
 struct SearchPageState;
 struct ReportPageState;
 struct ReportModel;
@@ -211,7 +211,7 @@ struct AppState {
     // Set by a confirmed "logout"; the network pump signs out and clears it.
     bool signOutRequested = false;
     bool termsDue = false;
-    std::shared_ptr<NetworkPageState> network;
+    std::shared_ptr<NetworkState> network;
 
     bool searchDirty = true;
     std::shared_ptr<SearchPageState> search;

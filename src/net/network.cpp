@@ -5,7 +5,6 @@
 #include "app/paths.h"
 #include "app/picture_cache.h"
 #include "core/errors.h"
-#include "core/ui_wake.h"
 #include "net/account_replies.h"
 
 #include <exception>
@@ -23,30 +22,15 @@ NetReply failedReply(const NetRequest& request, const char* what)
     return reply;
 }
 
-void runWorker(NetworkPageState& net)
+NetReply runRequest(const NetRequest& request, const HttpCancel& cancel)
 {
-    std::unique_lock<std::mutex> guard(net.lock);
-    for (;;) {
-        net.wake.wait(guard, [&net] { return net.stop || !net.queue.empty(); });
-        if (net.stop)
-            return;
-        NetRequest request = std::move(net.queue.front());
-        net.queue.pop_front();
-        guard.unlock();
-        NetReply reply;
-        try {
-            reply = performRequest(request, &net.cancel);
-        } catch (const std::bad_alloc&) {
-            reply = failedReply(request, "Out of memory");
-        } catch (const std::exception&) {
-            // The texts of these failures may quote a request; none reaches the screen.
-            reply = failedReply(request, "The request could not be made");
-        }
-        guard.lock();
-        if (!net.stop) {
-            net.replies.push_back(std::move(reply));
-            wakeUiThread();
-        }
+    try {
+        return performRequest(request, &cancel);
+    } catch (const std::bad_alloc&) {
+        return failedReply(request, "Out of memory");
+    } catch (const std::exception&) {
+        // The texts of these failures may quote a request; none reaches the screen.
+        return failedReply(request, "The request could not be made");
     }
 }
 
@@ -135,22 +119,15 @@ void requestPictures(AppState& state)
 
 }  // namespace
 
-NetworkPageState::~NetworkPageState()
+NetworkState::NetworkState()
+    : worker(runRequest)
 {
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        stop = true;
-    }
-    cancel.cancel();
-    wake.notify_all();
-    if (worker.joinable())
-        worker.join();
 }
 
 void initNetwork(AppState& state)
 {
     if (!state.network)
-        state.network = std::make_shared<NetworkPageState>();
+        state.network = std::make_shared<NetworkState>();
     if (!state.pictures)
         state.pictures = std::make_shared<PictureCache>(newPictureCache(state.settings));
 }
@@ -159,25 +136,14 @@ void enqueueNetRequest(AppState& state, NetRequest request)
 {
     if (!state.network)
         initNetwork(state);
-    NetworkPageState& net = *state.network;
-    {
-        std::lock_guard<std::mutex> guard(net.lock);
-        if (net.stop)
-            return;
-        net.queue.push_back(std::move(request));
-    }
-    if (!net.started) {
-        net.started = true;
-        net.worker = std::thread(runWorker, std::ref(net));
-    }
-    net.wake.notify_one();
+    state.network->worker.submit(std::move(request));
 }
 
 void pumpNetwork(AppState& state)
 {
     if (!state.network)
         initNetwork(state);
-    NetworkPageState& net = *state.network;
+    NetworkState& net = *state.network;
     state.request.replyKind = akMe;
     submitPageRequest(state);
 
@@ -189,11 +155,7 @@ void pumpNetwork(AppState& state)
             signOut(state);
     }
 
-    std::vector<NetReply> taken;
-    {
-        std::lock_guard<std::mutex> guard(net.lock);
-        taken.swap(net.replies);
-    }
+    std::vector<NetReply> taken = net.worker.take();
     for (const NetReply& reply : taken)
         applyReply(state, reply);
     if (!taken.empty())
@@ -210,21 +172,13 @@ void pumpNetwork(AppState& state)
 
 void stopNetworkWorker(AppState& state)
 {
-    if (!state.network)
-        return;
-    NetworkPageState& net = *state.network;
-    {
-        std::lock_guard<std::mutex> guard(net.lock);
-        net.stop = true;
-        net.queue.clear();
-    }
-    net.cancel.cancel();
-    net.wake.notify_all();
+    if (state.network)
+        state.network->worker.stop();
 }
 
 void joinNetworkWorker(AppState& state)
 {
-    if (state.network && state.network->worker.joinable())
+    if (state.network)
         state.network->worker.join();
     if (state.pictures)
         releasePictureCache(*state.pictures);
