@@ -5,7 +5,9 @@
 #include "core/utf8.h"
 #include "ui/hit_test.h"
 
+#include <optional>
 #include <string_view>
+#include <utility>
 
 namespace qm {
 
@@ -28,18 +30,20 @@ std::string initial(std::string_view text)
 
 bool isSignedIn(const AppState& state) { return !state.session.token.empty(); }
 
-void queueAccountRequest(AppState& state, uint8_t kind, const std::map<std::string, std::string>& params)
+void queueAccountRequest(AppState& state, AccountRequestKind kind, AccountFields fields)
 {
-    state.request.pending = true;
-    state.request.kind = kind;
-    ++state.request.serial;
-    state.request.params = params;
+    AccountRequest& request = state.request;
+    request.pending = true;
+    request.sent = false;
+    request.kind = kind;
+    ++request.serial;
+    request.fields = std::move(fields);
     state.redrawRequested = true;
     // A password on its way to the service must not reach a crash report.
     std::vector<std::string> passwords;
-    for (const auto& [key, value] : params)
-        if (key.find("password") != std::string::npos)
-            passwords.push_back(value);
+    for (auto member : {&AccountFields::current_password, &AccountFields::new_password, &AccountFields::password})
+        if (const std::optional<std::string>& value = request.fields.*member)
+            passwords.push_back(*value);
     if (!passwords.empty())
         setScrubPasswords(std::move(passwords));
 }

@@ -3,17 +3,17 @@
 // user is signed in, the single request waiting for the service, the texts
 // describing sync, the sign-in form, what a confirmation box asks, and how
 // the budget's owner is named.
-#include <map>
 #include <string>
 
+#include "app/account_request.h"
 #include "app/app_state.h"
 #include "core/service_host.h"
 
 namespace qm {
 
 bool isSignedIn(const AppState& state);
-// Replaces a request already pending.
-void queueAccountRequest(AppState& state, uint8_t kind, const std::map<std::string, std::string>& params);
+// Replaces a request already pending, sent or not.
+void queueAccountRequest(AppState& state, AccountRequestKind kind, AccountFields fields = {});
 void requestSyncAndRedraw(AppState& state);
 std::string syncStatusText(const AppState& state);
 // A fresh form in that mode; keepEmail carries the typed address over.

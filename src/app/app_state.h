@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/account_request.h"
 #include "app/fonts.h"
 #include "app/session.h"
 #include "app/settings.h"
@@ -98,25 +99,6 @@ struct YearMonth {
     bool operator==(const YearMonth&) const = default;
 };
 
-// The one request waiting for the network pump.
-struct AccountRequest {
-    bool pending = false;
-    uint8_t kind = 0;     // an account request kind of the network code; 0 is never sent from here
-    uint32_t serial = 0;  // counts the requests queued; a reply carries the one of its request
-    // A sign-in the user went back from: its reply, whenever it comes, is dropped.
-    uint32_t abandonedSerial = 0;
-    std::map<std::string, std::string> params;
-    // What the last applied reply said. replyKind is non-zero only in the
-    // frame that applied it; the others hold until the next reply.
-    uint8_t replyKind = 0;
-    bool replyOk = false;
-    std::string replyError;
-    std::string replyMessage;
-    bool twoFactorRequired = false;
-    std::string twoFactorSecret;
-    std::string twoFactorUri;
-};
-
 struct WelcomeForm {
     int32_t mode = welcomeStart;
     std::string email;
@@ -138,7 +120,7 @@ struct CalendarPageState;
 struct TxFormState;
 struct EditDialogsState;
 struct DragState;
-struct NetworkPageState;
+struct NetworkState;
 struct SearchPageState;
 struct ReportPageState;
 struct ReportModel;
@@ -229,7 +211,7 @@ struct AppState {
     // Set by a confirmed "logout"; the network pump signs out and clears it.
     bool signOutRequested = false;
     bool termsDue = false;
-    std::shared_ptr<NetworkPageState> network;
+    std::shared_ptr<NetworkState> network;
 
     bool searchDirty = true;
     std::shared_ptr<SearchPageState> search;

@@ -399,9 +399,11 @@ std::optional<std::string> runStartSteps(AppState& state, const StartSwitches& s
         const std::string& auth = sw.testAuth;
         state.welcome.email = sw.testEmail;
         state.welcome.password = sw.testPassword;
-        queueAccountRequest(state, auth == "signup" ? 2 : 1,
-            {{"email", state.welcome.email}, {"password", state.welcome.password}, {"first_name", "Test"},
-                {"last_name", "Run"}});
+        queueAccountRequest(state, auth == "signup" ? akSignup : akLogin,
+            {.email = state.welcome.email,
+                .first_name = "Test",
+                .last_name = "Run",
+                .password = state.welcome.password});
     }
     if (!sw.testAvatar.empty()) {
         state.fileDialogPurpose = fileProfilePhoto;

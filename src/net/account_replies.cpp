@@ -95,7 +95,7 @@ void copyUserMembers(User& user, const Json& from, bool withTheme)
         user.theme_preference = theme;
 }
 
-bool isSignInKind(uint8_t kind) { return kind == akLogin || kind == akLoginWithCode || kind == akSignup; }
+bool isSignInKind(AccountRequestKind kind) { return kind == akLogin || kind == akLoginWithCode || kind == akSignup; }
 
 // A sign-in answer the program can act on names the user and a token; any
 // other 2xx is a reply not understood, which saves nothing.
@@ -254,9 +254,9 @@ void applyAccountReply(AppState& state, const NetReply& reply)
     ApiResult result = checkedResult(reply);
     // A request queued after this one was sent (a sign-out in the same
     // frame, say) must stay pending until it has been sent itself.
-    if (request.params.count("__sent")) {
+    if (request.sent) {
         request.pending = false;
-        request.kind = 0;
+        request.kind = akMe;
     }
     request.replyKind = reply.kind;
     request.replyOk = result.ok;

@@ -158,8 +158,9 @@ NetReply performRequest(const NetRequest& request, const HttpCancel* cancel)
     switch (request.category) {
     case rcAccount: {
         Json body = Json::object();
-        for (const auto& [key, value] : request.params)
-            body[key] = value;
+        for (const AccountFieldKey& field : accountFieldKeys)
+            if (const std::optional<std::string>& value = request.fields.*field.member)
+                body[std::string(field.key)] = *value;
         body["device_name"] = std::string(deviceName);
         if (request.kind == akDeleteAccount)
             body["confirm"] = "DELETE";
@@ -178,10 +179,7 @@ NetReply performRequest(const NetRequest& request, const HttpCancel* cancel)
     }
     case rcPicture: {
         reply.pictureKey = request.etag;
-        bool byPost = false;
-        for (const auto& entry : request.params)
-            byPost = byPost || entry.first == "post";
-        if (byPost) {
+        if (request.pictureByPost) {
             Json body = Json::object();
             body["token"] = request.token;
             HttpResult http = httpPost(

@@ -4,6 +4,7 @@
 // can branch on, and a message a person can read. performRequest runs one queued job
 // (an account call, a sync or a picture download) on the worker thread; it
 // touches no application state.
+#include "app/account_request.h"
 #include "core/json.h"
 #include "net/http.h"
 
@@ -11,8 +12,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 namespace qm {
 
@@ -31,41 +30,15 @@ enum RequestCategory : std::uint8_t {
     rcPicture = 2,
 };
 
-// The account calls; the numbers are shared with the pages and the pump.
-enum AccountRequestKind : std::uint8_t {
-    akMe = 0,
-    akLogin = 1,
-    akSignup = 2,
-    akForgotPassword = 3,
-    akLoginWithCode = 4,
-    akResendVerification = 5,
-    akProfile = 6,
-    akEmail = 7,
-    akPassword = 8,
-    akTheme = 9,
-    akTwoFactorSetup = 10,
-    akTwoFactorEnable = 11,
-    akTwoFactorDisable = 12,
-    akDeleteAccount = 13,
-    akCalendarToken = 14,
-    akLogout = 15,
-    akCheckVerified = 16,
-    akAvatarUpload = 17,
-    akAvatarDelete = 18,
-    akCalendarTokenOff = 19,
-};
-
-// Body parameters of an account call, sent in this order.
-using RequestParams = std::vector<std::pair<std::string, std::string>>;
-
 struct NetRequest {
     RequestCategory category = rcAccount;
     std::string server;  // the base address; for rcPicture the picture's full URL
     std::string token;   // empty when signed out
     AccountRequestKind kind = akMe;
-    RequestParams params;     // rcPicture: a "post" key marks a download by POST
-    std::optional<Json> ops;  // rcSync: the journal operations
-    std::string etag;         // rcSync: the local copy's tag; rcPicture: the cache key
+    AccountFields fields;
+    bool pictureByPost = false;  // rcPicture: the picture is asked for by a POST with the token
+    std::optional<Json> ops;     // rcSync: the journal operations
+    std::string etag;            // rcSync: the local copy's tag; rcPicture: the cache key
     std::int32_t highestSeq = 0;
     // The budget open when the request was made; a reply that comes back
     // after it closed must not touch the budget that is open now.

@@ -5,7 +5,6 @@
 #include "app/paths.h"
 #include "app/picture_cache.h"
 #include "core/errors.h"
-#include "core/ui_wake.h"
 #include "net/account_replies.h"
 
 #include <exception>
@@ -15,9 +14,6 @@ namespace qm {
 
 namespace {
 
-// The pump marks the page's request with this key once it went to the worker.
-constexpr const char* sentKey = "__sent";
-
 NetReply failedReply(const NetRequest& request, const char* what)
 {
     NetReply reply = emptyReplyTo(request);
@@ -26,30 +22,15 @@ NetReply failedReply(const NetRequest& request, const char* what)
     return reply;
 }
 
-void runWorker(NetworkPageState& net)
+NetReply runRequest(const NetRequest& request, const HttpCancel& cancel)
 {
-    std::unique_lock<std::mutex> guard(net.lock);
-    for (;;) {
-        net.wake.wait(guard, [&net] { return net.stop || !net.queue.empty(); });
-        if (net.stop)
-            return;
-        NetRequest request = std::move(net.queue.front());
-        net.queue.pop_front();
-        guard.unlock();
-        NetReply reply;
-        try {
-            reply = performRequest(request, &net.cancel);
-        } catch (const std::bad_alloc&) {
-            reply = failedReply(request, "Out of memory");
-        } catch (const std::exception&) {
-            // The texts of these failures may quote a request; none reaches the screen.
-            reply = failedReply(request, "The request could not be made");
-        }
-        guard.lock();
-        if (!net.stop) {
-            net.replies.push_back(std::move(reply));
-            wakeUiThread();
-        }
+    try {
+        return performRequest(request, &cancel);
+    } catch (const std::bad_alloc&) {
+        return failedReply(request, "Out of memory");
+    } catch (const std::exception&) {
+        // The texts of these failures may quote a request; none reaches the screen.
+        return failedReply(request, "The request could not be made");
     }
 }
 
@@ -96,19 +77,17 @@ void applyReply(AppState& state, const NetReply& reply)
 void submitPageRequest(AppState& state)
 {
     AccountRequest& request = state.request;
-    if (!request.pending || request.kind == akMe || request.kind > akCalendarTokenOff || request.params.count(sentKey))
+    if (!request.pending || request.kind == akMe || request.kind > akCalendarTokenOff || request.sent)
         return;
     NetRequest job;
     job.category = rcAccount;
     job.server = serverBaseUrl(state.settings);
     job.token = state.session.token;
-    job.kind = AccountRequestKind(request.kind);
-    job.params.assign(request.params.begin(), request.params.end());
+    job.kind = request.kind;
+    job.fields = request.fields;
     job.budgetId = state.budgetId;
     job.serial = request.serial;
-    // A made string, not a literal assigned in place: GCC 12 at -O3 warns of
-    // an overlap in that assignment that cannot happen.
-    request.params.insert_or_assign(sentKey, std::string(1, '1'));
+    request.sent = true;
     enqueueNetRequest(state, std::move(job));
 }
 
@@ -131,7 +110,7 @@ void requestPictures(AppState& state)
         job.category = rcPicture;
         job.server = std::move(url);
         job.token = state.session.token;
-        job.params.emplace_back("post", "1");
+        job.pictureByPost = true;
         job.etag = std::move(key);
         job.budgetId = state.budgetId;
         enqueueNetRequest(state, std::move(job));
@@ -140,22 +119,15 @@ void requestPictures(AppState& state)
 
 }  // namespace
 
-NetworkPageState::~NetworkPageState()
+NetworkState::NetworkState()
+    : worker(runRequest)
 {
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        stop = true;
-    }
-    cancel.cancel();
-    wake.notify_all();
-    if (worker.joinable())
-        worker.join();
 }
 
 void initNetwork(AppState& state)
 {
     if (!state.network)
-        state.network = std::make_shared<NetworkPageState>();
+        state.network = std::make_shared<NetworkState>();
     if (!state.pictures)
         state.pictures = std::make_shared<PictureCache>(newPictureCache(state.settings));
 }
@@ -164,26 +136,15 @@ void enqueueNetRequest(AppState& state, NetRequest request)
 {
     if (!state.network)
         initNetwork(state);
-    NetworkPageState& net = *state.network;
-    {
-        std::lock_guard<std::mutex> guard(net.lock);
-        if (net.stop)
-            return;
-        net.queue.push_back(std::move(request));
-    }
-    if (!net.started) {
-        net.started = true;
-        net.worker = std::thread(runWorker, std::ref(net));
-    }
-    net.wake.notify_one();
+    state.network->worker.submit(std::move(request));
 }
 
 void pumpNetwork(AppState& state)
 {
     if (!state.network)
         initNetwork(state);
-    NetworkPageState& net = *state.network;
-    state.request.replyKind = 0;
+    NetworkState& net = *state.network;
+    state.request.replyKind = akMe;
     submitPageRequest(state);
 
     if (state.signOutRequested) {
@@ -194,11 +155,7 @@ void pumpNetwork(AppState& state)
             signOut(state);
     }
 
-    std::vector<NetReply> taken;
-    {
-        std::lock_guard<std::mutex> guard(net.lock);
-        taken.swap(net.replies);
-    }
+    std::vector<NetReply> taken = net.worker.take();
     for (const NetReply& reply : taken)
         applyReply(state, reply);
     if (!taken.empty())
@@ -215,21 +172,13 @@ void pumpNetwork(AppState& state)
 
 void stopNetworkWorker(AppState& state)
 {
-    if (!state.network)
-        return;
-    NetworkPageState& net = *state.network;
-    {
-        std::lock_guard<std::mutex> guard(net.lock);
-        net.stop = true;
-        net.queue.clear();
-    }
-    net.cancel.cancel();
-    net.wake.notify_all();
+    if (state.network)
+        state.network->worker.stop();
 }
 
 void joinNetworkWorker(AppState& state)
 {
-    if (state.network && state.network->worker.joinable())
+    if (state.network)
         state.network->worker.join();
     if (state.pictures)
         releasePictureCache(*state.pictures);

@@ -4,17 +4,12 @@
 // to a minute, so the window never makes one: a page leaves an
 // AccountRequest in the state, the pump turns it into a NetRequest for the
 // worker, and the replies come back through the pump on a later frame.
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 #include "app/app_state.h"
 #include "net/api.h"
-#include "net/http.h"
+#include "net/worker.h"
 
 namespace qm {
 
@@ -30,26 +25,13 @@ struct SyncHooks {
     std::shared_ptr<SyncSchedule> state;
 };
 
-// The AppState's `network` holder. The lock guards the queue, the replies
-// and the stop flag; it is never held during a call.
-struct NetworkPageState {
-    std::mutex lock;
-    std::condition_variable wake;
-    std::deque<NetRequest> queue;
-    std::vector<NetReply> replies;
-    bool stop = false;
-    // Stops the call the worker is running once the program ends.
-    HttpCancel cancel;
-    // Main thread only.
-    std::thread worker;
-    bool started = false;
+// The AppState's `network` holder.
+struct NetworkState {
     SyncHooks sync;
+    // Last, so that it is stopped and joined before the rest goes.
+    Worker<NetRequest, NetReply> worker;
 
-    NetworkPageState() = default;
-    NetworkPageState(const NetworkPageState&) = delete;
-    NetworkPageState& operator=(const NetworkPageState&) = delete;
-    // Stops and joins a worker still running, so no thread outlives the state.
-    ~NetworkPageState();
+    NetworkState();
 };
 
 // Makes the holder and the picture cache; starts no thread.

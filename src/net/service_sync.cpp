@@ -162,7 +162,7 @@ SyncSchedule* syncSchedule(AppState& state) { return state.network ? state.netwo
 void initSyncSchedule(AppState& state)
 {
     if (!state.network)
-        state.network = std::make_shared<NetworkPageState>();
+        state.network = std::make_shared<NetworkState>();
     SyncHooks& hooks = state.network->sync;
     if (!hooks.state)
         hooks.state = std::make_shared<SyncSchedule>();

@@ -19,7 +19,6 @@
 #include "core/errors.h"
 #include "core/files.h"
 #include "core/service_host.h"
-#include "core/ui_wake.h"
 #include "net/updater_internal.h"
 #include "net/version.h"
 #include "platform/app_window.h"
@@ -79,40 +78,15 @@ std::string installedMessage(std::string_view version)
     return "Quenmark " + std::string(version) + " is installed. It starts when you restart the app.";
 }
 
-void workerLoop(UpdaterState* u)
-{
-    std::unique_lock<std::mutex> guard(u->lock);
-    for (;;) {
-        u->wake.wait(guard, [u] { return u->requested || u->stop; });
-        if (u->stop)
-            return;
-        UpdaterJob job = u->job;
-        u->requested = false;
-        guard.unlock();
-        UpdaterResult result = runUpdaterJob(job, &u->cancel);
-        guard.lock();
-        u->result = std::move(result);
-        u->done = true;
-        wakeUiThread();
-    }
-}
-
 std::optional<UpdaterResult> takeUpdateResult(UpdaterState& u)
 {
     if (!u.busy)
         return std::nullopt;
-    std::optional<UpdaterResult> out;
-    {
-        std::lock_guard<std::mutex> guard(u.lock);
-        if (u.done) {
-            out = std::move(u.result);
-            u.result = {};
-            u.done = false;
-        }
-    }
-    if (out)
-        u.busy = false;
-    return out;
+    std::vector<UpdaterResult> taken = u.worker.take();
+    if (taken.empty())
+        return std::nullopt;
+    u.busy = false;
+    return std::move(taken.front());
 }
 
 void openDialog(AppState& state) { updaterState(state).dialog->open = true; }
@@ -174,23 +148,12 @@ void finishDownload(AppState& state, const UpdaterResult& result)
 }  // namespace
 
 UpdaterState::UpdaterState()
+    : worker([](const UpdaterJob& job, const HttpCancel& cancel) { return runUpdaterJob(job, &cancel); })
 {
     keys = keyOverride() ? *keyOverride() : trustedUpdateKeys();
     now = [] { return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count(); };
     programPath = ownProgramPath();
     kind = detectInstallKind();
-}
-
-UpdaterState::~UpdaterState()
-{
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        stop = true;
-    }
-    cancel.cancel();
-    wake.notify_all();
-    if (worker.joinable())
-        worker.join();
 }
 
 void setDefaultUpdateKeys(std::optional<std::vector<std::string>> keys) { keyOverride() = std::move(keys); }
@@ -391,17 +354,8 @@ bool submitUpdaterRequest(AppState& state, UpdaterJob job)
     UpdaterState& u = updaterState(state);
     if (u.busy)
         return false;
-    {
-        std::lock_guard<std::mutex> guard(u.lock);
-        if (u.stop)
-            return false;
-        u.job = std::move(job);
-        u.done = false;
-        u.requested = true;
-    }
-    if (!u.worker.joinable())
-        u.worker = std::thread(workerLoop, &u);
-    u.wake.notify_all();
+    if (!u.worker.submit(std::move(job)))
+        return false;
     u.busy = true;
     return true;
 }
@@ -510,20 +464,13 @@ void runPendingInstaller(AppState& state)
 
 void stopUpdater(AppState& state)
 {
-    if (!state.updater)
-        return;
-    UpdaterState& u = *state.updater;
-    {
-        std::lock_guard<std::mutex> guard(u.lock);
-        u.stop = true;
-    }
-    u.cancel.cancel();
-    u.wake.notify_all();
+    if (state.updater)
+        state.updater->worker.stop();
 }
 
 void joinUpdater(AppState& state)
 {
-    if (state.updater && state.updater->worker.joinable())
+    if (state.updater)
         state.updater->worker.join();
 }
 

@@ -5,19 +5,17 @@
 // place. The window only polls: fetching, hashing, unpacking and writing all
 // run on the worker, so no frame waits for them. A failure at any step
 // leaves the installed program untouched.
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/app_state.h"
 #include "net/http.h"
 #include "net/install_kind.h"
 #include "net/update_envelope.h"
+#include "net/worker.h"
 
 namespace qm {
 
@@ -68,8 +66,7 @@ struct UpdaterResult {
     InstallOutcome outcome;
 };
 
-// The AppState's `updater` holder. The lock guards the job and result slots
-// and the stop flag, never held during a download or an install.
+// The AppState's `updater` holder.
 struct UpdaterState {
     UpdaterStatus status;
     // The release keys a package must be signed by.
@@ -81,22 +78,12 @@ struct UpdaterState {
     std::string programPath;
     uint8_t kind = ikNone;
 
-    std::mutex lock;
-    std::condition_variable wake;
-    bool requested = false;
-    bool done = false;
-    bool stop = false;
-    UpdaterJob job;
-    UpdaterResult result;
-    HttpCancel cancel;
-    // Main thread only.
-    std::thread worker;
+    // A job was handed over and its result not taken yet: one at a time.
     bool busy = false;
+    // Last, so that it is stopped and joined before the rest goes.
+    Worker<UpdaterJob, UpdaterResult> worker;
 
     UpdaterState();
-    UpdaterState(const UpdaterState&) = delete;
-    UpdaterState& operator=(const UpdaterState&) = delete;
-    ~UpdaterState();
 };
 
 // The state's record, made on first use with this build's keys.

@@ -370,11 +370,11 @@ TEST(AccountState, RequestSlotHoldsTheLastRequest)
 {
     AppHarness h;
     AppState& s = h.start();
-    queueAccountRequest(s, 1, {{"email", "a"}});
-    queueAccountRequest(s, 2, {{"email", "b"}});
+    queueAccountRequest(s, akLogin, {.email = "a"});
+    queueAccountRequest(s, akSignup, {.email = "b"});
     EXPECT_TRUE(s.request.pending);
-    EXPECT_EQ(s.request.kind, 2);
-    EXPECT_EQ(s.request.params.at("email"), "b");
+    EXPECT_EQ(s.request.kind, akSignup);
+    EXPECT_TRUE(s.request.fields == AccountFields{.email = "b"});
 }
 
 TEST(AccountState, OwnerLabelAndInitials)

@@ -124,9 +124,9 @@ TEST_F(Scrub, PasswordsQueuedForTheServiceAreScrubbed)
 {
     testing::AppHarness h;
     h.start();
-    queueAccountRequest(*h, 8, {{"current_password", "old-Pw-1"}, {"new_password", "new-Pw-2"}, {"email", "e"}});
+    queueAccountRequest(*h, akPassword, {.current_password = "old-Pw-1", .email = "e", .new_password = "new-Pw-2"});
     EXPECT_EQ(scrubText("had old-Pw-1, wants new-Pw-2"), "had <secret>, wants <secret>");
-    queueAccountRequest(*h, 9, {{"theme", "dark"}});  // no password: the last ones stay known
+    queueAccountRequest(*h, akTheme, {.theme = "dark"});  // no password: the last ones stay known
     EXPECT_EQ(scrubText("old-Pw-1"), "<secret>");
 }
 

@@ -25,28 +25,28 @@ namespace fs = std::filesystem;
 
 struct KindCase {
     AccountRequestKind kind;
-    std::map<std::string, std::string> params;
+    AccountFields fields;
     bool signedIn;     // the call needs a session
     bool welcomeLine;  // failures go to the welcome form's error line, else to an error toast
 };
 
 const std::vector<KindCase> kindCases = {
-    {akLogin, {{"email", "ann@example.test"}, {"password", "correct horse"}}, false, true},
-    {akSignup, {{"email", "new@example.test"}, {"password", "12345678"}, {"first_name", "N"}}, false, true},
-    {akForgotPassword, {{"email", "ann@example.test"}}, false, true},
-    {akLoginWithCode, {{"email", "ann@example.test"}, {"password", "correct horse"}, {"code", "123456"}}, false, true},
-    {akResendVerification, {{"email", "ann@example.test"}}, false, true},
+    {akLogin, {.email = "ann@example.test", .password = "correct horse"}, false, true},
+    {akSignup, {.email = "new@example.test", .first_name = "N", .password = "12345678"}, false, true},
+    {akForgotPassword, {.email = "ann@example.test"}, false, true},
+    {akLoginWithCode, {.code = "123456", .email = "ann@example.test", .password = "correct horse"}, false, true},
+    {akResendVerification, {.email = "ann@example.test"}, false, true},
     {akCheckVerified, {}, true, true},
-    {akProfile, {{"first_name", "Ann"}, {"last_name", "Lee"}}, true, false},
-    {akEmail, {{"email", "ann2@example.test"}}, true, false},
-    {akPassword, {{"current_password", "a"}, {"new_password", "bbbbbbbb"}}, true, false},
-    {akTheme, {{"theme", "dark"}}, true, false},
+    {akProfile, {.first_name = "Ann", .last_name = "Lee"}, true, false},
+    {akEmail, {.email = "ann2@example.test"}, true, false},
+    {akPassword, {.current_password = "a", .new_password = "bbbbbbbb"}, true, false},
+    {akTheme, {.theme = "dark"}, true, false},
     {akTwoFactorSetup, {}, true, false},
-    {akTwoFactorEnable, {{"code", "123456"}}, true, false},
-    {akTwoFactorDisable, {{"code", "123456"}}, true, false},
+    {akTwoFactorEnable, {.code = "123456"}, true, false},
+    {akTwoFactorDisable, {.code = "123456"}, true, false},
     {akDeleteAccount, {}, true, false},
     {akCalendarToken, {}, true, false},
-    {akAvatarUpload, {{"image", "aGk="}, {"name", "a.png"}}, true, false},
+    {akAvatarUpload, {.image = "aGk=", .name = "a.png"}, true, false},
     {akAvatarDelete, {}, true, false},
     {akCalendarTokenOff, {}, true, false},
 };
@@ -67,7 +67,7 @@ protected:
 
     void run(const KindCase& c)
     {
-        queueAccountRequest(*h, c.kind, c.params);
+        queueAccountRequest(*h, c.kind, c.fields);
         ASSERT_TRUE(answered()) << int(c.kind);
         EXPECT_EQ(h->request.replyKind, c.kind);
     }
@@ -315,7 +315,7 @@ TEST_F(AccountReplies, AReplyAfterItsBudgetClosedTouchesNothing)
     service.control("fault",
         {{"path", "me/profile"}, {"stall", true}, {"status", 200},
             {"json", {{"message", "Saved"}, {"user", {{"id", 42}, {"first_name", "Zed"}}}}}});
-    queueAccountRequest(*h, akProfile, {{"first_name", "Zed"}});
+    queueAccountRequest(*h, akProfile, {.first_name = "Zed"});
     ASSERT_TRUE(stalled(1));
     signOutOffline();
     ASSERT_EQ(h->budgetId, "local");

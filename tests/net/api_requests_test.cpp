@@ -32,7 +32,7 @@ TEST(ApiRequests, EachJobUsesItsLimitAndBody)
     account.category = rcAccount;
     account.server = "https://svc.example";
     account.kind = akLogin;
-    account.params = {{"email", "a@b.example"}, {"password", "pw"}};
+    account.fields = {.email = "a@b.example", .password = "pw"};
     NetReply r = performRequest(account);
     EXPECT_TRUE(r.result.ok);
     EXPECT_EQ(limitOf(fake.arguments()), "30");
@@ -59,7 +59,7 @@ TEST(ApiRequests, EachJobUsesItsLimitAndBody)
     avatar.category = rcPicture;
     avatar.server = "https://svc.example/api/v1/me/avatar";
     avatar.token = "tok";
-    avatar.params = {{"post", "1"}};
+    avatar.pictureByPost = true;
     avatar.etag = "key";
     fake.answer("PNGDATA\n\n200");
     r = performRequest(avatar);
@@ -81,6 +81,34 @@ TEST(ApiRequests, EachJobUsesItsLimitAndBody)
     EXPECT_EQ(capOf(fake.arguments()), "4194304");
     EXPECT_FALSE(r.result.ok);
     EXPECT_EQ(r.pictureData, "");
+}
+
+// Every member under its own name, in the record's order, before what each
+// call adds: the body's bytes are what the service has always been sent.
+TEST(ApiRequests, AccountFieldsGoOutUnderTheirNamesInOrder)
+{
+    test::FakeCurl fake;
+    fake.answer("{\"ok\":true}\n200");
+    NetRequest request;
+    request.category = rcAccount;
+    request.server = "https://svc.example";
+    request.token = "tok";
+    request.kind = akDeleteAccount;
+    request.fields = {.code = "1",
+        .current_password = "2",
+        .email = "3",
+        .first_name = "4",
+        .image = "5",
+        .last_name = "6",
+        .name = "7",
+        .new_password = "8",
+        .password = "9",
+        .theme = "10"};
+    performRequest(request);
+    EXPECT_EQ(fake.input(),
+        R"({"code":"1","current_password":"2","email":"3","first_name":"4","image":"5","last_name":"6","name":"7",)"
+        R"("new_password":"8","password":"9","theme":"10","device_name":"linux Quenmark","confirm":"DELETE",)"
+        R"("token":"tok"})");
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ bool NetTest::stalled(int count, double seconds)
 void NetTest::signIn(const std::string& email, bool verified)
 {
     service.control("user", {{"email", email}, {"password", "correct horse"}, {"verified", verified}});
-    queueAccountRequest(*h, akLogin, {{"email", email}, {"password", "correct horse"}});
+    queueAccountRequest(*h, akLogin, {.email = email, .password = "correct horse"});
     ASSERT_TRUE(answered());
     ASSERT_FALSE(h->session.token.empty()) << h->welcome.error;
 }

@@ -73,7 +73,7 @@ TEST_F(NetTest, APageRequestGoesOutOnceAndKindZeroNever)
     EXPECT_TRUE(service.requests().empty());
 
     service.control("fault", {{"path", "auth/forgot-password"}, {"delay", 0.4}});
-    queueAccountRequest(*h, akForgotPassword, {{"email", "ann@example.test"}});
+    queueAccountRequest(*h, akForgotPassword, {.email = "ann@example.test"});
     ASSERT_TRUE(answered());
     h.frames(10);
     auto sent = service.requests("auth/forgot-password");
@@ -98,7 +98,7 @@ TEST_F(NetTest, AnAccountRequestBehindAStalledSyncIsAnsweredAfterIt)
     enqueueNetRequest(*h, sync);
     ASSERT_TRUE(stalled(1));
 
-    queueAccountRequest(*h, akForgotPassword, {{"email", "ann@example.test"}});
+    queueAccountRequest(*h, akForgotPassword, {.email = "ann@example.test"});
     h.frames(30);
     EXPECT_TRUE(h->request.pending);
     EXPECT_TRUE(service.requests("auth/forgot-password").empty());
@@ -143,7 +143,7 @@ TEST_F(NetTest, AStopEndsAStalledCallAndLeavesNothingBehind)
     start();
     int before = openDescriptors();
     service.control("fault", {{"path", "auth/forgot-password"}, {"stall", true}});
-    queueAccountRequest(*h, akForgotPassword, {{"email", "ann@example.test"}});
+    queueAccountRequest(*h, akForgotPassword, {.email = "ann@example.test"});
     ASSERT_TRUE(stalled(1));
     EXPECT_EQ(childCommands(), (std::vector<std::string>{"curl", "python3"}));
 
@@ -155,7 +155,7 @@ TEST_F(NetTest, AStopEndsAStalledCallAndLeavesNothingBehind)
     EXPECT_EQ(openDescriptors(), before);
 
     // Nothing queued after the stop is made, and the pump carries on.
-    queueAccountRequest(*h, akResendVerification, {{"email", "ann@example.test"}});
+    queueAccountRequest(*h, akResendVerification, {.email = "ann@example.test"});
     h.frames(10);
     service.control("release");
     EXPECT_TRUE(service.requests("auth/resend-verification").empty());

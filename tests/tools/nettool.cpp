@@ -111,9 +111,16 @@ Json run(const Json& cmd)
             request.server = cmd.at("server");
             request.token = cmd.value("token", "");
             request.kind = AccountRequestKind(cmd.value("kind", 0));
+            // A name the request has no member for cannot be sent, so it is left out.
             if (cmd.contains("params"))
-                for (const Json& pair : cmd["params"])
-                    request.params.emplace_back(pair[0].get<std::string>(), pair[1].get<std::string>());
+                for (const Json& pair : cmd["params"]) {
+                    std::string name = pair[0].get<std::string>();
+                    if (name == "post")
+                        request.pictureByPost = true;
+                    for (const AccountFieldKey& field : accountFieldKeys)
+                        if (field.key == name)
+                            request.fields.*field.member = pair[1].get<std::string>();
+                }
             if (cmd.contains("ops"))
                 request.ops = cmd["ops"];
             request.etag = cmd.value("etag", "");

@@ -140,7 +140,7 @@ void appearanceCard(AppState& state)
         saveSettings(state);
         applyTheme(state, true);
         if (isSignedIn(state))
-            queueAccountRequest(state, akTheme, {{"theme", choice.value}});
+            queueAccountRequest(state, akTheme, {.theme = choice.value});
     }
     space(state, kSpaceSmall);
     fieldLabel(state, "App scale");

@@ -46,8 +46,8 @@ void profileCard(AppState& state)
     space(state, 10);
     if (accountButton(state, "ac-savename", "Save Name", buttonPrimary, 120, accountBusy(state)))
         queueAccountRequest(state, akProfile,
-            {{"first_name", std::string(trimAsciiBlanks(page.firstName))},
-                {"last_name", std::string(trimAsciiBlanks(page.lastName))}});
+            {.first_name = std::string(trimAsciiBlanks(page.firstName)),
+                .last_name = std::string(trimAsciiBlanks(page.lastName))});
     drawRequestStatus(state, bit(akProfile));
     endAccountCard(state, top, false);
 }
@@ -65,7 +65,7 @@ void emailCard(AppState& state)
     }
     space(state, 10);
     if (accountButton(state, "ac-saveemail", "Update Email", buttonPrimary, 130, accountBusy(state)))
-        queueAccountRequest(state, akEmail, {{"email", std::string(trimAsciiBlanks(page.email))}});
+        queueAccountRequest(state, akEmail, {.email = std::string(trimAsciiBlanks(page.email))});
     drawRequestStatus(state, bit(akEmail));
     endAccountCard(state, top, false);
 }
@@ -87,7 +87,7 @@ void passwordCard(AppState& state)
             showError(state, "The new password needs at least 8 characters.");
         else
             queueAccountRequest(
-                state, akPassword, {{"current_password", page.currentPassword}, {"new_password", page.newPassword}});
+                state, akPassword, {.current_password = page.currentPassword, .new_password = page.newPassword});
     }
     drawRequestStatus(state, bit(akPassword));
     endAccountCard(state, top, false);
@@ -99,7 +99,7 @@ void takeReply(AppState& state)
 {
     AccountPageState& page = accountPageState(state);
     AccountRequest& request = state.request;
-    if (request.pending && !request.params.empty())
+    if (request.pending && (request.sent || request.fields != AccountFields{}))
         page.statusKind = 0;
     if (request.replyKind == 0)
         return;

@@ -90,7 +90,7 @@ void handleAccountPhoto(AppState& state, const std::string& path)
             showError(state, "That file is empty");
             return;
         }
-        queueAccountRequest(state, akAvatarUpload, {{"image", encodeBase64(bytes)}, {"name", name}});
+        queueAccountRequest(state, akAvatarUpload, {.image = encodeBase64(bytes), .name = name});
     } catch (...) {
         // Out of memory, say: the dispatch it runs from must not see it.
         showError(state, "Could not read " + name);

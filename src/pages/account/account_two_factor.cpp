@@ -77,7 +77,7 @@ void enabledView(AppState& state, AccountPageState& page)
     space(state, kSpaceRoomy);
     std::string code = validCode(accountLiveText(state, "ac-2fa-off", page.twoFactorCode));
     if (accountButton(state, "ac-2fa-disable", "Disable 2FA", buttonDanger, 130, accountBusy(state) || code.empty()))
-        queueAccountRequest(state, akTwoFactorDisable, {{"code", code}});
+        queueAccountRequest(state, akTwoFactorDisable, {.code = code});
     drawRequestStatus(state, bit(akTwoFactorDisable));
 }
 
@@ -115,7 +115,7 @@ void setupView(AppState& state, AccountPageState& page)
     std::string code = validCode(accountLiveText(state, "ac-2fa-code", page.twoFactorCode));
     if (button(state, "ac-2fa-verify", "Verify and enable", {row.x, row.y, dp(*state.ui, 160), row.h},
             {.style = buttonPrimary, .disabled = accountBusy(state) || code.empty()}))
-        queueAccountRequest(state, akTwoFactorEnable, {{"code", code}});
+        queueAccountRequest(state, akTwoFactorEnable, {.code = code});
     if (button(state, "ac-2fa-cancel", "Cancel", {row.x + dp(*state.ui, 168), row.y, dp(*state.ui, 90), row.h}))
         page.twoFactorSetupShown = false;
     drawRequestStatus(state, bit(akTwoFactorEnable));

@@ -25,11 +25,6 @@ namespace qm {
 
 namespace {
 
-// The service's account request kinds that confirmations queue.
-constexpr uint8_t kRequestDeleteUser = 13;
-constexpr uint8_t kRequestCalendarToken = 14;
-constexpr uint8_t kRequestCalendarTokenOff = 19;
-
 void deleteMenuTarget(AppState& state)
 {
     const OccurrenceRef target = calendarState(state).menuTarget;
@@ -94,11 +89,11 @@ void runConfirmedAction(AppState& state)
     } else if (action == "delete-category") {
         deletePending(state, editDialogs(state).categories.selectedId, deleteCategory, "Category deleted");
     } else if (action == "delete-user") {
-        queueAccountRequest(state, kRequestDeleteUser, {});
+        queueAccountRequest(state, akDeleteAccount, {});
     } else if (action == "regen-token") {
-        queueAccountRequest(state, kRequestCalendarToken, {});
+        queueAccountRequest(state, akCalendarToken, {});
     } else if (action == "calsync-off") {
-        queueAccountRequest(state, kRequestCalendarTokenOff, {});
+        queueAccountRequest(state, akCalendarTokenOff, {});
     }
 }
 

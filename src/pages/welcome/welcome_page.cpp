@@ -104,8 +104,9 @@ void goBack(AppState& state, int32_t mode, bool keepEmail)
     if (request.pending && (request.kind == akLogin || request.kind == akLoginWithCode || request.kind == akSignup)) {
         request.abandonedSerial = request.serial;
         request.pending = false;
-        request.kind = 0;
-        request.params.clear();
+        request.kind = akMe;
+        request.sent = false;
+        request.fields = {};
     }
     setWelcomeMode(state, mode, keepEmail);
 }
@@ -119,7 +120,7 @@ void submitSignIn(AppState& state)
     else if (form.password.empty())
         form.error = "Enter your password.";
     else
-        queueAccountRequest(state, akLogin, {{"email", typedEmail(form)}, {"password", form.password}});
+        queueAccountRequest(state, akLogin, {.email = typedEmail(form), .password = form.password});
 }
 
 void submitSignUp(AppState& state)
@@ -136,9 +137,10 @@ void submitSignUp(AppState& state)
         form.error = "Please agree to the Terms of Use and the Privacy Policy.";
     else
         queueAccountRequest(state, akSignup,
-            {{"email", typedEmail(form)}, {"password", form.password},
-                {"first_name", std::string(trimAsciiBlanks(form.firstName))},
-                {"last_name", std::string(trimAsciiBlanks(form.lastName))}});
+            {.email = typedEmail(form),
+                .first_name = std::string(trimAsciiBlanks(form.firstName)),
+                .last_name = std::string(trimAsciiBlanks(form.lastName)),
+                .password = form.password});
 }
 
 void submitReset(AppState& state)
@@ -148,7 +150,7 @@ void submitReset(AppState& state)
     if (!looksLikeEmail(trimAsciiBlanks(form.email)))
         form.error = "Enter your email address.";
     else
-        queueAccountRequest(state, akForgotPassword, {{"email", typedEmail(form)}});
+        queueAccountRequest(state, akForgotPassword, {.email = typedEmail(form)});
 }
 
 void submitCode(AppState& state, const std::string& typed)
@@ -159,7 +161,7 @@ void submitCode(AppState& state, const std::string& typed)
     form.error.clear();
     if (code.size() == 6)
         queueAccountRequest(
-            state, akLoginWithCode, {{"email", typedEmail(form)}, {"password", form.password}, {"code", code}});
+            state, akLoginWithCode, {.code = code, .email = typedEmail(form), .password = form.password});
     else
         form.error = "The code has 6 digits.";
 }
@@ -312,7 +314,7 @@ void verifyBody(AppState& state)
     space(state, kSpaceBase);
     if (welcomeButton(
             state, "wl-resend", busy(state) ? "Sending\u2026" : "Send the link again", buttonNormal, busy(state)))
-        queueAccountRequest(state, akResendVerification, {{"email", typedEmail(form)}});
+        queueAccountRequest(state, akResendVerification, {.email = typedEmail(form)});
     space(state, 8);
     if (welcomeButton(state, "wl-later", "Continue on this device for now", buttonQuiet, false))
         showPage(state, pageCalendar);

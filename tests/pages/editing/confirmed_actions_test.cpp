@@ -77,15 +77,15 @@ TEST(ConfirmedActions, EachRunsInTheFrameAfterTheConfirmation)
                 EXPECT_EQ(editDialogs(*h).categories.selectedId, 0);
             },
             "Category deleted"},
-        {"delete-user", "delete-user", {}, [](PageHarness& h, const SampleBudget&) { EXPECT_EQ(h->request.kind, 13); },
-            ""},
-        {"regen-token", "regen-token", {}, [](PageHarness& h, const SampleBudget&) { EXPECT_EQ(h->request.kind, 14); },
-            ""},
+        {"delete-user", "delete-user", {},
+            [](PageHarness& h, const SampleBudget&) { EXPECT_EQ(h->request.kind, akDeleteAccount); }, ""},
+        {"regen-token", "regen-token", {},
+            [](PageHarness& h, const SampleBudget&) { EXPECT_EQ(h->request.kind, akCalendarToken); }, ""},
         {"calsync-off", "calsync-off", {},
             [](PageHarness& h, const SampleBudget&) {
-                EXPECT_EQ(h->request.kind, 19);
+                EXPECT_EQ(h->request.kind, akCalendarTokenOff);
                 EXPECT_TRUE(h->request.pending);
-                EXPECT_TRUE(h->request.params.empty());
+                EXPECT_TRUE(h->request.fields == AccountFields{});
             },
             ""},
         {"an id not in the table", "delete",

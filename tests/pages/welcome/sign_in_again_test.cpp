@@ -35,8 +35,8 @@ TEST_F(SignInAgain, AfterAnEndedSignInThePasswordTypedSignsIn)
     h.key(keyEnter);
     h.frame();
     EXPECT_EQ(h->request.kind, akLogin);
-    EXPECT_EQ(h->request.params["email"], "ann@example.test");
-    EXPECT_EQ(h->request.params["password"], "x");
+    EXPECT_EQ(h->request.fields.email, "ann@example.test");
+    EXPECT_EQ(h->request.fields.password, "x");
 }
 
 }  // namespace

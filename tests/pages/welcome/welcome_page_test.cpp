@@ -169,9 +169,9 @@ TEST_F(WelcomePage, SentAddressesAreTrimmedAndLowerCasedPasswordsAsTyped)
     click("wl-create");
     ASSERT_TRUE(h->request.pending) << h->welcome.error;
     EXPECT_EQ(h->request.kind, akSignup);
-    std::map<std::string, std::string> want = {
-        {"email", "ann@example.test"}, {"password", " pass word "}, {"first_name", "Ann"}, {"last_name", "Lee"}};
-    EXPECT_EQ(h->request.params, want);
+    AccountFields want = {
+        .email = "ann@example.test", .first_name = "Ann", .last_name = "Lee", .password = " pass word "};
+    EXPECT_TRUE(h->request.fields == want);
 }
 
 TEST_F(WelcomePage, EnterSubmitsExceptWhileARequestIsPending)
@@ -184,15 +184,15 @@ TEST_F(WelcomePage, EnterSubmitsExceptWhileARequestIsPending)
     press(keyEnter);
     ASSERT_TRUE(h->request.pending);
     EXPECT_EQ(h->request.kind, akLogin);
-    EXPECT_EQ(h->request.params["password"], "secret");
+    EXPECT_EQ(h->request.fields.password, "secret");
     EXPECT_FALSE(shown("wl-go")) << "the busy button is disabled and reacts to nothing";
 
-    h->request.params["__sent"] = "1";
+    h->request.sent = true;
     click("wl-pw");
     type("x");
     press(keyEnter);
-    EXPECT_EQ(h->request.params["__sent"], "1");
-    EXPECT_EQ(h->request.params["password"], "secret");
+    EXPECT_TRUE(h->request.sent);
+    EXPECT_EQ(h->request.fields.password, "secret");
 }
 
 TEST_F(WelcomePage, ASixDigitCodeGoesOutOnceAsItIsTyped)
@@ -203,8 +203,8 @@ TEST_F(WelcomePage, ASixDigitCodeGoesOutOnceAsItIsTyped)
     type("6");
     ASSERT_TRUE(h->request.pending);
     EXPECT_EQ(h->request.kind, akLoginWithCode);
-    std::map<std::string, std::string> want = {{"email", "ann@example.test"}, {"password", "pw"}, {"code", "123456"}};
-    EXPECT_EQ(h->request.params, want);
+    AccountFields want = {.code = "123456", .email = "ann@example.test", .password = "pw"};
+    EXPECT_TRUE(h->request.fields == want);
 
     // Refused: the same code is not sent again by itself, another one is.
     h->request = {};
@@ -214,7 +214,7 @@ TEST_F(WelcomePage, ASixDigitCodeGoesOutOnceAsItIsTyped)
     press(keyBackspace);
     type("7");
     ASSERT_TRUE(h->request.pending);
-    EXPECT_EQ(h->request.params["code"], "123457");
+    EXPECT_EQ(h->request.fields.code, "123457");
 }
 
 TEST_F(WelcomePage, AClickIntoTheCodeFieldTakesTheNextCodeWhole)
@@ -230,7 +230,7 @@ TEST_F(WelcomePage, AClickIntoTheCodeFieldTakesTheNextCodeWhole)
         click("wl-code");
         type(code);
         ASSERT_TRUE(h->request.pending) << code;
-        EXPECT_EQ(h->request.params["code"], code);
+        EXPECT_EQ(h->request.fields.code, code);
         h->request = {};
         h.frames(2);
     }
@@ -335,13 +335,13 @@ TEST_F(WelcomePage, TheVerifyFormAsksAgainOrLetsTheUserGoOn)
     h.frame();
     click("wl-resend");
     EXPECT_EQ(h->request.kind, akResendVerification);
-    EXPECT_EQ(h->request.params, (std::map<std::string, std::string>{{"email", "ann@example.test"}}));
+    EXPECT_TRUE(h->request.fields == AccountFields{.email = "ann@example.test"});
     EXPECT_FALSE(shown("wl-verified")) << "disabled while the request is pending";
     h->request = {};
     h.frame();
     click("wl-verified");
     EXPECT_EQ(h->request.kind, akCheckVerified);
-    EXPECT_TRUE(h->request.params.empty());
+    EXPECT_TRUE(h->request.fields == AccountFields{});
     click("wl-later");
     EXPECT_EQ(h->page, pageCalendar);
 }
