@@ -125,13 +125,13 @@ void openWelcomePage(AppState& state, int32_t mode)
 void showConfirm(AppState& state, const std::string& title, const std::string& message, const std::string& actionId,
     const std::string& confirmLabel, const std::string& cancelLabel, bool danger)
 {
-    state.confirmTitle = title;
-    state.confirmMessage = message;
-    state.confirmAction = actionId;
-    state.confirmLabel = confirmLabel;
-    state.cancelLabel = cancelLabel;
-    state.confirmDanger = danger;
-    state.confirmWindow->open = true;
+    state.confirm.title = title;
+    state.confirm.message = message;
+    state.confirm.action = actionId;
+    state.confirm.confirmLabel = confirmLabel;
+    state.confirm.cancelLabel = cancelLabel;
+    state.confirm.danger = danger;
+    state.confirm.window->open = true;
     state.redrawRequested = true;
 }
 

@@ -32,7 +32,7 @@ AppStateRef newAppStateWithoutBudget(AppWindowRef window)
     applyTheme(*state, true);
     state->todayDate = shellToday();
 
-    for (auto* slot : {&state->messageWindow, &state->confirmWindow, &state->txFormWindow, &state->balanceWindow,
+    for (auto* slot : {&state->message.window, &state->confirm.window, &state->txFormWindow, &state->balanceWindow,
              &state->adjustWindow, &state->moveWindow, &state->deleteRecurringWindow, &state->mergeWindow,
              &state->categoriesWindow, &state->accountsWindow, &state->fileDialogWindow})
         *slot = std::make_shared<WindowState>();

@@ -6,12 +6,14 @@
 // dialog goes first and the window last.
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/fonts.h"
+#include "app/message_boxes.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "model/dates.h"
@@ -65,14 +67,15 @@ enum WelcomeMode : int32_t {
     welcomeVerify = 5,
 };
 
-enum FileDialogPurpose : int32_t {
-    fileNone = 0,
-    fileImport = 1,
-    fileOfxExport = 2,
-    fileCalendarExport = 3,
-    fileReportPdf = 4,
-    fileReportSheet = 5,
-    fileProfilePhoto = 6,
+struct AppState;
+
+// What the file dialog is open for, chosen by whoever opens it: the shell
+// shows the title and hands the chosen path to take, knowing nothing of the
+// callers.
+struct FileDialogPurpose {
+    std::string title;  // empty: "Choose a file"
+    bool save = false;  // starts in the last folder and asks before replacing a file
+    std::function<void(AppState& state, const std::string& path)> take;
 };
 
 struct Toast {
@@ -189,19 +192,9 @@ struct AppState {
     bool hasUnsentChanges = false;
     bool online = true;
 
-    std::shared_ptr<WindowState> messageWindow;
-    std::string messageTitle;
-    std::string messageText;
+    MessageBox message;
+    ConfirmBox confirm;
 
-    std::shared_ptr<WindowState> confirmWindow;
-    std::string confirmTitle;
-    std::string confirmMessage;
-    std::string confirmLabel;
-    std::string cancelLabel;
-    std::string confirmAction;
-    bool confirmDanger = false;
-
-    std::string pendingConfirmedAction;
     int32_t tourStep = -1;
     std::map<std::string, Rect> tourAnchors;
     int32_t framesOnPage = 0;
@@ -253,7 +246,7 @@ struct AppState {
     std::shared_ptr<UpdaterState> updater;
 
     std::shared_ptr<WindowState> fileDialogWindow;
-    int32_t fileDialogPurpose = fileNone;
+    FileDialogPurpose fileDialogPurpose;
     std::string fileDialogResult;
     bool nativeDialogOpen = false;
     std::shared_ptr<FileDialogState> fileDialog;

@@ -163,7 +163,7 @@ std::optional<std::string> runExportSwitch(AppState& state, const std::string& k
     ExportOutcome outcome;
     if (kind == "xlsx" || kind == "pdf") {
         if (pages.exportReportFile)
-            outcome = pages.exportReportFile(state, path, kind == "pdf" ? fileReportPdf : fileReportSheet);
+            outcome = pages.exportReportFile(state, path, kind == "pdf" ? reportFilePdf : reportFileSheet);
         else
             outcome.reason = "the reports are not available";
     } else if (kind == "ofx") {
@@ -286,7 +286,7 @@ void dispatchEvent(AppState& state, const WindowEvent& e)
     case weFileDrop:
     case weFileOpen:
         if (endsWith(asciiLower(e.text), ".ofx") || endsWith(asciiLower(e.text), ".qfx")) {
-            state.fileDialogPurpose = fileImport;
+            state.fileDialogPurpose.take = importDroppedStatement;
             state.fileDialogResult = e.text;
             state.redrawRequested = true;
         }
@@ -425,7 +425,7 @@ int runMainLoop(AppState& state)
     }
     std::string avatar = envText("QUENMRK_TEST_AVATAR");
     if (!avatar.empty()) {
-        state.fileDialogPurpose = fileProfilePhoto;
+        state.fileDialogPurpose.take = pages.handleAccountPhoto;
         state.fileDialogResult = avatar;
     }
     openFromSwitch(state, envText("QUENMRK_OPEN"));

@@ -144,8 +144,8 @@ TEST(DamagedBudget, OneMessageNamingTheFileNoToastNoWrite)
         FileStamp file = c.data ? stamp(folder + "/" + c.file) : FileStamp{};
         usleep(20000);
         AppState& s = h.start();
-        EXPECT_TRUE(s.messageWindow->open) << c.name;
-        const std::string& text = s.messageText;
+        EXPECT_TRUE(s.message.window->open) << c.name;
+        const std::string& text = s.message.text;
         EXPECT_NE(text.find(c.says), std::string::npos) << c.name << ": " << text;
         if (c.says == newer) {
             EXPECT_NE(text.find(newer + std::string(c.file) + ": "), std::string::npos) << text;

@@ -319,10 +319,10 @@ TEST(HeaderBar, LogOutAsksFirstAndSignsOutTheFrameAfterConfirming)
         h.clickWidget(phone ? "pm-logout" : "um-logout");
         h.frame();
         EXPECT_EQ(h->ui->popupId, 0);
-        ASSERT_TRUE(h->confirmWindow->open);
-        EXPECT_EQ(h->confirmAction, "logout");
+        ASSERT_TRUE(h->confirm.window->open);
+        EXPECT_EQ(h->confirm.action, "logout");
         EXPECT_EQ(
-            h->confirmMessage, "Log out of ann@example.com? The budget stays on this device until you sign in again.");
+            h->confirm.message, "Log out of ann@example.com? The budget stays on this device until you sign in again.");
         h.frame();
         EXPECT_FALSE(h->signOutRequested);
         h.clickWidget("qmconfirm-yes");

@@ -116,7 +116,8 @@ void drawPhotoBlock(AppState& state)
     bool busy = accountBusy(state);
     if (button(state, "ac-photo", "Upload photo", {buttons.x, buttons.y, scaled(state, 124), buttons.h}, "secondary",
             "", busy))
-        openFileDialog(state, fileProfilePhoto, {".png", ".jpg", ".jpeg", ".webp", ".gif"}, "", "");
+        openFileDialog(state, {"Choose a profile photo", false, handleAccountPhoto},
+            {".png", ".jpg", ".jpeg", ".webp", ".gif"}, "");
     if (!state.store->budget->user.avatar.empty()
         && button(state, "ac-photo-rm", "Remove photo",
             {buttons.x + scaled(state, 132), buttons.y, scaled(state, 120), buttons.h}, "ghost", "", busy))

@@ -48,7 +48,8 @@ void drawOfxExportSection(AppState& state)
     Rect row = nextLayoutRect(ui, rowHeight(ui), 0);
     Rect b{row.x, row.y, std::min(scaled(state, 170), row.w), row.h};
     if (button(state, "ie-download", "Download OFX", b, "primary", "download", false))
-        openFileDialog(state, fileOfxExport, {".ofx"}, "budget-" + formatIso(state.ofxFrom) + ".ofx", "");
+        openFileDialog(state, {"Save the OFX export", true, exportOfxFile}, {".ofx"},
+            "budget-" + formatIso(state.ofxFrom) + ".ofx");
 }
 
 ExportOutcome exportOfxFile(AppState& state, const std::string& path)

@@ -79,7 +79,7 @@ void chooseFileStep(Wiz& z)
     const double bw = z.dp(140);
     if (button(s, "ie-choose", "Choose File", {cx - bw / 2, zone.y + z.dp(96), bw, rowHeight(*s.ui)}, "primary", "",
             false))
-        openFileDialog(s, fileImport, {".ofx", ".qfx"}, "", "");
+        openFileDialog(s, statementImport(), {".ofx", ".qfx"}, "");
     drawText(s, "Supports: .ofx, .qfx  (Quicken, most banks)", {zone.x, zone.y + z.dp(140), zone.w, z.dp(18)},
         z.dp(11.5), z.slot(slotTextTertiary), 0.5, 400);
     z.y += zone.h;
