@@ -83,7 +83,7 @@ void setWelcomeMode(AppState& state, int32_t mode, bool keepEmail)
     WelcomeForm form;
     form.mode = mode;
     if (keepEmail)
-        form.email = state.welcome.email;
+        form.email = welcomeForm(state).email;
     switch (mode) {
     case welcomeSignIn:
         form.focusRequest = form.email.empty() ? "wl-email" : "wl-pw";
@@ -100,7 +100,7 @@ void setWelcomeMode(AppState& state, int32_t mode, bool keepEmail)
     default:
         break;
     }
-    state.welcome = std::move(form);
+    welcomeForm(state) = std::move(form);
     state.redrawRequested = true;
 }
 
@@ -112,7 +112,7 @@ void openWelcomePage(AppState& state, int32_t mode)
         WelcomeForm form;
         form.mode = welcomeVerify;
         form.email = state.session.email;
-        state.welcome = std::move(form);
+        welcomeForm(state) = std::move(form);
     }
     if (state.page != pageHelp && state.page != pageAccount && state.page != pageWelcome)
         state.previousPage = state.page;

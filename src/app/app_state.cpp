@@ -33,7 +33,7 @@ AppStateRef newAppStateWithoutBudget(AppWindowRef window)
     state->todayDate = shellToday();
 
     for (auto* slot : {&state->message.window, &state->confirm.window, &state->txFormWindow, &state->balanceWindow,
-             &state->adjustWindow, &state->moveWindow, &state->deleteRecurringWindow, &state->mergeWindow,
+             &state->adjustWindow, &state->moveWindow, &state->deleteRecurringWindow, &state->merge.window,
              &state->categoriesWindow, &state->accountsWindow, &state->fileDialogWindow})
         *slot = std::make_shared<WindowState>();
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/fonts.h"
+#include "app/merge_prompt.h"
 #include "app/message_boxes.h"
 #include "app/session.h"
 #include "app/settings.h"
@@ -56,15 +57,6 @@ enum SyncState : uint8_t {
     syncOffline = 3,
     syncFailed = 4,
     syncUnverified = 5,
-};
-
-enum WelcomeMode : int32_t {
-    welcomeStart = 0,
-    welcomeSignIn = 1,
-    welcomeSignUp = 2,
-    welcomeReset = 3,
-    welcomeCode = 4,
-    welcomeVerify = 5,
 };
 
 struct AppState;
@@ -120,24 +112,10 @@ struct AccountRequest {
     std::string twoFactorUri;
 };
 
-struct WelcomeForm {
-    int32_t mode = welcomeStart;
-    std::string email;
-    std::string password;
-    std::string firstName;
-    std::string lastName;
-    std::string code;
-    std::string focusRequest;  // widget id the page focuses when it first draws the form
-    std::string confirmPassword;
-    bool agreed = false;
-    std::string error;
-    std::string notice;
-    std::string lastTriedCode;  // a complete code goes out by itself only once
-};
-
 // Blocks owned by the pages and services of other subsystems. The shell
 // only carries them; each owner defines its record and makes it on first use.
 struct CalendarPageState;
+struct WelcomeForm;
 struct TxFormState;
 struct EditDialogsState;
 struct DragState;
@@ -208,9 +186,7 @@ struct AppState {
     std::shared_ptr<WindowState> adjustWindow;
     std::shared_ptr<WindowState> moveWindow;
     std::shared_ptr<WindowState> deleteRecurringWindow;
-    std::shared_ptr<WindowState> mergeWindow;
-    int32_t mergeTransactions = 0;
-    int32_t mergeAdjustments = 0;
+    MergePrompt merge;
     std::shared_ptr<WindowState> categoriesWindow;
     std::string categoriesError;
     std::shared_ptr<WindowState> accountsWindow;
@@ -241,7 +217,7 @@ struct AppState {
     bool accountFieldsFilled = false;
     std::shared_ptr<AccountPageState> accountPage;
 
-    WelcomeForm welcome;
+    std::shared_ptr<WelcomeForm> welcome;
     AccountRequest request;
     std::shared_ptr<UpdaterState> updater;
 

@@ -140,9 +140,9 @@ void openFromSwitch(AppState& state, const std::string& which)
         if (pages.openSetRunningBalance)
             pages.openSetRunningBalance(state, state.todayDate);
     } else if (which == "merge") {
-        state.mergeTransactions = 14;
-        state.mergeAdjustments = 2;
-        state.mergeWindow->open = true;
+        state.merge.transactions = 14;
+        state.merge.adjustments = 2;
+        state.merge.window->open = true;
         state.redrawRequested = true;
     }
 }
@@ -417,10 +417,10 @@ int runMainLoop(AppState& state)
         pages.autoCheckForUpdates(state);
     std::string auth = envText("QUENMRK_TEST_AUTH");
     if (!auth.empty()) {
-        state.welcome.email = envText("QUENMRK_TEST_EMAIL");
-        state.welcome.password = envText("QUENMRK_TEST_PASSWORD");
+        welcomeForm(state).email = envText("QUENMRK_TEST_EMAIL");
+        welcomeForm(state).password = envText("QUENMRK_TEST_PASSWORD");
         queueAccountRequest(state, auth == "signup" ? 2 : 1,
-            {{"email", state.welcome.email}, {"password", state.welcome.password}, {"first_name", "Test"},
+            {{"email", welcomeForm(state).email}, {"password", welcomeForm(state).password}, {"first_name", "Test"},
                 {"last_name", "Run"}});
     }
     std::string avatar = envText("QUENMRK_TEST_AVATAR");

@@ -130,7 +130,7 @@ TEST(HeaderBar, SyncButtonSyncsWithAnAccountAndOffersOneWithout)
         EXPECT_EQ(h->syncNowRequested, c.syncs) << int(c.state);
         EXPECT_EQ(h->page, c.syncs ? pageCalendar : pageWelcome) << int(c.state);
         if (!c.syncs) {
-            EXPECT_EQ(h->welcome.mode, welcomeStart);
+            EXPECT_EQ(welcomeForm(*h).mode, welcomeStart);
             EXPECT_EQ(h->previousPage, pageCalendar);
         }
     }
@@ -345,7 +345,7 @@ TEST(HeaderBar, UserMenuSignedOutOffersAnAccountAndSettings)
     h.clickWidget("um-signin");
     h.frame();
     EXPECT_EQ(h->page, pageWelcome);
-    EXPECT_EQ(h->welcome.mode, welcomeSignIn);
+    EXPECT_EQ(welcomeForm(*h).mode, welcomeSignIn);
 }
 
 }  // namespace
