@@ -87,7 +87,7 @@ void setWelcomeMode(AppState& state, int32_t mode, bool keepEmail)
     WelcomeForm form;
     form.mode = mode;
     if (keepEmail)
-        form.email = state.welcome.email;
+        form.email = welcomeForm(state).email;
     switch (mode) {
     case welcomeSignIn:
         form.focusRequest = form.email.empty() ? "wl-email" : "wl-pw";
@@ -104,7 +104,7 @@ void setWelcomeMode(AppState& state, int32_t mode, bool keepEmail)
     default:
         break;
     }
-    state.welcome = std::move(form);
+    welcomeForm(state) = std::move(form);
     state.redrawRequested = true;
 }
 
@@ -116,7 +116,7 @@ void openWelcomePage(AppState& state, int32_t mode)
         WelcomeForm form;
         form.mode = welcomeVerify;
         form.email = state.session.email;
-        state.welcome = std::move(form);
+        welcomeForm(state) = std::move(form);
     }
     if (state.page != pageHelp && state.page != pageAccount && state.page != pageWelcome)
         state.previousPage = state.page;
@@ -129,13 +129,13 @@ void openWelcomePage(AppState& state, int32_t mode)
 void showConfirm(AppState& state, const std::string& title, const std::string& message, const std::string& actionId,
     const std::string& confirmLabel, const std::string& cancelLabel, bool danger)
 {
-    state.confirmTitle = title;
-    state.confirmMessage = message;
-    state.confirmAction = actionId;
-    state.confirmLabel = confirmLabel;
-    state.cancelLabel = cancelLabel;
-    state.confirmDanger = danger;
-    state.confirmWindow->open = true;
+    state.confirm.title = title;
+    state.confirm.message = message;
+    state.confirm.action = actionId;
+    state.confirm.confirmLabel = confirmLabel;
+    state.confirm.cancelLabel = cancelLabel;
+    state.confirm.danger = danger;
+    state.confirm.window->open = true;
     state.redrawRequested = true;
 }
 

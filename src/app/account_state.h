@@ -7,6 +7,7 @@
 
 #include "app/account_request.h"
 #include "app/app_state.h"
+#include "app/welcome_form.h"
 #include "core/service_host.h"
 
 namespace qm {

@@ -32,8 +32,8 @@ AppStateRef newAppStateWithoutBudget(AppWindowRef window)
     applyTheme(*state, true);
     state->todayDate = shellToday();
 
-    for (auto* slot : {&state->messageWindow, &state->confirmWindow, &state->txFormWindow, &state->balanceWindow,
-             &state->adjustWindow, &state->moveWindow, &state->deleteRecurringWindow, &state->mergeWindow,
+    for (auto* slot : {&state->message.window, &state->confirm.window, &state->txFormWindow, &state->balanceWindow,
+             &state->adjustWindow, &state->moveWindow, &state->deleteRecurringWindow, &state->merge.window,
              &state->categoriesWindow, &state->accountsWindow, &state->fileDialogWindow})
         *slot = std::make_shared<WindowState>();
 

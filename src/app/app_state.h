@@ -6,6 +6,7 @@
 // dialog goes first and the window last.
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,6 +14,8 @@
 
 #include "app/account_request.h"
 #include "app/fonts.h"
+#include "app/merge_prompt.h"
+#include "app/message_boxes.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "model/dates.h"
@@ -57,23 +60,15 @@ enum SyncState : uint8_t {
     syncUnverified = 5,
 };
 
-enum WelcomeMode : int32_t {
-    welcomeStart = 0,
-    welcomeSignIn = 1,
-    welcomeSignUp = 2,
-    welcomeReset = 3,
-    welcomeCode = 4,
-    welcomeVerify = 5,
-};
+struct AppState;
 
-enum FileDialogPurpose : int32_t {
-    fileNone = 0,
-    fileImport = 1,
-    fileOfxExport = 2,
-    fileCalendarExport = 3,
-    fileReportPdf = 4,
-    fileReportSheet = 5,
-    fileProfilePhoto = 6,
+// What the file dialog is open for, chosen by whoever opens it: the shell
+// shows the title and hands the chosen path to take, knowing nothing of the
+// callers.
+struct FileDialogPurpose {
+    std::string title;  // empty: "Choose a file"
+    bool save = false;  // starts in the last folder and asks before replacing a file
+    std::function<void(AppState& state, const std::string& path)> take;
 };
 
 struct Toast {
@@ -99,24 +94,12 @@ struct YearMonth {
     bool operator==(const YearMonth&) const = default;
 };
 
-struct WelcomeForm {
-    int32_t mode = welcomeStart;
-    std::string email;
-    std::string password;
-    std::string firstName;
-    std::string lastName;
-    std::string code;
-    std::string focusRequest;  // widget id the page focuses when it first draws the form
-    std::string confirmPassword;
-    bool agreed = false;
-    std::string error;
-    std::string notice;
-    std::string lastTriedCode;  // a complete code goes out by itself only once
 };
 
 // Blocks owned by the pages and services of other subsystems. The shell
 // only carries them; each owner defines its record and makes it on first use.
 struct CalendarPageState;
+struct WelcomeForm;
 struct TxFormState;
 struct EditDialogsState;
 struct DragState;
@@ -171,19 +154,9 @@ struct AppState {
     bool hasUnsentChanges = false;
     bool online = true;
 
-    std::shared_ptr<WindowState> messageWindow;
-    std::string messageTitle;
-    std::string messageText;
+    MessageBox message;
+    ConfirmBox confirm;
 
-    std::shared_ptr<WindowState> confirmWindow;
-    std::string confirmTitle;
-    std::string confirmMessage;
-    std::string confirmLabel;
-    std::string cancelLabel;
-    std::string confirmAction;
-    bool confirmDanger = false;
-
-    std::string pendingConfirmedAction;
     int32_t tourStep = -1;
     std::map<std::string, Rect> tourAnchors;
     int32_t framesOnPage = 0;
@@ -197,9 +170,7 @@ struct AppState {
     std::shared_ptr<WindowState> adjustWindow;
     std::shared_ptr<WindowState> moveWindow;
     std::shared_ptr<WindowState> deleteRecurringWindow;
-    std::shared_ptr<WindowState> mergeWindow;
-    int32_t mergeTransactions = 0;
-    int32_t mergeAdjustments = 0;
+    MergePrompt merge;
     std::shared_ptr<WindowState> categoriesWindow;
     std::string categoriesError;
     std::shared_ptr<WindowState> accountsWindow;
@@ -230,12 +201,12 @@ struct AppState {
     bool accountFieldsFilled = false;
     std::shared_ptr<AccountPageState> accountPage;
 
-    WelcomeForm welcome;
+    std::shared_ptr<WelcomeForm> welcome;
     AccountRequest request;
     std::shared_ptr<UpdaterState> updater;
 
     std::shared_ptr<WindowState> fileDialogWindow;
-    int32_t fileDialogPurpose = fileNone;
+    FileDialogPurpose fileDialogPurpose;
     std::string fileDialogResult;
     bool nativeDialogOpen = false;
     std::shared_ptr<FileDialogState> fileDialog;

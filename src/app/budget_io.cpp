@@ -188,9 +188,9 @@ void showError(AppState& state, const std::string& text) { showToast(state, text
 
 void showMessage(AppState& state, const std::string& title, const std::string& text)
 {
-    state.messageTitle = title;
-    state.messageText = text;
-    state.messageWindow->open = true;
+    state.message.title = title;
+    state.message.text = text;
+    state.message.window->open = true;
     state.redrawRequested = true;
 }
 

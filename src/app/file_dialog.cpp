@@ -122,9 +122,9 @@ bool enterNamedFolder(FileDialogState& d)
 
 // A save over an existing file is asked about first; the question stands
 // until the same path is confirmed or something else is chosen.
-bool mayTake(FileDialogState& d, int32_t purpose, const std::string& path, bool confirming)
+bool mayTake(FileDialogState& d, bool save, const std::string& path, bool confirming)
 {
-    if (!isSaveDialog(purpose) || !isExistingNonFolder(path))
+    if (!save || !isExistingNonFolder(path))
         return true;
     if (confirming && d.replacePath == path)
         return true;
@@ -141,28 +141,9 @@ FileDialogState& fileDialogState(AppState& state)
     return *state.fileDialog;
 }
 
-bool isSaveDialog(int32_t purpose) { return purpose >= fileOfxExport && purpose <= fileReportSheet; }
-
-std::string fileDialogTitle(int32_t purpose, const std::string& title)
+std::string fileDialogTitle(const FileDialogPurpose& purpose)
 {
-    if (!title.empty())
-        return title;
-    switch (purpose) {
-    case fileImport:
-        return "Import an OFX / QFX file";
-    case fileOfxExport:
-        return "Save the OFX export";
-    case fileCalendarExport:
-        return "Save the calendar file";
-    case fileReportPdf:
-        return "Save the report as a PDF";
-    case fileReportSheet:
-        return "Save the report as a spreadsheet";
-    case fileProfilePhoto:
-        return "Choose a profile photo";
-    default:
-        return "Choose a file";
-    }
+    return purpose.title.empty() ? "Choose a file" : purpose.title;
 }
 
 std::string joinFilters(const std::vector<std::string>& filters)
@@ -277,18 +258,17 @@ void listFolder(AppState& state)
     d.selectedIndex = -1;
 }
 
-void openFileDialog(AppState& state, int32_t purpose, const std::vector<std::string>& filters,
-    const std::string& defaultName, const std::string& title)
+void openFileDialog(
+    AppState& state, FileDialogPurpose purpose, const std::vector<std::string>& filters, const std::string& defaultName)
 {
     FileDialogState& d = fileDialogState(state);
-    state.fileDialogPurpose = purpose;
+    const bool save = purpose.save;
+    state.fileDialogPurpose = std::move(purpose);
     d.filters.clear();
     for (const std::string& f : filters)
         d.filters.push_back(asciiLower(f));
     d.fileName = defaultName;
-    d.title = title;
     d.replacePath.clear();
-    bool save = isSaveDialog(purpose);
     d.folder = fileDialogStartFolder(d.folder, state.settings.lastDir, save);
     d.folderText = d.folder;
 
@@ -330,12 +310,11 @@ std::string drawFileDialog(AppState& state)
         return {};
     UiContext& ui = *state.ui;
     FileDialogState& d = fileDialogState(state);
-    const int32_t purpose = state.fileDialogPurpose;
-    const bool save = isSaveDialog(purpose);
+    const bool save = state.fileDialogPurpose.save;
     // The compact layout takes the height in pixels, the desktop one in dp.
     DialogSize size = dialogSize(state, 640, state.compact ? dp(*state.ui, 480) : 480);
     if (!beginWindow(
-            ui, "filedlg", fileDialogTitle(purpose, d.title), *state.fileDialogWindow, size.width, size.height))
+            ui, "filedlg", fileDialogTitle(state.fileDialogPurpose), *state.fileDialogWindow, size.width, size.height))
         return {};
     if (!state.fileDialogWindow->open) {
         endWindow(ui);
@@ -409,7 +388,7 @@ std::string drawFileDialog(AppState& state)
                 if (e.isFolder) {
                     enterFolder(d, path);
                     replaceEdit(ui, folderId, d.folderText);
-                } else if (mayTake(d, purpose, path, false)) {
+                } else if (mayTake(d, save, path, false)) {
                     chosen = path;
                 }
             }
@@ -434,7 +413,7 @@ std::string drawFileDialog(AppState& state)
     }
     if (edit == editEnter && !d.fileName.empty() && !enterNamedFolder(d)) {
         std::string path = joinPath(d.folder, d.fileName);
-        if (mayTake(d, purpose, path, false))
+        if (mayTake(d, save, path, false))
             chosen = path;
     }
     endRow(ui);
@@ -457,7 +436,7 @@ std::string drawFileDialog(AppState& state)
         && !enterNamedFolder(d)) {
         std::string name = save ? nameWithExtension(d.fileName, d.filters) : d.fileName;
         std::string path = joinPath(d.folder, name);
-        if (mayTake(d, purpose, path, true))
+        if (mayTake(d, save, path, true))
             chosen = path;
     }
     endRow(ui);

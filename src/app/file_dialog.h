@@ -1,8 +1,8 @@
 #pragma once
 // The one dialog through which the user picks every file the program reads
 // or writes on request: statements to import, exports, reports, the profile
-// photo. A page opens it with a purpose; the shell draws it every frame and
-// hands a chosen path, with that purpose, to its result dispatch. The
+// photo. A caller opens it with a purpose of its own; the shell draws it
+// every frame and hands a chosen path to that purpose. The
 // window layer may offer a native dialog; without one the program's own
 // modal dialog lists folders and files.
 #include <cstdint>
@@ -21,11 +21,10 @@ struct FileEntry {
 };
 
 // The dialog between frames; the purpose lives in the AppState
-// (fileDialogPurpose), which the shell's dispatch reads.
+// (fileDialogPurpose), which the frame hands the chosen path to.
 struct FileDialogState {
     std::string folder;                // absolute, without a trailing slash but for "/"
     std::string fileName;              // the name field
-    std::string title;                 // empty: the purpose's title
     std::vector<std::string> filters;  // lower case with the dot; empty: all files
     int32_t selectedIndex = -1;
     std::vector<FileEntry> entries;
@@ -38,18 +37,16 @@ struct FileDialogState {
 // The state's dialog, made on first use.
 FileDialogState& fileDialogState(AppState& state);
 
-// filters: extensions with their dot (".pdf"); title: empty for the
-// purpose's own.
-void openFileDialog(AppState& state, int32_t purpose, const std::vector<std::string>& filters,
-    const std::string& defaultName, const std::string& title);
+// filters: extensions with their dot (".pdf").
+void openFileDialog(AppState& state, FileDialogPurpose purpose, const std::vector<std::string>& filters,
+    const std::string& defaultName);
 
 // Draws the dialog when open; the path chosen in this frame, else empty.
 // A path set by the loop (a dropped statement, a native dialog) is handed
 // on first.
 std::string drawFileDialog(AppState& state);
 
-bool isSaveDialog(int32_t purpose);
-std::string fileDialogTitle(int32_t purpose, const std::string& title);
+std::string fileDialogTitle(const FileDialogPurpose& purpose);
 // ".ofx", ".qfx" give "OFX, QFX".
 std::string joinFilters(const std::vector<std::string>& filters);
 // Brings entries up to the folder shown.

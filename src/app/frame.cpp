@@ -54,48 +54,24 @@ void drawPage(AppState& state, const Rect& content)
         (*draw)(state, content);
 }
 
-namespace {
-
-void dispatchFileDialogResult(AppState& state, const std::string& path)
+void importDroppedStatement(AppState& state, const std::string& path)
 {
     const PageTable& pages = pageTable();
-    switch (state.fileDialogPurpose) {
-    case fileImport:
-        if (pages.loadImportFile) {
-            pages.loadImportFile(state, path);
-            showPage(state, pageImport);
-        }
-        break;
-    case fileOfxExport:
-        if (pages.exportOfxFile)
-            pages.exportOfxFile(state, path);
-        break;
-    case fileCalendarExport:
-        if (pages.exportCalendarFile)
-            pages.exportCalendarFile(state, path);
-        break;
-    case fileReportPdf:
-    case fileReportSheet:
-        if (pages.exportReportFile)
-            pages.exportReportFile(state, path, state.fileDialogPurpose);
-        break;
-    case fileProfilePhoto:
-        if (pages.handleAccountPhoto)
-            pages.handleAccountPhoto(state, path);
-        break;
-    default:
-        break;
+    if (pages.loadImportFile) {
+        pages.loadImportFile(state, path);
+        showPage(state, pageImport);
     }
 }
-
-}  // namespace
 
 // A handler that raises must not end the program (and skip the shutdown
 // save): the failure becomes an error toast and the frame goes on.
 void handleFileDialogResult(AppState& state, const std::string& path)
 {
+    // Taken out first: the purpose may open the dialog again for another.
+    const auto take = state.fileDialogPurpose.take;
     try {
-        dispatchFileDialogResult(state, path);
+        if (take)
+            take(state, path);
     } catch (const ValueError& e) {
         showError(state, e.what());
     } catch (const IOError& e) {
@@ -125,7 +101,7 @@ void drawFrame(AppState& state, double dt, double elapsed)
         pages.pumpNetwork(state);
     if (pages.pollUpdater)
         pages.pollUpdater(state);
-    if (pages.runConfirmedAction && !state.pendingConfirmedAction.empty())
+    if (pages.runConfirmedAction && !state.confirm.confirmed.empty())
         pages.runConfirmedAction(state);
     state.tourAnchors.clear();
 

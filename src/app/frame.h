@@ -18,6 +18,8 @@ void drawPage(AppState& state, const Rect& content);
 // A file chosen, dropped or given by automation, handed on by the dialog's
 // purpose.
 void handleFileDialogResult(AppState& state, const std::string& path);
+// The purpose of a statement dropped on the window: the Import page reads it.
+void importDroppedStatement(AppState& state, const std::string& path);
 
 struct LayoutFlags {
     bool compact = false;

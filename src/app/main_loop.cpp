@@ -129,9 +129,9 @@ void openFromSwitch(AppState& state, const std::string& which)
         if (pages.openSetRunningBalance)
             pages.openSetRunningBalance(state, state.todayDate);
     } else if (which == "merge") {
-        state.mergeTransactions = 14;
-        state.mergeAdjustments = 2;
-        state.mergeWindow->open = true;
+        state.merge.transactions = 14;
+        state.merge.adjustments = 2;
+        state.merge.window->open = true;
         state.redrawRequested = true;
     }
 }
@@ -152,7 +152,7 @@ std::optional<std::string> runExportSwitch(AppState& state, const std::string& k
     ExportOutcome outcome;
     if (kind == "xlsx" || kind == "pdf") {
         if (pages.exportReportFile)
-            outcome = pages.exportReportFile(state, path, kind == "pdf" ? fileReportPdf : fileReportSheet);
+            outcome = pages.exportReportFile(state, path, kind == "pdf" ? reportFilePdf : reportFileSheet);
         else
             outcome.reason = "the reports are not available";
     } else if (kind == "ofx") {
@@ -274,7 +274,7 @@ void dispatchEvent(AppState& state, const WindowEvent& e)
     case weFileDrop:
     case weFileOpen:
         if (endsWith(asciiLower(e.text), ".ofx") || endsWith(asciiLower(e.text), ".qfx")) {
-            state.fileDialogPurpose = fileImport;
+            state.fileDialogPurpose.take = importDroppedStatement;
             state.fileDialogResult = e.text;
             state.redrawRequested = true;
         }
@@ -397,16 +397,16 @@ std::optional<std::string> runStartSteps(AppState& state, const StartSwitches& s
         pages.autoCheckForUpdates(state);
     if (!sw.testAuth.empty()) {
         const std::string& auth = sw.testAuth;
-        state.welcome.email = sw.testEmail;
-        state.welcome.password = sw.testPassword;
+        welcomeForm(state).email = sw.testEmail;
+        welcomeForm(state).password = sw.testPassword;
         queueAccountRequest(state, auth == "signup" ? akSignup : akLogin,
-            {.email = state.welcome.email,
+            {.email = welcomeForm(state).email,
                 .first_name = "Test",
                 .last_name = "Run",
-                .password = state.welcome.password});
+                .password = welcomeForm(state).password});
     }
     if (!sw.testAvatar.empty()) {
-        state.fileDialogPurpose = fileProfilePhoto;
+        state.fileDialogPurpose.take = pages.handleAccountPhoto;
         state.fileDialogResult = sw.testAvatar;
     }
     openFromSwitch(state, sw.open);

@@ -21,6 +21,12 @@ struct ExportOutcome {
     std::string reason;
 };
 
+// Which report file exportReportFile writes.
+enum ReportFileKind : int32_t {
+    reportFileSheet = 0,
+    reportFilePdf = 1,
+};
+
 struct PageTable {
     // Returns the content rectangle below the header bar.
     std::function<Rect(AppState&)> drawHeaderBar;
@@ -48,7 +54,7 @@ struct PageTable {
 
     // Reports a file it cannot read or use on the Import page; raises nothing.
     std::function<void(AppState&, const std::string& path)> loadImportFile;
-    std::function<ExportOutcome(AppState&, const std::string& path, int32_t purpose)> exportReportFile;
+    std::function<ExportOutcome(AppState&, const std::string& path, int32_t kind)> exportReportFile;
     std::function<ExportOutcome(AppState&, const std::string& path)> exportOfxFile;
     std::function<ExportOutcome(AppState&, const std::string& path)> exportCalendarFile;
 

@@ -203,8 +203,8 @@ void applyUserRecord(AppState& state, const Json& user, const std::string& token
     } else {
         // The verify form is where an unverified account goes on, whichever
         // page asked for the sign-in.
-        state.welcome.mode = welcomeVerify;
-        state.welcome.email = state.session.email;
+        welcomeForm(state).mode = welcomeVerify;
+        welcomeForm(state).email = state.session.email;
         if (state.page != pageWelcome)
             showPage(state, pageWelcome);
     }
@@ -272,7 +272,7 @@ void applyAccountReply(AppState& state, const NetReply& reply)
     if (reply.budgetId != state.budgetId)
         return;
 
-    WelcomeForm& form = state.welcome;
+    WelcomeForm& form = welcomeForm(state);
     form.error.clear();
     form.notice.clear();
     const Json& body = result.ok ? *result.reply : noJson();
@@ -298,7 +298,7 @@ void applyAccountReply(AppState& state, const NetReply& reply)
         if (result.ok) {
             applyUserRecord(state, member(body, "user"), stringMember(body, "token"), true);
             if (!state.store->budget->user.is_verified)
-                state.welcome.notice = boolMember(body, "verification_sent")
+                welcomeForm(state).notice = boolMember(body, "verification_sent")
                     ? "Check your inbox for the verification link."
                     : "The verification email could not be sent yet; try Send the link again in a moment.";
         } else {

@@ -42,10 +42,10 @@ void checkDeviceBudget(AppState& state)
         transactions += t.is_demo ? 0 : 1;
     for (const RunningTotalAdjustment& r : device->budget->running_total_adjustments)
         anchors += r.is_demo ? 0 : 1;
-    state.mergeTransactions = transactions;
-    state.mergeAdjustments = anchors;
-    if (state.mergeWindow)
-        state.mergeWindow->open = true;
+    state.merge.transactions = transactions;
+    state.merge.adjustments = anchors;
+    if (state.merge.window)
+        state.merge.window->open = true;
     state.redrawRequested = true;
 }
 

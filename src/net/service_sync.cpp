@@ -151,8 +151,8 @@ void endSession(AppState& state)
     std::string email = state.session.email;
     signOut(state);
     openWelcomePage(state, welcomeSignIn);
-    state.welcome.email = email;
-    state.welcome.focusRequest = "wl-pw";
+    welcomeForm(state).email = email;
+    welcomeForm(state).focusRequest = "wl-pw";
 }
 
 }  // namespace

@@ -144,8 +144,8 @@ TEST(DamagedBudget, OneMessageNamingTheFileNoToastNoWrite)
         FileStamp file = c.data ? stamp(folder + "/" + c.file) : FileStamp{};
         usleep(20000);
         AppState& s = h.start();
-        EXPECT_TRUE(s.messageWindow->open) << c.name;
-        const std::string& text = s.messageText;
+        EXPECT_TRUE(s.message.window->open) << c.name;
+        const std::string& text = s.message.text;
         EXPECT_NE(text.find(c.says), std::string::npos) << c.name << ": " << text;
         if (c.says == newer) {
             EXPECT_NE(text.find(newer + std::string(c.file) + ": "), std::string::npos) << text;
@@ -348,12 +348,12 @@ TEST(AccountState, WelcomeFocusAndPreviousPage)
     };
     for (const Case& c : {Case{1, "me@x.y", "wl-pw"}, Case{1, "", "wl-email"}, Case{2, "", "wl-first"},
              Case{3, "", "wl-email"}, Case{4, "", "wl-code"}, Case{0, "", ""}, Case{5, "", ""}}) {
-        s.welcome.email = c.email;
-        s.welcome.password = "secret";
+        welcomeForm(s).email = c.email;
+        welcomeForm(s).password = "secret";
         setWelcomeMode(s, c.mode, true);
-        EXPECT_EQ(s.welcome.focusRequest, c.focus) << c.mode;
-        EXPECT_EQ(s.welcome.email, c.email);
-        EXPECT_EQ(s.welcome.password, "");
+        EXPECT_EQ(welcomeForm(s).focusRequest, c.focus) << c.mode;
+        EXPECT_EQ(welcomeForm(s).email, c.email);
+        EXPECT_EQ(welcomeForm(s).password, "");
     }
     s.previousPage = pageSearch;
     showPage(s, pageHelp);

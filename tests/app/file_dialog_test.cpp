@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <utility>
 
 #include "app/file_dialog_internal.h"
 #include "app/page_draw_harness.h"
@@ -140,12 +141,8 @@ TEST(FileDialogListing, SizesAndUnreadableFolders)
 
 TEST(FileDialogSteps, TitlesNamesFoldersAndNativeFilters)
 {
-    EXPECT_EQ(fileDialogTitle(fileImport, ""), "Import an OFX / QFX file");
-    EXPECT_EQ(fileDialogTitle(fileReportSheet, ""), "Save the report as a spreadsheet");
-    EXPECT_EQ(fileDialogTitle(42, ""), "Choose a file");
-    EXPECT_EQ(fileDialogTitle(fileImport, "Pick one"), "Pick one");
-    for (int32_t p = 0; p <= 7; ++p)
-        EXPECT_EQ(isSaveDialog(p), p >= 2 && p <= 5) << p;
+    EXPECT_EQ(fileDialogTitle({}), "Choose a file");
+    EXPECT_EQ(fileDialogTitle({"Pick one", true, {}}), "Pick one");
 
     struct NameCase {
         const char* name;
@@ -206,6 +203,10 @@ TEST(FileDialogSteps, StartFolder)
 }
 
 // The dialog alone in a frame, with what it chose kept.
+// The dialog reads only these two of a caller's purpose.
+FileDialogPurpose savingPurpose() { return {"Save", true, {}}; }
+FileDialogPurpose openingPurpose() { return {"Open", false, {}}; }
+
 struct DialogHarness : PageDrawHarness {
     std::string chosen;
     TempDir files;
@@ -223,10 +224,10 @@ struct DialogHarness : PageDrawHarness {
     FileDialogState& dialog() { return fileDialogState(state()); }
     bool open() const { return app.state->fileDialogWindow && app.state->fileDialogWindow->open; }
     // Opens the dialog in the scratch folder.
-    void openIn(int32_t purpose, std::vector<std::string> filters, const std::string& name)
+    void openIn(FileDialogPurpose purpose, std::vector<std::string> filters, const std::string& name)
     {
         dialog().folder = files.path();
-        openFileDialog(state(), purpose, filters, name, "");
+        openFileDialog(state(), std::move(purpose), filters, name);
         frames(2);
     }
     // Presses less than a double-click time apart would pair up.
@@ -274,7 +275,7 @@ TEST(FileDialogFrames, NamesTakenByButtonAndByEnter)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.typed) + (c.enter ? " by Enter" : " by the button"));
         DialogHarness h;
-        h.openIn(fileReportPdf, {".pdf"}, "budget-report-2026-03-01.pdf");
+        h.openIn(savingPurpose(), {".pdf"}, "budget-report-2026-03-01.pdf");
         EXPECT_TRUE(h.open());
         EXPECT_EQ(h.dialog().fileName, "budget-report-2026-03-01.pdf");
         const WidgetRecord* name = h.widget("filename");
@@ -296,7 +297,7 @@ TEST(FileDialogFrames, FoldersUpAndDoubleClicks)
     fs::create_directories(h.files / "real/inner");
     writeText(h.files / "real/inner/statement.ofx", "x");
     fs::create_directory_symlink(h.files / "real", h.files / "alias");
-    h.openIn(fileImport, {".ofx", ".qfx"}, "");
+    h.openIn(openingPurpose(), {".ofx", ".qfx"}, "");
 
     // fe0 is the link "alias"; a double click opens it like a folder.
     EXPECT_EQ(names(h.dialog().entries), (std::vector<std::string>{"alias/", "real/"}));
@@ -322,7 +323,7 @@ TEST(FileDialogFrames, FoldersUpAndDoubleClicks)
 
     // Opened again for another purpose it starts where it was.
     h.chosen.clear();
-    openFileDialog(h.state(), fileReportSheet, {".xlsx"}, "x.xlsx", "");
+    openFileDialog(h.state(), savingPurpose(), {".xlsx"}, "x.xlsx");
     h.frames(2);
     EXPECT_EQ(h.dialog().folder, h.files / "alias/inner");
 
@@ -381,7 +382,7 @@ TEST(FileDialogFrames, ReplacingAFileAsksFirst)
         h.key(keyEscape);
         h.frames(2);
         h.chosen.clear();
-        h.openIn(fileReportPdf, {".pdf"}, "march");
+        h.openIn(savingPurpose(), {".pdf"}, "march");
         h.clickWidget("file-ok");
         EXPECT_TRUE(h.open());
         EXPECT_EQ(h.chosen, "");
@@ -399,7 +400,7 @@ TEST(FileDialogFrames, ReplacingAFileAsksFirst)
 
     // Enter on an existing name and a double click on an existing file ask too.
     h.chosen.clear();
-    h.openIn(fileReportPdf, {".pdf"}, "x");
+    h.openIn(savingPurpose(), {".pdf"}, "x");
     h.fill("filename", "march.pdf", true);
     EXPECT_EQ(h.dialog().replacePath, target);
     EXPECT_TRUE(h.open());
@@ -409,7 +410,7 @@ TEST(FileDialogFrames, ReplacingAFileAsksFirst)
     // An open dialog never asks.
     h.key(keyEscape);
     h.frames(2);
-    h.openIn(fileImport, {}, "");
+    h.openIn(openingPurpose(), {}, "");
     h.doubleClickWidget("fe0");
     EXPECT_EQ(h.chosen, h.files / "april.pdf");
 }
@@ -419,7 +420,7 @@ TEST(FileDialogFrames, OnlyRowsInSightAreDrawn)
     DialogHarness h;
     for (int i = 0; i < 400; ++i)
         writeText(h.files / ("f" + std::to_string(1000 + i) + ".txt"), "");
-    h.openIn(fileImport, {}, "");
+    h.openIn(openingPurpose(), {}, "");
     std::vector<std::string> rows = h.labelsStartingWith("fe");
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows.front(), "fe0");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "app/account_state.h"
 #include "app/app_harness.h"
@@ -60,7 +61,7 @@ struct CallLog {
             return std::string();
         };
         t.runConfirmedAction = [this](AppState& s) {
-            confirmed.push_back(s.pendingConfirmedAction);
+            confirmed.push_back(s.confirm.confirmed);
             calls.push_back("confirmed");
         };
         t.loadImportFile = [this](AppState&, const std::string& path) { imported = path; };
@@ -130,14 +131,14 @@ TEST_F(FrameTest, ConfirmedActionRunsAtTheStartOfTheNextFrame)
     h.frame();
     clickWidget("qmconfirm-yes");
     h.frame();
-    EXPECT_FALSE(h->confirmWindow->open);
-    EXPECT_EQ(h->pendingConfirmedAction, "delete-tx");
+    EXPECT_FALSE(h->confirm.window->open);
+    EXPECT_EQ(h->confirm.confirmed, "delete-tx");
     EXPECT_TRUE(log.confirmed.empty());
     log.calls.clear();
     h.frame();
     ASSERT_EQ(log.confirmed, std::vector<std::string>{"delete-tx"});
     EXPECT_EQ(log.calls[2], "confirmed");  // after the pumps, before any page
-    EXPECT_EQ(h->pendingConfirmedAction, "");
+    EXPECT_EQ(h->confirm.confirmed, "");
     h.frame();
     EXPECT_EQ(log.confirmed.size(), 1u);
 }
@@ -160,9 +161,9 @@ TEST_F(FrameTest, EscapeCancelAndCloseNeverConfirm)
             h.click(close->rect.x + close->rect.w / 2, close->rect.y + close->rect.h / 2);
         }
         h.frames(2);
-        EXPECT_FALSE(h->confirmWindow->open) << way;
+        EXPECT_FALSE(h->confirm.window->open) << way;
         EXPECT_TRUE(log.confirmed.empty()) << way;
-        EXPECT_EQ(h->pendingConfirmedAction, "") << way;
+        EXPECT_EQ(h->confirm.confirmed, "") << way;
     }
 }
 
@@ -180,12 +181,12 @@ TEST_F(FrameTest, BothBoxesAtOnceMessageFirst)
     EXPECT_GE(yes->rect.w, dp(*h->ui, 100) - 0.5);
     clickWidget("qmmsg-ok");
     h.frame();
-    EXPECT_TRUE(h->messageWindow->open);  // the confirmation box on top takes the click
+    EXPECT_TRUE(h->message.window->open);  // the confirmation box on top takes the click
     clickWidget("qmconfirm-no");
     h.frames(2);
     clickWidget("qmmsg-ok");
     h.frames(2);
-    EXPECT_FALSE(h->messageWindow->open);
+    EXPECT_FALSE(h->message.window->open);
 }
 
 // A menu opened in the bottom-right corner lies partly under a toast card:
@@ -261,11 +262,10 @@ TEST_F(FrameTest, DroppedStatementsStartAnImportOthersDoNothing)
     drop.text = "/tmp/notes.txt";
     dispatchEvent(*h, drop);
     h.frame();
-    EXPECT_EQ(h->fileDialogPurpose, fileNone);
+    EXPECT_FALSE(h->fileDialogPurpose.take);
     EXPECT_EQ(log.imported, "");
     drop.text = "/tmp/STATEMENT.QFX";
     dispatchEvent(*h, drop);
-    EXPECT_EQ(h->fileDialogPurpose, fileImport);
     EXPECT_EQ(h->fileDialogResult, "/tmp/STATEMENT.QFX");
     h.frame();
     EXPECT_EQ(log.imported, "/tmp/STATEMENT.QFX");
@@ -291,17 +291,14 @@ TEST_F(FrameTest, RaisingFileHandlersBecomeErrorToasts)
         raise(false);
         return {};
     };
-    t.exportReportFile = [&](AppState&, const std::string&, int32_t) -> ExportOutcome {
-        raise(true);
-        return {};
-    };
-    t.handleAccountPhoto = [&](AppState&, const std::string&) { raise(false); };
+    t.handleAccountPhoto = [&](AppState&, const std::string&) { raise(true); };
     setPageTable(t);
-    for (int32_t purpose :
-        {fileImport, fileOfxExport, fileCalendarExport, fileReportPdf, fileReportSheet, fileProfilePhoto}) {
-        SCOPED_TRACE(purpose);
+    // A purpose of a page and the shell's own for dropped statements.
+    using Take = decltype(FileDialogPurpose::take);
+    for (const Take& take : std::initializer_list<Take>{
+             t.loadImportFile, t.exportOfxFile, t.exportCalendarFile, t.handleAccountPhoto, importDroppedStatement}) {
         h->toasts.clear();
-        h->fileDialogPurpose = purpose;
+        h->fileDialogPurpose.take = take;
         h->fileDialogResult = "/tmp/some.file";
         h.frame();
         ASSERT_EQ(h->toasts.size(), 1u);

@@ -142,14 +142,14 @@ PageTable standInPageTable()
     t.drawAccountPage = stubPage;
     t.drawWelcomePage = stubPage;
     t.drawLegalPage = stubPage;
-    t.exportReportFile = [](AppState& s, const std::string& path, int32_t purpose) {
-        return stubExport(s, path, purpose == fileReportPdf ? "PDF" : "spreadsheet");
+    t.exportReportFile = [](AppState& s, const std::string& path, int32_t kind) {
+        return stubExport(s, path, kind == reportFilePdf ? "PDF" : "spreadsheet");
     };
     t.exportOfxFile = [](AppState& s, const std::string& path) { return stubExport(s, path, "OFX"); };
     t.exportCalendarFile = [](AppState& s, const std::string& path) { return stubExport(s, path, "calendar"); };
-    t.loadImportFile = [](AppState& s, const std::string& path) {
+    t.loadImportFile = [](AppState&, const std::string& path) {
         if (stubLogging())
-            std::fprintf(stderr, "stub: import %s purpose %d\n", path.c_str(), s.fileDialogPurpose);
+            std::fprintf(stderr, "stub: import %s\n", path.c_str());
     };
     // Nothing is kept on this device apart from an account yet: the prompt
     // stays open and keeps whatever it was about.

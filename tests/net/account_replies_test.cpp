@@ -61,7 +61,7 @@ protected:
         if (!c.signedIn && isSignedIn(*h))
             signOut(*h);
         h->toasts.clear();
-        h->welcome = {};
+        welcomeForm(*h) = {};
         h->request.replyError.clear();
     }
 
@@ -105,7 +105,7 @@ TEST_F(AccountReplies, RefusedAndUnreachableChangeNothingAndSayWhy)
             EXPECT_EQ(h->session, before);
             EXPECT_EQ(h->budgetId, budget);
             if (c.welcomeLine)
-                EXPECT_EQ(h->welcome.error, h->request.replyError);
+                EXPECT_EQ(welcomeForm(*h).error, h->request.replyError);
             else
                 EXPECT_TRUE(errorToast(h->request.replyError));
         }
@@ -132,7 +132,7 @@ TEST_F(AccountReplies, AcceptedRepliesDoWhatTheirKindSays)
                             {"uri", "otpauth://totp/x"}}}});
         run(c);
         EXPECT_TRUE(h->request.replyOk) << h->request.replyError;
-        EXPECT_TRUE(h->welcome.error.empty());
+        EXPECT_TRUE(welcomeForm(*h).error.empty());
         const std::string done = "Done " + path;
         switch (c.kind) {
         case akLogin:
@@ -144,18 +144,18 @@ TEST_F(AccountReplies, AcceptedRepliesDoWhatTheirKindSays)
             EXPECT_EQ(testing::fileMode(h.configDir() + "/session.json") & 0777, 0600u);
             break;
         case akSignup:
-            EXPECT_EQ(h->welcome.mode, welcomeVerify);
-            EXPECT_EQ(h->welcome.email, "new@example.test");
-            EXPECT_EQ(h->welcome.notice, "Check your inbox for the verification link.");
+            EXPECT_EQ(welcomeForm(*h).mode, welcomeVerify);
+            EXPECT_EQ(welcomeForm(*h).email, "new@example.test");
+            EXPECT_EQ(welcomeForm(*h).notice, "Check your inbox for the verification link.");
             EXPECT_EQ(h->syncState, syncUnverified);
             break;
         case akForgotPassword:
-            EXPECT_EQ(h->welcome.notice, done);
-            EXPECT_EQ(h->welcome.mode, welcomeSignIn);
-            EXPECT_EQ(h->welcome.focusRequest, "wl-pw");
+            EXPECT_EQ(welcomeForm(*h).notice, done);
+            EXPECT_EQ(welcomeForm(*h).mode, welcomeSignIn);
+            EXPECT_EQ(welcomeForm(*h).focusRequest, "wl-pw");
             break;
         case akResendVerification:
-            EXPECT_EQ(h->welcome.notice, done);
+            EXPECT_EQ(welcomeForm(*h).notice, done);
             break;
         case akCheckVerified:
             EXPECT_TRUE(h->store->budget->user.is_verified);
@@ -206,9 +206,9 @@ TEST_F(AccountReplies, EveryWayTheServiceCanFailEndsInTheErrorLine)
         fault["path"] = "auth/forgot-password";
         service.control("fault", fault);
         run({akForgotPassword, {{"email", "ann@example.test"}}, false, true});
-        EXPECT_EQ(h->welcome.error.rfind(c.error, 0), 0u) << h->welcome.error;
+        EXPECT_EQ(welcomeForm(*h).error.rfind(c.error, 0), 0u) << welcomeForm(*h).error;
         EXPECT_EQ(h->online, !c.transport);
-        EXPECT_TRUE(h->welcome.notice.empty());
+        EXPECT_TRUE(welcomeForm(*h).notice.empty());
     }
     EXPECT_EQ(service.requests("auth/forgot-password").size(), cases.size());
 }
@@ -233,7 +233,7 @@ TEST_F(AccountReplies, ASignInAnswerWithoutUserOrTokenSavesNothing)
             SCOPED_TRACE(dumpJson(answer));
             service.control("fault", {{"path", accountRequestPath(kind)}, {"status", 200}, {"json", answer}});
             run({kind, {{"email", "a@example.test"}, {"password", "12345678"}}, false, true});
-            EXPECT_EQ(h->welcome.error, "The answer from quenmark.example was not understood (200).");
+            EXPECT_EQ(welcomeForm(*h).error, "The answer from quenmark.example was not understood (200).");
             EXPECT_FALSE(isSignedIn(*h));
             EXPECT_FALSE(isRegularFile(h.configDir() + "/session.json"));
             EXPECT_FALSE(fs::exists(h.budgetDir("7")));
@@ -248,23 +248,23 @@ TEST_F(AccountReplies, TwoFactorKeepsTheTypedSignInAndShowsARefusedCode)
     service.control("user",
         {{"email", "ann@example.test"}, {"password", "correct horse"}, {"verified", true},
             {"totp", "JBSWY3DPEHPK3PXP"}});
-    h->welcome.mode = welcomeSignIn;
-    h->welcome.email = " Ann@example.test ";
-    h->welcome.password = "correct horse";
-    h->welcome.error = "old";
+    welcomeForm(*h).mode = welcomeSignIn;
+    welcomeForm(*h).email = " Ann@example.test ";
+    welcomeForm(*h).password = "correct horse";
+    welcomeForm(*h).error = "old";
     h->page = pageCalendar;  // the form's focus request stays for the page to take
     run({akLogin, {{"email", "ann@example.test"}, {"password", "correct horse"}}, false, true});
-    EXPECT_EQ(h->welcome.mode, welcomeCode);
-    EXPECT_EQ(h->welcome.password, "correct horse");
-    EXPECT_EQ(h->welcome.email, " Ann@example.test ");
-    EXPECT_TRUE(h->welcome.code.empty());
-    EXPECT_TRUE(h->welcome.error.empty());
-    EXPECT_EQ(h->welcome.focusRequest, "wl-code");
+    EXPECT_EQ(welcomeForm(*h).mode, welcomeCode);
+    EXPECT_EQ(welcomeForm(*h).password, "correct horse");
+    EXPECT_EQ(welcomeForm(*h).email, " Ann@example.test ");
+    EXPECT_TRUE(welcomeForm(*h).code.empty());
+    EXPECT_TRUE(welcomeForm(*h).error.empty());
+    EXPECT_EQ(welcomeForm(*h).focusRequest, "wl-code");
 
     run({akLoginWithCode, {{"email", "ann@example.test"}, {"password", "correct horse"}, {"code", "000000"}}, false,
         true});
-    EXPECT_EQ(h->welcome.error, "That code did not work. Try the newest one.");
-    EXPECT_EQ(h->welcome.mode, welcomeCode);
+    EXPECT_EQ(welcomeForm(*h).error, "That code did not work. Try the newest one.");
+    EXPECT_EQ(welcomeForm(*h).mode, welcomeCode);
     EXPECT_FALSE(isSignedIn(*h));
 }
 
@@ -277,7 +277,7 @@ TEST_F(AccountReplies, SignUpFromABudgetWithDataMovesItIntoTheAccount)
     size_t records = b.accounts.size() + b.categories.size() + b.transactions.size();
 
     run({akSignup, {{"email", "new@example.test"}, {"password", "12345678"}}, false, true});
-    ASSERT_TRUE(isSignedIn(*h)) << h->welcome.error;
+    ASSERT_TRUE(isSignedIn(*h)) << welcomeForm(*h).error;
     std::string id = std::to_string(h->session.user_id);
     EXPECT_FALSE(fs::exists(h.budgetDir("local")));
     EXPECT_EQ(h->budgetId, id);

@@ -109,11 +109,11 @@ TEST_F(DeviceBudget, TheMergeCountsTheUsersOwnRecordsAndSyncsNextFrame)
         std::string local = h.budgetDir("local");
         fs::remove_all(local);
         writeDeviceBudget(local, c.transactions, c.anchor);
-        h->mergeWindow->open = false;
+        h->merge.window->open = false;
         checkDeviceBudget(*h);
-        EXPECT_TRUE(h->mergeWindow->open);
-        EXPECT_EQ(h->mergeTransactions, c.counted);
-        EXPECT_EQ(h->mergeAdjustments, c.anchor ? 1 : 0);
+        EXPECT_TRUE(h->merge.window->open);
+        EXPECT_EQ(h->merge.transactions, c.counted);
+        EXPECT_EQ(h->merge.adjustments, c.anchor ? 1 : 0);
 
         size_t before = h->store->budget->transactions.size();
         ASSERT_TRUE(pageTable().mergeDeviceBudget(*h));

@@ -61,7 +61,7 @@ void NetTest::signIn(const std::string& email, bool verified)
     service.control("user", {{"email", email}, {"password", "correct horse"}, {"verified", verified}});
     queueAccountRequest(*h, akLogin, {.email = email, .password = "correct horse"});
     ASSERT_TRUE(answered());
-    ASSERT_FALSE(h->session.token.empty()) << h->welcome.error;
+    ASSERT_FALSE(h->session.token.empty()) << welcomeForm(*h).error;
 }
 
 void NetTest::signOutOffline()

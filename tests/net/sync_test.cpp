@@ -283,8 +283,8 @@ TEST_F(Sync, AnEndedSignInSignsOutAndAsksForThePassword)
     EXPECT_FALSE(isSignedIn(*h));
     EXPECT_EQ(h->budgetId, "local");
     EXPECT_EQ(h->page, pageWelcome);
-    EXPECT_EQ(h->welcome.mode, welcomeSignIn);
-    EXPECT_EQ(h->welcome.email, "ann@example.test");
+    EXPECT_EQ(welcomeForm(*h).mode, welcomeSignIn);
+    EXPECT_EQ(welcomeForm(*h).email, "ann@example.test");
     EXPECT_EQ(schedule().backoffSeconds, backoff);
     EXPECT_TRUE(isRegularFile(account + "/data.json"));  // kept on disk
 }

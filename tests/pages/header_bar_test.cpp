@@ -130,7 +130,7 @@ TEST(HeaderBar, SyncButtonSyncsWithAnAccountAndOffersOneWithout)
         EXPECT_EQ(h->syncNowRequested, c.syncs) << int(c.state);
         EXPECT_EQ(h->page, c.syncs ? pageCalendar : pageWelcome) << int(c.state);
         if (!c.syncs) {
-            EXPECT_EQ(h->welcome.mode, welcomeStart);
+            EXPECT_EQ(welcomeForm(*h).mode, welcomeStart);
             EXPECT_EQ(h->previousPage, pageCalendar);
         }
     }
@@ -319,10 +319,10 @@ TEST(HeaderBar, LogOutAsksFirstAndSignsOutTheFrameAfterConfirming)
         h.clickWidget(phone ? "pm-logout" : "um-logout");
         h.frame();
         EXPECT_EQ(h->ui->popupId, 0);
-        ASSERT_TRUE(h->confirmWindow->open);
-        EXPECT_EQ(h->confirmAction, "logout");
+        ASSERT_TRUE(h->confirm.window->open);
+        EXPECT_EQ(h->confirm.action, "logout");
         EXPECT_EQ(
-            h->confirmMessage, "Log out of ann@example.com? The budget stays on this device until you sign in again.");
+            h->confirm.message, "Log out of ann@example.com? The budget stays on this device until you sign in again.");
         h.frame();
         EXPECT_FALSE(h->signOutRequested);
         h.clickWidget("qmconfirm-yes");
@@ -345,7 +345,7 @@ TEST(HeaderBar, UserMenuSignedOutOffersAnAccountAndSettings)
     h.clickWidget("um-signin");
     h.frame();
     EXPECT_EQ(h->page, pageWelcome);
-    EXPECT_EQ(h->welcome.mode, welcomeSignIn);
+    EXPECT_EQ(welcomeForm(*h).mode, welcomeSignIn);
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ TEST(RemapPageIds, ActionsAfterARenameReachTheSameRecords)
     saveTransactionForm(*h, false);
     EXPECT_EQ(h.budget().transactions[*findTransaction(h.budget(), 812)].description, "Lunch, renamed");
 
-    h->pendingConfirmedAction = "delete-account";
+    h->confirm.confirmed = "delete-account";
     runConfirmedAction(*h);
     EXPECT_FALSE(findAccount(h.budget(), 814));
 }

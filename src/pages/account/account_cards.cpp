@@ -17,6 +17,7 @@
 #include "net/api.h"
 #include "net/updater.h"
 #include "pages/account/account_page.h"
+#include "pages/account/calendar_export.h"
 #include "pages/account/ofx_export_section.h"
 #include "pages/help/help_page.h"
 #include "pages/import/import_wizard.h"
@@ -238,7 +239,7 @@ void calendarSyncCard(AppState& state)
         13, secondary(state));
     space(state, 8);
     if (accountButton(state, "cs-ics", "Save calendar file", buttonNormal, 190, false, "download"))
-        openFileDialog(state, fileCalendarExport, {".ics"}, "quenmark.ics", "");
+        openFileDialog(state, {"Save the calendar file", true, exportCalendarFile}, {".ics"}, "quenmark.ics");
     endAccountCard(state, top, false);
 }
 
@@ -253,7 +254,7 @@ void importCard(AppState& state)
     space(state, 10);
     if (accountButton(state, "ac-import", "Import a file", buttonPrimary, 150, false, "upload")) {
         restartFinishedImport(state);
-        openFileDialog(state, fileImport, {".ofx", ".qfx"}, "", "");
+        openFileDialog(state, statementImport(), {".ofx", ".qfx"}, "");
     }
     ImportWizardState& wizard = importWizardState(state);
     if (wizard.importStep == importReview) {

@@ -117,7 +117,8 @@ void drawPhotoBlock(AppState& state)
     bool busy = accountBusy(state);
     if (button(state, "ac-photo", "Upload photo", {buttons.x, buttons.y, dp(*state.ui, 124), buttons.h},
             {.disabled = busy}))
-        openFileDialog(state, fileProfilePhoto, {".png", ".jpg", ".jpeg", ".webp", ".gif"}, "", "");
+        openFileDialog(state, {"Choose a profile photo", false, handleAccountPhoto},
+            {".png", ".jpg", ".jpeg", ".webp", ".gif"}, "");
     if (!state.store->budget->user.avatar.empty()
         && button(state, "ac-photo-rm", "Remove photo",
             {buttons.x + dp(*state.ui, 132), buttons.y, dp(*state.ui, 120), buttons.h},

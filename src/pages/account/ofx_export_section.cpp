@@ -48,7 +48,8 @@ void drawOfxExportSection(AppState& state)
     Rect row = nextLayoutRect(ui, rowHeight(ui), 0);
     Rect b{row.x, row.y, std::min(dp(*state.ui, 170), row.w), row.h};
     if (button(state, "ie-download", "Download OFX", b, {.style = buttonPrimary, .icon = "download"}))
-        openFileDialog(state, fileOfxExport, {".ofx"}, "budget-" + formatIso(state.ofxFrom) + ".ofx", "");
+        openFileDialog(state, {"Save the OFX export", true, exportOfxFile}, {".ofx"},
+            "budget-" + formatIso(state.ofxFrom) + ".ofx");
 }
 
 ExportOutcome exportOfxFile(AppState& state, const std::string& path)

@@ -27,9 +27,9 @@ bool keysTaken(const AppState& state)
         return true;
     if (state.tourStep >= 0)
         return true;
-    for (const std::shared_ptr<WindowState>* w : {&state.txFormWindow, &state.messageWindow, &state.confirmWindow,
+    for (const std::shared_ptr<WindowState>* w : {&state.txFormWindow, &state.message.window, &state.confirm.window,
              &state.balanceWindow, &state.adjustWindow, &state.moveWindow, &state.deleteRecurringWindow,
-             &state.mergeWindow, &state.categoriesWindow, &state.accountsWindow, &state.fileDialogWindow})
+             &state.merge.window, &state.categoriesWindow, &state.accountsWindow, &state.fileDialogWindow})
         if (windowOpen(*w))
             return true;
     return false;

@@ -75,8 +75,8 @@ void drawDialogs(AppState& state)
 
 void runConfirmedAction(AppState& state)
 {
-    const std::string action = std::move(state.pendingConfirmedAction);
-    state.pendingConfirmedAction.clear();
+    const std::string action = std::move(state.confirm.confirmed);
+    state.confirm.confirmed.clear();
     if (action == "logout") {
         state.signOutRequested = true;
         state.redrawRequested = true;

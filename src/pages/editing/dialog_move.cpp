@@ -110,13 +110,13 @@ void drawDeleteRecurringDialog(AppState& state)
 
 void drawMergeDeviceBudgetDialog(AppState& state)
 {
-    WindowState& window = *state.mergeWindow;
+    WindowState& window = *state.merge.window;
     if (!beginEditDialog(state, "mergeask", "Budget on this device", window, 440, 284))
         return;
     UiContext& ui = *state.ui;
     wrappedLabel(ui,
         "This device has a budget made before you signed in: "
-            + mergeSummary(state.mergeTransactions, state.mergeAdjustments)
+            + mergeSummary(state.merge.transactions, state.merge.adjustments)
             + ". Add it to the budget in your account, or remove it from this device and keep only the account's "
               "budget?",
         0, 0);

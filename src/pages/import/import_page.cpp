@@ -84,7 +84,7 @@ void chooseFileStep(Wiz& z)
     const double bw = z.dp(140);
     if (button(s, "ie-choose", "Choose File", {cx - bw / 2, zone.y + z.dp(96), bw, rowHeight(*s.ui)},
             {.style = buttonPrimary}))
-        openFileDialog(s, fileImport, {".ofx", ".qfx"}, "", "");
+        openFileDialog(s, statementImport(), {".ofx", ".qfx"}, "");
     drawText(s, "Supports: .ofx, .qfx  (Quicken, most banks)",
         {zone.x, zone.y + dp(*z.state.ui, 140), zone.w, dp(*z.state.ui, 18)}, dp(*z.state.ui, 11.5),
         z.slot(slotTextTertiary), 0.5, 400);

@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "app/navigation.h"
 #include "core/ui_wake.h"
 #include "model/ledger.h"
 
@@ -266,6 +267,14 @@ void dropImportLoad(ImportWizardState& w)
     w.importLoad->cancel();
     w.importDropped.push_back(std::move(w.importLoad));
     w.importLoad.reset();
+}
+
+FileDialogPurpose statementImport()
+{
+    return {"Import an OFX / QFX file", false, [](AppState& state, const std::string& path) {
+                loadImportFile(state, path);
+                showPage(state, pageImport);
+            }};
 }
 
 void loadImportFile(AppState& state, const std::string& path)

@@ -60,6 +60,9 @@ inline constexpr int64_t kMaxImportFileBytes = int64_t(64) << 20;
 // no transactions leaves the wizard as it was, with importError saying why.
 // A load still running is dropped.
 void loadImportFile(AppState& state, const std::string& path);
+// The file dialog's purpose that loads the chosen statement and shows the
+// Import page.
+FileDialogPurpose statementImport();
 
 // The file name of the statement being read; empty when none is.
 std::string importLoadingName(const ImportWizardState& w);

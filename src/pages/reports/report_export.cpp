@@ -12,14 +12,14 @@
 
 namespace qm {
 
-ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t purpose)
+ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t kind)
 {
     ExportOutcome outcome;
     try {
         applyDefaultReportRange(state);
         refreshReportModel(state);
         std::string bytes;
-        if (purpose == fileReportPdf) {
+        if (kind == reportFilePdf) {
             bytes = buildPdfReport(state);
         } else {
             std::vector<uint8_t> sheet = buildXlsxReport(state);

@@ -9,10 +9,10 @@
 
 namespace qm {
 
-// Purpose fileReportPdf writes the PDF, any other the workbook. The model is
+// Kind reportFilePdf writes the PDF, any other the workbook. The model is
 // brought up to the state's range first (nothing is worked out when it is
 // current already).
-ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t purpose);
+ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t kind);
 
 // Puts the Reports page, the file dialog and the report's export into the
 // page table.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/app_text.h"
 #include "app/date_field.h"
@@ -16,6 +17,7 @@
 #include "model/money.h"
 #include "model/recurrence.h"
 #include "pages/reports/report_charts.h"
+#include "pages/reports/report_export.h"
 #include "pages/reports/report_model.h"
 #include "pages/reports/reports_page_internal.h"
 #include "platform/render/primitives.h"
@@ -341,8 +343,11 @@ void keepRangeOrdered(AppState& state)
 void openExport(AppState& state, bool pdf)
 {
     std::string ext = pdf ? ".pdf" : ".xlsx";
-    openFileDialog(
-        state, pdf ? fileReportPdf : fileReportSheet, {ext}, "budget-report-" + formatIso(state.reportFrom) + ext, "");
+    FileDialogPurpose purpose{pdf ? "Save the report as a PDF" : "Save the report as a spreadsheet", true,
+        [pdf](AppState& s, const std::string& path) {
+            exportReportFile(s, path, pdf ? reportFilePdf : reportFileSheet);
+        }};
+    openFileDialog(state, std::move(purpose), {ext}, "budget-report-" + formatIso(state.reportFrom) + ext);
 }
 
 double exportButtonWidth(const Page& p, std::string_view label)

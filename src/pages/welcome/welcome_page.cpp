@@ -67,12 +67,12 @@ void muted(AppState& state, std::string_view text, double align = 0)
 void messageLines(AppState& state)
 {
     const Theme& t = uiOf(state).theme;
-    if (!state.welcome.error.empty()) {
-        paragraph(state, state.welcome.error, 13, t.base[slotDanger], 0);
+    if (!welcomeForm(state).error.empty()) {
+        paragraph(state, welcomeForm(state).error, 13, t.base[slotDanger], 0);
         space(state, kSpaceSmall);
     }
-    if (!state.welcome.notice.empty()) {
-        paragraph(state, state.welcome.notice, 13, t.base[slotTextSecondary], 0);
+    if (!welcomeForm(state).notice.empty()) {
+        paragraph(state, welcomeForm(state).notice, 13, t.base[slotTextSecondary], 0);
         space(state, kSpaceSmall);
     }
 }
@@ -84,9 +84,9 @@ TextEditResult field(AppState& state, std::string_view label, std::string_view i
     UiContext& ui = uiOf(state);
     fieldLabel(state, label);
     int64_t wid = widgetId(ui, id);
-    if (state.welcome.focusRequest == id) {
+    if (welcomeForm(state).focusRequest == id) {
         setFocus(ui, wid);
-        state.welcome.focusRequest.clear();
+        welcomeForm(state).focusRequest.clear();
     }
     Rect rect = take(state, dp(*state.ui, 38));
     return textEdit(ui, wid, text, rect, options);
@@ -113,7 +113,7 @@ void goBack(AppState& state, int32_t mode, bool keepEmail)
 
 void submitSignIn(AppState& state)
 {
-    WelcomeForm& form = state.welcome;
+    WelcomeForm& form = welcomeForm(state);
     form.error.clear();
     if (!looksLikeEmail(trimAsciiBlanks(form.email)))
         form.error = "Enter your email address.";
@@ -125,7 +125,7 @@ void submitSignIn(AppState& state)
 
 void submitSignUp(AppState& state)
 {
-    WelcomeForm& form = state.welcome;
+    WelcomeForm& form = welcomeForm(state);
     form.error.clear();
     if (!looksLikeEmail(trimAsciiBlanks(form.email)))
         form.error = "Enter a valid email address.";
@@ -145,7 +145,7 @@ void submitSignUp(AppState& state)
 
 void submitReset(AppState& state)
 {
-    WelcomeForm& form = state.welcome;
+    WelcomeForm& form = welcomeForm(state);
     form.error.clear();
     if (!looksLikeEmail(trimAsciiBlanks(form.email)))
         form.error = "Enter your email address.";
@@ -155,7 +155,7 @@ void submitReset(AppState& state)
 
 void submitCode(AppState& state, const std::string& typed)
 {
-    WelcomeForm& form = state.welcome;
+    WelcomeForm& form = welcomeForm(state);
     std::string code(trimAsciiBlanks(typed));
     form.lastTriedCode = code;
     form.error.clear();
@@ -199,7 +199,7 @@ void startBody(AppState& state)
 
 void signInBody(AppState& state)
 {
-    WelcomeForm& form = state.welcome;
+    WelcomeForm& form = welcomeForm(state);
     title(state, "Sign in");
     messageLines(state);
     bool enter = field(state, "Email", "wl-email", form.email, {.placeholder = emailPlaceholder}) == editEnter;
@@ -219,7 +219,7 @@ void signInBody(AppState& state)
 
 void signUpBody(AppState& state)
 {
-    WelcomeForm& form = state.welcome;
+    WelcomeForm& form = welcomeForm(state);
     title(state, "Create a free account");
     messageLines(state);
     std::vector<Rect> columns = formColumns(state, 2, dp(*state.ui, 60), 12, true);
@@ -257,7 +257,7 @@ void signUpBody(AppState& state)
 
 void resetBody(AppState& state)
 {
-    WelcomeForm& form = state.welcome;
+    WelcomeForm& form = welcomeForm(state);
     title(state, "Forgot your password?");
     muted(state, "Enter your email and we will send a link to set a new one.");
     space(state, kSpaceSmall);
@@ -275,7 +275,7 @@ void resetBody(AppState& state)
 
 void codeBody(AppState& state)
 {
-    WelcomeForm& form = state.welcome;
+    WelcomeForm& form = welcomeForm(state);
     title(state, "Two-factor code");
     muted(state, "Enter the 6-digit code from your authenticator app.");
     space(state, kSpaceSmall);
@@ -298,7 +298,7 @@ void codeBody(AppState& state)
 
 void verifyBody(AppState& state)
 {
-    WelcomeForm& form = state.welcome;
+    WelcomeForm& form = welcomeForm(state);
     const Theme& t = uiOf(state).theme;
     title(state, "Verify your email");
     space(state, 2);
@@ -341,7 +341,7 @@ void handleEscape(AppState& state, bool keyboardFree)
 {
     if (!keyboardFree || busy(state) || !keyPressed(uiOf(state), keyEscape, 0, false))
         return;
-    switch (state.welcome.mode) {
+    switch (welcomeForm(state).mode) {
     case welcomeSignIn:
     case welcomeSignUp:
         setWelcomeMode(state, welcomeStart, false);
@@ -410,7 +410,7 @@ void drawWelcomePage(AppState& state, const Rect& content)
     currentLayout(ui).w = width - 2 * pad;
 
     header(state);
-    switch (state.welcome.mode) {
+    switch (welcomeForm(state).mode) {
     case welcomeSignIn:
         signInBody(state);
         break;
@@ -437,7 +437,7 @@ void drawWelcomePage(AppState& state, const Rect& content)
     unindent(ui, pad);
     currentLayout(ui).w = width;
     space(state, kSpaceSection);
-    if (state.welcome.mode == welcomeStart && mayGoBackToCalendar(state)
+    if (welcomeForm(state).mode == welcomeStart && mayGoBackToCalendar(state)
         && welcomeButton(state, "wl-close", "Back to the calendar", buttonLink, false)) {
         setWelcomeMode(state, welcomeStart, false);
         showPage(state, pageCalendar);

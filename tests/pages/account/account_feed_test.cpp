@@ -51,14 +51,14 @@ TEST_F(FeedCard, RegeneratingAndTurningOffAskFirstAndSendNothing)
     };
     for (const auto& c : cases) {
         // The box of the case before is answered "Cancel".
-        h->confirmWindow->open = false;
-        h->confirmAction.clear();
+        h->confirm.window->open = false;
+        h->confirm.action.clear();
         h.frames(2);
         ASSERT_TRUE(h.clickWidget(c.id)) << c.id;
-        EXPECT_EQ(h->confirmAction, c.action);
-        EXPECT_EQ(h->confirmTitle, c.title);
-        EXPECT_EQ(h->confirmMessage, c.message);
-        EXPECT_EQ(h->confirmDanger, c.danger) << c.id;
+        EXPECT_EQ(h->confirm.action, c.action);
+        EXPECT_EQ(h->confirm.title, c.title);
+        EXPECT_EQ(h->confirm.message, c.message);
+        EXPECT_EQ(h->confirm.danger, c.danger) << c.id;
         EXPECT_FALSE(h->request.pending) << c.id;
     }
 }

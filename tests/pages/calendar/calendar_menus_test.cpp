@@ -157,8 +157,8 @@ TEST(CalendarMenus, EveryEntryActs)
         {"tx", "Remove balance adjustment", anchor, anchorGone},
         {"tx", "Delete transaction", none,
             [](Menus& m) {
-                EXPECT_TRUE(m.h->confirmWindow->open);
-                EXPECT_EQ(m.h->confirmAction, "delete-tx");
+                EXPECT_TRUE(m.h->confirm.window->open);
+                EXPECT_EQ(m.h->confirm.action, "delete-tx");
                 EXPECT_EQ(calendarState(*m.h).menuTarget.transactionId, m.s.coffee);
             }},
     };

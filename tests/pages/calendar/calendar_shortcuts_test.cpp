@@ -51,7 +51,7 @@ struct Snapshot {
 Snapshot snapshot(PageHarness& h)
 {
     AppState& s = *h;
-    bool dialog = s.confirmWindow->open || s.balanceWindow->open || s.deleteRecurringWindow->open;
+    bool dialog = s.confirm.window->open || s.balanceWindow->open || s.deleteRecurringWindow->open;
     return {s.view, s.selectedDate, s.focusedDay, s.shownMonth, s.selectedOccurrence, calendarState(s).clipboardMode,
         s.store->change_count, s.txFormWindow->open, dialog, s.ui->focusId};
 }
@@ -136,8 +136,8 @@ TEST(Shortcuts, EveryRowOfTheTable)
             }},
         {"Delete a one-off", keyDelete, 0, [](Shortcuts& t) { t.selectCoffee(); },
             [](Shortcuts& t) {
-                EXPECT_TRUE(t.h->confirmWindow->open);
-                EXPECT_EQ(t.h->confirmAction, "delete-tx");
+                EXPECT_TRUE(t.h->confirm.window->open);
+                EXPECT_EQ(t.h->confirm.action, "delete-tx");
             }},
         {"Backspace on a series", keyBackspace, 0, [](Shortcuts& t) { t.selectLunch(); },
             [](Shortcuts& t) { EXPECT_TRUE(t.h->deleteRecurringWindow->open); }},

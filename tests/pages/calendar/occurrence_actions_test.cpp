@@ -249,7 +249,7 @@ TEST_F(OccurrencesTest, TheAccountFilterHidesOccurrencesFromActions)
     EXPECT_EQ(journal(), ops);
     EXPECT_TRUE(h.toasts().empty());
     EXPECT_EQ(cal().clipboardMode, clipEmpty);
-    EXPECT_FALSE(h->confirmWindow->open);
+    EXPECT_FALSE(h->confirm.window->open);
     // The transfer reaches Savings, so it is found there.
     togglePaid(*h, {s.transfer, 0, d14, true});
     EXPECT_EQ(h.toasts(), std::vector<std::string>{"Marked as paid"});
@@ -258,15 +258,15 @@ TEST_F(OccurrencesTest, TheAccountFilterHidesOccurrencesFromActions)
 TEST_F(OccurrencesTest, DeleteRequestsAskByKind)
 {
     confirmDeleteTransaction(*h, {s.coffee, 0, d12, true});
-    EXPECT_TRUE(h->confirmWindow->open);
-    EXPECT_EQ(h->confirmAction, "delete-tx");
-    EXPECT_EQ(h->confirmTitle, "Delete Transaction");
+    EXPECT_TRUE(h->confirm.window->open);
+    EXPECT_EQ(h->confirm.action, "delete-tx");
+    EXPECT_EQ(h->confirm.title, "Delete Transaction");
     EXPECT_EQ(cal().menuTarget, (OccurrenceRef{s.coffee, 0, d12, true}));
-    h->confirmWindow->open = false;
+    h->confirm.window->open = false;
 
     int64_t moved = moveLunchOnto20th();
     confirmDeleteTransaction(*h, lunchOn(d20, moved));
-    EXPECT_FALSE(h->confirmWindow->open);
+    EXPECT_FALSE(h->confirm.window->open);
     EXPECT_TRUE(h->deleteRecurringWindow->open);
     EXPECT_EQ(editDialogs(*h).recurringDelete.occurrence, lunchOn(d20, moved));
     EXPECT_EQ(cal().menuTarget, lunchOn(d20, moved));

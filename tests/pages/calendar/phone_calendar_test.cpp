@@ -372,14 +372,14 @@ TEST(PhoneCalendar, EachSheetEntryActs)
             }},
         {5, [](Phone& p) { EXPECT_EQ(calendarState(*p.h).clipboardMode, clipCut); }},
         {6, [](Phone& p) { EXPECT_EQ(calendarState(*p.h).clipboardMode, clipCopy); }},
-        {7, [](Phone& p) { EXPECT_TRUE(p.h->confirmWindow->open); }},
+        {7, [](Phone& p) { EXPECT_TRUE(p.h->confirm.window->open); }},
     };
     for (const Case& c : cases) {
         Phone p(390, c.index % 2 ? 844 : 420, viewDay);  // one column and two
         p.openSheetFor(p.s.coffee, day);
         ASSERT_TRUE(p.popupOpen("txsheet")) << c.index;
         // The tap's release landed where "Delete transaction" now shows.
-        EXPECT_FALSE(p.h->confirmWindow->open) << c.index;
+        EXPECT_FALSE(p.h->confirm.window->open) << c.index;
         EXPECT_TRUE(p.h.drewText("Coffee"));
         p.tap("sheet-" + std::to_string(c.index));
         EXPECT_FALSE(p.popupOpen("txsheet")) << c.index;

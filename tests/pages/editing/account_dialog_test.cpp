@@ -130,7 +130,7 @@ TEST_F(AccountDialogTest, DeleteCancelSaveRetypesNothing)
     click("acc-edit-" + std::to_string(s.checking));
     editDialogs(*h).accounts.editTypeIndex = 3;
     click("acc-del-" + std::to_string(s.savings), 1);
-    EXPECT_EQ(h->confirmMessage,
+    EXPECT_EQ(h->confirm.message,
         "Delete \"Savings\"? Its transactions are kept without an account, and its balances "
         "are removed. This cannot be undone.");
     click("qmconfirm-no");

@@ -167,8 +167,8 @@ TEST(CategoryDialog, DeleteAsksWithTheCount)
     for (const auto& [name, message] : cases) {
         h.clickWidget("cat-del-" + std::to_string(categoryId(h.budget(), name)));
         h.frame();
-        EXPECT_EQ(h->confirmMessage, message);
-        EXPECT_EQ(h->confirmAction, "delete-category");
+        EXPECT_EQ(h->confirm.message, message);
+        EXPECT_EQ(h->confirm.action, "delete-category");
         h.clickWidget("qmconfirm-no");
         h.frames(2);
     }

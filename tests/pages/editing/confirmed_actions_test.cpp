@@ -111,11 +111,11 @@ TEST(ConfirmedActions, EachRunsInTheFrameAfterTheConfirmation)
         h.clickWidget("qmconfirm-yes");
         h.frame();
         // Confirmed, not yet carried out.
-        EXPECT_EQ(h->pendingConfirmedAction, c.action);
+        EXPECT_EQ(h->confirm.confirmed, c.action);
         EXPECT_EQ(h.store().journal.size(), ops);
         EXPECT_FALSE(h->signOutRequested);
         h.frame();
-        EXPECT_EQ(h->pendingConfirmedAction, "");
+        EXPECT_EQ(h->confirm.confirmed, "");
         c.check(h, s);
         EXPECT_EQ(h.toasts(), *c.toast ? std::vector<std::string>{c.toast} : std::vector<std::string>{});
     }
@@ -129,7 +129,7 @@ TEST(ConfirmedActions, AFailedSaveShowsBothToastsAndTheNextSaveWritesEverything)
     testing::writeText(h.app.dir / "blocker", "a file");
     h.store().folder = h.app.dir / "blocker/budget";
     calendarState(*h).menuTarget = {s.coffee, 0, {2025, 3, 12}, true};
-    h->pendingConfirmedAction = "delete-tx";
+    h->confirm.confirmed = "delete-tx";
     runConfirmedAction(*h);
     ASSERT_EQ(h.toasts().size(), 2u);
     EXPECT_EQ(h.toasts()[0].rfind("Could not save the budget: ", 0), 0u);
@@ -138,7 +138,7 @@ TEST(ConfirmedActions, AFailedSaveShowsBothToastsAndTheNextSaveWritesEverything)
 
     h.store().folder = folder;
     editDialogs(*h).categories.selectedId = categoryNamed(h.budget(), "Groceries");
-    h->pendingConfirmedAction = "delete-category";
+    h->confirm.confirmed = "delete-category";
     runConfirmedAction(*h);
     LocalStorePtr disk = openStore(folder);
     EXPECT_FALSE(findTransaction(*disk->budget, s.coffee));

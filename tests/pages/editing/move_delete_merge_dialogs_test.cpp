@@ -169,13 +169,13 @@ TEST(MergePrompt, StaysOpenWithTheDeviceBudgetUnlessMerged)
             return c.answer == merged;
         };
         setPageTable(table);
-        h->mergeTransactions = 14;
-        h->mergeAdjustments = 2;
-        h->mergeWindow->open = true;
+        h->merge.transactions = 14;
+        h->merge.adjustments = 2;
+        h->merge.window->open = true;
         h.frames(3);
         h.clickWidget("ma-merge");
         h.frame();
-        EXPECT_EQ(h->mergeWindow->open, c.open);
+        EXPECT_EQ(h->merge.window->open, c.open);
         EXPECT_EQ(h.toasts(), std::vector<std::string>{c.toast});
         EXPECT_EQ(deviceBudget, c.answer != merged);
     }
@@ -191,11 +191,11 @@ TEST(MergePrompt, RemoveAndLaterClose)
         table.removeDeviceBudget = [&](AppState&) { ++removed; };
         table.mergeDeviceBudget = [&](AppState&) { return ++merged > 0; };
         setPageTable(table);
-        h->mergeWindow->open = true;
+        h->merge.window->open = true;
         h.frames(3);
         h.clickWidget(button);
         h.frame();
-        EXPECT_FALSE(h->mergeWindow->open);
+        EXPECT_FALSE(h->merge.window->open);
         EXPECT_EQ(removed, std::string(button) == "ma-remove" ? 1 : 0);
         EXPECT_EQ(merged, 0);
     }

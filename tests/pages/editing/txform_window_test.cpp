@@ -143,9 +143,9 @@ TEST(TransactionFormWindow, DeleteHandsOverToTheRightPrompt)
         EXPECT_FALSE(h->txFormWindow->open);
         EXPECT_EQ(calendarState(*h).menuTarget, (OccurrenceRef{id, 0, day, true}));
         EXPECT_EQ(h->deleteRecurringWindow->open, recurring);
-        EXPECT_EQ(h->confirmWindow->open, !recurring);
+        EXPECT_EQ(h->confirm.window->open, !recurring);
         if (!recurring) {
-            EXPECT_EQ(h->confirmAction, "delete-tx");
+            EXPECT_EQ(h->confirm.action, "delete-tx");
         }
     }
 }

@@ -79,7 +79,7 @@ TEST(ReportExport, PurposeChoosesTheFormatAndTheToastNamesTheFile)
         const char* name;
         const char* magic;
     };
-    const Case cases[] = {{fileReportPdf, "report.pdf", "%PDF-1.4"}, {fileReportSheet, "march.xlsx", "PK\x03\x04"},
+    const Case cases[] = {{reportFilePdf, "report.pdf", "%PDF-1.4"}, {reportFileSheet, "march.xlsx", "PK\x03\x04"},
         {7, "other.xlsx", "PK\x03\x04"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -107,7 +107,7 @@ TEST(ReportExport, UnusablePathsToastAndWriteNothing)
     for (const std::string& path : {h.dir / "missing/report.pdf", folder, h.dir / "plain/report.pdf"}) {
         SCOPED_TRACE(path);
         s.toasts.clear();
-        ExportOutcome out = exportReportFile(s, path, fileReportPdf);
+        ExportOutcome out = exportReportFile(s, path, reportFilePdf);
         EXPECT_FALSE(out.written);
         EXPECT_FALSE(out.reason.empty());
         EXPECT_TRUE(errorToasted(s));
@@ -129,12 +129,12 @@ TEST(ReportExport, RefusedWritesLeaveTheEarlierFileAndNoTemporary)
         std::function<bool(const std::string& folder)> restrict;
     };
     const Case cases[] = {
-        {"a folder of someone else's", fileReportSheet,
+        {"a folder of someone else's", reportFileSheet,
             [](const std::string& folder) {
                 return geteuid() == 0 ? setgid(65534) == 0 && setuid(65534) == 0 : chmod(folder.c_str(), 0555) == 0;
             }},
         // Files may grow to 2 KiB only: the report's bytes stop partway.
-        {"a write cut short", fileReportPdf,
+        {"a write cut short", reportFilePdf,
             [](const std::string&) {
                 signal(SIGXFSZ, SIG_IGN);
                 rlimit limit{2048, 2048};
@@ -168,7 +168,7 @@ TEST(ReportExport, SymbolicLinkStaysALink)
     const std::string target = h.dir / "target.xlsx", link = h.dir / "link.xlsx";
     writeText(target, "old");
     std::filesystem::create_symlink(target, link);
-    EXPECT_TRUE(exportReportFile(s, link, fileReportSheet).written);
+    EXPECT_TRUE(exportReportFile(s, link, reportFileSheet).written);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(readFile(target).rfind("PK", 0), 0u);
 }

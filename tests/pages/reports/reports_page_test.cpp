@@ -305,7 +305,7 @@ TEST(ReportsPage, ExportButtonsSaveThroughTheDialog)
         ASSERT_NE(w, nullptr);
         h.app.click(w->rect.x + w->rect.w / 2, w->rect.y + w->rect.h / 2);
         h.app.frames(2);
-        EXPECT_EQ(h.state().fileDialogPurpose, ext == std::string(".pdf") ? fileReportPdf : fileReportSheet);
+        EXPECT_TRUE(h.state().fileDialogPurpose.save);
         EXPECT_EQ(fileDialogState(h.state()).fileName, std::string("budget-report-2026-03-01") + ext);
         EXPECT_EQ(fileDialogState(h.state()).folder, out.path());
         const WidgetRecord* ok = h.widget("file-ok");
@@ -315,6 +315,7 @@ TEST(ReportsPage, ExportButtonsSaveThroughTheDialog)
         h.app.frames(2);
         std::string path = out / (std::string("budget-report-2026-03-01") + ext);
         EXPECT_TRUE(isRegularFile(path));
+        EXPECT_EQ(readFile(path).substr(0, 4), ext == std::string(".pdf") ? "%PDF" : "PK\x03\x04");
         ASSERT_EQ(h.state().toasts.size(), 1u);
         EXPECT_EQ(h.state().toasts[0].text, std::string("Saved budget-report-2026-03-01") + ext);
         h.app.frames(30);

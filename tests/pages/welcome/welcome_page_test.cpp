@@ -93,10 +93,10 @@ protected:
     // The code form for ann@example.test, its field holding the keyboard.
     void codeForm()
     {
-        h->welcome.email = "ann@example.test";
-        h->welcome.password = "pw";
-        h->welcome.mode = welcomeCode;
-        h->welcome.focusRequest = "wl-code";
+        welcomeForm(*h).email = "ann@example.test";
+        welcomeForm(*h).password = "pw";
+        welcomeForm(*h).mode = welcomeCode;
+        welcomeForm(*h).focusRequest = "wl-code";
         h.frame();
     }
     // The form in that mode with no field holding the keyboard, so values
@@ -104,7 +104,7 @@ protected:
     void mode(int32_t m)
     {
         setWelcomeMode(*h, m, false);
-        h->welcome.focusRequest.clear();
+        welcomeForm(*h).focusRequest.clear();
         h->ui->focusId = 0;
         h.frames(2);
     }
@@ -134,7 +134,7 @@ TEST_F(WelcomePage, FormsRefuseWhatCannotBeSent)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
         mode(c.mode);
-        WelcomeForm& f = h->welcome;
+        WelcomeForm& f = welcomeForm(*h);
         f.email = c.email;
         f.password = c.password;
         f.confirmPassword = c.confirm;
@@ -143,17 +143,17 @@ TEST_F(WelcomePage, FormsRefuseWhatCannotBeSent)
         f.agreed = c.agreed;
         h.frame();
         click(c.button);
-        EXPECT_EQ(h->welcome.error, c.error);
+        EXPECT_EQ(welcomeForm(*h).error, c.error);
         EXPECT_FALSE(h->request.pending);
     }
     // Exactly 8 characters is enough.
     mode(welcomeSignUp);
-    h->welcome.email = "ann@example.test";
-    h->welcome.password = h->welcome.confirmPassword = "12345678";
-    h->welcome.agreed = true;
+    welcomeForm(*h).email = "ann@example.test";
+    welcomeForm(*h).password = welcomeForm(*h).confirmPassword = "12345678";
+    welcomeForm(*h).agreed = true;
     h.frame();
     click("wl-create");
-    EXPECT_EQ(h->welcome.error, "");
+    EXPECT_EQ(welcomeForm(*h).error, "");
     EXPECT_EQ(h->request.kind, akSignup);
 }
 
@@ -167,7 +167,7 @@ TEST_F(WelcomePage, SentAddressesAreTrimmedAndLowerCasedPasswordsAsTyped)
     fill("wl-pw2", " pass word ");
     click("chkI agree to the Terms of Use and the Privacy Policy");
     click("wl-create");
-    ASSERT_TRUE(h->request.pending) << h->welcome.error;
+    ASSERT_TRUE(h->request.pending) << welcomeForm(*h).error;
     EXPECT_EQ(h->request.kind, akSignup);
     AccountFields want = {
         .email = "ann@example.test", .first_name = "Ann", .last_name = "Lee", .password = " pass word "};
@@ -177,7 +177,7 @@ TEST_F(WelcomePage, SentAddressesAreTrimmedAndLowerCasedPasswordsAsTyped)
 TEST_F(WelcomePage, EnterSubmitsExceptWhileARequestIsPending)
 {
     click("wl-signin");
-    EXPECT_EQ(h->welcome.mode, welcomeSignIn);
+    EXPECT_EQ(welcomeForm(*h).mode, welcomeSignIn);
     fill("wl-email", "ann@example.test");
     click("wl-pw");
     type("secret");
@@ -208,7 +208,7 @@ TEST_F(WelcomePage, ASixDigitCodeGoesOutOnceAsItIsTyped)
 
     // Refused: the same code is not sent again by itself, another one is.
     h->request = {};
-    h->welcome.error = "That code did not work.";
+    welcomeForm(*h).error = "That code did not work.";
     h.frames(3);
     EXPECT_FALSE(h->request.pending);
     press(keyBackspace);
@@ -224,7 +224,7 @@ TEST_F(WelcomePage, AClickIntoTheCodeFieldTakesTheNextCodeWhole)
     ASSERT_TRUE(h->request.pending);
     // Refused; the user clicks into the field, which still holds the keyboard, and types the next code.
     h->request = {};
-    h->welcome.error = "That code did not work.";
+    welcomeForm(*h).error = "That code did not work.";
     h.frames(2);
     for (const char* code : {"654321", "111222"}) {
         click("wl-code");
@@ -264,12 +264,12 @@ TEST_F(WelcomePage, BackFromASignInUnderWayDropsItsAnswer)
             ? Json{{"user", {{"id", 7}, {"email", "ann@example.test"}, {"is_verified", true}}}, {"token", "tok-1"}}
             : Json{{"code", c.code}};
         click("wl-back");
-        EXPECT_EQ(h->welcome.mode, welcomeStart);
+        EXPECT_EQ(welcomeForm(*h).mode, welcomeStart);
         // The page is free for another sign-in at once.
         EXPECT_FALSE(h->request.pending);
         applyAccountReply(*h, reply);
         h.frames(2);
-        EXPECT_EQ(h->welcome.mode, welcomeStart);
+        EXPECT_EQ(welcomeForm(*h).mode, welcomeStart);
         EXPECT_FALSE(shown("wl-code"));
         EXPECT_TRUE(shown("wl-signin"));
         EXPECT_FALSE(isSignedIn(*h));
@@ -301,13 +301,13 @@ TEST_F(WelcomePage, EscapeStepsBack)
         }
         h->page = pageWelcome;
         mode(c.from);
-        h->welcome.email = "kept@example.test";
+        welcomeForm(*h).email = "kept@example.test";
         h.frames(2);
         press(keyEscape);
-        EXPECT_EQ(h->welcome.mode, c.mode);
+        EXPECT_EQ(welcomeForm(*h).mode, c.mode);
         EXPECT_EQ(h->page, c.page);
         if (c.mode == welcomeSignIn && c.from != welcomeSignIn) {
-            EXPECT_EQ(h->welcome.email, "kept@example.test");
+            EXPECT_EQ(welcomeForm(*h).email, "kept@example.test");
         }
         EXPECT_EQ(shown("wl-close"), c.hasData && c.page == pageWelcome);
     }
@@ -319,19 +319,19 @@ TEST_F(WelcomePage, EscapeInAFieldOrWhileBusyStaysOnTheForm)
     click("wl-email");
     type("ann");
     press(keyEscape);
-    EXPECT_EQ(h->welcome.mode, welcomeSignIn);
+    EXPECT_EQ(welcomeForm(*h).mode, welcomeSignIn);
     h->request.pending = true;
     h->request.kind = akLogin;
     h->ui->focusId = 0;
     h.frames(2);
     press(keyEscape);
-    EXPECT_EQ(h->welcome.mode, welcomeSignIn);
+    EXPECT_EQ(welcomeForm(*h).mode, welcomeSignIn);
 }
 
 TEST_F(WelcomePage, TheVerifyFormAsksAgainOrLetsTheUserGoOn)
 {
     mode(welcomeVerify);
-    h->welcome.email = " Ann@Example.test";
+    welcomeForm(*h).email = " Ann@Example.test";
     h.frame();
     click("wl-resend");
     EXPECT_EQ(h->request.kind, akResendVerification);
