@@ -94,8 +94,6 @@ struct YearMonth {
     bool operator==(const YearMonth&) const = default;
 };
 
-};
-
 // Blocks owned by the pages and services of other subsystems. The shell
 // only carries them; each owner defines its record and makes it on first use.
 struct CalendarPageState;

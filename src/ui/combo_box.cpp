@@ -56,8 +56,8 @@ bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<s
     bool open = isPopupOpen(ctx, id);
     drawFieldFrame(ctx, rect, {.hovered = bar.hovered, .focused = open, .disabled = disabled});
     std::string text = selected >= 0 && selected < count ? items[size_t(selected)] : std::string();
-    std::string shown = ellipsize(ctx, text, rect.w - 30 * s, 0);
-    uiDrawText(ctx, shown, {rect.x + 6 * s, rect.y, rect.w - 30 * s, rect.h}, 0,
+    std::string shown = ellipsize(ctx, text, rect.w - dp(ctx, 30), 0);
+    uiDrawText(ctx, shown, {rect.x + dp(ctx, 6), rect.y, rect.w - dp(ctx, 30), rect.h}, 0,
         disabled ? t.base[slotTextTertiary] : t.base[slotText], 0, 0);
     if (shown != text && !open)
         tooltip(ctx, text, rect);
@@ -111,8 +111,9 @@ bool comboBox(UiContext& ctx, int64_t id, int32_t& selected, const std::vector<s
         if (res.hovered)
             fillRoundRect(r, row, dp(ctx, 3), t.base[slotHover]);
         if (i == selected)
-            fillRoundRect(r, row, 3 * s, t.base[slotAccentBackground]);
-        uiDrawText(ctx, items[size_t(i)], {row.x + 6 * s, row.y, row.w - 8 * s, row.h}, 0, t.base[slotText], 0, 0);
+            fillRoundRect(r, row, dp(ctx, 3), t.base[slotAccentBackground]);
+        uiDrawText(
+            ctx, items[size_t(i)], {row.x + dp(ctx, 6), row.y, row.w - dp(ctx, 8), row.h}, 0, t.base[slotText], 0, 0);
         if (res.clicked) {
             if (i != selected) {
                 selected = i;

@@ -117,12 +117,13 @@ bool menuEntry(UiContext& ctx, std::string_view label, std::string_view shortcut
         drawIcon(*ctx.renderer, icon, {rect.x + dp(ctx, 4), rect.y + (rect.h - side) / 2, side, side},
             enabled ? t.derived[derivedTextSecondary] : t.derived[derivedTextTertiary], 1);
     }
-    uiDrawText(
-        ctx, label, {rect.x + 26 * s, rect.y, rect.w - 30 * s, rect.h}, 0, enabled ? t.derived[derivedText] : t.derived[derivedTextTertiary], 0, 0);
-    double width = 26 * s + uiTextWidth(ctx, label, 0, 0) + 14 * s;
+    uiDrawText(ctx, label, {rect.x + dp(ctx, 26), rect.y, rect.w - dp(ctx, 30), rect.h}, 0,
+        enabled ? t.derived[derivedText] : t.derived[derivedTextTertiary], 0, 0);
+    double width = dp(ctx, 26) + uiTextWidth(ctx, label, 0, 0) + dp(ctx, 14);
     if (!shortcut.empty()) {
-        uiDrawText(ctx, shortcut, {rect.x, rect.y, rect.w - 10 * s, rect.h}, smallFontSize(ctx), t.derived[derivedTextSecondary], 1, 0);
-        width += 18 * s + uiTextWidth(ctx, shortcut, smallFontSize(ctx), 0);
+        uiDrawText(ctx, shortcut, {rect.x, rect.y, rect.w - dp(ctx, 10), rect.h}, smallFontSize(ctx),
+            t.derived[derivedTextSecondary], 1, 0);
+        width += dp(ctx, 18) + uiTextWidth(ctx, shortcut, smallFontSize(ctx), 0);
     }
     ctx.menuContentWidth = std::max(ctx.menuContentWidth, width);
     if (res.clicked) {

@@ -159,7 +159,8 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
     fillRoundRect(r, {rc.x, rc.y, rc.w, titleH + radius}, radius, t.base[slotRaised]);
     popClip(r);
     fillRect(r, {rc.x, rc.y + titleH - 1, rc.w, 1}, t.base[slotShadeStrong]);
-    uiDrawText(ctx, title, {rc.x + dp(12), rc.y, rc.w - dp(60), titleH}, fontSize(ctx), t.base[slotText], 0, 1);
+    uiDrawText(
+        ctx, title, {rc.x + dp(ctx, 12), rc.y, rc.w - dp(ctx, 60), titleH}, fontSize(ctx), t.base[slotText], 0, 1);
 
     InteractResult drag =
         interact(ctx, widgetId(ctx, named("windrag", name)), {rc.x, rc.y, rc.w - dp(ctx, 36), titleH}, 1);
@@ -201,7 +202,7 @@ bool beginWindow(UiContext& ctx, std::string_view name, std::string_view title, 
                 r, right - dp(ctx, 4 * k), bottom - dp(ctx, 3), right - dp(ctx, 3), bottom - dp(ctx, 4 * k), 1, ink);
     }
     if (closeButton) {
-        Rect button{rc.x + rc.w - dp(30), rc.y + dp(4), dp(24), dp(24)};
+        Rect button{rc.x + rc.w - dp(ctx, 30), rc.y + dp(ctx, 4), dp(ctx, 24), dp(ctx, 24)};
         if (drawButton(
                 ctx, widgetId(ctx, named("winclose", name)), "", button, {.style = buttonQuiet, .icon = icClose}))
             st.open = false;

@@ -205,7 +205,7 @@ TEST_F(AccountReplies, EveryWayTheServiceCanFailEndsInTheErrorLine)
         Json fault = c.fault;
         fault["path"] = "auth/forgot-password";
         service.control("fault", fault);
-        run({akForgotPassword, {{"email", "ann@example.test"}}, false, true});
+        run({akForgotPassword, {.email = "ann@example.test"}, false, true});
         EXPECT_EQ(welcomeForm(*h).error.rfind(c.error, 0), 0u) << welcomeForm(*h).error;
         EXPECT_EQ(h->online, !c.transport);
         EXPECT_TRUE(welcomeForm(*h).notice.empty());
@@ -232,7 +232,7 @@ TEST_F(AccountReplies, ASignInAnswerWithoutUserOrTokenSavesNothing)
         for (const Json& answer : answers) {
             SCOPED_TRACE(dumpJson(answer));
             service.control("fault", {{"path", accountRequestPath(kind)}, {"status", 200}, {"json", answer}});
-            run({kind, {{"email", "a@example.test"}, {"password", "12345678"}}, false, true});
+            run({kind, {.email = "a@example.test", .password = "12345678"}, false, true});
             EXPECT_EQ(welcomeForm(*h).error, "The answer from quenmark.example was not understood (200).");
             EXPECT_FALSE(isSignedIn(*h));
             EXPECT_FALSE(isRegularFile(h.configDir() + "/session.json"));
@@ -253,7 +253,7 @@ TEST_F(AccountReplies, TwoFactorKeepsTheTypedSignInAndShowsARefusedCode)
     welcomeForm(*h).password = "correct horse";
     welcomeForm(*h).error = "old";
     h->page = pageCalendar;  // the form's focus request stays for the page to take
-    run({akLogin, {{"email", "ann@example.test"}, {"password", "correct horse"}}, false, true});
+    run({akLogin, {.email = "ann@example.test", .password = "correct horse"}, false, true});
     EXPECT_EQ(welcomeForm(*h).mode, welcomeCode);
     EXPECT_EQ(welcomeForm(*h).password, "correct horse");
     EXPECT_EQ(welcomeForm(*h).email, " Ann@example.test ");
@@ -261,8 +261,7 @@ TEST_F(AccountReplies, TwoFactorKeepsTheTypedSignInAndShowsARefusedCode)
     EXPECT_TRUE(welcomeForm(*h).error.empty());
     EXPECT_EQ(welcomeForm(*h).focusRequest, "wl-code");
 
-    run({akLoginWithCode, {{"email", "ann@example.test"}, {"password", "correct horse"}, {"code", "000000"}}, false,
-        true});
+    run({akLoginWithCode, {.code = "000000", .email = "ann@example.test", .password = "correct horse"}, false, true});
     EXPECT_EQ(welcomeForm(*h).error, "That code did not work. Try the newest one.");
     EXPECT_EQ(welcomeForm(*h).mode, welcomeCode);
     EXPECT_FALSE(isSignedIn(*h));
@@ -276,7 +275,7 @@ TEST_F(AccountReplies, SignUpFromABudgetWithDataMovesItIntoTheAccount)
     const Budget& b = *h->store->budget;
     size_t records = b.accounts.size() + b.categories.size() + b.transactions.size();
 
-    run({akSignup, {{"email", "new@example.test"}, {"password", "12345678"}}, false, true});
+    run({akSignup, {.email = "new@example.test", .password = "12345678"}, false, true});
     ASSERT_TRUE(isSignedIn(*h)) << welcomeForm(*h).error;
     std::string id = std::to_string(h->session.user_id);
     EXPECT_FALSE(fs::exists(h.budgetDir("local")));
