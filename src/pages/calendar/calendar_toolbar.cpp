@@ -170,8 +170,8 @@ void drawSearchField(AppState& state, const Rect& field)
     // tells that the field had it.
     bool wasFocused = edit->editing;
     bool pressedHere = ui.buttonsPressed[1] && mouseIn(ui, field) && !cleared.hovered;
-    double trailing = dp(kFieldIconDp);
-    std::string hint = elideText(state, kSearchPlaceholder, field.w - 12 * ui.scale - trailing, fontSize(ui), 400);
+    double trailing = dp(ui, kFieldIconDp);
+    std::string hint = elideText(state, kSearchPlaceholder, field.w - dp(ui, 12) - trailing, fontSize(ui), 400);
     TextEditResult res = textEdit(ui, fieldId, text, field, {.placeholder = hint, .trailing = trailing});
     if (res == editFocusLost) {
         setSearchPopup(state, text, field);

@@ -146,8 +146,8 @@ void editRow(AppState& state, const Rect& row, const Columns& c)
                        : centredInRow(row, c.type, c.typeWidth, h);
     comboBox(ui, widgetId(ui, "acc-edit-type"), d.editTypeIndex, labels, type, false);
     // Save and Cancel: in the balance column, or in the buttons' on a narrow row.
-    double buttons = narrow ? c.buttons - dp(4) : c.balance + dp(4);
-    double width = narrow ? dp(54) : dp(60), step = narrow ? dp(58) : dp(66);
+    double buttons = narrow ? c.buttons - dp(ui, 4) : c.balance + dp(ui, 4);
+    double width = narrow ? dp(ui, 54) : dp(ui, 60), step = narrow ? dp(ui, 58) : dp(ui, 66);
     bool save = button(state, "acc-edit-save", "Save", centredInRow(row, buttons, width, h), {.style = buttonPrimary});
     if (button(state, "acc-edit-cancel", "Cancel", centredInRow(row, buttons + step, width, h)))
         d.selectedId = 0;
@@ -166,7 +166,7 @@ void accountRow(AppState& state, const Account& a, bool isDefault, const Rect& r
 
     fillRect(*state.renderer, {row.x, row.y, row.w, std::max(1.0, dp(ui, 1))}, t.base[slotShadeStrong]);
     if (iconOnlyButton(state, "acc-star-" + id, isDefault ? "star" : "star_border",
-            centredInRow(row, row.x + dp(14), dp(28), dp(28)),
+            centredInRow(row, row.x + dp(ui, 14), dp(ui, 28), dp(ui, 28)),
             {.tooltip = "Make this the default account", .tint = t.base[isDefault ? slotWarning : slotTextTertiary]}))
         toggleDefault(state, a);
 
@@ -186,10 +186,10 @@ void accountRow(AppState& state, const Account& a, bool isDefault, const Rect& r
     // Enter commits a balance as leaving the field does.
     if (edited == editFocusLost || edited == editEnter)
         d.balancesEdited = true;
-    double bh = dp(28);
-    if (button(state, "acc-edit-" + id, "Edit", centredInRow(row, c.buttons, dp(50), bh), {.style = buttonQuiet}))
+    double bh = dp(ui, 28);
+    if (button(state, "acc-edit-" + id, "Edit", centredInRow(row, c.buttons, dp(ui, 50), bh), {.style = buttonQuiet}))
         startEditing(state, a);
-    if (button(state, "acc-del-" + id, "Delete", centredInRow(row, row.x + row.w - dp(58), dp(58), bh),
+    if (button(state, "acc-del-" + id, "Delete", centredInRow(row, row.x + row.w - dp(ui, 58), dp(ui, 58), bh),
             {.style = buttonQuietDanger}))
         askToDelete(state, a);
 }

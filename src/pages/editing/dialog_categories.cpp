@@ -114,13 +114,14 @@ void displayRow(AppState& state, const Category& c, int32_t count, const Rect& r
         t.base[slotTextTertiary], 1, 400);
 
     std::string id = std::to_string(c.id);
-    double bh = dp(28), right = row.x + row.w;
-    if (button(state, "cat-edit-" + id, "Edit", centredInRow(row, right - dp(180), dp(54), bh), {.style = buttonQuiet}))
-        startEditing(state, c);
-    if (button(state, "cat-hide-" + id, c.hidden ? "Show" : "Hide", centredInRow(row, right - dp(122), dp(54), bh),
+    double bh = dp(ui, 28), right = row.x + row.w;
+    if (button(state, "cat-edit-" + id, "Edit", centredInRow(row, right - dp(ui, 180), dp(ui, 54), bh),
             {.style = buttonQuiet}))
+        startEditing(state, c);
+    if (button(state, "cat-hide-" + id, c.hidden ? "Show" : "Hide",
+            centredInRow(row, right - dp(ui, 122), dp(ui, 54), bh), {.style = buttonQuiet}))
         toggleHidden(state, c);
-    if (button(state, "cat-del-" + id, "Delete", centredInRow(row, right - dp(64), dp(64), bh),
+    if (button(state, "cat-del-" + id, "Delete", centredInRow(row, right - dp(ui, 64), dp(ui, 64), bh),
             {.style = buttonQuietDanger}))
         askToDelete(state, c, count);
 }
@@ -130,15 +131,15 @@ void editRow(AppState& state, const Rect& row)
     UiContext& ui = *state.ui;
     CategoryDialogState& d = editDialogs(state).categories;
     double h = rowHeight(ui), right = row.x + row.w;
-    Rect name = centredInRow(row, row.x + dp(4), 0.4 * row.w, h);
+    Rect name = centredInRow(row, row.x + dp(ui, 4), 0.4 * row.w, h);
     bool enter = textEdit(ui, widgetId(ui, "cat-edit-name"), d.editName, name, {.placeholder = "Name"}) == editEnter;
     // The picker stops short of Save, which a narrow row would put over it.
     double pickerX = name.x + name.w + dp(ui, 8);
     double pickerWidth = std::max(0.0, std::min(dp(ui, 150), right - dp(ui, 150) - dp(ui, 8) - pickerX));
     iconPicker(state, "cat-edit-icon", d.editIconId, d.selectedId, centredInRow(row, pickerX, pickerWidth, h));
-    bool save =
-        button(state, "cat-edit-save", "Save", centredInRow(row, right - dp(150), dp(70), h), {.style = buttonPrimary});
-    if (button(state, "cat-edit-cancel", "Cancel", centredInRow(row, right - dp(74), dp(74), h)))
+    bool save = button(state, "cat-edit-save", "Save", centredInRow(row, right - dp(ui, 150), dp(ui, 70), h),
+        {.style = buttonPrimary});
+    if (button(state, "cat-edit-cancel", "Cancel", centredInRow(row, right - dp(ui, 74), dp(ui, 74), h)))
         d.selectedId = 0;
     drawColorField(state, "cat-edit-color", d.editColor, nextLayoutRect(ui, h, 0));
     addSpace(ui, dp(ui, 6));

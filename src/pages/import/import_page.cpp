@@ -80,9 +80,10 @@ void chooseFileStep(Wiz& z)
         {cx - dp(*z.state.ui, 18), zone.y + dp(*z.state.ui, 22), dp(*z.state.ui, 36), dp(*z.state.ui, 36)},
         z.slot(slotAccent));
     drawText(s, hasAsyncFileDialog() ? "Pick a file from your device" : "Drop a file on the window, or",
-        {zone.x, zone.y + z.dp(64), zone.w, z.dp(22)}, z.dp(13.5), z.slot(slotText), 0.5, 600);
-    const double bw = z.dp(140);
-    if (button(s, "ie-choose", "Choose File", {cx - bw / 2, zone.y + z.dp(96), bw, rowHeight(*s.ui)},
+        {zone.x, zone.y + dp(*z.state.ui, 64), zone.w, dp(*z.state.ui, 22)}, dp(*z.state.ui, 13.5), z.slot(slotText),
+        0.5, 600);
+    const double bw = dp(*z.state.ui, 140);
+    if (button(s, "ie-choose", "Choose File", {cx - bw / 2, zone.y + dp(*z.state.ui, 96), bw, rowHeight(*s.ui)},
             {.style = buttonPrimary}))
         openFileDialog(s, statementImport(), {".ofx", ".qfx"}, "");
     drawText(s, "Supports: .ofx, .qfx  (Quicken, most banks)",
@@ -118,8 +119,8 @@ void readingStep(Wiz& z, const std::string& name)
     const double from = std::max(track.x, left), to = std::min(track.x + track.w, left + band);
     if (to > from)
         fillRoundRect(*s.renderer, {from, track.y, to - from, track.h}, track.h / 2, z.slot(slotAccent));
-    z.y += track.h + z.dp(18);
-    const double bw = z.dp(120);
+    z.y += track.h + dp(*z.state.ui, 18);
+    const double bw = dp(*z.state.ui, 120);
     if (button(s, "ie-cancel-load", "Cancel", {z.x, z.y, bw, rowHeight(*s.ui)})) {
         dropImportLoad(z.w);
         requestAppRedraw(s);
@@ -142,9 +143,9 @@ void completeStep(Wiz& z)
     z.y += dp(*z.state.ui, 22) + dp(*z.state.ui, 16);
     const double h = rowHeight(*s.ui), pair = dp(*z.state.ui, 150 + 10 + 190);
     double x = cx - pair / 2;
-    if (button(s, "ie-viewcal", "View Calendar", {x, z.y, z.dp(150), h}, {.style = buttonPrimary}))
+    if (button(s, "ie-viewcal", "View Calendar", {x, z.y, dp(*z.state.ui, 150), h}, {.style = buttonPrimary}))
         showPage(s, pageCalendar);
-    if (button(s, "ie-another", "Import Another File", {x + z.dp(160), z.y, z.dp(190), h}))
+    if (button(s, "ie-another", "Import Another File", {x + dp(*z.state.ui, 160), z.y, dp(*z.state.ui, 190), h}))
         restartImportWizard(s);
     z.y += h + dp(*z.state.ui, 28);
 }

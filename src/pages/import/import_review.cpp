@@ -149,8 +149,8 @@ void bulkRow(Wiz& z)
             x = z.x;
             z.y += dp(*z.state.ui, 30) + dp(*z.state.ui, 8);
         }
-        bool clicked = button(s, id, label, {x, z.y, bw, z.dp(30)}, {.fontSize = z.dp(12)});
-        x += bw + z.dp(8);
+        bool clicked = button(s, id, label, {x, z.y, bw, dp(*z.state.ui, 30)}, {.fontSize = dp(*z.state.ui, 12)});
+        x += bw + dp(*z.state.ui, 8);
         return clicked;
     };
     std::vector<ImportRow>& rows = z.w.importRows;
@@ -219,7 +219,7 @@ void wideRow(Wiz& z, size_t i, ImportRow& row, const std::vector<double>& xs, co
     nameSelect(
         z, "ie-cat-" + std::to_string(i), m.category, c.categories, {cat.x, fy, cat.w, h}, "Category", "No category");
     nameSelect(z, "ie-acc-" + std::to_string(i), m.account, c.accounts, {acc.x, fy, acc.w, h}, "Account", "No account");
-    if (iconOnlyButton(s, "ie-edit-" + std::to_string(i), "edit", {xs[8], fy, std::min(h, z.dp(40)), h},
+    if (iconOnlyButton(s, "ie-edit-" + std::to_string(i), "edit", {xs[8], fy, std::min(h, dp(*z.state.ui, 40)), h},
             {.tooltip = "Icon and recurring details"}))
         z.w.importEditRow = z.w.importEditRow == int32_t(i) ? -1 : int32_t(i);
 }
@@ -347,8 +347,9 @@ void detailsPanel(Wiz& z)
         }
     }
     popLayout(ui);
-    z.y = bottom + z.dp(6);
-    if (button(s, "ie-edit-done", "Done", {x, z.y, z.dp(80), z.dp(30)}, {.fontSize = z.dp(12)}))
+    z.y = bottom + dp(*z.state.ui, 6);
+    if (button(s, "ie-edit-done", "Done", {x, z.y, dp(*z.state.ui, 80), dp(*z.state.ui, 30)},
+            {.fontSize = dp(*z.state.ui, 12)}))
         w.importEditRow = -1;
     z.y += dp(ui, 30) + dp(ui, 12);
     strokeRoundRect(*s.renderer, {z.x, top, z.width, z.y - top}, dp(ui, 10), 1, withAlpha(z.slot(slotAccent), 0.5));
@@ -367,8 +368,8 @@ void footer(Wiz& z)
     const double bw =
         std::min(z.width, measureText(s, "Confirm Import", dp(*z.state.ui, 13), 600) + dp(*z.state.ui, 44));
     // Under the count when the line has no room for both.
-    if (measureText(s, selected, z.dp(12.5), 500) + z.dp(12) + bw > z.width)
-        z.y += h + z.dp(8);
+    if (measureText(s, selected, dp(*z.state.ui, 12.5), 500) + dp(*z.state.ui, 12) + bw > z.width)
+        z.y += h + dp(*z.state.ui, 8);
     if (button(s, "ie-confirm", "Confirm Import", {z.x + z.width - bw, z.y, bw, h},
             {.style = buttonPrimary, .icon = "check", .disabled = count == 0}))
         commitImport(s);

@@ -367,9 +367,9 @@ void navigation(Page& p)
     }
     x += h + dp(*p.state.ui, 4);
     std::string month = monthName(s.reportFrom.month) + " " + std::to_string(s.reportFrom.year);
-    double mw = measureText(s, month, p.dp(13.5), 600) + p.dp(8);
-    drawText(s, month, {x, y, mw, h}, p.dp(13.5), p.slot(slotText), 0.5, 600);
-    x += mw + p.dp(4);
+    double mw = measureText(s, month, dp(*p.state.ui, 13.5), 600) + dp(*p.state.ui, 8);
+    drawText(s, month, {x, y, mw, h}, dp(*p.state.ui, 13.5), p.slot(slotText), 0.5, 600);
+    x += mw + dp(*p.state.ui, 4);
     if (iconOnlyButton(s, "rp-next", "chevron_right", {x, y, h, h}, {.tooltip = "Next month"})) {
         Date d = addMonths(s.reportFrom, 1);
         setReportMonth(s, d.year, d.month);
@@ -382,7 +382,7 @@ void navigation(Page& p)
         y += h + dp(*p.state.ui, 6);
         p.y = y;
     }
-    if (button(s, "rp-today", "Today", {x, y, p.dp(70), h}))
+    if (button(s, "rp-today", "Today", {x, y, dp(*p.state.ui, 70), h}))
         setReportMonth(s, s.todayDate.year, s.todayDate.month);
     x += dp(*p.state.ui, 70);
     if (!p.compact) {
@@ -407,10 +407,10 @@ void navigation(Page& p)
         dateField(s, "rp-to", s.reportTo, {x, dy, dp(*p.state.ui, 170), h}, false);
         x += dp(*p.state.ui, 170);
         keepRangeOrdered(s);
-        double ey = x + gap + exportsW > right ? dy + h + p.dp(8) : dy;
+        double ey = x + gap + exportsW > right ? dy + h + dp(*p.state.ui, 8) : dy;
         if (button(s, "rp-xlsx", "Export XLSX", {right - xw, ey, xw, h}, {.icon = "table"}))
             openExport(s, false);
-        if (button(s, "rp-pdf", "Export PDF", {right - xw - p.dp(8) - pw, ey, pw, h}, {.icon = "document"}))
+        if (button(s, "rp-pdf", "Export PDF", {right - xw - dp(*p.state.ui, 8) - pw, ey, pw, h}, {.icon = "document"}))
             openExport(s, true);
         p.y = ey;
     }
@@ -422,11 +422,11 @@ void navigation(Page& p)
     dateField(s, "rp-from", s.reportFrom, from, false);
     dateField(s, "rp-to", s.reportTo, to, false);
     keepRangeOrdered(s);
-    p.y = to.y + h + p.dp(8);
-    double half = p.w / 2 - p.dp(4);
+    p.y = to.y + h + dp(*p.state.ui, 8);
+    double half = p.w / 2 - dp(*p.state.ui, 4);
     if (button(s, "rp-pdf", "Export PDF", {p.x0, p.y, half, h}, {.icon = "document"}))
         openExport(s, true);
-    if (button(s, "rp-xlsx", "Export XLSX", {p.x0 + p.w / 2 + p.dp(4), p.y, half, h}, {.icon = "table"}))
+    if (button(s, "rp-xlsx", "Export XLSX", {p.x0 + p.w / 2 + dp(*p.state.ui, 4), p.y, half, h}, {.icon = "table"}))
         openExport(s, false);
     p.y += h;
 }

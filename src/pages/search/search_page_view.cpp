@@ -138,7 +138,7 @@ void amountFields(Page& p, double x, double w)
 {
     Rect field = labelled(p, "Amount", x, w);
     UiContext& ui = *p.state.ui;
-    double gap = p.dp(8), half = (field.w - gap) / 2;
+    double gap = dp(*p.state.ui, 8), half = (field.w - gap) / 2;
     TextEditResult a =
         textEdit(ui, widgetId(ui, "sp-min"), p.s.minText, {field.x, field.y, half, field.h}, {.placeholder = "Min"});
     TextEditResult b = textEdit(ui, widgetId(ui, "sp-max"), p.s.maxText, {field.x + half + gap, field.y, half, field.h},
@@ -192,11 +192,11 @@ void drawForm(Page& p)
 
 void drawButtons(Page& p)
 {
-    p.y += p.dp(12);
-    double h = p.dp(34);
-    if (button(p.state, "sp-go", "Search", {p.x, p.y, p.dp(110), h}, {.style = buttonPrimary}))
+    p.y += dp(*p.state.ui, 12);
+    double h = dp(*p.state.ui, 34);
+    if (button(p.state, "sp-go", "Search", {p.x, p.y, dp(*p.state.ui, 110), h}, {.style = buttonPrimary}))
         p.run = true;
-    if (button(p.state, "sp-clear", "Clear", {p.x + p.dp(118), p.y, p.dp(90), h})) {
+    if (button(p.state, "sp-clear", "Clear", {p.x + dp(*p.state.ui, 118), p.y, dp(*p.state.ui, 90), h})) {
         clearSearch(p.state);
         p.run = true;
     }
@@ -382,7 +382,7 @@ const SearchHit* drawTable(Page& p, const Rect& visible)
     if (shown < total) {
         p.y += dp(ui, 10);
         std::string label = "Load more (" + std::to_string(total - shown) + " more)";
-        if (button(p.state, "sp-more", label, {p.x, p.y, std::min(p.w, p.dp(220)), p.dp(34)})) {
+        if (button(p.state, "sp-more", label, {p.x, p.y, std::min(p.w, dp(*p.state.ui, 220)), dp(*p.state.ui, 34)})) {
             p.s.shownCount += kSearchPageRows;
             p.state.redrawRequested = true;
         }

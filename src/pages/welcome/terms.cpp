@@ -201,7 +201,7 @@ void drawLegalPage(AppState& state, const Rect& rect)
     double webWidth = measureText(state, webLabel, dp(ui, 13), 600) + dp(ui, 24);
     bool agreed =
         button(state, "legal-agree", "I agree", {x + width - agreeWidth, y, agreeWidth, row}, {.style = buttonPrimary});
-    if (webWidth + u(8) + agreeWidth <= width
+    if (webWidth + dp(ui, 8) + agreeWidth <= width
         && button(state, "legal-web", webLabel, {x, y, webWidth, row}, {.style = buttonLink})) {
         std::string url(selected == 1 ? privacyPageUrl : termsPageUrl);
         if (!openUrl(url))
