@@ -51,8 +51,8 @@ void drawMessageBoxes(AppState& state)
             wrappedLabel(ui, state.confirm.message, 0, 0);
             windowFooter(ui, 0);
             double labelSize = dp(*state.ui, 13);
-            double cancel =
-                std::max(measureText(state, state.confirm.cancelLabel, labelSize, 600) + dp(*state.ui, 32), dp(*state.ui, 90));
+            double cancel = std::max(
+                measureText(state, state.confirm.cancelLabel, labelSize, 600) + dp(*state.ui, 32), dp(*state.ui, 90));
             double confirm = std::max(
                 measureText(state, state.confirm.confirmLabel, labelSize, 600) + dp(*state.ui, 32), dp(*state.ui, 100));
             beginRow(ui, rowHeight(ui), {-1, cancel, confirm});

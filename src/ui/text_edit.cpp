@@ -125,11 +125,13 @@ void drawFieldFrame(UiContext& ctx, const Rect& rect, const FieldLook& look)
 {
     const Theme& t = ctx.theme;
     double radius = cornerRadius(ctx);
-    fillRoundRect(*ctx.renderer, rect, radius, look.disabled ? t.derived[derivedBackground] : t.derived[derivedFieldFill]);
+    fillRoundRect(
+        *ctx.renderer, rect, radius, look.disabled ? t.derived[derivedBackground] : t.derived[derivedFieldFill]);
     if (look.focused)
         strokeRoundRect(*ctx.renderer, rect, radius, 1.5 * ctx.scale, t.derived[derivedFieldFocus]);
     else
-        strokeRoundRect(*ctx.renderer, rect, radius, 1, look.hovered ? t.derived[derivedFieldBorderHover] : t.derived[derivedFieldBorder]);
+        strokeRoundRect(*ctx.renderer, rect, radius, 1,
+            look.hovered ? t.derived[derivedFieldBorderHover] : t.derived[derivedFieldBorder]);
 }
 
 TextEditResult textEdit(UiContext& ctx, int64_t id, std::string& text, const Rect& rect, const TextEditOptions& options)
