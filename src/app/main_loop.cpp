@@ -302,13 +302,6 @@ bool dispatchOneFrame(AppState& state, InputQueue& input)
     return pending;
 }
 
-WindowRequest parseWindowRequest(const std::string& value)
-{
-    AutomationSwitches s;
-    parseWindowSwitch(s, value);
-    return {s.windowWidth, s.windowHeight, s.windowMaximised};
-}
-
 bool shouldDraw(const PacingInput& in)
 {
     bool needed =

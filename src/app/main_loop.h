@@ -11,15 +11,6 @@
 
 namespace qm {
 
-struct WindowRequest {
-    int32_t width = 1280;
-    int32_t height = 820;
-    bool maximised = true;
-};
-
-// QUENMRK_WINDOW as parseWindowSwitch reads it.
-WindowRequest parseWindowRequest(const std::string& value);
-
 // What the loop knows when it decides whether a turn draws.
 struct PacingInput {
     int32_t dirtyFrames = 0;

@@ -382,33 +382,6 @@ TEST(Pacing, WhenATurnDraws)
         EXPECT_EQ(shouldDraw(c.in), c.draws) << i++;
 }
 
-TEST(StartSwitches, WindowSize)
-{
-    struct Case {
-        const char* value;
-        int32_t w, h;
-        bool maximised;
-    };
-    const Case cases[] = {
-        {"", 1280, 820, true},
-        {"1024x768", 1024, 768, false},
-        {"1024", 1280, 820, true},
-        {"x", 1280, 820, true},
-        {"1024xabc", 1024, 820, true},
-        {"800x600x5", 800, 600, false},
-        {"0x600", 1280, 820, true},
-        {"-5x600", 1280, 820, true},
-        {"900x0", 900, 820, true},
-        {"99999x20000", 16384, 16384, false},
-    };
-    for (const Case& c : cases) {
-        WindowRequest r = parseWindowRequest(c.value);
-        EXPECT_EQ(r.width, c.w) << c.value;
-        EXPECT_EQ(r.height, c.h) << c.value;
-        EXPECT_EQ(r.maximised, c.maximised) << c.value;
-    }
-}
-
 TEST(Layout, CompactAndPhoneLandscape)
 {
     EXPECT_TRUE(layoutFlags(639, 800, false).compact);
