@@ -46,8 +46,8 @@ struct Scene : bench::BenchApp {
         ++state->store->change_count;
         state->page = pageReports;
         Date today = bench::heavyToday();
-        state->reportFrom = Date{today.year, months == 12 ? 1 : today.month, 1};
-        state->reportTo = lastDayOfMonth(today.year, months == 12 ? 12 : today.month);
+        reportPage(*state).from = Date{today.year, months == 12 ? 1 : today.month, 1};
+        reportPage(*state).to = lastDayOfMonth(today.year, months == 12 ? 12 : today.month);
         for (int i = 0; i < 5; ++i)
             frame();
     }

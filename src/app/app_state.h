@@ -104,7 +104,6 @@ struct DragState;
 struct NetworkState;
 struct SearchPageState;
 struct ReportPageState;
-struct ReportModel;
 struct HelpViewState;
 struct AccountPageState;
 struct UpdaterState;
@@ -185,10 +184,6 @@ struct AppState {
     bool searchDirty = true;
     std::shared_ptr<SearchPageState> search;
 
-    Date reportFrom;
-    Date reportTo;
-    int64_t reportCacheKey = 0;
-    std::shared_ptr<ReportModel> reportModel;
     Date ofxFrom;
     Date ofxTo;
     std::shared_ptr<ReportPageState> reports;

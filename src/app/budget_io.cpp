@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/navigation.h"
+#include "app/page_table.h"
 #include "app/paths.h"
 #include "app/theme_apply.h"
 #include "model/store.h"
@@ -106,7 +107,8 @@ void installBudget(AppState& state, const std::string& id, BudgetRead read)
     state.syncState = state.session.token.empty() ? syncLocalOnly : syncIdle;
     state.hasUnsentChanges = !state.store->journal.empty();
     state.searchDirty = true;
-    state.reportCacheKey = 0;
+    if (pageTable().budgetOpened)
+        pageTable().budgetOpened(state);
     state.accountFieldsFilled = false;
     state.redrawRequested = true;
 }

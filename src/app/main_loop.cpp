@@ -140,15 +140,16 @@ void openFromSwitch(AppState& state, const std::string& which)
 // file. Gives the failure's reason, or nothing when the file was written.
 std::optional<std::string> runExportSwitch(AppState& state, const std::string& kind, const std::string& path)
 {
+    const PageTable& pages = pageTable();
     Date t = state.todayDate;
-    state.reportFrom = firstOfMonth(t.year, t.month);
-    state.reportTo = lastDayOfMonth(t.year, t.month);
-    state.ofxFrom = state.reportFrom;
-    state.ofxTo = addMonths(state.reportFrom, 3);
+    const Date monthStart = firstOfMonth(t.year, t.month);
+    if (pages.setReportRange)
+        pages.setReportRange(state, monthStart, lastDayOfMonth(t.year, t.month));
+    state.ofxFrom = monthStart;
+    state.ofxTo = addMonths(monthStart, 3);
     drawFrame(state, 0.016);
     showPage(state, pageReports);
     drawFrame(state, 0.016);
-    const PageTable& pages = pageTable();
     ExportOutcome outcome;
     if (kind == "xlsx" || kind == "pdf") {
         if (pages.exportReportFile)

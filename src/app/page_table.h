@@ -55,6 +55,8 @@ struct PageTable {
     // Reports a file it cannot read or use on the Import page; raises nothing.
     std::function<void(AppState&, const std::string& path)> loadImportFile;
     std::function<ExportOutcome(AppState&, const std::string& path, int32_t kind)> exportReportFile;
+    // The range the next report export covers, as though picked on the page.
+    std::function<void(AppState&, Date from, Date to)> setReportRange;
     std::function<ExportOutcome(AppState&, const std::string& path)> exportOfxFile;
     std::function<ExportOutcome(AppState&, const std::string& path)> exportCalendarFile;
 
@@ -63,6 +65,10 @@ struct PageTable {
     // removed. Each reports with its own toast.
     std::function<bool(AppState&)> mergeDeviceBudget;
     std::function<void(AppState&)> removeDeviceBudget;
+
+    // Another budget was opened: the pages drop what they worked out from
+    // the one before.
+    std::function<void(AppState&)> budgetOpened;
 
     // After a sync gave records made here the service's ids: renames what the
     // pages hold between frames, once per entity after the store was renamed.

@@ -6,6 +6,7 @@
 #include "app/budget_io.h"
 #include "app/file_dialog.h"
 #include "core/files.h"
+#include "pages/reports/report_model.h"
 #include "pages/reports/report_pdf.h"
 #include "pages/reports/report_xlsx.h"
 #include "pages/reports/reports_page.h"
@@ -41,6 +42,15 @@ ExportOutcome exportReportFile(AppState& state, const std::string& path, int32_t
 void fillReportPageTable(PageTable& table)
 {
     table.exportReportFile = exportReportFile;
+    table.setReportRange = [](AppState& state, Date from, Date to) {
+        ReportPageState& page = reportPage(state);
+        page.from = from;
+        page.to = to;
+    };
+    table.budgetOpened = [](AppState& state) {
+        if (state.reports)
+            state.reports->cacheKey = 0;
+    };
     table.drawReportsPage = drawReportsPage;
     table.drawFileDialog = drawFileDialog;
 }

@@ -138,37 +138,40 @@ bool refreshReportModel(ReportModel& model, const LocalStore& store, Date from, 
     return true;
 }
 
-ReportModel& reportModel(AppState& state)
+ReportPageState& reportPage(AppState& state)
 {
-    if (!state.reportModel)
-        state.reportModel = std::make_shared<ReportModel>();
-    return *state.reportModel;
+    if (!state.reports)
+        state.reports = std::make_shared<ReportPageState>();
+    return *state.reports;
 }
+
+ReportModel& reportModel(AppState& state) { return reportPage(state).model; }
 
 void refreshReportModel(AppState& state)
 {
-    ReportModel& model = reportModel(state);
-    // Opening a budget clears the state's stamp; another store may also
+    ReportPageState& page = reportPage(state);
+    ReportModel& model = page.model;
+    // Opening a budget clears the page's stamp; another store may also
     // stand at the same change count.
-    if (state.reportCacheKey != model.computations || !sameStore(model.store, state.store))
+    if (page.cacheKey != model.computations || !sameStore(model.store, state.store))
         model.cacheKey.clear();
-    if (!refreshReportModel(
-            model, *state.store, state.reportFrom, state.reportTo, selectedAccountId(state), state.todayDate))
+    if (!refreshReportModel(model, *state.store, page.from, page.to, selectedAccountId(state), state.todayDate))
         return;
     model.store = state.store;
-    state.reportCacheKey = model.computations;
+    page.cacheKey = model.computations;
     state.redrawRequested = true;
 }
 
 void setReportMonth(AppState& state, int32_t year, int32_t month)
 {
-    state.reportFrom = firstOfMonth(year, month);
-    state.reportTo = lastDayOfMonth(year, month);
+    ReportPageState& page = reportPage(state);
+    page.from = firstOfMonth(year, month);
+    page.to = lastDayOfMonth(year, month);
 }
 
 void applyDefaultReportRange(AppState& state)
 {
-    if (state.reportFrom.year == 0)
+    if (reportPage(state).from.year == 0)
         setReportMonth(state, state.shownMonth.year, state.shownMonth.month);
 }
 

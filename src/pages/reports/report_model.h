@@ -84,9 +84,21 @@ std::string reportKeyText(Date from, Date to, int64_t accountId, int32_t changeC
 // model's already; true when it did.
 bool refreshReportModel(ReportModel& model, const LocalStore& store, Date from, Date to, int64_t accountId, Date today);
 
+// What the reports page keeps between frames: its range and its model.
+struct ReportPageState {
+    Date from;
+    Date to;
+    // The model's computations when last brought up to date; opening a
+    // budget clears it so the next frame works the figures out again.
+    int64_t cacheKey = 0;
+    ReportModel model;
+};
+
+// The page's record, made on first use.
+ReportPageState& reportPage(AppState& state);
 // The state's model, made empty on first use.
 ReportModel& reportModel(AppState& state);
-// Brings the state's model up to its range (reportFrom, reportTo), the
+// Brings the state's model up to the page's range, the
 // selected account and the open store; asks for a redraw when it changed.
 void refreshReportModel(AppState& state);
 // The range becomes the whole month.

@@ -336,8 +336,9 @@ void charts(Page& p)
 
 void keepRangeOrdered(AppState& state)
 {
-    if (dateLess(state.reportTo, state.reportFrom))
-        state.reportTo = state.reportFrom;
+    ReportPageState& page = reportPage(state);
+    if (dateLess(page.to, page.from))
+        page.to = page.from;
 }
 
 void openExport(AppState& state, bool pdf)
@@ -347,7 +348,7 @@ void openExport(AppState& state, bool pdf)
         [pdf](AppState& s, const std::string& path) {
             exportReportFile(s, path, pdf ? reportFilePdf : reportFileSheet);
         }};
-    openFileDialog(state, std::move(purpose), {ext}, "budget-report-" + formatIso(state.reportFrom) + ext);
+    openFileDialog(state, std::move(purpose), {ext}, "budget-report-" + formatIso(reportPage(state).from) + ext);
 }
 
 double exportButtonWidth(const Page& p, std::string_view label)
@@ -358,20 +359,21 @@ double exportButtonWidth(const Page& p, std::string_view label)
 void navigation(Page& p)
 {
     AppState& s = p.state;
+    ReportPageState& range = reportPage(s);
     const double h = rowHeight(*s.ui);
     double x = p.x0;
     double y = p.y;
     if (iconOnlyButton(s, "rp-prev", "chevron_left", {x, y, h, h}, {.tooltip = "Previous month"})) {
-        Date d = addMonths(s.reportFrom, -1);
+        Date d = addMonths(range.from, -1);
         setReportMonth(s, d.year, d.month);
     }
     x += h + dp(*p.state.ui, 4);
-    std::string month = monthName(s.reportFrom.month) + " " + std::to_string(s.reportFrom.year);
+    std::string month = monthName(range.from.month) + " " + std::to_string(range.from.year);
     double mw = measureText(s, month, dp(*p.state.ui, 13.5), 600) + dp(*p.state.ui, 8);
     drawText(s, month, {x, y, mw, h}, dp(*p.state.ui, 13.5), p.slot(slotText), 0.5, 600);
     x += mw + dp(*p.state.ui, 4);
     if (iconOnlyButton(s, "rp-next", "chevron_right", {x, y, h, h}, {.tooltip = "Next month"})) {
-        Date d = addMonths(s.reportFrom, 1);
+        Date d = addMonths(range.from, 1);
         setReportMonth(s, d.year, d.month);
     }
     x += h + dp(*p.state.ui, 6);
@@ -400,11 +402,11 @@ void navigation(Page& p)
         x += gap;
         drawText(s, "From", {x, dy, dp(*p.state.ui, 40), h}, dp(*p.state.ui, 12.5), p.slot(slotTextSecondary), 0, 500);
         x += dp(*p.state.ui, 40);
-        dateField(s, "rp-from", s.reportFrom, {x, dy, dp(*p.state.ui, 170), h}, false);
+        dateField(s, "rp-from", range.from, {x, dy, dp(*p.state.ui, 170), h}, false);
         x += dp(*p.state.ui, 170) + dp(*p.state.ui, 8);
         drawText(s, "To", {x, dy, dp(*p.state.ui, 24), h}, dp(*p.state.ui, 12.5), p.slot(slotTextSecondary), 0, 500);
         x += dp(*p.state.ui, 24);
-        dateField(s, "rp-to", s.reportTo, {x, dy, dp(*p.state.ui, 170), h}, false);
+        dateField(s, "rp-to", range.to, {x, dy, dp(*p.state.ui, 170), h}, false);
         x += dp(*p.state.ui, 170);
         keepRangeOrdered(s);
         double ey = x + gap + exportsW > right ? dy + h + dp(*p.state.ui, 8) : dy;
@@ -419,8 +421,8 @@ void navigation(Page& p)
         return;
     p.y += dp(*p.state.ui, 8);
     Rect from{p.x0, p.y, p.w, h}, to{p.x0, p.y + h + dp(*p.state.ui, 6), p.w, h};
-    dateField(s, "rp-from", s.reportFrom, from, false);
-    dateField(s, "rp-to", s.reportTo, to, false);
+    dateField(s, "rp-from", range.from, from, false);
+    dateField(s, "rp-to", range.to, to, false);
     keepRangeOrdered(s);
     p.y = to.y + h + dp(*p.state.ui, 8);
     double half = p.w / 2 - dp(*p.state.ui, 4);
@@ -467,10 +469,11 @@ void drawReportsPage(AppState& state, const Rect& rect)
     drawText(state, "Financial Reports", {p.x0, p.y, w, dp(ui, compact ? 30 : 36)}, dp(ui, compact ? 20 : 24),
         p.slot(slotText), 0, 700);
     p.y += dp(ui, compact ? 30 : 36) + dp(ui, compact ? 6 : 10);
-    const Date from = state.reportFrom, to = state.reportTo;
+    const ReportPageState& range = reportPage(state);
+    const Date from = range.from, to = range.to;
     navigation(p);
     // The model follows in the next frame.
-    if (!sameDate(from, state.reportFrom) || !sameDate(to, state.reportTo))
+    if (!sameDate(from, range.from) || !sameDate(to, range.to))
         requestAppRedraw(state);
     p.y += dp(ui, 18);
     balanceSummary(p);

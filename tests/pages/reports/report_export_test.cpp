@@ -37,7 +37,7 @@ AppState& startWithFigures(AppHarness& h)
 {
     AppState& s = h.start();
     setReportMonth(s, s.todayDate.year, s.todayDate.month);
-    Transaction t = testing::oneOff(0, formatIso(s.reportFrom).c_str(), -42.5, "Groceries");
+    Transaction t = testing::oneOff(0, formatIso(reportPage(s).from).c_str(), -42.5, "Groceries");
     EXPECT_TRUE(addTransaction(*s.store, t).ok);
     s.toasts.clear();
     return s;

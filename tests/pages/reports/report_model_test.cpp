@@ -159,7 +159,7 @@ TEST(ReportModel, RecomputesOncePerChange)
     testing::AppHarness h;
     AppState& s = h.start();
     setReportMonth(s, 2026, 3);
-    EXPECT_EQ(s.reportTo, parseIso("2026-03-31"));
+    EXPECT_EQ(reportPage(s).to, parseIso("2026-03-31"));
     auto frames = [&](int n) {
         for (int i = 0; i < n; ++i) {
             refreshReportModel(s);
@@ -182,7 +182,7 @@ TEST(ReportModel, RecomputesOncePerChange)
     s.store->budget->user.selected_account_id = 9;
     EXPECT_EQ(frames(5), 3);
 
-    s.reportTo = parseIso("2026-03-30");
+    reportPage(s).to = parseIso("2026-03-30");
     EXPECT_EQ(frames(5), 4);
 
     // The same budget opened again is another store at the same count.
@@ -198,11 +198,11 @@ TEST(ReportModel, DefaultRangeIsTheShownMonth)
     AppState& s = h.start();
     s.shownMonth = {2024, 2};
     applyDefaultReportRange(s);
-    EXPECT_EQ(s.reportFrom, parseIso("2024-02-01"));
-    EXPECT_EQ(s.reportTo, parseIso("2024-02-29"));
+    EXPECT_EQ(reportPage(s).from, parseIso("2024-02-01"));
+    EXPECT_EQ(reportPage(s).to, parseIso("2024-02-29"));
     s.shownMonth = {2025, 7};
     applyDefaultReportRange(s);
-    EXPECT_EQ(s.reportFrom, parseIso("2024-02-01"));
+    EXPECT_EQ(reportPage(s).from, parseIso("2024-02-01"));
 }
 
 }  // namespace

@@ -100,8 +100,8 @@ TEST(ReportsPage, RangeStartsAtTheCalendarsMonthAndStepsByMonths)
     ReportsHarness h;
     h.state().shownMonth = {2025, 7};
     h.frames(2);
-    EXPECT_EQ(h.state().reportFrom, (Date{2025, 7, 1}));
-    EXPECT_EQ(h.state().reportTo, (Date{2025, 7, 31}));
+    EXPECT_EQ(reportPage(h.state()).from, (Date{2025, 7, 1}));
+    EXPECT_EQ(reportPage(h.state()).to, (Date{2025, 7, 31}));
     EXPECT_EQ(reportModel(h.state()).from, (Date{2025, 7, 1}));
 
     struct Case {
@@ -119,12 +119,12 @@ TEST(ReportsPage, RangeStartsAtTheCalendarsMonthAndStepsByMonths)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.button) + " from " + formatIso(c.from));
-        h.state().reportFrom = c.from;
-        h.state().reportTo = c.to;
+        reportPage(h.state()).from = c.from;
+        reportPage(h.state()).to = c.to;
         h.frames(2);
         h.clickWidget(c.button);
-        EXPECT_EQ(h.state().reportFrom, c.wantFrom);
-        EXPECT_EQ(h.state().reportTo, c.wantTo);
+        EXPECT_EQ(reportPage(h.state()).from, c.wantFrom);
+        EXPECT_EQ(reportPage(h.state()).to, c.wantTo);
         EXPECT_EQ(reportModel(h.state()).to, c.wantTo);
     }
 }
@@ -141,8 +141,8 @@ TEST(ReportsPage, ToBeforeFromBecomesFromInTheSameFrame)
         h.frame();
         h.key(keyEnter);
         h.frame();
-        EXPECT_EQ(h.state().reportFrom, (Date{2026, 3, 1}));
-        EXPECT_EQ(h.state().reportTo, (Date{2026, 3, 1}));
+        EXPECT_EQ(reportPage(h.state()).from, (Date{2026, 3, 1}));
+        EXPECT_EQ(reportPage(h.state()).to, (Date{2026, 3, 1}));
     }
 }
 
@@ -269,8 +269,8 @@ TEST(ReportsPage, RowsOutOfSightAreNotDrawn)
         Transaction t = series(0, "nth_1_days", "2026-01-01", -1 - i, "Coffee " + std::to_string(i));
         ASSERT_TRUE(addTransaction(h.store(), t).ok);
     }
-    h.state().reportTo = Date{2026, 12, 31};
-    h.state().reportFrom = Date{2026, 1, 1};
+    reportPage(h.state()).to = Date{2026, 12, 31};
+    reportPage(h.state()).from = Date{2026, 1, 1};
     h.frames(2);
     const size_t rows = reportModel(h.state()).rows.size();
     ASSERT_GT(rows, 1000u);
