@@ -184,8 +184,6 @@ struct AppState {
     bool searchDirty = true;
     std::shared_ptr<SearchPageState> search;
 
-    Date ofxFrom;
-    Date ofxTo;
     std::shared_ptr<ReportPageState> reports;
     std::shared_ptr<ImportWizardState> importWizard;
 

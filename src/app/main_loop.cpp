@@ -145,8 +145,8 @@ std::optional<std::string> runExportSwitch(AppState& state, const std::string& k
     const Date monthStart = firstOfMonth(t.year, t.month);
     if (pages.setReportRange)
         pages.setReportRange(state, monthStart, lastDayOfMonth(t.year, t.month));
-    state.ofxFrom = monthStart;
-    state.ofxTo = addMonths(monthStart, 3);
+    if (pages.setOfxRange)
+        pages.setOfxRange(state, monthStart, addMonths(monthStart, 3));
     drawFrame(state, 0.016);
     showPage(state, pageReports);
     drawFrame(state, 0.016);

@@ -58,6 +58,8 @@ struct PageTable {
     // The range the next report export covers, as though picked on the page.
     std::function<void(AppState&, Date from, Date to)> setReportRange;
     std::function<ExportOutcome(AppState&, const std::string& path)> exportOfxFile;
+    // The range the next OFX export covers, as though picked on the page.
+    std::function<void(AppState&, Date from, Date to)> setOfxRange;
     std::function<ExportOutcome(AppState&, const std::string& path)> exportCalendarFile;
 
     // The budget made on this device before signing in: merged into the

@@ -27,6 +27,10 @@ struct AccountPageState {
     bool statusOk = false;
     std::string statusText;
 
+    // The range the OFX export covers.
+    Date ofxFrom;
+    Date ofxTo;
+
     // Per frame: the two-column arrangement.
     bool twoColumns = false;
     double contentX = 0;

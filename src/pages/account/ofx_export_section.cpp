@@ -11,6 +11,7 @@
 #include "app/theme_apply.h"
 #include "core/files.h"
 #include "formats/ofx/ofx_export.h"
+#include "pages/account/account_page.h"
 #include "ui/label.h"
 #include "ui/layout.h"
 
@@ -29,10 +30,11 @@ std::string ofxServerTime()
 void drawOfxExportSection(AppState& state)
 {
     UiContext& ui = *state.ui;
-    if (state.ofxFrom.year == 0) {
-        state.ofxFrom = firstOfMonth(state.todayDate.year, state.todayDate.month);
-        Date later = addMonths(state.ofxFrom, 3);
-        state.ofxTo = lastDayOfMonth(later.year, later.month);
+    AccountPageState& page = accountPageState(state);
+    if (page.ofxFrom.year == 0) {
+        page.ofxFrom = firstOfMonth(state.todayDate.year, state.todayDate.month);
+        Date later = addMonths(page.ofxFrom, 3);
+        page.ofxTo = lastDayOfMonth(later.year, later.month);
     }
     wrappedLabel(ui,
         "Save your planned transactions as an OFX file for Quicken, Microsoft Money, YNAB and most financial "
@@ -40,23 +42,31 @@ void drawOfxExportSection(AppState& state)
         1, 0);
     addSpace(ui, dp(*state.ui, 10));
     std::vector<Rect> c = formColumns(state, 2, 0, 12, true);
-    dateField(state, "ie-from", state.ofxFrom, labelledField(state, c[0], "From"), false);
-    dateField(state, "ie-to", state.ofxTo, labelledField(state, c[1], "To"), false);
-    if (dateLess(state.ofxTo, state.ofxFrom))
-        state.ofxTo = state.ofxFrom;
+    dateField(state, "ie-from", page.ofxFrom, labelledField(state, c[0], "From"), false);
+    dateField(state, "ie-to", page.ofxTo, labelledField(state, c[1], "To"), false);
+    if (dateLess(page.ofxTo, page.ofxFrom))
+        page.ofxTo = page.ofxFrom;
     addSpace(ui, dp(*state.ui, 10));
     Rect row = nextLayoutRect(ui, rowHeight(ui), 0);
     Rect b{row.x, row.y, std::min(dp(*state.ui, 170), row.w), row.h};
     if (button(state, "ie-download", "Download OFX", b, {.style = buttonPrimary, .icon = "download"}))
         openFileDialog(state, {"Save the OFX export", true, exportOfxFile}, {".ofx"},
-            "budget-" + formatIso(state.ofxFrom) + ".ofx");
+            "budget-" + formatIso(page.ofxFrom) + ".ofx");
+}
+
+void setOfxRange(AppState& state, Date from, Date to)
+{
+    AccountPageState& page = accountPageState(state);
+    page.ofxFrom = from;
+    page.ofxTo = to;
 }
 
 ExportOutcome exportOfxFile(AppState& state, const std::string& path)
 {
     ExportOutcome outcome;
     try {
-        std::string text = writeOfx(*state.store->budget, state.ofxFrom, state.ofxTo, ofxServerTime());
+        const AccountPageState& page = accountPageState(state);
+        std::string text = writeOfx(*state.store->budget, page.ofxFrom, page.ofxTo, ofxServerTime());
         AtomicWriteOptions options;
         options.keepSymlink = true;
         writeFileAtomic(path, text, options);

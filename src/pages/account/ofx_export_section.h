@@ -12,6 +12,9 @@ namespace qm {
 // after it, and "To" never stays before "From".
 void drawOfxExportSection(AppState& state);
 
+// The range the section shows and the next export covers.
+void setOfxRange(AppState& state, Date from, Date to);
+
 // Writes the statement of the state's range to the path (an existing file
 // is replaced whole, or left as it was on failure) and toasts the outcome.
 // Never raises.

@@ -266,6 +266,7 @@ void fillImportPageTable(PageTable& table)
     table.drawImportPage = drawImportPage;
     table.loadImportFile = loadImportFile;
     table.exportOfxFile = exportOfxFile;
+    table.setOfxRange = setOfxRange;
 }
 
 }  // namespace qm

@@ -8,6 +8,7 @@
 #include "core/files.h"
 #include "model/export_fixtures.h"
 #include "model/transaction_edits.h"
+#include "pages/account/account_page.h"
 #include "pages/import/import_commit.h"
 #include "pages/import/import_wizard.h"
 #include "ui/layout.h"
@@ -43,18 +44,18 @@ TEST(OfxExportSection, RangeNameAndOrder)
         {Case{{2026, 12, 7}, "2026-12-01", "2027-03-31"}, Case{{2026, 11, 30}, "2026-11-01", "2027-02-28"}}) {
         SectionHarness h(c.today);
         h.frame();
-        EXPECT_EQ(formatIso(h.state().ofxFrom), c.from);
-        EXPECT_EQ(formatIso(h.state().ofxTo), c.to);
+        EXPECT_EQ(formatIso(accountPageState(h.state()).ofxFrom), c.from);
+        EXPECT_EQ(formatIso(accountPageState(h.state()).ofxTo), c.to);
     }
     SectionHarness h({2026, 12, 7});
     h.frame();
     // Kept once chosen, and "To" follows a later "From".
-    h.state().ofxFrom = Date{2027, 4, 2};
+    accountPageState(h.state()).ofxFrom = Date{2027, 4, 2};
     h.state().todayDate = Date{2027, 8, 1};
     h.frame();
-    EXPECT_EQ(formatIso(h.state().ofxTo), "2027-04-02");
-    EXPECT_EQ(formatIso(h.state().ofxFrom), "2027-04-02");
-    h.state().ofxFrom = Date{2027, 1, 15};
+    EXPECT_EQ(formatIso(accountPageState(h.state()).ofxTo), "2027-04-02");
+    EXPECT_EQ(formatIso(accountPageState(h.state()).ofxFrom), "2027-04-02");
+    accountPageState(h.state()).ofxFrom = Date{2027, 1, 15};
     h.clickWidget("ie-download");
     // The purpose the section opened the dialog with writes the export.
     ASSERT_TRUE(h.state().fileDialogPurpose.save);
@@ -68,8 +69,8 @@ TEST(OfxExportSection, SavesOrSaysWhyNot)
 {
     SectionHarness h({2026, 3, 1});
     AppState& s = h.state();
-    s.ofxFrom = Date{2026, 3, 1};
-    s.ofxTo = Date{2026, 3, 31};
+    accountPageState(s).ofxFrom = Date{2026, 3, 1};
+    accountPageState(s).ofxTo = Date{2026, 3, 31};
     ASSERT_TRUE(addTransaction(*s.store, oneOff(0, "2026-03-04", -5, "Tea")).ok);
     const std::string good = h.app.dir / "plan.ofx";
     ExportOutcome ok = exportOfxFile(s, good);
@@ -93,8 +94,8 @@ TEST(OfxExportSection, RoundTripsThroughTheImport)
 {
     SectionHarness h({2026, 1, 1});
     AppState& s = h.state();
-    s.ofxFrom = Date{2026, 1, 1};
-    s.ofxTo = Date{2026, 3, 31};
+    accountPageState(s).ofxFrom = Date{2026, 1, 1};
+    accountPageState(s).ofxTo = Date{2026, 3, 31};
     const Transaction oneOffs[] = {oneOff(0, "2026-01-09", -42.1, "Bookshop"), oneOff(0, "2026-02-14", 250, "Refund"),
         oneOff(0, "2026-03-20", -99.99, "Garage repair")};
     for (const Transaction& t : oneOffs)
